@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs whatever is missing (Debian packages, npm resources) and builds Tindlewick.
+# Idempotent: a second run with nothing changed only checks and rebuilds nothing.
+#   scripts/setup.sh [build-dir] [extra cmake arguments...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+shift || true
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+while read -r package; do
+  case "$package" in ''|'#'*) continue ;; esac
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done < "$root/scripts/packages.txt"
+command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# npm resources: installed again only when the lock file changed.
+if [ -f "$root/resources/package-lock.json" ]; then
+  stamp="$root/resources/node_modules/.tindlewick-lock"
+  if ! cmp -s "$root/resources/package-lock.json" "$stamp" 2>/dev/null; then
+    (cd "$root/resources" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
+    cp "$root/resources/package-lock.json" "$stamp"
+  fi
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build" -j "$jobs"

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors, and runs every test:
+# first the normal build (unit and X11 tests), then the unit tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+"$root/scripts/setup.sh" "$root/build" -DTINDLEWICK_WERROR=ON
+(cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+"$root/scripts/setup.sh" "$root/build-asan" -DTINDLEWICK_WERROR=ON -DTINDLEWICK_SANITIZE=ON \
+  -DTINDLEWICK_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" --timeout 900 -L unit)
+echo "All tests passed."

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs a command on a private Xvfb display with the openbox window manager (EWMH),
+# then stops both. Used by the X11 tests.
+#   scripts/with-xserver.sh command [arguments...]
+set -euo pipefail
+display=""
+for n in $(seq 91 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "with-xserver: no free display number" >&2; exit 1; }
+
+Xvfb "$display" -screen 0 1920x1080x24 -ac -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() { kill "$wm" "$xvfb" 2>/dev/null || true; wait 2>/dev/null || true; }
+wm=""
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+export QT_QPA_PLATFORM=xcb
+"$@"

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Diagnostics are plain lines on standard output, prefixed by the reporting type's name
+// (for example "[ClipboardDatabaseActor] VACUUM failed (5): database is locked").
+// Safe to call from any thread; each line is written whole and flushed.
+void printDiagnostic(const QString &line);
+
+// Tests capture what would have been printed. Passing nullptr restores standard output.
+using DiagnosticSink = void (*)(const QString &line);
+void setDiagnosticSink(DiagnosticSink sink);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+// Collects the diagnostic lines printed while it lives, instead of writing them out.
+class CapturedDiagnostics final
+{
+public:
+    CapturedDiagnostics();
+    ~CapturedDiagnostics();
+    CapturedDiagnostics(const CapturedDiagnostics &) = delete;
+    CapturedDiagnostics &operator=(const CapturedDiagnostics &) = delete;
+
+    QStringList lines() const;
+    bool contains(const QString &line) const { return lines().contains(line); }
+};
+
+// Runs the event loop until condition holds or the timeout passes; returns the condition.
+bool waitUntil(const std::function<bool()> &condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// Path of a file under tests/data.
+QString testDataPath(const QString &relativePath);
