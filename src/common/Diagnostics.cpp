@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -23,3 +24,19 @@ void printDiagnostic(const QString &line)
 }
 
 void setDiagnosticSink(DiagnosticSink sink) { g_sink.store(sink); }
+
+namespace {
+std::atomic<FatalErrorHandler> g_fatalHandler{nullptr};
+} // namespace
+
+void fatalError(const QString &message)
+{
+    printDiagnostic(message);
+    const QByteArray bytes = message.toUtf8();
+    std::fprintf(stderr, "%s\n", bytes.constData());
+    if (FatalErrorHandler handler = g_fatalHandler.load())
+        handler(message);
+    std::exit(1);
+}
+
+void setFatalErrorHandler(FatalErrorHandler handler) { g_fatalHandler.store(handler); }

@@ -1,0 +1,252 @@
+#include "model/ClipboardItem.h"
+
+#include "model/ModelContext.h"
+
+#include <QTextBoundaryFinder>
+
+namespace {
+
+bool affectsSearchText(ItemField field)
+{
+    switch (field) {
+    case ItemField::itemType:
+    case ItemField::textContent:
+    case ItemField::previewText:
+    case ItemField::fileURLString:
+    case ItemField::linkTitle:
+    case ItemField::pinnedLabel:
+    case ItemField::pinnedReference:
+    case ItemField::additionalFileURLStringsJoined:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The first n grapheme clusters of text.
+QString leadingCharacters(const QString &text, qsizetype n);
+
+} // namespace
+
+ClipboardItem::ClipboardItem() = default;
+
+ClipboardItemPtr ClipboardItem::createForStore() { return ClipboardItemPtr(new ClipboardItem); }
+
+ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &content)
+{
+    ClipboardItemPtr item(new ClipboardItem);
+    // A new item has all its external data in memory.
+    for (const FieldInfo &info : itemSchema()) {
+        if (info.external)
+            item->m_externalLoaded.set(std::size_t(info.field));
+    }
+    item->m_values[fieldIndex(ItemField::codeAsText)] = false;
+    item->m_values[fieldIndex(ItemField::isFromPasswordManager)] = false;
+    item->m_values[fieldIndex(ItemField::isPinned)] = false;
+
+    item->m_values[fieldIndex(ItemField::id)] = QUuid::createUuid();
+    item->m_values[fieldIndex(ItemField::timestamp)] = QDateTime::currentDateTimeUtc();
+    item->m_values[fieldIndex(ItemField::itemType)] = rawValue(type);
+
+    if (content.text) {
+        const QString &text = *content.text;
+        if (text.size() <= maxInlineTextLength) {
+            item->setTextContent(text);
+        } else {
+            item->setTextContent(leadingCharacters(text, maxInlineTextLength));
+            item->setExtendedTextData(text.toUtf8());
+        }
+    }
+    if (content.fileURL)
+        item->setFileURLString(content.fileURL->toString(QUrl::FullyEncoded));
+    item->setFileBookmarkData(content.fileBookmarkData);
+    item->setColorHex(content.colorHex);
+    item->setOriginalColorFormat(content.originalColorFormat);
+    item->setMediaThumbnailData(content.mediaThumbnailData);
+    item->setMediaPreviewData(content.mediaPreviewData);
+    item->setMediaImageData(content.mediaImageData);
+    item->setMediaSubtypeRaw(content.mediaSubtypeRaw);
+    item->setFileThumbnailData(content.fileThumbnailData);
+    item->setFilePreviewData(content.filePreviewData);
+    item->setLinkPreviewData(content.linkPreviewData);
+    item->setCodeLanguage(content.codeLanguage);
+    item->setCodeConfidence(content.codeConfidence);
+    item->setSourceAppBundleIdentifier(content.sourceAppBundleIdentifier);
+    item->setSourceAppName(content.sourceAppName);
+    item->setHtmlContent(content.htmlContent);
+    item->setPreviewText(content.previewText);
+    item->m_dirty.reset();
+    return item;
+}
+
+ModelContext *ClipboardItem::modelContext() const { return m_context.data(); }
+
+bool ClipboardItem::isLive() const { return !m_context.isNull() && !m_deleted; }
+
+const QVariant &ClipboardItem::slot(ItemField field) const
+{
+    const auto index = std::size_t(field);
+    if (fieldInfo(field).external && !m_externalLoaded.test(index)) {
+        auto *self = const_cast<ClipboardItem *>(this);
+        self->m_externalLoaded.set(index);
+        if (m_externalPresent.test(index) && m_context)
+            self->m_values[index] = m_context->loadExternalValue(m_identifier, field);
+    }
+    return m_values[index];
+}
+
+QVariant ClipboardItem::value(ItemField field) const
+{
+    if (field == ItemField::pinnedReference) {
+        const ClipboardItemPtr reference = pinnedReference();
+        return reference ? QVariant(reference->persistentModelID().value) : QVariant();
+    }
+    return slot(field);
+}
+
+void ClipboardItem::setValue(ItemField field, const QVariant &value)
+{
+    const auto index = std::size_t(field);
+    const FieldInfo &info = fieldInfo(field);
+    if (info.type == FieldType::relationship || info.type == FieldType::inverseRelationship)
+        return;
+    if (info.external)
+        m_externalLoaded.set(index);
+    QVariant &current = m_values[index];
+    const bool same = current.isNull() == value.isNull()
+        && (value.isNull() || (current.typeId() == value.typeId() && current == value));
+    if (same)
+        return;
+    current = value;
+    if (info.external)
+        m_externalPresent.set(index, !value.isNull());
+    m_dirty.set(index);
+    if (affectsSearchText(field))
+        ++m_searchRevision;
+    if (m_context)
+        m_context->itemDidChange(this, field);
+}
+
+QUuid ClipboardItem::id() const { return slot(ItemField::id).toUuid(); }
+void ClipboardItem::setId(const QUuid &id) { setValue(ItemField::id, id); }
+
+QDateTime ClipboardItem::timestamp() const { return slot(ItemField::timestamp).toDateTime(); }
+void ClipboardItem::setTimestamp(const QDateTime &timestamp) { setValue(ItemField::timestamp, timestamp.toUTC()); }
+
+QString ClipboardItem::itemType() const { return slot(ItemField::itemType).toString(); }
+void ClipboardItem::setItemType(const QString &raw) { setValue(ItemField::itemType, raw); }
+
+std::optional<QDateTime> ClipboardItem::pinnedTimestamp() const
+{
+    const QVariant &v = slot(ItemField::pinnedTimestamp);
+    return v.isNull() ? std::nullopt : std::optional<QDateTime>(v.toDateTime());
+}
+
+void ClipboardItem::setPinnedTimestamp(const std::optional<QDateTime> &value)
+{
+    setValue(ItemField::pinnedTimestamp, value ? QVariant(value->toUTC()) : QVariant());
+}
+
+std::optional<QString> ClipboardItem::string(ItemField field) const
+{
+    const QVariant &v = slot(field);
+    return v.isNull() ? std::nullopt : std::optional<QString>(v.toString());
+}
+
+void ClipboardItem::setString(ItemField field, const std::optional<QString> &value)
+{
+    setValue(field, value ? QVariant(*value) : QVariant());
+}
+
+std::optional<QByteArray> ClipboardItem::data(ItemField field) const
+{
+    const QVariant &v = slot(field);
+    return v.isNull() ? std::nullopt : std::optional<QByteArray>(v.toByteArray());
+}
+
+void ClipboardItem::setData(ItemField field, const std::optional<QByteArray> &value)
+{
+    setValue(field, value ? QVariant(*value) : QVariant());
+}
+
+bool ClipboardItem::boolean(ItemField field) const { return slot(field).toBool(); }
+void ClipboardItem::setBoolean(ItemField field, bool value) { setValue(field, value); }
+
+std::optional<bool> ClipboardItem::optionalBool(ItemField field) const
+{
+    const QVariant &v = slot(field);
+    return v.isNull() ? std::nullopt : std::optional<bool>(v.toBool());
+}
+
+void ClipboardItem::setOptionalBool(ItemField field, std::optional<bool> value)
+{
+    setValue(field, value ? QVariant(*value) : QVariant());
+}
+
+std::optional<int> ClipboardItem::integer(ItemField field) const
+{
+    const QVariant &v = slot(field);
+    return v.isNull() ? std::nullopt : std::optional<int>(int(v.toLongLong()));
+}
+
+void ClipboardItem::setInteger(ItemField field, std::optional<int> value)
+{
+    setValue(field, value ? QVariant(qint64(*value)) : QVariant());
+}
+
+ClipboardItemPtr ClipboardItem::pinnedReference() const
+{
+    if (!m_pinnedReference && m_pinnedReferenceRow != 0 && m_context) {
+        auto *self = const_cast<ClipboardItem *>(this);
+        self->m_pinnedReference = m_context->model(PersistentIdentifier{m_pinnedReferenceRow});
+        if (!self->m_pinnedReference)
+            self->m_pinnedReferenceRow = 0; // the row is gone: the store has cleared it
+    }
+    return m_pinnedReference;
+}
+
+void ClipboardItem::setPinnedReference(const ClipboardItemPtr &item)
+{
+    if (item.get() == pinnedReference().get())
+        return;
+    m_pinnedReference = item;
+    m_pinnedReferenceRow = item ? item->persistentModelID().value : 0;
+    m_dirty.set(std::size_t(ItemField::pinnedReference));
+    ++m_searchRevision;
+    if (m_context)
+        m_context->itemDidChange(this, ItemField::pinnedReference);
+}
+
+QList<ClipboardItemPtr> ClipboardItem::referencingItems() const
+{
+    if (!m_context)
+        return {};
+    return m_context->referencingItems(*this);
+}
+
+void ClipboardItem::releaseExternalData()
+{
+    if (!m_context || m_identifier.isTemporary())
+        return;
+    for (const FieldInfo &info : itemSchema()) {
+        const auto index = std::size_t(info.field);
+        if (info.external && !m_dirty.test(index)) {
+            m_externalLoaded.reset(index);
+            m_values[index] = QVariant();
+        }
+    }
+}
+
+namespace {
+
+QString leadingCharacters(const QString &text, qsizetype n)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (count < n && finder.toNextBoundary() != -1)
+        ++count;
+    const qsizetype end = finder.position() == -1 ? text.size() : finder.position();
+    return text.left(end);
+}
+
+} // namespace

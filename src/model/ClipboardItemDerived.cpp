@@ -1,0 +1,352 @@
+// The values the rest of the app reads from an item instead of its raw fields.
+#include "model/ClipboardItem.h"
+
+#include "platform/FileBookmark.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QTextBoundaryFinder>
+
+namespace {
+
+// Chains of pinned references are never created on purpose; a corrupted store could hold
+// one, and following it must still end.
+constexpr int maxReferenceHops = 64;
+
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<QString> strictUtf8(const QByteArray &bytes);
+
+// Percent-decoding that fails on a malformed escape or on bytes that are not UTF-8.
+std::optional<QString> strictPercentDecode(QStringView encoded)
+{
+    const QByteArray utf8 = encoded.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(utf8.size());
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] != '%') {
+            bytes.append(utf8[i]);
+            continue;
+        }
+        const int high = i + 1 < utf8.size() ? hexDigitValue(utf8[i + 1]) : -1;
+        const int low = i + 2 < utf8.size() ? hexDigitValue(utf8[i + 2]) : -1;
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.append(char(high * 16 + low));
+        i += 2;
+    }
+    return strictUtf8(bytes);
+}
+
+// The colour of a hex text: "#" signs removed, six digits RRGGBB (opaque) or eight
+// RRGGBBAA, read as one hexadecimal number from the start of the text.
+std::optional<QColor> colorFromHexString(const QString &hex)
+{
+    QString rest = hex.trimmed();
+    rest.remove(QLatin1Char('#'));
+    if (rest.size() != 6 && rest.size() != 8)
+        return std::nullopt;
+    QStringView digits(rest);
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    quint64 number = 0;
+    qsizetype used = 0;
+    while (used < digits.size() && used < 16) {
+        const char16_t c = digits[used].unicode();
+        const int v = c < 128 ? hexDigitValue(char(c)) : -1;
+        if (v < 0)
+            break;
+        number = number * 16 + quint64(v);
+        ++used;
+    }
+    if (used == 0)
+        return std::nullopt;
+    if (rest.size() == 6)
+        return QColor::fromRgbF(float((number >> 16) & 0xFF) / 255.0f, float((number >> 8) & 0xFF) / 255.0f,
+                                float(number & 0xFF) / 255.0f, 1.0f);
+    return QColor::fromRgbF(float((number >> 24) & 0xFF) / 255.0f, float((number >> 16) & 0xFF) / 255.0f,
+                            float((number >> 8) & 0xFF) / 255.0f, float(number & 0xFF) / 255.0f);
+}
+
+std::optional<QString> strictUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return decoded;
+}
+
+std::optional<QUrl> strictUrl(const QString &string)
+{
+    QUrl url(string, QUrl::StrictMode);
+    if (!url.isValid() || string.isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+bool fileExists(const QUrl &url)
+{
+    const QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+bool startsWithNumber(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    const char32_t first = text.size() > 1 && text[0].isHighSurrogate()
+        ? QChar::surrogateToUcs4(text[0], text[1])
+        : char32_t(text[0].unicode());
+    return QChar::isNumber(first);
+}
+
+} // namespace
+
+ClipboardItemType ClipboardItem::type() const
+{
+    return clipboardItemTypeFromRawValue(itemType()).value_or(ClipboardItemType::text);
+}
+
+std::optional<MediaSubtype> ClipboardItem::mediaSubtype() const
+{
+    const std::optional<QString> raw = mediaSubtypeRaw();
+    return raw ? mediaSubtypeFromRawValue(*raw) : std::nullopt;
+}
+
+std::optional<QUrl> ClipboardItem::fileURL() const
+{
+    const ClipboardItem *item = this;
+    for (int hop = 0; hop < maxReferenceHops; ++hop) {
+        const ClipboardItemPtr reference = item->pinnedReference();
+        if (!reference)
+            break;
+        item = reference.get();
+    }
+    const std::optional<QString> string = item->fileURLString();
+    if (!string)
+        return std::nullopt;
+    if (string->startsWith(QLatin1String("file://"))) {
+        if (const std::optional<QString> path = strictPercentDecode(QStringView(*string).mid(7)))
+            return QUrl::fromLocalFile(*path);
+    }
+    return strictUrl(*string);
+}
+
+std::optional<QStringList> ClipboardItem::additionalFileURLStrings() const
+{
+    if (const ClipboardItemPtr reference = pinnedReference())
+        return reference->additionalFileURLStrings();
+    if (m_additionalFileURLStringsCache)
+        return m_additionalFileURLStringsCache;
+    const std::optional<QString> joined = additionalFileURLStringsJoined();
+    if (!joined)
+        return std::nullopt;
+    m_additionalFileURLStringsCache = joined->split(QLatin1Char('\n'));
+    return m_additionalFileURLStringsCache;
+}
+
+void ClipboardItem::setAdditionalFileURLStrings(const QStringList &strings)
+{
+    m_additionalFileURLStringsCache = strings;
+    setAdditionalFileURLStringsJoined(strings.join(QLatin1Char('\n')));
+}
+
+int ClipboardItem::countAvailableFiles() const
+{
+    const ClipboardItemType kind = type();
+    const std::optional<QStringList> further = additionalFileURLStrings();
+    if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
+        return 1 + int(further ? further->size() : 0);
+
+    QList<QUrl> available;
+    if (const std::optional<QUrl> first = fileURL(); first && fileExists(*first))
+        available.append(*first);
+    if (further) {
+        for (const QString &string : *further) {
+            const std::optional<QUrl> url = strictUrl(string);
+            if (url && fileExists(*url))
+                available.append(*url);
+        }
+    }
+    const_cast<ClipboardItem *>(this)->cachedAvailableURLs = available;
+    return int(available.size());
+}
+
+std::optional<std::pair<QUrl, bool>> ClipboardItem::resolveFileURL() const
+{
+    const ClipboardItemPtr reference = pinnedReference();
+    const ClipboardItem &source = reference ? *reference : *this;
+    if (const std::optional<QByteArray> bookmark = source.fileBookmarkData()) {
+        if (const std::optional<QUrl> resolved = FileBookmark::resolve(*bookmark))
+            return std::pair{*resolved, false};
+    }
+    if (const std::optional<QUrl> url = source.fileURL())
+        return std::pair{*url, false};
+    return std::nullopt;
+}
+
+const ClipboardItem &ClipboardItem::resolvedItem() const
+{
+    if (isLive()) {
+        if (const ClipboardItemPtr reference = pinnedReference())
+            return *reference;
+    }
+    return *this;
+}
+
+std::optional<QString> ClipboardItem::fullText() const
+{
+    if (isLive()) {
+        const ClipboardItem &resolved = resolvedItem();
+        if (const std::optional<QByteArray> extended = resolved.extendedTextData()) {
+            if (std::optional<QString> decoded = strictUtf8(*extended))
+                return decoded;
+        }
+        return resolved.textContent();
+    }
+    return textContent();
+}
+
+std::optional<QString> ClipboardItem::resolvedLinkTitle() const { return resolvedItem().linkTitle(); }
+std::optional<QString> ClipboardItem::resolvedCodeLanguage() const { return resolvedItem().codeLanguage(); }
+std::optional<QString> ClipboardItem::resolvedMagikaTopLabel() const { return resolvedItem().magikaTopLabel(); }
+std::optional<int> ClipboardItem::resolvedCodeConfidence() const { return resolvedItem().codeConfidence(); }
+std::optional<int> ClipboardItem::resolvedGuesslangConfidence() const { return resolvedItem().guesslangConfidence(); }
+bool ClipboardItem::resolvedCodeAsText() const { return resolvedItem().codeAsText(); }
+
+std::optional<QByteArray> ClipboardItem::resolvedLinkThumbnailData() const
+{
+    if (!isLive())
+        return std::nullopt;
+    return resolvedItem().linkThumbnailData();
+}
+
+std::optional<QString> ClipboardItem::displayText() const
+{
+    const ClipboardItemType kind = type();
+    std::optional<QString> text = kind == ClipboardItemType::color ? (textContent() ? textContent() : colorHex())
+                                                                   : previewText();
+    if (!text)
+        return std::nullopt;
+    QString trimmed = text->trimmed();
+    if (kind != ClipboardItemType::link)
+        return trimmed;
+
+    if (trimmed.startsWith(QLatin1String("https://")))
+        trimmed = trimmed.mid(8);
+    else if (trimmed.startsWith(QLatin1String("http://")))
+        trimmed = trimmed.mid(7);
+    trimmed = stripWWWPrefix(trimmed);
+    if (trimmed.endsWith(QLatin1Char('/'))) {
+        const QString shortened = trimmed.chopped(1);
+        if (shortened.contains(QLatin1Char('/')))
+            return trimmed;
+        return shortened;
+    }
+    return trimmed;
+}
+
+std::optional<QColor> ClipboardItem::colorValue() const
+{
+    if (const ClipboardItemPtr reference = pinnedReference())
+        return reference->colorValue();
+    const std::optional<QString> hex = colorHex();
+    if (!hex)
+        return std::nullopt;
+    return colorFromHexString(*hex);
+}
+
+bool ClipboardItem::isSingleCharacterPin() const
+{
+    if (!isPinned())
+        return false;
+    const std::optional<QString> text = textContent();
+    if (!text || text->size() >= 50)
+        return false;
+    return graphemeCount(text->trimmed()) == 1;
+}
+
+QString ClipboardItem::computeSearchableText() const
+{
+    const ClipboardItem &resolved = resolvedItem();
+    QStringList parts;
+    if (const auto label = resolved.pinnedLabel())
+        parts.append(*label);
+    if (const auto title = resolved.linkTitle())
+        parts.append(*title);
+    if (const auto url = resolved.fileURLString())
+        parts.append(*url);
+    if (const auto text = resolved.textContent())
+        parts.append(*text);
+    else if (const auto preview = resolved.previewText())
+        parts.append(*preview);
+    if (resolved.type() == ClipboardItemType::file) {
+        const int count = resolved.countAvailableFiles();
+        if (count >= 2)
+            parts.append(QString::number(count) + QStringLiteral(" Items"));
+    }
+    const QString text = parts.join(QLatin1Char(' ')).toLower();
+    m_searchCache = SearchCache{text, &resolved, m_searchRevision, resolved.m_searchRevision};
+    return text;
+}
+
+QString ClipboardItem::searchableText() const
+{
+    // The cache holds while neither this item nor the item it shows has changed a
+    // property that the text is built from.
+    if (m_searchCache) {
+        const ClipboardItem &resolved = resolvedItem();
+        if (m_searchCache->ownRevision == m_searchRevision && m_searchCache->resolved == &resolved
+            && m_searchCache->resolvedRevision == resolved.m_searchRevision)
+            return m_searchCache->text;
+    }
+    return computeSearchableText();
+}
+
+QString stringDropFirst(const QString &text, qsizetype n)
+{
+    if (n <= 0)
+        return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    for (qsizetype i = 0; i < n; ++i) {
+        if (finder.toNextBoundary() == -1)
+            return QString();
+    }
+    return text.mid(finder.position());
+}
+
+QString stripWWWPrefix(const QString &text)
+{
+    if (!text.startsWith(QLatin1String("www")))
+        return text;
+    const QStringView rest = QStringView(text).mid(3);
+    if (rest.startsWith(QLatin1Char('.')))
+        return rest.mid(1).toString();
+    if (!startsWithNumber(rest))
+        return text;
+    qsizetype i = 0;
+    while (i < rest.size() && startsWithNumber(rest.mid(i)))
+        i += (rest[i].isHighSurrogate() && i + 1 < rest.size()) ? 2 : 1;
+    if (rest.mid(i).startsWith(QLatin1Char('.')))
+        return rest.mid(i + 1).toString();
+    return text;
+}
+
+qsizetype graphemeCount(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}

@@ -1,0 +1,655 @@
+#include "model/ModelContext.h"
+
+#include "model/StoreSchemaSql.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimeZone>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+
+namespace {
+
+std::atomic<qint64> g_nextTemporaryIdentifier{-1};
+
+QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
+{
+    if (row.isNull(column))
+        return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
+    switch (info.type) {
+    case FieldType::uuid: return QUuid::fromString(row.text(column));
+    case FieldType::date: return QDateTime::fromMSecsSinceEpoch(row.int64(column), QTimeZone::utc());
+    case FieldType::string: return row.text(column);
+    case FieldType::boolean: return row.int64(column) != 0;
+    case FieldType::integer: return row.int64(column);
+    default: return {};
+    }
+}
+
+// Saved items sort by their row; unsaved ones come after every saved one, in insertion order.
+qint64 insertionOrder(const ClipboardItem &item)
+{
+    const qint64 id = item.persistentModelID().value;
+    return id > 0 ? id : std::numeric_limits<qint64>::max() + id;
+}
+
+int traceCallback(unsigned type, void *context, void *statement, void *)
+{
+    if (type == SQLITE_TRACE_STMT) {
+        auto *trace = static_cast<std::function<void(const QString &)> *>(context);
+        if (*trace) {
+            const char *sql = sqlite3_sql(static_cast<sqlite3_stmt *>(statement));
+            (*trace)(QString::fromUtf8(sql ? sql : ""));
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+ModelContext::ModelContext(ModelContainer *container, SqliteConnection connection)
+    : m_container(container), m_connection(std::move(connection))
+{
+    m_container->registerContext(this);
+}
+
+ModelContext::~ModelContext()
+{
+    m_container->unregisterContext(this);
+    if (m_connection.isOpen())
+        sqlite3_trace_v2(m_connection.handle(), 0, nullptr, nullptr);
+}
+
+void ModelContext::setStatementTrace(std::function<void(const QString &)> trace)
+{
+    m_trace = std::move(trace);
+    if (m_connection.isOpen())
+        sqlite3_trace_v2(m_connection.handle(), m_trace ? SQLITE_TRACE_STMT : 0, m_trace ? &traceCallback : nullptr,
+                         &m_trace);
+}
+
+// ----- changes in this context -------------------------------------------------------
+
+void ModelContext::insert(const ClipboardItemPtr &item)
+{
+    if (!item || item->m_context || item->m_deleted)
+        return;
+    item->m_context = this;
+    item->m_identifier = PersistentIdentifier{g_nextTemporaryIdentifier.fetch_sub(1)};
+    m_inserted.append(item);
+    scheduleObjectsDidChange();
+}
+
+void ModelContext::remove(const ClipboardItemPtr &item)
+{
+    if (!item || item->m_context != this || item->m_deleted)
+        return;
+    if (m_inserted.removeOne(item)) {
+        item->m_deleted = true;
+        item->m_context = nullptr;
+    } else {
+        item->m_deleted = true;
+        m_deleted.append(item);
+    }
+    clearReferencesTo(item.get(), true);
+    scheduleObjectsDidChange();
+}
+
+bool ModelContext::hasChanges() const
+{
+    return !m_inserted.isEmpty() || !m_updated.isEmpty() || !m_deleted.isEmpty();
+}
+
+void ModelContext::itemDidChange(ClipboardItem *item, ItemField field)
+{
+    ClipboardItemPtr shared = item->shared_from_this();
+    if (item->m_identifier.value > 0 && !item->m_deleted && !m_updated.contains(shared))
+        m_updated.append(shared);
+    Q_EMIT itemDidChangeProperty(shared, field);
+}
+
+void ModelContext::clearReferencesTo(const ClipboardItem *target, bool markDirty)
+{
+    const qint64 targetRow = target->m_identifier.value;
+    auto clear = [&](const ClipboardItemPtr &item) {
+        const bool points = item->m_pinnedReference.get() == target
+            || (targetRow > 0 && !item->m_pinnedReference && item->m_pinnedReferenceRow == targetRow);
+        if (!points)
+            return;
+        if (markDirty) {
+            item->setPinnedReference(nullptr);
+        } else {
+            item->m_pinnedReference.reset();
+            item->m_pinnedReferenceRow = 0;
+            ++item->m_searchRevision;
+            Q_EMIT itemDidChangeProperty(item, ItemField::pinnedReference);
+        }
+    };
+    for (const ClipboardItemPtr &item : std::as_const(m_registered))
+        clear(item);
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted))
+        clear(item);
+}
+
+void ModelContext::scheduleObjectsDidChange()
+{
+    // Many changes in one pass of the event loop make one signal.
+    if (m_changeSignalScheduled)
+        return;
+    if (QThread::currentThread() != thread() || !QCoreApplication::instance()
+        || !thread()->eventDispatcher()) {
+        Q_EMIT objectsDidChange();
+        return;
+    }
+    m_changeSignalScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_changeSignalScheduled = false;
+            Q_EMIT objectsDidChange();
+        },
+        Qt::QueuedConnection);
+}
+
+void ModelContext::detachDeleted(const ClipboardItemPtr &item)
+{
+    item->m_deleted = true;
+    item->m_context = nullptr;
+    m_registered.remove(item->m_identifier.value);
+    m_updated.removeOne(item);
+}
+
+// ----- saving ------------------------------------------------------------------------
+
+ModelContext::SaveResult ModelContext::save()
+{
+    processPendingStoreChanges();
+    if (!hasChanges())
+        return {};
+    if (!m_connection.isOpen())
+        return {false, m_connection.lastError()};
+
+    QString error;
+    if (!m_connection.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return {false, m_connection.lastError()};
+
+    // Rows of items inserted by this save, known only once the transaction commits.
+    QHash<const ClipboardItem *, qint64> newRows;
+    auto rowOf = [&](const ClipboardItemPtr &target) -> QVariant {
+        if (!target || target->m_deleted)
+            return {};
+        if (target->m_identifier.value > 0)
+            return target->m_identifier.value;
+        const auto found = newRows.constFind(target.get());
+        return found == newRows.cend() ? QVariant() : QVariant(*found);
+    };
+    auto fail = [&](const QString &reason) -> SaveResult {
+        m_connection.exec(QStringLiteral("ROLLBACK"));
+        return {false, reason};
+    };
+
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+        if (!writeInsert(*item, &error))
+            return fail(error);
+        newRows.insert(item.get(), m_connection.lastInsertRowId());
+        if (!writeExternal(newRows.value(item.get()), *item, false, &error))
+            return fail(error);
+    }
+    // References among new items can only be written once all of them have rows.
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+        if (!item->m_pinnedReference)
+            continue;
+        SqliteStatement update = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
+        update.bind(1, rowOf(item->m_pinnedReference));
+        update.bindInt64(2, newRows.value(item.get()));
+        update.step();
+        if (!update.isDone())
+            return fail(update.errorMessage());
+    }
+    for (const ClipboardItemPtr &item : std::as_const(m_updated)) {
+        if (item->m_deleted)
+            continue;
+        if (!writeUpdate(*item, &error))
+            return fail(error);
+        if (item->m_dirty.test(std::size_t(ItemField::pinnedReference))) {
+            SqliteStatement update = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
+            update.bind(1, rowOf(item->pinnedReference()));
+            update.bindInt64(2, item->m_identifier.value);
+            update.step();
+            if (!update.isDone())
+                return fail(update.errorMessage());
+        }
+        if (!writeExternal(item->m_identifier.value, *item, true, &error))
+            return fail(error);
+    }
+    for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
+        SqliteStatement remove = m_connection.prepare(QStringLiteral("DELETE FROM ClipboardItem WHERE pk = ?"));
+        remove.bindInt64(1, item->m_identifier.value);
+        remove.step();
+        if (!remove.isDone())
+            return fail(remove.errorMessage());
+    }
+    if (!m_connection.exec(QStringLiteral("COMMIT")))
+        return fail(m_connection.lastError());
+
+    // Committed: the objects now match the store.
+    StoreChanges changes;
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+        item->m_identifier = PersistentIdentifier{newRows.value(item.get())};
+        const QVariant reference = rowOf(item->m_pinnedReference);
+        item->m_pinnedReferenceRow = reference.isNull() ? 0 : reference.toLongLong();
+        item->m_dirty.reset();
+        m_registered.insert(item->m_identifier.value, item);
+        changes.inserted.insert(item->m_identifier);
+    }
+    for (const ClipboardItemPtr &item : std::as_const(m_updated)) {
+        if (item->m_deleted)
+            continue;
+        if (const ClipboardItemPtr reference = item->m_pinnedReference)
+            item->m_pinnedReferenceRow = reference->m_identifier.value;
+        item->m_dirty.reset();
+        changes.updated.insert(item->m_identifier);
+    }
+    for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
+        changes.deleted.insert(item->m_identifier);
+        detachDeleted(item);
+    }
+    m_inserted.clear();
+    m_updated.clear();
+    m_deleted.clear();
+
+    m_container->broadcast(changes, this);
+    Q_EMIT didSave(changes);
+    scheduleObjectsDidChange();
+    return {};
+}
+
+bool ModelContext::writeInsert(ClipboardItem &item, QString *error)
+{
+    QString columns = QStringLiteral("externalFields");
+    QString placeholders = QStringLiteral("?");
+    for (ItemField field : StoreSchemaSql::rowFields()) {
+        if (field == ItemField::pinnedReference)
+            continue;
+        columns += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name);
+        placeholders += QStringLiteral(", ?");
+    }
+    SqliteStatement insert = m_connection.prepare(
+        QStringLiteral("INSERT INTO ClipboardItem (%1) VALUES (%2)").arg(columns, placeholders));
+    if (!insert.isValid()) {
+        *error = m_connection.lastError();
+        return false;
+    }
+    int index = 1;
+    insert.bindInt64(index++, qint64(item.m_externalPresent.to_ullong()));
+    for (ItemField field : StoreSchemaSql::rowFields()) {
+        if (field != ItemField::pinnedReference)
+            insert.bind(index++, storedColumnValue(field, item.m_values[std::size_t(field)]));
+    }
+    insert.step();
+    if (!insert.isDone()) {
+        *error = insert.errorMessage();
+        return false;
+    }
+    return true;
+}
+
+bool ModelContext::writeUpdate(ClipboardItem &item, QString *error)
+{
+    QString assignments = QStringLiteral("externalFields = ?");
+    QList<ItemField> changed;
+    for (ItemField field : StoreSchemaSql::rowFields()) {
+        if (field != ItemField::pinnedReference && item.m_dirty.test(std::size_t(field))) {
+            assignments += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name) + QStringLiteral(" = ?");
+            changed.append(field);
+        }
+    }
+    SqliteStatement update = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET %1 WHERE pk = ?").arg(assignments));
+    if (!update.isValid()) {
+        *error = m_connection.lastError();
+        return false;
+    }
+    int index = 1;
+    update.bindInt64(index++, qint64(item.m_externalPresent.to_ullong()));
+    for (ItemField field : std::as_const(changed))
+        update.bind(index++, storedColumnValue(field, item.m_values[std::size_t(field)]));
+    update.bindInt64(index, item.m_identifier.value);
+    update.step();
+    if (!update.isDone()) {
+        *error = update.errorMessage();
+        return false;
+    }
+    return true;
+}
+
+bool ModelContext::writeExternal(qint64 row, ClipboardItem &item, bool onlyDirty, QString *error)
+{
+    for (const FieldInfo &info : itemSchema()) {
+        const auto index = std::size_t(info.field);
+        if (!info.external || (onlyDirty && !item.m_dirty.test(index)))
+            continue;
+        if (!item.m_externalLoaded.test(index))
+            continue;
+        const QVariant &value = item.m_values[index];
+        SqliteStatement statement;
+        if (value.isNull()) {
+            if (!onlyDirty)
+                continue;
+            statement = m_connection.prepare(QStringLiteral("DELETE FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
+            statement.bindInt64(1, row);
+            statement.bindInt64(2, qint64(index));
+        } else {
+            statement = m_connection.prepare(
+                QStringLiteral("INSERT OR REPLACE INTO ClipboardItemExternal (item, field, value) VALUES (?, ?, ?)"));
+            statement.bindInt64(1, row);
+            statement.bindInt64(2, qint64(index));
+            statement.bindBlob(3, info.type == FieldType::string ? value.toString().toUtf8() : value.toByteArray());
+        }
+        if (!statement.isValid()) {
+            *error = m_connection.lastError();
+            return false;
+        }
+        statement.step();
+        if (!statement.isDone()) {
+            *error = statement.errorMessage();
+            return false;
+        }
+    }
+    return true;
+}
+
+void ModelContext::rollback()
+{
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+        item->m_context = nullptr;
+        item->m_identifier = {};
+    }
+    m_inserted.clear();
+    QList<ClipboardItemPtr> toRefresh = m_updated;
+    for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
+        item->m_deleted = false;
+        toRefresh.append(item);
+    }
+    m_updated.clear();
+    m_deleted.clear();
+    for (const ClipboardItemPtr &item : std::as_const(toRefresh)) {
+        SqliteStatement row = m_connection.prepare(
+            QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pk = ?").arg(StoreSchemaSql::selectColumns()));
+        row.bindInt64(1, item->m_identifier.value);
+        if (row.step())
+            refreshFromRow(*item, row, false);
+        item->m_dirty.reset();
+    }
+    scheduleObjectsDidChange();
+}
+
+// ----- reading -----------------------------------------------------------------------
+
+ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
+{
+    const qint64 pk = row.int64(StoreSchemaSql::primaryKeyColumn);
+    if (const auto found = m_registered.constFind(pk); found != m_registered.cend())
+        return *found;
+    ClipboardItemPtr item = ClipboardItem::createForStore();
+    item->m_context = this;
+    item->m_identifier = PersistentIdentifier{pk};
+    refreshFromRow(*item, row, false);
+    m_registered.insert(pk, item);
+    return item;
+}
+
+void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields)
+{
+    const bool announce = keepDirtyFields; // refreshes of live objects are announced; first reads are not
+    const std::bitset<ClipboardItem::slotCount> present(quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
+    ClipboardItemPtr shared = announce ? item.shared_from_this() : nullptr;
+    for (const FieldInfo &info : itemSchema()) {
+        const auto index = std::size_t(info.field);
+        if (keepDirtyFields && item.m_dirty.test(index))
+            continue;
+        if (info.external) {
+            const bool wasLoaded = item.m_externalLoaded.test(index);
+            item.m_externalPresent.set(index, present.test(index));
+            item.m_externalLoaded.set(index, !present.test(index));
+            item.m_values[index] = QVariant();
+            if (announce && wasLoaded)
+                Q_EMIT itemDidChangeProperty(shared, info.field);
+            continue;
+        }
+        if (info.type == FieldType::inverseRelationship)
+            continue;
+        const int column = StoreSchemaSql::columnIndex(info.field);
+        if (info.type == FieldType::relationship) {
+            const qint64 reference = row.isNull(column) ? 0 : row.int64(column);
+            if (reference != item.m_pinnedReferenceRow || (reference == 0 && item.m_pinnedReference)) {
+                item.m_pinnedReferenceRow = reference;
+                item.m_pinnedReference.reset();
+                ++item.m_searchRevision;
+                if (announce)
+                    Q_EMIT itemDidChangeProperty(shared, info.field);
+            }
+            continue;
+        }
+        QVariant value = readColumn(row, column, info);
+        QVariant &current = item.m_values[index];
+        if (current == value && current.isNull() == value.isNull())
+            continue;
+        current = std::move(value);
+        ++item.m_searchRevision;
+        if (announce)
+            Q_EMIT itemDidChangeProperty(shared, info.field);
+    }
+}
+
+QVariant ModelContext::loadExternalValue(PersistentIdentifier identifier, ItemField field)
+{
+    if (identifier.value <= 0 || !m_connection.isOpen())
+        return {};
+    SqliteStatement query = m_connection.prepare(QStringLiteral("SELECT value FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
+    if (!query.isValid())
+        return {};
+    query.bindInt64(1, identifier.value);
+    query.bindInt64(2, qint64(field));
+    if (!query.step() || query.isNull(0))
+        return {};
+    const QByteArray bytes = query.blob(0);
+    if (fieldInfo(field).type == FieldType::string)
+        return QString::fromUtf8(bytes);
+    return bytes;
+}
+
+ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
+{
+    processPendingStoreChanges();
+    FetchResult result;
+    if (!m_connection.isOpen())
+        return {{}, false, m_connection.lastError()};
+
+    const bool pending = hasChanges();
+    QString sql = QStringLiteral("SELECT %1 FROM ClipboardItem").arg(StoreSchemaSql::selectColumns());
+    QVariantList bindings;
+    if (!descriptor.predicate.matchesEverything()) {
+        sql += QStringLiteral(" WHERE ");
+        descriptor.predicate.appendSql(sql, bindings);
+    }
+    const bool firstAscending = descriptor.sortBy.isEmpty() || descriptor.sortBy.first().ascending;
+    sql += QStringLiteral(" ORDER BY ");
+    for (const SortDescriptor &sort : descriptor.sortBy)
+        sql += QLatin1String(fieldInfo(sort.field).name) + (sort.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+    sql += firstAscending ? QStringLiteral("pk ASC") : QStringLiteral("pk DESC");
+    if (descriptor.fetchLimit && !pending)
+        sql += QStringLiteral(" LIMIT %1").arg(std::max(0, *descriptor.fetchLimit));
+
+    SqliteStatement query = m_connection.prepare(sql);
+    if (!query.isValid())
+        return {{}, false, m_connection.lastError()};
+    for (qsizetype i = 0; i < bindings.size(); ++i)
+        query.bind(int(i + 1), bindings[i]);
+    while (query.step())
+        result.items.append(materialize(query));
+    if (!query.isDone())
+        return {{}, false, query.errorMessage()};
+    if (!pending)
+        return result;
+
+    // Unsaved changes: the answer is what the store will hold once they are saved.
+    QList<ClipboardItemPtr> merged;
+    merged.reserve(result.items.size() + m_inserted.size());
+    for (const ClipboardItemPtr &item : std::as_const(result.items)) {
+        if (item->m_deleted)
+            continue;
+        if (m_updated.contains(item) && !descriptor.predicate.matches(*item))
+            continue;
+        merged.append(item);
+    }
+    for (const ClipboardItemPtr &item : std::as_const(m_updated)) {
+        if (!item->m_deleted && !merged.contains(item) && descriptor.predicate.matches(*item))
+            merged.append(item);
+    }
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+        if (descriptor.predicate.matches(*item))
+            merged.append(item);
+    }
+    std::stable_sort(merged.begin(), merged.end(), [&](const ClipboardItemPtr &a, const ClipboardItemPtr &b) {
+        for (const SortDescriptor &sort : descriptor.sortBy) {
+            const int order = compareFieldValues(sort.field, a->value(sort.field), b->value(sort.field));
+            if (order != 0)
+                return sort.ascending ? order < 0 : order > 0;
+        }
+        return firstAscending ? insertionOrder(*a) < insertionOrder(*b) : insertionOrder(*a) > insertionOrder(*b);
+    });
+    if (descriptor.fetchLimit && merged.size() > *descriptor.fetchLimit)
+        merged.resize(std::max(0, *descriptor.fetchLimit));
+    result.items = std::move(merged);
+    return result;
+}
+
+int ModelContext::fetchCount(const FetchDescriptor &descriptor)
+{
+    processPendingStoreChanges();
+    if (hasChanges() || descriptor.fetchLimit)
+        return int(fetch(descriptor).items.size());
+    QString sql = QStringLiteral("SELECT COUNT(*) FROM ClipboardItem");
+    QVariantList bindings;
+    if (!descriptor.predicate.matchesEverything()) {
+        sql += QStringLiteral(" WHERE ");
+        descriptor.predicate.appendSql(sql, bindings);
+    }
+    SqliteStatement query = m_connection.prepare(sql);
+    if (!query.isValid())
+        return 0;
+    for (qsizetype i = 0; i < bindings.size(); ++i)
+        query.bind(int(i + 1), bindings[i]);
+    return query.step() ? int(query.int64(0)) : 0;
+}
+
+ClipboardItemPtr ModelContext::model(PersistentIdentifier identifier)
+{
+    processPendingStoreChanges();
+    if (identifier.isTemporary()) {
+        for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+            if (item->m_identifier == identifier)
+                return item;
+        }
+        return nullptr;
+    }
+    if (const auto found = m_registered.constFind(identifier.value); found != m_registered.cend())
+        return (*found)->m_deleted ? nullptr : *found;
+    if (!identifier.isValid() || !m_connection.isOpen())
+        return nullptr;
+    SqliteStatement query = m_connection.prepare(
+        QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pk = ?").arg(StoreSchemaSql::selectColumns()));
+    if (!query.isValid())
+        return nullptr;
+    query.bindInt64(1, identifier.value);
+    return query.step() ? materialize(query) : nullptr;
+}
+
+QList<ClipboardItemPtr> ModelContext::referencingItems(const ClipboardItem &target)
+{
+    QList<ClipboardItemPtr> referencing;
+    if (target.m_identifier.value > 0 && m_connection.isOpen()) {
+        SqliteStatement query = m_connection.prepare(
+            QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pinnedReference = ? ORDER BY pk").arg(StoreSchemaSql::selectColumns()));
+        query.bindInt64(1, target.m_identifier.value);
+        while (query.step()) {
+            ClipboardItemPtr item = materialize(query);
+            // An unsaved change in memory may already point elsewhere.
+            if (!item->m_deleted && item->pinnedReference().get() == &target)
+                referencing.append(item);
+        }
+    }
+    auto addInMemory = [&](const ClipboardItemPtr &item) {
+        if (!item->m_deleted && item->m_pinnedReference.get() == &target && !referencing.contains(item))
+            referencing.append(item);
+    };
+    for (const ClipboardItemPtr &item : std::as_const(m_updated))
+        addInMemory(item);
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted))
+        addInMemory(item);
+    return referencing;
+}
+
+// ----- changes saved by other contexts -----------------------------------------------
+
+void ModelContext::enqueueStoreChanges(const StoreChanges &changes)
+{
+    {
+        QMutexLocker lock(&m_incomingMutex);
+        m_incoming.append(changes);
+    }
+    // A context of a thread with an event loop takes the changes in as soon as it can;
+    // the others do so before their next fetch or save.
+    if (thread()->eventDispatcher())
+        QMetaObject::invokeMethod(this, &ModelContext::processPendingStoreChanges, Qt::QueuedConnection);
+}
+
+void ModelContext::processPendingStoreChanges()
+{
+    QList<StoreChanges> incoming;
+    {
+        QMutexLocker lock(&m_incomingMutex);
+        incoming.swap(m_incoming);
+    }
+    if (incoming.isEmpty())
+        return;
+    bool changed = false;
+    for (const StoreChanges &changes : std::as_const(incoming)) {
+        for (PersistentIdentifier identifier : changes.deleted) {
+            const ClipboardItemPtr item = m_registered.value(identifier.value);
+            if (!item) {
+                // Unloaded references to the row were cleared by the store itself.
+                for (const ClipboardItemPtr &other : std::as_const(m_registered)) {
+                    if (other->m_pinnedReferenceRow == identifier.value && !other->m_pinnedReference)
+                        other->m_pinnedReferenceRow = 0;
+                }
+                changed = true;
+                continue;
+            }
+            m_deleted.removeOne(item);
+            m_inserted.removeOne(item);
+            detachDeleted(item);
+            clearReferencesTo(item.get(), false);
+            changed = true;
+        }
+        for (PersistentIdentifier identifier : changes.updated) {
+            const ClipboardItemPtr item = m_registered.value(identifier.value);
+            if (!item)
+                continue;
+            SqliteStatement row = m_connection.prepare(
+                QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pk = ?").arg(StoreSchemaSql::selectColumns()));
+            row.bindInt64(1, identifier.value);
+            if (row.step())
+                refreshFromRow(*item, row, true);
+            changed = true;
+        }
+        if (!changes.inserted.isEmpty())
+            changed = true;
+    }
+    if (changed)
+        scheduleObjectsDidChange();
+}

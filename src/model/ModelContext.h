@@ -1,0 +1,105 @@
+#pragma once
+
+#include "model/ClipboardItem.h"
+#include "model/FetchDescriptor.h"
+#include "model/ModelContainer.h"
+#include "model/SqliteConnection.h"
+
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+
+#include <functional>
+
+// A unit of work on the store, used on one thread: it keeps one object per stored item
+// (its identity map), collects inserts, changes and deletions, and writes them in one
+// transaction on save(). Fetches see the context as it is, saved or not.
+class ModelContext final : public QObject
+{
+    Q_OBJECT
+public:
+    ~ModelContext() override;
+
+    ModelContainer *container() const { return m_container; }
+
+    void insert(const ClipboardItemPtr &item);
+    // Marks the item for deletion; items in memory that reference it lose the reference.
+    void remove(const ClipboardItemPtr &item);
+    bool hasChanges() const;
+
+    struct SaveResult
+    {
+        bool ok = true;
+        QString error; // SQLite's reason when the save failed
+    };
+    // Writes every pending change in one transaction. On failure nothing is written and
+    // every change stays pending, so a later save can still succeed.
+    SaveResult save();
+    // Forgets every pending change and restores the objects' stored values.
+    void rollback();
+
+    struct FetchResult
+    {
+        QList<ClipboardItemPtr> items;
+        bool ok = true;
+        QString error;
+    };
+    FetchResult fetch(const FetchDescriptor &descriptor);
+    int fetchCount(const FetchDescriptor &descriptor);
+
+    // The object of the item with that identifier in this context: the registered one, or
+    // one read from the store; nullptr when the item does not exist (any more).
+    ClipboardItemPtr model(PersistentIdentifier identifier);
+
+    // Reads changes saved by other contexts into this one now (the main context also
+    // does so on its own, as soon as the main thread is free).
+    void processPendingStoreChanges();
+
+    // Every SQL statement this context's connection runs, for tests and diagnostics.
+    void setStatementTrace(std::function<void(const QString &)> trace);
+
+Q_SIGNALS:
+    // Items were inserted, deleted, saved or changed by another context: queries over
+    // this context should look again.
+    void objectsDidChange();
+    // A persisted property of a registered or inserted item was written.
+    void itemDidChangeProperty(const ClipboardItemPtr &item, ItemField field);
+    void didSave(const StoreChanges &changes);
+
+private:
+    friend class ModelContainer;
+    friend class ClipboardItem;
+    ModelContext(ModelContainer *container, SqliteConnection connection);
+
+    // Called by items.
+    void itemDidChange(ClipboardItem *item, ItemField field);
+    QVariant loadExternalValue(PersistentIdentifier identifier, ItemField field);
+    QList<ClipboardItemPtr> referencingItems(const ClipboardItem &item);
+
+    // Called by the container, from any thread.
+    void enqueueStoreChanges(const StoreChanges &changes);
+
+    ClipboardItemPtr materialize(const SqliteStatement &row);
+    void refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields);
+    bool writeInsert(ClipboardItem &item, QString *error);
+    bool writeUpdate(ClipboardItem &item, QString *error);
+    bool writeExternal(qint64 row, ClipboardItem &item, bool onlyDirty, QString *error);
+    bool writeReference(ClipboardItem &item, QString *error);
+    void detachDeleted(const ClipboardItemPtr &item);
+    void clearReferencesTo(const ClipboardItem *target, bool markDirty);
+    void scheduleObjectsDidChange();
+
+    ModelContainer *m_container;
+    SqliteConnection m_connection;
+    std::function<void(const QString &)> m_trace;
+
+    QHash<qint64, ClipboardItemPtr> m_registered;
+    QList<ClipboardItemPtr> m_inserted;
+    QList<ClipboardItemPtr> m_updated;
+    QList<ClipboardItemPtr> m_deleted;
+
+    QMutex m_incomingMutex;
+    QList<StoreChanges> m_incoming;
+    bool m_changeSignalScheduled = false;
+};

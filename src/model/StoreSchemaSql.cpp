@@ -1,0 +1,68 @@
+#include "model/StoreSchemaSql.h"
+
+#include "model/SqliteConnection.h"
+
+namespace StoreSchemaSql {
+
+const QList<ItemField> &rowFields()
+{
+    static const QList<ItemField> fields = [] {
+        QList<ItemField> list;
+        for (const FieldInfo &info : itemSchema()) {
+            if (!info.external && info.type != FieldType::inverseRelationship)
+                list.append(info.field);
+        }
+        return list;
+    }();
+    return fields;
+}
+
+const QString &selectColumns()
+{
+    static const QString columns = [] {
+        QString sql = QStringLiteral("pk, externalFields");
+        for (ItemField field : rowFields())
+            sql += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name);
+        return sql;
+    }();
+    return columns;
+}
+
+int columnIndex(ItemField field) { return 2 + int(rowFields().indexOf(field)); }
+
+QString createTables()
+{
+    QString item = QStringLiteral("CREATE TABLE IF NOT EXISTS ClipboardItem (pk INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                  "externalFields INTEGER NOT NULL DEFAULT 0");
+    for (ItemField field : rowFields()) {
+        const FieldInfo &info = fieldInfo(field);
+        item += QStringLiteral(", ") + QLatin1String(info.name);
+        switch (info.type) {
+        case FieldType::uuid:
+        case FieldType::string: item += QStringLiteral(" TEXT"); break;
+        case FieldType::date:
+        case FieldType::integer: item += QStringLiteral(" INTEGER"); break;
+        case FieldType::boolean: item += QStringLiteral(" INTEGER"); break;
+        case FieldType::relationship: item += QStringLiteral(" INTEGER REFERENCES ClipboardItem(pk) ON DELETE SET NULL"); break;
+        default: break;
+        }
+        if (!info.optional)
+            item += info.type == FieldType::boolean ? QStringLiteral(" NOT NULL DEFAULT 0") : QStringLiteral(" NOT NULL");
+    }
+    item += QStringLiteral(");");
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);") + item
+        + QStringLiteral("CREATE INDEX IF NOT EXISTS ClipboardItem_timestamp ON ClipboardItem(timestamp);"
+                         "CREATE INDEX IF NOT EXISTS ClipboardItem_pinnedReference ON ClipboardItem(pinnedReference);"
+                         "CREATE INDEX IF NOT EXISTS ClipboardItem_id ON ClipboardItem(id);"
+                         "CREATE TABLE IF NOT EXISTS ClipboardItemExternal ("
+                         "item INTEGER NOT NULL REFERENCES ClipboardItem(pk) ON DELETE CASCADE, "
+                         "field INTEGER NOT NULL, value BLOB, PRIMARY KEY (item, field));");
+}
+
+bool configure(SqliteConnection &connection, int busyTimeoutMs)
+{
+    return connection.exec(QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA busy_timeout=%1;")
+                               .arg(busyTimeoutMs));
+}
+
+} // namespace StoreSchemaSql

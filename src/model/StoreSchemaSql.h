@@ -1,0 +1,29 @@
+#pragma once
+
+#include "model/ItemSchema.h"
+
+#include <QList>
+#include <QString>
+
+class SqliteConnection;
+
+// How the item schema is laid out in SQLite. Each item is one row of "ClipboardItem";
+// its external values (large data) are rows of "ClipboardItemExternal", one per field,
+// so a list fetch never touches them and loading one never reads another.
+namespace StoreSchemaSql {
+
+QString createTables();
+// Per-connection settings: foreign keys (the nullify and cascade rules), a lock wait,
+// durable commits.
+bool configure(SqliteConnection &connection, int busyTimeoutMs);
+
+// The fields kept in the item's row, in schema order.
+const QList<ItemField> &rowFields();
+// "pk, externalFields, <row fields...>": the columns every item fetch selects.
+const QString &selectColumns();
+// Index of a row field's column in selectColumns().
+int columnIndex(ItemField field);
+inline constexpr int primaryKeyColumn = 0;
+inline constexpr int externalFieldsColumn = 1;
+
+} // namespace StoreSchemaSql

@@ -1,0 +1,343 @@
+#include "model/ClipboardItem.h"
+#include "model/LiveQuery.h"
+#include "model/ModelContext.h"
+#include "model/StoreTestSupport.h"
+#include "model/SqliteConnection.h"
+
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTimeZone>
+
+#include <sqlite3.h>
+
+namespace {
+
+QDateTime at(int secondsAgo) { return QDateTime::currentDateTimeUtc().addSecs(-secondsAgo); }
+
+// A value of the right type for each persisted field, distinct from its initial value.
+QVariant sampleValue(const FieldInfo &info)
+{
+    const QString name = QString::fromLatin1(info.name);
+    switch (info.type) {
+    case FieldType::uuid: return QUuid::createUuid();
+    case FieldType::date: return QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, QTimeZone::utc());
+    case FieldType::string: return name == QLatin1String("itemType") ? QStringLiteral("code") : QStringLiteral("ü %1 ✓").arg(name);
+    case FieldType::data: return QByteArray(QByteArray("\x00\x01 bytes of ", 13) + name.toUtf8());
+    case FieldType::boolean: return true;
+    case FieldType::integer: return qint64(42);
+    default: return {};
+    }
+}
+
+} // namespace
+
+using ModelContextTest = StoreTest;
+
+TEST_F(ModelContextTest, EveryPersistedFieldRoundTripsThroughTheStore)
+{
+    ClipboardItemPtr target = insertText(QStringLiteral("target"));
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text);
+    for (const FieldInfo &info : itemSchema())
+        item->setValue(info.field, sampleValue(info));
+    item->setPinnedReference(target);
+    context().insert(item);
+    ASSERT_TRUE(context().save().ok);
+
+    // A second context reads the rows afresh.
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    ClipboardItemPtr loaded = reader->model(item->persistentModelID());
+    ASSERT_TRUE(loaded);
+    for (const FieldInfo &info : itemSchema()) {
+        if (info.type == FieldType::relationship || info.type == FieldType::inverseRelationship)
+            continue;
+        EXPECT_EQ(loaded->value(info.field), item->value(info.field)) << info.name;
+    }
+    ASSERT_TRUE(loaded->pinnedReference());
+    EXPECT_EQ(loaded->pinnedReference()->textContent(), QStringLiteral("target"));
+    ASSERT_EQ(loaded->pinnedReference()->referencingItems().size(), 1);
+    EXPECT_EQ(loaded->pinnedReference()->referencingItems().first(), loaded);
+}
+
+TEST_F(ModelContextTest, MissingOptionalsAndEmptyValuesStayDistinct)
+{
+    ClipboardItemPtr empty = insertText(QString());
+    empty->setLinkThumbnailData(QByteArray());
+    ClipboardItemPtr missing = ClipboardItem::create(ClipboardItemType::link);
+    context().insert(missing);
+    ASSERT_TRUE(context().save().ok);
+
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    ClipboardItemPtr loadedEmpty = reader->model(empty->persistentModelID());
+    ClipboardItemPtr loadedMissing = reader->model(missing->persistentModelID());
+    ASSERT_TRUE(loadedEmpty && loadedMissing);
+    EXPECT_EQ(loadedEmpty->textContent(), QString());
+    EXPECT_EQ(loadedEmpty->linkThumbnailData(), QByteArray());
+    EXPECT_EQ(loadedMissing->textContent(), std::nullopt);
+    EXPECT_EQ(loadedMissing->linkThumbnailData(), std::nullopt);
+    EXPECT_FALSE(loadedMissing->codeAsText());
+    EXPECT_EQ(loadedMissing->highlightedLinesIsDark(), std::nullopt);
+}
+
+TEST_F(ModelContextTest, DeletingAReferencedItemClearsEveryReferenceToIt)
+{
+    ClipboardItemPtr pinned = insertText(QStringLiteral("pinned"), at(10), true);
+    ClipboardItemPtr first = insertText(QStringLiteral("a"));
+    ClipboardItemPtr second = insertText(QStringLiteral("b"));
+    first->setPinnedReference(pinned);
+    second->setPinnedReference(pinned);
+    ASSERT_TRUE(context().save().ok);
+    ASSERT_EQ(pinned->referencingItems().size(), 2);
+
+    context().remove(pinned);
+    ASSERT_TRUE(context().save().ok);
+
+    EXPECT_EQ(first->pinnedReference(), nullptr);
+    EXPECT_EQ(second->pinnedReference(), nullptr);
+    EXPECT_FALSE(first->isDeleted());
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    for (const ClipboardItemPtr &item : {first, second}) {
+        ClipboardItemPtr stored = reader->model(item->persistentModelID());
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->pinnedReference(), nullptr);
+    }
+}
+
+TEST_F(ModelContextTest, DeletingAReferencingItemLeavesTheReferencedOne)
+{
+    ClipboardItemPtr pinned = insertText(QStringLiteral("pinned"), at(10), true);
+    ClipboardItemPtr reference = insertText(QStringLiteral("ref"));
+    reference->setPinnedReference(pinned);
+    ASSERT_TRUE(context().save().ok);
+
+    context().remove(reference);
+    EXPECT_TRUE(pinned->referencingItems().isEmpty()) << "pending deletion already counts";
+    ASSERT_TRUE(context().save().ok);
+    EXPECT_TRUE(pinned->referencingItems().isEmpty());
+    EXPECT_FALSE(pinned->isDeleted());
+    EXPECT_TRUE(reference->isDeleted());
+    EXPECT_EQ(reference->modelContext(), nullptr);
+}
+
+TEST_F(ModelContextTest, ItemsAreEqualByIdentityNotContent)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    ClipboardItemPtr a = insertText(QStringLiteral("same"), now);
+    ClipboardItemPtr b = insertText(QStringLiteral("same"), now);
+    ASSERT_TRUE(context().save().ok);
+    EXPECT_FALSE(*a == *b);
+
+    // The same entry in another context is the same item.
+    std::unique_ptr<ModelContext> other = container().makeContext();
+    ClipboardItemPtr aElsewhere = other->model(a->persistentModelID());
+    ASSERT_TRUE(aElsewhere);
+    EXPECT_TRUE(*a == *aElsewhere);
+    // And one context never holds two objects for one entry.
+    EXPECT_EQ(context().model(a->persistentModelID()), a);
+}
+
+TEST_F(ModelContextTest, ListFetchesNeverReadExternalData)
+{
+    for (int i = 0; i < 5; ++i) {
+        ClipboardItemPtr item = insertText(QStringLiteral("image %1").arg(i), at(i));
+        item->setMediaImageData(QByteArray(200'000, char('a' + i)));
+        item->setMediaThumbnailData(QByteArray(100, 't'));
+    }
+    ASSERT_TRUE(context().save().ok);
+
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    QStringList statements;
+    reader->setStatementTrace([&](const QString &sql) { statements.append(sql); });
+    const QList<ClipboardItemPtr> items = reader->fetch(FetchDescriptor::newestFirst()).items;
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items.first()->textContent(), QStringLiteral("image 0"));
+    EXPECT_TRUE(items.first()->pinnedLabel() == std::nullopt);
+    for (const QString &sql : std::as_const(statements))
+        EXPECT_FALSE(sql.contains(QLatin1String("ClipboardItemExternal"))) << sql.toStdString();
+
+    // The thumbnail loads on first access, alone; a missing value needs no query at all.
+    statements.clear();
+    EXPECT_EQ(items[2]->mediaThumbnailData(), QByteArray(100, 't'));
+    EXPECT_EQ(items[2]->linkThumbnailData(), std::nullopt);
+    EXPECT_EQ(statements.size(), 1);
+
+    // Released data loads again.
+    items[2]->releaseExternalData();
+    statements.clear();
+    EXPECT_EQ(items[2]->mediaImageData(), QByteArray(200'000, 'c'));
+    EXPECT_EQ(statements.size(), 1);
+}
+
+TEST_F(ModelContextTest, FetchSeesUnsavedInsertsDeletionsAndChanges)
+{
+    ClipboardItemPtr old = insertText(QStringLiteral("old"), at(30));
+    ClipboardItemPtr middle = insertText(QStringLiteral("middle"), at(20));
+    ASSERT_TRUE(context().save().ok);
+
+    ClipboardItemPtr fresh = insertText(QStringLiteral("fresh"), at(0));
+    context().remove(middle);
+    old->setIsPinned(true);
+
+    const QList<ClipboardItemPtr> all = context().fetch(FetchDescriptor::newestFirst()).items;
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(all[0], fresh);
+    EXPECT_EQ(all[1], old);
+
+    FetchDescriptor pinnedOnly = FetchDescriptor::newestFirst(Predicate::equal(ItemField::isPinned, true));
+    EXPECT_EQ(context().fetch(pinnedOnly).items, QList<ClipboardItemPtr>{old});
+    FetchDescriptor newestOne = FetchDescriptor::newestFirst();
+    newestOne.fetchLimit = 1;
+    EXPECT_EQ(context().fetch(newestOne).items, QList<ClipboardItemPtr>{fresh});
+    EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 2);
+}
+
+TEST_F(ModelContextTest, PredicatesMatchTheSameItemsInSqlAndInMemory)
+{
+    ClipboardItemPtr a = insertText(QStringLiteral("alpha"), at(50));
+    ClipboardItemPtr b = insertText(QStringLiteral("beta"), at(40), true);
+    ClipboardItemPtr c = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://x.org")});
+    c->setTimestamp(at(30));
+    context().insert(c);
+    ASSERT_TRUE(context().save().ok);
+
+    const QDateTime cutoff = at(45);
+    const struct
+    {
+        const char *name;
+        Predicate predicate;
+        QList<ClipboardItemPtr> expectedNewestFirst;
+    } cases[] = {
+        {"equal text", Predicate::equal(ItemField::textContent, QStringLiteral("beta")), {b}},
+        {"kind", Predicate::equal(ItemField::itemType, QStringLiteral("link")), {c}},
+        {"older than", Predicate::less(ItemField::timestamp, cutoff), {a}},
+        {"newer than", Predicate::greaterOrEqual(ItemField::timestamp, cutoff), {c, b}},
+        {"unpinned and text", Predicate::all({Predicate::equal(ItemField::isPinned, false), Predicate::equal(ItemField::itemType, QStringLiteral("text"))}), {a}},
+        {"either", Predicate::any({Predicate::equal(ItemField::textContent, QStringLiteral("alpha")), Predicate::equal(ItemField::isPinned, true)}), {b, a}},
+        {"no label", Predicate::isNull(ItemField::pinnedLabel), {c, b, a}},
+        {"not kind", Predicate::negation(Predicate::equal(ItemField::itemType, QStringLiteral("text"))), {c}},
+    };
+    for (const auto &test : cases) {
+        EXPECT_EQ(context().fetch(FetchDescriptor::newestFirst(test.predicate)).items, test.expectedNewestFirst) << test.name;
+        QList<ClipboardItemPtr> inMemory;
+        for (const ClipboardItemPtr &item : {c, b, a}) {
+            if (test.predicate.matches(*item))
+                inMemory.append(item);
+        }
+        EXPECT_EQ(inMemory, test.expectedNewestFirst) << test.name << " (in memory)";
+    }
+}
+
+TEST_F(ModelContextTest, DeletionsOfAnotherContextReachTheMainContext)
+{
+    ClipboardItemPtr keep = insertText(QStringLiteral("keep"));
+    ClipboardItemPtr gone = insertText(QStringLiteral("gone"));
+    ClipboardItemPtr referencing = insertText(QStringLiteral("ref"));
+    referencing->setPinnedReference(gone);
+    ASSERT_TRUE(context().save().ok);
+    QSignalSpy changed(&context(), &ModelContext::objectsDidChange);
+    LiveQuery query(&context(), FetchDescriptor::newestFirst());
+    ASSERT_EQ(query.results().size(), 3);
+
+    std::unique_ptr<ModelContext> background = container().makeContext();
+    QThread *worker = QThread::create([&] {
+        ClipboardItemPtr item = background->model(gone->persistentModelID());
+        background->remove(item);
+        ASSERT_TRUE(background->save().ok);
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+
+    ASSERT_TRUE(waitUntil([&] { return gone->isDeleted(); }));
+    EXPECT_EQ(gone->modelContext(), nullptr);
+    EXPECT_EQ(referencing->pinnedReference(), nullptr);
+    EXPECT_FALSE(keep->isDeleted());
+    ASSERT_TRUE(waitUntil([&] { return query.results().size() == 2; }));
+    EXPECT_GE(changed.count(), 1);
+}
+
+TEST_F(ModelContextTest, ChangesOfAnotherContextRefreshLoadedObjects)
+{
+    ClipboardItemPtr item = insertText(QStringLiteral("link"));
+    ASSERT_TRUE(context().save().ok);
+    EXPECT_EQ(item->searchableText(), QStringLiteral("link"));
+
+    std::unique_ptr<ModelContext> background = container().makeContext();
+    ClipboardItemPtr elsewhere = background->model(item->persistentModelID());
+    elsewhere->setLinkTitle(QStringLiteral("Fetched Title"));
+    elsewhere->setLinkThumbnailData(QByteArray("png"));
+    ASSERT_TRUE(background->save().ok);
+
+    context().processPendingStoreChanges();
+    EXPECT_EQ(item->linkTitle(), QStringLiteral("Fetched Title"));
+    EXPECT_EQ(item->linkThumbnailData(), QByteArray("png"));
+    EXPECT_EQ(item->searchableText(), QStringLiteral("fetched title link"));
+}
+
+TEST_F(ModelContextTest, AFailedSaveKeepsEveryChangeAndLosesNothingCommitted)
+{
+    ClipboardItemPtr committed = insertText(QStringLiteral("committed"));
+    ASSERT_TRUE(context().save().ok);
+
+    // Another connection holds the write lock.
+    container().setBusyTimeout(50);
+    std::unique_ptr<ModelContext> shortWait = container().makeContext();
+    SqliteConnection blocker;
+    ASSERT_TRUE(blocker.open(storePath(), SQLITE_OPEN_READWRITE));
+    ASSERT_TRUE(blocker.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+    ClipboardItemPtr pending = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("pending")});
+    shortWait->insert(pending);
+    ClipboardItemPtr committedThere = shortWait->model(committed->persistentModelID());
+    committedThere->setPinnedLabel(QStringLiteral("label"));
+    const ModelContext::SaveResult failed = shortWait->save();
+    EXPECT_FALSE(failed.ok);
+    EXPECT_FALSE(failed.error.isEmpty());
+    EXPECT_TRUE(shortWait->hasChanges());
+    EXPECT_TRUE(pending->persistentModelID().isTemporary());
+
+    ASSERT_TRUE(blocker.exec(QStringLiteral("ROLLBACK")));
+    ASSERT_TRUE(shortWait->save().ok);
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    EXPECT_EQ(reader->fetchCount(FetchDescriptor::newestFirst()), 2);
+    EXPECT_EQ(reader->model(committed->persistentModelID())->pinnedLabel(), QStringLiteral("label"));
+}
+
+TEST_F(ModelContextTest, AFullDiskFailsTheSaveWithoutCorruptingTheStore)
+{
+    insertText(QStringLiteral("small"));
+    ASSERT_TRUE(context().save().ok);
+
+    // The writer's connection may not grow the file beyond its current size.
+    container().setConnectionSetupSql(QStringLiteral("PRAGMA max_page_count = 12"));
+    std::unique_ptr<ModelContext> writer = container().makeContext();
+    ClipboardItemPtr big = ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = QByteArray(400'000, 'x')});
+    writer->insert(big);
+    const ModelContext::SaveResult result = writer->save();
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(QLatin1String("full"))) << result.error.toStdString();
+    EXPECT_TRUE(writer->hasChanges());
+
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    const QList<ClipboardItemPtr> items = reader->fetch(FetchDescriptor::newestFirst()).items;
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items.first()->textContent(), QStringLiteral("small"));
+    EXPECT_EQ(big->mediaImageData()->size(), 400'000) << "the unsaved item keeps its data for a later save";
+}
+
+TEST_F(ModelContextTest, RollbackRestoresStoredValues)
+{
+    ClipboardItemPtr item = insertText(QStringLiteral("stored"));
+    ASSERT_TRUE(context().save().ok);
+    item->setTextContent(QStringLiteral("edited"));
+    ClipboardItemPtr added = insertText(QStringLiteral("added"));
+    context().remove(item);
+    context().rollback();
+    EXPECT_FALSE(context().hasChanges());
+    EXPECT_FALSE(item->isDeleted());
+    EXPECT_EQ(item->textContent(), QStringLiteral("stored"));
+    EXPECT_EQ(context().fetch(FetchDescriptor::newestFirst()).items, QList<ClipboardItemPtr>{item});
+    EXPECT_EQ(added->modelContext(), nullptr);
+}

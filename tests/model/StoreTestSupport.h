@@ -1,0 +1,38 @@
+#pragma once
+
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+// A fresh store file in a temporary folder for each test.
+class StoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        QString error;
+        m_container = ModelContainer::open(storePath(), &error);
+        ASSERT_TRUE(m_container) << error.toStdString();
+    }
+
+    QString storePath() const { return m_folder.path() + QStringLiteral("/Tindlewick/default.store"); }
+    ModelContainer &container() { return *m_container; }
+    ModelContext &context() { return *m_container->mainContext(); }
+
+    ClipboardItemPtr insertText(const QString &text, const QDateTime &timestamp = QDateTime::currentDateTimeUtc(),
+                                bool pinned = false)
+    {
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = text});
+        item->setTimestamp(timestamp);
+        item->setIsPinned(pinned);
+        context().insert(item);
+        return item;
+    }
+
+    QTemporaryDir m_folder;
+    std::unique_ptr<ModelContainer> m_container;
+};
