@@ -49,3 +49,15 @@ QString testDataPath(const QString &relativePath)
 {
     return QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/") + relativePath;
 }
+
+void PrintTo(const QString &value, std::ostream *out) { *out << '"' << value.toStdString() << '"'; }
+
+void PrintTo(const QByteArray &value, std::ostream *out)
+{
+    *out << "bytes(" << value.size() << ")\"" << value.left(64).toHex().toStdString() << (value.size() > 64 ? "..." : "") << '"';
+}
+
+void PrintTo(const QVariant &value, std::ostream *out)
+{
+    *out << value.typeName() << '(' << value.toString().toStdString() << ')';
+}

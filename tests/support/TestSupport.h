@@ -3,8 +3,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <QByteArray>
+#include <QVariant>
+
 #include <chrono>
 #include <functional>
+#include <ostream>
+
+// Readable failure messages for Qt values.
+void PrintTo(const QString &value, std::ostream *out);
+void PrintTo(const QByteArray &value, std::ostream *out);
+void PrintTo(const QVariant &value, std::ostream *out);
 
 // Collects the diagnostic lines printed while it lives, instead of writing them out.
 class CapturedDiagnostics final

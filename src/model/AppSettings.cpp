@@ -1,0 +1,380 @@
+#include "model/AppSettings.h"
+
+#include "common/Diagnostics.h"
+#include "common/NotificationCenter.h"
+#include "platform/LaunchAtLogin.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace {
+
+// Stores value into field and tells whether it changed.
+template <typename T>
+bool assign(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+QStringList defaultColorFormatOrder()
+{
+    QStringList order;
+    for (ColorFormatter::Format format : ColorFormatter::allFormats)
+        order.append(ColorFormatter::rawValue(format));
+    return order;
+}
+
+void post(const QString &name) { NotificationCenter::defaultCenter().post(name); }
+
+} // namespace
+
+const QString AppSettings::defaultCodeTheme = QStringLiteral("GitHub");
+
+const QStringList &AppSettings::codeThemeNames()
+{
+    static const QStringList names = {
+        QStringLiteral("a11y"),         QStringLiteral("Atom One"),   QStringLiteral("Classic"),
+        QStringLiteral("Edge"),         QStringLiteral("GitHub"),     QStringLiteral("Google"),
+        QStringLiteral("Gradient"),     QStringLiteral("Grayscale"),  QStringLiteral("Harmonic16"),
+        QStringLiteral("Heetch"),       QStringLiteral("Horizon"),    QStringLiteral("Humanoid"),
+        QStringLiteral("iA"),           QStringLiteral("ISBL Editor"), QStringLiteral("Kimbie"),
+        QStringLiteral("NNFX"),         QStringLiteral("Panda Syntax"), QStringLiteral("Papercolor"),
+        QStringLiteral("Paraiso"),      QStringLiteral("QT Creator"), QStringLiteral("Silk"),
+        QStringLiteral("Solar Flare"),  QStringLiteral("Solarized"),  QStringLiteral("StackOverflow"),
+        QStringLiteral("Standard"),     QStringLiteral("Summerfruit"), QStringLiteral("Synth Midnight Terminal"),
+        QStringLiteral("Tokyo Night"),  QStringLiteral("Unikitty"),   QStringLiteral("Xcode"),
+    };
+    return names;
+}
+
+QString AppSettings::rawValue(ActivationMode mode)
+{
+    return mode == ActivationMode::doubleTap ? QStringLiteral("doubleTap") : QStringLiteral("shortcut");
+}
+
+QString AppSettings::rawValue(DoubleTapModifier modifier)
+{
+    switch (modifier) {
+    case DoubleTapModifier::option: return QStringLiteral("option");
+    case DoubleTapModifier::command: return QStringLiteral("command");
+    case DoubleTapModifier::control: return QStringLiteral("control");
+    case DoubleTapModifier::shift: return QStringLiteral("shift");
+    }
+    return QStringLiteral("option");
+}
+
+QString AppSettings::rawValue(ColumnViewMode mode)
+{
+    return mode == ColumnViewMode::grid ? QStringLiteral("grid") : QStringLiteral("list");
+}
+
+AppSettings &AppSettings::shared()
+{
+    static AppSettings *instance = [] {
+        auto *settings = new AppSettings(UserDefaults::standard());
+        if (QCoreApplication *app = QCoreApplication::instance())
+            settings->moveToThread(app->thread());
+        return settings;
+    }();
+    return *instance;
+}
+
+AppSettings::AppSettings(UserDefaults &defaults, QObject *parent) : QObject(parent), m_defaults(defaults)
+{
+    read();
+}
+
+void AppSettings::read()
+{
+    // A limit below one would leave no room for the item being saved; an edited store
+    // can hold one, so it reads as one.
+    m_historyLimit = std::max<qint64>(1, m_defaults.integer(QStringLiteral("historyLimit")).value_or(defaultHistoryLimit));
+
+    switch (m_defaults.integer(QStringLiteral("historyRetention")).value_or(0)) {
+    case 1800: m_historyRetention = HistoryRetention::thirtyMinutes; break;
+    case 604800: m_historyRetention = HistoryRetention::sevenDays; break;
+    default: m_historyRetention = HistoryRetention::eightHours; break;
+    }
+
+    m_fontSize = m_defaults.number(QStringLiteral("fontSize")).value_or(13.0);
+
+    const std::optional<QString> theme = m_defaults.string(QStringLiteral("codeTheme"));
+    m_codeTheme = theme && codeThemeNames().contains(*theme) ? *theme : defaultCodeTheme;
+
+    m_useLiquidGlass = m_defaults.boolean(QStringLiteral("useLiquidGlass")).value_or(true);
+    m_detectCode = m_defaults.boolean(QStringLiteral("detectCode")).value_or(true);
+    m_filterAdultContent = m_defaults.boolean(QStringLiteral("filterAdultContent")).value_or(true);
+    m_filterPasswords = m_defaults.boolean(QStringLiteral("filterPasswords")).value_or(true);
+    m_removeTrackingParameters = m_defaults.boolean(QStringLiteral("removeTrackingParameters")).value_or(false);
+    m_excludedURLPatterns = m_defaults.string(QStringLiteral("excludedURLPatterns")).value_or(QString());
+
+    m_activationMode = m_defaults.string(QStringLiteral("activationMode")) == QStringLiteral("doubleTap")
+        ? ActivationMode::doubleTap
+        : ActivationMode::shortcut;
+    m_doubleTapModifier = DoubleTapModifier::option;
+    const std::optional<QString> modifier = m_defaults.string(QStringLiteral("doubleTapModifier"));
+    for (DoubleTapModifier candidate : {DoubleTapModifier::option, DoubleTapModifier::command, DoubleTapModifier::control,
+                                        DoubleTapModifier::shift}) {
+        if (modifier == rawValue(candidate))
+            m_doubleTapModifier = candidate;
+    }
+    auto viewMode = [&](const QString &key) {
+        return m_defaults.string(key) == QStringLiteral("grid") ? ColumnViewMode::grid : ColumnViewMode::list;
+    };
+    m_filesViewMode = viewMode(QStringLiteral("filesViewMode"));
+    m_mediaViewMode = viewMode(QStringLiteral("mediaViewMode"));
+    m_colorsViewMode = viewMode(QStringLiteral("colorsViewMode"));
+
+    m_colorFormatOrder = m_defaults.stringList(QStringLiteral("colorFormatOrder")).value_or(defaultColorFormatOrder());
+    const QStringList disabled = m_defaults.stringList(QStringLiteral("disabledColorFormats")).value_or(QStringList());
+    m_disabledColorFormats = QSet<QString>(disabled.begin(), disabled.end());
+    m_lastSeenVersion = m_defaults.string(QStringLiteral("lastSeenVersion")).value_or(QString());
+    m_showUpdateSuccessBanner = false;
+    m_debugShowTimestamps = m_defaults.boolean(QStringLiteral("debugShowTimestamps")).value_or(true);
+    m_debugShowCodeConfidenceLabels = m_defaults.boolean(QStringLiteral("debugShowCodeConfidenceLabels")).value_or(false);
+}
+
+void AppSettings::setHistoryLimit(qint64 value)
+{
+    if (assign(m_historyLimit, value))
+        Q_EMIT historyLimitChanged(value);
+    m_defaults.setInteger(QStringLiteral("historyLimit"), value);
+}
+
+void AppSettings::setHistoryRetention(HistoryRetention value)
+{
+    if (assign(m_historyRetention, value))
+        Q_EMIT historyRetentionChanged(value);
+    m_defaults.setInteger(QStringLiteral("historyRetention"), qint64(value));
+}
+
+void AppSettings::setFontSize(double value)
+{
+    if (assign(m_fontSize, value))
+        Q_EMIT fontSizeChanged(value);
+    m_defaults.setNumber(QStringLiteral("fontSize"), value);
+}
+
+void AppSettings::setCodeTheme(const QString &displayName)
+{
+    if (!codeThemeNames().contains(displayName))
+        return; // not a theme: nothing to store
+    if (assign(m_codeTheme, displayName))
+        Q_EMIT codeThemeChanged(displayName);
+    m_defaults.setString(QStringLiteral("codeTheme"), displayName);
+    if (m_codeThemeWillChange)
+        m_codeThemeWillChange();
+    post(Notifications::codeThemeChanged);
+}
+
+void AppSettings::setUseLiquidGlass(bool value)
+{
+    if (assign(m_useLiquidGlass, value))
+        Q_EMIT useLiquidGlassChanged(value);
+    m_defaults.setBoolean(QStringLiteral("useLiquidGlass"), value);
+    post(Notifications::liquidGlassSettingChanged);
+}
+
+void AppSettings::setDetectCode(bool value)
+{
+    if (assign(m_detectCode, value))
+        Q_EMIT detectCodeChanged(value);
+    m_defaults.setBoolean(QStringLiteral("detectCode"), value);
+    post(Notifications::detectCodeSettingChanged);
+}
+
+void AppSettings::setFilterAdultContent(bool value)
+{
+    if (assign(m_filterAdultContent, value))
+        Q_EMIT filterAdultContentChanged(value);
+    m_defaults.setBoolean(QStringLiteral("filterAdultContent"), value);
+}
+
+void AppSettings::setFilterPasswords(bool value)
+{
+    if (assign(m_filterPasswords, value))
+        Q_EMIT filterPasswordsChanged(value);
+    m_defaults.setBoolean(QStringLiteral("filterPasswords"), value);
+}
+
+void AppSettings::setRemoveTrackingParameters(bool value)
+{
+    if (assign(m_removeTrackingParameters, value))
+        Q_EMIT removeTrackingParametersChanged(value);
+    m_defaults.setBoolean(QStringLiteral("removeTrackingParameters"), value);
+}
+
+void AppSettings::setExcludedURLPatterns(const QString &value)
+{
+    if (assign(m_excludedURLPatterns, value))
+        Q_EMIT excludedURLPatternsChanged(value);
+    m_defaults.setString(QStringLiteral("excludedURLPatterns"), value);
+}
+
+void AppSettings::setActivationMode(ActivationMode value)
+{
+    if (assign(m_activationMode, value))
+        Q_EMIT activationModeChanged(value);
+    m_defaults.setString(QStringLiteral("activationMode"), rawValue(value));
+    post(Notifications::activationModeChanged);
+}
+
+void AppSettings::setDoubleTapModifier(DoubleTapModifier value)
+{
+    if (assign(m_doubleTapModifier, value))
+        Q_EMIT doubleTapModifierChanged(value);
+    m_defaults.setString(QStringLiteral("doubleTapModifier"), rawValue(value));
+    post(Notifications::activationModeChanged);
+}
+
+void AppSettings::setFilesViewMode(ColumnViewMode value)
+{
+    if (assign(m_filesViewMode, value))
+        Q_EMIT filesViewModeChanged(value);
+    m_defaults.setString(QStringLiteral("filesViewMode"), rawValue(value));
+}
+
+void AppSettings::setMediaViewMode(ColumnViewMode value)
+{
+    if (assign(m_mediaViewMode, value))
+        Q_EMIT mediaViewModeChanged(value);
+    m_defaults.setString(QStringLiteral("mediaViewMode"), rawValue(value));
+}
+
+void AppSettings::setColorsViewMode(ColumnViewMode value)
+{
+    if (assign(m_colorsViewMode, value))
+        Q_EMIT colorsViewModeChanged(value);
+    m_defaults.setString(QStringLiteral("colorsViewMode"), rawValue(value));
+}
+
+void AppSettings::setColorFormatOrder(const QStringList &value)
+{
+    if (assign(m_colorFormatOrder, value))
+        Q_EMIT colorFormatOrderChanged(value);
+    m_defaults.setStringList(QStringLiteral("colorFormatOrder"), value);
+}
+
+void AppSettings::setDisabledColorFormats(const QSet<QString> &value)
+{
+    if (assign(m_disabledColorFormats, value))
+        Q_EMIT disabledColorFormatsChanged();
+    m_defaults.setStringList(QStringLiteral("disabledColorFormats"), QStringList(value.begin(), value.end()));
+}
+
+void AppSettings::setLastSeenVersion(const QString &value)
+{
+    if (assign(m_lastSeenVersion, value))
+        Q_EMIT lastSeenVersionChanged(value);
+    m_defaults.setString(QStringLiteral("lastSeenVersion"), value);
+}
+
+void AppSettings::setShowUpdateSuccessBanner(bool value)
+{
+    if (assign(m_showUpdateSuccessBanner, value))
+        Q_EMIT showUpdateSuccessBannerChanged(value);
+}
+
+void AppSettings::setDebugShowTimestamps(bool value)
+{
+    if (assign(m_debugShowTimestamps, value))
+        Q_EMIT debugShowTimestampsChanged(value);
+    m_defaults.setBoolean(QStringLiteral("debugShowTimestamps"), value);
+}
+
+void AppSettings::setDebugShowCodeConfidenceLabels(bool value)
+{
+    if (assign(m_debugShowCodeConfidenceLabels, value))
+        Q_EMIT debugShowCodeConfidenceLabelsChanged(value);
+    m_defaults.setBoolean(QStringLiteral("debugShowCodeConfidenceLabels"), value);
+}
+
+QStringList AppSettings::excludedPatternList() const
+{
+    QStringList patterns;
+    const QStringList pieces = m_excludedURLPatterns.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &piece : pieces) {
+        qsizetype start = 0;
+        qsizetype end = piece.size();
+        while (start < end && (piece[start] == QLatin1Char(' ') || piece[start] == QLatin1Char('\t')))
+            ++start;
+        while (end > start && (piece[end - 1] == QLatin1Char(' ') || piece[end - 1] == QLatin1Char('\t')))
+            --end;
+        if (end > start)
+            patterns.append(piece.mid(start, end - start));
+    }
+    return patterns;
+}
+
+bool AppSettings::isURLExcluded(const QString &url) const
+{
+    const QStringList patterns = excludedPatternList();
+    if (patterns.isEmpty())
+        return false;
+    const QString lowered = url.toLower();
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const QString &pattern) { return lowered.contains(pattern.toLower()); });
+}
+
+QList<ColorFormatter::Format> AppSettings::orderedColorFormats() const
+{
+    QList<ColorFormatter::Format> formats;
+    for (const QString &raw : m_colorFormatOrder) {
+        const std::optional<ColorFormatter::Format> format = ColorFormatter::formatFromRawValue(raw);
+        if (format && !formats.contains(*format))
+            formats.append(*format);
+    }
+    for (ColorFormatter::Format format : ColorFormatter::allFormats) {
+        if (!formats.contains(format))
+            formats.append(format);
+    }
+    return formats;
+}
+
+void AppSettings::toggleColorFormat(ColorFormatter::Format format)
+{
+    const QString raw = ColorFormatter::rawValue(format);
+    if (!m_disabledColorFormats.remove(raw))
+        m_disabledColorFormats.insert(raw);
+    Q_EMIT disabledColorFormatsChanged();
+    m_defaults.setStringList(QStringLiteral("disabledColorFormats"),
+                             QStringList(m_disabledColorFormats.begin(), m_disabledColorFormats.end()));
+}
+
+void AppSettings::moveColorFormats(const QSet<int> &sourceOffsets, int destination)
+{
+    QStringList raws;
+    for (ColorFormatter::Format format : orderedColorFormats())
+        raws.append(ColorFormatter::rawValue(format));
+    QStringList moved;
+    QStringList kept;
+    int destinationInKept = 0;
+    for (int i = 0; i < raws.size(); ++i) {
+        if (i == destination)
+            destinationInKept = int(kept.size());
+        if (sourceOffsets.contains(i))
+            moved.append(raws[i]);
+        else
+            kept.append(raws[i]);
+    }
+    if (destination >= raws.size())
+        destinationInKept = int(kept.size());
+    else if (destination < 0)
+        destinationInKept = 0;
+    for (qsizetype i = 0; i < moved.size(); ++i)
+        kept.insert(destinationInKept + i, moved[i]);
+    setColorFormatOrder(kept);
+}
+
+void AppSettings::setLaunchAtLogin(bool enabled)
+{
+    QString error;
+    if (!LaunchAtLogin::setEnabled(enabled, &error))
+        printDiagnostic(QStringLiteral("Failed to %1 launch at login: %2")
+                            .arg(enabled ? QStringLiteral("enable") : QStringLiteral("disable"), error));
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <optional>
+
+// The user's preferences as a typed key-value store: a value keeps its type (a number
+// stays a number, a list stays a list). Every write is saved at once, atomically, to a
+// JSON file in the XDG config folder. Reads follow the rules of a strict preferences
+// store: a value of the wrong type reads as absent.
+class UserDefaults final : public QObject
+{
+    Q_OBJECT
+public:
+    // The store at "<XDG config folder>/Tindlewick/defaults.json", created on first use.
+    static UserDefaults &standard();
+
+    explicit UserDefaults(QString filePath, QObject *parent = nullptr);
+
+    QString filePath() const { return m_filePath; }
+
+    // The stored value: bool, double, QString, QVariantList or QVariantMap; invalid when absent.
+    QVariant object(const QString &key) const;
+    bool contains(const QString &key) const { return m_values.contains(key); }
+    void setObject(const QString &key, const QVariant &value);
+    void removeObject(const QString &key);
+
+    // A string, or the text of a number; nothing for other values.
+    std::optional<QString> string(const QString &key) const;
+    // A list whose every element is a string; nothing otherwise.
+    std::optional<QStringList> stringList(const QString &key) const;
+    // A number that is exactly an integer (Booleans are not numbers here).
+    std::optional<qint64> integer(const QString &key) const;
+    std::optional<double> number(const QString &key) const;
+    // true/false, or a number that is exactly 0 or 1.
+    std::optional<bool> boolean(const QString &key) const;
+
+    void setString(const QString &key, const QString &value) { setObject(key, value); }
+    void setStringList(const QString &key, const QStringList &value) { setObject(key, value); }
+    void setInteger(const QString &key, qint64 value) { setObject(key, double(value)); }
+    void setNumber(const QString &key, double value) { setObject(key, value); }
+    void setBoolean(const QString &key, bool value) { setObject(key, value); }
+
+    // Reads the file again (tests write it behind the store's back).
+    void reload();
+
+Q_SIGNALS:
+    void valueChanged(const QString &key);
+
+private:
+    void load();
+    void save();
+
+    QString m_filePath;
+    QVariantMap m_values;
+};
