@@ -387,6 +387,17 @@ void ModelContext::rollback()
     scheduleObjectsDidChange();
 }
 
+void ModelContext::releaseUnchangedObjects()
+{
+    for (auto it = m_registered.begin(); it != m_registered.end();) {
+        const ClipboardItemPtr &item = *it;
+        if (item->m_dirty.none() && !m_deleted.contains(item) && !m_updated.contains(item))
+            it = m_registered.erase(it);
+        else
+            ++it;
+    }
+}
+
 // ----- reading -----------------------------------------------------------------------
 
 ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)

@@ -38,6 +38,9 @@ public:
     SaveResult save();
     // Forgets every pending change and restores the objects' stored values.
     void rollback();
+    // Forgets the objects it holds that have no pending change, so their memory can go;
+    // later fetches read them afresh. For contexts that do a job and then wait.
+    void releaseUnchangedObjects();
 
     struct FetchResult
     {

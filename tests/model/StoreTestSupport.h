@@ -11,15 +11,20 @@
 class StoreTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { resetStore(); }
+
+    // Starts over with a new, empty store file.
+    void resetStore()
     {
-        ASSERT_TRUE(m_folder.isValid());
+        m_container.reset();
+        m_folder = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(m_folder->isValid());
         QString error;
         m_container = ModelContainer::open(storePath(), &error);
         ASSERT_TRUE(m_container) << error.toStdString();
     }
 
-    QString storePath() const { return m_folder.path() + QStringLiteral("/Tindlewick/default.store"); }
+    QString storePath() const { return m_folder->path() + QStringLiteral("/Tindlewick/default.store"); }
     ModelContainer &container() { return *m_container; }
     ModelContext &context() { return *m_container->mainContext(); }
 
@@ -33,6 +38,6 @@ protected:
         return item;
     }
 
-    QTemporaryDir m_folder;
+    std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<ModelContainer> m_container;
 };

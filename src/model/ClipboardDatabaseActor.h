@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/SerialExecutor.h"
+
+#include <QFuture>
+#include <QString>
+
+#include <memory>
+
+class ModelContainer;
+class ModelContext;
+
+// Keeps the store small and its write-ahead log short. Deletes history beyond a count or
+// an age (pinned items always stay) in a store context of its own, and runs SQLite's
+// checkpoint and VACUUM on the store file. All work runs one job at a time on the
+// actor's own thread; callers continue with the returned futures.
+class ClipboardDatabaseActor final
+{
+public:
+    explicit ClipboardDatabaseActor(ModelContainer &container);
+    ~ClipboardDatabaseActor();
+    ClipboardDatabaseActor(const ClipboardDatabaseActor &) = delete;
+    ClipboardDatabaseActor &operator=(const ClipboardDatabaseActor &) = delete;
+
+    // Keeps the newest `limit` items (pinned ones count) and every pinned item.
+    QFuture<void> pruneToLimit(qint64 limit);
+    // Deletes unpinned items older than maxAgeSeconds. True when something was deleted
+    // and no unpinned item is left.
+    QFuture<bool> pruneOlderThan(double maxAgeSeconds);
+    QFuture<void> checkpointWAL();
+    QFuture<void> vacuumStore();
+
+    // Compacting pays off only when both the file and its free space are large.
+    static constexpr qint64 compactionThresholdBytes = 5'242'880;
+    static bool shouldVacuum(qint64 fileSize, qint64 freePageCount, qint64 pageSize);
+    // "[ClipboardDatabaseActor] <operation> failed (<code>): <message or unknown>"
+    static QString failureLine(const QString &operation, int resultCode, const char *sqliteMessage);
+
+    // Blocks until every job submitted so far has finished (shut-down and tests).
+    void waitForIdle() { m_executor.waitForIdle(); }
+
+private:
+    ModelContext &context();
+    void runStatement(const QString &sql, const QString &operationName);
+    void vacuumIfNeeded();
+
+    ModelContainer &m_container;
+    std::unique_ptr<ModelContext> m_context; // created and used on the actor's thread only
+    SerialExecutor m_executor;
+};
