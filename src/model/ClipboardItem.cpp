@@ -28,13 +28,11 @@ QString leadingCharacters(const QString &text, qsizetype n);
 
 } // namespace
 
-ClipboardItem::ClipboardItem() = default;
-
-ClipboardItemPtr ClipboardItem::createForStore() { return ClipboardItemPtr(new ClipboardItem); }
+ClipboardItemPtr ClipboardItem::createForStore() { return std::make_shared<ClipboardItem>(ConstructionKey()); }
 
 ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &content)
 {
-    ClipboardItemPtr item(new ClipboardItem);
+    ClipboardItemPtr item = createForStore();
     // A new item has all its external data in memory.
     for (const FieldInfo &info : itemSchema()) {
         if (info.external)

@@ -65,6 +65,15 @@ public:
     // An empty object that the store fills from a row (no defaults for required fields).
     static ClipboardItemPtr createForStore();
 
+    // Only create() and the store make items; the key keeps the constructor usable by
+    // std::make_shared (one allocation for the object and its count) and no one else.
+    class ConstructionKey
+    {
+        friend class ClipboardItem;
+        ConstructionKey() = default;
+    };
+    explicit ClipboardItem(ConstructionKey) {}
+
     ClipboardItem(const ClipboardItem &) = delete;
     ClipboardItem &operator=(const ClipboardItem &) = delete;
 
@@ -201,7 +210,6 @@ public:
 
 private:
     friend class ModelContext;
-    ClipboardItem();
 
     std::optional<QString> string(ItemField field) const;
     std::optional<QString> externalString(ItemField field) const { return string(field); }

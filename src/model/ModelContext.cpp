@@ -408,7 +408,25 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
     ClipboardItemPtr item = ClipboardItem::createForStore();
     item->m_context = this;
     item->m_identifier = PersistentIdentifier{pk};
-    refreshFromRow(*item, row, false);
+    // First read of the row: every value is taken as it stands (the common, hot path of
+    // list fetches; refreshFromRow compares and announces instead).
+    static const std::bitset<ClipboardItem::slotCount> externalFields = [] {
+        std::bitset<ClipboardItem::slotCount> bits;
+        for (const FieldInfo &info : itemSchema())
+            bits.set(std::size_t(info.field), info.external);
+        return bits;
+    }();
+    const std::bitset<ClipboardItem::slotCount> present(quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
+    item->m_externalPresent = present & externalFields;
+    item->m_externalLoaded = externalFields & ~present;
+    int column = 2;
+    for (ItemField field : StoreSchemaSql::rowFields()) {
+        if (field == ItemField::pinnedReference)
+            item->m_pinnedReferenceRow = row.isNull(column) ? 0 : row.int64(column);
+        else
+            item->m_values[std::size_t(field)] = readColumn(row, column, fieldInfo(field));
+        ++column;
+    }
     m_registered.insert(pk, item);
     return item;
 }

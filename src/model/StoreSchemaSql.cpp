@@ -2,6 +2,8 @@
 
 #include "model/SqliteConnection.h"
 
+#include <array>
+
 namespace StoreSchemaSql {
 
 const QList<ItemField> &rowFields()
@@ -28,7 +30,17 @@ const QString &selectColumns()
     return columns;
 }
 
-int columnIndex(ItemField field) { return 2 + int(rowFields().indexOf(field)); }
+int columnIndex(ItemField field)
+{
+    static const std::array<int, itemFieldCount> columns = [] {
+        std::array<int, itemFieldCount> table{};
+        table.fill(-1);
+        for (qsizetype i = 0; i < rowFields().size(); ++i)
+            table[std::size_t(rowFields()[i])] = 2 + int(i);
+        return table;
+    }();
+    return columns[std::size_t(field)];
+}
 
 QString createTables()
 {
