@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace ColorSpaces;
 
@@ -128,8 +129,14 @@ std::optional<Color> Color::converted(Space target) const
         return *this;
     const SpaceModel &source = model(m_space);
     const SpaceModel &destination = model(target);
-    const Vec3 xyz = multiply(source.toXYZ, {source.decode(m_red), source.decode(m_green), source.decode(m_blue)});
-    const Vec3 linear = multiply(destination.fromXYZ, xyz);
+    Vec3 decoded {};
+    const Vec3 components = {m_red, m_green, m_blue};
+    for (size_t i = 0; i < 3; ++i) {
+        if (!(std::fabs(components[i]) <= std::numeric_limits<float>::max()))
+            return std::nullopt;
+        decoded[i] = source.decode(double(float(components[i])));
+    }
+    const Vec3 linear = multiply(destination.fromXYZ, multiply(source.toXYZ, decoded));
     Vec3 encoded {};
     for (size_t i = 0; i < 3; ++i) {
         encoded[i] = destination.encode(linear[i]);

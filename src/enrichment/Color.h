@@ -47,9 +47,10 @@ public:
     double blue() const { return m_blue; }
     double alpha() const { return m_alpha; }
 
-    // The same colour in another space, components clamped to 0...1 and carried in single
-    // precision as the desktop's colour matching does (so a white stays exactly white).
-    // Nothing when a component is not a finite number. The same space gives the colour as is.
+    // The same colour in another space, clamped to 0...1. Components pass through single
+    // precision on the way, as in the desktop's colour matching, so that the last-bit noise of
+    // the double arithmetic cannot turn a white into #FEFFFF after truncation. Nothing when a
+    // component is not a finite single-precision number. The same space gives the colour as is.
     std::optional<Color> converted(Space target) const;
 
     // "#RRGGBB" of the colour in sRGB, each channel clamped and truncated (not rounded);
