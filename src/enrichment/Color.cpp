@@ -34,21 +34,32 @@ struct SpaceModel
     double (*encode)(double);
 };
 
-SpaceModel makeModel(const Mat3 &toXYZ, double (*decode)(double), double (*encode)(double))
+// sRGB from its primaries and the D65 white (0.3127, 0.3290).
+constexpr Mat3 linearSRGBToXYZ = {{
+    {506752.0 / 1228815, 87881.0 / 245763, 12673.0 / 70218},
+    {87098.0 / 409605, 175762.0 / 245763, 12673.0 / 175545},
+    {7918.0 / 409605, 87881.0 / 737289, 1001167.0 / 1053270},
+}};
+
+// Scales the primaries so that every space's white lands on exactly the same XYZ white: the
+// published matrices are rounded differently, and a white off by 1e-7 would truncate to FE.
+SpaceModel makeModel(Mat3 toXYZ, double (*decode)(double), double (*encode)(double))
 {
+    const Vec3 white = multiply(linearSRGBToXYZ, {1, 1, 1});
+    const Vec3 scale = multiply(inverse(toXYZ), white);
+    for (Vec3 &row : toXYZ) {
+        for (size_t column = 0; column < 3; ++column)
+            row[column] *= scale[column];
+    }
     return {toXYZ, inverse(toXYZ), decode, encode};
 }
 
 const SpaceModel &model(Color::Space space)
 {
-    // sRGB and Adobe RGB from their primaries with the D65 white (0.3127, 0.3290); Display P3 as
-    // the exact inverse of the matrix the Lab family converts with, so a Lab colour survives the
-    // round trip through Display P3.
+    // Display P3 as the inverse of the matrix the Lab family converts with, so a Lab colour
+    // survives the round trip through Display P3.
     static const std::array<SpaceModel, 5> models = {
-        makeModel({{{506752.0 / 1228815, 87881.0 / 245763, 12673.0 / 70218},
-                    {87098.0 / 409605, 175762.0 / 245763, 12673.0 / 175545},
-                    {7918.0 / 409605, 87881.0 / 737289, 1001167.0 / 1053270}}},
-                  srgbDecode, srgbEncode),
+        makeModel(linearSRGBToXYZ, srgbDecode, srgbEncode),
         makeModel(inverse(xyzToLinearDisplayP3Matrix), srgbDecode, srgbEncode),
         makeModel({{{573536.0 / 994567, 263643.0 / 1420810, 187206.0 / 994567},
                     {591459.0 / 1989134, 6239551.0 / 9945670, 374412.0 / 4972835},
@@ -110,8 +121,11 @@ std::optional<Color> Color::fromQColor(const QColor &color)
 {
     if (!color.isValid())
         return std::nullopt;
-    const QColor extended = color.toExtendedRgb();
-    return sRGB(extended.redF(), extended.greenF(), extended.blueF(), extended.alphaF());
+    if (color.spec() == QColor::ExtendedRgb)
+        return sRGB(color.redF(), color.greenF(), color.blueF(), color.alphaF());
+    // The 16-bit components, divided in double precision: a byte b comes back as exactly b/255.
+    const QRgba64 rgba = color.rgba64();
+    return sRGB(rgba.red() / 65535.0, rgba.green() / 65535.0, rgba.blue() / 65535.0, rgba.alpha() / 65535.0);
 }
 
 QColor Color::toQColor() const
@@ -119,8 +133,10 @@ QColor Color::toQColor() const
     const std::optional<Color> srgb = converted(Space::sRGB);
     if (!srgb)
         return {};
-    const auto unit = [](double value) { return float(std::clamp(value, 0.0, 1.0)); };
-    return QColor::fromRgbF(unit(srgb->m_red), unit(srgb->m_green), unit(srgb->m_blue), unit(srgb->m_alpha));
+    const auto unit = [](double value) {
+        return quint16(std::lround(std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0) * 65535));
+    };
+    return QColor::fromRgba64(unit(srgb->m_red), unit(srgb->m_green), unit(srgb->m_blue), unit(srgb->m_alpha));
 }
 
 std::optional<Color> Color::converted(Space target) const
