@@ -62,7 +62,7 @@ ParseResult swiftUIResult(QString hex, const QRegularExpressionMatch &match, int
         if (const std::optional<int> opacity = fractionByte(match.capturedView(opacityGroup)))
             ColorText::appendHexByte(hex, *opacity);
     }
-    return {std::move(hex), QStringLiteral("swiftui")};
+    return { std::move(hex), QStringLiteral("swiftui") };
 }
 
 // UIColor and NSColor require an alpha; only a translucent one is kept.
@@ -73,7 +73,8 @@ Parsed platformResult(QString hex, QStringView text, const QRegularExpressionMat
         return std::nullopt;
     if (*alpha < 255)
         ColorText::appendHexByte(hex, *alpha);
-    return ParseResult {std::move(hex), text.startsWith(u"UI") ? QStringLiteral("uicolor") : QStringLiteral("nscolor")};
+    return ParseResult { std::move(hex),
+        text.startsWith(u"UI") ? QStringLiteral("uicolor") : QStringLiteral("nscolor") };
 }
 
 } // namespace
@@ -107,8 +108,8 @@ Parsed parseSwiftUIColorHSB(QStringView text)
 
 Parsed parseSwiftUIColorWhite(QStringView text)
 {
-    static const auto expression =
-        codeRegex(QStringLiteral(R"re(^Color\s*\(\s*white:\s*([\d.]+)(?:\s*,\s*opacity:\s*([\d.]+))?\s*,?\s*\)$)re"));
+    static const auto expression = codeRegex(
+        QStringLiteral(R"re(^Color\s*\(\s*white:\s*([\d.]+)(?:\s*,\s*opacity:\s*([\d.]+))?\s*,?\s*\)$)re"));
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
         return std::nullopt;
@@ -174,7 +175,7 @@ Parsed parseFlutterARGB(QStringView text)
     QString hex = ColorText::hexRGB(argb[1], argb[2], argb[3]);
     if (argb[0] != 255)
         ColorText::appendHexByte(hex, argb[0]);
-    return ParseResult {std::move(hex), QStringLiteral("flutter-argb")};
+    return ParseResult { std::move(hex), QStringLiteral("flutter-argb") };
 }
 
 Parsed parseFlutterRGBO(QStringView text)
@@ -197,17 +198,17 @@ Parsed parseFlutterRGBO(QStringView text)
     QString hex = hexRGB(rgb);
     if (*opacity < 255)
         ColorText::appendHexByte(hex, *opacity);
-    return ParseResult {std::move(hex), QStringLiteral("flutter-rgbo")};
+    return ParseResult { std::move(hex), QStringLiteral("flutter-rgbo") };
 }
 
 Parsed parseThreeColorHex(QStringView text)
 {
-    static const auto expression =
-        codeRegex(QStringLiteral(R"re(^(?:new\s+)?THREE\.Color\s*\(\s*(0x[A-Fa-f0-9]{6})\s*\)$)re"));
+    static const auto expression
+        = codeRegex(QStringLiteral(R"re(^(?:new\s+)?THREE\.Color\s*\(\s*(0x[A-Fa-f0-9]{6})\s*\)$)re"));
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
         return std::nullopt;
-    return ParseResult {u'#' + match->capturedView(1).mid(2).toString().toUpper(), QStringLiteral("three")};
+    return ParseResult { u'#' + match->capturedView(1).mid(2).toString().toUpper(), QStringLiteral("three") };
 }
 
 Parsed parseThreeColorRGB(QStringView text)
@@ -220,7 +221,7 @@ Parsed parseThreeColorRGB(QStringView text)
     const auto bytes = fractionBytes(*match, 1);
     if (!bytes)
         return std::nullopt;
-    return ParseResult {hexRGB(*bytes), QStringLiteral("three")};
+    return ParseResult { hexRGB(*bytes), QStringLiteral("three") };
 }
 
 std::optional<qint64> parseFlutterComponent(QStringView text)

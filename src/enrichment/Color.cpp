@@ -35,23 +35,23 @@ struct SpaceModel
 };
 
 // sRGB from its primaries and the D65 white (0.3127, 0.3290).
-constexpr Mat3 linearSRGBToXYZ = {{
-    {506752.0 / 1228815, 87881.0 / 245763, 12673.0 / 70218},
-    {87098.0 / 409605, 175762.0 / 245763, 12673.0 / 175545},
-    {7918.0 / 409605, 87881.0 / 737289, 1001167.0 / 1053270},
-}};
+constexpr Mat3 linearSRGBToXYZ = { {
+    { 506752.0 / 1228815, 87881.0 / 245763, 12673.0 / 70218 },
+    { 87098.0 / 409605, 175762.0 / 245763, 12673.0 / 175545 },
+    { 7918.0 / 409605, 87881.0 / 737289, 1001167.0 / 1053270 },
+} };
 
 // Scales the primaries so that every space's white lands on exactly the same XYZ white: the
 // published matrices are rounded differently, and a white off by 1e-7 would truncate to FE.
 SpaceModel makeModel(Mat3 toXYZ, double (*decode)(double), double (*encode)(double))
 {
-    const Vec3 white = multiply(linearSRGBToXYZ, {1, 1, 1});
+    const Vec3 white = multiply(linearSRGBToXYZ, { 1, 1, 1 });
     const Vec3 scale = multiply(inverse(toXYZ), white);
     for (Vec3 &row : toXYZ) {
         for (size_t column = 0; column < 3; ++column)
             row[column] *= scale[column];
     }
-    return {toXYZ, inverse(toXYZ), decode, encode};
+    return { toXYZ, inverse(toXYZ), decode, encode };
 }
 
 const SpaceModel &model(Color::Space space)
@@ -61,10 +61,10 @@ const SpaceModel &model(Color::Space space)
     static const std::array<SpaceModel, 5> models = {
         makeModel(linearSRGBToXYZ, srgbDecode, srgbEncode),
         makeModel(inverse(xyzToLinearDisplayP3Matrix), srgbDecode, srgbEncode),
-        makeModel({{{573536.0 / 994567, 263643.0 / 1420810, 187206.0 / 994567},
-                    {591459.0 / 1989134, 6239551.0 / 9945670, 374412.0 / 4972835},
-                    {53769.0 / 1989134, 351524.0 / 4972835, 4929758.0 / 4972835}}},
-                  adobeRGBDecode, adobeRGBEncode),
+        makeModel({ { { 573536.0 / 994567, 263643.0 / 1420810, 187206.0 / 994567 },
+                      { 591459.0 / 1989134, 6239551.0 / 9945670, 374412.0 / 4972835 },
+                      { 53769.0 / 1989134, 351524.0 / 4972835, 4929758.0 / 4972835 } } },
+            adobeRGBDecode, adobeRGBEncode),
         makeModel(multiplyMatrices(bradfordD50ToD65, linearProPhotoToXYZD50), proPhotoDecode, proPhotoEncode),
         makeModel(linearRec2020ToXYZ, rec2020Decode, rec2020Encode),
     };
@@ -84,8 +84,7 @@ Color::Color(Space space, double red, double green, double blue, double alpha)
     , m_green(green)
     , m_blue(blue)
     , m_alpha(alpha)
-{
-}
+{ }
 
 std::optional<Color> Color::fromHex(QStringView hex)
 {
@@ -136,7 +135,8 @@ QColor Color::toQColor() const
     const auto unit = [](double value) {
         return quint16(std::lround(std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0) * 65535));
     };
-    return QColor::fromRgba64(unit(srgb->m_red), unit(srgb->m_green), unit(srgb->m_blue), unit(srgb->m_alpha));
+    return QColor::fromRgba64(
+        unit(srgb->m_red), unit(srgb->m_green), unit(srgb->m_blue), unit(srgb->m_alpha));
 }
 
 std::optional<Color> Color::converted(Space target) const
@@ -146,7 +146,7 @@ std::optional<Color> Color::converted(Space target) const
     const SpaceModel &source = model(m_space);
     const SpaceModel &destination = model(target);
     Vec3 decoded {};
-    const Vec3 components = {m_red, m_green, m_blue};
+    const Vec3 components = { m_red, m_green, m_blue };
     for (size_t i = 0; i < 3; ++i) {
         if (!(std::fabs(components[i]) <= std::numeric_limits<float>::max()))
             return std::nullopt;
@@ -169,6 +169,6 @@ QString Color::hexString() const
     if (!srgb || !std::isfinite(srgb->m_red) || !std::isfinite(srgb->m_green) || !std::isfinite(srgb->m_blue))
         return QStringLiteral("#000000");
     return ColorText::hexRGB(ColorText::truncatedByteFromFraction(srgb->m_red),
-                             ColorText::truncatedByteFromFraction(srgb->m_green),
-                             ColorText::truncatedByteFromFraction(srgb->m_blue));
+        ColorText::truncatedByteFromFraction(srgb->m_green),
+        ColorText::truncatedByteFromFraction(srgb->m_blue));
 }

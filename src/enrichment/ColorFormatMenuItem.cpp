@@ -22,8 +22,8 @@ QKeySequence ColorFormatMenuItem::shortcut() const
     return QKeySequence(QStringLiteral("Ctrl+") + keyEquivalent, QKeySequence::PortableText);
 }
 
-QList<ColorFormatMenuItem> colorFormatMenuItems(QStringView hex, const QList<ColorFormatter::Format> &orderedFormats,
-                                                const QSet<QString> &disabledFormats)
+QList<ColorFormatMenuItem> colorFormatMenuItems(QStringView hex,
+    const QList<ColorFormatter::Format> &orderedFormats, const QSet<QString> &disabledFormats)
 {
     QList<ColorFormatMenuItem> items;
     for (ColorFormatter::Format format : orderedFormats) {

@@ -12,8 +12,8 @@
 struct ColorFormatMenuItem
 {
     ColorFormatter::Format format = ColorFormatter::Format::hex;
-    QString title;         // "RGB  —  rgb(255, 0, 0)"
-    QString value;         // the colour in this format
+    QString title; // "RGB  —  rgb(255, 0, 0)"
+    QString value; // the colour in this format
     QString keyEquivalent; // "1" ... "9", "0", "-" for the first eleven entries, else empty
 
     // Control plus the key equivalent (the desktop's form of the Command shortcut); empty
@@ -27,5 +27,5 @@ struct ColorFormatMenuItem
 // switched off (by raw value) and any the hex cannot be written in. Empty when the hex does not
 // read. The shortcuts follow the listed entries, so switching one format off moves the later
 // ones up.
-QList<ColorFormatMenuItem> colorFormatMenuItems(QStringView hex, const QList<ColorFormatter::Format> &orderedFormats,
-                                                const QSet<QString> &disabledFormats);
+QList<ColorFormatMenuItem> colorFormatMenuItems(QStringView hex,
+    const QList<ColorFormatter::Format> &orderedFormats, const QSet<QString> &disabledFormats);

@@ -15,58 +15,21 @@ namespace ColorFormatter {
 // of the paste menu; the settings store a format by its raw value.
 enum class Format { hex, rgb, hsl, hwb, lab, lch, oklab, oklch, swiftUI, nsColor, uiColor };
 
+// clang-format off
 inline constexpr std::array<Format, 11> allFormats = {
-    Format::hex, Format::rgb,   Format::hsl,     Format::hwb,     Format::lab,     Format::lch,
+    Format::hex, Format::rgb, Format::hsl, Format::hwb, Format::lab, Format::lch,
     Format::oklab, Format::oklch, Format::swiftUI, Format::nsColor, Format::uiColor,
 };
+// clang-format on
 
 // The stored name of a format (its identity).
-inline QString rawValue(Format format)
-{
-    switch (format) {
-    case Format::hex: return QStringLiteral("hex");
-    case Format::rgb: return QStringLiteral("rgb");
-    case Format::hsl: return QStringLiteral("hsl");
-    case Format::hwb: return QStringLiteral("hwb");
-    case Format::lab: return QStringLiteral("lab");
-    case Format::lch: return QStringLiteral("lch");
-    case Format::oklab: return QStringLiteral("oklab");
-    case Format::oklch: return QStringLiteral("oklch");
-    case Format::swiftUI: return QStringLiteral("swiftUI");
-    case Format::nsColor: return QStringLiteral("nsColor");
-    case Format::uiColor: return QStringLiteral("uiColor");
-    }
-    return {};
-}
+QString rawValue(Format format);
 
 // The label shown in menus and in the settings.
-inline QString displayName(Format format)
-{
-    switch (format) {
-    case Format::hex: return QStringLiteral("Hex");
-    case Format::rgb: return QStringLiteral("RGB");
-    case Format::hsl: return QStringLiteral("HSL");
-    case Format::hwb: return QStringLiteral("HWB");
-    case Format::lab: return QStringLiteral("LAB");
-    case Format::lch: return QStringLiteral("LCH");
-    case Format::oklab: return QStringLiteral("OKLab");
-    case Format::oklch: return QStringLiteral("OKLCH");
-    case Format::swiftUI: return QStringLiteral("SwiftUI");
-    case Format::nsColor: return QStringLiteral("NSColor");
-    case Format::uiColor: return QStringLiteral("UIColor");
-    }
-    return {};
-}
+QString displayName(Format format);
 
 // The format stored as raw, exactly (case-sensitive, untrimmed); nothing for any other text.
-inline std::optional<Format> formatFromRawValue(QStringView raw)
-{
-    for (Format format : allFormats) {
-        if (raw == rawValue(format))
-            return format;
-    }
-    return std::nullopt;
-}
+std::optional<Format> formatFromRawValue(QStringView raw);
 
 // Hashes like its raw value, so a set of formats and a set of raw values agree.
 inline size_t qHash(Format format, size_t seed = 0) noexcept

@@ -23,7 +23,7 @@ QString percent(double fraction)
 
 // "F(a b c)" or "F(a b c / alpha)": the space-separated CSS form.
 QString cssFunction(QStringView name, const QString &a, const QString &b, const QString &c,
-                    const std::optional<QString> &alpha)
+    const std::optional<QString> &alpha)
 {
     QString text = name + u'(' + a + u' ' + b + u' ' + c;
     if (alpha)
@@ -53,8 +53,8 @@ std::optional<RGBAComponents> rgbaComponents(QStringView hex)
 QString decimalString(double value, int decimals)
 {
     char buffer[400];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                            std::clamp(decimals, 0, 20));
+    const auto [end, error] = std::to_chars(
+        buffer, buffer + sizeof buffer, value, std::chars_format::fixed, std::clamp(decimals, 0, 20));
     if (error != std::errc())
         return QString::number(value, 'f', decimals);
     QString text = QString::fromLatin1(buffer, end - buffer);
@@ -81,7 +81,8 @@ std::optional<QString> format(QStringView hex, Format format)
         return std::nullopt;
     const RGBAComponents &rgba = *components;
     const bool translucent = rgba.alpha < 1.0;
-    const std::optional<QString> cssAlpha = translucent ? std::optional(alphaString(rgba.alpha)) : std::nullopt;
+    const std::optional<QString> cssAlpha
+        = translucent ? std::optional(alphaString(rgba.alpha)) : std::nullopt;
     const auto byte = [](double fraction) { return ColorText::byteFromFraction(fraction); };
 
     switch (format) {
@@ -110,32 +111,33 @@ std::optional<QString> format(QStringView hex, Format format)
     }
     case Format::hwb: {
         const ColorSpaces::HSL hsl = ColorSpaces::rgbToHSL(rgba.red, rgba.green, rgba.blue);
-        const double whiteness = std::min({rgba.red, rgba.green, rgba.blue});
-        const double blackness = 1 - std::max({rgba.red, rgba.green, rgba.blue});
+        const double whiteness = std::min({ rgba.red, rgba.green, rgba.blue });
+        const double blackness = 1 - std::max({ rgba.red, rgba.green, rgba.blue });
         return cssFunction(u"hwb", integer(hsl.hue), percent(whiteness), percent(blackness), cssAlpha);
     }
     case Format::lab:
     case Format::lch: {
-        const ColorSpaces::Vec3 lab = ColorSpaces::xyzToLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue));
+        const ColorSpaces::Vec3 lab
+            = ColorSpaces::xyzToLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue));
         if (format == Format::lab) {
-            return cssFunction(u"lab", decimalString(lab[0], 1), decimalString(lab[1], 1), decimalString(lab[2], 1),
-                               cssAlpha);
+            return cssFunction(u"lab", decimalString(lab[0], 1), decimalString(lab[1], 1),
+                decimalString(lab[2], 1), cssAlpha);
         }
         const ColorSpaces::Polar lch = ColorSpaces::rectangularToPolar(lab[1], lab[2]);
-        return cssFunction(u"lch", decimalString(lab[0], 1), decimalString(lch.chroma, 1), decimalString(lch.hue, 1),
-                           cssAlpha);
+        return cssFunction(u"lch", decimalString(lab[0], 1), decimalString(lch.chroma, 1),
+            decimalString(lch.hue, 1), cssAlpha);
     }
     case Format::oklab:
     case Format::oklch: {
-        const ColorSpaces::Vec3 oklab =
-            ColorSpaces::xyzToOKLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue));
+        const ColorSpaces::Vec3 oklab
+            = ColorSpaces::xyzToOKLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue));
         if (format == Format::oklab) {
             return cssFunction(u"oklab", decimalString(oklab[0], 2), decimalString(oklab[1], 4),
-                               decimalString(oklab[2], 4), cssAlpha);
+                decimalString(oklab[2], 4), cssAlpha);
         }
         const ColorSpaces::Polar oklch = ColorSpaces::rectangularToPolar(oklab[1], oklab[2]);
         return cssFunction(u"oklch", decimalString(oklab[0], 2), decimalString(oklch.chroma, 4),
-                           decimalString(oklch.hue, 1), cssAlpha);
+            decimalString(oklch.hue, 1), cssAlpha);
     }
     case Format::swiftUI:
         return codeLiteral(u"Color", rgba, u"opacity", translucent);

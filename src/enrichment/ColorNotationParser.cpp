@@ -21,31 +21,31 @@ struct Notation
 
 // The fixed order in which notations are tried; the first that reads the text wins.
 constexpr Notation notations[] = {
-    {parseHex, u"#"},
-    {parseHexARGB, u"0cC"},
-    {parseRGBComma, u"rR"},
-    {parseRGBSpace, u"rR"},
-    {parseHSLComma, u"hH"},
-    {parseHSLSpace, u"hH"},
-    {parseHSB, u"hH"},
-    {parseHWB, u"hH"},
-    {parseCMYK, u"cC"},
-    {parseDeviceCMYK, u"dD"},
-    {parseLab, u"lL"},
-    {parseLCH, u"lL"},
-    {parseOKLab, u"oO"},
-    {parseOKLCH, u"oO"},
-    {parseColorFunction, u"cC"},
-    {parseSwiftUIColorRGB, u"C"},
-    {parseSwiftUIColorHSB, u"C"},
-    {parseSwiftUIColorWhite, u"C"},
-    {parsePlatformColorRGB, u"UN"},
-    {parsePlatformColorWhite, u"UN"},
-    {parsePlatformColorHSB, u"UN"},
-    {parseFlutterARGB, u"C"},
-    {parseFlutterRGBO, u"C"},
-    {parseThreeColorHex, u"Tn"},
-    {parseThreeColorRGB, u"Tn"},
+    { parseHex, u"#" },
+    { parseHexARGB, u"0cC" },
+    { parseRGBComma, u"rR" },
+    { parseRGBSpace, u"rR" },
+    { parseHSLComma, u"hH" },
+    { parseHSLSpace, u"hH" },
+    { parseHSB, u"hH" },
+    { parseHWB, u"hH" },
+    { parseCMYK, u"cC" },
+    { parseDeviceCMYK, u"dD" },
+    { parseLab, u"lL" },
+    { parseLCH, u"lL" },
+    { parseOKLab, u"oO" },
+    { parseOKLCH, u"oO" },
+    { parseColorFunction, u"cC" },
+    { parseSwiftUIColorRGB, u"C" },
+    { parseSwiftUIColorHSB, u"C" },
+    { parseSwiftUIColorWhite, u"C" },
+    { parsePlatformColorRGB, u"UN" },
+    { parsePlatformColorWhite, u"UN" },
+    { parsePlatformColorHSB, u"UN" },
+    { parseFlutterARGB, u"C" },
+    { parseFlutterRGBO, u"C" },
+    { parseThreeColorHex, u"Tn" },
+    { parseThreeColorRGB, u"Tn" },
 };
 
 // Every notation ends in ")" or ";" (the function forms) or in a hex digit (the hex forms).
@@ -61,7 +61,7 @@ bool isHexText(QStringView text)
 
 ParseResult hexResult(QString hex)
 {
-    return {std::move(hex), QStringLiteral("hex")};
+    return { std::move(hex), QStringLiteral("hex") };
 }
 
 } // namespace
@@ -104,24 +104,33 @@ Parsed parseHex(QStringView text)
 
 Parsed parseHexARGB(QStringView text)
 {
-    static const auto expression = makeRegex(QStringLiteral(R"re(^(?:Color\s*\(\s*)?(0x[A-Fa-f0-9]{8})\s*\)?$)re"),
-                                             RegexOptions::caseInsensitive);
+    static const auto expression = makeRegex(
+        QStringLiteral(R"re(^(?:Color\s*\(\s*)?(0x[A-Fa-f0-9]{8})\s*\)?$)re"), RegexOptions::caseInsensitive);
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
         return std::nullopt;
     const QString argb = match->capturedView(1).mid(2).toString().toUpper();
     QString label = text.startsWith(u"color", Qt::CaseInsensitive) ? QStringLiteral("compose")
-                                                                    : QStringLiteral("hex-argb");
-    return ParseResult {u'#' + argb.mid(2) + argb.left(2), std::move(label)};
+                                                                   : QStringLiteral("hex-argb");
+    return ParseResult { u'#' + argb.mid(2) + argb.left(2), std::move(label) };
 }
 
 Parsed parseBareHex(QStringView text)
 {
     // English words that happen to be spelled in hex digits; a copied word is not a colour.
     static const QStringList rejectedWords = {
-        QStringLiteral("accede"), QStringLiteral("beaded"), QStringLiteral("bedded"), QStringLiteral("beefed"),
-        QStringLiteral("cabbed"), QStringLiteral("dabbed"), QStringLiteral("decade"), QStringLiteral("deface"),
-        QStringLiteral("efface"), QStringLiteral("facade"), QStringLiteral("faffed"), QStringLiteral("deeded"),
+        QStringLiteral("accede"),
+        QStringLiteral("beaded"),
+        QStringLiteral("bedded"),
+        QStringLiteral("beefed"),
+        QStringLiteral("cabbed"),
+        QStringLiteral("dabbed"),
+        QStringLiteral("decade"),
+        QStringLiteral("deface"),
+        QStringLiteral("efface"),
+        QStringLiteral("facade"),
+        QStringLiteral("faffed"),
+        QStringLiteral("deeded"),
     };
     text = text.trimmed();
     if ((text.size() != 6 && text.size() != 8) || !isHexText(text))

@@ -10,18 +10,17 @@ namespace {
 constexpr double pi = 3.141592653589793;
 
 // Applies a curve to the magnitude and keeps the sign (a negative zero stays negative).
-template <typename Curve>
-double signPreserving(double value, Curve curve)
+template <typename Curve> double signPreserving(double value, Curve curve)
 {
     const double magnitude = curve(std::fabs(value));
     return std::signbit(value) ? -magnitude : magnitude;
 }
 
-constexpr Mat3 linearSRGBToXYZFormatter = {{
-    {0.4124564, 0.3575761, 0.1804375},
-    {0.2126729, 0.7151522, 0.072175},
-    {0.0193339, 0.119192, 0.9503041},
-}};
+constexpr Mat3 linearSRGBToXYZFormatter = { {
+    { 0.4124564, 0.3575761, 0.1804375 },
+    { 0.2126729, 0.7151522, 0.072175 },
+    { 0.0193339, 0.119192, 0.9503041 },
+} };
 
 double labF(double t)
 {
@@ -40,7 +39,7 @@ double labFInverse(double f)
 Vec3 polarToRectangular(double lightness, double chroma, double hueDegrees)
 {
     const double radians = hueDegrees * pi / 180;
-    return {lightness, chroma * std::cos(radians), chroma * std::sin(radians)};
+    return { lightness, chroma * std::cos(radians), chroma * std::sin(radians) };
 }
 
 } // namespace
@@ -72,36 +71,36 @@ Mat3 inverse(const Mat3 &m)
     const double c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
     const double c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
     const double determinant = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
-    return {{
-        {c00 / determinant, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / determinant,
-         (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / determinant},
-        {c01 / determinant, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / determinant,
-         (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / determinant},
-        {c02 / determinant, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / determinant,
-         (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / determinant},
-    }};
+    return { {
+        { c00 / determinant, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / determinant,
+            (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / determinant },
+        { c01 / determinant, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / determinant,
+            (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / determinant },
+        { c02 / determinant, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / determinant,
+            (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / determinant },
+    } };
 }
 
 double srgbDecode(double encoded)
 {
-    return signPreserving(encoded, [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); });
+    return signPreserving(
+        encoded, [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); });
 }
 
 double srgbEncode(double linear)
 {
-    return signPreserving(linear, [](double c) {
-        return c > 0.0031308 ? 1.055 * std::pow(c, 0.4166666666666667) - 0.055 : 12.92 * c;
-    });
+    return signPreserving(linear,
+        [](double c) { return c > 0.0031308 ? 1.055 * std::pow(c, 0.4166666666666667) - 0.055 : 12.92 * c; });
 }
 
 Vec3 transferEncode(const Vec3 &linear)
 {
-    return {srgbEncode(linear[0]), srgbEncode(linear[1]), srgbEncode(linear[2])};
+    return { srgbEncode(linear[0]), srgbEncode(linear[1]), srgbEncode(linear[2]) };
 }
 
 Vec3 srgbToXYZ(double red, double green, double blue)
 {
-    return multiply(linearSRGBToXYZFormatter, {srgbDecode(red), srgbDecode(green), srgbDecode(blue)});
+    return multiply(linearSRGBToXYZFormatter, { srgbDecode(red), srgbDecode(green), srgbDecode(blue) });
 }
 
 Vec3 xyzToLab(const Vec3 &xyz)
@@ -109,7 +108,7 @@ Vec3 xyzToLab(const Vec3 &xyz)
     const double fx = labF(xyz[0] / 0.95045592705);
     const double fy = labF(xyz[1]);
     const double fz = labF(xyz[2] / 1.08905775076);
-    return {116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
+    return { 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz) };
 }
 
 Vec3 xyzToOKLab(const Vec3 &xyz)
@@ -127,8 +126,8 @@ Vec3 xyzToOKLab(const Vec3 &xyz)
 
 HSL rgbToHSL(double red, double green, double blue)
 {
-    const double max = std::max({red, green, blue});
-    const double min = std::min({red, green, blue});
+    const double max = std::max({ red, green, blue });
+    const double min = std::min({ red, green, blue });
     const double delta = max - min;
     HSL hsl;
     hsl.lightness = (max + min) * 0.5;
@@ -166,7 +165,7 @@ Vec3 labToXYZ(double lightness, double a, double b)
     const double fx = fy + a / 500;
     const double fz = fy + b / -200;
     const double y = lightness > 8 ? fy * fy * fy : lightness / labKappa;
-    return {labFInverse(fx) * 0.9504559270516716, y, labFInverse(fz) * 1.0890577507598784};
+    return { labFInverse(fx) * 0.9504559270516716, y, labFInverse(fz) * 1.0890577507598784 };
 }
 
 Vec3 oklabToXYZ(double lightness, double a, double b)
@@ -229,7 +228,8 @@ constexpr double rec2020Beta = 0.018053968510807;
 double rec2020Decode(double encoded)
 {
     return signPreserving(encoded, [](double c) {
-        return c < 0.08124285829863151 ? c / 4.5 : std::pow((c + rec2020Alpha - 1) / rec2020Alpha, 2.2222222222222223);
+        return c < 0.08124285829863151 ? c / 4.5
+                                       : std::pow((c + rec2020Alpha - 1) / rec2020Alpha, 2.2222222222222223);
     });
 }
 

@@ -60,8 +60,8 @@ bool isHexDigit(QChar character)
 qsizetype characterCount(QStringView text)
 {
     // Clusters only form around non-ASCII characters and CR LF.
-    const bool simple = std::all_of(text.begin(), text.end(),
-                                    [](QChar c) { return c.unicode() < 0x80 && c.unicode() != u'\r'; });
+    const bool simple = std::all_of(
+        text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80 && c.unicode() != u'\r'; });
     if (simple)
         return text.size();
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), int(text.size()));
@@ -90,7 +90,7 @@ std::optional<quint64> scanHexNumber(QStringView text)
             break;
         found = true;
         value = value > (std::numeric_limits<quint64>::max() >> 4) ? std::numeric_limits<quint64>::max()
-                                                                    : (value << 4) | quint64(digit);
+                                                                   : (value << 4) | quint64(digit);
     }
     if (!found)
         return std::nullopt;
@@ -107,8 +107,8 @@ std::optional<ColorFormatter::RGBAComponents> componentsFromHexDigits(QStringVie
         return std::nullopt;
     const auto byte = [&](int shift) { return double((*value >> shift) & 0xFF) / 255.0; };
     if (length == 8)
-        return ColorFormatter::RGBAComponents {byte(24), byte(16), byte(8), byte(0)};
-    return ColorFormatter::RGBAComponents {byte(16), byte(8), byte(0), 1.0};
+        return ColorFormatter::RGBAComponents { byte(24), byte(16), byte(8), byte(0) };
+    return ColorFormatter::RGBAComponents { byte(16), byte(8), byte(0), 1.0 };
 }
 
 std::optional<double> readNumber(QStringView text)
@@ -184,8 +184,8 @@ QString hexRGB(int red, int green, int blue)
     return hex;
 }
 
-std::optional<QRegularExpressionMatch> matchNotation(const std::optional<QRegularExpression> &expression,
-                                                     QStringView text)
+std::optional<QRegularExpressionMatch> matchNotation(
+    const std::optional<QRegularExpression> &expression, QStringView text)
 {
     if (!expression)
         return std::nullopt;

@@ -49,8 +49,8 @@ void appendHexByte(QString &text, int byte);
 
 // The match of a notation's pattern over the whole text, or nothing (also when the pattern
 // did not compile).
-std::optional<QRegularExpressionMatch> matchNotation(const std::optional<QRegularExpression> &expression,
-                                                     QStringView text);
+std::optional<QRegularExpressionMatch> matchNotation(
+    const std::optional<QRegularExpression> &expression, QStringView text);
 
 // "none", in any letter case: the CSS keyword for a missing component.
 bool isNone(QStringView text);

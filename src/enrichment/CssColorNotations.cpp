@@ -24,7 +24,7 @@ ParseResult cssResult(QString hex, const QRegularExpressionMatch &match, int alp
 {
     if (match.hasCaptured(alphaGroup))
         ColorText::appendHexByte(hex, byteFromFraction(parseAlpha(match.capturedView(alphaGroup))));
-    return {std::move(hex), label};
+    return { std::move(hex), label };
 }
 
 Parsed parseRGB(const std::optional<QRegularExpression> &expression, QStringView text)
@@ -49,7 +49,7 @@ Parsed parseRGB(const std::optional<QRegularExpression> &expression, QStringView
 using HueConverter = QString (*)(double hueDegrees, double second, double third);
 
 Parsed parseHueNotation(const std::optional<QRegularExpression> &expression, QStringView text,
-                        HueConverter converter, const QString &label)
+    HueConverter converter, const QString &label)
 {
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
@@ -67,9 +67,10 @@ Bytes hslToBytes(double hueDegrees, double saturation, double lightness)
     const double hue = hueDegrees / 360;
     if (saturation == 0) {
         const int grey = byteFromFraction(lightness);
-        return {grey, grey, grey};
+        return { grey, grey, grey };
     }
-    const double q = lightness < 0.5 ? lightness * (1 + saturation) : lightness + saturation - lightness * saturation;
+    const double q
+        = lightness < 0.5 ? lightness * (1 + saturation) : lightness + saturation - lightness * saturation;
     const double p = 2 * lightness - q;
     return {
         byteFromFraction(hueToChannel(p, q, hue + 0.3333333333333333)),
@@ -133,8 +134,8 @@ Parsed parseHWB(QStringView text)
 
 Parsed parseCMYK(QStringView text)
 {
-    static const auto expression = cssRegex(cmykSeparatedPattern(
-        QStringLiteral(R"re(^cmyk\s*\(\s*)re"), QStringLiteral(R"re((\d{1,3}(?:\.\d+)?)%?)re"),
+    static const auto expression = cssRegex(cmykSeparatedPattern(QStringLiteral(R"re(^cmyk\s*\(\s*)re"),
+        QStringLiteral(R"re((\d{1,3}(?:\.\d+)?)%?)re"),
         QStringLiteral(R"re((?:\s*,\s*([\d.]+%?)|\s*/\s*([\d.]+%?|none))?\s*\);?$)re")));
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
@@ -154,8 +155,8 @@ Parsed parseCMYK(QStringView text)
             value /= 100;
     }
     const int alphaGroup = match->hasCaptured(5) ? 5 : 6;
-    return cssResult(cmykToHex(values[0], values[1], values[2], values[3]), *match, alphaGroup,
-                     QStringLiteral("cmyk"));
+    return cssResult(
+        cmykToHex(values[0], values[1], values[2], values[3]), *match, alphaGroup, QStringLiteral("cmyk"));
 }
 
 Parsed parseDeviceCMYK(QStringView text)
@@ -173,8 +174,8 @@ Parsed parseDeviceCMYK(QStringView text)
             return std::nullopt;
         values[i] = *value;
     }
-    return cssResult(cmykToHex(values[0], values[1], values[2], values[3]), *match, 5,
-                     QStringLiteral("device-cmyk"));
+    return cssResult(
+        cmykToHex(values[0], values[1], values[2], values[3]), *match, 5, QStringLiteral("device-cmyk"));
 }
 
 std::optional<double> parseDeviceCMYKComponent(QStringView text)
@@ -217,18 +218,19 @@ QString hsbToHex(double hueTurns, double saturation, double brightness)
     const double chroma = brightness * saturation;
     const double x = chroma * (1 - std::fabs(std::fmod(hue / 60, 2) - 1));
     const double m = brightness - chroma;
-    std::array<double, 3> rgb {chroma, 0, x};
+    std::array<double, 3> rgb { chroma, 0, x };
     if (hue < 60)
-        rgb = {chroma, x, 0};
+        rgb = { chroma, x, 0 };
     else if (hue < 120)
-        rgb = {x, chroma, 0};
+        rgb = { x, chroma, 0 };
     else if (hue < 180)
-        rgb = {0, chroma, x};
+        rgb = { 0, chroma, x };
     else if (hue < 240)
-        rgb = {0, x, chroma};
+        rgb = { 0, x, chroma };
     else if (hue < 300)
-        rgb = {x, 0, chroma};
-    return ColorText::hexRGB(byteFromFraction(m + rgb[0]), byteFromFraction(m + rgb[1]), byteFromFraction(m + rgb[2]));
+        rgb = { x, 0, chroma };
+    return ColorText::hexRGB(
+        byteFromFraction(m + rgb[0]), byteFromFraction(m + rgb[1]), byteFromFraction(m + rgb[2]));
 }
 
 QString hwbToHex(double hueDegrees, double whiteness, double blackness)
@@ -249,8 +251,8 @@ QString cmykToHex(double cyan, double magenta, double yellow, double black)
     const auto unit = [](double value) { return std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0); };
     const double keep = 1 - unit(black);
     return ColorText::hexRGB(ColorText::byteFromScaled(keep * ((1 - unit(cyan)) * 255)),
-                             ColorText::byteFromScaled(keep * ((1 - unit(magenta)) * 255)),
-                             ColorText::byteFromScaled(keep * ((1 - unit(yellow)) * 255)));
+        ColorText::byteFromScaled(keep * ((1 - unit(magenta)) * 255)),
+        ColorText::byteFromScaled(keep * ((1 - unit(yellow)) * 255)));
 }
 
 } // namespace ColorFormatter

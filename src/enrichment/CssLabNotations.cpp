@@ -21,13 +21,13 @@ std::optional<QRegularExpression> cssRegex(const QString &pattern)
 
 // The Lab family goes through Display P3, like the desktop's own colour picker, and its hex
 // truncates the channels (an alpha, when written, is rounded).
-ParseResult labFamilyResult(const Color &color, const QRegularExpressionMatch &match, int alphaGroup,
-                            const QString &label)
+ParseResult labFamilyResult(
+    const Color &color, const QRegularExpressionMatch &match, int alphaGroup, const QString &label)
 {
     QString hex = color.hexString();
     if (match.hasCaptured(alphaGroup))
         ColorText::appendHexByte(hex, byteFromFraction(parseAlpha(match.capturedView(alphaGroup))));
-    return {std::move(hex), label};
+    return { std::move(hex), label };
 }
 
 // Reads the given groups as numbers or "none"; nothing when any of them does not read.
@@ -45,8 +45,8 @@ std::optional<Vec3> readValues(const QRegularExpressionMatch &match, std::array<
 
 QString rgbHex(const Vec3 &encoded)
 {
-    return ColorText::hexRGB(byteFromFraction(encoded[0]), byteFromFraction(encoded[1]),
-                             byteFromFraction(encoded[2]));
+    return ColorText::hexRGB(
+        byteFromFraction(encoded[0]), byteFromFraction(encoded[1]), byteFromFraction(encoded[2]));
 }
 
 } // namespace
@@ -58,7 +58,7 @@ Parsed parseLab(QStringView text)
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
         return std::nullopt;
-    const std::optional<Vec3> lab = readValues(*match, {1, 3, 4});
+    const std::optional<Vec3> lab = readValues(*match, { 1, 3, 4 });
     if (!lab)
         return std::nullopt;
     return labFamilyResult(Color::fromLab((*lab)[0], (*lab)[1], (*lab)[2]), *match, 5, QStringLiteral("lab"));
@@ -86,12 +86,13 @@ Parsed parseOKLab(QStringView text)
     const auto match = ColorText::matchNotation(expression, text);
     if (!match)
         return std::nullopt;
-    std::optional<Vec3> lab = readValues(*match, {1, 3, 4});
+    std::optional<Vec3> lab = readValues(*match, { 1, 3, 4 });
     if (!lab)
         return std::nullopt;
     if (!match->capturedView(2).isEmpty())
         (*lab)[0] /= 100;
-    return labFamilyResult(Color::fromOKLab((*lab)[0], (*lab)[1], (*lab)[2]), *match, 5, QStringLiteral("oklab"));
+    return labFamilyResult(
+        Color::fromOKLab((*lab)[0], (*lab)[1], (*lab)[2]), *match, 5, QStringLiteral("oklab"));
 }
 
 Parsed parseOKLCH(QStringView text)
@@ -134,11 +135,13 @@ Parsed parseColorFunction(QStringView text)
     const bool isXYZ = isSpace(u"xyz") || isSpace(u"xyz-d65") || isSpace(u"xyz-d50");
     // XYZ values beyond 1 are ordinary (white has Z ≈ 1.089): only the resulting sRGB channels
     // are clamped. The RGB spaces are clamped to their gamut first.
-    const auto [r, g, b] = isXYZ ? components : Vec3 {std::clamp(x, 0.0, 1.0), std::clamp(y, 0.0, 1.0), std::clamp(z, 0.0, 1.0)};
+    const auto [r, g, b] = isXYZ
+        ? components
+        : Vec3 { std::clamp(x, 0.0, 1.0), std::clamp(y, 0.0, 1.0), std::clamp(z, 0.0, 1.0) };
 
     QString hex;
     if (isSpace(u"srgb"))
-        hex = rgbHex({r, g, b});
+        hex = rgbHex({ r, g, b });
     else if (isSpace(u"srgb-linear"))
         hex = linearSRGBToHex(r, g, b);
     else if (isSpace(u"display-p3"))
@@ -150,7 +153,7 @@ Parsed parseColorFunction(QStringView text)
     else if (isSpace(u"rec2020"))
         hex = rec2020ToHex(r, g, b);
     else if (isSpace(u"xyz-d50")) {
-        const Vec3 d65 = ColorSpaces::multiply(ColorSpaces::bradfordD50ToD65, {r, g, b});
+        const Vec3 d65 = ColorSpaces::multiply(ColorSpaces::bradfordD50ToD65, { r, g, b });
         hex = xyzToHex(d65[0], d65[1], d65[2]);
     } else if (isXYZ)
         hex = xyzToHex(r, g, b);
@@ -160,23 +163,25 @@ Parsed parseColorFunction(QStringView text)
     QString label = QStringLiteral("color");
     if (match->hasCaptured(8))
         ColorText::appendHexByte(hex, byteFromFraction(parseAlpha(match->capturedView(8))));
-    return ParseResult {std::move(hex), std::move(label)};
+    return ParseResult { std::move(hex), std::move(label) };
 }
 
 QString linearSRGBToHex(double red, double green, double blue)
 {
-    return rgbHex(ColorSpaces::transferEncode({red, green, blue}));
+    return rgbHex(ColorSpaces::transferEncode({ red, green, blue }));
 }
 
 QString xyzToHex(double x, double y, double z)
 {
-    return rgbHex(ColorSpaces::transferEncode(ColorSpaces::multiply(ColorSpaces::xyzToLinearSRGBMatrix, {x, y, z})));
+    return rgbHex(
+        ColorSpaces::transferEncode(ColorSpaces::multiply(ColorSpaces::xyzToLinearSRGBMatrix, { x, y, z })));
 }
 
 QString proPhotoToHex(double red, double green, double blue)
 {
     using namespace ColorSpaces;
-    const Vec3 d50 = multiply(linearProPhotoToXYZD50, {proPhotoDecode(red), proPhotoDecode(green), proPhotoDecode(blue)});
+    const Vec3 d50 = multiply(
+        linearProPhotoToXYZD50, { proPhotoDecode(red), proPhotoDecode(green), proPhotoDecode(blue) });
     const Vec3 d65 = multiply(bradfordD50ToD65, d50);
     return xyzToHex(d65[0], d65[1], d65[2]);
 }
@@ -184,7 +189,8 @@ QString proPhotoToHex(double red, double green, double blue)
 QString rec2020ToHex(double red, double green, double blue)
 {
     using namespace ColorSpaces;
-    const Vec3 xyz = multiply(linearRec2020ToXYZ, {rec2020Decode(red), rec2020Decode(green), rec2020Decode(blue)});
+    const Vec3 xyz
+        = multiply(linearRec2020ToXYZ, { rec2020Decode(red), rec2020Decode(green), rec2020Decode(blue) });
     return xyzToHex(xyz[0], xyz[1], xyz[2]);
 }
 
@@ -192,8 +198,8 @@ QString colorSpaceRGBToHex(Color::Space space, double red, double green, double 
 {
     const std::optional<Color> srgb = Color(space, red, green, blue).converted(Color::Space::sRGB);
     if (!srgb)
-        return rgbHex({red, green, blue});
-    return rgbHex({srgb->red(), srgb->green(), srgb->blue()});
+        return rgbHex({ red, green, blue });
+    return rgbHex({ srgb->red(), srgb->green(), srgb->blue() });
 }
 
 } // namespace ColorFormatter
