@@ -11,6 +11,7 @@ namespace ColorFormatter {
 namespace {
 
 using ColorText::byteFromFraction;
+using Match = QRegularExpressionMatch;
 
 std::optional<QRegularExpression> codeRegex(const QString &pattern)
 {
@@ -26,55 +27,93 @@ std::optional<int> fractionByte(QStringView text)
     return byteFromFraction(*value);
 }
 
-std::optional<std::array<int, 3>> fractionBytes(const QRegularExpressionMatch &match, int firstGroup)
+// Readers of a constructor's colour arguments, giving "#RRGGBB" or nothing.
+
+auto rgbFractions(int firstGroup)
 {
-    std::array<int, 3> bytes {};
-    for (int i = 0; i < 3; ++i) {
-        const std::optional<int> byte = fractionByte(match.capturedView(firstGroup + i));
-        if (!byte)
-            return std::nullopt;
-        bytes[i] = *byte;
-    }
-    return bytes;
+    return [firstGroup](const Match &match) -> std::optional<QString> {
+        std::array<int, 3> bytes {};
+        for (int i = 0; i < 3; ++i) {
+            const std::optional<int> byte = fractionByte(match.capturedView(firstGroup + i));
+            if (!byte)
+                return std::nullopt;
+            bytes[i] = *byte;
+        }
+        return ColorText::hexRGB(bytes[0], bytes[1], bytes[2]);
+    };
 }
 
-std::optional<std::array<double, 3>> numbers(const QRegularExpressionMatch &match, int firstGroup)
+auto whiteFraction(int group)
 {
-    std::array<double, 3> values {};
-    for (int i = 0; i < 3; ++i) {
-        const std::optional<double> value = ColorText::readNumber(match.capturedView(firstGroup + i));
-        if (!value)
+    return [group](const Match &match) -> std::optional<QString> {
+        const std::optional<int> white = fractionByte(match.capturedView(group));
+        if (!white)
             return std::nullopt;
-        values[i] = *value;
-    }
-    return values;
+        return ColorText::hexRGB(*white, *white, *white);
+    };
 }
 
-QString hexRGB(const std::array<int, 3> &bytes)
+// Hue, saturation and brightness are taken as written; the converter clamps the channels.
+auto hsbNumbers(int firstGroup)
 {
-    return ColorText::hexRGB(bytes[0], bytes[1], bytes[2]);
+    return [firstGroup](const Match &match) -> std::optional<QString> {
+        std::array<double, 3> hsb {};
+        for (int i = 0; i < 3; ++i) {
+            const std::optional<double> value = ColorText::readNumber(match.capturedView(firstGroup + i));
+            if (!value)
+                return std::nullopt;
+            hsb[i] = *value;
+        }
+        return hsbToHex(hsb[0], hsb[1], hsb[2]);
+    };
 }
+
+// Finishers: the alpha rule and the label of each family.
 
 // SwiftUI writes the opacity whenever it was given and reads (even when opaque).
-ParseResult swiftUIResult(QString hex, const QRegularExpressionMatch &match, int opacityGroup)
+auto swiftUIOpacity(int group)
 {
-    if (match.hasCaptured(opacityGroup)) {
-        if (const std::optional<int> opacity = fractionByte(match.capturedView(opacityGroup)))
-            ColorText::appendHexByte(hex, *opacity);
-    }
-    return { std::move(hex), QStringLiteral("swiftui") };
+    return [group](QString hex, const Match &match, QStringView) -> Parsed {
+        if (match.hasCaptured(group)) {
+            if (const std::optional<int> opacity = fractionByte(match.capturedView(group)))
+                ColorText::appendHexByte(hex, *opacity);
+        }
+        return ParseResult { std::move(hex), QStringLiteral("swiftui") };
+    };
 }
 
 // UIColor and NSColor require an alpha; only a translucent one is kept.
-Parsed platformResult(QString hex, QStringView text, const QRegularExpressionMatch &match, int alphaGroup)
+auto platformAlpha(int group)
 {
-    const std::optional<int> alpha = fractionByte(match.capturedView(alphaGroup));
-    if (!alpha)
+    return [group](QString hex, const Match &match, QStringView text) -> Parsed {
+        const std::optional<int> alpha = fractionByte(match.capturedView(group));
+        if (!alpha)
+            return std::nullopt;
+        if (*alpha < 255)
+            ColorText::appendHexByte(hex, *alpha);
+        return ParseResult { std::move(hex),
+            text.startsWith(u"UI") ? QStringLiteral("uicolor") : QStringLiteral("nscolor") };
+    };
+}
+
+auto opaque(const QString &label)
+{
+    return [label](QString hex, const Match &, QStringView) -> Parsed {
+        return ParseResult { std::move(hex), label };
+    };
+}
+
+template <typename Reader, typename Finisher>
+Parsed parseConstructor(
+    const std::optional<QRegularExpression> &expression, QStringView text, Reader read, Finisher finish)
+{
+    const auto match = ColorText::matchNotation(expression, text);
+    if (!match)
         return std::nullopt;
-    if (*alpha < 255)
-        ColorText::appendHexByte(hex, *alpha);
-    return ParseResult { std::move(hex),
-        text.startsWith(u"UI") ? QStringLiteral("uicolor") : QStringLiteral("nscolor") };
+    std::optional<QString> hex = read(*match);
+    if (!hex)
+        return std::nullopt;
+    return finish(std::move(*hex), *match, text);
 }
 
 } // namespace
@@ -83,79 +122,43 @@ Parsed parseSwiftUIColorRGB(QStringView text)
 {
     static const auto expression = codeRegex(QStringLiteral(
         R"re(^Color\s*\(\s*(?:\.(sRGB|displayP3)\s*,\s*)?red:\s*([\d.]+)\s*,\s*green:\s*([\d.]+)\s*,\s*blue:\s*([\d.]+)(?:\s*,\s*opacity:\s*([\d.]+))?\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
     // Display P3 values are taken as sRGB, as the pasted colour is meant to look.
-    const auto bytes = fractionBytes(*match, 2);
-    if (!bytes)
-        return std::nullopt;
-    return swiftUIResult(hexRGB(*bytes), *match, 5);
+    return parseConstructor(expression, text, rgbFractions(2), swiftUIOpacity(5));
 }
 
 Parsed parseSwiftUIColorHSB(QStringView text)
 {
     static const auto expression = codeRegex(QStringLiteral(
         R"re(^Color\s*\(\s*hue:\s*([\d.]+)\s*,\s*saturation:\s*([\d.]+)\s*,\s*brightness:\s*([\d.]+)(?:\s*,\s*opacity:\s*([\d.]+))?\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const auto hsb = numbers(*match, 1);
-    if (!hsb)
-        return std::nullopt;
-    return swiftUIResult(hsbToHex((*hsb)[0], (*hsb)[1], (*hsb)[2]), *match, 4);
+    return parseConstructor(expression, text, hsbNumbers(1), swiftUIOpacity(4));
 }
 
 Parsed parseSwiftUIColorWhite(QStringView text)
 {
     static const auto expression = codeRegex(
         QStringLiteral(R"re(^Color\s*\(\s*white:\s*([\d.]+)(?:\s*,\s*opacity:\s*([\d.]+))?\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const std::optional<int> white = fractionByte(match->capturedView(1));
-    if (!white)
-        return std::nullopt;
-    return swiftUIResult(ColorText::hexRGB(*white, *white, *white), *match, 2);
+    return parseConstructor(expression, text, whiteFraction(1), swiftUIOpacity(2));
 }
 
 Parsed parsePlatformColorRGB(QStringView text)
 {
     static const auto expression = codeRegex(QStringLiteral(
         R"re(^(?:UI|NS)Color\s*\(\s*red:\s*([\d.]+)\s*,\s*green:\s*([\d.]+)\s*,\s*blue:\s*([\d.]+)\s*,\s*alpha:\s*([\d.]+)\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const auto bytes = fractionBytes(*match, 1);
-    if (!bytes)
-        return std::nullopt;
-    return platformResult(hexRGB(*bytes), text, *match, 4);
+    return parseConstructor(expression, text, rgbFractions(1), platformAlpha(4));
 }
 
 Parsed parsePlatformColorWhite(QStringView text)
 {
     static const auto expression = codeRegex(
         QStringLiteral(R"re(^(?:UI|NS)Color\s*\(\s*white:\s*([\d.]+)\s*,\s*alpha:\s*([\d.]+)\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const std::optional<int> white = fractionByte(match->capturedView(1));
-    if (!white)
-        return std::nullopt;
-    return platformResult(ColorText::hexRGB(*white, *white, *white), text, *match, 2);
+    return parseConstructor(expression, text, whiteFraction(1), platformAlpha(2));
 }
 
 Parsed parsePlatformColorHSB(QStringView text)
 {
     static const auto expression = codeRegex(QStringLiteral(
         R"re(^(?:UI|NS)Color\s*\(\s*hue:\s*([\d.]+)\s*,\s*saturation:\s*([\d.]+)\s*,\s*brightness:\s*([\d.]+)\s*,\s*alpha:\s*([\d.]+)\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const auto hsb = numbers(*match, 1);
-    if (!hsb)
-        return std::nullopt;
-    return platformResult(hsbToHex((*hsb)[0], (*hsb)[1], (*hsb)[2]), text, *match, 4);
+    return parseConstructor(expression, text, hsbNumbers(1), platformAlpha(4));
 }
 
 Parsed parseFlutterARGB(QStringView text)
@@ -195,7 +198,7 @@ Parsed parseFlutterRGBO(QStringView text)
     const std::optional<int> opacity = fractionByte(match->capturedView(4));
     if (!opacity)
         return std::nullopt;
-    QString hex = hexRGB(rgb);
+    QString hex = ColorText::hexRGB(rgb[0], rgb[1], rgb[2]);
     if (*opacity < 255)
         ColorText::appendHexByte(hex, *opacity);
     return ParseResult { std::move(hex), QStringLiteral("flutter-rgbo") };
@@ -215,13 +218,7 @@ Parsed parseThreeColorRGB(QStringView text)
 {
     static const auto expression = codeRegex(QStringLiteral(
         R"re(^(?:new\s+)?THREE\.Color\s*\(\s*([\d.]+)\s*,\s*([\d.]+)\s*,\s*([\d.]+)\s*,?\s*\)$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const auto bytes = fractionBytes(*match, 1);
-    if (!bytes)
-        return std::nullopt;
-    return ParseResult { hexRGB(*bytes), QStringLiteral("three") };
+    return parseConstructor(expression, text, rgbFractions(1), opaque(QStringLiteral("three")));
 }
 
 std::optional<qint64> parseFlutterComponent(QStringView text)

@@ -31,6 +31,20 @@ QString cssFunction(QStringView name, const QString &a, const QString &b, const 
     return text + u')';
 }
 
+// lab()/oklab() with L, a, b, or lch()/oklch() with L, chroma and hue (always 1 decimal).
+QString labLike(QStringView name, bool polar, const ColorSpaces::Vec3 &lab, int lightnessDecimals,
+    int chromaDecimals, const std::optional<QString> &alpha)
+{
+    const QString lightness = decimalString(lab[0], lightnessDecimals);
+    if (!polar) {
+        return cssFunction(name, lightness, decimalString(lab[1], chromaDecimals),
+            decimalString(lab[2], chromaDecimals), alpha);
+    }
+    const ColorSpaces::Polar lch = ColorSpaces::rectangularToPolar(lab[1], lab[2]);
+    return cssFunction(
+        name, lightness, decimalString(lch.chroma, chromaDecimals), decimalString(lch.hue, 1), alpha);
+}
+
 QString codeLiteral(QStringView type, const RGBAComponents &rgba, QStringView alphaName, bool withAlpha)
 {
     QString text = type + QStringLiteral("(red: ") + decimalString(rgba.red, 2) + QStringLiteral(", green: ")
@@ -116,29 +130,13 @@ std::optional<QString> format(QStringView hex, Format format)
         return cssFunction(u"hwb", integer(hsl.hue), percent(whiteness), percent(blackness), cssAlpha);
     }
     case Format::lab:
-    case Format::lch: {
-        const ColorSpaces::Vec3 lab
-            = ColorSpaces::xyzToLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue));
-        if (format == Format::lab) {
-            return cssFunction(u"lab", decimalString(lab[0], 1), decimalString(lab[1], 1),
-                decimalString(lab[2], 1), cssAlpha);
-        }
-        const ColorSpaces::Polar lch = ColorSpaces::rectangularToPolar(lab[1], lab[2]);
-        return cssFunction(u"lch", decimalString(lab[0], 1), decimalString(lch.chroma, 1),
-            decimalString(lch.hue, 1), cssAlpha);
-    }
+    case Format::lch:
+        return labLike(format == Format::lch ? u"lch" : u"lab", format == Format::lch,
+            ColorSpaces::xyzToLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue)), 1, 1, cssAlpha);
     case Format::oklab:
-    case Format::oklch: {
-        const ColorSpaces::Vec3 oklab
-            = ColorSpaces::xyzToOKLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue));
-        if (format == Format::oklab) {
-            return cssFunction(u"oklab", decimalString(oklab[0], 2), decimalString(oklab[1], 4),
-                decimalString(oklab[2], 4), cssAlpha);
-        }
-        const ColorSpaces::Polar oklch = ColorSpaces::rectangularToPolar(oklab[1], oklab[2]);
-        return cssFunction(u"oklch", decimalString(oklab[0], 2), decimalString(oklch.chroma, 4),
-            decimalString(oklch.hue, 1), cssAlpha);
-    }
+    case Format::oklch:
+        return labLike(format == Format::oklch ? u"oklch" : u"oklab", format == Format::oklch,
+            ColorSpaces::xyzToOKLab(ColorSpaces::srgbToXYZ(rgba.red, rgba.green, rgba.blue)), 2, 4, cssAlpha);
     case Format::swiftUI:
         return codeLiteral(u"Color", rgba, u"opacity", translucent);
     case Format::nsColor:

@@ -19,28 +19,38 @@ std::optional<QRegularExpression> cssRegex(const QString &pattern)
     return makeRegex(pattern, RegexOptions::caseInsensitive);
 }
 
+// Where a Lab-family pattern keeps its values; 0 for a group the notation does not have.
+struct LabFamilyGroups
+{
+    int lightness;
+    int lightnessPercent; // a "%" here means the lightness is a percentage of 1
+    int second;
+    int third;
+    int hueUnit; // the third value is a hue with this unit group
+    int alpha;
+};
+
 // The Lab family goes through Display P3, like the desktop's own colour picker, and its hex
 // truncates the channels (an alpha, when written, is rounded).
-ParseResult labFamilyResult(
-    const Color &color, const QRegularExpressionMatch &match, int alphaGroup, const QString &label)
+Parsed parseLabFamily(const std::optional<QRegularExpression> &expression, QStringView text,
+    const LabFamilyGroups &groups, Color (*makeColor)(double, double, double, double), const QString &label)
 {
-    QString hex = color.hexString();
-    if (match.hasCaptured(alphaGroup))
-        ColorText::appendHexByte(hex, byteFromFraction(parseAlpha(match.capturedView(alphaGroup))));
-    return { std::move(hex), label };
-}
-
-// Reads the given groups as numbers or "none"; nothing when any of them does not read.
-std::optional<Vec3> readValues(const QRegularExpressionMatch &match, std::array<int, 3> groups)
-{
-    Vec3 values {};
-    for (size_t i = 0; i < 3; ++i) {
-        const std::optional<double> value = ColorText::readNumberOrNone(match.capturedView(groups[i]));
-        if (!value)
-            return std::nullopt;
-        values[i] = *value;
-    }
-    return values;
+    const auto match = ColorText::matchNotation(expression, text);
+    if (!match)
+        return std::nullopt;
+    std::optional<double> lightness = ColorText::readNumberOrNone(match->capturedView(groups.lightness));
+    const std::optional<double> second = ColorText::readNumberOrNone(match->capturedView(groups.second));
+    const std::optional<double> third = groups.hueUnit
+        ? parseHue(match->capturedView(groups.third), match->capturedView(groups.hueUnit))
+        : ColorText::readNumberOrNone(match->capturedView(groups.third));
+    if (!lightness || !second || !third)
+        return std::nullopt;
+    if (groups.lightnessPercent && !match->capturedView(groups.lightnessPercent).isEmpty())
+        *lightness /= 100;
+    QString hex = makeColor(*lightness, *second, *third, 1).hexString();
+    if (match->hasCaptured(groups.alpha))
+        ColorText::appendHexByte(hex, byteFromFraction(parseAlpha(match->capturedView(groups.alpha))));
+    return ParseResult { std::move(hex), label };
 }
 
 QString rgbHex(const Vec3 &encoded)
@@ -55,61 +65,29 @@ Parsed parseLab(QStringView text)
 {
     static const auto expression = cssRegex(QStringLiteral(
         R"re(^lab\s*\(\s*([\d.]+|none)(%?)\s+([\d.-]+|none)\s+([\d.-]+|none)\s*(?:/\s*([\d.]+%?|none)\s*)?\);?$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const std::optional<Vec3> lab = readValues(*match, { 1, 3, 4 });
-    if (!lab)
-        return std::nullopt;
-    return labFamilyResult(Color::fromLab((*lab)[0], (*lab)[1], (*lab)[2]), *match, 5, QStringLiteral("lab"));
+    // A "%" after L changes nothing: L is a percentage already.
+    return parseLabFamily(expression, text, { 1, 0, 3, 4, 0, 5 }, Color::fromLab, QStringLiteral("lab"));
 }
 
 Parsed parseLCH(QStringView text)
 {
     static const auto expression = cssRegex(QStringLiteral(
         R"re(^lch\s*\(\s*([\d.]+|none)%?\s+([\d.]+|none)\s+([\d.]+|none)(deg|rad|grad|turn)?\s*(?:/\s*([\d.]+%?|none)\s*)?\);?$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    const std::optional<double> lightness = ColorText::readNumberOrNone(match->capturedView(1));
-    const std::optional<double> chroma = ColorText::readNumberOrNone(match->capturedView(2));
-    const std::optional<double> hue = parseHue(match->capturedView(3), match->capturedView(4));
-    if (!lightness || !chroma || !hue)
-        return std::nullopt;
-    return labFamilyResult(Color::fromLCH(*lightness, *chroma, *hue), *match, 5, QStringLiteral("lch"));
+    return parseLabFamily(expression, text, { 1, 0, 2, 3, 4, 5 }, Color::fromLCH, QStringLiteral("lch"));
 }
 
 Parsed parseOKLab(QStringView text)
 {
     static const auto expression = cssRegex(QStringLiteral(
         R"re(^oklab\s*\(\s*([\d.]+|none)(%?)\s+([\d.-]+|none)\s+([\d.-]+|none)\s*(?:/\s*([\d.]+%?|none)\s*)?\);?$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    std::optional<Vec3> lab = readValues(*match, { 1, 3, 4 });
-    if (!lab)
-        return std::nullopt;
-    if (!match->capturedView(2).isEmpty())
-        (*lab)[0] /= 100;
-    return labFamilyResult(
-        Color::fromOKLab((*lab)[0], (*lab)[1], (*lab)[2]), *match, 5, QStringLiteral("oklab"));
+    return parseLabFamily(expression, text, { 1, 2, 3, 4, 0, 5 }, Color::fromOKLab, QStringLiteral("oklab"));
 }
 
 Parsed parseOKLCH(QStringView text)
 {
     static const auto expression = cssRegex(QStringLiteral(
         R"re(^oklch\s*\(\s*([\d.]+|none)(%?)\s+([\d.]+|none)\s+([\d.]+|none)(deg|rad|grad|turn)?\s*(?:/\s*([\d.]+%?|none)\s*)?\);?$)re"));
-    const auto match = ColorText::matchNotation(expression, text);
-    if (!match)
-        return std::nullopt;
-    std::optional<double> lightness = ColorText::readNumberOrNone(match->capturedView(1));
-    const std::optional<double> chroma = ColorText::readNumberOrNone(match->capturedView(3));
-    const std::optional<double> hue = parseHue(match->capturedView(4), match->capturedView(5));
-    if (!lightness || !chroma || !hue)
-        return std::nullopt;
-    if (!match->capturedView(2).isEmpty())
-        *lightness /= 100;
-    return labFamilyResult(Color::fromOKLCH(*lightness, *chroma, *hue), *match, 6, QStringLiteral("oklch"));
+    return parseLabFamily(expression, text, { 1, 2, 3, 4, 5, 6 }, Color::fromOKLCH, QStringLiteral("oklch"));
 }
 
 Parsed parseColorFunction(QStringView text)
