@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QtConcurrent>
 
 #include <clocale>
 #include <cstdio>
@@ -265,4 +266,20 @@ TEST(ColorRobustnessTest, OutputDoesNotDependOnTheProcessLocale)
 
     EXPECT_EQ(outputsFor(inputs), inCLocale);
     EXPECT_TRUE(inCLocale.contains(QStringLiteral("HSL  \u2014  hsl(180, 100%, 50%)")));
+}
+
+// The capture reads colours on background threads; the compiled patterns are shared.
+TEST(ColorRobustnessTest, ReadsFromManyThreadsAtOnce)
+{
+    QStringList inputs;
+    for (int copy = 0; copy < 64; ++copy)
+        inputs += seeds;
+    const auto describeOne = [](const QString &input) {
+        const std::optional<ParseResult> result = parse(input);
+        return result ? result->hex + u' ' + result->label : QString();
+    };
+    const QStringList concurrent = QtConcurrent::blockingMapped(inputs, describeOne);
+    for (qsizetype i = 0; i < inputs.size(); ++i)
+        ASSERT_EQ(concurrent[i], describeOne(inputs[i])) << inputs[i].toStdString();
+    EXPECT_FALSE(concurrent.contains(QString()));
 }
