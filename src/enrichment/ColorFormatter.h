@@ -15,63 +15,75 @@ namespace ColorFormatter {
 // of the paste menu; the settings store a format by its raw value.
 enum class Format { hex, rgb, hsl, hwb, lab, lch, oklab, oklch, swiftUI, nsColor, uiColor };
 
+// clang-format off
 inline constexpr std::array<Format, 11> allFormats = {
-    Format::hex, Format::rgb,   Format::hsl,     Format::hwb,     Format::lab,     Format::lch,
+    Format::hex, Format::rgb, Format::hsl, Format::hwb, Format::lab, Format::lch,
     Format::oklab, Format::oklch, Format::swiftUI, Format::nsColor, Format::uiColor,
 };
+// clang-format on
 
 // The stored name of a format (its identity).
-inline QString rawValue(Format format)
-{
-    switch (format) {
-    case Format::hex: return QStringLiteral("hex");
-    case Format::rgb: return QStringLiteral("rgb");
-    case Format::hsl: return QStringLiteral("hsl");
-    case Format::hwb: return QStringLiteral("hwb");
-    case Format::lab: return QStringLiteral("lab");
-    case Format::lch: return QStringLiteral("lch");
-    case Format::oklab: return QStringLiteral("oklab");
-    case Format::oklch: return QStringLiteral("oklch");
-    case Format::swiftUI: return QStringLiteral("swiftUI");
-    case Format::nsColor: return QStringLiteral("nsColor");
-    case Format::uiColor: return QStringLiteral("uiColor");
-    }
-    return {};
-}
+QString rawValue(Format format);
 
 // The label shown in menus and in the settings.
-inline QString displayName(Format format)
-{
-    switch (format) {
-    case Format::hex: return QStringLiteral("Hex");
-    case Format::rgb: return QStringLiteral("RGB");
-    case Format::hsl: return QStringLiteral("HSL");
-    case Format::hwb: return QStringLiteral("HWB");
-    case Format::lab: return QStringLiteral("LAB");
-    case Format::lch: return QStringLiteral("LCH");
-    case Format::oklab: return QStringLiteral("OKLab");
-    case Format::oklch: return QStringLiteral("OKLCH");
-    case Format::swiftUI: return QStringLiteral("SwiftUI");
-    case Format::nsColor: return QStringLiteral("NSColor");
-    case Format::uiColor: return QStringLiteral("UIColor");
-    }
-    return {};
-}
+QString displayName(Format format);
 
 // The format stored as raw, exactly (case-sensitive, untrimmed); nothing for any other text.
-inline std::optional<Format> formatFromRawValue(QStringView raw)
-{
-    for (Format format : allFormats) {
-        if (raw == rawValue(format))
-            return format;
-    }
-    return std::nullopt;
-}
+std::optional<Format> formatFromRawValue(QStringView raw);
 
 // Hashes like its raw value, so a set of formats and a set of raw values agree.
 inline size_t qHash(Format format, size_t seed = 0) noexcept
 {
     return ::qHash(rawValue(format), seed);
 }
+
+// --- Reading ---------------------------------------------------------------------------
+
+// A recognised colour: "#RRGGBB" or "#RRGGBBAA" (upper-case, alpha last) and the label of
+// the notation it was written in ("hex", "rgb", "oklch", "swiftui", ...).
+struct ParseResult
+{
+    QString hex;
+    QString label;
+
+    friend bool operator==(const ParseResult &, const ParseResult &) = default;
+};
+
+// The colour that the whole text (whitespace around it ignored) writes in one of the known
+// notations, trying them in a fixed order; nothing when it is not exactly one colour.
+// Callers keep the text under 100,001 UTF-16 code units.
+std::optional<ParseResult> parse(QStringView text);
+
+// Six or eight hex digits without "#" ("c0ffee"), except for English words spelled with the
+// letters a to f. Only for texts known to come from a design tool, where such strings are
+// colours rather than words or identifiers.
+std::optional<ParseResult> parseBareHex(QStringView text);
+
+// --- Writing ---------------------------------------------------------------------------
+
+struct RGBAComponents
+{
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+    double alpha = 1;
+
+    friend bool operator==(const RGBAComponents &, const RGBAComponents &) = default;
+};
+
+// The components (each 0...1) of "#RRGGBB" or "#RRGGBBAA"; whitespace around it is ignored.
+// The text after "#" must be six or eight characters and is read from its leading hex
+// digits. Nothing for any other text.
+std::optional<RGBAComponents> rgbaComponents(QStringView hex);
+
+// The colour written in the given notation; nothing when the hex does not read.
+std::optional<QString> format(QStringView hex, Format format);
+
+// value with at most `decimals` decimals, trailing zeros and a trailing "." dropped
+// ("0.5", "1", "-0"). Independent of the process locale.
+QString decimalString(double value, int decimals);
+
+// An alpha for the CSS notations: "0" for zero, otherwise decimalString with 2 decimals.
+QString alphaString(double alpha);
 
 } // namespace ColorFormatter
