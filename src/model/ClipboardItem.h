@@ -1,11 +1,11 @@
 #pragma once
 
+#include "enrichment/Color.h"
 #include "model/ClipboardItemType.h"
 #include "model/ItemSchema.h"
 #include "model/PersistentIdentifier.h"
 
 #include <QByteArray>
-#include <QColor>
 #include <QDateTime>
 #include <QList>
 #include <QPointer>
@@ -177,7 +177,7 @@ public:
     std::optional<std::pair<QUrl, bool>> resolveFileURL() const;
     std::optional<QString> fullText() const;
     std::optional<QString> displayText() const;
-    std::optional<QColor> colorValue() const;
+    std::optional<Color> colorValue() const;
     bool isSingleCharacterPin() const;
     QString computeSearchableText() const;
     QString searchableText() const;

@@ -1,6 +1,7 @@
 // The values the rest of the app reads from an item instead of its raw fields.
 #include "model/ClipboardItem.h"
 
+#include "enrichment/Color.h"
 #include "platform/FileBookmark.h"
 
 #include <QFileInfo>
@@ -45,36 +46,6 @@ std::optional<QString> strictPercentDecode(QStringView encoded)
         i += 2;
     }
     return strictUtf8(bytes);
-}
-
-// The colour of a hex text: "#" signs removed, six digits RRGGBB (opaque) or eight
-// RRGGBBAA, read as one hexadecimal number from the start of the text.
-std::optional<QColor> colorFromHexString(const QString &hex)
-{
-    QString rest = hex.trimmed();
-    rest.remove(QLatin1Char('#'));
-    if (rest.size() != 6 && rest.size() != 8)
-        return std::nullopt;
-    QStringView digits(rest);
-    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        digits = digits.mid(2);
-    quint64 number = 0;
-    qsizetype used = 0;
-    while (used < digits.size() && used < 16) {
-        const char16_t c = digits[used].unicode();
-        const int v = c < 128 ? hexDigitValue(char(c)) : -1;
-        if (v < 0)
-            break;
-        number = number * 16 + quint64(v);
-        ++used;
-    }
-    if (used == 0)
-        return std::nullopt;
-    if (rest.size() == 6)
-        return QColor::fromRgbF(float((number >> 16) & 0xFF) / 255.0f, float((number >> 8) & 0xFF) / 255.0f,
-                                float(number & 0xFF) / 255.0f, 1.0f);
-    return QColor::fromRgbF(float((number >> 24) & 0xFF) / 255.0f, float((number >> 16) & 0xFF) / 255.0f,
-                            float((number >> 8) & 0xFF) / 255.0f, float(number & 0xFF) / 255.0f);
 }
 
 std::optional<QString> strictUtf8(const QByteArray &bytes)
@@ -256,14 +227,14 @@ std::optional<QString> ClipboardItem::displayText() const
     return trimmed;
 }
 
-std::optional<QColor> ClipboardItem::colorValue() const
+std::optional<Color> ClipboardItem::colorValue() const
 {
     if (const ClipboardItemPtr reference = pinnedReference())
         return reference->colorValue();
     const std::optional<QString> hex = colorHex();
     if (!hex)
         return std::nullopt;
-    return colorFromHexString(*hex);
+    return Color::fromHex(*hex);
 }
 
 bool ClipboardItem::isSingleCharacterPin() const

@@ -4,6 +4,7 @@
 #include "platform/FileBookmark.h"
 #include "support/TestSupport.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -202,10 +203,10 @@ TEST(ClipboardItemTest, ColorValueReadsSixAndEightDigitHex)
     };
     for (const auto &test : cases) {
         ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::color, {.colorHex = QString::fromUtf8(test.hex)});
-        const std::optional<QColor> color = item->colorValue();
+        const std::optional<Color> color = item->colorValue();
         ASSERT_EQ(color.has_value(), test.expected.has_value()) << test.hex;
         if (color) {
-            EXPECT_EQ(color->rgba(), test.expected->rgba()) << test.hex;
+            EXPECT_EQ(color->toQColor().rgba(), test.expected->rgba()) << test.hex;
         }
     }
 }
@@ -335,7 +336,7 @@ TEST_F(ClipboardItemStoreTest, ReferencesAreFollowedLiveOrAlongTheChain)
     EXPECT_EQ(reference->fullText(), QStringLiteral("own text"));
     EXPECT_EQ(reference->resolvedLinkThumbnailData(), std::nullopt);
     EXPECT_EQ(reference->fileURL()->toLocalFile(), QStringLiteral("/tmp/x"));
-    EXPECT_EQ(reference->colorValue()->rgb(), QColor(0x11, 0x22, 0x33).rgb());
+    EXPECT_EQ(reference->colorValue()->hexString(), QStringLiteral("#112233"));
 }
 
 TEST_F(ClipboardItemStoreTest, ALoadedItemStartsWithItsCachesNotComputed)
