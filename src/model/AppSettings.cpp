@@ -11,16 +11,6 @@
 
 namespace {
 
-// Stores value into field and tells whether it changed.
-template <typename T>
-bool assign(T &field, const T &value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
 QStringList defaultColorFormatOrder()
 {
     QStringList order;
@@ -141,22 +131,19 @@ void AppSettings::read()
 
 void AppSettings::setHistoryLimit(qint64 value)
 {
-    if (assign(m_historyLimit, value))
-        Q_EMIT historyLimitChanged(value);
+    announce(m_historyLimit, value, &AppSettings::historyLimitChanged);
     m_defaults.setInteger(QStringLiteral("historyLimit"), value);
 }
 
 void AppSettings::setHistoryRetention(HistoryRetention value)
 {
-    if (assign(m_historyRetention, value))
-        Q_EMIT historyRetentionChanged(value);
+    announce(m_historyRetention, value, &AppSettings::historyRetentionChanged);
     m_defaults.setInteger(QStringLiteral("historyRetention"), qint64(value));
 }
 
 void AppSettings::setFontSize(double value)
 {
-    if (assign(m_fontSize, value))
-        Q_EMIT fontSizeChanged(value);
+    announce(m_fontSize, value, &AppSettings::fontSizeChanged);
     m_defaults.setNumber(QStringLiteral("fontSize"), value);
 }
 
@@ -164,8 +151,7 @@ void AppSettings::setCodeTheme(const QString &displayName)
 {
     if (!codeThemeNames().contains(displayName))
         return; // not a theme: nothing to store
-    if (assign(m_codeTheme, displayName))
-        Q_EMIT codeThemeChanged(displayName);
+    announce(m_codeTheme, displayName, &AppSettings::codeThemeChanged);
     m_defaults.setString(QStringLiteral("codeTheme"), displayName);
     if (m_codeThemeWillChange)
         m_codeThemeWillChange();
@@ -174,123 +160,109 @@ void AppSettings::setCodeTheme(const QString &displayName)
 
 void AppSettings::setUseLiquidGlass(bool value)
 {
-    if (assign(m_useLiquidGlass, value))
-        Q_EMIT useLiquidGlassChanged(value);
+    announce(m_useLiquidGlass, value, &AppSettings::useLiquidGlassChanged);
     m_defaults.setBoolean(QStringLiteral("useLiquidGlass"), value);
     post(Notifications::liquidGlassSettingChanged);
 }
 
 void AppSettings::setDetectCode(bool value)
 {
-    if (assign(m_detectCode, value))
-        Q_EMIT detectCodeChanged(value);
+    announce(m_detectCode, value, &AppSettings::detectCodeChanged);
     m_defaults.setBoolean(QStringLiteral("detectCode"), value);
     post(Notifications::detectCodeSettingChanged);
 }
 
 void AppSettings::setFilterAdultContent(bool value)
 {
-    if (assign(m_filterAdultContent, value))
-        Q_EMIT filterAdultContentChanged(value);
+    announce(m_filterAdultContent, value, &AppSettings::filterAdultContentChanged);
     m_defaults.setBoolean(QStringLiteral("filterAdultContent"), value);
 }
 
 void AppSettings::setFilterPasswords(bool value)
 {
-    if (assign(m_filterPasswords, value))
-        Q_EMIT filterPasswordsChanged(value);
+    announce(m_filterPasswords, value, &AppSettings::filterPasswordsChanged);
     m_defaults.setBoolean(QStringLiteral("filterPasswords"), value);
 }
 
 void AppSettings::setRemoveTrackingParameters(bool value)
 {
-    if (assign(m_removeTrackingParameters, value))
-        Q_EMIT removeTrackingParametersChanged(value);
+    announce(m_removeTrackingParameters, value, &AppSettings::removeTrackingParametersChanged);
     m_defaults.setBoolean(QStringLiteral("removeTrackingParameters"), value);
 }
 
 void AppSettings::setExcludedURLPatterns(const QString &value)
 {
-    if (assign(m_excludedURLPatterns, value))
-        Q_EMIT excludedURLPatternsChanged(value);
+    announce(m_excludedURLPatterns, value, &AppSettings::excludedURLPatternsChanged);
     m_defaults.setString(QStringLiteral("excludedURLPatterns"), value);
 }
 
 void AppSettings::setActivationMode(ActivationMode value)
 {
-    if (assign(m_activationMode, value))
-        Q_EMIT activationModeChanged(value);
+    announce(m_activationMode, value, &AppSettings::activationModeChanged);
     m_defaults.setString(QStringLiteral("activationMode"), rawValue(value));
     post(Notifications::activationModeChanged);
 }
 
 void AppSettings::setDoubleTapModifier(DoubleTapModifier value)
 {
-    if (assign(m_doubleTapModifier, value))
-        Q_EMIT doubleTapModifierChanged(value);
+    announce(m_doubleTapModifier, value, &AppSettings::doubleTapModifierChanged);
     m_defaults.setString(QStringLiteral("doubleTapModifier"), rawValue(value));
     post(Notifications::activationModeChanged);
 }
 
 void AppSettings::setFilesViewMode(ColumnViewMode value)
 {
-    if (assign(m_filesViewMode, value))
-        Q_EMIT filesViewModeChanged(value);
+    announce(m_filesViewMode, value, &AppSettings::filesViewModeChanged);
     m_defaults.setString(QStringLiteral("filesViewMode"), rawValue(value));
 }
 
 void AppSettings::setMediaViewMode(ColumnViewMode value)
 {
-    if (assign(m_mediaViewMode, value))
-        Q_EMIT mediaViewModeChanged(value);
+    announce(m_mediaViewMode, value, &AppSettings::mediaViewModeChanged);
     m_defaults.setString(QStringLiteral("mediaViewMode"), rawValue(value));
 }
 
 void AppSettings::setColorsViewMode(ColumnViewMode value)
 {
-    if (assign(m_colorsViewMode, value))
-        Q_EMIT colorsViewModeChanged(value);
+    announce(m_colorsViewMode, value, &AppSettings::colorsViewModeChanged);
     m_defaults.setString(QStringLiteral("colorsViewMode"), rawValue(value));
 }
 
 void AppSettings::setColorFormatOrder(const QStringList &value)
 {
-    if (assign(m_colorFormatOrder, value))
-        Q_EMIT colorFormatOrderChanged(value);
+    announce(m_colorFormatOrder, value, &AppSettings::colorFormatOrderChanged);
     m_defaults.setStringList(QStringLiteral("colorFormatOrder"), value);
 }
 
 void AppSettings::setDisabledColorFormats(const QSet<QString> &value)
 {
-    if (assign(m_disabledColorFormats, value))
+    if (m_disabledColorFormats != value) {
+        m_disabledColorFormats = value;
         Q_EMIT disabledColorFormatsChanged();
+    }
     m_defaults.setStringList(QStringLiteral("disabledColorFormats"), QStringList(value.begin(), value.end()));
 }
 
 void AppSettings::setLastSeenVersion(const QString &value)
 {
-    if (assign(m_lastSeenVersion, value))
-        Q_EMIT lastSeenVersionChanged(value);
+    announce(m_lastSeenVersion, value, &AppSettings::lastSeenVersionChanged);
     m_defaults.setString(QStringLiteral("lastSeenVersion"), value);
 }
 
 void AppSettings::setShowUpdateSuccessBanner(bool value)
 {
-    if (assign(m_showUpdateSuccessBanner, value))
-        Q_EMIT showUpdateSuccessBannerChanged(value);
+    announce(m_showUpdateSuccessBanner, value, &AppSettings::showUpdateSuccessBannerChanged);
 }
 
 void AppSettings::setDebugShowTimestamps(bool value)
 {
-    if (assign(m_debugShowTimestamps, value))
-        Q_EMIT debugShowTimestampsChanged(value);
+    announce(m_debugShowTimestamps, value, &AppSettings::debugShowTimestampsChanged);
     m_defaults.setBoolean(QStringLiteral("debugShowTimestamps"), value);
 }
 
 void AppSettings::setDebugShowCodeConfidenceLabels(bool value)
 {
-    if (assign(m_debugShowCodeConfidenceLabels, value))
-        Q_EMIT debugShowCodeConfidenceLabelsChanged(value);
+    announce(m_debugShowCodeConfidenceLabels, value, &AppSettings::debugShowCodeConfidenceLabelsChanged);
     m_defaults.setBoolean(QStringLiteral("debugShowCodeConfidenceLabels"), value);
 }
 

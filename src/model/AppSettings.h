@@ -149,6 +149,15 @@ Q_SIGNALS:
 
 private:
     void read();
+    // Stores value and emits the property's change signal when it differs from the old one.
+    template <typename T, typename Signal>
+    void announce(T &field, const T &value, Signal changed)
+    {
+        if (field == value)
+            return;
+        field = value;
+        Q_EMIT(this->*changed)(value);
+    }
 
     UserDefaults &m_defaults;
     std::function<void()> m_codeThemeWillChange;
