@@ -31,7 +31,7 @@ QStringList readSamples()
 {
     const QDir data(QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/../tests/data"));
     QStringList texts;
-    for (const QString &folder : {QStringLiteral("code-samples"), QStringLiteral("text-samples")}) {
+    for (const QString &folder : {QStringLiteral("code-samples"), QStringLiteral("code-samples/not-code")}) {
         const QDir dir(data.filePath(folder));
         for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
             QFile file(dir.filePath(name));
