@@ -31,18 +31,20 @@ QByteArray meminfo(qint64 totalKb, qint64 availableKb)
            + QByteArray::number(availableKb) + " kB\nBuffers:          20 kB\n";
 }
 
+using Level = MemoryPressureLevel;
+
+struct ParseCase
+{
+    const char *name;
+    QByteArray contents;
+    std::optional<Level> level;
+};
+
 } // namespace
 
 TEST(LinuxMemoryPressureMonitorTest, ReadsTheStallShares)
 {
-    using Level = MemoryPressureLevel;
-    struct Case
-    {
-        const char *name;
-        QByteArray contents;
-        std::optional<Level> level;
-    };
-    const Case cases[] = {
+    const ParseCase cases[] = {
         {"calm", pressure(0.0, 0.0), Level::Normal},
         {"some stalls", pressure(9.99, 0.0), Level::Normal},
         {"warning", pressure(10.0, 2.0), Level::Warning},
@@ -53,20 +55,13 @@ TEST(LinuxMemoryPressureMonitorTest, ReadsTheStallShares)
         {"garbage", "not a pressure file\n", std::nullopt},
         {"unreadable number", "some avg10=x avg60=0 avg300=0 total=0\n", std::nullopt},
     };
-    for (const Case &c : cases)
+    for (const ParseCase &c : cases)
         EXPECT_EQ(LinuxMemoryPressureMonitor::levelFromPressure(c.contents), c.level) << c.name;
 }
 
 TEST(LinuxMemoryPressureMonitorTest, ReadsTheAvailableShare)
 {
-    using Level = MemoryPressureLevel;
-    struct Case
-    {
-        const char *name;
-        QByteArray contents;
-        std::optional<Level> level;
-    };
-    const Case cases[] = {
+    const ParseCase cases[] = {
         {"plenty", meminfo(16000000, 8000000), Level::Normal},
         {"just above a tenth", meminfo(1000000, 100001), Level::Normal},
         {"a tenth", meminfo(1000000, 100000), Level::Warning},
@@ -77,7 +72,7 @@ TEST(LinuxMemoryPressureMonitorTest, ReadsTheAvailableShare)
         {"zero total", meminfo(0, 0), std::nullopt},
         {"empty", "", std::nullopt},
     };
-    for (const Case &c : cases)
+    for (const ParseCase &c : cases)
         EXPECT_EQ(LinuxMemoryPressureMonitor::levelFromMeminfo(c.contents), c.level) << c.name;
 }
 
