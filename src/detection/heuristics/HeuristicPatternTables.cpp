@@ -1,0 +1,46 @@
+#include "detection/heuristics/HeuristicPatternTables.h"
+
+std::span<const HeuristicLanguagePatterns> HeuristicPatternTables::languages()
+{
+    static const HeuristicLanguagePatterns table[] = {
+        {QStringLiteral("swift"), swiftPatterns()},
+        {QStringLiteral("javascript"), javaScriptPatterns()},
+        {QStringLiteral("typescript"), typeScriptPatterns()},
+        {QStringLiteral("python"), pythonPatterns()},
+        {QStringLiteral("html"), htmlPatterns()},
+        {QStringLiteral("css"), cssPatterns()},
+        {QStringLiteral("json"), jsonPatterns()},
+        {QStringLiteral("shell"), shellPatterns()},
+        {QStringLiteral("java"), javaPatterns()},
+        {QStringLiteral("kotlin"), kotlinPatterns()},
+        {QStringLiteral("c"), cPatterns()},
+        {QStringLiteral("cpp"), cppPatterns()},
+        {QStringLiteral("go"), goPatterns()},
+        {QStringLiteral("rust"), rustPatterns()},
+        {QStringLiteral("ruby"), rubyPatterns()},
+        {QStringLiteral("php"), phpPatterns()},
+        {QStringLiteral("cs"), cSharpPatterns()},
+        {QStringLiteral("dart"), dartPatterns()},
+        {QStringLiteral("yaml"), yamlPatterns()},
+        {QStringLiteral("xml"), xmlPatterns()},
+        {QStringLiteral("dockerfile"), dockerfilePatterns()},
+        {QStringLiteral("sql"), sqlPatterns()},
+        {QStringLiteral("lua"), luaPatterns()},
+        {QStringLiteral("elixir"), elixirPatterns()},
+        {QStringLiteral("scala"), scalaPatterns()},
+        {QStringLiteral("perl"), perlPatterns()},
+        {QStringLiteral("r"), rPatterns()},
+        {QStringLiteral("objectivec"), objectiveCPatterns()},
+        {QStringLiteral("haskell"), haskellPatterns()},
+        {QStringLiteral("powershell"), powerShellPatterns()},
+        {QStringLiteral("toml"), tomlPatterns()},
+        {QStringLiteral("graphql"), graphQLPatterns()},
+        {QStringLiteral("terraform"), terraformPatterns()},
+        {QStringLiteral("clojure"), clojurePatterns()},
+        {QStringLiteral("erlang"), erlangPatterns()},
+        {QStringLiteral("julia"), juliaPatterns()},
+        {QStringLiteral("groovy"), groovyPatterns()},
+        {QStringLiteral("fsharp"), fSharpPatterns()},
+    };
+    return table;
+}
