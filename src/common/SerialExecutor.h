@@ -1,15 +1,21 @@
 #pragma once
 
 #include <QFuture>
+#include <QPromise>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 // A strand: work submitted here runs one job at a time, in submission order, on a
 // thread of its own. Services that own state touched only from their own work (the
 // detection service, the model runners, store maintenance) keep one each, so the
 // main thread hands them work and continues with the QFuture.
+//
+// Jobs are fulfilled through a promise rather than QtConcurrent::run: waiting on a
+// QtConcurrent future that has not started lets Qt run the job on the waiting thread,
+// which would break the one-at-a-time promise.
 class SerialExecutor final
 {
 public:
@@ -26,9 +32,21 @@ public:
     SerialExecutor &operator=(const SerialExecutor &) = delete;
 
     template <typename Function>
-    auto run(Function &&function)
+    auto run(Function &&function) -> QFuture<std::invoke_result_t<std::decay_t<Function>>>
     {
-        return QtConcurrent::run(&m_pool, std::forward<Function>(function));
+        using Result = std::invoke_result_t<std::decay_t<Function>>;
+        auto promise = std::make_shared<QPromise<Result>>();
+        auto job = std::make_shared<std::decay_t<Function>>(std::forward<Function>(function));
+        QFuture<Result> future = promise->future();
+        promise->start();
+        m_pool.start([promise, job] {
+            if constexpr (std::is_void_v<Result>)
+                (*job)();
+            else
+                promise->addResult((*job)());
+            promise->finish();
+        });
+        return future;
     }
 
     // Blocks until every job submitted so far has finished. For shut-down and tests only.

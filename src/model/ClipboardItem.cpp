@@ -1,8 +1,8 @@
 #include "model/ClipboardItem.h"
 
+#include "common/UserCharacters.h"
 #include "model/ModelContext.h"
 
-#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -22,9 +22,6 @@ bool affectsSearchText(ItemField field)
         return false;
     }
 }
-
-// The first n grapheme clusters of text.
-QString leadingCharacters(const QString &text, qsizetype n);
 
 } // namespace
 
@@ -51,7 +48,7 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
         if (text.size() <= maxInlineTextLength) {
             item->setTextContent(text);
         } else {
-            item->setTextContent(leadingCharacters(text, maxInlineTextLength));
+            item->setTextContent(UserCharacters::prefix(text, maxInlineTextLength).toString());
             item->setExtendedTextData(text.toUtf8());
         }
     }
@@ -234,17 +231,3 @@ void ClipboardItem::releaseExternalData()
         }
     }
 }
-
-namespace {
-
-QString leadingCharacters(const QString &text, qsizetype n)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (count < n && finder.toNextBoundary() != -1)
-        ++count;
-    const qsizetype end = finder.position() == -1 ? text.size() : finder.position();
-    return text.left(end);
-}
-
-} // namespace

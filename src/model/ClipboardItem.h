@@ -255,5 +255,3 @@ private:
 QString stringDropFirst(const QString &text, qsizetype n);
 // Drops a leading "www." (or "www" + digits + ".") label of a host-first text.
 QString stripWWWPrefix(const QString &text);
-// Number of user-perceived characters (extended grapheme clusters).
-qsizetype graphemeCount(const QString &text);

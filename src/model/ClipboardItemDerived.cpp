@@ -1,12 +1,12 @@
 // The values the rest of the app reads from an item instead of its raw fields.
 #include "model/ClipboardItem.h"
 
+#include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "platform/FileBookmark.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -244,7 +244,7 @@ bool ClipboardItem::isSingleCharacterPin() const
     const std::optional<QString> text = textContent();
     if (!text || text->size() >= 50)
         return false;
-    return graphemeCount(text->trimmed()) == 1;
+    return UserCharacters::count(text->trimmed(), 2) == 1;
 }
 
 QString ClipboardItem::computeSearchableText() const
@@ -288,12 +288,10 @@ QString stringDropFirst(const QString &text, qsizetype n)
 {
     if (n <= 0)
         return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    for (qsizetype i = 0; i < n; ++i) {
-        if (finder.toNextBoundary() == -1)
-            return QString();
-    }
-    return text.mid(finder.position());
+    const QStringView dropped = UserCharacters::prefix(text, n);
+    if (UserCharacters::count(dropped, n) < n)
+        return QString();
+    return text.mid(dropped.size());
 }
 
 QString stripWWWPrefix(const QString &text)
@@ -311,13 +309,4 @@ QString stripWWWPrefix(const QString &text)
     if (rest.mid(i).startsWith(QLatin1Char('.')))
         return rest.mid(i + 1).toString();
     return text;
-}
-
-qsizetype graphemeCount(const QString &text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
-    return count;
 }

@@ -281,7 +281,7 @@ TEST(ClipboardItemTest, StringDropFirstCountsCharacters)
     EXPECT_EQ(stringDropFirst(QStringLiteral("👍🏽ab"), 1), QStringLiteral("ab"));
     EXPECT_EQ(stringDropFirst(QStringLiteral("ab"), 5), QString());
     EXPECT_EQ(stringDropFirst(QStringLiteral("ab"), 0), QStringLiteral("ab"));
-    EXPECT_EQ(graphemeCount(QStringLiteral("e\u0301x")), 2);
+    EXPECT_EQ(stringDropFirst(QStringLiteral("e\u0301x"), 1), QStringLiteral("x"));
 }
 
 TEST(ClipboardItemTest, ResolveFileUrlPrefersTheBookmarkAndFindsRenamedFiles)

@@ -1,0 +1,47 @@
+#include "common/SerialExecutor.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <atomic>
+
+TEST(SerialExecutorTest, JobsRunOneAtATimeInOrderOffTheCallingThread)
+{
+    SerialExecutor executor;
+    std::atomic<int> running{0};
+    std::atomic<int> maxRunning{0};
+    QList<int> order;
+    QList<QFuture<int>> futures;
+    for (int i = 0; i < 20; ++i) {
+        futures.append(executor.run([&, i] {
+            const int now = ++running;
+            maxRunning = std::max(maxRunning.load(), now);
+            QThread::usleep(200);
+            order.append(i);
+            --running;
+            EXPECT_NE(QThread::currentThread(), QCoreApplication::instance()->thread());
+            return i * 2;
+        }));
+    }
+    // Waiting on the last future first must not pull that job onto this thread.
+    EXPECT_EQ(futures.last().result(), 38);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(futures[i].result(), i * 2);
+    EXPECT_EQ(maxRunning.load(), 1);
+    QList<int> expected;
+    for (int i = 0; i < 20; ++i)
+        expected.append(i);
+    EXPECT_EQ(order, expected);
+}
+
+TEST(SerialExecutorTest, VoidJobsCompleteTheirFutures)
+{
+    SerialExecutor executor;
+    bool ran = false;
+    QFuture<void> future = executor.run([&] { ran = true; });
+    future.waitForFinished();
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(future.isFinished());
+}
