@@ -35,7 +35,9 @@ const results = requests.map(request => {
                 options.ignoreIllegals = true;
             result = hljs.highlight(request.text, options);
         }
-        return { value: result.value, language: result.language, relevance: result.relevance, illegal: result.illegal };
+        // Read as the application's bridge reads them: strings, a Boolean and a number.
+        return { value: String(result.value), language: String(result.language),
+                 relevance: Number(result.relevance) || 0, illegal: Boolean(result.illegal) };
     } catch (error) {
         return { undefined: true };
     }

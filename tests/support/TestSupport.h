@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 
 // Collects the diagnostic lines printed while it lives, instead of writing them out.
 class CapturedDiagnostics final
@@ -25,3 +26,9 @@ bool waitUntil(const std::function<bool()> &condition,
 
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
+
+// GoogleTest prints QStrings as text (found by argument-dependent lookup).
+inline void PrintTo(const QString &string, std::ostream *out)
+{
+    *out << '"' << string.toStdString() << '"';
+}

@@ -1,6 +1,8 @@
 #include "detection/highlight/HighlightLanguage.h"
 #include "detection/highlight/HighlightMode.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QSet>

@@ -1,6 +1,8 @@
 #include "detection/highlight/HLJSError.h"
 #include "detection/highlight/Highlight.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>

@@ -3,6 +3,8 @@
 #include "detection/highlight/HighlightTheme.h"
 #include "platform/Bundle.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
