@@ -91,38 +91,48 @@ void CodeText::startHighlight()
     if (!m_highlight)
         m_highlight = std::make_shared<Highlight>();
 
-    const quint64 generation = m_generation;
     const HighlightColors &colors = m_dark ? m_colors.dark : m_colors.light;
-    m_pending = m_highlight->request(m_text, m_mode, colors);
-    m_pending
-        .then(this,
-              [this, generation](const HighlightResult &result) {
-                  if (generation != m_generation)
-                      return;
-                  m_pending = {};
-                  m_result = result;
-                  rebuildDocument();
-                  Q_EMIT highlightFinished(HighlightOutcome(result));
-                  Q_EMIT highlightSucceeded(result);
-              })
-        .onFailed(this, [this, generation](const HLJSError &error) {
-            if (generation != m_generation)
-                return;
-            m_pending = {};
-            Q_EMIT highlightFinished(HighlightOutcome(error));
-            Q_EMIT highlightFailed(error);
-        });
+    m_watcher = new QFutureWatcher<HighlightResult>(this);
+    QFutureWatcher<HighlightResult> *watcher = m_watcher;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { requestFinished(watcher); });
+    watcher->setFuture(m_highlight->request(m_text, m_mode, colors));
 }
 
-// Makes whatever request is under way stale: its outcome will be dropped.
+// Cuts the request under way off: its outcome will be dropped.
 void CodeText::cancelHighlight()
 {
-    ++m_generation;
-    if (m_pending.isValid()) {
-        m_pending.cancel();
-        m_pending = {};
-        m_needsHighlight = true;
+    if (!m_watcher)
+        return;
+    disconnect(m_watcher, nullptr, this, nullptr);
+    m_watcher->future().cancel();
+    m_watcher->deleteLater();
+    m_watcher = nullptr;
+    m_needsHighlight = true;
+}
+
+void CodeText::requestFinished(QFutureWatcher<HighlightResult> *watcher)
+{
+    if (watcher != m_watcher)
+        return;
+    m_watcher = nullptr;
+    watcher->deleteLater();
+    QFuture<HighlightResult> future = watcher->future();
+    try {
+        future.waitForFinished(); // finished already; rethrows a failure
+    } catch (const HLJSError &error) {
+        Q_EMIT highlightFinished(HighlightOutcome(error));
+        Q_EMIT highlightFailed(error);
+        return;
+    } catch (...) {
+        return;
     }
+    if (future.resultCount() == 0)
+        return; // cancelled
+    const HighlightResult result = future.result();
+    m_result = result;
+    rebuildDocument();
+    Q_EMIT highlightFinished(HighlightOutcome(result));
+    Q_EMIT highlightSucceeded(result);
 }
 
 void CodeText::rebuildDocument()

@@ -7,7 +7,7 @@
 #include "items/CodeTextColors.h"
 #include "items/CodeTextStyle.h"
 
-#include <QFuture>
+#include <QFutureWatcher>
 #include <QTextDocument>
 #include <QWidget>
 
@@ -78,6 +78,7 @@ private:
     void inputsChanged();
     void startHighlight();
     void cancelHighlight();
+    void requestFinished(QFutureWatcher<HighlightResult> *watcher);
     void rebuildDocument();
     qreal verticalPadding() const;
     qreal horizontalPadding() const;
@@ -91,8 +92,8 @@ private:
 
     bool m_dark = false;
     bool m_needsHighlight = true;
-    // Each request gets the next number; only the latest one's outcome is applied.
-    quint64 m_generation = 0;
-    QFuture<HighlightResult> m_pending;
+    // Follows the latest request only: the watcher of an older one is cut off when a newer
+    // one starts, so its outcome, however late, is never applied.
+    QFutureWatcher<HighlightResult> *m_watcher = nullptr;
     QTextDocument m_document;
 };

@@ -65,7 +65,7 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
         layout->addWidget(view);
         window.move(100, 100);
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.fileName;
         ASSERT_TRUE(waitUntil([&] { return view->highlightResult().has_value(); }, std::chrono::seconds(20)));
         window.adjustSize();
         QTest::qWait(300); // let the server show the last paint

@@ -1,12 +1,14 @@
 #include "detection/highlight/HighlightLanguage.h"
 
+#include "detection/highlight/RawValueTable.h"
+
 #include <array>
 
 namespace {
 
 struct LanguageName
 {
-    HighlightLanguage language;
+    HighlightLanguage value;
     const char *rawValue;
 };
 
@@ -85,12 +87,7 @@ namespace HighlightLanguages {
 
 const QList<HighlightLanguage> &allCases()
 {
-    static const QList<HighlightLanguage> cases = [] {
-        QList<HighlightLanguage> list;
-        for (const LanguageName &name : kLanguages)
-            list.append(name.language);
-        return list;
-    }();
+    static const QList<HighlightLanguage> cases = RawValueTable::allCases(kLanguages);
     return cases;
 }
 
@@ -101,11 +98,7 @@ QString rawValue(HighlightLanguage language)
 
 std::optional<HighlightLanguage> fromRawValue(QStringView rawValue)
 {
-    for (const LanguageName &name : kLanguages) {
-        if (rawValue == QLatin1String(name.rawValue))
-            return name.language;
-    }
-    return std::nullopt;
+    return RawValueTable::find(kLanguages, rawValue);
 }
 
 QString scriptName(HighlightLanguage language)

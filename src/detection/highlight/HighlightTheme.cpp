@@ -1,6 +1,7 @@
 #include "detection/highlight/HighlightTheme.h"
 
 #include "common/Diagnostics.h"
+#include "detection/highlight/RawValueTable.h"
 #include "platform/Bundle.h"
 
 #include <QFile>
@@ -54,8 +55,8 @@ struct Sheet
 
 struct ThemeEntry
 {
-    HighlightTheme theme;
-    const char *name;
+    HighlightTheme value;
+    const char *rawValue; // the display name
     const char *darkBackground;
     const char *lightBackground;
     Sheet dark;
@@ -337,27 +338,18 @@ namespace HighlightThemes {
 
 const QList<HighlightTheme> &allCases()
 {
-    static const QList<HighlightTheme> cases = [] {
-        QList<HighlightTheme> list;
-        for (const ThemeEntry &theme : kThemes)
-            list.append(theme.theme);
-        return list;
-    }();
+    static const QList<HighlightTheme> cases = RawValueTable::allCases(kThemes);
     return cases;
 }
 
 QString rawValue(HighlightTheme theme)
 {
-    return QString::fromLatin1(entry(theme).name);
+    return QString::fromLatin1(entry(theme).rawValue);
 }
 
 std::optional<HighlightTheme> fromRawValue(QStringView rawValue)
 {
-    for (const ThemeEntry &theme : kThemes) {
-        if (rawValue == QLatin1String(theme.name))
-            return theme.theme;
-    }
-    return std::nullopt;
+    return RawValueTable::find(kThemes, rawValue);
 }
 
 QString darkBackground(HighlightTheme theme)
