@@ -16,7 +16,7 @@
 // The highlighting engine: runs highlight.js on a text (through its own HLJS), wraps the
 // HTML it returns in a document with the theme's style sheet, and turns that into styled
 // text. One engine serves its requests one at a time; separate engines run independently
-// and each loads the script once (about 30 MB each), so callers that highlight a lot share
+// and each loads the script once (some 16 MB each), so callers that highlight a lot share
 // one engine.
 //
 // Safe to call from any thread. Results arrive on a thread of the global pool; continue

@@ -123,6 +123,12 @@ class AutomaticDetectionReferenceTest : public HighlightReferenceTest
 
 } // namespace
 
+// Parameters print as their raw value.
+void PrintTo(HighlightLanguage language, std::ostream *out)
+{
+    *out << HighlightLanguages::rawValue(language).toStdString();
+}
+
 TEST_P(HighlightReferenceTest, SampleHighlightsAsInNode)
 {
     const QString text = sample(HighlightLanguages::rawValue(GetParam()));
