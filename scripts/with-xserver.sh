@@ -18,6 +18,8 @@ export DISPLAY=$display
 for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
-for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+# Before the window manager is up xprop answers "no such atom on any window": wait for the
+# property's value, or the first window mapped may never be managed.
+for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.05; done
 export QT_QPA_PLATFORM=xcb
 "$@"

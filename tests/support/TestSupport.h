@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <QByteArray>
 #include <QVariant>
 
 #include <chrono>
@@ -34,3 +33,4 @@ bool waitUntil(const std::function<bool()> &condition,
 
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
+

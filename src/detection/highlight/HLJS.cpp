@@ -1,0 +1,192 @@
+#include "detection/highlight/HLJS.h"
+
+#include "detection/highlight/HLJSError.h"
+#include "platform/Bundle.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJSEngine>
+#include <QJSValue>
+#include <QLoggingCategory>
+#include <QPromise>
+#include <QThread>
+
+#include <mutex>
+
+namespace {
+
+// The engine's compiler lints every script it compiles ("Variable is used before its
+// declaration"), which for the minified highlight.js is a page of warnings per load.
+QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
+
+void quietScriptCompiler(QLoggingCategory *category)
+{
+    if (g_previousFilter)
+        g_previousFilter(category);
+    if (qstrcmp(category->categoryName(), "qt.qml.compiler") == 0)
+        category->setEnabled(QtWarningMsg, false);
+}
+
+} // namespace
+
+class HLJS::Worker final : public QObject
+{
+public:
+    explicit Worker(HLJS &owner) : m_owner(owner) {}
+    ~Worker() override
+    {
+        m_hljs = QJSValue();
+        m_owner.setEngine(nullptr);
+    }
+
+    HLJSResult highlight(const QString &text, const HighlightMode &mode)
+    {
+        const QJSValue hljs = loadedHljs();
+        const QString functionName = mode.isAutomatic() ? QStringLiteral("highlightAuto") : QStringLiteral("highlight");
+        QJSValue function = hljs.property(functionName);
+        if (!function.isCallable())
+            throw HLJSError(HLJSError::Code::valueNotFound, QStringLiteral("hljs.") + functionName + QStringLiteral(" is not a function"));
+
+        QJSValueList arguments{QJSValue(text)};
+        if (!mode.isAutomatic()) {
+            QJSValue options = m_engine->newObject();
+            options.setProperty(QStringLiteral("language"), mode.scriptLanguageName());
+            if (mode.ignoresIllegals())
+                options.setProperty(QStringLiteral("ignoreIllegals"), true);
+            arguments.append(options);
+        }
+
+        QJSValue result = function.callWithInstance(hljs, arguments);
+        // A throw inside the script (an unknown language, say) counts as an undefined
+        // result, whose fields read as false, 0 and "undefined".
+        if (result.isError())
+            result = QJSValue(QJSValue::UndefinedValue);
+
+        HLJSResult record;
+        record.illegal = result.property(QStringLiteral("illegal")).toBool();
+        record.relevance = result.property(QStringLiteral("relevance")).toInt();
+        record.value = result.property(QStringLiteral("value")).toString();
+        record.language = result.property(QStringLiteral("language")).toString();
+        return record;
+    }
+
+private:
+    QJSValue loadedHljs()
+    {
+        if (m_hljs.isObject())
+            return m_hljs;
+
+        auto engine = std::make_unique<QJSEngine>();
+        if (!engine->globalObject().isObject())
+            throw HLJSError(HLJSError::Code::contextIsNil);
+
+        QString path = m_owner.m_scriptPath;
+        if (path.isEmpty())
+            path = Bundle::pathForResource(QStringLiteral("highlight.min"), QStringLiteral("js"));
+        else if (!QFileInfo::exists(path))
+            path.clear();
+        if (path.isEmpty())
+            throw HLJSError(HLJSError::Code::fileNotFound);
+
+        QFile file(path);
+        ++m_owner.m_scriptReadCount;
+        if (!file.open(QIODevice::ReadOnly))
+            throw HLJSError(HLJSError::Code::fileUnreadable, file.errorString());
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw HLJSError(HLJSError::Code::fileUnreadable, file.errorString());
+
+        m_hljs = QJSValue();
+        m_owner.setEngine(engine.get());
+        m_engine = std::move(engine);
+        const QJSValue evaluation = m_engine->evaluate(QString::fromUtf8(bytes), path);
+        QJSValue hljs = m_engine->globalObject().property(QStringLiteral("hljs"));
+        if (!hljs.isObject()) {
+            m_owner.setEngine(nullptr);
+            m_engine.reset();
+            throw HLJSError(HLJSError::Code::hljsNotFound, evaluation.isError() ? evaluation.toString() : QString());
+        }
+        m_hljs = hljs;
+        return m_hljs;
+    }
+
+    HLJS &m_owner;
+    // The handle must go before the engine it belongs to.
+    std::unique_ptr<QJSEngine> m_engine;
+    QJSValue m_hljs;
+};
+
+HLJS::HLJS(const QString &scriptPath) : m_scriptPath(scriptPath)
+{
+    static std::once_flag installFilter;
+    std::call_once(installFilter, [] { g_previousFilter = QLoggingCategory::installFilter(quietScriptCompiler); });
+}
+
+HLJS::~HLJS()
+{
+    if (!m_thread)
+        return;
+    {
+        QMutexLocker lock(&m_engineMutex);
+        m_stopping = true;
+        if (m_engine)
+            m_engine->setInterrupted(true);
+    }
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+void HLJS::ensureStarted()
+{
+    std::call_once(m_started, [this] {
+        m_thread = new QThread;
+        m_thread->setObjectName(QStringLiteral("HLJS"));
+        m_worker = new Worker(*this);
+        m_worker->moveToThread(m_thread);
+        // The worker, and with it the engine, is destroyed on its own thread as it ends.
+        QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+        m_thread->start();
+    });
+}
+
+void HLJS::setEngine(QJSEngine *engine)
+{
+    QMutexLocker lock(&m_engineMutex);
+    m_engine = engine;
+    if (m_engine && m_stopping)
+        m_engine->setInterrupted(true);
+}
+
+bool HLJS::isStopping()
+{
+    QMutexLocker lock(&m_engineMutex);
+    return m_stopping;
+}
+
+QFuture<HLJSResult> HLJS::highlight(const QString &text, const HighlightMode &mode)
+{
+    auto promise = std::make_shared<QPromise<HLJSResult>>();
+    QFuture<HLJSResult> future = promise->future();
+    promise->start();
+    ensureStarted();
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, promise, text, mode] {
+            if (!promise->isCanceled()) {
+                try {
+                    HLJSResult result = m_worker->highlight(text, mode);
+                    // A call cut short because this bridge is going away answers nothing.
+                    if (isStopping())
+                        promise->future().cancel();
+                    else
+                        promise->addResult(std::move(result));
+                } catch (const HLJSError &error) {
+                    promise->setException(error);
+                }
+            }
+            promise->finish();
+        },
+        Qt::QueuedConnection);
+    return future;
+}

@@ -1,0 +1,228 @@
+#include "detection/highlight/HLJS.h"
+#include "detection/highlight/HLJSError.h"
+#include "platform/Bundle.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+namespace {
+
+// A stand-in for highlight.js that reports how it was called.
+const char *kRecordingScript = R"JS(
+var hljs = {
+  highlight: function (text, options) {
+    return { value: JSON.stringify({ f: "highlight", args: Array.prototype.slice.call(arguments) }),
+             language: "recorded", relevance: 7.9, illegal: 1 };
+  },
+  highlightAuto: function () {
+    return { value: JSON.stringify({ f: "highlightAuto", args: Array.prototype.slice.call(arguments) }),
+             language: "auto", relevance: -3, illegal: false };
+  }
+};
+)JS";
+
+QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
+}
+
+// The result, or the error code, of one request.
+struct Outcome
+{
+    std::optional<HLJSResult> result;
+    std::optional<HLJSError::Code> error;
+    QString detail;
+};
+
+Outcome run(HLJS &bridge, const QString &text, const HighlightMode &mode)
+{
+    QFuture<HLJSResult> future = bridge.highlight(text, mode);
+    Outcome outcome;
+    try {
+        outcome.result = future.result();
+    } catch (const HLJSError &error) {
+        outcome.error = error.code();
+        outcome.detail = error.detail();
+    }
+    return outcome;
+}
+
+} // namespace
+
+TEST(HLJSTest, SendsEachModeAsTheCallingProtocolSays)
+{
+    QTemporaryDir dir;
+    HLJS bridge(writeScript(dir, QStringLiteral("recording.js"), kRecordingScript));
+
+    struct Case
+    {
+        HighlightMode mode;
+        const char *expectedCall; // JSON of the function name and the argument list
+    };
+    const Case cases[] = {
+        {HighlightMode::languageAlias(QStringLiteral("Python")),
+         R"({"f":"highlight","args":["x = 1",{"language":"Python"}]})"},
+        {HighlightMode::languageAliasIgnoreIllegal(QStringLiteral("nosuch")),
+         R"({"f":"highlight","args":["x = 1",{"language":"nosuch","ignoreIllegals":true}]})"},
+        {HighlightMode::language(HighlightLanguage::python), R"({"f":"highlight","args":["x = 1",{"language":"python"}]})"},
+        {HighlightMode::languageIgnoreIllegal(HighlightLanguage::cSharp),
+         R"({"f":"highlight","args":["x = 1",{"language":"csharp","ignoreIllegals":true}]})"},
+        {HighlightMode::language(HighlightLanguage::latex), R"({"f":"highlight","args":["x = 1",{"language":"tex"}]})"},
+        {HighlightMode::language(HighlightLanguage::phpTemplate),
+         R"({"f":"highlight","args":["x = 1",{"language":"phptemp"}]})"},
+        {HighlightMode::language(HighlightLanguage::webAssembly),
+         R"({"f":"highlight","args":["x = 1",{"language":"webass"}]})"},
+        {HighlightMode::automatic(), R"({"f":"highlightAuto","args":["x = 1"]})"},
+    };
+    for (const Case &c : cases) {
+        const Outcome outcome = run(bridge, QStringLiteral("x = 1"), c.mode);
+        ASSERT_TRUE(outcome.result) << c.expectedCall;
+        EXPECT_EQ(outcome.result->value, QString::fromUtf8(c.expectedCall));
+    }
+}
+
+TEST(HLJSTest, ReadsTheResultFieldsWithTheScriptsConversions)
+{
+    QTemporaryDir dir;
+    HLJS bridge(writeScript(dir, QStringLiteral("recording.js"), kRecordingScript));
+
+    const Outcome named = run(bridge, QStringLiteral("a"), HighlightMode::language(HighlightLanguage::go));
+    ASSERT_TRUE(named.result);
+    EXPECT_EQ(named.result->language, QStringLiteral("recorded"));
+    EXPECT_EQ(named.result->relevance, 7); // 7.9 truncated, as a 32-bit integer conversion does
+    EXPECT_TRUE(named.result->illegal);   // 1 is true
+
+    const Outcome automatic = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
+    ASSERT_TRUE(automatic.result);
+    EXPECT_EQ(automatic.result->language, QStringLiteral("auto"));
+    EXPECT_EQ(automatic.result->relevance, -3);
+    EXPECT_FALSE(automatic.result->illegal);
+}
+
+TEST(HLJSTest, ScriptFailuresAreUndefinedResultsNotErrors)
+{
+    QTemporaryDir dir;
+    HLJS bridge(writeScript(dir, QStringLiteral("throwing.js"), R"JS(
+var hljs = {
+  highlight: function (text, options) { throw new Error('Unknown language: "' + options.language + '"'); },
+  highlightAuto: function () { return undefined; }
+};)JS"));
+    const HLJSResult undefinedResult{QStringLiteral("undefined"), false, QStringLiteral("undefined"), 0};
+    for (const HighlightMode &mode : {HighlightMode::languageAlias(QStringLiteral("nosuch")), HighlightMode::automatic()}) {
+        const Outcome outcome = run(bridge, QStringLiteral("text"), mode);
+        ASSERT_TRUE(outcome.result);
+        EXPECT_EQ(*outcome.result, undefinedResult);
+    }
+}
+
+TEST(HLJSTest, LoadsTheScriptOnceAndKeepsIt)
+{
+    QTemporaryDir dir;
+    const QString path = writeScript(dir, QStringLiteral("recording.js"), kRecordingScript);
+    HLJS bridge(path);
+    EXPECT_EQ(bridge.scriptReadCount(), 0); // nothing happens before the first request
+    ASSERT_TRUE(run(bridge, QStringLiteral("a"), HighlightMode::automatic()).result);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(run(bridge, QStringLiteral("b"), HighlightMode::language(HighlightLanguage::c)).result);
+    EXPECT_EQ(bridge.scriptReadCount(), 1);
+}
+
+TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
+{
+    QTemporaryDir dir;
+    struct Case
+    {
+        const char *name;
+        const char *content; // nullptr: no file at all
+        HLJSError::Code expected;
+    };
+    const Case cases[] = {
+        {"missing.js", nullptr, HLJSError::Code::fileNotFound},
+        {"nohljs.js", "var other = {};", HLJSError::Code::hljsNotFound},
+        {"syntax.js", "var hljs = {", HLJSError::Code::hljsNotFound},
+        {"nofunction.js", "var hljs = { highlight: 1 };", HLJSError::Code::valueNotFound},
+    };
+    for (const Case &c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        if (c.content) {
+            ASSERT_FALSE(writeScript(dir, QString::fromLatin1(c.name), c.content).isEmpty());
+        }
+        HLJS bridge(path);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const Outcome outcome = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
+            EXPECT_FALSE(outcome.result) << c.name;
+            EXPECT_EQ(outcome.error, c.expected) << c.name;
+        }
+        // A broken script is read again on every request until it loads.
+        EXPECT_EQ(bridge.scriptReadCount(), c.content && c.expected == HLJSError::Code::hljsNotFound ? 2 : (c.content ? 1 : 0))
+            << c.name;
+    }
+}
+
+TEST(HLJSTest, TheBundleScriptIsFoundOnceItAppears)
+{
+    QTemporaryDir dir;
+    Bundle::setResourceDirectoryOverride(dir.path());
+    HLJS bridge;
+    const Outcome before = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
+    EXPECT_EQ(before.error, HLJSError::Code::fileNotFound);
+    EXPECT_EQ(HLJSError(*before.error).message(), QStringLiteral("HLJSError.fileNotFound"));
+
+    ASSERT_FALSE(writeScript(dir, QStringLiteral("highlight.min.js"), kRecordingScript).isEmpty());
+    const Outcome after = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
+    Bundle::setResourceDirectoryOverride({});
+    ASSERT_TRUE(after.result);
+    EXPECT_EQ(after.result->language, QStringLiteral("auto"));
+}
+
+TEST(HLJSTest, GoingAwayInterruptsARunawayScriptAndCancelsWaitingRequests)
+{
+    QTemporaryDir dir;
+    const QString path = writeScript(dir, QStringLiteral("endless.js"), R"JS(
+var hljs = { highlight: function () { for (;;) {} }, highlightAuto: function () { return {}; } };)JS");
+    QFuture<HLJSResult> running;
+    QFuture<HLJSResult> waiting;
+    QElapsedTimer timer;
+    {
+        HLJS bridge(path);
+        running = bridge.highlight(QStringLiteral("a"), HighlightMode::language(HighlightLanguage::c));
+        waiting = bridge.highlight(QStringLiteral("b"), HighlightMode::automatic());
+        ASSERT_TRUE(waitUntil([&] { return running.isRunning() && bridge.scriptReadCount() == 1; }));
+        QThread::msleep(50);
+        timer.start();
+    }
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(running.isFinished());
+    EXPECT_TRUE(running.isCanceled());
+    EXPECT_TRUE(waiting.isFinished());
+    EXPECT_TRUE(waiting.isCanceled());
+}
+
+TEST(HLJSTest, ARequestCancelledBeforeItsTurnIsSkipped)
+{
+    QTemporaryDir dir;
+    HLJS bridge(writeScript(dir, QStringLiteral("counting.js"), R"JS(
+var calls = 0;
+var hljs = { highlight: function () { calls++; var end = Date.now() + 100; while (Date.now() < end) {}
+                                      return { value: String(calls) }; },
+             highlightAuto: function () { calls++; return { value: String(calls) }; } };)JS"));
+    QFuture<HLJSResult> first = bridge.highlight(QStringLiteral("a"), HighlightMode::language(HighlightLanguage::c));
+    QFuture<HLJSResult> skipped = bridge.highlight(QStringLiteral("b"), HighlightMode::automatic());
+    skipped.cancel();
+    QFuture<HLJSResult> last = bridge.highlight(QStringLiteral("c"), HighlightMode::automatic());
+    EXPECT_EQ(first.result().value, QStringLiteral("1"));
+    EXPECT_EQ(last.result().value, QStringLiteral("2"));
+    EXPECT_TRUE(skipped.isCanceled());
+}

@@ -1,0 +1,93 @@
+// CodeText on a real X server: one snippet in two themes, captured from the screen and kept
+// as test artefacts; the theme's background must be what the screen shows inside the card.
+#include "items/CodeText.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kSnippet = QStringLiteral("function greet(name: string): string {\n"
+                                        "    // Say hello\n"
+                                        "    return \"Hello, \" + name + \"!\";\n"
+                                        "}\n"
+                                        "const count = 42;");
+
+QString artefactDirectory()
+{
+    const QString fromEnvironment = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
+    const QString directory = fromEnvironment.isEmpty() ? QDir::temp().filePath(QStringLiteral("tindlewick-artefacts"))
+                                                        : fromEnvironment;
+    QDir().mkpath(directory);
+    return directory;
+}
+
+struct Case
+{
+    HighlightTheme theme;
+    bool dark;
+    const char *fileName;
+};
+
+} // namespace
+
+TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
+{
+    auto engine = std::make_shared<Highlight>();
+    const Case cases[] = {
+        {HighlightTheme::tokyoNight, true, "codetext-tokyo-night-dark.png"},
+        {HighlightTheme::solarized, false, "codetext-solarized-light.png"},
+    };
+    for (const Case &c : cases) {
+        QWidget window;
+        QPalette palette;
+        palette.setColor(QPalette::Window, c.dark ? QColor(0x2d, 0x2d, 0x2d) : QColor(0xec, 0xec, 0xec));
+        palette.setColor(QPalette::WindowText, c.dark ? Qt::white : Qt::black);
+        window.setPalette(palette);
+        window.setAutoFillBackground(true);
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(20, 20, 20, 20);
+        auto *view = new CodeText(kSnippet);
+        view->setHighlight(engine);
+        view->setLanguage(HighlightLanguage::typeScript);
+        view->setTheme(c.theme);
+        view->setStyle(CardCodeTextStyle{});
+        QFont font = view->font();
+        font.setPointSize(13);
+        view->setFont(font);
+        layout->addWidget(view);
+        window.move(100, 100);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.fileName;
+        ASSERT_TRUE(waitUntil([&] { return view->highlightResult().has_value(); }, std::chrono::seconds(20)));
+        window.adjustSize();
+        QTest::qWait(300); // let the server show the last paint
+
+        const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+        ASSERT_FALSE(shot.isNull());
+        const QString path = QDir(artefactDirectory()).filePath(QString::fromLatin1(c.fileName));
+        EXPECT_TRUE(shot.save(path)) << path.toStdString();
+
+        const QColor expected = c.dark ? QColor(HighlightThemes::darkBackground(c.theme))
+                                       : QColor(HighlightThemes::lightBackground(c.theme));
+        EXPECT_EQ(view->highlightResult()->backgroundColor, expected);
+        const QPoint corner = view->geometry().topLeft() + QPoint(5, 5); // inside the rounded corner
+        const qreal ratio = shot.devicePixelRatio();
+        EXPECT_EQ(shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb(), expected.rgb())
+            << c.fileName;
+        // And the text is highlighted: the card holds more colours than its background.
+        QSet<QRgb> colours;
+        const QRect card = view->geometry();
+        for (int y = card.top(); y < card.bottom(); y += 2)
+            for (int x = card.left(); x < card.right(); x += 2)
+                colours.insert(shot.pixel(qRound(x * ratio), qRound(y * ratio)));
+        EXPECT_GT(colours.size(), 20) << c.fileName;
+    }
+}
