@@ -23,25 +23,6 @@ void post(const QString &name) { NotificationCenter::defaultCenter().post(name);
 
 } // namespace
 
-const QString AppSettings::defaultCodeTheme = QStringLiteral("GitHub");
-
-const QStringList &AppSettings::codeThemeNames()
-{
-    static const QStringList names = {
-        QStringLiteral("a11y"),         QStringLiteral("Atom One"),   QStringLiteral("Classic"),
-        QStringLiteral("Edge"),         QStringLiteral("GitHub"),     QStringLiteral("Google"),
-        QStringLiteral("Gradient"),     QStringLiteral("Grayscale"),  QStringLiteral("Harmonic16"),
-        QStringLiteral("Heetch"),       QStringLiteral("Horizon"),    QStringLiteral("Humanoid"),
-        QStringLiteral("iA"),           QStringLiteral("ISBL Editor"), QStringLiteral("Kimbie"),
-        QStringLiteral("NNFX"),         QStringLiteral("Panda Syntax"), QStringLiteral("Papercolor"),
-        QStringLiteral("Paraiso"),      QStringLiteral("QT Creator"), QStringLiteral("Silk"),
-        QStringLiteral("Solar Flare"),  QStringLiteral("Solarized"),  QStringLiteral("StackOverflow"),
-        QStringLiteral("Standard"),     QStringLiteral("Summerfruit"), QStringLiteral("Synth Midnight Terminal"),
-        QStringLiteral("Tokyo Night"),  QStringLiteral("Unikitty"),   QStringLiteral("Xcode"),
-    };
-    return names;
-}
-
 QString AppSettings::rawValue(ActivationMode mode)
 {
     return mode == ActivationMode::doubleTap ? QStringLiteral("doubleTap") : QStringLiteral("shortcut");
@@ -94,7 +75,7 @@ void AppSettings::read()
     m_fontSize = m_defaults.number(QStringLiteral("fontSize")).value_or(13.0);
 
     const std::optional<QString> theme = m_defaults.string(QStringLiteral("codeTheme"));
-    m_codeTheme = theme && codeThemeNames().contains(*theme) ? *theme : defaultCodeTheme;
+    m_codeTheme = (theme ? HighlightThemes::fromRawValue(*theme) : std::nullopt).value_or(defaultCodeTheme);
 
     m_useLiquidGlass = m_defaults.boolean(QStringLiteral("useLiquidGlass")).value_or(true);
     m_detectCode = m_defaults.boolean(QStringLiteral("detectCode")).value_or(true);
@@ -147,12 +128,10 @@ void AppSettings::setFontSize(double value)
     m_defaults.setNumber(QStringLiteral("fontSize"), value);
 }
 
-void AppSettings::setCodeTheme(const QString &displayName)
+void AppSettings::setCodeTheme(HighlightTheme theme)
 {
-    if (!codeThemeNames().contains(displayName))
-        return; // not a theme: nothing to store
-    announce(m_codeTheme, displayName, &AppSettings::codeThemeChanged);
-    m_defaults.setString(QStringLiteral("codeTheme"), displayName);
+    announce(m_codeTheme, theme, &AppSettings::codeThemeChanged);
+    m_defaults.setString(QStringLiteral("codeTheme"), HighlightThemes::rawValue(theme));
     if (m_codeThemeWillChange)
         m_codeThemeWillChange();
     post(Notifications::codeThemeChanged);

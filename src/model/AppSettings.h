@@ -1,5 +1,6 @@
 #pragma once
 
+#include "detection/highlight/HighlightTheme.h"
 #include "enrichment/ColorFormatter.h"
 
 #include <QList>
@@ -32,7 +33,6 @@ public:
     Q_PROPERTY(qint64 historyLimit READ historyLimit WRITE setHistoryLimit NOTIFY historyLimitChanged)
     Q_PROPERTY(HistoryRetention historyRetention READ historyRetention WRITE setHistoryRetention NOTIFY historyRetentionChanged)
     Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY fontSizeChanged)
-    Q_PROPERTY(QString codeTheme READ codeTheme WRITE setCodeTheme NOTIFY codeThemeChanged)
     Q_PROPERTY(bool useLiquidGlass READ useLiquidGlass WRITE setUseLiquidGlass NOTIFY useLiquidGlassChanged)
     Q_PROPERTY(bool detectCode READ detectCode WRITE setDetectCode NOTIFY detectCodeChanged)
     Q_PROPERTY(bool filterAdultContent READ filterAdultContent WRITE setFilterAdultContent NOTIFY filterAdultContentChanged)
@@ -56,7 +56,7 @@ public:
     explicit AppSettings(UserDefaults &defaults, QObject *parent = nullptr);
 
     static constexpr qint64 defaultHistoryLimit = 50;
-    static const QString defaultCodeTheme;
+    static constexpr HighlightTheme defaultCodeTheme = HighlightTheme::github;
 
     qint64 historyLimit() const { return m_historyLimit; }
     void setHistoryLimit(qint64 value);
@@ -64,9 +64,9 @@ public:
     void setHistoryRetention(HistoryRetention value);
     double fontSize() const { return m_fontSize; }
     void setFontSize(double value);
-    // The highlighting theme's display name ("GitHub", "Xcode", ...).
-    QString codeTheme() const { return m_codeTheme; }
-    void setCodeTheme(const QString &displayName);
+    // Stored by its display name ("GitHub", "Xcode", ...).
+    HighlightTheme codeTheme() const { return m_codeTheme; }
+    void setCodeTheme(HighlightTheme theme);
     bool useLiquidGlass() const { return m_useLiquidGlass; }
     void setUseLiquidGlass(bool value);
     bool detectCode() const { return m_detectCode; }
@@ -122,13 +122,12 @@ public:
     static QString rawValue(ActivationMode mode);
     static QString rawValue(DoubleTapModifier modifier);
     static QString rawValue(ColumnViewMode mode);
-    static const QStringList &codeThemeNames();
 
 Q_SIGNALS:
     void historyLimitChanged(qint64 value);
     void historyRetentionChanged(AppSettings::HistoryRetention value);
     void fontSizeChanged(double value);
-    void codeThemeChanged(const QString &value);
+    void codeThemeChanged(HighlightTheme value);
     void useLiquidGlassChanged(bool value);
     void detectCodeChanged(bool value);
     void filterAdultContentChanged(bool value);
@@ -165,7 +164,7 @@ private:
     qint64 m_historyLimit = defaultHistoryLimit;
     HistoryRetention m_historyRetention = HistoryRetention::eightHours;
     double m_fontSize = 13.0;
-    QString m_codeTheme;
+    HighlightTheme m_codeTheme = defaultCodeTheme;
     bool m_useLiquidGlass = true;
     bool m_detectCode = true;
     bool m_filterAdultContent = true;

@@ -54,7 +54,7 @@ TEST_F(AppSettingsTest, FirstStartGivesTheDefaultsAndWritesNothing)
     EXPECT_EQ(settings->historyLimit(), 50);
     EXPECT_EQ(settings->historyRetention(), AppSettings::HistoryRetention::eightHours);
     EXPECT_EQ(settings->fontSize(), 13.0);
-    EXPECT_EQ(settings->codeTheme(), QStringLiteral("GitHub"));
+    EXPECT_EQ(settings->codeTheme(), HighlightTheme::github);
     EXPECT_TRUE(settings->useLiquidGlass());
     EXPECT_TRUE(settings->detectCode());
     EXPECT_TRUE(settings->filterAdultContent());
@@ -108,8 +108,9 @@ TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
     EXPECT_EQ(settingsWith({{"mediaViewMode", "grid"}})->mediaViewMode(), AppSettings::ColumnViewMode::grid);
     EXPECT_EQ(settingsWith({{"doubleTapModifier", "shift"}})->doubleTapModifier(), AppSettings::DoubleTapModifier::shift);
     EXPECT_EQ(settingsWith({{"doubleTapModifier", "Shift"}})->doubleTapModifier(), AppSettings::DoubleTapModifier::option);
-    EXPECT_EQ(settingsWith({{"codeTheme", "Xcode"}})->codeTheme(), QStringLiteral("Xcode"));
-    EXPECT_EQ(settingsWith({{"codeTheme", "xcode"}})->codeTheme(), QStringLiteral("GitHub"));
+    EXPECT_EQ(settingsWith({{"codeTheme", "Xcode"}})->codeTheme(), HighlightTheme::xcode);
+    EXPECT_EQ(settingsWith({{"codeTheme", "xcode"}})->codeTheme(), HighlightTheme::github);
+    EXPECT_EQ(settingsWith({{"codeTheme", "Tokyo Night"}})->codeTheme(), HighlightTheme::tokyoNight);
     EXPECT_FALSE(settingsWith({{"detectCode", 0}})->detectCode());
     EXPECT_TRUE(settingsWith({{"detectCode", 2}})->detectCode()) << "2 is no Boolean: the default holds";
     EXPECT_TRUE(settingsWith({{"detectCode", "false"}})->detectCode());
@@ -153,7 +154,7 @@ TEST_F(AppSettingsTest, SettersWriteAlwaysButNotifyObserversOnlyOnChange)
     QObject context;
     NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, &context,
                                                     [&](const QVariantMap &) { order.append(QStringLiteral("posted")); });
-    settings->setCodeTheme(QStringLiteral("GitHub"));
+    settings->setCodeTheme(HighlightTheme::github);
     EXPECT_EQ(order, (QStringList{"cache cleared", "posted"}));
 
     QSignalSpy limitSpy(settings.get(), &AppSettings::historyLimitChanged);
@@ -174,7 +175,7 @@ TEST_F(AppSettingsTest, ValuesSurviveARestart)
         auto settings = settingsWith({});
         settings->setHistoryLimit(120);
         settings->setFontSize(15.5);
-        settings->setCodeTheme(QStringLiteral("Tokyo Night"));
+        settings->setCodeTheme(HighlightTheme::tokyoNight);
         settings->setColorsViewMode(AppSettings::ColumnViewMode::grid);
         settings->setExcludedURLPatterns(QStringLiteral("bank\nmail"));
         settings->toggleColorFormat(Format::lab);
@@ -184,7 +185,8 @@ TEST_F(AppSettingsTest, ValuesSurviveARestart)
     AppSettings settings(reopened);
     EXPECT_EQ(settings.historyLimit(), 120);
     EXPECT_EQ(settings.fontSize(), 15.5);
-    EXPECT_EQ(settings.codeTheme(), QStringLiteral("Tokyo Night"));
+    EXPECT_EQ(settings.codeTheme(), HighlightTheme::tokyoNight);
+    EXPECT_EQ(reopened.string(QStringLiteral("codeTheme")), QStringLiteral("Tokyo Night"));
     EXPECT_EQ(settings.colorsViewMode(), AppSettings::ColumnViewMode::grid);
     EXPECT_EQ(settings.excludedPatternList(), (QStringList{"bank", "mail"}));
     EXPECT_EQ(settings.disabledColorFormats(), QSet<QString>{QStringLiteral("lab")});
