@@ -145,15 +145,23 @@ QString Highlight::languageName(const QString &language, int relevance)
         QStringLiteral("scss"), QStringLiteral("toml"), QStringLiteral("yaml"), QStringLiteral("wasm"),
     };
 
+    // Two of our script names are aliases that we register; highlight.js reports the name it
+    // was asked for, so they are named as the languages they stand for.
+    static const QHash<QString, QString> kAliases{
+        {QStringLiteral("phptemp"), QStringLiteral("php-template")},
+        {QStringLiteral("webass"), QStringLiteral("wasm")},
+    };
+    const QString canonical = kAliases.value(language, language);
+
     QString name;
-    if (const auto fixed = kFixed.constFind(language); fixed != kFixed.constEnd()) {
+    if (const auto fixed = kFixed.constFind(canonical); fixed != kFixed.constEnd()) {
         name = *fixed;
-    } else if (kUpperCased.contains(language)) {
-        name = language.toUpper();
+    } else if (kUpperCased.contains(canonical)) {
+        name = canonical.toUpper();
     } else {
         // Each word (words are separated by white space) with an upper-case first letter and
         // the rest in lower case.
-        name = language.toLower();
+        name = canonical.toLower();
         bool wordStart = true;
         for (QChar &c : name) {
             if (c.isSpace()) {

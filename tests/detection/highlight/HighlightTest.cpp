@@ -47,6 +47,9 @@ TEST(HighlightTest, LanguageNamesForDisplay)
         {"objectivec", 7, "Objective-C"},
         {"vbnet", 7, "Visual Basic .NET"},
         {"php-template", 7, "PHP Template"},
+        {"phptemp", 7, "PHP Template"}, // our alias names read as what they stand for
+        {"webass", 9, "WASM"},
+        {"wasm", 9, "WASM"},
         {"css", 7, "CSS"},
         {"sql", 7, "SQL"},
         {"json", 7, "JSON"},
