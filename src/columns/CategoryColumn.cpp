@@ -48,6 +48,8 @@ CategoryColumn::CategoryColumn(ItemRowPainter &painter, PanelEnvironment &enviro
     headerLayout->addWidget(m_clearButton);
     headerLayout->addWidget(m_viewModeToggle);
     m_historyToggle->setGraphicsEffect(new QGraphicsOpacityEffect(m_historyToggle));
+    // The same height whichever buttons a header shows, so titles line up across columns.
+    m_header->setFixedHeight(40);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 1, 0);

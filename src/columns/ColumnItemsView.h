@@ -1,5 +1,6 @@
 #pragma once
 
+#include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
 #include "model/ClipboardItem.h"
 
@@ -8,7 +9,7 @@
 
 #include <optional>
 
-class ColumnItemsModel;
+
 class ItemRowPainter;
 class PanelEnvironment;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelEnvironment.h"
 
 #include <QPointer>
@@ -9,7 +10,7 @@
 
 class AppSettings;
 class CategoryColumn;
-class ClearHistoryConfirmation;
+
 class EmptyStateView;
 class ItemRowPainter;
 class ModelContext;
