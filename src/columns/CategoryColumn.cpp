@@ -6,6 +6,7 @@
 #include "model/AppSettings.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelLayout.h"
+#include "panel/PanelToolButton.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -15,27 +16,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QToolButton *headerButton(const QString &text, const QString &toolTip, QWidget *parent)
-{
-    auto *button = new QToolButton(parent);
-    button->setText(text);
-    button->setToolTip(toolTip);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
-} // namespace
-
 CategoryColumn::CategoryColumn(ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings,
                                QWidget *parent)
     : QWidget(parent), m_settings(settings), m_header(new QWidget(this)),
-      m_historyToggle(headerButton(QStringLiteral("\u25E7"), QStringLiteral("Show or hide History"), m_header)),
+      m_historyToggle(panelToolButton(QStringLiteral("\u25E7"), QStringLiteral("Show or hide History"), m_header)),
       m_title(new QLabel(m_header)),
-      m_clearButton(headerButton(QStringLiteral("Clear"), QStringLiteral("Clear this column"), m_header)),
-      m_viewModeToggle(headerButton(QString(), QStringLiteral("List or grid"), m_header)),
+      m_clearButton(panelToolButton(QStringLiteral("Clear"), QStringLiteral("Clear this column"), m_header)),
+      m_viewModeToggle(panelToolButton(QString(), QStringLiteral("List or grid"), m_header)),
       m_view(new ColumnItemsView(painter, environment, this))
 {
     setFocusPolicy(Qt::NoFocus);

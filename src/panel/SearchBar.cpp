@@ -1,6 +1,7 @@
 #include "panel/SearchBar.h"
 
 #include "panel/PanelLayout.h"
+#include "panel/PanelToolButton.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -13,11 +14,7 @@ namespace {
 
 QToolButton *stripButton(const QString &text, const QString &toolTip, QWidget *parent)
 {
-    auto *button = new QToolButton(parent);
-    button->setText(text);
-    button->setToolTip(toolTip);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    QToolButton *button = panelToolButton(text, toolTip, parent);
     button->setFont(PanelLayout::panelFont(18, QFont::Medium));
     return button;
 }

@@ -4,10 +4,7 @@
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 
-#include "model/AppSettings.h"
-#include "model/StoreTestSupport.h"
-#include "panel/FakePanelEnvironment.h"
-#include "platform/UserDefaults.h"
+#include "panel/PanelTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -100,19 +97,8 @@ TEST(ColumnItemsModelTest, ShowsPinsFirstWhenExpandedAndTracksTheSelection)
     EXPECT_EQ(model.selectedRow(), std::nullopt);
 }
 
-class PanelColumnsModelTest : public StoreTest
+class PanelColumnsModelTest : public PanelStoreTest
 {
-protected:
-    void SetUp() override
-    {
-        StoreTest::SetUp();
-        m_defaults = std::make_unique<UserDefaults>(m_folder->path() + QStringLiteral("/defaults.json"));
-        m_settings = std::make_unique<AppSettings>(*m_defaults);
-    }
-    std::unique_ptr<UserDefaults> m_defaults;
-    std::unique_ptr<AppSettings> m_settings;
-    FakePanelEnvironment m_env;
-    PanelController m_controller{nullptr, false};
 };
 
 TEST_F(PanelColumnsModelTest, FollowsColumnsTabsSearchAndSelection)

@@ -5,14 +5,12 @@
 #include "columns/ColumnItemsView.h"
 #include "common/NotificationCenter.h"
 #include "model/AppSettings.h"
-#include "model/StoreTestSupport.h"
 #include "panel/ClearHistoryConfirmation.h"
-#include "panel/FakePanelEnvironment.h"
 #include "panel/PanelBannerView.h"
+#include "panel/PanelTestSupport.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
-#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -22,15 +20,9 @@
 #include <QScrollBar>
 #include <QTest>
 
-class ClipboardPanelViewTest : public StoreTest
+class ClipboardPanelViewTest : public PanelStoreTest
 {
 protected:
-    void SetUp() override
-    {
-        StoreTest::SetUp();
-        m_defaults = std::make_unique<UserDefaults>(m_folder->path() + QStringLiteral("/defaults.json"));
-        m_settings = std::make_unique<AppSettings>(*m_defaults);
-    }
     void TearDown() override { m_view.reset(); }
 
     ClipboardPanelView &show(int width, int height = 600)
@@ -51,27 +43,9 @@ protected:
             QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
     }
-    ClipboardPanelView &view() { return *m_view; }
-    QStringList shownTitles() const
-    {
-        QStringList titles;
-        for (CategoryColumn *column : m_view->columns())
-            titles.append(column->config().title);
-        return titles;
-    }
-    CategoryColumn *columnTitled(const QString &title) const
-    {
-        for (CategoryColumn *column : m_view->columns()) {
-            if (column->config().title == title)
-                return column;
-        }
-        return nullptr;
-    }
+    QStringList shownTitles() const { return shownColumnTitles(*m_view); }
+    CategoryColumn *columnTitled(const QString &title) const { return shownColumn(*m_view, title); }
 
-    std::unique_ptr<UserDefaults> m_defaults;
-    std::unique_ptr<AppSettings> m_settings;
-    FakePanelEnvironment m_env;
-    PanelController m_controller{nullptr, false};
     std::unique_ptr<ClipboardPanelView> m_view;
 };
 
@@ -128,6 +102,13 @@ TEST_F(ClipboardPanelViewTest, TypingFiltersAndShortcutsWinOverTheLineEdit)
     EXPECT_TRUE(panel.state().isPinned());
     EXPECT_TRUE(panel.searchBar()->isPinButtonShown());
     EXPECT_EQ(field->text(), QStringLiteral("APPLE"));
+    QTest::keyClick(field, Qt::Key_Period, Qt::ControlModifier);
+    EXPECT_TRUE(panel.state().isHistoryToggling());
+    EXPECT_EQ(field->text(), QStringLiteral("APPLE"));
+
+    // Input methods stay available for composing; nothing offers completions.
+    EXPECT_TRUE(field->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_EQ(field->completer(), nullptr);
 
     // Escape clears the search first, then hides the panel.
     m_env.calls.clear();

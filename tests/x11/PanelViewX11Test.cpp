@@ -3,13 +3,10 @@
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
-#include "model/AppSettings.h"
-#include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
-#include "panel/FakePanelEnvironment.h"
+#include "panel/PanelTestSupport.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchField.h"
-#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -57,14 +54,12 @@ QString artefactPath(const QString &name)
 
 } // namespace
 
-class PanelViewX11Test : public StoreTest
+class PanelViewX11Test : public PanelStoreTest
 {
 protected:
     void SetUp() override
     {
-        StoreTest::SetUp();
-        m_defaults = std::make_unique<UserDefaults>(m_folder->path() + QStringLiteral("/defaults.json"));
-        m_settings = std::make_unique<AppSettings>(*m_defaults);
+        PanelStoreTest::SetUp();
         m_settings->setHistoryLimit(200);
         m_settings->setMediaViewMode(AppSettings::ColumnViewMode::grid);
         fillHistory();
@@ -159,27 +154,11 @@ protected:
         EXPECT_FALSE(image.isNull());
         EXPECT_TRUE(image.save(artefactPath(name)));
     }
-    QStringList shownTitles() const
-    {
-        QStringList titles;
-        for (CategoryColumn *column : m_panel->columns())
-            titles.append(column->config().title);
-        return titles;
-    }
-    CategoryColumn *column(const QString &title) const
-    {
-        for (CategoryColumn *candidate : m_panel->columns()) {
-            if (candidate->config().title == title)
-                return candidate;
-        }
-        return nullptr;
-    }
+    QStringList shownTitles() const { return shownColumnTitles(*m_panel); }
+    CategoryColumn *column(const QString &title) const { return shownColumn(*m_panel, title); }
 
-    std::unique_ptr<UserDefaults> m_defaults;
-    std::unique_ptr<AppSettings> m_settings;
-    // The shell's environment takes this one's place to paste into a real window.
-    FakePanelEnvironment m_env;
-    PanelController m_controller{nullptr, false};
+    // m_env records what the panel asks of the shell; the shell's own environment takes its
+    // place to paste into a real window.
     std::unique_ptr<QWidget> m_window;
     ClipboardPanelView *m_panel = nullptr;
 };
