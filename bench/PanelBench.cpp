@@ -1,0 +1,198 @@
+// The panel: one search keystroke (categories and column lists recomputed) at a realistic and at
+// a large history, and the memory of the shown panel over a history with full-HD images.
+#include "BenchSupport.h"
+
+#include "columns/CategoryColumn.h"
+#include "columns/ColumnItemsView.h"
+#include "model/AppSettings.h"
+#include "model/ClipboardItem.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "panel/ClipboardPanelView.h"
+#include "panel/DefaultPanelEnvironment.h"
+#include "panel/PanelColumnsModel.h"
+#include "panel/PanelViewState.h"
+#include "platform/UserDefaults.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <malloc.h>
+
+namespace {
+
+struct Fixture
+{
+    QTemporaryDir folder;
+    std::unique_ptr<ModelContainer> container;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<AppSettings> settings;
+
+    Fixture()
+    {
+        container = ModelContainer::open(folder.path() + QStringLiteral("/default.store"), nullptr);
+        defaults = std::make_unique<UserDefaults>(folder.path() + QStringLiteral("/defaults.json"));
+        settings = std::make_unique<AppSettings>(*defaults);
+    }
+};
+
+void drainEvents()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// A realistic history of 200 mixed captures, or 5,000 pinned texts.
+void fillForSearch(ModelContext &context, bool pinnedMany)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    const int count = pinnedMany ? 5000 : 200;
+    for (int i = 0; i < count; ++i) {
+        const ClipboardItemType type = pinnedMany ? ClipboardItemType::text : allClipboardItemTypes[std::size_t(i % 6)];
+        ClipboardItemPtr item = ClipboardItem::create(
+            type, {.text = QStringLiteral("Clipboard entry number %1 with some ordinary words, a name and a date").arg(i)});
+        item->setTimestamp(start.addSecs(i));
+        if (pinnedMany) {
+            item->setIsPinned(true);
+            item->setPinnedTimestamp(start.addSecs(i));
+            if (i % 10 == 0)
+                item->setPinnedLabel(QStringLiteral("Label %1").arg(i));
+        }
+        if (type == ClipboardItemType::link)
+            item->setLinkTitle(QStringLiteral("Page title %1").arg(i));
+        context.insert(item);
+    }
+    context.save();
+}
+
+// One keystroke: the text changes, the deferred recomputation runs, the columns' lists follow.
+void BM_PanelSearchKeystroke(benchmark::State &state)
+{
+    Fixture fixture;
+    ModelContext &context = *fixture.container->mainContext();
+    fillForSearch(context, state.range(0) != 0);
+    DefaultPanelEnvironment environment;
+    PanelViewState view(context, environment, nullptr, *fixture.settings);
+    view.appear();
+    // Every column shows its pinned group, so the lists include the pins.
+    for (const QString &title : {QStringLiteral("Text"), QStringLiteral("Links"), QStringLiteral("Code")})
+        view.setPinnedGroupExpanded(title, true);
+    PanelColumnsModel columns(view);
+    columns.update(view.layoutPass(1400));
+    for (const ClipboardItemPtr &item : view.cachedFilteredItems())
+        item->searchableText(); // as the prewarm leaves them
+    drainEvents();
+
+    const QStringList keystrokes{QStringLiteral("n"), QStringLiteral("nu"), QStringLiteral("num"),
+                                 QStringLiteral("numb"), QStringLiteral("number 4"), QStringLiteral("number 42"),
+                                 QStringLiteral("e"), QStringLiteral("en"), QStringLiteral("entry 1")};
+    qsizetype next = 0;
+    qsizetype shown = 0;
+    for (auto _ : state) {
+        view.setSearchText(keystrokes[next++ % keystrokes.size()]);
+        QApplication::processEvents(); // the cancelled-and-restarted recomputation
+        columns.update(view.layoutPass(1400));
+        shown = view.cachedCategories().display.isEmpty() ? 0 : view.cachedCategories().display.first().items.size();
+        benchmark::DoNotOptimize(shown);
+    }
+    state.counters["items"] = double(view.cachedFilteredItems().size());
+}
+BENCHMARK(BM_PanelSearchKeystroke)->ArgName("pinned5000")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, size.width(), size.height());
+    gradient.setColorAt(0, QColor::fromHsv((seed * 41) % 360, 150, 240));
+    gradient.setColorAt(1, QColor::fromHsv((seed * 41 + 150) % 360, 220, 90));
+    painter.fillRect(image.rect(), gradient);
+    // Some structure, so the image does not compress to nothing.
+    QRandomGenerator random{quint32(seed)};
+    for (int i = 0; i < 400; ++i) {
+        painter.setPen(QColor::fromRgb(random.generate()));
+        painter.drawEllipse(QPoint(random.bounded(size.width()), random.bounded(size.height())),
+                            random.bounded(4, 60), random.bounded(4, 60));
+    }
+    painter.end();
+    // And a band of noise, as photos and screenshots carry, so a full-HD PNG weighs megabytes.
+    for (int y = 0; y < size.height() / 4; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = random.generate() | 0xFF000000u;
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// The whole process with the panel shown over 200 texts and 50 full-HD images, every column
+// drawn and the media column scrolled through. The history is written by a context that is gone
+// before the panel opens, as it would be by earlier runs of the app.
+void BM_PanelMemory(benchmark::State &state)
+{
+    for (auto _ : state) {
+        Fixture fixture;
+        {
+            std::unique_ptr<ModelContext> writer = fixture.container->makeContext();
+            const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+            for (int i = 0; i < 250; ++i) {
+                ClipboardItemPtr item;
+                if (i % 5 == 4) {
+                    item = ClipboardItem::create(ClipboardItemType::media,
+                        {.mediaThumbnailData = encodedImage({256, 144}, i, "JPEG", 80),
+                         .mediaImageData = encodedImage({1920, 1080}, i, "PNG"),
+                         .mediaSubtypeRaw = QStringLiteral("image")});
+                } else {
+                    item = ClipboardItem::create(ClipboardItemType::text,
+                        {.text = QStringLiteral("Copied text %1: the meeting moved to Thursday at ten.").arg(i)});
+                }
+                item->setTimestamp(start.addSecs(i));
+                writer->insert(item);
+                if (i % 10 == 9) {
+                    writer->save();
+                    writer->releaseUnchangedObjects();
+                }
+            }
+            writer->save();
+        }
+        malloc_trim(0);
+        const double before = residentMegabytes();
+
+        fixture.settings->setHistoryLimit(250);
+        DefaultPanelEnvironment environment;
+        QWidget window;
+        window.resize(1200, 700);
+        environment.setWindow(&window);
+        auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment, nullptr,
+                                             *fixture.settings, &window);
+        panel->resize(1200, 700);
+        window.show();
+        drainEvents();
+        (void)window.grab();
+        for (CategoryColumn *column : panel->columns()) {
+            QScrollBar *bar = column->itemsView()->verticalScrollBar();
+            for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
+                bar->setValue(value);
+                (void)window.grab();
+            }
+        }
+        drainEvents();
+        state.counters["rss_MB"] = residentMegabytes();
+        state.counters["rss_before_panel_MB"] = before;
+        state.counters["store_MB"] = double(QFileInfo(fixture.container->storePath()).size()) / (1024.0 * 1024.0);
+    }
+}
+BENCHMARK(BM_PanelMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

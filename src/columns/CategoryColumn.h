@@ -1,0 +1,61 @@
+#pragma once
+
+#include "columns/CategoryColumnConfig.h"
+#include "model/ClipboardItem.h"
+
+#include <QWidget>
+
+class AppSettings;
+class ColumnItemsModel;
+class ColumnItemsView;
+class ItemRowPainter;
+class PanelEnvironment;
+class QLabel;
+class QToolButton;
+
+// One column of the panel: a header (History toggle, title, "Clear", list/grid toggle, each
+// only where the panel asks for it) above the column's items, with a divider on its trailing
+// side. It shows what the panel computed and reports the user's actions back as signals.
+class CategoryColumn final : public QWidget
+{
+    Q_OBJECT
+public:
+    CategoryColumn(ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings,
+                   QWidget *parent = nullptr);
+
+    void setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model);
+    const CategoryColumnConfig &config() const { return m_config; }
+    ColumnItemsView *itemsView() const { return m_view; }
+    void setKeyboardHighlight(bool keyboard);
+    // Whether a header part is shown (the panel's settings decide; tests read them).
+    bool isClearButtonShown() const;
+    bool isHistoryToggleShown() const;
+    bool isViewModeToggleShown() const;
+
+Q_SIGNALS:
+    void itemSelected(const ClipboardItemPtr &item);
+    void itemDeleted(const ClipboardItemPtr &item);
+    void itemPinToggled(const ClipboardItemPtr &item);
+    void pasteString(const QString &text);
+    void historyToggleClicked();
+    void viewModeToggleClicked();
+    // The user confirmed clearing the column.
+    void clearColumnConfirmed();
+    void pinnedGroupExpansionRequested(bool expanded);
+    void scrolled();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition);
+
+    AppSettings &m_settings;
+    CategoryColumnConfig m_config;
+    QWidget *m_header;
+    QToolButton *m_historyToggle;
+    QLabel *m_title;
+    QToolButton *m_clearButton;
+    QToolButton *m_viewModeToggle;
+    ColumnItemsView *m_view;
+};

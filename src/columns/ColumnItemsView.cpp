@@ -1,0 +1,211 @@
+#include "columns/ColumnItemsView.h"
+
+#include "columns/ColumnItemsModel.h"
+#include "items/ItemRowPainter.h"
+#include "panel/CategoryTitles.h"
+#include "panel/PanelEnvironment.h"
+#include "panel/PanelLayout.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent)
+    : QAbstractScrollArea(parent), m_painter(painter), m_environment(environment)
+{
+    setFocusPolicy(Qt::NoFocus);
+    viewport()->setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setAutoFillBackground(false);
+    verticalScrollBar()->setSingleStep(int(ColumnLayout::rowHeight / 2));
+    // A thin bar that leaves the column its width.
+    verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { width: 6px; background: transparent; margin: 0; }"
+        "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.45); border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+}
+
+void ColumnItemsView::setModel(ColumnItemsModel *model)
+{
+    if (m_model == model)
+        return;
+    if (m_model)
+        disconnect(m_model, nullptr, this, nullptr);
+    m_model = model;
+    if (model) {
+        connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::relayout);
+        connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::relayout);
+        connect(model, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
+        connect(model, &ColumnItemsModel::selectedRowChanged, this, &ColumnItemsView::selectionMoved);
+    }
+    relayout();
+}
+
+void ColumnItemsView::setGrid(bool isGrid)
+{
+    if (m_isGrid == isGrid)
+        return;
+    m_isGrid = isGrid;
+    relayout();
+}
+
+void ColumnItemsView::setFontSize(double size)
+{
+    if (m_fontSize == size)
+        return;
+    m_fontSize = size;
+    viewport()->update();
+}
+
+void ColumnItemsView::setTopPadding(double padding)
+{
+    if (m_topPadding == padding)
+        return;
+    m_topPadding = padding;
+    relayout();
+}
+
+void ColumnItemsView::setKeyboardHighlight(bool keyboard)
+{
+    if (m_keyboardHighlight == keyboard)
+        return;
+    m_keyboardHighlight = keyboard;
+    viewport()->update();
+}
+
+void ColumnItemsView::relayout()
+{
+    if (!m_model) {
+        m_layout = ColumnLayout();
+    } else {
+        const bool pinnedHeader = m_model->title() != CategoryTitle::history && m_model->pinCount() > 0;
+        m_layout = ColumnLayout(m_model->sections(), m_isGrid, viewport()->width(), pinnedHeader, m_topPadding);
+    }
+    QScrollBar *bar = verticalScrollBar();
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(0, int(std::ceil(m_layout.contentHeight())) - viewport()->height()));
+    viewport()->update();
+}
+
+void ColumnItemsView::selectionMoved()
+{
+    if (m_model && m_model->selectedRow())
+        ensureRowVisible(*m_model->selectedRow());
+    viewport()->update();
+}
+
+QRect ColumnItemsView::visualRect(int row) const
+{
+    return m_layout.cellRect(row).translated(0, -verticalScrollBar()->value()).toAlignedRect();
+}
+
+std::optional<int> ColumnItemsView::rowAt(QPoint viewportPoint) const
+{
+    return m_layout.rowAt(QPointF(viewportPoint) + QPointF(0, verticalScrollBar()->value()));
+}
+
+void ColumnItemsView::ensureRowVisible(int row)
+{
+    const QRectF rect = m_layout.cellRect(row);
+    if (rect.isNull())
+        return;
+    QScrollBar *bar = verticalScrollBar();
+    const double margin = ColumnLayout::rowSpacing * 2;
+    const double top = rect.top() - margin;
+    const double bottom = rect.bottom() + margin;
+    if (top < bar->value())
+        bar->setValue(int(std::floor(top)));
+    else if (bottom > bar->value() + viewport()->height())
+        bar->setValue(int(std::ceil(bottom - viewport()->height())));
+}
+
+void ColumnItemsView::paintEvent(QPaintEvent *)
+{
+    if (!m_model)
+        return;
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double offset = verticalScrollBar()->value();
+    painter.translate(0, -offset);
+    const QPalette &palette = this->palette();
+
+    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
+        painter.setPen(palette.color(QPalette::PlaceholderText));
+        painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
+        const QString chevron = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
+        painter.drawText(*header, Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
+    }
+
+    const std::optional<int> selected = m_model->selectedRow();
+    for (int row : m_layout.rowsBetween(offset, offset + viewport()->height())) {
+        const ClipboardItemPtr item = m_model->itemAt(row);
+        if (!item)
+            continue;
+        ItemRowPainter::Style style;
+        style.palette = palette;
+        style.fontSize = m_fontSize;
+        style.selected = selected == row;
+        style.keyboardHighlight = m_keyboardHighlight;
+        style.available = m_environment.isFileAvailable(*item);
+        const QRectF rect = m_layout.cellRect(row);
+        switch (m_layout.cellKind(row)) {
+        case ColumnLayout::CellKind::singleCharacter:
+            m_painter.paintSingleCharacter(painter, rect, *item, style);
+            break;
+        case ColumnLayout::CellKind::tile:
+            m_painter.paintTile(painter, rect, *item, style);
+            break;
+        case ColumnLayout::CellKind::row:
+            m_painter.paintRow(painter, rect, *item, style);
+            break;
+        }
+    }
+}
+
+void ColumnItemsView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_model)
+        return;
+    const QPointF content = event->position() + QPointF(0, verticalScrollBar()->value());
+    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect(); header && header->contains(content)) {
+        Q_EMIT pinnedHeaderClicked();
+        return;
+    }
+    const std::optional<int> row = rowAt(event->position().toPoint());
+    if (!row)
+        return;
+    const ClipboardItemPtr item = m_model->itemAt(*row);
+    if (!item)
+        return;
+    if (m_layout.cellKind(*row) == ColumnLayout::CellKind::singleCharacter)
+        Q_EMIT textClicked(item->resolvedItem().textContent().value_or(QString()).trimmed());
+    else
+        Q_EMIT itemClicked(item);
+}
+
+void ColumnItemsView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!m_model)
+        return;
+    if (const std::optional<int> row = rowAt(event->pos())) {
+        if (const ClipboardItemPtr item = m_model->itemAt(*row))
+            Q_EMIT contextMenuRequested(item, event->globalPos());
+    }
+}
+
+void ColumnItemsView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+    Q_EMIT scrolled();
+}

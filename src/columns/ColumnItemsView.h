@@ -1,0 +1,65 @@
+#pragma once
+
+#include "columns/ColumnItemsModel.h"
+#include "columns/ColumnLayout.h"
+#include "model/ClipboardItem.h"
+
+#include <QAbstractScrollArea>
+#include <QPointer>
+
+#include <optional>
+
+
+class ItemRowPainter;
+class PanelEnvironment;
+
+// The scrolling body of a column: draws the rows of its model (only those in view) in the
+// column's layout, keeps the selected row in view and reports clicks. Never takes the keyboard
+// focus, so typing always reaches the search field.
+class ColumnItemsView final : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent = nullptr);
+
+    void setModel(ColumnItemsModel *model);
+    ColumnItemsModel *model() const { return m_model; }
+    void setGrid(bool isGrid);
+    void setFontSize(double size);
+    void setTopPadding(double padding);
+    void setKeyboardHighlight(bool keyboard);
+
+    const ColumnLayout &columnLayout() const { return m_layout; }
+    // Where a row is drawn, in viewport coordinates (it may lie outside the viewport).
+    QRect visualRect(int row) const;
+    std::optional<int> rowAt(QPoint viewportPoint) const;
+    void ensureRowVisible(int row);
+
+Q_SIGNALS:
+    void itemClicked(const ClipboardItemPtr &item);
+    // A single-character pin pastes its character, not the stored item.
+    void textClicked(const QString &text);
+    void contextMenuRequested(const ClipboardItemPtr &item, const QPoint &globalPosition);
+    void pinnedHeaderClicked();
+    void scrolled();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void relayout();
+    void selectionMoved();
+
+    ItemRowPainter &m_painter;
+    PanelEnvironment &m_environment;
+    QPointer<ColumnItemsModel> m_model;
+    ColumnLayout m_layout;
+    bool m_isGrid = false;
+    double m_fontSize = 13.0;
+    double m_topPadding = 10.0;
+    bool m_keyboardHighlight = false;
+};

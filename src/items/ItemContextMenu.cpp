@@ -1,0 +1,40 @@
+#include "items/ItemContextMenu.h"
+
+#include "enrichment/ColorFormatMenuItem.h"
+#include "model/AppSettings.h"
+
+#include <QMenu>
+
+QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSettings &settings)
+{
+    QList<ItemMenuEntry> entries;
+    entries.append({ItemMenuEntry::Action::togglePin, item.isPinned() ? QStringLiteral("Unpin") : QStringLiteral("Pin")});
+    entries.append({ItemMenuEntry::Action::remove, QStringLiteral("Delete")});
+    const ClipboardItem &shown = item.resolvedItem();
+    if (shown.type() != ClipboardItemType::color)
+        return entries;
+    const std::optional<QString> hex = shown.colorHex();
+    if (!hex)
+        return entries;
+    bool first = true;
+    for (const ColorFormatMenuItem &format :
+         colorFormatMenuItems(*hex, settings.orderedColorFormats(), settings.disabledColorFormats())) {
+        entries.append({ItemMenuEntry::Action::pasteText, format.title, format.value, format.shortcut(), first});
+        first = false;
+    }
+    return entries;
+}
+
+QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
+                     const std::function<void(const ItemMenuEntry &)> &chosen)
+{
+    auto *menu = new QMenu(parent);
+    for (const ItemMenuEntry &entry : entries) {
+        if (entry.separatorBefore)
+            menu->addSeparator();
+        QAction *action = menu->addAction(entry.title);
+        action->setShortcut(entry.shortcut);
+        QObject::connect(action, &QAction::triggered, menu, [entry, chosen] { chosen(entry); });
+    }
+    return menu;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "model/ClipboardItem.h"
+
+#include <QKeySequence>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class AppSettings;
+class QMenu;
+class QWidget;
+
+// What a row's or tile's context menu offers: pinning, deleting and, for a colour, pasting it
+// in each of the user's enabled notations.
+struct ItemMenuEntry
+{
+    enum class Action { togglePin, remove, pasteText };
+
+    Action action = Action::togglePin;
+    QString title;
+    // The text to paste (pasteText only).
+    QString value;
+    QKeySequence shortcut;
+    bool separatorBefore = false;
+};
+
+QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSettings &settings);
+
+// A menu of the entries; choosing one runs chosen with it.
+QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
+                     const std::function<void(const ItemMenuEntry &)> &chosen);

@@ -1,0 +1,230 @@
+#include "items/ItemRowPainter.h"
+
+#include "items/ItemRowText.h"
+#include "items/ThumbnailCache.h"
+#include "panel/PanelEnvironment.h"
+#include "panel/PanelLayout.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+
+namespace {
+
+constexpr double pictureSize = 32.0;
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+QString kindGlyph(ClipboardItemType kind)
+{
+    switch (kind) {
+    case ClipboardItemType::text:
+        return QStringLiteral("Aa");
+    case ClipboardItemType::code:
+        return QStringLiteral("{ }");
+    case ClipboardItemType::link:
+        return QStringLiteral("\u2197"); // north-east arrow
+    case ClipboardItemType::file:
+        return QStringLiteral("\u25A4");
+    case ClipboardItemType::media:
+        return QStringLiteral("\u25A3");
+    case ClipboardItemType::color:
+        return QStringLiteral("\u25CF");
+    }
+    return QString();
+}
+
+void paintCheckerboard(QPainter &painter, const QRectF &rect)
+{
+    const double cell = 4.0;
+    painter.fillRect(rect, Qt::white);
+    for (double y = rect.top(); y < rect.bottom(); y += cell) {
+        for (double x = rect.left() + (int((y - rect.top()) / cell) % 2) * cell; x < rect.right(); x += 2 * cell)
+            painter.fillRect(QRectF(x, y, cell, cell).intersected(rect), QColor(0xCC, 0xCC, 0xCC));
+    }
+}
+
+} // namespace
+
+ItemRowPainter::ItemRowPainter(PanelEnvironment &environment, ThumbnailCache &thumbnails)
+    : m_environment(environment), m_thumbnails(thumbnails)
+{
+}
+
+bool ItemRowPainter::isDark(const QPalette &palette) { return palette.color(QPalette::Window).lightness() < 128; }
+
+QColor ItemRowPainter::accentColor(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 159, 10) : QColor(231, 115, 19);
+}
+
+void ItemRowPainter::paintBackground(QPainter &painter, const QRectF &rect, const Style &style, double radius) const
+{
+    if (!style.selected)
+        return;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withAlpha(accentColor(style.palette), style.keyboardHighlight ? 0.30 : 0.18));
+    painter.drawRoundedRect(rect, radius, radius);
+}
+
+QIcon ItemRowPainter::fileIcon(const ClipboardItem &item)
+{
+    const std::optional<QUrl> url = item.resolvedItem().fileURL();
+    const QFileInfo info(url ? url->toLocalFile() : QString());
+    const QString key = info.isDir() ? QStringLiteral("/") : info.suffix().toLower();
+    auto found = m_fileIcons.find(key);
+    if (found == m_fileIcons.end()) {
+        static QFileIconProvider provider;
+        QIcon icon = info.exists() ? provider.icon(info) : provider.icon(QFileIconProvider::File);
+        found = m_fileIcons.insert(key, icon);
+    }
+    return *found;
+}
+
+void ItemRowPainter::paintPicture(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
+{
+    const ClipboardItem &shown = item.resolvedItem();
+    const ClipboardItemType kind = shown.type();
+    const QColor secondary = style.palette.color(QPalette::PlaceholderText);
+    painter.save();
+    QPainterPath clip;
+    clip.addRoundedRect(rect, 6, 6);
+    painter.setClipPath(clip);
+
+    if (kind == ClipboardItemType::color) {
+        if (const std::optional<Color> color = shown.colorValue()) {
+            const QColor qcolor = color->toQColor();
+            if (qcolor.alphaF() < 1.0)
+                paintCheckerboard(painter, rect);
+            painter.fillRect(rect, qcolor);
+            painter.restore();
+            return;
+        }
+    }
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (rect.size() * ratio).toSize();
+    const QImage picture = m_thumbnails.thumbnail(item, pixels);
+    if (!picture.isNull()) {
+        QSizeF drawn = QSizeF(picture.size()) / ratio;
+        drawn.scale(rect.size(), Qt::KeepAspectRatioByExpanding);
+        const QRectF target(rect.center() - QPointF(drawn.width() / 2, drawn.height() / 2), drawn);
+        painter.drawImage(target, picture);
+        painter.restore();
+        return;
+    }
+    if (kind == ClipboardItemType::file || (kind == ClipboardItemType::media && shown.fileURL())) {
+        const double side = std::min(rect.width(), rect.height()) * 0.8;
+        const QRectF iconRect(rect.center() - QPointF(side / 2, side / 2), QSizeF(side, side));
+        fileIcon(item).paint(&painter, iconRect.toAlignedRect());
+        painter.restore();
+        return;
+    }
+    painter.fillRect(rect, withAlpha(style.palette.color(QPalette::Text), 0.06));
+    painter.setPen(secondary);
+    painter.setFont(PanelLayout::panelFont(std::min(rect.height() * 0.45, style.fontSize + 2), QFont::Medium));
+    painter.drawText(rect, Qt::AlignCenter, kindGlyph(kind));
+    painter.restore();
+}
+
+void ItemRowPainter::paintCodeLines(QPainter &painter, const QRectF &rect, const ClipboardItem &item,
+                                    const Style &style)
+{
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(std::max(1, int(std::lround(style.fontSize - 1))));
+    const QFontMetricsF metrics(mono);
+    const int maxLines = std::max(1, int(rect.height() / metrics.lineSpacing()));
+    const QList<CodeLine> lines = m_environment.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
+    painter.setPen(style.palette.color(QPalette::Text));
+    double y = rect.top();
+    for (const CodeLine &line : lines) {
+        QTextLayout layout(metrics.elidedText(line.text, Qt::ElideRight, rect.width()), mono);
+        layout.setFormats(line.formats);
+        layout.beginLayout();
+        QTextLine textLine = layout.createLine();
+        if (textLine.isValid())
+            textLine.setLineWidth(rect.width());
+        layout.endLayout();
+        layout.draw(&painter, QPointF(rect.left(), y));
+        y += metrics.lineSpacing();
+    }
+}
+
+void ItemRowPainter::paintRow(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
+{
+    painter.save();
+    if (!style.available)
+        painter.setOpacity(0.45);
+    paintBackground(painter, rect, style, 8);
+    const QRectF picture(rect.left() + 6, rect.center().y() - pictureSize / 2, pictureSize, pictureSize);
+    paintPicture(painter, picture, item, style);
+
+    const double textLeft = picture.right() + 8;
+    const double trailing = item.isPinned() ? 18 : 6;
+    const QRectF textRect(textLeft, rect.top() + 4, std::max(0.0, rect.right() - trailing - textLeft), rect.height() - 8);
+    const ClipboardItem &shown = item.resolvedItem();
+    if (shown.type() == ClipboardItemType::code && !(item.pinnedLabel() && !item.pinnedLabel()->isEmpty())) {
+        paintCodeLines(painter, textRect, item, style);
+    } else {
+        const QFont titleFont = PanelLayout::panelFont(style.fontSize, QFont::Normal);
+        const QFont subtitleFont = PanelLayout::panelFont(style.fontSize - 2);
+        const QString subtitle = itemSubtitle(item);
+        const QFontMetricsF titleMetrics(titleFont);
+        const QFontMetricsF subtitleMetrics(subtitleFont);
+        const double block = titleMetrics.height() + (subtitle.isEmpty() ? 0 : subtitleMetrics.height() + 1);
+        double y = textRect.center().y() - block / 2;
+        painter.setFont(titleFont);
+        painter.setPen(style.palette.color(QPalette::Text));
+        painter.drawText(QRectF(textRect.left(), y, textRect.width(), titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         titleMetrics.elidedText(itemTitle(item), Qt::ElideRight, textRect.width()));
+        if (!subtitle.isEmpty()) {
+            y += titleMetrics.height() + 1;
+            painter.setFont(subtitleFont);
+            painter.setPen(style.palette.color(QPalette::PlaceholderText));
+            painter.drawText(QRectF(textRect.left(), y, textRect.width(), subtitleMetrics.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter,
+                             subtitleMetrics.elidedText(subtitle, Qt::ElideMiddle, textRect.width()));
+        }
+    }
+    if (item.isPinned()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(accentColor(style.palette));
+        painter.drawEllipse(QPointF(rect.right() - 9, rect.center().y()), 3, 3);
+    }
+    painter.restore();
+}
+
+void ItemRowPainter::paintTile(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
+{
+    painter.save();
+    if (!style.available)
+        painter.setOpacity(0.45);
+    paintPicture(painter, rect.adjusted(2, 2, -2, -2), item, style);
+    if (style.selected) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(accentColor(style.palette), style.keyboardHighlight ? 3 : 2));
+        painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), 7, 7);
+    }
+    painter.restore();
+}
+
+void ItemRowPainter::paintSingleCharacter(QPainter &painter, const QRectF &rect, ClipboardItem &item,
+                                          const Style &style)
+{
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withAlpha(style.palette.color(QPalette::Text), 0.06));
+    painter.drawRoundedRect(rect, 5, 5);
+    paintBackground(painter, rect, style, 5);
+    painter.setPen(style.palette.color(QPalette::Text));
+    painter.setFont(PanelLayout::panelFont(style.fontSize + 1, QFont::Medium));
+    painter.drawText(rect, Qt::AlignCenter, item.resolvedItem().textContent().value_or(QString()).trimmed());
+    painter.restore();
+}

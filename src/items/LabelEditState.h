@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+
+// Whether an item's label is being edited in a row. While it is, every panel key goes to the
+// label field and the shell leaves the keyboard focus alone. Main thread only.
+class LabelEditState final : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isEditing READ isEditing WRITE setIsEditing NOTIFY isEditingChanged)
+
+public:
+    static LabelEditState &shared();
+
+    bool isEditing() const { return m_isEditing; }
+    // Setting false ends the edit; the editing row listens and closes its field.
+    void setIsEditing(bool value);
+
+Q_SIGNALS:
+    void isEditingChanged(bool value);
+
+private:
+    using QObject::QObject;
+    bool m_isEditing = false;
+};

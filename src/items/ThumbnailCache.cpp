@@ -1,0 +1,92 @@
+#include "items/ThumbnailCache.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+namespace {
+
+QString cacheKey(const ClipboardItem &item, QSize size)
+{
+    return QStringLiteral("thumb_%1_%2x%3").arg(item.id().toString(QUuid::WithoutBraces)).arg(size.width()).arg(size.height());
+}
+
+// The stored pictures of an item, smallest first.
+QList<std::optional<QByteArray> (ClipboardItem::*)() const> pictureSources(ClipboardItemType kind)
+{
+    switch (kind) {
+    case ClipboardItemType::media:
+        return {&ClipboardItem::mediaThumbnailData, &ClipboardItem::mediaPreviewData, &ClipboardItem::mediaImageData};
+    case ClipboardItemType::file:
+        return {&ClipboardItem::fileThumbnailData, &ClipboardItem::filePreviewData};
+    case ClipboardItemType::link:
+        return {&ClipboardItem::linkThumbnailData};
+    case ClipboardItemType::text:
+    case ClipboardItemType::color:
+    case ClipboardItemType::code:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+ThumbnailCache &ThumbnailCache::shared()
+{
+    static ThumbnailCache cache;
+    return cache;
+}
+
+ThumbnailCache::ThumbnailCache(qsizetype byteBudget) : m_cache(byteBudget) {}
+
+QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    if (full.isValid() && (full.width() > size.width() || full.height() > size.height()))
+        reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image = reader.read();
+    if (image.isNull())
+        return image;
+    // Formats that cannot scale while reading are scaled after.
+    if (image.width() > size.width() || image.height() > size.height())
+        image = image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
+{
+    if (size.isEmpty())
+        return QImage();
+    const QString key = cacheKey(item, size);
+    if (const QImage *cached = m_cache.object(key))
+        return *cached;
+
+    // A pinned reference shows the picture of the item it stands for.
+    ClipboardItem &source = const_cast<ClipboardItem &>(item.resolvedItem());
+    QImage image;
+    for (auto read : pictureSources(source.type())) {
+        const std::optional<QByteArray> data = (source.*read)();
+        if (!data || data->isEmpty())
+            continue;
+        image = decodeScaled(*data, size);
+        if (!image.isNull())
+            break;
+    }
+    source.releaseExternalData();
+    // Pictureless items are remembered too, so that drawing does not read the store again.
+    m_cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
+    return image;
+}
+
+void ThumbnailCache::remove(const QUuid &itemId)
+{
+    const QString prefix = QStringLiteral("thumb_%1_").arg(itemId.toString(QUuid::WithoutBraces));
+    for (const QString &key : m_cache.keys()) {
+        if (key.startsWith(prefix))
+            m_cache.remove(key);
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "model/ClipboardItem.h"
+
+#include <QCache>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Small pictures of items as rows and tiles draw them, decoded at the size they are drawn and
+// kept within a byte budget (least recently used go first). The stored image data an item
+// loads for decoding is released again at once, so a full image never stays in memory because
+// its row was shown. Main thread only.
+class ThumbnailCache final
+{
+public:
+    static ThumbnailCache &shared();
+    explicit ThumbnailCache(qsizetype byteBudget = 16 * 1024 * 1024);
+
+    // The item's picture scaled to fit size; null when it has none. Decoded from the stored
+    // thumbnail, else from the preview, else (a media item without either) from the image.
+    QImage thumbnail(ClipboardItem &item, QSize size);
+    void remove(const QUuid &itemId);
+    void clear() { m_cache.clear(); }
+    qsizetype byteCount() const { return m_cache.totalCost(); }
+
+    // Decodes image data scaled to fit size, never allocating the full picture when the format
+    // can scale while reading; null for data that is not an image.
+    static QImage decodeScaled(const QByteArray &data, QSize size);
+
+private:
+    QCache<QString, QImage> m_cache;
+};

@@ -1,0 +1,380 @@
+#include "panel/ClipboardPanelView.h"
+
+#include "columns/CategoryColumn.h"
+#include "columns/ColumnItemsModel.h"
+#include "columns/ColumnItemsView.h"
+#include "items/ItemRowPainter.h"
+#include "items/ThumbnailCache.h"
+#include "model/AppSettings.h"
+#include "model/ModelContext.h"
+#include "panel/CategoryTitles.h"
+#include "panel/ClearHistoryConfirmation.h"
+#include "panel/EmptyStateView.h"
+#include "panel/PanelBannerView.h"
+#include "panel/PanelColumnsModel.h"
+#include "panel/PanelViewState.h"
+#include "panel/SearchBar.h"
+#include "panel/TabHeader.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int toastBottomMargin = 24;
+
+} // namespace
+
+ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
+                                       PanelController *controller, AppSettings &settings, QWidget *parent)
+    : QWidget(parent), m_settings(settings),
+      m_state(std::make_unique<PanelViewState>(context, environment, controller, settings)),
+      m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state)),
+      // Each panel keeps its own pictures, so that closing it frees them.
+      m_thumbnails(std::make_unique<ThumbnailCache>()),
+      m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails)), m_searchBar(new SearchBar(this)),
+      m_divider(new QWidget(this)), m_bannerSlot(new QVBoxLayout), m_emptyState(new EmptyStateView(this)),
+      m_columnRow(new QWidget(this)), m_columnRowLayout(new QHBoxLayout(m_columnRow)), m_tabPane(new QWidget(this)),
+      m_tabHeader(new TabHeader(m_tabPane)), m_tabColumnHost(new QWidget(m_tabPane)),
+      m_tabColumnLayout(new QHBoxLayout(m_tabColumnHost)), m_toast(new QLabel(this))
+{
+    setMinimumHeight(int(PanelLayout::minimumContentHeight));
+    setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(m_searchBar->field());
+
+    m_divider->setFixedHeight(1);
+    m_divider->setAutoFillBackground(true);
+    QPalette dividerPalette = m_divider->palette();
+    QColor line = palette().color(QPalette::Text);
+    line.setAlphaF(0.15f);
+    dividerPalette.setColor(QPalette::Window, line);
+    m_divider->setPalette(dividerPalette);
+    auto *dividerRow = new QHBoxLayout;
+    dividerRow->setContentsMargins(18, 0, 18, 0);
+    dividerRow->addWidget(m_divider);
+
+    m_columnRowLayout->setContentsMargins(0, 0, 0, 0);
+    m_columnRowLayout->setSpacing(0);
+    m_columnRowLayout->setAlignment(Qt::AlignLeft);
+    m_tabColumnLayout->setContentsMargins(0, 0, 0, 0);
+    m_tabColumnLayout->setSpacing(0);
+    auto *tabLayout = new QVBoxLayout(m_tabPane);
+    tabLayout->setContentsMargins(0, 0, 0, 0);
+    tabLayout->setSpacing(0);
+    tabLayout->addWidget(m_tabHeader);
+    tabLayout->addWidget(m_tabColumnHost, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_searchBar);
+    layout->addLayout(dividerRow);
+    layout->addLayout(m_bannerSlot);
+    layout->addSpacing(8);
+    layout->addWidget(m_emptyState, 1);
+    layout->addWidget(m_columnRow, 1);
+    layout->addWidget(m_tabPane, 1);
+    m_tabPane->hide();
+    m_columnRow->hide();
+
+    m_toast->setAlignment(Qt::AlignCenter);
+    m_toast->setFont(PanelLayout::panelFont(12, QFont::Medium));
+    m_toast->setContentsMargins(12, 6, 12, 6);
+    m_toast->setAutoFillBackground(true);
+    m_toast->hide();
+
+    SearchField *field = m_searchBar->field();
+    field->setKeyHandler([this](QKeyEvent *event) { return handlePanelKey(event); });
+    connect(m_searchBar, &SearchBar::textEdited, m_state.get(), &PanelViewState::setSearchText);
+    connect(m_searchBar, &SearchBar::pinToggled, m_state.get(), &PanelViewState::setIsPinned);
+    connect(m_searchBar, &SearchBar::clearHistoryRequested, this, [this] { m_state->setShowClearConfirmation(true); });
+
+    PanelViewState *state = m_state.get();
+    connect(state, &PanelViewState::searchTextChanged, m_searchBar, &SearchBar::setText);
+    connect(state, &PanelViewState::isPinnedChanged, m_searchBar, &SearchBar::setPinned);
+    connect(state, &PanelViewState::toastMessageChanged, this, &ClipboardPanelView::updateToast);
+    connect(state, &PanelViewState::showClearConfirmationChanged, this, [this](bool show) {
+        if (show)
+            QMetaObject::invokeMethod(this, &ClipboardPanelView::presentClearConfirmation, Qt::QueuedConnection);
+        else if (m_confirmation)
+            m_confirmation->withdraw();
+    });
+    for (auto signal : {&PanelViewState::categoriesChanged, &PanelViewState::columnsChanged,
+                        &PanelViewState::historyToggleChanged})
+        connect(state, signal, this, &ClipboardPanelView::scheduleRelayout);
+    connect(state, &PanelViewState::isInTabModeChanged, this, &ClipboardPanelView::scheduleRelayout);
+    connect(state, &PanelViewState::selectedTabIndexChanged, this, &ClipboardPanelView::scheduleRelayout);
+    connect(state, &PanelViewState::currentColumnWidthChanged, this, &ClipboardPanelView::scheduleRelayout);
+    connect(state, &PanelViewState::isHistoryCollapsedChanged, this, &ClipboardPanelView::scheduleRelayout);
+    connect(&state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
+            &ClipboardPanelView::updateKeyboardHighlight);
+    connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
+    connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
+    // Late details of an item (a link's title, a thumbnail) only need a repaint.
+    connect(&context, &ModelContext::itemDidChangeProperty, this, &ClipboardPanelView::repaintColumns);
+
+    connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
+    connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {
+        if (const std::optional<Category> tab = m_state->currentColumn())
+            m_state->toggleViewMode(tab->title);
+    });
+    connect(m_tabHeader, &TabHeader::clearClicked, this, [this] {
+        const std::optional<Category> tab = m_state->currentColumn();
+        if (!tab)
+            return;
+        QPointer<ClipboardPanelView> self(this);
+        const QString title = tab->title;
+        m_confirmation = ClearHistoryConfirmation::ask(this, false, title, [self, title] {
+            if (!self)
+                return;
+            for (const Category &category : self->m_state->cachedCategories().tabs) {
+                if (category.title == title)
+                    self->m_state->clearColumn(title, category.items);
+            }
+        });
+    });
+
+    updateBanner();
+}
+
+ClipboardPanelView::~ClipboardPanelView()
+{
+    // The columns draw with the painter and read the models: they go first.
+    qDeleteAll(m_columnWidgets);
+    m_columnWidgets.clear();
+}
+
+SearchField *ClipboardPanelView::searchField() const { return m_searchBar->field(); }
+
+bool ClipboardPanelView::isShowingEmptyState() const { return m_emptyState->isVisibleTo(this); }
+bool ClipboardPanelView::isShowingTabs() const { return m_tabPane->isVisibleTo(this); }
+
+void ClipboardPanelView::focusSearchField()
+{
+    SearchField *field = searchField();
+    field->setFocus(Qt::OtherFocusReason);
+    field->setCursorPosition(int(field->text().size()));
+}
+
+void ClipboardPanelView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_appeared) {
+        m_appeared = true;
+        m_state->appear();
+    }
+    relayout();
+}
+
+void ClipboardPanelView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    relayout();
+    updateToast();
+}
+
+void ClipboardPanelView::scheduleRelayout()
+{
+    if (m_relayoutScheduled)
+        return;
+    m_relayoutScheduled = true;
+    QPointer<ClipboardPanelView> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (!self)
+                return;
+            self->m_relayoutScheduled = false;
+            self->relayout();
+        },
+        Qt::QueuedConnection);
+}
+
+void ClipboardPanelView::relayout()
+{
+    const PanelLayout::Decision decision = m_state->layoutPass(width());
+    m_columnsModel->update(decision);
+    m_searchBar->setFadeOpacity(m_state->searchBarOpacity());
+
+    const bool empty = m_state->cachedCategories().all.isEmpty();
+    m_emptyState->setVisible(empty);
+    m_columnRow->setVisible(!empty && !decision.tabMode);
+    m_tabPane->setVisible(!empty && decision.tabMode);
+    if (decision.tabMode) {
+        updateTabHeader();
+        syncColumns(m_tabColumnHost, m_tabColumnLayout);
+    } else {
+        syncColumns(m_columnRow, m_columnRowLayout);
+    }
+}
+
+void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
+{
+    const PanelColumnsModel &model = *m_columnsModel;
+    const bool inTabPane = host == m_tabColumnHost;
+    bool same = inTabPane == m_columnsInTabPane && m_columnWidgets.size() == model.rowCount();
+    for (int row = 0; same && row < model.rowCount(); ++row)
+        same = m_columnWidgets[row]->config().title == model.config(row).title;
+    if (!same) {
+        qDeleteAll(m_columnWidgets);
+        m_columnWidgets.clear();
+        while (QLayoutItem *leftover = hostLayout->takeAt(0))
+            delete leftover;
+        m_columnsInTabPane = inTabPane;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            auto *column = new CategoryColumn(*m_painter, m_state->environment(), m_settings, host);
+            connectColumn(column);
+            hostLayout->addWidget(column);
+            m_columnWidgets.append(column);
+        }
+        if (!inTabPane)
+            hostLayout->addStretch(0);
+    }
+    for (int row = 0; row < model.rowCount(); ++row) {
+        CategoryColumnConfig config = model.config(row);
+        // The History column of a collapsed panel takes no room.
+        m_columnWidgets[row]->setVisible(!(config.isHistoryColumn && config.isHistoryCollapsed && !inTabPane));
+        m_columnWidgets[row]->setConfig(config, model.itemsModel(row));
+    }
+    updateKeyboardHighlight();
+}
+
+void ClipboardPanelView::connectColumn(CategoryColumn *column)
+{
+    PanelViewState *state = m_state.get();
+    connect(column, &CategoryColumn::itemSelected, state, &PanelViewState::chooseItem);
+    connect(column, &CategoryColumn::itemDeleted, state, &PanelViewState::handleItemDeleted);
+    connect(column, &CategoryColumn::itemPinToggled, state, &PanelViewState::handlePinToggle);
+    connect(column, &CategoryColumn::pasteString, state, &PanelViewState::insertEmoji);
+    connect(column, &CategoryColumn::historyToggleClicked, state, &PanelViewState::toggleHistory);
+    connect(column, &CategoryColumn::scrolled, state, &PanelViewState::columnScrolled);
+    connect(column, &CategoryColumn::viewModeToggleClicked, this,
+            [state, column] { state->toggleViewMode(column->config().title); });
+    connect(column, &CategoryColumn::clearColumnConfirmed, this,
+            [state, column] { state->clearColumn(column->config().title, column->config().items); });
+    connect(column, &CategoryColumn::pinnedGroupExpansionRequested, this,
+            [state, column](bool expanded) { state->setPinnedGroupExpanded(column->config().title, expanded); });
+}
+
+void ClipboardPanelView::updateTabHeader()
+{
+    m_tabHeader->setFontSize(m_settings.fontSize());
+    m_tabHeader->setTabs(m_state->tabTitles(), m_state->selectedTabIndex());
+    m_tabHeader->setClearShown(m_state->selectedTabCanClear());
+    const std::optional<Category> tab = m_state->currentColumn();
+    const bool toggle = tab && hasViewModeToggle(tab->title);
+    m_tabHeader->setViewModeToggle(toggle, toggle && m_state->isGridCategory(tab->title));
+}
+
+void ClipboardPanelView::updateKeyboardHighlight()
+{
+    const bool keyboard = m_state->selectionState().isKeyboardNavigating();
+    for (CategoryColumn *column : std::as_const(m_columnWidgets))
+        column->setKeyboardHighlight(keyboard);
+}
+
+void ClipboardPanelView::repaintColumns()
+{
+    for (CategoryColumn *column : std::as_const(m_columnWidgets))
+        column->itemsView()->viewport()->update();
+}
+
+void ClipboardPanelView::updateToast()
+{
+    const std::optional<QString> message = m_state->toastMessage();
+    if (!message) {
+        m_toast->hide();
+        return;
+    }
+    m_toast->setText(*message);
+    m_toast->adjustSize();
+    m_toast->move((width() - m_toast->width()) / 2, height() - toastBottomMargin - m_toast->height());
+    m_toast->raise();
+    m_toast->show();
+}
+
+void ClipboardPanelView::updateBanner()
+{
+    const bool show = m_settings.showUpdateSuccessBanner();
+    if (show && !m_banner) {
+        m_banner = new PanelBannerView(PanelBannerView::BannerType::updateSuccess, false, this);
+        connect(m_banner, &PanelBannerView::dismissed, m_state.get(), &PanelViewState::dismissUpdateBanner);
+        m_bannerSlot->addWidget(m_banner);
+    } else if (!show && m_banner) {
+        m_banner->deleteLater();
+        m_banner = nullptr;
+    }
+    // The divider and the banner are never shown together.
+    m_divider->setVisible(!show);
+}
+
+void ClipboardPanelView::presentClearConfirmation()
+{
+    if (!m_state->showClearConfirmation() || m_confirmation)
+        return;
+    QPointer<PanelViewState> state(m_state.get());
+    m_confirmation = ClearHistoryConfirmation::ask(
+        this, true, std::nullopt,
+        [state] {
+            if (state)
+                state->clearHistoryConfirmed();
+        },
+        [state] {
+            if (state)
+                state->setShowClearConfirmation(false);
+        });
+}
+
+bool ClipboardPanelView::handlePanelKey(QKeyEvent *event)
+{
+    using Key = PanelViewState::Key;
+    if (SearchField::isPanelShortcut(event)) {
+        switch (event->key()) {
+        case Qt::Key_K:
+            m_state->handleShortcut(PanelViewState::Shortcut::clearHistory);
+            break;
+        case Qt::Key_P:
+            m_state->handleShortcut(PanelViewState::Shortcut::togglePin);
+            break;
+        case Qt::Key_Period:
+            m_state->handleShortcut(PanelViewState::Shortcut::toggleHistory);
+            break;
+        default:
+            m_state->selectTabByDigit(event->key() - Qt::Key_0);
+            break;
+        }
+        return true;
+    }
+    switch (event->key()) {
+    case Qt::Key_Down:
+        return m_state->handleKey(Key::down);
+    case Qt::Key_Up:
+        return m_state->handleKey(Key::up);
+    case Qt::Key_Left:
+        return m_state->handleKey(Key::left);
+    case Qt::Key_Right:
+        return m_state->handleKey(Key::right);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return m_state->handleKey(Key::enter);
+    case Qt::Key_Escape:
+        return m_state->handleKey(Key::escape);
+    default:
+        return false;
+    }
+}
+
+void ClipboardPanelView::keyPressEvent(QKeyEvent *event)
+{
+    if (handlePanelKey(event))
+        return;
+    // A key typed while something else has the focus goes to the search.
+    if (!event->text().isEmpty() && event->text().front().isPrint()) {
+        focusSearchField();
+        searchField()->setText(searchField()->text() + event->text());
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,136 @@
+#include "panel/PanelCategories.h"
+
+#include "panel/CategoryTitles.h"
+
+#include <QTimeZone>
+
+CategorizedItems categorizeItems(const QList<ClipboardItemPtr> &items, qint64 historyLimit, bool detectCode)
+{
+    CategorizedItems lists;
+    for (const ClipboardItemPtr &item : items) {
+        const ClipboardItemType kind = item->type();
+        const bool codeAsText = kind == ClipboardItemType::code && item->codeAsText();
+        const bool hiddenCode = kind == ClipboardItemType::code && !codeAsText && !detectCode;
+        if (!item->isPinned() && !hiddenCode && lists.history.size() < historyLimit)
+            lists.history.append(item);
+        switch (kind) {
+        case ClipboardItemType::text:
+            lists.text.append(item);
+            break;
+        case ClipboardItemType::link:
+            lists.links.append(item);
+            break;
+        case ClipboardItemType::file:
+            lists.files.append(item);
+            break;
+        case ClipboardItemType::color:
+            lists.colors.append(item);
+            break;
+        case ClipboardItemType::media:
+            lists.media.append(item);
+            break;
+        case ClipboardItemType::code:
+            (detectCode || !codeAsText ? lists.code : lists.text).append(item);
+            break;
+        }
+    }
+    return lists;
+}
+
+CategoryList categoryList(const CategorizedItems &categorized, bool detectCode)
+{
+    CategoryList list{{CategoryTitle::history, categorized.history}, {CategoryTitle::text, categorized.text},
+                      {CategoryTitle::links, categorized.links},     {CategoryTitle::files, categorized.files},
+                      {CategoryTitle::media, categorized.media},     {CategoryTitle::colors, categorized.colors}};
+    if (detectCode)
+        list.insert(2, Category{CategoryTitle::code, categorized.code});
+    return list;
+}
+
+QList<ClipboardItemPtr> filterItems(const QList<ClipboardItemPtr> &items, const QString &searchText)
+{
+    if (searchText.isEmpty())
+        return items;
+    const QString query = searchText.toLower();
+    QList<ClipboardItemPtr> result;
+    for (const ClipboardItemPtr &item : items) {
+        if (item->pinnedReference())
+            continue;
+        if (item->searchableText().contains(query))
+            result.append(item);
+    }
+    return result;
+}
+
+namespace {
+
+bool containsTitle(const CategoryList &list, const QString &title)
+{
+    return std::any_of(list.begin(), list.end(), [&](const Category &c) { return c.title == title; });
+}
+
+} // namespace
+
+CategoryList visibleCategories(const CategoryList &display, bool isHistoryCollapsed)
+{
+    if (!isHistoryCollapsed)
+        return display;
+    CategoryList visible;
+    for (const Category &category : display) {
+        if (category.title != CategoryTitle::history)
+            visible.append(category);
+    }
+    return visible;
+}
+
+CachedCategories computeCategories(const QList<ClipboardItemPtr> &showableItems, const QString &searchText,
+                                   bool isHistoryCollapsed, qint64 historyLimit, bool detectCode)
+{
+    const bool anyPinned = std::any_of(showableItems.begin(), showableItems.end(),
+                                       [](const ClipboardItemPtr &item) { return item->isPinned(); });
+    const CategoryList base = categoryList(categorizeItems(showableItems, historyLimit, detectCode), detectCode);
+
+    CachedCategories result;
+    for (const Category &category : base) {
+        if (!category.items.isEmpty() || (anyPinned && category.title == CategoryTitle::history))
+            result.all.append(category);
+    }
+
+    const CategoryList searched = searchText.isEmpty()
+        ? base
+        : categoryList(categorizeItems(filterItems(showableItems, searchText), historyLimit, detectCode), detectCode);
+    for (const Category &category : searched) {
+        if (containsTitle(result.all, category.title))
+            result.display.append(category);
+    }
+    result.visible = visibleCategories(result.display, isHistoryCollapsed);
+    for (const Category &category : result.display) {
+        if (category.title == CategoryTitle::history || !category.items.isEmpty())
+            result.tabs.append(category);
+    }
+    return result;
+}
+
+QString itemsChangeKey(const QList<ClipboardItemPtr> &newestFirst)
+{
+    // Seconds since 1 January 2001, the reference date the key has always been written against.
+    static const QDateTime referenceDate(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+    double seconds = 0.0;
+    if (!newestFirst.isEmpty())
+        seconds = double(referenceDate.msecsTo(newestFirst.first()->timestamp())) / 1000.0;
+    return QString::number(newestFirst.size()) + QLatin1Char('-')
+        + QString::number(seconds, 'g', QLocale::FloatingPointShortest);
+}
+
+bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b) { return a.timestamp() > b.timestamp(); }
+
+bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b)
+{
+    const std::optional<QDateTime> first = a.pinnedTimestamp();
+    const std::optional<QDateTime> second = b.pinnedTimestamp();
+    if (!second)
+        return false;
+    if (!first)
+        return true;
+    return *first < *second;
+}

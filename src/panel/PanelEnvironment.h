@@ -1,0 +1,78 @@
+#pragma once
+
+#include "items/CodeLine.h"
+#include "model/ClipboardItem.h"
+
+#include <QRectF>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+
+// Everything the panel view asks of what lies outside it: the application shell that shows
+// and hides the panel, the panel window, the paste service, the highlighting of code and the
+// watch on file availability. The shell hands the panel one implementation; tests use a fake.
+// Called on the main thread only.
+class PanelEnvironment
+{
+public:
+    virtual ~PanelEnvironment() = default;
+
+    // -- Application shell
+    // Hides the panel (the application delegate's hide; the window ordered out when there is
+    // no delegate). With restoreFocus the window that was active before the panel came back.
+    virtual void hidePanel(bool restoreFocus) = 0;
+    // A pinned panel stays on screen but gives the keyboard back to the window behind it.
+    virtual void resignPanelKey() = 0;
+    // Gives the focus back to the window remembered when the panel was shown (never to any
+    // other application); nothing when that window is gone.
+    virtual void activatePreviousApplication() = 0;
+    // Opens the desktop's emoji picker for the search field, where there is one.
+    virtual void showCharacterPalette() = 0;
+
+    // -- Paste service
+    // Writes the item (for a pinned reference the item it stands for) to the clipboard, without
+    // its HTML when plainTextOnly; the clipboard monitor is told to ignore this change.
+    virtual void copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) = 0;
+    // Replaces the clipboard with this text alone.
+    virtual void copyStringToPasteboard(const QString &text) = 0;
+    // Sends the paste keystroke to the window that has the focus.
+    virtual void simulatePaste() = 0;
+    // The modifier keys held right now (Shift pastes without formatting).
+    virtual Qt::KeyboardModifiers queryKeyboardModifiers() const = 0;
+
+    // -- Panel window
+    // False once the window is gone; the window calls below then do nothing.
+    virtual bool hasPanelWindow() const = 0;
+    virtual QRectF panelFrame() const = 0;
+    // The usable area of the window's screen; 1920 x 1080 when it has none.
+    virtual QRectF screenVisibleFrame() const = 0;
+    virtual bool isAnimatingHistory() const = 0;
+    virtual void ensureMinimumWidth(double width) = 0;
+    virtual void updateColumnCount(int columnCount, double duration) = 0;
+    virtual void lockToTabMode(int columnCount) = 0;
+    // Pins the content to a width while the frame animates (nothing: its current width).
+    virtual void setHostingWidth(std::optional<double> width) = 0;
+    // Lets the content follow the window's width again.
+    virtual void unpinHostingWidth() = 0;
+    // Narrows or widens the window by one column; completion runs once, when the resize ends
+    // (at once when there is nothing to resize).
+    virtual void resizeForHistoryToggle(bool adding, int columnCount, double duration,
+                                        std::function<void()> completion) = 0;
+
+    // -- Code highlighting
+    virtual void invalidateHighlightCache(const QUuid &itemId) = 0;
+    // Drops the highlighter itself; it is built again when next needed.
+    virtual void releaseHighlighter() = 0;
+    // Empties the whole cache and drops the highlighter.
+    virtual void clearHighlightCache() = 0;
+    // The first lines of a code item as its row shows them.
+    virtual QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) = 0;
+
+    // -- File availability
+    // False for a file or media item none of whose files can be reached.
+    virtual bool isFileAvailable(const ClipboardItem &item) = 0;
+    // Reads the mounted volumes again and announces "volumesDidChange".
+    virtual void refreshMountedVolumes() = 0;
+};

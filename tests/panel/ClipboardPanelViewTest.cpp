@@ -1,0 +1,235 @@
+#include "panel/ClipboardPanelView.h"
+
+#include "columns/CategoryColumn.h"
+#include "columns/ColumnItemsModel.h"
+#include "columns/ColumnItemsView.h"
+#include "common/NotificationCenter.h"
+#include "model/AppSettings.h"
+#include "panel/ClearHistoryConfirmation.h"
+#include "panel/PanelBannerView.h"
+#include "panel/PanelTestSupport.h"
+#include "panel/PanelViewState.h"
+#include "panel/SearchBar.h"
+#include "panel/TabHeader.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+class ClipboardPanelViewTest : public PanelStoreTest
+{
+protected:
+    void TearDown() override { m_view.reset(); }
+
+    ClipboardPanelView &show(int width, int height = 600)
+    {
+        EXPECT_TRUE(context().save().ok);
+        m_view = std::make_unique<ClipboardPanelView>(context(), m_env, &m_controller, *m_settings);
+        m_view->resize(width, height);
+        m_view->show();
+        m_view->activateWindow();
+        m_view->focusSearchField();
+        settle();
+        return *m_view;
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 6; ++i) {
+            QApplication::processEvents();
+            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+    QStringList shownTitles() const { return shownColumnTitles(*m_view); }
+    CategoryColumn *columnTitled(const QString &title) const { return shownColumn(*m_view, title); }
+
+    std::unique_ptr<ClipboardPanelView> m_view;
+};
+
+TEST_F(ClipboardPanelViewTest, EmptyHistoryShowsTheEmptyState)
+{
+    ClipboardPanelView &panel = show(800);
+    EXPECT_TRUE(panel.isShowingEmptyState());
+    EXPECT_TRUE(panel.columns().isEmpty());
+    insertText(QStringLiteral("first"));
+    ASSERT_TRUE(context().save().ok);
+    settle();
+    EXPECT_FALSE(panel.isShowingEmptyState());
+    EXPECT_EQ(shownTitles(), QStringList({"History", "Text"}));
+}
+
+TEST_F(ClipboardPanelViewTest, TypingFiltersAndShortcutsWinOverTheLineEdit)
+{
+    insertText(QStringLiteral("apple pie"));
+    insertText(QStringLiteral("banana bread"));
+    ClipboardPanelView &panel = show(800);
+    SearchField *field = panel.searchField();
+    ASSERT_TRUE(field->hasFocus());
+
+    // Tab moves through the columns and never moves the focus out of the field.
+    QTest::keyClick(field, Qt::Key_Tab);
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_EQ(panel.state().selectionState().selectedItemIndex(), 0);
+    QTest::keyClick(field, Qt::Key_Tab);
+    EXPECT_EQ(panel.state().selectionState().selectedColumnIndex(), 1);
+    QTest::keyClick(field, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(panel.state().selectionState().selectedColumnIndex(), 0);
+    EXPECT_TRUE(field->hasFocus());
+
+    QTest::keyClicks(field, QStringLiteral("APPLE"));
+    settle();
+    EXPECT_EQ(panel.state().searchText(), QStringLiteral("APPLE"));
+    EXPECT_EQ(columnTitled(QStringLiteral("History"))->itemsView()->model()->rowCount(), 1);
+    EXPECT_TRUE(panel.searchBar()->isClearButtonShown());
+
+    // Control+K would delete to the end of the line in a plain line edit.
+    field->setCursorPosition(0);
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), QStringLiteral("APPLE"));
+    EXPECT_TRUE(panel.state().showClearConfirmation());
+    settle();
+    ASSERT_NE(panel.openConfirmation(), nullptr);
+    EXPECT_EQ(panel.openConfirmation()->messageBox()->text(), QStringLiteral("Clear Clipboard History?"));
+    panel.openConfirmation()->withdraw();
+    settle();
+    EXPECT_FALSE(panel.state().showClearConfirmation());
+    EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 2) << "a withdrawn question deletes nothing";
+
+    QTest::keyClick(field, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(panel.state().isPinned());
+    EXPECT_TRUE(panel.searchBar()->isPinButtonShown());
+    EXPECT_EQ(field->text(), QStringLiteral("APPLE"));
+    QTest::keyClick(field, Qt::Key_Period, Qt::ControlModifier);
+    EXPECT_TRUE(panel.state().isHistoryToggling());
+    EXPECT_EQ(field->text(), QStringLiteral("APPLE"));
+
+    // Input methods stay available for composing; nothing offers completions.
+    EXPECT_TRUE(field->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_EQ(field->completer(), nullptr);
+
+    // Escape clears the search first, then hides the panel.
+    m_env.calls.clear();
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(field->text(), QString());
+    EXPECT_TRUE(m_env.calls.isEmpty());
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(m_env.calls, QStringList({"hidePanel(1)"}));
+}
+
+TEST_F(ClipboardPanelViewTest, ConfirmingTheClearDeletesTheUnpinnedItems)
+{
+    insertText(QStringLiteral("one"));
+    insertText(QStringLiteral("kept"), QDateTime::currentDateTimeUtc(), true);
+    ClipboardPanelView &panel = show(800);
+    panel.state().setSearchText(QStringLiteral("/clear"));
+    QTest::keyClick(panel.searchField(), Qt::Key_Return);
+    settle();
+    ASSERT_NE(panel.openConfirmation(), nullptr);
+    QMessageBox *box = panel.openConfirmation()->messageBox();
+    EXPECT_EQ(box->informativeText(), ClearHistoryConfirmation::message());
+    QPushButton *clear = nullptr;
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text() == QStringLiteral("Clear"))
+            clear = qobject_cast<QPushButton *>(button);
+    }
+    ASSERT_NE(clear, nullptr);
+    clear->click();
+    settle();
+    EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 1);
+    EXPECT_FALSE(panel.state().showClearConfirmation());
+    EXPECT_EQ(shownTitles(), QStringList({"History", "Text"}));
+}
+
+TEST_F(ClipboardPanelViewTest, KeyboardSelectionStaysInView)
+{
+    for (int i = 0; i < 40; ++i)
+        insertText(QStringLiteral("entry %1").arg(i), QDateTime::currentDateTimeUtc().addSecs(i));
+    ClipboardPanelView &panel = show(400, 400);
+    CategoryColumn *history = columnTitled(QStringLiteral("History"));
+    ASSERT_NE(history, nullptr);
+    ColumnItemsView *list = history->itemsView();
+    for (int i = 0; i < 31; ++i)
+        QTest::keyClick(panel.searchField(), Qt::Key_Down);
+    settle();
+    ASSERT_EQ(list->model()->selectedRow(), 30);
+    EXPECT_GT(list->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(30))) << "the highlight is scrolled into view";
+    for (int i = 0; i < 30; ++i)
+        QTest::keyClick(panel.searchField(), Qt::Key_Up);
+    settle();
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(0)));
+
+    QTest::keyClick(panel.searchField(), Qt::Key_Return);
+    ASSERT_EQ(m_env.copiedItems.size(), 1);
+    EXPECT_EQ(m_env.copiedItems[0].first->textContent(), QStringLiteral("entry 39"));
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+}
+
+TEST_F(ClipboardPanelViewTest, LockedNarrowPanelShowsTabs)
+{
+    insertText(QStringLiteral("text"));
+    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://a.example")});
+    context().insert(link);
+    m_controller.setIsLockedInTabMode(true);
+    ClipboardPanelView &panel = show(500);
+    ASSERT_TRUE(panel.isShowingTabs());
+    ASSERT_EQ(panel.columns().size(), 1);
+    EXPECT_EQ(panel.columns()[0]->config().title, QStringLiteral("History"));
+    EXPECT_FALSE(panel.columns()[0]->isClearButtonShown()) << "the tab header has the Clear button";
+    QTest::keyClick(panel.searchField(), Qt::Key_3, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(panel.columns()[0]->config().title, QStringLiteral("Links"));
+
+    TabHeader *header = panel.tabHeader();
+    QTest::mouseClick(header, Qt::LeftButton, {}, header->tabRect(1).center().toPoint());
+    settle();
+    EXPECT_EQ(panel.state().selectedTabIndex(), 1);
+    EXPECT_EQ(panel.columns()[0]->config().title, QStringLiteral("Text"));
+}
+
+TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
+{
+    m_settings->setShowUpdateSuccessBanner(true);
+    insertText(QStringLiteral("text"));
+    ClipboardPanelView &panel = show(800);
+    PanelBannerView *banner = panel.findChild<PanelBannerView *>();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(banner->message(), QStringLiteral("Successfully updated to the latest version"));
+    EXPECT_TRUE(banner->actionTitle().isEmpty());
+    QTest::mouseClick(banner, Qt::LeftButton, {}, QPoint(banner->width() / 2, banner->height() / 2));
+    settle();
+    EXPECT_FALSE(m_settings->showUpdateSuccessBanner());
+    EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr);
+}
+
+TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
+{
+    const struct
+    {
+        bool clearAll;
+        std::optional<QString> column;
+        QString title;
+    } cases[] = {
+        {true, QStringLiteral("Links"), "Clear Clipboard History?"},
+        {false, std::nullopt, "Clear Column?"},
+        {false, QStringLiteral("History"), "Clear Clipboard History?"},
+        {false, QStringLiteral("history"), "Clear history Column?"},
+        {false, QStringLiteral("Links"), "Clear Links Column?"},
+        {false, QString(), "Clear  Column?"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ClearHistoryConfirmation::title(c.clearAll, c.column), c.title);
+
+    bool cleared = false;
+    bool finished = false;
+    QPointer<ClearHistoryConfirmation> confirmation =
+        ClearHistoryConfirmation::ask(nullptr, false, QStringLiteral("Links"), [&] { cleared = true; }, [&] { finished = true; });
+    ASSERT_TRUE(confirmation);
+    EXPECT_EQ(confirmation->messageBox()->text(), QStringLiteral("Clear Links Column?"));
+    NotificationCenter::defaultCenter().post(Notifications::panelDidHide);
+    ASSERT_TRUE(waitUntil([&] { return finished; }));
+    EXPECT_FALSE(cleared) << "hiding the panel withdraws the question";
+}

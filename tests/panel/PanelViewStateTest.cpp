@@ -1,0 +1,845 @@
+#include "panel/PanelViewState.h"
+
+#include "panel/PanelTestSupport.h"
+
+#include "capture/ClipboardMonitor.h"
+#include "common/NotificationCenter.h"
+#include "items/LabelEditState.h"
+#include "model/AppSettings.h"
+#include "panel/CategoryTitles.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using Key = PanelViewState::Key;
+
+namespace {
+
+QStringList titles(const CategoryList &list)
+{
+    QStringList result;
+    for (const Category &category : list)
+        result.append(category.title);
+    return result;
+}
+
+QStringList texts(const QList<ClipboardItemPtr> &items)
+{
+    QStringList result;
+    for (const ClipboardItemPtr &item : items)
+        result.append(item->textContent().value_or(item->fileURLString().value_or(QString())));
+    return result;
+}
+
+} // namespace
+
+class PanelViewStateTest : public PanelStoreTest
+{
+protected:
+    void SetUp() override
+    {
+        PanelStoreTest::SetUp();
+        LabelEditState::shared().setIsEditing(false);
+    }
+    void TearDown() override
+    {
+        m_state.reset();
+        m_monitor.reset();
+    }
+
+    // Items are added oldest first, each a second newer than the one before.
+    ClipboardItemPtr add(ClipboardItemType type, const QString &text, bool pinned = false)
+    {
+        ClipboardItemPtr item = ClipboardItem::create(type, {.text = text});
+        item->setTimestamp(m_clock = m_clock.addSecs(1));
+        if (pinned) {
+            item->setIsPinned(true);
+            item->setPinnedTimestamp(m_clock);
+        }
+        context().insert(item);
+        return item;
+    }
+    ClipboardItemPtr addFile(const QStringList &paths)
+    {
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(paths.first())});
+        QStringList further;
+        for (qsizetype i = 1; i < paths.size(); ++i)
+            further.append(QUrl::fromLocalFile(paths[i]).toString());
+        if (!further.isEmpty())
+            item->setAdditionalFileURLStrings(further);
+        item->setTimestamp(m_clock = m_clock.addSecs(1));
+        context().insert(item);
+        return item;
+    }
+    QString makeFile(const QString &name)
+    {
+        const QString path = m_folder->path() + QLatin1Char('/') + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path;
+    }
+
+    PanelViewState &makeState()
+    {
+        EXPECT_TRUE(context().save().ok);
+        m_state = std::make_unique<PanelViewState>(context(), m_env, &m_controller, *m_settings);
+        m_state->appear();
+        return *m_state;
+    }
+    // Lets queued work (live queries, deferred stores, the search task) run.
+    static void settle()
+    {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    }
+    // Column mode with the given column width for n visible columns.
+    void layOut(double columnWidth)
+    {
+        const int n = std::max<qsizetype>(1, m_state->cachedCategories().visible.size());
+        m_state->layoutPass(columnWidth * n);
+        settle();
+    }
+    std::optional<int> item() const { return m_state->selectionState().selectedItemIndex(); }
+    int column() const { return m_state->selectionState().selectedColumnIndex(); }
+    int storedCount()
+    {
+        std::unique_ptr<ModelContext> fresh = container().makeContext();
+        return int(fresh->fetch(FetchDescriptor::newestFirst()).items.size());
+    }
+    ClipboardMonitor &monitor()
+    {
+        if (!m_monitor)
+            m_monitor = std::make_unique<ClipboardMonitor>(container(), m_pasteboard, m_workspace);
+        return *m_monitor;
+    }
+
+    QDateTime m_clock = QDateTime::currentDateTimeUtc().addDays(-1);
+    MemoryPasteboard m_pasteboard;
+    FakeWorkspace m_workspace;
+    std::unique_ptr<ClipboardMonitor> m_monitor;
+    std::unique_ptr<PanelViewState> m_state;
+};
+
+TEST_F(PanelViewStateTest, ShowsAvailableItemsNewestFirstWithoutPendingDeletions)
+{
+    ClipboardItemPtr first = add(ClipboardItemType::text, QStringLiteral("one"));
+    ClipboardItemPtr gone = add(ClipboardItemType::file, QStringLiteral("file"));
+    ClipboardItemPtr third = add(ClipboardItemType::link, QStringLiteral("https://three.example"));
+    // Same time as the link: the store's order between them holds.
+    ClipboardItemPtr twin = add(ClipboardItemType::text, QStringLiteral("twin"));
+    twin->setTimestamp(third->timestamp());
+    m_env.unavailableItems.insert(gone->id());
+    PanelViewState &state = makeState();
+
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"twin", "https://three.example", "one"}));
+    EXPECT_FALSE(state.cachedFilteredItems().contains(gone));
+    EXPECT_EQ(titles(state.cachedCategories().all), QStringList({"History", "Text", "Links"}));
+
+    // Mounted again: shown after the next refresh.
+    m_env.unavailableItems.clear();
+    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    EXPECT_TRUE(state.cachedFilteredItems().contains(gone));
+
+    state.handleItemDeleted(first);
+    EXPECT_FALSE(state.cachedFilteredItems().contains(first)) << "hidden at once";
+    EXPECT_TRUE(state.pendingDeletionIds().contains(first->id()));
+}
+
+TEST_F(PanelViewStateTest, NewCapturesRefreshTheListsAndDropPendingIdsOfGoneItems)
+{
+    add(ClipboardItemType::text, QStringLiteral("old"));
+    PanelViewState &state = makeState();
+    QSignalSpy changed(&state, &PanelViewState::categoriesChanged);
+    add(ClipboardItemType::text, QStringLiteral("new"));
+    ASSERT_TRUE(context().save().ok);
+    settle();
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"new", "old"}));
+    EXPECT_GE(changed.count(), 1);
+}
+
+TEST_F(PanelViewStateTest, SearchRecomputesOnceAfterABurstOfKeystrokes)
+{
+    add(ClipboardItemType::text, QStringLiteral("apple pie"));
+    add(ClipboardItemType::link, QStringLiteral("https://example.com"))->setLinkTitle(QStringLiteral("Apple Store"));
+    add(ClipboardItemType::text, QStringLiteral("banana"));
+    PanelViewState &state = makeState();
+    state.handleKey(Key::down);
+    ASSERT_EQ(item(), 0);
+
+    QSignalSpy changed(&state, &PanelViewState::categoriesChanged);
+    for (const char *text : {"a", "ap", "app", "APPL"})
+        state.setSearchText(QString::fromUtf8(text));
+    EXPECT_EQ(item(), std::nullopt) << "typing drops the item selection";
+    EXPECT_EQ(changed.count(), 0) << "nothing is recomputed while typing";
+    settle();
+    EXPECT_EQ(changed.count(), 1);
+    const CachedCategories &categories = state.cachedCategories();
+    EXPECT_EQ(texts(categories.display[0].items), QStringList({"https://example.com", "apple pie"}));
+    EXPECT_EQ(titles(categories.tabs), QStringList({"History", "Text", "Links"}));
+    EXPECT_EQ(state.cachedFilteredItems().size(), 3) << "a search never narrows the showable items";
+}
+
+TEST_F(PanelViewStateTest, CodeColumnFollowsTheSettingWithoutARefresh)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::code, QStringLiteral("int main() {}"));
+    PanelViewState &state = makeState();
+    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text", "Code"}));
+    m_settings->setDetectCode(false);
+    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text"}));
+    EXPECT_EQ(state.cachedCategories().visible[0].items.size(), 1) << "undetected code is in no column";
+    m_settings->setDetectCode(true);
+    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text", "Code"}));
+}
+
+TEST_F(PanelViewStateTest, HistoryColumnFollowsTheHistoryLimit)
+{
+    for (int i = 0; i < 60; ++i)
+        add(ClipboardItemType::text, QString::number(i));
+    m_settings->setHistoryLimit(50);
+    PanelViewState &state = makeState();
+    EXPECT_EQ(state.cachedCategories().visible[0].items.size(), 50);
+    EXPECT_EQ(state.cachedCategories().visible[0].items.first()->textContent(), QStringLiteral("59"));
+    EXPECT_EQ(state.cachedCategories().visible[1].items.size(), 60);
+}
+
+TEST_F(PanelViewStateTest, ArrowKeysMoveThroughColumnsWithoutWrapping)
+{
+    for (int i = 0; i < 3; ++i)
+        add(ClipboardItemType::text, QStringLiteral("text %1").arg(i));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState(); // History (4), Text (3), Links (1)
+    layOut(200);
+
+    EXPECT_FALSE(state.handleKey(Key::left)) << "nothing selected: the caret moves";
+    EXPECT_FALSE(state.handleKey(Key::right));
+    EXPECT_TRUE(state.handleKey(Key::up));
+    EXPECT_EQ(item(), std::nullopt) << "Up never starts a selection";
+
+    state.selectionState().setSelectedColumnIndex(2);
+    EXPECT_TRUE(state.handleKey(Key::down));
+    EXPECT_EQ(column(), 0) << "Down starts in the first column";
+    EXPECT_EQ(item(), 0);
+    EXPECT_TRUE(state.selectionState().isKeyboardNavigating());
+    for (int i = 0; i < 6; ++i)
+        state.handleKey(Key::down);
+    EXPECT_EQ(item(), 3) << "stops on the last item";
+    state.handleKey(Key::up);
+    EXPECT_EQ(item(), 2);
+
+    EXPECT_TRUE(state.handleKey(Key::right));
+    EXPECT_EQ(column(), 1);
+    EXPECT_EQ(item(), 0);
+    EXPECT_TRUE(state.handleKey(Key::right));
+    EXPECT_EQ(column(), 2);
+    EXPECT_TRUE(state.handleKey(Key::right));
+    EXPECT_EQ(column(), 2) << "no wrap to the first column";
+    EXPECT_TRUE(state.handleKey(Key::left));
+    EXPECT_EQ(column(), 1);
+    EXPECT_EQ(item(), 0) << "lands on the end of the top row of a list: its first item";
+    state.handleKey(Key::left);
+    state.handleKey(Key::left);
+    EXPECT_EQ(column(), 0);
+
+    // An index past the end: Down goes to the last item, Return does nothing.
+    state.selectionState().setSelectedItemIndex(99);
+    state.handleKey(Key::enter);
+    EXPECT_TRUE(m_env.copiedItems.isEmpty());
+    state.handleKey(Key::down);
+    EXPECT_EQ(item(), 3);
+}
+
+TEST_F(PanelViewStateTest, GridNavigationAtColumnWidth320)
+{
+    // Colors in a grid: 11 single-character pins, 3 other pins and 26 unpinned colours.
+    QList<ClipboardItemPtr> unpinnedColors;
+    for (int i = 0; i < 26; ++i)
+        unpinnedColors.append(add(ClipboardItemType::color, QStringLiteral("#1020%1").arg(i + 10)));
+    for (int i = 0; i < 3; ++i)
+        add(ClipboardItemType::color, QStringLiteral("pinned colour %1").arg(i), true);
+    for (int i = 0; i < 11; ++i)
+        add(ClipboardItemType::color, QString(QChar(u'a' + i)), true);
+    m_settings->setHistoryLimit(1);
+    m_settings->setColorsViewMode(AppSettings::ColumnViewMode::grid);
+    PanelViewState &state = makeState();
+    state.setPinnedGroupExpanded(CategoryTitle::colors, true);
+    layOut(320);
+    ASSERT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Colors"}));
+    ASSERT_DOUBLE_EQ(state.currentColumnWidth(), 320);
+
+    state.selectionState().select(1, 10);
+    state.handleKey(Key::down);
+    EXPECT_EQ(item(), 13);
+    state.selectionState().setSelectedItemIndex(14);
+    state.handleKey(Key::up);
+    EXPECT_EQ(item(), 11);
+    state.handleKey(Key::up);
+    EXPECT_EQ(item(), 0);
+    state.handleKey(Key::up);
+    EXPECT_EQ(item(), 0) << "the top row stays";
+    state.handleKey(Key::left);
+    EXPECT_EQ(column(), 0) << "left from column 0 of the grid goes to History";
+    EXPECT_EQ(item(), 0);
+    state.handleKey(Key::right);
+    EXPECT_EQ(column(), 1);
+    EXPECT_EQ(item(), 0);
+    state.selectionState().setSelectedItemIndex(39);
+    state.handleKey(Key::right);
+    EXPECT_EQ(item(), 39) << "right from the end of the last row stays: no column to the right";
+    EXPECT_EQ(column(), 1);
+}
+
+TEST_F(PanelViewStateTest, TabWrapsAcrossNonEmptyColumnsAndTabs)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    add(ClipboardItemType::color, QStringLiteral("#FF0000"));
+    PanelViewState &state = makeState(); // History, Text, Links, Colors
+    layOut(200);
+
+    state.tabForward();
+    EXPECT_EQ(column(), 0);
+    EXPECT_EQ(item(), 0) << "the first Tab selects the first item of the current column";
+    for (int expected : {1, 2, 3, 0, 1}) {
+        state.tabForward();
+        EXPECT_EQ(column(), expected);
+        EXPECT_EQ(item(), 0);
+    }
+    state.tabBackward();
+    state.tabBackward();
+    EXPECT_EQ(column(), 3) << "Shift-Tab wraps from the first column to the last";
+
+    // Tab mode: Tab cycles the tabs, Control+digit picks one, arrows never change the tab.
+    m_controller.setIsLockedInTabMode(true);
+    state.layoutPass(500);
+    settle();
+    ASSERT_TRUE(state.isInTabMode());
+    QSignalSpy tabs(&state, &PanelViewState::selectedTabIndexChanged);
+    state.selectTabByDigit(4);
+    EXPECT_EQ(state.selectedTabIndex(), 3);
+    state.tabForward();
+    EXPECT_EQ(state.selectedTabIndex(), 0);
+    state.tabBackward();
+    EXPECT_EQ(state.selectedTabIndex(), 3);
+    state.selectTabByDigit(5);
+    EXPECT_EQ(state.selectedTabIndex(), 3) << "no fifth tab";
+    state.handleKey(Key::down);
+    state.handleKey(Key::right);
+    state.handleKey(Key::left);
+    EXPECT_EQ(state.selectedTabIndex(), 3);
+    EXPECT_EQ(tabs.count(), 3);
+    EXPECT_EQ(column(), 3) << "the selection follows the shown tab";
+}
+
+TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    PanelViewState &state = makeState();
+
+    state.setSearchText(QStringLiteral("/E"));
+    state.tabForward();
+    EXPECT_EQ(state.searchText(), QStringLiteral("/emoji"));
+    state.handleKey(Key::enter);
+    EXPECT_EQ(state.searchText(), QString());
+    EXPECT_TRUE(state.isEmojiMode());
+    EXPECT_EQ(m_env.count(QStringLiteral("showCharacterPalette")), 1);
+
+    // In emoji mode a typed emoji is pasted, not searched.
+    state.setSearchText(QStringLiteral("🎉"));
+    EXPECT_EQ(state.searchText(), QString());
+    EXPECT_FALSE(state.isEmojiMode());
+    EXPECT_EQ(m_env.copiedStrings, QStringList({"🎉"}));
+
+    // A digit is no emoji: it is searched as typed.
+    state.setSearchText(QStringLiteral("/emoji"));
+    state.handleKey(Key::enter);
+    ASSERT_TRUE(state.isEmojiMode());
+    state.setSearchText(QStringLiteral("1"));
+    EXPECT_EQ(state.searchText(), QStringLiteral("1"));
+    EXPECT_FALSE(state.isEmojiMode());
+    EXPECT_EQ(m_env.copiedStrings.size(), 1);
+
+    state.setSearchText(QStringLiteral("/CLEAR"));
+    state.handleKey(Key::enter);
+    EXPECT_EQ(state.searchText(), QString());
+    EXPECT_TRUE(state.showClearConfirmation());
+
+    state.setShowClearConfirmation(false);
+    state.setSearchText(QStringLiteral("/nothing"));
+    state.handleKey(Key::enter);
+    EXPECT_EQ(state.searchText(), QStringLiteral("/nothing"));
+    EXPECT_FALSE(state.showClearConfirmation());
+}
+
+TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
+{
+    const QString present = makeFile(QStringLiteral("present.txt"));
+    const QString other = m_folder->path() + QStringLiteral("/missing-1.txt");
+    const QString third = m_folder->path() + QStringLiteral("/missing-2.txt");
+    ClipboardItemPtr partly = addFile({present, other, third});
+    ClipboardItemPtr goneSingle = addFile({m_folder->path() + QStringLiteral("/gone.txt")});
+    ClipboardItemPtr goneMany = addFile({m_folder->path() + QStringLiteral("/a.txt"), m_folder->path() + QStringLiteral("/b.txt")});
+    ClipboardItemPtr text = add(ClipboardItemType::text, QStringLiteral("text"));
+    PanelViewState &state = makeState();
+
+    const struct
+    {
+        ClipboardItemPtr item;
+        bool pinnedPanel;
+        Qt::KeyboardModifiers modifiers;
+        std::optional<QString> toast;
+        bool pasted;
+        bool deleted;
+    } cases[] = {
+        {text, false, Qt::NoModifier, std::nullopt, true, false},
+        {text, false, Qt::ShiftModifier, std::nullopt, true, false},
+        {text, true, Qt::NoModifier, std::nullopt, true, false},
+        {partly, false, Qt::NoModifier, QStringLiteral("2 of 3 files were deleted"), true, false},
+        {goneSingle, false, Qt::NoModifier, QStringLiteral("File was deleted"), false, true},
+        {goneMany, false, Qt::NoModifier, QStringLiteral("Files were deleted"), false, true},
+    };
+    for (const auto &c : cases) {
+        m_env.calls.clear();
+        m_env.copiedItems.clear();
+        m_env.pasteCount = 0;
+        m_env.modifiers = c.modifiers;
+        state.setToastMessage(std::nullopt);
+        state.setIsPinned(c.pinnedPanel);
+        QElapsedTimer timer;
+        timer.start();
+        state.chooseItem(c.item);
+        EXPECT_EQ(state.toastMessage(), c.toast);
+        EXPECT_EQ(c.item->isDeleted(), c.deleted);
+        if (!c.pasted) {
+            EXPECT_TRUE(m_env.calls.isEmpty()) << m_env.calls.join(' ').toStdString();
+            continue;
+        }
+        EXPECT_EQ(m_env.calls.value(0), c.pinnedPanel ? QStringLiteral("resignPanelKey") : QStringLiteral("hidePanel(1)"));
+        ASSERT_EQ(m_env.copiedItems.size(), 1);
+        EXPECT_EQ(m_env.copiedItems[0].first, c.item);
+        EXPECT_EQ(m_env.copiedItems[0].second, c.modifiers == Qt::ShiftModifier);
+        EXPECT_EQ(m_env.pasteCount, 0) << "the paste waits for the panel to get out of the way";
+        ASSERT_TRUE(waitUntil([&] { return m_env.pasteCount == 1; }));
+        EXPECT_GE(timer.elapsed(), 95);
+    }
+    EXPECT_EQ(storedCount(), 2) << "the deletions of missing files are saved";
+}
+
+TEST_F(PanelViewStateTest, PinnedReferenceToMissingFilesIsItselfDeleted)
+{
+    ClipboardItemPtr file = addFile({m_folder->path() + QStringLiteral("/vanished.txt")});
+    file->setIsPinned(true);
+    ClipboardItemPtr reference = addFile({m_folder->path() + QStringLiteral("/other-name.txt")});
+    reference->setFileURLString(std::nullopt);
+    reference->setPinnedReference(file);
+    PanelViewState &state = makeState();
+    state.chooseItem(reference);
+    EXPECT_TRUE(reference->isDeleted());
+    EXPECT_FALSE(file->isDeleted());
+    EXPECT_EQ(state.toastMessage(), QStringLiteral("File was deleted"));
+}
+
+TEST_F(PanelViewStateTest, BareTextsPasteIntoTheRememberedWindow)
+{
+    PanelViewState &state = makeState();
+    monitor();
+    const struct
+    {
+        const char *text;
+        bool activates;
+    } cases[] = {{"abc", false}, {"rgb(255, 0, 0)", false}, {"42", false}, {"😀", true}, {"1\uFE0F\u20E3", true}};
+    for (const auto &c : cases) {
+        m_env.calls.clear();
+        m_env.pasteCount = 0;
+        monitor().setIgnoreNextChange(false);
+        QElapsedTimer timer;
+        timer.start();
+        state.insertEmoji(QString::fromUtf8(c.text));
+        EXPECT_TRUE(monitor().ignoreNextChange());
+        EXPECT_EQ(m_env.copiedStrings.last(), QString::fromUtf8(c.text));
+        EXPECT_EQ(m_env.calls.contains(QStringLiteral("activatePreviousApplication")), c.activates) << c.text;
+        EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+        ASSERT_TRUE(waitUntil([&] { return m_env.pasteCount == 1; }));
+        EXPECT_GE(timer.elapsed(), 45) << "bare texts paste after 0.05 s";
+    }
+}
+
+TEST_F(PanelViewStateTest, PinningAndUnpinningWithReferences)
+{
+    ClipboardItemPtr link = add(ClipboardItemType::link, QStringLiteral("https://pinned.example"));
+    ClipboardItemPtr letter = add(ClipboardItemType::text, QStringLiteral("  x \n"));
+    letter->setPinnedLabel(QStringLiteral("a label"));
+    PanelViewState &state = makeState();
+    ASSERT_FALSE(state.pinnedExpandedCategories().contains(CategoryTitle::links));
+
+    state.handlePinToggle(link);
+    EXPECT_TRUE(link->isPinned());
+    EXPECT_TRUE(link->pinnedTimestamp().has_value());
+    EXPECT_TRUE(state.pinnedExpandedCategories().contains(CategoryTitle::links));
+    EXPECT_FALSE(state.cachedCategories().visible[0].items.contains(link)) << "pins leave History";
+
+    state.handlePinToggle(letter);
+    EXPECT_EQ(letter->textContent(), QStringLiteral("x"));
+    EXPECT_EQ(letter->pinnedLabel(), std::nullopt);
+    EXPECT_TRUE(letter->isSingleCharacterPin());
+
+    // Two history entries stand for the pinned link; unpinning removes only the first.
+    ClipboardItemPtr first = add(ClipboardItemType::link, QStringLiteral("https://pinned.example"));
+    first->setPinnedReference(link);
+    ClipboardItemPtr second = add(ClipboardItemType::link, QStringLiteral("https://pinned.example"));
+    second->setPinnedReference(link);
+    ASSERT_TRUE(context().save().ok);
+    settle();
+    link->setPinnedLabel(QStringLiteral("label"));
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    state.handlePinToggle(link);
+    EXPECT_FALSE(link->isPinned());
+    EXPECT_EQ(link->pinnedTimestamp(), std::nullopt);
+    EXPECT_EQ(link->pinnedLabel(), std::nullopt);
+    EXPECT_GE(link->timestamp(), before.addMSecs(-1)) << "first in History again";
+    EXPECT_EQ(int(first->isDeleted()) + int(second->isDeleted()), 1);
+    EXPECT_EQ(state.cachedCategories().visible[0].items.first(), link);
+
+    // "Pinning" a reference entry removes it instead.
+    ClipboardItemPtr survivor = first->isDeleted() ? second : first;
+    survivor->setPinnedReference(letter);
+    state.handlePinToggle(survivor);
+    EXPECT_TRUE(survivor->isDeleted());
+    EXPECT_FALSE(letter->isDeleted());
+    settle();
+    EXPECT_EQ(storedCount(), 2) << "every pin change is saved";
+}
+
+TEST_F(PanelViewStateTest, DeletionReachesTheStoreAfterAQuarterAndATenthSecond)
+{
+    ClipboardItemPtr kept = add(ClipboardItemType::text, QStringLiteral("kept"));
+    ClipboardItemPtr doomed = add(ClipboardItemType::code, QStringLiteral("doomed()"));
+    PanelViewState &state = makeState();
+    QElapsedTimer timer;
+    timer.start();
+    state.handleItemDeleted(doomed);
+    EXPECT_FALSE(state.cachedFilteredItems().contains(doomed));
+    EXPECT_EQ(m_env.invalidatedHighlights, QList<QUuid>({doomed->id()}));
+    EXPECT_FALSE(doomed->isDeleted());
+    ASSERT_TRUE(waitUntil([&] { return doomed->isDeleted(); }));
+    EXPECT_GE(timer.elapsed(), 340);
+    EXPECT_EQ(storedCount(), 1) << "the deletion is saved, so a crash cannot bring it back";
+    settle();
+    EXPECT_TRUE(state.pendingDeletionIds().isEmpty()) << "ids of items that left the store are dropped";
+    EXPECT_TRUE(state.cachedFilteredItems().contains(kept));
+}
+
+TEST_F(PanelViewStateTest, ClearingAColumnDeletesOnlyItsUnpinnedItems)
+{
+    add(ClipboardItemType::code, QStringLiteral("a()"));
+    add(ClipboardItemType::code, QStringLiteral("b()"), true);
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    PanelViewState &state = makeState();
+    const Category code = state.cachedCategories().visible[2];
+    ASSERT_EQ(code.title, CategoryTitle::code);
+    state.clearColumn(code.title, code.items);
+    EXPECT_EQ(m_env.count(QStringLiteral("releaseHighlighter")), 1);
+    EXPECT_EQ(storedCount(), 2);
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"text", "b()"}));
+
+    const QList<CategoryColumnConfig> configs = state.columnConfigs(200);
+    const auto codeConfig = std::find_if(configs.begin(), configs.end(), [](const auto &c) { return c.title == "Code"; });
+    ASSERT_NE(codeConfig, configs.end());
+    EXPECT_FALSE(codeConfig->canClearColumn) << "only pins are left";
+}
+
+// Whether the bytes occur anywhere in the store's files.
+static bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
+{
+    for (const QString &suffix : {QString(), QStringLiteral("-wal")}) {
+        QFile file(storePath + suffix);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+            return true;
+    }
+    return false;
+}
+
+TEST_F(PanelViewStateTest, ClearedContentLeavesTheDisk)
+{
+    const QByteArray secret = "correct-horse-battery-staple";
+    for (int i = 0; i < 20; ++i)
+        add(ClipboardItemType::text, QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
+    add(ClipboardItemType::text, QStringLiteral("pinned keeper"), true);
+    ClipboardMonitor &maintenance = monitor();
+    PanelViewState &state = makeState();
+    maintenance.runCheckpointWAL();
+    maintenance.databaseActor().waitForIdle();
+    ASSERT_TRUE(storeFilesContain(storePath(), secret));
+
+    state.setShowClearConfirmation(true);
+    state.clearHistoryConfirmed();
+    maintenance.databaseActor().waitForIdle();
+    EXPECT_EQ(storedCount(), 1);
+    EXPECT_FALSE(storeFilesContain(storePath(), secret));
+    settle();
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"pinned keeper"}));
+    EXPECT_EQ(m_env.count(QStringLiteral("clearHighlightCache")), 1);
+}
+
+TEST_F(PanelViewStateTest, ClearedColumnLeavesTheDisk)
+{
+    const QByteArray secret = "column-secret-value";
+    for (int i = 0; i < 10; ++i)
+        add(ClipboardItemType::link, QStringLiteral("https://example.com/") + QString::fromLatin1(secret) + QString::number(i));
+    add(ClipboardItemType::text, QStringLiteral("other"));
+    ClipboardMonitor &maintenance = monitor();
+    PanelViewState &state = makeState();
+    const Category links = state.cachedCategories().visible[2];
+    ASSERT_EQ(links.title, CategoryTitle::links);
+    state.clearColumn(links.title, links.items);
+    maintenance.databaseActor().waitForIdle();
+    EXPECT_EQ(storedCount(), 1);
+    EXPECT_FALSE(storeFilesContain(storePath(), secret));
+}
+
+TEST_F(PanelViewStateTest, ColumnSettingsFollowTheHistoryCollapse)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"), true);
+    add(ClipboardItemType::file, QStringLiteral("/tmp"));
+    PanelViewState &state = makeState();
+    m_env.windowExists = false;
+
+    struct Expected
+    {
+        QString title;
+        int index;
+        bool divider;
+        bool historyToggle;
+        bool viewModeToggle;
+        bool clear;
+    };
+    auto check = [&](const QList<Expected> &expected) {
+        const QList<CategoryColumnConfig> configs = state.columnConfigs(200);
+        ASSERT_EQ(configs.size(), expected.size());
+        for (qsizetype i = 0; i < configs.size(); ++i) {
+            EXPECT_EQ(configs[i].title, expected[i].title);
+            EXPECT_EQ(configs[i].columnIndex, expected[i].index) << expected[i].title.toStdString();
+            EXPECT_EQ(configs[i].showDivider, expected[i].divider) << expected[i].title.toStdString();
+            EXPECT_EQ(configs[i].showHistoryToggle, expected[i].historyToggle) << expected[i].title.toStdString();
+            EXPECT_EQ(configs[i].showViewModeToggle, expected[i].viewModeToggle) << expected[i].title.toStdString();
+            EXPECT_EQ(configs[i].canClearColumn, expected[i].clear) << expected[i].title.toStdString();
+        }
+    };
+    check({{"History", 0, true, true, false, true},
+           {"Text", 1, true, false, false, true},
+           {"Links", 2, true, false, false, false},
+           {"Files", 3, false, false, true, true}});
+
+    state.selectionState().select(2, 0); // Links
+    state.handleShortcut(PanelViewState::Shortcut::toggleHistory);
+    state.handleShortcut(PanelViewState::Shortcut::toggleHistory);
+    ASSERT_TRUE(waitUntil([&] { return !state.isHistoryToggling(); }));
+    EXPECT_TRUE(state.isHistoryCollapsed()) << "the second toggle within 0.5 s is dropped";
+    EXPECT_EQ(column(), 1) << "the selection stays on Links";
+    check({{"Text", 0, true, true, false, true},
+           {"Links", 1, true, false, false, false},
+           {"Files", 2, false, false, true, true}});
+    EXPECT_EQ(titles(state.cachedCategories().tabs), QStringList({"History", "Text", "Links", "Files"}));
+}
+
+TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState(); // 3 visible columns
+    m_env.frame = QRectF(0, 0, 900, 500);
+    m_env.completeResizesAtOnce = false;
+    state.toggleHistory();
+    ASSERT_TRUE(waitUntil([&] { return !m_env.pendingResizeCompletions.isEmpty(); }));
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("setHostingWidth(900)")));
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("resizeForHistoryToggle(0,2)")));
+    EXPECT_DOUBLE_EQ(state.headerWidthMultiplier().value_or(0), 600.0 / 900.0);
+    EXPECT_TRUE(m_controller.isHistoryToggling());
+    EXPECT_FALSE(state.isHistoryCollapsed()) << "History leaves only when the window has narrowed";
+    m_env.pendingResizeCompletions.takeFirst()();
+    EXPECT_TRUE(state.isHistoryCollapsed());
+    EXPECT_FALSE(m_controller.isHistoryToggling());
+    ASSERT_TRUE(waitUntil([&] { return !state.isHistoryToggling(); }));
+
+    // Tab mode ignores the toggle.
+    m_controller.setIsLockedInTabMode(true);
+    state.layoutPass(400);
+    settle();
+    QTest::qWait(550);
+    state.toggleHistory();
+    EXPECT_FALSE(state.isHistoryToggling());
+}
+
+TEST_F(PanelViewStateTest, StaleColumnIndexIsBoundedWhenColumnsDisappear)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    ClipboardItemPtr link = add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState();
+    state.selectionState().select(2, 0); // Links
+    state.handleItemDeleted(link);
+    ASSERT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text"}));
+    EXPECT_EQ(column(), 1);
+    EXPECT_EQ(item(), std::nullopt);
+    state.selectionState().select(1, 0);
+    EXPECT_TRUE(state.handleKey(Key::right));
+    EXPECT_TRUE(state.handleKey(Key::left));
+    state.tabForward();
+    EXPECT_LT(column(), 2);
+    // A stale index set from outside never reaches past the list either.
+    state.selectionState().select(7, 0);
+    EXPECT_TRUE(state.handleKey(Key::right));
+    state.tabForward();
+    state.handleKey(Key::enter);
+    EXPECT_TRUE(m_env.copiedItems.isEmpty());
+}
+
+TEST_F(PanelViewStateTest, LayoutResultsAreStoredLaterAndSteerTheWindow)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState();
+    const PanelLayout::Decision decision = state.layoutPass(900);
+    EXPECT_FALSE(decision.tabMode);
+    EXPECT_DOUBLE_EQ(decision.width, 300);
+    EXPECT_EQ(state.visibleColumnCount(), 0) << "stored on the next turn only";
+    settle();
+    EXPECT_EQ(state.visibleColumnCount(), 3);
+    EXPECT_DOUBLE_EQ(state.currentColumnWidth(), 300);
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("updateColumnCount(3,0)")));
+
+    // A live resize below what three columns need switches to tabs.
+    m_env.calls.clear();
+    m_controller.setInLiveResize(true);
+    EXPECT_TRUE(state.layoutPass(500).tabMode);
+    settle();
+    EXPECT_TRUE(state.isInTabMode());
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("ensureMinimumWidth(%1)").arg(state.tabBarWidth())));
+
+    // In tab mode a change of the column count locks the window to tabs.
+    m_env.calls.clear();
+    add(ClipboardItemType::color, QStringLiteral("#00FF00"));
+    ASSERT_TRUE(context().save().ok);
+    settle();
+    state.layoutPass(500);
+    settle();
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("lockToTabMode(4)"))) << m_env.calls.join(' ').toStdString();
+
+    m_controller.setInLiveResize(false);
+    state.layoutPass(900);
+    settle();
+    EXPECT_FALSE(state.isInTabMode());
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("ensureMinimumWidth(360)")));
+}
+
+TEST_F(PanelViewStateTest, TabsStayInRangeWhenTabsDisappear)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    ClipboardItemPtr link = add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState();
+    m_controller.setIsLockedInTabMode(true);
+    state.layoutPass(400);
+    settle();
+    state.selectTab(2);
+    ASSERT_EQ(state.tabColumnConfig(400)->title, CategoryTitle::links);
+    state.handleItemDeleted(link);
+    EXPECT_EQ(state.selectedTabIndex(), 1);
+    EXPECT_EQ(state.tabColumnConfig(400)->title, CategoryTitle::text);
+    EXPECT_FALSE(state.tabColumnConfig(400)->showTitle);
+}
+
+TEST_F(PanelViewStateTest, EscapeBacksOutStepByStep)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    PanelViewState &state = makeState();
+    LabelEditState::shared().setIsEditing(true);
+    state.setSearchText(QStringLiteral("abc"));
+    EXPECT_FALSE(state.handleKey(Key::down)) << "a label edit takes the arrows";
+    EXPECT_TRUE(state.handleKey(Key::escape));
+    EXPECT_FALSE(LabelEditState::shared().isEditing());
+    EXPECT_EQ(state.searchText(), QStringLiteral("abc"));
+    EXPECT_TRUE(state.handleKey(Key::escape));
+    EXPECT_EQ(state.searchText(), QString());
+    EXPECT_TRUE(m_env.calls.isEmpty());
+    EXPECT_TRUE(state.handleKey(Key::escape));
+    EXPECT_EQ(m_env.calls, QStringList({"hidePanel(1)"}));
+
+    LabelEditState::shared().setIsEditing(true);
+    state.handleKey(Key::down);
+    EXPECT_TRUE(state.handleKey(Key::enter));
+    EXPECT_FALSE(LabelEditState::shared().isEditing());
+    EXPECT_TRUE(m_env.copiedItems.isEmpty()) << "Return only ended the edit";
+}
+
+TEST_F(PanelViewStateTest, PanelShowResetsSelectionAndConfirmation)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState();
+    state.selectionState().select(2, 0);
+    state.handleShortcut(PanelViewState::Shortcut::clearHistory);
+    ASSERT_TRUE(state.showClearConfirmation());
+    NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
+    EXPECT_EQ(column(), 0);
+    EXPECT_EQ(item(), std::nullopt);
+    EXPECT_FALSE(state.showClearConfirmation());
+}
+
+TEST_F(PanelViewStateTest, PanelPinIsMirroredAndRunsTheAvailabilityCheck)
+{
+    PanelViewState &state = makeState();
+    state.handleShortcut(PanelViewState::Shortcut::togglePin);
+    EXPECT_TRUE(m_controller.isPinned());
+    EXPECT_TRUE(state.isAvailabilityTimerRunning());
+    state.handleShortcut(PanelViewState::Shortcut::togglePin);
+    EXPECT_FALSE(m_controller.isPinned());
+    EXPECT_FALSE(state.isAvailabilityTimerRunning());
+}
+
+TEST_F(PanelViewStateTest, PinnedGroupsExpandAndCollapse)
+{
+    add(ClipboardItemType::text, QStringLiteral("plain"));
+    add(ClipboardItemType::text, QStringLiteral("pinned"), true);
+    PanelViewState &state = makeState();
+    const Category text = state.cachedCategories().visible[1];
+    EXPECT_EQ(texts(state.navigableItems(text)), QStringList({"plain"}));
+    state.setPinnedGroupExpanded(CategoryTitle::text, true);
+    EXPECT_EQ(texts(state.navigableItems(text)), QStringList({"pinned", "plain"}));
+
+    state.selectionState().setSelectedItemIndex(1);
+    state.setSearchText(QStringLiteral("p"));
+    state.setPinnedGroupExpanded(CategoryTitle::text, false);
+    EXPECT_TRUE(state.pinnedExpandedCategories().contains(CategoryTitle::text)) << "no change while searching";
+    state.setSearchText(QString());
+    EXPECT_TRUE(state.isPinnedGroupExpanded(CategoryTitle::text));
+    state.selectionState().setSelectedItemIndex(1);
+    state.setPinnedGroupExpanded(CategoryTitle::text, false);
+    EXPECT_EQ(item(), std::nullopt);
+    EXPECT_TRUE(state.selectionState().suppressHoverSelection());
+    ASSERT_TRUE(waitUntil([&] { return !state.selectionState().suppressHoverSelection(); }));
+}
+
+TEST_F(PanelViewStateTest, ToastLeavesTwoSecondsAfterItAppeared)
+{
+    PanelViewState &state = makeState();
+    QElapsedTimer timer;
+    timer.start();
+    state.setToastMessage(QStringLiteral("File was deleted"));
+    QTest::qWait(1000);
+    state.setToastMessage(QStringLiteral("Files were deleted"));
+    EXPECT_EQ(state.toastMessage(), QStringLiteral("Files were deleted"));
+    ASSERT_TRUE(waitUntil([&] { return !state.toastMessage(); }, std::chrono::milliseconds(4000)));
+    EXPECT_GE(timer.elapsed(), 1850); // a coarse timer may fire up to 5 % early
+    // The second message would have lasted until 3 s on a timer of its own.
+    EXPECT_LT(timer.elapsed(), 2900) << "the first appearance's timer clears it";
+}
