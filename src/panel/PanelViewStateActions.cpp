@@ -4,6 +4,7 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
+#include "common/UserCharacters.h"
 #include "common/NotificationCenter.h"
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
@@ -168,7 +169,7 @@ void PanelViewState::handlePinToggle(const ClipboardItemPtr &item)
         if (const std::optional<QString> text = item->textContent()) {
             const QString trimmed = text->trimmed();
             // A pinned lone character becomes a small button of its own.
-            if (graphemeCount(trimmed) == 1) {
+            if (UserCharacters::count(trimmed, 2) == 1) {
                 item->setTextContent(trimmed);
                 item->setPinnedLabel(std::nullopt);
                 item->computeSearchableText();
