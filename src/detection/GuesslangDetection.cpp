@@ -276,29 +276,34 @@ GuesslangDetection &GuesslangDetection::shared()
 bool GuesslangDetection::loadModel()
 {
     QMutexLocker loadLock(&m_loadMutex);
+    return loadNetwork() != nullptr;
+}
+
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwork()
+{
     const QString path = Bundle::pathForResource(QStringLiteral("guesslang"), QStringLiteral("bin"));
     if (path.isEmpty()) {
         report(QStringLiteral("Could not find guesslang.bin in bundle"));
-        return false;
+        return nullptr;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         report(QStringLiteral("Could not read model file at ") + QUrl::fromLocalFile(path).toString());
-        return false;
+        return nullptr;
     }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         report(QStringLiteral("Could not read model file at ") + QUrl::fromLocalFile(path).toString());
-        return false;
+        return nullptr;
     }
     std::shared_ptr<const Network> network = readNetwork(data);
     if (!network)
-        return false;
+        return nullptr;
 
     QMutexLocker lock(&m_mutex);
     m_numLanguages = int(network->languages.size());
-    m_network = std::move(network);
-    return true;
+    m_network = network;
+    return network;
 }
 
 void GuesslangDetection::unloadModel()
@@ -327,15 +332,14 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::network()
     return m_network;
 }
 
-bool GuesslangDetection::loadIfNeeded()
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadedNetwork()
 {
-    if (isLoaded())
-        return true;
+    if (std::shared_ptr<const Network> loaded = network())
+        return loaded;
     QMutexLocker loadLock(&m_loadMutex);
-    if (isLoaded()) // another thread finished the load while this one waited
-        return true;
-    loadLock.unlock();
-    return loadModel();
+    if (std::shared_ptr<const Network> loaded = network()) // loaded by another thread meanwhile
+        return loaded;
+    return loadNetwork();
 }
 
 QList<int> GuesslangDetection::extractFeatures(const QString &text)
@@ -361,15 +365,13 @@ QList<float> GuesslangDetection::detect(const QList<int> &features) const
 
 QList<GuesslangDetection::DetectionResult> GuesslangDetection::rankLanguages(const QString &text)
 {
-    if (!loadIfNeeded())
+    // One snapshot for both the names and the arithmetic: an unload or reload meanwhile
+    // cannot pair the probabilities of one network with the names of another.
+    const std::shared_ptr<const Network> loaded = loadedNetwork();
+    if (!loaded)
         return {};
     const QList<int> features = extractFeatures(text);
     if (features.isEmpty())
-        return {};
-    // One snapshot for both the names and the arithmetic: an unload or reload in between
-    // cannot pair the probabilities of one network with the names of another.
-    const std::shared_ptr<const Network> loaded = network();
-    if (!loaded)
         return {};
     const std::vector<float> p = loaded->probabilities(features);
     return rank(loaded->languages, QList<float>(p.begin(), p.end()));
@@ -398,7 +400,7 @@ QFuture<bool> GuesslangDetection::loadModelAsync()
 
 QFuture<bool> GuesslangDetection::loadModelIfNeededAsync()
 {
-    return m_executor.run([this] { return loadIfNeeded(); });
+    return m_executor.run([this] { return loadedNetwork() != nullptr; });
 }
 
 QFuture<void> GuesslangDetection::unloadModelAsync()

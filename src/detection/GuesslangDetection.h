@@ -79,7 +79,10 @@ private:
 
     static std::shared_ptr<const Network> readNetwork(const QByteArray &data);
     std::shared_ptr<const Network> network() const;
-    bool loadIfNeeded();
+    // Reads the file and installs the network; the caller holds m_loadMutex.
+    std::shared_ptr<const Network> loadNetwork();
+    // The current network, loading it first when there is none.
+    std::shared_ptr<const Network> loadedNetwork();
 
     // Serialises loads, so two threads asking for a ranking read the file once.
     QMutex m_loadMutex;
