@@ -1,5 +1,7 @@
 #include "detection/ContentTypeNetwork.h"
 
+#include "detection/VectorMath.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -177,31 +179,10 @@ std::vector<float> ContentTypeNetwork::predictFeatures(const std::vector<uint32_
             value /= float(counted);
 
     std::vector<float> hidden(m_weights.hiddenBias);
-    for (size_t i = 0; i < e; ++i) {
-        const float x = mean[i];
-        const float *row = m_weights.hiddenKernel.data() + i * h;
-        for (size_t j = 0; j < h; ++j)
-            hidden[j] += x * row[j];
-    }
-    for (float &value : hidden)
-        value = value > 0.0f ? value : 0.0f;
-
+    VectorMath::addRowTimesMatrix(mean.data(), e, m_weights.hiddenKernel.data(), h, hidden.data());
+    VectorMath::relu(hidden.data(), h);
     std::vector<float> scores(m_weights.outputBias);
-    for (size_t i = 0; i < h; ++i) {
-        const float x = hidden[i];
-        if (x == 0.0f)
-            continue;
-        const float *row = m_weights.outputKernel.data() + i * l;
-        for (size_t k = 0; k < l; ++k)
-            scores[k] += x * row[k];
-    }
-    const float largest = *std::max_element(scores.begin(), scores.end());
-    float sum = 0.0f;
-    for (float &value : scores) {
-        value = std::exp(value - largest);
-        sum += value;
-    }
-    for (float &value : scores)
-        value /= sum;
+    VectorMath::addRowTimesMatrix(hidden.data(), h, m_weights.outputKernel.data(), l, scores.data());
+    VectorMath::softmax(scores.data(), l);
     return scores;
 }

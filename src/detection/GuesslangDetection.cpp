@@ -1,6 +1,7 @@
 #include "detection/GuesslangDetection.h"
 
 #include "common/Diagnostics.h"
+#include "detection/VectorMath.h"
 #include "platform/Bundle.h"
 
 #include <QFile>
@@ -146,21 +147,8 @@ quint64 bigramFingerprint(quint8 a, quint8 b)
 // out = in x matrix + bias (row vector times a row-major rows x cols matrix).
 void denseLayer(const float *in, int rows, const float *matrix, const float *bias, int cols, float *out)
 {
-    std::fill(out, out + cols, 0.0f);
-    for (int i = 0; i < rows; ++i) {
-        const float x = in[i];
-        const float *row = matrix + size_t(i) * size_t(cols);
-        for (int j = 0; j < cols; ++j)
-            out[j] += x * row[j];
-    }
-    for (int j = 0; j < cols; ++j)
-        out[j] += bias[j];
-}
-
-void relu(float *values, int count)
-{
-    for (int i = 0; i < count; ++i)
-        values[i] = values[i] >= 0.0f ? values[i] : 0.0f; // NaN becomes 0 as well
+    std::copy(bias, bias + cols, out);
+    VectorMath::addRowTimesMatrix(in, size_t(rows), matrix, size_t(cols), out);
 }
 
 } // namespace
@@ -235,10 +223,10 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
 
     float hidden0[hidden0Dim];
     denseLayer(mean, embeddingDim, dnnHidden0Kernel.data(), dnnHidden0Bias.data(), hidden0Dim, hidden0);
-    relu(hidden0, hidden0Dim);
+    VectorMath::relu(hidden0, hidden0Dim);
     float hidden1[hidden1Dim];
     denseLayer(hidden0, hidden0Dim, dnnHidden1Kernel.data(), dnnHidden1Bias.data(), hidden1Dim, hidden1);
-    relu(hidden1, hidden1Dim);
+    VectorMath::relu(hidden1, hidden1Dim);
     std::vector<float> logits(static_cast<size_t>(n));
     denseLayer(hidden1, hidden1Dim, dnnLogitsKernel.data(), dnnLogitsBias.data(), n, logits.data());
 
@@ -252,14 +240,7 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
     for (int k = 0; k < n; ++k)
         logits[size_t(k)] += wide[size_t(k)] + linearBias[size_t(k)];
 
-    const float largest = *std::max_element(logits.begin(), logits.end());
-    float sum = 0.0f;
-    for (float &value : logits) {
-        value = std::exp(value - largest);
-        sum += value;
-    }
-    for (float &value : logits)
-        value /= sum;
+    VectorMath::softmax(logits.data(), logits.size());
     return logits;
 }
 

@@ -124,21 +124,9 @@ QStringList allowedMessagePrefixes()
 class GuesslangDetectionTest : public ::testing::Test
 {
 public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        Bundle::setResourceDirectoryOverride(m_dir.path());
-    }
-    void TearDown() override { Bundle::setResourceDirectoryOverride(QString()); }
+    void writeModel(const QByteArray &bytes) { ASSERT_TRUE(m_resources.write(QStringLiteral("guesslang.bin"), bytes)); }
 
-    void writeModel(const QByteArray &bytes)
-    {
-        QFile file(m_dir.filePath(QStringLiteral("guesslang.bin")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-
-    QTemporaryDir m_dir;
+    TemporaryResourceFolder m_resources;
 };
 
 } // namespace
@@ -193,8 +181,8 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
     const QList<Case> cases = {
         {"missing file", [](GuesslangDetectionTest &) {}, notFound},
         {"a folder in its place",
-         [](GuesslangDetectionTest &t) { ASSERT_TRUE(QDir(t.m_dir.path()).mkdir(QStringLiteral("guesslang.bin"))); },
-         QStringLiteral("GuesslangDetection: Could not read model file at file://") + m_dir.path()
+         [](GuesslangDetectionTest &t) { ASSERT_TRUE(QDir(t.m_resources.path()).mkdir(QStringLiteral("guesslang.bin"))); },
+         QStringLiteral("GuesslangDetection: Could not read model file at file://") + m_resources.path()
              + QStringLiteral("/guesslang.bin")},
         {"empty file", [](GuesslangDetectionTest &t) { t.writeModel({}); }, invalid},
         {"seven bytes", [](GuesslangDetectionTest &t) { t.writeModel(QByteArray("GLNG\0\0\0", 7)); }, invalid},
@@ -205,8 +193,7 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
+        m_resources.clear();
         c.prepare(*this);
         GuesslangDetection network;
         CapturedDiagnostics diagnostics;

@@ -46,20 +46,7 @@ std::vector<float> logitsFor(const std::vector<double> &weights)
 class MagikaDetectionCoreMLTest : public ::testing::Test
 {
 public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        Bundle::setResourceDirectoryOverride(m_dir.path());
-    }
-    void TearDown() override { Bundle::setResourceDirectoryOverride(QString()); }
-
-    void writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(m_dir.filePath(name)).path());
-        QFile file(m_dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
+    void writeFile(const QString &name, const QByteArray &bytes) { ASSERT_TRUE(m_resources.write(name, bytes)); }
     void writeModel(const std::vector<uint8_t> &bytes)
     {
         writeFile(QStringLiteral("Magika.mlmodelc/model.bin"),
@@ -67,7 +54,7 @@ public:
     }
     void writeLabels(const QByteArray &text) { writeFile(QStringLiteral("magika_labels.txt"), text); }
 
-    QTemporaryDir m_dir;
+    TemporaryResourceFolder m_resources;
 };
 
 } // namespace
@@ -137,12 +124,12 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
         {"labels a folder",
          [&](MagikaDetectionCoreMLTest &t) {
              t.writeModel(model);
-             QDir(t.m_dir.path()).mkdir(QStringLiteral("magika_labels.txt"));
+             QDir(t.m_resources.path()).mkdir(QStringLiteral("magika_labels.txt"));
          },
          QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false},
         {"empty model folder",
          [&](MagikaDetectionCoreMLTest &t) {
-             QDir(t.m_dir.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
+             QDir(t.m_resources.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
              t.writeLabels("c\ngo\ntxt\n");
          },
          QStringLiteral("MagikaDetectionCoreML: Failed to load model: cannot open "), true},
@@ -161,8 +148,7 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
+        m_resources.clear();
         c.prepare(*this);
         MagikaDetectionCoreML runner;
         CapturedDiagnostics diagnostics;

@@ -1,9 +1,13 @@
 #include "support/TestSupport.h"
 
 #include "common/Diagnostics.h"
+#include "platform/Bundle.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QThread>
 
@@ -48,4 +52,28 @@ bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
 QString testDataPath(const QString &relativePath)
 {
     return QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/") + relativePath;
+}
+
+TemporaryResourceFolder::TemporaryResourceFolder() { Bundle::setResourceDirectoryOverride(m_dir.path()); }
+
+TemporaryResourceFolder::~TemporaryResourceFolder() { Bundle::setResourceDirectoryOverride(QString()); }
+
+bool TemporaryResourceFolder::write(const QString &relativePath, const QByteArray &bytes) const
+{
+    const QString path = m_dir.filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+void TemporaryResourceFolder::clear() const
+{
+    QDir dir(m_dir.path());
+    for (const QString &entry : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QFileInfo info(dir.filePath(entry));
+        if (info.isDir() && !info.isSymLink())
+            QDir(info.filePath()).removeRecursively();
+        else
+            dir.remove(entry);
+    }
 }

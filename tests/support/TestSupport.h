@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <QStringList>
 
 #include <chrono>
@@ -25,3 +27,22 @@ bool waitUntil(const std::function<bool()> &condition,
 
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
+
+// A private resource folder that the Bundle reads from while this object lives.
+class TemporaryResourceFolder final
+{
+public:
+    TemporaryResourceFolder();
+    ~TemporaryResourceFolder();
+    TemporaryResourceFolder(const TemporaryResourceFolder &) = delete;
+    TemporaryResourceFolder &operator=(const TemporaryResourceFolder &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    // Writes (or replaces) a file, creating the folders on its way; false on failure.
+    bool write(const QString &relativePath, const QByteArray &bytes) const;
+    // Removes everything in the folder.
+    void clear() const;
+
+private:
+    QTemporaryDir m_dir;
+};

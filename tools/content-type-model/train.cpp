@@ -145,11 +145,27 @@ bool interpreterMatches(const std::string &program, const std::string &wanted)
 }
 
 // A pattern may end in ">tsv": the file is a comma-separated table that is rewritten with
-// tabs between its fields (tab-separated files are rare among installed files).
+// tabs between its fields (tab-separated files are rare among installed files). Or in
+// ">split%": the file is a fortune-cookie file whose pieces, between lines of a lone "%",
+// are documents of their own (short prose, as people copy it).
 std::string convertedTo(const std::string &pattern)
 {
     const size_t arrow = pattern.find('>');
     return arrow == std::string::npos ? std::string() : pattern.substr(arrow + 1);
+}
+
+std::vector<std::string> splitAtPercentLines(const std::string &data)
+{
+    std::vector<std::string> pieces(1);
+    std::istringstream lines(data);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line == "%")
+            pieces.emplace_back();
+        else
+            pieces.back() += line + '\n';
+    }
+    return pieces;
 }
 
 std::string csvToTsv(const std::string &data)
@@ -298,16 +314,31 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
         std::shuffle(paths.begin(), paths.end(), random);
         std::vector<std::string> files;
+        std::vector<std::string> pieces;
         for (const auto &[path, conversion] : paths) {
-            if (files.size() >= options.maxFiles)
-                break;
-            std::string data = readFile(path, 1 << 20);
-            if (conversion == "tsv")
-                data = csvToTsv(data);
-            if (!usable(data) || !seen.insert(fingerprint(data)).second)
+            if (conversion == "split%") {
+                for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
+                    pieces.push_back(std::move(piece));
                 continue;
-            files.push_back(std::move(data));
+            }
+            if (files.size() >= options.maxFiles)
+                continue;
+            const std::string data = readFile(path, 1 << 20);
+            std::string document = conversion == "tsv" ? csvToTsv(data) : data;
+            if (usable(document) && seen.insert(fingerprint(document)).second)
+                files.push_back(std::move(document));
         }
+        // Pieces of split files, drawn at random: half as many as the label has files, and
+        // at least a third of the file cap.
+        std::shuffle(pieces.begin(), pieces.end(), random);
+        const size_t pieceShare = std::max<size_t>(files.size() / 2, options.maxFiles / 3);
+        for (std::string &piece : pieces) {
+            if (pieceShare == 0 || files.size() >= options.maxFiles + pieceShare)
+                break;
+            if (usable(piece) && seen.insert(fingerprint(piece)).second)
+                files.push_back(std::move(piece));
+        }
+        std::shuffle(files.begin(), files.end(), random);
         if (files.size() < 5) {
             std::fprintf(stderr, "note: only %zu files for %s, label left out\n", files.size(), label.c_str());
             continue;
