@@ -313,6 +313,31 @@ TEST_F(MagikaDetectionCoreMLTest, RandomAndDamagedModelFilesNeverCrash)
     }
 }
 
+TEST_F(MagikaDetectionCoreMLTest, RandomLabelFilesNeverCrash)
+{
+    writeModel(constantNetwork(logitsFor({0.2, 0.5, 0.3})));
+    QRandomGenerator random(7);
+    for (int round = 0; round < 100; ++round) {
+        QByteArray labels(random.bounded(0, 64), Qt::Uninitialized);
+        for (char &c : labels)
+            c = char(round % 2 ? random.bounded(256) : random.bounded(9, 127)); // raw bytes or mostly text
+        writeLabels(labels);
+        MagikaDetectionCoreML runner;
+        CapturedDiagnostics diagnostics;
+        const QList<Result> results = runner.predictTopK(QStringLiteral("x = 1"), 10);
+        if (runner.isLoaded()) {
+            EXPECT_TRUE(diagnostics.lines().isEmpty());
+            EXPECT_EQ(results.size(), std::min<qsizetype>(10, runner.labels().size()));
+        } else {
+            EXPECT_TRUE(results.isEmpty());
+            ASSERT_EQ(diagnostics.lines().size(), 1);
+            EXPECT_TRUE(diagnostics.lines().first() == QStringLiteral("MagikaDetectionCoreML: Could not read labels file")
+                        || diagnostics.lines().first().startsWith(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
+                << diagnostics.lines().first().toStdString();
+        }
+    }
+}
+
 TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
 {
     const std::vector<uint8_t> valid = constantNetwork({0.0f, 1.0f});
