@@ -77,6 +77,10 @@ const char *proseSamples[] = {
     "The quarterly results show a 12% increase in revenue compared to last year, mostly due to strong sales in Europe.",
     "Note to self: renew the passport before the trip in March, and ask Paul about the hotel.",
     "He said he would call back after lunch, but he never did, and by evening we had stopped expecting him.",
+    "- apples\n- pears\n- two lemons\n- a bag of rice\n- washing-up liquid\n",
+    "2024-05-14 09:12:33 INFO Server started on port 8080\n2024-05-14 09:12:35 WARN Cache directory missing, "
+    "creating it\n2024-05-14 09:13:02 ERROR Connection to db.internal timed out after 30 s\n",
+    "https://www.example.com/articles/2024/05/how-to-grow-tomatoes-on-a-balcony?utm_source=newsletter",
     "Step one: unplug the router. Step two: wait thirty seconds. Step three: plug it back in and wait until the "
     "light turns green. If it stays orange, call the help line.",
 };
