@@ -13,7 +13,6 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cmath>
 #include <cstring>
@@ -370,25 +369,19 @@ TEST_F(GuesslangDetectionTest, AsyncOperationsRunOnTheNetworksThreadAndSurviveUn
     const QList<GuesslangDetection::DetectionResult> direct = network.rankLanguages(text);
     ASSERT_EQ(direct.size(), 2);
 
-    // Rankings from another thread race with unloads and reloads: each answer is either
-    // a whole ranking or empty, never a mix.
-    std::atomic<bool> stop = false;
-    QThread *churn = QThread::create([&] {
-        while (!stop) {
+    // Rankings race with unloads and reloads on another thread: a ranking loads the network
+    // when it finds none and works on that one snapshot, so every answer is whole.
+    runWhileRepeating(
+        [&] {
             network.unloadModelAsync().waitForFinished();
             network.loadModelAsync().waitForFinished();
-        }
-    });
-    churn->start();
-    for (int i = 0; i < 50; ++i) {
-        const QList<GuesslangDetection::DetectionResult> ranked = network.rankLanguages(text);
-        EXPECT_TRUE(ranked == direct) << i;
-        const QList<GuesslangDetection::DetectionResult> queued = network.rankLanguagesAsync(text).result();
-        EXPECT_TRUE(queued == direct) << i;
-    }
-    stop = true;
-    churn->wait();
-    delete churn;
+        },
+        [&] {
+            for (int i = 0; i < 50; ++i) {
+                EXPECT_TRUE(network.rankLanguages(text) == direct) << i;
+                EXPECT_TRUE(network.rankLanguagesAsync(text).result() == direct) << i;
+            }
+        });
 }
 
 TEST_F(GuesslangDetectionTest, RandomAndDamagedFilesNeverCrash)

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cmath>
 
@@ -262,23 +261,20 @@ TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone
     writeModel(constantNetwork(logitsFor({0.2, 0.5, 0.3})));
     MagikaDetectionCoreML runner;
     ASSERT_TRUE(runner.loadModelIfNeededAsync().result());
-    std::atomic<bool> stop = false;
-    QThread *churn = QThread::create([&] {
-        while (!stop) {
+    // An unload during a prediction leaves it without labels: then it answers nothing.
+    runWhileRepeating(
+        [&] {
             runner.unloadModelAsync().waitForFinished();
             runner.loadModelAsync().waitForFinished();
-        }
-    });
-    churn->start();
-    for (int i = 0; i < 100; ++i) {
-        const QList<Result> direct = runner.predictTopK(QStringLiteral("package main"), 3);
-        EXPECT_TRUE(direct.isEmpty() || (direct.size() == 3 && direct[0].label == QStringLiteral("go"))) << i;
-        const std::optional<Result> queued = runner.predictAsync(QStringLiteral("package main")).result();
-        EXPECT_TRUE(!queued || queued->label == QStringLiteral("go")) << i;
-    }
-    stop = true;
-    churn->wait();
-    delete churn;
+        },
+        [&] {
+            for (int i = 0; i < 100; ++i) {
+                const QList<Result> direct = runner.predictTopK(QStringLiteral("package main"), 3);
+                EXPECT_TRUE(direct.isEmpty() || (direct.size() == 3 && direct[0].label == QStringLiteral("go"))) << i;
+                const std::optional<Result> queued = runner.predictAsync(QStringLiteral("package main")).result();
+                EXPECT_TRUE(!queued || queued->label == QStringLiteral("go")) << i;
+            }
+        });
 }
 
 TEST_F(MagikaDetectionCoreMLTest, RandomAndDamagedModelFilesNeverCrash)

@@ -11,6 +11,9 @@
 #include <QMutex>
 #include <QThread>
 
+#include <atomic>
+#include <memory>
+
 namespace {
 QMutex g_linesMutex;
 QStringList g_lines;
@@ -47,6 +50,19 @@ bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
         QThread::msleep(1);
     }
     return true;
+}
+
+void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground)
+{
+    std::atomic<bool> stop = false;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        while (!stop)
+            background();
+    }));
+    thread->start();
+    foreground();
+    stop = true;
+    thread->wait();
 }
 
 QString testDataPath(const QString &relativePath)

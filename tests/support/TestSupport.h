@@ -25,6 +25,9 @@ public:
 bool waitUntil(const std::function<bool()> &condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
+// Runs background over and over on another thread while foreground runs once on this one.
+void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
+
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
 
