@@ -162,6 +162,9 @@ bool MagikaDetectionCoreML::loadModel()
 
 void MagikaDetectionCoreML::unloadModel()
 {
+    // A load installs the labels before the model: an unload in between would leave a
+    // loaded model without labels, so it waits for the load to finish.
+    QMutexLocker loadLock(&m_loadMutex);
     QMutexLocker lock(&m_mutex);
     m_model.reset();
     m_labels.clear();
