@@ -1,11 +1,18 @@
 #include "support/TestSupport.h"
 
 #include "common/Diagnostics.h"
+#include "platform/Bundle.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QThread>
+
+#include <atomic>
+#include <memory>
 
 namespace {
 QMutex g_linesMutex;
@@ -45,6 +52,19 @@ bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
     return true;
 }
 
+void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground)
+{
+    std::atomic<bool> stop = false;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        while (!stop)
+            background();
+    }));
+    thread->start();
+    foreground();
+    stop = true;
+    thread->wait();
+}
+
 QString testDataPath(const QString &relativePath)
 {
     return QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/") + relativePath;
@@ -60,4 +80,28 @@ void PrintTo(const QByteArray &value, std::ostream *out)
 void PrintTo(const QVariant &value, std::ostream *out)
 {
     *out << value.typeName() << '(' << value.toString().toStdString() << ')';
+}
+
+TemporaryResourceFolder::TemporaryResourceFolder() { Bundle::setResourceDirectoryOverride(m_dir.path()); }
+
+TemporaryResourceFolder::~TemporaryResourceFolder() { Bundle::setResourceDirectoryOverride(QString()); }
+
+bool TemporaryResourceFolder::write(const QString &relativePath, const QByteArray &bytes) const
+{
+    const QString path = m_dir.filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+void TemporaryResourceFolder::clear() const
+{
+    QDir dir(m_dir.path());
+    for (const QString &entry : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QFileInfo info(dir.filePath(entry));
+        if (info.isDir() && !info.isSymLink())
+            QDir(info.filePath()).removeRecursively();
+        else
+            dir.remove(entry);
+    }
 }

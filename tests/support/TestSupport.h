@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 #include <chrono>
@@ -31,6 +32,27 @@ public:
 bool waitUntil(const std::function<bool()> &condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
+// Runs background over and over on another thread while foreground runs once on this one.
+void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
+
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
 
+// A private resource folder that the Bundle reads from while this object lives.
+class TemporaryResourceFolder final
+{
+public:
+    TemporaryResourceFolder();
+    ~TemporaryResourceFolder();
+    TemporaryResourceFolder(const TemporaryResourceFolder &) = delete;
+    TemporaryResourceFolder &operator=(const TemporaryResourceFolder &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    // Writes (or replaces) a file, creating the folders on its way; false on failure.
+    bool write(const QString &relativePath, const QByteArray &bytes) const;
+    // Removes everything in the folder.
+    void clear() const;
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,399 @@
+#include "detection/MagikaDetectionCoreML.h"
+
+#include "detection/ContentTypeNetwork.h"
+#include "platform/Bundle.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+using Result = MagikaDetectionCoreML::DetectionResult;
+
+// A network whose scores ignore the text: softmax(logits), one score per logit.
+std::vector<uint8_t> constantNetwork(const std::vector<float> &logits)
+{
+    ContentTypeNetwork::Weights w;
+    w.rowScales.assign(16, 1.0f);
+    w.embedding.assign(16 * 2, 0);
+    w.hiddenKernel.assign(2 * 2, 0.0f);
+    w.hiddenBias = {1.0f, 0.0f};
+    w.outputKernel.assign(2 * logits.size(), 0.0f);
+    w.outputBias = logits;
+    std::string error;
+    auto network = ContentTypeNetwork::create({16, 2, 2, uint32_t(logits.size())}, std::move(w), &error);
+    EXPECT_TRUE(network) << error;
+    return network ? network->serialize() : std::vector<uint8_t>();
+}
+
+// Logits whose softmax is exactly proportional to the given weights.
+std::vector<float> logitsFor(const std::vector<double> &weights)
+{
+    std::vector<float> logits;
+    for (const double w : weights)
+        logits.push_back(float(std::log(w)));
+    return logits;
+}
+
+class MagikaDetectionCoreMLTest : public ::testing::Test
+{
+public:
+    void writeFile(const QString &name, const QByteArray &bytes) { ASSERT_TRUE(m_resources.write(name, bytes)); }
+    void writeModel(const std::vector<uint8_t> &bytes)
+    {
+        writeFile(QStringLiteral("Magika.mlmodelc/model.bin"),
+                  QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+    }
+    void writeLabels(const QByteArray &text) { writeFile(QStringLiteral("magika_labels.txt"), text); }
+
+    TemporaryResourceFolder m_resources;
+};
+
+} // namespace
+
+TEST(MagikaInputTest, WindowsOfTheStrippedBytes)
+{
+    const std::vector<int32_t> warmup = {119, 97, 114, 109, 117, 112};
+    struct Case
+    {
+        const char *name;
+        QString text;
+        std::vector<int32_t> front; // then padding
+        std::vector<int32_t> back;  // after padding
+    };
+    const QList<Case> cases = {
+        {"warmup", QStringLiteral("warmup"), warmup, warmup},
+        {"spaces before, line feed after", QStringLiteral("  ab\n"), {'a', 'b', '\n'}, {' ', ' ', 'a', 'b'}},
+        {"all whitespace", QStringLiteral(" \t\r\n\v\f "), {}, {}},
+        {"empty", QString(), {}, {}},
+        {"two UTF-8 bytes", QStringLiteral("\u00e9"), {0xc3, 0xa9}, {0xc3, 0xa9}},
+        {"no-break space is not stripped", QStringLiteral("\u00a0x"), {0xc2, 0xa0, 'x'}, {0xc2, 0xa0, 'x'}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ContentTypeFeatures::Input input = MagikaDetectionCoreML::inputTokens(c.text);
+        std::vector<int32_t> front(1024, 256), back(1024, 256);
+        std::copy(c.front.begin(), c.front.end(), front.begin());
+        std::copy(c.back.begin(), c.back.end(), back.end() - long(c.back.size()));
+        EXPECT_TRUE(std::equal(front.begin(), front.end(), input.begin()));
+        EXPECT_TRUE(std::equal(back.begin(), back.end(), input.begin() + 1024));
+    }
+
+    // 5000 bytes after stripping: no padding; the windows hold its first and last kilobyte.
+    QString text = QStringLiteral(" \n");
+    for (int i = 0; i < 5000; ++i)
+        text.append(QChar(u'a' + i % 26));
+    text.append(QStringLiteral("\n\n"));
+    const ContentTypeFeatures::Input input = MagikaDetectionCoreML::inputTokens(text);
+    EXPECT_EQ(std::count(input.begin(), input.end(), 256), 0);
+    EXPECT_EQ(input[0], 'a');
+    EXPECT_EQ(input[1023], 'a' + 1023 % 26);
+    EXPECT_EQ(input[1024], 'a' + (5000 - 1024) % 26);
+    EXPECT_EQ(input[2047], 'a' + 4999 % 26);
+}
+
+TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing)
+{
+    const std::vector<uint8_t> model = constantNetwork({0, 1, 2});
+    struct Case
+    {
+        const char *name;
+        std::function<void(MagikaDetectionCoreMLTest &)> prepare;
+        QString message; // a prefix for the model's own failures
+        bool labelsKept;
+    };
+    const QList<Case> cases = {
+        {"nothing there", [](MagikaDetectionCoreMLTest &) {},
+         QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle"), false},
+        {"no labels", [&](MagikaDetectionCoreMLTest &t) { t.writeModel(model); },
+         QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle"), false},
+        {"labels not UTF-8",
+         [&](MagikaDetectionCoreMLTest &t) {
+             t.writeModel(model);
+             t.writeLabels("c\n\xff\xfe\n");
+         },
+         QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false},
+        {"labels a folder",
+         [&](MagikaDetectionCoreMLTest &t) {
+             t.writeModel(model);
+             QDir(t.m_resources.path()).mkdir(QStringLiteral("magika_labels.txt"));
+         },
+         QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false},
+        {"empty model folder",
+         [&](MagikaDetectionCoreMLTest &t) {
+             QDir(t.m_resources.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
+             t.writeLabels("c\ngo\ntxt\n");
+         },
+         QStringLiteral("MagikaDetectionCoreML: Failed to load model: cannot open "), true},
+        {"more labels than outputs",
+         [&](MagikaDetectionCoreMLTest &t) {
+             t.writeModel(model);
+             t.writeLabels("c\ngo\ntxt\nrust\n");
+         },
+         QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true},
+        {"not a model",
+         [&](MagikaDetectionCoreMLTest &t) {
+             t.writeFile(QStringLiteral("Magika.mlmodelc/model.bin"), "plain text, not weights");
+             t.writeLabels("c\ngo\ntxt\n");
+         },
+         QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_resources.clear();
+        c.prepare(*this);
+        MagikaDetectionCoreML runner;
+        CapturedDiagnostics diagnostics;
+        EXPECT_FALSE(runner.loadModel());
+        ASSERT_EQ(diagnostics.lines().size(), 1);
+        EXPECT_TRUE(diagnostics.lines().first().startsWith(c.message)) << diagnostics.lines().first().toStdString();
+        EXPECT_FALSE(runner.isLoaded());
+        EXPECT_EQ(runner.labels().isEmpty(), !c.labelsKept);
+        // Each prediction retries the load and prints its message again.
+        EXPECT_EQ(runner.predict(QStringLiteral("int x = 1;")), std::nullopt);
+        EXPECT_TRUE(runner.predictTopK(QStringLiteral("int x = 1;"), 10).isEmpty());
+        EXPECT_EQ(diagnostics.lines().size(), 3);
+    }
+}
+
+TEST_F(MagikaDetectionCoreMLTest, LabelFileSplitsAtEveryLineBreakAndKeepsSpaces)
+{
+    writeLabels(QStringLiteral("\n\nc\r\ngo\vtxt\frust\u0085 lua \u2028sql\u2029\n\nx\n").toUtf8());
+    writeModel(constantNetwork(std::vector<float>(9, 0.0f)));
+    MagikaDetectionCoreML runner;
+    ASSERT_TRUE(runner.loadModel());
+    EXPECT_EQ(runner.labels(), (QStringList{"c", "go", "txt", "rust", " lua ", "sql", "x"}));
+    EXPECT_EQ(runner.codeLabels(), MagikaDetectionCoreML::knownCodeLabels());
+    EXPECT_EQ(MagikaDetectionCoreML::knownCodeLabels().size(), 91);
+}
+
+TEST_F(MagikaDetectionCoreMLTest, RanksLabelsBestFirstInLabelOrderAmongEquals)
+{
+    writeLabels("txt\ngo\nmarkdown\npython\nlisp\n");
+    writeModel(constantNetwork(logitsFor({0.1, 0.3, 0.1, 0.3, 0.2})));
+    MagikaDetectionCoreML runner;
+
+    struct Case
+    {
+        int k;
+        QStringList labels;
+    };
+    const QList<Case> cases = {
+        {0, {}},
+        {-3, {}},
+        {1, {"go"}},
+        {3, {"go", "python", "lisp"}},
+        {10, {"go", "python", "lisp", "txt", "markdown"}},
+    };
+    for (const Case &c : cases) {
+        const QList<Result> results = runner.predictTopK(QStringLiteral("whatever text"), c.k);
+        QStringList labels;
+        for (const Result &r : results)
+            labels.append(r.label);
+        EXPECT_EQ(labels, c.labels) << c.k;
+    }
+    const QList<Result> all = runner.predictTopK(QStringLiteral("whatever text"), 5);
+    ASSERT_EQ(all.size(), 5);
+    EXPECT_NEAR(all[0].confidence, 0.3f, 1e-6);
+    EXPECT_NEAR(all[4].confidence, 0.1f, 1e-6);
+    EXPECT_TRUE(all[0].isCode);      // go
+    EXPECT_TRUE(all[4].isCode);      // markdown is one of the code labels of the model
+    EXPECT_FALSE(all[3].isCode);     // txt
+
+    const std::optional<Result> best = runner.predict(QStringLiteral("whatever text"));
+    ASSERT_TRUE(best.has_value());
+    EXPECT_EQ(best->label, QStringLiteral("go")); // the first of the equal maxima
+    EXPECT_NEAR(best->confidence, 0.3f, 1e-6);
+    EXPECT_TRUE(best->isCode);
+}
+
+TEST_F(MagikaDetectionCoreMLTest, ScoresThatAreNotNumbersNeverWin)
+{
+    writeLabels("c\ngo\n");
+    writeModel(constantNetwork({NAN, 0.0f}));
+    MagikaDetectionCoreML runner;
+    const std::optional<Result> best = runner.predict(QStringLiteral("text"));
+    ASSERT_TRUE(best.has_value());
+    // Every score is NaN after the softmax: nothing exceeds 0, so the first label with 0.
+    EXPECT_EQ(best->label, QStringLiteral("c"));
+    EXPECT_EQ(best->confidence, 0.0f);
+    EXPECT_EQ(runner.predictTopK(QStringLiteral("text"), 2).size(), 2);
+}
+
+TEST_F(MagikaDetectionCoreMLTest, ExtraOutputsAreIgnored)
+{
+    writeLabels("c\ngo\n");
+    writeModel(constantNetwork(logitsFor({0.1, 0.2, 0.7})));
+    MagikaDetectionCoreML runner;
+    const QList<Result> results = runner.predictTopK(QStringLiteral("text"), 10);
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(results[0].label, QStringLiteral("go"));
+}
+
+TEST_F(MagikaDetectionCoreMLTest, UnloadDropsEverythingAndTheNextPredictionReloads)
+{
+    writeLabels("c\ngo\n");
+    writeModel(constantNetwork(logitsFor({0.4, 0.6})));
+    MagikaDetectionCoreML runner;
+    ASSERT_TRUE(runner.loadModel());
+    runner.unloadModel();
+    EXPECT_FALSE(runner.isLoaded());
+    EXPECT_TRUE(runner.labels().isEmpty());
+    EXPECT_TRUE(runner.codeLabels().isEmpty());
+
+    writeLabels("rust\npython\n");
+    const QList<Result> results = runner.predictTopK(QStringLiteral("fn main() {}"), 10);
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(results[0].label, QStringLiteral("python"));
+    EXPECT_TRUE(runner.isLoaded());
+}
+
+TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone)
+{
+    writeLabels("c\ngo\ntxt\n");
+    writeModel(constantNetwork(logitsFor({0.2, 0.5, 0.3})));
+    MagikaDetectionCoreML runner;
+    ASSERT_TRUE(runner.loadModelIfNeededAsync().result());
+    // An unload during a prediction leaves it without labels: then it answers nothing.
+    runWhileRepeating(
+        [&] {
+            runner.unloadModelAsync().waitForFinished();
+            runner.loadModelAsync().waitForFinished();
+        },
+        [&] {
+            for (int i = 0; i < 100; ++i) {
+                const QList<Result> direct = runner.predictTopK(QStringLiteral("package main"), 3);
+                EXPECT_TRUE(direct.isEmpty() || (direct.size() == 3 && direct[0].label == QStringLiteral("go"))) << i;
+                const std::optional<Result> queued = runner.predictAsync(QStringLiteral("package main")).result();
+                EXPECT_TRUE(!queued || queued->label == QStringLiteral("go")) << i;
+            }
+        });
+}
+
+TEST_F(MagikaDetectionCoreMLTest, RandomAndDamagedModelFilesNeverCrash)
+{
+    writeLabels("c\ngo\ntxt\n");
+    const std::vector<uint8_t> valid = constantNetwork(logitsFor({0.2, 0.5, 0.3}));
+    QRandomGenerator random(99);
+    for (int round = 0; round < 150; ++round) {
+        std::vector<uint8_t> bytes = valid;
+        switch (round % 3) {
+        case 0:
+            bytes.resize(size_t(random.bounded(int(valid.size()))));
+            break;
+        case 1:
+            bytes[size_t(random.bounded(int(bytes.size())))] ^= uint8_t(1 + random.bounded(255));
+            break;
+        default:
+            bytes.resize(size_t(random.bounded(400)));
+            for (uint8_t &b : bytes)
+                b = uint8_t(random.bounded(256));
+            if (round % 2 == 0 && bytes.size() >= 4)
+                std::copy_n("TWCT", 4, bytes.begin());
+            break;
+        }
+        writeModel(bytes);
+        MagikaDetectionCoreML runner;
+        CapturedDiagnostics diagnostics;
+        EXPECT_TRUE(runner.predictTopK(QStringLiteral("SELECT 1;"), 10).isEmpty());
+        ASSERT_EQ(diagnostics.lines().size(), 1) << round;
+        EXPECT_TRUE(diagnostics.lines().first().startsWith(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
+            << diagnostics.lines().first().toStdString();
+    }
+}
+
+TEST_F(MagikaDetectionCoreMLTest, RandomLabelFilesNeverCrash)
+{
+    writeModel(constantNetwork(logitsFor({0.2, 0.5, 0.3})));
+    QRandomGenerator random(7);
+    for (int round = 0; round < 100; ++round) {
+        QByteArray labels(random.bounded(0, 64), Qt::Uninitialized);
+        for (char &c : labels)
+            c = char(round % 2 ? random.bounded(256) : random.bounded(9, 127)); // raw bytes or mostly text
+        writeLabels(labels);
+        MagikaDetectionCoreML runner;
+        CapturedDiagnostics diagnostics;
+        const QList<Result> results = runner.predictTopK(QStringLiteral("x = 1"), 10);
+        if (runner.isLoaded()) {
+            EXPECT_TRUE(diagnostics.lines().isEmpty());
+            EXPECT_EQ(results.size(), std::min<qsizetype>(10, runner.labels().size()));
+        } else {
+            EXPECT_TRUE(results.isEmpty());
+            ASSERT_EQ(diagnostics.lines().size(), 1);
+            EXPECT_TRUE(diagnostics.lines().first() == QStringLiteral("MagikaDetectionCoreML: Could not read labels file")
+                        || diagnostics.lines().first().startsWith(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
+                << diagnostics.lines().first().toStdString();
+        }
+    }
+}
+
+TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
+{
+    const std::vector<uint8_t> valid = constantNetwork({0.0f, 1.0f});
+    std::string error;
+    ASSERT_TRUE(ContentTypeNetwork::parse(valid.data(), valid.size(), &error)) << error;
+
+    struct Case
+    {
+        const char *name;
+        size_t offset; // u32 field to overwrite
+        uint32_t value;
+        std::string reason;
+    };
+    const QList<Case> cases = {
+        {"magic", 0, 0x54435758, "not a content-type model file"},
+        {"version", 4, 2, "unsupported model format version 2"},
+        {"buckets not a power of two", 8, 15, "implausible model dimensions"},
+        {"no buckets", 8, 0, "implausible model dimensions"},
+        {"huge width", 12, 1u << 30, "implausible model dimensions"},
+        {"hidden width differs from the file", 16, 3, "model file has"},
+        {"no outputs", 20, 0, "implausible model dimensions"},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> bytes = valid;
+        std::memcpy(bytes.data() + c.offset, &c.value, 4);
+        error.clear();
+        EXPECT_EQ(ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error), nullptr) << c.name;
+        EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << ": " << error;
+    }
+    std::vector<uint8_t> flipped = valid;
+    flipped[40] ^= 0x10;
+    EXPECT_EQ(ContentTypeNetwork::parse(flipped.data(), flipped.size(), &error), nullptr);
+    EXPECT_EQ(error, "model file is damaged (checksum mismatch)");
+    EXPECT_EQ(ContentTypeNetwork::parse(valid.data(), 10, &error), nullptr);
+    EXPECT_EQ(error, "not a content-type model file");
+}
+
+TEST(ContentTypeFeaturesTest, OnlyRealBytesMakeFeatures)
+{
+    std::vector<uint32_t> padding;
+    ContentTypeFeatures::extract(MagikaDetectionCoreML::inputTokens(QString()), 1u << 16, padding);
+    EXPECT_TRUE(padding.empty());
+
+    // "ab" in each window: the n-grams a, ab, b; the word ab; the line's openings a, ab and
+    // endings b, ab; then the text's first bytes a, ab (front) or last bytes b, ab (back).
+    std::vector<uint32_t> ab;
+    ContentTypeFeatures::extract(MagikaDetectionCoreML::inputTokens(QStringLiteral("ab")), 1u << 16, ab);
+    EXPECT_EQ(ab.size(), 20u);
+
+    std::vector<uint32_t> code;
+    ContentTypeFeatures::extract(MagikaDetectionCoreML::inputTokens(QStringLiteral("let x = 1;\nlet y = x;")), 1u << 10, code);
+    ASSERT_FALSE(code.empty());
+    for (const uint32_t id : code)
+        EXPECT_LT(id, 1u << 10);
+
+    // Tokens outside 0..256 are treated as padding, not as bytes.
+    ContentTypeFeatures::Input odd;
+    odd.fill(-7);
+    odd[5] = 300;
+    std::vector<uint32_t> none;
+    ContentTypeFeatures::extract(odd, 1u << 16, none);
+    EXPECT_TRUE(none.empty());
+}
