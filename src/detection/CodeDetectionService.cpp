@@ -1,5 +1,7 @@
 #include "detection/CodeDetectionService.h"
 
+#include "detection/MagikaDetectionCoreML.h"
+
 #include "common/UserCharacters.h"
 #include "detection/ContentTypeClassifier.h"
 #include "detection/HeuristicCodeDetection.h"
@@ -153,8 +155,11 @@ CodeDetectionService::~CodeDetectionService()
 
 CodeDetectionService &CodeDetectionService::shared()
 {
-    // Lives until the process ends, like the executor thread serving it.
-    static CodeDetectionService *instance = new CodeDetectionService(nullptr, &MemoryPressureMonitor::system());
+    // Lives until the process ends, like the executor thread serving it. Its model stage is
+    // the shared content-type model, which lives as long.
+    static CodeDetectionService *instance = new CodeDetectionService(
+        std::shared_ptr<ContentTypeClassifier>(&MagikaDetectionCoreML::shared(), [](ContentTypeClassifier *) {}),
+        &MemoryPressureMonitor::system());
     return *instance;
 }
 
