@@ -208,14 +208,16 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
         return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::text, content), std::nullopt});
 
     const QString detectionText = DetectionText::prepareDetectionText(normalized);
+    // A detector that gave up or failed has found nothing. (Cancellation is handled before
+    // failure: Qt 6.4's failure handler reads the result of a cancelled future.)
     QFuture<CodeClassifier::Detection> detection =
         m_codeClassifier->detect(detectionText)
-            .onFailed([] { return CodeClassifier::Detection{}; })
-            .onCanceled([] { return CodeClassifier::Detection{}; });
+            .onCanceled([] { return CodeClassifier::Detection{}; })
+            .onFailed([] { return CodeClassifier::Detection{}; });
     QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking =
         m_codeClassifier->rankLanguages(detectionText)
-            .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); })
-            .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); });
+            .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
+            .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
 
     auto promise = std::make_shared<QPromise<Captured>>();
     promise->start();
