@@ -46,11 +46,13 @@ QImage decodeImage(const QByteArray &data, QByteArray *format)
     if (!buffer.open(QIODevice::ReadOnly))
         return QImage();
     QImageReader reader(&buffer);
+    // Asked before reading: afterwards the reader no longer names what it detected.
+    const QByteArray detected = reader.format();
     QImage image;
     if (!reader.read(&image))
         return QImage();
     if (format)
-        *format = reader.format();
+        *format = detected;
     return image;
 }
 
@@ -75,14 +77,18 @@ QImage thumbnailImage(const QImage &image, double size)
     const double width = image.width();
     const double height = image.height();
     const double scale = std::max(side / width, side / height);
-    // Crop first to the part that shows, so a very long image is never scaled up whole.
+    // Only the part that shows is scaled, so a very long image is never scaled up whole.
     const double shown = side / scale;
-    const QRectF visible((width - std::min(shown, width)) / 2, (height - std::min(shown, height)) / 2,
-                         std::min(shown, width), std::min(shown, height));
-    const QImage part = image.copy(visible.toAlignedRect().intersected(image.rect()));
-    return part.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-        .scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_ARGB32);
+    const QRect visible = QRectF((width - std::min(shown, width)) / 2, (height - std::min(shown, height)) / 2,
+                                 std::min(shown, width), std::min(shown, height))
+                              .toAlignedRect()
+                              .intersected(image.rect());
+    // A 32-bit image is scaled straight from its pixels, without copying the part first.
+    const QImage part = image.depth() == 32
+        ? QImage(image.constScanLine(visible.y()) + visible.x() * 4, visible.width(), visible.height(),
+                 image.bytesPerLine(), image.format())
+        : image.copy(visible);
+    return part.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
 }
 
 std::optional<QByteArray> makeThumbnail(const QByteArray &imageData, double size)

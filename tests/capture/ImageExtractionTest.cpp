@@ -126,8 +126,19 @@ TEST(ImageExtractionTest, PreparesClipboardImagesAsPng)
     const QByteArray bmp = encoded(picture, "bmp");
     const QByteArray junk("\x00\x01not an image at all", 21);
 
-    // PNG bytes are kept exactly: the same copy twice stays the same item.
-    std::optional<PreparedImage> prepared = prepareImage({PasteboardType::png, png, {}}, 40);
+    // PNG bytes are kept exactly, also when this process would have encoded them otherwise:
+    // the same copy twice stays the same item.
+    QByteArray uncompressed;
+    QBuffer buffer(&uncompressed);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(100); // no compression
+    ASSERT_TRUE(writer.write(picture));
+    ASSERT_NE(uncompressed, png);
+    std::optional<PreparedImage> prepared = prepareImage({PasteboardType::png, uncompressed, {}}, 40);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(prepared->imageData, uncompressed);
+    prepared = prepareImage({PasteboardType::png, png, {}}, 40);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(prepared->imageData, png);
     EXPECT_EQ(decoded(prepared->thumbnail).size(), QSize(80, 80));
