@@ -35,7 +35,7 @@ QSet<QString> parseDomainList(QStringView text) { return lowerCased(ResourceList
 
 const QSet<QString> &adultDomains()
 {
-    static const QSet<QString> domains = lowerCased(ResourceList::loadLowerCased(QStringLiteral("adult_domains")));
+    static const QSet<QString> domains = lowerCased(ResourceList::load(QStringLiteral("adult_domains")));
     return domains;
 }
 

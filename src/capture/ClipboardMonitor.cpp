@@ -59,6 +59,7 @@ ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteb
 
     m_themeDebounce.setSingleShot(true);
     m_themeDebounce.setInterval(themeDebounceMs);
+    m_themeDebounce.setTimerType(Qt::PreciseTimer);
     connect(&m_themeDebounce, &QTimer::timeout, this, [this] { Q_EMIT codePreviewsRefreshRequested(true); });
     NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, this,
                                                     [this](const QVariantMap &) { m_themeDebounce.start(); });

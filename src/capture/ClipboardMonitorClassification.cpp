@@ -244,11 +244,8 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
 
 bool ClipboardMonitor::repeatsPinnedText(const QString &text)
 {
-    FetchDescriptor descriptor = FetchDescriptor::newestFirst(
-        Predicate::any({Predicate::equal(ItemField::itemType, rawValue(ClipboardItemType::text)),
-                        Predicate::equal(ItemField::itemType, rawValue(ClipboardItemType::code))}));
-    descriptor.fetchLimit = DuplicateLookup::searchWindow;
-    const ModelContext::FetchResult fetched = m_container.mainContext()->fetch(descriptor);
+    const ModelContext::FetchResult fetched =
+        m_container.mainContext()->fetch(DuplicateLookup::candidates(ClipboardItemType::text));
     if (!fetched.ok)
         return false;
     return std::any_of(fetched.items.begin(), fetched.items.end(), [&](const ClipboardItemPtr &item) {

@@ -1,6 +1,5 @@
 #include "capture/DuplicateLookup.h"
 
-#include "model/FetchDescriptor.h"
 #include "model/ModelContext.h"
 
 #include <QFileInfo>
@@ -101,14 +100,19 @@ QStringList DuplicateLookup::kindGroup(ClipboardItemType type)
     return {rawValue(type)};
 }
 
-ClipboardItemPtr DuplicateLookup::findDuplicate(const ClipboardItem &newItem, ModelContext &context)
+FetchDescriptor DuplicateLookup::candidates(ClipboardItemType type)
 {
     QList<Predicate> kinds;
-    for (const QString &raw : kindGroup(newItem.type()))
+    for (const QString &raw : kindGroup(type))
         kinds.append(Predicate::equal(ItemField::itemType, raw));
     FetchDescriptor descriptor = FetchDescriptor::newestFirst(Predicate::any(kinds));
     descriptor.fetchLimit = searchWindow;
-    const ModelContext::FetchResult fetched = context.fetch(descriptor);
+    return descriptor;
+}
+
+ClipboardItemPtr DuplicateLookup::findDuplicate(const ClipboardItem &newItem, ModelContext &context)
+{
+    const ModelContext::FetchResult fetched = context.fetch(candidates(newItem.type()));
     if (!fetched.ok)
         return nullptr;
 

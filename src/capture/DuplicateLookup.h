@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ClipboardItem.h"
+#include "model/FetchDescriptor.h"
 #include "model/PersistentIdentifier.h"
 
 #include <QHash>
@@ -24,6 +25,8 @@ public:
     // The stored kinds that a new item of `type` is compared with: text and code together,
     // every other kind with itself.
     static QStringList kindGroup(ClipboardItemType type);
+    // The newest searchWindow items of the group of `type`, newest first.
+    static FetchDescriptor candidates(ClipboardItemType type);
 
     // The newest unpinned stored item with the same content among the newest items of the
     // group, else the newest pinned one; nullptr when there is none or the fetch fails.

@@ -76,22 +76,20 @@ std::optional<UrlComponents> UrlComponents::parse(QStringView text)
         }
     }
 
-    const qsizetype hash = rest.indexOf(u'#');
-    if (hash >= 0) {
-        const QStringView fragment = rest.sliced(hash + 1);
-        if (!isValidPart(fragment, u":@/?[]"))
-            return std::nullopt;
-        url.fragment = fragment.toString();
-        rest = rest.first(hash);
-    }
-    const qsizetype question = rest.indexOf(u'?');
-    if (question >= 0) {
-        const QStringView query = rest.sliced(question + 1);
-        if (!isValidPart(query, u":@/?[]"))
-            return std::nullopt;
-        url.query = query.toString();
-        rest = rest.first(question);
-    }
+    // The fragment, then the query: each from its delimiter to the end of what is left.
+    const auto takeTail = [&rest](QChar delimiter, std::optional<QString> &part) {
+        const qsizetype at = rest.indexOf(delimiter);
+        if (at < 0)
+            return true;
+        const QStringView tail = rest.sliced(at + 1);
+        if (!isValidPart(tail, u":@/?[]"))
+            return false;
+        part = tail.toString();
+        rest = rest.first(at);
+        return true;
+    };
+    if (!takeTail(u'#', url.fragment) || !takeTail(u'?', url.query))
+        return std::nullopt;
 
     if (rest.startsWith(u"//")) {
         rest = rest.sliced(2);

@@ -93,6 +93,18 @@ public:
     }
 };
 
+// An item saved in the store, copied `secondsAgo` before now.
+inline ClipboardItemPtr storeSavedItem(ModelContext &context, ClipboardItemType type, const ClipboardItem::Content &content,
+                                       bool pinned, int secondsAgo)
+{
+    ClipboardItemPtr item = ClipboardItem::create(type, content);
+    item->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
+    item->setIsPinned(pinned);
+    context.insert(item);
+    EXPECT_TRUE(context.save().ok);
+    return item;
+}
+
 // A monitor over a fresh store, a memory clipboard, a fake workspace and its own settings,
 // with a clock that only moves when a test moves it.
 class CaptureTest : public StoreTest
@@ -193,12 +205,17 @@ protected:
     ClipboardItemPtr storeItem(ClipboardItemType type, const ClipboardItem::Content &content, bool pinned = false,
                                int secondsAgo = 60)
     {
-        ClipboardItemPtr item = ClipboardItem::create(type, content);
-        item->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
-        item->setIsPinned(pinned);
-        context().insert(item);
-        EXPECT_TRUE(context().save().ok);
-        return item;
+        return storeSavedItem(context(), type, content, pinned, secondsAgo);
+    }
+
+    // Starts the capture of a change on a clipboard whose data may come late.
+    void startLateCapture(LatePasteboard &late, const QStringList &offered)
+    {
+        createMonitor(&late);
+        late.offered = offered;
+        late.count = 1;
+        m_now += 1000;
+        m_monitor->checkForChanges();
     }
 
     MemoryPasteboard m_pasteboard;

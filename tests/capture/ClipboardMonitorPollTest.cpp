@@ -183,11 +183,7 @@ TEST_F(ClipboardMonitorPollTest, CopiesFromAdultPagesAreKeptOutWhileTheFilterIsO
 TEST_F(ClipboardMonitorPollTest, ALateImageIsReadAgainUntilItArrives)
 {
     LatePasteboard late;
-    createMonitor(&late);
-    late.offered = {QStringLiteral("image/png")};
-    late.count = 1;
-    m_now += 1000;
-    m_monitor->checkForChanges();
+    startLateCapture(late, {QStringLiteral("image/png")});
     ASSERT_TRUE(waitUntil([&] { return late.readings >= 4; }));
     EXPECT_TRUE(history().isEmpty());
     QImage image(20, 10, QImage::Format_RGB32);
@@ -216,12 +212,8 @@ TEST_F(ClipboardMonitorPollTest, ReadingAgainEndsAfterTenRetries)
     };
     for (const auto &test : cases) {
         LatePasteboard late;
-        createMonitor(&late);
         setFront(test.front);
-        late.offered = test.offered;
-        late.count = 1;
-        m_now += 1000;
-        m_monitor->checkForChanges();
+        startLateCapture(late, test.offered);
         ASSERT_TRUE(waitUntil([&] { return m_discarded->size() == 1; }, std::chrono::milliseconds(3000))) << test.name;
         EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
         waitUntil([] { return false; }, std::chrono::milliseconds(250));
@@ -240,11 +232,7 @@ TEST_F(ClipboardMonitorPollTest, NoRetryForFilesAndNoneOnceTheClipboardChangedAg
     EXPECT_EQ(newest()->type(), ClipboardItemType::file);
 
     LatePasteboard late;
-    createMonitor(&late);
-    late.offered = {QStringLiteral("image/png")};
-    late.count = 1;
-    m_now += 1000;
-    m_monitor->checkForChanges();
+    startLateCapture(late, {QStringLiteral("image/png")});
     ASSERT_TRUE(waitUntil([&] { return late.readings >= 2; }));
     // A newer change: the waiting retry leaves it to the poll.
     late.count = 2;

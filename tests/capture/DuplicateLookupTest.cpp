@@ -1,3 +1,4 @@
+#include "CaptureTestSupport.h"
 #include "capture/DuplicateLookup.h"
 
 #include "model/StoreTestSupport.h"
@@ -16,12 +17,7 @@ protected:
     ClipboardItemPtr store(ClipboardItemType type, const ClipboardItem::Content &content, bool pinned = false,
                            int secondsAgo = 0)
     {
-        ClipboardItemPtr item = ClipboardItem::create(type, content);
-        item->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
-        item->setIsPinned(pinned);
-        context().insert(item);
-        EXPECT_TRUE(context().save().ok);
-        return item;
+        return storeSavedItem(context(), type, content, pinned, secondsAgo);
     }
     ClipboardItemPtr find(const ClipboardItemPtr &newItem) { return m_lookup.findDuplicate(*newItem, context()); }
 
