@@ -96,7 +96,6 @@ void ClipboardMonitor::checkForChanges()
 {
     const qint64 changeCount = m_pasteboard.changeCount();
     if (changeCount == m_lastChangeCount) {
-        ++m_idleTicks;
         scheduleChangeTimer();
         return;
     }
@@ -107,7 +106,6 @@ void ClipboardMonitor::checkForChanges()
         return;
     }
     m_lastChangeCount = changeCount;
-    m_idleTicks = 0;
     scheduleChangeTimer();
     m_lastProcessedMs = now;
     if (m_ignoreNextChange) {

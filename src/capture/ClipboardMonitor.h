@@ -156,5 +156,4 @@ private:
     qint64 m_lastChangeCount = 0;
     bool m_ignoreNextChange = false;
     qint64 m_lastProcessedMs;
-    qint64 m_idleTicks = 0;
 };
