@@ -91,8 +91,8 @@ protected:
     // clipboard.
     void ownerCopy(const QMap<QString, QByteArray> &flavours, bool hang = false)
     {
-        const QString spec = m_folder.filePath(QStringLiteral("owner-%1.bin").arg(m_owners.size()));
-        QFile file(spec);
+        const QString flavourFile = m_folder.filePath(QStringLiteral("owner-%1.bin").arg(m_owners.size()));
+        QFile file(flavourFile);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         QDataStream out(&file);
         out << flavours << hang;
@@ -100,7 +100,7 @@ protected:
 
         auto owner = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(ownerVariable), spec);
+        environment.insert(QString::fromLatin1(ownerVariable), flavourFile);
         owner->setProcessEnvironment(environment);
         owner->setStandardErrorFile(QProcess::nullDevice());
         owner->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=ClipboardOwner.Serve")});
@@ -182,10 +182,10 @@ protected:
 // Not a test of its own: the clipboard owner that ownerCopy() starts.
 TEST(ClipboardOwner, Serve)
 {
-    const QString spec = qEnvironmentVariable(ownerVariable);
-    if (spec.isEmpty())
+    const QString flavourFile = qEnvironmentVariable(ownerVariable);
+    if (flavourFile.isEmpty())
         GTEST_SKIP() << "runs only as the helper process of ClipboardCaptureTest";
-    QFile file(spec);
+    QFile file(flavourFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QDataStream in(&file);
     QMap<QString, QByteArray> flavours;
