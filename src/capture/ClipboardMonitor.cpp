@@ -1,22 +1,185 @@
+// The poll, the reading of each change and the history pruning of ClipboardMonitor; the
+// classification and the saving are in ClipboardMonitorClassification.cpp and
+// ClipboardMonitorSaving.cpp.
 #include "capture/ClipboardMonitor.h"
 
+#include "capture/AdultFilter.h"
+#include "capture/ContentExclusion.h"
+#include "capture/PasteboardSnapshot.h"
+#include "capture/PublicSuffixList.h"
+#include "common/NotificationCenter.h"
 #include "model/ModelContainer.h"
 #include "platform/Pasteboard.h"
+#include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
+#include <QElapsedTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <limits>
+
 namespace {
+
 QPointer<ClipboardMonitor> g_shared;
+
+qint64 steadyMilliseconds()
+{
+    static const QElapsedTimer start = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return start.elapsed();
+}
+
+// Chrome writes the clipboard late; a change read while it is in front may still be empty.
+bool isChromium(const std::optional<QString> &bundleIdentifier)
+{
+    return bundleIdentifier
+        && (bundleIdentifier->contains(u"chrome") || bundleIdentifier->contains(u"Chrome")
+            || bundleIdentifier->contains(u"chromium", Qt::CaseInsensitive));
+}
+
+const QString panelSizeKey = QStringLiteral("ClipboardPanelSize");
+
 } // namespace
 
 ClipboardMonitor *ClipboardMonitor::shared() { return g_shared.data(); }
 
 ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
     : QObject(parent), m_container(container), m_pasteboard(pasteboard), m_workspace(workspace),
-      m_databaseActor(std::make_unique<ClipboardDatabaseActor>(container)), m_lastChangeCount(pasteboard.changeCount())
+      m_databaseActor(std::make_unique<ClipboardDatabaseActor>(container)), m_clock(&steadyMilliseconds),
+      m_lastChangeCount(pasteboard.changeCount()), m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
+
+    m_pollTimer.setSingleShot(true);
+    connect(&m_pollTimer, &QTimer::timeout, this, &ClipboardMonitor::checkForChanges);
+    connect(&m_staleHistoryTimer, &QTimer::timeout, this, [this] { pruneStaleHistory(settings().historyRetention()); });
+
+    m_themeDebounce.setSingleShot(true);
+    m_themeDebounce.setInterval(themeDebounceMs);
+    m_themeDebounce.setTimerType(Qt::PreciseTimer);
+    connect(&m_themeDebounce, &QTimer::timeout, this, [this] { Q_EMIT codePreviewsRefreshRequested(true); });
+    NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, this,
+                                                    [this](const QVariantMap &) { m_themeDebounce.start(); });
+
+    // Stored code items that lack their highlighted preview get one; whoever does the
+    // highlighting connects right after creation.
+    QTimer::singleShot(0, this, [this] { Q_EMIT codePreviewsRefreshRequested(false); });
 }
 
 ClipboardMonitor::~ClipboardMonitor() = default;
 
-void ClipboardMonitor::startMonitoring() {}
+AppSettings &ClipboardMonitor::settings() const { return m_settings ? *m_settings : AppSettings::shared(); }
+
+UserDefaults &ClipboardMonitor::userDefaults() const { return m_defaults ? *m_defaults : UserDefaults::standard(); }
+
+void ClipboardMonitor::startMonitoring()
+{
+    m_monitoring = true;
+    scheduleChangeTimer();
+    enforceHistoryLimit();
+    pruneStaleHistory(settings().historyRetention());
+    m_staleHistoryTimer.start(staleHistoryIntervalMs);
+    // The first link test would otherwise read the public-suffix list on the main thread.
+    (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
+}
+
+void ClipboardMonitor::scheduleChangeTimer()
+{
+    if (m_monitoring)
+        m_pollTimer.start(pollIntervalMs);
+}
+
+void ClipboardMonitor::checkForChanges()
+{
+    const qint64 changeCount = m_pasteboard.changeCount();
+    if (changeCount == m_lastChangeCount) {
+        scheduleChangeTimer();
+        return;
+    }
+    const qint64 now = m_clock();
+    if (now - m_lastProcessedMs < minimumChangeIntervalMs) {
+        // Not lost: the count stays unaccepted, so a later tick takes the change.
+        scheduleChangeTimer();
+        return;
+    }
+    m_lastChangeCount = changeCount;
+    scheduleChangeTimer();
+    m_lastProcessedMs = now;
+    if (m_ignoreNextChange) {
+        m_ignoreNextChange = false;
+        return;
+    }
+    captureClipboard(0);
+}
+
+void ClipboardMonitor::captureClipboard(int retryCount)
+{
+    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    m_pasteboard.readContents(PasteboardSnapshot::requests())
+        .then(this, [this, front, retryCount](const PasteboardContents &contents) {
+            handleReading(PasteboardSnapshot::make(contents, front), retryCount);
+        });
+}
+
+void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount)
+{
+    const bool fromPasswordManager = ContentExclusion::isPasswordManagerSource(
+        snapshot.types, snapshot.passwordManagerHint, snapshot.sourceBundleIdentifier, snapshot.chromiumSourceURL);
+    if (settings().filterPasswords() && fromPasswordManager) {
+        Q_EMIT changeDiscarded();
+        return;
+    }
+    if (settings().filterAdultContent()) {
+        const std::optional<QString> page = snapshot.chromiumSourceURL
+            ? snapshot.chromiumSourceURL
+            : ContentExclusion::frontBrowserURL(snapshot.sourceBundleIdentifier);
+        if (page && AdultFilter::isAdultURL(*page)) {
+            Q_EMIT changeDiscarded();
+            return;
+        }
+    }
+
+    const bool noFiles = !snapshot.fileURLs || snapshot.fileURLs->isEmpty();
+    const bool imageLate = snapshot.announcesImage() && snapshot.image.isEmpty() && noFiles;
+    const bool chromiumEmpty = isChromium(snapshot.sourceBundleIdentifier) && snapshot.types.isEmpty();
+    if ((imageLate || chromiumEmpty) && retryCount < maxCaptureRetries) {
+        scheduleRetry(retryCount);
+        return;
+    }
+
+    processClipboardContent(snapshot).then(
+        this, [this, fromPasswordManager](const std::optional<CapturedContent> &captured) {
+            if (!captured) {
+                Q_EMIT changeDiscarded();
+                return;
+            }
+            captured->item->computeSearchableText();
+            saveClipboardItem(captured->item, fromPasswordManager, captured->fileURL);
+        });
+}
+
+void ClipboardMonitor::scheduleRetry(int retryCount)
+{
+    QTimer::singleShot(captureRetryIntervalMs, this, [this, retryCount] {
+        // A newer change belongs to the poll.
+        if (m_pasteboard.changeCount() == m_lastChangeCount)
+            captureClipboard(retryCount + 1);
+    });
+}
+
+QFuture<void> ClipboardMonitor::enforceHistoryLimit()
+{
+    return m_databaseActor->pruneToLimit(settings().historyLimit());
+}
+
+QFuture<void> ClipboardMonitor::pruneStaleHistory(AppSettings::HistoryRetention retention)
+{
+    return m_databaseActor->pruneOlderThan(double(int(retention))).then(this, [this](bool unpinnedHistoryGone) {
+        // The panel was sized for a history that is no more: it opens at its default size.
+        if (unpinnedHistoryGone)
+            userDefaults().removeObject(panelSizeKey);
+    });
+}

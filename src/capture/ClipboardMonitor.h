@@ -1,20 +1,32 @@
 #pragma once
 
+#include "capture/DuplicateLookup.h"
+#include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
+#include "model/ClipboardItem.h"
+#include "model/PersistentIdentifier.h"
+#include "platform/UserDefaults.h"
 
 #include <QFuture>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <QUrl>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
+class CodeClassifier;
 class ModelContainer;
 class Pasteboard;
 class Workspace;
+struct PasteboardSnapshot;
 
 // Watches the clipboard for the whole run: polls its change count, reads each new change,
 // keeps out what must not be stored, classifies the rest and saves it to the history.
-// Main thread only.
+// Main thread only; the slow parts (reading another application's clipboard, decoding
+// pictures, detecting code) run elsewhere and come back here.
 class ClipboardMonitor final : public QObject
 {
     Q_OBJECT
@@ -41,11 +53,107 @@ public:
     ModelContainer &modelContainer() const { return m_container; }
     ClipboardDatabaseActor &databaseActor() const { return *m_databaseActor; }
 
+    // Collaborators. By default the shared settings and user defaults, and no code
+    // classifier (every text is then stored as text, without detector fields). The
+    // classifier is not owned and must outlive the monitor.
+    void setSettings(AppSettings &settings) { m_settings = &settings; }
+    void setUserDefaults(UserDefaults &defaults) { m_defaults = &defaults; }
+    void setCodeClassifier(CodeClassifier *classifier) { m_codeClassifier = classifier; }
+    // Milliseconds on a steady scale; tests move time by hand.
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+
+    static constexpr int pollIntervalMs = 100;
+    // Accepted changes are at least this far apart; a change that comes sooner waits.
+    static constexpr int minimumChangeIntervalMs = 250;
+    // A change whose picture is announced but not there yet is read again.
+    static constexpr int captureRetryIntervalMs = 100;
+    static constexpr int maxCaptureRetries = 10;
+    static constexpr int staleHistoryIntervalMs = 30'000;
+    static constexpr int themeDebounceMs = 1000;
+    // Texts up to this many UTF-16 units are tested for being a link or a colour.
+    static constexpr qsizetype classificationTextLimit = 100'000;
+    static constexpr qsizetype previewLength = 200;
+
+    // One poll tick: accepts a new change (at most one per minimumChangeIntervalMs) and
+    // captures it. While monitoring, every tick schedules the next.
+    void checkForChanges();
+    qint64 lastChangeCount() const { return m_lastChangeCount; }
+
+    // Reads the clipboard and stores what it holds (retryCount 0 for a new change).
+    void captureClipboard(int retryCount);
+
+    struct CapturedContent
+    {
+        ClipboardItemPtr item;           // new, not inserted
+        std::optional<QUrl> fileURL;     // the first file of a file or media item
+    };
+    // Classifies a reading and builds its item; nothing when it yields no entry (a file in
+    // the trash, an excluded or adult link, nothing usable). Inserts and saves nothing.
+    QFuture<std::optional<CapturedContent>> processClipboardContent(const PasteboardSnapshot &snapshot);
+
+    // Puts a new item into the history: a repeat of a stored item moves that item to the
+    // top instead, a repeat of a pinned item is inserted as a reference to it, and the
+    // history is trimmed to the limit before an insertion (pinned items always stay).
+    void saveClipboardItem(const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL);
+
+    // Deletes unpinned items beyond the history limit, on the database actor.
+    QFuture<void> enforceHistoryLimit();
+    // Deletes unpinned items older than the retention; when that empties the unpinned
+    // history, the panel's remembered size is forgotten.
+    QFuture<void> pruneStaleHistory(AppSettings::HistoryRetention retention);
+
+Q_SIGNALS:
+    // A capture reached the store. isNew is false for a repeat, whose identifier is then
+    // the stored item that moved to the top.
+    void itemSaved(PersistentIdentifier identifier, ClipboardItemType kind, bool isNew);
+    // A change was read and left nothing in the store (filtered or nothing to keep).
+    void changeDiscarded();
+
+    // Where the background enrichment starts, after an item was saved: each names the
+    // stored item by its persistent identifier (an item may be gone by the time the work
+    // is done). Highlighted preview lines for a code item:
+    void codePreviewRequested(PersistentIdentifier identifier);
+    // Title, description and pictures of a link:
+    void linkMetadataRequested(PersistentIdentifier identifier, const QUrl &url);
+    // The large preview of a picture copied as data:
+    void mediaPreviewRequested(PersistentIdentifier identifier);
+    // The cover art of an audio file (ImageExtraction::loadMediaMetadata):
+    void audioArtworkRequested(PersistentIdentifier identifier, const QUrl &fileURL);
+    // Highlighted previews of the stored code items: those lacking one (force false, once
+    // after creation) or all of them (force true, a second after the theme last changed).
+    void codePreviewsRefreshRequested(bool force);
+
 private:
+    AppSettings &settings() const;
+    UserDefaults &userDefaults() const;
+    void scheduleChangeTimer();
+    void handleReading(const PasteboardSnapshot &snapshot, int retryCount);
+    void scheduleRetry(int retryCount);
+
+    QFuture<std::optional<CapturedContent>> imageContent(const PasteboardSnapshot &snapshot);
+    std::optional<CapturedContent> fileContent(const PasteboardSnapshot &snapshot) const;
+    QFuture<std::optional<CapturedContent>> textContent(const PasteboardSnapshot &snapshot);
+    bool repeatsPinnedText(const QString &text);
+
+    void trimHistory(ModelContext &context);
+    void startBackgroundWorkForNewItem(const ClipboardItem &item, const std::optional<QUrl> &fileURL);
+    void startBackgroundWorkForRepeat(const ClipboardItem &item, const ClipboardItem &match);
+
     ModelContainer &m_container;
     Pasteboard &m_pasteboard;
     Workspace &m_workspace;
     std::unique_ptr<ClipboardDatabaseActor> m_databaseActor;
+    QPointer<AppSettings> m_settings;
+    QPointer<UserDefaults> m_defaults;
+    CodeClassifier *m_codeClassifier = nullptr;
+    std::function<qint64()> m_clock;
+    DuplicateLookup m_duplicates;
+
+    QTimer m_pollTimer;
+    QTimer m_staleHistoryTimer;
+    QTimer m_themeDebounce;
+    bool m_monitoring = false;
     qint64 m_lastChangeCount = 0;
     bool m_ignoreNextChange = false;
+    qint64 m_lastProcessedMs;
 };

@@ -1,5 +1,44 @@
 #include "platform/Pasteboard.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+std::optional<QByteArray> PasteboardContents::value(const QString &type) const
+{
+    const auto it = data.constFind(type);
+    return it == data.constEnd() ? std::nullopt : std::optional<QByteArray>(*it);
+}
+
+std::optional<std::pair<QString, QByteArray>> PasteboardContents::firstImage() const
+{
+    // The order of `types` is the owner's order of preference.
+    for (const QString &type : types) {
+        if (type.startsWith(u"image/") && data.contains(type))
+            return std::pair{type, data.value(type)};
+    }
+    for (auto it = data.cbegin(); it != data.cend(); ++it) {
+        if (it.key().startsWith(u"image/"))
+            return std::pair{it.key(), it.value()};
+    }
+    return std::nullopt;
+}
+
+QFuture<PasteboardContents> Pasteboard::readContents(const QList<QStringList> &requests) const
+{
+    PasteboardContents contents;
+    contents.types = types();
+    for (const QStringList &request : requests) {
+        if (const std::optional<QString> type = PasteboardData::firstOffered(request, contents.types)) {
+            if (std::optional<QByteArray> bytes = data(*type))
+                contents.data.insert(*type, *bytes);
+        }
+    }
+    return QtFuture::makeReadyFuture(contents);
+}
+
 QStringList MemoryPasteboard::types() const { return m_contents ? m_contents->formats() : QStringList(); }
 
 std::optional<QByteArray> MemoryPasteboard::data(const QString &type) const
@@ -20,3 +59,119 @@ void MemoryPasteboard::clearContents()
     m_contents.reset();
     ++m_changeCount;
 }
+
+QFuture<PasteboardContents> MemoryPasteboard::readContents(const QList<QStringList> &requests) const
+{
+    return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(m_contents.get(), requests));
+}
+
+namespace PasteboardData {
+
+std::optional<QString> firstOffered(const QStringList &request, const QStringList &types)
+{
+    for (const QString &wanted : request) {
+        if (wanted == PasteboardType::anyImage) {
+            for (const QString &type : types) {
+                if (type.startsWith(u"image/"))
+                    return type;
+            }
+        } else if (types.contains(wanted)) {
+            return wanted;
+        }
+    }
+    return std::nullopt;
+}
+
+PasteboardContents contentsOfMimeData(const QMimeData *mimeData, const QList<QStringList> &requests)
+{
+    PasteboardContents contents;
+    if (!mimeData)
+        return contents;
+    contents.types = mimeData->formats();
+    for (const QStringList &request : requests) {
+        const std::optional<QString> type = firstOffered(request, contents.types);
+        if (!type) {
+            if (request.contains(PasteboardType::anyImage) && mimeData->hasImage())
+                contents.image = qvariant_cast<QImage>(mimeData->imageData());
+            continue;
+        }
+        if (*type == PasteboardType::color && mimeData->hasColor())
+            contents.data.insert(*type, encodeColor(qvariant_cast<QColor>(mimeData->colorData())));
+        else if (*type == PasteboardType::plainText)
+            contents.data.insert(*type, mimeData->text().toUtf8());
+        else
+            contents.data.insert(*type, mimeData->data(*type));
+    }
+    return contents;
+}
+
+QString decodeText(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16).decode(bytes);
+    // Mozilla's private types are UTF-16 little endian without a mark: every second byte
+    // of plain ASCII text is zero.
+    if (bytes.size() >= 2 && bytes.size() % 2 == 0 && bytes[1] == '\0' && bytes[0] != '\0')
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.sliced(3));
+    return QString::fromUtf8(bytes);
+}
+
+QList<QUrl> parseUriList(const QByteArray &bytes)
+{
+    QList<QUrl> urls;
+    for (QByteArray line : bytes.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
+        if (url.isValid() && !url.scheme().isEmpty())
+            urls.append(url);
+    }
+    return urls;
+}
+
+QList<QUrl> parseGnomeCopiedFiles(const QByteArray &bytes)
+{
+    const qsizetype firstLineEnd = bytes.indexOf('\n');
+    if (firstLineEnd < 0)
+        return {};
+    const QByteArray action = bytes.first(firstLineEnd).trimmed();
+    if (action != "copy" && action != "cut")
+        return {};
+    return parseUriList(bytes.sliced(firstLineEnd + 1));
+}
+
+QByteArray gnomeCopiedFiles(const QList<QUrl> &urls)
+{
+    QByteArray bytes = "copy";
+    for (const QUrl &url : urls)
+        bytes += '\n' + url.toEncoded();
+    return bytes;
+}
+
+std::optional<QColor> decodeColor(const QByteArray &bytes)
+{
+    const bool printable = !bytes.isEmpty()
+        && std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (printable) {
+        const QColor named = QColor::fromString(QString::fromLatin1(bytes).trimmed());
+        if (named.isValid())
+            return named;
+    }
+    if (bytes.size() != 8)
+        return std::nullopt;
+    std::array<quint16, 4> channels = {};
+    std::memcpy(channels.data(), bytes.constData(), sizeof(channels));
+    return QColor::fromRgba64(channels[0], channels[1], channels[2], channels[3]);
+}
+
+QByteArray encodeColor(const QColor &color)
+{
+    const QRgba64 rgba = color.rgba64();
+    const std::array<quint16, 4> channels = {rgba.red(), rgba.green(), rgba.blue(), rgba.alpha()};
+    return QByteArray(reinterpret_cast<const char *>(channels.data()), qsizetype(sizeof(channels)));
+}
+
+} // namespace PasteboardData

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
+#include <QFuture>
+#include <QHash>
+#include <QImage>
 #include <QList>
 #include <QMimeData>
 #include <QObject>
@@ -24,17 +28,41 @@ inline const QString jpeg = QStringLiteral("image/jpeg");
 inline const QString webp = QStringLiteral("image/webp");
 inline const QString heic = QStringLiteral("image/heic");
 inline const QString gif = QStringLiteral("image/gif");
+// Stands in a request for whichever image type is on offer first.
+inline const QString anyImage = QStringLiteral("image/*");
+// An image that an application of this process put on the clipboard as an object.
+inline const QString qtImage = QStringLiteral("application/x-qt-image");
 // Password managers mark what they copy: KDE's hint (value "secret") and the macOS name.
 inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
 inline const QString concealed = QStringLiteral("org.nspasteboard.ConcealedType");
 // The page a browser copy came from.
 inline const QString chromiumSourceUrl = QStringLiteral("chromium/x-source-url");
 inline const QString mozillaSourceUrl = QStringLiteral("text/x-moz-url-priv");
+// A link with its title (Mozilla's format: the URL, a line feed, the title; UTF-16).
+inline const QString mozillaUrl = QStringLiteral("text/x-moz-url");
 } // namespace PasteboardType
+
+// One reading of the clipboard: the types on offer and the data of the types asked for.
+struct PasteboardContents
+{
+    QStringList types;
+    // The data read, by the type it was read as ("image/png" for a request of "image/*").
+    QHash<QString, QByteArray> data;
+    // An image put on the clipboard as an object in this process, when no encoded image
+    // type was asked for or on offer.
+    QImage image;
+    // False when the owner stopped answering: what is here is all that could be read.
+    bool complete = true;
+
+    std::optional<QByteArray> value(const QString &type) const;
+    // The first type read whose name starts with "image/", with its data.
+    std::optional<std::pair<QString, QByteArray>> firstImage() const;
+};
 
 // The system clipboard as the app sees it: a change count that moves on every change,
 // the types on offer, their data, and writing new contents. The X11 implementation
-// stands over the CLIPBOARD selection; MemoryPasteboard stands in for it in tests.
+// (SystemPasteboard) stands over the CLIPBOARD selection; MemoryPasteboard stands in for
+// it in tests.
 class Pasteboard : public QObject
 {
     Q_OBJECT
@@ -48,6 +76,13 @@ public:
     // Replaces the contents in one change; the pasteboard takes the data.
     virtual void writeContents(std::unique_ptr<QMimeData> contents) = 0;
     virtual void clearContents() = 0;
+
+    // Reads the types on offer and, for each request, the data of its first type on offer
+    // (a request lists alternatives, best first; PasteboardType::anyImage matches any
+    // image type). Never blocks the caller on another application: the system clipboard
+    // reads on a thread of its own, with deadlines. The default reads through types()
+    // and data().
+    virtual QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const;
 };
 
 // An in-process pasteboard for tests: contents are set directly, every write moves the
@@ -63,6 +98,7 @@ public:
     std::optional<QByteArray> data(const QString &type) const override;
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
+    QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const override;
 
     // What the last write left, for tests to inspect.
     const QMimeData *contents() const { return m_contents.get(); }
@@ -71,3 +107,29 @@ private:
     qint64 m_changeCount = 0;
     std::unique_ptr<QMimeData> m_contents;
 };
+
+// Reading and writing the clipboard's flavours.
+namespace PasteboardData {
+
+// The request's first type on offer: exact names, or any "image/..." for anyImage.
+std::optional<QString> firstOffered(const QStringList &request, const QStringList &types);
+
+// What QMimeData of this process holds, read as the system clipboard would be.
+PasteboardContents contentsOfMimeData(const QMimeData *mimeData, const QList<QStringList> &requests);
+
+// Text bytes: UTF-16 when they start with its byte-order mark (or look like UTF-16 little
+// endian, as Mozilla writes its private types), else UTF-8 (a leading mark dropped).
+QString decodeText(const QByteArray &bytes);
+
+// The URLs of a "text/uri-list" (lines of CR LF or LF; "#" lines are comments), or of
+// "x-special/gnome-copied-files" (a first line "copy" or "cut", then the URLs).
+QList<QUrl> parseUriList(const QByteArray &bytes);
+QList<QUrl> parseGnomeCopiedFiles(const QByteArray &bytes);
+QByteArray gnomeCopiedFiles(const QList<QUrl> &urls);
+
+// "application/x-color": four 16-bit channels (red, green, blue, alpha) in the machine's
+// byte order, as X11 applications exchange it; a colour name or "#..." text is read too.
+std::optional<QColor> decodeColor(const QByteArray &bytes);
+QByteArray encodeColor(const QColor &color);
+
+} // namespace PasteboardData

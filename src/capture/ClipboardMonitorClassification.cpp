@@ -1,0 +1,254 @@
+// ClipboardMonitor: from a clipboard reading to a new item (colour, file, media, link,
+// colour text, text or code).
+#include "capture/AdultFilter.h"
+#include "capture/ClipboardMonitor.h"
+#include "capture/CodeClassifier.h"
+#include "capture/ColorSources.h"
+#include "capture/DetectionText.h"
+#include "capture/LinkDetector.h"
+#include "capture/PasteboardSnapshot.h"
+#include "capture/TrackingCleaner.h"
+#include "common/UserCharacters.h"
+#include "enrichment/Color.h"
+#include "enrichment/ColorFormatter.h"
+#include "model/FetchDescriptor.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "platform/FileBookmark.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPromise>
+#include <QRegularExpression>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+using Captured = std::optional<ClipboardMonitor::CapturedContent>;
+
+QFuture<Captured> ready(Captured captured) { return QtFuture::makeReadyFuture(std::move(captured)); }
+
+ClipboardItem::Content sourceContent(const PasteboardSnapshot &snapshot)
+{
+    ClipboardItem::Content content;
+    content.sourceAppBundleIdentifier = snapshot.sourceBundleIdentifier;
+    content.sourceAppName = snapshot.sourceAppName;
+    return content;
+}
+
+QString preview(const QString &text)
+{
+    return UserCharacters::prefix(text, ClipboardMonitor::previewLength).toString();
+}
+
+// The XDG trash of the home folder and of other volumes (".Trash-<uid>", ".Trash/<uid>"),
+// and the trash's own "trash:" addresses.
+bool isInTrash(const QUrl &url)
+{
+    if (url.scheme() == u"trash")
+        return true;
+    const QString path = url.toLocalFile();
+    static const QRegularExpression volumeTrash(QStringLiteral("/\\.Trash(-\\d+)?/"));
+    if (path.contains(volumeTrash) || path.contains(u"/.local/share/Trash/"))
+        return true;
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+    return path.startsWith(QDir::cleanPath(dataHome) + QStringLiteral("/Trash/"));
+}
+
+QString lastPathComponent(const QUrl &url)
+{
+    return QFileInfo(QDir::cleanPath(url.isLocalFile() ? url.toLocalFile() : url.path())).fileName();
+}
+
+std::optional<ColorFormatter::ParseResult> colorOfText(const PasteboardSnapshot &snapshot)
+{
+    const QString &text = *snapshot.plainText;
+    if (std::optional<ColorFormatter::ParseResult> parsed = ColorFormatter::parse(text))
+        return parsed;
+    // Bare hex digits are a colour only where design work is copied.
+    const bool fromDesignApp =
+        snapshot.sourceBundleIdentifier && ColorSources::isColorSourceApplication(*snapshot.sourceBundleIdentifier);
+    const bool fromDesignSite =
+        !fromDesignApp && snapshot.chromiumSourceURL && ColorSources::isColorSourceSite(*snapshot.chromiumSourceURL);
+    if (fromDesignApp || fromDesignSite)
+        return ColorFormatter::parseBareHex(text);
+    return std::nullopt;
+}
+
+// Items built from a text: its code verdict decides the kind.
+struct TextDecision
+{
+    ClipboardItemType kind = ClipboardItemType::text;
+    std::optional<QString> language;
+};
+
+TextDecision decide(const CodeClassifier::Detection &detection, const std::optional<CodeClassifier::LanguageGuess> &guess,
+                    const QString &detectionText)
+{
+    if (detection.isCode)
+        return {ClipboardItemType::code, detection.language};
+    if (detection.topLabel)
+        return {};
+    const double probability = guess ? double(guess->probability) : 0.0;
+    const qsizetype characters = UserCharacters::count(detectionText);
+    if (probability >= DetectionText::networkThreshold(characters)
+        && detection.confidence / 100.0 >= DetectionText::detectorFloor(characters))
+        return {ClipboardItemType::code, guess->language};
+    return {};
+}
+
+} // namespace
+
+QFuture<Captured> ClipboardMonitor::processClipboardContent(const PasteboardSnapshot &snapshot)
+{
+    if (snapshot.colorData) {
+        const std::optional<QColor> decoded = PasteboardData::decodeColor(*snapshot.colorData);
+        if (const std::optional<Color> color = decoded ? Color::fromQColor(*decoded) : std::nullopt) {
+            ClipboardItem::Content content = sourceContent(snapshot);
+            content.colorHex = color->hexString();
+            content.originalColorFormat = QStringLiteral("native");
+            content.previewText = content.colorHex;
+            return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::color, content), std::nullopt});
+        }
+    }
+    if (snapshot.fileURLs && !snapshot.fileURLs->isEmpty())
+        return ready(fileContent(snapshot));
+
+    const bool hasText = snapshot.plainText && !snapshot.plainText->isEmpty();
+    const bool hasImage = !snapshot.image.isEmpty();
+    // SVG source that came with its rendering: the picture is what was copied.
+    if (hasImage && (snapshot.isSVG || !hasText))
+        return imageContent(snapshot);
+    if (hasText)
+        return textContent(snapshot);
+    return ready(std::nullopt);
+}
+
+std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapshot) const
+{
+    const QList<QUrl> &urls = *snapshot.fileURLs;
+    const QUrl &first = urls.first();
+    if (isInTrash(first))
+        return std::nullopt;
+    ClipboardItem::Content content = sourceContent(snapshot);
+    content.fileURL = first;
+    content.fileBookmarkData = FileBookmark::create(first);
+    content.previewText = lastPathComponent(first);
+    const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
+    if (urls.size() == 1 && kind) {
+        content.mediaSubtypeRaw = rawValue(*kind);
+        return CapturedContent{ClipboardItem::create(ClipboardItemType::media, content), first};
+    }
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, content);
+    if (urls.size() >= 2) {
+        QStringList others;
+        for (qsizetype i = 1; i < urls.size(); ++i)
+            others.append(urls[i].toString(QUrl::FullyEncoded));
+        item->setAdditionalFileURLStrings(others);
+    }
+    return CapturedContent{item, first};
+}
+
+QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snapshot)
+{
+    // Decoding, encoding and scaling a large picture takes far longer than a frame.
+    const ImageExtraction::ImageSource source = snapshot.image;
+    const ClipboardItem::Content base = sourceContent(snapshot);
+    return QtConcurrent::run([source] { return ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize); })
+        .then(this, [base](const std::optional<ImageExtraction::PreparedImage> &prepared) -> Captured {
+            if (!prepared)
+                return std::nullopt;
+            ClipboardItem::Content content = base;
+            content.mediaImageData = prepared->imageData;
+            content.mediaThumbnailData = prepared->thumbnail.value_or(prepared->imageData);
+            content.mediaSubtypeRaw = rawValue(MediaSubtype::image);
+            content.previewText = QStringLiteral("Screenshot");
+            return CapturedContent{ClipboardItem::create(ClipboardItemType::media, content), std::nullopt};
+        });
+}
+
+QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapshot)
+{
+    const QString &text = *snapshot.plainText;
+    if (text.size() <= classificationTextLimit) {
+        if (const std::optional<QString> link = LinkDetector::linkForText(text.trimmed())) {
+            if (settings().isURLExcluded(text))
+                return ready(std::nullopt);
+            if (settings().filterAdultContent() && AdultFilter::isAdultURL(*link))
+                return ready(std::nullopt);
+            const QString linkString = settings().removeTrackingParameters() ? TrackingCleaner::cleanURL(*link) : *link;
+            ClipboardItem::Content content = sourceContent(snapshot);
+            content.text = linkString;
+            content.previewText = preview(linkString);
+            ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::link, content);
+            if (snapshot.urlName && !snapshot.urlName->isEmpty())
+                item->setLinkTitle(snapshot.urlName);
+            return ready(CapturedContent{item, std::nullopt});
+        }
+        if (const std::optional<ColorFormatter::ParseResult> color = colorOfText(snapshot)) {
+            ClipboardItem::Content content = sourceContent(snapshot);
+            content.text = text;
+            content.colorHex = color->hex;
+            content.originalColorFormat = color->label;
+            content.previewText = text;
+            return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::color, content), std::nullopt});
+        }
+    }
+
+    QString normalized = text;
+    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    ClipboardItem::Content content = sourceContent(snapshot);
+    content.text = normalized;
+    content.previewText = preview(normalized);
+    if (snapshot.html && snapshot.html->contains(u"<!--(figma)"))
+        content.htmlContent = snapshot.html;
+
+    // A text that repeats a pinned item needs no detection: saving makes it a reference.
+    if (!settings().detectCode() || !m_codeClassifier || repeatsPinnedText(normalized))
+        return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::text, content), std::nullopt});
+
+    const QString detectionText = DetectionText::prepareDetectionText(normalized);
+    // A detector that gave up or failed has found nothing. (Cancellation is handled before
+    // failure: Qt 6.4's failure handler reads the result of a cancelled future.)
+    QFuture<CodeClassifier::Detection> detection =
+        m_codeClassifier->detect(detectionText)
+            .onCanceled([] { return CodeClassifier::Detection{}; })
+            .onFailed([] { return CodeClassifier::Detection{}; });
+    QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking =
+        m_codeClassifier->rankLanguages(detectionText)
+            .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
+            .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
+
+    auto promise = std::make_shared<QPromise<Captured>>();
+    promise->start();
+    detection.then(this, [this, ranking, promise, content, detectionText](const CodeClassifier::Detection &verdict) mutable {
+        ranking.then(this, [promise, content, detectionText, verdict](const std::optional<CodeClassifier::LanguageGuess> &guess) {
+            const TextDecision decision = decide(verdict, guess, detectionText);
+            ClipboardItemPtr item = ClipboardItem::create(decision.kind, content);
+            item->setCodeConfidence(verdict.confidence);
+            item->setMagikaTopLabel(verdict.topLabel);
+            if (decision.kind == ClipboardItemType::code) {
+                item->setCodeAsText(false);
+                item->setCodeLanguage(decision.language);
+            }
+            if (guess) {
+                item->setGuesslangLanguage(guess->language);
+                item->setGuesslangConfidence(int(guess->probability * 100.0f));
+            }
+            promise->addResult(CapturedContent{item, std::nullopt});
+            promise->finish();
+        });
+    });
+    return promise->future();
+}
+
+bool ClipboardMonitor::repeatsPinnedText(const QString &text)
+{
+    const ModelContext::FetchResult fetched =
+        m_container.mainContext()->fetch(DuplicateLookup::candidates(ClipboardItemType::text));
+    if (!fetched.ok)
+        return false;
+    return std::any_of(fetched.items.begin(), fetched.items.end(), [&](const ClipboardItemPtr &item) {
+        return item->isPinned() && DuplicateLookup::hasText(*item, text);
+    });
+}

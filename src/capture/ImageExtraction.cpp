@@ -1,0 +1,138 @@
+#include "capture/ImageExtraction.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QMimeDatabase>
+
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+void applyAllocationLimit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(ImageExtraction::allocationLimitMegabytes); });
+}
+
+} // namespace
+
+namespace ImageExtraction {
+
+QStringList pasteboardImageRequest()
+{
+    return {PasteboardType::png,  PasteboardType::tiff, PasteboardType::jpeg,    PasteboardType::webp,
+            PasteboardType::heic, PasteboardType::gif,  PasteboardType::anyImage};
+}
+
+ImageSource imageSource(const PasteboardContents &contents)
+{
+    ImageSource source;
+    if (const auto image = contents.firstImage()) {
+        source.type = image->first;
+        source.data = image->second;
+    }
+    if (source.data.isEmpty())
+        source.image = contents.image;
+    return source;
+}
+
+QImage decodeImage(const QByteArray &data, QByteArray *format)
+{
+    applyAllocationLimit();
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return QImage();
+    QImageReader reader(&buffer);
+    // Asked before reading: afterwards the reader no longer names what it detected.
+    const QByteArray detected = reader.format();
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    if (format)
+        *format = detected;
+    return image;
+}
+
+std::optional<QByteArray> pngData(const QImage &image)
+{
+    if (image.isNull())
+        return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return std::nullopt;
+    return bytes;
+}
+
+QImage thumbnailImage(const QImage &image, double size)
+{
+    const int side = int(2 * size);
+    if (image.isNull() || side < 1)
+        return QImage();
+    const double width = image.width();
+    const double height = image.height();
+    const double scale = std::max(side / width, side / height);
+    // Only the part that shows is scaled, so a very long image is never scaled up whole.
+    const double shown = side / scale;
+    const QRect visible = QRectF((width - std::min(shown, width)) / 2, (height - std::min(shown, height)) / 2,
+                                 std::min(shown, width), std::min(shown, height))
+                              .toAlignedRect()
+                              .intersected(image.rect());
+    // A 32-bit image is scaled straight from its pixels, without copying the part first.
+    const QImage part = image.depth() == 32
+        ? QImage(image.constScanLine(visible.y()) + visible.x() * 4, visible.width(), visible.height(),
+                 image.bytesPerLine(), image.format())
+        : image.copy(visible);
+    return part.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
+}
+
+std::optional<QByteArray> makeThumbnail(const QByteArray &imageData, double size)
+{
+    return pngData(thumbnailImage(decodeImage(imageData), size));
+}
+
+std::optional<PreparedImage> prepareImage(const ImageSource &source, double thumbnailSize)
+{
+    if (source.data.isEmpty()) {
+        const std::optional<QByteArray> png = pngData(source.image);
+        if (!png)
+            return std::nullopt;
+        return PreparedImage{*png, pngData(thumbnailImage(source.image, thumbnailSize))};
+    }
+    QByteArray format;
+    const QImage decoded = decodeImage(source.data, &format);
+    if (decoded.isNull())
+        return PreparedImage{source.data, std::nullopt};
+    const std::optional<QByteArray> png = format == "png" ? std::optional<QByteArray>(source.data) : pngData(decoded);
+    if (!png)
+        return std::nullopt;
+    return PreparedImage{*png, pngData(thumbnailImage(decoded, thumbnailSize))};
+}
+
+std::optional<MediaSubtype> mediaKindForFile(const QUrl &fileUrl)
+{
+    const QString path = fileUrl.isLocalFile() ? fileUrl.toLocalFile() : fileUrl.path();
+    static const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault())
+        return std::nullopt;
+    QStringList names = type.allAncestors();
+    names.prepend(type.name());
+    const auto conformsTo = [&](QStringView family) {
+        return std::any_of(names.begin(), names.end(), [&](const QString &name) { return name.startsWith(family); });
+    };
+    if (conformsTo(u"image/"))
+        return MediaSubtype::image;
+    if (conformsTo(u"video/"))
+        return MediaSubtype::video;
+    if (conformsTo(u"audio/"))
+        return MediaSubtype::audio;
+    return std::nullopt;
+}
+
+} // namespace ImageExtraction

@@ -1,0 +1,246 @@
+#include "capture/LinkDetector.h"
+
+#include "capture/PublicSuffixList.h"
+#include "capture/UrlComponents.h"
+
+#include <QUrl>
+
+namespace {
+
+bool isAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+bool isWebScheme(QStringView scheme) { return scheme == u"http" || scheme == u"https"; }
+
+std::optional<QString> strictWebURL(QStringView text)
+{
+    const std::optional<UrlComponents> url = UrlComponents::parse(text);
+    if (!url || !isWebScheme(url->scheme) || !url->host || url->host->isEmpty())
+        return std::nullopt;
+    return text.toString();
+}
+
+// Characters that end an address in running text rather than belonging to it.
+bool isTrailingPunctuation(QChar c)
+{
+    switch (c.unicode()) {
+    case u'.': case u',': case u';': case u':': case u'!': case u'?': case u'\'': case u'"':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool hasBalancedBrackets(QStringView text)
+{
+    int round = 0;
+    int square = 0;
+    for (QChar c : text) {
+        if (c == u'(')
+            ++round;
+        else if (c == u')' && --round < 0)
+            return false;
+        else if (c == u'[')
+            ++square;
+        else if (c == u']' && --square < 0)
+            return false;
+    }
+    return round == 0 && square == 0;
+}
+
+bool isHostLabel(QStringView label)
+{
+    if (label.isEmpty() || label.size() > 63 || label.startsWith(u'-') || label.endsWith(u'-'))
+        return false;
+    for (QChar c : label) {
+        if (!c.isLetterOrNumber() && c != u'-')
+            return false;
+    }
+    return true;
+}
+
+bool isIPv4(QStringView host)
+{
+    int parts = 0;
+    for (QStringView part : host.tokenize(u'.')) {
+        if (part.isEmpty() || part.size() > 3)
+            return false;
+        for (QChar c : part) {
+            if (!isAsciiDigit(c))
+                return false;
+        }
+        if (part.toInt() > 255)
+            return false;
+        ++parts;
+    }
+    return parts == 4;
+}
+
+bool isWebHost(QStringView host, bool hasScheme, const PublicSuffixList &suffixes)
+{
+    if (host.size() > 253)
+        return false;
+    if (hasScheme && (isIPv4(host) || host.compare(u"localhost", Qt::CaseInsensitive) == 0))
+        return true;
+    qsizetype labelCount = 0;
+    QStringView last;
+    for (QStringView label : host.tokenize(u'.')) {
+        if (!isHostLabel(label))
+            return false;
+        last = label;
+        ++labelCount;
+    }
+    if (labelCount < (hasScheme ? 1 : 2))
+        return false;
+    bool numeric = true;
+    for (QChar c : last)
+        numeric = numeric && isAsciiDigit(c);
+    if (numeric || !suffixes.hasKnownTopLevelDomain(host))
+        return false;
+    return hasScheme || suffixes.hasRegistrableDomain(host);
+}
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+bool isEscapeAt(QStringView text, qsizetype i)
+{
+    const auto hex = [](QChar c) { return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
+    return text[i] == u'%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2]);
+}
+
+// The text with every character that a URL part may not hold percent-encoded (as UTF-8);
+// complete escapes already in it stay. `allowed` adds to the unreserved characters.
+QString percentEncoded(QStringView text, QStringView allowed)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (isAsciiLetter(c) || isAsciiDigit(c) || QStringView(u"-._~").contains(c) || allowed.contains(c)
+            || isEscapeAt(text, i)) {
+            out += c;
+            continue;
+        }
+        const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        for (const char byte : text.sliced(i, length).toUtf8())
+            out += u'%' + QString::number(uchar(byte), 16).toUpper().rightJustified(2, u'0');
+        i += length - 1;
+    }
+    return out;
+}
+
+// Path, query and fragment, each encoded for its place.
+QString encodedTail(QStringView tail)
+{
+    static constexpr QStringView pathCharacters = u"!$&'()*+,;=:@/";
+    static constexpr QStringView queryCharacters = u"!$&'()*+,;=:@/?";
+    const qsizetype hash = tail.indexOf(u'#');
+    const QStringView beforeFragment = hash >= 0 ? tail.first(hash) : tail;
+    const qsizetype question = beforeFragment.indexOf(u'?');
+    QString out = percentEncoded(question >= 0 ? beforeFragment.first(question) : beforeFragment, pathCharacters);
+    if (question >= 0)
+        out += u'?' + percentEncoded(beforeFragment.sliced(question + 1), queryCharacters);
+    if (hash >= 0)
+        out += u'#' + percentEncoded(tail.sliced(hash + 1), queryCharacters);
+    return out;
+}
+
+std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
+{
+    if (text.isEmpty() || isTrailingPunctuation(text.back()))
+        return std::nullopt;
+    for (QChar c : text) {
+        if (c.isSpace() || c.category() == QChar::Other_Control || c == u'<' || c == u'>' || c == u'"' || c == u'`')
+            return std::nullopt;
+    }
+
+    QString scheme = QStringLiteral("http");
+    bool hasScheme = false;
+    QStringView rest = text;
+    qsizetype schemeEnd = 0;
+    while (schemeEnd < rest.size()
+           && (isAsciiLetter(rest[schemeEnd])
+               || (schemeEnd > 0 && (isAsciiDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
+                                     || rest[schemeEnd] == u'.'))))
+        ++schemeEnd;
+    if (schemeEnd > 0 && schemeEnd < rest.size() && rest[schemeEnd] == u':') {
+        const QStringView afterColon = rest.sliced(schemeEnd + 1);
+        if (afterColon.startsWith(u"//")) {
+            scheme = rest.first(schemeEnd).toString().toLower();
+            if (!isWebScheme(scheme))
+                return std::nullopt;
+            hasScheme = true;
+            rest = afterColon.sliced(2);
+        } else if (afterColon.isEmpty() || !isAsciiDigit(afterColon.front())) {
+            return std::nullopt; // "mailto:", "javascript:", ... (a digit means a port)
+        }
+    }
+
+    const qsizetype authorityEnd = [&] {
+        for (qsizetype i = 0; i < rest.size(); ++i) {
+            if (rest[i] == u'/' || rest[i] == u'?' || rest[i] == u'#')
+                return i;
+        }
+        return rest.size();
+    }();
+    QStringView authority = rest.first(authorityEnd);
+    const QStringView tail = rest.sliced(authorityEnd);
+    if (!hasBalancedBrackets(tail))
+        return std::nullopt;
+
+    QString userInfo;
+    if (const qsizetype at = authority.lastIndexOf(u'@'); at >= 0) {
+        if (!hasScheme || at == 0)
+            return std::nullopt; // an e-mail address, not a web address
+        userInfo = authority.first(at + 1).toString();
+        authority = authority.sliced(at + 1);
+    }
+    QStringView host = authority;
+    QString port;
+    if (const qsizetype colon = authority.lastIndexOf(u':'); colon >= 0) {
+        const QStringView digits = authority.sliced(colon + 1);
+        if (digits.isEmpty() || digits.size() > 5)
+            return std::nullopt;
+        for (QChar c : digits) {
+            if (!isAsciiDigit(c))
+                return std::nullopt;
+        }
+        if (digits.toInt() > 65535)
+            return std::nullopt;
+        port = u':' + digits.toString();
+        host = authority.first(colon);
+    }
+    if (!isWebHost(host, hasScheme, suffixes))
+        return std::nullopt;
+
+    QString encodedHost = host.toString();
+    if (!isAscii(host)) {
+        encodedHost = QString::fromLatin1(QUrl::toAce(encodedHost));
+        if (encodedHost.isEmpty())
+            return std::nullopt;
+    }
+    if (!userInfo.isEmpty())
+        userInfo = percentEncoded(QStringView(userInfo).chopped(1), u"!$&'()*+,;=:") + u'@';
+    return scheme + QStringLiteral("://") + userInfo + encodedHost + port + encodedTail(tail);
+}
+
+} // namespace
+
+namespace LinkDetector {
+
+std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suffixes)
+{
+    if (std::optional<QString> link = strictWebURL(text))
+        return link;
+    std::optional<QString> link = detectedWebAddress(text, suffixes);
+    // What comes back must itself be a valid link, whatever the input was.
+    if (link && !strictWebURL(*link))
+        return std::nullopt;
+    return link;
+}
+
+std::optional<QString> linkForText(QStringView text) { return linkForText(text, PublicSuffixList::shared()); }
+
+} // namespace LinkDetector

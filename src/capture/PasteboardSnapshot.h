@@ -1,0 +1,46 @@
+#pragma once
+
+#include "capture/ImageExtraction.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+// Everything the capture takes from one clipboard change, read at once: the flavours it
+// cares about and the application in front when it was read (which is not necessarily the
+// clipboard's owner).
+struct PasteboardSnapshot
+{
+    QStringList types;
+    std::optional<QString> plainText;
+    std::optional<QString> html;
+    // Files (and entries of the trash); absent when none are on offer.
+    std::optional<QList<QUrl>> fileURLs;
+    std::optional<QByteArray> colorData;
+    ImageExtraction::ImageSource image;
+    bool isSVG = false;
+    std::optional<QString> sourceBundleIdentifier;
+    std::optional<QString> sourceAppName;
+    // The page the copy came from, as the browser put it on the clipboard.
+    std::optional<QString> chromiumSourceURL;
+    // The title that came with a copied link.
+    std::optional<QString> urlName;
+    // KDE's password-manager hint, when present.
+    std::optional<QByteArray> passwordManagerHint;
+
+    // What to ask the clipboard for.
+    static QList<QStringList> requests();
+    static PasteboardSnapshot make(const PasteboardContents &contents, const std::optional<RunningApplication> &front);
+
+    // The first 500 characters of the text, trimmed, begin with an XML declaration or an
+    // "<svg" tag (case-sensitive).
+    static bool looksLikeSVG(const std::optional<QString> &plainText);
+    // The clipboard announces an image (whether or not its data could be read).
+    bool announcesImage() const;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Turns a copied link into the link the user meant: an empty "#" dropped, the outbound
+// redirect links of Facebook, Instagram and Google replaced by their target, and tracking
+// parameters removed from the query. Pure functions over constant tables; any thread.
+namespace TrackingCleaner {
+
+// The cleaned link; the input exactly as given when there is nothing to clean or it is no
+// URL. Parameters that stay keep the exact text they were written with.
+QString cleanURL(const QString &link);
+
+// Whether the query parameter called `name` is tracking on a link whose host is `host`
+// (lower case, empty when the link has none): "fbclid", "gclid" and "utm_..." everywhere
+// (any case), the service's own parameters on its domain and every host under it.
+bool shouldRemove(QStringView name, QStringView host);
+
+} // namespace TrackingCleaner

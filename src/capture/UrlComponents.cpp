@@ -1,0 +1,203 @@
+#include "capture/UrlComponents.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+bool isAlpha(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isHexDigit(QChar c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
+
+bool isUnreserved(QChar c)
+{
+    return isAlpha(c) || isDigit(c) || c == u'-' || c == u'.' || c == u'_' || c == u'~';
+}
+
+bool isSubDelimiter(QChar c)
+{
+    switch (c.unicode()) {
+    case u'!': case u'$': case u'&': case u'\'': case u'(': case u')':
+    case u'*': case u'+': case u',': case u';': case u'=':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Every character is unreserved, a sub-delimiter, one of `extra`, or the start of a
+// complete percent escape.
+bool isValidPart(QStringView part, QStringView extra)
+{
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        const QChar c = part[i];
+        if (c == u'%') {
+            if (i + 2 >= part.size() || !isHexDigit(part[i + 1]) || !isHexDigit(part[i + 2]))
+                return false;
+            i += 2;
+            continue;
+        }
+        if (!isUnreserved(c) && !isSubDelimiter(c) && !extra.contains(c))
+            return false;
+    }
+    return true;
+}
+
+bool isValidIpLiteral(QStringView literal)
+{
+    // "[" IPv6 or IPvFuture "]": hex digits, colons and dots, or "v" + hex "." + text.
+    if (literal.size() < 3 || literal.front() != u'[' || literal.back() != u']')
+        return false;
+    const QStringView inner = literal.sliced(1, literal.size() - 2);
+    if (inner.startsWith(u'v') || inner.startsWith(u'V'))
+        return isValidPart(inner.sliced(1), u":");
+    for (QChar c : inner) {
+        if (!isHexDigit(c) && c != u':' && c != u'.')
+            return false;
+    }
+    return inner.contains(u':');
+}
+
+} // namespace
+
+std::optional<UrlComponents> UrlComponents::parse(QStringView text)
+{
+    UrlComponents url;
+    QStringView rest = text;
+
+    // A scheme is letters, digits, "+", "-" and "." before the first ":", starting with a letter.
+    const qsizetype colon = rest.indexOf(u':');
+    if (colon > 0 && isAlpha(rest[0])) {
+        bool schemeLike = true;
+        for (QChar c : rest.first(colon))
+            schemeLike = schemeLike && (isAlpha(c) || isDigit(c) || c == u'+' || c == u'-' || c == u'.');
+        if (schemeLike) {
+            url.scheme = rest.first(colon).toString();
+            rest = rest.sliced(colon + 1);
+        }
+    }
+
+    // The fragment, then the query: each from its delimiter to the end of what is left.
+    const auto takeTail = [&rest](QChar delimiter, std::optional<QString> &part) {
+        const qsizetype at = rest.indexOf(delimiter);
+        if (at < 0)
+            return true;
+        const QStringView tail = rest.sliced(at + 1);
+        if (!isValidPart(tail, u":@/?[]"))
+            return false;
+        part = tail.toString();
+        rest = rest.first(at);
+        return true;
+    };
+    if (!takeTail(u'#', url.fragment) || !takeTail(u'?', url.query))
+        return std::nullopt;
+
+    if (rest.startsWith(u"//")) {
+        rest = rest.sliced(2);
+        const qsizetype slash = rest.indexOf(u'/');
+        QStringView authority = slash >= 0 ? rest.first(slash) : rest;
+        rest = slash >= 0 ? rest.sliced(slash) : QStringView();
+        const qsizetype at = authority.lastIndexOf(u'@');
+        if (at >= 0) {
+            const QStringView userInfo = authority.first(at);
+            if (!isValidPart(userInfo, u":"))
+                return std::nullopt;
+            url.userInfo = userInfo.toString();
+            authority = authority.sliced(at + 1);
+        }
+        QStringView host = authority;
+        if (authority.startsWith(u'[')) {
+            const qsizetype close = authority.indexOf(u']');
+            if (close < 0 || !isValidIpLiteral(authority.first(close + 1)))
+                return std::nullopt;
+            host = authority.first(close + 1);
+            const QStringView after = authority.sliced(close + 1);
+            if (!after.isEmpty() && !after.startsWith(u':'))
+                return std::nullopt;
+            if (!after.isEmpty())
+                url.port = after.sliced(1).toString();
+        } else {
+            const qsizetype portColon = authority.lastIndexOf(u':');
+            if (portColon >= 0) {
+                url.port = authority.sliced(portColon + 1).toString();
+                host = authority.first(portColon);
+            }
+            if (!isValidPart(host, u""))
+                return std::nullopt;
+        }
+        if (url.port) {
+            for (QChar c : *url.port) {
+                if (!isDigit(c))
+                    return std::nullopt;
+            }
+        }
+        url.host = host.toString();
+    }
+
+    if (!isValidPart(rest, u":@/"))
+        return std::nullopt;
+    url.path = rest.toString();
+    return url;
+}
+
+QString UrlComponents::toString() const
+{
+    QString text;
+    if (!scheme.isEmpty())
+        text += scheme + u':';
+    if (host) {
+        text += u"//";
+        if (userInfo)
+            text += *userInfo + u'@';
+        text += *host;
+        if (port)
+            text += u':' + *port;
+    }
+    text += path;
+    if (query)
+        text += u'?' + *query;
+    if (fragment)
+        text += u'#' + *fragment;
+    return text;
+}
+
+QList<UrlComponents::QueryItem> UrlComponents::queryItems() const
+{
+    QList<QueryItem> items;
+    if (!query || query->isEmpty())
+        return items;
+    for (QStringView piece : QStringView(*query).tokenize(u'&')) {
+        QueryItem item;
+        item.encoded = piece.toString();
+        const qsizetype equals = piece.indexOf(u'=');
+        const QStringView name = equals >= 0 ? piece.first(equals) : piece;
+        item.name = removingPercentEncoding(name).value_or(name.toString());
+        if (equals >= 0)
+            item.value = removingPercentEncoding(piece.sliced(equals + 1));
+        items.append(item);
+    }
+    return items;
+}
+
+std::optional<QString> removingPercentEncoding(QStringView text)
+{
+    if (!text.contains(u'%'))
+        return text.toString();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    const QByteArray utf8 = text.toUtf8();
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] != '%') {
+            bytes.append(utf8[i]);
+            continue;
+        }
+        if (i + 2 >= utf8.size() || !isHexDigit(QChar(utf8[i + 1])) || !isHexDigit(QChar(utf8[i + 2])))
+            return std::nullopt;
+        bytes.append(char(QByteArray::fromHex(utf8.mid(i + 1, 2)).at(0)));
+        i += 2;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return decoded;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/SerialExecutor.h"
+#include "platform/Pasteboard.h"
+
+#include <memory>
+
+class X11SelectionReader;
+
+// The desktop's clipboard (the X11 CLIPBOARD selection; the PRIMARY selection is not the
+// clipboard and is ignored) over QClipboard. The change count moves on every change signal,
+// the app's own writes included. Another application's contents are read on a thread of
+// its own with deadlines, so a hung owner never freezes the app; what this process owns is
+// read in place.
+class SystemPasteboard final : public Pasteboard
+{
+    Q_OBJECT
+public:
+    // Needs the QGuiApplication. Main thread only.
+    explicit SystemPasteboard(QObject *parent = nullptr);
+    ~SystemPasteboard() override;
+
+    qint64 changeCount() const override { return m_changeCount; }
+    // These two wait for the reading thread (at most its deadlines); the capture uses
+    // readContents() instead.
+    QStringList types() const override;
+    std::optional<QByteArray> data(const QString &type) const override;
+    // Adds GNOME's copied-files flavour when the contents are local files, so file
+    // managers paste them as files.
+    void writeContents(std::unique_ptr<QMimeData> contents) override;
+    void clearContents() override;
+    QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const override;
+
+private:
+    bool readsInProcess() const;
+
+    qint64 m_changeCount = 0;
+    std::unique_ptr<X11SelectionReader> m_reader; // used on m_executor's thread only
+    // Declared after the reader: it goes first, finishing the readings that use the reader.
+    mutable SerialExecutor m_executor;
+};

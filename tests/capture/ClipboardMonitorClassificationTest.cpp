@@ -1,0 +1,410 @@
+// What a clipboard reading becomes: colour, file, media, link, colour text, text or code.
+#include "CaptureTestSupport.h"
+
+#include "capture/DetectionText.h"
+#include "capture/ImageExtraction.h"
+#include "platform/FileBookmark.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+class ClipboardMonitorClassificationTest : public CaptureTest
+{
+protected:
+    static PasteboardSnapshot textSnapshot(const QString &text, const QString &bundle = QString())
+    {
+        PasteboardSnapshot snapshot;
+        snapshot.types = {PasteboardType::plainText};
+        snapshot.plainText = text;
+        snapshot.isSVG = PasteboardSnapshot::looksLikeSVG(text);
+        if (!bundle.isEmpty())
+            snapshot.sourceBundleIdentifier = bundle;
+        return snapshot;
+    }
+    static QByteArray png(int width, int height)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "png");
+        return bytes;
+    }
+    QUrl touch(const QString &relativePath)
+    {
+        const QString path = m_files.filePath(relativePath);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return QUrl::fromLocalFile(path);
+    }
+
+    QTemporaryDir m_files;
+};
+
+} // namespace
+
+TEST_F(ClipboardMonitorClassificationTest, PasteboardColoursWinOverText)
+{
+    PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("some text"));
+    snapshot.colorData = PasteboardData::encodeColor(QColor(255, 136, 0));
+    snapshot.sourceBundleIdentifier = QStringLiteral("org.gnome.design.Palette");
+    snapshot.sourceAppName = QStringLiteral("Palette");
+    const auto captured = classify(snapshot);
+    ASSERT_TRUE(captured);
+    const ClipboardItem &item = *captured->item;
+    EXPECT_EQ(item.type(), ClipboardItemType::color);
+    EXPECT_EQ(item.colorHex(), QStringLiteral("#FF8800"));
+    EXPECT_EQ(item.originalColorFormat(), QStringLiteral("native"));
+    EXPECT_EQ(item.previewText(), QStringLiteral("#FF8800"));
+    EXPECT_EQ(item.textContent(), std::nullopt);
+    EXPECT_EQ(item.sourceAppName(), QStringLiteral("Palette"));
+    EXPECT_EQ(captured->fileURL, std::nullopt);
+
+    // Colour data that does not read as a colour is passed over.
+    snapshot.colorData = QByteArray("\x01\x02\x03", 3);
+    EXPECT_EQ(classify(snapshot)->item->type(), ClipboardItemType::text);
+}
+
+TEST_F(ClipboardMonitorClassificationTest, FilesAndMediaFiles)
+{
+    const QUrl a = touch(QStringLiteral("report.pdf"));
+    const QUrl b = touch(QStringLiteral("notes.txt"));
+    const QUrl photo = touch(QStringLiteral("holiday.jpg"));
+    const QUrl song = touch(QStringLiteral("song.mp3"));
+    const QUrl folder = QUrl::fromLocalFile(m_files.path() + QStringLiteral("/"));
+    const struct
+    {
+        const char *name;
+        QList<QUrl> urls;
+        ClipboardItemType kind;
+        std::optional<QString> subtype;
+        QString preview;
+        std::optional<QStringList> further;
+    } cases[] = {
+        {"one file", {a}, ClipboardItemType::file, {}, "report.pdf", {}},
+        {"two files", {a, b}, ClipboardItemType::file, {}, "report.pdf", QStringList{b.toString(QUrl::FullyEncoded)}},
+        {"one picture file", {photo}, ClipboardItemType::media, "image", "holiday.jpg", {}},
+        {"one audio file", {song}, ClipboardItemType::media, "audio", "song.mp3", {}},
+        {"a picture among files", {photo, a}, ClipboardItemType::file, {}, "holiday.jpg", QStringList{a.toString(QUrl::FullyEncoded)}},
+        {"a folder", {folder}, ClipboardItemType::file, {}, QFileInfo(m_files.path()).fileName(), {}},
+    };
+    for (const auto &test : cases) {
+        PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("file names as text"));
+        snapshot.fileURLs = test.urls;
+        snapshot.image.data = png(4, 4); // a file manager's icon must not win
+        const auto captured = classify(snapshot);
+        ASSERT_TRUE(captured) << test.name;
+        const ClipboardItem &item = *captured->item;
+        EXPECT_EQ(item.type(), test.kind) << test.name;
+        EXPECT_EQ(item.mediaSubtypeRaw(), test.subtype) << test.name;
+        EXPECT_EQ(item.fileURL(), test.urls.first()) << test.name;
+        EXPECT_EQ(captured->fileURL, test.urls.first()) << test.name;
+        EXPECT_EQ(item.previewText(), test.preview) << test.name;
+        EXPECT_EQ(item.additionalFileURLStrings(), test.further) << test.name;
+        EXPECT_EQ(item.textContent(), std::nullopt) << test.name;
+        ASSERT_TRUE(item.fileBookmarkData()) << test.name;
+        EXPECT_EQ(FileBookmark::resolve(*item.fileBookmarkData()), test.urls.first()) << test.name;
+    }
+}
+
+TEST_F(ClipboardMonitorClassificationTest, FilesInTheTrashLeaveNoTrace)
+{
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+    for (const QUrl &url : {QUrl::fromLocalFile(dataHome + QStringLiteral("/Trash/files/old.txt")),
+                            QUrl::fromLocalFile(QStringLiteral("/home/someone/.local/share/Trash/files/a.png")),
+                            QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash-1000/files/b.txt")),
+                            QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash/1000/files/c.txt")),
+                            QUrl(QStringLiteral("trash:///d.txt"))}) {
+        PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("old.txt"));
+        snapshot.fileURLs = QList<QUrl>{url};
+        EXPECT_FALSE(classify(snapshot)) << url.toString().toStdString();
+    }
+    PasteboardSnapshot notTrash;
+    notTrash.fileURLs = QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt"))};
+    EXPECT_TRUE(classify(notTrash));
+}
+
+TEST_F(ClipboardMonitorClassificationTest, Pictures)
+{
+    const QByteArray picture = png(300, 200);
+    const struct
+    {
+        const char *name;
+        std::optional<QString> text;
+        ClipboardItemType kind;
+    } cases[] = {
+        {"a lone picture", {}, ClipboardItemType::media},
+        {"a picture with SVG source", QStringLiteral("<svg viewBox=\"0 0 1 1\"></svg>"), ClipboardItemType::media},
+        {"a picture with text", QStringLiteral("alt text"), ClipboardItemType::text},
+    };
+    for (const auto &test : cases) {
+        PasteboardSnapshot snapshot;
+        snapshot.plainText = test.text;
+        snapshot.isSVG = PasteboardSnapshot::looksLikeSVG(test.text);
+        snapshot.image = {PasteboardType::png, picture, {}};
+        const auto captured = classify(snapshot);
+        ASSERT_TRUE(captured) << test.name;
+        EXPECT_EQ(captured->item->type(), test.kind) << test.name;
+        if (test.kind != ClipboardItemType::media)
+            continue;
+        const ClipboardItem &item = *captured->item;
+        EXPECT_EQ(item.mediaImageData(), picture) << test.name;
+        EXPECT_EQ(item.mediaSubtypeRaw(), QStringLiteral("image")) << test.name;
+        EXPECT_EQ(item.previewText(), QStringLiteral("Screenshot")) << test.name;
+        ASSERT_TRUE(item.mediaThumbnailData()) << test.name;
+        EXPECT_EQ(ImageExtraction::decodeImage(*item.mediaThumbnailData()).size(), QSize(80, 80)) << test.name;
+        EXPECT_EQ(captured->fileURL, std::nullopt) << test.name;
+    }
+
+    // SVG source alone is text; bytes that are no picture are kept, and serve as thumbnail.
+    EXPECT_EQ(classify(textSnapshot(QStringLiteral("<svg/>")))->item->type(), ClipboardItemType::text);
+    PasteboardSnapshot junk;
+    junk.image = {PasteboardType::tiff, QByteArray("no picture"), {}};
+    const auto captured = classify(junk);
+    ASSERT_TRUE(captured);
+    EXPECT_EQ(captured->item->mediaImageData(), QByteArray("no picture"));
+    EXPECT_EQ(captured->item->mediaThumbnailData(), QByteArray("no picture"));
+    EXPECT_FALSE(classify(PasteboardSnapshot()));
+    EXPECT_FALSE(classify(textSnapshot(QString())));
+}
+
+TEST_F(ClipboardMonitorClassificationTest, Links)
+{
+    m_settings->setExcludedURLPatterns(QStringLiteral("intranet.example\n"));
+    const struct
+    {
+        const char *name;
+        QString text;
+        bool clean;
+        bool adultFilter;
+        std::optional<QString> stored; // nothing: no item at all
+        ClipboardItemType kind;
+    } cases[] = {
+        {"a link", "https://example.com/a?utm_source=x", false, true, "https://example.com/a?utm_source=x", ClipboardItemType::link},
+        {"cleaned", "https://example.com/a?utm_source=x&id=2", true, true, "https://example.com/a?id=2", ClipboardItemType::link},
+        {"bare host", "example.com", false, true, "http://example.com", ClipboardItemType::link},
+        {"spaces around", "  https://example.com/x \n", false, true, "https://example.com/x", ClipboardItemType::link},
+        {"excluded", "https://intranet.example/secret", false, true, {}, ClipboardItemType::link},
+        {"excluded, any case", "  HTTPS://Intranet.Example.com/x", false, true, {}, ClipboardItemType::link},
+        {"adult", "https://www.xvideos.com/v/1", false, true, {}, ClipboardItemType::link},
+        {"adult, filter off", "https://www.xvideos.com/v/1", false, false, "https://www.xvideos.com/v/1", ClipboardItemType::link},
+        {"another scheme", "ftp://example.com/file", false, true, "ftp://example.com/file", ClipboardItemType::text},
+        {"a sentence with a link", "see https://example.com now", false, true, "see https://example.com now", ClipboardItemType::text},
+        {"an e-mail address", "someone@example.com", false, true, "someone@example.com", ClipboardItemType::text},
+    };
+    m_classifier.detection = {};
+    for (const auto &test : cases) {
+        m_settings->setRemoveTrackingParameters(test.clean);
+        m_settings->setFilterAdultContent(test.adultFilter);
+        const auto captured = classify(textSnapshot(test.text));
+        if (!test.stored) {
+            EXPECT_FALSE(captured) << test.name;
+            continue;
+        }
+        ASSERT_TRUE(captured) << test.name;
+        EXPECT_EQ(captured->item->type(), test.kind) << test.name;
+        EXPECT_EQ(captured->item->textContent(), test.stored) << test.name;
+        EXPECT_EQ(captured->item->previewText(), test.stored) << test.name;
+    }
+    m_settings->setRemoveTrackingParameters(false);
+    m_settings->setFilterAdultContent(true);
+
+    PasteboardSnapshot titled = textSnapshot(QStringLiteral("https://example.com/"));
+    titled.urlName = QStringLiteral("Example Domain");
+    EXPECT_EQ(classify(titled)->item->linkTitle(), QStringLiteral("Example Domain"));
+    titled.urlName = QString();
+    EXPECT_EQ(classify(titled)->item->linkTitle(), std::nullopt);
+}
+
+TEST_F(ClipboardMonitorClassificationTest, ColoursFromText)
+{
+    const struct
+    {
+        const char *name;
+        QString text;
+        QString bundle;
+        QString page;
+        std::optional<QString> hex;
+        QString label;
+    } cases[] = {
+        {"hex anywhere", "#FF8800", "org.kde.kate", "", "#FF8800", "hex"},
+        {"css function", " rgb(255, 136, 0) ", "", "", "#FF8800", "rgb"},
+        {"bare hex from GIMP", "ff8800", "gimp-2.10", "", "#FF8800", "hex"},
+        {"bare hex from a design page", "ff8800", "google-chrome", "https://www.figma.com/file/1", "#FF8800", "hex"},
+        {"bare hex elsewhere", "ff8800", "org.kde.kate", "", {}, ""},
+        {"a word of hex letters", "facade", "gimp-2.10", "", {}, ""},
+    };
+    for (const auto &test : cases) {
+        PasteboardSnapshot snapshot = textSnapshot(test.text, test.bundle);
+        if (!test.page.isEmpty())
+            snapshot.chromiumSourceURL = test.page;
+        const auto captured = classify(snapshot);
+        ASSERT_TRUE(captured) << test.name;
+        const ClipboardItem &item = *captured->item;
+        if (!test.hex) {
+            EXPECT_EQ(item.type(), ClipboardItemType::text) << test.name;
+            continue;
+        }
+        EXPECT_EQ(item.type(), ClipboardItemType::color) << test.name;
+        EXPECT_EQ(item.colorHex(), test.hex) << test.name;
+        EXPECT_EQ(item.originalColorFormat(), test.label) << test.name;
+        EXPECT_EQ(item.textContent(), test.text) << test.name << ": the text as copied";
+        EXPECT_EQ(item.previewText(), test.text) << test.name;
+    }
+}
+
+TEST_F(ClipboardMonitorClassificationTest, TextIsStoredWithUnixLineEnds)
+{
+    m_settings->setDetectCode(false);
+    const auto captured = classify(textSnapshot(QStringLiteral("one\r\ntwo\rthree\nfour")));
+    ASSERT_TRUE(captured);
+    EXPECT_EQ(captured->item->textContent(), QStringLiteral("one\ntwo\nthree\nfour"));
+    EXPECT_EQ(captured->item->type(), ClipboardItemType::text);
+    EXPECT_EQ(captured->item->codeConfidence(), std::nullopt) << "no detector fields with detection off";
+    EXPECT_EQ(captured->item->magikaTopLabel(), std::nullopt);
+    EXPECT_TRUE(m_classifier.detectedTexts.isEmpty());
+}
+
+TEST_F(ClipboardMonitorClassificationTest, LongTextSkipsTheLinkAndColourTests)
+{
+    m_settings->setDetectCode(false);
+    const QString link = QStringLiteral("https://example.com/") + QString(ClipboardMonitor::classificationTextLimit, u'a');
+    const auto captured = classify(textSnapshot(link));
+    ASSERT_TRUE(captured);
+    const ClipboardItem &item = *captured->item;
+    EXPECT_EQ(item.type(), ClipboardItemType::text);
+    EXPECT_EQ(item.textContent()->size(), ClipboardItem::maxInlineTextLength);
+    EXPECT_EQ(item.extendedTextData(), link.toUtf8());
+    EXPECT_EQ(item.previewText(), link.first(ClipboardMonitor::previewLength));
+}
+
+TEST_F(ClipboardMonitorClassificationTest, FigmaHtmlIsKeptWithText)
+{
+    m_settings->setDetectCode(false);
+    PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("Frame 12"));
+    snapshot.html = QStringLiteral("<meta charset=\"utf-8\"><span data-metadata=\"<!--(figma)abc(/figma)-->\"></span>");
+    EXPECT_EQ(classify(snapshot)->item->htmlContent(), snapshot.html);
+    snapshot.html = QStringLiteral("<b>Frame 12</b>");
+    EXPECT_EQ(classify(snapshot)->item->htmlContent(), std::nullopt);
+}
+
+TEST_F(ClipboardMonitorClassificationTest, CodeDetectionDecides)
+{
+    using Detection = CodeClassifier::Detection;
+    using Guess = CodeClassifier::LanguageGuess;
+    const QString shortCode = QStringLiteral("for x in y: print(x)"); // under 100 characters
+    const QString longCode = QString(400, u'x');
+    const struct
+    {
+        const char *name;
+        QString text;
+        Detection detection;
+        std::optional<Guess> guess;
+        ClipboardItemType kind;
+        std::optional<QString> language;
+        std::optional<int> guessConfidence;
+    } cases[] = {
+        {"the detector says code", shortCode, {true, "python", 90, "python"}, Guess{"py", 0.8f}, ClipboardItemType::code, "python", 80},
+        {"the network decides", shortCode, {false, {}, 3, {}}, Guess{"py", 0.10f}, ClipboardItemType::code, "py", 10},
+        {"network under its threshold", shortCode, {false, {}, 50, {}}, Guess{"py", 0.09f}, ClipboardItemType::text, {}, 9},
+        {"detector under its floor", shortCode, {false, {}, 2, {}}, Guess{"py", 0.9f}, ClipboardItemType::text, {}, 90},
+        {"the model named a label", shortCode, {false, {}, 50, "txt"}, Guess{"py", 0.9f}, ClipboardItemType::text, {}, 90},
+        {"no ranking", shortCode, {false, {}, 50, {}}, std::nullopt, ClipboardItemType::text, {}, {}},
+        {"long text needs more", longCode, {false, {}, 9, {}}, Guess{"js", 0.5f}, ClipboardItemType::text, {}, 50},
+        {"long text with enough", longCode, {false, {}, 10, {}}, Guess{"js", 0.30f}, ClipboardItemType::code, "js", 30},
+        {"confidence truncated", shortCode, {true, "swift", 99, "swift"}, Guess{"swift", 0.9999f}, ClipboardItemType::code, "swift", 99},
+    };
+    for (const bool onOtherThread : {false, true}) {
+        m_classifier.onOtherThread = onOtherThread;
+        for (const auto &test : cases) {
+            m_classifier.detection = test.detection;
+            m_classifier.guess = test.guess;
+            const auto captured = classify(textSnapshot(test.text));
+            ASSERT_TRUE(captured) << test.name;
+            const ClipboardItem &item = *captured->item;
+            EXPECT_EQ(item.type(), test.kind) << test.name;
+            EXPECT_EQ(item.codeLanguage(), test.language) << test.name;
+            EXPECT_EQ(item.codeConfidence(), test.detection.confidence) << test.name;
+            EXPECT_EQ(item.magikaTopLabel(), test.detection.topLabel) << test.name;
+            EXPECT_EQ(item.guesslangConfidence(), test.guessConfidence) << test.name;
+            EXPECT_EQ(item.guesslangLanguage(), test.guess ? std::optional<QString>(test.guess->language) : std::nullopt)
+                << test.name;
+            EXPECT_FALSE(item.codeAsText()) << test.name;
+        }
+    }
+}
+
+TEST_F(ClipboardMonitorClassificationTest, DetectorsSeeThePreparedText)
+{
+    const QString text = QStringLiteral("def f():\n   return 1\n    pass  \n\n");
+    ASSERT_TRUE(classify(textSnapshot(text)));
+    ASSERT_EQ(m_classifier.detectedTexts.size(), 1);
+    EXPECT_EQ(m_classifier.detectedTexts.first(), QStringLiteral("def f():\n  return 1\n    pass"));
+    EXPECT_EQ(m_classifier.rankedTexts, m_classifier.detectedTexts);
+}
+
+TEST_F(ClipboardMonitorClassificationTest, FailingDetectorsLeaveText)
+{
+    for (const bool fail : {false, true}) {
+        m_classifier.cancel = !fail;
+        m_classifier.fail = fail;
+        const auto captured = classify(textSnapshot(QStringLiteral("int main() { return 0; }")));
+        ASSERT_TRUE(captured) << (fail ? "failed" : "cancelled");
+        EXPECT_EQ(captured->item->type(), ClipboardItemType::text);
+        EXPECT_EQ(captured->item->codeConfidence(), 0);
+        EXPECT_EQ(captured->item->guesslangLanguage(), std::nullopt);
+    }
+
+    m_classifier.cancel = false;
+    m_classifier.fail = false;
+    m_monitor->setCodeClassifier(nullptr);
+    EXPECT_EQ(classify(textSnapshot(QStringLiteral("int main() { return 0; }")))->item->codeConfidence(), std::nullopt);
+}
+
+TEST_F(ClipboardMonitorClassificationTest, TextOfAPinnedItemIsNotDetectedAgain)
+{
+    const QString code = QStringLiteral("SELECT * FROM items;");
+    storeItem(ClipboardItemType::code, {.text = code}, true);
+    m_classifier.detection = {true, QStringLiteral("sql"), 100, QStringLiteral("sql")};
+    const auto captured = classify(textSnapshot(code));
+    ASSERT_TRUE(captured);
+    EXPECT_EQ(captured->item->type(), ClipboardItemType::text);
+    EXPECT_TRUE(m_classifier.detectedTexts.isEmpty());
+
+    // A pinned item beyond the newest 200 text and code items does not count.
+    for (int i = 0; i < DuplicateLookup::searchWindow; ++i)
+        storeItem(ClipboardItemType::text, {.text = QStringLiteral("filler %1").arg(i)}, false, 1);
+    EXPECT_EQ(classify(textSnapshot(code))->item->type(), ClipboardItemType::code);
+}
+
+TEST(DetectionTextTest, PreparesTextForTheDetectors)
+{
+    const QString head(25'000, u'h');
+    const QString tail(25'000, u't');
+    const struct
+    {
+        const char *name;
+        QString text;
+        QString prepared;
+    } cases[] = {
+        {"trailing space and line ends", "code;  \t\r\n\n", "code;"},
+        {"odd indentation loses a space", "a\n   b\n    c\n \n", "a\n  b\n    c"},
+        {"tabs are not spaces", "\t\tx\n \ty", "\t\tx\n\ty"},
+        {"long text: both ends", head + QString(10'000, u'm') + tail, head + u'\n' + tail},
+        {"at the limit: whole", QString(50'000, u'z'), QString(50'000, u'z')},
+        {"empty", "", ""},
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(DetectionText::prepareDetectionText(test.text), test.prepared) << test.name;
+
+    EXPECT_DOUBLE_EQ(DetectionText::networkThreshold(100), 0.10);
+    EXPECT_DOUBLE_EQ(DetectionText::networkThreshold(101), 0.15);
+    EXPECT_DOUBLE_EQ(DetectionText::networkThreshold(301), 0.30);
+    EXPECT_DOUBLE_EQ(DetectionText::detectorFloor(300), 0.05);
+    EXPECT_DOUBLE_EQ(DetectionText::detectorFloor(301), 0.10);
+}

@@ -1,0 +1,279 @@
+// The poll and the reading of each change.
+#include "CaptureTestSupport.h"
+
+#include "common/NotificationCenter.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+
+namespace {
+
+class ClipboardMonitorPollTest : public CaptureTest
+{
+protected:
+    QStringList storedTexts()
+    {
+        QStringList texts;
+        for (const ClipboardItemPtr &item : history())
+            texts.append(item->textContent().value_or(QStringLiteral("<none>")));
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(ClipboardMonitorPollTest, WhatIsOnTheClipboardAtStartIsNeverCaptured)
+{
+    m_pasteboard.writeContents(text(QStringLiteral("there before")));
+    createMonitor();
+    EXPECT_EQ(m_monitor->lastChangeCount(), m_pasteboard.changeCount());
+    tickExpectingNoCapture();
+    EXPECT_TRUE(history().isEmpty());
+
+    EXPECT_TRUE(copyText(QStringLiteral("copied later")));
+    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("copied later")});
+}
+
+TEST_F(ClipboardMonitorPollTest, AChangeSoonerThanAQuarterSecondWaitsForALaterTick)
+{
+    ASSERT_TRUE(copyText(QStringLiteral("first")));
+    m_pasteboard.writeContents(text(QStringLiteral("second")));
+    m_now += 100;
+    m_monitor->checkForChanges();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("first")}) << "not yet accepted";
+    EXPECT_NE(m_monitor->lastChangeCount(), m_pasteboard.changeCount());
+
+    m_pasteboard.writeContents(text(QStringLiteral("third")));
+    m_now += 100;
+    m_monitor->checkForChanges();
+    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("first")});
+
+    // The first tick at least 0.25 s after the accepted change takes what is there then.
+    m_now += 60;
+    const qsizetype saved = m_saved->size();
+    m_monitor->checkForChanges();
+    ASSERT_TRUE(waitUntil([&] { return m_saved->size() > saved; }));
+    EXPECT_EQ(storedTexts(), (QStringList{QStringLiteral("third"), QStringLiteral("first")}));
+    EXPECT_EQ(m_monitor->lastChangeCount(), m_pasteboard.changeCount());
+}
+
+TEST_F(ClipboardMonitorPollTest, IgnoreNextChangeSkipsOneChange)
+{
+    const struct
+    {
+        const char *name;
+        int writesBeforeTick;
+    } cases[] = {{"the app's own write", 1}, {"another application wrote right after it", 2}};
+    for (const auto &test : cases) {
+        resetCapture();
+        m_monitor->setIgnoreNextChange(true);
+        for (int i = 0; i < test.writesBeforeTick; ++i)
+            m_pasteboard.writeContents(text(QStringLiteral("write %1").arg(i)));
+        tickExpectingNoCapture();
+        EXPECT_FALSE(m_monitor->ignoreNextChange()) << test.name;
+        EXPECT_TRUE(history().isEmpty()) << test.name;
+        EXPECT_TRUE(copyText(QStringLiteral("next"))) << test.name;
+        EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("next")}) << test.name;
+    }
+}
+
+TEST_F(ClipboardMonitorPollTest, ThePollRunsOnItsOwnEveryTenthOfASecond)
+{
+    m_monitor->setClock([] {
+        static QElapsedTimer timer = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return timer.elapsed() + 1'000'000;
+    });
+    m_monitor->startMonitoring();
+    m_pasteboard.writeContents(text(QStringLiteral("polled")));
+    ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }, std::chrono::milliseconds(2000)));
+    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("polled")});
+
+    // Copies in quick succession: none is lost for good, the last one is always there.
+    for (int i = 0; i < 3; ++i)
+        m_pasteboard.writeContents(text(QStringLiteral("burst %1").arg(i)));
+    ASSERT_TRUE(waitUntil([&] { return storedTexts().first() == u"burst 2"; }, std::chrono::milliseconds(2000)));
+}
+
+TEST_F(ClipboardMonitorPollTest, ASecondMonitorTakesOverTheSharedReference)
+{
+    EXPECT_EQ(ClipboardMonitor::shared(), m_monitor.get());
+    ClipboardMonitor second(container(), m_pasteboard, m_workspace);
+    EXPECT_EQ(ClipboardMonitor::shared(), &second);
+}
+
+TEST_F(ClipboardMonitorPollTest, ThemeChangesAreDebouncedIntoOneRefresh)
+{
+    QSignalSpy refreshes(m_monitor.get(), &ClipboardMonitor::codePreviewsRefreshRequested);
+    ASSERT_TRUE(waitUntil([&] { return refreshes.size() == 1; }));
+    EXPECT_EQ(refreshes.takeFirst().at(0).toBool(), false) << "once after creation, for items lacking a preview";
+
+    QElapsedTimer sinceLast;
+    for (int i = 0; i < 3; ++i) {
+        NotificationCenter::defaultCenter().post(Notifications::codeThemeChanged);
+        sinceLast.start();
+        waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    }
+    EXPECT_TRUE(refreshes.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !refreshes.isEmpty(); }, std::chrono::milliseconds(3000)));
+    EXPECT_GE(sinceLast.elapsed(), ClipboardMonitor::themeDebounceMs - 20);
+    EXPECT_EQ(refreshes.takeFirst().at(0).toBool(), true);
+    waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_TRUE(refreshes.isEmpty()) << "one refresh for the whole series";
+}
+
+TEST_F(ClipboardMonitorPollTest, PasswordsAreKeptOutWhileTheFilterIsOn)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(QMimeData &)> mark;
+        QString front;
+    } cases[] = {
+        {"concealed type", [](QMimeData &m) { m.setData(QStringLiteral("org.nspasteboard.ConcealedType"), {}); }, {}},
+        {"KDE hint", [](QMimeData &m) { m.setData(QStringLiteral("x-kde-passwordManagerHint"), "secret"); }, {}},
+        {"password manager in front", [](QMimeData &) {}, QStringLiteral("org.keepassxc.KeePassXC")},
+        {"vault page", [](QMimeData &m) { m.setData(QStringLiteral("chromium/x-source-url"), "https://vault.bitwarden.com/#/"); },
+         QStringLiteral("google-chrome")},
+    };
+    for (const auto &test : cases) {
+        for (const bool filter : {true, false}) {
+            m_settings->setFilterPasswords(filter);
+            resetCapture();
+            if (test.front.isEmpty())
+                m_workspace.frontmost.reset();
+            else
+                setFront(test.front);
+            auto mime = text(QStringLiteral("hunter2"));
+            test.mark(*mime);
+            // An announced image must not make a dropped change be read again.
+            if (filter)
+                mime->setData(QStringLiteral("image/png"), QByteArray());
+            EXPECT_EQ(copy(std::move(mime)), !filter) << test.name;
+            if (filter) {
+                EXPECT_TRUE(history().isEmpty()) << test.name;
+            } else {
+                ASSERT_EQ(history().size(), 1) << test.name;
+                EXPECT_TRUE(newest()->isFromPasswordManager()) << test.name;
+            }
+        }
+    }
+    m_settings->setFilterPasswords(true);
+}
+
+TEST_F(ClipboardMonitorPollTest, CopiesFromAdultPagesAreKeptOutWhileTheFilterIsOn)
+{
+    setFront(QStringLiteral("google-chrome"));
+    for (const bool filter : {true, false}) {
+        m_settings->setFilterAdultContent(filter);
+        resetCapture();
+        for (const char *type : {"chromium/x-source-url", "text/x-moz-url-priv"}) {
+            auto mime = text(QStringLiteral("an innocent sentence %1").arg(QString::fromLatin1(type)));
+            mime->setData(QString::fromLatin1(type), "https://www.pornhub.com/view_video.php?viewkey=1");
+            EXPECT_EQ(copy(std::move(mime)), !filter) << type;
+        }
+    }
+    m_settings->setFilterAdultContent(true);
+}
+
+TEST_F(ClipboardMonitorPollTest, ALateImageIsReadAgainUntilItArrives)
+{
+    LatePasteboard late;
+    startLateCapture(late, {QStringLiteral("image/png")});
+    ASSERT_TRUE(waitUntil([&] { return late.readings >= 4; }));
+    EXPECT_TRUE(history().isEmpty());
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    late.available.insert(QStringLiteral("image/png"), png);
+    ASSERT_TRUE(waitUntil([&] { return m_saved->size() == 1; }));
+    EXPECT_LE(late.readings, 11);
+    ASSERT_EQ(history().size(), 1);
+    EXPECT_EQ(newest()->mediaImageData(), png);
+}
+
+TEST_F(ClipboardMonitorPollTest, ReadingAgainEndsAfterTenRetries)
+{
+    const struct
+    {
+        const char *name;
+        QStringList offered;
+        QString front;
+    } cases[] = {
+        {"image never arrives", {QStringLiteral("image/png")}, QStringLiteral("org.gnome.Nautilus")},
+        {"Chrome in front of an empty clipboard", {}, QStringLiteral("google-chrome")},
+    };
+    for (const auto &test : cases) {
+        LatePasteboard late;
+        setFront(test.front);
+        startLateCapture(late, test.offered);
+        ASSERT_TRUE(waitUntil([&] { return m_discarded->size() == 1; }, std::chrono::milliseconds(3000))) << test.name;
+        EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
+        waitUntil([] { return false; }, std::chrono::milliseconds(250));
+        EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
+    }
+}
+
+TEST_F(ClipboardMonitorPollTest, NoRetryForFilesAndNoneOnceTheClipboardChangedAgain)
+{
+    // Files announced with an image: the files are what was copied.
+    QTemporaryDir folder;
+    auto files = std::make_unique<QMimeData>();
+    files->setUrls({QUrl::fromLocalFile(folder.filePath(QStringLiteral("a.txt")))});
+    files->setData(QStringLiteral("image/png"), QByteArray());
+    EXPECT_TRUE(copy(std::move(files)));
+    EXPECT_EQ(newest()->type(), ClipboardItemType::file);
+
+    LatePasteboard late;
+    startLateCapture(late, {QStringLiteral("image/png")});
+    ASSERT_TRUE(waitUntil([&] { return late.readings >= 2; }));
+    // A newer change: the waiting retry leaves it to the poll.
+    late.count = 2;
+    late.offered = {QStringLiteral("text/plain")};
+    late.available.insert(QStringLiteral("text/plain"), "newer");
+    const int readings = late.readings;
+    waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(late.readings, readings);
+    EXPECT_TRUE(tickAndWait());
+    EXPECT_EQ(newest()->textContent(), QStringLiteral("newer"));
+}
+
+TEST_F(ClipboardMonitorPollTest, SvgIsRecognisedFromTheStartOfTheText)
+{
+    const struct
+    {
+        QString text;
+        bool svg;
+    } cases[] = {
+        {QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\"/>"), true},
+        {QStringLiteral("  \n<?xml version=\"1.0\"?><svg/>"), true},
+        {QStringLiteral("<SVG/>"), false},
+        {QString(500, u' ') + QStringLiteral("<svg/>"), false},
+        {QString(494, u' ') + QStringLiteral("<svg/>"), true},
+        {QString(), false},
+        {QStringLiteral("just text"), false},
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(PasteboardSnapshot::looksLikeSVG(test.text), test.svg) << test.text.trimmed().toStdString();
+    EXPECT_FALSE(PasteboardSnapshot::looksLikeSVG(std::nullopt));
+}
+
+TEST_F(ClipboardMonitorPollTest, TheSourceApplicationIsTheOneInFront)
+{
+    setFront(QStringLiteral("org.kde.kate"), QStringLiteral("Kate"));
+    ASSERT_TRUE(copyText(QStringLiteral("from Kate")));
+    EXPECT_EQ(newest()->sourceAppBundleIdentifier(), QStringLiteral("org.kde.kate"));
+    EXPECT_EQ(newest()->sourceAppName(), QStringLiteral("Kate"));
+
+    m_workspace.frontmost.reset();
+    ASSERT_TRUE(copyText(QStringLiteral("from nowhere")));
+    EXPECT_EQ(newest()->sourceAppBundleIdentifier(), std::nullopt);
+    EXPECT_EQ(newest()->sourceAppName(), std::nullopt);
+}

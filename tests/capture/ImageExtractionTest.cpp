@@ -1,0 +1,242 @@
+#include "capture/ImageExtraction.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+using namespace ImageExtraction;
+
+namespace {
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    EXPECT_TRUE(writer.write(image)) << format;
+    return bytes;
+}
+
+// Three bands across: red quarter, green half, blue quarter.
+QImage bands(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 4, height, Qt::red);
+    painter.fillRect(width / 4, 0, width / 2, height, Qt::green);
+    painter.fillRect(width * 3 / 4, 0, width - width * 3 / 4, height, Qt::blue);
+    return image;
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian(quint32(data.size()), chunk.data());
+    QByteArray body = type + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(crc32(body), crc.data());
+    return chunk + body + crc;
+}
+
+// A valid one-bit greyscale PNG of the given size, all black: tiny on disk whatever its size.
+QByteArray blackPng(quint32 width, quint32 height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = 1; // bit depth
+    header[9] = 0; // greyscale
+    const QByteArray rows(qsizetype(height) * (1 + (width + 7) / 8), '\0');
+    const QByteArray compressed = qCompress(rows, 9).sliced(4); // the zlib stream without Qt's length
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", compressed)
+        + pngChunk("IEND", QByteArray());
+}
+
+QImage decoded(const std::optional<QByteArray> &bytes)
+{
+    return bytes ? decodeImage(*bytes) : QImage();
+}
+
+} // namespace
+
+TEST(ImageExtractionTest, ThumbnailsCoverTheSquareCentred)
+{
+    const struct
+    {
+        const char *name;
+        QImage image;
+        double size;
+        int side;
+        QList<std::pair<QPoint, QColor>> samples;
+    } cases[] = {
+        {"wide: a quarter cut off each side", bands(1000, 500), 40, 80,
+         {{{1, 40}, Qt::green}, {{40, 40}, Qt::green}, {{78, 40}, Qt::green}}},
+        {"narrow and tall: only the middle shows", [] {
+             QImage image(1, 1000, QImage::Format_RGB32);
+             for (int y = 0; y < 1000; ++y)
+                 image.setPixelColor(0, y, y >= 499 && y <= 500 ? QColor(Qt::yellow) : QColor(Qt::black));
+             return image;
+         }(), 200, 400, {{{0, 0}, Qt::yellow}, {{399, 399}, Qt::yellow}}},
+        {"small is scaled up", bands(8, 8), 40, 80, {{{2, 40}, Qt::red}, {{40, 40}, Qt::green}, {{78, 40}, Qt::blue}}},
+        {"square keeps everything", bands(400, 400), 200, 400, {{{10, 10}, Qt::red}, {{200, 10}, Qt::green}, {{390, 10}, Qt::blue}}},
+    };
+    for (const auto &test : cases) {
+        const QImage thumbnail = decoded(makeThumbnail(encoded(test.image, "png"), test.size));
+        ASSERT_FALSE(thumbnail.isNull()) << test.name;
+        EXPECT_EQ(thumbnail.size(), QSize(test.side, test.side)) << test.name;
+        for (const auto &[point, color] : test.samples) {
+            const QColor actual = thumbnail.pixelColor(point);
+            EXPECT_NEAR(actual.red(), color.red(), 40) << test.name << " at " << point.x() << "," << point.y();
+            EXPECT_NEAR(actual.green(), color.green(), 40) << test.name;
+            EXPECT_NEAR(actual.blue(), color.blue(), 40) << test.name;
+        }
+    }
+    EXPECT_FALSE(makeThumbnail(QByteArray("%PDF-1.4 not an image"), 40));
+    EXPECT_TRUE(thumbnailImage(QImage(), 40).isNull());
+}
+
+TEST(ImageExtractionTest, PreparesClipboardImagesAsPng)
+{
+    const QImage picture = bands(64, 32);
+    const QByteArray png = encoded(picture, "png");
+    const QByteArray jpeg = encoded(picture, "jpeg");
+    const QByteArray bmp = encoded(picture, "bmp");
+    const QByteArray junk("\x00\x01not an image at all", 21);
+
+    // PNG bytes are kept exactly, also when this process would have encoded them otherwise:
+    // the same copy twice stays the same item.
+    QByteArray uncompressed;
+    QBuffer buffer(&uncompressed);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(100); // no compression
+    ASSERT_TRUE(writer.write(picture));
+    ASSERT_NE(uncompressed, png);
+    std::optional<PreparedImage> prepared = prepareImage({PasteboardType::png, uncompressed, {}}, 40);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(prepared->imageData, uncompressed);
+    prepared = prepareImage({PasteboardType::png, png, {}}, 40);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(prepared->imageData, png);
+    EXPECT_EQ(decoded(prepared->thumbnail).size(), QSize(80, 80));
+
+    for (const auto &[type, bytes] : {std::pair{PasteboardType::jpeg, jpeg}, std::pair{QStringLiteral("image/bmp"), bmp}}) {
+        prepared = prepareImage({type, bytes, {}}, 40);
+        ASSERT_TRUE(prepared) << type.toStdString();
+        EXPECT_TRUE(prepared->imageData.startsWith("\x89PNG")) << type.toStdString();
+        EXPECT_EQ(decodeImage(prepared->imageData).size(), picture.size());
+        EXPECT_TRUE(prepared->thumbnail);
+    }
+
+    // An image object of this process is encoded.
+    prepared = prepareImage({{}, {}, picture}, 40);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(decodeImage(prepared->imageData).size(), picture.size());
+
+    // Bytes that no decoder reads come back unchanged, without a thumbnail.
+    prepared = prepareImage({PasteboardType::tiff, junk, {}}, 40);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(prepared->imageData, junk);
+    EXPECT_FALSE(prepared->thumbnail);
+
+    EXPECT_FALSE(prepareImage({}, 40));
+}
+
+TEST(ImageExtractionTest, DecompressionBombsAreNotDecoded)
+{
+    const QByteArray small = blackPng(100, 100);
+    EXPECT_EQ(decodeImage(small).size(), QSize(100, 100)) << "the hand-made PNG is valid";
+
+    // 12,000 × 12,000 pixels would take 550 MB once decoded; the file is a few kilobytes.
+    const QByteArray bomb = blackPng(12000, 12000);
+    ASSERT_LT(bomb.size(), 100'000);
+    EXPECT_TRUE(decodeImage(bomb).isNull());
+    const std::optional<PreparedImage> prepared = prepareImage({PasteboardType::png, bomb, {}}, 40);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(prepared->imageData, bomb);
+    EXPECT_FALSE(prepared->thumbnail);
+}
+
+TEST(ImageExtractionTest, MediaKindsByExtension)
+{
+    const struct
+    {
+        const char *path;
+        std::optional<MediaSubtype> kind;
+    } cases[] = {
+        {"/nowhere/photo.JPG", MediaSubtype::image}, {"/nowhere/vector.svg", MediaSubtype::image},
+        {"/nowhere/shot.png", MediaSubtype::image},  {"/nowhere/clip.mov", MediaSubtype::video},
+        {"/nowhere/film.mkv", MediaSubtype::video},  {"/nowhere/song.mp3", MediaSubtype::audio},
+        {"/nowhere/track.flac", MediaSubtype::audio}, {"/nowhere/doc.pdf", std::nullopt},
+        {"/nowhere/archive.tar.gz", std::nullopt},   {"/nowhere/noextension", std::nullopt},
+        {"/nowhere/folder/", std::nullopt},
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(mediaKindForFile(QUrl::fromLocalFile(QString::fromUtf8(test.path))), test.kind) << test.path;
+}
+
+TEST(ImageExtractionTest, CoverArtOfAudioFiles)
+{
+    QTemporaryDir folder;
+    // A few MPEG-1 layer III frames: enough for TagLib to take the file as MP3.
+    const auto writeMp3 = [&](const QString &name, const QList<QByteArray> &pictures) {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray frame(417, '\0');
+        frame[0] = char(0xFF);
+        frame[1] = char(0xFB);
+        frame[2] = char(0x90);
+        for (int i = 0; i < 20; ++i)
+            file.write(frame);
+        file.close();
+        if (!pictures.isEmpty()) {
+            TagLib::MPEG::File mp3(QFile::encodeName(path).constData());
+            for (const QByteArray &picture : pictures) {
+                auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+                frame->setMimeType("image/png");
+                frame->setPicture(TagLib::ByteVector(picture.constData(), uint(picture.size())));
+                mp3.ID3v2Tag(true)->addFrame(frame);
+            }
+            EXPECT_TRUE(mp3.save());
+        }
+        return QUrl::fromLocalFile(path);
+    };
+    const QByteArray cover = encoded(bands(300, 300), "png");
+
+    const std::optional<MediaArtwork> artwork = loadMediaMetadata(writeMp3(QStringLiteral("with.mp3"), {cover}));
+    ASSERT_TRUE(artwork);
+    EXPECT_EQ(decodeImage(artwork->thumbnail).size(), QSize(80, 80));
+    EXPECT_EQ(decodeImage(artwork->preview).size(), QSize(400, 400));
+
+    const std::optional<MediaArtwork> second =
+        loadMediaMetadata(writeMp3(QStringLiteral("broken-first.mp3"), {QByteArray("not a picture"), cover}));
+    ASSERT_TRUE(second) << "an undecodable picture gives way to the next";
+
+    EXPECT_FALSE(loadMediaMetadata(writeMp3(QStringLiteral("without.mp3"), {})));
+    EXPECT_FALSE(loadMediaMetadata(QUrl::fromLocalFile(folder.filePath(QStringLiteral("missing.mp3")))));
+    EXPECT_FALSE(loadMediaMetadata(QUrl(QStringLiteral("https://example.com/song.mp3"))));
+}

@@ -1,0 +1,315 @@
+// The capture on a real X server: other processes copy (xclip, and a helper process that
+// offers several flavours at once or stops answering), and the store must hold exactly
+// the expected items soon after each copy.
+#include "capture/ClipboardMonitor.h"
+#include "capture/ImageExtraction.h"
+#include "model/AppSettings.h"
+#include "model/FetchDescriptor.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "platform/SystemPasteboard.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+const char *const ownerVariable = "TINDLEWICK_CLIPBOARD_OWNER";
+
+class ClipboardCaptureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        QString error;
+        m_container = ModelContainer::open(m_folder.filePath(QStringLiteral("store/default.store")), &error);
+        ASSERT_TRUE(m_container) << error.toStdString();
+        m_defaults = std::make_unique<UserDefaults>(m_folder.filePath(QStringLiteral("defaults.json")));
+        m_settings = std::make_unique<AppSettings>(*m_defaults);
+        m_settings->setRemoveTrackingParameters(true);
+        m_pasteboard = std::make_unique<SystemPasteboard>();
+        m_workspace.frontmost = RunningApplication{QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1};
+        m_monitor = std::make_unique<ClipboardMonitor>(*m_container, *m_pasteboard, m_workspace);
+        m_monitor->setSettings(*m_settings);
+        m_monitor->setUserDefaults(*m_defaults);
+        m_discarded = std::make_unique<QSignalSpy>(m_monitor.get(), &ClipboardMonitor::changeDiscarded);
+        m_monitor->startMonitoring();
+    }
+    void TearDown() override
+    {
+        for (const auto &owner : m_owners) {
+            owner->kill();
+            owner->waitForFinished(2000);
+        }
+        m_monitor.reset();
+    }
+
+    QList<ClipboardItemPtr> items() { return m_container->mainContext()->fetch(FetchDescriptor::newestFirst()).items; }
+
+    // Copies with xclip; returns once xclip owns the clipboard (it then serves it from
+    // the background until another owner takes over).
+    void xclip(const QByteArray &data, const QString &type = QString())
+    {
+        QStringList arguments = {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")};
+        if (!type.isEmpty())
+            arguments += {QStringLiteral("-t"), type};
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(QStringLiteral("xclip"), arguments);
+        ASSERT_TRUE(process.waitForStarted(5000));
+        process.write(data);
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(5000));
+        ASSERT_EQ(process.exitCode(), 0);
+        m_copied.start();
+    }
+
+    // Copies several flavours at once through a helper process (this test program run as
+    // ClipboardOwner.Serve). With `hang` the helper stops answering once it owns the
+    // clipboard.
+    void ownerCopy(const QMap<QString, QByteArray> &flavours, bool hang = false)
+    {
+        const QString flavourFile = m_folder.filePath(QStringLiteral("owner-%1.bin").arg(m_owners.size()));
+        QFile file(flavourFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QDataStream out(&file);
+        out << flavours << hang;
+        file.close();
+
+        auto owner = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(ownerVariable), flavourFile);
+        owner->setProcessEnvironment(environment);
+        owner->setStandardErrorFile(QProcess::nullDevice());
+        owner->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=ClipboardOwner.Serve")});
+        ASSERT_TRUE(owner->waitForStarted(5000));
+        QElapsedTimer waited;
+        waited.start();
+        while (!owner->readAllStandardOutput().contains("owning") && waited.elapsed() < 10'000)
+            owner->waitForReadyRead(100);
+        m_copied.start();
+        m_owners.push_back(std::move(owner));
+    }
+
+    // Waits for the store to hold `count` items, at most `limit` after the copy.
+    ::testing::AssertionResult storedWithin(qsizetype count, std::chrono::milliseconds limit = std::chrono::milliseconds(500))
+    {
+        const std::chrono::milliseconds left(std::max<qint64>(0, limit.count() - m_copied.elapsed()));
+        if (waitUntil([&] { return items().size() == count; }, left))
+            return ::testing::AssertionSuccess() << "after " << m_copied.elapsed() << " ms";
+        return ::testing::AssertionFailure() << items().size() << " items, expected " << count << " within "
+                                             << limit.count() << " ms of the copy";
+    }
+
+    // The copy was read and left nothing; the store still holds `count` items.
+    ::testing::AssertionResult discarded(qsizetype count)
+    {
+        const qsizetype before = m_discarded->size();
+        if (!waitUntil([&] { return m_discarded->size() > before; }, std::chrono::milliseconds(2500)))
+            return ::testing::AssertionFailure() << "the change was not read";
+        if (items().size() != count)
+            return ::testing::AssertionFailure() << items().size() << " items, expected " << count;
+        return ::testing::AssertionSuccess();
+    }
+
+    QByteArray png(int width, int height, bool noise)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(QColor(30, 120, 200));
+        if (noise) {
+            for (int y = 0; y < height; ++y) {
+                auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+                for (int x = 0; x < width; ++x)
+                    line[x] = 0xFF000000u | (QRandomGenerator::global()->generate() & 0xFFFFFFu);
+            }
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "png");
+        return bytes;
+    }
+
+    void writeArtefact()
+    {
+        const QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
+        if (folder.isEmpty() || !QDir().mkpath(folder))
+            return;
+        QFile file(folder + QStringLiteral("/clipboard-capture.txt"));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+            return;
+        QTextStream out(&file);
+        for (const ClipboardItemPtr &item : items())
+            out << item->itemType() << '\t' << item->previewText().value_or(QString()).left(80) << '\n';
+    }
+
+    QTemporaryDir m_folder;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<SystemPasteboard> m_pasteboard;
+    FakeWorkspace m_workspace;
+    std::unique_ptr<ClipboardMonitor> m_monitor;
+    std::unique_ptr<QSignalSpy> m_discarded;
+    std::vector<std::unique_ptr<QProcess>> m_owners;
+    QElapsedTimer m_copied;
+};
+
+} // namespace
+
+// Not a test of its own: the clipboard owner that ownerCopy() starts.
+TEST(ClipboardOwner, Serve)
+{
+    const QString flavourFile = qEnvironmentVariable(ownerVariable);
+    if (flavourFile.isEmpty())
+        GTEST_SKIP() << "runs only as the helper process of ClipboardCaptureTest";
+    QFile file(flavourFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QDataStream in(&file);
+    QMap<QString, QByteArray> flavours;
+    bool hang = false;
+    in >> flavours >> hang;
+    auto *mime = new QMimeData;
+    for (auto it = flavours.cbegin(); it != flavours.cend(); ++it)
+        mime->setData(it.key(), it.value());
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    ASSERT_TRUE(waitUntil([&] { return clipboard->ownsClipboard(); }));
+    std::printf("owning\n");
+    std::fflush(stdout);
+    if (hang) {
+        QThread::sleep(4); // owns the clipboard and answers nobody
+        return;
+    }
+    waitUntil([&] { return !clipboard->ownsClipboard(); }, std::chrono::seconds(60));
+}
+
+TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
+{
+    // Plain text.
+    xclip(QByteArrayLiteral("Hello from another application"));
+    ASSERT_TRUE(storedWithin(1));
+    EXPECT_EQ(items()[0]->type(), ClipboardItemType::text);
+    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Hello from another application"));
+    EXPECT_EQ(items()[0]->sourceAppBundleIdentifier(), QStringLiteral("org.kde.kate"));
+
+    // HTML alone has no text to keep.
+    xclip(QByteArrayLiteral("<b>bold</b>"), QStringLiteral("text/html"));
+    EXPECT_TRUE(discarded(1));
+
+    // HTML with text, as design tools copy it: the HTML is kept with the text.
+    const QByteArray figma = QByteArrayLiteral("<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>");
+    ownerCopy({{QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1")}, {QStringLiteral("text/html"), figma}});
+    ASSERT_TRUE(storedWithin(2));
+    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Frame 1"));
+    EXPECT_EQ(items()[0]->htmlContent(), QString::fromUtf8(figma));
+
+    // A link with tracking parameters.
+    xclip(QByteArrayLiteral("https://example.com/page?id=3&utm_source=newsletter&utm_medium=email"));
+    ASSERT_TRUE(storedWithin(3));
+    EXPECT_EQ(items()[0]->type(), ClipboardItemType::link);
+    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("https://example.com/page?id=3"));
+
+    // A colour.
+    xclip(QByteArrayLiteral("#FF8800"));
+    ASSERT_TRUE(storedWithin(4));
+    EXPECT_EQ(items()[0]->type(), ClipboardItemType::color);
+    EXPECT_EQ(items()[0]->colorHex(), QStringLiteral("#FF8800"));
+    EXPECT_EQ(items()[0]->originalColorFormat(), QStringLiteral("hex"));
+
+    // Two files.
+    QStringList paths;
+    for (const char *name : {"report.pdf", "notes with space.txt"}) {
+        QFile file(m_folder.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        paths.append(file.fileName());
+    }
+    const QUrl first = QUrl::fromLocalFile(paths[0]);
+    const QUrl second = QUrl::fromLocalFile(paths[1]);
+    xclip(first.toEncoded() + "\r\n" + second.toEncoded() + "\r\n", QStringLiteral("text/uri-list"));
+    ASSERT_TRUE(storedWithin(5));
+    EXPECT_EQ(items()[0]->type(), ClipboardItemType::file);
+    EXPECT_EQ(items()[0]->fileURL(), first);
+    EXPECT_EQ(items()[0]->additionalFileURLStrings(), QStringList{second.toString(QUrl::FullyEncoded)});
+
+    // A picture.
+    const QByteArray picture = png(640, 480, false);
+    xclip(picture, QStringLiteral("image/png"));
+    ASSERT_TRUE(storedWithin(6));
+    EXPECT_EQ(items()[0]->type(), ClipboardItemType::media);
+    EXPECT_EQ(items()[0]->mediaImageData(), picture);
+    EXPECT_EQ(ImageExtraction::decodeImage(items()[0]->mediaThumbnailData().value_or(QByteArray())).size(), QSize(80, 80));
+
+    // A password, marked by its password manager.
+    ownerCopy({{QStringLiteral("text/plain"), QByteArrayLiteral("hunter2")},
+               {QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret")}});
+    EXPECT_TRUE(discarded(6));
+
+    const QList<ClipboardItemPtr> stored = items();
+    QStringList kinds;
+    for (const ClipboardItemPtr &item : stored)
+        kinds.append(item->itemType());
+    EXPECT_EQ(kinds, (QStringList{"media", "file", "color", "link", "text", "text"}));
+    for (const ClipboardItemPtr &item : stored)
+        EXPECT_NE(item->textContent(), QStringLiteral("hunter2"));
+    writeArtefact();
+}
+
+TEST_F(ClipboardCaptureTest, LargePicturesArriveWhole)
+{
+    // Several megabytes: sent in pieces (the INCR protocol).
+    const QByteArray picture = png(1400, 1000, true);
+    ASSERT_GT(picture.size(), 3'000'000);
+    xclip(picture, QStringLiteral("image/png"));
+    ASSERT_TRUE(storedWithin(1, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(items()[0]->mediaImageData(), picture);
+}
+
+TEST_F(ClipboardCaptureTest, AHungOwnerNeverFreezesTheApp)
+{
+    // The event loop keeps turning while the owner does not answer.
+    QElapsedTimer beat;
+    qint64 longestGap = 0;
+    QTimer heartbeat;
+    heartbeat.setInterval(5);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        if (beat.isValid())
+            longestGap = std::max(longestGap, beat.restart());
+        else
+            beat.start();
+    });
+    heartbeat.start();
+
+    ownerCopy({{QStringLiteral("text/plain"), QByteArrayLiteral("never delivered")}}, true);
+    waitUntil([] { return false; }, std::chrono::milliseconds(2000));
+    heartbeat.stop();
+    EXPECT_LT(longestGap, 100) << "the longest the event loop stood still, in ms";
+    EXPECT_TRUE(items().isEmpty());
+
+    // Once someone else copies, the capture goes on.
+    xclip(QByteArrayLiteral("after the hung owner"));
+    ASSERT_TRUE(storedWithin(1, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("after the hung owner"));
+}
