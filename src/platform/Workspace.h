@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // An application with a window on the desktop, as the window manager reports it.
@@ -30,6 +32,20 @@ public:
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
     // Gives the application's remembered window the focus again. False when it is gone.
     virtual bool activate(const RunningApplication &application) = 0;
+
+    // The application whose window lies under a point of the screen (in device pixels);
+    // nothing over the desktop background or where the workspace cannot tell.
+    virtual std::optional<RunningApplication> applicationAt(const QPoint &) const { return std::nullopt; }
+
+    // Whether a compositing manager runs, so translucent windows show what lies below.
+    virtual bool isCompositing() const { return false; }
+
+    // Called whenever another window becomes the active one (nothing: no window is active).
+    using ActivationHandler = std::function<void(const std::optional<RunningApplication> &)>;
+    virtual void setActivationHandler(ActivationHandler handler) { m_activationHandler = std::move(handler); }
+
+protected:
+    ActivationHandler m_activationHandler;
 };
 
 // A workspace whose front application tests set directly; activations are recorded.
@@ -38,6 +54,7 @@ class FakeWorkspace final : public Workspace
 public:
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> activations;
+    std::optional<RunningApplication> underPointer;
 
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     bool activate(const RunningApplication &application) override
@@ -45,5 +62,14 @@ public:
         activations.append(application);
         frontmost = application;
         return true;
+    }
+    std::optional<RunningApplication> applicationAt(const QPoint &) const override { return underPointer; }
+
+    // Another application comes to the front, as when the user clicks its window.
+    void simulateActivation(const std::optional<RunningApplication> &application)
+    {
+        frontmost = application;
+        if (m_activationHandler)
+            m_activationHandler(application);
     }
 };
