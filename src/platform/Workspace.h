@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QPoint>
 #include <QString>
@@ -19,6 +20,15 @@ struct RunningApplication
     quint64 windowId = 0;
 
     friend bool operator==(const RunningApplication &, const RunningApplication &) = default;
+
+    // Whether this is the running app itself: its process, or its id when the window
+    // reports no process.
+    bool isCurrentApplication() const
+    {
+        if (processIdentifier != 0)
+            return processIdentifier == QCoreApplication::applicationPid();
+        return bundleIdentifier == QCoreApplication::applicationName().toLower();
+    }
 };
 
 // The desktop around the app: which application is in front, and bringing a remembered
