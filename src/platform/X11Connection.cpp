@@ -30,6 +30,16 @@ X11Connection *X11Connection::shared()
     return connection.data();
 }
 
+std::unique_ptr<X11Connection> X11Connection::open()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    _XDisplay *display = XOpenDisplay(nullptr);
+    if (!display)
+        return nullptr;
+    return std::unique_ptr<X11Connection>(new X11Connection(display));
+}
+
 X11Connection::X11Connection(_XDisplay *display) : m_display(display)
 {
     m_xcb = XGetXCBConnection(display);

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 struct _XDisplay;
 struct xcb_connection_t;
@@ -23,6 +24,9 @@ public:
     // The shared connection, opened on first use; nullptr when there is no X display or
     // Qt does not run on X11.
     static X11Connection *shared();
+    // Another connection of the same process: to the server it is a separate client
+    // (tests use one to hold a grab against the app). Nothing without a display.
+    static std::unique_ptr<X11Connection> open();
 
     ~X11Connection() override;
 

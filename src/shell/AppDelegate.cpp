@@ -555,8 +555,11 @@ void AppDelegate::handleAppActivation(const std::optional<RunningApplication> &a
 {
     if (!m_popoverPanel || !m_popoverPanel->isVisible() || m_panelController->isPinned())
         return;
+    // No active window at all is a moment between two windows, not another application.
+    if (!application)
+        return;
     // The other application keeps the focus it has just taken.
-    if (!application || !application->isCurrentApplication())
+    if (!application->isCurrentApplication())
         hidePanel(false);
 }
 

@@ -5,6 +5,7 @@
 #include "model/ClipboardItemType.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/FloatingWindowHints.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppearanceAwareTintView.h"
 #include "shell/PanelController.h"
@@ -59,6 +60,9 @@ protected:
             painter.fillPath(path, base);
         } else {
             painter.fillRect(rect(), base);
+            // Without a compositor there is no shadow: a hairline keeps the edge visible.
+            painter.setPen(palette().color(QPalette::Mid));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
         }
     }
 
@@ -329,6 +333,13 @@ void ClipboardPanel::moveEvent(QMoveEvent *event)
     // A newer move replaces the pending save.
     if (isVisible())
         m_positionSaveTimer->start();
+}
+
+void ClipboardPanel::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        FloatingWindowHints::applyBeforeMapping(winId());
+    QWidget::setVisible(visible);
 }
 
 void ClipboardPanel::showEvent(QShowEvent *event)

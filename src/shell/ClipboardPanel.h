@@ -93,6 +93,9 @@ public:
     void setCancelHandler(std::function<void()> handler) { m_cancelHandler = std::move(handler); }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Showing first gives the window its hints for the window manager (all workspaces, no
+    // task-bar entry), which are read when it maps.
+    void setVisible(bool visible) override;
 
 Q_SIGNALS:
     // After every paint of the window (the first one after a show ends the show's work).

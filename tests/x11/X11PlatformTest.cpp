@@ -1,0 +1,212 @@
+// The X11 layer against a real server: global grabs, the workspace as the window manager
+// reports it, raw input and XTest.
+
+#include "X11TestSupport.h"
+
+#include "platform/X11GlobalHotKeys.h"
+#include "platform/X11GlobalInputMonitor.h"
+#include "platform/X11SyntheticKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+constexpr quint32 controlMask = 4;
+constexpr quint32 shiftMask = 1;
+const HotKeyCombination controlSpace{0x20, controlMask};
+
+class X11PlatformTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        connection = X11Connection::shared();
+        ASSERT_NE(connection, nullptr) << "no X display";
+        workspace = std::make_unique<X11Workspace>(*connection);
+    }
+
+    X11Connection *connection = nullptr;
+    std::unique_ptr<X11Workspace> workspace;
+};
+
+TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelease)
+{
+    X11GlobalHotKeys hotKeys(*connection);
+    QString error;
+    ASSERT_TRUE(hotKeys.grab(controlSpace, &error)) << error.toStdString();
+    QSignalSpy pressed(&hotKeys, &GlobalHotKeys::pressed);
+    QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
+
+    struct Case
+    {
+        const char *name;
+        QStringList xdotoolArguments;
+    };
+    const QList<Case> cases{
+        {"together", {QStringLiteral("key"), QStringLiteral("ctrl+space")}},
+        {"Control released first",
+         {QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"), QStringLiteral("space"),
+          QStringLiteral("keyup"), QStringLiteral("ctrl"), QStringLiteral("keyup"), QStringLiteral("space")}},
+        {"held for a while (auto repeat)",
+         {QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"), QStringLiteral("space"),
+          QStringLiteral("sleep"), QStringLiteral("0.8"), QStringLiteral("keyup"), QStringLiteral("space"),
+          QStringLiteral("keyup"), QStringLiteral("ctrl")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pressed.clear();
+        released.clear();
+        ASSERT_TRUE(xdotool(c.xdotoolArguments));
+        EXPECT_TRUE(waitUntil([&] { return released.count() >= 1; }));
+        QTest::qWait(100);
+        EXPECT_EQ(pressed.count(), 1);
+        EXPECT_EQ(released.count(), 1);
+        if (!pressed.isEmpty()) {
+            EXPECT_EQ(pressed.first().first().value<HotKeyCombination>(), controlSpace);
+        }
+    }
+}
+
+TEST_F(X11PlatformTest, GrabWorksWithNumLockOnAndStopsAfterUngrab)
+{
+    X11GlobalHotKeys hotKeys(*connection);
+    ASSERT_TRUE(hotKeys.grab(controlSpace, nullptr));
+    QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    EXPECT_TRUE(waitUntil([&] { return released.count() == 1; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+
+    hotKeys.ungrab(controlSpace);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    QTest::qWait(200);
+    EXPECT_EQ(released.count(), 1);
+}
+
+TEST_F(X11PlatformTest, GrabHeldByAnotherClientIsRefusedWithAReason)
+{
+    std::unique_ptr<X11Connection> other = X11Connection::open();
+    ASSERT_TRUE(other);
+    const HotKeyCombination combination{0xffc4 /* F7 */, controlMask | shiftMask};
+    X11GlobalHotKeys otherHotKeys(*other);
+    ASSERT_TRUE(otherHotKeys.grab(combination, nullptr));
+
+    X11GlobalHotKeys hotKeys(*connection);
+    QString error;
+    EXPECT_FALSE(hotKeys.grab(combination, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // Once the other client lets go, the same grab succeeds.
+    otherHotKeys.ungrab(combination);
+    other->flush();
+    QTest::qWait(50);
+    EXPECT_TRUE(hotKeys.grab(combination, &error)) << error.toStdString();
+}
+
+TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
+{
+    TestWindow first(QStringLiteral("First test window"));
+    TestWindow second(QStringLiteral("Second test window"));
+    second.move(600, 400);
+    ASSERT_TRUE(first.showActive(*workspace));
+    ASSERT_TRUE(second.showActive(*workspace));
+
+    const auto front = workspace->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->windowId, second.nativeId());
+    EXPECT_EQ(front->processIdentifier, QCoreApplication::applicationPid());
+    EXPECT_TRUE(front->isCurrentApplication());
+    EXPECT_FALSE(front->localizedName.isEmpty());
+
+    QList<std::optional<RunningApplication>> activations;
+    workspace->setActivationHandler([&](const std::optional<RunningApplication> &app) { activations.append(app); });
+    RunningApplication target;
+    target.windowId = first.nativeId();
+    EXPECT_TRUE(workspace->activate(target));
+    EXPECT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, first.nativeId()); }));
+    EXPECT_TRUE(waitUntil([&] { return !activations.isEmpty(); }));
+    ASSERT_FALSE(activations.isEmpty());
+    ASSERT_TRUE(activations.last());
+    EXPECT_EQ(activations.last()->windowId, first.nativeId());
+    workspace->setActivationHandler({});
+
+    // A window that no longer exists cannot be activated.
+    RunningApplication gone;
+    gone.windowId = 0x7fffff0;
+    EXPECT_FALSE(workspace->activate(gone));
+
+    // The application under a point: a window's client, nothing over the bare desktop.
+    const QPoint insideSecond = second.frameGeometry().center();
+    const auto under = workspace->applicationAt(insideSecond);
+    ASSERT_TRUE(under);
+    EXPECT_EQ(under->windowId, second.nativeId());
+    EXPECT_FALSE(workspace->applicationAt(QPoint(1900, 1070)));
+}
+
+TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)
+{
+    X11SyntheticKeyboard keyboard(*connection);
+    ASSERT_TRUE(keyboard.isTrusted());
+    TestWindow window;
+    ASSERT_TRUE(window.showActive(*workspace));
+
+    struct Case
+    {
+        const char *name;
+        QString text;
+        bool holdShift;
+    };
+    for (const Case &c : {Case{"plain", QStringLiteral("pasted by XTest"), false},
+                          Case{"Shift still held", QStringLiteral("Shift was held"), true}}) {
+        SCOPED_TRACE(c.name);
+        window.edit->clear();
+        window.edit->setFocus();
+        QGuiApplication::clipboard()->setText(c.text);
+        if (c.holdShift) {
+            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+        }
+        QString error;
+        EXPECT_TRUE(keyboard.sendPaste(&error)) << error.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return window.edit->text() == c.text; })) << window.edit->text().toStdString();
+        if (c.holdShift)
+            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+    }
+}
+
+TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
+{
+    X11GlobalInputMonitor monitor(*connection);
+    ASSERT_TRUE(monitor.isAvailable());
+    QSignalSpy clicks(&monitor, &GlobalInputMonitor::mouseDown);
+    QSignalSpy modifiers(&monitor, &GlobalInputMonitor::modifierFlagsChanged);
+
+    // Not watched: nothing arrives.
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("300"), QStringLiteral("click"),
+                         QStringLiteral("1")}));
+    QTest::qWait(150);
+    EXPECT_EQ(clicks.count(), 0);
+
+    monitor.setWatchesMouseDowns(true);
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("710"), QStringLiteral("320"), QStringLiteral("click"),
+                         QStringLiteral("3")}));
+    ASSERT_TRUE(waitUntil([&] { return clicks.count() == 1; }));
+    EXPECT_EQ(clicks.first().first().toPoint(), QPoint(710, 320));
+    monitor.setWatchesMouseDowns(false);
+
+    monitor.setWatchesModifiers(true);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("keydown"), QStringLiteral("shift"),
+                         QStringLiteral("keyup"), QStringLiteral("shift"), QStringLiteral("keyup"), QStringLiteral("alt"),
+                         QStringLiteral("key"), QStringLiteral("a")}));
+    ASSERT_TRUE(waitUntil([&] { return modifiers.count() >= 4; }));
+    QTest::qWait(100);
+    QList<quint64> flags;
+    for (const QList<QVariant> &signal : std::as_const(modifiers))
+        flags.append(signal.first().toULongLong());
+    EXPECT_EQ(flags, (QList<quint64>{0x80000, 0xA0000, 0x80000, 0}));
+}
+
+} // namespace
