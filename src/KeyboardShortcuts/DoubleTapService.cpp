@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -97,7 +98,8 @@ void DoubleTapService::handleFlagsChanged(quint64 flags)
     if (m_isModifierDown)
         return;
     m_isModifierDown = true;
-    if (now - m_lastModifierDownTime < m_doubleTapThreshold) {
+    // Whole microseconds, so a press exactly at the threshold never counts by rounding noise.
+    if (std::llround((now - m_lastModifierDownTime) * 1e6) < std::llround(m_doubleTapThreshold * 1e6)) {
         ++m_tapCount;
         m_lastModifierDownTime = now;
         if (m_tapCount >= 2) {

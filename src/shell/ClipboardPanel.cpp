@@ -532,8 +532,9 @@ void ClipboardPanel::lockToTabMode(int columnCount)
 
 void ClipboardPanel::ensureMinimumWidth(double width)
 {
-    setMinimumSize(int(std::ceil(width)), int(PanelGeometry::minimumHeight));
+    // Computed first: raising the minimum makes the window grow to the right at once.
     const QRectF widened = PanelGeometry::widenToMinimum(frame(), visibleFrame(), width);
+    setMinimumSize(int(std::ceil(width)), int(PanelGeometry::minimumHeight));
     if (widened != frame()) {
         setMaximumSize(maximumSize().expandedTo(widened.size().toSize()));
         setFrame(widened);
