@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
 // A key combination in X terms: a key symbol and the modifier state (Shift 1, Control 4,
 // Mod1 8, Mod4 64). Caps Lock and NumLock never take part.
 struct HotKeyCombination
@@ -51,10 +53,14 @@ public:
     QSet<HotKeyCombination> grabbed;
     QSet<HotKeyCombination> refused;
     int grabCalls = 0;
+    // Runs at every grab attempt (tests look at the app's state at that moment).
+    std::function<void(const HotKeyCombination &)> onGrab;
 
     bool grab(const HotKeyCombination &combination, QString *error) override
     {
         ++grabCalls;
+        if (onGrab)
+            onGrab(combination);
         if (refused.contains(combination)) {
             if (error)
                 *error = QStringLiteral("BadAccess: the combination is grabbed by another client");

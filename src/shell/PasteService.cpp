@@ -149,7 +149,7 @@ bool buildFiles(PasteboardContents &contents, const ClipboardItem &source)
     if (const auto resolved = source.resolveFileURL(); resolved && existsAsFile(resolved->first))
         urls.append(resolved->first);
     for (const QString &string : source.additionalFileURLStrings().value_or(QStringList())) {
-        const QUrl url(string, QUrl::StrictMode);
+        const QUrl url(string);
         if (url.isValid() && existsAsFile(url))
             urls.append(url);
     }
