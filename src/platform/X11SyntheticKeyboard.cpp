@@ -75,3 +75,22 @@ bool X11SyntheticKeyboard::sendPaste(QString *error)
     m_connection.drain();
     return true;
 }
+
+bool X11SyntheticKeyboard::sendKeys(const QList<std::pair<quint32, bool>> &keys)
+{
+    if (!isTrusted())
+        return false;
+    xcb_connection_t *c = m_connection.xcb();
+    const std::unique_ptr<xcb_key_symbols_t, KeySymbolsDeleter> symbols(xcb_key_symbols_alloc(c));
+    QList<std::pair<xcb_keycode_t, bool>> codes;
+    for (const auto &[keysym, press] : keys) {
+        const xcb_keycode_t code = firstKeycode(symbols.get(), keysym);
+        if (code == XCB_NO_SYMBOL)
+            return false;
+        codes.append({code, press});
+    }
+    for (const auto &[code, press] : codes)
+        xcb_test_fake_input(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    m_connection.flush();
+    return true;
+}
