@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <chrono>
 #include <cmath>
 
 namespace {
@@ -33,18 +32,11 @@ ModifierBits bitsFor(AppSettings::DoubleTapModifier modifier)
     return {option, shift | control | command};
 }
 
-double steadySeconds()
-{
-    // Time since boot: never near 0 while anyone can type.
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 } // namespace
 
 DoubleTapService::DoubleTapService(GlobalInputMonitor &monitor, std::function<void()> onDoubleTap, double threshold,
-                                   Clock clock, QObject *parent)
-    : QObject(parent), m_monitor(monitor), m_onDoubleTap(std::move(onDoubleTap)), m_doubleTapThreshold(threshold),
-      m_clock(clock ? std::move(clock) : Clock(&steadySeconds))
+                                   QObject *parent)
+    : QObject(parent), m_monitor(monitor), m_onDoubleTap(std::move(onDoubleTap)), m_doubleTapThreshold(threshold)
 {
 }
 
@@ -82,9 +74,9 @@ void DoubleTapService::updateTargetModifier(const AppSettings &settings)
     resetTapState();
 }
 
-void DoubleTapService::handleFlagsChanged(quint64 flags)
+void DoubleTapService::handleFlagsChanged(quint64 flags, double timestamp)
 {
-    const double now = m_clock();
+    const double now = timestamp;
     const ModifierBits bits = bitsFor(m_targetModifier);
     if (flags & bits.others) {
         m_tapCount = 0;
@@ -98,8 +90,10 @@ void DoubleTapService::handleFlagsChanged(quint64 flags)
     if (m_isModifierDown)
         return;
     m_isModifierDown = true;
-    // Whole microseconds, so a press exactly at the threshold never counts by rounding noise.
-    if (std::llround((now - m_lastModifierDownTime) * 1e6) < std::llround(m_doubleTapThreshold * 1e6)) {
+    // A time of 0 means no earlier press. Whole microseconds, so a press exactly at the
+    // threshold never counts by rounding noise.
+    if (m_lastModifierDownTime > 0
+        && std::llround((now - m_lastModifierDownTime) * 1e6) < std::llround(m_doubleTapThreshold * 1e6)) {
         ++m_tapCount;
         m_lastModifierDownTime = now;
         if (m_tapCount >= 2) {

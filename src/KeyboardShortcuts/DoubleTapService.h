@@ -15,12 +15,9 @@ class DoubleTapService final : public QObject
 {
     Q_OBJECT
 public:
-    using Clock = std::function<double()>;
-
-    // onDoubleTap runs on the main thread after each recognised double tap. The clock gives
-    // seconds (tests pass their own).
+    // onDoubleTap runs on the main thread after each recognised double tap.
     DoubleTapService(GlobalInputMonitor &monitor, std::function<void()> onDoubleTap, double threshold = 0.4,
-                     Clock clock = {}, QObject *parent = nullptr);
+                     QObject *parent = nullptr);
     ~DoubleTapService() override;
 
     void start();
@@ -29,8 +26,9 @@ public:
     // Takes the modifier from the settings and clears the count.
     void updateTargetModifier(const AppSettings &settings);
 
-    // One change of the held modifiers, in the shortcut model's flag encoding.
-    void handleFlagsChanged(quint64 flags);
+    // One change of the held modifiers, in the shortcut model's flag encoding, at the time
+    // (in seconds) the user made it.
+    void handleFlagsChanged(quint64 flags, double timestamp);
 
     AppSettings::DoubleTapModifier targetModifier() const { return m_targetModifier; }
     void setTargetModifier(AppSettings::DoubleTapModifier modifier) { m_targetModifier = modifier; }
@@ -43,7 +41,6 @@ private:
     GlobalInputMonitor &m_monitor;
     std::function<void()> m_onDoubleTap;
     double m_doubleTapThreshold;
-    Clock m_clock;
     QMetaObject::Connection m_connection;
     bool m_running = false;
     double m_lastModifierDownTime = 0;

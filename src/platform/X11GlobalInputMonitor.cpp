@@ -99,6 +99,14 @@ quint64 X11GlobalInputMonitor::modifierFlagOf(quint8 keycode)
     return flag;
 }
 
+double X11GlobalInputMonitor::secondsOf(quint32 serverTime)
+{
+    if (serverTime < m_lastServerTime && m_lastServerTime - serverTime > 0x80000000u)
+        m_wrapOffset += qint64(1) << 32;
+    m_lastServerTime = serverTime;
+    return double(m_wrapOffset + serverTime) / 1000.0;
+}
+
 void X11GlobalInputMonitor::handleEvent(const void *rawEvent)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);
@@ -146,7 +154,7 @@ void X11GlobalInputMonitor::handleEvent(const void *rawEvent)
         if (flags == m_flags)
             return;
         m_flags = flags;
-        Q_EMIT modifierFlagsChanged(flags);
+        Q_EMIT modifierFlagsChanged(flags, secondsOf(raw->time));
         return;
     }
     default:

@@ -24,6 +24,7 @@ private:
     void select();
     void handleEvent(const void *event);
     quint64 modifierFlagOf(quint8 keycode);
+    double secondsOf(quint32 serverTime);
 
     X11Connection &m_connection;
     int m_handlerId = 0;
@@ -32,4 +33,7 @@ private:
     QHash<quint8, quint64> m_flagByKeycode;
     QHash<quint8, quint64> m_heldModifierKeys;
     quint64 m_flags = 0;
+    // The server's millisecond time wraps after 49 days; this keeps it going.
+    quint32 m_lastServerTime = 0;
+    qint64 m_wrapOffset = 0;
 };

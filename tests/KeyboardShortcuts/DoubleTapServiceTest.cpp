@@ -28,7 +28,7 @@ class DoubleTapServiceTest : public ::testing::Test
 {
 protected:
     DoubleTapServiceTest()
-        : service(monitor, [this] { ++fired; }, 0.4, [this] { return now; })
+        : service(monitor, [this] { ++fired; })
     {
         service.setTargetModifier(AppSettings::DoubleTapModifier::option);
         service.start();
@@ -38,17 +38,14 @@ protected:
     int play(const QList<Step> &steps)
     {
         const int before = fired;
-        for (const Step &step : steps) {
-            now = 1000 + step.at;
-            monitor.changeModifiers(step.flags);
-        }
+        for (const Step &step : steps)
+            monitor.changeModifiers(step.flags, 1000 + step.at);
         waitUntil([] { return false; }, std::chrono::milliseconds(5));
         return fired - before;
     }
 
     FakeGlobalInputMonitor monitor;
     int fired = 0;
-    double now = 1000;
     DoubleTapService service;
 };
 

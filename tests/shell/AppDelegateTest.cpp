@@ -263,8 +263,9 @@ TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
 
     // Option twice: the panel opens.
     workspace.frontmost = editor;
+    double time = 500;
     for (quint64 flags : {0x80000ull, 0ull, 0x80000ull, 0ull})
-        input.changeModifiers(flags);
+        input.changeModifiers(flags, time += 0.05);
     EXPECT_TRUE(waitUntil([&] { return panelShown(); }));
     delegate->hidePanel(false);
 

@@ -17,6 +17,7 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -30,6 +31,10 @@ public:
     explicit AppProcess(const QString &home) : m_home(home) {}
     ~AppProcess() { stop(); }
 
+    // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
+    void captureOutput() { m_capture = true; }
+    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
+
     bool start()
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -38,7 +43,7 @@ public:
         environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
         m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
         m_process.start(QStringLiteral(TINDLEWICK_APP_PATH), {});
         return m_process.waitForStarted(5000);
     }
@@ -65,6 +70,8 @@ public:
 private:
     QString m_home;
     QProcess m_process;
+    bool m_capture = false;
+    QString m_output;
 };
 
 struct Geometry
@@ -285,6 +292,58 @@ TEST_F(ShellEndToEndTest, SecondStartReplacesTheFirstAndQuitLeavesNoWriteAheadLo
         EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "write-ahead log left with " << wal.size() << " bytes";
         EXPECT_TRUE(QFileInfo::exists(storePath()));
     }
+}
+
+TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce)
+{
+    const QString noTray = QStringLiteral("No system tray is running");
+    {
+        AppProcess app(home.path());
+        app.captureOutput();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        app.stop();
+        EXPECT_EQ(app.output().count(noTray), 1) << app.output().toStdString();
+    }
+
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+                                            QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("32")});
+    ASSERT_TRUE(trayer.waitForStarted(3000));
+    ASSERT_TRUE(waitUntil([&] {
+        return toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")})
+            .contains(QLatin1String("(\"panel\" \"trayer\")"));
+    }));
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    app.captureOutput();
+    ASSERT_TRUE(app.start());
+
+    // The icon: our window embedded in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick")  22x30+0+0  +1897+1049`.
+    static const QRegularExpression iconLine(
+        QStringLiteral(R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
+    QRect icon;
+    ASSERT_TRUE(waitUntil([&] {
+        const QRegularExpressionMatch match =
+            iconLine.match(toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}));
+        if (match.hasMatch())
+            icon = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(), match.captured(2).toInt());
+        return match.hasMatch() && icon.x() > 0;
+    })) << "the icon never reached the tray";
+
+    ASSERT_TRUE(clickAt(icon.center()));
+    EXPECT_TRUE(waitUntil([&] { return appIsFront(app); })) << "a left click did not open the panel";
+    const QString screenshot = saveScreenshot(QStringLiteral("panel-from-tray.png"));
+    EXPECT_FALSE(QImage(screenshot).isNull());
+    ASSERT_TRUE(clickAt(icon.center()));
+    EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); })) << "a second click did not hide it";
+
+    app.stop();
+    EXPECT_FALSE(app.output().contains(noTray));
+    trayer.terminate();
+    trayer.waitForFinished(3000);
 }
 
 TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsFormatting)

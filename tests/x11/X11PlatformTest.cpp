@@ -3,6 +3,8 @@
 
 #include "X11TestSupport.h"
 
+#include "KeyboardShortcuts/DoubleTapService.h"
+#include "KeyboardShortcuts/HotKeyCenter.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
 #include "platform/X11SyntheticKeyboard.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -183,19 +186,28 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
     ASSERT_TRUE(monitor.isAvailable());
     QSignalSpy clicks(&monitor, &GlobalInputMonitor::mouseDown);
     QSignalSpy modifiers(&monitor, &GlobalInputMonitor::modifierFlagsChanged);
+    // Clicks land in a window of ours: on the bare desktop a right click opens the window
+    // manager's menu, which would keep the keyboard.
+    TestWindow window;
+    window.move(600, 250);
+    ASSERT_TRUE(window.showActive(*workspace));
+    const QPoint inside = window.frameGeometry().center();
+    const auto click = [&](const QPoint &at, int button) {
+        return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                        QStringLiteral("click"), QString::number(button)});
+    };
 
     // Not watched: nothing arrives.
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("300"), QStringLiteral("click"),
-                         QStringLiteral("1")}));
+    ASSERT_TRUE(click(inside, 1));
     QTest::qWait(150);
     EXPECT_EQ(clicks.count(), 0);
 
     monitor.setWatchesMouseDowns(true);
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("710"), QStringLiteral("320"), QStringLiteral("click"),
-                         QStringLiteral("3")}));
+    ASSERT_TRUE(click(inside + QPoint(10, 5), 3));
     ASSERT_TRUE(waitUntil([&] { return clicks.count() == 1; }));
-    EXPECT_EQ(clicks.first().first().toPoint(), QPoint(710, 320));
+    EXPECT_EQ(clicks.first().first().toPoint(), inside + QPoint(10, 5));
     monitor.setWatchesMouseDowns(false);
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
 
     monitor.setWatchesModifiers(true);
     ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("keydown"), QStringLiteral("shift"),
@@ -207,6 +219,50 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
     for (const QList<QVariant> &signal : std::as_const(modifiers))
         flags.append(signal.first().toULongLong());
     EXPECT_EQ(flags, (QList<quint64>{0x80000, 0xA0000, 0x80000, 0}));
+}
+
+TEST_F(X11PlatformTest, TheShortcutStillWorksWhileOneOfOurMenusHoldsTheKeyboard)
+{
+    X11GlobalHotKeys grabs(*connection);
+    KeyboardShortcuts::HotKeyCenter hotKeys(grabs);
+    int released = 0;
+    const KeyboardShortcuts::Shortcut shortcut{KeyboardShortcuts::Key::space, KeyboardShortcuts::CarbonModifier::control};
+    ASSERT_TRUE(hotKeys.registerShortcut(shortcut, {}, [&](const KeyboardShortcuts::Shortcut &) { ++released; }));
+
+    TestWindow window;
+    ASSERT_TRUE(window.showActive(*workspace));
+    QMenu menu;
+    menu.addAction(QStringLiteral("First"));
+    menu.addAction(QStringLiteral("Second"));
+    menu.popup(window.frameGeometry().center());
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == &menu && menu.isVisible(); }));
+    QTest::qWait(200);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("key"), QStringLiteral("space"),
+                         QStringLiteral("keyup"), QStringLiteral("ctrl")}));
+    EXPECT_TRUE(waitUntil([&] { return released == 1; }));
+    EXPECT_TRUE(menu.isVisible()) << "the shortcut reached the menu instead";
+    menu.close();
+
+    // And again with no menu open, through the grab.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    EXPECT_TRUE(waitUntil([&] { return released == 2; }));
+}
+
+TEST_F(X11PlatformTest, ADoubleTapOfTheModifierIsRecognisedFromRawEvents)
+{
+    X11GlobalInputMonitor monitor(*connection);
+    int taps = 0;
+    DoubleTapService service(monitor, [&] { ++taps; });
+    service.setTargetModifier(AppSettings::DoubleTapModifier::option);
+    service.start();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("alt")}));
+    EXPECT_TRUE(waitUntil([&] { return taps == 1; }));
+    // Too slow, or with another modifier: nothing.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.6"),
+                         QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("shift+alt")}));
+    QTest::qWait(300);
+    EXPECT_EQ(taps, 1);
+    service.stop();
 }
 
 } // namespace
