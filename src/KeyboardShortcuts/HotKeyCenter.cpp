@@ -125,28 +125,39 @@ HotKeyCenter::HotKey *HotKeyCenter::hotKeyFor(const HotKeyCombination &combinati
     return nullptr;
 }
 
-void HotKeyCenter::handlePressed(const HotKeyCombination &combination)
+void HotKeyCenter::keyDown(HotKey &hotKey)
 {
-    HotKey *hotKey = hotKeyFor(combination);
-    if (!hotKey || !m_isEnabled || hotKey->down)
+    if (hotKey.down)
         return;
-    hotKey->down = true;
-    const Shortcut shortcut = hotKey->shortcut;
-    const Callback callback = hotKey->onKeyDown;
+    hotKey.down = true;
+    // Copies: the callback may unregister the hot key while it runs.
+    const Shortcut shortcut = hotKey.shortcut;
+    const Callback callback = hotKey.onKeyDown;
     if (callback)
         callback(shortcut);
 }
 
-void HotKeyCenter::handleReleased(const HotKeyCombination &combination)
+void HotKeyCenter::keyUp(HotKey &hotKey)
 {
-    HotKey *hotKey = hotKeyFor(combination);
-    if (!hotKey || !hotKey->down)
+    if (!hotKey.down)
         return;
-    hotKey->down = false;
-    const Shortcut shortcut = hotKey->shortcut;
-    const Callback callback = hotKey->onKeyUp;
+    hotKey.down = false;
+    const Shortcut shortcut = hotKey.shortcut;
+    const Callback callback = hotKey.onKeyUp;
     if (callback)
         callback(shortcut);
+}
+
+void HotKeyCenter::handlePressed(const HotKeyCombination &combination)
+{
+    if (HotKey *hotKey = hotKeyFor(combination); hotKey && m_isEnabled)
+        keyDown(*hotKey);
+}
+
+void HotKeyCenter::handleReleased(const HotKeyCombination &combination)
+{
+    if (HotKey *hotKey = hotKeyFor(combination))
+        keyUp(*hotKey);
 }
 
 bool HotKeyCenter::eventFilter(QObject *watched, QEvent *event)
@@ -163,24 +174,14 @@ bool HotKeyCenter::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::KeyPress) {
             if (hotKey.shortcut != *typed)
                 continue;
-            if (!keyEvent->isAutoRepeat() && !hotKey.down) {
-                hotKey.down = true;
-                const Shortcut shortcut = hotKey.shortcut;
-                const Callback callback = hotKey.onKeyDown;
-                if (callback)
-                    callback(shortcut);
-            }
+            if (!keyEvent->isAutoRepeat())
+                keyDown(hotKey);
             return true;
         }
         // People let go of the modifiers first: the release matches by key alone.
         if (hotKey.down && hotKey.shortcut.carbonKeyCode == typed->carbonKeyCode) {
-            if (keyEvent->isAutoRepeat())
-                return true;
-            hotKey.down = false;
-            const Shortcut shortcut = hotKey.shortcut;
-            const Callback callback = hotKey.onKeyUp;
-            if (callback)
-                callback(shortcut);
+            if (!keyEvent->isAutoRepeat())
+                keyUp(hotKey);
             return true;
         }
     }

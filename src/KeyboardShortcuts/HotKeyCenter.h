@@ -53,6 +53,9 @@ private:
     bool grab(const Shortcut &shortcut, QString *error);
     void ungrab(const Shortcut &shortcut);
     HotKey *hotKeyFor(const HotKeyCombination &combination);
+    // The press and the release of a hot key; a press while it is down is a repeat.
+    void keyDown(HotKey &hotKey);
+    void keyUp(HotKey &hotKey);
     void handlePressed(const HotKeyCombination &combination);
     void handleReleased(const HotKeyCombination &combination);
 

@@ -193,26 +193,31 @@ QString capitalized(const QString &text)
 
 } // namespace
 
+namespace {
+
+// Bit by bit from one encoding of the table to the other; only the low 32 bits are read.
+template <typename From, typename To>
+To convertModifiers(From input, From ModifierBits::*from, To ModifierBits::*to)
+{
+    const auto low = quint32(quint64(input) & 0xffffffffu);
+    To output = 0;
+    for (const ModifierBits &bits : modifierTable) {
+        if (low & quint32(bits.*from))
+            output |= bits.*to;
+    }
+    return output;
+}
+
+} // namespace
+
 quint64 toModifierFlags(qint64 carbonModifiers)
 {
-    const quint32 low = quint32(quint64(carbonModifiers) & 0xffffffffu);
-    quint64 flags = 0;
-    for (const ModifierBits &bits : modifierTable) {
-        if (low & quint32(bits.carbon))
-            flags |= bits.flag;
-    }
-    return flags;
+    return convertModifiers(carbonModifiers, &ModifierBits::carbon, &ModifierBits::flag);
 }
 
 qint64 toCarbonModifiers(quint64 modifierFlags)
 {
-    const quint32 low = quint32(modifierFlags & 0xffffffffu);
-    qint64 carbon = 0;
-    for (const ModifierBits &bits : modifierTable) {
-        if (low & quint32(bits.flag))
-            carbon |= bits.carbon;
-    }
-    return carbon;
+    return convertModifiers(modifierFlags, &ModifierBits::flag, &ModifierBits::carbon);
 }
 
 QString modifierSymbols(quint64 modifierFlags)

@@ -16,14 +16,20 @@ namespace {
 const Shortcut controlSpace{Key::space, CarbonModifier::control};
 const HotKeyCombination controlSpaceGrab{0x20, 4};
 
+// Registers Control+Space with callbacks that note "down" and "up".
+bool registerRecording(HotKeyCenter &center, QStringList &calls)
+{
+    return center.registerShortcut(
+        controlSpace, [&](const Shortcut &) { calls << QStringLiteral("down"); },
+        [&](const Shortcut &) { calls << QStringLiteral("up"); });
+}
+
 TEST(HotKeyCenterTest, CallbacksFollowPressAndReleaseOnceEach)
 {
     FakeGlobalHotKeys hotKeys;
     HotKeyCenter center(hotKeys);
     QStringList calls;
-    ASSERT_TRUE(center.registerShortcut(
-        controlSpace, [&](const Shortcut &) { calls << QStringLiteral("down"); },
-        [&](const Shortcut &) { calls << QStringLiteral("up"); }));
+    ASSERT_TRUE(registerRecording(center, calls));
     hotKeys.press(controlSpaceGrab);
     hotKeys.press(controlSpaceGrab); // a repeat of the held key
     hotKeys.release(controlSpaceGrab);
@@ -52,9 +58,7 @@ TEST(HotKeyCenterTest, WhileAMenuIsOpenItsKeyEventsRunTheShortcut)
     FakeGlobalHotKeys hotKeys;
     HotKeyCenter center(hotKeys);
     QStringList calls;
-    ASSERT_TRUE(center.registerShortcut(
-        controlSpace, [&](const Shortcut &) { calls << QStringLiteral("down"); },
-        [&](const Shortcut &) { calls << QStringLiteral("up"); }));
+    ASSERT_TRUE(registerRecording(center, calls));
 
     QMenu menu;
     menu.addAction(QStringLiteral("Item"));

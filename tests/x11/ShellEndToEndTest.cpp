@@ -80,14 +80,12 @@ struct Geometry
     bool valid = false;
 };
 
-class ShellEndToEndTest : public ::testing::Test
+class ShellEndToEndTest : public X11Test
 {
 protected:
     void SetUp() override
     {
-        connection = X11Connection::shared();
-        ASSERT_NE(connection, nullptr) << "no X display";
-        workspace = std::make_unique<X11Workspace>(*connection);
+        X11Test::SetUp();
         ASSERT_TRUE(home.isValid());
         QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
     }
@@ -171,8 +169,6 @@ protected:
                         QStringLiteral("click"), QStringLiteral("1")});
     }
 
-    X11Connection *connection = nullptr;
-    std::unique_ptr<X11Workspace> workspace;
     QTemporaryDir home;
 };
 

@@ -22,19 +22,7 @@ constexpr quint32 controlMask = 4;
 constexpr quint32 shiftMask = 1;
 const HotKeyCombination controlSpace{0x20, controlMask};
 
-class X11PlatformTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        connection = X11Connection::shared();
-        ASSERT_NE(connection, nullptr) << "no X display";
-        workspace = std::make_unique<X11Workspace>(*connection);
-    }
-
-    X11Connection *connection = nullptr;
-    std::unique_ptr<X11Workspace> workspace;
-};
+using X11PlatformTest = X11Test;
 
 TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelease)
 {

@@ -7,6 +7,8 @@
 #include "platform/X11Workspace.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -96,3 +98,18 @@ inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
     const auto front = workspace.frontmostApplication();
     return front && front->windowId == window;
 }
+
+// A test on the X display: the app's own connection and the workspace over it.
+class X11Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        connection = X11Connection::shared();
+        ASSERT_NE(connection, nullptr) << "no X display";
+        workspace = std::make_unique<X11Workspace>(*connection);
+    }
+
+    X11Connection *connection = nullptr;
+    std::unique_ptr<X11Workspace> workspace;
+};
