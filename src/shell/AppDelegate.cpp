@@ -97,12 +97,7 @@ AppDelegate::AppDelegate(Services services, QObject *parent) : QObject(parent), 
     // A grab refused at start-up or later (another program, often an input method, holds
     // the combination) must not go unnoticed: the panel could not be opened by it.
     connect(m_shortcuts.get(), &KeyboardShortcuts::ShortcutCenter::registrationFailed, this,
-            [this](const KeyboardShortcuts::Shortcut &shortcut, const QString &reason) {
-                notifyUser(QStringLiteral("Shortcut not available"),
-                           QStringLiteral("%1 cannot open Tindlewick: %2. Another program (often an input method) "
-                                          "uses it; choose another shortcut in the settings.")
-                               .arg(shortcut.description(), reason));
-            });
+            &AppDelegate::handleRegistrationFailure);
 }
 
 AppDelegate::~AppDelegate()
@@ -318,6 +313,27 @@ void AppDelegate::checkForUpdates()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     box->activateWindow();
+}
+
+void AppDelegate::handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason)
+{
+    // A copy that is just quitting may still hold the shortcut for a moment: try once more
+    // a second later before telling the user.
+    if (m_registrationRetry == RegistrationRetry::pending)
+        return;
+    if (m_registrationRetry == RegistrationRetry::none) {
+        m_registrationRetry = RegistrationRetry::pending;
+        QTimer::singleShot(1000, this, [this] {
+            m_registrationRetry = RegistrationRetry::done;
+            if (m_currentActivationMode == AppSettings::ActivationMode::shortcut)
+                m_shortcuts->enable({togglePanelShortcut()});
+        });
+        return;
+    }
+    notifyUser(QStringLiteral("Shortcut not available"),
+               QStringLiteral("%1 cannot open Tindlewick: %2. Another program (often an input method) uses it; "
+                              "choose another shortcut in the settings.")
+                   .arg(shortcut.description(), reason));
 }
 
 void AppDelegate::notifyUser(const QString &title, const QString &message)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyboardShortcuts/Name.h"
+#include "KeyboardShortcuts/Shortcut.h"
 #include "model/AppSettings.h"
 #include "platform/Workspace.h"
 
@@ -154,6 +155,7 @@ private:
     void removeGlobalMouseMonitor();
     void finishHidePanel(bool restoreFocus);
     void activatePanelWindow();
+    void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
     void notifyUser(const QString &title, const QString &message);
     void quitForAnotherCopy();
 
@@ -179,4 +181,6 @@ private:
     std::function<void()> m_refreshVolumes;
     std::function<void(const QString &, const QString &)> m_notifyUser;
     bool m_launched = false;
+    enum class RegistrationRetry { none, pending, done };
+    RegistrationRetry m_registrationRetry = RegistrationRetry::none;
 };

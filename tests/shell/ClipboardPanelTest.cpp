@@ -110,6 +110,26 @@ TEST_F(ClipboardPanelTest, StoredSizeAndPositionsReadOnlyWhenWellFormed)
     EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(500, 400));
 }
 
+TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
+{
+    auto panel = makePanel();
+    panel->show();
+    QSignalSpy writes(&defaults, &UserDefaults::valueChanged);
+    for (int x : {110, 120, 130})
+        panel->move(x, 60);
+    ASSERT_TRUE(waitUntil([&] { return writes.count() > 0; }));
+    QTest::qWait(150);
+    EXPECT_EQ(writes.count(), 1);
+    const QString here = ClipboardPanel::screenKey(QGuiApplication::primaryScreen());
+    EXPECT_EQ(ClipboardPanel::savedPosition(defaults, here), QPointF(130, 60));
+
+    // Centred off every screen: nothing is saved.
+    writes.clear();
+    panel->move(20000, 20000);
+    QTest::qWait(200);
+    EXPECT_EQ(writes.count(), 0);
+}
+
 TEST_F(ClipboardPanelTest, TheStoredTabModeLockReachesTheController)
 {
     defaults.setBoolean(ClipboardPanel::tabModeLockKey, true);
