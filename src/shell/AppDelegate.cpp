@@ -264,6 +264,10 @@ void AppDelegate::createPanel()
     m_popoverPanel = std::make_unique<ClipboardPanel>(m_services.container, m_services.settings, m_services.defaults,
                                                       m_services.workspace.isCompositing());
     m_panelController = m_popoverPanel->panelController();
+    if (m_panelContentFactory) {
+        if (QWidget *content = m_panelContentFactory(*m_popoverPanel))
+            m_popoverPanel->setContentView(content);
+    }
     QPointer<AppDelegate> self = this;
     m_popoverPanel->setCancelHandler([self] {
         if (self)

@@ -120,6 +120,11 @@ public:
     static QString runningVersion();
 
     // Neighbours that come with later parts of the app.
+    // Builds the panel's root view each time the panel window is made (the panel view).
+    void setPanelContentFactory(std::function<QWidget *(ClipboardPanel &panel)> factory)
+    {
+        m_panelContentFactory = std::move(factory);
+    }
     void setDetectionHooks(DetectionHooks hooks) { m_detectionHooks = std::move(hooks); }
     void setLabelEditingQuery(std::function<bool()> query) { m_isEditingLabel = std::move(query); }
     void setPreviewHider(std::function<void()> hide) { m_hidePreview = std::move(hide); }
@@ -176,6 +181,7 @@ private:
     QPointer<QMenu> m_activeMenu;
     std::optional<AppSettings::ActivationMode> m_currentActivationMode;
     DetectionHooks m_detectionHooks;
+    std::function<QWidget *(ClipboardPanel &)> m_panelContentFactory;
     std::function<bool()> m_isEditingLabel;
     std::function<void()> m_hidePreview;
     std::function<void()> m_refreshVolumes;

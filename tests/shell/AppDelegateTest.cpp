@@ -319,14 +319,23 @@ TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
 
 TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
 {
-    launch();
-    auto *content = new QWidget;
-    auto *layout = new QVBoxLayout(content);
-    auto *field = new PrimaryCursorNSTextField;
-    auto *list = new QListWidget;
-    layout->addWidget(field);
-    layout->addWidget(list);
-    panel()->setContentView(content);
+    PrimaryCursorNSTextField *field = nullptr;
+    QListWidget *list = nullptr;
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard, workspace,
+                                                                   hotKeys, input, keyboard, nullptr, false});
+    // The panel view comes in through the factory, built for the panel it goes into.
+    delegate->setPanelContentFactory([&](ClipboardPanel &forPanel) {
+        EXPECT_NE(forPanel.panelController(), nullptr);
+        auto *content = new QWidget;
+        auto *layout = new QVBoxLayout(content);
+        field = new PrimaryCursorNSTextField;
+        list = new QListWidget;
+        layout->addWidget(field);
+        layout->addWidget(list);
+        return content;
+    });
+    delegate->applicationDidFinishLaunching();
+    ASSERT_NE(field, nullptr);
     EXPECT_EQ(AppDelegate::findSearchField(panel()->contentView()), field);
 
     delegate->togglePanel();
