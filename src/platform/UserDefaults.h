@@ -26,6 +26,7 @@ public:
     // The stored value: bool, double, QString, QVariantList or QVariantMap; invalid when absent.
     QVariant object(const QString &key) const;
     bool contains(const QString &key) const { return m_values.contains(key); }
+    QStringList keys() const { return m_values.keys(); }
     void setObject(const QString &key, const QVariant &value);
     void removeObject(const QString &key);
 

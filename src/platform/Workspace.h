@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
+#include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // An application with a window on the desktop, as the window manager reports it.
@@ -17,6 +20,15 @@ struct RunningApplication
     quint64 windowId = 0;
 
     friend bool operator==(const RunningApplication &, const RunningApplication &) = default;
+
+    // Whether this is the running app itself: its process, or its id when the window
+    // reports no process.
+    bool isCurrentApplication() const
+    {
+        if (processIdentifier != 0)
+            return processIdentifier == QCoreApplication::applicationPid();
+        return bundleIdentifier == QCoreApplication::applicationName().toLower();
+    }
 };
 
 // The desktop around the app: which application is in front, and bringing a remembered
@@ -30,6 +42,20 @@ public:
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
     // Gives the application's remembered window the focus again. False when it is gone.
     virtual bool activate(const RunningApplication &application) = 0;
+
+    // The application whose window lies under a point of the screen (in device pixels);
+    // nothing over the desktop background or where the workspace cannot tell.
+    virtual std::optional<RunningApplication> applicationAt(const QPoint &) const { return std::nullopt; }
+
+    // Whether a compositing manager runs, so translucent windows show what lies below.
+    virtual bool isCompositing() const { return false; }
+
+    // Called whenever another window becomes the active one (nothing: no window is active).
+    using ActivationHandler = std::function<void(const std::optional<RunningApplication> &)>;
+    virtual void setActivationHandler(ActivationHandler handler) { m_activationHandler = std::move(handler); }
+
+protected:
+    ActivationHandler m_activationHandler;
 };
 
 // A workspace whose front application tests set directly; activations are recorded.
@@ -38,6 +64,7 @@ class FakeWorkspace final : public Workspace
 public:
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> activations;
+    std::optional<RunningApplication> underPointer;
 
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     bool activate(const RunningApplication &application) override
@@ -45,5 +72,14 @@ public:
         activations.append(application);
         frontmost = application;
         return true;
+    }
+    std::optional<RunningApplication> applicationAt(const QPoint &) const override { return underPointer; }
+
+    // Another application comes to the front, as when the user clicks its window.
+    void simulateActivation(const std::optional<RunningApplication> &application)
+    {
+        frontmost = application;
+        if (m_activationHandler)
+            m_activationHandler(application);
     }
 };

@@ -1,15 +1,25 @@
 #include "shell/TindlewickApp.h"
 
 #include "common/Diagnostics.h"
+#include "model/AppSettings.h"
 #include "model/ModelContainer.h"
-#include "model/ModelContext.h"
+#include "platform/GlobalHotKeys.h"
+#include "platform/GlobalInputMonitor.h"
+#include "platform/Pasteboard.h"
+#include "platform/SingleInstance.h"
+#include "platform/SyntheticKeyboard.h"
 #include "platform/UnixSignalWatcher.h"
+#include "platform/UserDefaults.h"
+#include "platform/X11Connection.h"
+#include "platform/X11GlobalHotKeys.h"
+#include "platform/X11GlobalInputMonitor.h"
 #include "platform/X11Session.h"
+#include "platform/X11SyntheticKeyboard.h"
+#include "platform/X11Workspace.h"
+#include "shell/AppDelegate.h"
 
 #include <QApplication>
 #include <QMessageBox>
-
-#include <sqlite3.h>
 
 #include <cstdio>
 
@@ -21,14 +31,35 @@ void showFatalError(const QString &message)
         QMessageBox::critical(nullptr, QStringLiteral("Tindlewick"), message);
 }
 
-// Everything the user copied is in the store; fold the write-ahead log into it so the
-// files on disk are complete on their own.
-void checkpointStore(const QString &path)
+// The desktop the app runs on: X11 when Qt runs there, stand-ins otherwise (a headless
+// run has no desktop to grab keys from or paste into).
+struct Desktop
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
-        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<GlobalHotKeys> hotKeys;
+    std::unique_ptr<GlobalInputMonitor> inputMonitor;
+    std::unique_ptr<SyntheticKeyboard> keyboard;
+    std::unique_ptr<Pasteboard> pasteboard;
+};
+
+Desktop makeDesktop()
+{
+    Desktop desktop;
+    if (X11Connection *connection = X11Connection::shared()) {
+        desktop.workspace = std::make_unique<X11Workspace>(*connection);
+        desktop.hotKeys = std::make_unique<X11GlobalHotKeys>(*connection);
+        desktop.inputMonitor = std::make_unique<X11GlobalInputMonitor>(*connection);
+        desktop.keyboard = std::make_unique<X11SyntheticKeyboard>(*connection);
+    } else {
+        desktop.workspace = std::make_unique<FakeWorkspace>();
+        desktop.hotKeys = std::make_unique<FakeGlobalHotKeys>();
+        desktop.inputMonitor = std::make_unique<FakeGlobalInputMonitor>();
+        desktop.keyboard = std::make_unique<FakeSyntheticKeyboard>();
+    }
+    // The system clipboard joins here once its X11 implementation is in; until then the
+    // app's writes stay in memory.
+    desktop.pasteboard = std::make_unique<MemoryPasteboard>();
+    return desktop;
 }
 
 } // namespace
@@ -57,14 +88,16 @@ int run(int argc, char **argv)
     setFatalErrorHandler(&showFatalError);
 
     ModelContainer &container = sharedModelContainer();
-    ModelContext *mainContext = container.mainContext();
+    Desktop desktop = makeDesktop();
+    SingleInstance singleInstance;
+    AppDelegate delegate(AppDelegate::Services{container, AppSettings::shared(), UserDefaults::standard(),
+                                               *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys,
+                                               *desktop.inputMonitor, *desktop.keyboard, &singleInstance, true});
 
     UnixSignalWatcher signals;
     QObject::connect(&signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
-        mainContext->save();
-        checkpointStore(container.storePath());
-    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+    delegate.applicationDidFinishLaunching();
     return app.exec();
 }
 

@@ -1,0 +1,222 @@
+// The shell's hot paths: from the shortcut's key release to the panel's first paint (on a
+// warm panel and on the first show after start), and from start to ready (capture
+// running, shortcut registered). Under X11 (QT_QPA_PLATFORM=xcb, e.g. through
+// scripts/with-xserver.sh) the key goes through the server: an XTest release reaching the
+// app's grab; otherwise the grab's release is simulated in process.
+#include "BenchSupport.h"
+
+#include "model/AppSettings.h"
+#include "model/ClipboardItem.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "platform/GlobalHotKeys.h"
+#include "platform/GlobalInputMonitor.h"
+#include "platform/Pasteboard.h"
+#include "platform/SyntheticKeyboard.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "platform/X11Connection.h"
+#include "platform/X11GlobalHotKeys.h"
+#include "platform/X11GlobalInputMonitor.h"
+#include "platform/X11SyntheticKeyboard.h"
+#include "platform/X11Workspace.h"
+#include "shell/AppDelegate.h"
+#include "shell/ClipboardPanel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <chrono>
+
+namespace {
+
+constexpr HotKeyCombination controlSpace{0x20, 4};
+constexpr quint32 controlL = 0xffe3;
+constexpr quint32 space = 0x20;
+
+// A store of 250 everyday items, or of 5,000 pinned ones.
+struct BenchStore
+{
+    QTemporaryDir folder;
+    std::unique_ptr<ModelContainer> container;
+};
+
+BenchStore &store(bool pinnedThousands)
+{
+    static BenchStore *stores[2] = {nullptr, nullptr};
+    BenchStore *&slot = stores[pinnedThousands ? 1 : 0];
+    if (slot)
+        return *slot;
+    slot = new BenchStore;
+    slot->container = ModelContainer::open(slot->folder.path() + QStringLiteral("/default.store"), nullptr);
+    std::unique_ptr<ModelContext> context = slot->container->makeContext();
+    const int count = pinnedThousands ? 5000 : 250;
+    const ClipboardItemType kinds[] = {ClipboardItemType::text, ClipboardItemType::link, ClipboardItemType::code,
+                                       ClipboardItemType::text, ClipboardItemType::color};
+    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    for (int i = 0; i < count; ++i) {
+        ClipboardItemPtr item = ClipboardItem::create(pinnedThousands ? ClipboardItemType::text : kinds[i % 5],
+                                                      {.text = QStringLiteral("Item %1 with a few ordinary words").arg(i)});
+        item->setTimestamp(start.addSecs(i));
+        if (pinnedThousands) {
+            item->setIsPinned(true);
+            item->setPinnedTimestamp(start.addSecs(i));
+        }
+        context->insert(item);
+    }
+    context->save();
+    return *slot;
+}
+
+// The desktop the app runs on in the benchmark.
+struct BenchDesktop
+{
+    BenchDesktop()
+    {
+        if (X11Connection *connection = X11Connection::shared()) {
+            workspace = std::make_unique<X11Workspace>(*connection);
+            hotKeys = std::make_unique<X11GlobalHotKeys>(*connection);
+            input = std::make_unique<X11GlobalInputMonitor>(*connection);
+        } else {
+            workspace = std::make_unique<FakeWorkspace>();
+            hotKeys = std::make_unique<FakeGlobalHotKeys>();
+            input = std::make_unique<FakeGlobalInputMonitor>();
+        }
+    }
+    bool onX11() const { return X11Connection::shared() != nullptr; }
+
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<GlobalHotKeys> hotKeys;
+    std::unique_ptr<GlobalInputMonitor> input;
+    FakeSyntheticKeyboard keyboard;
+    MemoryPasteboard pasteboard;
+};
+
+struct App
+{
+    App(ModelContainer &container, BenchDesktop &desktop)
+        : defaults(folder.path() + QStringLiteral("/defaults.json")), settings(defaults),
+          delegate(AppDelegate::Services{container, settings, defaults, desktop.pasteboard, *desktop.workspace,
+                                         *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false})
+    {
+        delegate.setUserNotifier([](const QString &, const QString &) {});
+        delegate.applicationDidFinishLaunching();
+    }
+    QTemporaryDir folder;
+    UserDefaults defaults;
+    AppSettings settings;
+    AppDelegate delegate;
+};
+
+bool spinUntil(const std::function<bool()> &done, int timeoutMs = 3000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Presses the shortcut and times from its key release to the panel's first paint.
+double releaseToFirstPaint(App &app, BenchDesktop &desktop)
+{
+    bool painted = false;
+    QMetaObject::Connection connection =
+        QObject::connect(app.delegate.popoverPanel(), &ClipboardPanel::painted, [&] { painted = true; });
+    QElapsedTimer timer;
+    if (desktop.onX11()) {
+        // The press first (not timed), then the release through the server.
+        X11SyntheticKeyboard keys(*X11Connection::shared());
+        keys.sendKeys({{controlL, true}, {space, true}});
+        spinUntil([] { return false; }, 20);
+        timer.start();
+        keys.sendKeys({{space, false}, {controlL, false}});
+    } else {
+        auto *fake = static_cast<FakeGlobalHotKeys *>(desktop.hotKeys.get());
+        fake->press(controlSpace);
+        timer.start();
+        fake->release(controlSpace);
+    }
+    const bool ok = spinUntil([&] { return painted; });
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    QObject::disconnect(connection);
+    return ok ? seconds : -1;
+}
+
+void hidePanel(App &app)
+{
+    app.delegate.hidePanel(false);
+    spinUntil([&] { return !app.delegate.popoverPanel()->isVisible(); });
+    QCoreApplication::processEvents();
+}
+
+void BM_PanelFirstPaintWarm(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    App app(*store(state.range(0) != 0).container, desktop);
+    // One show beforehand: the window exists and has painted once.
+    if (releaseToFirstPaint(app, desktop) < 0)
+        state.SkipWithError("the panel never painted");
+    hidePanel(app);
+    for (auto _ : state) {
+        const double seconds = releaseToFirstPaint(app, desktop);
+        if (seconds < 0) {
+            state.SkipWithError("the panel never painted");
+            break;
+        }
+        state.SetIterationTime(seconds);
+        hidePanel(app);
+    }
+    state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
+}
+BENCHMARK(BM_PanelFirstPaintWarm)->ArgName("pinned5000")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_PanelFirstPaintCold(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    ModelContainer &container = *store(state.range(0) != 0).container;
+    for (auto _ : state) {
+        auto app = std::make_unique<App>(container, desktop);
+        spinUntil([] { return false; }, 20); // start-up settles
+        const double seconds = releaseToFirstPaint(*app, desktop);
+        if (seconds < 0) {
+            state.SkipWithError("the panel never painted");
+            break;
+        }
+        state.SetIterationTime(seconds);
+        hidePanel(*app);
+        app.reset();
+        QCoreApplication::processEvents();
+    }
+    state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
+}
+BENCHMARK(BM_PanelFirstPaintCold)->ArgName("pinned5000")->Arg(0)->Arg(1)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// From nothing to a running app: store opened, capture started, shortcut registered.
+void BM_StartupToReady(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    const QString path = store(false).container->storePath();
+    store(false).container.reset(); // the app opens the file itself, as at a real start
+    for (auto _ : state) {
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(path, nullptr);
+        auto app = std::make_unique<App>(*container, desktop);
+        benchmark::DoNotOptimize(app.get());
+        state.PauseTiming();
+        app.reset();
+        container.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    store(false).container = ModelContainer::open(path, nullptr);
+    state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
+}
+BENCHMARK(BM_StartupToReady)->Iterations(30)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "KeyboardShortcuts/Name.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QUuid>
+
+#include <functional>
+
+class UserDefaults;
+
+namespace KeyboardShortcuts {
+
+class HotKeyCenter;
+
+// Posted after a name's stored shortcut changed; user info "name" holds the raw name.
+inline const QString shortcutByNameDidChange = QStringLiteral("KeyboardShortcuts_shortcutByNameDidChange");
+// Posted when a recorder starts or stops recording; user info "isActive" (Bool).
+inline const QString recorderActiveStatusDidChange = QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");
+
+// The shortcuts by name: each name's stored shortcut in the user defaults, the actions
+// bound to it, and the grabs held for them. A press runs the actions of every name whose
+// stored shortcut, read at that moment, is the one pressed. Main thread only.
+class ShortcutCenter final : public QObject
+{
+    Q_OBJECT
+public:
+    using Action = std::function<void()>;
+
+    ShortcutCenter(UserDefaults &defaults, HotKeyCenter &hotKeys, QObject *parent = nullptr);
+
+    // The app's instance (installed at start-up); nullptr before.
+    static ShortcutCenter *shared();
+    static void setShared(ShortcutCenter *center);
+
+    static QString storageKey(const Name &name) { return QStringLiteral("KeyboardShortcuts_") + name.rawValue; }
+
+    // A name comes into use: when it has a default and nothing at all is stored under its
+    // key, the default is stored (and grabbed). A stored false keeps the name empty.
+    void declare(const Name &name);
+
+    std::optional<Shortcut> getShortcut(const Name &name) const;
+    // None removes the shortcut: a name with a default stores false, one without loses its key.
+    void setShortcut(const std::optional<Shortcut> &shortcut, const Name &name);
+    void storeShortcut(const Name &name, const Shortcut &shortcut);
+    void reset(const QList<Name> &names);
+    void resetAll();
+    // Every name with a stored key (without defaults).
+    QList<Name> storedNames() const;
+
+    void onKeyDown(const Name &name, Action action);
+    void onKeyUp(const Name &name, Action action);
+    void removeHandler(const Name &name);
+    void removeAllHandlers();
+
+    // Releases and takes again the grabs of the names; their actions stay bound.
+    void disable(const QList<Name> &names);
+    void enable(const QList<Name> &names);
+    bool isShortcutEnabled(const Name &name) const;
+
+    // A listener of every press and release of the name until it is removed again.
+    QUuid addEventStream(const Name &name, std::function<void(EventType)> listener);
+    void removeEventStream(const QUuid &stream);
+
+    // Set while a recorder records: no action runs.
+    bool isPaused() const { return m_isPaused; }
+    void setIsPaused(bool paused) { m_isPaused = paused; }
+
+    // Shortcuts grabbed and not released; a refused grab never enters.
+    QSet<Shortcut> registeredShortcuts() const { return m_registeredShortcuts; }
+
+Q_SIGNALS:
+    // A grab was refused (another program holds the combination, often an input method).
+    void registrationFailed(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
+
+private:
+    using HandlerTable = QList<std::pair<Name, QList<Action>>>;
+    using StreamTable = QList<std::pair<Name, QList<std::pair<QUuid, std::function<void(EventType)>>>>>;
+
+    bool hasStoredValue(const Name &name) const;
+    void registerShortcut(const Shortcut &shortcut);
+    void unregisterShortcut(const Shortcut &shortcut);
+    void registerIfNeeded(const Name &name);
+    void postChange(const Name &name);
+    void dispatch(const Shortcut &shortcut, EventType type);
+    QSet<Shortcut> shortcutsOf(const HandlerTable &down, const HandlerTable &up) const;
+    QSet<Shortcut> shortcutsOfStreams() const;
+    static void append(HandlerTable &table, const Name &name, Action action);
+
+    UserDefaults &m_defaults;
+    HotKeyCenter &m_hotKeys;
+    HandlerTable m_keyDownHandlers;
+    HandlerTable m_keyUpHandlers;
+    StreamTable m_streams;
+    QSet<Shortcut> m_registeredShortcuts;
+    bool m_isPaused = false;
+};
+
+} // namespace KeyboardShortcuts

@@ -1,0 +1,83 @@
+#include "platform/SingleInstance.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace {
+const QByteArray quitRequest = "quit\n";
+} // namespace
+
+SingleInstance::SingleInstance(QString socketPath, QObject *parent)
+    : QObject(parent), m_socketPath(socketPath.isEmpty() ? defaultSocketPath() : std::move(socketPath))
+{
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (m_server)
+        m_server->close();
+}
+
+QString SingleInstance::defaultSocketPath()
+{
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QDir(folder).exists())
+        return QDir::tempPath() + QStringLiteral("/tindlewick-%1.socket").arg(getuid());
+    return folder + QStringLiteral("/tindlewick.socket");
+}
+
+bool SingleInstance::terminateOtherInstances(int waitMilliseconds)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(200))
+        return false; // nobody listens (a stale socket file is no running copy)
+    socket.write(quitRequest);
+    socket.flush();
+    socket.waitForBytesWritten(200);
+    // The other copy closes the connection when it goes; never wait longer than allowed.
+    QElapsedTimer timer;
+    timer.start();
+    while (socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < waitMilliseconds)
+        socket.waitForDisconnected(int(waitMilliseconds - timer.elapsed()));
+    return true;
+}
+
+bool SingleInstance::listen()
+{
+    if (m_server)
+        return m_server->isListening();
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A socket file left by a copy that has gone (or ignored our request) is taken over.
+    QLocalServer::removeServer(m_socketPath);
+    if (!m_server->listen(m_socketPath))
+        return false;
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+    return true;
+}
+
+void SingleInstance::acceptConnections()
+{
+    while (QLocalSocket *client = m_server->nextPendingConnection()) {
+        client->setParent(this);
+        QPointer<QLocalSocket> weakClient = client;
+        connect(client, &QLocalSocket::readyRead, this, [this, weakClient] {
+            if (!weakClient || !weakClient->canReadLine())
+                return;
+            if (weakClient->readLine() == quitRequest) {
+                // The connection stays open until this process ends: its closing tells the
+                // new copy that this one has gone.
+                Q_EMIT quitRequested();
+            }
+        });
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    }
+}

@@ -1,0 +1,208 @@
+#include "platform/X11GlobalHotKeys.h"
+
+#include "platform/X11Connection.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <cstdlib>
+
+namespace {
+
+// Shift, Control, Mod1 and Mod4: the modifiers a shortcut can hold.
+constexpr quint16 shortcutModifierMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+
+// The modifier bit that NumLock sets on this keyboard (usually Mod2).
+quint16 findNumLockMask(xcb_connection_t *connection, xcb_key_symbols_t *symbols)
+{
+    constexpr xcb_keysym_t numLock = 0xff7f;
+    xcb_keycode_t *numLockCodes = xcb_key_symbols_get_keycode(symbols, numLock);
+    if (!numLockCodes)
+        return 0;
+    quint16 mask = 0;
+    if (xcb_get_modifier_mapping_reply_t *mapping =
+            xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr)) {
+        const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(mapping);
+        const int perModifier = mapping->keycodes_per_modifier;
+        for (int modifier = 0; modifier < 8 && !mask; ++modifier) {
+            for (int i = 0; i < perModifier && !mask; ++i) {
+                const xcb_keycode_t code = codes[modifier * perModifier + i];
+                for (const xcb_keycode_t *n = numLockCodes; code && *n != XCB_NO_SYMBOL; ++n) {
+                    if (*n == code)
+                        mask = quint16(1u << modifier);
+                }
+            }
+        }
+        std::free(mapping);
+    }
+    std::free(numLockCodes);
+    return mask;
+}
+
+} // namespace
+
+X11GlobalHotKeys::X11GlobalHotKeys(X11Connection &connection, QObject *parent)
+    : GlobalHotKeys(parent), m_connection(connection)
+{
+    // Without it a held key would arrive as a stream of releases and presses.
+    Bool supported = False;
+    XkbSetDetectableAutoRepeat(m_connection.display(), True, &supported);
+    refreshKeyboardMapping();
+    m_handlerId = m_connection.addEventHandler([this](const void *event) { handleEvent(event); });
+    m_connection.drain();
+}
+
+X11GlobalHotKeys::~X11GlobalHotKeys()
+{
+    m_connection.removeEventHandler(m_handlerId);
+    for (const Grab &grab : std::as_const(m_grabs))
+        ungrabKeycodes(grab);
+    m_connection.flush();
+    if (m_keySymbols)
+        xcb_key_symbols_free(m_keySymbols);
+}
+
+void X11GlobalHotKeys::refreshKeyboardMapping()
+{
+    if (m_keySymbols)
+        xcb_key_symbols_free(m_keySymbols);
+    m_keySymbols = xcb_key_symbols_alloc(m_connection.xcb());
+    m_numLockMask = findNumLockMask(m_connection.xcb(), m_keySymbols);
+}
+
+QList<quint8> X11GlobalHotKeys::keycodesFor(quint32 keysym) const
+{
+    QList<quint8> keycodes;
+    if (xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_keySymbols, keysym)) {
+        for (const xcb_keycode_t *code = codes; *code != XCB_NO_SYMBOL; ++code) {
+            if (!keycodes.contains(*code))
+                keycodes.append(*code);
+        }
+        std::free(codes);
+    }
+    return keycodes;
+}
+
+QList<quint16> X11GlobalHotKeys::lockVariants() const
+{
+    QList<quint16> variants{0, XCB_MOD_MASK_LOCK};
+    if (m_numLockMask)
+        variants << m_numLockMask << quint16(m_numLockMask | XCB_MOD_MASK_LOCK);
+    return variants;
+}
+
+bool X11GlobalHotKeys::grabKeycodes(Grab &grab, QString *error)
+{
+    grab.keycodes = keycodesFor(grab.combination.keysym);
+    if (grab.keycodes.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no key of the keyboard produces the symbol 0x%1").arg(grab.combination.keysym, 0, 16);
+        return false;
+    }
+    QList<xcb_void_cookie_t> cookies;
+    for (quint8 keycode : std::as_const(grab.keycodes)) {
+        for (quint16 variant : lockVariants()) {
+            cookies.append(xcb_grab_key_checked(m_connection.xcb(), 1, m_connection.root(),
+                                                quint16(grab.combination.modifiers | variant), keycode,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        }
+    }
+    bool refused = false;
+    for (const xcb_void_cookie_t cookie : std::as_const(cookies)) {
+        if (xcb_generic_error_t *failure = xcb_request_check(m_connection.xcb(), cookie)) {
+            refused = true;
+            std::free(failure);
+        }
+    }
+    m_connection.drain();
+    if (refused) {
+        ungrabKeycodes(grab);
+        m_connection.flush();
+        if (error)
+            *error = QStringLiteral("another program holds the combination");
+        return false;
+    }
+    return true;
+}
+
+void X11GlobalHotKeys::ungrabKeycodes(const Grab &grab)
+{
+    for (quint8 keycode : grab.keycodes) {
+        for (quint16 variant : lockVariants())
+            xcb_ungrab_key(m_connection.xcb(), keycode, m_connection.root(), quint16(grab.combination.modifiers | variant));
+    }
+}
+
+bool X11GlobalHotKeys::grab(const HotKeyCombination &combination, QString *error)
+{
+    for (const Grab &existing : std::as_const(m_grabs)) {
+        if (existing.combination == combination)
+            return true;
+    }
+    Grab grab{combination, {}, false, 0};
+    if (!grabKeycodes(grab, error))
+        return false;
+    m_grabs.append(grab);
+    return true;
+}
+
+void X11GlobalHotKeys::ungrab(const HotKeyCombination &combination)
+{
+    for (qsizetype i = 0; i < m_grabs.size(); ++i) {
+        if (m_grabs[i].combination == combination) {
+            ungrabKeycodes(m_grabs[i]);
+            m_grabs.removeAt(i);
+            m_connection.flush();
+            return;
+        }
+    }
+}
+
+void X11GlobalHotKeys::handleEvent(const void *rawEvent)
+{
+    const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);
+    const quint8 type = event->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        const auto *mapping = reinterpret_cast<const xcb_mapping_notify_event_t *>(event);
+        if (mapping->request == XCB_MAPPING_POINTER)
+            return;
+        // The keys behind the symbols may have moved: take the grabs again.
+        for (const Grab &grab : std::as_const(m_grabs))
+            ungrabKeycodes(grab);
+        refreshKeyboardMapping();
+        for (Grab &grab : m_grabs) {
+            grab.down = false;
+            grabKeycodes(grab, nullptr);
+        }
+        return;
+    }
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return;
+    const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);
+    if (type == XCB_KEY_PRESS) {
+        const quint16 modifiers = key->state & shortcutModifierMask;
+        for (Grab &grab : m_grabs) {
+            if (grab.combination.modifiers != modifiers || !grab.keycodes.contains(key->detail))
+                continue;
+            if (grab.down)
+                return; // a repeat of a held key
+            grab.down = true;
+            grab.downKeycode = key->detail;
+            const HotKeyCombination combination = grab.combination;
+            Q_EMIT pressed(combination);
+            return;
+        }
+        return;
+    }
+    // The release of the key alone: the modifiers may be up already.
+    for (Grab &grab : m_grabs) {
+        if (grab.down && grab.downKeycode == key->detail) {
+            grab.down = false;
+            const HotKeyCombination combination = grab.combination;
+            Q_EMIT released(combination);
+            return;
+        }
+    }
+}

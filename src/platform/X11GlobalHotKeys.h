@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/GlobalHotKeys.h"
+
+#include <QHash>
+#include <QList>
+
+struct _XCBKeySymbols;
+class X11Connection;
+
+// Global hot keys as passive key grabs on the root window of the app's own X connection.
+// Each combination is grabbed for every key code that produces its symbol and with the
+// Lock and NumLock variants, so presses with Caps Lock or NumLock on still arrive. Auto
+// repeat is made detectable, so a held key sends one press and one release.
+class X11GlobalHotKeys final : public GlobalHotKeys
+{
+    Q_OBJECT
+public:
+    explicit X11GlobalHotKeys(X11Connection &connection, QObject *parent = nullptr);
+    ~X11GlobalHotKeys() override;
+
+    bool grab(const HotKeyCombination &combination, QString *error) override;
+    void ungrab(const HotKeyCombination &combination) override;
+
+private:
+    struct Grab
+    {
+        HotKeyCombination combination;
+        QList<quint8> keycodes;
+        bool down = false;
+        quint8 downKeycode = 0;
+    };
+
+    QList<quint8> keycodesFor(quint32 keysym) const;
+    QList<quint16> lockVariants() const;
+    bool grabKeycodes(Grab &grab, QString *error);
+    void ungrabKeycodes(const Grab &grab);
+    void handleEvent(const void *event);
+    void refreshKeyboardMapping();
+
+    X11Connection &m_connection;
+    _XCBKeySymbols *m_keySymbols = nullptr;
+    int m_handlerId = 0;
+    quint16 m_numLockMask = 0;
+    QList<Grab> m_grabs;
+};

@@ -1,0 +1,192 @@
+#pragma once
+
+#include "KeyboardShortcuts/Name.h"
+#include "KeyboardShortcuts/Shortcut.h"
+#include "model/AppSettings.h"
+#include "platform/Workspace.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ClipboardMonitor;
+class ClipboardPanel;
+class DoubleTapService;
+class GlobalHotKeys;
+class GlobalInputMonitor;
+class LocalEventMonitor;
+class ModelContainer;
+class PanelController;
+class Pasteboard;
+class PasteService;
+class QLineEdit;
+class QWidget;
+class QWindow;
+class SettingsOpener;
+class SingleInstance;
+class StatusItem;
+class SyntheticKeyboard;
+class UserDefaults;
+
+namespace KeyboardShortcuts {
+class HotKeyCenter;
+class ShortcutCenter;
+} // namespace KeyboardShortcuts
+
+// The application itself: starts the capture, the tray icon and the global shortcut in
+// order, shows the floating panel on the screen under the pointer and hides it again,
+// gives the focus back to the window that was in front, and saves the store when the app
+// quits. It owns the panel's visibility: everything that wants the panel gone calls
+// hidePanel(). Main thread only.
+class AppDelegate final : public QObject
+{
+    Q_OBJECT
+public:
+    // What the app runs on; the X11 pieces in the app, fakes in tests.
+    struct Services
+    {
+        ModelContainer &container;
+        AppSettings &settings;
+        UserDefaults &defaults;
+        Pasteboard &pasteboard;
+        Workspace &workspace;
+        GlobalHotKeys &hotKeys;
+        GlobalInputMonitor &inputMonitor;
+        SyntheticKeyboard &keyboard;
+        // nullptr: no single-instance coordination (tests).
+        SingleInstance *singleInstance = nullptr;
+        // Whether to put an icon in the tray (tests leave it out).
+        bool useStatusItem = true;
+    };
+
+    // What the code-detection services offer the start-up and the detectCode switch.
+    struct DetectionHooks
+    {
+        std::function<void()> warmUp;
+        std::function<void()> loadModels;
+        std::function<void()> unloadModels;
+    };
+
+    explicit AppDelegate(Services services, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // The running delegate, set as the first step of start-up; nullptr before.
+    static AppDelegate *shared();
+    // The shortcut that toggles the panel: "togglePanel", Control+Space by default.
+    static const KeyboardShortcuts::Name &togglePanelShortcut();
+
+    // Start-up, in order: shared instance, other copies asked to quit, version bookkeeping,
+    // tray icon, capture, observers, settings opener, model warm-up, panel, shortcut, and
+    // the activation mode.
+    void applicationDidFinishLaunching();
+    // Quit: the store's main context is saved and its write-ahead log folded in.
+    void applicationWillTerminate();
+
+    void togglePanel();
+    void showPanel();
+    // Hides the panel: closes an open row menu (fading the panel out then), hides the item
+    // preview, stops the monitors of the shown panel, saves size and position, posts
+    // "panelDidHide" and, with restoreFocus, gives the focus back to the window that was in
+    // front when the panel was opened.
+    void hidePanel(bool restoreFocus);
+    void configureActivation();
+    void openSettings();
+    void checkForUpdates();
+
+    ClipboardPanel *popoverPanel() const { return m_popoverPanel.get(); }
+    PanelController *panelController() const { return m_panelController; }
+    ClipboardMonitor *clipboardMonitor() const { return m_clipboardMonitor.get(); }
+    PasteService *pasteService() const { return m_pasteService.get(); }
+    DoubleTapService *doubleTapService() const { return m_doubleTapService.get(); }
+    StatusItem *statusItem() const { return m_statusItem.get(); }
+    KeyboardShortcuts::ShortcutCenter &shortcuts() const { return *m_shortcuts; }
+    std::optional<RunningApplication> previousApp() const { return m_previousApp; }
+    std::optional<AppSettings::ActivationMode> currentActivationMode() const { return m_currentActivationMode; }
+
+    // A row's context menu while it is open; hiding the panel closes it first.
+    QMenu *activeMenu() const { return m_activeMenu; }
+    void setActiveMenu(QMenu *menu) { m_activeMenu = menu; }
+
+    // The search field of the panel's content: the first line edit of the class
+    // "PrimaryCursorNSTextField" (or a subclass), depth first.
+    static QLineEdit *findSearchField(QWidget *view);
+    // Whether a window that became active is a settings window, to be kept above others.
+    static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
+    // "<version> (<build>)" of the running program.
+    static QString runningVersion();
+
+    // Neighbours that come with later parts of the app.
+    // Builds the panel's root view each time the panel window is made (the panel view).
+    void setPanelContentFactory(std::function<QWidget *(ClipboardPanel &panel)> factory)
+    {
+        m_panelContentFactory = std::move(factory);
+    }
+    void setDetectionHooks(DetectionHooks hooks) { m_detectionHooks = std::move(hooks); }
+    void setLabelEditingQuery(std::function<bool()> query) { m_isEditingLabel = std::move(query); }
+    void setPreviewHider(std::function<void()> hide) { m_hidePreview = std::move(hide); }
+    void setMountedVolumesRefresher(std::function<void()> refresh) { m_refreshVolumes = std::move(refresh); }
+    // How the user hears of a problem (default: a tray message, or a message box without a tray).
+    void setUserNotifier(std::function<void(const QString &title, const QString &message)> notify)
+    {
+        m_notifyUser = std::move(notify);
+    }
+
+Q_SIGNALS:
+    // The panel is on screen with its frame set (before its first paint).
+    void panelShown();
+    void panelHidden();
+
+private:
+    void terminateOtherInstances();
+    void updateVersionBookkeeping();
+    void createStatusItem();
+    void registerObservers();
+    void createPanel();
+    void handleDetectCodeChanged();
+    void elevateSettingsWindow(QWindow *window);
+    void focusSearchField();
+    void handleOutsideClick(const QPoint &nativePosition);
+    bool handlePanelKeyDown(QObject *receiver, QEvent *event);
+    void handleAppActivation(const std::optional<RunningApplication> &application);
+    void installKeyMonitor();
+    void removeKeyMonitor();
+    void installWorkspaceObserver();
+    void removeWorkspaceObserver();
+    void installGlobalMouseMonitor();
+    void removeGlobalMouseMonitor();
+    void finishHidePanel(bool restoreFocus);
+    void activatePanelWindow();
+    void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
+    void notifyUser(const QString &title, const QString &message);
+    void quitForAnotherCopy();
+
+    Services m_services;
+    std::unique_ptr<KeyboardShortcuts::HotKeyCenter> m_hotKeyCenter;
+    std::unique_ptr<KeyboardShortcuts::ShortcutCenter> m_shortcuts;
+    std::unique_ptr<StatusItem> m_statusItem;
+    std::unique_ptr<ClipboardPanel> m_popoverPanel;
+    std::unique_ptr<ClipboardMonitor> m_clipboardMonitor;
+    std::unique_ptr<PasteService> m_pasteService;
+    std::unique_ptr<DoubleTapService> m_doubleTapService;
+    std::unique_ptr<SettingsOpener> m_settingsOpener;
+    std::unique_ptr<LocalEventMonitor> m_keyMonitor;
+    PanelController *m_panelController = nullptr;
+    std::optional<RunningApplication> m_previousApp;
+    QMetaObject::Connection m_globalMouseMonitor;
+    bool m_workspaceObserverInstalled = false;
+    QPointer<QMenu> m_activeMenu;
+    std::optional<AppSettings::ActivationMode> m_currentActivationMode;
+    DetectionHooks m_detectionHooks;
+    std::function<QWidget *(ClipboardPanel &)> m_panelContentFactory;
+    std::function<bool()> m_isEditingLabel;
+    std::function<void()> m_hidePreview;
+    std::function<void()> m_refreshVolumes;
+    std::function<void(const QString &, const QString &)> m_notifyUser;
+    bool m_launched = false;
+    enum class RegistrationRetry { none, pending, done };
+    RegistrationRetry m_registrationRetry = RegistrationRetry::none;
+};

@@ -1,0 +1,636 @@
+#include "shell/ClipboardPanel.h"
+
+#include "common/NotificationCenter.h"
+#include "model/AppSettings.h"
+#include "model/ClipboardItemType.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "platform/FloatingWindowHints.h"
+#include "platform/UserDefaults.h"
+#include "shell/AppearanceAwareTintView.h"
+#include "shell/PanelController.h"
+#include "shell/PanelGeometry.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <QWindow>
+
+namespace {
+
+constexpr double cornerRadius = 28;
+const char *thinScrollersMarker = "ThinScrollersApplied";
+
+// The layer under the content: the window colour, see-through where a compositor runs,
+// with rounded corners there. The glass look is lighter and has no tint.
+class PanelBackgroundView final : public QWidget
+{
+public:
+    PanelBackgroundView(bool translucent, bool glass, std::function<void()> relayout, QWidget *parent)
+        : QWidget(parent), m_translucent(translucent), m_glass(glass), m_relayout(std::move(relayout))
+    {
+        setAttribute(Qt::WA_NoSystemBackground);
+        if (!glass) {
+            m_tint = new AppearanceAwareTintView(this);
+            m_tint->lower();
+        }
+    }
+
+    bool isGlass() const { return m_glass; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QColor base = palette().color(QPalette::Window);
+        if (m_translucent)
+            base.setAlphaF(m_glass ? 0.72f : 0.9f);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (m_translucent) {
+            QPainterPath path;
+            path.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+            painter.fillPath(path, base);
+        } else {
+            painter.fillRect(rect(), base);
+            // Without a compositor there is no shadow: a hairline keeps the edge visible.
+            painter.setPen(palette().color(QPalette::Mid));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+    }
+
+    void resizeEvent(QResizeEvent *) override
+    {
+        if (m_tint)
+            m_tint->setGeometry(rect());
+        if (m_relayout)
+            m_relayout();
+    }
+
+private:
+    bool m_translucent;
+    bool m_glass;
+    std::function<void()> m_relayout;
+    AppearanceAwareTintView *m_tint = nullptr;
+};
+
+// Keeps its only child the size of itself (the rounded container under the handles).
+class FillingContainer final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        for (QObject *child : children()) {
+            if (auto *widget = qobject_cast<QWidget *>(child); widget && widget->property("fillsContainer").toBool())
+                widget->setGeometry(rect());
+        }
+    }
+};
+
+// The view itself and every scroll area below it.
+QList<QAbstractScrollArea *> scrollAreasIn(QWidget *view)
+{
+    QList<QAbstractScrollArea *> areas = view->findChildren<QAbstractScrollArea *>();
+    if (auto *self = qobject_cast<QAbstractScrollArea *>(view))
+        areas.prepend(self);
+    return areas;
+}
+
+QScreen *fallbackScreen()
+{
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        return primary;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return screens.isEmpty() ? nullptr : screens.first();
+}
+
+} // namespace
+
+ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings, UserDefaults &defaults, bool translucent,
+                               QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint),
+      m_settings(settings), m_defaults(defaults), m_translucent(translucent)
+{
+    setObjectName(QStringLiteral("ClipboardPanel"));
+    setWindowTitle(QStringLiteral("Tindlewick"));
+    if (m_translucent)
+        setAttribute(Qt::WA_TranslucentBackground);
+    else
+        setAttribute(Qt::WA_OpaquePaintEvent);
+
+    m_currentColumnCount = initialColumnCount(container, settings);
+    const QScreen *screen = fallbackScreen();
+    const double width = screen ? 0.8 * screen->geometry().width() : 1536;
+    m_isLockedInTabMode = m_defaults.boolean(tabModeLockKey).value_or(false);
+
+    // Window configuration.
+    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    const QRectF visible = screen ? QRectF(screen->availableGeometry()) : PanelGeometry::noScreenVisibleFrame;
+    setMaximumSize(visible.size().toSize());
+    resize(QSizeF(width, 500).toSize().boundedTo(maximumSize()));
+
+    m_panelController = new PanelController(this, m_isLockedInTabMode, this);
+    buildContent();
+
+    m_positionSaveTimer = new QTimer(this);
+    m_positionSaveTimer->setSingleShot(true);
+    m_positionSaveTimer->setInterval(100);
+    connect(m_positionSaveTimer, &QTimer::timeout, this, &ClipboardPanel::scheduledPositionSave);
+
+    // Tab and Shift-Tab inside the panel move between its columns, not between widgets.
+    qApp->installEventFilter(this);
+}
+
+ClipboardPanel::~ClipboardPanel()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+void ClipboardPanel::buildContent()
+{
+    m_containerView = new FillingContainer(this);
+    m_containerView->setGeometry(rect());
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_containerView);
+
+    m_hostingView = new QWidget;
+    m_hostingView->setObjectName(QStringLiteral("hostingView"));
+    auto *hostingLayout = new QVBoxLayout(m_hostingView);
+    hostingLayout->setContentsMargins(0, 0, 0, 0);
+    m_contentView = new QWidget;
+    m_contentView->setObjectName(QStringLiteral("placeholderContent"));
+    hostingLayout->addWidget(m_contentView);
+
+    m_backgroundEffectView = makeBackgroundEffectView();
+    m_hostingView->setParent(m_backgroundEffectView);
+    m_backgroundEffectView->setParent(m_containerView);
+    m_backgroundEffectView->setGeometry(m_containerView->rect());
+    layoutHostingView();
+    // The resize handles go above the background, as siblings in the container.
+}
+
+QWidget *ClipboardPanel::makeBackgroundEffectView()
+{
+    auto *view = new PanelBackgroundView(m_translucent, m_settings.useLiquidGlass(), [this] { layoutHostingView(); }, nullptr);
+    view->setObjectName(QStringLiteral("backgroundEffectView"));
+    view->setProperty("fillsContainer", true);
+    return view;
+}
+
+void ClipboardPanel::setContentView(QWidget *view)
+{
+    if (!view || view == m_contentView)
+        return;
+    delete m_contentView;
+    m_contentView = view;
+    m_hostingView->layout()->addWidget(view);
+}
+
+void ClipboardPanel::layoutHostingView()
+{
+    if (!m_hostingView || !m_backgroundEffectView)
+        return;
+    const QRect bounds = m_backgroundEffectView->rect();
+    if (m_pinnedHostingWidth) {
+        // Attached at the trailing edge with a fixed width; the background clips the rest.
+        const int width = int(std::lround(*m_pinnedHostingWidth));
+        m_hostingView->setGeometry(bounds.right() + 1 - width, 0, width, bounds.height());
+    } else {
+        m_hostingView->setGeometry(bounds);
+    }
+    m_hostingView->raise();
+}
+
+void ClipboardPanel::setFrame(const QRectF &frame)
+{
+    setGeometry(frame.toRect());
+}
+
+QRectF ClipboardPanel::visibleFrame() const
+{
+    const QScreen *current = isVisible() ? screen() : nullptr;
+    if (!current)
+        current = fallbackScreen();
+    return current ? QRectF(current->availableGeometry()) : PanelGeometry::noScreenVisibleFrame;
+}
+
+int ClipboardPanel::initialColumnCount(ModelContainer &container, const AppSettings &settings)
+{
+    ModelContext *context = container.mainContext();
+    const auto any = [&](const Predicate &predicate) {
+        FetchDescriptor descriptor;
+        descriptor.predicate = predicate;
+        descriptor.fetchLimit = 1;
+        return !context->fetch(descriptor).items.isEmpty();
+    };
+    const auto ofKind = [](ClipboardItemType type) {
+        return Predicate::equal(ItemField::itemType, rawValue(type));
+    };
+    int count = 0;
+    if (settings.historyLimit() > 0 && any(Predicate()))
+        ++count;
+    // Unknown stored kinds read as text.
+    const Predicate otherKinds = Predicate::any({ofKind(ClipboardItemType::link), ofKind(ClipboardItemType::file),
+                                                 ofKind(ClipboardItemType::color), ofKind(ClipboardItemType::media),
+                                                 ofKind(ClipboardItemType::code)});
+    if (any(Predicate::negation(otherKinds)))
+        ++count;
+    if (settings.detectCode() && any(ofKind(ClipboardItemType::code)))
+        ++count;
+    for (ClipboardItemType type : {ClipboardItemType::link, ClipboardItemType::file, ClipboardItemType::media,
+                                   ClipboardItemType::color}) {
+        if (any(ofKind(type)))
+            ++count;
+    }
+    return std::max(count, 1);
+}
+
+std::optional<QSizeF> ClipboardPanel::savedSize(const UserDefaults &defaults)
+{
+    const std::optional<QString> text = defaults.string(sizeKey);
+    if (!text || text->isEmpty() || defaults.object(sizeKey).typeId() != QMetaType::QString)
+        return std::nullopt;
+    return PanelGeometry::parseSize(*text);
+}
+
+std::optional<QPointF> ClipboardPanel::savedPosition(const UserDefaults &defaults, const QString &screenKey)
+{
+    const QVariant stored = defaults.object(positionsKey);
+    if (stored.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    const QVariantMap positions = stored.toMap();
+    if (positions.isEmpty())
+        return std::nullopt;
+    for (const QVariant &value : positions) {
+        if (value.typeId() != QMetaType::QString)
+            return std::nullopt;
+    }
+    const QString text = positions.value(screenKey).toString();
+    if (text.isEmpty())
+        return std::nullopt;
+    return PanelGeometry::parsePoint(text);
+}
+
+QString ClipboardPanel::screenKey(const QScreen *screen)
+{
+    if (!screen)
+        return PanelGeometry::screenKey({}, {});
+    return PanelGeometry::screenKey(screen->name(), screen->geometry().topLeft());
+}
+
+void ClipboardPanel::saveSize()
+{
+    m_defaults.setString(sizeKey, PanelGeometry::sizeText(frame().size()));
+}
+
+void ClipboardPanel::savePosition(const QScreen *screen)
+{
+    QVariantMap positions;
+    const QVariant stored = m_defaults.object(positionsKey);
+    if (stored.typeId() == QMetaType::QVariantMap) {
+        positions = stored.toMap();
+        for (const QVariant &value : std::as_const(positions)) {
+            if (value.typeId() != QMetaType::QString) {
+                positions.clear();
+                break;
+            }
+        }
+    }
+    positions.insert(screenKey(screen), PanelGeometry::pointText(frame().topLeft()));
+    m_defaults.setObject(positionsKey, positions);
+}
+
+const QScreen *ClipboardPanel::screenContaining(const QPointF &point) const
+{
+    for (const QScreen *candidate : QGuiApplication::screens()) {
+        if (QRectF(candidate->geometry()).contains(point))
+            return candidate;
+    }
+    return nullptr;
+}
+
+void ClipboardPanel::scheduledPositionSave()
+{
+    if (const QScreen *screen = screenContaining(frame().center()))
+        savePosition(screen);
+}
+
+void ClipboardPanel::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // A newer move replaces the pending save.
+    if (isVisible())
+        m_positionSaveTimer->start();
+}
+
+void ClipboardPanel::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        FloatingWindowHints::applyBeforeMapping(winId());
+    QWidget::setVisible(visible);
+}
+
+void ClipboardPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (QWindow *window = windowHandle(); window && !m_screenConnection) {
+        m_screenConnection = connect(window, &QWindow::screenChanged, this, [this] { windowDidChangeScreen(); });
+    }
+}
+
+void ClipboardPanel::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    Q_EMIT painted();
+}
+
+void ClipboardPanel::setTabModeLock(bool locked)
+{
+    m_isLockedInTabMode = locked;
+    m_panelController->setIsLockedInTabMode(locked);
+    m_defaults.setBoolean(tabModeLockKey, locked);
+}
+
+void ClipboardPanel::windowWillStartLiveResize()
+{
+    m_panelController->setInLiveResize(true);
+    if (const QScreen *current = screen())
+        setMaximumSize(current->availableGeometry().size());
+}
+
+void ClipboardPanel::windowDidEndLiveResize()
+{
+    m_panelController->setInLiveResize(false);
+    saveSize();
+    setMaximumSize(size());
+    switch (PanelGeometry::decideAfterLiveResize(frame().width(), m_currentColumnCount, m_isLockedInTabMode)) {
+    case PanelGeometry::TabLockChange::lock:
+        setTabModeLock(true);
+        break;
+    case PanelGeometry::TabLockChange::unlock:
+        setTabModeLock(false);
+        break;
+    case PanelGeometry::TabLockChange::none:
+        break;
+    }
+}
+
+void ClipboardPanel::windowDidChangeScreen()
+{
+    const QScreen *current = screen();
+    if (!current)
+        return;
+    const QRectF fitted = PanelGeometry::fitIntoScreen(frame(), QRectF(current->availableGeometry()));
+    if (fitted != frame())
+        setFrame(fitted);
+    setMaximumSize(fitted.size().toSize());
+}
+
+void ClipboardPanel::animateFrame(const QRectF &target, double duration, std::function<void()> completion)
+{
+    if (m_frameAnimation) {
+        m_frameAnimation->stop();
+        m_frameAnimation->deleteLater();
+        m_frameAnimation = nullptr;
+    }
+    if (duration <= 0) {
+        setFrame(target);
+        if (completion)
+            completion();
+        return;
+    }
+    m_frameAnimation = new QVariantAnimation(this);
+    m_frameAnimation->setStartValue(frame());
+    m_frameAnimation->setEndValue(target);
+    m_frameAnimation->setDuration(int(duration * 1000));
+    m_frameAnimation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(m_frameAnimation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { setFrame(value.toRectF()); });
+    QPointer<QVariantAnimation> animation = m_frameAnimation;
+    connect(m_frameAnimation, &QVariantAnimation::finished, this, [this, animation, completion] {
+        if (animation == m_frameAnimation) {
+            m_frameAnimation->deleteLater();
+            m_frameAnimation = nullptr;
+        }
+        if (completion)
+            completion();
+    });
+    m_frameAnimation->start();
+}
+
+void ClipboardPanel::updateColumnCount(int columnCount, double duration)
+{
+    if (columnCount == m_currentColumnCount)
+        return;
+    m_currentColumnCount = columnCount;
+    if (m_panelController->inLiveResize() || m_isLockedInTabMode || m_panelController->isHistoryToggling())
+        return;
+    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    const PanelGeometry::ColumnResize resize = PanelGeometry::resizeForColumns(frame(), visibleFrame(), columnCount);
+    if (resize.lockTabMode) {
+        setTabModeLock(true);
+        return;
+    }
+    setMaximumSize(resize.maximumSize.toSize().expandedTo(size()));
+    if (resize.frame == frame()) {
+        setMaximumSize(resize.maximumSize.toSize());
+        return;
+    }
+    QPointer<ClipboardPanel> self = this;
+    animateFrame(resize.frame, duration, [self] {
+        if (self)
+            self->setMaximumSize(self->size());
+    });
+}
+
+void ClipboardPanel::resizeForHistoryToggle(bool adding, int columnCount, std::function<void()> completion,
+                                            double duration)
+{
+    const auto finishNow = [&] {
+        if (completion)
+            completion();
+    };
+    if (m_isAnimatingHistory) {
+        finishNow();
+        return;
+    }
+    m_currentColumnCount = columnCount;
+    if (m_panelController->inLiveResize() || m_isLockedInTabMode) {
+        finishNow();
+        return;
+    }
+    m_isAnimatingHistory = true;
+    const PanelGeometry::HistoryResize resize =
+        PanelGeometry::resizeForHistoryToggle(frame(), visibleFrame(), adding, columnCount);
+    if (resize.outcome != PanelGeometry::HistoryResize::Outcome::resize) {
+        if (resize.outcome == PanelGeometry::HistoryResize::Outcome::lockTabMode)
+            setTabModeLock(true);
+        m_isAnimatingHistory = false;
+        finishNow();
+        return;
+    }
+    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    if (resize.maximumSizeBefore)
+        setMaximumSize(resize.maximumSizeBefore->toSize());
+    QPointer<ClipboardPanel> self = this;
+    const QSizeF maximumAfter = resize.maximumSizeAfter;
+    const auto finish = [self, maximumAfter, completion] {
+        if (!self)
+            return;
+        self->setMaximumSize(QSizeF(maximumAfter.width(), self->frame().height()).toSize());
+        self->m_isAnimatingHistory = false;
+        if (completion)
+            completion();
+    };
+    if (resize.frame == frame()) {
+        if (duration > 0)
+            QTimer::singleShot(int(duration * 1000), this, finish);
+        else
+            finish();
+        return;
+    }
+    animateFrame(resize.frame, duration, finish);
+}
+
+void ClipboardPanel::setHostingWidth(std::optional<double> width)
+{
+    if (!m_hostingView || !m_backgroundEffectView)
+        return;
+    m_pinnedHostingWidth = width.value_or(m_hostingView->width());
+    layoutHostingView();
+}
+
+void ClipboardPanel::clearHostingWidth()
+{
+    m_pinnedHostingWidth.reset();
+    layoutHostingView();
+}
+
+void ClipboardPanel::lockToTabMode(int columnCount)
+{
+    const std::optional<QRectF> shrunk = PanelGeometry::shrinkToTabMode(frame(), columnCount);
+    if (!shrunk)
+        return;
+    setTabModeLock(true);
+    m_currentColumnCount = columnCount;
+    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    setMaximumSize(int(std::lround(shrunk->width())), maximumHeight());
+    setFrame(*shrunk);
+}
+
+void ClipboardPanel::ensureMinimumWidth(double width)
+{
+    // Computed first: raising the minimum makes the window grow to the right at once.
+    const QRectF widened = PanelGeometry::widenToMinimum(frame(), visibleFrame(), width);
+    setMinimumSize(int(std::ceil(width)), int(PanelGeometry::minimumHeight));
+    if (widened != frame()) {
+        setMaximumSize(maximumSize().expandedTo(widened.size().toSize()));
+        setFrame(widened);
+    }
+}
+
+void ClipboardPanel::rebuildBackground()
+{
+    if (!m_containerView || !m_backgroundEffectView || !m_hostingView)
+        return;
+    QWidget *old = m_backgroundEffectView;
+    m_hostingView->setParent(nullptr);
+    QWidget *replacement = makeBackgroundEffectView();
+    m_hostingView->setParent(replacement);
+    replacement->setParent(m_containerView);
+    replacement->setGeometry(m_containerView->rect());
+    m_backgroundEffectView = replacement;
+    // Under everything else in the container, so the resize handles stay on top.
+    replacement->lower();
+    replacement->show();
+    m_hostingView->show();
+    layoutHostingView();
+    delete old;
+}
+
+void ClipboardPanel::applyThinScrollers(QWidget *view)
+{
+    if (!view)
+        return;
+    for (QAbstractScrollArea *area : scrollAreasIn(view)) {
+        if (area->property(thinScrollersMarker).toBool())
+            continue;
+        area->setProperty(thinScrollersMarker, true);
+        for (QScrollBar *bar : {area->verticalScrollBar(), area->horizontalScrollBar()}) {
+            bar->setStyleSheet(QStringLiteral("QScrollBar:vertical { width: 7px; } QScrollBar:horizontal { height: 7px; }"));
+            auto *opacity = new QGraphicsOpacityEffect(bar);
+            opacity->setOpacity(1);
+            bar->setGraphicsEffect(opacity);
+        }
+        // Scrolling shows both bars again.
+        QPointer<QAbstractScrollArea> weakArea = area;
+        const auto reveal = [weakArea] {
+            if (!weakArea)
+                return;
+            for (QScrollBar *bar : {weakArea->verticalScrollBar(), weakArea->horizontalScrollBar()}) {
+                if (auto *opacity = qobject_cast<QGraphicsOpacityEffect *>(bar->graphicsEffect()))
+                    opacity->setOpacity(1);
+            }
+        };
+        connect(area->verticalScrollBar(), &QScrollBar::valueChanged, area, reveal);
+        connect(area->horizontalScrollBar(), &QScrollBar::valueChanged, area, reveal);
+    }
+}
+
+void ClipboardPanel::hideScrollers(QWidget *view)
+{
+    if (!view)
+        return;
+    for (QAbstractScrollArea *area : scrollAreasIn(view)) {
+        if (auto *opacity = qobject_cast<QGraphicsOpacityEffect *>(area->verticalScrollBar()->graphicsEffect()))
+            opacity->setOpacity(0);
+    }
+}
+
+void ClipboardPanel::cancelOperation()
+{
+    if (m_cancelHandler)
+        m_cancelHandler();
+    else
+        hide();
+}
+
+void ClipboardPanel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cancelOperation();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool ClipboardPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this || !isActiveWindow())
+        return false;
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier))) {
+        NotificationCenter::defaultCenter().post(Notifications::tabNavigateBackward);
+        return true;
+    }
+    if (key->key() == Qt::Key_Tab) {
+        NotificationCenter::defaultCenter().post(Notifications::tabNavigateForward);
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class AppSettings;
+class ModelContainer;
+class PanelController;
+class QScreen;
+class QTimer;
+class QVariantAnimation;
+class UserDefaults;
+
+// The floating window of the clipboard history: frameless, above other windows, on
+// every workspace; rounded and translucent where a compositor runs, opaque otherwise.
+// It hosts the panel's content (setContentView), keeps its size, per-screen position and
+// tab-mode lock in the user defaults, and resizes itself when the content asks for more
+// or fewer columns. Created once and shown and hidden by the application delegate.
+class ClipboardPanel final : public QWidget
+{
+    Q_OBJECT
+public:
+    // translucent: a compositor runs, so the rounded, see-through background can show.
+    ClipboardPanel(ModelContainer &container, AppSettings &settings, UserDefaults &defaults, bool translucent,
+                   QWidget *parent = nullptr);
+    ~ClipboardPanel() override;
+
+    static inline const QString sizeKey = QStringLiteral("ClipboardPanelSize");
+    static inline const QString positionsKey = QStringLiteral("ClipboardPanelPositions");
+    static inline const QString tabModeLockKey = QStringLiteral("ClipboardPanelTabModeLock");
+
+    PanelController *panelController() const { return m_panelController; }
+    // The content's host, and the content itself (an empty placeholder until set).
+    QWidget *hostingView() const { return m_hostingView; }
+    QWidget *backgroundEffectView() const { return m_backgroundEffectView; }
+    QWidget *contentView() const { return m_contentView; }
+    // Takes ownership of the panel's root view.
+    void setContentView(QWidget *view);
+
+    bool isTranslucent() const { return m_translucent; }
+    int currentColumnCount() const { return m_currentColumnCount; }
+    bool isLockedInTabMode() const { return m_isLockedInTabMode; }
+    bool isAnimatingHistory() const { return m_isAnimatingHistory; }
+    QRectF frame() const { return QRectF(geometry()); }
+    void setFrame(const QRectF &frame);
+    // The available area of the panel's screen (else the primary, else the first screen,
+    // else 1920 × 1080).
+    QRectF visibleFrame() const;
+
+    // Columns that the stored items fill: History, Text, Code (while code detection is on),
+    // Links, Files, Media, Colors; at least 1.
+    static int initialColumnCount(ModelContainer &container, const AppSettings &settings);
+    static std::optional<QSizeF> savedSize(const UserDefaults &defaults);
+    static std::optional<QPointF> savedPosition(const UserDefaults &defaults, const QString &screenKey);
+    static QString screenKey(const QScreen *screen);
+    void saveSize();
+    void savePosition(const QScreen *screen);
+
+    // The content's requests.
+    // A new column count: the panel grows to show them all where the screen allows
+    // (animated over duration seconds when above 0).
+    void updateColumnCount(int columnCount, double duration);
+    // History column shown (adding) or collapsed; completion runs once when it has ended.
+    void resizeForHistoryToggle(bool adding, int columnCount, std::function<void()> completion, double duration);
+    // Pins the content's width (its current width when none is given) while the frame
+    // animates, so the columns do not reflow on the way; clearHostingWidth undoes it.
+    void setHostingWidth(std::optional<double> width);
+    void clearHostingWidth();
+    bool hasPinnedHostingWidth() const { return m_pinnedHostingWidth.has_value(); }
+    // Forces tabs: shrinks a wider panel to max(360, n × 200 − 1) and keeps the lock.
+    void lockToTabMode(int columnCount);
+    void ensureMinimumWidth(double width);
+
+    // A live resize (the resize handles bracket their drags with these).
+    void windowWillStartLiveResize();
+    void windowDidEndLiveResize();
+    void windowDidChangeScreen();
+
+    // The background follows the glass setting; content and handles stay.
+    void rebuildBackground();
+    // Thin scroll bars that stay hidden until the user scrolls.
+    void applyThinScrollers(QWidget *view);
+    void hideScrollers(QWidget *view);
+
+    // Escape with nothing else taking it: the delegate hides the panel and gives the focus
+    // back; without a delegate the panel just hides.
+    void cancelOperation();
+    // Run by cancelOperation instead of hiding directly (the application delegate's hide).
+    void setCancelHandler(std::function<void()> handler) { m_cancelHandler = std::move(handler); }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Showing first gives the window its hints for the window manager (all workspaces, no
+    // task-bar entry), which are read when it maps.
+    void setVisible(bool visible) override;
+
+Q_SIGNALS:
+    // After every paint of the window (the first one after a show ends the show's work).
+    void painted();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildContent();
+    QWidget *makeBackgroundEffectView();
+    void layoutHostingView();
+    void setTabModeLock(bool locked);
+    void animateFrame(const QRectF &target, double duration, std::function<void()> completion);
+    void scheduledPositionSave();
+    const QScreen *screenContaining(const QPointF &point) const;
+
+    AppSettings &m_settings;
+    UserDefaults &m_defaults;
+    bool m_translucent = false;
+    QWidget *m_containerView = nullptr;
+    QWidget *m_backgroundEffectView = nullptr;
+    QWidget *m_hostingView = nullptr;
+    QPointer<QWidget> m_contentView;
+    std::optional<double> m_pinnedHostingWidth;
+    int m_currentColumnCount = 1;
+    PanelController *m_panelController = nullptr;
+    QTimer *m_positionSaveTimer = nullptr;
+    QVariantAnimation *m_frameAnimation = nullptr;
+    bool m_isLockedInTabMode = false;
+    bool m_isAnimatingHistory = false;
+    std::function<void()> m_cancelHandler;
+    QMetaObject::Connection m_screenConnection;
+};

@@ -1,0 +1,87 @@
+#include "KeyboardShortcuts/HotKeyCenter.h"
+#include "platform/GlobalHotKeys.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTest>
+
+using namespace KeyboardShortcuts;
+
+namespace {
+
+const Shortcut controlSpace{Key::space, CarbonModifier::control};
+const HotKeyCombination controlSpaceGrab{0x20, 4};
+
+// Registers Control+Space with callbacks that note "down" and "up".
+bool registerRecording(HotKeyCenter &center, QStringList &calls)
+{
+    return center.registerShortcut(
+        controlSpace, [&](const Shortcut &) { calls << QStringLiteral("down"); },
+        [&](const Shortcut &) { calls << QStringLiteral("up"); });
+}
+
+TEST(HotKeyCenterTest, CallbacksFollowPressAndReleaseOnceEach)
+{
+    FakeGlobalHotKeys hotKeys;
+    HotKeyCenter center(hotKeys);
+    QStringList calls;
+    ASSERT_TRUE(registerRecording(center, calls));
+    hotKeys.press(controlSpaceGrab);
+    hotKeys.press(controlSpaceGrab); // a repeat of the held key
+    hotKeys.release(controlSpaceGrab);
+    hotKeys.release(controlSpaceGrab); // no press before it
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
+
+    center.unregisterShortcut(controlSpace);
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    EXPECT_FALSE(center.isRegistered(controlSpace));
+}
+
+TEST(HotKeyCenterTest, ShortcutsWithoutAnXCounterpartAreRefused)
+{
+    FakeGlobalHotKeys hotKeys;
+    HotKeyCenter center(hotKeys);
+    CapturedDiagnostics diagnostics;
+    QString error;
+    EXPECT_FALSE(center.registerShortcut(Shortcut{Key::a, CarbonModifier::function}, {}, {}, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(hotKeys.grabCalls, 0);
+    EXPECT_EQ(diagnostics.lines().size(), 1);
+}
+
+TEST(HotKeyCenterTest, WhileAMenuIsOpenItsKeyEventsRunTheShortcut)
+{
+    FakeGlobalHotKeys hotKeys;
+    HotKeyCenter center(hotKeys);
+    QStringList calls;
+    ASSERT_TRUE(registerRecording(center, calls));
+
+    QMenu menu;
+    menu.addAction(QStringLiteral("Item"));
+    menu.popup(QPoint(10, 10));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == &menu; }));
+
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_TRUE(QApplication::sendEvent(&menu, &press) && press.isAccepted());
+    // Control is let go first: the release of Space alone ends the press.
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+    QApplication::sendEvent(&menu, &release);
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
+    // Another key goes to the menu as usual.
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QApplication::sendEvent(&menu, &other);
+    EXPECT_EQ(calls.size(), 2);
+    menu.close();
+
+    // Without a menu the same events are left alone.
+    QWidget plain;
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier);
+    QApplication::sendEvent(&plain, &again);
+    EXPECT_EQ(calls.size(), 2);
+}
+
+} // namespace

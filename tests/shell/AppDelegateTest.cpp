@@ -1,0 +1,467 @@
+#include "shell/AppDelegate.h"
+
+#include "KeyboardShortcuts/DoubleTapService.h"
+#include "KeyboardShortcuts/ShortcutCenter.h"
+#include "capture/ClipboardMonitor.h"
+#include "common/NotificationCenter.h"
+#include "model/StoreTestSupport.h"
+#include "platform/GlobalHotKeys.h"
+#include "platform/GlobalInputMonitor.h"
+#include "platform/Pasteboard.h"
+#include "platform/SingleInstance.h"
+#include "platform/SyntheticKeyboard.h"
+#include "platform/UserDefaults.h"
+#include "shell/ClipboardPanel.h"
+#include "shell/PanelController.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QThread>
+#include <QVBoxLayout>
+
+// The panel view's search field is found by its class.
+class PrimaryCursorNSTextField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+};
+
+namespace {
+
+const HotKeyCombination controlSpace{0x20, 4};
+const RunningApplication editor{QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77};
+const RunningApplication browser{QStringLiteral("firefox"), QStringLiteral("firefox"), 5151, 88};
+
+RunningApplication thisApp()
+{
+    RunningApplication self;
+    self.processIdentifier = QCoreApplication::applicationPid();
+    self.windowId = 99;
+    return self;
+}
+
+class AppDelegateTest : public StoreTest
+{
+protected:
+    AppDelegateTest() : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json")), settings(defaults) {}
+    ~AppDelegateTest() override { delegate.reset(); }
+
+    void launch(SingleInstance *instance = nullptr)
+    {
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard,
+                                                                       workspace, hotKeys, input, keyboard, instance,
+                                                                       false});
+        delegate->setUserNotifier([this](const QString &, const QString &message) { notices << message; });
+        delegate->applicationDidFinishLaunching();
+    }
+    void pressShortcut()
+    {
+        hotKeys.press(controlSpace);
+        hotKeys.release(controlSpace);
+    }
+    ClipboardPanel *panel() const { return delegate->popoverPanel(); }
+    bool panelShown() const { return panel() && panel()->isVisible(); }
+
+    QTemporaryDir m_settingsFolder;
+    UserDefaults defaults;
+    AppSettings settings;
+    MemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeGlobalHotKeys hotKeys;
+    FakeGlobalInputMonitor input;
+    FakeSyntheticKeyboard keyboard;
+    std::unique_ptr<AppDelegate> delegate;
+    QStringList notices;
+};
+
+// A copy that is already running, on its own thread so the new one can wait for it.
+class RunningCopy final : public QThread
+{
+public:
+    explicit RunningCopy(QString socketPath) : m_socketPath(std::move(socketPath)) {}
+    std::atomic<bool> listening{false};
+    std::atomic<bool> asked{false};
+
+protected:
+    void run() override
+    {
+        SingleInstance instance(m_socketPath);
+        QObject::connect(&instance, &SingleInstance::quitRequested, [this] {
+            asked = true;
+            quit(); // leaving the loop destroys the instance, which closes the connection
+        });
+        listening = instance.listen();
+        exec();
+    }
+
+private:
+    QString m_socketPath;
+};
+
+TEST_F(AppDelegateTest, StartUpRunsInOrder)
+{
+    const QString socketPath = m_settingsFolder.path() + QStringLiteral("/instance.socket");
+    RunningCopy earlier(socketPath);
+    earlier.start();
+    ASSERT_TRUE(waitUntil([&] { return earlier.listening.load(); }));
+
+    struct AtFirstGrab
+    {
+        bool seen = false;
+        bool sharedSet = false;
+        bool earlierCopyAsked = false;
+        bool monitorRunning = false;
+        bool panelCreated = false;
+        QString lastSeenVersion;
+    } atGrab;
+    hotKeys.onGrab = [&](const HotKeyCombination &) {
+        if (atGrab.seen)
+            return;
+        atGrab = {true, AppDelegate::shared() != nullptr, earlier.asked.load(), ClipboardMonitor::shared() != nullptr,
+                  delegate && delegate->popoverPanel() != nullptr, settings.lastSeenVersion()};
+    };
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    SingleInstance instance(socketPath);
+    launch(&instance);
+
+    ASSERT_TRUE(atGrab.seen);
+    EXPECT_TRUE(atGrab.sharedSet);
+    EXPECT_TRUE(atGrab.earlierCopyAsked) << "two captures would run at once";
+    EXPECT_TRUE(atGrab.monitorRunning);
+    EXPECT_TRUE(atGrab.panelCreated);
+    EXPECT_EQ(atGrab.lastSeenVersion, AppDelegate::runningVersion());
+    EXPECT_TRUE(earlier.wait(2000));
+    EXPECT_EQ(AppDelegate::shared(), delegate.get());
+    // The activation mode comes last: double tap releases the grab the binding took.
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    ASSERT_NE(delegate->doubleTapService(), nullptr);
+    EXPECT_TRUE(input.watchesModifiers);
+    EXPECT_EQ(delegate->currentActivationMode(), AppSettings::ActivationMode::doubleTap);
+    // The new copy now answers later ones.
+    SingleInstance later(socketPath);
+    QSignalSpy quitAsked(&instance, &SingleInstance::quitRequested);
+    // (asked from this thread, the answer comes when the loop runs)
+    QLocalSocket probe;
+    probe.connectToServer(socketPath);
+    ASSERT_TRUE(probe.waitForConnected(1000));
+    probe.write("quit\n");
+    probe.flush();
+    EXPECT_TRUE(waitUntil([&] { return quitAsked.count() == 1; }));
+}
+
+TEST_F(AppDelegateTest, TheShortcutTogglesThePanelAndHidingGivesTheFocusBack)
+{
+    launch();
+    EXPECT_EQ(defaults.object(QStringLiteral("KeyboardShortcuts_togglePanel")),
+              QVariant(QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})")));
+    QStringList posted;
+    QObject observer;
+    for (const QString &name : {Notifications::panelWillShow, Notifications::panelDidHide})
+        NotificationCenter::defaultCenter().addObserver(name, &observer, [&posted, name](const QVariantMap &) { posted << name; });
+
+    workspace.frontmost = editor;
+    pressShortcut();
+    ASSERT_TRUE(panelShown());
+    EXPECT_EQ(delegate->previousApp(), editor);
+    EXPECT_TRUE(input.watchesMouseDowns);
+    EXPECT_TRUE(waitUntil([&] { return posted.contains(Notifications::panelWillShow); }));
+
+    // With the panel in front, the remembered application stays.
+    workspace.frontmost = thisApp();
+    workspace.activations.clear();
+    pressShortcut();
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(delegate->previousApp(), editor);
+    EXPECT_EQ(workspace.activations, QList<RunningApplication>{editor});
+    EXPECT_FALSE(input.watchesMouseDowns);
+    EXPECT_EQ(posted.last(), Notifications::panelDidHide);
+    EXPECT_TRUE(ClipboardPanel::savedSize(defaults));
+    EXPECT_TRUE(ClipboardPanel::savedPosition(defaults, ClipboardPanel::screenKey(QGuiApplication::primaryScreen())));
+
+    // Escape hides with the focus given back too.
+    workspace.frontmost = browser;
+    delegate->togglePanel();
+    ASSERT_TRUE(panelShown());
+    workspace.activations.clear();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(panel(), &escape);
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(workspace.activations, QList<RunningApplication>{browser});
+}
+
+TEST_F(AppDelegateTest, AnOutsideClickGivesTheFocusBackOnlyWhenItLandedOnNoOtherApplication)
+{
+    launch();
+    workspace.frontmost = editor;
+    const auto showAndClick = [&](const QPoint &at) {
+        workspace.frontmost = editor;
+        delegate->togglePanel();
+        EXPECT_TRUE(panelShown());
+        workspace.activations.clear();
+        input.click(at);
+        waitUntil([] { return false; }, std::chrono::milliseconds(20));
+    };
+
+    // Inside the panel: it stays.
+    showAndClick(panel()->frameGeometry().center());
+    EXPECT_TRUE(panelShown());
+    delegate->hidePanel(false);
+
+    // On another application's window: it hides and leaves that window the focus.
+    workspace.underPointer = browser;
+    showAndClick(panel()->frameGeometry().topLeft() - QPoint(5, 5));
+    EXPECT_FALSE(panelShown());
+    EXPECT_TRUE(workspace.activations.isEmpty()) << "the focus was taken from the clicked window";
+
+    // On the bare desktop: it hides and the previous window gets the focus again.
+    workspace.underPointer.reset();
+    showAndClick(panel()->frameGeometry().topLeft() - QPoint(5, 5));
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(workspace.activations, QList<RunningApplication>{editor});
+
+    // A pinned panel stays whatever is clicked.
+    delegate->togglePanel();
+    delegate->panelController()->setIsPinned(true);
+    input.click(QPoint(1, 1));
+    waitUntil([] { return false; }, std::chrono::milliseconds(20));
+    EXPECT_TRUE(panelShown());
+}
+
+TEST_F(AppDelegateTest, AnotherApplicationComingToTheFrontHidesThePanelWithoutRestoring)
+{
+    launch();
+    workspace.frontmost = editor;
+    delegate->togglePanel();
+    workspace.activations.clear();
+    workspace.simulateActivation(std::nullopt); // between two windows
+    workspace.simulateActivation(thisApp());
+    waitUntil([] { return false; }, std::chrono::milliseconds(20));
+    EXPECT_TRUE(panelShown());
+    workspace.simulateActivation(browser);
+    EXPECT_TRUE(waitUntil([&] { return !panelShown(); }));
+    EXPECT_TRUE(workspace.activations.isEmpty());
+}
+
+TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
+{
+    launch();
+    EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
+    EXPECT_EQ(delegate->doubleTapService(), nullptr);
+
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() != nullptr; }));
+    EXPECT_FALSE(hotKeys.grabbed.contains(controlSpace));
+    DoubleTapService *service = delegate->doubleTapService();
+    EXPECT_EQ(service->targetModifier(), settings.doubleTapModifier());
+
+    // Option twice: the panel opens.
+    workspace.frontmost = editor;
+    double time = 500;
+    for (quint64 flags : {0x80000ull, 0ull, 0x80000ull, 0ull})
+        input.changeModifiers(flags, time += 0.05);
+    EXPECT_TRUE(waitUntil([&] { return panelShown(); }));
+    delegate->hidePanel(false);
+
+    // Only the modifier changes: the same service follows it.
+    settings.setDoubleTapModifier(AppSettings::DoubleTapModifier::control);
+    ASSERT_TRUE(waitUntil([&] { return service->targetModifier() == AppSettings::DoubleTapModifier::control; }));
+    EXPECT_EQ(delegate->doubleTapService(), service);
+
+    settings.setActivationMode(AppSettings::ActivationMode::shortcut);
+    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() == nullptr; }));
+    EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
+    EXPECT_FALSE(input.watchesModifiers);
+}
+
+TEST_F(AppDelegateTest, VersionChangesRaiseTheBannerOnce)
+{
+    settings.setLastSeenVersion(QStringLiteral("0.9 (0.9)"));
+    launch();
+    EXPECT_TRUE(settings.showUpdateSuccessBanner());
+    EXPECT_EQ(settings.lastSeenVersion(), AppDelegate::runningVersion());
+    delegate.reset();
+    settings.setShowUpdateSuccessBanner(false);
+    launch();
+    EXPECT_FALSE(settings.showUpdateSuccessBanner());
+}
+
+TEST_F(AppDelegateTest, AShortcutTakenByAnotherProgramIsToldToTheUserAfterOneMoreTry)
+{
+    hotKeys.refused.insert(controlSpace);
+    CapturedDiagnostics diagnostics;
+    launch();
+    EXPECT_TRUE(notices.isEmpty()) << "a quitting copy may still hold it: tried again first";
+    ASSERT_TRUE(waitUntil([&] { return !notices.isEmpty(); }));
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.first().contains(QStringLiteral("\u2303Space")));
+    EXPECT_FALSE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
+}
+
+TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
+{
+    hotKeys.refused.insert(controlSpace);
+    launch();
+    hotKeys.refused.clear(); // the copy that held it has gone
+    ASSERT_TRUE(waitUntil([&] { return delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()); }));
+    EXPECT_TRUE(notices.isEmpty());
+    workspace.frontmost = editor;
+    pressShortcut();
+    EXPECT_TRUE(panelShown());
+}
+
+TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
+{
+    PrimaryCursorNSTextField *field = nullptr;
+    QListWidget *list = nullptr;
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard, workspace,
+                                                                   hotKeys, input, keyboard, nullptr, false});
+    // The panel view comes in through the factory, built for the panel it goes into.
+    delegate->setPanelContentFactory([&](ClipboardPanel &forPanel) {
+        EXPECT_NE(forPanel.panelController(), nullptr);
+        auto *content = new QWidget;
+        auto *layout = new QVBoxLayout(content);
+        field = new PrimaryCursorNSTextField;
+        list = new QListWidget;
+        layout->addWidget(field);
+        layout->addWidget(list);
+        return content;
+    });
+    delegate->applicationDidFinishLaunching();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(AppDelegate::findSearchField(panel()->contentView()), field);
+
+    delegate->togglePanel();
+    ASSERT_TRUE(waitUntil([&] { return panel()->isActiveWindow(); }));
+    field->setText(QStringLiteral("old"));
+    // The search takes the focus a moment after showing, with its text selected.
+    EXPECT_TRUE(waitUntil([&] { return field->hasFocus() && field->selectedText() == QStringLiteral("old"); }));
+
+    int typed = 0;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(Notifications::focusSearchAndType, &observer,
+                                                    [&](const QVariantMap &) { ++typed; });
+    const auto typeInto = [](QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(target, &event);
+    };
+    struct Case
+    {
+        const char *name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        bool editingLabel;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"a letter", Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false, true},
+        {"with Shift", Qt::Key_B, Qt::ShiftModifier, QStringLiteral("B"), false, true},
+        {"with Control", Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"), false, false},
+        {"Return", Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), false, false},
+        {"an arrow", Qt::Key_Down, Qt::NoModifier, QString(), false, false},
+        {"while a label is edited", Qt::Key_D, Qt::NoModifier, QStringLiteral("d"), true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate->setLabelEditingQuery([&] { return c.editingLabel; });
+        list->setFocus();
+        field->setText(QStringLiteral("x"));
+        typed = 0;
+        typeInto(list, c.key, c.modifiers, c.text);
+        EXPECT_EQ(field->hasFocus(), c.moves);
+        EXPECT_EQ(typed, c.moves ? 1 : 0);
+        EXPECT_EQ(field->text(), c.moves ? QStringLiteral("x") + c.text : QStringLiteral("x"));
+    }
+    // Typing in the field itself stays there.
+    field->setFocus();
+    typed = 0;
+    typeInto(field, Qt::Key_E, Qt::NoModifier, QStringLiteral("e"));
+    EXPECT_EQ(typed, 0);
+}
+
+TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)
+{
+    launch();
+    workspace.frontmost = editor;
+    delegate->togglePanel();
+    QMenu menu;
+    menu.addAction(QStringLiteral("Pin"));
+    menu.popup(panel()->frameGeometry().center());
+    delegate->setActiveMenu(&menu);
+    workspace.activations.clear();
+
+    delegate->hidePanel(true);
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_EQ(delegate->activeMenu(), nullptr);
+    EXPECT_TRUE(panelShown()) << "the panel fades out first";
+    ASSERT_TRUE(waitUntil([&] { return !panelShown(); }));
+    EXPECT_EQ(workspace.activations, QList<RunningApplication>{editor});
+    EXPECT_EQ(panel()->windowOpacity(), 1.0) << "the next show starts opaque";
+}
+
+TEST_F(AppDelegateTest, SettingChangesReachTheModelsAndThePanelBackground)
+{
+    QStringList calls;
+    settings.setDetectCode(true);
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard, workspace,
+                                                                   hotKeys, input, keyboard, nullptr, false});
+    delegate->setDetectionHooks({[&] { calls << QStringLiteral("warm up"); }, [&] { calls << QStringLiteral("load"); },
+                                 [&] { calls << QStringLiteral("unload"); }});
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return calls.size() == 1; }));
+    settings.setDetectCode(false);
+    ASSERT_TRUE(waitUntil([&] { return calls.size() == 2; }));
+    settings.setDetectCode(true);
+    ASSERT_TRUE(waitUntil([&] { return calls.size() == 3; }));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("warm up"), QStringLiteral("unload"), QStringLiteral("load")}));
+
+    QPointer<QWidget> background = panel()->backgroundEffectView();
+    settings.setUseLiquidGlass(!settings.useLiquidGlass());
+    EXPECT_TRUE(waitUntil([&] { return background.isNull(); })) << "the background was not rebuilt";
+}
+
+TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
+{
+    struct Case
+    {
+        QString identifier;
+        QString title;
+        bool elevate;
+    };
+    const Case cases[] = {
+        {QStringLiteral("com_settings_window"), QString(), true},
+        {QString(), QStringLiteral("Tindlewick Settings"), true},
+        {QString(), QStringLiteral("History"), true},
+        {QString(), QStringLiteral("Hotkey"), true},
+        {QString(), QStringLiteral("Appearance"), false},
+        {QStringLiteral("Settings"), QString(), false}, // the identifier is matched as written
+        {QString(), QStringLiteral("history"), false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(AppDelegate::shouldElevateSettingsWindow(c.identifier, c.title), c.elevate)
+            << c.identifier.toStdString() << "/" << c.title.toStdString();
+}
+
+TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)
+{
+    launch();
+    context().insert(ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("unsaved")}));
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(context().hasChanges());
+    const QFileInfo wal(storePath() + QStringLiteral("-wal"));
+    EXPECT_TRUE(!wal.exists() || wal.size() == 0) << wal.size();
+    std::unique_ptr<ModelContainer> reopened = ModelContainer::open(storePath(), nullptr);
+    EXPECT_EQ(reopened->makeContext()->fetchCount(FetchDescriptor::newestFirst()), 1);
+}
+
+} // namespace
+
+#include "AppDelegateTest.moc"

@@ -1,0 +1,260 @@
+#include "shell/PasteService.h"
+
+#include "capture/ClipboardMonitor.h"
+#include "model/StoreTestSupport.h"
+#include "platform/Pasteboard.h"
+#include "platform/SyntheticKeyboard.h"
+#include "platform/Workspace.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
+#include <QTest>
+
+namespace {
+
+class PasteServiceTest : public StoreTest
+{
+protected:
+    PasteServiceTest() : service(pasteboard, keyboard, workspace)
+    {
+        service.setAlertPresenter([this] { ++alerts; });
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = files.path() + QLatin1Char('/') + name;
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return path;
+    }
+    QString writeImage(const QString &name)
+    {
+        const QString path = files.path() + QLatin1Char('/') + name;
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        image.save(path);
+        return path;
+    }
+    QByteArray pngBytes()
+    {
+        QImage image(2, 2, QImage::Format_ARGB32);
+        image.fill(Qt::blue);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return bytes;
+    }
+    QStringList written() const
+    {
+        QStringList formats = pasteboard.contents() ? pasteboard.contents()->formats() : QStringList();
+        formats.sort();
+        return formats;
+    }
+
+    QTemporaryDir files;
+    MemoryPasteboard pasteboard;
+    FakeSyntheticKeyboard keyboard;
+    FakeWorkspace workspace;
+    PasteService service;
+    int alerts = 0;
+};
+
+TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
+{
+    using namespace PasteboardType;
+    const QString present = writeFile(QStringLiteral("notes.txt"), "notes");
+    const QString missing = files.path() + QStringLiteral("/gone.txt");
+    const QString image = writeImage(QStringLiteral("picture.png"));
+
+    struct Case
+    {
+        const char *name;
+        ClipboardItemPtr item;
+        bool plainTextOnly;
+        QStringList formats; // sorted; empty: nothing written
+        QString text;
+    };
+    ClipboardItemPtr files2 = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(missing)});
+    files2->setAdditionalFileURLStrings({QUrl::fromLocalFile(present).toString(), QStringLiteral("::not a url")});
+    ClipboardItemPtr twoFiles = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(present)});
+    twoFiles->setAdditionalFileURLStrings({QUrl::fromLocalFile(image).toString()});
+
+    const QList<Case> cases{
+        {"text with HTML", ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>")}),
+         false, {html, plainText}, QStringLiteral("hi")},
+        {"text with HTML, plain text only", ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>")}),
+         true, {plainText}, QStringLiteral("hi")},
+        {"code", ClipboardItem::create(ClipboardItemType::code, {.text = QStringLiteral("int x;")}), false, {plainText},
+         QStringLiteral("int x;")},
+        {"link", ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://example.org")}), false,
+         {plainText}, QStringLiteral("https://example.org")},
+        {"HTML only", ClipboardItem::create(ClipboardItemType::text, {.htmlContent = QStringLiteral("<i>x</i>")}), false,
+         {html}, QString()},
+        {"text without anything", ClipboardItem::create(ClipboardItemType::text), false, {}, QString()},
+        {"HTML only, plain text asked", ClipboardItem::create(ClipboardItemType::text, {.htmlContent = QStringLiteral("<i>x</i>")}),
+         true, {}, QString()},
+        {"colour with its text", ClipboardItem::create(ClipboardItemType::color, {.text = QStringLiteral("rgb(255 0 0)"), .colorHex = QStringLiteral("#FF0000")}),
+         false, {color, plainText}, QStringLiteral("rgb(255 0 0)")},
+        {"colour with only its hex", ClipboardItem::create(ClipboardItemType::color, {.colorHex = QStringLiteral("#00FF0080")}),
+         false, {color, plainText}, QStringLiteral("#00FF0080")},
+        {"colour whose value cannot be read", ClipboardItem::create(ClipboardItemType::color, {.text = QStringLiteral("tomato-ish")}),
+         false, {plainText}, QStringLiteral("tomato-ish")},
+        {"colour without text or value", ClipboardItem::create(ClipboardItemType::color), false, {}, QString()},
+        {"files, one gone", files2, false, {gnomeCopiedFiles, uriList}, QString()},
+        {"two files", twoFiles, false, {gnomeCopiedFiles, uriList}, QString()},
+        {"every file gone", ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(missing)}), false, {}, QString()},
+        {"one image file", ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(image)}), false,
+         {png, plainText, tiff}, image},
+        {"media with its file", ClipboardItem::create(ClipboardItemType::media, {.fileURL = QUrl::fromLocalFile(image), .mediaSubtypeRaw = QStringLiteral("image")}),
+         false, {plainText, uriList}, image},
+        {"media image without a file", ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image")}),
+         false, {png, tiff}, QString()},
+        {"media thumbnail without a file", ClipboardItem::create(ClipboardItemType::media, {.mediaThumbnailData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image")}),
+         false, {png, tiff}, QString()},
+        {"video without a file, with a thumbnail", ClipboardItem::create(ClipboardItemType::media, {.mediaThumbnailData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("video")}),
+         false, {}, QString()},
+        {"image bytes that do not decode", ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = QByteArray("nope"), .mediaSubtypeRaw = QStringLiteral("image")}),
+         false, {}, QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint64 before = pasteboard.changeCount();
+        const bool wrote = service.copyToPasteboard(*c.item, c.plainTextOnly);
+        EXPECT_EQ(wrote, !c.formats.isEmpty());
+        if (!wrote) {
+            EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was touched";
+            continue;
+        }
+        QStringList formats = written();
+        // Qt adds its own image type beside the image flavours where it can; only ours count.
+        formats.removeAll(QStringLiteral("application/x-qt-image"));
+        QStringList expected = c.formats;
+        expected.sort();
+        EXPECT_EQ(formats, expected);
+        if (!c.text.isEmpty()) {
+            EXPECT_EQ(pasteboard.contents()->text(), c.text);
+        }
+    }
+}
+
+TEST_F(PasteServiceTest, FileAndColourPayloads)
+{
+    const QString present = writeFile(QStringLiteral("a b.txt"), "x");
+    ClipboardItemPtr file = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(present)});
+    ASSERT_TRUE(service.copyToPasteboard(*file, false));
+    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl>{QUrl::fromLocalFile(present)});
+    EXPECT_EQ(*pasteboard.data(PasteboardType::gnomeCopiedFiles), "copy\n" + QUrl::fromLocalFile(present).toEncoded());
+
+    // Of two files, the one that is gone is left out.
+    ClipboardItemPtr two = ClipboardItem::create(ClipboardItemType::file,
+                                                 {.fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/gone"))});
+    two->setAdditionalFileURLStrings({QUrl::fromLocalFile(present).toString()});
+    ASSERT_TRUE(service.copyToPasteboard(*two, false));
+    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl>{QUrl::fromLocalFile(present)});
+
+    ClipboardItemPtr colour = ClipboardItem::create(ClipboardItemType::color, {.colorHex = QStringLiteral("#FF800080")});
+    ASSERT_TRUE(service.copyToPasteboard(*colour, false));
+    const QByteArray bytes = *pasteboard.data(PasteboardType::color);
+    ASSERT_EQ(bytes.size(), 8);
+    std::array<quint16, 4> channels{};
+    std::memcpy(channels.data(), bytes.constData(), 8);
+    EXPECT_EQ(channels[0], 0xffff);
+    EXPECT_EQ(channels[1], quint16(0x80 / 255.0 * 0xffff));
+    EXPECT_EQ(channels[2], 0);
+    EXPECT_EQ(channels[3], quint16(0x80 / 255.0 * 0xffff));
+    // The toolkit's own conversion gets the colour too.
+    EXPECT_EQ(pasteboard.contents()->colorData().value<QColor>().red(), 255);
+}
+
+TEST_F(PasteServiceTest, APinnedReferenceWritesTheReferencedContent)
+{
+    ClipboardItemPtr original = insertText(QStringLiteral("the original"));
+    ClipboardItemPtr reference = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("stale copy")});
+    reference->setPinnedReference(original);
+    context().insert(reference);
+    ASSERT_TRUE(context().save().ok);
+    ASSERT_TRUE(service.copyToPasteboard(*reference, false));
+    EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("the original"));
+}
+
+TEST_F(PasteServiceTest, TheCaptureSkipsOnlyWritesThatHappened)
+{
+    ClipboardMonitor monitor(container(), pasteboard, workspace);
+    ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
+    EXPECT_FALSE(service.copyToPasteboard(*empty, false));
+    EXPECT_FALSE(monitor.ignoreNextChange()) << "the user's next copy would be lost";
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+    EXPECT_TRUE(service.copyToPasteboard(*text, false));
+    EXPECT_TRUE(monitor.ignoreNextChange());
+}
+
+TEST_F(PasteServiceTest, PastingSendsTheKeystrokeLaterAndNeverIntoThisApp)
+{
+    RunningApplication editor{QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77};
+    workspace.frontmost = editor;
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+    EXPECT_TRUE(service.paste(*text, false));
+    EXPECT_EQ(keyboard.pastes, 0) << "not before the delay";
+    EXPECT_TRUE(waitUntil([&] { return keyboard.pastes == 1; }));
+
+    // Nothing to write: nothing is sent either.
+    ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
+    EXPECT_FALSE(service.paste(*empty, false));
+    QTest::qWait(200);
+    EXPECT_EQ(keyboard.pastes, 1);
+
+    RunningApplication self;
+    self.processIdentifier = QCoreApplication::applicationPid();
+    workspace.frontmost = self;
+    service.simulatePaste();
+    EXPECT_EQ(keyboard.pastes, 1);
+
+    workspace.frontmost = editor;
+    keyboard.trusted = false;
+    service.simulatePaste();
+    EXPECT_EQ(keyboard.pastes, 1);
+    EXPECT_EQ(alerts, 1);
+}
+
+TEST_F(PasteServiceTest, SvgTextAndImageFiles)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        bool isSvg;
+    };
+    const Case cases[] = {
+        {"blank lines then the tag", "\n\n  <svg xmlns=\"http://www.w3.org/2000/svg\"/>", true},
+        {"XML declaration", "<?xml version=\"1.0\"?><svg/>", true},
+        {"capital tag", "<SVG/>", false},
+        {"not UTF-8", "<svg>\xff\xfe</svg>", false},
+        {"plain text", "hello", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = writeFile(QStringLiteral("drawing.svg"), c.bytes);
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(path)});
+        const std::optional<QString> svg = PasteService::svgString(*item);
+        EXPECT_EQ(svg.has_value(), c.isSvg);
+        if (svg) {
+            EXPECT_EQ(*svg, QString::fromUtf8(c.bytes)) << "returned untrimmed";
+        }
+    }
+    ClipboardItemPtr gone = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/none.svg"))});
+    EXPECT_FALSE(PasteService::svgString(*gone));
+
+    for (const char *name : {"a.png", "b.JPG", "c.svg", "d.webp"})
+        EXPECT_TRUE(PasteService::isImageFile(QUrl::fromLocalFile(QStringLiteral("/x/") + QLatin1String(name)))) << name;
+    for (const char *name : {"a.txt", "noextension", "c.mp4"})
+        EXPECT_FALSE(PasteService::isImageFile(QUrl::fromLocalFile(QStringLiteral("/x/") + QLatin1String(name)))) << name;
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include "shell/SettingsLinkHelper.h"
+
+#include "common/NotificationCenter.h"
+#include "shell/AppearanceAwareTintView.h"
+#include "shell/SettingsOpener.h"
+#include "shell/StatusItem.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QMenu>
+
+namespace {
+
+TEST(SettingsLinkHelperTest, OpensAtOnceAndSelectsTheTabALittleLater)
+{
+    int opened = 0;
+    SettingsOpener::setOpenSettingsAction([&] { ++opened; });
+    QList<QVariantMap> tabs;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(Notifications::settingsSelectTab, &observer,
+                                                    [&](const QVariantMap &info) { tabs.append(info); });
+    SettingsLinkHelper &helper = SettingsLinkHelper::shared();
+    helper.openSettings(2);
+    EXPECT_TRUE(helper.isSetup());
+    SettingsOpener *opener = helper.settingsOpener();
+    ASSERT_NE(opener, nullptr);
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(tabs.isEmpty()) << "the tab follows once the window is there";
+    ASSERT_TRUE(waitUntil([&] { return tabs.size() == 1; }));
+    EXPECT_EQ(tabs.first(), (QVariantMap{{QStringLiteral("tab"), 2}}));
+
+    helper.openSettings();
+    EXPECT_EQ(helper.settingsOpener(), opener) << "one hidden opener for the run";
+    EXPECT_EQ(opened, 2);
+    waitUntil([] { return false; }, std::chrono::milliseconds(250));
+    EXPECT_EQ(tabs.size(), 1);
+    SettingsOpener::setOpenSettingsAction({});
+}
+
+TEST(SettingsLinkHelperTest, TintFollowsTheAppearance)
+{
+    AppearanceAwareTintView view;
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    view.setPalette(dark);
+    EXPECT_EQ(view.tintColor(), QColor::fromRgbF(0, 0, 0, 0.4f));
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(236, 236, 236));
+    view.setPalette(light);
+    EXPECT_EQ(view.tintColor(), QColor::fromRgbF(1, 1, 1, 0.6f));
+}
+
+TEST(SettingsLinkHelperTest, TheTrayMenuOffersItsFourActions)
+{
+    StatusItem item;
+    QStringList titles;
+    for (const QAction *action : item.menu()->actions())
+        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Open Tindlewick"), QStringLiteral("-"), QStringLiteral("Settings..."),
+                                   QStringLiteral("Check for Updates..."), QStringLiteral("-"),
+                                   QStringLiteral("Quit Tindlewick")}));
+    // Rebuilt on every opening, wired the same way.
+    item.rebuildMenu();
+    int quits = 0;
+    QObject::connect(&item, &StatusItem::quitRequested, [&] { ++quits; });
+    item.menu()->actions().last()->trigger();
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(item.menu()->actions().size(), 6);
+}
+
+} // namespace

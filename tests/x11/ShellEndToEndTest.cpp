@@ -1,0 +1,387 @@
+// The app as the user meets it, under Xvfb with openbox: the shortcut opens the panel on
+// the screen under the pointer with the keyboard focus, Escape and outside clicks hide it,
+// a second start replaces the first, quitting folds the write-ahead log into the store,
+// and a chosen item reaches the window in front by XTest.
+
+#include "SystemClipboardPasteboard.h"
+#include "TestWindowProcess.h"
+#include "X11TestSupport.h"
+
+#include "model/ClipboardItem.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "platform/X11SyntheticKeyboard.h"
+#include "shell/PasteService.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// The app in a process of its own, with its own settings and store.
+class AppProcess final
+{
+public:
+    explicit AppProcess(const QString &home) : m_home(home) {}
+    ~AppProcess() { stop(); }
+
+    // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
+    void captureOutput() { m_capture = true; }
+    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
+
+    bool start()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_home);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
+        m_process.start(QStringLiteral(TINDLEWICK_APP_PATH), {});
+        return m_process.waitForStarted(5000);
+    }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    bool waitForExit(int milliseconds)
+    {
+        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; },
+                         std::chrono::milliseconds(milliseconds));
+    }
+    int exitCode() const { return m_process.exitCode(); }
+    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
+    qint64 pid() const { return m_process.processId(); }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    void stop()
+    {
+        if (!isRunning())
+            return;
+        signal(SIGTERM);
+        if (!waitForExit(5000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+
+private:
+    QString m_home;
+    QProcess m_process;
+    bool m_capture = false;
+    QString m_output;
+};
+
+struct Geometry
+{
+    QRect rect;
+    bool valid = false;
+};
+
+class ShellEndToEndTest : public X11Test
+{
+protected:
+    void SetUp() override
+    {
+        X11Test::SetUp();
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
+    }
+
+    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
+
+    // Items in the store before the app starts (the capture's job once the app runs).
+    void seedStore(const QStringList &texts)
+    {
+        QString error;
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
+        ASSERT_TRUE(container) << error.toStdString();
+        std::unique_ptr<ModelContext> context = container->makeContext();
+        for (const QString &text : texts)
+            context->insert(ClipboardItem::create(ClipboardItemType::text, {.text = text}));
+        ASSERT_TRUE(context->save().ok);
+    }
+
+    void copyFromOutside(const QString &text)
+    {
+        QProcess xclip;
+        xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+        ASSERT_TRUE(xclip.waitForStarted(3000));
+        xclip.write(text.toUtf8());
+        xclip.closeWriteChannel();
+        ASSERT_TRUE(xclip.waitForFinished(5000));
+    }
+
+    bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
+    bool appIsFront(const AppProcess &app)
+    {
+        const auto front = workspace->frontmostApplication();
+        return front && front->processIdentifier == app.pid();
+    }
+    quint64 frontWindow()
+    {
+        const auto front = workspace->frontmostApplication();
+        return front ? front->windowId : 0;
+    }
+
+    // Presses Control+Space until the app's panel has the focus (the app needs a moment
+    // after its start to take the shortcut).
+    bool openPanel(const AppProcess &app)
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            if (!xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}))
+                return false;
+            if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
+                return true;
+        }
+        return false;
+    }
+
+    bool isViewable(quint64 window)
+    {
+        return toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)})
+            .contains(QLatin1String("IsViewable"));
+    }
+
+    Geometry windowGeometry(quint64 window)
+    {
+        const QString shell = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
+                                                                     QStringLiteral("--shell"), QString::number(window)});
+        QHash<QString, int> values;
+        for (const QString &line : shell.split(QLatin1Char('\n'))) {
+            const QStringList parts = line.split(QLatin1Char('='));
+            if (parts.size() == 2)
+                values.insert(parts[0], parts[1].toInt());
+        }
+        if (!values.contains(QStringLiteral("WIDTH")))
+            return {};
+        return {QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")], values[QStringLiteral("WIDTH")],
+                      values[QStringLiteral("HEIGHT")]),
+                true};
+    }
+
+    bool pressKey(const QString &key) { return xdotool({QStringLiteral("key"), key}); }
+    bool clickAt(const QPoint &point)
+    {
+        return xdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+                        QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+    QTemporaryDir home;
+};
+
+TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
+{
+    // Two kinds in the history: History and Text, two columns of 200.
+    seedStore({QStringLiteral("first entry"), QStringLiteral("second entry")});
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("700")}));
+    copyFromOutside(QStringLiteral("copied from outside"));
+
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(openPanel(app)) << "the panel never took the focus";
+    const quint64 panelWindow = frontWindow();
+    ASSERT_TRUE(isViewable(panelWindow));
+    // On every workspace, out of task bars and pagers, above other windows.
+    const QString hints = toolOutput(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(panelWindow),
+                                                               QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_DESKTOP")});
+    for (const char *hint : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE", "_NET_WM_DESKTOP(CARDINAL) = 4294967295"})
+        EXPECT_TRUE(hints.contains(QLatin1String(hint))) << hint << " missing in " << hints.toStdString();
+
+    // Nothing stored yet: 2 × 200 wide, 500 high, centred on the (only) screen.
+    const Geometry shown = windowGeometry(panelWindow);
+    ASSERT_TRUE(shown.valid);
+    EXPECT_EQ(shown.rect, QRect(760, 290, 400, 500));
+    QTest::qWait(300);
+    const QString screenshot = saveScreenshot(QStringLiteral("panel-shown.png"));
+    const QImage image(screenshot);
+    ASSERT_FALSE(image.isNull());
+    // The panel is painted: its middle is not the bare (black) root window.
+    EXPECT_NE(image.pixelColor(shown.rect.center()), QColor(Qt::black));
+
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); })) << "the focus did not come back";
+    EXPECT_TRUE(waitUntil([&] { return !isViewable(panelWindow); }));
+
+    // Typing goes to the window again.
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("back")}));
+    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("back"); }));
+
+    // The shortcut toggles: open, then the same shortcut hides and restores.
+    ASSERT_TRUE(openPanel(app));
+    EXPECT_EQ(windowGeometry(frontWindow()).rect, shown.rect) << "the second show moved the panel";
+    ASSERT_TRUE(pressKey(QStringLiteral("ctrl+space")));
+    EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+}
+
+TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
+{
+    TestWindowProcess first;
+    TestWindowProcess second;
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    // Side by side: the second one further right.
+    ASSERT_TRUE(xdotool({QStringLiteral("windowmove"), QString::number(second.windowId()), QStringLiteral("1300"),
+                         QStringLiteral("600")}));
+    RunningApplication target;
+    target.windowId = first.windowId();
+    ASSERT_TRUE(waitUntil([&] {
+        workspace->activate(target);
+        return isFront(first.windowId());
+    }));
+
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(openPanel(app));
+    const quint64 panelWindow = frontWindow();
+    const Geometry secondGeometry = windowGeometry(second.windowId());
+    ASSERT_TRUE(secondGeometry.valid);
+    ASSERT_TRUE(clickAt(secondGeometry.rect.center()));
+    EXPECT_TRUE(waitUntil([&] { return !isViewable(panelWindow); }));
+    EXPECT_TRUE(waitUntil([&] { return isFront(second.windowId()); }));
+    // Nothing takes it away afterwards (the old window is not re-activated).
+    QTest::qWait(400);
+    EXPECT_TRUE(isFront(second.windowId())) << "the focus was taken from the clicked window";
+}
+
+TEST_F(ShellEndToEndTest, SecondStartReplacesTheFirstAndQuitLeavesNoWriteAheadLog)
+{
+    seedStore({QStringLiteral("kept across runs")});
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+
+    AppProcess first(home.path());
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(openPanel(first));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+
+    AppProcess second(home.path());
+    ASSERT_TRUE(second.start());
+    EXPECT_TRUE(first.waitForExit(5000)) << "the first copy kept running";
+    EXPECT_FALSE(first.crashed());
+    EXPECT_EQ(first.exitCode(), 0);
+    ASSERT_TRUE(openPanel(second)) << "the second copy did not take the shortcut";
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        AppProcess running(home.path());
+        if (signalNumber == SIGTERM) {
+            second.signal(SIGTERM);
+            ASSERT_TRUE(second.waitForExit(5000));
+            EXPECT_EQ(second.exitCode(), 0);
+        } else {
+            ASSERT_TRUE(running.start());
+            ASSERT_TRUE(openPanel(running));
+            running.signal(SIGINT);
+            ASSERT_TRUE(running.waitForExit(5000));
+            EXPECT_EQ(running.exitCode(), 0);
+        }
+        const QFileInfo wal(storePath() + QStringLiteral("-wal"));
+        EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "write-ahead log left with " << wal.size() << " bytes";
+        EXPECT_TRUE(QFileInfo::exists(storePath()));
+    }
+}
+
+TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce)
+{
+    const QString noTray = QStringLiteral("No system tray is running");
+    {
+        AppProcess app(home.path());
+        app.captureOutput();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        app.stop();
+        EXPECT_EQ(app.output().count(noTray), 1) << app.output().toStdString();
+    }
+
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+                                            QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("32")});
+    ASSERT_TRUE(trayer.waitForStarted(3000));
+    ASSERT_TRUE(waitUntil([&] {
+        return toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")})
+            .contains(QLatin1String("(\"panel\" \"trayer\")"));
+    }));
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    app.captureOutput();
+    ASSERT_TRUE(app.start());
+
+    // The icon: our window embedded in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick")  22x30+0+0  +1897+1049`.
+    static const QRegularExpression iconLine(
+        QStringLiteral(R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
+    QRect icon;
+    ASSERT_TRUE(waitUntil([&] {
+        const QRegularExpressionMatch match =
+            iconLine.match(toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}));
+        if (match.hasMatch())
+            icon = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(), match.captured(2).toInt());
+        return match.hasMatch() && icon.x() > 0;
+    })) << "the icon never reached the tray";
+
+    ASSERT_TRUE(clickAt(icon.center()));
+    EXPECT_TRUE(waitUntil([&] { return appIsFront(app); })) << "a left click did not open the panel";
+    const QString screenshot = saveScreenshot(QStringLiteral("panel-from-tray.png"));
+    EXPECT_FALSE(QImage(screenshot).isNull());
+    ASSERT_TRUE(clickAt(icon.center()));
+    EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); })) << "a second click did not hide it";
+
+    app.stop();
+    EXPECT_FALSE(app.output().contains(noTray));
+    trayer.terminate();
+    trayer.waitForFinished(3000);
+}
+
+TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsFormatting)
+{
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start(TestWindowProcess::Focus::richText));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+
+    SystemClipboardPasteboard pasteboard;
+    X11SyntheticKeyboard keyboard(*connection);
+    PasteService service(pasteboard, keyboard, *workspace);
+    ClipboardItemPtr item = ClipboardItem::create(
+        ClipboardItemType::text, {.text = QStringLiteral("bold words"), .htmlContent = QStringLiteral("<b>bold words</b>")});
+
+    struct Case
+    {
+        const char *name;
+        bool plainTextOnly;
+        bool holdShift; // Shift+Return in the panel: the user still holds Shift
+        bool expectBold;
+    };
+    for (const Case &c : {Case{"with formatting", false, false, true}, Case{"plain text, Shift held", true, true, false}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
+        ASSERT_TRUE(waitUntil([&] { return window.richPlainText().isEmpty(); }));
+        if (c.holdShift) {
+            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+        }
+        ASSERT_TRUE(service.paste(*item, c.plainTextOnly));
+        EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words"); }))
+            << window.richPlainText().toStdString();
+        if (c.holdShift)
+            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+        EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
+    }
+
+    // An item with nothing to write leaves the clipboard and the window alone.
+    ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
+    EXPECT_FALSE(service.paste(*empty, false));
+    QTest::qWait(300);
+    EXPECT_EQ(window.richPlainText(), QLatin1String("bold words"));
+    EXPECT_EQ(pasteboard.changeCount(), 2);
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+// The X11 layer against a real server: global grabs, the workspace as the window manager
+// reports it, raw input and XTest.
+
+#include "X11TestSupport.h"
+
+#include "KeyboardShortcuts/DoubleTapService.h"
+#include "KeyboardShortcuts/HotKeyCenter.h"
+#include "platform/X11GlobalHotKeys.h"
+#include "platform/X11GlobalInputMonitor.h"
+#include "platform/X11SyntheticKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+constexpr quint32 controlMask = 4;
+constexpr quint32 shiftMask = 1;
+const HotKeyCombination controlSpace{0x20, controlMask};
+
+using X11PlatformTest = X11Test;
+
+TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelease)
+{
+    X11GlobalHotKeys hotKeys(*connection);
+    QString error;
+    ASSERT_TRUE(hotKeys.grab(controlSpace, &error)) << error.toStdString();
+    QSignalSpy pressed(&hotKeys, &GlobalHotKeys::pressed);
+    QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
+
+    struct Case
+    {
+        const char *name;
+        QStringList xdotoolArguments;
+    };
+    const QList<Case> cases{
+        {"together", {QStringLiteral("key"), QStringLiteral("ctrl+space")}},
+        {"Control released first",
+         {QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"), QStringLiteral("space"),
+          QStringLiteral("keyup"), QStringLiteral("ctrl"), QStringLiteral("keyup"), QStringLiteral("space")}},
+        {"held for a while (auto repeat)",
+         {QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"), QStringLiteral("space"),
+          QStringLiteral("sleep"), QStringLiteral("0.8"), QStringLiteral("keyup"), QStringLiteral("space"),
+          QStringLiteral("keyup"), QStringLiteral("ctrl")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pressed.clear();
+        released.clear();
+        ASSERT_TRUE(xdotool(c.xdotoolArguments));
+        EXPECT_TRUE(waitUntil([&] { return released.count() >= 1; }));
+        QTest::qWait(100);
+        EXPECT_EQ(pressed.count(), 1);
+        EXPECT_EQ(released.count(), 1);
+        if (!pressed.isEmpty()) {
+            EXPECT_EQ(pressed.first().first().value<HotKeyCombination>(), controlSpace);
+        }
+    }
+}
+
+TEST_F(X11PlatformTest, GrabWorksWithNumLockOnAndStopsAfterUngrab)
+{
+    X11GlobalHotKeys hotKeys(*connection);
+    ASSERT_TRUE(hotKeys.grab(controlSpace, nullptr));
+    QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    EXPECT_TRUE(waitUntil([&] { return released.count() == 1; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+
+    hotKeys.ungrab(controlSpace);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    QTest::qWait(200);
+    EXPECT_EQ(released.count(), 1);
+}
+
+TEST_F(X11PlatformTest, GrabHeldByAnotherClientIsRefusedWithAReason)
+{
+    std::unique_ptr<X11Connection> other = X11Connection::open();
+    ASSERT_TRUE(other);
+    const HotKeyCombination combination{0xffc4 /* F7 */, controlMask | shiftMask};
+    X11GlobalHotKeys otherHotKeys(*other);
+    ASSERT_TRUE(otherHotKeys.grab(combination, nullptr));
+
+    X11GlobalHotKeys hotKeys(*connection);
+    QString error;
+    EXPECT_FALSE(hotKeys.grab(combination, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // Once the other client lets go, the same grab succeeds.
+    otherHotKeys.ungrab(combination);
+    other->flush();
+    QTest::qWait(50);
+    EXPECT_TRUE(hotKeys.grab(combination, &error)) << error.toStdString();
+}
+
+TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
+{
+    TestWindow first(QStringLiteral("First test window"));
+    TestWindow second(QStringLiteral("Second test window"));
+    second.move(600, 400);
+    ASSERT_TRUE(first.showActive(*workspace));
+    ASSERT_TRUE(second.showActive(*workspace));
+
+    const auto front = workspace->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->windowId, second.nativeId());
+    EXPECT_EQ(front->processIdentifier, QCoreApplication::applicationPid());
+    EXPECT_TRUE(front->isCurrentApplication());
+    EXPECT_FALSE(front->localizedName.isEmpty());
+
+    QList<std::optional<RunningApplication>> activations;
+    workspace->setActivationHandler([&](const std::optional<RunningApplication> &app) { activations.append(app); });
+    RunningApplication target;
+    target.windowId = first.nativeId();
+    EXPECT_TRUE(workspace->activate(target));
+    EXPECT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, first.nativeId()); }));
+    EXPECT_TRUE(waitUntil([&] { return !activations.isEmpty(); }));
+    ASSERT_FALSE(activations.isEmpty());
+    ASSERT_TRUE(activations.last());
+    EXPECT_EQ(activations.last()->windowId, first.nativeId());
+    workspace->setActivationHandler({});
+
+    // A window that no longer exists cannot be activated.
+    RunningApplication gone;
+    gone.windowId = 0x7fffff0;
+    EXPECT_FALSE(workspace->activate(gone));
+
+    // The application under a point: a window's client, nothing over the bare desktop.
+    const QPoint insideSecond = second.frameGeometry().center();
+    const auto under = workspace->applicationAt(insideSecond);
+    ASSERT_TRUE(under);
+    EXPECT_EQ(under->windowId, second.nativeId());
+    EXPECT_FALSE(workspace->applicationAt(QPoint(1900, 1070)));
+}
+
+TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)
+{
+    X11SyntheticKeyboard keyboard(*connection);
+    ASSERT_TRUE(keyboard.isTrusted());
+    TestWindow window;
+    ASSERT_TRUE(window.showActive(*workspace));
+
+    struct Case
+    {
+        const char *name;
+        QString text;
+        bool holdShift;
+    };
+    for (const Case &c : {Case{"plain", QStringLiteral("pasted by XTest"), false},
+                          Case{"Shift still held", QStringLiteral("Shift was held"), true}}) {
+        SCOPED_TRACE(c.name);
+        window.edit->clear();
+        window.edit->setFocus();
+        QGuiApplication::clipboard()->setText(c.text);
+        if (c.holdShift) {
+            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+        }
+        QString error;
+        EXPECT_TRUE(keyboard.sendPaste(&error)) << error.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return window.edit->text() == c.text; })) << window.edit->text().toStdString();
+        if (c.holdShift)
+            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+    }
+}
+
+TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
+{
+    X11GlobalInputMonitor monitor(*connection);
+    ASSERT_TRUE(monitor.isAvailable());
+    QSignalSpy clicks(&monitor, &GlobalInputMonitor::mouseDown);
+    QSignalSpy modifiers(&monitor, &GlobalInputMonitor::modifierFlagsChanged);
+    // Clicks land in a window of ours: on the bare desktop a right click opens the window
+    // manager's menu, which would keep the keyboard.
+    TestWindow window;
+    window.move(600, 250);
+    ASSERT_TRUE(window.showActive(*workspace));
+    const QPoint inside = window.frameGeometry().center();
+    const auto click = [&](const QPoint &at, int button) {
+        return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                        QStringLiteral("click"), QString::number(button)});
+    };
+
+    // Not watched: nothing arrives.
+    ASSERT_TRUE(click(inside, 1));
+    QTest::qWait(150);
+    EXPECT_EQ(clicks.count(), 0);
+
+    monitor.setWatchesMouseDowns(true);
+    ASSERT_TRUE(click(inside + QPoint(10, 5), 3));
+    ASSERT_TRUE(waitUntil([&] { return clicks.count() == 1; }));
+    EXPECT_EQ(clicks.first().first().toPoint(), inside + QPoint(10, 5));
+    monitor.setWatchesMouseDowns(false);
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+
+    monitor.setWatchesModifiers(true);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("keydown"), QStringLiteral("shift"),
+                         QStringLiteral("keyup"), QStringLiteral("shift"), QStringLiteral("keyup"), QStringLiteral("alt"),
+                         QStringLiteral("key"), QStringLiteral("a")}));
+    ASSERT_TRUE(waitUntil([&] { return modifiers.count() >= 4; }));
+    QTest::qWait(100);
+    QList<quint64> flags;
+    for (const QList<QVariant> &signal : std::as_const(modifiers))
+        flags.append(signal.first().toULongLong());
+    EXPECT_EQ(flags, (QList<quint64>{0x80000, 0xA0000, 0x80000, 0}));
+}
+
+TEST_F(X11PlatformTest, TheShortcutStillWorksWhileOneOfOurMenusHoldsTheKeyboard)
+{
+    X11GlobalHotKeys grabs(*connection);
+    KeyboardShortcuts::HotKeyCenter hotKeys(grabs);
+    int released = 0;
+    const KeyboardShortcuts::Shortcut shortcut{KeyboardShortcuts::Key::space, KeyboardShortcuts::CarbonModifier::control};
+    ASSERT_TRUE(hotKeys.registerShortcut(shortcut, {}, [&](const KeyboardShortcuts::Shortcut &) { ++released; }));
+
+    TestWindow window;
+    ASSERT_TRUE(window.showActive(*workspace));
+    QMenu menu;
+    menu.addAction(QStringLiteral("First"));
+    menu.addAction(QStringLiteral("Second"));
+    menu.popup(window.frameGeometry().center());
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == &menu && menu.isVisible(); }));
+    QTest::qWait(200);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("key"), QStringLiteral("space"),
+                         QStringLiteral("keyup"), QStringLiteral("ctrl")}));
+    EXPECT_TRUE(waitUntil([&] { return released == 1; }));
+    EXPECT_TRUE(menu.isVisible()) << "the shortcut reached the menu instead";
+    menu.close();
+
+    // And again with no menu open, through the grab.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    EXPECT_TRUE(waitUntil([&] { return released == 2; }));
+}
+
+TEST_F(X11PlatformTest, ADoubleTapOfTheModifierIsRecognisedFromRawEvents)
+{
+    X11GlobalInputMonitor monitor(*connection);
+    int taps = 0;
+    DoubleTapService service(monitor, [&] { ++taps; });
+    service.setTargetModifier(AppSettings::DoubleTapModifier::option);
+    service.start();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("alt")}));
+    EXPECT_TRUE(waitUntil([&] { return taps == 1; }));
+    // Too slow, or with another modifier: nothing.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.6"),
+                         QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("shift+alt")}));
+    QTest::qWait(300);
+    EXPECT_EQ(taps, 1);
+    service.stop();
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#pragma once
+
+// Helpers of the X11 tests: a window of our own to type and paste into, the tools that
+// play the user (xdotool, xclip), screenshots kept as artefacts.
+
+#include "platform/X11Connection.h"
+#include "platform/X11Workspace.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+// Runs a tool to its end; false when it failed or took longer than 10 s.
+inline bool runTool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000))
+        return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+inline QString toolOutput(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+inline bool xdotool(const QStringList &arguments) { return runTool(QStringLiteral("xdotool"), arguments); }
+
+// Where screenshots and other artefacts go ($TINDLEWICK_ARTEFACT_DIR, else a temporary folder).
+inline QString artefactPath(const QString &name)
+{
+    QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
+    if (folder.isEmpty())
+        folder = QDir::tempPath() + QStringLiteral("/tindlewick-artefacts");
+    QDir().mkpath(folder);
+    return folder + QLatin1Char('/') + name;
+}
+
+// The whole screen as the user sees it, saved as a PNG artefact; returns its path.
+inline QString saveScreenshot(const QString &name)
+{
+    const QString path = artefactPath(name);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(path, "PNG");
+    return path;
+}
+
+// A plain window with a line edit, standing in for the application the user works in.
+class TestWindow final : public QWidget
+{
+public:
+    explicit TestWindow(const QString &title = QStringLiteral("Tindlewick test window"))
+    {
+        setWindowTitle(title);
+        auto *layout = new QVBoxLayout(this);
+        edit = new QLineEdit(this);
+        layout->addWidget(edit);
+        resize(420, 120);
+        move(60, 60);
+    }
+
+    quint32 nativeId() { return quint32(winId()); }
+
+    // Shows the window and waits until the window manager made it the active window.
+    bool showActive(X11Workspace &workspace)
+    {
+        show();
+        raise();
+        activateWindow();
+        return waitUntil([&] {
+            const auto front = workspace.frontmostApplication();
+            if (front && front->windowId == nativeId())
+                return true;
+            RunningApplication self;
+            self.windowId = nativeId();
+            workspace.activate(self);
+            return false;
+        });
+    }
+
+    QLineEdit *edit = nullptr;
+};
+
+inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
+{
+    const auto front = workspace.frontmostApplication();
+    return front && front->windowId == window;
+}
+
+// A test on the X display: the app's own connection and the workspace over it.
+class X11Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        connection = X11Connection::shared();
+        ASSERT_NE(connection, nullptr) << "no X display";
+        workspace = std::make_unique<X11Workspace>(*connection);
+    }
+
+    X11Connection *connection = nullptr;
+    std::unique_ptr<X11Workspace> workspace;
+};
