@@ -26,7 +26,7 @@ QPointer<PasteService> g_shared;
 
 // Clipboard contents whose colour flavour answers both ways: as the 16-bit RGBA bytes
 // other programs read, and as a colour for Qt's own conversion when the clipboard serves it.
-class PasteboardContents final : public QMimeData
+class OutgoingMimeData final : public QMimeData
 {
 public:
     void setColor(const QColor &color, const QByteArray &bytes)
@@ -105,7 +105,7 @@ const ClipboardItem &contentSource(const ClipboardItem &item)
     return reference ? *reference : item;
 }
 
-bool buildText(PasteboardContents &contents, const ClipboardItem &source, bool plainTextOnly)
+bool buildText(OutgoingMimeData &contents, const ClipboardItem &source, bool plainTextOnly)
 {
     bool wrote = false;
     if (const std::optional<QString> text = source.fullText()) {
@@ -121,7 +121,7 @@ bool buildText(PasteboardContents &contents, const ClipboardItem &source, bool p
     return wrote;
 }
 
-bool buildColor(PasteboardContents &contents, const ClipboardItem &source)
+bool buildColor(OutgoingMimeData &contents, const ClipboardItem &source)
 {
     bool wrote = false;
     std::optional<QString> text = source.fullText();
@@ -143,7 +143,7 @@ bool buildColor(PasteboardContents &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildFiles(PasteboardContents &contents, const ClipboardItem &source)
+bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source)
 {
     QList<QUrl> urls;
     if (const auto resolved = source.resolveFileURL(); resolved && existsAsFile(resolved->first))
@@ -168,7 +168,7 @@ bool buildFiles(PasteboardContents &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildMedia(PasteboardContents &contents, const ClipboardItem &source)
+bool buildMedia(OutgoingMimeData &contents, const ClipboardItem &source)
 {
     if (const auto resolved = source.resolveFileURL()) {
         const auto &[url, scopedAccess] = *resolved;
@@ -204,7 +204,7 @@ PasteService *PasteService::shared() { return g_shared.data(); }
 std::unique_ptr<QMimeData> PasteService::contentsFor(const ClipboardItem &item, bool plainTextOnly)
 {
     const ClipboardItem &source = contentSource(item);
-    auto contents = std::make_unique<PasteboardContents>();
+    auto contents = std::make_unique<OutgoingMimeData>();
     bool wrote = false;
     switch (source.type()) {
     case ClipboardItemType::text:
