@@ -9,7 +9,7 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "panel/ClipboardPanelView.h"
-#include "panel/DefaultPanelEnvironment.h"
+#include "BenchPanelEnvironment.h"
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 #include "platform/UserDefaults.h"
@@ -79,7 +79,7 @@ void BM_PanelSearchKeystroke(benchmark::State &state)
     Fixture fixture;
     ModelContext &context = *fixture.container->mainContext();
     fillForSearch(context, state.range(0) != 0);
-    DefaultPanelEnvironment environment;
+    BenchPanelEnvironment environment;
     PanelViewState view(context, environment, nullptr, *fixture.settings);
     view.appear();
     // Every column shows its pinned group, so the lists include the pins.
@@ -170,7 +170,7 @@ void BM_PanelMemory(benchmark::State &state)
         const double before = residentMegabytes();
 
         fixture.settings->setHistoryLimit(250);
-        DefaultPanelEnvironment environment;
+        BenchPanelEnvironment environment;
         QWidget window;
         window.resize(1200, 700);
         environment.setWindow(&window);

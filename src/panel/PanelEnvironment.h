@@ -33,8 +33,9 @@ public:
 
     // -- Paste service
     // Writes the item (for a pinned reference the item it stands for) to the clipboard, without
-    // its HTML when plainTextOnly; the clipboard monitor is told to ignore this change.
-    virtual void copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) = 0;
+    // its HTML when plainTextOnly; the clipboard monitor is told to ignore this change. False
+    // when there was nothing to write (the clipboard is then left as it was).
+    virtual bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) = 0;
     // Replaces the clipboard with this text alone.
     virtual void copyStringToPasteboard(const QString &text) = 0;
     // Sends the paste keystroke to the window that has the focus.

@@ -49,8 +49,9 @@ void PanelViewState::chooseItem(const ClipboardItemPtr &item)
             setToastMessage(QStringLiteral("%1 of %2 files were deleted").arg(total - available).arg(total));
     }
     getOutOfTheWay();
-    m_environment.copyToPasteboard(item, plainTextOnly);
-    schedulePaste(itemPasteDelay);
+    // Nothing written (no text, files gone): nothing to paste either.
+    if (m_environment.copyToPasteboard(item, plainTextOnly))
+        schedulePaste(itemPasteDelay);
 }
 
 void PanelViewState::insertEmoji(const QString &text)

@@ -142,6 +142,9 @@ void AppDelegate::applicationDidFinishLaunching()
     createStatusItem();
 
     m_clipboardMonitor = std::make_unique<ClipboardMonitor>(m_services.container, m_services.pasteboard, m_services.workspace);
+    m_clipboardMonitor->setSettings(m_services.settings);
+    m_clipboardMonitor->setUserDefaults(m_services.defaults);
+    m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
     m_clipboardMonitor->startMonitoring();
 
     registerObservers();

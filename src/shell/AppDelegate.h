@@ -14,6 +14,7 @@
 #include <optional>
 
 class ClipboardMonitor;
+class CodeClassifier;
 class ClipboardPanel;
 class DoubleTapService;
 class GlobalHotKeys;
@@ -61,6 +62,8 @@ public:
         SingleInstance *singleInstance = nullptr;
         // Whether to put an icon in the tray (tests leave it out).
         bool useStatusItem = true;
+        // Decides whether captured text is code; nullptr: every text is stored as text.
+        CodeClassifier *codeClassifier = nullptr;
     };
 
     // What the code-detection services offer the start-up and the detectCode switch.

@@ -232,11 +232,23 @@ bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnl
     std::unique_ptr<QMimeData> contents = contentsFor(item, plainTextOnly);
     if (!contents)
         return false;
+    writeOwnContents(std::move(contents));
+    return true;
+}
+
+void PasteService::copyStringToPasteboard(const QString &text)
+{
+    auto contents = std::make_unique<QMimeData>();
+    contents->setText(text);
+    writeOwnContents(std::move(contents));
+}
+
+void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
+{
     // The app's own write is no new copy for the history.
     if (ClipboardMonitor *monitor = ClipboardMonitor::shared())
         monitor->setIgnoreNextChange(true);
     m_pasteboard.writeContents(std::move(contents));
-    return true;
 }
 
 bool PasteService::paste(const ClipboardItem &item, bool plainTextOnly, double delaySeconds)

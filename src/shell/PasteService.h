@@ -35,6 +35,8 @@ public:
     // Replaces the clipboard with the item. When there is nothing to write, the clipboard
     // and the capture are left alone and the answer is false.
     bool copyToPasteboard(const ClipboardItem &item, bool plainTextOnly);
+    // Replaces the clipboard with this text alone (an emoji, a colour in another notation).
+    void copyStringToPasteboard(const QString &text);
     // Copies the item and, when something was written, pastes it after the delay.
     bool paste(const ClipboardItem &item, bool plainTextOnly, double delaySeconds = 0.1);
     // Pastes after the delay; each call sends its own keystroke.
@@ -53,6 +55,8 @@ public:
     void setAlertPresenter(std::function<void()> presenter) { m_alertPresenter = std::move(presenter); }
 
 private:
+    void writeOwnContents(std::unique_ptr<QMimeData> contents);
+
     Pasteboard &m_pasteboard;
     SyntheticKeyboard &m_keyboard;
     Workspace &m_workspace;

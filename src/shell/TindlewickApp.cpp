@@ -1,13 +1,19 @@
 #include "shell/TindlewickApp.h"
 
+#include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
+#include "detection/CodeDetectionService.h"
+#include "items/LabelEditState.h"
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "panel/ClipboardPanelView.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
 #include "platform/SingleInstance.h"
 #include "platform/SyntheticKeyboard.h"
+#include "platform/SystemPasteboard.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/UserDefaults.h"
 #include "platform/X11Connection.h"
@@ -17,8 +23,12 @@
 #include "platform/X11SyntheticKeyboard.h"
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
+#include "shell/ClipboardPanel.h"
+#include "shell/DetectionModels.h"
+#include "shell/ShellPanelEnvironment.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -56,9 +66,10 @@ Desktop makeDesktop()
         desktop.inputMonitor = std::make_unique<FakeGlobalInputMonitor>();
         desktop.keyboard = std::make_unique<FakeSyntheticKeyboard>();
     }
-    // The system clipboard joins here once its X11 implementation is in; until then the
-    // app's writes stay in memory.
-    desktop.pasteboard = std::make_unique<MemoryPasteboard>();
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        desktop.pasteboard = std::make_unique<SystemPasteboard>();
+    else
+        desktop.pasteboard = std::make_unique<MemoryPasteboard>();
     return desktop;
 }
 
@@ -90,9 +101,21 @@ int run(int argc, char **argv)
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
     SingleInstance singleInstance;
+    ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
+    // Outlives the delegate, whose panel view holds on to it.
+    std::unique_ptr<ShellPanelEnvironment> panelEnvironment;
     AppDelegate delegate(AppDelegate::Services{container, AppSettings::shared(), UserDefaults::standard(),
                                                *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys,
-                                               *desktop.inputMonitor, *desktop.keyboard, &singleInstance, true});
+                                               *desktop.inputMonitor, *desktop.keyboard, &singleInstance, true,
+                                               &codeClassifier});
+    delegate.setDetectionHooks(DetectionModels::hooks());
+    delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
+    delegate.setPanelContentFactory([&](ClipboardPanel &panel) -> QWidget * {
+        panelEnvironment =
+            std::make_unique<ShellPanelEnvironment>(delegate, panel, *delegate.pasteService(), *desktop.workspace);
+        return new ClipboardPanelView(*container.mainContext(), *panelEnvironment, panel.panelController(),
+                                      AppSettings::shared());
+    });
 
     UnixSignalWatcher signals;
     QObject::connect(&signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });

@@ -27,10 +27,13 @@ public:
     void resignPanelKey() override { calls << QStringLiteral("resignPanelKey"); }
     void activatePreviousApplication() override { calls << QStringLiteral("activatePreviousApplication"); }
     void showCharacterPalette() override { calls << QStringLiteral("showCharacterPalette"); }
-    void copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override
+    // What copyToPasteboard answers: whether there was something to write.
+    bool copySucceeds = true;
+    bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override
     {
         calls << QStringLiteral("copyToPasteboard");
         copiedItems.append({item, plainTextOnly});
+        return copySucceeds;
     }
     void copyStringToPasteboard(const QString &text) override
     {

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTest>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -433,6 +434,18 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
         EXPECT_GE(timer.elapsed(), 95);
     }
     EXPECT_EQ(storedCount(), 2) << "the deletions of missing files are saved";
+}
+
+TEST_F(PanelViewStateTest, NothingWrittenMeansNothingPasted)
+{
+    ClipboardItemPtr empty = add(ClipboardItemType::text, QString());
+    PanelViewState &state = makeState();
+    m_env.copySucceeds = false;
+    state.chooseItem(empty);
+    EXPECT_EQ(m_env.copiedItems.size(), 1);
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+    QTest::qWait(200);
+    EXPECT_EQ(m_env.pasteCount, 0) << "a paste keystroke would paste whatever was on the clipboard before";
 }
 
 TEST_F(PanelViewStateTest, PinnedReferenceToMissingFilesIsItselfDeleted)

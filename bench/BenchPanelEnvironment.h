@@ -5,14 +5,13 @@
 #include <QPointer>
 #include <QWidget>
 
-// What the panel can do on its own, without the application shell: hide its window, write the
-// clipboard through Qt, answer file availability from the disk and show code unhighlighted. It
-// sends no keystrokes and resizes nothing. Used until the shell provides its own environment.
-class DefaultPanelEnvironment : public PanelEnvironment
+// The panel on its own for measurements: hides its window, answers file availability from the
+// disk, shows code unhighlighted, writes no clipboard, sends no keystrokes, resizes nothing.
+class BenchPanelEnvironment final : public PanelEnvironment
 {
 public:
     // window: the top-level window that shows the panel, held weakly.
-    explicit DefaultPanelEnvironment(QWidget *window = nullptr) : m_window(window) {}
+    explicit BenchPanelEnvironment(QWidget *window = nullptr) : m_window(window) {}
     void setWindow(QWidget *window) { m_window = window; }
 
     void hidePanel(bool restoreFocus) override;
@@ -20,8 +19,8 @@ public:
     void activatePreviousApplication() override {}
     void showCharacterPalette() override {}
 
-    void copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
-    void copyStringToPasteboard(const QString &text) override;
+    bool copyToPasteboard(const ClipboardItemPtr &, bool) override { return false; }
+    void copyStringToPasteboard(const QString &) override {}
     void simulatePaste() override {}
     Qt::KeyboardModifiers queryKeyboardModifiers() const override;
 

@@ -1,0 +1,65 @@
+#include "BenchPanelEnvironment.h"
+
+#include "common/NotificationCenter.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cmath>
+
+void BenchPanelEnvironment::hidePanel(bool)
+{
+    if (m_window)
+        m_window->hide();
+}
+
+Qt::KeyboardModifiers BenchPanelEnvironment::queryKeyboardModifiers() const
+{
+    return QGuiApplication::queryKeyboardModifiers();
+}
+
+QRectF BenchPanelEnvironment::panelFrame() const
+{
+    return m_window ? QRectF(m_window->frameGeometry()) : QRectF();
+}
+
+QRectF BenchPanelEnvironment::screenVisibleFrame() const
+{
+    if (m_window && m_window->screen())
+        return m_window->screen()->availableGeometry();
+    return QRectF(0, 0, 1920, 1080);
+}
+
+void BenchPanelEnvironment::ensureMinimumWidth(double width)
+{
+    if (!m_window)
+        return;
+    m_window->setMinimumSize(int(std::ceil(width)), 300);
+}
+
+void BenchPanelEnvironment::resizeForHistoryToggle(bool, int, double, std::function<void()> completion)
+{
+    if (completion)
+        completion();
+}
+
+QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
+{
+    // The inline text holds far more than the few lines a row shows.
+    return plainCodeLines(item.resolvedItem().textContent().value_or(QString()), maxLines);
+}
+
+bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item)
+{
+    const ClipboardItemType kind = item.type();
+    if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
+        return true;
+    if (!item.fileURL())
+        return true;
+    return item.countAvailableFiles() > 0;
+}
+
+void BenchPanelEnvironment::refreshMountedVolumes()
+{
+    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+}

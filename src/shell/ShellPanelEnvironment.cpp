@@ -1,0 +1,111 @@
+#include "shell/ShellPanelEnvironment.h"
+
+#include "common/NotificationCenter.h"
+#include "shell/AppDelegate.h"
+#include "shell/ClipboardPanel.h"
+#include "shell/PasteService.h"
+
+#include <QGuiApplication>
+
+ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
+                                             Workspace &workspace)
+    : m_delegate(delegate), m_panel(&panel), m_pasteService(pasteService), m_workspace(workspace)
+{
+}
+
+void ShellPanelEnvironment::hidePanel(bool restoreFocus) { m_delegate.hidePanel(restoreFocus); }
+
+void ShellPanelEnvironment::resignPanelKey()
+{
+    // A pinned panel stays on screen; the keyboard goes back to the window it was opened over.
+    activatePreviousApplication();
+}
+
+void ShellPanelEnvironment::activatePreviousApplication()
+{
+    if (const std::optional<RunningApplication> previous = m_delegate.previousApp())
+        m_workspace.activate(*previous);
+}
+
+bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
+{
+    return item && m_pasteService.copyToPasteboard(*item, plainTextOnly);
+}
+
+void ShellPanelEnvironment::copyStringToPasteboard(const QString &text) { m_pasteService.copyStringToPasteboard(text); }
+
+void ShellPanelEnvironment::simulatePaste() { m_pasteService.simulatePaste(); }
+
+Qt::KeyboardModifiers ShellPanelEnvironment::queryKeyboardModifiers() const
+{
+    return QGuiApplication::queryKeyboardModifiers();
+}
+
+QRectF ShellPanelEnvironment::panelFrame() const { return m_panel ? m_panel->frame() : QRectF(); }
+
+QRectF ShellPanelEnvironment::screenVisibleFrame() const
+{
+    return m_panel ? m_panel->visibleFrame() : QRectF(0, 0, 1920, 1080);
+}
+
+bool ShellPanelEnvironment::isAnimatingHistory() const { return m_panel && m_panel->isAnimatingHistory(); }
+
+void ShellPanelEnvironment::ensureMinimumWidth(double width)
+{
+    if (m_panel)
+        m_panel->ensureMinimumWidth(width);
+}
+
+void ShellPanelEnvironment::updateColumnCount(int columnCount, double duration)
+{
+    if (m_panel)
+        m_panel->updateColumnCount(columnCount, duration);
+}
+
+void ShellPanelEnvironment::lockToTabMode(int columnCount)
+{
+    if (m_panel)
+        m_panel->lockToTabMode(columnCount);
+}
+
+void ShellPanelEnvironment::setHostingWidth(std::optional<double> width)
+{
+    if (m_panel)
+        m_panel->setHostingWidth(width);
+}
+
+void ShellPanelEnvironment::unpinHostingWidth()
+{
+    if (m_panel)
+        m_panel->clearHostingWidth();
+}
+
+void ShellPanelEnvironment::resizeForHistoryToggle(bool adding, int columnCount, double duration,
+                                                   std::function<void()> completion)
+{
+    if (!m_panel) {
+        if (completion)
+            completion();
+        return;
+    }
+    m_panel->resizeForHistoryToggle(adding, columnCount, std::move(completion), duration);
+}
+
+QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
+{
+    // The inline text holds far more than the few lines a row shows.
+    return plainCodeLines(item.resolvedItem().textContent().value_or(QString()), maxLines);
+}
+
+bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)
+{
+    const ClipboardItemType kind = item.type();
+    if ((kind != ClipboardItemType::file && kind != ClipboardItemType::media) || !item.fileURL())
+        return true;
+    return item.countAvailableFiles() > 0;
+}
+
+void ShellPanelEnvironment::refreshMountedVolumes()
+{
+    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "panel/PanelEnvironment.h"
+
+#include <QPointer>
+
+class AppDelegate;
+class ClipboardPanel;
+class PasteService;
+class Workspace;
+
+// The panel view's surroundings in the running app: the application delegate shows and
+// hides the panel and remembers the window that was in front, the panel window resizes,
+// the paste service writes the clipboard and sends the paste keystroke.
+class ShellPanelEnvironment final : public PanelEnvironment
+{
+public:
+    ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
+                          Workspace &workspace);
+
+    void hidePanel(bool restoreFocus) override;
+    void resignPanelKey() override;
+    void activatePreviousApplication() override;
+    void showCharacterPalette() override {}
+
+    bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
+    void copyStringToPasteboard(const QString &text) override;
+    void simulatePaste() override;
+    Qt::KeyboardModifiers queryKeyboardModifiers() const override;
+
+    bool hasPanelWindow() const override { return !m_panel.isNull(); }
+    QRectF panelFrame() const override;
+    QRectF screenVisibleFrame() const override;
+    bool isAnimatingHistory() const override;
+    void ensureMinimumWidth(double width) override;
+    void updateColumnCount(int columnCount, double duration) override;
+    void lockToTabMode(int columnCount) override;
+    void setHostingWidth(std::optional<double> width) override;
+    void unpinHostingWidth() override;
+    void resizeForHistoryToggle(bool adding, int columnCount, double duration,
+                                std::function<void()> completion) override;
+
+    void invalidateHighlightCache(const QUuid &) override {}
+    void releaseHighlighter() override {}
+    void clearHighlightCache() override {}
+    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
+
+    bool isFileAvailable(const ClipboardItem &item) override;
+    void refreshMountedVolumes() override;
+
+private:
+    AppDelegate &m_delegate;
+    QPointer<ClipboardPanel> m_panel;
+    PasteService &m_pasteService;
+    Workspace &m_workspace;
+};
