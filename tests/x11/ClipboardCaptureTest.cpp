@@ -1,6 +1,8 @@
 // The capture on a real X server: other processes copy (xclip, and a helper process that
 // offers several flavours at once or stops answering), and the store must hold exactly
 // the expected items soon after each copy.
+#include "ExternalClipboard.h"
+
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
 #include "model/AppSettings.h"
@@ -34,8 +36,6 @@
 
 namespace {
 
-const char *const ownerVariable = "TINDLEWICK_CLIPBOARD_OWNER";
-
 class ClipboardCaptureTest : public ::testing::Test
 {
 protected:
@@ -56,61 +56,20 @@ protected:
         m_discarded = std::make_unique<QSignalSpy>(m_monitor.get(), &ClipboardMonitor::changeDiscarded);
         m_monitor->startMonitoring();
     }
-    void TearDown() override
-    {
-        for (const auto &owner : m_owners) {
-            owner->kill();
-            owner->waitForFinished(2000);
-        }
-        m_monitor.reset();
-    }
+    void TearDown() override { m_monitor.reset(); }
 
     QList<ClipboardItemPtr> items() { return m_container->mainContext()->fetch(FetchDescriptor::newestFirst()).items; }
 
-    // Copies with xclip; returns once xclip owns the clipboard (it then serves it from
-    // the background until another owner takes over).
     void xclip(const QByteArray &data, const QString &type = QString())
     {
-        QStringList arguments = {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")};
-        if (!type.isEmpty())
-            arguments += {QStringLiteral("-t"), type};
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(QStringLiteral("xclip"), arguments);
-        ASSERT_TRUE(process.waitForStarted(5000));
-        process.write(data);
-        process.closeWriteChannel();
-        ASSERT_TRUE(process.waitForFinished(5000));
-        ASSERT_EQ(process.exitCode(), 0);
+        ASSERT_TRUE(m_external.copyWithXclip(data, type));
         m_copied.start();
     }
 
-    // Copies several flavours at once through a helper process (this test program run as
-    // ClipboardOwner.Serve). With `hang` the helper stops answering once it owns the
-    // clipboard.
     void ownerCopy(const QMap<QString, QByteArray> &flavours, bool hang = false)
     {
-        const QString flavourFile = m_folder.filePath(QStringLiteral("owner-%1.bin").arg(m_owners.size()));
-        QFile file(flavourFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        QDataStream out(&file);
-        out << flavours << hang;
-        file.close();
-
-        auto owner = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(ownerVariable), flavourFile);
-        owner->setProcessEnvironment(environment);
-        owner->setStandardErrorFile(QProcess::nullDevice());
-        owner->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=ClipboardOwner.Serve")});
-        ASSERT_TRUE(owner->waitForStarted(5000));
-        QElapsedTimer waited;
-        waited.start();
-        while (!owner->readAllStandardOutput().contains("owning") && waited.elapsed() < 10'000)
-            owner->waitForReadyRead(100);
+        ASSERT_TRUE(m_external.copyFlavours(flavours, hang));
         m_copied.start();
-        m_owners.push_back(std::move(owner));
     }
 
     // Waits for the store to hold `count` items, at most `limit` after the copy.
@@ -173,38 +132,11 @@ protected:
     FakeWorkspace m_workspace;
     std::unique_ptr<ClipboardMonitor> m_monitor;
     std::unique_ptr<QSignalSpy> m_discarded;
-    std::vector<std::unique_ptr<QProcess>> m_owners;
+    ExternalClipboard m_external;
     QElapsedTimer m_copied;
 };
 
 } // namespace
-
-// Not a test of its own: the clipboard owner that ownerCopy() starts.
-TEST(ClipboardOwner, Serve)
-{
-    const QString flavourFile = qEnvironmentVariable(ownerVariable);
-    if (flavourFile.isEmpty())
-        GTEST_SKIP() << "runs only as the helper process of ClipboardCaptureTest";
-    QFile file(flavourFile);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QDataStream in(&file);
-    QMap<QString, QByteArray> flavours;
-    bool hang = false;
-    in >> flavours >> hang;
-    auto *mime = new QMimeData;
-    for (auto it = flavours.cbegin(); it != flavours.cend(); ++it)
-        mime->setData(it.key(), it.value());
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->setMimeData(mime, QClipboard::Clipboard);
-    ASSERT_TRUE(waitUntil([&] { return clipboard->ownsClipboard(); }));
-    std::printf("owning\n");
-    std::fflush(stdout);
-    if (hang) {
-        QThread::sleep(4); // owns the clipboard and answers nobody
-        return;
-    }
-    waitUntil([&] { return !clipboard->ownsClipboard(); }, std::chrono::seconds(60));
-}
 
 TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
 {

@@ -3,12 +3,14 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
+#include "ExternalClipboard.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
+#include "model/FetchDescriptor.h"
 #include "model/ModelContext.h"
 #include "platform/X11SyntheticKeyboard.h"
 #include "shell/PasteService.h"
@@ -104,15 +106,7 @@ protected:
         ASSERT_TRUE(context->save().ok);
     }
 
-    void copyFromOutside(const QString &text)
-    {
-        QProcess xclip;
-        xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
-        ASSERT_TRUE(xclip.waitForStarted(3000));
-        xclip.write(text.toUtf8());
-        xclip.closeWriteChannel();
-        ASSERT_TRUE(xclip.waitForFinished(5000));
-    }
+    void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
 
     bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
     bool appIsFront(const AppProcess &app)
@@ -170,6 +164,7 @@ protected:
     }
 
     QTemporaryDir home;
+    ExternalClipboard external;
 };
 
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
@@ -217,6 +212,65 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     EXPECT_EQ(windowGeometry(frontWindow()).rect, shown.rect) << "the second show moved the panel";
     ASSERT_TRUE(pressKey(QStringLiteral("ctrl+space")));
     EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+}
+
+TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindowInFront)
+{
+    seedStore({QStringLiteral("an older entry")});
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start(TestWindowProcess::Focus::richText));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    // Once the app answers its shortcut it watches the clipboard too.
+    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+
+    // A design tool copies formatted text (its HTML is kept: it carries the tool's marker);
+    // the capture stores it as the newest item.
+    const QByteArray html = QByteArrayLiteral("<!--(figma)ZmlnbWE=--><b>bold words</b>");
+    ASSERT_TRUE(external.copyFlavours({{QStringLiteral("text/plain"), QByteArrayLiteral("bold words")},
+                                       {QStringLiteral("text/html"), html}}));
+    {
+        QString error;
+        std::unique_ptr<ModelContainer> store = ModelContainer::open(storePath(), &error);
+        ASSERT_TRUE(store) << error.toStdString();
+        std::unique_ptr<ModelContext> reader = store->makeContext();
+        ASSERT_TRUE(waitUntil([&] {
+            const QList<ClipboardItemPtr> items = reader->fetch(FetchDescriptor::newestFirst()).items;
+            return items.size() == 2 && items.first()->textContent() == QLatin1String("bold words");
+        })) << "the copy never reached the store";
+        EXPECT_EQ(reader->fetch(FetchDescriptor::newestFirst()).items.first()->htmlContent(), QString::fromUtf8(html));
+    }
+
+    struct Case
+    {
+        const char *name;
+        bool holdShift; // Shift+Return: paste without the formatting
+        bool expectBold;
+    };
+    for (const Case &c : {Case{"Return", false, true}, Case{"Shift+Return", true, false}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
+        ASSERT_TRUE(waitUntil([&] { return window.richPlainText().isEmpty(); }));
+        ASSERT_TRUE(openPanel(app));
+        const quint64 panelWindow = frontWindow();
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        QTest::qWait(250);
+        saveScreenshot(QStringLiteral("panel-newest-selected-%1.png").arg(c.holdShift ? QStringLiteral("shift") : QStringLiteral("plain")));
+        if (c.holdShift) {
+            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+        }
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words"); }))
+            << "pasted: " << window.richPlainText().toStdString();
+        if (c.holdShift)
+            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+        EXPECT_TRUE(isFront(window.windowId())) << "the focus went back to the window";
+        EXPECT_FALSE(isViewable(panelWindow)) << "Return hides the panel";
+        EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
+    }
 }
 
 TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)

@@ -1,0 +1,98 @@
+#include "ExternalClipboard.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QThread>
+
+#include <cstdio>
+
+ExternalClipboard::ExternalClipboard() = default;
+
+ExternalClipboard::~ExternalClipboard()
+{
+    for (const auto &owner : m_owners) {
+        owner->kill();
+        owner->waitForFinished(2000);
+    }
+}
+
+const char *ExternalClipboard::ownerVariable() { return "TINDLEWICK_CLIPBOARD_OWNER"; }
+
+bool ExternalClipboard::copyWithXclip(const QByteArray &data, const QString &type)
+{
+    QStringList arguments = {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")};
+    if (!type.isEmpty())
+        arguments += {QStringLiteral("-t"), type};
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(QStringLiteral("xclip"), arguments);
+    if (!process.waitForStarted(5000))
+        return false;
+    process.write(data);
+    process.closeWriteChannel();
+    return process.waitForFinished(5000) && process.exitCode() == 0;
+}
+
+bool ExternalClipboard::copyFlavours(const QMap<QString, QByteArray> &flavours, bool hang)
+{
+    const QString flavourFile = m_folder.filePath(QStringLiteral("owner-%1.bin").arg(m_owners.size()));
+    QFile file(flavourFile);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out << flavours << hang;
+    file.close();
+
+    auto owner = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(ownerVariable()), flavourFile);
+    owner->setProcessEnvironment(environment);
+    owner->setStandardErrorFile(QProcess::nullDevice());
+    owner->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=ClipboardOwner.Serve")});
+    if (!owner->waitForStarted(5000))
+        return false;
+    QElapsedTimer waited;
+    waited.start();
+    bool owning = false;
+    while (!(owning = owner->readAllStandardOutput().contains("owning")) && waited.elapsed() < 10'000)
+        owner->waitForReadyRead(100);
+    m_owners.push_back(std::move(owner));
+    return owning;
+}
+
+// Not a test of its own: the clipboard owner that copyFlavours() starts.
+TEST(ClipboardOwner, Serve)
+{
+    const QString flavourFile = qEnvironmentVariable(ExternalClipboard::ownerVariable());
+    if (flavourFile.isEmpty())
+        GTEST_SKIP() << "runs only as the helper process of ExternalClipboard";
+    QFile file(flavourFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QDataStream in(&file);
+    QMap<QString, QByteArray> flavours;
+    bool hang = false;
+    in >> flavours >> hang;
+    auto *mime = new QMimeData;
+    for (auto it = flavours.cbegin(); it != flavours.cend(); ++it)
+        mime->setData(it.key(), it.value());
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    ASSERT_TRUE(waitUntil([&] { return clipboard->ownsClipboard(); }));
+    std::printf("owning\n");
+    std::fflush(stdout);
+    if (hang) {
+        QThread::sleep(4); // owns the clipboard and answers nobody
+        return;
+    }
+    waitUntil([&] { return !clipboard->ownsClipboard(); }, std::chrono::seconds(60));
+}

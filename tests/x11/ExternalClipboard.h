@@ -1,0 +1,37 @@
+#pragma once
+
+// Copies made by other processes, as the user's other applications make them: xclip for
+// one flavour, a helper process (this test program run as ClipboardOwner.Serve) for
+// several flavours at once or for an owner that stops answering.
+
+#include <QByteArray>
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+class ExternalClipboard final
+{
+public:
+    ExternalClipboard();
+    ~ExternalClipboard();
+    ExternalClipboard(const ExternalClipboard &) = delete;
+    ExternalClipboard &operator=(const ExternalClipboard &) = delete;
+
+    // Returns once xclip owns the clipboard (it serves it from the background until
+    // another owner takes over). False when xclip failed.
+    bool copyWithXclip(const QByteArray &data, const QString &type = QString());
+    // Returns once the helper owns the clipboard with every flavour. With `hang` it stops
+    // answering once it owns the clipboard.
+    bool copyFlavours(const QMap<QString, QByteArray> &flavours, bool hang = false);
+
+    // The environment variable through which the helper finds its flavours.
+    static const char *ownerVariable();
+
+private:
+    QTemporaryDir m_folder;
+    std::vector<std::unique_ptr<QProcess>> m_owners;
+};
