@@ -22,6 +22,7 @@
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/ShellPanelEnvironment.h"
 
 #include <benchmark/benchmark.h>
 
@@ -103,6 +104,8 @@ struct App
                                          *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false})
     {
         delegate.setUserNotifier([](const QString &, const QString &) {});
+        delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
+                                                                                *container.mainContext(), settings));
         delegate.applicationDidFinishLaunching();
     }
     QTemporaryDir folder;

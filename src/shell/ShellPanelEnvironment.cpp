@@ -1,6 +1,7 @@
 #include "shell/ShellPanelEnvironment.h"
 
 #include "common/NotificationCenter.h"
+#include "panel/ClipboardPanelView.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
@@ -11,6 +12,21 @@ ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPan
                                              Workspace &workspace)
     : m_delegate(delegate), m_panel(&panel), m_pasteService(pasteService), m_workspace(workspace)
 {
+}
+
+std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(AppDelegate &delegate,
+                                                                                   Workspace &workspace,
+                                                                                   ModelContext &context,
+                                                                                   AppSettings &settings)
+{
+    return [&delegate, &workspace, &context, &settings](ClipboardPanel &panel) -> QWidget * {
+        auto *environment = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace);
+        auto *view = new ClipboardPanelView(context, *environment, panel.panelController(), settings);
+        // Gone after the view has finished with it (the signal comes once the view's own
+        // destructors have run).
+        QObject::connect(view, &QObject::destroyed, [environment] { delete environment; });
+        return view;
+    };
 }
 
 void ShellPanelEnvironment::hidePanel(bool restoreFocus) { m_delegate.hidePanel(restoreFocus); }

@@ -5,6 +5,9 @@
 #include <QPointer>
 
 class AppDelegate;
+class AppSettings;
+class ModelContext;
+class QWidget;
 class ClipboardPanel;
 class PasteService;
 class Workspace;
@@ -17,6 +20,11 @@ class ShellPanelEnvironment final : public PanelEnvironment
 public:
     ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
                           Workspace &workspace);
+
+    // What the delegate calls to fill a new panel window: the panel view over the main
+    // context, with an environment of its own that lives exactly as long as the view.
+    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate, Workspace &workspace,
+                                                                       ModelContext &context, AppSettings &settings);
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;

@@ -7,7 +7,6 @@
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
-#include "panel/ClipboardPanelView.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -23,7 +22,6 @@
 #include "platform/X11SyntheticKeyboard.h"
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
-#include "shell/ClipboardPanel.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
 
@@ -102,20 +100,15 @@ int run(int argc, char **argv)
     Desktop desktop = makeDesktop();
     SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
-    // Outlives the delegate, whose panel view holds on to it.
-    std::unique_ptr<ShellPanelEnvironment> panelEnvironment;
     AppDelegate delegate(AppDelegate::Services{container, AppSettings::shared(), UserDefaults::standard(),
                                                *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys,
                                                *desktop.inputMonitor, *desktop.keyboard, &singleInstance, true,
                                                &codeClassifier});
     delegate.setDetectionHooks(DetectionModels::hooks());
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
-    delegate.setPanelContentFactory([&](ClipboardPanel &panel) -> QWidget * {
-        panelEnvironment =
-            std::make_unique<ShellPanelEnvironment>(delegate, panel, *delegate.pasteService(), *desktop.workspace);
-        return new ClipboardPanelView(*container.mainContext(), *panelEnvironment, panel.panelController(),
-                                      AppSettings::shared());
-    });
+    delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
+                                                                            *container.mainContext(),
+                                                                            AppSettings::shared()));
 
     UnixSignalWatcher signals;
     QObject::connect(&signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
