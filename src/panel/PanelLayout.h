@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/PanelGeometry.h"
+
 #include <QFont>
 #include <QStringList>
 
@@ -7,12 +9,13 @@
 // the user narrows the window below what the columns need (or the window is locked to tabs).
 namespace PanelLayout {
 
-inline constexpr double columnWidth = 200.0;
-inline constexpr double slack = 5.0;
+// The panel window's own measures: the panel view lays out in the same units.
+inline constexpr double columnWidth = PanelGeometry::columnWidth;
+inline constexpr double slack = PanelGeometry::columnSlack;
 // Narrower than this the panel is not laid out at all yet (a window being created).
 inline constexpr double minimumWidthForTabs = 50.0;
-inline constexpr double minimumContentHeight = 300.0;
-inline constexpr double minimumPanelWidth = 360.0;
+inline constexpr double minimumContentHeight = PanelGeometry::minimumHeight;
+inline constexpr double minimumPanelWidth = PanelGeometry::minimumWidth;
 
 struct Decision
 {

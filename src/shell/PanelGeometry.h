@@ -25,7 +25,8 @@ inline constexpr double widestSingleColumnWidth = 360;
 inline const QRectF noScreenVisibleFrame(0, 0, 1920, 1080);
 
 // n columns fit side by side when the width is at least n × 200 − 5.
-inline double columnsThreshold(int columns) { return columns * columnWidth - 5; }
+inline constexpr double columnSlack = 5;
+inline double columnsThreshold(int columns) { return columns * columnWidth - columnSlack; }
 // The width a panel shrinks to when it is forced into tabs.
 double tabModeWidth(int columns);
 
