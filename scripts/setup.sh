@@ -30,6 +30,10 @@ if [ -f "$root/resources/package-lock.json" ]; then
   fi
 fi
 
+# Compiler cache keyed on paths relative to the checkout, so another clone of the same
+# sources (CI builds a fresh one each time) still finds what an earlier build compiled.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$build" -j "$jobs"
