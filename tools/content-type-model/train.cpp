@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -43,6 +44,7 @@ struct Options
     size_t shortPerLabel = 1000;   // short snippets (1 to 3 lines, at most 200 characters) per label
     size_t shortTexts = 15000;      // short texts of their own (sentences, lines, synthesised) per label
     size_t show = 0;               // short texts and snippets to print per label, to check the corpus
+    std::string evaluate;          // a model folder to report on instead of training
     double testShare = 0.2;
     uint32_t buckets = 1u << 16;
     uint32_t embeddingDim = 64;
@@ -441,6 +443,16 @@ bool isCommentLine(std::string_view line)
     return false;
 }
 
+// A line of a manual or a README that is a command, not prose: an option ("-v, --verbose
+// ...") or a synopsis full of brackets and operators. E-mail addresses in angle brackets
+// are prose's own, so the angle brackets and "@" do not count.
+bool commandLike(const std::string &text)
+{
+    if (text.size() >= 2 && text[0] == '-' && (text[1] == '-' || std::isalpha(static_cast<unsigned char>(text[1]))))
+        return true;
+    return std::count_if(text.begin(), text.end(), [](char c) { return std::strchr("{}[]=;$\\|&_~^`", c) != nullptr; }) >= 2;
+}
+
 // Whether a short snippet of a file of this label teaches the label: text labels take any
 // piece; a piece of code must show some code (comments and lines of prose inside code are
 // prose, and the model must not learn them as code); a piece of a patch needs its head or
@@ -449,6 +461,8 @@ bool shortFits(const std::string &piece, const std::string &label)
 {
     if (!usableShort(piece))
         return false;
+    if (label == "txt" || label == "markdown" || label == "rst")
+        return !commandLike(piece); // a line of a code example inside documentation is code
     if (kTextLabels.count(label))
         return true;
     std::vector<std::string_view> lines;
@@ -514,16 +528,6 @@ bool prosy(const std::string &text)
         letters += std::isalpha(byte) || byte >= 0x80;
     }
     return visible > 0 && letters * 2 >= visible;
-}
-
-// A line of a manual or a README that is a command, not prose: an option ("-v, --verbose
-// ...") or a synopsis full of brackets and operators. E-mail addresses in angle brackets
-// are prose's own, so the angle brackets and "@" do not count.
-bool commandLike(const std::string &text)
-{
-    if (text.size() >= 2 && text[0] == '-' && (text[1] == '-' || std::isalpha(static_cast<unsigned char>(text[1]))))
-        return true;
-    return std::count_if(text.begin(), text.end(), [](char c) { return std::strchr("{}[]=;$\\|&_~^`", c) != nullptr; }) >= 2;
 }
 
 // The sentences of prose and its lines, each of 8 to 200 characters: short texts as people
@@ -693,7 +697,10 @@ private:
         std::string value = std::to_string(whole);
         if (whole >= 1000 && number(0, 1, random))
             value.insert(value.size() - 3, number(0, 1, random) ? "," : ".");
-        if (number(0, 2, random))
+        if (number(0, 6, random) == 0)
+            value = std::to_string(number(1, 99, random)) + "." + std::to_string(number(0, 9, random))
+                    + (number(0, 1, random) ? "M" : number(0, 1, random) ? "k" : "bn");
+        else if (number(0, 2, random))
             value += (number(0, 3, random) ? "." : ",") + twoDigits(number(0, 99, random));
         return number(0, 1, random) ? pick(before, random) + value : value + pick(after, random);
     }
@@ -830,7 +837,11 @@ private:
             return number(0, 1, random)
                        ? word(random) + "." + word(random) + "@" + word(random) + pick(domains, random)
                        : "https://www." + word(random) + pick(domains, random) + "/" + word(random) + "/" + word(random);
-        case 16: return std::to_string(number(1, 999, random)) + pick(units, random) + " " + word(random);
+        case 16:
+            if (number(0, 2, random) == 0) // a conversion of units or currencies
+                return std::to_string(number(1, 100, random)) + pick(units, random) + " = " + std::to_string(number(1, 999, random))
+                       + "." + std::to_string(number(0, 99, random)) + pick(units, random);
+            return std::to_string(number(1, 999, random)) + pick(units, random) + " " + word(random);
         case 17: return pick(chat, random) + (number(0, 1, random) ? time(random) : word(random)) + (number(0, 1, random) ? "?" : "");
         case 18: return capital(phrase(size_t(number(3, 7, random)), random)) + " #" + word(random) + " #" + word(random);
         case 19: return "Your " + word(random) + " " + word(random) + " is " + reference(random) + ".";
@@ -1138,7 +1149,16 @@ size_t best(const std::vector<float> &scores)
     return size_t(std::max_element(scores.begin(), scores.end()) - scores.begin());
 }
 
-void report(const Corpus &corpus, const ContentTypeNetwork &network)
+// The text a sample was made of, as far as its first window holds it.
+std::string textOf(const Sample &sample)
+{
+    std::string text;
+    for (int i = 0; i < ContentTypeFeatures::windowSize && sample.tokens[size_t(i)] < 256; ++i)
+        text += char(sample.tokens[size_t(i)]);
+    return text;
+}
+
+void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show)
 {
     struct Tally
     {
@@ -1146,7 +1166,8 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network)
     };
     Tally files, snippets, shorts, shortCode, shortText;
     std::vector<Tally> perLabel(corpus.labels.size());
-    std::map<std::pair<size_t, size_t>, size_t> confusions;
+    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions;
+    size_t shownMistakes = 0;
     for (const Sample &sample : corpus.test) {
         ContentTypeFeatures::Input input;
         std::copy(sample.tokens.begin(), sample.tokens.end(), input.begin());
@@ -1161,6 +1182,13 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network)
             ++t.total;
         }
         if (sample.characters <= shortLimit) {
+            if (!kindRight)
+                ++shortConfusions[{sample.label, guess}];
+            if (!kindRight && shownMistakes < show) {
+                ++shownMistakes;
+                std::fprintf(stderr, "  %s taken for %s: %s\n", corpus.labels[sample.label].c_str(),
+                             corpus.labels[guess].c_str(), textOf(sample).c_str());
+            }
             for (Tally *s : {&shorts, isText ? &shortText : &shortCode}) {
                 s->right += right;
                 s->kindRight += kindRight;
@@ -1189,14 +1217,38 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network)
     for (size_t i = 0; i < corpus.labels.size(); ++i)
         std::printf("  %-12s %5.1f %% of %zu\n", corpus.labels[i].c_str(), percent(perLabel[i].right, perLabel[i].total),
                     perLabel[i].total);
-    std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
-    for (const auto &[pair, count] : confusions)
-        worst.push_back({count, pair});
-    std::sort(worst.rbegin(), worst.rend());
-    std::printf("most frequent confusions (files):\n");
-    for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
-        std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
-                    corpus.labels[worst[i].second.second].c_str(), worst[i].first);
+    auto printWorst = [&](const char *title, const std::map<std::pair<size_t, size_t>, size_t> &counts) {
+        std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
+        for (const auto &[pair, count] : counts)
+            worst.push_back({count, pair});
+        std::sort(worst.rbegin(), worst.rend());
+        std::printf("%s\n", title);
+        for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
+            std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
+                        corpus.labels[worst[i].second.second].c_str(), worst[i].first);
+    };
+    printWorst("most frequent confusions (files):", confusions);
+    printWorst("most frequent confusions of code and text (short texts):", shortConfusions);
+}
+
+// Reports an existing model (DIR/Magika.mlmodelc/model.bin and DIR/magika_labels.txt) on
+// this corpus's held-out samples, to compare a new model with the one it replaces.
+void evaluate(const Options &options, const Corpus &corpus)
+{
+    const fs::path directory(options.evaluate);
+    std::ifstream file(directory / "Magika.mlmodelc" / "model.bin", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string error;
+    const std::unique_ptr<ContentTypeNetwork> network = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
+    if (!network)
+        fail("cannot read the model to evaluate: " + error);
+    std::ifstream labelFile(directory / "magika_labels.txt");
+    std::vector<std::string> labels;
+    for (std::string label; std::getline(labelFile, label);)
+        labels.push_back(label);
+    if (labels != corpus.labels)
+        fail("the model to evaluate has other labels than this corpus");
+    report(corpus, *network, options.show);
 }
 
 Options parse(int argc, char **argv)
@@ -1231,6 +1283,8 @@ Options parse(int argc, char **argv)
             options.shortPerLabel = std::stoul(value());
         else if (arg == "--short-texts")
             options.shortTexts = std::stoul(value());
+        else if (arg == "--evaluate")
+            options.evaluate = value();
         else if (arg == "--show")
             options.show = std::stoul(value());
         else if (arg == "--buckets")
@@ -1244,7 +1298,7 @@ Options parse(int argc, char **argv)
         else
             fail("unknown option " + arg);
     }
-    if (options.corpus.empty() || options.out.empty())
+    if (options.corpus.empty() || (options.out.empty() && options.evaluate.empty()))
         fail("usage: content-type-trainer --corpus FILE --var CORPUS=DIR --out DIR [--seed N] [--epochs N] ...");
     return options;
 }
@@ -1259,6 +1313,10 @@ int main(int argc, char **argv)
     if (corpus.labels.empty())
         fail("no training data found");
     std::fprintf(stderr, "%zu training and %zu held-out samples\n", corpus.train.size(), corpus.test.size());
+    if (!options.evaluate.empty()) {
+        evaluate(options, corpus);
+        return 0;
+    }
 
     Trainer trainer(options, corpus.labels.size(), random);
     std::vector<uint32_t> buffer;
@@ -1281,7 +1339,7 @@ int main(int argc, char **argv)
     const std::unique_ptr<ContentTypeNetwork> network = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
     if (!network)
         fail("the written model does not read back: " + error);
-    report(corpus, *network);
+    report(corpus, *network, options.show);
 
     const fs::path out(options.out);
     fs::create_directories(out / "Magika.mlmodelc");
