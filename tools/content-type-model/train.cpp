@@ -95,6 +95,24 @@ std::string expand(std::string text, const std::map<std::string, std::string> &v
     return text;
 }
 
+// Refuses a pattern whose conversion the trainer does not know or whose count is no number.
+void checkConversion(const std::string &pattern, const std::string &line)
+{
+    const size_t arrow = pattern.find('>');
+    if (arrow == std::string::npos)
+        return;
+    const std::string conversion = pattern.substr(arrow + 1);
+    const size_t colon = conversion.find(':');
+    const std::string kind = conversion.substr(0, colon);
+    const std::string count = colon == std::string::npos ? std::string() : conversion.substr(colon + 1);
+    const bool counted = !count.empty() && std::all_of(count.begin(), count.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    const bool ok = ((kind == "tsv" || kind == "split%") && colon == std::string::npos)
+                    || (kind == "sentences" && (colon == std::string::npos || counted))
+                    || ((kind == "lines" || kind == "everyday") && counted) || (kind == "fenced" && !count.empty());
+    if (!ok)
+        fail("unknown conversion \"" + conversion + "\" in: " + line);
+}
+
 std::vector<Rule> readRules(const Options &options)
 {
     std::ifstream in(options.corpus);
@@ -111,8 +129,11 @@ std::vector<Rule> readRules(const Options &options)
         if (!(words >> rule.label >> root))
             continue;
         rule.root = expand(root, options.variables);
-        while (words >> word)
+        while (words >> word) {
             (word[0] == '!' ? rule.excludes : rule.patterns).push_back(word[0] == '!' ? word.substr(1) : word);
+            if (word[0] != '!')
+                checkConversion(word, line);
+        }
         rules.push_back(rule);
     }
     return rules;
@@ -168,7 +189,9 @@ bool interpreterMatches(const std::string &program, const std::string &wanted)
 //                 their own, N of each file at most (4 without N);
 //   >lines:N      a list whose lines are short texts of their own, N of them at most;
 //   >everyday:N   a word list from whose words N everyday lines are put together (dates,
-//                 amounts, addresses, names, order numbers, chat lines, ...).
+//                 amounts, addresses, names, order numbers, chat lines, ...);
+//   >fenced:T,U   a Markdown file whose code blocks tagged T or U give short pieces of the
+//                 label (commands and lines as people copy them from a page).
 std::string convertedTo(const std::string &pattern)
 {
     const size_t arrow = pattern.find('>');
@@ -856,6 +879,49 @@ private:
     bool m_side = false;
 };
 
+// The code blocks of a Markdown file whose info string (its first word) is one of tags,
+// as a comma-separated list. Shell prompts ("$ ") are taken off; in a console block the
+// lines without one are the commands' output and are dropped.
+std::vector<std::string> fencedBlocks(const std::string &data, const std::string &tags)
+{
+    std::set<std::string> wanted;
+    std::istringstream tagList(tags);
+    for (std::string tag; std::getline(tagList, tag, ',');)
+        wanted.insert(tag);
+    std::vector<std::string> blocks;
+    std::istringstream lines(data);
+    std::string line, fence, block;
+    bool inside = false, keep = false, console = false;
+    while (std::getline(lines, line)) {
+        const size_t indent = line.find_first_not_of(" \t");
+        const std::string_view text = indent == std::string::npos ? std::string_view() : std::string_view(line).substr(indent);
+        if (!inside) {
+            if (startsWith(text, "```") || startsWith(text, "~~~")) {
+                fence = std::string(text.substr(0, 3));
+                std::string info(text.substr(3));
+                info = info.substr(0, info.find_first_of(" ,{\t"));
+                std::transform(info.begin(), info.end(), info.begin(), [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+                inside = true;
+                keep = wanted.count(info) > 0;
+                console = info == "console" || info == "terminal" || info == "shell-session";
+                block.clear();
+            }
+            continue;
+        }
+        if (startsWith(text, fence)) {
+            inside = false;
+            if (keep && !block.empty())
+                blocks.push_back(block);
+            continue;
+        }
+        const bool prompted = startsWith(text, "$ ");
+        if (console && !prompted)
+            continue;
+        block += (prompted ? std::string(text.substr(2)) : line) + '\n';
+    }
+    return blocks;
+}
+
 struct Corpus
 {
     std::vector<std::string> labels;
@@ -873,6 +939,7 @@ struct Document
 // A file gives at most this many sentences unless its rule says otherwise, so that no long
 // file dominates.
 constexpr size_t sentencesPerFile = 4;
+constexpr size_t fencedPerFile = 12;
 
 Corpus collect(const Options &options, std::mt19937_64 &random)
 {
@@ -907,7 +974,9 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         for (const auto &[path, conversionAndCount] : paths) {
             const size_t colon = conversionAndCount.find(':');
             const std::string conversion = conversionAndCount.substr(0, colon);
-            const size_t count = colon == std::string::npos ? 0 : std::stoul(conversionAndCount.substr(colon + 1));
+            const size_t count = colon == std::string::npos || conversion == "fenced"
+                                     ? 0
+                                     : std::stoul(conversionAndCount.substr(colon + 1));
             if (conversion == "split%") {
                 for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
                     pieces.push_back({std::move(piece), path.string()});
@@ -919,6 +988,21 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 sentences.resize(std::min(sentences.size(), count ? count : sentencesPerFile));
                 for (std::string &sentence : sentences)
                     shorts.push_back({casual(std::move(sentence), random), path.string()});
+                continue;
+            }
+            if (conversion == "fenced") {
+                // A few short pieces of each code block, as people copy them from a page.
+                const std::string tags = conversionAndCount.substr(colon + 1);
+                size_t taken = 0;
+                for (const std::string &block : fencedBlocks(readFile(path, 1 << 20), tags)) {
+                    for (int t = 0; t < 3 && taken < fencedPerFile; ++t) {
+                        const std::string piece = shortSnippet(block, random);
+                        if (shortFits(piece, label)) {
+                            shorts.push_back({piece, path.string()});
+                            ++taken;
+                        }
+                    }
+                }
                 continue;
             }
             if (conversion == "lines") {
