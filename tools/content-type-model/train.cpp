@@ -437,15 +437,15 @@ bool isProseLine(std::string_view line) { return longestWordRun(line) >= 6 && co
 // with a sign inside it (a command's options and paths, quotes, a dotted name).
 bool isTerseCode(const std::vector<std::string_view> &lines)
 {
-    bool signed_ = false;
+    bool punctuated = false;
     for (std::string_view line : lines) {
         if (longestWordRun(line) > 3)
             return false;
         while (!line.empty() && std::strchr(" .:,;!?", line.back()) != nullptr)
             line.remove_suffix(1);
-        signed_ = signed_ || line.find_first_of("\"'/-.:#*+%!,?") != std::string_view::npos;
+        punctuated = punctuated || line.find_first_of("\"'/-.:#*+%!,?") != std::string_view::npos;
     }
-    return signed_;
+    return punctuated;
 }
 
 bool isCommentLine(std::string_view line)
