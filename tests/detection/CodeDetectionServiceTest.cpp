@@ -427,5 +427,6 @@ TEST(CodeDetectionServiceSharedTest, AsksTheSharedContentTypeModel)
     EXPECT_EQ(&shared, &CodeDetectionService::shared());
     const Result prose = shared.detect(QStringLiteral("nothing here looks like code at all, just words")).result();
     EXPECT_TRUE(prose.topLabel.has_value()) << "the model answered";
+    EXPECT_FALSE(prose.isCode) << prose.topLabel.value_or(QString()).toStdString();
     EXPECT_TRUE(shared.detect(QStringLiteral("#!/bin/sh\nexit 0")).result().isCode);
 }

@@ -11,17 +11,20 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -38,6 +41,10 @@ struct Options
     int epochs = 10;
     size_t maxFiles = 900;        // per label
     size_t samplesPerLabel = 2400; // training samples per label (whole files + snippets)
+    size_t shortPerLabel = 1000;   // short snippets (1 to 3 lines, at most 200 characters) per label
+    size_t shortTexts = 15000;      // short texts of their own (sentences, lines, synthesised) per label
+    size_t show = 0;               // short texts and snippets to print per label, to check the corpus
+    std::string evaluate;          // a model folder to report on instead of training
     double testShare = 0.2;
     uint32_t buckets = 1u << 16;
     uint32_t embeddingDim = 64;
@@ -57,12 +64,20 @@ struct Rule
     std::vector<std::string> excludes;
 };
 
+// What a sample is cut from: a whole document, a run of its lines, or a short text (a
+// short snippet of a document, or a short text of its own).
+enum class Kind : uint8_t { Whole, Snippet, Short };
+
 struct Sample
 {
     std::array<int16_t, ContentTypeFeatures::inputSize> tokens;
     uint16_t label;
-    bool wholeFile;
+    Kind kind;
+    uint16_t characters; // of the text, up to 65535
 };
+
+// Short texts are those of at most this many characters; the report gives their figure.
+constexpr size_t shortLimit = 200;
 
 [[noreturn]] void fail(const std::string &message)
 {
@@ -78,6 +93,24 @@ std::string expand(std::string text, const std::map<std::string, std::string> &v
             text.replace(at, key.size(), value);
     }
     return text;
+}
+
+// Refuses a pattern whose conversion the trainer does not know or whose count is no number.
+void checkConversion(const std::string &pattern, const std::string &line)
+{
+    const size_t arrow = pattern.find('>');
+    if (arrow == std::string::npos)
+        return;
+    const std::string conversion = pattern.substr(arrow + 1);
+    const size_t colon = conversion.find(':');
+    const std::string kind = conversion.substr(0, colon);
+    const std::string count = colon == std::string::npos ? std::string() : conversion.substr(colon + 1);
+    const bool counted = !count.empty() && std::all_of(count.begin(), count.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    const bool ok = ((kind == "tsv" || kind == "split%") && colon == std::string::npos)
+                    || (kind == "sentences" && (colon == std::string::npos || counted))
+                    || ((kind == "lines" || kind == "everyday") && counted) || (kind == "fenced" && !count.empty());
+    if (!ok)
+        fail("unknown conversion \"" + conversion + "\" in: " + line);
 }
 
 std::vector<Rule> readRules(const Options &options)
@@ -96,8 +129,11 @@ std::vector<Rule> readRules(const Options &options)
         if (!(words >> rule.label >> root))
             continue;
         rule.root = expand(root, options.variables);
-        while (words >> word)
+        while (words >> word) {
             (word[0] == '!' ? rule.excludes : rule.patterns).push_back(word[0] == '!' ? word.substr(1) : word);
+            if (word[0] != '!')
+                checkConversion(word, line);
+        }
         rules.push_back(rule);
     }
     return rules;
@@ -144,10 +180,18 @@ bool interpreterMatches(const std::string &program, const std::string &wanted)
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == '.'; });
 }
 
-// A pattern may end in ">tsv": the file is a comma-separated table that is rewritten with
-// tabs between its fields (tab-separated files are rare among installed files). Or in
-// ">split%": the file is a fortune-cookie file whose pieces, between lines of a lone "%",
-// are documents of their own (short prose, as people copy it).
+// A pattern may end in ">" and a conversion:
+//   >tsv          a comma-separated table, rewritten with tabs between its fields
+//                 (tab-separated files are rare among installed files);
+//   >split%       a fortune-cookie file whose pieces, between lines of a lone "%", are
+//                 documents of their own;
+//   >sentences:N  prose whose sentences and lines (8 to 200 characters) are short texts of
+//                 their own, N of each file at most (4 without N);
+//   >lines:N      a list whose lines are short texts of their own, N of them at most;
+//   >everyday:N   a word list from whose words N everyday lines are put together (dates,
+//                 amounts, addresses, names, order numbers, chat lines, ...);
+//   >fenced:T,U   a Markdown file whose code blocks tagged T or U give short pieces of the
+//                 label (commands and lines as people copy them from a page).
 std::string convertedTo(const std::string &pattern)
 {
     const size_t arrow = pattern.find('>');
@@ -247,28 +291,58 @@ bool usable(const std::string &data)
     return visible >= 48;
 }
 
+// Characters of UTF-8 text: its bytes less the continuation bytes.
+size_t characters(const std::string &text)
+{
+    return size_t(std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// A fifth of the files is held out, chosen by a hash of the file's name (its group) and
+// the seed: a file's whole text, its snippets and its short pieces fall on the same side.
+bool heldOut(const std::string &group, const Options &options)
+{
+    uint64_t h = fingerprint(group) ^ (options.seed * 0x9e3779b97f4a7c15ULL);
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return double(h % 10000) < options.testShare * 10000.0;
+}
+
 ContentTypeFeatures::Input inputOf(const std::string &bytes)
 {
     return ContentTypeFeatures::inputTokens(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
 }
 
-Sample sampleOf(const std::string &bytes, uint16_t label, bool wholeFile)
+Sample sampleOf(const std::string &bytes, uint16_t label, Kind kind)
 {
     const ContentTypeFeatures::Input input = inputOf(bytes);
     Sample sample;
     std::copy(input.begin(), input.end(), sample.tokens.begin());
     sample.label = label;
-    sample.wholeFile = wholeFile;
+    sample.kind = kind;
+    size_t first = bytes.find_first_not_of(" \t\r\n\f\v");
+    size_t last = bytes.find_last_not_of(" \t\r\n\f\v");
+    sample.characters = first == std::string::npos
+                            ? 0
+                            : uint16_t(std::min<size_t>(65535, characters(bytes.substr(first, last + 1 - first))));
     return sample;
 }
 
-// A piece of the file as someone would copy it: a run of 2 to 60 whole lines.
-std::string snippet(const std::string &data, std::mt19937_64 &random)
+std::vector<size_t> lineStarts(const std::string &data)
 {
     std::vector<size_t> starts{0};
     for (size_t i = 0; i < data.size(); ++i)
         if (data[i] == '\n' && i + 1 < data.size())
             starts.push_back(i + 1);
+    return starts;
+}
+
+// A piece of the file as someone would copy it: a run of 2 to 60 whole lines.
+std::string snippet(const std::string &data, std::mt19937_64 &random)
+{
+    const std::vector<size_t> starts = lineStarts(data);
     const size_t lines = starts.size();
     std::uniform_real_distribution<double> logLength(std::log(2.0), std::log(60.0));
     const size_t length = std::min(lines, size_t(std::exp(logLength(random))));
@@ -278,6 +352,576 @@ std::string snippet(const std::string &data, std::mt19937_64 &random)
     return data.substr(begin, std::min<size_t>(end - begin, 4096));
 }
 
+// A short piece of the file: one to three whole lines, trimmed; empty when that is longer
+// than a short text.
+std::string shortSnippet(const std::string &data, std::mt19937_64 &random)
+{
+    const std::vector<size_t> starts = lineStarts(data);
+    const size_t lines = starts.size();
+    const int roll = std::uniform_int_distribution<int>(0, 99)(random);
+    const size_t length = std::min<size_t>(lines, roll < 60 ? 1 : roll < 85 ? 2 : 3);
+    const size_t first = std::uniform_int_distribution<size_t>(0, lines - length)(random);
+    const size_t begin = starts[first];
+    const size_t end = first + length < lines ? starts[first + length] : data.size();
+    std::string piece = data.substr(begin, std::min<size_t>(end - begin, 2048));
+    const size_t from = piece.find_first_not_of(" \t\r\n\f\v");
+    if (from == std::string::npos)
+        return {};
+    piece = piece.substr(from, piece.find_last_not_of(" \t\r\n\f\v") + 1 - from);
+    return characters(piece) <= shortLimit ? piece : std::string();
+}
+
+// A short text worth a sample: no NUL byte, at least 8 visible characters (the detection
+// service leaves shorter texts alone), at most 200 characters.
+bool usableShort(const std::string &text)
+{
+    if (text.find('\0') != std::string::npos)
+        return false;
+    const auto visible = size_t(std::count_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 32; }));
+    return visible >= 8 && characters(text) <= shortLimit;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// Marks of code that plain sentences hardly ever hold: brackets, operators, sigils, an
+// underscore inside a name, a call's opening parenthesis right after a name, a directive's
+// "#" opening a line, and the "?." and "??" of optional values.
+size_t codeMarks(std::string_view text)
+{
+    size_t marks = 0;
+    bool lineStart = true;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (std::strchr("{}[]=;<>$\\|&_~^@`", c) != nullptr)
+            ++marks;
+        else if (c == '(' && i > 0 && (std::isalnum(static_cast<unsigned char>(text[i - 1])) || text[i - 1] == '_'))
+            ++marks;
+        else if (c == '#' && lineStart && std::isalpha(static_cast<unsigned char>(next)))
+            ++marks;
+        else if (c == '?' && (next == '.' || next == '?'))
+            ++marks;
+        lineStart = c == '\n' || (lineStart && (c == ' ' || c == '\t'));
+    }
+    return marks;
+}
+
+// The most plain words in a row (letters only, punctuation at their ends allowed).
+size_t longestWordRun(std::string_view line)
+{
+    size_t run = 0, longest = 0;
+    size_t i = 0;
+    while (i < line.size()) {
+        const size_t start = i;
+        while (i < line.size() && std::isalpha(static_cast<unsigned char>(line[i])))
+            ++i;
+        const bool word = i > start;
+        while (i < line.size() && std::strchr(",.;:!?'\"", line[i]) != nullptr)
+            ++i;
+        const bool spaced = i == line.size() || line[i] == ' ';
+        run = word && spaced ? run + 1 : 0;
+        longest = std::max(longest, run);
+        while (i < line.size() && line[i] == ' ')
+            ++i;
+        if (!word && !spaced)
+            ++i;
+    }
+    return longest;
+}
+
+// Six or more plain words in a row with hardly a mark of code: a sentence, such as the body
+// of a comment block or a licence header.
+bool isProseLine(std::string_view line) { return longestWordRun(line) >= 6 && codeMarks(line) <= 1; }
+
+// Code without any of the marks above: terse, never more than three plain words in a row,
+// with a sign inside it (a command's options and paths, quotes, a dotted name).
+bool isTerseCode(const std::vector<std::string_view> &lines)
+{
+    bool punctuated = false;
+    for (std::string_view line : lines) {
+        if (longestWordRun(line) > 3)
+            return false;
+        while (!line.empty() && std::strchr(" .:,;!?", line.back()) != nullptr)
+            line.remove_suffix(1);
+        punctuated = punctuated || line.find_first_of("\"'/-.:#*+%!,?") != std::string_view::npos;
+    }
+    return punctuated;
+}
+
+bool isCommentLine(std::string_view line)
+{
+    const size_t indent = line.find_first_not_of(" \t");
+    if (indent == std::string_view::npos)
+        return false;
+    line.remove_prefix(indent);
+    const size_t closer = line.find("*/");
+    if (closer != std::string_view::npos && line.substr(0, closer).find("/*") == std::string_view::npos)
+        return true; // the end of a comment block
+    if (line[0] == '#')
+        return line.size() == 1 || line[1] == ' ' || line[1] == '#' || line[1] == '!' || line[1] == '\t';
+    for (const std::string_view opener : {"//", "/*", "*", "-- ", ";", "%", "(*", "{-", "<!--", "\"\"\"", "'''", "dnl",
+                                          "rem ", "REM ", "@rem", "@REM", "::", "'"})
+        if (startsWith(line, opener))
+            return true;
+    return false;
+}
+
+// A line of a manual or a README that is a command, not prose: an option ("-v, --verbose
+// ...") or a synopsis full of brackets and operators. E-mail addresses in angle brackets
+// are prose's own, so the angle brackets and "@" do not count.
+bool commandLike(const std::string &text)
+{
+    if (text.size() >= 2 && text[0] == '-' && (text[1] == '-' || std::isalpha(static_cast<unsigned char>(text[1]))))
+        return true;
+    return std::count_if(text.begin(), text.end(), [](char c) { return std::strchr("{}[]=;$\\|&_~^`", c) != nullptr; }) >= 2;
+}
+
+// Whether a short snippet of a file of this label teaches the label: text labels take any
+// piece; a piece of code must show some code (comments and lines of prose inside code are
+// prose, and the model must not learn them as code); a piece of a patch needs its head or
+// changed lines.
+bool shortFits(const std::string &piece, const std::string &label)
+{
+    if (!usableShort(piece))
+        return false;
+    if (label == "txt" || label == "markdown" || label == "rst")
+        return !commandLike(piece); // a line of a code example inside documentation is code
+    if (kTextLabels.count(label))
+        return true;
+    std::vector<std::string_view> lines;
+    std::string_view rest(piece);
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        lines.push_back(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    if (label == "diff") {
+        const bool head = std::any_of(lines.begin(), lines.end(), [](std::string_view l) {
+            return startsWith(l, "@@") || startsWith(l, "--- ") || startsWith(l, "+++ ") || startsWith(l, "diff ");
+        });
+        const size_t changed = size_t(std::count_if(lines.begin(), lines.end(), [](std::string_view l) {
+            return !l.empty() && (l[0] == '+' || l[0] == '-');
+        }));
+        return head || (lines.size() >= 2 && changed >= 2 && codeMarks(piece) >= 1);
+    }
+    if (std::any_of(lines.begin(), lines.end(), [](std::string_view l) { return isCommentLine(l) || isProseLine(l); }))
+        return false;
+    return codeMarks(piece) >= 1 || isTerseCode(lines);
+}
+
+// A run of lines of a patch teaches "diff" only with a changed or head line in it: the
+// context lines alone are whatever the patched file holds, often prose.
+bool snippetFits(const std::string &piece, const std::string &label)
+{
+    if (!usable(piece))
+        return false;
+    if (label != "diff")
+        return true;
+    for (const size_t start : lineStarts(piece))
+        if (piece[start] == '+' || piece[start] == '-' || piece[start] == '@')
+            return true;
+    return false;
+}
+
+// The line without its indentation and with every run of whitespace made one space.
+std::string collapsed(std::string_view line)
+{
+    std::string out;
+    bool space = false;
+    for (const char c : line) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+            space = !out.empty();
+            continue;
+        }
+        if (space)
+            out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+// Prose, not a rule of dashes or a table: letters make at least half the visible bytes.
+bool prosy(const std::string &text)
+{
+    size_t visible = 0, letters = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        visible += byte > 32;
+        letters += std::isalpha(byte) || byte >= 0x80;
+    }
+    return visible > 0 && letters * 2 >= visible;
+}
+
+// The sentences of prose and its lines, each of 8 to 200 characters: short texts as people
+// copy them from a message or a page.
+std::vector<std::string> sentencesOf(const std::string &data)
+{
+    std::vector<std::string> out;
+    std::string paragraph;
+    auto flush = [&] {
+        size_t start = 0;
+        for (size_t i = 0; i + 2 < paragraph.size(); ++i) {
+            const char c = paragraph[i];
+            const auto next = static_cast<unsigned char>(paragraph[i + 2]);
+            if ((c == '.' || c == '!' || c == '?') && paragraph[i + 1] == ' '
+                && (std::isupper(next) || std::isdigit(next) || next == '"' || next == '(')) {
+                out.push_back(paragraph.substr(start, i + 1 - start));
+                start = i + 2;
+            }
+        }
+        if (start < paragraph.size())
+            out.push_back(paragraph.substr(start));
+        paragraph.clear();
+    };
+    std::istringstream lines(data);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::string text = collapsed(line);
+        if (text.empty()) {
+            flush();
+            continue;
+        }
+        out.push_back(text);
+        paragraph += (paragraph.empty() ? "" : " ") + text;
+    }
+    flush();
+    std::vector<std::string> kept;
+    std::unordered_set<std::string> seen;
+    for (std::string &text : out)
+        if (usableShort(text) && prosy(text) && !commandLike(text) && seen.insert(text).second)
+            kept.push_back(std::move(text));
+    return kept;
+}
+
+template <typename T, size_t N>
+const T &pick(const T (&choices)[N], std::mt19937_64 &random)
+{
+    return choices[std::uniform_int_distribution<size_t>(0, N - 1)(random)];
+}
+
+int number(int low, int high, std::mt19937_64 &random) { return std::uniform_int_distribution<int>(low, high)(random); }
+
+std::string digits(size_t count, std::mt19937_64 &random)
+{
+    std::string out;
+    for (size_t i = 0; i < count; ++i)
+        out += char('0' + number(0, 9, random));
+    return out;
+}
+
+std::string twoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+// Chat and notes are written casually: the first letter small, no full stop, an emoticon.
+std::string casual(std::string text, std::mt19937_64 &random)
+{
+    static const char *const endings[] = {" :)", " :(", " :D", " ;)", " :-)", "!!", " lol", " \xF0\x9F\x98\x8A",
+                                          " \xF0\x9F\x91\x8D", "?!", " xx", " haha"};
+    const int roll = number(0, 99, random);
+    if (roll < 20) {
+        if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])))
+            text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+        if (!text.empty() && text.back() == '.')
+            text.pop_back();
+    } else if (roll < 30) {
+        if (!text.empty() && text.back() == '.')
+            text.pop_back();
+        text += pick(endings, random);
+    }
+    return text;
+}
+
+// Everyday lines put together from a word list: what people copy besides sentences.
+// Words are split like files: a held-out line is made of held-out words only.
+class EverydayLines final
+{
+public:
+    EverydayLines(const std::string &wordList, const Options &options)
+    {
+        std::istringstream in(wordList);
+        std::string word;
+        while (std::getline(in, word)) {
+            if (word.size() < 3 || word.size() > 12
+                || !std::all_of(word.begin(), word.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }))
+                continue;
+            const bool side = heldOut(word, options);
+            (std::isupper(static_cast<unsigned char>(word[0])) ? m_names : m_words)[side].push_back(word);
+        }
+        m_testShare = options.testShare;
+    }
+
+    bool empty() const { return m_words[0].empty() || m_words[1].empty() || m_names[0].empty() || m_names[1].empty(); }
+
+    // A line and the word that decides its side (its group).
+    std::pair<std::string, std::string> line(std::mt19937_64 &random)
+    {
+        const bool side = std::bernoulli_distribution(m_testShare)(random);
+        m_side = side;
+        const std::string anchor = word(random);
+        std::string text = make(anchor, random);
+        return {text, anchor};
+    }
+
+private:
+    std::string word(std::mt19937_64 &random) { return pickFrom(m_words[m_side], random); }
+    std::string name(std::mt19937_64 &random) { return pickFrom(m_names[m_side], random); }
+    static std::string pickFrom(const std::vector<std::string> &list, std::mt19937_64 &random)
+    {
+        return list[std::uniform_int_distribution<size_t>(0, list.size() - 1)(random)];
+    }
+    static std::string capital(std::string text)
+    {
+        if (!text.empty())
+            text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+        return text;
+    }
+
+    std::string date(std::mt19937_64 &random)
+    {
+        static const char *const months[] = {"January", "February", "March", "April", "May", "June", "July", "August",
+                                             "September", "October", "November", "December"};
+        static const char *const shortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        static const char *const days[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+        static const char *const shortDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+        const int day = number(1, 28, random);
+        const int month = number(1, 12, random);
+        const std::string year = std::to_string(number(1950, 2035, random));
+        switch (number(0, 8, random)) {
+        case 0: return std::to_string(day) + " " + months[month - 1] + " " + year;
+        case 1: return std::string(pick(days, random)) + ", " + std::to_string(day) + " " + months[month - 1] + " " + year;
+        case 2: return std::string(months[month - 1]) + " " + std::to_string(day) + ", " + year;
+        case 3: return year + "-" + twoDigits(month) + "-" + twoDigits(day);
+        case 4: return twoDigits(day) + "." + twoDigits(month) + "." + year;
+        case 5: return twoDigits(month) + "/" + twoDigits(day) + "/" + year;
+        case 6: return std::string(pick(shortDays, random)) + " " + std::to_string(day) + " " + pick(shortMonths, random);
+        case 7: return std::string(pick(days, random)) + " the " + std::to_string(day) + (day == 1 ? "st" : day == 2 ? "nd" : day == 3 ? "rd" : "th");
+        default: return std::string(pick(shortMonths, random)) + " " + std::to_string(day);
+        }
+    }
+
+    std::string time(std::mt19937_64 &random)
+    {
+        const int hour = number(0, 23, random);
+        const std::string minutes = twoDigits(number(0, 11, random) * 5);
+        switch (number(0, 3, random)) {
+        case 0: return twoDigits(hour) + ":" + minutes;
+        case 1: return std::to_string(hour % 12 + 1) + ":" + minutes + (number(0, 1, random) ? " pm" : " am");
+        case 2: return std::to_string(hour % 12 + 1) + (number(0, 1, random) ? "pm" : "am");
+        default: return std::to_string(hour) + ":" + minutes;
+        }
+    }
+
+    std::string amount(std::mt19937_64 &random)
+    {
+        static const char *const before[] = {"$", "\xE2\x82\xAC", "\xC2\xA3", "EUR ", "USD ", "CHF ", "$ "};
+        static const char *const after[] = {" EUR", " USD", " \xE2\x82\xAC", " kr", " CHF", " dollars", " euros"};
+        const int whole = number(0, 3, random) == 0 ? number(1000, 99999, random) : number(1, 999, random);
+        std::string value = std::to_string(whole);
+        if (whole >= 1000 && number(0, 1, random))
+            value.insert(value.size() - 3, number(0, 1, random) ? "," : ".");
+        if (number(0, 6, random) == 0)
+            value = std::to_string(number(1, 99, random)) + "." + std::to_string(number(0, 9, random))
+                    + (number(0, 1, random) ? "M" : number(0, 1, random) ? "k" : "bn");
+        else if (number(0, 2, random))
+            value += (number(0, 3, random) ? "." : ",") + twoDigits(number(0, 99, random));
+        return number(0, 1, random) ? pick(before, random) + value : value + pick(after, random);
+    }
+
+    std::string phone(std::mt19937_64 &random)
+    {
+        switch (number(0, 5, random)) {
+        case 0: return "+1 (" + digits(3, random) + ") " + digits(3, random) + "-" + digits(4, random);
+        case 1: return "+" + std::to_string(number(30, 49, random)) + " " + digits(2, random) + " " + digits(8, random);
+        case 2: return "(0" + digits(2, random) + ") " + digits(4, random) + " " + digits(4, random);
+        case 3: return digits(3, random) + "-" + digits(4, random);
+        case 4: return "+44 " + digits(2, random) + " " + digits(4, random) + " " + digits(4, random);
+        default: return "0" + digits(3, random) + " " + digits(7, random);
+        }
+    }
+
+    std::string reference(std::mt19937_64 &random)
+    {
+        static const char *const kinds[] = {"Order", "Order no.", "Invoice", "Ticket", "Booking reference", "Tracking number",
+                                            "Case", "Ref:", "Customer no.", "Flight", "Gate", "Seat", "Room", "Table",
+                                            "Reservation", "Account", "Policy number", "Parcel", "Membership no.", "PO"};
+        static const char *const marks[] = {" #", " ", ": ", " no. ", " "};
+        std::string code;
+        switch (number(0, 5, random)) {
+        case 0: code = digits(size_t(number(4, 9, random)), random); break;
+        case 1: code = std::string(1, char('A' + number(0, 25, random))) + "-" + std::to_string(number(2015, 2030, random)) + "-" + digits(5, random); break;
+        case 2: code = std::to_string(number(2015, 2030, random)) + "/" + digits(4, random); break;
+        case 3:
+            for (int i = 0; i < 6; ++i)
+                code += number(0, 2, random) ? char('A' + number(0, 25, random)) : char('0' + number(0, 9, random));
+            break;
+        case 4: code = std::string(1, char('A' + number(0, 25, random))) + digits(size_t(number(1, 3, random)), random); break;
+        default: code = digits(3, random) + "-" + digits(7, random) + "-" + digits(7, random); break;
+        }
+        std::string kind = pick(kinds, random);
+        if (kind.back() == ':' || kind.back() == '.')
+            return kind + " " + code;
+        return kind + pick(marks, random) + code;
+    }
+
+    std::string street(std::mt19937_64 &random)
+    {
+        static const char *const kinds[] = {"Street", "Road", "Avenue", "Lane", "Drive", "Way", "Place", "St.", "Rd", "Ave"};
+        static const char *const continental[] = {"stra\xC3\x9F" "e", "weg", "gasse", "platz", "strasse", "straat", "vej"};
+        const std::string place = name(random);
+        switch (number(0, 4, random)) {
+        case 0: return std::to_string(number(1, 9999, random)) + " " + place + " " + pick(kinds, random);
+        case 1: return place + pick(continental, random) + " " + std::to_string(number(1, 150, random));
+        case 2: return "Apt " + std::to_string(number(1, 40, random)) + std::string(1, char('A' + number(0, 5, random))) + ", " + std::to_string(number(1, 999, random)) + " " + place + " " + pick(kinds, random);
+        case 3: return std::string("Rue ") + (number(0, 1, random) ? "de " : "du ") + place + " " + std::to_string(number(1, 200, random));
+        default: return "P.O. Box " + digits(size_t(number(3, 5, random)), random);
+        }
+    }
+
+    std::string address(std::mt19937_64 &random)
+    {
+        static const char *const states[] = {"NY", "CA", "TX", "IL", "WA", "MA", "FL", "OR", "CO", "GA"};
+        switch (number(0, 3, random)) {
+        case 0: return street(random);
+        case 1: return street(random) + ", " + name(random) + ", " + pick(states, random) + " " + digits(5, random);
+        case 2: return street(random) + ", " + digits(5, random) + " " + name(random);
+        default: return street(random) + "\n" + name(random) + " " + std::string(1, char('A' + number(0, 25, random))) + std::string(1, char('A' + number(0, 25, random))) + std::to_string(number(1, 20, random)) + " " + std::to_string(number(1, 9, random)) + std::string(1, char('A' + number(0, 25, random))) + std::string(1, char('A' + number(0, 25, random)));
+        }
+    }
+
+    std::string person(std::mt19937_64 &random)
+    {
+        static const char *const titles[] = {"Dr. ", "Mr. ", "Mrs. ", "Ms. ", "Prof. ", "", "", "", ""};
+        std::string text = pick(titles, random) + name(random);
+        if (number(0, 3, random) == 0)
+            text += " " + std::string(1, char('A' + number(0, 25, random))) + ".";
+        text += " " + name(random);
+        if (number(0, 9, random) == 0)
+            text += number(0, 1, random) ? " Jr." : " III";
+        return text;
+    }
+
+    std::string phrase(size_t words, std::mt19937_64 &random)
+    {
+        std::string text;
+        for (size_t i = 0; i < words; ++i)
+            text += (i ? " " : "") + word(random);
+        return text;
+    }
+
+    std::string title(std::mt19937_64 &random)
+    {
+        static const char *const small[] = {"of", "and", "in", "the", "for", "on", "with", "from"};
+        switch (number(0, 4, random)) {
+        case 0: return "The " + capital(word(random)) + " of the " + capital(word(random));
+        case 1: return capital(word(random)) + " and " + capital(word(random));
+        case 2: return "Chapter " + std::to_string(number(1, 40, random)) + ": " + capital(word(random)) + " " + pick(small, random) + " " + capital(word(random));
+        case 3: return name(random) + " - " + capital(word(random)) + " " + capital(word(random)) + " (" + std::to_string(number(1950, 2030, random)) + ")";
+        default: return capital(word(random)) + " " + capital(word(random)) + ": A " + capital(word(random)) + " " + capital(word(random));
+        }
+    }
+
+    std::string make(const std::string &anchor, std::mt19937_64 &random)
+    {
+        static const char *const labels[] = {"Status", "Note", "Reminder", "Subject", "Re", "Fwd", "Location", "Price",
+                                             "Total", "Due", "When", "Where", "Deadline", "Notes", "To do", "TODO",
+                                             "Update", "FYI", "Important", "Delivery", "Opening hours", "Password"};
+        static const char *const todo[] = {"- [ ] ", "- [x] ", "[ ] ", "* ", "- ", "\xE2\x80\xA2 ", "1. ", "TODO: ", "todo: "};
+        static const char *const chat[] = {"see you at ", "can we meet at ", "running late, there by ", "call me after ",
+                                           "ok, ", "thanks for the ", "did you get the ", "where is the ", "I'll bring the ",
+                                           "sounds good, ", "happy birthday ", "good morning ", "just got the ",
+                                           "don't forget the ", "let's talk about the ", "how was the "};
+        static const char *const units[] = {" kg", " g", " cm", " mm", " km", " m", " %", " \xC2\xB0" "C", " lb",
+                                            " ml", " l", " min", " h", " GB", " MB", " cups", " pcs"};
+        static const char *const domains[] = {".com", ".org", ".net", ".de", ".co.uk", ".io", ".fr"};
+        switch (number(0, 21, random)) {
+        case 0: return date(random);
+        case 1: return date(random) + (number(0, 1, random) ? " at " : ", ") + time(random);
+        case 2: return time(random) + (number(0, 1, random) ? " - " : "-") + time(random);
+        case 3: return amount(random);
+        case 4: return capital(anchor) + ": " + amount(random);
+        case 5: return phone(random);
+        case 6: return reference(random);
+        case 7: return address(random);
+        case 8: return person(random);
+        case 9: return title(random);
+        case 10: return phrase(size_t(number(2, 6, random)), random);
+        case 11: return number(0, 2, random) ? anchor : capital(anchor);
+        case 12: return pick(todo, random) + phrase(size_t(number(1, 4, random)), random);
+        case 13: return std::string(pick(labels, random)) + ": " + phrase(size_t(number(1, 4, random)), random);
+        case 14:
+            switch (number(0, 3, random)) {
+            case 0: return std::to_string(number(1, 99999, random)) + "." + digits(size_t(number(1, 8, random)), random);
+            case 1: return std::to_string(number(1, 999, random)) + "," + digits(3, random) + "," + digits(3, random);
+            case 2: return std::to_string(number(1, 99, random)) + "%";
+            default: return std::to_string(number(1, 500, random)) + " x " + std::to_string(number(1, 500, random)) + pick(units, random);
+            }
+        case 15:
+            return number(0, 1, random)
+                       ? word(random) + "." + word(random) + "@" + word(random) + pick(domains, random)
+                       : "https://www." + word(random) + pick(domains, random) + "/" + word(random) + "/" + word(random);
+        case 16:
+            if (number(0, 2, random) == 0) // a conversion of units or currencies
+                return std::to_string(number(1, 100, random)) + pick(units, random) + " = " + std::to_string(number(1, 999, random))
+                       + "." + std::to_string(number(0, 99, random)) + pick(units, random);
+            return std::to_string(number(1, 999, random)) + pick(units, random) + " " + word(random);
+        case 17: return pick(chat, random) + (number(0, 1, random) ? time(random) : word(random)) + (number(0, 1, random) ? "?" : "");
+        case 18: return capital(phrase(size_t(number(3, 7, random)), random)) + " #" + word(random) + " #" + word(random);
+        case 19: return "Your " + word(random) + " " + word(random) + " is " + reference(random) + ".";
+        case 20: return capital(word(random)) + " " + word(random) + " " + (number(0, 1, random) ? "on " + date(random) : "at " + time(random));
+        default: return person(random) + "\n" + address(random);
+        }
+    }
+
+    std::vector<std::string> m_words[2];
+    std::vector<std::string> m_names[2];
+    double m_testShare = 0.2;
+    bool m_side = false;
+};
+
+// The code blocks of a Markdown file whose info string (its first word) is one of tags,
+// as a comma-separated list. Shell prompts ("$ ") are taken off; in a console block the
+// lines without one are the commands' output and are dropped.
+std::vector<std::string> fencedBlocks(const std::string &data, const std::string &tags)
+{
+    std::set<std::string> wanted;
+    std::istringstream tagList(tags);
+    for (std::string tag; std::getline(tagList, tag, ',');)
+        wanted.insert(tag);
+    std::vector<std::string> blocks;
+    std::istringstream lines(data);
+    std::string line, fence, block;
+    bool inside = false, keep = false, console = false;
+    while (std::getline(lines, line)) {
+        const size_t indent = line.find_first_not_of(" \t");
+        const std::string_view text = indent == std::string::npos ? std::string_view() : std::string_view(line).substr(indent);
+        if (!inside) {
+            if (startsWith(text, "```") || startsWith(text, "~~~")) {
+                fence = std::string(text.substr(0, 3));
+                std::string info(text.substr(3));
+                info = info.substr(0, info.find_first_of(" ,{\t"));
+                std::transform(info.begin(), info.end(), info.begin(), [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+                inside = true;
+                keep = wanted.count(info) > 0;
+                console = info == "console" || info == "terminal" || info == "shell-session";
+                block.clear();
+            }
+            continue;
+        }
+        if (startsWith(text, fence)) {
+            inside = false;
+            if (keep && !block.empty())
+                blocks.push_back(block);
+            continue;
+        }
+        const bool prompted = startsWith(text, "$ ");
+        if (console && !prompted)
+            continue;
+        block += (prompted ? std::string(text.substr(2)) : line) + '\n';
+    }
+    return blocks;
+}
+
 struct Corpus
 {
     std::vector<std::string> labels;
@@ -285,6 +929,17 @@ struct Corpus
     std::vector<Sample> test;
     std::vector<size_t> filesPerLabel;
 };
+
+struct Document
+{
+    std::string text;
+    std::string group; // the file it comes from
+};
+
+// A file gives at most this many sentences unless its rule says otherwise, so that no long
+// file dominates.
+constexpr size_t sentencesPerFile = 4;
+constexpr size_t fencedPerFile = 12;
 
 Corpus collect(const Options &options, std::mt19937_64 &random)
 {
@@ -313,12 +968,60 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         std::sort(paths.begin(), paths.end());
         paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
         std::shuffle(paths.begin(), paths.end(), random);
-        std::vector<std::string> files;
-        std::vector<std::string> pieces;
-        for (const auto &[path, conversion] : paths) {
+        std::vector<Document> files;
+        std::vector<Document> pieces;
+        std::vector<Document> shorts;
+        for (const auto &[path, conversionAndCount] : paths) {
+            const size_t colon = conversionAndCount.find(':');
+            const std::string conversion = conversionAndCount.substr(0, colon);
+            const size_t count = colon == std::string::npos || conversion == "fenced"
+                                     ? 0
+                                     : std::stoul(conversionAndCount.substr(colon + 1));
             if (conversion == "split%") {
                 for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
-                    pieces.push_back(std::move(piece));
+                    pieces.push_back({std::move(piece), path.string()});
+                continue;
+            }
+            if (conversion == "sentences") {
+                std::vector<std::string> sentences = sentencesOf(readFile(path, 1 << 20));
+                std::shuffle(sentences.begin(), sentences.end(), random);
+                sentences.resize(std::min(sentences.size(), count ? count : sentencesPerFile));
+                for (std::string &sentence : sentences)
+                    shorts.push_back({casual(std::move(sentence), random), path.string()});
+                continue;
+            }
+            if (conversion == "fenced") {
+                // A few short pieces of each code block, as people copy them from a page.
+                const std::string tags = conversionAndCount.substr(colon + 1);
+                size_t taken = 0;
+                for (const std::string &block : fencedBlocks(readFile(path, 1 << 20), tags)) {
+                    for (int t = 0; t < 3 && taken < fencedPerFile; ++t) {
+                        const std::string piece = shortSnippet(block, random);
+                        if (shortFits(piece, label)) {
+                            shorts.push_back({piece, path.string()});
+                            ++taken;
+                        }
+                    }
+                }
+                continue;
+            }
+            if (conversion == "lines") {
+                std::vector<std::string> lines;
+                std::istringstream in(readFile(path, 1 << 24));
+                for (std::string line; std::getline(in, line);)
+                    lines.push_back(collapsed(line));
+                std::shuffle(lines.begin(), lines.end(), random);
+                lines.resize(std::min(lines.size(), count));
+                for (std::string &line : lines)
+                    shorts.push_back({line, path.string() + "#" + line});
+                continue;
+            }
+            if (conversion == "everyday") {
+                EverydayLines everyday(readFile(path, 1 << 24), options);
+                for (size_t i = 0; i < count && !everyday.empty(); ++i) {
+                    auto [text, group] = everyday.line(random);
+                    shorts.push_back({std::move(text), std::move(group)});
+                }
                 continue;
             }
             if (files.size() >= options.maxFiles)
@@ -326,19 +1029,29 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             const std::string data = readFile(path, 1 << 20);
             std::string document = conversion == "tsv" ? csvToTsv(data) : data;
             if (usable(document) && seen.insert(fingerprint(document)).second)
-                files.push_back(std::move(document));
+                files.push_back({std::move(document), path.string()});
         }
         // Pieces of split files, drawn at random: half as many as the label has files, and
         // at least a third of the file cap.
         std::shuffle(pieces.begin(), pieces.end(), random);
         const size_t pieceShare = std::max<size_t>(files.size() / 2, options.maxFiles / 3);
-        for (std::string &piece : pieces) {
-            if (pieceShare == 0 || files.size() >= options.maxFiles + pieceShare)
+        const size_t fileCount = files.size();
+        for (Document &piece : pieces) {
+            if (pieceShare == 0 || files.size() >= fileCount + pieceShare)
                 break;
-            if (usable(piece) && seen.insert(fingerprint(piece)).second)
+            if (usable(piece.text) && seen.insert(fingerprint(piece.text)).second)
                 files.push_back(std::move(piece));
         }
         std::shuffle(files.begin(), files.end(), random);
+        std::shuffle(shorts.begin(), shorts.end(), random);
+        std::vector<Document> kept;
+        for (Document &text : shorts) {
+            if (kept.size() >= options.shortTexts)
+                break;
+            if (usableShort(text.text) && seen.insert(fingerprint(text.text)).second)
+                kept.push_back(std::move(text));
+        }
+        shorts = std::move(kept);
         if (files.size() < 5) {
             std::fprintf(stderr, "note: only %zu files for %s, label left out\n", files.size(), label.c_str());
             continue;
@@ -347,21 +1060,48 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         corpus.labels.push_back(label);
         corpus.filesPerLabel.push_back(files.size());
 
-        const size_t testFiles = std::max<size_t>(1, size_t(double(files.size()) * options.testShare));
-        const size_t trainFiles = files.size() - testFiles;
+        const auto testFiles = size_t(std::count_if(files.begin(), files.end(),
+                                                    [&](const Document &file) { return heldOut(file.group, options); }));
+        const size_t trainFiles = std::max<size_t>(1, files.size() - testFiles);
         const size_t snippetsPerFile = std::clamp<size_t>(options.samplesPerLabel / trainFiles, 2, 40) - 1;
-        for (size_t i = 0; i < files.size(); ++i) {
-            const bool held = i < testFiles;
+        // Short snippets of code are often refused (comments, prose): try twice as often as needed.
+        const size_t shortTries = std::clamp<size_t>(2 * options.shortPerLabel / trainFiles + 1, 1, 30);
+        size_t shortSnippets = 0;
+        for (const Document &file : files) {
+            const bool held = heldOut(file.group, options);
             std::vector<Sample> &into = held ? corpus.test : corpus.train;
-            into.push_back(sampleOf(files[i], id, true));
+            into.push_back(sampleOf(file.text, id, Kind::Whole));
             const size_t snippets = held ? 2 : snippetsPerFile;
-            for (size_t s = 0; s < snippets; ++s) {
-                const std::string piece = snippet(files[i], random);
-                if (usable(piece))
-                    into.push_back(sampleOf(piece, id, false));
+            for (size_t s = 0, tries = 0; s < snippets && tries < 4 * snippets; ++tries) {
+                const std::string piece = snippet(file.text, random);
+                if (snippetFits(piece, label)) {
+                    into.push_back(sampleOf(piece, id, Kind::Snippet));
+                    ++s;
+                }
+            }
+            for (size_t t = 0; t < (held ? 2 : shortTries); ++t) {
+                if (!held && shortSnippets >= options.shortPerLabel)
+                    break;
+                const std::string piece = shortSnippet(file.text, random);
+                if (shortFits(piece, label)) {
+                    if (shortSnippets < options.show && !held)
+                        std::fprintf(stderr, "  short %s: %s\n", label.c_str(), piece.c_str());
+                    into.push_back(sampleOf(piece, id, Kind::Short));
+                    shortSnippets += held ? 0 : 1;
+                }
             }
         }
-        std::fprintf(stderr, "%-12s %5zu files (%zu held out)\n", label.c_str(), files.size(), testFiles);
+        size_t heldShorts = 0;
+        for (size_t i = 0; i < shorts.size(); ++i) {
+            const Document &text = shorts[i];
+            const bool held = heldOut(text.group, options);
+            heldShorts += held;
+            if (i < options.show)
+                std::fprintf(stderr, "  short text %s: %s\n", label.c_str(), text.text.c_str());
+            (held ? corpus.test : corpus.train).push_back(sampleOf(text.text, id, Kind::Short));
+        }
+        std::fprintf(stderr, "%-12s %5zu files (%zu held out), %zu short snippets, %zu short texts (%zu held out)\n",
+                     label.c_str(), files.size(), testFiles, shortSnippets, shorts.size(), heldShorts);
     }
     return corpus;
 }
@@ -493,26 +1233,53 @@ size_t best(const std::vector<float> &scores)
     return size_t(std::max_element(scores.begin(), scores.end()) - scores.begin());
 }
 
-void report(const Corpus &corpus, const ContentTypeNetwork &network)
+// The text a sample was made of, as far as its first window holds it.
+std::string textOf(const Sample &sample)
+{
+    std::string text;
+    for (int i = 0; i < ContentTypeFeatures::windowSize && sample.tokens[size_t(i)] < 256; ++i)
+        text += char(sample.tokens[size_t(i)]);
+    return text;
+}
+
+void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show)
 {
     struct Tally
     {
         size_t right = 0, total = 0, kindRight = 0;
     };
-    Tally files, snippets;
+    Tally files, snippets, shorts, shortCode, shortText;
     std::vector<Tally> perLabel(corpus.labels.size());
-    std::map<std::pair<size_t, size_t>, size_t> confusions;
+    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions;
+    size_t shownMistakes = 0;
     for (const Sample &sample : corpus.test) {
         ContentTypeFeatures::Input input;
         std::copy(sample.tokens.begin(), sample.tokens.end(), input.begin());
         const size_t guess = best(network.predict(input));
         const bool right = guess == sample.label;
-        const bool kindRight = kTextLabels.count(corpus.labels[guess]) == kTextLabels.count(corpus.labels[sample.label]);
-        Tally &t = sample.wholeFile ? files : snippets;
-        t.right += right;
-        t.kindRight += kindRight;
-        ++t.total;
-        if (sample.wholeFile) {
+        const bool isText = kTextLabels.count(corpus.labels[sample.label]) > 0;
+        const bool kindRight = (kTextLabels.count(corpus.labels[guess]) > 0) == isText;
+        Tally &t = sample.kind == Kind::Whole ? files : snippets;
+        if (sample.kind != Kind::Short) {
+            t.right += right;
+            t.kindRight += kindRight;
+            ++t.total;
+        }
+        if (sample.characters <= shortLimit) {
+            if (!kindRight)
+                ++shortConfusions[{sample.label, guess}];
+            if (!kindRight && shownMistakes < show) {
+                ++shownMistakes;
+                std::fprintf(stderr, "  %s taken for %s: %s\n", corpus.labels[sample.label].c_str(),
+                             corpus.labels[guess].c_str(), textOf(sample).c_str());
+            }
+            for (Tally *s : {&shorts, isText ? &shortText : &shortCode}) {
+                s->right += right;
+                s->kindRight += kindRight;
+                ++s->total;
+            }
+        }
+        if (sample.kind == Kind::Whole) {
             perLabel[sample.label].right += right;
             ++perLabel[sample.label].total;
             if (!right)
@@ -525,18 +1292,47 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network)
                 percent(files.right, files.total), percent(files.kindRight, files.total), files.total);
     std::printf("held-out snippets: top-1 %.1f %%, code vs text %.1f %% (%zu snippets)\n",
                 percent(snippets.right, snippets.total), percent(snippets.kindRight, snippets.total), snippets.total);
+    std::printf("held-out short texts (<= %zu characters): top-1 %.1f %%, code vs text %.1f %% (%zu texts)\n",
+                shortLimit, percent(shorts.right, shorts.total), percent(shorts.kindRight, shorts.total), shorts.total);
+    std::printf("  of them text kept as text %.1f %% (%zu), code kept as code %.1f %% (%zu)\n",
+                percent(shortText.kindRight, shortText.total), shortText.total,
+                percent(shortCode.kindRight, shortCode.total), shortCode.total);
     std::printf("per label (held-out files):\n");
     for (size_t i = 0; i < corpus.labels.size(); ++i)
         std::printf("  %-12s %5.1f %% of %zu\n", corpus.labels[i].c_str(), percent(perLabel[i].right, perLabel[i].total),
                     perLabel[i].total);
-    std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
-    for (const auto &[pair, count] : confusions)
-        worst.push_back({count, pair});
-    std::sort(worst.rbegin(), worst.rend());
-    std::printf("most frequent confusions (files):\n");
-    for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
-        std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
-                    corpus.labels[worst[i].second.second].c_str(), worst[i].first);
+    auto printWorst = [&](const char *title, const std::map<std::pair<size_t, size_t>, size_t> &counts) {
+        std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
+        for (const auto &[pair, count] : counts)
+            worst.push_back({count, pair});
+        std::sort(worst.rbegin(), worst.rend());
+        std::printf("%s\n", title);
+        for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
+            std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
+                        corpus.labels[worst[i].second.second].c_str(), worst[i].first);
+    };
+    printWorst("most frequent confusions (files):", confusions);
+    printWorst("most frequent confusions of code and text (short texts):", shortConfusions);
+}
+
+// Reports an existing model (DIR/Magika.mlmodelc/model.bin and DIR/magika_labels.txt) on
+// this corpus's held-out samples, to compare a new model with the one it replaces.
+void evaluate(const Options &options, const Corpus &corpus)
+{
+    const fs::path directory(options.evaluate);
+    std::ifstream file(directory / "Magika.mlmodelc" / "model.bin", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string error;
+    const std::unique_ptr<ContentTypeNetwork> network = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
+    if (!network)
+        fail("cannot read the model to evaluate: " + error);
+    std::ifstream labelFile(directory / "magika_labels.txt");
+    std::vector<std::string> labels;
+    for (std::string label; std::getline(labelFile, label);)
+        labels.push_back(label);
+    if (labels != corpus.labels)
+        fail("the model to evaluate has other labels than this corpus");
+    report(corpus, *network, options.show);
 }
 
 Options parse(int argc, char **argv)
@@ -567,6 +1363,14 @@ Options parse(int argc, char **argv)
             options.maxFiles = std::stoul(value());
         else if (arg == "--samples-per-label")
             options.samplesPerLabel = std::stoul(value());
+        else if (arg == "--short-per-label")
+            options.shortPerLabel = std::stoul(value());
+        else if (arg == "--short-texts")
+            options.shortTexts = std::stoul(value());
+        else if (arg == "--evaluate")
+            options.evaluate = value();
+        else if (arg == "--show")
+            options.show = std::stoul(value());
         else if (arg == "--buckets")
             options.buckets = uint32_t(std::stoul(value()));
         else if (arg == "--embedding")
@@ -578,7 +1382,7 @@ Options parse(int argc, char **argv)
         else
             fail("unknown option " + arg);
     }
-    if (options.corpus.empty() || options.out.empty())
+    if (options.corpus.empty() || (options.out.empty() && options.evaluate.empty()))
         fail("usage: content-type-trainer --corpus FILE --var CORPUS=DIR --out DIR [--seed N] [--epochs N] ...");
     return options;
 }
@@ -593,6 +1397,10 @@ int main(int argc, char **argv)
     if (corpus.labels.empty())
         fail("no training data found");
     std::fprintf(stderr, "%zu training and %zu held-out samples\n", corpus.train.size(), corpus.test.size());
+    if (!options.evaluate.empty()) {
+        evaluate(options, corpus);
+        return 0;
+    }
 
     Trainer trainer(options, corpus.labels.size(), random);
     std::vector<uint32_t> buffer;
@@ -615,7 +1423,7 @@ int main(int argc, char **argv)
     const std::unique_ptr<ContentTypeNetwork> network = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
     if (!network)
         fail("the written model does not read back: " + error);
-    report(corpus, *network);
+    report(corpus, *network, options.show);
 
     const fs::path out(options.out);
     fs::create_directories(out / "Magika.mlmodelc");
