@@ -74,9 +74,9 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
     return item;
 }
 
-ModelContext *ClipboardItem::modelContext() const { return m_context.data(); }
+ModelContext *ClipboardItem::modelContext() const { return m_context; }
 
-bool ClipboardItem::isLive() const { return !m_context.isNull() && !m_deleted; }
+bool ClipboardItem::isLive() const { return m_context && !m_deleted; }
 
 const QVariant &ClipboardItem::slot(ItemField field) const
 {

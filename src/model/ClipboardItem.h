@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -231,7 +230,9 @@ private:
     std::bitset<slotCount> m_externalLoaded;
     std::bitset<slotCount> m_externalPresent;
 
-    QPointer<ModelContext> m_context;
+    // The owning context clears this when it goes, so a plain pointer is safe (and cheap:
+    // list fetches make thousands of items).
+    ModelContext *m_context = nullptr;
     PersistentIdentifier m_identifier;
     bool m_deleted = false;
     // The referenced item: the object once known, else the store row it names.

@@ -21,13 +21,32 @@ QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &inf
     if (row.isNull(column))
         return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
     switch (info.type) {
-    case FieldType::uuid: return QUuid::fromString(row.text(column));
-    case FieldType::date: return QDateTime::fromMSecsSinceEpoch(row.int64(column), QTimeZone::utc());
+    case FieldType::uuid: return QUuid::fromString(QUtf8StringView(row.textBytes(column)));
+    // Qt::UTC keeps the date small (no time-zone object per value): list fetches make many.
+    case FieldType::date: return QDateTime::fromMSecsSinceEpoch(row.int64(column), Qt::UTC);
     case FieldType::string: return row.text(column);
     case FieldType::boolean: return row.int64(column) != 0;
     case FieldType::integer: return row.int64(column);
     default: return {};
     }
+}
+
+// The kind of an item is one of six short strings: one shared copy each instead of a new
+// string per item and fetch.
+QVariant internedItemType(const SqliteStatement &row, int column)
+{
+    static const std::array<std::pair<QByteArray, QVariant>, 6> kinds = [] {
+        std::array<std::pair<QByteArray, QVariant>, 6> values;
+        for (std::size_t i = 0; i < allClipboardItemTypes.size(); ++i)
+            values[i] = {rawValue(allClipboardItemTypes[i]).toLatin1(), rawValue(allClipboardItemTypes[i])};
+        return values;
+    }();
+    const QByteArrayView bytes = row.textBytes(column);
+    for (const auto &[raw, kind] : kinds) {
+        if (bytes == raw)
+            return kind;
+    }
+    return readColumn(row, column, fieldInfo(ItemField::itemType));
 }
 
 // Saved items sort by their row; unsaved ones come after every saved one, in insertion order.
@@ -59,6 +78,13 @@ ModelContext::ModelContext(ModelContainer *container, SqliteConnection connectio
 
 ModelContext::~ModelContext()
 {
+    // Objects may outlive their context (views hold them): they are then in no store.
+    for (const ClipboardItemPtr &item : std::as_const(m_registered))
+        item->m_context = nullptr;
+    for (const ClipboardItemPtr &item : std::as_const(m_inserted))
+        item->m_context = nullptr;
+    for (const ClipboardItemPtr &item : std::as_const(m_deleted))
+        item->m_context = nullptr;
     m_container->unregisterContext(this);
     if (m_connection.isOpen())
         sqlite3_trace_v2(m_connection.handle(), 0, nullptr, nullptr);
@@ -421,10 +447,16 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
     item->m_externalLoaded = externalFields & ~present;
     int column = 2;
     for (ItemField field : StoreSchemaSql::rowFields()) {
-        if (field == ItemField::pinnedReference)
+        if (field == ItemField::pinnedReference) {
             item->m_pinnedReferenceRow = row.isNull(column) ? 0 : row.int64(column);
-        else
-            item->m_values[std::size_t(field)] = readColumn(row, column, fieldInfo(field));
+        } else if (field == ItemField::itemType) {
+            item->m_values[std::size_t(field)] = internedItemType(row, column);
+        } else {
+            const FieldInfo &info = fieldInfo(field);
+            // Most optional fields are missing, and a new object's values are missing already.
+            if (!row.isNull(column) || (info.type == FieldType::boolean && !info.optional))
+                item->m_values[std::size_t(field)] = readColumn(row, column, info);
+        }
         ++column;
     }
     m_registered.insert(pk, item);

@@ -102,6 +102,12 @@ QString SqliteStatement::text(int column) const
     return data ? QString::fromUtf8(data, size) : QString();
 }
 
+QByteArrayView SqliteStatement::textBytes(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    return data ? QByteArrayView(data, sqlite3_column_bytes(m_statement, column)) : QByteArrayView();
+}
+
 QByteArray SqliteStatement::blob(int column) const
 {
     const auto *data = static_cast<const char *>(sqlite3_column_blob(m_statement, column));

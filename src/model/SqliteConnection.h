@@ -42,6 +42,8 @@ public:
     qint64 int64(int column) const;
     double real(int column) const;
     QString text(int column) const;
+    // The column's UTF-8 bytes without a copy, valid until the next step.
+    QByteArrayView textBytes(int column) const;
     QByteArray blob(int column) const;
 
 private:
