@@ -1,9 +1,9 @@
 #include "capture/DuplicateLookup.h"
 
+#include "common/StrictText.h"
 #include "model/ModelContext.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace {
 
@@ -46,9 +46,7 @@ bool canonicallyEqual(const std::optional<QStringList> &a, const std::optional<Q
 std::optional<QString> wholeText(const ClipboardItem &item)
 {
     if (const std::optional<QByteArray> extended = item.extendedTextData()) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString decoded = decoder.decode(*extended);
-        if (!decoder.hasError())
+        if (std::optional<QString> decoded = StrictText::fromUtf8(*extended))
             return decoded;
     }
     return item.textContent();

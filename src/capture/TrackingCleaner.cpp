@@ -2,6 +2,7 @@
 
 #include "capture/ResourceList.h"
 #include "capture/UrlComponents.h"
+#include "common/StrictText.h"
 
 #include <QHash>
 #include <QList>
@@ -84,7 +85,7 @@ std::optional<QString> redirectTarget(const UrlComponents &url, const QString &l
             // it, or the escapes that belong to the target itself would be undone.
             if (isAbsoluteWebURL(*item.value))
                 return item.value;
-            return removingPercentEncoding(*item.value).value_or(*item.value);
+            return StrictText::removingPercentEncoding(*item.value).value_or(*item.value);
         }
     }
     return std::nullopt;

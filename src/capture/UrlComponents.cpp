@@ -1,6 +1,6 @@
 #include "capture/UrlComponents.h"
 
-#include <QStringDecoder>
+#include "common/StrictText.h"
 
 namespace {
 
@@ -170,34 +170,11 @@ QList<UrlComponents::QueryItem> UrlComponents::queryItems() const
         item.encoded = piece.toString();
         const qsizetype equals = piece.indexOf(u'=');
         const QStringView name = equals >= 0 ? piece.first(equals) : piece;
-        item.name = removingPercentEncoding(name).value_or(name.toString());
+        item.name = StrictText::removingPercentEncoding(name).value_or(name.toString());
         if (equals >= 0)
-            item.value = removingPercentEncoding(piece.sliced(equals + 1));
+            item.value = StrictText::removingPercentEncoding(piece.sliced(equals + 1));
         items.append(item);
     }
     return items;
 }
 
-std::optional<QString> removingPercentEncoding(QStringView text)
-{
-    if (!text.contains(u'%'))
-        return text.toString();
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    const QByteArray utf8 = text.toUtf8();
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] != '%') {
-            bytes.append(utf8[i]);
-            continue;
-        }
-        if (i + 2 >= utf8.size() || !isHexDigit(QChar(utf8[i + 1])) || !isHexDigit(QChar(utf8[i + 2])))
-            return std::nullopt;
-        bytes.append(char(QByteArray::fromHex(utf8.mid(i + 1, 2)).at(0)));
-        i += 2;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return decoded;
-}

@@ -36,6 +36,3 @@ struct UrlComponents
     QList<QueryItem> queryItems() const;
 };
 
-// The text with every "%XX" escape replaced by its byte, the bytes read as UTF-8. Nothing
-// when an escape is broken or the bytes are not UTF-8. "+" stays "+".
-std::optional<QString> removingPercentEncoding(QStringView text);

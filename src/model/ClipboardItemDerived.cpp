@@ -1,61 +1,18 @@
 // The values the rest of the app reads from an item instead of its raw fields.
 #include "model/ClipboardItem.h"
 
+#include "common/StrictText.h"
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "platform/FileBookmark.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace {
 
 // Chains of pinned references are never created on purpose; a corrupted store could hold
 // one, and following it must still end.
 constexpr int maxReferenceHops = 64;
-
-int hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::optional<QString> strictUtf8(const QByteArray &bytes);
-
-// Percent-decoding that fails on a malformed escape or on bytes that are not UTF-8.
-std::optional<QString> strictPercentDecode(QStringView encoded)
-{
-    const QByteArray utf8 = encoded.toUtf8();
-    QByteArray bytes;
-    bytes.reserve(utf8.size());
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] != '%') {
-            bytes.append(utf8[i]);
-            continue;
-        }
-        const int high = i + 1 < utf8.size() ? hexDigitValue(utf8[i + 1]) : -1;
-        const int low = i + 2 < utf8.size() ? hexDigitValue(utf8[i + 2]) : -1;
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes.append(char(high * 16 + low));
-        i += 2;
-    }
-    return strictUtf8(bytes);
-}
-
-std::optional<QString> strictUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return decoded;
-}
 
 std::optional<QUrl> strictUrl(const QString &string)
 {
@@ -107,7 +64,7 @@ std::optional<QUrl> ClipboardItem::fileURL() const
     if (!string)
         return std::nullopt;
     if (string->startsWith(QLatin1String("file://"))) {
-        if (const std::optional<QString> path = strictPercentDecode(QStringView(*string).mid(7)))
+        if (const std::optional<QString> path = StrictText::removingPercentEncoding(QStringView(*string).mid(7)))
             return QUrl::fromLocalFile(*path);
     }
     return strictUrl(*string);
@@ -180,7 +137,7 @@ std::optional<QString> ClipboardItem::fullText() const
     if (isLive()) {
         const ClipboardItem &resolved = resolvedItem();
         if (const std::optional<QByteArray> extended = resolved.extendedTextData()) {
-            if (std::optional<QString> decoded = strictUtf8(*extended))
+            if (std::optional<QString> decoded = StrictText::fromUtf8(*extended))
                 return decoded;
         }
         return resolved.textContent();

@@ -2,6 +2,7 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
+#include "common/StrictText.h"
 #include "model/ClipboardItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
@@ -17,7 +18,6 @@
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QPointer>
-#include <QStringDecoder>
 #include <QTimer>
 
 namespace {
@@ -301,12 +301,10 @@ std::optional<QString> PasteService::svgString(const ClipboardItem &item)
     QFile file(resolved->first.toLocalFile());
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    if (decoder.hasError())
+    const std::optional<QString> text = StrictText::fromUtf8(file.readAll());
+    if (!text)
         return std::nullopt;
-    const QString trimmed = text.trimmed();
+    const QString trimmed = text->trimmed();
     if (trimmed.startsWith(QLatin1String("<?xml")) || trimmed.startsWith(QLatin1String("<svg")))
         return text;
     return std::nullopt;

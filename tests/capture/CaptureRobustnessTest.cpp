@@ -4,6 +4,7 @@
 #include "capture/LinkDetector.h"
 #include "capture/TrackingCleaner.h"
 #include "capture/UrlComponents.h"
+#include "common/StrictText.h"
 #include "platform/Pasteboard.h"
 
 #include "support/TestSupport.h"
@@ -163,6 +164,6 @@ TEST(CaptureRobustnessTest, FlavourReadersTakeAnyBytes)
             EXPECT_TRUE(color->isValid());
         }
         UrlComponents::parse(QString::fromUtf8(bytes));
-        removingPercentEncoding(QString::fromLatin1(bytes));
+        StrictText::removingPercentEncoding(QString::fromLatin1(bytes));
     }
 }

@@ -1,4 +1,5 @@
 #include "capture/UrlComponents.h"
+#include "common/StrictText.h"
 
 #include "support/TestSupport.h"
 
@@ -74,10 +75,10 @@ TEST(UrlComponentsTest, QueryItemsAreDecodedAndKeepTheirWrittenForm)
 
 TEST(UrlComponentsTest, PercentDecoding)
 {
-    EXPECT_EQ(removingPercentEncoding(u"a%20b%2Fc"), "a b/c");
-    EXPECT_EQ(removingPercentEncoding(u"https%3A%2F%2Fexample.com%2F%3Fq%3D%2520"), "https://example.com/?q=%20");
-    EXPECT_EQ(removingPercentEncoding(u"plain"), "plain");
-    EXPECT_EQ(removingPercentEncoding(u"broken%2"), std::nullopt);
-    EXPECT_EQ(removingPercentEncoding(u"broken%g0"), std::nullopt);
-    EXPECT_EQ(removingPercentEncoding(u"%C3%28"), std::nullopt);
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"a%20b%2Fc"), "a b/c");
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"https%3A%2F%2Fexample.com%2F%3Fq%3D%2520"), "https://example.com/?q=%20");
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"plain"), "plain");
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"broken%2"), std::nullopt);
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"broken%g0"), std::nullopt);
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"%C3%28"), std::nullopt);
 }
