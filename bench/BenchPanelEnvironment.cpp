@@ -45,19 +45,10 @@ void BenchPanelEnvironment::resizeForHistoryToggle(bool, int, double, std::funct
 
 QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
 {
-    // The inline text holds far more than the few lines a row shows.
-    return plainCodeLines(item.resolvedItem().textContent().value_or(QString()), maxLines);
+    return unhighlightedCodeLines(item, maxLines);
 }
 
-bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item)
-{
-    const ClipboardItemType kind = item.type();
-    if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
-        return true;
-    if (!item.fileURL())
-        return true;
-    return item.countAvailableFiles() > 0;
-}
+bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item) { return hasFileOnDisk(item); }
 
 void BenchPanelEnvironment::refreshMountedVolumes()
 {

@@ -76,4 +76,10 @@ public:
     virtual bool isFileAvailable(const ClipboardItem &item) = 0;
     // Reads the mounted volumes again and announces "volumesDidChange".
     virtual void refreshMountedVolumes() = 0;
+
+protected:
+    // Until code is highlighted and files are watched: the first lines as plain text, and
+    // whether any of the item's files is on disk now.
+    static QList<CodeLine> unhighlightedCodeLines(const ClipboardItem &item, int maxLines);
+    static bool hasFileOnDisk(const ClipboardItem &item);
 };

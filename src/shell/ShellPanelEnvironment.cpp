@@ -109,17 +109,10 @@ void ShellPanelEnvironment::resizeForHistoryToggle(bool adding, int columnCount,
 
 QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
 {
-    // The inline text holds far more than the few lines a row shows.
-    return plainCodeLines(item.resolvedItem().textContent().value_or(QString()), maxLines);
+    return unhighlightedCodeLines(item, maxLines);
 }
 
-bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)
-{
-    const ClipboardItemType kind = item.type();
-    if ((kind != ClipboardItemType::file && kind != ClipboardItemType::media) || !item.fileURL())
-        return true;
-    return item.countAvailableFiles() > 0;
-}
+bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item) { return hasFileOnDisk(item); }
 
 void ShellPanelEnvironment::refreshMountedVolumes()
 {
