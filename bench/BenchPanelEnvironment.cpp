@@ -48,7 +48,10 @@ QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int 
     return unhighlightedCodeLines(item, maxLines);
 }
 
-bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item) { return hasFileOnDisk(item); }
+bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item)
+{
+    return hasFileOnDisk(item);
+}
 
 void BenchPanelEnvironment::refreshMountedVolumes()
 {

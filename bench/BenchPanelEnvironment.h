@@ -11,17 +11,19 @@ class BenchPanelEnvironment final : public PanelEnvironment
 {
 public:
     // window: the top-level window that shows the panel, held weakly.
-    explicit BenchPanelEnvironment(QWidget *window = nullptr) : m_window(window) {}
+    explicit BenchPanelEnvironment(QWidget *window = nullptr)
+        : m_window(window)
+    { }
     void setWindow(QWidget *window) { m_window = window; }
 
     void hidePanel(bool restoreFocus) override;
-    void resignPanelKey() override {}
-    void activatePreviousApplication() override {}
-    void showCharacterPalette() override {}
+    void resignPanelKey() override { }
+    void activatePreviousApplication() override { }
+    void showCharacterPalette() override { }
 
     bool copyToPasteboard(const ClipboardItemPtr &, bool) override { return false; }
-    void copyStringToPasteboard(const QString &) override {}
-    void simulatePaste() override {}
+    void copyStringToPasteboard(const QString &) override { }
+    void simulatePaste() override { }
     Qt::KeyboardModifiers queryKeyboardModifiers() const override;
 
     bool hasPanelWindow() const override { return !m_window.isNull(); }
@@ -29,15 +31,15 @@ public:
     QRectF screenVisibleFrame() const override;
     bool isAnimatingHistory() const override { return false; }
     void ensureMinimumWidth(double width) override;
-    void updateColumnCount(int, double) override {}
-    void lockToTabMode(int) override {}
-    void setHostingWidth(std::optional<double>) override {}
-    void unpinHostingWidth() override {}
+    void updateColumnCount(int, double) override { }
+    void lockToTabMode(int) override { }
+    void setHostingWidth(std::optional<double>) override { }
+    void unpinHostingWidth() override { }
     void resizeForHistoryToggle(bool, int, double, std::function<void()> completion) override;
 
-    void invalidateHighlightCache(const QUuid &) override {}
-    void releaseHighlighter() override {}
-    void clearHighlightCache() override {}
+    void invalidateHighlightCache(const QUuid &) override { }
+    void releaseHighlighter() override { }
+    void clearHighlightCache() override { }
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
 
     bool isFileAvailable(const ClipboardItem &item) override;

@@ -36,11 +36,13 @@ class InstantCodeClassifier final : public CodeClassifier
 public:
     QFuture<Detection> detect(const QString &) override
     {
-        return QtFuture::makeReadyFuture(Detection{true, QStringLiteral("javascript"), 90, QStringLiteral("javascript")});
+        return QtFuture::makeReadyFuture(
+            Detection { true, QStringLiteral("javascript"), 90, QStringLiteral("javascript") });
     }
     QFuture<std::optional<LanguageGuess>> rankLanguages(const QString &) override
     {
-        return QtFuture::makeReadyFuture(std::optional<LanguageGuess>(LanguageGuess{QStringLiteral("js"), 0.8f}));
+        return QtFuture::makeReadyFuture(
+            std::optional<LanguageGuess>(LanguageGuess { QStringLiteral("js"), 0.8f }));
     }
 };
 
@@ -66,7 +68,8 @@ struct Harness
         settings = std::make_unique<AppSettings>(*defaults);
         settings->setHistoryLimit(shape == StoreShape::twoHundredItems ? 200 : 50);
         fill(shape);
-        workspace.frontmost = RunningApplication{QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1};
+        workspace.frontmost
+            = RunningApplication { QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1 };
         monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace);
         monitor->setSettings(*settings);
         monitor->setUserDefaults(*defaults);
@@ -82,9 +85,10 @@ struct Harness
         const int count = shape == StoreShape::twoHundredItems ? 200 : 5000;
         for (int i = 0; i < count; ++i) {
             const ClipboardItemType type = i % 4 == 0 ? ClipboardItemType::link : ClipboardItemType::text;
-            const QString text = type == ClipboardItemType::link ? QStringLiteral("https://example.com/stored/%1").arg(i)
-                                                                 : QStringLiteral("Stored clipboard text number %1 with a few words").arg(i);
-            ClipboardItemPtr item = ClipboardItem::create(type, {.text = text, .previewText = text});
+            const QString text = type == ClipboardItemType::link
+                ? QStringLiteral("https://example.com/stored/%1").arg(i)
+                : QStringLiteral("Stored clipboard text number %1 with a few words").arg(i);
+            ClipboardItemPtr item = ClipboardItem::create(type, { .text = text, .previewText = text });
             item->setTimestamp(start.addSecs(i));
             item->setIsPinned(shape == StoreShape::fiveThousandPinned);
             context.insert(item);
@@ -111,7 +115,7 @@ struct Harness
 
     static double threadMilliseconds()
     {
-        timespec time{};
+        timespec time {};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
         return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
     }
@@ -136,35 +140,40 @@ void runCapture(benchmark::State &state, const std::function<std::unique_ptr<QMi
         longest = std::max(longest, harness.capture(std::move(mime)));
     }
     state.counters["longest_step_ms"] = longest;
-    state.counters["items"] = double(harness.container->mainContext()->fetchCount(FetchDescriptor::newestFirst()));
+    state.counters["items"]
+        = double(harness.container->mainContext()->fetchCount(FetchDescriptor::newestFirst()));
 }
 
 void BM_CaptureText(benchmark::State &state)
 {
     runCapture(state, [](int n) {
-        return textMime(QStringLiteral("Meeting notes %1: bring the quarterly figures and the draft agenda.").arg(n));
+        return textMime(
+            QStringLiteral("Meeting notes %1: bring the quarterly figures and the draft agenda.").arg(n));
     });
 }
 
 void BM_CaptureCode(benchmark::State &state)
 {
     runCapture(state, [](int n) {
-        return textMime(QStringLiteral("function total%1(items) {\n  let sum = 0;\n  for (const item of items) {\n"
-                                       "    sum += item.price * item.quantity;\n  }\n  return sum;\n}\n")
-                            .arg(n));
+        return textMime(
+            QStringLiteral("function total%1(items) {\n  let sum = 0;\n  for (const item of items) {\n"
+                           "    sum += item.price * item.quantity;\n  }\n  return sum;\n}\n")
+                .arg(n));
     });
 }
 
 void BM_CaptureLink(benchmark::State &state)
 {
     runCapture(state, [](int n) {
-        return textMime(QStringLiteral("https://www.example.com/articles/%1?ref=home&utm_source=newsletter").arg(n));
+        return textMime(
+            QStringLiteral("https://www.example.com/articles/%1?ref=home&utm_source=newsletter").arg(n));
     });
 }
 
 void BM_CaptureColor(benchmark::State &state)
 {
-    runCapture(state, [](int n) { return textMime(QStringLiteral("#%1").arg(n % 0xFFFFFF, 6, 16, QLatin1Char('0'))); });
+    runCapture(state,
+        [](int n) { return textMime(QStringLiteral("#%1").arg(n % 0xFFFFFF, 6, 16, QLatin1Char('0'))); });
 }
 
 // A screenshot-like picture: flat areas, text and a gradient; each one differs.
@@ -179,7 +188,8 @@ QByteArray screenshot(int width, int height, int variant)
     painter.setPen(Qt::white);
     for (int y = 20; y < height; y += 24) {
         painter.fillRect(40, y - 14, width / 3, 18, QColor(60, 64, 72));
-        painter.drawText(48, y, QStringLiteral("Line %1 of a window full of text, variant %2").arg(y / 24).arg(variant));
+        painter.drawText(
+            48, y, QStringLiteral("Line %1 of a window full of text, variant %2").arg(y / 24).arg(variant));
     }
     painter.end();
     QByteArray bytes;
@@ -206,8 +216,13 @@ BENCHMARK(BM_CaptureText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureCode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureLink)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureColor)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CapturePng)->Args({0, 1920})->Args({1, 1920})->Args({0, 3840})->Args({1, 3840})
-    ->Iterations(12)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CapturePng)
+    ->Args({ 0, 1920 })
+    ->Args({ 1, 1920 })
+    ->Args({ 0, 3840 })
+    ->Args({ 1, 3840 })
+    ->Iterations(12)
+    ->Unit(benchmark::kMillisecond);
 
 namespace {
 
@@ -218,7 +233,8 @@ void BM_PrepareClipboardImage(benchmark::State &state)
     const int width = int(state.range(0));
     const QByteArray png = screenshot(width, width * 9 / 16, 0);
     for (auto _ : state)
-        benchmark::DoNotOptimize(ImageExtraction::prepareImage({PasteboardType::png, png, {}}, ImageExtraction::itemThumbnailSize));
+        benchmark::DoNotOptimize(ImageExtraction::prepareImage(
+            { PasteboardType::png, png, {} }, ImageExtraction::itemThumbnailSize));
     state.counters["png_mb"] = png.size() / 1e6;
 }
 

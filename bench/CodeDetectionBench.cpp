@@ -23,7 +23,7 @@ class InstantClassifier final : public ContentTypeClassifier
 public:
     QList<ContentTypePrediction> predictTopK(const QString &, int) override
     {
-        return {{QStringLiteral("txt"), 0.9f, false}, {QStringLiteral("python"), 0.05f, true}};
+        return { { QStringLiteral("txt"), 0.9f, false }, { QStringLiteral("python"), 0.05f, true } };
     }
 };
 
@@ -31,7 +31,8 @@ QStringList readSamples()
 {
     const QDir data(QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/../tests/data"));
     QStringList texts;
-    for (const QString &folder : {QStringLiteral("code-samples"), QStringLiteral("code-samples/not-code")}) {
+    for (const QString &folder :
+        { QStringLiteral("code-samples"), QStringLiteral("code-samples/not-code") }) {
         const QDir dir(data.filePath(folder));
         for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
             QFile file(dir.filePath(name));
@@ -66,9 +67,9 @@ QString typicalSnippet()
 // so every pattern searches every line before giving up.
 QString longProse()
 {
-    static const char *const words[] = {"the", "quick", "brown", "fox", "jumps", "over", "a", "lazy", "dog", "and",
-                                        "then", "returns", "for", "more", "if", "it", "can", "while", "others",
-                                        "sort", "find", "head", "end", "do", "in", "value", "type", "data"};
+    static const char *const words[] = { "the", "quick", "brown", "fox", "jumps", "over", "a", "lazy", "dog",
+        "and", "then", "returns", "for", "more", "if", "it", "can", "while", "others", "sort", "find", "head",
+        "end", "do", "in", "value", "type", "data" };
     QRandomGenerator random(7);
     QStringList lines;
     for (int i = 0; i < 100; ++i) {
@@ -83,7 +84,8 @@ QString longProse()
 // 100 lines of 500 characters of dense code (bundled JavaScript reads like this).
 QString longCode()
 {
-    const QString piece = QStringLiteral("function f(a,b){if(a===b){return a.map(x=>x*2)}var c=JSON.parse(b);");
+    const QString piece
+        = QStringLiteral("function f(a,b){if(a===b){return a.map(x=>x*2)}var c=JSON.parse(b);");
     QStringList lines;
     for (int i = 0; i < 100; ++i) {
         QString line;
@@ -118,14 +120,35 @@ void runServiceCold(benchmark::State &state, const QStringList &texts)
     state.SetItemsProcessed(state.iterations() * texts.size());
 }
 
-void BM_Heuristics_MixedCorpus(benchmark::State &state) { runHeuristics(state, samples()); }
-void BM_Heuristics_Typical40Lines(benchmark::State &state) { runHeuristics(state, {typicalSnippet()}); }
-void BM_Heuristics_WorstCaseProse(benchmark::State &state) { runHeuristics(state, {longProse()}); }
-void BM_Heuristics_WorstCaseCode(benchmark::State &state) { runHeuristics(state, {longCode()}); }
+void BM_Heuristics_MixedCorpus(benchmark::State &state)
+{
+    runHeuristics(state, samples());
+}
+void BM_Heuristics_Typical40Lines(benchmark::State &state)
+{
+    runHeuristics(state, { typicalSnippet() });
+}
+void BM_Heuristics_WorstCaseProse(benchmark::State &state)
+{
+    runHeuristics(state, { longProse() });
+}
+void BM_Heuristics_WorstCaseCode(benchmark::State &state)
+{
+    runHeuristics(state, { longCode() });
+}
 
-void BM_Service_ColdMixedCorpus(benchmark::State &state) { runServiceCold(state, samples()); }
-void BM_Service_ColdTypical40Lines(benchmark::State &state) { runServiceCold(state, {typicalSnippet()}); }
-void BM_Service_ColdWorstCase(benchmark::State &state) { runServiceCold(state, {longProse(), longCode()}); }
+void BM_Service_ColdMixedCorpus(benchmark::State &state)
+{
+    runServiceCold(state, samples());
+}
+void BM_Service_ColdTypical40Lines(benchmark::State &state)
+{
+    runServiceCold(state, { typicalSnippet() });
+}
+void BM_Service_ColdWorstCase(benchmark::State &state)
+{
+    runServiceCold(state, { longProse(), longCode() });
+}
 
 // A text detected before: one hash and one lookup, so the cost grows with the text only.
 void runCacheHit(benchmark::State &state, const QString &text)
@@ -136,8 +159,14 @@ void runCacheHit(benchmark::State &state, const QString &text)
         benchmark::DoNotOptimize(service.detectNow(text));
 }
 
-void BM_Service_CacheHit(benchmark::State &state) { runCacheHit(state, typicalSnippet()); }
-void BM_Service_CacheHitWorstCase(benchmark::State &state) { runCacheHit(state, longProse()); }
+void BM_Service_CacheHit(benchmark::State &state)
+{
+    runCacheHit(state, typicalSnippet());
+}
+void BM_Service_CacheHitWorstCase(benchmark::State &state)
+{
+    runCacheHit(state, longProse());
+}
 
 // The detector's start-up: compiling every table.
 void BM_Heuristics_CompileTables(benchmark::State &state)

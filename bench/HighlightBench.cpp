@@ -73,8 +73,10 @@ void BM_HighlightEngineStartUp(benchmark::State &state)
 {
     for (auto _ : state) {
         Highlight engine;
-        const HighlightResult result =
-            engine.request(QStringLiteral("x = 1"), HighlightMode::language(HighlightLanguage::python), colors()).result();
+        const HighlightResult result = engine
+                                           .request(QStringLiteral("x = 1"),
+                                               HighlightMode::language(HighlightLanguage::python), colors())
+                                           .result();
         benchmark::DoNotOptimize(result.relevance);
     }
 }
@@ -91,7 +93,9 @@ void BM_HighlightEngineMemory(benchmark::State &state)
         std::vector<std::unique_ptr<Highlight>> engines;
         for (int i = 0; i < kEngines; ++i) {
             engines.push_back(std::make_unique<Highlight>());
-            engines.back()->request(kSnippet, HighlightMode::language(HighlightLanguage::python), colors()).waitForFinished();
+            engines.back()
+                ->request(kSnippet, HighlightMode::language(HighlightLanguage::python), colors())
+                .waitForFinished();
         }
         state.counters["MB_per_engine"] = (residentMegabytes() - before) / kEngines;
     }
@@ -135,7 +139,8 @@ BENCHMARK(BM_HighlightScriptCall40Lines)->Unit(benchmark::kMillisecond)->UseReal
 void BM_HighlightHtmlConversion40Lines(benchmark::State &state)
 {
     HLJS bridge;
-    const QString value = bridge.highlight(kSnippet, HighlightMode::language(HighlightLanguage::python)).result().value;
+    const QString value
+        = bridge.highlight(kSnippet, HighlightMode::language(HighlightLanguage::python)).result().value;
     const QString document = Highlight::htmlDocument(value, colors().css);
     for (auto _ : state)
         benchmark::DoNotOptimize(Highlight::attributedTextFromHtml(document).formats.size());

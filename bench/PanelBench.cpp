@@ -2,6 +2,7 @@
 // a large history, and the memory of the shown panel over a history with full-HD images.
 #include "BenchSupport.h"
 
+#include "BenchPanelEnvironment.h"
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsView.h"
 #include "model/AppSettings.h"
@@ -9,7 +10,6 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "panel/ClipboardPanelView.h"
-#include "BenchPanelEnvironment.h"
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 #include "platform/UserDefaults.h"
@@ -56,9 +56,11 @@ void fillForSearch(ModelContext &context, bool pinnedMany)
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
     const int count = pinnedMany ? 5000 : 200;
     for (int i = 0; i < count; ++i) {
-        const ClipboardItemType type = pinnedMany ? ClipboardItemType::text : allClipboardItemTypes[std::size_t(i % 6)];
-        ClipboardItemPtr item = ClipboardItem::create(
-            type, {.text = QStringLiteral("Clipboard entry number %1 with some ordinary words, a name and a date").arg(i)});
+        const ClipboardItemType type
+            = pinnedMany ? ClipboardItemType::text : allClipboardItemTypes[std::size_t(i % 6)];
+        ClipboardItemPtr item = ClipboardItem::create(type,
+            { .text = QStringLiteral("Clipboard entry number %1 with some ordinary words, a name and a date")
+                          .arg(i) });
         item->setTimestamp(start.addSecs(i));
         if (pinnedMany) {
             item->setIsPinned(true);
@@ -83,7 +85,7 @@ void BM_PanelSearchKeystroke(benchmark::State &state)
     PanelViewState view(context, environment, nullptr, *fixture.settings);
     view.appear();
     // Every column shows its pinned group, so the lists include the pins.
-    for (const QString &title : {QStringLiteral("Text"), QStringLiteral("Links"), QStringLiteral("Code")})
+    for (const QString &title : { QStringLiteral("Text"), QStringLiteral("Links"), QStringLiteral("Code") })
         view.setPinnedGroupExpanded(title, true);
     PanelColumnsModel columns(view);
     columns.update(view.layoutPass(1400));
@@ -91,16 +93,18 @@ void BM_PanelSearchKeystroke(benchmark::State &state)
         item->searchableText(); // as the prewarm leaves them
     drainEvents();
 
-    const QStringList keystrokes{QStringLiteral("n"), QStringLiteral("nu"), QStringLiteral("num"),
-                                 QStringLiteral("numb"), QStringLiteral("number 4"), QStringLiteral("number 42"),
-                                 QStringLiteral("e"), QStringLiteral("en"), QStringLiteral("entry 1")};
+    const QStringList keystrokes { QStringLiteral("n"), QStringLiteral("nu"), QStringLiteral("num"),
+        QStringLiteral("numb"), QStringLiteral("number 4"), QStringLiteral("number 42"), QStringLiteral("e"),
+        QStringLiteral("en"), QStringLiteral("entry 1") };
     qsizetype next = 0;
     qsizetype shown = 0;
     for (auto _ : state) {
         view.setSearchText(keystrokes[next++ % keystrokes.size()]);
         QApplication::processEvents(); // the cancelled-and-restarted recomputation
         columns.update(view.layoutPass(1400));
-        shown = view.cachedCategories().display.isEmpty() ? 0 : view.cachedCategories().display.first().items.size();
+        shown = view.cachedCategories().display.isEmpty()
+            ? 0
+            : view.cachedCategories().display.first().items.size();
         benchmark::DoNotOptimize(shown);
     }
     state.counters["items"] = double(view.cachedFilteredItems().size());
@@ -116,11 +120,11 @@ QByteArray encodedImage(QSize size, int seed, const char *format, int quality = 
     gradient.setColorAt(1, QColor::fromHsv((seed * 41 + 150) % 360, 220, 90));
     painter.fillRect(image.rect(), gradient);
     // Some structure, so the image does not compress to nothing.
-    QRandomGenerator random{quint32(seed)};
+    QRandomGenerator random { quint32(seed) };
     for (int i = 0; i < 400; ++i) {
         painter.setPen(QColor::fromRgb(random.generate()));
         painter.drawEllipse(QPoint(random.bounded(size.width()), random.bounded(size.height())),
-                            random.bounded(4, 60), random.bounded(4, 60));
+            random.bounded(4, 60), random.bounded(4, 60));
     }
     painter.end();
     // And a band of noise, as photos and screenshots carry, so a full-HD PNG weighs megabytes.
@@ -150,12 +154,13 @@ void BM_PanelMemory(benchmark::State &state)
                 ClipboardItemPtr item;
                 if (i % 5 == 4) {
                     item = ClipboardItem::create(ClipboardItemType::media,
-                        {.mediaThumbnailData = encodedImage({256, 144}, i, "JPEG", 80),
-                         .mediaImageData = encodedImage({1920, 1080}, i, "PNG"),
-                         .mediaSubtypeRaw = QStringLiteral("image")});
+                        { .mediaThumbnailData = encodedImage({ 256, 144 }, i, "JPEG", 80),
+                            .mediaImageData = encodedImage({ 1920, 1080 }, i, "PNG"),
+                            .mediaSubtypeRaw = QStringLiteral("image") });
                 } else {
                     item = ClipboardItem::create(ClipboardItemType::text,
-                        {.text = QStringLiteral("Copied text %1: the meeting moved to Thursday at ten.").arg(i)});
+                        { .text = QStringLiteral("Copied text %1: the meeting moved to Thursday at ten.")
+                                      .arg(i) });
                 }
                 item->setTimestamp(start.addSecs(i));
                 writer->insert(item);
@@ -174,8 +179,8 @@ void BM_PanelMemory(benchmark::State &state)
         QWidget window;
         window.resize(1200, 700);
         environment.setWindow(&window);
-        auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment, nullptr,
-                                             *fixture.settings, &window);
+        auto *panel = new ClipboardPanelView(
+            *fixture.container->mainContext(), environment, nullptr, *fixture.settings, &window);
         panel->resize(1200, 700);
         window.show();
         drainEvents();
@@ -190,7 +195,8 @@ void BM_PanelMemory(benchmark::State &state)
         drainEvents();
         state.counters["rss_MB"] = residentMegabytes();
         state.counters["rss_before_panel_MB"] = before;
-        state.counters["store_MB"] = double(QFileInfo(fixture.container->storePath()).size()) / (1024.0 * 1024.0);
+        state.counters["store_MB"]
+            = double(QFileInfo(fixture.container->storePath()).size()) / (1024.0 * 1024.0);
     }
 }
 BENCHMARK(BM_PanelMemory)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -34,7 +34,7 @@
 
 namespace {
 
-constexpr HotKeyCombination controlSpace{0x20, 4};
+constexpr HotKeyCombination controlSpace { 0x20, 4 };
 constexpr quint32 controlL = 0xffe3;
 constexpr quint32 space = 0x20;
 
@@ -47,7 +47,7 @@ struct BenchStore
 
 BenchStore &store(bool pinnedThousands)
 {
-    static BenchStore *stores[2] = {nullptr, nullptr};
+    static BenchStore *stores[2] = { nullptr, nullptr };
     BenchStore *&slot = stores[pinnedThousands ? 1 : 0];
     if (slot)
         return *slot;
@@ -55,12 +55,13 @@ BenchStore &store(bool pinnedThousands)
     slot->container = ModelContainer::open(slot->folder.path() + QStringLiteral("/default.store"), nullptr);
     std::unique_ptr<ModelContext> context = slot->container->makeContext();
     const int count = pinnedThousands ? 5000 : 250;
-    const ClipboardItemType kinds[] = {ClipboardItemType::text, ClipboardItemType::link, ClipboardItemType::code,
-                                       ClipboardItemType::text, ClipboardItemType::color};
+    const ClipboardItemType kinds[] = { ClipboardItemType::text, ClipboardItemType::link,
+        ClipboardItemType::code, ClipboardItemType::text, ClipboardItemType::color };
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
     for (int i = 0; i < count; ++i) {
-        ClipboardItemPtr item = ClipboardItem::create(pinnedThousands ? ClipboardItemType::text : kinds[i % 5],
-                                                      {.text = QStringLiteral("Item %1 with a few ordinary words").arg(i)});
+        ClipboardItemPtr item
+            = ClipboardItem::create(pinnedThousands ? ClipboardItemType::text : kinds[i % 5],
+                { .text = QStringLiteral("Item %1 with a few ordinary words").arg(i) });
         item->setTimestamp(start.addSecs(i));
         if (pinnedThousands) {
             item->setIsPinned(true);
@@ -99,13 +100,14 @@ struct BenchDesktop
 struct App
 {
     App(ModelContainer &container, BenchDesktop &desktop)
-        : defaults(folder.path() + QStringLiteral("/defaults.json")), settings(defaults),
-          delegate(AppDelegate::Services{container, settings, defaults, desktop.pasteboard, *desktop.workspace,
-                                         *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false})
+        : defaults(folder.path() + QStringLiteral("/defaults.json"))
+        , settings(defaults)
+        , delegate(AppDelegate::Services { container, settings, defaults, desktop.pasteboard,
+              *desktop.workspace, *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false })
     {
         delegate.setUserNotifier([](const QString &, const QString &) {});
-        delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
-                                                                                *container.mainContext(), settings));
+        delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
+            delegate, *desktop.workspace, *container.mainContext(), settings));
         delegate.applicationDidFinishLaunching();
     }
     QTemporaryDir folder;
@@ -130,16 +132,16 @@ bool spinUntil(const std::function<bool()> &done, int timeoutMs = 3000)
 double releaseToFirstPaint(App &app, BenchDesktop &desktop)
 {
     bool painted = false;
-    QMetaObject::Connection connection =
-        QObject::connect(app.delegate.popoverPanel(), &ClipboardPanel::painted, [&] { painted = true; });
+    QMetaObject::Connection connection
+        = QObject::connect(app.delegate.popoverPanel(), &ClipboardPanel::painted, [&] { painted = true; });
     QElapsedTimer timer;
     if (desktop.onX11()) {
         // The press first (not timed), then the release through the server.
         X11SyntheticKeyboard keys(*X11Connection::shared());
-        keys.sendKeys({{controlL, true}, {space, true}});
+        keys.sendKeys({ { controlL, true }, { space, true } });
         spinUntil([] { return false; }, 20);
         timer.start();
-        keys.sendKeys({{space, false}, {controlL, false}});
+        keys.sendKeys({ { space, false }, { controlL, false } });
     } else {
         auto *fake = static_cast<FakeGlobalHotKeys *>(desktop.hotKeys.get());
         fake->press(controlSpace);
@@ -178,7 +180,12 @@ void BM_PanelFirstPaintWarm(benchmark::State &state)
     }
     state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
 }
-BENCHMARK(BM_PanelFirstPaintWarm)->ArgName("pinned5000")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanelFirstPaintWarm)
+    ->ArgName("pinned5000")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PanelFirstPaintCold(benchmark::State &state)
 {
@@ -199,7 +206,13 @@ void BM_PanelFirstPaintCold(benchmark::State &state)
     }
     state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
 }
-BENCHMARK(BM_PanelFirstPaintCold)->ArgName("pinned5000")->Arg(0)->Arg(1)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanelFirstPaintCold)
+    ->ArgName("pinned5000")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 // From nothing to a running app: store opened, capture started, shortcut registered.
 void BM_StartupToReady(benchmark::State &state)

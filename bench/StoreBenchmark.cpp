@@ -29,7 +29,8 @@ Store &largeStore()
         for (int i = 0; i < 10'000; ++i) {
             ClipboardItemPtr item = ClipboardItem::create(
                 i % 100 == 0 ? ClipboardItemType::media : ClipboardItemType::text,
-                {.text = QStringLiteral("Clipboard entry number %1 with some ordinary words in it").arg(i)});
+                { .text
+                    = QStringLiteral("Clipboard entry number %1 with some ordinary words in it").arg(i) });
             item->setTimestamp(start.addSecs(i));
             if (i % 100 == 0)
                 item->setMediaImageData(image);
@@ -50,7 +51,8 @@ void BM_StoreInsertOneItem(benchmark::State &state)
     std::unique_ptr<ModelContext> context = container->makeContext();
     const QByteArray image(int(state.range(0)), 'i');
     for (auto _ : state) {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("copied text")});
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("copied text") });
         if (!image.isEmpty())
             item->setMediaImageData(image);
         context->insert(item);

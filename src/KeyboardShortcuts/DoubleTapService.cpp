@@ -21,33 +21,39 @@ ModifierBits bitsFor(AppSettings::DoubleTapModifier modifier)
     using namespace KeyboardShortcuts::ModifierFlag;
     switch (modifier) {
     case AppSettings::DoubleTapModifier::option:
-        return {option, shift | control | command};
+        return { option, shift | control | command };
     case AppSettings::DoubleTapModifier::command:
-        return {command, shift | control | option};
+        return { command, shift | control | option };
     case AppSettings::DoubleTapModifier::control:
-        return {control, shift | option | command};
+        return { control, shift | option | command };
     case AppSettings::DoubleTapModifier::shift:
-        return {shift, control | option | command};
+        return { shift, control | option | command };
     }
-    return {option, shift | control | command};
+    return { option, shift | control | command };
 }
 
 } // namespace
 
-DoubleTapService::DoubleTapService(GlobalInputMonitor &monitor, std::function<void()> onDoubleTap, double threshold,
-                                   QObject *parent)
-    : QObject(parent), m_monitor(monitor), m_onDoubleTap(std::move(onDoubleTap)), m_doubleTapThreshold(threshold)
-{
-}
+DoubleTapService::DoubleTapService(
+    GlobalInputMonitor &monitor, std::function<void()> onDoubleTap, double threshold, QObject *parent)
+    : QObject(parent)
+    , m_monitor(monitor)
+    , m_onDoubleTap(std::move(onDoubleTap))
+    , m_doubleTapThreshold(threshold)
+{ }
 
-DoubleTapService::~DoubleTapService() { stop(); }
+DoubleTapService::~DoubleTapService()
+{
+    stop();
+}
 
 void DoubleTapService::start()
 {
     if (m_running)
         return;
     m_running = true;
-    m_connection = connect(&m_monitor, &GlobalInputMonitor::modifierFlagsChanged, this, &DoubleTapService::handleFlagsChanged);
+    m_connection = connect(
+        &m_monitor, &GlobalInputMonitor::modifierFlagsChanged, this, &DoubleTapService::handleFlagsChanged);
     m_monitor.setWatchesModifiers(true);
 }
 

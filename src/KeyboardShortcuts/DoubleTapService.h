@@ -17,7 +17,7 @@ class DoubleTapService final : public QObject
 public:
     // onDoubleTap runs on the main thread after each recognised double tap.
     DoubleTapService(GlobalInputMonitor &monitor, std::function<void()> onDoubleTap, double threshold = 0.4,
-                     QObject *parent = nullptr);
+        QObject *parent = nullptr);
     ~DoubleTapService() override;
 
     void start();

@@ -20,12 +20,14 @@ std::optional<HotKeyCombination> combinationOf(const Shortcut &shortcut, QString
             *error = QStringLiteral("the key or a modifier has no X11 counterpart");
         return std::nullopt;
     }
-    return HotKeyCombination{*keysym, *modifiers};
+    return HotKeyCombination { *keysym, *modifiers };
 }
 
 } // namespace
 
-HotKeyCenter::HotKeyCenter(GlobalHotKeys &backend, QObject *parent) : QObject(parent), m_backend(backend)
+HotKeyCenter::HotKeyCenter(GlobalHotKeys &backend, QObject *parent)
+    : QObject(parent)
+    , m_backend(backend)
 {
     connect(&m_backend, &GlobalHotKeys::pressed, this, &HotKeyCenter::handlePressed);
     connect(&m_backend, &GlobalHotKeys::released, this, &HotKeyCenter::handleReleased);
@@ -53,18 +55,20 @@ void HotKeyCenter::ungrab(const Shortcut &shortcut)
         m_backend.ungrab(*combination);
 }
 
-bool HotKeyCenter::registerShortcut(const Shortcut &shortcut, Callback onKeyDown, Callback onKeyUp, QString *error)
+bool HotKeyCenter::registerShortcut(
+    const Shortcut &shortcut, Callback onKeyDown, Callback onKeyUp, QString *error)
 {
     const qint64 id = ++m_hotKeyIdCounter;
     QString reason;
     // With the switch off the registration is kept and grabbed when it comes on again.
     if (m_isEnabled && !grab(shortcut, &reason)) {
-        printDiagnostic(QStringLiteral("Error registering hotkey %1: %2").arg(shortcut.description(), reason));
+        printDiagnostic(
+            QStringLiteral("Error registering hotkey %1: %2").arg(shortcut.description(), reason));
         if (error)
             *error = reason;
         return false;
     }
-    m_hotKeys[id] = HotKey{shortcut, id, m_isEnabled, false, std::move(onKeyDown), std::move(onKeyUp)};
+    m_hotKeys[id] = HotKey { shortcut, id, m_isEnabled, false, std::move(onKeyDown), std::move(onKeyUp) };
     return true;
 }
 
@@ -110,7 +114,8 @@ void HotKeyCenter::setIsEnabled(bool enabled)
             hotKey.grabbed = true;
             ++it;
         } else {
-            printDiagnostic(QStringLiteral("Error registering hotkey %1: %2").arg(hotKey.shortcut.description(), reason));
+            printDiagnostic(
+                QStringLiteral("Error registering hotkey %1: %2").arg(hotKey.shortcut.description(), reason));
             it = m_hotKeys.erase(it);
         }
     }

@@ -27,7 +27,8 @@ public:
 
     // Grabs the shortcut. A refusal prints "Error registering hotkey <description>: <reason>",
     // keeps nothing and answers false.
-    bool registerShortcut(const Shortcut &shortcut, Callback onKeyDown, Callback onKeyUp, QString *error = nullptr);
+    bool registerShortcut(
+        const Shortcut &shortcut, Callback onKeyDown, Callback onKeyUp, QString *error = nullptr);
     void unregisterShortcut(const Shortcut &shortcut);
     bool isRegistered(const Shortcut &shortcut) const;
 

@@ -3,11 +3,15 @@
 #include <QCoreApplication>
 
 LocalEventMonitor::LocalEventMonitor(QList<QEvent::Type> types, Callback callback, QObject *parent)
-    : QObject(parent), m_types(std::move(types)), m_callback(std::move(callback))
-{
-}
+    : QObject(parent)
+    , m_types(std::move(types))
+    , m_callback(std::move(callback))
+{ }
 
-LocalEventMonitor::~LocalEventMonitor() { stop(); }
+LocalEventMonitor::~LocalEventMonitor()
+{
+    stop();
+}
 
 LocalEventMonitor *LocalEventMonitor::start()
 {

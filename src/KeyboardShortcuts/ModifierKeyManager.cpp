@@ -14,7 +14,9 @@ ModifierKeyManager &ModifierKeyManager::shared()
     return *manager;
 }
 
-ModifierKeyManager::ModifierKeyManager(QObject *parent) : QObject(parent) {}
+ModifierKeyManager::ModifierKeyManager(QObject *parent)
+    : QObject(parent)
+{ }
 
 ModifierKeyManager::~ModifierKeyManager()
 {

@@ -20,7 +20,10 @@ struct Name
     friend bool operator==(const Name &a, const Name &b) { return a.rawValue == b.rawValue; }
 };
 
-inline size_t qHash(const Name &name, size_t seed = 0) { return qHash(name.rawValue, seed); }
+inline size_t qHash(const Name &name, size_t seed = 0)
+{
+    return qHash(name.rawValue, seed);
+}
 
 enum class EventType { keyDown, keyUp };
 

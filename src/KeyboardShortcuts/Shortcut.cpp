@@ -30,58 +30,135 @@ struct KeyRow
 
 // Mute and the volume keys have X symbols from the XF86 range.
 constexpr std::array keyTable = std::to_array<KeyRow>({
-    {Key::a, 'a', Qt::Key_A}, {Key::b, 'b', Qt::Key_B}, {Key::c, 'c', Qt::Key_C}, {Key::d, 'd', Qt::Key_D},
-    {Key::e, 'e', Qt::Key_E}, {Key::f, 'f', Qt::Key_F}, {Key::g, 'g', Qt::Key_G}, {Key::h, 'h', Qt::Key_H},
-    {Key::i, 'i', Qt::Key_I}, {Key::j, 'j', Qt::Key_J}, {Key::k, 'k', Qt::Key_K}, {Key::l, 'l', Qt::Key_L},
-    {Key::m, 'm', Qt::Key_M}, {Key::n, 'n', Qt::Key_N}, {Key::o, 'o', Qt::Key_O}, {Key::p, 'p', Qt::Key_P},
-    {Key::q, 'q', Qt::Key_Q}, {Key::r, 'r', Qt::Key_R}, {Key::s, 's', Qt::Key_S}, {Key::t, 't', Qt::Key_T},
-    {Key::u, 'u', Qt::Key_U}, {Key::v, 'v', Qt::Key_V}, {Key::w, 'w', Qt::Key_W}, {Key::x, 'x', Qt::Key_X},
-    {Key::y, 'y', Qt::Key_Y}, {Key::z, 'z', Qt::Key_Z},
-    {Key::zero, '0', Qt::Key_0}, {Key::one, '1', Qt::Key_1}, {Key::two, '2', Qt::Key_2}, {Key::three, '3', Qt::Key_3},
-    {Key::four, '4', Qt::Key_4}, {Key::five, '5', Qt::Key_5}, {Key::six, '6', Qt::Key_6}, {Key::seven, '7', Qt::Key_7},
-    {Key::eight, '8', Qt::Key_8}, {Key::nine, '9', Qt::Key_9},
-    {Key::capsLock, 0xffe5, Qt::Key_CapsLock}, {Key::shift, 0xffe1, Qt::Key_Shift},
-    {Key::control, 0xffe3, Qt::Key_Control}, {Key::option, 0xffe9, Qt::Key_Alt},
-    {Key::command, 0xffeb, Qt::Key_Super_L}, {Key::rightCommand, 0xffec, Qt::Key_Super_R},
-    {Key::rightOption, 0xffea, Qt::Key_AltGr}, {Key::rightControl, 0xffe4, Qt::Key_Control},
-    {Key::rightShift, 0xffe2, Qt::Key_Shift},
-    {Key::returnKey, 0xff0d, Qt::Key_Return}, {Key::backslash, '\\', Qt::Key_Backslash},
-    {Key::backtick, '`', Qt::Key_QuoteLeft}, {Key::comma, ',', Qt::Key_Comma}, {Key::equal, '=', Qt::Key_Equal},
-    {Key::minus, '-', Qt::Key_Minus}, {Key::period, '.', Qt::Key_Period}, {Key::quote, '\'', Qt::Key_Apostrophe},
-    {Key::semicolon, ';', Qt::Key_Semicolon}, {Key::slash, '/', Qt::Key_Slash}, {Key::space, ' ', Qt::Key_Space},
-    {Key::tab, 0xff09, Qt::Key_Tab}, {Key::leftBracket, '[', Qt::Key_BracketLeft},
-    {Key::rightBracket, ']', Qt::Key_BracketRight},
-    {Key::pageUp, 0xff55, Qt::Key_PageUp}, {Key::pageDown, 0xff56, Qt::Key_PageDown}, {Key::home, 0xff50, Qt::Key_Home},
-    {Key::end, 0xff57, Qt::Key_End}, {Key::upArrow, 0xff52, Qt::Key_Up}, {Key::rightArrow, 0xff53, Qt::Key_Right},
-    {Key::downArrow, 0xff54, Qt::Key_Down}, {Key::leftArrow, 0xff51, Qt::Key_Left}, {Key::escape, 0xff1b, Qt::Key_Escape},
-    {Key::deleteKey, 0xff08, Qt::Key_Backspace}, {Key::deleteForward, 0xffff, Qt::Key_Delete},
+    { Key::a, 'a', Qt::Key_A },
+    { Key::b, 'b', Qt::Key_B },
+    { Key::c, 'c', Qt::Key_C },
+    { Key::d, 'd', Qt::Key_D },
+    { Key::e, 'e', Qt::Key_E },
+    { Key::f, 'f', Qt::Key_F },
+    { Key::g, 'g', Qt::Key_G },
+    { Key::h, 'h', Qt::Key_H },
+    { Key::i, 'i', Qt::Key_I },
+    { Key::j, 'j', Qt::Key_J },
+    { Key::k, 'k', Qt::Key_K },
+    { Key::l, 'l', Qt::Key_L },
+    { Key::m, 'm', Qt::Key_M },
+    { Key::n, 'n', Qt::Key_N },
+    { Key::o, 'o', Qt::Key_O },
+    { Key::p, 'p', Qt::Key_P },
+    { Key::q, 'q', Qt::Key_Q },
+    { Key::r, 'r', Qt::Key_R },
+    { Key::s, 's', Qt::Key_S },
+    { Key::t, 't', Qt::Key_T },
+    { Key::u, 'u', Qt::Key_U },
+    { Key::v, 'v', Qt::Key_V },
+    { Key::w, 'w', Qt::Key_W },
+    { Key::x, 'x', Qt::Key_X },
+    { Key::y, 'y', Qt::Key_Y },
+    { Key::z, 'z', Qt::Key_Z },
+    { Key::zero, '0', Qt::Key_0 },
+    { Key::one, '1', Qt::Key_1 },
+    { Key::two, '2', Qt::Key_2 },
+    { Key::three, '3', Qt::Key_3 },
+    { Key::four, '4', Qt::Key_4 },
+    { Key::five, '5', Qt::Key_5 },
+    { Key::six, '6', Qt::Key_6 },
+    { Key::seven, '7', Qt::Key_7 },
+    { Key::eight, '8', Qt::Key_8 },
+    { Key::nine, '9', Qt::Key_9 },
+    { Key::capsLock, 0xffe5, Qt::Key_CapsLock },
+    { Key::shift, 0xffe1, Qt::Key_Shift },
+    { Key::control, 0xffe3, Qt::Key_Control },
+    { Key::option, 0xffe9, Qt::Key_Alt },
+    { Key::command, 0xffeb, Qt::Key_Super_L },
+    { Key::rightCommand, 0xffec, Qt::Key_Super_R },
+    { Key::rightOption, 0xffea, Qt::Key_AltGr },
+    { Key::rightControl, 0xffe4, Qt::Key_Control },
+    { Key::rightShift, 0xffe2, Qt::Key_Shift },
+    { Key::returnKey, 0xff0d, Qt::Key_Return },
+    { Key::backslash, '\\', Qt::Key_Backslash },
+    { Key::backtick, '`', Qt::Key_QuoteLeft },
+    { Key::comma, ',', Qt::Key_Comma },
+    { Key::equal, '=', Qt::Key_Equal },
+    { Key::minus, '-', Qt::Key_Minus },
+    { Key::period, '.', Qt::Key_Period },
+    { Key::quote, '\'', Qt::Key_Apostrophe },
+    { Key::semicolon, ';', Qt::Key_Semicolon },
+    { Key::slash, '/', Qt::Key_Slash },
+    { Key::space, ' ', Qt::Key_Space },
+    { Key::tab, 0xff09, Qt::Key_Tab },
+    { Key::leftBracket, '[', Qt::Key_BracketLeft },
+    { Key::rightBracket, ']', Qt::Key_BracketRight },
+    { Key::pageUp, 0xff55, Qt::Key_PageUp },
+    { Key::pageDown, 0xff56, Qt::Key_PageDown },
+    { Key::home, 0xff50, Qt::Key_Home },
+    { Key::end, 0xff57, Qt::Key_End },
+    { Key::upArrow, 0xff52, Qt::Key_Up },
+    { Key::rightArrow, 0xff53, Qt::Key_Right },
+    { Key::downArrow, 0xff54, Qt::Key_Down },
+    { Key::leftArrow, 0xff51, Qt::Key_Left },
+    { Key::escape, 0xff1b, Qt::Key_Escape },
+    { Key::deleteKey, 0xff08, Qt::Key_Backspace },
+    { Key::deleteForward, 0xffff, Qt::Key_Delete },
     // PC keyboards have Insert where the Help key sits.
-    {Key::help, 0xff63, Qt::Key_Insert},
-    {Key::mute, 0x1008ff12, Qt::Key_VolumeMute}, {Key::volumeUp, 0x1008ff13, Qt::Key_VolumeUp},
-    {Key::volumeDown, 0x1008ff11, Qt::Key_VolumeDown},
-    {Key::f1, 0xffbe, Qt::Key_F1}, {Key::f2, 0xffbf, Qt::Key_F2}, {Key::f3, 0xffc0, Qt::Key_F3}, {Key::f4, 0xffc1, Qt::Key_F4},
-    {Key::f5, 0xffc2, Qt::Key_F5}, {Key::f6, 0xffc3, Qt::Key_F6}, {Key::f7, 0xffc4, Qt::Key_F7}, {Key::f8, 0xffc5, Qt::Key_F8},
-    {Key::f9, 0xffc6, Qt::Key_F9}, {Key::f10, 0xffc7, Qt::Key_F10}, {Key::f11, 0xffc8, Qt::Key_F11},
-    {Key::f12, 0xffc9, Qt::Key_F12}, {Key::f13, 0xffca, Qt::Key_F13}, {Key::f14, 0xffcb, Qt::Key_F14},
-    {Key::f15, 0xffcc, Qt::Key_F15}, {Key::f16, 0xffcd, Qt::Key_F16}, {Key::f17, 0xffce, Qt::Key_F17},
-    {Key::f18, 0xffcf, Qt::Key_F18}, {Key::f19, 0xffd0, Qt::Key_F19}, {Key::f20, 0xffd1, Qt::Key_F20},
-    {Key::keypad0, 0xffb0, Qt::Key_0, true}, {Key::keypad1, 0xffb1, Qt::Key_1, true},
-    {Key::keypad2, 0xffb2, Qt::Key_2, true}, {Key::keypad3, 0xffb3, Qt::Key_3, true},
-    {Key::keypad4, 0xffb4, Qt::Key_4, true}, {Key::keypad5, 0xffb5, Qt::Key_5, true},
-    {Key::keypad6, 0xffb6, Qt::Key_6, true}, {Key::keypad7, 0xffb7, Qt::Key_7, true},
-    {Key::keypad8, 0xffb8, Qt::Key_8, true}, {Key::keypad9, 0xffb9, Qt::Key_9, true},
-    {Key::keypadClear, 0xff0b, Qt::Key_Clear, true}, {Key::keypadDecimal, 0xffae, Qt::Key_Period, true},
-    {Key::keypadDivide, 0xffaf, Qt::Key_Slash, true}, {Key::keypadEnter, 0xff8d, Qt::Key_Enter, true},
-    {Key::keypadEquals, 0xffbd, Qt::Key_Equal, true}, {Key::keypadMinus, 0xffad, Qt::Key_Minus, true},
-    {Key::keypadMultiply, 0xffaa, Qt::Key_Asterisk, true}, {Key::keypadPlus, 0xffab, Qt::Key_Plus, true},
+    { Key::help, 0xff63, Qt::Key_Insert },
+    { Key::mute, 0x1008ff12, Qt::Key_VolumeMute },
+    { Key::volumeUp, 0x1008ff13, Qt::Key_VolumeUp },
+    { Key::volumeDown, 0x1008ff11, Qt::Key_VolumeDown },
+    { Key::f1, 0xffbe, Qt::Key_F1 },
+    { Key::f2, 0xffbf, Qt::Key_F2 },
+    { Key::f3, 0xffc0, Qt::Key_F3 },
+    { Key::f4, 0xffc1, Qt::Key_F4 },
+    { Key::f5, 0xffc2, Qt::Key_F5 },
+    { Key::f6, 0xffc3, Qt::Key_F6 },
+    { Key::f7, 0xffc4, Qt::Key_F7 },
+    { Key::f8, 0xffc5, Qt::Key_F8 },
+    { Key::f9, 0xffc6, Qt::Key_F9 },
+    { Key::f10, 0xffc7, Qt::Key_F10 },
+    { Key::f11, 0xffc8, Qt::Key_F11 },
+    { Key::f12, 0xffc9, Qt::Key_F12 },
+    { Key::f13, 0xffca, Qt::Key_F13 },
+    { Key::f14, 0xffcb, Qt::Key_F14 },
+    { Key::f15, 0xffcc, Qt::Key_F15 },
+    { Key::f16, 0xffcd, Qt::Key_F16 },
+    { Key::f17, 0xffce, Qt::Key_F17 },
+    { Key::f18, 0xffcf, Qt::Key_F18 },
+    { Key::f19, 0xffd0, Qt::Key_F19 },
+    { Key::f20, 0xffd1, Qt::Key_F20 },
+    { Key::keypad0, 0xffb0, Qt::Key_0, true },
+    { Key::keypad1, 0xffb1, Qt::Key_1, true },
+    { Key::keypad2, 0xffb2, Qt::Key_2, true },
+    { Key::keypad3, 0xffb3, Qt::Key_3, true },
+    { Key::keypad4, 0xffb4, Qt::Key_4, true },
+    { Key::keypad5, 0xffb5, Qt::Key_5, true },
+    { Key::keypad6, 0xffb6, Qt::Key_6, true },
+    { Key::keypad7, 0xffb7, Qt::Key_7, true },
+    { Key::keypad8, 0xffb8, Qt::Key_8, true },
+    { Key::keypad9, 0xffb9, Qt::Key_9, true },
+    { Key::keypadClear, 0xff0b, Qt::Key_Clear, true },
+    { Key::keypadDecimal, 0xffae, Qt::Key_Period, true },
+    { Key::keypadDivide, 0xffaf, Qt::Key_Slash, true },
+    { Key::keypadEnter, 0xff8d, Qt::Key_Enter, true },
+    { Key::keypadEquals, 0xffbd, Qt::Key_Equal, true },
+    { Key::keypadMinus, 0xffad, Qt::Key_Minus, true },
+    { Key::keypadMultiply, 0xffaa, Qt::Key_Asterisk, true },
+    { Key::keypadPlus, 0xffab, Qt::Key_Plus, true },
 });
 
 // Keypad symbols that X reports while NumLock is off, and the key each belongs to.
-constexpr std::array<std::pair<quint32, qint64>, 11> keypadNavigationSymbols{{
-    {0xff9e, Key::keypad0}, {0xff9c, Key::keypad1}, {0xff99, Key::keypad2}, {0xff9b, Key::keypad3},
-    {0xff96, Key::keypad4}, {0xff9d, Key::keypad5}, {0xff98, Key::keypad6}, {0xff95, Key::keypad7},
-    {0xff97, Key::keypad8}, {0xff9a, Key::keypad9}, {0xff9f, Key::keypadDecimal},
-}};
+constexpr std::array<std::pair<quint32, qint64>, 11> keypadNavigationSymbols { {
+    { 0xff9e, Key::keypad0 },
+    { 0xff9c, Key::keypad1 },
+    { 0xff99, Key::keypad2 },
+    { 0xff9b, Key::keypad3 },
+    { 0xff96, Key::keypad4 },
+    { 0xff9d, Key::keypad5 },
+    { 0xff98, Key::keypad6 },
+    { 0xff95, Key::keypad7 },
+    { 0xff97, Key::keypad8 },
+    { 0xff9a, Key::keypad9 },
+    { 0xff9f, Key::keypadDecimal },
+} };
 
 const KeyRow *rowForCode(qint64 code)
 {
@@ -119,43 +196,61 @@ constexpr char16_t spaceMarker[] = u"";
 
 const std::array<SpecialKey, 53> &specialKeyTable()
 {
-    static const std::array<SpecialKey, 53> table{{
-        {Key::returnKey, u"\u21A9", u"\u21A9"},
-        {Key::deleteKey, u"\u232B", u"\u232B"},
-        {Key::deleteForward, u"\u2326", u"\u2326"},
-        {Key::end, u"\u2198", u"\u2198"},
-        {Key::escape, u"\u238B", u"\u238B"},
-        {Key::help, u"?\u20DD", u"?\u20DD"},
-        {Key::home, u"\u2196", u"\u2196"},
-        {Key::space, spaceMarker, u" "},
-        {Key::tab, u"\u21E5", u"\u21E5"},
-        {Key::pageUp, u"\u21DE", u"\u21DE"},
-        {Key::pageDown, u"\u21DF", u"\u21DF"},
-        {Key::upArrow, u"\u2191", u"\u2191"},
-        {Key::rightArrow, u"\u2192", u"\u2192"},
-        {Key::downArrow, u"\u2193", u"\u2193"},
-        {Key::leftArrow, u"\u2190", u"\u2190"},
-        {Key::f1, u"F1", u"\uF704"}, {Key::f2, u"F2", u"\uF705"}, {Key::f3, u"F3", u"\uF706"},
-        {Key::f4, u"F4", u"\uF707"}, {Key::f5, u"F5", u"\uF708"}, {Key::f6, u"F6", u"\uF709"},
-        {Key::f7, u"F7", u"\uF70A"}, {Key::f8, u"F8", u"\uF70B"}, {Key::f9, u"F9", u"\uF70C"},
-        {Key::f10, u"F10", u"\uF70D"}, {Key::f11, u"F11", u"\uF70E"}, {Key::f12, u"F12", u"\uF70F"},
-        {Key::f13, u"F13", u"\uF710"}, {Key::f14, u"F14", u"\uF711"}, {Key::f15, u"F15", u"\uF712"},
-        {Key::f16, u"F16", u"\uF713"}, {Key::f17, u"F17", u"\uF714"}, {Key::f18, u"F18", u"\uF715"},
-        {Key::f19, u"F19", u"\uF716"}, {Key::f20, u"F20", u"\uF717"},
-        {Key::keypad0, u"0\u20E3", nullptr}, {Key::keypad1, u"1\u20E3", nullptr},
-        {Key::keypad2, u"2\u20E3", nullptr}, {Key::keypad3, u"3\u20E3", nullptr},
-        {Key::keypad4, u"4\u20E3", nullptr}, {Key::keypad5, u"5\u20E3", nullptr},
-        {Key::keypad6, u"6\u20E3", nullptr}, {Key::keypad7, u"7\u20E3", nullptr},
-        {Key::keypad8, u"8\u20E3", nullptr}, {Key::keypad9, u"9\u20E3", nullptr},
-        {Key::keypadClear, u"\u2612\u20E3", nullptr},
-        {Key::keypadDecimal, u".\u20E3", nullptr},
-        {Key::keypadDivide, u"/\u20E3", nullptr},
-        {Key::keypadEnter, u"\u21A9\u20E3", nullptr},
-        {Key::keypadEquals, u"=\u20E3", nullptr},
-        {Key::keypadMinus, u"-\u20E3", nullptr},
-        {Key::keypadMultiply, u"*\u20E3", nullptr},
-        {Key::keypadPlus, u"+\u20E3", nullptr},
-    }};
+    static const std::array<SpecialKey, 53> table { {
+        { Key::returnKey, u"\u21A9", u"\u21A9" },
+        { Key::deleteKey, u"\u232B", u"\u232B" },
+        { Key::deleteForward, u"\u2326", u"\u2326" },
+        { Key::end, u"\u2198", u"\u2198" },
+        { Key::escape, u"\u238B", u"\u238B" },
+        { Key::help, u"?\u20DD", u"?\u20DD" },
+        { Key::home, u"\u2196", u"\u2196" },
+        { Key::space, spaceMarker, u" " },
+        { Key::tab, u"\u21E5", u"\u21E5" },
+        { Key::pageUp, u"\u21DE", u"\u21DE" },
+        { Key::pageDown, u"\u21DF", u"\u21DF" },
+        { Key::upArrow, u"\u2191", u"\u2191" },
+        { Key::rightArrow, u"\u2192", u"\u2192" },
+        { Key::downArrow, u"\u2193", u"\u2193" },
+        { Key::leftArrow, u"\u2190", u"\u2190" },
+        { Key::f1, u"F1", u"\uF704" },
+        { Key::f2, u"F2", u"\uF705" },
+        { Key::f3, u"F3", u"\uF706" },
+        { Key::f4, u"F4", u"\uF707" },
+        { Key::f5, u"F5", u"\uF708" },
+        { Key::f6, u"F6", u"\uF709" },
+        { Key::f7, u"F7", u"\uF70A" },
+        { Key::f8, u"F8", u"\uF70B" },
+        { Key::f9, u"F9", u"\uF70C" },
+        { Key::f10, u"F10", u"\uF70D" },
+        { Key::f11, u"F11", u"\uF70E" },
+        { Key::f12, u"F12", u"\uF70F" },
+        { Key::f13, u"F13", u"\uF710" },
+        { Key::f14, u"F14", u"\uF711" },
+        { Key::f15, u"F15", u"\uF712" },
+        { Key::f16, u"F16", u"\uF713" },
+        { Key::f17, u"F17", u"\uF714" },
+        { Key::f18, u"F18", u"\uF715" },
+        { Key::f19, u"F19", u"\uF716" },
+        { Key::f20, u"F20", u"\uF717" },
+        { Key::keypad0, u"0\u20E3", nullptr },
+        { Key::keypad1, u"1\u20E3", nullptr },
+        { Key::keypad2, u"2\u20E3", nullptr },
+        { Key::keypad3, u"3\u20E3", nullptr },
+        { Key::keypad4, u"4\u20E3", nullptr },
+        { Key::keypad5, u"5\u20E3", nullptr },
+        { Key::keypad6, u"6\u20E3", nullptr },
+        { Key::keypad7, u"7\u20E3", nullptr },
+        { Key::keypad8, u"8\u20E3", nullptr },
+        { Key::keypad9, u"9\u20E3", nullptr },
+        { Key::keypadClear, u"\u2612\u20E3", nullptr },
+        { Key::keypadDecimal, u".\u20E3", nullptr },
+        { Key::keypadDivide, u"/\u20E3", nullptr },
+        { Key::keypadEnter, u"\u21A9\u20E3", nullptr },
+        { Key::keypadEquals, u"=\u20E3", nullptr },
+        { Key::keypadMinus, u"-\u20E3", nullptr },
+        { Key::keypadMultiply, u"*\u20E3", nullptr },
+        { Key::keypadPlus, u"+\u20E3", nullptr },
+    } };
     return table;
 }
 
@@ -178,13 +273,13 @@ struct ModifierBits
 };
 
 // In display order.
-constexpr std::array<ModifierBits, 5> modifierTable{{
-    {CarbonModifier::control, ModifierFlag::control, xControl, Qt::ControlModifier, u"\u2303"},
-    {CarbonModifier::option, ModifierFlag::option, xMod1, Qt::AltModifier, u"\u2325"},
-    {CarbonModifier::shift, ModifierFlag::shift, xShift, Qt::ShiftModifier, u"\u21E7"},
-    {CarbonModifier::command, ModifierFlag::command, xMod4, Qt::MetaModifier, u"\u2318"},
-    {CarbonModifier::function, ModifierFlag::function, 0, Qt::NoModifier, u"\U0001F310\uFE0E"},
-}};
+constexpr std::array<ModifierBits, 5> modifierTable { {
+    { CarbonModifier::control, ModifierFlag::control, xControl, Qt::ControlModifier, u"\u2303" },
+    { CarbonModifier::option, ModifierFlag::option, xMod1, Qt::AltModifier, u"\u2325" },
+    { CarbonModifier::shift, ModifierFlag::shift, xShift, Qt::ShiftModifier, u"\u21E7" },
+    { CarbonModifier::command, ModifierFlag::command, xMod4, Qt::MetaModifier, u"\u2318" },
+    { CarbonModifier::function, ModifierFlag::function, 0, Qt::NoModifier, u"\U0001F310\uFE0E" },
+} };
 
 QString capitalized(const QString &text)
 {
@@ -242,7 +337,7 @@ std::optional<QString> keyCharacter(qint64 keyCode)
 
 Shortcut Shortcut::fromCarbon(qint64 keyCode, qint64 carbonModifiers)
 {
-    return Shortcut{keyCode, toCarbonModifiers(toModifierFlags(carbonModifiers))};
+    return Shortcut { keyCode, toCarbonModifiers(toModifierFlags(carbonModifiers)) };
 }
 
 Shortcut Shortcut::fromKey(Key key, quint64 modifierFlags)
@@ -287,14 +382,15 @@ std::optional<Shortcut> Shortcut::fromX11(quint32 keysym, quint32 state)
         if (bits.x11 && (state & bits.x11))
             carbon |= bits.carbon;
     }
-    return Shortcut{*code, carbon};
+    return Shortcut { *code, carbon };
 }
 
 QString Shortcut::description() const
 {
     QString keyPart;
     if (const SpecialKey *special = specialKey(carbonKeyCode)) {
-        keyPart = special->symbol == spaceMarker ? QStringLiteral("Space") : QString::fromUtf16(special->symbol);
+        keyPart
+            = special->symbol == spaceMarker ? QStringLiteral("Space") : QString::fromUtf16(special->symbol);
     } else {
         keyPart = capitalized(keyCharacter(carbonKeyCode).value_or(QString(QChar(0xFFFD))));
     }
@@ -354,7 +450,7 @@ std::optional<Shortcut> Shortcut::fromJson(const QByteArray &json)
     const std::optional<qint64> mask = integer(QStringLiteral("carbonModifiers"));
     if (!code || !mask)
         return std::nullopt;
-    return Shortcut{*code, *mask};
+    return Shortcut { *code, *mask };
 }
 
 std::optional<quint32> Shortcut::x11KeySymbol() const
@@ -396,7 +492,8 @@ QAction *menuItemTakingShortcut(const QMenu &menu, const Shortcut &shortcut)
 
 bool runsInSandbox()
 {
-    static const bool sandboxed = QProcessEnvironment::systemEnvironment().contains(QStringLiteral("APP_SANDBOX_CONTAINER_ID"));
+    static const bool sandboxed
+        = QProcessEnvironment::systemEnvironment().contains(QStringLiteral("APP_SANDBOX_CONTAINER_ID"));
     return sandboxed;
 }
 

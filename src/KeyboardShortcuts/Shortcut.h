@@ -63,7 +63,7 @@ struct Shortcut
     // NumLock are ignored); nothing for symbols without a key code here.
     static std::optional<Shortcut> fromX11(quint32 keysym, quint32 state);
 
-    Key key() const { return Key{carbonKeyCode}; }
+    Key key() const { return Key { carbonKeyCode }; }
     quint64 modifiers() const { return toModifierFlags(carbonModifiers); }
 
     // The text shown to the user: modifier symbols, then the key ("⌃Space", "⌥⇧⌘K").

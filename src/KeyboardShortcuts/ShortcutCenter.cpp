@@ -13,15 +13,25 @@ QPointer<ShortcutCenter> g_shared;
 } // namespace
 
 ShortcutCenter::ShortcutCenter(UserDefaults &defaults, HotKeyCenter &hotKeys, QObject *parent)
-    : QObject(parent), m_defaults(defaults), m_hotKeys(hotKeys)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_hotKeys(hotKeys)
+{ }
+
+ShortcutCenter *ShortcutCenter::shared()
 {
+    return g_shared.data();
 }
 
-ShortcutCenter *ShortcutCenter::shared() { return g_shared.data(); }
+void ShortcutCenter::setShared(ShortcutCenter *center)
+{
+    g_shared = center;
+}
 
-void ShortcutCenter::setShared(ShortcutCenter *center) { g_shared = center; }
-
-bool ShortcutCenter::hasStoredValue(const Name &name) const { return m_defaults.contains(storageKey(name)); }
+bool ShortcutCenter::hasStoredValue(const Name &name) const
+{
+    return m_defaults.contains(storageKey(name));
+}
 
 void ShortcutCenter::declare(const Name &name)
 {
@@ -57,13 +67,15 @@ void ShortcutCenter::unregisterShortcut(const Shortcut &shortcut)
 
 void ShortcutCenter::registerIfNeeded(const Name &name)
 {
-    if (const std::optional<Shortcut> shortcut = getShortcut(name); shortcut && !m_registeredShortcuts.contains(*shortcut))
+    if (const std::optional<Shortcut> shortcut = getShortcut(name);
+        shortcut && !m_registeredShortcuts.contains(*shortcut))
         registerShortcut(*shortcut);
 }
 
 void ShortcutCenter::postChange(const Name &name)
 {
-    NotificationCenter::defaultCenter().post(shortcutByNameDidChange, {{QStringLiteral("name"), name.rawValue}});
+    NotificationCenter::defaultCenter().post(
+        shortcutByNameDidChange, { { QStringLiteral("name"), name.rawValue } });
 }
 
 void ShortcutCenter::setShortcut(const std::optional<Shortcut> &shortcut, const Name &name)
@@ -112,7 +124,10 @@ void ShortcutCenter::reset(const QList<Name> &names)
     }
 }
 
-void ShortcutCenter::resetAll() { reset(storedNames()); }
+void ShortcutCenter::resetAll()
+{
+    reset(storedNames());
+}
 
 QList<Name> ShortcutCenter::storedNames() const
 {
@@ -120,7 +135,7 @@ QList<Name> ShortcutCenter::storedNames() const
     QList<Name> names;
     for (const QString &key : m_defaults.keys()) {
         if (key.startsWith(prefix))
-            names.append(Name{key.mid(prefix.size()), std::nullopt});
+            names.append(Name { key.mid(prefix.size()), std::nullopt });
     }
     return names;
 }
@@ -133,7 +148,7 @@ void ShortcutCenter::append(HandlerTable &table, const Name &name, Action action
             return;
         }
     }
-    table.append({name, {std::move(action)}});
+    table.append({ name, { std::move(action) } });
 }
 
 void ShortcutCenter::onKeyDown(const Name &name, Action action)
@@ -151,7 +166,7 @@ void ShortcutCenter::onKeyUp(const Name &name, Action action)
 QSet<Shortcut> ShortcutCenter::shortcutsOf(const HandlerTable &down, const HandlerTable &up) const
 {
     QSet<Shortcut> shortcuts;
-    for (const HandlerTable *table : {&down, &up}) {
+    for (const HandlerTable *table : { &down, &up }) {
         for (const auto &[name, actions] : *table) {
             if (const std::optional<Shortcut> shortcut = getShortcut(name))
                 shortcuts.insert(*shortcut);
@@ -177,7 +192,8 @@ void ShortcutCenter::removeHandler(const Name &name)
     };
     drop(m_keyDownHandlers);
     drop(m_keyUpHandlers);
-    if (const std::optional<Shortcut> shortcut = getShortcut(name); shortcut && !shortcutsOfStreams().contains(*shortcut))
+    if (const std::optional<Shortcut> shortcut = getShortcut(name);
+        shortcut && !shortcutsOfStreams().contains(*shortcut))
         unregisterShortcut(*shortcut);
 }
 
@@ -218,13 +234,13 @@ QUuid ShortcutCenter::addEventStream(const Name &name, std::function<void(EventT
     bool added = false;
     for (auto &[existing, listeners] : m_streams) {
         if (existing == name) {
-            listeners.append({id, std::move(listener)});
+            listeners.append({ id, std::move(listener) });
             added = true;
             break;
         }
     }
     if (!added)
-        m_streams.append({name, {{id, std::move(listener)}}});
+        m_streams.append({ name, { { id, std::move(listener) } } });
     registerIfNeeded(name);
     return id;
 }

@@ -18,7 +18,8 @@ class HotKeyCenter;
 // Posted after a name's stored shortcut changed; user info "name" holds the raw name.
 inline const QString shortcutByNameDidChange = QStringLiteral("KeyboardShortcuts_shortcutByNameDidChange");
 // Posted when a recorder starts or stops recording; user info "isActive" (Bool).
-inline const QString recorderActiveStatusDidChange = QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");
+inline const QString recorderActiveStatusDidChange
+    = QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");
 
 // The shortcuts by name: each name's stored shortcut in the user defaults, the actions
 // bound to it, and the grabs held for them. A press runs the actions of every name whose
@@ -35,7 +36,10 @@ public:
     static ShortcutCenter *shared();
     static void setShared(ShortcutCenter *center);
 
-    static QString storageKey(const Name &name) { return QStringLiteral("KeyboardShortcuts_") + name.rawValue; }
+    static QString storageKey(const Name &name)
+    {
+        return QStringLiteral("KeyboardShortcuts_") + name.rawValue;
+    }
 
     // A name comes into use: when it has a default and nothing at all is stored under its
     // key, the default is stored (and grabbed). A stored false keeps the name empty.

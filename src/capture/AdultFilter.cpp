@@ -8,15 +8,49 @@
 namespace {
 
 constexpr std::array<QStringView, 10> twoLevelPublicSuffixes = {
-    u"co.uk", u"com.br", u"co.jp", u"com.au", u"co.in", u"org.uk", u"com.mx", u"co.za", u"co.nz", u"com.ar",
+    u"co.uk",
+    u"com.br",
+    u"co.jp",
+    u"com.au",
+    u"co.in",
+    u"org.uk",
+    u"com.mx",
+    u"co.za",
+    u"co.nz",
+    u"com.ar",
 };
 
 constexpr std::array<QStringView, 30> adultKeywords = {
-    u"porn",       u"xxx",        u"hentai",    u"nsfw",      u"xnxx",     u"xvideo",
-    u"redtube",    u"youporn",    u"brazzers",  u"bangbros",  u"naughtyamerica", u"realitykings",
-    u"mofos",      u"eporner.com", u"fapdu",    u"xhamster",  u"pornhub",  u"spankbang",
-    u"xvideos",    u"chaturbate", u"livejasmin", u"bongacams", u"stripchat", u"cam4",
-    u"camsoda",    u"myfreecams", u"onlyfans",  u"fansly",    u"manyvids", u"clips4sale",
+    u"porn",
+    u"xxx",
+    u"hentai",
+    u"nsfw",
+    u"xnxx",
+    u"xvideo",
+    u"redtube",
+    u"youporn",
+    u"brazzers",
+    u"bangbros",
+    u"naughtyamerica",
+    u"realitykings",
+    u"mofos",
+    u"eporner.com",
+    u"fapdu",
+    u"xhamster",
+    u"pornhub",
+    u"spankbang",
+    u"xvideos",
+    u"chaturbate",
+    u"livejasmin",
+    u"bongacams",
+    u"stripchat",
+    u"cam4",
+    u"camsoda",
+    u"myfreecams",
+    u"onlyfans",
+    u"fansly",
+    u"manyvids",
+    u"clips4sale",
 };
 
 QSet<QString> lowerCased(const QStringList &entries)
@@ -31,7 +65,10 @@ QSet<QString> lowerCased(const QStringList &entries)
 
 namespace AdultFilter {
 
-QSet<QString> parseDomainList(QStringView text) { return lowerCased(ResourceList::parse(text)); }
+QSet<QString> parseDomainList(QStringView text)
+{
+    return lowerCased(ResourceList::parse(text));
+}
 
 const QSet<QString> &adultDomains()
 {
@@ -70,8 +107,9 @@ QString registrableDomain(QStringView host)
     if (labels.size() < 2)
         return host.toString();
     const QString lastPair = labels[labels.size() - 2].toString() + u'.' + labels.back();
-    const bool twoLevelSuffix = std::find(twoLevelPublicSuffixes.begin(), twoLevelPublicSuffixes.end(),
-                                          QStringView(lastPair)) != twoLevelPublicSuffixes.end();
+    const bool twoLevelSuffix
+        = std::find(twoLevelPublicSuffixes.begin(), twoLevelPublicSuffixes.end(), QStringView(lastPair))
+        != twoLevelPublicSuffixes.end();
     if (labels.size() == 2 || !twoLevelSuffix)
         return lastPair;
     return labels[labels.size() - 3].toString() + u'.' + lastPair;
@@ -86,7 +124,7 @@ bool isAdultURL(QStringView url)
     if (adultDomains().contains(registrableDomain(lowerHost)))
         return true;
     return std::any_of(adultKeywords.begin(), adultKeywords.end(),
-                       [&](QStringView keyword) { return lowerHost.contains(keyword); });
+        [&](QStringView keyword) { return lowerHost.contains(keyword); });
 }
 
 } // namespace AdultFilter

@@ -44,25 +44,35 @@ const QString panelSizeKey = QStringLiteral("ClipboardPanelSize");
 
 } // namespace
 
-ClipboardMonitor *ClipboardMonitor::shared() { return g_shared.data(); }
+ClipboardMonitor *ClipboardMonitor::shared()
+{
+    return g_shared.data();
+}
 
-ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
-    : QObject(parent), m_container(container), m_pasteboard(pasteboard), m_workspace(workspace),
-      m_databaseActor(std::make_unique<ClipboardDatabaseActor>(container)), m_clock(&steadyMilliseconds),
-      m_lastChangeCount(pasteboard.changeCount()), m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
+ClipboardMonitor::ClipboardMonitor(
+    ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
+    : QObject(parent)
+    , m_container(container)
+    , m_pasteboard(pasteboard)
+    , m_workspace(workspace)
+    , m_databaseActor(std::make_unique<ClipboardDatabaseActor>(container))
+    , m_clock(&steadyMilliseconds)
+    , m_lastChangeCount(pasteboard.changeCount())
+    , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
 
     m_pollTimer.setSingleShot(true);
     connect(&m_pollTimer, &QTimer::timeout, this, &ClipboardMonitor::checkForChanges);
-    connect(&m_staleHistoryTimer, &QTimer::timeout, this, [this] { pruneStaleHistory(settings().historyRetention()); });
+    connect(&m_staleHistoryTimer, &QTimer::timeout, this,
+        [this] { pruneStaleHistory(settings().historyRetention()); });
 
     m_themeDebounce.setSingleShot(true);
     m_themeDebounce.setInterval(themeDebounceMs);
     m_themeDebounce.setTimerType(Qt::PreciseTimer);
     connect(&m_themeDebounce, &QTimer::timeout, this, [this] { Q_EMIT codePreviewsRefreshRequested(true); });
-    NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, this,
-                                                    [this](const QVariantMap &) { m_themeDebounce.start(); });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::codeThemeChanged, this, [this](const QVariantMap &) { m_themeDebounce.start(); });
 
     // Stored code items that lack their highlighted preview get one; whoever does the
     // highlighting connects right after creation.
@@ -71,9 +81,15 @@ ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteb
 
 ClipboardMonitor::~ClipboardMonitor() = default;
 
-AppSettings &ClipboardMonitor::settings() const { return m_settings ? *m_settings : AppSettings::shared(); }
+AppSettings &ClipboardMonitor::settings() const
+{
+    return m_settings ? *m_settings : AppSettings::shared();
+}
 
-UserDefaults &ClipboardMonitor::userDefaults() const { return m_defaults ? *m_defaults : UserDefaults::standard(); }
+UserDefaults &ClipboardMonitor::userDefaults() const
+{
+    return m_defaults ? *m_defaults : UserDefaults::standard();
+}
 
 void ClipboardMonitor::startMonitoring()
 {
@@ -126,8 +142,8 @@ void ClipboardMonitor::captureClipboard(int retryCount)
 
 void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount)
 {
-    const bool fromPasswordManager = ContentExclusion::isPasswordManagerSource(
-        snapshot.types, snapshot.passwordManagerHint, snapshot.sourceBundleIdentifier, snapshot.chromiumSourceURL);
+    const bool fromPasswordManager = ContentExclusion::isPasswordManagerSource(snapshot.types,
+        snapshot.passwordManagerHint, snapshot.sourceBundleIdentifier, snapshot.chromiumSourceURL);
     if (settings().filterPasswords() && fromPasswordManager) {
         Q_EMIT changeDiscarded();
         return;
@@ -177,9 +193,10 @@ QFuture<void> ClipboardMonitor::enforceHistoryLimit()
 
 QFuture<void> ClipboardMonitor::pruneStaleHistory(AppSettings::HistoryRetention retention)
 {
-    return m_databaseActor->pruneOlderThan(double(int(retention))).then(this, [this](bool unpinnedHistoryGone) {
-        // The panel was sized for a history that is no more: it opens at its default size.
-        if (unpinnedHistoryGone)
-            userDefaults().removeObject(panelSizeKey);
-    });
+    return m_databaseActor->pruneOlderThan(double(int(retention)))
+        .then(this, [this](bool unpinnedHistoryGone) {
+            // The panel was sized for a history that is no more: it opens at its default size.
+            if (unpinnedHistoryGone)
+                userDefaults().removeObject(panelSizeKey);
+        });
 }

@@ -35,7 +35,8 @@ public:
     static ClipboardMonitor *shared();
 
     // Whatever is on the clipboard when the monitor is created is never captured.
-    ClipboardMonitor(ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent = nullptr);
+    ClipboardMonitor(
+        ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent = nullptr);
     ~ClipboardMonitor() override;
 
     // Starts the poll and the history pruning.
@@ -84,8 +85,8 @@ public:
 
     struct CapturedContent
     {
-        ClipboardItemPtr item;           // new, not inserted
-        std::optional<QUrl> fileURL;     // the first file of a file or media item
+        ClipboardItemPtr item; // new, not inserted
+        std::optional<QUrl> fileURL; // the first file of a file or media item
     };
     // Classifies a reading and builds its item; nothing when it yields no entry (a file in
     // the trash, an excluded or adult link, nothing usable). Inserts and saves nothing.
@@ -94,7 +95,8 @@ public:
     // Puts a new item into the history: a repeat of a stored item moves that item to the
     // top instead, a repeat of a pinned item is inserted as a reference to it, and the
     // history is trimmed to the limit before an insertion (pinned items always stay).
-    void saveClipboardItem(const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL);
+    void saveClipboardItem(
+        const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL);
 
     // Deletes unpinned items beyond the history limit, on the database actor.
     QFuture<void> enforceHistoryLimit();

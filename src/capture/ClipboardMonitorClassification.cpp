@@ -26,7 +26,10 @@ namespace {
 
 using Captured = std::optional<ClipboardMonitor::CapturedContent>;
 
-QFuture<Captured> ready(Captured captured) { return QtFuture::makeReadyFuture(std::move(captured)); }
+QFuture<Captured> ready(Captured captured)
+{
+    return QtFuture::makeReadyFuture(std::move(captured));
+}
 
 ClipboardItem::Content sourceContent(const PasteboardSnapshot &snapshot)
 {
@@ -51,7 +54,8 @@ bool isInTrash(const QUrl &url)
     static const QRegularExpression volumeTrash(QStringLiteral("/\\.Trash(-\\d+)?/"));
     if (path.contains(volumeTrash) || path.contains(u"/.local/share/Trash/"))
         return true;
-    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+    const QString dataHome
+        = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
     return path.startsWith(QDir::cleanPath(dataHome) + QStringLiteral("/Trash/"));
 }
 
@@ -66,10 +70,10 @@ std::optional<ColorFormatter::ParseResult> colorOfText(const PasteboardSnapshot 
     if (std::optional<ColorFormatter::ParseResult> parsed = ColorFormatter::parse(text))
         return parsed;
     // Bare hex digits are a colour only where design work is copied.
-    const bool fromDesignApp =
-        snapshot.sourceBundleIdentifier && ColorSources::isColorSourceApplication(*snapshot.sourceBundleIdentifier);
-    const bool fromDesignSite =
-        !fromDesignApp && snapshot.chromiumSourceURL && ColorSources::isColorSourceSite(*snapshot.chromiumSourceURL);
+    const bool fromDesignApp = snapshot.sourceBundleIdentifier
+        && ColorSources::isColorSourceApplication(*snapshot.sourceBundleIdentifier);
+    const bool fromDesignSite = !fromDesignApp && snapshot.chromiumSourceURL
+        && ColorSources::isColorSourceSite(*snapshot.chromiumSourceURL);
     if (fromDesignApp || fromDesignSite)
         return ColorFormatter::parseBareHex(text);
     return std::nullopt;
@@ -82,18 +86,18 @@ struct TextDecision
     std::optional<QString> language;
 };
 
-TextDecision decide(const CodeClassifier::Detection &detection, const std::optional<CodeClassifier::LanguageGuess> &guess,
-                    const QString &detectionText)
+TextDecision decide(const CodeClassifier::Detection &detection,
+    const std::optional<CodeClassifier::LanguageGuess> &guess, const QString &detectionText)
 {
     if (detection.isCode)
-        return {ClipboardItemType::code, detection.language};
+        return { ClipboardItemType::code, detection.language };
     if (detection.topLabel)
         return {};
     const double probability = guess ? double(guess->probability) : 0.0;
     const qsizetype characters = UserCharacters::count(detectionText);
     if (probability >= DetectionText::networkThreshold(characters)
         && detection.confidence / 100.0 >= DetectionText::detectorFloor(characters))
-        return {ClipboardItemType::code, guess->language};
+        return { ClipboardItemType::code, guess->language };
     return {};
 }
 
@@ -108,7 +112,8 @@ QFuture<Captured> ClipboardMonitor::processClipboardContent(const PasteboardSnap
             content.colorHex = color->hexString();
             content.originalColorFormat = QStringLiteral("native");
             content.previewText = content.colorHex;
-            return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::color, content), std::nullopt});
+            return ready(
+                CapturedContent { ClipboardItem::create(ClipboardItemType::color, content), std::nullopt });
         }
     }
     if (snapshot.fileURLs && !snapshot.fileURLs->isEmpty())
@@ -124,7 +129,8 @@ QFuture<Captured> ClipboardMonitor::processClipboardContent(const PasteboardSnap
     return ready(std::nullopt);
 }
 
-std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapshot) const
+std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(
+    const PasteboardSnapshot &snapshot) const
 {
     const QList<QUrl> &urls = *snapshot.fileURLs;
     const QUrl &first = urls.first();
@@ -137,7 +143,7 @@ std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(c
     const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
     if (urls.size() == 1 && kind) {
         content.mediaSubtypeRaw = rawValue(*kind);
-        return CapturedContent{ClipboardItem::create(ClipboardItemType::media, content), first};
+        return CapturedContent { ClipboardItem::create(ClipboardItemType::media, content), first };
     }
     ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, content);
     if (urls.size() >= 2) {
@@ -146,7 +152,7 @@ std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(c
             others.append(urls[i].toString(QUrl::FullyEncoded));
         item->setAdditionalFileURLStrings(others);
     }
-    return CapturedContent{item, first};
+    return CapturedContent { item, first };
 }
 
 QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snapshot)
@@ -154,17 +160,18 @@ QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snaps
     // Decoding, encoding and scaling a large picture takes far longer than a frame.
     const ImageExtraction::ImageSource source = snapshot.image;
     const ClipboardItem::Content base = sourceContent(snapshot);
-    return QtConcurrent::run([source] { return ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize); })
-        .then(this, [base](const std::optional<ImageExtraction::PreparedImage> &prepared) -> Captured {
-            if (!prepared)
-                return std::nullopt;
-            ClipboardItem::Content content = base;
-            content.mediaImageData = prepared->imageData;
-            content.mediaThumbnailData = prepared->thumbnail.value_or(prepared->imageData);
-            content.mediaSubtypeRaw = rawValue(MediaSubtype::image);
-            content.previewText = QStringLiteral("Screenshot");
-            return CapturedContent{ClipboardItem::create(ClipboardItemType::media, content), std::nullopt};
-        });
+    return QtConcurrent::run([source] {
+        return ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize);
+    }).then(this, [base](const std::optional<ImageExtraction::PreparedImage> &prepared) -> Captured {
+        if (!prepared)
+            return std::nullopt;
+        ClipboardItem::Content content = base;
+        content.mediaImageData = prepared->imageData;
+        content.mediaThumbnailData = prepared->thumbnail.value_or(prepared->imageData);
+        content.mediaSubtypeRaw = rawValue(MediaSubtype::image);
+        content.previewText = QStringLiteral("Screenshot");
+        return CapturedContent { ClipboardItem::create(ClipboardItemType::media, content), std::nullopt };
+    });
 }
 
 QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapshot)
@@ -176,14 +183,15 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
                 return ready(std::nullopt);
             if (settings().filterAdultContent() && AdultFilter::isAdultURL(*link))
                 return ready(std::nullopt);
-            const QString linkString = settings().removeTrackingParameters() ? TrackingCleaner::cleanURL(*link) : *link;
+            const QString linkString
+                = settings().removeTrackingParameters() ? TrackingCleaner::cleanURL(*link) : *link;
             ClipboardItem::Content content = sourceContent(snapshot);
             content.text = linkString;
             content.previewText = preview(linkString);
             ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::link, content);
             if (snapshot.urlName && !snapshot.urlName->isEmpty())
                 item->setLinkTitle(snapshot.urlName);
-            return ready(CapturedContent{item, std::nullopt});
+            return ready(CapturedContent { item, std::nullopt });
         }
         if (const std::optional<ColorFormatter::ParseResult> color = colorOfText(snapshot)) {
             ClipboardItem::Content content = sourceContent(snapshot);
@@ -191,7 +199,8 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
             content.colorHex = color->hex;
             content.originalColorFormat = color->label;
             content.previewText = text;
-            return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::color, content), std::nullopt});
+            return ready(
+                CapturedContent { ClipboardItem::create(ClipboardItemType::color, content), std::nullopt });
         }
     }
 
@@ -205,47 +214,51 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
 
     // A text that repeats a pinned item needs no detection: saving makes it a reference.
     if (!settings().detectCode() || !m_codeClassifier || repeatsPinnedText(normalized))
-        return ready(CapturedContent{ClipboardItem::create(ClipboardItemType::text, content), std::nullopt});
+        return ready(
+            CapturedContent { ClipboardItem::create(ClipboardItemType::text, content), std::nullopt });
 
     const QString detectionText = DetectionText::prepareDetectionText(normalized);
     // A detector that gave up or failed has found nothing. (Cancellation is handled before
     // failure: Qt 6.4's failure handler reads the result of a cancelled future.)
-    QFuture<CodeClassifier::Detection> detection =
-        m_codeClassifier->detect(detectionText)
-            .onCanceled([] { return CodeClassifier::Detection{}; })
-            .onFailed([] { return CodeClassifier::Detection{}; });
-    QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking =
-        m_codeClassifier->rankLanguages(detectionText)
-            .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
-            .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
+    QFuture<CodeClassifier::Detection> detection
+        = m_codeClassifier->detect(detectionText)
+              .onCanceled([] { return CodeClassifier::Detection {}; })
+              .onFailed([] { return CodeClassifier::Detection {}; });
+    QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking
+        = m_codeClassifier->rankLanguages(detectionText)
+              .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
+              .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
 
     auto promise = std::make_shared<QPromise<Captured>>();
     promise->start();
-    detection.then(this, [this, ranking, promise, content, detectionText](const CodeClassifier::Detection &verdict) mutable {
-        ranking.then(this, [promise, content, detectionText, verdict](const std::optional<CodeClassifier::LanguageGuess> &guess) {
-            const TextDecision decision = decide(verdict, guess, detectionText);
-            ClipboardItemPtr item = ClipboardItem::create(decision.kind, content);
-            item->setCodeConfidence(verdict.confidence);
-            item->setMagikaTopLabel(verdict.topLabel);
-            if (decision.kind == ClipboardItemType::code) {
-                item->setCodeAsText(false);
-                item->setCodeLanguage(decision.language);
-            }
-            if (guess) {
-                item->setGuesslangLanguage(guess->language);
-                item->setGuesslangConfidence(int(guess->probability * 100.0f));
-            }
-            promise->addResult(CapturedContent{item, std::nullopt});
-            promise->finish();
+    detection.then(this,
+        [this, ranking, promise, content, detectionText](const CodeClassifier::Detection &verdict) mutable {
+            ranking.then(this,
+                [promise, content, detectionText, verdict](
+                    const std::optional<CodeClassifier::LanguageGuess> &guess) {
+                    const TextDecision decision = decide(verdict, guess, detectionText);
+                    ClipboardItemPtr item = ClipboardItem::create(decision.kind, content);
+                    item->setCodeConfidence(verdict.confidence);
+                    item->setMagikaTopLabel(verdict.topLabel);
+                    if (decision.kind == ClipboardItemType::code) {
+                        item->setCodeAsText(false);
+                        item->setCodeLanguage(decision.language);
+                    }
+                    if (guess) {
+                        item->setGuesslangLanguage(guess->language);
+                        item->setGuesslangConfidence(int(guess->probability * 100.0f));
+                    }
+                    promise->addResult(CapturedContent { item, std::nullopt });
+                    promise->finish();
+                });
         });
-    });
     return promise->future();
 }
 
 bool ClipboardMonitor::repeatsPinnedText(const QString &text)
 {
-    const ModelContext::FetchResult fetched =
-        m_container.mainContext()->fetch(DuplicateLookup::candidates(ClipboardItemType::text));
+    const ModelContext::FetchResult fetched
+        = m_container.mainContext()->fetch(DuplicateLookup::candidates(ClipboardItemType::text));
     if (!fetched.ok)
         return false;
     return std::any_of(fetched.items.begin(), fetched.items.end(), [&](const ClipboardItemPtr &item) {

@@ -34,15 +34,16 @@ std::optional<QUrl> linkURL(const ClipboardItem &item)
 
 } // namespace
 
-void ClipboardMonitor::saveClipboardItem(const ClipboardItemPtr &item, bool fromPasswordManager,
-                                         const std::optional<QUrl> &fileURL)
+void ClipboardMonitor::saveClipboardItem(
+    const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL)
 {
     ModelContext &context = *m_container.mainContext();
     const ClipboardItemPtr match = m_duplicates.findDuplicate(*item, context);
 
     if (match && !match->isPinned()) {
         match->setTimestamp(QDateTime::currentDateTimeUtc());
-        if (!match->pinnedReference() && item->type() == ClipboardItemType::code && match->type() == ClipboardItemType::text) {
+        if (!match->pinnedReference() && item->type() == ClipboardItemType::code
+            && match->type() == ClipboardItemType::text) {
             match->setItemType(rawValue(ClipboardItemType::code));
             match->setCodeLanguage(item->codeLanguage());
             match->setCodeConfidence(item->codeConfidence());
@@ -95,8 +96,8 @@ void ClipboardMonitor::trimHistory(ModelContext &context)
         for (const ClipboardItemPtr &kept : fetched.items)
             newest.insert(kept.get());
     }
-    const ModelContext::FetchResult unpinned =
-        context.fetch(FetchDescriptor::newestFirst(Predicate::equal(ItemField::isPinned, false)));
+    const ModelContext::FetchResult unpinned
+        = context.fetch(FetchDescriptor::newestFirst(Predicate::equal(ItemField::isPinned, false)));
     if (!unpinned.ok)
         return;
     for (const ClipboardItemPtr &candidate : unpinned.items) {
@@ -105,7 +106,8 @@ void ClipboardMonitor::trimHistory(ModelContext &context)
     }
 }
 
-void ClipboardMonitor::startBackgroundWorkForNewItem(const ClipboardItem &item, const std::optional<QUrl> &fileURL)
+void ClipboardMonitor::startBackgroundWorkForNewItem(
+    const ClipboardItem &item, const std::optional<QUrl> &fileURL)
 {
     const PersistentIdentifier identifier = item.persistentModelID();
     const ClipboardItemType kind = item.type();
@@ -124,7 +126,8 @@ void ClipboardMonitor::startBackgroundWorkForNewItem(const ClipboardItem &item, 
 void ClipboardMonitor::startBackgroundWorkForRepeat(const ClipboardItem &item, const ClipboardItem &match)
 {
     const ClipboardItemPtr reference = match.pinnedReference();
-    const PersistentIdentifier target = reference ? reference->persistentModelID() : match.persistentModelID();
+    const PersistentIdentifier target
+        = reference ? reference->persistentModelID() : match.persistentModelID();
     if (item.type() == ClipboardItemType::link) {
         if (const std::optional<QUrl> url = linkURL(item))
             Q_EMIT linkMetadataRequested(target, *url);

@@ -18,7 +18,8 @@ public:
         bool isCode = false;
         std::optional<QString> language;
         int confidence = 0; // 0 to 100
-        std::optional<QString> topLabel; // the content-type model's first label, or the language found before it
+        std::optional<QString>
+            topLabel; // the content-type model's first label, or the language found before it
 
         friend bool operator==(const Detection &, const Detection &) = default;
     };

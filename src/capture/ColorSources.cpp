@@ -63,17 +63,18 @@ bool isColorSourceApplication(const QString &bundleIdentifier)
         if (bundleIdentifier.contains(id))
             return true;
     }
-    static const QStringList linuxApplications = ResourceList::loadLowerCased(QStringLiteral("color_source_apps"));
+    static const QStringList linuxApplications
+        = ResourceList::loadLowerCased(QStringLiteral("color_source_apps"));
     const QString lowered = bundleIdentifier.toLower();
     return std::any_of(linuxApplications.begin(), linuxApplications.end(),
-                       [&](const QString &entry) { return lowered.contains(entry); });
+        [&](const QString &entry) { return lowered.contains(entry); });
 }
 
 bool isColorSourceSite(const QString &sourceURL)
 {
     const QString lowered = sourceURL.toLower();
     return std::any_of(colorSourceSites.begin(), colorSourceSites.end(),
-                       [&](QStringView site) { return lowered.contains(site); });
+        [&](QStringView site) { return lowered.contains(site); });
 }
 
 } // namespace ColorSources

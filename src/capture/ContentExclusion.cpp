@@ -9,27 +9,61 @@
 namespace {
 
 constexpr std::array<QStringView, 38> passwordManagerBundlePrefixes = {
-    u"com.apple.Passwords", u"com.apple.keychainaccess", u"com.1password", u"com.agilebits",
-    u"com.lastpass", u"com.bitwarden", u"com.dashlane", u"com.keepersecurity",
-    u"com.callpod.keeper", u"com.nordsec.nordpass", u"com.nordpass", u"com.roboform",
-    u"com.sibersystems", u"ch.protonmail.protonpass", u"me.proton.pass", u"in.sinew.Enpass",
-    u"org.keepassx", u"org.keepassxc", u"com.keepassx", u"org.keepass",
-    u"com.stickypassword", u"com.mcafee.TrueKey", u"com.avira.passwordmanager", u"com.logmeonce",
-    u"com.zoho.ZohoVault", u"com.passwordboss", u"com.myki", u"com.strongbox",
-    u"com.outercorner.Secrets", u"com.hicknhacksoftware.MacPass", u"com.minimalist.Minimalist", u"org.passky",
-    u"com.rabbit-company.passky", u"com.safeincloud", u"com.mseven", u"design.codeux.authpass",
-    u"com.ascendo", u"ch.alpeinsoft",
+    u"com.apple.Passwords",
+    u"com.apple.keychainaccess",
+    u"com.1password",
+    u"com.agilebits",
+    u"com.lastpass",
+    u"com.bitwarden",
+    u"com.dashlane",
+    u"com.keepersecurity",
+    u"com.callpod.keeper",
+    u"com.nordsec.nordpass",
+    u"com.nordpass",
+    u"com.roboform",
+    u"com.sibersystems",
+    u"ch.protonmail.protonpass",
+    u"me.proton.pass",
+    u"in.sinew.Enpass",
+    u"org.keepassx",
+    u"org.keepassxc",
+    u"com.keepassx",
+    u"org.keepass",
+    u"com.stickypassword",
+    u"com.mcafee.TrueKey",
+    u"com.avira.passwordmanager",
+    u"com.logmeonce",
+    u"com.zoho.ZohoVault",
+    u"com.passwordboss",
+    u"com.myki",
+    u"com.strongbox",
+    u"com.outercorner.Secrets",
+    u"com.hicknhacksoftware.MacPass",
+    u"com.minimalist.Minimalist",
+    u"org.passky",
+    u"com.rabbit-company.passky",
+    u"com.safeincloud",
+    u"com.mseven",
+    u"design.codeux.authpass",
+    u"com.ascendo",
+    u"ch.alpeinsoft",
 };
 
 const QSet<QString> &passwordManagerExtensionIDs()
 {
     static const QSet<QString> ids = {
-        QStringLiteral("aeblfdkhhhdcdjpifhhbdiojplfjncoa"), QStringLiteral("nngceckbapebfimnlniiiahkandclblb"),
-        QStringLiteral("hdokiejnpimakedhajhdlcegeplioahd"), QStringLiteral("fdjamakpfbbddfjaooikfcpapjohcfmg"),
-        QStringLiteral("bfogiafebfohielmmehodmfbbebbbpei"), QStringLiteral("eiaeiblijfjekdanodkjadfinkhbfgcd"),
-        QStringLiteral("pnlccmojcmeohlpggmfnbbiapkmbliob"), QStringLiteral("ghmbeldphafepmbegfdlkpapadhbakde"),
-        QStringLiteral("kmcfomidfpdkfieipokbalgegidffkal"), QStringLiteral("oboonakemofpalcgghocfoadofidjkkk"),
-        QStringLiteral("igkpcodhieompeloncfnbekccinhapdb"), QStringLiteral("bnfdmghkeppfadphbnkjcicejfepnbfe"),
+        QStringLiteral("aeblfdkhhhdcdjpifhhbdiojplfjncoa"),
+        QStringLiteral("nngceckbapebfimnlniiiahkandclblb"),
+        QStringLiteral("hdokiejnpimakedhajhdlcegeplioahd"),
+        QStringLiteral("fdjamakpfbbddfjaooikfcpapjohcfmg"),
+        QStringLiteral("bfogiafebfohielmmehodmfbbebbbpei"),
+        QStringLiteral("eiaeiblijfjekdanodkjadfinkhbfgcd"),
+        QStringLiteral("pnlccmojcmeohlpggmfnbbiapkmbliob"),
+        QStringLiteral("ghmbeldphafepmbegfdlkpapadhbakde"),
+        QStringLiteral("kmcfomidfpdkfieipokbalgegidffkal"),
+        QStringLiteral("oboonakemofpalcgghocfoadofidjkkk"),
+        QStringLiteral("igkpcodhieompeloncfnbekccinhapdb"),
+        QStringLiteral("bnfdmghkeppfadphbnkjcicejfepnbfe"),
         QStringLiteral("ngncpgfjhnkgfcjamgljadegplonbihi"),
     };
     return ids;
@@ -56,14 +90,18 @@ bool isPasswordManagerExtensionPage(const QString &url)
     if (!url.startsWith(prefix))
         return false;
     const qsizetype slash = url.indexOf(u'/', prefix.size());
-    return slash >= 0 && passwordManagerExtensionIDs().contains(url.sliced(prefix.size(), slash - prefix.size()));
+    return slash >= 0
+        && passwordManagerExtensionIDs().contains(url.sliced(prefix.size(), slash - prefix.size()));
 }
 
 } // namespace
 
 namespace ContentExclusion {
 
-bool typesContain(const QStringList &types, const QString &type) { return types.contains(type); }
+bool typesContain(const QStringList &types, const QString &type)
+{
+    return types.contains(type);
+}
 
 bool isConcealed(const QStringList &types, const std::optional<QByteArray> &passwordManagerHint)
 {
@@ -90,7 +128,7 @@ bool isPasswordManagerApplication(const QString &bundleIdentifier)
 }
 
 bool isPasswordManagerSource(const QStringList &types, const std::optional<QByteArray> &passwordManagerHint,
-                             const std::optional<QString> &bundleIdentifier, const std::optional<QString> &sourceURL)
+    const std::optional<QString> &bundleIdentifier, const std::optional<QString> &sourceURL)
 {
     if (isConcealed(types, passwordManagerHint))
         return true;
@@ -103,9 +141,13 @@ bool isPasswordManagerSource(const QStringList &types, const std::optional<QByte
         return true;
     const QString lowered = url->toLower();
     const QStringList &fragments = passwordVaultURLFragments();
-    return std::any_of(fragments.begin(), fragments.end(), [&](const QString &fragment) { return lowered.contains(fragment); });
+    return std::any_of(fragments.begin(), fragments.end(),
+        [&](const QString &fragment) { return lowered.contains(fragment); });
 }
 
-std::optional<QString> frontBrowserURL(const std::optional<QString> &) { return std::nullopt; }
+std::optional<QString> frontBrowserURL(const std::optional<QString> &)
+{
+    return std::nullopt;
+}
 
 } // namespace ContentExclusion

@@ -25,7 +25,7 @@ bool isConcealed(const QStringList &types, const std::optional<QByteArray> &pass
 // list, ignoring case); or the page it came from is a password manager's browser extension
 // or web vault. sourceURL is the page address the clipboard carries.
 bool isPasswordManagerSource(const QStringList &types, const std::optional<QByteArray> &passwordManagerHint,
-                             const std::optional<QString> &bundleIdentifier, const std::optional<QString> &sourceURL);
+    const std::optional<QString> &bundleIdentifier, const std::optional<QString> &sourceURL);
 
 bool isPasswordManagerApplication(const QString &bundleIdentifier);
 

@@ -9,8 +9,9 @@ QString prepareDetectionText(const QString &text)
     constexpr qsizetype half = maxLength / 2;
     QString prepared = text.size() > maxLength ? text.first(half) + u'\n' + text.last(half) : text;
     qsizetype end = prepared.size();
-    while (end > 0 && (prepared[end - 1] == u' ' || prepared[end - 1] == u'\t' || prepared[end - 1] == u'\n'
-                       || prepared[end - 1] == u'\r'))
+    while (end > 0
+        && (prepared[end - 1] == u' ' || prepared[end - 1] == u'\t' || prepared[end - 1] == u'\n'
+            || prepared[end - 1] == u'\r'))
         --end;
     prepared.truncate(end);
 

@@ -94,8 +94,8 @@ bool fileIsGone(const ClipboardItem &item)
 QStringList DuplicateLookup::kindGroup(ClipboardItemType type)
 {
     if (type == ClipboardItemType::text || type == ClipboardItemType::code)
-        return {rawValue(ClipboardItemType::text), rawValue(ClipboardItemType::code)};
-    return {rawValue(type)};
+        return { rawValue(ClipboardItemType::text), rawValue(ClipboardItemType::code) };
+    return { rawValue(type) };
 }
 
 FetchDescriptor DuplicateLookup::candidates(ClipboardItemType type)
@@ -169,7 +169,7 @@ DuplicateLookup::Digest DuplicateLookup::storedDigest(const ClipboardItem &item)
             return *it;
     }
     const QByteArray data = item.mediaImageData().value_or(QByteArray());
-    const Digest digest{data.size(), qHashBits(data.constData(), size_t(data.size()))};
+    const Digest digest { data.size(), qHashBits(data.constData(), size_t(data.size())) };
     if (cacheable) {
         m_storedDigests.insert(identifier, digest);
         // The bytes were read only to be hashed; they need not stay in memory.
@@ -187,7 +187,8 @@ bool DuplicateLookup::sameImageData(const ClipboardItem &stored, const Clipboard
     const bool storedHasData = known.size > 0 || storedSource.mediaImageData().has_value();
     if (!newData || !storedHasData)
         return !newData && !storedHasData;
-    if (known.size != newData->size() || known.hash != qHashBits(newData->constData(), size_t(newData->size())))
+    if (known.size != newData->size()
+        || known.hash != qHashBits(newData->constData(), size_t(newData->size())))
         return false;
     return storedSource.mediaImageData() == newData;
 }

@@ -22,8 +22,8 @@ namespace ImageExtraction {
 
 QStringList pasteboardImageRequest()
 {
-    return {PasteboardType::png,  PasteboardType::tiff, PasteboardType::jpeg,    PasteboardType::webp,
-            PasteboardType::heic, PasteboardType::gif,  PasteboardType::anyImage};
+    return { PasteboardType::png, PasteboardType::tiff, PasteboardType::jpeg, PasteboardType::webp,
+        PasteboardType::heic, PasteboardType::gif, PasteboardType::anyImage };
 }
 
 ImageSource imageSource(const PasteboardContents &contents)
@@ -80,15 +80,15 @@ QImage thumbnailImage(const QImage &image, double size)
     // Only the part that shows is scaled, so a very long image is never scaled up whole.
     const double shown = side / scale;
     const QRect visible = QRectF((width - std::min(shown, width)) / 2, (height - std::min(shown, height)) / 2,
-                                 std::min(shown, width), std::min(shown, height))
+        std::min(shown, width), std::min(shown, height))
                               .toAlignedRect()
                               .intersected(image.rect());
     // A 32-bit image is scaled straight from its pixels, without copying the part first.
-    const QImage part = image.depth() == 32
-        ? QImage(image.constScanLine(visible.y()) + visible.x() * 4, visible.width(), visible.height(),
-                 image.bytesPerLine(), image.format())
-        : image.copy(visible);
-    return part.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
+    const QImage part = image.depth() == 32 ? QImage(image.constScanLine(visible.y()) + visible.x() * 4,
+                            visible.width(), visible.height(), image.bytesPerLine(), image.format())
+                                            : image.copy(visible);
+    return part.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32);
 }
 
 std::optional<QByteArray> makeThumbnail(const QByteArray &imageData, double size)
@@ -102,16 +102,17 @@ std::optional<PreparedImage> prepareImage(const ImageSource &source, double thum
         const std::optional<QByteArray> png = pngData(source.image);
         if (!png)
             return std::nullopt;
-        return PreparedImage{*png, pngData(thumbnailImage(source.image, thumbnailSize))};
+        return PreparedImage { *png, pngData(thumbnailImage(source.image, thumbnailSize)) };
     }
     QByteArray format;
     const QImage decoded = decodeImage(source.data, &format);
     if (decoded.isNull())
-        return PreparedImage{source.data, std::nullopt};
-    const std::optional<QByteArray> png = format == "png" ? std::optional<QByteArray>(source.data) : pngData(decoded);
+        return PreparedImage { source.data, std::nullopt };
+    const std::optional<QByteArray> png
+        = format == "png" ? std::optional<QByteArray>(source.data) : pngData(decoded);
     if (!png)
         return std::nullopt;
-    return PreparedImage{*png, pngData(thumbnailImage(decoded, thumbnailSize))};
+    return PreparedImage { *png, pngData(thumbnailImage(decoded, thumbnailSize)) };
 }
 
 std::optional<MediaSubtype> mediaKindForFile(const QUrl &fileUrl)
@@ -124,7 +125,8 @@ std::optional<MediaSubtype> mediaKindForFile(const QUrl &fileUrl)
     QStringList names = type.allAncestors();
     names.prepend(type.name());
     const auto conformsTo = [&](QStringView family) {
-        return std::any_of(names.begin(), names.end(), [&](const QString &name) { return name.startsWith(family); });
+        return std::any_of(
+            names.begin(), names.end(), [&](const QString &name) { return name.startsWith(family); });
     };
     if (conformsTo(u"image/"))
         return MediaSubtype::image;

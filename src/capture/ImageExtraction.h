@@ -46,8 +46,8 @@ ImageSource imageSource(const PasteboardContents &contents);
 
 struct PreparedImage
 {
-    QByteArray imageData;                 // PNG, or bytes no decoder reads, unchanged
-    std::optional<QByteArray> thumbnail;  // nothing when the image does not decode
+    QByteArray imageData; // PNG, or bytes no decoder reads, unchanged
+    std::optional<QByteArray> thumbnail; // nothing when the image does not decode
 };
 
 // The image as an item stores it, with its thumbnail of `thumbnailSize` points. PNG bytes
@@ -74,7 +74,7 @@ std::optional<MediaSubtype> mediaKindForFile(const QUrl &fileUrl);
 struct MediaArtwork
 {
     QByteArray thumbnail; // 40 points
-    QByteArray preview;   // 200 points
+    QByteArray preview; // 200 points
 };
 
 // The cover art embedded in an audio (or video) file as thumbnail and preview: ID3v2

@@ -7,10 +7,19 @@
 
 namespace {
 
-bool isAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
-bool isWebScheme(QStringView scheme) { return scheme == u"http" || scheme == u"https"; }
+bool isWebScheme(QStringView scheme)
+{
+    return scheme == u"http" || scheme == u"https";
+}
 
 std::optional<QString> strictWebURL(QStringView text)
 {
@@ -24,7 +33,14 @@ std::optional<QString> strictWebURL(QStringView text)
 bool isTrailingPunctuation(QChar c)
 {
     switch (c.unicode()) {
-    case u'.': case u',': case u';': case u':': case u'!': case u'?': case u'\'': case u'"':
+    case u'.':
+    case u',':
+    case u';':
+    case u':':
+    case u'!':
+    case u'?':
+    case u'\'':
+    case u'"':
         return true;
     default:
         return false;
@@ -107,7 +123,8 @@ bool isAscii(QStringView text)
 
 bool isEscapeAt(QStringView text, qsizetype i)
 {
-    const auto hex = [](QChar c) { return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
+    const auto hex
+        = [](QChar c) { return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
     return text[i] == u'%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2]);
 }
 
@@ -139,7 +156,8 @@ QString encodedTail(QStringView tail)
     const qsizetype hash = tail.indexOf(u'#');
     const QStringView beforeFragment = hash >= 0 ? tail.first(hash) : tail;
     const qsizetype question = beforeFragment.indexOf(u'?');
-    QString out = percentEncoded(question >= 0 ? beforeFragment.first(question) : beforeFragment, pathCharacters);
+    QString out
+        = percentEncoded(question >= 0 ? beforeFragment.first(question) : beforeFragment, pathCharacters);
     if (question >= 0)
         out += u'?' + percentEncoded(beforeFragment.sliced(question + 1), queryCharacters);
     if (hash >= 0)
@@ -152,7 +170,8 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
     if (text.isEmpty() || isTrailingPunctuation(text.back()))
         return std::nullopt;
     for (QChar c : text) {
-        if (c.isSpace() || c.category() == QChar::Other_Control || c == u'<' || c == u'>' || c == u'"' || c == u'`')
+        if (c.isSpace() || c.category() == QChar::Other_Control || c == u'<' || c == u'>' || c == u'"'
+            || c == u'`')
             return std::nullopt;
     }
 
@@ -161,9 +180,10 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
     QStringView rest = text;
     qsizetype schemeEnd = 0;
     while (schemeEnd < rest.size()
-           && (isAsciiLetter(rest[schemeEnd])
-               || (schemeEnd > 0 && (isAsciiDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
-                                     || rest[schemeEnd] == u'.'))))
+        && (isAsciiLetter(rest[schemeEnd])
+            || (schemeEnd > 0
+                && (isAsciiDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
+                    || rest[schemeEnd] == u'.'))))
         ++schemeEnd;
     if (schemeEnd > 0 && schemeEnd < rest.size() && rest[schemeEnd] == u':') {
         const QStringView afterColon = rest.sliced(schemeEnd + 1);
@@ -241,6 +261,9 @@ std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suf
     return link;
 }
 
-std::optional<QString> linkForText(QStringView text) { return linkForText(text, PublicSuffixList::shared()); }
+std::optional<QString> linkForText(QStringView text)
+{
+    return linkForText(text, PublicSuffixList::shared());
+}
 
 } // namespace LinkDetector

@@ -60,7 +60,8 @@ QList<QByteArray> embeddedPictures(const QString &path)
     else if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file))
         appendId3v2Pictures(aiff->tag(), pictures);
 
-    if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file); mp4 && mp4->tag() && mp4->tag()->contains("covr")) {
+    if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file);
+        mp4 && mp4->tag() && mp4->tag()->contains("covr")) {
         for (const TagLib::MP4::CoverArt &cover : mp4->tag()->item("covr").toCoverArtList())
             pictures.append(toByteArray(cover.data()));
     }
@@ -99,9 +100,10 @@ std::optional<MediaArtwork> loadMediaMetadata(const QUrl &fileUrl)
     for (const QByteArray &picture : embeddedPictures(fileUrl.toLocalFile())) {
         const QImage image = decodeImage(picture);
         const std::optional<QByteArray> thumbnail = pngData(thumbnailImage(image, itemThumbnailSize));
-        const std::optional<QByteArray> preview = thumbnail ? pngData(thumbnailImage(image, previewSize)) : std::nullopt;
+        const std::optional<QByteArray> preview
+            = thumbnail ? pngData(thumbnailImage(image, previewSize)) : std::nullopt;
         if (thumbnail && preview)
-            return MediaArtwork{*thumbnail, *preview};
+            return MediaArtwork { *thumbnail, *preview };
     }
     return std::nullopt;
 }

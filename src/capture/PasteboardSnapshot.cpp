@@ -43,19 +43,20 @@ std::optional<QString> nonEmpty(const QString &string)
 QList<QStringList> PasteboardSnapshot::requests()
 {
     return {
-        {PasteboardType::plainText},
-        {PasteboardType::html},
-        {PasteboardType::uriList},
-        {PasteboardType::gnomeCopiedFiles},
-        {PasteboardType::color},
+        { PasteboardType::plainText },
+        { PasteboardType::html },
+        { PasteboardType::uriList },
+        { PasteboardType::gnomeCopiedFiles },
+        { PasteboardType::color },
         ImageExtraction::pasteboardImageRequest(),
-        {PasteboardType::chromiumSourceUrl, PasteboardType::mozillaSourceUrl},
-        {PasteboardType::mozillaUrl},
-        {PasteboardType::passwordManagerHint},
+        { PasteboardType::chromiumSourceUrl, PasteboardType::mozillaSourceUrl },
+        { PasteboardType::mozillaUrl },
+        { PasteboardType::passwordManagerHint },
     };
 }
 
-PasteboardSnapshot PasteboardSnapshot::make(const PasteboardContents &contents, const std::optional<RunningApplication> &front)
+PasteboardSnapshot PasteboardSnapshot::make(
+    const PasteboardContents &contents, const std::optional<RunningApplication> &front)
 {
     PasteboardSnapshot snapshot;
     snapshot.types = contents.types;

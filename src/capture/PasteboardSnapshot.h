@@ -36,7 +36,8 @@ struct PasteboardSnapshot
 
     // What to ask the clipboard for.
     static QList<QStringList> requests();
-    static PasteboardSnapshot make(const PasteboardContents &contents, const std::optional<RunningApplication> &front);
+    static PasteboardSnapshot make(
+        const PasteboardContents &contents, const std::optional<RunningApplication> &front);
 
     // The first 500 characters of the text, trimmed, begin with an XML declaration or an
     // "<svg" tag (case-sensitive).

@@ -32,7 +32,8 @@ const PublicSuffixList &PublicSuffixList::shared()
             path = systemListPath;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            printDiagnostic(QStringLiteral("[PublicSuffixList] Could not read %1: links without a scheme are not recognised")
+            printDiagnostic(QStringLiteral(
+                "[PublicSuffixList] Could not read %1: links without a scheme are not recognised")
                                 .arg(path));
             return PublicSuffixList();
         }

@@ -31,7 +31,7 @@ public:
     qsizetype publicSuffixLabelCount(QStringView host) const;
 
 private:
-    QSet<QString> m_rules;      // "co.uk"
-    QSet<QString> m_wildcards;  // "ck" for "*.ck"
+    QSet<QString> m_rules; // "co.uk"
+    QSet<QString> m_wildcards; // "ck" for "*.ck"
     QSet<QString> m_exceptions; // "www.ck" for "!www.ck"
 };

@@ -24,10 +24,12 @@ struct RedirectRule
 const QList<RedirectRule> &redirectRules()
 {
     static const QList<RedirectRule> rules = {
-        {{QStringLiteral("l.facebook.com"), QStringLiteral("lm.facebook.com")}, QStringLiteral("/l.php"), {QStringLiteral("u")}},
-        {{QStringLiteral("l.instagram.com"), QStringLiteral("lm.instagram.com")}, QStringLiteral("/"), {QStringLiteral("u")}},
-        {{QStringLiteral("google.com"), QStringLiteral("www.google.com")}, QStringLiteral("/url"),
-         {QStringLiteral("q"), QStringLiteral("url")}},
+        { { QStringLiteral("l.facebook.com"), QStringLiteral("lm.facebook.com") }, QStringLiteral("/l.php"),
+            { QStringLiteral("u") } },
+        { { QStringLiteral("l.instagram.com"), QStringLiteral("lm.instagram.com") }, QStringLiteral("/"),
+            { QStringLiteral("u") } },
+        { { QStringLiteral("google.com"), QStringLiteral("www.google.com") }, QStringLiteral("/url"),
+            { QStringLiteral("q"), QStringLiteral("url") } },
     };
     return rules;
 }
@@ -129,7 +131,10 @@ QString clean(const QString &link, int depth)
 
 namespace TrackingCleaner {
 
-QString cleanURL(const QString &link) { return clean(link, 0); }
+QString cleanURL(const QString &link)
+{
+    return clean(link, 0);
+}
 
 bool shouldRemove(QStringView name, QStringView host)
 {

@@ -4,9 +4,18 @@
 
 namespace {
 
-bool isAlpha(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-bool isHexDigit(QChar c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
+bool isAlpha(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+bool isHexDigit(QChar c)
+{
+    return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
 
 bool isUnreserved(QChar c)
 {
@@ -16,8 +25,17 @@ bool isUnreserved(QChar c)
 bool isSubDelimiter(QChar c)
 {
     switch (c.unicode()) {
-    case u'!': case u'$': case u'&': case u'\'': case u'(': case u')':
-    case u'*': case u'+': case u',': case u';': case u'=':
+    case u'!':
+    case u'$':
+    case u'&':
+    case u'\'':
+    case u'(':
+    case u')':
+    case u'*':
+    case u'+':
+    case u',':
+    case u';':
+    case u'=':
         return true;
     default:
         return false;
@@ -177,4 +195,3 @@ QList<UrlComponents::QueryItem> UrlComponents::queryItems() const
     }
     return items;
 }
-

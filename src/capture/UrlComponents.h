@@ -13,12 +13,12 @@
 // make the text no URL at all.
 struct UrlComponents
 {
-    QString scheme;                  // empty for a reference without one
+    QString scheme; // empty for a reference without one
     std::optional<QString> userInfo; // before "@" in the authority
-    std::optional<QString> host;     // present when the text has an authority ("//...")
-    std::optional<QString> port;     // the digits after ":"
+    std::optional<QString> host; // present when the text has an authority ("//...")
+    std::optional<QString> port; // the digits after ":"
     QString path;
-    std::optional<QString> query;    // after "?", without it
+    std::optional<QString> query; // after "?", without it
     std::optional<QString> fragment; // after "#", without it
 
     static std::optional<UrlComponents> parse(QStringView text);
@@ -35,4 +35,3 @@ struct UrlComponents
     // there is no query or it is empty.
     QList<QueryItem> queryItems() const;
 };
-

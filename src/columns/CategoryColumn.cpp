@@ -16,14 +16,17 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-CategoryColumn::CategoryColumn(ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings,
-                               QWidget *parent)
-    : QWidget(parent), m_settings(settings), m_header(new QWidget(this)),
-      m_historyToggle(panelToolButton(QStringLiteral("\u25E7"), QStringLiteral("Show or hide History"), m_header)),
-      m_title(new QLabel(m_header)),
-      m_clearButton(panelToolButton(QStringLiteral("Clear"), QStringLiteral("Clear this column"), m_header)),
-      m_viewModeToggle(panelToolButton(QString(), QStringLiteral("List or grid"), m_header)),
-      m_view(new ColumnItemsView(painter, environment, this))
+CategoryColumn::CategoryColumn(
+    ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings, QWidget *parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_header(new QWidget(this))
+    , m_historyToggle(
+          panelToolButton(QStringLiteral("\u25E7"), QStringLiteral("Show or hide History"), m_header))
+    , m_title(new QLabel(m_header))
+    , m_clearButton(panelToolButton(QStringLiteral("Clear"), QStringLiteral("Clear this column"), m_header))
+    , m_viewModeToggle(panelToolButton(QString(), QStringLiteral("List or grid"), m_header))
+    , m_view(new ColumnItemsView(painter, environment, this))
 {
     setFocusPolicy(Qt::NoFocus);
     auto *headerLayout = new QHBoxLayout(m_header);
@@ -58,7 +61,7 @@ CategoryColumn::CategoryColumn(ItemRowPainter &painter, PanelEnvironment &enviro
     connect(m_view, &ColumnItemsView::contextMenuRequested, this, &CategoryColumn::showItemMenu);
     connect(m_view, &ColumnItemsView::scrolled, this, &CategoryColumn::scrolled);
     connect(m_view, &ColumnItemsView::pinnedHeaderClicked, this,
-            [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
+        [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
 }
 
 void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model)
@@ -69,7 +72,8 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     m_title->setFont(PanelLayout::panelFont(fontSize, QFont::DemiBold));
     m_title->setVisible(config.showTitle);
     m_historyToggle->setVisible(config.showHistoryToggle);
-    static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect())->setOpacity(config.toggleFadeOpacity);
+    static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect())
+        ->setOpacity(config.toggleFadeOpacity);
     m_clearButton->setVisible(config.canClearColumn && config.showTitle);
     m_viewModeToggle->setVisible(config.showViewModeToggle && config.canToggleViewMode);
     const bool grid = config.viewMode == AppSettings::ColumnViewMode::grid;
@@ -84,30 +88,43 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     update();
 }
 
-void CategoryColumn::setKeyboardHighlight(bool keyboard) { m_view->setKeyboardHighlight(keyboard); }
+void CategoryColumn::setKeyboardHighlight(bool keyboard)
+{
+    m_view->setKeyboardHighlight(keyboard);
+}
 
-bool CategoryColumn::isClearButtonShown() const { return m_clearButton->isVisibleTo(this); }
-bool CategoryColumn::isHistoryToggleShown() const { return m_historyToggle->isVisibleTo(this); }
-bool CategoryColumn::isViewModeToggleShown() const { return m_viewModeToggle->isVisibleTo(this); }
+bool CategoryColumn::isClearButtonShown() const
+{
+    return m_clearButton->isVisibleTo(this);
+}
+bool CategoryColumn::isHistoryToggleShown() const
+{
+    return m_historyToggle->isVisibleTo(this);
+}
+bool CategoryColumn::isViewModeToggleShown() const
+{
+    return m_viewModeToggle->isVisibleTo(this);
+}
 
 void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition)
 {
     QPointer<CategoryColumn> self(this);
-    QMenu *menu = buildItemMenu(itemMenuEntries(*item, m_settings), this, [self, item](const ItemMenuEntry &entry) {
-        if (!self)
-            return;
-        switch (entry.action) {
-        case ItemMenuEntry::Action::togglePin:
-            Q_EMIT self->itemPinToggled(item);
-            break;
-        case ItemMenuEntry::Action::remove:
-            Q_EMIT self->itemDeleted(item);
-            break;
-        case ItemMenuEntry::Action::pasteText:
-            Q_EMIT self->pasteString(entry.value);
-            break;
-        }
-    });
+    QMenu *menu
+        = buildItemMenu(itemMenuEntries(*item, m_settings), this, [self, item](const ItemMenuEntry &entry) {
+              if (!self)
+                  return;
+              switch (entry.action) {
+              case ItemMenuEntry::Action::togglePin:
+                  Q_EMIT self->itemPinToggled(item);
+                  break;
+              case ItemMenuEntry::Action::remove:
+                  Q_EMIT self->itemDeleted(item);
+                  break;
+              case ItemMenuEntry::Action::pasteText:
+                  Q_EMIT self->pasteString(entry.value);
+                  break;
+              }
+          });
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPosition);
 }

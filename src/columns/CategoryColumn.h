@@ -21,7 +21,7 @@ class CategoryColumn final : public QWidget
     Q_OBJECT
 public:
     CategoryColumn(ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings,
-                   QWidget *parent = nullptr);
+        QWidget *parent = nullptr);
 
     void setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model);
     const CategoryColumnConfig &config() const { return m_config; }

@@ -50,14 +50,16 @@ QHash<int, QByteArray> ColumnItemsModel::roleNames() const
     return names;
 }
 
-void ColumnItemsModel::setContent(const QString &title, const QList<ClipboardItemPtr> &items, bool pinnedGroupExpanded,
-                                  bool isGrid, double width)
+void ColumnItemsModel::setContent(const QString &title, const QList<ClipboardItemPtr> &items,
+    bool pinnedGroupExpanded, bool isGrid, double width)
 {
     QList<ClipboardItemPtr> shown = navigableItems(title, items, pinnedGroupExpanded);
     QList<GridSection> sections = gridSections(title, shown, isGrid, width, pinnedGroupExpanded);
-    const int pins = int(std::count_if(items.begin(), items.end(), [](const ClipboardItemPtr &i) { return i->isPinned(); }));
+    const int pins = int(
+        std::count_if(items.begin(), items.end(), [](const ClipboardItemPtr &i) { return i->isPinned(); }));
     const bool rowsChanged = title != m_title || shown != m_items;
-    const bool layoutChanged = sections != m_sections || pins != m_pinCount || pinnedGroupExpanded != m_pinnedGroupExpanded;
+    const bool layoutChanged
+        = sections != m_sections || pins != m_pinCount || pinnedGroupExpanded != m_pinnedGroupExpanded;
     if (rowsChanged) {
         beginResetModel();
         m_title = title;
@@ -90,9 +92,9 @@ void ColumnItemsModel::setSelectedItem(const ClipboardItemPtr &item)
     if (row == m_selectedRow)
         return;
     const std::optional<int> previous = std::exchange(m_selectedRow, row);
-    for (const std::optional<int> &changed : {previous, row}) {
+    for (const std::optional<int> &changed : { previous, row }) {
         if (changed)
-            Q_EMIT dataChanged(index(*changed), index(*changed), {IsSelectedRole});
+            Q_EMIT dataChanged(index(*changed), index(*changed), { IsSelectedRole });
     }
     Q_EMIT selectedRowChanged();
 }

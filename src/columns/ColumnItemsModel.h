@@ -17,7 +17,7 @@ class ColumnItemsModel final : public QAbstractListModel
 public:
     enum Role {
         ItemRole = Qt::UserRole + 1, // the ClipboardItemPtr
-        KindRole,                    // the stored kind string
+        KindRole, // the stored kind string
         IsPinnedRole,
         IsSingleCharacterRole,
         SectionRole, // "SingleChars", "Pinned" or "Unpinned"
@@ -31,8 +31,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     // Resets the rows only when the shown items or their order changed.
-    void setContent(const QString &title, const QList<ClipboardItemPtr> &items, bool pinnedGroupExpanded, bool isGrid,
-                    double width);
+    void setContent(const QString &title, const QList<ClipboardItemPtr> &items, bool pinnedGroupExpanded,
+        bool isGrid, double width);
     // The selected item, or none; rows repaint only where the selection moved.
     void setSelectedItem(const ClipboardItemPtr &item);
 

@@ -12,7 +12,9 @@
 #include <QScrollBar>
 
 ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent)
-    : QAbstractScrollArea(parent), m_painter(painter), m_environment(environment)
+    : QAbstractScrollArea(parent)
+    , m_painter(painter)
+    , m_environment(environment)
 {
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
@@ -22,11 +24,12 @@ ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &envi
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(int(ColumnLayout::rowHeight / 2));
     // A thin bar that leaves the column its width.
-    verticalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { width: 6px; background: transparent; margin: 0; }"
-        "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.45); border-radius: 3px; min-height: 24px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { width: 6px; background: transparent; margin: 0; }"
+                       "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.45); border-radius: "
+                       "3px; min-height: 24px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
 }
 
 void ColumnItemsView::setModel(ColumnItemsModel *model)
@@ -83,7 +86,8 @@ void ColumnItemsView::relayout()
         m_layout = ColumnLayout();
     } else {
         const bool pinnedHeader = m_model->title() != CategoryTitle::history && m_model->pinCount() > 0;
-        m_layout = ColumnLayout(m_model->sections(), m_isGrid, viewport()->width(), pinnedHeader, m_topPadding);
+        m_layout
+            = ColumnLayout(m_model->sections(), m_isGrid, viewport()->width(), pinnedHeader, m_topPadding);
     }
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
@@ -136,9 +140,10 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
     if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
         painter.setPen(palette.color(QPalette::PlaceholderText));
         painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
-        const QString chevron = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
+        const QString chevron
+            = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
         painter.drawText(*header, Qt::AlignLeft | Qt::AlignVCenter,
-                         QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
+            QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
     }
 
     const std::optional<int> selected = m_model->selectedRow();
@@ -178,7 +183,8 @@ void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || !m_model)
         return;
     const QPointF content = event->position() + QPointF(0, verticalScrollBar()->value());
-    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect(); header && header->contains(content)) {
+    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect();
+        header && header->contains(content)) {
         Q_EMIT pinnedHeaderClicked();
         return;
     }

@@ -9,7 +9,6 @@
 
 #include <optional>
 
-
 class ItemRowPainter;
 class PanelEnvironment;
 

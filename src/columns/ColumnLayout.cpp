@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-ColumnLayout::ColumnLayout(const QList<GridSection> &sections, bool isGrid, double width, bool showPinnedHeader,
-                           double topPadding)
+ColumnLayout::ColumnLayout(
+    const QList<GridSection> &sections, bool isGrid, double width, bool showPinnedHeader, double topPadding)
 {
     const double usable = std::max(1.0, width - 2 * inset);
     double y = topPadding;
@@ -29,7 +29,8 @@ ColumnLayout::ColumnLayout(const QList<GridSection> &sections, bool isGrid, doub
             QRectF rect;
             switch (kind) {
             case CellKind::singleCharacter:
-                rect = QRectF(inset + column * pitchX, y + row * pitchY, singleCharacterSize, singleCharacterSize);
+                rect = QRectF(
+                    inset + column * pitchX, y + row * pitchY, singleCharacterSize, singleCharacterSize);
                 break;
             case CellKind::tile:
                 rect = QRectF(inset + column * pitchX, y + row * pitchY, tileSize, tileSize);
@@ -38,7 +39,7 @@ ColumnLayout::ColumnLayout(const QList<GridSection> &sections, bool isGrid, doub
                 rect = QRectF(inset, y + row * pitchY, usable, rowHeight);
                 break;
             }
-            m_cells.append({rect, kind});
+            m_cells.append({ rect, kind });
         }
         const int rows = (section.count + perRow - 1) / perRow;
         y += rows * pitchY;
@@ -70,7 +71,7 @@ QList<int> ColumnLayout::rowsBetween(double top, double bottom) const
 {
     // Cells are ordered by their top edge, so the first candidate is found by bisection.
     const auto firstBelow = std::lower_bound(m_cells.begin(), m_cells.end(), top - GridMetrics::tilePitch,
-                                             [](const Cell &cell, double y) { return cell.rect.top() < y; });
+        [](const Cell &cell, double y) { return cell.rect.top() < y; });
     QList<int> rows;
     for (auto it = firstBelow; it != m_cells.end() && it->rect.top() <= bottom; ++it) {
         if (it->rect.bottom() >= top)

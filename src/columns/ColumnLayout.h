@@ -27,7 +27,7 @@ public:
     ColumnLayout() = default;
     // showPinnedHeader: the column has pins and is not History (the header then toggles them).
     ColumnLayout(const QList<GridSection> &sections, bool isGrid, double width, bool showPinnedHeader,
-                 double topPadding);
+        double topPadding);
 
     QRectF cellRect(int row) const;
     CellKind cellKind(int row) const;

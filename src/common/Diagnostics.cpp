@@ -7,7 +7,7 @@
 
 namespace {
 std::mutex g_printMutex;
-std::atomic<DiagnosticSink> g_sink{nullptr};
+std::atomic<DiagnosticSink> g_sink { nullptr };
 } // namespace
 
 void printDiagnostic(const QString &line)
@@ -23,10 +23,13 @@ void printDiagnostic(const QString &line)
     std::fflush(stdout);
 }
 
-void setDiagnosticSink(DiagnosticSink sink) { g_sink.store(sink); }
+void setDiagnosticSink(DiagnosticSink sink)
+{
+    g_sink.store(sink);
+}
 
 namespace {
-std::atomic<FatalErrorHandler> g_fatalHandler{nullptr};
+std::atomic<FatalErrorHandler> g_fatalHandler { nullptr };
 } // namespace
 
 void fatalError(const QString &message)
@@ -39,4 +42,7 @@ void fatalError(const QString &message)
     std::exit(1);
 }
 
-void setFatalErrorHandler(FatalErrorHandler handler) { g_fatalHandler.store(handler); }
+void setFatalErrorHandler(FatalErrorHandler handler)
+{
+    g_fatalHandler.store(handler);
+}

@@ -24,12 +24,12 @@ void NotificationCenter::post(const QString &name, const QVariantMap &userInfo)
         this, [this, name, userInfo] { Q_EMIT notificationPosted(name, userInfo); }, Qt::QueuedConnection);
 }
 
-QMetaObject::Connection NotificationCenter::addObserver(const QString &name, const QObject *context,
-                                                        std::function<void(const QVariantMap &)> handler)
+QMetaObject::Connection NotificationCenter::addObserver(
+    const QString &name, const QObject *context, std::function<void(const QVariantMap &)> handler)
 {
     return connect(this, &NotificationCenter::notificationPosted, context,
-                   [name, handler = std::move(handler)](const QString &posted, const QVariantMap &userInfo) {
-                       if (posted == name)
-                           handler(userInfo);
-                   });
+        [name, handler = std::move(handler)](const QString &posted, const QVariantMap &userInfo) {
+            if (posted == name)
+                handler(userInfo);
+        });
 }

@@ -40,8 +40,8 @@ public:
 
     // Runs handler for every post of name until context is destroyed or the returned
     // connection is disconnected.
-    QMetaObject::Connection addObserver(const QString &name, const QObject *context,
-                                        std::function<void(const QVariantMap &)> handler);
+    QMetaObject::Connection addObserver(
+        const QString &name, const QObject *context, std::function<void(const QVariantMap &)> handler);
 
 Q_SIGNALS:
     void notificationPosted(const QString &name, const QVariantMap &userInfo);

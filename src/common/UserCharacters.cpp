@@ -8,8 +8,8 @@ namespace {
 
 struct Advance
 {
-    qsizetype end = 0;      // position after the characters counted
-    qsizetype counted = 0;  // how many characters that is
+    qsizetype end = 0; // position after the characters counted
+    qsizetype counted = 0; // how many characters that is
 };
 
 // Walks over at most n characters from the start of text.
@@ -30,7 +30,7 @@ Advance advance(QStringView text, qsizetype n)
         ++counted;
     }
     if (counted == n || i == size)
-        return {i, counted};
+        return { i, counted };
 
     // Position i is a boundary (it follows an ASCII character whose successor is not a
     // combining one), so the rest can be analysed on its own. Look at a window that
@@ -53,7 +53,7 @@ Advance advance(QStringView text, qsizetype n)
             ++found;
         }
         if (found == wanted || whole)
-            return {i + position, counted + found};
+            return { i + position, counted + found };
         window *= 2;
     }
 }

@@ -25,25 +25,25 @@ struct ShebangEntry
 
 // Interpreters of a "#!" line, tried in this order. Each is matched as a whole word, so
 // "sh" does not fire inside "bash" (which comes earlier anyway).
-constexpr std::array<ShebangEntry, 17> shebangTable{{
-    {u"python[0-9.]*", u"python"},
-    {u"node", u"javascript"},
-    {u"ruby", u"ruby"},
-    {u"perl", u"perl"},
-    {u"php", u"php"},
-    {u"swift", u"swift"},
-    {u"bash", u"shell"},
-    {u"zsh", u"shell"},
-    {u"sh", u"shell"},
-    {u"fish", u"shell"},
-    {u"ksh", u"shell"},
-    {u"csh", u"shell"},
-    {u"tcsh", u"shell"},
-    {u"dash", u"shell"},
-    {u"lua", u"lua"},
-    {u"Rscript", u"r"},
-    {u"groovy", u"groovy"},
-}};
+constexpr std::array<ShebangEntry, 17> shebangTable { {
+    { u"python[0-9.]*", u"python" },
+    { u"node", u"javascript" },
+    { u"ruby", u"ruby" },
+    { u"perl", u"perl" },
+    { u"php", u"php" },
+    { u"swift", u"swift" },
+    { u"bash", u"shell" },
+    { u"zsh", u"shell" },
+    { u"sh", u"shell" },
+    { u"fish", u"shell" },
+    { u"ksh", u"shell" },
+    { u"csh", u"shell" },
+    { u"tcsh", u"shell" },
+    { u"dash", u"shell" },
+    { u"lua", u"lua" },
+    { u"Rscript", u"r" },
+    { u"groovy", u"groovy" },
+} };
 
 struct CompiledShebang
 {
@@ -56,12 +56,12 @@ const std::vector<CompiledShebang> &compiledShebangs()
     static const std::vector<CompiledShebang> compiled = [] {
         std::vector<CompiledShebang> entries;
         for (const ShebangEntry &entry : shebangTable) {
-            QRegularExpression regex(u"\\b" % QStringView(entry.pattern) % u"\\b",
-                                     HeuristicCodeDetection::patternOptions);
+            QRegularExpression regex(
+                u"\\b" % QStringView(entry.pattern) % u"\\b", HeuristicCodeDetection::patternOptions);
             if (!regex.isValid())
                 continue;
             regex.optimize();
-            entries.push_back({std::move(regex), QString::fromUtf16(entry.language)});
+            entries.push_back({ std::move(regex), QString::fromUtf16(entry.language) });
         }
         return entries;
     }();
@@ -71,10 +71,19 @@ const std::vector<CompiledShebang> &compiledShebangs()
 // Labels of the content-type model that name kinds of plain text, never code.
 bool isTextLabel(const QString &label)
 {
-    static const QSet<QString> textLabels{
-        QStringLiteral("txt"), QStringLiteral("randombytes"), QStringLiteral("randomtxt"), QStringLiteral("csv"),
-        QStringLiteral("tsv"), QStringLiteral("markdown"), QStringLiteral("rst"), QStringLiteral("eml"),
-        QStringLiteral("srt"), QStringLiteral("vtt"), QStringLiteral("sum"), QStringLiteral("po"),
+    static const QSet<QString> textLabels {
+        QStringLiteral("txt"),
+        QStringLiteral("randombytes"),
+        QStringLiteral("randomtxt"),
+        QStringLiteral("csv"),
+        QStringLiteral("tsv"),
+        QStringLiteral("markdown"),
+        QStringLiteral("rst"),
+        QStringLiteral("eml"),
+        QStringLiteral("srt"),
+        QStringLiteral("vtt"),
+        QStringLiteral("sum"),
+        QStringLiteral("po"),
         QStringLiteral("bib"),
     };
     return textLabels.contains(label);
@@ -83,13 +92,24 @@ bool isTextLabel(const QString &label)
 // Labels the model is often too sure of get a threshold of their own.
 std::optional<float> labelThreshold(const QString &label)
 {
-    static const QHash<QString, float> thresholds{
-        {QStringLiteral("batch"), 0.75f},      {QStringLiteral("crt"), 0.90f},    {QStringLiteral("handlebars"), 0.90f},
-        {QStringLiteral("ignorefile"), 0.95f}, {QStringLiteral("latex"), 0.95f},  {QStringLiteral("lisp"), 0.90f},
-        {QStringLiteral("markdown"), 0.75f},   {QStringLiteral("ocaml"), 0.90f},  {QStringLiteral("pascal"), 0.95f},
-        {QStringLiteral("powershell"), 0.90f}, {QStringLiteral("r"), 0.90f},      {QStringLiteral("rst"), 0.90f},
-        {QStringLiteral("snap"), 0.90f},       {QStringLiteral("srt"), 0.95f},    {QStringLiteral("sql"), 0.90f},
-        {QStringLiteral("tsv"), 0.90f},        {QStringLiteral("zig"), 0.90f},
+    static const QHash<QString, float> thresholds {
+        { QStringLiteral("batch"), 0.75f },
+        { QStringLiteral("crt"), 0.90f },
+        { QStringLiteral("handlebars"), 0.90f },
+        { QStringLiteral("ignorefile"), 0.95f },
+        { QStringLiteral("latex"), 0.95f },
+        { QStringLiteral("lisp"), 0.90f },
+        { QStringLiteral("markdown"), 0.75f },
+        { QStringLiteral("ocaml"), 0.90f },
+        { QStringLiteral("pascal"), 0.95f },
+        { QStringLiteral("powershell"), 0.90f },
+        { QStringLiteral("r"), 0.90f },
+        { QStringLiteral("rst"), 0.90f },
+        { QStringLiteral("snap"), 0.90f },
+        { QStringLiteral("srt"), 0.95f },
+        { QStringLiteral("sql"), 0.90f },
+        { QStringLiteral("tsv"), 0.90f },
+        { QStringLiteral("zig"), 0.90f },
     };
     const auto found = thresholds.constFind(label);
     if (found == thresholds.cend())
@@ -112,10 +132,10 @@ float lengthThreshold(qsizetype length)
 // takes them out for a second opinion.
 QString withoutEmoticonsAndLoneBrackets(const QString &text)
 {
-    static const QRegularExpression loneBrackets(QStringLiteral(R"((^|\s)[\])(]+(?=\s|$|[.,!?]))"),
-                                                 HeuristicCodeDetection::patternOptions);
-    static const QRegularExpression emoticons(QStringLiteral(R"([:;=]-?[\])(]+)"),
-                                              HeuristicCodeDetection::patternOptions);
+    static const QRegularExpression loneBrackets(
+        QStringLiteral(R"((^|\s)[\])(]+(?=\s|$|[.,!?]))"), HeuristicCodeDetection::patternOptions);
+    static const QRegularExpression emoticons(
+        QStringLiteral(R"([:;=]-?[\])(]+)"), HeuristicCodeDetection::patternOptions);
     QString cleaned = text;
     cleaned.replace(loneBrackets, QStringLiteral("\\1 "));
     cleaned.replace(emoticons, QStringLiteral(" "));
@@ -134,8 +154,8 @@ int confidencePercent(float score)
 
 } // namespace
 
-CodeDetectionService::CodeDetectionService(std::shared_ptr<ContentTypeClassifier> classifier,
-                                           MemoryPressureMonitor *memoryPressure)
+CodeDetectionService::CodeDetectionService(
+    std::shared_ptr<ContentTypeClassifier> classifier, MemoryPressureMonitor *memoryPressure)
     : m_classifier(std::move(classifier))
     , m_pressureReceiver(std::make_unique<QObject>())
 {
@@ -157,9 +177,10 @@ CodeDetectionService &CodeDetectionService::shared()
 {
     // Lives until the process ends, like the executor thread serving it. Its model stage is
     // the shared content-type model, which lives as long.
-    static CodeDetectionService *instance = new CodeDetectionService(
-        std::shared_ptr<ContentTypeClassifier>(&MagikaDetectionCoreML::shared(), [](ContentTypeClassifier *) {}),
-        &MemoryPressureMonitor::system());
+    static CodeDetectionService *instance
+        = new CodeDetectionService(std::shared_ptr<ContentTypeClassifier>(
+                                       &MagikaDetectionCoreML::shared(), [](ContentTypeClassifier *) {}),
+            &MemoryPressureMonitor::system());
     return *instance;
 }
 
@@ -216,14 +237,14 @@ CodeDetectionService::DetectionResult CodeDetectionService::detectNow(const QStr
     }
 
     if (const std::optional<QString> language = detectShebang(text)) {
-        const DetectionResult result{true, language, 100, language};
+        const DetectionResult result { true, language, 100, language };
         store(key, result);
         return result;
     }
 
     const HeuristicResult heuristic = HeuristicCodeDetection::shared().detect(text);
     if (heuristic.isCode) {
-        const DetectionResult result{true, heuristic.language, heuristic.confidence, heuristic.language};
+        const DetectionResult result { true, heuristic.language, heuristic.confidence, heuristic.language };
         store(key, result);
         return result;
     }
@@ -237,8 +258,8 @@ CodeDetectionService::DetectionResult CodeDetectionService::detectNow(const QStr
     return *result;
 }
 
-std::optional<CodeDetectionService::DetectionResult> CodeDetectionService::modelResult(const QString &text,
-                                                                                      ContentTypeClassifier &classifier)
+std::optional<CodeDetectionService::DetectionResult> CodeDetectionService::modelResult(
+    const QString &text, ContentTypeClassifier &classifier)
 {
     QList<ContentTypePrediction> predictions = classifier.predictTopK(text, modelTopK);
     if (predictions.isEmpty())
@@ -256,10 +277,11 @@ std::optional<CodeDetectionService::DetectionResult> CodeDetectionService::model
     return decide(predictions, length);
 }
 
-CodeDetectionService::DetectionResult CodeDetectionService::decide(const QList<ContentTypePrediction> &predictions,
-                                                                   qsizetype length)
+CodeDetectionService::DetectionResult CodeDetectionService::decide(
+    const QList<ContentTypePrediction> &predictions, qsizetype length)
 {
-    const QList<ContentTypePrediction> best = predictions.first(std::min<qsizetype>(predictions.size(), modelTopK));
+    const QList<ContentTypePrediction> best
+        = predictions.first(std::min<qsizetype>(predictions.size(), modelTopK));
     const ContentTypePrediction &top = best.first();
 
     DetectionResult result;

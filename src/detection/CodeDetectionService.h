@@ -29,9 +29,9 @@ public:
     struct DetectionResult
     {
         bool isCode = false;
-        std::optional<QString> language;   // may be set while isCode is false
-        int confidence = 0;                // 0 to 100
-        std::optional<QString> topLabel;   // the model's first label, or the language found before it
+        std::optional<QString> language; // may be set while isCode is false
+        int confidence = 0; // 0 to 100
+        std::optional<QString> topLabel; // the model's first label, or the language found before it
 
         friend bool operator==(const DetectionResult &, const DetectionResult &) = default;
     };
@@ -39,7 +39,7 @@ public:
     // classifier may be null (no model yet); memoryPressure, when given, must outlive the
     // service or be destroyed before it is used again.
     explicit CodeDetectionService(std::shared_ptr<ContentTypeClassifier> classifier = nullptr,
-                                  MemoryPressureMonitor *memoryPressure = nullptr);
+        MemoryPressureMonitor *memoryPressure = nullptr);
     ~CodeDetectionService();
 
     CodeDetectionService(const CodeDetectionService &) = delete;

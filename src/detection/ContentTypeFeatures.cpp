@@ -6,11 +6,15 @@ namespace ContentTypeFeatures {
 
 namespace {
 
-bool isWhitespace(uint8_t byte) { return byte == 32 || (byte >= 9 && byte <= 13); }
+bool isWhitespace(uint8_t byte)
+{
+    return byte == 32 || (byte >= 9 && byte <= 13);
+}
 
 bool isWordByte(uint8_t byte)
 {
-    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') || byte == '_';
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9')
+        || byte == '_';
 }
 
 // Feature kinds: each hashes into its own region of the space by seeding the hash.
@@ -21,7 +25,7 @@ enum Kind : uint32_t {
     LineEnding1 = 9,
     Indentation = 10,
     TextStart1 = 11, // .. 18 for the first 1 to 8 bytes
-    TextEnd1 = 20,   // .. 23 for the last 1 to 4 bytes
+    TextEnd1 = 20, // .. 23 for the last 1 to 4 bytes
     LineEnding2 = 24,
 };
 
@@ -42,9 +46,15 @@ uint32_t hashBytes(uint32_t kind, const uint8_t *bytes, size_t size)
 class Collector final
 {
 public:
-    Collector(uint32_t buckets, std::vector<uint32_t> &out) : m_mask(buckets - 1), m_out(out) {}
+    Collector(uint32_t buckets, std::vector<uint32_t> &out)
+        : m_mask(buckets - 1)
+        , m_out(out)
+    { }
 
-    void add(uint32_t kind, const uint8_t *bytes, size_t size) { m_out.push_back(hashBytes(kind, bytes, size) & m_mask); }
+    void add(uint32_t kind, const uint8_t *bytes, size_t size)
+    {
+        m_out.push_back(hashBytes(kind, bytes, size) & m_mask);
+    }
 
     // One run of real bytes (no padding). atTextStart: the run opens the text;
     // atTextEnd: it closes the text.
@@ -106,7 +116,7 @@ private:
         if (last == indent)
             return; // blank
         if (indent > 0) {
-            const uint8_t shape[2] = {bytes[0], uint8_t(std::min<size_t>(indent, 8))};
+            const uint8_t shape[2] = { bytes[0], uint8_t(std::min<size_t>(indent, 8)) };
             add(Indentation, shape, 2);
         }
         const uint8_t *content = bytes + indent;

@@ -12,7 +12,7 @@ static_assert(std::endian::native == std::endian::little, "model files are read 
 
 namespace {
 
-constexpr char kMagic[4] = {'T', 'W', 'C', 'T'};
+constexpr char kMagic[4] = { 'T', 'W', 'C', 'T' };
 constexpr uint32_t kVersion = 1;
 constexpr size_t kHeaderSize = 24;
 // Bounds that keep a damaged header from asking for absurd allocations.
@@ -22,7 +22,7 @@ constexpr uint32_t kMaxWidth = 4096;
 uint32_t crc32(const uint8_t *data, size_t size)
 {
     static const auto table = [] {
-        std::array<uint32_t, 256> t{};
+        std::array<uint32_t, 256> t {};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
@@ -51,8 +51,7 @@ uint64_t bodySize(const ContentTypeNetwork::Dimensions &d)
     return 4 * b + b * e + 4 * (e * h + h) + 4 * (h * l + l);
 }
 
-template <typename T>
-void append(std::vector<uint8_t> &out, const std::vector<T> &values)
+template <typename T> void append(std::vector<uint8_t> &out, const std::vector<T> &values)
 {
     const auto *bytes = reinterpret_cast<const uint8_t *>(values.data());
     out.insert(out.end(), bytes, bytes + values.size() * sizeof(T));
@@ -65,8 +64,7 @@ void appendU32(std::vector<uint8_t> &out, uint32_t value)
     out.insert(out.end(), bytes, bytes + 4);
 }
 
-template <typename T>
-std::vector<T> take(const uint8_t *&cursor, size_t count)
+template <typename T> std::vector<T> take(const uint8_t *&cursor, size_t count)
 {
     std::vector<T> values(count);
     std::memcpy(values.data(), cursor, count * sizeof(T));
@@ -77,11 +75,12 @@ std::vector<T> take(const uint8_t *&cursor, size_t count)
 } // namespace
 
 ContentTypeNetwork::ContentTypeNetwork(const Dimensions &dimensions, Weights weights)
-    : m_dimensions(dimensions), m_weights(std::move(weights))
-{
-}
+    : m_dimensions(dimensions)
+    , m_weights(std::move(weights))
+{ }
 
-std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::create(const Dimensions &d, Weights w, std::string *error)
+std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::create(
+    const Dimensions &d, Weights w, std::string *error)
 {
     if (!plausible(d)) {
         *error = "implausible dimensions";
@@ -96,7 +95,8 @@ std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::create(const Dimensions 
     return std::unique_ptr<ContentTypeNetwork>(new ContentTypeNetwork(d, std::move(w)));
 }
 
-std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::parse(const uint8_t *data, size_t size, std::string *error)
+std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::parse(
+    const uint8_t *data, size_t size, std::string *error)
 {
     if (size < kHeaderSize || std::memcmp(data, kMagic, 4) != 0) {
         *error = "not a content-type model file";
@@ -108,14 +108,15 @@ std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::parse(const uint8_t *dat
         *error = "unsupported model format version " + std::to_string(header[0]);
         return nullptr;
     }
-    const Dimensions d{header[1], header[2], header[3], header[4]};
+    const Dimensions d { header[1], header[2], header[3], header[4] };
     if (!plausible(d)) {
         *error = "implausible model dimensions";
         return nullptr;
     }
     const uint64_t expected = kHeaderSize + bodySize(d) + 4;
     if (size != expected) {
-        *error = "model file has " + std::to_string(size) + " bytes, its dimensions need " + std::to_string(expected);
+        *error = "model file has " + std::to_string(size) + " bytes, its dimensions need "
+            + std::to_string(expected);
         return nullptr;
     }
     uint32_t stored = 0;
@@ -139,8 +140,8 @@ std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::parse(const uint8_t *dat
 std::vector<uint8_t> ContentTypeNetwork::serialize() const
 {
     std::vector<uint8_t> out(kMagic, kMagic + 4);
-    for (const uint32_t value : {kVersion, m_dimensions.buckets, m_dimensions.embeddingDim, m_dimensions.hiddenDim,
-                                 m_dimensions.outputs})
+    for (const uint32_t value : { kVersion, m_dimensions.buckets, m_dimensions.embeddingDim,
+             m_dimensions.hiddenDim, m_dimensions.outputs })
         appendU32(out, value);
     append(out, m_weights.rowScales);
     append(out, m_weights.embedding);

@@ -38,17 +38,18 @@ public:
 
     struct Weights
     {
-        std::vector<float> rowScales;    // buckets
-        std::vector<int8_t> embedding;   // buckets x embeddingDim
+        std::vector<float> rowScales; // buckets
+        std::vector<int8_t> embedding; // buckets x embeddingDim
         std::vector<float> hiddenKernel; // embeddingDim x hiddenDim
-        std::vector<float> hiddenBias;   // hiddenDim
+        std::vector<float> hiddenBias; // hiddenDim
         std::vector<float> outputKernel; // hiddenDim x outputs
-        std::vector<float> outputBias;   // outputs
+        std::vector<float> outputBias; // outputs
     };
 
     // Null, with a description in error, when the dimensions are implausible or the
     // weights do not match them.
-    static std::unique_ptr<ContentTypeNetwork> create(const Dimensions &dimensions, Weights weights, std::string *error);
+    static std::unique_ptr<ContentTypeNetwork> create(
+        const Dimensions &dimensions, Weights weights, std::string *error);
     // Null, with a description in error, for anything but a whole, intact model file.
     static std::unique_ptr<ContentTypeNetwork> parse(const uint8_t *data, size_t size, std::string *error);
 

@@ -16,7 +16,8 @@
 #include <optional>
 #include <vector>
 
-static_assert(std::endian::native == std::endian::little, "the network file is read in place as little-endian");
+static_assert(
+    std::endian::native == std::endian::little, "the network file is read in place as little-endian");
 
 struct GuesslangDetection::Network
 {
@@ -40,9 +41,9 @@ struct GuesslangDetection::Network
             && dnnHidden0Kernel.size() >= size_t(embeddingDim) * hidden0Dim
             && dnnHidden0Bias.size() >= size_t(hidden0Dim)
             && dnnHidden1Kernel.size() >= size_t(hidden0Dim) * hidden1Dim
-            && dnnHidden1Bias.size() >= size_t(hidden1Dim)
-            && dnnLogitsKernel.size() >= size_t(hidden1Dim) * n && dnnLogitsBias.size() >= n
-            && linearWeights.size() >= size_t(numBuckets) * n && linearBias.size() >= n;
+            && dnnHidden1Bias.size() >= size_t(hidden1Dim) && dnnLogitsKernel.size() >= size_t(hidden1Dim) * n
+            && dnnLogitsBias.size() >= n && linearWeights.size() >= size_t(numBuckets) * n
+            && linearBias.size() >= n;
     }
 
     std::vector<float> probabilities(const QList<int> &features) const;
@@ -52,7 +53,10 @@ namespace {
 
 constexpr char kPrefix[] = "GuesslangDetection: ";
 
-void report(const QString &message) { printDiagnostic(QLatin1String(kPrefix) + message); }
+void report(const QString &message)
+{
+    printDiagnostic(QLatin1String(kPrefix) + message);
+}
 
 // rows x cols x 4 of two 32-bit counts can exceed 64 bits; the need is printed exactly.
 __extension__ using Wide = unsigned __int128;
@@ -71,7 +75,9 @@ QString decimal(Wide value)
 class FileReader final
 {
 public:
-    explicit FileReader(const QByteArray &data) : m_data(data) {}
+    explicit FileReader(const QByteArray &data)
+        : m_data(data)
+    { }
 
     qint64 offset() const { return m_offset; }
     qint64 size() const { return m_data.size(); }
@@ -80,7 +86,9 @@ public:
     std::optional<quint32> readUInt32()
     {
         if (m_offset + 4 > size()) {
-            report(QStringLiteral("readUInt32 out of bounds at offset %1, data size %2").arg(m_offset).arg(size()));
+            report(QStringLiteral("readUInt32 out of bounds at offset %1, data size %2")
+                       .arg(m_offset)
+                       .arg(size()));
             return std::nullopt;
         }
         quint32 value = 0;
@@ -170,10 +178,11 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwo
                 break;
             const std::optional<QByteArray> bytes = reader.readBytes(*length);
             if (!bytes) {
-                report(QStringLiteral("language name out of bounds - need %1 bytes at offset %2, data size %3")
-                           .arg(*length)
-                           .arg(reader.offset())
-                           .arg(reader.size()));
+                report(
+                    QStringLiteral("language name out of bounds - need %1 bytes at offset %2, data size %3")
+                        .arg(*length)
+                        .arg(reader.offset())
+                        .arg(reader.size()));
                 break;
             }
             if (const std::optional<QString> name = decodeUtf8(*bytes))
@@ -246,7 +255,10 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
 
 GuesslangDetection::GuesslangDetection() = default;
 
-GuesslangDetection::~GuesslangDetection() { m_executor.waitForIdle(); }
+GuesslangDetection::~GuesslangDetection()
+{
+    m_executor.waitForIdle();
+}
 
 GuesslangDetection &GuesslangDetection::shared()
 {
@@ -293,7 +305,10 @@ void GuesslangDetection::unloadModel()
     m_network.reset();
 }
 
-bool GuesslangDetection::isLoaded() const { return network() != nullptr; }
+bool GuesslangDetection::isLoaded() const
+{
+    return network() != nullptr;
+}
 
 int GuesslangDetection::numLanguages() const
 {
@@ -358,14 +373,14 @@ QList<GuesslangDetection::DetectionResult> GuesslangDetection::rankLanguages(con
     return rank(loaded->languages, QList<float>(p.begin(), p.end()));
 }
 
-QList<GuesslangDetection::DetectionResult> GuesslangDetection::rank(const QStringList &languages,
-                                                                      const QList<float> &probabilities)
+QList<GuesslangDetection::DetectionResult> GuesslangDetection::rank(
+    const QStringList &languages, const QList<float> &probabilities)
 {
     QList<DetectionResult> results;
     const qsizetype count = std::min(languages.size(), probabilities.size());
     results.reserve(count);
     for (qsizetype k = 0; k < count; ++k)
-        results.append({languages[k], probabilities[k]});
+        results.append({ languages[k], probabilities[k] });
     // A damaged file can yield NaN; it sorts last, so the order stays a strict weak one.
     const auto key = [](float value) { return std::isnan(value) ? -INFINITY : value; };
     std::stable_sort(results.begin(), results.end(), [&](const DetectionResult &a, const DetectionResult &b) {
@@ -389,7 +404,8 @@ QFuture<void> GuesslangDetection::unloadModelAsync()
     return m_executor.run([this] { unloadModel(); });
 }
 
-QFuture<QList<GuesslangDetection::DetectionResult>> GuesslangDetection::rankLanguagesAsync(const QString &text)
+QFuture<QList<GuesslangDetection::DetectionResult>> GuesslangDetection::rankLanguagesAsync(
+    const QString &text)
 {
     return m_executor.run([this, text] { return rankLanguages(text); });
 }

@@ -2,8 +2,8 @@
 
 #include "common/SerialExecutor.h"
 
-#include <QFuture>
 #include <QByteArray>
+#include <QFuture>
 #include <QList>
 #include <QMutex>
 #include <QString>

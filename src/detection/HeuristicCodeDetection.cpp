@@ -11,7 +11,13 @@ namespace {
 bool isLineSeparator(QChar c)
 {
     switch (c.unicode()) {
-    case 0x000A: case 0x000B: case 0x000C: case 0x000D: case 0x0085: case 0x2028: case 0x2029:
+    case 0x000A:
+    case 0x000B:
+    case 0x000C:
+    case 0x000D:
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
         return true;
     default:
         return false;
@@ -72,16 +78,15 @@ static_assert(HeuristicCodeDetection::maxLines <= LineIndex::maxLines);
 
 HeuristicCodeDetection::HeuristicCodeDetection()
     : HeuristicCodeDetection(HeuristicPatternTables::genericPatterns(), HeuristicPatternTables::languages())
-{
-}
+{ }
 
-HeuristicCodeDetection::HeuristicCodeDetection(std::span<const HeuristicPattern> genericPatterns,
-                                               std::span<const HeuristicLanguagePatterns> languages)
+HeuristicCodeDetection::HeuristicCodeDetection(
+    std::span<const HeuristicPattern> genericPatterns, std::span<const HeuristicLanguagePatterns> languages)
     : m_genericPatterns(compile(genericPatterns))
 {
     m_languages.reserve(languages.size());
     for (const HeuristicLanguagePatterns &language : languages)
-        m_languages.push_back({language.name, compile(language.patterns)});
+        m_languages.push_back({ language.name, compile(language.patterns) });
 }
 
 const HeuristicCodeDetection &HeuristicCodeDetection::shared()
@@ -90,8 +95,8 @@ const HeuristicCodeDetection &HeuristicCodeDetection::shared()
     return instance;
 }
 
-std::vector<HeuristicCodeDetection::CompiledPattern>
-HeuristicCodeDetection::compile(std::span<const HeuristicPattern> patterns)
+std::vector<HeuristicCodeDetection::CompiledPattern> HeuristicCodeDetection::compile(
+    std::span<const HeuristicPattern> patterns)
 {
     std::vector<CompiledPattern> compiled;
     compiled.reserve(patterns.size());
@@ -102,7 +107,8 @@ HeuristicCodeDetection::compile(std::span<const HeuristicPattern> patterns)
             continue;
         // Compile now, once, rather than on the first match of whichever thread comes first.
         regex.optimize();
-        compiled.push_back({std::move(regex), entry.points, entry.nearTop, RequiredLiterals::fromPattern(source)});
+        compiled.push_back(
+            { std::move(regex), entry.points, entry.nearTop, RequiredLiterals::fromPattern(source) });
     }
     return compiled;
 }
@@ -126,7 +132,8 @@ bool HeuristicCodeDetection::counts(const CompiledPattern &pattern, const Lines 
     return false;
 }
 
-qint64 HeuristicCodeDetection::points(const std::vector<CompiledPattern> &patterns, const Lines &lines, Scan scan)
+qint64 HeuristicCodeDetection::points(
+    const std::vector<CompiledPattern> &patterns, const Lines &lines, Scan scan)
 {
     qint64 sum = 0;
     for (const CompiledPattern &pattern : patterns) {
@@ -167,6 +174,6 @@ HeuristicResult HeuristicCodeDetection::detect(QStringView text) const
         return {};
 
     if (bestScore < requiredScore(text))
-        return {false, best->name, 0, bestScore};
-    return {true, best->name, int(std::min<qint64>(4 * bestScore + 55, 95)), bestScore};
+        return { false, best->name, 0, bestScore };
+    return { true, best->name, int(std::min<qint64>(4 * bestScore + 55, 95)), bestScore };
 }

@@ -52,7 +52,7 @@ public:
     HeuristicCodeDetection();
     // Compiles the given tables. Entries that do not compile are left out silently.
     HeuristicCodeDetection(std::span<const HeuristicPattern> genericPatterns,
-                           std::span<const HeuristicLanguagePatterns> languages);
+        std::span<const HeuristicLanguagePatterns> languages);
 
     HeuristicCodeDetection(const HeuristicCodeDetection &) = delete;
     HeuristicCodeDetection &operator=(const HeuristicCodeDetection &) = delete;
@@ -74,8 +74,8 @@ public:
 
     // Options every pattern is compiled with: Unicode-aware \w, \d, \s and \b, as the
     // tables were written for.
-    static constexpr QRegularExpression::PatternOptions patternOptions =
-        QRegularExpression::UseUnicodePropertiesOption;
+    static constexpr QRegularExpression::PatternOptions patternOptions
+        = QRegularExpression::UseUnicodePropertiesOption;
 
 private:
     class Lines;

@@ -14,7 +14,10 @@
 
 namespace {
 
-void report(const QString &message) { printDiagnostic(QStringLiteral("MagikaDetectionCoreML: ") + message); }
+void report(const QString &message)
+{
+    printDiagnostic(QStringLiteral("MagikaDetectionCoreML: ") + message);
+}
 
 bool isLineBreak(QChar c)
 {
@@ -52,7 +55,8 @@ std::optional<QString> readUtf8File(const QString &path)
 }
 
 // The network of the model resource, or null with the reason in error.
-std::shared_ptr<const ContentTypeNetwork> readNetwork(const QString &resource, qsizetype labelCount, QString *error)
+std::shared_ptr<const ContentTypeNetwork> readNetwork(
+    const QString &resource, qsizetype labelCount, QString *error)
 {
     const QString path = QFileInfo(resource).isDir() ? resource + QStringLiteral("/model.bin") : resource;
     QFile file(path);
@@ -84,13 +88,19 @@ std::shared_ptr<const ContentTypeNetwork> readNetwork(const QString &resource, q
 }
 
 // Highest first; NaN sorts last so the order stays a strict weak one.
-float sortKey(float score) { return std::isnan(score) ? -INFINITY : score; }
+float sortKey(float score)
+{
+    return std::isnan(score) ? -INFINITY : score;
+}
 
 } // namespace
 
 MagikaDetectionCoreML::MagikaDetectionCoreML() = default;
 
-MagikaDetectionCoreML::~MagikaDetectionCoreML() { m_executor.waitForIdle(); }
+MagikaDetectionCoreML::~MagikaDetectionCoreML()
+{
+    m_executor.waitForIdle();
+}
 
 MagikaDetectionCoreML &MagikaDetectionCoreML::shared()
 {
@@ -101,19 +111,97 @@ MagikaDetectionCoreML &MagikaDetectionCoreML::shared()
 const QSet<QString> &MagikaDetectionCoreML::knownCodeLabels()
 {
     static const QSet<QString> labels = {
-        "aidl",       "asm",        "asp",       "autohotkey", "autoit",     "awk",        "batch",
-        "bazel",      "c",          "clojure",   "cmake",      "cobol",      "coffeescript", "cpp",
-        "cs",         "csproj",     "css",       "csv",        "dart",       "diff",       "dockerfile",
-        "elixir",     "erb",        "erlang",    "fortran",    "gemfile",    "gemspec",    "gitattributes",
-        "gitmodules", "go",         "gradle",    "groovy",     "handlebars", "haskell",    "hcl",
-        "htaccess",   "html",       "ignorefile", "ini",       "ipynb",      "java",       "javascript",
-        "jinja",      "json",       "jsonl",     "julia",      "kotlin",     "latex",      "lisp",
-        "lua",        "makefile",   "markdown",  "matlab",     "objectivec", "ocaml",      "pascal",
-        "perl",       "php",        "powershell", "prolog",    "proto",      "python",     "r",
-        "rst",        "ruby",       "rust",      "scala",      "scss",       "sgml",       "shell",
-        "smali",      "solidity",   "sql",       "svg",        "swift",      "tcl",        "textproto",
-        "toml",       "tsv",        "twig",      "typescript", "vba",        "vcxproj",    "verilog",
-        "vhdl",       "vue",        "wasm",      "xml",        "yaml",       "yara",       "zig",
+        "aidl",
+        "asm",
+        "asp",
+        "autohotkey",
+        "autoit",
+        "awk",
+        "batch",
+        "bazel",
+        "c",
+        "clojure",
+        "cmake",
+        "cobol",
+        "coffeescript",
+        "cpp",
+        "cs",
+        "csproj",
+        "css",
+        "csv",
+        "dart",
+        "diff",
+        "dockerfile",
+        "elixir",
+        "erb",
+        "erlang",
+        "fortran",
+        "gemfile",
+        "gemspec",
+        "gitattributes",
+        "gitmodules",
+        "go",
+        "gradle",
+        "groovy",
+        "handlebars",
+        "haskell",
+        "hcl",
+        "htaccess",
+        "html",
+        "ignorefile",
+        "ini",
+        "ipynb",
+        "java",
+        "javascript",
+        "jinja",
+        "json",
+        "jsonl",
+        "julia",
+        "kotlin",
+        "latex",
+        "lisp",
+        "lua",
+        "makefile",
+        "markdown",
+        "matlab",
+        "objectivec",
+        "ocaml",
+        "pascal",
+        "perl",
+        "php",
+        "powershell",
+        "prolog",
+        "proto",
+        "python",
+        "r",
+        "rst",
+        "ruby",
+        "rust",
+        "scala",
+        "scss",
+        "sgml",
+        "shell",
+        "smali",
+        "solidity",
+        "sql",
+        "svg",
+        "swift",
+        "tcl",
+        "textproto",
+        "toml",
+        "tsv",
+        "twig",
+        "typescript",
+        "vba",
+        "vcxproj",
+        "verilog",
+        "vhdl",
+        "vue",
+        "wasm",
+        "xml",
+        "yaml",
+        "yara",
+        "zig",
     };
     return labels;
 }
@@ -126,7 +214,8 @@ bool MagikaDetectionCoreML::loadModel()
         report(QStringLiteral("Could not find Magika.mlmodelc in bundle"));
         return false;
     }
-    const QString labelsPath = Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt"));
+    const QString labelsPath
+        = Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt"));
     if (labelsPath.isEmpty()) {
         report(QStringLiteral("Could not find magika_labels.txt in bundle"));
         return false;
@@ -193,7 +282,8 @@ QSet<QString> MagikaDetectionCoreML::codeLabels() const
 ContentTypeFeatures::Input MagikaDetectionCoreML::inputTokens(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    return ContentTypeFeatures::inputTokens(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+    return ContentTypeFeatures::inputTokens(
+        reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
 }
 
 std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::loadedModel()
@@ -228,7 +318,7 @@ std::optional<MagikaDetectionCoreML::Scores> MagikaDetectionCoreML::score(const 
     // must still line up.
     if (m_labels.isEmpty() || values.size() < size_t(m_labels.size()))
         return std::nullopt;
-    return Scores{std::move(values), m_labels, m_codeLabels};
+    return Scores { std::move(values), m_labels, m_codeLabels };
 }
 
 std::optional<MagikaDetectionCoreML::DetectionResult> MagikaDetectionCoreML::predict(const QString &text)
@@ -245,11 +335,12 @@ std::optional<MagikaDetectionCoreML::DetectionResult> MagikaDetectionCoreML::pre
         }
     }
     if (!std::isfinite(bestScore)) {
-        printDiagnostic(QStringLiteral("MAGIKA-COREML: WARNING - NaN/Inf confidence detected, returning txt fallback"));
-        return DetectionResult{QStringLiteral("txt"), 0.0f, false};
+        printDiagnostic(
+            QStringLiteral("MAGIKA-COREML: WARNING - NaN/Inf confidence detected, returning txt fallback"));
+        return DetectionResult { QStringLiteral("txt"), 0.0f, false };
     }
     const QString &label = scores->labels[bestIndex];
-    return DetectionResult{label, bestScore, scores->codeLabels.contains(label)};
+    return DetectionResult { label, bestScore, scores->codeLabels.contains(label) };
 }
 
 QList<MagikaDetectionCoreML::DetectionResult> MagikaDetectionCoreML::predictTopK(const QString &text, int k)
@@ -267,7 +358,7 @@ QList<MagikaDetectionCoreML::DetectionResult> MagikaDetectionCoreML::predictTopK
     results.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
         const QString &label = scores->labels[order[i]];
-        results.append({label, scores->values[size_t(order[i])], scores->codeLabels.contains(label)});
+        results.append({ label, scores->values[size_t(order[i])], scores->codeLabels.contains(label) });
     }
     return results;
 }
@@ -287,12 +378,14 @@ QFuture<void> MagikaDetectionCoreML::unloadModelAsync()
     return m_executor.run([this] { unloadModel(); });
 }
 
-QFuture<std::optional<MagikaDetectionCoreML::DetectionResult>> MagikaDetectionCoreML::predictAsync(const QString &text)
+QFuture<std::optional<MagikaDetectionCoreML::DetectionResult>> MagikaDetectionCoreML::predictAsync(
+    const QString &text)
 {
     return m_executor.run([this, text] { return predict(text); });
 }
 
-QFuture<QList<MagikaDetectionCoreML::DetectionResult>> MagikaDetectionCoreML::predictTopKAsync(const QString &text, int k)
+QFuture<QList<MagikaDetectionCoreML::DetectionResult>> MagikaDetectionCoreML::predictTopKAsync(
+    const QString &text, int k)
 {
     return m_executor.run([this, text, k] { return predictTopK(text, k); });
 }

@@ -10,7 +10,7 @@ QList<CodeLine> plainCodeLines(const QString &text, int maxLines)
     for (QStringView line : QStringTokenizer(text, QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        lines.append(CodeLine{line.toString().replace(QLatin1Char('\t'), QStringLiteral("    ")), {}});
+        lines.append(CodeLine { line.toString().replace(QLatin1Char('\t'), QStringLiteral("    ")), {} });
         if (lines.size() >= maxLines)
             break;
     }

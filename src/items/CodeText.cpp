@@ -6,7 +6,9 @@
 #include <QPainterPath>
 #include <QTextCursor>
 
-CodeText::CodeText(const QString &text, QWidget *parent) : QWidget(parent), m_text(text)
+CodeText::CodeText(const QString &text, QWidget *parent)
+    : QWidget(parent)
+    , m_text(text)
 {
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_document.setDocumentMargin(0);
@@ -192,13 +194,14 @@ void CodeText::paintEvent(QPaintEvent *)
         // The outline is centred on the edge of the card; keep it inside the widget.
         const qreal inset = card->lineWidth / 2;
         QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), card->cornerRadius,
-                             card->cornerRadius);
+        shape.addRoundedRect(
+            QRectF(rect()).adjusted(inset, inset, -inset, -inset), card->cornerRadius, card->cornerRadius);
         if (m_result)
             painter.fillPath(shape, m_result->backgroundColor);
         QColor separator = palette().color(QPalette::WindowText);
         separator.setAlphaF(0.2f);
-        QPen pen(card->stroke.value_or(separator), card->lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        QPen pen(
+            card->stroke.value_or(separator), card->lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
         pen.setMiterLimit(10);
         painter.strokePath(shape, pen);
     }

@@ -12,7 +12,7 @@ struct CodeTextColors
 
     static CodeTextColors forTheme(HighlightTheme theme)
     {
-        return {HighlightColors::dark(theme), HighlightColors::light(theme)};
+        return { HighlightColors::dark(theme), HighlightColors::light(theme) };
     }
 
     friend bool operator==(const CodeTextColors &, const CodeTextColors &) = default;

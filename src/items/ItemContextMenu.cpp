@@ -8,8 +8,9 @@
 QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSettings &settings)
 {
     QList<ItemMenuEntry> entries;
-    entries.append({ItemMenuEntry::Action::togglePin, item.isPinned() ? QStringLiteral("Unpin") : QStringLiteral("Pin")});
-    entries.append({ItemMenuEntry::Action::remove, QStringLiteral("Delete")});
+    entries.append({ ItemMenuEntry::Action::togglePin,
+        item.isPinned() ? QStringLiteral("Unpin") : QStringLiteral("Pin") });
+    entries.append({ ItemMenuEntry::Action::remove, QStringLiteral("Delete") });
     const ClipboardItem &shown = item.resolvedItem();
     if (shown.type() != ClipboardItemType::color)
         return entries;
@@ -18,15 +19,16 @@ QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSetting
         return entries;
     bool first = true;
     for (const ColorFormatMenuItem &format :
-         colorFormatMenuItems(*hex, settings.orderedColorFormats(), settings.disabledColorFormats())) {
-        entries.append({ItemMenuEntry::Action::pasteText, format.title, format.value, format.shortcut(), first});
+        colorFormatMenuItems(*hex, settings.orderedColorFormats(), settings.disabledColorFormats())) {
+        entries.append(
+            { ItemMenuEntry::Action::pasteText, format.title, format.value, format.shortcut(), first });
         first = false;
     }
     return entries;
 }
 
 QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
-                     const std::function<void(const ItemMenuEntry &)> &chosen)
+    const std::function<void(const ItemMenuEntry &)> &chosen)
 {
     auto *menu = new QMenu(parent);
     for (const ItemMenuEntry &entry : entries) {

@@ -30,4 +30,4 @@ QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSetting
 
 // A menu of the entries; choosing one runs chosen with it.
 QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
-                     const std::function<void(const ItemMenuEntry &)> &chosen);
+    const std::function<void(const ItemMenuEntry &)> &chosen);

@@ -47,7 +47,8 @@ void paintCheckerboard(QPainter &painter, const QRectF &rect)
     const double cell = 4.0;
     painter.fillRect(rect, Qt::white);
     for (double y = rect.top(); y < rect.bottom(); y += cell) {
-        for (double x = rect.left() + (int((y - rect.top()) / cell) % 2) * cell; x < rect.right(); x += 2 * cell)
+        for (double x = rect.left() + (int((y - rect.top()) / cell) % 2) * cell; x < rect.right();
+             x += 2 * cell)
             painter.fillRect(QRectF(x, y, cell, cell).intersected(rect), QColor(0xCC, 0xCC, 0xCC));
     }
 }
@@ -55,18 +56,22 @@ void paintCheckerboard(QPainter &painter, const QRectF &rect)
 } // namespace
 
 ItemRowPainter::ItemRowPainter(PanelEnvironment &environment, ThumbnailCache &thumbnails)
-    : m_environment(environment), m_thumbnails(thumbnails)
-{
-}
+    : m_environment(environment)
+    , m_thumbnails(thumbnails)
+{ }
 
-bool ItemRowPainter::isDark(const QPalette &palette) { return palette.color(QPalette::Window).lightness() < 128; }
+bool ItemRowPainter::isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128;
+}
 
 QColor ItemRowPainter::accentColor(const QPalette &palette)
 {
     return isDark(palette) ? QColor(255, 159, 10) : QColor(231, 115, 19);
 }
 
-void ItemRowPainter::paintBackground(QPainter &painter, const QRectF &rect, const Style &style, double radius) const
+void ItemRowPainter::paintBackground(
+    QPainter &painter, const QRectF &rect, const Style &style, double radius) const
 {
     if (!style.selected)
         return;
@@ -89,7 +94,8 @@ QIcon ItemRowPainter::fileIcon(const ClipboardItem &item)
     return *found;
 }
 
-void ItemRowPainter::paintPicture(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
+void ItemRowPainter::paintPicture(
+    QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
 {
     const ClipboardItem &shown = item.resolvedItem();
     const ClipboardItemType kind = shown.type();
@@ -129,19 +135,21 @@ void ItemRowPainter::paintPicture(QPainter &painter, const QRectF &rect, Clipboa
     }
     painter.fillRect(rect, withAlpha(style.palette.color(QPalette::Text), 0.06));
     painter.setPen(secondary);
-    painter.setFont(PanelLayout::panelFont(std::min(rect.height() * 0.45, style.fontSize + 2), QFont::Medium));
+    painter.setFont(
+        PanelLayout::panelFont(std::min(rect.height() * 0.45, style.fontSize + 2), QFont::Medium));
     painter.drawText(rect, Qt::AlignCenter, kindGlyph(kind));
     painter.restore();
 }
 
-void ItemRowPainter::paintCodeLines(QPainter &painter, const QRectF &rect, const ClipboardItem &item,
-                                    const Style &style)
+void ItemRowPainter::paintCodeLines(
+    QPainter &painter, const QRectF &rect, const ClipboardItem &item, const Style &style)
 {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(std::max(1, int(std::lround(style.fontSize - 1))));
     const QFontMetricsF metrics(mono);
     const int maxLines = std::max(1, int(rect.height() / metrics.lineSpacing()));
-    const QList<CodeLine> lines = m_environment.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
+    const QList<CodeLine> lines
+        = m_environment.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
     painter.setPen(style.palette.color(QPalette::Text));
     double y = rect.top();
     for (const CodeLine &line : lines) {
@@ -168,7 +176,8 @@ void ItemRowPainter::paintRow(QPainter &painter, const QRectF &rect, ClipboardIt
 
     const double textLeft = picture.right() + 8;
     const double trailing = item.isPinned() ? 18 : 6;
-    const QRectF textRect(textLeft, rect.top() + 4, std::max(0.0, rect.right() - trailing - textLeft), rect.height() - 8);
+    const QRectF textRect(
+        textLeft, rect.top() + 4, std::max(0.0, rect.right() - trailing - textLeft), rect.height() - 8);
     const ClipboardItem &shown = item.resolvedItem();
     if (shown.type() == ClipboardItemType::code && !(item.pinnedLabel() && !item.pinnedLabel()->isEmpty())) {
         paintCodeLines(painter, textRect, item, style);
@@ -182,15 +191,16 @@ void ItemRowPainter::paintRow(QPainter &painter, const QRectF &rect, ClipboardIt
         double y = textRect.center().y() - block / 2;
         painter.setFont(titleFont);
         painter.setPen(style.palette.color(QPalette::Text));
-        painter.drawText(QRectF(textRect.left(), y, textRect.width(), titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         titleMetrics.elidedText(itemTitle(item), Qt::ElideRight, textRect.width()));
+        painter.drawText(QRectF(textRect.left(), y, textRect.width(), titleMetrics.height()),
+            Qt::AlignLeft | Qt::AlignVCenter,
+            titleMetrics.elidedText(itemTitle(item), Qt::ElideRight, textRect.width()));
         if (!subtitle.isEmpty()) {
             y += titleMetrics.height() + 1;
             painter.setFont(subtitleFont);
             painter.setPen(style.palette.color(QPalette::PlaceholderText));
             painter.drawText(QRectF(textRect.left(), y, textRect.width(), subtitleMetrics.height()),
-                             Qt::AlignLeft | Qt::AlignVCenter,
-                             subtitleMetrics.elidedText(subtitle, Qt::ElideMiddle, textRect.width()));
+                Qt::AlignLeft | Qt::AlignVCenter,
+                subtitleMetrics.elidedText(subtitle, Qt::ElideMiddle, textRect.width()));
         }
     }
     if (item.isPinned()) {
@@ -215,8 +225,8 @@ void ItemRowPainter::paintTile(QPainter &painter, const QRectF &rect, ClipboardI
     painter.restore();
 }
 
-void ItemRowPainter::paintSingleCharacter(QPainter &painter, const QRectF &rect, ClipboardItem &item,
-                                          const Style &style)
+void ItemRowPainter::paintSingleCharacter(
+    QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
 {
     painter.save();
     painter.setPen(Qt::NoPen);

@@ -7,7 +7,10 @@ namespace {
 
 QString cacheKey(const ClipboardItem &item, QSize size)
 {
-    return QStringLiteral("thumb_%1_%2x%3").arg(item.id().toString(QUuid::WithoutBraces)).arg(size.width()).arg(size.height());
+    return QStringLiteral("thumb_%1_%2x%3")
+        .arg(item.id().toString(QUuid::WithoutBraces))
+        .arg(size.width())
+        .arg(size.height());
 }
 
 // The stored pictures of an item, smallest first.
@@ -15,11 +18,12 @@ QList<std::optional<QByteArray> (ClipboardItem::*)() const> pictureSources(Clipb
 {
     switch (kind) {
     case ClipboardItemType::media:
-        return {&ClipboardItem::mediaThumbnailData, &ClipboardItem::mediaPreviewData, &ClipboardItem::mediaImageData};
+        return { &ClipboardItem::mediaThumbnailData, &ClipboardItem::mediaPreviewData,
+            &ClipboardItem::mediaImageData };
     case ClipboardItemType::file:
-        return {&ClipboardItem::fileThumbnailData, &ClipboardItem::filePreviewData};
+        return { &ClipboardItem::fileThumbnailData, &ClipboardItem::filePreviewData };
     case ClipboardItemType::link:
-        return {&ClipboardItem::linkThumbnailData};
+        return { &ClipboardItem::linkThumbnailData };
     case ClipboardItemType::text:
     case ClipboardItemType::color:
     case ClipboardItemType::code:
@@ -36,7 +40,9 @@ ThumbnailCache &ThumbnailCache::shared()
     return cache;
 }
 
-ThumbnailCache::ThumbnailCache(qsizetype byteBudget) : m_cache(byteBudget) {}
+ThumbnailCache::ThumbnailCache(qsizetype byteBudget)
+    : m_cache(byteBudget)
+{ }
 
 QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
 {

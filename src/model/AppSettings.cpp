@@ -19,7 +19,10 @@ QStringList defaultColorFormatOrder()
     return order;
 }
 
-void post(const QString &name) { NotificationCenter::defaultCenter().post(name); }
+void post(const QString &name)
+{
+    NotificationCenter::defaultCenter().post(name);
+}
 
 } // namespace
 
@@ -31,10 +34,14 @@ QString AppSettings::rawValue(ActivationMode mode)
 QString AppSettings::rawValue(DoubleTapModifier modifier)
 {
     switch (modifier) {
-    case DoubleTapModifier::option: return QStringLiteral("option");
-    case DoubleTapModifier::command: return QStringLiteral("command");
-    case DoubleTapModifier::control: return QStringLiteral("control");
-    case DoubleTapModifier::shift: return QStringLiteral("shift");
+    case DoubleTapModifier::option:
+        return QStringLiteral("option");
+    case DoubleTapModifier::command:
+        return QStringLiteral("command");
+    case DoubleTapModifier::control:
+        return QStringLiteral("control");
+    case DoubleTapModifier::shift:
+        return QStringLiteral("shift");
     }
     return QStringLiteral("option");
 }
@@ -55,7 +62,9 @@ AppSettings &AppSettings::shared()
     return *instance;
 }
 
-AppSettings::AppSettings(UserDefaults &defaults, QObject *parent) : QObject(parent), m_defaults(defaults)
+AppSettings::AppSettings(UserDefaults &defaults, QObject *parent)
+    : QObject(parent)
+    , m_defaults(defaults)
 {
     read();
 }
@@ -64,12 +73,19 @@ void AppSettings::read()
 {
     // A limit below one would leave no room for the item being saved; an edited store
     // can hold one, so it reads as one.
-    m_historyLimit = std::max<qint64>(1, m_defaults.integer(QStringLiteral("historyLimit")).value_or(defaultHistoryLimit));
+    m_historyLimit = std::max<qint64>(
+        1, m_defaults.integer(QStringLiteral("historyLimit")).value_or(defaultHistoryLimit));
 
     switch (m_defaults.integer(QStringLiteral("historyRetention")).value_or(0)) {
-    case 1800: m_historyRetention = HistoryRetention::thirtyMinutes; break;
-    case 604800: m_historyRetention = HistoryRetention::sevenDays; break;
-    default: m_historyRetention = HistoryRetention::eightHours; break;
+    case 1800:
+        m_historyRetention = HistoryRetention::thirtyMinutes;
+        break;
+    case 604800:
+        m_historyRetention = HistoryRetention::sevenDays;
+        break;
+    default:
+        m_historyRetention = HistoryRetention::eightHours;
+        break;
     }
 
     m_fontSize = m_defaults.number(QStringLiteral("fontSize")).value_or(13.0);
@@ -81,7 +97,8 @@ void AppSettings::read()
     m_detectCode = m_defaults.boolean(QStringLiteral("detectCode")).value_or(true);
     m_filterAdultContent = m_defaults.boolean(QStringLiteral("filterAdultContent")).value_or(true);
     m_filterPasswords = m_defaults.boolean(QStringLiteral("filterPasswords")).value_or(true);
-    m_removeTrackingParameters = m_defaults.boolean(QStringLiteral("removeTrackingParameters")).value_or(false);
+    m_removeTrackingParameters
+        = m_defaults.boolean(QStringLiteral("removeTrackingParameters")).value_or(false);
     m_excludedURLPatterns = m_defaults.string(QStringLiteral("excludedURLPatterns")).value_or(QString());
 
     m_activationMode = m_defaults.string(QStringLiteral("activationMode")) == QStringLiteral("doubleTap")
@@ -89,8 +106,8 @@ void AppSettings::read()
         : ActivationMode::shortcut;
     m_doubleTapModifier = DoubleTapModifier::option;
     const std::optional<QString> modifier = m_defaults.string(QStringLiteral("doubleTapModifier"));
-    for (DoubleTapModifier candidate : {DoubleTapModifier::option, DoubleTapModifier::command, DoubleTapModifier::control,
-                                        DoubleTapModifier::shift}) {
+    for (DoubleTapModifier candidate : { DoubleTapModifier::option, DoubleTapModifier::command,
+             DoubleTapModifier::control, DoubleTapModifier::shift }) {
         if (modifier == rawValue(candidate))
             m_doubleTapModifier = candidate;
     }
@@ -101,13 +118,16 @@ void AppSettings::read()
     m_mediaViewMode = viewMode(QStringLiteral("mediaViewMode"));
     m_colorsViewMode = viewMode(QStringLiteral("colorsViewMode"));
 
-    m_colorFormatOrder = m_defaults.stringList(QStringLiteral("colorFormatOrder")).value_or(defaultColorFormatOrder());
-    const QStringList disabled = m_defaults.stringList(QStringLiteral("disabledColorFormats")).value_or(QStringList());
+    m_colorFormatOrder
+        = m_defaults.stringList(QStringLiteral("colorFormatOrder")).value_or(defaultColorFormatOrder());
+    const QStringList disabled
+        = m_defaults.stringList(QStringLiteral("disabledColorFormats")).value_or(QStringList());
     m_disabledColorFormats = QSet<QString>(disabled.begin(), disabled.end());
     m_lastSeenVersion = m_defaults.string(QStringLiteral("lastSeenVersion")).value_or(QString());
     m_showUpdateSuccessBanner = false;
     m_debugShowTimestamps = m_defaults.boolean(QStringLiteral("debugShowTimestamps")).value_or(true);
-    m_debugShowCodeConfidenceLabels = m_defaults.boolean(QStringLiteral("debugShowCodeConfidenceLabels")).value_or(false);
+    m_debugShowCodeConfidenceLabels
+        = m_defaults.boolean(QStringLiteral("debugShowCodeConfidenceLabels")).value_or(false);
 }
 
 void AppSettings::setHistoryLimit(qint64 value)
@@ -269,7 +289,7 @@ bool AppSettings::isURLExcluded(const QString &url) const
         return false;
     const QString lowered = url.toLower();
     return std::any_of(patterns.begin(), patterns.end(),
-                       [&](const QString &pattern) { return lowered.contains(pattern.toLower()); });
+        [&](const QString &pattern) { return lowered.contains(pattern.toLower()); });
 }
 
 QList<ColorFormatter::Format> AppSettings::orderedColorFormats() const
@@ -294,7 +314,7 @@ void AppSettings::toggleColorFormat(ColorFormatter::Format format)
         m_disabledColorFormats.insert(raw);
     Q_EMIT disabledColorFormatsChanged();
     m_defaults.setStringList(QStringLiteral("disabledColorFormats"),
-                             QStringList(m_disabledColorFormats.begin(), m_disabledColorFormats.end()));
+        QStringList(m_disabledColorFormats.begin(), m_disabledColorFormats.end()));
 }
 
 void AppSettings::moveColorFormats(const QSet<int> &sourceOffsets, int destination)

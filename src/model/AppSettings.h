@@ -31,24 +31,39 @@ public:
     Q_ENUM(ColumnViewMode)
 
     Q_PROPERTY(qint64 historyLimit READ historyLimit WRITE setHistoryLimit NOTIFY historyLimitChanged)
-    Q_PROPERTY(HistoryRetention historyRetention READ historyRetention WRITE setHistoryRetention NOTIFY historyRetentionChanged)
+    Q_PROPERTY(HistoryRetention historyRetention READ historyRetention WRITE setHistoryRetention NOTIFY
+            historyRetentionChanged)
     Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY fontSizeChanged)
     Q_PROPERTY(bool useLiquidGlass READ useLiquidGlass WRITE setUseLiquidGlass NOTIFY useLiquidGlassChanged)
     Q_PROPERTY(bool detectCode READ detectCode WRITE setDetectCode NOTIFY detectCodeChanged)
-    Q_PROPERTY(bool filterAdultContent READ filterAdultContent WRITE setFilterAdultContent NOTIFY filterAdultContentChanged)
-    Q_PROPERTY(bool filterPasswords READ filterPasswords WRITE setFilterPasswords NOTIFY filterPasswordsChanged)
-    Q_PROPERTY(bool removeTrackingParameters READ removeTrackingParameters WRITE setRemoveTrackingParameters NOTIFY removeTrackingParametersChanged)
-    Q_PROPERTY(QString excludedURLPatterns READ excludedURLPatterns WRITE setExcludedURLPatterns NOTIFY excludedURLPatternsChanged)
-    Q_PROPERTY(ActivationMode activationMode READ activationMode WRITE setActivationMode NOTIFY activationModeChanged)
-    Q_PROPERTY(DoubleTapModifier doubleTapModifier READ doubleTapModifier WRITE setDoubleTapModifier NOTIFY doubleTapModifierChanged)
-    Q_PROPERTY(ColumnViewMode filesViewMode READ filesViewMode WRITE setFilesViewMode NOTIFY filesViewModeChanged)
-    Q_PROPERTY(ColumnViewMode mediaViewMode READ mediaViewMode WRITE setMediaViewMode NOTIFY mediaViewModeChanged)
-    Q_PROPERTY(ColumnViewMode colorsViewMode READ colorsViewMode WRITE setColorsViewMode NOTIFY colorsViewModeChanged)
-    Q_PROPERTY(QStringList colorFormatOrder READ colorFormatOrder WRITE setColorFormatOrder NOTIFY colorFormatOrderChanged)
-    Q_PROPERTY(QString lastSeenVersion READ lastSeenVersion WRITE setLastSeenVersion NOTIFY lastSeenVersionChanged)
-    Q_PROPERTY(bool showUpdateSuccessBanner READ showUpdateSuccessBanner WRITE setShowUpdateSuccessBanner NOTIFY showUpdateSuccessBannerChanged)
-    Q_PROPERTY(bool debugShowTimestamps READ debugShowTimestamps WRITE setDebugShowTimestamps NOTIFY debugShowTimestampsChanged)
-    Q_PROPERTY(bool debugShowCodeConfidenceLabels READ debugShowCodeConfidenceLabels WRITE setDebugShowCodeConfidenceLabels NOTIFY debugShowCodeConfidenceLabelsChanged)
+    Q_PROPERTY(bool filterAdultContent READ filterAdultContent WRITE setFilterAdultContent NOTIFY
+            filterAdultContentChanged)
+    Q_PROPERTY(
+        bool filterPasswords READ filterPasswords WRITE setFilterPasswords NOTIFY filterPasswordsChanged)
+    Q_PROPERTY(bool removeTrackingParameters READ removeTrackingParameters WRITE setRemoveTrackingParameters
+            NOTIFY removeTrackingParametersChanged)
+    Q_PROPERTY(QString excludedURLPatterns READ excludedURLPatterns WRITE setExcludedURLPatterns NOTIFY
+            excludedURLPatternsChanged)
+    Q_PROPERTY(ActivationMode activationMode READ activationMode WRITE setActivationMode NOTIFY
+            activationModeChanged)
+    Q_PROPERTY(DoubleTapModifier doubleTapModifier READ doubleTapModifier WRITE setDoubleTapModifier NOTIFY
+            doubleTapModifierChanged)
+    Q_PROPERTY(
+        ColumnViewMode filesViewMode READ filesViewMode WRITE setFilesViewMode NOTIFY filesViewModeChanged)
+    Q_PROPERTY(
+        ColumnViewMode mediaViewMode READ mediaViewMode WRITE setMediaViewMode NOTIFY mediaViewModeChanged)
+    Q_PROPERTY(ColumnViewMode colorsViewMode READ colorsViewMode WRITE setColorsViewMode NOTIFY
+            colorsViewModeChanged)
+    Q_PROPERTY(QStringList colorFormatOrder READ colorFormatOrder WRITE setColorFormatOrder NOTIFY
+            colorFormatOrderChanged)
+    Q_PROPERTY(
+        QString lastSeenVersion READ lastSeenVersion WRITE setLastSeenVersion NOTIFY lastSeenVersionChanged)
+    Q_PROPERTY(bool showUpdateSuccessBanner READ showUpdateSuccessBanner WRITE setShowUpdateSuccessBanner
+            NOTIFY showUpdateSuccessBannerChanged)
+    Q_PROPERTY(bool debugShowTimestamps READ debugShowTimestamps WRITE setDebugShowTimestamps NOTIFY
+            debugShowTimestampsChanged)
+    Q_PROPERTY(bool debugShowCodeConfidenceLabels READ debugShowCodeConfidenceLabels WRITE
+            setDebugShowCodeConfidenceLabels NOTIFY debugShowCodeConfidenceLabelsChanged)
 
     // The app's settings over the standard user-defaults store, created on first use.
     static AppSettings &shared();
@@ -117,7 +132,10 @@ public:
 
     // Runs before "codeThemeChanged" is posted on every theme assignment: the highlight
     // cache empties itself through it.
-    void setCodeThemeWillChangeHandler(std::function<void()> handler) { m_codeThemeWillChange = std::move(handler); }
+    void setCodeThemeWillChangeHandler(std::function<void()> handler)
+    {
+        m_codeThemeWillChange = std::move(handler);
+    }
 
     static QString rawValue(ActivationMode mode);
     static QString rawValue(DoubleTapModifier modifier);
@@ -149,8 +167,7 @@ Q_SIGNALS:
 private:
     void read();
     // Stores value and emits the property's change signal when it differs from the old one.
-    template <typename T, typename Signal>
-    void announce(T &field, const T &value, Signal changed)
+    template <typename T, typename Signal> void announce(T &field, const T &value, Signal changed)
     {
         if (field == value)
             return;

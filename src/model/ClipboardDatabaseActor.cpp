@@ -9,7 +9,9 @@
 
 #include <sqlite3.h>
 
-ClipboardDatabaseActor::ClipboardDatabaseActor(ModelContainer &container) : m_container(container) {}
+ClipboardDatabaseActor::ClipboardDatabaseActor(ModelContainer &container)
+    : m_container(container)
+{ }
 
 ClipboardDatabaseActor::~ClipboardDatabaseActor()
 {
@@ -79,8 +81,9 @@ QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
 
 QFuture<void> ClipboardDatabaseActor::checkpointWAL()
 {
-    return m_executor.run(
-        [this] { runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint")); });
+    return m_executor.run([this] {
+        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+    });
 }
 
 QFuture<void> ClipboardDatabaseActor::vacuumStore()
@@ -93,7 +96,8 @@ bool ClipboardDatabaseActor::shouldVacuum(qint64 fileSize, qint64 freePageCount,
     return fileSize > compactionThresholdBytes && freePageCount * pageSize > compactionThresholdBytes;
 }
 
-QString ClipboardDatabaseActor::failureLine(const QString &operation, int resultCode, const char *sqliteMessage)
+QString ClipboardDatabaseActor::failureLine(
+    const QString &operation, int resultCode, const char *sqliteMessage)
 {
     return QStringLiteral("[ClipboardDatabaseActor] %1 failed (%2): %3")
         .arg(operation)

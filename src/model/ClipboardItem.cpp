@@ -3,7 +3,6 @@
 #include "common/UserCharacters.h"
 #include "model/ModelContext.h"
 
-
 namespace {
 
 bool affectsSearchText(ItemField field)
@@ -25,7 +24,10 @@ bool affectsSearchText(ItemField field)
 
 } // namespace
 
-ClipboardItemPtr ClipboardItem::createForStore() { return std::make_shared<ClipboardItem>(ConstructionKey()); }
+ClipboardItemPtr ClipboardItem::createForStore()
+{
+    return std::make_shared<ClipboardItem>(ConstructionKey());
+}
 
 ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &content)
 {
@@ -74,9 +76,15 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
     return item;
 }
 
-ModelContext *ClipboardItem::modelContext() const { return m_context; }
+ModelContext *ClipboardItem::modelContext() const
+{
+    return m_context;
+}
 
-bool ClipboardItem::isLive() const { return m_context && !m_deleted; }
+bool ClipboardItem::isLive() const
+{
+    return m_context && !m_deleted;
+}
 
 const QVariant &ClipboardItem::slot(ItemField field) const
 {
@@ -122,14 +130,32 @@ void ClipboardItem::setValue(ItemField field, const QVariant &value)
         m_context->itemDidChange(this, field);
 }
 
-QUuid ClipboardItem::id() const { return slot(ItemField::id).toUuid(); }
-void ClipboardItem::setId(const QUuid &id) { setValue(ItemField::id, id); }
+QUuid ClipboardItem::id() const
+{
+    return slot(ItemField::id).toUuid();
+}
+void ClipboardItem::setId(const QUuid &id)
+{
+    setValue(ItemField::id, id);
+}
 
-QDateTime ClipboardItem::timestamp() const { return slot(ItemField::timestamp).toDateTime(); }
-void ClipboardItem::setTimestamp(const QDateTime &timestamp) { setValue(ItemField::timestamp, timestamp.toUTC()); }
+QDateTime ClipboardItem::timestamp() const
+{
+    return slot(ItemField::timestamp).toDateTime();
+}
+void ClipboardItem::setTimestamp(const QDateTime &timestamp)
+{
+    setValue(ItemField::timestamp, timestamp.toUTC());
+}
 
-QString ClipboardItem::itemType() const { return slot(ItemField::itemType).toString(); }
-void ClipboardItem::setItemType(const QString &raw) { setValue(ItemField::itemType, raw); }
+QString ClipboardItem::itemType() const
+{
+    return slot(ItemField::itemType).toString();
+}
+void ClipboardItem::setItemType(const QString &raw)
+{
+    setValue(ItemField::itemType, raw);
+}
 
 std::optional<QDateTime> ClipboardItem::pinnedTimestamp() const
 {
@@ -164,8 +190,14 @@ void ClipboardItem::setData(ItemField field, const std::optional<QByteArray> &va
     setValue(field, value ? QVariant(*value) : QVariant());
 }
 
-bool ClipboardItem::boolean(ItemField field) const { return slot(field).toBool(); }
-void ClipboardItem::setBoolean(ItemField field, bool value) { setValue(field, value); }
+bool ClipboardItem::boolean(ItemField field) const
+{
+    return slot(field).toBool();
+}
+void ClipboardItem::setBoolean(ItemField field, bool value)
+{
+    setValue(field, value);
+}
 
 std::optional<bool> ClipboardItem::optionalBool(ItemField field) const
 {
@@ -193,7 +225,7 @@ ClipboardItemPtr ClipboardItem::pinnedReference() const
 {
     if (!m_pinnedReference && m_pinnedReferenceRow != 0 && m_context) {
         auto *self = const_cast<ClipboardItem *>(this);
-        self->m_pinnedReference = m_context->model(PersistentIdentifier{m_pinnedReferenceRow});
+        self->m_pinnedReference = m_context->model(PersistentIdentifier { m_pinnedReferenceRow });
         if (!self->m_pinnedReference)
             self->m_pinnedReferenceRow = 0; // the row is gone: the store has cleared it
     }

@@ -71,7 +71,7 @@ public:
         friend class ClipboardItem;
         ConstructionKey() = default;
     };
-    explicit ClipboardItem(ConstructionKey) {}
+    explicit ClipboardItem(ConstructionKey) { }
 
     ClipboardItem(const ClipboardItem &) = delete;
     ClipboardItem &operator=(const ClipboardItem &) = delete;
@@ -86,39 +86,81 @@ public:
     std::optional<QString> textContent() const { return string(ItemField::textContent); }
     void setTextContent(const std::optional<QString> &value) { setString(ItemField::textContent, value); }
     std::optional<QByteArray> extendedTextData() const { return data(ItemField::extendedTextData); }
-    void setExtendedTextData(const std::optional<QByteArray> &value) { setData(ItemField::extendedTextData, value); }
+    void setExtendedTextData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::extendedTextData, value);
+    }
     std::optional<QString> htmlContent() const { return externalString(ItemField::htmlContent); }
     void setHtmlContent(const std::optional<QString> &value) { setString(ItemField::htmlContent, value); }
     std::optional<QString> fileURLString() const { return string(ItemField::fileURLString); }
     void setFileURLString(const std::optional<QString> &value) { setString(ItemField::fileURLString, value); }
     std::optional<QByteArray> fileBookmarkData() const { return data(ItemField::fileBookmarkData); }
-    void setFileBookmarkData(const std::optional<QByteArray> &value) { setData(ItemField::fileBookmarkData, value); }
+    void setFileBookmarkData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::fileBookmarkData, value);
+    }
     std::optional<QString> colorHex() const { return string(ItemField::colorHex); }
     void setColorHex(const std::optional<QString> &value) { setString(ItemField::colorHex, value); }
     std::optional<QString> originalColorFormat() const { return string(ItemField::originalColorFormat); }
-    void setOriginalColorFormat(const std::optional<QString> &value) { setString(ItemField::originalColorFormat, value); }
+    void setOriginalColorFormat(const std::optional<QString> &value)
+    {
+        setString(ItemField::originalColorFormat, value);
+    }
     std::optional<QByteArray> mediaThumbnailData() const { return data(ItemField::mediaThumbnailData); }
-    void setMediaThumbnailData(const std::optional<QByteArray> &value) { setData(ItemField::mediaThumbnailData, value); }
+    void setMediaThumbnailData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::mediaThumbnailData, value);
+    }
     std::optional<QByteArray> mediaImageData() const { return data(ItemField::mediaImageData); }
-    void setMediaImageData(const std::optional<QByteArray> &value) { setData(ItemField::mediaImageData, value); }
+    void setMediaImageData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::mediaImageData, value);
+    }
     std::optional<QString> mediaSubtypeRaw() const { return string(ItemField::mediaSubtypeRaw); }
-    void setMediaSubtypeRaw(const std::optional<QString> &value) { setString(ItemField::mediaSubtypeRaw, value); }
+    void setMediaSubtypeRaw(const std::optional<QString> &value)
+    {
+        setString(ItemField::mediaSubtypeRaw, value);
+    }
     std::optional<QString> previewText() const { return string(ItemField::previewText); }
     void setPreviewText(const std::optional<QString> &value) { setString(ItemField::previewText, value); }
     std::optional<QByteArray> fileThumbnailData() const { return data(ItemField::fileThumbnailData); }
-    void setFileThumbnailData(const std::optional<QByteArray> &value) { setData(ItemField::fileThumbnailData, value); }
+    void setFileThumbnailData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::fileThumbnailData, value);
+    }
     std::optional<QByteArray> mediaPreviewData() const { return data(ItemField::mediaPreviewData); }
-    void setMediaPreviewData(const std::optional<QByteArray> &value) { setData(ItemField::mediaPreviewData, value); }
+    void setMediaPreviewData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::mediaPreviewData, value);
+    }
     std::optional<QByteArray> filePreviewData() const { return data(ItemField::filePreviewData); }
-    void setFilePreviewData(const std::optional<QByteArray> &value) { setData(ItemField::filePreviewData, value); }
+    void setFilePreviewData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::filePreviewData, value);
+    }
     std::optional<QByteArray> linkPreviewData() const { return data(ItemField::linkPreviewData); }
-    void setLinkPreviewData(const std::optional<QByteArray> &value) { setData(ItemField::linkPreviewData, value); }
+    void setLinkPreviewData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::linkPreviewData, value);
+    }
     std::optional<QByteArray> highlightedLinesData() const { return data(ItemField::highlightedLinesData); }
-    void setHighlightedLinesData(const std::optional<QByteArray> &value) { setData(ItemField::highlightedLinesData, value); }
+    void setHighlightedLinesData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::highlightedLinesData, value);
+    }
     std::optional<QString> highlightedLinesTheme() const { return string(ItemField::highlightedLinesTheme); }
-    void setHighlightedLinesTheme(const std::optional<QString> &value) { setString(ItemField::highlightedLinesTheme, value); }
-    std::optional<bool> highlightedLinesIsDark() const { return optionalBool(ItemField::highlightedLinesIsDark); }
-    void setHighlightedLinesIsDark(std::optional<bool> value) { setOptionalBool(ItemField::highlightedLinesIsDark, value); }
+    void setHighlightedLinesTheme(const std::optional<QString> &value)
+    {
+        setString(ItemField::highlightedLinesTheme, value);
+    }
+    std::optional<bool> highlightedLinesIsDark() const
+    {
+        return optionalBool(ItemField::highlightedLinesIsDark);
+    }
+    void setHighlightedLinesIsDark(std::optional<bool> value)
+    {
+        setOptionalBool(ItemField::highlightedLinesIsDark, value);
+    }
     bool codeAsText() const { return boolean(ItemField::codeAsText); }
     void setCodeAsText(bool value) { setBoolean(ItemField::codeAsText, value); }
     std::optional<QString> codeLanguage() const { return string(ItemField::codeLanguage); }
@@ -126,21 +168,42 @@ public:
     std::optional<int> codeConfidence() const { return integer(ItemField::codeConfidence); }
     void setCodeConfidence(std::optional<int> value) { setInteger(ItemField::codeConfidence, value); }
     std::optional<QString> magikaTopLabel() const { return string(ItemField::magikaTopLabel); }
-    void setMagikaTopLabel(const std::optional<QString> &value) { setString(ItemField::magikaTopLabel, value); }
+    void setMagikaTopLabel(const std::optional<QString> &value)
+    {
+        setString(ItemField::magikaTopLabel, value);
+    }
     std::optional<QString> guesslangLanguage() const { return string(ItemField::guesslangLanguage); }
-    void setGuesslangLanguage(const std::optional<QString> &value) { setString(ItemField::guesslangLanguage, value); }
+    void setGuesslangLanguage(const std::optional<QString> &value)
+    {
+        setString(ItemField::guesslangLanguage, value);
+    }
     std::optional<int> guesslangConfidence() const { return integer(ItemField::guesslangConfidence); }
-    void setGuesslangConfidence(std::optional<int> value) { setInteger(ItemField::guesslangConfidence, value); }
+    void setGuesslangConfidence(std::optional<int> value)
+    {
+        setInteger(ItemField::guesslangConfidence, value);
+    }
     bool isFromPasswordManager() const { return boolean(ItemField::isFromPasswordManager); }
     void setIsFromPasswordManager(bool value) { setBoolean(ItemField::isFromPasswordManager, value); }
     std::optional<QString> linkTitle() const { return string(ItemField::linkTitle); }
     void setLinkTitle(const std::optional<QString> &value) { setString(ItemField::linkTitle, value); }
     std::optional<QString> linkDescription() const { return string(ItemField::linkDescription); }
-    void setLinkDescription(const std::optional<QString> &value) { setString(ItemField::linkDescription, value); }
+    void setLinkDescription(const std::optional<QString> &value)
+    {
+        setString(ItemField::linkDescription, value);
+    }
     std::optional<QByteArray> linkThumbnailData() const { return data(ItemField::linkThumbnailData); }
-    void setLinkThumbnailData(const std::optional<QByteArray> &value) { setData(ItemField::linkThumbnailData, value); }
-    std::optional<QString> sourceAppBundleIdentifier() const { return string(ItemField::sourceAppBundleIdentifier); }
-    void setSourceAppBundleIdentifier(const std::optional<QString> &value) { setString(ItemField::sourceAppBundleIdentifier, value); }
+    void setLinkThumbnailData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::linkThumbnailData, value);
+    }
+    std::optional<QString> sourceAppBundleIdentifier() const
+    {
+        return string(ItemField::sourceAppBundleIdentifier);
+    }
+    void setSourceAppBundleIdentifier(const std::optional<QString> &value)
+    {
+        setString(ItemField::sourceAppBundleIdentifier, value);
+    }
     std::optional<QString> sourceAppName() const { return string(ItemField::sourceAppName); }
     void setSourceAppName(const std::optional<QString> &value) { setString(ItemField::sourceAppName, value); }
     bool isPinned() const { return boolean(ItemField::isPinned); }
@@ -149,8 +212,14 @@ public:
     void setPinnedTimestamp(const std::optional<QDateTime> &value);
     std::optional<QString> pinnedLabel() const { return string(ItemField::pinnedLabel); }
     void setPinnedLabel(const std::optional<QString> &value) { setString(ItemField::pinnedLabel, value); }
-    std::optional<QString> additionalFileURLStringsJoined() const { return string(ItemField::additionalFileURLStringsJoined); }
-    void setAdditionalFileURLStringsJoined(const std::optional<QString> &value) { setString(ItemField::additionalFileURLStringsJoined, value); }
+    std::optional<QString> additionalFileURLStringsJoined() const
+    {
+        return string(ItemField::additionalFileURLStringsJoined);
+    }
+    void setAdditionalFileURLStringsJoined(const std::optional<QString> &value)
+    {
+        setString(ItemField::additionalFileURLStringsJoined, value);
+    }
 
     // The relationship: the item whose content this one shows and pastes. Deleting the
     // referenced item clears the reference (in every context).
@@ -197,7 +266,10 @@ public:
     std::optional<QList<QUrl>> cachedAvailableURLs;
 
     // Equality follows the persistent identity, never the content.
-    friend bool operator==(const ClipboardItem &a, const ClipboardItem &b) { return &a == &b || a.m_identifier == b.m_identifier; }
+    friend bool operator==(const ClipboardItem &a, const ClipboardItem &b)
+    {
+        return &a == &b || a.m_identifier == b.m_identifier;
+    }
 
     // Drops loaded external data that has no unsaved change; it is read again on access.
     void releaseExternalData();

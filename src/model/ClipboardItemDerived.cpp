@@ -64,7 +64,8 @@ std::optional<QUrl> ClipboardItem::fileURL() const
     if (!string)
         return std::nullopt;
     if (string->startsWith(QLatin1String("file://"))) {
-        if (const std::optional<QString> path = StrictText::removingPercentEncoding(QStringView(*string).mid(7)))
+        if (const std::optional<QString> path
+            = StrictText::removingPercentEncoding(QStringView(*string).mid(7)))
             return QUrl::fromLocalFile(*path);
     }
     return strictUrl(*string);
@@ -116,10 +117,10 @@ std::optional<std::pair<QUrl, bool>> ClipboardItem::resolveFileURL() const
     const ClipboardItem &source = reference ? *reference : *this;
     if (const std::optional<QByteArray> bookmark = source.fileBookmarkData()) {
         if (const std::optional<QUrl> resolved = FileBookmark::resolve(*bookmark))
-            return std::pair{*resolved, false};
+            return std::pair { *resolved, false };
     }
     if (const std::optional<QUrl> url = source.fileURL())
-        return std::pair{*url, false};
+        return std::pair { *url, false };
     return std::nullopt;
 }
 
@@ -145,12 +146,30 @@ std::optional<QString> ClipboardItem::fullText() const
     return textContent();
 }
 
-std::optional<QString> ClipboardItem::resolvedLinkTitle() const { return resolvedItem().linkTitle(); }
-std::optional<QString> ClipboardItem::resolvedCodeLanguage() const { return resolvedItem().codeLanguage(); }
-std::optional<QString> ClipboardItem::resolvedMagikaTopLabel() const { return resolvedItem().magikaTopLabel(); }
-std::optional<int> ClipboardItem::resolvedCodeConfidence() const { return resolvedItem().codeConfidence(); }
-std::optional<int> ClipboardItem::resolvedGuesslangConfidence() const { return resolvedItem().guesslangConfidence(); }
-bool ClipboardItem::resolvedCodeAsText() const { return resolvedItem().codeAsText(); }
+std::optional<QString> ClipboardItem::resolvedLinkTitle() const
+{
+    return resolvedItem().linkTitle();
+}
+std::optional<QString> ClipboardItem::resolvedCodeLanguage() const
+{
+    return resolvedItem().codeLanguage();
+}
+std::optional<QString> ClipboardItem::resolvedMagikaTopLabel() const
+{
+    return resolvedItem().magikaTopLabel();
+}
+std::optional<int> ClipboardItem::resolvedCodeConfidence() const
+{
+    return resolvedItem().codeConfidence();
+}
+std::optional<int> ClipboardItem::resolvedGuesslangConfidence() const
+{
+    return resolvedItem().guesslangConfidence();
+}
+bool ClipboardItem::resolvedCodeAsText() const
+{
+    return resolvedItem().codeAsText();
+}
 
 std::optional<QByteArray> ClipboardItem::resolvedLinkThumbnailData() const
 {
@@ -162,8 +181,8 @@ std::optional<QByteArray> ClipboardItem::resolvedLinkThumbnailData() const
 std::optional<QString> ClipboardItem::displayText() const
 {
     const ClipboardItemType kind = type();
-    std::optional<QString> text = kind == ClipboardItemType::color ? (textContent() ? textContent() : colorHex())
-                                                                   : previewText();
+    std::optional<QString> text
+        = kind == ClipboardItemType::color ? (textContent() ? textContent() : colorHex()) : previewText();
     if (!text)
         return std::nullopt;
     QString trimmed = text->trimmed();
@@ -224,7 +243,7 @@ QString ClipboardItem::computeSearchableText() const
             parts.append(QString::number(count) + QStringLiteral(" Items"));
     }
     const QString text = parts.join(QLatin1Char(' ')).toLower();
-    m_searchCache = SearchCache{text, &resolved, m_searchRevision, resolved.m_searchRevision};
+    m_searchCache = SearchCache { text, &resolved, m_searchRevision, resolved.m_searchRevision };
     return text;
 }
 

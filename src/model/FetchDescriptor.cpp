@@ -10,13 +10,20 @@ namespace {
 const char *sqlOperator(Predicate::Operator op)
 {
     switch (op) {
-    case Predicate::Operator::equal: return " IS ";
-    case Predicate::Operator::notEqual: return " IS NOT ";
-    case Predicate::Operator::less: return " < ";
-    case Predicate::Operator::lessOrEqual: return " <= ";
-    case Predicate::Operator::greater: return " > ";
-    case Predicate::Operator::greaterOrEqual: return " >= ";
-    default: return nullptr;
+    case Predicate::Operator::equal:
+        return " IS ";
+    case Predicate::Operator::notEqual:
+        return " IS NOT ";
+    case Predicate::Operator::less:
+        return " < ";
+    case Predicate::Operator::lessOrEqual:
+        return " <= ";
+    case Predicate::Operator::greater:
+        return " > ";
+    case Predicate::Operator::greaterOrEqual:
+        return " >= ";
+    default:
+        return nullptr;
     }
 }
 
@@ -27,14 +34,21 @@ QVariant storedColumnValue(ItemField field, const QVariant &value)
     if (value.isNull() || !value.isValid())
         return {};
     switch (fieldInfo(field).type) {
-    case FieldType::uuid: return value.toUuid().toString(QUuid::WithoutBraces);
-    case FieldType::date: return value.toDateTime().toMSecsSinceEpoch();
-    case FieldType::boolean: return qint64(value.toBool() ? 1 : 0);
+    case FieldType::uuid:
+        return value.toUuid().toString(QUuid::WithoutBraces);
+    case FieldType::date:
+        return value.toDateTime().toMSecsSinceEpoch();
+    case FieldType::boolean:
+        return qint64(value.toBool() ? 1 : 0);
     case FieldType::integer:
-    case FieldType::relationship: return value.toLongLong();
-    case FieldType::data: return value.toByteArray();
-    case FieldType::string: return value.toString();
-    case FieldType::inverseRelationship: return {};
+    case FieldType::relationship:
+        return value.toLongLong();
+    case FieldType::data:
+        return value.toByteArray();
+    case FieldType::string:
+        return value.toString();
+    case FieldType::inverseRelationship:
+        return {};
     }
     return {};
 }
@@ -101,22 +115,29 @@ Predicate Predicate::negation(Predicate term)
 {
     Predicate p;
     p.m_operator = Operator::negation;
-    p.m_terms = {std::move(term)};
+    p.m_terms = { std::move(term) };
     return p;
 }
 
 bool Predicate::matches(const ClipboardItem &item) const
 {
     switch (m_operator) {
-    case Operator::always: return true;
-    case Operator::isNull: return item.value(m_field).isNull();
-    case Operator::isNotNull: return !item.value(m_field).isNull();
+    case Operator::always:
+        return true;
+    case Operator::isNull:
+        return item.value(m_field).isNull();
+    case Operator::isNotNull:
+        return !item.value(m_field).isNull();
     case Operator::all:
-        return std::all_of(m_terms.begin(), m_terms.end(), [&](const Predicate &t) { return t.matches(item); });
+        return std::all_of(
+            m_terms.begin(), m_terms.end(), [&](const Predicate &t) { return t.matches(item); });
     case Operator::any:
-        return std::any_of(m_terms.begin(), m_terms.end(), [&](const Predicate &t) { return t.matches(item); });
-    case Operator::negation: return !m_terms.first().matches(item);
-    default: break;
+        return std::any_of(
+            m_terms.begin(), m_terms.end(), [&](const Predicate &t) { return t.matches(item); });
+    case Operator::negation:
+        return !m_terms.first().matches(item);
+    default:
+        break;
     }
     const QVariant actual = item.value(m_field);
     // Comparisons with a missing value are false, as in SQL; equality treats two missing
@@ -130,11 +151,16 @@ bool Predicate::matches(const ClipboardItem &item) const
         return false;
     const int order = compareFieldValues(m_field, actual, m_value);
     switch (m_operator) {
-    case Operator::less: return order < 0;
-    case Operator::lessOrEqual: return order <= 0;
-    case Operator::greater: return order > 0;
-    case Operator::greaterOrEqual: return order >= 0;
-    default: return false;
+    case Operator::less:
+        return order < 0;
+    case Operator::lessOrEqual:
+        return order <= 0;
+    case Operator::greater:
+        return order > 0;
+    case Operator::greaterOrEqual:
+        return order >= 0;
+    default:
+        return false;
     }
 }
 
@@ -142,9 +168,15 @@ void Predicate::appendSql(QString &sql, QVariantList &bindings) const
 {
     const QString column = QString::fromLatin1(fieldInfo(m_field).name);
     switch (m_operator) {
-    case Operator::always: sql += QStringLiteral("1"); return;
-    case Operator::isNull: sql += column + QStringLiteral(" IS NULL"); return;
-    case Operator::isNotNull: sql += column + QStringLiteral(" IS NOT NULL"); return;
+    case Operator::always:
+        sql += QStringLiteral("1");
+        return;
+    case Operator::isNull:
+        sql += column + QStringLiteral(" IS NULL");
+        return;
+    case Operator::isNotNull:
+        sql += column + QStringLiteral(" IS NOT NULL");
+        return;
     case Operator::all:
     case Operator::any: {
         if (m_terms.isEmpty()) {
@@ -176,6 +208,6 @@ FetchDescriptor FetchDescriptor::newestFirst(Predicate predicate)
 {
     FetchDescriptor descriptor;
     descriptor.predicate = std::move(predicate);
-    descriptor.sortBy = {SortDescriptor{ItemField::timestamp, false}};
+    descriptor.sortBy = { SortDescriptor { ItemField::timestamp, false } };
     return descriptor;
 }

@@ -16,16 +16,47 @@ class ClipboardItem;
 class Predicate final
 {
 public:
-    enum class Operator { always, equal, notEqual, less, lessOrEqual, greater, greaterOrEqual, isNull, isNotNull, all, any, negation };
+    enum class Operator {
+        always,
+        equal,
+        notEqual,
+        less,
+        lessOrEqual,
+        greater,
+        greaterOrEqual,
+        isNull,
+        isNotNull,
+        all,
+        any,
+        negation
+    };
 
     Predicate() = default; // matches every item
 
-    static Predicate equal(ItemField field, const QVariant &value) { return compare(Operator::equal, field, value); }
-    static Predicate notEqual(ItemField field, const QVariant &value) { return compare(Operator::notEqual, field, value); }
-    static Predicate less(ItemField field, const QVariant &value) { return compare(Operator::less, field, value); }
-    static Predicate lessOrEqual(ItemField field, const QVariant &value) { return compare(Operator::lessOrEqual, field, value); }
-    static Predicate greater(ItemField field, const QVariant &value) { return compare(Operator::greater, field, value); }
-    static Predicate greaterOrEqual(ItemField field, const QVariant &value) { return compare(Operator::greaterOrEqual, field, value); }
+    static Predicate equal(ItemField field, const QVariant &value)
+    {
+        return compare(Operator::equal, field, value);
+    }
+    static Predicate notEqual(ItemField field, const QVariant &value)
+    {
+        return compare(Operator::notEqual, field, value);
+    }
+    static Predicate less(ItemField field, const QVariant &value)
+    {
+        return compare(Operator::less, field, value);
+    }
+    static Predicate lessOrEqual(ItemField field, const QVariant &value)
+    {
+        return compare(Operator::lessOrEqual, field, value);
+    }
+    static Predicate greater(ItemField field, const QVariant &value)
+    {
+        return compare(Operator::greater, field, value);
+    }
+    static Predicate greaterOrEqual(ItemField field, const QVariant &value)
+    {
+        return compare(Operator::greaterOrEqual, field, value);
+    }
     static Predicate isNull(ItemField field);
     static Predicate isNotNull(ItemField field);
     static Predicate all(QList<Predicate> terms);

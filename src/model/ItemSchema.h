@@ -66,7 +66,10 @@ struct FieldInfo
 
 const std::array<FieldInfo, itemFieldCount> &itemSchema();
 const FieldInfo &fieldInfo(ItemField field);
-inline int fieldIndex(ItemField field) { return int(field); }
+inline int fieldIndex(ItemField field)
+{
+    return int(field);
+}
 
 // The schema version written into every store file.
 inline const QString itemSchemaVersion = QStringLiteral("1.0.0");

@@ -3,7 +3,9 @@
 #include "model/ModelContext.h"
 
 LiveQuery::LiveQuery(ModelContext *context, FetchDescriptor descriptor, QObject *parent)
-    : QObject(parent), m_context(context), m_descriptor(std::move(descriptor))
+    : QObject(parent)
+    , m_context(context)
+    , m_descriptor(std::move(descriptor))
 {
     connect(context, &ModelContext::objectsDidChange, this, &LiveQuery::refresh);
     m_results = m_context->fetch(m_descriptor).items;

@@ -30,7 +30,8 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
     };
     if (!connection.exec(StoreSchemaSql::createTables()))
         return fail();
-    SqliteStatement version = connection.prepare(QStringLiteral("SELECT value FROM StoreMetadata WHERE key = 'schemaVersion'"));
+    SqliteStatement version
+        = connection.prepare(QStringLiteral("SELECT value FROM StoreMetadata WHERE key = 'schemaVersion'"));
     if (!version.isValid())
         return fail();
     if (version.step()) {
@@ -38,13 +39,15 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
         version = {};
         if (stored != itemSchemaVersion) {
             connection.exec(QStringLiteral("ROLLBACK"));
-            *error = QStringLiteral("the store was written with schema version %1, and this version of Tindlewick reads %2")
+            *error = QStringLiteral(
+                "the store was written with schema version %1, and this version of Tindlewick reads %2")
                          .arg(stored, itemSchemaVersion);
             return false;
         }
     } else {
         version = {};
-        SqliteStatement insert = connection.prepare(QStringLiteral("INSERT INTO StoreMetadata(key, value) VALUES('schemaVersion', ?)"));
+        SqliteStatement insert = connection.prepare(
+            QStringLiteral("INSERT INTO StoreMetadata(key, value) VALUES('schemaVersion', ?)"));
         if (!insert.isValid())
             return fail();
         insert.bindText(1, itemSchemaVersion);
@@ -62,7 +65,9 @@ std::once_flag g_sharedOnce;
 
 } // namespace
 
-ModelContainer::ModelContainer(QString path) : m_path(std::move(path)) {}
+ModelContainer::ModelContainer(QString path)
+    : m_path(std::move(path))
+{ }
 
 ModelContainer::~ModelContainer()
 {
@@ -86,9 +91,11 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
     }
     // Write-ahead logging: readers never wait for the writer, and a crash loses nothing committed.
     SqliteStatement journal = connection.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
-    if (!journal.isValid() || !journal.step() || journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        reason = journal.isValid() ? QStringLiteral("the store cannot use write-ahead logging (%1)").arg(connection.lastError())
-                                   : connection.lastError();
+    if (!journal.isValid() || !journal.step()
+        || journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        reason = journal.isValid()
+            ? QStringLiteral("the store cannot use write-ahead logging (%1)").arg(connection.lastError())
+            : connection.lastError();
         return nullptr;
     }
     journal = {};
@@ -115,7 +122,8 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext()
         if (!m_connectionSetupSql.isEmpty())
             connection.exec(m_connectionSetupSql);
     } else
-        printDiagnostic(QStringLiteral("[ModelContainer] Could not open the store: ") + connection.lastError());
+        printDiagnostic(
+            QStringLiteral("[ModelContainer] Could not open the store: ") + connection.lastError());
     return std::unique_ptr<ModelContext>(new ModelContext(this, std::move(connection)));
 }
 
@@ -143,7 +151,8 @@ void ModelContainer::broadcast(const StoreChanges &changes, ModelContext *origin
     if (QThread::currentThread() == thread())
         Q_EMIT didSave(changes);
     else
-        QMetaObject::invokeMethod(this, [this, changes] { Q_EMIT didSave(changes); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, changes] { Q_EMIT didSave(changes); }, Qt::QueuedConnection);
 }
 
 QString defaultStorePath()

@@ -14,20 +14,26 @@
 
 namespace {
 
-std::atomic<qint64> g_nextTemporaryIdentifier{-1};
+std::atomic<qint64> g_nextTemporaryIdentifier { -1 };
 
 QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
 {
     if (row.isNull(column))
         return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
     switch (info.type) {
-    case FieldType::uuid: return QUuid::fromString(QUtf8StringView(row.textBytes(column)));
+    case FieldType::uuid:
+        return QUuid::fromString(QUtf8StringView(row.textBytes(column)));
     // Qt::UTC keeps the date small (no time-zone object per value): list fetches make many.
-    case FieldType::date: return QDateTime::fromMSecsSinceEpoch(row.int64(column), Qt::UTC);
-    case FieldType::string: return row.text(column);
-    case FieldType::boolean: return row.int64(column) != 0;
-    case FieldType::integer: return row.int64(column);
-    default: return {};
+    case FieldType::date:
+        return QDateTime::fromMSecsSinceEpoch(row.int64(column), Qt::UTC);
+    case FieldType::string:
+        return row.text(column);
+    case FieldType::boolean:
+        return row.int64(column) != 0;
+    case FieldType::integer:
+        return row.int64(column);
+    default:
+        return {};
     }
 }
 
@@ -38,7 +44,7 @@ QVariant internedItemType(const SqliteStatement &row, int column)
     static const std::array<std::pair<QByteArray, QVariant>, 6> kinds = [] {
         std::array<std::pair<QByteArray, QVariant>, 6> values;
         for (std::size_t i = 0; i < allClipboardItemTypes.size(); ++i)
-            values[i] = {rawValue(allClipboardItemTypes[i]).toLatin1(), rawValue(allClipboardItemTypes[i])};
+            values[i] = { rawValue(allClipboardItemTypes[i]).toLatin1(), rawValue(allClipboardItemTypes[i]) };
         return values;
     }();
     const QByteArrayView bytes = row.textBytes(column);
@@ -71,7 +77,8 @@ int traceCallback(unsigned type, void *context, void *statement, void *)
 } // namespace
 
 ModelContext::ModelContext(ModelContainer *container, SqliteConnection connection)
-    : m_container(container), m_connection(std::move(connection))
+    : m_container(container)
+    , m_connection(std::move(connection))
 {
     m_container->registerContext(this);
 }
@@ -94,8 +101,8 @@ void ModelContext::setStatementTrace(std::function<void(const QString &)> trace)
 {
     m_trace = std::move(trace);
     if (m_connection.isOpen())
-        sqlite3_trace_v2(m_connection.handle(), m_trace ? SQLITE_TRACE_STMT : 0, m_trace ? &traceCallback : nullptr,
-                         &m_trace);
+        sqlite3_trace_v2(m_connection.handle(), m_trace ? SQLITE_TRACE_STMT : 0,
+            m_trace ? &traceCallback : nullptr, &m_trace);
 }
 
 // ----- changes in this context -------------------------------------------------------
@@ -105,7 +112,7 @@ void ModelContext::insert(const ClipboardItemPtr &item)
     if (!item || item->m_context || item->m_deleted)
         return;
     item->m_context = this;
-    item->m_identifier = PersistentIdentifier{g_nextTemporaryIdentifier.fetch_sub(1)};
+    item->m_identifier = PersistentIdentifier { g_nextTemporaryIdentifier.fetch_sub(1) };
     m_inserted.append(item);
     scheduleObjectsDidChange();
 }
@@ -197,11 +204,11 @@ ModelContext::SaveResult ModelContext::save()
     if (!hasChanges())
         return {};
     if (!m_connection.isOpen())
-        return {false, m_connection.lastError()};
+        return { false, m_connection.lastError() };
 
     QString error;
     if (!m_connection.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return {false, m_connection.lastError()};
+        return { false, m_connection.lastError() };
 
     // Rows of items inserted by this save, known only once the transaction commits.
     QHash<const ClipboardItem *, qint64> newRows;
@@ -215,7 +222,7 @@ ModelContext::SaveResult ModelContext::save()
     };
     auto fail = [&](const QString &reason) -> SaveResult {
         m_connection.exec(QStringLiteral("ROLLBACK"));
-        return {false, reason};
+        return { false, reason };
     };
 
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
@@ -229,7 +236,8 @@ ModelContext::SaveResult ModelContext::save()
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
         if (!item->m_pinnedReference)
             continue;
-        SqliteStatement update = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
+        SqliteStatement update = m_connection.prepare(
+            QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
         update.bind(1, rowOf(item->m_pinnedReference));
         update.bindInt64(2, newRows.value(item.get()));
         update.step();
@@ -242,7 +250,8 @@ ModelContext::SaveResult ModelContext::save()
         if (!writeUpdate(*item, &error))
             return fail(error);
         if (item->m_dirty.test(std::size_t(ItemField::pinnedReference))) {
-            SqliteStatement update = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
+            SqliteStatement update = m_connection.prepare(
+                QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
             update.bind(1, rowOf(item->pinnedReference()));
             update.bindInt64(2, item->m_identifier.value);
             update.step();
@@ -253,7 +262,8 @@ ModelContext::SaveResult ModelContext::save()
             return fail(error);
     }
     for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
-        SqliteStatement remove = m_connection.prepare(QStringLiteral("DELETE FROM ClipboardItem WHERE pk = ?"));
+        SqliteStatement remove
+            = m_connection.prepare(QStringLiteral("DELETE FROM ClipboardItem WHERE pk = ?"));
         remove.bindInt64(1, item->m_identifier.value);
         remove.step();
         if (!remove.isDone())
@@ -265,7 +275,7 @@ ModelContext::SaveResult ModelContext::save()
     // Committed: the objects now match the store.
     StoreChanges changes;
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
-        item->m_identifier = PersistentIdentifier{newRows.value(item.get())};
+        item->m_identifier = PersistentIdentifier { newRows.value(item.get()) };
         const QVariant reference = rowOf(item->m_pinnedReference);
         item->m_pinnedReferenceRow = reference.isNull() ? 0 : reference.toLongLong();
         item->m_dirty.reset();
@@ -330,11 +340,13 @@ bool ModelContext::writeUpdate(ClipboardItem &item, QString *error)
     QList<ItemField> changed;
     for (ItemField field : StoreSchemaSql::rowFields()) {
         if (field != ItemField::pinnedReference && item.m_dirty.test(std::size_t(field))) {
-            assignments += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name) + QStringLiteral(" = ?");
+            assignments
+                += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name) + QStringLiteral(" = ?");
             changed.append(field);
         }
     }
-    SqliteStatement update = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET %1 WHERE pk = ?").arg(assignments));
+    SqliteStatement update
+        = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET %1 WHERE pk = ?").arg(assignments));
     if (!update.isValid()) {
         *error = m_connection.lastError();
         return false;
@@ -365,15 +377,17 @@ bool ModelContext::writeExternal(qint64 row, ClipboardItem &item, bool onlyDirty
         if (value.isNull()) {
             if (!onlyDirty)
                 continue;
-            statement = m_connection.prepare(QStringLiteral("DELETE FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
+            statement = m_connection.prepare(
+                QStringLiteral("DELETE FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
             statement.bindInt64(1, row);
             statement.bindInt64(2, qint64(index));
         } else {
-            statement = m_connection.prepare(
-                QStringLiteral("INSERT OR REPLACE INTO ClipboardItemExternal (item, field, value) VALUES (?, ?, ?)"));
+            statement = m_connection.prepare(QStringLiteral(
+                "INSERT OR REPLACE INTO ClipboardItemExternal (item, field, value) VALUES (?, ?, ?)"));
             statement.bindInt64(1, row);
             statement.bindInt64(2, qint64(index));
-            statement.bindBlob(3, info.type == FieldType::string ? value.toString().toUtf8() : value.toByteArray());
+            statement.bindBlob(
+                3, info.type == FieldType::string ? value.toString().toUtf8() : value.toByteArray());
         }
         if (!statement.isValid()) {
             *error = m_connection.lastError();
@@ -433,7 +447,7 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
         return *found;
     ClipboardItemPtr item = ClipboardItem::createForStore();
     item->m_context = this;
-    item->m_identifier = PersistentIdentifier{pk};
+    item->m_identifier = PersistentIdentifier { pk };
     // First read of the row: every value is taken as it stands (the common, hot path of
     // list fetches; refreshFromRow compares and announces instead).
     static const std::bitset<ClipboardItem::slotCount> externalFields = [] {
@@ -442,7 +456,8 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
             bits.set(std::size_t(info.field), info.external);
         return bits;
     }();
-    const std::bitset<ClipboardItem::slotCount> present(quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
+    const std::bitset<ClipboardItem::slotCount> present(
+        quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
     item->m_externalPresent = present & externalFields;
     item->m_externalLoaded = externalFields & ~present;
     int column = 2;
@@ -466,7 +481,8 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
 void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields)
 {
     const bool announce = keepDirtyFields; // refreshes of live objects are announced; first reads are not
-    const std::bitset<ClipboardItem::slotCount> present(quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
+    const std::bitset<ClipboardItem::slotCount> present(
+        quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
     ClipboardItemPtr shared = announce ? item.shared_from_this() : nullptr;
     for (const FieldInfo &info : itemSchema()) {
         const auto index = std::size_t(info.field);
@@ -510,7 +526,8 @@ QVariant ModelContext::loadExternalValue(PersistentIdentifier identifier, ItemFi
 {
     if (identifier.value <= 0 || !m_connection.isOpen())
         return {};
-    SqliteStatement query = m_connection.prepare(QStringLiteral("SELECT value FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
+    SqliteStatement query = m_connection.prepare(
+        QStringLiteral("SELECT value FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
     if (!query.isValid())
         return {};
     query.bindInt64(1, identifier.value);
@@ -528,7 +545,7 @@ ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
     processPendingStoreChanges();
     FetchResult result;
     if (!m_connection.isOpen())
-        return {{}, false, m_connection.lastError()};
+        return { {}, false, m_connection.lastError() };
 
     const bool pending = hasChanges();
     QString sql = QStringLiteral("SELECT %1 FROM ClipboardItem").arg(StoreSchemaSql::selectColumns());
@@ -540,20 +557,21 @@ ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
     const bool firstAscending = descriptor.sortBy.isEmpty() || descriptor.sortBy.first().ascending;
     sql += QStringLiteral(" ORDER BY ");
     for (const SortDescriptor &sort : descriptor.sortBy)
-        sql += QLatin1String(fieldInfo(sort.field).name) + (sort.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+        sql += QLatin1String(fieldInfo(sort.field).name)
+            + (sort.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
     sql += firstAscending ? QStringLiteral("pk ASC") : QStringLiteral("pk DESC");
     if (descriptor.fetchLimit && !pending)
         sql += QStringLiteral(" LIMIT %1").arg(std::max(0, *descriptor.fetchLimit));
 
     SqliteStatement query = m_connection.prepare(sql);
     if (!query.isValid())
-        return {{}, false, m_connection.lastError()};
+        return { {}, false, m_connection.lastError() };
     for (qsizetype i = 0; i < bindings.size(); ++i)
         query.bind(int(i + 1), bindings[i]);
     while (query.step())
         result.items.append(materialize(query));
     if (!query.isDone())
-        return {{}, false, query.errorMessage()};
+        return { {}, false, query.errorMessage() };
     if (!pending)
         return result;
 
@@ -581,7 +599,8 @@ ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
             if (order != 0)
                 return sort.ascending ? order < 0 : order > 0;
         }
-        return firstAscending ? insertionOrder(*a) < insertionOrder(*b) : insertionOrder(*a) > insertionOrder(*b);
+        return firstAscending ? insertionOrder(*a) < insertionOrder(*b)
+                              : insertionOrder(*a) > insertionOrder(*b);
     });
     if (descriptor.fetchLimit && merged.size() > *descriptor.fetchLimit)
         merged.resize(std::max(0, *descriptor.fetchLimit));
@@ -635,7 +654,8 @@ QList<ClipboardItemPtr> ModelContext::referencingItems(const ClipboardItem &targ
     QList<ClipboardItemPtr> referencing;
     if (target.m_identifier.value > 0 && m_connection.isOpen()) {
         SqliteStatement query = m_connection.prepare(
-            QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pinnedReference = ? ORDER BY pk").arg(StoreSchemaSql::selectColumns()));
+            QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pinnedReference = ? ORDER BY pk")
+                .arg(StoreSchemaSql::selectColumns()));
         query.bindInt64(1, target.m_identifier.value);
         while (query.step()) {
             ClipboardItemPtr item = materialize(query);
@@ -701,8 +721,9 @@ void ModelContext::processPendingStoreChanges()
             const ClipboardItemPtr item = m_registered.value(identifier.value);
             if (!item)
                 continue;
-            SqliteStatement row = m_connection.prepare(
-                QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pk = ?").arg(StoreSchemaSql::selectColumns()));
+            SqliteStatement row
+                = m_connection.prepare(QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pk = ?")
+                                           .arg(StoreSchemaSql::selectColumns()));
             row.bindInt64(1, identifier.value);
             if (row.step())
                 refreshFromRow(*item, row, true);

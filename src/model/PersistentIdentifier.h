@@ -16,4 +16,7 @@ struct PersistentIdentifier
     friend bool operator==(PersistentIdentifier, PersistentIdentifier) = default;
 };
 
-inline size_t qHash(PersistentIdentifier identifier, size_t seed = 0) { return qHash(identifier.value, seed); }
+inline size_t qHash(PersistentIdentifier identifier, size_t seed = 0)
+{
+    return qHash(identifier.value, seed);
+}

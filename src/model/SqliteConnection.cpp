@@ -11,10 +11,10 @@ SqliteStatement::~SqliteStatement()
 }
 
 SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)), m_statement(std::exchange(other.m_statement, nullptr)),
-      m_lastResult(other.m_lastResult)
-{
-}
+    : m_db(std::exchange(other.m_db, nullptr))
+    , m_statement(std::exchange(other.m_statement, nullptr))
+    , m_lastResult(other.m_lastResult)
+{ }
 
 SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
 {
@@ -55,7 +55,10 @@ void SqliteStatement::bind(int index, const QVariant &value)
     }
 }
 
-void SqliteStatement::bindInt64(int index, qint64 value) { sqlite3_bind_int64(m_statement, index, value); }
+void SqliteStatement::bindInt64(int index, qint64 value)
+{
+    sqlite3_bind_int64(m_statement, index, value);
+}
 
 void SqliteStatement::bindText(int index, const QString &value)
 {
@@ -66,8 +69,8 @@ void SqliteStatement::bindText(int index, const QString &value)
 void SqliteStatement::bindBlob(int index, const QByteArray &value)
 {
     // A zero-length blob must stay a blob, not NULL: "empty data" and "no data" differ.
-    sqlite3_bind_blob(m_statement, index, value.isEmpty() ? "" : value.constData(), int(value.size()),
-                      SQLITE_TRANSIENT);
+    sqlite3_bind_blob(
+        m_statement, index, value.isEmpty() ? "" : value.constData(), int(value.size()), SQLITE_TRANSIENT);
 }
 
 bool SqliteStatement::step()
@@ -76,7 +79,10 @@ bool SqliteStatement::step()
     return m_lastResult == SQLITE_ROW;
 }
 
-bool SqliteStatement::isDone() const { return m_lastResult == SQLITE_DONE; }
+bool SqliteStatement::isDone() const
+{
+    return m_lastResult == SQLITE_DONE;
+}
 
 QString SqliteStatement::errorMessage() const
 {
@@ -89,11 +95,20 @@ void SqliteStatement::reset()
     sqlite3_clear_bindings(m_statement);
 }
 
-bool SqliteStatement::isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+bool SqliteStatement::isNull(int column) const
+{
+    return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+}
 
-qint64 SqliteStatement::int64(int column) const { return sqlite3_column_int64(m_statement, column); }
+qint64 SqliteStatement::int64(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
 
-double SqliteStatement::real(int column) const { return sqlite3_column_double(m_statement, column); }
+double SqliteStatement::real(int column) const
+{
+    return sqlite3_column_double(m_statement, column);
+}
 
 QString SqliteStatement::text(int column) const
 {
@@ -115,13 +130,16 @@ QByteArray SqliteStatement::blob(int column) const
     return size > 0 ? QByteArray(data, size) : QByteArray("");
 }
 
-SqliteConnection::~SqliteConnection() { close(); }
+SqliteConnection::~SqliteConnection()
+{
+    close();
+}
 
 SqliteConnection::SqliteConnection(SqliteConnection &&other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)), m_lastResult(other.m_lastResult),
-      m_lastError(std::move(other.m_lastError))
-{
-}
+    : m_db(std::exchange(other.m_db, nullptr))
+    , m_lastResult(other.m_lastResult)
+    , m_lastError(std::move(other.m_lastError))
+{ }
 
 SqliteConnection &SqliteConnection::operator=(SqliteConnection &&other) noexcept
 {
@@ -185,7 +203,10 @@ SqliteStatement SqliteConnection::prepare(const QString &sql)
     return SqliteStatement(m_db, statement);
 }
 
-qint64 SqliteConnection::lastInsertRowId() const { return sqlite3_last_insert_rowid(m_db); }
+qint64 SqliteConnection::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
 
 void SqliteConnection::recordError(int result)
 {

@@ -15,7 +15,10 @@ class SqliteStatement final
 {
 public:
     SqliteStatement() = default;
-    SqliteStatement(sqlite3 *db, sqlite3_stmt *statement) : m_db(db), m_statement(statement) {}
+    SqliteStatement(sqlite3 *db, sqlite3_stmt *statement)
+        : m_db(db)
+        , m_statement(statement)
+    { }
     ~SqliteStatement();
     SqliteStatement(SqliteStatement &&other) noexcept;
     SqliteStatement &operator=(SqliteStatement &&other) noexcept;

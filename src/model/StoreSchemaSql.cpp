@@ -33,7 +33,7 @@ const QString &selectColumns()
 int columnIndex(ItemField field)
 {
     static const std::array<int, itemFieldCount> columns = [] {
-        std::array<int, itemFieldCount> table{};
+        std::array<int, itemFieldCount> table {};
         table.fill(-1);
         for (qsizetype i = 0; i < rowFields().size(); ++i)
             table[std::size_t(rowFields()[i])] = 2 + int(i);
@@ -44,37 +44,52 @@ int columnIndex(ItemField field)
 
 QString createTables()
 {
-    QString item = QStringLiteral("CREATE TABLE IF NOT EXISTS ClipboardItem (pk INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                  "externalFields INTEGER NOT NULL DEFAULT 0");
+    QString item
+        = QStringLiteral("CREATE TABLE IF NOT EXISTS ClipboardItem (pk INTEGER PRIMARY KEY AUTOINCREMENT, "
+                         "externalFields INTEGER NOT NULL DEFAULT 0");
     for (ItemField field : rowFields()) {
         const FieldInfo &info = fieldInfo(field);
         item += QStringLiteral(", ") + QLatin1String(info.name);
         switch (info.type) {
         case FieldType::uuid:
-        case FieldType::string: item += QStringLiteral(" TEXT"); break;
+        case FieldType::string:
+            item += QStringLiteral(" TEXT");
+            break;
         case FieldType::date:
-        case FieldType::integer: item += QStringLiteral(" INTEGER"); break;
-        case FieldType::boolean: item += QStringLiteral(" INTEGER"); break;
-        case FieldType::relationship: item += QStringLiteral(" INTEGER REFERENCES ClipboardItem(pk) ON DELETE SET NULL"); break;
-        default: break;
+        case FieldType::integer:
+            item += QStringLiteral(" INTEGER");
+            break;
+        case FieldType::boolean:
+            item += QStringLiteral(" INTEGER");
+            break;
+        case FieldType::relationship:
+            item += QStringLiteral(" INTEGER REFERENCES ClipboardItem(pk) ON DELETE SET NULL");
+            break;
+        default:
+            break;
         }
         if (!info.optional)
-            item += info.type == FieldType::boolean ? QStringLiteral(" NOT NULL DEFAULT 0") : QStringLiteral(" NOT NULL");
+            item += info.type == FieldType::boolean ? QStringLiteral(" NOT NULL DEFAULT 0")
+                                                    : QStringLiteral(" NOT NULL");
     }
     item += QStringLiteral(");");
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);") + item
-        + QStringLiteral("CREATE INDEX IF NOT EXISTS ClipboardItem_timestamp ON ClipboardItem(timestamp);"
-                         "CREATE INDEX IF NOT EXISTS ClipboardItem_pinnedReference ON ClipboardItem(pinnedReference);"
-                         "CREATE INDEX IF NOT EXISTS ClipboardItem_id ON ClipboardItem(id);"
-                         "CREATE TABLE IF NOT EXISTS ClipboardItemExternal ("
-                         "item INTEGER NOT NULL REFERENCES ClipboardItem(pk) ON DELETE CASCADE, "
-                         "field INTEGER NOT NULL, value BLOB, PRIMARY KEY (item, field));");
+    return QStringLiteral(
+               "CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);")
+        + item
+        + QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS ClipboardItem_timestamp ON ClipboardItem(timestamp);"
+            "CREATE INDEX IF NOT EXISTS ClipboardItem_pinnedReference ON ClipboardItem(pinnedReference);"
+            "CREATE INDEX IF NOT EXISTS ClipboardItem_id ON ClipboardItem(id);"
+            "CREATE TABLE IF NOT EXISTS ClipboardItemExternal ("
+            "item INTEGER NOT NULL REFERENCES ClipboardItem(pk) ON DELETE CASCADE, "
+            "field INTEGER NOT NULL, value BLOB, PRIMARY KEY (item, field));");
 }
 
 bool configure(SqliteConnection &connection, int busyTimeoutMs)
 {
-    return connection.exec(QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA busy_timeout=%1;")
-                               .arg(busyTimeoutMs));
+    return connection.exec(
+        QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA busy_timeout=%1;")
+            .arg(busyTimeoutMs));
 }
 
 } // namespace StoreSchemaSql

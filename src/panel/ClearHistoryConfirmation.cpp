@@ -23,14 +23,14 @@ QString ClearHistoryConfirmation::message()
 }
 
 ClearHistoryConfirmation *ClearHistoryConfirmation::ask(QWidget *parent, bool clearAll,
-                                                        const std::optional<QString> &columnName,
-                                                        std::function<void()> onClear, std::function<void()> finished)
+    const std::optional<QString> &columnName, std::function<void()> onClear, std::function<void()> finished)
 {
     auto *confirmation = new ClearHistoryConfirmation;
     confirmation->m_onClear = std::move(onClear);
     confirmation->m_finished = std::move(finished);
 
-    QWidget *over = QApplication::activeWindow() ? QApplication::activeWindow() : (parent ? parent->window() : nullptr);
+    QWidget *over
+        = QApplication::activeWindow() ? QApplication::activeWindow() : (parent ? parent->window() : nullptr);
     auto *box = new QMessageBox(over);
     confirmation->m_box = box;
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -52,7 +52,7 @@ ClearHistoryConfirmation *ClearHistoryConfirmation::ask(QWidget *parent, bool cl
         confirmation->deleteLater();
     });
     NotificationCenter::defaultCenter().addObserver(Notifications::panelDidHide, confirmation,
-                                                    [confirmation](const QVariantMap &) { confirmation->withdraw(); });
+        [confirmation](const QVariantMap &) { confirmation->withdraw(); });
 
     box->adjustSize();
     if (over) {

@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 
-
 class QWidget;
 
 // The question asked before a bulk deletion: "Clear" (destructive) or "Cancel" (Escape),
@@ -23,8 +22,9 @@ public:
     static QString message();
 
     // Opens the question; onClear runs only on "Clear", finished runs after any answer.
-    static ClearHistoryConfirmation *ask(QWidget *parent, bool clearAll, const std::optional<QString> &columnName,
-                                         std::function<void()> onClear, std::function<void()> finished = {});
+    static ClearHistoryConfirmation *ask(QWidget *parent, bool clearAll,
+        const std::optional<QString> &columnName, std::function<void()> onClear,
+        std::function<void()> finished = {});
 
     QMessageBox *messageBox() const { return m_box; }
     // Closes the question as if it were cancelled.

@@ -28,17 +28,26 @@ constexpr int toastBottomMargin = 24;
 } // namespace
 
 ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
-                                       PanelController *controller, AppSettings &settings, QWidget *parent)
-    : QWidget(parent), m_settings(settings),
-      m_state(std::make_unique<PanelViewState>(context, environment, controller, settings)),
-      m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state)),
-      // Each panel keeps its own pictures, so that closing it frees them.
-      m_thumbnails(std::make_unique<ThumbnailCache>()),
-      m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails)), m_searchBar(new SearchBar(this)),
-      m_divider(new QWidget(this)), m_bannerSlot(new QVBoxLayout), m_emptyState(new EmptyStateView(this)),
-      m_columnRow(new QWidget(this)), m_columnRowLayout(new QHBoxLayout(m_columnRow)), m_tabPane(new QWidget(this)),
-      m_tabHeader(new TabHeader(m_tabPane)), m_tabColumnHost(new QWidget(m_tabPane)),
-      m_tabColumnLayout(new QHBoxLayout(m_tabColumnHost)), m_toast(new QLabel(this))
+    PanelController *controller, AppSettings &settings, QWidget *parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_state(std::make_unique<PanelViewState>(context, environment, controller, settings))
+    , m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state))
+    ,
+    // Each panel keeps its own pictures, so that closing it frees them.
+    m_thumbnails(std::make_unique<ThumbnailCache>())
+    , m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails))
+    , m_searchBar(new SearchBar(this))
+    , m_divider(new QWidget(this))
+    , m_bannerSlot(new QVBoxLayout)
+    , m_emptyState(new EmptyStateView(this))
+    , m_columnRow(new QWidget(this))
+    , m_columnRowLayout(new QHBoxLayout(m_columnRow))
+    , m_tabPane(new QWidget(this))
+    , m_tabHeader(new TabHeader(m_tabPane))
+    , m_tabColumnHost(new QWidget(m_tabPane))
+    , m_tabColumnLayout(new QHBoxLayout(m_tabColumnHost))
+    , m_toast(new QLabel(this))
 {
     setMinimumHeight(int(PanelLayout::minimumContentHeight));
     setFocusPolicy(Qt::StrongFocus);
@@ -89,7 +98,8 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     field->setKeyHandler([this](QKeyEvent *event) { return handlePanelKey(event); });
     connect(m_searchBar, &SearchBar::textEdited, m_state.get(), &PanelViewState::setSearchText);
     connect(m_searchBar, &SearchBar::pinToggled, m_state.get(), &PanelViewState::setIsPinned);
-    connect(m_searchBar, &SearchBar::clearHistoryRequested, this, [this] { m_state->setShowClearConfirmation(true); });
+    connect(m_searchBar, &SearchBar::clearHistoryRequested, this,
+        [this] { m_state->setShowClearConfirmation(true); });
 
     PanelViewState *state = m_state.get();
     connect(state, &PanelViewState::searchTextChanged, m_searchBar, &SearchBar::setText);
@@ -97,19 +107,20 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     connect(state, &PanelViewState::toastMessageChanged, this, &ClipboardPanelView::updateToast);
     connect(state, &PanelViewState::showClearConfirmationChanged, this, [this](bool show) {
         if (show)
-            QMetaObject::invokeMethod(this, &ClipboardPanelView::presentClearConfirmation, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, &ClipboardPanelView::presentClearConfirmation, Qt::QueuedConnection);
         else if (m_confirmation)
             m_confirmation->withdraw();
     });
-    for (auto signal : {&PanelViewState::categoriesChanged, &PanelViewState::columnsChanged,
-                        &PanelViewState::historyToggleChanged})
+    for (auto signal : { &PanelViewState::categoriesChanged, &PanelViewState::columnsChanged,
+             &PanelViewState::historyToggleChanged })
         connect(state, signal, this, &ClipboardPanelView::scheduleRelayout);
     connect(state, &PanelViewState::isInTabModeChanged, this, &ClipboardPanelView::scheduleRelayout);
     connect(state, &PanelViewState::selectedTabIndexChanged, this, &ClipboardPanelView::scheduleRelayout);
     connect(state, &PanelViewState::currentColumnWidthChanged, this, &ClipboardPanelView::scheduleRelayout);
     connect(state, &PanelViewState::isHistoryCollapsedChanged, this, &ClipboardPanelView::scheduleRelayout);
     connect(&state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
-            &ClipboardPanelView::updateKeyboardHighlight);
+        &ClipboardPanelView::updateKeyboardHighlight);
     connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
     // Late details of an item (a link's title, a thumbnail) only need a repaint.
@@ -146,10 +157,19 @@ ClipboardPanelView::~ClipboardPanelView()
     m_columnWidgets.clear();
 }
 
-SearchField *ClipboardPanelView::searchField() const { return m_searchBar->field(); }
+SearchField *ClipboardPanelView::searchField() const
+{
+    return m_searchBar->field();
+}
 
-bool ClipboardPanelView::isShowingEmptyState() const { return m_emptyState->isVisibleTo(this); }
-bool ClipboardPanelView::isShowingTabs() const { return m_tabPane->isVisibleTo(this); }
+bool ClipboardPanelView::isShowingEmptyState() const
+{
+    return m_emptyState->isVisibleTo(this);
+}
+bool ClipboardPanelView::isShowingTabs() const
+{
+    return m_tabPane->isVisibleTo(this);
+}
 
 void ClipboardPanelView::focusSearchField()
 {
@@ -235,7 +255,8 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
     for (int row = 0; row < model.rowCount(); ++row) {
         CategoryColumnConfig config = model.config(row);
         // The History column of a collapsed panel takes no room.
-        m_columnWidgets[row]->setVisible(!(config.isHistoryColumn && config.isHistoryCollapsed && !inTabPane));
+        m_columnWidgets[row]->setVisible(
+            !(config.isHistoryColumn && config.isHistoryCollapsed && !inTabPane));
         m_columnWidgets[row]->setConfig(config, model.itemsModel(row));
     }
     updateKeyboardHighlight();
@@ -251,11 +272,11 @@ void ClipboardPanelView::connectColumn(CategoryColumn *column)
     connect(column, &CategoryColumn::historyToggleClicked, state, &PanelViewState::toggleHistory);
     connect(column, &CategoryColumn::scrolled, state, &PanelViewState::columnScrolled);
     connect(column, &CategoryColumn::viewModeToggleClicked, this,
-            [state, column] { state->toggleViewMode(column->config().title); });
+        [state, column] { state->toggleViewMode(column->config().title); });
     connect(column, &CategoryColumn::clearColumnConfirmed, this,
-            [state, column] { state->clearColumn(column->config().title, column->config().items); });
+        [state, column] { state->clearColumn(column->config().title, column->config().items); });
     connect(column, &CategoryColumn::pinnedGroupExpansionRequested, this,
-            [state, column](bool expanded) { state->setPinnedGroupExpanded(column->config().title, expanded); });
+        [state, column](bool expanded) { state->setPinnedGroupExpanded(column->config().title, expanded); });
 }
 
 void ClipboardPanelView::updateTabHeader()

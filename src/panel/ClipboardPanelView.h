@@ -37,7 +37,7 @@ class ClipboardPanelView final : public QWidget
 public:
     // controller may be null (a panel without a window around it: tests, previews).
     ClipboardPanelView(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-                       AppSettings &settings, QWidget *parent = nullptr);
+        AppSettings &settings, QWidget *parent = nullptr);
     ~ClipboardPanelView() override;
 
     PanelViewState &state() const { return *m_state; }

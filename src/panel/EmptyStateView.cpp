@@ -5,7 +5,9 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
-EmptyStateView::EmptyStateView(QWidget *parent) : QWidget(parent) {}
+EmptyStateView::EmptyStateView(QWidget *parent)
+    : QWidget(parent)
+{ }
 
 void EmptyStateView::paintEvent(QPaintEvent *)
 {
@@ -31,5 +33,6 @@ void EmptyStateView::paintEvent(QPaintEvent *)
     y += titleHeight + 16;
     painter.setFont(bodyFont);
     painter.setPen(tertiary);
-    painter.drawText(QRectF(0, y, width(), bodyHeight), Qt::AlignCenter, QStringLiteral("Copy something to start"));
+    painter.drawText(
+        QRectF(0, y, width(), bodyHeight), Qt::AlignCenter, QStringLiteral("Copy something to start"));
 }

@@ -13,7 +13,10 @@ int cellsPerRow(double width, double pitch)
     return std::max(1, int(std::floor((width - GridMetrics::horizontalInset) / pitch)));
 }
 
-int ceilDiv(int value, int divisor) { return (value + divisor - 1) / divisor; }
+int ceilDiv(int value, int divisor)
+{
+    return (value + divisor - 1) / divisor;
+}
 
 } // namespace
 
@@ -22,10 +25,13 @@ int regularCellsPerRow(bool isGrid, double width)
     return isGrid ? cellsPerRow(width, GridMetrics::tilePitch) : 1;
 }
 
-int singleCharactersPerRow(double width) { return cellsPerRow(width, GridMetrics::singleCharacterPitch); }
+int singleCharactersPerRow(double width)
+{
+    return cellsPerRow(width, GridMetrics::singleCharacterPitch);
+}
 
-QList<ClipboardItemPtr> navigableItems(const QString &title, const QList<ClipboardItemPtr> &items,
-                                       bool pinnedGroupExpanded)
+QList<ClipboardItemPtr> navigableItems(
+    const QString &title, const QList<ClipboardItemPtr> &items, bool pinnedGroupExpanded)
 {
     if (title == CategoryTitle::history)
         return items;
@@ -37,7 +43,7 @@ QList<ClipboardItemPtr> navigableItems(const QString &title, const QList<Clipboa
         return unpinned;
 
     std::stable_sort(pinned.begin(), pinned.end(),
-                     [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
     QList<ClipboardItemPtr> result;
     result.reserve(items.size());
     QList<ClipboardItemPtr> otherPins;
@@ -48,15 +54,15 @@ QList<ClipboardItemPtr> navigableItems(const QString &title, const QList<Clipboa
     return result;
 }
 
-QList<GridSection> gridSections(const QString &title, const QList<ClipboardItemPtr> &navigationList, bool isGrid,
-                                double width, bool pinnedGroupExpanded)
+QList<GridSection> gridSections(const QString &title, const QList<ClipboardItemPtr> &navigationList,
+    bool isGrid, double width, bool pinnedGroupExpanded)
 {
     const int regular = regularCellsPerRow(isGrid, width);
     const int total = int(navigationList.size());
     const bool anyPinned = std::any_of(navigationList.begin(), navigationList.end(),
-                                       [](const ClipboardItemPtr &item) { return item->isPinned(); });
+        [](const ClipboardItemPtr &item) { return item->isPinned(); });
     if (title == CategoryTitle::history || !pinnedGroupExpanded || !anyPinned)
-        return {GridSection{QStringLiteral("Unpinned"), 0, total, regular}};
+        return { GridSection { QStringLiteral("Unpinned"), 0, total, regular } };
 
     int singles = 0;
     int pins = 0;
@@ -68,20 +74,19 @@ QList<GridSection> gridSections(const QString &title, const QList<ClipboardItemP
     const int unpinned = total - singles - pins;
     QList<GridSection> sections;
     if (singles > 0)
-        sections.append({QStringLiteral("SingleChars"), 0, singles, singleCharactersPerRow(width)});
+        sections.append({ QStringLiteral("SingleChars"), 0, singles, singleCharactersPerRow(width) });
     if (pins > 0)
-        sections.append({QStringLiteral("Pinned"), singles, pins, regular});
+        sections.append({ QStringLiteral("Pinned"), singles, pins, regular });
     if (unpinned > 0)
-        sections.append({QStringLiteral("Unpinned"), singles + pins, unpinned, regular});
+        sections.append({ QStringLiteral("Unpinned"), singles + pins, unpinned, regular });
     return sections;
 }
 
-std::optional<int> navigateGrid(int index, const QList<GridSection> &sections, int rowDelta, int columnDelta,
-                                int total)
+std::optional<int> navigateGrid(
+    int index, const QList<GridSection> &sections, int rowDelta, int columnDelta, int total)
 {
-    const auto found = std::find_if(sections.begin(), sections.end(), [index](const GridSection &s) {
-        return index >= s.startIndex && index < s.startIndex + s.count;
-    });
+    const auto found = std::find_if(sections.begin(), sections.end(),
+        [index](const GridSection &s) { return index >= s.startIndex && index < s.startIndex + s.count; });
     if (found == sections.end())
         return std::nullopt;
     const qsizetype position = found - sections.begin();
@@ -100,7 +105,8 @@ std::optional<int> navigateGrid(int index, const QList<GridSection> &sections, i
         const GridSection &previous = sections[position - 1];
         const int previousPerRow = std::max(1, previous.columnsPerRow);
         const int lastRow = ceilDiv(previous.count, previousPerRow) - 1;
-        const int candidate = previous.startIndex + lastRow * previousPerRow + std::min(previousPerRow - 1, newColumn);
+        const int candidate
+            = previous.startIndex + lastRow * previousPerRow + std::min(previousPerRow - 1, newColumn);
         return std::min(candidate, previous.startIndex + previous.count - 1);
     }
     if (newRow >= ceilDiv(section.count, perRow)) {
@@ -108,7 +114,8 @@ std::optional<int> navigateGrid(int index, const QList<GridSection> &sections, i
             return total - 1;
         const GridSection &next = sections[position + 1];
         const int nextPerRow = std::max(1, next.columnsPerRow);
-        return std::min(next.startIndex + std::min(nextPerRow - 1, newColumn), next.startIndex + next.count - 1);
+        return std::min(
+            next.startIndex + std::min(nextPerRow - 1, newColumn), next.startIndex + next.count - 1);
     }
     const int target = newRow * perRow + newColumn;
     if (target >= section.count) {

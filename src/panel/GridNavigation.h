@@ -35,18 +35,18 @@ int singleCharactersPerRow(double width);
 // The items of a column in the order the keyboard walks them. History keeps its order. Other
 // columns give their unpinned items only while their pinned group is collapsed; expanded, the
 // single-character pins come first, then the other pins (both in pin order), then the rest.
-QList<ClipboardItemPtr> navigableItems(const QString &title, const QList<ClipboardItemPtr> &items,
-                                       bool pinnedGroupExpanded);
+QList<ClipboardItemPtr> navigableItems(
+    const QString &title, const QList<ClipboardItemPtr> &items, bool pinnedGroupExpanded);
 
 // The blocks of a column's navigation list (as navigableItems gives it for the same flag).
-QList<GridSection> gridSections(const QString &title, const QList<ClipboardItemPtr> &navigationList, bool isGrid,
-                                double width, bool pinnedGroupExpanded);
+QList<GridSection> gridSections(const QString &title, const QList<ClipboardItemPtr> &navigationList,
+    bool isGrid, double width, bool pinnedGroupExpanded);
 
 // Moves a flat index by rows and columns across the blocks; the column position carries into a
 // neighbouring block as a position in the row, clamped to that block. Nothing when the index is
 // in no block, when a sideways move leaves the row, or when moving up out of the first block.
-std::optional<int> navigateGrid(int index, const QList<GridSection> &sections, int rowDelta, int columnDelta,
-                                int total);
+std::optional<int> navigateGrid(
+    int index, const QList<GridSection> &sections, int rowDelta, int columnDelta, int total);
 
 // The last cell of the first row, where a move from the right lands; nothing for an empty list.
 std::optional<int> firstRowEndIndex(const QList<GridSection> &sections, int navigationCount);

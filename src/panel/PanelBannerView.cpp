@@ -16,7 +16,9 @@ constexpr double bannerHeight = 30.0;
 } // namespace
 
 PanelBannerView::PanelBannerView(BannerType type, bool isAppStore, QWidget *parent)
-    : QWidget(parent), m_type(type), m_isAppStore(isAppStore)
+    : QWidget(parent)
+    , m_type(type)
+    , m_isAppStore(isAppStore)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setCursor(Qt::ArrowCursor);
@@ -44,7 +46,10 @@ QColor PanelBannerView::kindColor() const
     return ItemRowPainter::accentColor(palette());
 }
 
-QSize PanelBannerView::sizeHint() const { return QSize(300, int(bannerHeight)); }
+QSize PanelBannerView::sizeHint() const
+{
+    return QSize(300, int(bannerHeight));
+}
 
 QRectF PanelBannerView::closeRect() const
 {
@@ -73,15 +78,17 @@ void PanelBannerView::paintEvent(QPaintEvent *)
 
     painter.setFont(PanelLayout::panelFont(12));
     painter.setPen(kind);
-    const QString icon = m_type == BannerType::updateSuccess ? QStringLiteral("\u2726") : QStringLiteral("\u2605");
+    const QString icon
+        = m_type == BannerType::updateSuccess ? QStringLiteral("\u2726") : QStringLiteral("\u2605");
     const QRectF iconRect(outerMargin + innerPadding, 0, 14, height());
     painter.drawText(iconRect, Qt::AlignCenter, icon);
     const QColor messageColor = m_type == BannerType::updateSuccess ? kind : palette().color(QPalette::Link);
     painter.setPen(messageColor);
     const double textLeft = iconRect.right() + 8;
     const double textRight = (actionTitle().isEmpty() ? closeRect().left() : actionRect().left()) - 8;
-    painter.drawText(QRectF(textLeft, 0, std::max(0.0, textRight - textLeft), height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetricsF(painter.font()).elidedText(message(), Qt::ElideRight, textRight - textLeft));
+    painter.drawText(QRectF(textLeft, 0, std::max(0.0, textRight - textLeft), height()),
+        Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetricsF(painter.font()).elidedText(message(), Qt::ElideRight, textRight - textLeft));
     if (!actionTitle().isEmpty()) {
         QColor button = kind;
         button.setAlphaF(0.5f);

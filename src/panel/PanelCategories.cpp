@@ -39,11 +39,12 @@ CategorizedItems categorizeItems(const QList<ClipboardItemPtr> &items, qint64 hi
 
 CategoryList categoryList(const CategorizedItems &categorized, bool detectCode)
 {
-    CategoryList list{{CategoryTitle::history, categorized.history}, {CategoryTitle::text, categorized.text},
-                      {CategoryTitle::links, categorized.links},     {CategoryTitle::files, categorized.files},
-                      {CategoryTitle::media, categorized.media},     {CategoryTitle::colors, categorized.colors}};
+    CategoryList list { { CategoryTitle::history, categorized.history },
+        { CategoryTitle::text, categorized.text }, { CategoryTitle::links, categorized.links },
+        { CategoryTitle::files, categorized.files }, { CategoryTitle::media, categorized.media },
+        { CategoryTitle::colors, categorized.colors } };
     if (detectCode)
-        list.insert(2, Category{CategoryTitle::code, categorized.code});
+        list.insert(2, Category { CategoryTitle::code, categorized.code });
     return list;
 }
 
@@ -84,11 +85,12 @@ CategoryList visibleCategories(const CategoryList &display, bool isHistoryCollap
 }
 
 CachedCategories computeCategories(const QList<ClipboardItemPtr> &showableItems, const QString &searchText,
-                                   bool isHistoryCollapsed, qint64 historyLimit, bool detectCode)
+    bool isHistoryCollapsed, qint64 historyLimit, bool detectCode)
 {
     const bool anyPinned = std::any_of(showableItems.begin(), showableItems.end(),
-                                       [](const ClipboardItemPtr &item) { return item->isPinned(); });
-    const CategoryList base = categoryList(categorizeItems(showableItems, historyLimit, detectCode), detectCode);
+        [](const ClipboardItemPtr &item) { return item->isPinned(); });
+    const CategoryList base
+        = categoryList(categorizeItems(showableItems, historyLimit, detectCode), detectCode);
 
     CachedCategories result;
     for (const Category &category : base) {
@@ -98,7 +100,8 @@ CachedCategories computeCategories(const QList<ClipboardItemPtr> &showableItems,
 
     const CategoryList searched = searchText.isEmpty()
         ? base
-        : categoryList(categorizeItems(filterItems(showableItems, searchText), historyLimit, detectCode), detectCode);
+        : categoryList(
+            categorizeItems(filterItems(showableItems, searchText), historyLimit, detectCode), detectCode);
     for (const Category &category : searched) {
         if (containsTitle(result.all, category.title))
             result.display.append(category);
@@ -122,7 +125,10 @@ QString itemsChangeKey(const QList<ClipboardItemPtr> &newestFirst)
         + QString::number(seconds, 'g', QLocale::FloatingPointShortest);
 }
 
-bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b) { return a.timestamp() > b.timestamp(); }
+bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b)
+{
+    return a.timestamp() > b.timestamp();
+}
 
 bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b)
 {

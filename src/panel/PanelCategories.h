@@ -55,7 +55,7 @@ QList<ClipboardItemPtr> filterItems(const QList<ClipboardItemPtr> &items, const 
 
 // The four lists for the showable items, the search text and the History collapse.
 CachedCategories computeCategories(const QList<ClipboardItemPtr> &showableItems, const QString &searchText,
-                                   bool isHistoryCollapsed, qint64 historyLimit, bool detectCode);
+    bool isHistoryCollapsed, qint64 historyLimit, bool detectCode);
 
 // display without History while collapsed, else display as it is.
 CategoryList visibleCategories(const CategoryList &display, bool isHistoryCollapsed);

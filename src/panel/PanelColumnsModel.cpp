@@ -3,11 +3,15 @@
 #include "columns/ColumnItemsModel.h"
 #include "panel/PanelViewState.h"
 
-PanelColumnsModel::PanelColumnsModel(PanelViewState &state, QObject *parent) : QAbstractListModel(parent), m_state(state)
+PanelColumnsModel::PanelColumnsModel(PanelViewState &state, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_state(state)
 {
     PanelSelectionState &selection = state.selectionState();
-    connect(&selection, &PanelSelectionState::selectedColumnIndexChanged, this, &PanelColumnsModel::updateSelection);
-    connect(&selection, &PanelSelectionState::selectedItemIndexChanged, this, &PanelColumnsModel::updateSelection);
+    connect(&selection, &PanelSelectionState::selectedColumnIndexChanged, this,
+        &PanelColumnsModel::updateSelection);
+    connect(&selection, &PanelSelectionState::selectedItemIndexChanged, this,
+        &PanelColumnsModel::updateSelection);
 }
 
 PanelColumnsModel::~PanelColumnsModel() = default;
@@ -58,7 +62,7 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
     }
     const bool sameColumns = decision.tabMode == m_tabMode && configs.size() == m_configs.size()
         && std::equal(configs.begin(), configs.end(), m_configs.begin(),
-                      [](const auto &a, const auto &b) { return a.title == b.title; });
+            [](const auto &a, const auto &b) { return a.title == b.title; });
     if (!sameColumns) {
         beginResetModel();
         m_tabMode = decision.tabMode;
@@ -79,8 +83,7 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
     for (qsizetype i = 0; i < m_configs.size(); ++i) {
         const CategoryColumnConfig &config = m_configs[i];
         m_itemModels[std::size_t(i)]->setContent(config.title, config.items, config.isPinnedExpanded,
-                                                 config.viewMode == AppSettings::ColumnViewMode::grid,
-                                                 config.columnWidth);
+            config.viewMode == AppSettings::ColumnViewMode::grid, config.columnWidth);
     }
     if (!sameColumns)
         endResetModel();
@@ -92,8 +95,8 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
 void PanelColumnsModel::updateSelection()
 {
     const ClipboardItemPtr selected = m_state.selectedItem();
-    const int selectedColumn = m_state.isInTabMode() ? m_state.selectedTabIndex()
-                                                     : m_state.selectionState().selectedColumnIndex();
+    const int selectedColumn
+        = m_state.isInTabMode() ? m_state.selectedTabIndex() : m_state.selectionState().selectedColumnIndex();
     for (qsizetype i = 0; i < m_configs.size(); ++i) {
         const bool holdsSelection = m_configs[i].columnIndex == selectedColumn;
         m_itemModels[std::size_t(i)]->setSelectedItem(holdsSelection ? selected : nullptr);

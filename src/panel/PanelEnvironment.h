@@ -59,8 +59,9 @@ public:
     virtual void unpinHostingWidth() = 0;
     // Narrows or widens the window by one column; completion runs once, when the resize ends
     // (at once when there is nothing to resize).
-    virtual void resizeForHistoryToggle(bool adding, int columnCount, double duration,
-                                        std::function<void()> completion) = 0;
+    virtual void resizeForHistoryToggle(
+        bool adding, int columnCount, double duration, std::function<void()> completion)
+        = 0;
 
     // -- Code highlighting
     virtual void invalidateHighlightCache(const QUuid &itemId) = 0;

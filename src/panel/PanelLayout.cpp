@@ -8,19 +8,19 @@
 namespace PanelLayout {
 
 Decision decide(double width, int visibleCount, bool inLiveResize, bool isLockedInTabMode, bool toggling,
-                double currentColumnWidth)
+    double currentColumnWidth)
 {
     const int columns = std::max(1, visibleCount);
     if (inLiveResize && !toggling) {
         if (width > minimumWidthForTabs && width < columns * columnWidth - slack)
-            return {true, width};
-        return {false, width / columns};
+            return { true, width };
+        return { false, width / columns };
     }
     if (isLockedInTabMode)
-        return {true, width};
+        return { true, width };
     if (toggling)
-        return {false, currentColumnWidth};
-    return {false, width / columns};
+        return { false, currentColumnWidth };
+    return { false, width / columns };
 }
 
 QFont panelFont(double pointSize, QFont::Weight weight)

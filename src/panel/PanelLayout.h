@@ -29,7 +29,7 @@ struct Decision
 // visibleCount is the number of visible columns (0 counts as 1); toggling is a running History
 // toggle, during which columns keep currentColumnWidth.
 Decision decide(double width, int visibleCount, bool inLiveResize, bool isLockedInTabMode, bool toggling,
-                double currentColumnWidth);
+    double currentColumnWidth);
 
 // The panel's text at a size in points, drawn as pixels so that sizes match the look the
 // panel was designed with whatever the screen's DPI.

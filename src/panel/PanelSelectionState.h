@@ -10,10 +10,14 @@
 class PanelSelectionState final : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(int selectedColumnIndex READ selectedColumnIndex WRITE setSelectedColumnIndex NOTIFY selectedColumnIndexChanged)
-    Q_PROPERTY(bool isKeyboardNavigating READ isKeyboardNavigating WRITE setIsKeyboardNavigating NOTIFY isKeyboardNavigatingChanged)
-    Q_PROPERTY(bool suppressHoverSelection READ suppressHoverSelection WRITE setSuppressHoverSelection NOTIFY suppressHoverSelectionChanged)
-    Q_PROPERTY(QDateTime lastScrollWipeTime READ lastScrollWipeTime WRITE setLastScrollWipeTime NOTIFY lastScrollWipeTimeChanged)
+    Q_PROPERTY(int selectedColumnIndex READ selectedColumnIndex WRITE setSelectedColumnIndex NOTIFY
+            selectedColumnIndexChanged)
+    Q_PROPERTY(bool isKeyboardNavigating READ isKeyboardNavigating WRITE setIsKeyboardNavigating NOTIFY
+            isKeyboardNavigatingChanged)
+    Q_PROPERTY(bool suppressHoverSelection READ suppressHoverSelection WRITE setSuppressHoverSelection NOTIFY
+            suppressHoverSelectionChanged)
+    Q_PROPERTY(QDateTime lastScrollWipeTime READ lastScrollWipeTime WRITE setLastScrollWipeTime NOTIFY
+            lastScrollWipeTimeChanged)
 
 public:
     using QObject::QObject;

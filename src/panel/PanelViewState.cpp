@@ -22,25 +22,34 @@ constexpr qsizetype prewarmSliceSize = 5;
 
 } // namespace
 
-PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-                               AppSettings &settings, QObject *parent)
-    : QObject(parent), m_context(context), m_environment(environment), m_controller(controller),
-      m_settings(settings), m_allItems(new LiveQuery(&context, FetchDescriptor::newestFirst(), this))
+PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environment,
+    PanelController *controller, AppSettings &settings, QObject *parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_environment(environment)
+    , m_controller(controller)
+    , m_settings(settings)
+    , m_allItems(new LiveQuery(&context, FetchDescriptor::newestFirst(), this))
 {
     m_lastItemsChangeKey = itemsChangeKey();
     connect(m_allItems, &LiveQuery::resultsChanged, this, &PanelViewState::allItemsChanged);
 
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.addObserver(Notifications::panelWillShow, this, [this](const QVariantMap &) { panelWillShow(); });
-    center.addObserver(Notifications::volumesDidChange, this, [this](const QVariantMap &) { refreshItems(); });
-    center.addObserver(Notifications::tabNavigateForward, this, [this](const QVariantMap &) { tabForward(); });
-    center.addObserver(Notifications::tabNavigateBackward, this, [this](const QVariantMap &) { tabBackward(); });
+    center.addObserver(
+        Notifications::volumesDidChange, this, [this](const QVariantMap &) { refreshItems(); });
+    center.addObserver(
+        Notifications::tabNavigateForward, this, [this](const QVariantMap &) { tabForward(); });
+    center.addObserver(
+        Notifications::tabNavigateBackward, this, [this](const QVariantMap &) { tabBackward(); });
 
     // The Code column comes or goes at once; a new limit reshapes History.
-    connect(&m_settings, &AppSettings::detectCodeChanged, this, [this] { setCachedCategories(computeCategories()); });
-    connect(&m_settings, &AppSettings::historyLimitChanged, this, [this] { setCachedCategories(computeCategories()); });
-    for (auto signal : {&AppSettings::filesViewModeChanged, &AppSettings::mediaViewModeChanged,
-                        &AppSettings::colorsViewModeChanged})
+    connect(&m_settings, &AppSettings::detectCodeChanged, this,
+        [this] { setCachedCategories(computeCategories()); });
+    connect(&m_settings, &AppSettings::historyLimitChanged, this,
+        [this] { setCachedCategories(computeCategories()); });
+    for (auto signal : { &AppSettings::filesViewModeChanged, &AppSettings::mediaViewModeChanged,
+             &AppSettings::colorsViewModeChanged })
         connect(&m_settings, signal, this, &PanelViewState::columnsChanged);
 
     m_availabilityTimer.setInterval(availabilityRefreshIntervalMs);
@@ -52,9 +61,15 @@ PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environm
 
 PanelViewState::~PanelViewState() = default;
 
-const QList<ClipboardItemPtr> &PanelViewState::allItems() const { return m_allItems->results(); }
+const QList<ClipboardItemPtr> &PanelViewState::allItems() const
+{
+    return m_allItems->results();
+}
 
-QString PanelViewState::itemsChangeKey() const { return ::itemsChangeKey(allItems()); }
+QString PanelViewState::itemsChangeKey() const
+{
+    return ::itemsChangeKey(allItems());
+}
 
 QList<ClipboardItemPtr> PanelViewState::filteredItems() const
 {
@@ -63,8 +78,8 @@ QList<ClipboardItemPtr> PanelViewState::filteredItems() const
 
 CachedCategories PanelViewState::computeCategories() const
 {
-    return ::computeCategories(m_cachedFilteredItems, m_searchText, m_isHistoryCollapsed, m_settings.historyLimit(),
-                               m_settings.detectCode());
+    return ::computeCategories(m_cachedFilteredItems, m_searchText, m_isHistoryCollapsed,
+        m_settings.historyLimit(), m_settings.detectCode());
 }
 
 void PanelViewState::allItemsChanged()
@@ -95,7 +110,7 @@ void PanelViewState::refreshItems()
         kept.append(item);
     }
     std::stable_sort(kept.begin(), kept.end(),
-                     [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
+        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
     m_cachedFilteredItems = std::move(kept);
     setCachedCategories(computeCategories());
     startPrewarm();
@@ -236,7 +251,10 @@ void PanelViewState::setToastMessage(const std::optional<QString> &message)
     Q_EMIT toastMessageChanged();
 }
 
-void PanelViewState::dismissUpdateBanner() { m_settings.setShowUpdateSuccessBanner(false); }
+void PanelViewState::dismissUpdateBanner()
+{
+    m_settings.setShowUpdateSuccessBanner(false);
+}
 
 // -- Lifecycle
 
@@ -302,14 +320,15 @@ void PanelViewState::setPinnedGroupExpanded(const QString &title, bool expanded)
 
 QList<ClipboardItemPtr> PanelViewState::navigableItems(const Category &category) const
 {
-    return ::navigableItems(category.title, category.items, m_pinnedExpandedCategories.contains(category.title));
+    return ::navigableItems(
+        category.title, category.items, m_pinnedExpandedCategories.contains(category.title));
 }
 
-QList<GridSection> PanelViewState::gridSections(const Category &category,
-                                                const QList<ClipboardItemPtr> &navigationList) const
+QList<GridSection> PanelViewState::gridSections(
+    const Category &category, const QList<ClipboardItemPtr> &navigationList) const
 {
-    return ::gridSections(category.title, navigationList, isGridCategory(category.title), m_currentColumnWidth,
-                          m_pinnedExpandedCategories.contains(category.title));
+    return ::gridSections(category.title, navigationList, isGridCategory(category.title),
+        m_currentColumnWidth, m_pinnedExpandedCategories.contains(category.title));
 }
 
 std::optional<Category> PanelViewState::currentColumn() const
@@ -348,8 +367,8 @@ PanelLayout::Decision PanelViewState::layoutPass(double width)
     const bool locked = m_controller && m_controller->isLockedInTabMode();
     const bool toggling = m_isHistoryToggling || (m_controller && m_controller->isHistoryToggling());
     const int visibleCount = int(m_cachedCategories.visible.size());
-    const PanelLayout::Decision decision =
-        PanelLayout::decide(width, visibleCount, inLiveResize, locked, toggling, m_currentColumnWidth);
+    const PanelLayout::Decision decision
+        = PanelLayout::decide(width, visibleCount, inLiveResize, locked, toggling, m_currentColumnWidth);
 
     // Stored later, so that no state changes while the widgets are being laid out; the test
     // for a running toggle is made now.
@@ -357,7 +376,12 @@ PanelLayout::Decision PanelViewState::layoutPass(double width)
         QPointer<PanelViewState> self(this);
         auto store = [self](auto apply) {
             QMetaObject::invokeMethod(
-                self.data(), [self, apply] { if (self) apply(*self); }, Qt::QueuedConnection);
+                self.data(),
+                [self, apply] {
+                    if (self)
+                        apply(*self);
+                },
+                Qt::QueuedConnection);
         };
         if (decision.tabMode != m_isInTabMode)
             store([tabMode = decision.tabMode](PanelViewState &state) { state.setTabMode(tabMode); });
@@ -433,14 +457,18 @@ QStringList PanelViewState::tabTitles() const
     return titles;
 }
 
-double PanelViewState::tabBarWidth() const { return PanelLayout::tabBarWidth(tabTitles(), m_settings.fontSize()); }
+double PanelViewState::tabBarWidth() const
+{
+    return PanelLayout::tabBarWidth(tabTitles(), m_settings.fontSize());
+}
 
 bool PanelViewState::selectedTabCanClear() const
 {
     if (m_selectedTabIndex < 0 || m_selectedTabIndex >= m_cachedCategories.tabs.size())
         return false;
     const QList<ClipboardItemPtr> &items = m_cachedCategories.tabs[m_selectedTabIndex].items;
-    return std::any_of(items.begin(), items.end(), [](const ClipboardItemPtr &item) { return !item->isPinned(); });
+    return std::any_of(
+        items.begin(), items.end(), [](const ClipboardItemPtr &item) { return !item->isPinned(); });
 }
 
 void PanelViewState::setSelectedTabIndex(int index)
@@ -469,7 +497,10 @@ void PanelViewState::tabsCountDidChange(int count)
         m_environment.ensureMinimumWidth(tabBarWidth());
 }
 
-void PanelViewState::selectTab(int index) { setSelectedTabIndex(index); }
+void PanelViewState::selectTab(int index)
+{
+    setSelectedTabIndex(index);
+}
 
 QList<CategoryColumnConfig> PanelViewState::columnConfigs(double columnWidth) const
 {
@@ -488,11 +519,11 @@ QList<CategoryColumnConfig> PanelViewState::columnConfigs(double columnWidth) co
         config.isSearching = !m_searchText.isEmpty();
         config.isPinnedExpanded = isPinnedGroupExpanded(category.title);
         config.canClearColumn = std::any_of(category.items.begin(), category.items.end(),
-                                            [](const ClipboardItemPtr &item) { return !item->isPinned(); });
+            [](const ClipboardItemPtr &item) { return !item->isPinned(); });
         if (isHistory) {
             config.columnIndex = 0;
-            config.showHistoryToggle =
-                !m_isHistoryCollapsed || m_animatingToggleCategory == CategoryTitle::history;
+            config.showHistoryToggle
+                = !m_isHistoryCollapsed || m_animatingToggleCategory == CategoryTitle::history;
             config.showDivider = true;
         } else {
             config.columnIndex = m_isHistoryCollapsed ? offset : offset + 1;

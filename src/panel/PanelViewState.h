@@ -31,10 +31,12 @@ class PanelViewState final : public QObject
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(bool isPinned READ isPinned WRITE setIsPinned NOTIFY isPinnedChanged)
     Q_PROPERTY(bool isHistoryCollapsed READ isHistoryCollapsed NOTIFY isHistoryCollapsedChanged)
-    Q_PROPERTY(int selectedTabIndex READ selectedTabIndex WRITE setSelectedTabIndex NOTIFY selectedTabIndexChanged)
+    Q_PROPERTY(
+        int selectedTabIndex READ selectedTabIndex WRITE setSelectedTabIndex NOTIFY selectedTabIndexChanged)
     Q_PROPERTY(bool isInTabMode READ isInTabMode NOTIFY isInTabModeChanged)
     Q_PROPERTY(bool isEmojiMode READ isEmojiMode NOTIFY isEmojiModeChanged)
-    Q_PROPERTY(bool showClearConfirmation READ showClearConfirmation WRITE setShowClearConfirmation NOTIFY showClearConfirmationChanged)
+    Q_PROPERTY(bool showClearConfirmation READ showClearConfirmation WRITE setShowClearConfirmation NOTIFY
+            showClearConfirmationChanged)
     Q_PROPERTY(QString toastMessage READ toastText NOTIFY toastMessageChanged)
     Q_PROPERTY(double currentColumnWidth READ currentColumnWidth NOTIFY currentColumnWidthChanged)
     Q_PROPERTY(int visibleColumnCount READ visibleColumnCount NOTIFY visibleColumnCountChanged)
@@ -47,7 +49,7 @@ public:
     enum class Shortcut { clearHistory, togglePin, toggleHistory };
 
     PanelViewState(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-                   AppSettings &settings, QObject *parent = nullptr);
+        AppSettings &settings, QObject *parent = nullptr);
     ~PanelViewState() override;
 
     PanelSelectionState &selectionState() { return m_selection; }
@@ -122,7 +124,8 @@ public:
     void setPinnedGroupExpanded(const QString &title, bool expanded);
     // The column's items in keyboard order, and its blocks at the current column width.
     QList<ClipboardItemPtr> navigableItems(const Category &category) const;
-    QList<GridSection> gridSections(const Category &category, const QList<ClipboardItemPtr> &navigationList) const;
+    QList<GridSection> gridSections(
+        const Category &category, const QList<ClipboardItemPtr> &navigationList) const;
     // The column keyboard navigation works in: the selected tab, or the selected visible column.
     std::optional<Category> currentColumn() const;
     std::optional<int> firstRowEndIndex(int visibleIndex) const;

@@ -4,8 +4,8 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
-#include "common/UserCharacters.h"
 #include "common/NotificationCenter.h"
+#include "common/UserCharacters.h"
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/EmojiText.h"
@@ -82,7 +82,10 @@ void PanelViewState::schedulePaste(std::chrono::milliseconds delay)
 
 // -- Deleting
 
-void PanelViewState::addPendingDeletion(const QUuid &id) { m_pendingDeletionIds.insert(id); }
+void PanelViewState::addPendingDeletion(const QUuid &id)
+{
+    m_pendingDeletionIds.insert(id);
+}
 
 void PanelViewState::handleItemDeleted(const ClipboardItemPtr &item)
 {
@@ -98,8 +101,8 @@ void PanelViewState::handleItemDeleted(const ClipboardItemPtr &item)
 void PanelViewState::deleteItemWithId(const QUuid &id)
 {
     const QList<ClipboardItemPtr> &items = allItems();
-    const auto found =
-        std::find_if(items.begin(), items.end(), [&id](const ClipboardItemPtr &item) { return item->id() == id; });
+    const auto found = std::find_if(
+        items.begin(), items.end(), [&id](const ClipboardItemPtr &item) { return item->id() == id; });
     if (found == items.end())
         return;
     m_context.remove(*found);
@@ -111,7 +114,8 @@ void PanelViewState::deleteItem(const ClipboardItemPtr &item)
 {
     addPendingDeletion(item->id());
     m_context.remove(item);
-    m_cachedFilteredItems.removeIf([&item](const ClipboardItemPtr &other) { return other->id() == item->id(); });
+    m_cachedFilteredItems.removeIf(
+        [&item](const ClipboardItemPtr &other) { return other->id() == item->id(); });
     refreshItems();
 }
 
@@ -119,7 +123,8 @@ void PanelViewState::deleteItemWithMissingFiles(const ClipboardItemPtr &item, in
 {
     m_context.remove(item);
     saveAndCheckpoint();
-    setToastMessage(fileCount < 2 ? QStringLiteral("File was deleted") : QStringLiteral("Files were deleted"));
+    setToastMessage(
+        fileCount < 2 ? QStringLiteral("File was deleted") : QStringLiteral("Files were deleted"));
 }
 
 void PanelViewState::deleteUnpinnedItems()
@@ -206,7 +211,7 @@ void PanelViewState::togglePin(const ClipboardItemPtr &item, bool wasPinned)
         item->setTimestamp(now); // first in History again
     }
     std::stable_sort(m_cachedFilteredItems.begin(), m_cachedFilteredItems.end(),
-                     [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
+        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
     setCachedCategories(computeCategories());
     if (referenceDeleted)
         refreshItems();
@@ -281,8 +286,8 @@ void PanelViewState::setHistoryCollapsedKeepingSelection(bool collapsed)
 {
     const CategoryList &before = m_cachedCategories.visible;
     const int column = m_selection.selectedColumnIndex();
-    const std::optional<QString> title =
-        column >= 0 && column < before.size() ? std::optional(before[column].title) : std::nullopt;
+    const std::optional<QString> title
+        = column >= 0 && column < before.size() ? std::optional(before[column].title) : std::nullopt;
     m_isHistoryCollapsed = collapsed;
     CachedCategories categories = m_cachedCategories;
     categories.visible = visibleCategories(categories.display, collapsed);
@@ -323,9 +328,8 @@ void PanelViewState::toggleHistoryAnimated()
             if (hasWindow) {
                 const double width = m_environment.panelFrame().width();
                 m_environment.setHostingWidth(width);
-                const double target = std::max({PanelLayout::minimumPanelWidth,
-                                                 (columns - 1) * PanelLayout::columnWidth,
-                                                 width * (columns - 1) / columns});
+                const double target = std::max({ PanelLayout::minimumPanelWidth,
+                    (columns - 1) * PanelLayout::columnWidth, width * (columns - 1) / columns });
                 m_headerWidthMultiplier = width > 0 ? target / width : 1.0;
             }
             Q_EMIT historyToggleChanged();
@@ -361,8 +365,8 @@ void PanelViewState::toggleHistoryAnimated()
             const double width = m_environment.panelFrame().width();
             const double screenWidth = m_environment.screenVisibleFrame().width();
             const int divisor = count >= 2 ? count : 1;
-            const double target =
-                std::min(screenWidth, std::max(columns * PanelLayout::columnWidth, width * columns / divisor));
+            const double target = std::min(
+                screenWidth, std::max(columns * PanelLayout::columnWidth, width * columns / divisor));
             m_environment.setHostingWidth(target);
             m_headerWidthMultiplier = 1.0;
         }

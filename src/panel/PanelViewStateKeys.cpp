@@ -76,8 +76,8 @@ void PanelViewState::upStep()
     if (!column || !index)
         return; // Up never starts a selection
     const QList<ClipboardItemPtr> navigation = navigableItems(*column);
-    const std::optional<int> moved =
-        navigateGrid(*index, gridSections(*column, navigation), -1, 0, int(navigation.size()));
+    const std::optional<int> moved
+        = navigateGrid(*index, gridSections(*column, navigation), -1, 0, int(navigation.size()));
     if (!moved)
         return; // on the top row: no wrap
     m_selection.setSelectedItemIndex(*moved);
@@ -107,8 +107,8 @@ void PanelViewState::horizontalStep(int columnDelta)
     if (columns.isEmpty() || current < 0 || current >= columns.size())
         return;
     const QList<ClipboardItemPtr> navigation = navigableItems(columns[current]);
-    const std::optional<int> moved =
-        navigateGrid(*index, gridSections(columns[current], navigation), 0, columnDelta, int(navigation.size()));
+    const std::optional<int> moved = navigateGrid(
+        *index, gridSections(columns[current], navigation), 0, columnDelta, int(navigation.size()));
     if (moved) {
         m_selection.setSelectedItemIndex(*moved);
         return;
@@ -186,7 +186,10 @@ void PanelViewState::tabForward()
     tabStep(+1);
 }
 
-void PanelViewState::tabBackward() { tabStep(-1); }
+void PanelViewState::tabBackward()
+{
+    tabStep(-1);
+}
 
 void PanelViewState::tabStep(int direction)
 {

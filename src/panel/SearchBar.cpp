@@ -24,10 +24,11 @@ constexpr double magnifierSize = 24.0;
 } // namespace
 
 SearchBar::SearchBar(QWidget *parent)
-    : QWidget(parent), m_field(new SearchField(this)),
-      m_clearButton(stripButton(QStringLiteral("\u2715"), QStringLiteral("Clear search"), this)),
-      m_pinButton(stripButton(QStringLiteral("\u25C9"), QStringLiteral("Unpin panel"), this)),
-      m_menuButton(stripButton(QStringLiteral("\u22EF"), QString(), this))
+    : QWidget(parent)
+    , m_field(new SearchField(this))
+    , m_clearButton(stripButton(QStringLiteral("\u2715"), QStringLiteral("Clear search"), this))
+    , m_pinButton(stripButton(QStringLiteral("\u25C9"), QStringLiteral("Unpin panel"), this))
+    , m_menuButton(stripButton(QStringLiteral("\u22EF"), QString(), this))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16 + int(magnifierSize) + 12, 12, 16, 12);
@@ -49,7 +50,9 @@ SearchBar::SearchBar(QWidget *parent)
     QAction *clearAction = menu->addAction(QStringLiteral("Clear History"));
     m_menuButton->setMenu(menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
-    connect(menu, &QMenu::aboutToShow, this, [this, pinAction] { pinAction->setText(m_pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin")); });
+    connect(menu, &QMenu::aboutToShow, this, [this, pinAction] {
+        pinAction->setText(m_pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
+    });
     connect(pinAction, &QAction::triggered, this, [this] { Q_EMIT pinToggled(!m_pinned); });
     connect(clearAction, &QAction::triggered, this, &SearchBar::clearHistoryRequested);
 
@@ -82,8 +85,14 @@ void SearchBar::setFadeOpacity(double opacity)
     update();
 }
 
-bool SearchBar::isClearButtonShown() const { return m_clearButton->isVisibleTo(this); }
-bool SearchBar::isPinButtonShown() const { return m_pinButton->isVisibleTo(this); }
+bool SearchBar::isClearButtonShown() const
+{
+    return m_clearButton->isVisibleTo(this);
+}
+bool SearchBar::isPinButtonShown() const
+{
+    return m_pinButton->isVisibleTo(this);
+}
 
 void SearchBar::paintEvent(QPaintEvent *)
 {
@@ -96,5 +105,6 @@ void SearchBar::paintEvent(QPaintEvent *)
     const QRectF box(16, (height() - magnifierSize) / 2, magnifierSize, magnifierSize);
     const QRectF lens(box.left() + 2, box.top() + 2, magnifierSize * 0.62, magnifierSize * 0.62);
     painter.drawEllipse(lens);
-    painter.drawLine(lens.center() + QPointF(lens.width() * 0.36, lens.height() * 0.36), box.bottomRight() - QPointF(2, 2));
+    painter.drawLine(lens.center() + QPointF(lens.width() * 0.36, lens.height() * 0.36),
+        box.bottomRight() - QPointF(2, 2));
 }

@@ -5,7 +5,8 @@
 
 #include <QKeyEvent>
 
-SearchField::SearchField(QWidget *parent) : QLineEdit(parent)
+SearchField::SearchField(QWidget *parent)
+    : QLineEdit(parent)
 {
     setFrame(false);
     setPlaceholderText(QStringLiteral("Search"));
@@ -25,7 +26,8 @@ bool SearchField::isPanelShortcut(const QKeyEvent *event)
     if (modifiers != Qt::ControlModifier)
         return false;
     const int key = event->key();
-    return key == Qt::Key_K || key == Qt::Key_P || key == Qt::Key_Period || (key >= Qt::Key_1 && key <= Qt::Key_9);
+    return key == Qt::Key_K || key == Qt::Key_P || key == Qt::Key_Period
+        || (key >= Qt::Key_1 && key <= Qt::Key_9);
 }
 
 bool SearchField::event(QEvent *event)
@@ -43,9 +45,10 @@ bool SearchField::event(QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         // Tab moves through the panel's columns, never the focus out of the field.
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            const bool backward = key->key() == Qt::Key_Backtab || key->modifiers().testFlag(Qt::ShiftModifier);
-            NotificationCenter::defaultCenter().post(backward ? Notifications::tabNavigateBackward
-                                                              : Notifications::tabNavigateForward);
+            const bool backward
+                = key->key() == Qt::Key_Backtab || key->modifiers().testFlag(Qt::ShiftModifier);
+            NotificationCenter::defaultCenter().post(
+                backward ? Notifications::tabNavigateBackward : Notifications::tabNavigateForward);
             return true;
         }
     }

@@ -4,7 +4,7 @@ namespace SlashCommands {
 
 const QStringList &all()
 {
-    static const QStringList commands{QStringLiteral("/clear"), QStringLiteral("/emoji")};
+    static const QStringList commands { QStringLiteral("/clear"), QStringLiteral("/emoji") };
     return commands;
 }
 

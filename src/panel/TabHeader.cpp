@@ -18,7 +18,8 @@ constexpr double toggleSide = 24.0;
 
 } // namespace
 
-TabHeader::TabHeader(QWidget *parent) : QWidget(parent)
+TabHeader::TabHeader(QWidget *parent)
+    : QWidget(parent)
 {
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
@@ -69,7 +70,10 @@ void TabHeader::relayout()
     update();
 }
 
-QRectF TabHeader::tabRect(int index) const { return m_tabRects.value(index); }
+QRectF TabHeader::tabRect(int index) const
+{
+    return m_tabRects.value(index);
+}
 
 std::optional<QRectF> TabHeader::viewModeToggleRect() const
 {
@@ -84,17 +88,21 @@ std::optional<QRectF> TabHeader::clearRect() const
         return std::nullopt;
     const QFontMetricsF metrics(PanelLayout::panelFont(m_fontSize - 1));
     const double width = std::ceil(metrics.horizontalAdvance(QStringLiteral("Clear"))) + 8.0;
-    const double end = m_toggleShown ? this->width() - sidePadding - toggleSide - 4.0 : this->width() - sidePadding;
+    const double end
+        = m_toggleShown ? this->width() - sidePadding - toggleSide - 4.0 : this->width() - sidePadding;
     return QRectF(end - width, topPadding, width, tabHeight);
 }
 
 QSize TabHeader::sizeHint() const
 {
     return QSize(int(std::ceil(PanelLayout::tabBarWidth(m_titles, m_fontSize))),
-                 int(topPadding + tabHeight + bottomPadding));
+        int(topPadding + tabHeight + bottomPadding));
 }
 
-QSize TabHeader::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
+QSize TabHeader::minimumSizeHint() const
+{
+    return QSize(0, sizeHint().height());
+}
 
 void TabHeader::paintEvent(QPaintEvent *)
 {
@@ -138,7 +146,8 @@ void TabHeader::paintEvent(QPaintEvent *)
         }
         painter.setPen(palette.color(QPalette::PlaceholderText));
         painter.setFont(PanelLayout::panelFont(m_fontSize));
-        painter.drawText(*toggle, Qt::AlignCenter, m_grid ? QStringLiteral("\u2630") : QStringLiteral("\u25A6"));
+        painter.drawText(
+            *toggle, Qt::AlignCenter, m_grid ? QStringLiteral("\u2630") : QStringLiteral("\u25A6"));
     }
 }
 

@@ -17,10 +17,12 @@ struct FileIdentity
 
 std::optional<FileIdentity> identityOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
-    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+    return FileIdentity { quint64(info.st_dev), quint64(info.st_ino) };
 }
 
 } // namespace
@@ -57,12 +59,13 @@ std::optional<QUrl> resolve(const QByteArray &bookmark)
 
     bool deviceOk = false;
     bool inodeOk = false;
-    const FileIdentity wanted{object.value(QStringLiteral("device")).toString().toULongLong(&deviceOk),
-                              object.value(QStringLiteral("inode")).toString().toULongLong(&inodeOk)};
+    const FileIdentity wanted { object.value(QStringLiteral("device")).toString().toULongLong(&deviceOk),
+        object.value(QStringLiteral("inode")).toString().toULongLong(&inodeOk) };
     if (!deviceOk || !inodeOk)
         return std::nullopt;
     const QDir folder = QFileInfo(path).dir();
-    const QStringList entries = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entries
+        = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         const QString candidate = folder.filePath(entry);
         const std::optional<FileIdentity> identity = identityOf(candidate);

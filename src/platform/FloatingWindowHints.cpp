@@ -18,17 +18,17 @@ void applyBeforeMapping(quint64 windowId)
     xcb_connection_t *c = connection->xcb();
     const auto window = xcb_window_t(windowId);
     const quint32 allDesktops = 0xFFFFFFFF;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection->atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
-                        &allDesktops);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection->atom("_NET_WM_DESKTOP"),
+        XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
     // Added to whatever the toolkit put there; it merges its own states in again when it maps.
     QList<quint32> states;
-    for (const char *name : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
-                             "_NET_WM_STATE_ABOVE"}) {
+    for (const char *name : { "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
+             "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE" }) {
         if (const quint32 atom = connection->atom(name))
             states.append(atom);
     }
     xcb_change_property(c, XCB_PROP_MODE_APPEND, window, connection->atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
-                        quint32(states.size()), states.constData());
+        quint32(states.size()), states.constData());
     // A round trip: the server has the hints before the toolkit's own connection maps the window.
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     connection->drain();

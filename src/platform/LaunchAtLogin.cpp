@@ -15,7 +15,10 @@ QString autostartEntryPath()
         + QStringLiteral("/autostart/tindlewick.desktop");
 }
 
-bool isEnabled() { return QFileInfo::exists(autostartEntryPath()); }
+bool isEnabled()
+{
+    return QFileInfo::exists(autostartEntryPath());
+}
 
 bool setEnabled(bool enabled, QString *error)
 {

@@ -30,8 +30,8 @@ std::optional<double> psiValue(const QByteArray &line, QByteArrayView key)
 
 } // namespace
 
-LinuxMemoryPressureMonitor::LinuxMemoryPressureMonitor(QString pressurePath, QString meminfoPath,
-                                                       std::chrono::milliseconds interval, QObject *parent)
+LinuxMemoryPressureMonitor::LinuxMemoryPressureMonitor(
+    QString pressurePath, QString meminfoPath, std::chrono::milliseconds interval, QObject *parent)
     : MemoryPressureMonitor(parent)
     , m_pressurePath(std::move(pressurePath))
     , m_meminfoPath(std::move(meminfoPath))

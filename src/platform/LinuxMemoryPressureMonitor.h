@@ -20,9 +20,8 @@ class LinuxMemoryPressureMonitor final : public MemoryPressureMonitor
 
 public:
     explicit LinuxMemoryPressureMonitor(QString pressurePath = QStringLiteral("/proc/pressure/memory"),
-                                        QString meminfoPath = QStringLiteral("/proc/meminfo"),
-                                        std::chrono::milliseconds interval = std::chrono::seconds(5),
-                                        QObject *parent = nullptr);
+        QString meminfoPath = QStringLiteral("/proc/meminfo"),
+        std::chrono::milliseconds interval = std::chrono::seconds(5), QObject *parent = nullptr);
 
     void start();
     void stop();

@@ -7,8 +7,7 @@
 
 MemoryPressureMonitor::MemoryPressureMonitor(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 MemoryPressureMonitor::~MemoryPressureMonitor() = default;
 

@@ -36,5 +36,5 @@ protected:
     void reportLevel(MemoryPressureLevel level);
 
 private:
-    std::atomic<MemoryPressureLevel> m_level{MemoryPressureLevel::Normal};
+    std::atomic<MemoryPressureLevel> m_level { MemoryPressureLevel::Normal };
 };

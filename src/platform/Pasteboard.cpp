@@ -17,11 +17,11 @@ std::optional<std::pair<QString, QByteArray>> PasteboardContents::firstImage() c
     // The order of `types` is the owner's order of preference.
     for (const QString &type : types) {
         if (type.startsWith(u"image/") && data.contains(type))
-            return std::pair{type, data.value(type)};
+            return std::pair { type, data.value(type) };
     }
     for (auto it = data.cbegin(); it != data.cend(); ++it) {
         if (it.key().startsWith(u"image/"))
-            return std::pair{it.key(), it.value()};
+            return std::pair { it.key(), it.value() };
     }
     return std::nullopt;
 }
@@ -39,7 +39,10 @@ QFuture<PasteboardContents> Pasteboard::readContents(const QList<QStringList> &r
     return QtFuture::makeReadyFuture(contents);
 }
 
-QStringList MemoryPasteboard::types() const { return m_contents ? m_contents->formats() : QStringList(); }
+QStringList MemoryPasteboard::types() const
+{
+    return m_contents ? m_contents->formats() : QStringList();
+}
 
 std::optional<QByteArray> MemoryPasteboard::data(const QString &type) const
 {
@@ -170,7 +173,7 @@ std::optional<QColor> decodeColor(const QByteArray &bytes)
 QByteArray encodeColor(const QColor &color)
 {
     const QRgba64 rgba = color.rgba64();
-    const std::array<quint16, 4> channels = {rgba.red(), rgba.green(), rgba.blue(), rgba.alpha()};
+    const std::array<quint16, 4> channels = { rgba.red(), rgba.green(), rgba.blue(), rgba.alpha() };
     return QByteArray(reinterpret_cast<const char *>(channels.data()), qsizetype(sizeof(channels)));
 }
 

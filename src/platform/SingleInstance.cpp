@@ -15,9 +15,9 @@ const QByteArray quitRequest = "quit\n";
 } // namespace
 
 SingleInstance::SingleInstance(QString socketPath, QObject *parent)
-    : QObject(parent), m_socketPath(socketPath.isEmpty() ? defaultSocketPath() : std::move(socketPath))
-{
-}
+    : QObject(parent)
+    , m_socketPath(socketPath.isEmpty() ? defaultSocketPath() : std::move(socketPath))
+{ }
 
 SingleInstance::~SingleInstance()
 {

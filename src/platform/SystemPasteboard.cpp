@@ -6,7 +6,8 @@
 #include <QGuiApplication>
 
 SystemPasteboard::SystemPasteboard(QObject *parent)
-    : Pasteboard(parent), m_reader(std::make_unique<X11SelectionReader>())
+    : Pasteboard(parent)
+    , m_reader(std::make_unique<X11SelectionReader>())
 {
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard)
@@ -25,17 +26,20 @@ bool SystemPasteboard::readsInProcess() const
 QFuture<PasteboardContents> SystemPasteboard::readContents(const QList<QStringList> &requests) const
 {
     if (readsInProcess())
-        return QtFuture::makeReadyFuture(
-            PasteboardData::contentsOfMimeData(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests));
+        return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(
+            QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests));
     X11SelectionReader *reader = m_reader.get();
     return m_executor.run([reader, requests] { return reader->read(requests); });
 }
 
-QStringList SystemPasteboard::types() const { return readContents({}).result().types; }
+QStringList SystemPasteboard::types() const
+{
+    return readContents({}).result().types;
+}
 
 std::optional<QByteArray> SystemPasteboard::data(const QString &type) const
 {
-    return readContents({{type}}).result().value(type);
+    return readContents({ { type } }).result().value(type);
 }
 
 void SystemPasteboard::writeContents(std::unique_ptr<QMimeData> contents)
@@ -48,4 +52,7 @@ void SystemPasteboard::writeContents(std::unique_ptr<QMimeData> contents)
     QGuiApplication::clipboard()->setMimeData(contents.release(), QClipboard::Clipboard);
 }
 
-void SystemPasteboard::clearContents() { QGuiApplication::clipboard()->clear(QClipboard::Clipboard); }
+void SystemPasteboard::clearContents()
+{
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}

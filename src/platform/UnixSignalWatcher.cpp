@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-int g_signalPipe[2] = {-1, -1};
+int g_signalPipe[2] = { -1, -1 };
 
 void forwardSignal(int signalNumber)
 {
@@ -17,7 +17,8 @@ void forwardSignal(int signalNumber)
 }
 } // namespace
 
-UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
+UnixSignalWatcher::UnixSignalWatcher(QObject *parent)
+    : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
@@ -25,17 +26,19 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
     m_notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::readSignal);
 
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+    for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
         ::sigaction(signalNumber, &action, nullptr);
 }
 
 UnixSignalWatcher::~UnixSignalWatcher()
 {
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+    for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
         std::signal(signalNumber, SIG_DFL);
     if (g_signalPipe[0] >= 0) {
         ::close(g_signalPipe[0]);

@@ -15,17 +15,23 @@
 
 UserDefaults &UserDefaults::standard()
 {
-    static UserDefaults *instance = new UserDefaults(
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Tindlewick/defaults.json"));
+    static UserDefaults *instance
+        = new UserDefaults(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            + QStringLiteral("/Tindlewick/defaults.json"));
     return *instance;
 }
 
-UserDefaults::UserDefaults(QString filePath, QObject *parent) : QObject(parent), m_filePath(std::move(filePath))
+UserDefaults::UserDefaults(QString filePath, QObject *parent)
+    : QObject(parent)
+    , m_filePath(std::move(filePath))
 {
     load();
 }
 
-void UserDefaults::reload() { load(); }
+void UserDefaults::reload()
+{
+    load();
+}
 
 void UserDefaults::load()
 {
@@ -34,7 +40,8 @@ void UserDefaults::load()
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
-        printDiagnostic(QStringLiteral("[UserDefaults] Could not read %1: %2").arg(m_filePath, file.errorString()));
+        printDiagnostic(
+            QStringLiteral("[UserDefaults] Could not read %1: %2").arg(m_filePath, file.errorString()));
         return;
     }
     QJsonParseError error;
@@ -45,7 +52,8 @@ void UserDefaults::load()
         const QString kept = m_filePath + QStringLiteral(".unreadable-")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
         QFile::rename(m_filePath, kept);
-        printDiagnostic(QStringLiteral("[UserDefaults] %1 is not valid settings (%2); it was kept as %3 and defaults are used")
+        printDiagnostic(QStringLiteral(
+            "[UserDefaults] %1 is not valid settings (%2); it was kept as %3 and defaults are used")
                             .arg(m_filePath, error.errorString(), kept));
         return;
     }
@@ -57,15 +65,20 @@ void UserDefaults::save()
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly)) {
-        printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2").arg(m_filePath, file.errorString()));
+        printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
+                            .arg(m_filePath, file.errorString()));
         return;
     }
     file.write(QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(QJsonDocument::Indented));
     if (!file.commit())
-        printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2").arg(m_filePath, file.errorString()));
+        printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
+                            .arg(m_filePath, file.errorString()));
 }
 
-QVariant UserDefaults::object(const QString &key) const { return m_values.value(key); }
+QVariant UserDefaults::object(const QString &key) const
+{
+    return m_values.value(key);
+}
 
 void UserDefaults::setObject(const QString &key, const QVariant &value)
 {

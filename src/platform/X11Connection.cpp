@@ -40,7 +40,8 @@ std::unique_ptr<X11Connection> X11Connection::open()
     return std::unique_ptr<X11Connection>(new X11Connection(display));
 }
 
-X11Connection::X11Connection(_XDisplay *display) : m_display(display)
+X11Connection::X11Connection(_XDisplay *display)
+    : m_display(display)
 {
     m_xcb = XGetXCBConnection(display);
     // Events are read with xcb; Xlib only serves the calls that exist nowhere else.
@@ -50,10 +51,12 @@ X11Connection::X11Connection(_XDisplay *display) : m_display(display)
 
     xcb_prefetch_extension_data(m_xcb, &xcb_input_id);
     xcb_prefetch_extension_data(m_xcb, &xcb_test_id);
-    if (const xcb_query_extension_reply_t *input = xcb_get_extension_data(m_xcb, &xcb_input_id); input && input->present) {
-        xcb_input_xi_query_version_reply_t *version =
-            xcb_input_xi_query_version_reply(m_xcb, xcb_input_xi_query_version(m_xcb, 2, 2), nullptr);
-        if (version && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 2)))
+    if (const xcb_query_extension_reply_t *input = xcb_get_extension_data(m_xcb, &xcb_input_id);
+        input && input->present) {
+        xcb_input_xi_query_version_reply_t *version
+            = xcb_input_xi_query_version_reply(m_xcb, xcb_input_xi_query_version(m_xcb, 2, 2), nullptr);
+        if (version
+            && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 2)))
             m_xinputOpcode = input->major_opcode;
         std::free(version);
     }
@@ -75,8 +78,8 @@ quint32 X11Connection::atom(const QByteArray &name)
 {
     if (const auto it = m_atoms.constFind(name); it != m_atoms.cend())
         return *it;
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(m_xcb, xcb_intern_atom(m_xcb, 0, quint16(name.size()), name.constData()), nullptr);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        m_xcb, xcb_intern_atom(m_xcb, 0, quint16(name.size()), name.constData()), nullptr);
     const quint32 value = reply ? quint32(reply->atom) : quint32(XCB_ATOM_NONE);
     std::free(reply);
     if (value != XCB_ATOM_NONE)
@@ -92,7 +95,10 @@ int X11Connection::addEventHandler(EventHandler handler)
     return id;
 }
 
-void X11Connection::removeEventHandler(int id) { m_handlers.erase(id); }
+void X11Connection::removeEventHandler(int id)
+{
+    m_handlers.erase(id);
+}
 
 void X11Connection::noteUserTime(quint32 time)
 {
@@ -101,7 +107,10 @@ void X11Connection::noteUserTime(quint32 time)
         m_lastUserTime = time;
 }
 
-void X11Connection::flush() { xcb_flush(m_xcb); }
+void X11Connection::flush()
+{
+    xcb_flush(m_xcb);
+}
 
 void X11Connection::drain()
 {

@@ -12,7 +12,8 @@
 namespace {
 
 // Shift, Control, Mod1 and Mod4: the modifiers a shortcut can hold.
-constexpr quint16 shortcutModifierMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr quint16 shortcutModifierMask
+    = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
 // The modifier bit that NumLock sets on this keyboard (usually Mod2).
 quint16 findNumLockMask(xcb_connection_t *connection, xcb_key_symbols_t *symbols)
@@ -22,8 +23,8 @@ quint16 findNumLockMask(xcb_connection_t *connection, xcb_key_symbols_t *symbols
     if (!numLockCodes)
         return 0;
     quint16 mask = 0;
-    if (xcb_get_modifier_mapping_reply_t *mapping =
-            xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr)) {
+    if (xcb_get_modifier_mapping_reply_t *mapping
+        = xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr)) {
         const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(mapping);
         const int perModifier = mapping->keycodes_per_modifier;
         for (int modifier = 0; modifier < 8 && !mask; ++modifier) {
@@ -44,7 +45,8 @@ quint16 findNumLockMask(xcb_connection_t *connection, xcb_key_symbols_t *symbols
 } // namespace
 
 X11GlobalHotKeys::X11GlobalHotKeys(X11Connection &connection, QObject *parent)
-    : GlobalHotKeys(parent), m_connection(connection)
+    : GlobalHotKeys(parent)
+    , m_connection(connection)
 {
     // Without it a held key would arrive as a stream of releases and presses.
     Bool supported = False;
@@ -87,7 +89,7 @@ QList<quint8> X11GlobalHotKeys::keycodesFor(quint32 keysym) const
 
 QList<quint16> X11GlobalHotKeys::lockVariants() const
 {
-    QList<quint16> variants{0, XCB_MOD_MASK_LOCK};
+    QList<quint16> variants { 0, XCB_MOD_MASK_LOCK };
     if (m_numLockMask)
         variants << m_numLockMask << quint16(m_numLockMask | XCB_MOD_MASK_LOCK);
     return variants;
@@ -98,15 +100,16 @@ bool X11GlobalHotKeys::grabKeycodes(Grab &grab, QString *error)
     grab.keycodes = keycodesFor(grab.combination.keysym);
     if (grab.keycodes.isEmpty()) {
         if (error)
-            *error = QStringLiteral("no key of the keyboard produces the symbol 0x%1").arg(grab.combination.keysym, 0, 16);
+            *error = QStringLiteral("no key of the keyboard produces the symbol 0x%1")
+                         .arg(grab.combination.keysym, 0, 16);
         return false;
     }
     QList<xcb_void_cookie_t> cookies;
     for (quint8 keycode : std::as_const(grab.keycodes)) {
         for (quint16 variant : lockVariants()) {
             cookies.append(xcb_grab_key_checked(m_connection.xcb(), 1, m_connection.root(),
-                                                quint16(grab.combination.modifiers | variant), keycode,
-                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                quint16(grab.combination.modifiers | variant), keycode, XCB_GRAB_MODE_ASYNC,
+                XCB_GRAB_MODE_ASYNC));
         }
     }
     bool refused = false;
@@ -131,7 +134,8 @@ void X11GlobalHotKeys::ungrabKeycodes(const Grab &grab)
 {
     for (quint8 keycode : grab.keycodes) {
         for (quint16 variant : lockVariants())
-            xcb_ungrab_key(m_connection.xcb(), keycode, m_connection.root(), quint16(grab.combination.modifiers | variant));
+            xcb_ungrab_key(m_connection.xcb(), keycode, m_connection.root(),
+                quint16(grab.combination.modifiers | variant));
     }
 }
 
@@ -141,7 +145,7 @@ bool X11GlobalHotKeys::grab(const HotKeyCombination &combination, QString *error
         if (existing.combination == combination)
             return true;
     }
-    Grab grab{combination, {}, false, 0};
+    Grab grab { combination, {}, false, 0 };
     if (!grabKeycodes(grab, error))
         return false;
     m_grabs.append(grab);

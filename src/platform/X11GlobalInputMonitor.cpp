@@ -37,7 +37,8 @@ quint64 flagOfKeysym(xcb_keysym_t keysym)
 } // namespace
 
 X11GlobalInputMonitor::X11GlobalInputMonitor(X11Connection &connection, QObject *parent)
-    : GlobalInputMonitor(parent), m_connection(connection)
+    : GlobalInputMonitor(parent)
+    , m_connection(connection)
 {
     m_handlerId = m_connection.addEventHandler([this](const void *event) { handleEvent(event); });
 }
@@ -50,7 +51,10 @@ X11GlobalInputMonitor::~X11GlobalInputMonitor()
         select();
 }
 
-bool X11GlobalInputMonitor::isAvailable() const { return m_connection.xinputOpcode() != 0; }
+bool X11GlobalInputMonitor::isAvailable() const
+{
+    return m_connection.xinputOpcode() != 0;
+}
 
 void X11GlobalInputMonitor::setWatchesMouseDowns(bool watch)
 {
@@ -83,7 +87,7 @@ void X11GlobalInputMonitor::select()
     {
         xcb_input_event_mask_t head;
         quint32 mask;
-    } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, mask};
+    } selection { { XCB_INPUT_DEVICE_ALL_MASTER, 1 }, mask };
     xcb_input_xi_select_events(m_connection.xcb(), m_connection.root(), 1, &selection.head);
     m_connection.flush();
 }
@@ -127,7 +131,8 @@ void X11GlobalInputMonitor::handleEvent(const void *rawEvent)
         if (!m_mouse || (raw->detail != 1 && raw->detail != 3))
             return;
         xcb_connection_t *c = m_connection.xcb();
-        xcb_query_pointer_reply_t *pointer = xcb_query_pointer_reply(c, xcb_query_pointer(c, m_connection.root()), nullptr);
+        xcb_query_pointer_reply_t *pointer
+            = xcb_query_pointer_reply(c, xcb_query_pointer(c, m_connection.root()), nullptr);
         if (pointer) {
             const QPoint position(pointer->root_x, pointer->root_y);
             std::free(pointer);

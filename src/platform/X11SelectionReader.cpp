@@ -16,16 +16,21 @@ struct FreeDeleter
 {
     void operator()(void *pointer) const { std::free(pointer); }
 };
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 // Targets that describe the selection rather than hold its contents.
 bool isProtocolTarget(const QString &name)
 {
     static const QStringList names = {
-        QStringLiteral("TARGETS"), QStringLiteral("TIMESTAMP"), QStringLiteral("MULTIPLE"),
-        QStringLiteral("SAVE_TARGETS"), QStringLiteral("DELETE"), QStringLiteral("INCR"),
-        QStringLiteral("INSERT_PROPERTY"), QStringLiteral("INSERT_SELECTION"), QStringLiteral("ATOM_PAIR"),
+        QStringLiteral("TARGETS"),
+        QStringLiteral("TIMESTAMP"),
+        QStringLiteral("MULTIPLE"),
+        QStringLiteral("SAVE_TARGETS"),
+        QStringLiteral("DELETE"),
+        QStringLiteral("INCR"),
+        QStringLiteral("INSERT_PROPERTY"),
+        QStringLiteral("INSERT_SELECTION"),
+        QStringLiteral("ATOM_PAIR"),
         QStringLiteral("CLIPBOARD_MANAGER"),
     };
     return name.isEmpty() || names.contains(name);
@@ -35,20 +40,30 @@ bool isProtocolTarget(const QString &name)
 const QStringList &textTargets()
 {
     static const QStringList names = {
-        QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain"),
-        QStringLiteral("STRING"), QStringLiteral("TEXT"),
+        QStringLiteral("text/plain;charset=utf-8"),
+        QStringLiteral("UTF8_STRING"),
+        QStringLiteral("text/plain"),
+        QStringLiteral("STRING"),
+        QStringLiteral("TEXT"),
     };
     return names;
 }
 
-bool isTextTarget(const QString &name) { return textTargets().contains(name) || name == u"COMPOUND_TEXT"; }
+bool isTextTarget(const QString &name)
+{
+    return textTargets().contains(name) || name == u"COMPOUND_TEXT";
+}
 
 } // namespace
 
 class X11SelectionReader::Deadline
 {
 public:
-    explicit Deadline(std::chrono::milliseconds limit) : m_limit(limit) { m_timer.start(); }
+    explicit Deadline(std::chrono::milliseconds limit)
+        : m_limit(limit)
+    {
+        m_timer.start();
+    }
     std::chrono::milliseconds remaining() const
     {
         return std::max(std::chrono::milliseconds(0), m_limit - std::chrono::milliseconds(m_timer.elapsed()));
@@ -63,8 +78,9 @@ namespace {
 
 // Waits for an event that `matches` accepts, dropping the others, until the earlier of
 // the two deadlines. The caller frees the event.
-xcb_generic_event_t *waitForEvent(xcb_connection_t *connection, const std::function<bool(xcb_generic_event_t *)> &matches,
-                                  std::chrono::milliseconds timeout, std::chrono::milliseconds totalRemaining)
+xcb_generic_event_t *waitForEvent(xcb_connection_t *connection,
+    const std::function<bool(xcb_generic_event_t *)> &matches, std::chrono::milliseconds timeout,
+    std::chrono::milliseconds totalRemaining)
 {
     QElapsedTimer timer;
     timer.start();
@@ -80,14 +96,17 @@ xcb_generic_event_t *waitForEvent(xcb_connection_t *connection, const std::funct
         const qint64 left = limit - timer.elapsed();
         if (left <= 0)
             return nullptr;
-        pollfd descriptor{xcb_get_file_descriptor(connection), POLLIN, 0};
+        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
         ::poll(&descriptor, 1, int(left));
     }
 }
 
 } // namespace
 
-X11SelectionReader::~X11SelectionReader() { disconnect(); }
+X11SelectionReader::~X11SelectionReader()
+{
+    disconnect();
+}
 
 bool X11SelectionReader::connect()
 {
@@ -112,7 +131,7 @@ bool X11SelectionReader::connect()
     m_window = xcb_generate_id(m_connection);
     const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, XCB_CW_EVENT_MASK, &eventMask);
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, XCB_CW_EVENT_MASK, &eventMask);
     m_clipboard = atom(QStringLiteral("CLIPBOARD"));
     m_property = atom(QStringLiteral("TINDLEWICK_SELECTION"));
     m_incr = atom(QStringLiteral("INCR"));
@@ -153,14 +172,15 @@ QString X11SelectionReader::atomName(xcb_atom_t atom)
         xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, atom), nullptr));
     if (!reply)
         return QString();
-    const QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+    const QString name
+        = QString::fromUtf8(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
     m_namesByAtom.insert(atom, name);
     m_atomsByName.insert(name, atom);
     return name;
 }
 
-std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(xcb_atom_t target, const Deadline &total,
-                                                                     bool *timedOut)
+std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(
+    xcb_atom_t target, const Deadline &total, bool *timedOut)
 {
     xcb_delete_property(m_connection, m_window, m_property);
     xcb_convert_selection(m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
@@ -172,7 +192,8 @@ std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(xcb_atom_t 
         const auto *notify = reinterpret_cast<xcb_selection_notify_event_t *>(event);
         return notify->requestor == m_window && notify->selection == m_clipboard && notify->target == target;
     };
-    XcbReply<xcb_generic_event_t> event(waitForEvent(m_connection, isAnswer, m_timeouts.response, total.remaining()));
+    XcbReply<xcb_generic_event_t> event(
+        waitForEvent(m_connection, isAnswer, m_timeouts.response, total.remaining()));
     if (!event) {
         *timedOut = true;
         return std::nullopt;
@@ -181,9 +202,9 @@ std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(xcb_atom_t 
         return std::nullopt; // refused
 
     // Reading with delete set also tells an incremental sender to start.
-    XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(
-        m_connection,
-        xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF), nullptr));
+    XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(m_connection,
+        xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF),
+        nullptr));
     if (!property)
         return std::nullopt;
     if (property->type == m_incr)
@@ -191,28 +212,31 @@ std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(xcb_atom_t 
     Reply reply;
     reply.type = property->type;
     reply.data = QByteArray(static_cast<const char *>(xcb_get_property_value(property.get())),
-                            xcb_get_property_value_length(property.get()));
+        xcb_get_property_value_length(property.get()));
     return reply;
 }
 
-std::optional<X11SelectionReader::Reply> X11SelectionReader::readIncrementally(const Deadline &total, bool *timedOut)
+std::optional<X11SelectionReader::Reply> X11SelectionReader::readIncrementally(
+    const Deadline &total, bool *timedOut)
 {
     const auto isNewChunk = [&](xcb_generic_event_t *event) {
         if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
             return false;
         const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
-        return notify->window == m_window && notify->atom == m_property && notify->state == XCB_PROPERTY_NEW_VALUE;
+        return notify->window == m_window && notify->atom == m_property
+            && notify->state == XCB_PROPERTY_NEW_VALUE;
     };
     Reply reply;
     for (;;) {
-        XcbReply<xcb_generic_event_t> event(waitForEvent(m_connection, isNewChunk, m_timeouts.response, total.remaining()));
+        XcbReply<xcb_generic_event_t> event(
+            waitForEvent(m_connection, isNewChunk, m_timeouts.response, total.remaining()));
         if (!event) {
             *timedOut = true;
             return std::nullopt;
         }
-        XcbReply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(
-            m_connection,
-            xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF), nullptr));
+        XcbReply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(m_connection,
+            xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF),
+            nullptr));
         if (!chunk)
             return std::nullopt;
         const int length = xcb_get_property_value_length(chunk.get());
@@ -223,8 +247,8 @@ std::optional<X11SelectionReader::Reply> X11SelectionReader::readIncrementally(c
     }
 }
 
-std::optional<QHash<QString, xcb_atom_t>> X11SelectionReader::targets(QStringList *order, const Deadline &total,
-                                                                        bool *timedOut)
+std::optional<QHash<QString, xcb_atom_t>> X11SelectionReader::targets(
+    QStringList *order, const Deadline &total, bool *timedOut)
 {
     const std::optional<Reply> reply = convert(m_targets, total, timedOut);
     if (!reply)
@@ -249,8 +273,8 @@ PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests)
         contents.complete = false;
         return contents;
     }
-    XcbReply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
+    XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
     if (!owner || owner->owner == XCB_NONE)
         return contents;
 

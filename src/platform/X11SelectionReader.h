@@ -22,12 +22,14 @@ class X11SelectionReader final
 public:
     struct Timeouts
     {
-        std::chrono::milliseconds response{1000};
-        std::chrono::milliseconds total{5000};
+        std::chrono::milliseconds response { 1000 };
+        std::chrono::milliseconds total { 5000 };
     };
 
     X11SelectionReader() = default;
-    explicit X11SelectionReader(Timeouts timeouts) : m_timeouts(timeouts) {}
+    explicit X11SelectionReader(Timeouts timeouts)
+        : m_timeouts(timeouts)
+    { }
     ~X11SelectionReader();
     X11SelectionReader(const X11SelectionReader &) = delete;
     X11SelectionReader &operator=(const X11SelectionReader &) = delete;
@@ -55,7 +57,8 @@ private:
     std::optional<Reply> convert(xcb_atom_t target, const Deadline &total, bool *timedOut);
     std::optional<Reply> readIncrementally(const Deadline &total, bool *timedOut);
     // The owner's targets by name, in its order.
-    std::optional<QHash<QString, xcb_atom_t>> targets(QStringList *order, const Deadline &total, bool *timedOut);
+    std::optional<QHash<QString, xcb_atom_t>> targets(
+        QStringList *order, const Deadline &total, bool *timedOut);
 
     Timeouts m_timeouts;
     xcb_connection_t *m_connection = nullptr;

@@ -29,7 +29,10 @@ xcb_keycode_t firstKeycode(xcb_key_symbols_t *symbols, xcb_keysym_t keysym)
 
 } // namespace
 
-bool X11SyntheticKeyboard::isTrusted() const { return m_connection.hasXTest(); }
+bool X11SyntheticKeyboard::isTrusted() const
+{
+    return m_connection.hasXTest();
+}
 
 bool X11SyntheticKeyboard::sendPaste(QString *error)
 {
@@ -50,7 +53,8 @@ bool X11SyntheticKeyboard::sendPaste(QString *error)
 
     // Every modifier key that is down now (except Lock, which is a state, not a held key).
     xcb_query_keymap_reply_t *keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
-    xcb_get_modifier_mapping_reply_t *mapping = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
+    xcb_get_modifier_mapping_reply_t *mapping
+        = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
     if (keymap && mapping) {
         const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(mapping);
         const int perModifier = mapping->keycodes_per_modifier;
@@ -87,10 +91,11 @@ bool X11SyntheticKeyboard::sendKeys(const QList<std::pair<quint32, bool>> &keys)
         const xcb_keycode_t code = firstKeycode(symbols.get(), keysym);
         if (code == XCB_NO_SYMBOL)
             return false;
-        codes.append({code, press});
+        codes.append({ code, press });
     }
     for (const auto &[code, press] : codes)
-        xcb_test_fake_input(c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(
+            c, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     m_connection.flush();
     return true;
 }

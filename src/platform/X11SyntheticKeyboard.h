@@ -13,7 +13,9 @@ class X11Connection;
 class X11SyntheticKeyboard final : public SyntheticKeyboard
 {
 public:
-    explicit X11SyntheticKeyboard(X11Connection &connection) : m_connection(connection) {}
+    explicit X11SyntheticKeyboard(X11Connection &connection)
+        : m_connection(connection)
+    { }
 
     bool isTrusted() const override;
     bool sendPaste(QString *error) override;

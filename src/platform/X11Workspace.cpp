@@ -7,22 +7,27 @@
 #include <cstdlib>
 #include <cstring>
 
-X11Workspace::X11Workspace(X11Connection &connection) : m_connection(connection)
+X11Workspace::X11Workspace(X11Connection &connection)
+    : m_connection(connection)
 {
     m_handlerId = m_connection.addEventHandler([this](const void *event) { handleEvent(event); });
 }
 
-X11Workspace::~X11Workspace() { m_connection.removeEventHandler(m_handlerId); }
+X11Workspace::~X11Workspace()
+{
+    m_connection.removeEventHandler(m_handlerId);
+}
 
-QByteArray X11Workspace::property(quint32 window, const QByteArray &name, quint32 type, quint32 maxLength) const
+QByteArray X11Workspace::property(
+    quint32 window, const QByteArray &name, quint32 type, quint32 maxLength) const
 {
     xcb_connection_t *c = m_connection.xcb();
     const quint32 atom = m_connection.atom(name);
     QByteArray value;
     if (atom == XCB_ATOM_NONE)
         return value;
-    xcb_get_property_reply_t *reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, (maxLength + 3) / 4), nullptr);
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, atom, type, 0, (maxLength + 3) / 4), nullptr);
     if (reply && reply->type != XCB_ATOM_NONE) {
         const int length = xcb_get_property_value_length(reply);
         value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), length);
@@ -46,8 +51,8 @@ std::optional<RunningApplication> X11Workspace::applicationOfWindow(quint32 wind
     if (!window)
         return std::nullopt;
     xcb_connection_t *c = m_connection.xcb();
-    xcb_get_window_attributes_reply_t *attributes =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    xcb_get_window_attributes_reply_t *attributes
+        = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
     if (!attributes)
         return std::nullopt;
     std::free(attributes);
@@ -83,8 +88,8 @@ bool X11Workspace::activate(const RunningApplication &application)
     const quint32 window = quint32(application.windowId);
     if (!window)
         return false;
-    xcb_get_window_attributes_reply_t *attributes =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    xcb_get_window_attributes_reply_t *attributes
+        = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
     if (!attributes) {
         m_connection.drain();
         return false;
@@ -92,7 +97,7 @@ bool X11Workspace::activate(const RunningApplication &application)
     const bool viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
     std::free(attributes);
 
-    xcb_client_message_event_t message{};
+    xcb_client_message_event_t message {};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = window;
@@ -102,12 +107,12 @@ bool X11Workspace::activate(const RunningApplication &application)
     message.data.data32[1] = m_connection.lastUserTime();
     message.data.data32[2] = activeWindow();
     xcb_send_event(c, 0, m_connection.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char *>(&message));
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
     if (viewable && property(m_connection.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, 4).isEmpty()) {
         // No EWMH window manager: give the focus directly.
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window,
-                            m_connection.lastUserTime() ? m_connection.lastUserTime() : XCB_CURRENT_TIME);
+            m_connection.lastUserTime() ? m_connection.lastUserTime() : XCB_CURRENT_TIME);
     }
     m_connection.flush();
     m_connection.drain();
@@ -120,11 +125,11 @@ quint32 X11Workspace::clientWindowOf(quint32 frame) const
     // window that carries WM_STATE.
     xcb_connection_t *c = m_connection.xcb();
     const quint32 wmState = m_connection.atom("WM_STATE");
-    QList<quint32> queue{frame};
+    QList<quint32> queue { frame };
     for (int visited = 0; !queue.isEmpty() && visited < 64; ++visited) {
         const quint32 window = queue.takeFirst();
-        xcb_get_property_reply_t *state =
-            xcb_get_property_reply(c, xcb_get_property(c, 0, window, wmState, XCB_ATOM_ANY, 0, 0), nullptr);
+        xcb_get_property_reply_t *state
+            = xcb_get_property_reply(c, xcb_get_property(c, 0, window, wmState, XCB_ATOM_ANY, 0, 0), nullptr);
         const bool isClient = state && state->type != XCB_ATOM_NONE;
         std::free(state);
         if (isClient)
@@ -155,10 +160,9 @@ bool X11Workspace::isDesktopWindow(quint32 window) const
 std::optional<RunningApplication> X11Workspace::applicationAt(const QPoint &nativePosition) const
 {
     xcb_connection_t *c = m_connection.xcb();
-    xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
-        c,
+    xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(c,
         xcb_translate_coordinates(c, m_connection.root(), m_connection.root(), qint16(nativePosition.x()),
-                                  qint16(nativePosition.y())),
+            qint16(nativePosition.y())),
         nullptr);
     const quint32 topLevel = reply ? reply->child : 0;
     std::free(reply);
@@ -175,9 +179,10 @@ std::optional<RunningApplication> X11Workspace::applicationAt(const QPoint &nati
 bool X11Workspace::isCompositing() const
 {
     xcb_connection_t *c = m_connection.xcb();
-    const quint32 selection = m_connection.atom("_NET_WM_CM_S" + QByteArray::number(m_connection.screenNumber()));
-    xcb_get_selection_owner_reply_t *reply =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const quint32 selection
+        = m_connection.atom("_NET_WM_CM_S" + QByteArray::number(m_connection.screenNumber()));
+    xcb_get_selection_owner_reply_t *reply
+        = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
     const bool compositing = reply && reply->owner != XCB_NONE;
     std::free(reply);
     m_connection.drain();
@@ -191,8 +196,8 @@ void X11Workspace::setActivationHandler(ActivationHandler handler)
         return;
     // Property changes of the root window bring every change of _NET_ACTIVE_WINDOW.
     xcb_connection_t *c = m_connection.xcb();
-    xcb_get_window_attributes_reply_t *attributes =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, m_connection.root()), nullptr);
+    xcb_get_window_attributes_reply_t *attributes
+        = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, m_connection.root()), nullptr);
     const quint32 mask = (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
     std::free(attributes);
     xcb_change_window_attributes(c, m_connection.root(), XCB_CW_EVENT_MASK, &mask);

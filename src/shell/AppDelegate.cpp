@@ -87,17 +87,20 @@ QPoint logicalPosition(const QPoint &nativePosition)
 
 } // namespace
 
-AppDelegate::AppDelegate(Services services, QObject *parent) : QObject(parent), m_services(services)
+AppDelegate::AppDelegate(Services services, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
 {
     m_hotKeyCenter = std::make_unique<KeyboardShortcuts::HotKeyCenter>(m_services.hotKeys);
     m_shortcuts = std::make_unique<KeyboardShortcuts::ShortcutCenter>(m_services.defaults, *m_hotKeyCenter);
     KeyboardShortcuts::ShortcutCenter::setShared(m_shortcuts.get());
-    m_pasteService = std::make_unique<PasteService>(m_services.pasteboard, m_services.keyboard, m_services.workspace);
+    m_pasteService
+        = std::make_unique<PasteService>(m_services.pasteboard, m_services.keyboard, m_services.workspace);
 
     // A grab refused at start-up or later (another program, often an input method, holds
     // the combination) must not go unnoticed: the panel could not be opened by it.
     connect(m_shortcuts.get(), &KeyboardShortcuts::ShortcutCenter::registrationFailed, this,
-            &AppDelegate::handleRegistrationFailure);
+        &AppDelegate::handleRegistrationFailure);
 }
 
 AppDelegate::~AppDelegate()
@@ -113,14 +116,16 @@ AppDelegate::~AppDelegate()
         KeyboardShortcuts::ShortcutCenter::setShared(nullptr);
 }
 
-AppDelegate *AppDelegate::shared() { return g_shared.data(); }
+AppDelegate *AppDelegate::shared()
+{
+    return g_shared.data();
+}
 
 const KeyboardShortcuts::Name &AppDelegate::togglePanelShortcut()
 {
-    static const KeyboardShortcuts::Name name{
-        QStringLiteral("togglePanel"),
-        KeyboardShortcuts::Shortcut::fromKey(KeyboardShortcuts::Key{KeyboardShortcuts::Key::space},
-                                             KeyboardShortcuts::ModifierFlag::control)};
+    static const KeyboardShortcuts::Name name { QStringLiteral("togglePanel"),
+        KeyboardShortcuts::Shortcut::fromKey(KeyboardShortcuts::Key { KeyboardShortcuts::Key::space },
+            KeyboardShortcuts::ModifierFlag::control) };
     return name;
 }
 
@@ -141,7 +146,8 @@ void AppDelegate::applicationDidFinishLaunching()
     updateVersionBookkeeping();
     createStatusItem();
 
-    m_clipboardMonitor = std::make_unique<ClipboardMonitor>(m_services.container, m_services.pasteboard, m_services.workspace);
+    m_clipboardMonitor = std::make_unique<ClipboardMonitor>(
+        m_services.container, m_services.pasteboard, m_services.workspace);
     m_clipboardMonitor->setSettings(m_services.settings);
     m_clipboardMonitor->setUserDefaults(m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
@@ -177,9 +183,11 @@ void AppDelegate::terminateOtherInstances()
     // Only one copy may watch the clipboard: an earlier one is asked to quit first.
     instance->terminateOtherInstances(500);
     if (!instance->listen())
-        printDiagnostic(QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
-                            .arg(instance->socketPath()));
-    connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy, Qt::UniqueConnection);
+        printDiagnostic(
+            QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
+                .arg(instance->socketPath()));
+    connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy,
+        Qt::UniqueConnection);
 }
 
 void AppDelegate::quitForAnotherCopy()
@@ -203,28 +211,28 @@ void AppDelegate::createStatusItem()
     if (!m_services.useStatusItem)
         return;
     if (!StatusItem::isAvailable()) {
-        printDiagnostic(QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; "
-                                       "open it with %1.")
-                            .arg(togglePanelShortcut().defaultShortcut->description()));
+        printDiagnostic(
+            QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; "
+                           "open it with %1.")
+                .arg(togglePanelShortcut().defaultShortcut->description()));
     }
     m_statusItem = std::make_unique<StatusItem>();
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);
     connect(m_statusItem.get(), &StatusItem::updatesRequested, this, &AppDelegate::checkForUpdates);
-    connect(m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(
+        m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void AppDelegate::registerObservers()
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &AppDelegate::elevateSettingsWindow);
-    center.addObserver(Notifications::detectCodeSettingChanged, this, [this](const QVariantMap &) {
-        QTimer::singleShot(0, this, &AppDelegate::handleDetectCodeChanged);
-    });
-    center.addObserver(Notifications::activationModeChanged, this, [this](const QVariantMap &) {
-        QTimer::singleShot(0, this, &AppDelegate::configureActivation);
-    });
+    center.addObserver(Notifications::detectCodeSettingChanged, this,
+        [this](const QVariantMap &) { QTimer::singleShot(0, this, &AppDelegate::handleDetectCodeChanged); });
+    center.addObserver(Notifications::activationModeChanged, this,
+        [this](const QVariantMap &) { QTimer::singleShot(0, this, &AppDelegate::configureActivation); });
     center.addObserver(Notifications::liquidGlassSettingChanged, this, [this](const QVariantMap &) {
         QTimer::singleShot(0, this, [this] {
             if (m_popoverPanel)
@@ -249,8 +257,8 @@ bool AppDelegate::shouldElevateSettingsWindow(const QString &identifier, const Q
         return true;
     if (title.toLower().contains(QLatin1String("settings")))
         return true;
-    static const QStringList tabTitles{QStringLiteral("General"), QStringLiteral("Colors"), QStringLiteral("History"),
-                                       QStringLiteral("Hotkey"), QStringLiteral("Exclusions")};
+    static const QStringList tabTitles { QStringLiteral("General"), QStringLiteral("Colors"),
+        QStringLiteral("History"), QStringLiteral("Hotkey"), QStringLiteral("Exclusions") };
     return tabTitles.contains(title);
 }
 
@@ -264,8 +272,8 @@ void AppDelegate::elevateSettingsWindow(QWindow *window)
 
 void AppDelegate::createPanel()
 {
-    m_popoverPanel = std::make_unique<ClipboardPanel>(m_services.container, m_services.settings, m_services.defaults,
-                                                      m_services.workspace.isCompositing());
+    m_popoverPanel = std::make_unique<ClipboardPanel>(
+        m_services.container, m_services.settings, m_services.defaults, m_services.workspace.isCompositing());
     m_panelController = m_popoverPanel->panelController();
     if (m_panelContentFactory) {
         if (QWidget *content = m_panelContentFactory(*m_popoverPanel))
@@ -281,7 +289,7 @@ void AppDelegate::createPanel()
 void AppDelegate::configureActivation()
 {
     const AppSettings::ActivationMode mode = m_services.settings.activationMode();
-    const QList<KeyboardShortcuts::Name> names{togglePanelShortcut()};
+    const QList<KeyboardShortcuts::Name> names { togglePanelShortcut() };
     if (mode == AppSettings::ActivationMode::doubleTap) {
         if (m_currentActivationMode == AppSettings::ActivationMode::doubleTap) {
             if (m_doubleTapService)
@@ -309,20 +317,24 @@ void AppDelegate::configureActivation()
     m_shortcuts->enable(names);
 }
 
-void AppDelegate::openSettings() { SettingsLinkHelper::shared().openSettings(); }
+void AppDelegate::openSettings()
+{
+    SettingsLinkHelper::shared().openSettings();
+}
 
 void AppDelegate::checkForUpdates()
 {
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates"),
-                                QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
-                                               "there (for example with apt) to get the newest version."),
-                                QMessageBox::Ok);
+        QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
+                       "there (for example with apt) to get the newest version."),
+        QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     box->activateWindow();
 }
 
-void AppDelegate::handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason)
+void AppDelegate::handleRegistrationFailure(
+    const KeyboardShortcuts::Shortcut &shortcut, const QString &reason)
 {
     // A copy that is just quitting may still hold the shortcut for a moment: try once more
     // a second later before telling the user.
@@ -333,14 +345,14 @@ void AppDelegate::handleRegistrationFailure(const KeyboardShortcuts::Shortcut &s
         QTimer::singleShot(1000, this, [this] {
             m_registrationRetry = RegistrationRetry::done;
             if (m_currentActivationMode == AppSettings::ActivationMode::shortcut)
-                m_shortcuts->enable({togglePanelShortcut()});
+                m_shortcuts->enable({ togglePanelShortcut() });
         });
         return;
     }
     notifyUser(QStringLiteral("Shortcut not available"),
-               QStringLiteral("%1 cannot open Tindlewick: %2. Another program (often an input method) uses it; "
-                              "choose another shortcut in the settings.")
-                   .arg(shortcut.description(), reason));
+        QStringLiteral("%1 cannot open Tindlewick: %2. Another program (often an input method) uses it; "
+                       "choose another shortcut in the settings.")
+            .arg(shortcut.description(), reason));
 }
 
 void AppDelegate::notifyUser(const QString &title, const QString &message)
@@ -382,11 +394,12 @@ void AppDelegate::showPanel()
         return;
     const QRectF visible(screen->availableGeometry());
     panel->setMaximumSize(visible.size().toSize());
-    const PanelGeometry::ShowPlacement placement = PanelGeometry::placeForShow(
-        visible, ClipboardPanel::savedSize(m_services.defaults),
-        ClipboardPanel::savedPosition(m_services.defaults, ClipboardPanel::screenKey(screen)),
-        panel->isLockedInTabMode(), ClipboardPanel::initialColumnCount(m_services.container, m_services.settings),
-        QSizeF(panel->minimumSize()));
+    const PanelGeometry::ShowPlacement placement
+        = PanelGeometry::placeForShow(visible, ClipboardPanel::savedSize(m_services.defaults),
+            ClipboardPanel::savedPosition(m_services.defaults, ClipboardPanel::screenKey(screen)),
+            panel->isLockedInTabMode(),
+            ClipboardPanel::initialColumnCount(m_services.container, m_services.settings),
+            QSizeF(panel->minimumSize()));
     if (m_refreshVolumes)
         m_refreshVolumes();
     panel->setMinimumSize(placement.minimumSize.toSize());
@@ -476,7 +489,7 @@ void AppDelegate::installGlobalMouseMonitor()
 {
     removeGlobalMouseMonitor();
     m_globalMouseMonitor = connect(&m_services.inputMonitor, &GlobalInputMonitor::mouseDown, this,
-                                   &AppDelegate::handleOutsideClick, Qt::QueuedConnection);
+        &AppDelegate::handleOutsideClick, Qt::QueuedConnection);
     m_services.inputMonitor.setWatchesMouseDowns(true);
 }
 
@@ -514,14 +527,17 @@ void AppDelegate::installKeyMonitor()
 {
     removeKeyMonitor();
     QPointer<AppDelegate> self = this;
-    m_keyMonitor = std::make_unique<LocalEventMonitor>(QList<QEvent::Type>{QEvent::KeyPress},
-                                                       [self](QObject *receiver, QEvent *event) {
-                                                           return self && self->handlePanelKeyDown(receiver, event);
-                                                       });
+    m_keyMonitor = std::make_unique<LocalEventMonitor>(
+        QList<QEvent::Type> { QEvent::KeyPress }, [self](QObject *receiver, QEvent *event) {
+            return self && self->handlePanelKeyDown(receiver, event);
+        });
     m_keyMonitor->start();
 }
 
-void AppDelegate::removeKeyMonitor() { m_keyMonitor.reset(); }
+void AppDelegate::removeKeyMonitor()
+{
+    m_keyMonitor.reset();
+}
 
 bool AppDelegate::handlePanelKeyDown(QObject *receiver, QEvent *event)
 {
@@ -546,8 +562,8 @@ bool AppDelegate::handlePanelKeyDown(QObject *receiver, QEvent *event)
     field->setCursorPosition(int(field->text().size()));
     NotificationCenter::defaultCenter().post(Notifications::focusSearchAndType);
     // The typed key goes on to the field, as if it had had the focus all along.
-    QKeyEvent forwarded(key->type(), key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey(),
-                        key->nativeModifiers(), key->text(), key->isAutoRepeat(), key->count());
+    QKeyEvent forwarded(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
+        key->nativeVirtualKey(), key->nativeModifiers(), key->text(), key->isAutoRepeat(), key->count());
     QCoreApplication::sendEvent(field, &forwarded);
     return true;
 }

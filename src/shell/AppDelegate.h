@@ -108,7 +108,10 @@ public:
     StatusItem *statusItem() const { return m_statusItem.get(); }
     KeyboardShortcuts::ShortcutCenter &shortcuts() const { return *m_shortcuts; }
     std::optional<RunningApplication> previousApp() const { return m_previousApp; }
-    std::optional<AppSettings::ActivationMode> currentActivationMode() const { return m_currentActivationMode; }
+    std::optional<AppSettings::ActivationMode> currentActivationMode() const
+    {
+        return m_currentActivationMode;
+    }
 
     // A row's context menu while it is open; hiding the panel closes it first.
     QMenu *activeMenu() const { return m_activeMenu; }

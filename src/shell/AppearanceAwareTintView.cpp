@@ -3,7 +3,8 @@
 #include <QEvent>
 #include <QPainter>
 
-AppearanceAwareTintView::AppearanceAwareTintView(QWidget *parent) : QWidget(parent)
+AppearanceAwareTintView::AppearanceAwareTintView(QWidget *parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);

@@ -35,7 +35,10 @@ class PanelBackgroundView final : public QWidget
 {
 public:
     PanelBackgroundView(bool translucent, bool glass, std::function<void()> relayout, QWidget *parent)
-        : QWidget(parent), m_translucent(translucent), m_glass(glass), m_relayout(std::move(relayout))
+        : QWidget(parent)
+        , m_translucent(translucent)
+        , m_glass(glass)
+        , m_relayout(std::move(relayout))
     {
         setAttribute(Qt::WA_NoSystemBackground);
         if (!glass) {
@@ -91,7 +94,8 @@ protected:
     void resizeEvent(QResizeEvent *) override
     {
         for (QObject *child : children()) {
-            if (auto *widget = qobject_cast<QWidget *>(child); widget && widget->property("fillsContainer").toBool())
+            if (auto *widget = qobject_cast<QWidget *>(child);
+                widget && widget->property("fillsContainer").toBool())
                 widget->setGeometry(rect());
         }
     }
@@ -116,10 +120,13 @@ QScreen *fallbackScreen()
 
 } // namespace
 
-ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings, UserDefaults &defaults, bool translucent,
-                               QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint),
-      m_settings(settings), m_defaults(defaults), m_translucent(translucent)
+ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings, UserDefaults &defaults,
+    bool translucent, QWidget *parent)
+    : QWidget(
+        parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint)
+    , m_settings(settings)
+    , m_defaults(defaults)
+    , m_translucent(translucent)
 {
     setObjectName(QStringLiteral("ClipboardPanel"));
     setWindowTitle(QStringLiteral("Tindlewick"));
@@ -183,7 +190,8 @@ void ClipboardPanel::buildContent()
 
 QWidget *ClipboardPanel::makeBackgroundEffectView()
 {
-    auto *view = new PanelBackgroundView(m_translucent, m_settings.useLiquidGlass(), [this] { layoutHostingView(); }, nullptr);
+    auto *view = new PanelBackgroundView(
+        m_translucent, m_settings.useLiquidGlass(), [this] { layoutHostingView(); }, nullptr);
     view->setObjectName(QStringLiteral("backgroundEffectView"));
     view->setProperty("fillsContainer", true);
     return view;
@@ -235,22 +243,21 @@ int ClipboardPanel::initialColumnCount(ModelContainer &container, const AppSetti
         descriptor.fetchLimit = 1;
         return !context->fetch(descriptor).items.isEmpty();
     };
-    const auto ofKind = [](ClipboardItemType type) {
-        return Predicate::equal(ItemField::itemType, rawValue(type));
-    };
+    const auto ofKind
+        = [](ClipboardItemType type) { return Predicate::equal(ItemField::itemType, rawValue(type)); };
     int count = 0;
     if (settings.historyLimit() > 0 && any(Predicate()))
         ++count;
     // Unknown stored kinds read as text.
-    const Predicate otherKinds = Predicate::any({ofKind(ClipboardItemType::link), ofKind(ClipboardItemType::file),
-                                                 ofKind(ClipboardItemType::color), ofKind(ClipboardItemType::media),
-                                                 ofKind(ClipboardItemType::code)});
+    const Predicate otherKinds = Predicate::any(
+        { ofKind(ClipboardItemType::link), ofKind(ClipboardItemType::file), ofKind(ClipboardItemType::color),
+            ofKind(ClipboardItemType::media), ofKind(ClipboardItemType::code) });
     if (any(Predicate::negation(otherKinds)))
         ++count;
     if (settings.detectCode() && any(ofKind(ClipboardItemType::code)))
         ++count;
-    for (ClipboardItemType type : {ClipboardItemType::link, ClipboardItemType::file, ClipboardItemType::media,
-                                   ClipboardItemType::color}) {
+    for (ClipboardItemType type : { ClipboardItemType::link, ClipboardItemType::file,
+             ClipboardItemType::media, ClipboardItemType::color }) {
         if (any(ofKind(type)))
             ++count;
     }
@@ -346,7 +353,8 @@ void ClipboardPanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (QWindow *window = windowHandle(); window && !m_screenConnection) {
-        m_screenConnection = connect(window, &QWindow::screenChanged, this, [this] { windowDidChangeScreen(); });
+        m_screenConnection
+            = connect(window, &QWindow::screenChanged, this, [this] { windowDidChangeScreen(); });
     }
 }
 
@@ -375,7 +383,8 @@ void ClipboardPanel::windowDidEndLiveResize()
     m_panelController->setInLiveResize(false);
     saveSize();
     setMaximumSize(size());
-    switch (PanelGeometry::decideAfterLiveResize(frame().width(), m_currentColumnCount, m_isLockedInTabMode)) {
+    switch (
+        PanelGeometry::decideAfterLiveResize(frame().width(), m_currentColumnCount, m_isLockedInTabMode)) {
     case PanelGeometry::TabLockChange::lock:
         setTabModeLock(true);
         break;
@@ -417,7 +426,7 @@ void ClipboardPanel::animateFrame(const QRectF &target, double duration, std::fu
     m_frameAnimation->setDuration(int(duration * 1000));
     m_frameAnimation->setEasingCurve(QEasingCurve::InOutQuad);
     connect(m_frameAnimation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant &value) { setFrame(value.toRectF()); });
+        [this](const QVariant &value) { setFrame(value.toRectF()); });
     QPointer<QVariantAnimation> animation = m_frameAnimation;
     connect(m_frameAnimation, &QVariantAnimation::finished, this, [this, animation, completion] {
         if (animation == m_frameAnimation) {
@@ -438,7 +447,8 @@ void ClipboardPanel::updateColumnCount(int columnCount, double duration)
     if (m_panelController->inLiveResize() || m_isLockedInTabMode || m_panelController->isHistoryToggling())
         return;
     setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
-    const PanelGeometry::ColumnResize resize = PanelGeometry::resizeForColumns(frame(), visibleFrame(), columnCount);
+    const PanelGeometry::ColumnResize resize
+        = PanelGeometry::resizeForColumns(frame(), visibleFrame(), columnCount);
     if (resize.lockTabMode) {
         setTabModeLock(true);
         return;
@@ -455,8 +465,8 @@ void ClipboardPanel::updateColumnCount(int columnCount, double duration)
     });
 }
 
-void ClipboardPanel::resizeForHistoryToggle(bool adding, int columnCount, std::function<void()> completion,
-                                            double duration)
+void ClipboardPanel::resizeForHistoryToggle(
+    bool adding, int columnCount, std::function<void()> completion, double duration)
 {
     const auto finishNow = [&] {
         if (completion)
@@ -472,8 +482,8 @@ void ClipboardPanel::resizeForHistoryToggle(bool adding, int columnCount, std::f
         return;
     }
     m_isAnimatingHistory = true;
-    const PanelGeometry::HistoryResize resize =
-        PanelGeometry::resizeForHistoryToggle(frame(), visibleFrame(), adding, columnCount);
+    const PanelGeometry::HistoryResize resize
+        = PanelGeometry::resizeForHistoryToggle(frame(), visibleFrame(), adding, columnCount);
     if (resize.outcome != PanelGeometry::HistoryResize::Outcome::resize) {
         if (resize.outcome == PanelGeometry::HistoryResize::Outcome::lockTabMode)
             setTabModeLock(true);
@@ -568,8 +578,9 @@ void ClipboardPanel::applyThinScrollers(QWidget *view)
         if (area->property(thinScrollersMarker).toBool())
             continue;
         area->setProperty(thinScrollersMarker, true);
-        for (QScrollBar *bar : {area->verticalScrollBar(), area->horizontalScrollBar()}) {
-            bar->setStyleSheet(QStringLiteral("QScrollBar:vertical { width: 7px; } QScrollBar:horizontal { height: 7px; }"));
+        for (QScrollBar *bar : { area->verticalScrollBar(), area->horizontalScrollBar() }) {
+            bar->setStyleSheet(
+                QStringLiteral("QScrollBar:vertical { width: 7px; } QScrollBar:horizontal { height: 7px; }"));
             auto *opacity = new QGraphicsOpacityEffect(bar);
             opacity->setOpacity(1);
             bar->setGraphicsEffect(opacity);
@@ -579,7 +590,7 @@ void ClipboardPanel::applyThinScrollers(QWidget *view)
         const auto reveal = [weakArea] {
             if (!weakArea)
                 return;
-            for (QScrollBar *bar : {weakArea->verticalScrollBar(), weakArea->horizontalScrollBar()}) {
+            for (QScrollBar *bar : { weakArea->verticalScrollBar(), weakArea->horizontalScrollBar() }) {
                 if (auto *opacity = qobject_cast<QGraphicsOpacityEffect *>(bar->graphicsEffect()))
                     opacity->setOpacity(1);
             }
@@ -594,7 +605,8 @@ void ClipboardPanel::hideScrollers(QWidget *view)
     if (!view)
         return;
     for (QAbstractScrollArea *area : scrollAreasIn(view)) {
-        if (auto *opacity = qobject_cast<QGraphicsOpacityEffect *>(area->verticalScrollBar()->graphicsEffect()))
+        if (auto *opacity
+            = qobject_cast<QGraphicsOpacityEffect *>(area->verticalScrollBar()->graphicsEffect()))
             opacity->setOpacity(0);
     }
 }
@@ -624,7 +636,8 @@ bool ClipboardPanel::eventFilter(QObject *watched, QEvent *event)
     if (!widget || widget->window() != this || !isActiveWindow())
         return false;
     const auto *key = static_cast<const QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier))) {
+    if (key->key() == Qt::Key_Backtab
+        || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier))) {
         NotificationCenter::defaultCenter().post(Notifications::tabNavigateBackward);
         return true;
     }

@@ -26,7 +26,7 @@ class ClipboardPanel final : public QWidget
 public:
     // translucent: a compositor runs, so the rounded, see-through background can show.
     ClipboardPanel(ModelContainer &container, AppSettings &settings, UserDefaults &defaults, bool translucent,
-                   QWidget *parent = nullptr);
+        QWidget *parent = nullptr);
     ~ClipboardPanel() override;
 
     static inline const QString sizeKey = QStringLiteral("ClipboardPanelSize");
@@ -65,7 +65,8 @@ public:
     // (animated over duration seconds when above 0).
     void updateColumnCount(int columnCount, double duration);
     // History column shown (adding) or collapsed; completion runs once when it has ended.
-    void resizeForHistoryToggle(bool adding, int columnCount, std::function<void()> completion, double duration);
+    void resizeForHistoryToggle(
+        bool adding, int columnCount, std::function<void()> completion, double duration);
     // Pins the content's width (its current width when none is given) while the frame
     // animates, so the columns do not reflow on the way; clearHostingWidth undoes it.
     void setHostingWidth(std::optional<double> width);

@@ -30,10 +30,11 @@ ServiceCodeClassifier::Ranker languageRanker()
 {
     return [](const QString &text) {
         return GuesslangDetection::shared().rankLanguagesAsync(text).then(
-            [](const QList<GuesslangDetection::DetectionResult> &ranking) -> std::optional<CodeClassifier::LanguageGuess> {
+            [](const QList<GuesslangDetection::DetectionResult> &ranking)
+                -> std::optional<CodeClassifier::LanguageGuess> {
                 if (ranking.isEmpty())
                     return std::nullopt;
-                return CodeClassifier::LanguageGuess{ranking.first().language, ranking.first().confidence};
+                return CodeClassifier::LanguageGuess { ranking.first().language, ranking.first().confidence };
             });
     };
 }

@@ -1,7 +1,8 @@
 #include "shell/PanelController.h"
 
 PanelController::PanelController(QWidget *panel, bool panelIsLockedInTabMode, QObject *parent)
-    : QObject(parent), m_panel(panel)
+    : QObject(parent)
+    , m_panel(panel)
 {
     setIsLockedInTabMode(panelIsLockedInTabMode);
 }

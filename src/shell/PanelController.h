@@ -12,7 +12,8 @@ class PanelController final : public QObject
     Q_OBJECT
     Q_PROPERTY(bool isPinned READ isPinned WRITE setIsPinned NOTIFY isPinnedChanged)
     Q_PROPERTY(bool inLiveResize READ inLiveResize WRITE setInLiveResize NOTIFY inLiveResizeChanged)
-    Q_PROPERTY(bool isLockedInTabMode READ isLockedInTabMode WRITE setIsLockedInTabMode NOTIFY isLockedInTabModeChanged)
+    Q_PROPERTY(bool isLockedInTabMode READ isLockedInTabMode WRITE setIsLockedInTabMode NOTIFY
+            isLockedInTabModeChanged)
 
 public:
     // panel: the window this controller belongs to, held weakly; its tab-mode lock is

@@ -28,7 +28,7 @@ std::optional<std::pair<double, double>> parsePair(const QString &text)
     const double second = match.captured(2).toDouble(&okSecond);
     if (!okFirst || !okSecond || !std::isfinite(first) || !std::isfinite(second))
         return std::nullopt;
-    return std::pair{first, second};
+    return std::pair { first, second };
 }
 
 // Moves x so that [x, x + width] lies in the visible frame, the left edge winning.
@@ -43,7 +43,10 @@ double clampX(double x, double width, const QRectF &visible)
 
 } // namespace
 
-double tabModeWidth(int columns) { return std::max(minimumWidth, columns * columnWidth - 1); }
+double tabModeWidth(int columns)
+{
+    return std::max(minimumWidth, columns * columnWidth - 1);
+}
 
 QString sizeText(const QSizeF &size)
 {
@@ -78,8 +81,9 @@ QString screenKey(const QString &screenName, const QPointF &screenOrigin)
     return QStringLiteral("screen_%1_%2").arg(qint64(screenOrigin.x())).arg(qint64(screenOrigin.y()));
 }
 
-ShowPlacement placeForShow(const QRectF &visible, std::optional<QSizeF> savedSize, std::optional<QPointF> savedTopLeft,
-                           bool lockedInTabMode, int columnCount, const QSizeF &currentMinimumSize)
+ShowPlacement placeForShow(const QRectF &visible, std::optional<QSizeF> savedSize,
+    std::optional<QPointF> savedTopLeft, bool lockedInTabMode, int columnCount,
+    const QSizeF &currentMinimumSize)
 {
     QSizeF size = savedSize.value_or(QSizeF(defaultWidth, defaultHeight));
     if (!lockedInTabMode) {
@@ -113,7 +117,7 @@ ShowPlacement placeForShow(const QRectF &visible, std::optional<QSizeF> savedSiz
             y = visible.top();
         frame.moveTo(x, y);
     }
-    return {frame, minimum, visible.size()};
+    return { frame, minimum, visible.size() };
 }
 
 TabLockChange decideAfterLiveResize(double width, int columnCount, bool locked)
@@ -145,13 +149,13 @@ ColumnResize resizeForColumns(const QRectF &frame, const QRectF &visible, int co
 {
     const double needed = columnCount * columnWidth;
     if (visible.width() < needed)
-        return {true, frame, {}};
+        return { true, frame, {} };
     const double width = std::min(visible.width(), std::max(frame.width(), needed));
     double x = frame.x();
     if (frame.width() < needed)
         x -= (width - frame.width()) / 2;
     x = clampX(x, width, visible);
-    return {false, QRectF(x, frame.y(), width, frame.height()), QSizeF(width, visible.height())};
+    return { false, QRectF(x, frame.y(), width, frame.height()), QSizeF(width, visible.height()) };
 }
 
 HistoryResize resizeForHistoryToggle(const QRectF &frame, const QRectF &visible, bool adding, int columnCount)
@@ -171,7 +175,7 @@ HistoryResize resizeForHistoryToggle(const QRectF &frame, const QRectF &visible,
         }
         target = std::max(needed, frame.width() * columnCount / std::max(columnCount - 1, 1));
     } else {
-        target = std::max({minimumWidth, needed, frame.width() / (columnCount + 1) * columnCount});
+        target = std::max({ minimumWidth, needed, frame.width() / (columnCount + 1) * columnCount });
     }
     double width = std::min(target, visible.width());
     double x = frame.right() - width;

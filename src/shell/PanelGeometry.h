@@ -26,7 +26,10 @@ inline const QRectF noScreenVisibleFrame(0, 0, 1920, 1080);
 
 // n columns fit side by side when the width is at least n × 200 − 5.
 inline constexpr double columnSlack = 5;
-inline double columnsThreshold(int columns) { return columns * columnWidth - columnSlack; }
+inline double columnsThreshold(int columns)
+{
+    return columns * columnWidth - columnSlack;
+}
 // The width a panel shrinks to when it is forced into tabs.
 double tabModeWidth(int columns);
 
@@ -50,8 +53,9 @@ struct ShowPlacement
     QSizeF maximumSize;
 };
 // savedTopLeft is the stored top-left corner for this screen; columnCount is at least 1.
-ShowPlacement placeForShow(const QRectF &visible, std::optional<QSizeF> savedSize, std::optional<QPointF> savedTopLeft,
-                           bool lockedInTabMode, int columnCount, const QSizeF &currentMinimumSize);
+ShowPlacement placeForShow(const QRectF &visible, std::optional<QSizeF> savedSize,
+    std::optional<QPointF> savedTopLeft, bool lockedInTabMode, int columnCount,
+    const QSizeF &currentMinimumSize);
 
 // The end of a live resize decides the tab-mode lock.
 enum class TabLockChange { none, lock, unlock };
@@ -81,7 +85,8 @@ struct HistoryResize
     // Set when the resize finishes.
     QSizeF maximumSizeAfter;
 };
-HistoryResize resizeForHistoryToggle(const QRectF &frame, const QRectF &visible, bool adding, int columnCount);
+HistoryResize resizeForHistoryToggle(
+    const QRectF &frame, const QRectF &visible, bool adding, int columnCount);
 
 // Forced tabs: the frame shrunk to the tab width around its centre; nothing when the
 // panel is not wider than that.

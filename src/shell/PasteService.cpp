@@ -51,8 +51,8 @@ private:
 // form the colour flavour has on X11 (format 16).
 QByteArray colorBytes(const QColor &color)
 {
-    const std::array<quint16, 4> channels{quint16(color.redF() * 0xffff), quint16(color.greenF() * 0xffff),
-                                          quint16(color.blueF() * 0xffff), quint16(color.alphaF() * 0xffff)};
+    const std::array<quint16, 4> channels { quint16(color.redF() * 0xffff), quint16(color.greenF() * 0xffff),
+        quint16(color.blueF() * 0xffff), quint16(color.alphaF() * 0xffff) };
     return QByteArray(reinterpret_cast<const char *>(channels.data()), sizeof(channels));
 }
 
@@ -67,7 +67,10 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-bool isPng(const QByteArray &bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
+bool isPng(const QByteArray &bytes)
+{
+    return bytes.startsWith("\x89PNG\r\n\x1a\n");
+}
 
 // The image as TIFF (where the image plug-ins can write it) and PNG. False when the bytes
 // do not decode or no PNG can be made.
@@ -96,7 +99,10 @@ void addFileURLs(QMimeData &contents, const QList<QUrl> &urls)
     contents.setData(PasteboardType::gnomeCopiedFiles, copied);
 }
 
-bool existsAsFile(const QUrl &url) { return url.isLocalFile() && QFileInfo::exists(url.toLocalFile()); }
+bool existsAsFile(const QUrl &url)
+{
+    return url.isLocalFile() && QFileInfo::exists(url.toLocalFile());
+}
 
 // One step of the pinned reference: the item whose content is written.
 const ClipboardItem &contentSource(const ClipboardItem &item)
@@ -138,7 +144,7 @@ bool buildColor(OutgoingMimeData &contents, const ClipboardItem &source)
     if (!srgb)
         return wrote;
     const QColor qcolor = QColor::fromRgbF(float(srgb->red()), float(srgb->green()), float(srgb->blue()),
-                                           float(std::clamp(srgb->alpha(), 0.0, 1.0)));
+        float(std::clamp(srgb->alpha(), 0.0, 1.0)));
     contents.setColor(qcolor, colorBytes(qcolor));
     return true;
 }
@@ -173,9 +179,9 @@ bool buildMedia(OutgoingMimeData &contents, const ClipboardItem &source)
     if (const auto resolved = source.resolveFileURL()) {
         const auto &[url, scopedAccess] = *resolved;
         if (scopedAccess) {
-            addFileURLs(contents, {url});
+            addFileURLs(contents, { url });
         } else {
-            contents.setUrls({url});
+            contents.setUrls({ url });
             contents.setText(url.isLocalFile() ? url.toLocalFile() : url.path());
         }
         return true;
@@ -191,15 +197,22 @@ bool buildMedia(OutgoingMimeData &contents, const ClipboardItem &source)
 
 } // namespace
 
-PasteService::PasteService(Pasteboard &pasteboard, SyntheticKeyboard &keyboard, Workspace &workspace, QObject *parent)
-    : QObject(parent), m_pasteboard(pasteboard), m_keyboard(keyboard), m_workspace(workspace)
+PasteService::PasteService(
+    Pasteboard &pasteboard, SyntheticKeyboard &keyboard, Workspace &workspace, QObject *parent)
+    : QObject(parent)
+    , m_pasteboard(pasteboard)
+    , m_keyboard(keyboard)
+    , m_workspace(workspace)
 {
     g_shared = this;
 }
 
 PasteService::~PasteService() = default;
 
-PasteService *PasteService::shared() { return g_shared.data(); }
+PasteService *PasteService::shared()
+{
+    return g_shared.data();
+}
 
 std::unique_ptr<QMimeData> PasteService::contentsFor(const ClipboardItem &item, bool plainTextOnly)
 {
@@ -285,10 +298,10 @@ void PasteService::showAccessibilityAlert()
         return;
     }
     auto *alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Accessibility Permission Required"),
-                                  QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into "
-                                                 "other applications. The item is on the clipboard: paste it with "
-                                                 "Control+V."),
-                                  QMessageBox::Ok);
+        QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into "
+                       "other applications. The item is on the clipboard: paste it with "
+                       "Control+V."),
+        QMessageBox::Ok);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->show();
 }

@@ -20,7 +20,8 @@ class PasteService final : public QObject
 {
     Q_OBJECT
 public:
-    PasteService(Pasteboard &pasteboard, SyntheticKeyboard &keyboard, Workspace &workspace, QObject *parent = nullptr);
+    PasteService(
+        Pasteboard &pasteboard, SyntheticKeyboard &keyboard, Workspace &workspace, QObject *parent = nullptr);
     ~PasteService() override;
 
     // The most recently created service; nullptr before the first and after it is gone.

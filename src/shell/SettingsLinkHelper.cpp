@@ -27,7 +27,8 @@ void SettingsLinkHelper::openSettings(std::optional<int> tab)
     if (tab) {
         const int index = *tab;
         QTimer::singleShot(100, this, [index] {
-            NotificationCenter::defaultCenter().post(Notifications::settingsSelectTab, {{Notifications::tabKey, index}});
+            NotificationCenter::defaultCenter().post(
+                Notifications::settingsSelectTab, { { Notifications::tabKey, index } });
         });
     }
 }

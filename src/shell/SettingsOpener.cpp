@@ -10,15 +10,23 @@ std::function<void()> &openSettingsAction()
 }
 } // namespace
 
-SettingsOpener::SettingsOpener(QObject *parent) : QObject(parent)
+SettingsOpener::SettingsOpener(QObject *parent)
+    : QObject(parent)
 {
-    NotificationCenter::defaultCenter().addObserver(Notifications::openSettingsRequest, this, [this](const QVariantMap &) {
-        ++m_openCount;
-        if (const std::function<void()> &action = openSettingsAction())
-            action();
-    });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::openSettingsRequest, this, [this](const QVariantMap &) {
+            ++m_openCount;
+            if (const std::function<void()> &action = openSettingsAction())
+                action();
+        });
 }
 
-void SettingsOpener::setOpenSettingsAction(std::function<void()> action) { openSettingsAction() = std::move(action); }
+void SettingsOpener::setOpenSettingsAction(std::function<void()> action)
+{
+    openSettingsAction() = std::move(action);
+}
 
-bool SettingsOpener::hasOpenSettingsAction() { return bool(openSettingsAction()); }
+bool SettingsOpener::hasOpenSettingsAction()
+{
+    return bool(openSettingsAction());
+}

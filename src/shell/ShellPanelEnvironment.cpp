@@ -8,16 +8,16 @@
 
 #include <QGuiApplication>
 
-ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
-                                             Workspace &workspace)
-    : m_delegate(delegate), m_panel(&panel), m_pasteService(pasteService), m_workspace(workspace)
-{
-}
+ShellPanelEnvironment::ShellPanelEnvironment(
+    AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService, Workspace &workspace)
+    : m_delegate(delegate)
+    , m_panel(&panel)
+    , m_pasteService(pasteService)
+    , m_workspace(workspace)
+{ }
 
-std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(AppDelegate &delegate,
-                                                                                   Workspace &workspace,
-                                                                                   ModelContext &context,
-                                                                                   AppSettings &settings)
+std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(
+    AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings)
 {
     return [&delegate, &workspace, &context, &settings](ClipboardPanel &panel) -> QWidget * {
         auto *environment = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace);
@@ -29,7 +29,10 @@ std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFacto
     };
 }
 
-void ShellPanelEnvironment::hidePanel(bool restoreFocus) { m_delegate.hidePanel(restoreFocus); }
+void ShellPanelEnvironment::hidePanel(bool restoreFocus)
+{
+    m_delegate.hidePanel(restoreFocus);
+}
 
 void ShellPanelEnvironment::resignPanelKey()
 {
@@ -48,23 +51,35 @@ bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool 
     return item && m_pasteService.copyToPasteboard(*item, plainTextOnly);
 }
 
-void ShellPanelEnvironment::copyStringToPasteboard(const QString &text) { m_pasteService.copyStringToPasteboard(text); }
+void ShellPanelEnvironment::copyStringToPasteboard(const QString &text)
+{
+    m_pasteService.copyStringToPasteboard(text);
+}
 
-void ShellPanelEnvironment::simulatePaste() { m_pasteService.simulatePaste(); }
+void ShellPanelEnvironment::simulatePaste()
+{
+    m_pasteService.simulatePaste();
+}
 
 Qt::KeyboardModifiers ShellPanelEnvironment::queryKeyboardModifiers() const
 {
     return QGuiApplication::queryKeyboardModifiers();
 }
 
-QRectF ShellPanelEnvironment::panelFrame() const { return m_panel ? m_panel->frame() : QRectF(); }
+QRectF ShellPanelEnvironment::panelFrame() const
+{
+    return m_panel ? m_panel->frame() : QRectF();
+}
 
 QRectF ShellPanelEnvironment::screenVisibleFrame() const
 {
     return m_panel ? m_panel->visibleFrame() : QRectF(0, 0, 1920, 1080);
 }
 
-bool ShellPanelEnvironment::isAnimatingHistory() const { return m_panel && m_panel->isAnimatingHistory(); }
+bool ShellPanelEnvironment::isAnimatingHistory() const
+{
+    return m_panel && m_panel->isAnimatingHistory();
+}
 
 void ShellPanelEnvironment::ensureMinimumWidth(double width)
 {
@@ -96,8 +111,8 @@ void ShellPanelEnvironment::unpinHostingWidth()
         m_panel->clearHostingWidth();
 }
 
-void ShellPanelEnvironment::resizeForHistoryToggle(bool adding, int columnCount, double duration,
-                                                   std::function<void()> completion)
+void ShellPanelEnvironment::resizeForHistoryToggle(
+    bool adding, int columnCount, double duration, std::function<void()> completion)
 {
     if (!m_panel) {
         if (completion)
@@ -112,7 +127,10 @@ QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int 
     return unhighlightedCodeLines(item, maxLines);
 }
 
-bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item) { return hasFileOnDisk(item); }
+bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)
+{
+    return hasFileOnDisk(item);
+}
 
 void ShellPanelEnvironment::refreshMountedVolumes()
 {

@@ -18,18 +18,18 @@ class Workspace;
 class ShellPanelEnvironment final : public PanelEnvironment
 {
 public:
-    ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
-                          Workspace &workspace);
+    ShellPanelEnvironment(
+        AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService, Workspace &workspace);
 
     // What the delegate calls to fill a new panel window: the panel view over the main
     // context, with an environment of its own that lives exactly as long as the view.
-    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate, Workspace &workspace,
-                                                                       ModelContext &context, AppSettings &settings);
+    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(
+        AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings);
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
     void activatePreviousApplication() override;
-    void showCharacterPalette() override {}
+    void showCharacterPalette() override { }
 
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
     void copyStringToPasteboard(const QString &text) override;
@@ -45,12 +45,12 @@ public:
     void lockToTabMode(int columnCount) override;
     void setHostingWidth(std::optional<double> width) override;
     void unpinHostingWidth() override;
-    void resizeForHistoryToggle(bool adding, int columnCount, double duration,
-                                std::function<void()> completion) override;
+    void resizeForHistoryToggle(
+        bool adding, int columnCount, double duration, std::function<void()> completion) override;
 
-    void invalidateHighlightCache(const QUuid &) override {}
-    void releaseHighlighter() override {}
-    void clearHighlightCache() override {}
+    void invalidateHighlightCache(const QUuid &) override { }
+    void releaseHighlighter() override { }
+    void clearHighlightCache() override { }
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
 
     bool isFileAvailable(const ClipboardItem &item) override;

@@ -28,7 +28,8 @@ QIcon drawnClipboardIcon()
 
 } // namespace
 
-StatusItem::StatusItem(QObject *parent) : QObject(parent)
+StatusItem::StatusItem(QObject *parent)
+    : QObject(parent)
 {
     m_menu = new QMenu;
     m_icon = new QSystemTrayIcon(QIcon::fromTheme(QStringLiteral("edit-paste"), drawnClipboardIcon()), this);
@@ -44,11 +45,20 @@ StatusItem::StatusItem(QObject *parent) : QObject(parent)
     m_icon->show();
 }
 
-StatusItem::~StatusItem() { delete m_menu; }
+StatusItem::~StatusItem()
+{
+    delete m_menu;
+}
 
-bool StatusItem::isAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool StatusItem::isAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
-QRect StatusItem::geometry() const { return m_icon->isVisible() ? m_icon->geometry() : QRect(); }
+QRect StatusItem::geometry() const
+{
+    return m_icon->isVisible() ? m_icon->geometry() : QRect();
+}
 
 void StatusItem::showMessage(const QString &title, const QString &message)
 {
@@ -58,12 +68,14 @@ void StatusItem::showMessage(const QString &title, const QString &message)
 void StatusItem::rebuildMenu()
 {
     m_menu->clear();
-    connect(m_menu->addAction(QStringLiteral("Open Tindlewick")), &QAction::triggered, this, &StatusItem::openRequested);
+    connect(m_menu->addAction(QStringLiteral("Open Tindlewick")), &QAction::triggered, this,
+        &StatusItem::openRequested);
     m_menu->addSeparator();
     QAction *settings = m_menu->addAction(QStringLiteral("Settings..."));
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(settings, &QAction::triggered, this, &StatusItem::settingsRequested);
-    QAction *updates = m_menu->addAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Check for Updates..."));
+    QAction *updates = m_menu->addAction(
+        QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Check for Updates..."));
     connect(updates, &QAction::triggered, this, &StatusItem::updatesRequested);
     m_menu->addSeparator();
     QAction *quit = m_menu->addAction(QStringLiteral("Quit Tindlewick"));

@@ -81,9 +81,9 @@ int run(int argc, char **argv)
     QString reason;
     if ((platform.isEmpty() || platform == "xcb") && !X11Session::canConnect(&reason)) {
         std::fprintf(stderr,
-                     "Tindlewick needs an X11 display (%s). Start it from a desktop session; "
-                     "on Wayland it runs through XWayland.\n",
-                     reason.toLocal8Bit().constData());
+            "Tindlewick needs an X11 display (%s). Start it from a desktop session; "
+            "on Wayland it runs through XWayland.\n",
+            reason.toLocal8Bit().constData());
         return 1;
     }
     if (platform.isEmpty())
@@ -100,19 +100,19 @@ int run(int argc, char **argv)
     Desktop desktop = makeDesktop();
     SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
-    AppDelegate delegate(AppDelegate::Services{container, AppSettings::shared(), UserDefaults::standard(),
-                                               *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys,
-                                               *desktop.inputMonitor, *desktop.keyboard, &singleInstance, true,
-                                               &codeClassifier});
+    AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
+        *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor, *desktop.keyboard,
+        &singleInstance, true, &codeClassifier });
     delegate.setDetectionHooks(DetectionModels::hooks());
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
-    delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
-                                                                            *container.mainContext(),
-                                                                            AppSettings::shared()));
+    delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
+        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared()));
 
     UnixSignalWatcher signals;
-    QObject::connect(&signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+    QObject::connect(
+        &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(
+        &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching();
     return app.exec();
 }

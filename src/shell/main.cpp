@@ -1,3 +1,6 @@
 #include "shell/TindlewickApp.h"
 
-int main(int argc, char **argv) { return TindlewickApp::run(argc, argv); }
+int main(int argc, char **argv)
+{
+    return TindlewickApp::run(argc, argv);
+}

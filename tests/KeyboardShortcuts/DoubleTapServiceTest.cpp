@@ -57,18 +57,25 @@ TEST_F(DoubleTapServiceTest, TwoPressesOfTheModifierAloneWithinTheThresholdFire)
         QList<Step> steps;
         int fires;
     };
-    const QList<Case> cases{
-        {"0.3 s apart", {{0, option}, {0.1, 0}, {0.3, option}, {0.35, 0}}, 1},
-        {"0.5 s apart", {{0, option}, {0.1, 0}, {0.5, option}, {0.6, 0}}, 0},
-        {"exactly 0.4 s apart", {{0, option}, {0.1, 0}, {0.4, option}, {0.5, 0}}, 0},
-        {"third press after a double tap, then a fourth",
-         {{0, option}, {0.05, 0}, {0.1, option}, {0.15, 0}, {0.2, option}, {0.25, 0}, {0.3, option}, {0.35, 0}},
-         2},
-        {"Shift held throughout", {{0, shift}, {0.05, shift | option}, {0.1, shift}, {0.2, shift | option}, {0.3, 0}}, 0},
-        {"Shift alone in between", {{0, option}, {0.05, 0}, {0.1, shift}, {0.15, 0}, {0.2, option}, {0.25, 0}}, 0},
-        {"Caps Lock and Fn while held count for nothing",
-         {{0, option}, {0.05, option | capsLock}, {0.06, option | capsLock | function}, {0.1, 0}, {0.2, option}}, 1},
-        {"held two seconds, pressed again 0.3 s after the release", {{0, option}, {2.0, 0}, {2.3, option}}, 0},
+    const QList<Case> cases {
+        { "0.3 s apart", { { 0, option }, { 0.1, 0 }, { 0.3, option }, { 0.35, 0 } }, 1 },
+        { "0.5 s apart", { { 0, option }, { 0.1, 0 }, { 0.5, option }, { 0.6, 0 } }, 0 },
+        { "exactly 0.4 s apart", { { 0, option }, { 0.1, 0 }, { 0.4, option }, { 0.5, 0 } }, 0 },
+        { "third press after a double tap, then a fourth",
+            { { 0, option }, { 0.05, 0 }, { 0.1, option }, { 0.15, 0 }, { 0.2, option }, { 0.25, 0 },
+                { 0.3, option }, { 0.35, 0 } },
+            2 },
+        { "Shift held throughout",
+            { { 0, shift }, { 0.05, shift | option }, { 0.1, shift }, { 0.2, shift | option }, { 0.3, 0 } },
+            0 },
+        { "Shift alone in between",
+            { { 0, option }, { 0.05, 0 }, { 0.1, shift }, { 0.15, 0 }, { 0.2, option }, { 0.25, 0 } }, 0 },
+        { "Caps Lock and Fn while held count for nothing",
+            { { 0, option }, { 0.05, option | capsLock }, { 0.06, option | capsLock | function }, { 0.1, 0 },
+                { 0.2, option } },
+            1 },
+        { "held two seconds, pressed again 0.3 s after the release",
+            { { 0, option }, { 2.0, 0 }, { 2.3, option } }, 0 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,15 +86,15 @@ TEST_F(DoubleTapServiceTest, TwoPressesOfTheModifierAloneWithinTheThresholdFire)
 
 TEST_F(DoubleTapServiceTest, StopClearsTheSeriesAndTheFirstPressAfterStartCountsOne)
 {
-    play({{0, option}, {0.05, 0}});
+    play({ { 0, option }, { 0.05, 0 } });
     EXPECT_EQ(service.tapCount(), 1);
     service.stop();
     EXPECT_EQ(service.tapCount(), 0);
     EXPECT_EQ(service.lastModifierDownTime(), 0);
     EXPECT_FALSE(monitor.watchesModifiers);
-    EXPECT_EQ(play({{0.1, option}}), 0) << "a stopped service hears nothing";
+    EXPECT_EQ(play({ { 0.1, option } }), 0) << "a stopped service hears nothing";
     service.start();
-    EXPECT_EQ(play({{0.2, 0}, {0.25, option}}), 0);
+    EXPECT_EQ(play({ { 0.2, 0 }, { 0.25, option } }), 0);
     EXPECT_EQ(service.tapCount(), 1);
 }
 
@@ -97,12 +104,12 @@ TEST_F(DoubleTapServiceTest, TheTargetComesFromTheSettings)
     UserDefaults defaults(folder.path() + QStringLiteral("/defaults.json"));
     AppSettings settings(defaults);
     settings.setDoubleTapModifier(AppSettings::DoubleTapModifier::shift);
-    play({{0, option}});
+    play({ { 0, option } });
     service.updateTargetModifier(settings);
     EXPECT_EQ(service.targetModifier(), AppSettings::DoubleTapModifier::shift);
     EXPECT_EQ(service.tapCount(), 0);
     EXPECT_FALSE(service.isModifierDown());
-    EXPECT_EQ(play({{1, 0}, {1.1, shift}, {1.2, 0}, {1.3, shift}}), 1);
+    EXPECT_EQ(play({ { 1, 0 }, { 1.1, shift }, { 1.2, 0 }, { 1.3, shift } }), 1);
 }
 
 } // namespace

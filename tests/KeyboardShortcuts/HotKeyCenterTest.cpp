@@ -13,8 +13,8 @@ using namespace KeyboardShortcuts;
 
 namespace {
 
-const Shortcut controlSpace{Key::space, CarbonModifier::control};
-const HotKeyCombination controlSpaceGrab{0x20, 4};
+const Shortcut controlSpace { Key::space, CarbonModifier::control };
+const HotKeyCombination controlSpaceGrab { 0x20, 4 };
 
 // Registers Control+Space with callbacks that note "down" and "up".
 bool registerRecording(HotKeyCenter &center, QStringList &calls)
@@ -34,7 +34,7 @@ TEST(HotKeyCenterTest, CallbacksFollowPressAndReleaseOnceEach)
     hotKeys.press(controlSpaceGrab); // a repeat of the held key
     hotKeys.release(controlSpaceGrab);
     hotKeys.release(controlSpaceGrab); // no press before it
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
+    EXPECT_EQ(calls, (QStringList { QStringLiteral("down"), QStringLiteral("up") }));
 
     center.unregisterShortcut(controlSpace);
     EXPECT_TRUE(hotKeys.grabbed.isEmpty());
@@ -47,7 +47,7 @@ TEST(HotKeyCenterTest, ShortcutsWithoutAnXCounterpartAreRefused)
     HotKeyCenter center(hotKeys);
     CapturedDiagnostics diagnostics;
     QString error;
-    EXPECT_FALSE(center.registerShortcut(Shortcut{Key::a, CarbonModifier::function}, {}, {}, &error));
+    EXPECT_FALSE(center.registerShortcut(Shortcut { Key::a, CarbonModifier::function }, {}, {}, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(hotKeys.grabCalls, 0);
     EXPECT_EQ(diagnostics.lines().size(), 1);
@@ -70,7 +70,7 @@ TEST(HotKeyCenterTest, WhileAMenuIsOpenItsKeyEventsRunTheShortcut)
     // Control is let go first: the release of Space alone ends the press.
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
     QApplication::sendEvent(&menu, &release);
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("down"), QStringLiteral("up")}));
+    EXPECT_EQ(calls, (QStringList { QStringLiteral("down"), QStringLiteral("up") }));
     // Another key goes to the menu as usual.
     QKeyEvent other(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
     QApplication::sendEvent(&menu, &other);

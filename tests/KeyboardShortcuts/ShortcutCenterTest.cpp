@@ -1,5 +1,5 @@
-#include "KeyboardShortcuts/HotKeyCenter.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
+#include "KeyboardShortcuts/HotKeyCenter.h"
 #include "common/NotificationCenter.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/UserDefaults.h"
@@ -13,20 +13,23 @@ using namespace KeyboardShortcuts;
 
 namespace {
 
-const Shortcut controlSpace{Key::space, CarbonModifier::control};
-const Shortcut optionK{Key::k, CarbonModifier::option};
-const HotKeyCombination controlSpaceGrab{0x20, 4};
-const Name togglePanel{QStringLiteral("togglePanel"), controlSpace};
+const Shortcut controlSpace { Key::space, CarbonModifier::control };
+const Shortcut optionK { Key::k, CarbonModifier::option };
+const HotKeyCombination controlSpaceGrab { 0x20, 4 };
+const Name togglePanel { QStringLiteral("togglePanel"), controlSpace };
 
 class ShortcutCenterTest : public ::testing::Test
 {
 protected:
     ShortcutCenterTest()
-        : defaults(folder.path() + QStringLiteral("/defaults.json")), hotKeyCenter(hotKeys), center(defaults, hotKeyCenter)
+        : defaults(folder.path() + QStringLiteral("/defaults.json"))
+        , hotKeyCenter(hotKeys)
+        , center(defaults, hotKeyCenter)
     {
-        NotificationCenter::defaultCenter().addObserver(shortcutByNameDidChange, &context, [this](const QVariantMap &info) {
-            changes.append(info.value(QStringLiteral("name")).toString());
-        });
+        NotificationCenter::defaultCenter().addObserver(
+            shortcutByNameDidChange, &context, [this](const QVariantMap &info) {
+                changes.append(info.value(QStringLiteral("name")).toString());
+            });
     }
 
     QTemporaryDir folder;
@@ -42,9 +45,9 @@ TEST_F(ShortcutCenterTest, DeclaringANameWithADefaultStoresAndGrabsItOnce)
 {
     center.declare(togglePanel);
     EXPECT_EQ(defaults.object(QStringLiteral("KeyboardShortcuts_togglePanel")),
-              QVariant(QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})")));
+        QVariant(QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})")));
     EXPECT_TRUE(hotKeys.grabbed.contains(controlSpaceGrab));
-    EXPECT_EQ(changes, QStringList{QStringLiteral("togglePanel")});
+    EXPECT_EQ(changes, QStringList { QStringLiteral("togglePanel") });
 
     center.declare(togglePanel);
     EXPECT_EQ(changes.size(), 1);
@@ -74,7 +77,7 @@ TEST_F(ShortcutCenterTest, StoredFalseKeepsARemovedDefaultAwayWhileAbsentBringsI
     EXPECT_EQ(next.getShortcut(togglePanel), controlSpace);
 
     // Removing a name without a default removes its key; one with nothing stored posts nothing.
-    const Name plain{QStringLiteral("plain"), std::nullopt};
+    const Name plain { QStringLiteral("plain"), std::nullopt };
     center.storeShortcut(plain, optionK);
     changes.clear();
     center.setShortcut(std::nullopt, plain);
@@ -86,8 +89,8 @@ TEST_F(ShortcutCenterTest, StoredFalseKeepsARemovedDefaultAwayWhileAbsentBringsI
 
 TEST_F(ShortcutCenterTest, UnreadableStoredValuesReadAsNoShortcut)
 {
-    for (const QVariant &stored : {QVariant(true), QVariant(49.0), QVariant(QStringLiteral("not json")),
-                                   QVariant(QStringLiteral(R"({"carbonKeyCode":49})"))}) {
+    for (const QVariant &stored : { QVariant(true), QVariant(49.0), QVariant(QStringLiteral("not json")),
+             QVariant(QStringLiteral(R"({"carbonKeyCode":49})")) }) {
         defaults.setObject(ShortcutCenter::storageKey(togglePanel), stored);
         EXPECT_FALSE(center.getShortcut(togglePanel)) << stored.toString().toStdString();
     }
@@ -95,7 +98,7 @@ TEST_F(ShortcutCenterTest, UnreadableStoredValuesReadAsNoShortcut)
 
 TEST_F(ShortcutCenterTest, APressRunsTheActionsOfEveryNameStoringThatShortcut)
 {
-    const Name other{QStringLiteral("other"), controlSpace};
+    const Name other { QStringLiteral("other"), controlSpace };
     center.declare(togglePanel);
     center.declare(other);
     QStringList ran;
@@ -105,10 +108,11 @@ TEST_F(ShortcutCenterTest, APressRunsTheActionsOfEveryNameStoringThatShortcut)
     center.onKeyDown(other, [&] { ran << QStringLiteral("down"); });
 
     hotKeys.press(controlSpaceGrab);
-    EXPECT_EQ(ran, QStringList{QStringLiteral("down")});
+    EXPECT_EQ(ran, QStringList { QStringLiteral("down") });
     hotKeys.release(controlSpaceGrab);
-    EXPECT_EQ(ran, (QStringList{QStringLiteral("down"), QStringLiteral("toggle 1"), QStringLiteral("toggle 2"),
-                                QStringLiteral("other")}));
+    EXPECT_EQ(ran,
+        (QStringList { QStringLiteral("down"), QStringLiteral("toggle 1"), QStringLiteral("toggle 2"),
+            QStringLiteral("other") }));
 
     // A name whose stored shortcut changed no longer runs for the old one.
     ran.clear();
@@ -129,12 +133,12 @@ TEST_F(ShortcutCenterTest, DisableAndEnableKeepTheActionsAndPauseSilencesThem)
         hotKeys.release(controlSpaceGrab);
     };
 
-    center.disable({togglePanel});
+    center.disable({ togglePanel });
     EXPECT_FALSE(center.isShortcutEnabled(togglePanel));
     pressAndRelease();
     EXPECT_EQ(runs, 0);
 
-    center.enable({togglePanel});
+    center.enable({ togglePanel });
     EXPECT_TRUE(center.isShortcutEnabled(togglePanel));
     pressAndRelease();
     EXPECT_EQ(runs, 1) << "enable binds nothing twice";
@@ -160,10 +164,10 @@ TEST_F(ShortcutCenterTest, ARefusedGrabIsNotRecordedIsReportedAndIsTriedAgain)
     hotKeys.refused.insert(controlSpaceGrab);
     QList<Shortcut> failures;
     QObject::connect(&center, &ShortcutCenter::registrationFailed, &context,
-            [&](const Shortcut &shortcut, const QString &reason) {
-                failures.append(shortcut);
-                EXPECT_FALSE(reason.isEmpty());
-            });
+        [&](const Shortcut &shortcut, const QString &reason) {
+            failures.append(shortcut);
+            EXPECT_FALSE(reason.isEmpty());
+        });
     CapturedDiagnostics diagnostics;
     center.declare(togglePanel);
     int runs = 0;
@@ -172,11 +176,12 @@ TEST_F(ShortcutCenterTest, ARefusedGrabIsNotRecordedIsReportedAndIsTriedAgain)
     EXPECT_TRUE(center.registeredShortcuts().isEmpty());
     EXPECT_FALSE(center.isShortcutEnabled(togglePanel));
     EXPECT_EQ(failures.size(), 2) << "declare and onKeyUp both tried";
-    EXPECT_TRUE(diagnostics.lines().first().startsWith(QStringLiteral("Error registering hotkey \u2303Space: ")));
+    EXPECT_TRUE(
+        diagnostics.lines().first().startsWith(QStringLiteral("Error registering hotkey \u2303Space: ")));
 
     // The other program lets go: the next enable takes it.
     hotKeys.refused.clear();
-    center.enable({togglePanel});
+    center.enable({ togglePanel });
     EXPECT_TRUE(center.isShortcutEnabled(togglePanel));
     hotKeys.press(controlSpaceGrab);
     hotKeys.release(controlSpaceGrab);
@@ -185,20 +190,20 @@ TEST_F(ShortcutCenterTest, ARefusedGrabIsNotRecordedIsReportedAndIsTriedAgain)
 
 TEST_F(ShortcutCenterTest, ResetAndStoredNames)
 {
-    const Name plain{QStringLiteral("plain"), std::nullopt};
+    const Name plain { QStringLiteral("plain"), std::nullopt };
     center.storeShortcut(togglePanel, optionK);
     center.storeShortcut(plain, optionK);
     QStringList names;
     for (const Name &name : center.storedNames())
         names << name.rawValue;
     names.sort();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("plain"), QStringLiteral("togglePanel")}));
+    EXPECT_EQ(names, (QStringList { QStringLiteral("plain"), QStringLiteral("togglePanel") }));
 
-    center.reset({togglePanel});
+    center.reset({ togglePanel });
     EXPECT_EQ(center.getShortcut(togglePanel), controlSpace);
     // Without a default: a stored false stays as it is.
     defaults.setBoolean(ShortcutCenter::storageKey(plain), false);
-    center.reset({plain});
+    center.reset({ plain });
     EXPECT_EQ(defaults.object(ShortcutCenter::storageKey(plain)), QVariant(false));
 
     center.storeShortcut(plain, optionK);
@@ -223,7 +228,7 @@ TEST_F(ShortcutCenterTest, RemovingHandlersReleasesGrabsThatNoStreamNeeds)
     EXPECT_TRUE(hotKeys.grabbed.contains(controlSpaceGrab)) << "the stream still needs it";
     hotKeys.press(controlSpaceGrab);
     hotKeys.release(controlSpaceGrab);
-    EXPECT_EQ(events, (QList<EventType>{EventType::keyDown, EventType::keyUp}));
+    EXPECT_EQ(events, (QList<EventType> { EventType::keyDown, EventType::keyUp }));
     center.removeEventStream(stream);
     hotKeys.press(controlSpaceGrab);
     hotKeys.release(controlSpaceGrab);

@@ -11,11 +11,11 @@ using namespace KeyboardShortcuts;
 
 namespace {
 
-const Shortcut controlSpace{Key::space, CarbonModifier::control};
+const Shortcut controlSpace { Key::space, CarbonModifier::control };
 
 TEST(ShortcutTest, ControlSpaceFromKeyAndFlagsIsStoredAsItsTwoJsonMembers)
 {
-    const Shortcut shortcut = Shortcut::fromKey(Key{Key::space}, ModifierFlag::control);
+    const Shortcut shortcut = Shortcut::fromKey(Key { Key::space }, ModifierFlag::control);
     EXPECT_EQ(shortcut, controlSpace);
     EXPECT_EQ(shortcut.toJson(), QByteArray(R"({"carbonKeyCode":49,"carbonModifiers":4096})"));
 }
@@ -28,13 +28,13 @@ TEST(ShortcutTest, ModifierEncodingsConvertBitByBitAndDropEverythingElse)
         qint64 carbon;
     };
     const Case cases[] = {
-        {ModifierFlag::control, CarbonModifier::control},
-        {ModifierFlag::option, CarbonModifier::option},
-        {ModifierFlag::shift, CarbonModifier::shift},
-        {ModifierFlag::command, CarbonModifier::command},
-        {ModifierFlag::function, CarbonModifier::function},
-        {ModifierFlag::control | ModifierFlag::shift | ModifierFlag::command,
-         CarbonModifier::control | CarbonModifier::shift | CarbonModifier::command},
+        { ModifierFlag::control, CarbonModifier::control },
+        { ModifierFlag::option, CarbonModifier::option },
+        { ModifierFlag::shift, CarbonModifier::shift },
+        { ModifierFlag::command, CarbonModifier::command },
+        { ModifierFlag::function, CarbonModifier::function },
+        { ModifierFlag::control | ModifierFlag::shift | ModifierFlag::command,
+            CarbonModifier::control | CarbonModifier::shift | CarbonModifier::command },
     };
     for (const Case &c : cases) {
         EXPECT_EQ(toCarbonModifiers(c.flags), c.carbon) << std::hex << c.flags;
@@ -44,7 +44,8 @@ TEST(ShortcutTest, ModifierEncodingsConvertBitByBitAndDropEverythingElse)
     EXPECT_EQ(toCarbonModifiers(ModifierFlag::capsLock | ModifierFlag::numericPad | (quint64(1) << 40)), 0);
     EXPECT_EQ(toModifierFlags(0x10000 | (qint64(CarbonModifier::control) << 32)), 0u);
     // A stored mask keeps its extra bits; one built from a mask loses them.
-    EXPECT_EQ(Shortcut::fromCarbon(Key::k, CarbonModifier::option | 0x10000).carbonModifiers, CarbonModifier::option);
+    EXPECT_EQ(Shortcut::fromCarbon(Key::k, CarbonModifier::option | 0x10000).carbonModifiers,
+        CarbonModifier::option);
     EXPECT_EQ(Shortcut::fromJson(R"({"carbonKeyCode":40,"carbonModifiers":67584})")->carbonModifiers, 67584);
 }
 
@@ -56,16 +57,17 @@ TEST(ShortcutTest, DescriptionsShowModifiersInFixedOrderThenTheKey)
         QString text;
     };
     const Case cases[] = {
-        {controlSpace, QStringLiteral("\u2303Space")},
-        {Shortcut::fromKey(Key{Key::k}, ModifierFlag::command | ModifierFlag::shift | ModifierFlag::option),
-         QStringLiteral("\u2325\u21E7\u2318K")},
-        {Shortcut::fromKey(Key{Key::f5}, 0), QStringLiteral("F5")},
-        {Shortcut::fromKey(Key{Key::keypad5}, ModifierFlag::control), QStringLiteral("\u23035\u20E3")},
-        {Shortcut::fromKey(Key{Key::returnKey}, ModifierFlag::function | ModifierFlag::control),
-         QStringLiteral("\u2303\U0001F310\uFE0E\u21A9")},
-        {Shortcut::fromKey(Key{Key::slash}, ModifierFlag::option), QStringLiteral("\u2325/")},
+        { controlSpace, QStringLiteral("\u2303Space") },
+        { Shortcut::fromKey(
+              Key { Key::k }, ModifierFlag::command | ModifierFlag::shift | ModifierFlag::option),
+            QStringLiteral("\u2325\u21E7\u2318K") },
+        { Shortcut::fromKey(Key { Key::f5 }, 0), QStringLiteral("F5") },
+        { Shortcut::fromKey(Key { Key::keypad5 }, ModifierFlag::control), QStringLiteral("\u23035\u20E3") },
+        { Shortcut::fromKey(Key { Key::returnKey }, ModifierFlag::function | ModifierFlag::control),
+            QStringLiteral("\u2303\U0001F310\uFE0E\u21A9") },
+        { Shortcut::fromKey(Key { Key::slash }, ModifierFlag::option), QStringLiteral("\u2325/") },
         // A key that types no character.
-        {Shortcut{0x7f, 0}, QStringLiteral("\uFFFD")},
+        { Shortcut { 0x7f, 0 }, QStringLiteral("\uFFFD") },
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.shortcut.description(), c.text);
@@ -73,25 +75,35 @@ TEST(ShortcutTest, DescriptionsShowModifiersInFixedOrderThenTheKey)
 
 TEST(ShortcutTest, MenuKeyEquivalentsAndQtKeySequences)
 {
-    EXPECT_EQ(Shortcut::fromKey(Key{Key::f5}, 0).menuKeyEquivalent(), QStringLiteral("\uF708"));
-    EXPECT_FALSE(Shortcut::fromKey(Key{Key::keypad5}, 0).menuKeyEquivalent());
-    EXPECT_EQ(Shortcut::fromKey(Key{Key::c}, ModifierFlag::command).menuKeyEquivalent(), QStringLiteral("c"));
+    EXPECT_EQ(Shortcut::fromKey(Key { Key::f5 }, 0).menuKeyEquivalent(), QStringLiteral("\uF708"));
+    EXPECT_FALSE(Shortcut::fromKey(Key { Key::keypad5 }, 0).menuKeyEquivalent());
+    EXPECT_EQ(
+        Shortcut::fromKey(Key { Key::c }, ModifierFlag::command).menuKeyEquivalent(), QStringLiteral("c"));
     EXPECT_EQ(controlSpace.keySequence(), QKeySequence(Qt::CTRL | Qt::Key_Space));
-    EXPECT_EQ(Shortcut::fromKey(Key{Key::c}, ModifierFlag::command | ModifierFlag::shift).keySequence(),
-              QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_C));
-    EXPECT_TRUE((Shortcut{0x7f, 0}).keySequence().isEmpty());
+    EXPECT_EQ(Shortcut::fromKey(Key { Key::c }, ModifierFlag::command | ModifierFlag::shift).keySequence(),
+        QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_C));
+    EXPECT_TRUE((Shortcut { 0x7f, 0 }).keySequence().isEmpty());
 }
 
 TEST(ShortcutTest, JsonRoundTripsAndRejectsWhatIsNoShortcut)
 {
-    for (const Shortcut &shortcut : {controlSpace, Shortcut{Key::f12, 0}, Shortcut{Key::a, 0x1B00}, Shortcut{-3, 0}})
+    for (const Shortcut &shortcut :
+        { controlSpace, Shortcut { Key::f12, 0 }, Shortcut { Key::a, 0x1B00 }, Shortcut { -3, 0 } })
         EXPECT_EQ(Shortcut::fromJson(shortcut.toJson()), shortcut);
     // Members in either order, any whitespace, extra members ignored.
-    EXPECT_EQ(Shortcut::fromJson(" { \"carbonModifiers\" : 4096 ,\n \"carbonKeyCode\": 49, \"x\": true } "), controlSpace);
+    EXPECT_EQ(Shortcut::fromJson(" { \"carbonModifiers\" : 4096 ,\n \"carbonKeyCode\": 49, \"x\": true } "),
+        controlSpace);
     const QByteArray rejected[] = {
-        "", "{}", "[]", "49", R"({"carbonKeyCode":49})", R"({"carbonKeyCode":"49","carbonModifiers":4096})",
-        R"({"carbonKeyCode":49.5,"carbonModifiers":4096})", R"({"carbonKeyCode":49,"carbonModifiers":null})",
-        R"({"carbonKeyCode":49,"carbonModifiers":4096)", R"({"carbonKeyCode":1e300,"carbonModifiers":0})",
+        "",
+        "{}",
+        "[]",
+        "49",
+        R"({"carbonKeyCode":49})",
+        R"({"carbonKeyCode":"49","carbonModifiers":4096})",
+        R"({"carbonKeyCode":49.5,"carbonModifiers":4096})",
+        R"({"carbonKeyCode":49,"carbonModifiers":null})",
+        R"({"carbonKeyCode":49,"carbonModifiers":4096)",
+        R"({"carbonKeyCode":1e300,"carbonModifiers":0})",
     };
     for (const QByteArray &json : rejected)
         EXPECT_FALSE(Shortcut::fromJson(json)) << json.constData();
@@ -117,7 +129,7 @@ TEST(ShortcutTest, EveryKeyMapsToAnXSymbolAndBack)
 {
     int mapped = 0;
     for (qint64 code = 0; code < 0x80; ++code) {
-        const Shortcut shortcut{code, CarbonModifier::control | CarbonModifier::shift};
+        const Shortcut shortcut { code, CarbonModifier::control | CarbonModifier::shift };
         const std::optional<quint32> keysym = shortcut.x11KeySymbol();
         if (!keysym)
             continue;
@@ -132,10 +144,10 @@ TEST(ShortcutTest, EveryKeyMapsToAnXSymbolAndBack)
     // Control 4, Shift 1, Mod1 (Option) 8, Mod4 (Command) 64; Lock and NumLock never count.
     EXPECT_EQ(Shortcut::fromX11(0x20, 4 | 2 | 16), controlSpace);
     EXPECT_EQ(Shortcut::fromX11('K', 1 | 8 | 64)->carbonModifiers,
-              CarbonModifier::shift | CarbonModifier::option | CarbonModifier::command);
+        CarbonModifier::shift | CarbonModifier::option | CarbonModifier::command);
     EXPECT_EQ(controlSpace.x11KeySymbol(), 0x20u);
     EXPECT_EQ(controlSpace.x11Modifiers(), 4u);
-    EXPECT_FALSE(Shortcut::fromKey(Key{Key::a}, ModifierFlag::function).x11Modifiers());
+    EXPECT_FALSE(Shortcut::fromKey(Key { Key::a }, ModifierFlag::function).x11Modifiers());
     // Keypad keys with NumLock off report their navigation symbols.
     EXPECT_EQ(Shortcut::fromX11(0xff9c /* KP_End */, 0)->carbonKeyCode, Key::keypad1);
     EXPECT_FALSE(Shortcut::fromX11(0x1234567, 0));
@@ -143,8 +155,10 @@ TEST(ShortcutTest, EveryKeyMapsToAnXSymbolAndBack)
 
 TEST(ShortcutTest, KeyEventsGiveTheirShortcutWithoutFunction)
 {
-    const QKeyEvent press(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, QStringLiteral("k"));
-    EXPECT_EQ(Shortcut::fromKeyEvent(press), Shortcut(Key::k, CarbonModifier::control | CarbonModifier::option));
+    const QKeyEvent press(
+        QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, QStringLiteral("k"));
+    EXPECT_EQ(
+        Shortcut::fromKeyEvent(press), Shortcut(Key::k, CarbonModifier::control | CarbonModifier::option));
     const QKeyEvent keypad(QEvent::KeyRelease, Qt::Key_5, Qt::KeypadModifier);
     EXPECT_EQ(Shortcut::fromKeyEvent(keypad), Shortcut(Key::keypad5, 0));
     // The X symbol wins where Qt's key is ambiguous.
@@ -163,9 +177,11 @@ TEST(ShortcutTest, MenuItemTakingShortcutSearchesSubmenus)
     QMenu *sub = menu.addMenu(QStringLiteral("More"));
     QAction *deep = sub->addAction(QStringLiteral("Deep"));
     deep->setShortcut(QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_C));
-    EXPECT_EQ(menuItemTakingShortcut(menu, Shortcut::fromKey(Key{Key::c}, ModifierFlag::command | ModifierFlag::shift)), deep);
-    EXPECT_EQ(menuItemTakingShortcut(menu, Shortcut::fromKey(Key{Key::c}, ModifierFlag::command))->text(),
-              QStringLiteral("Copy"));
+    EXPECT_EQ(menuItemTakingShortcut(
+                  menu, Shortcut::fromKey(Key { Key::c }, ModifierFlag::command | ModifierFlag::shift)),
+        deep);
+    EXPECT_EQ(menuItemTakingShortcut(menu, Shortcut::fromKey(Key { Key::c }, ModifierFlag::command))->text(),
+        QStringLiteral("Copy"));
     EXPECT_EQ(menuItemTakingShortcut(menu, controlSpace), nullptr);
 }
 

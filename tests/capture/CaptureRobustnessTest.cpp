@@ -34,9 +34,47 @@ const QStringList seeds = {
 // Pieces that steer mutations to the corners: delimiters, escapes, brackets, non-ASCII,
 // broken surrogates, separators of every kind.
 const QStringList pieces = {
-    "%", "%2", "%25", "%zz", "%C3", "%FF", "?", "#", "&", "=", "&&", "//", ":", "@", "[", "]", "(", ")", ".", "..",
-    " ", "\t", "\n", "\r\n", "utm_", "UTM_x=1", "fbclid", "u=", "q=", "l.php", "xn--", "\u00E9", "\u200B", "\uFFFF",
-    QString(QChar(0xD800)), QString(QChar(0xDC00)), "\U0001F600", "https://", "http:", "chrome-extension://", "*",
+    "%",
+    "%2",
+    "%25",
+    "%zz",
+    "%C3",
+    "%FF",
+    "?",
+    "#",
+    "&",
+    "=",
+    "&&",
+    "//",
+    ":",
+    "@",
+    "[",
+    "]",
+    "(",
+    ")",
+    ".",
+    "..",
+    " ",
+    "\t",
+    "\n",
+    "\r\n",
+    "utm_",
+    "UTM_x=1",
+    "fbclid",
+    "u=",
+    "q=",
+    "l.php",
+    "xn--",
+    "\u00E9",
+    "\u200B",
+    "\uFFFF",
+    QString(QChar(0xD800)),
+    QString(QChar(0xDC00)),
+    "\U0001F600",
+    "https://",
+    "http:",
+    "chrome-extension://",
+    "*",
 };
 
 QString mutate(QString text, std::mt19937 &random)
@@ -44,7 +82,8 @@ QString mutate(QString text, std::mt19937 &random)
     std::uniform_int_distribution<int> operation(0, 4);
     const int steps = std::uniform_int_distribution<int>(1, 6)(random);
     for (int step = 0; step < steps; ++step) {
-        const qsizetype at = text.isEmpty() ? 0 : std::uniform_int_distribution<qsizetype>(0, text.size())(random);
+        const qsizetype at
+            = text.isEmpty() ? 0 : std::uniform_int_distribution<qsizetype>(0, text.size())(random);
         switch (operation(random)) {
         case 0:
             text.insert(at, pieces[std::uniform_int_distribution<qsizetype>(0, pieces.size() - 1)(random)]);
@@ -103,11 +142,13 @@ TEST(CaptureRobustnessTest, CleanerKeepsWhatItDoesNotCleanByteForByte)
         }
         const QString host = url->host ? url->host->toLower() : QString();
         const QList<UrlComponents::QueryItem> items = url->queryItems();
-        const bool tracked = std::any_of(items.begin(), items.end(), [&](const UrlComponents::QueryItem &item) {
-            return TrackingCleaner::shouldRemove(item.name, host);
-        });
+        const bool tracked
+            = std::any_of(items.begin(), items.end(), [&](const UrlComponents::QueryItem &item) {
+                  return TrackingCleaner::shouldRemove(item.name, host);
+              });
         const bool emptyFragment = url->fragment && url->fragment->isEmpty();
-        const bool redirect = host.contains(u"facebook.com") || host.contains(u"instagram.com") || host.contains(u"google.com");
+        const bool redirect = host.contains(u"facebook.com") || host.contains(u"instagram.com")
+            || host.contains(u"google.com");
         if (!tracked && !emptyFragment && !redirect) {
             EXPECT_EQ(cleaned, input);
             ++unchanged;
@@ -134,7 +175,8 @@ TEST(CaptureRobustnessTest, AdultFilterAndHostsNeverFail)
             const QStringList domainLabels = domain.split(u'.', Qt::SkipEmptyParts);
             if (hostLabels.size() >= 2) {
                 EXPECT_LE(domainLabels.size(), 3);
-                EXPECT_EQ(hostLabels.mid(hostLabels.size() - domainLabels.size()), domainLabels) << host->toStdString();
+                EXPECT_EQ(hostLabels.mid(hostLabels.size() - domainLabels.size()), domainLabels)
+                    << host->toStdString();
             } else {
                 EXPECT_EQ(domain, *host);
             }

@@ -37,7 +37,8 @@ public:
         if (cancel || fail)
             return unanswered<Detection>();
         const Detection answer = detection;
-        return onOtherThread ? QtConcurrent::run([answer] { return answer; }) : QtFuture::makeReadyFuture(answer);
+        return onOtherThread ? QtConcurrent::run([answer] { return answer; })
+                             : QtFuture::makeReadyFuture(answer);
     }
     QFuture<std::optional<LanguageGuess>> rankLanguages(const QString &text) override
     {
@@ -45,13 +46,13 @@ public:
         if (cancel || fail)
             return unanswered<std::optional<LanguageGuess>>();
         const std::optional<LanguageGuess> answer = guess;
-        return onOtherThread ? QtConcurrent::run([answer] { return answer; }) : QtFuture::makeReadyFuture(answer);
+        return onOtherThread ? QtConcurrent::run([answer] { return answer; })
+                             : QtFuture::makeReadyFuture(answer);
     }
 
 private:
     // A future that was cancelled, or that failed with an exception.
-    template <typename T>
-    QFuture<T> unanswered() const
+    template <typename T> QFuture<T> unanswered() const
     {
         QPromise<T> promise;
         QFuture<T> future = promise.future();
@@ -94,8 +95,8 @@ public:
 };
 
 // An item saved in the store, copied `secondsAgo` before now.
-inline ClipboardItemPtr storeSavedItem(ModelContext &context, ClipboardItemType type, const ClipboardItem::Content &content,
-                                       bool pinned, int secondsAgo)
+inline ClipboardItemPtr storeSavedItem(ModelContext &context, ClipboardItemType type,
+    const ClipboardItem::Content &content, bool pinned, int secondsAgo)
 {
     ClipboardItemPtr item = ClipboardItem::create(type, content);
     item->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
@@ -135,7 +136,8 @@ protected:
     void createMonitor(Pasteboard *pasteboard = nullptr)
     {
         m_monitor.reset();
-        m_monitor = std::make_unique<ClipboardMonitor>(container(), pasteboard ? *pasteboard : m_pasteboard, m_workspace);
+        m_monitor = std::make_unique<ClipboardMonitor>(
+            container(), pasteboard ? *pasteboard : m_pasteboard, m_workspace);
         m_monitor->setSettings(*m_settings);
         m_monitor->setUserDefaults(*m_defaults);
         m_monitor->setCodeClassifier(&m_classifier);
@@ -153,7 +155,8 @@ protected:
 
     void setFront(const QString &bundleIdentifier, const QString &name = QString())
     {
-        m_workspace.frontmost = RunningApplication{bundleIdentifier, name.isEmpty() ? bundleIdentifier : name, 42, 7};
+        m_workspace.frontmost
+            = RunningApplication { bundleIdentifier, name.isEmpty() ? bundleIdentifier : name, 42, 7 };
     }
 
     // Writes the clipboard and lets the poll take it: time moves on past the minimum
@@ -189,7 +192,8 @@ protected:
     // What processClipboardContent builds of a snapshot, awaited.
     std::optional<ClipboardMonitor::CapturedContent> classify(const PasteboardSnapshot &snapshot)
     {
-        QFuture<std::optional<ClipboardMonitor::CapturedContent>> future = m_monitor->processClipboardContent(snapshot);
+        QFuture<std::optional<ClipboardMonitor::CapturedContent>> future
+            = m_monitor->processClipboardContent(snapshot);
         waitUntil([&] { return future.isFinished(); });
         return future.isFinished() && future.resultCount() > 0 ? future.result() : std::nullopt;
     }
@@ -202,8 +206,8 @@ protected:
         return items.isEmpty() ? nullptr : items.first();
     }
 
-    ClipboardItemPtr storeItem(ClipboardItemType type, const ClipboardItem::Content &content, bool pinned = false,
-                               int secondsAgo = 60)
+    ClipboardItemPtr storeItem(ClipboardItemType type, const ClipboardItem::Content &content,
+        bool pinned = false, int secondsAgo = 60)
     {
         return storeSavedItem(context(), type, content, pinned, secondsAgo);
     }

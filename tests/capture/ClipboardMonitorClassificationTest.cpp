@@ -17,7 +17,7 @@ protected:
     static PasteboardSnapshot textSnapshot(const QString &text, const QString &bundle = QString())
     {
         PasteboardSnapshot snapshot;
-        snapshot.types = {PasteboardType::plainText};
+        snapshot.types = { PasteboardType::plainText };
         snapshot.plainText = text;
         snapshot.isSVG = PasteboardSnapshot::looksLikeSVG(text);
         if (!bundle.isEmpty())
@@ -86,12 +86,14 @@ TEST_F(ClipboardMonitorClassificationTest, FilesAndMediaFiles)
         QString preview;
         std::optional<QStringList> further;
     } cases[] = {
-        {"one file", {a}, ClipboardItemType::file, {}, "report.pdf", {}},
-        {"two files", {a, b}, ClipboardItemType::file, {}, "report.pdf", QStringList{b.toString(QUrl::FullyEncoded)}},
-        {"one picture file", {photo}, ClipboardItemType::media, "image", "holiday.jpg", {}},
-        {"one audio file", {song}, ClipboardItemType::media, "audio", "song.mp3", {}},
-        {"a picture among files", {photo, a}, ClipboardItemType::file, {}, "holiday.jpg", QStringList{a.toString(QUrl::FullyEncoded)}},
-        {"a folder", {folder}, ClipboardItemType::file, {}, QFileInfo(m_files.path()).fileName(), {}},
+        { "one file", { a }, ClipboardItemType::file, {}, "report.pdf", {} },
+        { "two files", { a, b }, ClipboardItemType::file, {}, "report.pdf",
+            QStringList { b.toString(QUrl::FullyEncoded) } },
+        { "one picture file", { photo }, ClipboardItemType::media, "image", "holiday.jpg", {} },
+        { "one audio file", { song }, ClipboardItemType::media, "audio", "song.mp3", {} },
+        { "a picture among files", { photo, a }, ClipboardItemType::file, {}, "holiday.jpg",
+            QStringList { a.toString(QUrl::FullyEncoded) } },
+        { "a folder", { folder }, ClipboardItemType::file, {}, QFileInfo(m_files.path()).fileName(), {} },
     };
     for (const auto &test : cases) {
         PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("file names as text"));
@@ -114,18 +116,19 @@ TEST_F(ClipboardMonitorClassificationTest, FilesAndMediaFiles)
 
 TEST_F(ClipboardMonitorClassificationTest, FilesInTheTrashLeaveNoTrace)
 {
-    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
-    for (const QUrl &url : {QUrl::fromLocalFile(dataHome + QStringLiteral("/Trash/files/old.txt")),
-                            QUrl::fromLocalFile(QStringLiteral("/home/someone/.local/share/Trash/files/a.png")),
-                            QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash-1000/files/b.txt")),
-                            QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash/1000/files/c.txt")),
-                            QUrl(QStringLiteral("trash:///d.txt"))}) {
+    const QString dataHome
+        = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+    for (const QUrl &url : { QUrl::fromLocalFile(dataHome + QStringLiteral("/Trash/files/old.txt")),
+             QUrl::fromLocalFile(QStringLiteral("/home/someone/.local/share/Trash/files/a.png")),
+             QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash-1000/files/b.txt")),
+             QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash/1000/files/c.txt")),
+             QUrl(QStringLiteral("trash:///d.txt")) }) {
         PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("old.txt"));
-        snapshot.fileURLs = QList<QUrl>{url};
+        snapshot.fileURLs = QList<QUrl> { url };
         EXPECT_FALSE(classify(snapshot)) << url.toString().toStdString();
     }
     PasteboardSnapshot notTrash;
-    notTrash.fileURLs = QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt"))};
+    notTrash.fileURLs = QList<QUrl> { QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt")) };
     EXPECT_TRUE(classify(notTrash));
 }
 
@@ -138,15 +141,16 @@ TEST_F(ClipboardMonitorClassificationTest, Pictures)
         std::optional<QString> text;
         ClipboardItemType kind;
     } cases[] = {
-        {"a lone picture", {}, ClipboardItemType::media},
-        {"a picture with SVG source", QStringLiteral("<svg viewBox=\"0 0 1 1\"></svg>"), ClipboardItemType::media},
-        {"a picture with text", QStringLiteral("alt text"), ClipboardItemType::text},
+        { "a lone picture", {}, ClipboardItemType::media },
+        { "a picture with SVG source", QStringLiteral("<svg viewBox=\"0 0 1 1\"></svg>"),
+            ClipboardItemType::media },
+        { "a picture with text", QStringLiteral("alt text"), ClipboardItemType::text },
     };
     for (const auto &test : cases) {
         PasteboardSnapshot snapshot;
         snapshot.plainText = test.text;
         snapshot.isSVG = PasteboardSnapshot::looksLikeSVG(test.text);
-        snapshot.image = {PasteboardType::png, picture, {}};
+        snapshot.image = { PasteboardType::png, picture, {} };
         const auto captured = classify(snapshot);
         ASSERT_TRUE(captured) << test.name;
         EXPECT_EQ(captured->item->type(), test.kind) << test.name;
@@ -157,14 +161,15 @@ TEST_F(ClipboardMonitorClassificationTest, Pictures)
         EXPECT_EQ(item.mediaSubtypeRaw(), QStringLiteral("image")) << test.name;
         EXPECT_EQ(item.previewText(), QStringLiteral("Screenshot")) << test.name;
         ASSERT_TRUE(item.mediaThumbnailData()) << test.name;
-        EXPECT_EQ(ImageExtraction::decodeImage(*item.mediaThumbnailData()).size(), QSize(80, 80)) << test.name;
+        EXPECT_EQ(ImageExtraction::decodeImage(*item.mediaThumbnailData()).size(), QSize(80, 80))
+            << test.name;
         EXPECT_EQ(captured->fileURL, std::nullopt) << test.name;
     }
 
     // SVG source alone is text; bytes that are no picture are kept, and serve as thumbnail.
     EXPECT_EQ(classify(textSnapshot(QStringLiteral("<svg/>")))->item->type(), ClipboardItemType::text);
     PasteboardSnapshot junk;
-    junk.image = {PasteboardType::tiff, QByteArray("no picture"), {}};
+    junk.image = { PasteboardType::tiff, QByteArray("no picture"), {} };
     const auto captured = classify(junk);
     ASSERT_TRUE(captured);
     EXPECT_EQ(captured->item->mediaImageData(), QByteArray("no picture"));
@@ -185,17 +190,25 @@ TEST_F(ClipboardMonitorClassificationTest, Links)
         std::optional<QString> stored; // nothing: no item at all
         ClipboardItemType kind;
     } cases[] = {
-        {"a link", "https://example.com/a?utm_source=x", false, true, "https://example.com/a?utm_source=x", ClipboardItemType::link},
-        {"cleaned", "https://example.com/a?utm_source=x&id=2", true, true, "https://example.com/a?id=2", ClipboardItemType::link},
-        {"bare host", "example.com", false, true, "http://example.com", ClipboardItemType::link},
-        {"spaces around", "  https://example.com/x \n", false, true, "https://example.com/x", ClipboardItemType::link},
-        {"excluded", "https://intranet.example/secret", false, true, {}, ClipboardItemType::link},
-        {"excluded, any case", "  HTTPS://Intranet.Example.com/x", false, true, {}, ClipboardItemType::link},
-        {"adult", "https://www.xvideos.com/v/1", false, true, {}, ClipboardItemType::link},
-        {"adult, filter off", "https://www.xvideos.com/v/1", false, false, "https://www.xvideos.com/v/1", ClipboardItemType::link},
-        {"another scheme", "ftp://example.com/file", false, true, "ftp://example.com/file", ClipboardItemType::text},
-        {"a sentence with a link", "see https://example.com now", false, true, "see https://example.com now", ClipboardItemType::text},
-        {"an e-mail address", "someone@example.com", false, true, "someone@example.com", ClipboardItemType::text},
+        { "a link", "https://example.com/a?utm_source=x", false, true, "https://example.com/a?utm_source=x",
+            ClipboardItemType::link },
+        { "cleaned", "https://example.com/a?utm_source=x&id=2", true, true, "https://example.com/a?id=2",
+            ClipboardItemType::link },
+        { "bare host", "example.com", false, true, "http://example.com", ClipboardItemType::link },
+        { "spaces around", "  https://example.com/x \n", false, true, "https://example.com/x",
+            ClipboardItemType::link },
+        { "excluded", "https://intranet.example/secret", false, true, {}, ClipboardItemType::link },
+        { "excluded, any case", "  HTTPS://Intranet.Example.com/x", false, true, {},
+            ClipboardItemType::link },
+        { "adult", "https://www.xvideos.com/v/1", false, true, {}, ClipboardItemType::link },
+        { "adult, filter off", "https://www.xvideos.com/v/1", false, false, "https://www.xvideos.com/v/1",
+            ClipboardItemType::link },
+        { "another scheme", "ftp://example.com/file", false, true, "ftp://example.com/file",
+            ClipboardItemType::text },
+        { "a sentence with a link", "see https://example.com now", false, true, "see https://example.com now",
+            ClipboardItemType::text },
+        { "an e-mail address", "someone@example.com", false, true, "someone@example.com",
+            ClipboardItemType::text },
     };
     m_classifier.detection = {};
     for (const auto &test : cases) {
@@ -232,12 +245,13 @@ TEST_F(ClipboardMonitorClassificationTest, ColoursFromText)
         std::optional<QString> hex;
         QString label;
     } cases[] = {
-        {"hex anywhere", "#FF8800", "org.kde.kate", "", "#FF8800", "hex"},
-        {"css function", " rgb(255, 136, 0) ", "", "", "#FF8800", "rgb"},
-        {"bare hex from GIMP", "ff8800", "gimp-2.10", "", "#FF8800", "hex"},
-        {"bare hex from a design page", "ff8800", "google-chrome", "https://www.figma.com/file/1", "#FF8800", "hex"},
-        {"bare hex elsewhere", "ff8800", "org.kde.kate", "", {}, ""},
-        {"a word of hex letters", "facade", "gimp-2.10", "", {}, ""},
+        { "hex anywhere", "#FF8800", "org.kde.kate", "", "#FF8800", "hex" },
+        { "css function", " rgb(255, 136, 0) ", "", "", "#FF8800", "rgb" },
+        { "bare hex from GIMP", "ff8800", "gimp-2.10", "", "#FF8800", "hex" },
+        { "bare hex from a design page", "ff8800", "google-chrome", "https://www.figma.com/file/1", "#FF8800",
+            "hex" },
+        { "bare hex elsewhere", "ff8800", "org.kde.kate", "", {}, "" },
+        { "a word of hex letters", "facade", "gimp-2.10", "", {}, "" },
     };
     for (const auto &test : cases) {
         PasteboardSnapshot snapshot = textSnapshot(test.text, test.bundle);
@@ -273,7 +287,8 @@ TEST_F(ClipboardMonitorClassificationTest, TextIsStoredWithUnixLineEnds)
 TEST_F(ClipboardMonitorClassificationTest, LongTextSkipsTheLinkAndColourTests)
 {
     m_settings->setDetectCode(false);
-    const QString link = QStringLiteral("https://example.com/") + QString(ClipboardMonitor::classificationTextLimit, u'a');
+    const QString link
+        = QStringLiteral("https://example.com/") + QString(ClipboardMonitor::classificationTextLimit, u'a');
     const auto captured = classify(textSnapshot(link));
     ASSERT_TRUE(captured);
     const ClipboardItem &item = *captured->item;
@@ -287,7 +302,8 @@ TEST_F(ClipboardMonitorClassificationTest, FigmaHtmlIsKeptWithText)
 {
     m_settings->setDetectCode(false);
     PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("Frame 12"));
-    snapshot.html = QStringLiteral("<meta charset=\"utf-8\"><span data-metadata=\"<!--(figma)abc(/figma)-->\"></span>");
+    snapshot.html
+        = QStringLiteral("<meta charset=\"utf-8\"><span data-metadata=\"<!--(figma)abc(/figma)-->\"></span>");
     EXPECT_EQ(classify(snapshot)->item->htmlContent(), snapshot.html);
     snapshot.html = QStringLiteral("<b>Frame 12</b>");
     EXPECT_EQ(classify(snapshot)->item->htmlContent(), std::nullopt);
@@ -309,17 +325,25 @@ TEST_F(ClipboardMonitorClassificationTest, CodeDetectionDecides)
         std::optional<QString> language;
         std::optional<int> guessConfidence;
     } cases[] = {
-        {"the detector says code", shortCode, {true, "python", 90, "python"}, Guess{"py", 0.8f}, ClipboardItemType::code, "python", 80},
-        {"the network decides", shortCode, {false, {}, 3, {}}, Guess{"py", 0.10f}, ClipboardItemType::code, "py", 10},
-        {"network under its threshold", shortCode, {false, {}, 50, {}}, Guess{"py", 0.09f}, ClipboardItemType::text, {}, 9},
-        {"detector under its floor", shortCode, {false, {}, 2, {}}, Guess{"py", 0.9f}, ClipboardItemType::text, {}, 90},
-        {"the model named a label", shortCode, {false, {}, 50, "txt"}, Guess{"py", 0.9f}, ClipboardItemType::text, {}, 90},
-        {"no ranking", shortCode, {false, {}, 50, {}}, std::nullopt, ClipboardItemType::text, {}, {}},
-        {"long text needs more", longCode, {false, {}, 9, {}}, Guess{"js", 0.5f}, ClipboardItemType::text, {}, 50},
-        {"long text with enough", longCode, {false, {}, 10, {}}, Guess{"js", 0.30f}, ClipboardItemType::code, "js", 30},
-        {"confidence truncated", shortCode, {true, "swift", 99, "swift"}, Guess{"swift", 0.9999f}, ClipboardItemType::code, "swift", 99},
+        { "the detector says code", shortCode, { true, "python", 90, "python" }, Guess { "py", 0.8f },
+            ClipboardItemType::code, "python", 80 },
+        { "the network decides", shortCode, { false, {}, 3, {} }, Guess { "py", 0.10f },
+            ClipboardItemType::code, "py", 10 },
+        { "network under its threshold", shortCode, { false, {}, 50, {} }, Guess { "py", 0.09f },
+            ClipboardItemType::text, {}, 9 },
+        { "detector under its floor", shortCode, { false, {}, 2, {} }, Guess { "py", 0.9f },
+            ClipboardItemType::text, {}, 90 },
+        { "the model named a label", shortCode, { false, {}, 50, "txt" }, Guess { "py", 0.9f },
+            ClipboardItemType::text, {}, 90 },
+        { "no ranking", shortCode, { false, {}, 50, {} }, std::nullopt, ClipboardItemType::text, {}, {} },
+        { "long text needs more", longCode, { false, {}, 9, {} }, Guess { "js", 0.5f },
+            ClipboardItemType::text, {}, 50 },
+        { "long text with enough", longCode, { false, {}, 10, {} }, Guess { "js", 0.30f },
+            ClipboardItemType::code, "js", 30 },
+        { "confidence truncated", shortCode, { true, "swift", 99, "swift" }, Guess { "swift", 0.9999f },
+            ClipboardItemType::code, "swift", 99 },
     };
-    for (const bool onOtherThread : {false, true}) {
+    for (const bool onOtherThread : { false, true }) {
         m_classifier.onOtherThread = onOtherThread;
         for (const auto &test : cases) {
             m_classifier.detection = test.detection;
@@ -332,7 +356,8 @@ TEST_F(ClipboardMonitorClassificationTest, CodeDetectionDecides)
             EXPECT_EQ(item.codeConfidence(), test.detection.confidence) << test.name;
             EXPECT_EQ(item.magikaTopLabel(), test.detection.topLabel) << test.name;
             EXPECT_EQ(item.guesslangConfidence(), test.guessConfidence) << test.name;
-            EXPECT_EQ(item.guesslangLanguage(), test.guess ? std::optional<QString>(test.guess->language) : std::nullopt)
+            EXPECT_EQ(item.guesslangLanguage(),
+                test.guess ? std::optional<QString>(test.guess->language) : std::nullopt)
                 << test.name;
             EXPECT_FALSE(item.codeAsText()) << test.name;
         }
@@ -350,7 +375,7 @@ TEST_F(ClipboardMonitorClassificationTest, DetectorsSeeThePreparedText)
 
 TEST_F(ClipboardMonitorClassificationTest, FailingDetectorsLeaveText)
 {
-    for (const bool fail : {false, true}) {
+    for (const bool fail : { false, true }) {
         m_classifier.cancel = !fail;
         m_classifier.fail = fail;
         const auto captured = classify(textSnapshot(QStringLiteral("int main() { return 0; }")));
@@ -363,14 +388,15 @@ TEST_F(ClipboardMonitorClassificationTest, FailingDetectorsLeaveText)
     m_classifier.cancel = false;
     m_classifier.fail = false;
     m_monitor->setCodeClassifier(nullptr);
-    EXPECT_EQ(classify(textSnapshot(QStringLiteral("int main() { return 0; }")))->item->codeConfidence(), std::nullopt);
+    EXPECT_EQ(classify(textSnapshot(QStringLiteral("int main() { return 0; }")))->item->codeConfidence(),
+        std::nullopt);
 }
 
 TEST_F(ClipboardMonitorClassificationTest, TextOfAPinnedItemIsNotDetectedAgain)
 {
     const QString code = QStringLiteral("SELECT * FROM items;");
-    storeItem(ClipboardItemType::code, {.text = code}, true);
-    m_classifier.detection = {true, QStringLiteral("sql"), 100, QStringLiteral("sql")};
+    storeItem(ClipboardItemType::code, { .text = code }, true);
+    m_classifier.detection = { true, QStringLiteral("sql"), 100, QStringLiteral("sql") };
     const auto captured = classify(textSnapshot(code));
     ASSERT_TRUE(captured);
     EXPECT_EQ(captured->item->type(), ClipboardItemType::text);
@@ -378,7 +404,7 @@ TEST_F(ClipboardMonitorClassificationTest, TextOfAPinnedItemIsNotDetectedAgain)
 
     // A pinned item beyond the newest 200 text and code items does not count.
     for (int i = 0; i < DuplicateLookup::searchWindow; ++i)
-        storeItem(ClipboardItemType::text, {.text = QStringLiteral("filler %1").arg(i)}, false, 1);
+        storeItem(ClipboardItemType::text, { .text = QStringLiteral("filler %1").arg(i) }, false, 1);
     EXPECT_EQ(classify(textSnapshot(code))->item->type(), ClipboardItemType::code);
 }
 
@@ -392,12 +418,12 @@ TEST(DetectionTextTest, PreparesTextForTheDetectors)
         QString text;
         QString prepared;
     } cases[] = {
-        {"trailing space and line ends", "code;  \t\r\n\n", "code;"},
-        {"odd indentation loses a space", "a\n   b\n    c\n \n", "a\n  b\n    c"},
-        {"tabs are not spaces", "\t\tx\n \ty", "\t\tx\n\ty"},
-        {"long text: both ends", head + QString(10'000, u'm') + tail, head + u'\n' + tail},
-        {"at the limit: whole", QString(50'000, u'z'), QString(50'000, u'z')},
-        {"empty", "", ""},
+        { "trailing space and line ends", "code;  \t\r\n\n", "code;" },
+        { "odd indentation loses a space", "a\n   b\n    c\n \n", "a\n  b\n    c" },
+        { "tabs are not spaces", "\t\tx\n \ty", "\t\tx\n\ty" },
+        { "long text: both ends", head + QString(10'000, u'm') + tail, head + u'\n' + tail },
+        { "at the limit: whole", QString(50'000, u'z'), QString(50'000, u'z') },
+        { "empty", "", "" },
     };
     for (const auto &test : cases)
         EXPECT_EQ(DetectionText::prepareDetectionText(test.text), test.prepared) << test.name;

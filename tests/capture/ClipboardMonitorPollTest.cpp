@@ -31,7 +31,7 @@ TEST_F(ClipboardMonitorPollTest, WhatIsOnTheClipboardAtStartIsNeverCaptured)
     EXPECT_TRUE(history().isEmpty());
 
     EXPECT_TRUE(copyText(QStringLiteral("copied later")));
-    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("copied later")});
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("copied later") });
 }
 
 TEST_F(ClipboardMonitorPollTest, AChangeSoonerThanAQuarterSecondWaitsForALaterTick)
@@ -41,20 +41,20 @@ TEST_F(ClipboardMonitorPollTest, AChangeSoonerThanAQuarterSecondWaitsForALaterTi
     m_now += 100;
     m_monitor->checkForChanges();
     QCoreApplication::processEvents();
-    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("first")}) << "not yet accepted";
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("first") }) << "not yet accepted";
     EXPECT_NE(m_monitor->lastChangeCount(), m_pasteboard.changeCount());
 
     m_pasteboard.writeContents(text(QStringLiteral("third")));
     m_now += 100;
     m_monitor->checkForChanges();
-    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("first")});
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("first") });
 
     // The first tick at least 0.25 s after the accepted change takes what is there then.
     m_now += 60;
     const qsizetype saved = m_saved->size();
     m_monitor->checkForChanges();
     ASSERT_TRUE(waitUntil([&] { return m_saved->size() > saved; }));
-    EXPECT_EQ(storedTexts(), (QStringList{QStringLiteral("third"), QStringLiteral("first")}));
+    EXPECT_EQ(storedTexts(), (QStringList { QStringLiteral("third"), QStringLiteral("first") }));
     EXPECT_EQ(m_monitor->lastChangeCount(), m_pasteboard.changeCount());
 }
 
@@ -64,7 +64,7 @@ TEST_F(ClipboardMonitorPollTest, IgnoreNextChangeSkipsOneChange)
     {
         const char *name;
         int writesBeforeTick;
-    } cases[] = {{"the app's own write", 1}, {"another application wrote right after it", 2}};
+    } cases[] = { { "the app's own write", 1 }, { "another application wrote right after it", 2 } };
     for (const auto &test : cases) {
         resetCapture();
         m_monitor->setIgnoreNextChange(true);
@@ -74,7 +74,7 @@ TEST_F(ClipboardMonitorPollTest, IgnoreNextChangeSkipsOneChange)
         EXPECT_FALSE(m_monitor->ignoreNextChange()) << test.name;
         EXPECT_TRUE(history().isEmpty()) << test.name;
         EXPECT_TRUE(copyText(QStringLiteral("next"))) << test.name;
-        EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("next")}) << test.name;
+        EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("next") }) << test.name;
     }
 }
 
@@ -91,12 +91,13 @@ TEST_F(ClipboardMonitorPollTest, ThePollRunsOnItsOwnEveryTenthOfASecond)
     m_monitor->startMonitoring();
     m_pasteboard.writeContents(text(QStringLiteral("polled")));
     ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }, std::chrono::milliseconds(2000)));
-    EXPECT_EQ(storedTexts(), QStringList{QStringLiteral("polled")});
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("polled") });
 
     // Copies in quick succession: none is lost for good, the last one is always there.
     for (int i = 0; i < 3; ++i)
         m_pasteboard.writeContents(text(QStringLiteral("burst %1").arg(i)));
-    ASSERT_TRUE(waitUntil([&] { return storedTexts().first() == u"burst 2"; }, std::chrono::milliseconds(2000)));
+    ASSERT_TRUE(
+        waitUntil([&] { return storedTexts().first() == u"burst 2"; }, std::chrono::milliseconds(2000)));
 }
 
 TEST_F(ClipboardMonitorPollTest, ASecondMonitorTakesOverTheSharedReference)
@@ -110,7 +111,8 @@ TEST_F(ClipboardMonitorPollTest, ThemeChangesAreDebouncedIntoOneRefresh)
 {
     QSignalSpy refreshes(m_monitor.get(), &ClipboardMonitor::codePreviewsRefreshRequested);
     ASSERT_TRUE(waitUntil([&] { return refreshes.size() == 1; }));
-    EXPECT_EQ(refreshes.takeFirst().at(0).toBool(), false) << "once after creation, for items lacking a preview";
+    EXPECT_EQ(refreshes.takeFirst().at(0).toBool(), false)
+        << "once after creation, for items lacking a preview";
 
     QElapsedTimer sinceLast;
     for (int i = 0; i < 3; ++i) {
@@ -134,14 +136,19 @@ TEST_F(ClipboardMonitorPollTest, PasswordsAreKeptOutWhileTheFilterIsOn)
         std::function<void(QMimeData &)> mark;
         QString front;
     } cases[] = {
-        {"concealed type", [](QMimeData &m) { m.setData(QStringLiteral("org.nspasteboard.ConcealedType"), {}); }, {}},
-        {"KDE hint", [](QMimeData &m) { m.setData(QStringLiteral("x-kde-passwordManagerHint"), "secret"); }, {}},
-        {"password manager in front", [](QMimeData &) {}, QStringLiteral("org.keepassxc.KeePassXC")},
-        {"vault page", [](QMimeData &m) { m.setData(QStringLiteral("chromium/x-source-url"), "https://vault.bitwarden.com/#/"); },
-         QStringLiteral("google-chrome")},
+        { "concealed type",
+            [](QMimeData &m) { m.setData(QStringLiteral("org.nspasteboard.ConcealedType"), {}); }, {} },
+        { "KDE hint", [](QMimeData &m) { m.setData(QStringLiteral("x-kde-passwordManagerHint"), "secret"); },
+            {} },
+        { "password manager in front", [](QMimeData &) {}, QStringLiteral("org.keepassxc.KeePassXC") },
+        { "vault page",
+            [](QMimeData &m) {
+                m.setData(QStringLiteral("chromium/x-source-url"), "https://vault.bitwarden.com/#/");
+            },
+            QStringLiteral("google-chrome") },
     };
     for (const auto &test : cases) {
-        for (const bool filter : {true, false}) {
+        for (const bool filter : { true, false }) {
             m_settings->setFilterPasswords(filter);
             resetCapture();
             if (test.front.isEmpty())
@@ -168,10 +175,10 @@ TEST_F(ClipboardMonitorPollTest, PasswordsAreKeptOutWhileTheFilterIsOn)
 TEST_F(ClipboardMonitorPollTest, CopiesFromAdultPagesAreKeptOutWhileTheFilterIsOn)
 {
     setFront(QStringLiteral("google-chrome"));
-    for (const bool filter : {true, false}) {
+    for (const bool filter : { true, false }) {
         m_settings->setFilterAdultContent(filter);
         resetCapture();
-        for (const char *type : {"chromium/x-source-url", "text/x-moz-url-priv"}) {
+        for (const char *type : { "chromium/x-source-url", "text/x-moz-url-priv" }) {
             auto mime = text(QStringLiteral("an innocent sentence %1").arg(QString::fromLatin1(type)));
             mime->setData(QString::fromLatin1(type), "https://www.pornhub.com/view_video.php?viewkey=1");
             EXPECT_EQ(copy(std::move(mime)), !filter) << type;
@@ -183,7 +190,7 @@ TEST_F(ClipboardMonitorPollTest, CopiesFromAdultPagesAreKeptOutWhileTheFilterIsO
 TEST_F(ClipboardMonitorPollTest, ALateImageIsReadAgainUntilItArrives)
 {
     LatePasteboard late;
-    startLateCapture(late, {QStringLiteral("image/png")});
+    startLateCapture(late, { QStringLiteral("image/png") });
     ASSERT_TRUE(waitUntil([&] { return late.readings >= 4; }));
     EXPECT_TRUE(history().isEmpty());
     QImage image(20, 10, QImage::Format_RGB32);
@@ -207,14 +214,15 @@ TEST_F(ClipboardMonitorPollTest, ReadingAgainEndsAfterTenRetries)
         QStringList offered;
         QString front;
     } cases[] = {
-        {"image never arrives", {QStringLiteral("image/png")}, QStringLiteral("org.gnome.Nautilus")},
-        {"Chrome in front of an empty clipboard", {}, QStringLiteral("google-chrome")},
+        { "image never arrives", { QStringLiteral("image/png") }, QStringLiteral("org.gnome.Nautilus") },
+        { "Chrome in front of an empty clipboard", {}, QStringLiteral("google-chrome") },
     };
     for (const auto &test : cases) {
         LatePasteboard late;
         setFront(test.front);
         startLateCapture(late, test.offered);
-        ASSERT_TRUE(waitUntil([&] { return m_discarded->size() == 1; }, std::chrono::milliseconds(3000))) << test.name;
+        ASSERT_TRUE(waitUntil([&] { return m_discarded->size() == 1; }, std::chrono::milliseconds(3000)))
+            << test.name;
         EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
         waitUntil([] { return false; }, std::chrono::milliseconds(250));
         EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
@@ -226,17 +234,17 @@ TEST_F(ClipboardMonitorPollTest, NoRetryForFilesAndNoneOnceTheClipboardChangedAg
     // Files announced with an image: the files are what was copied.
     QTemporaryDir folder;
     auto files = std::make_unique<QMimeData>();
-    files->setUrls({QUrl::fromLocalFile(folder.filePath(QStringLiteral("a.txt")))});
+    files->setUrls({ QUrl::fromLocalFile(folder.filePath(QStringLiteral("a.txt"))) });
     files->setData(QStringLiteral("image/png"), QByteArray());
     EXPECT_TRUE(copy(std::move(files)));
     EXPECT_EQ(newest()->type(), ClipboardItemType::file);
 
     LatePasteboard late;
-    startLateCapture(late, {QStringLiteral("image/png")});
+    startLateCapture(late, { QStringLiteral("image/png") });
     ASSERT_TRUE(waitUntil([&] { return late.readings >= 2; }));
     // A newer change: the waiting retry leaves it to the poll.
     late.count = 2;
-    late.offered = {QStringLiteral("text/plain")};
+    late.offered = { QStringLiteral("text/plain") };
     late.available.insert(QStringLiteral("text/plain"), "newer");
     const int readings = late.readings;
     waitUntil([] { return false; }, std::chrono::milliseconds(300));
@@ -252,13 +260,13 @@ TEST_F(ClipboardMonitorPollTest, SvgIsRecognisedFromTheStartOfTheText)
         QString text;
         bool svg;
     } cases[] = {
-        {QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\"/>"), true},
-        {QStringLiteral("  \n<?xml version=\"1.0\"?><svg/>"), true},
-        {QStringLiteral("<SVG/>"), false},
-        {QString(500, u' ') + QStringLiteral("<svg/>"), false},
-        {QString(494, u' ') + QStringLiteral("<svg/>"), true},
-        {QString(), false},
-        {QStringLiteral("just text"), false},
+        { QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\"/>"), true },
+        { QStringLiteral("  \n<?xml version=\"1.0\"?><svg/>"), true },
+        { QStringLiteral("<SVG/>"), false },
+        { QString(500, u' ') + QStringLiteral("<svg/>"), false },
+        { QString(494, u' ') + QStringLiteral("<svg/>"), true },
+        { QString(), false },
+        { QStringLiteral("just text"), false },
     };
     for (const auto &test : cases)
         EXPECT_EQ(PasteboardSnapshot::looksLikeSVG(test.text), test.svg) << test.text.trimmed().toStdString();

@@ -13,8 +13,8 @@ class ClipboardMonitorSavingTest : public CaptureTest
 {
 protected:
     int count() { return int(history().size()); }
-    ClipboardItemPtr save(ClipboardItemType type, const ClipboardItem::Content &content, bool fromPasswordManager = false,
-                          const std::optional<QUrl> &fileURL = std::nullopt)
+    ClipboardItemPtr save(ClipboardItemType type, const ClipboardItem::Content &content,
+        bool fromPasswordManager = false, const std::optional<QUrl> &fileURL = std::nullopt)
     {
         ClipboardItemPtr item = ClipboardItem::create(type, content);
         m_monitor->saveClipboardItem(item, fromPasswordManager, fileURL);
@@ -40,15 +40,19 @@ TEST_F(ClipboardMonitorSavingTest, ARepeatMovesTheStoredItemToTheTop)
 
 TEST_F(ClipboardMonitorSavingTest, RepeatsOfTextAndCodeKeepOrBecomeCode)
 {
-    storeItem(ClipboardItemType::code, {.text = QStringLiteral("x = 1"), .codeLanguage = QStringLiteral("python"), .codeConfidence = 70});
-    save(ClipboardItemType::text, {.text = QStringLiteral("x = 1")});
+    storeItem(ClipboardItemType::code,
+        { .text = QStringLiteral("x = 1"), .codeLanguage = QStringLiteral("python"), .codeConfidence = 70 });
+    save(ClipboardItemType::text, { .text = QStringLiteral("x = 1") });
     EXPECT_EQ(count(), 1);
     EXPECT_EQ(newest()->type(), ClipboardItemType::code) << "stored code stays code";
     EXPECT_EQ(newest()->codeLanguage(), QStringLiteral("python"));
 
     resetCapture();
-    storeItem(ClipboardItemType::text, {.text = QStringLiteral("fn main() {}")});
-    save(ClipboardItemType::code, {.text = QStringLiteral("fn main() {}"), .codeLanguage = QStringLiteral("rust"), .codeConfidence = 88});
+    storeItem(ClipboardItemType::text, { .text = QStringLiteral("fn main() {}") });
+    save(ClipboardItemType::code,
+        { .text = QStringLiteral("fn main() {}"),
+            .codeLanguage = QStringLiteral("rust"),
+            .codeConfidence = 88 });
     ASSERT_EQ(count(), 1);
     EXPECT_EQ(newest()->itemType(), QStringLiteral("code"));
     EXPECT_EQ(newest()->codeLanguage(), QStringLiteral("rust"));
@@ -57,21 +61,27 @@ TEST_F(ClipboardMonitorSavingTest, RepeatsOfTextAndCodeKeepOrBecomeCode)
 
 TEST_F(ClipboardMonitorSavingTest, ARepeatTakesOverWhatIsNew)
 {
-    storeItem(ClipboardItemType::text, {.text = QStringLiteral("styled"), .sourceAppBundleIdentifier = QStringLiteral("old.app"),
-                                        .sourceAppName = QStringLiteral("Old"), .htmlContent = QStringLiteral("<b>old</b>")});
-    save(ClipboardItemType::text, {.text = QStringLiteral("styled")});
+    storeItem(ClipboardItemType::text,
+        { .text = QStringLiteral("styled"),
+            .sourceAppBundleIdentifier = QStringLiteral("old.app"),
+            .sourceAppName = QStringLiteral("Old"),
+            .htmlContent = QStringLiteral("<b>old</b>") });
+    save(ClipboardItemType::text, { .text = QStringLiteral("styled") });
     EXPECT_EQ(newest()->htmlContent(), QStringLiteral("<b>old</b>")) << "no HTML keeps the stored HTML";
     EXPECT_EQ(newest()->sourceAppName(), QStringLiteral("Old"));
 
-    save(ClipboardItemType::text, {.text = QStringLiteral("styled"), .sourceAppBundleIdentifier = QStringLiteral("new.app"),
-                                   .htmlContent = QStringLiteral("<i>new</i>")},
-         true);
+    save(ClipboardItemType::text,
+        { .text = QStringLiteral("styled"),
+            .sourceAppBundleIdentifier = QStringLiteral("new.app"),
+            .htmlContent = QStringLiteral("<i>new</i>") },
+        true);
     EXPECT_EQ(newest()->htmlContent(), QStringLiteral("<i>new</i>"));
     EXPECT_EQ(newest()->sourceAppBundleIdentifier(), QStringLiteral("new.app"));
-    EXPECT_EQ(newest()->sourceAppName(), std::nullopt) << "the name comes with the identifier, also when absent";
+    EXPECT_EQ(newest()->sourceAppName(), std::nullopt)
+        << "the name comes with the identifier, also when absent";
     EXPECT_TRUE(newest()->isFromPasswordManager());
 
-    save(ClipboardItemType::text, {.text = QStringLiteral("styled")}, false);
+    save(ClipboardItemType::text, { .text = QStringLiteral("styled") }, false);
     EXPECT_TRUE(newest()->isFromPasswordManager()) << "never cleared by a repeat";
     EXPECT_EQ(count(), 1);
 }
@@ -79,13 +89,16 @@ TEST_F(ClipboardMonitorSavingTest, ARepeatTakesOverWhatIsNew)
 TEST_F(ClipboardMonitorSavingTest, ARepeatOfAPinnedItemBecomesAReferenceToIt)
 {
     const QByteArray picture("\x89PNG pinned picture", 19);
-    const ClipboardItemPtr pinned = storeItem(
-        ClipboardItemType::media, {.mediaThumbnailData = QByteArray("thumb"), .mediaImageData = picture,
-                                   .mediaSubtypeRaw = QStringLiteral("image")},
+    const ClipboardItemPtr pinned = storeItem(ClipboardItemType::media,
+        { .mediaThumbnailData = QByteArray("thumb"),
+            .mediaImageData = picture,
+            .mediaSubtypeRaw = QStringLiteral("image") },
         true, 3600);
     const QDateTime pinnedTime = pinned->timestamp();
-    const ClipboardItemPtr copy = save(ClipboardItemType::media, {.mediaThumbnailData = QByteArray("thumb"), .mediaImageData = picture,
-                                                                  .mediaSubtypeRaw = QStringLiteral("image")});
+    const ClipboardItemPtr copy = save(ClipboardItemType::media,
+        { .mediaThumbnailData = QByteArray("thumb"),
+            .mediaImageData = picture,
+            .mediaSubtypeRaw = QStringLiteral("image") });
     EXPECT_EQ(count(), 2);
     EXPECT_EQ(newest(), copy);
     EXPECT_FALSE(copy->isPinned());
@@ -96,7 +109,7 @@ TEST_F(ClipboardMonitorSavingTest, ARepeatOfAPinnedItemBecomesAReferenceToIt)
     EXPECT_TRUE(pinned->isPinned());
 
     // Copying it once more repeats the reference, not the pinned item.
-    save(ClipboardItemType::media, {.mediaImageData = picture, .mediaSubtypeRaw = QStringLiteral("image")});
+    save(ClipboardItemType::media, { .mediaImageData = picture, .mediaSubtypeRaw = QStringLiteral("image") });
     EXPECT_EQ(count(), 2);
 }
 
@@ -111,12 +124,12 @@ TEST_F(ClipboardMonitorSavingTest, NewItemsTrimTheHistoryToTheLimit)
         bool repeat;
         int expected;
     } cases[] = {
-        {"full history: the oldest goes", 50, 0, 50, false, 50},
-        {"a repeat deletes nothing", 50, 0, 50, true, 50},
-        {"pinned items stay beyond the limit", 0, 60, 50, false, 61},
-        {"pinned items count as positions", 10, 45, 50, false, 50},
-        {"room left", 10, 0, 50, false, 11},
-        {"a limit below one keeps the new item", 5, 0, 0, false, 1},
+        { "full history: the oldest goes", 50, 0, 50, false, 50 },
+        { "a repeat deletes nothing", 50, 0, 50, true, 50 },
+        { "pinned items stay beyond the limit", 0, 60, 50, false, 61 },
+        { "pinned items count as positions", 10, 45, 50, false, 50 },
+        { "room left", 10, 0, 50, false, 11 },
+        { "a limit below one keeps the new item", 5, 0, 0, false, 1 },
     };
     for (const auto &test : cases) {
         resetCapture();
@@ -124,17 +137,19 @@ TEST_F(ClipboardMonitorSavingTest, NewItemsTrimTheHistoryToTheLimit)
         int age = 10'000;
         // Pinned items newer than the unpinned ones, so that they take positions of the limit.
         for (int i = 0; i < test.unpinned; ++i)
-            storeItem(ClipboardItemType::text, {.text = QStringLiteral("item %1").arg(i)}, false, age--);
+            storeItem(ClipboardItemType::text, { .text = QStringLiteral("item %1").arg(i) }, false, age--);
         for (int i = 0; i < test.pinned; ++i)
-            storeItem(ClipboardItemType::text, {.text = QStringLiteral("pinned %1").arg(i)}, true, age--);
+            storeItem(ClipboardItemType::text, { .text = QStringLiteral("pinned %1").arg(i) }, true, age--);
         const QString oldest = test.unpinned > 0 ? QStringLiteral("item 0") : QString();
-        save(ClipboardItemType::text, {.text = test.repeat ? QStringLiteral("item 3") : QStringLiteral("new")});
+        save(ClipboardItemType::text,
+            { .text = test.repeat ? QStringLiteral("item 3") : QStringLiteral("new") });
         const QList<ClipboardItemPtr> items = history();
         EXPECT_EQ(items.size(), test.expected) << test.name;
-        EXPECT_TRUE(std::all_of(items.begin(), items.end(), [](const ClipboardItemPtr &item) { return !item->isDeleted(); }));
+        EXPECT_TRUE(std::all_of(
+            items.begin(), items.end(), [](const ClipboardItemPtr &item) { return !item->isDeleted(); }));
         if (!test.repeat && test.unpinned + test.pinned >= test.limit && test.unpinned > 0) {
             const bool oldestLeft = std::any_of(items.begin(), items.end(),
-                                                [&](const ClipboardItemPtr &item) { return item->textContent() == oldest; });
+                [&](const ClipboardItemPtr &item) { return item->textContent() == oldest; });
             EXPECT_FALSE(oldestLeft) << test.name;
         }
         int pinnedLeft = 0;
@@ -148,8 +163,8 @@ TEST_F(ClipboardMonitorSavingTest, EverySaveIsAnnounced)
 {
     int posts = 0;
     QObject receiver;
-    NotificationCenter::defaultCenter().addObserver(Notifications::volumesDidChange, &receiver,
-                                                    [&](const QVariantMap &) { ++posts; });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::volumesDidChange, &receiver, [&](const QVariantMap &) { ++posts; });
     ASSERT_TRUE(copyText(QStringLiteral("one")));
     EXPECT_EQ(posts, 1);
     ASSERT_TRUE(copyText(QStringLiteral("two")));
@@ -165,45 +180,49 @@ TEST_F(ClipboardMonitorSavingTest, SavesStartTheBackgroundWork)
     QSignalSpy code(m_monitor.get(), &ClipboardMonitor::codePreviewRequested);
     QSignalSpy media(m_monitor.get(), &ClipboardMonitor::mediaPreviewRequested);
     QSignalSpy audio(m_monitor.get(), &ClipboardMonitor::audioArtworkRequested);
-    const auto identifierOf = [](const QSignalSpy &spy) { return spy.last().at(0).value<PersistentIdentifier>(); };
+    const auto identifierOf
+        = [](const QSignalSpy &spy) { return spy.last().at(0).value<PersistentIdentifier>(); };
 
-    const ClipboardItemPtr link = save(ClipboardItemType::link, {.text = QStringLiteral("https://example.com/a")});
+    const ClipboardItemPtr link
+        = save(ClipboardItemType::link, { .text = QStringLiteral("https://example.com/a") });
     ASSERT_EQ(links.size(), 1);
     EXPECT_EQ(identifierOf(links), link->persistentModelID());
     EXPECT_FALSE(link->persistentModelID().isTemporary());
     EXPECT_EQ(links.last().at(1).toUrl(), QUrl(QStringLiteral("https://example.com/a")));
 
     // A repeat names the stored item, not the dropped copy.
-    save(ClipboardItemType::link, {.text = QStringLiteral("https://example.com/a")});
+    save(ClipboardItemType::link, { .text = QStringLiteral("https://example.com/a") });
     ASSERT_EQ(links.size(), 2);
     EXPECT_EQ(identifierOf(links), link->persistentModelID());
 
     // A repeat of a pinned link names the pinned link.
-    const ClipboardItemPtr pinned = storeItem(ClipboardItemType::link, {.text = QStringLiteral("https://pinned.example/")}, true);
-    save(ClipboardItemType::link, {.text = QStringLiteral("https://pinned.example/")});
+    const ClipboardItemPtr pinned
+        = storeItem(ClipboardItemType::link, { .text = QStringLiteral("https://pinned.example/") }, true);
+    save(ClipboardItemType::link, { .text = QStringLiteral("https://pinned.example/") });
     ASSERT_EQ(links.size(), 3);
     EXPECT_EQ(identifierOf(links), pinned->persistentModelID());
 
-    const ClipboardItemPtr snippet = save(ClipboardItemType::code, {.text = QStringLiteral("let a = 1;")});
+    const ClipboardItemPtr snippet = save(ClipboardItemType::code, { .text = QStringLiteral("let a = 1;") });
     ASSERT_EQ(code.size(), 1);
     EXPECT_EQ(identifierOf(code), snippet->persistentModelID());
 
-    const ClipboardItemPtr picture = save(ClipboardItemType::media, {.mediaImageData = QByteArray("picture bytes"),
-                                                                     .mediaSubtypeRaw = QStringLiteral("image")});
+    const ClipboardItemPtr picture = save(ClipboardItemType::media,
+        { .mediaImageData = QByteArray("picture bytes"), .mediaSubtypeRaw = QStringLiteral("image") });
     ASSERT_EQ(media.size(), 1);
     EXPECT_EQ(identifierOf(media), picture->persistentModelID());
 
     const QUrl songURL = QUrl::fromLocalFile(m_folder->filePath(QStringLiteral("song.mp3")));
     QFile(songURL.toLocalFile()).open(QIODevice::WriteOnly);
-    const ClipboardItemPtr song =
-        save(ClipboardItemType::media, {.fileURL = songURL, .mediaSubtypeRaw = QStringLiteral("audio")}, false, songURL);
+    const ClipboardItemPtr song = save(ClipboardItemType::media,
+        { .fileURL = songURL, .mediaSubtypeRaw = QStringLiteral("audio") }, false, songURL);
     ASSERT_EQ(audio.size(), 1);
     EXPECT_EQ(identifierOf(audio), song->persistentModelID());
     EXPECT_EQ(audio.last().at(1).toUrl(), songURL);
     EXPECT_EQ(media.size(), 2) << "a media file's preview is asked for too";
 
-    save(ClipboardItemType::text, {.text = QStringLiteral("plain")});
-    EXPECT_EQ(links.size() + code.size() + media.size() + audio.size(), 3 + 1 + 2 + 1) << "text starts nothing";
+    save(ClipboardItemType::text, { .text = QStringLiteral("plain") });
+    EXPECT_EQ(links.size() + code.size() + media.size() + audio.size(), 3 + 1 + 2 + 1)
+        << "text starts nothing";
 }
 
 TEST_F(ClipboardMonitorSavingTest, TheWholeRoadFromCopyToStore)
@@ -211,7 +230,8 @@ TEST_F(ClipboardMonitorSavingTest, TheWholeRoadFromCopyToStore)
     m_settings->setRemoveTrackingParameters(true);
     setFront(QStringLiteral("firefox"), QStringLiteral("Firefox"));
     auto mime = text(QStringLiteral("https://example.com/article?id=4&utm_medium=social"));
-    mime->setData(QStringLiteral("text/x-moz-url"), QStringLiteral("https://example.com/article\nAn article").toUtf8());
+    mime->setData(
+        QStringLiteral("text/x-moz-url"), QStringLiteral("https://example.com/article\nAn article").toUtf8());
     ASSERT_TRUE(copy(std::move(mime)));
     const ClipboardItemPtr item = newest();
     EXPECT_EQ(item->type(), ClipboardItemType::link);

@@ -1,5 +1,5 @@
-#include "CaptureTestSupport.h"
 #include "capture/DuplicateLookup.h"
+#include "CaptureTestSupport.h"
 
 #include "model/StoreTestSupport.h"
 #include "support/TestSupport.h"
@@ -15,11 +15,14 @@ class DuplicateLookupTest : public StoreTest
 {
 protected:
     ClipboardItemPtr store(ClipboardItemType type, const ClipboardItem::Content &content, bool pinned = false,
-                           int secondsAgo = 0)
+        int secondsAgo = 0)
     {
         return storeSavedItem(context(), type, content, pinned, secondsAgo);
     }
-    ClipboardItemPtr find(const ClipboardItemPtr &newItem) { return m_lookup.findDuplicate(*newItem, context()); }
+    ClipboardItemPtr find(const ClipboardItemPtr &newItem)
+    {
+        return m_lookup.findDuplicate(*newItem, context());
+    }
 
     DuplicateLookup m_lookup;
 };
@@ -33,55 +36,65 @@ ClipboardItemPtr make(ClipboardItemType type, const ClipboardItem::Content &cont
 
 TEST_F(DuplicateLookupTest, TextAndCodeFindEachOther)
 {
-    const ClipboardItemPtr storedCode = store(ClipboardItemType::code, {.text = QStringLiteral("let x = 1")}, false, 10);
-    const ClipboardItemPtr storedText = store(ClipboardItemType::text, {.text = QStringLiteral("plain words")});
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = QStringLiteral("let x = 1")})), storedCode);
-    EXPECT_EQ(find(make(ClipboardItemType::code, {.text = QStringLiteral("plain words")})), storedText);
-    EXPECT_EQ(find(make(ClipboardItemType::link, {.text = QStringLiteral("plain words")})), nullptr) << "links among links";
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = QStringLiteral("Plain words")})), nullptr) << "no case folding";
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = QStringLiteral("plain words ")})), nullptr) << "no trimming";
+    const ClipboardItemPtr storedCode
+        = store(ClipboardItemType::code, { .text = QStringLiteral("let x = 1") }, false, 10);
+    const ClipboardItemPtr storedText
+        = store(ClipboardItemType::text, { .text = QStringLiteral("plain words") });
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QStringLiteral("let x = 1") })), storedCode);
+    EXPECT_EQ(find(make(ClipboardItemType::code, { .text = QStringLiteral("plain words") })), storedText);
+    EXPECT_EQ(find(make(ClipboardItemType::link, { .text = QStringLiteral("plain words") })), nullptr)
+        << "links among links";
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QStringLiteral("Plain words") })), nullptr)
+        << "no case folding";
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QStringLiteral("plain words ") })), nullptr)
+        << "no trimming";
 }
 
 TEST_F(DuplicateLookupTest, TextsAreEqualUnderCanonicalEquivalence)
 {
-    const ClipboardItemPtr stored = store(ClipboardItemType::text, {.text = QString::fromUtf8("caf\xC3\xA9")});
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = QString::fromUtf8("cafe\xCC\x81")})), stored);
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = QString::fromUtf8("caf\xC3\xA8")})), nullptr);
+    const ClipboardItemPtr stored
+        = store(ClipboardItemType::text, { .text = QString::fromUtf8("caf\xC3\xA9") });
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QString::fromUtf8("cafe\xCC\x81") })), stored);
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QString::fromUtf8("caf\xC3\xA8") })), nullptr);
 }
 
 TEST_F(DuplicateLookupTest, LongTextsAreComparedWhole)
 {
     const QString prefix(ClipboardItem::maxInlineTextLength, u'a');
-    const ClipboardItemPtr stored = store(ClipboardItemType::text, {.text = prefix + QStringLiteral("first ending")});
+    const ClipboardItemPtr stored
+        = store(ClipboardItemType::text, { .text = prefix + QStringLiteral("first ending") });
     // Both are cut to the same first 100,000 characters; only the whole texts differ.
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = prefix + QStringLiteral("second ending")})), nullptr);
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = prefix + QStringLiteral("first ending")})), stored);
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = prefix})), nullptr) << "the short form of a long text";
+    EXPECT_EQ(
+        find(make(ClipboardItemType::text, { .text = prefix + QStringLiteral("second ending") })), nullptr);
+    EXPECT_EQ(
+        find(make(ClipboardItemType::text, { .text = prefix + QStringLiteral("first ending") })), stored);
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = prefix })), nullptr)
+        << "the short form of a long text";
 }
 
 TEST_F(DuplicateLookupTest, UnpinnedMatchesComeFirst)
 {
     const QString text = QStringLiteral("same text");
-    const ClipboardItemPtr olderUnpinned = store(ClipboardItemType::text, {.text = text}, false, 30);
-    const ClipboardItemPtr newerPinned = store(ClipboardItemType::text, {.text = text}, true, 10);
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = text})), olderUnpinned);
+    const ClipboardItemPtr olderUnpinned = store(ClipboardItemType::text, { .text = text }, false, 30);
+    const ClipboardItemPtr newerPinned = store(ClipboardItemType::text, { .text = text }, true, 10);
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = text })), olderUnpinned);
 
     context().remove(olderUnpinned);
     ASSERT_TRUE(context().save().ok);
-    const ClipboardItemPtr olderPinned = store(ClipboardItemType::text, {.text = text}, true, 60);
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = text})), newerPinned) << "the newest pinned one";
+    const ClipboardItemPtr olderPinned = store(ClipboardItemType::text, { .text = text }, true, 60);
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = text })), newerPinned) << "the newest pinned one";
 }
 
 TEST_F(DuplicateLookupTest, OnlyTheNewestTwoHundredOfTheGroupAreSearched)
 {
-    store(ClipboardItemType::text, {.text = QStringLiteral("old")}, false, 10'000);
+    store(ClipboardItemType::text, { .text = QStringLiteral("old") }, false, 10'000);
     for (int i = 0; i < DuplicateLookup::searchWindow; ++i)
-        store(ClipboardItemType::code, {.text = QStringLiteral("newer %1").arg(i)}, false, i);
-    EXPECT_EQ(find(make(ClipboardItemType::text, {.text = QStringLiteral("old")})), nullptr);
+        store(ClipboardItemType::code, { .text = QStringLiteral("newer %1").arg(i) }, false, i);
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QStringLiteral("old") })), nullptr);
     // Items of other kinds do not push an item out of its group's window.
     for (int i = 0; i < 5; ++i)
-        store(ClipboardItemType::link, {.text = QStringLiteral("https://example.com/%1").arg(i)});
-    EXPECT_NE(find(make(ClipboardItemType::code, {.text = QStringLiteral("newer 199")})), nullptr);
+        store(ClipboardItemType::link, { .text = QStringLiteral("https://example.com/%1").arg(i) });
+    EXPECT_NE(find(make(ClipboardItemType::code, { .text = QStringLiteral("newer 199") })), nullptr);
 }
 
 TEST_F(DuplicateLookupTest, FilesCompareTheirWholeListAndMustExist)
@@ -96,7 +109,7 @@ TEST_F(DuplicateLookupTest, FilesCompareTheirWholeListAndMustExist)
     const QUrl b = touch(QStringLiteral("b.txt"));
     const QUrl c = touch(QStringLiteral("c.txt"));
     const auto fileItem = [&](const QList<QUrl> &urls) {
-        ClipboardItemPtr item = make(ClipboardItemType::file, {.fileURL = urls.first()});
+        ClipboardItemPtr item = make(ClipboardItemType::file, { .fileURL = urls.first() });
         QStringList others;
         for (qsizetype i = 1; i < urls.size(); ++i)
             others.append(urls[i].toString(QUrl::FullyEncoded));
@@ -104,20 +117,20 @@ TEST_F(DuplicateLookupTest, FilesCompareTheirWholeListAndMustExist)
             item->setAdditionalFileURLStrings(others);
         return item;
     };
-    const ClipboardItemPtr pair = fileItem({a, b});
+    const ClipboardItemPtr pair = fileItem({ a, b });
     context().insert(pair);
-    const ClipboardItemPtr single = fileItem({a});
+    const ClipboardItemPtr single = fileItem({ a });
     single->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-5));
     context().insert(single);
     ASSERT_TRUE(context().save().ok);
 
-    EXPECT_EQ(find(fileItem({a, b})), pair);
-    EXPECT_EQ(find(fileItem({a})), single);
-    EXPECT_EQ(find(fileItem({a, c})), nullptr);
-    EXPECT_EQ(find(fileItem({b, a})), nullptr) << "order counts";
+    EXPECT_EQ(find(fileItem({ a, b })), pair);
+    EXPECT_EQ(find(fileItem({ a })), single);
+    EXPECT_EQ(find(fileItem({ a, c })), nullptr);
+    EXPECT_EQ(find(fileItem({ b, a })), nullptr) << "order counts";
 
     QFile::remove(a.toLocalFile());
-    EXPECT_EQ(find(fileItem({a, b})), nullptr) << "a file that is gone is never returned";
+    EXPECT_EQ(find(fileItem({ a, b })), nullptr) << "a file that is gone is never returned";
 }
 
 TEST_F(DuplicateLookupTest, PicturesCompareTheirBytesThroughReferences)
@@ -125,12 +138,14 @@ TEST_F(DuplicateLookupTest, PicturesCompareTheirBytesThroughReferences)
     const QByteArray picture("\x89PNG picture one", 16);
     const QByteArray other("\x89PNG picture two", 16);
     const auto imageItem = [](const QByteArray &bytes) {
-        return make(ClipboardItemType::media, {.mediaImageData = bytes, .mediaSubtypeRaw = QStringLiteral("image")});
+        return make(ClipboardItemType::media,
+            { .mediaImageData = bytes, .mediaSubtypeRaw = QStringLiteral("image") });
     };
     const ClipboardItemPtr pinned = store(ClipboardItemType::media,
-                                          {.mediaImageData = picture, .mediaSubtypeRaw = QStringLiteral("image")}, true, 60);
+        { .mediaImageData = picture, .mediaSubtypeRaw = QStringLiteral("image") }, true, 60);
     // A history entry standing for the pinned picture has no bytes of its own.
-    ClipboardItemPtr reference = make(ClipboardItemType::media, {.mediaSubtypeRaw = QStringLiteral("image")});
+    ClipboardItemPtr reference
+        = make(ClipboardItemType::media, { .mediaSubtypeRaw = QStringLiteral("image") });
     reference->setPinnedReference(pinned);
     context().insert(reference);
     ASSERT_TRUE(context().save().ok);
@@ -145,26 +160,31 @@ TEST_F(DuplicateLookupTest, PicturesCompareTheirBytesThroughReferences)
     EXPECT_EQ(find(imageItem(other)), nullptr);
 
     // A file of a media kind is not a picture copied as data.
-    EXPECT_EQ(find(make(ClipboardItemType::media, {.fileURL = QUrl::fromLocalFile(QStringLiteral("/nowhere.png")),
-                                                   .mediaSubtypeRaw = QStringLiteral("image")})),
-              nullptr);
+    EXPECT_EQ(find(make(ClipboardItemType::media,
+                  { .fileURL = QUrl::fromLocalFile(QStringLiteral("/nowhere.png")),
+                      .mediaSubtypeRaw = QStringLiteral("image") })),
+        nullptr);
 }
 
 TEST_F(DuplicateLookupTest, ColoursCompareTheirHexValue)
 {
-    const ClipboardItemPtr native =
-        store(ClipboardItemType::color, {.colorHex = QStringLiteral("#FF8800"), .originalColorFormat = QStringLiteral("native")});
-    EXPECT_EQ(find(make(ClipboardItemType::color, {.colorHex = QStringLiteral("#ff8800")})), native);
-    EXPECT_EQ(find(make(ClipboardItemType::color, {.colorHex = QStringLiteral("#0088FF"), .originalColorFormat = QStringLiteral("native")})),
-              nullptr)
+    const ClipboardItemPtr native = store(ClipboardItemType::color,
+        { .colorHex = QStringLiteral("#FF8800"), .originalColorFormat = QStringLiteral("native") });
+    EXPECT_EQ(find(make(ClipboardItemType::color, { .colorHex = QStringLiteral("#ff8800") })), native);
+    EXPECT_EQ(
+        find(make(ClipboardItemType::color,
+            { .colorHex = QStringLiteral("#0088FF"), .originalColorFormat = QStringLiteral("native") })),
+        nullptr)
         << "two colours without text are not the same colour";
 }
 
 TEST_F(DuplicateLookupTest, HasTextComparesTheWholeText)
 {
     const QString prefix(ClipboardItem::maxInlineTextLength, u'x');
-    const ClipboardItemPtr longItem = store(ClipboardItemType::text, {.text = prefix + QStringLiteral("tail")});
-    const ClipboardItemPtr shortItem = store(ClipboardItemType::text, {.text = QString::fromUtf8("na\xC3\xAFve")});
+    const ClipboardItemPtr longItem
+        = store(ClipboardItemType::text, { .text = prefix + QStringLiteral("tail") });
+    const ClipboardItemPtr shortItem
+        = store(ClipboardItemType::text, { .text = QString::fromUtf8("na\xC3\xAFve") });
     EXPECT_TRUE(DuplicateLookup::hasText(*longItem, prefix + QStringLiteral("tail")));
     EXPECT_FALSE(DuplicateLookup::hasText(*longItem, prefix + QStringLiteral("other")));
     EXPECT_TRUE(DuplicateLookup::hasText(*shortItem, QString::fromUtf8("nai\xCC\x88ve")));

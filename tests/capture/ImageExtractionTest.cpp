@@ -92,16 +92,20 @@ TEST(ImageExtractionTest, ThumbnailsCoverTheSquareCentred)
         int side;
         QList<std::pair<QPoint, QColor>> samples;
     } cases[] = {
-        {"wide: a quarter cut off each side", bands(1000, 500), 40, 80,
-         {{{1, 40}, Qt::green}, {{40, 40}, Qt::green}, {{78, 40}, Qt::green}}},
-        {"narrow and tall: only the middle shows", [] {
-             QImage image(1, 1000, QImage::Format_RGB32);
-             for (int y = 0; y < 1000; ++y)
-                 image.setPixelColor(0, y, y >= 499 && y <= 500 ? QColor(Qt::yellow) : QColor(Qt::black));
-             return image;
-         }(), 200, 400, {{{0, 0}, Qt::yellow}, {{399, 399}, Qt::yellow}}},
-        {"small is scaled up", bands(8, 8), 40, 80, {{{2, 40}, Qt::red}, {{40, 40}, Qt::green}, {{78, 40}, Qt::blue}}},
-        {"square keeps everything", bands(400, 400), 200, 400, {{{10, 10}, Qt::red}, {{200, 10}, Qt::green}, {{390, 10}, Qt::blue}}},
+        { "wide: a quarter cut off each side", bands(1000, 500), 40, 80,
+            { { { 1, 40 }, Qt::green }, { { 40, 40 }, Qt::green }, { { 78, 40 }, Qt::green } } },
+        { "narrow and tall: only the middle shows",
+            [] {
+                QImage image(1, 1000, QImage::Format_RGB32);
+                for (int y = 0; y < 1000; ++y)
+                    image.setPixelColor(0, y, y >= 499 && y <= 500 ? QColor(Qt::yellow) : QColor(Qt::black));
+                return image;
+            }(),
+            200, 400, { { { 0, 0 }, Qt::yellow }, { { 399, 399 }, Qt::yellow } } },
+        { "small is scaled up", bands(8, 8), 40, 80,
+            { { { 2, 40 }, Qt::red }, { { 40, 40 }, Qt::green }, { { 78, 40 }, Qt::blue } } },
+        { "square keeps everything", bands(400, 400), 200, 400,
+            { { { 10, 10 }, Qt::red }, { { 200, 10 }, Qt::green }, { { 390, 10 }, Qt::blue } } },
     };
     for (const auto &test : cases) {
         const QImage thumbnail = decoded(makeThumbnail(encoded(test.image, "png"), test.size));
@@ -109,7 +113,8 @@ TEST(ImageExtractionTest, ThumbnailsCoverTheSquareCentred)
         EXPECT_EQ(thumbnail.size(), QSize(test.side, test.side)) << test.name;
         for (const auto &[point, color] : test.samples) {
             const QColor actual = thumbnail.pixelColor(point);
-            EXPECT_NEAR(actual.red(), color.red(), 40) << test.name << " at " << point.x() << "," << point.y();
+            EXPECT_NEAR(actual.red(), color.red(), 40)
+                << test.name << " at " << point.x() << "," << point.y();
             EXPECT_NEAR(actual.green(), color.green(), 40) << test.name;
             EXPECT_NEAR(actual.blue(), color.blue(), 40) << test.name;
         }
@@ -135,16 +140,17 @@ TEST(ImageExtractionTest, PreparesClipboardImagesAsPng)
     writer.setQuality(100); // no compression
     ASSERT_TRUE(writer.write(picture));
     ASSERT_NE(uncompressed, png);
-    std::optional<PreparedImage> prepared = prepareImage({PasteboardType::png, uncompressed, {}}, 40);
+    std::optional<PreparedImage> prepared = prepareImage({ PasteboardType::png, uncompressed, {} }, 40);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(prepared->imageData, uncompressed);
-    prepared = prepareImage({PasteboardType::png, png, {}}, 40);
+    prepared = prepareImage({ PasteboardType::png, png, {} }, 40);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(prepared->imageData, png);
     EXPECT_EQ(decoded(prepared->thumbnail).size(), QSize(80, 80));
 
-    for (const auto &[type, bytes] : {std::pair{PasteboardType::jpeg, jpeg}, std::pair{QStringLiteral("image/bmp"), bmp}}) {
-        prepared = prepareImage({type, bytes, {}}, 40);
+    for (const auto &[type, bytes] :
+        { std::pair { PasteboardType::jpeg, jpeg }, std::pair { QStringLiteral("image/bmp"), bmp } }) {
+        prepared = prepareImage({ type, bytes, {} }, 40);
         ASSERT_TRUE(prepared) << type.toStdString();
         EXPECT_TRUE(prepared->imageData.startsWith("\x89PNG")) << type.toStdString();
         EXPECT_EQ(decodeImage(prepared->imageData).size(), picture.size());
@@ -152,12 +158,12 @@ TEST(ImageExtractionTest, PreparesClipboardImagesAsPng)
     }
 
     // An image object of this process is encoded.
-    prepared = prepareImage({{}, {}, picture}, 40);
+    prepared = prepareImage({ {}, {}, picture }, 40);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(decodeImage(prepared->imageData).size(), picture.size());
 
     // Bytes that no decoder reads come back unchanged, without a thumbnail.
-    prepared = prepareImage({PasteboardType::tiff, junk, {}}, 40);
+    prepared = prepareImage({ PasteboardType::tiff, junk, {} }, 40);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(prepared->imageData, junk);
     EXPECT_FALSE(prepared->thumbnail);
@@ -174,7 +180,7 @@ TEST(ImageExtractionTest, DecompressionBombsAreNotDecoded)
     const QByteArray bomb = blackPng(12000, 12000);
     ASSERT_LT(bomb.size(), 100'000);
     EXPECT_TRUE(decodeImage(bomb).isNull());
-    const std::optional<PreparedImage> prepared = prepareImage({PasteboardType::png, bomb, {}}, 40);
+    const std::optional<PreparedImage> prepared = prepareImage({ PasteboardType::png, bomb, {} }, 40);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(prepared->imageData, bomb);
     EXPECT_FALSE(prepared->thumbnail);
@@ -187,15 +193,21 @@ TEST(ImageExtractionTest, MediaKindsByExtension)
         const char *path;
         std::optional<MediaSubtype> kind;
     } cases[] = {
-        {"/nowhere/photo.JPG", MediaSubtype::image}, {"/nowhere/vector.svg", MediaSubtype::image},
-        {"/nowhere/shot.png", MediaSubtype::image},  {"/nowhere/clip.mov", MediaSubtype::video},
-        {"/nowhere/film.mkv", MediaSubtype::video},  {"/nowhere/song.mp3", MediaSubtype::audio},
-        {"/nowhere/track.flac", MediaSubtype::audio}, {"/nowhere/doc.pdf", std::nullopt},
-        {"/nowhere/archive.tar.gz", std::nullopt},   {"/nowhere/noextension", std::nullopt},
-        {"/nowhere/folder/", std::nullopt},
+        { "/nowhere/photo.JPG", MediaSubtype::image },
+        { "/nowhere/vector.svg", MediaSubtype::image },
+        { "/nowhere/shot.png", MediaSubtype::image },
+        { "/nowhere/clip.mov", MediaSubtype::video },
+        { "/nowhere/film.mkv", MediaSubtype::video },
+        { "/nowhere/song.mp3", MediaSubtype::audio },
+        { "/nowhere/track.flac", MediaSubtype::audio },
+        { "/nowhere/doc.pdf", std::nullopt },
+        { "/nowhere/archive.tar.gz", std::nullopt },
+        { "/nowhere/noextension", std::nullopt },
+        { "/nowhere/folder/", std::nullopt },
     };
     for (const auto &test : cases)
-        EXPECT_EQ(mediaKindForFile(QUrl::fromLocalFile(QString::fromUtf8(test.path))), test.kind) << test.path;
+        EXPECT_EQ(mediaKindForFile(QUrl::fromLocalFile(QString::fromUtf8(test.path))), test.kind)
+            << test.path;
 }
 
 TEST(ImageExtractionTest, CoverArtOfAudioFiles)
@@ -227,13 +239,14 @@ TEST(ImageExtractionTest, CoverArtOfAudioFiles)
     };
     const QByteArray cover = encoded(bands(300, 300), "png");
 
-    const std::optional<MediaArtwork> artwork = loadMediaMetadata(writeMp3(QStringLiteral("with.mp3"), {cover}));
+    const std::optional<MediaArtwork> artwork
+        = loadMediaMetadata(writeMp3(QStringLiteral("with.mp3"), { cover }));
     ASSERT_TRUE(artwork);
     EXPECT_EQ(decodeImage(artwork->thumbnail).size(), QSize(80, 80));
     EXPECT_EQ(decodeImage(artwork->preview).size(), QSize(400, 400));
 
-    const std::optional<MediaArtwork> second =
-        loadMediaMetadata(writeMp3(QStringLiteral("broken-first.mp3"), {QByteArray("not a picture"), cover}));
+    const std::optional<MediaArtwork> second = loadMediaMetadata(
+        writeMp3(QStringLiteral("broken-first.mp3"), { QByteArray("not a picture"), cover }));
     ASSERT_TRUE(second) << "an undecodable picture gives way to the next";
 
     EXPECT_FALSE(loadMediaMetadata(writeMp3(QStringLiteral("without.mp3"), {})));

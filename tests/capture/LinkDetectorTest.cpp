@@ -7,14 +7,14 @@
 
 TEST(PublicSuffixListTest, FollowsThePrevailingRule)
 {
-    const PublicSuffixList list = PublicSuffixList::parse(QStringLiteral(
-        "// ===BEGIN ICANN DOMAINS===\n"
-        "com\nuk\nco.uk\n*.ck\n!www.ck\n// comment\njp\n*.kawasaki.jp\n!city.kawasaki.jp\n"
-        "\u0440\u0444\n" // рф
-        "// ===END ICANN DOMAINS===\n"
-        "// ===BEGIN PRIVATE DOMAINS===\n"
-        "github.io\n"
-        "// ===END PRIVATE DOMAINS===\n"));
+    const PublicSuffixList list = PublicSuffixList::parse(
+        QStringLiteral("// ===BEGIN ICANN DOMAINS===\n"
+                       "com\nuk\nco.uk\n*.ck\n!www.ck\n// comment\njp\n*.kawasaki.jp\n!city.kawasaki.jp\n"
+                       "\u0440\u0444\n" // рф
+                       "// ===END ICANN DOMAINS===\n"
+                       "// ===BEGIN PRIVATE DOMAINS===\n"
+                       "github.io\n"
+                       "// ===END PRIVATE DOMAINS===\n"));
     const struct
     {
         const char *host;
@@ -22,21 +22,21 @@ TEST(PublicSuffixListTest, FollowsThePrevailingRule)
         bool knownTopLevel;
         bool registrable;
     } cases[] = {
-        {"example.com", 1, true, true},
-        {"com", 1, true, false},
-        {"example.co.uk", 2, true, true},
-        {"co.uk", 2, true, false},
-        {"Shop.Example.CO.UK", 2, true, true},
-        {"foo.ck", 2, true, false},        // wildcard
-        {"a.foo.ck", 2, true, true},
-        {"www.ck", 1, true, true},         // exception
-        {"b.kawasaki.jp", 3, true, false},
-        {"a.b.kawasaki.jp", 3, true, true},
-        {"city.kawasaki.jp", 2, true, true},
-        {"user.github.io", 1, false, true}, // private section left out: "io" not listed here
-        {"example.invalidtld", 1, false, true},
-        {"xn--e1afmkfd.xn--p1ai", 1, true, true}, // ACE form of a Cyrillic name under рф
-        {"example.com.", 1, true, true},
+        { "example.com", 1, true, true },
+        { "com", 1, true, false },
+        { "example.co.uk", 2, true, true },
+        { "co.uk", 2, true, false },
+        { "Shop.Example.CO.UK", 2, true, true },
+        { "foo.ck", 2, true, false }, // wildcard
+        { "a.foo.ck", 2, true, true },
+        { "www.ck", 1, true, true }, // exception
+        { "b.kawasaki.jp", 3, true, false },
+        { "a.b.kawasaki.jp", 3, true, true },
+        { "city.kawasaki.jp", 2, true, true },
+        { "user.github.io", 1, false, true }, // private section left out: "io" not listed here
+        { "example.invalidtld", 1, false, true },
+        { "xn--e1afmkfd.xn--p1ai", 1, true, true }, // ACE form of a Cyrillic name under рф
+        { "example.com.", 1, true, true },
     };
     for (const auto &test : cases) {
         const QString host = QString::fromUtf8(test.host);
@@ -54,7 +54,8 @@ TEST(PublicSuffixListTest, TheSharedListIsTheSystemsCopy)
     EXPECT_FALSE(list.hasRegistrableDomain(u"co.uk"));
     EXPECT_TRUE(list.hasKnownTopLevelDomain(u"example.dev"));
     EXPECT_FALSE(list.hasKnownTopLevelDomain(u"example.notatld"));
-    EXPECT_TRUE(list.hasRegistrableDomain(u"user.github.io")) << "a hosting service's own suffix is an ordinary name";
+    EXPECT_TRUE(list.hasRegistrableDomain(u"user.github.io"))
+        << "a hosting service's own suffix is an ordinary name";
 }
 
 TEST(LinkDetectorTest, WholeTextLinks)
@@ -65,42 +66,44 @@ TEST(LinkDetectorTest, WholeTextLinks)
         std::optional<QString> link;
     } cases[] = {
         // Valid http(s) URLs count as written.
-        {"https://example.com", "https://example.com"},
-        {"http://localhost:8080/api?x=1#f", "http://localhost:8080/api?x=1#f"},
-        {"https://Example.COM/Path", "https://Example.COM/Path"},
-        {"http://192.168.1.1/admin", "http://192.168.1.1/admin"},
+        { "https://example.com", "https://example.com" },
+        { "http://localhost:8080/api?x=1#f", "http://localhost:8080/api?x=1#f" },
+        { "https://Example.COM/Path", "https://Example.COM/Path" },
+        { "http://192.168.1.1/admin", "http://192.168.1.1/admin" },
         // Addresses without a scheme get "http://".
-        {"example.com", "http://example.com"},
-        {"www.example.co.uk/path?q=1", "http://www.example.co.uk/path?q=1"},
-        {"example.com:8080/x", "http://example.com:8080/x"},
-        {"en.wikipedia.org/wiki/Foo_(bar)", "http://en.wikipedia.org/wiki/Foo_(bar)"},
-        {"HTTPS://EXAMPLE.COM/a", "https://EXAMPLE.COM/a"},
+        { "example.com", "http://example.com" },
+        { "www.example.co.uk/path?q=1", "http://www.example.co.uk/path?q=1" },
+        { "example.com:8080/x", "http://example.com:8080/x" },
+        { "en.wikipedia.org/wiki/Foo_(bar)", "http://en.wikipedia.org/wiki/Foo_(bar)" },
+        { "HTTPS://EXAMPLE.COM/a", "https://EXAMPLE.COM/a" },
         // Written loosely: escaped into a valid link.
-        {"https://example.com/a b", std::nullopt},
-        {"https://example.com/caf\xC3\xA9?q=\xE2\x82\xAC", "https://example.com/caf%C3%A9?q=%E2%82%AC"},
-        {"example.com/a|b^c", "http://example.com/a%7Cb%5Ec"},
-        {"b\xC3\xBC" "cher.de", "http://xn--bcher-kva.de"},
+        { "https://example.com/a b", std::nullopt },
+        { "https://example.com/caf\xC3\xA9?q=\xE2\x82\xAC", "https://example.com/caf%C3%A9?q=%E2%82%AC" },
+        { "example.com/a|b^c", "http://example.com/a%7Cb%5Ec" },
+        { "b\xC3\xBC"
+          "cher.de",
+            "http://xn--bcher-kva.de" },
         // Not links.
-        {"user@example.com", std::nullopt},
-        {"mailto:user@example.com", std::nullopt},
-        {"ftp://example.com/file", std::nullopt},
-        {"javascript:alert(1)", std::nullopt},
-        {"file:///etc/passwd", std::nullopt},
-        {"see example.com for details", std::nullopt},
-        {"example.com.", std::nullopt},
-        {"example.com/page,", std::nullopt},
-        {"(example.com)", std::nullopt},
-        {"en.wikipedia.org/wiki/Foo_(bar", std::nullopt},
-        {"co.uk", std::nullopt},
-        {"example.notatld", std::nullopt},
-        {"192.168.1.1", std::nullopt},
-        {"1.5", std::nullopt},
-        {"localhost", std::nullopt},
-        {"readme", std::nullopt},
-        {"-bad-.example.com", std::nullopt},
-        {"http://", std::nullopt},
-        {"https:example.com", std::nullopt},
-        {"", std::nullopt},
+        { "user@example.com", std::nullopt },
+        { "mailto:user@example.com", std::nullopt },
+        { "ftp://example.com/file", std::nullopt },
+        { "javascript:alert(1)", std::nullopt },
+        { "file:///etc/passwd", std::nullopt },
+        { "see example.com for details", std::nullopt },
+        { "example.com.", std::nullopt },
+        { "example.com/page,", std::nullopt },
+        { "(example.com)", std::nullopt },
+        { "en.wikipedia.org/wiki/Foo_(bar", std::nullopt },
+        { "co.uk", std::nullopt },
+        { "example.notatld", std::nullopt },
+        { "192.168.1.1", std::nullopt },
+        { "1.5", std::nullopt },
+        { "localhost", std::nullopt },
+        { "readme", std::nullopt },
+        { "-bad-.example.com", std::nullopt },
+        { "http://", std::nullopt },
+        { "https:example.com", std::nullopt },
+        { "", std::nullopt },
     };
     for (const auto &test : cases)
         EXPECT_EQ(LinkDetector::linkForText(QString::fromUtf8(test.text)), test.link) << test.text;

@@ -16,10 +16,11 @@ TEST(ResourceListTest, ParsesEntriesCommentsAndLineEnds)
         const char *text;
         QStringList expected;
     } cases[] = {
-        {"comments and blanks", "# what this is\n\nfirst\n  # indented comment\n\tsecond entry \n", {"first", "second entry"}},
-        {"CRLF", "first\r\nsecond\r\n", {"first", "second"}},
-        {"case kept", "Org.KeePassXC.*\n", {"Org.KeePassXC.*"}},
-        {"only comments", "# a\n#b", {}},
+        { "comments and blanks", "# what this is\n\nfirst\n  # indented comment\n\tsecond entry \n",
+            { "first", "second entry" } },
+        { "CRLF", "first\r\nsecond\r\n", { "first", "second" } },
+        { "case kept", "Org.KeePassXC.*\n", { "Org.KeePassXC.*" } },
+        { "only comments", "# a\n#b", {} },
     };
     for (const auto &test : cases)
         EXPECT_EQ(ResourceList::parse(QString::fromUtf8(test.text)), test.expected) << test.name;
@@ -27,8 +28,8 @@ TEST(ResourceListTest, ParsesEntriesCommentsAndLineEnds)
 
 TEST(ResourceListTest, BundledListsAreThereWithAHeader)
 {
-    for (const char *name : {"adult_domains", "password_manager_apps", "password_vault_urls", "tracking_hosts",
-                             "color_source_apps"}) {
+    for (const char *name : { "adult_domains", "password_manager_apps", "password_vault_urls",
+             "tracking_hosts", "color_source_apps" }) {
         const QString path = Bundle::pathForResource(QString::fromLatin1(name), QStringLiteral("txt"));
         ASSERT_FALSE(path.isEmpty()) << name;
         QFile file(path);
@@ -45,5 +46,6 @@ TEST(ResourceListTest, AMissingListIsEmptyAndSaysSo)
     CapturedDiagnostics diagnostics;
     EXPECT_TRUE(ResourceList::load(QStringLiteral("adult_domains")).isEmpty());
     Bundle::setResourceDirectoryOverride(QString());
-    EXPECT_TRUE(diagnostics.contains(QStringLiteral("[ResourceList] Could not read the list \"adult_domains.txt\"")));
+    EXPECT_TRUE(
+        diagnostics.contains(QStringLiteral("[ResourceList] Could not read the list \"adult_domains.txt\"")));
 }

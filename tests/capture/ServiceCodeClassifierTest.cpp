@@ -11,10 +11,12 @@ TEST(ServiceCodeClassifierTest, AsksTheDetectionServiceAndTheNetwork)
     QStringList ranked;
     ServiceCodeClassifier classifier(service, [&](const QString &text) {
         ranked.append(text);
-        return QtFuture::makeReadyFuture(std::optional<CodeClassifier::LanguageGuess>({QStringLiteral("py"), 0.7f}));
+        return QtFuture::makeReadyFuture(
+            std::optional<CodeClassifier::LanguageGuess>({ QStringLiteral("py"), 0.7f }));
     });
 
-    const CodeClassifier::Detection detection = classifier.detect(QStringLiteral("#!/usr/bin/env python3\nprint(1)\n")).result();
+    const CodeClassifier::Detection detection
+        = classifier.detect(QStringLiteral("#!/usr/bin/env python3\nprint(1)\n")).result();
     EXPECT_TRUE(detection.isCode);
     EXPECT_EQ(detection.language, QStringLiteral("python"));
     EXPECT_EQ(detection.topLabel, QStringLiteral("python"));
@@ -24,8 +26,8 @@ TEST(ServiceCodeClassifierTest, AsksTheDetectionServiceAndTheNetwork)
     EXPECT_FALSE(prose.isCode);
 
     EXPECT_EQ(classifier.rankLanguages(QStringLiteral("x = 1")).result(),
-              (std::optional<CodeClassifier::LanguageGuess>({QStringLiteral("py"), 0.7f})));
-    EXPECT_EQ(ranked, QStringList{QStringLiteral("x = 1")});
+        (std::optional<CodeClassifier::LanguageGuess>({ QStringLiteral("py"), 0.7f })));
+    EXPECT_EQ(ranked, QStringList { QStringLiteral("x = 1") });
 
     ServiceCodeClassifier withoutNetwork(service);
     EXPECT_EQ(withoutNetwork.rankLanguages(QStringLiteral("x = 1")).result(), std::nullopt);

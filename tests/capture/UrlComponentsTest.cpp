@@ -17,15 +17,16 @@ TEST(UrlComponentsTest, SplitsIntoPartsAndWritesBackTheSameText)
         std::optional<QString> query;
         std::optional<QString> fragment;
     } cases[] = {
-        {"https://example.com", "https", "example.com", {}, "", {}, {}},
-        {"HTTP://User:pw@Example.COM:8080/a%20b?x=1&y#frag", "HTTP", "Example.COM", "8080", "/a%20b", "x=1&y", "frag"},
-        {"http://[::1]:3000/", "http", "[::1]", "3000", "/", {}, {}},
-        {"https://example.com/?", "https", "example.com", {}, "/", "", {}},
-        {"https://example.com/#", "https", "example.com", {}, "/", {}, ""},
-        {"https://example.com/p?q=a?b/c#x?y", "https", "example.com", {}, "/p", "q=a?b/c", "x?y"},
-        {"example.com/path", "", {}, {}, "example.com/path", {}, {}},
-        {"mailto:someone@example.com", "mailto", {}, {}, "someone@example.com", {}, {}},
-        {"https://example.com/a?list[]=1", "https", "example.com", {}, "/a", "list[]=1", {}},
+        { "https://example.com", "https", "example.com", {}, "", {}, {} },
+        { "HTTP://User:pw@Example.COM:8080/a%20b?x=1&y#frag", "HTTP", "Example.COM", "8080", "/a%20b",
+            "x=1&y", "frag" },
+        { "http://[::1]:3000/", "http", "[::1]", "3000", "/", {}, {} },
+        { "https://example.com/?", "https", "example.com", {}, "/", "", {} },
+        { "https://example.com/#", "https", "example.com", {}, "/", {}, "" },
+        { "https://example.com/p?q=a?b/c#x?y", "https", "example.com", {}, "/p", "q=a?b/c", "x?y" },
+        { "example.com/path", "", {}, {}, "example.com/path", {}, {} },
+        { "mailto:someone@example.com", "mailto", {}, {}, "someone@example.com", {}, {} },
+        { "https://example.com/a?list[]=1", "https", "example.com", {}, "/a", "list[]=1", {} },
     };
     for (const auto &test : cases) {
         const std::optional<UrlComponents> url = UrlComponents::parse(test.text);
@@ -42,18 +43,18 @@ TEST(UrlComponentsTest, SplitsIntoPartsAndWritesBackTheSameText)
 
 TEST(UrlComponentsTest, RefusesWhatNoURLMayContain)
 {
-    for (const char *text : {"https://exa mple.com", "https://example.com/ä", "https://example.com/%zz",
-                             "https://example.com/%4", "https://example.com:80a/", "https://example.com/a#b#c",
-                             "https://[::1/", "https://example.com/<script>", "http://ex\"ample.com",
-                             "https://example.com/a|b", "https://example.com/{x}"}) {
+    for (const char *text : { "https://exa mple.com", "https://example.com/ä", "https://example.com/%zz",
+             "https://example.com/%4", "https://example.com:80a/", "https://example.com/a#b#c",
+             "https://[::1/", "https://example.com/<script>", "http://ex\"ample.com",
+             "https://example.com/a|b", "https://example.com/{x}" }) {
         EXPECT_FALSE(UrlComponents::parse(QString::fromUtf8(text))) << text;
     }
 }
 
 TEST(UrlComponentsTest, QueryItemsAreDecodedAndKeepTheirWrittenForm)
 {
-    const std::optional<UrlComponents> url =
-        UrlComponents::parse(QStringLiteral("https://example.com/?a=1&&b&c=x%2By+z&%C3%A9=%E2%82%AC&bad=%FF"));
+    const std::optional<UrlComponents> url = UrlComponents::parse(
+        QStringLiteral("https://example.com/?a=1&&b&c=x%2By+z&%C3%A9=%E2%82%AC&bad=%FF"));
     ASSERT_TRUE(url);
     const QList<UrlComponents::QueryItem> items = url->queryItems();
     ASSERT_EQ(items.size(), 6);
@@ -76,7 +77,8 @@ TEST(UrlComponentsTest, QueryItemsAreDecodedAndKeepTheirWrittenForm)
 TEST(UrlComponentsTest, PercentDecoding)
 {
     EXPECT_EQ(StrictText::removingPercentEncoding(u"a%20b%2Fc"), "a b/c");
-    EXPECT_EQ(StrictText::removingPercentEncoding(u"https%3A%2F%2Fexample.com%2F%3Fq%3D%2520"), "https://example.com/?q=%20");
+    EXPECT_EQ(StrictText::removingPercentEncoding(u"https%3A%2F%2Fexample.com%2F%3Fq%3D%2520"),
+        "https://example.com/?q=%20");
     EXPECT_EQ(StrictText::removingPercentEncoding(u"plain"), "plain");
     EXPECT_EQ(StrictText::removingPercentEncoding(u"broken%2"), std::nullopt);
     EXPECT_EQ(StrictText::removingPercentEncoding(u"broken%g0"), std::nullopt);

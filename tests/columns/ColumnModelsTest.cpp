@@ -16,7 +16,7 @@ namespace {
 
 ClipboardItemPtr textItem(const QString &text, bool pinned = false)
 {
-    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = text});
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, { .text = text });
     if (pinned) {
         item->setIsPinned(true);
         item->setPinnedTimestamp(QDateTime::currentDateTimeUtc());
@@ -29,7 +29,8 @@ ClipboardItemPtr textItem(const QString &text, bool pinned = false)
 TEST(ColumnLayoutTest, BlocksStackWithTheirOwnCellSizes)
 {
     // Width 320 in a grid: 11 single characters a row, 5 tiles a row.
-    const QList<GridSection> sections{{"SingleChars", 0, 12, 11}, {"Pinned", 12, 3, 5}, {"Unpinned", 15, 6, 5}};
+    const QList<GridSection> sections { { "SingleChars", 0, 12, 11 }, { "Pinned", 12, 3, 5 },
+        { "Unpinned", 15, 6, 5 } };
     const ColumnLayout layout(sections, true, 320, true, 10);
     ASSERT_EQ(layout.cellCount(), 21);
     ASSERT_TRUE(layout.pinnedHeaderRect());
@@ -42,18 +43,20 @@ TEST(ColumnLayoutTest, BlocksStackWithTheirOwnCellSizes)
     EXPECT_EQ(layout.cellKind(12), ColumnLayout::CellKind::tile);
     EXPECT_DOUBLE_EQ(layout.cellRect(12).top(), firstTop + 2 * 26 + ColumnLayout::sectionSpacing);
     EXPECT_DOUBLE_EQ(layout.cellRect(14).left(), ColumnLayout::inset + 2 * 56);
-    EXPECT_DOUBLE_EQ(layout.cellRect(15).top(), layout.cellRect(12).top() + 56 + ColumnLayout::sectionSpacing);
+    EXPECT_DOUBLE_EQ(
+        layout.cellRect(15).top(), layout.cellRect(12).top() + 56 + ColumnLayout::sectionSpacing);
     EXPECT_DOUBLE_EQ(layout.cellRect(20).top(), layout.cellRect(15).top() + 56) << "the sixth unpinned wraps";
     EXPECT_GT(layout.contentHeight(), layout.cellRect(20).bottom());
 
     EXPECT_EQ(layout.rowAt(layout.cellRect(13).center()), 13);
     EXPECT_EQ(layout.rowAt(layout.pinnedHeaderRect()->center()), std::nullopt);
-    EXPECT_EQ(layout.rowAt(QPointF(319, layout.cellRect(13).center().y())), std::nullopt) << "beside the tiles";
+    EXPECT_EQ(layout.rowAt(QPointF(319, layout.cellRect(13).center().y())), std::nullopt)
+        << "beside the tiles";
     const QList<int> visible = layout.rowsBetween(layout.cellRect(12).top(), layout.cellRect(12).bottom());
-    EXPECT_EQ(visible, QList<int>({12, 13, 14}));
+    EXPECT_EQ(visible, QList<int>({ 12, 13, 14 }));
 
     // A list: one row per item across the column.
-    const ColumnLayout list({{"Unpinned", 0, 3, 1}}, false, 200, false, 10);
+    const ColumnLayout list({ { "Unpinned", 0, 3, 1 } }, false, 200, false, 10);
     EXPECT_EQ(list.cellKind(1), ColumnLayout::CellKind::row);
     EXPECT_DOUBLE_EQ(list.cellRect(1).width(), 180);
     EXPECT_DOUBLE_EQ(list.cellRect(1).top(), 10 + ColumnLayout::rowHeight + ColumnLayout::rowSpacing);
@@ -64,7 +67,8 @@ TEST(ColumnItemsModelTest, ShowsPinsFirstWhenExpandedAndTracksTheSelection)
 {
     ColumnItemsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    const QList<ClipboardItemPtr> items{textItem("new"), textItem("x", true), textItem("long pin", true), textItem("old")};
+    const QList<ClipboardItemPtr> items { textItem("new"), textItem("x", true), textItem("long pin", true),
+        textItem("old") };
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
 
     model.setContent(CategoryTitle::text, items, false, false, 200);
@@ -104,8 +108,9 @@ class PanelColumnsModelTest : public PanelStoreTest
 TEST_F(PanelColumnsModelTest, FollowsColumnsTabsSearchAndSelection)
 {
     insertText(QStringLiteral("apple"));
-    ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://b.example")});
-    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://b.example")});
+    ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://b.example") });
+    ClipboardItemPtr link
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://b.example") });
     context().insert(link);
     ASSERT_TRUE(context().save().ok);
     PanelViewState state(context(), m_env, &m_controller, *m_settings);

@@ -10,8 +10,8 @@
 TEST(SerialExecutorTest, JobsRunOneAtATimeInOrderOffTheCallingThread)
 {
     SerialExecutor executor;
-    std::atomic<int> running{0};
-    std::atomic<int> maxRunning{0};
+    std::atomic<int> running { 0 };
+    std::atomic<int> maxRunning { 0 };
     QList<int> order;
     QList<QFuture<int>> futures;
     for (int i = 0; i < 20; ++i) {

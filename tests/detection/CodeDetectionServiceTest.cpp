@@ -70,7 +70,7 @@ private:
 
 ContentTypePrediction prediction(const char *label, float score)
 {
-    return {QString::fromLatin1(label), score, false};
+    return { QString::fromLatin1(label), score, false };
 }
 
 // Plain words that neither a "#!" line nor the heuristics take for code, exactly length
@@ -91,12 +91,12 @@ class CodeDetectionServiceTest : public ::testing::Test
 protected:
     std::shared_ptr<FakeClassifier> m_model = std::make_shared<FakeClassifier>();
     MemoryPressureMonitor m_memoryPressure;
-    CodeDetectionService m_service{m_model, &m_memoryPressure};
+    CodeDetectionService m_service { m_model, &m_memoryPressure };
 
     // Fills the cache with count texts the model calls plain text.
     void fillCache(int count, const QString &prefix = QStringLiteral("text number "))
     {
-        m_model->answer({prediction("txt", 0.9f)});
+        m_model->answer({ prediction("txt", 0.9f) });
         for (int i = 0; i < count; ++i)
             m_service.detectNow(prefix + QString::number(i));
     }
@@ -106,7 +106,7 @@ protected:
 
 TEST_F(CodeDetectionServiceTest, TextsUnderEightCharactersAreNotCodeAndNotCached)
 {
-    m_model->answer({prediction("python", 0.99f)});
+    m_model->answer({ prediction("python", 0.99f) });
     const QString accented = QStringLiteral("e\u0301");
     EXPECT_EQ(m_service.detectNow(QStringLiteral("x = 1;")), Result());
     EXPECT_EQ(m_service.detectNow(accented.repeated(7)), Result()); // 14 code units, 7 characters
@@ -127,38 +127,38 @@ TEST_F(CodeDetectionServiceTest, AShebangLineDecidesAlone)
         const char *language; // nullptr: no shebang match
     };
     const Case cases[] = {
-        {"#!/bin/sh\nls -la /tmp", "shell"},
-        {"#!/bin/sh\r\nnode app.js", "shell"},                // the first line ends at the carriage return
-        {"#!/usr/bin/env python3\nprint('hi')", "python"},
-        {"#!/usr/bin/python3.11 -u\nimport sys", "python"},
-        {"#!/usr/bin/env node\nconsole.log(1)", "javascript"},
-        {"#!/bin/bash\necho hi", "shell"},
-        {"#!/usr/bin/env zsh\nls", "shell"},
-        {"#!/usr/bin/env Rscript\nx <- 1", "r"},
-        {"#!/usr/bin/perl -w\nprint 1;", "perl"},
-        {"#!/usr/bin/env groovy\nprintln 1", "groovy"},
-        {"#!/usr/bin/env lua5.4\nprint(1)", nullptr},          // "lua5" is no whole word "lua"
-        {"#!/usr/bin/env nodejs\nrun it", nullptr},
-        {"#!/opt/tool --flag\nsome plain words", nullptr},
-        {"# !/bin/sh\nsome plain words", nullptr},
-        {" #!/bin/sh\nsome plain words", nullptr},
+        { "#!/bin/sh\nls -la /tmp", "shell" },
+        { "#!/bin/sh\r\nnode app.js", "shell" }, // the first line ends at the carriage return
+        { "#!/usr/bin/env python3\nprint('hi')", "python" },
+        { "#!/usr/bin/python3.11 -u\nimport sys", "python" },
+        { "#!/usr/bin/env node\nconsole.log(1)", "javascript" },
+        { "#!/bin/bash\necho hi", "shell" },
+        { "#!/usr/bin/env zsh\nls", "shell" },
+        { "#!/usr/bin/env Rscript\nx <- 1", "r" },
+        { "#!/usr/bin/perl -w\nprint 1;", "perl" },
+        { "#!/usr/bin/env groovy\nprintln 1", "groovy" },
+        { "#!/usr/bin/env lua5.4\nprint(1)", nullptr }, // "lua5" is no whole word "lua"
+        { "#!/usr/bin/env nodejs\nrun it", nullptr },
+        { "#!/opt/tool --flag\nsome plain words", nullptr },
+        { "# !/bin/sh\nsome plain words", nullptr },
+        { " #!/bin/sh\nsome plain words", nullptr },
     };
     for (const Case &c : cases) {
-        const std::optional<QString> expected =
-            c.language ? std::optional<QString>(QString::fromLatin1(c.language)) : std::nullopt;
+        const std::optional<QString> expected
+            = c.language ? std::optional<QString>(QString::fromLatin1(c.language)) : std::nullopt;
         EXPECT_EQ(CodeDetectionService::detectShebang(QString::fromUtf8(c.text)), expected) << c.text;
     }
 
-    m_model->answer({prediction("python", 0.99f)});
+    m_model->answer({ prediction("python", 0.99f) });
     EXPECT_EQ(m_service.detectNow(QStringLiteral("#!/bin/sh\nls -la /tmp")),
-              (Result{true, QStringLiteral("shell"), 100, QStringLiteral("shell")}));
+        (Result { true, QStringLiteral("shell"), 100, QStringLiteral("shell") }));
     EXPECT_TRUE(m_model->asked().isEmpty());
     EXPECT_EQ(m_service.cachedResultCount(), 1);
 }
 
 TEST_F(CodeDetectionServiceTest, AnUnknownInterpreterFallsThroughToTheLaterStages)
 {
-    m_model->answer({prediction("txt", 0.9f)});
+    m_model->answer({ prediction("txt", 0.9f) });
     const Result result = m_service.detectNow(QStringLiteral("#!/opt/tool --flag\nsome plain words"));
     EXPECT_FALSE(result.isCode);
     EXPECT_EQ(result.topLabel, QStringLiteral("txt"));
@@ -167,9 +167,9 @@ TEST_F(CodeDetectionServiceTest, AnUnknownInterpreterFallsThroughToTheLaterStage
 
 TEST_F(CodeDetectionServiceTest, HeuristicsDecideBeforeTheModel)
 {
-    m_model->answer({prediction("txt", 0.99f)});
+    m_model->answer({ prediction("txt", 0.99f) });
     const Result result = m_service.detectNow(readSample(QStringLiteral("python.py")));
-    EXPECT_EQ(result, (Result{true, QStringLiteral("python"), 95, QStringLiteral("python")}));
+    EXPECT_EQ(result, (Result { true, QStringLiteral("python"), 95, QStringLiteral("python") }));
     EXPECT_TRUE(m_model->asked().isEmpty());
 }
 
@@ -183,21 +183,30 @@ TEST_F(CodeDetectionServiceTest, ThresholdsPerLabelAndPerLength)
         bool isCode;
     };
     const Case cases[] = {
-        {"sql", 0.85f, 50, false},        {"sql", 0.90f, 50, true},          // its own threshold, not 0.10
-        {"go", 0.12f, 50, true},          {"go", 0.09f, 50, false},
-        {"python", 0.10f, 100, true},     {"python", 0.10f, 101, false},
-        {"python", 0.15f, 101, true},     {"python", 0.15f, 300, true},
-        {"python", 0.15f, 301, false},    {"python", 0.30f, 301, true},
-        {"python", 0.29f, 5000, false},   {"batch", 0.74f, 400, false},
-        {"batch", 0.75f, 400, true},      {"lisp", 0.89f, 400, false},
-        {"pascal", 0.94f, 40, false},     {"pascal", 0.95f, 40, true},
-        {"python", std::numeric_limits<float>::quiet_NaN(), 50, false},
+        { "sql", 0.85f, 50, false },
+        { "sql", 0.90f, 50, true }, // its own threshold, not 0.10
+        { "go", 0.12f, 50, true },
+        { "go", 0.09f, 50, false },
+        { "python", 0.10f, 100, true },
+        { "python", 0.10f, 101, false },
+        { "python", 0.15f, 101, true },
+        { "python", 0.15f, 300, true },
+        { "python", 0.15f, 301, false },
+        { "python", 0.30f, 301, true },
+        { "python", 0.29f, 5000, false },
+        { "batch", 0.74f, 400, false },
+        { "batch", 0.75f, 400, true },
+        { "lisp", 0.89f, 400, false },
+        { "pascal", 0.94f, 40, false },
+        { "pascal", 0.95f, 40, true },
+        { "python", std::numeric_limits<float>::quiet_NaN(), 50, false },
     };
     for (const Case &c : cases) {
         CodeDetectionService service(m_model);
-        m_model->answer({prediction(c.label, c.score)});
+        m_model->answer({ prediction(c.label, c.score) });
         const Result result = service.detectNow(prose(c.length));
-        EXPECT_EQ(result.isCode, c.isCode) << c.label << " " << c.score << " on " << c.length << " characters";
+        EXPECT_EQ(result.isCode, c.isCode)
+            << c.label << " " << c.score << " on " << c.length << " characters";
         EXPECT_EQ(result.topLabel, QString::fromLatin1(c.label));
     }
 }
@@ -206,7 +215,7 @@ TEST_F(CodeDetectionServiceTest, LengthBucketsCountUserCharacters)
 {
     // 100 characters in 150 code units: still the bucket of 0.10.
     const QString text = prose(50) + QStringLiteral("e\u0301").repeated(50);
-    m_model->answer({prediction("python", 0.10f)});
+    m_model->answer({ prediction("python", 0.10f) });
     EXPECT_TRUE(m_service.detectNow(text).isCode);
 }
 
@@ -218,12 +227,14 @@ TEST_F(CodeDetectionServiceTest, TextLabelsAreNeverCode)
         Result expected;
     };
     const Case cases[] = {
-        {{prediction("markdown", 0.99f), prediction("python", 0.5f)},
-         {false, QStringLiteral("python"), 50, QStringLiteral("markdown")}},
-        {{prediction("txt", 0.6f), prediction("csv", 0.2f), prediction("go", 0.125f)},
-         {false, QStringLiteral("go"), 13, QStringLiteral("txt")}},
-        {{prediction("txt", 0.6f), prediction("markdown", 0.3f)}, {false, std::nullopt, 0, QStringLiteral("txt")}},
-        {{prediction("rust", 0.6f), prediction("txt", 0.3f)}, {true, QStringLiteral("rust"), 60, QStringLiteral("rust")}},
+        { { prediction("markdown", 0.99f), prediction("python", 0.5f) },
+            { false, QStringLiteral("python"), 50, QStringLiteral("markdown") } },
+        { { prediction("txt", 0.6f), prediction("csv", 0.2f), prediction("go", 0.125f) },
+            { false, QStringLiteral("go"), 13, QStringLiteral("txt") } },
+        { { prediction("txt", 0.6f), prediction("markdown", 0.3f) },
+            { false, std::nullopt, 0, QStringLiteral("txt") } },
+        { { prediction("rust", 0.6f), prediction("txt", 0.3f) },
+            { true, QStringLiteral("rust"), 60, QStringLiteral("rust") } },
     };
     for (const Case &c : cases) {
         CodeDetectionService service(m_model);
@@ -234,12 +245,14 @@ TEST_F(CodeDetectionServiceTest, TextLabelsAreNeverCode)
 
 TEST_F(CodeDetectionServiceTest, EveryTextLabelCounts)
 {
-    const char *const textLabels[] = {"txt", "randombytes", "randomtxt", "csv", "tsv", "markdown", "rst",
-                                      "eml", "srt", "vtt", "sum", "po", "bib"};
+    const char *const textLabels[] = { "txt", "randombytes", "randomtxt", "csv", "tsv", "markdown", "rst",
+        "eml", "srt", "vtt", "sum", "po", "bib" };
     for (const char *label : textLabels) {
         CodeDetectionService service(m_model);
-        m_model->answer({prediction(label, 1.0f)});
-        EXPECT_EQ(service.detectNow(prose(60)), (Result{false, std::nullopt, 0, QString::fromLatin1(label)})) << label;
+        m_model->answer({ prediction(label, 1.0f) });
+        EXPECT_EQ(
+            service.detectNow(prose(60)), (Result { false, std::nullopt, 0, QString::fromLatin1(label) }))
+            << label;
     }
 }
 
@@ -251,12 +264,20 @@ TEST_F(CodeDetectionServiceTest, ConfidenceRoundsHalfAwayFromZeroInSinglePrecisi
         int confidence;
     };
     const Case cases[] = {
-        {1.0f, 100}, {0.125f, 13}, {0.5f, 50}, {0.994f, 99}, {0.995f, 100}, {1.7f, 100}, {0.0f, 0},
-        {-0.2f, 0},  {std::numeric_limits<float>::quiet_NaN(), 0}, {std::numeric_limits<float>::infinity(), 0},
+        { 1.0f, 100 },
+        { 0.125f, 13 },
+        { 0.5f, 50 },
+        { 0.994f, 99 },
+        { 0.995f, 100 },
+        { 1.7f, 100 },
+        { 0.0f, 0 },
+        { -0.2f, 0 },
+        { std::numeric_limits<float>::quiet_NaN(), 0 },
+        { std::numeric_limits<float>::infinity(), 0 },
     };
     for (const Case &c : cases) {
         CodeDetectionService service(m_model);
-        m_model->answer({prediction("go", c.score)});
+        m_model->answer({ prediction("go", c.score) });
         EXPECT_EQ(service.detectNow(prose(60)).confidence, c.confidence) << c.score;
     }
 }
@@ -266,8 +287,8 @@ TEST_F(CodeDetectionServiceTest, OnlyTheFirstTenPredictionsCount)
     QList<ContentTypePrediction> predictions(10, prediction("txt", 0.05f));
     predictions.append(prediction("python", 0.04f));
     m_model->answer(predictions);
-    EXPECT_EQ(m_service.detectNow(prose(60)), (Result{false, std::nullopt, 0, QStringLiteral("txt")}));
-    EXPECT_EQ(m_model->ks(), QList<int>{10});
+    EXPECT_EQ(m_service.detectNow(prose(60)), (Result { false, std::nullopt, 0, QStringLiteral("txt") }));
+    EXPECT_EQ(m_model->ks(), QList<int> { 10 });
 }
 
 TEST_F(CodeDetectionServiceTest, NoModelAnswerIsNotCached)
@@ -278,8 +299,9 @@ TEST_F(CodeDetectionServiceTest, NoModelAnswerIsNotCached)
     EXPECT_EQ(m_service.cachedResultCount(), 0);
 
     // The model comes back: the same text now gets its answer.
-    m_model->answer({prediction("ruby", 0.8f)});
-    EXPECT_EQ(m_service.detectNow(text), (Result{true, QStringLiteral("ruby"), 80, QStringLiteral("ruby")}));
+    m_model->answer({ prediction("ruby", 0.8f) });
+    EXPECT_EQ(
+        m_service.detectNow(text), (Result { true, QStringLiteral("ruby"), 80, QStringLiteral("ruby") }));
     EXPECT_EQ(m_service.cachedResultCount(), 1);
     EXPECT_EQ(m_model->asked().size(), 2);
 }
@@ -291,7 +313,7 @@ TEST_F(CodeDetectionServiceTest, WithoutAModelUntilOneIsSet)
     EXPECT_EQ(service.detectNow(text), Result());
     EXPECT_EQ(service.cachedResultCount(), 0);
 
-    m_model->answer({prediction("ruby", 0.8f)});
+    m_model->answer({ prediction("ruby", 0.8f) });
     service.setClassifier(m_model);
     EXPECT_TRUE(service.detectNow(text).isCode);
 }
@@ -299,41 +321,42 @@ TEST_F(CodeDetectionServiceTest, WithoutAModelUntilOneIsSet)
 TEST_F(CodeDetectionServiceTest, LispIsAskedAgainWithoutEmoticonsAndLoneBrackets)
 {
     m_model->answerWith([](const QString &text) {
-        return text.contains(u')') ? QList{prediction("lisp", 0.95f)} : QList{prediction("txt", 0.8f)};
+        return text.contains(u')') ? QList { prediction("lisp", 0.95f) } : QList { prediction("txt", 0.8f) };
     });
     const QString text = QStringLiteral("see you at noon :) and bring snacks )) ok (maybe");
     const Result result = m_service.detectNow(text);
-    EXPECT_EQ(result, (Result{false, std::nullopt, 0, QStringLiteral("txt")}));
-    EXPECT_EQ(m_model->asked(), (QStringList{text, QStringLiteral("see you at noon   and bring snacks   ok (maybe")}));
+    EXPECT_EQ(result, (Result { false, std::nullopt, 0, QStringLiteral("txt") }));
+    EXPECT_EQ(m_model->asked(),
+        (QStringList { text, QStringLiteral("see you at noon   and bring snacks   ok (maybe") }));
 }
 
 TEST_F(CodeDetectionServiceTest, LispCleanUpKeepsTheFirstAnswerWhenTheSecondFails)
 {
     int calls = 0;
     m_model->answerWith([&calls](const QString &) {
-        return ++calls == 1 ? QList{prediction("lisp", 0.95f)} : QList<ContentTypePrediction>{};
+        return ++calls == 1 ? QList { prediction("lisp", 0.95f) } : QList<ContentTypePrediction> {};
     });
     EXPECT_EQ(m_service.detectNow(QStringLiteral("(fine) :-) thanks")),
-              (Result{true, QStringLiteral("lisp"), 95, QStringLiteral("lisp")}));
+        (Result { true, QStringLiteral("lisp"), 95, QStringLiteral("lisp") }));
     EXPECT_EQ(m_model->asked().size(), 2);
 }
 
 TEST_F(CodeDetectionServiceTest, LispCleanUpOnlyForShortTextsThatChange)
 {
-    m_model->answer({prediction("lisp", 0.95f)});
+    m_model->answer({ prediction("lisp", 0.95f) });
     CodeDetectionService(m_model).detectNow(QStringLiteral("(defun square (x) (* x x))")); // nothing to clean
     EXPECT_EQ(m_model->asked().size(), 1);
-    CodeDetectionService(m_model).detectNow(prose(1000) + QStringLiteral(" :)"));            // 1003 characters
+    CodeDetectionService(m_model).detectNow(prose(1000) + QStringLiteral(" :)")); // 1003 characters
     EXPECT_EQ(m_model->asked().size(), 2);
-    CodeDetectionService(m_model).detectNow(prose(990) + QStringLiteral(" :)"));             // 993 characters
+    CodeDetectionService(m_model).detectNow(prose(990) + QStringLiteral(" :)")); // 993 characters
     EXPECT_EQ(m_model->asked().size(), 4);
 }
 
 TEST_F(CodeDetectionServiceTest, ACacheHitSkipsEveryStage)
 {
-    m_model->answer({prediction("go", 0.5f)});
+    m_model->answer({ prediction("go", 0.5f) });
     const Result first = m_service.detectNow(prose(80));
-    m_model->answer({prediction("txt", 0.99f)});
+    m_model->answer({ prediction("txt", 0.99f) });
     EXPECT_EQ(m_service.detectNow(prose(80)), first);
     EXPECT_EQ(m_model->asked().size(), 1);
 }
@@ -366,7 +389,7 @@ TEST_F(CodeDetectionServiceTest, MemoryPressureHalvesTheCacheOldestFirst)
     const qsizetype asked = m_model->asked().size();
     m_service.detectNow(QStringLiteral("text number 299")); // newest half kept
     EXPECT_EQ(m_model->asked().size(), asked);
-    m_service.detectNow(QStringLiteral("text number 0"));   // oldest half gone, asked and stored again
+    m_service.detectNow(QStringLiteral("text number 0")); // oldest half gone, asked and stored again
     EXPECT_EQ(m_model->asked().size(), asked + 1);
 
     m_memoryPressure.simulatePressure(MemoryPressureLevel::Critical);
@@ -406,11 +429,11 @@ TEST_F(CodeDetectionServiceTest, TrimmingHalvesRoundingTheKeptShareDown)
 
 TEST_F(CodeDetectionServiceTest, DetectRunsOnTheServiceExecutor)
 {
-    m_model->answer({prediction("kotlin", 0.7f)});
+    m_model->answer({ prediction("kotlin", 0.7f) });
     QFuture<Result> future = m_service.detect(prose(90));
     // Waiting with waitForFinished() could run a job that has not started on this thread.
     ASSERT_TRUE(waitUntil([&] { return future.isFinished(); }));
-    EXPECT_EQ(future.result(), (Result{true, QStringLiteral("kotlin"), 70, QStringLiteral("kotlin")}));
+    EXPECT_EQ(future.result(), (Result { true, QStringLiteral("kotlin"), 70, QStringLiteral("kotlin") }));
     EXPECT_NE(m_model->thread(), QThread::currentThread());
 
     // Many at once, from several threads: each gets its own answer.
@@ -425,7 +448,8 @@ TEST(CodeDetectionServiceSharedTest, AsksTheSharedContentTypeModel)
 {
     CodeDetectionService &shared = CodeDetectionService::shared();
     EXPECT_EQ(&shared, &CodeDetectionService::shared());
-    const Result prose = shared.detect(QStringLiteral("nothing here looks like code at all, just words")).result();
+    const Result prose
+        = shared.detect(QStringLiteral("nothing here looks like code at all, just words")).result();
     EXPECT_TRUE(prose.topLabel.has_value()) << "the model answered";
     EXPECT_FALSE(prose.isCode) << prose.topLabel.value_or(QString()).toStdString();
     EXPECT_TRUE(shared.detect(QStringLiteral("#!/bin/sh\nexit 0")).result().isCode);

@@ -53,7 +53,8 @@ QByteArray networkFile(const QList<QByteArray> &names, const std::vector<Matrix>
     for (const Matrix &m : matrices) {
         appendU32(out, m.rows);
         appendU32(out, m.cols);
-        out.append(reinterpret_cast<const char *>(m.values.data()), qsizetype(m.values.size() * sizeof(float)));
+        out.append(
+            reinterpret_cast<const char *>(m.values.data()), qsizetype(m.values.size() * sizeof(float)));
     }
     return out;
 }
@@ -61,7 +62,7 @@ QByteArray networkFile(const QList<QByteArray> &names, const std::vector<Matrix>
 // Deterministic small weights so that every layer matters.
 Matrix filled(quint32 rows, quint32 cols, quint32 seed, float scale)
 {
-    Matrix m{rows, cols, std::vector<float>(size_t(rows) * cols)};
+    Matrix m { rows, cols, std::vector<float>(size_t(rows) * cols) };
     QRandomGenerator random(seed);
     for (float &v : m.values)
         v = float(random.generateDouble() * 2.0 - 1.0) * scale;
@@ -70,9 +71,9 @@ Matrix filled(quint32 rows, quint32 cols, quint32 seed, float scale)
 
 std::vector<Matrix> smallNetwork(quint32 n, quint32 seed = 7)
 {
-    return {filled(B, E, seed, 0.5f),        filled(E, H0, seed + 1, 0.3f), filled(1, H0, seed + 2, 0.1f),
-            filled(H0, H1, seed + 3, 0.2f),  filled(1, H1, seed + 4, 0.1f), filled(H1, n, seed + 5, 0.5f),
-            filled(1, n, seed + 6, 0.1f),    filled(B, n, seed + 7, 0.2f),  filled(1, n, seed + 8, 0.1f)};
+    return { filled(B, E, seed, 0.5f), filled(E, H0, seed + 1, 0.3f), filled(1, H0, seed + 2, 0.1f),
+        filled(H0, H1, seed + 3, 0.2f), filled(1, H1, seed + 4, 0.1f), filled(H1, n, seed + 5, 0.5f),
+        filled(1, n, seed + 6, 0.1f), filled(B, n, seed + 7, 0.2f), filled(1, n, seed + 8, 0.1f) };
 }
 
 // The network's arithmetic written out plainly in double precision, as the reference.
@@ -113,17 +114,20 @@ std::vector<double> referenceProbabilities(const std::vector<Matrix> &m, const Q
 
 QStringList allowedMessagePrefixes()
 {
-    return {QStringLiteral("GuesslangDetection: Invalid model file format"),
-            QStringLiteral("GuesslangDetection: readUInt32 out of bounds at offset "),
-            QStringLiteral("GuesslangDetection: readMatrix out of bounds - need "),
-            QStringLiteral("GuesslangDetection: language name out of bounds - need "),
-            QStringLiteral("GuesslangDetection: model matrices are smaller than the network needs")};
+    return { QStringLiteral("GuesslangDetection: Invalid model file format"),
+        QStringLiteral("GuesslangDetection: readUInt32 out of bounds at offset "),
+        QStringLiteral("GuesslangDetection: readMatrix out of bounds - need "),
+        QStringLiteral("GuesslangDetection: language name out of bounds - need "),
+        QStringLiteral("GuesslangDetection: model matrices are smaller than the network needs") };
 }
 
 class GuesslangDetectionTest : public ::testing::Test
 {
 public:
-    void writeModel(const QByteArray &bytes) { ASSERT_TRUE(m_resources.write(QStringLiteral("guesslang.bin"), bytes)); }
+    void writeModel(const QByteArray &bytes)
+    {
+        ASSERT_TRUE(m_resources.write(QStringLiteral("guesslang.bin"), bytes));
+    }
 
     TemporaryResourceFolder m_resources;
 };
@@ -138,11 +142,10 @@ TEST(GuesslangFeaturesTest, BucketsOfByteBigrams)
         QList<int> buckets;
     };
     const QList<Case> cases = {
-        {QStringLiteral("warmup"), {107, 505, 2237, 3570, 784}},
-        {QStringLiteral("w"), {}},
-        {QString(), {}},
+        { QStringLiteral("warmup"), { 107, 505, 2237, 3570, 784 } }, { QStringLiteral("w"), {} },
+        { QString(), {} },
         // "é" is two UTF-8 bytes, so one character still makes a bigram.
-        {QStringLiteral("\u00e9"), {370}}, // one character, two UTF-8 bytes C3 A9: one bigram
+        { QStringLiteral("\u00e9"), { 370 } }, // one character, two UTF-8 bytes C3 A9: one bigram
     };
     for (const Case &c : cases)
         EXPECT_EQ(GuesslangDetection::extractFeatures(c.text), c.buckets) << c.text.toStdString();
@@ -155,15 +158,16 @@ TEST(GuesslangFeaturesTest, BucketsOfByteBigrams)
 
 TEST(GuesslangRankTest, SortsBestFirstAndKeepsFileOrderAmongEquals)
 {
-    const QStringList names{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
-    const QList<GuesslangDetection::DetectionResult> ranked =
-        GuesslangDetection::rank(names, {0.2f, 0.4f, 0.2f, NAN});
+    const QStringList names { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+        QStringLiteral("d") };
+    const QList<GuesslangDetection::DetectionResult> ranked
+        = GuesslangDetection::rank(names, { 0.2f, 0.4f, 0.2f, NAN });
     ASSERT_EQ(ranked.size(), 4);
     EXPECT_EQ(ranked[0].language, QStringLiteral("b"));
     EXPECT_EQ(ranked[1].language, QStringLiteral("a"));
     EXPECT_EQ(ranked[2].language, QStringLiteral("c"));
     EXPECT_EQ(ranked[3].language, QStringLiteral("d")); // not a number sorts last
-    EXPECT_EQ(GuesslangDetection::rank(names, {0.5f, 0.5f}).size(), 2); // the shorter list wins
+    EXPECT_EQ(GuesslangDetection::rank(names, { 0.5f, 0.5f }).size(), 2); // the shorter list wins
 }
 
 TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
@@ -176,19 +180,26 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
     };
     const QString notFound = QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle");
     const QString invalid = QStringLiteral("GuesslangDetection: Invalid model file format");
-    const QByteArray valid = networkFile({"x"}, {});
+    const QByteArray valid = networkFile({ "x" }, {});
     const QList<Case> cases = {
-        {"missing file", [](GuesslangDetectionTest &) {}, notFound},
-        {"a folder in its place",
-         [](GuesslangDetectionTest &t) { ASSERT_TRUE(QDir(t.m_resources.path()).mkdir(QStringLiteral("guesslang.bin"))); },
-         QStringLiteral("GuesslangDetection: Could not read model file at file://") + m_resources.path()
-             + QStringLiteral("/guesslang.bin")},
-        {"empty file", [](GuesslangDetectionTest &t) { t.writeModel({}); }, invalid},
-        {"seven bytes", [](GuesslangDetectionTest &t) { t.writeModel(QByteArray("GLNG\0\0\0", 7)); }, invalid},
-        {"lower-case magic", [&](GuesslangDetectionTest &t) { t.writeModel("glng" + valid.mid(4)); }, invalid},
-        {"first byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("XLNG" + valid.mid(4)); }, invalid},
-        {"last byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("GLNX" + valid.mid(4)); }, invalid},
-        {"magic not UTF-8", [&](GuesslangDetectionTest &t) { t.writeModel("\xffLNG" + valid.mid(4)); }, invalid},
+        { "missing file", [](GuesslangDetectionTest &) {}, notFound },
+        { "a folder in its place",
+            [](GuesslangDetectionTest &t) {
+                ASSERT_TRUE(QDir(t.m_resources.path()).mkdir(QStringLiteral("guesslang.bin")));
+            },
+            QStringLiteral("GuesslangDetection: Could not read model file at file://") + m_resources.path()
+                + QStringLiteral("/guesslang.bin") },
+        { "empty file", [](GuesslangDetectionTest &t) { t.writeModel({}); }, invalid },
+        { "seven bytes", [](GuesslangDetectionTest &t) { t.writeModel(QByteArray("GLNG\0\0\0", 7)); },
+            invalid },
+        { "lower-case magic", [&](GuesslangDetectionTest &t) { t.writeModel("glng" + valid.mid(4)); },
+            invalid },
+        { "first byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("XLNG" + valid.mid(4)); },
+            invalid },
+        { "last byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("GLNX" + valid.mid(4)); },
+            invalid },
+        { "magic not UTF-8", [&](GuesslangDetectionTest &t) { t.writeModel("\xffLNG" + valid.mid(4)); },
+            invalid },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,25 +208,25 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
         GuesslangDetection network;
         CapturedDiagnostics diagnostics;
         EXPECT_FALSE(network.loadModel());
-        EXPECT_EQ(diagnostics.lines(), QStringList{c.message});
+        EXPECT_EQ(diagnostics.lines(), QStringList { c.message });
         EXPECT_FALSE(network.isLoaded());
         // A failed load is retried, with its message, by the next ranking.
         EXPECT_TRUE(network.rankLanguages(QStringLiteral("int main() { return 0; }")).isEmpty());
-        EXPECT_EQ(diagnostics.lines(), (QStringList{c.message, c.message}));
+        EXPECT_EQ(diagnostics.lines(), (QStringList { c.message, c.message }));
     }
 }
 
 TEST_F(GuesslangDetectionTest, RanksWithTheNetworkArithmetic)
 {
     const std::vector<Matrix> matrices = smallNetwork(3);
-    writeModel(networkFile({"alpha", "beta", "gamma"}, matrices));
+    writeModel(networkFile({ "alpha", "beta", "gamma" }, matrices));
     GuesslangDetection network;
     ASSERT_TRUE(network.loadModel());
-    EXPECT_EQ(network.languages(), (QStringList{"alpha", "beta", "gamma"}));
+    EXPECT_EQ(network.languages(), (QStringList { "alpha", "beta", "gamma" }));
     EXPECT_EQ(network.numLanguages(), 3);
 
-    for (const QString &text : {QStringLiteral("abab"), QStringLiteral("def f(x):\n    return x * 2\n"),
-                                QStringLiteral("\u00fcber caf\u00e9 \u2603")}) {
+    for (const QString &text : { QStringLiteral("abab"), QStringLiteral("def f(x):\n    return x * 2\n"),
+             QStringLiteral("\u00fcber caf\u00e9 \u2603") }) {
         SCOPED_TRACE(text.toStdString());
         const QList<int> features = GuesslangDetection::extractFeatures(text);
         const std::vector<double> expected = referenceProbabilities(matrices, features, 3);
@@ -231,8 +242,8 @@ TEST_F(GuesslangDetectionTest, RanksWithTheNetworkArithmetic)
         EXPECT_EQ(ranked, GuesslangDetection::rank(network.languages(), p));
     }
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("x")).isEmpty());
-    EXPECT_EQ(network.detect({B}), QList<float>()); // a bucket outside the table
-    EXPECT_EQ(network.detect({-1}), QList<float>());
+    EXPECT_EQ(network.detect({ B }), QList<float>()); // a bucket outside the table
+    EXPECT_EQ(network.detect({ -1 }), QList<float>());
 }
 
 TEST_F(GuesslangDetectionTest, EqualProbabilitiesKeepTheFileOrder)
@@ -240,23 +251,23 @@ TEST_F(GuesslangDetectionTest, EqualProbabilitiesKeepTheFileOrder)
     std::vector<Matrix> zeros = smallNetwork(4);
     for (Matrix &m : zeros)
         std::fill(m.values.begin(), m.values.end(), 0.0f);
-    writeModel(networkFile({"d", "b", "c", "a"}, zeros));
+    writeModel(networkFile({ "d", "b", "c", "a" }, zeros));
     GuesslangDetection network;
     const QList<GuesslangDetection::DetectionResult> ranked = network.rankLanguages(QStringLiteral("hello"));
     ASSERT_EQ(ranked.size(), 4);
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(ranked[k].language, (QStringList{"d", "b", "c", "a"}[k]));
+        EXPECT_EQ(ranked[k].language, (QStringList { "d", "b", "c", "a" }[k]));
         EXPECT_FLOAT_EQ(ranked[k].confidence, 0.25f);
     }
 }
 
 TEST_F(GuesslangDetectionTest, NamesThatAreNotUtf8AreLeftOut)
 {
-    writeModel(networkFile({"one", "t\xffo", "three"}, smallNetwork(3)));
+    writeModel(networkFile({ "one", "t\xffo", "three" }, smallNetwork(3)));
     GuesslangDetection network;
     CapturedDiagnostics diagnostics;
     ASSERT_TRUE(network.loadModel());
-    EXPECT_EQ(network.languages(), (QStringList{"one", "three"}));
+    EXPECT_EQ(network.languages(), (QStringList { "one", "three" }));
     EXPECT_EQ(network.numLanguages(), 2);
     EXPECT_EQ(network.rankLanguages(QStringLiteral("some text")).size(), 2);
     EXPECT_TRUE(diagnostics.lines().isEmpty());
@@ -264,9 +275,10 @@ TEST_F(GuesslangDetectionTest, NamesThatAreNotUtf8AreLeftOut)
 
 TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
 {
-    const QByteArray full = networkFile({"a", "b"}, smallNetwork(2));
+    const QByteArray full = networkFile({ "a", "b" }, smallNetwork(2));
     // Offset of the fifth matrix (the second bias): header, names, then four matrices.
-    const qint64 fifth = 12 + 2 * 5 + (8 + 4LL * B * E) + (8 + 4LL * E * H0) + (8 + 4LL * H0) + (8 + 4LL * H0 * H1);
+    const qint64 fifth
+        = 12 + 2 * 5 + (8 + 4LL * B * E) + (8 + 4LL * E * H0) + (8 + 4LL * H0) + (8 + 4LL * H0 * H1);
     const qint64 cut = fifth + 8 + 20; // the counts and five of the 32 values
     writeModel(full.left(cut));
     GuesslangDetection network;
@@ -275,16 +287,19 @@ TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
         EXPECT_TRUE(network.loadModel());
         const QStringList lines = diagnostics.lines();
         ASSERT_FALSE(lines.isEmpty());
-        EXPECT_EQ(lines.first(), QStringLiteral("GuesslangDetection: readMatrix out of bounds - need 128 bytes at offset %1, data size %2")
-                                     .arg(fifth + 8)
-                                     .arg(cut));
+        EXPECT_EQ(lines.first(),
+            QStringLiteral(
+                "GuesslangDetection: readMatrix out of bounds - need 128 bytes at offset %1, data size %2")
+                .arg(fifth + 8)
+                .arg(cut));
         // The next counts are read just after the fifth matrix's counts, from its values.
         EXPECT_FALSE(lines.contains(QStringLiteral("GuesslangDetection: Invalid model file format")));
-        EXPECT_EQ(lines.last(), QStringLiteral("GuesslangDetection: model matrices are smaller than the network needs; "
-                                               "rankings will be empty"));
+        EXPECT_EQ(lines.last(),
+            QStringLiteral("GuesslangDetection: model matrices are smaller than the network needs; "
+                           "rankings will be empty"));
     }
     EXPECT_TRUE(network.isLoaded());
-    EXPECT_EQ(network.languages(), (QStringList{"a", "b"}));
+    EXPECT_EQ(network.languages(), (QStringList { "a", "b" }));
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
     EXPECT_TRUE(network.detect(GuesslangDetection::extractFeatures(QStringLiteral("abc"))).isEmpty());
 
@@ -292,12 +307,12 @@ TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
     // Matrices that are whole but smaller than the inference reads.
     std::vector<Matrix> small = smallNetwork(2);
     small[7] = filled(B - 1, 2, 3, 0.1f);
-    writeModel(networkFile({"a", "b"}, small));
+    writeModel(networkFile({ "a", "b" }, small));
     EXPECT_TRUE(network.loadModel());
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
 
     // More names than the logits have columns.
-    writeModel(networkFile({"a", "b", "c"}, smallNetwork(2)));
+    writeModel(networkFile({ "a", "b", "c" }, smallNetwork(2)));
     EXPECT_TRUE(network.loadModel());
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
 }
@@ -321,13 +336,15 @@ TEST_F(GuesslangDetectionTest, HostileCountsNeitherCrashNorHang)
     appendU32(overflowingMatrix, 0xffffffffu);
     appendU32(overflowingMatrix, 0xffffffffu);
     const QList<Case> cases = {
-        {"four billion names in twelve bytes", hugeNameCount,
-         QStringLiteral("GuesslangDetection: readUInt32 out of bounds at offset 12, data size 12")},
-        {"a name longer than the file", nameRunsPastEnd,
-         QStringLiteral("GuesslangDetection: language name out of bounds - need 1000 bytes at offset 16, data size 19")},
-        {"rows x cols x 4 beyond 64 bits", overflowingMatrix,
-         QStringLiteral("GuesslangDetection: readMatrix out of bounds - need 73786976260478468100 bytes at offset 20, "
-                        "data size 20")},
+        { "four billion names in twelve bytes", hugeNameCount,
+            QStringLiteral("GuesslangDetection: readUInt32 out of bounds at offset 12, data size 12") },
+        { "a name longer than the file", nameRunsPastEnd,
+            QStringLiteral("GuesslangDetection: language name out of bounds - need 1000 bytes at offset 16, "
+                           "data size 19") },
+        { "rows x cols x 4 beyond 64 bits", overflowingMatrix,
+            QStringLiteral("GuesslangDetection: readMatrix out of bounds - need 73786976260478468100 bytes "
+                           "at offset 20, "
+                           "data size 20") },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -344,17 +361,18 @@ TEST_F(GuesslangDetectionTest, HostileCountsNeitherCrashNorHang)
 
 TEST_F(GuesslangDetectionTest, UnloadEmptiesAndTheNextRankingReloads)
 {
-    writeModel(networkFile({"a", "b"}, smallNetwork(2)));
+    writeModel(networkFile({ "a", "b" }, smallNetwork(2)));
     GuesslangDetection network;
     ASSERT_TRUE(network.loadModel());
     network.unloadModel();
     EXPECT_FALSE(network.isLoaded());
     EXPECT_TRUE(network.languages().isEmpty());
     EXPECT_EQ(network.numLanguages(), 2); // kept by the unload
-    EXPECT_TRUE(network.detect({1, 2}).isEmpty());
+    EXPECT_TRUE(network.detect({ 1, 2 }).isEmpty());
 
-    writeModel(networkFile({"x", "y", "z"}, smallNetwork(3)));
-    const QList<GuesslangDetection::DetectionResult> ranked = network.rankLanguages(QStringLiteral("fn main() {}"));
+    writeModel(networkFile({ "x", "y", "z" }, smallNetwork(3)));
+    const QList<GuesslangDetection::DetectionResult> ranked
+        = network.rankLanguages(QStringLiteral("fn main() {}"));
     ASSERT_EQ(ranked.size(), 3);
     EXPECT_TRUE(network.isLoaded());
     EXPECT_EQ(network.numLanguages(), 3);
@@ -362,7 +380,7 @@ TEST_F(GuesslangDetectionTest, UnloadEmptiesAndTheNextRankingReloads)
 
 TEST_F(GuesslangDetectionTest, AsyncOperationsRunOnTheNetworksThreadAndSurviveUnloads)
 {
-    writeModel(networkFile({"a", "b"}, smallNetwork(2)));
+    writeModel(networkFile({ "a", "b" }, smallNetwork(2)));
     GuesslangDetection network;
     EXPECT_TRUE(network.loadModelIfNeededAsync().result());
     const QString text = QStringLiteral("#include <stdio.h>\nint main(void) { puts(\"hi\"); }\n");
@@ -386,7 +404,7 @@ TEST_F(GuesslangDetectionTest, AsyncOperationsRunOnTheNetworksThreadAndSurviveUn
 
 TEST_F(GuesslangDetectionTest, RandomAndDamagedFilesNeverCrash)
 {
-    const QByteArray valid = networkFile({"a", "b", "c"}, smallNetwork(3));
+    const QByteArray valid = networkFile({ "a", "b", "c" }, smallNetwork(3));
     QRandomGenerator random(2024);
     const QStringList allowed = allowedMessagePrefixes();
     for (int round = 0; round < 120; ++round) {
@@ -416,10 +434,11 @@ TEST_F(GuesslangDetectionTest, RandomAndDamagedFilesNeverCrash)
         writeModel(file);
         GuesslangDetection network;
         CapturedDiagnostics diagnostics;
-        const QList<GuesslangDetection::DetectionResult> ranked =
-            network.rankLanguages(QStringLiteral("for (int i = 0; i < n; ++i) sum += a[i];"));
+        const QList<GuesslangDetection::DetectionResult> ranked
+            = network.rankLanguages(QStringLiteral("for (int i = 0; i < n; ++i) sum += a[i];"));
         for (const QString &line : diagnostics.lines()) {
-            const bool known = std::any_of(allowed.begin(), allowed.end(), [&](const QString &p) { return line.startsWith(p); });
+            const bool known = std::any_of(
+                allowed.begin(), allowed.end(), [&](const QString &p) { return line.startsWith(p); });
             EXPECT_TRUE(known) << line.toStdString();
         }
         EXPECT_LE(ranked.size(), 3);
@@ -445,10 +464,11 @@ TEST_F(ShippedGuesslangTest, NamesItsOutputsWithTheApplicationsLabels)
     ASSERT_TRUE(network.loadModel());
     const QStringList languages = network.languages();
     ASSERT_EQ(languages.size(), 54);
-    for (const char *label : {"python", "javascript", "typescript", "cpp", "cs", "shell", "markdown", "latex",
-                              "objectivec", "batch", "powershell", "perl", "ruby", "rust", "yaml"})
+    for (const char *label : { "python", "javascript", "typescript", "cpp", "cs", "shell", "markdown",
+             "latex", "objectivec", "batch", "powershell", "perl", "ruby", "rust", "yaml" })
         EXPECT_TRUE(languages.contains(QLatin1String(label))) << label;
-    for (const char *extension : {"py", "js", "ts", "sh", "md", "tex", "mm", "bat", "ps1", "pm", "rb", "rs"})
+    for (const char *extension :
+        { "py", "js", "ts", "sh", "md", "tex", "mm", "bat", "ps1", "pm", "rb", "rs" })
         EXPECT_FALSE(languages.contains(QLatin1String(extension))) << extension;
 }
 
@@ -461,30 +481,40 @@ TEST_F(ShippedGuesslangTest, AgreesWithThePackagesRuntime)
     if (node.isEmpty())
         GTEST_SKIP() << "node is not installed";
     const QString source = QStringLiteral(TINDLEWICK_SOURCE_DIR);
-    const QString package = source + QStringLiteral("/resources/node_modules/@vscode/vscode-languagedetection");
+    const QString package
+        = source + QStringLiteral("/resources/node_modules/@vscode/vscode-languagedetection");
     ASSERT_TRUE(QFile::exists(package + QStringLiteral("/dist/lib/index.js"))) << "run scripts/setup.sh";
 
     const QStringList snippets = {
-        QStringLiteral("def fibonacci(n):\n    a, b = 0, 1\n    for _ in range(n):\n        a, b = b, a + b\n    return a\n"),
-        QStringLiteral("function debounce(fn, ms) {\n  let t;\n  return (...args) => {\n    clearTimeout(t);\n    t = setTimeout(() => fn(...args), ms);\n  };\n}\n"),
-        QStringLiteral("#include <stdio.h>\n\nint main(int argc, char **argv)\n{\n    printf(\"%d\\n\", argc);\n    return 0;\n}\n"),
+        QStringLiteral("def fibonacci(n):\n    a, b = 0, 1\n    for _ in range(n):\n        a, b = b, a + "
+                       "b\n    return a\n"),
+        QStringLiteral("function debounce(fn, ms) {\n  let t;\n  return (...args) => {\n    "
+                       "clearTimeout(t);\n    t = setTimeout(() => fn(...args), ms);\n  };\n}\n"),
+        QStringLiteral("#include <stdio.h>\n\nint main(int argc, char **argv)\n{\n    printf(\"%d\\n\", "
+                       "argc);\n    return 0;\n}\n"),
         QStringLiteral("package main\n\nimport \"fmt\"\n\nfunc main() {\n\tfmt.Println(\"hello\")\n}\n"),
-        QStringLiteral("fn main() {\n    let v: Vec<i32> = (1..10).collect();\n    println!(\"{:?}\", v);\n}\n"),
-        QStringLiteral("SELECT name, COUNT(*) AS n FROM users WHERE active = 1 GROUP BY name ORDER BY n DESC;"),
-        QStringLiteral("<!DOCTYPE html>\n<html>\n<head><title>Test</title></head>\n<body><p class=\"x\">Hi</p></body>\n</html>\n"),
+        QStringLiteral(
+            "fn main() {\n    let v: Vec<i32> = (1..10).collect();\n    println!(\"{:?}\", v);\n}\n"),
+        QStringLiteral(
+            "SELECT name, COUNT(*) AS n FROM users WHERE active = 1 GROUP BY name ORDER BY n DESC;"),
+        QStringLiteral("<!DOCTYPE html>\n<html>\n<head><title>Test</title></head>\n<body><p "
+                       "class=\"x\">Hi</p></body>\n</html>\n"),
         QStringLiteral("#!/bin/sh\nset -e\nfor f in *.txt; do\n  echo \"$f\"\ndone\n"),
         QStringLiteral("{\n  \"name\": \"demo\",\n  \"version\": \"1.0.0\",\n  \"private\": true\n}\n"),
         QStringLiteral("services:\n  web:\n    image: nginx:latest\n    ports:\n      - \"80:80\"\n"),
         QStringLiteral("The quick brown fox jumps over the lazy dog. It was a sunny day in the park."),
-        QStringLiteral("class Greeter\n  def initialize(name)\n    @name = name\n  end\n\n  def greet\n    puts \"Hello #{@name}\"\n  end\nend\n"),
-        QStringLiteral("public class Main {\n    public static void main(String[] args) {\n        System.out.println(\"hi\");\n    }\n}\n"),
+        QStringLiteral("class Greeter\n  def initialize(name)\n    @name = name\n  end\n\n  def greet\n    "
+                       "puts \"Hello #{@name}\"\n  end\nend\n"),
+        QStringLiteral("public class Main {\n    public static void main(String[] args) {\n        "
+                       "System.out.println(\"hi\");\n    }\n}\n"),
         QStringLiteral("\\documentclass{article}\n\\begin{document}\nHello, \\LaTeX!\n\\end{document}\n"),
         QString(QStringLiteral("x = 1;\n")).repeated(300),
     };
 
     QProcess process;
-    process.start(node, {testDataPath(QStringLiteral("guesslang/rank-with-package.js")), package,
-                         source + QStringLiteral("/tools/guesslang/convert-guesslang.js")});
+    process.start(node,
+        { testDataPath(QStringLiteral("guesslang/rank-with-package.js")), package,
+            source + QStringLiteral("/tools/guesslang/convert-guesslang.js") });
     ASSERT_TRUE(process.waitForStarted());
     process.write(QJsonDocument(QJsonArray::fromStringList(snippets)).toJson(QJsonDocument::Compact));
     process.closeWriteChannel();

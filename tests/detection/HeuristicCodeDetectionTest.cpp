@@ -45,13 +45,13 @@ struct Tables
     std::vector<HeuristicLanguagePatterns> languages;
 
     Tables(std::vector<HeuristicPattern> genericPatterns,
-           std::vector<std::pair<QString, std::vector<HeuristicPattern>>> entries)
+        std::vector<std::pair<QString, std::vector<HeuristicPattern>>> entries)
         : generic(std::move(genericPatterns))
     {
         patterns.reserve(entries.size());
         for (auto &[name, list] : entries) {
             patterns.push_back(std::move(list));
-            languages.push_back({name, patterns.back()});
+            languages.push_back({ name, patterns.back() });
         }
     }
     HeuristicCodeDetection detector() const { return HeuristicCodeDetection(generic, languages); }
@@ -60,7 +60,8 @@ struct Tables
 QStringList sampleTexts()
 {
     QStringList texts;
-    for (const QString &folder : {QStringLiteral("code-samples"), QStringLiteral("code-samples/not-code")}) {
+    for (const QString &folder :
+        { QStringLiteral("code-samples"), QStringLiteral("code-samples/not-code") }) {
         const QDir dir(testDataPath(folder));
         for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
             QFile file(dir.filePath(name));
@@ -75,7 +76,8 @@ QStringList sampleTexts()
 
 TEST(HeuristicCodeDetectionTest, FillerMatchesNothing)
 {
-    const std::vector<qint64> scores = HeuristicCodeDetection::shared().languageScores(fillerLines(120, -1, {}));
+    const std::vector<qint64> scores
+        = HeuristicCodeDetection::shared().languageScores(fillerLines(120, -1, {}));
     EXPECT_TRUE(std::all_of(scores.begin(), scores.end(), [](qint64 score) { return score == 0; }));
 }
 
@@ -89,9 +91,12 @@ TEST(HeuristicCodeDetectionTest, NearTopPatternsCountOnlyOnTheFirstLines)
         qint64 htmlScore;
     };
     const Case cases[] = {
-        {20, 4, 15}, {20, 5, 0},  // fewer than 50 lines: the first 5
-        {60, 5, 15}, {60, 6, 0},  // 60 lines: the first 6
-        {100, 9, 15}, {100, 10, 0},
+        { 20, 4, 15 },
+        { 20, 5, 0 }, // fewer than 50 lines: the first 5
+        { 60, 5, 15 },
+        { 60, 6, 0 }, // 60 lines: the first 6
+        { 100, 9, 15 },
+        { 100, 10, 0 },
     };
     for (const Case &c : cases)
         EXPECT_EQ(scoreOf(QStringLiteral("html"), fillerLines(c.lines, c.doctypeLine, doctype)), c.htmlScore)
@@ -107,7 +112,7 @@ TEST(HeuristicCodeDetectionTest, ReadsOnlyTheFirstHundredLines)
 
 TEST(HeuristicCodeDetectionTest, CutsLinesAtFiveHundredUserCharacters)
 {
-    const Tables tables({}, {{QStringLiteral("tail"), {{"MARK$", 5}}}});
+    const Tables tables({}, { { QStringLiteral("tail"), { { "MARK$", 5 } } } });
     const HeuristicCodeDetection detection = tables.detector();
     const QString accented = QStringLiteral("e\u0301"); // one character, two code units
     // 496 characters, then the four of MARK: 500 characters, 996 code units.
@@ -120,7 +125,7 @@ TEST(HeuristicCodeDetectionTest, CutsLinesAtFiveHundredUserCharacters)
 
 TEST(HeuristicCodeDetectionTest, EveryNewlineCharacterEndsALine)
 {
-    const Tables tables({}, {{QStringLiteral("anchored"), {{"^MARK", 5}}}});
+    const Tables tables({}, { { QStringLiteral("anchored"), { { "^MARK", 5 } } } });
     const HeuristicCodeDetection detection = tables.detector();
     const struct
     {
@@ -128,9 +133,15 @@ TEST(HeuristicCodeDetectionTest, EveryNewlineCharacterEndsALine)
         char16_t separator;
         qint64 score;
     } cases[] = {
-        {"line feed", u'\n', 5},        {"vertical tab", u'\v', 5},          {"form feed", u'\f', 5},
-        {"carriage return", u'\r', 5},  {"next line", u'\u0085', 5},         {"line separator", u'\u2028', 5},
-        {"paragraph separator", u'\u2029', 5}, {"tab is no separator", u'\t', 0}, {"space", u' ', 0},
+        { "line feed", u'\n', 5 },
+        { "vertical tab", u'\v', 5 },
+        { "form feed", u'\f', 5 },
+        { "carriage return", u'\r', 5 },
+        { "next line", u'\u0085', 5 },
+        { "line separator", u'\u2028', 5 },
+        { "paragraph separator", u'\u2029', 5 },
+        { "tab is no separator", u'\t', 0 },
+        { "space", u' ', 0 },
     };
     for (const auto &c : cases) {
         const QString text = QStringLiteral("x") + QChar(c.separator) + QStringLiteral("MARK");
@@ -140,7 +151,7 @@ TEST(HeuristicCodeDetectionTest, EveryNewlineCharacterEndsALine)
 
 TEST(HeuristicCodeDetectionTest, CarriageReturnLineFeedCountsAsTwoLineEnds)
 {
-    const Tables tables({}, {{QStringLiteral("top"), {{"^MARK", 5, true}}}});
+    const Tables tables({}, { { QStringLiteral("top"), { { "^MARK", 5, true } } } });
     const HeuristicCodeDetection detection = tables.detector();
     // a, "", b, "", MARK: index 4, inside the first five lines.
     EXPECT_EQ(detection.languageScores(u"a\r\nb\r\nMARK")[0], 5);
@@ -151,14 +162,15 @@ TEST(HeuristicCodeDetectionTest, CarriageReturnLineFeedCountsAsTwoLineEnds)
 
 TEST(HeuristicCodeDetectionTest, APatternCountsOncePerText)
 {
-    const Tables tables({}, {{QStringLiteral("lang"), {{"MARK", 3}}}});
+    const Tables tables({}, { { QStringLiteral("lang"), { { "MARK", 3 } } } });
     EXPECT_EQ(tables.detector().languageScores(u"MARK\nMARK MARK\nMARK")[0], 3);
 }
 
 TEST(HeuristicCodeDetectionTest, GenericPointsCountForEveryLanguage)
 {
-    const Tables tables({{"GEN", 2}}, {{QStringLiteral("a"), {{"AAA", 3}}}, {QStringLiteral("b"), {}}});
-    EXPECT_EQ(tables.detector().languageScores(u"GEN AAA"), (std::vector<qint64>{5, 2}));
+    const Tables tables(
+        { { "GEN", 2 } }, { { QStringLiteral("a"), { { "AAA", 3 } } }, { QStringLiteral("b"), {} } });
+    EXPECT_EQ(tables.detector().languageScores(u"GEN AAA"), (std::vector<qint64> { 5, 2 }));
 
     // With the real tables, a text of generic shapes alone is the first language's.
     const QString genericOnly = QStringLiteral("// note\n/* block\n  if (ready) {\ngo;\n");
@@ -172,18 +184,21 @@ TEST(HeuristicCodeDetectionTest, GenericPointsCountForEveryLanguage)
 
 TEST(HeuristicCodeDetectionTest, TiesGoToTheEarlierLanguage)
 {
-    const Tables tie({}, {{QStringLiteral("first"), {{"MARK", 5}}}, {QStringLiteral("second"), {{"MARK", 5}}}});
+    const Tables tie({},
+        { { QStringLiteral("first"), { { "MARK", 5 } } }, { QStringLiteral("second"), { { "MARK", 5 } } } });
     EXPECT_EQ(tie.detector().detect(u"MARK").language, QStringLiteral("first"));
-    const Tables higher({}, {{QStringLiteral("first"), {{"MARK", 5}}}, {QStringLiteral("second"), {{"MARK", 6}}}});
+    const Tables higher({},
+        { { QStringLiteral("first"), { { "MARK", 5 } } }, { QStringLiteral("second"), { { "MARK", 6 } } } });
     EXPECT_EQ(higher.detector().detect(u"MARK").language, QStringLiteral("second"));
 }
 
 TEST(HeuristicCodeDetectionTest, ScoresOfZeroOrLessNameNoLanguage)
 {
-    const Tables negative({}, {{QStringLiteral("minus"), {{"MARK", -3}}}});
+    const Tables negative({}, { { QStringLiteral("minus"), { { "MARK", -3 } } } });
     EXPECT_EQ(negative.detector().detect(u"MARK"), HeuristicResult());
-    const Tables mixed({}, {{QStringLiteral("minus"), {{"MARK", -3}}}, {QStringLiteral("plus"), {{"MARK", 1}}}});
-    EXPECT_EQ(mixed.detector().detect(u"MARK"), (HeuristicResult{false, QStringLiteral("plus"), 0, 1}));
+    const Tables mixed({},
+        { { QStringLiteral("minus"), { { "MARK", -3 } } }, { QStringLiteral("plus"), { { "MARK", 1 } } } });
+    EXPECT_EQ(mixed.detector().detect(u"MARK"), (HeuristicResult { false, QStringLiteral("plus"), 0, 1 }));
     // The real python table holds back JavaScript.
     EXPECT_LT(scoreOf(QStringLiteral("python"), QStringLiteral("const x = 1;\nconsole.log(x)")), 0);
 }
@@ -198,40 +213,50 @@ TEST(HeuristicCodeDetectionTest, RequiredScoreAndConfidenceFollowTheLength)
     };
     const QString lang = QStringLiteral("lang");
     const Case cases[] = {
-        {100, 5, {true, lang, 75, 5}},   {100, 4, {false, lang, 0, 4}},  {101, 5, {false, lang, 0, 5}},
-        {101, 8, {true, lang, 87, 8}},   {300, 8, {true, lang, 87, 8}},  {301, 8, {false, lang, 0, 8}},
-        {301, 11, {false, lang, 0, 11}}, {301, 12, {true, lang, 95, 12}}, {2000, 10, {false, lang, 0, 10}},
-        {50, 9, {true, lang, 91, 9}},    {50, 10, {true, lang, 95, 10}}, {50, 15, {true, lang, 95, 15}},
+        { 100, 5, { true, lang, 75, 5 } },
+        { 100, 4, { false, lang, 0, 4 } },
+        { 101, 5, { false, lang, 0, 5 } },
+        { 101, 8, { true, lang, 87, 8 } },
+        { 300, 8, { true, lang, 87, 8 } },
+        { 301, 8, { false, lang, 0, 8 } },
+        { 301, 11, { false, lang, 0, 11 } },
+        { 301, 12, { true, lang, 95, 12 } },
+        { 2000, 10, { false, lang, 0, 10 } },
+        { 50, 9, { true, lang, 91, 9 } },
+        { 50, 10, { true, lang, 95, 10 } },
+        { 50, 15, { true, lang, 95, 15 } },
     };
     for (const Case &c : cases) {
-        const Tables tables({}, {{lang, {{"MARK", c.points}}}});
+        const Tables tables({}, { { lang, { { "MARK", c.points } } } });
         const QString text = QStringLiteral("MARK") + QString(c.length - 4, u'x');
-        EXPECT_EQ(tables.detector().detect(text), c.expected) << c.length << " characters, " << c.points << " points";
+        EXPECT_EQ(tables.detector().detect(text), c.expected)
+            << c.length << " characters, " << c.points << " points";
     }
 
     // Length is counted in characters, not code units: 100 characters in 196 code units.
-    const Tables tables({}, {{lang, {{"MARK", 5}}}});
+    const Tables tables({}, { { lang, { { "MARK", 5 } } } });
     const QString accented = QStringLiteral("MARK") + QStringLiteral("e\u0301").repeated(96);
-    EXPECT_EQ(tables.detector().detect(accented), (HeuristicResult{true, lang, 75, 5}));
+    EXPECT_EQ(tables.detector().detect(accented), (HeuristicResult { true, lang, 75, 5 }));
 }
 
 TEST(HeuristicCodeDetectionTest, EmptyTextsAndTablesGiveTheEmptyResult)
 {
     EXPECT_EQ(HeuristicCodeDetection::shared().detect(u""), HeuristicResult());
-    const Tables noLanguages({{"GEN", 20}}, {});
+    const Tables noLanguages({ { "GEN", 20 } }, {});
     EXPECT_EQ(noLanguages.detector().detect(u"GEN"), HeuristicResult());
 }
 
 TEST(HeuristicCodeDetectionTest, PatternsThatDoNotCompileAreLeftOut)
 {
-    const Tables tables({{"(", 1}}, {{QStringLiteral("lang"), {{"[unclosed", 5}, {"MARK", 5}}},
-                                     {QStringLiteral("broken"), {{"(?<", 9}}}});
+    const Tables tables({ { "(", 1 } },
+        { { QStringLiteral("lang"), { { "[unclosed", 5 }, { "MARK", 5 } } },
+            { QStringLiteral("broken"), { { "(?<", 9 } } } });
     const HeuristicCodeDetection detection = tables.detector();
     EXPECT_TRUE(detection.genericPatterns().empty());
     ASSERT_EQ(detection.languages().size(), 2u);
     EXPECT_EQ(detection.languages()[0].patterns.size(), 1u);
     EXPECT_TRUE(detection.languages()[1].patterns.empty()); // stays, with nothing to count
-    EXPECT_EQ(detection.detect(u"MARK"), (HeuristicResult{true, QStringLiteral("lang"), 75, 5}));
+    EXPECT_EQ(detection.detect(u"MARK"), (HeuristicResult { true, QStringLiteral("lang"), 75, 5 }));
 }
 
 // The indexed scan skips lines by their literals; it must count exactly what running
@@ -243,7 +268,8 @@ TEST(HeuristicCodeDetectionTest, IndexedScanAgreesWithScanningEveryLine)
     ASSERT_GE(samples.size(), 44);
     QStringList pool;
     for (const QString &text : samples) {
-        EXPECT_EQ(detection.languageScores(text), detection.languageScores(text, HeuristicCodeDetection::Scan::EveryLine));
+        EXPECT_EQ(detection.languageScores(text),
+            detection.languageScores(text, HeuristicCodeDetection::Scan::EveryLine));
         pool += text.split(u'\n');
     }
 
@@ -256,14 +282,22 @@ TEST(HeuristicCodeDetectionTest, IndexedScanAgreesWithScanningEveryLine)
         for (int i = 0; i < lines; ++i) {
             QString line = pool[random.bounded(int(pool.size()))];
             switch (random.bounded(6)) {
-            case 0: line = line.toUpper(); break;
-            case 1: line = line.repeated(1 + random.bounded(20)); break;
-            case 2: line = line.mid(random.bounded(int(line.size()) + 1)); break;
-            default: break;
+            case 0:
+                line = line.toUpper();
+                break;
+            case 1:
+                line = line.repeated(1 + random.bounded(20));
+                break;
+            case 2:
+                line = line.mid(random.bounded(int(line.size()) + 1));
+                break;
+            default:
+                break;
             }
             text += line + separators[random.bounded(int(separators.size()))];
         }
-        ASSERT_EQ(detection.languageScores(text), detection.languageScores(text, HeuristicCodeDetection::Scan::EveryLine))
+        ASSERT_EQ(detection.languageScores(text),
+            detection.languageScores(text, HeuristicCodeDetection::Scan::EveryLine))
             << qPrintable(text.left(400));
     }
 }

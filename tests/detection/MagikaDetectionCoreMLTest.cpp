@@ -24,11 +24,11 @@ std::vector<uint8_t> constantNetwork(const std::vector<float> &logits)
     w.rowScales.assign(16, 1.0f);
     w.embedding.assign(16 * 2, 0);
     w.hiddenKernel.assign(2 * 2, 0.0f);
-    w.hiddenBias = {1.0f, 0.0f};
+    w.hiddenBias = { 1.0f, 0.0f };
     w.outputKernel.assign(2 * logits.size(), 0.0f);
     w.outputBias = logits;
     std::string error;
-    auto network = ContentTypeNetwork::create({16, 2, 2, uint32_t(logits.size())}, std::move(w), &error);
+    auto network = ContentTypeNetwork::create({ 16, 2, 2, uint32_t(logits.size()) }, std::move(w), &error);
     EXPECT_TRUE(network) << error;
     return network ? network->serialize() : std::vector<uint8_t>();
 }
@@ -45,11 +45,14 @@ std::vector<float> logitsFor(const std::vector<double> &weights)
 class MagikaDetectionCoreMLTest : public ::testing::Test
 {
 public:
-    void writeFile(const QString &name, const QByteArray &bytes) { ASSERT_TRUE(m_resources.write(name, bytes)); }
+    void writeFile(const QString &name, const QByteArray &bytes)
+    {
+        ASSERT_TRUE(m_resources.write(name, bytes));
+    }
     void writeModel(const std::vector<uint8_t> &bytes)
     {
         writeFile(QStringLiteral("Magika.mlmodelc/model.bin"),
-                  QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+            QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
     }
     void writeLabels(const QByteArray &text) { writeFile(QStringLiteral("magika_labels.txt"), text); }
 
@@ -60,21 +63,23 @@ public:
 
 TEST(MagikaInputTest, WindowsOfTheStrippedBytes)
 {
-    const std::vector<int32_t> warmup = {119, 97, 114, 109, 117, 112};
+    const std::vector<int32_t> warmup = { 119, 97, 114, 109, 117, 112 };
     struct Case
     {
         const char *name;
         QString text;
         std::vector<int32_t> front; // then padding
-        std::vector<int32_t> back;  // after padding
+        std::vector<int32_t> back; // after padding
     };
     const QList<Case> cases = {
-        {"warmup", QStringLiteral("warmup"), warmup, warmup},
-        {"spaces before, line feed after", QStringLiteral("  ab\n"), {'a', 'b', '\n'}, {' ', ' ', 'a', 'b'}},
-        {"all whitespace", QStringLiteral(" \t\r\n\v\f "), {}, {}},
-        {"empty", QString(), {}, {}},
-        {"two UTF-8 bytes", QStringLiteral("\u00e9"), {0xc3, 0xa9}, {0xc3, 0xa9}},
-        {"no-break space is not stripped", QStringLiteral("\u00a0x"), {0xc2, 0xa0, 'x'}, {0xc2, 0xa0, 'x'}},
+        { "warmup", QStringLiteral("warmup"), warmup, warmup },
+        { "spaces before, line feed after", QStringLiteral("  ab\n"), { 'a', 'b', '\n' },
+            { ' ', ' ', 'a', 'b' } },
+        { "all whitespace", QStringLiteral(" \t\r\n\v\f "), {}, {} },
+        { "empty", QString(), {}, {} },
+        { "two UTF-8 bytes", QStringLiteral("\u00e9"), { 0xc3, 0xa9 }, { 0xc3, 0xa9 } },
+        { "no-break space is not stripped", QStringLiteral("\u00a0x"), { 0xc2, 0xa0, 'x' },
+            { 0xc2, 0xa0, 'x' } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,7 +106,7 @@ TEST(MagikaInputTest, WindowsOfTheStrippedBytes)
 
 TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing)
 {
-    const std::vector<uint8_t> model = constantNetwork({0, 1, 2});
+    const std::vector<uint8_t> model = constantNetwork({ 0, 1, 2 });
     struct Case
     {
         const char *name;
@@ -110,40 +115,40 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
         bool labelsKept;
     };
     const QList<Case> cases = {
-        {"nothing there", [](MagikaDetectionCoreMLTest &) {},
-         QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle"), false},
-        {"no labels", [&](MagikaDetectionCoreMLTest &t) { t.writeModel(model); },
-         QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle"), false},
-        {"labels not UTF-8",
-         [&](MagikaDetectionCoreMLTest &t) {
-             t.writeModel(model);
-             t.writeLabels("c\n\xff\xfe\n");
-         },
-         QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false},
-        {"labels a folder",
-         [&](MagikaDetectionCoreMLTest &t) {
-             t.writeModel(model);
-             QDir(t.m_resources.path()).mkdir(QStringLiteral("magika_labels.txt"));
-         },
-         QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false},
-        {"empty model folder",
-         [&](MagikaDetectionCoreMLTest &t) {
-             QDir(t.m_resources.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
-             t.writeLabels("c\ngo\ntxt\n");
-         },
-         QStringLiteral("MagikaDetectionCoreML: Failed to load model: cannot open "), true},
-        {"more labels than outputs",
-         [&](MagikaDetectionCoreMLTest &t) {
-             t.writeModel(model);
-             t.writeLabels("c\ngo\ntxt\nrust\n");
-         },
-         QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true},
-        {"not a model",
-         [&](MagikaDetectionCoreMLTest &t) {
-             t.writeFile(QStringLiteral("Magika.mlmodelc/model.bin"), "plain text, not weights");
-             t.writeLabels("c\ngo\ntxt\n");
-         },
-         QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true},
+        { "nothing there", [](MagikaDetectionCoreMLTest &) {},
+            QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle"), false },
+        { "no labels", [&](MagikaDetectionCoreMLTest &t) { t.writeModel(model); },
+            QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle"), false },
+        { "labels not UTF-8",
+            [&](MagikaDetectionCoreMLTest &t) {
+                t.writeModel(model);
+                t.writeLabels("c\n\xff\xfe\n");
+            },
+            QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false },
+        { "labels a folder",
+            [&](MagikaDetectionCoreMLTest &t) {
+                t.writeModel(model);
+                QDir(t.m_resources.path()).mkdir(QStringLiteral("magika_labels.txt"));
+            },
+            QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false },
+        { "empty model folder",
+            [&](MagikaDetectionCoreMLTest &t) {
+                QDir(t.m_resources.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
+                t.writeLabels("c\ngo\ntxt\n");
+            },
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: cannot open "), true },
+        { "more labels than outputs",
+            [&](MagikaDetectionCoreMLTest &t) {
+                t.writeModel(model);
+                t.writeLabels("c\ngo\ntxt\nrust\n");
+            },
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true },
+        { "not a model",
+            [&](MagikaDetectionCoreMLTest &t) {
+                t.writeFile(QStringLiteral("Magika.mlmodelc/model.bin"), "plain text, not weights");
+                t.writeLabels("c\ngo\ntxt\n");
+            },
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,7 +158,8 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
         CapturedDiagnostics diagnostics;
         EXPECT_FALSE(runner.loadModel());
         ASSERT_EQ(diagnostics.lines().size(), 1);
-        EXPECT_TRUE(diagnostics.lines().first().startsWith(c.message)) << diagnostics.lines().first().toStdString();
+        EXPECT_TRUE(diagnostics.lines().first().startsWith(c.message))
+            << diagnostics.lines().first().toStdString();
         EXPECT_FALSE(runner.isLoaded());
         EXPECT_EQ(runner.labels().isEmpty(), !c.labelsKept);
         // Each prediction retries the load and prints its message again.
@@ -169,7 +175,7 @@ TEST_F(MagikaDetectionCoreMLTest, LabelFileSplitsAtEveryLineBreakAndKeepsSpaces)
     writeModel(constantNetwork(std::vector<float>(9, 0.0f)));
     MagikaDetectionCoreML runner;
     ASSERT_TRUE(runner.loadModel());
-    EXPECT_EQ(runner.labels(), (QStringList{"c", "go", "txt", "rust", " lua ", "sql", "x"}));
+    EXPECT_EQ(runner.labels(), (QStringList { "c", "go", "txt", "rust", " lua ", "sql", "x" }));
     EXPECT_EQ(runner.codeLabels(), MagikaDetectionCoreML::knownCodeLabels());
     EXPECT_EQ(MagikaDetectionCoreML::knownCodeLabels().size(), 91);
 }
@@ -177,7 +183,7 @@ TEST_F(MagikaDetectionCoreMLTest, LabelFileSplitsAtEveryLineBreakAndKeepsSpaces)
 TEST_F(MagikaDetectionCoreMLTest, RanksLabelsBestFirstInLabelOrderAmongEquals)
 {
     writeLabels("txt\ngo\nmarkdown\npython\nlisp\n");
-    writeModel(constantNetwork(logitsFor({0.1, 0.3, 0.1, 0.3, 0.2})));
+    writeModel(constantNetwork(logitsFor({ 0.1, 0.3, 0.1, 0.3, 0.2 })));
     MagikaDetectionCoreML runner;
 
     struct Case
@@ -186,11 +192,11 @@ TEST_F(MagikaDetectionCoreMLTest, RanksLabelsBestFirstInLabelOrderAmongEquals)
         QStringList labels;
     };
     const QList<Case> cases = {
-        {0, {}},
-        {-3, {}},
-        {1, {"go"}},
-        {3, {"go", "python", "lisp"}},
-        {10, {"go", "python", "lisp", "txt", "markdown"}},
+        { 0, {} },
+        { -3, {} },
+        { 1, { "go" } },
+        { 3, { "go", "python", "lisp" } },
+        { 10, { "go", "python", "lisp", "txt", "markdown" } },
     };
     for (const Case &c : cases) {
         const QList<Result> results = runner.predictTopK(QStringLiteral("whatever text"), c.k);
@@ -203,9 +209,9 @@ TEST_F(MagikaDetectionCoreMLTest, RanksLabelsBestFirstInLabelOrderAmongEquals)
     ASSERT_EQ(all.size(), 5);
     EXPECT_NEAR(all[0].confidence, 0.3f, 1e-6);
     EXPECT_NEAR(all[4].confidence, 0.1f, 1e-6);
-    EXPECT_TRUE(all[0].isCode);      // go
-    EXPECT_TRUE(all[4].isCode);      // markdown is one of the code labels of the model
-    EXPECT_FALSE(all[3].isCode);     // txt
+    EXPECT_TRUE(all[0].isCode); // go
+    EXPECT_TRUE(all[4].isCode); // markdown is one of the code labels of the model
+    EXPECT_FALSE(all[3].isCode); // txt
 
     const std::optional<Result> best = runner.predict(QStringLiteral("whatever text"));
     ASSERT_TRUE(best.has_value());
@@ -217,7 +223,7 @@ TEST_F(MagikaDetectionCoreMLTest, RanksLabelsBestFirstInLabelOrderAmongEquals)
 TEST_F(MagikaDetectionCoreMLTest, ScoresThatAreNotNumbersNeverWin)
 {
     writeLabels("c\ngo\n");
-    writeModel(constantNetwork({NAN, 0.0f}));
+    writeModel(constantNetwork({ NAN, 0.0f }));
     MagikaDetectionCoreML runner;
     const std::optional<Result> best = runner.predict(QStringLiteral("text"));
     ASSERT_TRUE(best.has_value());
@@ -230,7 +236,7 @@ TEST_F(MagikaDetectionCoreMLTest, ScoresThatAreNotNumbersNeverWin)
 TEST_F(MagikaDetectionCoreMLTest, ExtraOutputsAreIgnored)
 {
     writeLabels("c\ngo\n");
-    writeModel(constantNetwork(logitsFor({0.1, 0.2, 0.7})));
+    writeModel(constantNetwork(logitsFor({ 0.1, 0.2, 0.7 })));
     MagikaDetectionCoreML runner;
     const QList<Result> results = runner.predictTopK(QStringLiteral("text"), 10);
     ASSERT_EQ(results.size(), 2);
@@ -240,7 +246,7 @@ TEST_F(MagikaDetectionCoreMLTest, ExtraOutputsAreIgnored)
 TEST_F(MagikaDetectionCoreMLTest, UnloadDropsEverythingAndTheNextPredictionReloads)
 {
     writeLabels("c\ngo\n");
-    writeModel(constantNetwork(logitsFor({0.4, 0.6})));
+    writeModel(constantNetwork(logitsFor({ 0.4, 0.6 })));
     MagikaDetectionCoreML runner;
     ASSERT_TRUE(runner.loadModel());
     runner.unloadModel();
@@ -258,7 +264,7 @@ TEST_F(MagikaDetectionCoreMLTest, UnloadDropsEverythingAndTheNextPredictionReloa
 TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone)
 {
     writeLabels("c\ngo\ntxt\n");
-    writeModel(constantNetwork(logitsFor({0.2, 0.5, 0.3})));
+    writeModel(constantNetwork(logitsFor({ 0.2, 0.5, 0.3 })));
     MagikaDetectionCoreML runner;
     ASSERT_TRUE(runner.loadModelIfNeededAsync().result());
     // An unload during a prediction leaves it without labels: then it answers nothing.
@@ -270,8 +276,11 @@ TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone
         [&] {
             for (int i = 0; i < 100; ++i) {
                 const QList<Result> direct = runner.predictTopK(QStringLiteral("package main"), 3);
-                EXPECT_TRUE(direct.isEmpty() || (direct.size() == 3 && direct[0].label == QStringLiteral("go"))) << i;
-                const std::optional<Result> queued = runner.predictAsync(QStringLiteral("package main")).result();
+                EXPECT_TRUE(
+                    direct.isEmpty() || (direct.size() == 3 && direct[0].label == QStringLiteral("go")))
+                    << i;
+                const std::optional<Result> queued
+                    = runner.predictAsync(QStringLiteral("package main")).result();
                 EXPECT_TRUE(!queued || queued->label == QStringLiteral("go")) << i;
             }
         });
@@ -280,7 +289,7 @@ TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone
 TEST_F(MagikaDetectionCoreMLTest, RandomAndDamagedModelFilesNeverCrash)
 {
     writeLabels("c\ngo\ntxt\n");
-    const std::vector<uint8_t> valid = constantNetwork(logitsFor({0.2, 0.5, 0.3}));
+    const std::vector<uint8_t> valid = constantNetwork(logitsFor({ 0.2, 0.5, 0.3 }));
     QRandomGenerator random(99);
     for (int round = 0; round < 150; ++round) {
         std::vector<uint8_t> bytes = valid;
@@ -304,14 +313,15 @@ TEST_F(MagikaDetectionCoreMLTest, RandomAndDamagedModelFilesNeverCrash)
         CapturedDiagnostics diagnostics;
         EXPECT_TRUE(runner.predictTopK(QStringLiteral("SELECT 1;"), 10).isEmpty());
         ASSERT_EQ(diagnostics.lines().size(), 1) << round;
-        EXPECT_TRUE(diagnostics.lines().first().startsWith(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
+        EXPECT_TRUE(diagnostics.lines().first().startsWith(
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
             << diagnostics.lines().first().toStdString();
     }
 }
 
 TEST_F(MagikaDetectionCoreMLTest, RandomLabelFilesNeverCrash)
 {
-    writeModel(constantNetwork(logitsFor({0.2, 0.5, 0.3})));
+    writeModel(constantNetwork(logitsFor({ 0.2, 0.5, 0.3 })));
     QRandomGenerator random(7);
     for (int round = 0; round < 100; ++round) {
         QByteArray labels(random.bounded(0, 64), Qt::Uninitialized);
@@ -327,8 +337,10 @@ TEST_F(MagikaDetectionCoreMLTest, RandomLabelFilesNeverCrash)
         } else {
             EXPECT_TRUE(results.isEmpty());
             ASSERT_EQ(diagnostics.lines().size(), 1);
-            EXPECT_TRUE(diagnostics.lines().first() == QStringLiteral("MagikaDetectionCoreML: Could not read labels file")
-                        || diagnostics.lines().first().startsWith(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
+            EXPECT_TRUE(diagnostics.lines().first()
+                    == QStringLiteral("MagikaDetectionCoreML: Could not read labels file")
+                || diagnostics.lines().first().startsWith(
+                    QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
                 << diagnostics.lines().first().toStdString();
         }
     }
@@ -336,7 +348,7 @@ TEST_F(MagikaDetectionCoreMLTest, RandomLabelFilesNeverCrash)
 
 TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
 {
-    const std::vector<uint8_t> valid = constantNetwork({0.0f, 1.0f});
+    const std::vector<uint8_t> valid = constantNetwork({ 0.0f, 1.0f });
     std::string error;
     ASSERT_TRUE(ContentTypeNetwork::parse(valid.data(), valid.size(), &error)) << error;
 
@@ -348,13 +360,13 @@ TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
         std::string reason;
     };
     const QList<Case> cases = {
-        {"magic", 0, 0x54435758, "not a content-type model file"},
-        {"version", 4, 2, "unsupported model format version 2"},
-        {"buckets not a power of two", 8, 15, "implausible model dimensions"},
-        {"no buckets", 8, 0, "implausible model dimensions"},
-        {"huge width", 12, 1u << 30, "implausible model dimensions"},
-        {"hidden width differs from the file", 16, 3, "model file has"},
-        {"no outputs", 20, 0, "implausible model dimensions"},
+        { "magic", 0, 0x54435758, "not a content-type model file" },
+        { "version", 4, 2, "unsupported model format version 2" },
+        { "buckets not a power of two", 8, 15, "implausible model dimensions" },
+        { "no buckets", 8, 0, "implausible model dimensions" },
+        { "huge width", 12, 1u << 30, "implausible model dimensions" },
+        { "hidden width differs from the file", 16, 3, "model file has" },
+        { "no outputs", 20, 0, "implausible model dimensions" },
     };
     for (const Case &c : cases) {
         std::vector<uint8_t> bytes = valid;
@@ -384,7 +396,8 @@ TEST(ContentTypeFeaturesTest, OnlyRealBytesMakeFeatures)
     EXPECT_EQ(ab.size(), 20u);
 
     std::vector<uint32_t> code;
-    ContentTypeFeatures::extract(MagikaDetectionCoreML::inputTokens(QStringLiteral("let x = 1;\nlet y = x;")), 1u << 10, code);
+    ContentTypeFeatures::extract(
+        MagikaDetectionCoreML::inputTokens(QStringLiteral("let x = 1;\nlet y = x;")), 1u << 10, code);
     ASSERT_FALSE(code.empty());
     for (const uint32_t id : code)
         EXPECT_LT(id, 1u << 10);

@@ -125,8 +125,7 @@ protected:
 
     // How many of texts the service calls code; those it answers otherwise than expectedCode
     // go to misses.
-    template <size_t N>
-    int countCode(const char *const (&texts)[N], bool expectedCode, QStringList &misses)
+    template <size_t N> int countCode(const char *const (&texts)[N], bool expectedCode, QStringList &misses)
     {
         int code = 0;
         for (const char *text : texts) {
@@ -136,13 +135,13 @@ protected:
             code += result.isCode ? 1 : 0;
             if (result.isCode != expectedCode)
                 misses.append(QString::fromUtf8(text) + QStringLiteral(" -> ")
-                              + result.topLabel.value_or(QStringLiteral("none")));
+                    + result.topLabel.value_or(QStringLiteral("none")));
         }
         return code;
     }
 
-    CodeDetectionService m_service{
-        std::shared_ptr<ContentTypeClassifier>(&MagikaDetectionCoreML::shared(), [](ContentTypeClassifier *) {})};
+    CodeDetectionService m_service { std::shared_ptr<ContentTypeClassifier>(
+        &MagikaDetectionCoreML::shared(), [](ContentTypeClassifier *) {}) };
 };
 
 } // namespace
@@ -153,7 +152,8 @@ TEST_F(ShortTextDetectionTest, EverydayTextsAreNotCode)
     const int code = countCode(everydayTexts, false, misses);
     const int total = int(std::size(everydayTexts));
     std::cout << "[ short texts ] " << total - code << " of " << total << " not code"
-              << (misses.isEmpty() ? "" : "; code: ") << misses.join(QStringLiteral(", ")).toStdString() << std::endl;
+              << (misses.isEmpty() ? "" : "; code: ") << misses.join(QStringLiteral(", ")).toStdString()
+              << std::endl;
     EXPECT_GE((total - code) * 100, total * 95) << misses.join(u'\n').toStdString();
 }
 
@@ -163,7 +163,8 @@ TEST_F(ShortTextDetectionTest, ShortCodeLinesAreCode)
     const int code = countCode(codeLines, true, misses);
     const int total = int(std::size(codeLines));
     std::cout << "[ short code ] " << code << " of " << total << " code"
-              << (misses.isEmpty() ? "" : "; not code: ") << misses.join(QStringLiteral(", ")).toStdString() << std::endl;
+              << (misses.isEmpty() ? "" : "; not code: ") << misses.join(QStringLiteral(", ")).toStdString()
+              << std::endl;
     EXPECT_GE(code * 100, total * 85) << misses.join(u'\n').toStdString();
 }
 

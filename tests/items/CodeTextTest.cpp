@@ -55,13 +55,14 @@ protected:
         auto *events = new QStringList;
         QObject::connect(&view, &CodeText::destroyed, [events] { delete events; });
         QObject::connect(&view, &CodeText::highlightFinished, [events](const HighlightOutcome &outcome) {
-            events->append(std::holds_alternative<HighlightResult>(outcome) ? QStringLiteral("finished:result")
-                                                                            : QStringLiteral("finished:error"));
+            events->append(std::holds_alternative<HighlightResult>(outcome)
+                    ? QStringLiteral("finished:result")
+                    : QStringLiteral("finished:error"));
         });
         QObject::connect(&view, &CodeText::highlightSucceeded,
-                         [events](const HighlightResult &) { events->append(QStringLiteral("succeeded")); });
+            [events](const HighlightResult &) { events->append(QStringLiteral("succeeded")); });
         QObject::connect(&view, &CodeText::highlightFailed,
-                         [events](const HLJSError &) { events->append(QStringLiteral("failed")); });
+            [events](const HLJSError &) { events->append(QStringLiteral("failed")); });
         return events;
     }
 
@@ -93,7 +94,7 @@ TEST_F(CodeTextTest, ShowsThePlainTextUntilTheHighlightArrives)
     EXPECT_EQ(view.displayedText(), AttributedText::plain(QStringLiteral("let x = 1")));
 
     ASSERT_TRUE(waitUntil([&] { return view.highlightResult().has_value(); }));
-    EXPECT_EQ(*events, (QStringList{QStringLiteral("finished:result"), QStringLiteral("succeeded")}));
+    EXPECT_EQ(*events, (QStringList { QStringLiteral("finished:result"), QStringLiteral("succeeded") }));
     const AttributedText shown = view.displayedText();
     EXPECT_EQ(shown.text, QStringLiteral("let x = 1"));
     // The default colours are Xcode's; the default palette is light.
@@ -110,7 +111,7 @@ TEST_F(CodeTextTest, AFailureIsSignalledAndLeavesTheTextAsItWas)
     QStringList *events = record(view);
     view.show();
     ASSERT_TRUE(waitUntil([&] { return events->size() == 2; }));
-    EXPECT_EQ(*events, (QStringList{QStringLiteral("finished:error"), QStringLiteral("failed")}));
+    EXPECT_EQ(*events, (QStringList { QStringLiteral("finished:error"), QStringLiteral("failed") }));
     EXPECT_FALSE(view.highlightResult());
     EXPECT_EQ(view.displayedText(), AttributedText::plain(QStringLiteral("x = 1")));
 
@@ -138,8 +139,10 @@ TEST_F(CodeTextTest, SwitchingAppearanceHighlightsAgainWithTheOtherColours)
 
     view.setPalette(paletteWithWindow(QColor(30, 30, 30)));
     EXPECT_TRUE(view.isDark());
-    ASSERT_TRUE(waitUntil([&] { return view.highlightResult()->backgroundColor == QColor(0x00, 0x2b, 0x36); }));
-    EXPECT_EQ(view.displayedText().formatAt(3).foreground().color(), QColor(0x93, 0xa1, 0xa1)); // dark text colour
+    ASSERT_TRUE(
+        waitUntil([&] { return view.highlightResult()->backgroundColor == QColor(0x00, 0x2b, 0x36); }));
+    EXPECT_EQ(
+        view.displayedText().formatAt(3).foreground().color(), QColor(0x93, 0xa1, 0xa1)); // dark text colour
 }
 
 TEST_F(CodeTextTest, HighlightsAgainOnChangesButNotOnReappearing)
@@ -209,7 +212,7 @@ TEST_F(CodeTextTest, OnlyTheNewestRequestsResultIsApplied)
     ASSERT_TRUE(waitUntil([&] { return view.highlightResult().has_value(); }));
     QTest::qWait(900); // long enough for the slow engine to answer too
     EXPECT_EQ(view.highlightResult()->language, QStringLiteral("rust"));
-    EXPECT_EQ(*events, (QStringList{QStringLiteral("finished:result"), QStringLiteral("succeeded")}));
+    EXPECT_EQ(*events, (QStringList { QStringLiteral("finished:result"), QStringLiteral("succeeded") }));
 
     // The same on one engine: requests made in a row leave only the last one's result.
     events->clear();
@@ -225,15 +228,15 @@ TEST_F(CodeTextTest, TheCardIsFilledWithTheThemeBackgroundOnlyOnceThereIsAResult
 {
     const QColor heetchDark(0x19, 0x01, 0x34);
     const QPalette dark = paletteWithWindow(QColor(40, 40, 40));
-    for (bool card : {true, false}) {
+    for (bool card : { true, false }) {
         CodeText view(QStringLiteral("let a = 1\nlet b = 2"));
         view.setPalette(dark);
         view.setHighlight(card ? m_slow : m_fast);
         view.setTheme(HighlightTheme::heetch);
         if (card)
-            view.setStyle(CardCodeTextStyle{});
+            view.setStyle(CardCodeTextStyle {});
         else
-            view.setStyle(PlainCodeTextStyle{4, 6});
+            view.setStyle(PlainCodeTextStyle { 4, 6 });
         view.show();
         const QPoint inside(6, 6); // inside the rounded corner
         if (card) {

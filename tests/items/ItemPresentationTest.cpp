@@ -30,15 +30,25 @@ QByteArray png(QSize size, QColor color)
 
 TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
 {
-    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("\n\n  first line  \nsecond")});
-    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://www.qt.io/"), .previewText = QStringLiteral("https://www.qt.io/")});
+    ClipboardItemPtr text = ClipboardItem::create(
+        ClipboardItemType::text, { .text = QStringLiteral("\n\n  first line  \nsecond") });
+    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link,
+        { .text = QStringLiteral("https://www.qt.io/"),
+            .previewText = QStringLiteral("https://www.qt.io/") });
     link->setLinkTitle(QStringLiteral("Qt | Tools for Each Stage"));
-    ClipboardItemPtr bareLink = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://example.com/a"), .previewText = QStringLiteral("https://example.com/a")});
-    ClipboardItemPtr files = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(QStringLiteral("/home/u/report.pdf"))});
-    files->setAdditionalFileURLStrings({QStringLiteral("file:///home/u/b.txt"), QStringLiteral("file:///home/u/c.txt")});
-    ClipboardItemPtr color = ClipboardItem::create(ClipboardItemType::color, {.text = QStringLiteral("rgb(255, 0, 0)"), .colorHex = QStringLiteral("#FF0000")});
-    ClipboardItemPtr image = ClipboardItem::create(ClipboardItemType::media, {.mediaSubtypeRaw = QStringLiteral("image")});
-    ClipboardItemPtr labelled = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("sk-123")});
+    ClipboardItemPtr bareLink = ClipboardItem::create(ClipboardItemType::link,
+        { .text = QStringLiteral("https://example.com/a"),
+            .previewText = QStringLiteral("https://example.com/a") });
+    ClipboardItemPtr files = ClipboardItem::create(
+        ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(QStringLiteral("/home/u/report.pdf")) });
+    files->setAdditionalFileURLStrings(
+        { QStringLiteral("file:///home/u/b.txt"), QStringLiteral("file:///home/u/c.txt") });
+    ClipboardItemPtr color = ClipboardItem::create(ClipboardItemType::color,
+        { .text = QStringLiteral("rgb(255, 0, 0)"), .colorHex = QStringLiteral("#FF0000") });
+    ClipboardItemPtr image
+        = ClipboardItem::create(ClipboardItemType::media, { .mediaSubtypeRaw = QStringLiteral("image") });
+    ClipboardItemPtr labelled
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("sk-123") });
     labelled->setPinnedLabel(QStringLiteral("API key"));
 
     const struct
@@ -47,20 +57,20 @@ TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
         QString title;
         QString subtitle;
     } cases[] = {
-        {text, "first line", ""},
-        {link, "Qt | Tools for Each Stage", "qt.io"},
-        {bareLink, "example.com/a", ""},
-        {files, "report.pdf + 2 more", "/home/u"},
-        {color, "rgb(255, 0, 0)", "#FF0000"},
-        {image, "Image", ""},
-        {labelled, "API key", "sk-123"},
+        { text, "first line", "" },
+        { link, "Qt | Tools for Each Stage", "qt.io" },
+        { bareLink, "example.com/a", "" },
+        { files, "report.pdf + 2 more", "/home/u" },
+        { color, "rgb(255, 0, 0)", "#FF0000" },
+        { image, "Image", "" },
+        { labelled, "API key", "sk-123" },
     };
     for (const auto &c : cases) {
         EXPECT_EQ(itemTitle(*c.item), c.title);
         EXPECT_EQ(itemSubtitle(*c.item), c.subtitle) << c.title.toStdString();
     }
     const QString huge(10'000, QLatin1Char('x'));
-    EXPECT_EQ(itemTitle(*ClipboardItem::create(ClipboardItemType::text, {.text = huge})).size(), 300);
+    EXPECT_EQ(itemTitle(*ClipboardItem::create(ClipboardItemType::text, { .text = huge })).size(), 300);
 }
 
 TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
@@ -68,7 +78,7 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     QTemporaryDir folder;
     UserDefaults defaults(folder.path() + QStringLiteral("/defaults.json"));
     AppSettings settings(defaults);
-    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     QList<ItemMenuEntry> entries = itemMenuEntries(*text, settings);
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0].title, QStringLiteral("Pin"));
@@ -76,7 +86,8 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     text->setIsPinned(true);
     EXPECT_EQ(itemMenuEntries(*text, settings)[0].title, QStringLiteral("Unpin"));
 
-    ClipboardItemPtr color = ClipboardItem::create(ClipboardItemType::color, {.colorHex = QStringLiteral("#FF0000")});
+    ClipboardItemPtr color
+        = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#FF0000") });
     entries = itemMenuEntries(*color, settings);
     ASSERT_EQ(entries.size(), 13);
     EXPECT_TRUE(entries[2].separatorBefore);
@@ -92,7 +103,8 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     EXPECT_EQ(entries[3].shortcut, QKeySequence(Qt::CTRL | Qt::Key_2)) << "later formats move up";
 
     QString chosen;
-    std::unique_ptr<QMenu> menu(buildItemMenu(entries, nullptr, [&](const ItemMenuEntry &entry) { chosen = entry.value; }));
+    std::unique_ptr<QMenu> menu(
+        buildItemMenu(entries, nullptr, [&](const ItemMenuEntry &entry) { chosen = entry.value; }));
     const QList<QAction *> actions = menu->actions();
     ASSERT_EQ(actions.size(), 13); // one separator
     actions[4]->trigger();
@@ -103,25 +115,29 @@ TEST(ThumbnailCacheTest, DecodesSmallFromTheSmallestPictureAndRemembersPicturele
 {
     ThumbnailCache cache(1024 * 1024);
     ClipboardItemPtr media = ClipboardItem::create(ClipboardItemType::media,
-                                                   {.mediaThumbnailData = png({256, 128}, Qt::red), .mediaImageData = png({1920, 1080}, Qt::blue)});
+        { .mediaThumbnailData = png({ 256, 128 }, Qt::red),
+            .mediaImageData = png({ 1920, 1080 }, Qt::blue) });
     const QImage thumbnail = cache.thumbnail(*media, QSize(64, 64));
     EXPECT_EQ(thumbnail.size(), QSize(64, 32));
     EXPECT_EQ(thumbnail.pixelColor(10, 10), QColor(Qt::red)) << "the stored thumbnail, not the image";
     EXPECT_GT(cache.byteCount(), 0);
 
-    ClipboardItemPtr onlyImage = ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = png({1920, 1080}, Qt::blue)});
+    ClipboardItemPtr onlyImage = ClipboardItem::create(
+        ClipboardItemType::media, { .mediaImageData = png({ 1920, 1080 }, Qt::blue) });
     const QImage scaled = cache.thumbnail(*onlyImage, QSize(64, 64));
     EXPECT_EQ(scaled.size(), QSize(64, 36));
     EXPECT_EQ(scaled.pixelColor(5, 5), QColor(Qt::blue));
 
-    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     EXPECT_TRUE(cache.thumbnail(*text, QSize(64, 64)).isNull());
-    ClipboardItemPtr broken = ClipboardItem::create(ClipboardItemType::media, {.mediaThumbnailData = QByteArray("not an image")});
+    ClipboardItemPtr broken = ClipboardItem::create(
+        ClipboardItemType::media, { .mediaThumbnailData = QByteArray("not an image") });
     EXPECT_TRUE(cache.thumbnail(*broken, QSize(64, 64)).isNull());
 
     // The budget holds: many pictures never grow the cache past it.
     for (int i = 0; i < 100; ++i) {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::media, {.mediaThumbnailData = png({256, 256}, Qt::green)});
+        ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::media, { .mediaThumbnailData = png({ 256, 256 }, Qt::green) });
         cache.thumbnail(*item, QSize(128, 128));
     }
     EXPECT_LE(cache.byteCount(), 1024 * 1024);

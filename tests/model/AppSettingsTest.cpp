@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QDir>
 #include <QTemporaryDir>
 
 using Format = ColorFormatter::Format;
@@ -36,7 +36,8 @@ protected:
     {
         int count = 0;
         QObject context;
-        NotificationCenter::defaultCenter().addObserver(name, &context, [&](const QVariantMap &) { ++count; });
+        NotificationCenter::defaultCenter().addObserver(
+            name, &context, [&](const QVariantMap &) { ++count; });
         action();
         return count;
     }
@@ -70,7 +71,8 @@ TEST_F(AppSettingsTest, FirstStartGivesTheDefaultsAndWritesNothing)
     EXPECT_EQ(settings->mediaViewMode(), AppSettings::ColumnViewMode::list);
     EXPECT_EQ(settings->colorsViewMode(), AppSettings::ColumnViewMode::list);
     EXPECT_EQ(settings->colorFormatOrder(),
-              (QStringList{"hex", "rgb", "hsl", "hwb", "lab", "lch", "oklab", "oklch", "swiftUI", "nsColor", "uiColor"}));
+        (QStringList {
+            "hex", "rgb", "hsl", "hwb", "lab", "lch", "oklab", "oklch", "swiftUI", "nsColor", "uiColor" }));
     EXPECT_TRUE(settings->disabledColorFormats().isEmpty());
     EXPECT_EQ(settings->lastSeenVersion(), QString());
     EXPECT_FALSE(QFile::exists(path())) << "reading never writes";
@@ -84,49 +86,67 @@ TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
         QVariant stored;
         R expected;
     } retentions[] = {
-        {28800, R::eightHours}, {1234, R::eightHours}, {QStringLiteral("1800"), R::eightHours},
-        {1800, R::thirtyMinutes}, {604800, R::sevenDays}, {1800.5, R::eightHours}, {true, R::eightHours},
+        { 28800, R::eightHours },
+        { 1234, R::eightHours },
+        { QStringLiteral("1800"), R::eightHours },
+        { 1800, R::thirtyMinutes },
+        { 604800, R::sevenDays },
+        { 1800.5, R::eightHours },
+        { true, R::eightHours },
     };
     for (const auto &test : retentions)
-        EXPECT_EQ(settingsWith({{"historyRetention", test.stored}})->historyRetention(), test.expected) << test.stored.toString().toStdString();
+        EXPECT_EQ(settingsWith({ { "historyRetention", test.stored } })->historyRetention(), test.expected)
+            << test.stored.toString().toStdString();
 
     const struct
     {
         QVariant stored;
         qint64 expected;
     } limits[] = {
-        {120, 120}, {120.0, 120}, {120.5, 50}, {QStringLiteral("120"), 50}, {false, 50},
+        { 120, 120 },
+        { 120.0, 120 },
+        { 120.5, 50 },
+        { QStringLiteral("120"), 50 },
+        { false, 50 },
         // An edited store with no room for any item reads as one.
-        {0, 1}, {-5, 1},
+        { 0, 1 },
+        { -5, 1 },
     };
     for (const auto &test : limits)
-        EXPECT_EQ(settingsWith({{"historyLimit", test.stored}})->historyLimit(), test.expected) << test.stored.toString().toStdString();
+        EXPECT_EQ(settingsWith({ { "historyLimit", test.stored } })->historyLimit(), test.expected)
+            << test.stored.toString().toStdString();
 
-    EXPECT_EQ(settingsWith({{"activationMode", "DoubleTap"}})->activationMode(), AppSettings::ActivationMode::shortcut);
-    EXPECT_EQ(settingsWith({{"activationMode", "doubleTap"}})->activationMode(), AppSettings::ActivationMode::doubleTap);
-    EXPECT_EQ(settingsWith({{"filesViewMode", "Grid"}})->filesViewMode(), AppSettings::ColumnViewMode::list);
-    EXPECT_EQ(settingsWith({{"mediaViewMode", "grid"}})->mediaViewMode(), AppSettings::ColumnViewMode::grid);
-    EXPECT_EQ(settingsWith({{"doubleTapModifier", "shift"}})->doubleTapModifier(), AppSettings::DoubleTapModifier::shift);
-    EXPECT_EQ(settingsWith({{"doubleTapModifier", "Shift"}})->doubleTapModifier(), AppSettings::DoubleTapModifier::option);
-    EXPECT_EQ(settingsWith({{"codeTheme", "Xcode"}})->codeTheme(), HighlightTheme::xcode);
-    EXPECT_EQ(settingsWith({{"codeTheme", "xcode"}})->codeTheme(), HighlightTheme::github);
-    EXPECT_EQ(settingsWith({{"codeTheme", "Tokyo Night"}})->codeTheme(), HighlightTheme::tokyoNight);
-    EXPECT_FALSE(settingsWith({{"detectCode", 0}})->detectCode());
-    EXPECT_TRUE(settingsWith({{"detectCode", 2}})->detectCode()) << "2 is no Boolean: the default holds";
-    EXPECT_TRUE(settingsWith({{"detectCode", "false"}})->detectCode());
-    EXPECT_EQ(settingsWith({{"fontSize", 15.5}})->fontSize(), 15.5);
-    EXPECT_EQ(settingsWith({{"fontSize", "15"}})->fontSize(), 13.0);
+    EXPECT_EQ(settingsWith({ { "activationMode", "DoubleTap" } })->activationMode(),
+        AppSettings::ActivationMode::shortcut);
+    EXPECT_EQ(settingsWith({ { "activationMode", "doubleTap" } })->activationMode(),
+        AppSettings::ActivationMode::doubleTap);
+    EXPECT_EQ(
+        settingsWith({ { "filesViewMode", "Grid" } })->filesViewMode(), AppSettings::ColumnViewMode::list);
+    EXPECT_EQ(
+        settingsWith({ { "mediaViewMode", "grid" } })->mediaViewMode(), AppSettings::ColumnViewMode::grid);
+    EXPECT_EQ(settingsWith({ { "doubleTapModifier", "shift" } })->doubleTapModifier(),
+        AppSettings::DoubleTapModifier::shift);
+    EXPECT_EQ(settingsWith({ { "doubleTapModifier", "Shift" } })->doubleTapModifier(),
+        AppSettings::DoubleTapModifier::option);
+    EXPECT_EQ(settingsWith({ { "codeTheme", "Xcode" } })->codeTheme(), HighlightTheme::xcode);
+    EXPECT_EQ(settingsWith({ { "codeTheme", "xcode" } })->codeTheme(), HighlightTheme::github);
+    EXPECT_EQ(settingsWith({ { "codeTheme", "Tokyo Night" } })->codeTheme(), HighlightTheme::tokyoNight);
+    EXPECT_FALSE(settingsWith({ { "detectCode", 0 } })->detectCode());
+    EXPECT_TRUE(settingsWith({ { "detectCode", 2 } })->detectCode()) << "2 is no Boolean: the default holds";
+    EXPECT_TRUE(settingsWith({ { "detectCode", "false" } })->detectCode());
+    EXPECT_EQ(settingsWith({ { "fontSize", 15.5 } })->fontSize(), 15.5);
+    EXPECT_EQ(settingsWith({ { "fontSize", "15" } })->fontSize(), 13.0);
 }
 
 TEST_F(AppSettingsTest, ColorFormatOrderIgnoresUnknownNamesAndAppendsMissingFormats)
 {
-    auto settings = settingsWith({{"colorFormatOrder", QStringList{"rgb", "mauve"}}});
+    auto settings = settingsWith({ { "colorFormatOrder", QStringList { "rgb", "mauve" } } });
     EXPECT_EQ(settings->orderedColorFormats(),
-              (QList<Format>{Format::rgb, Format::hex, Format::hsl, Format::hwb, Format::lab, Format::lch, Format::oklab,
-                             Format::oklch, Format::swiftUI, Format::nsColor, Format::uiColor}));
-    auto plainString = settingsWith({{"colorFormatOrder", "rgb"}});
+        (QList<Format> { Format::rgb, Format::hex, Format::hsl, Format::hwb, Format::lab, Format::lch,
+            Format::oklab, Format::oklch, Format::swiftUI, Format::nsColor, Format::uiColor }));
+    auto plainString = settingsWith({ { "colorFormatOrder", "rgb" } });
     EXPECT_EQ(plainString->orderedColorFormats().first(), Format::hex);
-    auto mixedList = settingsWith({{"colorFormatOrder", QVariantList{"rgb", 3}}});
+    auto mixedList = settingsWith({ { "colorFormatOrder", QVariantList { "rgb", 3 } } });
     EXPECT_EQ(mixedList->orderedColorFormats().first(), Format::hex);
 }
 
@@ -141,21 +161,23 @@ TEST_F(AppSettingsTest, SettersWriteAlwaysButNotifyObserversOnlyOnChange)
     EXPECT_EQ(detectSpy.count(), 1);
 
     // Every notifying setter posts its name even when nothing changes.
-    EXPECT_EQ(postsOf(Notifications::activationModeChanged, [&] {
-                  settings->setActivationMode(AppSettings::ActivationMode::shortcut);
-                  settings->setDoubleTapModifier(AppSettings::DoubleTapModifier::option);
-              }),
-              2);
-    EXPECT_EQ(postsOf(Notifications::liquidGlassSettingChanged, [&] { settings->setUseLiquidGlass(true); }), 1);
+    EXPECT_EQ(postsOf(Notifications::activationModeChanged,
+                  [&] {
+                      settings->setActivationMode(AppSettings::ActivationMode::shortcut);
+                      settings->setDoubleTapModifier(AppSettings::DoubleTapModifier::option);
+                  }),
+        2);
+    EXPECT_EQ(
+        postsOf(Notifications::liquidGlassSettingChanged, [&] { settings->setUseLiquidGlass(true); }), 1);
 
     // The theme setter empties the highlight cache before it tells anyone.
     QStringList order;
     settings->setCodeThemeWillChangeHandler([&] { order.append(QStringLiteral("cache cleared")); });
     QObject context;
     NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, &context,
-                                                    [&](const QVariantMap &) { order.append(QStringLiteral("posted")); });
+        [&](const QVariantMap &) { order.append(QStringLiteral("posted")); });
     settings->setCodeTheme(HighlightTheme::github);
-    EXPECT_EQ(order, (QStringList{"cache cleared", "posted"}));
+    EXPECT_EQ(order, (QStringList { "cache cleared", "posted" }));
 
     QSignalSpy limitSpy(settings.get(), &AppSettings::historyLimitChanged);
     settings->setHistoryLimit(50);
@@ -188,8 +210,8 @@ TEST_F(AppSettingsTest, ValuesSurviveARestart)
     EXPECT_EQ(settings.codeTheme(), HighlightTheme::tokyoNight);
     EXPECT_EQ(reopened.string(QStringLiteral("codeTheme")), QStringLiteral("Tokyo Night"));
     EXPECT_EQ(settings.colorsViewMode(), AppSettings::ColumnViewMode::grid);
-    EXPECT_EQ(settings.excludedPatternList(), (QStringList{"bank", "mail"}));
-    EXPECT_EQ(settings.disabledColorFormats(), QSet<QString>{QStringLiteral("lab")});
+    EXPECT_EQ(settings.excludedPatternList(), (QStringList { "bank", "mail" }));
+    EXPECT_EQ(settings.disabledColorFormats(), QSet<QString> { QStringLiteral("lab") });
 }
 
 TEST_F(AppSettingsTest, UrlBlacklistTrimsEntriesAndMatchesSubstringsInAnyCase)
@@ -197,16 +219,16 @@ TEST_F(AppSettingsTest, UrlBlacklistTrimsEntriesAndMatchesSubstringsInAnyCase)
     auto settings = settingsWith({});
     EXPECT_FALSE(settings->isURLExcluded(QStringLiteral("https://anything.example")));
     settings->setExcludedURLPatterns(QStringLiteral("\n   \n \tBank \t\n"));
-    EXPECT_EQ(settings->excludedPatternList(), QStringList{QStringLiteral("Bank")});
+    EXPECT_EQ(settings->excludedPatternList(), QStringList { QStringLiteral("Bank") });
     const struct
     {
         const char *url;
         bool excluded;
     } cases[] = {
-        {"https://mybank.example/login", true},
-        {"HTTPS://MYBANK.EXAMPLE", true},
-        {"https://banana.example", false},
-        {"", false},
+        { "https://mybank.example/login", true },
+        { "HTTPS://MYBANK.EXAMPLE", true },
+        { "https://banana.example", false },
+        { "", false },
     };
     for (const auto &test : cases)
         EXPECT_EQ(settings->isURLExcluded(QString::fromUtf8(test.url)), test.excluded) << test.url;
@@ -217,7 +239,7 @@ TEST_F(AppSettingsTest, ToggleAndMoveColorFormats)
     auto settings = settingsWith({});
     QSignalSpy disabledSpy(settings.get(), &AppSettings::disabledColorFormatsChanged);
     settings->toggleColorFormat(Format::hwb);
-    EXPECT_EQ(settings->disabledColorFormats(), QSet<QString>{QStringLiteral("hwb")});
+    EXPECT_EQ(settings->disabledColorFormats(), QSet<QString> { QStringLiteral("hwb") });
     settings->toggleColorFormat(Format::hwb);
     EXPECT_TRUE(settings->disabledColorFormats().isEmpty());
     EXPECT_EQ(disabledSpy.count(), 2);
@@ -229,23 +251,24 @@ TEST_F(AppSettingsTest, ToggleAndMoveColorFormats)
         int to;
         QStringList expectedPrefix;
     } moves[] = {
-        {{}, 0, {"hex", "rgb", "hsl"}},
-        {{0}, 3, {"rgb", "hsl", "hex", "hwb"}},
-        {{2}, 0, {"hsl", "hex", "rgb"}},
-        {{0, 2}, 11, {"rgb", "hwb", "lab"}},
-        {{1}, 1, {"hex", "rgb", "hsl"}},
+        { {}, 0, { "hex", "rgb", "hsl" } },
+        { { 0 }, 3, { "rgb", "hsl", "hex", "hwb" } },
+        { { 2 }, 0, { "hsl", "hex", "rgb" } },
+        { { 0, 2 }, 11, { "rgb", "hwb", "lab" } },
+        { { 1 }, 1, { "hex", "rgb", "hsl" } },
     };
     for (const auto &move : moves) {
         auto fresh = settingsWith({});
         fresh->moveColorFormats(move.from, move.to);
-        const QStringList stored = m_defaults->stringList(QStringLiteral("colorFormatOrder")).value_or(QStringList());
+        const QStringList stored
+            = m_defaults->stringList(QStringLiteral("colorFormatOrder")).value_or(QStringList());
         ASSERT_EQ(stored.size(), 11);
         EXPECT_EQ(stored.mid(0, move.expectedPrefix.size()), move.expectedPrefix);
         EXPECT_EQ(QSet<QString>(stored.begin(), stored.end()).size(), 11);
     }
     auto endMove = settingsWith({});
-    endMove->moveColorFormats({0, 2}, 11);
-    EXPECT_EQ(endMove->colorFormatOrder().mid(9), (QStringList{"hex", "hsl"}));
+    endMove->moveColorFormats({ 0, 2 }, 11);
+    EXPECT_EQ(endMove->colorFormatOrder().mid(9), (QStringList { "hex", "hsl" }));
 }
 
 TEST_F(AppSettingsTest, LaunchAtLoginWritesAnAutostartEntryAndReportsFailures)
@@ -268,5 +291,6 @@ TEST_F(AppSettingsTest, LaunchAtLoginWritesAnAutostartEntryAndReportsFailures)
     QDir().mkpath(entry);
     settings->setLaunchAtLogin(false);
     ASSERT_EQ(diagnostics.lines().size(), 1);
-    EXPECT_TRUE(diagnostics.lines().first().startsWith(QStringLiteral("Failed to disable launch at login: ")));
+    EXPECT_TRUE(
+        diagnostics.lines().first().startsWith(QStringLiteral("Failed to disable launch at login: ")));
 }

@@ -1,6 +1,6 @@
 #include "model/ClipboardDatabaseActor.h"
-#include "model/StoreTestSupport.h"
 #include "model/SqliteConnection.h"
+#include "model/StoreTestSupport.h"
 
 #include "support/TestSupport.h"
 
@@ -18,8 +18,8 @@ protected:
     {
         QList<ClipboardItemPtr> items;
         for (int i = 0; i < count; ++i)
-            items.append(insertText(QStringLiteral("item %1").arg(i), QDateTime::currentDateTimeUtc().addSecs(-60 * i),
-                                    pinned.contains(i)));
+            items.append(insertText(QStringLiteral("item %1").arg(i),
+                QDateTime::currentDateTimeUtc().addSecs(-60 * i), pinned.contains(i)));
         EXPECT_TRUE(context().save().ok);
         return items;
     }
@@ -45,12 +45,12 @@ TEST_F(ClipboardDatabaseActorTest, PruneToLimitKeepsTheNewestAndEveryPinnedItem)
         qint64 limit;
         QStringList expected;
     } cases[] = {
-        {"at the limit", 3, {}, 3, {"item 0", "item 1", "item 2"}},
-        {"under the limit", 2, {}, 3, {"item 0", "item 1"}},
-        {"limit zero keeps pins", 4, {3}, 0, {"item 3"}},
-        {"all beyond the limit pinned", 4, {2, 3}, 2, {"item 0", "item 1", "item 2", "item 3"}},
-        {"newest pinned counts", 5, {0}, 2, {"item 0", "item 1"}},
-        {"old pins stay", 6, {4}, 2, {"item 0", "item 1", "item 4"}},
+        { "at the limit", 3, {}, 3, { "item 0", "item 1", "item 2" } },
+        { "under the limit", 2, {}, 3, { "item 0", "item 1" } },
+        { "limit zero keeps pins", 4, { 3 }, 0, { "item 3" } },
+        { "all beyond the limit pinned", 4, { 2, 3 }, 2, { "item 0", "item 1", "item 2", "item 3" } },
+        { "newest pinned counts", 5, { 0 }, 2, { "item 0", "item 1" } },
+        { "old pins stay", 6, { 4 }, 2, { "item 0", "item 1", "item 4" } },
     };
     for (const auto &test : cases) {
         resetStore();
@@ -83,14 +83,14 @@ TEST_F(ClipboardDatabaseActorTest, PruneOlderThanAnswersWhetherTheUnpinnedHistor
     insertText(QStringLiteral("old pin"), now.addSecs(-9000), true);
     ASSERT_TRUE(context().save().ok);
     EXPECT_TRUE(actor.pruneOlderThan(3600).result());
-    EXPECT_EQ(remainingTexts(), QStringList{QStringLiteral("old pin")});
+    EXPECT_EQ(remainingTexts(), QStringList { QStringLiteral("old pin") });
     EXPECT_FALSE(actor.pruneOlderThan(3600).result()) << "only pinned items left";
 
     insertText(QStringLiteral("stale"), now.addSecs(-7200));
     insertText(QStringLiteral("fresh"), now);
     ASSERT_TRUE(context().save().ok);
     EXPECT_FALSE(actor.pruneOlderThan(3600).result()) << "a newer unpinned item remains";
-    EXPECT_EQ(remainingTexts(), (QStringList{"fresh", "old pin"}));
+    EXPECT_EQ(remainingTexts(), (QStringList { "fresh", "old pin" }));
 }
 
 TEST_F(ClipboardDatabaseActorTest, VacuumOnlyWhenTheFileAndItsFreeSpaceExceedTheThreshold)
@@ -101,21 +101,23 @@ TEST_F(ClipboardDatabaseActorTest, VacuumOnlyWhenTheFileAndItsFreeSpaceExceedThe
         qint64 fileSize, freePages, pageSize;
         bool vacuum;
     } cases[] = {
-        {t, 5000, 4096, false},      // file exactly at the threshold
-        {t + 1, 1280, 4096, false},  // free space exactly at the threshold
-        {t + 1, 1281, 4096, true},
-        {t * 4, 0, 4096, false},
-        {t * 4, 1281, 4096, true},
+        { t, 5000, 4096, false }, // file exactly at the threshold
+        { t + 1, 1280, 4096, false }, // free space exactly at the threshold
+        { t + 1, 1281, 4096, true },
+        { t * 4, 0, 4096, false },
+        { t * 4, 1281, 4096, true },
     };
     for (const auto &test : cases)
-        EXPECT_EQ(ClipboardDatabaseActor::shouldVacuum(test.fileSize, test.freePages, test.pageSize), test.vacuum)
+        EXPECT_EQ(
+            ClipboardDatabaseActor::shouldVacuum(test.fileSize, test.freePages, test.pageSize), test.vacuum)
             << test.fileSize << " " << test.freePages;
 }
 
 TEST_F(ClipboardDatabaseActorTest, PruningCompactsALargeStoreWithMuchFreeSpace)
 {
     for (int i = 0; i < 8; ++i) {
-        ClipboardItemPtr item = insertText(QStringLiteral("image %1").arg(i), QDateTime::currentDateTimeUtc().addSecs(-i));
+        ClipboardItemPtr item
+            = insertText(QStringLiteral("image %1").arg(i), QDateTime::currentDateTimeUtc().addSecs(-i));
         item->setMediaImageData(QByteArray(1'000'000, char('a' + i)));
     }
     ASSERT_TRUE(context().save().ok);
@@ -129,7 +131,7 @@ TEST_F(ClipboardDatabaseActorTest, PruningCompactsALargeStoreWithMuchFreeSpace)
     actor.checkpointWAL().waitForFinished();
     const qint64 after = QFileInfo(storePath()).size();
     EXPECT_LT(after, 2'000'000) << "seven deleted megabytes were given back";
-    EXPECT_EQ(remainingTexts(), QStringList{QStringLiteral("image 0")});
+    EXPECT_EQ(remainingTexts(), QStringList { QStringLiteral("image 0") });
 }
 
 TEST_F(ClipboardDatabaseActorTest, FailuresPrintTheSqliteReason)
@@ -138,18 +140,20 @@ TEST_F(ClipboardDatabaseActorTest, FailuresPrintTheSqliteReason)
     ASSERT_TRUE(context().save().ok);
     SqliteConnection blocker;
     ASSERT_TRUE(blocker.open(storePath(), SQLITE_OPEN_READWRITE));
-    ASSERT_TRUE(blocker.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');")));
+    ASSERT_TRUE(
+        blocker.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');")));
 
     CapturedDiagnostics diagnostics;
     ClipboardDatabaseActor actor(container());
     actor.vacuumStore().waitForFinished();
     ASSERT_EQ(diagnostics.lines().size(), 1);
-    EXPECT_EQ(diagnostics.lines().first(), QStringLiteral("[ClipboardDatabaseActor] VACUUM failed (5): database is locked"));
+    EXPECT_EQ(diagnostics.lines().first(),
+        QStringLiteral("[ClipboardDatabaseActor] VACUUM failed (5): database is locked"));
 
     EXPECT_EQ(ClipboardDatabaseActor::failureLine(QStringLiteral("VACUUM"), 1, nullptr),
-              QStringLiteral("[ClipboardDatabaseActor] VACUUM failed (1): unknown"));
+        QStringLiteral("[ClipboardDatabaseActor] VACUUM failed (1): unknown"));
     EXPECT_EQ(ClipboardDatabaseActor::failureLine(QStringLiteral("WAL checkpoint"), 5, "busy"),
-              QStringLiteral("[ClipboardDatabaseActor] WAL checkpoint failed (5): busy"));
+        QStringLiteral("[ClipboardDatabaseActor] WAL checkpoint failed (5): busy"));
     blocker.exec(QStringLiteral("ROLLBACK"));
 }
 

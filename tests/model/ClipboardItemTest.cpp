@@ -60,13 +60,14 @@ TEST(ClipboardItemTest, SchemaHasThirtyNinePropertiesElevenExternal)
 
 TEST(ClipboardItemTest, LongTextsAreCutAtWholeCharactersAndKeptWhole)
 {
-    const ClipboardItemPtr exact = ClipboardItem::create(ClipboardItemType::text, {.text = QString(100'000, QLatin1Char('a'))});
+    const ClipboardItemPtr exact
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QString(100'000, QLatin1Char('a')) });
     EXPECT_EQ(exact->textContent()->size(), 100'000);
     EXPECT_EQ(exact->extendedTextData(), std::nullopt);
 
     // 99,999 letters, then an emoji of two UTF-16 units that straddles the limit.
     QString text = QString(99'999, QLatin1Char('b')) + QStringLiteral("😀") + QStringLiteral("tail");
-    const ClipboardItemPtr cut = ClipboardItem::create(ClipboardItemType::text, {.text = text});
+    const ClipboardItemPtr cut = ClipboardItem::create(ClipboardItemType::text, { .text = text });
     EXPECT_EQ(cut->textContent(), QString(99'999, QLatin1Char('b')) + QStringLiteral("😀"));
     EXPECT_EQ(cut->extendedTextData(), text.toUtf8());
     EXPECT_EQ(cut->fullText(), cut->textContent()) << "not in a store: the extended text is not read";
@@ -79,8 +80,12 @@ TEST(ClipboardItemTest, KindsAndSubtypesMatchTheirRawStringsExactly)
         const char *raw;
         ClipboardItemType type;
     } kinds[] = {
-        {"color", ClipboardItemType::color}, {"Color", ClipboardItemType::text}, {"", ClipboardItemType::text},
-        {"media", ClipboardItemType::media}, {"code", ClipboardItemType::code},  {"link ", ClipboardItemType::text},
+        { "color", ClipboardItemType::color },
+        { "Color", ClipboardItemType::text },
+        { "", ClipboardItemType::text },
+        { "media", ClipboardItemType::media },
+        { "code", ClipboardItemType::code },
+        { "link ", ClipboardItemType::text },
     };
     for (const auto &test : kinds)
         EXPECT_EQ(itemOfType(QString::fromUtf8(test.raw))->type(), test.type) << test.raw;
@@ -100,11 +105,11 @@ TEST(ClipboardItemTest, FileUrlsDecodeFileSchemeStringsAndParseOthers)
         const char *stored;
         std::optional<QString> expected;
     } cases[] = {
-        {"file:///tmp/My%20File.txt", QStringLiteral("file:///tmp/My File.txt")},
-        {"file:///tmp/folder/", QStringLiteral("file:///tmp/folder/")},
-        {"https://example.org/a%20b", QStringLiteral("https://example.org/a%20b")},
-        {"file:///tmp/bad%zzname", std::nullopt}, // neither decodable nor a valid URL
-        {"not a url at all", std::nullopt},
+        { "file:///tmp/My%20File.txt", QStringLiteral("file:///tmp/My File.txt") },
+        { "file:///tmp/folder/", QStringLiteral("file:///tmp/folder/") },
+        { "https://example.org/a%20b", QStringLiteral("https://example.org/a%20b") },
+        { "file:///tmp/bad%zzname", std::nullopt }, // neither decodable nor a valid URL
+        { "not a url at all", std::nullopt },
     };
     for (const auto &test : cases) {
         ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file);
@@ -112,8 +117,11 @@ TEST(ClipboardItemTest, FileUrlsDecodeFileSchemeStringsAndParseOthers)
         const std::optional<QUrl> url = item->fileURL();
         ASSERT_EQ(url.has_value(), test.expected.has_value()) << test.stored;
         if (url) {
-            EXPECT_EQ(url->toString(QUrl::PreferLocalFile | QUrl::FullyDecoded).remove(QStringLiteral("file://")),
-                      QUrl(*test.expected).toString(QUrl::PreferLocalFile | QUrl::FullyDecoded).remove(QStringLiteral("file://")))
+            EXPECT_EQ(
+                url->toString(QUrl::PreferLocalFile | QUrl::FullyDecoded).remove(QStringLiteral("file://")),
+                QUrl(*test.expected)
+                    .toString(QUrl::PreferLocalFile | QUrl::FullyDecoded)
+                    .remove(QStringLiteral("file://")))
                 << test.stored;
         }
     }
@@ -130,15 +138,16 @@ TEST(ClipboardItemTest, DisplayTextOfLinksAndColours)
         const char *preview;
         const char *expected;
     } links[] = {
-        {"  https://www.example.com/  ", "example.com"},
-        {"https://example.com/path/", "example.com/path/"},
-        {"http://www2.example.com/", "example.com"},
-        {"https://wwwexample.com", "wwwexample.com"},
-        {"https://www.", ""},
-        {"ftp://www.x.org/", "ftp://www.x.org/"},
+        { "  https://www.example.com/  ", "example.com" },
+        { "https://example.com/path/", "example.com/path/" },
+        { "http://www2.example.com/", "example.com" },
+        { "https://wwwexample.com", "wwwexample.com" },
+        { "https://www.", "" },
+        { "ftp://www.x.org/", "ftp://www.x.org/" },
     };
     for (const auto &test : links) {
-        ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.previewText = QString::fromUtf8(test.preview)});
+        ClipboardItemPtr link = ClipboardItem::create(
+            ClipboardItemType::link, { .previewText = QString::fromUtf8(test.preview) });
         EXPECT_EQ(link->displayText(), QString::fromUtf8(test.expected)) << test.preview;
     }
     ClipboardItemPtr color = ClipboardItem::create(ClipboardItemType::color);
@@ -157,8 +166,14 @@ TEST(ClipboardItemTest, StripWwwPrefix)
         const char *in;
         const char *out;
     } cases[] = {
-        {"www.a.org", "a.org"}, {"www3.a.org", "a.org"}, {"www.", ""},        {"www", "www"},
-        {"wwwa.org", "wwwa.org"}, {"www12", "www12"},   {"www12x.a", "www12x.a"}, {"a.www.org", "a.www.org"},
+        { "www.a.org", "a.org" },
+        { "www3.a.org", "a.org" },
+        { "www.", "" },
+        { "www", "www" },
+        { "wwwa.org", "wwwa.org" },
+        { "www12", "www12" },
+        { "www12x.a", "www12x.a" },
+        { "a.www.org", "a.www.org" },
     };
     for (const auto &test : cases)
         EXPECT_EQ(stripWWWPrefix(QString::fromUtf8(test.in)), QString::fromUtf8(test.out)) << test.in;
@@ -172,18 +187,20 @@ TEST(ClipboardItemTest, SingleCharacterPins)
         bool pinned;
         bool expected;
     } cases[] = {
-        {" \n x \n", true, true},
-        {"xy", true, false},
-        {"x", false, false},
-        {"👩‍👩‍👧", true, true},
-        {"é", true, true},
+        { " \n x \n", true, true },
+        { "xy", true, false },
+        { "x", false, false },
+        { "👩‍👩‍👧", true, true },
+        { "é", true, true },
     };
     for (const auto &test : cases) {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = QString::fromUtf8(test.text)});
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::text, { .text = QString::fromUtf8(test.text) });
         item->setIsPinned(test.pinned);
         EXPECT_EQ(item->isSingleCharacterPin(), test.expected) << test.text;
     }
-    ClipboardItemPtr padded = ClipboardItem::create(ClipboardItemType::text, {.text = QString(49, QLatin1Char(' ')) + QLatin1Char('x')});
+    ClipboardItemPtr padded = ClipboardItem::create(
+        ClipboardItemType::text, { .text = QString(49, QLatin1Char(' ')) + QLatin1Char('x') });
     padded->setIsPinned(true);
     EXPECT_FALSE(padded->isSingleCharacterPin()) << "50 UTF-16 units, although it trims to one";
 }
@@ -195,14 +212,15 @@ TEST(ClipboardItemTest, ColorValueReadsSixAndEightDigitHex)
         const char *hex;
         std::optional<QColor> expected;
     } cases[] = {
-        {"#FF8800", QColor(255, 136, 0, 255)},
-        {"  ff880080 ", QColor(255, 136, 0, 128)},
-        {"##00ff00", QColor(0, 255, 0, 255)},
-        {"#FFF", std::nullopt},
-        {"#GGGGGG", std::nullopt},
+        { "#FF8800", QColor(255, 136, 0, 255) },
+        { "  ff880080 ", QColor(255, 136, 0, 128) },
+        { "##00ff00", QColor(0, 255, 0, 255) },
+        { "#FFF", std::nullopt },
+        { "#GGGGGG", std::nullopt },
     };
     for (const auto &test : cases) {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::color, {.colorHex = QString::fromUtf8(test.hex)});
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QString::fromUtf8(test.hex) });
         const std::optional<Color> color = item->colorValue();
         ASSERT_EQ(color.has_value(), test.expected.has_value()) << test.hex;
         if (color) {
@@ -216,8 +234,8 @@ TEST(ClipboardItemTest, AdditionalFileUrlsSplitKeepingEmptyPieces)
     ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file);
     EXPECT_EQ(item->additionalFileURLStrings(), std::nullopt);
     item->setAdditionalFileURLStringsJoined(QStringLiteral("file:///a\nfile:///b\n"));
-    EXPECT_EQ(item->additionalFileURLStrings(), (QStringList{"file:///a", "file:///b", ""}));
-    item->setAdditionalFileURLStrings({QStringLiteral("file:///c")});
+    EXPECT_EQ(item->additionalFileURLStrings(), (QStringList { "file:///a", "file:///b", "" }));
+    item->setAdditionalFileURLStrings({ QStringLiteral("file:///c") });
     EXPECT_EQ(item->additionalFileURLStringsJoined(), QStringLiteral("file:///c"));
     EXPECT_EQ(ClipboardItem::create(ClipboardItemType::text)->countAvailableFiles(), 1);
 }
@@ -231,42 +249,48 @@ TEST(ClipboardItemTest, CountAvailableFilesAndTheSearchTextCount)
     touch(a);
     touch(b);
     touch(c);
-    ClipboardItemPtr files = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(a)});
-    files->setAdditionalFileURLStrings({QUrl::fromLocalFile(b).toString(QUrl::FullyEncoded), QUrl::fromLocalFile(c).toString(QUrl::FullyEncoded), QString()});
+    ClipboardItemPtr files
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(a) });
+    files->setAdditionalFileURLStrings({ QUrl::fromLocalFile(b).toString(QUrl::FullyEncoded),
+        QUrl::fromLocalFile(c).toString(QUrl::FullyEncoded), QString() });
     EXPECT_EQ(files->countAvailableFiles(), 3);
     EXPECT_EQ(files->cachedAvailableURLs->size(), 3);
     EXPECT_TRUE(files->computeSearchableText().endsWith(QStringLiteral("3 items")));
 
     QFile::remove(b);
     QFile::remove(c);
-    ClipboardItemPtr single = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(a)});
-    single->setAdditionalFileURLStrings({QUrl::fromLocalFile(b).toString()});
+    ClipboardItemPtr single
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(a) });
+    single->setAdditionalFileURLStrings({ QUrl::fromLocalFile(b).toString() });
     EXPECT_EQ(single->countAvailableFiles(), 1);
     EXPECT_FALSE(single->computeSearchableText().contains(QStringLiteral("items")));
 
-    ClipboardItemPtr media = ClipboardItem::create(ClipboardItemType::media, {.fileURL = QUrl::fromLocalFile(a)});
+    ClipboardItemPtr media
+        = ClipboardItem::create(ClipboardItemType::media, { .fileURL = QUrl::fromLocalFile(a) });
     touch(b);
-    media->setAdditionalFileURLStrings({QUrl::fromLocalFile(b).toString()});
+    media->setAdditionalFileURLStrings({ QUrl::fromLocalFile(b).toString() });
     EXPECT_EQ(media->countAvailableFiles(), 2);
     EXPECT_FALSE(media->computeSearchableText().contains(QStringLiteral("items")));
 }
 
 TEST(ClipboardItemTest, SearchTextJoinsItsPartsLowerCased)
 {
-    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("HTTPS://Example.org"),
-                                                                            .previewText = QStringLiteral("ignored")});
+    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link,
+        { .text = QStringLiteral("HTTPS://Example.org"), .previewText = QStringLiteral("ignored") });
     link->setPinnedLabel(QStringLiteral("Work"));
     link->setLinkTitle(QStringLiteral("Example Domain"));
     EXPECT_EQ(link->searchableText(), QStringLiteral("work example domain https://example.org"));
 
-    ClipboardItemPtr preview = ClipboardItem::create(ClipboardItemType::media, {.previewText = QStringLiteral("Photo.PNG")});
+    ClipboardItemPtr preview
+        = ClipboardItem::create(ClipboardItemType::media, { .previewText = QStringLiteral("Photo.PNG") });
     preview->setPinnedLabel(QString());
     EXPECT_EQ(preview->searchableText(), QStringLiteral(" photo.png")) << "an empty label is an empty part";
 }
 
 TEST(ClipboardItemTest, SearchTextFollowsLaterChangesOfItsSources)
 {
-    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://example.org")});
+    ClipboardItemPtr link
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://example.org") });
     EXPECT_EQ(link->searchableText(), QStringLiteral("https://example.org"));
     EXPECT_TRUE(link->hasSearchableTextCache());
     // A title fetched later, or a label added later, is searchable at once.
@@ -290,8 +314,8 @@ TEST(ClipboardItemTest, ResolveFileUrlPrefersTheBookmarkAndFindsRenamedFiles)
     const QString original = folder.filePath(QStringLiteral("report.txt"));
     touch(original);
     ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file,
-                                                  {.fileURL = QUrl::fromLocalFile(original),
-                                                   .fileBookmarkData = FileBookmark::create(QUrl::fromLocalFile(original))});
+        { .fileURL = QUrl::fromLocalFile(original),
+            .fileBookmarkData = FileBookmark::create(QUrl::fromLocalFile(original)) });
     ASSERT_TRUE(item->resolveFileURL());
     EXPECT_EQ(item->resolveFileURL()->first.toLocalFile(), original);
     EXPECT_FALSE(item->resolveFileURL()->second);
@@ -300,9 +324,11 @@ TEST(ClipboardItemTest, ResolveFileUrlPrefersTheBookmarkAndFindsRenamedFiles)
     ASSERT_TRUE(QFile::rename(original, renamed));
     EXPECT_EQ(item->resolveFileURL()->first.toLocalFile(), renamed);
 
-    ClipboardItemPtr noBookmark = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(original)});
+    ClipboardItemPtr noBookmark
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(original) });
     EXPECT_EQ(noBookmark->resolveFileURL()->first.toLocalFile(), original);
-    ClipboardItemPtr garbage = ClipboardItem::create(ClipboardItemType::file, {.fileBookmarkData = QByteArray("\x01\x02junk")});
+    ClipboardItemPtr garbage
+        = ClipboardItem::create(ClipboardItemType::file, { .fileBookmarkData = QByteArray("\x01\x02junk") });
     EXPECT_EQ(garbage->resolveFileURL(), std::nullopt);
 }
 
@@ -310,13 +336,14 @@ using ClipboardItemStoreTest = StoreTest;
 
 TEST_F(ClipboardItemStoreTest, ReferencesAreFollowedLiveOrAlongTheChain)
 {
-    ClipboardItemPtr pinned = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(QStringLiteral("/tmp/x")),
-                                                                              .colorHex = QStringLiteral("#112233")});
+    ClipboardItemPtr pinned = ClipboardItem::create(ClipboardItemType::file,
+        { .fileURL = QUrl::fromLocalFile(QStringLiteral("/tmp/x")), .colorHex = QStringLiteral("#112233") });
     pinned->setLinkTitle(QStringLiteral("Pinned title"));
     pinned->setExtendedTextData(QByteArray("full pinned text"));
     pinned->setLinkThumbnailData(QByteArray("thumb"));
     context().insert(pinned);
-    ClipboardItemPtr reference = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("own text")});
+    ClipboardItemPtr reference
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("own text") });
     reference->setLinkTitle(QStringLiteral("Own title"));
     reference->setPinnedReference(pinned);
     context().insert(reference);

@@ -19,7 +19,7 @@ TEST(ModelContainerTest, CreatesTheFolderAndAWalStoreOfVersionOneAndReopensIt)
         auto container = ModelContainer::open(path, &error);
         ASSERT_TRUE(container) << error.toStdString();
         EXPECT_EQ(container->storePath(), path);
-        auto item = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("kept")});
+        auto item = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("kept") });
         container->mainContext()->insert(item);
         ASSERT_TRUE(container->mainContext()->save().ok);
     }
@@ -28,7 +28,8 @@ TEST(ModelContainerTest, CreatesTheFolderAndAWalStoreOfVersionOneAndReopensIt)
     SqliteStatement journal = raw.prepare(QStringLiteral("PRAGMA journal_mode"));
     ASSERT_TRUE(journal.step());
     EXPECT_EQ(journal.text(0), QStringLiteral("wal"));
-    SqliteStatement version = raw.prepare(QStringLiteral("SELECT value FROM StoreMetadata WHERE key='schemaVersion'"));
+    SqliteStatement version
+        = raw.prepare(QStringLiteral("SELECT value FROM StoreMetadata WHERE key='schemaVersion'"));
     ASSERT_TRUE(version.step());
     EXPECT_EQ(version.text(0), QStringLiteral("1.0.0"));
 
@@ -58,7 +59,7 @@ TEST(ModelContainerTest, RefusesFilesItCannotUseWithAReason)
     }
     const QString unwritableFolder = QStringLiteral("/proc/tindlewick/default.store");
 
-    for (const QString &path : {notADatabase, otherVersion, unwritableFolder}) {
+    for (const QString &path : { notADatabase, otherVersion, unwritableFolder }) {
         QString error;
         EXPECT_EQ(ModelContainer::open(path, &error), nullptr) << path.toStdString();
         EXPECT_FALSE(error.isEmpty()) << path.toStdString();

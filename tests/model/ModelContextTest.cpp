@@ -1,8 +1,8 @@
+#include "model/ModelContext.h"
 #include "model/ClipboardItem.h"
 #include "model/LiveQuery.h"
-#include "model/ModelContext.h"
-#include "model/StoreTestSupport.h"
 #include "model/SqliteConnection.h"
+#include "model/StoreTestSupport.h"
 
 #include "support/TestSupport.h"
 
@@ -15,20 +15,31 @@
 
 namespace {
 
-QDateTime at(int secondsAgo) { return QDateTime::currentDateTimeUtc().addSecs(-secondsAgo); }
+QDateTime at(int secondsAgo)
+{
+    return QDateTime::currentDateTimeUtc().addSecs(-secondsAgo);
+}
 
 // A value of the right type for each persisted field, distinct from its initial value.
 QVariant sampleValue(const FieldInfo &info)
 {
     const QString name = QString::fromLatin1(info.name);
     switch (info.type) {
-    case FieldType::uuid: return QUuid::createUuid();
-    case FieldType::date: return QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, QTimeZone::utc());
-    case FieldType::string: return name == QLatin1String("itemType") ? QStringLiteral("code") : QStringLiteral("ü %1 ✓").arg(name);
-    case FieldType::data: return QByteArray(QByteArray("\x00\x01 bytes of ", 13) + name.toUtf8());
-    case FieldType::boolean: return true;
-    case FieldType::integer: return qint64(42);
-    default: return {};
+    case FieldType::uuid:
+        return QUuid::createUuid();
+    case FieldType::date:
+        return QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, QTimeZone::utc());
+    case FieldType::string:
+        return name == QLatin1String("itemType") ? QStringLiteral("code")
+                                                 : QStringLiteral("ü %1 ✓").arg(name);
+    case FieldType::data:
+        return QByteArray(QByteArray("\x00\x01 bytes of ", 13) + name.toUtf8());
+    case FieldType::boolean:
+        return true;
+    case FieldType::integer:
+        return qint64(42);
+    default:
+        return {};
     }
 }
 
@@ -98,7 +109,7 @@ TEST_F(ModelContextTest, DeletingAReferencedItemClearsEveryReferenceToIt)
     EXPECT_EQ(second->pinnedReference(), nullptr);
     EXPECT_FALSE(first->isDeleted());
     std::unique_ptr<ModelContext> reader = container().makeContext();
-    for (const ClipboardItemPtr &item : {first, second}) {
+    for (const ClipboardItemPtr &item : { first, second }) {
         ClipboardItemPtr stored = reader->model(item->persistentModelID());
         ASSERT_TRUE(stored);
         EXPECT_EQ(stored->pinnedReference(), nullptr);
@@ -186,10 +197,10 @@ TEST_F(ModelContextTest, FetchSeesUnsavedInsertsDeletionsAndChanges)
     EXPECT_EQ(all[1], old);
 
     FetchDescriptor pinnedOnly = FetchDescriptor::newestFirst(Predicate::equal(ItemField::isPinned, true));
-    EXPECT_EQ(context().fetch(pinnedOnly).items, QList<ClipboardItemPtr>{old});
+    EXPECT_EQ(context().fetch(pinnedOnly).items, QList<ClipboardItemPtr> { old });
     FetchDescriptor newestOne = FetchDescriptor::newestFirst();
     newestOne.fetchLimit = 1;
-    EXPECT_EQ(context().fetch(newestOne).items, QList<ClipboardItemPtr>{fresh});
+    EXPECT_EQ(context().fetch(newestOne).items, QList<ClipboardItemPtr> { fresh });
     EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 2);
 }
 
@@ -197,7 +208,8 @@ TEST_F(ModelContextTest, PredicatesMatchTheSameItemsInSqlAndInMemory)
 {
     ClipboardItemPtr a = insertText(QStringLiteral("alpha"), at(50));
     ClipboardItemPtr b = insertText(QStringLiteral("beta"), at(40), true);
-    ClipboardItemPtr c = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://x.org")});
+    ClipboardItemPtr c
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://x.org") });
     c->setTimestamp(at(30));
     context().insert(c);
     ASSERT_TRUE(context().save().ok);
@@ -209,19 +221,28 @@ TEST_F(ModelContextTest, PredicatesMatchTheSameItemsInSqlAndInMemory)
         Predicate predicate;
         QList<ClipboardItemPtr> expectedNewestFirst;
     } cases[] = {
-        {"equal text", Predicate::equal(ItemField::textContent, QStringLiteral("beta")), {b}},
-        {"kind", Predicate::equal(ItemField::itemType, QStringLiteral("link")), {c}},
-        {"older than", Predicate::less(ItemField::timestamp, cutoff), {a}},
-        {"newer than", Predicate::greaterOrEqual(ItemField::timestamp, cutoff), {c, b}},
-        {"unpinned and text", Predicate::all({Predicate::equal(ItemField::isPinned, false), Predicate::equal(ItemField::itemType, QStringLiteral("text"))}), {a}},
-        {"either", Predicate::any({Predicate::equal(ItemField::textContent, QStringLiteral("alpha")), Predicate::equal(ItemField::isPinned, true)}), {b, a}},
-        {"no label", Predicate::isNull(ItemField::pinnedLabel), {c, b, a}},
-        {"not kind", Predicate::negation(Predicate::equal(ItemField::itemType, QStringLiteral("text"))), {c}},
+        { "equal text", Predicate::equal(ItemField::textContent, QStringLiteral("beta")), { b } },
+        { "kind", Predicate::equal(ItemField::itemType, QStringLiteral("link")), { c } },
+        { "older than", Predicate::less(ItemField::timestamp, cutoff), { a } },
+        { "newer than", Predicate::greaterOrEqual(ItemField::timestamp, cutoff), { c, b } },
+        { "unpinned and text",
+            Predicate::all({ Predicate::equal(ItemField::isPinned, false),
+                Predicate::equal(ItemField::itemType, QStringLiteral("text")) }),
+            { a } },
+        { "either",
+            Predicate::any({ Predicate::equal(ItemField::textContent, QStringLiteral("alpha")),
+                Predicate::equal(ItemField::isPinned, true) }),
+            { b, a } },
+        { "no label", Predicate::isNull(ItemField::pinnedLabel), { c, b, a } },
+        { "not kind", Predicate::negation(Predicate::equal(ItemField::itemType, QStringLiteral("text"))),
+            { c } },
     };
     for (const auto &test : cases) {
-        EXPECT_EQ(context().fetch(FetchDescriptor::newestFirst(test.predicate)).items, test.expectedNewestFirst) << test.name;
+        EXPECT_EQ(
+            context().fetch(FetchDescriptor::newestFirst(test.predicate)).items, test.expectedNewestFirst)
+            << test.name;
         QList<ClipboardItemPtr> inMemory;
-        for (const ClipboardItemPtr &item : {c, b, a}) {
+        for (const ClipboardItemPtr &item : { c, b, a }) {
             if (test.predicate.matches(*item))
                 inMemory.append(item);
         }
@@ -288,7 +309,8 @@ TEST_F(ModelContextTest, AFailedSaveKeepsEveryChangeAndLosesNothingCommitted)
     ASSERT_TRUE(blocker.open(storePath(), SQLITE_OPEN_READWRITE));
     ASSERT_TRUE(blocker.exec(QStringLiteral("BEGIN IMMEDIATE")));
 
-    ClipboardItemPtr pending = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("pending")});
+    ClipboardItemPtr pending
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("pending") });
     shortWait->insert(pending);
     ClipboardItemPtr committedThere = shortWait->model(committed->persistentModelID());
     committedThere->setPinnedLabel(QStringLiteral("label"));
@@ -313,7 +335,8 @@ TEST_F(ModelContextTest, AFullDiskFailsTheSaveWithoutCorruptingTheStore)
     // The writer's connection may not grow the file beyond its current size.
     container().setConnectionSetupSql(QStringLiteral("PRAGMA max_page_count = 12"));
     std::unique_ptr<ModelContext> writer = container().makeContext();
-    ClipboardItemPtr big = ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = QByteArray(400'000, 'x')});
+    ClipboardItemPtr big
+        = ClipboardItem::create(ClipboardItemType::media, { .mediaImageData = QByteArray(400'000, 'x') });
     writer->insert(big);
     const ModelContext::SaveResult result = writer->save();
     EXPECT_FALSE(result.ok);
@@ -338,6 +361,6 @@ TEST_F(ModelContextTest, RollbackRestoresStoredValues)
     EXPECT_FALSE(context().hasChanges());
     EXPECT_FALSE(item->isDeleted());
     EXPECT_EQ(item->textContent(), QStringLiteral("stored"));
-    EXPECT_EQ(context().fetch(FetchDescriptor::newestFirst()).items, QList<ClipboardItemPtr>{item});
+    EXPECT_EQ(context().fetch(FetchDescriptor::newestFirst()).items, QList<ClipboardItemPtr> { item });
     EXPECT_EQ(added->modelContext(), nullptr);
 }

@@ -28,10 +28,10 @@ protected:
     ModelContainer &container() { return *m_container; }
     ModelContext &context() { return *m_container->mainContext(); }
 
-    ClipboardItemPtr insertText(const QString &text, const QDateTime &timestamp = QDateTime::currentDateTimeUtc(),
-                                bool pinned = false)
+    ClipboardItemPtr insertText(const QString &text,
+        const QDateTime &timestamp = QDateTime::currentDateTimeUtc(), bool pinned = false)
     {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = text});
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, { .text = text });
         item->setTimestamp(timestamp);
         item->setIsPinned(pinned);
         context().insert(item);

@@ -58,7 +58,7 @@ TEST_F(ClipboardPanelViewTest, EmptyHistoryShowsTheEmptyState)
     ASSERT_TRUE(context().save().ok);
     settle();
     EXPECT_FALSE(panel.isShowingEmptyState());
-    EXPECT_EQ(shownTitles(), QStringList({"History", "Text"}));
+    EXPECT_EQ(shownTitles(), QStringList({ "History", "Text" }));
 }
 
 TEST_F(ClipboardPanelViewTest, TypingFiltersAndShortcutsWinOverTheLineEdit)
@@ -96,7 +96,8 @@ TEST_F(ClipboardPanelViewTest, TypingFiltersAndShortcutsWinOverTheLineEdit)
     panel.openConfirmation()->withdraw();
     settle();
     EXPECT_FALSE(panel.state().showClearConfirmation());
-    EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 2) << "a withdrawn question deletes nothing";
+    EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 2)
+        << "a withdrawn question deletes nothing";
 
     QTest::keyClick(field, Qt::Key_P, Qt::ControlModifier);
     EXPECT_TRUE(panel.state().isPinned());
@@ -116,7 +117,7 @@ TEST_F(ClipboardPanelViewTest, TypingFiltersAndShortcutsWinOverTheLineEdit)
     EXPECT_EQ(field->text(), QString());
     EXPECT_TRUE(m_env.calls.isEmpty());
     QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_EQ(m_env.calls, QStringList({"hidePanel(1)"}));
+    EXPECT_EQ(m_env.calls, QStringList({ "hidePanel(1)" }));
 }
 
 TEST_F(ClipboardPanelViewTest, ConfirmingTheClearDeletesTheUnpinnedItems)
@@ -140,7 +141,7 @@ TEST_F(ClipboardPanelViewTest, ConfirmingTheClearDeletesTheUnpinnedItems)
     settle();
     EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 1);
     EXPECT_FALSE(panel.state().showClearConfirmation());
-    EXPECT_EQ(shownTitles(), QStringList({"History", "Text"}));
+    EXPECT_EQ(shownTitles(), QStringList({ "History", "Text" }));
 }
 
 TEST_F(ClipboardPanelViewTest, KeyboardSelectionStaysInView)
@@ -156,7 +157,8 @@ TEST_F(ClipboardPanelViewTest, KeyboardSelectionStaysInView)
     settle();
     ASSERT_EQ(list->model()->selectedRow(), 30);
     EXPECT_GT(list->verticalScrollBar()->value(), 0);
-    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(30))) << "the highlight is scrolled into view";
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(30)))
+        << "the highlight is scrolled into view";
     for (int i = 0; i < 30; ++i)
         QTest::keyClick(panel.searchField(), Qt::Key_Up);
     settle();
@@ -171,7 +173,8 @@ TEST_F(ClipboardPanelViewTest, KeyboardSelectionStaysInView)
 TEST_F(ClipboardPanelViewTest, LockedNarrowPanelShowsTabs)
 {
     insertText(QStringLiteral("text"));
-    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://a.example")});
+    ClipboardItemPtr link
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://a.example") });
     context().insert(link);
     m_controller.setIsLockedInTabMode(true);
     ClipboardPanelView &panel = show(500);
@@ -213,20 +216,20 @@ TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
         std::optional<QString> column;
         QString title;
     } cases[] = {
-        {true, QStringLiteral("Links"), "Clear Clipboard History?"},
-        {false, std::nullopt, "Clear Column?"},
-        {false, QStringLiteral("History"), "Clear Clipboard History?"},
-        {false, QStringLiteral("history"), "Clear history Column?"},
-        {false, QStringLiteral("Links"), "Clear Links Column?"},
-        {false, QString(), "Clear  Column?"},
+        { true, QStringLiteral("Links"), "Clear Clipboard History?" },
+        { false, std::nullopt, "Clear Column?" },
+        { false, QStringLiteral("History"), "Clear Clipboard History?" },
+        { false, QStringLiteral("history"), "Clear history Column?" },
+        { false, QStringLiteral("Links"), "Clear Links Column?" },
+        { false, QString(), "Clear  Column?" },
     };
     for (const auto &c : cases)
         EXPECT_EQ(ClearHistoryConfirmation::title(c.clearAll, c.column), c.title);
 
     bool cleared = false;
     bool finished = false;
-    QPointer<ClearHistoryConfirmation> confirmation =
-        ClearHistoryConfirmation::ask(nullptr, false, QStringLiteral("Links"), [&] { cleared = true; }, [&] { finished = true; });
+    QPointer<ClearHistoryConfirmation> confirmation = ClearHistoryConfirmation::ask(
+        nullptr, false, QStringLiteral("Links"), [&] { cleared = true; }, [&] { finished = true; });
     ASSERT_TRUE(confirmation);
     EXPECT_EQ(confirmation->messageBox()->text(), QStringLiteral("Clear Links Column?"));
     NotificationCenter::defaultCenter().post(Notifications::panelDidHide);

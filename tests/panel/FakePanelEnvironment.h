@@ -15,7 +15,7 @@ public:
     int pasteCount = 0;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     bool windowExists = true;
-    QRectF frame{0, 0, 1200, 600};
+    QRectF frame { 0, 0, 1200, 600 };
     bool animatingHistory = false;
     // Completions of window resizes, run by the test when it wants the resize to end.
     QList<std::function<void()>> pendingResizeCompletions;
@@ -32,7 +32,7 @@ public:
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override
     {
         calls << QStringLiteral("copyToPasteboard");
-        copiedItems.append({item, plainTextOnly});
+        copiedItems.append({ item, plainTextOnly });
         return copySucceeds;
     }
     void copyStringToPasteboard(const QString &text) override
@@ -50,7 +50,10 @@ public:
     QRectF panelFrame() const override { return frame; }
     QRectF screenVisibleFrame() const override { return QRectF(0, 0, 1440, 900); }
     bool isAnimatingHistory() const override { return animatingHistory; }
-    void ensureMinimumWidth(double width) override { calls << QStringLiteral("ensureMinimumWidth(%1)").arg(width); }
+    void ensureMinimumWidth(double width) override
+    {
+        calls << QStringLiteral("ensureMinimumWidth(%1)").arg(width);
+    }
     void updateColumnCount(int count, double duration) override
     {
         calls << QStringLiteral("updateColumnCount(%1,%2)").arg(count).arg(duration);
@@ -58,10 +61,12 @@ public:
     void lockToTabMode(int count) override { calls << QStringLiteral("lockToTabMode(%1)").arg(count); }
     void setHostingWidth(std::optional<double> width) override
     {
-        calls << QStringLiteral("setHostingWidth(%1)").arg(width ? QString::number(*width) : QStringLiteral("none"));
+        calls << QStringLiteral("setHostingWidth(%1)")
+                     .arg(width ? QString::number(*width) : QStringLiteral("none"));
     }
     void unpinHostingWidth() override { calls << QStringLiteral("unpinHostingWidth"); }
-    void resizeForHistoryToggle(bool adding, int columnCount, double, std::function<void()> completion) override
+    void resizeForHistoryToggle(
+        bool adding, int columnCount, double, std::function<void()> completion) override
     {
         calls << QStringLiteral("resizeForHistoryToggle(%1,%2)").arg(adding).arg(columnCount);
         if (completeResizesAtOnce)

@@ -1,5 +1,5 @@
-#include "panel/CategoryTitles.h"
 #include "panel/GridNavigation.h"
+#include "panel/CategoryTitles.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ namespace {
 
 ClipboardItemPtr pin(const QString &text, int pinnedSecondsAgo)
 {
-    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = text});
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, { .text = text });
     item->setIsPinned(true);
     item->setPinnedTimestamp(QDateTime::currentDateTimeUtc().addSecs(-pinnedSecondsAgo));
     return item;
@@ -15,7 +15,7 @@ ClipboardItemPtr pin(const QString &text, int pinnedSecondsAgo)
 
 ClipboardItemPtr unpinned(const QString &text)
 {
-    return ClipboardItem::create(ClipboardItemType::text, {.text = text});
+    return ClipboardItem::create(ClipboardItemType::text, { .text = text });
 }
 
 QStringList texts(const QList<ClipboardItemPtr> &items)
@@ -27,7 +27,8 @@ QStringList texts(const QList<ClipboardItemPtr> &items)
 }
 
 // The blocks of the worked example: 11 single characters, 3 pins, 26 unpinned items.
-const QList<GridSection> example{{"SingleChars", 0, 11, 11}, {"Pinned", 11, 3, 5}, {"Unpinned", 14, 26, 5}};
+const QList<GridSection> example { { "SingleChars", 0, 11, 11 }, { "Pinned", 11, 3, 5 },
+    { "Unpinned", 14, 26, 5 } };
 
 } // namespace
 
@@ -39,7 +40,8 @@ TEST(GridNavigationTest, CellsPerRowAtDifferentWidths)
         bool grid;
         int regular;
         int singles;
-    } cases[] = {{320, true, 5, 11}, {320, false, 1, 11}, {60, true, 1, 1}, {10, true, 1, 1}, {76, true, 1, 2}, {132, true, 2, 4}};
+    } cases[] = { { 320, true, 5, 11 }, { 320, false, 1, 11 }, { 60, true, 1, 1 }, { 10, true, 1, 1 },
+        { 76, true, 1, 2 }, { 132, true, 2, 4 } };
     for (const auto &c : cases) {
         EXPECT_EQ(regularCellsPerRow(c.grid, c.width), c.regular) << c.width;
         EXPECT_EQ(singleCharactersPerRow(c.width), c.singles) << c.width;
@@ -48,25 +50,24 @@ TEST(GridNavigationTest, CellsPerRowAtDifferentWidths)
 
 TEST(GridNavigationTest, NavigationOrderPutsSingleCharactersThenPinsThenTheRest)
 {
-    const QList<ClipboardItemPtr> items{unpinned("new"),  pin("long pin", 10), pin(" a\n", 5),
-                                        unpinned("old"),  pin("b", 30),        pin(QString(50, ' ') + "c", 40),
-                                        pin("😀", 1)};
-    EXPECT_EQ(texts(navigableItems(CategoryTitle::text, items, false)), QStringList({"new", "old"}));
+    const QList<ClipboardItemPtr> items { unpinned("new"), pin("long pin", 10), pin(" a\n", 5),
+        unpinned("old"), pin("b", 30), pin(QString(50, ' ') + "c", 40), pin("😀", 1) };
+    EXPECT_EQ(texts(navigableItems(CategoryTitle::text, items, false)), QStringList({ "new", "old" }));
     EXPECT_EQ(texts(navigableItems(CategoryTitle::text, items, true)),
-              QStringList({"b", " a\n", "😀", QString(50, ' ') + "c", "long pin", "new", "old"}));
+        QStringList({ "b", " a\n", "😀", QString(50, ' ') + "c", "long pin", "new", "old" }));
     EXPECT_EQ(navigableItems(CategoryTitle::history, items, false), items);
 
     const QList<ClipboardItemPtr> expanded = navigableItems(CategoryTitle::text, items, true);
     EXPECT_EQ(gridSections(CategoryTitle::text, expanded, false, 320, true),
-              QList<GridSection>({{"SingleChars", 0, 3, 11}, {"Pinned", 3, 2, 1}, {"Unpinned", 5, 2, 1}}));
+        QList<GridSection>({ { "SingleChars", 0, 3, 11 }, { "Pinned", 3, 2, 1 }, { "Unpinned", 5, 2, 1 } }));
     const QList<ClipboardItemPtr> collapsed = navigableItems(CategoryTitle::text, items, false);
     EXPECT_EQ(gridSections(CategoryTitle::text, collapsed, true, 320, false),
-              QList<GridSection>({{"Unpinned", 0, 2, 5}}));
+        QList<GridSection>({ { "Unpinned", 0, 2, 5 } }));
     EXPECT_EQ(gridSections(CategoryTitle::history, items, true, 320, true),
-              QList<GridSection>({{"Unpinned", 0, 7, 5}}));
+        QList<GridSection>({ { "Unpinned", 0, 7, 5 } }));
     // Blocks without items are left out.
-    EXPECT_EQ(gridSections(CategoryTitle::colors, {pin("x", 1), unpinned("y")}, true, 320, true),
-              QList<GridSection>({{"SingleChars", 0, 1, 11}, {"Unpinned", 1, 1, 5}}));
+    EXPECT_EQ(gridSections(CategoryTitle::colors, { pin("x", 1), unpinned("y") }, true, 320, true),
+        QList<GridSection>({ { "SingleChars", 0, 1, 11 }, { "Unpinned", 1, 1, 5 } }));
 }
 
 TEST(GridNavigationTest, MovesAcrossBlocksOfDifferentWidths)
@@ -78,25 +79,25 @@ TEST(GridNavigationTest, MovesAcrossBlocksOfDifferentWidths)
         int columnDelta;
         std::optional<int> to;
     } cases[] = {
-        {10, 1, 0, 13},           // column 10 clamped to the pins' width (15), then to their last item
-        {14, -1, 0, 11},          // first unpinned up into the pins' last row, column 0
-        {11, -1, 0, 0},           // first pin up into the single characters, column 0
-        {0, -1, 0, std::nullopt}, // top row of the first block: no wrap
-        {3, 1, 0, 13},
-        {12, 1, 0, 15},           // pin column 1 to the first unpinned row, column 1
-        {39, 1, 0, 39},           // down from the last row: the last item
-        {35, 1, 0, 39},           // down into the short last row past its end: the block's last item
-        {34, 1, 0, 39},
-        {33, 1, 0, 38},
-        {36, 0, 1, 37},
-        {39, 0, 1, std::nullopt}, // right from the end of the short last row
-        {38, 0, 1, std::nullopt}, // right from a row's last column
-        {34, 0, -1, std::nullopt},// left from column 0
-        {35, 0, -1, 34},
-        {10, 0, 1, std::nullopt},
-        {9, 0, 1, 10},
-        {40, 1, 0, std::nullopt}, // outside every block
-        {-1, 1, 0, std::nullopt},
+        { 10, 1, 0, 13 }, // column 10 clamped to the pins' width (15), then to their last item
+        { 14, -1, 0, 11 }, // first unpinned up into the pins' last row, column 0
+        { 11, -1, 0, 0 }, // first pin up into the single characters, column 0
+        { 0, -1, 0, std::nullopt }, // top row of the first block: no wrap
+        { 3, 1, 0, 13 },
+        { 12, 1, 0, 15 }, // pin column 1 to the first unpinned row, column 1
+        { 39, 1, 0, 39 }, // down from the last row: the last item
+        { 35, 1, 0, 39 }, // down into the short last row past its end: the block's last item
+        { 34, 1, 0, 39 },
+        { 33, 1, 0, 38 },
+        { 36, 0, 1, 37 },
+        { 39, 0, 1, std::nullopt }, // right from the end of the short last row
+        { 38, 0, 1, std::nullopt }, // right from a row's last column
+        { 34, 0, -1, std::nullopt }, // left from column 0
+        { 35, 0, -1, 34 },
+        { 10, 0, 1, std::nullopt },
+        { 9, 0, 1, 10 },
+        { 40, 1, 0, std::nullopt }, // outside every block
+        { -1, 1, 0, std::nullopt },
     };
     for (const auto &c : cases)
         EXPECT_EQ(navigateGrid(c.from, example, c.rowDelta, c.columnDelta, 40), c.to)
@@ -107,8 +108,8 @@ TEST(GridNavigationTest, MovesAcrossBlocksOfDifferentWidths)
 TEST(GridNavigationTest, FirstRowEnd)
 {
     EXPECT_EQ(firstRowEndIndex(example, 40), 10);
-    EXPECT_EQ(firstRowEndIndex({{"Unpinned", 0, 3, 5}}, 3), 2);
-    EXPECT_EQ(firstRowEndIndex({{"Unpinned", 0, 9, 1}}, 9), 0);
+    EXPECT_EQ(firstRowEndIndex({ { "Unpinned", 0, 3, 5 } }, 3), 2);
+    EXPECT_EQ(firstRowEndIndex({ { "Unpinned", 0, 9, 1 } }, 9), 0);
     EXPECT_EQ(firstRowEndIndex({}, 0), std::nullopt);
     EXPECT_EQ(firstRowEndIndex({}, 4), 0);
 }

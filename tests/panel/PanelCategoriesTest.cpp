@@ -1,5 +1,5 @@
-#include "panel/CategoryTitles.h"
 #include "panel/PanelCategories.h"
+#include "panel/CategoryTitles.h"
 
 #include "model/StoreTestSupport.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 ClipboardItemPtr item(ClipboardItemType type, const QString &text = QStringLiteral("x"), bool pinned = false)
 {
-    ClipboardItemPtr created = ClipboardItem::create(type, {.text = text});
+    ClipboardItemPtr created = ClipboardItem::create(type, { .text = text });
     created->setIsPinned(pinned);
     return created;
 }
@@ -57,8 +57,8 @@ TEST(PanelCategoriesTest, OrderAndPlacementFollowCodeDetection)
         qsizetype textCount;
         qsizetype codeCount;
     } cases[] = {
-        {true, {"History", "Text", "Code", "Links", "Files", "Media", "Colors"}, 7, 1, 2},
-        {false, {"History", "Text", "Links", "Files", "Media", "Colors"}, 6, 2, 1},
+        { true, { "History", "Text", "Code", "Links", "Files", "Media", "Colors" }, 7, 1, 2 },
+        { false, { "History", "Text", "Links", "Files", "Media", "Colors" }, 6, 2, 1 },
     };
     for (const auto &c : cases) {
         const CategorizedItems lists = categorizeItems(oneOfEachKind(), 50, c.detectCode);
@@ -99,36 +99,37 @@ TEST(PanelCategoriesTest, TheFourListsFollowSearchCollapseAndPins)
 {
     const QList<ClipboardItemPtr> none;
     const CachedCategories empty = computeCategories(none, QString(), false, 50, true);
-    EXPECT_TRUE(empty.all.isEmpty() && empty.display.isEmpty() && empty.visible.isEmpty() && empty.tabs.isEmpty());
+    EXPECT_TRUE(
+        empty.all.isEmpty() && empty.display.isEmpty() && empty.visible.isEmpty() && empty.tabs.isEmpty());
 
     // Only pins: History exists, empty, in front of the pins' kinds.
-    const QList<ClipboardItemPtr> pins{item(ClipboardItemType::link, QStringLiteral("a"), true),
-                                       item(ClipboardItemType::text, QStringLiteral("b"), true)};
+    const QList<ClipboardItemPtr> pins { item(ClipboardItemType::link, QStringLiteral("a"), true),
+        item(ClipboardItemType::text, QStringLiteral("b"), true) };
     const CachedCategories pinnedOnly = computeCategories(pins, QString(), false, 50, true);
-    EXPECT_EQ(titles(pinnedOnly.all), QStringList({"History", "Text", "Links"}));
+    EXPECT_EQ(titles(pinnedOnly.all), QStringList({ "History", "Text", "Links" }));
     EXPECT_TRUE(pinnedOnly.all.first().items.isEmpty());
 
-    QList<ClipboardItemPtr> items{item(ClipboardItemType::text, QStringLiteral("apple pie")),
-                                  item(ClipboardItemType::link, QStringLiteral("https://example.com"))};
+    QList<ClipboardItemPtr> items { item(ClipboardItemType::text, QStringLiteral("apple pie")),
+        item(ClipboardItemType::link, QStringLiteral("https://example.com")) };
     // A search that empties Links keeps the column but drops its tab; History keeps its tab.
     const CachedCategories searched = computeCategories(items, QStringLiteral("zzz"), false, 50, true);
-    EXPECT_EQ(titles(searched.display), QStringList({"History", "Text", "Links"}));
+    EXPECT_EQ(titles(searched.display), QStringList({ "History", "Text", "Links" }));
     EXPECT_EQ(titles(searched.visible), titles(searched.display));
-    EXPECT_EQ(titles(searched.tabs), QStringList({"History"}));
+    EXPECT_EQ(titles(searched.tabs), QStringList({ "History" }));
     const CachedCategories apple = computeCategories(items, QStringLiteral("APPLE"), false, 50, true);
-    EXPECT_EQ(titles(apple.tabs), QStringList({"History", "Text"}));
+    EXPECT_EQ(titles(apple.tabs), QStringList({ "History", "Text" }));
     ASSERT_NE(find(apple.display, CategoryTitle::links), nullptr);
     EXPECT_TRUE(find(apple.display, CategoryTitle::links)->items.isEmpty());
 
     // A search never adds a column that does not exist without it.
-    const CachedCategories textOnly =
-        computeCategories({item(ClipboardItemType::text, QStringLiteral("apple"))}, QStringLiteral("a"), false, 50, true);
-    EXPECT_EQ(titles(textOnly.display), QStringList({"History", "Text"}));
+    const CachedCategories textOnly = computeCategories(
+        { item(ClipboardItemType::text, QStringLiteral("apple")) }, QStringLiteral("a"), false, 50, true);
+    EXPECT_EQ(titles(textOnly.display), QStringList({ "History", "Text" }));
 
     const CachedCategories collapsed = computeCategories(items, QString(), true, 50, true);
-    EXPECT_EQ(titles(collapsed.visible), QStringList({"Text", "Links"}));
-    EXPECT_EQ(titles(collapsed.display), QStringList({"History", "Text", "Links"}));
-    EXPECT_EQ(titles(collapsed.tabs), QStringList({"History", "Text", "Links"}));
+    EXPECT_EQ(titles(collapsed.visible), QStringList({ "Text", "Links" }));
+    EXPECT_EQ(titles(collapsed.display), QStringList({ "History", "Text", "Links" }));
+    EXPECT_EQ(titles(collapsed.tabs), QStringList({ "History", "Text", "Links" }));
 }
 
 class PanelSearchTest : public StoreTest
@@ -139,28 +140,29 @@ TEST_F(PanelSearchTest, MatchesLabelsLinkTitlesAndTextInAnyCaseButNeverPinnedRef
 {
     ClipboardItemPtr labelled = insertText(QStringLiteral("sk-12345"), QDateTime::currentDateTimeUtc(), true);
     labelled->setPinnedLabel(QStringLiteral("API Key"));
-    ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://qt.io")});
+    ClipboardItemPtr link
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://qt.io") });
     link->setLinkTitle(QStringLiteral("Qt Framework"));
     context().insert(link);
     ClipboardItemPtr plain = insertText(QStringLiteral("Grocery list: Framework of apples"));
     ClipboardItemPtr reference = insertText(QStringLiteral("sk-12345"));
     reference->setPinnedReference(labelled);
     ASSERT_TRUE(context().save().ok);
-    const QList<ClipboardItemPtr> all{labelled, link, plain, reference};
+    const QList<ClipboardItemPtr> all { labelled, link, plain, reference };
 
     const struct
     {
         const char *query;
         QList<ClipboardItemPtr> expected;
     } cases[] = {
-        {"api key", {labelled}},
-        {"API KEY", {labelled}},
-        {"framework", {link, plain}},
-        {"FRAMEWORK", {link, plain}},
-        {"sk-123", {labelled}}, // the reference shows the same text but never matches
-        {"qt.io", {link}},
-        {"nothing like it", {}},
-        {"", all},
+        { "api key", { labelled } },
+        { "API KEY", { labelled } },
+        { "framework", { link, plain } },
+        { "FRAMEWORK", { link, plain } },
+        { "sk-123", { labelled } }, // the reference shows the same text but never matches
+        { "qt.io", { link } },
+        { "nothing like it", {} },
+        { "", all },
     };
     for (const auto &c : cases)
         EXPECT_EQ(filterItems(all, QString::fromUtf8(c.query)), c.expected) << c.query;
@@ -172,12 +174,12 @@ TEST(PanelCategoriesTest, ItemsChangeKeyMovesWithCountAndNewestTime)
     EXPECT_EQ(itemsChangeKey(none), QStringLiteral("0-0"));
     ClipboardItemPtr first = item(ClipboardItemType::text);
     first->setTimestamp(QDateTime(QDate(2001, 1, 1), QTime(0, 1, 0, 500), QTimeZone::utc()));
-    EXPECT_EQ(itemsChangeKey({first}), QStringLiteral("1-60.5"));
+    EXPECT_EQ(itemsChangeKey({ first }), QStringLiteral("1-60.5"));
     ClipboardItemPtr second = item(ClipboardItemType::text);
     second->setTimestamp(first->timestamp().addSecs(-10));
-    EXPECT_EQ(itemsChangeKey({first, second}), QStringLiteral("2-60.5"));
+    EXPECT_EQ(itemsChangeKey({ first, second }), QStringLiteral("2-60.5"));
     first->setTimestamp(first->timestamp().addMSecs(1));
-    EXPECT_EQ(itemsChangeKey({first, second}), QStringLiteral("2-60.501"));
+    EXPECT_EQ(itemsChangeKey({ first, second }), QStringLiteral("2-60.501"));
 }
 
 TEST(PanelCategoriesTest, PinOrderPutsUnstampedPinsFirst)
@@ -199,8 +201,9 @@ TEST(PanelCategoriesTest, ColumnTitlesOfKinds)
     EXPECT_EQ(categoryTitle(ClipboardItemType::link), CategoryTitle::links);
     EXPECT_EQ(categoryTitle(ClipboardItemType::color), CategoryTitle::colors);
     EXPECT_EQ(categoryTitle(ClipboardItemType::code), CategoryTitle::code);
-    for (const QString &title : {CategoryTitle::files, CategoryTitle::media, CategoryTitle::colors})
+    for (const QString &title : { CategoryTitle::files, CategoryTitle::media, CategoryTitle::colors })
         EXPECT_TRUE(hasViewModeToggle(title));
-    for (const QString &title : {CategoryTitle::history, CategoryTitle::text, CategoryTitle::code, CategoryTitle::links})
+    for (const QString &title :
+        { CategoryTitle::history, CategoryTitle::text, CategoryTitle::code, CategoryTitle::links })
         EXPECT_FALSE(hasViewModeToggle(title));
 }

@@ -23,7 +23,7 @@ protected:
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
     FakePanelEnvironment m_env;
-    PanelController m_controller{nullptr, false};
+    PanelController m_controller { nullptr, false };
 };
 
 // The titles of the columns a panel shows, in order.

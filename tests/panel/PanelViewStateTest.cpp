@@ -16,7 +16,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTest>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -61,7 +60,7 @@ protected:
     // Items are added oldest first, each a second newer than the one before.
     ClipboardItemPtr add(ClipboardItemType type, const QString &text, bool pinned = false)
     {
-        ClipboardItemPtr item = ClipboardItem::create(type, {.text = text});
+        ClipboardItemPtr item = ClipboardItem::create(type, { .text = text });
         item->setTimestamp(m_clock = m_clock.addSecs(1));
         if (pinned) {
             item->setIsPinned(true);
@@ -72,7 +71,8 @@ protected:
     }
     ClipboardItemPtr addFile(const QStringList &paths)
     {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(paths.first())});
+        ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(paths.first()) });
         QStringList further;
         for (qsizetype i = 1; i < paths.size(); ++i)
             further.append(QUrl::fromLocalFile(paths[i]).toString());
@@ -142,9 +142,9 @@ TEST_F(PanelViewStateTest, ShowsAvailableItemsNewestFirstWithoutPendingDeletions
     m_env.unavailableItems.insert(gone->id());
     PanelViewState &state = makeState();
 
-    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"twin", "https://three.example", "one"}));
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({ "twin", "https://three.example", "one" }));
     EXPECT_FALSE(state.cachedFilteredItems().contains(gone));
-    EXPECT_EQ(titles(state.cachedCategories().all), QStringList({"History", "Text", "Links"}));
+    EXPECT_EQ(titles(state.cachedCategories().all), QStringList({ "History", "Text", "Links" }));
 
     // Mounted again: shown after the next refresh.
     m_env.unavailableItems.clear();
@@ -164,29 +164,30 @@ TEST_F(PanelViewStateTest, NewCapturesRefreshTheListsAndDropPendingIdsOfGoneItem
     add(ClipboardItemType::text, QStringLiteral("new"));
     ASSERT_TRUE(context().save().ok);
     settle();
-    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"new", "old"}));
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({ "new", "old" }));
     EXPECT_GE(changed.count(), 1);
 }
 
 TEST_F(PanelViewStateTest, SearchRecomputesOnceAfterABurstOfKeystrokes)
 {
     add(ClipboardItemType::text, QStringLiteral("apple pie"));
-    add(ClipboardItemType::link, QStringLiteral("https://example.com"))->setLinkTitle(QStringLiteral("Apple Store"));
+    add(ClipboardItemType::link, QStringLiteral("https://example.com"))
+        ->setLinkTitle(QStringLiteral("Apple Store"));
     add(ClipboardItemType::text, QStringLiteral("banana"));
     PanelViewState &state = makeState();
     state.handleKey(Key::down);
     ASSERT_EQ(item(), 0);
 
     QSignalSpy changed(&state, &PanelViewState::categoriesChanged);
-    for (const char *text : {"a", "ap", "app", "APPL"})
+    for (const char *text : { "a", "ap", "app", "APPL" })
         state.setSearchText(QString::fromUtf8(text));
     EXPECT_EQ(item(), std::nullopt) << "typing drops the item selection";
     EXPECT_EQ(changed.count(), 0) << "nothing is recomputed while typing";
     settle();
     EXPECT_EQ(changed.count(), 1);
     const CachedCategories &categories = state.cachedCategories();
-    EXPECT_EQ(texts(categories.display[0].items), QStringList({"https://example.com", "apple pie"}));
-    EXPECT_EQ(titles(categories.tabs), QStringList({"History", "Text", "Links"}));
+    EXPECT_EQ(texts(categories.display[0].items), QStringList({ "https://example.com", "apple pie" }));
+    EXPECT_EQ(titles(categories.tabs), QStringList({ "History", "Text", "Links" }));
     EXPECT_EQ(state.cachedFilteredItems().size(), 3) << "a search never narrows the showable items";
 }
 
@@ -195,12 +196,12 @@ TEST_F(PanelViewStateTest, CodeColumnFollowsTheSettingWithoutARefresh)
     add(ClipboardItemType::text, QStringLiteral("text"));
     add(ClipboardItemType::code, QStringLiteral("int main() {}"));
     PanelViewState &state = makeState();
-    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text", "Code"}));
+    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({ "History", "Text", "Code" }));
     m_settings->setDetectCode(false);
-    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text"}));
+    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({ "History", "Text" }));
     EXPECT_EQ(state.cachedCategories().visible[0].items.size(), 1) << "undetected code is in no column";
     m_settings->setDetectCode(true);
-    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text", "Code"}));
+    EXPECT_EQ(titles(state.cachedCategories().visible), QStringList({ "History", "Text", "Code" }));
 }
 
 TEST_F(PanelViewStateTest, HistoryColumnFollowsTheHistoryLimit)
@@ -275,7 +276,7 @@ TEST_F(PanelViewStateTest, GridNavigationAtColumnWidth320)
     PanelViewState &state = makeState();
     state.setPinnedGroupExpanded(CategoryTitle::colors, true);
     layOut(320);
-    ASSERT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Colors"}));
+    ASSERT_EQ(titles(state.cachedCategories().visible), QStringList({ "History", "Colors" }));
     ASSERT_DOUBLE_EQ(state.currentColumnWidth(), 320);
 
     state.selectionState().select(1, 10);
@@ -311,7 +312,7 @@ TEST_F(PanelViewStateTest, TabWrapsAcrossNonEmptyColumnsAndTabs)
     state.tabForward();
     EXPECT_EQ(column(), 0);
     EXPECT_EQ(item(), 0) << "the first Tab selects the first item of the current column";
-    for (int expected : {1, 2, 3, 0, 1}) {
+    for (int expected : { 1, 2, 3, 0, 1 }) {
         state.tabForward();
         EXPECT_EQ(column(), expected);
         EXPECT_EQ(item(), 0);
@@ -359,7 +360,7 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     state.setSearchText(QStringLiteral("🎉"));
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_FALSE(state.isEmojiMode());
-    EXPECT_EQ(m_env.copiedStrings, QStringList({"🎉"}));
+    EXPECT_EQ(m_env.copiedStrings, QStringList({ "🎉" }));
 
     // A digit is no emoji: it is searched as typed.
     state.setSearchText(QStringLiteral("/emoji"));
@@ -387,9 +388,10 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
     const QString present = makeFile(QStringLiteral("present.txt"));
     const QString other = m_folder->path() + QStringLiteral("/missing-1.txt");
     const QString third = m_folder->path() + QStringLiteral("/missing-2.txt");
-    ClipboardItemPtr partly = addFile({present, other, third});
-    ClipboardItemPtr goneSingle = addFile({m_folder->path() + QStringLiteral("/gone.txt")});
-    ClipboardItemPtr goneMany = addFile({m_folder->path() + QStringLiteral("/a.txt"), m_folder->path() + QStringLiteral("/b.txt")});
+    ClipboardItemPtr partly = addFile({ present, other, third });
+    ClipboardItemPtr goneSingle = addFile({ m_folder->path() + QStringLiteral("/gone.txt") });
+    ClipboardItemPtr goneMany = addFile(
+        { m_folder->path() + QStringLiteral("/a.txt"), m_folder->path() + QStringLiteral("/b.txt") });
     ClipboardItemPtr text = add(ClipboardItemType::text, QStringLiteral("text"));
     PanelViewState &state = makeState();
 
@@ -402,12 +404,12 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
         bool pasted;
         bool deleted;
     } cases[] = {
-        {text, false, Qt::NoModifier, std::nullopt, true, false},
-        {text, false, Qt::ShiftModifier, std::nullopt, true, false},
-        {text, true, Qt::NoModifier, std::nullopt, true, false},
-        {partly, false, Qt::NoModifier, QStringLiteral("2 of 3 files were deleted"), true, false},
-        {goneSingle, false, Qt::NoModifier, QStringLiteral("File was deleted"), false, true},
-        {goneMany, false, Qt::NoModifier, QStringLiteral("Files were deleted"), false, true},
+        { text, false, Qt::NoModifier, std::nullopt, true, false },
+        { text, false, Qt::ShiftModifier, std::nullopt, true, false },
+        { text, true, Qt::NoModifier, std::nullopt, true, false },
+        { partly, false, Qt::NoModifier, QStringLiteral("2 of 3 files were deleted"), true, false },
+        { goneSingle, false, Qt::NoModifier, QStringLiteral("File was deleted"), false, true },
+        { goneMany, false, Qt::NoModifier, QStringLiteral("Files were deleted"), false, true },
     };
     for (const auto &c : cases) {
         m_env.calls.clear();
@@ -425,7 +427,8 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
             EXPECT_TRUE(m_env.calls.isEmpty()) << m_env.calls.join(' ').toStdString();
             continue;
         }
-        EXPECT_EQ(m_env.calls.value(0), c.pinnedPanel ? QStringLiteral("resignPanelKey") : QStringLiteral("hidePanel(1)"));
+        EXPECT_EQ(m_env.calls.value(0),
+            c.pinnedPanel ? QStringLiteral("resignPanelKey") : QStringLiteral("hidePanel(1)"));
         ASSERT_EQ(m_env.copiedItems.size(), 1);
         EXPECT_EQ(m_env.copiedItems[0].first, c.item);
         EXPECT_EQ(m_env.copiedItems[0].second, c.modifiers == Qt::ShiftModifier);
@@ -450,9 +453,9 @@ TEST_F(PanelViewStateTest, NothingWrittenMeansNothingPasted)
 
 TEST_F(PanelViewStateTest, PinnedReferenceToMissingFilesIsItselfDeleted)
 {
-    ClipboardItemPtr file = addFile({m_folder->path() + QStringLiteral("/vanished.txt")});
+    ClipboardItemPtr file = addFile({ m_folder->path() + QStringLiteral("/vanished.txt") });
     file->setIsPinned(true);
-    ClipboardItemPtr reference = addFile({m_folder->path() + QStringLiteral("/other-name.txt")});
+    ClipboardItemPtr reference = addFile({ m_folder->path() + QStringLiteral("/other-name.txt") });
     reference->setFileURLString(std::nullopt);
     reference->setPinnedReference(file);
     PanelViewState &state = makeState();
@@ -470,7 +473,8 @@ TEST_F(PanelViewStateTest, BareTextsPasteIntoTheRememberedWindow)
     {
         const char *text;
         bool activates;
-    } cases[] = {{"abc", false}, {"rgb(255, 0, 0)", false}, {"42", false}, {"😀", true}, {"1\uFE0F\u20E3", true}};
+    } cases[] = { { "abc", false }, { "rgb(255, 0, 0)", false }, { "42", false }, { "😀", true },
+        { "1\uFE0F\u20E3", true } };
     for (const auto &c : cases) {
         m_env.calls.clear();
         m_env.pasteCount = 0;
@@ -542,7 +546,7 @@ TEST_F(PanelViewStateTest, DeletionReachesTheStoreAfterAQuarterAndATenthSecond)
     timer.start();
     state.handleItemDeleted(doomed);
     EXPECT_FALSE(state.cachedFilteredItems().contains(doomed));
-    EXPECT_EQ(m_env.invalidatedHighlights, QList<QUuid>({doomed->id()}));
+    EXPECT_EQ(m_env.invalidatedHighlights, QList<QUuid>({ doomed->id() }));
     EXPECT_FALSE(doomed->isDeleted());
     ASSERT_TRUE(waitUntil([&] { return doomed->isDeleted(); }));
     EXPECT_GE(timer.elapsed(), 340);
@@ -563,10 +567,11 @@ TEST_F(PanelViewStateTest, ClearingAColumnDeletesOnlyItsUnpinnedItems)
     state.clearColumn(code.title, code.items);
     EXPECT_EQ(m_env.count(QStringLiteral("releaseHighlighter")), 1);
     EXPECT_EQ(storedCount(), 2);
-    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"text", "b()"}));
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({ "text", "b()" }));
 
     const QList<CategoryColumnConfig> configs = state.columnConfigs(200);
-    const auto codeConfig = std::find_if(configs.begin(), configs.end(), [](const auto &c) { return c.title == "Code"; });
+    const auto codeConfig
+        = std::find_if(configs.begin(), configs.end(), [](const auto &c) { return c.title == "Code"; });
     ASSERT_NE(codeConfig, configs.end());
     EXPECT_FALSE(codeConfig->canClearColumn) << "only pins are left";
 }
@@ -574,7 +579,7 @@ TEST_F(PanelViewStateTest, ClearingAColumnDeletesOnlyItsUnpinnedItems)
 // Whether the bytes occur anywhere in the store's files.
 static bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
 {
-    for (const QString &suffix : {QString(), QStringLiteral("-wal")}) {
+    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
         QFile file(storePath + suffix);
         if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
             return true;
@@ -586,7 +591,8 @@ TEST_F(PanelViewStateTest, ClearedContentLeavesTheDisk)
 {
     const QByteArray secret = "correct-horse-battery-staple";
     for (int i = 0; i < 20; ++i)
-        add(ClipboardItemType::text, QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
+        add(ClipboardItemType::text,
+            QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
     add(ClipboardItemType::text, QStringLiteral("pinned keeper"), true);
     ClipboardMonitor &maintenance = monitor();
     PanelViewState &state = makeState();
@@ -600,7 +606,7 @@ TEST_F(PanelViewStateTest, ClearedContentLeavesTheDisk)
     EXPECT_EQ(storedCount(), 1);
     EXPECT_FALSE(storeFilesContain(storePath(), secret));
     settle();
-    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({"pinned keeper"}));
+    EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({ "pinned keeper" }));
     EXPECT_EQ(m_env.count(QStringLiteral("clearHighlightCache")), 1);
 }
 
@@ -608,7 +614,8 @@ TEST_F(PanelViewStateTest, ClearedColumnLeavesTheDisk)
 {
     const QByteArray secret = "column-secret-value";
     for (int i = 0; i < 10; ++i)
-        add(ClipboardItemType::link, QStringLiteral("https://example.com/") + QString::fromLatin1(secret) + QString::number(i));
+        add(ClipboardItemType::link,
+            QStringLiteral("https://example.com/") + QString::fromLatin1(secret) + QString::number(i));
     add(ClipboardItemType::text, QStringLiteral("other"));
     ClipboardMonitor &maintenance = monitor();
     PanelViewState &state = makeState();
@@ -644,15 +651,15 @@ TEST_F(PanelViewStateTest, ColumnSettingsFollowTheHistoryCollapse)
             EXPECT_EQ(configs[i].title, expected[i].title);
             EXPECT_EQ(configs[i].columnIndex, expected[i].index) << expected[i].title.toStdString();
             EXPECT_EQ(configs[i].showDivider, expected[i].divider) << expected[i].title.toStdString();
-            EXPECT_EQ(configs[i].showHistoryToggle, expected[i].historyToggle) << expected[i].title.toStdString();
-            EXPECT_EQ(configs[i].showViewModeToggle, expected[i].viewModeToggle) << expected[i].title.toStdString();
+            EXPECT_EQ(configs[i].showHistoryToggle, expected[i].historyToggle)
+                << expected[i].title.toStdString();
+            EXPECT_EQ(configs[i].showViewModeToggle, expected[i].viewModeToggle)
+                << expected[i].title.toStdString();
             EXPECT_EQ(configs[i].canClearColumn, expected[i].clear) << expected[i].title.toStdString();
         }
     };
-    check({{"History", 0, true, true, false, true},
-           {"Text", 1, true, false, false, true},
-           {"Links", 2, true, false, false, false},
-           {"Files", 3, false, false, true, true}});
+    check({ { "History", 0, true, true, false, true }, { "Text", 1, true, false, false, true },
+        { "Links", 2, true, false, false, false }, { "Files", 3, false, false, true, true } });
 
     state.selectionState().select(2, 0); // Links
     state.handleShortcut(PanelViewState::Shortcut::toggleHistory);
@@ -660,10 +667,9 @@ TEST_F(PanelViewStateTest, ColumnSettingsFollowTheHistoryCollapse)
     ASSERT_TRUE(waitUntil([&] { return !state.isHistoryToggling(); }));
     EXPECT_TRUE(state.isHistoryCollapsed()) << "the second toggle within 0.5 s is dropped";
     EXPECT_EQ(column(), 1) << "the selection stays on Links";
-    check({{"Text", 0, true, true, false, true},
-           {"Links", 1, true, false, false, false},
-           {"Files", 2, false, false, true, true}});
-    EXPECT_EQ(titles(state.cachedCategories().tabs), QStringList({"History", "Text", "Links", "Files"}));
+    check({ { "Text", 0, true, true, false, true }, { "Links", 1, true, false, false, false },
+        { "Files", 2, false, false, true, true } });
+    EXPECT_EQ(titles(state.cachedCategories().tabs), QStringList({ "History", "Text", "Links", "Files" }));
 }
 
 TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
@@ -701,7 +707,7 @@ TEST_F(PanelViewStateTest, StaleColumnIndexIsBoundedWhenColumnsDisappear)
     PanelViewState &state = makeState();
     state.selectionState().select(2, 0); // Links
     state.handleItemDeleted(link);
-    ASSERT_EQ(titles(state.cachedCategories().visible), QStringList({"History", "Text"}));
+    ASSERT_EQ(titles(state.cachedCategories().visible), QStringList({ "History", "Text" }));
     EXPECT_EQ(column(), 1);
     EXPECT_EQ(item(), std::nullopt);
     state.selectionState().select(1, 0);
@@ -746,7 +752,8 @@ TEST_F(PanelViewStateTest, LayoutResultsAreStoredLaterAndSteerTheWindow)
     settle();
     state.layoutPass(500);
     settle();
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("lockToTabMode(4)"))) << m_env.calls.join(' ').toStdString();
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("lockToTabMode(4)")))
+        << m_env.calls.join(' ').toStdString();
 
     m_controller.setInLiveResize(false);
     state.layoutPass(900);
@@ -785,7 +792,7 @@ TEST_F(PanelViewStateTest, EscapeBacksOutStepByStep)
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_TRUE(m_env.calls.isEmpty());
     EXPECT_TRUE(state.handleKey(Key::escape));
-    EXPECT_EQ(m_env.calls, QStringList({"hidePanel(1)"}));
+    EXPECT_EQ(m_env.calls, QStringList({ "hidePanel(1)" }));
 
     LabelEditState::shared().setIsEditing(true);
     state.handleKey(Key::down);
@@ -825,14 +832,15 @@ TEST_F(PanelViewStateTest, PinnedGroupsExpandAndCollapse)
     add(ClipboardItemType::text, QStringLiteral("pinned"), true);
     PanelViewState &state = makeState();
     const Category text = state.cachedCategories().visible[1];
-    EXPECT_EQ(texts(state.navigableItems(text)), QStringList({"plain"}));
+    EXPECT_EQ(texts(state.navigableItems(text)), QStringList({ "plain" }));
     state.setPinnedGroupExpanded(CategoryTitle::text, true);
-    EXPECT_EQ(texts(state.navigableItems(text)), QStringList({"pinned", "plain"}));
+    EXPECT_EQ(texts(state.navigableItems(text)), QStringList({ "pinned", "plain" }));
 
     state.selectionState().setSelectedItemIndex(1);
     state.setSearchText(QStringLiteral("p"));
     state.setPinnedGroupExpanded(CategoryTitle::text, false);
-    EXPECT_TRUE(state.pinnedExpandedCategories().contains(CategoryTitle::text)) << "no change while searching";
+    EXPECT_TRUE(state.pinnedExpandedCategories().contains(CategoryTitle::text))
+        << "no change while searching";
     state.setSearchText(QString());
     EXPECT_TRUE(state.isPinnedGroupExpanded(CategoryTitle::text));
     state.selectionState().setSelectedItemIndex(1);

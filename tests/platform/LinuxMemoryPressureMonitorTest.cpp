@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace std::chrono_literals;
 
@@ -21,14 +21,16 @@ void writeFile(const QString &path, const QByteArray &contents)
 
 QByteArray pressure(double some, double full)
 {
-    return QByteArray("some avg10=") + QByteArray::number(some, 'f', 2) + " avg60=0.00 avg300=0.00 total=12345\n"
-           + "full avg10=" + QByteArray::number(full, 'f', 2) + " avg60=0.00 avg300=0.00 total=678\n";
+    return QByteArray("some avg10=") + QByteArray::number(some, 'f', 2)
+        + " avg60=0.00 avg300=0.00 total=12345\n" + "full avg10=" + QByteArray::number(full, 'f', 2)
+        + " avg60=0.00 avg300=0.00 total=678\n";
 }
 
 QByteArray meminfo(qint64 totalKb, qint64 availableKb)
 {
-    return "MemTotal:       " + QByteArray::number(totalKb) + " kB\nMemFree:          100 kB\nMemAvailable:   "
-           + QByteArray::number(availableKb) + " kB\nBuffers:          20 kB\n";
+    return "MemTotal:       " + QByteArray::number(totalKb)
+        + " kB\nMemFree:          100 kB\nMemAvailable:   " + QByteArray::number(availableKb)
+        + " kB\nBuffers:          20 kB\n";
 }
 
 using Level = MemoryPressureLevel;
@@ -45,15 +47,15 @@ struct ParseCase
 TEST(LinuxMemoryPressureMonitorTest, ReadsTheStallShares)
 {
     const ParseCase cases[] = {
-        {"calm", pressure(0.0, 0.0), Level::Normal},
-        {"some stalls", pressure(9.99, 0.0), Level::Normal},
-        {"warning", pressure(10.0, 2.0), Level::Warning},
-        {"all tasks stalled", pressure(12.0, 10.0), Level::Critical},
-        {"most time stalled", pressure(40.0, 0.0), Level::Critical},
-        {"only a some line", "some avg10=15.00 avg60=1.00 avg300=0.10 total=1\n", Level::Warning},
-        {"empty (PSI switched off)", "", std::nullopt},
-        {"garbage", "not a pressure file\n", std::nullopt},
-        {"unreadable number", "some avg10=x avg60=0 avg300=0 total=0\n", std::nullopt},
+        { "calm", pressure(0.0, 0.0), Level::Normal },
+        { "some stalls", pressure(9.99, 0.0), Level::Normal },
+        { "warning", pressure(10.0, 2.0), Level::Warning },
+        { "all tasks stalled", pressure(12.0, 10.0), Level::Critical },
+        { "most time stalled", pressure(40.0, 0.0), Level::Critical },
+        { "only a some line", "some avg10=15.00 avg60=1.00 avg300=0.10 total=1\n", Level::Warning },
+        { "empty (PSI switched off)", "", std::nullopt },
+        { "garbage", "not a pressure file\n", std::nullopt },
+        { "unreadable number", "some avg10=x avg60=0 avg300=0 total=0\n", std::nullopt },
     };
     for (const ParseCase &c : cases)
         EXPECT_EQ(LinuxMemoryPressureMonitor::levelFromPressure(c.contents), c.level) << c.name;
@@ -62,15 +64,15 @@ TEST(LinuxMemoryPressureMonitorTest, ReadsTheStallShares)
 TEST(LinuxMemoryPressureMonitorTest, ReadsTheAvailableShare)
 {
     const ParseCase cases[] = {
-        {"plenty", meminfo(16000000, 8000000), Level::Normal},
-        {"just above a tenth", meminfo(1000000, 100001), Level::Normal},
-        {"a tenth", meminfo(1000000, 100000), Level::Warning},
-        {"a twentieth", meminfo(1000000, 50000), Level::Critical},
-        {"old kernel: free, buffers and cached", "MemTotal: 1000 kB\nMemFree: 30 kB\nBuffers: 10 kB\nCached: 40 kB\n",
-         Level::Warning},
-        {"no total", "MemAvailable: 100 kB\n", std::nullopt},
-        {"zero total", meminfo(0, 0), std::nullopt},
-        {"empty", "", std::nullopt},
+        { "plenty", meminfo(16000000, 8000000), Level::Normal },
+        { "just above a tenth", meminfo(1000000, 100001), Level::Normal },
+        { "a tenth", meminfo(1000000, 100000), Level::Warning },
+        { "a twentieth", meminfo(1000000, 50000), Level::Critical },
+        { "old kernel: free, buffers and cached",
+            "MemTotal: 1000 kB\nMemFree: 30 kB\nBuffers: 10 kB\nCached: 40 kB\n", Level::Warning },
+        { "no total", "MemAvailable: 100 kB\n", std::nullopt },
+        { "zero total", meminfo(0, 0), std::nullopt },
+        { "empty", "", std::nullopt },
     };
     for (const ParseCase &c : cases)
         EXPECT_EQ(LinuxMemoryPressureMonitor::levelFromMeminfo(c.contents), c.level) << c.name;
@@ -89,13 +91,13 @@ TEST(LinuxMemoryPressureMonitorTest, RaisesAnEventWhenTheLevelRises)
         MemoryPressureLevel level;
         int events; // in total so far
     } steps[] = {
-        {pressure(0, 0), MemoryPressureLevel::Normal, 0},
-        {pressure(20, 0), MemoryPressureLevel::Warning, 1},
-        {pressure(25, 0), MemoryPressureLevel::Warning, 1},   // no news
-        {pressure(50, 20), MemoryPressureLevel::Critical, 2},
-        {pressure(20, 0), MemoryPressureLevel::Warning, 3},    // still short of memory
-        {pressure(0, 0), MemoryPressureLevel::Normal, 3},       // relief is no event
-        {pressure(15, 0), MemoryPressureLevel::Warning, 4},
+        { pressure(0, 0), MemoryPressureLevel::Normal, 0 },
+        { pressure(20, 0), MemoryPressureLevel::Warning, 1 },
+        { pressure(25, 0), MemoryPressureLevel::Warning, 1 }, // no news
+        { pressure(50, 20), MemoryPressureLevel::Critical, 2 },
+        { pressure(20, 0), MemoryPressureLevel::Warning, 3 }, // still short of memory
+        { pressure(0, 0), MemoryPressureLevel::Normal, 3 }, // relief is no event
+        { pressure(15, 0), MemoryPressureLevel::Warning, 4 },
     };
     for (const auto &step : steps) {
         writeFile(pressurePath, step.contents);

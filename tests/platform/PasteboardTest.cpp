@@ -19,11 +19,13 @@ TEST(PasteboardTest, DecodesTextInTheEncodingsApplicationsUse)
         const char *name;
         QByteArray bytes;
     } cases[] = {
-        {"UTF-8", text.toUtf8()},
-        {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8()},
-        {"UTF-16 with mark", QStringEncoder(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom).encode(text)},
-        {"UTF-16 big endian with mark", QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom).encode(text)},
-        {"UTF-16 little endian, no mark (Mozilla)", QStringEncoder(QStringEncoder::Utf16LE).encode(text)},
+        { "UTF-8", text.toUtf8() },
+        { "UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8() },
+        { "UTF-16 with mark",
+            QStringEncoder(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom).encode(text) },
+        { "UTF-16 big endian with mark",
+            QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom).encode(text) },
+        { "UTF-16 little endian, no mark (Mozilla)", QStringEncoder(QStringEncoder::Utf16LE).encode(text) },
     };
     for (const auto &test : cases)
         EXPECT_EQ(decodeText(test.bytes), text) << test.name;
@@ -32,14 +34,16 @@ TEST(PasteboardTest, DecodesTextInTheEncodingsApplicationsUse)
 
 TEST(PasteboardTest, ReadsFileLists)
 {
-    const QList<QUrl> two = {QUrl::fromLocalFile(QStringLiteral("/tmp/a b.txt")), QUrl::fromLocalFile(QStringLiteral("/tmp/ü.png"))};
+    const QList<QUrl> two = { QUrl::fromLocalFile(QStringLiteral("/tmp/a b.txt")),
+        QUrl::fromLocalFile(QStringLiteral("/tmp/ü.png")) };
     EXPECT_EQ(parseUriList("# comment\r\nfile:///tmp/a%20b.txt\r\nfile:///tmp/%C3%BC.png\r\n"), two);
     EXPECT_EQ(parseUriList("file:///tmp/a%20b.txt\nfile:///tmp/%C3%BC.png"), two);
-    EXPECT_EQ(parseUriList("https://example.com/\n"), QList<QUrl>{QUrl(QStringLiteral("https://example.com/"))});
+    EXPECT_EQ(
+        parseUriList("https://example.com/\n"), QList<QUrl> { QUrl(QStringLiteral("https://example.com/")) });
     EXPECT_TRUE(parseUriList("not a uri\n\n").isEmpty());
 
     EXPECT_EQ(parseGnomeCopiedFiles(gnomeCopiedFiles(two)), two);
-    EXPECT_EQ(parseGnomeCopiedFiles("cut\nfile:///tmp/a%20b.txt"), QList<QUrl>{two.first()});
+    EXPECT_EQ(parseGnomeCopiedFiles("cut\nfile:///tmp/a%20b.txt"), QList<QUrl> { two.first() });
     EXPECT_TRUE(parseGnomeCopiedFiles("file:///tmp/a%20b.txt").isEmpty()) << "no action line";
     EXPECT_TRUE(parseGnomeCopiedFiles("paste\nfile:///tmp/x").isEmpty());
 }
@@ -59,10 +63,10 @@ TEST(PasteboardTest, ColoursTravelAsFourChannels)
 
 TEST(PasteboardTest, RequestsReadTheFirstTypeOnOffer)
 {
-    const QStringList offered = {"text/plain", "image/bmp", "image/png", "text/html"};
-    EXPECT_EQ(firstOffered({"image/png", "image/*"}, offered), "image/png");
-    EXPECT_EQ(firstOffered({"image/tiff", "image/*"}, offered), "image/bmp");
-    EXPECT_EQ(firstOffered({"image/tiff"}, offered), std::nullopt);
+    const QStringList offered = { "text/plain", "image/bmp", "image/png", "text/html" };
+    EXPECT_EQ(firstOffered({ "image/png", "image/*" }, offered), "image/png");
+    EXPECT_EQ(firstOffered({ "image/tiff", "image/*" }, offered), "image/bmp");
+    EXPECT_EQ(firstOffered({ "image/tiff" }, offered), std::nullopt);
     EXPECT_EQ(firstOffered({}, offered), std::nullopt);
 }
 
@@ -70,7 +74,7 @@ TEST(PasteboardTest, MemoryPasteboardReadsLikeTheSystemOne)
 {
     MemoryPasteboard pasteboard;
     EXPECT_EQ(pasteboard.changeCount(), 0);
-    EXPECT_TRUE(pasteboard.readContents({{PasteboardType::plainText}}).result().types.isEmpty());
+    EXPECT_TRUE(pasteboard.readContents({ { PasteboardType::plainText } }).result().types.isEmpty());
 
     auto mime = std::make_unique<QMimeData>();
     mime->setText(QStringLiteral("hello"));
@@ -82,12 +86,11 @@ TEST(PasteboardTest, MemoryPasteboardReadsLikeTheSystemOne)
     pasteboard.writeContents(std::move(mime));
     EXPECT_EQ(pasteboard.changeCount(), 1);
 
-    const PasteboardContents contents = pasteboard
-                                            .readContents({{PasteboardType::plainText},
-                                                           {PasteboardType::color},
-                                                           {PasteboardType::png, PasteboardType::anyImage},
-                                                           {PasteboardType::uriList}})
-                                            .result();
+    const PasteboardContents contents
+        = pasteboard
+              .readContents({ { PasteboardType::plainText }, { PasteboardType::color },
+                  { PasteboardType::png, PasteboardType::anyImage }, { PasteboardType::uriList } })
+              .result();
     EXPECT_EQ(contents.value(PasteboardType::plainText), "hello");
     EXPECT_EQ(decodeColor(*contents.value(PasteboardType::color)), QColor(Qt::red));
     EXPECT_FALSE(contents.value(PasteboardType::html)) << "not asked for";
@@ -104,16 +107,21 @@ TEST(PasteboardTest, SystemPasteboardCountsEveryChangeAndReadsItsOwnContents)
     SystemPasteboard pasteboard;
     const qint64 start = pasteboard.changeCount();
     auto mime = std::make_unique<QMimeData>();
-    mime->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/one")), QUrl::fromLocalFile(QStringLiteral("/tmp/two"))});
+    mime->setUrls(
+        { QUrl::fromLocalFile(QStringLiteral("/tmp/one")), QUrl::fromLocalFile(QStringLiteral("/tmp/two")) });
     pasteboard.writeContents(std::move(mime));
     EXPECT_EQ(pasteboard.changeCount(), start + 1);
-    EXPECT_EQ(parseGnomeCopiedFiles(pasteboard.data(PasteboardType::gnomeCopiedFiles).value_or(QByteArray())).size(), 2)
+    EXPECT_EQ(parseGnomeCopiedFiles(pasteboard.data(PasteboardType::gnomeCopiedFiles).value_or(QByteArray()))
+                  .size(),
+        2)
         << "file managers get their own flavour";
 
     QGuiApplication::clipboard()->setText(QStringLiteral("again"), QClipboard::Clipboard);
     QGuiApplication::clipboard()->setText(QStringLiteral("again"), QClipboard::Clipboard);
     EXPECT_EQ(pasteboard.changeCount(), start + 3) << "the same text twice is two changes";
-    EXPECT_EQ(pasteboard.readContents({{PasteboardType::plainText}}).result().value(PasteboardType::plainText), "again");
+    EXPECT_EQ(
+        pasteboard.readContents({ { PasteboardType::plainText } }).result().value(PasteboardType::plainText),
+        "again");
     EXPECT_TRUE(pasteboard.types().contains(PasteboardType::plainText));
 
     pasteboard.clearContents();

@@ -15,9 +15,12 @@ namespace {
 class OtherCopy final : public QThread
 {
 public:
-    explicit OtherCopy(QString path, bool obeys) : m_path(std::move(path)), m_obeys(obeys) {}
-    std::atomic<bool> listening{false};
-    std::atomic<int> requests{0};
+    explicit OtherCopy(QString path, bool obeys)
+        : m_path(std::move(path))
+        , m_obeys(obeys)
+    { }
+    std::atomic<bool> listening { false };
+    std::atomic<int> requests { 0 };
 
 protected:
     void run() override
@@ -54,7 +57,7 @@ TEST(SingleInstanceTest, ARunningCopyIsAskedToQuitAndWaitedForAtMostHalfASecond)
 {
     QTemporaryDir folder;
     const QString path = folder.path() + QStringLiteral("/socket");
-    for (const bool obeys : {true, false}) {
+    for (const bool obeys : { true, false }) {
         SCOPED_TRACE(obeys ? "the copy quits" : "the copy ignores the request");
         OtherCopy other(path, obeys);
         other.start();

@@ -18,16 +18,18 @@ TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossARestart)
         defaults.setNumber(QStringLiteral("double"), 13.5);
         defaults.setBoolean(QStringLiteral("bool"), false);
         defaults.setString(QStringLiteral("string"), QStringLiteral("ü"));
-        defaults.setStringList(QStringLiteral("list"), {QStringLiteral("a"), QStringLiteral("b")});
-        defaults.setObject(QStringLiteral("map"), QVariantMap{{QStringLiteral("Screen"), QStringLiteral("{1, 2}")}});
+        defaults.setStringList(QStringLiteral("list"), { QStringLiteral("a"), QStringLiteral("b") });
+        defaults.setObject(
+            QStringLiteral("map"), QVariantMap { { QStringLiteral("Screen"), QStringLiteral("{1, 2}") } });
     }
     UserDefaults defaults(path);
     EXPECT_EQ(defaults.integer(QStringLiteral("int")), 50);
     EXPECT_EQ(defaults.number(QStringLiteral("double")), 13.5);
     EXPECT_EQ(defaults.boolean(QStringLiteral("bool")), false);
     EXPECT_EQ(defaults.string(QStringLiteral("string")), QStringLiteral("ü"));
-    EXPECT_EQ(defaults.stringList(QStringLiteral("list")), (QStringList{"a", "b"}));
-    EXPECT_EQ(defaults.object(QStringLiteral("map")).toMap().value(QStringLiteral("Screen")).toString(), QStringLiteral("{1, 2}"));
+    EXPECT_EQ(defaults.stringList(QStringLiteral("list")), (QStringList { "a", "b" }));
+    EXPECT_EQ(defaults.object(QStringLiteral("map")).toMap().value(QStringLiteral("Screen")).toString(),
+        QStringLiteral("{1, 2}"));
 
     // Strict typed reads.
     EXPECT_EQ(defaults.integer(QStringLiteral("double")), std::nullopt);
@@ -55,7 +57,7 @@ TEST(UserDefaultsTest, AnUnreadableFileIsKeptAsideAndDefaultsApply)
     EXPECT_FALSE(defaults.contains(QStringLiteral("historyLimit")));
     ASSERT_EQ(diagnostics.lines().size(), 1);
     EXPECT_TRUE(diagnostics.lines().first().startsWith(QStringLiteral("[UserDefaults] ")));
-    const QStringList kept = QDir(folder.path()).entryList({QStringLiteral("defaults.json.unreadable-*")});
+    const QStringList kept = QDir(folder.path()).entryList({ QStringLiteral("defaults.json.unreadable-*") });
     EXPECT_EQ(kept.size(), 1);
     defaults.setInteger(QStringLiteral("historyLimit"), 70);
     EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("historyLimit")), 70);

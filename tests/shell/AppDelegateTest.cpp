@@ -20,8 +20,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QLocalSocket>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QThread>
 #include <QVBoxLayout>
@@ -36,9 +36,9 @@ public:
 
 namespace {
 
-const HotKeyCombination controlSpace{0x20, 4};
-const RunningApplication editor{QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77};
-const RunningApplication browser{QStringLiteral("firefox"), QStringLiteral("firefox"), 5151, 88};
+const HotKeyCombination controlSpace { 0x20, 4 };
+const RunningApplication editor { QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77 };
+const RunningApplication browser { QStringLiteral("firefox"), QStringLiteral("firefox"), 5151, 88 };
 
 RunningApplication thisApp()
 {
@@ -51,14 +51,16 @@ RunningApplication thisApp()
 class AppDelegateTest : public StoreTest
 {
 protected:
-    AppDelegateTest() : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json")), settings(defaults) {}
+    AppDelegateTest()
+        : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json"))
+        , settings(defaults)
+    { }
     ~AppDelegateTest() override { delegate.reset(); }
 
     void launch(SingleInstance *instance = nullptr)
     {
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard,
-                                                                       workspace, hotKeys, input, keyboard, instance,
-                                                                       false});
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Services { container(), settings, defaults,
+            pasteboard, workspace, hotKeys, input, keyboard, instance, false });
         delegate->setUserNotifier([this](const QString &, const QString &message) { notices << message; });
         delegate->applicationDidFinishLaunching();
     }
@@ -86,9 +88,11 @@ protected:
 class RunningCopy final : public QThread
 {
 public:
-    explicit RunningCopy(QString socketPath) : m_socketPath(std::move(socketPath)) {}
-    std::atomic<bool> listening{false};
-    std::atomic<bool> asked{false};
+    explicit RunningCopy(QString socketPath)
+        : m_socketPath(std::move(socketPath))
+    { }
+    std::atomic<bool> listening { false };
+    std::atomic<bool> asked { false };
 
 protected:
     void run() override
@@ -125,8 +129,9 @@ TEST_F(AppDelegateTest, StartUpRunsInOrder)
     hotKeys.onGrab = [&](const HotKeyCombination &) {
         if (atGrab.seen)
             return;
-        atGrab = {true, AppDelegate::shared() != nullptr, earlier.asked.load(), ClipboardMonitor::shared() != nullptr,
-                  delegate && delegate->popoverPanel() != nullptr, settings.lastSeenVersion()};
+        atGrab = { true, AppDelegate::shared() != nullptr, earlier.asked.load(),
+            ClipboardMonitor::shared() != nullptr, delegate && delegate->popoverPanel() != nullptr,
+            settings.lastSeenVersion() };
     };
     settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
     SingleInstance instance(socketPath);
@@ -161,11 +166,12 @@ TEST_F(AppDelegateTest, TheShortcutTogglesThePanelAndHidingGivesTheFocusBack)
 {
     launch();
     EXPECT_EQ(defaults.object(QStringLiteral("KeyboardShortcuts_togglePanel")),
-              QVariant(QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})")));
+        QVariant(QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})")));
     QStringList posted;
     QObject observer;
-    for (const QString &name : {Notifications::panelWillShow, Notifications::panelDidHide})
-        NotificationCenter::defaultCenter().addObserver(name, &observer, [&posted, name](const QVariantMap &) { posted << name; });
+    for (const QString &name : { Notifications::panelWillShow, Notifications::panelDidHide })
+        NotificationCenter::defaultCenter().addObserver(
+            name, &observer, [&posted, name](const QVariantMap &) { posted << name; });
 
     workspace.frontmost = editor;
     pressShortcut();
@@ -180,11 +186,12 @@ TEST_F(AppDelegateTest, TheShortcutTogglesThePanelAndHidingGivesTheFocusBack)
     pressShortcut();
     EXPECT_FALSE(panelShown());
     EXPECT_EQ(delegate->previousApp(), editor);
-    EXPECT_EQ(workspace.activations, QList<RunningApplication>{editor});
+    EXPECT_EQ(workspace.activations, QList<RunningApplication> { editor });
     EXPECT_FALSE(input.watchesMouseDowns);
     EXPECT_EQ(posted.last(), Notifications::panelDidHide);
     EXPECT_TRUE(ClipboardPanel::savedSize(defaults));
-    EXPECT_TRUE(ClipboardPanel::savedPosition(defaults, ClipboardPanel::screenKey(QGuiApplication::primaryScreen())));
+    EXPECT_TRUE(
+        ClipboardPanel::savedPosition(defaults, ClipboardPanel::screenKey(QGuiApplication::primaryScreen())));
 
     // Escape hides with the focus given back too.
     workspace.frontmost = browser;
@@ -194,7 +201,7 @@ TEST_F(AppDelegateTest, TheShortcutTogglesThePanelAndHidingGivesTheFocusBack)
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(panel(), &escape);
     EXPECT_FALSE(panelShown());
-    EXPECT_EQ(workspace.activations, QList<RunningApplication>{browser});
+    EXPECT_EQ(workspace.activations, QList<RunningApplication> { browser });
 }
 
 TEST_F(AppDelegateTest, AnOutsideClickGivesTheFocusBackOnlyWhenItLandedOnNoOtherApplication)
@@ -225,7 +232,7 @@ TEST_F(AppDelegateTest, AnOutsideClickGivesTheFocusBackOnlyWhenItLandedOnNoOther
     workspace.underPointer.reset();
     showAndClick(panel()->frameGeometry().topLeft() - QPoint(5, 5));
     EXPECT_FALSE(panelShown());
-    EXPECT_EQ(workspace.activations, QList<RunningApplication>{editor});
+    EXPECT_EQ(workspace.activations, QList<RunningApplication> { editor });
 
     // A pinned panel stays whatever is clicked.
     delegate->togglePanel();
@@ -265,14 +272,15 @@ TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
     // Option twice: the panel opens.
     workspace.frontmost = editor;
     double time = 500;
-    for (quint64 flags : {0x80000ull, 0ull, 0x80000ull, 0ull})
+    for (quint64 flags : { 0x80000ull, 0ull, 0x80000ull, 0ull })
         input.changeModifiers(flags, time += 0.05);
     EXPECT_TRUE(waitUntil([&] { return panelShown(); }));
     delegate->hidePanel(false);
 
     // Only the modifier changes: the same service follows it.
     settings.setDoubleTapModifier(AppSettings::DoubleTapModifier::control);
-    ASSERT_TRUE(waitUntil([&] { return service->targetModifier() == AppSettings::DoubleTapModifier::control; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return service->targetModifier() == AppSettings::DoubleTapModifier::control; }));
     EXPECT_EQ(delegate->doubleTapService(), service);
 
     settings.setActivationMode(AppSettings::ActivationMode::shortcut);
@@ -310,7 +318,8 @@ TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
     hotKeys.refused.insert(controlSpace);
     launch();
     hotKeys.refused.clear(); // the copy that held it has gone
-    ASSERT_TRUE(waitUntil([&] { return delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()); }));
     EXPECT_TRUE(notices.isEmpty());
     workspace.frontmost = editor;
     pressShortcut();
@@ -321,8 +330,8 @@ TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
 {
     PrimaryCursorNSTextField *field = nullptr;
     QListWidget *list = nullptr;
-    delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard, workspace,
-                                                                   hotKeys, input, keyboard, nullptr, false});
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
+        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
     // The panel view comes in through the factory, built for the panel it goes into.
     delegate->setPanelContentFactory([&](ClipboardPanel &forPanel) {
         EXPECT_NE(forPanel.panelController(), nullptr);
@@ -342,12 +351,13 @@ TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
     ASSERT_TRUE(waitUntil([&] { return panel()->isActiveWindow(); }));
     field->setText(QStringLiteral("old"));
     // The search takes the focus a moment after showing, with its text selected.
-    EXPECT_TRUE(waitUntil([&] { return field->hasFocus() && field->selectedText() == QStringLiteral("old"); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return field->hasFocus() && field->selectedText() == QStringLiteral("old"); }));
 
     int typed = 0;
     QObject observer;
-    NotificationCenter::defaultCenter().addObserver(Notifications::focusSearchAndType, &observer,
-                                                    [&](const QVariantMap &) { ++typed; });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::focusSearchAndType, &observer, [&](const QVariantMap &) { ++typed; });
     const auto typeInto = [](QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text) {
         QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
         QApplication::sendEvent(target, &event);
@@ -362,12 +372,12 @@ TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
         bool moves;
     };
     const Case cases[] = {
-        {"a letter", Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false, true},
-        {"with Shift", Qt::Key_B, Qt::ShiftModifier, QStringLiteral("B"), false, true},
-        {"with Control", Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"), false, false},
-        {"Return", Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), false, false},
-        {"an arrow", Qt::Key_Down, Qt::NoModifier, QString(), false, false},
-        {"while a label is edited", Qt::Key_D, Qt::NoModifier, QStringLiteral("d"), true, false},
+        { "a letter", Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false, true },
+        { "with Shift", Qt::Key_B, Qt::ShiftModifier, QStringLiteral("B"), false, true },
+        { "with Control", Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"), false, false },
+        { "Return", Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), false, false },
+        { "an arrow", Qt::Key_Down, Qt::NoModifier, QString(), false, false },
+        { "while a label is edited", Qt::Key_D, Qt::NoModifier, QStringLiteral("d"), true, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -403,7 +413,7 @@ TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)
     EXPECT_EQ(delegate->activeMenu(), nullptr);
     EXPECT_TRUE(panelShown()) << "the panel fades out first";
     ASSERT_TRUE(waitUntil([&] { return !panelShown(); }));
-    EXPECT_EQ(workspace.activations, QList<RunningApplication>{editor});
+    EXPECT_EQ(workspace.activations, QList<RunningApplication> { editor });
     EXPECT_EQ(panel()->windowOpacity(), 1.0) << "the next show starts opaque";
 }
 
@@ -411,17 +421,18 @@ TEST_F(AppDelegateTest, SettingChangesReachTheModelsAndThePanelBackground)
 {
     QStringList calls;
     settings.setDetectCode(true);
-    delegate = std::make_unique<AppDelegate>(AppDelegate::Services{container(), settings, defaults, pasteboard, workspace,
-                                                                   hotKeys, input, keyboard, nullptr, false});
-    delegate->setDetectionHooks({[&] { calls << QStringLiteral("warm up"); }, [&] { calls << QStringLiteral("load"); },
-                                 [&] { calls << QStringLiteral("unload"); }});
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
+        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
+    delegate->setDetectionHooks({ [&] { calls << QStringLiteral("warm up"); },
+        [&] { calls << QStringLiteral("load"); }, [&] { calls << QStringLiteral("unload"); } });
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 1; }));
     settings.setDetectCode(false);
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 2; }));
     settings.setDetectCode(true);
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 3; }));
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("warm up"), QStringLiteral("unload"), QStringLiteral("load")}));
+    EXPECT_EQ(
+        calls, (QStringList { QStringLiteral("warm up"), QStringLiteral("unload"), QStringLiteral("load") }));
 
     QPointer<QWidget> background = panel()->backgroundEffectView();
     settings.setUseLiquidGlass(!settings.useLiquidGlass());
@@ -437,13 +448,13 @@ TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
         bool elevate;
     };
     const Case cases[] = {
-        {QStringLiteral("com_settings_window"), QString(), true},
-        {QString(), QStringLiteral("Tindlewick Settings"), true},
-        {QString(), QStringLiteral("History"), true},
-        {QString(), QStringLiteral("Hotkey"), true},
-        {QString(), QStringLiteral("Appearance"), false},
-        {QStringLiteral("Settings"), QString(), false}, // the identifier is matched as written
-        {QString(), QStringLiteral("history"), false},
+        { QStringLiteral("com_settings_window"), QString(), true },
+        { QString(), QStringLiteral("Tindlewick Settings"), true },
+        { QString(), QStringLiteral("History"), true },
+        { QString(), QStringLiteral("Hotkey"), true },
+        { QString(), QStringLiteral("Appearance"), false },
+        { QStringLiteral("Settings"), QString(), false }, // the identifier is matched as written
+        { QString(), QStringLiteral("history"), false },
     };
     for (const Case &c : cases)
         EXPECT_EQ(AppDelegate::shouldElevateSettingsWindow(c.identifier, c.title), c.elevate)
@@ -453,7 +464,7 @@ TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
 TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)
 {
     launch();
-    context().insert(ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("unsaved")}));
+    context().insert(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("unsaved") }));
     delegate->applicationWillTerminate();
     EXPECT_FALSE(context().hasChanges());
     const QFileInfo wal(storePath() + QStringLiteral("-wal"));

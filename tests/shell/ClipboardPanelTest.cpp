@@ -12,11 +12,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTest>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,7 +24,10 @@ namespace {
 class ClipboardPanelTest : public StoreTest
 {
 protected:
-    ClipboardPanelTest() : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json")), settings(defaults) {}
+    ClipboardPanelTest()
+        : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json"))
+        , settings(defaults)
+    { }
 
     std::unique_ptr<ClipboardPanel> makePanel()
     {
@@ -35,7 +38,8 @@ protected:
 
     void insertKind(const QString &rawType)
     {
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
         item->setItemType(rawType);
         context().insert(item);
     }
@@ -55,16 +59,16 @@ TEST_F(ClipboardPanelTest, InitialColumnCountFollowsTheKindsInTheStore)
         bool detectCode;
         int columns;
     };
-    const QList<Case> cases{
-        {"empty store", {}, 50, true, 1},
-        {"unrecognised kind counts as text", {QStringLiteral("hologram")}, 50, true, 2},
-        {"no History with a limit of 0", {QStringLiteral("text")}, 0, true, 1},
-        {"code while detection is on", {QStringLiteral("code")}, 50, true, 2},
-        {"code while detection is off", {QStringLiteral("code")}, 50, false, 1},
-        {"every kind",
-         {QStringLiteral("text"), QStringLiteral("link"), QStringLiteral("file"), QStringLiteral("media"),
-          QStringLiteral("color"), QStringLiteral("code")},
-         50, true, 7},
+    const QList<Case> cases {
+        { "empty store", {}, 50, true, 1 },
+        { "unrecognised kind counts as text", { QStringLiteral("hologram") }, 50, true, 2 },
+        { "no History with a limit of 0", { QStringLiteral("text") }, 0, true, 1 },
+        { "code while detection is on", { QStringLiteral("code") }, 50, true, 2 },
+        { "code while detection is off", { QStringLiteral("code") }, 50, false, 1 },
+        { "every kind",
+            { QStringLiteral("text"), QStringLiteral("link"), QStringLiteral("file"), QStringLiteral("media"),
+                QStringLiteral("color"), QStringLiteral("code") },
+            50, true, 7 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -83,27 +87,32 @@ TEST_F(ClipboardPanelTest, StoredSizeAndPositionsReadOnlyWhenWellFormed)
     EXPECT_FALSE(ClipboardPanel::savedSize(defaults));
     defaults.setString(ClipboardPanel::sizeKey, QStringLiteral("{640, 480}"));
     EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(640, 480));
-    for (const QVariant &bad : {QVariant(QString()), QVariant(QStringLiteral("{0, 480}")), QVariant(640.0)}) {
+    for (const QVariant &bad :
+        { QVariant(QString()), QVariant(QStringLiteral("{0, 480}")), QVariant(640.0) }) {
         defaults.setObject(ClipboardPanel::sizeKey, bad);
         EXPECT_FALSE(ClipboardPanel::savedSize(defaults));
     }
 
     const QString key = QStringLiteral("screen_A");
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap{{key, QStringLiteral("{10, 20}")}});
+    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap { { key, QStringLiteral("{10, 20}") } });
     EXPECT_EQ(ClipboardPanel::savedPosition(defaults, key), QPointF(10, 20));
     EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, QStringLiteral("screen_B")));
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap{{key, QStringLiteral("{10, 20}")}, {QStringLiteral("x"), 3.0}});
-    EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, key)) << "a non-string value spoils the whole dictionary";
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap{{key, QString()}});
+    defaults.setObject(ClipboardPanel::positionsKey,
+        QVariantMap { { key, QStringLiteral("{10, 20}") }, { QStringLiteral("x"), 3.0 } });
+    EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, key))
+        << "a non-string value spoils the whole dictionary";
+    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap { { key, QString() } });
     EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, key));
 
     // Saving starts over from a spoilt dictionary, and keeps the other screens of a sound one.
     auto panel = makePanel();
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap{{QStringLiteral("x"), 3.0}});
+    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap { { QStringLiteral("x"), 3.0 } });
     panel->savePosition(QGuiApplication::primaryScreen());
     const QString here = ClipboardPanel::screenKey(QGuiApplication::primaryScreen());
-    EXPECT_EQ(defaults.object(ClipboardPanel::positionsKey).toMap(), (QVariantMap{{here, QStringLiteral("{100, 50}")}}));
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap{{QStringLiteral("screen_B"), QStringLiteral("{1, 2}")}});
+    EXPECT_EQ(defaults.object(ClipboardPanel::positionsKey).toMap(),
+        (QVariantMap { { here, QStringLiteral("{100, 50}") } }));
+    defaults.setObject(ClipboardPanel::positionsKey,
+        QVariantMap { { QStringLiteral("screen_B"), QStringLiteral("{1, 2}") } });
     panel->savePosition(QGuiApplication::primaryScreen());
     EXPECT_EQ(defaults.object(ClipboardPanel::positionsKey).toMap().size(), 2);
     panel->saveSize();
@@ -115,7 +124,7 @@ TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
     auto panel = makePanel();
     panel->show();
     QSignalSpy writes(&defaults, &UserDefaults::valueChanged);
-    for (int x : {110, 120, 130})
+    for (int x : { 110, 120, 130 })
         panel->move(x, 60);
     ASSERT_TRUE(waitUntil([&] { return writes.count() > 0; }));
     QTest::qWait(150);
@@ -142,7 +151,7 @@ TEST_F(ClipboardPanelTest, TheStoredTabModeLockReachesTheController)
 TEST_F(ClipboardPanelTest, EndingALiveResizeDecidesTheTabModeLock)
 {
     for (int i = 0; i < 3; ++i)
-        insertKind(QStringList{QStringLiteral("text"), QStringLiteral("link"), QStringLiteral("text")}[i]);
+        insertKind(QStringList { QStringLiteral("text"), QStringLiteral("link"), QStringLiteral("text") }[i]);
     ASSERT_TRUE(context().save().ok);
     auto panel = makePanel(); // History, Text, Links: threshold 595
     ASSERT_EQ(panel->currentColumnCount(), 3);
@@ -199,9 +208,11 @@ TEST_F(ClipboardPanelTest, HistoryToggleCallsItsCompletionOnceEvenWhenRefused)
     panel->setFrame(QRectF(0, 0, 600, 400));
     int first = 0;
     int second = 0;
-    panel->resizeForHistoryToggle(false, 2, [&] { ++first; }, 0.05);
+    panel->resizeForHistoryToggle(
+        false, 2, [&] { ++first; }, 0.05);
     EXPECT_TRUE(panel->isAnimatingHistory());
-    panel->resizeForHistoryToggle(true, 3, [&] { ++second; }, 0.05);
+    panel->resizeForHistoryToggle(
+        true, 3, [&] { ++second; }, 0.05);
     EXPECT_EQ(second, 1) << "a toggle during another finishes at once";
     ASSERT_TRUE(waitUntil([&] { return first == 1; }));
     EXPECT_FALSE(panel->isAnimatingHistory());
@@ -213,7 +224,8 @@ TEST_F(ClipboardPanelTest, HistoryToggleCallsItsCompletionOnceEvenWhenRefused)
     defaults.setBoolean(ClipboardPanel::tabModeLockKey, true);
     auto locked = makePanel();
     int done = 0;
-    locked->resizeForHistoryToggle(true, 4, [&] { ++done; }, 0);
+    locked->resizeForHistoryToggle(
+        true, 4, [&] { ++done; }, 0);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(locked->currentColumnCount(), 4);
     EXPECT_EQ(locked->frame().width(), 500);
@@ -258,14 +270,16 @@ TEST_F(ClipboardPanelTest, TabKeysBecomeNavigationAndEscapeCancels)
 
     QStringList posted;
     QObject observer;
-    for (const QString &name : {Notifications::tabNavigateForward, Notifications::tabNavigateBackward})
-        NotificationCenter::defaultCenter().addObserver(name, &observer, [&posted, name](const QVariantMap &) { posted << name; });
+    for (const QString &name : { Notifications::tabNavigateForward, Notifications::tabNavigateBackward })
+        NotificationCenter::defaultCenter().addObserver(
+            name, &observer, [&posted, name](const QVariantMap &) { posted << name; });
 
     QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
     QKeyEvent backtab(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier);
     QApplication::sendEvent(field, &tab);
     QApplication::sendEvent(field, &backtab);
-    EXPECT_EQ(posted, (QStringList{Notifications::tabNavigateForward, Notifications::tabNavigateBackward}));
+    EXPECT_EQ(
+        posted, (QStringList { Notifications::tabNavigateForward, Notifications::tabNavigateBackward }));
     EXPECT_TRUE(field->hasFocus()) << "the Tab never reached the focus chain";
 
     int cancels = 0;

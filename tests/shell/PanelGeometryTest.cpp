@@ -23,22 +23,30 @@ TEST(PanelGeometryTest, ShowPlacementSizesAndPlacesThePanel)
         int columns;
         QRectF expected;
     };
-    const QList<Case> cases{
-        {"first show, four columns: 800 × 500 centred", {}, {}, false, 4, QRectF(320, 212.5, 800, 500)},
-        {"one column never wider than 360", QSizeF(500, 600), {}, false, 1, QRectF(540, 162.5, 360, 600)},
-        {"locked in tabs keeps the stored width", QSizeF(500, 600), {}, true, 1, QRectF(470, 162.5, 500, 600)},
-        {"seven columns do not fit: stored width kept", QSizeF(700, 500), {}, false, 8, QRectF(370, 212.5, 700, 500)},
-        {"stored top-left is the top-left", QSizeF(400, 500), QPointF(100, 100), false, 2, QRectF(100, 100, 400, 500)},
-        {"half off the right edge: moved left to meet it", QSizeF(400, 500), QPointF(1240, 100), false, 2,
-         QRectF(1040, 100, 400, 500)},
-        {"above the top: moved down", QSizeF(400, 500), QPointF(100, -300), false, 2, QRectF(100, 25, 400, 500)},
-        {"below the bottom: moved up", QSizeF(400, 500), QPointF(100, 800), false, 2, QRectF(100, 400, 400, 500)},
-        {"too tall: the top edge wins", QSizeF(400, 2000), QPointF(-50, 500), false, 2, QRectF(0, 25, 400, 875)},
-        {"smaller than the minimum grows to it", QSizeF(100, 100), QPointF(0, 25), false, 1, QRectF(0, 25, 360, 300)},
+    const QList<Case> cases {
+        { "first show, four columns: 800 × 500 centred", {}, {}, false, 4, QRectF(320, 212.5, 800, 500) },
+        { "one column never wider than 360", QSizeF(500, 600), {}, false, 1, QRectF(540, 162.5, 360, 600) },
+        { "locked in tabs keeps the stored width", QSizeF(500, 600), {}, true, 1,
+            QRectF(470, 162.5, 500, 600) },
+        { "seven columns do not fit: stored width kept", QSizeF(700, 500), {}, false, 8,
+            QRectF(370, 212.5, 700, 500) },
+        { "stored top-left is the top-left", QSizeF(400, 500), QPointF(100, 100), false, 2,
+            QRectF(100, 100, 400, 500) },
+        { "half off the right edge: moved left to meet it", QSizeF(400, 500), QPointF(1240, 100), false, 2,
+            QRectF(1040, 100, 400, 500) },
+        { "above the top: moved down", QSizeF(400, 500), QPointF(100, -300), false, 2,
+            QRectF(100, 25, 400, 500) },
+        { "below the bottom: moved up", QSizeF(400, 500), QPointF(100, 800), false, 2,
+            QRectF(100, 400, 400, 500) },
+        { "too tall: the top edge wins", QSizeF(400, 2000), QPointF(-50, 500), false, 2,
+            QRectF(0, 25, 400, 875) },
+        { "smaller than the minimum grows to it", QSizeF(100, 100), QPointF(0, 25), false, 1,
+            QRectF(0, 25, 360, 300) },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const ShowPlacement placement = placeForShow(laptop, c.savedSize, c.savedTopLeft, c.locked, c.columns, minimum);
+        const ShowPlacement placement
+            = placeForShow(laptop, c.savedSize, c.savedTopLeft, c.locked, c.columns, minimum);
         EXPECT_EQ(placement.frame, c.expected);
         EXPECT_EQ(placement.maximumSize, laptop.size());
         EXPECT_EQ(placement.minimumSize, minimum);
@@ -59,13 +67,18 @@ TEST(PanelGeometryTest, LiveResizeLocksBelowTheColumnWidthAndUnlocksWithinFivePo
         TabLockChange change;
     };
     const Case cases[] = {
-        {594.9, 3, false, TabLockChange::lock},   {595, 3, false, TabLockChange::none},
-        {595, 3, true, TabLockChange::unlock},    {594.9, 3, true, TabLockChange::none},
-        {100, 1, false, TabLockChange::none},     {400, 2, false, TabLockChange::none},
-        {394, 2, false, TabLockChange::lock},     {800, 4, true, TabLockChange::unlock},
+        { 594.9, 3, false, TabLockChange::lock },
+        { 595, 3, false, TabLockChange::none },
+        { 595, 3, true, TabLockChange::unlock },
+        { 594.9, 3, true, TabLockChange::none },
+        { 100, 1, false, TabLockChange::none },
+        { 400, 2, false, TabLockChange::none },
+        { 394, 2, false, TabLockChange::lock },
+        { 800, 4, true, TabLockChange::unlock },
     };
     for (const Case &c : cases)
-        EXPECT_EQ(decideAfterLiveResize(c.width, c.columns, c.locked), c.change) << c.width << " " << c.columns;
+        EXPECT_EQ(decideAfterLiveResize(c.width, c.columns, c.locked), c.change)
+            << c.width << " " << c.columns;
     EXPECT_EQ(columnsThreshold(3), 595);
 }
 
@@ -87,15 +100,15 @@ TEST(PanelGeometryTest, HistoryToggleKeepsTheWidthPerColumnAndTheRightEdge)
     EXPECT_EQ(resizeForHistoryToggle(QRectF(0, 0, 500, 500), wide, false, 3).frame.width(), 600);
     // Already as wide as the screen: nothing to add.
     EXPECT_EQ(resizeForHistoryToggle(QRectF(0, 0, 2560, 500), wide, true, 5).outcome,
-              HistoryResize::Outcome::alreadyFullWidth);
+        HistoryResize::Outcome::alreadyFullWidth);
     // The screen cannot hold the columns: tabs instead.
     EXPECT_EQ(resizeForHistoryToggle(QRectF(0, 0, 500, 500), QRectF(0, 0, 700, 800), true, 4).outcome,
-              HistoryResize::Outcome::lockTabMode);
+        HistoryResize::Outcome::lockTabMode);
     // Growing past the left edge: pinned to it, and as wide as the screen when needed.
     EXPECT_EQ(resizeForHistoryToggle(QRectF(100, 0, 600, 500), QRectF(0, 0, 1000, 800), true, 4).frame,
-              QRectF(0, 0, 800, 500));
+        QRectF(0, 0, 800, 500));
     EXPECT_EQ(resizeForHistoryToggle(QRectF(100, 0, 900, 500), QRectF(0, 0, 1000, 800), true, 2).frame,
-              QRectF(0, 0, 1000, 500));
+        QRectF(0, 0, 1000, 500));
 }
 
 TEST(PanelGeometryTest, ColumnsTabsAndMinimumWidthResizeAroundTheCentreInsideTheScreen)
@@ -138,13 +151,13 @@ TEST(PanelGeometryTest, StoredTextsRoundTripWithoutTheLocale)
     QLocale::setDefault(QLocale(QLocale::German));
     EXPECT_EQ(sizeText(QSizeF(800, 500)), QStringLiteral("{800, 500}"));
     EXPECT_EQ(pointText(QPointF(-12.5, 300)), QStringLiteral("{-12.5, 300}"));
-    for (const QSizeF size : {QSizeF(800, 500), QSizeF(360.25, 1e4), QSizeF(0.1, 0.2)})
+    for (const QSizeF size : { QSizeF(800, 500), QSizeF(360.25, 1e4), QSizeF(0.1, 0.2) })
         EXPECT_EQ(parseSize(sizeText(size)), size);
     EXPECT_EQ(parsePoint(QStringLiteral(" {0,-1080} ")), QPointF(0, -1080));
     QLocale::setDefault(QLocale::c());
-    for (const QString &bad : {QString(), QStringLiteral("{800}"), QStringLiteral("800, 500"), QStringLiteral("{a, b}"),
-                               QStringLiteral("{0, 500}"), QStringLiteral("{800, -1}"), QStringLiteral("{inf, 5}"),
-                               QStringLiteral("{800,5 00}")})
+    for (const QString &bad : { QString(), QStringLiteral("{800}"), QStringLiteral("800, 500"),
+             QStringLiteral("{a, b}"), QStringLiteral("{0, 500}"), QStringLiteral("{800, -1}"),
+             QStringLiteral("{inf, 5}"), QStringLiteral("{800,5 00}") })
         EXPECT_FALSE(parseSize(bad)) << bad.toStdString();
     EXPECT_FALSE(parsePoint(QStringLiteral("{1, 2, 3}")));
 

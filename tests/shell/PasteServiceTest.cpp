@@ -20,7 +20,8 @@ namespace {
 class PasteServiceTest : public StoreTest
 {
 protected:
-    PasteServiceTest() : service(pasteboard, keyboard, workspace)
+    PasteServiceTest()
+        : service(pasteboard, keyboard, workspace)
     {
         service.setAlertPresenter([this] { ++alerts; });
     }
@@ -81,47 +82,75 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
         QStringList formats; // sorted; empty: nothing written
         QString text;
     };
-    ClipboardItemPtr files2 = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(missing)});
-    files2->setAdditionalFileURLStrings({QUrl::fromLocalFile(present).toString(), QStringLiteral("::not a url")});
-    ClipboardItemPtr twoFiles = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(present)});
-    twoFiles->setAdditionalFileURLStrings({QUrl::fromLocalFile(image).toString()});
+    ClipboardItemPtr files2
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(missing) });
+    files2->setAdditionalFileURLStrings(
+        { QUrl::fromLocalFile(present).toString(), QStringLiteral("::not a url") });
+    ClipboardItemPtr twoFiles
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(present) });
+    twoFiles->setAdditionalFileURLStrings({ QUrl::fromLocalFile(image).toString() });
 
-    const QList<Case> cases{
-        {"text with HTML", ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>")}),
-         false, {html, plainText}, QStringLiteral("hi")},
-        {"text with HTML, plain text only", ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>")}),
-         true, {plainText}, QStringLiteral("hi")},
-        {"code", ClipboardItem::create(ClipboardItemType::code, {.text = QStringLiteral("int x;")}), false, {plainText},
-         QStringLiteral("int x;")},
-        {"link", ClipboardItem::create(ClipboardItemType::link, {.text = QStringLiteral("https://example.org")}), false,
-         {plainText}, QStringLiteral("https://example.org")},
-        {"HTML only", ClipboardItem::create(ClipboardItemType::text, {.htmlContent = QStringLiteral("<i>x</i>")}), false,
-         {html}, QString()},
-        {"text without anything", ClipboardItem::create(ClipboardItemType::text), false, {}, QString()},
-        {"HTML only, plain text asked", ClipboardItem::create(ClipboardItemType::text, {.htmlContent = QStringLiteral("<i>x</i>")}),
-         true, {}, QString()},
-        {"colour with its text", ClipboardItem::create(ClipboardItemType::color, {.text = QStringLiteral("rgb(255 0 0)"), .colorHex = QStringLiteral("#FF0000")}),
-         false, {color, plainText}, QStringLiteral("rgb(255 0 0)")},
-        {"colour with only its hex", ClipboardItem::create(ClipboardItemType::color, {.colorHex = QStringLiteral("#00FF0080")}),
-         false, {color, plainText}, QStringLiteral("#00FF0080")},
-        {"colour whose value cannot be read", ClipboardItem::create(ClipboardItemType::color, {.text = QStringLiteral("tomato-ish")}),
-         false, {plainText}, QStringLiteral("tomato-ish")},
-        {"colour without text or value", ClipboardItem::create(ClipboardItemType::color), false, {}, QString()},
-        {"files, one gone", files2, false, {gnomeCopiedFiles, uriList}, QString()},
-        {"two files", twoFiles, false, {gnomeCopiedFiles, uriList}, QString()},
-        {"every file gone", ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(missing)}), false, {}, QString()},
-        {"one image file", ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(image)}), false,
-         {png, plainText, tiff}, image},
-        {"media with its file", ClipboardItem::create(ClipboardItemType::media, {.fileURL = QUrl::fromLocalFile(image), .mediaSubtypeRaw = QStringLiteral("image")}),
-         false, {plainText, uriList}, image},
-        {"media image without a file", ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image")}),
-         false, {png, tiff}, QString()},
-        {"media thumbnail without a file", ClipboardItem::create(ClipboardItemType::media, {.mediaThumbnailData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image")}),
-         false, {png, tiff}, QString()},
-        {"video without a file, with a thumbnail", ClipboardItem::create(ClipboardItemType::media, {.mediaThumbnailData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("video")}),
-         false, {}, QString()},
-        {"image bytes that do not decode", ClipboardItem::create(ClipboardItemType::media, {.mediaImageData = QByteArray("nope"), .mediaSubtypeRaw = QStringLiteral("image")}),
-         false, {}, QString()},
+    const QList<Case> cases {
+        { "text with HTML",
+            ClipboardItem::create(ClipboardItemType::text,
+                { .text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>") }),
+            false, { html, plainText }, QStringLiteral("hi") },
+        { "text with HTML, plain text only",
+            ClipboardItem::create(ClipboardItemType::text,
+                { .text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>") }),
+            true, { plainText }, QStringLiteral("hi") },
+        { "code", ClipboardItem::create(ClipboardItemType::code, { .text = QStringLiteral("int x;") }), false,
+            { plainText }, QStringLiteral("int x;") },
+        { "link",
+            ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://example.org") }),
+            false, { plainText }, QStringLiteral("https://example.org") },
+        { "HTML only",
+            ClipboardItem::create(ClipboardItemType::text, { .htmlContent = QStringLiteral("<i>x</i>") }),
+            false, { html }, QString() },
+        { "text without anything", ClipboardItem::create(ClipboardItemType::text), false, {}, QString() },
+        { "HTML only, plain text asked",
+            ClipboardItem::create(ClipboardItemType::text, { .htmlContent = QStringLiteral("<i>x</i>") }),
+            true, {}, QString() },
+        { "colour with its text",
+            ClipboardItem::create(ClipboardItemType::color,
+                { .text = QStringLiteral("rgb(255 0 0)"), .colorHex = QStringLiteral("#FF0000") }),
+            false, { color, plainText }, QStringLiteral("rgb(255 0 0)") },
+        { "colour with only its hex",
+            ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#00FF0080") }),
+            false, { color, plainText }, QStringLiteral("#00FF0080") },
+        { "colour whose value cannot be read",
+            ClipboardItem::create(ClipboardItemType::color, { .text = QStringLiteral("tomato-ish") }), false,
+            { plainText }, QStringLiteral("tomato-ish") },
+        { "colour without text or value", ClipboardItem::create(ClipboardItemType::color), false, {},
+            QString() },
+        { "files, one gone", files2, false, { gnomeCopiedFiles, uriList }, QString() },
+        { "two files", twoFiles, false, { gnomeCopiedFiles, uriList }, QString() },
+        { "every file gone",
+            ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(missing) }),
+            false, {}, QString() },
+        { "one image file",
+            ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(image) }), false,
+            { png, plainText, tiff }, image },
+        { "media with its file",
+            ClipboardItem::create(ClipboardItemType::media,
+                { .fileURL = QUrl::fromLocalFile(image), .mediaSubtypeRaw = QStringLiteral("image") }),
+            false, { plainText, uriList }, image },
+        { "media image without a file",
+            ClipboardItem::create(ClipboardItemType::media,
+                { .mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image") }),
+            false, { png, tiff }, QString() },
+        { "media thumbnail without a file",
+            ClipboardItem::create(ClipboardItemType::media,
+                { .mediaThumbnailData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image") }),
+            false, { png, tiff }, QString() },
+        { "video without a file, with a thumbnail",
+            ClipboardItem::create(ClipboardItemType::media,
+                { .mediaThumbnailData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("video") }),
+            false, {}, QString() },
+        { "image bytes that do not decode",
+            ClipboardItem::create(ClipboardItemType::media,
+                { .mediaImageData = QByteArray("nope"), .mediaSubtypeRaw = QStringLiteral("image") }),
+            false, {}, QString() },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -147,23 +176,26 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
 TEST_F(PasteServiceTest, FileAndColourPayloads)
 {
     const QString present = writeFile(QStringLiteral("a b.txt"), "x");
-    ClipboardItemPtr file = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(present)});
+    ClipboardItemPtr file
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(present) });
     ASSERT_TRUE(service.copyToPasteboard(*file, false));
-    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl>{QUrl::fromLocalFile(present)});
-    EXPECT_EQ(*pasteboard.data(PasteboardType::gnomeCopiedFiles), "copy\n" + QUrl::fromLocalFile(present).toEncoded());
+    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl> { QUrl::fromLocalFile(present) });
+    EXPECT_EQ(*pasteboard.data(PasteboardType::gnomeCopiedFiles),
+        "copy\n" + QUrl::fromLocalFile(present).toEncoded());
 
     // Of two files, the one that is gone is left out.
-    ClipboardItemPtr two = ClipboardItem::create(ClipboardItemType::file,
-                                                 {.fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/gone"))});
-    two->setAdditionalFileURLStrings({QUrl::fromLocalFile(present).toString()});
+    ClipboardItemPtr two = ClipboardItem::create(
+        ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/gone")) });
+    two->setAdditionalFileURLStrings({ QUrl::fromLocalFile(present).toString() });
     ASSERT_TRUE(service.copyToPasteboard(*two, false));
-    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl>{QUrl::fromLocalFile(present)});
+    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl> { QUrl::fromLocalFile(present) });
 
-    ClipboardItemPtr colour = ClipboardItem::create(ClipboardItemType::color, {.colorHex = QStringLiteral("#FF800080")});
+    ClipboardItemPtr colour
+        = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#FF800080") });
     ASSERT_TRUE(service.copyToPasteboard(*colour, false));
     const QByteArray bytes = *pasteboard.data(PasteboardType::color);
     ASSERT_EQ(bytes.size(), 8);
-    std::array<quint16, 4> channels{};
+    std::array<quint16, 4> channels {};
     std::memcpy(channels.data(), bytes.constData(), 8);
     EXPECT_EQ(channels[0], 0xffff);
     EXPECT_EQ(channels[1], quint16(0x80 / 255.0 * 0xffff));
@@ -176,7 +208,8 @@ TEST_F(PasteServiceTest, FileAndColourPayloads)
 TEST_F(PasteServiceTest, APinnedReferenceWritesTheReferencedContent)
 {
     ClipboardItemPtr original = insertText(QStringLiteral("the original"));
-    ClipboardItemPtr reference = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("stale copy")});
+    ClipboardItemPtr reference
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("stale copy") });
     reference->setPinnedReference(original);
     context().insert(reference);
     ASSERT_TRUE(context().save().ok);
@@ -190,16 +223,16 @@ TEST_F(PasteServiceTest, TheCaptureSkipsOnlyWritesThatHappened)
     ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
     EXPECT_FALSE(service.copyToPasteboard(*empty, false));
     EXPECT_FALSE(monitor.ignoreNextChange()) << "the user's next copy would be lost";
-    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     EXPECT_TRUE(service.copyToPasteboard(*text, false));
     EXPECT_TRUE(monitor.ignoreNextChange());
 }
 
 TEST_F(PasteServiceTest, PastingSendsTheKeystrokeLaterAndNeverIntoThisApp)
 {
-    RunningApplication editor{QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77};
+    RunningApplication editor { QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77 };
     workspace.frontmost = editor;
-    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, {.text = QStringLiteral("x")});
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     EXPECT_TRUE(service.paste(*text, false));
     EXPECT_EQ(keyboard.pastes, 0) << "not before the delay";
     EXPECT_TRUE(waitUntil([&] { return keyboard.pastes == 1; }));
@@ -232,29 +265,35 @@ TEST_F(PasteServiceTest, SvgTextAndImageFiles)
         bool isSvg;
     };
     const Case cases[] = {
-        {"blank lines then the tag", "\n\n  <svg xmlns=\"http://www.w3.org/2000/svg\"/>", true},
-        {"XML declaration", "<?xml version=\"1.0\"?><svg/>", true},
-        {"capital tag", "<SVG/>", false},
-        {"not UTF-8", "<svg>\xff\xfe</svg>", false},
-        {"plain text", "hello", false},
+        { "blank lines then the tag", "\n\n  <svg xmlns=\"http://www.w3.org/2000/svg\"/>", true },
+        { "XML declaration", "<?xml version=\"1.0\"?><svg/>", true },
+        { "capital tag", "<SVG/>", false },
+        { "not UTF-8", "<svg>\xff\xfe</svg>", false },
+        { "plain text", "hello", false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = writeFile(QStringLiteral("drawing.svg"), c.bytes);
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(path)});
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
         const std::optional<QString> svg = PasteService::svgString(*item);
         EXPECT_EQ(svg.has_value(), c.isSvg);
         if (svg) {
             EXPECT_EQ(*svg, QString::fromUtf8(c.bytes)) << "returned untrimmed";
         }
     }
-    ClipboardItemPtr gone = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/none.svg"))});
+    ClipboardItemPtr gone = ClipboardItem::create(ClipboardItemType::file,
+        { .fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/none.svg")) });
     EXPECT_FALSE(PasteService::svgString(*gone));
 
-    for (const char *name : {"a.png", "b.JPG", "c.svg", "d.webp"})
-        EXPECT_TRUE(PasteService::isImageFile(QUrl::fromLocalFile(QStringLiteral("/x/") + QLatin1String(name)))) << name;
-    for (const char *name : {"a.txt", "noextension", "c.mp4"})
-        EXPECT_FALSE(PasteService::isImageFile(QUrl::fromLocalFile(QStringLiteral("/x/") + QLatin1String(name)))) << name;
+    for (const char *name : { "a.png", "b.JPG", "c.svg", "d.webp" })
+        EXPECT_TRUE(
+            PasteService::isImageFile(QUrl::fromLocalFile(QStringLiteral("/x/") + QLatin1String(name))))
+            << name;
+    for (const char *name : { "a.txt", "noextension", "c.mp4" })
+        EXPECT_FALSE(
+            PasteService::isImageFile(QUrl::fromLocalFile(QStringLiteral("/x/") + QLatin1String(name))))
+            << name;
 }
 
 } // namespace

@@ -20,8 +20,8 @@ TEST(SettingsLinkHelperTest, OpensAtOnceAndSelectsTheTabALittleLater)
     SettingsOpener::setOpenSettingsAction([&] { ++opened; });
     QList<QVariantMap> tabs;
     QObject observer;
-    NotificationCenter::defaultCenter().addObserver(Notifications::settingsSelectTab, &observer,
-                                                    [&](const QVariantMap &info) { tabs.append(info); });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::settingsSelectTab, &observer, [&](const QVariantMap &info) { tabs.append(info); });
     SettingsLinkHelper &helper = SettingsLinkHelper::shared();
     helper.openSettings(2);
     EXPECT_TRUE(helper.isSetup());
@@ -30,7 +30,7 @@ TEST(SettingsLinkHelperTest, OpensAtOnceAndSelectsTheTabALittleLater)
     EXPECT_EQ(opened, 1);
     EXPECT_TRUE(tabs.isEmpty()) << "the tab follows once the window is there";
     ASSERT_TRUE(waitUntil([&] { return tabs.size() == 1; }));
-    EXPECT_EQ(tabs.first(), (QVariantMap{{QStringLiteral("tab"), 2}}));
+    EXPECT_EQ(tabs.first(), (QVariantMap { { QStringLiteral("tab"), 2 } }));
 
     helper.openSettings();
     EXPECT_EQ(helper.settingsOpener(), opener) << "one hidden opener for the run";
@@ -59,9 +59,10 @@ TEST(SettingsLinkHelperTest, TheTrayMenuOffersItsFourActions)
     QStringList titles;
     for (const QAction *action : item.menu()->actions())
         titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("Open Tindlewick"), QStringLiteral("-"), QStringLiteral("Settings..."),
-                                   QStringLiteral("Check for Updates..."), QStringLiteral("-"),
-                                   QStringLiteral("Quit Tindlewick")}));
+    EXPECT_EQ(titles,
+        (QStringList { QStringLiteral("Open Tindlewick"), QStringLiteral("-"), QStringLiteral("Settings..."),
+            QStringLiteral("Check for Updates..."), QStringLiteral("-"),
+            QStringLiteral("Quit Tindlewick") }));
     // Rebuilt on every opening, wired the same way.
     item.rebuildMenu();
     int quits = 0;

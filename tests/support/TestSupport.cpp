@@ -32,7 +32,10 @@ CapturedDiagnostics::CapturedDiagnostics()
     setDiagnosticSink(&collect);
 }
 
-CapturedDiagnostics::~CapturedDiagnostics() { setDiagnosticSink(nullptr); }
+CapturedDiagnostics::~CapturedDiagnostics()
+{
+    setDiagnosticSink(nullptr);
+}
 
 QStringList CapturedDiagnostics::lines() const
 {
@@ -70,11 +73,15 @@ QString testDataPath(const QString &relativePath)
     return QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/") + relativePath;
 }
 
-void PrintTo(const QString &value, std::ostream *out) { *out << '"' << value.toStdString() << '"'; }
+void PrintTo(const QString &value, std::ostream *out)
+{
+    *out << '"' << value.toStdString() << '"';
+}
 
 void PrintTo(const QByteArray &value, std::ostream *out)
 {
-    *out << "bytes(" << value.size() << ")\"" << value.left(64).toHex().toStdString() << (value.size() > 64 ? "..." : "") << '"';
+    *out << "bytes(" << value.size() << ")\"" << value.left(64).toHex().toStdString()
+         << (value.size() > 64 ? "..." : "") << '"';
 }
 
 void PrintTo(const QVariant &value, std::ostream *out)
@@ -82,9 +89,15 @@ void PrintTo(const QVariant &value, std::ostream *out)
     *out << value.typeName() << '(' << value.toString().toStdString() << ')';
 }
 
-TemporaryResourceFolder::TemporaryResourceFolder() { Bundle::setResourceDirectoryOverride(m_dir.path()); }
+TemporaryResourceFolder::TemporaryResourceFolder()
+{
+    Bundle::setResourceDirectoryOverride(m_dir.path());
+}
 
-TemporaryResourceFolder::~TemporaryResourceFolder() { Bundle::setResourceDirectoryOverride(QString()); }
+TemporaryResourceFolder::~TemporaryResourceFolder()
+{
+    Bundle::setResourceDirectoryOverride(QString());
+}
 
 bool TemporaryResourceFolder::write(const QString &relativePath, const QByteArray &bytes) const
 {

@@ -30,7 +30,7 @@ public:
 
 // Runs the event loop until condition holds or the timeout passes; returns the condition.
 bool waitUntil(const std::function<bool()> &condition,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+    std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
 // Runs background over and over on another thread while foreground runs once on this one.
 void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);

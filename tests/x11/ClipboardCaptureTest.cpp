@@ -49,7 +49,8 @@ protected:
         m_settings = std::make_unique<AppSettings>(*m_defaults);
         m_settings->setRemoveTrackingParameters(true);
         m_pasteboard = std::make_unique<SystemPasteboard>();
-        m_workspace.frontmost = RunningApplication{QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1};
+        m_workspace.frontmost
+            = RunningApplication { QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1 };
         m_monitor = std::make_unique<ClipboardMonitor>(*m_container, *m_pasteboard, m_workspace);
         m_monitor->setSettings(*m_settings);
         m_monitor->setUserDefaults(*m_defaults);
@@ -58,7 +59,10 @@ protected:
     }
     void TearDown() override { m_monitor.reset(); }
 
-    QList<ClipboardItemPtr> items() { return m_container->mainContext()->fetch(FetchDescriptor::newestFirst()).items; }
+    QList<ClipboardItemPtr> items()
+    {
+        return m_container->mainContext()->fetch(FetchDescriptor::newestFirst()).items;
+    }
 
     void xclip(const QByteArray &data, const QString &type = QString())
     {
@@ -73,7 +77,8 @@ protected:
     }
 
     // Waits for the store to hold `count` items, at most `limit` after the copy.
-    ::testing::AssertionResult storedWithin(qsizetype count, std::chrono::milliseconds limit = std::chrono::milliseconds(500))
+    ::testing::AssertionResult storedWithin(
+        qsizetype count, std::chrono::milliseconds limit = std::chrono::milliseconds(500))
     {
         const std::chrono::milliseconds left(std::max<qint64>(0, limit.count() - m_copied.elapsed()));
         if (waitUntil([&] { return items().size() == count; }, left))
@@ -152,8 +157,10 @@ TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
     EXPECT_TRUE(discarded(1));
 
     // HTML with text, as design tools copy it: the HTML is kept with the text.
-    const QByteArray figma = QByteArrayLiteral("<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>");
-    ownerCopy({{QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1")}, {QStringLiteral("text/html"), figma}});
+    const QByteArray figma
+        = QByteArrayLiteral("<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>");
+    ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1") },
+        { QStringLiteral("text/html"), figma } });
     ASSERT_TRUE(storedWithin(2));
     EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Frame 1"));
     EXPECT_EQ(items()[0]->htmlContent(), QString::fromUtf8(figma));
@@ -173,7 +180,7 @@ TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
 
     // Two files.
     QStringList paths;
-    for (const char *name : {"report.pdf", "notes with space.txt"}) {
+    for (const char *name : { "report.pdf", "notes with space.txt" }) {
         QFile file(m_folder.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         paths.append(file.fileName());
@@ -184,7 +191,7 @@ TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
     ASSERT_TRUE(storedWithin(5));
     EXPECT_EQ(items()[0]->type(), ClipboardItemType::file);
     EXPECT_EQ(items()[0]->fileURL(), first);
-    EXPECT_EQ(items()[0]->additionalFileURLStrings(), QStringList{second.toString(QUrl::FullyEncoded)});
+    EXPECT_EQ(items()[0]->additionalFileURLStrings(), QStringList { second.toString(QUrl::FullyEncoded) });
 
     // A picture.
     const QByteArray picture = png(640, 480, false);
@@ -192,18 +199,19 @@ TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
     ASSERT_TRUE(storedWithin(6));
     EXPECT_EQ(items()[0]->type(), ClipboardItemType::media);
     EXPECT_EQ(items()[0]->mediaImageData(), picture);
-    EXPECT_EQ(ImageExtraction::decodeImage(items()[0]->mediaThumbnailData().value_or(QByteArray())).size(), QSize(80, 80));
+    EXPECT_EQ(ImageExtraction::decodeImage(items()[0]->mediaThumbnailData().value_or(QByteArray())).size(),
+        QSize(80, 80));
 
     // A password, marked by its password manager.
-    ownerCopy({{QStringLiteral("text/plain"), QByteArrayLiteral("hunter2")},
-               {QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret")}});
+    ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("hunter2") },
+        { QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret") } });
     EXPECT_TRUE(discarded(6));
 
     const QList<ClipboardItemPtr> stored = items();
     QStringList kinds;
     for (const ClipboardItemPtr &item : stored)
         kinds.append(item->itemType());
-    EXPECT_EQ(kinds, (QStringList{"media", "file", "color", "link", "text", "text"}));
+    EXPECT_EQ(kinds, (QStringList { "media", "file", "color", "link", "text", "text" }));
     for (const ClipboardItemPtr &item : stored)
         EXPECT_NE(item->textContent(), QStringLiteral("hunter2"));
     writeArtefact();
@@ -234,7 +242,7 @@ TEST_F(ClipboardCaptureTest, AHungOwnerNeverFreezesTheApp)
     });
     heartbeat.start();
 
-    ownerCopy({{QStringLiteral("text/plain"), QByteArrayLiteral("never delivered")}}, true);
+    ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("never delivered") } }, true);
     waitUntil([] { return false; }, std::chrono::milliseconds(2000));
     heartbeat.stop();
     EXPECT_LT(longestGap, 100) << "the longest the event loop stood still, in ms";

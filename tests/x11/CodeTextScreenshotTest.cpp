@@ -23,8 +23,9 @@ const QString kSnippet = QStringLiteral("function greet(name: string): string {\
 QString artefactDirectory()
 {
     const QString fromEnvironment = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
-    const QString directory = fromEnvironment.isEmpty() ? QDir::temp().filePath(QStringLiteral("tindlewick-artefacts"))
-                                                        : fromEnvironment;
+    const QString directory = fromEnvironment.isEmpty()
+        ? QDir::temp().filePath(QStringLiteral("tindlewick-artefacts"))
+        : fromEnvironment;
     QDir().mkpath(directory);
     return directory;
 }
@@ -42,8 +43,8 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
 {
     auto engine = std::make_shared<Highlight>();
     const Case cases[] = {
-        {HighlightTheme::tokyoNight, true, "codetext-tokyo-night-dark.png"},
-        {HighlightTheme::solarized, false, "codetext-solarized-light.png"},
+        { HighlightTheme::tokyoNight, true, "codetext-tokyo-night-dark.png" },
+        { HighlightTheme::solarized, false, "codetext-solarized-light.png" },
     };
     for (const Case &c : cases) {
         QWidget window;
@@ -58,7 +59,7 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
         view->setHighlight(engine);
         view->setLanguage(HighlightLanguage::typeScript);
         view->setTheme(c.theme);
-        view->setStyle(CardCodeTextStyle{});
+        view->setStyle(CardCodeTextStyle {});
         QFont font = view->font();
         font.setPointSize(13);
         view->setFont(font);
@@ -80,7 +81,8 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
         EXPECT_EQ(view->highlightResult()->backgroundColor, expected);
         const QPoint corner = view->geometry().topLeft() + QPoint(5, 5); // inside the rounded corner
         const qreal ratio = shot.devicePixelRatio();
-        EXPECT_EQ(shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb(), expected.rgb())
+        EXPECT_EQ(shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb(),
+            expected.rgb())
             << c.fileName;
         // And the text is highlighted: the card holds more colours than its background.
         QSet<QRgb> colours;

@@ -25,13 +25,17 @@ ExternalClipboard::~ExternalClipboard()
     }
 }
 
-const char *ExternalClipboard::ownerVariable() { return "TINDLEWICK_CLIPBOARD_OWNER"; }
+const char *ExternalClipboard::ownerVariable()
+{
+    return "TINDLEWICK_CLIPBOARD_OWNER";
+}
 
 bool ExternalClipboard::copyWithXclip(const QByteArray &data, const QString &type)
 {
-    QStringList arguments = {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")};
+    QStringList arguments
+        = { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i") };
     if (!type.isEmpty())
-        arguments += {QStringLiteral("-t"), type};
+        arguments += { QStringLiteral("-t"), type };
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -58,7 +62,8 @@ bool ExternalClipboard::copyFlavours(const QMap<QString, QByteArray> &flavours, 
     environment.insert(QString::fromLatin1(ownerVariable()), flavourFile);
     owner->setProcessEnvironment(environment);
     owner->setStandardErrorFile(QProcess::nullDevice());
-    owner->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=ClipboardOwner.Serve")});
+    owner->start(
+        QCoreApplication::applicationFilePath(), { QStringLiteral("--gtest_filter=ClipboardOwner.Serve") });
     if (!owner->waitForStarted(5000))
         return false;
     QElapsedTimer waited;

@@ -76,42 +76,46 @@ protected:
             switch (i % 6) {
             case 0:
                 item = ClipboardItem::create(ClipboardItemType::text,
-                    {.text = QStringLiteral("Meeting note %1\nBring the quarterly figures and the slides.").arg(i)});
+                    { .text = QStringLiteral("Meeting note %1\nBring the quarterly figures and the slides.")
+                                  .arg(i) });
                 break;
             case 1:
                 item = ClipboardItem::create(ClipboardItemType::code,
-                    {.text = QStringLiteral("def scale_%1(values):\n    return [v * %1 for v in values]\n").arg(i),
-                     .codeLanguage = QStringLiteral("python")});
+                    { .text = QStringLiteral("def scale_%1(values):\n    return [v * %1 for v in values]\n")
+                                  .arg(i),
+                        .codeLanguage = QStringLiteral("python") });
                 break;
             case 2:
                 item = ClipboardItem::create(ClipboardItemType::link,
-                    {.text = QStringLiteral("https://example%1.org/articles/%1").arg(i),
-                     .previewText = QStringLiteral("https://example%1.org/articles/%1").arg(i)});
+                    { .text = QStringLiteral("https://example%1.org/articles/%1").arg(i),
+                        .previewText = QStringLiteral("https://example%1.org/articles/%1").arg(i) });
                 item->setLinkTitle(QStringLiteral("Example article number %1").arg(i));
-                item->setLinkThumbnailData(picture({64, 64}, i));
+                item->setLinkThumbnailData(picture({ 64, 64 }, i));
                 break;
             case 3: {
                 const QString path = m_folder->path() + QStringLiteral("/report-%1.txt").arg(i);
                 QFile file(path);
                 EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-                item = ClipboardItem::create(ClipboardItemType::file, {.fileURL = QUrl::fromLocalFile(path)});
+                item = ClipboardItem::create(
+                    ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
                 break;
             }
             case 4: {
                 const QString hex = QColor::fromHsv((i * 23) % 360, 180, 220).name().toUpper();
-                item = ClipboardItem::create(ClipboardItemType::color, {.text = hex, .colorHex = hex});
+                item = ClipboardItem::create(ClipboardItemType::color, { .text = hex, .colorHex = hex });
                 break;
             }
             case 5:
                 item = ClipboardItem::create(ClipboardItemType::media,
-                    {.mediaThumbnailData = picture({160, 90}, i), .mediaSubtypeRaw = QStringLiteral("image")});
+                    { .mediaThumbnailData = picture({ 160, 90 }, i),
+                        .mediaSubtypeRaw = QStringLiteral("image") });
                 break;
             }
             item->setTimestamp(start.addSecs(i));
             context().insert(item);
         }
-        for (const QString &character : {QStringLiteral("★"), QStringLiteral("→")}) {
-            ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, {.text = character});
+        for (const QString &character : { QStringLiteral("★"), QStringLiteral("→") }) {
+            ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = character });
             pin->setIsPinned(true);
             pin->setPinnedTimestamp(start);
             context().insert(pin);
@@ -131,7 +135,7 @@ protected:
         m_window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         const QString id = QString::number(m_window->winId());
-        EXPECT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}));
+        EXPECT_TRUE(xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), id }));
         EXPECT_TRUE(waitUntil([&] { return m_window->isActiveWindow(); }));
         m_panel->focusSearchField();
         settle();
@@ -166,32 +170,34 @@ protected:
 TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
 {
     ClipboardPanelView &panel = showPanel(1200);
-    ASSERT_EQ(shownTitles(), QStringList({"History", "Text", "Code", "Links", "Files", "Media", "Colors"}));
+    ASSERT_EQ(shownTitles(), QStringList({ "History", "Text", "Code", "Links", "Files", "Media", "Colors" }));
     for (CategoryColumn *shown : panel.columns())
         EXPECT_NEAR(shown->width(), 1200.0 / 7, 1.0) << shown->config().title.toStdString();
     EXPECT_EQ(column(QStringLiteral("History"))->itemsView()->model()->rowCount(), 200);
     screenshot(QStringLiteral("panel-columns-1200.png"));
 
     // Typing filters at once, through the real keyboard path.
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("example1")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
+        QStringLiteral("example1") }));
     ASSERT_TRUE(waitUntil([&] { return panel.searchField()->text() == QStringLiteral("example1"); }));
     settle();
     // Links 2, 8, 14, ... whose host starts with "example1": 14, 104, 110, ..., 194.
-    const int expected = int(std::count_if(panel.state().cachedFilteredItems().begin(), panel.state().cachedFilteredItems().end(),
-                                           [](const ClipboardItemPtr &item) {
-                                               return item->searchableText().contains(QStringLiteral("example1"));
-                                           }));
+    const int expected = int(std::count_if(panel.state().cachedFilteredItems().begin(),
+        panel.state().cachedFilteredItems().end(), [](const ClipboardItemPtr &item) {
+            return item->searchableText().contains(QStringLiteral("example1"));
+        }));
     EXPECT_GT(expected, 0);
     EXPECT_EQ(column(QStringLiteral("History"))->itemsView()->model()->rowCount(), expected);
     EXPECT_EQ(column(QStringLiteral("Links"))->itemsView()->model()->rowCount(), expected);
-    EXPECT_EQ(column(QStringLiteral("Text"))->itemsView()->model()->rowCount(), 0) << "the column stays, empty";
+    EXPECT_EQ(column(QStringLiteral("Text"))->itemsView()->model()->rowCount(), 0)
+        << "the column stays, empty";
     screenshot(QStringLiteral("panel-columns-1200-search.png"));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitUntil([&] { return panel.searchField()->text().isEmpty(); }));
     settle();
 
     // Down 40 times: the highlight walks History and stays in view.
-    QStringList downs{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("10")};
+    QStringList downs { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("10") };
     for (int i = 0; i < 40; ++i)
         downs << QStringLiteral("Down");
     ASSERT_TRUE(xdotool(downs));
@@ -203,7 +209,7 @@ TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
     screenshot(QStringLiteral("panel-columns-1200-selection.png"));
 
     // Right moves into the next column; the highlight follows.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Right")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Right") }));
     ColumnItemsView *text = column(QStringLiteral("Text"))->itemsView();
     ASSERT_TRUE(waitUntil([&] { return text->model()->selectedRow() == 0; }));
     EXPECT_EQ(history->model()->selectedRow(), std::nullopt);
@@ -211,7 +217,7 @@ TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
     // Return hands the selected item to the paste service, which pastes 0.1 s later.
     const ClipboardItemPtr selected = panel.state().selectedItem();
     ASSERT_TRUE(selected);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Return") }));
     ASSERT_TRUE(waitUntil([&] { return m_env.pasteCount == 1; }));
     ASSERT_EQ(m_env.copiedItems.size(), 1);
     EXPECT_EQ(m_env.copiedItems[0].first, selected);
@@ -229,7 +235,7 @@ TEST_F(PanelViewX11Test, NarrowPanelShowsTabs)
     screenshot(QStringLiteral("panel-tabs-500.png"));
 
     // Tab walks the tabs; the grid of the Media tab shows thumbnails.
-    QStringList tabs{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("20")};
+    QStringList tabs { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("20") };
     for (int i = 0; i < 5; ++i)
         tabs << QStringLiteral("Tab");
     ASSERT_TRUE(xdotool(tabs));
@@ -238,7 +244,8 @@ TEST_F(PanelViewX11Test, NarrowPanelShowsTabs)
     ASSERT_EQ(panel.columns()[0]->config().title, QStringLiteral("Media"));
     ColumnItemsView *media = panel.columns()[0]->itemsView();
     EXPECT_EQ(media->columnLayout().cellKind(0), ColumnLayout::CellKind::tile);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Right")}));
+    ASSERT_TRUE(xdotool(
+        { QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Right") }));
     ASSERT_TRUE(waitUntil([&] { return media->model()->selectedRow() == 9; }));
     EXPECT_TRUE(media->viewport()->rect().contains(media->visualRect(9)));
     screenshot(QStringLiteral("panel-tabs-500-media.png"));

@@ -9,8 +9,8 @@
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
-#include "model/ModelContainer.h"
 #include "model/FetchDescriptor.h"
+#include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/X11SyntheticKeyboard.h"
 #include "shell/PasteService.h"
@@ -30,7 +30,9 @@ namespace {
 class AppProcess final
 {
 public:
-    explicit AppProcess(const QString &home) : m_home(home) {}
+    explicit AppProcess(const QString &home)
+        : m_home(home)
+    { }
     ~AppProcess() { stop(); }
 
     // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
@@ -53,7 +55,7 @@ public:
     bool waitForExit(int milliseconds)
     {
         return waitUntil([&] { return m_process.state() == QProcess::NotRunning; },
-                         std::chrono::milliseconds(milliseconds));
+            std::chrono::milliseconds(milliseconds));
     }
     int exitCode() const { return m_process.exitCode(); }
     bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
@@ -102,7 +104,7 @@ protected:
         ASSERT_TRUE(container) << error.toStdString();
         std::unique_ptr<ModelContext> context = container->makeContext();
         for (const QString &text : texts)
-            context->insert(ClipboardItem::create(ClipboardItemType::text, {.text = text}));
+            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
         ASSERT_TRUE(context->save().ok);
     }
 
@@ -125,7 +127,7 @@ protected:
     bool openPanel(const AppProcess &app)
     {
         for (int attempt = 0; attempt < 20; ++attempt) {
-            if (!xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}))
+            if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
                 return false;
             if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
                 return true;
@@ -135,14 +137,14 @@ protected:
 
     bool isViewable(quint64 window)
     {
-        return toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)})
+        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })
             .contains(QLatin1String("IsViewable"));
     }
 
     Geometry windowGeometry(quint64 window)
     {
-        const QString shell = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
-                                                                     QStringLiteral("--shell"), QString::number(window)});
+        const QString shell = toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
         QHash<QString, int> values;
         for (const QString &line : shell.split(QLatin1Char('\n'))) {
             const QStringList parts = line.split(QLatin1Char('='));
@@ -151,16 +153,16 @@ protected:
         }
         if (!values.contains(QStringLiteral("WIDTH")))
             return {};
-        return {QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")], values[QStringLiteral("WIDTH")],
-                      values[QStringLiteral("HEIGHT")]),
-                true};
+        return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")],
+                     values[QStringLiteral("WIDTH")], values[QStringLiteral("HEIGHT")]),
+            true };
     }
 
-    bool pressKey(const QString &key) { return xdotool({QStringLiteral("key"), key}); }
+    bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }
     bool clickAt(const QPoint &point)
     {
-        return xdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-                        QStringLiteral("click"), QStringLiteral("1")});
+        return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+            QStringLiteral("click"), QStringLiteral("1") });
     }
 
     QTemporaryDir home;
@@ -170,11 +172,11 @@ protected:
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
 {
     // Two kinds in the history: History and Text, two columns of 200.
-    seedStore({QStringLiteral("first entry"), QStringLiteral("second entry")});
+    seedStore({ QStringLiteral("first entry"), QStringLiteral("second entry") });
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("700")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("700") }));
     copyFromOutside(QStringLiteral("copied from outside"));
 
     AppProcess app(home.path());
@@ -183,9 +185,11 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     const quint64 panelWindow = frontWindow();
     ASSERT_TRUE(isViewable(panelWindow));
     // On every workspace, out of task bars and pagers, above other windows.
-    const QString hints = toolOutput(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(panelWindow),
-                                                               QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_DESKTOP")});
-    for (const char *hint : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE", "_NET_WM_DESKTOP(CARDINAL) = 4294967295"})
+    const QString hints = toolOutput(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(panelWindow), QStringLiteral("_NET_WM_STATE"),
+            QStringLiteral("_NET_WM_DESKTOP") });
+    for (const char *hint :
+        { "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE", "_NET_WM_DESKTOP(CARDINAL) = 4294967295" })
         EXPECT_TRUE(hints.contains(QLatin1String(hint))) << hint << " missing in " << hints.toStdString();
 
     // Nothing stored yet: 2 × 200 wide, 500 high, centred on the (only) screen.
@@ -204,7 +208,7 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     EXPECT_TRUE(waitUntil([&] { return !isViewable(panelWindow); }));
 
     // Typing goes to the window again.
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("back")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("back") }));
     EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("back"); }));
 
     // The shortcut toggles: open, then the same shortcut hides and restores.
@@ -216,7 +220,7 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
 
 TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindowInFront)
 {
-    seedStore({QStringLiteral("an older entry")});
+    seedStore({ QStringLiteral("an older entry") });
     TestWindowProcess window;
     ASSERT_TRUE(window.start(TestWindowProcess::Focus::richText));
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
@@ -230,8 +234,8 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
     // A design tool copies formatted text (its HTML is kept: it carries the tool's marker);
     // the capture stores it as the newest item.
     const QByteArray html = QByteArrayLiteral("<!--(figma)ZmlnbWE=--><b>bold words</b>");
-    ASSERT_TRUE(external.copyFlavours({{QStringLiteral("text/plain"), QByteArrayLiteral("bold words")},
-                                       {QStringLiteral("text/html"), html}}));
+    ASSERT_TRUE(external.copyFlavours({ { QStringLiteral("text/plain"), QByteArrayLiteral("bold words") },
+        { QStringLiteral("text/html"), html } }));
     {
         QString error;
         std::unique_ptr<ModelContainer> store = ModelContainer::open(storePath(), &error);
@@ -241,7 +245,8 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
             const QList<ClipboardItemPtr> items = reader->fetch(FetchDescriptor::newestFirst()).items;
             return items.size() == 2 && items.first()->textContent() == QLatin1String("bold words");
         })) << "the copy never reached the store";
-        EXPECT_EQ(reader->fetch(FetchDescriptor::newestFirst()).items.first()->htmlContent(), QString::fromUtf8(html));
+        EXPECT_EQ(reader->fetch(FetchDescriptor::newestFirst()).items.first()->htmlContent(),
+            QString::fromUtf8(html));
     }
 
     struct Case
@@ -250,23 +255,25 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
         bool holdShift; // Shift+Return: paste without the formatting
         bool expectBold;
     };
-    for (const Case &c : {Case{"Return", false, true}, Case{"Shift+Return", true, false}}) {
+    for (const Case &c : { Case { "Return", false, true }, Case { "Shift+Return", true, false } }) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
+        ASSERT_TRUE(
+            xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace") }));
         ASSERT_TRUE(waitUntil([&] { return window.richPlainText().isEmpty(); }));
         ASSERT_TRUE(openPanel(app));
         const quint64 panelWindow = frontWindow();
         ASSERT_TRUE(pressKey(QStringLiteral("Down")));
         QTest::qWait(250);
-        saveScreenshot(QStringLiteral("panel-newest-selected-%1.png").arg(c.holdShift ? QStringLiteral("shift") : QStringLiteral("plain")));
+        saveScreenshot(QStringLiteral("panel-newest-selected-%1.png")
+                           .arg(c.holdShift ? QStringLiteral("shift") : QStringLiteral("plain")));
         if (c.holdShift) {
-            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+            ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("shift") }));
         }
         ASSERT_TRUE(pressKey(QStringLiteral("Return")));
         EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words"); }))
             << "pasted: " << window.richPlainText().toStdString();
         if (c.holdShift)
-            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+            xdotool({ QStringLiteral("keyup"), QStringLiteral("shift") });
         EXPECT_TRUE(isFront(window.windowId())) << "the focus went back to the window";
         EXPECT_FALSE(isViewable(panelWindow)) << "Return hides the panel";
         EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
@@ -280,8 +287,8 @@ TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(second.start());
     // Side by side: the second one further right.
-    ASSERT_TRUE(xdotool({QStringLiteral("windowmove"), QString::number(second.windowId()), QStringLiteral("1300"),
-                         QStringLiteral("600")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("windowmove"), QString::number(second.windowId()),
+        QStringLiteral("1300"), QStringLiteral("600") }));
     RunningApplication target;
     target.windowId = first.windowId();
     ASSERT_TRUE(waitUntil([&] {
@@ -305,7 +312,7 @@ TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
 
 TEST_F(ShellEndToEndTest, SecondStartReplacesTheFirstAndQuitLeavesNoWriteAheadLog)
 {
-    seedStore({QStringLiteral("kept across runs")});
+    seedStore({ QStringLiteral("kept across runs") });
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
@@ -324,7 +331,7 @@ TEST_F(ShellEndToEndTest, SecondStartReplacesTheFirstAndQuitLeavesNoWriteAheadLo
     ASSERT_TRUE(openPanel(second)) << "the second copy did not take the shortcut";
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 
-    for (const int signalNumber : {SIGTERM, SIGINT}) {
+    for (const int signalNumber : { SIGTERM, SIGINT }) {
         SCOPED_TRACE(signalNumber);
         AppProcess running(home.path());
         if (signalNumber == SIGTERM) {
@@ -339,7 +346,8 @@ TEST_F(ShellEndToEndTest, SecondStartReplacesTheFirstAndQuitLeavesNoWriteAheadLo
             EXPECT_EQ(running.exitCode(), 0);
         }
         const QFileInfo wal(storePath() + QStringLiteral("-wal"));
-        EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "write-ahead log left with " << wal.size() << " bytes";
+        EXPECT_TRUE(!wal.exists() || wal.size() == 0)
+            << "write-ahead log left with " << wal.size() << " bytes";
         EXPECT_TRUE(QFileInfo::exists(storePath()));
     }
 }
@@ -357,11 +365,12 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
     }
 
     QProcess trayer;
-    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
-                                            QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("32")});
+    trayer.start(QStringLiteral("trayer"),
+        { QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+            QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("32") });
     ASSERT_TRUE(trayer.waitForStarted(3000));
     ASSERT_TRUE(waitUntil([&] {
-        return toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")})
+        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") })
             .contains(QLatin1String("(\"panel\" \"trayer\")"));
     }));
     TestWindowProcess window;
@@ -371,15 +380,17 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
     app.captureOutput();
     ASSERT_TRUE(app.start());
 
-    // The icon: our window embedded in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick")  22x30+0+0  +1897+1049`.
-    static const QRegularExpression iconLine(
-        QStringLiteral(R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
+    // The icon: our window embedded in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick")
+    // 22x30+0+0  +1897+1049`.
+    static const QRegularExpression iconLine(QStringLiteral(
+        R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
     QRect icon;
     ASSERT_TRUE(waitUntil([&] {
-        const QRegularExpressionMatch match =
-            iconLine.match(toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}));
+        const QRegularExpressionMatch match = iconLine.match(
+            toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") }));
         if (match.hasMatch())
-            icon = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(), match.captured(2).toInt());
+            icon = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+                match.captured(2).toInt());
         return match.hasMatch() && icon.x() > 0;
     })) << "the icon never reached the tray";
 
@@ -405,8 +416,8 @@ TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsForma
     SystemClipboardPasteboard pasteboard;
     X11SyntheticKeyboard keyboard(*connection);
     PasteService service(pasteboard, keyboard, *workspace);
-    ClipboardItemPtr item = ClipboardItem::create(
-        ClipboardItemType::text, {.text = QStringLiteral("bold words"), .htmlContent = QStringLiteral("<b>bold words</b>")});
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text,
+        { .text = QStringLiteral("bold words"), .htmlContent = QStringLiteral("<b>bold words</b>") });
 
     struct Case
     {
@@ -415,18 +426,20 @@ TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsForma
         bool holdShift; // Shift+Return in the panel: the user still holds Shift
         bool expectBold;
     };
-    for (const Case &c : {Case{"with formatting", false, false, true}, Case{"plain text, Shift held", true, true, false}}) {
+    for (const Case &c : { Case { "with formatting", false, false, true },
+             Case { "plain text, Shift held", true, true, false } }) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
+        ASSERT_TRUE(
+            xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace") }));
         ASSERT_TRUE(waitUntil([&] { return window.richPlainText().isEmpty(); }));
         if (c.holdShift) {
-            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+            ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("shift") }));
         }
         ASSERT_TRUE(service.paste(*item, c.plainTextOnly));
         EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words"); }))
             << window.richPlainText().toStdString();
         if (c.holdShift)
-            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+            xdotool({ QStringLiteral("keyup"), QStringLiteral("shift") });
         EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
     }
 

@@ -25,7 +25,7 @@ int runTestWindow()
 {
     static int argc = 1;
     static char name[] = "tindlewick-test-window";
-    static char *argv[] = {name, nullptr};
+    static char *argv[] = { name, nullptr };
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TindlewickTestWindow"));
     const QString output = qEnvironmentVariable(modeVariable);
@@ -42,10 +42,9 @@ int runTestWindow()
     window.move(80, 80);
 
     const auto write = [&] {
-        QJsonObject state{{QStringLiteral("window"), QString::number(window.winId())},
-                          {QStringLiteral("plain"), line->text()},
-                          {QStringLiteral("html"), rich->toHtml()},
-                          {QStringLiteral("richPlain"), rich->toPlainText()}};
+        QJsonObject state { { QStringLiteral("window"), QString::number(window.winId()) },
+            { QStringLiteral("plain"), line->text() }, { QStringLiteral("html"), rich->toHtml() },
+            { QStringLiteral("richPlain"), rich->toPlainText() } };
         QSaveFile file(output);
         if (file.open(QIODevice::WriteOnly)) {
             file.write(QJsonDocument(state).toJson());
@@ -72,14 +71,17 @@ const bool g_isTestWindow = [] {
 
 } // namespace
 
-TestWindowProcess::~TestWindowProcess() { stop(); }
+TestWindowProcess::~TestWindowProcess()
+{
+    stop();
+}
 
 bool TestWindowProcess::start(Focus focus)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(modeVariable), m_folder.path() + QStringLiteral("/window.json"));
     environment.insert(QString::fromLatin1(focusVariable),
-                       focus == Focus::richText ? QStringLiteral("rich") : QStringLiteral("line"));
+        focus == Focus::richText ? QStringLiteral("rich") : QStringLiteral("line"));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
     m_process.start(QCoreApplication::applicationFilePath(), {});
@@ -108,6 +110,15 @@ QJsonObject TestWindowProcess::read() const
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-QString TestWindowProcess::plainText() const { return read().value(QStringLiteral("plain")).toString(); }
-QString TestWindowProcess::richHtml() const { return read().value(QStringLiteral("html")).toString(); }
-QString TestWindowProcess::richPlainText() const { return read().value(QStringLiteral("richPlain")).toString(); }
+QString TestWindowProcess::plainText() const
+{
+    return read().value(QStringLiteral("plain")).toString();
+}
+QString TestWindowProcess::richHtml() const
+{
+    return read().value(QStringLiteral("html")).toString();
+}
+QString TestWindowProcess::richPlainText() const
+{
+    return read().value(QStringLiteral("richPlain")).toString();
+}

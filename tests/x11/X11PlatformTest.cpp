@@ -20,7 +20,7 @@ namespace {
 
 constexpr quint32 controlMask = 4;
 constexpr quint32 shiftMask = 1;
-const HotKeyCombination controlSpace{0x20, controlMask};
+const HotKeyCombination controlSpace { 0x20, controlMask };
 
 using X11PlatformTest = X11Test;
 
@@ -37,15 +37,17 @@ TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelea
         const char *name;
         QStringList xdotoolArguments;
     };
-    const QList<Case> cases{
-        {"together", {QStringLiteral("key"), QStringLiteral("ctrl+space")}},
-        {"Control released first",
-         {QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"), QStringLiteral("space"),
-          QStringLiteral("keyup"), QStringLiteral("ctrl"), QStringLiteral("keyup"), QStringLiteral("space")}},
-        {"held for a while (auto repeat)",
-         {QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"), QStringLiteral("space"),
-          QStringLiteral("sleep"), QStringLiteral("0.8"), QStringLiteral("keyup"), QStringLiteral("space"),
-          QStringLiteral("keyup"), QStringLiteral("ctrl")}},
+    const QList<Case> cases {
+        { "together", { QStringLiteral("key"), QStringLiteral("ctrl+space") } },
+        { "Control released first",
+            { QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"),
+                QStringLiteral("space"), QStringLiteral("keyup"), QStringLiteral("ctrl"),
+                QStringLiteral("keyup"), QStringLiteral("space") } },
+        { "held for a while (auto repeat)",
+            { QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"),
+                QStringLiteral("space"), QStringLiteral("sleep"), QStringLiteral("0.8"),
+                QStringLiteral("keyup"), QStringLiteral("space"), QStringLiteral("keyup"),
+                QStringLiteral("ctrl") } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -67,13 +69,13 @@ TEST_F(X11PlatformTest, GrabWorksWithNumLockOnAndStopsAfterUngrab)
     X11GlobalHotKeys hotKeys(*connection);
     ASSERT_TRUE(hotKeys.grab(controlSpace, nullptr));
     QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Num_Lock") }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }));
     EXPECT_TRUE(waitUntil([&] { return released.count() == 1; }));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Num_Lock") }));
 
     hotKeys.ungrab(controlSpace);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }));
     QTest::qWait(200);
     EXPECT_EQ(released.count(), 1);
 }
@@ -82,7 +84,7 @@ TEST_F(X11PlatformTest, GrabHeldByAnotherClientIsRefusedWithAReason)
 {
     std::unique_ptr<X11Connection> other = X11Connection::open();
     ASSERT_TRUE(other);
-    const HotKeyCombination combination{0xffc4 /* F7 */, controlMask | shiftMask};
+    const HotKeyCombination combination { 0xffc4 /* F7 */, controlMask | shiftMask };
     X11GlobalHotKeys otherHotKeys(*other);
     ASSERT_TRUE(otherHotKeys.grab(combination, nullptr));
 
@@ -114,7 +116,8 @@ TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
     EXPECT_FALSE(front->localizedName.isEmpty());
 
     QList<std::optional<RunningApplication>> activations;
-    workspace->setActivationHandler([&](const std::optional<RunningApplication> &app) { activations.append(app); });
+    workspace->setActivationHandler(
+        [&](const std::optional<RunningApplication> &app) { activations.append(app); });
     RunningApplication target;
     target.windowId = first.nativeId();
     EXPECT_TRUE(workspace->activate(target));
@@ -151,20 +154,21 @@ TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)
         QString text;
         bool holdShift;
     };
-    for (const Case &c : {Case{"plain", QStringLiteral("pasted by XTest"), false},
-                          Case{"Shift still held", QStringLiteral("Shift was held"), true}}) {
+    for (const Case &c : { Case { "plain", QStringLiteral("pasted by XTest"), false },
+             Case { "Shift still held", QStringLiteral("Shift was held"), true } }) {
         SCOPED_TRACE(c.name);
         window.edit->clear();
         window.edit->setFocus();
         QGuiApplication::clipboard()->setText(c.text);
         if (c.holdShift) {
-            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("shift")}));
+            ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("shift") }));
         }
         QString error;
         EXPECT_TRUE(keyboard.sendPaste(&error)) << error.toStdString();
-        EXPECT_TRUE(waitUntil([&] { return window.edit->text() == c.text; })) << window.edit->text().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return window.edit->text() == c.text; }))
+            << window.edit->text().toStdString();
         if (c.holdShift)
-            xdotool({QStringLiteral("keyup"), QStringLiteral("shift")});
+            xdotool({ QStringLiteral("keyup"), QStringLiteral("shift") });
     }
 }
 
@@ -181,8 +185,8 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
     ASSERT_TRUE(window.showActive(*workspace));
     const QPoint inside = window.frameGeometry().center();
     const auto click = [&](const QPoint &at, int button) {
-        return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                        QStringLiteral("click"), QString::number(button)});
+        return xdotool({ QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+            QStringLiteral("click"), QString::number(button) });
     };
 
     // Not watched: nothing arrives.
@@ -195,18 +199,18 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
     ASSERT_TRUE(waitUntil([&] { return clicks.count() == 1; }));
     EXPECT_EQ(clicks.first().first().toPoint(), inside + QPoint(10, 5));
     monitor.setWatchesMouseDowns(false);
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    xdotool({ QStringLiteral("key"), QStringLiteral("Escape") });
 
     monitor.setWatchesModifiers(true);
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("keydown"), QStringLiteral("shift"),
-                         QStringLiteral("keyup"), QStringLiteral("shift"), QStringLiteral("keyup"), QStringLiteral("alt"),
-                         QStringLiteral("key"), QStringLiteral("a")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("keydown"),
+        QStringLiteral("shift"), QStringLiteral("keyup"), QStringLiteral("shift"), QStringLiteral("keyup"),
+        QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("a") }));
     ASSERT_TRUE(waitUntil([&] { return modifiers.count() >= 4; }));
     QTest::qWait(100);
     QList<quint64> flags;
     for (const QList<QVariant> &signal : std::as_const(modifiers))
         flags.append(signal.first().toULongLong());
-    EXPECT_EQ(flags, (QList<quint64>{0x80000, 0xA0000, 0x80000, 0}));
+    EXPECT_EQ(flags, (QList<quint64> { 0x80000, 0xA0000, 0x80000, 0 }));
 }
 
 TEST_F(X11PlatformTest, TheShortcutStillWorksWhileOneOfOurMenusHoldsTheKeyboard)
@@ -214,8 +218,10 @@ TEST_F(X11PlatformTest, TheShortcutStillWorksWhileOneOfOurMenusHoldsTheKeyboard)
     X11GlobalHotKeys grabs(*connection);
     KeyboardShortcuts::HotKeyCenter hotKeys(grabs);
     int released = 0;
-    const KeyboardShortcuts::Shortcut shortcut{KeyboardShortcuts::Key::space, KeyboardShortcuts::CarbonModifier::control};
-    ASSERT_TRUE(hotKeys.registerShortcut(shortcut, {}, [&](const KeyboardShortcuts::Shortcut &) { ++released; }));
+    const KeyboardShortcuts::Shortcut shortcut { KeyboardShortcuts::Key::space,
+        KeyboardShortcuts::CarbonModifier::control };
+    ASSERT_TRUE(
+        hotKeys.registerShortcut(shortcut, {}, [&](const KeyboardShortcuts::Shortcut &) { ++released; }));
 
     TestWindow window;
     ASSERT_TRUE(window.showActive(*workspace));
@@ -225,14 +231,14 @@ TEST_F(X11PlatformTest, TheShortcutStillWorksWhileOneOfOurMenusHoldsTheKeyboard)
     menu.popup(window.frameGeometry().center());
     ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == &menu && menu.isVisible(); }));
     QTest::qWait(200);
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("key"), QStringLiteral("space"),
-                         QStringLiteral("keyup"), QStringLiteral("ctrl")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("key"),
+        QStringLiteral("space"), QStringLiteral("keyup"), QStringLiteral("ctrl") }));
     EXPECT_TRUE(waitUntil([&] { return released == 1; }));
     EXPECT_TRUE(menu.isVisible()) << "the shortcut reached the menu instead";
     menu.close();
 
     // And again with no menu open, through the grab.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }));
     EXPECT_TRUE(waitUntil([&] { return released == 2; }));
 }
 
@@ -243,11 +249,13 @@ TEST_F(X11PlatformTest, ADoubleTapOfTheModifierIsRecognisedFromRawEvents)
     DoubleTapService service(monitor, [&] { ++taps; });
     service.setTargetModifier(AppSettings::DoubleTapModifier::option);
     service.start();
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("alt")}));
+    ASSERT_TRUE(xdotool(
+        { QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("alt") }));
     EXPECT_TRUE(waitUntil([&] { return taps == 1; }));
     // Too slow, or with another modifier: nothing.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.6"),
-                         QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("shift+alt")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("sleep"),
+        QStringLiteral("0.6"), QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"),
+        QStringLiteral("shift+alt") }));
     QTest::qWait(300);
     EXPECT_EQ(taps, 1);
     service.stop();

@@ -37,7 +37,10 @@ inline QString toolOutput(const QString &program, const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-inline bool xdotool(const QStringList &arguments) { return runTool(QStringLiteral("xdotool"), arguments); }
+inline bool xdotool(const QStringList &arguments)
+{
+    return runTool(QStringLiteral("xdotool"), arguments);
+}
 
 // Where screenshots and other artefacts go ($TINDLEWICK_ARTEFACT_DIR, else a temporary folder).
 inline QString artefactPath(const QString &name)

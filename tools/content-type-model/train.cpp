@@ -39,12 +39,12 @@ struct Options
     std::string out;
     uint64_t seed = 20261207;
     int epochs = 10;
-    size_t maxFiles = 900;        // per label
+    size_t maxFiles = 900; // per label
     size_t samplesPerLabel = 2400; // training samples per label (whole files + snippets)
-    size_t shortPerLabel = 1000;   // short snippets (1 to 3 lines, at most 200 characters) per label
-    size_t shortTexts = 15000;      // short texts of their own (sentences, lines, synthesised) per label
-    size_t show = 0;               // short texts and snippets to print per label, to check the corpus
-    std::string evaluate;          // a model folder to report on instead of training
+    size_t shortPerLabel = 1000; // short snippets (1 to 3 lines, at most 200 characters) per label
+    size_t shortTexts = 15000; // short texts of their own (sentences, lines, synthesised) per label
+    size_t show = 0; // short texts and snippets to print per label, to check the corpus
+    std::string evaluate; // a model folder to report on instead of training
     double testShare = 0.2;
     uint32_t buckets = 1u << 16;
     uint32_t embeddingDim = 64;
@@ -53,8 +53,8 @@ struct Options
 };
 
 // The service's text labels: never code. Everything else the model names counts as code.
-const std::set<std::string> kTextLabels = {"txt", "randombytes", "randomtxt", "csv", "tsv", "markdown", "rst",
-                                           "eml", "srt", "vtt", "sum", "po", "bib"};
+const std::set<std::string> kTextLabels = { "txt", "randombytes", "randomtxt", "csv", "tsv", "markdown",
+    "rst", "eml", "srt", "vtt", "sum", "po", "bib" };
 
 struct Rule
 {
@@ -105,10 +105,12 @@ void checkConversion(const std::string &pattern, const std::string &line)
     const size_t colon = conversion.find(':');
     const std::string kind = conversion.substr(0, colon);
     const std::string count = colon == std::string::npos ? std::string() : conversion.substr(colon + 1);
-    const bool counted = !count.empty() && std::all_of(count.begin(), count.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    const bool counted = !count.empty() && std::all_of(count.begin(), count.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
     const bool ok = ((kind == "tsv" || kind == "split%") && colon == std::string::npos)
-                    || (kind == "sentences" && (colon == std::string::npos || counted))
-                    || ((kind == "lines" || kind == "everyday") && counted) || (kind == "fenced" && !count.empty());
+        || (kind == "sentences" && (colon == std::string::npos || counted))
+        || ((kind == "lines" || kind == "everyday") && counted) || (kind == "fenced" && !count.empty());
     if (!ok)
         fail("unknown conversion \"" + conversion + "\" in: " + line);
 }
@@ -130,7 +132,8 @@ std::vector<Rule> readRules(const Options &options)
             continue;
         rule.root = expand(root, options.variables);
         while (words >> word) {
-            (word[0] == '!' ? rule.excludes : rule.patterns).push_back(word[0] == '!' ? word.substr(1) : word);
+            (word[0] == '!' ? rule.excludes : rule.patterns)
+                .push_back(word[0] == '!' ? word.substr(1) : word);
             if (word[0] != '!')
                 checkConversion(word, line);
         }
@@ -177,7 +180,7 @@ bool interpreterMatches(const std::string &program, const std::string &wanted)
     if (program.rfind(wanted, 0) != 0)
         return false;
     return std::all_of(program.begin() + long(wanted.size()), program.end(),
-                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == '.'; });
+        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == '.'; });
 }
 
 // A pattern may end in ">" and a conversion:
@@ -294,7 +297,8 @@ bool usable(const std::string &data)
 // Characters of UTF-8 text: its bytes less the continuation bytes.
 size_t characters(const std::string &text)
 {
-    return size_t(std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return size_t(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // A fifth of the files is held out, chosen by a hash of the file's name (its group) and
@@ -325,14 +329,14 @@ Sample sampleOf(const std::string &bytes, uint16_t label, Kind kind)
     size_t first = bytes.find_first_not_of(" \t\r\n\f\v");
     size_t last = bytes.find_last_not_of(" \t\r\n\f\v");
     sample.characters = first == std::string::npos
-                            ? 0
-                            : uint16_t(std::min<size_t>(65535, characters(bytes.substr(first, last + 1 - first))));
+        ? 0
+        : uint16_t(std::min<size_t>(65535, characters(bytes.substr(first, last + 1 - first))));
     return sample;
 }
 
 std::vector<size_t> lineStarts(const std::string &data)
 {
-    std::vector<size_t> starts{0};
+    std::vector<size_t> starts { 0 };
     for (size_t i = 0; i < data.size(); ++i)
         if (data[i] == '\n' && i + 1 < data.size())
             starts.push_back(i + 1);
@@ -377,11 +381,15 @@ bool usableShort(const std::string &text)
 {
     if (text.find('\0') != std::string::npos)
         return false;
-    const auto visible = size_t(std::count_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 32; }));
+    const auto visible = size_t(
+        std::count_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 32; }));
     return visible >= 8 && characters(text) <= shortLimit;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 // Marks of code that plain sentences hardly ever hold: brackets, operators, sigils, an
 // underscore inside a name, a call's opening parenthesis right after a name, a directive's
@@ -395,7 +403,8 @@ size_t codeMarks(std::string_view text)
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
         if (std::strchr("{}[]=;<>$\\|&_~^@`", c) != nullptr)
             ++marks;
-        else if (c == '(' && i > 0 && (std::isalnum(static_cast<unsigned char>(text[i - 1])) || text[i - 1] == '_'))
+        else if (c == '(' && i > 0
+            && (std::isalnum(static_cast<unsigned char>(text[i - 1])) || text[i - 1] == '_'))
             ++marks;
         else if (c == '#' && lineStart && std::isalpha(static_cast<unsigned char>(next)))
             ++marks;
@@ -431,7 +440,10 @@ size_t longestWordRun(std::string_view line)
 
 // Six or more plain words in a row with hardly a mark of code: a sentence, such as the body
 // of a comment block or a licence header.
-bool isProseLine(std::string_view line) { return longestWordRun(line) >= 6 && codeMarks(line) <= 1; }
+bool isProseLine(std::string_view line)
+{
+    return longestWordRun(line) >= 6 && codeMarks(line) <= 1;
+}
 
 // Code without any of the marks above: terse, never more than three plain words in a row,
 // with a sign inside it (a command's options and paths, quotes, a dotted name).
@@ -459,8 +471,8 @@ bool isCommentLine(std::string_view line)
         return true; // the end of a comment block
     if (line[0] == '#')
         return line.size() == 1 || line[1] == ' ' || line[1] == '#' || line[1] == '!' || line[1] == '\t';
-    for (const std::string_view opener : {"//", "/*", "*", "-- ", ";", "%", "(*", "{-", "<!--", "\"\"\"", "'''", "dnl",
-                                          "rem ", "REM ", "@rem", "@REM", "::", "'"})
+    for (const std::string_view opener : { "//", "/*", "*", "-- ", ";", "%", "(*", "{-", "<!--", "\"\"\"",
+             "'''", "dnl", "rem ", "REM ", "@rem", "@REM", "::", "'" })
         if (startsWith(line, opener))
             return true;
     return false;
@@ -471,9 +483,12 @@ bool isCommentLine(std::string_view line)
 // are prose's own, so the angle brackets and "@" do not count.
 bool commandLike(const std::string &text)
 {
-    if (text.size() >= 2 && text[0] == '-' && (text[1] == '-' || std::isalpha(static_cast<unsigned char>(text[1]))))
+    if (text.size() >= 2 && text[0] == '-'
+        && (text[1] == '-' || std::isalpha(static_cast<unsigned char>(text[1]))))
         return true;
-    return std::count_if(text.begin(), text.end(), [](char c) { return std::strchr("{}[]=;$\\|&_~^`", c) != nullptr; }) >= 2;
+    return std::count_if(text.begin(), text.end(), [](char c) {
+        return std::strchr("{}[]=;$\\|&_~^`", c) != nullptr;
+    }) >= 2;
 }
 
 // Whether a short snippet of a file of this label teaches the label: text labels take any
@@ -497,14 +512,15 @@ bool shortFits(const std::string &piece, const std::string &label)
     }
     if (label == "diff") {
         const bool head = std::any_of(lines.begin(), lines.end(), [](std::string_view l) {
-            return startsWith(l, "@@") || startsWith(l, "--- ") || startsWith(l, "+++ ") || startsWith(l, "diff ");
+            return startsWith(l, "@@") || startsWith(l, "--- ") || startsWith(l, "+++ ")
+                || startsWith(l, "diff ");
         });
-        const size_t changed = size_t(std::count_if(lines.begin(), lines.end(), [](std::string_view l) {
-            return !l.empty() && (l[0] == '+' || l[0] == '-');
-        }));
+        const size_t changed = size_t(std::count_if(lines.begin(), lines.end(),
+            [](std::string_view l) { return !l.empty() && (l[0] == '+' || l[0] == '-'); }));
         return head || (lines.size() >= 2 && changed >= 2 && codeMarks(piece) >= 1);
     }
-    if (std::any_of(lines.begin(), lines.end(), [](std::string_view l) { return isCommentLine(l) || isProseLine(l); }))
+    if (std::any_of(lines.begin(), lines.end(),
+            [](std::string_view l) { return isCommentLine(l) || isProseLine(l); }))
         return false;
     return codeMarks(piece) >= 1 || isTerseCode(lines);
 }
@@ -594,13 +610,15 @@ std::vector<std::string> sentencesOf(const std::string &data)
     return kept;
 }
 
-template <typename T, size_t N>
-const T &pick(const T (&choices)[N], std::mt19937_64 &random)
+template <typename T, size_t N> const T &pick(const T (&choices)[N], std::mt19937_64 &random)
 {
     return choices[std::uniform_int_distribution<size_t>(0, N - 1)(random)];
 }
 
-int number(int low, int high, std::mt19937_64 &random) { return std::uniform_int_distribution<int>(low, high)(random); }
+int number(int low, int high, std::mt19937_64 &random)
+{
+    return std::uniform_int_distribution<int>(low, high)(random);
+}
 
 std::string digits(size_t count, std::mt19937_64 &random)
 {
@@ -610,13 +628,16 @@ std::string digits(size_t count, std::mt19937_64 &random)
     return out;
 }
 
-std::string twoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+std::string twoDigits(int value)
+{
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
 
 // Chat and notes are written casually: the first letter small, no full stop, an emoticon.
 std::string casual(std::string text, std::mt19937_64 &random)
 {
-    static const char *const endings[] = {" :)", " :(", " :D", " ;)", " :-)", "!!", " lol", " \xF0\x9F\x98\x8A",
-                                          " \xF0\x9F\x91\x8D", "?!", " xx", " haha"};
+    static const char *const endings[] = { " :)", " :(", " :D", " ;)", " :-)", "!!", " lol",
+        " \xF0\x9F\x98\x8A", " \xF0\x9F\x91\x8D", "?!", " xx", " haha" };
     const int roll = number(0, 99, random);
     if (roll < 20) {
         if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])))
@@ -641,8 +662,9 @@ public:
         std::istringstream in(wordList);
         std::string word;
         while (std::getline(in, word)) {
-            if (word.size() < 3 || word.size() > 12
-                || !std::all_of(word.begin(), word.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }))
+            if (word.size() < 3 || word.size() > 12 || !std::all_of(word.begin(), word.end(), [](char c) {
+                    return std::isalpha(static_cast<unsigned char>(c));
+                }))
                 continue;
             const bool side = heldOut(word, options);
             (std::isupper(static_cast<unsigned char>(word[0])) ? m_names : m_words)[side].push_back(word);
@@ -650,7 +672,10 @@ public:
         m_testShare = options.testShare;
     }
 
-    bool empty() const { return m_words[0].empty() || m_words[1].empty() || m_names[0].empty() || m_names[1].empty(); }
+    bool empty() const
+    {
+        return m_words[0].empty() || m_words[1].empty() || m_names[0].empty() || m_names[1].empty();
+    }
 
     // A line and the word that decides its side (its group).
     std::pair<std::string, std::string> line(std::mt19937_64 &random)
@@ -659,7 +684,7 @@ public:
         m_side = side;
         const std::string anchor = word(random);
         std::string text = make(anchor, random);
-        return {text, anchor};
+        return { text, anchor };
     }
 
 private:
@@ -678,25 +703,41 @@ private:
 
     std::string date(std::mt19937_64 &random)
     {
-        static const char *const months[] = {"January", "February", "March", "April", "May", "June", "July", "August",
-                                             "September", "October", "November", "December"};
-        static const char *const shortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-        static const char *const days[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-        static const char *const shortDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+        static const char *const months[] = { "January", "February", "March", "April", "May", "June", "July",
+            "August", "September", "October", "November", "December" };
+        static const char *const shortMonths[]
+            = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+        static const char *const days[]
+            = { "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday" };
+        static const char *const shortDays[] = { "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun" };
         const int day = number(1, 28, random);
         const int month = number(1, 12, random);
         const std::string year = std::to_string(number(1950, 2035, random));
         switch (number(0, 8, random)) {
-        case 0: return std::to_string(day) + " " + months[month - 1] + " " + year;
-        case 1: return std::string(pick(days, random)) + ", " + std::to_string(day) + " " + months[month - 1] + " " + year;
-        case 2: return std::string(months[month - 1]) + " " + std::to_string(day) + ", " + year;
-        case 3: return year + "-" + twoDigits(month) + "-" + twoDigits(day);
-        case 4: return twoDigits(day) + "." + twoDigits(month) + "." + year;
-        case 5: return twoDigits(month) + "/" + twoDigits(day) + "/" + year;
-        case 6: return std::string(pick(shortDays, random)) + " " + std::to_string(day) + " " + pick(shortMonths, random);
-        case 7: return std::string(pick(days, random)) + " the " + std::to_string(day) + (day == 1 ? "st" : day == 2 ? "nd" : day == 3 ? "rd" : "th");
-        default: return std::string(pick(shortMonths, random)) + " " + std::to_string(day);
+        case 0:
+            return std::to_string(day) + " " + months[month - 1] + " " + year;
+        case 1:
+            return std::string(pick(days, random)) + ", " + std::to_string(day) + " " + months[month - 1]
+                + " " + year;
+        case 2:
+            return std::string(months[month - 1]) + " " + std::to_string(day) + ", " + year;
+        case 3:
+            return year + "-" + twoDigits(month) + "-" + twoDigits(day);
+        case 4:
+            return twoDigits(day) + "." + twoDigits(month) + "." + year;
+        case 5:
+            return twoDigits(month) + "/" + twoDigits(day) + "/" + year;
+        case 6:
+            return std::string(pick(shortDays, random)) + " " + std::to_string(day) + " "
+                + pick(shortMonths, random);
+        case 7:
+            return std::string(pick(days, random)) + " the " + std::to_string(day)
+                + (day == 1        ? "st"
+                        : day == 2 ? "nd"
+                        : day == 3 ? "rd"
+                                   : "th");
+        default:
+            return std::string(pick(shortMonths, random)) + " " + std::to_string(day);
         }
     }
 
@@ -705,24 +746,31 @@ private:
         const int hour = number(0, 23, random);
         const std::string minutes = twoDigits(number(0, 11, random) * 5);
         switch (number(0, 3, random)) {
-        case 0: return twoDigits(hour) + ":" + minutes;
-        case 1: return std::to_string(hour % 12 + 1) + ":" + minutes + (number(0, 1, random) ? " pm" : " am");
-        case 2: return std::to_string(hour % 12 + 1) + (number(0, 1, random) ? "pm" : "am");
-        default: return std::to_string(hour) + ":" + minutes;
+        case 0:
+            return twoDigits(hour) + ":" + minutes;
+        case 1:
+            return std::to_string(hour % 12 + 1) + ":" + minutes + (number(0, 1, random) ? " pm" : " am");
+        case 2:
+            return std::to_string(hour % 12 + 1) + (number(0, 1, random) ? "pm" : "am");
+        default:
+            return std::to_string(hour) + ":" + minutes;
         }
     }
 
     std::string amount(std::mt19937_64 &random)
     {
-        static const char *const before[] = {"$", "\xE2\x82\xAC", "\xC2\xA3", "EUR ", "USD ", "CHF ", "$ "};
-        static const char *const after[] = {" EUR", " USD", " \xE2\x82\xAC", " kr", " CHF", " dollars", " euros"};
+        static const char *const before[] = { "$", "\xE2\x82\xAC", "\xC2\xA3", "EUR ", "USD ", "CHF ", "$ " };
+        static const char *const after[]
+            = { " EUR", " USD", " \xE2\x82\xAC", " kr", " CHF", " dollars", " euros" };
         const int whole = number(0, 3, random) == 0 ? number(1000, 99999, random) : number(1, 999, random);
         std::string value = std::to_string(whole);
         if (whole >= 1000 && number(0, 1, random))
             value.insert(value.size() - 3, number(0, 1, random) ? "," : ".");
         if (number(0, 6, random) == 0)
             value = std::to_string(number(1, 99, random)) + "." + std::to_string(number(0, 9, random))
-                    + (number(0, 1, random) ? "M" : number(0, 1, random) ? "k" : "bn");
+                + (number(0, 1, random)        ? "M"
+                        : number(0, 1, random) ? "k"
+                                               : "bn");
         else if (number(0, 2, random))
             value += (number(0, 3, random) ? "." : ",") + twoDigits(number(0, 99, random));
         return number(0, 1, random) ? pick(before, random) + value : value + pick(after, random);
@@ -731,32 +779,52 @@ private:
     std::string phone(std::mt19937_64 &random)
     {
         switch (number(0, 5, random)) {
-        case 0: return "+1 (" + digits(3, random) + ") " + digits(3, random) + "-" + digits(4, random);
-        case 1: return "+" + std::to_string(number(30, 49, random)) + " " + digits(2, random) + " " + digits(8, random);
-        case 2: return "(0" + digits(2, random) + ") " + digits(4, random) + " " + digits(4, random);
-        case 3: return digits(3, random) + "-" + digits(4, random);
-        case 4: return "+44 " + digits(2, random) + " " + digits(4, random) + " " + digits(4, random);
-        default: return "0" + digits(3, random) + " " + digits(7, random);
+        case 0:
+            return "+1 (" + digits(3, random) + ") " + digits(3, random) + "-" + digits(4, random);
+        case 1:
+            return "+" + std::to_string(number(30, 49, random)) + " " + digits(2, random) + " "
+                + digits(8, random);
+        case 2:
+            return "(0" + digits(2, random) + ") " + digits(4, random) + " " + digits(4, random);
+        case 3:
+            return digits(3, random) + "-" + digits(4, random);
+        case 4:
+            return "+44 " + digits(2, random) + " " + digits(4, random) + " " + digits(4, random);
+        default:
+            return "0" + digits(3, random) + " " + digits(7, random);
         }
     }
 
     std::string reference(std::mt19937_64 &random)
     {
-        static const char *const kinds[] = {"Order", "Order no.", "Invoice", "Ticket", "Booking reference", "Tracking number",
-                                            "Case", "Ref:", "Customer no.", "Flight", "Gate", "Seat", "Room", "Table",
-                                            "Reservation", "Account", "Policy number", "Parcel", "Membership no.", "PO"};
-        static const char *const marks[] = {" #", " ", ": ", " no. ", " "};
+        static const char *const kinds[] = { "Order", "Order no.", "Invoice", "Ticket", "Booking reference",
+            "Tracking number", "Case", "Ref:", "Customer no.", "Flight", "Gate", "Seat", "Room", "Table",
+            "Reservation", "Account", "Policy number", "Parcel", "Membership no.", "PO" };
+        static const char *const marks[] = { " #", " ", ": ", " no. ", " " };
         std::string code;
         switch (number(0, 5, random)) {
-        case 0: code = digits(size_t(number(4, 9, random)), random); break;
-        case 1: code = std::string(1, char('A' + number(0, 25, random))) + "-" + std::to_string(number(2015, 2030, random)) + "-" + digits(5, random); break;
-        case 2: code = std::to_string(number(2015, 2030, random)) + "/" + digits(4, random); break;
+        case 0:
+            code = digits(size_t(number(4, 9, random)), random);
+            break;
+        case 1:
+            code = std::string(1, char('A' + number(0, 25, random))) + "-"
+                + std::to_string(number(2015, 2030, random)) + "-" + digits(5, random);
+            break;
+        case 2:
+            code = std::to_string(number(2015, 2030, random)) + "/" + digits(4, random);
+            break;
         case 3:
             for (int i = 0; i < 6; ++i)
-                code += number(0, 2, random) ? char('A' + number(0, 25, random)) : char('0' + number(0, 9, random));
+                code += number(0, 2, random) ? char('A' + number(0, 25, random))
+                                             : char('0' + number(0, 9, random));
             break;
-        case 4: code = std::string(1, char('A' + number(0, 25, random))) + digits(size_t(number(1, 3, random)), random); break;
-        default: code = digits(3, random) + "-" + digits(7, random) + "-" + digits(7, random); break;
+        case 4:
+            code = std::string(1, char('A' + number(0, 25, random)))
+                + digits(size_t(number(1, 3, random)), random);
+            break;
+        default:
+            code = digits(3, random) + "-" + digits(7, random) + "-" + digits(7, random);
+            break;
         }
         std::string kind = pick(kinds, random);
         if (kind.back() == ':' || kind.back() == '.')
@@ -766,32 +834,53 @@ private:
 
     std::string street(std::mt19937_64 &random)
     {
-        static const char *const kinds[] = {"Street", "Road", "Avenue", "Lane", "Drive", "Way", "Place", "St.", "Rd", "Ave"};
-        static const char *const continental[] = {"stra\xC3\x9F" "e", "weg", "gasse", "platz", "strasse", "straat", "vej"};
+        static const char *const kinds[]
+            = { "Street", "Road", "Avenue", "Lane", "Drive", "Way", "Place", "St.", "Rd", "Ave" };
+        static const char *const continental[] = { "stra\xC3\x9F"
+                                                   "e",
+            "weg", "gasse", "platz", "strasse", "straat", "vej" };
         const std::string place = name(random);
         switch (number(0, 4, random)) {
-        case 0: return std::to_string(number(1, 9999, random)) + " " + place + " " + pick(kinds, random);
-        case 1: return place + pick(continental, random) + " " + std::to_string(number(1, 150, random));
-        case 2: return "Apt " + std::to_string(number(1, 40, random)) + std::string(1, char('A' + number(0, 5, random))) + ", " + std::to_string(number(1, 999, random)) + " " + place + " " + pick(kinds, random);
-        case 3: return std::string("Rue ") + (number(0, 1, random) ? "de " : "du ") + place + " " + std::to_string(number(1, 200, random));
-        default: return "P.O. Box " + digits(size_t(number(3, 5, random)), random);
+        case 0:
+            return std::to_string(number(1, 9999, random)) + " " + place + " " + pick(kinds, random);
+        case 1:
+            return place + pick(continental, random) + " " + std::to_string(number(1, 150, random));
+        case 2:
+            return "Apt " + std::to_string(number(1, 40, random))
+                + std::string(1, char('A' + number(0, 5, random))) + ", "
+                + std::to_string(number(1, 999, random)) + " " + place + " " + pick(kinds, random);
+        case 3:
+            return std::string("Rue ") + (number(0, 1, random) ? "de " : "du ") + place + " "
+                + std::to_string(number(1, 200, random));
+        default:
+            return "P.O. Box " + digits(size_t(number(3, 5, random)), random);
         }
     }
 
     std::string address(std::mt19937_64 &random)
     {
-        static const char *const states[] = {"NY", "CA", "TX", "IL", "WA", "MA", "FL", "OR", "CO", "GA"};
+        static const char *const states[] = { "NY", "CA", "TX", "IL", "WA", "MA", "FL", "OR", "CO", "GA" };
         switch (number(0, 3, random)) {
-        case 0: return street(random);
-        case 1: return street(random) + ", " + name(random) + ", " + pick(states, random) + " " + digits(5, random);
-        case 2: return street(random) + ", " + digits(5, random) + " " + name(random);
-        default: return street(random) + "\n" + name(random) + " " + std::string(1, char('A' + number(0, 25, random))) + std::string(1, char('A' + number(0, 25, random))) + std::to_string(number(1, 20, random)) + " " + std::to_string(number(1, 9, random)) + std::string(1, char('A' + number(0, 25, random))) + std::string(1, char('A' + number(0, 25, random)));
+        case 0:
+            return street(random);
+        case 1:
+            return street(random) + ", " + name(random) + ", " + pick(states, random) + " "
+                + digits(5, random);
+        case 2:
+            return street(random) + ", " + digits(5, random) + " " + name(random);
+        default:
+            return street(random) + "\n" + name(random) + " "
+                + std::string(1, char('A' + number(0, 25, random)))
+                + std::string(1, char('A' + number(0, 25, random))) + std::to_string(number(1, 20, random))
+                + " " + std::to_string(number(1, 9, random))
+                + std::string(1, char('A' + number(0, 25, random)))
+                + std::string(1, char('A' + number(0, 25, random)));
         }
     }
 
     std::string person(std::mt19937_64 &random)
     {
-        static const char *const titles[] = {"Dr. ", "Mr. ", "Mrs. ", "Ms. ", "Prof. ", "", "", "", ""};
+        static const char *const titles[] = { "Dr. ", "Mr. ", "Mrs. ", "Ms. ", "Prof. ", "", "", "", "" };
         std::string text = pick(titles, random) + name(random);
         if (number(0, 3, random) == 0)
             text += " " + std::string(1, char('A' + number(0, 25, random))) + ".";
@@ -811,65 +900,107 @@ private:
 
     std::string title(std::mt19937_64 &random)
     {
-        static const char *const small[] = {"of", "and", "in", "the", "for", "on", "with", "from"};
+        static const char *const small[] = { "of", "and", "in", "the", "for", "on", "with", "from" };
         switch (number(0, 4, random)) {
-        case 0: return "The " + capital(word(random)) + " of the " + capital(word(random));
-        case 1: return capital(word(random)) + " and " + capital(word(random));
-        case 2: return "Chapter " + std::to_string(number(1, 40, random)) + ": " + capital(word(random)) + " " + pick(small, random) + " " + capital(word(random));
-        case 3: return name(random) + " - " + capital(word(random)) + " " + capital(word(random)) + " (" + std::to_string(number(1950, 2030, random)) + ")";
-        default: return capital(word(random)) + " " + capital(word(random)) + ": A " + capital(word(random)) + " " + capital(word(random));
+        case 0:
+            return "The " + capital(word(random)) + " of the " + capital(word(random));
+        case 1:
+            return capital(word(random)) + " and " + capital(word(random));
+        case 2:
+            return "Chapter " + std::to_string(number(1, 40, random)) + ": " + capital(word(random)) + " "
+                + pick(small, random) + " " + capital(word(random));
+        case 3:
+            return name(random) + " - " + capital(word(random)) + " " + capital(word(random)) + " ("
+                + std::to_string(number(1950, 2030, random)) + ")";
+        default:
+            return capital(word(random)) + " " + capital(word(random)) + ": A " + capital(word(random)) + " "
+                + capital(word(random));
         }
     }
 
     std::string make(const std::string &anchor, std::mt19937_64 &random)
     {
-        static const char *const labels[] = {"Status", "Note", "Reminder", "Subject", "Re", "Fwd", "Location", "Price",
-                                             "Total", "Due", "When", "Where", "Deadline", "Notes", "To do", "TODO",
-                                             "Update", "FYI", "Important", "Delivery", "Opening hours", "Password"};
-        static const char *const todo[] = {"- [ ] ", "- [x] ", "[ ] ", "* ", "- ", "\xE2\x80\xA2 ", "1. ", "TODO: ", "todo: "};
-        static const char *const chat[] = {"see you at ", "can we meet at ", "running late, there by ", "call me after ",
-                                           "ok, ", "thanks for the ", "did you get the ", "where is the ", "I'll bring the ",
-                                           "sounds good, ", "happy birthday ", "good morning ", "just got the ",
-                                           "don't forget the ", "let's talk about the ", "how was the "};
-        static const char *const units[] = {" kg", " g", " cm", " mm", " km", " m", " %", " \xC2\xB0" "C", " lb",
-                                            " ml", " l", " min", " h", " GB", " MB", " cups", " pcs"};
-        static const char *const domains[] = {".com", ".org", ".net", ".de", ".co.uk", ".io", ".fr"};
+        static const char *const labels[] = { "Status", "Note", "Reminder", "Subject", "Re", "Fwd",
+            "Location", "Price", "Total", "Due", "When", "Where", "Deadline", "Notes", "To do", "TODO",
+            "Update", "FYI", "Important", "Delivery", "Opening hours", "Password" };
+        static const char *const todo[]
+            = { "- [ ] ", "- [x] ", "[ ] ", "* ", "- ", "\xE2\x80\xA2 ", "1. ", "TODO: ", "todo: " };
+        static const char *const chat[] = { "see you at ", "can we meet at ", "running late, there by ",
+            "call me after ", "ok, ", "thanks for the ", "did you get the ", "where is the ",
+            "I'll bring the ", "sounds good, ", "happy birthday ", "good morning ", "just got the ",
+            "don't forget the ", "let's talk about the ", "how was the " };
+        static const char *const units[] = { " kg", " g", " cm", " mm", " km", " m", " %",
+            " \xC2\xB0"
+            "C",
+            " lb", " ml", " l", " min", " h", " GB", " MB", " cups", " pcs" };
+        static const char *const domains[] = { ".com", ".org", ".net", ".de", ".co.uk", ".io", ".fr" };
         switch (number(0, 21, random)) {
-        case 0: return date(random);
-        case 1: return date(random) + (number(0, 1, random) ? " at " : ", ") + time(random);
-        case 2: return time(random) + (number(0, 1, random) ? " - " : "-") + time(random);
-        case 3: return amount(random);
-        case 4: return capital(anchor) + ": " + amount(random);
-        case 5: return phone(random);
-        case 6: return reference(random);
-        case 7: return address(random);
-        case 8: return person(random);
-        case 9: return title(random);
-        case 10: return phrase(size_t(number(2, 6, random)), random);
-        case 11: return number(0, 2, random) ? anchor : capital(anchor);
-        case 12: return pick(todo, random) + phrase(size_t(number(1, 4, random)), random);
-        case 13: return std::string(pick(labels, random)) + ": " + phrase(size_t(number(1, 4, random)), random);
+        case 0:
+            return date(random);
+        case 1:
+            return date(random) + (number(0, 1, random) ? " at " : ", ") + time(random);
+        case 2:
+            return time(random) + (number(0, 1, random) ? " - " : "-") + time(random);
+        case 3:
+            return amount(random);
+        case 4:
+            return capital(anchor) + ": " + amount(random);
+        case 5:
+            return phone(random);
+        case 6:
+            return reference(random);
+        case 7:
+            return address(random);
+        case 8:
+            return person(random);
+        case 9:
+            return title(random);
+        case 10:
+            return phrase(size_t(number(2, 6, random)), random);
+        case 11:
+            return number(0, 2, random) ? anchor : capital(anchor);
+        case 12:
+            return pick(todo, random) + phrase(size_t(number(1, 4, random)), random);
+        case 13:
+            return std::string(pick(labels, random)) + ": " + phrase(size_t(number(1, 4, random)), random);
         case 14:
             switch (number(0, 3, random)) {
-            case 0: return std::to_string(number(1, 99999, random)) + "." + digits(size_t(number(1, 8, random)), random);
-            case 1: return std::to_string(number(1, 999, random)) + "," + digits(3, random) + "," + digits(3, random);
-            case 2: return std::to_string(number(1, 99, random)) + "%";
-            default: return std::to_string(number(1, 500, random)) + " x " + std::to_string(number(1, 500, random)) + pick(units, random);
+            case 0:
+                return std::to_string(number(1, 99999, random)) + "."
+                    + digits(size_t(number(1, 8, random)), random);
+            case 1:
+                return std::to_string(number(1, 999, random)) + "," + digits(3, random) + ","
+                    + digits(3, random);
+            case 2:
+                return std::to_string(number(1, 99, random)) + "%";
+            default:
+                return std::to_string(number(1, 500, random)) + " x " + std::to_string(number(1, 500, random))
+                    + pick(units, random);
             }
         case 15:
             return number(0, 1, random)
-                       ? word(random) + "." + word(random) + "@" + word(random) + pick(domains, random)
-                       : "https://www." + word(random) + pick(domains, random) + "/" + word(random) + "/" + word(random);
+                ? word(random) + "." + word(random) + "@" + word(random) + pick(domains, random)
+                : "https://www." + word(random) + pick(domains, random) + "/" + word(random) + "/"
+                    + word(random);
         case 16:
             if (number(0, 2, random) == 0) // a conversion of units or currencies
-                return std::to_string(number(1, 100, random)) + pick(units, random) + " = " + std::to_string(number(1, 999, random))
-                       + "." + std::to_string(number(0, 99, random)) + pick(units, random);
+                return std::to_string(number(1, 100, random)) + pick(units, random) + " = "
+                    + std::to_string(number(1, 999, random)) + "." + std::to_string(number(0, 99, random))
+                    + pick(units, random);
             return std::to_string(number(1, 999, random)) + pick(units, random) + " " + word(random);
-        case 17: return pick(chat, random) + (number(0, 1, random) ? time(random) : word(random)) + (number(0, 1, random) ? "?" : "");
-        case 18: return capital(phrase(size_t(number(3, 7, random)), random)) + " #" + word(random) + " #" + word(random);
-        case 19: return "Your " + word(random) + " " + word(random) + " is " + reference(random) + ".";
-        case 20: return capital(word(random)) + " " + word(random) + " " + (number(0, 1, random) ? "on " + date(random) : "at " + time(random));
-        default: return person(random) + "\n" + address(random);
+        case 17:
+            return pick(chat, random) + (number(0, 1, random) ? time(random) : word(random))
+                + (number(0, 1, random) ? "?" : "");
+        case 18:
+            return capital(phrase(size_t(number(3, 7, random)), random)) + " #" + word(random) + " #"
+                + word(random);
+        case 19:
+            return "Your " + word(random) + " " + word(random) + " is " + reference(random) + ".";
+        case 20:
+            return capital(word(random)) + " " + word(random) + " "
+                + (number(0, 1, random) ? "on " + date(random) : "at " + time(random));
+        default:
+            return person(random) + "\n" + address(random);
         }
     }
 
@@ -894,13 +1025,15 @@ std::vector<std::string> fencedBlocks(const std::string &data, const std::string
     bool inside = false, keep = false, console = false;
     while (std::getline(lines, line)) {
         const size_t indent = line.find_first_not_of(" \t");
-        const std::string_view text = indent == std::string::npos ? std::string_view() : std::string_view(line).substr(indent);
+        const std::string_view text
+            = indent == std::string::npos ? std::string_view() : std::string_view(line).substr(indent);
         if (!inside) {
             if (startsWith(text, "```") || startsWith(text, "~~~")) {
                 fence = std::string(text.substr(0, 3));
                 std::string info(text.substr(3));
                 info = info.substr(0, info.find_first_of(" ,{\t"));
-                std::transform(info.begin(), info.end(), info.begin(), [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+                std::transform(info.begin(), info.end(), info.begin(),
+                    [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
                 inside = true;
                 keep = wanted.count(info) > 0;
                 console = info == "console" || info == "terminal" || info == "shell-session";
@@ -948,17 +1081,19 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
     for (const Rule &rule : rules) {
         std::error_code error;
         if (!fs::is_directory(rule.root, error)) {
-            std::fprintf(stderr, "note: %s (%s) is not there, skipped\n", rule.root.c_str(), rule.label.c_str());
+            std::fprintf(
+                stderr, "note: %s (%s) is not there, skipped\n", rule.root.c_str(), rule.label.c_str());
             continue;
         }
-        for (auto it = fs::recursive_directory_iterator(rule.root, fs::directory_options::skip_permission_denied, error);
+        for (auto it = fs::recursive_directory_iterator(
+                 rule.root, fs::directory_options::skip_permission_denied, error);
              it != fs::recursive_directory_iterator(); it.increment(error)) {
             if (error)
                 break;
             if (it->is_symlink(error) || !it->is_regular_file(error))
                 continue;
             if (const std::optional<std::string> conversion = matches(rule, it->path()))
-                candidates[rule.label].push_back({it->path(), *conversion});
+                candidates[rule.label].push_back({ it->path(), *conversion });
         }
     }
 
@@ -975,11 +1110,11 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             const size_t colon = conversionAndCount.find(':');
             const std::string conversion = conversionAndCount.substr(0, colon);
             const size_t count = colon == std::string::npos || conversion == "fenced"
-                                     ? 0
-                                     : std::stoul(conversionAndCount.substr(colon + 1));
+                ? 0
+                : std::stoul(conversionAndCount.substr(colon + 1));
             if (conversion == "split%") {
                 for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
-                    pieces.push_back({std::move(piece), path.string()});
+                    pieces.push_back({ std::move(piece), path.string() });
                 continue;
             }
             if (conversion == "sentences") {
@@ -987,7 +1122,7 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 std::shuffle(sentences.begin(), sentences.end(), random);
                 sentences.resize(std::min(sentences.size(), count ? count : sentencesPerFile));
                 for (std::string &sentence : sentences)
-                    shorts.push_back({casual(std::move(sentence), random), path.string()});
+                    shorts.push_back({ casual(std::move(sentence), random), path.string() });
                 continue;
             }
             if (conversion == "fenced") {
@@ -998,7 +1133,7 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                     for (int t = 0; t < 3 && taken < fencedPerFile; ++t) {
                         const std::string piece = shortSnippet(block, random);
                         if (shortFits(piece, label)) {
-                            shorts.push_back({piece, path.string()});
+                            shorts.push_back({ piece, path.string() });
                             ++taken;
                         }
                     }
@@ -1013,14 +1148,14 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 std::shuffle(lines.begin(), lines.end(), random);
                 lines.resize(std::min(lines.size(), count));
                 for (std::string &line : lines)
-                    shorts.push_back({line, path.string() + "#" + line});
+                    shorts.push_back({ line, path.string() + "#" + line });
                 continue;
             }
             if (conversion == "everyday") {
                 EverydayLines everyday(readFile(path, 1 << 24), options);
                 for (size_t i = 0; i < count && !everyday.empty(); ++i) {
                     auto [text, group] = everyday.line(random);
-                    shorts.push_back({std::move(text), std::move(group)});
+                    shorts.push_back({ std::move(text), std::move(group) });
                 }
                 continue;
             }
@@ -1029,7 +1164,7 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             const std::string data = readFile(path, 1 << 20);
             std::string document = conversion == "tsv" ? csvToTsv(data) : data;
             if (usable(document) && seen.insert(fingerprint(document)).second)
-                files.push_back({std::move(document), path.string()});
+                files.push_back({ std::move(document), path.string() });
         }
         // Pieces of split files, drawn at random: half as many as the label has files, and
         // at least a third of the file cap.
@@ -1053,15 +1188,16 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         }
         shorts = std::move(kept);
         if (files.size() < 5) {
-            std::fprintf(stderr, "note: only %zu files for %s, label left out\n", files.size(), label.c_str());
+            std::fprintf(
+                stderr, "note: only %zu files for %s, label left out\n", files.size(), label.c_str());
             continue;
         }
         const auto id = uint16_t(corpus.labels.size());
         corpus.labels.push_back(label);
         corpus.filesPerLabel.push_back(files.size());
 
-        const auto testFiles = size_t(std::count_if(files.begin(), files.end(),
-                                                    [&](const Document &file) { return heldOut(file.group, options); }));
+        const auto testFiles = size_t(std::count_if(
+            files.begin(), files.end(), [&](const Document &file) { return heldOut(file.group, options); }));
         const size_t trainFiles = std::max<size_t>(1, files.size() - testFiles);
         const size_t snippetsPerFile = std::clamp<size_t>(options.samplesPerLabel / trainFiles, 2, 40) - 1;
         // Short snippets of code are often refused (comments, prose): try twice as often as needed.
@@ -1100,8 +1236,9 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 std::fprintf(stderr, "  short text %s: %s\n", label.c_str(), text.text.c_str());
             (held ? corpus.test : corpus.train).push_back(sampleOf(text.text, id, Kind::Short));
         }
-        std::fprintf(stderr, "%-12s %5zu files (%zu held out), %zu short snippets, %zu short texts (%zu held out)\n",
-                     label.c_str(), files.size(), testFiles, shortSnippets, shorts.size(), heldShorts);
+        std::fprintf(stderr,
+            "%-12s %5zu files (%zu held out), %zu short snippets, %zu short texts (%zu held out)\n",
+            label.c_str(), files.size(), testFiles, shortSnippets, shorts.size(), heldShorts);
     }
     return corpus;
 }
@@ -1111,9 +1248,15 @@ class Trainer final
 {
 public:
     Trainer(const Options &options, size_t outputs, std::mt19937_64 &random)
-        : m_b(options.buckets), m_e(options.embeddingDim), m_h(options.hiddenDim), m_l(outputs),
-          m_embedding(size_t(m_b) * m_e), m_w1(size_t(m_e) * m_h), m_b1(m_h, 0.0f), m_w2(size_t(m_h) * m_l),
-          m_b2(m_l, 0.0f)
+        : m_b(options.buckets)
+        , m_e(options.embeddingDim)
+        , m_h(options.hiddenDim)
+        , m_l(outputs)
+        , m_embedding(size_t(m_b) * m_e)
+        , m_w1(size_t(m_e) * m_h)
+        , m_b1(m_h, 0.0f)
+        , m_w2(size_t(m_h) * m_l)
+        , m_b2(m_l, 0.0f)
     {
         std::uniform_real_distribution<float> small(-1.0f / float(m_e), 1.0f / float(m_e));
         for (float &w : m_embedding)
@@ -1207,8 +1350,8 @@ public:
         w.outputKernel = m_w2;
         w.outputBias = m_b2;
         std::string error;
-        auto network = ContentTypeNetwork::create({uint32_t(m_b), uint32_t(m_e), uint32_t(m_h), uint32_t(m_l)},
-                                                  std::move(w), &error);
+        auto network = ContentTypeNetwork::create(
+            { uint32_t(m_b), uint32_t(m_e), uint32_t(m_h), uint32_t(m_l) }, std::move(w), &error);
         if (!network)
             fail(error);
         return network;
@@ -1267,13 +1410,13 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show
         }
         if (sample.characters <= shortLimit) {
             if (!kindRight)
-                ++shortConfusions[{sample.label, guess}];
+                ++shortConfusions[{ sample.label, guess }];
             if (!kindRight && shownMistakes < show) {
                 ++shownMistakes;
                 std::fprintf(stderr, "  %s taken for %s: %s\n", corpus.labels[sample.label].c_str(),
-                             corpus.labels[guess].c_str(), textOf(sample).c_str());
+                    corpus.labels[guess].c_str(), textOf(sample).c_str());
             }
-            for (Tally *s : {&shorts, isText ? &shortText : &shortCode}) {
+            for (Tally *s : { &shorts, isText ? &shortText : &shortCode }) {
                 s->right += right;
                 s->kindRight += kindRight;
                 ++s->total;
@@ -1283,33 +1426,34 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show
             perLabel[sample.label].right += right;
             ++perLabel[sample.label].total;
             if (!right)
-                ++confusions[{sample.label, guess}];
+                ++confusions[{ sample.label, guess }];
         }
     }
     auto percent = [](size_t a, size_t b) { return b ? 100.0 * double(a) / double(b) : 0.0; };
     std::printf("labels: %zu\n", corpus.labels.size());
     std::printf("held-out files:    top-1 %.1f %%, code vs text %.1f %% (%zu files)\n",
-                percent(files.right, files.total), percent(files.kindRight, files.total), files.total);
+        percent(files.right, files.total), percent(files.kindRight, files.total), files.total);
     std::printf("held-out snippets: top-1 %.1f %%, code vs text %.1f %% (%zu snippets)\n",
-                percent(snippets.right, snippets.total), percent(snippets.kindRight, snippets.total), snippets.total);
+        percent(snippets.right, snippets.total), percent(snippets.kindRight, snippets.total), snippets.total);
     std::printf("held-out short texts (<= %zu characters): top-1 %.1f %%, code vs text %.1f %% (%zu texts)\n",
-                shortLimit, percent(shorts.right, shorts.total), percent(shorts.kindRight, shorts.total), shorts.total);
+        shortLimit, percent(shorts.right, shorts.total), percent(shorts.kindRight, shorts.total),
+        shorts.total);
     std::printf("  of them text kept as text %.1f %% (%zu), code kept as code %.1f %% (%zu)\n",
-                percent(shortText.kindRight, shortText.total), shortText.total,
-                percent(shortCode.kindRight, shortCode.total), shortCode.total);
+        percent(shortText.kindRight, shortText.total), shortText.total,
+        percent(shortCode.kindRight, shortCode.total), shortCode.total);
     std::printf("per label (held-out files):\n");
     for (size_t i = 0; i < corpus.labels.size(); ++i)
-        std::printf("  %-12s %5.1f %% of %zu\n", corpus.labels[i].c_str(), percent(perLabel[i].right, perLabel[i].total),
-                    perLabel[i].total);
+        std::printf("  %-12s %5.1f %% of %zu\n", corpus.labels[i].c_str(),
+            percent(perLabel[i].right, perLabel[i].total), perLabel[i].total);
     auto printWorst = [&](const char *title, const std::map<std::pair<size_t, size_t>, size_t> &counts) {
         std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
         for (const auto &[pair, count] : counts)
-            worst.push_back({count, pair});
+            worst.push_back({ count, pair });
         std::sort(worst.rbegin(), worst.rend());
         std::printf("%s\n", title);
         for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
             std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
-                        corpus.labels[worst[i].second.second].c_str(), worst[i].first);
+                corpus.labels[worst[i].second.second].c_str(), worst[i].first);
     };
     printWorst("most frequent confusions (files):", confusions);
     printWorst("most frequent confusions of code and text (short texts):", shortConfusions);
@@ -1321,9 +1465,11 @@ void evaluate(const Options &options, const Corpus &corpus)
 {
     const fs::path directory(options.evaluate);
     std::ifstream file(directory / "Magika.mlmodelc" / "model.bin", std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes(
+        (std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::string error;
-    const std::unique_ptr<ContentTypeNetwork> network = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
+    const std::unique_ptr<ContentTypeNetwork> network
+        = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
     if (!network)
         fail("cannot read the model to evaluate: " + error);
     std::ifstream labelFile(directory / "magika_labels.txt");
@@ -1383,7 +1529,8 @@ Options parse(int argc, char **argv)
             fail("unknown option " + arg);
     }
     if (options.corpus.empty() || (options.out.empty() && options.evaluate.empty()))
-        fail("usage: content-type-trainer --corpus FILE --var CORPUS=DIR --out DIR [--seed N] [--epochs N] ...");
+        fail("usage: content-type-trainer --corpus FILE --var CORPUS=DIR --out DIR [--seed N] [--epochs N] "
+             "...");
     return options;
 }
 
@@ -1420,7 +1567,8 @@ int main(int argc, char **argv)
     // Judge the model as the application will run it: quantised, written and read back.
     const std::vector<uint8_t> bytes = trainer.quantised()->serialize();
     std::string error;
-    const std::unique_ptr<ContentTypeNetwork> network = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
+    const std::unique_ptr<ContentTypeNetwork> network
+        = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
     if (!network)
         fail("the written model does not read back: " + error);
     report(corpus, *network, options.show);

@@ -6,13 +6,13 @@
 std::span<const HeuristicPattern> HeuristicPatternTables::genericPatterns()
 {
     static constexpr HeuristicPattern table[] = {
-        {R"re(^\s*//)re", 1},
-        {R"re(^\s*/\*)re", 1},
-        {R"re(^\s*#\s*(include|import|define|ifdef|ifndef|pragma))re", 2},
-        {R"re(\b(if|else|while|for|return|switch)\s*[\(\{])re", 1},
-        {R"re(;\s*$)re", 1},
-        {R"re(=>\s*\{?)re", 1},
-        {R"re(\w+\s*\([^)]*\)\s*\{)re", 1},
+        { R"re(^\s*//)re", 1 },
+        { R"re(^\s*/\*)re", 1 },
+        { R"re(^\s*#\s*(include|import|define|ifdef|ifndef|pragma))re", 2 },
+        { R"re(\b(if|else|while|for|return|switch)\s*[\(\{])re", 1 },
+        { R"re(;\s*$)re", 1 },
+        { R"re(=>\s*\{?)re", 1 },
+        { R"re(\w+\s*\([^)]*\)\s*\{)re", 1 },
     };
     return table;
 }

@@ -14,8 +14,20 @@ bool isAsciiAlphanumeric(QChar c)
 bool isMeta(QChar c)
 {
     switch (c.unicode()) {
-    case u'\\': case u'^': case u'$': case u'.': case u'|': case u'?': case u'*': case u'+':
-    case u'(': case u')': case u'[': case u']': case u'{': case u'}':
+    case u'\\':
+    case u'^':
+    case u'$':
+    case u'.':
+    case u'|':
+    case u'?':
+    case u'*':
+    case u'+':
+    case u'(':
+    case u')':
+    case u'[':
+    case u']':
+    case u'{':
+    case u'}':
         return true;
     default:
         return false;
@@ -148,7 +160,7 @@ RequiredLiterals RequiredLiterals::fromPattern(QStringView p, bool caseInsensiti
     QString run;
     const auto endRun = [&] {
         if (!run.isEmpty())
-            candidates.append(QStringList{run});
+            candidates.append(QStringList { run });
         run.clear();
     };
 

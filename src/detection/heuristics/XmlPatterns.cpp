@@ -4,12 +4,12 @@
 std::span<const HeuristicPattern> HeuristicPatternTables::xmlPatterns()
 {
     static constexpr HeuristicPattern table[] = {
-        {R"re(<\?xml\s+)re", 5, nearTop},
-        {R"re(<[a-zA-Z][\w-]*(\s+[\w-]+=\"[^\"]*\")*\s*/>)re", 2},
-        {R"re(<[a-zA-Z][\w-]*(\s+[\w-]+=\"[^\"]*\")*\s*>)re", 2},
-        {R"re(</[a-zA-Z][\w-]+>)re", 2},
-        {R"re(<!--)re", 2},
-        {R"re(<!\[CDATA\[)re", 3},
+        { R"re(<\?xml\s+)re", 5, nearTop },
+        { R"re(<[a-zA-Z][\w-]*(\s+[\w-]+=\"[^\"]*\")*\s*/>)re", 2 },
+        { R"re(<[a-zA-Z][\w-]*(\s+[\w-]+=\"[^\"]*\")*\s*>)re", 2 },
+        { R"re(</[a-zA-Z][\w-]+>)re", 2 },
+        { R"re(<!--)re", 2 },
+        { R"re(<!\[CDATA\[)re", 3 },
     };
     return table;
 }

@@ -4,12 +4,12 @@
 std::span<const HeuristicPattern> HeuristicPatternTables::yamlPatterns()
 {
     static constexpr HeuristicPattern table[] = {
-        {R"re(^\s*[\w-]+\s*:\s*.+$)re", 2},
-        {R"re(^\s*-\s+[\w\"])re", 2},
-        {R"re(^\s*[\w-]+\s*:\s*$)re", 2},
-        {R"re(^\s*[\w-]+\s*:\s*\|)re", 3},
-        {R"re(^\s*[\w-]+\s*:\s*>)re", 3},
-        {R"re(^---\s*$)re", 2, nearTop},
+        { R"re(^\s*[\w-]+\s*:\s*.+$)re", 2 },
+        { R"re(^\s*-\s+[\w\"])re", 2 },
+        { R"re(^\s*[\w-]+\s*:\s*$)re", 2 },
+        { R"re(^\s*[\w-]+\s*:\s*\|)re", 3 },
+        { R"re(^\s*[\w-]+\s*:\s*>)re", 3 },
+        { R"re(^---\s*$)re", 2, nearTop },
     };
     return table;
 }

@@ -12,7 +12,7 @@ struct AttributedText
     QString text;
     QList<QTextLayout::FormatRange> formats;
 
-    static AttributedText plain(const QString &text) { return {text, {}}; }
+    static AttributedText plain(const QString &text) { return { text, {} }; }
 
     // The format at a position (an empty format where no range covers it).
     QTextCharFormat formatAt(qsizetype position) const;

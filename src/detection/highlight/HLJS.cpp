@@ -32,7 +32,9 @@ void quietScriptCompiler(QLoggingCategory *category)
 class HLJS::Worker final : public QObject
 {
 public:
-    explicit Worker(HLJS &owner) : m_owner(owner) {}
+    explicit Worker(HLJS &owner)
+        : m_owner(owner)
+    { }
     ~Worker() override
     {
         m_hljs = QJSValue();
@@ -42,12 +44,14 @@ public:
     HLJSResult highlight(const QString &text, const HighlightMode &mode)
     {
         const QJSValue hljs = loadedHljs();
-        const QString functionName = mode.isAutomatic() ? QStringLiteral("highlightAuto") : QStringLiteral("highlight");
+        const QString functionName
+            = mode.isAutomatic() ? QStringLiteral("highlightAuto") : QStringLiteral("highlight");
         QJSValue function = hljs.property(functionName);
         if (!function.isCallable())
-            throw HLJSError(HLJSError::Code::valueNotFound, QStringLiteral("hljs.") + functionName + QStringLiteral(" is not a function"));
+            throw HLJSError(HLJSError::Code::valueNotFound,
+                QStringLiteral("hljs.") + functionName + QStringLiteral(" is not a function"));
 
-        QJSValueList arguments{QJSValue(text)};
+        QJSValueList arguments { QJSValue(text) };
         if (!mode.isAutomatic()) {
             QJSValue options = m_engine->newObject();
             options.setProperty(QStringLiteral("language"), mode.scriptLanguageName());
@@ -104,7 +108,8 @@ private:
         if (!hljs.isObject()) {
             m_owner.setEngine(nullptr);
             m_engine.reset();
-            throw HLJSError(HLJSError::Code::hljsNotFound, evaluation.isError() ? evaluation.toString() : QString());
+            throw HLJSError(
+                HLJSError::Code::hljsNotFound, evaluation.isError() ? evaluation.toString() : QString());
         }
         m_hljs = hljs;
         return m_hljs;
@@ -116,10 +121,12 @@ private:
     QJSValue m_hljs;
 };
 
-HLJS::HLJS(const QString &scriptPath) : m_scriptPath(scriptPath)
+HLJS::HLJS(const QString &scriptPath)
+    : m_scriptPath(scriptPath)
 {
     static std::once_flag installFilter;
-    std::call_once(installFilter, [] { g_previousFilter = QLoggingCategory::installFilter(quietScriptCompiler); });
+    std::call_once(
+        installFilter, [] { g_previousFilter = QLoggingCategory::installFilter(quietScriptCompiler); });
 }
 
 HLJS::~HLJS()

@@ -58,7 +58,7 @@ private:
     std::once_flag m_started;
     QThread *m_thread = nullptr;
     Worker *m_worker = nullptr;
-    std::atomic<int> m_scriptReadCount{0};
+    std::atomic<int> m_scriptReadCount { 0 };
 
     // The worker's engine, for interruption from the owning thread.
     QMutex m_engineMutex;

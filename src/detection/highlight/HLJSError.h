@@ -10,14 +10,17 @@ class HLJSError final : public QException
 {
 public:
     enum class Code {
-        contextIsNil,   // no JavaScript engine could be set up
-        fileNotFound,   // the resource "highlight.min.js" is missing
+        contextIsNil, // no JavaScript engine could be set up
+        fileNotFound, // the resource "highlight.min.js" is missing
         fileUnreadable, // the resource exists but could not be read
-        hljsNotFound,   // the script ran but left no global "hljs"
-        valueNotFound,  // the script has no function to call, or gave no result object
+        hljsNotFound, // the script ran but left no global "hljs"
+        valueNotFound, // the script has no function to call, or gave no result object
     };
 
-    explicit HLJSError(Code code, const QString &detail = {}) : m_code(code), m_detail(detail) {}
+    explicit HLJSError(Code code, const QString &detail = {})
+        : m_code(code)
+        , m_detail(detail)
+    { }
 
     Code code() const { return m_code; }
     // More about the cause where there is something to say (a file error, a script error).

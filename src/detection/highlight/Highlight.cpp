@@ -12,8 +12,12 @@ const QString kUndefined = QStringLiteral("undefined");
 QTextCharFormat styling(const QTextCharFormat &format)
 {
     static const int kKept[] = {
-        QTextFormat::ForegroundBrush, QTextFormat::FontWeight,          QTextFormat::FontItalic,
-        QTextFormat::FontUnderline,   QTextFormat::TextUnderlineStyle,  QTextFormat::FontStrikeOut,
+        QTextFormat::ForegroundBrush,
+        QTextFormat::FontWeight,
+        QTextFormat::FontItalic,
+        QTextFormat::FontUnderline,
+        QTextFormat::TextUnderlineStyle,
+        QTextFormat::FontStrikeOut,
     };
     QTextCharFormat kept;
     for (int property : kKept) {
@@ -30,16 +34,18 @@ bool isLineBreak(QChar c)
 
 } // namespace
 
-Highlight::Highlight(const QString &scriptPath) : m_hljs(std::make_unique<HLJS>(scriptPath)) {}
+Highlight::Highlight(const QString &scriptPath)
+    : m_hljs(std::make_unique<HLJS>(scriptPath))
+{ }
 
 Highlight::~Highlight() = default;
 
-QFuture<HighlightResult> Highlight::request(const QString &text, const HighlightMode &mode,
-                                            const HighlightColors &colors)
+QFuture<HighlightResult> Highlight::request(
+    const QString &text, const HighlightMode &mode, const HighlightColors &colors)
 {
-    return m_hljs->highlight(text, mode).then(QtFuture::Launch::Async, [text, colors](const HLJSResult &reported) {
-        return result(text, reported, colors);
-    });
+    return m_hljs->highlight(text, mode)
+        .then(QtFuture::Launch::Async,
+            [text, colors](const HLJSResult &reported) { return result(text, reported, colors); });
 }
 
 QFuture<AttributedText> Highlight::attributedText(const QString &text, const HighlightColors &colors)
@@ -49,27 +55,29 @@ QFuture<AttributedText> Highlight::attributedText(const QString &text, const Hig
     });
 }
 
-QFuture<AttributedText> Highlight::attributedText(const QString &text, HighlightLanguage language,
-                                                  const HighlightColors &colors)
+QFuture<AttributedText> Highlight::attributedText(
+    const QString &text, HighlightLanguage language, const HighlightColors &colors)
 {
     return request(text, HighlightMode::language(language), colors).then([](const HighlightResult &result) {
         return result.attributedText;
     });
 }
 
-QFuture<AttributedText> Highlight::attributedText(const QString &text, const QString &languageName,
-                                                  const HighlightColors &colors)
+QFuture<AttributedText> Highlight::attributedText(
+    const QString &text, const QString &languageName, const HighlightColors &colors)
 {
     return request(text, HighlightMode::languageAlias(languageName), colors)
         .then([](const HighlightResult &result) { return result.attributedText; });
 }
 
-HighlightResult Highlight::result(const QString &text, const HLJSResult &reported, const HighlightColors &colors)
+HighlightResult Highlight::result(
+    const QString &text, const HLJSResult &reported, const HighlightColors &colors)
 {
     HighlightResult result;
     result.isUndefined = reported.value == kUndefined;
-    result.attributedText = result.isUndefined ? AttributedText::plain(text)
-                                               : attributedTextFromHtml(htmlDocument(reported.value, colors.css));
+    result.attributedText = result.isUndefined
+        ? AttributedText::plain(text)
+        : attributedTextFromHtml(htmlDocument(reported.value, colors.css));
     result.hasIllegal = reported.illegal;
     result.language = reported.language == kUndefined ? QStringLiteral("unknown") : reported.language;
     result.relevance = reported.relevance;
@@ -80,8 +88,8 @@ HighlightResult Highlight::result(const QString &text, const HLJSResult &reporte
 
 QString Highlight::htmlDocument(const QString &value, const QString &css)
 {
-    return QStringLiteral("<style>\n") + css + QStringLiteral("\n</style>") + QStringLiteral("\n<pre><code class=\"hljs\">")
-        + value.trimmed() + QStringLiteral("</code></pre>");
+    return QStringLiteral("<style>\n") + css + QStringLiteral("\n</style>")
+        + QStringLiteral("\n<pre><code class=\"hljs\">") + value.trimmed() + QStringLiteral("</code></pre>");
 }
 
 AttributedText Highlight::attributedTextFromHtml(const QString &html)
@@ -102,7 +110,7 @@ AttributedText Highlight::attributedTextFromHtml(const QString &html)
             }
             const QTextCharFormat format = styling(fragment.charFormat());
             if (!format.properties().isEmpty())
-                result.formats.append({int(result.text.size()), int(text.size()), format});
+                result.formats.append({ int(result.text.size()), int(text.size()), format });
             result.text += text;
         }
     }
@@ -128,28 +136,34 @@ QString Highlight::languageName(const QString &language, int relevance)
     if (language == kUndefined)
         return QStringLiteral("Unknown");
 
-    static const QHash<QString, QString> kFixed{
-        {QStringLiteral("xml"), QStringLiteral("HTML")},
-        {QStringLiteral("cpp"), QStringLiteral("C++")},
-        {QStringLiteral("csharp"), QStringLiteral("C#")},
-        {QStringLiteral("graphql"), QStringLiteral("GraphQL")},
-        {QStringLiteral("pgsql"), QStringLiteral("PostgreSQL")},
-        {QStringLiteral("javascript"), QStringLiteral("JavaScript")},
-        {QStringLiteral("typescript"), QStringLiteral("TypeScript")},
-        {QStringLiteral("objectivec"), QStringLiteral("Objective-C")},
-        {QStringLiteral("vbnet"), QStringLiteral("Visual Basic .NET")},
-        {QStringLiteral("php-template"), QStringLiteral("PHP Template")},
+    static const QHash<QString, QString> kFixed {
+        { QStringLiteral("xml"), QStringLiteral("HTML") },
+        { QStringLiteral("cpp"), QStringLiteral("C++") },
+        { QStringLiteral("csharp"), QStringLiteral("C#") },
+        { QStringLiteral("graphql"), QStringLiteral("GraphQL") },
+        { QStringLiteral("pgsql"), QStringLiteral("PostgreSQL") },
+        { QStringLiteral("javascript"), QStringLiteral("JavaScript") },
+        { QStringLiteral("typescript"), QStringLiteral("TypeScript") },
+        { QStringLiteral("objectivec"), QStringLiteral("Objective-C") },
+        { QStringLiteral("vbnet"), QStringLiteral("Visual Basic .NET") },
+        { QStringLiteral("php-template"), QStringLiteral("PHP Template") },
     };
-    static const QStringList kUpperCased{
-        QStringLiteral("css"),  QStringLiteral("sql"),  QStringLiteral("json"), QStringLiteral("php"),
-        QStringLiteral("scss"), QStringLiteral("toml"), QStringLiteral("yaml"), QStringLiteral("wasm"),
+    static const QStringList kUpperCased {
+        QStringLiteral("css"),
+        QStringLiteral("sql"),
+        QStringLiteral("json"),
+        QStringLiteral("php"),
+        QStringLiteral("scss"),
+        QStringLiteral("toml"),
+        QStringLiteral("yaml"),
+        QStringLiteral("wasm"),
     };
 
     // Two of our script names are aliases that we register; highlight.js reports the name it
     // was asked for, so they are named as the languages they stand for.
-    static const QHash<QString, QString> kAliases{
-        {QStringLiteral("phptemp"), QStringLiteral("php-template")},
-        {QStringLiteral("webass"), QStringLiteral("wasm")},
+    static const QHash<QString, QString> kAliases {
+        { QStringLiteral("phptemp"), QStringLiteral("php-template") },
+        { QStringLiteral("webass"), QStringLiteral("wasm") },
     };
     const QString canonical = kAliases.value(language, language);
 
@@ -192,13 +206,13 @@ QColor Highlight::backgroundColor(const QString &hex)
     quint64 value = 0;
     for (QChar c : scanned) {
         const int digit = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
-            : (c.unicode() >= 'a' && c.unicode() <= 'f') ? c.unicode() - 'a' + 10
-            : (c.unicode() >= 'A' && c.unicode() <= 'F') ? c.unicode() - 'A' + 10
-                                                          : -1;
+            : (c.unicode() >= 'a' && c.unicode() <= 'f')   ? c.unicode() - 'a' + 10
+            : (c.unicode() >= 'A' && c.unicode() <= 'F')   ? c.unicode() - 'A' + 10
+                                                           : -1;
         if (digit < 0)
             break;
         value = value > (std::numeric_limits<quint64>::max() >> 4) ? std::numeric_limits<quint64>::max()
-                                                                    : (value << 4) | quint64(digit);
+                                                                   : (value << 4) | quint64(digit);
     }
 
     switch (digits.size()) {
@@ -207,7 +221,8 @@ QColor Highlight::backgroundColor(const QString &hex)
     case 6:
         return QColor(int((value >> 16) & 0xFF), int((value >> 8) & 0xFF), int(value & 0xFF), 255);
     case 8:
-        return QColor(int((value >> 16) & 0xFF), int((value >> 8) & 0xFF), int(value & 0xFF), int((value >> 24) & 0xFF));
+        return QColor(int((value >> 16) & 0xFF), int((value >> 8) & 0xFF), int(value & 0xFF),
+            int((value >> 24) & 0xFF));
     default:
         return QColor(1, 1, 0, 1);
     }

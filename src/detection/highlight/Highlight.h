@@ -32,22 +32,24 @@ public:
     Highlight(const Highlight &) = delete;
     Highlight &operator=(const Highlight &) = delete;
 
-    QFuture<HighlightResult> request(const QString &text, const HighlightMode &mode, const HighlightColors &colors);
+    QFuture<HighlightResult> request(
+        const QString &text, const HighlightMode &mode, const HighlightColors &colors);
 
     // request() reduced to the styled text: automatic detection, a language of ours, or a
     // name as highlight.js knows it.
     QFuture<AttributedText> attributedText(const QString &text, const HighlightColors &colors);
-    QFuture<AttributedText> attributedText(const QString &text, HighlightLanguage language,
-                                           const HighlightColors &colors);
-    QFuture<AttributedText> attributedText(const QString &text, const QString &languageName,
-                                           const HighlightColors &colors);
+    QFuture<AttributedText> attributedText(
+        const QString &text, HighlightLanguage language, const HighlightColors &colors);
+    QFuture<AttributedText> attributedText(
+        const QString &text, const QString &languageName, const HighlightColors &colors);
 
     HLJS &bridge() { return *m_hljs; }
 
     // The steps after the script call, each usable on its own.
 
     // The result for text from what the script reported, in the given colours.
-    static HighlightResult result(const QString &text, const HLJSResult &reported, const HighlightColors &colors);
+    static HighlightResult result(
+        const QString &text, const HLJSResult &reported, const HighlightColors &colors);
     // The style sheet and the highlighted fragment (trimmed) as one HTML document.
     static QString htmlDocument(const QString &value, const QString &css);
     // The document as styled text, without any font: read by QTextDocument, keeping colours

@@ -14,11 +14,11 @@ struct HighlightColors
 
     static HighlightColors dark(HighlightTheme theme)
     {
-        return {HighlightThemes::darkStyleSheet(theme), HighlightThemes::darkBackground(theme)};
+        return { HighlightThemes::darkStyleSheet(theme), HighlightThemes::darkBackground(theme) };
     }
     static HighlightColors light(HighlightTheme theme)
     {
-        return {HighlightThemes::lightStyleSheet(theme), HighlightThemes::lightBackground(theme)};
+        return { HighlightThemes::lightStyleSheet(theme), HighlightThemes::lightBackground(theme) };
     }
 
     friend bool operator==(const HighlightColors &, const HighlightColors &) = default;

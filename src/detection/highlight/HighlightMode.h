@@ -18,15 +18,15 @@ public:
     // Automatic detection.
     HighlightMode() = default;
 
-    static HighlightMode languageAlias(const QString &name) { return {Kind::languageAlias, name, {}}; }
+    static HighlightMode languageAlias(const QString &name) { return { Kind::languageAlias, name, {} }; }
     static HighlightMode languageAliasIgnoreIllegal(const QString &name)
     {
-        return {Kind::languageAliasIgnoreIllegal, name, {}};
+        return { Kind::languageAliasIgnoreIllegal, name, {} };
     }
-    static HighlightMode language(HighlightLanguage language) { return {Kind::language, {}, language}; }
+    static HighlightMode language(HighlightLanguage language) { return { Kind::language, {}, language }; }
     static HighlightMode languageIgnoreIllegal(HighlightLanguage language)
     {
-        return {Kind::languageIgnoreIllegal, {}, language};
+        return { Kind::languageIgnoreIllegal, {}, language };
     }
     static HighlightMode automatic() { return {}; }
 
@@ -51,9 +51,10 @@ public:
 
 private:
     HighlightMode(Kind kind, const QString &alias, std::optional<HighlightLanguage> language)
-        : m_kind(kind), m_alias(alias), m_language(language)
-    {
-    }
+        : m_kind(kind)
+        , m_alias(alias)
+        , m_language(language)
+    { }
 
     Kind m_kind = Kind::automatic;
     QString m_alias;

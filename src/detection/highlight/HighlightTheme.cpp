@@ -48,9 +48,9 @@ enum class SheetKind { palette, package, typed };
 struct Sheet
 {
     SheetKind kind;
-    Palette palette;       // kind palette
-    const char *source;    // kind package: the package style file; kind typed: the sheet
-    MainColours fallback;  // kind package
+    Palette palette; // kind palette
+    const char *source; // kind package: the package style file; kind typed: the sheet
+    MainColours fallback; // kind package
 };
 
 struct ThemeEntry
@@ -65,82 +65,93 @@ struct ThemeEntry
 
 constexpr Sheet palette(Palette colours)
 {
-    return {SheetKind::palette, colours, nullptr, {}};
+    return { SheetKind::palette, colours, nullptr, {} };
 }
 
 constexpr Sheet package(const char *file, MainColours fallback)
 {
-    return {SheetKind::package, {}, file, fallback};
+    return { SheetKind::package, {}, file, fallback };
 }
 
 constexpr Sheet typed(const char *sheet)
 {
-    return {SheetKind::typed, {}, sheet, {}};
+    return { SheetKind::typed, {}, sheet, {} };
 }
 
-constexpr const char *kAtomOneDark =
-    "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}.hljs{color:#abb2bf}"
-    ".hljs-comment,.hljs-quote{color:#5c6370;font-style:italic}.hljs-doctag,.hljs-formula,.hljs-keyword{color:#c678dd}"
-    ".hljs-deletion,.hljs-name,.hljs-section,.hljs-selector-tag,.hljs-subst{color:#e06c75}.hljs-literal{color:#56b6c2}"
-    ".hljs-addition,.hljs-attribute,.hljs-meta .hljs-string,.hljs-regexp,.hljs-string{color:#98c379}"
-    ".hljs-attr,.hljs-number,.hljs-selector-attr,.hljs-selector-class,.hljs-selector-pseudo,.hljs-template-variable,"
-    ".hljs-type,.hljs-variable{color:#d19a66}"
-    ".hljs-bullet,.hljs-link,.hljs-meta,.hljs-selector-id,.hljs-symbol,.hljs-title{color:#61aeee}"
-    ".hljs-built_in,.hljs-class .hljs-title,.hljs-title.class_{color:#e6c07b}.hljs-emphasis{font-style:italic}"
-    ".hljs-strong{font-weight:700}.hljs-link{text-decoration:underline}";
+constexpr const char *kAtomOneDark
+    = "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}.hljs{color:#abb2bf}"
+      ".hljs-comment,.hljs-quote{color:#5c6370;font-style:italic}.hljs-doctag,.hljs-formula,.hljs-keyword{"
+      "color:#c678dd}"
+      ".hljs-deletion,.hljs-name,.hljs-section,.hljs-selector-tag,.hljs-subst{color:#e06c75}.hljs-literal{"
+      "color:#56b6c2}"
+      ".hljs-addition,.hljs-attribute,.hljs-meta .hljs-string,.hljs-regexp,.hljs-string{color:#98c379}"
+      ".hljs-attr,.hljs-number,.hljs-selector-attr,.hljs-selector-class,.hljs-selector-pseudo,.hljs-template-"
+      "variable,"
+      ".hljs-type,.hljs-variable{color:#d19a66}"
+      ".hljs-bullet,.hljs-link,.hljs-meta,.hljs-selector-id,.hljs-symbol,.hljs-title{color:#61aeee}"
+      ".hljs-built_in,.hljs-class "
+      ".hljs-title,.hljs-title.class_{color:#e6c07b}.hljs-emphasis{font-style:italic}"
+      ".hljs-strong{font-weight:700}.hljs-link{text-decoration:underline}";
 
-constexpr const char *kA11yDark =
-    "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}.hljs{color:#f8f8f2}"
-    ".hljs-comment,.hljs-quote{color:#d4d0ab}"
-    ".hljs-deletion,.hljs-name,.hljs-regexp,.hljs-selector-class,.hljs-selector-id,.hljs-tag,.hljs-template-variable,"
-    ".hljs-variable{color:#ffa07a}"
-    ".hljs-built_in,.hljs-link,.hljs-literal,.hljs-meta,.hljs-number,.hljs-params,.hljs-type{color:#f5ab35}"
-    ".hljs-attribute{color:gold}.hljs-addition,.hljs-bullet,.hljs-string,.hljs-symbol{color:#abe338}"
-    ".hljs-section,.hljs-title{color:#00e0e0}.hljs-keyword,.hljs-selector-tag{color:#dcc6e0}"
-    ".hljs-emphasis{font-style:italic}.hljs-strong{font-weight:700}"
-    "@media screen and (-ms-high-contrast:active){.hljs-addition,.hljs-attribute,.hljs-built_in,.hljs-bullet,"
-    ".hljs-comment,.hljs-link,.hljs-literal,.hljs-meta,.hljs-number,.hljs-params,.hljs-quote,.hljs-string,"
-    ".hljs-symbol,.hljs-type{color:highlight}.hljs-keyword,.hljs-selector-tag{font-weight:700}}";
+constexpr const char *kA11yDark
+    = "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}.hljs{color:#f8f8f2}"
+      ".hljs-comment,.hljs-quote{color:#d4d0ab}"
+      ".hljs-deletion,.hljs-name,.hljs-regexp,.hljs-selector-class,.hljs-selector-id,.hljs-tag,.hljs-"
+      "template-variable,"
+      ".hljs-variable{color:#ffa07a}"
+      ".hljs-built_in,.hljs-link,.hljs-literal,.hljs-meta,.hljs-number,.hljs-params,.hljs-type{color:#f5ab35}"
+      ".hljs-attribute{color:gold}.hljs-addition,.hljs-bullet,.hljs-string,.hljs-symbol{color:#abe338}"
+      ".hljs-section,.hljs-title{color:#00e0e0}.hljs-keyword,.hljs-selector-tag{color:#dcc6e0}"
+      ".hljs-emphasis{font-style:italic}.hljs-strong{font-weight:700}"
+      "@media screen and "
+      "(-ms-high-contrast:active){.hljs-addition,.hljs-attribute,.hljs-built_in,.hljs-bullet,"
+      ".hljs-comment,.hljs-link,.hljs-literal,.hljs-meta,.hljs-number,.hljs-params,.hljs-quote,.hljs-string,"
+      ".hljs-symbol,.hljs-type{color:highlight}.hljs-keyword,.hljs-selector-tag{font-weight:700}}";
 
-constexpr const char *kTokyoNightDark =
-    "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}"
-    ".hljs-comment,.hljs-meta{color:#565f89}"
-    ".hljs-deletion,.hljs-doctag,.hljs-regexp,.hljs-selector-attr,.hljs-selector-class,.hljs-selector-id,"
-    ".hljs-selector-pseudo,.hljs-tag,.hljs-template-tag,.hljs-variable.language_{color:#f7768e}"
-    ".hljs-link,.hljs-literal,.hljs-number,.hljs-params,.hljs-template-variable,.hljs-type,"
-    ".hljs-variable{color:#ff9e64}.hljs-attribute,.hljs-built_in{color:#e0af68}"
-    ".hljs-keyword,.hljs-property,.hljs-subst,.hljs-title,.hljs-title.class_,.hljs-title.class_.inherited__,"
-    ".hljs-title.function_{color:#7dcfff}.hljs-selector-tag{color:#73daca}"
-    ".hljs-addition,.hljs-bullet,.hljs-quote,.hljs-string,.hljs-symbol{color:#9ece6a}"
-    ".hljs-code,.hljs-formula,.hljs-section{color:#7aa2f7}"
-    ".hljs-attr,.hljs-char.escape_,.hljs-keyword,.hljs-name,.hljs-operator{color:#bb9af7}"
-    ".hljs-punctuation{color:#c0caf5}.hljs{color:#9aa5ce}.hljs-emphasis{font-style:italic}"
-    ".hljs-strong{font-weight:700}";
+constexpr const char *kTokyoNightDark
+    = "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}"
+      ".hljs-comment,.hljs-meta{color:#565f89}"
+      ".hljs-deletion,.hljs-doctag,.hljs-regexp,.hljs-selector-attr,.hljs-selector-class,.hljs-selector-id,"
+      ".hljs-selector-pseudo,.hljs-tag,.hljs-template-tag,.hljs-variable.language_{color:#f7768e}"
+      ".hljs-link,.hljs-literal,.hljs-number,.hljs-params,.hljs-template-variable,.hljs-type,"
+      ".hljs-variable{color:#ff9e64}.hljs-attribute,.hljs-built_in{color:#e0af68}"
+      ".hljs-keyword,.hljs-property,.hljs-subst,.hljs-title,.hljs-title.class_,.hljs-title.class_.inherited__"
+      ","
+      ".hljs-title.function_{color:#7dcfff}.hljs-selector-tag{color:#73daca}"
+      ".hljs-addition,.hljs-bullet,.hljs-quote,.hljs-string,.hljs-symbol{color:#9ece6a}"
+      ".hljs-code,.hljs-formula,.hljs-section{color:#7aa2f7}"
+      ".hljs-attr,.hljs-char.escape_,.hljs-keyword,.hljs-name,.hljs-operator{color:#bb9af7}"
+      ".hljs-punctuation{color:#c0caf5}.hljs{color:#9aa5ce}.hljs-emphasis{font-style:italic}"
+      ".hljs-strong{font-weight:700}";
 
 // Xcode's dark sheet has a shape of its own (no "pre code.hljs" rule, named colours).
-constexpr const char *kXcodeDark =
-    ".hljs{display:block;overflow-x:auto;padding:0.5em;color:white}.xml .hljs-meta{color:#6C7986}"
-    ".hljs-comment,.hljs-quote{color:#6C7986}"
-    ".hljs-tag,.hljs-attribute,.hljs-keyword,.hljs-selector-tag,.hljs-literal,.hljs-name{color:#FC5FA3}"
-    ".hljs-variable,.hljs-template-variable{color:#FC5FA3}.hljs-code,.hljs-string,.hljs-meta-string{color:#FC6A5D}"
-    ".hljs-regexp,.hljs-link{color:#5482FF}.hljs-title,.hljs-symbol,.hljs-bullet,.hljs-number{color:#41A1C0}"
-    ".hljs-section,.hljs-meta{color:#FC5FA3}"
-    ".hljs-class .hljs-title,.hljs-type,.hljs-built_in,.hljs-builtin-name,.hljs-params{color:#D0A8FF}"
-    ".hljs-attr{color:#BF8555}.hljs-subst{color:#FFF}.hljs-formula{font-style:italic}"
-    ".hljs-selector-id,.hljs-selector-class{color:#9b703f}.hljs-doctag,.hljs-strong{font-weight:bold}"
-    ".hljs-emphasis{font-style:italic}";
+constexpr const char *kXcodeDark
+    = ".hljs{display:block;overflow-x:auto;padding:0.5em;color:white}.xml .hljs-meta{color:#6C7986}"
+      ".hljs-comment,.hljs-quote{color:#6C7986}"
+      ".hljs-tag,.hljs-attribute,.hljs-keyword,.hljs-selector-tag,.hljs-literal,.hljs-name{color:#FC5FA3}"
+      ".hljs-variable,.hljs-template-variable{color:#FC5FA3}.hljs-code,.hljs-string,.hljs-meta-string{color:#"
+      "FC6A5D}"
+      ".hljs-regexp,.hljs-link{color:#5482FF}.hljs-title,.hljs-symbol,.hljs-bullet,.hljs-number{color:#"
+      "41A1C0}"
+      ".hljs-section,.hljs-meta{color:#FC5FA3}"
+      ".hljs-class .hljs-title,.hljs-type,.hljs-built_in,.hljs-builtin-name,.hljs-params{color:#D0A8FF}"
+      ".hljs-attr{color:#BF8555}.hljs-subst{color:#FFF}.hljs-formula{font-style:italic}"
+      ".hljs-selector-id,.hljs-selector-class{color:#9b703f}.hljs-doctag,.hljs-strong{font-weight:bold}"
+      ".hljs-emphasis{font-style:italic}";
 
-constexpr const char *kXcodeLight =
-    "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}.hljs{color:#000}"
-    ".xml .hljs-meta{color:silver}.hljs-comment,.hljs-quote{color:#007400}"
-    ".hljs-attribute,.hljs-keyword,.hljs-literal,.hljs-name,.hljs-selector-tag,.hljs-tag{color:#aa0d91}"
-    ".hljs-template-variable,.hljs-variable{color:#3f6e74}.hljs-code,.hljs-meta .hljs-string,.hljs-string{color:#c41a16}"
-    ".hljs-link,.hljs-regexp{color:#0e0eff}.hljs-bullet,.hljs-number,.hljs-symbol,.hljs-title{color:#1c00cf}"
-    ".hljs-meta,.hljs-section{color:#643820}"
-    ".hljs-built_in,.hljs-class .hljs-title,.hljs-params,.hljs-title.class_,.hljs-type{color:#5c2699}"
-    ".hljs-attr{color:#836c28}.hljs-subst{color:#000}.hljs-formula{font-style:italic}"
-    ".hljs-selector-class,.hljs-selector-id{color:#9b703f}.hljs-doctag,.hljs-strong{font-weight:700}"
-    ".hljs-emphasis{font-style:italic}";
+constexpr const char *kXcodeLight
+    = "pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}.hljs{color:#000}"
+      ".xml .hljs-meta{color:silver}.hljs-comment,.hljs-quote{color:#007400}"
+      ".hljs-attribute,.hljs-keyword,.hljs-literal,.hljs-name,.hljs-selector-tag,.hljs-tag{color:#aa0d91}"
+      ".hljs-template-variable,.hljs-variable{color:#3f6e74}.hljs-code,.hljs-meta "
+      ".hljs-string,.hljs-string{color:#c41a16}"
+      ".hljs-link,.hljs-regexp{color:#0e0eff}.hljs-bullet,.hljs-number,.hljs-symbol,.hljs-title{color:#"
+      "1c00cf}"
+      ".hljs-meta,.hljs-section{color:#643820}"
+      ".hljs-built_in,.hljs-class .hljs-title,.hljs-params,.hljs-title.class_,.hljs-type{color:#5c2699}"
+      ".hljs-attr{color:#836c28}.hljs-subst{color:#000}.hljs-formula{font-style:italic}"
+      ".hljs-selector-class,.hljs-selector-id{color:#9b703f}.hljs-doctag,.hljs-strong{font-weight:700}"
+      ".hljs-emphasis{font-style:italic}";
 
 // clang-format off
 const std::array<ThemeEntry, 30> kThemes{{
@@ -247,8 +258,8 @@ QString colour(const char *value)
     return QString::fromLatin1(value);
 }
 
-const QString kOpeningRules =
-    QStringLiteral("pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}");
+const QString kOpeningRules
+    = QStringLiteral("pre code.hljs{display:block;overflow-x:auto;padding:1em}code.hljs{padding:3px 5px}");
 
 // The base16 rule set with the palette's colours filled in, rule for rule.
 QString paletteSheet(const Palette &p)

@@ -50,7 +50,10 @@ const QList<HighlightTheme> &allCases();
 
 // The display name ("GitHub", "Atom One", "a11y"); also the theme's identifier.
 QString rawValue(HighlightTheme theme);
-inline QString id(HighlightTheme theme) { return rawValue(theme); }
+inline QString id(HighlightTheme theme)
+{
+    return rawValue(theme);
+}
 
 // The theme whose display name is exactly rawValue (case-sensitive), if any.
 std::optional<HighlightTheme> fromRawValue(QStringView rawValue);

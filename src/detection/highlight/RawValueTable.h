@@ -11,8 +11,7 @@
 // as `value` and its raw value as Latin-1 text in `rawValue`.
 namespace RawValueTable {
 
-template <typename Row, size_t N>
-QList<decltype(Row::value)> allCases(const std::array<Row, N> &rows)
+template <typename Row, size_t N> QList<decltype(Row::value)> allCases(const std::array<Row, N> &rows)
 {
     QList<decltype(Row::value)> cases;
     cases.reserve(qsizetype(N));

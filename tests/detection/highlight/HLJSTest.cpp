@@ -72,19 +72,21 @@ TEST(HLJSTest, SendsEachModeAsTheCallingProtocolSays)
         const char *expectedCall; // JSON of the function name and the argument list
     };
     const Case cases[] = {
-        {HighlightMode::languageAlias(QStringLiteral("Python")),
-         R"({"f":"highlight","args":["x = 1",{"language":"Python"}]})"},
-        {HighlightMode::languageAliasIgnoreIllegal(QStringLiteral("nosuch")),
-         R"({"f":"highlight","args":["x = 1",{"language":"nosuch","ignoreIllegals":true}]})"},
-        {HighlightMode::language(HighlightLanguage::python), R"({"f":"highlight","args":["x = 1",{"language":"python"}]})"},
-        {HighlightMode::languageIgnoreIllegal(HighlightLanguage::cSharp),
-         R"({"f":"highlight","args":["x = 1",{"language":"csharp","ignoreIllegals":true}]})"},
-        {HighlightMode::language(HighlightLanguage::latex), R"({"f":"highlight","args":["x = 1",{"language":"tex"}]})"},
-        {HighlightMode::language(HighlightLanguage::phpTemplate),
-         R"({"f":"highlight","args":["x = 1",{"language":"phptemp"}]})"},
-        {HighlightMode::language(HighlightLanguage::webAssembly),
-         R"({"f":"highlight","args":["x = 1",{"language":"webass"}]})"},
-        {HighlightMode::automatic(), R"({"f":"highlightAuto","args":["x = 1"]})"},
+        { HighlightMode::languageAlias(QStringLiteral("Python")),
+            R"({"f":"highlight","args":["x = 1",{"language":"Python"}]})" },
+        { HighlightMode::languageAliasIgnoreIllegal(QStringLiteral("nosuch")),
+            R"({"f":"highlight","args":["x = 1",{"language":"nosuch","ignoreIllegals":true}]})" },
+        { HighlightMode::language(HighlightLanguage::python),
+            R"({"f":"highlight","args":["x = 1",{"language":"python"}]})" },
+        { HighlightMode::languageIgnoreIllegal(HighlightLanguage::cSharp),
+            R"({"f":"highlight","args":["x = 1",{"language":"csharp","ignoreIllegals":true}]})" },
+        { HighlightMode::language(HighlightLanguage::latex),
+            R"({"f":"highlight","args":["x = 1",{"language":"tex"}]})" },
+        { HighlightMode::language(HighlightLanguage::phpTemplate),
+            R"({"f":"highlight","args":["x = 1",{"language":"phptemp"}]})" },
+        { HighlightMode::language(HighlightLanguage::webAssembly),
+            R"({"f":"highlight","args":["x = 1",{"language":"webass"}]})" },
+        { HighlightMode::automatic(), R"({"f":"highlightAuto","args":["x = 1"]})" },
     };
     for (const Case &c : cases) {
         const Outcome outcome = run(bridge, QStringLiteral("x = 1"), c.mode);
@@ -102,7 +104,7 @@ TEST(HLJSTest, ReadsTheResultFieldsWithTheScriptsConversions)
     ASSERT_TRUE(named.result);
     EXPECT_EQ(named.result->language, QStringLiteral("recorded"));
     EXPECT_EQ(named.result->relevance, 7); // 7.9 truncated, as a 32-bit integer conversion does
-    EXPECT_TRUE(named.result->illegal);   // 1 is true
+    EXPECT_TRUE(named.result->illegal); // 1 is true
 
     const Outcome automatic = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
     ASSERT_TRUE(automatic.result);
@@ -119,8 +121,9 @@ var hljs = {
   highlight: function (text, options) { throw new Error('Unknown language: "' + options.language + '"'); },
   highlightAuto: function () { return undefined; }
 };)JS"));
-    const HLJSResult undefinedResult{QStringLiteral("undefined"), false, QStringLiteral("undefined"), 0};
-    for (const HighlightMode &mode : {HighlightMode::languageAlias(QStringLiteral("nosuch")), HighlightMode::automatic()}) {
+    const HLJSResult undefinedResult { QStringLiteral("undefined"), false, QStringLiteral("undefined"), 0 };
+    for (const HighlightMode &mode :
+        { HighlightMode::languageAlias(QStringLiteral("nosuch")), HighlightMode::automatic() }) {
         const Outcome outcome = run(bridge, QStringLiteral("text"), mode);
         ASSERT_TRUE(outcome.result);
         EXPECT_EQ(*outcome.result, undefinedResult);
@@ -149,10 +152,10 @@ TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
         HLJSError::Code expected;
     };
     const Case cases[] = {
-        {"missing.js", nullptr, HLJSError::Code::fileNotFound},
-        {"nohljs.js", "var other = {};", HLJSError::Code::hljsNotFound},
-        {"syntax.js", "var hljs = {", HLJSError::Code::hljsNotFound},
-        {"nofunction.js", "var hljs = { highlight: 1 };", HLJSError::Code::valueNotFound},
+        { "missing.js", nullptr, HLJSError::Code::fileNotFound },
+        { "nohljs.js", "var other = {};", HLJSError::Code::hljsNotFound },
+        { "syntax.js", "var hljs = {", HLJSError::Code::hljsNotFound },
+        { "nofunction.js", "var hljs = { highlight: 1 };", HLJSError::Code::valueNotFound },
     };
     for (const Case &c : cases) {
         const QString path = dir.filePath(QString::fromLatin1(c.name));
@@ -166,7 +169,8 @@ TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
             EXPECT_EQ(outcome.error, c.expected) << c.name;
         }
         // A broken script is read again on every request until it loads.
-        EXPECT_EQ(bridge.scriptReadCount(), c.content && c.expected == HLJSError::Code::hljsNotFound ? 2 : (c.content ? 1 : 0))
+        EXPECT_EQ(bridge.scriptReadCount(),
+            c.content && c.expected == HLJSError::Code::hljsNotFound ? 2 : (c.content ? 1 : 0))
             << c.name;
     }
 }
@@ -218,7 +222,8 @@ var calls = 0;
 var hljs = { highlight: function () { calls++; var end = Date.now() + 100; while (Date.now() < end) {}
                                       return { value: String(calls) }; },
              highlightAuto: function () { calls++; return { value: String(calls) }; } };)JS"));
-    QFuture<HLJSResult> first = bridge.highlight(QStringLiteral("a"), HighlightMode::language(HighlightLanguage::c));
+    QFuture<HLJSResult> first
+        = bridge.highlight(QStringLiteral("a"), HighlightMode::language(HighlightLanguage::c));
     QFuture<HLJSResult> skipped = bridge.highlight(QStringLiteral("b"), HighlightMode::automatic());
     skipped.cancel();
     QFuture<HLJSResult> last = bridge.highlight(QStringLiteral("c"), HighlightMode::automatic());

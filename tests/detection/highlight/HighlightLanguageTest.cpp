@@ -28,14 +28,14 @@ TEST(HighlightLanguageTest, HasSixtyLanguagesEachFoundByItsExactRawValueOnly)
         std::optional<HighlightLanguage> expected;
     };
     const Case cases[] = {
-        {"cPlusPlus", HighlightLanguage::cPlusPlus},
-        {"javaScript", HighlightLanguage::javaScript},
-        {"cpp", std::nullopt},
-        {"C++", std::nullopt},
-        {"CPlusPlus", std::nullopt},
-        {"javascript", std::nullopt},
-        {"", std::nullopt},
-        {"python ", std::nullopt},
+        { "cPlusPlus", HighlightLanguage::cPlusPlus },
+        { "javaScript", HighlightLanguage::javaScript },
+        { "cpp", std::nullopt },
+        { "C++", std::nullopt },
+        { "CPlusPlus", std::nullopt },
+        { "javascript", std::nullopt },
+        { "", std::nullopt },
+        { "python ", std::nullopt },
     };
     for (const Case &c : cases)
         EXPECT_EQ(HighlightLanguages::fromRawValue(QString::fromUtf8(c.rawValue)), c.expected) << c.rawValue;
@@ -49,19 +49,19 @@ TEST(HighlightLanguageTest, ScriptNamesAreLowerCasedRawValuesExceptTheSevenTheSc
         const char *scriptName;
     };
     const Case cases[] = {
-        {HighlightLanguage::cPlusPlus, "cpp"},
-        {HighlightLanguage::latex, "tex"},
-        {HighlightLanguage::phpTemplate, "phptemp"},
-        {HighlightLanguage::protocolBuffers, "protobuf"},
-        {HighlightLanguage::pythonRepl, "python-repl"},
-        {HighlightLanguage::visualBasic, "vbnet"},
-        {HighlightLanguage::webAssembly, "webass"},
-        {HighlightLanguage::appleScript, "applescript"},
-        {HighlightLanguage::cSharp, "csharp"},
-        {HighlightLanguage::graphQL, "graphql"},
-        {HighlightLanguage::postgreSQL, "postgresql"},
-        {HighlightLanguage::objectiveC, "objectivec"},
-        {HighlightLanguage::python, "python"},
+        { HighlightLanguage::cPlusPlus, "cpp" },
+        { HighlightLanguage::latex, "tex" },
+        { HighlightLanguage::phpTemplate, "phptemp" },
+        { HighlightLanguage::protocolBuffers, "protobuf" },
+        { HighlightLanguage::pythonRepl, "python-repl" },
+        { HighlightLanguage::visualBasic, "vbnet" },
+        { HighlightLanguage::webAssembly, "webass" },
+        { HighlightLanguage::appleScript, "applescript" },
+        { HighlightLanguage::cSharp, "csharp" },
+        { HighlightLanguage::graphQL, "graphql" },
+        { HighlightLanguage::postgreSQL, "postgresql" },
+        { HighlightLanguage::objectiveC, "objectivec" },
+        { HighlightLanguage::python, "python" },
     };
     for (const Case &c : cases) {
         EXPECT_EQ(HighlightLanguages::scriptName(c.language), QString::fromUtf8(c.scriptName));
@@ -87,9 +87,11 @@ TEST(HighlightModeTest, EqualityAndHashFollowKindAndPayload)
     // The alias "python" and the language python name the same thing but are different modes.
     QSet<HighlightMode> set(std::begin(modes), std::end(modes));
     EXPECT_EQ(set.size(), qsizetype(std::size(modes)));
-    EXPECT_EQ(qHash(HighlightMode::language(HighlightLanguage::go)), qHash(HighlightMode::language(HighlightLanguage::go)));
+    EXPECT_EQ(qHash(HighlightMode::language(HighlightLanguage::go)),
+        qHash(HighlightMode::language(HighlightLanguage::go)));
     EXPECT_EQ(HighlightMode(), HighlightMode::automatic());
     EXPECT_TRUE(HighlightMode::languageIgnoreIllegal(HighlightLanguage::go).ignoresIllegals());
     EXPECT_FALSE(HighlightMode::language(HighlightLanguage::go).ignoresIllegals());
-    EXPECT_EQ(HighlightMode::languageAlias(QStringLiteral("Python")).scriptLanguageName(), QStringLiteral("Python"));
+    EXPECT_EQ(HighlightMode::languageAlias(QStringLiteral("Python")).scriptLanguageName(),
+        QStringLiteral("Python"));
 }

@@ -46,7 +46,7 @@ QList<HLJSResult> nodeResults(const QList<Request> &requests)
 {
     QJsonArray array;
     for (const Request &request : requests) {
-        QJsonObject object{{QStringLiteral("text"), request.text}};
+        QJsonObject object { { QStringLiteral("text"), request.text } };
         if (!request.mode.isAutomatic())
             object.insert(QStringLiteral("language"), request.mode.scriptLanguageName());
         if (request.mode.ignoresIllegals())
@@ -55,7 +55,7 @@ QList<HLJSResult> nodeResults(const QList<Request> &requests)
     }
     QProcess node;
     node.start(QStandardPaths::findExecutable(QStringLiteral("node")),
-               {QStringLiteral(TINDLEWICK_SOURCE_DIR "/tools/highlightjs-reference.js"), cdnAssets()});
+        { QStringLiteral(TINDLEWICK_SOURCE_DIR "/tools/highlightjs-reference.js"), cdnAssets() });
     node.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
     node.closeWriteChannel();
     if (!node.waitForFinished(120000) || node.exitCode() != 0) {
@@ -66,11 +66,12 @@ QList<HLJSResult> nodeResults(const QList<Request> &requests)
     for (const QJsonValue &value : QJsonDocument::fromJson(node.readAllStandardOutput()).array()) {
         const QJsonObject object = value.toObject();
         if (object.value(u"undefined").toBool()) {
-            results.append({QStringLiteral("undefined"), false, QStringLiteral("undefined"), 0});
+            results.append({ QStringLiteral("undefined"), false, QStringLiteral("undefined"), 0 });
             continue;
         }
-        results.append({object.value(u"value").toString(), object.value(u"illegal").toBool(),
-                        object.value(u"language").toString(), qint32(std::trunc(object.value(u"relevance").toDouble()))});
+        results.append({ object.value(u"value").toString(), object.value(u"illegal").toBool(),
+            object.value(u"language").toString(),
+            qint32(std::trunc(object.value(u"relevance").toDouble())) });
     }
     return results;
 }
@@ -82,7 +83,9 @@ void expectSameAsNode(const QList<Request> &requests)
     HLJS bridge;
     for (qsizetype i = 0; i < requests.size(); ++i) {
         const HLJSResult ours = bridge.highlight(requests[i].text, requests[i].mode).result();
-        const std::string what = requests[i].mode.isAutomatic() ? "automatic" : requests[i].mode.scriptLanguageName().toStdString();
+        const std::string what = requests[i].mode.isAutomatic()
+            ? "automatic"
+            : requests[i].mode.scriptLanguageName().toStdString();
         EXPECT_EQ(ours.language, expected[i].language) << what;
         EXPECT_EQ(ours.relevance, expected[i].relevance) << what;
         EXPECT_EQ(ours.illegal, expected[i].illegal) << what;
@@ -99,7 +102,7 @@ QString sample(const QString &rawValue)
 std::vector<HighlightLanguage> allLanguages()
 {
     const QList<HighlightLanguage> &all = HighlightLanguages::allCases();
-    return {all.begin(), all.end()};
+    return { all.begin(), all.end() };
 }
 
 std::string languageName(const ::testing::TestParamInfo<HighlightLanguage> &info)
@@ -132,32 +135,32 @@ void PrintTo(HighlightLanguage language, std::ostream *out)
 TEST_P(HighlightReferenceTest, SampleHighlightsAsInNode)
 {
     const QString text = sample(HighlightLanguages::rawValue(GetParam()));
-    ASSERT_FALSE(text.isEmpty()) << "no sample for " << languageName({GetParam(), 0});
-    const QList<HLJSResult> reference = nodeResults({{text, HighlightMode::language(GetParam())}});
+    ASSERT_FALSE(text.isEmpty()) << "no sample for " << languageName({ GetParam(), 0 });
+    const QList<HLJSResult> reference = nodeResults({ { text, HighlightMode::language(GetParam()) } });
     ASSERT_EQ(reference.size(), 1);
     // Every name we send is one the script knows.
     EXPECT_NE(reference.first().value, QStringLiteral("undefined"));
-    expectSameAsNode({{text, HighlightMode::language(GetParam())}});
+    expectSameAsNode({ { text, HighlightMode::language(GetParam()) } });
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryLanguage, HighlightReferenceTest, ::testing::ValuesIn(allLanguages()), languageName);
+INSTANTIATE_TEST_SUITE_P(
+    EveryLanguage, HighlightReferenceTest, ::testing::ValuesIn(allLanguages()), languageName);
 
 TEST_P(AutomaticDetectionReferenceTest, DetectsTheSameLanguageAsNode)
 {
     const QString text = sample(HighlightLanguages::rawValue(GetParam()));
     ASSERT_FALSE(text.isEmpty());
-    expectSameAsNode({{text, HighlightMode::automatic()}});
+    expectSameAsNode({ { text, HighlightMode::automatic() } });
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Snippets, AutomaticDetectionReferenceTest,
+INSTANTIATE_TEST_SUITE_P(Snippets, AutomaticDetectionReferenceTest,
     ::testing::Values(HighlightLanguage::python, HighlightLanguage::javaScript, HighlightLanguage::typeScript,
-                      HighlightLanguage::c, HighlightLanguage::cPlusPlus, HighlightLanguage::go, HighlightLanguage::rust,
-                      HighlightLanguage::java, HighlightLanguage::ruby, HighlightLanguage::sql, HighlightLanguage::json,
-                      HighlightLanguage::yaml, HighlightLanguage::bash, HighlightLanguage::css, HighlightLanguage::html,
-                      HighlightLanguage::php, HighlightLanguage::swift, HighlightLanguage::haskell,
-                      HighlightLanguage::markdown, HighlightLanguage::diff, HighlightLanguage::dockerfile,
-                      HighlightLanguage::plaintext),
+        HighlightLanguage::c, HighlightLanguage::cPlusPlus, HighlightLanguage::go, HighlightLanguage::rust,
+        HighlightLanguage::java, HighlightLanguage::ruby, HighlightLanguage::sql, HighlightLanguage::json,
+        HighlightLanguage::yaml, HighlightLanguage::bash, HighlightLanguage::css, HighlightLanguage::html,
+        HighlightLanguage::php, HighlightLanguage::swift, HighlightLanguage::haskell,
+        HighlightLanguage::markdown, HighlightLanguage::diff, HighlightLanguage::dockerfile,
+        HighlightLanguage::plaintext),
     languageName);
 
 TEST(HighlightReferenceEdgeTest, IllegalSyntaxAndUnknownNamesAsInNode)
@@ -166,12 +169,12 @@ TEST(HighlightReferenceEdgeTest, IllegalSyntaxAndUnknownNamesAsInNode)
         GTEST_SKIP() << why.toStdString();
     const QString illegal = QStringLiteral("def f(x):\n    return x => x + 1\n</div>\n");
     expectSameAsNode({
-        {illegal, HighlightMode::language(HighlightLanguage::python)},
-        {illegal, HighlightMode::languageIgnoreIllegal(HighlightLanguage::python)},
-        {illegal, HighlightMode::languageAlias(QStringLiteral("Python"))},
-        {illegal, HighlightMode::languageAliasIgnoreIllegal(QStringLiteral("py"))},
-        {illegal, HighlightMode::languageAlias(QStringLiteral("nosuch"))},
-        {QString(), HighlightMode::automatic()},
-        {QStringLiteral("\t \n"), HighlightMode::automatic()},
+        { illegal, HighlightMode::language(HighlightLanguage::python) },
+        { illegal, HighlightMode::languageIgnoreIllegal(HighlightLanguage::python) },
+        { illegal, HighlightMode::languageAlias(QStringLiteral("Python")) },
+        { illegal, HighlightMode::languageAliasIgnoreIllegal(QStringLiteral("py")) },
+        { illegal, HighlightMode::languageAlias(QStringLiteral("nosuch")) },
+        { QString(), HighlightMode::automatic() },
+        { QStringLiteral("\t \n"), HighlightMode::automatic() },
     });
 }
