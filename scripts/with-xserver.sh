@@ -3,14 +3,15 @@
 # then stops both. Used by the X11 tests.
 #   scripts/with-xserver.sh command [arguments...]
 set -euo pipefail
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "with-xserver: no free display number" >&2; exit 1; }
-
-Xvfb "$display" -screen 0 1920x1080x24 -ac -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself (-displayfd), so several test runs can start at once.
+fifo=$(mktemp -u /tmp/with-xserver.XXXXXX)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -ac -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb=$!
+read -r -t 10 number <"$fifo" || number=""
+rm -f "$fifo"
+[ -n "$number" ] || { echo "with-xserver: Xvfb did not start" >&2; kill "$xvfb" 2>/dev/null; exit 1; }
+display=":$number"
 cleanup() { kill "$wm" "$xvfb" 2>/dev/null || true; wait 2>/dev/null || true; }
 wm=""
 trap cleanup EXIT
