@@ -151,19 +151,22 @@ namespace Inventory
 4,David Okafor,david@example.com,2023-03-07,pro
 5,Eva Novak,eva.novak@example.org,2023-03-28,free
 )~" },
-    { "dart", R"~(import 'package:flutter/material.dart';
+    { "dart", R"~(import 'dart:convert';
+import 'package:http/http.dart' as http;
 
-class CounterPage extends StatefulWidget {
-  const CounterPage({super.key});
+class Weather {
+  final String city;
+  final double temperature;
 
-  @override
-  State<CounterPage> createState() => _CounterPageState();
+  Weather({required this.city, required this.temperature});
+
+  factory Weather.fromJson(Map<String, dynamic> json) =>
+      Weather(city: json['name'], temperature: (json['temp'] as num).toDouble());
 }
 
-class _CounterPageState extends State<CounterPage> {
-  int _count = 0;
-
-  void _increment() => setState(() => _count++);
+Future<Weather> fetchWeather(String city) async {
+  final response = await http.get(Uri.parse('https://api.example.com/weather?q=$city'));
+  return Weather.fromJson(jsonDecode(response.body));
 }
 )~" },
     { "diff", R"~(diff --git a/src/buffer.c b/src/buffer.c
