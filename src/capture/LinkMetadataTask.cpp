@@ -1,0 +1,48 @@
+#include "capture/LinkMetadataTask.h"
+
+#include "capture/ClipboardMonitor.h"
+#include "enrichment/LinkMetadataService.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+
+#include <QPointer>
+
+QFuture<void> fetchLinkMetadataTask(
+    ClipboardMonitor &monitor, LinkMetadataService &service, PersistentIdentifier identifier, const QUrl &url)
+{
+    QPointer<ClipboardMonitor> held(&monitor);
+    return service.fetchLinkMetadata(url).then(&monitor, [held, identifier](const LinkMetadata &metadata) {
+        if (held)
+            applyLinkMetadata(*held->modelContainer().mainContext(), identifier, metadata);
+    });
+}
+
+bool applyLinkMetadata(ModelContext &context, PersistentIdentifier identifier, const LinkMetadata &metadata)
+{
+    if (metadata.isEmpty())
+        return false;
+    const ClipboardItemPtr item = context.model(identifier);
+    if (!item || item->isDeleted())
+        return false;
+    if (metadata.title) {
+        const std::optional<QString> stored = item->linkTitle();
+        if (!stored || stored->trimmed().isEmpty())
+            item->setLinkTitle(metadata.title);
+    }
+    if (metadata.description)
+        item->setLinkDescription(metadata.description);
+    if (metadata.thumbnailData)
+        item->setLinkThumbnailData(metadata.thumbnailData);
+    if (metadata.previewData)
+        item->setLinkPreviewData(metadata.previewData);
+    context.save(); // a failed save keeps the changes pending for the next one
+    return true;
+}
+
+QMetaObject::Connection startLinkMetadataTasks(ClipboardMonitor &monitor, LinkMetadataService &service)
+{
+    return QObject::connect(&monitor, &ClipboardMonitor::linkMetadataRequested, &monitor,
+        [&monitor, &service](PersistentIdentifier identifier, const QUrl &url) {
+            fetchLinkMetadataTask(monitor, service, identifier, url);
+        });
+}
