@@ -51,12 +51,19 @@ public:
     static bool isWebScheme(const QUrl &url);
 
 private:
-    LinkDownload(const Request &request, std::function<void(Result)> done);
-    void begin(QNetworkAccessManager &manager);
+    LinkDownload(QNetworkAccessManager &manager, const Request &request, std::function<void(Result)> done);
+    // Asks for url: the first address, or where a redirect pointed.
+    void send(const QUrl &url);
+    // The redirect target the current answer names, if it is one.
+    std::optional<QUrl> redirectTarget() const;
     void readAvailable();
+    void replyFinished();
     void finish(bool received);
 
+    QNetworkAccessManager &m_manager;
     Request m_request;
+    QUrl m_currentURL;
+    int m_redirects = 0;
     std::function<void(Result)> m_done;
     QPointer<QNetworkReply> m_reply;
     QTimer m_deadline;

@@ -1,28 +1,11 @@
 #include "enrichment/LinkPictures.h"
 
+#include "enrichment/SquareImage.h"
+
 #include <QBuffer>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QPainter>
 
 #include <cmath>
-
-namespace {
-
-std::optional<QByteArray> pngData(const QImage &image)
-{
-    if (image.isNull())
-        return std::nullopt;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image))
-        return std::nullopt;
-    return bytes;
-}
-
-} // namespace
 
 LinkPictures LinkPictures::fromImageData(const QByteArray &bytes)
 {
@@ -46,23 +29,4 @@ LinkPictures LinkPictures::fromImageData(const QByteArray &bytes)
     if (image.isNull())
         return {};
     return { pngData(downscaleImage(image, thumbnailSide)), pngData(downscaleImage(image, previewSide)) };
-}
-
-QImage downscaleImage(const QImage &source, int side)
-{
-    const int width = source.width();
-    const int height = source.height();
-    if (width <= 0 || height <= 0 || side <= 0)
-        return source;
-    const double scale = std::max(double(side) / width, double(side) / height);
-    // Scaled first (smooth scaling averages when it shrinks), then the middle is cut out.
-    const QImage scaled = source.scaled(std::max(side, int(std::lround(width * scale))),
-        std::max(side, int(std::lround(height * scale))), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
-    square.fill(Qt::transparent);
-    QPainter painter(&square);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint((side - scaled.width()) / 2, (side - scaled.height()) / 2), scaled);
-    painter.end();
-    return square;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 
 #include <optional>
 
@@ -25,8 +24,3 @@ struct LinkPictures
     // maxPixelCount pixels.
     static LinkPictures fromImageData(const QByteArray &bytes);
 };
-
-// The picture scaled to fill a square of side pixels, centred, the overflow of its longer side
-// cut off (a 1000 x 500 picture keeps its middle 500 x 500). A picture without pixels comes back
-// unchanged.
-QImage downscaleImage(const QImage &source, int side);
