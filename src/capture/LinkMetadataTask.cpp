@@ -12,8 +12,13 @@ QFuture<void> fetchLinkMetadataTask(
 {
     QPointer<ClipboardMonitor> held(&monitor);
     return service.fetchLinkMetadata(url).then(&monitor, [held, identifier](const LinkMetadata &metadata) {
-        if (held)
-            applyLinkMetadata(*held->modelContainer().mainContext(), identifier, metadata);
+        if (!held || metadata.isEmpty())
+            return;
+        // Written by the store actor: two pictures are a few hundred kilobytes, too much to write
+        // on the main thread. The main context takes the change in as one made elsewhere.
+        held->databaseActor().perform([identifier, metadata](ModelContext &context) {
+            return applyLinkMetadata(context, identifier, metadata);
+        });
     });
 }
 

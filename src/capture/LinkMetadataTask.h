@@ -12,11 +12,12 @@ class LinkMetadataService;
 class ModelContext;
 
 // A saved link item learns its page's title, description and pictures: the service fetches
-// them on its own thread, and the stored item is found again by its identifier and written on
-// the main thread. Nothing happens to an item deleted meanwhile, or once the monitor is gone.
+// them on its own thread, and the stored item is found again by its identifier and written by
+// the monitor's store actor (the main context then takes the change in). Nothing happens to an
+// item deleted meanwhile, or once the monitor is gone.
 
-// Fetches the metadata of url and applies it to the item in the monitor's main context. The
-// future finishes when that is done (or was skipped).
+// Fetches the metadata of url and has it applied to the stored item. The future finishes when
+// the write has been handed to the store actor (or was skipped).
 QFuture<void> fetchLinkMetadataTask(ClipboardMonitor &monitor, LinkMetadataService &service,
     PersistentIdentifier identifier, const QUrl &url);
 

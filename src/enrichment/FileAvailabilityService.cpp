@@ -18,7 +18,7 @@ QString withoutTrailingSlash(QString path)
 }
 
 // The path a cached answer is kept under.
-QString pathOf(const QUrl &url)
+QString pathOfURL(const QUrl &url)
 {
     return withoutTrailingSlash(url.isLocalFile() ? url.toLocalFile() : url.path());
 }
@@ -85,10 +85,12 @@ void FileAvailabilityService::refreshMountedVolumes()
     {
         QMutexLocker locker(&m_lock);
         m_mountedVolumes = std::move(volumes);
-        m_unavailableFiles.clear();
-        m_availableFiles.clear();
+        m_knownFiles.clear();
         ++m_generation;
     }
+    // Bounded by the files of one history between two refreshes.
+    m_pathsByAddress.clear();
+    m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
     NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
 }
 
@@ -97,32 +99,60 @@ bool FileAvailabilityService::isAvailable(const ClipboardItem &item)
     const ClipboardItemType kind = item.type();
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
         return true;
-    const std::optional<QUrl> url = item.fileURL();
-    if (!url)
+    // The file is that of the item this one stands for, if any.
+    const ClipboardItem *source = &item;
+    for (int hop = 0; hop < 64; ++hop) {
+        const ClipboardItemPtr reference = source->pinnedReference();
+        if (!reference)
+            break;
+        source = reference.get();
+    }
+    const std::optional<QString> address = source->fileURLString();
+    if (!address)
         return true;
-    const QString path = pathOf(*url);
+
+    const quint64 generation = m_generation.load(std::memory_order_acquire);
+    const std::weak_ptr<const ClipboardItem> self = item.weak_from_this();
+    ItemAnswer &remembered = m_itemAnswers[&item];
+    const bool sameItem
+        = !self.expired() && !remembered.item.owner_before(self) && !self.owner_before(remembered.item);
+    if (sameItem && remembered.generation == generation && remembered.address == *address)
+        return remembered.available;
+    const bool available = answer(item, *address);
+    remembered = ItemAnswer { self, *address, generation, available };
+    return available;
+}
+
+bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &address)
+{
+    const QString path = pathOf(item, address);
+    if (path.isNull())
+        return true;
+    std::optional<bool> first;
     {
         QMutexLocker locker(&m_lock);
         switch (cachedAnswer(path)) {
         case Answer::available:
             return true;
         case Answer::unavailable:
-            return false;
+            first = false;
+            break;
         case Answer::unknown:
+            if (isOnUnmountedVolume(path)) {
+                m_knownFiles.insert(path, false);
+                first = false;
+            }
             break;
         }
-        if (isOnUnmountedVolume(path)) {
-            m_unavailableFiles.insert(path);
-            return false;
-        }
     }
-    if (testOnDisk(path))
+    if (!first && testOnDisk(path))
         return true;
-    // The first file is gone: any of the others will do.
+    // The first file is gone: any of the others will do, however the first one's absence is
+    // known (a cached answer must not give another result than the disk did).
     if (const std::optional<QStringList> further = item.additionalFileURLStrings()) {
         for (const QString &string : *further) {
             const QUrl other(string, QUrl::StrictMode);
-            if (other.isValid() && !other.isEmpty() && checkFile(pathOf(other)))
+            if (other.isValid() && !other.isEmpty() && checkFile(pathOfURL(other)))
                 return true;
         }
     }
@@ -141,11 +171,20 @@ bool FileAvailabilityService::checkFile(const QString &path)
 
 FileAvailabilityService::Answer FileAvailabilityService::cachedAnswer(const QString &path) const
 {
-    if (m_unavailableFiles.contains(path))
-        return Answer::unavailable;
-    if (m_availableFiles.contains(path))
-        return Answer::available;
-    return Answer::unknown;
+    const auto known = m_knownFiles.constFind(path);
+    if (known == m_knownFiles.constEnd())
+        return Answer::unknown;
+    return *known ? Answer::available : Answer::unavailable;
+}
+
+QString FileAvailabilityService::pathOf(const ClipboardItem &item, const QString &address)
+{
+    auto known = m_pathsByAddress.constFind(address);
+    if (known == m_pathsByAddress.constEnd()) {
+        const std::optional<QUrl> url = item.fileURL();
+        known = m_pathsByAddress.insert(address, url ? pathOfURL(*url) : QString());
+    }
+    return *known;
 }
 
 bool FileAvailabilityService::isOnUnmountedVolume(const QString &path) const
@@ -167,7 +206,7 @@ bool FileAvailabilityService::testOnDisk(const QString &path)
     quint64 generation = 0;
     {
         QMutexLocker locker(&m_lock);
-        generation = m_generation;
+        generation = m_generation.load();
         if (!parent.isEmpty() && !m_watchedDirectories.contains(parent) && m_fileExists(parent)) {
             m_watchedDirectories.insert(parent);
             addedDirectory = true;
@@ -177,10 +216,8 @@ bool FileAvailabilityService::testOnDisk(const QString &path)
     {
         QMutexLocker locker(&m_lock);
         // An event or a refresh since the disk was asked may have made this answer wrong.
-        if (generation == m_generation) {
-            (exists ? m_unavailableFiles : m_availableFiles).remove(path);
-            (exists ? m_availableFiles : m_unavailableFiles).insert(path);
-        }
+        if (generation == m_generation.load())
+            m_knownFiles.insert(path, exists);
     }
     if (addedDirectory)
         scheduleStreamRestart();
@@ -210,16 +247,14 @@ void FileAvailabilityService::handleFileEvents(const FileEventStream::Events &ev
             m_watchedDirectories.remove(directory);
         for (const QString &eventPath : events.paths) {
             const QString path = withoutTrailingSlash(eventPath);
-            const bool exact = m_availableFiles.remove(path) | m_unavailableFiles.remove(path);
-            if (exact) {
+            if (m_knownFiles.remove(path)) {
                 changed = true;
                 continue;
             }
             const QString prefix = path == QLatin1String("/") ? path : path + QLatin1Char('/');
-            for (QSet<QString> *set : { &m_availableFiles, &m_unavailableFiles }) {
-                changed
-                    |= set->removeIf([&](const QString &cached) { return cached.startsWith(prefix); }) > 0;
-            }
+            changed |= m_knownFiles.removeIf([&](const auto &cached) {
+                return cached.key().startsWith(prefix);
+            }) > 0;
         }
     }
     // Posted from this thread, the notification reaches its observers later, on the main thread.
@@ -242,5 +277,5 @@ QSet<QString> FileAvailabilityService::watchedDirectories() const
 qsizetype FileAvailabilityService::cachedAnswerCount() const
 {
     QMutexLocker locker(&m_lock);
-    return m_availableFiles.size() + m_unavailableFiles.size();
+    return m_knownFiles.size();
 }

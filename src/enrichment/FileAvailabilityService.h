@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -57,6 +58,10 @@ private:
     enum class Answer { unknown, available, unavailable };
     // Under the lock.
     Answer cachedAnswer(const QString &path) const;
+    // The answer for a file or media item with that file address, from the caches or the disk.
+    bool answer(const ClipboardItem &item, const QString &address);
+    // The path a file address is cached under, remembered per address.
+    QString pathOf(const ClipboardItem &item, const QString &address);
     bool isOnUnmountedVolume(const QString &path) const;
     // Asks the disk, watching the path's folder from now on; stores the answer unless the
     // cache was invalidated meanwhile.
@@ -71,10 +76,23 @@ private:
 
     mutable QMutex m_lock;
     QSet<QString> m_mountedVolumes;
-    QSet<QString> m_unavailableFiles;
-    QSet<QString> m_availableFiles;
+    // The paths known to exist (true) and known to be missing (false): one lookup answers.
+    QHash<QString, bool> m_knownFiles;
     QSet<QString> m_watchedDirectories;
-    // Moves on with every invalidation, so that an answer the disk gave before an invalidation
-    // is not stored after it.
-    quint64 m_generation = 0;
+    // Moves on with every invalidation (written under the lock), so that an answer the disk gave
+    // before an invalidation is not stored after it, and answers remembered per item expire.
+    std::atomic<quint64> m_generation = 0;
+
+    // Main thread only. The path of each file address asked about, so that asking again costs
+    // no address parsing; and the last answer per item with the generation it was given in,
+    // so that the panel's many questions between two invalidations cost no string lookups.
+    QHash<QString, QString> m_pathsByAddress;
+    struct ItemAnswer
+    {
+        std::weak_ptr<const ClipboardItem> item; // keeps the address from being reused
+        QString address;
+        quint64 generation = 0;
+        bool available = true;
+    };
+    QHash<const ClipboardItem *, ItemAnswer> m_itemAnswers;
 };

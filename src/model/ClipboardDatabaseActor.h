@@ -5,6 +5,7 @@
 #include <QFuture>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class ModelContainer;
@@ -28,6 +29,10 @@ public:
     // and no unpinned item is left.
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
     QFuture<void> checkpointWAL();
+    // Runs work with the actor's store context, on the actor's thread: what it saves reaches
+    // the other contexts as a change made elsewhere, and the main thread does not wait for the
+    // write. The objects it read are let go afterwards.
+    QFuture<bool> perform(std::function<bool(ModelContext &context)> work);
     QFuture<void> vacuumStore();
 
     // Compacting pays off only when both the file and its free space are large.

@@ -136,22 +136,46 @@ TEST_F(FileAvailabilityServiceTest, AnswersComeFromTheDiskOnceAndThenFromTheCach
     }
 }
 
-TEST_F(FileAvailabilityServiceTest, FurtherFilesAreTriedOnlyAfterTheDiskSaidTheFirstIsGone)
+TEST_F(FileAvailabilityServiceTest, AnItemIsAvailableWhileAnyOfItsFilesIs)
 {
     create(QStringLiteral("/home/ann/b.txt"));
     const QStringList further { fileURL(QStringLiteral("/home/ann/b.txt")) };
     const ClipboardItemPtr item = fileItem(QStringLiteral("/home/ann/a.txt"), further);
-    EXPECT_TRUE(m_service->isAvailable(*item)) << "the second file exists";
+    // The same files give the same answer, from the disk or from the caches, for this item
+    // and for another one with the same files.
+    const ClipboardItemPtr twin = fileItem(QStringLiteral("/home/ann/a.txt"), further);
+    for (const ClipboardItemPtr &asked : { item, item, twin, twin })
+        EXPECT_TRUE(m_service->isAvailable(*asked)) << "the second file exists";
+    EXPECT_EQ(askedAbout(QStringLiteral("/home/ann/a.txt")), 1);
     EXPECT_EQ(askedAbout(QStringLiteral("/home/ann/b.txt")), 1);
 
-    // Now the first path is known to be missing: the answer comes from the cache, and the
-    // further files are not looked at.
-    EXPECT_FALSE(m_service->isAvailable(*item));
-    EXPECT_EQ(askedAbout(QStringLiteral("/home/ann/a.txt")), 1);
+    // On an unmounted volume the first file is missing without the disk; the others still
+    // count.
+    const ClipboardItemPtr fromStick = fileItem(QStringLiteral("/media/ann/Stick/a.txt"), further);
+    EXPECT_TRUE(m_service->isAvailable(*fromStick));
+
+    // The second file goes too.
+    m_existing.remove(QStringLiteral("/home/ann/b.txt"));
+    m_stream->deliver({ { QStringLiteral("/home/ann/b.txt") }, {} });
+    for (const ClipboardItemPtr &asked : { item, twin, fromStick })
+        EXPECT_FALSE(m_service->isAvailable(*asked));
 
     const ClipboardItemPtr allGone = fileItem(
         QStringLiteral("/home/ann/x.txt"), { fileURL(QStringLiteral("/home/ann/y.txt")), QString() });
     EXPECT_FALSE(m_service->isAvailable(*allGone));
+}
+
+TEST_F(FileAvailabilityServiceTest, AnItemThatNowPointsElsewhereIsAskedAgain)
+{
+    create(QStringLiteral("/home/ann/here.txt"));
+    const ClipboardItemPtr item = fileItem(QStringLiteral("/home/ann/gone.txt"));
+    EXPECT_FALSE(m_service->isAvailable(*item));
+    item->setFileURLString(fileURL(QStringLiteral("/home/ann/here.txt")));
+    EXPECT_TRUE(m_service->isAvailable(*item));
+    // It stands for a pinned item with another file now.
+    const ClipboardItemPtr pinned = fileItem(QStringLiteral("/home/ann/gone.txt"));
+    item->setPinnedReference(pinned);
+    EXPECT_FALSE(m_service->isAvailable(*item));
 }
 
 TEST_F(FileAvailabilityServiceTest, FoldersAreWatchedOnceEach)

@@ -91,7 +91,7 @@ void LocalHttpServer::serve(QTcpSocket *socket)
 
 bool LocalHttpServer::answer(QTcpSocket *socket, const QString &target)
 {
-    const Response response = m_responses.value(target, Response { 404, "text/plain", "not found" });
+    const Response response = m_responses.value(target, m_defaultResponse);
     if (response.hang) {
         disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
         return false;

@@ -36,6 +36,8 @@ public:
     QUrl url(const QString &pathAndQuery) const;
 
     void setResponse(const QString &pathAndQuery, const Response &response);
+    // The answer to paths without a response of their own (404 until set).
+    void setDefaultResponse(const Response &response) { m_defaultResponse = response; }
     static Response page(const QByteArray &html)
     {
         return Response { 200, "text/html; charset=utf-8", html };
@@ -65,6 +67,7 @@ private:
 
     QTcpServer m_server;
     QHash<QString, Response> m_responses;
+    Response m_defaultResponse { 404, "text/plain", "not found" };
     QHash<QString, int> m_requestCounts;
     QHash<QString, QHash<QByteArray, QByteArray>> m_lastHeaders;
     QHash<QString, qint64> m_bytesSent;
