@@ -3,6 +3,7 @@
 #include "KeyboardShortcuts/Name.h"
 
 #include <QObject>
+#include <QPointF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
