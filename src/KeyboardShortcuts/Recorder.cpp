@@ -1,6 +1,7 @@
 #include "KeyboardShortcuts/Recorder.h"
 
 #include "KeyboardShortcuts/LocalEventMonitor.h"
+#include "platform/GlobalInputMonitor.h"
 #include "platform/KeyboardMap.h"
 
 #include <QAbstractButton>
@@ -111,8 +112,35 @@ void Recorder::updateFromState()
     m_clearAction->setVisible(m_state->showsClearButton());
 }
 
+void Recorder::setDesktopKeys(std::unique_ptr<GlobalInputMonitor> monitor)
+{
+    if (m_desktopKeys)
+        m_desktopKeys->setWatchesModifiers(false, nullptr);
+    m_desktopKeys = std::move(monitor);
+    m_desktopKeysChosen = true;
+    if (m_desktopKeys)
+        connect(m_desktopKeys.get(), &GlobalInputMonitor::otherKeyPressed, this, &Recorder::handleDesktopKey);
+    updateMonitor();
+}
+
+void Recorder::handleDesktopKey(quint32 keycode, quint64 modifierFlags)
+{
+    // Keys the recorder gets itself come as key events; only a key another program's grab
+    // took is handled here, so the user hears why it cannot simply be used.
+    if (!m_state->isRecording())
+        return;
+    const std::optional<Shortcut> shortcut = Shortcut::fromKeyCode(keycode, modifierFlags, m_keyboardMap);
+    if (!shortcut || !m_state->isHeldElsewhere(*shortcut))
+        return;
+    apply(m_state->handleKey(shortcut));
+}
+
 void Recorder::updateMonitor()
 {
+    if (!m_desktopKeysChosen && m_state->isRecording())
+        setDesktopKeys(GlobalInputMonitor::openSeparate());
+    if (m_desktopKeys)
+        m_desktopKeys->setWatchesModifiers(m_state->isRecording(), nullptr);
     if (!m_state->isRecording()) {
         // Recording may end inside the monitor's own callback: it goes once that returned.
         if (m_mouseMonitor) {
@@ -206,8 +234,8 @@ void Recorder::mousePressEvent(QMouseEvent *event)
 
 int Recorder::presentAlert(const RecorderState::Alert &alert)
 {
-    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), alert.message,
-        QMessageBox::NoButton, window());
+    QMessageBox box(
+        QMessageBox::Warning, tr("Keyboard Shortcut"), alert.message, QMessageBox::NoButton, window());
     box.setObjectName(QStringLiteral("KeyboardShortcutsRecorderAlert"));
     box.setInformativeText(alert.informativeText);
     QList<QAbstractButton *> buttons;

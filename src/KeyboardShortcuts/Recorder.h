@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class GlobalInputMonitor;
 class KeyboardMap;
 class LocalEventMonitor;
 class QMenu;
@@ -38,6 +39,10 @@ public:
     // Where key codes become keys; the desktop's own map by default (tests give their own).
     void setKeyboardMap(const KeyboardMap *keyboardMap) { m_keyboardMap = keyboardMap; }
 
+    // Where keys that another program's grab takes before they reach the recorder are seen
+    // while it records; by default a monitor of its own on the desktop (none headless).
+    void setDesktopKeys(std::unique_ptr<GlobalInputMonitor> monitor);
+
     // The app's main menu, whose items' shortcuts the recorder refuses to take over.
     static void setMainMenu(QMenu *menu);
     static QMenu *mainMenu();
@@ -57,11 +62,14 @@ private:
     void updateMonitor();
     bool handleAppMouseUp(QObject *receiver, QEvent *event);
     int presentAlert(const RecorderState::Alert &alert);
+    void handleDesktopKey(quint32 keycode, quint64 modifierFlags);
 
     std::unique_ptr<RecorderState> m_state;
     const KeyboardMap *m_keyboardMap = nullptr;
     QAction *m_clearAction = nullptr;
     std::unique_ptr<LocalEventMonitor> m_mouseMonitor;
+    std::unique_ptr<GlobalInputMonitor> m_desktopKeys;
+    bool m_desktopKeysChosen = false;
 };
 
 } // namespace KeyboardShortcuts

@@ -216,7 +216,7 @@ RecorderState::Outcome RecorderState::handleKey(const std::optional<Shortcut> &k
             return { true, FocusChange::none };
         }
     }
-    if (m_isSystemShortcut && m_isSystemShortcut(*key)) {
+    if (isHeldElsewhere(*key)) {
         const int answer
             = presentAlert({ localized("keyboard_shortcut_used_by_system").arg(key->nativeText()),
                 localized("keyboard_shortcuts_can_be_changed").arg(QCoreApplication::applicationName()),

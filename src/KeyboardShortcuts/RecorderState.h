@@ -79,6 +79,11 @@ public:
     // By default the hot-key layer asks the desktop.
     void setSystemShortcutQuery(SystemShortcutQuery query) { m_isSystemShortcut = std::move(query); }
     void setBeep(std::function<void()> beep) { m_beep = std::move(beep); }
+    // Whether the desktop or another program holds the shortcut.
+    bool isHeldElsewhere(const Shortcut &shortcut) const
+    {
+        return m_isSystemShortcut && m_isSystemShortcut(shortcut);
+    }
 
     // The recorder got the focus. Given by the window's activation, it only keeps the focus:
     // recording waits for the user's click.

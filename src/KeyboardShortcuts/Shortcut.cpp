@@ -385,6 +385,18 @@ std::optional<Shortcut> Shortcut::fromKeyEvent(const QKeyEvent &event, const Key
     return fromCarbon(*code, toCarbonModifiers(flags));
 }
 
+std::optional<Shortcut> Shortcut::fromKeyCode(
+    quint32 keycode, quint64 modifierFlags, const KeyboardMap *keyboardMap)
+{
+    if (!keyboardMap)
+        return std::nullopt;
+    const std::optional<quint32> keysym = keyboardMap->baseKeysym(keycode);
+    const std::optional<qint64> code = keysym ? codeForKeysym(*keysym) : std::nullopt;
+    if (!code)
+        return std::nullopt;
+    return fromCarbon(*code, toCarbonModifiers(modifierFlags & ~ModifierFlag::function));
+}
+
 std::optional<Shortcut> Shortcut::fromX11(quint32 keysym, quint32 state)
 {
     const std::optional<qint64> code = codeForKeysym(keysym);

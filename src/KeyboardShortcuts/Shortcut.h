@@ -63,6 +63,10 @@ struct Shortcut
     // for other events and keys without a code.
     static std::optional<Shortcut> fromKeyEvent(const QKeyEvent &event);
     static std::optional<Shortcut> fromKeyEvent(const QKeyEvent &event, const KeyboardMap *keyboardMap);
+    // An X key code with modifier flags, the key read through the keyboard map as it is
+    // unshifted; nothing without a map or for codes without a key here.
+    static std::optional<Shortcut> fromKeyCode(
+        quint32 keycode, quint64 modifierFlags, const KeyboardMap *keyboardMap);
     // An X key symbol with an X modifier state (Shift 1, Control 4, Mod1 8, Mod4 64; Lock and
     // NumLock are ignored); nothing for symbols without a key code here.
     static std::optional<Shortcut> fromX11(quint32 keysym, quint32 state);

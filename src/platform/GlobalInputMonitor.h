@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPoint>
 
+#include <memory>
+
 // Input anywhere on the desktop, also in other applications' windows: mouse-down
 // positions while watched (the panel's outside clicks) and every change of the held
 // modifier keys (the double tap). Modifier flags use the shortcut model's encoding
@@ -22,12 +24,17 @@ public:
     virtual bool setWatchesModifiers(bool watch, QString *error) = 0;
     virtual bool isAvailable() const = 0;
 
+    // A monitor of its own, on a connection of its own, so its watching never changes what
+    // another monitor watches; nullptr where there is no X display.
+    static std::unique_ptr<GlobalInputMonitor> openSeparate();
+
 Q_SIGNALS:
     // A left or right button went down at a point of the screen, in device pixels.
     void mouseDown(const QPoint &nativePosition);
     void modifierFlagsChanged(quint64 flags, double timestamp);
-    // A key that is no modifier went down (while modifiers are watched).
-    void otherKeyPressed(double timestamp);
+    // A key that is no modifier went down (while modifiers are watched): its X key code and
+    // the modifiers held with it. Seen even when another program's grab takes the key.
+    void otherKeyPressed(quint32 keycode, quint64 modifierFlags, double timestamp);
 };
 
 class FakeGlobalInputMonitor final : public GlobalInputMonitor
@@ -65,9 +72,9 @@ public:
         if (watchesModifiers)
             Q_EMIT modifierFlagsChanged(flags, timestamp);
     }
-    void pressOtherKey(double timestamp)
+    void pressOtherKey(double timestamp, quint32 keycode = 0, quint64 modifierFlags = 0)
     {
         if (watchesModifiers)
-            Q_EMIT otherKeyPressed(timestamp);
+            Q_EMIT otherKeyPressed(keycode, modifierFlags, timestamp);
     }
 };

@@ -7,6 +7,17 @@
 
 #include <cstdlib>
 
+std::unique_ptr<GlobalInputMonitor> GlobalInputMonitor::openSeparate()
+{
+    std::unique_ptr<X11Connection> connection = X11Connection::open();
+    if (!connection)
+        return nullptr;
+    auto monitor = std::make_unique<X11GlobalInputMonitor>(*connection);
+    // The monitor owns its connection: it goes with the monitor, after it.
+    connection.release()->setParent(monitor.get());
+    return monitor;
+}
+
 X11GlobalInputMonitor::X11GlobalInputMonitor(X11Connection &connection, QObject *parent)
     : GlobalInputMonitor(parent)
     , m_connection(connection)
@@ -137,7 +148,7 @@ void X11GlobalInputMonitor::handleEvent(const void *rawEvent)
         const bool press = generic->event_type == XCB_INPUT_RAW_KEY_PRESS;
         if (!m_keyboardMap.isModifierKey(keycode)) {
             if (press)
-                Q_EMIT otherKeyPressed(secondsOf(raw->time));
+                Q_EMIT otherKeyPressed(keycode, m_flags, secondsOf(raw->time));
             return;
         }
         if (!flag)
