@@ -5,6 +5,7 @@
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
 #include "platform/GlobalHotKeys.h"
+#include "platform/GlobalInputMonitor.h"
 #include "platform/KeyboardMap.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
@@ -120,6 +121,34 @@ TEST_F(RecorderTest, TabMovesOnEscapeKeepsBackspaceClearsAndAClickOutsideEnds)
         window->notes()->setFocus(Qt::OtherFocusReason);
         EXPECT_FALSE(recorder()->state().isRecording());
     }
+}
+
+TEST_F(RecorderTest, AKeyAnotherProgramsGrabTakesIsSeenOnTheDesktopAndAsked)
+{
+    auto desktop = std::make_unique<FakeGlobalInputMonitor>();
+    FakeGlobalInputMonitor *keys = desktop.get();
+    recorder()->setDesktopKeys(std::move(desktop));
+    QList<RecorderState::Alert> alerts;
+    recorder()->state().setAlertPresenter([&](const RecorderState::Alert &alert) {
+        alerts.append(alert);
+        return 1; // Use Anyway
+    });
+    EXPECT_FALSE(keys->watchesModifiers) << "only watched while recording";
+    hotKeys.refused.insert({ 'k', 4 | 8 });
+
+    QTest::mouseClick(recorder(), Qt::LeftButton);
+    ASSERT_TRUE(keys->watchesModifiers);
+    // A key nobody else holds arrives as a key event too: the desktop's report is ignored.
+    keys->pressOtherKey(1, 10, ModifierFlag::control);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(stored(), Shortcut(Key::space, CarbonModifier::control));
+    // Control+Alt+K, taken by another program's grab, reaches the recorder only this way.
+    keys->pressOtherKey(2, 45, ModifierFlag::control | ModifierFlag::option);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().message.startsWith(QStringLiteral("Ctrl+Alt+K ")));
+    EXPECT_EQ(stored(), Shortcut(Key::k, CarbonModifier::control | CarbonModifier::option));
+    EXPECT_FALSE(recorder()->state().isRecording());
+    EXPECT_FALSE(keys->watchesModifiers);
 }
 
 } // namespace
