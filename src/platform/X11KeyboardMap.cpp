@@ -5,8 +5,9 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <QPointer>
+
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -36,12 +37,17 @@ quint64 flagOfModKeysym(xcb_keysym_t keysym)
 
 const KeyboardMap *KeyboardMap::system()
 {
-    static std::unique_ptr<X11KeyboardMap> map;
+    // Made once and kept: it must not outlive the shared connection it reads, which goes
+    // with the application object, so once that is gone there is no map.
+    static X11KeyboardMap *map = nullptr;
+    static QPointer<X11Connection> reading;
     if (!map) {
-        if (X11Connection *connection = X11Connection::shared())
-            map = std::make_unique<X11KeyboardMap>(*connection);
+        if (X11Connection *connection = X11Connection::shared()) {
+            map = new X11KeyboardMap(*connection);
+            reading = connection;
+        }
     }
-    return map.get();
+    return reading ? map : nullptr;
 }
 
 X11KeyboardMap::X11KeyboardMap(X11Connection &connection)
