@@ -22,8 +22,6 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <csignal>
-
 namespace {
 
 using ShellEndToEndTest = AppEndToEndTest;
