@@ -2,6 +2,8 @@
 // the picture come from a local web server on a thread of its own, so only the app's work is on
 // the main thread), and what asking the availability of 5,000 file items costs once their
 // answers are cached, as the panel does on every refresh and paint.
+#include "BenchSupport.h"
+
 #include "capture/ClipboardMonitor.h"
 #include "capture/LinkMetadataTask.h"
 #include "enrichment/FileAvailabilityService.h"
@@ -27,16 +29,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <ctime>
-
 namespace {
-
-double threadMilliseconds()
-{
-    timespec time {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-    return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
-}
 
 // A photograph-like picture: a gradient with fine noise, which PNG cannot shrink much.
 QByteArray photograph(int width, int height)

@@ -99,15 +99,7 @@ bool FileAvailabilityService::isAvailable(const ClipboardItem &item)
     const ClipboardItemType kind = item.type();
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
         return true;
-    // The file is that of the item this one stands for, if any.
-    const ClipboardItem *source = &item;
-    for (int hop = 0; hop < 64; ++hop) {
-        const ClipboardItemPtr reference = source->pinnedReference();
-        if (!reference)
-            break;
-        source = reference.get();
-    }
-    const std::optional<QString> address = source->fileURLString();
+    const std::optional<QString> address = item.resolvedFileURLString();
     if (!address)
         return true;
 
