@@ -5,21 +5,25 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 QFuture<void> fetchLinkMetadataTask(
     ClipboardMonitor &monitor, LinkMetadataService &service, PersistentIdentifier identifier, const QUrl &url)
 {
+    // Continued on the main thread through the application object: a continuation's context
+    // must outlive the fetch, which the monitor need not.
     QPointer<ClipboardMonitor> held(&monitor);
-    return service.fetchLinkMetadata(url).then(&monitor, [held, identifier](const LinkMetadata &metadata) {
-        if (!held || metadata.isEmpty())
-            return;
-        // Written by the store actor: two pictures are a few hundred kilobytes, too much to write
-        // on the main thread. The main context takes the change in as one made elsewhere.
-        held->databaseActor().perform([identifier, metadata](ModelContext &context) {
-            return applyLinkMetadata(context, identifier, metadata);
+    return service.fetchLinkMetadata(url).then(
+        QCoreApplication::instance(), [held, identifier](const LinkMetadata &metadata) {
+            if (!held || metadata.isEmpty())
+                return;
+            // Written by the store actor: two pictures are a few hundred kilobytes, too much to write
+            // on the main thread. The main context takes the change in as one made elsewhere.
+            held->databaseActor().perform([identifier, metadata](ModelContext &context) {
+                return applyLinkMetadata(context, identifier, metadata);
+            });
         });
-    });
 }
 
 bool applyLinkMetadata(ModelContext &context, PersistentIdentifier identifier, const LinkMetadata &metadata)

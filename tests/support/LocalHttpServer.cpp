@@ -1,6 +1,8 @@
 #include "support/LocalHttpServer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
@@ -83,6 +85,19 @@ void LocalHttpServer::serve(QTcpSocket *socket)
             }
             ++m_requestCounts[target];
             m_lastHeaders.insert(target, headers);
+            if (const int delay = m_responses.value(target, m_defaultResponse).delayMs; delay > 0) {
+                // Later requests on this connection wait for the answer to this one.
+                disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+                QPointer<QTcpSocket> later(socket);
+                QTimer::singleShot(delay, this, [this, later, target] {
+                    if (!later || !answer(later, target))
+                        return;
+                    serve(later);
+                    if (later->bytesAvailable() > 0)
+                        Q_EMIT later->readyRead();
+                });
+                return;
+            }
             if (!answer(socket, target))
                 return; // the connection ends with this answer
         }

@@ -26,6 +26,8 @@ public:
         qint64 fillerBytes = 0;
         // Without a Content-Length header: the body ends when the connection closes.
         bool omitLength = false;
+        // Answers this much later.
+        int delayMs = 0;
     };
 
     LocalHttpServer();

@@ -176,6 +176,33 @@ TEST_F(LinksAndFilesEndToEndTest, ACopiedLinkShowsItsPageTitleAndPicture)
     const QImage screenshot(saveScreenshot(QStringLiteral("link-row-with-title-and-picture.png")));
     ASSERT_FALSE(screenshot.isNull());
     EXPECT_GE(countPixels(screenshot, panel, magenta), 2 * 28 * 28) << "the picture is not in the rows";
+
+    // A link copied while the panel is open: its row comes first, its picture (slow to come
+    // here) replaces the placeholder the row was drawn with.
+    const QColor lime(120, 230, 30);
+    LocalHttpServer::Response slowPicture = LocalHttpServer::image(encodedColour(QSize(300, 300), lime));
+    slowPicture.delayMs = 700;
+    server.setResponse(QStringLiteral("/lime.png"), slowPicture);
+    server.setResponse(QStringLiteral("/orchard"),
+        LocalHttpServer::page("<html><head><meta property=\"og:title\" content=\"Orchard in May\">"
+                              "<meta property=\"og:image\" content=\"/lime.png\"></head></html>"));
+    const QString secondLink = server.url(QStringLiteral("/orchard")).toString();
+    copyFromOutside(secondLink);
+    ASSERT_TRUE(waitUntil([&] {
+        item = newestStoredItem();
+        return item && item->textContent() == secondLink;
+    }));
+    QTest::qWait(200);
+    const QImage placeholder(saveScreenshot(QStringLiteral("link-row-before-its-picture.png")));
+    EXPECT_EQ(countPixels(placeholder, panel, lime), 0) << "the picture came sooner than the server sent it";
+    ASSERT_TRUE(waitUntil([&] {
+        item = newestStoredItem();
+        return item && item->linkThumbnailData();
+    }));
+    QTest::qWait(300);
+    const QImage arrived(saveScreenshot(QStringLiteral("link-row-after-its-picture.png")));
+    EXPECT_TRUE(appIsFront(app)) << "the panel was closed meanwhile";
+    EXPECT_GE(countPixels(arrived, panel, lime), 2 * 28 * 28) << "the late picture is not drawn";
 }
 
 TEST_F(LinksAndFilesEndToEndTest, FilesThatWentAreLeftOutOnTheNextShowAndPaintingNeverAsksTheDisk)
