@@ -4,7 +4,10 @@
 #include "KeyboardShortcuts/ShortcutCenter.h"
 #include "capture/ClipboardMonitor.h"
 #include "common/NotificationCenter.h"
+#include "model/ClipboardDatabaseActor.h"
+#include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
+#include "panel/PanelController.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -12,10 +15,11 @@
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
 #include "shell/ClipboardPanel.h"
-#include "shell/PanelController.h"
+#include "shell/ShellPanelEnvironment.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -395,6 +399,40 @@ TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
     typed = 0;
     typeInto(field, Qt::Key_E, Qt::NoModifier, QStringLiteral("e"));
     EXPECT_EQ(typed, 0);
+}
+
+// Whether the bytes occur in the store file or its write-ahead log.
+bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
+{
+    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
+        QFile file(storePath + suffix);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+            return true;
+    }
+    return false;
+}
+
+TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
+{
+    const QByteArray secret = "shell-maintenance-secret";
+    for (int i = 0; i < 20; ++i)
+        insertText(QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
+    ASSERT_TRUE(context().save().ok);
+    launch();
+    ShellPanelEnvironment environment(*delegate, *panel(), *delegate->pasteService(), workspace);
+    ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
+
+    environment.checkpointStore();
+    actor.waitForIdle();
+    EXPECT_EQ(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 0) << "the log was not folded in";
+    ASSERT_TRUE(storeFilesContain(storePath(), secret));
+
+    for (const ClipboardItemPtr &item : context().fetch(FetchDescriptor::newestFirst()).items)
+        context().remove(item);
+    ASSERT_TRUE(context().save().ok);
+    environment.compactStore();
+    actor.waitForIdle();
+    EXPECT_FALSE(storeFilesContain(storePath(), secret)) << "deleted content stayed on disk";
 }
 
 TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)
