@@ -122,6 +122,8 @@ public:
     static SearchField *findSearchField(QWidget *contentView);
     // Whether a window that became active is a settings window, to be kept above others.
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
+    // The modifier as people read it ("Alt", "Ctrl").
+    static QString doubleTapModifierName(AppSettings::DoubleTapModifier modifier);
     // "<version> (<build>)" of the running program.
     static QString runningVersion();
 
@@ -168,6 +170,9 @@ private:
     void activatePanelWindow();
     void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
     void notifyUser(const QString &title, const QString &message);
+    void explainDoubleTapUnavailable(const QString &reason);
+    // "open it with Ctrl+Space", from the stored shortcut.
+    QString openingHint() const;
     void quitForAnotherCopy();
 
     Services m_services;
@@ -193,6 +198,7 @@ private:
     std::function<void()> m_refreshVolumes;
     std::function<void(const QString &, const QString &)> m_notifyUser;
     bool m_launched = false;
+    bool m_toldDoubleTapUnavailable = false;
     enum class RegistrationRetry { none, pending, done };
     RegistrationRetry m_registrationRetry = RegistrationRetry::none;
 };

@@ -289,6 +289,45 @@ TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
     EXPECT_FALSE(input.watchesModifiers);
 }
 
+TEST_F(AppDelegateTest, WithoutTheDesktopsKeysDoubleTapKeepsTheShortcutAndSaysWhyOnce)
+{
+    input.unavailableReason = QStringLiteral("the X server has no XInput extension");
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    CapturedDiagnostics diagnostics;
+    launch();
+    EXPECT_EQ(delegate->doubleTapService(), nullptr);
+    EXPECT_TRUE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices.first(),
+        QStringLiteral(
+            "A double tap of Alt cannot open Tindlewick here: the X server has no XInput extension. "
+            "Until it can, open it with Ctrl+Space."));
+    workspace.frontmost = editor;
+    pressShortcut();
+    EXPECT_TRUE(panelShown());
+    delegate->hidePanel(false);
+
+    // Switching away and back tries again, keeps the shortcut and does not repeat itself.
+    settings.setActivationMode(AppSettings::ActivationMode::shortcut);
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::shortcut; }));
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::doubleTap; }));
+    EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_EQ(diagnostics.lines().filter(QStringLiteral("Double tap unavailable")).size(), 1);
+
+    // Raw input back (a new server): the next switch lets the shortcut go for the double tap.
+    input.unavailableReason.clear();
+    settings.setActivationMode(AppSettings::ActivationMode::shortcut);
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::shortcut; }));
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() != nullptr; }));
+    EXPECT_FALSE(hotKeys.grabbed.contains(controlSpace));
+}
+
 TEST_F(AppDelegateTest, VersionChangesRaiseTheBannerOnce)
 {
     settings.setLastSeenVersion(QStringLiteral("0.9 (0.9)"));
@@ -309,7 +348,7 @@ TEST_F(AppDelegateTest, AShortcutTakenByAnotherProgramIsToldToTheUserAfterOneMor
     EXPECT_TRUE(notices.isEmpty()) << "a quitting copy may still hold it: tried again first";
     ASSERT_TRUE(waitUntil([&] { return !notices.isEmpty(); }));
     EXPECT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices.first().contains(QStringLiteral("\u2303Space")));
+    EXPECT_TRUE(notices.first().contains(QStringLiteral("Ctrl+Space may not reach Tindlewick")));
     EXPECT_FALSE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
 }
 
