@@ -50,6 +50,15 @@ QFuture<void> ClipboardDatabaseActor::pruneToLimit(qint64 limit)
     });
 }
 
+QFuture<bool> ClipboardDatabaseActor::perform(std::function<bool(ModelContext &context)> work)
+{
+    return m_executor.run([this, work = std::move(work)] {
+        const bool result = work(context());
+        context().releaseUnchangedObjects();
+        return result;
+    });
+}
+
 QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
 {
     return m_executor.run([this, maxAgeSeconds] {
@@ -89,6 +98,15 @@ QFuture<void> ClipboardDatabaseActor::checkpointWAL()
 QFuture<void> ClipboardDatabaseActor::vacuumStore()
 {
     return m_executor.run([this] { runStatement(QStringLiteral("VACUUM"), QStringLiteral("VACUUM")); });
+}
+
+QFuture<void> ClipboardDatabaseActor::compactStore()
+{
+    return m_executor.run([this] {
+        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+        runStatement(QStringLiteral("VACUUM"), QStringLiteral("VACUUM"));
+        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+    });
 }
 
 bool ClipboardDatabaseActor::shouldVacuum(qint64 fileSize, qint64 freePageCount, qint64 pageSize)

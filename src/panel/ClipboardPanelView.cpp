@@ -123,8 +123,13 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         &ClipboardPanelView::updateKeyboardHighlight);
     connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
-    // Late details of an item (a link's title, a thumbnail) only need a repaint.
-    connect(&context, &ModelContext::itemDidChangeProperty, this, &ClipboardPanelView::repaintColumns);
+    // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
+    // decoded again.
+    connect(&context, &ModelContext::itemDidChangeProperty, this,
+        [this](const ClipboardItemPtr &item, ItemField field) {
+            m_thumbnails->propertyDidChange(*item, field);
+            repaintColumns();
+        });
 
     connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {
@@ -387,15 +392,11 @@ bool ClipboardPanelView::handlePanelKey(QKeyEvent *event)
     }
 }
 
+// A text key typed while something else in the panel has the focus reaches the search field
+// through the shell's key monitor, which knows when it must not (a label being edited).
 void ClipboardPanelView::keyPressEvent(QKeyEvent *event)
 {
     if (handlePanelKey(event))
         return;
-    // A key typed while something else has the focus goes to the search.
-    if (!event->text().isEmpty() && event->text().front().isPrint()) {
-        focusSearchField();
-        searchField()->setText(searchField()->text() + event->text());
-        return;
-    }
     QWidget::keyPressEvent(event);
 }

@@ -6,6 +6,7 @@
 
 class AppDelegate;
 class AppSettings;
+class FileAvailabilityService;
 class ModelContext;
 class QWidget;
 class ClipboardPanel;
@@ -14,17 +15,19 @@ class Workspace;
 
 // The panel view's surroundings in the running app: the application delegate shows and
 // hides the panel and remembers the window that was in front, the panel window resizes,
-// the paste service writes the clipboard and sends the paste keystroke.
+// the paste service writes the clipboard and sends the paste keystroke, and the clipboard
+// monitor's database actor keeps the store file small.
 class ShellPanelEnvironment final : public PanelEnvironment
 {
 public:
-    ShellPanelEnvironment(
-        AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService, Workspace &workspace);
+    ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
+        Workspace &workspace, FileAvailabilityService &availability);
 
     // What the delegate calls to fill a new panel window: the panel view over the main
     // context, with an environment of its own that lives exactly as long as the view.
-    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(
-        AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings);
+    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate,
+        Workspace &workspace, ModelContext &context, AppSettings &settings,
+        FileAvailabilityService &availability);
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
@@ -53,6 +56,9 @@ public:
     void clearHighlightCache() override { }
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
 
+    void checkpointStore() override;
+    void compactStore() override;
+
     bool isFileAvailable(const ClipboardItem &item) override;
     void refreshMountedVolumes() override;
 
@@ -61,4 +67,5 @@ private:
     QPointer<ClipboardPanel> m_panel;
     PasteService &m_pasteService;
     Workspace &m_workspace;
+    FileAvailabilityService &m_availability;
 };

@@ -3,7 +3,7 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
-#include "ExternalClipboard.h"
+#include "AppEndToEnd.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
@@ -22,152 +22,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <csignal>
-
 namespace {
 
-// The app in a process of its own, with its own settings and store.
-class AppProcess final
-{
-public:
-    explicit AppProcess(const QString &home)
-        : m_home(home)
-    { }
-    ~AppProcess() { stop(); }
-
-    // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
-    void captureOutput() { m_capture = true; }
-    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
-
-    bool start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
-        m_process.start(QStringLiteral(TINDLEWICK_APP_PATH), {});
-        return m_process.waitForStarted(5000);
-    }
-    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
-    bool waitForExit(int milliseconds)
-    {
-        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; },
-            std::chrono::milliseconds(milliseconds));
-    }
-    int exitCode() const { return m_process.exitCode(); }
-    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
-    qint64 pid() const { return m_process.processId(); }
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    void stop()
-    {
-        if (!isRunning())
-            return;
-        signal(SIGTERM);
-        if (!waitForExit(5000))
-            m_process.kill();
-        m_process.waitForFinished(1000);
-    }
-
-private:
-    QString m_home;
-    QProcess m_process;
-    bool m_capture = false;
-    QString m_output;
-};
-
-struct Geometry
-{
-    QRect rect;
-    bool valid = false;
-};
-
-class ShellEndToEndTest : public X11Test
-{
-protected:
-    void SetUp() override
-    {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-    }
-
-    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
-
-    // Items in the store before the app starts (the capture's job once the app runs).
-    void seedStore(const QStringList &texts)
-    {
-        QString error;
-        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
-        ASSERT_TRUE(container) << error.toStdString();
-        std::unique_ptr<ModelContext> context = container->makeContext();
-        for (const QString &text : texts)
-            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
-        ASSERT_TRUE(context->save().ok);
-    }
-
-    void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
-
-    bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
-    bool appIsFront(const AppProcess &app)
-    {
-        const auto front = workspace->frontmostApplication();
-        return front && front->processIdentifier == app.pid();
-    }
-    quint64 frontWindow()
-    {
-        const auto front = workspace->frontmostApplication();
-        return front ? front->windowId : 0;
-    }
-
-    // Presses Control+Space until the app's panel has the focus (the app needs a moment
-    // after its start to take the shortcut).
-    bool openPanel(const AppProcess &app)
-    {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
-                return false;
-            if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
-                return true;
-        }
-        return false;
-    }
-
-    bool isViewable(quint64 window)
-    {
-        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })
-            .contains(QLatin1String("IsViewable"));
-    }
-
-    Geometry windowGeometry(quint64 window)
-    {
-        const QString shell = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-        QHash<QString, int> values;
-        for (const QString &line : shell.split(QLatin1Char('\n'))) {
-            const QStringList parts = line.split(QLatin1Char('='));
-            if (parts.size() == 2)
-                values.insert(parts[0], parts[1].toInt());
-        }
-        if (!values.contains(QStringLiteral("WIDTH")))
-            return {};
-        return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")],
-                     values[QStringLiteral("WIDTH")], values[QStringLiteral("HEIGHT")]),
-            true };
-    }
-
-    bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }
-    bool clickAt(const QPoint &point)
-    {
-        return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-            QStringLiteral("click"), QStringLiteral("1") });
-    }
-
-    QTemporaryDir home;
-    ExternalClipboard external;
-};
+using ShellEndToEndTest = AppEndToEndTest;
 
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
 {
@@ -278,6 +135,81 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
         EXPECT_FALSE(isViewable(panelWindow)) << "Return hides the panel";
         EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
     }
+}
+
+// Whether the panel's search strip shows the selection colour: the previous search is
+// selected, so that typing replaces it.
+bool searchTextSelected(const QRect &panel)
+{
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    const QColor selection = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    // The field sits in the strip's first 60 pixels, right of the magnifier.
+    const QRect strip
+        = QRect(panel.x() + 40, panel.y() + 8, panel.width() - 120, 56).intersected(screen.rect());
+    for (int y = strip.top(); y <= strip.bottom(); ++y) {
+        for (int x = strip.left(); x <= strip.right(); ++x) {
+            if (screen.pixelColor(x, y) == selection)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThePanelSearches)
+{
+    // Newest last: a search that went astray would paste the newest, "damson jam", or nothing.
+    seedStore({ QStringLiteral("apple pie"), QStringLiteral("banana split"), QStringLiteral("cherry tart"),
+        QStringLiteral("damson jam") });
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+
+    // Types a search, keeps what the panel shows, chooses the first match with Down and
+    // Return, and waits until the window in front holds what it should.
+    const auto searchAndPaste
+        = [&](const QString &search, const QString &screenshot, const QString &windowText) {
+              if (!xdotool({ QStringLiteral("type"), search }))
+                  return false;
+              QTest::qWait(200);
+              saveScreenshot(screenshot);
+              return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return"))
+                  && waitUntil([&] { return window.plainText() == windowText; });
+          };
+
+    // The first show: the field takes the focus a quarter second after the panel appears.
+    ASSERT_TRUE(openPanel(app));
+    QTest::qWait(600);
+    ASSERT_TRUE(searchAndPaste(
+        QStringLiteral("apple"), QStringLiteral("search-first.png"), QStringLiteral("apple pie")))
+        << "pasted: " << window.plainText().toStdString();
+
+    // The second show: the field still holds "apple", all of it selected, so the new search
+    // replaces it.
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(openPanel(app));
+    const Geometry panel = windowGeometry(frontWindow());
+    ASSERT_TRUE(panel.valid);
+    EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }))
+        << "the previous search was not selected";
+    saveScreenshot(QStringLiteral("search-selected-on-show.png"));
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("cherry"), QStringLiteral("search-second.png"),
+        QStringLiteral("apple piecherry tart")))
+        << "pasted: " << window.plainText().toStdString();
+
+    // The third show: Escape empties the search, Down moves the keyboard into the History
+    // column; typing there still searches.
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(openPanel(app));
+    EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("search-keyboard-in-column.png"));
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("banana"), QStringLiteral("search-typed-in-column.png"),
+        QStringLiteral("apple piecherry tartbanana split")))
+        << "pasted: " << window.plainText().toStdString();
 }
 
 TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
