@@ -47,6 +47,7 @@ struct Options
     size_t shortPerLabel = 1000; // short snippets (1 to 3 lines, at most 200 characters) per label
     size_t shortTexts = 40000; // short texts of their own (sentences, lines, synthesised) per label
     size_t show = 0; // short texts and snippets to print per label, to check the corpus
+    bool listPackages = false; // print each label's packages, their files and their side
     std::string evaluate; // a model folder to report on instead of training
     double testShare = 0.2;
     uint32_t buckets = 1u << 16;
@@ -1652,6 +1653,14 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             "texts (%zu held out), %zu documentation samples\n",
             label.c_str(), files.size(), testFiles, packages.size(), heldOfLabel.size(), shortSnippets,
             shorts.size(), heldShorts, docs.size());
+        if (options.listPackages) {
+            std::map<std::string, size_t> filesOfPackage;
+            for (const Document &file : files)
+                ++filesOfPackage[file.group];
+            for (const auto &[package, count] : filesOfPackage)
+                std::fprintf(stderr, "  %-12s %5zu %s %s\n", label.c_str(), count,
+                    heldOfLabel.count(package) ? "held " : "train", package.c_str());
+        }
     }
     return corpus;
 }
@@ -1986,6 +1995,8 @@ Options parse(int argc, char **argv)
             options.evaluate = value();
         else if (arg == "--show")
             options.show = std::stoul(value());
+        else if (arg == "--packages")
+            options.listPackages = true;
         else if (arg == "--buckets")
             options.buckets = uint32_t(std::stoul(value()));
         else if (arg == "--embedding")
