@@ -1,6 +1,8 @@
 #include "detection/ContentTypeFeatures.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 
 namespace ContentTypeFeatures {
 
@@ -27,7 +29,12 @@ enum Kind : uint32_t {
     TextStart1 = 11, // .. 18 for the first 1 to 8 bytes
     TextEnd1 = 20, // .. 23 for the last 1 to 4 bytes
     LineEnding2 = 24,
+    Fields = 25,
 };
+
+// What separates the fields of a table's rows: comma, tab, semicolon, vertical bar.
+constexpr uint8_t fieldSeparators[] = { ',', '\t', ';', '|' };
+using SeparatorCounts = std::array<uint8_t, std::size(fieldSeparators)>;
 
 uint32_t hashBytes(uint32_t kind, const uint8_t *bytes, size_t size)
 {
@@ -95,17 +102,18 @@ private:
 
     void lines(const uint8_t *bytes, size_t size)
     {
+        SeparatorCounts previous {};
         size_t start = 0;
         while (start < size) {
             size_t end = start;
             while (end < size && bytes[end] != '\n')
                 ++end;
-            line(bytes + start, end - start);
+            line(bytes + start, end - start, previous);
             start = end + 1;
         }
     }
 
-    void line(const uint8_t *bytes, size_t size)
+    void line(const uint8_t *bytes, size_t size, SeparatorCounts &previous)
     {
         size_t indent = 0;
         while (indent < size && (bytes[indent] == ' ' || bytes[indent] == '\t'))
@@ -113,8 +121,10 @@ private:
         size_t last = size;
         while (last > indent && isWhitespace(bytes[last - 1]))
             --last;
-        if (last == indent)
-            return; // blank
+        if (last == indent) {
+            previous = {}; // blank: a table ends here
+            return;
+        }
         if (indent > 0) {
             const uint8_t shape[2] = { bytes[0], uint8_t(std::min<size_t>(indent, 8)) };
             add(Indentation, shape, 2);
@@ -126,6 +136,23 @@ private:
         add(LineEnding1, content + length - 1, 1);
         if (length >= 2)
             add(LineEnding2, content + length - 2, 2);
+        fields(content, length, previous);
+    }
+
+    // A table's rows hold the same number of separators, line after line; code and prose
+    // seldom do. One feature per separator the line holds: the separator, how many (up to
+    // 31), and whether the line before held as many.
+    void fields(const uint8_t *bytes, size_t size, SeparatorCounts &previous)
+    {
+        for (size_t s = 0; s < std::size(fieldSeparators); ++s) {
+            const auto count
+                = uint8_t(std::min<ptrdiff_t>(std::count(bytes, bytes + size, fieldSeparators[s]), 31));
+            if (count > 0) {
+                const uint8_t shape[3] = { fieldSeparators[s], count, uint8_t(count == previous[s]) };
+                add(Fields, shape, 3);
+            }
+            previous[s] = count;
+        }
     }
 
     uint32_t m_mask;

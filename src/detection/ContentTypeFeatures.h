@@ -24,8 +24,9 @@ using Input = std::array<int32_t, inputSize>;
 Input inputTokens(const uint8_t *bytes, size_t size);
 
 // Appends one hashed feature (0 .. buckets-1, buckets a power of two) per occurrence in
-// the input: byte 1- to 4-grams, words, line openings and endings, and the first and last
-// bytes of the text. Padding never enters a feature.
+// the input: byte 1- to 4-grams, words, line openings and endings, the field separators of
+// each line (and whether the line before held as many), and the first and last bytes of
+// the text. Padding never enters a feature.
 void extract(const Input &input, uint32_t buckets, std::vector<uint32_t> &features);
 
 } // namespace ContentTypeFeatures

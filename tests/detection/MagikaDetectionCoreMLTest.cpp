@@ -383,6 +383,37 @@ TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
     EXPECT_EQ(error, "not a content-type model file");
 }
 
+// Each line that holds a field separator gives one more feature per separator it holds;
+// the same text with other bytes in their places gives none. Every text here sits in both
+// windows of the input, so each line counts twice.
+TEST(ContentTypeFeaturesTest, FieldSeparatorsOfEachLineAreFeatures)
+{
+    const auto featureCount = [](const char *text) {
+        std::vector<uint32_t> features;
+        ContentTypeFeatures::extract(
+            MagikaDetectionCoreML::inputTokens(QString::fromLatin1(text)), 1u << 16, features);
+        return features.size();
+    };
+    struct Case
+    {
+        const char *name;
+        const char *table;
+        const char *plain; // the same bytes with the separators replaced
+        size_t extra;
+    };
+    const Case cases[] = {
+        { "commas", "ab,cd,ef\ngh,ij,kl", "ab+cd+ef\ngh+ij+kl", 4 },
+        { "tabs", "ab\tcd\tef\ngh\tij\tkl", "ab+cd+ef\ngh+ij+kl", 4 },
+        { "semicolons", "ab;cd;ef\ngh;ij;kl", "ab+cd+ef\ngh+ij+kl", 4 },
+        { "bars", "ab|cd|ef\ngh|ij|kl", "ab+cd+ef\ngh+ij+kl", 4 },
+        { "one line of two", "ab,cd,ef\ngh+ij+kl", "ab+cd+ef\ngh+ij+kl", 2 },
+        { "two separators on each line", "ab,cd;ef\ngh,ij;kl", "ab+cd+ef\ngh+ij+kl", 8 },
+        { "a blank line between rows", "ab,cd\n\nef,gh", "ab+cd\n\nef+gh", 4 },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(featureCount(c.table), featureCount(c.plain) + c.extra) << c.name;
+}
+
 TEST(ContentTypeFeaturesTest, OnlyRealBytesMakeFeatures)
 {
     std::vector<uint32_t> padding;
