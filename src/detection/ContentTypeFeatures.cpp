@@ -140,15 +140,19 @@ private:
     }
 
     // A table's rows hold the same number of separators, line after line; code and prose
-    // seldom do. One feature per separator the line holds: the separator, how many (up to
-    // 31), and whether the line before held as many.
+    // seldom do. One feature per separator the line holds between its fields: the
+    // separator, how many (up to 31), and whether the line before held as many. A separator
+    // that ends the line (a statement's semicolon, the comma after an array's element)
+    // parts no fields and is not counted.
     void fields(const uint8_t *bytes, size_t size, SeparatorCounts &previous)
     {
         for (size_t s = 0; s < std::size(fieldSeparators); ++s) {
+            const uint8_t separator = fieldSeparators[s];
+            const size_t counted = size > 0 && bytes[size - 1] == separator ? size - 1 : size;
             const auto count
-                = uint8_t(std::min<ptrdiff_t>(std::count(bytes, bytes + size, fieldSeparators[s]), 31));
+                = uint8_t(std::min<ptrdiff_t>(std::count(bytes, bytes + counted, separator), 31));
             if (count > 0) {
-                const uint8_t shape[3] = { fieldSeparators[s], count, uint8_t(count == previous[s]) };
+                const uint8_t shape[3] = { separator, count, uint8_t(count == previous[s]) };
                 add(Fields, shape, 3);
             }
             previous[s] = count;

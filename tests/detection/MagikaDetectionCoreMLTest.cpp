@@ -409,6 +409,8 @@ TEST(ContentTypeFeaturesTest, FieldSeparatorsOfEachLineAreFeatures)
         { "one line of two", "ab,cd,ef\ngh+ij+kl", "ab+cd+ef\ngh+ij+kl", 2 },
         { "two separators on each line", "ab,cd;ef\ngh,ij;kl", "ab+cd+ef\ngh+ij+kl", 8 },
         { "a blank line between rows", "ab,cd\n\nef,gh", "ab+cd\n\nef+gh", 4 },
+        { "a separator that ends the line", "x = 1;\ny = 2;", "x = 1+\ny = 2+", 0 },
+        { "one inside, one at the end", "ab,cd,\nef,gh,", "ab+cd+\nef+gh+", 4 },
     };
     for (const Case &c : cases)
         EXPECT_EQ(featureCount(c.table), featureCount(c.plain) + c.extra) << c.name;
