@@ -3,7 +3,9 @@
 #include "common/Diagnostics.h"
 #include "model/ItemSchema.h"
 #include "model/ModelContext.h"
+#include "model/StoreFailure.h"
 #include "model/StoreSchemaSql.h"
+#include "platform/PrivateFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +18,34 @@
 #include <mutex>
 
 namespace {
+
+const QString damagedAdvice = QStringLiteral(
+    "Tindlewick has left the file as it is. Move it away (or restore it from a backup) and start "
+    "Tindlewick again to begin a new history.");
+
+// A store whose pages are damaged shows an empty history and saves nothing: it is refused
+// at start instead, before anything is written to it.
+bool checkIntegrity(SqliteConnection &connection, QString *error, QString *advice)
+{
+    SqliteStatement check = connection.prepare(QStringLiteral("PRAGMA quick_check"));
+    if (!check.isValid()) {
+        *error = connection.lastError();
+        *advice = damagedAdvice;
+        return false;
+    }
+    if (!check.step()) {
+        *error = check.errorMessage();
+        *advice = damagedAdvice;
+        return false;
+    }
+    const QString verdict = check.text(0);
+    if (verdict == u"ok")
+        return true;
+    // SQLite's report spans lines; the reason is one line of the message.
+    *error = QStringLiteral("the store is damaged (%1)").arg(verdict.simplified().left(200));
+    *advice = damagedAdvice;
+    return false;
+}
 
 bool ensureSchema(SqliteConnection &connection, QString *error)
 {
@@ -55,7 +85,7 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
         if (!insert.isDone())
             return fail();
     }
-    if (!connection.exec(QStringLiteral("COMMIT")))
+    if (!StoreSchemaSql::addMissingColumns(connection) || !connection.exec(QStringLiteral("COMMIT")))
         return fail();
     return true;
 }
@@ -74,11 +104,21 @@ ModelContainer::~ModelContainer()
     m_mainContext.reset();
 }
 
-std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QString *error)
+std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QString *error, QString *advice)
 {
     QString ignored;
     QString &reason = error ? *error : ignored;
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    QString ignoredAdvice;
+    QString &whatToDo = advice ? *advice : ignoredAdvice;
+    whatToDo = QStringLiteral("Check that you can read and write the file and its folder and that the "
+                              "disk has room, then start Tindlewick again.");
+    // The history is the user's alone; files an earlier version left readable by others are
+    // tightened too. SQLite gives the write-ahead log and its index the mode of the store.
+    const QString folder = QFileInfo(path).absolutePath();
+    PrivateFiles::makeFolder(folder);
+    PrivateFiles::restrictFolder(folder);
+    const bool existed = QFileInfo(path).size() > 0;
+    PrivateFiles::createFile(path);
 
     SqliteConnection connection;
     if (!connection.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX)) {
@@ -87,8 +127,12 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
     }
     if (!StoreSchemaSql::configure(connection, 5000)) {
         reason = connection.lastError();
+        if (StoreFailure::causeOf(connection.lastResultCode()) == StoreFailure::Cause::damaged)
+            whatToDo = damagedAdvice;
         return nullptr;
     }
+    if (existed && !checkIntegrity(connection, &reason, &whatToDo))
+        return nullptr;
     // Write-ahead logging: readers never wait for the writer, and a crash loses nothing committed.
     SqliteStatement journal = connection.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
     if (!journal.isValid() || !journal.step()
@@ -99,15 +143,26 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
         return nullptr;
     }
     journal = {};
-    if (!ensureSchema(connection, &reason))
+    if (!ensureSchema(connection, &reason)) {
+        if (reason.contains(QLatin1String("schema version")))
+            whatToDo = QStringLiteral("Use the version of Tindlewick that wrote it, or move the file away to "
+                                      "begin a new history.");
         return nullptr;
+    }
+    PrivateFiles::restrictFolder(folder);
     return std::unique_ptr<ModelContainer>(new ModelContainer(path));
+}
+
+QString ModelContainer::fatalMessage(const QString &path, const QString &reason, const QString &advice)
+{
+    return QStringLiteral("Could not create ModelContainer: %1\nThe clipboard history is kept in %2\n%3")
+        .arg(reason, path, advice);
 }
 
 ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
-        m_mainContext = makeContext();
+        m_mainContext = makeContext(std::min(m_busyTimeoutMs, mainContextBusyTimeoutMs));
         if (QCoreApplication *app = QCoreApplication::instance())
             m_mainContext->moveToThread(app->thread());
     }
@@ -116,9 +171,14 @@ ModelContext *ModelContainer::mainContext()
 
 std::unique_ptr<ModelContext> ModelContainer::makeContext()
 {
+    return makeContext(m_busyTimeoutMs);
+}
+
+std::unique_ptr<ModelContext> ModelContainer::makeContext(int busyTimeoutMs)
+{
     SqliteConnection connection;
     if (connection.open(m_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)) {
-        StoreSchemaSql::configure(connection, m_busyTimeoutMs);
+        StoreSchemaSql::configure(connection, busyTimeoutMs);
         if (!m_connectionSetupSql.isEmpty())
             connection.exec(m_connectionSetupSql);
     } else
@@ -165,9 +225,11 @@ ModelContainer &sharedModelContainer()
 {
     std::call_once(g_sharedOnce, [] {
         QString error;
-        g_shared = ModelContainer::open(defaultStorePath(), &error);
+        QString advice;
+        const QString path = defaultStorePath();
+        g_shared = ModelContainer::open(path, &error, &advice);
         if (!g_shared)
-            fatalError(QStringLiteral("Could not create ModelContainer: ") + error);
+            fatalError(ModelContainer::fatalMessage(path, error, advice));
     });
     return *g_shared;
 }

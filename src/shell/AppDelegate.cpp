@@ -63,8 +63,11 @@ void checkpointStore(const QString &path)
     if (path.isEmpty())
         return;
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        // Store maintenance may be finishing: wait for it a little rather than give up.
+        sqlite3_busy_timeout(db, 2000);
         sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    }
     sqlite3_close(db);
 }
 
@@ -142,7 +145,12 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     m_launched = true;
     g_shared = this;
-    terminateOtherInstances();
+    if (!terminateOtherInstances()) {
+        // Another copy runs (or is starting at this very moment): this one does nothing.
+        m_refusedToRun = true;
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return;
+    }
     updateVersionBookkeeping();
     createStatusItem();
 
@@ -151,6 +159,9 @@ void AppDelegate::applicationDidFinishLaunching()
     m_clipboardMonitor->setSettings(m_services.settings);
     m_clipboardMonitor->setUserDefaults(m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
+    // A copy that cannot be saved is never lost silently: the user hears once per cause.
+    connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
+        [this](const StoreFailure &failure) { notifyUser(failure.title(), failure.message()); });
     m_clipboardMonitor->startMonitoring();
 
     registerObservers();
@@ -175,24 +186,35 @@ void AppDelegate::applicationDidFinishLaunching()
     configureActivation();
 }
 
-void AppDelegate::terminateOtherInstances()
+bool AppDelegate::terminateOtherInstances()
 {
     SingleInstance *instance = m_services.singleInstance;
     if (!instance)
-        return;
-    // Only one copy may watch the clipboard: an earlier one is asked to quit first.
-    instance->terminateOtherInstances(500);
+        return true;
+    // Only one copy may watch the clipboard: an earlier one is asked to quit first, and
+    // gives up the lock as it goes. A copy that was not asked (one starting at the same
+    // moment, not listening yet) keeps it, and this one quits instead.
+    const bool asked = instance->terminateOtherInstances(500);
+    if (!instance->claim(asked ? lockWaitAfterAskingMs : lockWaitMs)) {
+        printDiagnostic(QStringLiteral("[AppDelegate] Another copy of Tindlewick is running (it holds %1); "
+                                       "this one quits.")
+                            .arg(instance->lockPath()));
+        return false;
+    }
     if (!instance->listen())
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(instance->socketPath()));
     connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy,
         Qt::UniqueConnection);
+    return true;
 }
 
 void AppDelegate::quitForAnotherCopy()
 {
     // The new copy starts its own capture as soon as this one has gone.
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->savePendingItems();
     m_clipboardMonitor.reset();
     QCoreApplication::quit();
 }
@@ -210,12 +232,8 @@ void AppDelegate::createStatusItem()
 {
     if (!m_services.useStatusItem)
         return;
-    if (!StatusItem::isAvailable()) {
-        printDiagnostic(
-            QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; "
-                           "open it with %1.")
-                .arg(togglePanelShortcut().defaultShortcut->description()));
-    }
+    if (!StatusItem::isAvailable())
+        printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
     m_statusItem = std::make_unique<StatusItem>();
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
@@ -223,6 +241,23 @@ void AppDelegate::createStatusItem()
     connect(m_statusItem.get(), &StatusItem::updatesRequested, this, &AppDelegate::checkForUpdates);
     connect(
         m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+QString AppDelegate::noTrayMessage() const
+{
+    const QString start = QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; ");
+    const KeyboardShortcuts::Name &name = togglePanelShortcut();
+    const QString key = KeyboardShortcuts::ShortcutCenter::storageKey(name);
+    // Nothing stored yet: the default is stored at start.
+    if (!m_services.defaults.contains(key))
+        return start + QStringLiteral("open it with %1.").arg(name.defaultShortcut->description());
+    if (const std::optional<KeyboardShortcuts::Shortcut> shortcut = m_shortcuts->getShortcut(name))
+        return start + QStringLiteral("open it with %1.").arg(shortcut->description());
+    if (m_services.defaults.boolean(key) == false)
+        return start + QStringLiteral("no shortcut is set to open it: choose one in the settings.");
+    return start
+        + QStringLiteral("the shortcut to open it, stored in %1, cannot be read: choose one in the settings.")
+              .arg(m_services.defaults.filePath());
 }
 
 void AppDelegate::registerObservers()
@@ -660,6 +695,11 @@ void AppDelegate::finishHidePanel(bool restoreFocus)
 
 void AppDelegate::applicationWillTerminate()
 {
+    // A copy that did not run leaves the store to the one that does.
+    if (m_refusedToRun)
+        return;
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->savePendingItems();
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
     checkpointStore(container.storePath());

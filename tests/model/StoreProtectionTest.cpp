@@ -1,0 +1,210 @@
+// The store file on disk: private to the user, checked before use, readable from earlier
+// versions of the same schema, and a failure to open it explained.
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/SqliteConnection.h"
+#include "model/StoreFailure.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned modeOf(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    return status.st_mode & 07777;
+}
+
+QByteArray digestOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// A store with a few texts, closed again.
+void writeStore(const QString &path, int items)
+{
+    auto container = ModelContainer::open(path, nullptr);
+    ASSERT_TRUE(container);
+    for (int i = 0; i < items; ++i)
+        container->mainContext()->insert(
+            ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("text %1").arg(i) }));
+    ASSERT_TRUE(container->mainContext()->save().ok);
+}
+
+} // namespace
+
+TEST(StoreProtectionTest, TheFolderAndEveryFileOfTheStoreAreTheUsersAlone)
+{
+    QTemporaryDir home;
+    const QString folder = home.path() + QStringLiteral("/data/Tindlewick");
+    const QString path = folder + QStringLiteral("/default.store");
+    ::umask(022);
+    auto container = ModelContainer::open(path, nullptr);
+    ASSERT_TRUE(container);
+    container->mainContext()->insert(
+        ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("private") }));
+    ASSERT_TRUE(container->mainContext()->save().ok);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    for (const char *suffix : { "", "-wal", "-shm" }) {
+        ASSERT_TRUE(QFileInfo::exists(path + QLatin1String(suffix))) << suffix;
+        EXPECT_EQ(modeOf(path + QLatin1String(suffix)), 0600u) << suffix;
+    }
+
+    // Files an earlier version left open to everyone are tightened when the store opens
+    // (the log and its index exist while the first container has the store open).
+    for (const char *suffix : { "", "-wal", "-shm" })
+        ::chmod(QFile::encodeName(path + QLatin1String(suffix)).constData(), 0644);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    auto reopened = ModelContainer::open(path, nullptr);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    for (const char *suffix : { "", "-wal", "-shm" })
+        EXPECT_EQ(modeOf(path + QLatin1String(suffix)), 0600u) << suffix;
+    EXPECT_EQ(modeOf(home.path() + QStringLiteral("/data")), 0755u)
+        << "folders above the app's own are left alone";
+}
+
+TEST(StoreProtectionTest, ADamagedStoreIsRefusedUntouchedWithItsPathAndAdvice)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/default.store");
+    writeStore(path, 300);
+    {
+        // Fold the log into the file, so the damage below is in the file itself.
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    }
+    {
+        // Garbage over a page in the middle of the item table.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_GT(file.size(), 6 * 4096);
+        file.seek(4 * 4096);
+        file.write(QByteArray(4096, '\x5A'));
+    }
+    const QByteArray before = digestOf(path);
+    QString error;
+    QString advice;
+    EXPECT_EQ(ModelContainer::open(path, &error, &advice), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(advice.contains(QLatin1String("Move it away")))
+        << error.toStdString() << " / " << advice.toStdString();
+    EXPECT_EQ(digestOf(path), before) << "the damaged file is left as it was";
+
+    const QString message = ModelContainer::fatalMessage(path, error, advice);
+    const QStringList lines = message.split(u'\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], QString(QStringLiteral("Could not create ModelContainer: ") + error));
+    EXPECT_TRUE(lines[1].contains(path));
+    EXPECT_EQ(lines[2], advice);
+}
+
+TEST(StoreProtectionTest, EveryRefusedStoreGetsAdviceFittingItsCause)
+{
+    QTemporaryDir folder;
+    const QString garbage = folder.path() + QStringLiteral("/garbage.store");
+    {
+        QFile file(garbage);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8192, 'x'));
+    }
+    const QString future = folder.path() + QStringLiteral("/future.store");
+    writeStore(future, 1);
+    {
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(future, SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.exec(QStringLiteral("UPDATE StoreMetadata SET value='2.0.0'")));
+    }
+    const struct
+    {
+        QString path;
+        const char *advice;
+    } cases[] = {
+        { garbage, "Move it away" },
+        { future, "version of Tindlewick that wrote it" },
+        { QStringLiteral("/proc/tindlewick/default.store"), "read and write" },
+    };
+    for (const auto &c : cases) {
+        QString error;
+        QString advice;
+        EXPECT_EQ(ModelContainer::open(c.path, &error, &advice), nullptr) << c.path.toStdString();
+        EXPECT_TRUE(advice.contains(QLatin1String(c.advice)))
+            << c.path.toStdString() << ": " << error.toStdString() << " / " << advice.toStdString();
+    }
+}
+
+TEST(StoreProtectionTest, AStoreOfTheSameVersionWithoutContentDigestsOpensWithEveryItem)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/default.store");
+    writeStore(path, 3);
+    {
+        // As the first stores of version 1.0.0 were written: no digest column.
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.exec(QStringLiteral("ALTER TABLE ClipboardItem DROP COLUMN contentHash")));
+    }
+    auto container = ModelContainer::open(path, nullptr);
+    ASSERT_TRUE(container);
+    ModelContext &context = *container->mainContext();
+    const QList<ClipboardItemPtr> items = context.fetch(FetchDescriptor::newestFirst()).items;
+    ASSERT_EQ(items.size(), 3);
+    QStringList texts;
+    for (const ClipboardItemPtr &item : items) {
+        texts.append(*item->textContent());
+        EXPECT_EQ(item->storedContentHash(), std::nullopt);
+    }
+    texts.sort();
+    EXPECT_EQ(texts, (QStringList { "text 0", "text 1", "text 2" }));
+
+    // The digest is made when first needed and kept with the next save.
+    const QByteArray digest = items.first()->contentHash();
+    ASSERT_TRUE(context.save().ok);
+    auto again = ModelContainer::open(path, nullptr);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->mainContext()->model(items.first()->persistentModelID())->storedContentHash(), digest);
+}
+
+TEST(StoreProtectionTest, FailuresAreToldByTheirCauseWithThePath)
+{
+    const struct
+    {
+        int code;
+        StoreFailure::Cause cause;
+        const char *words;
+    } cases[] = {
+        { SQLITE_FULL, StoreFailure::Cause::diskFull, "is full" },
+        { SQLITE_IOERR_WRITE, StoreFailure::Cause::other, "could not be written" },
+        { SQLITE_READONLY, StoreFailure::Cause::readOnly, "cannot be written" },
+        { SQLITE_READONLY_DBMOVED, StoreFailure::Cause::readOnly, "cannot be written" },
+        { SQLITE_BUSY, StoreFailure::Cause::locked, "locked" },
+        { SQLITE_BUSY_SNAPSHOT, StoreFailure::Cause::locked, "locked" },
+        { SQLITE_CORRUPT, StoreFailure::Cause::damaged, "damaged" },
+        { SQLITE_NOTADB, StoreFailure::Cause::damaged, "damaged" },
+    };
+    for (const auto &c : cases) {
+        const StoreFailure failure { StoreFailure::causeOf(c.code), QStringLiteral("/home/u/store"),
+            QStringLiteral("why") };
+        EXPECT_EQ(failure.cause, c.cause) << c.code;
+        EXPECT_TRUE(failure.message().contains(QLatin1String(c.words))) << c.code;
+        EXPECT_TRUE(failure.message().contains(QLatin1String("/home/u/store"))) << c.code;
+        EXPECT_EQ(failure.isTransient(), c.cause == StoreFailure::Cause::locked) << c.code;
+    }
+}
