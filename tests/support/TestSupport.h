@@ -35,6 +35,11 @@ bool waitUntil(const std::function<bool()> &condition,
 // Runs background over and over on another thread while foreground runs once on this one.
 void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
 
+// A valid PNG of an all-black greyscale picture of the given size and bit depth (1, 2, 4, 8). Its zlib stream
+// is written by hand as runs of zeros, so a picture that takes gigabytes once decoded is a few megabytes here
+// and is made without ever holding the pixels.
+QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth = 8);
+
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
 
