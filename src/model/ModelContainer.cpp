@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
@@ -41,20 +42,30 @@ bool checkIntegrity(SqliteConnection &connection, QString *error, QString *advic
     const QString verdict = check.text(0);
     if (verdict == u"ok")
         return true;
-    // SQLite's report spans lines; the reason is one line of the message.
-    *error = QStringLiteral("the store is damaged (%1)").arg(verdict.simplified().left(200));
+    // SQLite's report spans lines and may be long: its first finding is the reason.
+    QString finding;
+    for (const QString &line : verdict.split(u'\n')) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1String("***"))) {
+            finding = line.trimmed().left(120);
+            break;
+        }
+    }
+    *error = QStringLiteral("the store is damaged (%1)")
+                 .arg(finding.isEmpty() ? verdict.simplified().left(120) : finding);
     *advice = damagedAdvice;
     return false;
 }
 
-bool ensureSchema(SqliteConnection &connection, QString *error)
+bool ensureSchema(SqliteConnection &connection, QString *error, int *code)
 {
     if (!connection.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         *error = connection.lastError();
+        *code = sqlite3_errcode(connection.handle());
         return false;
     }
     auto fail = [&] {
         *error = connection.lastError();
+        *code = sqlite3_errcode(connection.handle());
         connection.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
@@ -68,6 +79,7 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
         const QString stored = version.text(0);
         version = {};
         if (stored != itemSchemaVersion) {
+            *code = SQLITE_ERROR;
             connection.exec(QStringLiteral("ROLLBACK"));
             *error = QStringLiteral(
                 "the store was written with schema version %1, and this version of Tindlewick reads %2")
@@ -88,6 +100,23 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
     if (!StoreSchemaSql::addMissingColumns(connection) || !connection.exec(QStringLiteral("COMMIT")))
         return fail();
     return true;
+}
+
+// Write-ahead logging (readers never wait for the writer, and a crash loses nothing
+// committed) and the schema.
+bool prepareStore(SqliteConnection &connection, QString *reason, int *code)
+{
+    SqliteStatement journal = connection.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!journal.isValid() || !journal.step()
+        || journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        *code = sqlite3_errcode(connection.handle());
+        *reason = journal.isValid()
+            ? QStringLiteral("the store cannot use write-ahead logging (%1)").arg(journal.errorMessage())
+            : connection.lastError();
+        return false;
+    }
+    journal = {};
+    return ensureSchema(connection, reason, code);
 }
 
 std::unique_ptr<ModelContainer> g_shared;
@@ -133,21 +162,21 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
     }
     if (existed && !checkIntegrity(connection, &reason, &whatToDo))
         return nullptr;
-    // Write-ahead logging: readers never wait for the writer, and a crash loses nothing committed.
-    SqliteStatement journal = connection.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
-    if (!journal.isValid() || !journal.step()
-        || journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        reason = journal.isValid()
-            ? QStringLiteral("the store cannot use write-ahead logging (%1)").arg(connection.lastError())
-            : connection.lastError();
-        return nullptr;
-    }
-    journal = {};
-    if (!ensureSchema(connection, &reason)) {
-        if (reason.contains(QLatin1String("schema version")))
-            whatToDo = QStringLiteral("Use the version of Tindlewick that wrote it, or move the file away to "
-                                      "begin a new history.");
-        return nullptr;
+    // Copies started at the same moment open the store together: the switch to write-ahead
+    // logging and the schema check can then meet a lock SQLite does not wait for, and are
+    // tried again for a while.
+    QElapsedTimer waited;
+    waited.start();
+    int code = SQLITE_OK;
+    while (!prepareStore(connection, &reason, &code)) {
+        if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) || waited.elapsed() > 5000) {
+            if (reason.contains(QLatin1String("schema version")))
+                whatToDo
+                    = QStringLiteral("Use the version of Tindlewick that wrote it, or move the file away "
+                                     "to begin a new history.");
+            return nullptr;
+        }
+        QThread::msleep(20);
     }
     PrivateFiles::restrictFolder(folder);
     return std::unique_ptr<ModelContainer>(new ModelContainer(path));

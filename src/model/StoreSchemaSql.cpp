@@ -108,8 +108,10 @@ bool addMissingColumns(SqliteConnection &connection)
 
 bool configure(SqliteConnection &connection, int busyTimeoutMs)
 {
+    // The lock wait first: the other statements already read the store, which another
+    // connection may hold locked for a moment.
     return connection.exec(
-        QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA busy_timeout=%1;")
+        QStringLiteral("PRAGMA busy_timeout=%1; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;")
             .arg(busyTimeoutMs));
 }
 

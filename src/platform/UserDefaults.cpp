@@ -141,16 +141,16 @@ void UserDefaults::keepAside(const QString &reason)
 
 void UserDefaults::save()
 {
-    // The settings are the user's alone: a new file is made private before QSaveFile
-    // writes it (QSaveFile keeps the mode of the file it replaces).
     PrivateFiles::makeFolder(QFileInfo(m_filePath).absolutePath());
-    PrivateFiles::createFile(m_filePath);
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly)) {
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
                             .arg(m_filePath, file.errorString()));
         return;
     }
+    // The settings are the user's alone: the new file is made private before anything is
+    // written to it, and replaces the old one whole.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(QJsonDocument::Indented));
     if (!file.commit())
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")

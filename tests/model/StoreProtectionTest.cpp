@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -45,6 +48,31 @@ void writeStore(const QString &path, int items)
         container->mainContext()->insert(
             ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("text %1").arg(i) }));
     ASSERT_TRUE(container->mainContext()->save().ok);
+}
+
+// Garbage over the first page of the item table, as a failing disk leaves it: the rows are
+// still in the file, but nothing can be read through the table.
+void damageItemTable(const QString &path)
+{
+    qint64 rootPage = 0;
+    qint64 pageSize = 0;
+    {
+        // Fold the log into the file, so the damage below is in the file itself.
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        SqliteStatement root
+            = raw.prepare(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'ClipboardItem'"));
+        ASSERT_TRUE(root.step());
+        rootPage = root.int64(0);
+        SqliteStatement size = raw.prepare(QStringLiteral("PRAGMA page_size"));
+        ASSERT_TRUE(size.step());
+        pageSize = size.int64(0);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek((rootPage - 1) * pageSize));
+    file.write(QByteArray(pageSize, '\x5A'));
 }
 
 } // namespace
@@ -85,20 +113,7 @@ TEST(StoreProtectionTest, ADamagedStoreIsRefusedUntouchedWithItsPathAndAdvice)
     QTemporaryDir folder;
     const QString path = folder.path() + QStringLiteral("/default.store");
     writeStore(path, 300);
-    {
-        // Fold the log into the file, so the damage below is in the file itself.
-        SqliteConnection raw;
-        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-    }
-    {
-        // Garbage over a page in the middle of the item table.
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_GT(file.size(), 6 * 4096);
-        file.seek(4 * 4096);
-        file.write(QByteArray(4096, '\x5A'));
-    }
+    damageItemTable(path);
     const QByteArray before = digestOf(path);
     QString error;
     QString advice;
@@ -206,5 +221,32 @@ TEST(StoreProtectionTest, FailuresAreToldByTheirCauseWithThePath)
         EXPECT_TRUE(failure.message().contains(QLatin1String(c.words))) << c.code;
         EXPECT_TRUE(failure.message().contains(QLatin1String("/home/u/store"))) << c.code;
         EXPECT_EQ(failure.isTransient(), c.cause == StoreFailure::Cause::locked) << c.code;
+    }
+}
+
+TEST(StoreProtectionTest, CopiesStartedAtOnceAllOpenANewStore)
+{
+    // Several copies of the app started together create and set up the same store file.
+    for (int round = 0; round < 5; ++round) {
+        QTemporaryDir folder;
+        const QString path = folder.path() + QStringLiteral("/Tindlewick/default.store");
+        std::atomic<int> opened { 0 };
+        QList<QThread *> threads;
+        for (int i = 0; i < 6; ++i) {
+            threads.append(QThread::create([&] {
+                QString error;
+                if (ModelContainer::open(path, &error))
+                    ++opened;
+                else
+                    ADD_FAILURE() << error.toStdString();
+            }));
+        }
+        for (QThread *thread : threads)
+            thread->start();
+        for (QThread *thread : threads) {
+            thread->wait();
+            delete thread;
+        }
+        EXPECT_EQ(opened.load(), 6) << "round " << round;
     }
 }
