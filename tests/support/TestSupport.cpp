@@ -180,7 +180,7 @@ QByteArray pngChunk(const char *type, const QByteArray &data)
 
 } // namespace
 
-QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth)
+QByteArray pngBomb(quint32 width, quint32 height, int bitDepth, bool palette)
 {
     // Every row is a filter byte and `width` pixels, all zero.
     const quint64 total = quint64(height) * ((quint64(width) * quint64(bitDepth) + 7) / 8 + 1);
@@ -203,7 +203,21 @@ QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth)
 
     QByteArray header = bigEndian(width) + bigEndian(height);
     header += char(bitDepth);
-    header += QByteArray("\x00\x00\x00\x00", 4); // greyscale, deflate, no filter, no interlace
-    return QByteArray("\x89PNG\r\n\x1A\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", zlib)
+    header += char(palette ? 3 : 0); // indexed or greyscale
+    header += QByteArray("\x00\x00\x00", 3); // deflate, no filter, no interlace
+    // Black and white for an indexed picture.
+    const QByteArray colours
+        = palette ? pngChunk("PLTE", QByteArray("\x00\x00\x00\xFF\xFF\xFF", 6)) : QByteArray();
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + pngChunk("IHDR", header) + colours + pngChunk("IDAT", zlib)
         + pngChunk("IEND", QByteArray());
+}
+
+QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth)
+{
+    return pngBomb(width, height, bitDepth, false);
+}
+
+QByteArray indexedPngBomb(quint32 width, quint32 height)
+{
+    return pngBomb(width, height, 1, true);
 }

@@ -39,6 +39,9 @@ void runWhileRepeating(const std::function<void()> &background, const std::funct
 // is written by hand as runs of zeros, so a picture that takes gigabytes once decoded is a few megabytes here
 // and is made without ever holding the pixels.
 QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth = 8);
+// The same as a two-colour indexed picture of one bit per pixel: decoded, it is only an
+// eighth of the size of the greyscale one, under the usual allocation limits.
+QByteArray indexedPngBomb(quint32 width, quint32 height);
 
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
