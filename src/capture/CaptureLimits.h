@@ -8,10 +8,8 @@ namespace CaptureLimits {
 
 // Text (and its HTML) as the owner sends it, in bytes.
 inline constexpr qsizetype maxTextBytes = qsizetype(64) * 1024 * 1024;
-// The encoded bytes of a picture copied as data.
+// The encoded bytes of a picture copied as data. (How many pixels a picture may have before
+// it is decoded is ImageLimits::maxPixels.)
 inline constexpr qsizetype maxImageBytes = qsizetype(256) * 1024 * 1024;
-// Pictures are never decoded beyond this many pixels (the size is read from the header first):
-// a small file can claim a picture that takes seconds and gigabytes to decode.
-inline constexpr qint64 maxImagePixels = 40'000'000;
 
 } // namespace CaptureLimits

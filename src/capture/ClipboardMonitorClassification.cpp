@@ -17,6 +17,7 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/FileBookmark.h"
+#include "platform/ImageLimits.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -165,13 +166,13 @@ QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snaps
     const ClipboardItem::Content base = sourceContent(snapshot);
     return QtConcurrent::run([source, base]() -> Captured {
         if (const std::optional<QSize> size = ImageExtraction::imageSize(source);
-            size && !ImageExtraction::isWithinPixelLimit(*size)) {
+            size && !ImageLimits::isDecodable(*size)) {
             printDiagnostic(
                 QStringLiteral("[ClipboardMonitor] A picture of %1 × %2 pixels was not kept: pictures "
                                "of more than %3 million pixels are not stored")
                     .arg(size->width())
                     .arg(size->height())
-                    .arg(CaptureLimits::maxImagePixels / 1'000'000));
+                    .arg(ImageLimits::maxPixels / 1'000'000));
             return std::nullopt;
         }
         const std::optional<ImageExtraction::PreparedImage> prepared

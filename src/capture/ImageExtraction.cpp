@@ -1,6 +1,6 @@
 #include "capture/ImageExtraction.h"
 
-#include "capture/CaptureLimits.h"
+#include "platform/ImageLimits.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -40,29 +40,11 @@ ImageSource imageSource(const PasteboardContents &contents)
     return source;
 }
 
-bool isWithinPixelLimit(QSize size)
-{
-    return !size.isEmpty() && qint64(size.width()) * qint64(size.height()) <= CaptureLimits::maxImagePixels;
-}
-
-std::optional<QSize> imageSize(const QByteArray &data)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid())
-        return std::nullopt;
-    return size;
-}
-
 std::optional<QSize> imageSize(const ImageSource &source)
 {
     if (source.data.isEmpty())
         return source.image.isNull() ? std::nullopt : std::optional<QSize>(source.image.size());
-    return imageSize(source.data);
+    return ImageLimits::sizeOf(source.data);
 }
 
 QImage decodeImage(const QByteArray &data, QByteArray *format)
@@ -76,7 +58,7 @@ QImage decodeImage(const QByteArray &data, QByteArray *format)
     // Asked before reading: afterwards the reader no longer names what it detected.
     const QByteArray detected = reader.format();
     // The header is read first: a picture too large to decode is never decoded.
-    if (const QSize claimed = reader.size(); claimed.isValid() && !isWithinPixelLimit(claimed))
+    if (const QSize claimed = reader.size(); claimed.isValid() && !ImageLimits::isDecodable(claimed))
         return QImage();
     QImage image;
     if (!reader.read(&image))
@@ -128,7 +110,7 @@ std::optional<QByteArray> makeThumbnail(const QByteArray &imageData, double size
 
 std::optional<PreparedImage> prepareImage(const ImageSource &source, double thumbnailSize)
 {
-    if (const std::optional<QSize> size = imageSize(source); size && !isWithinPixelLimit(*size))
+    if (const std::optional<QSize> size = imageSize(source); size && !ImageLimits::isDecodable(*size))
         return std::nullopt;
     if (source.data.isEmpty()) {
         const std::optional<QByteArray> png = pngData(source.image);

@@ -54,19 +54,14 @@ struct PreparedImage
 // are kept as they came (so the same copy twice gives the same bytes); other types are
 // decoded and encoded as PNG; bytes that no decoder reads come back unchanged, without a
 // thumbnail. Nothing when there is no image, one that decoded cannot be encoded, or one
-// of more than CaptureLimits::maxImagePixels.
+// of more than ImageLimits::maxPixels.
 std::optional<PreparedImage> prepareImage(const ImageSource &source, double thumbnailSize);
 
-// The pixel size that the data's header claims, read without decoding the picture;
-// nothing when no reader recognises the data.
-std::optional<QSize> imageSize(const QByteArray &data);
-// The pixel size of the source's image.
+// The pixel size of the source's image, from the header of its data (ImageLimits).
 std::optional<QSize> imageSize(const ImageSource &source);
-// Whether a picture of this size may be decoded (CaptureLimits::maxImagePixels).
-bool isWithinPixelLimit(QSize size);
 
 // The image decoded, within the allocation limit; a null image when it does not decode or
-// its header claims more than CaptureLimits::maxImagePixels.
+// its header claims more than ImageLimits::maxPixels.
 QImage decodeImage(const QByteArray &data, QByteArray *format = nullptr);
 
 std::optional<QByteArray> pngData(const QImage &image);

@@ -1,6 +1,6 @@
 #include "items/ThumbnailCache.h"
 
-#include "capture/ImageExtraction.h"
+#include "platform/ImageLimits.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -59,7 +59,7 @@ QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
     const QSize full = reader.size();
     // A picture too large to decode is not tried, scaled or not: reading it row by row to
     // scale it down would still take seconds.
-    if (full.isValid() && !ImageExtraction::isWithinPixelLimit(full))
+    if (full.isValid() && !ImageLimits::isDecodable(full))
         return QImage();
     if (full.isValid() && (full.width() > size.width() || full.height() > size.height()))
         reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));

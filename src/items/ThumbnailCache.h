@@ -12,7 +12,7 @@
 // Small pictures of items as rows and tiles draw them, decoded at the size they are drawn and
 // kept within a byte budget (least recently used go first). The stored image data an item
 // loads for decoding is released again at once, so a full image never stays in memory because
-// its row was shown. Pictures whose header claims more than CaptureLimits::maxImagePixels are
+// its row was shown. Pictures whose header claims more than ImageLimits::maxPixels are
 // never decoded. Small stored thumbnails are decoded at once; larger data (a full picture,
 // bytes of an unknown kind) is decoded on a worker thread, and thumbnailReady asks for a
 // repaint when it is done. Main thread only.

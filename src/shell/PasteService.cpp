@@ -5,6 +5,7 @@
 #include "common/Diagnostics.h"
 #include "common/StrictText.h"
 #include "model/ClipboardItem.h"
+#include "platform/ImageLimits.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
@@ -82,9 +83,9 @@ bool isPng(const QByteArray &bytes)
 bool PasteService::PendingImage::isDecodable() const
 {
     const std::optional<QSize> size = filePath.isEmpty()
-        ? ImageExtraction::imageSize(bytes)
+        ? ImageLimits::sizeOf(bytes)
         : std::optional<QSize>(QImageReader(filePath).size());
-    return size && ImageExtraction::isWithinPixelLimit(*size);
+    return size && ImageLimits::isDecodable(*size);
 }
 
 PasteService::PendingImage::Encoded PasteService::PendingImage::encode() const

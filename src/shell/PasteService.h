@@ -48,7 +48,7 @@ public:
     // content): text with its HTML unless plainTextOnly, a colour's text and value, files as
     // file URLs (one image file as the image and its path), media as its file or image. A
     // picture comes as `image`, still to be decoded (only when its header names a picture
-    // of at most CaptureLimits::maxImagePixels). Nothing when none of it can be had (no
+    // of at most ImageLimits::maxPixels). Nothing when none of it can be had (no
     // text, files gone, a picture that cannot be read or is too large).
     struct Outgoing
     {

@@ -1,4 +1,5 @@
 #include "capture/ImageExtraction.h"
+#include "platform/ImageLimits.h"
 
 #include "support/TestSupport.h"
 
@@ -182,7 +183,7 @@ TEST(ImageExtractionTest, DecompressionBombsAreNotDecoded)
     EXPECT_TRUE(decodeImage(bomb).isNull());
     // Its size is known from the header alone, and it is refused outright: kept as bytes, it
     // would be tried again by everything that shows or pastes it.
-    EXPECT_EQ(imageSize(bomb), QSize(12000, 12000));
+    EXPECT_EQ(ImageLimits::sizeOf(bomb), QSize(12000, 12000));
     EXPECT_FALSE(prepareImage({ PasteboardType::png, bomb, {} }, 40));
 }
 
@@ -204,18 +205,18 @@ TEST(ImageExtractionTest, ThePixelLimitIsReadFromTheHeaderBeforeAnyDecoding)
         { QSize(-1, -1), false },
     };
     for (const auto &test : cases)
-        EXPECT_EQ(isWithinPixelLimit(test.size), test.decodable)
+        EXPECT_EQ(ImageLimits::isDecodable(test.size), test.decodable)
             << test.size.width() << "x" << test.size.height();
 
     // A header that claims more than the limit is never decoded, however small the file.
     for (const QSize size : { QSize(8000, 5001), QSize(30000, 30000) }) {
         const QByteArray claimed = blackPng(size.width(), size.height());
-        EXPECT_EQ(imageSize(claimed), size);
+        EXPECT_EQ(ImageLimits::sizeOf(claimed), size);
         EXPECT_TRUE(decodeImage(claimed).isNull()) << size.width();
         EXPECT_FALSE(makeThumbnail(claimed, 40)) << size.width();
         EXPECT_FALSE(prepareImage({ PasteboardType::png, claimed, {} }, 40)) << size.width();
     }
-    EXPECT_EQ(imageSize(QByteArray("no picture")), std::nullopt);
+    EXPECT_EQ(ImageLimits::sizeOf(QByteArray("no picture")), std::nullopt);
 }
 
 TEST(ImageExtractionTest, MediaKindsByExtension)

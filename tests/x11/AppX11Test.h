@@ -1,8 +1,9 @@
 #pragma once
 
-// The app itself (TINDLEWICK_APP_PATH) in processes of its own on the test's X server, each
-// with its own settings and store, and what the tests do to it as a user would.
+// The app itself in processes of its own on the test's X server, each with its own settings
+// and store, and what the tests do to it as a user would.
 
+#include "AppProcess.h"
 #include "ExternalClipboard.h"
 #include "X11TestSupport.h"
 
@@ -13,81 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QHash>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
-
-#include <csignal>
-
-// The program under test; TINDLEWICK_APP_UNDER_TEST may name another build of it.
-inline QString appPath()
-{
-    return qEnvironmentVariable("TINDLEWICK_APP_UNDER_TEST", QStringLiteral(TINDLEWICK_APP_PATH));
-}
-
-// The app in a process of its own, with its own settings and store.
-class AppProcess final
-{
-public:
-    explicit AppProcess(const QString &home)
-        : m_home(home)
-    { }
-    ~AppProcess() { stop(); }
-
-    // Keeps what the app prints, for output() and errors(); otherwise it goes to the test's
-    // own output.
-    void captureOutput() { m_capture = true; }
-    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
-    QString errors() { return m_errors += QString::fromUtf8(m_process.readAllStandardError()); }
-
-    bool start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
-        // Copies with the same home are one user's: they meet at the same socket and lock,
-        // and no other test's (or anyone else's) copy is asked to quit.
-        const QString runtime = m_home + QStringLiteral("/runtime");
-        QDir().mkpath(runtime);
-        QFile::setPermissions(
-            runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
-        m_process.start(appPath(), {});
-        return m_process.waitForStarted(5000);
-    }
-    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
-    bool waitForExit(int milliseconds)
-    {
-        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; },
-            std::chrono::milliseconds(milliseconds));
-    }
-    int exitCode() const { return m_process.exitCode(); }
-    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
-    qint64 pid() const { return m_process.processId(); }
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    void stop()
-    {
-        if (!isRunning())
-            return;
-        signal(SIGTERM);
-        if (!waitForExit(5000))
-            m_process.kill();
-        m_process.waitForFinished(1000);
-    }
-
-private:
-    QString m_home;
-    QProcess m_process;
-    bool m_capture = false;
-    QString m_output;
-    QString m_errors;
-};
 
 struct Geometry
 {
