@@ -289,6 +289,20 @@ TEST_F(CaptureHardeningTest, ALockedStoreNeitherFreezesTheAppNorLosesTheCopy)
     EXPECT_TRUE(failures.isEmpty()) << "a lock that goes away is not worth a word";
 }
 
+TEST_F(CaptureHardeningTest, ACopyWaitingForALockedStoreIsSavedAtQuit)
+{
+    SqliteConnection other;
+    ASSERT_TRUE(other.open(storePath(), SQLITE_OPEN_READWRITE));
+    ASSERT_TRUE(other.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("waiting at quit") });
+    ASSERT_EQ(m_monitor->pendingSaveCount(), 1);
+    ASSERT_TRUE(other.exec(QStringLiteral("ROLLBACK")));
+    // Quitting does not wait for the next try.
+    m_monitor->savePendingItems();
+    EXPECT_EQ(m_monitor->pendingSaveCount(), 0);
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("waiting at quit") });
+}
+
 TEST_F(CaptureHardeningTest, AStoreThatCannotBeWrittenIsToldOnceWithItsPath)
 {
     useStoreAt(storePath(), QStringLiteral("PRAGMA query_only = ON"));

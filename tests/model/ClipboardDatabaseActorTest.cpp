@@ -5,6 +5,9 @@
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
 
 #include <sqlite3.h>
 
@@ -144,6 +147,8 @@ TEST_F(ClipboardDatabaseActorTest, FailuresPrintTheSqliteReason)
         blocker.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');")));
 
     CapturedDiagnostics diagnostics;
+    // The lock is held for good here: the maintenance gives up after its wait.
+    container().setBusyTimeout(100);
     ClipboardDatabaseActor actor(container());
     actor.vacuumStore().waitForFinished();
     ASSERT_EQ(diagnostics.lines().size(), 1);
@@ -155,6 +160,31 @@ TEST_F(ClipboardDatabaseActorTest, FailuresPrintTheSqliteReason)
     EXPECT_EQ(ClipboardDatabaseActor::failureLine(QStringLiteral("WAL checkpoint"), 5, "busy"),
         QStringLiteral("[ClipboardDatabaseActor] WAL checkpoint failed (5): busy"));
     blocker.exec(QStringLiteral("ROLLBACK"));
+}
+
+TEST_F(ClipboardDatabaseActorTest, MaintenanceWaitsForALockHeldOnlyAMoment)
+{
+    makeHistory(20);
+    std::atomic<bool> locked { false };
+    // Another connection writes for a moment (the main context saving a copy).
+    QThread *writer = QThread::create([&] {
+        SqliteConnection other;
+        other.open(storePath(), SQLITE_OPEN_READWRITE);
+        other.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');"));
+        locked = true;
+        QThread::msleep(300);
+        other.exec(QStringLiteral("ROLLBACK"));
+    });
+    writer->start();
+    ASSERT_TRUE(waitUntil([&] { return locked.load(); }));
+    CapturedDiagnostics diagnostics;
+    ClipboardDatabaseActor actor(container());
+    actor.vacuumStore().waitForFinished();
+    actor.checkpointWAL().waitForFinished();
+    writer->wait();
+    delete writer;
+    EXPECT_TRUE(diagnostics.lines().isEmpty()) << diagnostics.lines().join(u'\n').toStdString();
+    EXPECT_EQ(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 0);
 }
 
 TEST_F(ClipboardDatabaseActorTest, CheckpointEmptiesTheWriteAheadLog)

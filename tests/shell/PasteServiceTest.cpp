@@ -192,6 +192,49 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
     }
 }
 
+TEST_F(PasteServiceTest, APictureTooLargeToDecodeIsNeverDecodedForAPaste)
+{
+    const QByteArray bomb = greyscalePngBomb(30000, 30000);
+    ClipboardItemPtr media = ClipboardItem::create(
+        ClipboardItemType::media, { .mediaImageData = bomb, .mediaSubtypeRaw = QStringLiteral("image") });
+    const qint64 before = pasteboard.changeCount();
+    EXPECT_FALSE(service.copyToPasteboard(*media, false));
+    EXPECT_EQ(pasteboard.changeCount(), before);
+
+    // The same picture as a file is pasted as the file.
+    const QString path = writeFile(QStringLiteral("huge.png"), bomb);
+    ClipboardItemPtr file
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
+    ASSERT_TRUE(copyAndWait(*file, false));
+    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl> { QUrl::fromLocalFile(path) });
+    EXPECT_FALSE(pasteboard.contents()->hasFormat(PasteboardType::png));
+}
+
+TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
+{
+    workspace.frontmost
+        = RunningApplication { QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77 };
+    ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+        { .mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image") });
+    const qint64 before = pasteboard.changeCount();
+    int pastesAtWrite = -1;
+    QObject::connect(&service, &PasteService::imageWritten, [&] { pastesAtWrite = keyboard.pastes; });
+    ASSERT_TRUE(service.paste(*picture, false, 0));
+    ASSERT_TRUE(waitUntil([&] { return keyboard.pastes == 1; }));
+    EXPECT_EQ(pastesAtWrite, 0) << "the keystroke came before the picture was on the clipboard";
+    EXPECT_EQ(pasteboard.changeCount(), before + 1);
+    EXPECT_TRUE(pasteboard.contents()->hasFormat(PasteboardType::png));
+
+    // A later choice replaces a picture still being made ready: only the later one is written.
+    ClipboardItemPtr text
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("later") });
+    ASSERT_TRUE(service.copyToPasteboard(*picture, false));
+    ASSERT_TRUE(service.copyToPasteboard(*text, false));
+    waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("later"));
+    EXPECT_FALSE(pasteboard.contents()->hasFormat(PasteboardType::png));
+}
+
 TEST_F(PasteServiceTest, FileAndColourPayloads)
 {
     const QString present = writeFile(QStringLiteral("a b.txt"), "x");
