@@ -9,11 +9,8 @@
 #include <QBuffer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 
 #include <sqlite3.h>
-
-#include <atomic>
 
 namespace {
 
@@ -259,29 +256,15 @@ TEST_F(CaptureHardeningTest, AFullDiskLosesOnlyTheCopyThatDoesNotFitAndSaysSoOnc
 TEST_F(CaptureHardeningTest, ALockedStoreNeitherFreezesTheAppNorLosesTheCopy)
 {
     QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
-    std::atomic<bool> locked { false };
-    std::atomic<bool> release { false };
     // Another program holds the store's write lock for a while.
-    QThread *holder = QThread::create([&] {
-        SqliteConnection other;
-        other.open(storePath(), SQLITE_OPEN_READWRITE);
-        other.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        locked = true;
-        for (int i = 0; i < 300 && !release; ++i)
-            QThread::msleep(10);
-        other.exec(QStringLiteral("ROLLBACK"));
-        locked = false;
-    });
-    holder->start();
-    ASSERT_TRUE(waitUntil([&] { return locked.load(); }));
+    StoreLockHolder holder(storePath(), std::chrono::seconds(3));
+    ASSERT_TRUE(holder.isLocked());
 
     saveItem(ClipboardItemType::text, { .text = QStringLiteral("copied while locked") });
     // The save came back while the lock was still held: the main thread did not wait it out.
-    EXPECT_TRUE(locked.load());
+    EXPECT_TRUE(holder.isLocked());
     EXPECT_EQ(m_monitor->pendingSaveCount(), 1);
-    release = true;
-    ASSERT_TRUE(holder->wait(5000));
-    delete holder;
+    holder.release();
 
     ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }));
     EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("copied while locked") });

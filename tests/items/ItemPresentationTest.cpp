@@ -6,6 +6,8 @@
 #include "model/AppSettings.h"
 #include "platform/UserDefaults.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -17,13 +19,7 @@ namespace {
 
 QByteArray png(QSize size, QColor color)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngBytes(size, color);
 }
 
 } // namespace

@@ -5,29 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QRandomGenerator>
 #include <QSignalSpy>
-
-namespace {
-
-QByteArray png(int width, int height, bool noise = false)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    for (int y = 0; noise && y < height; ++y) {
-        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = 0xFF000000u | (QRandomGenerator::global()->generate() & 0xFFFFFFu);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
 
 TEST(ThumbnailCacheTest, APictureTooLargeToDecodeIsNeverDecodedScaledOrNot)
 {
@@ -49,13 +27,14 @@ TEST(ThumbnailCacheTest, LargePicturesAreDecodedOnAWorkerAndSmallOnesAtOnce)
     ThumbnailCache cache;
     QSignalSpy ready(&cache, &ThumbnailCache::thumbnailReady);
     ClipboardItemPtr small = ClipboardItem::create(ClipboardItemType::media,
-        { .mediaThumbnailData = png(80, 80), .mediaSubtypeRaw = QStringLiteral("image") });
+        { .mediaThumbnailData = pngBytes(QSize(80, 80), Qt::darkCyan),
+            .mediaSubtypeRaw = QStringLiteral("image") });
     EXPECT_EQ(cache.thumbnail(*small, QSize(40, 40)).size(), QSize(40, 40))
         << "a stored thumbnail is drawn at once";
     EXPECT_TRUE(ready.isEmpty());
 
     // A picture without a thumbnail of its own (as earlier versions stored some).
-    const QByteArray large = png(600, 400, true);
+    const QByteArray large = pngBytes(QSize(600, 400), Qt::darkCyan, true);
     ASSERT_GT(large.size(), ThumbnailCache::inlineDecodeBytes);
     ClipboardItemPtr picture = ClipboardItem::create(
         ClipboardItemType::media, { .mediaImageData = large, .mediaSubtypeRaw = QStringLiteral("image") });

@@ -5,9 +5,6 @@
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
-#include <QThread>
-
-#include <atomic>
 
 #include <sqlite3.h>
 
@@ -165,24 +162,13 @@ TEST_F(ClipboardDatabaseActorTest, FailuresPrintTheSqliteReason)
 TEST_F(ClipboardDatabaseActorTest, MaintenanceWaitsForALockHeldOnlyAMoment)
 {
     makeHistory(20);
-    std::atomic<bool> locked { false };
     // Another connection writes for a moment (the main context saving a copy).
-    QThread *writer = QThread::create([&] {
-        SqliteConnection other;
-        other.open(storePath(), SQLITE_OPEN_READWRITE);
-        other.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');"));
-        locked = true;
-        QThread::msleep(300);
-        other.exec(QStringLiteral("ROLLBACK"));
-    });
-    writer->start();
-    ASSERT_TRUE(waitUntil([&] { return locked.load(); }));
+    StoreLockHolder writer(storePath(), std::chrono::milliseconds(300));
+    ASSERT_TRUE(writer.isLocked());
     CapturedDiagnostics diagnostics;
     ClipboardDatabaseActor actor(container());
     actor.vacuumStore().waitForFinished();
     actor.checkpointWAL().waitForFinished();
-    writer->wait();
-    delete writer;
     EXPECT_TRUE(diagnostics.lines().isEmpty()) << diagnostics.lines().join(u'\n').toStdString();
     EXPECT_EQ(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 0);
 }

@@ -4,6 +4,7 @@
 #include "model/ModelContext.h"
 #include "model/SqliteConnection.h"
 #include "model/StoreFailure.h"
+#include "model/StoreTestSupport.h"
 
 #include "support/TestSupport.h"
 
@@ -19,17 +20,8 @@
 #include <atomic>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 namespace {
-
-unsigned modeOf(const QString &path)
-{
-    struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return 0;
-    return status.st_mode & 07777;
-}
 
 QByteArray digestOf(const QString &path)
 {
@@ -50,31 +42,6 @@ void writeStore(const QString &path, int items)
     ASSERT_TRUE(container->mainContext()->save().ok);
 }
 
-// Garbage over the first page of the item table, as a failing disk leaves it: the rows are
-// still in the file, but nothing can be read through the table.
-void damageItemTable(const QString &path)
-{
-    qint64 rootPage = 0;
-    qint64 pageSize = 0;
-    {
-        // Fold the log into the file, so the damage below is in the file itself.
-        SqliteConnection raw;
-        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-        SqliteStatement root
-            = raw.prepare(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'ClipboardItem'"));
-        ASSERT_TRUE(root.step());
-        rootPage = root.int64(0);
-        SqliteStatement size = raw.prepare(QStringLiteral("PRAGMA page_size"));
-        ASSERT_TRUE(size.step());
-        pageSize = size.int64(0);
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.seek((rootPage - 1) * pageSize));
-    file.write(QByteArray(pageSize, '\x5A'));
-}
-
 } // namespace
 
 TEST(StoreProtectionTest, TheFolderAndEveryFileOfTheStoreAreTheUsersAlone)
@@ -88,10 +55,10 @@ TEST(StoreProtectionTest, TheFolderAndEveryFileOfTheStoreAreTheUsersAlone)
     container->mainContext()->insert(
         ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("private") }));
     ASSERT_TRUE(container->mainContext()->save().ok);
-    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(fileMode(folder), 0700u);
     for (const char *suffix : { "", "-wal", "-shm" }) {
         ASSERT_TRUE(QFileInfo::exists(path + QLatin1String(suffix))) << suffix;
-        EXPECT_EQ(modeOf(path + QLatin1String(suffix)), 0600u) << suffix;
+        EXPECT_EQ(fileMode(path + QLatin1String(suffix)), 0600u) << suffix;
     }
 
     // Files an earlier version left open to everyone are tightened when the store opens
@@ -101,10 +68,10 @@ TEST(StoreProtectionTest, TheFolderAndEveryFileOfTheStoreAreTheUsersAlone)
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     auto reopened = ModelContainer::open(path, nullptr);
     ASSERT_TRUE(reopened);
-    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(fileMode(folder), 0700u);
     for (const char *suffix : { "", "-wal", "-shm" })
-        EXPECT_EQ(modeOf(path + QLatin1String(suffix)), 0600u) << suffix;
-    EXPECT_EQ(modeOf(home.path() + QStringLiteral("/data")), 0755u)
+        EXPECT_EQ(fileMode(path + QLatin1String(suffix)), 0600u) << suffix;
+    EXPECT_EQ(fileMode(home.path() + QStringLiteral("/data")), 0755u)
         << "folders above the app's own are left alone";
 }
 
@@ -129,40 +96,6 @@ TEST(StoreProtectionTest, ADamagedStoreIsRefusedUntouchedWithItsPathAndAdvice)
     EXPECT_EQ(lines[0], QString(QStringLiteral("Could not create ModelContainer: ") + error));
     EXPECT_TRUE(lines[1].contains(path));
     EXPECT_EQ(lines[2], advice);
-}
-
-TEST(StoreProtectionTest, EveryRefusedStoreGetsAdviceFittingItsCause)
-{
-    QTemporaryDir folder;
-    const QString garbage = folder.path() + QStringLiteral("/garbage.store");
-    {
-        QFile file(garbage);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8192, 'x'));
-    }
-    const QString future = folder.path() + QStringLiteral("/future.store");
-    writeStore(future, 1);
-    {
-        SqliteConnection raw;
-        ASSERT_TRUE(raw.open(future, SQLITE_OPEN_READWRITE));
-        ASSERT_TRUE(raw.exec(QStringLiteral("UPDATE StoreMetadata SET value='2.0.0'")));
-    }
-    const struct
-    {
-        QString path;
-        const char *advice;
-    } cases[] = {
-        { garbage, "Move it away" },
-        { future, "version of Tindlewick that wrote it" },
-        { QStringLiteral("/proc/tindlewick/default.store"), "read and write" },
-    };
-    for (const auto &c : cases) {
-        QString error;
-        QString advice;
-        EXPECT_EQ(ModelContainer::open(c.path, &error, &advice), nullptr) << c.path.toStdString();
-        EXPECT_TRUE(advice.contains(QLatin1String(c.advice)))
-            << c.path.toStdString() << ": " << error.toStdString() << " / " << advice.toStdString();
-    }
 }
 
 TEST(StoreProtectionTest, AStoreOfTheSameVersionWithoutContentDigestsOpensWithEveryItem)

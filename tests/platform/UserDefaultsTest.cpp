@@ -118,23 +118,19 @@ TEST(UserDefaultsTest, TheSettingsFileIsTheUsersAlone)
     QTemporaryDir home;
     const QString folder = home.path() + QStringLiteral("/config/Tindlewick");
     const QString path = folder + QStringLiteral("/defaults.json");
-    const auto modeOf = [](const QString &file) {
-        struct stat status = {};
-        return ::stat(QFile::encodeName(file).constData(), &status) == 0 ? status.st_mode & 07777 : 0u;
-    };
     ::umask(022);
     {
         UserDefaults defaults(path);
         defaults.setString(QStringLiteral("key"), QStringLiteral("value"));
     }
-    EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(fileMode(folder), 0700u);
+    EXPECT_EQ(fileMode(path), 0600u);
 
     // A file written before was readable by everyone: tightened when it is read at start.
     ::chmod(QFile::encodeName(path).constData(), 0644);
     UserDefaults again(path);
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(fileMode(path), 0600u);
     again.setString(QStringLiteral("key"), QStringLiteral("other"));
-    EXPECT_EQ(modeOf(path), 0600u) << "every save keeps the mode";
+    EXPECT_EQ(fileMode(path), 0600u) << "every save keeps the mode";
     EXPECT_EQ(UserDefaults(path).string(QStringLiteral("key")), QStringLiteral("other"));
 }

@@ -3,16 +3,21 @@
 #include "common/Diagnostics.h"
 #include "platform/Bundle.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMutex>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <atomic>
+
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 QMutex g_linesMutex;
@@ -220,4 +225,28 @@ QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth)
 QByteArray indexedPngBomb(quint32 width, quint32 height)
 {
     return pngBomb(width, height, 1, true);
+}
+
+QByteArray pngBytes(QSize size, QColor color, bool noise)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    for (int y = 0; noise && y < size.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = 0xFF000000u | (QRandomGenerator::global()->generate() & 0xFFFFFFu);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+unsigned fileMode(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    return status.st_mode & 07777;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -42,6 +44,12 @@ QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth = 8);
 // The same as a two-colour indexed picture of one bit per pixel: decoded, it is only an
 // eighth of the size of the greyscale one, under the usual allocation limits.
 QByteArray indexedPngBomb(quint32 width, quint32 height);
+
+// An image of one colour encoded as PNG; with noise, every pixel random (large when encoded).
+QByteArray pngBytes(QSize size, QColor color, bool noise = false);
+
+// The permission bits of a file or folder (0 when there is none).
+unsigned fileMode(const QString &path);
 
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);

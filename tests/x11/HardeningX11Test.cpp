@@ -8,6 +8,7 @@
 #include "TestWindowProcess.h"
 
 #include "model/SqliteConnection.h"
+#include "model/StoreTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,17 +17,8 @@
 #include <cstdio>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 namespace {
-
-unsigned modeOf(const QString &path)
-{
-    struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return 0;
-    return status.st_mode & 07777;
-}
 
 class HardeningX11Test : public AppX11Test
 {
@@ -305,11 +297,11 @@ TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
     ASSERT_TRUE(external.copyWithXclip("a private copy"));
     ASSERT_TRUE(waitForNewest(QStringLiteral("a private copy")));
     ASSERT_TRUE(QFileInfo::exists(storePath() + QStringLiteral("-wal")));
-    EXPECT_EQ(modeOf(dataFolder), 0700u);
-    EXPECT_EQ(modeOf(configFolder), 0700u);
+    EXPECT_EQ(fileMode(dataFolder), 0700u);
+    EXPECT_EQ(fileMode(configFolder), 0700u);
     for (const QString &path : QStringList { storePath(), storePath() + QStringLiteral("-wal"),
              storePath() + QStringLiteral("-shm"), settingsFile })
-        EXPECT_EQ(modeOf(path), 0600u) << path.toStdString();
+        EXPECT_EQ(fileMode(path), 0600u) << path.toStdString();
 
     // A first start in a new home makes them so from the beginning.
     app.stop();
@@ -320,10 +312,10 @@ TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
     const QString freshSettings = fresh.path() + QStringLiteral("/config/Tindlewick/defaults.json");
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(freshStore) && QFileInfo::exists(freshSettings); }));
     ASSERT_TRUE(openPanel(first));
-    EXPECT_EQ(modeOf(fresh.path() + QStringLiteral("/data/Tindlewick")), 0700u);
-    EXPECT_EQ(modeOf(fresh.path() + QStringLiteral("/config/Tindlewick")), 0700u);
-    EXPECT_EQ(modeOf(freshStore), 0600u);
-    EXPECT_EQ(modeOf(freshSettings), 0600u);
+    EXPECT_EQ(fileMode(fresh.path() + QStringLiteral("/data/Tindlewick")), 0700u);
+    EXPECT_EQ(fileMode(fresh.path() + QStringLiteral("/config/Tindlewick")), 0700u);
+    EXPECT_EQ(fileMode(freshStore), 0600u);
+    EXPECT_EQ(fileMode(freshSettings), 0600u);
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
@@ -333,27 +325,7 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
     for (int i = 0; i < 300; ++i)
         texts.append(QStringLiteral("entry %1").arg(i));
     seedStore(texts);
-    {
-        // Garbage over the first page of the item table, as a failing disk leaves it.
-        qint64 rootPage = 0;
-        qint64 pageSize = 0;
-        {
-            SqliteConnection raw;
-            ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
-            ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-            SqliteStatement root = raw.prepare(
-                QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'ClipboardItem'"));
-            ASSERT_TRUE(root.step());
-            rootPage = root.int64(0);
-            SqliteStatement size = raw.prepare(QStringLiteral("PRAGMA page_size"));
-            ASSERT_TRUE(size.step());
-            pageSize = size.int64(0);
-        }
-        QFile file(storePath());
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.seek((rootPage - 1) * pageSize));
-        file.write(QByteArray(pageSize, '\x5A'));
-    }
+    damageItemTable(storePath());
     QFile before(storePath());
     ASSERT_TRUE(before.open(QIODevice::ReadOnly));
     const QByteArray bytes = before.readAll();

@@ -1,10 +1,11 @@
 #include "RawClipboardOwner.h"
 
+#include "ExternalClipboard.h"
+
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -60,26 +61,9 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets)
                    .toJson());
     file.close();
 
-    m_process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(variable()), specification);
-    m_process->setProcessEnvironment(environment);
-    m_process->setStandardErrorFile(QProcess::nullDevice());
-    m_process->start(QCoreApplication::applicationFilePath(),
-        { QStringLiteral("--gtest_filter=RawClipboardOwner.Serve") });
-    if (!m_process->waitForStarted(5000))
-        return false;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 30'000) {
-        requests();
-        if (m_requests.contains(QStringLiteral("<owning>")))
-            return true;
-        m_process->waitForReadyRead(100);
-        if (m_process->state() == QProcess::NotRunning)
-            return false;
-    }
-    return false;
+    m_process = startClipboardOwner(
+        QStringLiteral("RawClipboardOwner.Serve"), variable(), specification, &m_pending);
+    return m_process != nullptr;
 }
 
 QStringList RawClipboardOwner::requests()
@@ -90,14 +74,10 @@ QStringList RawClipboardOwner::requests()
     for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
         const QByteArray line = m_pending.first(end);
         m_pending.remove(0, end + 1);
-        if (line == "owning")
-            m_requests.append(QStringLiteral("<owning>"));
-        else if (line.startsWith("request "))
+        if (line.startsWith("request "))
             m_requests.append(QString::fromUtf8(line.sliced(8)));
     }
-    QStringList asked = m_requests;
-    asked.removeAll(QStringLiteral("<owning>"));
-    return asked;
+    return m_requests;
 }
 
 bool RawClipboardOwner::waitUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit)
