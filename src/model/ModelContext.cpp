@@ -581,10 +581,12 @@ QVariant ModelContext::loadExternalValue(PersistentIdentifier identifier, ItemFi
     return bytes;
 }
 
-QString ModelContext::fetchSql(
-    const QString &columns, const FetchDescriptor &descriptor, bool limited, QVariantList *bindings) const
+QString ModelContext::fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
+    QVariantList *bindings, const QString &index) const
 {
     QString sql = QStringLiteral("SELECT %1 FROM ClipboardItem").arg(columns);
+    if (!index.isEmpty())
+        sql += QStringLiteral(" INDEXED BY ") + index;
     if (!descriptor.predicate.matchesEverything()) {
         sql += QStringLiteral(" WHERE ");
         descriptor.predicate.appendSql(sql, *bindings);
@@ -616,8 +618,10 @@ ModelContext::ContentHashesResult ModelContext::fetchContentHashes(const FetchDe
     if (!m_connection.isOpen())
         return { {}, false, m_connection.lastError() };
     QVariantList bindings;
-    SqliteStatement query = m_connection.prepare(
-        fetchSql(QStringLiteral("pk, ") + StoreSchemaSql::contentHashName, descriptor, true, &bindings));
+    // The digests come from their index alone; the rows, with their long texts, are not read.
+    SqliteStatement query
+        = m_connection.prepare(fetchSql(QStringLiteral("pk, ") + StoreSchemaSql::contentHashName, descriptor,
+            true, &bindings, StoreSchemaSql::contentHashIndexName));
     if (!query.isValid())
         return { {}, false, m_connection.lastError() };
     for (qsizetype i = 0; i < bindings.size(); ++i)

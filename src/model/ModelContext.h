@@ -109,7 +109,7 @@ private:
     void enqueueStoreChanges(const StoreChanges &changes);
 
     QString fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
-        QVariantList *bindings) const;
+        QVariantList *bindings, const QString &index = {}) const;
     ClipboardItemPtr materialize(const SqliteStatement &row);
     void refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields);
     bool writeInsert(ClipboardItem &item, QString *error);

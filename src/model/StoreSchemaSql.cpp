@@ -100,10 +100,15 @@ bool addMissingColumns(SqliteConnection &connection)
         hasContentHash = hasContentHash || columns.text(1) == contentHashName;
     columns = {};
     // Stores written before the digest existed: their rows get it when it is first needed.
-    if (!hasContentHash)
-        return connection.exec(
-            QStringLiteral("ALTER TABLE ClipboardItem ADD COLUMN %1 BLOB").arg(contentHashName));
-    return true;
+    if (!hasContentHash
+        && !connection.exec(
+            QStringLiteral("ALTER TABLE ClipboardItem ADD COLUMN %1 BLOB").arg(contentHashName)))
+        return false;
+    // The duplicate lookup reads the newest digests of a kind from this index alone: the
+    // digest is the row's last column, behind a text that may span many pages.
+    return connection.exec(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON ClipboardItem(timestamp, pk, itemType, %2)")
+            .arg(contentHashIndexName, contentHashName));
 }
 
 bool configure(SqliteConnection &connection, int busyTimeoutMs)

@@ -13,8 +13,9 @@ class SqliteConnection;
 namespace StoreSchemaSql {
 
 QString createTables();
-// Columns that later versions added to stores of the same schema version: added to a store
-// that lacks them, so an older store opens without loss. False when that fails.
+// Columns (and their index) that later versions added to stores of the same schema version:
+// added to a store that lacks them, so an older store opens without loss. False when that
+// fails.
 bool addMissingColumns(SqliteConnection &connection);
 // Per-connection settings: foreign keys (the nullify and cascade rules), a lock wait,
 // durable commits.
@@ -31,5 +32,7 @@ inline constexpr int externalFieldsColumn = 1;
 // The item's content digest (see ClipboardItem::contentHash), last in selectColumns().
 int contentHashColumn();
 inline const QString contentHashName = QStringLiteral("contentHash");
+// The index by time and kind that holds the digests, so that they are read without the rows.
+inline const QString contentHashIndexName = QStringLiteral("ClipboardItem_contentHash");
 
 } // namespace StoreSchemaSql

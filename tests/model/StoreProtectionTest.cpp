@@ -104,10 +104,11 @@ TEST(StoreProtectionTest, AStoreOfTheSameVersionWithoutContentDigestsOpensWithEv
     const QString path = folder.path() + QStringLiteral("/default.store");
     writeStore(path, 3);
     {
-        // As the first stores of version 1.0.0 were written: no digest column.
+        // As the first stores of version 1.0.0 were written: no digest column, no index of it.
         SqliteConnection raw;
         ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
-        ASSERT_TRUE(raw.exec(QStringLiteral("ALTER TABLE ClipboardItem DROP COLUMN contentHash")));
+        ASSERT_TRUE(raw.exec(QStringLiteral(
+            "DROP INDEX ClipboardItem_contentHash; ALTER TABLE ClipboardItem DROP COLUMN contentHash")));
     }
     auto container = ModelContainer::open(path, nullptr);
     ASSERT_TRUE(container);
@@ -121,6 +122,14 @@ TEST(StoreProtectionTest, AStoreOfTheSameVersionWithoutContentDigestsOpensWithEv
     }
     texts.sort();
     EXPECT_EQ(texts, (QStringList { "text 0", "text 1", "text 2" }));
+    {
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READONLY));
+        SqliteStatement index = raw.prepare(
+            QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ClipboardItem_contentHash'"));
+        ASSERT_TRUE(index.step());
+        EXPECT_EQ(index.int64(0), 1) << "the lookup's index is made on open too";
+    }
 
     // The digest is made when first needed and kept with the next save.
     const QByteArray digest = items.first()->contentHash();
