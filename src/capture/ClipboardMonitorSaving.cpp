@@ -66,11 +66,8 @@ void ClipboardMonitor::save(const PendingSave &pending)
     if (match) {
         // A repeat of a pinned item: a history entry that shows the pinned one. It keeps
         // its own content, so that it still shows and pastes it once the pinned item is
-        // deleted; the content is the same, and so is its digest.
-        const std::optional<QByteArray> digest = item->storedContentHash();
+        // deleted.
         item->setPinnedReference(match);
-        if (digest)
-            item->setContentHash(*digest);
     }
     trimHistory(context);
     if (pending.fromPasswordManager)
@@ -94,10 +91,7 @@ bool ClipboardMonitor::commit(
         return true;
     context.rollbackTo(mark);
     // A later try looks for the repeated item again.
-    const std::optional<QByteArray> digest = pending.item->storedContentHash();
     pending.item->setPinnedReference(nullptr);
-    if (digest)
-        pending.item->setContentHash(*digest);
     const StoreFailure failure { StoreFailure::causeOf(result.resultCode), m_container.storePath(),
         result.error };
     // Another connection (store maintenance, another program) holds the store for a moment:

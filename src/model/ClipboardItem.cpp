@@ -296,7 +296,9 @@ void ClipboardItem::setPinnedReference(const ClipboardItemPtr &item)
     m_pinnedReferenceRow = item ? item->persistentModelID().value : 0;
     m_dirty.set(std::size_t(ItemField::pinnedReference));
     ++m_searchRevision;
-    forgetContentHash();
+    // Only a picture without bytes of its own takes its digest from the item it stands for.
+    if (type() == ClipboardItemType::media && !fileURLString() && !mediaImageData())
+        forgetContentHash();
     if (m_context)
         m_context->itemDidChange(this, ItemField::pinnedReference);
 }

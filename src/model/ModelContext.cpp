@@ -442,10 +442,9 @@ void ModelContext::rollbackTo(const PendingMark &mark)
     m_inserted.resize(std::min(mark.inserted, m_inserted.size()));
     m_deleted.resize(std::min(mark.deleted, m_deleted.size()));
     m_updated.resize(std::min(mark.updated, m_updated.size()));
-    for (const ClipboardItemPtr &item : inserted) {
+    // Items taken back out keep their (temporary) identity: they are still the same items.
+    for (const ClipboardItemPtr &item : inserted)
         item->m_context = nullptr;
-        item->m_identifier = ClipboardItem::newTemporaryIdentifier();
-    }
     for (const ClipboardItemPtr &item : deleted) {
         item->m_deleted = false;
         if (!toRefresh.contains(item))

@@ -246,7 +246,8 @@ void AppDelegate::createStatusItem()
 
 QString AppDelegate::noTrayMessage() const
 {
-    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1.").arg(openingHint());
+    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1.")
+        .arg(openingHint());
 }
 
 void AppDelegate::registerObservers()

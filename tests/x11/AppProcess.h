@@ -47,7 +47,8 @@ public:
         // and no other test's (or anyone else's) copy is asked to quit.
         const QString runtime = m_home + QStringLiteral("/runtime");
         QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(
+            runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         for (auto it = m_extra.cbegin(); it != m_extra.cend(); ++it)
             environment.insert(it.key(), it.value());
