@@ -297,7 +297,11 @@ void ClipboardItem::setPinnedReference(const ClipboardItemPtr &item)
     m_dirty.set(std::size_t(ItemField::pinnedReference));
     ++m_searchRevision;
     // Only a picture without bytes of its own takes its digest from the item it stands for.
-    if (type() == ClipboardItemType::media && !fileURLString() && !mediaImageData())
+    // (Whether it has bytes is known without reading them from the store.)
+    const auto imageSlot = std::size_t(ItemField::mediaImageData);
+    const bool hasImageData = m_externalLoaded.test(imageSlot) ? !m_values[imageSlot].isNull()
+                                                               : m_externalPresent.test(imageSlot);
+    if (type() == ClipboardItemType::media && !fileURLString() && !hasImageData)
         forgetContentHash();
     if (m_context)
         m_context->itemDidChange(this, ItemField::pinnedReference);
