@@ -3,6 +3,7 @@
 #include "KeyboardShortcuts/Shortcut.h"
 #include "platform/GlobalInputMonitor.h"
 
+#include <QKeySequence>
 #include <QPointer>
 #include <QTimer>
 
@@ -128,4 +129,19 @@ void DoubleTapService::handleFlagsChanged(quint64 flags, double timestamp)
     }
     m_tapCount = 1;
     m_lastModifierDownTime = now;
+}
+
+QString DoubleTapService::modifierName(AppSettings::DoubleTapModifier modifier)
+{
+    switch (modifier) {
+    case AppSettings::DoubleTapModifier::option:
+        return QKeySequence(Qt::Key_Alt).toString(QKeySequence::NativeText);
+    case AppSettings::DoubleTapModifier::command:
+        return QKeySequence(Qt::Key_Meta).toString(QKeySequence::NativeText);
+    case AppSettings::DoubleTapModifier::control:
+        return QKeySequence(Qt::Key_Control).toString(QKeySequence::NativeText);
+    case AppSettings::DoubleTapModifier::shift:
+        return QKeySequence(Qt::Key_Shift).toString(QKeySequence::NativeText);
+    }
+    return {};
 }

@@ -24,7 +24,6 @@
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
-#include "shell/ShortcutRecorderWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -115,11 +114,6 @@ int run(int argc, char **argv)
     QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching();
-    std::unique_ptr<ShortcutRecorderWindow> recorderWindow;
-    if (qEnvironmentVariableIntValue("TINDLEWICK_SHORTCUT_RECORDER_WINDOW") == 1) {
-        recorderWindow = std::make_unique<ShortcutRecorderWindow>(delegate.shortcuts());
-        recorderWindow->show();
-    }
     return app.exec();
 }
 
