@@ -133,15 +133,23 @@ void DoubleTapService::handleFlagsChanged(quint64 flags, double timestamp)
 
 QString DoubleTapService::modifierName(AppSettings::DoubleTapModifier modifier)
 {
+    // Named as in the desktop's shortcuts ("Ctrl+A", not "Control").
+    Qt::KeyboardModifier flag = Qt::AltModifier;
     switch (modifier) {
     case AppSettings::DoubleTapModifier::option:
-        return QKeySequence(Qt::Key_Alt).toString(QKeySequence::NativeText);
+        flag = Qt::AltModifier;
+        break;
     case AppSettings::DoubleTapModifier::command:
-        return QKeySequence(Qt::Key_Meta).toString(QKeySequence::NativeText);
+        flag = Qt::MetaModifier;
+        break;
     case AppSettings::DoubleTapModifier::control:
-        return QKeySequence(Qt::Key_Control).toString(QKeySequence::NativeText);
+        flag = Qt::ControlModifier;
+        break;
     case AppSettings::DoubleTapModifier::shift:
-        return QKeySequence(Qt::Key_Shift).toString(QKeySequence::NativeText);
+        flag = Qt::ShiftModifier;
+        break;
     }
-    return {};
+    const QString combination
+        = QKeySequence(QKeyCombination(flag, Qt::Key_A)).toString(QKeySequence::NativeText);
+    return combination.left(combination.lastIndexOf(QLatin1Char('+')));
 }

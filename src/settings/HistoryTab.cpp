@@ -149,6 +149,7 @@ void HistoryTab::commitHistoryLimit()
 void HistoryTab::stepHistoryLimit(int steps)
 {
     m_settings.setHistoryLimit(clampLimit(m_settings.historyLimit() + steps * limitStep));
+    updateStepper();
 }
 
 void HistoryTab::showLimit(qint64 limit)
@@ -194,8 +195,11 @@ void HistoryTab::presentConfirmation()
                 self->clearAllHistory();
         },
         [self] {
-            if (self)
-                self->setShowClearConfirmation(false);
+            if (!self)
+                return;
+            // The question deletes itself a moment later; it is over now.
+            self->m_confirmation = nullptr;
+            self->setShowClearConfirmation(false);
         });
 }
 

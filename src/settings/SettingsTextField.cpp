@@ -42,9 +42,9 @@ void SettingsTextField::stopClickMonitor()
 
 bool SettingsTextField::eventFilter(QObject *watched, QEvent *event)
 {
-    // A press reaches the filter once for the window it lands in, then again for each widget
-    // it is offered to: the window's copy is the one to look at.
-    if (event->type() == QEvent::MouseButtonPress && watched->isWindowType()) {
+    // A press may pass the filter several times (its window, then each widget it is offered
+    // to); ending the edit again changes nothing.
+    if (event->type() == QEvent::MouseButtonPress && (watched->isWindowType() || watched->isWidgetType())) {
         const auto *press = static_cast<const QMouseEvent *>(event);
         if (press->button() == Qt::LeftButton || press->button() == Qt::RightButton) {
             const QRect field(mapToGlobal(QPoint(0, 0)), size());
