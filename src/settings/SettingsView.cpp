@@ -73,6 +73,8 @@ SettingsView::SettingsView(Services services, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
+    // A settings window of one size, as the tab view is.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     m_tabs->setFixedSize(tabViewWidth, tabViewHeight);
     layout->addWidget(m_tabs, 0, Qt::AlignCenter);
     setWindowTitle(windowTitleFor(general));

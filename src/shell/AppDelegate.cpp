@@ -392,20 +392,37 @@ void AppDelegate::showSettingsWindow()
         m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
     SettingsView *window = m_settingsWindow;
+    const bool wasVisible = window->isVisible();
     window->show();
     window->raise();
     window->activateWindow();
-    // The window manager may refuse the request of a program that has no recent input event
-    // of its own (the tray's menu is another window): ask once more on the user's behalf.
+    if (wasVisible)
+        return;
+    // The window manager may refuse the request of a program that has no recent input event of
+    // its own (the tray's menu is another window): once the window is on screen, ask again on
+    // the user's behalf.
     QPointer<AppDelegate> self = this;
-    QTimer::singleShot(0, this, [self] {
-        if (!self || !self->m_settingsWindow || self->m_settingsWindow->isActiveWindow())
-            return;
-        RunningApplication own;
-        own.processIdentifier = QCoreApplication::applicationPid();
-        own.windowId = self->m_settingsWindow->winId();
-        self->m_services.workspace.activate(own);
-    });
+    auto monitor = std::make_shared<QPointer<LocalEventMonitor>>();
+    auto *firstPaint = new LocalEventMonitor(
+        { QEvent::Paint },
+        [self, window, monitor](QObject *receiver, QEvent *) {
+            if (receiver != window || !*monitor)
+                return false;
+            (*monitor)->stop();
+            (*monitor)->deleteLater();
+            QTimer::singleShot(0, self, [self] {
+                if (!self || !self->m_settingsWindow || self->m_settingsWindow->isActiveWindow())
+                    return;
+                RunningApplication own;
+                own.processIdentifier = QCoreApplication::applicationPid();
+                own.windowId = self->m_settingsWindow->winId();
+                self->m_services.workspace.activate(own);
+            });
+            return false;
+        },
+        window);
+    *monitor = firstPaint;
+    firstPaint->start();
 }
 
 void AppDelegate::handleRegistrationFailure(
