@@ -9,13 +9,15 @@
 #include "common/NotificationCenter.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "panel/ClipboardPanelView.h"
+#include "panel/PanelController.h"
+#include "panel/PanelGeometry.h"
+#include "panel/SearchField.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
-#include "shell/PanelController.h"
-#include "shell/PanelGeometry.h"
 #include "shell/PasteService.h"
 #include "shell/SettingsLinkHelper.h"
 #include "shell/SettingsOpener.h"
@@ -24,7 +26,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -549,26 +550,21 @@ void AppDelegate::activatePanelWindow()
     });
 }
 
-QLineEdit *AppDelegate::findSearchField(QWidget *view)
+SearchField *AppDelegate::findSearchField(QWidget *contentView)
 {
-    if (!view)
+    if (!contentView)
         return nullptr;
-    if (auto *field = qobject_cast<QLineEdit *>(view); field && field->inherits("PrimaryCursorNSTextField"))
-        return field;
-    for (QObject *child : view->children()) {
-        if (auto *widget = qobject_cast<QWidget *>(child)) {
-            if (QLineEdit *found = findSearchField(widget))
-                return found;
-        }
-    }
-    return nullptr;
+    auto *view = qobject_cast<ClipboardPanelView *>(contentView);
+    if (!view)
+        view = contentView->findChild<ClipboardPanelView *>();
+    return view ? view->searchField() : nullptr;
 }
 
 void AppDelegate::focusSearchField()
 {
     if (!m_popoverPanel)
         return;
-    QLineEdit *field = findSearchField(m_popoverPanel->contentView());
+    SearchField *field = findSearchField(m_popoverPanel->contentView());
     if (!field)
         return;
     field->setFocus(Qt::OtherFocusReason);
@@ -646,7 +642,7 @@ bool AppDelegate::handlePanelKeyDown(QObject *receiver, QEvent *event)
         return false;
     if (m_isEditingLabel && m_isEditingLabel())
         return false;
-    QLineEdit *field = findSearchField(panel->contentView());
+    SearchField *field = findSearchField(panel->contentView());
     if (!field || widget == field || field->hasFocus())
         return false;
     field->setFocus(Qt::OtherFocusReason);

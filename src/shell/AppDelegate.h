@@ -24,8 +24,8 @@ class ModelContainer;
 class PanelController;
 class Pasteboard;
 class PasteService;
-class QLineEdit;
 class QWidget;
+class SearchField;
 class QWindow;
 class SettingsOpener;
 class SettingsView;
@@ -122,9 +122,9 @@ public:
     QMenu *activeMenu() const { return m_activeMenu; }
     void setActiveMenu(QMenu *menu) { m_activeMenu = menu; }
 
-    // The search field of the panel's content: the first line edit of the class
-    // "PrimaryCursorNSTextField" (or a subclass), depth first.
-    static QLineEdit *findSearchField(QWidget *view);
+    // The search field of the panel's content: the field of the panel view that is the
+    // content or lies within it; nullptr when there is none.
+    static SearchField *findSearchField(QWidget *contentView);
     // Whether a window that became active is a settings window, to be kept above others.
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
     // "<version> (<build>)" of the running program.

@@ -1,6 +1,8 @@
 #include "shell/ShellPanelEnvironment.h"
 
+#include "capture/ClipboardMonitor.h"
 #include "common/NotificationCenter.h"
+#include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
@@ -125,6 +127,18 @@ void ShellPanelEnvironment::resizeForHistoryToggle(
 QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
 {
     return unhighlightedCodeLines(item, maxLines);
+}
+
+void ShellPanelEnvironment::checkpointStore()
+{
+    if (ClipboardMonitor *monitor = m_delegate.clipboardMonitor())
+        monitor->databaseActor().checkpointWAL();
+}
+
+void ShellPanelEnvironment::compactStore()
+{
+    if (ClipboardMonitor *monitor = m_delegate.clipboardMonitor())
+        monitor->databaseActor().compactStore();
 }
 
 bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)
