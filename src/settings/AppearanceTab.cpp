@@ -1,8 +1,8 @@
 #include "settings/AppearanceTab.h"
 
-#include "detection/highlight/HighlightTheme.h"
 #include "items/CodeText.h"
 #include "model/AppSettings.h"
+#include "model/HighlightTheme.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -237,8 +237,6 @@ QFuture<void> HistoryTab::compactStore(ModelContainer &container)
     // A short-lived actor with its own connection; the main thread does not wait for it.
     return QtConcurrent::run([&container] {
         ClipboardDatabaseActor actor(container);
-        actor.checkpointWAL();
-        actor.vacuumStore();
-        actor.checkpointWAL().waitForFinished();
+        actor.compactStore().waitForFinished();
     });
 }
