@@ -118,6 +118,27 @@ TEST_F(AppearanceTabTest, TheSampleIsHighlightedInTheChosenThemesColours)
     EXPECT_NE(keywordColours[0], keywordColours[1]) << "the keyword kept its colour across themes";
 }
 
+TEST_F(AppearanceTabTest, ADarkPaletteTurnsTheSampleToTheThemesDarkColoursWithoutChangingTheTheme)
+{
+    AppearanceTab tab(settings);
+    tab.show();
+    ASSERT_TRUE(waitUntil([&] { return tab.sample()->highlightResult().has_value(); }));
+    const QColor lightKeyword = tab.sample()->displayedText().formatAt(0).foreground().color();
+    EXPECT_FALSE(tab.sample()->isDark());
+
+    QSignalSpy highlighted(tab.sample(), &CodeText::highlightSucceeded);
+    QPalette dark = tab.palette();
+    dark.setColor(QPalette::Window, QColor(0x24, 0x24, 0x24));
+    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Base, QColor(0x1a, 0x1a, 0x1a));
+    tab.setPalette(dark);
+    EXPECT_TRUE(tab.sample()->isDark());
+    ASSERT_TRUE(waitUntil([&] { return highlighted.count() > 0; }));
+    EXPECT_NE(tab.sample()->displayedText().formatAt(0).foreground().color(), lightKeyword);
+    EXPECT_EQ(settings.codeTheme(), HighlightTheme::github);
+    EXPECT_FALSE(defaults.contains(QStringLiteral("codeTheme")));
+}
+
 TEST_F(AppearanceTabTest, TheGlassSwitchWritesAndAnnounces)
 {
     AppearanceTab tab(settings);
