@@ -1,8 +1,11 @@
 #include "shell/TindlewickApp.h"
 
+#include "capture/LinkMetadataTask.h"
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
 #include "detection/CodeDetectionService.h"
+#include "enrichment/FileAvailabilityService.h"
+#include "enrichment/LinkMetadataService.h"
 #include "items/LabelEditState.h"
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
@@ -105,15 +108,20 @@ int run(int argc, char **argv)
         &singleInstance, true, &codeClassifier });
     delegate.setDetectionHooks(DetectionModels::hooks());
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
+    FileAvailabilityService &availability = FileAvailabilityService::shared();
     delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
-        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared()));
+        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared(), availability));
+    delegate.setMountedVolumesRefresher([&availability] { availability.refreshMountedVolumes(); });
 
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
-    QObject::connect(
-        &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
+        delegate.applicationWillTerminate();
+        LinkMetadataService::shared().shutDown();
+    });
     delegate.applicationDidFinishLaunching();
+    startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
     return app.exec();
 }
 

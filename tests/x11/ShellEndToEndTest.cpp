@@ -3,8 +3,7 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
-#include "AppProcess.h"
-#include "ExternalClipboard.h"
+#include "AppEndToEnd.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
 #include "TrayHost.h"
@@ -25,96 +24,7 @@
 
 namespace {
 
-struct Geometry
-{
-    QRect rect;
-    bool valid = false;
-};
-
-class ShellEndToEndTest : public X11Test
-{
-protected:
-    void SetUp() override
-    {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-    }
-
-    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
-
-    // Items in the store before the app starts (the capture's job once the app runs).
-    void seedStore(const QStringList &texts)
-    {
-        QString error;
-        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
-        ASSERT_TRUE(container) << error.toStdString();
-        std::unique_ptr<ModelContext> context = container->makeContext();
-        for (const QString &text : texts)
-            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
-        ASSERT_TRUE(context->save().ok);
-    }
-
-    void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
-
-    bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
-    bool appIsFront(const AppProcess &app)
-    {
-        const auto front = workspace->frontmostApplication();
-        return front && front->processIdentifier == app.pid();
-    }
-    quint64 frontWindow()
-    {
-        const auto front = workspace->frontmostApplication();
-        return front ? front->windowId : 0;
-    }
-
-    // Presses Control+Space until the app's panel has the focus (the app needs a moment
-    // after its start to take the shortcut).
-    bool openPanel(const AppProcess &app)
-    {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
-                return false;
-            if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
-                return true;
-        }
-        return false;
-    }
-
-    bool isViewable(quint64 window)
-    {
-        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })
-            .contains(QLatin1String("IsViewable"));
-    }
-
-    Geometry windowGeometry(quint64 window)
-    {
-        const QString shell = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-        QHash<QString, int> values;
-        for (const QString &line : shell.split(QLatin1Char('\n'))) {
-            const QStringList parts = line.split(QLatin1Char('='));
-            if (parts.size() == 2)
-                values.insert(parts[0], parts[1].toInt());
-        }
-        if (!values.contains(QStringLiteral("WIDTH")))
-            return {};
-        return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")],
-                     values[QStringLiteral("WIDTH")], values[QStringLiteral("HEIGHT")]),
-            true };
-    }
-
-    bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }
-    bool clickAt(const QPoint &point)
-    {
-        return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-            QStringLiteral("click"), QStringLiteral("1") });
-    }
-
-    QTemporaryDir home;
-    ExternalClipboard external;
-};
+using ShellEndToEndTest = AppEndToEndTest;
 
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
 {
@@ -256,18 +166,23 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
 
-    const auto typeText = [&](const QString &text) { return xdotool({ QStringLiteral("type"), text }); };
-    const auto chooseFirstMatch
-        = [&] { return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return")); };
+    // Types a search, keeps what the panel shows, chooses the first match with Down and
+    // Return, and waits until the window in front holds what it should.
+    const auto searchAndPaste
+        = [&](const QString &search, const QString &screenshot, const QString &windowText) {
+              if (!xdotool({ QStringLiteral("type"), search }))
+                  return false;
+              QTest::qWait(200);
+              saveScreenshot(screenshot);
+              return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return"))
+                  && waitUntil([&] { return window.plainText() == windowText; });
+          };
 
     // The first show: the field takes the focus a quarter second after the panel appears.
     ASSERT_TRUE(openPanel(app));
     QTest::qWait(600);
-    ASSERT_TRUE(typeText(QStringLiteral("apple")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-first.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    ASSERT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple pie"); }))
+    ASSERT_TRUE(searchAndPaste(
+        QStringLiteral("apple"), QStringLiteral("search-first.png"), QStringLiteral("apple pie")))
         << "pasted: " << window.plainText().toStdString();
 
     // The second show: the field still holds "apple", all of it selected, so the new search
@@ -279,11 +194,8 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }))
         << "the previous search was not selected";
     saveScreenshot(QStringLiteral("search-selected-on-show.png"));
-    ASSERT_TRUE(typeText(QStringLiteral("cherry")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-second.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple piecherry tart"); }))
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("cherry"), QStringLiteral("search-second.png"),
+        QStringLiteral("apple piecherry tart")))
         << "pasted: " << window.plainText().toStdString();
 
     // The third show: Escape empties the search, Down moves the keyboard into the History
@@ -295,14 +207,9 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     QTest::qWait(200);
     saveScreenshot(QStringLiteral("search-keyboard-in-column.png"));
-    ASSERT_TRUE(typeText(QStringLiteral("banana")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-typed-in-column.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    EXPECT_TRUE(waitUntil([&] {
-        return window.plainText() == QLatin1String("apple piecherry tartbanana split");
-    })) << "pasted: "
-        << window.plainText().toStdString();
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("banana"), QStringLiteral("search-typed-in-column.png"),
+        QStringLiteral("apple piecherry tartbanana split")))
+        << "pasted: " << window.plainText().toStdString();
 }
 
 TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
