@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enrichment/SquareImage.h"
 #include "model/ClipboardItemType.h"
 #include "platform/Pasteboard.h"
 
@@ -64,7 +65,7 @@ std::optional<QSize> imageSize(const ImageSource &source);
 // its header claims more than ImageLimits::maxPixels.
 QImage decodeImage(const QByteArray &data, QByteArray *format = nullptr);
 
-std::optional<QByteArray> pngData(const QImage &image);
+using ::pngData;
 
 // A square image of 2 × size pixels: the image scaled to cover the square, centred, the
 // overhang cut off.

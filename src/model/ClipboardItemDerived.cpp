@@ -135,9 +135,14 @@ const ClipboardItem &ClipboardItem::referenceChainEnd() const
     return *item;
 }
 
+std::optional<QString> ClipboardItem::resolvedFileURLString() const
+{
+    return referenceChainEnd().fileURLString();
+}
+
 std::optional<QUrl> ClipboardItem::fileURL() const
 {
-    const std::optional<QString> string = referenceChainEnd().fileURLString();
+    const std::optional<QString> string = resolvedFileURLString();
     if (!string)
         return std::nullopt;
     if (string->startsWith(QLatin1String("file://"))) {

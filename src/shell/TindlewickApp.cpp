@@ -1,9 +1,12 @@
 #include "shell/TindlewickApp.h"
 
+#include "capture/LinkMetadataTask.h"
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "detection/CodeDetectionService.h"
+#include "enrichment/FileAvailabilityService.h"
+#include "enrichment/LinkMetadataService.h"
 #include "items/LabelEditState.h"
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
@@ -26,7 +29,6 @@
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
-#include "shell/ShortcutRecorderWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -113,20 +115,20 @@ int run(int argc, char **argv)
         &singleInstance, true, &codeClassifier });
     delegate.setDetectionHooks(DetectionModels::hooks());
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
+    FileAvailabilityService &availability = FileAvailabilityService::shared();
     delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
-        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared()));
+        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared(), availability));
+    delegate.setMountedVolumesRefresher([&availability] { availability.refreshMountedVolumes(); });
 
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
-    QObject::connect(
-        &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
+        delegate.applicationWillTerminate();
+        LinkMetadataService::shared().shutDown();
+    });
     delegate.applicationDidFinishLaunching();
-    std::unique_ptr<ShortcutRecorderWindow> recorderWindow;
-    if (qEnvironmentVariableIntValue("TINDLEWICK_SHORTCUT_RECORDER_WINDOW") == 1) {
-        recorderWindow = std::make_unique<ShortcutRecorderWindow>(delegate.shortcuts());
-        recorderWindow->show();
-    }
+    startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
     return app.exec();
 }
 

@@ -5,6 +5,7 @@
 
 #include "capture/CaptureLimits.h"
 #include "model/SqliteConnection.h"
+#include "support/TestPictures.h"
 
 #include <QBuffer>
 #include <QProcess>

@@ -1,6 +1,7 @@
 #include "items/ThumbnailCache.h"
 
 #include "capture/ImageExtraction.h"
+#include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,14 @@ TEST(ThumbnailCacheTest, LargePicturesAreDecodedOnAWorkerAndSmallOnesAtOnce)
     ThumbnailCache cache;
     QSignalSpy ready(&cache, &ThumbnailCache::thumbnailReady);
     ClipboardItemPtr small = ClipboardItem::create(ClipboardItemType::media,
-        { .mediaThumbnailData = pngBytes(QSize(80, 80), Qt::darkCyan),
+        { .mediaThumbnailData = encodedColour(QSize(80, 80), Qt::darkCyan),
             .mediaSubtypeRaw = QStringLiteral("image") });
     EXPECT_EQ(cache.thumbnail(*small, QSize(40, 40)).size(), QSize(40, 40))
         << "a stored thumbnail is drawn at once";
     EXPECT_TRUE(ready.isEmpty());
 
     // A picture without a thumbnail of its own (as earlier versions stored some).
-    const QByteArray large = pngBytes(QSize(600, 400), Qt::darkCyan, true);
+    const QByteArray large = noisyPng(QSize(600, 400));
     ASSERT_GT(large.size(), ThumbnailCache::inlineDecodeBytes);
     ClipboardItemPtr picture = ClipboardItem::create(
         ClipboardItemType::media, { .mediaImageData = large, .mediaSubtypeRaw = QStringLiteral("image") });

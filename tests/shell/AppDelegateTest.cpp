@@ -5,6 +5,7 @@
 #include "capture/ClipboardMonitor.h"
 #include "columns/CategoryColumn.h"
 #include "common/NotificationCenter.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
@@ -19,7 +20,11 @@
 #include "platform/SingleInstance.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
+#include "settings/HistoryTab.h"
+#include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/SettingsLinkHelper.h"
+#include "shell/SettingsOpener.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "support/TestSupport.h"
 
@@ -80,6 +85,9 @@ protected:
     FakeGlobalHotKeys hotKeys;
     FakeGlobalInputMonitor input;
     FakeSyntheticKeyboard keyboard;
+    // Files asked about in a world of the test's own (no folder watches, no mount table).
+    FileAvailabilityService availability { FileAvailabilityService::Dependencies {
+        std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
     std::unique_ptr<AppDelegate> delegate;
     QStringList notices;
 };
@@ -401,7 +409,7 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
         container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
     // The panel view the running app builds for its window.
     delegate->setPanelContentFactory(
-        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings));
+        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings, availability));
     delegate->applicationDidFinishLaunching();
     auto *view = qobject_cast<ClipboardPanelView *>(panel()->contentView());
     ASSERT_NE(view, nullptr);
@@ -468,17 +476,6 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
     EXPECT_EQ(typed, 0);
 }
 
-// Whether the bytes occur in the store file or its write-ahead log.
-bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
-{
-    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
-        QFile file(storePath + suffix);
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
-            return true;
-    }
-    return false;
-}
-
 TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
 {
     const QByteArray secret = "shell-maintenance-secret";
@@ -486,7 +483,8 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
         insertText(QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
     ASSERT_TRUE(context().save().ok);
     launch();
-    ShellPanelEnvironment environment(*delegate, *panel(), *delegate->pasteService(), workspace);
+    ShellPanelEnvironment environment(
+        *delegate, *panel(), *delegate->pasteService(), workspace, availability);
     ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
 
     environment.checkpointStore();
@@ -564,6 +562,40 @@ TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
     for (const Case &c : cases)
         EXPECT_EQ(AppDelegate::shouldElevateSettingsWindow(c.identifier, c.title), c.elevate)
             << c.identifier.toStdString() << "/" << c.title.toStdString();
+}
+
+TEST_F(AppDelegateTest, SettingsOpenOnceOnGeneralOnATabWhenAskedAndAfreshAfterClosing)
+{
+    launch();
+    int releases = 0;
+    delegate->setHighlighterReleaser([&] { ++releases; });
+    EXPECT_EQ(delegate->settingsWindow(), nullptr);
+    delegate->openSettings();
+    SettingsView *window = delegate->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("General — Tindlewick Settings"));
+
+    // "Customize Formats": the same window, on Colors, a moment later.
+    SettingsLinkHelper::shared().openSettings(SettingsView::colors);
+    EXPECT_EQ(delegate->settingsWindow(), window);
+    ASSERT_TRUE(waitUntil([&] { return window->selectedTab() == SettingsView::colors; }));
+
+    // The History tab's clear goes through the app's store and lets the highlighter go.
+    insertText(QStringLiteral("to be cleared"));
+    ASSERT_TRUE(context().save().ok);
+    window->historyTab()->clearAllHistory();
+    window->historyTab()->lastCompaction().waitForFinished();
+    EXPECT_EQ(releases, 1);
+    EXPECT_EQ(context().fetchCount(FetchDescriptor()), 0);
+
+    // Closed, the window goes; opened again it starts on General.
+    QPointer<SettingsView> closed = window;
+    window->close();
+    ASSERT_TRUE(waitUntil([&] { return closed.isNull(); }));
+    delegate->openSettings();
+    ASSERT_NE(delegate->settingsWindow(), nullptr);
+    EXPECT_EQ(delegate->settingsWindow()->selectedTab(), SettingsView::general);
 }
 
 TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)

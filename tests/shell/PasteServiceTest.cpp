@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

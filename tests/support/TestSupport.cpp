@@ -3,20 +3,18 @@
 #include "common/Diagnostics.h"
 #include "platform/Bundle.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QMutex>
-#include <QRandomGenerator>
 #include <QThread>
 
 #include <atomic>
 
 #include <memory>
+
 #include <sys/stat.h>
 
 namespace {
@@ -124,123 +122,23 @@ void TemporaryResourceFolder::clear() const
     }
 }
 
-namespace {
-
-// Bits of a deflate stream, least significant first; Huffman codes go in most significant
-// bit first.
-class BitWriter
+qint64 peakResidentBytes()
 {
-public:
-    void bits(quint32 value, int count)
-    {
-        for (int i = 0; i < count; ++i)
-            bit((value >> i) & 1u);
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
     }
-    void code(quint32 value, int length)
-    {
-        for (int i = length - 1; i >= 0; --i)
-            bit((value >> i) & 1u);
-    }
-    QByteArray finish()
-    {
-        if (m_used > 0)
-            m_bytes.append(char(m_current));
-        return m_bytes;
-    }
-
-private:
-    void bit(quint32 value)
-    {
-        m_current |= quint8(value << m_used);
-        if (++m_used == 8) {
-            m_bytes.append(char(m_current));
-            m_current = 0;
-            m_used = 0;
-        }
-    }
-    QByteArray m_bytes;
-    quint8 m_current = 0;
-    int m_used = 0;
-};
-
-QByteArray bigEndian(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((value >> (24 - 8 * i)) & 0xFF);
-    return bytes;
+    return 0;
 }
 
-QByteArray pngChunk(const char *type, const QByteArray &data)
+void resetPeakResidentBytes()
 {
-    const QByteArray body = QByteArray(type, 4) + data;
-    quint32 crc = 0xFFFFFFFFu;
-    for (char byte : body) {
-        crc ^= quint8(byte);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return bigEndian(quint32(data.size())) + body + bigEndian(crc ^ 0xFFFFFFFFu);
-}
-
-} // namespace
-
-QByteArray pngBomb(quint32 width, quint32 height, int bitDepth, bool palette)
-{
-    // Every row is a filter byte and `width` pixels, all zero.
-    const quint64 total = quint64(height) * ((quint64(width) * quint64(bitDepth) + 7) / 8 + 1);
-    BitWriter deflate;
-    deflate.bits(1, 1); // the last block
-    deflate.bits(1, 2); // fixed Huffman codes
-    deflate.code(0x30, 8); // the literal 0
-    quint64 written = 1;
-    while (total - written >= 258) {
-        deflate.code(0xC5, 8); // length 258 (code 285)
-        deflate.code(0, 5); // distance 1
-        written += 258;
-    }
-    for (; written < total; ++written)
-        deflate.code(0x30, 8);
-    deflate.code(0, 7); // end of block
-    // Adler-32 of `total` zero bytes: the first sum stays 1, the second is the count.
-    const quint32 adler = quint32((total % 65521u) << 16) | 1u;
-    const QByteArray zlib = QByteArray("\x78\x01", 2) + deflate.finish() + bigEndian(adler);
-
-    QByteArray header = bigEndian(width) + bigEndian(height);
-    header += char(bitDepth);
-    header += char(palette ? 3 : 0); // indexed or greyscale
-    header += QByteArray("\x00\x00\x00", 3); // deflate, no filter, no interlace
-    // Black and white for an indexed picture.
-    const QByteArray colours
-        = palette ? pngChunk("PLTE", QByteArray("\x00\x00\x00\xFF\xFF\xFF", 6)) : QByteArray();
-    return QByteArray("\x89PNG\r\n\x1A\n", 8) + pngChunk("IHDR", header) + colours + pngChunk("IDAT", zlib)
-        + pngChunk("IEND", QByteArray());
-}
-
-QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth)
-{
-    return pngBomb(width, height, bitDepth, false);
-}
-
-QByteArray indexedPngBomb(quint32 width, quint32 height)
-{
-    return pngBomb(width, height, 1, true);
-}
-
-QByteArray pngBytes(QSize size, QColor color, bool noise)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    for (int y = 0; noise && y < size.height(); ++y) {
-        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = 0xFF000000u | (QRandomGenerator::global()->generate() & 0xFFFFFFu);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 unsigned fileMode(const QString &path)

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QColor>
-#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -37,16 +35,11 @@ bool waitUntil(const std::function<bool()> &condition,
 // Runs background over and over on another thread while foreground runs once on this one.
 void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
 
-// A valid PNG of an all-black greyscale picture of the given size and bit depth (1, 2, 4, 8). Its zlib stream
-// is written by hand as runs of zeros, so a picture that takes gigabytes once decoded is a few megabytes here
-// and is made without ever holding the pixels.
-QByteArray greyscalePngBomb(quint32 width, quint32 height, int bitDepth = 8);
-// The same as a two-colour indexed picture of one bit per pixel: decoded, it is only an
-// eighth of the size of the greyscale one, under the usual allocation limits.
-QByteArray indexedPngBomb(quint32 width, quint32 height);
-
-// An image of one colour encoded as PNG; with noise, every pixel random (large when encoded).
-QByteArray pngBytes(QSize size, QColor color, bool noise = false);
+// The most memory this process has held (its peak resident size, VmHWM), in bytes; 0 when it
+// cannot be read.
+qint64 peakResidentBytes();
+// Starts the peak afresh from the memory held now (where the system allows it).
+void resetPeakResidentBytes();
 
 // The permission bits of a file or folder (0 when there is none).
 unsigned fileMode(const QString &path);

@@ -3,12 +3,13 @@
 // Latin-1 text, pictures that would take gigabytes to decode, several copies of the app
 // started at once, and the files it leaves on disk.
 
-#include "AppX11Test.h"
+#include "AppEndToEnd.h"
 #include "RawClipboardOwner.h"
 #include "TestWindowProcess.h"
 
 #include "model/SqliteConnection.h"
 #include "model/StoreTestSupport.h"
+#include "support/TestPictures.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,7 +21,7 @@
 
 namespace {
 
-class HardeningX11Test : public AppX11Test
+class HardeningX11Test : public AppEndToEndTest
 {
 protected:
     // The texts in the app's store, newest first, read beside the running app.

@@ -3,10 +3,10 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
-#include "AppX11Test.h"
-#include "ExternalClipboard.h"
+#include "AppEndToEnd.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
+#include "TrayHost.h"
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
@@ -20,12 +20,11 @@
 
 #include <QFileInfo>
 #include <QImage>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
 
-using ShellEndToEndTest = AppX11Test;
+using ShellEndToEndTest = AppEndToEndTest;
 
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
 {
@@ -167,18 +166,23 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
 
-    const auto typeText = [&](const QString &text) { return xdotool({ QStringLiteral("type"), text }); };
-    const auto chooseFirstMatch
-        = [&] { return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return")); };
+    // Types a search, keeps what the panel shows, chooses the first match with Down and
+    // Return, and waits until the window in front holds what it should.
+    const auto searchAndPaste
+        = [&](const QString &search, const QString &screenshot, const QString &windowText) {
+              if (!xdotool({ QStringLiteral("type"), search }))
+                  return false;
+              QTest::qWait(200);
+              saveScreenshot(screenshot);
+              return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return"))
+                  && waitUntil([&] { return window.plainText() == windowText; });
+          };
 
     // The first show: the field takes the focus a quarter second after the panel appears.
     ASSERT_TRUE(openPanel(app));
     QTest::qWait(600);
-    ASSERT_TRUE(typeText(QStringLiteral("apple")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-first.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    ASSERT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple pie"); }))
+    ASSERT_TRUE(searchAndPaste(
+        QStringLiteral("apple"), QStringLiteral("search-first.png"), QStringLiteral("apple pie")))
         << "pasted: " << window.plainText().toStdString();
 
     // The second show: the field still holds "apple", all of it selected, so the new search
@@ -190,11 +194,8 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }))
         << "the previous search was not selected";
     saveScreenshot(QStringLiteral("search-selected-on-show.png"));
-    ASSERT_TRUE(typeText(QStringLiteral("cherry")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-second.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple piecherry tart"); }))
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("cherry"), QStringLiteral("search-second.png"),
+        QStringLiteral("apple piecherry tart")))
         << "pasted: " << window.plainText().toStdString();
 
     // The third show: Escape empties the search, Down moves the keyboard into the History
@@ -206,14 +207,9 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     QTest::qWait(200);
     saveScreenshot(QStringLiteral("search-keyboard-in-column.png"));
-    ASSERT_TRUE(typeText(QStringLiteral("banana")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-typed-in-column.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    EXPECT_TRUE(waitUntil([&] {
-        return window.plainText() == QLatin1String("apple piecherry tartbanana split");
-    })) << "pasted: "
-        << window.plainText().toStdString();
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("banana"), QStringLiteral("search-typed-in-column.png"),
+        QStringLiteral("apple piecherry tartbanana split")))
+        << "pasted: " << window.plainText().toStdString();
 }
 
 TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
@@ -300,15 +296,8 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
         EXPECT_EQ(app.output().count(noTray), 1) << app.output().toStdString();
     }
 
-    QProcess trayer;
-    trayer.start(QStringLiteral("trayer"),
-        { QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
-            QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("32") });
-    ASSERT_TRUE(trayer.waitForStarted(3000));
-    ASSERT_TRUE(waitUntil([&] {
-        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") })
-            .contains(QLatin1String("(\"panel\" \"trayer\")"));
-    }));
+    TrayHost tray;
+    ASSERT_TRUE(tray.isRunning());
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
@@ -316,19 +305,9 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
     app.captureOutput();
     ASSERT_TRUE(app.start());
 
-    // The icon: our window embedded in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick")
-    // 22x30+0+0  +1897+1049`.
-    static const QRegularExpression iconLine(QStringLiteral(
-        R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
     QRect icon;
-    ASSERT_TRUE(waitUntil([&] {
-        const QRegularExpressionMatch match = iconLine.match(
-            toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") }));
-        if (match.hasMatch())
-            icon = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
-                match.captured(2).toInt());
-        return match.hasMatch() && icon.x() > 0;
-    })) << "the icon never reached the tray";
+    ASSERT_TRUE(waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }))
+        << "the icon never reached the tray";
 
     ASSERT_TRUE(clickAt(icon.center()));
     EXPECT_TRUE(waitUntil([&] { return appIsFront(app); })) << "a left click did not open the panel";
@@ -339,8 +318,6 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
 
     app.stop();
     EXPECT_FALSE(app.output().contains(noTray));
-    trayer.terminate();
-    trayer.waitForFinished(3000);
 }
 
 TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsFormatting)

@@ -1,7 +1,8 @@
 #pragma once
 
-// The app itself in processes of its own on the test's X server, each with its own settings
-// and store, and what the tests do to it as a user would.
+// Driving the real app binary under the X server: a process of its own with a private home
+// (settings and store), and the tools that play the user (the shortcut, keys, clicks, the
+// windows' geometry).
 
 #include "AppProcess.h"
 #include "ExternalClipboard.h"
@@ -13,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QHash>
+#include <QRect>
 #include <QTemporaryDir>
 
 struct Geometry
@@ -23,7 +24,7 @@ struct Geometry
     bool valid = false;
 };
 
-class AppX11Test : public X11Test
+class AppEndToEndTest : public X11Test
 {
 protected:
     void SetUp() override
@@ -36,15 +37,22 @@ protected:
     QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
 
     // Items in the store before the app starts (the capture's job once the app runs).
-    void seedStore(const QStringList &texts)
+    void seedStore(const QList<ClipboardItemPtr> &items)
     {
         QString error;
         std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
         ASSERT_TRUE(container) << error.toStdString();
         std::unique_ptr<ModelContext> context = container->makeContext();
-        for (const QString &text : texts)
-            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
+        for (const ClipboardItemPtr &item : items)
+            context->insert(item);
         ASSERT_TRUE(context->save().ok);
+    }
+    void seedStore(const QStringList &texts)
+    {
+        QList<ClipboardItemPtr> items;
+        for (const QString &text : texts)
+            items.append(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
+        seedStore(items);
     }
 
     void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
