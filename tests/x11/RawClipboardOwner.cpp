@@ -52,8 +52,8 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets)
             { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type },
             { QStringLiteral("delay"), target.delayMs }, { QStringLiteral("refuse"), target.refuse } });
     }
-    const QString specification = m_folder.filePath(QStringLiteral("owner.json"));
-    QFile file(specification);
+    const QString instructions = m_folder.filePath(QStringLiteral("owner.json"));
+    QFile file(instructions);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(QJsonDocument(
@@ -62,7 +62,7 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets)
     file.close();
 
     m_process = startClipboardOwner(
-        QStringLiteral("RawClipboardOwner.Serve"), variable(), specification, &m_pending);
+        QStringLiteral("RawClipboardOwner.Serve"), variable(), instructions, &m_pending);
     return m_process != nullptr;
 }
 
@@ -128,10 +128,10 @@ QList<xcb_atom_t> internAll(xcb_connection_t *connection, const QList<QByteArray
 // Not a test of its own: the owner that RawClipboardOwner::copy() starts.
 TEST(RawClipboardOwner, Serve)
 {
-    const QString specification = qEnvironmentVariable(RawClipboardOwner::variable());
-    if (specification.isEmpty())
+    const QString instructions = qEnvironmentVariable(RawClipboardOwner::variable());
+    if (instructions.isEmpty())
         GTEST_SKIP() << "runs only as the helper process of RawClipboardOwner";
-    QFile file(specification);
+    QFile file(instructions);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
 
