@@ -25,6 +25,21 @@ namespace {
 
 constexpr int toastBottomMargin = 24;
 
+bool isPictureField(ItemField field)
+{
+    switch (field) {
+    case ItemField::mediaThumbnailData:
+    case ItemField::mediaPreviewData:
+    case ItemField::mediaImageData:
+    case ItemField::fileThumbnailData:
+    case ItemField::filePreviewData:
+    case ItemField::linkThumbnailData:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
@@ -123,8 +138,19 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         &ClipboardPanelView::updateKeyboardHighlight);
     connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
-    // Late details of an item (a link's title, a thumbnail) only need a repaint.
-    connect(&context, &ModelContext::itemDidChangeProperty, this, &ClipboardPanelView::repaintColumns);
+    // Late details of an item (a link's title, a thumbnail, highlighted lines) only need a
+    // repaint; a picture that arrived replaces the one (or none) the rows remembered.
+    connect(&context, &ModelContext::itemDidChangeProperty, this,
+        [this](const ClipboardItemPtr &item, ItemField field) {
+            if (isPictureField(field)) {
+                m_thumbnails->remove(item->id());
+                for (const ClipboardItemPtr &reference : item->referencingItems())
+                    m_thumbnails->remove(reference->id());
+            }
+            repaintColumns();
+        });
+    // Code rows ask for their lines in the new theme.
+    connect(&settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
 
     connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {

@@ -4,9 +4,12 @@
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "KeyboardShortcuts/LocalEventMonitor.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
+#include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
+#include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/GlobalInputMonitor.h"
@@ -109,6 +112,7 @@ AppDelegate::~AppDelegate()
     removeWorkspaceObserver();
     removeGlobalMouseMonitor();
     m_doubleTapService.reset();
+    m_enrichment.reset();
     m_clipboardMonitor.reset();
     m_popoverPanel.reset();
     m_statusItem.reset();
@@ -151,6 +155,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_clipboardMonitor->setSettings(m_services.settings);
     m_clipboardMonitor->setUserDefaults(m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
+    startBackgroundEnrichment();
     m_clipboardMonitor->startMonitoring();
 
     registerObservers();
@@ -175,6 +180,19 @@ void AppDelegate::applicationDidFinishLaunching()
     configureActivation();
 }
 
+void AppDelegate::startBackgroundEnrichment()
+{
+    HighlightCacheService &highlights = HighlightCacheService::shared();
+    highlights.setSettings(&m_services.settings);
+    // A new theme makes every highlighted line in memory stale.
+    m_services.settings.setCodeThemeWillChangeHandler(
+        [] { HighlightCacheService::shared().clearMemoryCache(); });
+    m_enrichment = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights);
+    m_enrichment->setSettings(m_services.settings);
+    // Code is highlighted for the appearance the panel shows, so its rows find the lines.
+    m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
+}
+
 void AppDelegate::terminateOtherInstances()
 {
     SingleInstance *instance = m_services.singleInstance;
@@ -193,6 +211,7 @@ void AppDelegate::terminateOtherInstances()
 void AppDelegate::quitForAnotherCopy()
 {
     // The new copy starts its own capture as soon as this one has gone.
+    m_enrichment.reset();
     m_clipboardMonitor.reset();
     QCoreApplication::quit();
 }
@@ -246,8 +265,11 @@ void AppDelegate::handleDetectCodeChanged()
     if (m_services.settings.detectCode()) {
         if (m_detectionHooks.loadModels)
             m_detectionHooks.loadModels();
-    } else if (m_detectionHooks.unloadModels) {
-        m_detectionHooks.unloadModels();
+    } else {
+        if (m_detectionHooks.unloadModels)
+            m_detectionHooks.unloadModels();
+        // Its script heap goes too; code still shown is highlighted by a new engine.
+        HighlightCacheService::shared().resetHighlighter();
     }
 }
 

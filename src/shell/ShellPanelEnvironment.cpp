@@ -1,6 +1,9 @@
 #include "shell/ShellPanelEnvironment.h"
 
 #include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
+#include "items/CachedCodeLine.h"
+#include "model/AppSettings.h"
 #include "panel/ClipboardPanelView.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
@@ -8,19 +11,21 @@
 
 #include <QGuiApplication>
 
-ShellPanelEnvironment::ShellPanelEnvironment(
-    AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService, Workspace &workspace)
+ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
+    PasteService &pasteService, Workspace &workspace, AppSettings &settings)
     : m_delegate(delegate)
     , m_panel(&panel)
     , m_pasteService(pasteService)
     , m_workspace(workspace)
+    , m_settings(settings)
 { }
 
 std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(
     AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings)
 {
     return [&delegate, &workspace, &context, &settings](ClipboardPanel &panel) -> QWidget * {
-        auto *environment = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace);
+        auto *environment
+            = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace, settings);
         auto *view = new ClipboardPanelView(context, *environment, panel.panelController(), settings);
         // Gone after the view has finished with it (the signal comes once the view's own
         // destructors have run).
@@ -122,9 +127,27 @@ void ShellPanelEnvironment::resizeForHistoryToggle(
     m_panel->resizeForHistoryToggle(adding, columnCount, std::move(completion), duration);
 }
 
-QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
+void ShellPanelEnvironment::invalidateHighlightCache(const QUuid &itemId)
 {
-    return unhighlightedCodeLines(item, maxLines);
+    HighlightCacheService::shared().invalidate(itemId);
+}
+
+void ShellPanelEnvironment::releaseHighlighter()
+{
+    HighlightCacheService::shared().resetHighlighter();
+}
+
+void ShellPanelEnvironment::clearHighlightCache()
+{
+    HighlightCacheService &cache = HighlightCacheService::shared();
+    cache.clearMemoryCache();
+    cache.resetHighlighter();
+}
+
+QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance)
+{
+    return CachedCodeLine::lines(
+        item, maxLines, darkAppearance, m_settings.codeTheme(), HighlightCacheService::shared());
 }
 
 bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)

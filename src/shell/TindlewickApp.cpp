@@ -24,6 +24,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
+#include "shell/TestHooks.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -111,6 +112,8 @@ int run(int argc, char **argv)
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
+    if (TestHooks::requested())
+        TestHooks::install(signals, UserDefaults::standard(), AppSettings::shared());
     QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching();
