@@ -158,15 +158,13 @@ void BackgroundEnrichment::continueRefresh(std::shared_ptr<Refresh> refresh)
 
 // -- Media
 
-void BackgroundEnrichment::generateMediaPreview(PersistentIdentifier identifier)
+QFuture<void> BackgroundEnrichment::generateMediaPreview(PersistentIdentifier identifier)
 {
     const ClipboardItemPtr item = find(identifier);
-    if (!item)
-        return;
-    const std::optional<QByteArray> image = item->mediaImageData();
+    const std::optional<QByteArray> image = item ? item->mediaImageData() : std::nullopt;
     if (!image || image->isEmpty())
-        return;
-    QtConcurrent::run([image = *image] {
+        return QtFuture::makeReadyFuture();
+    return QtConcurrent::run([image = *image] {
         return ImageExtraction::makeThumbnail(image, ImageExtraction::previewSize);
     }).then(this, [this, identifier](const std::optional<QByteArray> &preview) {
         const ClipboardItemPtr item = find(identifier);
@@ -178,11 +176,11 @@ void BackgroundEnrichment::generateMediaPreview(PersistentIdentifier identifier)
     });
 }
 
-void BackgroundEnrichment::loadAudioArtworkTask(PersistentIdentifier identifier, const QUrl &fileURL)
+QFuture<void> BackgroundEnrichment::loadAudioArtworkTask(PersistentIdentifier identifier, const QUrl &fileURL)
 {
     if (!m_monitor)
-        return;
-    QtConcurrent::run([fileURL] {
+        return QtFuture::makeReadyFuture();
+    return QtConcurrent::run([fileURL] {
         return ImageExtraction::loadMediaMetadata(fileURL);
     }).then(this, [this, identifier](const std::optional<ImageExtraction::MediaArtwork> &artwork) {
         if (artwork)
@@ -204,11 +202,11 @@ void BackgroundEnrichment::updateMediaThumbnails(
 
 // -- Links
 
-void BackgroundEnrichment::fetchLinkMetadataTask(PersistentIdentifier identifier, const QUrl &url)
+QFuture<void> BackgroundEnrichment::fetchLinkMetadataTask(PersistentIdentifier identifier, const QUrl &url)
 {
     if (!m_monitor || !m_linkMetadataFetch)
-        return;
-    m_linkMetadataFetch(url).then(
+        return QtFuture::makeReadyFuture();
+    return m_linkMetadataFetch(url).then(
         this, [this, identifier](const LinkMetadata &metadata) { applyLinkMetadata(identifier, metadata); });
 }
 

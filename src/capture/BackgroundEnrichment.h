@@ -60,14 +60,15 @@ public:
     // those without preview lines, at most refreshLimitWithoutForce. A refresh replaces one
     // still under way; it hands out its items a few at a time, so the main thread stays free.
     void refreshCodePreviews(bool force);
-    // The 200-point square preview of a media item's picture.
-    void generateMediaPreview(PersistentIdentifier identifier);
+    // The 200-point square preview of a media item's picture. The futures of these tasks
+    // finish once their work is written (or came to nothing).
+    QFuture<void> generateMediaPreview(PersistentIdentifier identifier);
     // The cover art of an audio file, as the item's thumbnail and preview.
-    void loadAudioArtworkTask(PersistentIdentifier identifier, const QUrl &fileURL);
+    QFuture<void> loadAudioArtworkTask(PersistentIdentifier identifier, const QUrl &fileURL);
     void updateMediaThumbnails(PersistentIdentifier identifier, const QByteArray &thumbnail,
         const std::optional<QByteArray> &preview);
     // A link's metadata from the link-metadata service.
-    void fetchLinkMetadataTask(PersistentIdentifier identifier, const QUrl &url);
+    QFuture<void> fetchLinkMetadataTask(PersistentIdentifier identifier, const QUrl &url);
     // A title only where the stored one is missing or blank; the description and the
     // pictures replace what is stored. Nothing at all is saved when nothing was found.
     void applyLinkMetadata(PersistentIdentifier identifier, const LinkMetadata &metadata);

@@ -309,7 +309,17 @@ void HighlightCacheService::pump()
         queue->pop_front();
         start(std::move(job));
     }
-    if (m_jobsInFlight == 0 && m_retriesWaiting == 0 && jobCount() == 0)
+    announceIfIdle();
+}
+
+bool HighlightCacheService::isIdle() const
+{
+    return jobCount() == 0 && m_retriesWaiting == 0 && !m_saveScheduled;
+}
+
+void HighlightCacheService::announceIfIdle()
+{
+    if (isIdle())
         Q_EMIT idle();
 }
 
@@ -431,6 +441,8 @@ void HighlightCacheService::scheduleRetry(Job job, const QList<Line> &failed)
         }
         for (const Line &line : std::as_const(job.lines))
             m_restingUntil.remove(keyFor(job, line.index));
+        // A row may have asked for some of them again meanwhile, and got them.
+        job.lines.removeIf([&](const Line &line) { return m_memory.contains(keyFor(job, line.index)); });
         enqueue(std::move(job));
         pump();
     });
@@ -479,4 +491,5 @@ void HighlightCacheService::saveNow()
         if (const ClipboardItemPtr item = saved.lock())
             item->releaseExternalData();
     }
+    announceIfIdle();
 }

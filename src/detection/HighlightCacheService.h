@@ -132,6 +132,8 @@ public:
     bool isPending(const CacheKey &key) const;
     // Work queued or under way.
     int jobCount() const;
+    // No work queued, under way, waiting to be tried again or to be saved.
+    bool isIdle() const;
 
     // A failed line is tried again after a pause (this one times the attempts so far), by the
     // work that asked for it up to maxAttempts times, by a row whenever the pause is over.
@@ -148,7 +150,7 @@ Q_SIGNALS:
     void linesFailed(const QUuid &itemId, int count);
     // An engine was started (the first highlight after start, or after a reset).
     void highlighterStarted(int count);
-    // No work is queued or under way any more.
+    // isIdle() became true.
     void idle();
 
 private:
@@ -181,6 +183,7 @@ private:
     void scheduleRetry(Job job, const QList<Line> &failed);
     void scheduleSave(ModelContext *context);
     void saveNow();
+    void announceIfIdle();
     void evictOldest();
     void remove(const CacheKey &key);
     qint64 now() const;

@@ -50,6 +50,16 @@ std::optional<HighlightLanguage> forDetectorLabel(QStringView label)
         { QStringLiteral("makefile"), L::makefile },
         { QStringLiteral("toml"), L::toml },
         { QStringLiteral("latex"), L::latex },
+        // Labels of the detectors that highlight.js takes for one of our languages under
+        // another name.
+        { QStringLiteral("xml"), L::html },
+        { QStringLiteral("svg"), L::html },
+        { QStringLiteral("ini"), L::toml },
+        { QStringLiteral("proto"), L::protocolBuffers },
+        { QStringLiteral("gemspec"), L::ruby },
+        { QStringLiteral("graphql"), L::graphQL },
+        { QStringLiteral("diff"), L::diff },
+        { QStringLiteral("awk"), L::awk },
     };
     const auto found = table.constFind(label.toString().toLower());
     return found == table.constEnd() ? std::nullopt : std::optional<HighlightLanguage>(*found);
