@@ -3,6 +3,7 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
+#include "AppProcess.h"
 #include "ExternalClipboard.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
@@ -25,58 +26,6 @@
 #include <csignal>
 
 namespace {
-
-// The app in a process of its own, with its own settings and store.
-class AppProcess final
-{
-public:
-    explicit AppProcess(const QString &home)
-        : m_home(home)
-    { }
-    ~AppProcess() { stop(); }
-
-    // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
-    void captureOutput() { m_capture = true; }
-    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
-
-    bool start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
-        m_process.start(QStringLiteral(TINDLEWICK_APP_PATH), {});
-        return m_process.waitForStarted(5000);
-    }
-    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
-    bool waitForExit(int milliseconds)
-    {
-        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; },
-            std::chrono::milliseconds(milliseconds));
-    }
-    int exitCode() const { return m_process.exitCode(); }
-    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
-    qint64 pid() const { return m_process.processId(); }
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    void stop()
-    {
-        if (!isRunning())
-            return;
-        signal(SIGTERM);
-        if (!waitForExit(5000))
-            m_process.kill();
-        m_process.waitForFinished(1000);
-    }
-
-private:
-    QString m_home;
-    QProcess m_process;
-    bool m_capture = false;
-    QString m_output;
-};
 
 struct Geometry
 {

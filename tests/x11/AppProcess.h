@@ -1,0 +1,70 @@
+#pragma once
+
+// The real app, started from its binary in a process of its own with a home of its own.
+
+#include "support/TestSupport.h"
+
+#include <QHash>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <chrono>
+#include <csignal>
+
+// The app in a process of its own, with its own settings and store.
+class AppProcess final
+{
+public:
+    explicit AppProcess(const QString &home)
+        : m_home(home)
+    { }
+    ~AppProcess() { stop(); }
+
+    // Sets a variable of the app's environment (before start()).
+    void setEnvironment(const QString &name, const QString &value) { m_extraEnvironment.insert(name, value); }
+    // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
+    void captureOutput() { m_capture = true; }
+    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
+
+    bool start()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_home);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
+        for (auto it = m_extraEnvironment.constBegin(); it != m_extraEnvironment.constEnd(); ++it)
+            environment.insert(it.key(), it.value());
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
+        m_process.start(QStringLiteral(TINDLEWICK_APP_PATH), {});
+        return m_process.waitForStarted(5000);
+    }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    bool waitForExit(int milliseconds)
+    {
+        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; },
+            std::chrono::milliseconds(milliseconds));
+    }
+    int exitCode() const { return m_process.exitCode(); }
+    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
+    qint64 pid() const { return m_process.processId(); }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    void stop()
+    {
+        if (!isRunning())
+            return;
+        signal(SIGTERM);
+        if (!waitForExit(5000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+
+private:
+    QString m_home;
+    QHash<QString, QString> m_extraEnvironment;
+    QProcess m_process;
+    bool m_capture = false;
+    QString m_output;
+};
