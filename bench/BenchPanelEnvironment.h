@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // The panel on its own for measurements: hides its window, answers file availability from the
-// disk, shows code unhighlighted, writes no clipboard, sends no keystrokes, resizes nothing.
+// disk, shows code unhighlighted (or, when asked, as the app does, through the shared
+// highlight cache), writes no clipboard, sends no keystrokes, resizes nothing.
 class BenchPanelEnvironment final : public PanelEnvironment
 {
 public:
@@ -15,6 +16,7 @@ public:
         : m_window(window)
     { }
     void setWindow(QWidget *window) { m_window = window; }
+    void setHighlightsCode(bool highlights) { m_highlightsCode = highlights; }
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override { }
@@ -47,4 +49,5 @@ public:
 
 private:
     QPointer<QWidget> m_window;
+    bool m_highlightsCode = false;
 };

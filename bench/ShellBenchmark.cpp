@@ -5,6 +5,9 @@
 // app's grab; otherwise the grab's release is simulated in process.
 #include "BenchSupport.h"
 
+#include "BenchCodeItems.h"
+#include "detection/HighlightCacheService.h"
+
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
@@ -38,26 +41,35 @@ constexpr HotKeyCombination controlSpace { 0x20, 4 };
 constexpr quint32 controlL = 0xffe3;
 constexpr quint32 space = 0x20;
 
-// A store of 250 everyday items, or of 5,000 pinned ones.
+// A store of 250 everyday items, of 5,000 pinned ones, or of 200 code items whose highlighted
+// lines are kept in them.
+enum class StoreKind { everyday, pinnedThousands, highlightedCode };
+
 struct BenchStore
 {
     QTemporaryDir folder;
     std::unique_ptr<ModelContainer> container;
 };
 
-BenchStore &store(bool pinnedThousands)
+BenchStore &store(StoreKind kind)
 {
-    static BenchStore *stores[2] = { nullptr, nullptr };
-    BenchStore *&slot = stores[pinnedThousands ? 1 : 0];
+    static BenchStore *stores[3] = { nullptr, nullptr, nullptr };
+    BenchStore *&slot = stores[int(kind)];
     if (slot)
         return *slot;
     slot = new BenchStore;
     slot->container = ModelContainer::open(slot->folder.path() + QStringLiteral("/default.store"), nullptr);
+    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    if (kind == StoreKind::highlightedCode) {
+        BenchCodeItems::insertHighlighted(
+            *slot->container, 200, HighlightTheme::github, BenchCodeItems::appearanceIsDark(), start);
+        return *slot;
+    }
     std::unique_ptr<ModelContext> context = slot->container->makeContext();
+    const bool pinnedThousands = kind == StoreKind::pinnedThousands;
     const int count = pinnedThousands ? 5000 : 250;
     const ClipboardItemType kinds[] = { ClipboardItemType::text, ClipboardItemType::link,
         ClipboardItemType::code, ClipboardItemType::text, ClipboardItemType::color };
-    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
     for (int i = 0; i < count; ++i) {
         ClipboardItemPtr item
             = ClipboardItem::create(pinnedThousands ? ClipboardItemType::text : kinds[i % 5],
@@ -71,6 +83,11 @@ BenchStore &store(bool pinnedThousands)
     }
     context->save();
     return *slot;
+}
+
+BenchStore &store(bool pinnedThousands)
+{
+    return store(pinnedThousands ? StoreKind::pinnedThousands : StoreKind::everyday);
 }
 
 // The desktop the app runs on in the benchmark.
@@ -161,10 +178,10 @@ void hidePanel(App &app)
     QCoreApplication::processEvents();
 }
 
-void BM_PanelFirstPaintWarm(benchmark::State &state)
+void firstPaintWarm(benchmark::State &state, ModelContainer &container)
 {
     BenchDesktop desktop;
-    App app(*store(state.range(0) != 0).container, desktop);
+    App app(container, desktop);
     // One show beforehand: the window exists and has painted once.
     if (releaseToFirstPaint(app, desktop) < 0)
         state.SkipWithError("the panel never painted");
@@ -180,18 +197,15 @@ void BM_PanelFirstPaintWarm(benchmark::State &state)
     }
     state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
 }
-BENCHMARK(BM_PanelFirstPaintWarm)
-    ->ArgName("pinned5000")
-    ->Arg(0)
-    ->Arg(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
 
-void BM_PanelFirstPaintCold(benchmark::State &state)
+void firstPaintCold(benchmark::State &state, ModelContainer &container)
 {
     BenchDesktop desktop;
-    ModelContainer &container = *store(state.range(0) != 0).container;
+    const int enginesBefore = HighlightCacheService::shared().highlighterStartCount();
     for (auto _ : state) {
+        // As after a restart: nothing highlighted in memory, every item read from the store again.
+        HighlightCacheService::shared().clearMemoryCache();
+        container.mainContext()->releaseUnchangedObjects();
         auto app = std::make_unique<App>(container, desktop);
         spinUntil([] { return false; }, 20); // start-up settles
         const double seconds = releaseToFirstPaint(*app, desktop);
@@ -204,7 +218,26 @@ void BM_PanelFirstPaintCold(benchmark::State &state)
         app.reset();
         QCoreApplication::processEvents();
     }
+    // Highlighting engines started while the panels showed (none when every line was kept).
+    state.counters["engines_started"]
+        = HighlightCacheService::shared().highlighterStartCount() - enginesBefore;
     state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
+}
+
+void BM_PanelFirstPaintWarm(benchmark::State &state)
+{
+    firstPaintWarm(state, *store(state.range(0) != 0).container);
+}
+BENCHMARK(BM_PanelFirstPaintWarm)
+    ->ArgName("pinned5000")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PanelFirstPaintCold(benchmark::State &state)
+{
+    firstPaintCold(state, *store(state.range(0) != 0).container);
 }
 BENCHMARK(BM_PanelFirstPaintCold)
     ->ArgName("pinned5000")
@@ -213,6 +246,20 @@ BENCHMARK(BM_PanelFirstPaintCold)
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
+
+// 200 code items whose rows draw their highlighted lines: from memory (warm), and after a
+// restart from the lines kept in the items, without the highlighting engine (cold).
+void BM_PanelFirstPaintWarmCode(benchmark::State &state)
+{
+    firstPaintWarm(state, *store(StoreKind::highlightedCode).container);
+}
+BENCHMARK(BM_PanelFirstPaintWarmCode)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_PanelFirstPaintColdCode(benchmark::State &state)
+{
+    firstPaintCold(state, *store(StoreKind::highlightedCode).container);
+}
+BENCHMARK(BM_PanelFirstPaintColdCode)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // From nothing to a running app: store opened, capture started, shortcut registered.
 void BM_StartupToReady(benchmark::State &state)
