@@ -2,6 +2,7 @@
 // main thread, and a refresh of 200 stored items in a new theme (how long it takes, and the
 // longest the main thread is kept from answering meanwhile).
 #include "BenchCodeItems.h"
+#include "BenchSupport.h"
 
 #include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
@@ -20,16 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <ctime>
-
 namespace {
-
-double threadCpuMilliseconds()
-{
-    timespec time {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-    return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
-}
 
 // The app's pieces that take part: the store, the settings, the monitor whose requests the
 // enrichment follows, the highlight cache with a started engine.

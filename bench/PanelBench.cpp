@@ -143,6 +143,28 @@ QByteArray encodedImage(QSize size, int seed, const char *format, int quality = 
     return bytes;
 }
 
+// Shows the panel view in window over the fixture's store and scrolls every column through,
+// drawing each page, as a user looking through the history would.
+void showAndScrollThrough(Fixture &fixture, BenchPanelEnvironment &environment, QWidget &window)
+{
+    window.resize(1200, 700);
+    environment.setWindow(&window);
+    auto *panel = new ClipboardPanelView(
+        *fixture.container->mainContext(), environment, nullptr, *fixture.settings, &window);
+    panel->resize(1200, 700);
+    window.show();
+    drainEvents();
+    (void)window.grab();
+    for (CategoryColumn *column : panel->columns()) {
+        QScrollBar *bar = column->itemsView()->verticalScrollBar();
+        for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
+            bar->setValue(value);
+            (void)window.grab();
+        }
+    }
+    drainEvents();
+}
+
 // The whole process with the panel shown over 200 texts and 50 full-HD images, every column
 // drawn and the media column scrolled through. The history is written by a context that is gone
 // before the panel opens, as it would be by earlier runs of the app.
@@ -180,22 +202,7 @@ void BM_PanelMemory(benchmark::State &state)
         fixture.settings->setHistoryLimit(250);
         BenchPanelEnvironment environment;
         QWidget window;
-        window.resize(1200, 700);
-        environment.setWindow(&window);
-        auto *panel = new ClipboardPanelView(
-            *fixture.container->mainContext(), environment, nullptr, *fixture.settings, &window);
-        panel->resize(1200, 700);
-        window.show();
-        drainEvents();
-        (void)window.grab();
-        for (CategoryColumn *column : panel->columns()) {
-            QScrollBar *bar = column->itemsView()->verticalScrollBar();
-            for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
-                bar->setValue(value);
-                (void)window.grab();
-            }
-        }
-        drainEvents();
+        showAndScrollThrough(fixture, environment, window);
         state.counters["rss_MB"] = residentMegabytes();
         state.counters["rss_before_panel_MB"] = before;
         state.counters["store_MB"]
@@ -221,22 +228,7 @@ void BM_PanelMemoryCode(benchmark::State &state)
         BenchPanelEnvironment environment;
         environment.setHighlightsCode(true);
         QWidget window;
-        window.resize(1200, 700);
-        environment.setWindow(&window);
-        auto *panel = new ClipboardPanelView(
-            *fixture.container->mainContext(), environment, nullptr, *fixture.settings, &window);
-        panel->resize(1200, 700);
-        window.show();
-        drainEvents();
-        (void)window.grab();
-        for (CategoryColumn *column : panel->columns()) {
-            QScrollBar *bar = column->itemsView()->verticalScrollBar();
-            for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
-                bar->setValue(value);
-                (void)window.grab();
-            }
-        }
-        drainEvents();
+        showAndScrollThrough(fixture, environment, window);
         state.counters["rss_MB"] = residentMegabytes();
         state.counters["rss_before_panel_MB"] = before;
         state.counters["engines_started"] = HighlightCacheService::shared().highlighterStartCount();

@@ -1,6 +1,7 @@
 #include "detection/HighlightCacheService.h"
 
 #include "common/Diagnostics.h"
+#include "common/SteadyClock.h"
 #include "detection/CodePreviewLines.h"
 #include "detection/HighlightedLinesBlob.h"
 #include "detection/highlight/Highlight.h"
@@ -9,21 +10,10 @@
 #include "platform/MemoryPressureMonitor.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
-
-qint64 steadyMilliseconds()
-{
-    static const QElapsedTimer start = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
-    return start.elapsed();
-}
 
 // The rank of a pending line that the engine works on: before every queue's.
 constexpr int underWay = -1;

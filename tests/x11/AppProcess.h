@@ -2,6 +2,7 @@
 
 // The real app, started from its binary in a process of its own with a home of its own.
 
+#include "X11TestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QHash>
@@ -68,3 +69,23 @@ private:
     bool m_capture = false;
     QString m_output;
 };
+
+// Whether a window of the app has the focus.
+inline bool appIsFront(X11Workspace &workspace, const AppProcess &app)
+{
+    const auto front = workspace.frontmostApplication();
+    return front && front->processIdentifier == app.pid();
+}
+
+// Presses Control+Space until the app's panel has the focus (the app needs a moment after its
+// start to take the shortcut).
+inline bool openPanel(X11Workspace &workspace, const AppProcess &app)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
+            return false;
+        if (waitUntil([&] { return appIsFront(workspace, app); }, std::chrono::milliseconds(700)))
+            return true;
+    }
+    return false;
+}

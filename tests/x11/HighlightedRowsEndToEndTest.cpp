@@ -182,34 +182,12 @@ protected:
         return count;
     }
 
-    bool appIsFront(const AppProcess &app)
+    // Opens the panel; its window's frame (empty when it did not open).
+    QRect openPanel(const AppProcess &app)
     {
-        const auto front = workspace->frontmostApplication();
-        return front && front->processIdentifier == app.pid();
-    }
-    // Presses Control+Space until the app's panel has the focus; its window then.
-    quint64 openPanel(const AppProcess &app)
-    {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
-                return 0;
-            if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
-                return workspace->frontmostApplication()->windowId;
-        }
-        return 0;
-    }
-    QRect windowRect(quint64 window)
-    {
-        const QString shell = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-        QHash<QString, int> values;
-        for (const QString &line : shell.split(QLatin1Char('\n'))) {
-            const QStringList parts = line.split(QLatin1Char('='));
-            if (parts.size() == 2)
-                values.insert(parts[0], parts[1].toInt());
-        }
-        return QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
-            values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+        if (!::openPanel(*workspace, app))
+            return {};
+        return windowGeometry(workspace->frontmostApplication()->windowId).value_or(QRect());
     }
 
     // Takes screenshots until the panel shows at least `rows` rows in the colour and none in
@@ -254,9 +232,8 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInAN
             << codeItemsHighlightedIn(QStringLiteral("GitHub")) << " of 30";
         EXPECT_EQ(app.output().count(engineStarted), 1) << app.output().toStdString();
 
-        const quint64 panel = openPanel(app);
-        ASSERT_NE(panel, 0u);
-        const QRect rect = windowRect(panel);
+        const QRect rect = openPanel(app);
+        ASSERT_FALSE(rect.isEmpty());
         const auto [github, solarized] = waitForColouredRows(
             rect, githubKeyword, 2, solarizedKeyword, QStringLiteral("code-rows-github.png"));
         EXPECT_GE(github, 2);
@@ -268,9 +245,8 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInAN
     app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
     app.captureOutput();
     ASSERT_TRUE(app.start());
-    const quint64 panel = openPanel(app);
-    ASSERT_NE(panel, 0u);
-    const QRect rect = windowRect(panel);
+    const QRect rect = openPanel(app);
+    ASSERT_FALSE(rect.isEmpty());
     QTest::qWait(300);
     // The first show after the restart: coloured from the lines kept in the items.
     const QImage restarted(saveScreenshot(QStringLiteral("code-rows-after-restart.png")));
@@ -304,7 +280,7 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_NE(openPanel(app), 0u);
+    ASSERT_FALSE(openPanel(app).isEmpty());
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
 
@@ -380,9 +356,8 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
     EXPECT_EQ(coverPreview.pixelColor(200, 200), magenta);
 
     // Their rows show them.
-    const quint64 panel = openPanel(app);
-    ASSERT_NE(panel, 0u);
-    const QRect rect = windowRect(panel);
+    const QRect rect = openPanel(app);
+    ASSERT_FALSE(rect.isEmpty());
     QTest::qWait(500);
     const QImage screen(saveScreenshot(QStringLiteral("media-rows.png")));
     EXPECT_GT(pixelsNear(screen, rect, magenta), 100) << "the song's row shows no cover";

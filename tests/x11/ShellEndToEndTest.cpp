@@ -60,29 +60,13 @@ protected:
     void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
 
     bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
-    bool appIsFront(const AppProcess &app)
-    {
-        const auto front = workspace->frontmostApplication();
-        return front && front->processIdentifier == app.pid();
-    }
+    bool appIsFront(const AppProcess &app) { return ::appIsFront(*workspace, app); }
     quint64 frontWindow()
     {
         const auto front = workspace->frontmostApplication();
         return front ? front->windowId : 0;
     }
-
-    // Presses Control+Space until the app's panel has the focus (the app needs a moment
-    // after its start to take the shortcut).
-    bool openPanel(const AppProcess &app)
-    {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
-                return false;
-            if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
-                return true;
-        }
-        return false;
-    }
+    bool openPanel(const AppProcess &app) { return ::openPanel(*workspace, app); }
 
     bool isViewable(quint64 window)
     {
@@ -92,19 +76,8 @@ protected:
 
     Geometry windowGeometry(quint64 window)
     {
-        const QString shell = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-        QHash<QString, int> values;
-        for (const QString &line : shell.split(QLatin1Char('\n'))) {
-            const QStringList parts = line.split(QLatin1Char('='));
-            if (parts.size() == 2)
-                values.insert(parts[0], parts[1].toInt());
-        }
-        if (!values.contains(QStringLiteral("WIDTH")))
-            return {};
-        return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")],
-                     values[QStringLiteral("WIDTH")], values[QStringLiteral("HEIGHT")]),
-            true };
+        const std::optional<QRect> rect = ::windowGeometry(window);
+        return rect ? Geometry { *rect, true } : Geometry {};
     }
 
     bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }
