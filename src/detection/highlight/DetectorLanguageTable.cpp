@@ -22,7 +22,9 @@ std::optional<HighlightLanguage> forDetectorLabel(QStringView label)
         { QStringLiteral("kotlin"), L::kotlin },
         { QStringLiteral("ruby"), L::ruby },
         { QStringLiteral("php"), L::php },
-        { QStringLiteral("shell"), L::shell },
+        // The detectors' "shell" is a shell script: highlight.js's own "shell" is a terminal
+        // session, which colours only lines that start with a prompt.
+        { QStringLiteral("shell"), L::bash },
         { QStringLiteral("bash"), L::bash },
         { QStringLiteral("sql"), L::sql },
         { QStringLiteral("html"), L::html },

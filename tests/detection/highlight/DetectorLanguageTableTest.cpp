@@ -1,6 +1,7 @@
 #include "detection/CodeDetectionService.h"
 #include "detection/GuesslangDetection.h"
 #include "detection/heuristics/HeuristicPatternTables.h"
+#include "detection/highlight/Highlight.h"
 #include "detection/highlight/HighlightLanguage.h"
 #include "platform/Bundle.h"
 
@@ -9,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+
 #include <QJSEngine>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -91,6 +94,7 @@ TEST(DetectorLanguageTableTest, DetectorLabelsInAnyCaseNameTheHighlighterLanguag
         { "vba", L::visualBasic },
         { "latex", L::latex },
         { "xml", L::html },
+        { "shell", L::bash }, // a script, not a terminal session
         // Letter case does not matter.
         { "PYTHON", L::python },
         { "Python", L::python },
@@ -126,8 +130,9 @@ TEST(DetectorLanguageTableTest, EveryDetectorLabelReachesTheLanguageTheHighlight
         const QString known = script.languageFor(label);
         if (language) {
             ++mapped;
-            // A label the script knows is highlighted as that very language.
-            if (!known.isEmpty()) {
+            // A label the script knows is highlighted as that very language (the detectors'
+            // "shell" names scripts, the script's a terminal session).
+            if (!known.isEmpty() && label != QLatin1String("shell")) {
                 EXPECT_EQ(script.languageFor(HighlightLanguages::scriptName(*language)), known);
             }
         } else {
@@ -136,4 +141,41 @@ TEST(DetectorLanguageTableTest, EveryDetectorLabelReachesTheLanguageTheHighlight
         }
     }
     EXPECT_GE(mapped, 45);
+}
+
+TEST(DetectorLanguageTableTest, TypicalLinesOfDetectedLanguagesComeOutColoured)
+{
+    struct Case
+    {
+        const char *label;
+        const char *line;
+    };
+    const Case cases[] = {
+        { "shell", "for f in *.txt; do echo \"$f\"; done" },
+        { "python", "def main(): return None" },
+        { "javascript", "const x = await fetch(url);" },
+        { "cs", "public static void Main() { }" },
+        { "cpp", "template <typename T> class Box { };" },
+        { "objectivec", "@interface Greeter : NSObject" },
+        { "pascal", "procedure Greet; begin end;" },
+        { "xml", "<item id=\"1\">text</item>" },
+        { "ini", "[server]" },
+        { "vba", "Dim total As Integer" },
+    };
+    Highlight engine;
+    const HighlightColors colors = HighlightColors::light(HighlightTheme::github);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::optional<HighlightLanguage> language
+            = HighlightLanguages::forDetectorLabel(QString::fromLatin1(c.label));
+        ASSERT_TRUE(language);
+        const HighlightResult result
+            = engine.request(QString::fromUtf8(c.line), HighlightMode::language(*language), colors).result();
+        EXPECT_FALSE(result.isUndefined);
+        // Some of it in a token's colour, not all in the theme's text colour (#333).
+        const QList<QTextLayout::FormatRange> &runs = result.attributedText.formats;
+        EXPECT_TRUE(std::any_of(runs.begin(), runs.end(), [](const QTextLayout::FormatRange &run) {
+            return run.format.foreground().color() != QColor(0x33, 0x33, 0x33);
+        })) << "no token coloured";
+    }
 }
