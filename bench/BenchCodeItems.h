@@ -1,6 +1,6 @@
 #pragma once
 
-#include "detection/highlight/HighlightTheme.h"
+#include "model/HighlightTheme.h"
 
 #include <QDateTime>
 #include <QString>

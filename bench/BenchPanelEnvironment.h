@@ -7,7 +7,8 @@
 
 // The panel on its own for measurements: hides its window, answers file availability from the
 // disk, shows code unhighlighted (or, when asked, as the app does, through the shared
-// highlight cache), writes no clipboard, sends no keystrokes, resizes nothing.
+// highlight cache), writes no clipboard, sends no keystrokes, resizes nothing, leaves the
+// store file as it is.
 class BenchPanelEnvironment final : public PanelEnvironment
 {
 public:
@@ -43,6 +44,9 @@ public:
     void releaseHighlighter() override { }
     void clearHighlightCache() override { }
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
+
+    void checkpointStore() override { }
+    void compactStore() override { }
 
     bool isFileAvailable(const ClipboardItem &item) override;
     void refreshMountedVolumes() override;

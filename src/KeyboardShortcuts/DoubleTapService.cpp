@@ -47,24 +47,37 @@ DoubleTapService::~DoubleTapService()
     stop();
 }
 
-void DoubleTapService::start()
+bool DoubleTapService::start(QString *error)
 {
     if (m_running)
-        return;
+        return true;
+    if (!m_monitor.setWatchesModifiers(true, error))
+        return false;
     m_running = true;
-    m_connection = connect(
+    m_flagsConnection = connect(
         &m_monitor, &GlobalInputMonitor::modifierFlagsChanged, this, &DoubleTapService::handleFlagsChanged);
-    m_monitor.setWatchesModifiers(true);
+    m_keyConnection = connect(
+        &m_monitor, &GlobalInputMonitor::otherKeyPressed, this, &DoubleTapService::handleOtherKeyDown);
+    return true;
 }
 
 void DoubleTapService::stop()
 {
     if (m_running) {
-        disconnect(m_connection);
-        m_monitor.setWatchesModifiers(false);
+        disconnect(m_flagsConnection);
+        disconnect(m_keyConnection);
+        m_monitor.setWatchesModifiers(false, nullptr);
         m_running = false;
     }
     resetTapState();
+}
+
+void DoubleTapService::handleOtherKeyDown()
+{
+    // The modifier may still be held (Alt kept down through Alt+Tab+Tab): only its release
+    // and a new press start a series again.
+    m_tapCount = 0;
+    m_lastModifierDownTime = 0;
 }
 
 void DoubleTapService::resetTapState()

@@ -23,6 +23,11 @@ std::optional<HotKeyCombination> combinationOf(const Shortcut &shortcut, QString
     return HotKeyCombination { *keysym, *modifiers };
 }
 
+void printRegistrationError(const Shortcut &shortcut, const QString &reason)
+{
+    printDiagnostic(QStringLiteral("Error registering hotkey %1: %2").arg(shortcut.nativeText(), reason));
+}
+
 } // namespace
 
 HotKeyCenter::HotKeyCenter(GlobalHotKeys &backend, QObject *parent)
@@ -61,14 +66,13 @@ bool HotKeyCenter::registerShortcut(
     const qint64 id = ++m_hotKeyIdCounter;
     QString reason;
     // With the switch off the registration is kept and grabbed when it comes on again.
-    if (m_isEnabled && !grab(shortcut, &reason)) {
-        printDiagnostic(
-            QStringLiteral("Error registering hotkey %1: %2").arg(shortcut.description(), reason));
+    if (holdsGrabs() && !grab(shortcut, &reason)) {
+        printRegistrationError(shortcut, reason);
         if (error)
             *error = reason;
         return false;
     }
-    m_hotKeys[id] = HotKey { shortcut, id, m_isEnabled, false, std::move(onKeyDown), std::move(onKeyUp) };
+    m_hotKeys[id] = HotKey { shortcut, id, holdsGrabs(), false, std::move(onKeyDown), std::move(onKeyUp) };
     return true;
 }
 
@@ -99,9 +103,30 @@ void HotKeyCenter::setIsEnabled(bool enabled)
     if (m_isEnabled == enabled)
         return;
     m_isEnabled = enabled;
+    applyGrabs();
+}
+
+void HotKeyCenter::setIsSuspended(bool suspended)
+{
+    if (m_isSuspended == suspended)
+        return;
+    m_isSuspended = suspended;
+    applyGrabs();
+}
+
+bool HotKeyCenter::isSystemShortcut(const Shortcut &shortcut) const
+{
+    const std::optional<HotKeyCombination> combination = combinationOf(shortcut, nullptr);
+    return combination && m_backend.isHeldByAnotherClient(*combination);
+}
+
+void HotKeyCenter::applyGrabs()
+{
+    const bool hold = holdsGrabs();
+    QList<std::pair<Shortcut, QString>> lost;
     for (auto it = m_hotKeys.begin(); it != m_hotKeys.end();) {
         HotKey &hotKey = it->second;
-        if (!enabled) {
+        if (!hold) {
             if (hotKey.grabbed)
                 ungrab(hotKey.shortcut);
             hotKey.grabbed = false;
@@ -110,15 +135,17 @@ void HotKeyCenter::setIsEnabled(bool enabled)
             continue;
         }
         QString reason;
-        if (grab(hotKey.shortcut, &reason)) {
+        if (hotKey.grabbed || grab(hotKey.shortcut, &reason)) {
             hotKey.grabbed = true;
             ++it;
         } else {
-            printDiagnostic(
-                QStringLiteral("Error registering hotkey %1: %2").arg(hotKey.shortcut.description(), reason));
+            printRegistrationError(hotKey.shortcut, reason);
+            lost.append({ hotKey.shortcut, reason });
             it = m_hotKeys.erase(it);
         }
     }
+    for (const auto &[shortcut, reason] : std::as_const(lost))
+        Q_EMIT grabLost(shortcut, reason);
 }
 
 HotKeyCenter::HotKey *HotKeyCenter::hotKeyFor(const HotKeyCombination &combination)
@@ -155,7 +182,7 @@ void HotKeyCenter::keyUp(HotKey &hotKey)
 
 void HotKeyCenter::handlePressed(const HotKeyCombination &combination)
 {
-    if (HotKey *hotKey = hotKeyFor(combination); hotKey && m_isEnabled)
+    if (HotKey *hotKey = hotKeyFor(combination); hotKey && holdsGrabs())
         keyDown(*hotKey);
 }
 
@@ -169,7 +196,7 @@ bool HotKeyCenter::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return QObject::eventFilter(watched, event);
-    if (!m_isEnabled || !qobject_cast<QMenu *>(QApplication::activePopupWidget()))
+    if (!holdsGrabs() || !qobject_cast<QMenu *>(QApplication::activePopupWidget()))
         return false;
     const auto *keyEvent = static_cast<const QKeyEvent *>(event);
     const std::optional<Shortcut> typed = Shortcut::fromKeyEvent(*keyEvent);

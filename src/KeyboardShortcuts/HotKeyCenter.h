@@ -35,10 +35,24 @@ public:
     // The master switch: off releases every grab (registrations are kept), on takes them again.
     bool isEnabled() const { return m_isEnabled; }
     void setIsEnabled(bool enabled);
+    // Set while a shortcut recorder records: the grabs are let go, so the keys reach the
+    // recorder (the app's own shortcut among them), and are taken again afterwards.
+    bool isSuspended() const { return m_isSuspended; }
+    void setIsSuspended(bool suspended);
+    // Whether the grabs are held now: enabled and not suspended.
+    bool holdsGrabs() const { return m_isEnabled && !m_isSuspended; }
+
+    // Whether the desktop or another program already uses the combination. X keeps no list
+    // of the shortcuts others hold, so each one is asked for on its own.
+    bool isSystemShortcut(const Shortcut &shortcut) const;
 
     // Key events of an open menu of this app: a registered shortcut runs its callbacks and
     // the event is consumed.
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+Q_SIGNALS:
+    // A grab taken again (after the switch or a recorder) was refused; the registration is gone.
+    void grabLost(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
 
 private:
     struct HotKey
@@ -59,11 +73,13 @@ private:
     void keyUp(HotKey &hotKey);
     void handlePressed(const HotKeyCombination &combination);
     void handleReleased(const HotKeyCombination &combination);
+    void applyGrabs();
 
     GlobalHotKeys &m_backend;
     std::map<qint64, HotKey> m_hotKeys;
     qint64 m_hotKeyIdCounter = 0;
     bool m_isEnabled = true;
+    bool m_isSuspended = false;
 };
 
 } // namespace KeyboardShortcuts

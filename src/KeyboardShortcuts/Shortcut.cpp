@@ -1,5 +1,7 @@
 #include "KeyboardShortcuts/Shortcut.h"
 
+#include "platform/KeyboardMap.h"
+
 #include <QAction>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -347,11 +349,22 @@ Shortcut Shortcut::fromKey(Key key, quint64 modifierFlags)
 
 std::optional<Shortcut> Shortcut::fromKeyEvent(const QKeyEvent &event)
 {
+    return fromKeyEvent(event, KeyboardMap::system());
+}
+
+std::optional<Shortcut> Shortcut::fromKeyEvent(const QKeyEvent &event, const KeyboardMap *keyboardMap)
+{
     if (event.type() != QEvent::KeyPress && event.type() != QEvent::KeyRelease)
         return std::nullopt;
     std::optional<qint64> code;
-    // On X11 the native virtual key is the key symbol: exact, keypad included.
-    if (event.nativeVirtualKey() != 0)
+    // On X11 the native scan code is the key code: its first-level symbol names the key
+    // whatever modifiers are held.
+    if (keyboardMap && event.nativeScanCode() != 0) {
+        if (const std::optional<quint32> keysym = keyboardMap->baseKeysym(event.nativeScanCode()))
+            code = codeForKeysym(*keysym);
+    }
+    // The native virtual key is the symbol as typed: exact for keys Shift does not change.
+    if (!code && event.nativeVirtualKey() != 0)
         code = codeForKeysym(event.nativeVirtualKey());
     if (!code) {
         const bool keypad = event.modifiers() & Qt::KeypadModifier;
@@ -370,6 +383,18 @@ std::optional<Shortcut> Shortcut::fromKeyEvent(const QKeyEvent &event)
             flags |= bits.flag;
     }
     return fromCarbon(*code, toCarbonModifiers(flags));
+}
+
+std::optional<Shortcut> Shortcut::fromKeyCode(
+    quint32 keycode, quint64 modifierFlags, const KeyboardMap *keyboardMap)
+{
+    if (!keyboardMap)
+        return std::nullopt;
+    const std::optional<quint32> keysym = keyboardMap->baseKeysym(keycode);
+    const std::optional<qint64> code = keysym ? codeForKeysym(*keysym) : std::nullopt;
+    if (!code)
+        return std::nullopt;
+    return fromCarbon(*code, toCarbonModifiers(modifierFlags & ~ModifierFlag::function));
 }
 
 std::optional<Shortcut> Shortcut::fromX11(quint32 keysym, quint32 state)
@@ -395,6 +420,18 @@ QString Shortcut::description() const
         keyPart = capitalized(keyCharacter(carbonKeyCode).value_or(QString(QChar(0xFFFD))));
     }
     return modifierSymbols(modifiers()) + keyPart;
+}
+
+QString Shortcut::nativeText() const
+{
+    QString text = carbonModifiers & CarbonModifier::function ? QStringLiteral("Fn+") : QString();
+    const QKeySequence sequence = keySequence();
+    if (!sequence.isEmpty())
+        return text + sequence.toString(QKeySequence::NativeText);
+    // A key Qt has no name for: the modifiers as Qt writes them, then the stand-in character.
+    const QString withKey
+        = Shortcut { Key::a, carbonModifiers }.keySequence().toString(QKeySequence::NativeText);
+    return text + withKey.chopped(1) + QChar(0xFFFD);
 }
 
 std::optional<QString> Shortcut::menuKeyEquivalent() const

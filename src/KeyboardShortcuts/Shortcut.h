@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class KeyboardMap;
 class QAction;
 class QKeyEvent;
 class QMenu;
@@ -56,9 +57,16 @@ struct Shortcut
     // Keeps only the five modifier bits.
     static Shortcut fromCarbon(qint64 keyCode, qint64 carbonModifiers);
     static Shortcut fromKey(Key key, quint64 modifierFlags);
-    // A key press or release of this app; the Function flag is never kept. Nothing for
-    // other events and keys without a code.
+    // A key press or release of this app; the Function flag is never kept. The key is read
+    // from the event's X key code through the keyboard map, as the key gives it unshifted,
+    // so Shift+1 is Shift+1 and not "!"; without a key code or a map, from Qt's key. Nothing
+    // for other events and keys without a code.
     static std::optional<Shortcut> fromKeyEvent(const QKeyEvent &event);
+    static std::optional<Shortcut> fromKeyEvent(const QKeyEvent &event, const KeyboardMap *keyboardMap);
+    // An X key code with modifier flags, the key read through the keyboard map as it is
+    // unshifted; nothing without a map or for codes without a key here.
+    static std::optional<Shortcut> fromKeyCode(
+        quint32 keycode, quint64 modifierFlags, const KeyboardMap *keyboardMap);
     // An X key symbol with an X modifier state (Shift 1, Control 4, Mod1 8, Mod4 64; Lock and
     // NumLock are ignored); nothing for symbols without a key code here.
     static std::optional<Shortcut> fromX11(quint32 keysym, quint32 state);
@@ -66,8 +74,12 @@ struct Shortcut
     Key key() const { return Key { carbonKeyCode }; }
     quint64 modifiers() const { return toModifierFlags(carbonModifiers); }
 
-    // The text shown to the user: modifier symbols, then the key ("⌃Space", "⌥⇧⌘K").
+    // The compact symbol text of the stored form's origin: modifier symbols, then the key
+    // ("⌃Space", "⌥⇧⌘K").
     QString description() const;
+    // What people read: the combination as this desktop writes it, Qt's native text
+    // ("Ctrl+Space", "Ctrl+Alt+K", "Meta+V"). Used in the recorder, menus and messages.
+    QString nativeText() const;
     // The key as a menu item shows it; nothing for keypad keys and keys without a character.
     std::optional<QString> menuKeyEquivalent() const;
     // The same combination as Qt's menus and shortcuts take it (Command is Meta); empty

@@ -16,7 +16,22 @@ ShortcutCenter::ShortcutCenter(UserDefaults &defaults, HotKeyCenter &hotKeys, QO
     : QObject(parent)
     , m_defaults(defaults)
     , m_hotKeys(hotKeys)
-{ }
+{
+    connect(&m_hotKeys, &HotKeyCenter::grabLost, this, &ShortcutCenter::handleGrabLost);
+}
+
+void ShortcutCenter::setIsPaused(bool paused)
+{
+    m_isPaused = paused;
+    m_hotKeys.setIsSuspended(paused);
+}
+
+void ShortcutCenter::handleGrabLost(const Shortcut &shortcut, const QString &reason)
+{
+    // No longer held: a later enable() tries again.
+    m_registeredShortcuts.remove(shortcut);
+    Q_EMIT registrationFailed(shortcut, reason);
+}
 
 ShortcutCenter *ShortcutCenter::shared()
 {

@@ -68,9 +68,12 @@ public:
     QUuid addEventStream(const Name &name, std::function<void(EventType)> listener);
     void removeEventStream(const QUuid &stream);
 
-    // Set while a recorder records: no action runs.
+    // Set while a recorder records: no action runs, and the grabs are let go so the keys
+    // reach the recorder; they are taken again when it ends.
     bool isPaused() const { return m_isPaused; }
-    void setIsPaused(bool paused) { m_isPaused = paused; }
+    void setIsPaused(bool paused);
+
+    HotKeyCenter &hotKeys() const { return m_hotKeys; }
 
     // Shortcuts grabbed and not released; a refused grab never enters.
     QSet<Shortcut> registeredShortcuts() const { return m_registeredShortcuts; }
@@ -84,6 +87,7 @@ private:
     using StreamTable = QList<std::pair<Name, QList<std::pair<QUuid, std::function<void(EventType)>>>>>;
 
     bool hasStoredValue(const Name &name) const;
+    void handleGrabLost(const Shortcut &shortcut, const QString &reason);
     void registerShortcut(const Shortcut &shortcut);
     void unregisterShortcut(const Shortcut &shortcut);
     void registerIfNeeded(const Name &name);

@@ -49,7 +49,6 @@ public:
 
     // Store maintenance on the monitor's own database actor, after the panel's changes.
     QFuture<void> runCheckpointWAL() { return m_databaseActor->checkpointWAL(); }
-    QFuture<void> runVacuumStore() { return m_databaseActor->vacuumStore(); }
 
     ModelContainer &modelContainer() const { return m_container; }
     ClipboardDatabaseActor &databaseActor() const { return *m_databaseActor; }

@@ -2,6 +2,7 @@
 
 #include <QFuture>
 #include <QPromise>
+#include <QSemaphore>
 #include <QThreadPool>
 
 #include <memory>
@@ -50,7 +51,17 @@ public:
     }
 
     // Blocks until every job submitted so far has finished. For shut-down and tests only.
-    void waitForIdle() { m_pool.waitForDone(); }
+    // The thread stays: objects created on it (a store context) keep their thread, so later
+    // jobs and the changes other threads post to them still find it. No future is waited
+    // on: the wait also runs from static destructors, after Qt's global pool is gone.
+    void waitForIdle()
+    {
+        if (m_pool.activeThreadCount() == 0)
+            return;
+        QSemaphore done;
+        m_pool.start([&done] { done.release(); });
+        done.acquire();
+    }
 
 private:
     QThreadPool m_pool;

@@ -2,8 +2,8 @@
 
 #include "detection/highlight/AttributedText.h"
 #include "detection/highlight/HighlightLanguage.h"
-#include "detection/highlight/HighlightTheme.h"
 #include "model/ClipboardItem.h"
+#include "model/HighlightTheme.h"
 
 #include <QHash>
 #include <QObject>

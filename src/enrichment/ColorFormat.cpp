@@ -1,5 +1,5 @@
 // The paste formats' names.
-#include "enrichment/ColorFormatter.h"
+#include "enrichment/ColorFormat.h"
 
 namespace ColorFormatter {
 

@@ -1,41 +1,15 @@
 #pragma once
 
-#include <QHash>
+#include "enrichment/ColorFormat.h"
+
 #include <QString>
 #include <QStringView>
 
-#include <array>
 #include <optional>
 
 // Colour notations: reading a colour written as text, and writing a stored colour in the
 // notations the user can paste. Stateless; every operation is safe from any thread.
 namespace ColorFormatter {
-
-// The notations a colour item can be pasted as. The declaration order is the default order
-// of the paste menu; the settings store a format by its raw value.
-enum class Format { hex, rgb, hsl, hwb, lab, lch, oklab, oklch, swiftUI, nsColor, uiColor };
-
-// clang-format off
-inline constexpr std::array<Format, 11> allFormats = {
-    Format::hex, Format::rgb, Format::hsl, Format::hwb, Format::lab, Format::lch,
-    Format::oklab, Format::oklch, Format::swiftUI, Format::nsColor, Format::uiColor,
-};
-// clang-format on
-
-// The stored name of a format (its identity).
-QString rawValue(Format format);
-
-// The label shown in menus and in the settings.
-QString displayName(Format format);
-
-// The format stored as raw, exactly (case-sensitive, untrimmed); nothing for any other text.
-std::optional<Format> formatFromRawValue(QStringView raw);
-
-// Hashes like its raw value, so a set of formats and a set of raw values agree.
-inline size_t qHash(Format format, size_t seed = 0) noexcept
-{
-    return ::qHash(rawValue(format), seed);
-}
 
 // --- Reading ---------------------------------------------------------------------------
 
@@ -60,16 +34,6 @@ std::optional<ParseResult> parse(QStringView text);
 std::optional<ParseResult> parseBareHex(QStringView text);
 
 // --- Writing ---------------------------------------------------------------------------
-
-struct RGBAComponents
-{
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-    double alpha = 1;
-
-    friend bool operator==(const RGBAComponents &, const RGBAComponents &) = default;
-};
 
 // The components (each 0...1) of "#RRGGBB" or "#RRGGBBAA"; whitespace around it is ignored.
 // The text after "#" must be six or eight characters and is read from its leading hex

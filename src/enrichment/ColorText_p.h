@@ -4,7 +4,7 @@
 // are read and written without the process locale: a German desktop must neither change
 // what "0.5" means nor write "0,5".
 
-#include "enrichment/ColorFormatter.h"
+#include "enrichment/ColorFormat.h"
 
 #include <QRegularExpression>
 #include <QString>

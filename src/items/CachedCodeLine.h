@@ -1,8 +1,8 @@
 #pragma once
 
-#include "detection/highlight/HighlightTheme.h"
 #include "items/CodeLine.h"
 #include "model/ClipboardItem.h"
+#include "model/HighlightTheme.h"
 
 class HighlightCacheService;
 

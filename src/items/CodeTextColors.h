@@ -1,7 +1,7 @@
 #pragma once
 
 #include "detection/highlight/HighlightColors.h"
-#include "detection/highlight/HighlightTheme.h"
+#include "detection/highlight/HighlightThemeSheets.h"
 
 // The colours of a code view for dark and for light appearance; the view uses the pair
 // that matches its palette.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "detection/highlight/HighlightTheme.h"
-#include "enrichment/ColorFormatter.h"
+#include "enrichment/ColorFormat.h"
+#include "model/HighlightTheme.h"
 
 #include <QList>
 #include <QObject>

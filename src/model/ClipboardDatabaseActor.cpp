@@ -91,6 +91,15 @@ QFuture<void> ClipboardDatabaseActor::vacuumStore()
     return m_executor.run([this] { runStatement(QStringLiteral("VACUUM"), QStringLiteral("VACUUM")); });
 }
 
+QFuture<void> ClipboardDatabaseActor::compactStore()
+{
+    return m_executor.run([this] {
+        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+        runStatement(QStringLiteral("VACUUM"), QStringLiteral("VACUUM"));
+        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+    });
+}
+
 bool ClipboardDatabaseActor::shouldVacuum(qint64 fileSize, qint64 freePageCount, qint64 pageSize)
 {
     return fileSize > compactionThresholdBytes && freePageCount * pageSize > compactionThresholdBytes;

@@ -29,6 +29,10 @@ public:
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
     QFuture<void> checkpointWAL();
     QFuture<void> vacuumStore();
+    // Deleted content leaves the disk: the log is folded in, the file is rebuilt without its
+    // free pages, and the rebuilt pages are folded in again. The caller saves its deletions
+    // first (compacting unsaved deletions keeps them in the file).
+    QFuture<void> compactStore();
 
     // Compacting pays off only when both the file and its free space are large.
     static constexpr qint64 compactionThresholdBytes = 5'242'880;

@@ -413,15 +413,11 @@ bool ClipboardPanelView::handlePanelKey(QKeyEvent *event)
     }
 }
 
+// A text key typed while something else in the panel has the focus reaches the search field
+// through the shell's key monitor, which knows when it must not (a label being edited).
 void ClipboardPanelView::keyPressEvent(QKeyEvent *event)
 {
     if (handlePanelKey(event))
         return;
-    // A key typed while something else has the focus goes to the search.
-    if (!event->text().isEmpty() && event->text().front().isPrint()) {
-        focusSearchField();
-        searchField()->setText(searchField()->text() + event->text());
-        return;
-    }
     QWidget::keyPressEvent(event);
 }

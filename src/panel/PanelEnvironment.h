@@ -11,9 +11,9 @@
 #include <optional>
 
 // Everything the panel view asks of what lies outside it: the application shell that shows
-// and hides the panel, the panel window, the paste service, the highlighting of code and the
-// watch on file availability. The shell hands the panel one implementation; tests use a fake.
-// Called on the main thread only.
+// and hides the panel, the panel window, the paste service, the store's maintenance, the
+// highlighting of code and the watch on file availability. The shell hands the panel one
+// implementation; tests use a fake. Called on the main thread only.
 class PanelEnvironment
 {
 public:
@@ -36,7 +36,8 @@ public:
     // its HTML when plainTextOnly; the clipboard monitor is told to ignore this change. False
     // when there was nothing to write (the clipboard is then left as it was).
     virtual bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) = 0;
-    // Replaces the clipboard with this text alone.
+    // Replaces the clipboard with this text alone; the clipboard monitor is told to ignore
+    // this change too.
     virtual void copyStringToPasteboard(const QString &text) = 0;
     // Sends the paste keystroke to the window that has the focus.
     virtual void simulatePaste() = 0;
@@ -71,6 +72,13 @@ public:
     virtual void clearHighlightCache() = 0;
     // The first lines of a code item as its row shows them.
     virtual QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) = 0;
+
+    // -- Store maintenance, run by the clipboard capture's database actor after the panel
+    // saved its changes
+    // Folds the write-ahead log into the store file.
+    virtual void checkpointStore() = 0;
+    // Rebuilds the store file without its free pages, so that deleted content leaves the disk.
+    virtual void compactStore() = 0;
 
     // -- File availability
     // False for a file or media item none of whose files can be reached.

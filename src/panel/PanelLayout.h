@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/PanelGeometry.h"
+#include "panel/PanelGeometry.h"
 
 #include <QFont>
 #include <QStringList>

@@ -8,8 +8,8 @@
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/EmojiText.h"
+#include "panel/PanelController.h"
 #include "panel/PanelEnvironment.h"
-#include "shell/PanelController.h"
 
 #include <algorithm>
 

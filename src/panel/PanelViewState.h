@@ -3,9 +3,9 @@
 #include "columns/CategoryColumnConfig.h"
 #include "panel/GridNavigation.h"
 #include "panel/PanelCategories.h"
+#include "panel/PanelController.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelSelectionState.h"
-#include "shell/PanelController.h"
 
 #include <QObject>
 #include <QPointer>

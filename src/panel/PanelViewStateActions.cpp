@@ -2,15 +2,14 @@
 // clearing; and the History column toggle.
 #include "panel/PanelViewState.h"
 
-#include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "common/UserCharacters.h"
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/EmojiText.h"
+#include "panel/PanelController.h"
 #include "panel/PanelEnvironment.h"
-#include "shell/PanelController.h"
 
 #include <algorithm>
 
@@ -56,8 +55,6 @@ void PanelViewState::chooseItem(const ClipboardItemPtr &item)
 
 void PanelViewState::insertEmoji(const QString &text)
 {
-    if (ClipboardMonitor *monitor = ClipboardMonitor::shared())
-        monitor->setIgnoreNextChange(true);
     m_environment.copyStringToPasteboard(text);
     // An emoji picker may have taken the focus; the paste belongs in the window the panel was
     // opened over, never in whichever other application happens to be running.
@@ -229,23 +226,15 @@ void PanelViewState::saveContext()
 void PanelViewState::saveAndCheckpoint()
 {
     saveContext();
-    if (ClipboardMonitor *monitor = ClipboardMonitor::shared())
-        monitor->runCheckpointWAL();
+    m_environment.checkpointStore();
 }
 
-// Deleted content must leave the disk: the deletions are saved first (compacting unsaved
-// deletions keeps them in the file, and a crash would bring the items back), the log is folded
-// in, the file is rebuilt without the free pages, and the rebuilt pages are folded in again.
-// The actor runs these one after another.
+// Deleted content must leave the disk. The deletions are saved first: compacting unsaved
+// deletions keeps them in the file, and a crash would bring the items back.
 void PanelViewState::saveAndCompact()
 {
     saveContext();
-    ClipboardMonitor *monitor = ClipboardMonitor::shared();
-    if (!monitor)
-        return;
-    monitor->runCheckpointWAL();
-    monitor->runVacuumStore();
-    monitor->runCheckpointWAL();
+    m_environment.compactStore();
 }
 
 // -- History toggle

@@ -36,6 +36,9 @@ public:
     // it, no key produces the symbol, no display).
     virtual bool grab(const HotKeyCombination &combination, QString *error) = 0;
     virtual void ungrab(const HotKeyCombination &combination) = 0;
+    // Whether another program holds the combination right now (the desktop's own
+    // shortcuts among them); a combination this object holds is not another's.
+    virtual bool isHeldByAnotherClient(const HotKeyCombination &combination) = 0;
 
 Q_SIGNALS:
     void pressed(const HotKeyCombination &combination);
@@ -70,6 +73,10 @@ public:
         return true;
     }
     void ungrab(const HotKeyCombination &combination) override { grabbed.remove(combination); }
+    bool isHeldByAnotherClient(const HotKeyCombination &combination) override
+    {
+        return refused.contains(combination);
+    }
 
     // Presses reach the app only while the combination is grabbed, as on the desktop.
     void press(const HotKeyCombination &combination)

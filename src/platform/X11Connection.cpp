@@ -51,15 +51,29 @@ X11Connection::X11Connection(_XDisplay *display)
 
     xcb_prefetch_extension_data(m_xcb, &xcb_input_id);
     xcb_prefetch_extension_data(m_xcb, &xcb_test_id);
-    if (const xcb_query_extension_reply_t *input = xcb_get_extension_data(m_xcb, &xcb_input_id);
-        input && input->present) {
+    const xcb_query_extension_reply_t *input = xcb_get_extension_data(m_xcb, &xcb_input_id);
+    if (qEnvironmentVariableIntValue("TINDLEWICK_X11_NO_RAW_INPUT") == 1) {
+        m_rawInputUnavailableReason
+            = QStringLiteral("raw input is switched off (TINDLEWICK_X11_NO_RAW_INPUT)");
+    } else if (!input || !input->present) {
+        m_rawInputUnavailableReason = QStringLiteral("the X server has no XInput extension");
+    } else {
+        // Raw events of the root window reach a client that speaks 2.1 or later; nothing
+        // newer is used.
         xcb_input_xi_query_version_reply_t *version
-            = xcb_input_xi_query_version_reply(m_xcb, xcb_input_xi_query_version(m_xcb, 2, 2), nullptr);
+            = xcb_input_xi_query_version_reply(m_xcb, xcb_input_xi_query_version(m_xcb, 2, 1), nullptr);
         if (version
-            && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 2)))
+            && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 1)))
             m_xinputOpcode = input->major_opcode;
+        else
+            m_rawInputUnavailableReason = QStringLiteral("the X server's XInput is older than 2.1");
         std::free(version);
     }
+    static constexpr char xwayland[] = "XWAYLAND";
+    xcb_query_extension_reply_t *wayland = xcb_query_extension_reply(
+        m_xcb, xcb_query_extension(m_xcb, sizeof(xwayland) - 1, xwayland), nullptr);
+    m_isXWayland = wayland && wayland->present;
+    std::free(wayland);
     const xcb_query_extension_reply_t *test = xcb_get_extension_data(m_xcb, &xcb_test_id);
     m_hasXTest = test && test->present;
 

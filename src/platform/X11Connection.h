@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <map>
@@ -49,8 +50,14 @@ public:
     quint32 lastUserTime() const { return m_lastUserTime; }
     void noteUserTime(quint32 time);
 
-    // The major opcode of XInput 2.2 or later; 0 when the server lacks it.
+    // The major opcode of XInput 2.1 or later (raw events of the whole desktop); 0 when the
+    // server lacks it or the environment switched raw input off, which the tests do to play
+    // a server without it: TINDLEWICK_X11_NO_RAW_INPUT=1.
     quint8 xinputOpcode() const { return m_xinputOpcode; }
+    // Why there is no raw input; empty when there is.
+    QString rawInputUnavailableReason() const { return m_rawInputUnavailableReason; }
+    // Whether the server is XWayland: its raw input only sees keys typed into X11 windows.
+    bool isXWayland() const { return m_isXWayland; }
     bool hasXTest() const { return m_hasXTest; }
 
 private:
@@ -67,6 +74,8 @@ private:
     int m_nextHandlerId = 1;
     quint32 m_lastUserTime = 0;
     quint8 m_xinputOpcode = 0;
+    QString m_rawInputUnavailableReason;
+    bool m_isXWayland = false;
     bool m_hasXTest = false;
     bool m_draining = false;
 };

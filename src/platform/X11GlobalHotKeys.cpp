@@ -164,6 +164,49 @@ void X11GlobalHotKeys::ungrab(const HotKeyCombination &combination)
     }
 }
 
+bool X11GlobalHotKeys::isHeldByAnotherClient(const HotKeyCombination &combination)
+{
+    for (const Grab &existing : std::as_const(m_grabs)) {
+        if (existing.combination == combination)
+            return false;
+    }
+    const QList<quint8> keycodes = keycodesFor(combination.keysym);
+    if (keycodes.isEmpty())
+        return false;
+    if (!m_probe)
+        m_probe = X11Connection::open();
+    if (!m_probe)
+        return false;
+    xcb_connection_t *c = m_probe->xcb();
+    struct Attempt
+    {
+        quint8 keycode;
+        quint16 modifiers;
+        xcb_void_cookie_t cookie;
+    };
+    QList<Attempt> attempts;
+    for (quint8 keycode : keycodes) {
+        for (quint16 variant : lockVariants()) {
+            const auto modifiers = quint16(combination.modifiers | variant);
+            attempts.append({ keycode, modifiers,
+                xcb_grab_key_checked(
+                    c, 1, m_probe->root(), modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC) });
+        }
+    }
+    bool held = false;
+    for (const Attempt &attempt : std::as_const(attempts)) {
+        if (xcb_generic_error_t *failure = xcb_request_check(c, attempt.cookie)) {
+            held = held || failure->error_code == XCB_ACCESS;
+            std::free(failure);
+        } else {
+            xcb_ungrab_key(c, attempt.keycode, m_probe->root(), attempt.modifiers);
+        }
+    }
+    m_probe->flush();
+    m_probe->drain();
+    return held;
+}
+
 void X11GlobalHotKeys::handleEvent(const void *rawEvent)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);

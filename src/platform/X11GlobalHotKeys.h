@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QList>
 
+#include <memory>
+
 struct _XCBKeySymbols;
 class X11Connection;
 
@@ -21,6 +23,9 @@ public:
 
     bool grab(const HotKeyCombination &combination, QString *error) override;
     void ungrab(const HotKeyCombination &combination) override;
+    // Asked by grabbing the combination on a connection of its own: the server refuses a
+    // grab another client holds.
+    bool isHeldByAnotherClient(const HotKeyCombination &combination) override;
 
 private:
     struct Grab
@@ -39,6 +44,7 @@ private:
     void refreshKeyboardMapping();
 
     X11Connection &m_connection;
+    std::unique_ptr<X11Connection> m_probe;
     _XCBKeySymbols *m_keySymbols = nullptr;
     int m_handlerId = 0;
     quint16 m_numLockMask = 0;

@@ -3,42 +3,25 @@
 #include "platform/X11Connection.h"
 
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 #include <xcb/xinput.h>
 
 #include <cstdlib>
 
-namespace {
-
-constexpr quint64 shiftFlag = 0x20000, controlFlag = 0x40000, optionFlag = 0x80000, commandFlag = 0x100000;
-
-quint64 flagOfKeysym(xcb_keysym_t keysym)
+std::unique_ptr<GlobalInputMonitor> GlobalInputMonitor::openSeparate()
 {
-    switch (keysym) {
-    case 0xffe1: // Shift_L
-    case 0xffe2: // Shift_R
-        return shiftFlag;
-    case 0xffe3: // Control_L
-    case 0xffe4: // Control_R
-        return controlFlag;
-    case 0xffe9: // Alt_L
-    case 0xffea: // Alt_R
-    case 0xffe7: // Meta_L
-    case 0xffe8: // Meta_R
-        return optionFlag;
-    case 0xffeb: // Super_L
-    case 0xffec: // Super_R
-        return commandFlag;
-    default:
-        return 0;
-    }
+    std::unique_ptr<X11Connection> connection = X11Connection::open();
+    if (!connection)
+        return nullptr;
+    auto monitor = std::make_unique<X11GlobalInputMonitor>(*connection);
+    // The monitor owns its connection: it goes with the monitor, after it.
+    connection.release()->setParent(monitor.get());
+    return monitor;
 }
-
-} // namespace
 
 X11GlobalInputMonitor::X11GlobalInputMonitor(X11Connection &connection, QObject *parent)
     : GlobalInputMonitor(parent)
     , m_connection(connection)
+    , m_keyboardMap(connection)
 {
     m_handlerId = m_connection.addEventHandler([this](const void *event) { handleEvent(event); });
 }
@@ -64,20 +47,41 @@ void X11GlobalInputMonitor::setWatchesMouseDowns(bool watch)
     select();
 }
 
-void X11GlobalInputMonitor::setWatchesModifiers(bool watch)
+bool X11GlobalInputMonitor::setWatchesModifiers(bool watch, QString *error)
 {
+    if (watch && !isAvailable()) {
+        if (error)
+            *error = m_connection.rawInputUnavailableReason();
+        return false;
+    }
+    if (watch && m_connection.isXWayland()) {
+        if (error)
+            *error = QStringLiteral("on XWayland only keys typed into X11 windows can be seen");
+        return false;
+    }
     if (m_modifiers == watch)
-        return;
+        return true;
     m_modifiers = watch;
     m_heldModifierKeys.clear();
     m_flags = 0;
-    select();
+    if (!select(error)) {
+        m_modifiers = false;
+        select();
+        return false;
+    }
+    if (watch) {
+        QList<quint8> held;
+        m_flags = m_keyboardMap.heldModifierFlags(&held);
+        for (quint8 keycode : std::as_const(held))
+            m_heldModifierKeys.insert(keycode, m_keyboardMap.modifierFlagOf(keycode));
+    }
+    return true;
 }
 
-void X11GlobalInputMonitor::select()
+bool X11GlobalInputMonitor::select(QString *error)
 {
     if (!isAvailable())
-        return;
+        return false;
     quint32 mask = 0;
     if (m_mouse)
         mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
@@ -88,19 +92,18 @@ void X11GlobalInputMonitor::select()
         xcb_input_event_mask_t head;
         quint32 mask;
     } selection { { XCB_INPUT_DEVICE_ALL_MASTER, 1 }, mask };
-    xcb_input_xi_select_events(m_connection.xcb(), m_connection.root(), 1, &selection.head);
-    m_connection.flush();
-}
-
-quint64 X11GlobalInputMonitor::modifierFlagOf(quint8 keycode)
-{
-    if (const auto it = m_flagByKeycode.constFind(keycode); it != m_flagByKeycode.cend())
-        return *it;
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection.xcb());
-    const quint64 flag = flagOfKeysym(xcb_key_symbols_get_keysym(symbols, keycode, 0));
-    xcb_key_symbols_free(symbols);
-    m_flagByKeycode.insert(keycode, flag);
-    return flag;
+    xcb_connection_t *c = m_connection.xcb();
+    const xcb_void_cookie_t cookie
+        = xcb_input_xi_select_events_checked(c, m_connection.root(), 1, &selection.head);
+    xcb_generic_error_t *failure = xcb_request_check(c, cookie);
+    m_connection.drain();
+    if (failure) {
+        if (error)
+            *error = QStringLiteral("the X server refused raw input (error %1)").arg(failure->error_code);
+        std::free(failure);
+        return false;
+    }
+    return true;
 }
 
 double X11GlobalInputMonitor::secondsOf(quint32 serverTime)
@@ -114,10 +117,6 @@ double X11GlobalInputMonitor::secondsOf(quint32 serverTime)
 void X11GlobalInputMonitor::handleEvent(const void *rawEvent)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);
-    if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY) {
-        m_flagByKeycode.clear();
-        return;
-    }
     if ((event->response_type & 0x7f) != XCB_GE_GENERIC)
         return;
     const auto *generic = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
@@ -145,10 +144,16 @@ void X11GlobalInputMonitor::handleEvent(const void *rawEvent)
         if (!m_modifiers)
             return;
         const auto keycode = quint8(raw->detail);
-        const quint64 flag = modifierFlagOf(keycode);
+        const quint64 flag = m_keyboardMap.modifierFlagOf(keycode);
+        const bool press = generic->event_type == XCB_INPUT_RAW_KEY_PRESS;
+        if (!m_keyboardMap.isModifierKey(keycode)) {
+            if (press)
+                Q_EMIT otherKeyPressed(keycode, m_flags, secondsOf(raw->time));
+            return;
+        }
         if (!flag)
             return;
-        if (generic->event_type == XCB_INPUT_RAW_KEY_PRESS)
+        if (press)
             m_heldModifierKeys.insert(keycode, flag);
         else
             m_heldModifierKeys.remove(keycode);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/GlobalInputMonitor.h"
+#include "platform/X11KeyboardMap.h"
 
 #include <QHash>
 
@@ -8,7 +9,9 @@ class X11Connection;
 
 // Raw XInput 2 events of the root window for all master devices: they arrive for every
 // key and button, whichever window has the focus or the grab, and leave the events
-// themselves untouched.
+// themselves untouched. The modifier keys come from the server's modifier map, read once
+// and again when it changes; the keys already held when watching starts are taken from
+// the keyboard's state, so a Shift held since before counts.
 class X11GlobalInputMonitor final : public GlobalInputMonitor
 {
     Q_OBJECT
@@ -17,20 +20,22 @@ public:
     ~X11GlobalInputMonitor() override;
 
     void setWatchesMouseDowns(bool watch) override;
-    void setWatchesModifiers(bool watch) override;
+    bool setWatchesModifiers(bool watch, QString *error) override;
     bool isAvailable() const override;
 
+    // The modifiers held as last seen, in the shortcut model's flags.
+    quint64 heldModifierFlags() const { return m_flags; }
+
 private:
-    void select();
+    bool select(QString *error = nullptr);
     void handleEvent(const void *event);
-    quint64 modifierFlagOf(quint8 keycode);
     double secondsOf(quint32 serverTime);
 
     X11Connection &m_connection;
+    X11KeyboardMap m_keyboardMap;
     int m_handlerId = 0;
     bool m_mouse = false;
     bool m_modifiers = false;
-    QHash<quint8, quint64> m_flagByKeycode;
     QHash<quint8, quint64> m_heldModifierKeys;
     quint64 m_flags = 0;
     // The server's millisecond time wraps after 49 days; this keeps it going.

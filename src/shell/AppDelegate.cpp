@@ -12,12 +12,14 @@
 #include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "panel/ClipboardPanelView.h"
+#include "panel/PanelController.h"
+#include "panel/PanelGeometry.h"
+#include "panel/SearchField.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
 #include "shell/ClipboardPanel.h"
-#include "shell/PanelController.h"
-#include "shell/PanelGeometry.h"
 #include "shell/PasteService.h"
 #include "shell/SettingsLinkHelper.h"
 #include "shell/SettingsOpener.h"
@@ -26,7 +28,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -231,9 +232,8 @@ void AppDelegate::createStatusItem()
         return;
     if (!StatusItem::isAvailable()) {
         printDiagnostic(
-            QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; "
-                           "open it with %1.")
-                .arg(togglePanelShortcut().defaultShortcut->description()));
+            QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; %1.")
+                .arg(openingHint()));
     }
     m_statusItem = std::make_unique<StatusItem>();
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
@@ -319,14 +319,22 @@ void AppDelegate::configureActivation()
             return;
         }
         m_currentActivationMode = AppSettings::ActivationMode::doubleTap;
-        m_shortcuts->disable(names);
         QPointer<AppDelegate> self = this;
-        m_doubleTapService = std::make_unique<DoubleTapService>(m_services.inputMonitor, [self] {
+        auto service = std::make_unique<DoubleTapService>(m_services.inputMonitor, [self] {
             if (self)
                 self->togglePanel();
         });
-        m_doubleTapService->updateTargetModifier(m_services.settings);
-        m_doubleTapService->start();
+        service->updateTargetModifier(m_services.settings);
+        QString reason;
+        // The shortcut goes only once the double tap really works: the panel must always
+        // have a way to be opened (the tray's click stays in any case).
+        if (service->start(&reason)) {
+            m_doubleTapService = std::move(service);
+            m_shortcuts->disable(names);
+        } else {
+            m_shortcuts->enable(names);
+            explainDoubleTapUnavailable(reason);
+        }
         return;
     }
     if (m_currentActivationMode == AppSettings::ActivationMode::shortcut)
@@ -337,6 +345,43 @@ void AppDelegate::configureActivation()
         m_doubleTapService.reset();
     }
     m_shortcuts->enable(names);
+}
+
+QString AppDelegate::doubleTapModifierName(AppSettings::DoubleTapModifier modifier)
+{
+    switch (modifier) {
+    case AppSettings::DoubleTapModifier::option:
+        return QKeySequence(Qt::Key_Alt).toString(QKeySequence::NativeText);
+    case AppSettings::DoubleTapModifier::command:
+        return QKeySequence(Qt::Key_Meta).toString(QKeySequence::NativeText);
+    case AppSettings::DoubleTapModifier::control:
+        return QKeySequence(Qt::Key_Control).toString(QKeySequence::NativeText);
+    case AppSettings::DoubleTapModifier::shift:
+        return QKeySequence(Qt::Key_Shift).toString(QKeySequence::NativeText);
+    }
+    return {};
+}
+
+QString AppDelegate::openingHint() const
+{
+    const KeyboardShortcuts::Name &name = togglePanelShortcut();
+    std::optional<KeyboardShortcuts::Shortcut> shortcut = m_shortcuts->getShortcut(name);
+    // Before the first start has stored anything, the default is what will be taken.
+    if (!m_services.defaults.contains(KeyboardShortcuts::ShortcutCenter::storageKey(name)))
+        shortcut = name.defaultShortcut;
+    if (!shortcut)
+        return QStringLiteral("no shortcut is set to open it");
+    return QStringLiteral("open it with %1").arg(shortcut->nativeText());
+}
+
+void AppDelegate::explainDoubleTapUnavailable(const QString &reason)
+{
+    if (m_toldDoubleTapUnavailable)
+        return;
+    m_toldDoubleTapUnavailable = true;
+    notifyUser(QStringLiteral("Double tap unavailable"),
+        QStringLiteral("A double tap of %1 cannot open Tindlewick here: %2. Until it can, %3.")
+            .arg(doubleTapModifierName(m_services.settings.doubleTapModifier()), reason, openingHint()));
 }
 
 void AppDelegate::openSettings()
@@ -372,9 +417,9 @@ void AppDelegate::handleRegistrationFailure(
         return;
     }
     notifyUser(QStringLiteral("Shortcut not available"),
-        QStringLiteral("%1 cannot open Tindlewick: %2. Another program (often an input method) uses it; "
-                       "choose another shortcut in the settings.")
-            .arg(shortcut.description(), reason));
+        QStringLiteral("%1 may not reach Tindlewick: %2. Another program (often an input method) uses it; "
+                       "choose another shortcut in the settings or free it in that program.")
+            .arg(shortcut.nativeText(), reason));
 }
 
 void AppDelegate::notifyUser(const QString &title, const QString &message)
@@ -479,26 +524,21 @@ void AppDelegate::activatePanelWindow()
     });
 }
 
-QLineEdit *AppDelegate::findSearchField(QWidget *view)
+SearchField *AppDelegate::findSearchField(QWidget *contentView)
 {
-    if (!view)
+    if (!contentView)
         return nullptr;
-    if (auto *field = qobject_cast<QLineEdit *>(view); field && field->inherits("PrimaryCursorNSTextField"))
-        return field;
-    for (QObject *child : view->children()) {
-        if (auto *widget = qobject_cast<QWidget *>(child)) {
-            if (QLineEdit *found = findSearchField(widget))
-                return found;
-        }
-    }
-    return nullptr;
+    auto *view = qobject_cast<ClipboardPanelView *>(contentView);
+    if (!view)
+        view = contentView->findChild<ClipboardPanelView *>();
+    return view ? view->searchField() : nullptr;
 }
 
 void AppDelegate::focusSearchField()
 {
     if (!m_popoverPanel)
         return;
-    QLineEdit *field = findSearchField(m_popoverPanel->contentView());
+    SearchField *field = findSearchField(m_popoverPanel->contentView());
     if (!field)
         return;
     field->setFocus(Qt::OtherFocusReason);
@@ -576,7 +616,7 @@ bool AppDelegate::handlePanelKeyDown(QObject *receiver, QEvent *event)
         return false;
     if (m_isEditingLabel && m_isEditingLabel())
         return false;
-    QLineEdit *field = findSearchField(panel->contentView());
+    SearchField *field = findSearchField(panel->contentView());
     if (!field || widget == field || field->hasFocus())
         return false;
     field->setFocus(Qt::OtherFocusReason);

@@ -25,8 +25,8 @@ class ModelContainer;
 class PanelController;
 class Pasteboard;
 class PasteService;
-class QLineEdit;
 class QWidget;
+class SearchField;
 class QWindow;
 class SettingsOpener;
 class SingleInstance;
@@ -120,11 +120,13 @@ public:
     QMenu *activeMenu() const { return m_activeMenu; }
     void setActiveMenu(QMenu *menu) { m_activeMenu = menu; }
 
-    // The search field of the panel's content: the first line edit of the class
-    // "PrimaryCursorNSTextField" (or a subclass), depth first.
-    static QLineEdit *findSearchField(QWidget *view);
+    // The search field of the panel's content: the field of the panel view that is the
+    // content or lies within it; nullptr when there is none.
+    static SearchField *findSearchField(QWidget *contentView);
     // Whether a window that became active is a settings window, to be kept above others.
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
+    // The modifier as people read it ("Alt", "Ctrl").
+    static QString doubleTapModifierName(AppSettings::DoubleTapModifier modifier);
     // "<version> (<build>)" of the running program.
     static QString runningVersion();
 
@@ -172,6 +174,9 @@ private:
     void activatePanelWindow();
     void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
     void notifyUser(const QString &title, const QString &message);
+    void explainDoubleTapUnavailable(const QString &reason);
+    // "open it with Ctrl+Space", from the stored shortcut.
+    QString openingHint() const;
     void quitForAnotherCopy();
 
     Services m_services;
@@ -198,6 +203,7 @@ private:
     std::function<void()> m_refreshVolumes;
     std::function<void(const QString &, const QString &)> m_notifyUser;
     bool m_launched = false;
+    bool m_toldDoubleTapUnavailable = false;
     enum class RegistrationRetry { none, pending, done };
     RegistrationRetry m_registrationRetry = RegistrationRetry::none;
 };

@@ -5,11 +5,11 @@
 #include "model/ClipboardItemType.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "panel/PanelController.h"
+#include "panel/PanelGeometry.h"
 #include "platform/FloatingWindowHints.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppearanceAwareTintView.h"
-#include "shell/PanelController.h"
-#include "shell/PanelGeometry.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -1,9 +1,11 @@
 #include "shell/ShellPanelEnvironment.h"
 
+#include "capture/ClipboardMonitor.h"
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
 #include "items/CachedCodeLine.h"
 #include "model/AppSettings.h"
+#include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
@@ -148,6 +150,18 @@ QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int 
 {
     return CachedCodeLine::lines(
         item, maxLines, darkAppearance, m_settings.codeTheme(), HighlightCacheService::shared());
+}
+
+void ShellPanelEnvironment::checkpointStore()
+{
+    if (ClipboardMonitor *monitor = m_delegate.clipboardMonitor())
+        monitor->databaseActor().checkpointWAL();
+}
+
+void ShellPanelEnvironment::compactStore()
+{
+    if (ClipboardMonitor *monitor = m_delegate.clipboardMonitor())
+        monitor->databaseActor().compactStore();
 }
 
 bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)

@@ -15,7 +15,8 @@ class Workspace;
 // The panel view's surroundings in the running app: the application delegate shows and
 // hides the panel and remembers the window that was in front, the panel window resizes,
 // the paste service writes the clipboard and sends the paste keystroke, the shared highlight
-// cache colours the code lines.
+// cache colours the code lines, and the clipboard monitor's database actor keeps the store
+// file small.
 class ShellPanelEnvironment final : public PanelEnvironment
 {
 public:
@@ -53,6 +54,9 @@ public:
     void releaseHighlighter() override;
     void clearHighlightCache() override;
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
+
+    void checkpointStore() override;
+    void compactStore() override;
 
     bool isFileAvailable(const ClipboardItem &item) override;
     void refreshMountedVolumes() override;

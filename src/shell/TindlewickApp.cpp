@@ -24,6 +24,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
+#include "shell/ShortcutRecorderWindow.h"
 #include "shell/TestHooks.h"
 
 #include <QApplication>
@@ -117,6 +118,11 @@ int run(int argc, char **argv)
     QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching();
+    std::unique_ptr<ShortcutRecorderWindow> recorderWindow;
+    if (qEnvironmentVariableIntValue("TINDLEWICK_SHORTCUT_RECORDER_WINDOW") == 1) {
+        recorderWindow = std::make_unique<ShortcutRecorderWindow>(delegate.shortcuts());
+        recorderWindow->show();
+    }
     return app.exec();
 }
 

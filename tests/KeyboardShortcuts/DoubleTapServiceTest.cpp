@@ -16,6 +16,8 @@ constexpr quint64 option = ModifierFlag::option;
 constexpr quint64 shift = ModifierFlag::shift;
 constexpr quint64 capsLock = ModifierFlag::capsLock;
 constexpr quint64 function = ModifierFlag::function;
+// Not a flag: a key that is no modifier goes down at this step.
+constexpr quint64 otherKey = ~quint64(0);
 
 // One flags change at a time on the service's clock.
 struct Step
@@ -38,8 +40,12 @@ protected:
     int play(const QList<Step> &steps)
     {
         const int before = fired;
-        for (const Step &step : steps)
-            monitor.changeModifiers(step.flags, 1000 + step.at);
+        for (const Step &step : steps) {
+            if (step.flags == otherKey)
+                monitor.pressOtherKey(1000 + step.at);
+            else
+                monitor.changeModifiers(step.flags, 1000 + step.at);
+        }
         waitUntil([] { return false; }, std::chrono::milliseconds(5));
         return fired - before;
     }
@@ -82,6 +88,55 @@ TEST_F(DoubleTapServiceTest, TwoPressesOfTheModifierAloneWithinTheThresholdFire)
         service.resetTapState();
         EXPECT_EQ(play(c.steps), c.fires);
     }
+}
+
+TEST_F(DoubleTapServiceTest, AKeyThatIsNoModifierBetweenTheTapsStartsTheSeriesOver)
+{
+    struct Case
+    {
+        const char *name;
+        QList<Step> steps;
+        int fires;
+    };
+    const QList<Case> cases {
+        { "Alt+Tab pressed twice",
+            { { 0, option }, { 0.05, otherKey }, { 0.1, 0 }, { 0.2, option }, { 0.25, otherKey },
+                { 0.3, 0 } },
+            0 },
+        { "Alt+Tab twice and a clean tap right after",
+            { { 0, option }, { 0.05, otherKey }, { 0.1, 0 }, { 0.15, option }, { 0.2, otherKey }, { 0.25, 0 },
+                { 0.3, option } },
+            0 },
+        { "a letter typed between two taps",
+            { { 0, option }, { 0.05, 0 }, { 0.1, otherKey }, { 0.2, option } }, 0 },
+        { "Alt held through Tab, then two clean taps",
+            { { 0, option }, { 0.05, otherKey }, { 0.1, 0 }, { 0.3, option }, { 0.35, 0 }, { 0.5, option } },
+            1 },
+        { "a key before the first tap changes nothing",
+            { { 0, otherKey }, { 0.1, option }, { 0.15, 0 }, { 0.3, option } }, 1 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        service.resetTapState();
+        EXPECT_EQ(play(c.steps), c.fires);
+    }
+}
+
+TEST_F(DoubleTapServiceTest, WithoutTheDesktopsKeysItDoesNotStartAndSaysWhy)
+{
+    FakeGlobalInputMonitor blind;
+    blind.unavailableReason = QStringLiteral("the X server has no XInput extension");
+    int taps = 0;
+    DoubleTapService unavailable(blind, [&] { ++taps; });
+    QString reason;
+    EXPECT_FALSE(unavailable.start(&reason));
+    EXPECT_EQ(reason, blind.unavailableReason);
+    EXPECT_FALSE(unavailable.isRunning());
+    EXPECT_FALSE(blind.watchesModifiers);
+    // Once the keys can be seen, a later start works.
+    blind.unavailableReason.clear();
+    EXPECT_TRUE(unavailable.start(&reason));
+    EXPECT_TRUE(unavailable.isRunning());
 }
 
 TEST_F(DoubleTapServiceTest, StopClearsTheSeriesAndTheFirstPressAfterStartCountsOne)

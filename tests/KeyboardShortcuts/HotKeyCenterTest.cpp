@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace KeyboardShortcuts;
@@ -82,6 +83,56 @@ TEST(HotKeyCenterTest, WhileAMenuIsOpenItsKeyEventsRunTheShortcut)
     QKeyEvent again(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier);
     QApplication::sendEvent(&plain, &again);
     EXPECT_EQ(calls.size(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(HotKeyCenterTest, SuspendingLetsTheGrabsGoAndATakenKeyIsReportedWhenTheyComeBack)
+{
+    FakeGlobalHotKeys hotKeys;
+    HotKeyCenter center(hotKeys);
+    QSignalSpy lost(&center, &HotKeyCenter::grabLost);
+    QStringList calls;
+    ASSERT_TRUE(registerRecording(center, calls));
+    const Shortcut controlF6 { Key::f6, CarbonModifier::control };
+    const HotKeyCombination controlF6Grab { 0xffc3, 4 };
+
+    center.setIsSuspended(true);
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    // Registered while suspended: kept, grabbed later.
+    EXPECT_TRUE(center.registerShortcut(controlF6, {}, {}));
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    Q_EMIT hotKeys.pressed(controlSpaceGrab);
+    EXPECT_TRUE(calls.isEmpty()) << "a press that was already on its way runs nothing";
+
+    hotKeys.refused.insert(controlF6Grab); // another program took it meanwhile
+    center.setIsSuspended(false);
+    EXPECT_TRUE(hotKeys.grabbed.contains(controlSpaceGrab));
+    EXPECT_TRUE(center.isRegistered(controlSpace));
+    EXPECT_FALSE(center.isRegistered(controlF6));
+    ASSERT_EQ(lost.count(), 1);
+    EXPECT_EQ(lost.first().first().value<Shortcut>(), controlF6);
+
+    // Suspension and the master switch both have to allow the grabs.
+    center.setIsEnabled(false);
+    center.setIsSuspended(true);
+    center.setIsEnabled(true);
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    center.setIsSuspended(false);
+    EXPECT_TRUE(hotKeys.grabbed.contains(controlSpaceGrab));
+}
+
+TEST(HotKeyCenterTest, ASystemShortcutIsOneAnotherClientHolds)
+{
+    FakeGlobalHotKeys hotKeys;
+    HotKeyCenter center(hotKeys);
+    hotKeys.refused.insert({ 'k', 4 | 8 });
+    EXPECT_TRUE(center.isSystemShortcut({ Key::k, CarbonModifier::control | CarbonModifier::option }));
+    EXPECT_FALSE(center.isSystemShortcut({ Key::k, CarbonModifier::control }));
+    // Function has no X counterpart: nobody can hold it.
+    EXPECT_FALSE(center.isSystemShortcut({ Key::k, CarbonModifier::function }));
 }
 
 } // namespace

@@ -177,7 +177,7 @@ TEST_F(ShortcutCenterTest, ARefusedGrabIsNotRecordedIsReportedAndIsTriedAgain)
     EXPECT_FALSE(center.isShortcutEnabled(togglePanel));
     EXPECT_EQ(failures.size(), 2) << "declare and onKeyUp both tried";
     EXPECT_TRUE(
-        diagnostics.lines().first().startsWith(QStringLiteral("Error registering hotkey \u2303Space: ")));
+        diagnostics.lines().first().startsWith(QStringLiteral("Error registering hotkey Ctrl+Space: ")));
 
     // The other program lets go: the next enable takes it.
     hotKeys.refused.clear();

@@ -1,4 +1,5 @@
 #include "KeyboardShortcuts/Shortcut.h"
+#include "platform/KeyboardMap.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,68 @@ TEST(ShortcutTest, KeyEventsGiveTheirShortcutWithoutFunction)
     EXPECT_FALSE(Shortcut::fromKeyEvent(other));
     const QKeyEvent unknown(QEvent::KeyPress, Qt::Key_Launch0, Qt::NoModifier);
     EXPECT_FALSE(Shortcut::fromKeyEvent(unknown));
+}
+
+TEST(ShortcutTest, KeyEventsAreReadFromTheKeyCodesUnshiftedSymbol)
+{
+    // Key codes of a US keyboard under X, with the symbol each gives on its own.
+    FakeKeyboardMap map;
+    map.symbols = { { 10, '1' }, { 61, '/' }, { 45, 'k' }, { 84, 0xff9d /* KP_Begin */ }, { 65, ' ' } };
+    struct Case
+    {
+        const char *name;
+        int qtKey;
+        Qt::KeyboardModifiers modifiers;
+        quint32 keycode;
+        quint32 typedKeysym; // the shifted symbol X reports with the event
+        std::optional<Shortcut> expected;
+    };
+    const QList<Case> cases {
+        { "Shift+1 stays the key 1", Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier, 10, '!',
+            Shortcut(Key::one, CarbonModifier::shift | CarbonModifier::control) },
+        { "Shift+/ stays the slash key", Qt::Key_Question, Qt::ShiftModifier, 61, '?',
+            Shortcut(Key::slash, CarbonModifier::shift) },
+        { "Control+Alt+K", Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, 45, 'k',
+            Shortcut(Key::k, CarbonModifier::control | CarbonModifier::option) },
+        { "keypad 5 without NumLock", Qt::Key_Clear, Qt::KeypadModifier, 84, 0xff9d,
+            Shortcut(Key::keypad5, 0) },
+        { "a code the map lacks falls back to the typed symbol", Qt::Key_Space, Qt::ControlModifier, 200, ' ',
+            Shortcut(Key::space, CarbonModifier::control) },
+        { "a shifted symbol with no code in the map gives nothing", Qt::Key_Exclam, Qt::ShiftModifier, 201,
+            '!', std::nullopt },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QKeyEvent event(QEvent::KeyPress, c.qtKey, c.modifiers, c.keycode, c.typedKeysym, 0);
+        EXPECT_EQ(Shortcut::fromKeyEvent(event, &map), c.expected);
+    }
+    // Without a map the typed symbol is all there is: Shift+1 arrives as "!", no key of ours.
+    const QKeyEvent exclam(QEvent::KeyPress, Qt::Key_Exclam, Qt::ShiftModifier, 10, '!', 0);
+    EXPECT_EQ(Shortcut::fromKeyEvent(exclam, nullptr), std::nullopt);
+}
+
+TEST(ShortcutTest, NativeTextIsHowTheDesktopWritesTheCombination)
+{
+    struct Case
+    {
+        Shortcut shortcut;
+        const char *text;
+    };
+    const QList<Case> cases {
+        { Shortcut(Key::space, CarbonModifier::control), "Ctrl+Space" },
+        { Shortcut(Key::k, CarbonModifier::control | CarbonModifier::option), "Ctrl+Alt+K" },
+        { Shortcut(Key::v, CarbonModifier::command), "Meta+V" },
+        { Shortcut(Key::one, CarbonModifier::shift | CarbonModifier::control), "Ctrl+Shift+1" },
+        { Shortcut(Key::f5, 0), "F5" },
+        { Shortcut(Key::keypad5, CarbonModifier::control), "Ctrl+Num+5" },
+        { Shortcut(Key::deleteKey, CarbonModifier::option), "Alt+Backspace" },
+        { Shortcut(Key::f2, CarbonModifier::function), "Fn+F2" },
+        { Shortcut(0x4242, CarbonModifier::control), "Ctrl+\uFFFD" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.shortcut.nativeText(), QString::fromUtf8(c.text));
+    }
 }
 
 TEST(ShortcutTest, MenuItemTakingShortcutSearchesSubmenus)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QThread>
 
 #include <atomic>
@@ -44,4 +45,20 @@ TEST(SerialExecutorTest, VoidJobsCompleteTheirFutures)
     future.waitForFinished();
     EXPECT_TRUE(ran);
     EXPECT_TRUE(future.isFinished());
+}
+
+TEST(SerialExecutorTest, WaitingForIdleKeepsTheThreadForObjectsLivingThere)
+{
+    SerialExecutor executor;
+    QPointer<QThread> thread;
+    QAtomicInt done = 0;
+    executor.run([&] {
+        QThread::usleep(2000);
+        thread = QThread::currentThread();
+        done = 1;
+    });
+    executor.waitForIdle();
+    EXPECT_EQ(done.loadRelaxed(), 1) << "returned before the job ended";
+    ASSERT_FALSE(thread.isNull()) << "the strand's thread was taken down";
+    EXPECT_EQ(executor.run([] { return QThread::currentThread(); }).result(), thread.data());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ClipboardDatabaseActor.h"
 #include "panel/PanelEnvironment.h"
 
 #include <QSet>
@@ -22,6 +23,8 @@ public:
     bool completeResizesAtOnce = true;
     QSet<QUuid> unavailableItems;
     QList<QUuid> invalidatedHighlights;
+    // The store maintenance runs here when a test sets it, as the running capture's does.
+    ClipboardDatabaseActor *storeActor = nullptr;
 
     void hidePanel(bool restoreFocus) override { calls << QStringLiteral("hidePanel(%1)").arg(restoreFocus); }
     void resignPanelKey() override { calls << QStringLiteral("resignPanelKey"); }
@@ -80,6 +83,18 @@ public:
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool) override
     {
         return plainCodeLines(item.textContent().value_or(QString()), maxLines);
+    }
+    void checkpointStore() override
+    {
+        calls << QStringLiteral("checkpointStore");
+        if (storeActor)
+            storeActor->checkpointWAL();
+    }
+    void compactStore() override
+    {
+        calls << QStringLiteral("compactStore");
+        if (storeActor)
+            storeActor->compactStore();
     }
     bool isFileAvailable(const ClipboardItem &item) override { return !unavailableItems.contains(item.id()); }
     void refreshMountedVolumes() override { calls << QStringLiteral("refreshMountedVolumes"); }

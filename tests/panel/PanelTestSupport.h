@@ -5,8 +5,8 @@
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
 #include "panel/FakePanelEnvironment.h"
+#include "panel/PanelController.h"
 #include "platform/UserDefaults.h"
-#include "shell/PanelController.h"
 
 // A fresh store plus what a panel needs around it: settings over their own file, a recording
 // environment and a panel controller without a window.

@@ -2,13 +2,11 @@
 
 #include "panel/PanelTestSupport.h"
 
-#include "capture/ClipboardMonitor.h"
 #include "common/NotificationCenter.h"
 #include "items/LabelEditState.h"
 #include "model/AppSettings.h"
+#include "model/ClipboardDatabaseActor.h"
 #include "panel/CategoryTitles.h"
-#include "platform/Pasteboard.h"
-#include "platform/Workspace.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +52,7 @@ protected:
     void TearDown() override
     {
         m_state.reset();
-        m_monitor.reset();
+        m_storeActor.reset();
     }
 
     // Items are added oldest first, each a second newer than the one before.
@@ -117,17 +115,18 @@ protected:
         std::unique_ptr<ModelContext> fresh = container().makeContext();
         return int(fresh->fetch(FetchDescriptor::newestFirst()).items.size());
     }
-    ClipboardMonitor &monitor()
+    // The store's maintenance, run by the environment when the panel asks for it.
+    ClipboardDatabaseActor &storeActor()
     {
-        if (!m_monitor)
-            m_monitor = std::make_unique<ClipboardMonitor>(container(), m_pasteboard, m_workspace);
-        return *m_monitor;
+        if (!m_storeActor) {
+            m_storeActor = std::make_unique<ClipboardDatabaseActor>(container());
+            m_env.storeActor = m_storeActor.get();
+        }
+        return *m_storeActor;
     }
 
     QDateTime m_clock = QDateTime::currentDateTimeUtc().addDays(-1);
-    MemoryPasteboard m_pasteboard;
-    FakeWorkspace m_workspace;
-    std::unique_ptr<ClipboardMonitor> m_monitor;
+    std::unique_ptr<ClipboardDatabaseActor> m_storeActor;
     std::unique_ptr<PanelViewState> m_state;
 };
 
@@ -424,7 +423,8 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
         EXPECT_EQ(state.toastMessage(), c.toast);
         EXPECT_EQ(c.item->isDeleted(), c.deleted);
         if (!c.pasted) {
-            EXPECT_TRUE(m_env.calls.isEmpty()) << m_env.calls.join(' ').toStdString();
+            // Nothing hidden, copied or pasted; the deletion is saved and folded into the store.
+            EXPECT_EQ(m_env.calls, QStringList({ "checkpointStore" })) << m_env.calls.join(' ').toStdString();
             continue;
         }
         EXPECT_EQ(m_env.calls.value(0),
@@ -468,7 +468,6 @@ TEST_F(PanelViewStateTest, PinnedReferenceToMissingFilesIsItselfDeleted)
 TEST_F(PanelViewStateTest, BareTextsPasteIntoTheRememberedWindow)
 {
     PanelViewState &state = makeState();
-    monitor();
     const struct
     {
         const char *text;
@@ -478,11 +477,9 @@ TEST_F(PanelViewStateTest, BareTextsPasteIntoTheRememberedWindow)
     for (const auto &c : cases) {
         m_env.calls.clear();
         m_env.pasteCount = 0;
-        monitor().setIgnoreNextChange(false);
         QElapsedTimer timer;
         timer.start();
         state.insertEmoji(QString::fromUtf8(c.text));
-        EXPECT_TRUE(monitor().ignoreNextChange());
         EXPECT_EQ(m_env.copiedStrings.last(), QString::fromUtf8(c.text));
         EXPECT_EQ(m_env.calls.contains(QStringLiteral("activatePreviousApplication")), c.activates) << c.text;
         EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
@@ -594,15 +591,15 @@ TEST_F(PanelViewStateTest, ClearedContentLeavesTheDisk)
         add(ClipboardItemType::text,
             QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
     add(ClipboardItemType::text, QStringLiteral("pinned keeper"), true);
-    ClipboardMonitor &maintenance = monitor();
+    ClipboardDatabaseActor &maintenance = storeActor();
     PanelViewState &state = makeState();
-    maintenance.runCheckpointWAL();
-    maintenance.databaseActor().waitForIdle();
+    maintenance.checkpointWAL();
+    maintenance.waitForIdle();
     ASSERT_TRUE(storeFilesContain(storePath(), secret));
 
     state.setShowClearConfirmation(true);
     state.clearHistoryConfirmed();
-    maintenance.databaseActor().waitForIdle();
+    maintenance.waitForIdle();
     EXPECT_EQ(storedCount(), 1);
     EXPECT_FALSE(storeFilesContain(storePath(), secret));
     settle();
@@ -617,12 +614,12 @@ TEST_F(PanelViewStateTest, ClearedColumnLeavesTheDisk)
         add(ClipboardItemType::link,
             QStringLiteral("https://example.com/") + QString::fromLatin1(secret) + QString::number(i));
     add(ClipboardItemType::text, QStringLiteral("other"));
-    ClipboardMonitor &maintenance = monitor();
+    ClipboardDatabaseActor &maintenance = storeActor();
     PanelViewState &state = makeState();
     const Category links = state.cachedCategories().visible[2];
     ASSERT_EQ(links.title, CategoryTitle::links);
     state.clearColumn(links.title, links.items);
-    maintenance.databaseActor().waitForIdle();
+    maintenance.waitForIdle();
     EXPECT_EQ(storedCount(), 1);
     EXPECT_FALSE(storeFilesContain(storePath(), secret));
 }

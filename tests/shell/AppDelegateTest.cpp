@@ -3,10 +3,18 @@
 #include "KeyboardShortcuts/DoubleTapService.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
 #include "capture/ClipboardMonitor.h"
+#include "columns/CategoryColumn.h"
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
 #include "detection/HighlightedLinesBlob.h"
+#include "model/ClipboardDatabaseActor.h"
+#include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
+#include "panel/ClipboardPanelView.h"
+#include "panel/FakePanelEnvironment.h"
+#include "panel/PanelController.h"
+#include "panel/PanelViewState.h"
+#include "panel/SearchField.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -14,27 +22,19 @@
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
 #include "shell/ClipboardPanel.h"
-#include "shell/PanelController.h"
+#include "shell/ShellPanelEnvironment.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QThread>
 #include <QVBoxLayout>
-
-// The panel view's search field is found by its class.
-class PrimaryCursorNSTextField : public QLineEdit
-{
-    Q_OBJECT
-public:
-    using QLineEdit::QLineEdit;
-};
 
 namespace {
 
@@ -291,6 +291,45 @@ TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
     EXPECT_FALSE(input.watchesModifiers);
 }
 
+TEST_F(AppDelegateTest, WithoutTheDesktopsKeysDoubleTapKeepsTheShortcutAndSaysWhyOnce)
+{
+    input.unavailableReason = QStringLiteral("the X server has no XInput extension");
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    CapturedDiagnostics diagnostics;
+    launch();
+    EXPECT_EQ(delegate->doubleTapService(), nullptr);
+    EXPECT_TRUE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices.first(),
+        QStringLiteral(
+            "A double tap of Alt cannot open Tindlewick here: the X server has no XInput extension. "
+            "Until it can, open it with Ctrl+Space."));
+    workspace.frontmost = editor;
+    pressShortcut();
+    EXPECT_TRUE(panelShown());
+    delegate->hidePanel(false);
+
+    // Switching away and back tries again, keeps the shortcut and does not repeat itself.
+    settings.setActivationMode(AppSettings::ActivationMode::shortcut);
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::shortcut; }));
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::doubleTap; }));
+    EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_EQ(diagnostics.lines().filter(QStringLiteral("Double tap unavailable")).size(), 1);
+
+    // Raw input back (a new server): the next switch lets the shortcut go for the double tap.
+    input.unavailableReason.clear();
+    settings.setActivationMode(AppSettings::ActivationMode::shortcut);
+    ASSERT_TRUE(waitUntil(
+        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::shortcut; }));
+    settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
+    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() != nullptr; }));
+    EXPECT_FALSE(hotKeys.grabbed.contains(controlSpace));
+}
+
 TEST_F(AppDelegateTest, VersionChangesRaiseTheBannerOnce)
 {
     settings.setLastSeenVersion(QStringLiteral("0.9 (0.9)"));
@@ -311,7 +350,7 @@ TEST_F(AppDelegateTest, AShortcutTakenByAnotherProgramIsToldToTheUserAfterOneMor
     EXPECT_TRUE(notices.isEmpty()) << "a quitting copy may still hold it: tried again first";
     ASSERT_TRUE(waitUntil([&] { return !notices.isEmpty(); }));
     EXPECT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices.first().contains(QStringLiteral("\u2303Space")));
+    EXPECT_TRUE(notices.first().contains(QStringLiteral("Ctrl+Space may not reach Tindlewick")));
     EXPECT_FALSE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
 }
 
@@ -328,75 +367,141 @@ TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
     EXPECT_TRUE(panelShown());
 }
 
-TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
+TEST_F(AppDelegateTest, TheSearchFieldIsThePanelViewsWhereverTheViewSits)
 {
-    PrimaryCursorNSTextField *field = nullptr;
-    QListWidget *list = nullptr;
+    FakePanelEnvironment environment;
+    ClipboardPanelView view(context(), environment, nullptr, settings);
+    QWidget wrapper;
+    auto *layout = new QVBoxLayout(&wrapper);
+    auto *nested = new ClipboardPanelView(context(), environment, nullptr, settings);
+    layout->addWidget(new QLineEdit);
+    layout->addWidget(nested);
+    QWidget lineEditOnly;
+    (new QVBoxLayout(&lineEditOnly))->addWidget(new QLineEdit);
+
+    struct Case
+    {
+        const char *name;
+        QWidget *content;
+        SearchField *expected;
+    };
+    const Case cases[] = {
+        { "the view itself", &view, view.searchField() },
+        { "a view inside other content", &wrapper, nested->searchField() },
+        { "a line edit but no panel view", &lineEditOnly, nullptr },
+        { "no content", nullptr, nullptr },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(AppDelegate::findSearchField(c.content), c.expected) << c.name;
+}
+
+TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesTheFocusToTheSearchField)
+{
+    insertText(QStringLiteral("stored"));
+    ASSERT_TRUE(context().save().ok);
     delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
         container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
-    // The panel view comes in through the factory, built for the panel it goes into.
-    delegate->setPanelContentFactory([&](ClipboardPanel &forPanel) {
-        EXPECT_NE(forPanel.panelController(), nullptr);
-        auto *content = new QWidget;
-        auto *layout = new QVBoxLayout(content);
-        field = new PrimaryCursorNSTextField;
-        list = new QListWidget;
-        layout->addWidget(field);
-        layout->addWidget(list);
-        return content;
-    });
+    // The panel view the running app builds for its window.
+    delegate->setPanelContentFactory(
+        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings));
     delegate->applicationDidFinishLaunching();
-    ASSERT_NE(field, nullptr);
-    EXPECT_EQ(AppDelegate::findSearchField(panel()->contentView()), field);
+    auto *view = qobject_cast<ClipboardPanelView *>(panel()->contentView());
+    ASSERT_NE(view, nullptr);
+    SearchField *field = view->searchField();
 
+    view->state().setSearchText(QStringLiteral("old"));
     delegate->togglePanel();
     ASSERT_TRUE(waitUntil([&] { return panel()->isActiveWindow(); }));
-    field->setText(QStringLiteral("old"));
-    // The search takes the focus a moment after showing, with its text selected.
-    EXPECT_TRUE(
+    // The search takes the focus a moment after showing, with its text selected, so that
+    // typing replaces it.
+    ASSERT_TRUE(
         waitUntil([&] { return field->hasFocus() && field->selectedText() == QStringLiteral("old"); }));
+    const auto typeInto = [](QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(target, &event);
+    };
+    typeInto(field, Qt::Key_N, Qt::NoModifier, QStringLiteral("n"));
+    EXPECT_EQ(field->text(), QStringLiteral("n"));
+    EXPECT_EQ(view->state().searchText(), QStringLiteral("n"));
+    ASSERT_FALSE(view->columns().isEmpty());
 
     int typed = 0;
     QObject observer;
     NotificationCenter::defaultCenter().addObserver(
         Notifications::focusSearchAndType, &observer, [&](const QVariantMap &) { ++typed; });
-    const auto typeInto = [](QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text) {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
-        QApplication::sendEvent(target, &event);
-    };
     struct Case
     {
         const char *name;
+        QWidget *receiver; // where the key arrives while the field has no focus
         int key;
         Qt::KeyboardModifiers modifiers;
         QString text;
         bool editingLabel;
         bool moves;
     };
+    QWidget *window = panel();
+    QWidget *column = view->columns().first();
     const Case cases[] = {
-        { "a letter", Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false, true },
-        { "with Shift", Qt::Key_B, Qt::ShiftModifier, QStringLiteral("B"), false, true },
-        { "with Control", Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"), false, false },
-        { "Return", Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), false, false },
-        { "an arrow", Qt::Key_Down, Qt::NoModifier, QString(), false, false },
-        { "while a label is edited", Qt::Key_D, Qt::NoModifier, QStringLiteral("d"), true, false },
+        { "a letter at the window", window, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false, true },
+        { "a letter at a column", column, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false, true },
+        { "with Shift", window, Qt::Key_B, Qt::ShiftModifier, QStringLiteral("B"), false, true },
+        { "with Control", window, Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"), false, false },
+        { "Return", column, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), false, false },
+        { "an arrow", column, Qt::Key_Down, Qt::NoModifier, QString(), false, false },
+        { "while a label is edited", column, Qt::Key_D, Qt::NoModifier, QStringLiteral("d"), true, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         delegate->setLabelEditingQuery([&] { return c.editingLabel; });
-        list->setFocus();
-        field->setText(QStringLiteral("x"));
+        view->state().setSearchText(QStringLiteral("x"));
+        field->clearFocus();
+        ASSERT_TRUE(panel()->isActiveWindow());
         typed = 0;
-        typeInto(list, c.key, c.modifiers, c.text);
+        typeInto(c.receiver, c.key, c.modifiers, c.text);
         EXPECT_EQ(field->hasFocus(), c.moves);
         EXPECT_EQ(typed, c.moves ? 1 : 0);
         EXPECT_EQ(field->text(), c.moves ? QStringLiteral("x") + c.text : QStringLiteral("x"));
+        EXPECT_EQ(view->state().searchText(), field->text()) << "the search follows the field";
     }
     // Typing in the field itself stays there.
     field->setFocus();
     typed = 0;
     typeInto(field, Qt::Key_E, Qt::NoModifier, QStringLiteral("e"));
     EXPECT_EQ(typed, 0);
+}
+
+// Whether the bytes occur in the store file or its write-ahead log.
+bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
+{
+    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
+        QFile file(storePath + suffix);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+            return true;
+    }
+    return false;
+}
+
+TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
+{
+    const QByteArray secret = "shell-maintenance-secret";
+    for (int i = 0; i < 20; ++i)
+        insertText(QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
+    ASSERT_TRUE(context().save().ok);
+    launch();
+    ShellPanelEnvironment environment(*delegate, *panel(), *delegate->pasteService(), workspace, settings);
+    ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
+
+    environment.checkpointStore();
+    actor.waitForIdle();
+    EXPECT_EQ(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 0) << "the log was not folded in";
+    ASSERT_TRUE(storeFilesContain(storePath(), secret));
+
+    for (const ClipboardItemPtr &item : context().fetch(FetchDescriptor::newestFirst()).items)
+        context().remove(item);
+    ASSERT_TRUE(context().save().ok);
+    environment.compactStore();
+    actor.waitForIdle();
+    EXPECT_FALSE(storeFilesContain(storePath(), secret)) << "deleted content stayed on disk";
 }
 
 TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)

@@ -3,8 +3,8 @@
 #include "common/NotificationCenter.h"
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
+#include "panel/PanelController.h"
 #include "platform/UserDefaults.h"
-#include "shell/PanelController.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -226,6 +226,11 @@ TEST_F(PasteServiceTest, TheCaptureSkipsOnlyWritesThatHappened)
     ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     EXPECT_TRUE(service.copyToPasteboard(*text, false));
     EXPECT_TRUE(monitor.ignoreNextChange());
+    // A bare text (an emoji, a colour in another notation) is the app's own write too.
+    monitor.setIgnoreNextChange(false);
+    service.copyStringToPasteboard(QStringLiteral("😀"));
+    EXPECT_TRUE(monitor.ignoreNextChange());
+    EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("😀"));
 }
 
 TEST_F(PasteServiceTest, PastingSendsTheKeystrokeLaterAndNeverIntoThisApp)

@@ -1,16 +1,12 @@
 #pragma once
 
-// The real app, started from its binary in a process of its own with a home of its own.
-
 #include "X11TestSupport.h"
-#include "support/TestSupport.h"
 
 #include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 
-#include <chrono>
 #include <csignal>
 
 // The app in a process of its own, with its own settings and store.
@@ -20,10 +16,12 @@ public:
     explicit AppProcess(const QString &home)
         : m_home(home)
     { }
+    AppProcess(const AppProcess &) = delete;
+    AppProcess &operator=(const AppProcess &) = delete;
     ~AppProcess() { stop(); }
 
-    // Sets a variable of the app's environment (before start()).
-    void setEnvironment(const QString &name, const QString &value) { m_extraEnvironment.insert(name, value); }
+    // An environment variable of the app's process (a test switch).
+    void setEnvironment(const QString &name, const QString &value) { m_extra.insert(name, value); }
     // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
     void captureOutput() { m_capture = true; }
     QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
@@ -35,7 +33,7 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
-        for (auto it = m_extraEnvironment.constBegin(); it != m_extraEnvironment.constEnd(); ++it)
+        for (auto it = m_extra.cbegin(); it != m_extra.cend(); ++it)
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
@@ -64,8 +62,8 @@ public:
 
 private:
     QString m_home;
-    QHash<QString, QString> m_extraEnvironment;
     QProcess m_process;
+    QHash<QString, QString> m_extra;
     bool m_capture = false;
     QString m_output;
 };

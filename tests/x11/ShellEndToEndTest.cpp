@@ -23,8 +23,6 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <csignal>
-
 namespace {
 
 struct Geometry
@@ -200,6 +198,84 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
         EXPECT_FALSE(isViewable(panelWindow)) << "Return hides the panel";
         EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
     }
+}
+
+// Whether the panel's search strip shows the selection colour: the previous search is
+// selected, so that typing replaces it.
+bool searchTextSelected(const QRect &panel)
+{
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    const QColor selection = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    // The field sits in the strip's first 60 pixels, right of the magnifier.
+    const QRect strip
+        = QRect(panel.x() + 40, panel.y() + 8, panel.width() - 120, 56).intersected(screen.rect());
+    for (int y = strip.top(); y <= strip.bottom(); ++y) {
+        for (int x = strip.left(); x <= strip.right(); ++x) {
+            if (screen.pixelColor(x, y) == selection)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThePanelSearches)
+{
+    // Newest last: a search that went astray would paste the newest, "damson jam", or nothing.
+    seedStore({ QStringLiteral("apple pie"), QStringLiteral("banana split"), QStringLiteral("cherry tart"),
+        QStringLiteral("damson jam") });
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+
+    const auto typeText = [&](const QString &text) { return xdotool({ QStringLiteral("type"), text }); };
+    const auto chooseFirstMatch
+        = [&] { return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return")); };
+
+    // The first show: the field takes the focus a quarter second after the panel appears.
+    ASSERT_TRUE(openPanel(app));
+    QTest::qWait(600);
+    ASSERT_TRUE(typeText(QStringLiteral("apple")));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("search-first.png"));
+    ASSERT_TRUE(chooseFirstMatch());
+    ASSERT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple pie"); }))
+        << "pasted: " << window.plainText().toStdString();
+
+    // The second show: the field still holds "apple", all of it selected, so the new search
+    // replaces it.
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(openPanel(app));
+    const Geometry panel = windowGeometry(frontWindow());
+    ASSERT_TRUE(panel.valid);
+    EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }))
+        << "the previous search was not selected";
+    saveScreenshot(QStringLiteral("search-selected-on-show.png"));
+    ASSERT_TRUE(typeText(QStringLiteral("cherry")));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("search-second.png"));
+    ASSERT_TRUE(chooseFirstMatch());
+    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple piecherry tart"); }))
+        << "pasted: " << window.plainText().toStdString();
+
+    // The third show: Escape empties the search, Down moves the keyboard into the History
+    // column; typing there still searches.
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(openPanel(app));
+    EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("search-keyboard-in-column.png"));
+    ASSERT_TRUE(typeText(QStringLiteral("banana")));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("search-typed-in-column.png"));
+    ASSERT_TRUE(chooseFirstMatch());
+    EXPECT_TRUE(waitUntil([&] {
+        return window.plainText() == QLatin1String("apple piecherry tartbanana split");
+    })) << "pasted: "
+        << window.plainText().toStdString();
 }
 
 TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "detection/highlight/HighlightTheme.h"
+#include "detection/highlight/HighlightThemeSheets.h"
 
 #include <QHashFunctions>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "detection/highlight/HighlightLanguage.h"
 
-#include "detection/highlight/RawValueTable.h"
+#include "common/RawValueTable.h"
 
 #include <array>
 

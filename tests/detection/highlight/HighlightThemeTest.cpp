@@ -1,6 +1,6 @@
-#include "detection/highlight/HighlightTheme.h"
 #include "detection/highlight/Highlight.h"
 #include "detection/highlight/HighlightColors.h"
+#include "detection/highlight/HighlightThemeSheets.h"
 #include "platform/Bundle.h"
 
 #include "support/TestSupport.h"

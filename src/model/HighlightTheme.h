@@ -6,10 +6,9 @@
 
 #include <optional>
 
-// The colour themes of highlighted code. Each has a display name (its raw value, which is
-// how the settings store the choice), and for dark and for light appearance a style sheet
-// for the ".hljs" classes and a background colour. Sheets never paint a background: the
-// background travels separately, as hex text, to the view that paints it.
+// The colour themes of highlighted code, as the settings store the choice: each theme is
+// known by its display name (its raw value). How a theme looks, its style sheets and
+// backgrounds, is the highlighter's (HighlightThemeSheets).
 enum class HighlightTheme {
     a11y,
     atomOne,
@@ -57,15 +56,5 @@ inline QString id(HighlightTheme theme)
 
 // The theme whose display name is exactly rawValue (case-sensitive), if any.
 std::optional<HighlightTheme> fromRawValue(QStringView rawValue);
-
-// Background colours as stored, hex text with or without "#".
-QString darkBackground(HighlightTheme theme);
-QString lightBackground(HighlightTheme theme);
-
-// Minified style sheets. Some come from the highlighting package's own style files, which
-// the build places in the resources ("highlight-styles.json"); should that file be missing
-// such a theme falls back to a sheet of its main colours. Thread-safe.
-QString darkStyleSheet(HighlightTheme theme);
-QString lightStyleSheet(HighlightTheme theme);
 
 } // namespace HighlightThemes

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
 
 // The clipboard panel's shared state, watched by the panel window, the application
 // delegate and the views inside the panel. Each published flag has a change signal that
@@ -18,9 +17,9 @@ class PanelController final : public QObject
 public:
     // panel: the window this controller belongs to, held weakly; its tab-mode lock is
     // copied through the published setter so observers hear of it.
-    PanelController(QWidget *panel, bool panelIsLockedInTabMode, QObject *parent = nullptr);
+    PanelController(QObject *panel, bool panelIsLockedInTabMode, QObject *parent = nullptr);
 
-    QWidget *panel() const { return m_panel; }
+    QObject *panel() const { return m_panel; }
 
     // The user pinned the panel: it stays open when focus moves elsewhere.
     bool isPinned() const { return m_isPinned; }
@@ -41,7 +40,7 @@ Q_SIGNALS:
     void isLockedInTabModeChanged(bool value);
 
 private:
-    QPointer<QWidget> m_panel;
+    QPointer<QObject> m_panel;
     bool m_isPinned = false;
     bool m_inLiveResize = false;
     bool m_isLockedInTabMode = false;

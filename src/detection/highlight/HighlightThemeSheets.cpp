@@ -1,7 +1,6 @@
-#include "detection/highlight/HighlightTheme.h"
+#include "detection/highlight/HighlightThemeSheets.h"
 
 #include "common/Diagnostics.h"
-#include "detection/highlight/RawValueTable.h"
 #include "platform/Bundle.h"
 
 #include <QFile>
@@ -56,7 +55,6 @@ struct Sheet
 struct ThemeEntry
 {
     HighlightTheme value;
-    const char *rawValue; // the display name
     const char *darkBackground;
     const char *lightBackground;
     Sheet dark;
@@ -155,94 +153,94 @@ constexpr const char *kXcodeLight
 
 // clang-format off
 const std::array<ThemeEntry, 30> kThemes{{
-    {HighlightTheme::a11y, "a11y", "#2b2b2b", "#fefefe",
+    {HighlightTheme::a11y, "#2b2b2b", "#fefefe",
      typed(kA11yDark),
      package("a11y-light", {"#545454", "#696969", "#7928a1", "green", "#aa5d00", "#007faa", "#aa5d00"})},
-    {HighlightTheme::atomOne, "Atom One", "#282c34", "#fafafa",
+    {HighlightTheme::atomOne, "#282c34", "#fafafa",
      typed(kAtomOneDark),
      package("atom-one-light", {"#383a42", "#a0a1a7", "#a626a4", "#50a14f", "#986801", "#4078f2", "#c18401"})},
-    {HighlightTheme::classic, "Classic", "#151515", "#f5f5f5",
+    {HighlightTheme::classic, "#151515", "#f5f5f5",
      palette({"#d0d0d0", "#505050", "#b0b0b0", "#ac4142", "#d28445", "#f4bf75", "#90a959", "#75b5aa", "#6a9fb5", "#aa759f", "#8f5536"}),
      palette({"#303030", "#b0b0b0", "#505050", "#ac4142", "#d28445", "#f4bf75", "#90a959", "#75b5aa", "#6a9fb5", "#aa759f", "#8f5536"})},
-    {HighlightTheme::edge, "Edge", "#262729", "#fafafa",
+    {HighlightTheme::edge, "#262729", "#fafafa",
      palette({"#b7bec9", "#3e4249", "#73b3e7", "#e77171", "#e77171", "#dbb774", "#a1bf78", "#5ebaa5", "#73b3e7", "#d390e7", "#5ebaa5"}),
      palette({"#5e646f", "#5e646f", "#6587bf", "#db7070", "#db7070", "#d69822", "#7c9f4b", "#509c93", "#6587bf", "#b870ce", "#509c93"})},
-    {HighlightTheme::github, "GitHub", "#0d1117", "#fff",
+    {HighlightTheme::github, "#0d1117", "#fff",
      package("github-dark", {"#c9d1d9", "#8b949e", "#ff7b72", "#a5d6ff", "#79c0ff", "#d2a8ff", "#ffa657"}),
      palette({"#333", "#969896", "#e8e8e8", "#ed6a43", "#0086b3", "#795da3", "#183691", "#183691", "#795da3", "#a71d5d", "#333"})},
-    {HighlightTheme::google, "Google", "#1d1f21", "#fff",
+    {HighlightTheme::google, "#1d1f21", "#fff",
      palette({"#c5c8c6", "#969896", "#b4b7b4", "#cc342b", "#f96a38", "#fba922", "#198844", "#3971ed", "#3971ed", "#a36ac7", "#3971ed"}),
      palette({"#373b41", "#b4b7b4", "#969896", "#cc342b", "#f96a38", "#fba922", "#198844", "#3971ed", "#3971ed", "#a36ac7", "#3971ed"})},
-    {HighlightTheme::gradient, "Gradient", "000", "fff",
+    {HighlightTheme::gradient, "000", "fff",
      package("gradient-dark", {"#e7e4eb", "#af8dd9", "#17fc95", "#38c0ff", "#c5fe00", "#ffc800", "#ffc800"}),
      package("gradient-light", {"#250482", "#cb7200", "#7d2801", "#2681ab", "#7f0096", "#529117", "#529117"})},
-    {HighlightTheme::grayscale, "Grayscale", "#101010", "#f7f7f7",
+    {HighlightTheme::grayscale, "#101010", "#f7f7f7",
      palette({"#b9b9b9", "#525252", "#ababab", "#7c7c7c", "#999", "#a0a0a0", "#8e8e8e", "#868686", "#686868", "#747474", "#5e5e5e"}),
      palette({"#464646", "#ababab", "#525252", "#7c7c7c", "#999", "#a0a0a0", "#8e8e8e", "#868686", "#686868", "#747474", "#5e5e5e"})},
-    {HighlightTheme::harmonic16, "Harmonic16", "#0b1c2c", "#f7f9fb",
+    {HighlightTheme::harmonic16, "#0b1c2c", "#f7f9fb",
      palette({"#cbd6e2", "#627e99", "#aabcce", "#bf8b56", "#bfbf56", "#8bbf56", "#56bf8b", "#568bbf", "#8b56bf", "#bf568b", "#bf5656"}),
      palette({"#405c79", "#aabcce", "#627e99", "#bf8b56", "#bfbf56", "#8bbf56", "#56bf8b", "#568bbf", "#8b56bf", "#bf568b", "#bf5656"})},
-    {HighlightTheme::heetch, "Heetch", "#190134", "#feffff",
+    {HighlightTheme::heetch, "#190134", "#feffff",
      palette({"#bdb6c5", "#7b6d8b", "#9c92a8", "#27d9d5", "#5ba2b6", "#8f6c97", "#c33678", "#f80059", "#bd0152", "#82034c", "#470546"}),
      palette({"#5a496e", "#9c92a8", "#ddd6e5", "#27d9d5", "#bdb6c5", "#5ba2b6", "#f80059", "#c33678", "#47f9f5", "#bd0152", "#dedae2"})},
-    {HighlightTheme::horizon, "Horizon", "#1c1e26", "#fdf0ed",
+    {HighlightTheme::horizon, "#1c1e26", "#fdf0ed",
      palette({"#cbced0", "#6f6f70", "#9da0a2", "#e93c58", "#e58d7d", "#efb993", "#efaf8e", "#24a8b4", "#df5273", "#b072d1", "#e4a382"}),
      palette({"#403c3d", "#bdb3b1", "#948c8a", "#e95678", "#f9cec3", "#fadad1", "#29d398", "#59e1e3", "#26bbd9", "#ee64ac", "#f9cbbe"})},
-    {HighlightTheme::humanoid, "Humanoid", "#232629", "#f8f8f2",
+    {HighlightTheme::humanoid, "#232629", "#f8f8f2",
      palette({"#f8f8f2", "#60615d", "#c0c0bd", "#f11235", "#ff9505", "#ffb627", "#02d849", "#0dd9d6", "#00a6fb", "#f15ee3", "#b27701"}),
      palette({"#232629", "#c0c0bd", "#60615d", "#b0151a", "#ff3d00", "#ffb627", "#388e3c", "#008e8e", "#0082c9", "#700f98", "#b27701"})},
-    {HighlightTheme::ia, "iA", "#1a1a1a", "#f6f6f6",
+    {HighlightTheme::ia, "#1a1a1a", "#f6f6f6",
      palette({"#ccc", "#767676", "#b8b8b8", "#d88568", "#d86868", "#b99353", "#83a471", "#7c9cae", "#8eccdd", "#b98eb2", "#8b6c37"}),
      palette({"#181818", "#898989", "#767676", "#9c5a02", "#c43e18", "#c48218", "#38781c", "#2d6bb1", "#48bac2", "#a94598", "#8b6c37"})},
-    {HighlightTheme::isblEditor, "ISBL Editor", "#404040", "#fff",
+    {HighlightTheme::isblEditor, "#404040", "#fff",
      package("isbl-editor-dark", {"#f0f0f0", "#b5b5b5", "#f0f0f0", "#97bf0d", "#f0f0f0", "#df471e", "#97bf0d"}),
      package("isbl-editor-light", {"#000", "#555", "#000", "navy", "#000", "#fb2c00", "navy"})},
-    {HighlightTheme::kimbie, "Kimbie", "#221a0f", "#fbebd4",
+    {HighlightTheme::kimbie, "#221a0f", "#fbebd4",
      package("kimbie-dark", {"#d3af86", "#d6baad", "#98676a", "#889b4a", "#f79a32", "#f06431", "#f79a32"}),
      package("kimbie-light", {"#84613d", "#a57a4c", "#98676a", "#889b4a", "#f79a32", "#f06431", "#f79a32"})},
-    {HighlightTheme::nnfx, "NNFX", "#333", "#fff",
+    {HighlightTheme::nnfx, "#333", "#fff",
      package("nnfx-dark", {"#fff", "#9c6", "#a7a", "#bce", "#bce", "#d40", "#a7a"}),
      package("nnfx-light", {"#000", "#070", "#808", "#00f", "#00f", "#f40", "#808"})},
-    {HighlightTheme::pandaSyntax, "Panda Syntax", "#2a2c2d", "#e6e6e6",
+    {HighlightTheme::pandaSyntax, "#2a2c2d", "#e6e6e6",
      package("panda-syntax-dark", {"#e6e6e6", "#bbb", "#ff75b5", "#19f9d8", "#ffb86c", "#ffb86c", "#ffb86c"}),
      package("panda-syntax-light", {"#2a2c2d", "#676b79", "#d92792", "#0d7d6c", "#7641bb", "#7641bb", "#7641bb"})},
-    {HighlightTheme::papercolor, "Papercolor", "#1c1c1c", "#eee",
+    {HighlightTheme::papercolor, "#1c1c1c", "#eee",
      palette({"grey", "#d7af5f", "#5fafd7", "#585858", "#5faf5f", "#afd700", "#af87d7", "#ffaf00", "#ff5faf", "#00afaf", "#5f8787"}),
      palette({"#444", "#5f8700", "#0087af", "#bcbcbc", "#d70000", "#d70087", "#8700af", "#d75f00", "#d75f00", "#005faf", "#005f87"})},
-    {HighlightTheme::paraiso, "Paraiso", "#2f1e2e", "#e7e9db",
+    {HighlightTheme::paraiso, "#2f1e2e", "#e7e9db",
      package("paraiso-dark", {"#a39e9b", "#8d8687", "#815ba4", "#48b685", "#f99b15", "#fec418", "#f99b15"}),
      package("paraiso-light", {"#4f424c", "#776e71", "#815ba4", "#48b685", "#f99b15", "#fec418", "#f99b15"})},
-    {HighlightTheme::qtcreator, "QT Creator", "#000", "#fff",
+    {HighlightTheme::qtcreator, "#000", "#fff",
      package("qtcreator-dark", {"#aaa", "#5ff", "#ff5", "#f5f", "#f5f", "#aaa", "#f5f"}),
      package("qtcreator-light", {"#000", "green", "olive", "green", "navy", "#000", "green"})},
-    {HighlightTheme::silk, "Silk", "#0e3c46", "#e9f1ef",
+    {HighlightTheme::silk, "#0e3c46", "#e9f1ef",
      palette({"#c7dbdd", "#587073", "#9dc8cd", "#fb6953", "#fcab74", "#fce380", "#73d8ad", "#3fb2b9", "#46bddd", "#756b8a", "#9b647b"}),
      palette({"#385156", "#5c787b", "#4b5b5f", "#cf432e", "#d27f46", "#cfad25", "#6ca38c", "#329ca2", "#39aac9", "#6e6582", "#865369"})},
-    {HighlightTheme::solarFlare, "Solar Flare", "#18262f", "#f5f7fa",
+    {HighlightTheme::solarFlare, "#18262f", "#f5f7fa",
      palette({"#a6afb8", "#667581", "#85939e", "#ef5253", "#e66b2b", "#e4b51c", "#7cc844", "#52cbb0", "#33b5e1", "#a363d5", "#d73c9a"}),
      palette({"#586875", "#85939e", "#667581", "#ef5253", "#e66b2b", "#e4b51c", "#7cc844", "#52cbb0", "#33b5e1", "#a363d5", "#d73c9a"})},
-    {HighlightTheme::solarized, "Solarized", "#002b36", "#fdf6e3",
+    {HighlightTheme::solarized, "#002b36", "#fdf6e3",
      palette({"#93a1a1", "#657b83", "#839496", "#dc322f", "#cb4b16", "#b58900", "#859900", "#2aa198", "#268bd2", "#6c71c4", "#d33682"}),
      palette({"#586e75", "#839496", "#657b83", "#dc322f", "#cb4b16", "#b58900", "#859900", "#2aa198", "#268bd2", "#6c71c4", "#d33682"})},
-    {HighlightTheme::stackoverflow, "StackOverflow", "#1c1b1b", "#f6f6f6",
+    {HighlightTheme::stackoverflow, "#1c1b1b", "#f6f6f6",
      package("stackoverflow-dark", {"#fff", "#999", "#88aece", "#b5bd68", "#f08d49", "#f08d49", "#f08d49"}),
      package("stackoverflow-light", {"#2f3337", "#656e77", "#015692", "#54790d", "#b75501", "#b75501", "#b75501"})},
-    {HighlightTheme::standard, "Standard", "#181818", "#f8f8f8",
+    {HighlightTheme::standard, "#181818", "#f8f8f8",
      palette({"#d8d8d8", "#585858", "#b8b8b8", "#ab4642", "#dc9656", "#f7ca88", "#a1b56c", "#86c1b9", "#7cafc2", "#ba8baf", "#a16946"}),
      palette({"#383838", "#b8b8b8", "#585858", "#ab4642", "#dc9656", "#f7ca88", "#a1b56c", "#86c1b9", "#7cafc2", "#ba8baf", "#a16946"})},
-    {HighlightTheme::summerfruit, "Summerfruit", "#151515", "#fff",
+    {HighlightTheme::summerfruit, "#151515", "#fff",
      palette({"#d0d0d0", "#505050", "#b0b0b0", "#ff0086", "#fd8900", "#aba800", "#00c918", "#1faaaa", "#3777e6", "#ad00a1", "#c63"}),
      palette({"#101010", "#b0b0b0", "#000", "#ff0086", "#fd8900", "#aba800", "#00c918", "#1faaaa", "#3777e6", "#ad00a1", "#c63"})},
-    {HighlightTheme::synthMidnightTerminal, "Synth Midnight Terminal", "#050608", "#dddfe0",
+    {HighlightTheme::synthMidnightTerminal, "#050608", "#dddfe0",
      palette({"#c1c3c4", "#474849", "#a3a5a6", "#b53b50", "#ea770d", "#c9d364", "#06ea61", "#42fff9", "#03aeff", "#ea5ce2", "#cd6320"}),
      palette({"#28292a", "#a3a5a6", "#474849", "#b53b50", "#ea770d", "#c9d364", "#06ea61", "#42fff9", "#03aeff", "#ea5ce2", "#cd6320"})},
-    {HighlightTheme::tokyoNight, "Tokyo Night", "#1a1b26", "#d5d6db",
+    {HighlightTheme::tokyoNight, "#1a1b26", "#d5d6db",
      typed(kTokyoNightDark),
      package("tokyo-night-light", {"#565a6e", "#9699a3", "#5a4a78", "#485e30", "#965027", "#0f4b6e", "#8f5e15"})},
-    {HighlightTheme::unikitty, "Unikitty", "#2e2a31", "#fff",
+    {HighlightTheme::unikitty, "#2e2a31", "#fff",
      palette({"#bcbabe", "#838085", "#9f9da2", "#d8137f", "#d65407", "#dc8a0e", "#17ad98", "#149bda", "#796af5", "#bb60ea", "#c720ca"}),
      palette({"#6c696e", "#a7a5a8", "#89878b", "#d8137f", "#d65407", "#dc8a0e", "#17ad98", "#149bda", "#775dff", "#aa17e6", "#e013d0"})},
-    {HighlightTheme::xcode, "Xcode", "#1f2024", "#fff",
+    {HighlightTheme::xcode, "#1f2024", "#fff",
      typed(kXcodeDark),
      typed(kXcodeLight)},
 }};
@@ -250,7 +248,9 @@ const std::array<ThemeEntry, 30> kThemes{{
 
 const ThemeEntry &entry(HighlightTheme theme)
 {
-    return kThemes[size_t(theme)];
+    const ThemeEntry &found = kThemes[size_t(theme)];
+    Q_ASSERT(found.value == theme);
+    return found;
 }
 
 QString colour(const char *value)
@@ -346,22 +346,6 @@ QString styleSheet(const Sheet &sheet)
 } // namespace
 
 namespace HighlightThemes {
-
-const QList<HighlightTheme> &allCases()
-{
-    static const QList<HighlightTheme> cases = RawValueTable::allCases(kThemes);
-    return cases;
-}
-
-QString rawValue(HighlightTheme theme)
-{
-    return QString::fromLatin1(entry(theme).rawValue);
-}
-
-std::optional<HighlightTheme> fromRawValue(QStringView rawValue)
-{
-    return RawValueTable::find(kThemes, rawValue);
-}
 
 QString darkBackground(HighlightTheme theme)
 {

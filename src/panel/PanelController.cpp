@@ -1,6 +1,6 @@
-#include "shell/PanelController.h"
+#include "panel/PanelController.h"
 
-PanelController::PanelController(QWidget *panel, bool panelIsLockedInTabMode, QObject *parent)
+PanelController::PanelController(QObject *panel, bool panelIsLockedInTabMode, QObject *parent)
     : QObject(parent)
     , m_panel(panel)
 {

@@ -1,4 +1,4 @@
-#include "shell/PanelController.h"
+#include "panel/PanelController.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ TEST(PanelControllerTest, PublishedFlagsAnnounceOnlyRealChanges)
 
 TEST(PanelControllerTest, HoldsItsPanelWeaklyAndStartsWithItsTabModeLock)
 {
-    auto *panel = new QWidget;
+    auto *panel = new QObject;
     PanelController controller(panel, true);
     EXPECT_TRUE(controller.isLockedInTabMode());
     EXPECT_EQ(controller.panel(), panel);

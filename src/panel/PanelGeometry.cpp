@@ -1,4 +1,4 @@
-#include "shell/PanelGeometry.h"
+#include "panel/PanelGeometry.h"
 
 #include <QRegularExpression>
 
