@@ -25,12 +25,8 @@ namespace {
 
 // The app's pieces that take part: the store, the settings, the monitor whose requests the
 // enrichment follows, the highlight cache with a started engine.
-struct Fixture
+struct Fixture : BenchStoreFixture
 {
-    QTemporaryDir folder;
-    std::unique_ptr<ModelContainer> container;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<AppSettings> settings;
     MemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     std::unique_ptr<ClipboardMonitor> monitor;
@@ -39,9 +35,6 @@ struct Fixture
 
     Fixture()
     {
-        container = ModelContainer::open(folder.path() + QStringLiteral("/default.store"), nullptr);
-        defaults = std::make_unique<UserDefaults>(folder.path() + QStringLiteral("/defaults.json"));
-        settings = std::make_unique<AppSettings>(*defaults);
         settings->setHistoryLimit(200);
         monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace);
         monitor->setSettings(*settings);

@@ -32,20 +32,7 @@
 
 namespace {
 
-struct Fixture
-{
-    QTemporaryDir folder;
-    std::unique_ptr<ModelContainer> container;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<AppSettings> settings;
-
-    Fixture()
-    {
-        container = ModelContainer::open(folder.path() + QStringLiteral("/default.store"), nullptr);
-        defaults = std::make_unique<UserDefaults>(folder.path() + QStringLiteral("/defaults.json"));
-        settings = std::make_unique<AppSettings>(*defaults);
-    }
-};
+using Fixture = BenchStoreFixture;
 
 void drainEvents()
 {
