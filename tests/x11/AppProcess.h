@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -87,3 +88,19 @@ inline bool openPanel(X11Workspace &workspace, const AppProcess &app)
     }
     return false;
 }
+
+// A test of the real app, which runs in a home folder of its own (its store inside).
+class AppEndToEndTest : public X11Test
+{
+protected:
+    void SetUp() override
+    {
+        X11Test::SetUp();
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
+    }
+
+    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
+
+    QTemporaryDir home;
+};

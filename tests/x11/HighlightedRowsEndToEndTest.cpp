@@ -125,17 +125,9 @@ QByteArray toneWav()
         + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(quint32(pcm.size())) + pcm;
 }
 
-class HighlightedRowsEndToEndTest : public X11Test
+class HighlightedRowsEndToEndTest : public AppEndToEndTest
 {
 protected:
-    void SetUp() override
-    {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-    }
-
-    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
     QString defaultsPath() const { return home.path() + QStringLiteral("/config/Tindlewick/defaults.json"); }
 
     void seedCode()
@@ -206,7 +198,6 @@ protected:
         return found;
     }
 
-    QTemporaryDir home;
     ExternalClipboard external;
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<ModelContext> m_reader;

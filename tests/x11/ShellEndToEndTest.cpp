@@ -31,18 +31,9 @@ struct Geometry
     bool valid = false;
 };
 
-class ShellEndToEndTest : public X11Test
+class ShellEndToEndTest : public AppEndToEndTest
 {
 protected:
-    void SetUp() override
-    {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-    }
-
-    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
-
     // Items in the store before the app starts (the capture's job once the app runs).
     void seedStore(const QStringList &texts)
     {
@@ -85,7 +76,6 @@ protected:
             QStringLiteral("click"), QStringLiteral("1") });
     }
 
-    QTemporaryDir home;
     ExternalClipboard external;
 };
 
