@@ -470,17 +470,6 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
     EXPECT_EQ(typed, 0);
 }
 
-// Whether the bytes occur in the store file or its write-ahead log.
-bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
-{
-    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
-        QFile file(storePath + suffix);
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
-            return true;
-    }
-    return false;
-}
-
 TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
 {
     const QByteArray secret = "shell-maintenance-secret";
