@@ -452,10 +452,10 @@ TEST_F(HighlightCacheServiceTest, RowsAreServedBeforeRefreshesAndTakeTheirLinesO
     ASSERT_TRUE(waitForIdle());
 
     ASSERT_EQ(order.size(), 8) << "the last refreshed item comes twice: its row's line, then the rest";
-    // Two refresh jobs were under way already; the rows' work comes right after them.
-    EXPECT_EQ(order.indexOf(shown->id()), 2);
-    EXPECT_EQ(order.indexOf(refreshed.last()->id()), 3);
-    EXPECT_EQ(order.lastIndexOf(refreshed.last()->id()), 7);
+    // Two refresh jobs were under way already; the rows' work (two jobs, served side by side)
+    // comes right after them, the rest of the refresh after that.
+    EXPECT_EQ(QSet<QUuid>({ order[2], order[3] }), QSet<QUuid>({ shown->id(), refreshed.last()->id() }));
+    EXPECT_GE(order.lastIndexOf(refreshed.last()->id()), 6);
     EXPECT_EQ(storedLines(*refreshed.last())->size(), 20);
 }
 
