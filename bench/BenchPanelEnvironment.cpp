@@ -2,6 +2,7 @@
 
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "items/CachedCodeLine.h"
 
 #include <QGuiApplication>
@@ -55,10 +56,10 @@ QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int 
 
 bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item)
 {
-    return hasFileOnDisk(item);
+    return FileAvailabilityService::shared().isAvailable(item);
 }
 
 void BenchPanelEnvironment::refreshMountedVolumes()
 {
-    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    FileAvailabilityService::shared().refreshMountedVolumes();
 }

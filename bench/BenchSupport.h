@@ -23,8 +23,8 @@ inline double residentMegabytes()
     return 0;
 }
 
-// CPU time the calling thread has used, in milliseconds.
-inline double threadCpuMilliseconds()
+// CPU time this thread has used, in milliseconds: work done, not time waited or preempted.
+inline double threadMilliseconds()
 {
     timespec time {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);

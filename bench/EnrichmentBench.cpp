@@ -1,160 +1,189 @@
-// The enrichment of code items: what highlighting and persisting one new 40-line item costs the
-// main thread, and a refresh of 200 stored items in a new theme (how long it takes, and the
-// longest the main thread is kept from answering meanwhile).
-#include "BenchCodeItems.h"
+// Links and files: what the main thread pays for one link's title and pictures (the page and
+// the picture come from a local web server on a thread of its own, so only the app's work is on
+// the main thread), and what asking the availability of 5,000 file items costs once their
+// answers are cached, as the panel does on every refresh and paint.
 #include "BenchSupport.h"
 
-#include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
-#include "detection/HighlightCacheService.h"
-#include "model/AppSettings.h"
+#include "capture/LinkMetadataTask.h"
+#include "enrichment/FileAvailabilityService.h"
+#include "enrichment/LinkMetadataService.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/InotifyFileEventStream.h"
+#include "platform/MountInfoVolumeMonitor.h"
 #include "platform/Pasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "support/LocalHttpServer.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QThread>
 
 namespace {
 
-// The app's pieces that take part: the store, the settings, the monitor whose requests the
-// enrichment follows, the highlight cache with a started engine.
-struct Fixture : BenchStoreFixture
+// A photograph-like picture: a gradient with fine noise, which PNG cannot shrink much.
+QByteArray photograph(int width, int height)
 {
-    MemoryPasteboard pasteboard;
-    FakeWorkspace workspace;
-    std::unique_ptr<ClipboardMonitor> monitor;
-    std::unique_ptr<HighlightCacheService> highlights;
-    std::unique_ptr<BackgroundEnrichment> enrichment;
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, width, height);
+    gradient.setColorAt(0, QColor(30, 90, 160));
+    gradient.setColorAt(1, QColor(220, 160, 80));
+    painter.fillRect(image.rect(), gradient);
+    painter.end();
+    QRandomGenerator random(7);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int noise = int(random.bounded(24)) - 12;
+            line[x] = qRgb(qBound(0, qRed(line[x]) + noise, 255), qBound(0, qGreen(line[x]) + noise, 255),
+                qBound(0, qBlue(line[x]) + noise, 255));
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return bytes;
+}
 
-    Fixture()
+// The local web server, on a thread of its own.
+class ServerThread final
+{
+public:
+    ServerThread()
     {
-        settings->setHistoryLimit(200);
-        monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace);
-        monitor->setSettings(*settings);
-        highlights = std::make_unique<HighlightCacheService>();
-        highlights->setSettings(settings.get());
-        settings->setCodeThemeWillChangeHandler([this] { highlights->clearMemoryCache(); });
-        enrichment = std::make_unique<BackgroundEnrichment>(*monitor, *highlights);
-        enrichment->setSettings(*settings);
-        enrichment->setAppearance([] { return BenchCodeItems::appearanceIsDark(); });
-        waitForIdle(); // the monitor's first refresh, over an empty store
-    }
-    ~Fixture()
-    {
-        enrichment.reset();
-        monitor.reset();
-    }
-
-    ClipboardItemPtr insertCode(int index)
-    {
-        ModelContext &context = *container->mainContext();
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::code,
-            { .text = BenchCodeItems::snippet(index), .codeLanguage = BenchCodeItems::language(index) });
-        context.insert(item);
-        context.save();
-        return item;
-    }
-    void waitForIdle()
-    {
-        QEventLoop loop;
-        QObject::connect(highlights.get(), &HighlightCacheService::idle, &loop, &QEventLoop::quit);
-        QTimer::singleShot(0, &loop, [&] {
-            if (highlights->isIdle())
-                loop.quit();
+        m_thread.start();
+        m_anchor.moveToThread(&m_thread);
+        onThread([this] {
+            m_server = new LocalHttpServer;
+            m_server->listen();
+            m_server->setResponse(
+                QStringLiteral("/photo.jpg"), LocalHttpServer::image(photograph(1200, 800), "image/jpeg"));
+            // Every other path is an article with that picture.
+            m_server->setDefaultResponse(LocalHttpServer::page(
+                "<!doctype html><html><head><title>Article</title>"
+                "<meta property=\"og:title\" content=\"Harbour lights at dusk\">"
+                "<meta property=\"og:description\" content=\"Photographs from the quay, taken in the blue "
+                "hour\">"
+                "<meta property=\"og:image\" content=\"/photo.jpg\"></head><body>...</body></html>"));
         });
-        loop.exec();
     }
+    ~ServerThread()
+    {
+        onThread([this] { delete m_server; });
+        m_thread.quit();
+        m_thread.wait();
+    }
+    QUrl url(const QString &path)
+    {
+        QUrl result;
+        onThread([&] { result = m_server->url(path); });
+        return result;
+    }
+
+private:
+    void onThread(const std::function<void()> &work)
+    {
+        QMetaObject::invokeMethod(&m_anchor, work, Qt::BlockingQueuedConnection);
+    }
+
+    QThread m_thread;
+    QObject m_anchor;
+    LocalHttpServer *m_server = nullptr;
 };
 
-// Main-thread time from the request to the item's lines cached, persisted and saved (the
-// engine already started): finding the item, splitting its text, handing the lines on,
-// then taking the results in, writing them into the item and saving it.
-void BM_HighlightNewCodeItemMainThread(benchmark::State &state)
+void BM_LinkMetadataMainThread(benchmark::State &state)
 {
-    Fixture fixture;
-    int index = 0;
-    fixture.enrichment->prepareCodePreview(fixture.insertCode(index++)->persistentModelID());
-    fixture.waitForIdle();
-    double wall = 0;
-    for (auto _ : state) {
-        const PersistentIdentifier item = fixture.insertCode(index++)->persistentModelID();
-        QElapsedTimer clock;
-        clock.start();
-        const double before = threadCpuMilliseconds();
-        fixture.enrichment->prepareCodePreview(item);
-        fixture.waitForIdle();
-        state.SetIterationTime((threadCpuMilliseconds() - before) / 1e3);
-        wall += double(clock.nsecsElapsed()) / 1e6;
-    }
-    state.counters["wall_ms"] = benchmark::Counter(wall, benchmark::Counter::kAvgIterations);
-}
-BENCHMARK(BM_HighlightNewCodeItemMainThread)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+    QTemporaryDir folder;
+    std::unique_ptr<ModelContainer> container
+        = ModelContainer::open(folder.filePath(QStringLiteral("default.store")), nullptr);
+    MemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    ClipboardMonitor monitor(*container, pasteboard, workspace);
+    ModelContext &context = *container->mainContext();
+    for (int i = 0; i < 200; ++i)
+        context.insert(ClipboardItem::create(
+            ClipboardItemType::text, { .text = QStringLiteral("Stored clipboard text number %1").arg(i) }));
+    context.save();
+    ServerThread server;
+    LinkMetadataService service;
 
-// A theme change: every one of 200 stored 40-line items highlighted again and persisted, by
-// the refresh the monitor starts a second after the change. Time from that start until all
-// are saved; "longest_block_ms" is the longest the main thread did not get to a timer due
-// every millisecond, "longest_busy_ms" the most main-thread time spent between two of its
-// ticks (the first includes time the system gave to other processes, the second does not).
-void BM_RefreshCodePreviewsInANewTheme(benchmark::State &state)
-{
-    Fixture fixture;
-    BenchCodeItems::insertHighlighted(*fixture.container, 200, HighlightTheme::github,
-        BenchCodeItems::appearanceIsDark(), QDateTime::currentDateTimeUtc().addDays(-1));
-    fixture.container->mainContext()->processPendingStoreChanges();
-    fixture.enrichment->prepareCodePreview(
-        fixture.insertCode(1000)->persistentModelID()); // the engine starts
-    fixture.waitForIdle();
-
-    const HighlightTheme themes[]
-        = { HighlightTheme::solarized, HighlightTheme::xcode, HighlightTheme::atomOne };
-    int round = 0;
-    double longestBlock = 0;
-    double longestBusy = 0;
-    double mainCpu = 0;
-    for (auto _ : state) {
-        // Timed from the refresh that the theme change starts, a second after it.
-        QElapsedTimer clock;
-        double before = 0;
-        qint64 lastTick = 0;
-        double lastCpu = 0;
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            const double cpu = threadCpuMilliseconds();
-            longestBlock = std::max(longestBlock, double(now - lastTick) / 1e6 - 1.0);
-            longestBusy = std::max(longestBusy, cpu - lastCpu);
-            lastTick = now;
-            lastCpu = cpu;
+    // The main context hears of the pictures when the store actor has saved them.
+    bool pictured = false;
+    QObject::connect(
+        &context, &ModelContext::itemDidChangeProperty, [&](const ClipboardItemPtr &, ItemField field) {
+            pictured |= field == ItemField::linkThumbnailData;
         });
-        const QMetaObject::Connection started
-            = QObject::connect(fixture.monitor.get(), &ClipboardMonitor::codePreviewsRefreshRequested, [&] {
-                  clock.start();
-                  before = threadCpuMilliseconds();
-                  lastCpu = before;
-                  probe.start(1);
-              });
-        QEventLoop scheduled;
-        QObject::connect(
-            fixture.enrichment.get(), &BackgroundEnrichment::refreshScheduled, &scheduled, &QEventLoop::quit);
-        fixture.settings->setCodeTheme(themes[round++ % 3]);
-        scheduled.exec();
-        fixture.waitForIdle();
-        mainCpu += threadCpuMilliseconds() - before;
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-        QObject::disconnect(started);
+    double mainThread = 0;
+    int links = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QUrl url = server.url(QStringLiteral("/article/%1").arg(links++));
+        ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::link, { .text = url.toString(), .previewText = url.toString() });
+        context.insert(item);
+        context.save();
+        pictured = false;
+        state.ResumeTiming();
+        // The main thread's part: starting the task, then every turn of the event loop until the
+        // main context has taken in the saved pictures. Waiting costs no time of this thread.
+        double start = threadMilliseconds();
+        fetchLinkMetadataTask(monitor, service, item->persistentModelID(), url);
+        mainThread += threadMilliseconds() - start;
+        while (!pictured) {
+            start = threadMilliseconds();
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            mainThread += threadMilliseconds() - start;
+        }
     }
-    state.counters["longest_block_ms"] = longestBlock;
-    state.counters["longest_busy_ms"] = longestBusy;
-    state.counters["main_thread_cpu_ms"] = benchmark::Counter(mainCpu, benchmark::Counter::kAvgIterations);
+    state.counters["main_thread_ms_per_link"] = mainThread / std::max(1, links);
 }
-BENCHMARK(BM_RefreshCodePreviewsInANewTheme)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_FileAvailabilityCached(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    QTemporaryDir folder;
+    // Files in 50 folders, every other one missing.
+    QList<ClipboardItemPtr> items;
+    for (int i = 0; i < count; ++i) {
+        const QString directory = folder.filePath(QStringLiteral("folder%1").arg(i % 50));
+        QDir().mkpath(directory);
+        const QString path = directory + QStringLiteral("/file%1.txt").arg(i);
+        if (i % 2 == 0)
+            QFile(path).open(QIODevice::WriteOnly);
+        items.append(
+            ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) }));
+    }
+    FileAvailabilityService::Dependencies dependencies;
+    dependencies.fileEvents = std::make_unique<InotifyFileEventStream>();
+    dependencies.volumes = std::make_unique<MountInfoVolumeMonitor>();
+    FileAvailabilityService service(std::move(dependencies));
+    for (const ClipboardItemPtr &item : items)
+        service.isAvailable(*item);
+
+    int available = 0;
+    for (auto _ : state) {
+        available = 0;
+        for (const ClipboardItemPtr &item : items)
+            available += service.isAvailable(*item) ? 1 : 0;
+        benchmark::DoNotOptimize(available);
+    }
+    state.counters["available"] = available;
+    state.counters["cached_answers"] = double(service.cachedAnswerCount());
+}
 
 } // namespace
+
+BENCHMARK(BM_LinkMetadataMainThread)->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_FileAvailabilityCached)->Arg(5000)->Unit(benchmark::kMillisecond);

@@ -15,11 +15,6 @@
 
 namespace {
 
-bool isBlank(const QString &text)
-{
-    return text.trimmed().isEmpty();
-}
-
 bool hasStoredPreview(const ClipboardItem &item)
 {
     const std::optional<QByteArray> blob = item.highlightedLinesData();
@@ -56,8 +51,6 @@ BackgroundEnrichment::BackgroundEnrichment(
         &BackgroundEnrichment::generateMediaPreview, Qt::QueuedConnection);
     connect(&monitor, &ClipboardMonitor::audioArtworkRequested, this,
         &BackgroundEnrichment::loadAudioArtworkTask, Qt::QueuedConnection);
-    connect(&monitor, &ClipboardMonitor::linkMetadataRequested, this,
-        &BackgroundEnrichment::fetchLinkMetadataTask, Qt::QueuedConnection);
 }
 
 BackgroundEnrichment::~BackgroundEnrichment() = default;
@@ -197,33 +190,5 @@ void BackgroundEnrichment::updateMediaThumbnails(
     item->setMediaThumbnailData(thumbnail);
     if (preview)
         item->setMediaPreviewData(preview);
-    save(identifier);
-}
-
-// -- Links
-
-QFuture<void> BackgroundEnrichment::fetchLinkMetadataTask(PersistentIdentifier identifier, const QUrl &url)
-{
-    if (!m_monitor || !m_linkMetadataFetch)
-        return QtFuture::makeReadyFuture();
-    return m_linkMetadataFetch(url).then(
-        this, [this, identifier](const LinkMetadata &metadata) { applyLinkMetadata(identifier, metadata); });
-}
-
-void BackgroundEnrichment::applyLinkMetadata(PersistentIdentifier identifier, const LinkMetadata &metadata)
-{
-    const ClipboardItemPtr item = find(identifier);
-    if (!item)
-        return;
-    if (!metadata.title && !metadata.description && !metadata.thumbnail && !metadata.preview)
-        return;
-    if (metadata.title && isBlank(item->linkTitle().value_or(QString())))
-        item->setLinkTitle(metadata.title);
-    if (metadata.description)
-        item->setLinkDescription(metadata.description);
-    if (metadata.thumbnail)
-        item->setLinkThumbnailData(metadata.thumbnail);
-    if (metadata.preview)
-        item->setLinkPreviewData(metadata.preview);
     save(identifier);
 }

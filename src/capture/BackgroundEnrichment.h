@@ -7,7 +7,6 @@
 #include <QFuture>
 #include <QObject>
 #include <QPointer>
-#include <QString>
 #include <QUrl>
 
 #include <functional>
@@ -19,25 +18,14 @@ class ModelContext;
 
 // What is learnt about a stored item after its save, by work that finds the item again by
 // its identifier and writes into it on the main thread: the highlighted lines of code, the
-// large preview of a copied picture, the cover art of an audio file, and the title,
-// description and pictures of a link. It follows the monitor's requests for as long as the
+// large preview of a copied picture and the cover art of an audio file (a link's title and
+// pictures come from LinkMetadataTask). It follows the monitor's requests for as long as the
 // monitor exists; a step that finds the monitor or the item gone ends without effect.
-// The slow parts (highlighting, scaling, reading tags, fetching) run off the main thread.
+// The slow parts (highlighting, scaling, reading tags) run off the main thread.
 class BackgroundEnrichment final : public QObject
 {
     Q_OBJECT
 public:
-    // What a link's page told about it; each part may be missing.
-    struct LinkMetadata
-    {
-        std::optional<QString> title;
-        std::optional<QString> description;
-        std::optional<QByteArray> thumbnail;
-        std::optional<QByteArray> preview;
-    };
-    // Fetches a link's metadata; a failed fetch gives an empty result (or a failed future).
-    using LinkMetadataFetch = std::function<QFuture<LinkMetadata>(const QUrl &url)>;
-
     // Connects to the monitor's requests, including the refresh it asks for right after its
     // creation: make this right after the monitor.
     BackgroundEnrichment(
@@ -49,8 +37,6 @@ public:
     // Whether code is highlighted for a dark appearance: the appearance the panel shows, so
     // that its rows find the lines made here (dark when none is set).
     void setAppearance(std::function<bool()> isDark) { m_isDark = std::move(isDark); }
-    // The link-metadata service; without one links get nothing.
-    void setLinkMetadataFetch(LinkMetadataFetch fetch) { m_linkMetadataFetch = std::move(fetch); }
 
     // The highlighted preview lines of a code item (CodePreviewLines of its text, in its
     // detected language, the current theme and appearance).
@@ -67,18 +53,13 @@ public:
     QFuture<void> loadAudioArtworkTask(PersistentIdentifier identifier, const QUrl &fileURL);
     void updateMediaThumbnails(PersistentIdentifier identifier, const QByteArray &thumbnail,
         const std::optional<QByteArray> &preview);
-    // A link's metadata from the link-metadata service.
-    QFuture<void> fetchLinkMetadataTask(PersistentIdentifier identifier, const QUrl &url);
-    // A title only where the stored one is missing or blank; the description and the
-    // pictures replace what is stored. Nothing at all is saved when nothing was found.
-    void applyLinkMetadata(PersistentIdentifier identifier, const LinkMetadata &metadata);
 
     static constexpr int refreshLimitWithoutForce = 201;
     // Items a refresh looks at in one turn of the event loop.
     static constexpr int refreshSliceSize = 16;
 
 Q_SIGNALS:
-    // A media preview, cover art or link metadata was written into the item and saved.
+    // A media preview or cover art was written into the item and saved.
     void itemEnriched(PersistentIdentifier identifier);
     // A refresh has looked at every item it takes; started is how many it handed on.
     void refreshScheduled(int started);
@@ -95,6 +76,5 @@ private:
     HighlightCacheService &m_highlights;
     QPointer<AppSettings> m_settings;
     std::function<bool()> m_isDark;
-    LinkMetadataFetch m_linkMetadataFetch;
     quint64 m_refreshGeneration = 0;
 };

@@ -25,21 +25,6 @@ namespace {
 
 constexpr int toastBottomMargin = 24;
 
-bool isPictureField(ItemField field)
-{
-    switch (field) {
-    case ItemField::mediaThumbnailData:
-    case ItemField::mediaPreviewData:
-    case ItemField::mediaImageData:
-    case ItemField::fileThumbnailData:
-    case ItemField::filePreviewData:
-    case ItemField::linkThumbnailData:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
@@ -138,15 +123,11 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         &ClipboardPanelView::updateKeyboardHighlight);
     connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
-    // Late details of an item (a link's title, a thumbnail, highlighted lines) only need a
-    // repaint; a picture that arrived replaces the one (or none) the rows remembered.
+    // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
+    // decoded again.
     connect(&context, &ModelContext::itemDidChangeProperty, this,
         [this](const ClipboardItemPtr &item, ItemField field) {
-            if (isPictureField(field)) {
-                m_thumbnails->remove(item->id());
-                for (const ClipboardItemPtr &reference : item->referencingItems())
-                    m_thumbnails->remove(reference->id());
-            }
+            m_thumbnails->propertyDidChange(*item, field);
             repaintColumns();
         });
     // Code rows ask for their lines in the new theme.

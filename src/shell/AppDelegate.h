@@ -104,7 +104,7 @@ public:
     ClipboardPanel *popoverPanel() const { return m_popoverPanel.get(); }
     PanelController *panelController() const { return m_panelController; }
     ClipboardMonitor *clipboardMonitor() const { return m_clipboardMonitor.get(); }
-    // What is learnt about stored items after their save (the link-metadata service plugs in here).
+    // What is learnt about stored items after their save: highlighted code, media previews.
     BackgroundEnrichment *backgroundEnrichment() const { return m_enrichment.get(); }
     PasteService *pasteService() const { return m_pasteService.get(); }
     DoubleTapService *doubleTapService() const { return m_doubleTapService.get(); }

@@ -3,6 +3,7 @@
 #include "capture/ClipboardMonitor.h"
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "items/CachedCodeLine.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
@@ -14,20 +15,22 @@
 #include <QGuiApplication>
 
 ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
-    PasteService &pasteService, Workspace &workspace, AppSettings &settings)
+    PasteService &pasteService, Workspace &workspace, AppSettings &settings,
+    FileAvailabilityService &availability)
     : m_delegate(delegate)
     , m_panel(&panel)
     , m_pasteService(pasteService)
     , m_workspace(workspace)
     , m_settings(settings)
+    , m_availability(availability)
 { }
 
-std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(
-    AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings)
+std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(AppDelegate &delegate,
+    Workspace &workspace, ModelContext &context, AppSettings &settings, FileAvailabilityService &availability)
 {
-    return [&delegate, &workspace, &context, &settings](ClipboardPanel &panel) -> QWidget * {
-        auto *environment
-            = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace, settings);
+    return [&delegate, &workspace, &context, &settings, &availability](ClipboardPanel &panel) -> QWidget * {
+        auto *environment = new ShellPanelEnvironment(
+            delegate, panel, *delegate.pasteService(), workspace, settings, availability);
         auto *view = new ClipboardPanelView(context, *environment, panel.panelController(), settings);
         // Gone after the view has finished with it (the signal comes once the view's own
         // destructors have run).
@@ -166,10 +169,10 @@ void ShellPanelEnvironment::compactStore()
 
 bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)
 {
-    return hasFileOnDisk(item);
+    return m_availability.isAvailable(item);
 }
 
 void ShellPanelEnvironment::refreshMountedVolumes()
 {
-    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    m_availability.refreshMountedVolumes();
 }

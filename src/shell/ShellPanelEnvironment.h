@@ -6,6 +6,7 @@
 
 class AppDelegate;
 class AppSettings;
+class FileAvailabilityService;
 class ModelContext;
 class QWidget;
 class ClipboardPanel;
@@ -21,12 +22,13 @@ class ShellPanelEnvironment final : public PanelEnvironment
 {
 public:
     ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
-        Workspace &workspace, AppSettings &settings);
+        Workspace &workspace, AppSettings &settings, FileAvailabilityService &availability);
 
     // What the delegate calls to fill a new panel window: the panel view over the main
     // context, with an environment of its own that lives exactly as long as the view.
-    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(
-        AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings);
+    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate,
+        Workspace &workspace, ModelContext &context, AppSettings &settings,
+        FileAvailabilityService &availability);
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
@@ -67,4 +69,5 @@ private:
     PasteService &m_pasteService;
     Workspace &m_workspace;
     AppSettings &m_settings;
+    FileAvailabilityService &m_availability;
 };

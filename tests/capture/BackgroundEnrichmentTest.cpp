@@ -12,8 +12,6 @@
 
 namespace {
 
-using LinkMetadata = BackgroundEnrichment::LinkMetadata;
-
 const QString preview = HighlightCacheService::previewContext();
 
 QByteArray png(QSize size, QColor colour)
@@ -293,75 +291,6 @@ TEST_F(BackgroundEnrichmentTest, AnAudioFileGetsItsCoverArt)
     enrichment->updateMediaThumbnails(without->persistentModelID(), QByteArray("thumb"), std::nullopt);
     EXPECT_EQ(reread(*without)->mediaThumbnailData(), QByteArray("thumb"));
     EXPECT_EQ(reread(*without)->mediaPreviewData(), QByteArray("old"));
-}
-
-TEST_F(BackgroundEnrichmentTest, LinkMetadataFillsABlankTitleReplacesTheRestAndSavesOnlyWhatCame)
-{
-    struct Case
-    {
-        const char *name;
-        std::optional<QString> storedTitle;
-        LinkMetadata fetched;
-        std::optional<QString> title;
-        std::optional<QString> description;
-        bool saved;
-    };
-    const QString page = QStringLiteral("Page title");
-    const Case cases[] = {
-        { "no stored title", std::nullopt, { page, QStringLiteral("new"), {}, {} }, page,
-            QStringLiteral("new"), true },
-        { "a blank stored title", QStringLiteral(" \n\t"), { page, {}, {}, {} }, page, QStringLiteral("old"),
-            true },
-        { "a stored title stays", QStringLiteral("Mine"), { page, QStringLiteral("new"), {}, {} },
-            QStringLiteral("Mine"), QStringLiteral("new"), true },
-        { "pictures only", std::nullopt, { {}, {}, QByteArray("t"), QByteArray("p") }, std::nullopt,
-            QStringLiteral("old"), true },
-        { "nothing found", QStringLiteral("Mine"), {}, QStringLiteral("Mine"), QStringLiteral("old"), false },
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const ClipboardItemPtr item
-            = storeItem(ClipboardItemType::link, { .text = QStringLiteral("https://example.com/") });
-        item->setLinkTitle(c.storedTitle);
-        item->setLinkDescription(QStringLiteral("old"));
-        ASSERT_TRUE(context().save().ok);
-        QSignalSpy enriched(enrichment.get(), &BackgroundEnrichment::itemEnriched);
-        enrichment->applyLinkMetadata(item->persistentModelID(), c.fetched);
-        EXPECT_EQ(enriched.size(), c.saved ? 1 : 0);
-        const ClipboardItemPtr stored = reread(*item);
-        EXPECT_EQ(stored->linkTitle(), c.title);
-        EXPECT_EQ(stored->linkDescription(), c.description);
-        EXPECT_EQ(stored->linkThumbnailData(), c.fetched.thumbnail);
-        EXPECT_EQ(stored->linkPreviewData(), c.fetched.preview);
-    }
-}
-
-TEST_F(BackgroundEnrichmentTest, TheLinkServicePlugsIntoTheCapture)
-{
-    // Without a service a link gets nothing, and nothing fails.
-    ASSERT_TRUE(copyText(QStringLiteral("https://example.com/first")));
-    QCoreApplication::processEvents(); // the request, queued behind the save, is served
-    QList<QUrl> asked;
-    QPromise<LinkMetadata> answer;
-    enrichment->setLinkMetadataFetch([&](const QUrl &url) {
-        asked.append(url);
-        return answer.future();
-    });
-    QSignalSpy enriched(enrichment.get(), &BackgroundEnrichment::itemEnriched);
-    ASSERT_TRUE(copyText(QStringLiteral("https://example.com/second")));
-    const ClipboardItemPtr item = newest();
-    ASSERT_EQ(item->type(), ClipboardItemType::link) << item->textContent().value_or(QString()).toStdString();
-    ASSERT_TRUE(waitUntil([&] { return asked.size() == 1; }));
-    EXPECT_EQ(asked.first(), QUrl(QStringLiteral("https://example.com/second")));
-
-    // The item is deleted before the answer comes: it is left alone.
-    context().remove(item);
-    ASSERT_TRUE(context().save().ok);
-    answer.start();
-    answer.addResult(LinkMetadata { QStringLiteral("Second"), {}, {}, {} });
-    answer.finish();
-    EXPECT_FALSE(enriched.wait(200));
-    EXPECT_FALSE(context().hasChanges());
 }
 
 } // namespace

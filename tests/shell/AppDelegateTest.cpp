@@ -7,6 +7,7 @@
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
 #include "detection/HighlightedLinesBlob.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
@@ -82,6 +83,9 @@ protected:
     FakeGlobalHotKeys hotKeys;
     FakeGlobalInputMonitor input;
     FakeSyntheticKeyboard keyboard;
+    // Files asked about in a world of the test's own (no folder watches, no mount table).
+    FileAvailabilityService availability { FileAvailabilityService::Dependencies {
+        std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
     std::unique_ptr<AppDelegate> delegate;
     QStringList notices;
 };
@@ -403,7 +407,7 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
         container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
     // The panel view the running app builds for its window.
     delegate->setPanelContentFactory(
-        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings));
+        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings, availability));
     delegate->applicationDidFinishLaunching();
     auto *view = qobject_cast<ClipboardPanelView *>(panel()->contentView());
     ASSERT_NE(view, nullptr);
@@ -477,7 +481,8 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
         insertText(QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
     ASSERT_TRUE(context().save().ok);
     launch();
-    ShellPanelEnvironment environment(*delegate, *panel(), *delegate->pasteService(), workspace, settings);
+    ShellPanelEnvironment environment(
+        *delegate, *panel(), *delegate->pasteService(), workspace, settings, availability);
     ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
 
     environment.checkpointStore();

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -67,40 +66,4 @@ private:
     QHash<QString, QString> m_extra;
     bool m_capture = false;
     QString m_output;
-};
-
-// Whether a window of the app has the focus.
-inline bool appIsFront(X11Workspace &workspace, const AppProcess &app)
-{
-    const auto front = workspace.frontmostApplication();
-    return front && front->processIdentifier == app.pid();
-}
-
-// Presses Control+Space until the app's panel has the focus (the app needs a moment after its
-// start to take the shortcut).
-inline bool openPanel(X11Workspace &workspace, const AppProcess &app)
-{
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
-            return false;
-        if (waitUntil([&] { return appIsFront(workspace, app); }, std::chrono::milliseconds(700)))
-            return true;
-    }
-    return false;
-}
-
-// A test of the real app, which runs in a home folder of its own (its store inside).
-class AppEndToEndTest : public X11Test
-{
-protected:
-    void SetUp() override
-    {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-    }
-
-    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
-
-    QTemporaryDir home;
 };

@@ -3,8 +3,7 @@
 // without starting the highlighting engine), recoloured after a theme change; a copied
 // picture and a song with cover art get their previews in the store and in their rows.
 
-#include "AppProcess.h"
-#include "ExternalClipboard.h"
+#include "AppEndToEnd.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
 
@@ -132,22 +131,18 @@ protected:
 
     void seedCode()
     {
-        QString error;
-        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
-        ASSERT_TRUE(container) << error.toStdString();
-        std::unique_ptr<ModelContext> context = container->makeContext();
+        QList<ClipboardItemPtr> items;
         const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
-        int i = 0;
         for (int round = 0; round < 3; ++round) {
             for (const Snippet &snippet : snippets) {
                 ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::code,
                     { .text = QString::fromUtf8(snippet.text),
                         .codeLanguage = QString::fromLatin1(snippet.language) });
-                item->setTimestamp(start.addSecs(i++));
-                context->insert(item);
+                item->setTimestamp(start.addSecs(items.size()));
+                items.append(item);
             }
         }
-        ASSERT_TRUE(context->save().ok);
+        seedStore(items);
     }
 
     // Every stored item, read afresh from the store file.
@@ -175,11 +170,11 @@ protected:
     }
 
     // Opens the panel; its window's frame (empty when it did not open).
-    QRect openPanel(const AppProcess &app)
+    QRect showPanel(const AppProcess &app)
     {
-        if (!::openPanel(*workspace, app))
+        if (!openPanel(app))
             return {};
-        return windowGeometry(workspace->frontmostApplication()->windowId).value_or(QRect());
+        return windowGeometry(frontWindow()).rect;
     }
 
     // Takes screenshots until the panel shows at least `rows` rows in the colour and none in
@@ -198,7 +193,6 @@ protected:
         return found;
     }
 
-    ExternalClipboard external;
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<ModelContext> m_reader;
 };
@@ -223,7 +217,7 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInAN
             << codeItemsHighlightedIn(QStringLiteral("GitHub")) << " of 30";
         EXPECT_EQ(app.output().count(engineStarted), 1) << app.output().toStdString();
 
-        const QRect rect = openPanel(app);
+        const QRect rect = showPanel(app);
         ASSERT_FALSE(rect.isEmpty());
         const auto [github, solarized] = waitForColouredRows(
             rect, githubKeyword, 2, solarizedKeyword, QStringLiteral("code-rows-github.png"));
@@ -236,7 +230,7 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInAN
     app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
     app.captureOutput();
     ASSERT_TRUE(app.start());
-    const QRect rect = openPanel(app);
+    const QRect rect = showPanel(app);
     ASSERT_FALSE(rect.isEmpty());
     QTest::qWait(300);
     // The first show after the restart: coloured from the lines kept in the items.
@@ -271,7 +265,7 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_FALSE(openPanel(app).isEmpty());
+    ASSERT_TRUE(openPanel(app));
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
 
@@ -347,7 +341,7 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
     EXPECT_EQ(coverPreview.pixelColor(200, 200), magenta);
 
     // Their rows show them.
-    const QRect rect = openPanel(app);
+    const QRect rect = showPanel(app);
     ASSERT_FALSE(rect.isEmpty());
     QTest::qWait(500);
     const QImage screen(saveScreenshot(QStringLiteral("media-rows.png")));

@@ -3,8 +3,7 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
-#include "AppProcess.h"
-#include "ExternalClipboard.h"
+#include "AppEndToEnd.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
@@ -25,59 +24,7 @@
 
 namespace {
 
-struct Geometry
-{
-    QRect rect;
-    bool valid = false;
-};
-
-class ShellEndToEndTest : public AppEndToEndTest
-{
-protected:
-    // Items in the store before the app starts (the capture's job once the app runs).
-    void seedStore(const QStringList &texts)
-    {
-        QString error;
-        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
-        ASSERT_TRUE(container) << error.toStdString();
-        std::unique_ptr<ModelContext> context = container->makeContext();
-        for (const QString &text : texts)
-            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
-        ASSERT_TRUE(context->save().ok);
-    }
-
-    void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
-
-    bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
-    bool appIsFront(const AppProcess &app) { return ::appIsFront(*workspace, app); }
-    quint64 frontWindow()
-    {
-        const auto front = workspace->frontmostApplication();
-        return front ? front->windowId : 0;
-    }
-    bool openPanel(const AppProcess &app) { return ::openPanel(*workspace, app); }
-
-    bool isViewable(quint64 window)
-    {
-        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })
-            .contains(QLatin1String("IsViewable"));
-    }
-
-    Geometry windowGeometry(quint64 window)
-    {
-        const std::optional<QRect> rect = ::windowGeometry(window);
-        return rect ? Geometry { *rect, true } : Geometry {};
-    }
-
-    bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }
-    bool clickAt(const QPoint &point)
-    {
-        return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-            QStringLiteral("click"), QStringLiteral("1") });
-    }
-
-    ExternalClipboard external;
-};
+using ShellEndToEndTest = AppEndToEndTest;
 
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
 {

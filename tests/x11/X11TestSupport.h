@@ -12,15 +12,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHash>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
-
-#include <optional>
 
 // Runs a tool to its end; false when it failed or took longer than 10 s.
 inline bool runTool(const QString &program, const QStringList &arguments)
@@ -98,23 +95,6 @@ public:
 
     QLineEdit *edit = nullptr;
 };
-
-// The window's frame on the screen, as xdotool reports it; nothing when it cannot.
-inline std::optional<QRect> windowGeometry(quint64 window)
-{
-    const QString shell = toolOutput(QStringLiteral("xdotool"),
-        { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-    QHash<QString, int> values;
-    for (const QString &line : shell.split(QLatin1Char('\n'))) {
-        const QStringList parts = line.split(QLatin1Char('='));
-        if (parts.size() == 2)
-            values.insert(parts[0], parts[1].toInt());
-    }
-    if (!values.contains(QStringLiteral("WIDTH")))
-        return std::nullopt;
-    return QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")], values[QStringLiteral("WIDTH")],
-        values[QStringLiteral("HEIGHT")]);
-}
 
 inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
 {

@@ -62,6 +62,7 @@ std::optional<HighlightLanguage> forDetectorLabel(QStringView label)
         { QStringLiteral("graphql"), L::graphQL },
         { QStringLiteral("diff"), L::diff },
         { QStringLiteral("awk"), L::awk },
+        { QStringLiteral("gradle"), L::gradle },
     };
     const auto found = table.constFind(label.toString().toLower());
     return found == table.constEnd() ? std::nullopt : std::optional<HighlightLanguage>(*found);
