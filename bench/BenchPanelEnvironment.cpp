@@ -10,6 +10,14 @@
 
 #include <cmath>
 
+BenchPanelEnvironment::BenchPanelEnvironment(QWidget *window)
+    : m_window(window)
+{
+    // Made before any panel exists: its first refresh tells the panels, which would ask it
+    // again while it is still being made.
+    (void)FileAvailabilityService::shared();
+}
+
 void BenchPanelEnvironment::hidePanel(bool)
 {
     if (m_window)

@@ -13,9 +13,7 @@ class BenchPanelEnvironment final : public PanelEnvironment
 {
 public:
     // window: the top-level window that shows the panel, held weakly.
-    explicit BenchPanelEnvironment(QWidget *window = nullptr)
-        : m_window(window)
-    { }
+    explicit BenchPanelEnvironment(QWidget *window = nullptr);
     void setWindow(QWidget *window) { m_window = window; }
     void setHighlightsCode(bool highlights) { m_highlightsCode = highlights; }
 
