@@ -36,26 +36,10 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent)
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-void UnixSignalWatcher::watchUserSignal()
-{
-    if (!m_notifier || m_watchesUserSignal)
-        return;
-    struct sigaction action
-    {
-    };
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGUSR1, &action, nullptr);
-    m_watchesUserSignal = true;
-}
-
 UnixSignalWatcher::~UnixSignalWatcher()
 {
     for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
         std::signal(signalNumber, SIG_DFL);
-    if (m_watchesUserSignal)
-        std::signal(SIGUSR1, SIG_DFL);
     if (g_signalPipe[0] >= 0) {
         ::close(g_signalPipe[0]);
         ::close(g_signalPipe[1]);
@@ -66,10 +50,6 @@ UnixSignalWatcher::~UnixSignalWatcher()
 void UnixSignalWatcher::readSignal()
 {
     unsigned char byte = 0;
-    if (::read(g_signalPipe[0], &byte, 1) != 1)
-        return;
-    if (int(byte) == SIGUSR1)
-        Q_EMIT userSignalReceived();
-    else
+    if (::read(g_signalPipe[0], &byte, 1) == 1)
         Q_EMIT terminationRequested(int(byte));
 }

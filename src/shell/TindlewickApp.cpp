@@ -118,7 +118,7 @@ int run(int argc, char **argv)
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
     if (TestHooks::requested())
-        TestHooks::install(signals, UserDefaults::standard(), AppSettings::shared());
+        TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.applicationWillTerminate();
         LinkMetadataService::shared().shutDown();

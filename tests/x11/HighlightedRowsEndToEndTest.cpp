@@ -1,9 +1,11 @@
 // The running app colours code and shows pictures of media, as a user sees them: code rows in
 // the theme's colours, again at once after a restart (from the lines kept with each item,
-// without starting the highlighting engine), recoloured after a theme change; a copied
-// picture and a song with cover art get their previews in the store and in their rows.
+// without starting the highlighting engine), recoloured after a theme is chosen in the
+// settings window; a copied picture and a song with cover art get their previews in the store
+// and in their rows.
 
 #include "AppEndToEnd.h"
+#include "SettingsWindowSupport.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
 
@@ -14,21 +16,21 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
-#include "platform/UserDefaults.h"
+#include "settings/AppearanceTab.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTest>
 #include <QtEndian>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
-
-#include <csignal>
 
 namespace {
 
@@ -124,27 +126,62 @@ QByteArray toneWav()
         + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(quint32(pcm.size())) + pcm;
 }
 
+const QColor githubKeyword(0xa7, 0x1d, 0x5d);
+const QColor solarizedKeyword(0x6c, 0x71, 0xc4);
+
+// The thirty code items, oldest first, without highlighted lines.
+QList<ClipboardItemPtr> codeItems()
+{
+    QList<ClipboardItemPtr> items;
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    for (int round = 0; round < 3; ++round) {
+        for (const Snippet &snippet : snippets) {
+            ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::code,
+                { .text = QString::fromUtf8(snippet.text),
+                    .codeLanguage = QString::fromLatin1(snippet.language) });
+            item->setTimestamp(start.addSecs(items.size()));
+            items.append(item);
+        }
+    }
+    return items;
+}
+
+// Code items of the store whose preview lines were made in the theme.
+int codeItemsHighlightedIn(const QString &storePath, const QString &theme)
+{
+    std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath, nullptr);
+    if (!container)
+        return 0;
+    std::unique_ptr<ModelContext> reader = container->makeContext();
+    int count = 0;
+    for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items) {
+        if (item->type() == ClipboardItemType::code && item->highlightedLinesTheme() == theme
+            && HighlightedLinesBlob::hasContext(
+                item->highlightedLinesData().value_or(QByteArray()), HighlightCacheService::previewContext()))
+            ++count;
+    }
+    return count;
+}
+
+// Takes screenshots until the panel shows at least `rows` rows in the colour and none in the
+// other; keeps the last. The rows in the colour, then those in the other.
+std::pair<int, int> waitForColouredRows(const QRect &panel, QColor colour, int rows, QColor other,
+    const QString &name, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    std::pair<int, int> found;
+    waitUntil(
+        [&] {
+            const QImage screen(saveScreenshot(name));
+            found = { rowsInColour(screen, panel, colour), rowsInColour(screen, panel, other) };
+            return found.first >= rows && found.second == 0;
+        },
+        timeout);
+    return found;
+}
+
 class HighlightedRowsEndToEndTest : public AppEndToEndTest
 {
 protected:
-    QString defaultsPath() const { return home.path() + QStringLiteral("/config/Tindlewick/defaults.json"); }
-
-    void seedCode()
-    {
-        QList<ClipboardItemPtr> items;
-        const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
-        for (int round = 0; round < 3; ++round) {
-            for (const Snippet &snippet : snippets) {
-                ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::code,
-                    { .text = QString::fromUtf8(snippet.text),
-                        .codeLanguage = QString::fromLatin1(snippet.language) });
-                item->setTimestamp(start.addSecs(items.size()));
-                items.append(item);
-            }
-        }
-        seedStore(items);
-    }
-
     // Every stored item, read afresh from the store file.
     QList<ClipboardItemPtr> storedItems()
     {
@@ -156,19 +193,6 @@ protected:
         return m_reader->fetch(FetchDescriptor::newestFirst()).items;
     }
 
-    // Code items whose preview lines were made in the theme.
-    int codeItemsHighlightedIn(const QString &theme)
-    {
-        int count = 0;
-        for (const ClipboardItemPtr &item : storedItems()) {
-            if (item->type() == ClipboardItemType::code && item->highlightedLinesTheme() == theme
-                && HighlightedLinesBlob::hasContext(item->highlightedLinesData().value_or(QByteArray()),
-                    HighlightCacheService::previewContext()))
-                ++count;
-        }
-        return count;
-    }
-
     // Opens the panel; its window's frame (empty when it did not open).
     QRect showPanel(const AppProcess &app)
     {
@@ -177,33 +201,15 @@ protected:
         return windowGeometry(frontWindow()).rect;
     }
 
-    // Takes screenshots until the panel shows at least `rows` rows in the colour and none in
-    // the other; keeps the last. The rows in the colour, then those in the other.
-    std::pair<int, int> waitForColouredRows(const QRect &panel, QColor colour, int rows, QColor other,
-        const QString &name, std::chrono::milliseconds timeout = std::chrono::seconds(10))
-    {
-        std::pair<int, int> found;
-        waitUntil(
-            [&] {
-                const QImage screen(saveScreenshot(name));
-                found = { rowsInColour(screen, panel, colour), rowsInColour(screen, panel, other) };
-                return found.first >= rows && found.second == 0;
-            },
-            timeout);
-        return found;
-    }
-
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<ModelContext> m_reader;
 };
 
-TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInANewTheme)
+TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWithoutTheEngine)
 {
-    seedCode();
+    seedStore(codeItems());
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
-    const QColor githubKeyword(0xa7, 0x1d, 0x5d);
-    const QColor solarizedKeyword(0x6c, 0x71, 0xc4);
     const QString engineStarted = QStringLiteral("[HighlightCacheService] Highlighting engine started");
 
     {
@@ -212,9 +218,10 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInAN
         app.captureOutput();
         ASSERT_TRUE(app.start());
         // The refresh after the start highlights the stored code that has no lines yet.
-        ASSERT_TRUE(waitUntil(
-            [&] { return codeItemsHighlightedIn(QStringLiteral("GitHub")) == 30; }, std::chrono::seconds(30)))
-            << codeItemsHighlightedIn(QStringLiteral("GitHub")) << " of 30";
+        ASSERT_TRUE(
+            waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 30; },
+                std::chrono::seconds(30)))
+            << codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) << " of 30";
         EXPECT_EQ(app.output().count(engineStarted), 1) << app.output().toStdString();
 
         const QRect rect = showPanel(app);
@@ -235,26 +242,10 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAtOnceAfterARestartAndInAN
     QTest::qWait(300);
     // The first show after the restart: coloured from the lines kept in the items.
     const QImage restarted(saveScreenshot(QStringLiteral("code-rows-after-restart.png")));
-    const int rowsShown = rowsInColour(restarted, rect, githubKeyword);
-    EXPECT_GE(rowsShown, 2);
+    EXPECT_GE(rowsInColour(restarted, rect, githubKeyword), 2);
     EXPECT_EQ(rowsInColour(restarted, rect, solarizedKeyword), 0);
     EXPECT_FALSE(app.output().contains(engineStarted))
         << "the engine was started: " << app.output().toStdString();
-
-    // The theme changes (as the settings window sets it): every row follows within seconds.
-    {
-        UserDefaults defaults(defaultsPath());
-        defaults.setString(QStringLiteral("codeTheme"), QStringLiteral("Solarized"));
-    }
-    app.signal(SIGUSR1);
-    const auto [solarized, github] = waitForColouredRows(
-        rect, solarizedKeyword, rowsShown, githubKeyword, QStringLiteral("code-rows-solarized.png"));
-    EXPECT_GE(solarized, rowsShown);
-    EXPECT_EQ(github, 0) << "rows in the old theme are left";
-    // And every stored item is highlighted again in the new theme, in the background.
-    EXPECT_TRUE(waitUntil(
-        [&] { return codeItemsHighlightedIn(QStringLiteral("Solarized")) == 30; }, std::chrono::seconds(30)))
-        << codeItemsHighlightedIn(QStringLiteral("Solarized")) << " of 30";
 }
 
 TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetTheirPreviews)
@@ -272,8 +263,8 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
     // Code copied in an editor: its preview lines are in the store.
     ASSERT_TRUE(
         external.copyWithXclip("#!/usr/bin/env python3\nimport sys\n\ndef main():\n    print(sys.argv)\n"));
-    ASSERT_TRUE(waitUntil(
-        [&] { return codeItemsHighlightedIn(QStringLiteral("GitHub")) == 1; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
+        std::chrono::seconds(20)));
     QTest::qWait(400); // the next copy is a change of its own
 
     // A picture: orange on the left, teal on the right.
@@ -348,6 +339,80 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
     EXPECT_GT(pixelsNear(screen, rect, magenta), 100) << "the song's row shows no cover";
     EXPECT_GT(pixelsNear(screen, rect, orange), 50) << "the picture's row shows no picture";
     EXPECT_GE(rowsInColour(screen, rect, QColor(0xa7, 0x1d, 0x5d)), 1) << "the copied code is not coloured";
+}
+
+// The theme chosen in the running app's settings window.
+class HighlightedRowsSettingsTest : public SettingsWindowTest
+{
+protected:
+    // The panel's frame, once it is shown; empty when it does not come up.
+    static QRect panelRect()
+    {
+        const QString window = toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Tindlewick$") })
+                                   .split(QLatin1Char('\n'))
+                                   .value(0);
+        const QString info = toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window });
+        static const QRegularExpression geometry(
+            QStringLiteral("-geometry (\\d+)x(\\d+)[+-](-?\\d+)[+-](-?\\d+)"));
+        const QRegularExpressionMatch match = geometry.match(info);
+        if (!match.hasMatch())
+            return {};
+        return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+            match.captured(2).toInt());
+    }
+};
+
+TEST_F(HighlightedRowsSettingsTest, AThemeChosenInTheSettingsRecoloursTheCodeRows)
+{
+    {
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), nullptr);
+        ASSERT_TRUE(container);
+        std::unique_ptr<ModelContext> context = container->makeContext();
+        for (const ClipboardItemPtr &item : codeItems())
+            context->insert(item);
+        ASSERT_TRUE(context->save().ok);
+    }
+    TrayHost tray;
+    ASSERT_TRUE(tray.isRunning());
+    auto app = startApp();
+    ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 30; },
+        std::chrono::seconds(30)));
+    ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
+    QRect rect = panelRect();
+    ASSERT_FALSE(rect.isEmpty());
+    const auto [rowsShown, before] = waitForColouredRows(
+        rect, githubKeyword, 2, solarizedKeyword, QStringLiteral("settings-code-rows-github.png"));
+    ASSERT_GE(rowsShown, 2);
+    ASSERT_EQ(before, 0);
+    ASSERT_TRUE(press(QStringLiteral("Escape")));
+
+    // Appearance: the picker opens, typing the name picks the theme, Return takes it.
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::appearance));
+    ASSERT_TRUE(clickIn(
+        SettingsView::appearance, [](SettingsView &view) { return view.appearanceTab()->themePicker(); }));
+    QTest::qWait(400);
+    ASSERT_TRUE(type(QStringLiteral("Solariz")));
+    ASSERT_TRUE(press(QStringLiteral("Return")));
+    ASSERT_TRUE(waitUntil(
+        [&] { return storedSetting(QStringLiteral("codeTheme")).toString() == QLatin1String("Solarized"); }));
+    ASSERT_TRUE(press(QStringLiteral("alt+F4")));
+    ASSERT_TRUE(waitUntil([] { return !activeWindowName().endsWith(settingsTitleEnd); }));
+
+    // Every row the panel shows is in the new theme within seconds, none in the old one.
+    ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
+    rect = panelRect();
+    const auto [solarized, github] = waitForColouredRows(
+        rect, solarizedKeyword, rowsShown, githubKeyword, QStringLiteral("code-rows-solarized.png"));
+    EXPECT_GE(solarized, rowsShown);
+    EXPECT_EQ(github, 0) << "rows in the old theme are left";
+    // And every stored item is highlighted again in the new theme, in the background.
+    EXPECT_TRUE(
+        waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("Solarized")) == 30; },
+            std::chrono::seconds(30)))
+        << codeItemsHighlightedIn(storePath(), QStringLiteral("Solarized")) << " of 30";
 }
 
 } // namespace
