@@ -29,6 +29,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
+#include "shell/TestHooks.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -123,6 +124,8 @@ int run(int argc, char **argv)
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
+    if (TestHooks::requested())
+        TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.applicationWillTerminate();
         LinkMetadataService::shared().shutDown();
