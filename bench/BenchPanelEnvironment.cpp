@@ -12,8 +12,7 @@
 
 BenchPanelEnvironment::BenchPanelEnvironment(QWidget *window)
     : m_window(window)
-{
-}
+{ }
 
 void BenchPanelEnvironment::hidePanel(bool)
 {
