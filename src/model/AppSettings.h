@@ -71,6 +71,9 @@ public:
     explicit AppSettings(UserDefaults &defaults, QObject *parent = nullptr);
 
     static constexpr qint64 defaultHistoryLimit = 50;
+    static constexpr double defaultFontSize = 13.0;
+    static constexpr double minimumFontSize = 10.0;
+    static constexpr double maximumFontSize = 16.0;
     static constexpr HighlightTheme defaultCodeTheme = HighlightTheme::github;
 
     qint64 historyLimit() const { return m_historyLimit; }
@@ -119,7 +122,8 @@ public:
 
     // The URL blacklist as trimmed, non-empty entries.
     QStringList excludedPatternList() const;
-    // Whether the lower-cased URL contains any lower-cased blacklist entry.
+    // Whether the link is on the blacklist: an entry naming a site takes that host, its
+    // subdomains and, with a path, what lies under that path (see UrlBlacklist).
     bool isURLExcluded(const QString &url) const;
     // Every colour format in the user's order; formats the stored order lacks come last.
     QList<ColorFormatter::Format> orderedColorFormats() const;

@@ -51,6 +51,11 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
 {
     setMinimumHeight(int(PanelLayout::minimumContentHeight));
     setFocusPolicy(Qt::StrongFocus);
+    // Pictures decoded off the GUI thread are drawn once they are ready.
+    connect(m_thumbnails.get(), &ThumbnailCache::thumbnailReady, this, [this] {
+        for (QWidget *child : findChildren<QWidget *>())
+            child->update();
+    });
     setFocusProxy(m_searchBar->field());
 
     m_divider->setFixedHeight(1);
@@ -130,6 +135,8 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
             m_thumbnails->propertyDidChange(*item, field);
             repaintColumns();
         });
+    // Code rows ask for their lines in the new theme.
+    connect(&settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
 
     connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {

@@ -4,9 +4,12 @@
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "KeyboardShortcuts/LocalEventMonitor.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
+#include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
+#include "items/ItemRowPainter.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
@@ -17,6 +20,7 @@
 #include "platform/GlobalInputMonitor.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
+#include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
 #include "shell/SettingsLinkHelper.h"
@@ -65,8 +69,11 @@ void checkpointStore(const QString &path)
     if (path.isEmpty())
         return;
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        // Store maintenance may be finishing: wait for it a little rather than give up.
+        sqlite3_busy_timeout(db, 2000);
         sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    }
     sqlite3_close(db);
 }
 
@@ -92,6 +99,8 @@ QPoint logicalPosition(const QPoint &nativePosition)
 AppDelegate::AppDelegate(Services services, QObject *parent)
     : QObject(parent)
     , m_services(services)
+    // Clearing the history from the settings window lets the highlighting engine's heap go.
+    , m_releaseHighlighter([] { HighlightCacheService::shared().resetHighlighter(); })
 {
     m_hotKeyCenter = std::make_unique<KeyboardShortcuts::HotKeyCenter>(m_services.hotKeys);
     m_shortcuts = std::make_unique<KeyboardShortcuts::ShortcutCenter>(m_services.defaults, *m_hotKeyCenter);
@@ -107,10 +116,13 @@ AppDelegate::AppDelegate(Services services, QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
+    // The window records and stores shortcuts through the centre that goes with the delegate.
+    delete m_settingsWindow.data();
     removeKeyMonitor();
     removeWorkspaceObserver();
     removeGlobalMouseMonitor();
     m_doubleTapService.reset();
+    m_enrichment.reset();
     m_clipboardMonitor.reset();
     m_popoverPanel.reset();
     m_statusItem.reset();
@@ -144,7 +156,12 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     m_launched = true;
     g_shared = this;
-    terminateOtherInstances();
+    if (!terminateOtherInstances()) {
+        // Another copy runs (or is starting at this very moment): this one does nothing.
+        m_refusedToRun = true;
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return;
+    }
     updateVersionBookkeeping();
     createStatusItem();
 
@@ -153,10 +170,19 @@ void AppDelegate::applicationDidFinishLaunching()
     m_clipboardMonitor->setSettings(m_services.settings);
     m_clipboardMonitor->setUserDefaults(m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
+    // A copy that cannot be saved is never lost silently: the user hears once per cause.
+    connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
+        [this](const StoreFailure &failure) { notifyUser(failure.title(), failure.message()); });
+    startBackgroundEnrichment();
     m_clipboardMonitor->startMonitoring();
 
     registerObservers();
     m_settingsOpener = std::make_unique<SettingsOpener>();
+    QPointer<AppDelegate> opener = this;
+    SettingsOpener::setOpenSettingsAction([opener] {
+        if (opener)
+            opener->showSettingsWindow();
+    });
 
     if (m_services.settings.detectCode() && m_detectionHooks.warmUp) {
         QPointer<AppDelegate> self = this;
@@ -177,24 +203,49 @@ void AppDelegate::applicationDidFinishLaunching()
     configureActivation();
 }
 
-void AppDelegate::terminateOtherInstances()
+void AppDelegate::startBackgroundEnrichment()
+{
+    HighlightCacheService &highlights = HighlightCacheService::shared();
+    highlights.setSettings(&m_services.settings);
+    // A new theme makes every highlighted line in memory stale.
+    m_services.settings.setCodeThemeWillChangeHandler(
+        [] { HighlightCacheService::shared().clearMemoryCache(); });
+    m_enrichment = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights);
+    m_enrichment->setSettings(m_services.settings);
+    // Code is highlighted for the appearance the panel shows, so its rows find the lines.
+    m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
+}
+
+bool AppDelegate::terminateOtherInstances()
 {
     SingleInstance *instance = m_services.singleInstance;
     if (!instance)
-        return;
-    // Only one copy may watch the clipboard: an earlier one is asked to quit first.
-    instance->terminateOtherInstances(500);
+        return true;
+    // Only one copy may watch the clipboard: an earlier one is asked to quit first, and
+    // gives up the lock as it goes. A copy that was not asked (one starting at the same
+    // moment, not listening yet) keeps it, and this one quits instead.
+    const bool asked = instance->terminateOtherInstances(500);
+    if (!instance->claim(asked ? lockWaitAfterAskingMs : lockWaitMs)) {
+        printDiagnostic(QStringLiteral("[AppDelegate] Another copy of Tindlewick is running (it holds %1); "
+                                       "this one quits.")
+                            .arg(instance->lockPath()));
+        return false;
+    }
     if (!instance->listen())
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(instance->socketPath()));
     connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy,
         Qt::UniqueConnection);
+    return true;
 }
 
 void AppDelegate::quitForAnotherCopy()
 {
     // The new copy starts its own capture as soon as this one has gone.
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->savePendingItems();
+    m_enrichment.reset();
     m_clipboardMonitor.reset();
     QCoreApplication::quit();
 }
@@ -212,18 +263,21 @@ void AppDelegate::createStatusItem()
 {
     if (!m_services.useStatusItem)
         return;
-    if (!StatusItem::isAvailable()) {
-        printDiagnostic(
-            QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; %1.")
-                .arg(openingHint()));
-    }
+    if (!StatusItem::isAvailable())
+        printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
     m_statusItem = std::make_unique<StatusItem>();
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);
-    connect(m_statusItem.get(), &StatusItem::updatesRequested, this, &AppDelegate::checkForUpdates);
+    connect(m_statusItem.get(), &StatusItem::updatesRequested, this, [this] { checkForUpdates(); });
     connect(
         m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+QString AppDelegate::noTrayMessage() const
+{
+    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1.")
+        .arg(openingHint());
 }
 
 void AppDelegate::registerObservers()
@@ -247,8 +301,11 @@ void AppDelegate::handleDetectCodeChanged()
     if (m_services.settings.detectCode()) {
         if (m_detectionHooks.loadModels)
             m_detectionHooks.loadModels();
-    } else if (m_detectionHooks.unloadModels) {
-        m_detectionHooks.unloadModels();
+    } else {
+        if (m_detectionHooks.unloadModels)
+            m_detectionHooks.unloadModels();
+        // Its script heap goes too; code still shown is highlighted by a new engine.
+        HighlightCacheService::shared().resetHighlighter();
     }
 }
 
@@ -326,31 +383,21 @@ void AppDelegate::configureActivation()
     m_shortcuts->enable(names);
 }
 
-QString AppDelegate::doubleTapModifierName(AppSettings::DoubleTapModifier modifier)
-{
-    switch (modifier) {
-    case AppSettings::DoubleTapModifier::option:
-        return QKeySequence(Qt::Key_Alt).toString(QKeySequence::NativeText);
-    case AppSettings::DoubleTapModifier::command:
-        return QKeySequence(Qt::Key_Meta).toString(QKeySequence::NativeText);
-    case AppSettings::DoubleTapModifier::control:
-        return QKeySequence(Qt::Key_Control).toString(QKeySequence::NativeText);
-    case AppSettings::DoubleTapModifier::shift:
-        return QKeySequence(Qt::Key_Shift).toString(QKeySequence::NativeText);
-    }
-    return {};
-}
-
 QString AppDelegate::openingHint() const
 {
     const KeyboardShortcuts::Name &name = togglePanelShortcut();
+    const QString key = KeyboardShortcuts::ShortcutCenter::storageKey(name);
     std::optional<KeyboardShortcuts::Shortcut> shortcut = m_shortcuts->getShortcut(name);
     // Before the first start has stored anything, the default is what will be taken.
-    if (!m_services.defaults.contains(KeyboardShortcuts::ShortcutCenter::storageKey(name)))
+    if (!m_services.defaults.contains(key))
         shortcut = name.defaultShortcut;
-    if (!shortcut)
+    if (shortcut)
+        return QStringLiteral("open it with %1").arg(shortcut->nativeText());
+    if (m_services.defaults.boolean(key) == false)
         return QStringLiteral("no shortcut is set to open it");
-    return QStringLiteral("open it with %1").arg(shortcut->nativeText());
+    // Something is stored that is no shortcut: the default is not what will be taken.
+    return QStringLiteral("the shortcut to open it, stored in %1, cannot be read: choose one in the settings")
+        .arg(m_services.defaults.filePath());
 }
 
 void AppDelegate::explainDoubleTapUnavailable(const QString &reason)
@@ -360,7 +407,8 @@ void AppDelegate::explainDoubleTapUnavailable(const QString &reason)
     m_toldDoubleTapUnavailable = true;
     notifyUser(QStringLiteral("Double tap unavailable"),
         QStringLiteral("A double tap of %1 cannot open Tindlewick here: %2. Until it can, %3.")
-            .arg(doubleTapModifierName(m_services.settings.doubleTapModifier()), reason, openingHint()));
+            .arg(DoubleTapService::modifierName(m_services.settings.doubleTapModifier()), reason,
+                openingHint()));
 }
 
 void AppDelegate::openSettings()
@@ -368,15 +416,69 @@ void AppDelegate::openSettings()
     SettingsLinkHelper::shared().openSettings();
 }
 
-void AppDelegate::checkForUpdates()
+void AppDelegate::checkForUpdates(QWidget *over)
 {
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates"),
         QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
                        "there (for example with apt) to get the newest version."),
-        QMessageBox::Ok);
+        QMessageBox::Ok, over);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     box->activateWindow();
+}
+
+SettingsView *AppDelegate::settingsWindow() const
+{
+    return m_settingsWindow.data();
+}
+
+void AppDelegate::showSettingsWindow()
+{
+    if (!m_settingsWindow) {
+        QPointer<AppDelegate> self = this;
+        SettingsView::Services services { m_services.settings, *m_services.container.mainContext(),
+            *m_shortcuts, togglePanelShortcut(),
+            [self] {
+                if (self)
+                    self->checkForUpdates(self->m_settingsWindow);
+            },
+            m_releaseHighlighter };
+        m_settingsWindow = new SettingsView(services);
+        // Closed, it goes; the next opening starts afresh on "General".
+        m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    SettingsView *window = m_settingsWindow;
+    const bool wasVisible = window->isVisible();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (wasVisible)
+        return;
+    // The window manager may refuse the request of a program that has no recent input event of
+    // its own (the tray's menu is another window): once the window is on screen, ask again on
+    // the user's behalf.
+    QPointer<AppDelegate> self = this;
+    auto monitor = std::make_shared<QPointer<LocalEventMonitor>>();
+    auto *firstPaint = new LocalEventMonitor(
+        { QEvent::Paint },
+        [self, window, monitor](QObject *receiver, QEvent *) {
+            if (receiver != window || !*monitor)
+                return false;
+            (*monitor)->stop();
+            (*monitor)->deleteLater();
+            QTimer::singleShot(0, self, [self] {
+                if (!self || !self->m_settingsWindow || self->m_settingsWindow->isActiveWindow())
+                    return;
+                RunningApplication own;
+                own.processIdentifier = QCoreApplication::applicationPid();
+                own.windowId = self->m_settingsWindow->winId();
+                self->m_services.workspace.activate(own);
+            });
+            return false;
+        },
+        window);
+    *monitor = firstPaint;
+    firstPaint->start();
 }
 
 void AppDelegate::handleRegistrationFailure(
@@ -701,6 +803,11 @@ void AppDelegate::finishHidePanel(bool restoreFocus)
 
 void AppDelegate::applicationWillTerminate()
 {
+    // A copy that did not run leaves the store to the one that does.
+    if (m_refusedToRun)
+        return;
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->savePendingItems();
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
     // A pruning still running on the capture's actor would keep the log from being folded in.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class BackgroundEnrichment;
 class ClipboardMonitor;
 class CodeClassifier;
 class ClipboardPanel;
@@ -28,6 +29,7 @@ class QWidget;
 class SearchField;
 class QWindow;
 class SettingsOpener;
+class SettingsView;
 class SingleInstance;
 class StatusItem;
 class SyntheticKeyboard;
@@ -84,8 +86,14 @@ public:
 
     // Start-up, in order: shared instance, other copies asked to quit, version bookkeeping,
     // tray icon, capture, observers, settings opener, model warm-up, panel, shortcut, and
-    // the activation mode.
+    // the activation mode. When another copy keeps running (see SingleInstance::claim),
+    // nothing after the first two happens and the app quits.
     void applicationDidFinishLaunching();
+    bool refusedToRun() const { return m_refusedToRun; }
+    // How long a new copy waits for the lock of the copy it asked to quit, and for one it
+    // could not ask (one starting at the same moment).
+    static constexpr int lockWaitAfterAskingMs = 5000;
+    static constexpr int lockWaitMs = 1500;
     // Quit: the store's main context is saved and its write-ahead log folded in.
     void applicationWillTerminate();
 
@@ -98,11 +106,17 @@ public:
     void hidePanel(bool restoreFocus);
     void configureActivation();
     void openSettings();
-    void checkForUpdates();
+    // Says where updates come from, over the given window (the settings) or on its own.
+    void checkForUpdates(QWidget *over = nullptr);
+    // Shows the settings window, made anew when it was closed, and brings it to the front.
+    void showSettingsWindow();
+    SettingsView *settingsWindow() const;
 
     ClipboardPanel *popoverPanel() const { return m_popoverPanel.get(); }
     PanelController *panelController() const { return m_panelController; }
     ClipboardMonitor *clipboardMonitor() const { return m_clipboardMonitor.get(); }
+    // What is learnt about stored items after their save: highlighted code, media previews.
+    BackgroundEnrichment *backgroundEnrichment() const { return m_enrichment.get(); }
     PasteService *pasteService() const { return m_pasteService.get(); }
     DoubleTapService *doubleTapService() const { return m_doubleTapService.get(); }
     StatusItem *statusItem() const { return m_statusItem.get(); }
@@ -122,10 +136,11 @@ public:
     static SearchField *findSearchField(QWidget *contentView);
     // Whether a window that became active is a settings window, to be kept above others.
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
-    // The modifier as people read it ("Alt", "Ctrl").
-    static QString doubleTapModifierName(AppSettings::DoubleTapModifier modifier);
     // "<version> (<build>)" of the running program.
     static QString runningVersion();
+    // What the log says at start when there is no tray: how to open the panel without its
+    // icon (openingHint).
+    QString noTrayMessage() const;
 
     // Neighbours that come with later parts of the app.
     // Builds the panel's root view each time the panel window is made (the panel view).
@@ -136,6 +151,8 @@ public:
     void setDetectionHooks(DetectionHooks hooks) { m_detectionHooks = std::move(hooks); }
     void setLabelEditingQuery(std::function<bool()> query) { m_isEditingLabel = std::move(query); }
     void setPreviewHider(std::function<void()> hide) { m_hidePreview = std::move(hide); }
+    // Lets the shared highlighting engine go (after the history was cleared in the settings).
+    void setHighlighterReleaser(std::function<void()> release) { m_releaseHighlighter = std::move(release); }
     void setMountedVolumesRefresher(std::function<void()> refresh) { m_refreshVolumes = std::move(refresh); }
     // How the user hears of a problem (default: a tray message, or a message box without a tray).
     void setUserNotifier(std::function<void(const QString &title, const QString &message)> notify)
@@ -149,7 +166,8 @@ Q_SIGNALS:
     void panelHidden();
 
 private:
-    void terminateOtherInstances();
+    void startBackgroundEnrichment();
+    bool terminateOtherInstances();
     void updateVersionBookkeeping();
     void createStatusItem();
     void registerObservers();
@@ -171,7 +189,8 @@ private:
     void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
     void notifyUser(const QString &title, const QString &message);
     void explainDoubleTapUnavailable(const QString &reason);
-    // "open it with Ctrl+Space", from the stored shortcut.
+    // "open it with Ctrl+Space", from the stored shortcut; or that none is set, or that what
+    // is stored cannot be read.
     QString openingHint() const;
     void quitForAnotherCopy();
 
@@ -181,6 +200,7 @@ private:
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<ClipboardPanel> m_popoverPanel;
     std::unique_ptr<ClipboardMonitor> m_clipboardMonitor;
+    std::unique_ptr<BackgroundEnrichment> m_enrichment;
     std::unique_ptr<PasteService> m_pasteService;
     std::unique_ptr<DoubleTapService> m_doubleTapService;
     std::unique_ptr<SettingsOpener> m_settingsOpener;
@@ -195,9 +215,12 @@ private:
     std::function<QWidget *(ClipboardPanel &)> m_panelContentFactory;
     std::function<bool()> m_isEditingLabel;
     std::function<void()> m_hidePreview;
+    std::function<void()> m_releaseHighlighter;
+    QPointer<SettingsView> m_settingsWindow;
     std::function<void()> m_refreshVolumes;
     std::function<void(const QString &, const QString &)> m_notifyUser;
     bool m_launched = false;
+    bool m_refusedToRun = false;
     bool m_toldDoubleTapUnavailable = false;
     enum class RegistrationRetry { none, pending, done };
     RegistrationRetry m_registrationRetry = RegistrationRetry::none;

@@ -3,6 +3,7 @@
 #include "capture/LinkMetadataTask.h"
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
+#include "common/NotificationCenter.h"
 #include "detection/CodeDetectionService.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "enrichment/LinkMetadataService.h"
@@ -10,6 +11,7 @@
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/FileExistence.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -27,7 +29,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
 #include "shell/ShellPanelEnvironment.h"
-#include "shell/ShortcutRecorderWindow.h"
+#include "shell/TestHooks.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -102,6 +104,11 @@ int run(int argc, char **argv)
 
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
+    // Showing the panel must never wait for a disk: whether the files of file items are
+    // still there is learnt on a worker thread, and the panel looks again when it changed.
+    FileExistence::shared().setBackgroundChecks(true);
+    QObject::connect(&FileExistence::shared(), &FileExistence::answersChanged, &app,
+        [] { NotificationCenter::defaultCenter().post(Notifications::volumesDidChange); });
     SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
@@ -117,17 +124,14 @@ int run(int argc, char **argv)
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
+    if (TestHooks::requested())
+        TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.applicationWillTerminate();
         LinkMetadataService::shared().shutDown();
     });
     delegate.applicationDidFinishLaunching();
     startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
-    std::unique_ptr<ShortcutRecorderWindow> recorderWindow;
-    if (qEnvironmentVariableIntValue("TINDLEWICK_SHORTCUT_RECORDER_WINDOW") == 1) {
-        recorderWindow = std::make_unique<ShortcutRecorderWindow>(delegate.shortcuts());
-        recorderWindow->show();
-    }
     return app.exec();
 }
 

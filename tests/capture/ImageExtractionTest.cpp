@@ -1,5 +1,7 @@
 #include "capture/ImageExtraction.h"
+#include "platform/ImageLimits.h"
 
+#include "capture/MediaTestSupport.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -11,10 +13,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtEndian>
-
-#include <taglib/attachedpictureframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
 
 using namespace ImageExtraction;
 
@@ -125,10 +123,42 @@ TEST(ImageExtractionTest, DecompressionBombsAreNotDecoded)
     const QByteArray bomb = blackPng(12000, 12000);
     ASSERT_LT(bomb.size(), 100'000);
     EXPECT_TRUE(decodeImage(bomb).isNull());
-    const std::optional<PreparedImage> prepared = prepareImage({ PasteboardType::png, bomb, {} }, 40);
-    ASSERT_TRUE(prepared);
-    EXPECT_EQ(prepared->imageData, bomb);
-    EXPECT_FALSE(prepared->thumbnail);
+    // Its size is known from the header alone, and it is refused outright: kept as bytes, it
+    // would be tried again by everything that shows or pastes it.
+    EXPECT_EQ(ImageLimits::sizeOf(bomb), QSize(12000, 12000));
+    EXPECT_FALSE(prepareImage({ PasteboardType::png, bomb, {} }, 40));
+}
+
+TEST(ImageExtractionTest, ThePixelLimitIsReadFromTheHeaderBeforeAnyDecoding)
+{
+    const struct
+    {
+        QSize size;
+        bool decodable;
+    } cases[] = {
+        { QSize(100, 100), true },
+        { QSize(8000, 5000), true }, // exactly 40 million pixels
+        { QSize(8000, 5001), false },
+        { QSize(40'000'001, 1), false },
+        { QSize(1, 40'000'001), false },
+        { QSize(30000, 30000), false },
+        { QSize(65535, 65535), false }, // the product does not fit in 32 bits
+        { QSize(0, 0), false },
+        { QSize(-1, -1), false },
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(ImageLimits::isDecodable(test.size), test.decodable)
+            << test.size.width() << "x" << test.size.height();
+
+    // A header that claims more than the limit is never decoded, however small the file.
+    for (const QSize size : { QSize(8000, 5001), QSize(30000, 30000) }) {
+        const QByteArray claimed = blackPng(size.width(), size.height());
+        EXPECT_EQ(ImageLimits::sizeOf(claimed), size);
+        EXPECT_TRUE(decodeImage(claimed).isNull()) << size.width();
+        EXPECT_FALSE(makeThumbnail(claimed, 40)) << size.width();
+        EXPECT_FALSE(prepareImage({ PasteboardType::png, claimed, {} }, 40)) << size.width();
+    }
+    EXPECT_EQ(ImageLimits::sizeOf(QByteArray("no picture")), std::nullopt);
 }
 
 TEST(ImageExtractionTest, MediaKindsByExtension)
@@ -158,29 +188,8 @@ TEST(ImageExtractionTest, MediaKindsByExtension)
 TEST(ImageExtractionTest, CoverArtOfAudioFiles)
 {
     QTemporaryDir folder;
-    // A few MPEG-1 layer III frames: enough for TagLib to take the file as MP3.
     const auto writeMp3 = [&](const QString &name, const QList<QByteArray> &pictures) {
-        const QString path = folder.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        QByteArray frame(417, '\0');
-        frame[0] = char(0xFF);
-        frame[1] = char(0xFB);
-        frame[2] = char(0x90);
-        for (int i = 0; i < 20; ++i)
-            file.write(frame);
-        file.close();
-        if (!pictures.isEmpty()) {
-            TagLib::MPEG::File mp3(QFile::encodeName(path).constData());
-            for (const QByteArray &picture : pictures) {
-                auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
-                frame->setMimeType("image/png");
-                frame->setPicture(TagLib::ByteVector(picture.constData(), uint(picture.size())));
-                mp3.ID3v2Tag(true)->addFrame(frame);
-            }
-            EXPECT_TRUE(mp3.save());
-        }
-        return QUrl::fromLocalFile(path);
+        return writeTestMp3(folder.filePath(name), pictures);
     };
     const QByteArray cover = encoded(bands(300, 300), "png");
 

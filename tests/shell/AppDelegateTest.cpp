@@ -5,6 +5,8 @@
 #include "capture/ClipboardMonitor.h"
 #include "columns/CategoryColumn.h"
 #include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
+#include "detection/HighlightedLinesBlob.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/FetchDescriptor.h"
@@ -20,7 +22,11 @@
 #include "platform/SingleInstance.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
+#include "settings/HistoryTab.h"
+#include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/SettingsLinkHelper.h"
+#include "shell/SettingsOpener.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "support/TestSupport.h"
 
@@ -480,7 +486,7 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
     ASSERT_TRUE(context().save().ok);
     launch();
     ShellPanelEnvironment environment(
-        *delegate, *panel(), *delegate->pasteService(), workspace, availability);
+        *delegate, *panel(), *delegate->pasteService(), workspace, settings, availability);
     ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
 
     environment.checkpointStore();
@@ -538,6 +544,41 @@ TEST_F(AppDelegateTest, SettingChangesReachTheModelsAndThePanelBackground)
     EXPECT_TRUE(waitUntil([&] { return background.isNull(); })) << "the background was not rebuilt";
 }
 
+TEST_F(AppDelegateTest, StoredCodeIsHighlightedAfterLaunchAndTheSettingsReachTheHighlighter)
+{
+    ClipboardItemPtr code = ClipboardItem::create(ClipboardItemType::code,
+        { .text = QStringLiteral("fn main() {\n    println!(\"hi\");\n}"),
+            .codeLanguage = QStringLiteral("rust") });
+    context().insert(code);
+    ASSERT_TRUE(context().save().ok);
+    HighlightCacheService &highlights = HighlightCacheService::shared();
+
+    // The refresh after the start gives the item its lines, in the settings' theme.
+    settings.setCodeTheme(HighlightTheme::xcode);
+    launch();
+    ASSERT_NE(delegate->backgroundEnrichment(), nullptr);
+    ASSERT_TRUE(waitUntil(
+        [&] { return code->highlightedLinesTheme() == QStringLiteral("Xcode"); }, std::chrono::seconds(30)));
+    const std::optional<HighlightedLinesBlob::Lines> lines
+        = HighlightedLinesBlob::decode(code->highlightedLinesData().value_or(QByteArray()));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->size(), 3);
+    EXPECT_GT(highlights.cacheCount(), 0);
+    EXPECT_TRUE(highlights.hasHighlighter());
+
+    // A new theme empties the cache before anyone hears of it.
+    qsizetype countWhenAnnounced = -1;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, &observer,
+        [&](const QVariantMap &) { countWhenAnnounced = highlights.cacheCount(); });
+    settings.setCodeTheme(HighlightTheme::solarized);
+    EXPECT_EQ(countWhenAnnounced, 0);
+
+    // Code detection switched off lets the engine go.
+    settings.setDetectCode(false);
+    EXPECT_TRUE(waitUntil([&] { return !highlights.hasHighlighter(); }));
+}
+
 TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
 {
     struct Case
@@ -560,6 +601,40 @@ TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
             << c.identifier.toStdString() << "/" << c.title.toStdString();
 }
 
+TEST_F(AppDelegateTest, SettingsOpenOnceOnGeneralOnATabWhenAskedAndAfreshAfterClosing)
+{
+    launch();
+    int releases = 0;
+    delegate->setHighlighterReleaser([&] { ++releases; });
+    EXPECT_EQ(delegate->settingsWindow(), nullptr);
+    delegate->openSettings();
+    SettingsView *window = delegate->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("General — Tindlewick Settings"));
+
+    // "Customize Formats": the same window, on Colors, a moment later.
+    SettingsLinkHelper::shared().openSettings(SettingsView::colors);
+    EXPECT_EQ(delegate->settingsWindow(), window);
+    ASSERT_TRUE(waitUntil([&] { return window->selectedTab() == SettingsView::colors; }));
+
+    // The History tab's clear goes through the app's store and lets the highlighter go.
+    insertText(QStringLiteral("to be cleared"));
+    ASSERT_TRUE(context().save().ok);
+    window->historyTab()->clearAllHistory();
+    window->historyTab()->lastCompaction().waitForFinished();
+    EXPECT_EQ(releases, 1);
+    EXPECT_EQ(context().fetchCount(FetchDescriptor()), 0);
+
+    // Closed, the window goes; opened again it starts on General.
+    QPointer<SettingsView> closed = window;
+    window->close();
+    ASSERT_TRUE(waitUntil([&] { return closed.isNull(); }));
+    delegate->openSettings();
+    ASSERT_NE(delegate->settingsWindow(), nullptr);
+    EXPECT_EQ(delegate->settingsWindow()->selectedTab(), SettingsView::general);
+}
+
 TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)
 {
     launch();
@@ -573,5 +648,77 @@ TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)
 }
 
 } // namespace
+
+TEST_F(AppDelegateTest, ACopyStartedWhileAnotherHoldsTheLockDoesNothingAndQuits)
+{
+    const QString socketPath = m_settingsFolder.path() + QStringLiteral("/instance.socket");
+    // Another copy starting at the same moment: it holds the lock but does not listen yet,
+    // so it cannot be asked to quit.
+    SingleInstance starting(socketPath);
+    ASSERT_TRUE(starting.claim(0));
+    SingleInstance instance(socketPath);
+    launch(&instance);
+    EXPECT_TRUE(delegate->refusedToRun());
+    EXPECT_EQ(delegate->clipboardMonitor(), nullptr) << "two captures would store every copy twice";
+    EXPECT_EQ(delegate->popoverPanel(), nullptr);
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    EXPECT_FALSE(instance.hasClaimed());
+    delegate->applicationWillTerminate(); // leaves the store to the other copy
+}
+
+TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)
+{
+    // A store that cannot be written (as a read-only disk or file would be).
+    container().setConnectionSetupSql(QStringLiteral("PRAGMA query_only = ON"));
+    launch();
+    ClipboardMonitor *monitor = delegate->clipboardMonitor();
+    ASSERT_NE(monitor, nullptr);
+    for (const char *text : { "one", "two", "three" }) {
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::text, { .text = QString::fromUtf8(text) });
+        monitor->saveClipboardItem(item, false, std::nullopt);
+    }
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.first().contains(storePath()));
+    EXPECT_TRUE(notices.first().contains(QLatin1String("writable"))) << notices.first().toStdString();
+}
+
+TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortcut)
+{
+    const QString key = QStringLiteral("KeyboardShortcuts_togglePanel");
+    const QString defaultShortcut = AppDelegate::togglePanelShortcut().defaultShortcut->nativeText();
+    const QByteArray otherJson = R"({"carbonKeyCode":9,"carbonModifiers":2304})";
+    const QString otherShortcut = KeyboardShortcuts::Shortcut::fromJson(otherJson)->nativeText();
+    ASSERT_NE(otherShortcut, defaultShortcut);
+    const struct
+    {
+        const char *name;
+        std::optional<QVariant> stored;
+        QString expected;
+    } cases[] = {
+        { "nothing stored yet", std::nullopt, QStringLiteral("open it with ") + defaultShortcut },
+        { "another shortcut", QVariant(QString::fromUtf8(otherJson)),
+            QStringLiteral("open it with ") + otherShortcut },
+        { "the shortcut removed", QVariant(false), QStringLiteral("no shortcut is set") },
+        { "a stored value that is no shortcut", QVariant(QStringLiteral("{not json")),
+            QStringLiteral("cannot be read") },
+        { "a number", QVariant(7.0), QStringLiteral("cannot be read") },
+    };
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
+        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
+    for (const auto &c : cases) {
+        if (c.stored)
+            defaults.setObject(key, *c.stored);
+        else
+            defaults.removeObject(key);
+        const QString message = delegate->noTrayMessage();
+        EXPECT_TRUE(message.contains(c.expected)) << c.name << ": " << message.toStdString();
+        if (c.stored) {
+            EXPECT_FALSE(message.contains(defaultShortcut)) << c.name << ": " << message.toStdString();
+        }
+    }
+    defaults.setObject(key, QStringLiteral("{not json"));
+    EXPECT_TRUE(delegate->noTrayMessage().contains(defaults.filePath()));
+}
 
 #include "AppDelegateTest.moc"
