@@ -301,3 +301,72 @@ TEST(HeuristicCodeDetectionTest, IndexedScanAgreesWithScanningEveryLine)
             << qPrintable(text.left(400));
     }
 }
+
+// Languages that share most of their shapes with a near relative: each text must be named
+// for what it is, the relative's own text for the relative, and text that only looks a
+// little like one of them must not be code.
+TEST(HeuristicCodeDetectionTest, NearRelativesAreToldApart)
+{
+    struct Case
+    {
+        const char *name;
+        const char *text;
+        const char *language; // nullptr: not code
+    };
+    const Case cases[] = {
+        { "typescript with optional members and a promised result",
+            "interface Order {\n  id: number;\n  note?: string;\n  tags: string[];\n}\n\n"
+            "export async function load(id: number): Promise<Order> {\n"
+            "  const response = await fetch(`/orders/${id}`);\n  return (await response.json()) as "
+            "Order;\n}\n",
+            "typescript" },
+        { "javascript with the same calls",
+            "export async function load(id) {\n  const response = await fetch(`/orders/${id}`);\n"
+            "  if (response.status !== 200) throw new Error('failed');\n  return response.json();\n}\n",
+            "javascript" },
+        { "scss with variables, a mixin and nesting",
+            "$pad: 8px;\n\n@mixin card {\n  padding: $pad;\n}\n\n.panel {\n  @include card;\n"
+            "  color: #333333;\n  &:hover {\n    color: darken($pad, 10%);\n  }\n}\n",
+            "scss" },
+        { "plain css",
+            ".panel {\n  display: flex;\n  padding: 8px;\n  color: #333333;\n}\n\n"
+            "@media (max-width: 600px) {\n  .panel {\n    display: block;\n  }\n}\n",
+            "css" },
+        { "ocaml with its entry point and printing",
+            "type shape = Circle of float | Square of float\n\nlet area s =\n  match s with\n"
+            "  | Circle r -> 3.14 *. r *. r\n  | Square a -> a *. a\n\n"
+            "let () = print_endline (string_of_float (area (Circle 1.0)))\n",
+            "ocaml" },
+        { "f# with printfn",
+            "type Shape = Circle of float | Square of float\n\nlet area s =\n  match s with\n"
+            "  | Circle r -> 3.14 * r * r\n  | Square a -> a * a\n\nprintfn \"%f\" (area (Circle 1.0))\n",
+            "fsharp" },
+        { "a patch of a json file",
+            "--- a/package.json\n+++ b/package.json\n@@ -2,5 +2,5 @@\n   \"name\": \"shop\",\n"
+            "-  \"version\": \"1.0.0\",\n+  \"version\": \"1.1.0\",\n   \"private\": true,\n"
+            "   \"scripts\": {\n",
+            "diff" },
+        { "the json itself",
+            "{\n  \"name\": \"shop\",\n  \"version\": \"1.1.0\",\n  \"private\": true,\n  \"scripts\": {\n"
+            "    \"test\": \"jest\"\n  }\n}\n",
+            "json" },
+        { "notes with dashed rules and plus signs",
+            "--- Monday ---\nbuy milk, eggs + bread\n+++ urgent +++ call the plumber about the sink\n"
+            "--- Tuesday ---\nmeeting at 10, lunch with Sam\n",
+            nullptr },
+        { "a price list with dollar amounts",
+            "Coffee: $3.50;\nTea: $2.80;\nCake: $4.20;\nTotal for two of each comes to about $21 today\n",
+            nullptr },
+    };
+    for (const Case &c : cases) {
+        const HeuristicResult result = HeuristicCodeDetection::shared().detect(QString::fromUtf8(c.text));
+        if (c.language) {
+            EXPECT_TRUE(result.isCode) << c.name << " scored " << result.score;
+            EXPECT_EQ(result.language, QString::fromLatin1(c.language))
+                << c.name << " named " << qPrintable(result.language.value_or(QStringLiteral("none")));
+        } else {
+            EXPECT_FALSE(result.isCode)
+                << c.name << " taken for " << qPrintable(result.language.value_or(QStringLiteral("none")));
+        }
+    }
+}
