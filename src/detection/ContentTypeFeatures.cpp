@@ -30,6 +30,7 @@ enum Kind : uint32_t {
     TextEnd1 = 20, // .. 23 for the last 1 to 4 bytes
     LineEnding2 = 24,
     Fields = 25,
+    Rows = 26,
 };
 
 // What separates the fields of a table's rows: comma, tab, semicolon, vertical bar.
@@ -140,8 +141,8 @@ private:
     }
 
     // A table's rows hold the same number of separators, line after line; code and prose
-    // seldom do. One feature per separator the line holds between its fields: the
-    // separator, how many (up to 31), and whether the line before held as many. A separator
+    // seldom do. For each separator the line holds between its fields: the separator, how
+    // many (up to 31), and whether the line before held as many. A separator
     // that ends the line (a statement's semicolon, the comma after an array's element)
     // parts no fields and is not counted.
     void fields(const uint8_t *bytes, size_t size, SeparatorCounts &previous)
@@ -152,8 +153,15 @@ private:
             const auto count
                 = uint8_t(std::min<ptrdiff_t>(std::count(bytes, bytes + counted, separator), 31));
             if (count > 0) {
-                const uint8_t shape[3] = { separator, count, uint8_t(count == previous[s]) };
-                add(Fields, shape, 3);
+                // The row's shape, and whether it repeats the row before whatever its width;
+                // each twice, so that a table's rows are not drowned by its byte n-grams.
+                const uint8_t repeated = uint8_t(count == previous[s]);
+                const uint8_t shape[3] = { separator, count, repeated };
+                const uint8_t row[2] = { separator, repeated };
+                for (size_t copy = 0; copy < featuresPerFieldSeparator / 2; ++copy) {
+                    add(Fields, shape, 3);
+                    add(Rows, row, 2);
+                }
             }
             previous[s] = count;
         }

@@ -29,4 +29,7 @@ Input inputTokens(const uint8_t *bytes, size_t size);
 // the text. Padding never enters a feature.
 void extract(const Input &input, uint32_t buckets, std::vector<uint32_t> &features);
 
+// How many features each field separator that a line holds adds.
+constexpr size_t featuresPerFieldSeparator = 4;
+
 } // namespace ContentTypeFeatures

@@ -383,7 +383,7 @@ TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
     EXPECT_EQ(error, "not a content-type model file");
 }
 
-// Each line that holds a field separator gives one more feature per separator it holds;
+// Each line that holds a field separator gives more features for each separator it holds;
 // the same text with other bytes in their places gives none. Every text here sits in both
 // windows of the input, so each line counts twice.
 TEST(ContentTypeFeaturesTest, FieldSeparatorsOfEachLineAreFeatures)
@@ -399,7 +399,7 @@ TEST(ContentTypeFeaturesTest, FieldSeparatorsOfEachLineAreFeatures)
         const char *name;
         const char *table;
         const char *plain; // the same bytes with the separators replaced
-        size_t extra;
+        size_t separatorLines; // lines times the separators each holds, in both windows
     };
     const Case cases[] = {
         { "commas", "ab,cd,ef\ngh,ij,kl", "ab+cd+ef\ngh+ij+kl", 4 },
@@ -413,7 +413,9 @@ TEST(ContentTypeFeaturesTest, FieldSeparatorsOfEachLineAreFeatures)
         { "one inside, one at the end", "ab,cd,\nef,gh,", "ab+cd+\nef+gh+", 4 },
     };
     for (const Case &c : cases)
-        EXPECT_EQ(featureCount(c.table), featureCount(c.plain) + c.extra) << c.name;
+        EXPECT_EQ(featureCount(c.table),
+            featureCount(c.plain) + c.separatorLines * ContentTypeFeatures::featuresPerFieldSeparator)
+            << c.name;
 }
 
 TEST(ContentTypeFeaturesTest, OnlyRealBytesMakeFeatures)

@@ -51,8 +51,8 @@ struct Options
     std::string evaluate; // a model folder to report on instead of training
     double testShare = 0.2;
     uint32_t buckets = 1u << 16;
-    uint32_t embeddingDim = 64;
-    uint32_t hiddenDim = 64;
+    uint32_t embeddingDim = 96;
+    uint32_t hiddenDim = 128;
     float learningRate = 0.08f;
     unsigned threads = 3; // for the features of the next samples and for the held-out figures
 };
@@ -113,10 +113,12 @@ void checkConversion(const std::string &pattern, const std::string &line)
     const bool counted = !count.empty() && std::all_of(count.begin(), count.end(), [](char c) {
         return std::isdigit(static_cast<unsigned char>(c));
     });
-    const bool ok = ((kind == "tsv" || kind == "split%" || kind == "heldout" || kind == "xmltext")
-                        && colon == std::string::npos)
+    const bool ok
+        = ((kind == "tsv" || kind == "ssv" || kind == "split%" || kind == "heldout" || kind == "xmltext")
+              && colon == std::string::npos)
         || (kind == "lorem" && counted) || (kind == "sentences" && (colon == std::string::npos || counted))
-        || ((kind == "lines" || kind == "everyday") && counted) || (kind == "fenced" && !count.empty());
+        || ((kind == "lines" || kind == "everyday") && counted)
+        || ((kind == "fenced" || kind == "blocks") && !count.empty());
     if (!ok)
         fail("unknown conversion \"" + conversion + "\" in: " + line);
 }
@@ -239,7 +241,9 @@ std::vector<std::string> splitAtPercentLines(const std::string &data)
     return pieces;
 }
 
-std::string csvToTsv(const std::string &data)
+// A comma-separated table with another separator between its fields (quotes dropped); the
+// separator where it stood in the data becomes a space.
+std::string csvWithSeparator(const std::string &data, char separator)
 {
     std::string out;
     bool quoted = false;
@@ -253,8 +257,8 @@ std::string csvToTsv(const std::string &data)
                 quoted = !quoted;
             }
         } else if (c == ',' && !quoted) {
-            out += '\t';
-        } else if (c == '\t') {
+            out += separator;
+        } else if (c == separator) {
             out += ' ';
         } else {
             out += c;
@@ -1122,6 +1126,8 @@ std::vector<std::string> fencedBlocks(const std::string &data, const std::string
     std::string line, fence, block;
     bool inside = false, keep = false, console = false;
     while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back(); // pages written with CRLF line ends
         const size_t indent = line.find_first_not_of(" \t");
         const std::string_view text
             = indent == std::string::npos ? std::string_view() : std::string_view(line).substr(indent);
@@ -1176,6 +1182,8 @@ constexpr size_t fencedPerFile = 12;
 // A whole code block of a page is a documentation sample when it has this many lines.
 constexpr size_t docBlockMinLines = 2;
 constexpr size_t docBlockMaxLines = 60;
+// A code block is a document of its own (">blocks") when it has this many lines.
+constexpr size_t blockMinLines = 5;
 // At most this share of a label's files is held out: with packages of very different sizes
 // a fifth is often out of reach, a third less often.
 constexpr double heldShareLimit = 0.35;
@@ -1398,7 +1406,7 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         for (const Candidate &candidate : paths) {
             const std::string &conversion = candidate.conversion;
             allPackages.insert(candidate.package);
-            if (conversion.empty() || conversion == "tsv" || conversion == "xmltext")
+            if (conversion.empty() || conversion == "tsv" || conversion == "ssv" || conversion == "xmltext")
                 ++packagesOf[label][candidate.package];
         }
     }
@@ -1489,7 +1497,8 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             const std::string &package = candidate->package;
             const size_t colon = conversionAndCount.find(':');
             const std::string conversion = conversionAndCount.substr(0, colon);
-            const size_t count = colon == std::string::npos || conversion == "fenced"
+            const size_t count
+                = colon == std::string::npos || conversion == "fenced" || conversion == "blocks"
                 ? 0
                 : std::stoul(conversionAndCount.substr(colon + 1));
             if (conversion == "heldout") {
@@ -1531,6 +1540,15 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 }
                 continue;
             }
+            if (conversion == "blocks") {
+                // Whole code blocks of a page as documents of their own, for a language whose
+                // packaged sources are few.
+                const std::string tags = conversionAndCount.substr(colon + 1);
+                for (std::string &block : fencedBlocks(readFile(path, 1 << 20), tags))
+                    if (lineCount(block) >= blockMinLines)
+                        pieces.push_back({ std::move(block), package });
+                continue;
+            }
             if (conversion == "lines") {
                 std::vector<std::string> lines;
                 std::istringstream in(readFile(path, 1 << 24));
@@ -1560,7 +1578,8 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             if (files.size() >= options.maxFiles)
                 continue;
             const std::string data = readFile(path, 1 << 20);
-            std::string document = conversion == "tsv" ? csvToTsv(data)
+            std::string document = conversion == "tsv" ? csvWithSeparator(data, '\t')
+                : conversion == "ssv"                  ? csvWithSeparator(data, ';')
                 : conversion == "xmltext"              ? xmlText(data)
                                                        : data;
             if (label == "txt" && markedUp(document))
