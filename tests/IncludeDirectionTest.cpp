@@ -101,10 +101,15 @@ const QStringList colourValueFiles
           QStringLiteral("enrichment/ColorText_p.h"), QStringLiteral("enrichment/ColorText.cpp") };
 
 // The panel's state that tests drive without widgets.
-const QStringList headlessPanelState = { QStringLiteral("panel/PanelController"),
-    QStringLiteral("panel/PanelGeometry"), QStringLiteral("panel/PanelViewState"),
-    QStringLiteral("panel/PanelSelectionState"), QStringLiteral("panel/PanelCategories"),
-    QStringLiteral("panel/GridNavigation"), QStringLiteral("panel/PanelEnvironment") };
+const QStringList headlessPanelState
+    = { QStringLiteral("panel/PanelController"), QStringLiteral("panel/PanelGeometry"),
+          QStringLiteral("panel/PanelViewState"), QStringLiteral("panel/PanelItems"),
+          QStringLiteral("panel/PanelSearch"), QStringLiteral("panel/PanelCategoryLists"),
+          QStringLiteral("panel/PanelTabLayout"), QStringLiteral("panel/HistoryToggle"),
+          QStringLiteral("panel/PanelNavigation"), QStringLiteral("panel/PanelKeyboard"),
+          QStringLiteral("panel/PanelItemActions"), QStringLiteral("panel/PanelToast"),
+          QStringLiteral("panel/PanelSelectionState"), QStringLiteral("panel/PanelCategories"),
+          QStringLiteral("panel/GridNavigation"), QStringLiteral("panel/PanelEnvironment") };
 
 // The area of a file given by its path below src/ ("model/AppSettings.h").
 std::optional<Area> areaOf(const QString &path)

@@ -1,30 +1,33 @@
 #pragma once
 
 #include "columns/CategoryColumnConfig.h"
-#include "panel/GridNavigation.h"
-#include "panel/PanelCategories.h"
+#include "common/Clock.h"
+#include "panel/HistoryToggle.h"
+#include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelItemActions.h"
+#include "panel/PanelItems.h"
+#include "panel/PanelKeyboard.h"
+#include "panel/PanelNavigation.h"
+#include "panel/PanelSearch.h"
 #include "panel/PanelSelectionState.h"
+#include "panel/PanelTabLayout.h"
+#include "panel/PanelToast.h"
 
 #include <QObject>
-#include <QPointer>
-#include <QSet>
-#include <QTimer>
-#include <QUuid>
 
-#include <chrono>
+#include <memory>
 #include <optional>
 
 class AppSettings;
-class LiveQuery;
 class ModelContext;
 class PanelEnvironment;
 
-// The panel's state without its widgets: the live history, the showable items, the search and
-// the category lists, the selection, and every operation the keys, the columns and the
-// notifications run on them. The panel widget only shows this object and forwards input.
-// Main thread only.
+// The panel's state without its widgets, in parts with one owner for each piece of state: the
+// showable items, the search, the category lists, columns or tabs, the History toggle, the
+// selection and where keys move it, the actions on items, the toast. This facade wires them
+// to each other and to the app's notifications, and is what the panel's widgets read and
+// hand their input to. Main thread only.
 class PanelViewState final : public QObject
 {
     Q_OBJECT
@@ -43,117 +46,109 @@ class PanelViewState final : public QObject
     Q_PROPERTY(bool isHistoryToggling READ isHistoryToggling NOTIFY historyToggleChanged)
 
 public:
-    // The keys the panel itself handles; everything else goes to the search field.
-    enum class Key { down, up, left, right, enter, escape };
-    // The panel's hidden shortcuts.
-    enum class Shortcut { clearHistory, togglePin, toggleHistory };
+    using Key = PanelKeyboard::Key;
+    using Shortcut = PanelKeyboard::Shortcut;
 
+    // controller: the panel window's; without one (a panel outside a window) the state keeps
+    // its own. clock: what its delays and debounces run on.
     PanelViewState(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-        AppSettings &settings, QObject *parent = nullptr);
+        AppSettings &settings, Clock &clock = Clock::system(), QObject *parent = nullptr);
     ~PanelViewState() override;
 
     PanelSelectionState &selectionState() { return m_selection; }
     const PanelSelectionState &selectionState() const { return m_selection; }
     PanelEnvironment &environment() const { return m_environment; }
     AppSettings &settings() const { return m_settings; }
-    PanelController *panelController() const { return m_controller; }
+    PanelController &panelController() const { return *m_controller; }
 
     // -- Items and categories
-    // Every stored item, newest first, as the live query last read it.
-    const QList<ClipboardItemPtr> &allItems() const;
-    // The showable items: available files only, pending deletions left out, newest first.
-    const QList<ClipboardItemPtr> &cachedFilteredItems() const { return m_cachedFilteredItems; }
-    const CachedCategories &cachedCategories() const { return m_cachedCategories; }
+    const QList<ClipboardItemPtr> &allItems() const { return m_items.allItems(); }
+    const QList<ClipboardItemPtr> &cachedFilteredItems() const { return m_items.shownItems(); }
+    const CachedCategories &cachedCategories() const { return m_lists.categories(); }
     // The search result over the showable items.
-    QList<ClipboardItemPtr> filteredItems() const;
-    QString itemsChangeKey() const;
-    const QSet<QUuid> &pendingDeletionIds() const { return m_pendingDeletionIds; }
-    // Rebuilds the showable items and the categories, then fills search texts in the background.
-    void refreshItems();
-    CachedCategories computeCategories() const;
+    QList<ClipboardItemPtr> filteredItems() const { return filterItems(cachedFilteredItems(), searchText()); }
+    QString itemsChangeKey() const { return m_items.itemsChangeKey(); }
+    const QSet<QUuid> &pendingDeletionIds() const { return m_items.pendingDeletionIds(); }
+    void refreshItems() { m_items.refresh(); }
+    CachedCategories computeCategories() const { return m_lists.compute(); }
 
     // -- View state
-    QString searchText() const { return m_searchText; }
-    void setSearchText(const QString &text);
-    bool isPinned() const { return m_isPinned; }
-    void setIsPinned(bool pinned);
-    bool isHistoryCollapsed() const { return m_isHistoryCollapsed; }
-    int selectedTabIndex() const { return m_selectedTabIndex; }
-    void setSelectedTabIndex(int index);
-    bool isInTabMode() const { return m_isInTabMode; }
-    bool isEmojiMode() const { return m_isEmojiMode; }
-    bool showClearConfirmation() const { return m_showClearConfirmation; }
-    void setShowClearConfirmation(bool show);
-    std::optional<QString> toastMessage() const { return m_toastMessage; }
-    QString toastText() const { return m_toastMessage.value_or(QString()); }
-    void setToastMessage(const std::optional<QString> &message);
-    double currentColumnWidth() const { return m_currentColumnWidth; }
-    int visibleColumnCount() const { return m_visibleColumnCount; }
-    const QSet<QString> &pinnedExpandedCategories() const { return m_pinnedExpandedCategories; }
-    bool isAvailabilityTimerRunning() const { return m_availabilityTimer.isActive(); }
+    QString searchText() const { return m_search.text(); }
+    void setSearchText(const QString &text) { m_search.setText(text); }
+    bool isPinned() const { return m_controller->isPinned(); }
+    void setIsPinned(bool pinned) { m_controller->setIsPinned(pinned); }
+    bool isHistoryCollapsed() const { return m_lists.isHistoryCollapsed(); }
+    int selectedTabIndex() const { return m_layout.selectedTabIndex(); }
+    void setSelectedTabIndex(int index) { m_layout.setSelectedTabIndex(index); }
+    bool isInTabMode() const { return m_layout.isInTabMode(); }
+    bool isEmojiMode() const { return m_search.isEmojiMode(); }
+    bool showClearConfirmation() const { return m_actions.showClearConfirmation(); }
+    void setShowClearConfirmation(bool show) { m_actions.setShowClearConfirmation(show); }
+    std::optional<QString> toastMessage() const { return m_toast.message(); }
+    QString toastText() const { return toastMessage().value_or(QString()); }
+    void setToastMessage(const std::optional<QString> &message) { m_toast.setMessage(message); }
+    double currentColumnWidth() const { return m_layout.currentColumnWidth(); }
+    int visibleColumnCount() const { return m_layout.visibleColumnCount(); }
+    const QSet<QString> &pinnedExpandedCategories() const { return m_lists.pinnedExpandedCategories(); }
+    bool isAvailabilityTimerRunning() const { return m_items.refreshesVolumes(); }
 
     // -- History toggle (the values a running collapse or expand animates)
-    bool isHistoryToggling() const { return m_isHistoryToggling; }
-    double toggleAnimProgress() const { return m_toggleAnimProgress; }
-    std::optional<QString> animatingToggleCategory() const { return m_animatingToggleCategory; }
-    std::optional<double> headerWidthMultiplier() const { return m_headerWidthMultiplier; }
-    double searchBarOpacity() const { return m_searchBarOpacity; }
-    // Collapses or expands the History column; dropped in tab mode, while a toggle runs and
-    // within 0.5 s of the last one.
-    void toggleHistory();
+    bool isHistoryToggling() const { return m_historyToggle.isRunning(); }
+    double toggleAnimProgress() const { return m_historyToggle.animationProgress(); }
+    std::optional<QString> animatingToggleCategory() const { return m_historyToggle.animatingCategory(); }
+    std::optional<double> headerWidthMultiplier() const { return m_historyToggle.headerWidthMultiplier(); }
+    double searchBarOpacity() const { return m_historyToggle.searchBarOpacity(); }
+    void toggleHistory() { m_historyToggle.toggle(); }
 
     // -- Layout
-    // Decides columns or tabs for the panel's width; the decision is stored (and the window
-    // told) on the next turn of the event loop, never while the caller is laying out.
-    PanelLayout::Decision layoutPass(double width);
+    PanelLayout::Decision layoutPass(double width) { return m_layout.layoutPass(width, isHistoryToggling()); }
     // The columns of column mode and their settings, for a column width.
     QList<CategoryColumnConfig> columnConfigs(double columnWidth) const;
     // The column of the selected tab, for the panel's width; nothing when no tab is selected.
     std::optional<CategoryColumnConfig> tabColumnConfig(double width) const;
-    // Titles of the tabs, in order.
-    QStringList tabTitles() const;
-    double tabBarWidth() const;
-    // The selected tab holds something the Clear button can delete.
-    bool selectedTabCanClear() const;
+    QStringList tabTitles() const { return m_layout.tabTitles(); }
+    double tabBarWidth() const { return m_layout.tabBarWidth(); }
+    bool selectedTabCanClear() const { return m_layout.selectedTabCanClear(); }
 
     // -- Columns
-    bool isGridCategory(const QString &title) const;
-    void toggleViewMode(const QString &title);
-    // The pinned group shows expanded (always while searching).
-    bool isPinnedGroupExpanded(const QString &title) const;
+    bool isGridCategory(const QString &title) const { return m_lists.isGridCategory(title); }
+    void toggleViewMode(const QString &title) { m_lists.toggleViewMode(title); }
+    bool isPinnedGroupExpanded(const QString &title) const { return m_lists.isPinnedGroupExpanded(title); }
     void setPinnedGroupExpanded(const QString &title, bool expanded);
-    // The column's items in keyboard order, and its blocks at the current column width.
-    QList<ClipboardItemPtr> navigableItems(const Category &category) const;
-    QList<GridSection> gridSections(
-        const Category &category, const QList<ClipboardItemPtr> &navigationList) const;
-    // The column keyboard navigation works in: the selected tab, or the selected visible column.
-    std::optional<Category> currentColumn() const;
-    std::optional<int> firstRowEndIndex(int visibleIndex) const;
-    // The item at the selection, when it points at one.
-    ClipboardItemPtr selectedItem() const;
+    QList<ClipboardItemPtr> navigableItems(const Category &category) const
+    {
+        return m_navigation.navigableItems(category);
+    }
+    QList<GridSection> gridSections(const Category &category, const QList<ClipboardItemPtr> &navigation) const
+    {
+        return m_navigation.gridSections(category, navigation);
+    }
+    std::optional<Category> currentColumn() const { return m_navigation.currentColumn(); }
+    std::optional<int> firstRowEndIndex(int visibleIndex) const
+    {
+        return m_navigation.firstRowEndIndex(visibleIndex);
+    }
+    ClipboardItemPtr selectedItem() const { return m_navigation.selectedItem(); }
 
     // -- Input
-    // True when the panel used the key; false lets it go on to the search field.
-    bool handleKey(Key key);
-    void handleShortcut(Shortcut shortcut);
-    // Control+digit: selects that tab in tab mode.
-    void selectTabByDigit(int digit);
-    void tabForward();
-    void tabBackward();
-    void selectTab(int index);
+    bool handleKey(Key key) { return m_keyboard.handleKey(key); }
+    void handleShortcut(Shortcut shortcut) { m_keyboard.handleShortcut(shortcut); }
+    void selectTabByDigit(int digit) { m_layout.selectTabByDigit(digit); }
+    void tabForward() { m_keyboard.tabForward(); }
+    void tabBackward() { m_keyboard.tabBackward(); }
+    void selectTab(int index) { m_layout.setSelectedTabIndex(index); }
 
     // -- Actions
-    // Pastes the item into the window that was active before the panel (reporting deleted files).
-    void chooseItem(const ClipboardItemPtr &item);
-    // Pastes a bare text: an emoji, a single-character pin, a colour in a chosen notation.
-    void insertEmoji(const QString &text);
-    void handleItemDeleted(const ClipboardItemPtr &item);
-    void handlePinToggle(const ClipboardItemPtr &item);
-    // Deletes the column's unpinned items (after the user confirmed).
-    void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items);
-    // Deletes every unpinned item (after the user confirmed the clear-history question).
-    void clearHistoryConfirmed();
-    void clearItemSelection();
+    void chooseItem(const ClipboardItemPtr &item) { m_actions.chooseItem(item); }
+    void insertEmoji(const QString &text) { m_actions.insertText(text); }
+    void handleItemDeleted(const ClipboardItemPtr &item) { m_actions.deleteItemAfterFade(item); }
+    void handlePinToggle(const ClipboardItemPtr &item) { m_actions.togglePin(item); }
+    void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items)
+    {
+        m_actions.clearColumn(title, items);
+    }
+    void clearHistoryConfirmed() { m_actions.clearHistoryConfirmed(); }
+    void clearItemSelection() { m_navigation.clearItemSelection(); }
     // A column's content scrolled: the pointer may now be over another item.
     void columnScrolled();
     void dismissUpdateBanner();
@@ -182,90 +177,21 @@ Q_SIGNALS:
     void historyToggleChanged();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    void allItemsChanged();
-    void setCachedCategories(CachedCategories categories);
-    void boundSelectedColumn();
-    void searchTextDidChange(const QString &text);
-    void recomputeCategoriesAfterYield(quint64 generation);
-    void startPrewarm();
-    void prewarmSlice(quint64 generation, qsizetype from);
-    void setIsEmojiMode(bool value);
-
-    // Keys.
-    void downStep();
-    void upStep();
-    bool horizontalKey(int columnDelta);
-    void horizontalStep(int columnDelta);
-    void returnStep();
-    void escapeStep();
-    void runSlashCommand(const QString &text);
-    void chooseSelectedItem();
-    void tabStep(int direction);
-
-    // Store changes.
-    void deleteItem(const ClipboardItemPtr &item);
-    void deleteItemWithId(const QUuid &id);
-    void deleteItemWithMissingFiles(const ClipboardItemPtr &item, int fileCount);
-    void deleteUnpinnedItems();
-    void togglePin(const ClipboardItemPtr &item, bool wasPinned);
-    void addPendingDeletion(const QUuid &id);
-    void saveContext();
-    void saveAndCheckpoint();
-    void saveAndCompact();
-    void getOutOfTheWay();
-    void schedulePaste(std::chrono::milliseconds delay);
-
-    // Layout and tabs.
-    void setTabMode(bool tabMode);
-    void setCurrentColumnWidth(double width);
-    void setVisibleColumnCount(int count);
+    void connectParts();
     void visibleColumnCountDidChange(int count);
-    void tabsCountDidChange(int count);
-    void selectedTabDidChange(int index);
-    void isPinnedDidChange(bool pinned);
 
-    // History toggle.
-    void toggleHistoryAnimated();
-    void setHistoryCollapsedKeepingSelection(bool collapsed);
-    void finishHistoryHide();
-    void finishHistoryShow();
-    void setSearchBarOpacity(double opacity);
-
-    ModelContext &m_context;
     PanelEnvironment &m_environment;
-    QPointer<PanelController> m_controller;
     AppSettings &m_settings;
-    LiveQuery *m_allItems;
+    std::unique_ptr<PanelController> m_ownController;
+    PanelController *m_controller;
     PanelSelectionState m_selection;
-
-    QString m_searchText;
-    bool m_isPinned = false;
-    bool m_isHistoryCollapsed = false;
-    int m_selectedTabIndex = 0;
-    bool m_isInTabMode = false;
-    bool m_isEmojiMode = false;
-    bool m_showClearConfirmation = false;
-    std::optional<QString> m_toastMessage;
-    double m_currentColumnWidth = PanelLayout::columnWidth;
-    int m_visibleColumnCount = 0;
-    bool m_isHistoryToggling = false;
-    double m_toggleAnimProgress = 1.0;
-    std::optional<QString> m_animatingToggleCategory;
-    bool m_isCollapsingHistory = false;
-    std::optional<double> m_headerWidthMultiplier;
-    double m_searchBarOpacity = 1.0;
-    std::optional<Clock::time_point> m_lastHistoryToggleTime;
-
-    QString m_lastItemsChangeKey;
-    QList<ClipboardItemPtr> m_cachedFilteredItems;
-    CachedCategories m_cachedCategories;
-    QSet<QUuid> m_pendingDeletionIds;
-    QSet<QString> m_pinnedExpandedCategories;
-    // Bumped to cancel: a search or prewarm step that finds a newer number stops.
-    quint64 m_searchGeneration = 0;
-    quint64 m_prewarmGeneration = 0;
-    QTimer m_availabilityTimer;
-    QTimer m_toastTimer;
+    PanelItems m_items;
+    PanelSearch m_search;
+    PanelCategoryLists m_lists;
+    PanelTabLayout m_layout;
+    HistoryToggle m_historyToggle;
+    PanelNavigation m_navigation;
+    PanelToast m_toast;
+    PanelItemActions m_actions;
+    PanelKeyboard m_keyboard;
 };

@@ -7,6 +7,7 @@
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "model/ClipboardDatabaseActor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "panel/ClipboardPanelView.h"
@@ -702,5 +703,8 @@ void AppDelegate::applicationWillTerminate()
 {
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
+    // A pruning still running on the capture's actor would keep the log from being folded in.
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->databaseActor().waitForIdle();
     checkpointStore(container.storePath());
 }

@@ -162,6 +162,9 @@ ClipboardPanel::~ClipboardPanel()
 {
     if (qApp)
         qApp->removeEventFilter(this);
+    // The content reads the panel controller to its end; the controller, an older child,
+    // would otherwise go first.
+    delete m_containerView;
 }
 
 void ClipboardPanel::buildContent()

@@ -7,19 +7,19 @@
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/CategoryTitles.h"
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <sqlite3.h>
 
 using Key = PanelViewState::Key;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -91,7 +91,7 @@ protected:
     PanelViewState &makeState()
     {
         EXPECT_TRUE(context().save().ok);
-        m_state = std::make_unique<PanelViewState>(context(), m_env, &m_controller, *m_settings);
+        m_state = std::make_unique<PanelViewState>(context(), m_env, &m_controller, *m_settings, m_time);
         m_state->appear();
         return *m_state;
     }
@@ -126,6 +126,8 @@ protected:
     }
 
     QDateTime m_clock = QDateTime::currentDateTimeUtc().addDays(-1);
+    // What the panel's delays and debounces run on.
+    ManualClock m_time;
     std::unique_ptr<ClipboardDatabaseActor> m_storeActor;
     std::unique_ptr<PanelViewState> m_state;
 };
@@ -417,8 +419,6 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
         m_env.modifiers = c.modifiers;
         state.setToastMessage(std::nullopt);
         state.setIsPinned(c.pinnedPanel);
-        QElapsedTimer timer;
-        timer.start();
         state.chooseItem(c.item);
         EXPECT_EQ(state.toastMessage(), c.toast);
         EXPECT_EQ(c.item->isDeleted(), c.deleted);
@@ -432,9 +432,10 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
         ASSERT_EQ(m_env.copiedItems.size(), 1);
         EXPECT_EQ(m_env.copiedItems[0].first, c.item);
         EXPECT_EQ(m_env.copiedItems[0].second, c.modifiers == Qt::ShiftModifier);
-        EXPECT_EQ(m_env.pasteCount, 0) << "the paste waits for the panel to get out of the way";
-        ASSERT_TRUE(waitUntil([&] { return m_env.pasteCount == 1; }));
-        EXPECT_GE(timer.elapsed(), 95);
+        m_time.advance(99ms);
+        EXPECT_EQ(m_env.pasteCount, 0) << "the paste waits 0.1 s for the panel to get out of the way";
+        m_time.advance(1ms);
+        EXPECT_EQ(m_env.pasteCount, 1);
     }
     EXPECT_EQ(storedCount(), 2) << "the deletions of missing files are saved";
 }
@@ -447,7 +448,7 @@ TEST_F(PanelViewStateTest, NothingWrittenMeansNothingPasted)
     state.chooseItem(empty);
     EXPECT_EQ(m_env.copiedItems.size(), 1);
     EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
-    QTest::qWait(200);
+    m_time.advance(1s);
     EXPECT_EQ(m_env.pasteCount, 0) << "a paste keystroke would paste whatever was on the clipboard before";
 }
 
@@ -477,14 +478,14 @@ TEST_F(PanelViewStateTest, BareTextsPasteIntoTheRememberedWindow)
     for (const auto &c : cases) {
         m_env.calls.clear();
         m_env.pasteCount = 0;
-        QElapsedTimer timer;
-        timer.start();
         state.insertEmoji(QString::fromUtf8(c.text));
         EXPECT_EQ(m_env.copiedStrings.last(), QString::fromUtf8(c.text));
         EXPECT_EQ(m_env.calls.contains(QStringLiteral("activatePreviousApplication")), c.activates) << c.text;
         EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
-        ASSERT_TRUE(waitUntil([&] { return m_env.pasteCount == 1; }));
-        EXPECT_GE(timer.elapsed(), 45) << "bare texts paste after 0.05 s";
+        m_time.advance(49ms);
+        EXPECT_EQ(m_env.pasteCount, 0) << "bare texts paste after 0.05 s";
+        m_time.advance(1ms);
+        EXPECT_EQ(m_env.pasteCount, 1);
     }
 }
 
@@ -539,14 +540,14 @@ TEST_F(PanelViewStateTest, DeletionReachesTheStoreAfterAQuarterAndATenthSecond)
     ClipboardItemPtr kept = add(ClipboardItemType::text, QStringLiteral("kept"));
     ClipboardItemPtr doomed = add(ClipboardItemType::code, QStringLiteral("doomed()"));
     PanelViewState &state = makeState();
-    QElapsedTimer timer;
-    timer.start();
     state.handleItemDeleted(doomed);
     EXPECT_FALSE(state.cachedFilteredItems().contains(doomed));
     EXPECT_EQ(m_env.invalidatedHighlights, QList<QUuid>({ doomed->id() }));
-    EXPECT_FALSE(doomed->isDeleted());
-    ASSERT_TRUE(waitUntil([&] { return doomed->isDeleted(); }));
-    EXPECT_GE(timer.elapsed(), 340);
+    m_time.advance(349ms);
+    EXPECT_FALSE(doomed->isDeleted()) << "the row fades out first";
+    m_time.advance(1ms);
+    EXPECT_TRUE(doomed->isDeleted());
+    EXPECT_EQ(m_env.count(QStringLiteral("checkpointStore")), 1);
     EXPECT_EQ(storedCount(), 1) << "the deletion is saved, so a crash cannot bring it back";
     settle();
     EXPECT_TRUE(state.pendingDeletionIds().isEmpty()) << "ids of items that left the store are dropped";
@@ -661,8 +662,9 @@ TEST_F(PanelViewStateTest, ColumnSettingsFollowTheHistoryCollapse)
     state.selectionState().select(2, 0); // Links
     state.handleShortcut(PanelViewState::Shortcut::toggleHistory);
     state.handleShortcut(PanelViewState::Shortcut::toggleHistory);
-    ASSERT_TRUE(waitUntil([&] { return !state.isHistoryToggling(); }));
-    EXPECT_TRUE(state.isHistoryCollapsed()) << "the second toggle within 0.5 s is dropped";
+    m_time.advance(100ms); // started after 0.05 s, settled 0.05 s after the (absent) window's resize
+    ASSERT_FALSE(state.isHistoryToggling());
+    EXPECT_TRUE(state.isHistoryCollapsed()) << "the second toggle while the first runs is dropped";
     EXPECT_EQ(column(), 1) << "the selection stays on Links";
     check({ { "Text", 0, true, true, false, true }, { "Links", 1, true, false, false, false },
         { "Files", 2, false, false, true, true } });
@@ -677,7 +679,13 @@ TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
     m_env.frame = QRectF(0, 0, 900, 500);
     m_env.completeResizesAtOnce = false;
     state.toggleHistory();
-    ASSERT_TRUE(waitUntil([&] { return !m_env.pendingResizeCompletions.isEmpty(); }));
+    EXPECT_TRUE(state.isHistoryToggling());
+    m_time.advance(49ms);
+    EXPECT_TRUE(m_env.pendingResizeCompletions.isEmpty()) << "the toggle starts 0.05 s after the request";
+    EXPECT_EQ(state.searchBarOpacity(), 1.0);
+    m_time.advance(1ms);
+    ASSERT_EQ(m_env.pendingResizeCompletions.size(), 1);
+    EXPECT_EQ(state.searchBarOpacity(), 0.0);
     EXPECT_TRUE(m_env.calls.contains(QStringLiteral("setHostingWidth(900)")));
     EXPECT_TRUE(m_env.calls.contains(QStringLiteral("resizeForHistoryToggle(0,2)")));
     EXPECT_DOUBLE_EQ(state.headerWidthMultiplier().value_or(0), 600.0 / 900.0);
@@ -685,16 +693,59 @@ TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
     EXPECT_FALSE(state.isHistoryCollapsed()) << "History leaves only when the window has narrowed";
     m_env.pendingResizeCompletions.takeFirst()();
     EXPECT_TRUE(state.isHistoryCollapsed());
+    EXPECT_FALSE(m_controller.isHistoryToggling()) << "the window has narrowed: it may follow columns again";
+    EXPECT_EQ(state.searchBarOpacity(), 1.0);
+    EXPECT_EQ(state.headerWidthMultiplier(), std::nullopt);
+    m_time.advance(49ms);
+    EXPECT_TRUE(state.isHistoryToggling()) << "the toggle settles 0.05 s after the resize";
+    m_time.advance(1ms);
+    EXPECT_FALSE(state.isHistoryToggling());
+
+    // Showing: History is back before the window widens, to 3 columns of the 450 each; the
+    // window holds its column count until the toggle settles.
+    m_time.advance(500ms);
+    m_env.calls.clear();
+    state.toggleHistory();
+    m_time.advance(50ms);
+    ASSERT_EQ(m_env.pendingResizeCompletions.size(), 1);
+    EXPECT_FALSE(state.isHistoryCollapsed());
+    EXPECT_EQ(m_env.calls, QStringList({ "setHostingWidth(1350)", "resizeForHistoryToggle(1,3)" }));
+    m_env.pendingResizeCompletions.takeFirst()();
+    EXPECT_TRUE(m_controller.isHistoryToggling());
+    m_time.advance(50ms);
     EXPECT_FALSE(m_controller.isHistoryToggling());
-    ASSERT_TRUE(waitUntil([&] { return !state.isHistoryToggling(); }));
+    EXPECT_FALSE(state.isHistoryToggling());
 
     // Tab mode ignores the toggle.
     m_controller.setIsLockedInTabMode(true);
     state.layoutPass(400);
     settle();
-    QTest::qWait(550);
+    m_time.advance(550ms);
     state.toggleHistory();
     EXPECT_FALSE(state.isHistoryToggling());
+}
+
+TEST_F(PanelViewStateTest, AToggleWithinHalfASecondOfTheLastIsDropped)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    PanelViewState &state = makeState();
+    m_env.windowExists = false;
+    state.toggleHistory();
+    const struct
+    {
+        std::chrono::milliseconds since; // after the first toggle
+        bool accepted;
+    } cases[] = { { 100ms, false }, { 500ms, false }, { 501ms, true } };
+    std::chrono::milliseconds elapsed(0);
+    for (const auto &c : cases) {
+        m_time.advance(c.since - elapsed);
+        elapsed = c.since;
+        ASSERT_FALSE(state.isHistoryToggling()) << "the toggle before has settled";
+        state.toggleHistory();
+        EXPECT_EQ(state.isHistoryToggling(), c.accepted) << c.since.count() << " ms";
+    }
+    m_time.advance(100ms);
+    EXPECT_FALSE(state.isHistoryCollapsed()) << "collapsed by the first toggle, expanded by the last";
 }
 
 TEST_F(PanelViewStateTest, StaleColumnIndexIsBoundedWhenColumnsDisappear)
@@ -812,15 +863,33 @@ TEST_F(PanelViewStateTest, PanelShowResetsSelectionAndConfirmation)
     EXPECT_FALSE(state.showClearConfirmation());
 }
 
-TEST_F(PanelViewStateTest, PanelPinIsMirroredAndRunsTheAvailabilityCheck)
+TEST_F(PanelViewStateTest, ThePinIsTheControllersAndRereadsVolumesWhilePinned)
 {
     PanelViewState &state = makeState();
+    QSignalSpy pinned(&state, &PanelViewState::isPinnedChanged);
+    const auto refreshes = [&] { return m_env.count(QStringLiteral("refreshMountedVolumes")); };
+
     state.handleShortcut(PanelViewState::Shortcut::togglePin);
     EXPECT_TRUE(m_controller.isPinned());
     EXPECT_TRUE(state.isAvailabilityTimerRunning());
-    state.handleShortcut(PanelViewState::Shortcut::togglePin);
-    EXPECT_FALSE(m_controller.isPinned());
+    m_time.advance(9999ms);
+    EXPECT_EQ(refreshes(), 0);
+    m_time.advance(1ms);
+    EXPECT_EQ(refreshes(), 1) << "every ten seconds while pinned";
+    m_time.advance(10s);
+    EXPECT_EQ(refreshes(), 2);
+
+    // The window or the delegate may change the pin too: the panel follows, with one owner.
+    m_controller.setIsPinned(false);
+    EXPECT_FALSE(state.isPinned());
     EXPECT_FALSE(state.isAvailabilityTimerRunning());
+    m_time.advance(30s);
+    EXPECT_EQ(refreshes(), 2);
+    state.setIsPinned(true);
+    EXPECT_TRUE(m_controller.isPinned());
+    EXPECT_EQ(pinned.count(), 3);
+    m_time.advance(10s);
+    EXPECT_EQ(refreshes(), 3) << "a new pin starts its own ten seconds";
 }
 
 TEST_F(PanelViewStateTest, PinnedGroupsExpandAndCollapse)
@@ -844,20 +913,31 @@ TEST_F(PanelViewStateTest, PinnedGroupsExpandAndCollapse)
     state.setPinnedGroupExpanded(CategoryTitle::text, false);
     EXPECT_EQ(item(), std::nullopt);
     EXPECT_TRUE(state.selectionState().suppressHoverSelection());
-    ASSERT_TRUE(waitUntil([&] { return !state.selectionState().suppressHoverSelection(); }));
+    m_time.advance(299ms);
+    EXPECT_TRUE(state.selectionState().suppressHoverSelection());
+    m_time.advance(1ms);
+    EXPECT_FALSE(state.selectionState().suppressHoverSelection());
 }
 
 TEST_F(PanelViewStateTest, ToastLeavesTwoSecondsAfterItAppeared)
 {
     PanelViewState &state = makeState();
-    QElapsedTimer timer;
-    timer.start();
     state.setToastMessage(QStringLiteral("File was deleted"));
-    QTest::qWait(1000);
+    m_time.advance(1s);
     state.setToastMessage(QStringLiteral("Files were deleted"));
+    m_time.advance(999ms);
     EXPECT_EQ(state.toastMessage(), QStringLiteral("Files were deleted"));
-    ASSERT_TRUE(waitUntil([&] { return !state.toastMessage(); }, std::chrono::milliseconds(4000)));
-    EXPECT_GE(timer.elapsed(), 1850); // a coarse timer may fire up to 5 % early
-    // The second message would have lasted until 3 s on a timer of its own.
-    EXPECT_LT(timer.elapsed(), 2900) << "the first appearance's timer clears it";
+    m_time.advance(1ms);
+    EXPECT_EQ(state.toastMessage(), std::nullopt) << "a new text keeps the time of the first appearance";
+
+    // Gone and back again: the new appearance has its two seconds, the old removal does nothing.
+    state.setToastMessage(QStringLiteral("File was deleted"));
+    m_time.advance(500ms);
+    state.setToastMessage(std::nullopt);
+    m_time.advance(500ms);
+    state.setToastMessage(QStringLiteral("2 of 3 files were deleted"));
+    m_time.advance(1999ms);
+    EXPECT_EQ(state.toastMessage(), QStringLiteral("2 of 3 files were deleted"));
+    m_time.advance(1ms);
+    EXPECT_EQ(state.toastMessage(), std::nullopt);
 }

@@ -1,0 +1,201 @@
+#include "panel/HistoryToggle.h"
+
+#include "common/NotificationCenter.h"
+#include "panel/CategoryTitles.h"
+#include "panel/PanelCategoryLists.h"
+#include "panel/PanelController.h"
+#include "panel/PanelEnvironment.h"
+#include "panel/PanelTabLayout.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto debounce = 500ms;
+constexpr auto startDelay = 50ms;
+constexpr auto settleDelay = 50ms;
+// Without a resize the search strip fades back in after the columns' own animation.
+constexpr auto fadeBackDelay = 200ms;
+// The window's own resize after a toggle may change the column count once more.
+constexpr auto resizeSettling = 300ms;
+constexpr double resizeDuration = 0.2;
+
+const QString historyToggleStarted = QStringLiteral("HistoryToggleStarted");
+
+} // namespace
+
+HistoryToggle::HistoryToggle(Clock &clock, PanelEnvironment &environment, PanelController &controller,
+    PanelCategoryLists &lists, PanelTabLayout &layout, QObject *parent)
+    : QObject(parent)
+    , m_clock(clock)
+    , m_environment(environment)
+    , m_controller(controller)
+    , m_lists(lists)
+    , m_layout(layout)
+{ }
+
+bool HistoryToggle::toggledRecently() const
+{
+    return m_lastToggleTime && m_clock.now() - *m_lastToggleTime <= resizeSettling;
+}
+
+void HistoryToggle::toggle()
+{
+    if (m_layout.isInTabMode())
+        return;
+    const Clock::TimePoint now = m_clock.now();
+    if (m_lastToggleTime && now - *m_lastToggleTime <= debounce)
+        return;
+    if (m_isRunning)
+        return;
+    if (m_environment.hasPanelWindow() && m_environment.isAnimatingHistory())
+        return;
+    m_lastToggleTime = now;
+    const qsizetype visibleCount = m_lists.categories().visible.size();
+    if (m_environment.hasPanelWindow() && visibleCount > 0) {
+        const double perColumn = m_environment.panelFrame().width() / double(visibleCount);
+        if (std::abs(perColumn - m_layout.currentColumnWidth()) > 1.0)
+            m_layout.setCurrentColumnWidth(perColumn);
+    }
+    m_isRunning = true;
+    Q_EMIT changed();
+    NotificationCenter::defaultCenter().post(historyToggleStarted);
+    m_clock.runAfter(startDelay, this, [this] { run(); });
+}
+
+void HistoryToggle::run()
+{
+    setSearchBarOpacity(0.0);
+    const int count = int(m_lists.categories().visible.size());
+    const bool locked = m_controller.isLockedInTabMode();
+    const bool hasWindow = m_environment.hasPanelWindow();
+    if (m_lists.isHistoryCollapsed())
+        show(count, locked, hasWindow);
+    else
+        hide(count, locked, hasWindow);
+}
+
+void HistoryToggle::hide(int visibleCount, bool locked, bool hasWindow)
+{
+    const int columns = std::max(visibleCount, 2);
+    m_animatingCategory.reset();
+    for (const Category &category : m_lists.categories().visible) {
+        if (category.title != CategoryTitle::history) {
+            m_animatingCategory = category.title;
+            break;
+        }
+    }
+    m_animationProgress = 1.0;
+    if (locked) {
+        if (hasWindow)
+            m_environment.unpinHostingWidth();
+        m_lists.setHistoryCollapsedKeepingSelection(true);
+        m_animatingCategory.reset();
+        m_isRunning = false;
+        Q_EMIT changed();
+        m_clock.runAfter(fadeBackDelay, this, [this] { setSearchBarOpacity(1.0); });
+        return;
+    }
+    m_controller.setIsHistoryToggling(true);
+    if (hasWindow) {
+        const double width = m_environment.panelFrame().width();
+        m_environment.setHostingWidth(width);
+        const double target = std::max({ PanelLayout::minimumPanelWidth,
+            (columns - 1) * PanelLayout::columnWidth, width * (columns - 1) / columns });
+        m_headerWidthMultiplier = width > 0 ? target / width : 1.0;
+    }
+    Q_EMIT changed();
+    QPointer<HistoryToggle> self(this);
+    auto completion = [self] {
+        if (self)
+            self->finishHide();
+    };
+    // Without a window there is nothing to resize and the toggle ends at once.
+    if (hasWindow)
+        m_environment.resizeForHistoryToggle(false, columns - 1, resizeDuration, completion);
+    else
+        completion();
+}
+
+void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
+{
+    const CategoryList &visible = m_lists.categories().visible;
+    m_animatingCategory = visible.isEmpty() ? std::nullopt : std::optional(visible.first().title);
+    m_animationProgress = 0.0;
+    if (locked) {
+        m_lists.setHistoryCollapsedKeepingSelection(false);
+        m_animatingCategory.reset();
+        m_isRunning = false;
+        Q_EMIT changed();
+        m_clock.runAfter(fadeBackDelay, this, [this] { setSearchBarOpacity(1.0); });
+        return;
+    }
+    m_controller.setIsHistoryToggling(true);
+    const int columns = visibleCount + 1;
+    if (hasWindow) {
+        const double width = m_environment.panelFrame().width();
+        const double screenWidth = m_environment.screenVisibleFrame().width();
+        const int divisor = visibleCount >= 2 ? visibleCount : 1;
+        const double target
+            = std::min(screenWidth, std::max(columns * PanelLayout::columnWidth, width * columns / divisor));
+        m_environment.setHostingWidth(target);
+        m_headerWidthMultiplier = 1.0;
+    }
+    m_lists.setHistoryCollapsedKeepingSelection(false);
+    Q_EMIT changed();
+    QPointer<HistoryToggle> self(this);
+    auto completion = [self] {
+        if (self)
+            self->finishShow();
+    };
+    if (hasWindow)
+        m_environment.resizeForHistoryToggle(true, columns, resizeDuration, completion);
+    else
+        completion();
+}
+
+// History leaves the lists only now, once the window has narrowed.
+void HistoryToggle::finishHide()
+{
+    if (m_environment.hasPanelWindow())
+        m_environment.unpinHostingWidth();
+    m_lists.setHistoryCollapsedKeepingSelection(true);
+    m_animatingCategory.reset();
+    m_headerWidthMultiplier.reset();
+    m_controller.setIsHistoryToggling(false);
+    setSearchBarOpacity(1.0);
+    settle(false);
+}
+
+void HistoryToggle::finishShow()
+{
+    if (m_environment.hasPanelWindow())
+        m_environment.unpinHostingWidth();
+    m_animatingCategory.reset();
+    m_headerWidthMultiplier.reset();
+    setSearchBarOpacity(1.0);
+    settle(true);
+}
+
+void HistoryToggle::settle(bool releaseWindow)
+{
+    m_clock.runAfter(settleDelay, this, [this, releaseWindow] {
+        if (releaseWindow)
+            m_controller.setIsHistoryToggling(false);
+        m_isRunning = false;
+        Q_EMIT changed();
+    });
+}
+
+void HistoryToggle::setSearchBarOpacity(double opacity)
+{
+    if (m_searchBarOpacity == opacity)
+        return;
+    m_searchBarOpacity = opacity;
+    Q_EMIT changed();
+}

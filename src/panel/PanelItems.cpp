@@ -1,0 +1,127 @@
+#include "panel/PanelItems.h"
+
+#include "common/Clock.h"
+#include "model/LiveQuery.h"
+#include "model/ModelContext.h"
+#include "panel/PanelCategories.h"
+#include "panel/PanelEnvironment.h"
+
+#include <algorithm>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto volumeRefreshInterval = 10s;
+// Search texts are filled this many items at a time between turns of the event loop.
+constexpr qsizetype prewarmSliceSize = 5;
+
+} // namespace
+
+PanelItems::PanelItems(ModelContext &context, PanelEnvironment &environment, Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_environment(environment)
+    , m_clock(clock)
+    , m_allItems(new LiveQuery(&context, FetchDescriptor::newestFirst(), this))
+{
+    m_lastItemsChangeKey = itemsChangeKey();
+    connect(m_allItems, &LiveQuery::resultsChanged, this, &PanelItems::allItemsChanged);
+}
+
+PanelItems::~PanelItems() = default;
+
+const QList<ClipboardItemPtr> &PanelItems::allItems() const
+{
+    return m_allItems->results();
+}
+
+QString PanelItems::itemsChangeKey() const
+{
+    return ::itemsChangeKey(allItems());
+}
+
+void PanelItems::allItemsChanged()
+{
+    const QString key = itemsChangeKey();
+    if (key == m_lastItemsChangeKey)
+        return;
+    m_lastItemsChangeKey = key;
+    // Items that have left the store need no hiding any more.
+    QSet<QUuid> stored;
+    for (const ClipboardItemPtr &item : allItems())
+        stored.insert(item->id());
+    m_pendingDeletionIds.intersect(stored);
+    refresh();
+}
+
+void PanelItems::refresh()
+{
+    QList<ClipboardItemPtr> kept;
+    kept.reserve(allItems().size());
+    for (const ClipboardItemPtr &item : allItems()) {
+        const ClipboardItemType kind = item->type();
+        // The search text counts the files that still exist; they may have changed.
+        if (kind == ClipboardItemType::file || kind == ClipboardItemType::media)
+            item->computeSearchableText();
+        if (m_pendingDeletionIds.contains(item->id()) || !m_environment.isFileAvailable(*item))
+            continue;
+        kept.append(item);
+    }
+    m_shownItems = std::move(kept);
+    sortShown();
+
+    const quint64 generation = ++m_prewarmGeneration;
+    QMetaObject::invokeMethod(
+        this, [this, generation] { prewarmSlice(generation, 0); }, Qt::QueuedConnection);
+}
+
+void PanelItems::hide(const QUuid &id)
+{
+    m_pendingDeletionIds.insert(id);
+}
+
+void PanelItems::dropShown(const QUuid &id)
+{
+    m_shownItems.removeIf([&id](const ClipboardItemPtr &item) { return item->id() == id; });
+}
+
+void PanelItems::sortShown()
+{
+    std::stable_sort(m_shownItems.begin(), m_shownItems.end(),
+        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
+    Q_EMIT shownItemsChanged();
+}
+
+void PanelItems::prewarmSlice(quint64 generation, qsizetype from)
+{
+    if (generation != m_prewarmGeneration)
+        return;
+    const qsizetype end = std::min(m_shownItems.size(), from + prewarmSliceSize);
+    for (qsizetype i = from; i < end; ++i) {
+        const ClipboardItemPtr &item = m_shownItems[i];
+        if (!item->hasSearchableTextCache())
+            item->computeSearchableText();
+    }
+    if (end < m_shownItems.size())
+        QMetaObject::invokeMethod(
+            this, [this, generation, end] { prewarmSlice(generation, end); }, Qt::QueuedConnection);
+}
+
+void PanelItems::setRefreshesVolumes(bool refreshes)
+{
+    if (refreshesVolumes() == refreshes)
+        return;
+    m_volumeRefreshRound = refreshes ? ++m_lastVolumeRefreshRound : 0;
+    if (refreshes)
+        scheduleVolumeRefresh(m_volumeRefreshRound);
+}
+
+void PanelItems::scheduleVolumeRefresh(quint64 round)
+{
+    m_clock.runAfter(volumeRefreshInterval, this, [this, round] {
+        if (round != m_volumeRefreshRound)
+            return;
+        m_environment.refreshMountedVolumes();
+        scheduleVolumeRefresh(round);
+    });
+}
