@@ -5,7 +5,6 @@
 #include "panel/CategoryTitles.h"
 #include "panel/PanelEnvironment.h"
 
-#include <QDateTime>
 #include <QPointer>
 
 #include <algorithm>
@@ -17,6 +16,7 @@ PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environm
     , m_settings(settings)
     , m_ownController(controller ? nullptr : std::make_unique<PanelController>(nullptr, false))
     , m_controller(controller ? controller : m_ownController.get())
+    , m_hoverTracker(m_selection, m_hoverMarkers, clock)
     , m_items(context, environment, clock)
     , m_lists(settings, m_items, m_search, m_selection, clock)
     , m_layout(m_lists, m_selection, environment, *m_controller, settings)
@@ -67,6 +67,7 @@ void PanelViewState::connectParts()
     connect(&m_layout, &PanelTabLayout::columnsChanged, this, &PanelViewState::columnsChanged);
 
     connect(&m_historyToggle, &HistoryToggle::changed, this, &PanelViewState::historyToggleChanged);
+    connect(&m_historyToggle, &HistoryToggle::animationFrame, this, &PanelViewState::historyAnimationFrame);
     connect(&m_toast, &PanelToast::messageChanged, this, &PanelViewState::toastMessageChanged);
     connect(&m_actions, &PanelItemActions::showClearConfirmationChanged, this,
         &PanelViewState::showClearConfirmationChanged);
@@ -117,7 +118,7 @@ QList<CategoryColumnConfig> PanelViewState::columnConfigs(double columnWidth) co
         config.columnWidth = columnWidth;
         config.isHistoryCollapsed = collapsed;
         config.isHistoryColumn = isHistory;
-        config.toggleFadeOpacity = toggleAnimProgress();
+        config.toggleFadeOpacity = m_historyToggle.toggleOpacity(isHistory);
         config.isSearching = m_search.isSearching();
         config.isPinnedExpanded = isPinnedGroupExpanded(category.title);
         config.canClearColumn = std::any_of(category.items.begin(), category.items.end(),
@@ -169,8 +170,7 @@ void PanelViewState::setPinnedGroupExpanded(const QString &title, bool expanded)
 
 void PanelViewState::columnScrolled()
 {
-    // The pointer tracker reads this to ignore the pointer briefly while content moves under it.
-    m_selection.setLastScrollWipeTime(QDateTime::currentDateTimeUtc());
+    m_hoverTracker.scrollWiped();
 }
 
 void PanelViewState::dismissUpdateBanner()

@@ -3,6 +3,8 @@
 #include "columns/CategoryColumnConfig.h"
 #include "common/Clock.h"
 #include "panel/HistoryToggle.h"
+#include "panel/HoverMarkerStore.h"
+#include "panel/HoverTracker.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
 #include "panel/PanelItemActions.h"
@@ -56,6 +58,9 @@ public:
     ~PanelViewState() override;
 
     PanelSelectionState &selectionState() { return m_selection; }
+    // The item cells the columns show, and the pointer's selection over them.
+    HoverMarkerStore &hoverMarkerStore() { return m_hoverMarkers; }
+    HoverTracker &hoverTracker() { return m_hoverTracker; }
     const PanelSelectionState &selectionState() const { return m_selection; }
     PanelEnvironment &environment() const { return m_environment; }
     AppSettings &settings() const { return m_settings; }
@@ -98,6 +103,10 @@ public:
     std::optional<QString> animatingToggleCategory() const { return m_historyToggle.animatingCategory(); }
     std::optional<double> headerWidthMultiplier() const { return m_historyToggle.headerWidthMultiplier(); }
     double searchBarOpacity() const { return m_historyToggle.searchBarOpacity(); }
+    double historyToggleOpacity(bool historyColumn) const
+    {
+        return m_historyToggle.toggleOpacity(historyColumn);
+    }
     void toggleHistory() { m_historyToggle.toggle(); }
 
     // -- Layout
@@ -175,6 +184,8 @@ Q_SIGNALS:
     void currentColumnWidthChanged(double width);
     void visibleColumnCountChanged(int count);
     void historyToggleChanged();
+    // A frame of the History toggle's animation: fades and the search strip's width moved.
+    void historyAnimationFrame();
 
 private:
     void connectParts();
@@ -185,6 +196,8 @@ private:
     std::unique_ptr<PanelController> m_ownController;
     PanelController *m_controller;
     PanelSelectionState m_selection;
+    HoverMarkerStore m_hoverMarkers;
+    HoverTracker m_hoverTracker;
     PanelItems m_items;
     PanelSearch m_search;
     PanelCategoryLists m_lists;
