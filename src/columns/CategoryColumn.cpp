@@ -72,8 +72,7 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     m_title->setFont(PanelLayout::panelFont(fontSize, QFont::DemiBold));
     m_title->setVisible(config.showTitle);
     m_historyToggle->setVisible(config.showHistoryToggle);
-    static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect())
-        ->setOpacity(config.toggleFadeOpacity);
+    setToggleOpacity(config.toggleFadeOpacity);
     m_clearButton->setVisible(config.canClearColumn && config.showTitle);
     m_viewModeToggle->setVisible(config.showViewModeToggle && config.canToggleViewMode);
     const bool grid = config.viewMode == AppSettings::ColumnViewMode::grid;
@@ -86,6 +85,13 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     m_view->setModel(model);
     setFixedWidth(std::max(0, int(std::floor(config.columnWidth))));
     update();
+}
+
+void CategoryColumn::setToggleOpacity(double opacity)
+{
+    auto *effect = static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect());
+    if (effect->opacity() != opacity)
+        effect->setOpacity(opacity);
 }
 
 void CategoryColumn::setKeyboardHighlight(bool keyboard)

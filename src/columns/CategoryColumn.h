@@ -27,6 +27,8 @@ public:
     const CategoryColumnConfig &config() const { return m_config; }
     ColumnItemsView *itemsView() const { return m_view; }
     void setKeyboardHighlight(bool keyboard);
+    // The History toggle's opacity while History collapses or expands.
+    void setToggleOpacity(double opacity);
     // Whether a header part is shown (the panel's settings decide; tests read them).
     bool isClearButtonShown() const;
     bool isHistoryToggleShown() const;

@@ -1,8 +1,10 @@
 #include "columns/ColumnItemsView.h"
 
 #include "columns/ColumnItemsModel.h"
+#include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "panel/CategoryTitles.h"
+#include "panel/HoverMarkerStore.h"
 #include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 
@@ -22,6 +24,8 @@ ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &envi
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(false);
+    // Pointer moves without a button pressed reach the view: the item previews follow them.
+    viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(int(ColumnLayout::rowHeight / 2));
     // A thin bar that leaves the column its width.
     verticalScrollBar()->setStyleSheet(
@@ -80,6 +84,45 @@ void ColumnItemsView::setKeyboardHighlight(bool keyboard)
     viewport()->update();
 }
 
+void ColumnItemsView::setHoverMarkers(HoverMarkerStore *store, int columnIndex)
+{
+    if (m_hoverMarkers == store && m_columnIndex == columnIndex)
+        return;
+    m_hoverMarkers = store;
+    m_columnIndex = columnIndex;
+    registerHoverCells();
+}
+
+void ColumnItemsView::registerHoverCells()
+{
+    if (!m_hoverMarkers)
+        return;
+    QList<HoverMarkerStore::Cell> cells;
+    cells.reserve(m_layout.cellCount());
+    for (int row = 0; row < m_layout.cellCount(); ++row)
+        cells.append({ row, m_layout.cellRect(row) });
+    m_hoverMarkers->registerCells(this, m_columnIndex, std::move(cells));
+    updateHoverPlacement();
+}
+
+void ColumnItemsView::updateHoverPlacement()
+{
+    if (!m_hoverMarkers)
+        return;
+    QWidget *surface = viewport();
+    QWidget *top = window();
+    const bool attached = surface->isVisible();
+    m_hoverMarkers->setAttached(this, attached);
+    if (!attached)
+        return;
+    // What of the viewport shows: clipped by every widget above it (a column cut off by the
+    // window's edge while the History column slides, the window itself).
+    const QRect visible = surface->visibleRegion().boundingRect();
+    const QPoint offset = surface->mapTo(top, QPoint(0, 0));
+    m_hoverMarkers->setPlacement(
+        this, QPointF(offset) - QPointF(0, verticalScrollBar()->value()), QRectF(visible.translated(offset)));
+}
+
 void ColumnItemsView::relayout()
 {
     if (!m_model) {
@@ -92,12 +135,15 @@ void ColumnItemsView::relayout()
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
     bar->setRange(0, std::max(0, int(std::ceil(m_layout.contentHeight())) - viewport()->height()));
+    registerHoverCells();
     viewport()->update();
 }
 
 void ColumnItemsView::selectionMoved()
 {
-    if (m_model && m_model->selectedRow())
+    // The keys bring their selection into view; the pointer's is in view already, and scrolling
+    // under the pointer would move the selection on.
+    if (m_keyboardHighlight && m_model && m_model->selectedRow())
         ensureRowVisible(*m_model->selectedRow());
     viewport()->update();
 }
@@ -213,5 +259,51 @@ void ColumnItemsView::contextMenuEvent(QContextMenuEvent *event)
 void ColumnItemsView::scrollContentsBy(int, int)
 {
     viewport()->update();
+    updateHoverPlacement();
+    // Another item may lie under the pointer now; its preview waits for the next move.
+    if (m_previewTimer)
+        m_previewTimer->pointerLeft();
     Q_EMIT scrolled();
+}
+
+bool ColumnItemsView::viewportEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
+            pointerMoved(static_cast<QMouseEvent *>(event)->position().toPoint());
+        break;
+    case QEvent::Leave:
+        if (m_previewTimer)
+            m_previewTimer->pointerLeft();
+        break;
+    case QEvent::MouseButtonPress:
+        if (m_previewTimer)
+            m_previewTimer->cancel();
+        break;
+    case QEvent::Show:
+    case QEvent::Hide:
+        updateHoverPlacement();
+        break;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ColumnItemsView::pointerMoved(QPoint viewportPoint)
+{
+    if (!m_previewTimer || !m_model)
+        return;
+    const std::optional<int> row = rowAt(viewportPoint);
+    const ClipboardItemPtr item = row ? m_model->itemAt(*row) : nullptr;
+    if (!item) {
+        m_previewTimer->pointerLeft();
+        return;
+    }
+    // The preview goes beside the panel, level with the row: never over the panel's own content.
+    const QRect rowRect = visualRect(*row);
+    const QRect panel = window()->geometry();
+    const QPoint rowTop = viewport()->mapToGlobal(rowRect.topLeft());
+    m_previewTimer->pointerOver(item, QRectF(panel.left(), rowTop.y(), panel.width(), rowRect.height()));
 }

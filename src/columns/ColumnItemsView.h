@@ -2,12 +2,15 @@
 
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
+#include "items/HoverPreviewTimer.h"
 #include "model/ClipboardItem.h"
 
 #include <QAbstractScrollArea>
 #include <QPointer>
 
 #include <optional>
+
+class HoverMarkerStore;
 
 class ItemRowPainter;
 class PanelEnvironment;
@@ -27,6 +30,12 @@ public:
     void setFontSize(double size);
     void setTopPadding(double padding);
     void setKeyboardHighlight(bool keyboard);
+    // The panel's table of item cells, where this view files its cells under the column's
+    // index; and the timer of the item previews the pointer asks for.
+    void setHoverMarkers(HoverMarkerStore *store, int columnIndex);
+    void setPreviewTimer(HoverPreviewTimer *timer) { m_previewTimer = timer; }
+    // Tells the table where the cells are on screen now and through what part they are seen.
+    void updateHoverPlacement();
 
     const ColumnLayout &columnLayout() const { return m_layout; }
     // Where a row is drawn, in viewport coordinates (it may lie outside the viewport).
@@ -48,10 +57,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     void relayout();
     void selectionMoved();
+    void registerHoverCells();
+    void pointerMoved(QPoint viewportPoint);
 
     ItemRowPainter &m_painter;
     PanelEnvironment &m_environment;
@@ -61,4 +73,7 @@ private:
     double m_fontSize = 13.0;
     double m_topPadding = 10.0;
     bool m_keyboardHighlight = false;
+    HoverMarkerStore *m_hoverMarkers = nullptr;
+    int m_columnIndex = 0;
+    QPointer<HoverPreviewTimer> m_previewTimer;
 };

@@ -3,6 +3,9 @@
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
+#include "common/NotificationCenter.h"
+#include "items/ClipboardItemPreview.h"
+#include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/ThumbnailCache.h"
 #include "model/AppSettings.h"
@@ -10,12 +13,14 @@
 #include "panel/CategoryTitles.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/EmptyStateView.h"
+#include "panel/MouseMovedDetector.h"
 #include "panel/PanelBannerView.h"
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
 
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -37,6 +42,8 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     // Each panel keeps its own pictures, so that closing it frees them.
     m_thumbnails(std::make_unique<ThumbnailCache>())
     , m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails))
+    , m_previewTimer(std::make_unique<HoverPreviewTimer>(Clock::system()))
+    , m_mouseDetector(new MouseMovedDetector(this))
     , m_searchBar(new SearchBar(this))
     , m_divider(new QWidget(this))
     , m_bannerSlot(new QVBoxLayout)
@@ -75,10 +82,18 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     tabLayout->addWidget(m_tabHeader);
     tabLayout->addWidget(m_tabColumnHost, 1);
 
+    // While History collapses or expands, the strip keeps to the window's right edge at the
+    // width the window has on the way.
+    auto *stripRow = new QHBoxLayout;
+    stripRow->setContentsMargins(0, 0, 0, 0);
+    stripRow->setSpacing(0);
+    stripRow->addStretch(0);
+    stripRow->addWidget(m_searchBar, 1);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_searchBar);
+    layout->addLayout(stripRow);
     layout->addLayout(dividerRow);
     layout->addLayout(m_bannerSlot);
     layout->addSpacing(8);
@@ -112,6 +127,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         else if (m_confirmation)
             m_confirmation->withdraw();
     });
+    connect(state, &PanelViewState::historyAnimationFrame, this, &ClipboardPanelView::updateHistoryAnimation);
     for (auto signal : { &PanelViewState::categoriesChanged, &PanelViewState::columnsChanged,
              &PanelViewState::historyToggleChanged })
         connect(state, signal, this, &ClipboardPanelView::scheduleRelayout);
@@ -147,7 +163,79 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         });
     });
 
+    connectPointer();
     updateBanner();
+}
+
+void ClipboardPanelView::connectPointer()
+{
+    HoverTracker &tracker = m_state->hoverTracker();
+    connect(m_mouseDetector, &MouseMovedDetector::mouseMoved, this, [this, &tracker](QPointF point) {
+        refreshHoverPlacements();
+        tracker.handleMouseMoved(point);
+    });
+    connect(m_mouseDetector, &MouseMovedDetector::mouseExited, this, [this, &tracker] {
+        tracker.handleMouseExited();
+        m_previewTimer->pointerLeft();
+    });
+    QPointer<ClipboardPanelView> self(this);
+    tracker.setPointerLocator([self](QObject *) -> std::optional<QPointF> {
+        if (!self || !self->isVisible())
+            return std::nullopt;
+        self->refreshHoverPlacements();
+        return QPointF(self->window()->mapFromGlobal(QCursor::pos()));
+    });
+
+    connect(m_previewTimer.get(), &HoverPreviewTimer::showRequested, this, &ClipboardPanelView::showPreview);
+    connect(m_previewTimer.get(), &HoverPreviewTimer::scheduleHideRequested, this,
+        [this] { m_state->environment().schedulePreviewHide(); });
+    connect(m_previewTimer.get(), &HoverPreviewTimer::hideRequested, this,
+        [this] { m_state->environment().hidePreview(true); });
+    // The keys take over from the pointer: no preview of the item it rests on.
+    connect(&m_state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
+        [this](bool keyboard) {
+            if (keyboard)
+                m_previewTimer->cancel();
+        });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::panelDidHide, this, [this](const QVariantMap &) { m_previewTimer->cancel(); });
+}
+
+void ClipboardPanelView::refreshHoverPlacements()
+{
+    for (CategoryColumn *column : std::as_const(m_columnWidgets))
+        column->itemsView()->updateHoverPlacement();
+}
+
+void ClipboardPanelView::showPreview(const ClipboardItemPtr &item, const QRectF &anchor)
+{
+    if (!item || !isVisible())
+        return;
+    PanelEnvironment &environment = m_state->environment();
+    const std::weak_ptr<ClipboardItem> weak = item;
+    const QPalette palette = this->palette();
+    const double fontSize = m_settings.fontSize();
+    environment.showPreview(
+        [&environment, weak, palette, fontSize]() -> QWidget * {
+            const ClipboardItemPtr shown = weak.lock();
+            if (!shown || shown->isDeleted())
+                return nullptr;
+            return new ClipboardItemPreview(*shown, environment, palette, fontSize);
+        },
+        item->id(), anchor);
+}
+
+void ClipboardPanelView::updateHistoryAnimation()
+{
+    m_searchBar->setFadeOpacity(m_state->searchBarOpacity());
+    if (const std::optional<double> multiplier = m_state->headerWidthMultiplier()) {
+        m_searchBar->setFixedWidth(std::max(0, int(std::lround(width() * *multiplier))));
+    } else {
+        m_searchBar->setMinimumWidth(0);
+        m_searchBar->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
+    for (CategoryColumn *column : std::as_const(m_columnWidgets))
+        column->setToggleOpacity(m_state->historyToggleOpacity(column->config().isHistoryColumn));
 }
 
 ClipboardPanelView::~ClipboardPanelView()
@@ -185,7 +273,15 @@ void ClipboardPanelView::showEvent(QShowEvent *event)
         m_appeared = true;
         m_state->appear();
     }
+    // Every pointer move over the window, whatever lies under it.
+    m_mouseDetector->setWindow(window()->windowHandle());
     relayout();
+}
+
+void ClipboardPanelView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_previewTimer->cancel();
 }
 
 void ClipboardPanelView::resizeEvent(QResizeEvent *event)
@@ -216,7 +312,7 @@ void ClipboardPanelView::relayout()
 {
     const PanelLayout::Decision decision = m_state->layoutPass(width());
     m_columnsModel->update(decision);
-    m_searchBar->setFadeOpacity(m_state->searchBarOpacity());
+    updateHistoryAnimation();
 
     const bool empty = m_state->cachedCategories().all.isEmpty();
     m_emptyState->setVisible(empty);
@@ -258,6 +354,9 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
         m_columnWidgets[row]->setVisible(
             !(config.isHistoryColumn && config.isHistoryCollapsed && !inTabPane));
         m_columnWidgets[row]->setConfig(config, model.itemsModel(row));
+        ColumnItemsView *items = m_columnWidgets[row]->itemsView();
+        items->setHoverMarkers(&m_state->hoverMarkerStore(), config.columnIndex);
+        items->setPreviewTimer(m_previewTimer.get());
     }
     updateKeyboardHighlight();
 }

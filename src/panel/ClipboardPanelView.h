@@ -12,7 +12,9 @@ class AppSettings;
 class CategoryColumn;
 
 class EmptyStateView;
+class HoverPreviewTimer;
 class ItemRowPainter;
+class MouseMovedDetector;
 class ModelContext;
 class PanelBannerView;
 class PanelColumnsModel;
@@ -51,6 +53,7 @@ public:
     bool isShowingTabs() const;
     QLabel *toast() const { return m_toast; }
     ClearHistoryConfirmation *openConfirmation() const { return m_confirmation; }
+    HoverPreviewTimer &previewTimer() const { return *m_previewTimer; }
 
     // Focuses the search field with the caret after the text (the shell calls it once the
     // panel is shown).
@@ -61,6 +64,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -75,12 +79,19 @@ private:
     void updateKeyboardHighlight();
     void presentClearConfirmation();
     void repaintColumns();
+    void connectPointer();
+    void refreshHoverPlacements();
+    void showPreview(const ClipboardItemPtr &item, const QRectF &anchor);
+    // The values of a running History collapse or expand: fades and the search strip's width.
+    void updateHistoryAnimation();
 
     AppSettings &m_settings;
     std::unique_ptr<PanelViewState> m_state;
     std::unique_ptr<PanelColumnsModel> m_columnsModel;
     std::unique_ptr<ThumbnailCache> m_thumbnails;
     std::unique_ptr<ItemRowPainter> m_painter;
+    std::unique_ptr<HoverPreviewTimer> m_previewTimer;
+    MouseMovedDetector *m_mouseDetector;
 
     SearchBar *m_searchBar;
     QWidget *m_divider;

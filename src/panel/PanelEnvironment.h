@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class QWidget;
+
 // Everything the panel view asks of what lies outside it: the application shell that shows
 // and hides the panel, the panel window, the paste service, the store's maintenance, the
 // highlighting of code and the watch on file availability. The shell hands the panel one
@@ -28,8 +30,18 @@ public:
     // Gives the focus back to the window remembered when the panel was shown (never to any
     // other application); nothing when that window is gone.
     virtual void activatePreviousApplication() = 0;
-    // Opens the desktop's emoji picker for the search field, where there is one.
-    virtual void showCharacterPalette() = 0;
+    // Opens the desktop's emoji picker for the search field; false when none is installed.
+    virtual bool showCharacterPalette() = 0;
+
+    // -- Item preview window, beside the panel while the pointer rests on an item
+    // Shows an item's preview beside anchor (screen coordinates); content makes the preview's
+    // view and is called only when the window does not show this item already.
+    virtual void showPreview(
+        const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor)
+        = 0;
+    // The preview goes after a moment, unless another show comes first.
+    virtual void schedulePreviewHide() = 0;
+    virtual void hidePreview(bool animated) = 0;
 
     // -- Paste service
     // Writes the item (for a pinned reference the item it stands for) to the clipboard, without

@@ -24,7 +24,8 @@ PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environm
     , m_navigation(m_lists, m_layout, m_selection)
     , m_toast(clock)
     , m_actions({ context, environment, *m_controller, m_items, m_lists, m_search, m_toast, clock })
-    , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment })
+    , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment,
+          m_toast })
 {
     connectParts();
 

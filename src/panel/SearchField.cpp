@@ -5,6 +5,8 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
+
 SearchField::SearchField(QWidget *parent)
     : QLineEdit(parent)
 {
@@ -18,6 +20,56 @@ SearchField::SearchField(QWidget *parent)
     QPalette transparent = palette();
     transparent.setColor(QPalette::Base, Qt::transparent);
     setPalette(transparent);
+    updateCursorColor();
+}
+
+QColor SearchField::insertionPointColor(bool darkAppearance, double opacity)
+{
+    QColor color = darkAppearance ? QColor(Qt::white) : QColor(Qt::black);
+    color.setAlphaF(float(std::clamp(opacity, 0.0, 1.0)));
+    return color;
+}
+
+void SearchField::setFadeOpacity(double opacity)
+{
+    if (m_fadeOpacity == opacity)
+        return;
+    m_fadeOpacity = opacity;
+    updateCursorColor();
+}
+
+void SearchField::updateCursorColor()
+{
+    if (m_updatingColor)
+        return;
+    // The line edit draws its caret, like its text, in the palette's text colour.
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
+    const QColor caret = insertionPointColor(dark, m_fadeOpacity);
+    QColor placeholder = caret;
+    placeholder.setAlphaF(float(m_fadeOpacity * 0.45));
+    QPalette faded = palette();
+    if (faded.color(QPalette::Text) == caret && faded.color(QPalette::PlaceholderText) == placeholder)
+        return;
+    faded.setColor(QPalette::Text, caret);
+    faded.setColor(QPalette::PlaceholderText, placeholder);
+    m_updatingColor = true;
+    setPalette(faded);
+    m_updatingColor = false;
+    update();
+}
+
+void SearchField::changeEvent(QEvent *event)
+{
+    QLineEdit::changeEvent(event);
+    // Light and dark switching while the panel is open.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        updateCursorColor();
+}
+
+void SearchField::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    updateCursorColor();
 }
 
 bool SearchField::isPanelShortcut(const QKeyEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QLineEdit>
 
 #include <functional>
@@ -23,10 +24,22 @@ public:
     // Keys the panel claims before the line edit's bindings see them.
     static bool isPanelShortcut(const QKeyEvent *event);
 
+    // The caret's colour: white on a dark appearance, black on a light one, faded with the field.
+    static QColor insertionPointColor(bool darkAppearance, double opacity);
+    // Fades the field, its text and its caret together (1 is opaque).
+    void setFadeOpacity(double opacity);
+    double fadeOpacity() const { return m_fadeOpacity; }
+    // Applies the caret colour for the present appearance and fade.
+    void updateCursorColor();
+
 protected:
     bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     KeyHandler m_keyHandler;
+    double m_fadeOpacity = 1.0;
+    bool m_updatingColor = false;
 };

@@ -4,9 +4,11 @@
 #include "common/NotificationCenter.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
+#include "platform/EmojiPicker.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
+#include "shell/PreviewPanelManager.h"
 
 #include <QGuiApplication>
 
@@ -46,6 +48,29 @@ void ShellPanelEnvironment::activatePreviousApplication()
 {
     if (const std::optional<RunningApplication> previous = m_delegate.previousApp())
         m_workspace.activate(*previous);
+}
+
+bool ShellPanelEnvironment::showCharacterPalette()
+{
+    return EmojiPicker().open();
+}
+
+void ShellPanelEnvironment::showPreview(
+    const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor)
+{
+    // Only for the panel on screen: a preview must not outlive its panel.
+    if (m_panel && m_panel->isVisible())
+        PreviewPanelManager::shared().show(content, itemId, anchor);
+}
+
+void ShellPanelEnvironment::schedulePreviewHide()
+{
+    PreviewPanelManager::shared().scheduleHide();
+}
+
+void ShellPanelEnvironment::hidePreview(bool animated)
+{
+    PreviewPanelManager::shared().hide(animated);
 }
 
 bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)

@@ -30,7 +30,11 @@ public:
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
     void activatePreviousApplication() override;
-    void showCharacterPalette() override { }
+    bool showCharacterPalette() override;
+    void showPreview(
+        const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor) override;
+    void schedulePreviewHide() override;
+    void hidePreview(bool animated) override;
 
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
     void copyStringToPasteboard(const QString &text) override;

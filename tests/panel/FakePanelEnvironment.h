@@ -29,7 +29,22 @@ public:
     void hidePanel(bool restoreFocus) override { calls << QStringLiteral("hidePanel(%1)").arg(restoreFocus); }
     void resignPanelKey() override { calls << QStringLiteral("resignPanelKey"); }
     void activatePreviousApplication() override { calls << QStringLiteral("activatePreviousApplication"); }
-    void showCharacterPalette() override { calls << QStringLiteral("showCharacterPalette"); }
+    // Whether an emoji picker is installed.
+    bool hasCharacterPalette = true;
+    bool showCharacterPalette() override
+    {
+        calls << QStringLiteral("showCharacterPalette");
+        return hasCharacterPalette;
+    }
+    // The previews asked for, by item, with the anchor of each.
+    QList<std::pair<QUuid, QRectF>> shownPreviews;
+    void showPreview(const std::function<QWidget *()> &, const QUuid &itemId, const QRectF &anchor) override
+    {
+        calls << QStringLiteral("showPreview");
+        shownPreviews.append({ itemId, anchor });
+    }
+    void schedulePreviewHide() override { calls << QStringLiteral("schedulePreviewHide"); }
+    void hidePreview(bool animated) override { calls << QStringLiteral("hidePreview(%1)").arg(animated); }
     // What copyToPasteboard answers: whether there was something to write.
     bool copySucceeds = true;
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override

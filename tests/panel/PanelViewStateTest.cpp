@@ -356,6 +356,7 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_TRUE(state.isEmojiMode());
     EXPECT_EQ(m_env.count(QStringLiteral("showCharacterPalette")), 1);
+    EXPECT_EQ(state.toastMessage(), std::nullopt);
 
     // In emoji mode a typed emoji is pasted, not searched.
     state.setSearchText(QStringLiteral("🎉"));
@@ -371,6 +372,14 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     EXPECT_EQ(state.searchText(), QStringLiteral("1"));
     EXPECT_FALSE(state.isEmojiMode());
     EXPECT_EQ(m_env.copiedStrings.size(), 1);
+
+    // Without an emoji picker the toast says so; emoji typed otherwise are still pasted.
+    m_env.hasCharacterPalette = false;
+    state.setSearchText(QStringLiteral("/emoji"));
+    state.handleKey(Key::enter);
+    EXPECT_TRUE(state.isEmojiMode());
+    EXPECT_EQ(state.toastMessage(), QStringLiteral("No emoji picker is installed"));
+    state.setSearchText(QString());
 
     state.setSearchText(QStringLiteral("/CLEAR"));
     state.handleKey(Key::enter);
