@@ -60,6 +60,7 @@ CategoryColumn::CategoryColumn(
     connect(m_view, &ColumnItemsView::textClicked, this, &CategoryColumn::pasteString);
     connect(m_view, &ColumnItemsView::contextMenuRequested, this, &CategoryColumn::showItemMenu);
     connect(m_view, &ColumnItemsView::scrolled, this, &CategoryColumn::scrolled);
+    connect(m_view, &ColumnItemsView::labelEdited, this, &CategoryColumn::labelEdited);
     connect(m_view, &ColumnItemsView::pinnedHeaderClicked, this,
         [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
 }
@@ -122,6 +123,9 @@ void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &gl
               switch (entry.action) {
               case ItemMenuEntry::Action::togglePin:
                   Q_EMIT self->itemPinToggled(item);
+                  break;
+              case ItemMenuEntry::Action::editLabel:
+                  self->m_view->beginLabelEdit(item);
                   break;
               case ItemMenuEntry::Action::remove:
                   Q_EMIT self->itemDeleted(item);

@@ -44,6 +44,8 @@ Q_SIGNALS:
     // The user confirmed clearing the column.
     void clearColumnConfirmed();
     void pinnedGroupExpansionRequested(bool expanded);
+    // A pin's label typed in place (empty: the label goes).
+    void labelEdited(const ClipboardItemPtr &item, const QString &label);
     void scrolled();
 
 protected:

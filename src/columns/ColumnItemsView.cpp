@@ -3,6 +3,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
+#include "items/LabelEditor.h"
 #include "panel/CategoryTitles.h"
 #include "panel/HoverMarkerStore.h"
 #include "panel/PanelEnvironment.h"
@@ -171,6 +172,40 @@ void ColumnItemsView::ensureRowVisible(int row)
         bar->setValue(int(std::floor(top)));
     else if (bottom > bar->value() + viewport()->height())
         bar->setValue(int(std::ceil(bottom - viewport()->height())));
+}
+
+void ColumnItemsView::beginLabelEdit(const ClipboardItemPtr &item)
+{
+    if (!m_model || !item || !item->isPinned())
+        return;
+    const int row = int(m_model->items().indexOf(item));
+    if (row < 0)
+        return;
+    if (m_labelEditor)
+        m_labelEditor->deleteLater();
+    ensureRowVisible(row);
+    m_labelItem = item;
+    auto *editor = new LabelEditor(item->pinnedLabel().value_or(QString()), viewport());
+    m_labelEditor = editor;
+    editor->setFont(PanelLayout::panelFont(m_fontSize));
+    // Over the row's words, right of its picture.
+    const QRect rect = visualRect(row);
+    const int left = rect.left() + 46;
+    const int height = std::min(rect.height() - 8, editor->sizeHint().height());
+    editor->setGeometry(left, rect.center().y() - height / 2, std::max(40, rect.right() - 18 - left), height);
+    QPointer<ColumnItemsView> self(this);
+    connect(editor, &LabelEditor::finished, this, [self, editor](bool keep, const QString &text) {
+        editor->deleteLater();
+        if (!self)
+            return;
+        const ClipboardItemPtr edited = self->m_labelItem.lock();
+        self->m_labelItem.reset();
+        if (keep && edited)
+            Q_EMIT self->labelEdited(edited, text);
+        self->viewport()->update();
+    });
+    editor->show();
+    editor->setFocus(Qt::OtherFocusReason);
 }
 
 void ColumnItemsView::paintEvent(QPaintEvent *)

@@ -3,6 +3,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
 #include "items/HoverPreviewTimer.h"
+#include "items/LabelEditor.h"
 #include "model/ClipboardItem.h"
 
 #include <QAbstractScrollArea>
@@ -13,6 +14,7 @@
 class HoverMarkerStore;
 
 class ItemRowPainter;
+
 class PanelEnvironment;
 
 // The scrolling body of a column: draws the rows of its model (only those in view) in the
@@ -42,6 +44,9 @@ public:
     QRect visualRect(int row) const;
     std::optional<int> rowAt(QPoint viewportPoint) const;
     void ensureRowVisible(int row);
+    // Opens the field for a pin's label over its row.
+    void beginLabelEdit(const ClipboardItemPtr &item);
+    LabelEditor *labelEditor() const { return m_labelEditor; }
 
 Q_SIGNALS:
     void itemClicked(const ClipboardItemPtr &item);
@@ -50,6 +55,7 @@ Q_SIGNALS:
     void contextMenuRequested(const ClipboardItemPtr &item, const QPoint &globalPosition);
     void pinnedHeaderClicked();
     void scrolled();
+    void labelEdited(const ClipboardItemPtr &item, const QString &label);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -76,4 +82,6 @@ private:
     HoverMarkerStore *m_hoverMarkers = nullptr;
     int m_columnIndex = 0;
     QPointer<HoverPreviewTimer> m_previewTimer;
+    QPointer<LabelEditor> m_labelEditor;
+    std::weak_ptr<ClipboardItem> m_labelItem;
 };

@@ -10,6 +10,11 @@ QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSetting
     QList<ItemMenuEntry> entries;
     entries.append({ ItemMenuEntry::Action::togglePin,
         item.isPinned() ? QStringLiteral("Unpin") : QStringLiteral("Pin") });
+    // A single-character pin is a button of its character and carries no label.
+    if (item.isPinned() && !item.isSingleCharacterPin())
+        entries.append({ ItemMenuEntry::Action::editLabel,
+            item.pinnedLabel().value_or(QString()).isEmpty() ? QStringLiteral("Add Label")
+                                                             : QStringLiteral("Edit Label") });
     entries.append({ ItemMenuEntry::Action::remove, QStringLiteral("Delete") });
     const ClipboardItem &shown = item.resolvedItem();
     if (shown.type() != ClipboardItemType::color)

@@ -12,11 +12,11 @@ class AppSettings;
 class QMenu;
 class QWidget;
 
-// What a row's or tile's context menu offers: pinning, deleting and, for a colour, pasting it
-// in each of the user's enabled notations.
+// What a row's or tile's context menu offers: pinning, a pin's label, deleting and, for a
+// colour, pasting it in each of the user's enabled notations.
 struct ItemMenuEntry
 {
-    enum class Action { togglePin, remove, pasteText };
+    enum class Action { togglePin, editLabel, remove, pasteText };
 
     Action action = Action::togglePin;
     QString title;

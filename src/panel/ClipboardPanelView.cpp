@@ -7,6 +7,7 @@
 #include "items/ClipboardItemPreview.h"
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
+#include "items/LabelEditState.h"
 #include "items/ThumbnailCache.h"
 #include "model/AppSettings.h"
 #include "model/ModelContext.h"
@@ -199,6 +200,11 @@ void ClipboardPanelView::connectPointer()
         });
     NotificationCenter::defaultCenter().addObserver(
         Notifications::panelDidHide, this, [this](const QVariantMap &) { m_previewTimer->cancel(); });
+    // Once a label is typed, typing searches again.
+    connect(&LabelEditState::shared(), &LabelEditState::isEditingChanged, this, [this](bool editing) {
+        if (!editing && isVisible())
+            QMetaObject::invokeMethod(this, &ClipboardPanelView::focusSearchField, Qt::QueuedConnection);
+    });
 }
 
 void ClipboardPanelView::refreshHoverPlacements()
@@ -370,6 +376,7 @@ void ClipboardPanelView::connectColumn(CategoryColumn *column)
     connect(column, &CategoryColumn::pasteString, state, &PanelViewState::insertEmoji);
     connect(column, &CategoryColumn::historyToggleClicked, state, &PanelViewState::toggleHistory);
     connect(column, &CategoryColumn::scrolled, state, &PanelViewState::columnScrolled);
+    connect(column, &CategoryColumn::labelEdited, state, &PanelViewState::setItemLabel);
     connect(column, &CategoryColumn::viewModeToggleClicked, this,
         [state, column] { state->toggleViewMode(column->config().title); });
     connect(column, &CategoryColumn::clearColumnConfirmed, this,

@@ -152,6 +152,7 @@ public:
     void insertEmoji(const QString &text) { m_actions.insertText(text); }
     void handleItemDeleted(const ClipboardItemPtr &item) { m_actions.deleteItemAfterFade(item); }
     void handlePinToggle(const ClipboardItemPtr &item) { m_actions.togglePin(item); }
+    void setItemLabel(const ClipboardItemPtr &item, const QString &label) { m_actions.setLabel(item, label); }
     void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items)
     {
         m_actions.clearColumn(title, items);

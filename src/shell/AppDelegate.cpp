@@ -439,16 +439,16 @@ void AppDelegate::showPanel()
     if (!screen)
         return;
     const QRectF visible(screen->availableGeometry());
-    panel->setMaximumSize(visible.size().toSize());
+    panel->setMaximumFrameSize(visible.size());
     const PanelGeometry::ShowPlacement placement
         = PanelGeometry::placeForShow(visible, ClipboardPanel::savedSize(m_services.defaults),
             ClipboardPanel::savedPosition(m_services.defaults, ClipboardPanel::screenKey(screen)),
             panel->isLockedInTabMode(),
             ClipboardPanel::initialColumnCount(m_services.container, m_services.settings),
-            QSizeF(panel->minimumSize()));
+            panel->minimumFrameSize());
     if (m_refreshVolumes)
         m_refreshVolumes();
-    panel->setMinimumSize(placement.minimumSize.toSize());
+    panel->setMinimumFrameSize(placement.minimumSize);
     panel->setFrame(placement.frame);
     panel->setWindowOpacity(1);
     panel->show();
@@ -470,7 +470,7 @@ void AppDelegate::showPanel()
             });
         }
         self->m_popoverPanel->setFrame(frame);
-        self->m_popoverPanel->setMaximumSize(frame.size().toSize());
+        self->m_popoverPanel->setMaximumFrameSize(frame.size());
         QTimer::singleShot(100, self, [self] {
             if (!self || !self->m_popoverPanel)
                 return;
@@ -549,7 +549,7 @@ void AppDelegate::handleOutsideClick(const QPoint &nativePosition)
     if (!panel || !panel->isVisible() || m_panelController->isPinned())
         return;
     const QPoint position = logicalPosition(nativePosition);
-    if (panel->frameGeometry().contains(position))
+    if (panel->hitFrame().contains(position))
         return;
     // The tray icon's own click toggles the panel.
     if (m_statusItem && m_statusItem->geometry().contains(position))

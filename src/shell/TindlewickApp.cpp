@@ -23,6 +23,7 @@
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
+#include "shell/PreviewPanelManager.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "shell/ShortcutRecorderWindow.h"
 
@@ -106,6 +107,8 @@ int run(int argc, char **argv)
         &singleInstance, true, &codeClassifier });
     delegate.setDetectionHooks(DetectionModels::hooks());
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
+    PreviewPanelManager::setSharedWindowTranslucent(desktop.workspace->isCompositing());
+    delegate.setPreviewHider([] { PreviewPanelManager::shared().hide(true); });
     delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
         delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared()));
 

@@ -111,6 +111,31 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     EXPECT_EQ(chosen, QStringLiteral("hsl(0, 100%, 50%)"));
 }
 
+TEST(ItemContextMenuTest, APinOffersItsLabelButASingleCharacterPinDoesNot)
+{
+    QTemporaryDir folder;
+    UserDefaults defaults(folder.path() + QStringLiteral("/defaults.json"));
+    AppSettings settings(defaults);
+    const auto titles = [&](const ClipboardItem &item) {
+        QStringList shown;
+        for (const ItemMenuEntry &entry : itemMenuEntries(item, settings))
+            shown << entry.title;
+        return shown;
+    };
+    ClipboardItemPtr text
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("ssh deploy@host") });
+    EXPECT_EQ(titles(*text), QStringList({ "Pin", "Delete" }));
+    text->setIsPinned(true);
+    EXPECT_EQ(titles(*text), QStringList({ "Unpin", "Add Label", "Delete" }));
+    text->setPinnedLabel(QStringLiteral("deploy box"));
+    EXPECT_EQ(titles(*text), QStringList({ "Unpin", "Edit Label", "Delete" }));
+    EXPECT_EQ(itemMenuEntries(*text, settings)[1].action, ItemMenuEntry::Action::editLabel);
+
+    ClipboardItemPtr star = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("★") });
+    star->setIsPinned(true);
+    EXPECT_EQ(titles(*star), QStringList({ "Unpin", "Delete" }));
+}
+
 TEST(ThumbnailCacheTest, DecodesSmallFromTheSmallestPictureAndRemembersPictureless)
 {
     ThumbnailCache cache(1024 * 1024);

@@ -992,6 +992,50 @@ TEST_F(PanelViewStateTest, PinnedGroupsExpandAndCollapse)
     EXPECT_FALSE(state.selectionState().suppressHoverSelection());
 }
 
+TEST_F(PanelViewStateTest, APinsLabelIsSavedAndFoundBySearchAtOnce)
+{
+    ClipboardItemPtr pin = add(ClipboardItemType::text, QStringLiteral("ssh -i key.pem deploy@host"), true);
+    add(ClipboardItemType::text, QStringLiteral("something else"));
+    PanelViewState &state = makeState();
+    state.setSearchText(QStringLiteral("staging box"));
+    m_time.advance(1s);
+    settle();
+    const auto found = [&] {
+        QList<ClipboardItemPtr> items;
+        for (const Category &category : state.cachedCategories().display)
+            items << category.items;
+        return items;
+    };
+    ASSERT_TRUE(found().isEmpty()) << "nothing carries the words yet";
+
+    state.setItemLabel(pin, QStringLiteral("  staging box "));
+    settle();
+    const QList<ClipboardItemPtr> matches = found();
+    EXPECT_FALSE(matches.isEmpty()) << "the label is searched at once";
+    EXPECT_EQ(matches.count(pin), matches.size()) << "and only the pin carries it";
+    EXPECT_EQ(m_env.count(QStringLiteral("checkpointStore")), 1);
+    const auto storedLabel = [&]() -> std::optional<QString> {
+        std::unique_ptr<ModelContext> fresh = container().makeContext();
+        for (const ClipboardItemPtr &stored : fresh->fetch(FetchDescriptor::newestFirst()).items) {
+            if (stored->id() == pin->id())
+                return stored->pinnedLabel();
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(storedLabel(), QStringLiteral("staging box")) << "saved, trimmed";
+
+    // An empty label takes the label away; an unpinned item takes none.
+    state.setItemLabel(pin, QStringLiteral("   "));
+    EXPECT_EQ(storedLabel(), std::nullopt);
+    const QList<ClipboardItemPtr> &all = state.allItems();
+    const auto unpinned = std::find_if(
+        all.begin(), all.end(), [](const ClipboardItemPtr &item) { return !item->isPinned(); });
+    ASSERT_NE(unpinned, all.end());
+    const ClipboardItemPtr loose = *unpinned;
+    state.setItemLabel(loose, QStringLiteral("never"));
+    EXPECT_EQ(loose->pinnedLabel(), std::nullopt);
+}
+
 TEST_F(PanelViewStateTest, ToastLeavesTwoSecondsAfterItAppeared)
 {
     PanelViewState &state = makeState();

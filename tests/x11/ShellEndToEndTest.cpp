@@ -3,7 +3,7 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
-#include "AppProcess.h"
+#include "AppX11Test.h"
 #include "ExternalClipboard.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
@@ -25,94 +25,11 @@
 
 namespace {
 
-struct Geometry
-{
-    QRect rect;
-    bool valid = false;
-};
-
-class ShellEndToEndTest : public X11Test
+class ShellEndToEndTest : public AppX11Test
 {
 protected:
-    void SetUp() override
-    {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-    }
-
-    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
-
-    // Items in the store before the app starts (the capture's job once the app runs).
-    void seedStore(const QStringList &texts)
-    {
-        QString error;
-        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
-        ASSERT_TRUE(container) << error.toStdString();
-        std::unique_ptr<ModelContext> context = container->makeContext();
-        for (const QString &text : texts)
-            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
-        ASSERT_TRUE(context->save().ok);
-    }
-
     void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
 
-    bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
-    bool appIsFront(const AppProcess &app)
-    {
-        const auto front = workspace->frontmostApplication();
-        return front && front->processIdentifier == app.pid();
-    }
-    quint64 frontWindow()
-    {
-        const auto front = workspace->frontmostApplication();
-        return front ? front->windowId : 0;
-    }
-
-    // Presses Control+Space until the app's panel has the focus (the app needs a moment
-    // after its start to take the shortcut).
-    bool openPanel(const AppProcess &app)
-    {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (!xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }))
-                return false;
-            if (waitUntil([&] { return appIsFront(app); }, std::chrono::milliseconds(700)))
-                return true;
-        }
-        return false;
-    }
-
-    bool isViewable(quint64 window)
-    {
-        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })
-            .contains(QLatin1String("IsViewable"));
-    }
-
-    Geometry windowGeometry(quint64 window)
-    {
-        const QString shell = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-        QHash<QString, int> values;
-        for (const QString &line : shell.split(QLatin1Char('\n'))) {
-            const QStringList parts = line.split(QLatin1Char('='));
-            if (parts.size() == 2)
-                values.insert(parts[0], parts[1].toInt());
-        }
-        if (!values.contains(QStringLiteral("WIDTH")))
-            return {};
-        return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")],
-                     values[QStringLiteral("WIDTH")], values[QStringLiteral("HEIGHT")]),
-            true };
-    }
-
-    bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }
-    bool clickAt(const QPoint &point)
-    {
-        return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-            QStringLiteral("click"), QStringLiteral("1") });
-    }
-
-    QTemporaryDir home;
     ExternalClipboard external;
 };
 
