@@ -96,8 +96,13 @@ ClipboardItemPreview::ClipboardItemPreview(const ClipboardItem &item, PanelEnvir
 void ClipboardItemPreview::addText(
     const QString &text, const QFont &font, const QColor &color, int maximumLines)
 {
-    if (!text.trimmed().isEmpty())
-        m_blocks.append({ text, font, color, maximumLines });
+    if (text.trimmed().isEmpty())
+        return;
+    // The layout breaks lines only at line separators.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    m_blocks.append({ lines, font, color, maximumLines });
 }
 
 void ClipboardItemPreview::buildText(const ClipboardItem &shown)
@@ -233,7 +238,7 @@ QStringList ClipboardItemPreview::shownText() const
 {
     QStringList text;
     for (const TextBlock &block : m_blocks)
-        text.append(block.text);
+        text.append(block.text.split(QChar::LineSeparator));
     for (const CodeLine &line : m_codeLines)
         text.append(line.text);
     return text;
@@ -251,7 +256,7 @@ double ClipboardItemPreview::paintText(QPainter &painter, const TextBlock &block
         const bool cut = i == lines.size() - 1 && line.textStart() + line.textLength() < block.text.size();
         if (cut) {
             // The last line shown ends with an ellipsis when the text goes on.
-            const QString rest = block.text.mid(line.textStart()).section(QLatin1Char('\n'), 0, 0);
+            const QString rest = block.text.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
             painter.setFont(block.font);
             painter.drawText(QPointF(padding, y + metrics.ascent()),
                 metrics.elidedText(rest + QStringLiteral(" \u2026"), Qt::ElideRight, m_contentWidth));

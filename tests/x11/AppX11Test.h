@@ -52,6 +52,9 @@ protected:
     // The stored items as another process reads them now, newest first.
     QList<ClipboardItemPtr> storedItems()
     {
+        // The context goes before the container it reads.
+        m_readerContext.reset();
+        m_reader.reset();
         QString error;
         m_reader = ModelContainer::open(storePath(), &error);
         if (!m_reader)
@@ -126,6 +129,7 @@ protected:
     QTemporaryDir home;
 
 private:
+    // Declared in this order, the context is destroyed first.
     std::unique_ptr<ModelContainer> m_reader;
     std::unique_ptr<ModelContext> m_readerContext;
 };
