@@ -1,6 +1,6 @@
 #include "BenchPanelEnvironment.h"
 
-#include "common/NotificationCenter.h"
+#include "enrichment/FileAvailabilityService.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -50,10 +50,10 @@ QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int 
 
 bool BenchPanelEnvironment::isFileAvailable(const ClipboardItem &item)
 {
-    return hasFileOnDisk(item);
+    return FileAvailabilityService::shared().isAvailable(item);
 }
 
 void BenchPanelEnvironment::refreshMountedVolumes()
 {
-    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    FileAvailabilityService::shared().refreshMountedVolumes();
 }

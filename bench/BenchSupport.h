@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QString>
 
+#include <ctime>
+
 // Resident memory of this process in megabytes, from /proc/self/status.
 inline double residentMegabytes()
 {
@@ -14,4 +16,12 @@ inline double residentMegabytes()
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
+}
+
+// CPU time this thread has used, in milliseconds: work done, not time waited or preempted.
+inline double threadMilliseconds()
+{
+    timespec time {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
 }

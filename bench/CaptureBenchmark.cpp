@@ -112,13 +112,6 @@ struct Harness
         }
         return longest;
     }
-
-    static double threadMilliseconds()
-    {
-        timespec time {};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-        return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
-    }
 };
 
 std::unique_ptr<QMimeData> textMime(const QString &text)

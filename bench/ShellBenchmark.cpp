@@ -5,6 +5,7 @@
 // app's grab; otherwise the grab's release is simulated in process.
 #include "BenchSupport.h"
 
+#include "enrichment/FileAvailabilityService.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
@@ -106,8 +107,10 @@ struct App
               *desktop.workspace, *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false })
     {
         delegate.setUserNotifier([](const QString &, const QString &) {});
-        delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
-            delegate, *desktop.workspace, *container.mainContext(), settings));
+        delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
+            *container.mainContext(), settings, FileAvailabilityService::shared()));
+        delegate.setMountedVolumesRefresher(
+            [] { FileAvailabilityService::shared().refreshMountedVolumes(); });
         delegate.applicationDidFinishLaunching();
     }
     QTemporaryDir folder;

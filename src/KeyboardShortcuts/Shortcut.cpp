@@ -7,7 +7,6 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QProcessEnvironment>
 
 #include <array>
 #include <cmath>
@@ -525,13 +524,6 @@ QAction *menuItemTakingShortcut(const QMenu &menu, const Shortcut &shortcut)
         }
     }
     return nullptr;
-}
-
-bool runsInSandbox()
-{
-    static const bool sandboxed
-        = QProcessEnvironment::systemEnvironment().contains(QStringLiteral("APP_SANDBOX_CONTAINER_ID"));
-    return sandboxed;
 }
 
 } // namespace KeyboardShortcuts

@@ -107,7 +107,4 @@ inline size_t qHash(const Shortcut &shortcut, size_t seed = 0)
 // The first action of the menu tree that already answers to the shortcut, or nullptr.
 QAction *menuItemTakingShortcut(const QMenu &menu, const Shortcut &shortcut);
 
-// Whether the process runs in an app sandbox (never on this desktop, but the marker is honoured).
-bool runsInSandbox();
-
 } // namespace KeyboardShortcuts

@@ -56,39 +56,9 @@ QImage decodeImage(const QByteArray &data, QByteArray *format)
     return image;
 }
 
-std::optional<QByteArray> pngData(const QImage &image)
-{
-    if (image.isNull())
-        return std::nullopt;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image))
-        return std::nullopt;
-    return bytes;
-}
-
 QImage thumbnailImage(const QImage &image, double size)
 {
-    const int side = int(2 * size);
-    if (image.isNull() || side < 1)
-        return QImage();
-    const double width = image.width();
-    const double height = image.height();
-    const double scale = std::max(side / width, side / height);
-    // Only the part that shows is scaled, so a very long image is never scaled up whole.
-    const double shown = side / scale;
-    const QRect visible = QRectF((width - std::min(shown, width)) / 2, (height - std::min(shown, height)) / 2,
-        std::min(shown, width), std::min(shown, height))
-                              .toAlignedRect()
-                              .intersected(image.rect());
-    // A 32-bit image is scaled straight from its pixels, without copying the part first.
-    const QImage part = image.depth() == 32 ? QImage(image.constScanLine(visible.y()) + visible.x() * 4,
-                            visible.width(), visible.height(), image.bytesPerLine(), image.format())
-                                            : image.copy(visible);
-    return part.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_ARGB32);
+    return downscaleImage(image, int(2 * size));
 }
 
 std::optional<QByteArray> makeThumbnail(const QByteArray &imageData, double size)

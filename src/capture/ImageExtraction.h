@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enrichment/SquareImage.h"
 #include "model/ClipboardItemType.h"
 #include "platform/Pasteboard.h"
 
@@ -59,7 +60,7 @@ std::optional<PreparedImage> prepareImage(const ImageSource &source, double thum
 // The image decoded, within the allocation limit; a null image when it does not decode.
 QImage decodeImage(const QByteArray &data, QByteArray *format = nullptr);
 
-std::optional<QByteArray> pngData(const QImage &image);
+using ::pngData;
 
 // A square image of 2 × size pixels: the image scaled to cover the square, centred, the
 // overhang cut off.

@@ -299,6 +299,11 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwo
     return network;
 }
 
+bool GuesslangDetection::loadModelIfNeeded()
+{
+    return loadedNetwork() != nullptr;
+}
+
 void GuesslangDetection::unloadModel()
 {
     QMutexLocker lock(&m_mutex);
@@ -387,21 +392,6 @@ QList<GuesslangDetection::DetectionResult> GuesslangDetection::rank(
         return key(a.confidence) > key(b.confidence);
     });
     return results;
-}
-
-QFuture<bool> GuesslangDetection::loadModelAsync()
-{
-    return m_executor.run([this] { return loadModel(); });
-}
-
-QFuture<bool> GuesslangDetection::loadModelIfNeededAsync()
-{
-    return m_executor.run([this] { return loadedNetwork() != nullptr; });
-}
-
-QFuture<void> GuesslangDetection::unloadModelAsync()
-{
-    return m_executor.run([this] { unloadModel(); });
 }
 
 QFuture<QList<GuesslangDetection::DetectionResult>> GuesslangDetection::rankLanguagesAsync(

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/SerialExecutor.h"
+#include "detection/ModelActor.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -19,7 +19,7 @@
 // hand back a QFuture. The plain operations do the same work on the calling thread; they
 // are thread-safe (a ranking works on a snapshot of the weights, so an unload never
 // pulls them from under it) and meant for callers that are already off the main thread.
-class GuesslangDetection final
+class GuesslangDetection final : public ModelActor<GuesslangDetection>
 {
 public:
     struct DetectionResult
@@ -67,14 +67,14 @@ public:
     // keeping the names' order among equal probabilities.
     static QList<DetectionResult> rank(const QStringList &languages, const QList<float> &probabilities);
 
-    // The same operations, queued on the network's own thread.
-    QFuture<bool> loadModelAsync();
-    // Loads only when not loaded yet; the future gives whether the network is loaded.
-    QFuture<bool> loadModelIfNeededAsync();
-    QFuture<void> unloadModelAsync();
+    // The ranking, queued on the network's own thread like its loading (ModelActor).
     QFuture<QList<DetectionResult>> rankLanguagesAsync(const QString &text);
 
 private:
+    friend class ModelActor<GuesslangDetection>;
+    // Loads when not loaded yet; whether the model is loaded now.
+    bool loadModelIfNeeded();
+
     struct Network;
 
     static std::shared_ptr<const Network> readNetwork(const QByteArray &data);
@@ -89,5 +89,4 @@ private:
     mutable QMutex m_mutex;
     std::shared_ptr<const Network> m_network;
     int m_numLanguages = 54;
-    SerialExecutor m_executor;
 };

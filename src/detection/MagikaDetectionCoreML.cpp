@@ -249,6 +249,11 @@ bool MagikaDetectionCoreML::loadModel()
     return true;
 }
 
+bool MagikaDetectionCoreML::loadModelIfNeeded()
+{
+    return loadedModel() != nullptr;
+}
+
 void MagikaDetectionCoreML::unloadModel()
 {
     // A load installs the labels before the model: an unload in between would leave a
@@ -361,21 +366,6 @@ QList<MagikaDetectionCoreML::DetectionResult> MagikaDetectionCoreML::predictTopK
         results.append({ label, scores->values[size_t(order[i])], scores->codeLabels.contains(label) });
     }
     return results;
-}
-
-QFuture<bool> MagikaDetectionCoreML::loadModelAsync()
-{
-    return m_executor.run([this] { return loadModel(); });
-}
-
-QFuture<bool> MagikaDetectionCoreML::loadModelIfNeededAsync()
-{
-    return m_executor.run([this] { return loadedModel() != nullptr; });
-}
-
-QFuture<void> MagikaDetectionCoreML::unloadModelAsync()
-{
-    return m_executor.run([this] { unloadModel(); });
 }
 
 QFuture<std::optional<MagikaDetectionCoreML::DetectionResult>> MagikaDetectionCoreML::predictAsync(

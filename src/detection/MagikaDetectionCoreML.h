@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/SerialExecutor.h"
 #include "detection/ContentTypeClassifier.h"
 #include "detection/ContentTypeFeatures.h"
+#include "detection/ModelActor.h"
 
 #include <QFuture>
 #include <QList>
@@ -28,7 +28,7 @@ class ContentTypeNetwork;
 // thread (the code-detection service calls predictTopK from its own thread). A prediction
 // runs the network without holding the lock, so an unload may happen meanwhile; the
 // labels are read only after the network has answered.
-class MagikaDetectionCoreML final : public ContentTypeClassifier
+class MagikaDetectionCoreML final : public ContentTypeClassifier, public ModelActor<MagikaDetectionCoreML>
 {
 public:
     using DetectionResult = ContentTypePrediction;
@@ -66,15 +66,15 @@ public:
     // is unavailable or fails.
     QList<DetectionResult> predictTopK(const QString &text, int k) override;
 
-    // The same operations, queued on the runner's own thread.
-    QFuture<bool> loadModelAsync();
-    // Loads only when not loaded yet; the future gives whether the model is loaded.
-    QFuture<bool> loadModelIfNeededAsync();
-    QFuture<void> unloadModelAsync();
+    // The predictions, queued on the runner's own thread like its loading (ModelActor).
     QFuture<std::optional<DetectionResult>> predictAsync(const QString &text);
     QFuture<QList<DetectionResult>> predictTopKAsync(const QString &text, int k);
 
 private:
+    friend class ModelActor<MagikaDetectionCoreML>;
+    // Loads when not loaded yet; whether the model is loaded now.
+    bool loadModelIfNeeded();
+
     // The scores of the text, paired with the labels in force once the network answered;
     // nullopt when there is no model, the network fails or the labels were dropped.
     struct Scores
@@ -92,5 +92,4 @@ private:
     bool m_isLoaded = false;
     QStringList m_labels;
     QSet<QString> m_codeLabels;
-    SerialExecutor m_executor;
 };

@@ -83,11 +83,18 @@ void ItemRowPainter::paintBackground(
 QIcon ItemRowPainter::fileIcon(const ClipboardItem &item)
 {
     const std::optional<QUrl> url = item.resolvedItem().fileURL();
-    const QFileInfo info(url ? url->toLocalFile() : QString());
-    const QString key = info.isDir() ? QStringLiteral("/") : info.suffix().toLower();
+    const QString path = url ? url->toLocalFile() : QString();
+    // The disk is asked once per file, not on every paint.
+    auto known = m_fileIconKeys.find(path);
+    if (known == m_fileIconKeys.end()) {
+        const QFileInfo info(path);
+        known = m_fileIconKeys.insert(path, info.isDir() ? QStringLiteral("/") : info.suffix().toLower());
+    }
+    const QString &key = *known;
     auto found = m_fileIcons.find(key);
     if (found == m_fileIcons.end()) {
         static QFileIconProvider provider;
+        const QFileInfo info(path);
         QIcon icon = info.exists() ? provider.icon(info) : provider.icon(QFileIconProvider::File);
         found = m_fileIcons.insert(key, icon);
     }

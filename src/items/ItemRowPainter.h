@@ -49,5 +49,6 @@ private:
 
     PanelEnvironment &m_environment;
     ThumbnailCache &m_thumbnails;
-    QHash<QString, QIcon> m_fileIcons; // by file suffix
+    QHash<QString, QIcon> m_fileIcons; // by file suffix ("/" for folders)
+    QHash<QString, QString> m_fileIconKeys; // the key of each file's icon, by path
 };

@@ -13,8 +13,10 @@ QString cacheKey(const ClipboardItem &item, QSize size)
         .arg(size.height());
 }
 
+using PictureReader = std::optional<QByteArray> (ClipboardItem::*)() const;
+
 // The stored pictures of an item, smallest first.
-QList<std::optional<QByteArray> (ClipboardItem::*)() const> pictureSources(ClipboardItemType kind)
+QList<PictureReader> pictureSources(ClipboardItemType kind)
 {
     switch (kind) {
     case ClipboardItemType::media:
@@ -30,6 +32,27 @@ QList<std::optional<QByteArray> (ClipboardItem::*)() const> pictureSources(Clipb
         break;
     }
     return {};
+}
+
+// The reader of a picture field; nullptr for other fields.
+PictureReader fieldReader(ItemField field)
+{
+    switch (field) {
+    case ItemField::mediaThumbnailData:
+        return &ClipboardItem::mediaThumbnailData;
+    case ItemField::mediaPreviewData:
+        return &ClipboardItem::mediaPreviewData;
+    case ItemField::mediaImageData:
+        return &ClipboardItem::mediaImageData;
+    case ItemField::fileThumbnailData:
+        return &ClipboardItem::fileThumbnailData;
+    case ItemField::filePreviewData:
+        return &ClipboardItem::filePreviewData;
+    case ItemField::linkThumbnailData:
+        return &ClipboardItem::linkThumbnailData;
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace
@@ -86,6 +109,18 @@ QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
     // Pictureless items are remembered too, so that drawing does not read the store again.
     m_cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
     return image;
+}
+
+void ThumbnailCache::propertyDidChange(const ClipboardItem &item, ItemField field)
+{
+    bool isSource = field == ItemField::itemType || field == ItemField::pinnedReference;
+    for (auto read : pictureSources(item.type()))
+        isSource = isSource || read == fieldReader(field);
+    if (!isSource)
+        return;
+    remove(item.id());
+    for (const ClipboardItemPtr &referencing : item.referencingItems())
+        remove(referencing->id());
 }
 
 void ThumbnailCache::remove(const QUuid &itemId)

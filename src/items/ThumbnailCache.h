@@ -21,6 +21,10 @@ public:
     // thumbnail, else from the preview, else (a media item without either) from the image.
     QImage thumbnail(ClipboardItem &item, QSize size);
     void remove(const QUuid &itemId);
+    // A stored property of the item changed: when it is one its picture comes from (a link's
+    // picture that arrived after the row was first drawn, say), the pictures cached for it and
+    // for the items that show it are dropped.
+    void propertyDidChange(const ClipboardItem &item, ItemField field);
     void clear() { m_cache.clear(); }
     qsizetype byteCount() const { return m_cache.totalCost(); }
 

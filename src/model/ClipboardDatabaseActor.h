@@ -5,6 +5,7 @@
 #include <QFuture>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class ModelContainer;
@@ -28,6 +29,10 @@ public:
     // and no unpinned item is left.
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
     QFuture<void> checkpointWAL();
+    // Runs work with the actor's store context, on the actor's thread: what it saves reaches
+    // the other contexts as a change made elsewhere, and the main thread does not wait for the
+    // write. The objects it read are let go afterwards.
+    QFuture<bool> perform(std::function<bool(ModelContext &context)> work);
     QFuture<void> vacuumStore();
     // Deleted content leaves the disk: the log is folded in, the file is rebuilt without its
     // free pages, and the rebuilt pages are folded in again. The caller saves its deletions

@@ -237,6 +237,8 @@ public:
     ClipboardItemType type() const;
     std::optional<MediaSubtype> mediaSubtype() const;
     std::optional<QUrl> fileURL() const;
+    // The stored text fileURL() is made from: this item's, or that of the item it stands for.
+    std::optional<QString> resolvedFileURLString() const;
     std::optional<QStringList> additionalFileURLStrings() const;
     void setAdditionalFileURLStrings(const QStringList &strings);
     int countAvailableFiles() const;

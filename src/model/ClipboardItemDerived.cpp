@@ -51,7 +51,7 @@ std::optional<MediaSubtype> ClipboardItem::mediaSubtype() const
     return raw ? mediaSubtypeFromRawValue(*raw) : std::nullopt;
 }
 
-std::optional<QUrl> ClipboardItem::fileURL() const
+std::optional<QString> ClipboardItem::resolvedFileURLString() const
 {
     const ClipboardItem *item = this;
     for (int hop = 0; hop < maxReferenceHops; ++hop) {
@@ -60,7 +60,12 @@ std::optional<QUrl> ClipboardItem::fileURL() const
             break;
         item = reference.get();
     }
-    const std::optional<QString> string = item->fileURLString();
+    return item->fileURLString();
+}
+
+std::optional<QUrl> ClipboardItem::fileURL() const
+{
+    const std::optional<QString> string = resolvedFileURLString();
     if (!string)
         return std::nullopt;
     if (string->startsWith(QLatin1String("file://"))) {

@@ -490,10 +490,13 @@ void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &ro
             continue;
         if (info.external) {
             const bool wasLoaded = item.m_externalLoaded.test(index);
+            // A value that came or went is announced even when it was never read here (a
+            // picture written by another context while a view shows the item without it).
+            const bool cameOrWent = item.m_externalPresent.test(index) != present.test(index);
             item.m_externalPresent.set(index, present.test(index));
             item.m_externalLoaded.set(index, !present.test(index));
             item.m_values[index] = QVariant();
-            if (announce && wasLoaded)
+            if (announce && (wasLoaded || cameOrWent))
                 Q_EMIT itemDidChangeProperty(shared, info.field);
             continue;
         }

@@ -140,8 +140,13 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         &ClipboardPanelView::updateKeyboardHighlight);
     connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
-    // Late details of an item (a link's title, a thumbnail) only need a repaint.
-    connect(&context, &ModelContext::itemDidChangeProperty, this, &ClipboardPanelView::repaintColumns);
+    // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
+    // decoded again.
+    connect(&context, &ModelContext::itemDidChangeProperty, this,
+        [this](const ClipboardItemPtr &item, ItemField field) {
+            m_thumbnails->propertyDidChange(*item, field);
+            repaintColumns();
+        });
 
     connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {

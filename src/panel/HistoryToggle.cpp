@@ -116,16 +116,7 @@ void HistoryToggle::hide(int visibleCount, bool locked, bool hasWindow)
     m_progress.setValue(0.0);
     if (locked) {
         m_progress.animateTo(1.0, widthDuration, widthCurve());
-        if (hasWindow)
-            m_environment.unpinHostingWidth();
-        m_lists.setHistoryCollapsedKeepingSelection(true);
-        m_animatingCategory.reset();
-        m_isRunning = false;
-        Q_EMIT changed();
-        m_clock.runAfter(fadeBackDelay, this, [this] {
-            fadeSearchBar(1.0);
-            m_animates = m_isRunning;
-        });
+        toggleWithoutResize(true, hasWindow);
         return;
     }
     m_controller.setIsHistoryToggling(true);
@@ -140,16 +131,7 @@ void HistoryToggle::hide(int visibleCount, bool locked, bool hasWindow)
     }
     m_progress.animateTo(1.0, widthDuration, widthCurve());
     Q_EMIT changed();
-    QPointer<HistoryToggle> self(this);
-    auto completion = [self] {
-        if (self)
-            self->finishHide();
-    };
-    // Without a window there is nothing to resize and the toggle ends at once.
-    if (hasWindow)
-        m_environment.resizeForHistoryToggle(false, columns - 1, resizeDuration, completion);
-    else
-        completion();
+    resizeWindow(false, columns - 1, hasWindow);
 }
 
 void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
@@ -158,14 +140,7 @@ void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
     m_animatingCategory = visible.isEmpty() ? std::nullopt : std::optional(visible.first().title);
     m_progress.animateTo(0.0, widthDuration, widthCurve());
     if (locked) {
-        m_lists.setHistoryCollapsedKeepingSelection(false);
-        m_animatingCategory.reset();
-        m_isRunning = false;
-        Q_EMIT changed();
-        m_clock.runAfter(fadeBackDelay, this, [this] {
-            fadeSearchBar(1.0);
-            m_animates = m_isRunning;
-        });
+        toggleWithoutResize(false, hasWindow);
         return;
     }
     m_controller.setIsHistoryToggling(true);
@@ -183,13 +158,38 @@ void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
     }
     m_lists.setHistoryCollapsedKeepingSelection(false);
     Q_EMIT changed();
+    resizeWindow(true, columns, hasWindow);
+}
+
+// Locked in tabs the window keeps its size: History goes or comes at once.
+void HistoryToggle::toggleWithoutResize(bool collapse, bool hasWindow)
+{
+    if (collapse && hasWindow)
+        m_environment.unpinHostingWidth();
+    m_lists.setHistoryCollapsedKeepingSelection(collapse);
+    m_animatingCategory.reset();
+    m_isRunning = false;
+    Q_EMIT changed();
+    m_clock.runAfter(fadeBackDelay, this, [this] {
+        fadeSearchBar(1.0);
+        m_animates = m_isRunning;
+    });
+}
+
+void HistoryToggle::resizeWindow(bool adding, int columnCount, bool hasWindow)
+{
     QPointer<HistoryToggle> self(this);
-    auto completion = [self] {
-        if (self)
+    auto completion = [self, adding] {
+        if (!self)
+            return;
+        if (adding)
             self->finishShow();
+        else
+            self->finishHide();
     };
+    // Without a window there is nothing to resize and the toggle ends at once.
     if (hasWindow)
-        m_environment.resizeForHistoryToggle(true, columns, resizeDuration, completion);
+        m_environment.resizeForHistoryToggle(adding, columnCount, resizeDuration, completion);
     else
         completion();
 }

@@ -59,6 +59,8 @@ private:
     void run();
     void hide(int visibleCount, bool locked, bool hasWindow);
     void show(int visibleCount, bool locked, bool hasWindow);
+    void toggleWithoutResize(bool collapse, bool hasWindow);
+    void resizeWindow(bool adding, int columnCount, bool hasWindow);
     void finishHide();
     void finishShow();
     void settle(bool releaseWindow);

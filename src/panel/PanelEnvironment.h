@@ -99,8 +99,6 @@ public:
     virtual void refreshMountedVolumes() = 0;
 
 protected:
-    // Until code is highlighted and files are watched: the first lines as plain text, and
-    // whether any of the item's files is on disk now.
+    // Until code is highlighted: the first lines as plain text.
     static QList<CodeLine> unhighlightedCodeLines(const ClipboardItem &item, int maxLines);
-    static bool hasFileOnDisk(const ClipboardItem &item);
 };

@@ -1,7 +1,7 @@
 #include "shell/ShellPanelEnvironment.h"
 
 #include "capture/ClipboardMonitor.h"
-#include "common/NotificationCenter.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
 #include "platform/EmojiPicker.h"
@@ -12,19 +12,21 @@
 
 #include <QGuiApplication>
 
-ShellPanelEnvironment::ShellPanelEnvironment(
-    AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService, Workspace &workspace)
+ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
+    PasteService &pasteService, Workspace &workspace, FileAvailabilityService &availability)
     : m_delegate(delegate)
     , m_panel(&panel)
     , m_pasteService(pasteService)
     , m_workspace(workspace)
+    , m_availability(availability)
 { }
 
-std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(
-    AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings)
+std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(AppDelegate &delegate,
+    Workspace &workspace, ModelContext &context, AppSettings &settings, FileAvailabilityService &availability)
 {
-    return [&delegate, &workspace, &context, &settings](ClipboardPanel &panel) -> QWidget * {
-        auto *environment = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace);
+    return [&delegate, &workspace, &context, &settings, &availability](ClipboardPanel &panel) -> QWidget * {
+        auto *environment
+            = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace, availability);
         auto *view = new ClipboardPanelView(context, *environment, panel.panelController(), settings);
         // Gone after the view has finished with it (the signal comes once the view's own
         // destructors have run).
@@ -168,10 +170,10 @@ void ShellPanelEnvironment::compactStore()
 
 bool ShellPanelEnvironment::isFileAvailable(const ClipboardItem &item)
 {
-    return hasFileOnDisk(item);
+    return m_availability.isAvailable(item);
 }
 
 void ShellPanelEnvironment::refreshMountedVolumes()
 {
-    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    m_availability.refreshMountedVolumes();
 }

@@ -6,6 +6,7 @@
 
 class AppDelegate;
 class AppSettings;
+class FileAvailabilityService;
 class ModelContext;
 class QWidget;
 class ClipboardPanel;
@@ -19,13 +20,14 @@ class Workspace;
 class ShellPanelEnvironment final : public PanelEnvironment
 {
 public:
-    ShellPanelEnvironment(
-        AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService, Workspace &workspace);
+    ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
+        Workspace &workspace, FileAvailabilityService &availability);
 
     // What the delegate calls to fill a new panel window: the panel view over the main
     // context, with an environment of its own that lives exactly as long as the view.
-    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(
-        AppDelegate &delegate, Workspace &workspace, ModelContext &context, AppSettings &settings);
+    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate,
+        Workspace &workspace, ModelContext &context, AppSettings &settings,
+        FileAvailabilityService &availability);
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
@@ -69,4 +71,5 @@ private:
     QPointer<ClipboardPanel> m_panel;
     PasteService &m_pasteService;
     Workspace &m_workspace;
+    FileAvailabilityService &m_availability;
 };

@@ -1,8 +1,11 @@
 #include "shell/TindlewickApp.h"
 
+#include "capture/LinkMetadataTask.h"
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
 #include "detection/CodeDetectionService.h"
+#include "enrichment/FileAvailabilityService.h"
+#include "enrichment/LinkMetadataService.h"
 #include "items/LabelEditState.h"
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
@@ -109,15 +112,20 @@ int run(int argc, char **argv)
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
     PreviewPanelManager::setSharedWindowTranslucent(desktop.workspace->isCompositing());
     delegate.setPreviewHider([] { PreviewPanelManager::shared().hide(true); });
+    FileAvailabilityService &availability = FileAvailabilityService::shared();
     delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
-        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared()));
+        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared(), availability));
+    delegate.setMountedVolumesRefresher([&availability] { availability.refreshMountedVolumes(); });
 
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
-    QObject::connect(
-        &app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
+        delegate.applicationWillTerminate();
+        LinkMetadataService::shared().shutDown();
+    });
     delegate.applicationDidFinishLaunching();
+    startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
     std::unique_ptr<ShortcutRecorderWindow> recorderWindow;
     if (qEnvironmentVariableIntValue("TINDLEWICK_SHORTCUT_RECORDER_WINDOW") == 1) {
         recorderWindow = std::make_unique<ShortcutRecorderWindow>(delegate.shortcuts());

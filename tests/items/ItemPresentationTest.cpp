@@ -4,7 +4,9 @@
 #include "items/ThumbnailCache.h"
 
 #include "model/AppSettings.h"
+#include "model/StoreTestSupport.h"
 #include "platform/UserDefaults.h"
+#include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +14,6 @@
 #include <QImage>
 #include <QMenu>
 #include <QTemporaryDir>
-
-namespace {
-
-QByteArray png(QSize size, QColor color)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
 
 TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
 {
@@ -140,15 +127,15 @@ TEST(ThumbnailCacheTest, DecodesSmallFromTheSmallestPictureAndRemembersPicturele
 {
     ThumbnailCache cache(1024 * 1024);
     ClipboardItemPtr media = ClipboardItem::create(ClipboardItemType::media,
-        { .mediaThumbnailData = png({ 256, 128 }, Qt::red),
-            .mediaImageData = png({ 1920, 1080 }, Qt::blue) });
+        { .mediaThumbnailData = encodedColour({ 256, 128 }, Qt::red),
+            .mediaImageData = encodedColour({ 1920, 1080 }, Qt::blue) });
     const QImage thumbnail = cache.thumbnail(*media, QSize(64, 64));
     EXPECT_EQ(thumbnail.size(), QSize(64, 32));
     EXPECT_EQ(thumbnail.pixelColor(10, 10), QColor(Qt::red)) << "the stored thumbnail, not the image";
     EXPECT_GT(cache.byteCount(), 0);
 
     ClipboardItemPtr onlyImage = ClipboardItem::create(
-        ClipboardItemType::media, { .mediaImageData = png({ 1920, 1080 }, Qt::blue) });
+        ClipboardItemType::media, { .mediaImageData = encodedColour({ 1920, 1080 }, Qt::blue) });
     const QImage scaled = cache.thumbnail(*onlyImage, QSize(64, 64));
     EXPECT_EQ(scaled.size(), QSize(64, 36));
     EXPECT_EQ(scaled.pixelColor(5, 5), QColor(Qt::blue));
@@ -162,13 +149,56 @@ TEST(ThumbnailCacheTest, DecodesSmallFromTheSmallestPictureAndRemembersPicturele
     // The budget holds: many pictures never grow the cache past it.
     for (int i = 0; i < 100; ++i) {
         ClipboardItemPtr item = ClipboardItem::create(
-            ClipboardItemType::media, { .mediaThumbnailData = png({ 256, 256 }, Qt::green) });
+            ClipboardItemType::media, { .mediaThumbnailData = encodedColour({ 256, 256 }, Qt::green) });
         cache.thumbnail(*item, QSize(128, 128));
     }
     EXPECT_LE(cache.byteCount(), 1024 * 1024);
     cache.remove(media->id());
     cache.clear();
     EXPECT_EQ(cache.byteCount(), 0);
+}
+
+class ThumbnailCacheStoreTest : public StoreTest
+{
+};
+
+TEST_F(ThumbnailCacheStoreTest, APictureThatArrivesLateIsShownInPlaceOfTheRememberedNone)
+{
+    ThumbnailCache cache(1024 * 1024);
+    ClipboardItemPtr link
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://example.com") });
+    context().insert(link);
+    // A history entry that shows the link (a repeat of a pinned item).
+    ClipboardItemPtr repeat
+        = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://example.com") });
+    repeat->setPinnedReference(link);
+    context().insert(repeat);
+    ASSERT_TRUE(context().save().ok);
+    EXPECT_TRUE(cache.thumbnail(*link, QSize(32, 32)).isNull());
+    EXPECT_TRUE(cache.thumbnail(*repeat, QSize(32, 32)).isNull());
+
+    link->setLinkThumbnailData(encodedColour({ 80, 80 }, Qt::magenta));
+    // Until told, the cache answers with what it remembered.
+    EXPECT_TRUE(cache.thumbnail(*link, QSize(32, 32)).isNull());
+    struct Case
+    {
+        const char *name;
+        ItemField field;
+        bool drops;
+    };
+    for (const Case c : { Case { "the title", ItemField::linkTitle, false },
+             Case { "the description", ItemField::linkDescription, false },
+             Case { "the thumbnail", ItemField::linkThumbnailData, true } }) {
+        SCOPED_TRACE(c.name);
+        cache.propertyDidChange(*link, c.field);
+        for (const ClipboardItemPtr &shown : { link, repeat }) {
+            const QImage picture = cache.thumbnail(*shown, QSize(32, 32));
+            EXPECT_EQ(picture.isNull(), !c.drops);
+            if (!picture.isNull()) {
+                EXPECT_EQ(picture.pixelColor(16, 16), QColor(Qt::magenta));
+            }
+        }
+    }
 }
 
 TEST(CodeLineTest, FirstLinesWithTabsWidened)

@@ -297,6 +297,32 @@ TEST_F(ModelContextTest, ChangesOfAnotherContextRefreshLoadedObjects)
     EXPECT_EQ(item->searchableText(), QStringLiteral("fetched title link"));
 }
 
+TEST_F(ModelContextTest, AStoredValueThatAppearsElsewhereIsAnnouncedHereEvenUnread)
+{
+    ClipboardItemPtr item = insertText(QStringLiteral("https://example.com"));
+    item->setItemType(QStringLiteral("link"));
+    ASSERT_TRUE(context().save().ok);
+    // Read once and let go, as a view that drew the item without a picture does.
+    EXPECT_EQ(item->linkThumbnailData(), std::nullopt);
+    item->releaseExternalData();
+    QSignalSpy announced(&context(), &ModelContext::itemDidChangeProperty);
+
+    std::unique_ptr<ModelContext> background = container().makeContext();
+    ClipboardItemPtr elsewhere = background->model(item->persistentModelID());
+    elsewhere->setLinkThumbnailData(QByteArray("png"));
+    elsewhere->setLinkTitle(QStringLiteral("Fetched"));
+    ASSERT_TRUE(background->save().ok);
+    context().processPendingStoreChanges();
+
+    QList<ItemField> fields;
+    for (const QList<QVariant> &signal : announced)
+        fields.append(signal.at(1).value<ItemField>());
+    EXPECT_TRUE(fields.contains(ItemField::linkThumbnailData));
+    EXPECT_TRUE(fields.contains(ItemField::linkTitle));
+    EXPECT_FALSE(fields.contains(ItemField::mediaImageData)) << "a value missing on both sides";
+    EXPECT_EQ(item->linkThumbnailData(), QByteArray("png"));
+}
+
 TEST_F(ModelContextTest, AFailedSaveKeepsEveryChangeAndLosesNothingCommitted)
 {
     ClipboardItemPtr committed = insertText(QStringLiteral("committed"));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 // A fresh store file in a temporary folder for each test.
@@ -41,3 +42,15 @@ protected:
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<ModelContainer> m_container;
 };
+
+// Whether the bytes occur in the store file or its write-ahead log: deleted content must
+// leave both.
+inline bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
+{
+    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
+        QFile file(storePath + suffix);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+            return true;
+    }
+    return false;
+}

@@ -583,17 +583,6 @@ TEST_F(PanelViewStateTest, ClearingAColumnDeletesOnlyItsUnpinnedItems)
     EXPECT_FALSE(codeConfig->canClearColumn) << "only pins are left";
 }
 
-// Whether the bytes occur anywhere in the store's files.
-static bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
-{
-    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
-        QFile file(storePath + suffix);
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
-            return true;
-    }
-    return false;
-}
-
 TEST_F(PanelViewStateTest, ClearedContentLeavesTheDisk)
 {
     const QByteArray secret = "correct-horse-battery-staple";

@@ -5,6 +5,7 @@
 #include "capture/ClipboardMonitor.h"
 #include "columns/CategoryColumn.h"
 #include "common/NotificationCenter.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
@@ -80,6 +81,9 @@ protected:
     FakeGlobalHotKeys hotKeys;
     FakeGlobalInputMonitor input;
     FakeSyntheticKeyboard keyboard;
+    // Files asked about in a world of the test's own (no folder watches, no mount table).
+    FileAvailabilityService availability { FileAvailabilityService::Dependencies {
+        std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
     std::unique_ptr<AppDelegate> delegate;
     QStringList notices;
 };
@@ -401,7 +405,7 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
         container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
     // The panel view the running app builds for its window.
     delegate->setPanelContentFactory(
-        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings));
+        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings, availability));
     delegate->applicationDidFinishLaunching();
     auto *view = qobject_cast<ClipboardPanelView *>(panel()->contentView());
     ASSERT_NE(view, nullptr);
@@ -468,17 +472,6 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
     EXPECT_EQ(typed, 0);
 }
 
-// Whether the bytes occur in the store file or its write-ahead log.
-bool storeFilesContain(const QString &storePath, const QByteArray &bytes)
-{
-    for (const QString &suffix : { QString(), QStringLiteral("-wal") }) {
-        QFile file(storePath + suffix);
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
-            return true;
-    }
-    return false;
-}
-
 TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
 {
     const QByteArray secret = "shell-maintenance-secret";
@@ -486,7 +479,8 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
         insertText(QString::fromLatin1(secret) + QString::number(i) + QString(20'000, QLatin1Char('.')));
     ASSERT_TRUE(context().save().ok);
     launch();
-    ShellPanelEnvironment environment(*delegate, *panel(), *delegate->pasteService(), workspace);
+    ShellPanelEnvironment environment(
+        *delegate, *panel(), *delegate->pasteService(), workspace, availability);
     ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
 
     environment.checkpointStore();

@@ -35,6 +35,12 @@ bool waitUntil(const std::function<bool()> &condition,
 // Runs background over and over on another thread while foreground runs once on this one.
 void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
 
+// The most memory this process has held (its peak resident size, VmHWM), in bytes; 0 when it
+// cannot be read.
+qint64 peakResidentBytes();
+// Starts the peak afresh from the memory held now (where the system allows it).
+void resetPeakResidentBytes();
+
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
 

@@ -3,8 +3,10 @@
 // preview beside the panel, History collapses and expands in an animation, and a pin's label is
 // typed in place. Screenshots of each step go to $TINDLEWICK_ARTEFACT_DIR.
 
-#include "AppX11Test.h"
+#include "AppEndToEnd.h"
 #include "TestWindowProcess.h"
+
+#include "model/FetchDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +27,23 @@ constexpr int rowPitch = 46;
 // A column other than History shows its pins under a header of this height, once opened.
 constexpr int pinnedHeaderHeight = 24;
 
-class PanelPointerX11Test : public AppX11Test
+class PanelPointerX11Test : public AppEndToEndTest
 {
 protected:
+    // The stored items as another process reads them now, newest first.
+    QList<ClipboardItemPtr> storedItems()
+    {
+        // The context goes before the container it reads.
+        m_readerContext.reset();
+        m_reader.reset();
+        QString error;
+        m_reader = ModelContainer::open(storePath(), &error);
+        if (!m_reader)
+            return {};
+        m_readerContext = m_reader->makeContext();
+        return m_readerContext->fetch(FetchDescriptor::newestFirst()).items;
+    }
+
     bool moveTo(const QPoint &point)
     {
         return xdotool(
@@ -81,6 +97,11 @@ protected:
                 QStringLiteral("^Tindlewick Preview$") });
         return found.isEmpty() ? 0 : found.split(QLatin1Char('\n')).first().toULongLong();
     }
+
+private:
+    // Declared in this order, the context is destroyed first.
+    std::unique_ptr<ModelContainer> m_reader;
+    std::unique_ptr<ModelContext> m_readerContext;
 };
 
 } // namespace
@@ -322,12 +343,11 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
 
 TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsToggleVisible)
 {
-    seedItems([](ModelContext &context) {
-        context.insert(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
-        context.insert(ClipboardItem::create(ClipboardItemType::link,
+    seedStore(QList<ClipboardItemPtr> {
+        ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }),
+        ClipboardItem::create(ClipboardItemType::link,
             { .text = QStringLiteral("https://example.org/page"),
-                .previewText = QStringLiteral("https://example.org/page") }));
-    });
+                .previewText = QStringLiteral("https://example.org/page") }) });
     ASSERT_TRUE(moveTo(QPoint(960, 540)));
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
@@ -405,14 +425,11 @@ TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsTog
 TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
 {
     const QString command = QStringLiteral("ssh -i key.pem deploy@host");
-    seedItems([&](ModelContext &context) {
-        ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = command });
-        pin->setIsPinned(true);
-        pin->setPinnedTimestamp(QDateTime::currentDateTimeUtc());
-        context.insert(pin);
-        context.insert(
-            ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("another note") }));
-    });
+    ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = command });
+    pin->setIsPinned(true);
+    pin->setPinnedTimestamp(QDateTime::currentDateTimeUtc());
+    seedStore(
+        { pin, ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("another note") }) });
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));

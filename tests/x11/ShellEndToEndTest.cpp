@@ -3,8 +3,7 @@
 // a second start replaces the first, quitting folds the write-ahead log into the store,
 // and a chosen item reaches the window in front by XTest.
 
-#include "AppX11Test.h"
-#include "ExternalClipboard.h"
+#include "AppEndToEnd.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
@@ -25,13 +24,7 @@
 
 namespace {
 
-class ShellEndToEndTest : public AppX11Test
-{
-protected:
-    void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
-
-    ExternalClipboard external;
-};
+using ShellEndToEndTest = AppEndToEndTest;
 
 TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscapeGivesTheFocusBack)
 {
@@ -173,18 +166,23 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
 
-    const auto typeText = [&](const QString &text) { return xdotool({ QStringLiteral("type"), text }); };
-    const auto chooseFirstMatch
-        = [&] { return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return")); };
+    // Types a search, keeps what the panel shows, chooses the first match with Down and
+    // Return, and waits until the window in front holds what it should.
+    const auto searchAndPaste
+        = [&](const QString &search, const QString &screenshot, const QString &windowText) {
+              if (!xdotool({ QStringLiteral("type"), search }))
+                  return false;
+              QTest::qWait(200);
+              saveScreenshot(screenshot);
+              return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return"))
+                  && waitUntil([&] { return window.plainText() == windowText; });
+          };
 
     // The first show: the field takes the focus a quarter second after the panel appears.
     ASSERT_TRUE(openPanel(app));
     QTest::qWait(600);
-    ASSERT_TRUE(typeText(QStringLiteral("apple")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-first.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    ASSERT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple pie"); }))
+    ASSERT_TRUE(searchAndPaste(
+        QStringLiteral("apple"), QStringLiteral("search-first.png"), QStringLiteral("apple pie")))
         << "pasted: " << window.plainText().toStdString();
 
     // The second show: the field still holds "apple", all of it selected, so the new search
@@ -196,11 +194,8 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }))
         << "the previous search was not selected";
     saveScreenshot(QStringLiteral("search-selected-on-show.png"));
-    ASSERT_TRUE(typeText(QStringLiteral("cherry")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-second.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("apple piecherry tart"); }))
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("cherry"), QStringLiteral("search-second.png"),
+        QStringLiteral("apple piecherry tart")))
         << "pasted: " << window.plainText().toStdString();
 
     // The third show: Escape empties the search, Down moves the keyboard into the History
@@ -212,14 +207,9 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     QTest::qWait(200);
     saveScreenshot(QStringLiteral("search-keyboard-in-column.png"));
-    ASSERT_TRUE(typeText(QStringLiteral("banana")));
-    QTest::qWait(200);
-    saveScreenshot(QStringLiteral("search-typed-in-column.png"));
-    ASSERT_TRUE(chooseFirstMatch());
-    EXPECT_TRUE(waitUntil([&] {
-        return window.plainText() == QLatin1String("apple piecherry tartbanana split");
-    })) << "pasted: "
-        << window.plainText().toStdString();
+    EXPECT_TRUE(searchAndPaste(QStringLiteral("banana"), QStringLiteral("search-typed-in-column.png"),
+        QStringLiteral("apple piecherry tartbanana split")))
+        << "pasted: " << window.plainText().toStdString();
 }
 
 TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)

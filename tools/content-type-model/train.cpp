@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +26,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
@@ -42,7 +45,7 @@ struct Options
     size_t maxFiles = 900; // per label
     size_t samplesPerLabel = 2400; // training samples per label (whole files + snippets)
     size_t shortPerLabel = 1000; // short snippets (1 to 3 lines, at most 200 characters) per label
-    size_t shortTexts = 15000; // short texts of their own (sentences, lines, synthesised) per label
+    size_t shortTexts = 40000; // short texts of their own (sentences, lines, synthesised) per label
     size_t show = 0; // short texts and snippets to print per label, to check the corpus
     std::string evaluate; // a model folder to report on instead of training
     double testShare = 0.2;
@@ -50,6 +53,7 @@ struct Options
     uint32_t embeddingDim = 64;
     uint32_t hiddenDim = 64;
     float learningRate = 0.08f;
+    unsigned threads = 3; // for the features of the next samples and for the held-out figures
 };
 
 // The service's text labels: never code. Everything else the model names counts as code.
@@ -66,7 +70,7 @@ struct Rule
 
 // What a sample is cut from: a whole document, a run of its lines, or a short text (a
 // short snippet of a document, or a short text of its own).
-enum class Kind : uint8_t { Whole, Snippet, Short };
+enum class Kind : uint8_t { Whole, Snippet, Short, Doc };
 
 struct Sample
 {
@@ -108,8 +112,9 @@ void checkConversion(const std::string &pattern, const std::string &line)
     const bool counted = !count.empty() && std::all_of(count.begin(), count.end(), [](char c) {
         return std::isdigit(static_cast<unsigned char>(c));
     });
-    const bool ok = ((kind == "tsv" || kind == "split%") && colon == std::string::npos)
-        || (kind == "sentences" && (colon == std::string::npos || counted))
+    const bool ok = ((kind == "tsv" || kind == "split%" || kind == "heldout" || kind == "xmltext")
+                        && colon == std::string::npos)
+        || (kind == "lorem" && counted) || (kind == "sentences" && (colon == std::string::npos || counted))
         || ((kind == "lines" || kind == "everyday") && counted) || (kind == "fenced" && !count.empty());
     if (!ok)
         fail("unknown conversion \"" + conversion + "\" in: " + line);
@@ -121,22 +126,40 @@ std::vector<Rule> readRules(const Options &options)
     if (!in)
         fail("cannot read " + options.corpus);
     std::vector<Rule> rules;
+    std::map<std::string, std::vector<std::string>> rootLists; // "@name dir dir ..." lines
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#')
             continue;
         std::istringstream words(line);
+        if (line[0] == '@') {
+            std::string name, root;
+            words >> name;
+            while (words >> root)
+                rootLists[name].push_back(expand(root, options.variables));
+            continue;
+        }
         Rule rule;
         std::string root, word;
         if (!(words >> rule.label >> root))
             continue;
-        rule.root = expand(root, options.variables);
         while (words >> word) {
             (word[0] == '!' ? rule.excludes : rule.patterns)
                 .push_back(word[0] == '!' ? word.substr(1) : word);
             if (word[0] != '!')
                 checkConversion(word, line);
         }
+        if (root[0] == '@') {
+            const auto list = rootLists.find(root);
+            if (list == rootLists.end())
+                fail("no list of folders " + root + " before: " + line);
+            for (const std::string &each : list->second) {
+                rule.root = each;
+                rules.push_back(rule);
+            }
+            continue;
+        }
+        rule.root = expand(root, options.variables);
         rules.push_back(rule);
     }
     return rules;
@@ -522,6 +545,12 @@ bool shortFits(const std::string &piece, const std::string &label)
     if (std::any_of(lines.begin(), lines.end(),
             [](std::string_view l) { return isCommentLine(l) || isProseLine(l); }))
         return false;
+    // Rows of numbers (a table in a test, a bit pattern) teach nothing of the language and
+    // look like the amounts, dates and phone numbers of everyday text.
+    const auto letters = std::count_if(
+        piece.begin(), piece.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+    if (letters < 3)
+        return false;
     return codeMarks(piece) >= 1 || isTerseCode(lines);
 }
 
@@ -537,6 +566,26 @@ bool snippetFits(const std::string &piece, const std::string &label)
         if (piece[start] == '+' || piece[start] == '-' || piece[start] == '@')
             return true;
     return false;
+}
+
+// Plain-text files of documentation are often written in reStructuredText or Markdown:
+// directives, fenced blocks, headings underlined or opened with "#", links. Such a file is
+// no example of plain text.
+bool markedUp(const std::string &text)
+{
+    size_t marks = 0;
+    std::istringstream lines(text);
+    std::string line, previous;
+    while (std::getline(lines, line) && marks < 3) {
+        const bool underline = line.size() >= 4 && line.find_first_not_of(line[0]) == std::string::npos
+            && std::strchr("=-~^*#", line[0]) != nullptr
+            && previous.find_first_not_of(" \t") != std::string::npos;
+        marks += underline || startsWith(line, ".. ") || startsWith(line, "```") || startsWith(line, "# ")
+            || startsWith(line, "## ") || line.find("](http") != std::string::npos
+            || line.find("`_") != std::string::npos || line.find(":ref:`") != std::string::npos;
+        previous = line;
+    }
+    return marks >= 3;
 }
 
 // The line without its indentation and with every run of whitespace made one space.
@@ -918,6 +967,45 @@ private:
         }
     }
 
+    // A chat line or a note with a number in it, as people write them to each other.
+    std::string chatWithNumber(std::mt19937_64 &random)
+    {
+        static const char *const openings[] = { "we need ", "only ", "I have ", "got ", "bring ",
+            "there are ", "can you grab ", "I counted ", "we still have ", "please order ", "just ", "about ",
+            "around ", "almost ", "need another " };
+        static const char *const endings[]
+            = { " for tonight", " left", " please", " today", " tomorrow", " by friday", " for the party",
+                  " in the fridge", " at home", "", "", "", "!", "?", " :)", " lol" };
+        static const char *const places[] = { "gate ", "room ", "table ", "platform ", "seat ", "bus ",
+            "line ", "floor ", "row ", "box ", "page ", "level ", "exit ", "track " };
+        static const char *const verbs[] = { "meet me at ", "see you at ", "we're at ", "I'm at ", "go to ",
+            "wait at ", "it's on ", "look at ", "sitting at ", "parked on " };
+        const std::string n
+            = std::to_string(number(0, 3, random) ? number(1, 20, random) : number(21, 999, random));
+        // Each draw in a statement of its own: the order in which the operands of "+" are
+        // evaluated is the compiler's choice, and the lines must not depend on it.
+        const int kind = number(0, 5, random);
+        if (kind == 3) {
+            const std::string opening = number(0, 1, random) ? "call me back on " : "my number is ";
+            return opening + phone(random);
+        }
+        if (kind == 2) {
+            const std::string verb = pick(verbs, random);
+            const std::string place = pick(places, random);
+            return verb + place + n + pick(endings, random);
+        }
+        if (kind == 4) {
+            const std::string unit = number(0, 1, random) ? " minutes" : " min";
+            return "I'll be there in " + n + unit + pick(endings, random);
+        }
+        const std::string first = kind <= 1 ? std::string(pick(openings, random)) : word(random) + " ";
+        const std::string thing = word(random);
+        const std::string middle = kind == 0 ? " more " : " ";
+        if (kind <= 1)
+            return first + n + middle + thing + "s" + pick(endings, random);
+        return first + thing + " " + n + pick(endings, random);
+    }
+
     std::string make(const std::string &anchor, std::mt19937_64 &random)
     {
         static const char *const labels[] = { "Status", "Note", "Reminder", "Subject", "Re", "Fwd",
@@ -934,7 +1022,7 @@ private:
             "C",
             " lb", " ml", " l", " min", " h", " GB", " MB", " cups", " pcs" };
         static const char *const domains[] = { ".com", ".org", ".net", ".de", ".co.uk", ".io", ".fr" };
-        switch (number(0, 21, random)) {
+        switch (number(0, 25, random)) {
         case 0:
             return date(random);
         case 1:
@@ -999,6 +1087,15 @@ private:
         case 20:
             return capital(word(random)) + " " + word(random) + " "
                 + (number(0, 1, random) ? "on " + date(random) : "at " + time(random));
+        case 21: // a chat line that ends in a number or a count: "see you at gate 4"
+            return phrase(size_t(number(1, 5, random)), random) + " " + std::to_string(number(0, 120, random))
+                + (number(0, 3, random) == 0 ? std::string(pick(units, random)) : std::string());
+        case 22:
+            return std::to_string(number(1, 12, random)) + " " + phrase(size_t(number(1, 5, random)), random)
+                + (number(0, 1, random) ? "" : " " + std::to_string(number(1, 99, random)));
+        case 23:
+        case 24:
+            return chatWithNumber(random);
         default:
             return person(random) + "\n" + address(random);
         }
@@ -1061,23 +1158,212 @@ struct Corpus
     std::vector<Sample> train;
     std::vector<Sample> test;
     std::vector<size_t> filesPerLabel;
+    std::vector<size_t> packagesPerLabel; // packages that give the label files
+    std::vector<size_t> heldPackagesPerLabel; // of them held out
 };
 
 struct Document
 {
     std::string text;
-    std::string group; // the file it comes from
+    std::string group; // what decides its side: its package, or a key of its own for made-up texts
 };
 
 // A file gives at most this many sentences unless its rule says otherwise, so that no long
 // file dominates.
 constexpr size_t sentencesPerFile = 4;
 constexpr size_t fencedPerFile = 12;
+// A whole code block of a page is a documentation sample when it has this many lines.
+constexpr size_t docBlockMinLines = 2;
+constexpr size_t docBlockMaxLines = 60;
+// At most this share of a label's files is held out: with packages of very different sizes
+// a fifth is often out of reach, a third less often.
+constexpr double heldShareLimit = 0.35;
+
+// The package each installed file belongs to, from dpkg's file lists.
+std::map<std::string, std::string> installedFiles()
+{
+    std::map<std::string, std::string> owner;
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator("/var/lib/dpkg/info", error)) {
+        const std::string name = entry.path().filename().string();
+        if (!endsWith(name, ".list"))
+            continue;
+        std::string package = name.substr(0, name.size() - 5);
+        package = package.substr(0, package.find(':')); // "libfoo:amd64"
+        std::ifstream in(entry.path());
+        for (std::string line; std::getline(in, line);)
+            owner.emplace(line, package);
+    }
+    return owner;
+}
+
+// The package a file comes from: the folder of a downloaded Debian package, source package
+// or npm package under the corpus folder, the npm package of a node_modules tree, the
+// source archive the corpus folder holds, or the installed Debian package that owns it.
+// Held-out files are chosen by package, so that no package gives files to both sides.
+std::string packageOf(
+    const fs::path &path, const std::string &corpusRoot, const std::map<std::string, std::string> &installed)
+{
+    const std::string full = path.string();
+    const size_t modules = full.rfind("/node_modules/");
+    if (modules != std::string::npos) {
+        const size_t start = modules + 14;
+        size_t end = full.find('/', start);
+        if (end != std::string::npos && full[start] == '@')
+            end = full.find('/', end + 1);
+        return "npm:" + full.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+    if (!corpusRoot.empty() && startsWith(full, corpusRoot + "/")) {
+        const std::string rest = full.substr(corpusRoot.size() + 1);
+        const size_t slash = rest.find('/');
+        const std::string top = rest.substr(0, slash);
+        if ((top == "deb" || top == "src" || top == "npm" || top == "man-text")
+            && slash != std::string::npos) {
+            const size_t next = rest.find('/', slash + 1);
+            const std::string name
+                = rest.substr(slash + 1, next == std::string::npos ? std::string::npos : next - slash - 1);
+            // A downloaded package, the source package of the same name and the installed one
+            // are one package; so are a package's manual pages.
+            return (top == "npm" ? "npm:" : "deb:") + name;
+        }
+        return "archive:" + top;
+    }
+    for (fs::path at = path; !at.empty() && at != at.root_path(); at = at.parent_path()) {
+        const auto found = installed.find(at.string());
+        if (found != installed.end())
+            return "deb:" + found->second;
+    }
+    // Not owned by a package (made by a maintainer script, say): its first three folders.
+    std::string key;
+    int depth = 0;
+    for (const auto &part : path.parent_path()) {
+        if (part == path.root_path() || depth++ >= 4)
+            continue;
+        key += "/" + part.string();
+    }
+    return "path:" + key;
+}
+
+// Lorem-ipsum paragraphs as layouts and templates fill them in: sentences of 4 to 14 words
+// of the word list (the text after a "__DATA__" line when it has one), the first
+// capitalised, now and then a comma, a full stop at the end; one to six sentences a
+// paragraph, one to three paragraphs.
+std::vector<std::string> loremTexts(const std::string &data, size_t count, std::mt19937_64 &random)
+{
+    const size_t marker = data.find("__DATA__");
+    std::istringstream in(marker == std::string::npos ? data : data.substr(marker + 8));
+    std::set<std::string> unique;
+    for (std::string word; in >> word;) {
+        std::string letters;
+        for (const char c : word)
+            if (std::isalpha(static_cast<unsigned char>(c)))
+                letters += char(std::tolower(static_cast<unsigned char>(c)));
+        if (letters.size() >= 2)
+            unique.insert(letters);
+    }
+    const std::vector<std::string> words(unique.begin(), unique.end());
+    std::vector<std::string> texts;
+    if (words.size() < 20)
+        return texts;
+    auto sentence = [&] {
+        std::string text;
+        const int length = number(4, 14, random);
+        for (int i = 0; i < length; ++i) {
+            std::string word = words[std::uniform_int_distribution<size_t>(0, words.size() - 1)(random)];
+            if (i == 0)
+                word[0] = char(std::toupper(static_cast<unsigned char>(word[0])));
+            text += (i ? " " : "") + word;
+            if (i > 1 && i + 2 < length && number(0, 7, random) == 0)
+                text += ",";
+        }
+        return text + ".";
+    };
+    for (size_t n = 0; n < count; ++n) {
+        std::string text;
+        const int paragraphs = number(0, 3, random) == 0 ? number(2, 3, random) : 1;
+        for (int p = 0; p < paragraphs; ++p) {
+            std::string paragraph = p == 0 && number(0, 2, random) == 0
+                ? "Lorem ipsum dolor sit amet, consectetur adipiscing elit."
+                : sentence();
+            const int sentences = number(0, 5, random);
+            for (int i = 0; i < sentences; ++i)
+                paragraph += " " + sentence();
+            text += (p ? "\n\n" : "") + paragraph;
+        }
+        texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
+// The text of an XML file without its markup: the Basic modules of an office suite are
+// stored as XML with the code as the element's escaped text.
+std::string xmlText(const std::string &data)
+{
+    std::string out;
+    bool inTag = false;
+    for (size_t i = 0; i < data.size(); ++i) {
+        const char c = data[i];
+        if (c == '<') {
+            inTag = true;
+        } else if (c == '>' && inTag) {
+            inTag = false;
+        } else if (!inTag) {
+            if (c == '&') {
+                const size_t end = data.find(';', i);
+                const std::string entity
+                    = end == std::string::npos ? std::string() : data.substr(i + 1, end - i - 1);
+                static const std::map<std::string, char> named
+                    = { { "lt", '<' }, { "gt", '>' }, { "amp", '&' }, { "quot", '"' }, { "apos", '\'' } };
+                if (named.count(entity)) {
+                    out += named.at(entity);
+                    i = end;
+                    continue;
+                }
+                if (entity.size() >= 2 && entity[0] == '#') {
+                    const long code = entity[1] == 'x' ? std::strtol(entity.c_str() + 2, nullptr, 16)
+                                                       : std::strtol(entity.c_str() + 1, nullptr, 10);
+                    if (code > 0 && code < 128) {
+                        out += char(code);
+                        i = end;
+                        continue;
+                    }
+                }
+            }
+            out += c;
+        }
+    }
+    const size_t first = out.find_first_not_of(" \t\r\n");
+    return first == std::string::npos ? std::string() : out.substr(first);
+}
+
+size_t lineCount(const std::string &text)
+{
+    return size_t(std::count(text.begin(), text.end(), '\n')) + (text.empty() || text.back() == '\n' ? 0 : 1);
+}
 
 Corpus collect(const Options &options, std::mt19937_64 &random)
 {
     const std::vector<Rule> rules = readRules(options);
-    std::map<std::string, std::vector<std::pair<fs::path, std::string>>> candidates;
+    const std::map<std::string, std::string> installed = installedFiles();
+    const auto corpusVariable = options.variables.find("CORPUS");
+    const std::string corpusRoot = corpusVariable == options.variables.end()
+        ? std::string()
+        : fs::path(corpusVariable->second).lexically_normal().string();
+    struct Candidate
+    {
+        fs::path path;
+        std::string conversion;
+        std::string package;
+        bool operator<(const Candidate &other) const
+        {
+            return std::tie(path, conversion) < std::tie(other.path, other.conversion);
+        }
+        bool operator==(const Candidate &other) const
+        {
+            return path == other.path && conversion == other.conversion;
+        }
+    };
+    std::map<std::string, std::vector<Candidate>> candidates;
     for (const Rule &rule : rules) {
         std::error_code error;
         if (!fs::is_directory(rule.root, error)) {
@@ -1093,28 +1379,127 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             if (it->is_symlink(error) || !it->is_regular_file(error))
                 continue;
             if (const std::optional<std::string> conversion = matches(rule, it->path()))
-                candidates[rule.label].push_back({ it->path(), *conversion });
+                candidates[rule.label].push_back({ it->path(), *conversion,
+                    packageOf(it->path().lexically_normal(), corpusRoot, installed) });
         }
     }
+
+    // The split is by package: no package gives files to both sides. Packages are taken in
+    // an order given by a hash of their names and the seed, and one is held out when no
+    // label it gives files to would then have more than a third of its files held out
+    // (counted as they are drawn: in turn from each package, up to the label's cap). A
+    // label's only package is never held out, nor is a package that fills most of a label.
+    std::map<std::string, std::map<std::string, size_t>> packagesOf; // label -> package -> files
+    std::set<std::string> allPackages;
+    for (auto &[label, paths] : candidates) {
+        std::sort(paths.begin(), paths.end());
+        paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+        for (const Candidate &candidate : paths) {
+            const std::string &conversion = candidate.conversion;
+            allPackages.insert(candidate.package);
+            if (conversion.empty() || conversion == "tsv" || conversion == "xmltext")
+                ++packagesOf[label][candidate.package];
+        }
+    }
+    // How many files each package gives a label when files are drawn in turn up to the cap.
+    std::map<std::string, std::map<std::string, size_t>> drawn;
+    std::map<std::string, size_t> drawnTotal;
+    for (const auto &[label, packages] : packagesOf) {
+        std::vector<size_t> sizes;
+        for (const auto &[package, files] : packages)
+            sizes.push_back(files);
+        std::sort(sizes.begin(), sizes.end());
+        size_t left = options.maxFiles, level = 0;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            const size_t share = left / (sizes.size() - i);
+            if (sizes[i] <= share) {
+                left -= sizes[i];
+            } else {
+                level = share;
+                break;
+            }
+            level = std::max(level, sizes[i]);
+        }
+        for (const auto &[package, files] : packages) {
+            drawn[label][package] = std::min(files, level);
+            drawnTotal[label] += std::min(files, level);
+        }
+    }
+    std::vector<std::pair<uint64_t, std::string>> order;
+    for (const std::string &package : allPackages)
+        order.push_back({ fingerprint(package) ^ (options.seed * 0x9e3779b97f4a7c15ULL), package });
+    std::sort(order.begin(), order.end());
+    std::set<std::string> heldPackages;
+    std::map<std::string, size_t> heldDrawn;
+    for (const auto &[hash, package] : order) {
+        // A package that gives no label whole files (only sentences, cookies or code
+        // blocks of its pages) is held out by the hash alone, as a fifth of them are.
+        bool fits = true, givesFiles = false;
+        for (const auto &[label, packages] : drawn) {
+            const auto found = packages.find(package);
+            if (found == packages.end() || found->second == 0)
+                continue;
+            givesFiles = true;
+            fits = fits && packages.size() >= 2
+                && double(heldDrawn[label] + found->second) <= heldShareLimit * double(drawnTotal[label]);
+        }
+        if (!givesFiles)
+            fits = heldOut(package, options);
+        if (!fits)
+            continue;
+        heldPackages.insert(package);
+        for (const auto &[label, packages] : drawn) {
+            const auto found = packages.find(package);
+            if (found != packages.end())
+                heldDrawn[label] += found->second;
+        }
+    }
+    // Made-up texts have no package: a lorem-ipsum paragraph is held out by its own key, a
+    // dictionary word and an everyday line by their word.
+    auto held = [&](const std::string &group) {
+        if (startsWith(group, "word:"))
+            return heldOut(group.substr(5), options);
+        if (startsWith(group, "lorem:"))
+            return heldOut(group, options);
+        return heldPackages.count(group) > 0;
+    };
 
     Corpus corpus;
     std::unordered_set<uint64_t> seen;
     for (auto &[label, paths] : candidates) {
-        std::sort(paths.begin(), paths.end());
-        paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
         std::shuffle(paths.begin(), paths.end(), random);
+        // Files are taken from the packages in turn, so that no one package fills the label.
+        std::map<std::string, std::vector<const Candidate *>> byPackage;
+        for (const Candidate &candidate : paths)
+            byPackage[candidate.package].push_back(&candidate);
+        std::vector<const Candidate *> ordered;
+        for (size_t round = 0; ordered.size() < paths.size(); ++round)
+            for (const auto &[package, list] : byPackage)
+                if (round < list.size())
+                    ordered.push_back(list[round]);
+
         std::vector<Document> files;
         std::vector<Document> pieces;
         std::vector<Document> shorts;
-        for (const auto &[path, conversionAndCount] : paths) {
+        std::vector<Document> docs; // whole code blocks of held-out pages, and examples never trained
+        for (const Candidate *candidate : ordered) {
+            const fs::path &path = candidate->path;
+            const std::string &conversionAndCount = candidate->conversion;
+            const std::string &package = candidate->package;
             const size_t colon = conversionAndCount.find(':');
             const std::string conversion = conversionAndCount.substr(0, colon);
             const size_t count = colon == std::string::npos || conversion == "fenced"
                 ? 0
                 : std::stoul(conversionAndCount.substr(colon + 1));
+            if (conversion == "heldout") {
+                std::string text = readFile(path, 1 << 20);
+                if (usable(text) && seen.insert(fingerprint(text)).second)
+                    docs.push_back({ std::move(text), package });
+                continue;
+            }
             if (conversion == "split%") {
                 for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
-                    pieces.push_back({ std::move(piece), path.string() });
+                    pieces.push_back({ std::move(piece), package });
                 continue;
             }
             if (conversion == "sentences") {
@@ -1122,18 +1507,23 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 std::shuffle(sentences.begin(), sentences.end(), random);
                 sentences.resize(std::min(sentences.size(), count ? count : sentencesPerFile));
                 for (std::string &sentence : sentences)
-                    shorts.push_back({ casual(std::move(sentence), random), path.string() });
+                    shorts.push_back({ casual(std::move(sentence), random), package });
                 continue;
             }
             if (conversion == "fenced") {
-                // A few short pieces of each code block, as people copy them from a page.
+                // A few short pieces of each code block, as people copy them from a page; the
+                // whole blocks of held-out pages are documentation samples.
                 const std::string tags = conversionAndCount.substr(colon + 1);
                 size_t taken = 0;
                 for (const std::string &block : fencedBlocks(readFile(path, 1 << 20), tags)) {
+                    const size_t lines = lineCount(block);
+                    if (held(package) && lines >= docBlockMinLines && lines <= docBlockMaxLines
+                        && usable(block) && seen.insert(fingerprint(block)).second)
+                        docs.push_back({ block, package });
                     for (int t = 0; t < 3 && taken < fencedPerFile; ++t) {
                         const std::string piece = shortSnippet(block, random);
                         if (shortFits(piece, label)) {
-                            shorts.push_back({ piece, path.string() });
+                            shorts.push_back({ piece, package });
                             ++taken;
                         }
                     }
@@ -1148,26 +1538,37 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 std::shuffle(lines.begin(), lines.end(), random);
                 lines.resize(std::min(lines.size(), count));
                 for (std::string &line : lines)
-                    shorts.push_back({ line, path.string() + "#" + line });
+                    shorts.push_back({ line, "word:" + line });
                 continue;
             }
             if (conversion == "everyday") {
+                // Made-up lines: a line is held out when the word that anchors it is.
                 EverydayLines everyday(readFile(path, 1 << 24), options);
                 for (size_t i = 0; i < count && !everyday.empty(); ++i) {
-                    auto [text, group] = everyday.line(random);
-                    shorts.push_back({ std::move(text), std::move(group) });
+                    auto [text, anchor] = everyday.line(random);
+                    shorts.push_back({ std::move(text), "word:" + anchor });
                 }
+                continue;
+            }
+            if (conversion == "lorem") {
+                size_t n = 0;
+                for (std::string &text : loremTexts(readFile(path, 1 << 20), count, random))
+                    pieces.push_back({ std::move(text), "lorem:" + std::to_string(n++) });
                 continue;
             }
             if (files.size() >= options.maxFiles)
                 continue;
             const std::string data = readFile(path, 1 << 20);
-            std::string document = conversion == "tsv" ? csvToTsv(data) : data;
+            std::string document = conversion == "tsv" ? csvToTsv(data)
+                : conversion == "xmltext"              ? xmlText(data)
+                                                       : data;
+            if (label == "txt" && markedUp(document))
+                continue;
             if (usable(document) && seen.insert(fingerprint(document)).second)
-                files.push_back({ std::move(document), path.string() });
+                files.push_back({ std::move(document), package });
         }
-        // Pieces of split files, drawn at random: half as many as the label has files, and
-        // at least a third of the file cap.
+        // Pieces of split files and made-up paragraphs, drawn at random: half as many as the
+        // label has files, and at least a third of the file cap.
         std::shuffle(pieces.begin(), pieces.end(), random);
         const size_t pieceShare = std::max<size_t>(files.size() / 2, options.maxFiles / 3);
         const size_t fileCount = files.size();
@@ -1187,27 +1588,35 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 kept.push_back(std::move(text));
         }
         shorts = std::move(kept);
-        if (files.size() < 5) {
+        const auto trainFiles = size_t(std::count_if(
+            files.begin(), files.end(), [&](const Document &file) { return !held(file.group); }));
+        if (trainFiles < 5) {
             std::fprintf(
-                stderr, "note: only %zu files for %s, label left out\n", files.size(), label.c_str());
+                stderr, "note: only %zu training files for %s, label left out\n", trainFiles, label.c_str());
             continue;
         }
         const auto id = uint16_t(corpus.labels.size());
         corpus.labels.push_back(label);
         corpus.filesPerLabel.push_back(files.size());
+        std::set<std::string> packages, heldOfLabel;
+        for (const Document &file : files) {
+            packages.insert(file.group);
+            if (held(file.group))
+                heldOfLabel.insert(file.group);
+        }
+        corpus.packagesPerLabel.push_back(packages.size());
+        corpus.heldPackagesPerLabel.push_back(heldOfLabel.size());
 
-        const auto testFiles = size_t(std::count_if(
-            files.begin(), files.end(), [&](const Document &file) { return heldOut(file.group, options); }));
-        const size_t trainFiles = std::max<size_t>(1, files.size() - testFiles);
+        const size_t testFiles = files.size() - trainFiles;
         const size_t snippetsPerFile = std::clamp<size_t>(options.samplesPerLabel / trainFiles, 2, 40) - 1;
         // Short snippets of code are often refused (comments, prose): try twice as often as needed.
         const size_t shortTries = std::clamp<size_t>(2 * options.shortPerLabel / trainFiles + 1, 1, 30);
         size_t shortSnippets = 0;
         for (const Document &file : files) {
-            const bool held = heldOut(file.group, options);
-            std::vector<Sample> &into = held ? corpus.test : corpus.train;
+            const bool isHeld = held(file.group);
+            std::vector<Sample> &into = isHeld ? corpus.test : corpus.train;
             into.push_back(sampleOf(file.text, id, Kind::Whole));
-            const size_t snippets = held ? 2 : snippetsPerFile;
+            const size_t snippets = isHeld ? 2 : snippetsPerFile;
             for (size_t s = 0, tries = 0; s < snippets && tries < 4 * snippets; ++tries) {
                 const std::string piece = snippet(file.text, random);
                 if (snippetFits(piece, label)) {
@@ -1215,30 +1624,34 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                     ++s;
                 }
             }
-            for (size_t t = 0; t < (held ? 2 : shortTries); ++t) {
-                if (!held && shortSnippets >= options.shortPerLabel)
+            for (size_t t = 0; t < (isHeld ? 2 : shortTries); ++t) {
+                if (!isHeld && shortSnippets >= options.shortPerLabel)
                     break;
                 const std::string piece = shortSnippet(file.text, random);
                 if (shortFits(piece, label)) {
-                    if (shortSnippets < options.show && !held)
+                    if (shortSnippets < options.show && !isHeld)
                         std::fprintf(stderr, "  short %s: %s\n", label.c_str(), piece.c_str());
                     into.push_back(sampleOf(piece, id, Kind::Short));
-                    shortSnippets += held ? 0 : 1;
+                    shortSnippets += isHeld ? 0 : 1;
                 }
             }
         }
         size_t heldShorts = 0;
         for (size_t i = 0; i < shorts.size(); ++i) {
             const Document &text = shorts[i];
-            const bool held = heldOut(text.group, options);
-            heldShorts += held;
+            const bool isHeld = held(text.group);
+            heldShorts += isHeld;
             if (i < options.show)
                 std::fprintf(stderr, "  short text %s: %s\n", label.c_str(), text.text.c_str());
-            (held ? corpus.test : corpus.train).push_back(sampleOf(text.text, id, Kind::Short));
+            (isHeld ? corpus.test : corpus.train).push_back(sampleOf(text.text, id, Kind::Short));
         }
+        for (const Document &doc : docs)
+            corpus.test.push_back(sampleOf(doc.text, id, Kind::Doc));
         std::fprintf(stderr,
-            "%-12s %5zu files (%zu held out), %zu short snippets, %zu short texts (%zu held out)\n",
-            label.c_str(), files.size(), testFiles, shortSnippets, shorts.size(), heldShorts);
+            "%-12s %5zu files (%zu held out) from %zu packages (%zu held out), %zu short snippets, %zu short "
+            "texts (%zu held out), %zu documentation samples\n",
+            label.c_str(), files.size(), testFiles, packages.size(), heldOfLabel.size(), shortSnippets,
+            shorts.size(), heldShorts, docs.size());
     }
     return corpus;
 }
@@ -1385,55 +1798,96 @@ std::string textOf(const Sample &sample)
     return text;
 }
 
-void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show)
+// Runs work(i) for i in [0, count) on up to `threads` threads; each i is done once, and
+// results written by index keep the outcome independent of the number of threads.
+template <typename Work> void parallelFor(size_t count, unsigned threads, const Work &work)
+{
+    std::atomic<size_t> next { 0 };
+    auto run = [&] {
+        for (size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < std::max(1u, threads); ++t)
+        pool.emplace_back(run);
+    run();
+    for (std::thread &thread : pool)
+        thread.join();
+}
+
+// A label has enough held-out files for a figure of its own from this many on.
+constexpr size_t enoughFiles = 10;
+
+void report(const Corpus &corpus, const ContentTypeNetwork &network, const Options &options)
 {
     struct Tally
     {
         size_t right = 0, total = 0, kindRight = 0;
+        void add(bool isRight, bool isKindRight)
+        {
+            right += isRight;
+            kindRight += isKindRight;
+            ++total;
+        }
     };
-    Tally files, snippets, shorts, shortCode, shortText;
-    std::vector<Tally> perLabel(corpus.labels.size());
-    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions;
-    size_t shownMistakes = 0;
-    for (const Sample &sample : corpus.test) {
+    std::vector<uint16_t> guesses(corpus.test.size());
+    parallelFor(corpus.test.size(), options.threads, [&](size_t i) {
         ContentTypeFeatures::Input input;
-        std::copy(sample.tokens.begin(), sample.tokens.end(), input.begin());
-        const size_t guess = best(network.predict(input));
+        std::copy(corpus.test[i].tokens.begin(), corpus.test[i].tokens.end(), input.begin());
+        guesses[i] = uint16_t(best(network.predict(input)));
+    });
+    Tally files, snippets, shorts, shortCode, shortText, docs;
+    std::vector<Tally> perLabel(corpus.labels.size()), perLabelSnippets(corpus.labels.size()),
+        perLabelDocs(corpus.labels.size());
+    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions, docConfusions;
+    size_t shownMistakes = 0;
+    for (size_t i = 0; i < corpus.test.size(); ++i) {
+        const Sample &sample = corpus.test[i];
+        const size_t guess = guesses[i];
         const bool right = guess == sample.label;
         const bool isText = kTextLabels.count(corpus.labels[sample.label]) > 0;
         const bool kindRight = (kTextLabels.count(corpus.labels[guess]) > 0) == isText;
-        Tally &t = sample.kind == Kind::Whole ? files : snippets;
-        if (sample.kind != Kind::Short) {
-            t.right += right;
-            t.kindRight += kindRight;
-            ++t.total;
+        if (sample.kind == Kind::Doc) {
+            docs.add(right, kindRight);
+            perLabelDocs[sample.label].add(right, kindRight);
+            if (!right)
+                ++docConfusions[{ sample.label, guess }];
+            continue;
+        }
+        if (sample.kind == Kind::Whole) {
+            files.add(right, kindRight);
+            perLabel[sample.label].add(right, kindRight);
+            if (!right)
+                ++confusions[{ sample.label, guess }];
+        } else if (sample.kind == Kind::Snippet) {
+            snippets.add(right, kindRight);
+            perLabelSnippets[sample.label].add(right, kindRight);
         }
         if (sample.characters <= shortLimit) {
             if (!kindRight)
                 ++shortConfusions[{ sample.label, guess }];
-            if (!kindRight && shownMistakes < show) {
+            if (!kindRight && shownMistakes < options.show) {
                 ++shownMistakes;
                 std::fprintf(stderr, "  %s taken for %s: %s\n", corpus.labels[sample.label].c_str(),
                     corpus.labels[guess].c_str(), textOf(sample).c_str());
             }
-            for (Tally *s : { &shorts, isText ? &shortText : &shortCode }) {
-                s->right += right;
-                s->kindRight += kindRight;
-                ++s->total;
-            }
-        }
-        if (sample.kind == Kind::Whole) {
-            perLabel[sample.label].right += right;
-            ++perLabel[sample.label].total;
-            if (!right)
-                ++confusions[{ sample.label, guess }];
+            shorts.add(right, kindRight);
+            (isText ? shortText : shortCode).add(right, kindRight);
         }
     }
     auto percent = [](size_t a, size_t b) { return b ? 100.0 * double(a) / double(b) : 0.0; };
+    auto cell = [&](const Tally &t) {
+        char text[32];
+        if (t.total == 0)
+            std::snprintf(text, sizeof text, "%14s", "-");
+        else
+            std::snprintf(text, sizeof text, "%6.1f %% %5zu", percent(t.right, t.total), t.total);
+        return std::string(text);
+    };
     std::printf("labels: %zu\n", corpus.labels.size());
-    std::printf("held-out files:    top-1 %.1f %%, code vs text %.1f %% (%zu files)\n",
+    std::printf("held-out files (by package):  top-1 %.1f %%, code vs text %.1f %% (%zu files)\n",
         percent(files.right, files.total), percent(files.kindRight, files.total), files.total);
-    std::printf("held-out snippets: top-1 %.1f %%, code vs text %.1f %% (%zu snippets)\n",
+    std::printf("held-out snippets:            top-1 %.1f %%, code vs text %.1f %% (%zu snippets)\n",
         percent(snippets.right, snippets.total), percent(snippets.kindRight, snippets.total), snippets.total);
     std::printf("held-out short texts (<= %zu characters): top-1 %.1f %%, code vs text %.1f %% (%zu texts)\n",
         shortLimit, percent(shorts.right, shorts.total), percent(shorts.kindRight, shorts.total),
@@ -1441,10 +1895,24 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show
     std::printf("  of them text kept as text %.1f %% (%zu), code kept as code %.1f %% (%zu)\n",
         percent(shortText.kindRight, shortText.total), shortText.total,
         percent(shortCode.kindRight, shortCode.total), shortCode.total);
-    std::printf("per label (held-out files):\n");
+    std::printf("documentation samples:        top-1 %.1f %%, code vs text %.1f %% (%zu samples)\n",
+        percent(docs.right, docs.total), percent(docs.kindRight, docs.total), docs.total);
+    std::printf("per label: top-1 and count of held-out files, snippets and documentation samples\n");
+    std::printf(
+        "  %-13s %5s %5s %14s %14s %14s\n", "label", "pkgs", "held", "files", "snippets", "documentation");
     for (size_t i = 0; i < corpus.labels.size(); ++i)
-        std::printf("  %-12s %5.1f %% of %zu\n", corpus.labels[i].c_str(),
-            percent(perLabel[i].right, perLabel[i].total), perLabel[i].total);
+        std::printf("  %-13s %5zu %5zu %s %s %s\n", corpus.labels[i].c_str(), corpus.packagesPerLabel[i],
+            corpus.heldPackagesPerLabel[i], cell(perLabel[i]).c_str(), cell(perLabelSnippets[i]).c_str(),
+            cell(perLabelDocs[i]).c_str());
+    std::vector<std::pair<double, size_t>> ranked;
+    for (size_t i = 0; i < corpus.labels.size(); ++i)
+        if (perLabel[i].total >= enoughFiles)
+            ranked.push_back({ percent(perLabel[i].right, perLabel[i].total), i });
+    std::sort(ranked.begin(), ranked.end());
+    std::printf("worst labels (held-out files, labels with at least %zu):\n", enoughFiles);
+    for (size_t i = 0; i < std::min<size_t>(10, ranked.size()); ++i)
+        std::printf("  %-13s %5.1f %% of %zu\n", corpus.labels[ranked[i].second].c_str(), ranked[i].first,
+            perLabel[ranked[i].second].total);
     auto printWorst = [&](const char *title, const std::map<std::pair<size_t, size_t>, size_t> &counts) {
         std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
         for (const auto &[pair, count] : counts)
@@ -1456,6 +1924,7 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, size_t show
                 corpus.labels[worst[i].second.second].c_str(), worst[i].first);
     };
     printWorst("most frequent confusions (files):", confusions);
+    printWorst("most frequent confusions (documentation samples):", docConfusions);
     printWorst("most frequent confusions of code and text (short texts):", shortConfusions);
 }
 
@@ -1478,7 +1947,7 @@ void evaluate(const Options &options, const Corpus &corpus)
         labels.push_back(label);
     if (labels != corpus.labels)
         fail("the model to evaluate has other labels than this corpus");
-    report(corpus, *network, options.show);
+    report(corpus, *network, options);
 }
 
 Options parse(int argc, char **argv)
@@ -1525,6 +1994,8 @@ Options parse(int argc, char **argv)
             options.hiddenDim = uint32_t(std::stoul(value()));
         else if (arg == "--rate")
             options.learningRate = std::stof(value());
+        else if (arg == "--threads")
+            options.threads = unsigned(std::max(1, std::stoi(value())));
         else
             fail("unknown option " + arg);
     }
@@ -1550,16 +2021,24 @@ int main(int argc, char **argv)
     }
 
     Trainer trainer(options, corpus.labels.size(), random);
-    std::vector<uint32_t> buffer;
+    std::vector<std::vector<uint32_t>> blockFeatures(4096);
     const size_t steps = corpus.train.size() * size_t(options.epochs);
     size_t done = 0;
     for (int epoch = 0; epoch < options.epochs; ++epoch) {
         std::shuffle(corpus.train.begin(), corpus.train.end(), random);
         double loss = 0;
-        for (const Sample &sample : corpus.train) {
-            const float rate = options.learningRate * (1.0f - float(done++) / float(steps));
-            features(sample, options.buckets, buffer);
-            loss += trainer.step(buffer, sample.label, rate);
+        // The features of a block of samples are computed on the worker threads, then the
+        // steps run one after another in the shuffled order: the same model for any number of
+        // threads.
+        constexpr size_t block = 4096;
+        for (size_t from = 0; from < corpus.train.size(); from += block) {
+            const size_t to = std::min(corpus.train.size(), from + block);
+            parallelFor(to - from, options.threads,
+                [&](size_t i) { features(corpus.train[from + i], options.buckets, blockFeatures[i]); });
+            for (size_t i = from; i < to; ++i) {
+                const float rate = options.learningRate * (1.0f - float(done++) / float(steps));
+                loss += trainer.step(blockFeatures[i - from], corpus.train[i].label, rate);
+            }
         }
         std::fprintf(stderr, "epoch %d: mean loss %.4f\n", epoch + 1, loss / double(corpus.train.size()));
     }
@@ -1571,7 +2050,7 @@ int main(int argc, char **argv)
         = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
     if (!network)
         fail("the written model does not read back: " + error);
-    report(corpus, *network, options.show);
+    report(corpus, *network, options);
 
     const fs::path out(options.out);
     fs::create_directories(out / "Magika.mlmodelc");

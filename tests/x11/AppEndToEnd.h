@@ -1,23 +1,22 @@
 #pragma once
 
-// The running app under Xvfb as a test meets it: its own home with a store seeded before it
-// starts, the shortcut that opens its panel, the panel's window as the window manager sees it,
-// and the keys and clicks of the user (xdotool).
+// Driving the real app binary under the X server: a process of its own with a private home
+// (settings and store), and the tools that play the user (the shortcut, keys, clicks, the
+// windows' geometry).
 
 #include "AppProcess.h"
+#include "ExternalClipboard.h"
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
-#include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
+#include <QHash>
+#include <QRect>
 #include <QTemporaryDir>
-
-#include <functional>
 
 struct Geometry
 {
@@ -25,7 +24,7 @@ struct Geometry
     bool valid = false;
 };
 
-class AppX11Test : public X11Test
+class AppEndToEndTest : public X11Test
 {
 protected:
     void SetUp() override
@@ -37,39 +36,26 @@ protected:
 
     QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
 
-    // Items made by the test in the store before the app starts (the capture's job once the app
-    // runs).
-    void seedItems(const std::function<void(ModelContext &)> &fill)
+    // Items in the store before the app starts (the capture's job once the app runs).
+    void seedStore(const QList<ClipboardItemPtr> &items)
     {
         QString error;
         std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
         ASSERT_TRUE(container) << error.toStdString();
         std::unique_ptr<ModelContext> context = container->makeContext();
-        fill(*context);
+        for (const ClipboardItemPtr &item : items)
+            context->insert(item);
         ASSERT_TRUE(context->save().ok);
     }
-
-    // The stored items as another process reads them now, newest first.
-    QList<ClipboardItemPtr> storedItems()
-    {
-        // The context goes before the container it reads.
-        m_readerContext.reset();
-        m_reader.reset();
-        QString error;
-        m_reader = ModelContainer::open(storePath(), &error);
-        if (!m_reader)
-            return {};
-        m_readerContext = m_reader->makeContext();
-        return m_readerContext->fetch(FetchDescriptor::newestFirst()).items;
-    }
-
     void seedStore(const QStringList &texts)
     {
-        seedItems([&](ModelContext &context) {
-            for (const QString &text : texts)
-                context.insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
-        });
+        QList<ClipboardItemPtr> items;
+        for (const QString &text : texts)
+            items.append(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
+        seedStore(items);
     }
+
+    void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
 
     bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
     bool appIsFront(const AppProcess &app)
@@ -127,9 +113,5 @@ protected:
     }
 
     QTemporaryDir home;
-
-private:
-    // Declared in this order, the context is destroyed first.
-    std::unique_ptr<ModelContainer> m_reader;
-    std::unique_ptr<ModelContext> m_readerContext;
+    ExternalClipboard external;
 };

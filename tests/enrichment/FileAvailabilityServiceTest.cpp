@@ -1,0 +1,333 @@
+// The file availability service over a file system and an event stream the test controls: what
+// it answers, when it asks the disk, what events and mounts make it forget, and that an answer
+// the disk gave before an event never outlives it.
+#include "enrichment/FileAvailabilityService.h"
+#include "common/NotificationCenter.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+namespace {
+
+QString fileURL(const QString &path)
+{
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+class FileAvailabilityServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        auto stream = std::make_unique<FakeFileEventStream>();
+        auto volumes = std::make_unique<FakeVolumeMonitor>();
+        m_stream = stream.get();
+        m_volumes = volumes.get();
+        m_volumes->roots = { { QStringLiteral("/media/ann"), true }, { QStringLiteral("/mnt"), false } };
+        m_volumes->table = QStringList { QStringLiteral("/"), QStringLiteral("/media/ann/Backup"),
+            QStringLiteral("/home") };
+        FileAvailabilityService::Dependencies dependencies;
+        dependencies.fileEvents = std::move(stream);
+        dependencies.volumes = std::move(volumes);
+        dependencies.fileExists = [this](const QString &path) {
+            m_asked.append(path);
+            if (m_whileAsking)
+                m_whileAsking(path);
+            return m_existing.contains(path);
+        };
+        m_service = std::make_unique<FileAvailabilityService>(std::move(dependencies));
+        NotificationCenter::defaultCenter().addObserver(
+            Notifications::volumesDidChange, &m_observer, [this](const QVariantMap &) { ++m_posts; });
+    }
+
+    // A file and all its folders exist.
+    void create(const QString &path)
+    {
+        QString current = path;
+        while (!current.isEmpty() && current != QLatin1String("/")) {
+            m_existing.insert(current);
+            current = current.left(current.lastIndexOf(QLatin1Char('/')));
+        }
+    }
+
+    static ClipboardItemPtr fileItem(const QString &path, const QStringList &further = {},
+        ClipboardItemType kind = ClipboardItemType::file)
+    {
+        ClipboardItemPtr item = ClipboardItem::create(kind, { .fileURL = QUrl::fromLocalFile(path) });
+        if (!further.isEmpty())
+            item->setAdditionalFileURLStrings(further);
+        return item;
+    }
+
+    int askedAbout(const QString &path) const { return int(m_asked.count(path)); }
+
+    FakeFileEventStream *m_stream = nullptr;
+    FakeVolumeMonitor *m_volumes = nullptr;
+    std::unique_ptr<FileAvailabilityService> m_service;
+    QSet<QString> m_existing;
+    QStringList m_asked;
+    std::function<void(const QString &)> m_whileAsking;
+    QObject m_observer;
+    int m_posts = 0;
+};
+
+} // namespace
+
+TEST_F(FileAvailabilityServiceTest, ItemsWithoutFilesAreAvailable)
+{
+    struct Case
+    {
+        const char *name;
+        ClipboardItemPtr item;
+    };
+    const Case cases[] = {
+        { "text",
+            ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("/gone/file.txt") }) },
+        { "link",
+            ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://a.example") }) },
+        { "colour",
+            ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#FF0000") }) },
+        { "code", ClipboardItem::create(ClipboardItemType::code, { .text = QStringLiteral("int x;") }) },
+        { "file item without a file", ClipboardItem::create(ClipboardItemType::file) },
+        { "media copied as a picture", ClipboardItem::create(ClipboardItemType::media) },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(m_service->isAvailable(*c.item));
+    }
+    EXPECT_TRUE(m_asked.isEmpty()) << "the disk was asked";
+}
+
+TEST_F(FileAvailabilityServiceTest, AnswersComeFromTheDiskOnceAndThenFromTheCache)
+{
+    create(QStringLiteral("/home/ann/report.pdf"));
+    create(QStringLiteral("/mnt/data/kept.txt"));
+    struct Case
+    {
+        const char *name;
+        QString path;
+        ClipboardItemType kind;
+        bool available;
+        int diskQuestions; // the file and, the first time, its folder
+    };
+    const Case cases[] = {
+        { "an existing file", QStringLiteral("/home/ann/report.pdf"), ClipboardItemType::file, true, 1 },
+        { "a missing file in a known folder", QStringLiteral("/home/ann/gone.pdf"), ClipboardItemType::media,
+            false, 1 },
+        { "on a mounted volume", QStringLiteral("/media/ann/Backup/photo.jpg"), ClipboardItemType::media,
+            false, 1 },
+        // udisks makes the folder when it mounts and removes it after: no disk needed.
+        { "on a volume that is not mounted", QStringLiteral("/media/ann/Stick/notes.txt"),
+            ClipboardItemType::file, false, 0 },
+        { "the unmounted volume's folder itself", QStringLiteral("/media/ann/Stick"), ClipboardItemType::file,
+            false, 0 },
+        // /mnt also holds ordinary folders.
+        { "an ordinary folder in /mnt", QStringLiteral("/mnt/data/kept.txt"), ClipboardItemType::file, true,
+            1 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ClipboardItemPtr item = fileItem(c.path, {}, c.kind);
+        for (int round = 0; round < 3; ++round)
+            EXPECT_EQ(m_service->isAvailable(*item), c.available);
+        EXPECT_EQ(askedAbout(c.path), c.diskQuestions);
+    }
+}
+
+TEST_F(FileAvailabilityServiceTest, AnItemIsAvailableWhileAnyOfItsFilesIs)
+{
+    create(QStringLiteral("/home/ann/b.txt"));
+    const QStringList further { fileURL(QStringLiteral("/home/ann/b.txt")) };
+    const ClipboardItemPtr item = fileItem(QStringLiteral("/home/ann/a.txt"), further);
+    // The same files give the same answer, from the disk or from the caches, for this item
+    // and for another one with the same files.
+    const ClipboardItemPtr twin = fileItem(QStringLiteral("/home/ann/a.txt"), further);
+    for (const ClipboardItemPtr &asked : { item, item, twin, twin })
+        EXPECT_TRUE(m_service->isAvailable(*asked)) << "the second file exists";
+    EXPECT_EQ(askedAbout(QStringLiteral("/home/ann/a.txt")), 1);
+    EXPECT_EQ(askedAbout(QStringLiteral("/home/ann/b.txt")), 1);
+
+    // On an unmounted volume the first file is missing without the disk; the others still
+    // count.
+    const ClipboardItemPtr fromStick = fileItem(QStringLiteral("/media/ann/Stick/a.txt"), further);
+    EXPECT_TRUE(m_service->isAvailable(*fromStick));
+
+    // The second file goes too.
+    m_existing.remove(QStringLiteral("/home/ann/b.txt"));
+    m_stream->deliver({ { QStringLiteral("/home/ann/b.txt") }, {} });
+    for (const ClipboardItemPtr &asked : { item, twin, fromStick })
+        EXPECT_FALSE(m_service->isAvailable(*asked));
+
+    const ClipboardItemPtr allGone = fileItem(
+        QStringLiteral("/home/ann/x.txt"), { fileURL(QStringLiteral("/home/ann/y.txt")), QString() });
+    EXPECT_FALSE(m_service->isAvailable(*allGone));
+}
+
+TEST_F(FileAvailabilityServiceTest, AnItemThatNowPointsElsewhereIsAskedAgain)
+{
+    create(QStringLiteral("/home/ann/here.txt"));
+    const ClipboardItemPtr item = fileItem(QStringLiteral("/home/ann/gone.txt"));
+    EXPECT_FALSE(m_service->isAvailable(*item));
+    item->setFileURLString(fileURL(QStringLiteral("/home/ann/here.txt")));
+    EXPECT_TRUE(m_service->isAvailable(*item));
+    // It stands for a pinned item with another file now.
+    const ClipboardItemPtr pinned = fileItem(QStringLiteral("/home/ann/gone.txt"));
+    item->setPinnedReference(pinned);
+    EXPECT_FALSE(m_service->isAvailable(*item));
+}
+
+TEST_F(FileAvailabilityServiceTest, FoldersAreWatchedOnceEach)
+{
+    create(QStringLiteral("/home/ann/Docs/a.txt"));
+    create(QStringLiteral("/home/ann/Docs/b.txt"));
+    m_service->isAvailable(*fileItem(QStringLiteral("/home/ann/Docs/a.txt")));
+    m_service->isAvailable(*fileItem(QStringLiteral("/home/ann/Docs/b.txt")));
+    EXPECT_TRUE(m_service->checkFile(QStringLiteral("/home/ann/Docs/b.txt")));
+    // A file whose folder does not exist leaves nothing to watch.
+    m_service->isAvailable(*fileItem(QStringLiteral("/nowhere/c.txt")));
+    ASSERT_EQ(m_stream->requests().size(), 1) << "the stream was rebuilt more than once";
+    EXPECT_EQ(m_stream->requests().first(), QStringList { QStringLiteral("/home/ann/Docs") });
+    EXPECT_EQ(m_service->watchedDirectories(), QSet<QString> { QStringLiteral("/home/ann/Docs") });
+
+    m_service->isAvailable(*fileItem(QStringLiteral("/home/ann/c.txt")));
+    ASSERT_EQ(m_stream->requests().size(), 2);
+    EXPECT_EQ(QSet<QString>(m_stream->requests().last().cbegin(), m_stream->requests().last().cend()),
+        (QSet<QString> { QStringLiteral("/home/ann/Docs"), QStringLiteral("/home/ann") }));
+}
+
+TEST_F(FileAvailabilityServiceTest, EventsForgetTheAnswersUnderTheChangedPath)
+{
+    const QStringList cached { QStringLiteral("/home/a/Docs/Old/x.txt"),
+        QStringLiteral("/home/a/Docs/Older.txt"), QStringLiteral("/home/a/Docs/keep.txt") };
+    struct Case
+    {
+        const char *name;
+        QString eventPath;
+        QStringList forgotten;
+    };
+    const Case cases[] = {
+        { "a folder", QStringLiteral("/home/a/Docs/Old"), { QStringLiteral("/home/a/Docs/Old/x.txt") } },
+        { "a folder with a trailing slash", QStringLiteral("/home/a/Docs/Old/"),
+            { QStringLiteral("/home/a/Docs/Old/x.txt") } },
+        { "one file", QStringLiteral("/home/a/Docs/Older.txt"),
+            { QStringLiteral("/home/a/Docs/Older.txt") } },
+        { "the parent of all", QStringLiteral("/home/a/Docs"), cached },
+        { "an unrelated path", QStringLiteral("/home/b"), {} },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_service->refreshMountedVolumes();
+        for (const QString &path : cached)
+            m_service->checkFile(path);
+        m_asked.clear();
+        const int posts = m_posts;
+        m_stream->deliver({ { c.eventPath }, {} });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(m_posts - posts, c.forgotten.isEmpty() ? 0 : 1) << "\"volumesDidChange\"";
+        for (const QString &path : cached)
+            m_service->checkFile(path);
+        for (const QString &path : cached)
+            EXPECT_EQ(askedAbout(path), c.forgotten.contains(path) ? 1 : 0) << path.toStdString();
+    }
+}
+
+TEST_F(FileAvailabilityServiceTest, AMountOrARefreshForgetsEverythingAndTellsThePanel)
+{
+    const ClipboardItemPtr onStick = fileItem(QStringLiteral("/media/ann/Stick/notes.txt"));
+    create(QStringLiteral("/media/ann/Stick/notes.txt"));
+    EXPECT_FALSE(m_service->isAvailable(*onStick));
+    EXPECT_EQ(m_service->mountedVolumes(), QSet<QString> { QStringLiteral("/media/ann/Backup") });
+
+    // The stick is plugged in.
+    m_volumes->table->append(QStringLiteral("/media/ann/Stick"));
+    const int posts = m_posts;
+    Q_EMIT m_volumes->mountsChanged();
+    EXPECT_EQ(m_posts, posts + 1);
+    EXPECT_EQ(m_service->cachedAnswerCount(), 0);
+    EXPECT_TRUE(m_service->isAvailable(*onStick));
+
+    // Pulled out again; an unreadable mount table leaves no volume mounted.
+    m_volumes->table = std::nullopt;
+    m_service->refreshMountedVolumes();
+    EXPECT_EQ(m_posts, posts + 2);
+    EXPECT_TRUE(m_service->mountedVolumes().isEmpty());
+    EXPECT_FALSE(m_service->isAvailable(*onStick));
+}
+
+TEST_F(FileAvailabilityServiceTest, AnAnswerFromBeforeAnInvalidationIsNotKept)
+{
+    create(QStringLiteral("/home/ann/moving.txt"));
+    const ClipboardItemPtr item = fileItem(QStringLiteral("/home/ann/moving.txt"));
+    struct Case
+    {
+        const char *name;
+        std::function<void()> invalidate;
+    };
+    const Case cases[] = {
+        { "a file event",
+            [this] {
+                m_stream->deliver({ { QStringLiteral("/home/ann/moving.txt") }, {} });
+            } },
+        { "an event for another folder",
+            [this] {
+                m_stream->deliver({ { QStringLiteral("/elsewhere") }, {} });
+            } },
+        { "a refresh", [this] { m_service->refreshMountedVolumes(); } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_service->refreshMountedVolumes();
+        m_existing.insert(QStringLiteral("/home/ann/moving.txt"));
+        // While the disk is asked, the file goes and the invalidation arrives.
+        m_whileAsking = [&](const QString &path) {
+            if (path != QLatin1String("/home/ann/moving.txt"))
+                return;
+            m_whileAsking = nullptr;
+            m_existing.remove(path);
+            c.invalidate();
+        };
+        m_service->isAvailable(*item);
+        EXPECT_EQ(m_service->cachedAnswerCount(), 0) << "a stale answer was kept";
+        EXPECT_FALSE(m_service->isAvailable(*item)) << "the disk is asked again";
+    }
+}
+
+TEST_F(FileAvailabilityServiceTest, AFolderThatWentIsWatchedAgainOnceItIsBack)
+{
+    create(QStringLiteral("/home/ann/Docs/a.txt"));
+    const ClipboardItemPtr item = fileItem(QStringLiteral("/home/ann/Docs/a.txt"));
+    EXPECT_TRUE(m_service->isAvailable(*item));
+    // The folder is deleted: its watch is gone.
+    m_existing.remove(QStringLiteral("/home/ann/Docs/a.txt"));
+    m_existing.remove(QStringLiteral("/home/ann/Docs"));
+    m_stream->deliver({ { QStringLiteral("/home/ann/Docs") }, { QStringLiteral("/home/ann/Docs") } });
+    EXPECT_FALSE(m_service->isAvailable(*item));
+    EXPECT_TRUE(m_service->watchedDirectories().isEmpty());
+    // It comes back.
+    create(QStringLiteral("/home/ann/Docs/a.txt"));
+    m_stream->deliver({ { QStringLiteral("/home/ann/Docs") }, {} });
+    EXPECT_TRUE(m_service->isAvailable(*item));
+    EXPECT_EQ(m_service->watchedDirectories(), QSet<QString> { QStringLiteral("/home/ann/Docs") });
+    EXPECT_EQ(m_stream->requests().size(), 2);
+}
+
+TEST_F(FileAvailabilityServiceTest, CachedAnswersHoldUnderConcurrentEvents)
+{
+    for (int i = 0; i < 50; ++i)
+        create(QStringLiteral("/home/ann/f%1.txt").arg(i));
+    QList<ClipboardItemPtr> items;
+    for (int i = 0; i < 100; ++i)
+        items.append(fileItem(QStringLiteral("/home/ann/f%1.txt").arg(i)));
+    runWhileRepeating(
+        [this] {
+            m_stream->deliver({ { QStringLiteral("/home/ann") }, {} });
+        },
+        [&] {
+            for (int round = 0; round < 200; ++round) {
+                for (int i = 0; i < items.size(); ++i)
+                    ASSERT_EQ(m_service->isAvailable(*items[i]), i < 50) << i;
+            }
+        });
+}
