@@ -1,5 +1,6 @@
 #include "shell/PanelResizeHandle.h"
 
+#include "panel/PanelController.h"
 #include "shell/ClipboardPanel.h"
 
 #include <QMouseEvent>
@@ -7,11 +8,22 @@
 
 using Geometry = PanelResizeGeometry;
 
+namespace {
+
+// How long the window's size must stay put after the window manager's resize before it counts.
+constexpr std::chrono::milliseconds settleTime { 120 };
+
+} // namespace
+
 PanelResizeHandle::PanelResizeHandle(Handle handle, ClipboardPanel &panel, QWidget *parent)
     : QWidget(parent)
     , m_handle(handle)
     , m_panel(&panel)
+    , m_settle(new QTimer(this))
 {
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(settleTime);
+    connect(m_settle, &QTimer::timeout, this, &PanelResizeHandle::endLiveResize);
     setObjectName(QStringLiteral("PanelResizeHandle"));
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
@@ -67,8 +79,10 @@ void PanelResizeHandle::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_panel)
         return QWidget::mousePressEvent(event);
-    if (isArmed())
+    if (isArmed() || m_settle->isActive()) {
         finish();
+        endLiveResize();
+    }
     m_initialMouseLocation = event->globalPosition();
     m_initialFrame = m_panel->frame();
     m_panel->windowWillStartLiveResize();
@@ -108,9 +122,28 @@ void PanelResizeHandle::mouseReleaseEvent(QMouseEvent *event)
 
 void PanelResizeHandle::finish()
 {
+    const bool system = m_systemResize;
     m_initialMouseLocation.reset();
     m_initialFrame.reset();
     m_systemResize = false;
-    if (m_panel)
+    if (!system)
+        return endLiveResize();
+    // The size is saved and the tabs decided once the window manager's last size has arrived.
+    window()->installEventFilter(this);
+    m_settle->start();
+}
+
+void PanelResizeHandle::endLiveResize()
+{
+    m_settle->stop();
+    window()->removeEventFilter(this);
+    if (m_panel && m_panel->panelController()->inLiveResize())
         m_panel->windowDidEndLiveResize();
+}
+
+bool PanelResizeHandle::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window() && event->type() == QEvent::Resize && m_settle->isActive())
+        m_settle->start();
+    return QWidget::eventFilter(watched, event);
 }

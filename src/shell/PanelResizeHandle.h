@@ -3,6 +3,7 @@
 #include "panel/PanelResizeGeometry.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <optional>
@@ -34,16 +35,20 @@ public:
     static Qt::Edges systemEdges(Handle handle);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void finish();
+    void endLiveResize();
 
     Handle m_handle;
     QPointer<ClipboardPanel> m_panel;
     std::optional<QPointF> m_initialMouseLocation;
     std::optional<QRectF> m_initialFrame;
     bool m_systemResize = false;
+    // After the window manager's resize the last size may still be on its way.
+    QTimer *m_settle;
 };

@@ -288,10 +288,12 @@ TEST_F(PanelPointerX11Test, DraggingTheRightEdgeWidensThePanelAndNarrowingItSwit
         EXPECT_TRUE(waitUntil([&] {
             return storedSetting(QStringLiteral("ClipboardPanelTabModeLock")).toBool() == step.tabs;
         })) << step.name;
-        EXPECT_TRUE(storedSetting(QStringLiteral("ClipboardPanelSize"))
-                        .toString()
-                        .contains(QString::number(windowGeometry(panelWindow).rect.width())))
-            << step.name << ": the size is saved when the drag ends";
+        const QString width = QString::number(windowGeometry(panelWindow).rect.width());
+        EXPECT_TRUE(waitUntil([&] {
+            return storedSetting(QStringLiteral("ClipboardPanelSize")).toString().contains(width);
+        })) << step.name
+            << ": the size is saved when the drag ends, "
+            << storedSetting(QStringLiteral("ClipboardPanelSize")).toString().toStdString();
         QTest::qWait(300);
         saveScreenshot(QStringLiteral("resize-%1-%2.png").arg(index++).arg(step.tabs ? "tabs" : "columns"));
     }
