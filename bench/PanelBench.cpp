@@ -179,8 +179,8 @@ void BM_PanelMemory(benchmark::State &state)
         QWidget window;
         window.resize(1200, 700);
         environment.setWindow(&window);
-        auto *panel = new ClipboardPanelView(
-            *fixture.container->mainContext(), environment, nullptr, *fixture.settings, &window);
+        auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment, nullptr,
+            *fixture.settings, Clock::system(), &window);
         panel->resize(1200, 700);
         window.show();
         drainEvents();

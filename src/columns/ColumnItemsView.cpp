@@ -18,7 +18,9 @@ ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &envi
     : QAbstractScrollArea(parent)
     , m_painter(painter)
     , m_environment(environment)
+    , m_scrollThrottle(Clock::system())
 {
+    connect(&m_scrollThrottle, &ScrollOffsetThrottle::scrolled, this, &ColumnItemsView::scrolled);
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::NoFrame);
@@ -298,7 +300,7 @@ void ColumnItemsView::scrollContentsBy(int, int)
     // Another item may lie under the pointer now; its preview waits for the next move.
     if (m_previewTimer)
         m_previewTimer->pointerLeft();
-    Q_EMIT scrolled();
+    m_scrollThrottle.offsetChanged(verticalScrollBar()->value());
 }
 
 bool ColumnItemsView::viewportEvent(QEvent *event)

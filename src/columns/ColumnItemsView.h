@@ -2,6 +2,7 @@
 
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
+#include "columns/ScrollOffsetThrottle.h"
 #include "items/HoverPreviewTimer.h"
 #include "items/LabelEditor.h"
 #include "model/ClipboardItem.h"
@@ -54,6 +55,7 @@ Q_SIGNALS:
     void textClicked(const QString &text);
     void contextMenuRequested(const ClipboardItemPtr &item, const QPoint &globalPosition);
     void pinnedHeaderClicked();
+    // The content scrolled (told at most every 0.016 s).
     void scrolled();
     void labelEdited(const ClipboardItemPtr &item, const QString &label);
 
@@ -83,5 +85,6 @@ private:
     int m_columnIndex = 0;
     QPointer<HoverPreviewTimer> m_previewTimer;
     QPointer<LabelEditor> m_labelEditor;
+    ScrollOffsetThrottle m_scrollThrottle;
     std::weak_ptr<ClipboardItem> m_labelItem;
 };

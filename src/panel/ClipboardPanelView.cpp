@@ -22,6 +22,7 @@
 #include "panel/TabHeader.h"
 
 #include <QCursor>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,16 +35,16 @@ constexpr int toastBottomMargin = 24;
 } // namespace
 
 ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
-    PanelController *controller, AppSettings &settings, QWidget *parent)
+    PanelController *controller, AppSettings &settings, Clock &clock, QWidget *parent)
     : QWidget(parent)
     , m_settings(settings)
-    , m_state(std::make_unique<PanelViewState>(context, environment, controller, settings))
+    , m_state(std::make_unique<PanelViewState>(context, environment, controller, settings, clock))
     , m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state))
     ,
     // Each panel keeps its own pictures, so that closing it frees them.
     m_thumbnails(std::make_unique<ThumbnailCache>())
     , m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails))
-    , m_previewTimer(std::make_unique<HoverPreviewTimer>(Clock::system()))
+    , m_previewTimer(std::make_unique<HoverPreviewTimer>(clock))
     , m_mouseDetector(new MouseMovedDetector(this))
     , m_searchBar(new SearchBar(this))
     , m_divider(new QWidget(this))
@@ -61,6 +62,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(m_searchBar->field());
 
+    m_divider->setObjectName(QStringLiteral("divider"));
     m_divider->setFixedHeight(1);
     m_divider->setAutoFillBackground(true);
     QPalette dividerPalette = m_divider->palette();
@@ -108,7 +110,9 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     m_toast->setFont(PanelLayout::panelFont(12, QFont::Medium));
     m_toast->setContentsMargins(12, 6, 12, 6);
     m_toast->setAutoFillBackground(true);
+    m_toast->setGraphicsEffect(new QGraphicsOpacityEffect(m_toast));
     m_toast->hide();
+    m_divider->setGraphicsEffect(new QGraphicsOpacityEffect(m_divider));
 
     SearchField *field = m_searchBar->field();
     field->setKeyHandler([this](QKeyEvent *event) { return handlePanelKey(event); });
@@ -120,6 +124,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     PanelViewState *state = m_state.get();
     connect(state, &PanelViewState::searchTextChanged, m_searchBar, &SearchBar::setText);
     connect(state, &PanelViewState::isPinnedChanged, m_searchBar, &SearchBar::setPinned);
+    connect(state, &PanelViewState::toastPresentationChanged, this, &ClipboardPanelView::updateToast);
     connect(state, &PanelViewState::toastMessageChanged, this, &ClipboardPanelView::updateToast);
     connect(state, &PanelViewState::showClearConfirmationChanged, this, [this](bool show) {
         if (show)
@@ -138,7 +143,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     connect(state, &PanelViewState::isHistoryCollapsedChanged, this, &ClipboardPanelView::scheduleRelayout);
     connect(&state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
         &ClipboardPanelView::updateKeyboardHighlight);
-    connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
+    connect(state, &PanelViewState::updateBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
     // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
     // decoded again.
@@ -415,31 +420,43 @@ void ClipboardPanelView::repaintColumns()
 
 void ClipboardPanelView::updateToast()
 {
-    const std::optional<QString> message = m_state->toastMessage();
-    if (!message) {
+    const std::optional<QString> text = m_state->toastShownText();
+    if (!text) {
         m_toast->hide();
         return;
     }
-    m_toast->setText(*message);
-    m_toast->adjustSize();
-    m_toast->move((width() - m_toast->width()) / 2, height() - toastBottomMargin - m_toast->height());
+    if (m_toast->text() != *text) {
+        m_toast->setText(*text);
+        m_toast->adjustSize();
+    }
+    // It rises from the bottom edge as it fades in, and sinks as it fades out.
+    const double opacity = m_state->toastOpacity();
+    const int rest = height() - toastBottomMargin - m_toast->height();
+    const int below = height();
+    m_toast->move(
+        (width() - m_toast->width()) / 2, int(std::lround(rest + (below - rest) * (1.0 - opacity))));
+    static_cast<QGraphicsOpacityEffect *>(m_toast->graphicsEffect())->setOpacity(opacity);
     m_toast->raise();
     m_toast->show();
 }
 
 void ClipboardPanelView::updateBanner()
 {
-    const bool show = m_settings.showUpdateSuccessBanner();
-    if (show && !m_banner) {
+    const FadePresence &presence = m_state->updateBanner();
+    if (presence.isPresent() && !m_banner) {
         m_banner = new PanelBannerView(PanelBannerView::BannerType::updateSuccess, false, this);
+        m_banner->setGraphicsEffect(new QGraphicsOpacityEffect(m_banner));
         connect(m_banner, &PanelBannerView::dismissed, m_state.get(), &PanelViewState::dismissUpdateBanner);
         m_bannerSlot->addWidget(m_banner);
-    } else if (!show && m_banner) {
+    } else if (!presence.isPresent() && m_banner) {
         m_banner->deleteLater();
         m_banner = nullptr;
     }
-    // The divider and the banner are never shown together.
-    m_divider->setVisible(!show);
+    if (m_banner)
+        static_cast<QGraphicsOpacityEffect *>(m_banner->graphicsEffect())->setOpacity(presence.opacity());
+    // The divider and the banner are never shown together: one fades as the other comes.
+    m_divider->setVisible(!presence.isPresent() || presence.opacity() < 1.0);
+    static_cast<QGraphicsOpacityEffect *>(m_divider->graphicsEffect())->setOpacity(1.0 - presence.opacity());
 }
 
 void ClipboardPanelView::presentClearConfirmation()

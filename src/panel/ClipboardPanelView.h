@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelEnvironment.h"
 
@@ -37,9 +38,10 @@ class ClipboardPanelView final : public QWidget
 {
     Q_OBJECT
 public:
-    // controller may be null (a panel without a window around it: tests, previews).
+    // controller may be null (a panel without a window around it: tests, previews). clock: what its
+    // delays and animations run on.
     ClipboardPanelView(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-        AppSettings &settings, QWidget *parent = nullptr);
+        AppSettings &settings, Clock &clock = Clock::system(), QWidget *parent = nullptr);
     ~ClipboardPanelView() override;
 
     PanelViewState &state() const { return *m_state; }

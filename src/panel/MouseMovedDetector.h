@@ -7,7 +7,6 @@
 
 #include <functional>
 
-
 // Sees every pointer move over a window, whatever widget lies under the pointer and whether or
 // not the window is active, and hands it on in window coordinates; and the pointer leaving the
 // window. The panel view puts one on its window for the hover selection.

@@ -7,6 +7,12 @@
 
 #include <QPointer>
 
+namespace {
+
+constexpr Clock::Duration bannerFade { 250 };
+
+} // namespace
+
 #include <algorithm>
 
 PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environment,
@@ -23,6 +29,7 @@ PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environm
     , m_historyToggle(clock, environment, *m_controller, m_lists, m_layout)
     , m_navigation(m_lists, m_layout, m_selection)
     , m_toast(clock)
+    , m_updateBanner(clock)
     , m_actions({ context, environment, *m_controller, m_items, m_lists, m_search, m_toast, clock })
     , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment,
           m_toast })
@@ -70,6 +77,18 @@ void PanelViewState::connectParts()
     connect(&m_historyToggle, &HistoryToggle::changed, this, &PanelViewState::historyToggleChanged);
     connect(&m_historyToggle, &HistoryToggle::animationFrame, this, &PanelViewState::historyAnimationFrame);
     connect(&m_toast, &PanelToast::messageChanged, this, &PanelViewState::toastMessageChanged);
+    connect(&m_toast, &PanelToast::presentationChanged, this, &PanelViewState::toastPresentationChanged);
+
+    // The update banner fades in and out over 0.25 s.
+    if (m_settings.showUpdateSuccessBanner())
+        m_updateBanner.show(Clock::Duration(0));
+    connect(&m_settings, &AppSettings::showUpdateSuccessBannerChanged, this, [this](bool show) {
+        if (show)
+            m_updateBanner.show(bannerFade);
+        else
+            m_updateBanner.hide(bannerFade);
+    });
+    connect(&m_updateBanner, &FadePresence::changed, this, &PanelViewState::updateBannerChanged);
     connect(&m_actions, &PanelItemActions::showClearConfirmationChanged, this,
         &PanelViewState::showClearConfirmationChanged);
 

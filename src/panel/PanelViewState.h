@@ -2,6 +2,7 @@
 
 #include "columns/CategoryColumnConfig.h"
 #include "common/Clock.h"
+#include "panel/FadePresence.h"
 #include "panel/HistoryToggle.h"
 #include "panel/HoverMarkerStore.h"
 #include "panel/HoverTracker.h"
@@ -92,6 +93,11 @@ public:
     std::optional<QString> toastMessage() const { return m_toast.message(); }
     QString toastText() const { return toastMessage().value_or(QString()); }
     void setToastMessage(const std::optional<QString> &message) { m_toast.setMessage(message); }
+    // The toast as drawn: its text while on screen or fading out, and its opacity.
+    std::optional<QString> toastShownText() const { return m_toast.shownText(); }
+    double toastOpacity() const { return m_toast.opacity(); }
+    // The update banner as drawn: present while shown or fading out.
+    const FadePresence &updateBanner() const { return m_updateBanner; }
     double currentColumnWidth() const { return m_layout.currentColumnWidth(); }
     int visibleColumnCount() const { return m_layout.visibleColumnCount(); }
     const QSet<QString> &pinnedExpandedCategories() const { return m_lists.pinnedExpandedCategories(); }
@@ -182,6 +188,8 @@ Q_SIGNALS:
     void isEmojiModeChanged(bool emojiMode);
     void showClearConfirmationChanged(bool show);
     void toastMessageChanged();
+    void toastPresentationChanged();
+    void updateBannerChanged();
     void currentColumnWidthChanged(double width);
     void visibleColumnCountChanged(int count);
     void historyToggleChanged();
@@ -206,6 +214,7 @@ private:
     HistoryToggle m_historyToggle;
     PanelNavigation m_navigation;
     PanelToast m_toast;
+    FadePresence m_updateBanner;
     PanelItemActions m_actions;
     PanelKeyboard m_keyboard;
 };

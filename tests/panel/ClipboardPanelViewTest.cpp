@@ -13,22 +13,27 @@
 #include "panel/TabHeader.h"
 #include "support/TestSupport.h"
 
+#include "support/ManualClock.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+
+using namespace std::chrono_literals;
 
 class ClipboardPanelViewTest : public PanelStoreTest
 {
 protected:
     void TearDown() override { m_view.reset(); }
 
-    ClipboardPanelView &show(int width, int height = 600)
+    ClipboardPanelView &show(int width, int height = 600, Clock &clock = Clock::system())
     {
         EXPECT_TRUE(context().save().ok);
-        m_view = std::make_unique<ClipboardPanelView>(context(), m_env, &m_controller, *m_settings);
+        m_view = std::make_unique<ClipboardPanelView>(context(), m_env, &m_controller, *m_settings, clock);
         m_view->resize(width, height);
         m_view->show();
         m_view->activateWindow();
@@ -197,7 +202,8 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
 {
     m_settings->setShowUpdateSuccessBanner(true);
     insertText(QStringLiteral("text"));
-    ClipboardPanelView &panel = show(800);
+    ManualClock time;
+    ClipboardPanelView &panel = show(800, 600, time);
     PanelBannerView *banner = panel.findChild<PanelBannerView *>();
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(banner->message(), QStringLiteral("Successfully updated to the latest version"));
@@ -205,6 +211,22 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
     QTest::mouseClick(banner, Qt::LeftButton, {}, QPoint(banner->width() / 2, banner->height() / 2));
     settle();
     EXPECT_FALSE(m_settings->showUpdateSuccessBanner());
+    // It fades out over 0.25 s, the divider fading in.
+    time.advance(125ms);
+    settle();
+    ASSERT_NE(panel.findChild<PanelBannerView *>(), nullptr) << "gone before it faded";
+    const auto opacity = [](QWidget *widget) {
+        return static_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect())->opacity();
+    };
+    const double halfway = opacity(panel.findChild<PanelBannerView *>());
+    EXPECT_GT(halfway, 0.2);
+    EXPECT_LT(halfway, 0.8);
+    QWidget *divider = panel.findChild<PanelBannerView *>()->parentWidget()->findChild<QWidget *>(
+        QStringLiteral("divider"));
+    ASSERT_NE(divider, nullptr);
+    EXPECT_DOUBLE_EQ(opacity(divider), 1.0 - halfway) << "the divider comes as the banner goes";
+    time.advance(125ms);
+    settle();
     EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr);
 }
 

@@ -1025,6 +1025,26 @@ TEST_F(PanelViewStateTest, APinsLabelIsSavedAndFoundBySearchAtOnce)
     EXPECT_EQ(loose->pinnedLabel(), std::nullopt);
 }
 
+TEST_F(PanelViewStateTest, ToastFadesInAndOutAndKeepsItsTextUntilItHasFaded)
+{
+    PanelViewState &state = makeState();
+    state.setToastMessage(QStringLiteral("File was deleted"));
+    EXPECT_EQ(state.toastOpacity(), 0.0);
+    m_time.advance(100ms);
+    EXPECT_NEAR(state.toastOpacity(), 0.5, 1e-6) << "half of its 0.2 s ease-in-out";
+    m_time.advance(100ms);
+    EXPECT_EQ(state.toastOpacity(), 1.0);
+
+    m_time.advance(1800ms);
+    EXPECT_EQ(state.toastMessage(), std::nullopt) << "its two seconds are over";
+    EXPECT_EQ(state.toastShownText(), QStringLiteral("File was deleted")) << "but it is still fading";
+    m_time.advance(150ms);
+    EXPECT_NEAR(state.toastOpacity(), 1.0 - 0.6846, 1e-3) << "half of its 0.3 s ease-out";
+    m_time.advance(150ms);
+    EXPECT_EQ(state.toastOpacity(), 0.0);
+    EXPECT_EQ(state.toastShownText(), std::nullopt);
+}
+
 TEST_F(PanelViewStateTest, ToastLeavesTwoSecondsAfterItAppeared)
 {
     PanelViewState &state = makeState();
