@@ -1,5 +1,6 @@
 #include "columns/ColumnItemsView.h"
 
+#include "KeyboardShortcuts/ModifierKeyManager.h"
 #include "columns/ColumnItemsModel.h"
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
@@ -27,6 +28,9 @@ ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &envi
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(false);
+    // Rows show whether a choice keeps the formatting, which Shift drops.
+    connect(&ModifierKeyManager::shared(), &ModifierKeyManager::isShiftPressedChanged, viewport(),
+        qOverload<>(&QWidget::update));
     // Pointer moves without a button pressed reach the view: the item previews follow them.
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(int(ColumnLayout::rowHeight / 2));
@@ -240,6 +244,7 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         style.selected = selected == row;
         style.keyboardHighlight = m_keyboardHighlight;
         style.available = m_environment.isFileAvailable(*item);
+        style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
         const QRectF rect = m_layout.cellRect(row);
         switch (m_layout.cellKind(row)) {
         case ColumnLayout::CellKind::singleCharacter:

@@ -1,5 +1,6 @@
 #include "items/CodeLine.h"
 #include "items/ItemContextMenu.h"
+#include "items/ItemRowPainter.h"
 #include "items/ItemRowText.h"
 #include "items/ThumbnailCache.h"
 
@@ -121,6 +122,40 @@ TEST(ItemContextMenuTest, APinOffersItsLabelButASingleCharacterPinDoesNot)
     ClipboardItemPtr star = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("★") });
     star->setIsPinned(true);
     EXPECT_EQ(titles(*star), QStringList({ "Unpin", "Delete" }));
+}
+
+TEST(ItemRowPainterTest, FormattedTextShowsItsFormattingUntilShiftDropsIt)
+{
+    struct Case
+    {
+        const char *name;
+        ClipboardItemType kind;
+        std::optional<QString> html;
+        bool shift;
+        QString glyph;
+        bool rich;
+    };
+    const Case cases[] = {
+        { "formatted text", ClipboardItemType::text, QStringLiteral("<b>x</b>"), false, QStringLiteral("Aa"),
+            true },
+        { "formatted text, Shift held", ClipboardItemType::text, QStringLiteral("<b>x</b>"), true,
+            QStringLiteral("Aa"), false },
+        { "plain text", ClipboardItemType::text, std::nullopt, false, QStringLiteral("Aa"), false },
+        { "empty markup", ClipboardItemType::text, QString(), false, QStringLiteral("Aa"), false },
+        { "formatted code", ClipboardItemType::code, QStringLiteral("<pre>x</pre>"), false,
+            QStringLiteral("Aa"), true },
+        { "formatted code, Shift held", ClipboardItemType::code, QStringLiteral("<pre>x</pre>"), true,
+            QStringLiteral("{ }"), false },
+        { "a link keeps its arrow", ClipboardItemType::link, QStringLiteral("<a>x</a>"), false,
+            QStringLiteral("\u2197"), false },
+    };
+    for (const Case &c : cases) {
+        ClipboardItemPtr item
+            = ClipboardItem::create(c.kind, { .text = QStringLiteral("x"), .htmlContent = c.html });
+        const ItemRowPainter::Glyph glyph = ItemRowPainter::rowGlyph(*item, c.shift);
+        EXPECT_EQ(glyph.text, c.glyph) << c.name;
+        EXPECT_EQ(glyph.rich, c.rich) << c.name;
+    }
 }
 
 TEST(ThumbnailCacheTest, DecodesSmallFromTheSmallestPictureAndRemembersPictureless)
