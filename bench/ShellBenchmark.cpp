@@ -6,10 +6,13 @@
 #include "BenchSupport.h"
 
 #include "enrichment/FileAvailabilityService.h"
+#include "items/HoverPreviewTimer.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "panel/ClipboardPanelView.h"
+#include "panel/PanelViewState.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -23,6 +26,8 @@
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/PreviewPanelManager.h"
+#include "shell/PreviewWindow.h"
 #include "shell/ShellPanelEnvironment.h"
 
 #include <benchmark/benchmark.h>
@@ -31,7 +36,9 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
+#include <numeric>
 
 namespace {
 
@@ -58,7 +65,8 @@ BenchStore &store(bool pinnedThousands)
     const int count = pinnedThousands ? 5000 : 250;
     const ClipboardItemType kinds[] = { ClipboardItemType::text, ClipboardItemType::link,
         ClipboardItemType::code, ClipboardItemType::text, ClipboardItemType::color };
-    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    // Recent enough for the capture's retention pruning at start to keep them all.
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-2 * count);
     for (int i = 0; i < count; ++i) {
         ClipboardItemPtr item
             = ClipboardItem::create(pinnedThousands ? ClipboardItemType::text : kinds[i % 5],
@@ -117,6 +125,24 @@ struct App
     UserDefaults defaults;
     AppSettings settings;
     AppDelegate delegate;
+};
+
+// Runs its callback on every paint of the widgets it watches.
+class PaintWatcher final : public QObject
+{
+public:
+    explicit PaintWatcher(std::function<void()> painted)
+        : m_painted(std::move(painted))
+    { }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted();
+        return false;
+    }
+
+private:
+    std::function<void()> m_painted;
 };
 
 bool spinUntil(const std::function<bool()> &done, int timeoutMs = 3000)
@@ -216,6 +242,131 @@ BENCHMARK(BM_PanelFirstPaintCold)
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
+
+ClipboardPanelView *panelView(App &app)
+{
+    QWidget *content = app.delegate.popoverPanel()->contentView();
+    auto *view = qobject_cast<ClipboardPanelView *>(content);
+    return view ? view : content->findChild<ClipboardPanelView *>();
+}
+
+// Collapsing and expanding History in the shown panel (History, Text, Links, Code, Colors): the
+// time between the frames the window shows while it and the values animate (0.2 s: about twelve
+// frames at 60 per second; a frame is a paint at a new width), and the app's work per frame.
+void BM_HistoryAnimationFrames(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    App app(*store(false).container, desktop);
+    if (releaseToFirstPaint(app, desktop) < 0) {
+        state.SkipWithError("the panel never painted");
+        return;
+    }
+    ClipboardPanelView *view = panelView(app);
+    ClipboardPanel *panel = app.delegate.popoverPanel();
+    // The history loads and the window widens to its five columns.
+    if (!spinUntil([&] { return view->state().visibleColumnCount() == 5 && panel->width() >= 995; }, 5000)) {
+        state.SkipWithError("the panel did not widen to five columns (a screen of 1920 is needed)");
+        return;
+    }
+    QList<double> intervals;
+    QList<double> work;
+    double frames = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        std::optional<qint64> lastFrame;
+        int lastWidth = panel->width();
+        double cpuAtLastFrame = threadMilliseconds();
+        QList<double> iteration;
+        QMetaObject::Connection connection = QObject::connect(panel, &ClipboardPanel::painted, [&] {
+            if (panel->width() == lastWidth)
+                return;
+            lastWidth = panel->width();
+            const qint64 now = clock.nsecsElapsed();
+            const double cpu = threadMilliseconds();
+            if (lastFrame) {
+                iteration.append(double(now - *lastFrame) / 1e6);
+                work.append(cpu - cpuAtLastFrame);
+            }
+            lastFrame = now;
+            cpuAtLastFrame = cpu;
+            frames += 1;
+        });
+        clock.start();
+        view->state().toggleHistory();
+        // Through the 0.05 s start and the 0.2 s resize; the toggle settles 0.05 s later.
+        spinUntil([&] { return clock.elapsed() > 100 && !view->state().isHistoryToggling(); });
+        QObject::disconnect(connection);
+        state.SetIterationTime(iteration.isEmpty()
+                ? 0
+                : std::accumulate(iteration.begin(), iteration.end(), 0.0) / iteration.size() / 1e3);
+        intervals << iteration;
+        spinUntil([] { return false; }, 550); // toggles within 0.5 s of the last are dropped
+    }
+    if (intervals.isEmpty()) {
+        state.SkipWithError("no frames were drawn");
+        return;
+    }
+    std::sort(intervals.begin(), intervals.end());
+    state.counters["frames"] = frames / double(state.iterations());
+    state.counters["interval_median_ms"] = intervals[intervals.size() / 2];
+    state.counters["interval_p90_ms"] = intervals[intervals.size() * 9 / 10];
+    state.counters["interval_max_ms"] = intervals.last();
+    state.counters["work_per_frame_ms"]
+        = std::accumulate(work.begin(), work.end(), 0.0) / double(work.size());
+    state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
+}
+BENCHMARK(BM_HistoryAnimationFrames)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// The item preview: from the moment the pointer has rested on a row for the hover delay to the
+// preview window's first paint beside the panel (its content built from a 60-line text).
+void BM_PreviewAfterHoverDelay(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    App app(*store(false).container, desktop);
+    if (releaseToFirstPaint(app, desktop) < 0) {
+        state.SkipWithError("the panel never painted");
+        return;
+    }
+    ClipboardPanelView *view = panelView(app);
+    QStringList lines;
+    for (int line = 0; line < 60; ++line)
+        lines << QStringLiteral("Line %1 of a long note that the preview shows in full, wrapped.").arg(line);
+    const ClipboardItemPtr items[2] = {
+        ClipboardItem::create(ClipboardItemType::text, { .text = lines.join(QLatin1Char('\n')) }),
+        ClipboardItem::create(ClipboardItemType::text, { .text = lines.mid(5).join(QLatin1Char('\n')) }),
+    };
+    const QRect frame = app.delegate.popoverPanel()->geometry();
+    const QRectF anchor(frame.left(), frame.top() + 200, frame.width(), 44);
+    HoverPreviewTimer &timer = view->previewTimer();
+    int next = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        bool due = false;
+        bool painted = false;
+        QMetaObject::Connection requested = QObject::connect(&timer, &HoverPreviewTimer::showRequested, [&] {
+            due = true;
+            clock.start();
+        });
+        PaintWatcher watcher([&] {
+            if (due)
+                painted = true;
+        });
+        timer.pointerOver(items[next++ % 2], anchor);
+        // The delay first, then the window.
+        spinUntil([&] {
+            if (auto *window = dynamic_cast<QWidget *>(PreviewPanelManager::shared().window()))
+                window->installEventFilter(&watcher);
+            return painted;
+        });
+        QObject::disconnect(requested);
+        state.SetIterationTime(painted ? double(clock.nsecsElapsed()) / 1e9 : 0);
+        timer.cancel();
+        PreviewPanelManager::shared().hide(false);
+        QCoreApplication::processEvents();
+    }
+    state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
+}
+BENCHMARK(BM_PreviewAfterHoverDelay)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // From nothing to a running app: store opened, capture started, shortcut registered.
 void BM_StartupToReady(benchmark::State &state)
