@@ -28,7 +28,7 @@ TEST(SearchStripTest, TheCaretIsWhiteOnDarkAndBlackOnLightFadedWithTheField)
         { false, 1.7, QColor(0, 0, 0, 255) },
     };
     for (const Case &c : cases)
-        EXPECT_EQ(SearchField::insertionPointColor(c.dark, c.opacity), c.expected)
+        EXPECT_EQ(SearchField::insertionPointColor(c.dark, c.opacity).rgba(), c.expected.rgba())
             << c.dark << " " << c.opacity;
 }
 
