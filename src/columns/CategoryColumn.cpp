@@ -61,6 +61,7 @@ CategoryColumn::CategoryColumn(
     connect(m_view, &ColumnItemsView::contextMenuRequested, this, &CategoryColumn::showItemMenu);
     connect(m_view, &ColumnItemsView::scrolled, this, &CategoryColumn::scrolled);
     connect(m_view, &ColumnItemsView::labelEdited, this, &CategoryColumn::labelEdited);
+    connect(m_view, &ColumnItemsView::deleteRequested, this, &CategoryColumn::itemDeleted);
     connect(m_view, &ColumnItemsView::pinnedHeaderClicked, this,
         [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
 }

@@ -5,6 +5,7 @@
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/LabelEditor.h"
+#include "items/SwipeStateManager.h"
 #include "panel/CategoryTitles.h"
 #include "panel/HoverMarkerStore.h"
 #include "panel/PanelEnvironment.h"
@@ -14,13 +15,20 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_painter(painter)
     , m_environment(environment)
     , m_scrollThrottle(Clock::system())
+    , m_swipeEnd(new QTimer(this))
 {
+    m_swipeEnd->setSingleShot(true);
+    m_swipeEnd->setInterval(150);
+    connect(m_swipeEnd, &QTimer::timeout, this, [] { SwipeStateManager::shared().endSwipe(); });
+    connect(
+        &SwipeStateManager::shared(), &SwipeStateManager::changed, viewport(), qOverload<>(&QWidget::update));
     connect(&m_scrollThrottle, &ScrollOffsetThrottle::scrolled, this, &ColumnItemsView::scrolled);
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
@@ -245,7 +253,21 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         style.keyboardHighlight = m_keyboardHighlight;
         style.available = m_environment.isFileAvailable(*item);
         style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
-        const QRectF rect = m_layout.cellRect(row);
+        QRectF rect = m_layout.cellRect(row);
+        // A row swiped open slides left over its Delete action.
+        if (const double slid = SwipeStateManager::shared().offset(item->id()); slid < 0) {
+            const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0xE0, 0x3E, 0x36));
+            painter.drawRoundedRect(action, 8, 8);
+            painter.setPen(Qt::white);
+            painter.setFont(PanelLayout::panelFont(m_fontSize - 1, QFont::Medium));
+            painter.drawText(action, Qt::AlignCenter, QStringLiteral("Delete"));
+            if (const QRect shown = swipeActionRect(row, *item); !shown.isEmpty())
+                SwipeStateManager::shared().setActionArea(
+                    QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
+            rect.translate(slid, 0);
+        }
         switch (m_layout.cellKind(row)) {
         case ColumnLayout::CellKind::singleCharacter:
             m_painter.paintSingleCharacter(painter, rect, *item, style);
@@ -266,10 +288,48 @@ void ColumnItemsView::resizeEvent(QResizeEvent *event)
     relayout();
 }
 
+QRect ColumnItemsView::swipeActionRect(int row, const ClipboardItem &item) const
+{
+    const double slid = SwipeStateManager::shared().offset(item.id());
+    if (slid >= 0 || SwipeStateManager::shared().openRow() != item.id())
+        return {};
+    const QRect rect = visualRect(row);
+    return QRect(rect.right() + 1 + int(slid), rect.top(), int(-slid), rect.height());
+}
+
+void ColumnItemsView::wheelEvent(QWheelEvent *event)
+{
+    const QPoint pixels = event->pixelDelta();
+    const QPoint angle = event->angleDelta();
+    const bool sideways = pixels.isNull() ? std::abs(angle.x()) > std::abs(angle.y())
+                                          : std::abs(pixels.x()) > std::abs(pixels.y());
+    const std::optional<int> row = m_model ? rowAt(event->position().toPoint()) : std::nullopt;
+    const ClipboardItemPtr item = row ? m_model->itemAt(*row) : nullptr;
+    if (!sideways || !item || m_layout.cellKind(*row) != ColumnLayout::CellKind::row) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    // Fingers to the left open the row; a wheel's eighths of a degree count as points.
+    SwipeStateManager::shared().swipe(item->id(), pixels.isNull() ? angle.x() / 4.0 : pixels.x());
+    if (event->phase() == Qt::ScrollEnd)
+        SwipeStateManager::shared().endSwipe();
+    else
+        m_swipeEnd->start();
+    event->accept();
+}
+
 void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_model)
         return;
+    if (const std::optional<int> row = rowAt(event->position().toPoint())) {
+        const ClipboardItemPtr item = m_model->itemAt(*row);
+        if (item && swipeActionRect(*row, *item).contains(event->position().toPoint())) {
+            SwipeStateManager::shared().closeOpenRow();
+            Q_EMIT deleteRequested(item);
+            return;
+        }
+    }
     const QPointF content = event->position() + QPointF(0, verticalScrollBar()->value());
     if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect();
         header && header->contains(content)) {

@@ -9,6 +9,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QTimer>
 
 #include <optional>
 
@@ -54,6 +55,8 @@ Q_SIGNALS:
     // A single-character pin pastes its character, not the stored item.
     void textClicked(const QString &text);
     void contextMenuRequested(const ClipboardItemPtr &item, const QPoint &globalPosition);
+    // The Delete action of a row swiped open.
+    void deleteRequested(const ClipboardItemPtr &item);
     void pinnedHeaderClicked();
     // The content scrolled (told at most every 0.016 s).
     void scrolled();
@@ -63,6 +66,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent *event) override;
@@ -72,6 +76,8 @@ private:
     void selectionMoved();
     void registerHoverCells();
     void pointerMoved(QPoint viewportPoint);
+    // The revealed action of the row swiped open, in viewport coordinates; empty when none shows.
+    QRect swipeActionRect(int row, const ClipboardItem &item) const;
 
     ItemRowPainter &m_painter;
     PanelEnvironment &m_environment;
@@ -86,5 +92,7 @@ private:
     QPointer<HoverPreviewTimer> m_previewTimer;
     QPointer<LabelEditor> m_labelEditor;
     ScrollOffsetThrottle m_scrollThrottle;
+    // A sideways scroll ends when no more of it comes for a moment (wheels have no end phase).
+    QTimer *m_swipeEnd;
     std::weak_ptr<ClipboardItem> m_labelItem;
 };

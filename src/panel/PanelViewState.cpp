@@ -1,6 +1,7 @@
 #include "panel/PanelViewState.h"
 
 #include "common/NotificationCenter.h"
+#include "items/SwipeStateManager.h"
 #include "model/AppSettings.h"
 #include "panel/CategoryTitles.h"
 #include "panel/PanelEnvironment.h"
@@ -53,6 +54,7 @@ void PanelViewState::connectParts()
     connect(&m_search, &PanelSearch::textChanged, this, &PanelViewState::searchTextChanged);
     connect(&m_search, &PanelSearch::edited, this, [this] {
         m_selection.setSelectedItemIndex(std::nullopt);
+        SwipeStateManager::shared().closeOpenRow();
         Q_EMIT columnsChanged();
     });
     connect(&m_search, &PanelSearch::emojiTyped, &m_actions, &PanelItemActions::insertText);
@@ -64,8 +66,10 @@ void PanelViewState::connectParts()
         &PanelViewState::isHistoryCollapsedChanged);
 
     connect(&m_layout, &PanelTabLayout::tabModeChanged, this, &PanelViewState::isInTabModeChanged);
-    connect(
-        &m_layout, &PanelTabLayout::selectedTabIndexChanged, this, &PanelViewState::selectedTabIndexChanged);
+    connect(&m_layout, &PanelTabLayout::selectedTabIndexChanged, this, [this](int index) {
+        Q_EMIT selectedTabIndexChanged(index);
+        SwipeStateManager::shared().closeOpenRow();
+    });
     connect(&m_layout, &PanelTabLayout::currentColumnWidthChanged, this,
         &PanelViewState::currentColumnWidthChanged);
     connect(&m_layout, &PanelTabLayout::visibleColumnCountChanged, this, [this](int count) {
@@ -202,11 +206,13 @@ void PanelViewState::appear()
 {
     m_selection.select(0, std::nullopt);
     m_items.refresh();
+    SwipeStateManager::shared().startMonitoring();
 }
 
 void PanelViewState::panelWillShow()
 {
     m_selection.select(0, std::nullopt);
     m_items.refresh();
+    SwipeStateManager::shared().closeOpenRow();
     setShowClearConfirmation(false);
 }
