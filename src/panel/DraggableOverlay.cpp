@@ -62,10 +62,18 @@ void DraggableOverlay::mouseMoveEvent(QMouseEvent *event)
 {
     if (!(event->buttons() & Qt::LeftButton))
         return;
+    if (m_ownMoveWindowStart) {
+        window()->move(*m_ownMoveWindowStart + (event->globalPosition().toPoint() - m_ownMovePointerStart));
+        return;
+    }
     if (m_gesture.move(event->scenePosition())) {
-        // The window manager moves the window from here, with its own rules (edges, screens).
-        if (QWindow *handle = window()->windowHandle())
-            handle->startSystemMove();
+        // The window manager moves the window from here, with its own rules (edges, screens);
+        // one that cannot leaves the move to the panel.
+        QWindow *handle = window()->windowHandle();
+        if (!handle || !handle->startSystemMove()) {
+            m_ownMoveWindowStart = window()->pos();
+            m_ownMovePointerStart = event->globalPosition().toPoint();
+        }
     }
 }
 
@@ -73,6 +81,7 @@ void DraggableOverlay::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    m_ownMoveWindowStart.reset();
     if (m_gesture.release())
         focusFieldAt(event->position().toPoint());
 }

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QLineEdit;
 
 // Lies over the whole search strip and makes it the handle the panel is dragged by: a press
@@ -36,6 +38,9 @@ private:
     void focusFieldAt(QPoint point);
 
     WindowDragGesture m_gesture;
+    // Where a move the window manager could not take began: the window and the pointer.
+    std::optional<QPoint> m_ownMoveWindowStart;
+    QPoint m_ownMovePointerStart;
     bool m_showClearButton = false;
     bool m_isPinned = false;
 };

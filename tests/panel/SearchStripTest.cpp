@@ -101,6 +101,12 @@ TEST(SearchStripTest, AClickPutsTheCaretAtTheEndAndADragFocusesNothing)
     QMouseEvent drag(QEvent::MouseMove, QPointF(onField + QPoint(10, 0)),
         QPointF(overlay->mapToGlobal(onField + QPoint(10, 0))), Qt::LeftButton, Qt::LeftButton, {});
     QApplication::sendEvent(overlay, &drag);
+    // Without a window manager to move it (here), the window follows the pointer itself.
+    const QPoint before = window.pos();
+    QMouseEvent further(QEvent::MouseMove, QPointF(onField + QPoint(40, 25)),
+        QPointF(overlay->mapToGlobal(onField + QPoint(40, 25))), Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(overlay, &further);
+    EXPECT_EQ(window.pos(), before + QPoint(30, 25));
     QTest::mouseRelease(overlay, Qt::LeftButton, {}, onField + QPoint(10, 0));
     QApplication::processEvents();
     EXPECT_FALSE(field->hasFocus());
