@@ -243,8 +243,14 @@ BENCHMARK(BM_PanelFirstPaintCold)
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 
-ClipboardPanelView *panelView(App &app)
+// The panel shown once (its window made and painted), and the view in it; nothing when it never
+// painted.
+ClipboardPanelView *shownPanelView(App &app, BenchDesktop &desktop, benchmark::State &state)
 {
+    if (releaseToFirstPaint(app, desktop) < 0) {
+        state.SkipWithError("the panel never painted");
+        return nullptr;
+    }
     QWidget *content = app.delegate.popoverPanel()->contentView();
     auto *view = qobject_cast<ClipboardPanelView *>(content);
     return view ? view : content->findChild<ClipboardPanelView *>();
@@ -257,11 +263,9 @@ void BM_HistoryAnimationFrames(benchmark::State &state)
 {
     BenchDesktop desktop;
     App app(*store(false).container, desktop);
-    if (releaseToFirstPaint(app, desktop) < 0) {
-        state.SkipWithError("the panel never painted");
+    ClipboardPanelView *view = shownPanelView(app, desktop, state);
+    if (!view)
         return;
-    }
-    ClipboardPanelView *view = panelView(app);
     ClipboardPanel *panel = app.delegate.popoverPanel();
     // The history loads and the window widens to its five columns.
     if (!spinUntil([&] { return view->state().visibleColumnCount() == 5 && panel->width() >= 995; }, 5000)) {
@@ -323,11 +327,9 @@ void BM_PreviewAfterHoverDelay(benchmark::State &state)
 {
     BenchDesktop desktop;
     App app(*store(false).container, desktop);
-    if (releaseToFirstPaint(app, desktop) < 0) {
-        state.SkipWithError("the panel never painted");
+    ClipboardPanelView *view = shownPanelView(app, desktop, state);
+    if (!view)
         return;
-    }
-    ClipboardPanelView *view = panelView(app);
     QStringList lines;
     for (int line = 0; line < 60; ++line)
         lines << QStringLiteral("Line %1 of a long note that the preview shows in full, wrapped.").arg(line);

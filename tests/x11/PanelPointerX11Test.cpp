@@ -30,6 +30,24 @@ constexpr int pinnedHeaderHeight = 24;
 class PanelPointerX11Test : public AppEndToEndTest
 {
 protected:
+    // The window the user works in (when wanted), then the app with the pointer resting at a
+    // point, its panel opened; panelWindow and panel say where the panel is.
+    void startAndOpen(const QPoint &pointer, bool withWindow = true)
+    {
+        if (withWindow) {
+            window = std::make_unique<TestWindowProcess>();
+            ASSERT_TRUE(window->start());
+            ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+        }
+        ASSERT_TRUE(moveTo(pointer));
+        app = std::make_unique<AppProcess>(home.path());
+        ASSERT_TRUE(app->start());
+        ASSERT_TRUE(openPanel(*app));
+        panelWindow = frontWindow();
+        panel = windowGeometry(panelWindow);
+        ASSERT_TRUE(panel.valid);
+    }
+
     // The stored items as another process reads them now, newest first.
     QList<ClipboardItemPtr> storedItems()
     {
@@ -98,6 +116,11 @@ protected:
         return found.isEmpty() ? 0 : found.split(QLatin1Char('\n')).first().toULongLong();
     }
 
+    std::unique_ptr<TestWindowProcess> window;
+    std::unique_ptr<AppProcess> app; // goes before the window
+    quint64 panelWindow = 0;
+    Geometry panel;
+
 private:
     // Declared in this order, the context is destroyed first.
     std::unique_ptr<ModelContainer> m_reader;
@@ -111,16 +134,7 @@ TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
     // Newest last: the column shows delta, charlie, bravo, alpha.
     seedStore({ QStringLiteral("alpha one"), QStringLiteral("bravo two"), QStringLiteral("charlie three"),
         QStringLiteral("delta four") });
-    TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(moveTo(QPoint(960, 540)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry panel = windowGeometry(panelWindow);
-    ASSERT_TRUE(panel.valid);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
     // Out of the panel first, so that nothing is under the pointer.
     ASSERT_TRUE(moveTo(QPoint(200, 200)));
     QTest::qWait(300);
@@ -155,24 +169,16 @@ TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
     EXPECT_TRUE(isFront(panelWindow)) << "hovering leaves the panel its focus";
 
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("bravo two"); }))
-        << "pasted: " << window.plainText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("bravo two"); }))
+        << "pasted: " << window->plainText().toStdString();
 }
 
 TEST_F(PanelPointerX11Test, DraggingTheSearchStripMovesThePanelAndAClickPutsTheCaretAtTheEnd)
 {
     // Newest last: "ry tea" comes first in a search that finds both.
     seedStore({ QStringLiteral("cherry tart"), QStringLiteral("ry tea") });
-    TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(moveTo(QPoint(960, 540)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry before = windowGeometry(panelWindow);
-    ASSERT_TRUE(before.valid);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    const Geometry before = panel;
 
     // Over the search field, well left of the strip's buttons.
     const QPoint grip = before.rect.topLeft() + QPoint(150, 32);
@@ -193,8 +199,8 @@ TEST_F(PanelPointerX11Test, DraggingTheSearchStripMovesThePanelAndAClickPutsTheC
     QTest::qWait(300);
     // The shortcut hides the panel and keeps the search (Escape would clear it first).
     ASSERT_TRUE(pressKey(QStringLiteral("ctrl+space")));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+    ASSERT_TRUE(openPanel(*app));
     QTest::qWait(400); // the panel selects the old search 0.25 s after it shows
     // A plain click on the field puts the caret after the text instead.
     const Geometry shown = windowGeometry(frontWindow());
@@ -208,27 +214,19 @@ TEST_F(PanelPointerX11Test, DraggingTheSearchStripMovesThePanelAndAClickPutsTheC
     // "cherry t" finds one item; "ry t" alone would find "ry tea" first.
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("cherry tart"); }))
-        << "pasted: " << window.plainText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("cherry tart"); }))
+        << "pasted: " << window->plainText().toStdString();
 }
 
 TEST_F(PanelPointerX11Test, TheFirstClickOnAPinnedPanelBehindAnotherWindowActsAtOnce)
 {
     seedStore({ QStringLiteral("kept") });
-    TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(moveTo(QPoint(960, 540)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry panel = windowGeometry(panelWindow);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
     ASSERT_TRUE(pressKey(QStringLiteral("ctrl+p"))); // pinned: it stays when another window is used
     QTest::qWait(200);
     // The other window takes the focus; the pinned panel stays on screen.
     ASSERT_TRUE(clickAt(QPoint(120, 100)));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
     ASSERT_TRUE(isViewable(panelWindow));
 
     ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(150, 32)));
@@ -237,25 +235,20 @@ TEST_F(PanelPointerX11Test, TheFirstClickOnAPinnedPanelBehindAnotherWindowActsAt
     ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("ke") }));
     QTest::qWait(300);
     saveScreenshot(QStringLiteral("first-click.png"));
-    EXPECT_TRUE(window.plainText().isEmpty()) << "typing went to the other window";
+    EXPECT_TRUE(window->plainText().isEmpty()) << "typing went to the other window";
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
     // A pinned panel pastes into the window it was opened over.
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("kept"); }))
-        << "pasted: " << window.plainText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("kept"); }))
+        << "pasted: " << window->plainText().toStdString();
 }
 
 TEST_F(PanelPointerX11Test, DraggingTheRightEdgeWidensThePanelAndNarrowingItSwitchesToTabsAndBack)
 {
     // History and Text: columns down to 2 × 200 − 5 = 395 points.
     seedStore({ QStringLiteral("one"), QStringLiteral("two") });
-    ASSERT_TRUE(moveTo(QPoint(960, 540)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry start = windowGeometry(panelWindow);
-    ASSERT_TRUE(start.valid);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540), false));
+    const Geometry start = panel;
     ASSERT_EQ(start.rect.width(), 400);
     const auto edge = [&] {
         const QRect rect = windowGeometry(panelWindow).rect;
@@ -305,15 +298,7 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
     for (int line = 1; line <= 30; ++line)
         lines << QStringLiteral("Line %1 of the long note, with enough words to wrap somewhere.").arg(line);
     seedStore({ lines.join(QLatin1Char('\n')), QStringLiteral("short") });
-    TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(moveTo(QPoint(200, 200)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry panel = windowGeometry(panelWindow);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
     EXPECT_EQ(previewWindow(), 0u) << "no preview before the pointer rests on an item";
 
     // The long note is the older item: the second row of the History column.
@@ -339,8 +324,8 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
     QTest::qWait(300);
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == QLatin1String("short"); }))
-        << "pasted: " << window.plainText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("short"); }))
+        << "pasted: " << window->plainText().toStdString();
 }
 
 TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsToggleVisible)
@@ -350,12 +335,8 @@ TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsTog
         ClipboardItem::create(ClipboardItemType::link,
             { .text = QStringLiteral("https://example.org/page"),
                 .previewText = QStringLiteral("https://example.org/page") }) });
-    ASSERT_TRUE(moveTo(QPoint(960, 540)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry opened = windowGeometry(panelWindow);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540), false));
+    const Geometry opened = panel;
     ASSERT_EQ(opened.rect.width(), 600) << "History, Text and Links";
     ASSERT_TRUE(moveTo(QPoint(100, 100)));
     QTest::qWait(400);
@@ -432,15 +413,7 @@ TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
     pin->setPinnedTimestamp(QDateTime::currentDateTimeUtc());
     seedStore(
         { pin, ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("another note") }) });
-    TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    ASSERT_TRUE(moveTo(QPoint(200, 200)));
-    AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    const quint64 panelWindow = frontWindow();
-    const Geometry panel = windowGeometry(panelWindow);
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
     QTest::qWait(300);
     saveScreenshot(QStringLiteral("label-0-panel.png"));
 
@@ -481,6 +454,6 @@ TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
     ASSERT_TRUE(pressKey(QStringLiteral("Right")));
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    EXPECT_TRUE(waitUntil([&] { return window.plainText() == command; }))
-        << "pasted: " << window.plainText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == command; }))
+        << "pasted: " << window->plainText().toStdString();
 }
