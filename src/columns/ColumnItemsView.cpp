@@ -61,7 +61,14 @@ void ColumnItemsView::setModel(ColumnItemsModel *model)
     if (model) {
         connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::relayout);
         connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::relayout);
-        connect(model, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
+        // Only the rows that changed are drawn again (a selection moving over thousands of rows).
+        connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &top, const QModelIndex &bottom) {
+                QRect changed;
+                for (int row = top.row(); row <= bottom.row() && row >= 0; ++row)
+                    changed |= visualRect(row).adjusted(-2, -2, 2, 2);
+                viewport()->update(changed.intersected(viewport()->rect()));
+            });
         connect(model, &ColumnItemsModel::selectedRowChanged, this, &ColumnItemsView::selectionMoved);
     }
     relayout();
@@ -160,7 +167,6 @@ void ColumnItemsView::selectionMoved()
     // under the pointer would move the selection on.
     if (m_keyboardHighlight && m_model && m_model->selectedRow())
         ensureRowVisible(*m_model->selectedRow());
-    viewport()->update();
 }
 
 QRect ColumnItemsView::visualRect(int row) const
