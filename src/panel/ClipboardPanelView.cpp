@@ -3,9 +3,6 @@
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
-#include "common/NotificationCenter.h"
-#include "items/ClipboardItemPreview.h"
-#include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/LabelEditState.h"
 #include "items/ThumbnailCache.h"
@@ -14,14 +11,13 @@
 #include "panel/CategoryTitles.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/EmptyStateView.h"
-#include "panel/MouseMovedDetector.h"
 #include "panel/PanelBannerView.h"
 #include "panel/PanelColumnsModel.h"
+#include "panel/PanelPointer.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
 
-#include <QCursor>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -44,8 +40,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     // Each panel keeps its own pictures, so that closing it frees them.
     m_thumbnails(std::make_unique<ThumbnailCache>())
     , m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails))
-    , m_previewTimer(std::make_unique<HoverPreviewTimer>(clock))
-    , m_mouseDetector(new MouseMovedDetector(this))
+    , m_pointer(new PanelPointer(*this, *m_state, settings, clock, [this] { refreshHoverPlacements(); }))
     , m_searchBar(new SearchBar(this))
     , m_divider(new QWidget(this))
     , m_bannerSlot(new QVBoxLayout)
@@ -174,71 +169,23 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         });
     });
 
-    connectPointer();
-    updateBanner();
-}
-
-void ClipboardPanelView::connectPointer()
-{
-    HoverTracker &tracker = m_state->hoverTracker();
-    connect(m_mouseDetector, &MouseMovedDetector::mouseMoved, this, [this, &tracker](QPointF point) {
-        refreshHoverPlacements();
-        tracker.handleMouseMoved(point);
-    });
-    connect(m_mouseDetector, &MouseMovedDetector::mouseExited, this, [this, &tracker] {
-        tracker.handleMouseExited();
-        m_previewTimer->pointerLeft();
-    });
-    QPointer<ClipboardPanelView> self(this);
-    tracker.setPointerLocator([self](QObject *) -> std::optional<QPointF> {
-        if (!self || !self->isVisible())
-            return std::nullopt;
-        self->refreshHoverPlacements();
-        return QPointF(self->window()->mapFromGlobal(QCursor::pos()));
-    });
-
-    connect(m_previewTimer.get(), &HoverPreviewTimer::showRequested, this, &ClipboardPanelView::showPreview);
-    connect(m_previewTimer.get(), &HoverPreviewTimer::scheduleHideRequested, this,
-        [this] { m_state->environment().schedulePreviewHide(); });
-    connect(m_previewTimer.get(), &HoverPreviewTimer::hideRequested, this,
-        [this] { m_state->environment().hidePreview(true); });
-    // The keys take over from the pointer: no preview of the item it rests on.
-    connect(&m_state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
-        [this](bool keyboard) {
-            if (keyboard)
-                m_previewTimer->cancel();
-        });
-    NotificationCenter::defaultCenter().addObserver(
-        Notifications::panelDidHide, this, [this](const QVariantMap &) { m_previewTimer->cancel(); });
     // Once a label is typed, typing searches again.
     connect(&LabelEditState::shared(), &LabelEditState::isEditingChanged, this, [this](bool editing) {
         if (!editing && isVisible())
             QMetaObject::invokeMethod(this, &ClipboardPanelView::focusSearchField, Qt::QueuedConnection);
     });
+    updateBanner();
+}
+
+HoverPreviewTimer &ClipboardPanelView::previewTimer() const
+{
+    return m_pointer->previewTimer();
 }
 
 void ClipboardPanelView::refreshHoverPlacements()
 {
     for (CategoryColumn *column : std::as_const(m_columnWidgets))
         column->itemsView()->updateHoverPlacement();
-}
-
-void ClipboardPanelView::showPreview(const ClipboardItemPtr &item, const QRectF &anchor)
-{
-    if (!item || !isVisible())
-        return;
-    PanelEnvironment &environment = m_state->environment();
-    const std::weak_ptr<ClipboardItem> weak = item;
-    const QPalette palette = this->palette();
-    const double fontSize = m_settings.fontSize();
-    environment.showPreview(
-        [&environment, weak, palette, fontSize]() -> QWidget * {
-            const ClipboardItemPtr shown = weak.lock();
-            if (!shown || shown->isDeleted())
-                return nullptr;
-            return new ClipboardItemPreview(*shown, environment, palette, fontSize);
-        },
-        item->id(), anchor);
 }
 
 void ClipboardPanelView::updateHistoryAnimation()
@@ -256,9 +203,11 @@ void ClipboardPanelView::updateHistoryAnimation()
 
 ClipboardPanelView::~ClipboardPanelView()
 {
-    // The columns draw with the painter and read the models: they go first.
+    // The columns draw with the painter and read the models, the pointer follows the state: they
+    // go first.
     qDeleteAll(m_columnWidgets);
     m_columnWidgets.clear();
+    delete m_pointer;
 }
 
 SearchField *ClipboardPanelView::searchField() const
@@ -290,14 +239,14 @@ void ClipboardPanelView::showEvent(QShowEvent *event)
         m_state->appear();
     }
     // Every pointer move over the window, whatever lies under it.
-    m_mouseDetector->setWindow(window()->windowHandle());
+    m_pointer->followWindow();
     relayout();
 }
 
 void ClipboardPanelView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    m_previewTimer->cancel();
+    m_pointer->previewTimer().cancel();
 }
 
 void ClipboardPanelView::resizeEvent(QResizeEvent *event)
@@ -372,7 +321,7 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
         m_columnWidgets[row]->setConfig(config, model.itemsModel(row));
         ColumnItemsView *items = m_columnWidgets[row]->itemsView();
         items->setHoverMarkers(&m_state->hoverMarkerStore(), config.columnIndex);
-        items->setPreviewTimer(m_previewTimer.get());
+        items->setPreviewTimer(&m_pointer->previewTimer());
     }
     updateKeyboardHighlight();
 }

@@ -15,7 +15,7 @@ class CategoryColumn;
 class EmptyStateView;
 class HoverPreviewTimer;
 class ItemRowPainter;
-class MouseMovedDetector;
+class PanelPointer;
 class ModelContext;
 class PanelBannerView;
 class PanelColumnsModel;
@@ -55,7 +55,7 @@ public:
     bool isShowingTabs() const;
     QLabel *toast() const { return m_toast; }
     ClearHistoryConfirmation *openConfirmation() const { return m_confirmation; }
-    HoverPreviewTimer &previewTimer() const { return *m_previewTimer; }
+    HoverPreviewTimer &previewTimer() const;
 
     // Focuses the search field with the caret after the text (the shell calls it once the
     // panel is shown).
@@ -81,9 +81,7 @@ private:
     void updateKeyboardHighlight();
     void presentClearConfirmation();
     void repaintColumns();
-    void connectPointer();
     void refreshHoverPlacements();
-    void showPreview(const ClipboardItemPtr &item, const QRectF &anchor);
     // The values of a running History collapse or expand: fades and the search strip's width.
     void updateHistoryAnimation();
 
@@ -92,8 +90,7 @@ private:
     std::unique_ptr<PanelColumnsModel> m_columnsModel;
     std::unique_ptr<ThumbnailCache> m_thumbnails;
     std::unique_ptr<ItemRowPainter> m_painter;
-    std::unique_ptr<HoverPreviewTimer> m_previewTimer;
-    MouseMovedDetector *m_mouseDetector;
+    PanelPointer *m_pointer;
 
     SearchBar *m_searchBar;
     QWidget *m_divider;

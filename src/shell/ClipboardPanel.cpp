@@ -12,6 +12,7 @@
 #include "platform/UserDefaults.h"
 #include "shell/AppearanceAwareTintView.h"
 #include "shell/PanelResizeHandle.h"
+#include "shell/PanelShadow.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -29,10 +30,6 @@
 namespace {
 
 constexpr double cornerRadius = 28;
-// A soft shadow, 20 around the body and 4 lower, as the body's own layer would cast.
-constexpr double shadowRadius = 20;
-constexpr double shadowOffset = 4;
-constexpr double shadowOpacity = 0.3;
 const char *thinScrollersMarker = "ThinScrollersApplied";
 
 // The layer under the content: the window colour, see-through where a compositor runs,
@@ -215,10 +212,7 @@ void ClipboardPanel::placeResizeHandles()
 
 QMargins ClipboardPanel::shadowMargins() const
 {
-    if (!m_translucent)
-        return {};
-    const int side = int(shadowRadius);
-    return QMargins(side, side - int(shadowOffset), side, side + int(shadowOffset));
+    return m_translucent ? PanelShadow::margins() : QMargins();
 }
 
 QRectF ClipboardPanel::frame() const
@@ -448,37 +442,9 @@ void ClipboardPanel::paintEvent(QPaintEvent *event)
     QWidget::paintEvent(event);
     if (m_translucent) {
         QPainter painter(this);
-        paintShadow(painter);
+        m_shadow.paint(painter, size(), cornerRadius);
     }
     Q_EMIT painted();
-}
-
-void ClipboardPanel::paintShadow(QPainter &painter)
-{
-    if (m_shadow.size() != size()) {
-        // Rings of falling strength around the body approximate a blurred shadow; kept until
-        // the size changes.
-        QPixmap shadow(size());
-        shadow.fill(Qt::transparent);
-        QPainter rings(&shadow);
-        rings.setRenderHint(QPainter::Antialiasing);
-        rings.setPen(Qt::NoPen);
-        const QRectF body
-            = QRectF(rect()).marginsRemoved(QMarginsF(shadowMargins())).translated(0, shadowOffset);
-        const int steps = 10;
-        for (int step = steps; step >= 1; --step) {
-            const double spread = shadowRadius * step / steps;
-            const double strength = shadowOpacity * (1.0 - double(step) / (steps + 1)) / steps * 2.2;
-            QPainterPath path;
-            path.addRoundedRect(body.adjusted(-spread, -spread, spread, spread), cornerRadius + spread,
-                cornerRadius + spread);
-            rings.setBrush(QColor(0, 0, 0, int(std::clamp(strength, 0.0, 1.0) * 255)));
-            rings.drawPath(path);
-        }
-        rings.end();
-        m_shadow = shadow;
-    }
-    painter.drawPixmap(0, 0, m_shadow);
 }
 
 void ClipboardPanel::setTabModeLock(bool locked)

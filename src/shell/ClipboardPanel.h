@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shell/PanelShadow.h"
+
 #include <QMargins>
-#include <QPixmap>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -12,7 +13,6 @@
 class AppSettings;
 class ModelContainer;
 class PanelResizeHandle;
-class QPainter;
 class PanelController;
 class QScreen;
 class QTimer;
@@ -129,7 +129,6 @@ private:
     void buildContent();
     void installResizeHandles();
     void placeResizeHandles();
-    void paintShadow(QPainter &painter);
     QWidget *makeBackgroundEffectView();
     void layoutHostingView();
     void setTabModeLock(bool locked);
@@ -154,5 +153,5 @@ private:
     std::function<void()> m_cancelHandler;
     QMetaObject::Connection m_screenConnection;
     QList<PanelResizeHandle *> m_resizeHandles;
-    QPixmap m_shadow;
+    PanelShadow m_shadow;
 };
