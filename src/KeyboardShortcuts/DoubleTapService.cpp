@@ -3,6 +3,7 @@
 #include "KeyboardShortcuts/Shortcut.h"
 #include "platform/GlobalInputMonitor.h"
 
+#include <QKeySequence>
 #include <QPointer>
 #include <QTimer>
 
@@ -128,4 +129,27 @@ void DoubleTapService::handleFlagsChanged(quint64 flags, double timestamp)
     }
     m_tapCount = 1;
     m_lastModifierDownTime = now;
+}
+
+QString DoubleTapService::modifierName(AppSettings::DoubleTapModifier modifier)
+{
+    // Named as in the desktop's shortcuts ("Ctrl+A", not "Control").
+    Qt::KeyboardModifier flag = Qt::AltModifier;
+    switch (modifier) {
+    case AppSettings::DoubleTapModifier::option:
+        flag = Qt::AltModifier;
+        break;
+    case AppSettings::DoubleTapModifier::command:
+        flag = Qt::MetaModifier;
+        break;
+    case AppSettings::DoubleTapModifier::control:
+        flag = Qt::ControlModifier;
+        break;
+    case AppSettings::DoubleTapModifier::shift:
+        flag = Qt::ShiftModifier;
+        break;
+    }
+    const QString combination
+        = QKeySequence(QKeyCombination(flag, Qt::Key_A)).toString(QKeySequence::NativeText);
+    return combination.left(combination.lastIndexOf(QLatin1Char('+')));
 }

@@ -35,6 +35,9 @@ public:
     // A key that is no modifier went down: the taps before it were part of a combination.
     void handleOtherKeyDown();
 
+    // The modifier as the desktop writes it ("Alt", "Meta", "Ctrl", "Shift").
+    static QString modifierName(AppSettings::DoubleTapModifier modifier);
+
     AppSettings::DoubleTapModifier targetModifier() const { return m_targetModifier; }
     void setTargetModifier(AppSettings::DoubleTapModifier modifier) { m_targetModifier = modifier; }
     double lastModifierDownTime() const { return m_lastModifierDownTime; }

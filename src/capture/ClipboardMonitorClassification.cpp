@@ -179,7 +179,7 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
     const QString &text = *snapshot.plainText;
     if (text.size() <= classificationTextLimit) {
         if (const std::optional<QString> link = LinkDetector::linkForText(text.trimmed())) {
-            if (settings().isURLExcluded(text))
+            if (settings().isURLExcluded(*link))
                 return ready(std::nullopt);
             if (settings().filterAdultContent() && AdultFilter::isAdultURL(*link))
                 return ready(std::nullopt);

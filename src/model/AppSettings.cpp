@@ -2,6 +2,7 @@
 
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "model/UrlBlacklist.h"
 #include "platform/LaunchAtLogin.h"
 #include "platform/UserDefaults.h"
 
@@ -284,12 +285,7 @@ QStringList AppSettings::excludedPatternList() const
 
 bool AppSettings::isURLExcluded(const QString &url) const
 {
-    const QStringList patterns = excludedPatternList();
-    if (patterns.isEmpty())
-        return false;
-    const QString lowered = url.toLower();
-    return std::any_of(patterns.begin(), patterns.end(),
-        [&](const QString &pattern) { return lowered.contains(pattern.toLower()); });
+    return UrlBlacklist::isExcluded(url, excludedPatternList());
 }
 
 QList<ColorFormatter::Format> AppSettings::orderedColorFormats() const

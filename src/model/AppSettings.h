@@ -119,7 +119,8 @@ public:
 
     // The URL blacklist as trimmed, non-empty entries.
     QStringList excludedPatternList() const;
-    // Whether the lower-cased URL contains any lower-cased blacklist entry.
+    // Whether the link is on the blacklist: an entry naming a site takes that host, its
+    // subdomains and, with a path, what lies under that path (see UrlBlacklist).
     bool isURLExcluded(const QString &url) const;
     // Every colour format in the user's order; formats the stored order lacks come last.
     QList<ColorFormatter::Format> orderedColorFormats() const;

@@ -17,7 +17,7 @@ QString autostartEntryPath()
 
 bool isEnabled()
 {
-    return QFileInfo::exists(autostartEntryPath());
+    return QFileInfo(autostartEntryPath()).isFile();
 }
 
 bool setEnabled(bool enabled, QString *error)

@@ -17,6 +17,7 @@
 #include "platform/GlobalInputMonitor.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
+#include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
 #include "shell/SettingsLinkHelper.h"
@@ -107,6 +108,8 @@ AppDelegate::AppDelegate(Services services, QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
+    // The window records and stores shortcuts through the centre that goes with the delegate.
+    delete m_settingsWindow.data();
     removeKeyMonitor();
     removeWorkspaceObserver();
     removeGlobalMouseMonitor();
@@ -157,6 +160,11 @@ void AppDelegate::applicationDidFinishLaunching()
 
     registerObservers();
     m_settingsOpener = std::make_unique<SettingsOpener>();
+    QPointer<AppDelegate> opener = this;
+    SettingsOpener::setOpenSettingsAction([opener] {
+        if (opener)
+            opener->showSettingsWindow();
+    });
 
     if (m_services.settings.detectCode() && m_detectionHooks.warmUp) {
         QPointer<AppDelegate> self = this;
@@ -221,7 +229,7 @@ void AppDelegate::createStatusItem()
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);
-    connect(m_statusItem.get(), &StatusItem::updatesRequested, this, &AppDelegate::checkForUpdates);
+    connect(m_statusItem.get(), &StatusItem::updatesRequested, this, [this] { checkForUpdates(); });
     connect(
         m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
@@ -326,21 +334,6 @@ void AppDelegate::configureActivation()
     m_shortcuts->enable(names);
 }
 
-QString AppDelegate::doubleTapModifierName(AppSettings::DoubleTapModifier modifier)
-{
-    switch (modifier) {
-    case AppSettings::DoubleTapModifier::option:
-        return QKeySequence(Qt::Key_Alt).toString(QKeySequence::NativeText);
-    case AppSettings::DoubleTapModifier::command:
-        return QKeySequence(Qt::Key_Meta).toString(QKeySequence::NativeText);
-    case AppSettings::DoubleTapModifier::control:
-        return QKeySequence(Qt::Key_Control).toString(QKeySequence::NativeText);
-    case AppSettings::DoubleTapModifier::shift:
-        return QKeySequence(Qt::Key_Shift).toString(QKeySequence::NativeText);
-    }
-    return {};
-}
-
 QString AppDelegate::openingHint() const
 {
     const KeyboardShortcuts::Name &name = togglePanelShortcut();
@@ -360,7 +353,8 @@ void AppDelegate::explainDoubleTapUnavailable(const QString &reason)
     m_toldDoubleTapUnavailable = true;
     notifyUser(QStringLiteral("Double tap unavailable"),
         QStringLiteral("A double tap of %1 cannot open Tindlewick here: %2. Until it can, %3.")
-            .arg(doubleTapModifierName(m_services.settings.doubleTapModifier()), reason, openingHint()));
+            .arg(DoubleTapService::modifierName(m_services.settings.doubleTapModifier()), reason,
+                openingHint()));
 }
 
 void AppDelegate::openSettings()
@@ -368,15 +362,69 @@ void AppDelegate::openSettings()
     SettingsLinkHelper::shared().openSettings();
 }
 
-void AppDelegate::checkForUpdates()
+void AppDelegate::checkForUpdates(QWidget *over)
 {
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates"),
         QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
                        "there (for example with apt) to get the newest version."),
-        QMessageBox::Ok);
+        QMessageBox::Ok, over);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     box->activateWindow();
+}
+
+SettingsView *AppDelegate::settingsWindow() const
+{
+    return m_settingsWindow.data();
+}
+
+void AppDelegate::showSettingsWindow()
+{
+    if (!m_settingsWindow) {
+        QPointer<AppDelegate> self = this;
+        SettingsView::Services services { m_services.settings, *m_services.container.mainContext(),
+            *m_shortcuts, togglePanelShortcut(),
+            [self] {
+                if (self)
+                    self->checkForUpdates(self->m_settingsWindow);
+            },
+            m_releaseHighlighter };
+        m_settingsWindow = new SettingsView(services);
+        // Closed, it goes; the next opening starts afresh on "General".
+        m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    SettingsView *window = m_settingsWindow;
+    const bool wasVisible = window->isVisible();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (wasVisible)
+        return;
+    // The window manager may refuse the request of a program that has no recent input event of
+    // its own (the tray's menu is another window): once the window is on screen, ask again on
+    // the user's behalf.
+    QPointer<AppDelegate> self = this;
+    auto monitor = std::make_shared<QPointer<LocalEventMonitor>>();
+    auto *firstPaint = new LocalEventMonitor(
+        { QEvent::Paint },
+        [self, window, monitor](QObject *receiver, QEvent *) {
+            if (receiver != window || !*monitor)
+                return false;
+            (*monitor)->stop();
+            (*monitor)->deleteLater();
+            QTimer::singleShot(0, self, [self] {
+                if (!self || !self->m_settingsWindow || self->m_settingsWindow->isActiveWindow())
+                    return;
+                RunningApplication own;
+                own.processIdentifier = QCoreApplication::applicationPid();
+                own.windowId = self->m_settingsWindow->winId();
+                self->m_services.workspace.activate(own);
+            });
+            return false;
+        },
+        window);
+    *monitor = firstPaint;
+    firstPaint->start();
 }
 
 void AppDelegate::handleRegistrationFailure(

@@ -28,6 +28,7 @@ class QWidget;
 class SearchField;
 class QWindow;
 class SettingsOpener;
+class SettingsView;
 class SingleInstance;
 class StatusItem;
 class SyntheticKeyboard;
@@ -98,7 +99,11 @@ public:
     void hidePanel(bool restoreFocus);
     void configureActivation();
     void openSettings();
-    void checkForUpdates();
+    // Says where updates come from, over the given window (the settings) or on its own.
+    void checkForUpdates(QWidget *over = nullptr);
+    // Shows the settings window, made anew when it was closed, and brings it to the front.
+    void showSettingsWindow();
+    SettingsView *settingsWindow() const;
 
     ClipboardPanel *popoverPanel() const { return m_popoverPanel.get(); }
     PanelController *panelController() const { return m_panelController; }
@@ -122,8 +127,6 @@ public:
     static SearchField *findSearchField(QWidget *contentView);
     // Whether a window that became active is a settings window, to be kept above others.
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
-    // The modifier as people read it ("Alt", "Ctrl").
-    static QString doubleTapModifierName(AppSettings::DoubleTapModifier modifier);
     // "<version> (<build>)" of the running program.
     static QString runningVersion();
 
@@ -136,6 +139,8 @@ public:
     void setDetectionHooks(DetectionHooks hooks) { m_detectionHooks = std::move(hooks); }
     void setLabelEditingQuery(std::function<bool()> query) { m_isEditingLabel = std::move(query); }
     void setPreviewHider(std::function<void()> hide) { m_hidePreview = std::move(hide); }
+    // Lets the shared highlighting engine go (after the history was cleared in the settings).
+    void setHighlighterReleaser(std::function<void()> release) { m_releaseHighlighter = std::move(release); }
     void setMountedVolumesRefresher(std::function<void()> refresh) { m_refreshVolumes = std::move(refresh); }
     // How the user hears of a problem (default: a tray message, or a message box without a tray).
     void setUserNotifier(std::function<void(const QString &title, const QString &message)> notify)
@@ -195,6 +200,8 @@ private:
     std::function<QWidget *(ClipboardPanel &)> m_panelContentFactory;
     std::function<bool()> m_isEditingLabel;
     std::function<void()> m_hidePreview;
+    std::function<void()> m_releaseHighlighter;
+    QPointer<SettingsView> m_settingsWindow;
     std::function<void()> m_refreshVolumes;
     std::function<void(const QString &, const QString &)> m_notifyUser;
     bool m_launched = false;

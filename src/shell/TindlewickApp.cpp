@@ -28,7 +28,6 @@
 #include "shell/DetectionModels.h"
 #include "shell/PreviewPanelManager.h"
 #include "shell/ShellPanelEnvironment.h"
-#include "shell/ShortcutRecorderWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -126,11 +125,6 @@ int run(int argc, char **argv)
     });
     delegate.applicationDidFinishLaunching();
     startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
-    std::unique_ptr<ShortcutRecorderWindow> recorderWindow;
-    if (qEnvironmentVariableIntValue("TINDLEWICK_SHORTCUT_RECORDER_WINDOW") == 1) {
-        recorderWindow = std::make_unique<ShortcutRecorderWindow>(delegate.shortcuts());
-        recorderWindow->show();
-    }
     return app.exec();
 }
 

@@ -9,12 +9,12 @@
 #include "platform/KeyboardMap.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
-#include "shell/ShortcutRecorderWindow.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFormLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -23,6 +23,26 @@
 using namespace KeyboardShortcuts;
 
 namespace {
+
+// A window that hosts the recorder beside another field, which has the focus when it opens.
+class RecorderHost final : public QWidget
+{
+public:
+    explicit RecorderHost(ShortcutCenter &center)
+    {
+        auto *layout = new QFormLayout(this);
+        notes = new QLineEdit(this);
+        recorder = new Recorder(AppDelegate::togglePanelShortcut(), center, this);
+        layout->addRow(QStringLiteral("Notes:"), notes);
+        layout->addRow(QStringLiteral("Custom shortcut:"), recorder);
+        setTabOrder(notes, recorder);
+        notes->setFocus(Qt::OtherFocusReason);
+        resize(360, 110);
+    }
+
+    QLineEdit *notes = nullptr;
+    Recorder *recorder = nullptr;
+};
 
 class RecorderTest : public ::testing::Test
 {
@@ -34,14 +54,14 @@ protected:
     {
         center.declare(AppDelegate::togglePanelShortcut());
         map.symbols = { { 10, '1' }, { 45, 'k' }, { 23, 0xff09 }, { 9, 0xff1b }, { 22, 0xff08 } };
-        window = std::make_unique<ShortcutRecorderWindow>(center);
+        window = std::make_unique<RecorderHost>(center);
         recorder()->setKeyboardMap(&map);
         window->show();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
-    Recorder *recorder() const { return window->recorder(); }
+    Recorder *recorder() const { return window->recorder; }
     // A key as the X server sends it: the key code, the symbol as typed, Qt's key.
     void press(int qtKey, Qt::KeyboardModifiers modifiers, quint32 keycode, quint32 typed)
     {
@@ -58,7 +78,7 @@ protected:
     HotKeyCenter hotKeyCenter;
     ShortcutCenter center;
     FakeKeyboardMap map;
-    std::unique_ptr<ShortcutRecorderWindow> window;
+    std::unique_ptr<RecorderHost> window;
 };
 
 TEST_F(RecorderTest, TheWindowOpeningDoesNotRecordTabbingInDoesAndAKeyIsTakenByItsKeyCode)
@@ -118,7 +138,7 @@ TEST_F(RecorderTest, TabMovesOnEscapeKeepsBackspaceClearsAndAClickOutsideEnds)
         EXPECT_EQ(recorder()->hasFocus(), c.focusAfter);
         EXPECT_EQ(stored().has_value(), c.shortcutKept);
         EXPECT_EQ(center.isPaused(), c.recordingAfter);
-        window->notes()->setFocus(Qt::OtherFocusReason);
+        window->notes->setFocus(Qt::OtherFocusReason);
         EXPECT_FALSE(recorder()->state().isRecording());
     }
 }

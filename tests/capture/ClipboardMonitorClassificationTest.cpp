@@ -180,7 +180,7 @@ TEST_F(ClipboardMonitorClassificationTest, Pictures)
 
 TEST_F(ClipboardMonitorClassificationTest, Links)
 {
-    m_settings->setExcludedURLPatterns(QStringLiteral("intranet.example\n"));
+    m_settings->setExcludedURLPatterns(QStringLiteral("intranet.example.com\n"));
     const struct
     {
         const char *name;
@@ -197,9 +197,15 @@ TEST_F(ClipboardMonitorClassificationTest, Links)
         { "bare host", "example.com", false, true, "http://example.com", ClipboardItemType::link },
         { "spaces around", "  https://example.com/x \n", false, true, "https://example.com/x",
             ClipboardItemType::link },
-        { "excluded", "https://intranet.example/secret", false, true, {}, ClipboardItemType::link },
-        { "excluded, any case", "  HTTPS://Intranet.Example.com/x", false, true, {},
+        { "excluded", "https://intranet.example.com/secret", false, true, {}, ClipboardItemType::link },
+        { "excluded, any case", "  HTTPS://Intranet.Example.COM/x", false, true, {},
             ClipboardItemType::link },
+        { "excluded, a subdomain without a scheme", "wiki.intranet.example.com/page", false, true, {},
+            ClipboardItemType::link },
+        { "a host that only contains the entry", "https://notintranet.example.com/", false, true,
+            "https://notintranet.example.com/", ClipboardItemType::link },
+        { "a host that only starts with the entry", "https://intranet.example.com.other.net/x", false, true,
+            "https://intranet.example.com.other.net/x", ClipboardItemType::link },
         { "adult", "https://www.xvideos.com/v/1", false, true, {}, ClipboardItemType::link },
         { "adult, filter off", "https://www.xvideos.com/v/1", false, false, "https://www.xvideos.com/v/1",
             ClipboardItemType::link },

@@ -20,7 +20,11 @@
 #include "platform/SingleInstance.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
+#include "settings/HistoryTab.h"
+#include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/SettingsLinkHelper.h"
+#include "shell/SettingsOpener.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "support/TestSupport.h"
 
@@ -558,6 +562,40 @@ TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
     for (const Case &c : cases)
         EXPECT_EQ(AppDelegate::shouldElevateSettingsWindow(c.identifier, c.title), c.elevate)
             << c.identifier.toStdString() << "/" << c.title.toStdString();
+}
+
+TEST_F(AppDelegateTest, SettingsOpenOnceOnGeneralOnATabWhenAskedAndAfreshAfterClosing)
+{
+    launch();
+    int releases = 0;
+    delegate->setHighlighterReleaser([&] { ++releases; });
+    EXPECT_EQ(delegate->settingsWindow(), nullptr);
+    delegate->openSettings();
+    SettingsView *window = delegate->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("General — Tindlewick Settings"));
+
+    // "Customize Formats": the same window, on Colors, a moment later.
+    SettingsLinkHelper::shared().openSettings(SettingsView::colors);
+    EXPECT_EQ(delegate->settingsWindow(), window);
+    ASSERT_TRUE(waitUntil([&] { return window->selectedTab() == SettingsView::colors; }));
+
+    // The History tab's clear goes through the app's store and lets the highlighter go.
+    insertText(QStringLiteral("to be cleared"));
+    ASSERT_TRUE(context().save().ok);
+    window->historyTab()->clearAllHistory();
+    window->historyTab()->lastCompaction().waitForFinished();
+    EXPECT_EQ(releases, 1);
+    EXPECT_EQ(context().fetchCount(FetchDescriptor()), 0);
+
+    // Closed, the window goes; opened again it starts on General.
+    QPointer<SettingsView> closed = window;
+    window->close();
+    ASSERT_TRUE(waitUntil([&] { return closed.isNull(); }));
+    delegate->openSettings();
+    ASSERT_NE(delegate->settingsWindow(), nullptr);
+    EXPECT_EQ(delegate->settingsWindow()->selectedTab(), SettingsView::general);
 }
 
 TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)

@@ -6,6 +6,7 @@
 #include "AppEndToEnd.h"
 #include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
+#include "TrayHost.h"
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
@@ -19,7 +20,6 @@
 
 #include <QFileInfo>
 #include <QImage>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -296,15 +296,8 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
         EXPECT_EQ(app.output().count(noTray), 1) << app.output().toStdString();
     }
 
-    QProcess trayer;
-    trayer.start(QStringLiteral("trayer"),
-        { QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
-            QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("32") });
-    ASSERT_TRUE(trayer.waitForStarted(3000));
-    ASSERT_TRUE(waitUntil([&] {
-        return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") })
-            .contains(QLatin1String("(\"panel\" \"trayer\")"));
-    }));
+    TrayHost tray;
+    ASSERT_TRUE(tray.isRunning());
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
@@ -312,19 +305,9 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
     app.captureOutput();
     ASSERT_TRUE(app.start());
 
-    // The icon: our window embedded in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick")
-    // 22x30+0+0  +1897+1049`.
-    static const QRegularExpression iconLine(QStringLiteral(
-        R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
     QRect icon;
-    ASSERT_TRUE(waitUntil([&] {
-        const QRegularExpressionMatch match = iconLine.match(
-            toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") }));
-        if (match.hasMatch())
-            icon = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
-                match.captured(2).toInt());
-        return match.hasMatch() && icon.x() > 0;
-    })) << "the icon never reached the tray";
+    ASSERT_TRUE(waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }))
+        << "the icon never reached the tray";
 
     ASSERT_TRUE(clickAt(icon.center()));
     EXPECT_TRUE(waitUntil([&] { return appIsFront(app); })) << "a left click did not open the panel";
@@ -335,8 +318,6 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
 
     app.stop();
     EXPECT_FALSE(app.output().contains(noTray));
-    trayer.terminate();
-    trayer.waitForFinished(3000);
 }
 
 TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsFormatting)

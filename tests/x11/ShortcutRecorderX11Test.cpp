@@ -1,126 +1,51 @@
 // The shortcut recorder and the ways of opening the panel in the running app, under Xvfb
-// with openbox. The app hosts the recorder in its recorder window (switched on with
-// TINDLEWICK_SHORTCUT_RECORDER_WINDOW=1), so what it records is what the same process
-// grabs, pauses and stores; keys come from xdotool (XTest).
+// with openbox. The recorder is the one on the settings window's Hotkey tab (opened from the
+// tray), so what it records is what the same process grabs, pauses and stores; keys come
+// from xdotool (XTest).
 
-#include "AppProcess.h"
+#include "SettingsWindowSupport.h"
 #include "TestWindowProcess.h"
-#include "X11TestSupport.h"
 
+#include "KeyboardShortcuts/Recorder.h"
 #include "platform/X11GlobalHotKeys.h"
+#include "settings/HotkeyTab.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTest>
 
 namespace {
 
-const QString recorderWindowTitle = QStringLiteral("Tindlewick Shortcut");
 const QString alertTitle = QStringLiteral("Keyboard Shortcut");
 const QString controlSpaceJson = QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})");
 
-class ShortcutRecorderX11Test : public X11Test
+class ShortcutRecorderX11Test : public SettingsWindowTest
 {
 protected:
-    void SetUp() override
+    // The app with its settings open on the Hotkey tab and its recorder recording.
+    std::unique_ptr<AppProcess> startAppRecording()
     {
-        X11Test::SetUp();
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
-        QDir().mkpath(home.path() + QStringLiteral("/config/Tindlewick"));
-    }
-
-    QString defaultsPath() const { return home.path() + QStringLiteral("/config/Tindlewick/defaults.json"); }
-    // The app's settings before it starts.
-    void writeDefaults(const QByteArray &json)
-    {
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(json);
-    }
-    QString storedShortcut() const
-    {
-        QFile file(defaultsPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QJsonValue value = QJsonDocument::fromJson(file.readAll())
-                                     .object()
-                                     .value(QStringLiteral("KeyboardShortcuts_togglePanel"));
-        return value.isString() ? value.toString() : QString();
-    }
-
-    std::unique_ptr<AppProcess> startApp(const QHash<QString, QString> &environment = {})
-    {
-        auto app = std::make_unique<AppProcess>(home.path());
-        app->captureOutput();
-        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
-            app->setEnvironment(it.key(), it.value());
-        EXPECT_TRUE(app->start());
-        return app;
-    }
-    std::unique_ptr<AppProcess> startAppWithRecorder()
-    {
-        auto app
-            = startApp({ { QStringLiteral("TINDLEWICK_SHORTCUT_RECORDER_WINDOW"), QStringLiteral("1") } });
-        EXPECT_TRUE(waitUntil([&] { return activeWindowName() == recorderWindowTitle; }))
-            << "the recorder window did not come up";
+        auto app = startApp();
+        EXPECT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
+        EXPECT_TRUE(showTab(SettingsView::hotkey));
+        EXPECT_TRUE(
+            clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
+        QTest::qWait(200);
         return app;
     }
 
-    static QString activeWindowName()
-    {
-        return toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") });
-    }
-    // The panel window ("Tindlewick") is mapped.
-    static bool panelVisible()
-    {
-        return !toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Tindlewick$") })
-                    .isEmpty();
-    }
-    static bool press(const QString &keys)
-    {
-        return xdotool(QStringList { QStringLiteral("key") } + keys.split(QLatin1Char(' ')));
-    }
-    // Waits a while and answers whether the panel stayed hidden all along.
-    static bool panelStaysHidden()
-    {
-        return !waitUntil([] { return panelVisible(); }, std::chrono::milliseconds(800));
-    }
-    // The app takes its keys a moment after its windows show: press until it answers.
-    static bool openPanelWith(const QString &keys)
-    {
-        for (int attempt = 0; attempt < 15; ++attempt) {
-            if (!press(keys))
-                return false;
-            if (waitUntil([] { return panelVisible(); }, std::chrono::milliseconds(600)))
-                return true;
-        }
-        return false;
-    }
-
-    QTemporaryDir home;
+    std::unique_ptr<TrayHost> tray = std::make_unique<TrayHost>();
 };
 
-TEST_F(ShortcutRecorderX11Test, ARecordedShortcutOpensThePanelAndTheOldOneNoLonger)
+TEST_F(ShortcutRecorderX11Test, AShortcutRecordedInTheHotkeyTabOpensThePanelAndTheOldOneNoLonger)
 {
-    auto app = startAppWithRecorder();
-    // The window opened with the focus in its other field: Tab moves it to the recorder.
-    ASSERT_TRUE(press(QStringLiteral("Tab")));
-    QTest::qWait(200);
-    EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-recording.png"))).isNull());
+    auto app = startAppRecording();
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-recording.png")).isNull());
     ASSERT_TRUE(press(QStringLiteral("ctrl+alt+k")));
     ASSERT_TRUE(waitUntil([&] {
         return storedShortcut() == QStringLiteral(R"({"carbonKeyCode":40,"carbonModifiers":6144})");
     })) << storedShortcut().toStdString();
-    QTest::qWait(200);
-    EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-recorded.png"))).isNull());
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-recorded.png")).isNull());
 
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
@@ -141,15 +66,14 @@ TEST_F(ShortcutRecorderX11Test, AKeyAnotherProgramHoldsBringsTheAlertAndIsStored
     QString error;
     ASSERT_TRUE(holder.grab({ 'j', 4 | 8 }, &error)) << error.toStdString();
 
-    auto app = startAppWithRecorder();
-    ASSERT_TRUE(press(QStringLiteral("Tab")));
-    QTest::qWait(200);
+    auto app = startAppRecording();
     ASSERT_TRUE(press(QStringLiteral("ctrl+alt+j")));
     ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
     QTest::qWait(300);
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-alert.png"))).isNull());
     ASSERT_TRUE(press(QStringLiteral("Return"))); // OK
-    ASSERT_TRUE(waitUntil([] { return activeWindowName() == recorderWindowTitle; }));
+    ASSERT_TRUE(
+        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));
     EXPECT_EQ(storedShortcut(), controlSpaceJson) << "stored although not forced";
 
     // Still recording: the same key again, and this time "Use Anyway".
@@ -169,13 +93,14 @@ TEST_F(ShortcutRecorderX11Test, AKeyAnotherProgramHoldsBringsTheAlertAndIsStored
 
 TEST_F(ShortcutRecorderX11Test, ControlSpaceOpensNothingWhileTheRecorderRecords)
 {
-    auto app = startAppWithRecorder();
+    auto app = startApp();
     ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
     ASSERT_TRUE(press(QStringLiteral("Escape")));
     ASSERT_TRUE(waitUntil([] { return !panelVisible(); }));
-    ASSERT_TRUE(waitUntil([&] { return activeWindowName() == recorderWindowTitle; }));
-
-    ASSERT_TRUE(press(QStringLiteral("Tab")));
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::hotkey));
+    ASSERT_TRUE(
+        clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
     QTest::qWait(200);
     ASSERT_TRUE(press(QStringLiteral("ctrl+space")));
     EXPECT_TRUE(panelStaysHidden()) << "the shortcut ran while the recorder recorded";

@@ -1,0 +1,168 @@
+#include "settings/SettingsView.h"
+
+#include "common/NotificationCenter.h"
+#include "settings/AppearanceTab.h"
+#include "settings/ColorsTab.h"
+#include "settings/ExclusionsTab.h"
+#include "settings/GeneralTab.h"
+#include "settings/HistoryTab.h"
+#include "settings/HotkeyTab.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace {
+
+struct TabLook
+{
+    const char *title;
+    // Icons of the freedesktop naming scheme, most specific first.
+    QStringList icons;
+};
+
+const TabLook &tabLook(int index)
+{
+    static const TabLook looks[] = {
+        { "General", { QStringLiteral("preferences-system"), QStringLiteral("configure") } },
+        { "Appearance",
+            { QStringLiteral("preferences-desktop-theme"), QStringLiteral("preferences-desktop") } },
+        { "Colors", { QStringLiteral("preferences-desktop-color"), QStringLiteral("color-management") } },
+        { "History", { QStringLiteral("document-open-recent"), QStringLiteral("appointment-soon") } },
+        { "Hotkey", { QStringLiteral("preferences-desktop-keyboard"), QStringLiteral("input-keyboard") } },
+        { "Exclusions", { QStringLiteral("action-unavailable"), QStringLiteral("dialog-cancel") } },
+    };
+    return looks[index];
+}
+
+QIcon tabIcon(int index)
+{
+    for (const QString &name : tabLook(index).icons) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return {};
+}
+
+} // namespace
+
+SettingsView::SettingsView(Services services, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("TindlewickSettings"));
+    m_tabs = new QTabWidget(this);
+    m_tabs->setDocumentMode(false);
+    m_tabs->setUsesScrollButtons(false);
+    m_general = new GeneralTab(services.settings);
+    m_general->setCheckForUpdatesAction(services.checkForUpdates);
+    m_appearance = new AppearanceTab(services.settings);
+    m_colors = new ColorsTab(services.settings);
+    m_history = new HistoryTab(services.settings, services.modelContext);
+    m_history->setReleaseHighlighter(services.releaseHighlighter);
+    m_hotkey = new HotkeyTab(services.settings, services.shortcuts, services.togglePanel);
+    m_exclusions = new ExclusionsTab(services.settings);
+    const QList<QWidget *> pages { m_general, m_appearance, m_colors, m_history, m_hotkey, m_exclusions };
+    for (int i = 0; i < pages.size(); ++i)
+        m_tabs->addTab(pages[i], tabIcon(i), tabTitle(i));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    // A settings window of one size, as the tab view is.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_tabs->setFixedSize(tabViewWidth, tabViewHeight);
+    layout->addWidget(m_tabs, 0, Qt::AlignCenter);
+    setWindowTitle(windowTitleFor(general));
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, &SettingsView::tabShown);
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.addObserver(Notifications::settingsSelectTab, this, [this](const QVariantMap &userInfo) {
+        if (const std::optional<qint64> tab = requestedTab(userInfo))
+            setSelectedTab(*tab);
+    });
+    center.addObserver(
+        Notifications::openSettingsDebug, this, [this](const QVariantMap &) { Q_EMIT debugRequested(); });
+}
+
+SettingsView::~SettingsView() = default;
+
+QString SettingsView::tabTitle(int index)
+{
+    if (index < 0 || index >= tabCount)
+        return {};
+    return QString::fromLatin1(tabLook(index).title);
+}
+
+QString SettingsView::windowTitleFor(int index)
+{
+    const QString tab = tabTitle(index);
+    return tab.isEmpty() ? QStringLiteral("Tindlewick Settings")
+                         : tab + QStringLiteral(" — Tindlewick Settings");
+}
+
+std::optional<qint64> SettingsView::requestedTab(const QVariantMap &userInfo)
+{
+    const auto entry = userInfo.constFind(Notifications::tabKey);
+    if (entry == userInfo.constEnd())
+        return std::nullopt;
+    const QVariant &value = *entry;
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return value.toLongLong();
+    case QMetaType::UInt:
+    case QMetaType::UShort:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const qulonglong unsignedValue = value.toULongLong();
+        if (unsignedValue > qulonglong(std::numeric_limits<qint64>::max()))
+            return std::nullopt;
+        return qint64(unsignedValue);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+void SettingsView::setSelectedTab(qint64 tab)
+{
+    if (tab == m_selectedTab)
+        return;
+    m_selectedTab = tab;
+    if (tab >= 0 && tab < tabCount && m_tabs->currentIndex() != int(tab))
+        m_tabs->setCurrentIndex(int(tab));
+    Q_EMIT selectedTabChanged(tab);
+    scheduleEndEditing();
+}
+
+void SettingsView::tabShown(int index)
+{
+    setWindowTitle(windowTitleFor(index));
+    setSelectedTab(index);
+}
+
+void SettingsView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    scheduleEndEditing();
+}
+
+void SettingsView::scheduleEndEditing()
+{
+    // After the change that asked for it has been laid out and focused.
+    QTimer::singleShot(0, this, &SettingsView::endEditing);
+}
+
+void SettingsView::endEditing()
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && focus->window() == window() && qobject_cast<QLineEdit *>(focus))
+        focus->clearFocus();
+}

@@ -1,0 +1,146 @@
+#include "model/UrlBlacklist.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case
+{
+    const char *entry;
+    const char *url;
+    bool excluded;
+};
+
+TEST(UrlBlacklistTest, AnEntryNamingASiteMatchesItsHostAndSubdomainsOnly)
+{
+    const Case cases[] = {
+        { "example.org", "https://example.org/x", true },
+        { "example.org", "https://example.org", true },
+        { "example.org", "http://www.example.org/", true },
+        { "example.org", "https://a.b.example.org/deep/path?q=1", true },
+        { "example.org", "https://notexample.org/", false },
+        { "example.org", "https://example.org.other.net/", false },
+        { "example.org", "https://other.net/?next=https://example.org/", false },
+        { "x.com", "https://netflix.com/browse", false },
+        { "x.com", "https://x.com/home", true },
+        { "Example.ORG", "https://EXAMPLE.org/Page", true },
+        { "example.org", "https://example.org./x", true },
+        { "www.example.org", "https://example.org/", false },
+        { "www.example.org", "https://www.example.org/", true },
+        { "example.org", "example.org/x", true },
+        { "example.org", "ftp://example.org/file", true },
+        { "example.org", "https://user@example.org/", true },
+        // Ports: an entry with one takes only that port; the scheme's own port counts as written.
+        { "example.org:8080", "http://example.org:8080/a", true },
+        { "example.org:8080", "http://example.org/a", false },
+        { "example.org:443", "https://example.org/a", true },
+        { "example.org", "http://example.org:8080/a", true },
+        // Internationalised names compare in their ASCII form.
+        { "bücher.de", "https://xn--bcher-kva.de/", true },
+        { "xn--bcher-kva.de", "https://shop.bücher.de/", true },
+        { "192.168.1.10", "http://192.168.1.10/admin", true },
+        { "192.168.1.10", "http://192.168.1.100/admin", false },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
+            << c.entry << " / " << c.url;
+    }
+}
+
+TEST(UrlBlacklistTest, AnEntryWithAPathMatchesThatPathAndWhatLiesUnderIt)
+{
+    const Case cases[] = {
+        { "example.org/private", "https://example.org/private", true },
+        { "example.org/private", "https://example.org/private/notes", true },
+        { "example.org/private", "https://example.org/private?tab=2", true },
+        { "example.org/private", "https://example.org/private#top", true },
+        { "example.org/private", "https://www.example.org/Private/x", true },
+        { "example.org/private", "https://example.org/privateer", false },
+        { "example.org/private", "https://example.org/public/private", false },
+        { "example.org/private", "https://example.org/", false },
+        { "example.org/private", "https://other.org/private", false },
+        { "example.org/watch?v=abc", "https://example.org/watch?v=abc&t=10", true },
+        { "example.org/watch?v=abc", "https://example.org/watch?v=abcd", false },
+        { "example.org/a%20b", "https://example.org/a b/c", true },
+        { "example.org/ä", "https://example.org/%C3%A4/x", true },
+        { "example.org/dir/", "https://example.org/dir/file", true },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
+            << c.entry << " / " << c.url;
+    }
+}
+
+TEST(UrlBlacklistTest, EntriesOfEarlierVersionsKeepWorking)
+{
+    const Case cases[] = {
+        // Stored with the scheme (its capital letters kept it) or with final slashes.
+        { "HTTPS://Example.org", "https://example.org/x", true },
+        { "http://example.org///", "https://example.org/x", true },
+        { "https://example.org/docs/", "https://example.org/docs/intro", true },
+        // A word written into the settings by hand is still looked for anywhere.
+        { "bank", "https://mybank.example/login", true },
+        { "BANK", "https://www.example.com/?q=banking", true },
+        { "bank", "https://banana.example/", false },
+        // Other schemes, user names and spaces name no site: the text is looked for as it is.
+        { "ftp://files.example", "ftp://files.example/pub", true },
+        { "me@mail.example", "https://mail.example/?login=me@mail.example", true },
+        { "two words", "https://example.org/two words", true },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
+            << c.entry << " / " << c.url;
+    }
+}
+
+TEST(UrlBlacklistTest, AnyMatchingEntryExcludesAndNoEntryExcludesNothing)
+{
+    const QStringList entries { QStringLiteral("a.example"), QStringLiteral("b.example/x"),
+        QStringLiteral("word") };
+    EXPECT_TRUE(UrlBlacklist::isExcluded(QStringLiteral("https://b.example/x/1"), entries));
+    EXPECT_TRUE(UrlBlacklist::isExcluded(QStringLiteral("https://sub.a.example/"), entries));
+    EXPECT_TRUE(UrlBlacklist::isExcluded(QStringLiteral("https://c.example/wordy"), entries));
+    EXPECT_FALSE(UrlBlacklist::isExcluded(QStringLiteral("https://b.example/y"), entries));
+    EXPECT_FALSE(UrlBlacklist::isExcluded(QStringLiteral("https://example.org/"), {}));
+    EXPECT_FALSE(UrlBlacklist::isExcluded(QString(), entries));
+}
+
+TEST(UrlBlacklistTest, ATextThatIsNoLinkWithAHostIsSearchedForEveryEntry)
+{
+    // Nothing to read a host from: every entry is looked for in the text, as before.
+    EXPECT_TRUE(UrlBlacklist::isExcluded(
+        QStringLiteral("notes about example.org"), { QStringLiteral("example.org") }));
+    EXPECT_FALSE(
+        UrlBlacklist::isExcluded(QStringLiteral("notes about other.org"), { QStringLiteral("example.org") }));
+}
+
+TEST(UrlBlacklistTest, RandomAndBrokenInputIsHandledAndALinkAlwaysMatchesItself)
+{
+    const QStringList samples { QStringLiteral("http://"), QStringLiteral("://"), QStringLiteral("[::1]"),
+        QStringLiteral("http://[::1]:80/"), QStringLiteral("%%%"), QStringLiteral("example.org:99999"),
+        QStringLiteral("a..b"), QStringLiteral("."), QStringLiteral("/"), QStringLiteral("?#") };
+    for (const QString &entry : samples) {
+        for (const QString &url : samples)
+            UrlBlacklist::isExcluded(url, { entry });
+        EXPECT_TRUE(UrlBlacklist::isExcluded(entry, { entry })) << entry.toStdString();
+    }
+    std::srand(7);
+    for (int i = 0; i < 2000; ++i) {
+        QString entry;
+        QString path;
+        for (int j = std::rand() % 24; j > 0; --j)
+            entry.append(QChar(char16_t(32 + std::rand() % 95)));
+        for (int j = std::rand() % 40; j > 0; --j)
+            path.append(QChar(char16_t(32 + std::rand() % 95)));
+        const QString url = QStringLiteral("https://") + path;
+        UrlBlacklist::isExcluded(url, { entry });
+        ASSERT_TRUE(UrlBlacklist::isExcluded(url, { url })) << url.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+#pragma once
+
+// The running app's settings window under Xvfb: a tray to open it from, the app in a home of
+// its own, and where the window's controls are. The app's window is laid out by the same code
+// with the same fonts and style as a copy of the view built here off screen, so the copy tells
+// where to click in the app's window.
+
+#include "AppProcess.h"
+#include "TrayHost.h"
+#include "X11TestSupport.h"
+
+#include "KeyboardShortcuts/HotKeyCenter.h"
+#include "KeyboardShortcuts/ShortcutCenter.h"
+#include "model/AppSettings.h"
+#include "model/ModelContainer.h"
+#include "platform/GlobalHotKeys.h"
+#include "platform/UserDefaults.h"
+#include "settings/SettingsView.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+// A copy of the settings view, laid out off screen, that says where things are in a view.
+class SettingsLayoutProbe final
+{
+public:
+    SettingsLayoutProbe()
+        : m_defaults(m_folder.path() + QStringLiteral("/defaults.json"))
+        , m_settings(m_defaults)
+        , m_hotKeyCenter(m_hotKeys)
+        , m_shortcuts(m_defaults, m_hotKeyCenter)
+    {
+        QString error;
+        m_container = ModelContainer::open(m_folder.path() + QStringLiteral("/probe.store"), &error);
+        static const KeyboardShortcuts::Name name { QStringLiteral("togglePanel"),
+            KeyboardShortcuts::Shortcut::fromKey(KeyboardShortcuts::Key { KeyboardShortcuts::Key::space },
+                KeyboardShortcuts::ModifierFlag::control) };
+        m_shortcuts.declare(name);
+        m_view = std::make_unique<SettingsView>(
+            SettingsView::Services { m_settings, *m_container->mainContext(), m_shortcuts, name, {}, {} });
+        m_view->setAttribute(Qt::WA_DontShowOnScreen);
+        m_view->show();
+    }
+
+    // The middle of a tab's title in the tab bar, in the view.
+    QPoint tab(int index)
+    {
+        QTabBar *bar = m_view->tabView()->tabBar();
+        return bar->mapTo(m_view.get(), bar->tabRect(index).center());
+    }
+    // Where a widget of a tab lies in the view, with that tab shown.
+    QRect rect(int tab, const std::function<QWidget *(SettingsView &)> &pick)
+    {
+        m_view->setSelectedTab(tab);
+        QApplication::processEvents();
+        QWidget *widget = pick(*m_view);
+        return QRect(widget->mapTo(m_view.get(), QPoint(0, 0)), widget->size());
+    }
+    QPoint centre(int tab, const std::function<QWidget *(SettingsView &)> &pick)
+    {
+        return rect(tab, pick).center();
+    }
+
+    SettingsView &view() { return *m_view; }
+
+private:
+    QTemporaryDir m_folder;
+    UserDefaults m_defaults;
+    AppSettings m_settings;
+    FakeGlobalHotKeys m_hotKeys;
+    KeyboardShortcuts::HotKeyCenter m_hotKeyCenter;
+    KeyboardShortcuts::ShortcutCenter m_shortcuts;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<SettingsView> m_view;
+};
+
+// The app with a home of its own, a tray, and its settings window opened from the tray.
+class SettingsWindowTest : public X11Test
+{
+protected:
+    static inline const QString settingsTitleEnd = QStringLiteral(" — Tindlewick Settings");
+
+    void SetUp() override
+    {
+        X11Test::SetUp();
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick"));
+        QDir().mkpath(home.path() + QStringLiteral("/config/Tindlewick"));
+    }
+
+    QString storePath() const { return home.path() + QStringLiteral("/data/Tindlewick/default.store"); }
+    QString defaultsPath() const { return home.path() + QStringLiteral("/config/Tindlewick/defaults.json"); }
+    // The app's settings before it starts.
+    void writeDefaults(const QByteArray &json)
+    {
+        QFile file(defaultsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json);
+    }
+    // A value the app has stored in its settings file.
+    QJsonValue storedSetting(const QString &key) const
+    {
+        QFile file(defaultsPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll()).object().value(key);
+    }
+    QString storedShortcut() const
+    {
+        const QJsonValue value = storedSetting(QStringLiteral("KeyboardShortcuts_togglePanel"));
+        return value.isString() ? value.toString() : QString();
+    }
+
+    std::unique_ptr<AppProcess> startApp(const QHash<QString, QString> &environment = {})
+    {
+        auto app = std::make_unique<AppProcess>(home.path());
+        app->captureOutput();
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+            app->setEnvironment(it.key(), it.value());
+        EXPECT_TRUE(app->start());
+        return app;
+    }
+
+    static QString activeWindowName()
+    {
+        return toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") });
+    }
+    static quint64 activeWindow()
+    {
+        return toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") }).toULongLong();
+    }
+    static bool press(const QString &keys)
+    {
+        return xdotool(QStringList { QStringLiteral("key") } + keys.split(QLatin1Char(' ')));
+    }
+    static bool type(const QString &text) { return xdotool({ QStringLiteral("type"), text }); }
+    static bool clickAt(const QPoint &point, int button = 1)
+    {
+        return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+            QStringLiteral("click"), QString::number(button) });
+    }
+    // The panel window ("Tindlewick") is mapped.
+    static bool panelVisible()
+    {
+        return !toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Tindlewick$") })
+                    .isEmpty();
+    }
+    // Waits a while and answers whether the panel stayed hidden all along.
+    static bool panelStaysHidden()
+    {
+        return !waitUntil([] { return panelVisible(); }, std::chrono::milliseconds(800));
+    }
+    // The app takes its keys a moment after its start: press until it answers.
+    static bool openPanelWith(const QString &keys)
+    {
+        for (int attempt = 0; attempt < 15; ++attempt) {
+            if (!press(keys))
+                return false;
+            if (waitUntil([] { return panelVisible(); }, std::chrono::milliseconds(600)))
+                return true;
+        }
+        return false;
+    }
+
+    // "Settings..." in the tray icon's menu; true once the settings window is the active one.
+    bool openSettingsFromTray()
+    {
+        QRect icon;
+        if (!waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }, std::chrono::seconds(15)))
+            return false;
+        // The menu lists "Open Tindlewick", a separator, then "Settings...".
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!clickAt(icon.center(), 3))
+                return false;
+            QTest::qWait(400);
+            press(QStringLiteral("Down Down Return"));
+            if (waitUntil(
+                    [] { return activeWindowName().endsWith(settingsTitleEnd); }, std::chrono::seconds(3))) {
+                settingsWindow = activeWindow();
+                return true;
+            }
+            press(QStringLiteral("Escape"));
+        }
+        return false;
+    }
+
+    // The settings window's content on the screen (xwininfo's absolute position is that of the
+    // content, inside the window manager's frame).
+    QRect settingsRect() const
+    {
+        const QString info = toolOutput(
+            QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(settingsWindow) });
+        auto value = [&](const char *label) {
+            static const QRegularExpression number(QStringLiteral("(-?\\d+)"));
+            for (const QString &line : info.split(QLatin1Char('\n'))) {
+                if (line.trimmed().startsWith(QLatin1String(label)))
+                    return number.match(line.mid(line.indexOf(QLatin1Char(':')))).captured(1).toInt();
+            }
+            return 0;
+        };
+        return { value("Absolute upper-left X:"), value("Absolute upper-left Y:"), value("Width:"),
+            value("Height:") };
+    }
+    QPoint settingsOrigin() const { return settingsRect().topLeft(); }
+    // Shows a tab by clicking its title; true once the window's title names it.
+    bool showTab(int tab)
+    {
+        if (!clickAt(settingsOrigin() + probe.tab(tab)))
+            return false;
+        return waitUntil([&] { return activeWindowName() == SettingsView::windowTitleFor(tab); });
+    }
+    bool clickIn(int tab, const std::function<QWidget *(SettingsView &)> &pick)
+    {
+        return clickAt(settingsOrigin() + probe.centre(tab, pick));
+    }
+    // The settings window alone, kept as an artefact.
+    QImage keepSettingsPicture(const QString &name)
+    {
+        QTest::qWait(250);
+        const QImage screen(saveScreenshot(QStringLiteral("screen-") + name));
+        const QImage window = screen.copy(settingsRect());
+        window.save(artefactPath(name), "PNG");
+        return window;
+    }
+
+    QTemporaryDir home;
+    SettingsLayoutProbe probe;
+    quint64 settingsWindow = 0;
+};

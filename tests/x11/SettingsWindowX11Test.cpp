@@ -1,0 +1,380 @@
+// The settings window of the running app, under Xvfb with openbox and a tray: opened from the
+// tray's menu, its tabs as a person sees them (kept as artefacts), and what its controls do to
+// the app: the theme of the code sample, the URL blacklist against real copies, the clearing
+// of the history off the disk, and the desktop's keyboard settings.
+
+#include "ExternalClipboard.h"
+#include "SettingsWindowSupport.h"
+
+#include "items/CodeText.h"
+#include "model/ClipboardItem.h"
+#include "model/FetchDescriptor.h"
+#include "model/ModelContext.h"
+#include "settings/AppearanceTab.h"
+#include "settings/ColorsTab.h"
+#include "settings/ExclusionTextField.h"
+#include "settings/ExclusionsTab.h"
+#include "settings/GeneralTab.h"
+#include "settings/HistoryTab.h"
+#include "settings/HotkeyTab.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace {
+
+class SettingsWindowX11Test : public SettingsWindowTest
+{
+protected:
+    // Items in the store before the app starts.
+    void seedStore(const QStringList &texts, const QStringList &pinned = {})
+    {
+        QString error;
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
+        ASSERT_TRUE(container) << error.toStdString();
+        std::unique_ptr<ModelContext> context = container->makeContext();
+        for (const QString &text : texts)
+            context->insert(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
+        for (const QString &text : pinned) {
+            ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, { .text = text });
+            item->setIsPinned(true);
+            context->insert(item);
+        }
+        ASSERT_TRUE(context->save().ok);
+    }
+    // The texts of the items the app has stored.
+    QStringList storedTexts()
+    {
+        QString error;
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
+        if (!container)
+            return {};
+        std::unique_ptr<ModelContext> reader = container->makeContext();
+        QStringList texts;
+        for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items)
+            texts.append(item->textContent().value_or(QString()));
+        return texts;
+    }
+    // Whether the store file or its write-ahead log holds these bytes anywhere.
+    bool storeFilesContain(const QByteArray &bytes) const
+    {
+        for (const QString &path : QStringList { storePath(), storePath() + QStringLiteral("-wal") }) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+                return true;
+        }
+        return false;
+    }
+    // The colour a word of the sample takes in a theme here.
+    static QColor sampleColour(HighlightTheme theme, const QString &word)
+    {
+        CodeText sample(AppearanceTab::sampleText());
+        sample.setLanguage(HighlightLanguage::typeScript);
+        sample.setTheme(theme);
+        sample.setAttribute(Qt::WA_DontShowOnScreen);
+        QSignalSpy done(&sample, &CodeText::highlightSucceeded);
+        sample.show();
+        if (!waitUntil([&] { return done.count() > 0; }, std::chrono::seconds(20)))
+            return {};
+        return sample.displayedText()
+            .formatAt(AppearanceTab::sampleText().indexOf(word))
+            .foreground()
+            .color();
+    }
+    static int darkestLightness(const QImage &image)
+    {
+        int darkest = 255;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                darkest = std::min(darkest, image.pixelColor(x, y).lightness());
+        }
+        return darkest;
+    }
+    // Pixels of a picture within a small distance of a colour.
+    static int pixelsNear(const QImage &image, const QColor &colour)
+    {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green())
+                        + std::abs(pixel.blue() - colour.blue())
+                    < 40)
+                    ++count;
+            }
+        }
+        return count;
+    }
+
+    TrayHost tray;
+};
+
+TEST_F(SettingsWindowX11Test, TheTrayMenuOpensTheSettingsOnGeneralAboveOtherWindowsAndShowsEveryTab)
+{
+    ASSERT_TRUE(tray.isRunning());
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not open";
+    EXPECT_EQ(activeWindowName(), QStringLiteral("General — Tindlewick Settings"));
+    // Kept above other windows, as the panel is.
+    EXPECT_TRUE(toolOutput(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(settingsWindow), QStringLiteral("_NET_WM_STATE") })
+                    .contains(QLatin1String("_NET_WM_STATE_ABOVE")));
+    const QRect frame = settingsRect();
+    EXPECT_GE(frame.width(), SettingsView::tabViewWidth);
+    EXPECT_GE(frame.height(), SettingsView::tabViewHeight);
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("settings-general.png")).isNull());
+
+    const QStringList pictures { "", "settings-appearance.png", "settings-colors.png", "settings-history.png",
+        "settings-hotkey.png", "settings-exclusions.png" };
+    for (int tab = SettingsView::appearance; tab < SettingsView::tabCount; ++tab) {
+        SCOPED_TRACE(SettingsView::tabTitle(tab).toStdString());
+        ASSERT_TRUE(showTab(tab)) << activeWindowName().toStdString();
+        const QImage picture = keepSettingsPicture(pictures[tab]);
+        ASSERT_FALSE(picture.isNull());
+    }
+
+    // Closed and opened again, the window starts over on General.
+    ASSERT_TRUE(press(QStringLiteral("alt+F4")));
+    ASSERT_TRUE(waitUntil([] { return !activeWindowName().endsWith(settingsTitleEnd); }));
+    ASSERT_TRUE(openSettingsFromTray());
+    EXPECT_EQ(activeWindowName(), QStringLiteral("General — Tindlewick Settings"));
+
+    // "Check for Updates..." says where updates come from.
+    ASSERT_TRUE(clickIn(SettingsView::general,
+        [](SettingsView &view) { return view.generalTab()->checkForUpdatesButton(); }));
+    EXPECT_TRUE(waitUntil([] { return activeWindowName() == QLatin1String("Check for Updates"); }))
+        << activeWindowName().toStdString();
+    QTest::qWait(250);
+    saveScreenshot(QStringLiteral("settings-check-for-updates.png"));
+}
+
+TEST_F(SettingsWindowX11Test, ChoosingAnotherThemeRecoloursTheSampleAtOnce)
+{
+    // GitHub writes the keyword "function" in red, Solarized the string in olive green.
+    const QColor github = sampleColour(HighlightTheme::github, QStringLiteral("function"));
+    const QColor solarized = sampleColour(HighlightTheme::solarized, QStringLiteral("\"Hello"));
+    ASSERT_TRUE(github.isValid() && solarized.isValid());
+    ASSERT_GT(std::abs(github.red() - solarized.red()) + std::abs(github.green() - solarized.green())
+            + std::abs(github.blue() - solarized.blue()),
+        120);
+
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::appearance));
+    const QRect sample = probe.rect(
+        SettingsView::appearance, [](SettingsView &view) { return view.appearanceTab()->sample(); });
+    QImage before;
+    ASSERT_TRUE(waitUntil([&] {
+        before = keepSettingsPicture(QStringLiteral("settings-appearance-github.png")).copy(sample);
+        return pixelsNear(before, github) > 10;
+    })) << "the sample never showed GitHub's colours";
+    EXPECT_LT(pixelsNear(before, solarized), 3);
+
+    // The picker opens; typing the name picks the theme and Return takes it.
+    ASSERT_TRUE(clickIn(
+        SettingsView::appearance, [](SettingsView &view) { return view.appearanceTab()->themePicker(); }));
+    QTest::qWait(400);
+    ASSERT_TRUE(type(QStringLiteral("Solariz")));
+    ASSERT_TRUE(press(QStringLiteral("Return")));
+    ASSERT_TRUE(waitUntil([&] {
+        return storedSetting(QStringLiteral("codeTheme")).toString() == QLatin1String("Solarized");
+    })) << storedSetting(QStringLiteral("codeTheme")).toString().toStdString();
+    QImage after;
+    EXPECT_TRUE(waitUntil([&] {
+        after = keepSettingsPicture(QStringLiteral("settings-appearance-solarized.png")).copy(sample);
+        return pixelsNear(after, solarized) > 10;
+    })) << "the sample was not recoloured";
+    EXPECT_LT(pixelsNear(after, github), 3);
+}
+
+TEST_F(SettingsWindowX11Test, DraggingAFormatRowOntoAnotherReordersThePasteFormats)
+{
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::colors));
+    // Rows are grabbed by their name, away from their switches.
+    auto nameOf = [&](ColorFormatter::Format format) {
+        const QRect row = probe.rect(
+            SettingsView::colors, [format](SettingsView &view) { return view.colorsTab()->row(format); });
+        return settingsOrigin() + QPoint(row.left() + 40, row.center().y());
+    };
+    const QPoint hex = nameOf(ColorFormatter::Format::hex);
+    const QPoint hsl = nameOf(ColorFormatter::Format::hsl);
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(hex.x()), QString::number(hex.y()),
+        QStringLiteral("mousedown"), QStringLiteral("1") }));
+    // The drag runs the app's own loop: the pointer goes on moving from a process of its own.
+    QStringList steps;
+    for (int i = 1; i <= 8; ++i) {
+        const QPoint at = hex + (hsl - hex) * i / 8;
+        steps << QStringLiteral("mousemove %1 %2 sleep 0.05").arg(at.x()).arg(at.y());
+    }
+    QProcess drag;
+    drag.start(QStringLiteral("sh"),
+        { QStringLiteral("-c"),
+            QStringLiteral("xdotool %1 sleep 0.3; xdotool mouseup 1").arg(steps.join(QLatin1Char(' '))) });
+    ASSERT_TRUE(drag.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return drag.state() == QProcess::NotRunning; }, std::chrono::seconds(15)));
+    const QStringList expected { "rgb", "hsl", "hex", "hwb", "lab", "lch", "oklab", "oklch", "swiftUI",
+        "nsColor", "uiColor" };
+    EXPECT_TRUE(waitUntil([&] {
+        return storedSetting(QStringLiteral("colorFormatOrder")).toVariant().toStringList() == expected;
+    })) << storedSetting(QStringLiteral("colorFormatOrder"))
+               .toVariant()
+               .toStringList()
+               .join(QLatin1Char(','))
+               .toStdString();
+    const QImage reordered = keepSettingsPicture(QStringLiteral("settings-colors-reordered.png"));
+
+    // A row dragged out of the window and let go on the desktop: nothing moves, and the row is
+    // drawn as before (no longer as the one being dragged).
+    const QRect topRow = probe.rect(SettingsView::colors,
+        [](SettingsView &view) { return view.colorsTab()->row(ColorFormatter::Format::hex); });
+    const QPoint top = settingsOrigin() + QPoint(topRow.left() + 40, topRow.center().y());
+    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(top.x()), QString::number(top.y()),
+        QStringLiteral("mousedown"), QStringLiteral("1") }));
+    QProcess away;
+    away.start(QStringLiteral("sh"),
+        { QStringLiteral("-c"),
+            QStringLiteral(
+                "xdotool mousemove %1 %2 sleep 0.1 mousemove %3 %2 sleep 0.1 mousemove 100 %2 sleep 0.3; "
+                "xdotool mouseup 1")
+                .arg(top.x() - 10)
+                .arg(top.y())
+                .arg(top.x() - 200) });
+    ASSERT_TRUE(away.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return away.state() == QProcess::NotRunning; }, std::chrono::seconds(15)));
+    ASSERT_TRUE(clickAt(settingsOrigin() + QPoint(200, 600)));
+    const QImage afterwards = keepSettingsPicture(QStringLiteral("settings-colors-after-drag-out.png"));
+    EXPECT_EQ(storedSetting(QStringLiteral("colorFormatOrder")).toVariant().toStringList(), expected);
+    // A dragged row is drawn at half strength: its darkest text is grey then, not black.
+    EXPECT_LT(darkestLightness(reordered.copy(topRow)), 60);
+    EXPECT_LT(darkestLightness(afterwards.copy(topRow)), 60) << "the row still looks dragged";
+}
+
+TEST_F(SettingsWindowX11Test, ABlacklistedSiteIsNotStoredWhileALookAlikeIs)
+{
+    ExternalClipboard external;
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::exclusions));
+    ASSERT_TRUE(clickIn(
+        SettingsView::exclusions, [](SettingsView &view) { return view.exclusionsTab()->entryField(); }));
+    ASSERT_TRUE(type(QStringLiteral("example.org")));
+    ASSERT_TRUE(press(QStringLiteral("Return")));
+    ASSERT_TRUE(waitUntil([&] {
+        return storedSetting(QStringLiteral("excludedURLPatterns")).toString()
+            == QLatin1String("example.org");
+    }));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-example-org.png"));
+
+    ASSERT_TRUE(external.copyWithXclip("https://example.org/x"));
+    // Time for the app to read the copy before the next one replaces it.
+    QTest::qWait(1500);
+    ASSERT_TRUE(external.copyWithXclip("https://notexample.org/"));
+    ASSERT_TRUE(waitUntil([&] { return storedTexts().contains(QStringLiteral("https://notexample.org/")); }))
+        << storedTexts().join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(storedTexts().contains(QStringLiteral("https://example.org/x")));
+    // A subdomain of the blocked site is turned away too; a copy after it shows the app has
+    // gone past it.
+    ASSERT_TRUE(external.copyWithXclip("https://www.example.org/y"));
+    QTest::qWait(1500);
+    ASSERT_TRUE(external.copyWithXclip("https://allowed.example.net/"));
+    ASSERT_TRUE(
+        waitUntil([&] { return storedTexts().contains(QStringLiteral("https://allowed.example.net/")); }));
+    EXPECT_EQ(storedTexts(),
+        (QStringList {
+            QStringLiteral("https://allowed.example.net/"), QStringLiteral("https://notexample.org/") }));
+}
+
+TEST_F(SettingsWindowX11Test, ClearingTheHistoryTakesTheClearedTextsOffTheDisk)
+{
+    QStringList secrets;
+    for (int i = 0; i < 40; ++i)
+        secrets.append(QStringLiteral("history-secret-%1 ").arg(i) + QStringLiteral("s").repeated(300));
+    seedStore(secrets, { QStringLiteral("pinned-keeper") });
+    ASSERT_TRUE(storeFilesContain("history-secret-17 "));
+
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::history));
+    ASSERT_TRUE(
+        clickIn(SettingsView::history, [](SettingsView &view) { return view.historyTab()->clearButton(); }));
+    ASSERT_TRUE(waitUntil([] { return !activeWindowName().endsWith(settingsTitleEnd); }))
+        << "no confirmation came up";
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("settings-history-confirmation.png"));
+    // The question opens on "Cancel"; the other button is "Clear".
+    ASSERT_TRUE(press(QStringLiteral("Tab space")));
+    ASSERT_TRUE(
+        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::history); }));
+
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            for (int i = 0; i < secrets.size(); ++i) {
+                if (storeFilesContain(QStringLiteral("history-secret-%1 ").arg(i).toUtf8()))
+                    return false;
+            }
+            return true;
+        },
+        std::chrono::seconds(15)))
+        << "cleared texts are still in the store file or its log";
+    EXPECT_TRUE(storeFilesContain("pinned-keeper"));
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("pinned-keeper") });
+    keepSettingsPicture(QStringLiteral("settings-history-cleared.png"));
+}
+
+TEST_F(SettingsWindowX11Test, TheLinkOpensTheDesktopsKeyboardSettingsOrSaysWhereToLook)
+{
+    // An Xfce session whose keyboard settings program notes that it was started.
+    QTemporaryDir programs;
+    ASSERT_TRUE(programs.isValid());
+    const QString marker = programs.path() + QStringLiteral("/started");
+    QFile program(programs.path() + QStringLiteral("/xfce4-keyboard-settings"));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1'\n").arg(marker).toUtf8());
+    program.close();
+    program.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QPoint linkStart
+        = probe
+              .rect(SettingsView::hotkey,
+                  [](SettingsView &view) { return view.hotkeyTab()->openKeyboardShortcutsLink(); })
+              .topLeft()
+        + QPoint(20, 8);
+
+    struct Case
+    {
+        const char *name;
+        QString desktop;
+        bool opensProgram;
+    };
+    for (const Case &c :
+        { Case { "Xfce", QStringLiteral("XFCE"), true }, Case { "unknown desktop", QString(), false } }) {
+        SCOPED_TRACE(c.name);
+        // Qt would take the desktop's look from the variable too: the plain one keeps the
+        // window laid out as the probe is.
+        auto app = startApp({ { QStringLiteral("XDG_CURRENT_DESKTOP"), c.desktop },
+            { QStringLiteral("QT_QPA_PLATFORMTHEME"), QStringLiteral("generic") },
+            { QStringLiteral("PATH"), programs.path() + QLatin1Char(':') + qEnvironmentVariable("PATH") } });
+        ASSERT_TRUE(openSettingsFromTray());
+        ASSERT_TRUE(showTab(SettingsView::hotkey));
+        ASSERT_TRUE(clickAt(settingsOrigin() + linkStart));
+        if (c.opensProgram) {
+            EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(marker); }))
+                << "the keyboard settings did not start";
+        } else {
+            EXPECT_TRUE(waitUntil([] { return activeWindowName() == QLatin1String("Keyboard Shortcuts"); }))
+                << activeWindowName().toStdString();
+            QTest::qWait(250);
+            saveScreenshot(QStringLiteral("settings-keyboard-settings-where-to-look.png"));
+            EXPECT_FALSE(QFileInfo::exists(marker));
+        }
+        app->stop();
+        QFile::remove(marker);
+    }
+}
+
+} // namespace
