@@ -4,9 +4,11 @@
 #include "capture/ClipboardMonitor.h"
 
 #include "capture/AdultFilter.h"
+#include "capture/CaptureLimits.h"
 #include "capture/ContentExclusion.h"
 #include "capture/PasteboardSnapshot.h"
 #include "capture/PublicSuffixList.h"
+#include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "model/ModelContainer.h"
 #include "platform/Pasteboard.h"
@@ -61,6 +63,10 @@ ClipboardMonitor::ClipboardMonitor(
     , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
+
+    m_saveRetry.setSingleShot(true);
+    m_saveRetry.setInterval(saveRetryIntervalMs);
+    connect(&m_saveRetry, &QTimer::timeout, this, &ClipboardMonitor::retryPendingSaves);
 
     m_pollTimer.setSingleShot(true);
     connect(&m_pollTimer, &QTimer::timeout, this, &ClipboardMonitor::checkForChanges);
@@ -126,7 +132,10 @@ void ClipboardMonitor::checkForChanges()
     m_lastProcessedMs = now;
     if (m_ignoreNextChange) {
         m_ignoreNextChange = false;
-        return;
+        // Only the app's own write is skipped: a copy that another application made in the
+        // same tick has replaced it, and is the user's.
+        if (m_pasteboard.ownsContents())
+            return;
     }
     captureClipboard(0);
 }
@@ -134,10 +143,14 @@ void ClipboardMonitor::checkForChanges()
 void ClipboardMonitor::captureClipboard(int retryCount)
 {
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-    m_pasteboard.readContents(PasteboardSnapshot::requests())
-        .then(this, [this, front, retryCount](const PasteboardContents &contents) {
-            handleReading(PasteboardSnapshot::make(contents, front), retryCount);
-        });
+    m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::maxImageBytes)
+        .then(QtFuture::Launch::Async,
+            [front](const PasteboardContents &contents) {
+                // Decoding a long text takes long: it happens here, off the GUI thread.
+                return PasteboardSnapshot::make(contents, front);
+            })
+        .then(this,
+            [this, retryCount](const PasteboardSnapshot &snapshot) { handleReading(snapshot, retryCount); });
 }
 
 void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount)
@@ -145,6 +158,19 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
     const bool fromPasswordManager = ContentExclusion::isPasswordManagerSource(snapshot.types,
         snapshot.passwordManagerHint, snapshot.sourceBundleIdentifier, snapshot.chromiumSourceURL);
     if (settings().filterPasswords() && fromPasswordManager) {
+        Q_EMIT changeDiscarded();
+        return;
+    }
+    // What the owner did not send may be what marks the copy as a password: a reading that
+    // stopped short is not kept at all.
+    if (!snapshot.complete) {
+        printDiagnostic(QStringLiteral("[ClipboardMonitor] A copy was not kept: the application that "
+                                       "made it stopped answering before it was read whole"));
+        Q_EMIT changeDiscarded();
+        return;
+    }
+    if (snapshot.refusal) {
+        printDiagnostic(QStringLiteral("[ClipboardMonitor] ") + *snapshot.refusal);
         Q_EMIT changeDiscarded();
         return;
     }

@@ -4,12 +4,15 @@
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/ClipboardItem.h"
+#include "model/ModelContext.h"
 #include "model/PersistentIdentifier.h"
+#include "model/StoreFailure.h"
 #include "platform/UserDefaults.h"
 
 #include <QFuture>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
@@ -43,7 +46,8 @@ public:
     void startMonitoring();
 
     // Set before the app writes to the clipboard itself: the next accepted change is
-    // skipped instead of captured, and the flag clears.
+    // skipped instead of captured when the app still owns the clipboard's contents (another
+    // application's copy in the same tick is captured), and the flag clears.
     bool ignoreNextChange() const { return m_ignoreNextChange; }
     void setIgnoreNextChange(bool ignore) { m_ignoreNextChange = ignore; }
 
@@ -94,8 +98,17 @@ public:
     // Puts a new item into the history: a repeat of a stored item moves that item to the
     // top instead, a repeat of a pinned item is inserted as a reference to it, and the
     // history is trimmed to the limit before an insertion (pinned items always stay).
+    // A copy that cannot be saved is taken back out of the main context, so that it holds
+    // up no later copy; when the store is only locked for a moment it is tried again
+    // (every saveRetryIntervalMs, at most maxSaveAttempts times), otherwise it is dropped
+    // and storeFailed tells why.
     void saveClipboardItem(
         const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL);
+    static constexpr int saveRetryIntervalMs = 250;
+    static constexpr int maxSaveAttempts = 40;
+    // Copies waiting for a locked store are tried once more (at quit).
+    void savePendingItems();
+    qsizetype pendingSaveCount() const { return m_pendingSaves.size(); }
 
     // Deletes unpinned items beyond the history limit, on the database actor.
     QFuture<void> enforceHistoryLimit();
@@ -107,8 +120,12 @@ Q_SIGNALS:
     // A capture reached the store. isNew is false for a repeat, whose identifier is then
     // the stored item that moved to the top.
     void itemSaved(PersistentIdentifier identifier, ClipboardItemType kind, bool isNew);
-    // A change was read and left nothing in the store (filtered or nothing to keep).
+    // A change was read and left nothing in the store (filtered, nothing to keep, too
+    // large, or it could not be saved).
     void changeDiscarded();
+    // A copy could not be saved. Told once per cause for the life of the monitor; the log
+    // has a line for every copy lost.
+    void storeFailed(const StoreFailure &failure);
 
     // Where the background enrichment starts, after an item was saved: each names the
     // stored item by its persistent identifier (an item may be gone by the time the work
@@ -134,8 +151,18 @@ private:
     QFuture<std::optional<CapturedContent>> imageContent(const PasteboardSnapshot &snapshot);
     std::optional<CapturedContent> fileContent(const PasteboardSnapshot &snapshot) const;
     QFuture<std::optional<CapturedContent>> textContent(const PasteboardSnapshot &snapshot);
-    bool repeatsPinnedText(const QString &text);
 
+    struct PendingSave
+    {
+        ClipboardItemPtr item;
+        bool fromPasswordManager = false;
+        std::optional<QUrl> fileURL;
+        int attempts = 0;
+    };
+    void save(const PendingSave &pending);
+    bool commit(ModelContext &context, const ModelContext::PendingMark &mark, const PendingSave &pending);
+    void retryPendingSaves();
+    void reportStoreFailure(const StoreFailure &failure);
     void trimHistory(ModelContext &context);
     void startBackgroundWorkForNewItem(const ClipboardItem &item, const std::optional<QUrl> &fileURL);
     void startBackgroundWorkForRepeat(const ClipboardItem &item, const ClipboardItem &match);
@@ -153,6 +180,9 @@ private:
     QTimer m_pollTimer;
     QTimer m_staleHistoryTimer;
     QTimer m_themeDebounce;
+    QTimer m_saveRetry;
+    QList<PendingSave> m_pendingSaves;
+    QSet<int> m_reportedFailures;
     bool m_monitoring = false;
     qint64 m_lastChangeCount = 0;
     bool m_ignoreNextChange = false;

@@ -1,6 +1,7 @@
 // ClipboardMonitor: from a clipboard reading to a new item (colour, file, media, link,
 // colour text, text or code).
 #include "capture/AdultFilter.h"
+#include "capture/CaptureLimits.h"
 #include "capture/ClipboardMonitor.h"
 #include "capture/CodeClassifier.h"
 #include "capture/ColorSources.h"
@@ -8,6 +9,7 @@
 #include "capture/LinkDetector.h"
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
+#include "common/Diagnostics.h"
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "enrichment/ColorFormatter.h"
@@ -15,6 +17,7 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/FileBookmark.h"
+#include "platform/ImageLimits.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,20 +160,34 @@ std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(
 
 QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snapshot)
 {
-    // Decoding, encoding and scaling a large picture takes far longer than a frame.
+    // Decoding, encoding and scaling a large picture takes far longer than a frame: the
+    // item is built on a worker thread, its digest too.
     const ImageExtraction::ImageSource source = snapshot.image;
     const ClipboardItem::Content base = sourceContent(snapshot);
-    return QtConcurrent::run([source] {
-        return ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize);
-    }).then(this, [base](const std::optional<ImageExtraction::PreparedImage> &prepared) -> Captured {
+    return QtConcurrent::run([source, base]() -> Captured {
+        if (const std::optional<QSize> size = ImageExtraction::imageSize(source);
+            size && !ImageLimits::isDecodable(*size)) {
+            printDiagnostic(
+                QStringLiteral("[ClipboardMonitor] A picture of %1 × %2 pixels was not kept: pictures "
+                               "of more than %3 million pixels are not stored")
+                    .arg(size->width())
+                    .arg(size->height())
+                    .arg(ImageLimits::maxPixels / 1'000'000));
+            return std::nullopt;
+        }
+        const std::optional<ImageExtraction::PreparedImage> prepared
+            = ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize);
         if (!prepared)
             return std::nullopt;
         ClipboardItem::Content content = base;
         content.mediaImageData = prepared->imageData;
-        content.mediaThumbnailData = prepared->thumbnail.value_or(prepared->imageData);
+        // Bytes that no decoder reads are no thumbnail: every show would try them again.
+        content.mediaThumbnailData = prepared->thumbnail;
         content.mediaSubtypeRaw = rawValue(MediaSubtype::image);
         content.previewText = QStringLiteral("Screenshot");
-        return CapturedContent { ClipboardItem::create(ClipboardItemType::media, content), std::nullopt };
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::media, content);
+        (void)item->contentHash();
+        return CapturedContent { item, std::nullopt };
     });
 }
 
@@ -204,64 +221,70 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
         }
     }
 
-    QString normalized = text;
-    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-    ClipboardItem::Content content = sourceContent(snapshot);
-    content.text = normalized;
-    content.previewText = preview(normalized);
+    // A long text is normalised, encoded and digested on a worker thread; the item starts
+    // as text and becomes code when the detectors say so.
+    ClipboardItem::Content base = sourceContent(snapshot);
     if (snapshot.html && snapshot.html->contains(u"<!--(figma)"))
-        content.htmlContent = snapshot.html;
-
-    // A text that repeats a pinned item needs no detection: saving makes it a reference.
-    if (!settings().detectCode() || !m_codeClassifier || repeatsPinnedText(normalized))
-        return ready(
-            CapturedContent { ClipboardItem::create(ClipboardItemType::text, content), std::nullopt });
-
-    const QString detectionText = DetectionText::prepareDetectionText(normalized);
-    // A detector that gave up or failed has found nothing. (Cancellation is handled before
-    // failure: Qt 6.4's failure handler reads the result of a cancelled future.)
-    QFuture<CodeClassifier::Detection> detection
-        = m_codeClassifier->detect(detectionText)
-              .onCanceled([] { return CodeClassifier::Detection {}; })
-              .onFailed([] { return CodeClassifier::Detection {}; });
-    QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking
-        = m_codeClassifier->rankLanguages(detectionText)
-              .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
-              .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
+        base.htmlContent = snapshot.html;
+    struct Built
+    {
+        ClipboardItemPtr item;
+        QString detectionText;
+    };
+    QFuture<Built> built = QtConcurrent::run([text, base] {
+        QString normalized = text;
+        normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        ClipboardItem::Content content = base;
+        content.previewText = preview(normalized);
+        content.text = normalized;
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, content);
+        (void)item->contentHash();
+        return Built { item, DetectionText::prepareDetectionText(normalized) };
+    });
 
     auto promise = std::make_shared<QPromise<Captured>>();
     promise->start();
-    detection.then(this,
-        [this, ranking, promise, content, detectionText](const CodeClassifier::Detection &verdict) mutable {
-            ranking.then(this,
-                [promise, content, detectionText, verdict](
-                    const std::optional<CodeClassifier::LanguageGuess> &guess) {
-                    const TextDecision decision = decide(verdict, guess, detectionText);
-                    ClipboardItemPtr item = ClipboardItem::create(decision.kind, content);
-                    item->setCodeConfidence(verdict.confidence);
-                    item->setMagikaTopLabel(verdict.topLabel);
-                    if (decision.kind == ClipboardItemType::code) {
-                        item->setCodeAsText(false);
-                        item->setCodeLanguage(decision.language);
-                    }
-                    if (guess) {
-                        item->setGuesslangLanguage(guess->language);
-                        item->setGuesslangConfidence(int(guess->probability * 100.0f));
-                    }
-                    promise->addResult(CapturedContent { item, std::nullopt });
-                    promise->finish();
-                });
-        });
-    return promise->future();
-}
-
-bool ClipboardMonitor::repeatsPinnedText(const QString &text)
-{
-    const ModelContext::FetchResult fetched
-        = m_container.mainContext()->fetch(DuplicateLookup::candidates(ClipboardItemType::text));
-    if (!fetched.ok)
-        return false;
-    return std::any_of(fetched.items.begin(), fetched.items.end(), [&](const ClipboardItemPtr &item) {
-        return item->isPinned() && DuplicateLookup::hasText(*item, text);
+    built.then(this, [this, promise](const Built &result) {
+        const ClipboardItemPtr item = result.item;
+        // A text that repeats a pinned item needs no detection: saving makes it a reference.
+        if (!settings().detectCode() || !m_codeClassifier
+            || m_duplicates.findPinnedText(*item, *m_container.mainContext())) {
+            promise->addResult(CapturedContent { item, std::nullopt });
+            promise->finish();
+            return;
+        }
+        const QString detectionText = result.detectionText;
+        // A detector that gave up or failed has found nothing. (Cancellation is handled
+        // before failure: Qt 6.4's failure handler reads the result of a cancelled future.)
+        QFuture<CodeClassifier::Detection> detection
+            = m_codeClassifier->detect(detectionText)
+                  .onCanceled([] { return CodeClassifier::Detection {}; })
+                  .onFailed([] { return CodeClassifier::Detection {}; });
+        QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking
+            = m_codeClassifier->rankLanguages(detectionText)
+                  .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
+                  .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
+        detection.then(this,
+            [this, ranking, promise, item, detectionText](const CodeClassifier::Detection &verdict) mutable {
+                ranking.then(this,
+                    [promise, item, detectionText, verdict](
+                        const std::optional<CodeClassifier::LanguageGuess> &guess) {
+                        const TextDecision decision = decide(verdict, guess, detectionText);
+                        item->setItemType(rawValue(decision.kind));
+                        item->setCodeConfidence(verdict.confidence);
+                        item->setMagikaTopLabel(verdict.topLabel);
+                        if (decision.kind == ClipboardItemType::code) {
+                            item->setCodeAsText(false);
+                            item->setCodeLanguage(decision.language);
+                        }
+                        if (guess) {
+                            item->setGuesslangLanguage(guess->language);
+                            item->setGuesslangConfidence(int(guess->probability * 100.0f));
+                        }
+                        promise->addResult(CapturedContent { item, std::nullopt });
+                        promise->finish();
+                    });
+            });
     });
+    return promise->future();
 }

@@ -2,6 +2,7 @@
 // history limit, then starting the background work on it.
 #include "capture/ClipboardMonitor.h"
 #include "capture/UrlComponents.h"
+#include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
@@ -10,17 +11,6 @@
 #include <QSet>
 
 namespace {
-
-void clearBlobs(ClipboardItem &item)
-{
-    item.setMediaImageData(std::nullopt);
-    item.setMediaThumbnailData(std::nullopt);
-    item.setMediaPreviewData(std::nullopt);
-    item.setFileThumbnailData(std::nullopt);
-    item.setFilePreviewData(std::nullopt);
-    item.setLinkPreviewData(std::nullopt);
-    item.setLinkThumbnailData(std::nullopt);
-}
 
 // The web address of a link item, when its text is one.
 std::optional<QUrl> linkURL(const ClipboardItem &item)
@@ -37,7 +27,16 @@ std::optional<QUrl> linkURL(const ClipboardItem &item)
 void ClipboardMonitor::saveClipboardItem(
     const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL)
 {
+    save(PendingSave { item, fromPasswordManager, fileURL, 0 });
+}
+
+void ClipboardMonitor::save(const PendingSave &pending)
+{
+    const ClipboardItemPtr &item = pending.item;
     ModelContext &context = *m_container.mainContext();
+    // What this copy changes is taken back if it cannot be saved, so that it never holds up
+    // the copies after it.
+    const ModelContext::PendingMark mark = context.pendingMark();
     const ClipboardItemPtr match = m_duplicates.findDuplicate(*item, context);
 
     if (match && !match->isPinned()) {
@@ -54,9 +53,10 @@ void ClipboardMonitor::saveClipboardItem(
             match->setSourceAppBundleIdentifier(source);
             match->setSourceAppName(item->sourceAppName());
         }
-        if (fromPasswordManager)
+        if (pending.fromPasswordManager)
             match->setIsFromPasswordManager(true);
-        context.save(); // a failed save keeps the changes pending for the next one
+        if (!commit(context, mark, pending))
+            return;
         NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
         Q_EMIT itemSaved(match->persistentModelID(), match->type(), false);
         startBackgroundWorkForRepeat(*item, *match);
@@ -64,27 +64,83 @@ void ClipboardMonitor::saveClipboardItem(
     }
 
     if (match) {
-        // A repeat of a pinned item: a history entry that shows the pinned one.
+        // A repeat of a pinned item: a history entry that shows the pinned one. It keeps
+        // its own content, so that it still shows and pastes it once the pinned item is
+        // deleted.
         item->setPinnedReference(match);
-        clearBlobs(*item);
     }
     trimHistory(context);
-    if (fromPasswordManager)
+    if (pending.fromPasswordManager)
         item->setIsFromPasswordManager(true);
     context.insert(item);
-    context.save();
+    if (!commit(context, mark, pending))
+        return;
     NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
     Q_EMIT itemSaved(item->persistentModelID(), item->type(), true);
     if (match)
         startBackgroundWorkForRepeat(*item, *match);
     else
-        startBackgroundWorkForNewItem(*item, fileURL);
+        startBackgroundWorkForNewItem(*item, pending.fileURL);
+}
+
+bool ClipboardMonitor::commit(
+    ModelContext &context, const ModelContext::PendingMark &mark, const PendingSave &pending)
+{
+    const ModelContext::SaveResult result = context.save();
+    if (result.ok)
+        return true;
+    context.rollbackTo(mark);
+    // A later try looks for the repeated item again.
+    pending.item->setPinnedReference(nullptr);
+    const StoreFailure failure { StoreFailure::causeOf(result.resultCode), m_container.storePath(),
+        result.error };
+    // Another connection (store maintenance, another program) holds the store for a moment:
+    // the copy waits in memory and is tried again, without the main thread waiting.
+    if (failure.isTransient() && pending.attempts < maxSaveAttempts) {
+        PendingSave again = pending;
+        ++again.attempts;
+        m_pendingSaves.append(again);
+        if (!m_saveRetry.isActive())
+            m_saveRetry.start();
+        return false;
+    }
+    reportStoreFailure(failure);
+    Q_EMIT changeDiscarded();
+    return false;
+}
+
+void ClipboardMonitor::retryPendingSaves()
+{
+    const QList<PendingSave> waiting = std::exchange(m_pendingSaves, {});
+    for (const PendingSave &pending : waiting)
+        save(pending);
+}
+
+void ClipboardMonitor::savePendingItems()
+{
+    m_saveRetry.stop();
+    const QList<PendingSave> waiting = std::exchange(m_pendingSaves, {});
+    for (PendingSave pending : waiting) {
+        // The last try: a failure now is reported, not put off.
+        pending.attempts = maxSaveAttempts;
+        save(pending);
+    }
+}
+
+void ClipboardMonitor::reportStoreFailure(const StoreFailure &failure)
+{
+    printDiagnostic(QStringLiteral("[ClipboardMonitor] A copy was not saved to %1: %2")
+                        .arg(failure.storePath, failure.detail));
+    if (m_reportedFailures.contains(int(failure.cause)))
+        return;
+    m_reportedFailures.insert(int(failure.cause));
+    Q_EMIT storeFailed(failure);
 }
 
 void ClipboardMonitor::trimHistory(ModelContext &context)
 {
     // Room for one more: every unpinned item beyond the newest limit − 1 goes. The limit
-    // is at least 1 whatever the stored setting says.
+    // is at least 1 whatever the setting says.
     const qint64 limit = std::max<qint64>(1, settings().historyLimit());
     QSet<const ClipboardItem *> newest;
     if (limit > 1) {

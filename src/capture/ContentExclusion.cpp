@@ -103,12 +103,26 @@ bool typesContain(const QStringList &types, const QString &type)
     return types.contains(type);
 }
 
+bool isSecretHint(QByteArrayView value)
+{
+    // Owners differ in how they end the value: some add a NUL, some a line end.
+    const auto isPadding = [](char c) { return c == '\0' || QChar::isSpace(uchar(c)); };
+    while (!value.isEmpty() && isPadding(value.front()))
+        value = value.sliced(1);
+    while (!value.isEmpty() && isPadding(value.back()))
+        value.chop(1);
+    return value.compare("secret", Qt::CaseInsensitive) == 0;
+}
+
 bool isConcealed(const QStringList &types, const std::optional<QByteArray> &passwordManagerHint)
 {
     if (typesContain(types, concealedPasteboardType))
         return true;
-    return typesContain(types, passwordManagerHintType) && passwordManagerHint
-        && passwordManagerHint->trimmed() == "secret";
+    if (!typesContain(types, passwordManagerHintType))
+        return false;
+    // A hint that is offered but could not be read counts as secret: a password must not
+    // reach the history because its owner answered late or not at all.
+    return !passwordManagerHint || isSecretHint(*passwordManagerHint);
 }
 
 bool isPasswordManagerApplication(const QString &bundleIdentifier)

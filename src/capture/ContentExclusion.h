@@ -16,8 +16,13 @@ inline const QString concealedPasteboardType = QStringLiteral("org.nspasteboard.
 
 bool typesContain(const QStringList &types, const QString &type);
 
+// KDE's password-manager hint value "secret" in any letter case, NULs and white space
+// around it ignored.
+bool isSecretHint(QByteArrayView value);
+
 // Marked secret by its owner: the concealed type, or KDE's password-manager hint with the
-// value "secret" (what KeePassXC and KDE applications set).
+// value "secret" (what KeePassXC and KDE applications set). A hint that is offered but
+// whose value is missing (the owner refused it or answered too late) counts as secret.
 bool isConcealed(const QStringList &types, const std::optional<QByteArray> &passwordManagerHint);
 
 // The first rule that holds decides: marked secret; copied in a password manager (its

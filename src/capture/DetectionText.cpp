@@ -1,13 +1,43 @@
 #include "capture/DetectionText.h"
 
 #include <QStringList>
+#include <QTextBoundaryFinder>
 
 namespace DetectionText {
+
+namespace {
+
+// The two ends are cut between user-perceived characters: a cut inside a surrogate pair
+// would hand the detectors half a character. Only a window around the cut is examined, so a
+// long text costs no more than a short one.
+qsizetype characterBoundary(const QString &text, qsizetype position, bool backwards)
+{
+    constexpr qsizetype window = 32;
+    const qsizetype from = std::max<qsizetype>(0, position - window);
+    const qsizetype to = std::min(text.size(), position + window);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, int(to - from));
+    finder.setPosition(int(position - from));
+    if (!finder.isAtBoundary()) {
+        if (backwards)
+            finder.toPreviousBoundary();
+        else
+            finder.toNextBoundary();
+    }
+    qsizetype cut = finder.position() < 0 ? position : from + finder.position();
+    // A character longer than the window: at least no surrogate pair is split.
+    if (cut > 0 && cut < text.size() && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate())
+        cut += backwards ? -1 : 1;
+    return cut;
+}
+
+} // namespace
 
 QString prepareDetectionText(const QString &text)
 {
     constexpr qsizetype half = maxLength / 2;
-    QString prepared = text.size() > maxLength ? text.first(half) + u'\n' + text.last(half) : text;
+    QString prepared = text.size() > maxLength ? text.first(characterBoundary(text, half, true)) + u'\n'
+            + text.sliced(characterBoundary(text, text.size() - half, false))
+                                               : text;
     qsizetype end = prepared.size();
     while (end > 0
         && (prepared[end - 1] == u' ' || prepared[end - 1] == u'\t' || prepared[end - 1] == u'\n'

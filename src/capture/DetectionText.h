@@ -8,9 +8,10 @@ namespace DetectionText {
 // Texts above this many UTF-16 units reach the detectors as their two ends.
 inline constexpr qsizetype maxLength = 50'000;
 
-// The text for the detectors: above maxLength its first and last 25,000 units joined by a
-// line feed; trailing spaces, tabs and line ends removed; in every line an odd number of
-// leading spaces shortened by one (copies from indented views often carry one extra).
+// The text for the detectors: above maxLength its first and last 25,000 units (fewer where
+// that would cut a character in two) joined by a line feed; trailing spaces, tabs and line ends removed; in
+// every line an odd number of leading spaces shortened by one (copies from indented views often carry one
+// extra).
 QString prepareDetectionText(const QString &text);
 
 // The language network's probability a text of `characters` user-perceived characters

@@ -71,10 +71,14 @@ bool sameFiles(const ClipboardItem &a, const ClipboardItem &b)
         && canonicallyEqual(a.additionalFileURLStrings(), b.additionalFileURLStrings());
 }
 
-const ClipboardItem &referencedOrSelf(const ClipboardItem &item)
+// The picture of an item copied as data: its own bytes, else those of the item it stands for.
+std::optional<QByteArray> pictureBytes(const ClipboardItem &item)
 {
-    const ClipboardItemPtr reference = item.pinnedReference();
-    return reference ? *reference : item;
+    if (std::optional<QByteArray> own = item.mediaImageData())
+        return own;
+    if (const ClipboardItemPtr reference = item.pinnedReference())
+        return reference->mediaImageData();
+    return std::nullopt;
 }
 
 bool fileIsGone(const ClipboardItem &item)
@@ -108,22 +112,59 @@ FetchDescriptor DuplicateLookup::candidates(ClipboardItemType type)
     return descriptor;
 }
 
+bool DuplicateLookup::sameDigest(const ClipboardItem &newItem, ModelContext &context,
+    const std::function<bool(const ClipboardItemPtr &)> &visit)
+{
+    const QByteArray digest = newItem.contentHash();
+    const ModelContext::ContentHashesResult found = context.fetchContentHashes(candidates(newItem.type()));
+    if (!found.ok)
+        return false;
+    for (const auto &[identifier, stored] : found.entries) {
+        if (stored && *stored != digest)
+            continue;
+        const ClipboardItemPtr candidate = context.model(identifier);
+        if (!candidate || candidate.get() == &newItem)
+            continue;
+        // Items saved before digests existed get theirs now.
+        if (!stored && candidate->contentHash() != digest)
+            continue;
+        const bool goOn = visit(candidate);
+        // Whole texts and pictures were read only to be compared.
+        candidate->releaseExternalData();
+        if (!goOn)
+            break;
+    }
+    return true;
+}
+
 ClipboardItemPtr DuplicateLookup::findDuplicate(const ClipboardItem &newItem, ModelContext &context)
 {
-    const ModelContext::FetchResult fetched = context.fetch(candidates(newItem.type()));
-    if (!fetched.ok)
-        return nullptr;
-
     ClipboardItemPtr firstPinned;
-    for (const ClipboardItemPtr &candidate : fetched.items) {
-        if (candidate.get() == &newItem || !isSameContent(*candidate, newItem) || fileIsGone(*candidate))
-            continue;
-        if (!candidate->isPinned())
-            return candidate;
+    ClipboardItemPtr unpinned;
+    sameDigest(newItem, context, [&](const ClipboardItemPtr &candidate) {
+        if (!isSameContent(*candidate, newItem) || fileIsGone(*candidate))
+            return true;
+        if (!candidate->isPinned()) {
+            unpinned = candidate;
+            return false;
+        }
         if (!firstPinned)
             firstPinned = candidate;
-    }
-    return firstPinned;
+        return true;
+    });
+    return unpinned ? unpinned : firstPinned;
+}
+
+ClipboardItemPtr DuplicateLookup::findPinnedText(const ClipboardItem &newItem, ModelContext &context)
+{
+    ClipboardItemPtr pinned;
+    sameDigest(newItem, context, [&](const ClipboardItemPtr &candidate) {
+        if (!candidate->isPinned() || !isSameContent(*candidate, newItem))
+            return true;
+        pinned = candidate;
+        return false;
+    });
+    return pinned;
 }
 
 bool DuplicateLookup::isSameContent(const ClipboardItem &stored, const ClipboardItem &newItem)
@@ -136,14 +177,17 @@ bool DuplicateLookup::isSameContent(const ClipboardItem &stored, const Clipboard
     case ClipboardItemType::file:
         return sameFiles(stored, newItem);
     case ClipboardItemType::media:
-        return newItem.fileURLString() ? sameFiles(stored, newItem) : sameImageData(stored, newItem);
+        return newItem.fileURLString() ? sameFiles(stored, newItem)
+                                       : pictureBytes(stored) == pictureBytes(newItem);
     case ClipboardItemType::color: {
         // Colours copied as colour data carry no text: their hex value is what they are.
+        // One notation is no repeat of another, though: the text is what a paste gives back.
         const std::optional<QString> a = stored.colorHex();
         const std::optional<QString> b = newItem.colorHex();
         if (!a || !b)
-            return !a && !b;
-        return a->compare(*b, Qt::CaseInsensitive) == 0;
+            return !a && !b && canonicallyEqual(stored.textContent(), newItem.textContent());
+        return a->compare(*b, Qt::CaseInsensitive) == 0
+            && canonicallyEqual(stored.textContent(), newItem.textContent());
     }
     }
     return false;
@@ -158,37 +202,4 @@ bool DuplicateLookup::hasText(const ClipboardItem &stored, const QString &text)
         return canonicallyEqual(*own, text);
     const std::optional<QString> whole = wholeText(stored);
     return whole && canonicallyEqual(*whole, text);
-}
-
-DuplicateLookup::Digest DuplicateLookup::storedDigest(const ClipboardItem &item)
-{
-    const PersistentIdentifier identifier = item.persistentModelID();
-    const bool cacheable = identifier.isValid() && !identifier.isTemporary();
-    if (cacheable) {
-        if (const auto it = m_storedDigests.constFind(identifier); it != m_storedDigests.constEnd())
-            return *it;
-    }
-    const QByteArray data = item.mediaImageData().value_or(QByteArray());
-    const Digest digest { data.size(), qHashBits(data.constData(), size_t(data.size())) };
-    if (cacheable) {
-        m_storedDigests.insert(identifier, digest);
-        // The bytes were read only to be hashed; they need not stay in memory.
-        const_cast<ClipboardItem &>(item).releaseExternalData();
-    }
-    return digest;
-}
-
-bool DuplicateLookup::sameImageData(const ClipboardItem &stored, const ClipboardItem &newItem)
-{
-    const ClipboardItem &storedSource = referencedOrSelf(stored);
-    const ClipboardItem &newSource = referencedOrSelf(newItem);
-    const std::optional<QByteArray> newData = newSource.mediaImageData();
-    const Digest known = storedDigest(storedSource);
-    const bool storedHasData = known.size > 0 || storedSource.mediaImageData().has_value();
-    if (!newData || !storedHasData)
-        return !newData && !storedHasData;
-    if (known.size != newData->size()
-        || known.hash != qHashBits(newData->constData(), size_t(newData->size())))
-        return false;
-    return storedSource.mediaImageData() == newData;
 }

@@ -4,18 +4,20 @@
 #include "model/FetchDescriptor.h"
 #include "model/PersistentIdentifier.h"
 
-#include <QHash>
 #include <QStringList>
+
+#include <functional>
 
 class ModelContext;
 
 // Finds the stored item that a newly captured one repeats. Main thread, on the main
-// store context; it changes nothing in the store.
+// store context.
 //
-// Pictures copied as data are compared by their bytes. So that a history of large
-// pictures is not read back from the store at every copy, the size and hash of each stored
-// picture are remembered after its first comparison (stored pictures never change); a
-// matching hash is confirmed byte for byte.
+// Candidates are first compared by the content digest each item keeps in the store
+// (ClipboardItem::contentHash), so that long texts and large pictures are never read back
+// at every copy; only a candidate with the same digest is compared in full. A stored item
+// saved before digests existed gets its digest on first comparison (saved with the next
+// save of the context).
 class DuplicateLookup final
 {
 public:
@@ -33,23 +35,23 @@ public:
     // File and media items whose file is gone are never returned.
     ClipboardItemPtr findDuplicate(const ClipboardItem &newItem, ModelContext &context);
 
+    // The newest pinned text or code item among the searched ones whose text is the text of
+    // `newItem`; nullptr when there is none.
+    ClipboardItemPtr findPinnedText(const ClipboardItem &newItem, ModelContext &context);
+
     // Same content, by the stored item's kind: the full text for text, link and code
-    // items; the file list for files and media files; the picture bytes (of the items they
-    // refer to) for pictures copied as data; the hex value for colours. Texts are equal
-    // under Unicode canonical equivalence.
-    bool isSameContent(const ClipboardItem &stored, const ClipboardItem &newItem);
+    // items; the file list for files and media files; the picture bytes (of the item they
+    // refer to when they have none) for pictures copied as data; the hex value and the
+    // text for colours. Texts are equal under Unicode canonical equivalence. Items with the
+    // same content have the same ClipboardItem::contentHash.
+    static bool isSameContent(const ClipboardItem &stored, const ClipboardItem &newItem);
 
     // Whether the stored item's full text is `text` (canonical equivalence).
     static bool hasText(const ClipboardItem &stored, const QString &text);
 
 private:
-    struct Digest
-    {
-        qsizetype size = 0;
-        size_t hash = 0;
-    };
-    bool sameImageData(const ClipboardItem &stored, const ClipboardItem &newItem);
-    Digest storedDigest(const ClipboardItem &item);
-
-    QHash<PersistentIdentifier, Digest> m_storedDigests;
+    // The stored items of the group of `newItem` whose digest is that of `newItem`, newest
+    // first; false when the fetch failed.
+    static bool sameDigest(const ClipboardItem &newItem, ModelContext &context,
+        const std::function<bool(const ClipboardItemPtr &)> &visit);
 };

@@ -1,5 +1,7 @@
 #include "capture/ImageExtraction.h"
 
+#include "platform/ImageLimits.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
@@ -38,6 +40,13 @@ ImageSource imageSource(const PasteboardContents &contents)
     return source;
 }
 
+std::optional<QSize> imageSize(const ImageSource &source)
+{
+    if (source.data.isEmpty())
+        return source.image.isNull() ? std::nullopt : std::optional<QSize>(source.image.size());
+    return ImageLimits::sizeOf(source.data);
+}
+
 QImage decodeImage(const QByteArray &data, QByteArray *format)
 {
     applyAllocationLimit();
@@ -48,6 +57,9 @@ QImage decodeImage(const QByteArray &data, QByteArray *format)
     QImageReader reader(&buffer);
     // Asked before reading: afterwards the reader no longer names what it detected.
     const QByteArray detected = reader.format();
+    // The header is read first: a picture too large to decode is never decoded.
+    if (const QSize claimed = reader.size(); claimed.isValid() && !ImageLimits::isDecodable(claimed))
+        return QImage();
     QImage image;
     if (!reader.read(&image))
         return QImage();
@@ -68,6 +80,8 @@ std::optional<QByteArray> makeThumbnail(const QByteArray &imageData, double size
 
 std::optional<PreparedImage> prepareImage(const ImageSource &source, double thumbnailSize)
 {
+    if (const std::optional<QSize> size = imageSize(source); size && !ImageLimits::isDecodable(*size))
+        return std::nullopt;
     if (source.data.isEmpty()) {
         const std::optional<QByteArray> png = pngData(source.image);
         if (!png)

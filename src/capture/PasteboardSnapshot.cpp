@@ -1,5 +1,6 @@
 #include "capture/PasteboardSnapshot.h"
 
+#include "capture/CaptureLimits.h"
 #include "common/UserCharacters.h"
 
 namespace {
@@ -33,6 +34,30 @@ std::optional<QList<QUrl>> offeredFiles(const PasteboardContents &contents)
     return files;
 }
 
+QString megabytes(qsizetype bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+// Why the reading is too large to keep, when it is.
+std::optional<QString> refusalOf(const PasteboardContents &contents)
+{
+    if (!contents.oversized.isEmpty())
+        return QStringLiteral("A copy was not kept: its %1 data is larger than the %2 MB that are stored")
+            .arg(contents.oversized.first(), megabytes(CaptureLimits::maxImageBytes));
+    for (const QString &type : { PasteboardType::plainText, PasteboardType::html }) {
+        const qsizetype size = contents.data.value(type).size();
+        if (size > CaptureLimits::maxTextBytes)
+            return QStringLiteral("A copy of %1 MB of text was not kept: texts over %2 MB are not stored")
+                .arg(megabytes(size), megabytes(CaptureLimits::maxTextBytes));
+    }
+    if (const auto image = contents.firstImage();
+        image && image->second.size() > CaptureLimits::maxImageBytes)
+        return QStringLiteral("A copy of a %1 MB picture was not kept: pictures over %2 MB are not stored")
+            .arg(megabytes(image->second.size()), megabytes(CaptureLimits::maxImageBytes));
+    return std::nullopt;
+}
+
 std::optional<QString> nonEmpty(const QString &string)
 {
     return string.isEmpty() ? std::nullopt : std::optional<QString>(string);
@@ -43,6 +68,7 @@ std::optional<QString> nonEmpty(const QString &string)
 QList<QStringList> PasteboardSnapshot::requests()
 {
     return {
+        { PasteboardType::passwordManagerHint },
         { PasteboardType::plainText },
         { PasteboardType::html },
         { PasteboardType::uriList },
@@ -51,14 +77,24 @@ QList<QStringList> PasteboardSnapshot::requests()
         ImageExtraction::pasteboardImageRequest(),
         { PasteboardType::chromiumSourceUrl, PasteboardType::mozillaSourceUrl },
         { PasteboardType::mozillaUrl },
-        { PasteboardType::passwordManagerHint },
     };
 }
 
 PasteboardSnapshot PasteboardSnapshot::make(
-    const PasteboardContents &contents, const std::optional<RunningApplication> &front)
+    const PasteboardContents &reading, const std::optional<RunningApplication> &front)
 {
     PasteboardSnapshot snapshot;
+    snapshot.refusal = refusalOf(reading);
+    // A copy that is not kept is not decoded either; what tells a password apart stays.
+    PasteboardContents contents = reading;
+    if (snapshot.refusal) {
+        for (auto it = contents.data.begin(); it != contents.data.end();) {
+            const bool bulky = it.key() == PasteboardType::plainText || it.key() == PasteboardType::html
+                || it.key().startsWith(u"image/");
+            it = bulky ? contents.data.erase(it) : std::next(it);
+        }
+        contents.image = QImage();
+    }
     snapshot.types = contents.types;
     snapshot.plainText = text(contents, PasteboardType::plainText);
     snapshot.html = text(contents, PasteboardType::html);
@@ -85,6 +121,8 @@ PasteboardSnapshot PasteboardSnapshot::make(
             snapshot.urlName = title;
     }
     snapshot.passwordManagerHint = contents.value(PasteboardType::passwordManagerHint);
+    snapshot.complete = contents.complete;
+    snapshot.oversized = contents.oversized;
     return snapshot;
 }
 

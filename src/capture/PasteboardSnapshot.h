@@ -33,9 +33,18 @@ struct PasteboardSnapshot
     std::optional<QString> urlName;
     // KDE's password-manager hint, when present.
     std::optional<QByteArray> passwordManagerHint;
+    // False when the owner stopped answering before everything asked for was read.
+    bool complete = true;
+    // Types whose data was over the size limit of the reading (it was not read).
+    QStringList oversized;
+    // Why the copy is too large to be kept (CaptureLimits), as the log line says it; its
+    // large flavours are then not decoded.
+    std::optional<QString> refusal;
 
-    // What to ask the clipboard for.
+    // What to ask the clipboard for. The password-manager hint comes first, so that an
+    // owner that is slow with its other flavours cannot keep it from being read.
     static QList<QStringList> requests();
+    // Decodes the reading. Slow for long texts: callers run it off the GUI thread.
     static PasteboardSnapshot make(
         const PasteboardContents &contents, const std::optional<RunningApplication> &front);
 

@@ -1,7 +1,11 @@
 #include "items/ThumbnailCache.h"
 
+#include "platform/ImageLimits.h"
+
 #include <QBuffer>
 #include <QImageReader>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -63,8 +67,9 @@ ThumbnailCache &ThumbnailCache::shared()
     return cache;
 }
 
-ThumbnailCache::ThumbnailCache(qsizetype byteBudget)
-    : m_cache(byteBudget)
+ThumbnailCache::ThumbnailCache(qsizetype byteBudget, QObject *parent)
+    : QObject(parent)
+    , m_cache(byteBudget)
 { }
 
 QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
@@ -75,6 +80,10 @@ QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
+    // A picture too large to decode is not tried, scaled or not: reading it row by row to
+    // scale it down would still take seconds.
+    if (full.isValid() && !ImageLimits::isDecodable(full))
+        return QImage();
     if (full.isValid() && (full.width() > size.width() || full.height() > size.height()))
         reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();
@@ -93,22 +102,50 @@ QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
     const QString key = cacheKey(item, size);
     if (const QImage *cached = m_cache.object(key))
         return *cached;
+    if (m_decoding.contains(key))
+        return QImage();
 
     // A pinned reference shows the picture of the item it stands for.
     ClipboardItem &source = const_cast<ClipboardItem &>(item.resolvedItem());
-    QImage image;
+    QList<QByteArray> candidates;
+    qsizetype bytes = 0;
     for (auto read : pictureSources(source.type())) {
         const std::optional<QByteArray> data = (source.*read)();
         if (!data || data->isEmpty())
             continue;
-        image = decodeScaled(*data, size);
-        if (!image.isNull())
-            break;
+        candidates.append(*data);
+        bytes += data->size();
     }
     source.releaseExternalData();
+    const auto decodeFirst = [candidates, size] {
+        for (const QByteArray &data : candidates) {
+            const QImage image = decodeScaled(data, size);
+            if (!image.isNull())
+                return image;
+        }
+        return QImage();
+    };
+    if (bytes <= inlineDecodeBytes) {
+        const QImage image = decodeFirst();
+        insert(key, image);
+        return image;
+    }
+    m_decoding.insert(key);
+    QPointer<ThumbnailCache> self = this;
+    QtConcurrent::run(decodeFirst).then(this, [self, key](const QImage &image) {
+        if (!self)
+            return;
+        self->m_decoding.remove(key);
+        self->insert(key, image);
+        Q_EMIT self->thumbnailReady();
+    });
+    return QImage();
+}
+
+void ThumbnailCache::insert(const QString &key, const QImage &image)
+{
     // Pictureless items are remembered too, so that drawing does not read the store again.
     m_cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
-    return image;
 }
 
 void ThumbnailCache::propertyDidChange(const ClipboardItem &item, ItemField field)

@@ -72,10 +72,10 @@ AppSettings::AppSettings(UserDefaults &defaults, QObject *parent)
 
 void AppSettings::read()
 {
-    // A limit below one would leave no room for the item being saved; an edited store
-    // can hold one, so it reads as one.
-    m_historyLimit = std::max<qint64>(
-        1, m_defaults.integer(QStringLiteral("historyLimit")).value_or(defaultHistoryLimit));
+    // A limit below one is no limit anyone chose (the settings offer 50 to 200): read as
+    // one, it would delete every unpinned item at the next start.
+    const std::optional<qint64> limit = m_defaults.integer(QStringLiteral("historyLimit"));
+    m_historyLimit = limit && *limit >= 1 ? *limit : defaultHistoryLimit;
 
     switch (m_defaults.integer(QStringLiteral("historyRetention")).value_or(0)) {
     case 1800:
@@ -89,7 +89,10 @@ void AppSettings::read()
         break;
     }
 
-    m_fontSize = m_defaults.number(QStringLiteral("fontSize")).value_or(13.0);
+    // The size is offered from 10 to 16 points; an edited file cannot make the code
+    // unreadable or the rows enormous.
+    m_fontSize = std::clamp(m_defaults.number(QStringLiteral("fontSize")).value_or(defaultFontSize),
+        minimumFontSize, maximumFontSize);
 
     const std::optional<QString> theme = m_defaults.string(QStringLiteral("codeTheme"));
     m_codeTheme = (theme ? HighlightThemes::fromRawValue(*theme) : std::nullopt).value_or(defaultCodeTheme);

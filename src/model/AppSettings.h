@@ -71,6 +71,9 @@ public:
     explicit AppSettings(UserDefaults &defaults, QObject *parent = nullptr);
 
     static constexpr qint64 defaultHistoryLimit = 50;
+    static constexpr double defaultFontSize = 13.0;
+    static constexpr double minimumFontSize = 10.0;
+    static constexpr double maximumFontSize = 16.0;
     static constexpr HighlightTheme defaultCodeTheme = HighlightTheme::github;
 
     qint64 historyLimit() const { return m_historyLimit; }

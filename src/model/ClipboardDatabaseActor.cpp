@@ -125,14 +125,17 @@ QString ClipboardDatabaseActor::failureLine(
 
 namespace {
 
-// Opens the store file for maintenance: read-write, never created here.
-sqlite3 *openStoreFile(const QString &path)
+// Opens the store file for maintenance: read-write, never created here. Like the store's
+// own connections it waits a while for a lock another connection holds, instead of
+// failing at once.
+sqlite3 *openStoreFile(const QString &path, int busyTimeoutMs)
 {
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
     }
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     return db;
 }
 
@@ -166,7 +169,7 @@ void ClipboardDatabaseActor::runStatement(const QString &sql, const QString &ope
     const QString path = m_container.storePath();
     if (path.isEmpty())
         return;
-    sqlite3 *db = openStoreFile(path);
+    sqlite3 *db = openStoreFile(path, m_container.busyTimeout());
     if (!db)
         return;
     execReportingFailure(db, sql.toUtf8().constData(), operationName);
@@ -182,7 +185,7 @@ void ClipboardDatabaseActor::vacuumIfNeeded()
     const qint64 size = file.size();
     if (size <= compactionThresholdBytes)
         return;
-    sqlite3 *db = openStoreFile(path);
+    sqlite3 *db = openStoreFile(path, m_container.busyTimeout());
     if (!db)
         return;
     const std::optional<qint64> freePages = queryInteger(db, "PRAGMA freelist_count");

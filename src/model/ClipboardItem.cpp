@@ -3,6 +3,8 @@
 #include "common/UserCharacters.h"
 #include "model/ModelContext.h"
 
+#include <atomic>
+
 namespace {
 
 bool affectsSearchText(ItemField field)
@@ -22,7 +24,31 @@ bool affectsSearchText(ItemField field)
     }
 }
 
+bool affectsContentHash(ItemField field)
+{
+    // The kind is left out: it changes only between text and code, which compare alike.
+    switch (field) {
+    case ItemField::textContent:
+    case ItemField::extendedTextData:
+    case ItemField::fileURLString:
+    case ItemField::colorHex:
+    case ItemField::mediaImageData:
+    case ItemField::pinnedReference:
+    case ItemField::additionalFileURLStringsJoined:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::atomic<qint64> g_nextTemporaryIdentifier { -1 };
+
 } // namespace
+
+PersistentIdentifier ClipboardItem::newTemporaryIdentifier()
+{
+    return PersistentIdentifier { g_nextTemporaryIdentifier.fetch_sub(1) };
+}
 
 ClipboardItemPtr ClipboardItem::createForStore()
 {
@@ -41,6 +67,7 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
     item->m_values[fieldIndex(ItemField::isFromPasswordManager)] = false;
     item->m_values[fieldIndex(ItemField::isPinned)] = false;
 
+    item->m_identifier = newTemporaryIdentifier();
     item->m_values[fieldIndex(ItemField::id)] = QUuid::createUuid();
     item->m_values[fieldIndex(ItemField::timestamp)] = QDateTime::currentDateTimeUtc();
     item->m_values[fieldIndex(ItemField::itemType)] = rawValue(type);
@@ -126,8 +153,37 @@ void ClipboardItem::setValue(ItemField field, const QVariant &value)
     m_dirty.set(index);
     if (affectsSearchText(field))
         ++m_searchRevision;
+    if (affectsContentHash(field))
+        forgetContentHash();
     if (m_context)
         m_context->itemDidChange(this, field);
+}
+
+void ClipboardItem::forgetContentHash()
+{
+    if (!m_contentHash)
+        return;
+    m_contentHash.reset();
+    m_contentHashDirty = true;
+}
+
+QByteArray ClipboardItem::contentHash() const
+{
+    if (m_contentHash)
+        return *m_contentHash;
+    auto *self = const_cast<ClipboardItem *>(this);
+    self->setContentHash(computeContentHash());
+    return *m_contentHash;
+}
+
+void ClipboardItem::setContentHash(const QByteArray &hash)
+{
+    if (m_contentHash == hash)
+        return;
+    m_contentHash = hash;
+    m_contentHashDirty = true;
+    if (m_context)
+        m_context->itemDidChangeContentHash(this);
 }
 
 QUuid ClipboardItem::id() const
@@ -240,6 +296,13 @@ void ClipboardItem::setPinnedReference(const ClipboardItemPtr &item)
     m_pinnedReferenceRow = item ? item->persistentModelID().value : 0;
     m_dirty.set(std::size_t(ItemField::pinnedReference));
     ++m_searchRevision;
+    // Only a picture without bytes of its own takes its digest from the item it stands for.
+    // (Whether it has bytes is known without reading them from the store.)
+    const auto imageSlot = std::size_t(ItemField::mediaImageData);
+    const bool hasImageData = m_externalLoaded.test(imageSlot) ? !m_values[imageSlot].isNull()
+                                                               : m_externalPresent.test(imageSlot);
+    if (type() == ClipboardItemType::media && !fileURLString() && !hasImageData)
+        forgetContentHash();
     if (m_context)
         m_context->itemDidChange(this, ItemField::pinnedReference);
 }

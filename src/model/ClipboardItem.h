@@ -241,7 +241,10 @@ public:
     std::optional<QString> resolvedFileURLString() const;
     std::optional<QStringList> additionalFileURLStrings() const;
     void setAdditionalFileURLStrings(const QStringList &strings);
+    // The files of a file or media item that are on disk (FileExistence), of which at most
+    // maxCheckedFiles are looked for: the others count as present.
     int countAvailableFiles() const;
+    static constexpr int maxCheckedFiles = 1000;
     // The file to read, from its bookmark when there is one; the flag says whether a
     // scoped access was started that the caller must end (never on this platform).
     std::optional<std::pair<QUrl, bool>> resolveFileURL() const;
@@ -255,6 +258,9 @@ public:
 
     // One step of the pinned reference, only while this item is live in a store.
     const ClipboardItem &resolvedItem() const;
+    // The item at the end of the chain of pinned references (this one without a
+    // reference), followed for at most a bounded number of steps so that a cycle ends.
+    const ClipboardItem &referenceChainEnd() const;
     std::optional<QString> resolvedLinkTitle() const;
     std::optional<QString> resolvedCodeLanguage() const;
     std::optional<QString> resolvedMagikaTopLabel() const;
@@ -267,11 +273,24 @@ public:
     std::optional<QStringList> cachedTruncatedLines;
     std::optional<QList<QUrl>> cachedAvailableURLs;
 
-    // Equality follows the persistent identity, never the content.
+    // Equality follows the persistent identity, never the content. Every item has one of
+    // its own from creation (a temporary one until it is saved).
     friend bool operator==(const ClipboardItem &a, const ClipboardItem &b)
     {
         return &a == &b || a.m_identifier == b.m_identifier;
     }
+
+    // A digest of the content by which a repeat is recognised, kept in the store with the
+    // item so that the duplicate lookup never has to read whole texts or pictures: texts
+    // (canonically composed), the file list, the picture bytes (of the referenced item), or
+    // a colour's hex value with its text. Two items whose content is the same have the same
+    // digest. Computed once and stored with the item; an item saved before the digest
+    // existed gets it on first use, and keeps it with its next save.
+    QByteArray contentHash() const;
+    // The digest as it is, without computing one.
+    std::optional<QByteArray> storedContentHash() const { return m_contentHash; }
+    void setContentHash(const QByteArray &hash);
+    QByteArray computeContentHash() const;
 
     // Drops loaded external data that has no unsaved change; it is read again on access.
     void releaseExternalData();
@@ -297,6 +316,8 @@ private:
     void setInteger(ItemField field, std::optional<int> value);
     const QVariant &slot(ItemField field) const;
     bool isLive() const;
+    void forgetContentHash();
+    static PersistentIdentifier newTemporaryIdentifier();
 
     static constexpr std::size_t slotCount = itemFieldCount;
     std::array<QVariant, slotCount> m_values;
@@ -315,6 +336,8 @@ private:
 
     // Bumped whenever a property that the search text is built from changes.
     quint64 m_searchRevision = 0;
+    std::optional<QByteArray> m_contentHash;
+    bool m_contentHashDirty = false;
     struct SearchCache
     {
         QString text;

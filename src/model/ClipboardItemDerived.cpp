@@ -5,13 +5,16 @@
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "platform/FileBookmark.h"
+#include "platform/FileExistence.h"
 
-#include <QFileInfo>
+#include <QCryptographicHash>
+
+#include <algorithm>
 
 namespace {
 
-// Chains of pinned references are never created on purpose; a corrupted store could hold
-// one, and following it must still end.
+// Chains of pinned references are never created on purpose; a damaged or edited store
+// could hold one, even a cycle, and every value that follows the chain must still end.
 constexpr int maxReferenceHops = 64;
 
 std::optional<QUrl> strictUrl(const QString &string)
@@ -25,7 +28,22 @@ std::optional<QUrl> strictUrl(const QString &string)
 bool fileExists(const QUrl &url)
 {
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
-    return !path.isEmpty() && QFileInfo::exists(path);
+    return !path.isEmpty() && FileExistence::shared().exists(path);
+}
+
+// Canonically equivalent texts ("é" precomposed or as "e" and an accent) give one digest.
+void addCanonicalText(QCryptographicHash &hash, const std::optional<QString> &text)
+{
+    if (!text) {
+        hash.addData(QByteArrayView("\0", 1));
+        return;
+    }
+    const bool ascii = std::all_of(text->begin(), text->end(), [](QChar c) { return c.unicode() < 0x80; });
+    const QByteArray utf8 = (ascii ? *text : text->normalized(QString::NormalizationForm_C)).toUtf8();
+    hash.addData(QByteArrayView("\1", 1));
+    const qint64 size = utf8.size();
+    hash.addData(QByteArrayView(reinterpret_cast<const char *>(&size), sizeof(size)));
+    hash.addData(utf8);
 }
 
 bool startsWithNumber(QStringView text)
@@ -40,6 +58,60 @@ bool startsWithNumber(QStringView text)
 
 } // namespace
 
+QByteArray ClipboardItem::computeContentHash() const
+{
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    const auto addFiles = [&] {
+        hash.addData(QByteArrayView("f", 1));
+        addCanonicalText(hash, fileURLString());
+        const std::optional<QStringList> further = additionalFileURLStrings();
+        hash.addData(QByteArrayView(further ? "\1" : "\0", 1));
+        for (const QString &string : further.value_or(QStringList()))
+            addCanonicalText(hash, string);
+    };
+    switch (type()) {
+    case ClipboardItemType::text:
+    case ClipboardItemType::link:
+    case ClipboardItemType::code: {
+        hash.addData(QByteArrayView("t", 1));
+        std::optional<QString> whole = textContent();
+        if (const std::optional<QByteArray> extended = extendedTextData()) {
+            if (std::optional<QString> decoded = StrictText::fromUtf8(*extended))
+                whole = std::move(decoded);
+        }
+        addCanonicalText(hash, whole);
+        break;
+    }
+    case ClipboardItemType::file:
+        addFiles();
+        break;
+    case ClipboardItemType::media:
+        if (fileURLString()) {
+            addFiles();
+        } else {
+            // A history entry that stands for a pinned picture may have no bytes of its own.
+            std::optional<QByteArray> bytes = mediaImageData();
+            if (!bytes) {
+                if (const ClipboardItemPtr reference = pinnedReference())
+                    bytes = reference->mediaImageData();
+            }
+            hash.addData(QByteArrayView("i", 1));
+            hash.addData(QByteArrayView(bytes ? "\1" : "\0", 1));
+            if (bytes)
+                hash.addData(*bytes);
+        }
+        break;
+    case ClipboardItemType::color: {
+        hash.addData(QByteArrayView("c", 1));
+        const std::optional<QString> hex = colorHex();
+        addCanonicalText(hash, hex ? std::optional<QString>(hex->toLower()) : std::nullopt);
+        addCanonicalText(hash, textContent());
+        break;
+    }
+    }
+    return hash.result();
+}
+
 ClipboardItemType ClipboardItem::type() const
 {
     return clipboardItemTypeFromRawValue(itemType()).value_or(ClipboardItemType::text);
@@ -51,7 +123,7 @@ std::optional<MediaSubtype> ClipboardItem::mediaSubtype() const
     return raw ? mediaSubtypeFromRawValue(*raw) : std::nullopt;
 }
 
-std::optional<QString> ClipboardItem::resolvedFileURLString() const
+const ClipboardItem &ClipboardItem::referenceChainEnd() const
 {
     const ClipboardItem *item = this;
     for (int hop = 0; hop < maxReferenceHops; ++hop) {
@@ -60,7 +132,12 @@ std::optional<QString> ClipboardItem::resolvedFileURLString() const
             break;
         item = reference.get();
     }
-    return item->fileURLString();
+    return *item;
+}
+
+std::optional<QString> ClipboardItem::resolvedFileURLString() const
+{
+    return referenceChainEnd().fileURLString();
 }
 
 std::optional<QUrl> ClipboardItem::fileURL() const
@@ -78,15 +155,14 @@ std::optional<QUrl> ClipboardItem::fileURL() const
 
 std::optional<QStringList> ClipboardItem::additionalFileURLStrings() const
 {
-    if (const ClipboardItemPtr reference = pinnedReference())
-        return reference->additionalFileURLStrings();
-    if (m_additionalFileURLStringsCache)
-        return m_additionalFileURLStringsCache;
-    const std::optional<QString> joined = additionalFileURLStringsJoined();
+    const ClipboardItem &item = referenceChainEnd();
+    if (item.m_additionalFileURLStringsCache)
+        return item.m_additionalFileURLStringsCache;
+    const std::optional<QString> joined = item.additionalFileURLStringsJoined();
     if (!joined)
         return std::nullopt;
-    m_additionalFileURLStringsCache = joined->split(QLatin1Char('\n'));
-    return m_additionalFileURLStringsCache;
+    item.m_additionalFileURLStringsCache = joined->split(QLatin1Char('\n'));
+    return item.m_additionalFileURLStringsCache;
 }
 
 void ClipboardItem::setAdditionalFileURLStrings(const QStringList &strings)
@@ -102,18 +178,32 @@ int ClipboardItem::countAvailableFiles() const
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
         return 1 + int(further ? further->size() : 0);
 
+    // Only the first maxCheckedFiles files are looked for; the others count as present,
+    // so that an item naming a hundred thousand files costs no more than one naming a thousand.
     QList<QUrl> available;
-    if (const std::optional<QUrl> first = fileURL(); first && fileExists(*first))
-        available.append(*first);
+    int checked = 0;
+    int unchecked = 0;
+    if (const std::optional<QUrl> first = fileURL(); first) {
+        ++checked;
+        if (fileExists(*first))
+            available.append(*first);
+    }
     if (further) {
         for (const QString &string : *further) {
             const std::optional<QUrl> url = strictUrl(string);
-            if (url && fileExists(*url))
+            if (!url)
+                continue;
+            if (checked >= maxCheckedFiles) {
+                ++unchecked;
+                continue;
+            }
+            ++checked;
+            if (fileExists(*url))
                 available.append(*url);
         }
     }
     const_cast<ClipboardItem *>(this)->cachedAvailableURLs = available;
-    return int(available.size());
+    return int(available.size()) + unchecked;
 }
 
 std::optional<std::pair<QUrl, bool>> ClipboardItem::resolveFileURL() const
@@ -210,9 +300,7 @@ std::optional<QString> ClipboardItem::displayText() const
 
 std::optional<Color> ClipboardItem::colorValue() const
 {
-    if (const ClipboardItemPtr reference = pinnedReference())
-        return reference->colorValue();
-    const std::optional<QString> hex = colorHex();
+    const std::optional<QString> hex = referenceChainEnd().colorHex();
     if (!hex)
         return std::nullopt;
     return Color::fromHex(*hex);

@@ -3,10 +3,13 @@
 #include "common/Diagnostics.h"
 #include "model/ItemSchema.h"
 #include "model/ModelContext.h"
+#include "model/StoreFailure.h"
 #include "model/StoreSchemaSql.h"
+#include "platform/PrivateFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
@@ -17,14 +20,52 @@
 
 namespace {
 
-bool ensureSchema(SqliteConnection &connection, QString *error)
+const QString damagedAdvice = QStringLiteral(
+    "Tindlewick has left the file as it is. Move it away (or restore it from a backup) and start "
+    "Tindlewick again to begin a new history.");
+
+// A store whose pages are damaged shows an empty history and saves nothing: it is refused
+// at start instead, before anything is written to it.
+bool checkIntegrity(SqliteConnection &connection, QString *error, QString *advice)
+{
+    SqliteStatement check = connection.prepare(QStringLiteral("PRAGMA quick_check"));
+    if (!check.isValid()) {
+        *error = connection.lastError();
+        *advice = damagedAdvice;
+        return false;
+    }
+    if (!check.step()) {
+        *error = check.errorMessage();
+        *advice = damagedAdvice;
+        return false;
+    }
+    const QString verdict = check.text(0);
+    if (verdict == u"ok")
+        return true;
+    // SQLite's report spans lines and may be long: its first finding is the reason.
+    QString finding;
+    for (const QString &line : verdict.split(u'\n')) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1String("***"))) {
+            finding = line.trimmed().left(120);
+            break;
+        }
+    }
+    *error = QStringLiteral("the store is damaged (%1)")
+                 .arg(finding.isEmpty() ? verdict.simplified().left(120) : finding);
+    *advice = damagedAdvice;
+    return false;
+}
+
+bool ensureSchema(SqliteConnection &connection, QString *error, int *code)
 {
     if (!connection.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         *error = connection.lastError();
+        *code = sqlite3_errcode(connection.handle());
         return false;
     }
     auto fail = [&] {
         *error = connection.lastError();
+        *code = sqlite3_errcode(connection.handle());
         connection.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
@@ -38,6 +79,7 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
         const QString stored = version.text(0);
         version = {};
         if (stored != itemSchemaVersion) {
+            *code = SQLITE_ERROR;
             connection.exec(QStringLiteral("ROLLBACK"));
             *error = QStringLiteral(
                 "the store was written with schema version %1, and this version of Tindlewick reads %2")
@@ -55,9 +97,26 @@ bool ensureSchema(SqliteConnection &connection, QString *error)
         if (!insert.isDone())
             return fail();
     }
-    if (!connection.exec(QStringLiteral("COMMIT")))
+    if (!StoreSchemaSql::addMissingColumns(connection) || !connection.exec(QStringLiteral("COMMIT")))
         return fail();
     return true;
+}
+
+// Write-ahead logging (readers never wait for the writer, and a crash loses nothing
+// committed) and the schema.
+bool prepareStore(SqliteConnection &connection, QString *reason, int *code)
+{
+    SqliteStatement journal = connection.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!journal.isValid() || !journal.step()
+        || journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        *code = sqlite3_errcode(connection.handle());
+        *reason = journal.isValid()
+            ? QStringLiteral("the store cannot use write-ahead logging (%1)").arg(journal.errorMessage())
+            : connection.lastError();
+        return false;
+    }
+    journal = {};
+    return ensureSchema(connection, reason, code);
 }
 
 std::unique_ptr<ModelContainer> g_shared;
@@ -74,11 +133,21 @@ ModelContainer::~ModelContainer()
     m_mainContext.reset();
 }
 
-std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QString *error)
+std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QString *error, QString *advice)
 {
     QString ignored;
     QString &reason = error ? *error : ignored;
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    QString ignoredAdvice;
+    QString &whatToDo = advice ? *advice : ignoredAdvice;
+    whatToDo = QStringLiteral("Check that you can read and write the file and its folder and that the "
+                              "disk has room, then start Tindlewick again.");
+    // The history is the user's alone; files an earlier version left readable by others are
+    // tightened too. SQLite gives the write-ahead log and its index the mode of the store.
+    const QString folder = QFileInfo(path).absolutePath();
+    PrivateFiles::makeFolder(folder);
+    PrivateFiles::restrictFolder(folder);
+    const bool existed = QFileInfo(path).size() > 0;
+    PrivateFiles::createFile(path);
 
     SqliteConnection connection;
     if (!connection.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX)) {
@@ -87,27 +156,42 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
     }
     if (!StoreSchemaSql::configure(connection, 5000)) {
         reason = connection.lastError();
+        if (StoreFailure::causeOf(connection.lastResultCode()) == StoreFailure::Cause::damaged)
+            whatToDo = damagedAdvice;
         return nullptr;
     }
-    // Write-ahead logging: readers never wait for the writer, and a crash loses nothing committed.
-    SqliteStatement journal = connection.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
-    if (!journal.isValid() || !journal.step()
-        || journal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        reason = journal.isValid()
-            ? QStringLiteral("the store cannot use write-ahead logging (%1)").arg(connection.lastError())
-            : connection.lastError();
+    if (existed && !checkIntegrity(connection, &reason, &whatToDo))
         return nullptr;
+    // Copies started at the same moment open the store together: the switch to write-ahead
+    // logging and the schema check can then meet a lock SQLite does not wait for, and are
+    // tried again for a while.
+    QElapsedTimer waited;
+    waited.start();
+    int code = SQLITE_OK;
+    while (!prepareStore(connection, &reason, &code)) {
+        if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) || waited.elapsed() > 5000) {
+            if (reason.contains(QLatin1String("schema version")))
+                whatToDo
+                    = QStringLiteral("Use the version of Tindlewick that wrote it, or move the file away "
+                                     "to begin a new history.");
+            return nullptr;
+        }
+        QThread::msleep(20);
     }
-    journal = {};
-    if (!ensureSchema(connection, &reason))
-        return nullptr;
+    PrivateFiles::restrictFolder(folder);
     return std::unique_ptr<ModelContainer>(new ModelContainer(path));
+}
+
+QString ModelContainer::fatalMessage(const QString &path, const QString &reason, const QString &advice)
+{
+    return QStringLiteral("Could not create ModelContainer: %1\nThe clipboard history is kept in %2\n%3")
+        .arg(reason, path, advice);
 }
 
 ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
-        m_mainContext = makeContext();
+        m_mainContext = makeContext(std::min(m_busyTimeoutMs, mainContextBusyTimeoutMs));
         if (QCoreApplication *app = QCoreApplication::instance())
             m_mainContext->moveToThread(app->thread());
     }
@@ -116,9 +200,14 @@ ModelContext *ModelContainer::mainContext()
 
 std::unique_ptr<ModelContext> ModelContainer::makeContext()
 {
+    return makeContext(m_busyTimeoutMs);
+}
+
+std::unique_ptr<ModelContext> ModelContainer::makeContext(int busyTimeoutMs)
+{
     SqliteConnection connection;
     if (connection.open(m_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)) {
-        StoreSchemaSql::configure(connection, m_busyTimeoutMs);
+        StoreSchemaSql::configure(connection, busyTimeoutMs);
         if (!m_connectionSetupSql.isEmpty())
             connection.exec(m_connectionSetupSql);
     } else
@@ -165,9 +254,11 @@ ModelContainer &sharedModelContainer()
 {
     std::call_once(g_sharedOnce, [] {
         QString error;
-        g_shared = ModelContainer::open(defaultStorePath(), &error);
+        QString advice;
+        const QString path = defaultStorePath();
+        g_shared = ModelContainer::open(path, &error, &advice);
         if (!g_shared)
-            fatalError(QStringLiteral("Could not create ModelContainer: ") + error);
+            fatalError(ModelContainer::fatalMessage(path, error, advice));
     });
     return *g_shared;
 }

@@ -33,9 +33,15 @@ class ModelContainer final : public QObject
 public:
     ~ModelContainer() override;
 
-    // Opens (creating when missing) the store at path, creating its folder. On failure
-    // returns nullptr and sets error to a readable reason.
-    static std::unique_ptr<ModelContainer> open(const QString &path, QString *error);
+    // Opens (creating when missing) the store at path, creating its folder; folder and
+    // files are made private to the user. A store that fails SQLite's quick integrity
+    // check is refused and left untouched. On failure returns nullptr, sets error to a
+    // readable reason and advice to what the user can do.
+    static std::unique_ptr<ModelContainer> open(
+        const QString &path, QString *error, QString *advice = nullptr);
+    // The message a store that cannot be opened stops the program with: the reason on the
+    // first line, then where the store is and what to do.
+    static QString fatalMessage(const QString &path, const QString &reason, const QString &advice);
 
     // The store file of the one configuration.
     QString storePath() const { return m_path; }
@@ -46,9 +52,12 @@ public:
     std::unique_ptr<ModelContext> makeContext();
 
     // Milliseconds that a context waits for a lock held by another connection before a
-    // save or fetch fails. Tests shorten it.
+    // save or fetch fails. Tests shorten it. The main context waits at most
+    // mainContextBusyTimeoutMs: the interface must not stand still while store maintenance
+    // or another program holds the store (the capture tries again later instead).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
     int busyTimeout() const { return m_busyTimeoutMs; }
+    static constexpr int mainContextBusyTimeoutMs = 20;
     // Statements run on every new context's connection (tests limit the file size with it).
     void setConnectionSetupSql(const QString &sql) { m_connectionSetupSql = sql; }
 
@@ -59,6 +68,7 @@ Q_SIGNALS:
 private:
     friend class ModelContext;
     explicit ModelContainer(QString path);
+    std::unique_ptr<ModelContext> makeContext(int busyTimeoutMs);
 
     void registerContext(ModelContext *context);
     void unregisterContext(ModelContext *context);
@@ -73,8 +83,7 @@ private:
 };
 
 // The process-wide store at "<XDG data folder>/Tindlewick/default.store", created on
-// first use. A store that cannot be opened stops the program with
-// "Could not create ModelContainer: " and the reason.
+// first use. A store that cannot be opened stops the program with fatalMessage().
 ModelContainer &sharedModelContainer();
 // The path of the shared store file.
 QString defaultStorePath();

@@ -14,7 +14,11 @@
 
 namespace {
 
-std::atomic<qint64> g_nextTemporaryIdentifier { -1 };
+std::optional<QByteArray> readContentHash(const SqliteStatement &row)
+{
+    const int column = StoreSchemaSql::contentHashColumn();
+    return row.isNull(column) ? std::nullopt : std::optional<QByteArray>(row.blob(column));
+}
 
 QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
 {
@@ -112,7 +116,8 @@ void ModelContext::insert(const ClipboardItemPtr &item)
     if (!item || item->m_context || item->m_deleted)
         return;
     item->m_context = this;
-    item->m_identifier = PersistentIdentifier { g_nextTemporaryIdentifier.fetch_sub(1) };
+    if (!item->m_identifier.isTemporary())
+        item->m_identifier = ClipboardItem::newTemporaryIdentifier();
     m_inserted.append(item);
     scheduleObjectsDidChange();
 }
@@ -143,6 +148,13 @@ void ModelContext::itemDidChange(ClipboardItem *item, ItemField field)
     if (item->m_identifier.value > 0 && !item->m_deleted && !m_updated.contains(shared))
         m_updated.append(shared);
     Q_EMIT itemDidChangeProperty(shared, field);
+}
+
+void ModelContext::itemDidChangeContentHash(ClipboardItem *item)
+{
+    ClipboardItemPtr shared = item->shared_from_this();
+    if (item->m_identifier.value > 0 && !item->m_deleted && !m_updated.contains(shared))
+        m_updated.append(shared);
 }
 
 void ModelContext::clearReferencesTo(const ClipboardItem *target, bool markDirty)
@@ -204,11 +216,11 @@ ModelContext::SaveResult ModelContext::save()
     if (!hasChanges())
         return {};
     if (!m_connection.isOpen())
-        return { false, m_connection.lastError() };
+        return { false, m_connection.lastError(), m_connection.lastResultCode() };
 
     QString error;
     if (!m_connection.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return { false, m_connection.lastError() };
+        return { false, m_connection.lastError(), sqlite3_extended_errcode(m_connection.handle()) };
 
     // Rows of items inserted by this save, known only once the transaction commits.
     QHash<const ClipboardItem *, qint64> newRows;
@@ -221,8 +233,9 @@ ModelContext::SaveResult ModelContext::save()
         return found == newRows.cend() ? QVariant() : QVariant(*found);
     };
     auto fail = [&](const QString &reason) -> SaveResult {
+        const int code = sqlite3_extended_errcode(m_connection.handle());
         m_connection.exec(QStringLiteral("ROLLBACK"));
-        return { false, reason };
+        return { false, reason, code };
     };
 
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
@@ -279,6 +292,7 @@ ModelContext::SaveResult ModelContext::save()
         const QVariant reference = rowOf(item->m_pinnedReference);
         item->m_pinnedReferenceRow = reference.isNull() ? 0 : reference.toLongLong();
         item->m_dirty.reset();
+        item->m_contentHashDirty = false;
         m_registered.insert(item->m_identifier.value, item);
         changes.inserted.insert(item->m_identifier);
     }
@@ -288,6 +302,7 @@ ModelContext::SaveResult ModelContext::save()
         if (const ClipboardItemPtr reference = item->m_pinnedReference)
             item->m_pinnedReferenceRow = reference->m_identifier.value;
         item->m_dirty.reset();
+        item->m_contentHashDirty = false;
         changes.updated.insert(item->m_identifier);
     }
     for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
@@ -314,6 +329,8 @@ bool ModelContext::writeInsert(ClipboardItem &item, QString *error)
         columns += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name);
         placeholders += QStringLiteral(", ?");
     }
+    columns += QStringLiteral(", ") + StoreSchemaSql::contentHashName;
+    placeholders += QStringLiteral(", ?");
     SqliteStatement insert = m_connection.prepare(
         QStringLiteral("INSERT INTO ClipboardItem (%1) VALUES (%2)").arg(columns, placeholders));
     if (!insert.isValid()) {
@@ -326,6 +343,8 @@ bool ModelContext::writeInsert(ClipboardItem &item, QString *error)
         if (field != ItemField::pinnedReference)
             insert.bind(index++, storedColumnValue(field, item.m_values[std::size_t(field)]));
     }
+    // Computed once, here, unless the capture brought it along (it does so for large content).
+    insert.bindBlob(index++, item.contentHash());
     insert.step();
     if (!insert.isDone()) {
         *error = insert.errorMessage();
@@ -345,6 +364,8 @@ bool ModelContext::writeUpdate(ClipboardItem &item, QString *error)
             changed.append(field);
         }
     }
+    if (item.m_contentHashDirty)
+        assignments += QStringLiteral(", ") + StoreSchemaSql::contentHashName + QStringLiteral(" = ?");
     SqliteStatement update
         = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET %1 WHERE pk = ?").arg(assignments));
     if (!update.isValid()) {
@@ -355,6 +376,12 @@ bool ModelContext::writeUpdate(ClipboardItem &item, QString *error)
     update.bindInt64(index++, qint64(item.m_externalPresent.to_ullong()));
     for (ItemField field : std::as_const(changed))
         update.bind(index++, storedColumnValue(field, item.m_values[std::size_t(field)]));
+    if (item.m_contentHashDirty) {
+        if (item.m_contentHash)
+            update.bindBlob(index++, *item.m_contentHash);
+        else
+            update.bind(index++, QVariant());
+    }
     update.bindInt64(index, item.m_identifier.value);
     update.step();
     if (!update.isDone()) {
@@ -404,18 +431,25 @@ bool ModelContext::writeExternal(qint64 row, ClipboardItem &item, bool onlyDirty
 
 void ModelContext::rollback()
 {
-    for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
+    rollbackTo({});
+}
+
+void ModelContext::rollbackTo(const PendingMark &mark)
+{
+    const QList<ClipboardItemPtr> inserted = m_inserted.mid(std::min(mark.inserted, m_inserted.size()));
+    const QList<ClipboardItemPtr> deleted = m_deleted.mid(std::min(mark.deleted, m_deleted.size()));
+    QList<ClipboardItemPtr> toRefresh = m_updated.mid(std::min(mark.updated, m_updated.size()));
+    m_inserted.resize(std::min(mark.inserted, m_inserted.size()));
+    m_deleted.resize(std::min(mark.deleted, m_deleted.size()));
+    m_updated.resize(std::min(mark.updated, m_updated.size()));
+    // Items taken back out keep their (temporary) identity: they are still the same items.
+    for (const ClipboardItemPtr &item : inserted)
         item->m_context = nullptr;
-        item->m_identifier = {};
-    }
-    m_inserted.clear();
-    QList<ClipboardItemPtr> toRefresh = m_updated;
-    for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
+    for (const ClipboardItemPtr &item : deleted) {
         item->m_deleted = false;
-        toRefresh.append(item);
+        if (!toRefresh.contains(item))
+            toRefresh.append(item);
     }
-    m_updated.clear();
-    m_deleted.clear();
     for (const ClipboardItemPtr &item : std::as_const(toRefresh)) {
         SqliteStatement row = m_connection.prepare(
             QStringLiteral("SELECT %1 FROM ClipboardItem WHERE pk = ?").arg(StoreSchemaSql::selectColumns()));
@@ -423,6 +457,7 @@ void ModelContext::rollback()
         if (row.step())
             refreshFromRow(*item, row, false);
         item->m_dirty.reset();
+        item->m_contentHashDirty = false;
     }
     scheduleObjectsDidChange();
 }
@@ -474,6 +509,7 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
         }
         ++column;
     }
+    item->m_contentHash = readContentHash(row);
     m_registered.insert(pk, item);
     return item;
 }
@@ -483,6 +519,10 @@ void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &ro
     const bool announce = keepDirtyFields; // refreshes of live objects are announced; first reads are not
     const std::bitset<ClipboardItem::slotCount> present(
         quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
+    if (!keepDirtyFields || !item.m_contentHashDirty) {
+        item.m_contentHash = readContentHash(row);
+        item.m_contentHashDirty = false;
+    }
     ClipboardItemPtr shared = announce ? item.shared_from_this() : nullptr;
     for (const FieldInfo &info : itemSchema()) {
         const auto index = std::size_t(info.field);
@@ -543,6 +583,59 @@ QVariant ModelContext::loadExternalValue(PersistentIdentifier identifier, ItemFi
     return bytes;
 }
 
+QString ModelContext::fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
+    QVariantList *bindings, const QString &index) const
+{
+    QString sql = QStringLiteral("SELECT %1 FROM ClipboardItem").arg(columns);
+    if (!index.isEmpty())
+        sql += QStringLiteral(" INDEXED BY ") + index;
+    if (!descriptor.predicate.matchesEverything()) {
+        sql += QStringLiteral(" WHERE ");
+        descriptor.predicate.appendSql(sql, *bindings);
+    }
+    const bool firstAscending = descriptor.sortBy.isEmpty() || descriptor.sortBy.first().ascending;
+    sql += QStringLiteral(" ORDER BY ");
+    for (const SortDescriptor &sort : descriptor.sortBy)
+        sql += QLatin1String(fieldInfo(sort.field).name)
+            + (sort.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+    sql += firstAscending ? QStringLiteral("pk ASC") : QStringLiteral("pk DESC");
+    if (descriptor.fetchLimit && limited)
+        sql += QStringLiteral(" LIMIT %1").arg(std::max(0, *descriptor.fetchLimit));
+    return sql;
+}
+
+ModelContext::ContentHashesResult ModelContext::fetchContentHashes(const FetchDescriptor &descriptor)
+{
+    processPendingStoreChanges();
+    ContentHashesResult result;
+    if (hasChanges()) {
+        // Unsaved changes are known only to the objects.
+        const FetchResult fetched = fetch(descriptor);
+        if (!fetched.ok)
+            return { {}, false, fetched.error };
+        for (const ClipboardItemPtr &item : fetched.items)
+            result.entries.append({ item->persistentModelID(), item->storedContentHash() });
+        return result;
+    }
+    if (!m_connection.isOpen())
+        return { {}, false, m_connection.lastError() };
+    QVariantList bindings;
+    // The digests come from their index alone; the rows, with their long texts, are not read.
+    SqliteStatement query
+        = m_connection.prepare(fetchSql(QStringLiteral("pk, ") + StoreSchemaSql::contentHashName, descriptor,
+            true, &bindings, StoreSchemaSql::contentHashIndexName));
+    if (!query.isValid())
+        return { {}, false, m_connection.lastError() };
+    for (qsizetype i = 0; i < bindings.size(); ++i)
+        query.bind(int(i + 1), bindings[i]);
+    while (query.step())
+        result.entries.append({ PersistentIdentifier { query.int64(0) },
+            query.isNull(1) ? std::nullopt : std::optional<QByteArray>(query.blob(1)) });
+    if (!query.isDone())
+        return { {}, false, query.errorMessage() };
+    return result;
+}
+
 ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
 {
     processPendingStoreChanges();
@@ -551,20 +644,9 @@ ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
         return { {}, false, m_connection.lastError() };
 
     const bool pending = hasChanges();
-    QString sql = QStringLiteral("SELECT %1 FROM ClipboardItem").arg(StoreSchemaSql::selectColumns());
     QVariantList bindings;
-    if (!descriptor.predicate.matchesEverything()) {
-        sql += QStringLiteral(" WHERE ");
-        descriptor.predicate.appendSql(sql, bindings);
-    }
+    const QString sql = fetchSql(StoreSchemaSql::selectColumns(), descriptor, !pending, &bindings);
     const bool firstAscending = descriptor.sortBy.isEmpty() || descriptor.sortBy.first().ascending;
-    sql += QStringLiteral(" ORDER BY ");
-    for (const SortDescriptor &sort : descriptor.sortBy)
-        sql += QLatin1String(fieldInfo(sort.field).name)
-            + (sort.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
-    sql += firstAscending ? QStringLiteral("pk ASC") : QStringLiteral("pk DESC");
-    if (descriptor.fetchLimit && !pending)
-        sql += QStringLiteral(" LIMIT %1").arg(std::max(0, *descriptor.fetchLimit));
 
     SqliteStatement query = m_connection.prepare(sql);
     if (!query.isValid())

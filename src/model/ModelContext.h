@@ -32,12 +32,26 @@ public:
     {
         bool ok = true;
         QString error; // SQLite's reason when the save failed
+        int resultCode = 0; // SQLite's result code when the save failed
     };
     // Writes every pending change in one transaction. On failure nothing is written and
     // every change stays pending, so a later save can still succeed.
     SaveResult save();
     // Forgets every pending change and restores the objects' stored values.
     void rollback();
+
+    // A point in the context's pending changes, to forget what came after it.
+    struct PendingMark
+    {
+        qsizetype inserted = 0;
+        qsizetype updated = 0;
+        qsizetype deleted = 0;
+    };
+    PendingMark pendingMark() const { return { m_inserted.size(), m_updated.size(), m_deleted.size() }; }
+    // Forgets the insertions and deletions made since the mark and the changes of the items
+    // first changed since (their stored values come back), so that one change that cannot
+    // be saved does not hold up the changes after it. Inserted items leave the context.
+    void rollbackTo(const PendingMark &mark);
     // Forgets the objects it holds that have no pending change, so their memory can go;
     // later fetches read them afresh. For contexts that do a job and then wait.
     void releaseUnchangedObjects();
@@ -50,6 +64,16 @@ public:
     };
     FetchResult fetch(const FetchDescriptor &descriptor);
     int fetchCount(const FetchDescriptor &descriptor);
+
+    // The identifiers and stored content digests of the items a fetch would return, in its
+    // order, without reading their content (nothing when a digest is not stored yet).
+    struct ContentHashesResult
+    {
+        QList<std::pair<PersistentIdentifier, std::optional<QByteArray>>> entries;
+        bool ok = true;
+        QString error;
+    };
+    ContentHashesResult fetchContentHashes(const FetchDescriptor &descriptor);
 
     // The object of the item with that identifier in this context: the registered one, or
     // one read from the store; nullptr when the item does not exist (any more).
@@ -77,12 +101,15 @@ private:
 
     // Called by items.
     void itemDidChange(ClipboardItem *item, ItemField field);
+    void itemDidChangeContentHash(ClipboardItem *item);
     QVariant loadExternalValue(PersistentIdentifier identifier, ItemField field);
     QList<ClipboardItemPtr> referencingItems(const ClipboardItem &item);
 
     // Called by the container, from any thread.
     void enqueueStoreChanges(const StoreChanges &changes);
 
+    QString fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
+        QVariantList *bindings, const QString &index = {}) const;
     ClipboardItemPtr materialize(const SqliteStatement &row);
     void refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields);
     bool writeInsert(ClipboardItem &item, QString *error);

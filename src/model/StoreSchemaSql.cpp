@@ -25,9 +25,14 @@ const QString &selectColumns()
         QString sql = QStringLiteral("pk, externalFields");
         for (ItemField field : rowFields())
             sql += QStringLiteral(", ") + QLatin1String(fieldInfo(field).name);
-        return sql;
+        return QString(sql + QStringLiteral(", ") + contentHashName);
     }();
     return columns;
+}
+
+int contentHashColumn()
+{
+    return 2 + int(rowFields().size());
 }
 
 int columnIndex(ItemField field)
@@ -72,7 +77,7 @@ QString createTables()
             item += info.type == FieldType::boolean ? QStringLiteral(" NOT NULL DEFAULT 0")
                                                     : QStringLiteral(" NOT NULL");
     }
-    item += QStringLiteral(");");
+    item += QStringLiteral(", ") + contentHashName + QStringLiteral(" BLOB);");
     return QStringLiteral(
                "CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);")
         + item
@@ -85,10 +90,33 @@ QString createTables()
             "field INTEGER NOT NULL, value BLOB, PRIMARY KEY (item, field));");
 }
 
+bool addMissingColumns(SqliteConnection &connection)
+{
+    SqliteStatement columns = connection.prepare(QStringLiteral("PRAGMA table_info(ClipboardItem)"));
+    if (!columns.isValid())
+        return false;
+    bool hasContentHash = false;
+    while (columns.step())
+        hasContentHash = hasContentHash || columns.text(1) == contentHashName;
+    columns = {};
+    // Stores written before the digest existed: their rows get it when it is first needed.
+    if (!hasContentHash
+        && !connection.exec(
+            QStringLiteral("ALTER TABLE ClipboardItem ADD COLUMN %1 BLOB").arg(contentHashName)))
+        return false;
+    // The duplicate lookup reads the newest digests of a kind from this index alone: the
+    // digest is the row's last column, behind a text that may span many pages.
+    return connection.exec(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON ClipboardItem(timestamp, pk, itemType, %2)")
+            .arg(contentHashIndexName, contentHashName));
+}
+
 bool configure(SqliteConnection &connection, int busyTimeoutMs)
 {
+    // The lock wait first: the other statements already read the store, which another
+    // connection may hold locked for a moment.
     return connection.exec(
-        QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL; PRAGMA busy_timeout=%1;")
+        QStringLiteral("PRAGMA busy_timeout=%1; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;")
             .arg(busyTimeoutMs));
 }
 

@@ -13,17 +13,26 @@ class SqliteConnection;
 namespace StoreSchemaSql {
 
 QString createTables();
+// Columns (and their index) that later versions added to stores of the same schema version:
+// added to a store that lacks them, so an older store opens without loss. False when that
+// fails.
+bool addMissingColumns(SqliteConnection &connection);
 // Per-connection settings: foreign keys (the nullify and cascade rules), a lock wait,
 // durable commits.
 bool configure(SqliteConnection &connection, int busyTimeoutMs);
 
 // The fields kept in the item's row, in schema order.
 const QList<ItemField> &rowFields();
-// "pk, externalFields, <row fields...>": the columns every item fetch selects.
+// "pk, externalFields, <row fields...>, contentHash": the columns every item fetch selects.
 const QString &selectColumns();
 // Index of a row field's column in selectColumns().
 int columnIndex(ItemField field);
 inline constexpr int primaryKeyColumn = 0;
 inline constexpr int externalFieldsColumn = 1;
+// The item's content digest (see ClipboardItem::contentHash), last in selectColumns().
+int contentHashColumn();
+inline const QString contentHashName = QStringLiteral("contentHash");
+// The index by time and kind that holds the digests, so that they are read without the rows.
+inline const QString contentHashIndexName = QStringLiteral("ClipboardItem_contentHash");
 
 } // namespace StoreSchemaSql

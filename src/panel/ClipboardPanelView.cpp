@@ -55,6 +55,11 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
 {
     setMinimumHeight(int(PanelLayout::minimumContentHeight));
     setFocusPolicy(Qt::StrongFocus);
+    // Pictures decoded off the GUI thread are drawn once they are ready.
+    connect(m_thumbnails.get(), &ThumbnailCache::thumbnailReady, this, [this] {
+        for (QWidget *child : findChildren<QWidget *>())
+            child->update();
+    });
     setFocusProxy(m_searchBar->field());
 
     m_divider->setObjectName(QStringLiteral("divider"));

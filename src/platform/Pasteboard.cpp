@@ -26,14 +26,32 @@ std::optional<std::pair<QString, QByteArray>> PasteboardContents::firstImage() c
     return std::nullopt;
 }
 
-QFuture<PasteboardContents> Pasteboard::readContents(const QList<QStringList> &requests) const
+namespace {
+
+// Keeps what was read within the limit; the first type over it ends the reading.
+bool admit(PasteboardContents &contents, const QString &type, QByteArray bytes, qsizetype maxBytesPerType)
+{
+    if (maxBytesPerType >= 0 && bytes.size() > maxBytesPerType) {
+        contents.oversized.append(type);
+        return false;
+    }
+    contents.data.insert(type, std::move(bytes));
+    return true;
+}
+
+} // namespace
+
+QFuture<PasteboardContents> Pasteboard::readContents(
+    const QList<QStringList> &requests, qsizetype maxBytesPerType) const
 {
     PasteboardContents contents;
     contents.types = types();
     for (const QStringList &request : requests) {
         if (const std::optional<QString> type = PasteboardData::firstOffered(request, contents.types)) {
-            if (std::optional<QByteArray> bytes = data(*type))
-                contents.data.insert(*type, *bytes);
+            if (std::optional<QByteArray> bytes = data(*type)) {
+                if (!admit(contents, *type, std::move(*bytes), maxBytesPerType))
+                    break;
+            }
         }
     }
     return QtFuture::makeReadyFuture(contents);
@@ -54,18 +72,29 @@ std::optional<QByteArray> MemoryPasteboard::data(const QString &type) const
 void MemoryPasteboard::writeContents(std::unique_ptr<QMimeData> contents)
 {
     m_contents = std::move(contents);
+    m_ownedByApp = true;
+    ++m_changeCount;
+}
+
+void MemoryPasteboard::writeContentsOfAnotherApplication(std::unique_ptr<QMimeData> contents)
+{
+    m_contents = std::move(contents);
+    m_ownedByApp = false;
     ++m_changeCount;
 }
 
 void MemoryPasteboard::clearContents()
 {
     m_contents.reset();
+    m_ownedByApp = true;
     ++m_changeCount;
 }
 
-QFuture<PasteboardContents> MemoryPasteboard::readContents(const QList<QStringList> &requests) const
+QFuture<PasteboardContents> MemoryPasteboard::readContents(
+    const QList<QStringList> &requests, qsizetype maxBytesPerType) const
 {
-    return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(m_contents.get(), requests));
+    return QtFuture::makeReadyFuture(
+        PasteboardData::contentsOfMimeData(m_contents.get(), requests, maxBytesPerType));
 }
 
 namespace PasteboardData {
@@ -85,7 +114,8 @@ std::optional<QString> firstOffered(const QStringList &request, const QStringLis
     return std::nullopt;
 }
 
-PasteboardContents contentsOfMimeData(const QMimeData *mimeData, const QList<QStringList> &requests)
+PasteboardContents contentsOfMimeData(
+    const QMimeData *mimeData, const QList<QStringList> &requests, qsizetype maxBytesPerType)
 {
     PasteboardContents contents;
     if (!mimeData)
@@ -98,12 +128,15 @@ PasteboardContents contentsOfMimeData(const QMimeData *mimeData, const QList<QSt
                 contents.image = qvariant_cast<QImage>(mimeData->imageData());
             continue;
         }
+        QByteArray bytes;
         if (*type == PasteboardType::color && mimeData->hasColor())
-            contents.data.insert(*type, encodeColor(qvariant_cast<QColor>(mimeData->colorData())));
+            bytes = encodeColor(qvariant_cast<QColor>(mimeData->colorData()));
         else if (*type == PasteboardType::plainText)
-            contents.data.insert(*type, mimeData->text().toUtf8());
+            bytes = mimeData->text().toUtf8();
         else
-            contents.data.insert(*type, mimeData->data(*type));
+            bytes = mimeData->data(*type);
+        if (!admit(contents, *type, std::move(bytes), maxBytesPerType))
+            break;
     }
     return contents;
 }

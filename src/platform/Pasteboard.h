@@ -53,6 +53,9 @@ struct PasteboardContents
     QImage image;
     // False when the owner stopped answering: what is here is all that could be read.
     bool complete = true;
+    // Types on offer whose data exceeded the reading's byte limit: not read, and the
+    // reading stopped there.
+    QStringList oversized;
 
     std::optional<QByteArray> value(const QString &type) const;
     // The first type read whose name starts with "image/", with its data.
@@ -71,6 +74,9 @@ public:
 
     // Moves on every change of the contents, by anyone (the app's own writes included).
     virtual qint64 changeCount() const = 0;
+    // Whether the contents are the app's own, written through writeContents or
+    // clearContents and not replaced by another application since.
+    virtual bool ownsContents() const = 0;
     virtual QStringList types() const = 0;
     virtual std::optional<QByteArray> data(const QString &type) const = 0;
     // Replaces the contents in one change; the pasteboard takes the data.
@@ -80,9 +86,11 @@ public:
     // Reads the types on offer and, for each request, the data of its first type on offer
     // (a request lists alternatives, best first; PasteboardType::anyImage matches any
     // image type). Never blocks the caller on another application: the system clipboard
-    // reads on a thread of its own, with deadlines. The default reads through types()
-    // and data().
-    virtual QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const;
+    // reads on a thread of its own, with deadlines. Data larger than maxBytesPerType
+    // (negative: no limit) is not read (see PasteboardContents::oversized). The default
+    // reads through types() and data().
+    virtual QFuture<PasteboardContents> readContents(
+        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const;
 };
 
 // An in-process pasteboard for tests: contents are set directly, every write moves the
@@ -94,17 +102,23 @@ public:
     using Pasteboard::Pasteboard;
 
     qint64 changeCount() const override { return m_changeCount; }
+    bool ownsContents() const override { return m_ownedByApp; }
     QStringList types() const override;
     std::optional<QByteArray> data(const QString &type) const override;
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
-    QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const override;
+    QFuture<PasteboardContents> readContents(
+        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const override;
+
+    // Contents that another application put there: a change the app does not own.
+    void writeContentsOfAnotherApplication(std::unique_ptr<QMimeData> contents);
 
     // What the last write left, for tests to inspect.
     const QMimeData *contents() const { return m_contents.get(); }
 
 private:
     qint64 m_changeCount = 0;
+    bool m_ownedByApp = false;
     std::unique_ptr<QMimeData> m_contents;
 };
 
@@ -115,7 +129,8 @@ namespace PasteboardData {
 std::optional<QString> firstOffered(const QStringList &request, const QStringList &types);
 
 // What QMimeData of this process holds, read as the system clipboard would be.
-PasteboardContents contentsOfMimeData(const QMimeData *mimeData, const QList<QStringList> &requests);
+PasteboardContents contentsOfMimeData(
+    const QMimeData *mimeData, const QList<QStringList> &requests, qsizetype maxBytesPerType = -1);
 
 // Text bytes: UTF-16 when they start with its byte-order mark (or look like UTF-16 little
 // endian, as Mozilla writes its private types), else UTF-8 (a leading mark dropped).

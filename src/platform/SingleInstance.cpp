@@ -2,12 +2,17 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +28,33 @@ SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
+    if (m_lockDescriptor >= 0)
+        ::close(m_lockDescriptor); // releases the lock
+}
+
+bool SingleInstance::claim(int waitMilliseconds)
+{
+    if (m_lockDescriptor >= 0)
+        return true;
+    const QByteArray path = QFile::encodeName(lockPath());
+    const int descriptor = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (descriptor < 0)
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            m_lockDescriptor = descriptor;
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            break;
+        if (timer.elapsed() >= waitMilliseconds)
+            break;
+        QThread::msleep(20);
+    }
+    ::close(descriptor);
+    return false;
 }
 
 QString SingleInstance::defaultSocketPath()

@@ -23,13 +23,20 @@ bool SystemPasteboard::readsInProcess() const
     return QGuiApplication::platformName() != u"xcb" || QGuiApplication::clipboard()->ownsClipboard();
 }
 
-QFuture<PasteboardContents> SystemPasteboard::readContents(const QList<QStringList> &requests) const
+bool SystemPasteboard::ownsContents() const
+{
+    return QGuiApplication::clipboard()->ownsClipboard();
+}
+
+QFuture<PasteboardContents> SystemPasteboard::readContents(
+    const QList<QStringList> &requests, qsizetype maxBytesPerType) const
 {
     if (readsInProcess())
         return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(
-            QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests));
+            QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests, maxBytesPerType));
     X11SelectionReader *reader = m_reader.get();
-    return m_executor.run([reader, requests] { return reader->read(requests); });
+    return m_executor.run(
+        [reader, requests, maxBytesPerType] { return reader->read(requests, maxBytesPerType); });
 }
 
 QStringList SystemPasteboard::types() const

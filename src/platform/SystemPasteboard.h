@@ -21,6 +21,7 @@ public:
     ~SystemPasteboard() override;
 
     qint64 changeCount() const override { return m_changeCount; }
+    bool ownsContents() const override;
     // These two wait for the reading thread (at most its deadlines); the capture uses
     // readContents() instead.
     QStringList types() const override;
@@ -29,7 +30,8 @@ public:
     // managers paste them as files.
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
-    QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const override;
+    QFuture<PasteboardContents> readContents(
+        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const override;
 
 private:
     bool readsInProcess() const;

@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include "common/Diagnostics.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,7 +12,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 UserDefaults &UserDefaults::standard()
 {
@@ -33,42 +40,117 @@ void UserDefaults::reload()
     load();
 }
 
+namespace {
+
+// What reading the settings file gave: its bytes, or why they are not used.
+struct FileRead
+{
+    enum class Outcome { missing, read, unreadable, refused };
+    Outcome outcome = Outcome::missing;
+    QByteArray bytes;
+    QString reason;
+};
+
+// Reads the file only when it is a regular file of reasonable size. Opening never blocks (a
+// FIFO in its place would otherwise hang the start until someone writes to it), and at
+// most maxFileBytes are read (a device such as /dev/zero never ends).
+FileRead readSettingsFile(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        if (errno == ENOENT)
+            return {};
+        return { FileRead::Outcome::unreadable, {}, QString::fromLocal8Bit(std::strerror(errno)) };
+    }
+    struct stat status = {};
+    FileRead result;
+    if (::fstat(descriptor, &status) != 0) {
+        result = { FileRead::Outcome::unreadable, {}, QString::fromLocal8Bit(std::strerror(errno)) };
+    } else if (!S_ISREG(status.st_mode)) {
+        result = { FileRead::Outcome::refused, {}, QStringLiteral("it is not a regular file") };
+    } else if (status.st_size >= UserDefaults::maxFileBytes) {
+        result = { FileRead::Outcome::refused, {},
+            QStringLiteral("it is larger than %1 bytes").arg(UserDefaults::maxFileBytes) };
+    } else {
+        QByteArray bytes(qsizetype(UserDefaults::maxFileBytes), Qt::Uninitialized);
+        qsizetype size = 0;
+        for (;;) {
+            const ssize_t got = ::read(descriptor, bytes.data() + size, size_t(bytes.size() - size));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                result = { FileRead::Outcome::unreadable, {}, QString::fromLocal8Bit(std::strerror(errno)) };
+                break;
+            }
+            size += got;
+            if (got == 0 || size == bytes.size()) {
+                // A file that grew past the limit while it was read is refused too.
+                if (size >= UserDefaults::maxFileBytes)
+                    result = { FileRead::Outcome::refused, {},
+                        QStringLiteral("it is larger than %1 bytes").arg(UserDefaults::maxFileBytes) };
+                else
+                    result = { FileRead::Outcome::read, bytes.first(size), {} };
+                break;
+            }
+        }
+    }
+    ::close(descriptor);
+    return result;
+}
+
+} // namespace
+
 void UserDefaults::load()
 {
     m_values.clear();
-    QFile file(m_filePath);
-    if (!file.exists())
+    // Settings written by an earlier version may be readable by everyone.
+    PrivateFiles::restrictFile(m_filePath);
+    const FileRead read = readSettingsFile(m_filePath);
+    switch (read.outcome) {
+    case FileRead::Outcome::missing:
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        printDiagnostic(
-            QStringLiteral("[UserDefaults] Could not read %1: %2").arg(m_filePath, file.errorString()));
+    case FileRead::Outcome::unreadable:
+        printDiagnostic(QStringLiteral("[UserDefaults] Could not read %1: %2").arg(m_filePath, read.reason));
         return;
+    case FileRead::Outcome::refused:
+        keepAside(read.reason);
+        return;
+    case FileRead::Outcome::read:
+        break;
     }
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    file.close();
+    const QJsonDocument document = QJsonDocument::fromJson(read.bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        // Keep the unreadable file for the user instead of overwriting it on the next save.
-        const QString kept = m_filePath + QStringLiteral(".unreadable-")
-            + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
-        QFile::rename(m_filePath, kept);
-        printDiagnostic(QStringLiteral(
-            "[UserDefaults] %1 is not valid settings (%2); it was kept as %3 and defaults are used")
-                            .arg(m_filePath, error.errorString(), kept));
+        keepAside(error.errorString());
         return;
     }
     m_values = document.object().toVariantMap();
 }
 
+void UserDefaults::keepAside(const QString &reason)
+{
+    // Keep the unreadable file for the user instead of overwriting it on the next save.
+    const QString kept = m_filePath + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
+    QFile::rename(m_filePath, kept);
+    printDiagnostic(QStringLiteral(
+        "[UserDefaults] %1 is not valid settings (%2); it was kept as %3 and defaults are used")
+                        .arg(m_filePath, reason, kept));
+}
+
 void UserDefaults::save()
 {
-    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    PrivateFiles::makeFolder(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly)) {
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
                             .arg(m_filePath, file.errorString()));
         return;
     }
+    // The settings are the user's alone: the new file is made private before anything is
+    // written to it, and replaces the old one whole.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(QJsonDocument::Indented));
     if (!file.commit())
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")

@@ -10,8 +10,10 @@
 
 // The user's preferences as a typed key-value store: a value keeps its type (a number
 // stays a number, a list stays a list). Every write is saved at once, atomically, to a
-// JSON file in the XDG config folder. Reads follow the rules of a strict preferences
-// store: a value of the wrong type reads as absent.
+// JSON file in the XDG config folder, readable by the user alone. Reads follow the rules
+// of a strict preferences store: a value of the wrong type reads as absent. A file that is
+// not valid settings (not JSON, not a regular file, maxFileBytes or larger) is kept aside
+// under another name and the defaults are used.
 class UserDefaults final : public QObject
 {
     Q_OBJECT
@@ -22,6 +24,8 @@ public:
     explicit UserDefaults(QString filePath, QObject *parent = nullptr);
 
     QString filePath() const { return m_filePath; }
+
+    static constexpr qint64 maxFileBytes = 1024 * 1024;
 
     // The stored value: bool, double, QString, QVariantList or QVariantMap; invalid when absent.
     QVariant object(const QString &key) const;
@@ -55,6 +59,7 @@ Q_SIGNALS:
 private:
     void load();
     void save();
+    void keepAside(const QString &reason);
 
     QString m_filePath;
     QVariantMap m_values;

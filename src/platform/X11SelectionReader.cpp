@@ -111,7 +111,7 @@ X11SelectionReader::~X11SelectionReader()
 bool X11SelectionReader::connect()
 {
     if (m_connection && !xcb_connection_has_error(m_connection))
-        return true;
+        return m_window != 0 || createWindow();
     disconnect();
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
@@ -128,16 +128,30 @@ bool X11SelectionReader::connect()
         disconnect();
         return false;
     }
-    m_window = xcb_generate_id(m_connection);
-    const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, 0, 0, 1, 1, 0,
-        XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, XCB_CW_EVENT_MASK, &eventMask);
+    m_root = screens.data->root;
+    m_rootVisual = screens.data->root_visual;
     m_clipboard = atom(QStringLiteral("CLIPBOARD"));
     m_property = atom(QStringLiteral("TINDLEWICK_SELECTION"));
     m_incr = atom(QStringLiteral("INCR"));
     m_targets = atom(QStringLiteral("TARGETS"));
+    return m_clipboard && m_property && m_incr && m_targets && createWindow();
+}
+
+bool X11SelectionReader::createWindow()
+{
+    m_window = xcb_generate_id(m_connection);
+    const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, m_root, 0, 0, 1, 1, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, m_rootVisual, XCB_CW_EVENT_MASK, &eventMask);
     xcb_flush(m_connection);
-    return m_clipboard && m_property && m_incr && m_targets;
+    return !xcb_connection_has_error(m_connection);
+}
+
+void X11SelectionReader::abandonTransfer()
+{
+    xcb_destroy_window(m_connection, m_window);
+    m_window = 0;
+    xcb_flush(m_connection);
 }
 
 void X11SelectionReader::disconnect()
@@ -166,21 +180,48 @@ xcb_atom_t X11SelectionReader::atom(const QString &name)
 
 QString X11SelectionReader::atomName(xcb_atom_t atom)
 {
-    if (const auto it = m_namesByAtom.constFind(atom); it != m_namesByAtom.constEnd())
-        return *it;
-    XcbReply<xcb_get_atom_name_reply_t> reply(
-        xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, atom), nullptr));
-    if (!reply)
-        return QString();
-    const QString name
-        = QString::fromUtf8(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
-    m_namesByAtom.insert(atom, name);
-    m_atomsByName.insert(name, atom);
-    return name;
+    const Deadline unbounded(std::chrono::hours(1));
+    return atomNames(&atom, 1, unbounded).value(0);
 }
 
-std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(
-    xcb_atom_t target, const Deadline &total, bool *timedOut)
+QStringList X11SelectionReader::atomNames(const xcb_atom_t *atoms, qsizetype count, const Deadline &total)
+{
+    // Owners may name thousands of atoms that were never seen before: one round trip each
+    // would take seconds, so every question goes out before the first answer is awaited.
+    // An owner that makes up new names at every copy must not grow the cache without end.
+    if (m_namesByAtom.size() > 20 * maxTargets) {
+        m_namesByAtom.clear();
+        m_atomsByName.clear();
+        m_atomsByName.insert(QStringLiteral("CLIPBOARD"), m_clipboard);
+        m_atomsByName.insert(QStringLiteral("TINDLEWICK_SELECTION"), m_property);
+        m_atomsByName.insert(QStringLiteral("INCR"), m_incr);
+        m_atomsByName.insert(QStringLiteral("TARGETS"), m_targets);
+    }
+    QStringList names(count);
+    QList<std::pair<qsizetype, xcb_get_atom_name_cookie_t>> pending;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (const auto it = m_namesByAtom.constFind(atoms[i]); it != m_namesByAtom.constEnd())
+            names[i] = *it;
+        else
+            pending.append({ i, xcb_get_atom_name(m_connection, atoms[i]) });
+    }
+    for (const auto &[index, cookie] : std::as_const(pending)) {
+        XcbReply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(m_connection, cookie, nullptr));
+        // Past the deadline the remaining answers are still collected (xcb keeps them
+        // otherwise) but no longer used.
+        if (!reply || total.remaining().count() == 0)
+            continue;
+        const QString name = QString::fromUtf8(
+            xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+        m_namesByAtom.insert(atoms[index], name);
+        m_atomsByName.insert(name, atoms[index]);
+        names[index] = name;
+    }
+    return names;
+}
+
+X11SelectionReader::Outcome X11SelectionReader::convert(
+    xcb_atom_t target, const Deadline &total, qsizetype maxBytes, Reply *reply)
 {
     xcb_delete_property(m_connection, m_window, m_property);
     xcb_convert_selection(m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
@@ -194,31 +235,46 @@ std::optional<X11SelectionReader::Reply> X11SelectionReader::convert(
     };
     XcbReply<xcb_generic_event_t> event(
         waitForEvent(m_connection, isAnswer, m_timeouts.response, total.remaining()));
-    if (!event) {
-        *timedOut = true;
-        return std::nullopt;
-    }
+    if (!event)
+        return Outcome::timedOut;
     if (reinterpret_cast<xcb_selection_notify_event_t *>(event.get())->property == XCB_ATOM_NONE)
-        return std::nullopt; // refused
+        return Outcome::refused;
 
+    // The size first: a value larger than allowed is never fetched.
+    XcbReply<xcb_get_property_reply_t> header(xcb_get_property_reply(m_connection,
+        xcb_get_property(m_connection, 0, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
+    if (!header)
+        return Outcome::refused;
+    if (header->type != m_incr && maxBytes >= 0 && qsizetype(header->bytes_after) > maxBytes) {
+        xcb_delete_property(m_connection, m_window, m_property);
+        return Outcome::tooLarge;
+    }
     // Reading with delete set also tells an incremental sender to start.
     XcbReply<xcb_get_property_reply_t> property(xcb_get_property_reply(m_connection,
         xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF),
         nullptr));
     if (!property)
-        return std::nullopt;
-    if (property->type == m_incr)
-        return readIncrementally(total, timedOut);
-    Reply reply;
-    reply.type = property->type;
-    reply.data = QByteArray(static_cast<const char *>(xcb_get_property_value(property.get())),
+        return Outcome::refused;
+    if (property->type == m_incr) {
+        // The owner announces a lower bound of the size it will send.
+        qsizetype announced = 0;
+        if (xcb_get_property_value_length(property.get()) >= 4)
+            announced = qsizetype(*static_cast<const quint32 *>(xcb_get_property_value(property.get())));
+        return readIncrementally(total, maxBytes, announced, reply);
+    }
+    reply->type = property->type;
+    reply->data = QByteArray(static_cast<const char *>(xcb_get_property_value(property.get())),
         xcb_get_property_value_length(property.get()));
-    return reply;
+    return Outcome::answered;
 }
 
-std::optional<X11SelectionReader::Reply> X11SelectionReader::readIncrementally(
-    const Deadline &total, bool *timedOut)
+X11SelectionReader::Outcome X11SelectionReader::readIncrementally(
+    const Deadline &total, qsizetype maxBytes, qsizetype announced, Reply *reply)
 {
+    if (maxBytes >= 0 && announced > maxBytes) {
+        abandonTransfer();
+        return Outcome::tooLarge;
+    }
     const auto isNewChunk = [&](xcb_generic_event_t *event) {
         if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
             return false;
@@ -226,47 +282,58 @@ std::optional<X11SelectionReader::Reply> X11SelectionReader::readIncrementally(
         return notify->window == m_window && notify->atom == m_property
             && notify->state == XCB_PROPERTY_NEW_VALUE;
     };
-    Reply reply;
+    reply->data.clear();
     for (;;) {
         XcbReply<xcb_generic_event_t> event(
             waitForEvent(m_connection, isNewChunk, m_timeouts.response, total.remaining()));
         if (!event) {
-            *timedOut = true;
-            return std::nullopt;
+            abandonTransfer();
+            return Outcome::timedOut;
         }
         XcbReply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(m_connection,
             xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1FFFFFFF),
             nullptr));
-        if (!chunk)
-            return std::nullopt;
+        if (!chunk) {
+            abandonTransfer();
+            return Outcome::refused;
+        }
         const int length = xcb_get_property_value_length(chunk.get());
         if (length == 0)
-            return reply; // an empty chunk ends the transfer
-        reply.type = chunk->type;
-        reply.data.append(static_cast<const char *>(xcb_get_property_value(chunk.get())), length);
+            return Outcome::answered; // an empty chunk ends the transfer
+        if (maxBytes >= 0 && reply->data.size() + length > maxBytes) {
+            abandonTransfer();
+            reply->data.clear();
+            return Outcome::tooLarge;
+        }
+        reply->type = chunk->type;
+        reply->data.append(static_cast<const char *>(xcb_get_property_value(chunk.get())), length);
     }
 }
 
-std::optional<QHash<QString, xcb_atom_t>> X11SelectionReader::targets(
-    QStringList *order, const Deadline &total, bool *timedOut)
+X11SelectionReader::Outcome X11SelectionReader::targets(
+    QHash<QString, xcb_atom_t> *byName, QStringList *order, const Deadline &total)
 {
-    const std::optional<Reply> reply = convert(m_targets, total, timedOut);
-    if (!reply)
-        return std::nullopt;
-    QHash<QString, xcb_atom_t> byName;
-    const auto *atoms = reinterpret_cast<const xcb_atom_t *>(reply->data.constData());
-    const qsizetype count = reply->data.size() / qsizetype(sizeof(xcb_atom_t));
+    Reply reply;
+    // Even a flood of targets is a few hundred kilobytes of atoms.
+    const Outcome outcome = convert(m_targets, total, 4 * 1024 * 1024, &reply);
+    if (outcome != Outcome::answered)
+        return outcome;
+    const auto *atoms = reinterpret_cast<const xcb_atom_t *>(reply.data.constData());
+    const qsizetype count = std::min(reply.data.size() / qsizetype(sizeof(xcb_atom_t)), maxTargets);
+    const QStringList names = atomNames(atoms, count, total);
+    if (total.remaining().count() == 0)
+        return Outcome::timedOut;
     for (qsizetype i = 0; i < count; ++i) {
-        const QString name = atomName(atoms[i]);
-        if (isProtocolTarget(name) || byName.contains(name))
+        const QString &name = names[i];
+        if (isProtocolTarget(name) || byName->contains(name))
             continue;
-        byName.insert(name, atoms[i]);
+        byName->insert(name, atoms[i]);
         order->append(name);
     }
-    return byName;
+    return Outcome::answered;
 }
 
-PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests)
+PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests, qsizetype maxBytesPerType)
 {
     PasteboardContents contents;
     if (!connect()) {
@@ -279,14 +346,14 @@ PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests)
         return contents;
 
     const Deadline total(m_timeouts.total);
-    bool timedOut = false;
+    QHash<QString, xcb_atom_t> offered;
     QStringList targetOrder;
-    const std::optional<QHash<QString, xcb_atom_t>> offered = targets(&targetOrder, total, &timedOut);
-    if (!offered) {
-        contents.complete = !timedOut;
+    const Outcome listed = targets(&offered, &targetOrder, total);
+    if (listed != Outcome::answered) {
+        contents.complete = listed == Outcome::refused;
         return contents;
     }
-    for (const QString &name : targetOrder) {
+    for (const QString &name : std::as_const(targetOrder)) {
         const QString type = isTextTarget(name) ? PasteboardType::plainText : name;
         if (!contents.types.contains(type))
             contents.types.append(type);
@@ -296,25 +363,30 @@ PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests)
         const std::optional<QString> type = PasteboardData::firstOffered(request, contents.types);
         if (!type)
             continue;
-        std::optional<Reply> reply;
+        Reply reply;
+        Outcome outcome = Outcome::refused;
         if (*type == PasteboardType::plainText) {
             for (const QString &target : textTargets()) {
-                if (!offered->contains(target))
+                if (!offered.contains(target))
                     continue;
-                reply = convert(offered->value(target), total, &timedOut);
-                if (reply && atomName(reply->type) == u"STRING")
-                    reply->data = QString::fromLatin1(reply->data).toUtf8();
+                outcome = convert(offered.value(target), total, maxBytesPerType, &reply);
+                if (outcome == Outcome::answered && atomName(reply.type) == u"STRING")
+                    reply.data = QString::fromLatin1(reply.data).toUtf8();
                 break;
             }
         } else {
-            reply = convert(offered->value(*type), total, &timedOut);
+            outcome = convert(offered.value(*type), total, maxBytesPerType, &reply);
         }
-        if (timedOut) {
+        if (outcome == Outcome::timedOut) {
             contents.complete = false;
             break;
         }
-        if (reply)
-            contents.data.insert(*type, reply->data);
+        if (outcome == Outcome::tooLarge) {
+            contents.oversized.append(*type);
+            break;
+        }
+        if (outcome == Outcome::answered)
+            contents.data.insert(*type, reply.data);
     }
     return contents;
 }

@@ -16,7 +16,9 @@ using xcb_window_t = quint32;
 // slow or hung owner costs the reading thread a bounded wait and never the GUI thread.
 // Every step has a deadline: the owner must start each answer (and each chunk of a large,
 // incremental one) within responseTimeout, and a whole reading ends after totalTimeout.
-// Used from one thread at a time (SystemPasteboard keeps it on a strand of its own).
+// An owner cannot make it work without end either: only the first maxTargets of its targets
+// are looked at, and a type whose data would exceed the byte limit of the reading is not
+// read. Used from one thread at a time (SystemPasteboard keeps it on a strand of its own).
 class X11SelectionReader final
 {
 public:
@@ -25,6 +27,8 @@ public:
         std::chrono::milliseconds response { 1000 };
         std::chrono::milliseconds total { 5000 };
     };
+    // Owners that offer more targets than this are read as offering the first ones only.
+    static constexpr qsizetype maxTargets = 1000;
 
     X11SelectionReader() = default;
     explicit X11SelectionReader(Timeouts timeouts)
@@ -37,8 +41,9 @@ public:
     // The types the owner offers (X11 text targets appear as "text/plain") and the data of
     // each request's first type on offer; text comes back as UTF-8. An empty, complete
     // result when nobody owns the clipboard; `complete` false when the owner stopped
-    // answering or there is no display.
-    PasteboardContents read(const QList<QStringList> &requests);
+    // answering or there is no display. A type whose data is larger than maxBytesPerType
+    // (negative: no limit) ends the reading: it is named in `oversized` and not read.
+    PasteboardContents read(const QList<QStringList> &requests, qsizetype maxBytesPerType = -1);
 
 private:
     struct Reply
@@ -49,20 +54,27 @@ private:
     class Deadline;
 
     bool connect();
+    bool createWindow();
     void disconnect();
+    // Leaves a transfer unfinished: the owner may still write into the window's property,
+    // so later readings use a window of their own.
+    void abandonTransfer();
     xcb_atom_t atom(const QString &name);
     QString atomName(xcb_atom_t atom);
-    // Asks the owner for `target` and waits for the answer. Nothing when the owner refuses;
-    // `timedOut` is set when it did not answer in time.
-    std::optional<Reply> convert(xcb_atom_t target, const Deadline &total, bool *timedOut);
-    std::optional<Reply> readIncrementally(const Deadline &total, bool *timedOut);
+    enum class Outcome { answered, refused, timedOut, tooLarge };
+    // Asks the owner for `target` and waits for the answer.
+    Outcome convert(xcb_atom_t target, const Deadline &total, qsizetype maxBytes, Reply *reply);
+    Outcome readIncrementally(const Deadline &total, qsizetype maxBytes, qsizetype announced, Reply *reply);
+    // The names of many atoms at once: every request is sent before the first answer is read.
+    QStringList atomNames(const xcb_atom_t *atoms, qsizetype count, const Deadline &total);
     // The owner's targets by name, in its order.
-    std::optional<QHash<QString, xcb_atom_t>> targets(
-        QStringList *order, const Deadline &total, bool *timedOut);
+    Outcome targets(QHash<QString, xcb_atom_t> *byName, QStringList *order, const Deadline &total);
 
     Timeouts m_timeouts;
     xcb_connection_t *m_connection = nullptr;
     xcb_window_t m_window = 0;
+    xcb_window_t m_root = 0;
+    quint32 m_rootVisual = 0;
     xcb_atom_t m_clipboard = 0;
     xcb_atom_t m_property = 0;
     xcb_atom_t m_incr = 0;

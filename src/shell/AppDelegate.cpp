@@ -66,8 +66,11 @@ void checkpointStore(const QString &path)
     if (path.isEmpty())
         return;
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        // Store maintenance may be finishing: wait for it a little rather than give up.
+        sqlite3_busy_timeout(db, 2000);
         sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    }
     sqlite3_close(db);
 }
 
@@ -147,7 +150,12 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     m_launched = true;
     g_shared = this;
-    terminateOtherInstances();
+    if (!terminateOtherInstances()) {
+        // Another copy runs (or is starting at this very moment): this one does nothing.
+        m_refusedToRun = true;
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return;
+    }
     updateVersionBookkeeping();
     createStatusItem();
 
@@ -156,6 +164,9 @@ void AppDelegate::applicationDidFinishLaunching()
     m_clipboardMonitor->setSettings(m_services.settings);
     m_clipboardMonitor->setUserDefaults(m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
+    // A copy that cannot be saved is never lost silently: the user hears once per cause.
+    connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
+        [this](const StoreFailure &failure) { notifyUser(failure.title(), failure.message()); });
     m_clipboardMonitor->startMonitoring();
 
     registerObservers();
@@ -185,24 +196,35 @@ void AppDelegate::applicationDidFinishLaunching()
     configureActivation();
 }
 
-void AppDelegate::terminateOtherInstances()
+bool AppDelegate::terminateOtherInstances()
 {
     SingleInstance *instance = m_services.singleInstance;
     if (!instance)
-        return;
-    // Only one copy may watch the clipboard: an earlier one is asked to quit first.
-    instance->terminateOtherInstances(500);
+        return true;
+    // Only one copy may watch the clipboard: an earlier one is asked to quit first, and
+    // gives up the lock as it goes. A copy that was not asked (one starting at the same
+    // moment, not listening yet) keeps it, and this one quits instead.
+    const bool asked = instance->terminateOtherInstances(500);
+    if (!instance->claim(asked ? lockWaitAfterAskingMs : lockWaitMs)) {
+        printDiagnostic(QStringLiteral("[AppDelegate] Another copy of Tindlewick is running (it holds %1); "
+                                       "this one quits.")
+                            .arg(instance->lockPath()));
+        return false;
+    }
     if (!instance->listen())
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(instance->socketPath()));
     connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy,
         Qt::UniqueConnection);
+    return true;
 }
 
 void AppDelegate::quitForAnotherCopy()
 {
     // The new copy starts its own capture as soon as this one has gone.
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->savePendingItems();
     m_clipboardMonitor.reset();
     QCoreApplication::quit();
 }
@@ -220,11 +242,8 @@ void AppDelegate::createStatusItem()
 {
     if (!m_services.useStatusItem)
         return;
-    if (!StatusItem::isAvailable()) {
-        printDiagnostic(
-            QStringLiteral("[AppDelegate] No system tray is running, so Tindlewick shows no tray icon; %1.")
-                .arg(openingHint()));
-    }
+    if (!StatusItem::isAvailable())
+        printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
     m_statusItem = std::make_unique<StatusItem>();
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
@@ -232,6 +251,12 @@ void AppDelegate::createStatusItem()
     connect(m_statusItem.get(), &StatusItem::updatesRequested, this, [this] { checkForUpdates(); });
     connect(
         m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+QString AppDelegate::noTrayMessage() const
+{
+    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1.")
+        .arg(openingHint());
 }
 
 void AppDelegate::registerObservers()
@@ -337,13 +362,18 @@ void AppDelegate::configureActivation()
 QString AppDelegate::openingHint() const
 {
     const KeyboardShortcuts::Name &name = togglePanelShortcut();
+    const QString key = KeyboardShortcuts::ShortcutCenter::storageKey(name);
     std::optional<KeyboardShortcuts::Shortcut> shortcut = m_shortcuts->getShortcut(name);
     // Before the first start has stored anything, the default is what will be taken.
-    if (!m_services.defaults.contains(KeyboardShortcuts::ShortcutCenter::storageKey(name)))
+    if (!m_services.defaults.contains(key))
         shortcut = name.defaultShortcut;
-    if (!shortcut)
+    if (shortcut)
+        return QStringLiteral("open it with %1").arg(shortcut->nativeText());
+    if (m_services.defaults.boolean(key) == false)
         return QStringLiteral("no shortcut is set to open it");
-    return QStringLiteral("open it with %1").arg(shortcut->nativeText());
+    // Something is stored that is no shortcut: the default is not what will be taken.
+    return QStringLiteral("the shortcut to open it, stored in %1, cannot be read: choose one in the settings")
+        .arg(m_services.defaults.filePath());
 }
 
 void AppDelegate::explainDoubleTapUnavailable(const QString &reason)
@@ -749,6 +779,11 @@ void AppDelegate::finishHidePanel(bool restoreFocus)
 
 void AppDelegate::applicationWillTerminate()
 {
+    // A copy that did not run leaves the store to the one that does.
+    if (m_refusedToRun)
+        return;
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->savePendingItems();
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
     // A pruning still running on the capture's actor would keep the log from being folded in.

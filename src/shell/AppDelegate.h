@@ -85,8 +85,14 @@ public:
 
     // Start-up, in order: shared instance, other copies asked to quit, version bookkeeping,
     // tray icon, capture, observers, settings opener, model warm-up, panel, shortcut, and
-    // the activation mode.
+    // the activation mode. When another copy keeps running (see SingleInstance::claim),
+    // nothing after the first two happens and the app quits.
     void applicationDidFinishLaunching();
+    bool refusedToRun() const { return m_refusedToRun; }
+    // How long a new copy waits for the lock of the copy it asked to quit, and for one it
+    // could not ask (one starting at the same moment).
+    static constexpr int lockWaitAfterAskingMs = 5000;
+    static constexpr int lockWaitMs = 1500;
     // Quit: the store's main context is saved and its write-ahead log folded in.
     void applicationWillTerminate();
 
@@ -129,6 +135,9 @@ public:
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
     // "<version> (<build>)" of the running program.
     static QString runningVersion();
+    // What the log says at start when there is no tray: how to open the panel without its
+    // icon (openingHint).
+    QString noTrayMessage() const;
 
     // Neighbours that come with later parts of the app.
     // Builds the panel's root view each time the panel window is made (the panel view).
@@ -154,7 +163,7 @@ Q_SIGNALS:
     void panelHidden();
 
 private:
-    void terminateOtherInstances();
+    bool terminateOtherInstances();
     void updateVersionBookkeeping();
     void createStatusItem();
     void registerObservers();
@@ -176,7 +185,8 @@ private:
     void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
     void notifyUser(const QString &title, const QString &message);
     void explainDoubleTapUnavailable(const QString &reason);
-    // "open it with Ctrl+Space", from the stored shortcut.
+    // "open it with Ctrl+Space", from the stored shortcut; or that none is set, or that what
+    // is stored cannot be read.
     QString openingHint() const;
     void quitForAnotherCopy();
 
@@ -205,6 +215,7 @@ private:
     std::function<void()> m_refreshVolumes;
     std::function<void(const QString &, const QString &)> m_notifyUser;
     bool m_launched = false;
+    bool m_refusedToRun = false;
     bool m_toldDoubleTapUnavailable = false;
     enum class RegistrationRetry { none, pending, done };
     RegistrationRetry m_registrationRetry = RegistrationRetry::none;

@@ -1,9 +1,11 @@
 #include "shell/PasteService.h"
 
 #include "capture/ClipboardMonitor.h"
+#include "capture/ImageExtraction.h"
 #include "common/Diagnostics.h"
 #include "common/StrictText.h"
 #include "model/ClipboardItem.h"
+#include "platform/ImageLimits.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
@@ -13,12 +15,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -72,22 +76,37 @@ bool isPng(const QByteArray &bytes)
     return bytes.startsWith("\x89PNG\r\n\x1a\n");
 }
 
-// The image as TIFF (where the image plug-ins can write it) and PNG. False when the bytes
-// do not decode or no PNG can be made.
-bool addImage(QMimeData &contents, const QImage &image, const QByteArray &pngBytes = {})
+} // namespace
+
+// Decided from the header before anything is decoded, so that a picture too large for that
+// is never tried.
+bool PasteService::PendingImage::isDecodable() const
 {
-    if (image.isNull())
-        return false;
-    const QByteArray png = isPng(pngBytes) ? pngBytes : encoded(image, "png");
-    if (png.isEmpty())
-        return false;
-    if (QImageWriter::supportedImageFormats().contains("tiff")) {
-        if (const QByteArray tiff = encoded(image, "tiff"); !tiff.isEmpty())
-            contents.setData(PasteboardType::tiff, tiff);
-    }
-    contents.setData(PasteboardType::png, png);
-    return true;
+    const std::optional<QSize> size = filePath.isEmpty()
+        ? ImageLimits::sizeOf(bytes)
+        : std::optional<QSize>(QImageReader(filePath).size());
+    return size && ImageLimits::isDecodable(*size);
 }
+
+PasteService::PendingImage::Encoded PasteService::PendingImage::encode() const
+{
+    QByteArray data = bytes;
+    if (!filePath.isEmpty()) {
+        QFile file(filePath);
+        if (file.open(QIODevice::ReadOnly))
+            data = file.readAll();
+    }
+    const QImage image = ImageExtraction::decodeImage(data);
+    if (image.isNull())
+        return {};
+    Encoded result;
+    result.png = isPng(data) ? data : encoded(image, "png");
+    if (!result.png.isEmpty() && QImageWriter::supportedImageFormats().contains("tiff"))
+        result.tiff = encoded(image, "tiff");
+    return result;
+}
+
+namespace {
 
 // File URLs as file managers exchange them.
 void addFileURLs(QMimeData &contents, const QList<QUrl> &urls)
@@ -149,7 +168,8 @@ bool buildColor(OutgoingMimeData &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source)
+bool buildFiles(
+    OutgoingMimeData &contents, const ClipboardItem &source, std::optional<PasteService::PendingImage> *image)
 {
     QList<QUrl> urls;
     if (const auto resolved = source.resolveFileURL(); resolved && existsAsFile(resolved->first))
@@ -163,9 +183,9 @@ bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source)
         return false;
     if (urls.size() == 1 && PasteService::isImageFile(urls.first())) {
         const QString path = urls.first().toLocalFile();
-        const QImage image(path);
-        if (!image.isNull()) {
-            addImage(contents, image);
+        PasteService::PendingImage picture { {}, path };
+        if (picture.isDecodable()) {
+            *image = picture;
             contents.setText(path);
             return true;
         }
@@ -174,7 +194,8 @@ bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildMedia(OutgoingMimeData &contents, const ClipboardItem &source)
+bool buildMedia(
+    OutgoingMimeData &contents, const ClipboardItem &source, std::optional<PasteService::PendingImage> *image)
 {
     if (const auto resolved = source.resolveFileURL()) {
         const auto &[url, scopedAccess] = *resolved;
@@ -192,7 +213,11 @@ bool buildMedia(OutgoingMimeData &contents, const ClipboardItem &source)
         bytes = imageSource.mediaThumbnailData();
     if (!bytes || source.mediaSubtype() != MediaSubtype::image)
         return false;
-    return addImage(contents, QImage::fromData(*bytes), *bytes);
+    PasteService::PendingImage picture { *bytes, {} };
+    if (!picture.isDecodable())
+        return false;
+    *image = picture;
+    return true;
 }
 
 } // namespace
@@ -214,10 +239,11 @@ PasteService *PasteService::shared()
     return g_shared.data();
 }
 
-std::unique_ptr<QMimeData> PasteService::contentsFor(const ClipboardItem &item, bool plainTextOnly)
+PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool plainTextOnly)
 {
     const ClipboardItem &source = contentSource(item);
     auto contents = std::make_unique<OutgoingMimeData>();
+    std::optional<PendingImage> image;
     bool wrote = false;
     switch (source.type()) {
     case ClipboardItemType::text:
@@ -229,23 +255,49 @@ std::unique_ptr<QMimeData> PasteService::contentsFor(const ClipboardItem &item, 
         wrote = buildColor(*contents, source);
         break;
     case ClipboardItemType::file:
-        wrote = buildFiles(*contents, source);
+        wrote = buildFiles(*contents, source, &image);
         break;
     case ClipboardItemType::media:
-        wrote = buildMedia(*contents, source);
+        wrote = buildMedia(*contents, source, &image);
         break;
     }
-    if (!wrote || contents->formats().isEmpty())
-        return nullptr;
-    return contents;
+    if (!wrote || (contents->formats().isEmpty() && !image))
+        return {};
+    return { std::move(contents), image };
 }
 
 bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnly)
 {
-    std::unique_ptr<QMimeData> contents = contentsFor(item, plainTextOnly);
-    if (!contents)
+    Outgoing outgoing = outgoingFor(item, plainTextOnly);
+    if (!outgoing.contents)
         return false;
-    writeOwnContents(std::move(contents));
+    const quint64 generation = ++m_writeGeneration;
+    m_pendingContents.reset();
+    if (!outgoing.image) {
+        writeOwnContents(std::move(outgoing.contents));
+        return true;
+    }
+    // The picture is made ready on a worker thread and written when it is; a later choice
+    // replaces a write still waiting.
+    m_pendingContents = std::move(outgoing.contents);
+    const PendingImage image = *outgoing.image;
+    QPointer<PasteService> self = this;
+    QtConcurrent::run([image] {
+        return image.encode();
+    }).then(this, [self, generation](const PendingImage::Encoded &encoded) {
+        if (!self || generation != self->m_writeGeneration)
+            return;
+        std::unique_ptr<QMimeData> contents = std::move(self->m_pendingContents);
+        if (!encoded.png.isEmpty()) {
+            if (!encoded.tiff.isEmpty())
+                contents->setData(PasteboardType::tiff, encoded.tiff);
+            contents->setData(PasteboardType::png, encoded.png);
+        }
+        const bool wrote = !contents->formats().isEmpty();
+        if (wrote)
+            self->writeOwnContents(std::move(contents));
+        Q_EMIT self->imageWritten(wrote);
+    });
     return true;
 }
 
@@ -268,7 +320,19 @@ bool PasteService::paste(const ClipboardItem &item, bool plainTextOnly, double d
 {
     if (!copyToPasteboard(item, plainTextOnly))
         return false;
-    delayedPasteTask(delaySeconds);
+    if (!m_pendingContents) {
+        delayedPasteTask(delaySeconds);
+        return true;
+    }
+    // The keystroke follows the write of the picture.
+    const quint64 generation = m_writeGeneration;
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        this, &PasteService::imageWritten, this, [this, connection, generation, delaySeconds](bool wrote) {
+            QObject::disconnect(*connection);
+            if (wrote && generation == m_writeGeneration)
+                delayedPasteTask(delaySeconds);
+        });
     return true;
 }
 
@@ -306,21 +370,34 @@ void PasteService::showAccessibilityAlert()
     alert->show();
 }
 
-std::optional<QString> PasteService::svgString(const ClipboardItem &item)
+QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &item)
 {
     const auto resolved = item.resolveFileURL();
     if (!resolved || !resolved->first.isLocalFile())
+        return QtFuture::makeReadyFuture(std::optional<QString>());
+    // The file may be large or on a slow disk: it is read on a worker thread, and only up to
+    // a size that makes sense as text to paste.
+    const QString path = resolved->first.toLocalFile();
+    return QtConcurrent::run([path]() -> std::optional<QString> {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QByteArray bytes = file.read(maxSvgFileBytes + 1);
+        if (bytes.size() > maxSvgFileBytes) {
+            printDiagnostic(
+                QStringLiteral("[PasteService] %1 is larger than %2 MB: it is not offered as SVG code")
+                    .arg(path)
+                    .arg(maxSvgFileBytes / (1024 * 1024)));
+            return std::nullopt;
+        }
+        const std::optional<QString> text = StrictText::fromUtf8(bytes);
+        if (!text)
+            return std::nullopt;
+        const QString trimmed = text->trimmed();
+        if (trimmed.startsWith(QLatin1String("<?xml")) || trimmed.startsWith(QLatin1String("<svg")))
+            return text;
         return std::nullopt;
-    QFile file(resolved->first.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const std::optional<QString> text = StrictText::fromUtf8(file.readAll());
-    if (!text)
-        return std::nullopt;
-    const QString trimmed = text->trimmed();
-    if (trimmed.startsWith(QLatin1String("<?xml")) || trimmed.startsWith(QLatin1String("<svg")))
-        return text;
-    return std::nullopt;
+    });
 }
 
 bool PasteService::isImageFile(const QUrl &url)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFuture>
+#include <QMimeData>
 #include <QObject>
 #include <QUrl>
 
@@ -9,7 +11,6 @@
 
 class ClipboardItem;
 class Pasteboard;
-class QMimeData;
 class SyntheticKeyboard;
 class Workspace;
 
@@ -27,14 +28,38 @@ public:
     // The most recently created service; nullptr before the first and after it is gone.
     static PasteService *shared();
 
+    // A picture to put on the clipboard as PNG and TIFF: the stored bytes or an image file.
+    struct PendingImage
+    {
+        QByteArray bytes;
+        QString filePath;
+
+        // Whether its header names a picture that may be decoded.
+        bool isDecodable() const;
+        struct Encoded
+        {
+            QByteArray png;
+            QByteArray tiff;
+        };
+        // Worker thread: the picture as PNG (its own bytes when they are PNG) and TIFF.
+        Encoded encode() const;
+    };
     // The clipboard contents for an item (a pinned reference gives the referenced item's
     // content): text with its HTML unless plainTextOnly, a colour's text and value, files as
-    // file URLs (one image file as the image and its path), media as its file or image.
-    // Nothing when none of it can be had (no text, files gone, an image that will not decode).
-    static std::unique_ptr<QMimeData> contentsFor(const ClipboardItem &item, bool plainTextOnly);
+    // file URLs (one image file as the image and its path), media as its file or image. A
+    // picture comes as `image`, still to be decoded (only when its header names a picture
+    // of at most ImageLimits::maxPixels). Nothing when none of it can be had (no
+    // text, files gone, a picture that cannot be read or is too large).
+    struct Outgoing
+    {
+        std::unique_ptr<QMimeData> contents;
+        std::optional<PendingImage> image;
+    };
+    static Outgoing outgoingFor(const ClipboardItem &item, bool plainTextOnly);
 
     // Replaces the clipboard with the item. When there is nothing to write, the clipboard
-    // and the capture are left alone and the answer is false.
+    // and the capture are left alone and the answer is false. A picture is decoded and
+    // encoded on a worker thread and written when it is ready (imageWritten).
     bool copyToPasteboard(const ClipboardItem &item, bool plainTextOnly);
     // Replaces the clipboard with this text alone (an emoji, a colour in another notation).
     void copyStringToPasteboard(const QString &text);
@@ -47,13 +72,20 @@ public:
     void simulatePaste();
     void showAccessibilityAlert();
 
-    // The whole text of the item's file when it is SVG (begins with "<?xml" or "<svg").
-    static std::optional<QString> svgString(const ClipboardItem &item);
+    // The whole text of the item's file when it is SVG (begins with "<?xml" or "<svg"), read
+    // on a worker thread; nothing for a file larger than maxSvgFileBytes.
+    static QFuture<std::optional<QString>> svgString(const ClipboardItem &item);
+    static constexpr qint64 maxSvgFileBytes = 8 * 1024 * 1024;
     // Whether the file name's extension names an image type.
     static bool isImageFile(const QUrl &url);
 
     // Tests replace the alert.
     void setAlertPresenter(std::function<void()> presenter) { m_alertPresenter = std::move(presenter); }
+
+Q_SIGNALS:
+    // A picture that copyToPasteboard made ready is on the clipboard (wrote false: it could
+    // not be decoded after all, and nothing was written).
+    void imageWritten(bool wrote);
 
 private:
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
@@ -62,4 +94,6 @@ private:
     SyntheticKeyboard &m_keyboard;
     Workspace &m_workspace;
     std::function<void()> m_alertPresenter;
+    std::unique_ptr<QMimeData> m_pendingContents;
+    quint64 m_writeGeneration = 0;
 };

@@ -3,6 +3,7 @@
 #include "capture/LinkMetadataTask.h"
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
+#include "common/NotificationCenter.h"
 #include "detection/CodeDetectionService.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "enrichment/LinkMetadataService.h"
@@ -10,6 +11,7 @@
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/FileExistence.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -102,6 +104,11 @@ int run(int argc, char **argv)
 
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
+    // Showing the panel must never wait for a disk: whether the files of file items are
+    // still there is learnt on a worker thread, and the panel looks again when it changed.
+    FileExistence::shared().setBackgroundChecks(true);
+    QObject::connect(&FileExistence::shared(), &FileExistence::answersChanged, &app,
+        [] { NotificationCenter::defaultCenter().post(Notifications::volumesDidChange); });
     SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),

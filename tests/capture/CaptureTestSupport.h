@@ -78,6 +78,7 @@ public:
     int readings = 0;
 
     qint64 changeCount() const override { return count; }
+    bool ownsContents() const override { return false; }
     QStringList types() const override { return offered; }
     std::optional<QByteArray> data(const QString &type) const override
     {
@@ -87,10 +88,11 @@ public:
     }
     void writeContents(std::unique_ptr<QMimeData>) override { ++count; }
     void clearContents() override { ++count; }
-    QFuture<PasteboardContents> readContents(const QList<QStringList> &requests) const override
+    QFuture<PasteboardContents> readContents(
+        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const override
     {
         ++const_cast<LatePasteboard *>(this)->readings;
-        return Pasteboard::readContents(requests);
+        return Pasteboard::readContents(requests, maxBytesPerType);
     }
 };
 

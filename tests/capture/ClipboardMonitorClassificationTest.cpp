@@ -166,14 +166,15 @@ TEST_F(ClipboardMonitorClassificationTest, Pictures)
         EXPECT_EQ(captured->fileURL, std::nullopt) << test.name;
     }
 
-    // SVG source alone is text; bytes that are no picture are kept, and serve as thumbnail.
+    // SVG source alone is text; bytes that are no picture are kept, but are no thumbnail: every
+    // show would try to decode them again.
     EXPECT_EQ(classify(textSnapshot(QStringLiteral("<svg/>")))->item->type(), ClipboardItemType::text);
     PasteboardSnapshot junk;
     junk.image = { PasteboardType::tiff, QByteArray("no picture"), {} };
     const auto captured = classify(junk);
     ASSERT_TRUE(captured);
     EXPECT_EQ(captured->item->mediaImageData(), QByteArray("no picture"));
-    EXPECT_EQ(captured->item->mediaThumbnailData(), QByteArray("no picture"));
+    EXPECT_EQ(captured->item->mediaThumbnailData(), std::nullopt);
     EXPECT_FALSE(classify(PasteboardSnapshot()));
     EXPECT_FALSE(classify(textSnapshot(QString())));
 }
@@ -439,4 +440,45 @@ TEST(DetectionTextTest, PreparesTextForTheDetectors)
     EXPECT_DOUBLE_EQ(DetectionText::networkThreshold(301), 0.30);
     EXPECT_DOUBLE_EQ(DetectionText::detectorFloor(300), 0.05);
     EXPECT_DOUBLE_EQ(DetectionText::detectorFloor(301), 0.10);
+}
+
+TEST(DetectionTextTest, TheEndsOfALongTextAreCutBetweenCharacters)
+{
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7"); // one character, four units
+    const QString accent = QString::fromUtf8("e\xCC\x81"); // one character, two units
+    const auto isWhole = [](const QString &text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && (i + 1 >= text.size() || !text[i + 1].isLowSurrogate()))
+                return false;
+            if (text[i].isLowSurrogate() && (i == 0 || !text[i - 1].isHighSurrogate()))
+                return false;
+        }
+        return true;
+    };
+    const struct
+    {
+        const char *name;
+        QString text;
+    } cases[] = {
+        // 24,999 units, then a pair across the 25,000th: the first end would keep half of it.
+        { "a pair across the first cut", QString(24'999, u'a') + emoji + QString(30'000, u'b') },
+        { "a pair across the second cut", QString(30'000, u'a') + emoji + QString(24'999, u'b') },
+        { "pairs all along", emoji.repeated(30'001) },
+        { "a flag across the first cut", QString(24'998, u'a') + flag + QString(30'000, u'b') },
+        { "an accent across the first cut", QString(24'999, u'a') + accent + QString(30'000, u'b') },
+    };
+    for (const auto &test : cases) {
+        const QString prepared = DetectionText::prepareDetectionText(test.text);
+        EXPECT_TRUE(isWhole(prepared)) << test.name;
+        EXPECT_LE(prepared.size(), DetectionText::maxLength + 1) << test.name;
+        EXPECT_GE(prepared.size(), DetectionText::maxLength - 8) << test.name;
+        const qsizetype join = prepared.indexOf(u'\n');
+        ASSERT_GT(join, 0) << test.name;
+        EXPECT_TRUE(test.text.startsWith(prepared.first(join))) << test.name;
+        EXPECT_TRUE(test.text.endsWith(prepared.sliced(join + 1))) << test.name;
+    }
+    // The accent stays with its letter: a cut between them would leave the letter bare.
+    const QString accented = DetectionText::prepareDetectionText(cases[4].text);
+    EXPECT_FALSE(accented.first(accented.indexOf(u'\n')).endsWith(u'e'));
 }

@@ -103,14 +103,24 @@ TEST_F(ClipboardMonitorSavingTest, ARepeatOfAPinnedItemBecomesAReferenceToIt)
     EXPECT_EQ(newest(), copy);
     EXPECT_FALSE(copy->isPinned());
     EXPECT_EQ(copy->pinnedReference(), pinned);
-    EXPECT_EQ(copy->mediaImageData(), std::nullopt) << "the blobs stay with the pinned item";
-    EXPECT_EQ(copy->mediaThumbnailData(), std::nullopt);
+    EXPECT_EQ(copy->mediaImageData(), picture) << "the entry keeps its own content";
+    EXPECT_EQ(copy->mediaThumbnailData(), QByteArray("thumb"));
     EXPECT_EQ(pinned->timestamp(), pinnedTime);
     EXPECT_TRUE(pinned->isPinned());
 
     // Copying it once more repeats the reference, not the pinned item.
     save(ClipboardItemType::media, { .mediaImageData = picture, .mediaSubtypeRaw = QStringLiteral("image") });
     EXPECT_EQ(count(), 2);
+
+    // Once the pinned item is deleted, the entry still has the picture to show and paste.
+    context().remove(pinned);
+    ASSERT_TRUE(context().save().ok);
+    std::unique_ptr<ModelContext> fresh = container().makeContext();
+    const ClipboardItemPtr reread = fresh->model(copy->persistentModelID());
+    ASSERT_NE(reread, nullptr);
+    EXPECT_EQ(reread->pinnedReference(), nullptr);
+    EXPECT_EQ(reread->mediaImageData(), picture);
+    EXPECT_EQ(reread->mediaThumbnailData(), QByteArray("thumb"));
 }
 
 TEST_F(ClipboardMonitorSavingTest, NewItemsTrimTheHistoryToTheLimit)

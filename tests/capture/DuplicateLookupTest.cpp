@@ -1,6 +1,7 @@
 #include "capture/DuplicateLookup.h"
 #include "CaptureTestSupport.h"
 
+#include "model/SqliteConnection.h"
 #include "model/StoreTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -8,6 +9,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -22,6 +25,14 @@ protected:
     ClipboardItemPtr find(const ClipboardItemPtr &newItem)
     {
         return m_lookup.findDuplicate(*newItem, context());
+    }
+    // The same store file in a new container: nothing is remembered in memory.
+    void resetContainerKeepingTheStore()
+    {
+        m_container.reset();
+        QString error;
+        m_container = ModelContainer::open(storePath(), &error);
+        ASSERT_TRUE(m_container) << error.toStdString();
     }
 
     DuplicateLookup m_lookup;
@@ -189,4 +200,73 @@ TEST_F(DuplicateLookupTest, HasTextComparesTheWholeText)
     EXPECT_FALSE(DuplicateLookup::hasText(*longItem, prefix + QStringLiteral("other")));
     EXPECT_TRUE(DuplicateLookup::hasText(*shortItem, QString::fromUtf8("nai\xCC\x88ve")));
     EXPECT_FALSE(DuplicateLookup::hasText(*shortItem, QStringLiteral("naive")));
+}
+
+TEST_F(DuplicateLookupTest, ColoursRepeatOnlyWithTheSameHexAndTheSameText)
+{
+    const ClipboardItemPtr hex = store(ClipboardItemType::color,
+        { .text = QStringLiteral("#1E90FF"),
+            .colorHex = QStringLiteral("#1E90FF"),
+            .originalColorFormat = QStringLiteral("hex") });
+    const auto copied = [](const QString &text) {
+        return make(ClipboardItemType::color,
+            { .text = text,
+                .colorHex = QStringLiteral("#1E90FF"),
+                .originalColorFormat = QStringLiteral("rgb") });
+    };
+    EXPECT_EQ(find(copied(QStringLiteral("rgb(30, 144, 255)"))), nullptr)
+        << "another notation of the colour pastes another text";
+    EXPECT_EQ(find(copied(QStringLiteral("#1E90FF"))), hex);
+    EXPECT_EQ(find(make(ClipboardItemType::color, { .colorHex = QStringLiteral("#1e90ff") })), nullptr)
+        << "the colour copied as colour data has no text";
+}
+
+TEST_F(DuplicateLookupTest, LongTextsAreComparedByTheirDigestBeforeTheirText)
+{
+    // Similar long texts: the same first 100,000 characters, a different ending.
+    const QString prefix(ClipboardItem::maxInlineTextLength, u'a');
+    for (int i = 0; i < 16; ++i)
+        store(
+            ClipboardItemType::text, { .text = prefix + QStringLiteral("ending %1").arg(i) }, false, 100 - i);
+    for (const ClipboardItemPtr &item : context().fetch(FetchDescriptor::newestFirst()).items)
+        item->releaseExternalData();
+    QStringList statements;
+    context().setStatementTrace([&](const QString &sql) { statements.append(sql); });
+    const auto wholeTextsRead = [&] {
+        return std::count_if(statements.begin(), statements.end(),
+            [](const QString &sql) { return sql.contains(QLatin1String("ClipboardItemExternal")); });
+    };
+
+    EXPECT_EQ(
+        find(make(ClipboardItemType::text, { .text = prefix + QStringLiteral("another ending") })), nullptr);
+    EXPECT_EQ(wholeTextsRead(), 0) << "no stored text is read when no digest matches";
+
+    const ClipboardItemPtr match
+        = find(make(ClipboardItemType::text, { .text = prefix + QStringLiteral("ending 7") }));
+    ASSERT_NE(match, nullptr);
+    EXPECT_EQ(match->fullText(), prefix + QStringLiteral("ending 7"));
+    EXPECT_EQ(wholeTextsRead(), 2) << "only the candidate with the same digest is read in full, then shown";
+    context().setStatementTrace({});
+}
+
+TEST_F(DuplicateLookupTest, ItemsWithoutAStoredDigestGetOneWhenFirstCompared)
+{
+    const ClipboardItemPtr stored
+        = store(ClipboardItemType::text, { .text = QStringLiteral("from an older version") });
+    {
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.exec(QStringLiteral("UPDATE ClipboardItem SET contentHash = NULL")));
+    }
+    resetContainerKeepingTheStore();
+    EXPECT_NE(
+        find(make(ClipboardItemType::text, { .text = QStringLiteral("from an older version") })), nullptr);
+    EXPECT_EQ(find(make(ClipboardItemType::text, { .text = QStringLiteral("something else") })), nullptr);
+    ASSERT_TRUE(context().save().ok);
+    SqliteConnection raw;
+    ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+    SqliteStatement digests
+        = raw.prepare(QStringLiteral("SELECT COUNT(*) FROM ClipboardItem WHERE contentHash IS NOT NULL"));
+    ASSERT_TRUE(digests.step());
+    EXPECT_EQ(digests.int64(0), 1) << "the digest made on the way is kept";
 }

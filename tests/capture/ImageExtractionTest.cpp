@@ -1,4 +1,5 @@
 #include "capture/ImageExtraction.h"
+#include "platform/ImageLimits.h"
 
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
@@ -125,10 +126,42 @@ TEST(ImageExtractionTest, DecompressionBombsAreNotDecoded)
     const QByteArray bomb = blackPng(12000, 12000);
     ASSERT_LT(bomb.size(), 100'000);
     EXPECT_TRUE(decodeImage(bomb).isNull());
-    const std::optional<PreparedImage> prepared = prepareImage({ PasteboardType::png, bomb, {} }, 40);
-    ASSERT_TRUE(prepared);
-    EXPECT_EQ(prepared->imageData, bomb);
-    EXPECT_FALSE(prepared->thumbnail);
+    // Its size is known from the header alone, and it is refused outright: kept as bytes, it
+    // would be tried again by everything that shows or pastes it.
+    EXPECT_EQ(ImageLimits::sizeOf(bomb), QSize(12000, 12000));
+    EXPECT_FALSE(prepareImage({ PasteboardType::png, bomb, {} }, 40));
+}
+
+TEST(ImageExtractionTest, ThePixelLimitIsReadFromTheHeaderBeforeAnyDecoding)
+{
+    const struct
+    {
+        QSize size;
+        bool decodable;
+    } cases[] = {
+        { QSize(100, 100), true },
+        { QSize(8000, 5000), true }, // exactly 40 million pixels
+        { QSize(8000, 5001), false },
+        { QSize(40'000'001, 1), false },
+        { QSize(1, 40'000'001), false },
+        { QSize(30000, 30000), false },
+        { QSize(65535, 65535), false }, // the product does not fit in 32 bits
+        { QSize(0, 0), false },
+        { QSize(-1, -1), false },
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(ImageLimits::isDecodable(test.size), test.decodable)
+            << test.size.width() << "x" << test.size.height();
+
+    // A header that claims more than the limit is never decoded, however small the file.
+    for (const QSize size : { QSize(8000, 5001), QSize(30000, 30000) }) {
+        const QByteArray claimed = blackPng(size.width(), size.height());
+        EXPECT_EQ(ImageLimits::sizeOf(claimed), size);
+        EXPECT_TRUE(decodeImage(claimed).isNull()) << size.width();
+        EXPECT_FALSE(makeThumbnail(claimed, 40)) << size.width();
+        EXPECT_FALSE(prepareImage({ PasteboardType::png, claimed, {} }, 40)) << size.width();
+    }
+    EXPECT_EQ(ImageLimits::sizeOf(QByteArray("no picture")), std::nullopt);
 }
 
 TEST(ImageExtractionTest, MediaKindsByExtension)

@@ -108,9 +108,11 @@ TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
         { 120.5, 50 },
         { QStringLiteral("120"), 50 },
         { false, 50 },
-        // An edited store with no room for any item reads as one.
-        { 0, 1 },
-        { -5, 1 },
+        // A limit below one would delete every unpinned item at start: it is no limit
+        // anyone chose, and reads as the default.
+        { 0, 50 },
+        { -5, 50 },
+        { 1, 1 },
     };
     for (const auto &test : limits)
         EXPECT_EQ(settingsWith({ { "historyLimit", test.stored } })->historyLimit(), test.expected)
@@ -134,8 +136,17 @@ TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
     EXPECT_FALSE(settingsWith({ { "detectCode", 0 } })->detectCode());
     EXPECT_TRUE(settingsWith({ { "detectCode", 2 } })->detectCode()) << "2 is no Boolean: the default holds";
     EXPECT_TRUE(settingsWith({ { "detectCode", "false" } })->detectCode());
-    EXPECT_EQ(settingsWith({ { "fontSize", 15.5 } })->fontSize(), 15.5);
     EXPECT_EQ(settingsWith({ { "fontSize", "15" } })->fontSize(), 13.0);
+
+    // The code font size stays within what the settings offer.
+    const struct
+    {
+        double stored;
+        double expected;
+    } fontSizes[] = { { 15.5, 15.5 }, { 10, 10 }, { 16, 16 }, { 9.5, 10 }, { 0, 10 }, { -3, 10 },
+        { 16.5, 16 }, { 4000, 16 } };
+    for (const auto &test : fontSizes)
+        EXPECT_EQ(settingsWith({ { "fontSize", test.stored } })->fontSize(), test.expected) << test.stored;
 }
 
 TEST_F(AppSettingsTest, ColorFormatOrderIgnoresUnknownNamesAndAppendsMissingFormats)

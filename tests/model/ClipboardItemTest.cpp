@@ -394,3 +394,74 @@ TEST_F(ClipboardItemStoreTest, ASearchTextOfAReferenceFollowsTheReferencedItem)
     ASSERT_TRUE(context().save().ok);
     EXPECT_EQ(reference->searchableText(), QStringLiteral("own"));
 }
+
+TEST_F(ClipboardItemStoreTest, ACycleOfReferencesEndsEveryValueThatFollowsTheChain)
+{
+    // Never made on purpose, but a damaged or edited store can hold one.
+    ClipboardItemPtr a
+        = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#102030") });
+    ClipboardItemPtr b = ClipboardItem::create(ClipboardItemType::file,
+        { .fileURL = QUrl::fromLocalFile(QStringLiteral("/nowhere/b")),
+            .colorHex = QStringLiteral("#405060") });
+    b->setAdditionalFileURLStrings({ QStringLiteral("file:///nowhere/c") });
+    context().insert(a);
+    context().insert(b);
+    a->setPinnedReference(b);
+    b->setPinnedReference(a);
+    ASSERT_TRUE(context().save().ok);
+    for (const ClipboardItemPtr &item : { a, b }) {
+        if (const std::optional<QUrl> url = item->fileURL()) {
+            EXPECT_EQ(url->toLocalFile(), QStringLiteral("/nowhere/b"));
+        }
+        const std::optional<Color> colour = item->colorValue();
+        ASSERT_TRUE(colour);
+        EXPECT_TRUE(colour->hexString() == u"#102030" || colour->hexString() == u"#405060");
+        (void)item->additionalFileURLStrings();
+        (void)item->countAvailableFiles();
+        (void)item->computeSearchableText();
+        (void)item->contentHash();
+    }
+    // A self-reference too.
+    a->setPinnedReference(a);
+    EXPECT_EQ(a->colorValue()->hexString(), QStringLiteral("#102030"));
+    EXPECT_EQ(a->additionalFileURLStrings(), std::nullopt);
+}
+
+TEST(ClipboardItemTest, ItemsWithTheSameContentHaveTheSameDigest)
+{
+    const auto text = [](ClipboardItemType type, const QString &value) {
+        return ClipboardItem::create(type, { .text = value });
+    };
+    const auto colour = [](const QString &hex, const std::optional<QString> &value) {
+        return ClipboardItem::create(ClipboardItemType::color, { .text = value, .colorHex = hex });
+    };
+    const QString longText = QString(ClipboardItem::maxInlineTextLength, u'a');
+    const struct
+    {
+        const char *name;
+        ClipboardItemPtr a;
+        ClipboardItemPtr b;
+        bool same;
+    } cases[] = {
+        { "text and code", text(ClipboardItemType::text, "x = 1"), text(ClipboardItemType::code, "x = 1"),
+            true },
+        { "canonical equivalents", text(ClipboardItemType::text, QString::fromUtf8("caf\xC3\xA9")),
+            text(ClipboardItemType::text, QString::fromUtf8("cafe\xCC\x81")), true },
+        { "case", text(ClipboardItemType::text, "Word"), text(ClipboardItemType::text, "word"), false },
+        { "long texts that differ after the cut", text(ClipboardItemType::text, longText + "one"),
+            text(ClipboardItemType::text, longText + "two"), false },
+        { "hex in any case", colour("#FF8800", std::nullopt), colour("#ff8800", std::nullopt), true },
+        { "same hex, other notation", colour("#1E90FF", QString("#1E90FF")),
+            colour("#1E90FF", QString("rgb(30, 144, 255)")), false },
+        { "no text and empty text", text(ClipboardItemType::text, ""),
+            ClipboardItem::create(ClipboardItemType::text), false },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.a->contentHash() == c.b->contentHash(), c.same) << c.name;
+
+    ClipboardItemPtr edited = text(ClipboardItemType::text, "before");
+    const QByteArray digest = edited->contentHash();
+    edited->setTextContent(QStringLiteral("after"));
+    EXPECT_NE(edited->contentHash(), digest) << "a change of content makes a new digest";
+    EXPECT_EQ(edited->contentHash(), text(ClipboardItemType::text, "after")->contentHash());
+}

@@ -59,10 +59,23 @@ TEST(ModelContainerTest, RefusesFilesItCannotUseWithAReason)
     }
     const QString unwritableFolder = QStringLiteral("/proc/tindlewick/default.store");
 
-    for (const QString &path : { notADatabase, otherVersion, unwritableFolder }) {
+    // Each with advice that fits its cause.
+    const struct
+    {
+        QString path;
+        const char *advice;
+    } cases[] = {
+        { notADatabase, "Move it away" },
+        { otherVersion, "version of Tindlewick that wrote it" },
+        { unwritableFolder, "read and write" },
+    };
+    for (const auto &c : cases) {
         QString error;
-        EXPECT_EQ(ModelContainer::open(path, &error), nullptr) << path.toStdString();
-        EXPECT_FALSE(error.isEmpty()) << path.toStdString();
+        QString advice;
+        EXPECT_EQ(ModelContainer::open(c.path, &error, &advice), nullptr) << c.path.toStdString();
+        EXPECT_FALSE(error.isEmpty()) << c.path.toStdString();
+        EXPECT_TRUE(advice.contains(QLatin1String(c.advice)))
+            << c.path.toStdString() << ": " << advice.toStdString();
     }
     // The refused files are left as they were: nothing the user had is deleted.
     EXPECT_EQ(QFile(notADatabase).size(), 8192);

@@ -390,3 +390,72 @@ TEST_F(ModelContextTest, RollbackRestoresStoredValues)
     EXPECT_EQ(context().fetch(FetchDescriptor::newestFirst()).items, QList<ClipboardItemPtr> { item });
     EXPECT_EQ(added->modelContext(), nullptr);
 }
+
+TEST_F(ModelContextTest, ALimitedFetchCountsOnlyWhatTheSaveWillLeave)
+{
+    ClipboardItemPtr older = insertText(QStringLiteral("older"), at(60));
+    ClipboardItemPtr newer = insertText(QStringLiteral("newer"), at(10));
+    ClipboardItemPtr newest = insertText(QStringLiteral("newest"), at(5));
+    ASSERT_TRUE(context().save().ok);
+    // Two deletions not yet saved: the newest items left are the older ones.
+    context().remove(newest);
+    context().remove(newer);
+    const struct
+    {
+        int limit;
+        QList<ClipboardItemPtr> expected;
+    } cases[] = { { 1, { older } }, { 2, { older } }, { 0, {} } };
+    for (const auto &c : cases) {
+        FetchDescriptor descriptor = FetchDescriptor::newestFirst();
+        descriptor.fetchLimit = c.limit;
+        EXPECT_EQ(context().fetch(descriptor).items, c.expected) << c.limit;
+    }
+    FetchDescriptor one = FetchDescriptor::newestFirst();
+    one.fetchLimit = 1;
+    const ModelContext::ContentHashesResult digests = context().fetchContentHashes(one);
+    ASSERT_EQ(digests.entries.size(), 1);
+    EXPECT_EQ(digests.entries.first().first, older->persistentModelID());
+}
+
+TEST_F(ModelContextTest, UnsavedItemsAreDistinctFromTheirCreation)
+{
+    ClipboardItemPtr a = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("same") });
+    ClipboardItemPtr b = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("same") });
+    EXPECT_TRUE(a->persistentModelID().isValid());
+    EXPECT_FALSE(*a == *b) << "two new items are two items";
+    EXPECT_TRUE(*a == *a);
+    const PersistentIdentifier beforeInsert = a->persistentModelID();
+    context().insert(a);
+    EXPECT_EQ(a->persistentModelID(), beforeInsert) << "the identity holds once inserted";
+    EXPECT_EQ(context().model(beforeInsert), a);
+    context().rollback();
+    EXPECT_FALSE(*a == *b) << "nor after a rollback";
+    context().insert(a);
+    context().insert(b);
+    ASSERT_TRUE(context().save().ok);
+    EXPECT_FALSE(*a == *b);
+    EXPECT_NE(a->persistentModelID(), b->persistentModelID());
+}
+
+TEST_F(ModelContextTest, RollingBackToAMarkKeepsWhatCameBefore)
+{
+    ClipboardItemPtr kept = insertText(QStringLiteral("stored"), at(60));
+    ClipboardItemPtr trimmed = insertText(QStringLiteral("trimmed"), at(50));
+    ASSERT_TRUE(context().save().ok);
+    kept->setPinnedLabel(QStringLiteral("before the mark"));
+    const ModelContext::PendingMark mark = context().pendingMark();
+    // What one copy did: a deletion, an insertion, a change of an item changed before.
+    context().remove(trimmed);
+    ClipboardItemPtr added = insertText(QStringLiteral("added"));
+    kept->setTimestamp(at(1));
+    context().rollbackTo(mark);
+
+    EXPECT_FALSE(trimmed->isDeleted());
+    EXPECT_EQ(added->modelContext(), nullptr);
+    EXPECT_EQ(kept->pinnedLabel(), QStringLiteral("before the mark"));
+    ASSERT_TRUE(context().save().ok);
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    const QList<ClipboardItemPtr> stored = reader->fetch(FetchDescriptor::newestFirst()).items;
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_EQ(reader->model(kept->persistentModelID())->pinnedLabel(), QStringLiteral("before the mark"));
+}

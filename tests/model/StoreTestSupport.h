@@ -2,11 +2,79 @@
 
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "model/SqliteConnection.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+
+// Another program that holds the store's write lock, on a thread of its own, until released
+// or for at most `holdAtMost`.
+class StoreLockHolder final
+{
+public:
+    StoreLockHolder(const QString &path, std::chrono::milliseconds holdAtMost)
+        : m_thread(QThread::create([this, path, holdAtMost] {
+            SqliteConnection other;
+            other.open(path, SQLITE_OPEN_READWRITE);
+            other.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');"));
+            m_locked = true;
+            for (qint64 waited = 0; waited < holdAtMost.count() && !m_release; waited += 5)
+                QThread::msleep(5);
+            other.exec(QStringLiteral("ROLLBACK"));
+            m_locked = false;
+        }))
+    {
+        m_thread->start();
+        while (!m_locked && !m_thread->isFinished())
+            QThread::msleep(1);
+    }
+    ~StoreLockHolder() { release(); }
+    bool isLocked() const { return m_locked; }
+    void release()
+    {
+        m_release = true;
+        m_thread->wait();
+    }
+
+private:
+    std::atomic<bool> m_locked { false };
+    std::atomic<bool> m_release { false };
+    std::unique_ptr<QThread> m_thread;
+};
+
+// Garbage over the first page of the item table, as a failing disk leaves it: the rows are
+// still in the file, but nothing can be read through the table.
+inline void damageItemTable(const QString &path)
+{
+    qint64 rootPage = 0;
+    qint64 pageSize = 0;
+    {
+        // Fold the log into the file, so the damage below is in the file itself.
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        SqliteStatement root
+            = raw.prepare(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'ClipboardItem'"));
+        ASSERT_TRUE(root.step());
+        rootPage = root.int64(0);
+        SqliteStatement size = raw.prepare(QStringLiteral("PRAGMA page_size"));
+        ASSERT_TRUE(size.step());
+        pageSize = size.int64(0);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek((rootPage - 1) * pageSize));
+    file.write(QByteArray(pageSize, '\x5A'));
+}
 
 // A fresh store file in a temporary folder for each test.
 class StoreTest : public ::testing::Test

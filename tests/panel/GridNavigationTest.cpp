@@ -113,3 +113,46 @@ TEST(GridNavigationTest, FirstRowEnd)
     EXPECT_EQ(firstRowEndIndex({}, 0), std::nullopt);
     EXPECT_EQ(firstRowEndIndex({}, 4), 0);
 }
+
+TEST(GridNavigationTest, UpFromTheSecondRowOfTilesStaysAmongTheTilesUnderARowOfPins)
+{
+    // A grid three tiles wide: a row of three pins above six unpinned tiles.
+    const double width = 200;
+    ASSERT_EQ(regularCellsPerRow(true, width), 3);
+    QList<ClipboardItemPtr> items { pin("pin one", 30), pin("pin two", 20), pin("pin three", 10) };
+    for (int i = 1; i <= 6; ++i)
+        items.append(unpinned(QStringLiteral("tile %1").arg(i)));
+    const QList<ClipboardItemPtr> order = navigableItems(CategoryTitle::text, items, true);
+    const QList<GridSection> sections = gridSections(CategoryTitle::text, order, true, width, true);
+    ASSERT_EQ(sections,
+        (QList<GridSection> {
+            { QStringLiteral("Pinned"), 0, 3, 3 }, { QStringLiteral("Unpinned"), 3, 6, 3 } }));
+    const auto textAt = [&](std::optional<int> index) {
+        return index ? order.value(*index)->textContent().value_or(QString()) : QStringLiteral("<none>");
+    };
+    const int total = int(order.size());
+    const struct
+    {
+        const char *from;
+        int rowDelta;
+        int columnDelta;
+        const char *to;
+    } moves[] = {
+        { "tile 4", -1, 0, "tile 1" }, // the fourth tile starts the second row
+        { "tile 5", -1, 0, "tile 2" },
+        { "tile 6", -1, 0, "tile 3" },
+        { "tile 1", -1, 0, "pin one" }, // only the first row leaves for the pins
+        { "tile 3", -1, 0, "pin three" },
+        { "pin two", 1, 0, "tile 2" },
+        { "tile 4", 0, 1, "tile 5" },
+        { "tile 3", 0, 1, "<none>" },
+    };
+    for (const auto &move : moves) {
+        const int from = int(std::find_if(order.begin(), order.end(), [&](const ClipboardItemPtr &item) {
+            return item->textContent() == QString::fromUtf8(move.from);
+        }) - order.begin());
+        EXPECT_EQ(textAt(navigateGrid(from, sections, move.rowDelta, move.columnDelta, total)),
+            QString::fromUtf8(move.to))
+            << move.from << " by " << move.rowDelta << "," << move.columnDelta;
+    }
+}

@@ -167,3 +167,31 @@ TEST(PanelGeometryTest, StoredTextsRoundTripWithoutTheLocale)
 }
 
 } // namespace
+
+TEST(PanelGeometryTest, OnAScreenShorterThanThePanelItsTopStaysOnTheScreen)
+{
+    // The panel may not be shorter than 300 points; the screen below it is 240 tall. The
+    // search field and the tabs are at the top: that is the edge that must stay reachable.
+    const QRectF shortScreen(100, 40, 1280, 240);
+    const QSizeF minimum(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight);
+    const struct
+    {
+        const char *name;
+        std::optional<QPointF> savedTopLeft;
+    } cases[] = {
+        { "centred", std::nullopt },
+        { "saved above the screen", QPointF(300, -500) },
+        { "saved inside", QPointF(300, 60) },
+        { "saved below the screen", QPointF(300, 900) },
+    };
+    for (const auto &c : cases) {
+        const ShowPlacement placement
+            = placeForShow(shortScreen, QSizeF(600, 500), c.savedTopLeft, false, 2, minimum);
+        EXPECT_EQ(placement.frame.top(), shortScreen.top()) << c.name;
+        EXPECT_GE(placement.frame.height(), PanelGeometry::minimumHeight) << c.name;
+        EXPECT_GE(placement.frame.left(), shortScreen.left()) << c.name;
+        EXPECT_LE(placement.frame.right(), shortScreen.right()) << c.name;
+    }
+    // Moved to such a screen, a tall panel keeps its top on it too.
+    EXPECT_EQ(fitIntoScreen(QRectF(300, 500, 600, 400), shortScreen).top(), shortScreen.top());
+}

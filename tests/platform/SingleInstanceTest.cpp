@@ -6,8 +6,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
+
+#include <thread>
 
 namespace {
 
@@ -80,3 +84,32 @@ TEST(SingleInstanceTest, ARunningCopyIsAskedToQuitAndWaitedForAtMostHalfASecond)
 }
 
 } // namespace
+
+TEST(SingleInstanceTest, OnlyOneCopyHoldsTheLockAndTheNextTakesItWhenTheFirstGoes)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/socket");
+    auto first = std::make_unique<SingleInstance>(path);
+    ASSERT_TRUE(first->claim(0));
+    EXPECT_TRUE(first->hasClaimed());
+    EXPECT_TRUE(first->claim(0)) << "claiming again keeps it";
+
+    SingleInstance second(path);
+    EXPECT_FALSE(second.claim(0));
+    EXPECT_FALSE(second.claim(100)) << "a copy that does not go keeps the lock";
+    EXPECT_FALSE(second.hasClaimed());
+
+    // The holder goes while the second waits: the second takes over.
+    QTimer::singleShot(150, [&] { first.reset(); });
+    bool claimed = false;
+    std::thread waiter([&] { claimed = second.claim(5000); });
+    ASSERT_TRUE(waitUntil([&] { return !first; }));
+    waiter.join();
+    EXPECT_TRUE(claimed);
+
+    SingleInstance third(path);
+    EXPECT_FALSE(third.claim(0));
+    EXPECT_EQ(QFileInfo(second.lockPath()).permissions()
+            & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther),
+        0);
+}

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossARestart)
@@ -61,4 +66,71 @@ TEST(UserDefaultsTest, AnUnreadableFileIsKeptAsideAndDefaultsApply)
     EXPECT_EQ(kept.size(), 1);
     defaults.setInteger(QStringLiteral("historyLimit"), 70);
     EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("historyLimit")), 70);
+}
+
+TEST(UserDefaultsTest, OnlyARegularFileOfReasonableSizeIsRead)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/defaults.json");
+    const struct
+    {
+        const char *name;
+        std::function<bool()> make;
+    } cases[] = {
+        // Opening a FIFO for reading would wait for a writer for ever.
+        { "a FIFO", [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; } },
+        // A device that never ends.
+        { "a link to /dev/zero", [&] { return QFile::link(QStringLiteral("/dev/zero"), path); } },
+        { "a folder", [&] { return QDir().mkpath(path); } },
+        { "a file of a megabyte",
+            [&] {
+                QFile file(path);
+                if (!file.open(QIODevice::WriteOnly))
+                    return false;
+                file.write("{\"historyLimit\": 70, \"pad\": \"" + QByteArray(UserDefaults::maxFileBytes, ' ')
+                    + "\"}");
+                return true;
+            } },
+    };
+    for (const auto &c : cases) {
+        for (const QString &name :
+            QDir(folder.path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+            const QString entry = folder.filePath(name);
+            if (QFileInfo(entry).isDir() && !QFileInfo(entry).isSymLink())
+                QDir(entry).removeRecursively();
+            else
+                QFile::remove(entry);
+        }
+        ASSERT_TRUE(c.make()) << c.name;
+        CapturedDiagnostics diagnostics;
+        UserDefaults defaults(path);
+        EXPECT_TRUE(defaults.keys().isEmpty()) << c.name;
+        EXPECT_EQ(diagnostics.lines().size(), 1) << c.name;
+        // The defaults can still be saved afterwards.
+        defaults.setInteger(QStringLiteral("historyLimit"), 80);
+        EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("historyLimit")), 80) << c.name;
+    }
+}
+
+TEST(UserDefaultsTest, TheSettingsFileIsTheUsersAlone)
+{
+    QTemporaryDir home;
+    const QString folder = home.path() + QStringLiteral("/config/Tindlewick");
+    const QString path = folder + QStringLiteral("/defaults.json");
+    ::umask(022);
+    {
+        UserDefaults defaults(path);
+        defaults.setString(QStringLiteral("key"), QStringLiteral("value"));
+    }
+    EXPECT_EQ(fileMode(folder), 0700u);
+    EXPECT_EQ(fileMode(path), 0600u);
+
+    // A file written before was readable by everyone: tightened when it is read at start.
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    UserDefaults again(path);
+    EXPECT_EQ(fileMode(path), 0600u);
+    again.setString(QStringLiteral("key"), QStringLiteral("other"));
+    EXPECT_EQ(fileMode(path), 0600u) << "every save keeps the mode";
+    EXPECT_EQ(UserDefaults(path).string(QStringLiteral("key")), QStringLiteral("other"));
 }

@@ -612,4 +612,76 @@ TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)
 
 } // namespace
 
+TEST_F(AppDelegateTest, ACopyStartedWhileAnotherHoldsTheLockDoesNothingAndQuits)
+{
+    const QString socketPath = m_settingsFolder.path() + QStringLiteral("/instance.socket");
+    // Another copy starting at the same moment: it holds the lock but does not listen yet,
+    // so it cannot be asked to quit.
+    SingleInstance starting(socketPath);
+    ASSERT_TRUE(starting.claim(0));
+    SingleInstance instance(socketPath);
+    launch(&instance);
+    EXPECT_TRUE(delegate->refusedToRun());
+    EXPECT_EQ(delegate->clipboardMonitor(), nullptr) << "two captures would store every copy twice";
+    EXPECT_EQ(delegate->popoverPanel(), nullptr);
+    EXPECT_TRUE(hotKeys.grabbed.isEmpty());
+    EXPECT_FALSE(instance.hasClaimed());
+    delegate->applicationWillTerminate(); // leaves the store to the other copy
+}
+
+TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)
+{
+    // A store that cannot be written (as a read-only disk or file would be).
+    container().setConnectionSetupSql(QStringLiteral("PRAGMA query_only = ON"));
+    launch();
+    ClipboardMonitor *monitor = delegate->clipboardMonitor();
+    ASSERT_NE(monitor, nullptr);
+    for (const char *text : { "one", "two", "three" }) {
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::text, { .text = QString::fromUtf8(text) });
+        monitor->saveClipboardItem(item, false, std::nullopt);
+    }
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.first().contains(storePath()));
+    EXPECT_TRUE(notices.first().contains(QLatin1String("writable"))) << notices.first().toStdString();
+}
+
+TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortcut)
+{
+    const QString key = QStringLiteral("KeyboardShortcuts_togglePanel");
+    const QString defaultShortcut = AppDelegate::togglePanelShortcut().defaultShortcut->nativeText();
+    const QByteArray otherJson = R"({"carbonKeyCode":9,"carbonModifiers":2304})";
+    const QString otherShortcut = KeyboardShortcuts::Shortcut::fromJson(otherJson)->nativeText();
+    ASSERT_NE(otherShortcut, defaultShortcut);
+    const struct
+    {
+        const char *name;
+        std::optional<QVariant> stored;
+        QString expected;
+    } cases[] = {
+        { "nothing stored yet", std::nullopt, QStringLiteral("open it with ") + defaultShortcut },
+        { "another shortcut", QVariant(QString::fromUtf8(otherJson)),
+            QStringLiteral("open it with ") + otherShortcut },
+        { "the shortcut removed", QVariant(false), QStringLiteral("no shortcut is set") },
+        { "a stored value that is no shortcut", QVariant(QStringLiteral("{not json")),
+            QStringLiteral("cannot be read") },
+        { "a number", QVariant(7.0), QStringLiteral("cannot be read") },
+    };
+    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
+        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
+    for (const auto &c : cases) {
+        if (c.stored)
+            defaults.setObject(key, *c.stored);
+        else
+            defaults.removeObject(key);
+        const QString message = delegate->noTrayMessage();
+        EXPECT_TRUE(message.contains(c.expected)) << c.name << ": " << message.toStdString();
+        if (c.stored) {
+            EXPECT_FALSE(message.contains(defaultShortcut)) << c.name << ": " << message.toStdString();
+        }
+    }
+    defaults.setObject(key, QStringLiteral("{not json"));
+    EXPECT_TRUE(delegate->noTrayMessage().contains(defaults.filePath()));
+}
+
 #include "AppDelegateTest.moc"

@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -52,6 +53,21 @@ protected:
         image.save(&buffer, "PNG");
         return bytes;
     }
+    // What svgString answers, once its reading is done.
+    static std::optional<QString> svgOf(const ClipboardItem &item)
+    {
+        QFuture<std::optional<QString>> future = PasteService::svgString(item);
+        EXPECT_TRUE(waitUntil([&] { return future.isFinished(); }));
+        return future.isFinished() ? future.result() : std::nullopt;
+    }
+    // Copies the item and waits for the write (a picture is written once it is ready).
+    bool copyAndWait(const ClipboardItem &item, bool plainTextOnly)
+    {
+        const qint64 before = pasteboard.changeCount();
+        if (!service.copyToPasteboard(item, plainTextOnly))
+            return false;
+        return waitUntil([&] { return pasteboard.changeCount() > before; });
+    }
     QStringList written() const
     {
         QStringList formats = pasteboard.contents() ? pasteboard.contents()->formats() : QStringList();
@@ -89,6 +105,9 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
     ClipboardItemPtr twoFiles
         = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(present) });
     twoFiles->setAdditionalFileURLStrings({ QUrl::fromLocalFile(image).toString() });
+    ClipboardItemPtr pictureFirst
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(image) });
+    pictureFirst->setAdditionalFileURLStrings({ QUrl::fromLocalFile(present).toString() });
 
     const QList<Case> cases {
         { "text with HTML",
@@ -125,6 +144,7 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
             QString() },
         { "files, one gone", files2, false, { gnomeCopiedFiles, uriList }, QString() },
         { "two files", twoFiles, false, { gnomeCopiedFiles, uriList }, QString() },
+        { "two files, the first a picture", pictureFirst, false, { gnomeCopiedFiles, uriList }, QString() },
         { "every file gone",
             ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(missing) }),
             false, {}, QString() },
@@ -155,7 +175,7 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const qint64 before = pasteboard.changeCount();
-        const bool wrote = service.copyToPasteboard(*c.item, c.plainTextOnly);
+        const bool wrote = copyAndWait(*c.item, c.plainTextOnly);
         EXPECT_EQ(wrote, !c.formats.isEmpty());
         if (!wrote) {
             EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was touched";
@@ -171,6 +191,49 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
             EXPECT_EQ(pasteboard.contents()->text(), c.text);
         }
     }
+}
+
+TEST_F(PasteServiceTest, APictureTooLargeToDecodeIsNeverDecodedForAPaste)
+{
+    const QByteArray bomb = greyscalePngBomb(30000, 30000);
+    ClipboardItemPtr media = ClipboardItem::create(
+        ClipboardItemType::media, { .mediaImageData = bomb, .mediaSubtypeRaw = QStringLiteral("image") });
+    const qint64 before = pasteboard.changeCount();
+    EXPECT_FALSE(service.copyToPasteboard(*media, false));
+    EXPECT_EQ(pasteboard.changeCount(), before);
+
+    // The same picture as a file is pasted as the file.
+    const QString path = writeFile(QStringLiteral("huge.png"), bomb);
+    ClipboardItemPtr file
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
+    ASSERT_TRUE(copyAndWait(*file, false));
+    EXPECT_EQ(pasteboard.contents()->urls(), QList<QUrl> { QUrl::fromLocalFile(path) });
+    EXPECT_FALSE(pasteboard.contents()->hasFormat(PasteboardType::png));
+}
+
+TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
+{
+    workspace.frontmost
+        = RunningApplication { QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77 };
+    ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+        { .mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image") });
+    const qint64 before = pasteboard.changeCount();
+    int pastesAtWrite = -1;
+    QObject::connect(&service, &PasteService::imageWritten, [&] { pastesAtWrite = keyboard.pastes; });
+    ASSERT_TRUE(service.paste(*picture, false, 0));
+    ASSERT_TRUE(waitUntil([&] { return keyboard.pastes == 1; }));
+    EXPECT_EQ(pastesAtWrite, 0) << "the keystroke came before the picture was on the clipboard";
+    EXPECT_EQ(pasteboard.changeCount(), before + 1);
+    EXPECT_TRUE(pasteboard.contents()->hasFormat(PasteboardType::png));
+
+    // A later choice replaces a picture still being made ready: only the later one is written.
+    ClipboardItemPtr text
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("later") });
+    ASSERT_TRUE(service.copyToPasteboard(*picture, false));
+    ASSERT_TRUE(service.copyToPasteboard(*text, false));
+    waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("later"));
+    EXPECT_FALSE(pasteboard.contents()->hasFormat(PasteboardType::png));
 }
 
 TEST_F(PasteServiceTest, FileAndColourPayloads)
@@ -281,7 +344,7 @@ TEST_F(PasteServiceTest, SvgTextAndImageFiles)
         const QString path = writeFile(QStringLiteral("drawing.svg"), c.bytes);
         ClipboardItemPtr item
             = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
-        const std::optional<QString> svg = PasteService::svgString(*item);
+        const std::optional<QString> svg = svgOf(*item);
         EXPECT_EQ(svg.has_value(), c.isSvg);
         if (svg) {
             EXPECT_EQ(*svg, QString::fromUtf8(c.bytes)) << "returned untrimmed";
@@ -289,7 +352,17 @@ TEST_F(PasteServiceTest, SvgTextAndImageFiles)
     }
     ClipboardItemPtr gone = ClipboardItem::create(ClipboardItemType::file,
         { .fileURL = QUrl::fromLocalFile(files.path() + QStringLiteral("/none.svg")) });
-    EXPECT_FALSE(PasteService::svgString(*gone));
+    EXPECT_FALSE(svgOf(*gone));
+
+    // A file too large to be SVG code worth pasting is not read whole.
+    const QString huge = writeFile(
+        QStringLiteral("huge.svg"), "<svg>" + QByteArray(PasteService::maxSvgFileBytes, ' ') + "</svg>");
+    EXPECT_FALSE(
+        svgOf(*ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(huge) })));
+    const QString largest = writeFile(QStringLiteral("largest.svg"),
+        "<svg>" + QByteArray(PasteService::maxSvgFileBytes - 11, ' ') + "</svg>");
+    EXPECT_TRUE(
+        svgOf(*ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(largest) })));
 
     for (const char *name : { "a.png", "b.JPG", "c.svg", "d.webp" })
         EXPECT_TRUE(

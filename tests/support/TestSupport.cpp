@@ -12,7 +12,10 @@
 #include <QThread>
 
 #include <atomic>
+
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 QMutex g_linesMutex;
@@ -136,4 +139,12 @@ void resetPeakResidentBytes()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
+}
+
+unsigned fileMode(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    return status.st_mode & 07777;
 }

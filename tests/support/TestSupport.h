@@ -41,6 +41,9 @@ qint64 peakResidentBytes();
 // Starts the peak afresh from the memory held now (where the system allows it).
 void resetPeakResidentBytes();
 
+// The permission bits of a file or folder (0 when there is none).
+unsigned fileMode(const QString &path);
+
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
 

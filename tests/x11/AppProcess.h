@@ -2,12 +2,20 @@
 
 #include "X11TestSupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 
 #include <csignal>
+
+// The program under test; TINDLEWICK_APP_UNDER_TEST may name another build of it.
+inline QString appPath()
+{
+    return qEnvironmentVariable("TINDLEWICK_APP_UNDER_TEST", QStringLiteral(TINDLEWICK_APP_PATH));
+}
 
 // The app in a process of its own, with its own settings and store.
 class AppProcess final
@@ -22,9 +30,11 @@ public:
 
     // An environment variable of the app's process (a test switch).
     void setEnvironment(const QString &name, const QString &value) { m_extra.insert(name, value); }
-    // Keeps what the app prints, for output(); otherwise it goes to the test's own output.
+    // Keeps what the app prints, for output() and errors(); otherwise it goes to the test's
+    // own output.
     void captureOutput() { m_capture = true; }
     QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
+    QString errors() { return m_errors += QString::fromUtf8(m_process.readAllStandardError()); }
 
     bool start()
     {
@@ -33,11 +43,18 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
+        // Copies with the same home are one user's: they meet at the same socket and lock,
+        // and no other test's (or anyone else's) copy is asked to quit.
+        const QString runtime = m_home + QStringLiteral("/runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(
+            runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         for (auto it = m_extra.cbegin(); it != m_extra.cend(); ++it)
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
-        m_process.start(QStringLiteral(TINDLEWICK_APP_PATH), {});
+        m_process.start(appPath(), {});
         return m_process.waitForStarted(5000);
     }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
@@ -66,4 +83,5 @@ private:
     QHash<QString, QString> m_extra;
     bool m_capture = false;
     QString m_output;
+    QString m_errors;
 };

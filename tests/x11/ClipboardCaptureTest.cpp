@@ -12,6 +12,7 @@
 #include "platform/SystemPasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -100,20 +101,8 @@ protected:
 
     QByteArray png(int width, int height, bool noise)
     {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(QColor(30, 120, 200));
-        if (noise) {
-            for (int y = 0; y < height; ++y) {
-                auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
-                for (int x = 0; x < width; ++x)
-                    line[x] = 0xFF000000u | (QRandomGenerator::global()->generate() & 0xFFFFFFu);
-            }
-        }
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "png");
-        return bytes;
+        return noise ? noisyPng(QSize(width, height))
+                     : encodedColour(QSize(width, height), QColor(30, 120, 200));
     }
 
     void writeArtefact()

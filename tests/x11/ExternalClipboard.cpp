@@ -57,22 +57,40 @@ bool ExternalClipboard::copyFlavours(const QMap<QString, QByteArray> &flavours, 
     out << flavours << hang;
     file.close();
 
+    std::unique_ptr<QProcess> owner
+        = startClipboardOwner(QStringLiteral("ClipboardOwner.Serve"), ownerVariable(), flavourFile);
+    if (!owner)
+        return false;
+    m_owners.push_back(std::move(owner));
+    return true;
+}
+
+std::unique_ptr<QProcess> startClipboardOwner(
+    const QString &helperTest, const char *variable, const QString &file, QByteArray *output)
+{
     auto owner = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(ownerVariable()), flavourFile);
+    environment.insert(QString::fromLatin1(variable), file);
     owner->setProcessEnvironment(environment);
     owner->setStandardErrorFile(QProcess::nullDevice());
-    owner->start(
-        QCoreApplication::applicationFilePath(), { QStringLiteral("--gtest_filter=ClipboardOwner.Serve") });
+    owner->start(QCoreApplication::applicationFilePath(), { QStringLiteral("--gtest_filter=") + helperTest });
     if (!owner->waitForStarted(5000))
-        return false;
+        return nullptr;
     QElapsedTimer waited;
     waited.start();
-    bool owning = false;
-    while (!(owning = owner->readAllStandardOutput().contains("owning")) && waited.elapsed() < 10'000)
+    QByteArray printed;
+    while (!printed.contains("owning\n") && waited.elapsed() < 10'000) {
         owner->waitForReadyRead(100);
-    m_owners.push_back(std::move(owner));
-    return owning;
+        printed += owner->readAllStandardOutput();
+    }
+    if (output)
+        *output = printed;
+    if (!printed.contains("owning\n")) {
+        owner->kill();
+        owner->waitForFinished(2000);
+        return nullptr;
+    }
+    return owner;
 }
 
 // Not a test of its own: the clipboard owner that copyFlavours() starts.

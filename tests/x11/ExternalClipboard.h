@@ -13,6 +13,13 @@
 #include <memory>
 #include <vector>
 
+// Starts this test program as the helper process `helperTest` (a test that serves the
+// clipboard when `variable` names its instructions file) and returns it once it printed
+// "owning" and so owns the clipboard; nullptr when it did not within ten seconds. What it
+// printed up to then goes to `output`.
+std::unique_ptr<QProcess> startClipboardOwner(
+    const QString &helperTest, const char *variable, const QString &file, QByteArray *output = nullptr);
+
 class ExternalClipboard final
 {
 public:

@@ -30,8 +30,19 @@ protected:
         EXPECT_TRUE(showTab(SettingsView::hotkey));
         EXPECT_TRUE(
             clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
-        QTest::qWait(200);
+        EXPECT_TRUE(appLetGoOfControlSpace()) << "the recorder did not start recording";
         return app;
+    }
+
+    // While its recorder records, the app lets go of its own grabs; that Control+Space can be
+    // grabbed here is the sign that recording has begun (the grab is given back at once).
+    bool appLetGoOfControlSpace()
+    {
+        return waitUntil([&] {
+            X11GlobalHotKeys probe(*connection);
+            QString error;
+            return probe.grab({ 0x20 /* XK_space */, 4 /* Control */ }, &error);
+        });
     }
 
     std::unique_ptr<TrayHost> tray = std::make_unique<TrayHost>();
@@ -101,7 +112,7 @@ TEST_F(ShortcutRecorderX11Test, ControlSpaceOpensNothingWhileTheRecorderRecords)
     ASSERT_TRUE(showTab(SettingsView::hotkey));
     ASSERT_TRUE(
         clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
-    QTest::qWait(200);
+    ASSERT_TRUE(appLetGoOfControlSpace()) << "the recorder did not start recording";
     ASSERT_TRUE(press(QStringLiteral("ctrl+space")));
     EXPECT_TRUE(panelStaysHidden()) << "the shortcut ran while the recorder recorded";
     // The recorder took the key as the (same) new shortcut and stopped recording.

@@ -12,6 +12,7 @@ class SystemClipboardPasteboard final : public Pasteboard
 {
 public:
     qint64 changeCount() const override { return m_writes; }
+    bool ownsContents() const override { return QGuiApplication::clipboard()->ownsClipboard(); }
     QStringList types() const override
     {
         const QMimeData *data = QGuiApplication::clipboard()->mimeData();

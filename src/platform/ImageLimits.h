@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+
+#include <optional>
+
+// How large a picture may be before it is decoded. A small file can claim a picture that
+// takes seconds and gigabytes to decode (a decompression bomb): its size is read from the
+// header first, and a picture over the limit is never decoded, scaled or not.
+namespace ImageLimits {
+
+inline constexpr qint64 maxPixels = 40'000'000;
+
+// The pixel size that the data's header claims, read without decoding the picture;
+// nothing when no image reader recognises the data.
+std::optional<QSize> sizeOf(const QByteArray &data);
+// Whether a picture of this size may be decoded: not empty, and at most maxPixels.
+bool isDecodable(QSize size);
+
+} // namespace ImageLimits

@@ -1,0 +1,304 @@
+// What the capture does with copies that are hostile, incomplete or too large, and with a
+// store that cannot take a copy: nothing freezes, nothing secret or partial is kept, and no
+// copy is lost without a word.
+#include "CaptureTestSupport.h"
+
+#include "capture/CaptureLimits.h"
+#include "model/SqliteConnection.h"
+#include "support/TestPictures.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <sqlite3.h>
+
+namespace {
+
+// A clipboard that hands out a reading set by the test, as a real owner could leave it.
+class ScriptedPasteboard final : public Pasteboard
+{
+    Q_OBJECT
+public:
+    PasteboardContents reading;
+    qint64 count = 0;
+
+    qint64 changeCount() const override { return count; }
+    bool ownsContents() const override { return false; }
+    QStringList types() const override { return reading.types; }
+    std::optional<QByteArray> data(const QString &type) const override { return reading.value(type); }
+    void writeContents(std::unique_ptr<QMimeData>) override { ++count; }
+    void clearContents() override { ++count; }
+    QFuture<PasteboardContents> readContents(const QList<QStringList> &, qsizetype) const override
+    {
+        return QtFuture::makeReadyFuture(reading);
+    }
+};
+
+QByteArray noise(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(QRandomGenerator::global()->generate());
+    return bytes;
+}
+
+class CaptureHardeningTest : public CaptureTest
+{
+protected:
+    // Reads what the scripted clipboard holds as a new change; true when it was discarded.
+    bool readScripted(ScriptedPasteboard &scripted)
+    {
+        const qsizetype discarded = m_discarded->size();
+        const qsizetype saved = m_saved->size();
+        ++scripted.count;
+        m_now += 1000;
+        m_monitor->checkForChanges();
+        waitUntil([&] { return m_discarded->size() > discarded || m_saved->size() > saved; });
+        return m_discarded->size() > discarded;
+    }
+
+    ClipboardItemPtr saveItem(ClipboardItemType type, const ClipboardItem::Content &content)
+    {
+        ClipboardItemPtr item = ClipboardItem::create(type, content);
+        m_monitor->saveClipboardItem(item, false, std::nullopt);
+        return item;
+    }
+
+    QStringList storedTexts()
+    {
+        QStringList texts;
+        for (const ClipboardItemPtr &item : history())
+            texts.append(item->textContent().value_or(QStringLiteral("<picture>")));
+        return texts;
+    }
+
+    // A new store at path for the monitor; setupSql runs on each of its connections.
+    void useStoreAt(const QString &path, const QString &setupSql = {})
+    {
+        m_monitor.reset();
+        m_container.reset();
+        QString error;
+        m_container = ModelContainer::open(path, &error);
+        ASSERT_TRUE(m_container) << error.toStdString();
+        if (!setupSql.isEmpty())
+            m_container->setConnectionSetupSql(setupSql);
+        createMonitor();
+    }
+};
+
+// A filesystem of a few megabytes of its own, where the test may mount one; unmounted at
+// the end.
+class SmallDisk final
+{
+public:
+    SmallDisk()
+    {
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=3m"),
+                QStringLiteral("tmpfs"), m_folder.path() });
+        m_mounted = mount.waitForFinished(5000) && mount.exitStatus() == QProcess::NormalExit
+            && mount.exitCode() == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), { QStringLiteral("-l"), m_folder.path() });
+    }
+    bool isMounted() const { return m_mounted; }
+    QString path() const { return m_folder.path(); }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+TEST_F(CaptureHardeningTest, AReadingThatStoppedShortIsNotKeptAtAll)
+{
+    ScriptedPasteboard scripted;
+    createMonitor(&scripted);
+    // The owner sent the text, then stopped answering before its other flavours.
+    scripted.reading.types = { PasteboardType::plainText, PasteboardType::html };
+    scripted.reading.data.insert(PasteboardType::plainText, "hunter2");
+    scripted.reading.complete = false;
+    for (const bool filterPasswords : { true, false }) {
+        m_settings->setFilterPasswords(filterPasswords);
+        CapturedDiagnostics diagnostics;
+        EXPECT_TRUE(readScripted(scripted)) << filterPasswords;
+        EXPECT_TRUE(history().isEmpty()) << filterPasswords;
+        EXPECT_EQ(diagnostics.lines().size(), 1) << filterPasswords;
+    }
+
+    // A password-manager hint that is offered but was not read: nothing is kept either.
+    m_settings->setFilterPasswords(true);
+    scripted.reading.types = { PasteboardType::plainText, PasteboardType::passwordManagerHint };
+    scripted.reading.complete = true;
+    EXPECT_TRUE(readScripted(scripted));
+    EXPECT_TRUE(history().isEmpty());
+
+    scripted.reading.types = { PasteboardType::plainText };
+    scripted.reading.data.insert(PasteboardType::plainText, "an ordinary copy");
+    EXPECT_FALSE(readScripted(scripted));
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("an ordinary copy") });
+}
+
+TEST_F(CaptureHardeningTest, CopiesOverTheSizeLimitsAreSkippedWithOneLogLine)
+{
+    ScriptedPasteboard scripted;
+    createMonitor(&scripted);
+    scripted.reading.types = { PasteboardType::plainText, PasteboardType::png };
+    scripted.reading.data.insert(PasteboardType::plainText, "kept before");
+    ASSERT_FALSE(readScripted(scripted));
+
+    const struct
+    {
+        const char *name;
+        QString type;
+        qsizetype size;
+        bool oversizedByTheReader;
+    } cases[] = {
+        { "a text over the limit", PasteboardType::plainText, CaptureLimits::maxTextBytes + 1, false },
+        { "HTML over the limit", PasteboardType::html, CaptureLimits::maxTextBytes + 1, false },
+        { "a picture the reading did not take", PasteboardType::png, 0, true },
+    };
+    for (const auto &test : cases) {
+        scripted.reading = {};
+        scripted.reading.types = { PasteboardType::plainText, PasteboardType::html, PasteboardType::png };
+        if (test.oversizedByTheReader)
+            scripted.reading.oversized = { test.type };
+        else
+            scripted.reading.data.insert(test.type, QByteArray(test.size, 'a'));
+        CapturedDiagnostics diagnostics;
+        EXPECT_TRUE(readScripted(scripted)) << test.name;
+        EXPECT_EQ(diagnostics.lines().size(), 1) << test.name;
+        EXPECT_TRUE(diagnostics.lines().value(0).contains(QLatin1String("was not kept"))) << test.name;
+        EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("kept before") }) << test.name;
+    }
+
+    // The same through the memory clipboard, whose reading takes everything.
+    createMonitor();
+    CapturedDiagnostics diagnostics;
+    EXPECT_FALSE(copyText(QString(CaptureLimits::maxTextBytes + 1, u'x')));
+    EXPECT_EQ(diagnostics.lines().size(), 1);
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("kept before") });
+}
+
+TEST_F(CaptureHardeningTest, APictureTooLargeToDecodeIsRefusedFromItsHeader)
+{
+    const auto picture = [](const QByteArray &png) {
+        auto mime = std::make_unique<QMimeData>();
+        mime->setData(PasteboardType::png, png);
+        return mime;
+    };
+    CapturedDiagnostics diagnostics;
+    // 900 million pixels in a few megabytes.
+    EXPECT_FALSE(copy(picture(greyscalePngBomb(30000, 30000))));
+    EXPECT_TRUE(history().isEmpty());
+    ASSERT_EQ(diagnostics.lines().size(), 1);
+    EXPECT_TRUE(diagnostics.lines().first().contains(QStringLiteral("30000 × 30000")))
+        << diagnostics.lines().first().toStdString();
+
+    // Just within the limit it is an ordinary picture, with its thumbnail.
+    EXPECT_TRUE(copy(picture(greyscalePngBomb(8000, 5000))));
+    ASSERT_EQ(history().size(), 1);
+    ASSERT_TRUE(newest()->mediaThumbnailData());
+    EXPECT_EQ(ImageExtraction::decodeImage(*newest()->mediaThumbnailData()).size(), QSize(80, 80));
+}
+
+TEST_F(CaptureHardeningTest, AFullDiskLosesOnlyTheCopyThatDoesNotFitAndSaysSoOnce)
+{
+    // A filesystem of 3 MB where the test may make one, else a store that may not grow.
+    SmallDisk disk;
+    RecordProperty("disk", disk.isMounted() ? "a 3 MB filesystem" : "a page limit");
+    if (disk.isMounted()) {
+        useStoreAt(disk.path() + QStringLiteral("/Tindlewick/default.store"));
+    } else {
+        useStoreAt(storePath());
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+        SqliteStatement pages = raw.prepare(QStringLiteral("PRAGMA page_count"));
+        ASSERT_TRUE(pages.step());
+        const qint64 limit = pages.int64(0) + 200; // about 800 KB of room
+        useStoreAt(storePath(), QStringLiteral("PRAGMA max_page_count = %1").arg(limit));
+    }
+    const QString path = container().storePath();
+    QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
+    CapturedDiagnostics diagnostics;
+    const ClipboardItem::Content large { .mediaImageData = noise(4'000'000),
+        .mediaSubtypeRaw = QStringLiteral("image") };
+
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("before") });
+    saveItem(ClipboardItemType::media, large);
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("after one") });
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("after two") });
+    saveItem(ClipboardItemType::media,
+        { .mediaImageData = noise(4'000'000), .mediaSubtypeRaw = QStringLiteral("image") });
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("after three") });
+
+    EXPECT_EQ(storedTexts(),
+        (QStringList { QStringLiteral("after three"), QStringLiteral("after two"),
+            QStringLiteral("after one"), QStringLiteral("before") }));
+    ASSERT_EQ(failures.size(), 1) << "told once for the cause";
+    const StoreFailure failure = failures.first().at(0).value<StoreFailure>();
+    EXPECT_EQ(failure.cause, StoreFailure::Cause::diskFull);
+    EXPECT_TRUE(failure.message().contains(path));
+    EXPECT_EQ(diagnostics.lines().size(), 2) << "every lost copy has its log line";
+    EXPECT_EQ(m_monitor->pendingSaveCount(), 0) << "a full disk is not waited for";
+
+    // What did save is in the file, for any later start.
+    m_monitor.reset();
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    EXPECT_EQ(reader->fetchCount(FetchDescriptor::newestFirst()), 4);
+}
+
+TEST_F(CaptureHardeningTest, ALockedStoreNeitherFreezesTheAppNorLosesTheCopy)
+{
+    QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
+    // Another program holds the store's write lock for a while.
+    StoreLockHolder holder(storePath(), std::chrono::seconds(3));
+    ASSERT_TRUE(holder.isLocked());
+
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("copied while locked") });
+    // The save came back while the lock was still held: the main thread did not wait it out.
+    EXPECT_TRUE(holder.isLocked());
+    EXPECT_EQ(m_monitor->pendingSaveCount(), 1);
+    holder.release();
+
+    ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }));
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("copied while locked") });
+    EXPECT_EQ(m_monitor->pendingSaveCount(), 0);
+    EXPECT_TRUE(failures.isEmpty()) << "a lock that goes away is not worth a word";
+}
+
+TEST_F(CaptureHardeningTest, ACopyWaitingForALockedStoreIsSavedAtQuit)
+{
+    SqliteConnection other;
+    ASSERT_TRUE(other.open(storePath(), SQLITE_OPEN_READWRITE));
+    ASSERT_TRUE(other.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("waiting at quit") });
+    ASSERT_EQ(m_monitor->pendingSaveCount(), 1);
+    ASSERT_TRUE(other.exec(QStringLiteral("ROLLBACK")));
+    // Quitting does not wait for the next try.
+    m_monitor->savePendingItems();
+    EXPECT_EQ(m_monitor->pendingSaveCount(), 0);
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("waiting at quit") });
+}
+
+TEST_F(CaptureHardeningTest, AStoreThatCannotBeWrittenIsToldOnceWithItsPath)
+{
+    useStoreAt(storePath(), QStringLiteral("PRAGMA query_only = ON"));
+    QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("one") });
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("two") });
+    EXPECT_TRUE(history().isEmpty()) << "nothing shows that was not saved";
+    ASSERT_EQ(failures.size(), 1);
+    const StoreFailure failure = failures.first().at(0).value<StoreFailure>();
+    EXPECT_EQ(failure.cause, StoreFailure::Cause::readOnly);
+    EXPECT_TRUE(failure.message().contains(container().storePath()));
+    EXPECT_FALSE(context().hasChanges()) << "the failed copies hold up nothing";
+}
+
+#include "CaptureHardeningTest.moc"

@@ -1,0 +1,368 @@
+// The app against a hostile desktop, as the user's other programs could make it: clipboard
+// owners that answer a password hint late or not at all, offer a flood of targets or old
+// Latin-1 text, pictures that would take gigabytes to decode, several copies of the app
+// started at once, and the files it leaves on disk.
+
+#include "AppEndToEnd.h"
+#include "RawClipboardOwner.h"
+#include "TestWindowProcess.h"
+
+#include "model/SqliteConnection.h"
+#include "model/StoreTestSupport.h"
+#include "support/TestPictures.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <cstdio>
+
+#include <sqlite3.h>
+
+namespace {
+
+class HardeningX11Test : public AppEndToEndTest
+{
+protected:
+    // The texts in the app's store, newest first, read beside the running app.
+    QStringList storedTexts()
+    {
+        QStringList texts;
+        SqliteConnection raw;
+        if (!raw.open(storePath(), SQLITE_OPEN_READONLY))
+            return texts;
+        SqliteStatement query = raw.prepare(QStringLiteral(
+            "SELECT textContent, itemType FROM ClipboardItem ORDER BY timestamp DESC, pk DESC"));
+        while (query.isValid() && query.step())
+            texts.append(query.isNull(0) ? QStringLiteral("<%1>").arg(query.text(1)) : query.text(0));
+        return texts;
+    }
+    bool waitForNewest(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(10))
+    {
+        return waitUntil([&] { return storedTexts().value(0) == text; }, limit);
+    }
+    // Whether the bytes are anywhere in the store file or its write-ahead log.
+    bool storeFilesContain(const QByteArray &bytes)
+    {
+        for (const char *suffix : { "", "-wal" }) {
+            QFile file(storePath() + QLatin1String(suffix));
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+                return true;
+        }
+        return false;
+    }
+
+    // Starts the app with a window of ours in front and waits until it answers its
+    // shortcut (from then on it watches the clipboard too).
+    void startApp(AppProcess &app)
+    {
+        if (!m_window) {
+            m_window = std::make_unique<TestWindowProcess>();
+            ASSERT_TRUE(m_window->start());
+            ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
+        }
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
+    }
+
+    struct Timing
+    {
+        qint64 openMs = -1;
+        qint64 closeMs = -1;
+    };
+    // One press of the shortcut and one of Escape, each timed until the window manager
+    // shows the result.
+    Timing openAndClose(const AppProcess &app)
+    {
+        Timing timing;
+        QElapsedTimer clock;
+        clock.start();
+        if (!pressKey(QStringLiteral("ctrl+space")) || !waitUntil([&] { return appIsFront(app); }))
+            return timing;
+        timing.openMs = clock.elapsed();
+        const quint64 panel = frontWindow();
+        clock.restart();
+        if (!pressKey(QStringLiteral("Escape")) || !waitUntil([&] { return !isViewable(panel); }))
+            return timing;
+        timing.closeMs = clock.elapsed();
+        waitUntil([&] { return isFront(m_window->windowId()); });
+        std::printf("[ measured ] panel opened in %lld ms, closed in %lld ms\n", (long long)timing.openMs,
+            (long long)timing.closeMs);
+        return timing;
+    }
+
+    std::unique_ptr<TestWindowProcess> m_window;
+};
+
+} // namespace
+
+TEST_F(HardeningX11Test, APasswordWhoseHintCannotBeReadInFullLeavesNothingBehind)
+{
+    AppProcess app(home.path());
+    startApp(app);
+    const QString hint = QStringLiteral("x-kde-passwordManagerHint");
+    const QString text = QStringLiteral("UTF8_STRING");
+    const struct
+    {
+        const char *name;
+        QList<RawClipboardOwner::Target> targets;
+    } owners[] = {
+        { "the hint answered after 1.5 s", { { text, "hunter2-late" }, { hint, "secret", {}, 1500 } } },
+        { "the hint refused", { { text, "hunter2-refused" }, { hint, "secret", {}, 0, true } } },
+        { "an earlier flavour answered too slowly",
+            { { text, "hunter2-slow" }, { QStringLiteral("text/html"), "<b>x</b>", {}, 1500 },
+                { hint, "secret" } } },
+        { "the hint ending with a NUL", { { text, "hunter2-nul" }, { hint, QByteArray("secret\0", 7) } } },
+        { "the hint capitalised", { { text, "hunter2-case" }, { hint, "Secret" } } },
+    };
+    for (const auto &owner : owners) {
+        SCOPED_TRACE(owner.name);
+        RawClipboardOwner copy;
+        ASSERT_TRUE(copy.copy(owner.targets));
+        // The app has read what it was going to read of it.
+        EXPECT_TRUE(copy.waitUntilQuiet(std::chrono::milliseconds(2000), std::chrono::seconds(15)));
+        const QString marker = QStringLiteral("after %1").arg(QString::fromUtf8(owner.name));
+        ASSERT_TRUE(external.copyWithXclip(marker.toUtf8()));
+        ASSERT_TRUE(waitForNewest(marker)) << storedTexts().join(QStringLiteral(" | ")).toStdString();
+    }
+    const QStringList texts = storedTexts();
+    for (const QString &stored : texts)
+        EXPECT_FALSE(stored.contains(QLatin1String("hunter2"))) << stored.toStdString();
+    EXPECT_EQ(texts.size(), 5);
+    EXPECT_FALSE(storeFilesContain("hunter2")) << "the secret reached the store or its log";
+
+    // A hint of another value is no password: the copy is kept.
+    RawClipboardOwner ordinary;
+    ASSERT_TRUE(ordinary.copy({ { text, "an ordinary copy" }, { hint, "public" } }));
+    EXPECT_TRUE(waitForNewest(QStringLiteral("an ordinary copy")));
+}
+
+TEST_F(HardeningX11Test, TextOfferedOnlyAsLatinOneStringIsStoredAsThatText)
+{
+    AppProcess app(home.path());
+    startApp(app);
+    RawClipboardOwner old;
+    ASSERT_TRUE(old.copy({ { QStringLiteral("STRING"), QByteArray("caf\xE9 cr\xE8me", 10) } }));
+    EXPECT_TRUE(waitForNewest(QString::fromUtf8("café crème")))
+        << storedTexts().join(QStringLiteral(" | ")).toStdString();
+}
+
+TEST_F(HardeningX11Test, AFloodOfTargetsDoesNotHoldUpTheNextCopy)
+{
+    AppProcess app(home.path());
+    startApp(app);
+    RawClipboardOwner flood;
+    ASSERT_TRUE(flood.copy({ { QStringLiteral("UTF8_STRING"), "the flooding copy" } }, 100'000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return flood.requests().contains(QStringLiteral("TARGETS")); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(waitForNewest(QStringLiteral("the flooding copy"), std::chrono::seconds(5)));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(external.copyWithXclip("the next copy"));
+    // The owner's targets were once named one round trip at a time: 25 s for this one.
+    EXPECT_TRUE(waitForNewest(QStringLiteral("the next copy"), std::chrono::seconds(5)))
+        << "after " << clock.elapsed() << " ms: " << storedTexts().join(QStringLiteral(" | ")).toStdString();
+}
+
+TEST_F(HardeningX11Test, ThePanelOpensAndClosesWhilePicturesTooLargeToDecodeAreCopiedAndAfterARestart)
+{
+    // The generous bound for each open and each close, in milliseconds.
+    constexpr qint64 bound = 300;
+    AppProcess app(home.path());
+    app.captureOutput();
+    startApp(app);
+    const struct
+    {
+        const char *name;
+        QByteArray png;
+    } bombs[] = {
+        { "30000 × 30000 greyscale", greyscalePngBomb(30000, 30000) },
+        { "60000 × 60000 two colours", indexedPngBomb(60000, 60000) },
+    };
+    qsizetype refused = 0;
+    for (const auto &bomb : bombs) {
+        SCOPED_TRACE(bomb.name);
+        ASSERT_TRUE(external.copyWithXclip(bomb.png, QStringLiteral("image/png")));
+        // While the copy is read and looked at.
+        for (int round = 0; round < 3; ++round) {
+            const Timing timing = openAndClose(app);
+            EXPECT_GE(timing.openMs, 0) << "the panel did not open";
+            EXPECT_GE(timing.closeMs, 0) << "the panel did not close";
+            EXPECT_LE(timing.openMs, bound);
+            EXPECT_LE(timing.closeMs, bound);
+        }
+        // The capture is done with it before the next copy replaces it.
+        ++refused;
+        EXPECT_TRUE(waitUntil([&] { return app.output().count(QStringLiteral("was not kept")) >= refused; },
+            std::chrono::seconds(15)))
+            << app.output().toStdString();
+    }
+    ASSERT_TRUE(external.copyWithXclip("after the pictures"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("after the pictures")));
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("after the pictures") }) << "no picture was kept";
+    EXPECT_EQ(app.output().count(QStringLiteral("was not kept")), 2) << app.output().toStdString();
+
+    // The next start shows the same history, as quickly.
+    app.stop();
+    AppProcess again(home.path());
+    startApp(again);
+    for (int round = 0; round < 3; ++round) {
+        const Timing timing = openAndClose(again);
+        EXPECT_GE(timing.openMs, 0);
+        EXPECT_LE(timing.openMs, bound);
+        EXPECT_GE(timing.closeMs, 0);
+        EXPECT_LE(timing.closeMs, bound);
+    }
+    ASSERT_TRUE(openPanel(again));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("panel-after-picture-bombs.png"));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOne)
+{
+    std::vector<std::unique_ptr<AppProcess>> copies;
+    for (int i = 0; i < 4; ++i) {
+        copies.push_back(std::make_unique<AppProcess>(home.path()));
+        copies.back()->captureOutput();
+    }
+    for (const auto &copy : copies)
+        ASSERT_TRUE(copy->start());
+    const auto running = [&] {
+        return std::count_if(
+            copies.begin(), copies.end(), [](const auto &copy) { return copy->isRunning(); });
+    };
+    const auto outputs = [&] {
+        QString all;
+        for (const auto &copy : copies)
+            all += QStringLiteral("--- %1\n%2%3")
+                       .arg(copy->isRunning() ? "running" : "gone", copy->output(), copy->errors());
+        return all.toStdString();
+    };
+    // Settled: one copy left, and still one a few seconds later.
+    ASSERT_TRUE(waitUntil([&] { return running() == 1; }, std::chrono::seconds(20)))
+        << running() << " running\n"
+        << outputs();
+    QTest::qWait(3000);
+    EXPECT_EQ(running(), 1);
+    for (const auto &copy : copies)
+        EXPECT_FALSE(copy->crashed());
+
+    AppProcess *survivor = nullptr;
+    for (const auto &copy : copies) {
+        if (copy->isRunning())
+            survivor = copy.get();
+    }
+    ASSERT_NE(survivor, nullptr);
+    m_window = std::make_unique<TestWindowProcess>();
+    ASSERT_TRUE(m_window->start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
+    ASSERT_TRUE(openPanel(*survivor));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    // One copy watches the clipboard: a copy is stored once.
+    ASSERT_TRUE(external.copyWithXclip("stored once"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("stored once")));
+    QTest::qWait(1000);
+    EXPECT_EQ(storedTexts().count(QStringLiteral("stored once")), 1);
+
+    // A later start still replaces the running copy.
+    AppProcess later(home.path());
+    ASSERT_TRUE(later.start());
+    EXPECT_TRUE(waitUntil([&] { return !survivor->isRunning(); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(openPanel(later));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
+{
+    const QString dataFolder = home.path() + QStringLiteral("/data/Tindlewick");
+    const QString configFolder = home.path() + QStringLiteral("/config/Tindlewick");
+    const QString settingsFile = configFolder + QStringLiteral("/defaults.json");
+    // What an earlier version left: everything readable by every local user.
+    seedStore({ QStringLiteral("from before") });
+    QDir().mkpath(configFolder);
+    {
+        QFile settings(settingsFile);
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("{\"historyLimit\": 60}");
+    }
+    for (const QString &path : { storePath(), settingsFile })
+        ::chmod(QFile::encodeName(path).constData(), 0644);
+    for (const QString &path : { dataFolder, configFolder })
+        ::chmod(QFile::encodeName(path).constData(), 0755);
+
+    AppProcess app(home.path());
+    startApp(app);
+    ASSERT_TRUE(external.copyWithXclip("a private copy"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("a private copy")));
+    ASSERT_TRUE(QFileInfo::exists(storePath() + QStringLiteral("-wal")));
+    EXPECT_EQ(fileMode(dataFolder), 0700u);
+    EXPECT_EQ(fileMode(configFolder), 0700u);
+    for (const QString &path : QStringList { storePath(), storePath() + QStringLiteral("-wal"),
+             storePath() + QStringLiteral("-shm"), settingsFile })
+        EXPECT_EQ(fileMode(path), 0600u) << path.toStdString();
+
+    // A first start in a new home makes them so from the beginning.
+    app.stop();
+    QTemporaryDir fresh;
+    AppProcess first(fresh.path());
+    ASSERT_TRUE(first.start());
+    const QString freshStore = fresh.path() + QStringLiteral("/data/Tindlewick/default.store");
+    const QString freshSettings = fresh.path() + QStringLiteral("/config/Tindlewick/defaults.json");
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(freshStore) && QFileInfo::exists(freshSettings); }));
+    ASSERT_TRUE(openPanel(first));
+    EXPECT_EQ(fileMode(fresh.path() + QStringLiteral("/data/Tindlewick")), 0700u);
+    EXPECT_EQ(fileMode(fresh.path() + QStringLiteral("/config/Tindlewick")), 0700u);
+    EXPECT_EQ(fileMode(freshStore), 0600u);
+    EXPECT_EQ(fileMode(freshSettings), 0600u);
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
+{
+    QStringList texts;
+    for (int i = 0; i < 300; ++i)
+        texts.append(QStringLiteral("entry %1").arg(i));
+    seedStore(texts);
+    damageItemTable(storePath());
+    QFile before(storePath());
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray bytes = before.readAll();
+    before.close();
+
+    AppProcess app(home.path());
+    app.captureOutput();
+    ASSERT_TRUE(app.start());
+    // The message is shown to the user before the app stops.
+    QString box;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            box = toolOutput(QStringLiteral("xdotool"),
+                { QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Tindlewick$") });
+            return !box.isEmpty();
+        },
+        std::chrono::seconds(10)))
+        << "no message window";
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("damaged-store-message.png"));
+    // The user confirms it; then the app stops.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            xdotool({ QStringLiteral("windowactivate"), box.split(u'\n').first() });
+            pressKey(QStringLiteral("Return"));
+            return app.waitForExit(500);
+        },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(app.exitCode(), 1);
+    const QStringList lines = app.errors().trimmed().split(u'\n');
+    ASSERT_GE(lines.size(), 3) << app.errors().toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QLatin1String("Could not create ModelContainer: ")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains(storePath())) << lines[1].toStdString();
+    EXPECT_FALSE(lines[2].isEmpty());
+    QFile after(storePath());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), bytes) << "the damaged store was changed";
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+// A clipboard owner written against the X protocol itself, in a process of its own (this test
+// program run as RawClipboardOwner.Serve), for owners no toolkit would make: one that answers
+// a target late or not at all, offers text only as Latin-1 STRING, or lists a hundred
+// thousand targets.
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+class RawClipboardOwner final
+{
+public:
+    struct Target
+    {
+        QString name;
+        QByteArray data;
+        // The type the data is given as; empty: the target itself.
+        QString type;
+        // How long the owner takes before it answers.
+        int delayMs = 0;
+        // Answers that it cannot convert to this target.
+        bool refuse = false;
+    };
+
+    RawClipboardOwner() = default;
+    ~RawClipboardOwner();
+    RawClipboardOwner(const RawClipboardOwner &) = delete;
+    RawClipboardOwner &operator=(const RawClipboardOwner &) = delete;
+
+    // Returns once the helper owns the clipboard with these targets and, listed after them,
+    // floodTargets more with made-up names.
+    bool copy(const QList<Target> &targets, int floodTargets = 0);
+    // The targets asked for so far, in order.
+    QStringList requests();
+    // Waits until the owner was asked something and then nothing for `quiet`.
+    bool waitUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit);
+    // Stops the helper.
+    void stop();
+
+    static const char *variable();
+
+private:
+    QTemporaryDir m_folder;
+    std::unique_ptr<QProcess> m_process;
+    QStringList m_requests;
+    QByteArray m_pending;
+};
