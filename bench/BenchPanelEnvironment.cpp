@@ -1,11 +1,18 @@
 #include "BenchPanelEnvironment.h"
 
+#include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
+#include "items/CachedCodeLine.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <cmath>
+
+BenchPanelEnvironment::BenchPanelEnvironment(QWidget *window)
+    : m_window(window)
+{ }
 
 void BenchPanelEnvironment::hidePanel(bool)
 {
@@ -43,8 +50,11 @@ void BenchPanelEnvironment::resizeForHistoryToggle(bool, int, double, std::funct
         completion();
 }
 
-QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
+QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance)
 {
+    if (m_highlightsCode)
+        return CachedCodeLine::lines(
+            item, maxLines, darkAppearance, HighlightTheme::github, HighlightCacheService::shared());
     return unhighlightedCodeLines(item, maxLines);
 }
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "model/AppSettings.h"
+#include "model/ModelContainer.h"
+#include "platform/UserDefaults.h"
+
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <ctime>
 
@@ -25,3 +30,19 @@ inline double threadMilliseconds()
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
     return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
 }
+
+// A fresh store and settings of their own in a temporary folder.
+struct BenchStoreFixture
+{
+    QTemporaryDir folder;
+    std::unique_ptr<ModelContainer> container;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<AppSettings> settings;
+
+    BenchStoreFixture()
+    {
+        container = ModelContainer::open(folder.path() + QStringLiteral("/default.store"), nullptr);
+        defaults = std::make_unique<UserDefaults>(folder.path() + QStringLiteral("/defaults.json"));
+        settings = std::make_unique<AppSettings>(*defaults);
+    }
+};

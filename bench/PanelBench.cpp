@@ -3,10 +3,13 @@
 // over a history with full-HD images.
 #include "BenchSupport.h"
 
+#include "BenchCodeItems.h"
 #include "BenchPanelEnvironment.h"
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
+#include "detection/HighlightCacheService.h"
+#include "detection/highlight/Highlight.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
@@ -34,20 +37,7 @@
 
 namespace {
 
-struct Fixture
-{
-    QTemporaryDir folder;
-    std::unique_ptr<ModelContainer> container;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<AppSettings> settings;
-
-    Fixture()
-    {
-        container = ModelContainer::open(folder.path() + QStringLiteral("/default.store"), nullptr);
-        defaults = std::make_unique<UserDefaults>(folder.path() + QStringLiteral("/defaults.json"));
-        settings = std::make_unique<AppSettings>(*defaults);
-    }
-};
+using Fixture = BenchStoreFixture;
 
 void drainEvents()
 {
@@ -198,6 +188,28 @@ QByteArray encodedImage(QSize size, int seed, const char *format, int quality = 
     return bytes;
 }
 
+// Shows the panel view in window over the fixture's store and scrolls every column through,
+// drawing each page, as a user looking through the history would.
+void showAndScrollThrough(Fixture &fixture, BenchPanelEnvironment &environment, QWidget &window)
+{
+    window.resize(1200, 700);
+    environment.setWindow(&window);
+    auto *panel = new ClipboardPanelView(
+        *fixture.container->mainContext(), environment, nullptr, *fixture.settings, Clock::system(), &window);
+    panel->resize(1200, 700);
+    window.show();
+    drainEvents();
+    (void)window.grab();
+    for (CategoryColumn *column : panel->columns()) {
+        QScrollBar *bar = column->itemsView()->verticalScrollBar();
+        for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
+            bar->setValue(value);
+            (void)window.grab();
+        }
+    }
+    drainEvents();
+}
+
 // The whole process with the panel shown over 200 texts and 50 full-HD images, every column
 // drawn and the media column scrolled through. The history is written by a context that is gone
 // before the panel opens, as it would be by earlier runs of the app.
@@ -235,22 +247,7 @@ void BM_PanelMemory(benchmark::State &state)
         fixture.settings->setHistoryLimit(250);
         BenchPanelEnvironment environment;
         QWidget window;
-        window.resize(1200, 700);
-        environment.setWindow(&window);
-        auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment, nullptr,
-            *fixture.settings, Clock::system(), &window);
-        panel->resize(1200, 700);
-        window.show();
-        drainEvents();
-        (void)window.grab();
-        for (CategoryColumn *column : panel->columns()) {
-            QScrollBar *bar = column->itemsView()->verticalScrollBar();
-            for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
-                bar->setValue(value);
-                (void)window.grab();
-            }
-        }
-        drainEvents();
+        showAndScrollThrough(fixture, environment, window);
         state.counters["rss_MB"] = residentMegabytes();
         state.counters["rss_before_panel_MB"] = before;
         state.counters["store_MB"]
@@ -258,5 +255,39 @@ void BM_PanelMemory(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PanelMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The whole process with the panel shown over 200 code items whose rows draw their highlighted
+// lines: as after a restart (the lines read from the items, no engine), and once the engine
+// has started (as after a copy of code in this run).
+void BM_PanelMemoryCode(benchmark::State &state)
+{
+    for (auto _ : state) {
+        Fixture fixture;
+        BenchCodeItems::insertHighlighted(*fixture.container, 200, HighlightTheme::github,
+            BenchCodeItems::appearanceIsDark(), QDateTime::currentDateTimeUtc().addDays(-1));
+        malloc_trim(0);
+        const double before = residentMegabytes();
+
+        fixture.settings->setHistoryLimit(200);
+        HighlightCacheService::shared().setSettings(fixture.settings.get());
+        BenchPanelEnvironment environment;
+        environment.setHighlightsCode(true);
+        QWidget window;
+        showAndScrollThrough(fixture, environment, window);
+        state.counters["rss_MB"] = residentMegabytes();
+        state.counters["rss_before_panel_MB"] = before;
+        state.counters["engines_started"] = HighlightCacheService::shared().highlighterStartCount();
+        state.counters["lines_in_memory"] = double(HighlightCacheService::shared().cacheCount());
+
+        HighlightCacheService::shared()
+            .highlighter()
+            .request(QStringLiteral("x = 1"), HighlightMode::language(HighlightLanguage::python),
+                HighlightColors::light(HighlightTheme::github))
+            .waitForFinished();
+        drainEvents();
+        state.counters["rss_with_engine_MB"] = residentMegabytes();
+    }
+}
+BENCHMARK(BM_PanelMemoryCode)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

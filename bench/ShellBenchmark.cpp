@@ -5,6 +5,9 @@
 // app's grab; otherwise the grab's release is simulated in process.
 #include "BenchSupport.h"
 
+#include "BenchCodeItems.h"
+#include "detection/HighlightCacheService.h"
+
 #include "enrichment/FileAvailabilityService.h"
 #include "items/HoverPreviewTimer.h"
 #include "model/AppSettings.h"
@@ -48,27 +51,35 @@ constexpr HotKeyCombination controlSpace { 0x20, 4 };
 constexpr quint32 controlL = 0xffe3;
 constexpr quint32 space = 0x20;
 
-// A store of 250 everyday items, or of 5,000 pinned ones.
+// A store of 250 everyday items, of 5,000 pinned ones, or of 200 code items whose highlighted
+// lines are kept in them.
+enum class StoreKind { everyday, pinnedThousands, highlightedCode };
+
 struct BenchStore
 {
     QTemporaryDir folder;
     std::unique_ptr<ModelContainer> container;
 };
 
-BenchStore &store(bool pinnedThousands)
+BenchStore &store(StoreKind kind)
 {
-    static BenchStore *stores[2] = { nullptr, nullptr };
-    BenchStore *&slot = stores[pinnedThousands ? 1 : 0];
+    static BenchStore *stores[3] = { nullptr, nullptr, nullptr };
+    BenchStore *&slot = stores[int(kind)];
     if (slot)
         return *slot;
     slot = new BenchStore;
     slot->container = ModelContainer::open(slot->folder.path() + QStringLiteral("/default.store"), nullptr);
+    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    if (kind == StoreKind::highlightedCode) {
+        BenchCodeItems::insertHighlighted(
+            *slot->container, 200, HighlightTheme::github, BenchCodeItems::appearanceIsDark(), start);
+        return *slot;
+    }
     std::unique_ptr<ModelContext> context = slot->container->makeContext();
+    const bool pinnedThousands = kind == StoreKind::pinnedThousands;
     const int count = pinnedThousands ? 5000 : 250;
     const ClipboardItemType kinds[] = { ClipboardItemType::text, ClipboardItemType::link,
         ClipboardItemType::code, ClipboardItemType::text, ClipboardItemType::color };
-    // Recent enough for the capture's retention pruning at start to keep them all.
-    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-2 * count);
     for (int i = 0; i < count; ++i) {
         ClipboardItemPtr item
             = ClipboardItem::create(pinnedThousands ? ClipboardItemType::text : kinds[i % 5],
@@ -82,6 +93,11 @@ BenchStore &store(bool pinnedThousands)
     }
     context->save();
     return *slot;
+}
+
+BenchStore &store(bool pinnedThousands)
+{
+    return store(pinnedThousands ? StoreKind::pinnedThousands : StoreKind::everyday);
 }
 
 // The desktop the app runs on in the benchmark.
@@ -159,30 +175,50 @@ bool spinUntil(const std::function<bool()> &done, int timeoutMs = 3000)
     return true;
 }
 
+struct FirstPaint
+{
+    double seconds = -1; // from the key release to the first paint; negative when it never came
+    double mainThreadMs = 0; // of that, the time the app's main thread worked
+};
+
 // Presses the shortcut and times from its key release to the panel's first paint.
-double releaseToFirstPaint(App &app, BenchDesktop &desktop)
+FirstPaint releaseToFirstPaint(App &app, BenchDesktop &desktop)
 {
     bool painted = false;
+    QEventLoop waiting;
     QMetaObject::Connection connection
-        = QObject::connect(app.delegate.popoverPanel(), &ClipboardPanel::painted, [&] { painted = true; });
+        = QObject::connect(app.delegate.popoverPanel(), &ClipboardPanel::painted, [&] {
+              painted = true;
+              waiting.quit();
+          });
     QElapsedTimer timer;
+    double cpuBefore = 0;
     if (desktop.onX11()) {
         // The press first (not timed), then the release through the server.
         X11SyntheticKeyboard keys(*X11Connection::shared());
         keys.sendKeys({ { controlL, true }, { space, true } });
         spinUntil([] { return false; }, 20);
         timer.start();
+        cpuBefore = threadMilliseconds();
         keys.sendKeys({ { space, false }, { controlL, false } });
     } else {
         auto *fake = static_cast<FakeGlobalHotKeys *>(desktop.hotKeys.get());
         fake->press(controlSpace);
         timer.start();
+        cpuBefore = threadMilliseconds();
         fake->release(controlSpace);
     }
-    const bool ok = spinUntil([&] { return painted; });
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    // Waiting blocks, so the thread's time is its work alone.
+    QTimer::singleShot(3000, &waiting, &QEventLoop::quit);
+    if (!painted)
+        waiting.exec();
+    FirstPaint result;
+    if (painted) {
+        result.seconds = double(timer.nsecsElapsed()) / 1e9;
+        result.mainThreadMs = threadMilliseconds() - cpuBefore;
+    }
     QObject::disconnect(connection);
-    return ok ? seconds : -1;
+    return result;
 }
 
 void hidePanel(App &app)
@@ -192,24 +228,61 @@ void hidePanel(App &app)
     QCoreApplication::processEvents();
 }
 
-void BM_PanelFirstPaintWarm(benchmark::State &state)
+void firstPaintWarm(benchmark::State &state, ModelContainer &container)
 {
     BenchDesktop desktop;
-    App app(*store(state.range(0) != 0).container, desktop);
+    App app(container, desktop);
     // One show beforehand: the window exists and has painted once.
-    if (releaseToFirstPaint(app, desktop) < 0)
+    if (releaseToFirstPaint(app, desktop).seconds < 0)
         state.SkipWithError("the panel never painted");
     hidePanel(app);
+    double mainThreadMs = 0;
     for (auto _ : state) {
-        const double seconds = releaseToFirstPaint(app, desktop);
-        if (seconds < 0) {
+        const FirstPaint paint = releaseToFirstPaint(app, desktop);
+        if (paint.seconds < 0) {
             state.SkipWithError("the panel never painted");
             break;
         }
-        state.SetIterationTime(seconds);
+        state.SetIterationTime(paint.seconds);
+        mainThreadMs += paint.mainThreadMs;
         hidePanel(app);
     }
+    state.counters["main_thread_ms"] = benchmark::Counter(mainThreadMs, benchmark::Counter::kAvgIterations);
     state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
+}
+
+void firstPaintCold(benchmark::State &state, ModelContainer &container)
+{
+    BenchDesktop desktop;
+    const int enginesBefore = HighlightCacheService::shared().highlighterStartCount();
+    double mainThreadMs = 0;
+    for (auto _ : state) {
+        // As after a restart: nothing highlighted in memory, every item read from the store again.
+        HighlightCacheService::shared().clearMemoryCache();
+        container.mainContext()->releaseUnchangedObjects();
+        auto app = std::make_unique<App>(container, desktop);
+        spinUntil([] { return false; }, 20); // start-up settles
+        const FirstPaint paint = releaseToFirstPaint(*app, desktop);
+        if (paint.seconds < 0) {
+            state.SkipWithError("the panel never painted");
+            break;
+        }
+        state.SetIterationTime(paint.seconds);
+        mainThreadMs += paint.mainThreadMs;
+        hidePanel(*app);
+        app.reset();
+        QCoreApplication::processEvents();
+    }
+    state.counters["main_thread_ms"] = benchmark::Counter(mainThreadMs, benchmark::Counter::kAvgIterations);
+    // Highlighting engines started while the panels showed (none when every line was kept).
+    state.counters["engines_started"]
+        = HighlightCacheService::shared().highlighterStartCount() - enginesBefore;
+    state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
+}
+
+void BM_PanelFirstPaintWarm(benchmark::State &state)
+{
+    firstPaintWarm(state, *store(state.range(0) != 0).container);
 }
 BENCHMARK(BM_PanelFirstPaintWarm)
     ->ArgName("pinned5000")
@@ -220,22 +293,7 @@ BENCHMARK(BM_PanelFirstPaintWarm)
 
 void BM_PanelFirstPaintCold(benchmark::State &state)
 {
-    BenchDesktop desktop;
-    ModelContainer &container = *store(state.range(0) != 0).container;
-    for (auto _ : state) {
-        auto app = std::make_unique<App>(container, desktop);
-        spinUntil([] { return false; }, 20); // start-up settles
-        const double seconds = releaseToFirstPaint(*app, desktop);
-        if (seconds < 0) {
-            state.SkipWithError("the panel never painted");
-            break;
-        }
-        state.SetIterationTime(seconds);
-        hidePanel(*app);
-        app.reset();
-        QCoreApplication::processEvents();
-    }
-    state.SetLabel(desktop.onX11() ? "X11 key release" : "simulated release");
+    firstPaintCold(state, *store(state.range(0) != 0).container);
 }
 BENCHMARK(BM_PanelFirstPaintCold)
     ->ArgName("pinned5000")
@@ -266,7 +324,7 @@ bool sleepUntil(const std::function<bool()> &done, int timeoutMs)
 // painted.
 ClipboardPanelView *shownPanelView(App &app, BenchDesktop &desktop, benchmark::State &state)
 {
-    if (releaseToFirstPaint(app, desktop) < 0) {
+    if (releaseToFirstPaint(app, desktop).seconds < 0) {
         state.SkipWithError("the panel never painted");
         return nullptr;
     }
@@ -388,6 +446,20 @@ void BM_PreviewAfterHoverDelay(benchmark::State &state)
     state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
 }
 BENCHMARK(BM_PreviewAfterHoverDelay)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// 200 code items whose rows draw their highlighted lines: from memory (warm), and after a
+// restart from the lines kept in the items, without the highlighting engine (cold).
+void BM_PanelFirstPaintWarmCode(benchmark::State &state)
+{
+    firstPaintWarm(state, *store(StoreKind::highlightedCode).container);
+}
+BENCHMARK(BM_PanelFirstPaintWarmCode)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_PanelFirstPaintColdCode(benchmark::State &state)
+{
+    firstPaintCold(state, *store(StoreKind::highlightedCode).container);
+}
+BENCHMARK(BM_PanelFirstPaintColdCode)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // From nothing to a running app: store opened, capture started, shortcut registered.
 void BM_StartupToReady(benchmark::State &state)

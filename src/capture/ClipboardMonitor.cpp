@@ -10,12 +10,12 @@
 #include "capture/PublicSuffixList.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "common/SteadyClock.h"
 #include "model/ModelContainer.h"
 #include "platform/Pasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
-#include <QElapsedTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <limits>
@@ -23,16 +23,6 @@
 namespace {
 
 QPointer<ClipboardMonitor> g_shared;
-
-qint64 steadyMilliseconds()
-{
-    static const QElapsedTimer start = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
-    return start.elapsed();
-}
 
 // Chrome writes the clipboard late; a change read while it is in front may still be empty.
 bool isChromium(const std::optional<QString> &bundleIdentifier)

@@ -1,28 +1,12 @@
 #include "detection/HeuristicCodeDetection.h"
 
+#include "common/LineBreaks.h"
 #include "common/UserCharacters.h"
 #include "detection/heuristics/LineIndex.h"
 
 #include <algorithm>
 
 namespace {
-
-// Every character that ends a line: LF, VT, FF, CR, NEL, LINE and PARAGRAPH SEPARATOR.
-bool isLineSeparator(QChar c)
-{
-    switch (c.unicode()) {
-    case 0x000A:
-    case 0x000B:
-    case 0x000C:
-    case 0x000D:
-    case 0x0085:
-    case 0x2028:
-    case 0x2029:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // Score a text must reach to count as code, by its length in characters.
 qint64 requiredScore(QStringView text)
@@ -47,7 +31,7 @@ public:
         m_lines.reserve(std::min<qsizetype>(maxLines, 16));
         qsizetype start = 0;
         for (qsizetype i = 0; i < text.size() && count() < maxLines; ++i) {
-            if (isLineSeparator(text[i])) {
+            if (isLineBreak(text[i])) {
                 m_lines.push_back(text.sliced(start, i - start));
                 start = i + 1;
             }

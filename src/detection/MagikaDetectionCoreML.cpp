@@ -1,6 +1,7 @@
 #include "detection/MagikaDetectionCoreML.h"
 
 #include "common/Diagnostics.h"
+#include "common/LineBreaks.h"
 #include "detection/ContentTypeNetwork.h"
 #include "platform/Bundle.h"
 
@@ -17,12 +18,6 @@ namespace {
 void report(const QString &message)
 {
     printDiagnostic(QStringLiteral("MagikaDetectionCoreML: ") + message);
-}
-
-bool isLineBreak(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == u'\n' || u == u'\v' || u == u'\f' || u == u'\r' || u == 0x0085 || u == 0x2028 || u == 0x2029;
 }
 
 QStringList splitLabels(const QString &text)

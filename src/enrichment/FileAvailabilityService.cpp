@@ -48,7 +48,9 @@ FileAvailabilityService::FileAvailabilityService(Dependencies dependencies, QObj
         connect(m_volumes.get(), &VolumeMonitor::mountsChanged, this,
             &FileAvailabilityService::refreshMountedVolumes);
     }
-    refreshMountedVolumes();
+    // Nothing is cached yet, so nobody needs telling; and a listener told from here would ask
+    // the shared instance for itself while it is still being made.
+    reloadMountedVolumes();
 }
 
 FileAvailabilityService::~FileAvailabilityService()
@@ -72,6 +74,12 @@ FileAvailabilityService &FileAvailabilityService::shared()
 
 void FileAvailabilityService::refreshMountedVolumes()
 {
+    reloadMountedVolumes();
+    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+}
+
+void FileAvailabilityService::reloadMountedVolumes()
+{
     QSet<QString> volumes;
     if (const std::optional<QStringList> points = m_volumes ? m_volumes->mountPoints() : std::nullopt) {
         for (const QString &point : *points) {
@@ -91,7 +99,6 @@ void FileAvailabilityService::refreshMountedVolumes()
     // Bounded by the files of one history between two refreshes.
     m_pathsByAddress.clear();
     m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
-    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
 }
 
 bool FileAvailabilityService::isAvailable(const ClipboardItem &item)

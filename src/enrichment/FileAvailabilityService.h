@@ -68,6 +68,8 @@ private:
     bool testOnDisk(const QString &path);
     void handleFileEvents(const FileEventStream::Events &events);
     void scheduleStreamRestart();
+    // Forgets every cached answer and reads the mounted volumes again, telling nobody.
+    void reloadMountedVolumes();
 
     std::unique_ptr<FileEventStream> m_fileEvents;
     std::unique_ptr<VolumeMonitor> m_volumes;

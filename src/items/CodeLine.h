@@ -12,6 +12,7 @@ struct CodeLine
     QList<QTextLayout::FormatRange> formats;
 };
 
-// The first lines of a text, tabs widened to four spaces, without styling. What a code row
-// shows until highlighted lines are known.
+// The first lines of a code item's text without styling, split exactly as its highlighted
+// lines are (CodePreviewLines), so that the row does not change its lines when their
+// colours arrive.
 QList<CodeLine> plainCodeLines(const QString &text, int maxLines);

@@ -169,9 +169,13 @@ void ItemRowPainter::paintCodeLines(
     const QList<CodeLine> lines
         = m_environment.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
     painter.setPen(style.palette.color(QPalette::Text));
+    QTextOption option;
+    option.setTabStopDistance(4 * metrics.horizontalAdvance(QLatin1Char(' ')));
+    option.setWrapMode(QTextOption::NoWrap);
     double y = rect.top();
     for (const CodeLine &line : lines) {
         QTextLayout layout(metrics.elidedText(line.text, Qt::ElideRight, rect.width()), mono);
+        layout.setTextOption(option);
         layout.setFormats(line.formats);
         layout.beginLayout();
         QTextLine textLine = layout.createLine();

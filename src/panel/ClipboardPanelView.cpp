@@ -152,6 +152,8 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
             m_thumbnails->propertyDidChange(*item, field);
             repaintColumns();
         });
+    // Code rows ask for their lines in the new theme.
+    connect(&settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
 
     connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {

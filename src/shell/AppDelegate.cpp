@@ -4,9 +4,12 @@
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "KeyboardShortcuts/LocalEventMonitor.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
+#include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
+#include "items/ItemRowPainter.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
@@ -96,6 +99,8 @@ QPoint logicalPosition(const QPoint &nativePosition)
 AppDelegate::AppDelegate(Services services, QObject *parent)
     : QObject(parent)
     , m_services(services)
+    // Clearing the history from the settings window lets the highlighting engine's heap go.
+    , m_releaseHighlighter([] { HighlightCacheService::shared().resetHighlighter(); })
 {
     m_hotKeyCenter = std::make_unique<KeyboardShortcuts::HotKeyCenter>(m_services.hotKeys);
     m_shortcuts = std::make_unique<KeyboardShortcuts::ShortcutCenter>(m_services.defaults, *m_hotKeyCenter);
@@ -117,6 +122,7 @@ AppDelegate::~AppDelegate()
     removeWorkspaceObserver();
     removeGlobalMouseMonitor();
     m_doubleTapService.reset();
+    m_enrichment.reset();
     m_clipboardMonitor.reset();
     m_popoverPanel.reset();
     m_statusItem.reset();
@@ -167,6 +173,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // A copy that cannot be saved is never lost silently: the user hears once per cause.
     connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
         [this](const StoreFailure &failure) { notifyUser(failure.title(), failure.message()); });
+    startBackgroundEnrichment();
     m_clipboardMonitor->startMonitoring();
 
     registerObservers();
@@ -194,6 +201,19 @@ void AppDelegate::applicationDidFinishLaunching()
             self->togglePanel();
     });
     configureActivation();
+}
+
+void AppDelegate::startBackgroundEnrichment()
+{
+    HighlightCacheService &highlights = HighlightCacheService::shared();
+    highlights.setSettings(&m_services.settings);
+    // A new theme makes every highlighted line in memory stale.
+    m_services.settings.setCodeThemeWillChangeHandler(
+        [] { HighlightCacheService::shared().clearMemoryCache(); });
+    m_enrichment = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights);
+    m_enrichment->setSettings(m_services.settings);
+    // Code is highlighted for the appearance the panel shows, so its rows find the lines.
+    m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
 }
 
 bool AppDelegate::terminateOtherInstances()
@@ -225,6 +245,7 @@ void AppDelegate::quitForAnotherCopy()
     // The new copy starts its own capture as soon as this one has gone.
     if (m_clipboardMonitor)
         m_clipboardMonitor->savePendingItems();
+    m_enrichment.reset();
     m_clipboardMonitor.reset();
     QCoreApplication::quit();
 }
@@ -280,8 +301,11 @@ void AppDelegate::handleDetectCodeChanged()
     if (m_services.settings.detectCode()) {
         if (m_detectionHooks.loadModels)
             m_detectionHooks.loadModels();
-    } else if (m_detectionHooks.unloadModels) {
-        m_detectionHooks.unloadModels();
+    } else {
+        if (m_detectionHooks.unloadModels)
+            m_detectionHooks.unloadModels();
+        // Its script heap goes too; code still shown is highlighted by a new engine.
+        HighlightCacheService::shared().resetHighlighter();
     }
 }
 

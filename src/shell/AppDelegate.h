@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class BackgroundEnrichment;
 class ClipboardMonitor;
 class CodeClassifier;
 class ClipboardPanel;
@@ -114,6 +115,8 @@ public:
     ClipboardPanel *popoverPanel() const { return m_popoverPanel.get(); }
     PanelController *panelController() const { return m_panelController; }
     ClipboardMonitor *clipboardMonitor() const { return m_clipboardMonitor.get(); }
+    // What is learnt about stored items after their save: highlighted code, media previews.
+    BackgroundEnrichment *backgroundEnrichment() const { return m_enrichment.get(); }
     PasteService *pasteService() const { return m_pasteService.get(); }
     DoubleTapService *doubleTapService() const { return m_doubleTapService.get(); }
     StatusItem *statusItem() const { return m_statusItem.get(); }
@@ -163,6 +166,7 @@ Q_SIGNALS:
     void panelHidden();
 
 private:
+    void startBackgroundEnrichment();
     bool terminateOtherInstances();
     void updateVersionBookkeeping();
     void createStatusItem();
@@ -196,6 +200,7 @@ private:
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<ClipboardPanel> m_popoverPanel;
     std::unique_ptr<ClipboardMonitor> m_clipboardMonitor;
+    std::unique_ptr<BackgroundEnrichment> m_enrichment;
     std::unique_ptr<PasteService> m_pasteService;
     std::unique_ptr<DoubleTapService> m_doubleTapService;
     std::unique_ptr<SettingsOpener> m_settingsOpener;

@@ -1,7 +1,11 @@
 #include "shell/ShellPanelEnvironment.h"
 
 #include "capture/ClipboardMonitor.h"
+#include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
+#include "items/CachedCodeLine.h"
+#include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
 #include "platform/EmojiPicker.h"
@@ -13,11 +17,13 @@
 #include <QGuiApplication>
 
 ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
-    PasteService &pasteService, Workspace &workspace, FileAvailabilityService &availability)
+    PasteService &pasteService, Workspace &workspace, AppSettings &settings,
+    FileAvailabilityService &availability)
     : m_delegate(delegate)
     , m_panel(&panel)
     , m_pasteService(pasteService)
     , m_workspace(workspace)
+    , m_settings(settings)
     , m_availability(availability)
 { }
 
@@ -25,8 +31,8 @@ std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFacto
     Workspace &workspace, ModelContext &context, AppSettings &settings, FileAvailabilityService &availability)
 {
     return [&delegate, &workspace, &context, &settings, &availability](ClipboardPanel &panel) -> QWidget * {
-        auto *environment
-            = new ShellPanelEnvironment(delegate, panel, *delegate.pasteService(), workspace, availability);
+        auto *environment = new ShellPanelEnvironment(
+            delegate, panel, *delegate.pasteService(), workspace, settings, availability);
         auto *view = new ClipboardPanelView(context, *environment, panel.panelController(), settings);
         // Gone after the view has finished with it (the signal comes once the view's own
         // destructors have run).
@@ -151,9 +157,27 @@ void ShellPanelEnvironment::resizeForHistoryToggle(
     m_panel->resizeForHistoryToggle(adding, columnCount, std::move(completion), duration);
 }
 
-QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
+void ShellPanelEnvironment::invalidateHighlightCache(const QUuid &itemId)
 {
-    return unhighlightedCodeLines(item, maxLines);
+    HighlightCacheService::shared().invalidate(itemId);
+}
+
+void ShellPanelEnvironment::releaseHighlighter()
+{
+    HighlightCacheService::shared().resetHighlighter();
+}
+
+void ShellPanelEnvironment::clearHighlightCache()
+{
+    HighlightCacheService &cache = HighlightCacheService::shared();
+    cache.clearMemoryCache();
+    cache.resetHighlighter();
+}
+
+QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance)
+{
+    return CachedCodeLine::lines(
+        item, maxLines, darkAppearance, m_settings.codeTheme(), HighlightCacheService::shared());
 }
 
 void ShellPanelEnvironment::checkpointStore()

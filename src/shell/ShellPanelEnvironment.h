@@ -15,13 +15,14 @@ class Workspace;
 
 // The panel view's surroundings in the running app: the application delegate shows and
 // hides the panel and remembers the window that was in front, the panel window resizes,
-// the paste service writes the clipboard and sends the paste keystroke, and the clipboard
-// monitor's database actor keeps the store file small.
+// the paste service writes the clipboard and sends the paste keystroke, the shared highlight
+// cache colours the code lines, and the clipboard monitor's database actor keeps the store
+// file small.
 class ShellPanelEnvironment final : public PanelEnvironment
 {
 public:
     ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
-        Workspace &workspace, FileAvailabilityService &availability);
+        Workspace &workspace, AppSettings &settings, FileAvailabilityService &availability);
 
     // What the delegate calls to fill a new panel window: the panel view over the main
     // context, with an environment of its own that lives exactly as long as the view.
@@ -55,9 +56,9 @@ public:
     void resizeForHistoryToggle(
         bool adding, int columnCount, double duration, std::function<void()> completion) override;
 
-    void invalidateHighlightCache(const QUuid &) override { }
-    void releaseHighlighter() override { }
-    void clearHighlightCache() override { }
+    void invalidateHighlightCache(const QUuid &itemId) override;
+    void releaseHighlighter() override;
+    void clearHighlightCache() override;
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
 
     void checkpointStore() override;
@@ -71,5 +72,6 @@ private:
     QPointer<ClipboardPanel> m_panel;
     PasteService &m_pasteService;
     Workspace &m_workspace;
+    AppSettings &m_settings;
     FileAvailabilityService &m_availability;
 };

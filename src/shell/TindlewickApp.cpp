@@ -30,6 +30,7 @@
 #include "shell/DetectionModels.h"
 #include "shell/PreviewPanelManager.h"
 #include "shell/ShellPanelEnvironment.h"
+#include "shell/TestHooks.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -126,6 +127,8 @@ int run(int argc, char **argv)
     UnixSignalWatcher signals;
     QObject::connect(
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
+    if (TestHooks::requested())
+        TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.applicationWillTerminate();
         LinkMetadataService::shared().shutDown();

@@ -1,6 +1,7 @@
 #include "capture/ImageExtraction.h"
 #include "platform/ImageLimits.h"
 
+#include "capture/MediaTestSupport.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -12,10 +13,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtEndian>
-
-#include <taglib/attachedpictureframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
 
 using namespace ImageExtraction;
 
@@ -191,29 +188,8 @@ TEST(ImageExtractionTest, MediaKindsByExtension)
 TEST(ImageExtractionTest, CoverArtOfAudioFiles)
 {
     QTemporaryDir folder;
-    // A few MPEG-1 layer III frames: enough for TagLib to take the file as MP3.
     const auto writeMp3 = [&](const QString &name, const QList<QByteArray> &pictures) {
-        const QString path = folder.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        QByteArray frame(417, '\0');
-        frame[0] = char(0xFF);
-        frame[1] = char(0xFB);
-        frame[2] = char(0x90);
-        for (int i = 0; i < 20; ++i)
-            file.write(frame);
-        file.close();
-        if (!pictures.isEmpty()) {
-            TagLib::MPEG::File mp3(QFile::encodeName(path).constData());
-            for (const QByteArray &picture : pictures) {
-                auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
-                frame->setMimeType("image/png");
-                frame->setPicture(TagLib::ByteVector(picture.constData(), uint(picture.size())));
-                mp3.ID3v2Tag(true)->addFrame(frame);
-            }
-            EXPECT_TRUE(mp3.save());
-        }
-        return QUrl::fromLocalFile(path);
+        return writeTestMp3(folder.filePath(name), pictures);
     };
     const QByteArray cover = encoded(bands(300, 300), "png");
 

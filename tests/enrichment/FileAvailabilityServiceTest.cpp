@@ -233,6 +233,21 @@ TEST_F(FileAvailabilityServiceTest, EventsForgetTheAnswersUnderTheChangedPath)
     }
 }
 
+TEST_F(FileAvailabilityServiceTest, BeingMadeTellsNobody)
+{
+    // A panel told from inside the constructor would ask the shared instance for itself while
+    // it is still being made, and make another, without end.
+    const int posts = m_posts;
+    auto volumes = std::make_unique<FakeVolumeMonitor>();
+    volumes->roots = { { QStringLiteral("/media/ann"), true } };
+    volumes->table = QStringList { QStringLiteral("/"), QStringLiteral("/media/ann/Backup") };
+    FileAvailabilityService::Dependencies dependencies;
+    dependencies.volumes = std::move(volumes);
+    FileAvailabilityService another(std::move(dependencies));
+    EXPECT_EQ(m_posts, posts);
+    EXPECT_EQ(another.mountedVolumes().size(), 1);
+}
+
 TEST_F(FileAvailabilityServiceTest, AMountOrARefreshForgetsEverythingAndTellsThePanel)
 {
     const ClipboardItemPtr onStick = fileItem(QStringLiteral("/media/ann/Stick/notes.txt"));

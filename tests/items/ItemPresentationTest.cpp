@@ -236,11 +236,13 @@ TEST_F(ThumbnailCacheStoreTest, APictureThatArrivesLateIsShownInPlaceOfTheRememb
     }
 }
 
-TEST(CodeLineTest, FirstLinesWithTabsWidened)
+TEST(CodeLineTest, FirstLinesSplitAsTheHighlightedLines)
 {
-    const QList<CodeLine> lines = plainCodeLines(QStringLiteral("a\tb\r\nsecond\nthird"), 2);
+    // Tabs stay (the row draws them four spaces wide), so that a line's colour runs fit it.
+    const QList<CodeLine> lines = plainCodeLines(QStringLiteral("  a\tb\r\n\tsecond\nthird"), 2);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0].text, QStringLiteral("a    b"));
+    EXPECT_EQ(lines[0].text, QStringLiteral("a\tb"));
     EXPECT_EQ(lines[1].text, QStringLiteral("second"));
+    EXPECT_TRUE(lines[0].formats.isEmpty());
     EXPECT_TRUE(plainCodeLines(QStringLiteral("x"), 0).isEmpty());
 }

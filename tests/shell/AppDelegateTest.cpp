@@ -5,6 +5,8 @@
 #include "capture/ClipboardMonitor.h"
 #include "columns/CategoryColumn.h"
 #include "common/NotificationCenter.h"
+#include "detection/HighlightCacheService.h"
+#include "detection/HighlightedLinesBlob.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/FetchDescriptor.h"
@@ -484,7 +486,7 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
     ASSERT_TRUE(context().save().ok);
     launch();
     ShellPanelEnvironment environment(
-        *delegate, *panel(), *delegate->pasteService(), workspace, availability);
+        *delegate, *panel(), *delegate->pasteService(), workspace, settings, availability);
     ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
 
     environment.checkpointStore();
@@ -540,6 +542,41 @@ TEST_F(AppDelegateTest, SettingChangesReachTheModelsAndThePanelBackground)
     QPointer<QWidget> background = panel()->backgroundEffectView();
     settings.setUseLiquidGlass(!settings.useLiquidGlass());
     EXPECT_TRUE(waitUntil([&] { return background.isNull(); })) << "the background was not rebuilt";
+}
+
+TEST_F(AppDelegateTest, StoredCodeIsHighlightedAfterLaunchAndTheSettingsReachTheHighlighter)
+{
+    ClipboardItemPtr code = ClipboardItem::create(ClipboardItemType::code,
+        { .text = QStringLiteral("fn main() {\n    println!(\"hi\");\n}"),
+            .codeLanguage = QStringLiteral("rust") });
+    context().insert(code);
+    ASSERT_TRUE(context().save().ok);
+    HighlightCacheService &highlights = HighlightCacheService::shared();
+
+    // The refresh after the start gives the item its lines, in the settings' theme.
+    settings.setCodeTheme(HighlightTheme::xcode);
+    launch();
+    ASSERT_NE(delegate->backgroundEnrichment(), nullptr);
+    ASSERT_TRUE(waitUntil(
+        [&] { return code->highlightedLinesTheme() == QStringLiteral("Xcode"); }, std::chrono::seconds(30)));
+    const std::optional<HighlightedLinesBlob::Lines> lines
+        = HighlightedLinesBlob::decode(code->highlightedLinesData().value_or(QByteArray()));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->size(), 3);
+    EXPECT_GT(highlights.cacheCount(), 0);
+    EXPECT_TRUE(highlights.hasHighlighter());
+
+    // A new theme empties the cache before anyone hears of it.
+    qsizetype countWhenAnnounced = -1;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(Notifications::codeThemeChanged, &observer,
+        [&](const QVariantMap &) { countWhenAnnounced = highlights.cacheCount(); });
+    settings.setCodeTheme(HighlightTheme::solarized);
+    EXPECT_EQ(countWhenAnnounced, 0);
+
+    // Code detection switched off lets the engine go.
+    settings.setDetectCode(false);
+    EXPECT_TRUE(waitUntil([&] { return !highlights.hasHighlighter(); }));
 }
 
 TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)

@@ -86,4 +86,11 @@ std::optional<HighlightLanguage> fromRawValue(QStringView rawValue);
 // report the script's own name for the language, which may differ again.
 QString scriptName(HighlightLanguage language);
 
+// The language to highlight an item with, from the label its code detectors gave it
+// (codeLanguage: a "#!" language, a pattern language, a content-type or a language-network
+// label such as "javascript", "cpp", "cs" or "objectivec"), in any letter case. Nothing for
+// a label the table does not know: such text is highlighted with automatic detection.
+// The capture, the refresh and the rows all look languages up here, so they agree.
+std::optional<HighlightLanguage> forDetectorLabel(QStringView label);
+
 } // namespace HighlightLanguages

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "items/CodeLine.h"
+#include "model/ClipboardItem.h"
+#include "model/HighlightTheme.h"
+
+class HighlightCacheService;
+
+// The code lines of an item's row: each highlighted when the cache knows it (from memory,
+// else from the lines persisted in the item), else plain for now, in which case it is asked
+// for in the background and the row is painted again when it arrives. Blank lines stay
+// plain and are never asked for. The language comes from the item's detected language
+// through the detector table (automatic detection when there is none).
+namespace CachedCodeLine {
+
+QList<CodeLine> lines(
+    const ClipboardItem &item, int maxLines, bool isDark, HighlightTheme theme, HighlightCacheService &cache);
+
+} // namespace CachedCodeLine

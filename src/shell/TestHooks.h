@@ -1,0 +1,11 @@
+#pragma once
+
+// What end-to-end tests of the running app need to see that no user does, only when the
+// environment asks for it (TINDLEWICK_TEST_HOOKS=1): a diagnostic line each time the
+// highlighting engine starts, so a test can tell that code was shown without it.
+namespace TestHooks {
+
+bool requested();
+void install();
+
+} // namespace TestHooks

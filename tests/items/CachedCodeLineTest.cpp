@@ -1,0 +1,105 @@
+#include "items/CachedCodeLine.h"
+
+#include "detection/CodePreviewLines.h"
+#include "detection/HighlightCacheService.h"
+#include "model/AppSettings.h"
+#include "model/StoreTestSupport.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString preview = HighlightCacheService::previewContext();
+const QColor githubKeyword(0xa7, 0x1d, 0x5d);
+
+class CachedCodeLineTest : public StoreTest
+{
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        defaults = std::make_unique<UserDefaults>(m_folder->filePath(QStringLiteral("defaults.json")));
+        settings = std::make_unique<AppSettings>(*defaults);
+        cache.setSettings(settings.get());
+    }
+
+    ClipboardItemPtr storedCode(const QString &text, const QString &language)
+    {
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::code, { .text = text, .codeLanguage = language });
+        context().insert(item);
+        EXPECT_TRUE(context().save().ok);
+        return item;
+    }
+    QList<CodeLine> rowLines(const ClipboardItem &item, int count = 4)
+    {
+        return CachedCodeLine::lines(item, count, false, HighlightTheme::github, cache);
+    }
+    bool idle()
+    {
+        return waitUntil([this] { return cache.isIdle(); }, std::chrono::seconds(30));
+    }
+
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<AppSettings> settings;
+    HighlightCacheService cache;
+};
+
+TEST_F(CachedCodeLineTest, RowsShowTheLinesTheCaptureMadeWithoutTheEngine)
+{
+    // Windows line breaks, indentation and an empty line: the rows split as the capture did.
+    const QString text = QStringLiteral("public class Greeter\r\n{\r\n\r\n    public void Hello() { }\r\n}");
+    ClipboardItemPtr item = storedCode(text, QStringLiteral("cs"));
+    cache.prehighlight(CodePreviewLines::make(text), item, HighlightLanguages::forDetectorLabel(u"cs"), false,
+        HighlightTheme::github, preview);
+    ASSERT_TRUE(idle());
+
+    // A panel after a restart: an empty memory, the lines read from the item.
+    HighlightCacheService restarted;
+    const QList<CodeLine> lines = CachedCodeLine::lines(*item, 4, false, HighlightTheme::github, restarted);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0].text, QStringLiteral("public class Greeter"));
+    EXPECT_EQ(lines[2].text, QString());
+    EXPECT_EQ(lines[3].text, QStringLiteral("public void Hello() { }"));
+    // "public" as a C# keyword, in the light theme's colour.
+    const AttributedText first { lines[0].text, lines[0].formats };
+    EXPECT_EQ(first.formatAt(0).foreground().color(), githubKeyword);
+    EXPECT_FALSE(restarted.hasHighlighter());
+    EXPECT_EQ(restarted.jobCount(), 0);
+    EXPECT_EQ(restarted.cacheCount(), 3) << "the three lines that are not blank, copied into memory";
+}
+
+TEST_F(CachedCodeLineTest, MissingLinesAreAskedForOnceAndArriveForTheNextPaint)
+{
+    ClipboardItemPtr item
+        = storedCode(QStringLiteral("  \nimport os\n\t\nprint(os.name)"), QStringLiteral("PYTHON"));
+    const QList<CodeLine> first = rowLines(*item);
+    ASSERT_EQ(first.size(), 4);
+    for (const CodeLine &line : first)
+        EXPECT_TRUE(line.formats.isEmpty()) << "plain until highlighted";
+    EXPECT_EQ(cache.jobCount(), 1);
+    const auto pending = [&](int line) {
+        return cache.isPending({ item->id(), line, false, QStringLiteral("GitHub"), preview });
+    };
+    EXPECT_FALSE(pending(0)) << "a blank line is never asked for";
+    EXPECT_TRUE(pending(1));
+    EXPECT_FALSE(pending(2));
+    EXPECT_TRUE(pending(3));
+    // Painting again while they are on their way asks for nothing more.
+    rowLines(*item);
+    EXPECT_EQ(cache.jobCount(), 1);
+
+    ASSERT_TRUE(idle());
+    const QList<CodeLine> second = rowLines(*item);
+    EXPECT_TRUE(second[0].formats.isEmpty());
+    const AttributedText import { second[1].text, second[1].formats };
+    EXPECT_EQ(import.formatAt(0).foreground().color(), githubKeyword) << "highlighted as Python";
+    EXPECT_EQ(cache.jobCount(), 0);
+    // And they were saved with the item for the next start.
+    HighlightCacheService restarted;
+    EXPECT_TRUE(restarted.cachedHighlight(*item, 3, false, HighlightTheme::github, preview));
+}
+
+} // namespace

@@ -1,0 +1,418 @@
+// The running app colours code and shows pictures of media, as a user sees them: code rows in
+// the theme's colours, again at once after a restart (from the lines kept with each item,
+// without starting the highlighting engine), recoloured after a theme is chosen in the
+// settings window; a copied picture and a song with cover art get their previews in the store
+// and in their rows.
+
+#include "AppEndToEnd.h"
+#include "SettingsWindowSupport.h"
+#include "TestWindowProcess.h"
+#include "X11TestSupport.h"
+
+#include "capture/ImageExtraction.h"
+#include "detection/HighlightCacheService.h"
+#include "detection/HighlightedLinesBlob.h"
+#include "model/ClipboardItem.h"
+#include "model/FetchDescriptor.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "settings/AppearanceTab.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTest>
+#include <QtEndian>
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+namespace {
+
+// Ten languages as the detectors name them, three snippets each; every first line starts
+// with a keyword of its language.
+struct Snippet
+{
+    const char *language;
+    const char *text;
+};
+const Snippet snippets[] = {
+    { "python", "def area(radius):\n    return 3.14159 * radius ** 2" },
+    { "javascript", "const total = items.reduce((sum, item) => sum + item.price, 0);\nconsole.log(total);" },
+    { "typescript", "interface User {\n  id: number;\n  name: string;\n}" },
+    { "java", "public class Greeter {\n    private final String name;\n}" },
+    { "c", "static int counter = 0;\nint next(void) { return ++counter; }" },
+    { "cpp", "template <typename T>\nT largest(const std::vector<T> &values);" },
+    { "cs", "public sealed class Order\n{\n    public int Id { get; set; }\n}" },
+    { "go", "func main() {\n\tfmt.Println(\"hello\")\n}" },
+    { "rust", "fn main() {\n    let answer = 42;\n    println!(\"{}\", answer);\n}" },
+    { "ruby", "def greet(name)\n  puts \"Hello, #{name}\"\nend" },
+};
+
+bool isNear(QColor pixel, QColor colour, int tolerance)
+{
+    return std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green())
+        + std::abs(pixel.blue() - colour.blue())
+        < tolerance;
+}
+
+// Rows of the panel (bands of pixel lines at least a row apart) that draw text in the colour:
+// at least ten pixels of nearly that colour, so that the edges of glyphs in other colours,
+// blended with the background, do not count.
+int rowsInColour(const QImage &screen, const QRect &rect, QColor colour)
+{
+    int rows = 0;
+    int pixelsInRow = 0;
+    int lastLine = -1000;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        int pixels = 0;
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            pixels += isNear(screen.pixelColor(x, y), colour, 24) ? 1 : 0;
+        if (pixels == 0)
+            continue;
+        if (y - lastLine > 20) {
+            rows += pixelsInRow >= 10 ? 1 : 0;
+            pixelsInRow = 0;
+        }
+        pixelsInRow += pixels;
+        lastLine = y;
+    }
+    return rows + (pixelsInRow >= 10 ? 1 : 0);
+}
+
+int pixelsNear(const QImage &screen, const QRect &rect, QColor colour)
+{
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            count += isNear(screen.pixelColor(x, y), colour, 24) ? 1 : 0;
+    }
+    return count;
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Half a second of a 440 Hz tone as 16-bit mono WAV, for lame to encode.
+QByteArray toneWav()
+{
+    const int rate = 22050;
+    const int samples = rate / 2;
+    QByteArray pcm;
+    for (int i = 0; i < samples; ++i) {
+        const qint16 value = qToLittleEndian(qint16(8000 * std::sin(2 * M_PI * 440 * i / rate)));
+        pcm.append(reinterpret_cast<const char *>(&value), 2);
+    }
+    const auto u32 = [](quint32 v) {
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char *>(&v), 4);
+    };
+    const auto u16 = [](quint16 v) {
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char *>(&v), 2);
+    };
+    return "RIFF" + u32(36 + quint32(pcm.size())) + "WAVE" + "fmt " + u32(16) + u16(1) + u16(1) + u32(rate)
+        + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(quint32(pcm.size())) + pcm;
+}
+
+const QColor githubKeyword(0xa7, 0x1d, 0x5d);
+const QColor solarizedKeyword(0x6c, 0x71, 0xc4);
+
+// The thirty code items, oldest first, without highlighted lines.
+QList<ClipboardItemPtr> codeItems()
+{
+    QList<ClipboardItemPtr> items;
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    for (int round = 0; round < 3; ++round) {
+        for (const Snippet &snippet : snippets) {
+            ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::code,
+                { .text = QString::fromUtf8(snippet.text),
+                    .codeLanguage = QString::fromLatin1(snippet.language) });
+            item->setTimestamp(start.addSecs(items.size()));
+            items.append(item);
+        }
+    }
+    return items;
+}
+
+// Code items of the store whose preview lines were made in the theme.
+int codeItemsHighlightedIn(const QString &storePath, const QString &theme)
+{
+    std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath, nullptr);
+    if (!container)
+        return 0;
+    std::unique_ptr<ModelContext> reader = container->makeContext();
+    int count = 0;
+    for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items) {
+        if (item->type() == ClipboardItemType::code && item->highlightedLinesTheme() == theme
+            && HighlightedLinesBlob::hasContext(
+                item->highlightedLinesData().value_or(QByteArray()), HighlightCacheService::previewContext()))
+            ++count;
+    }
+    return count;
+}
+
+// Takes screenshots until the panel shows at least `rows` rows in the colour and none in the
+// other; keeps the last. The rows in the colour, then those in the other.
+std::pair<int, int> waitForColouredRows(const QRect &panel, QColor colour, int rows, QColor other,
+    const QString &name, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    std::pair<int, int> found;
+    waitUntil(
+        [&] {
+            const QImage screen(saveScreenshot(name));
+            found = { rowsInColour(screen, panel, colour), rowsInColour(screen, panel, other) };
+            return found.first >= rows && found.second == 0;
+        },
+        timeout);
+    return found;
+}
+
+class HighlightedRowsEndToEndTest : public AppEndToEndTest
+{
+protected:
+    // Every stored item, read afresh from the store file.
+    QList<ClipboardItemPtr> storedItems()
+    {
+        if (!m_container)
+            m_container = ModelContainer::open(storePath(), nullptr);
+        if (!m_container)
+            return {};
+        m_reader = m_container->makeContext();
+        return m_reader->fetch(FetchDescriptor::newestFirst()).items;
+    }
+
+    // Opens the panel; its window's frame (empty when it did not open).
+    QRect showPanel(const AppProcess &app)
+    {
+        if (!openPanel(app))
+            return {};
+        return windowGeometry(frontWindow()).rect;
+    }
+
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ModelContext> m_reader;
+};
+
+TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWithoutTheEngine)
+{
+    seedStore(codeItems());
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    const QString engineStarted = QStringLiteral("[HighlightCacheService] Highlighting engine started");
+
+    {
+        AppProcess app(home.path());
+        app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+        app.captureOutput();
+        ASSERT_TRUE(app.start());
+        // The refresh after the start highlights the stored code that has no lines yet.
+        ASSERT_TRUE(
+            waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 30; },
+                std::chrono::seconds(30)))
+            << codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) << " of 30";
+        EXPECT_EQ(app.output().count(engineStarted), 1) << app.output().toStdString();
+
+        const QRect rect = showPanel(app);
+        ASSERT_FALSE(rect.isEmpty());
+        const auto [github, solarized] = waitForColouredRows(
+            rect, githubKeyword, 2, solarizedKeyword, QStringLiteral("code-rows-github.png"));
+        EXPECT_GE(github, 2);
+        EXPECT_EQ(solarized, 0);
+        app.stop();
+    }
+
+    AppProcess app(home.path());
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    app.captureOutput();
+    ASSERT_TRUE(app.start());
+    const QRect rect = showPanel(app);
+    ASSERT_FALSE(rect.isEmpty());
+    QTest::qWait(300);
+    // The first show after the restart: coloured from the lines kept in the items.
+    const QImage restarted(saveScreenshot(QStringLiteral("code-rows-after-restart.png")));
+    EXPECT_GE(rowsInColour(restarted, rect, githubKeyword), 2);
+    EXPECT_EQ(rowsInColour(restarted, rect, solarizedKeyword), 0);
+    EXPECT_FALSE(app.output().contains(engineStarted))
+        << "the engine was started: " << app.output().toStdString();
+}
+
+TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetTheirPreviews)
+{
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    // Once the app answers its shortcut it watches the clipboard too.
+    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
+    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+
+    // Code copied in an editor: its preview lines are in the store.
+    ASSERT_TRUE(
+        external.copyWithXclip("#!/usr/bin/env python3\nimport sys\n\ndef main():\n    print(sys.argv)\n"));
+    ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
+        std::chrono::seconds(20)));
+    QTest::qWait(400); // the next copy is a change of its own
+
+    // A picture: orange on the left, teal on the right.
+    const QColor orange(0xff, 0x88, 0x00);
+    const QColor teal(0x00, 0x99, 0x99);
+    QImage picture(1200, 800, QImage::Format_RGB32);
+    picture.fill(teal);
+    QPainter(&picture).fillRect(QRect(0, 0, 600, 800), orange);
+    ASSERT_TRUE(external.copyWithXclip(pngOf(picture), QStringLiteral("image/png")));
+    ClipboardItemPtr image;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const ClipboardItemPtr &item : storedItems()) {
+                if (item->type() == ClipboardItemType::media && item->mediaPreviewData() && !item->fileURL())
+                    image = item;
+            }
+            return image != nullptr;
+        },
+        std::chrono::seconds(20)));
+    const QImage imagePreview = ImageExtraction::decodeImage(*image->mediaPreviewData());
+    EXPECT_EQ(imagePreview.size(), QSize(400, 400));
+    EXPECT_EQ(imagePreview.pixelColor(100, 200), orange);
+    EXPECT_EQ(imagePreview.pixelColor(300, 200), teal);
+    QTest::qWait(400);
+
+    // A song with its cover: encoded by lame, the cover written with TagLib.
+    const QString wav = home.filePath(QStringLiteral("tone.wav"));
+    const QString song = home.filePath(QStringLiteral("Song with cover.mp3"));
+    {
+        QFile file(wav);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(toneWav());
+    }
+    ASSERT_TRUE(runTool(QStringLiteral("lame"), { QStringLiteral("--quiet"), wav, song }))
+        << "lame is missing";
+    const QColor magenta(0xc0, 0x00, 0xc0);
+    QImage cover(300, 300, QImage::Format_RGB32);
+    cover.fill(magenta);
+    {
+        TagLib::MPEG::File mp3(QFile::encodeName(song).constData());
+        auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+        frame->setMimeType("image/png");
+        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        const QByteArray bytes = pngOf(cover);
+        frame->setPicture(TagLib::ByteVector(bytes.constData(), uint(bytes.size())));
+        mp3.ID3v2Tag(true)->addFrame(frame);
+        ASSERT_TRUE(mp3.save());
+    }
+    ASSERT_TRUE(external.copyWithXclip(
+        QUrl::fromLocalFile(song).toEncoded() + "\r\n", QStringLiteral("text/uri-list")));
+    ClipboardItemPtr audio;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const ClipboardItemPtr &item : storedItems()) {
+                if (item->mediaSubtype() == MediaSubtype::audio && item->mediaThumbnailData()
+                    && item->mediaPreviewData())
+                    audio = item;
+            }
+            return audio != nullptr;
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(ImageExtraction::decodeImage(*audio->mediaThumbnailData()).size(), QSize(80, 80));
+    const QImage coverPreview = ImageExtraction::decodeImage(*audio->mediaPreviewData());
+    EXPECT_EQ(coverPreview.size(), QSize(400, 400));
+    EXPECT_EQ(coverPreview.pixelColor(200, 200), magenta);
+
+    // Their rows show them.
+    const QRect rect = showPanel(app);
+    ASSERT_FALSE(rect.isEmpty());
+    QTest::qWait(500);
+    const QImage screen(saveScreenshot(QStringLiteral("media-rows.png")));
+    EXPECT_GT(pixelsNear(screen, rect, magenta), 100) << "the song's row shows no cover";
+    EXPECT_GT(pixelsNear(screen, rect, orange), 50) << "the picture's row shows no picture";
+    EXPECT_GE(rowsInColour(screen, rect, QColor(0xa7, 0x1d, 0x5d)), 1) << "the copied code is not coloured";
+}
+
+// The theme chosen in the running app's settings window.
+class HighlightedRowsSettingsTest : public SettingsWindowTest
+{
+protected:
+    // The panel's frame, once it is shown; empty when it does not come up.
+    static QRect panelRect()
+    {
+        const QString window = toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Tindlewick$") })
+                                   .split(QLatin1Char('\n'))
+                                   .value(0);
+        const QString info = toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window });
+        static const QRegularExpression geometry(
+            QStringLiteral("-geometry (\\d+)x(\\d+)[+-](-?\\d+)[+-](-?\\d+)"));
+        const QRegularExpressionMatch match = geometry.match(info);
+        if (!match.hasMatch())
+            return {};
+        return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+            match.captured(2).toInt());
+    }
+};
+
+TEST_F(HighlightedRowsSettingsTest, AThemeChosenInTheSettingsRecoloursTheCodeRows)
+{
+    {
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), nullptr);
+        ASSERT_TRUE(container);
+        std::unique_ptr<ModelContext> context = container->makeContext();
+        for (const ClipboardItemPtr &item : codeItems())
+            context->insert(item);
+        ASSERT_TRUE(context->save().ok);
+    }
+    TrayHost tray;
+    ASSERT_TRUE(tray.isRunning());
+    auto app = startApp();
+    ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 30; },
+        std::chrono::seconds(30)));
+    ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
+    QRect rect = panelRect();
+    ASSERT_FALSE(rect.isEmpty());
+    const auto [rowsShown, before] = waitForColouredRows(
+        rect, githubKeyword, 2, solarizedKeyword, QStringLiteral("settings-code-rows-github.png"));
+    ASSERT_GE(rowsShown, 2);
+    ASSERT_EQ(before, 0);
+    ASSERT_TRUE(press(QStringLiteral("Escape")));
+
+    // Appearance: the picker opens, typing the name picks the theme, Return takes it.
+    ASSERT_TRUE(openSettingsFromTray());
+    ASSERT_TRUE(showTab(SettingsView::appearance));
+    ASSERT_TRUE(clickIn(
+        SettingsView::appearance, [](SettingsView &view) { return view.appearanceTab()->themePicker(); }));
+    QTest::qWait(400);
+    ASSERT_TRUE(type(QStringLiteral("Solariz")));
+    ASSERT_TRUE(press(QStringLiteral("Return")));
+    ASSERT_TRUE(waitUntil(
+        [&] { return storedSetting(QStringLiteral("codeTheme")).toString() == QLatin1String("Solarized"); }));
+    ASSERT_TRUE(press(QStringLiteral("alt+F4")));
+    ASSERT_TRUE(waitUntil([] { return !activeWindowName().endsWith(settingsTitleEnd); }));
+
+    // Every row the panel shows is in the new theme within seconds, none in the old one.
+    ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
+    rect = panelRect();
+    const auto [solarized, github] = waitForColouredRows(
+        rect, solarizedKeyword, rowsShown, githubKeyword, QStringLiteral("code-rows-solarized.png"));
+    EXPECT_GE(solarized, rowsShown);
+    EXPECT_EQ(github, 0) << "rows in the old theme are left";
+    // And every stored item is highlighted again in the new theme, in the background.
+    EXPECT_TRUE(
+        waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("Solarized")) == 30; },
+            std::chrono::seconds(30)))
+        << codeItemsHighlightedIn(storePath(), QStringLiteral("Solarized")) << " of 30";
+}
+
+} // namespace
