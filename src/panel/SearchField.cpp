@@ -3,13 +3,41 @@
 #include "common/NotificationCenter.h"
 #include "panel/PanelLayout.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleHints>
 
 #include <algorithm>
+
+namespace {
+
+// The line edit inverts the pixels under its caret, whatever colour its palette asks for, so a
+// faded field would keep a solid caret. It draws none with this style; the field draws its own.
+class NoCaretStyle final : public QProxyStyle
+{
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (metric == PM_TextCursorWidth)
+            return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+constexpr double caretWidth = 1.5;
+
+} // namespace
 
 SearchField::SearchField(QWidget *parent)
     : QLineEdit(parent)
 {
+    auto *style = new NoCaretStyle;
+    style->setParent(this);
+    setStyle(style);
+    connect(this, &QLineEdit::cursorPositionChanged, this, &SearchField::restartBlink);
+    connect(this, &QLineEdit::textChanged, this, &SearchField::restartBlink);
     setFrame(false);
     setPlaceholderText(QStringLiteral("Search"));
     setFont(PanelLayout::panelFont(26));
@@ -70,6 +98,53 @@ void SearchField::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
     updateCursorColor();
+    restartBlink();
+}
+
+void SearchField::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    m_blink.stop();
+    update();
+}
+
+void SearchField::restartBlink()
+{
+    m_caretOn = true;
+    const int flashTime = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && flashTime > 0)
+        m_blink.start(flashTime / 2, this);
+    else
+        m_blink.stop();
+    update();
+}
+
+void SearchField::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_blink.timerId()) {
+        QLineEdit::timerEvent(event);
+        return;
+    }
+    m_caretOn = !m_caretOn;
+    update(cursorRect());
+}
+
+void SearchField::paintEvent(QPaintEvent *event)
+{
+    QLineEdit::paintEvent(event);
+    if (!isCaretShown() || isReadOnly())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(
+        caretRect(), insertionPointColor(palette().color(QPalette::Window).lightness() < 128, m_fadeOpacity));
+}
+
+QRectF SearchField::caretRect() const
+{
+    // The line edit's caret area reaches 5 pixels left of the insertion point.
+    const QRect area = cursorRect();
+    return QRectF(area.left() + 5, area.top(), caretWidth, area.height() - 1);
 }
 
 bool SearchField::isPanelShortcut(const QKeyEvent *event)

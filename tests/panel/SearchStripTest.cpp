@@ -32,6 +32,47 @@ TEST(SearchStripTest, TheCaretIsWhiteOnDarkAndBlackOnLightFadedWithTheField)
             << c.dark << " " << c.opacity;
 }
 
+// The caret as the screen shows it: the line edit's own inverts what lies under it whatever the
+// palette says, which kept it solid in a faded field.
+TEST(SearchStripTest, TheDrawnCaretIsWhiteOnDarkAndBlackOnLightAndFadesWithTheField)
+{
+    struct Case
+    {
+        bool dark;
+        double opacity;
+    };
+    const Case cases[] = { { true, 1.0 }, { false, 1.0 }, { true, 0.3 }, { false, 0.3 }, { false, 0.0 } };
+    for (const Case &c : cases) {
+        QWidget window;
+        const QColor background = c.dark ? QColor(0x2d, 0x2d, 0x2d) : QColor(0xec, 0xec, 0xec);
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, background);
+        window.setPalette(palette);
+        window.setAutoFillBackground(true);
+        auto *field = new SearchField(&window);
+        field->setGeometry(10, 10, 300, 40);
+        field->setText(QStringLiteral("ab"));
+        window.resize(320, 60);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+        field->setFocus();
+        field->setFadeOpacity(c.opacity);
+        ASSERT_TRUE(field->isCaretShown()) << c.dark << " " << c.opacity;
+
+        const QImage shot = window.grab().toImage();
+        const QRect area = field->caretRect().toAlignedRect().translated(field->pos());
+        const QColor caret = shot.pixelColor(area.left(), area.center().y());
+        const QColor ink = c.dark ? QColor(Qt::white) : QColor(Qt::black);
+        const auto blend = [&](int from, int to) { return from + (to - from) * c.opacity; };
+        EXPECT_NEAR(caret.red(), blend(background.red(), ink.red()), 12) << c.dark << " " << c.opacity;
+        EXPECT_NEAR(caret.green(), blend(background.green(), ink.green()), 12) << c.dark << " " << c.opacity;
+        // Beside the caret the field shows its background.
+        EXPECT_EQ(shot.pixelColor(area.left() + 3, area.center().y()), background)
+            << c.dark << " " << c.opacity;
+    }
+}
+
 TEST(SearchStripTest, AFadedFieldKeepsTheFocusAndFadesItsTextButNotTheButtons)
 {
     QWidget window;

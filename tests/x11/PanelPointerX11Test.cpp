@@ -17,6 +17,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <optional>
+
 namespace {
 
 // The first row of a column starts this far below the panel's top: the search strip (its
@@ -106,6 +108,30 @@ protected:
         if (!file.open(QIODevice::ReadOnly))
             return {};
         return QJsonDocument::fromJson(file.readAll()).object().value(key).toVariant();
+    }
+
+    // The darkest lightness of the search field's magnifier and of the caret's place after it, in
+    // an image of the panel whose left edge may lie anywhere (the desktop around it is black).
+    struct StripInk
+    {
+        int magnifier = 255;
+        int caret = 255;
+    };
+    static std::optional<StripInk> stripInk(const QImage &image)
+    {
+        int left = 0;
+        while (left < image.width() && image.pixelColor(left, 30).lightness() < 150)
+            ++left;
+        if (left + 70 > image.width())
+            return std::nullopt;
+        StripInk ink;
+        for (int y = 15; y < 45; ++y) {
+            for (int x = 15; x < 42; ++x)
+                ink.magnifier = std::min(ink.magnifier, image.pixelColor(left + x, y).lightness());
+            for (int x = 46; x < 66; ++x)
+                ink.caret = std::min(ink.caret, image.pixelColor(left + x, y).lightness());
+        }
+        return ink;
     }
 
     quint64 previewWindow()
@@ -367,6 +393,18 @@ TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsTog
                 ++between;
         }
         EXPECT_GT(between, 0) << name.toStdString() << ": no frame between the start and the end";
+        // The search strip fades out and back: where its magnifier has faded, the caret (at the
+        // start of the empty field) has faded with it.
+        int fadedFrames = 0;
+        for (const Frame &frame : frames) {
+            const std::optional<StripInk> ink = stripInk(frame.image);
+            if (!ink || ink->magnifier < 200)
+                continue;
+            ++fadedFrames;
+            EXPECT_GT(ink->caret, 150)
+                << name.toStdString() << ": a solid caret in a faded field at " << frame.at << " ms";
+        }
+        EXPECT_GT(fadedFrames, 0) << name.toStdString() << ": the search strip never faded";
         // The toggle starts 0.05 s after the key; the frame 0.1 s into it is on the way.
         const auto near = std::min_element(frames.begin(), frames.end(),
             [](const Frame &a, const Frame &b) { return std::abs(a.at - 150) < std::abs(b.at - 150); });
