@@ -51,6 +51,11 @@ public:
 
     bool isFileAvailable(const ClipboardItem &item) override;
     void refreshMountedVolumes() override;
+    QFuture<std::optional<QString>> svgString(const ClipboardItem &) override
+    {
+        return QtFuture::makeReadyFuture(std::optional<QString>());
+    }
+    void itemMenuWillOpen(QMenu *) override { }
 
 private:
     QPointer<QWidget> m_window;

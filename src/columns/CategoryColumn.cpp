@@ -5,6 +5,7 @@
 #include "items/ItemContextMenu.h"
 #include "model/AppSettings.h"
 #include "panel/ClearHistoryConfirmation.h"
+#include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelToolButton.h"
 
@@ -19,6 +20,7 @@
 CategoryColumn::CategoryColumn(
     ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings, QWidget *parent)
     : QWidget(parent)
+    , m_environment(environment)
     , m_settings(settings)
     , m_header(new QWidget(this))
     , m_historyToggle(
@@ -117,26 +119,34 @@ bool CategoryColumn::isViewModeToggleShown() const
 void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition)
 {
     QPointer<CategoryColumn> self(this);
-    QMenu *menu
-        = buildItemMenu(itemMenuEntries(*item, m_settings), this, [self, item](const ItemMenuEntry &entry) {
-              if (!self)
-                  return;
-              switch (entry.action) {
-              case ItemMenuEntry::Action::togglePin:
-                  Q_EMIT self->itemPinToggled(item);
-                  break;
-              case ItemMenuEntry::Action::editLabel:
-                  self->m_view->beginLabelEdit(item);
-                  break;
-              case ItemMenuEntry::Action::remove:
-                  Q_EMIT self->itemDeleted(item);
-                  break;
-              case ItemMenuEntry::Action::pasteText:
-                  Q_EMIT self->pasteString(entry.value);
-                  break;
-              }
-          });
+    const auto chosen = [self, item](const ItemMenuEntry &entry) {
+        if (!self)
+            return;
+        switch (entry.action) {
+        case ItemMenuEntry::Action::togglePin:
+            Q_EMIT self->itemPinToggled(item);
+            break;
+        case ItemMenuEntry::Action::editLabel:
+            self->m_view->beginLabelEdit(item);
+            break;
+        case ItemMenuEntry::Action::remove:
+            Q_EMIT self->itemDeleted(item);
+            break;
+        case ItemMenuEntry::Action::pasteText:
+            Q_EMIT self->pasteString(entry.value);
+            break;
+        }
+    };
+    QMenu *menu = buildItemMenu(itemMenuEntries(*item, m_settings), this, chosen);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    // A picture whose file is SVG source also pastes that source, once the file has been read;
+    // the menu does not wait for the disk.
+    QPointer<QMenu> shown(menu);
+    m_environment.svgString(*item).then(menu, [shown, chosen](const std::optional<QString> &svg) {
+        if (shown && svg)
+            appendItemMenuEntries(shown, { svgCodeMenuEntry(*svg) }, chosen);
+    });
+    m_environment.itemMenuWillOpen(menu);
     menu->popup(globalPosition);
 }
 

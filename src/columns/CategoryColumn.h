@@ -54,6 +54,7 @@ protected:
 private:
     void showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition);
 
+    PanelEnvironment &m_environment;
     AppSettings &m_settings;
     CategoryColumnConfig m_config;
     QWidget *m_header;

@@ -32,10 +32,22 @@ QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSetting
     return entries;
 }
 
+ItemMenuEntry svgCodeMenuEntry(const QString &svgCode)
+{
+    return { ItemMenuEntry::Action::pasteText, QStringLiteral("Paste SVG code"), svgCode, {}, true };
+}
+
 QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
     const std::function<void(const ItemMenuEntry &)> &chosen)
 {
     auto *menu = new QMenu(parent);
+    appendItemMenuEntries(menu, entries, chosen);
+    return menu;
+}
+
+void appendItemMenuEntries(QMenu *menu, const QList<ItemMenuEntry> &entries,
+    const std::function<void(const ItemMenuEntry &)> &chosen)
+{
     for (const ItemMenuEntry &entry : entries) {
         if (entry.separatorBefore)
             menu->addSeparator();
@@ -43,5 +55,4 @@ QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
         action->setShortcut(entry.shortcut);
         QObject::connect(action, &QAction::triggered, menu, [entry, chosen] { chosen(entry); });
     }
-    return menu;
 }

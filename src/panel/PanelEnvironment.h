@@ -3,6 +3,7 @@
 #include "items/CodeLine.h"
 #include "model/ClipboardItem.h"
 
+#include <QFuture>
 #include <QRectF>
 #include <QString>
 #include <QUuid>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class QMenu;
 class QWidget;
 
 // Everything the panel view asks of what lies outside it: the application shell that shows
@@ -84,6 +86,13 @@ public:
     virtual void clearHighlightCache() = 0;
     // The first lines of a code item as its row shows them.
     virtual QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) = 0;
+
+    // -- Item rows' context menus
+    // The whole text of a media item's file when it is SVG source, read off the main thread;
+    // nothing for any other item or file.
+    virtual QFuture<std::optional<QString>> svgString(const ClipboardItem &item) = 0;
+    // A row's context menu is about to open; hiding the panel closes it.
+    virtual void itemMenuWillOpen(QMenu *menu) = 0;
 
     // -- Store maintenance, run by the clipboard capture's database actor after the panel
     // saved its changes

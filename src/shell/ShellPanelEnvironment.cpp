@@ -91,6 +91,18 @@ void ShellPanelEnvironment::copyStringToPasteboard(const QString &text)
     m_pasteService.copyStringToPasteboard(text);
 }
 
+QFuture<std::optional<QString>> ShellPanelEnvironment::svgString(const ClipboardItem &item)
+{
+    if (item.resolvedItem().type() != ClipboardItemType::media)
+        return QtFuture::makeReadyFuture(std::optional<QString>());
+    return PasteService::svgString(item);
+}
+
+void ShellPanelEnvironment::itemMenuWillOpen(QMenu *menu)
+{
+    m_delegate.setActiveMenu(menu);
+}
+
 void ShellPanelEnvironment::simulatePaste()
 {
     m_pasteService.simulatePaste();

@@ -61,6 +61,9 @@ public:
     void clearHighlightCache() override;
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
 
+    QFuture<std::optional<QString>> svgString(const ClipboardItem &item) override;
+    void itemMenuWillOpen(QMenu *menu) override;
+
     void checkpointStore() override;
     void compactStore() override;
 

@@ -18,7 +18,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QGraphicsOpacityEffect>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -257,4 +260,79 @@ TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
     NotificationCenter::defaultCenter().post(Notifications::panelDidHide);
     ASSERT_TRUE(waitUntil([&] { return finished; }));
     EXPECT_FALSE(cleared) << "hiding the panel withdraws the question";
+}
+
+// A row's menu is the shell's to close when the panel hides, and a picture whose file turns out
+// to be SVG source offers that source once the file has been read, in the menu already open.
+TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeenRead)
+{
+    const QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\"><rect/></svg>");
+    ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+        { .fileURL = QUrl::fromLocalFile(QStringLiteral("/tmp/logo.svg")),
+            .mediaSubtypeRaw = QStringLiteral("image") });
+    picture->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-10));
+    context().insert(picture);
+    insertText(QStringLiteral("a note"));
+    ClipboardPanelView &panel = show(800);
+    ColumnItemsView *history = columnTitled(QStringLiteral("History"))->itemsView();
+    ASSERT_NE(history, nullptr);
+
+    const auto openMenuOnRow = [&](int row) -> QMenu * {
+        const QPoint at = history->visualRect(row).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, history->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(history->viewport(), &event);
+        settle();
+        return m_env.openedMenus.isEmpty() ? nullptr : m_env.openedMenus.last();
+    };
+    const auto titles = [](const QMenu *menu) {
+        QStringList shown;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                shown << action->text();
+        }
+        return shown;
+    };
+
+    struct Case
+    {
+        const char *name;
+        int row; // the note is newer, so it comes first
+        std::optional<QString> svgCode;
+        QStringList before;
+        QStringList after;
+    };
+    const Case cases[] = {
+        { "a text", 0, std::nullopt, { "Pin", "Delete" }, { "Pin", "Delete" } },
+        { "a picture that is no SVG", 1, std::nullopt, { "Pin", "Delete" }, { "Pin", "Delete" } },
+        { "an SVG picture", 1, svg, { "Pin", "Delete" }, { "Pin", "Delete", "Paste SVG code" } },
+    };
+    for (const Case &c : cases) {
+        const qsizetype opened = m_env.openedMenus.size();
+        QMenu *menu = openMenuOnRow(c.row);
+        ASSERT_EQ(m_env.openedMenus.size(), opened + 1) << c.name << ": the shell was not told of the menu";
+        EXPECT_EQ(titles(menu), c.before) << c.name;
+        m_env.svgCode = c.svgCode;
+        m_env.svgReady();
+        settle();
+        EXPECT_EQ(titles(menu), c.after) << c.name;
+        if (c.svgCode) {
+            menu->actions().last()->trigger();
+            settle();
+            EXPECT_EQ(m_env.copiedStrings, QStringList({ svg })) << c.name;
+        }
+        menu->close();
+        settle();
+    }
+
+    // A menu closed before the file was read is simply gone.
+    QMenu *closed = openMenuOnRow(1);
+    QPointer<QMenu> watched(closed);
+    closed->close();
+    settle();
+    ASSERT_TRUE(watched.isNull());
+    m_env.svgCode = svg;
+    m_env.svgReady();
+    settle();
+    EXPECT_EQ(m_env.copiedStrings.size(), 1);
+    (void)panel;
 }

@@ -3,6 +3,7 @@
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/PanelEnvironment.h"
 
+#include <QFutureInterface>
 #include <QSet>
 #include <QStringList>
 
@@ -113,6 +114,25 @@ public:
     }
     bool isFileAvailable(const ClipboardItem &item) override { return !unavailableItems.contains(item.id()); }
     void refreshMountedVolumes() override { calls << QStringLiteral("refreshMountedVolumes"); }
+    // The SVG source media items answer with, once svgReady.
+    std::optional<QString> svgCode;
+    QFutureInterface<std::optional<QString>> svgReading;
+    QFuture<std::optional<QString>> svgString(const ClipboardItem &item) override
+    {
+        if (item.resolvedItem().type() != ClipboardItemType::media)
+            return QtFuture::makeReadyFuture(std::optional<QString>());
+        svgReading = QFutureInterface<std::optional<QString>>();
+        svgReading.reportStarted();
+        return svgReading.future();
+    }
+    // Finishes the reading svgString began.
+    void svgReady()
+    {
+        svgReading.reportResult(svgCode);
+        svgReading.reportFinished();
+    }
+    QList<QMenu *> openedMenus;
+    void itemMenuWillOpen(QMenu *menu) override { openedMenus.append(menu); }
 
     int count(const QString &call) const { return int(calls.count(call)); }
 };
