@@ -261,7 +261,7 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
         QRectF rect = m_layout.cellRect(row);
         // A row swiped open slides left over its Delete action.
-        if (const double slid = SwipeStateManager::shared().offset(item->id()); slid < 0) {
+        if (const double slid = SwipeStateManager::shared().offset({ item->id(), this }); slid < 0) {
             const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
             painter.setPen(Qt::NoPen);
             painter.setBrush(QColor(0xE0, 0x3E, 0x36));
@@ -296,8 +296,9 @@ void ColumnItemsView::resizeEvent(QResizeEvent *event)
 
 QRect ColumnItemsView::swipeActionRect(int row, const ClipboardItem &item) const
 {
-    const double slid = SwipeStateManager::shared().offset(item.id());
-    if (slid >= 0 || SwipeStateManager::shared().openRow() != item.id())
+    const SwipeStateManager::Row swiped { item.id(), this };
+    const double slid = SwipeStateManager::shared().offset(swiped);
+    if (slid >= 0 || SwipeStateManager::shared().openRow() != swiped)
         return {};
     const QRect rect = visualRect(row);
     return QRect(rect.right() + 1 + int(slid), rect.top(), int(-slid), rect.height());
@@ -316,7 +317,7 @@ void ColumnItemsView::wheelEvent(QWheelEvent *event)
         return;
     }
     // Fingers to the left open the row; a wheel's eighths of a degree count as points.
-    SwipeStateManager::shared().swipe(item->id(), pixels.isNull() ? angle.x() / 4.0 : pixels.x());
+    SwipeStateManager::shared().swipe({ item->id(), this }, pixels.isNull() ? angle.x() / 4.0 : pixels.x());
     if (event->phase() == Qt::ScrollEnd)
         SwipeStateManager::shared().endSwipe();
     else

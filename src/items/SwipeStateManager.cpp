@@ -28,16 +28,16 @@ void SwipeStateManager::startMonitoring()
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-double SwipeStateManager::offset(const QUuid &itemId) const
+double SwipeStateManager::offset(const Row &row) const
 {
-    return m_row == itemId || m_closing == itemId ? m_offset.value() : 0.0;
+    return m_row == row || m_closing == row ? m_offset.value() : 0.0;
 }
 
-void SwipeStateManager::swipe(const QUuid &itemId, double dx)
+void SwipeStateManager::swipe(const Row &row, double dx)
 {
-    if (m_row != itemId) {
+    if (m_row != row) {
         closeOpenRow();
-        m_row = itemId;
+        m_row = row;
         m_closing.reset();
         m_offset.setValue(0.0);
     }

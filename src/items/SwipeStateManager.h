@@ -28,17 +28,30 @@ public:
     void startMonitoring();
     bool isMonitoring() const { return m_monitoring; }
 
+    // A row of one list: an item shown in two columns has a row in each, and only the one swiped
+    // opens.
+    struct Row
+    {
+        Row(const QUuid &itemId, const void *rowList = nullptr)
+            : item(itemId)
+            , list(rowList)
+        { }
+        QUuid item;
+        const void *list;
+        bool operator==(const Row &) const = default;
+    };
+
     // A sideways movement over a row (negative: to the left, opening it).
-    void swipe(const QUuid &itemId, double dx);
+    void swipe(const Row &row, double dx);
     // The fingers let go: the row settles open when it was more than half open.
     void endSwipe();
     // Shuts the open row, if any; its closing marker clears once it has shut.
     void closeOpenRow();
 
-    std::optional<QUuid> openRow() const { return m_row; }
-    std::optional<QUuid> closingRow() const { return m_closing; }
+    std::optional<Row> openRow() const { return m_row; }
+    std::optional<Row> closingRow() const { return m_closing; }
     // How far a row is slid to the left (0 for every row but the one swiped).
-    double offset(const QUuid &itemId) const;
+    double offset(const Row &row) const;
     // Where the open row's action is on screen (the row's view tells); presses there do not shut.
     void setActionArea(const QRect &globalArea) { m_actionArea = globalArea; }
 
@@ -51,8 +64,8 @@ Q_SIGNALS:
 private:
     Clock &m_clock;
     AnimatedValue m_offset;
-    std::optional<QUuid> m_row;
-    std::optional<QUuid> m_closing;
+    std::optional<Row> m_row;
+    std::optional<Row> m_closing;
     QRect m_actionArea;
     bool m_monitoring = false;
     quint64 m_generation = 0;

@@ -565,11 +565,9 @@ void AppDelegate::showPanel()
         if (!self || !self->m_popoverPanel)
             return;
         NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
-        if (findSearchField(self->m_popoverPanel->contentView())) {
-            QTimer::singleShot(250, self, [self] {
-                if (self)
-                    self->focusSearchField();
-            });
+        if (SearchField *field = findSearchField(self->m_popoverPanel->contentView())) {
+            QTimer::singleShot(
+                250, field, [field, textAtShow = field->text()] { focusSearchField(field, textAtShow); });
         }
         self->m_popoverPanel->setFrame(frame);
         self->m_popoverPanel->setMaximumFrameSize(frame.size());
@@ -615,16 +613,13 @@ SearchField *AppDelegate::findSearchField(QWidget *contentView)
     return view ? view->searchField() : nullptr;
 }
 
-void AppDelegate::focusSearchField()
+void AppDelegate::focusSearchField(SearchField *field, const QString &textAtShow)
 {
-    if (!m_popoverPanel)
-        return;
-    SearchField *field = findSearchField(m_popoverPanel->contentView());
     if (!field)
         return;
     field->setFocus(Qt::OtherFocusReason);
-    // Typing replaces the previous search.
-    if (!field->text().isEmpty())
+    // Selecting what was typed in the moment since the show would let the next key replace it.
+    if (!field->text().isEmpty() && field->text() == textAtShow)
         field->selectAll();
 }
 

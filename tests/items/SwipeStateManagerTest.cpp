@@ -116,3 +116,28 @@ TEST(SwipeStateManagerTest, APressElsewhereOrAScrollUpOrDownShutsTheOpenRow)
         clock.advance(200ms);
     }
 }
+
+// An item shown in History and in its own column has a row in each: the row swiped opens, the
+// other stays, and swiping the other shuts the first.
+TEST(SwipeStateManagerTest, AnItemInTwoListsOpensOnlyInTheListSwiped)
+{
+    ManualClock clock;
+    SwipeStateManager swipes(clock);
+    const QUuid item = QUuid::createUuid();
+    int historyList = 0;
+    int textList = 0;
+    const SwipeStateManager::Row inHistory { item, &historyList };
+    const SwipeStateManager::Row inText { item, &textList };
+
+    swipes.swipe(inHistory, -72);
+    swipes.endSwipe();
+    clock.advance(200ms);
+    EXPECT_EQ(swipes.offset(inHistory), -SwipeStateManager::actionWidth);
+    EXPECT_EQ(swipes.offset(inText), 0.0);
+    EXPECT_EQ(swipes.openRow(), inHistory);
+
+    swipes.swipe(inText, -72);
+    EXPECT_EQ(swipes.openRow(), inText);
+    EXPECT_EQ(swipes.offset(inHistory), 0.0) << "shut at once by the other";
+    EXPECT_EQ(swipes.offset(inText), -SwipeStateManager::actionWidth);
+}
