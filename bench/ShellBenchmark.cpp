@@ -69,7 +69,9 @@ BenchStore &store(StoreKind kind)
         return *slot;
     slot = new BenchStore;
     slot->container = ModelContainer::open(slot->folder.path() + QStringLiteral("/default.store"), nullptr);
-    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    // Within the capture's retention (eight hours by default), which prunes older unpinned
+    // items when the app starts, and none of them later than now.
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-2 * 3600);
     if (kind == StoreKind::highlightedCode) {
         BenchCodeItems::insertHighlighted(
             *slot->container, 200, HighlightTheme::github, BenchCodeItems::appearanceIsDark(), start);
@@ -346,7 +348,12 @@ void BM_HistoryAnimationFrames(benchmark::State &state)
     ClipboardPanel *panel = app.delegate.popoverPanel();
     // The history loads and the window widens to its five columns.
     if (!spinUntil([&] { return view->state().visibleColumnCount() == 5 && panel->width() >= 995; }, 5000)) {
-        state.SkipWithError("the panel did not widen to five columns (a screen of 1920 is needed)");
+        const std::string reason = QStringLiteral("the panel did not widen to five columns (a screen of "
+                                                  "1920 is needed): %1 columns, %2 wide")
+                                       .arg(view->state().visibleColumnCount())
+                                       .arg(panel->width())
+                                       .toStdString();
+        state.SkipWithError(reason.c_str());
         return;
     }
     QList<double> intervals;
