@@ -9,6 +9,7 @@
 #include "panel/PanelLayout.h"
 #include "panel/PanelToolButton.h"
 
+#include <QFutureWatcher>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -140,12 +141,16 @@ void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &gl
     QMenu *menu = buildItemMenu(itemMenuEntries(*item, m_settings), this, chosen);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // A picture whose file is SVG source also pastes that source, once the file has been read;
-    // the menu does not wait for the disk.
-    QPointer<QMenu> shown(menu);
-    m_environment.svgString(*item).then(menu, [shown, chosen](const std::optional<QString> &svg) {
-        if (shown && svg)
-            appendItemMenuEntries(shown, { svgCodeMenuEntry(*svg) }, chosen);
+    // the menu does not wait for the disk. The watcher goes with the menu, which may close
+    // before the reading ends.
+    auto *reading = new QFutureWatcher<std::optional<QString>>(menu);
+    connect(reading, &QFutureWatcherBase::finished, menu, [menu, reading, chosen] {
+        if (reading->future().resultCount() == 0)
+            return;
+        if (const std::optional<QString> svg = reading->result())
+            appendItemMenuEntries(menu, { svgCodeMenuEntry(*svg) }, chosen);
     });
+    reading->setFuture(m_environment.svgString(*item));
     m_environment.itemMenuWillOpen(menu);
     menu->popup(globalPosition);
 }
