@@ -452,9 +452,13 @@ TEST_F(HighlightCacheServiceTest, RowsAreServedBeforeRefreshesAndTakeTheirLinesO
     ASSERT_TRUE(waitForIdle());
 
     ASSERT_EQ(order.size(), 8) << "the last refreshed item comes twice: its row's line, then the rest";
-    // Two refresh jobs were under way already; the rows' work (two jobs, served side by side)
-    // comes right after them, the rest of the refresh after that.
-    EXPECT_EQ(QSet<QUuid>({ order[2], order[3] }), QSet<QUuid>({ shown->id(), refreshed.last()->id() }));
+    // Two refresh jobs were under way already; the rows' work (two jobs) takes the next free
+    // places, so it is done among the first four, before the rest of the refresh. (Which of
+    // the first four finishes first is the thread pool's business: a one-line row can
+    // overtake a twenty-line job that was under way.)
+    const QList<QUuid> firstFour = order.mid(0, 4);
+    EXPECT_TRUE(firstFour.contains(shown->id()));
+    EXPECT_TRUE(firstFour.contains(refreshed.last()->id()));
     EXPECT_GE(order.lastIndexOf(refreshed.last()->id()), 6);
     EXPECT_EQ(storedLines(*refreshed.last())->size(), 20);
 }
