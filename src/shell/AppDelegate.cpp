@@ -551,6 +551,10 @@ void AppDelegate::showPanel()
             panel->minimumFrameSize());
     if (m_refreshVolumes)
         m_refreshVolumes();
+    // The search from before the show is selected a moment after it, so that typing replaces
+    // it; what is typed in that moment is not (a key typed at once would replace the one before).
+    QPointer<SearchField> searchField = findSearchField(panel->contentView());
+    const QString searchAtShow = searchField ? searchField->text() : QString();
     panel->setMinimumFrameSize(placement.minimumSize);
     panel->setFrame(placement.frame);
     panel->setWindowOpacity(1);
@@ -562,14 +566,12 @@ void AppDelegate::showPanel()
 
     QPointer<AppDelegate> self = this;
     const QRectF frame = placement.frame;
-    QTimer::singleShot(0, this, [self, frame] {
+    QTimer::singleShot(0, this, [self, frame, searchField, searchAtShow] {
         if (!self || !self->m_popoverPanel)
             return;
         NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
-        if (SearchField *field = findSearchField(self->m_popoverPanel->contentView())) {
-            QTimer::singleShot(
-                250, field, [field, textAtShow = field->text()] { focusSearchField(field, textAtShow); });
-        }
+        if (SearchField *field = searchField.data())
+            QTimer::singleShot(250, field, [field, searchAtShow] { focusSearchField(field, searchAtShow); });
         self->m_popoverPanel->setFrame(frame);
         self->m_popoverPanel->setMaximumFrameSize(frame.size());
         QTimer::singleShot(100, self, [self] {

@@ -252,6 +252,10 @@ TEST_F(PanelRowsX11Test, SlashEmojiWithoutAnEmojiPickerSaysSoAndKeepsThePanel)
         }
         return count;
     };
+    // The window can be up a moment before its first paint: the black screen behind it would
+    // count as the message.
+    ASSERT_TRUE(waitUntil([&] { return dark() < toast.width() * toast.height() / 2; }))
+        << "the panel was never drawn";
     const int before = dark();
 
     ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("/emoji") }));
