@@ -266,6 +266,7 @@ void AppDelegate::createStatusItem()
     if (!StatusItem::isAvailable())
         printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
     m_statusItem = std::make_unique<StatusItem>();
+    m_statusItem->setOpenShortcut(*m_shortcuts, togglePanelShortcut());
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);

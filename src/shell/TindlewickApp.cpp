@@ -105,10 +105,9 @@ int run(int argc, char **argv)
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
     // Showing the panel must never wait for a disk: whether the files of file items are
-    // still there is learnt on a worker thread, and the panel looks again when it changed.
+    // still there is learnt on a worker thread, and the panel looks again when it changed
+    // (the file-availability service tells it).
     FileExistence::shared().setBackgroundChecks(true);
-    QObject::connect(&FileExistence::shared(), &FileExistence::answersChanged, &app,
-        [] { NotificationCenter::defaultCenter().post(Notifications::volumesDidChange); });
     SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),

@@ -160,8 +160,10 @@ TEST_F(LinksAndFilesEndToEndTest, ACopiedLinkShowsItsPageTitleAndPicture)
             item = newestStoredItem();
             return item && item->textContent() == link && item->linkTitle() && item->linkThumbnailData();
         },
-        std::chrono::milliseconds(2000));
-    ASSERT_TRUE(complete) << "title and picture not stored 2 s after the copy";
+        std::chrono::seconds(20));
+    // How soon is a figure for the README (about 0.1-0.3 s here), not a test: a busy machine
+    // may take longer.
+    ASSERT_TRUE(complete) << "title and picture never stored";
     std::printf("[ LinksAndFiles ] title and picture stored %lld ms after the copy\n", sinceCopy.elapsed());
     EXPECT_EQ(item->linkTitle(), QStringLiteral("Harbour lights at dusk"));
     EXPECT_EQ(item->linkDescription(), QStringLiteral("Photographs from the quay"));
