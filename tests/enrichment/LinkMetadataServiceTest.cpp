@@ -183,7 +183,9 @@ TEST_F(LinkMetadataServiceTest, PagesAreReadInTheEncodingTheyDeclare)
             "<title>\x80 5 \x96 cheap</title>",
             QString::fromUtf8("€ 5 – cheap") },
         { "the server's name wins over the page's", "text/html; charset=utf-8",
-            "<meta charset=\"iso-8859-1\"><title>Gr\xC3\xBC\xC3\x9F" "e</title>", QString::fromUtf8("Grüße") },
+            "<meta charset=\"iso-8859-1\"><title>Gr\xC3\xBC\xC3\x9F"
+            "e</title>",
+            QString::fromUtf8("Grüße") },
         { "UTF-8 that is not UTF-8 gives nothing", "text/html; charset=utf-8", "<title>caf\xE9</title>",
             std::nullopt },
         { "an unknown name gives nothing for bytes that are not UTF-8", "text/html; charset=x-no-such",
