@@ -3,7 +3,45 @@
 #include "enrichment/ColorFormatMenuItem.h"
 #include "model/AppSettings.h"
 
+#include <QKeyEvent>
 #include <QMenu>
+
+namespace {
+
+// A menu that pops up on its own belongs to no window's shortcuts, so the shortcuts its
+// entries show would do nothing while it is open: the menu answers them itself.
+class MenuShortcuts final : public QObject
+{
+public:
+    explicit MenuShortcuts(QMenu *menu)
+        : QObject(menu)
+        , m_menu(menu)
+    {
+        menu->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_menu || event->type() != QEvent::KeyPress)
+            return false;
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        for (QAction *action : m_menu->actions()) {
+            if (action->shortcut().isEmpty() || action->shortcut() != pressed || !action->isEnabled())
+                continue;
+            // Closed first, so that what the entry does (a paste) meets no open menu.
+            m_menu->close();
+            action->trigger();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QMenu *m_menu;
+};
+
+} // namespace
 
 QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSettings &settings)
 {
@@ -42,6 +80,8 @@ QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
 {
     auto *menu = new QMenu(parent);
     appendItemMenuEntries(menu, entries, chosen);
+    // Entries added later are answered too: it looks the actions up when a key comes.
+    new MenuShortcuts(menu);
     return menu;
 }
 

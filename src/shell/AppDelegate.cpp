@@ -419,6 +419,10 @@ void AppDelegate::openSettings()
 
 void AppDelegate::checkForUpdates(QWidget *over)
 {
+    // The settings window stays above other windows: an answer asked for from the tray while
+    // it is open belongs to it, or it would open hidden underneath.
+    if (!over && m_settingsWindow && m_settingsWindow->isVisible())
+        over = m_settingsWindow;
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates"),
         QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
                        "there (for example with apt) to get the newest version."),

@@ -8,6 +8,7 @@
 #include "model/StoreTestSupport.h"
 #include "platform/UserDefaults.h"
 #include "support/TestPictures.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 
 TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
 {
@@ -122,6 +124,40 @@ TEST(ItemContextMenuTest, APinOffersItsLabelButASingleCharacterPinDoesNot)
     ClipboardItemPtr star = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("★") });
     star->setIsPinned(true);
     EXPECT_EQ(titles(*star), QStringList({ "Unpin", "Delete" }));
+}
+
+TEST(ItemContextMenuTest, TheShortcutsAnOpenMenuShowsChooseTheirEntry)
+{
+    QTemporaryDir folder;
+    UserDefaults defaults(folder.path() + QStringLiteral("/defaults.json"));
+    AppSettings settings(defaults);
+    settings.toggleColorFormat(ColorFormatter::Format::hsl);
+    ClipboardItemPtr color
+        = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#00FFFF") });
+    const QList<ItemMenuEntry> entries = itemMenuEntries(*color, settings);
+    const struct
+    {
+        QKeyCombination keys;
+        std::optional<QString> chosen;
+    } cases[] = {
+        { Qt::CTRL | Qt::Key_1, QStringLiteral("#00FFFF") },
+        { Qt::CTRL | Qt::Key_2, QStringLiteral("rgb(0, 255, 255)") },
+        { Qt::CTRL | Qt::Key_3, QStringLiteral("hwb(180 0% 0%)") }, // HSL is off: HWB moves up
+        { Qt::CTRL | Qt::Key_0, QStringLiteral("UIColor(red: 0, green: 1, blue: 1, alpha: 1)") },
+        { Qt::CTRL | Qt::Key_Minus, std::nullopt }, // ten formats are on: none answers "-"
+        { QKeyCombination(Qt::Key_2), std::nullopt }, // the digit alone is no shortcut
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QKeySequence(c.keys).toString().toStdString());
+        std::optional<QString> chosen;
+        std::unique_ptr<QMenu> menu(
+            buildItemMenu(entries, nullptr, [&](const ItemMenuEntry &entry) { chosen = entry.value; }));
+        menu->popup(QPoint(10, 10));
+        ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+        QTest::keyClick(menu.get(), c.keys.key(), c.keys.keyboardModifiers());
+        EXPECT_EQ(chosen, c.chosen);
+        EXPECT_EQ(menu->isVisible(), !c.chosen) << "a chosen entry closes the menu";
+    }
 }
 
 TEST(ItemRowPainterTest, FormattedTextShowsItsFormattingUntilShiftDropsIt)

@@ -322,3 +322,33 @@ TEST_F(LinksAndFilesEndToEndTest, FilesThatWentAreLeftOutOnTheNextShowAndPaintin
     ASSERT_TRUE(store);
     EXPECT_EQ(store->makeContext()->fetch(FetchDescriptor::newestFirst()).items.size(), 4);
 }
+
+TEST_F(LinksAndFilesEndToEndTest, APageInAnOlderEncodingStillGivesItsTitle)
+{
+    LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    server.setResponse(QStringLiteral("/latin"),
+        LocalHttpServer::Response { 200, "text/html",
+            "<html><head><meta charset=\"iso-8859-1\"><title>Caf\xE9 cr\xE8me br\xFBl\xE9"
+            "e</title></head></html>" });
+    seedStore({ QStringLiteral("an older entry") });
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+
+    const QString link = server.url(QStringLiteral("/latin")).toString();
+    copyFromOutside(link);
+    ClipboardItemPtr item;
+    ASSERT_TRUE(waitUntil([&] {
+        item = newestStoredItem();
+        return item && item->textContent() == link && server.requestCount(QStringLiteral("/latin")) > 0;
+    }));
+    EXPECT_TRUE(waitUntil([&] {
+        item = newestStoredItem();
+        return item && item->linkTitle();
+    })) << "no title stored";
+    EXPECT_EQ(item->linkTitle(), QString::fromUtf8("Café crème brûlée"));
+    ASSERT_TRUE(showPanel(app).isValid());
+    saveScreenshot(QStringLiteral("link-row-latin1-title.png"));
+}
