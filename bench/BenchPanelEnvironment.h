@@ -20,7 +20,10 @@ public:
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override { }
     void activatePreviousApplication() override { }
-    void showCharacterPalette() override { }
+    bool showCharacterPalette() override { return false; }
+    void showPreview(const std::function<QWidget *()> &, const QUuid &, const QRectF &) override { }
+    void schedulePreviewHide() override { }
+    void hidePreview(bool) override { }
 
     bool copyToPasteboard(const ClipboardItemPtr &, bool) override { return false; }
     void copyStringToPasteboard(const QString &) override { }
@@ -48,6 +51,11 @@ public:
 
     bool isFileAvailable(const ClipboardItem &item) override;
     void refreshMountedVolumes() override;
+    QFuture<std::optional<QString>> svgString(const ClipboardItem &) override
+    {
+        return QtFuture::makeReadyFuture(std::optional<QString>());
+    }
+    void itemMenuWillOpen(QMenu *) override { }
 
 private:
     QPointer<QWidget> m_window;

@@ -1,13 +1,16 @@
 // The panel: one search keystroke (categories and column lists recomputed) at a realistic and at
-// a large history, and the memory of the shown panel over a history with full-HD images.
+// a large history, a pointer move over 5,000 pinned items, and the memory of the shown panel
+// over a history with full-HD images.
 #include "BenchSupport.h"
 
 #include "BenchCodeItems.h"
 #include "BenchPanelEnvironment.h"
 #include "columns/CategoryColumn.h"
+#include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
 #include "detection/HighlightCacheService.h"
 #include "detection/highlight/Highlight.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
@@ -23,10 +26,12 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include <malloc.h>
 
@@ -101,6 +106,59 @@ void BM_PanelSearchKeystroke(benchmark::State &state)
 }
 BENCHMARK(BM_PanelSearchKeystroke)->ArgName("pinned5000")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// One pointer move over the panel with 5,000 pinned items on show in the Text column: the move
+// reaches the window, the item under it is looked up among the registered cells and selected,
+// the columns' selection follows; with repaint, the rows that changed are drawn too. Every move
+// lands on another row, the most a move can cost.
+void BM_HoverPointerMove(benchmark::State &state)
+{
+    Fixture fixture;
+    ModelContext &context = *fixture.container->mainContext();
+    fillForSearch(context, true);
+    // Made first, as the app does: its making announces the volumes, which panels then read.
+    FileAvailabilityService::shared();
+    BenchPanelEnvironment environment;
+    QWidget window;
+    window.resize(1200, 700);
+    environment.setWindow(&window);
+    auto *panel
+        = new ClipboardPanelView(context, environment, nullptr, *fixture.settings, Clock::system(), &window);
+    panel->resize(1200, 700);
+    window.show();
+    drainEvents();
+    panel->state().setPinnedGroupExpanded(QStringLiteral("Text"), true);
+    drainEvents();
+    (void)window.grab();
+    ColumnItemsView *text = nullptr;
+    for (CategoryColumn *column : panel->columns()) {
+        if (column->config().title == QStringLiteral("Text"))
+            text = column->itemsView();
+    }
+    QWindow *handle = window.windowHandle();
+    if (!text || !handle || !text->model() || text->model()->rowCount() < 5000) {
+        state.SkipWithError("the Text column does not show the pins");
+        return;
+    }
+    QList<QPointF> points;
+    for (int row = 0; row < 8; ++row)
+        points.append(QPointF(text->viewport()->mapTo(&window, text->visualRect(row).center())));
+    const bool repaint = state.range(0) != 0;
+    qsizetype next = 0;
+    for (auto _ : state) {
+        const QPointF point = points[next++ % points.size()];
+        QMouseEvent move(QEvent::MouseMove, point, point, handle->mapToGlobal(point), Qt::NoButton,
+            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &move);
+        if (repaint)
+            QCoreApplication::processEvents();
+    }
+    const std::optional<int> selected = panel->state().selectionState().selectedItemIndex();
+    if (!selected)
+        state.SkipWithError("the pointer selected nothing");
+    state.counters["rows"] = double(text->model()->rowCount());
+}
+BENCHMARK(BM_HoverPointerMove)->ArgName("repaint")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
 {
     QImage image(size, QImage::Format_RGB32);
@@ -137,7 +195,7 @@ void showAndScrollThrough(Fixture &fixture, BenchPanelEnvironment &environment, 
     window.resize(1200, 700);
     environment.setWindow(&window);
     auto *panel = new ClipboardPanelView(
-        *fixture.container->mainContext(), environment, nullptr, *fixture.settings, &window);
+        *fixture.container->mainContext(), environment, nullptr, *fixture.settings, Clock::system(), &window);
     panel->resize(1200, 700);
     window.show();
     drainEvents();

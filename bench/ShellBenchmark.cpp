@@ -9,10 +9,13 @@
 #include "detection/HighlightCacheService.h"
 
 #include "enrichment/FileAvailabilityService.h"
+#include "items/HoverPreviewTimer.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "panel/ClipboardPanelView.h"
+#include "panel/PanelViewState.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -26,6 +29,8 @@
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/PreviewPanelManager.h"
+#include "shell/PreviewWindow.h"
 #include "shell/ShellPanelEnvironment.h"
 
 #include <benchmark/benchmark.h>
@@ -36,7 +41,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <numeric>
 
 namespace {
 
@@ -62,7 +69,9 @@ BenchStore &store(StoreKind kind)
         return *slot;
     slot = new BenchStore;
     slot->container = ModelContainer::open(slot->folder.path() + QStringLiteral("/default.store"), nullptr);
-    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
+    // Within the capture's retention (eight hours by default), which prunes older unpinned
+    // items when the app starts, and none of them later than now.
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-2 * 3600);
     if (kind == StoreKind::highlightedCode) {
         BenchCodeItems::insertHighlighted(
             *slot->container, 200, HighlightTheme::github, BenchCodeItems::appearanceIsDark(), start);
@@ -136,6 +145,24 @@ struct App
     UserDefaults defaults;
     AppSettings settings;
     AppDelegate delegate;
+};
+
+// Runs its callback on every paint of the widgets it watches.
+class PaintWatcher final : public QObject
+{
+public:
+    explicit PaintWatcher(std::function<void()> painted)
+        : m_painted(std::move(painted))
+    { }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted();
+        return false;
+    }
+
+private:
+    std::function<void()> m_painted;
 };
 
 bool spinUntil(const std::function<bool()> &done, int timeoutMs = 3000)
@@ -277,6 +304,155 @@ BENCHMARK(BM_PanelFirstPaintCold)
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
+
+// Runs the event loop, asleep between events (unlike spinUntil), until done or the time is up:
+// the thread's CPU time then counts only the work the events made.
+bool sleepUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(2);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+// The panel shown once (its window made and painted), and the view in it; nothing when it never
+// painted.
+ClipboardPanelView *shownPanelView(App &app, BenchDesktop &desktop, benchmark::State &state)
+{
+    if (releaseToFirstPaint(app, desktop).seconds < 0) {
+        state.SkipWithError("the panel never painted");
+        return nullptr;
+    }
+    QWidget *content = app.delegate.popoverPanel()->contentView();
+    auto *view = qobject_cast<ClipboardPanelView *>(content);
+    return view ? view : content->findChild<ClipboardPanelView *>();
+}
+
+// Collapsing and expanding History in the shown panel (History, Text, Links, Code, Colors): the
+// time between the frames the window shows while it and the values animate (0.2 s: about twelve
+// frames at 60 per second; a frame is a paint at a new width), and the app's work per frame.
+void BM_HistoryAnimationFrames(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    App app(*store(false).container, desktop);
+    ClipboardPanelView *view = shownPanelView(app, desktop, state);
+    if (!view)
+        return;
+    ClipboardPanel *panel = app.delegate.popoverPanel();
+    // The history loads and the window widens to its five columns.
+    if (!spinUntil([&] { return view->state().visibleColumnCount() == 5 && panel->width() >= 995; }, 5000)) {
+        const std::string reason = QStringLiteral("the panel did not widen to five columns (a screen of "
+                                                  "1920 is needed): %1 columns, %2 wide")
+                                       .arg(view->state().visibleColumnCount())
+                                       .arg(panel->width())
+                                       .toStdString();
+        state.SkipWithError(reason.c_str());
+        return;
+    }
+    QList<double> intervals;
+    QList<double> work;
+    double frames = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        std::optional<qint64> lastFrame;
+        int lastWidth = panel->width();
+        double cpuAtLastFrame = threadMilliseconds();
+        QList<double> iteration;
+        QMetaObject::Connection connection = QObject::connect(panel, &ClipboardPanel::painted, [&] {
+            if (panel->width() == lastWidth)
+                return;
+            lastWidth = panel->width();
+            const qint64 now = clock.nsecsElapsed();
+            const double cpu = threadMilliseconds();
+            if (lastFrame) {
+                iteration.append(double(now - *lastFrame) / 1e6);
+                work.append(cpu - cpuAtLastFrame);
+            }
+            lastFrame = now;
+            cpuAtLastFrame = cpu;
+            frames += 1;
+        });
+        clock.start();
+        view->state().toggleHistory();
+        // Through the 0.05 s start and the 0.2 s resize; the toggle settles 0.05 s later.
+        sleepUntil([&] { return clock.elapsed() > 100 && !view->state().isHistoryToggling(); }, 3000);
+        QObject::disconnect(connection);
+        state.SetIterationTime(iteration.isEmpty()
+                ? 0
+                : std::accumulate(iteration.begin(), iteration.end(), 0.0) / iteration.size() / 1e3);
+        intervals << iteration;
+        sleepUntil([] { return false; }, 550); // toggles within 0.5 s of the last are dropped
+    }
+    if (intervals.isEmpty()) {
+        state.SkipWithError("no frames were drawn");
+        return;
+    }
+    std::sort(intervals.begin(), intervals.end());
+    state.counters["frames"] = frames / double(state.iterations());
+    state.counters["interval_median_ms"] = intervals[intervals.size() / 2];
+    state.counters["interval_p90_ms"] = intervals[intervals.size() * 9 / 10];
+    state.counters["interval_max_ms"] = intervals.last();
+    state.counters["work_per_frame_ms"]
+        = std::accumulate(work.begin(), work.end(), 0.0) / double(work.size());
+    state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
+}
+BENCHMARK(BM_HistoryAnimationFrames)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// The item preview: from the moment the pointer has rested on a row for the hover delay to the
+// preview window's first paint beside the panel (its content built from a 60-line text).
+void BM_PreviewAfterHoverDelay(benchmark::State &state)
+{
+    BenchDesktop desktop;
+    App app(*store(false).container, desktop);
+    ClipboardPanelView *view = shownPanelView(app, desktop, state);
+    if (!view)
+        return;
+    QStringList lines;
+    for (int line = 0; line < 60; ++line)
+        lines << QStringLiteral("Line %1 of a long note that the preview shows in full, wrapped.").arg(line);
+    const ClipboardItemPtr items[2] = {
+        ClipboardItem::create(ClipboardItemType::text, { .text = lines.join(QLatin1Char('\n')) }),
+        ClipboardItem::create(ClipboardItemType::text, { .text = lines.mid(5).join(QLatin1Char('\n')) }),
+    };
+    const QRect frame = app.delegate.popoverPanel()->geometry();
+    const QRectF anchor(frame.left(), frame.top() + 200, frame.width(), 44);
+    HoverPreviewTimer &timer = view->previewTimer();
+    int next = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        bool due = false;
+        bool painted = false;
+        QMetaObject::Connection requested = QObject::connect(&timer, &HoverPreviewTimer::showRequested, [&] {
+            due = true;
+            clock.start();
+        });
+        PaintWatcher watcher([&] {
+            if (due)
+                painted = true;
+        });
+        timer.pointerOver(items[next++ % 2], anchor);
+        // The delay first, then the window.
+        spinUntil([&] {
+            if (auto *window = dynamic_cast<QWidget *>(PreviewPanelManager::shared().window()))
+                window->installEventFilter(&watcher);
+            return painted;
+        });
+        QObject::disconnect(requested);
+        state.SetIterationTime(painted ? double(clock.nsecsElapsed()) / 1e9 : 0);
+        timer.cancel();
+        PreviewPanelManager::shared().hide(false);
+        QCoreApplication::processEvents();
+    }
+    state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
+}
+BENCHMARK(BM_PreviewAfterHoverDelay)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // 200 code items whose rows draw their highlighted lines: from memory (warm), and after a
 // restart from the lines kept in the items, without the highlighting engine (cold).

@@ -10,7 +10,7 @@ std::optional<QString> text(const PasteboardContents &contents, const QString &t
     const std::optional<QByteArray> bytes = contents.value(type);
     if (!bytes)
         return std::nullopt;
-    return PasteboardData::decodeText(*bytes);
+    return PasteboardData::decodeText(*bytes, type);
 }
 
 // Non-file entries (web links that came with a drag, say) are not files; the trash's own

@@ -5,9 +5,11 @@
 #include "items/ItemContextMenu.h"
 #include "model/AppSettings.h"
 #include "panel/ClearHistoryConfirmation.h"
+#include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelToolButton.h"
 
+#include <QFutureWatcher>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +21,7 @@
 CategoryColumn::CategoryColumn(
     ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings, QWidget *parent)
     : QWidget(parent)
+    , m_environment(environment)
     , m_settings(settings)
     , m_header(new QWidget(this))
     , m_historyToggle(
@@ -60,6 +63,8 @@ CategoryColumn::CategoryColumn(
     connect(m_view, &ColumnItemsView::textClicked, this, &CategoryColumn::pasteString);
     connect(m_view, &ColumnItemsView::contextMenuRequested, this, &CategoryColumn::showItemMenu);
     connect(m_view, &ColumnItemsView::scrolled, this, &CategoryColumn::scrolled);
+    connect(m_view, &ColumnItemsView::labelEdited, this, &CategoryColumn::labelEdited);
+    connect(m_view, &ColumnItemsView::deleteRequested, this, &CategoryColumn::itemDeleted);
     connect(m_view, &ColumnItemsView::pinnedHeaderClicked, this,
         [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
 }
@@ -72,8 +77,7 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     m_title->setFont(PanelLayout::panelFont(fontSize, QFont::DemiBold));
     m_title->setVisible(config.showTitle);
     m_historyToggle->setVisible(config.showHistoryToggle);
-    static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect())
-        ->setOpacity(config.toggleFadeOpacity);
+    setToggleOpacity(config.toggleFadeOpacity);
     m_clearButton->setVisible(config.canClearColumn && config.showTitle);
     m_viewModeToggle->setVisible(config.showViewModeToggle && config.canToggleViewMode);
     const bool grid = config.viewMode == AppSettings::ColumnViewMode::grid;
@@ -86,6 +90,13 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     m_view->setModel(model);
     setFixedWidth(std::max(0, int(std::floor(config.columnWidth))));
     update();
+}
+
+void CategoryColumn::setToggleOpacity(double opacity)
+{
+    auto *effect = static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect());
+    if (effect->opacity() != opacity)
+        effect->setOpacity(opacity);
 }
 
 void CategoryColumn::setKeyboardHighlight(bool keyboard)
@@ -109,23 +120,38 @@ bool CategoryColumn::isViewModeToggleShown() const
 void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition)
 {
     QPointer<CategoryColumn> self(this);
-    QMenu *menu
-        = buildItemMenu(itemMenuEntries(*item, m_settings), this, [self, item](const ItemMenuEntry &entry) {
-              if (!self)
-                  return;
-              switch (entry.action) {
-              case ItemMenuEntry::Action::togglePin:
-                  Q_EMIT self->itemPinToggled(item);
-                  break;
-              case ItemMenuEntry::Action::remove:
-                  Q_EMIT self->itemDeleted(item);
-                  break;
-              case ItemMenuEntry::Action::pasteText:
-                  Q_EMIT self->pasteString(entry.value);
-                  break;
-              }
-          });
+    const auto chosen = [self, item](const ItemMenuEntry &entry) {
+        if (!self)
+            return;
+        switch (entry.action) {
+        case ItemMenuEntry::Action::togglePin:
+            Q_EMIT self->itemPinToggled(item);
+            break;
+        case ItemMenuEntry::Action::editLabel:
+            self->m_view->beginLabelEdit(item);
+            break;
+        case ItemMenuEntry::Action::remove:
+            Q_EMIT self->itemDeleted(item);
+            break;
+        case ItemMenuEntry::Action::pasteText:
+            Q_EMIT self->pasteString(entry.value);
+            break;
+        }
+    };
+    QMenu *menu = buildItemMenu(itemMenuEntries(*item, m_settings), this, chosen);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    // A picture whose file is SVG source also pastes that source, once the file has been read;
+    // the menu does not wait for the disk. The watcher goes with the menu, which may close
+    // before the reading ends.
+    auto *reading = new QFutureWatcher<std::optional<QString>>(menu);
+    connect(reading, &QFutureWatcherBase::finished, menu, [menu, reading, chosen] {
+        if (reading->future().resultCount() == 0)
+            return;
+        if (const std::optional<QString> svg = reading->result())
+            appendItemMenuEntries(menu, { svgCodeMenuEntry(*svg) }, chosen);
+    });
+    reading->setFuture(m_environment.svgString(*item));
+    m_environment.itemMenuWillOpen(menu);
     menu->popup(globalPosition);
 }
 

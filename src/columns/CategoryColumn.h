@@ -27,6 +27,8 @@ public:
     const CategoryColumnConfig &config() const { return m_config; }
     ColumnItemsView *itemsView() const { return m_view; }
     void setKeyboardHighlight(bool keyboard);
+    // The History toggle's opacity while History collapses or expands.
+    void setToggleOpacity(double opacity);
     // Whether a header part is shown (the panel's settings decide; tests read them).
     bool isClearButtonShown() const;
     bool isHistoryToggleShown() const;
@@ -42,6 +44,8 @@ Q_SIGNALS:
     // The user confirmed clearing the column.
     void clearColumnConfirmed();
     void pinnedGroupExpansionRequested(bool expanded);
+    // A pin's label typed in place (empty: the label goes).
+    void labelEdited(const ClipboardItemPtr &item, const QString &label);
     void scrolled();
 
 protected:
@@ -50,6 +54,7 @@ protected:
 private:
     void showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition);
 
+    PanelEnvironment &m_environment;
     AppSettings &m_settings;
     CategoryColumnConfig m_config;
     QWidget *m_header;

@@ -82,13 +82,21 @@ void ColumnItemsModel::setContent(const QString &title, const QList<ClipboardIte
 
 void ColumnItemsModel::setSelectedItem(const ClipboardItemPtr &item)
 {
-    m_selectedItem = item;
     std::optional<int> row;
     if (item) {
         const qsizetype found = m_items.indexOf(item);
         if (found >= 0)
             row = int(found);
     }
+    setSelectedRow(row);
+    m_selectedItem = item;
+}
+
+void ColumnItemsModel::setSelectedRow(std::optional<int> row)
+{
+    if (row && (*row < 0 || *row >= m_items.size()))
+        row.reset();
+    m_selectedItem = row ? m_items[*row] : nullptr;
     if (row == m_selectedRow)
         return;
     const std::optional<int> previous = std::exchange(m_selectedRow, row);

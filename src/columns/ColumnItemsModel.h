@@ -35,6 +35,8 @@ public:
         bool isGrid, double width);
     // The selected item, or none; rows repaint only where the selection moved.
     void setSelectedItem(const ClipboardItemPtr &item);
+    // The same by its row (the selection's item index): no search through the rows.
+    void setSelectedRow(std::optional<int> row);
 
     const QString &title() const { return m_title; }
     const QList<ClipboardItemPtr> &items() const { return m_items; }

@@ -1,8 +1,13 @@
 #include "columns/ColumnItemsView.h"
 
+#include "KeyboardShortcuts/ModifierKeyManager.h"
 #include "columns/ColumnItemsModel.h"
+#include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
+#include "items/LabelEditor.h"
+#include "items/SwipeStateManager.h"
 #include "panel/CategoryTitles.h"
+#include "panel/HoverMarkerStore.h"
 #include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 
@@ -10,18 +15,32 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_painter(painter)
     , m_environment(environment)
+    , m_scrollThrottle(Clock::system())
+    , m_swipeEnd(new QTimer(this))
 {
+    m_swipeEnd->setSingleShot(true);
+    m_swipeEnd->setInterval(150);
+    connect(m_swipeEnd, &QTimer::timeout, this, [] { SwipeStateManager::shared().endSwipe(); });
+    connect(
+        &SwipeStateManager::shared(), &SwipeStateManager::changed, viewport(), qOverload<>(&QWidget::update));
+    connect(&m_scrollThrottle, &ScrollOffsetThrottle::scrolled, this, &ColumnItemsView::scrolled);
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(false);
+    // Rows show whether a choice keeps the formatting, which Shift drops.
+    connect(&ModifierKeyManager::shared(), &ModifierKeyManager::isShiftPressedChanged, viewport(),
+        qOverload<>(&QWidget::update));
+    // Pointer moves without a button pressed reach the view: the item previews follow them.
+    viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(int(ColumnLayout::rowHeight / 2));
     // A thin bar that leaves the column its width.
     verticalScrollBar()->setStyleSheet(
@@ -42,7 +61,14 @@ void ColumnItemsView::setModel(ColumnItemsModel *model)
     if (model) {
         connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::relayout);
         connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::relayout);
-        connect(model, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
+        // Only the rows that changed are drawn again (a selection moving over thousands of rows).
+        connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &top, const QModelIndex &bottom) {
+                QRect changed;
+                for (int row = top.row(); row <= bottom.row() && row >= 0; ++row)
+                    changed |= visualRect(row).adjusted(-2, -2, 2, 2);
+                viewport()->update(changed.intersected(viewport()->rect()));
+            });
         connect(model, &ColumnItemsModel::selectedRowChanged, this, &ColumnItemsView::selectionMoved);
     }
     relayout();
@@ -80,6 +106,45 @@ void ColumnItemsView::setKeyboardHighlight(bool keyboard)
     viewport()->update();
 }
 
+void ColumnItemsView::setHoverMarkers(HoverMarkerStore *store, int columnIndex)
+{
+    if (m_hoverMarkers == store && m_columnIndex == columnIndex)
+        return;
+    m_hoverMarkers = store;
+    m_columnIndex = columnIndex;
+    registerHoverCells();
+}
+
+void ColumnItemsView::registerHoverCells()
+{
+    if (!m_hoverMarkers)
+        return;
+    QList<HoverMarkerStore::Cell> cells;
+    cells.reserve(m_layout.cellCount());
+    for (int row = 0; row < m_layout.cellCount(); ++row)
+        cells.append({ row, m_layout.cellRect(row) });
+    m_hoverMarkers->registerCells(this, m_columnIndex, std::move(cells));
+    updateHoverPlacement();
+}
+
+void ColumnItemsView::updateHoverPlacement()
+{
+    if (!m_hoverMarkers)
+        return;
+    QWidget *surface = viewport();
+    QWidget *top = window();
+    const bool attached = surface->isVisible();
+    m_hoverMarkers->setAttached(this, attached);
+    if (!attached)
+        return;
+    // What of the viewport shows: clipped by every widget above it (a column cut off by the
+    // window's edge while the History column slides, the window itself).
+    const QRect visible = surface->visibleRegion().boundingRect();
+    const QPoint offset = surface->mapTo(top, QPoint(0, 0));
+    m_hoverMarkers->setPlacement(
+        this, QPointF(offset) - QPointF(0, verticalScrollBar()->value()), QRectF(visible.translated(offset)));
+}
+
 void ColumnItemsView::relayout()
 {
     if (!m_model) {
@@ -92,14 +157,16 @@ void ColumnItemsView::relayout()
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
     bar->setRange(0, std::max(0, int(std::ceil(m_layout.contentHeight())) - viewport()->height()));
+    registerHoverCells();
     viewport()->update();
 }
 
 void ColumnItemsView::selectionMoved()
 {
-    if (m_model && m_model->selectedRow())
+    // The keys bring their selection into view; the pointer's is in view already, and scrolling
+    // under the pointer would move the selection on.
+    if (m_keyboardHighlight && m_model && m_model->selectedRow())
         ensureRowVisible(*m_model->selectedRow());
-    viewport()->update();
 }
 
 QRect ColumnItemsView::visualRect(int row) const
@@ -125,6 +192,40 @@ void ColumnItemsView::ensureRowVisible(int row)
         bar->setValue(int(std::floor(top)));
     else if (bottom > bar->value() + viewport()->height())
         bar->setValue(int(std::ceil(bottom - viewport()->height())));
+}
+
+void ColumnItemsView::beginLabelEdit(const ClipboardItemPtr &item)
+{
+    if (!m_model || !item || !item->isPinned())
+        return;
+    const int row = int(m_model->items().indexOf(item));
+    if (row < 0)
+        return;
+    if (m_labelEditor)
+        m_labelEditor->deleteLater();
+    ensureRowVisible(row);
+    m_labelItem = item;
+    auto *editor = new LabelEditor(item->pinnedLabel().value_or(QString()), viewport());
+    m_labelEditor = editor;
+    editor->setFont(PanelLayout::panelFont(m_fontSize));
+    // Over the row's words, right of its picture.
+    const QRect rect = visualRect(row);
+    const int left = rect.left() + 46;
+    const int height = std::min(rect.height() - 8, editor->sizeHint().height());
+    editor->setGeometry(left, rect.center().y() - height / 2, std::max(40, rect.right() - 18 - left), height);
+    QPointer<ColumnItemsView> self(this);
+    connect(editor, &LabelEditor::finished, this, [self, editor](bool keep, const QString &text) {
+        editor->deleteLater();
+        if (!self)
+            return;
+        const ClipboardItemPtr edited = self->m_labelItem.lock();
+        self->m_labelItem.reset();
+        if (keep && edited)
+            Q_EMIT self->labelEdited(edited, text);
+        self->viewport()->update();
+    });
+    editor->show();
+    editor->setFocus(Qt::OtherFocusReason);
 }
 
 void ColumnItemsView::paintEvent(QPaintEvent *)
@@ -157,7 +258,22 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         style.selected = selected == row;
         style.keyboardHighlight = m_keyboardHighlight;
         style.available = m_environment.isFileAvailable(*item);
-        const QRectF rect = m_layout.cellRect(row);
+        style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
+        QRectF rect = m_layout.cellRect(row);
+        // A row swiped open slides left over its Delete action.
+        if (const double slid = SwipeStateManager::shared().offset({ item->id(), this }); slid < 0) {
+            const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0xE0, 0x3E, 0x36));
+            painter.drawRoundedRect(action, 8, 8);
+            painter.setPen(Qt::white);
+            painter.setFont(PanelLayout::panelFont(m_fontSize - 1, QFont::Medium));
+            painter.drawText(action, Qt::AlignCenter, QStringLiteral("Delete"));
+            if (const QRect shown = swipeActionRect(row, *item); !shown.isEmpty())
+                SwipeStateManager::shared().setActionArea(
+                    QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
+            rect.translate(slid, 0);
+        }
         switch (m_layout.cellKind(row)) {
         case ColumnLayout::CellKind::singleCharacter:
             m_painter.paintSingleCharacter(painter, rect, *item, style);
@@ -178,10 +294,49 @@ void ColumnItemsView::resizeEvent(QResizeEvent *event)
     relayout();
 }
 
+QRect ColumnItemsView::swipeActionRect(int row, const ClipboardItem &item) const
+{
+    const SwipeStateManager::Row swiped { item.id(), this };
+    const double slid = SwipeStateManager::shared().offset(swiped);
+    if (slid >= 0 || SwipeStateManager::shared().openRow() != swiped)
+        return {};
+    const QRect rect = visualRect(row);
+    return QRect(rect.right() + 1 + int(slid), rect.top(), int(-slid), rect.height());
+}
+
+void ColumnItemsView::wheelEvent(QWheelEvent *event)
+{
+    const QPoint pixels = event->pixelDelta();
+    const QPoint angle = event->angleDelta();
+    const bool sideways = pixels.isNull() ? std::abs(angle.x()) > std::abs(angle.y())
+                                          : std::abs(pixels.x()) > std::abs(pixels.y());
+    const std::optional<int> row = m_model ? rowAt(event->position().toPoint()) : std::nullopt;
+    const ClipboardItemPtr item = row ? m_model->itemAt(*row) : nullptr;
+    if (!sideways || !item || m_layout.cellKind(*row) != ColumnLayout::CellKind::row) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    // Fingers to the left open the row; a wheel's eighths of a degree count as points.
+    SwipeStateManager::shared().swipe({ item->id(), this }, pixels.isNull() ? angle.x() / 4.0 : pixels.x());
+    if (event->phase() == Qt::ScrollEnd)
+        SwipeStateManager::shared().endSwipe();
+    else
+        m_swipeEnd->start();
+    event->accept();
+}
+
 void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_model)
         return;
+    if (const std::optional<int> row = rowAt(event->position().toPoint())) {
+        const ClipboardItemPtr item = m_model->itemAt(*row);
+        if (item && swipeActionRect(*row, *item).contains(event->position().toPoint())) {
+            SwipeStateManager::shared().closeOpenRow();
+            Q_EMIT deleteRequested(item);
+            return;
+        }
+    }
     const QPointF content = event->position() + QPointF(0, verticalScrollBar()->value());
     if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect();
         header && header->contains(content)) {
@@ -213,5 +368,51 @@ void ColumnItemsView::contextMenuEvent(QContextMenuEvent *event)
 void ColumnItemsView::scrollContentsBy(int, int)
 {
     viewport()->update();
-    Q_EMIT scrolled();
+    updateHoverPlacement();
+    // Another item may lie under the pointer now; its preview waits for the next move.
+    if (m_previewTimer)
+        m_previewTimer->pointerLeft();
+    m_scrollThrottle.offsetChanged(verticalScrollBar()->value());
+}
+
+bool ColumnItemsView::viewportEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
+            pointerMoved(static_cast<QMouseEvent *>(event)->position().toPoint());
+        break;
+    case QEvent::Leave:
+        if (m_previewTimer)
+            m_previewTimer->pointerLeft();
+        break;
+    case QEvent::MouseButtonPress:
+        if (m_previewTimer)
+            m_previewTimer->cancel();
+        break;
+    case QEvent::Show:
+    case QEvent::Hide:
+        updateHoverPlacement();
+        break;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ColumnItemsView::pointerMoved(QPoint viewportPoint)
+{
+    if (!m_previewTimer || !m_model)
+        return;
+    const std::optional<int> row = rowAt(viewportPoint);
+    const ClipboardItemPtr item = row ? m_model->itemAt(*row) : nullptr;
+    if (!item) {
+        m_previewTimer->pointerLeft();
+        return;
+    }
+    // The preview goes beside the panel, level with the row: never over the panel's own content.
+    const QRect rowRect = visualRect(*row);
+    const QRect panel = window()->geometry();
+    const QPoint rowTop = viewport()->mapToGlobal(rowRect.topLeft());
+    m_previewTimer->pointerOver(item, QRectF(panel.left(), rowTop.y(), panel.width(), rowRect.height()));
 }

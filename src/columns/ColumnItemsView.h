@@ -2,14 +2,21 @@
 
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
+#include "columns/ScrollOffsetThrottle.h"
+#include "items/HoverPreviewTimer.h"
+#include "items/LabelEditor.h"
 #include "model/ClipboardItem.h"
 
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QTimer>
 
 #include <optional>
 
+class HoverMarkerStore;
+
 class ItemRowPainter;
+
 class PanelEnvironment;
 
 // The scrolling body of a column: draws the rows of its model (only those in view) in the
@@ -27,31 +34,50 @@ public:
     void setFontSize(double size);
     void setTopPadding(double padding);
     void setKeyboardHighlight(bool keyboard);
+    // The panel's table of item cells, where this view files its cells under the column's
+    // index; and the timer of the item previews the pointer asks for.
+    void setHoverMarkers(HoverMarkerStore *store, int columnIndex);
+    void setPreviewTimer(HoverPreviewTimer *timer) { m_previewTimer = timer; }
+    // Tells the table where the cells are on screen now and through what part they are seen.
+    void updateHoverPlacement();
 
     const ColumnLayout &columnLayout() const { return m_layout; }
     // Where a row is drawn, in viewport coordinates (it may lie outside the viewport).
     QRect visualRect(int row) const;
     std::optional<int> rowAt(QPoint viewportPoint) const;
     void ensureRowVisible(int row);
+    // Opens the field for a pin's label over its row.
+    void beginLabelEdit(const ClipboardItemPtr &item);
+    LabelEditor *labelEditor() const { return m_labelEditor; }
 
 Q_SIGNALS:
     void itemClicked(const ClipboardItemPtr &item);
     // A single-character pin pastes its character, not the stored item.
     void textClicked(const QString &text);
     void contextMenuRequested(const ClipboardItemPtr &item, const QPoint &globalPosition);
+    // The Delete action of a row swiped open.
+    void deleteRequested(const ClipboardItemPtr &item);
     void pinnedHeaderClicked();
+    // The content scrolled (told at most every 0.016 s).
     void scrolled();
+    void labelEdited(const ClipboardItemPtr &item, const QString &label);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     void relayout();
     void selectionMoved();
+    void registerHoverCells();
+    void pointerMoved(QPoint viewportPoint);
+    // The revealed action of the row swiped open, in viewport coordinates; empty when none shows.
+    QRect swipeActionRect(int row, const ClipboardItem &item) const;
 
     ItemRowPainter &m_painter;
     PanelEnvironment &m_environment;
@@ -61,4 +87,12 @@ private:
     double m_fontSize = 13.0;
     double m_topPadding = 10.0;
     bool m_keyboardHighlight = false;
+    HoverMarkerStore *m_hoverMarkers = nullptr;
+    int m_columnIndex = 0;
+    QPointer<HoverPreviewTimer> m_previewTimer;
+    QPointer<LabelEditor> m_labelEditor;
+    ScrollOffsetThrottle m_scrollThrottle;
+    // A sideways scroll ends when no more of it comes for a moment (wheels have no end phase).
+    QTimer *m_swipeEnd;
+    std::weak_ptr<ClipboardItem> m_labelItem;
 };

@@ -205,6 +205,12 @@ HighlightCacheService::CacheKey HighlightCacheService::keyFor(const Job &job, in
     return { job.itemId, lineIndex, job.isDark, HighlightThemes::rawValue(job.theme), job.context };
 }
 
+bool HighlightCacheService::isUnderWay(const CacheKey &key) const
+{
+    const auto pending = m_pending.constFind(key);
+    return pending != m_pending.constEnd() && *pending == underWay;
+}
+
 bool HighlightCacheService::isPending(const CacheKey &key) const
 {
     if (m_pending.contains(key))

@@ -130,6 +130,8 @@ public:
 
     // Whether the line is queued, being highlighted or resting after a failure.
     bool isPending(const CacheKey &key) const;
+    // Whether the line has been handed to the engine and is not back yet.
+    bool isUnderWay(const CacheKey &key) const;
     // Work queued or under way.
     int jobCount() const;
     // No work queued, under way, waiting to be tried again or to be saved.

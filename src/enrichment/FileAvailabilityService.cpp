@@ -5,7 +5,6 @@
 #include "platform/MountInfoVolumeMonitor.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QPointer>
 
 namespace {
@@ -37,10 +36,19 @@ FileAvailabilityService::FileAvailabilityService(Dependencies dependencies, QObj
     : QObject(parent)
     , m_fileEvents(std::move(dependencies.fileEvents))
     , m_volumes(std::move(dependencies.volumes))
-    , m_fileExists(std::move(dependencies.fileExists))
+    , m_files(dependencies.files)
 {
-    if (!m_fileExists)
-        m_fileExists = [](const QString &path) { return QFileInfo::exists(path); };
+    if (!m_files) {
+        m_ownFiles = std::make_unique<FileExistence>();
+        if (dependencies.fileExists)
+            m_ownFiles->setProbe(std::move(dependencies.fileExists));
+        m_files = m_ownFiles.get();
+    }
+    // The watch below tells it when an answer may have gone wrong.
+    m_files->setKeepsAnswers(true);
+    // A mount that hangs holds up the checks of its own files only.
+    m_files->setLaneOf([this](const QString &path) { return mountPointOf(path); });
+    connect(m_files, &FileExistence::answersChanged, this, &FileAvailabilityService::handleChangedAnswers);
     if (m_fileEvents)
         m_fileEvents->setHandler([this](const FileEventStream::Events &events) { handleFileEvents(events); });
     if (m_volumes) {
@@ -57,6 +65,12 @@ FileAvailabilityService::~FileAvailabilityService()
 {
     // The stream's thread ends here, before the sets its handler touches.
     m_fileEvents.reset();
+    // Nobody watches for it any more.
+    if (!m_ownFiles) {
+        m_files->setLaneOf({});
+        m_files->setKeepsAnswers(false);
+        m_files->forgetAll();
+    }
 }
 
 FileAvailabilityService &FileAvailabilityService::shared()
@@ -67,6 +81,7 @@ FileAvailabilityService &FileAvailabilityService::shared()
         Dependencies dependencies;
         dependencies.fileEvents = std::make_unique<InotifyFileEventStream>();
         dependencies.volumes = std::make_unique<MountInfoVolumeMonitor>();
+        dependencies.files = &FileExistence::shared();
         instance = new FileAvailabilityService(std::move(dependencies), QCoreApplication::instance());
     }
     return *instance;
@@ -81,7 +96,8 @@ void FileAvailabilityService::refreshMountedVolumes()
 void FileAvailabilityService::reloadMountedVolumes()
 {
     QSet<QString> volumes;
-    if (const std::optional<QStringList> points = m_volumes ? m_volumes->mountPoints() : std::nullopt) {
+    const std::optional<QStringList> points = m_volumes ? m_volumes->mountPoints() : std::nullopt;
+    if (points) {
         for (const QString &point : *points) {
             const QString parent = parentPath(point);
             for (const VolumeMonitor::VolumeRoot &root : std::as_const(m_volumeRoots)) {
@@ -93,9 +109,10 @@ void FileAvailabilityService::reloadMountedVolumes()
     {
         QMutexLocker locker(&m_lock);
         m_mountedVolumes = std::move(volumes);
-        m_knownFiles.clear();
-        ++m_generation;
+        m_mountPoints = points.value_or(QStringList());
     }
+    m_files->forgetAll();
+    ++m_generation;
     // Bounded by the files of one history between two refreshes.
     m_pathsByAddress.clear();
     m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
@@ -127,27 +144,14 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
     const QString path = pathOf(item, address);
     if (path.isNull())
         return true;
-    std::optional<bool> first;
+    bool unmounted = false;
     {
         QMutexLocker locker(&m_lock);
-        switch (cachedAnswer(path)) {
-        case Answer::available:
-            return true;
-        case Answer::unavailable:
-            first = false;
-            break;
-        case Answer::unknown:
-            if (isOnUnmountedVolume(path)) {
-                m_knownFiles.insert(path, false);
-                first = false;
-            }
-            break;
-        }
+        unmounted = isOnUnmountedVolume(path);
     }
-    if (!first && testOnDisk(path))
+    if (!unmounted && checkFile(path))
         return true;
-    // The first file is gone: any of the others will do, however the first one's absence is
-    // known (a cached answer must not give another result than the disk did).
+    // The first file is gone: any of the others will do.
     if (const std::optional<QStringList> further = item.additionalFileURLStrings()) {
         for (const QString &string : *further) {
             const QUrl other(string, QUrl::StrictMode);
@@ -160,20 +164,8 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
 
 bool FileAvailabilityService::checkFile(const QString &path)
 {
-    {
-        QMutexLocker locker(&m_lock);
-        if (const Answer answer = cachedAnswer(path); answer != Answer::unknown)
-            return answer == Answer::available;
-    }
-    return testOnDisk(path);
-}
-
-FileAvailabilityService::Answer FileAvailabilityService::cachedAnswer(const QString &path) const
-{
-    const auto known = m_knownFiles.constFind(path);
-    if (known == m_knownFiles.constEnd())
-        return Answer::unknown;
-    return *known ? Answer::available : Answer::unavailable;
+    watchFolderOf(path);
+    return m_files->exists(path);
 }
 
 QString FileAvailabilityService::pathOf(const ClipboardItem &item, const QString &address)
@@ -184,6 +176,19 @@ QString FileAvailabilityService::pathOf(const ClipboardItem &item, const QString
         known = m_pathsByAddress.insert(address, url ? pathOfURL(*url) : QString());
     }
     return *known;
+}
+
+QString FileAvailabilityService::mountPointOf(const QString &path) const
+{
+    QMutexLocker locker(&m_lock);
+    QString found;
+    for (const QString &point : m_mountPoints) {
+        if (point.size() > found.size() && path.startsWith(point)
+            && (path.size() == point.size() || point.endsWith(QLatin1Char('/'))
+                || path[point.size()] == QLatin1Char('/')))
+            found = point;
+    }
+    return found;
 }
 
 bool FileAvailabilityService::isOnUnmountedVolume(const QString &path) const
@@ -198,29 +203,29 @@ bool FileAvailabilityService::isOnUnmountedVolume(const QString &path) const
     return false;
 }
 
-bool FileAvailabilityService::testOnDisk(const QString &path)
+void FileAvailabilityService::watchFolderOf(const QString &path)
 {
     const QString parent = parentPath(path);
-    bool addedDirectory = false;
-    quint64 generation = 0;
+    if (parent.isEmpty() || m_askedDirectories.contains(parent))
+        return;
     {
         QMutexLocker locker(&m_lock);
-        generation = m_generation.load();
-        if (!parent.isEmpty() && !m_watchedDirectories.contains(parent) && m_fileExists(parent)) {
+        if (m_watchedDirectories.contains(parent))
+            return;
+    }
+    m_askedDirectories.insert(parent);
+    m_files->ask(parent, this, [this, parent](bool exists) {
+        m_askedDirectories.remove(parent);
+        if (!exists)
+            return;
+        {
+            QMutexLocker locker(&m_lock);
+            if (m_watchedDirectories.contains(parent))
+                return;
             m_watchedDirectories.insert(parent);
-            addedDirectory = true;
         }
-    }
-    const bool exists = m_fileExists(path);
-    {
-        QMutexLocker locker(&m_lock);
-        // An event or a refresh since the disk was asked may have made this answer wrong.
-        if (generation == m_generation.load())
-            m_knownFiles.insert(path, exists);
-    }
-    if (addedDirectory)
         scheduleStreamRestart();
-    return exists;
+    });
 }
 
 void FileAvailabilityService::scheduleStreamRestart()
@@ -237,28 +242,26 @@ void FileAvailabilityService::scheduleStreamRestart()
 
 void FileAvailabilityService::handleFileEvents(const FileEventStream::Events &events)
 {
-    bool changed = false;
     {
         QMutexLocker locker(&m_lock);
-        ++m_generation;
         // Asked about again once they exist, they are watched again.
         for (const QString &directory : events.droppedDirectories)
             m_watchedDirectories.remove(directory);
-        for (const QString &eventPath : events.paths) {
-            const QString path = withoutTrailingSlash(eventPath);
-            if (m_knownFiles.remove(path)) {
-                changed = true;
-                continue;
-            }
-            const QString prefix = path == QLatin1String("/") ? path : path + QLatin1Char('/');
-            changed |= m_knownFiles.removeIf([&](const auto &cached) {
-                return cached.key().startsWith(prefix);
-            }) > 0;
-        }
     }
+    bool changed = false;
+    for (const QString &path : events.paths)
+        changed = m_files->forget(withoutTrailingSlash(path)) || changed;
+    // After the answers went: an item's answer remembered in between is not kept.
+    ++m_generation;
     // Posted from this thread, the notification reaches its observers later, on the main thread.
     if (changed)
         NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+}
+
+void FileAvailabilityService::handleChangedAnswers()
+{
+    ++m_generation;
+    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
 }
 
 QSet<QString> FileAvailabilityService::mountedVolumes() const
@@ -275,6 +278,5 @@ QSet<QString> FileAvailabilityService::watchedDirectories() const
 
 qsizetype FileAvailabilityService::cachedAnswerCount() const
 {
-    QMutexLocker locker(&m_lock);
-    return m_knownFiles.size();
+    return m_files->cachedAnswerCount();
 }

@@ -2,6 +2,7 @@
 
 #include "model/ClipboardItem.h"
 #include "platform/FileEventStream.h"
+#include "platform/FileExistence.h"
 #include "platform/VolumeMonitor.h"
 
 #include <QMutex>
@@ -14,14 +15,17 @@
 #include <memory>
 
 // Answers, cheaply and many times a second while the panel is drawn, whether a file item's file
-// is still there. Every answer is cached per path; the parent folders of the files asked about
-// are watched, and a change in one of them, a volume mounted or unmounted, or a refresh forgets
-// the cached answers it may have made wrong and posts "volumesDidChange", so that the panel asks
-// again. A file in a removable volume's folder whose volume is not mounted is missing without
-// the disk being asked.
+// is still there. The disk is asked, and the answers kept, by FileExistence, the same that the
+// items' own file values ask: with its background checks on (as in the running app) nothing
+// here waits for a disk, and a file not checked yet counts as there until the check says
+// otherwise. The parent folders of the files asked about are watched, and a change in one of
+// them, a volume mounted or unmounted, or a refresh makes FileExistence forget the answers it
+// may have made wrong; then, and when a background check turns out differently from what was
+// answered, "volumesDidChange" is posted, so that the panel asks again. A file in a removable
+// volume's folder whose volume is not mounted is missing without the disk being asked.
 //
 // Asked on the main thread; the file events arrive on the stream's thread. A lock guards the
-// sets; it is never held across the test of an item's own path.
+// sets; it is never held while the disk is asked.
 class FileAvailabilityService final : public QObject
 {
     Q_OBJECT
@@ -30,6 +34,9 @@ public:
     {
         std::unique_ptr<FileEventStream> fileEvents;
         std::unique_ptr<VolumeMonitor> volumes;
+        // Where the disk is asked and the answers kept; it is told to keep them until a change
+        // is heard of. Without one the service has its own, asking at once through fileExists.
+        FileExistence *files = nullptr;
         // Whether anything exists at a path (the disk is asked).
         std::function<bool(const QString &path)> fileExists;
     };
@@ -37,8 +44,8 @@ public:
     explicit FileAvailabilityService(Dependencies dependencies, QObject *parent = nullptr);
     ~FileAvailabilityService() override;
 
-    // The application's instance over inotify and the kernel's mount table, created on first use
-    // on the main thread.
+    // The application's instance over inotify, the kernel's mount table and the shared
+    // FileExistence, created on first use on the main thread.
     static FileAvailabilityService &shared();
 
     // Forgets every cached answer, reads the mounted volumes again and posts "volumesDidChange".
@@ -55,34 +62,34 @@ public:
     qsizetype cachedAnswerCount() const;
 
 private:
-    enum class Answer { unknown, available, unavailable };
-    // Under the lock.
-    Answer cachedAnswer(const QString &path) const;
-    // The answer for a file or media item with that file address, from the caches or the disk.
+    // The answer for a file or media item with that file address.
     bool answer(const ClipboardItem &item, const QString &address);
     // The path a file address is cached under, remembered per address.
     QString pathOf(const ClipboardItem &item, const QString &address);
     bool isOnUnmountedVolume(const QString &path) const;
-    // Asks the disk, watching the path's folder from now on; stores the answer unless the
-    // cache was invalidated meanwhile.
-    bool testOnDisk(const QString &path);
+    // The mount point the path is on (locks); empty when the mount table is not known.
+    QString mountPointOf(const QString &path) const;
+    // Watches the path's folder from now on, once it is known to exist.
+    void watchFolderOf(const QString &path);
     void handleFileEvents(const FileEventStream::Events &events);
+    void handleChangedAnswers();
     void scheduleStreamRestart();
     // Forgets every cached answer and reads the mounted volumes again, telling nobody.
     void reloadMountedVolumes();
 
     std::unique_ptr<FileEventStream> m_fileEvents;
     std::unique_ptr<VolumeMonitor> m_volumes;
-    std::function<bool(const QString &)> m_fileExists;
+    std::unique_ptr<FileExistence> m_ownFiles;
+    FileExistence *m_files = nullptr;
     QList<VolumeMonitor::VolumeRoot> m_volumeRoots;
 
     mutable QMutex m_lock;
     QSet<QString> m_mountedVolumes;
-    // The paths known to exist (true) and known to be missing (false): one lookup answers.
-    QHash<QString, bool> m_knownFiles;
+    QStringList m_mountPoints;
     QSet<QString> m_watchedDirectories;
-    // Moves on with every invalidation (written under the lock), so that an answer the disk gave
-    // before an invalidation is not stored after it, and answers remembered per item expire.
+    // Main thread: folders whose existence is being asked, before they are watched.
+    QSet<QString> m_askedDirectories;
+    // Moves on with every invalidation, so that answers remembered per item expire.
     std::atomic<quint64> m_generation = 0;
 
     // Main thread only. The path of each file address asked about, so that asking again costs

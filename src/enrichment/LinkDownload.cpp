@@ -136,6 +136,7 @@ void LinkDownload::finish(bool received)
     m_deadline.stop();
     if (m_reply) {
         m_result.httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        m_result.contentType = m_reply->rawHeader(QByteArrayLiteral("Content-Type"));
         // abort() reports finished at once; nothing of ours must hear it. A reply with an error
         // status (a 404 page read to its head) has an error report of its own on the way, which
         // must not meet a second one: it ends when it is deleted.

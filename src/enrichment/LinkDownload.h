@@ -40,6 +40,8 @@ public:
         QByteArray body;
         // The body was cut at the cap (possibly inside a character).
         bool truncated = false;
+        // The answer's "Content-Type" header as sent (it may name the page's character set).
+        QByteArray contentType;
     };
 
     static constexpr int maxRedirects = 5;

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QNetworkAccessManager>
 #include <QPromise>
+#include <QStringDecoder>
 
 #include <functional>
 #include <memory>
@@ -56,8 +57,28 @@ QByteArray withoutPartialCharacter(const QByteArray &bytes)
     return bytes;
 }
 
+// The character set a "Content-Type" value names ("text/html; charset=iso-8859-1").
+QByteArray declaredCharset(const QByteArray &contentType)
+{
+    for (const QByteArray &parameter : contentType.split(';')) {
+        const QByteArray trimmed = parameter.trimmed();
+        if (trimmed.toLower().startsWith("charset="))
+            return trimmed.sliced(8).trimmed().replace('"', "").replace('\'', "");
+    }
+    return {};
+}
+
+// The page in the character set its server names, else the one its head names, else UTF-8.
+// UTF-8 is read strictly; a page in another set it names is read in that set. A name the
+// system does not know leaves UTF-8.
 std::optional<QString> pageText(const LinkDownload::Result &page)
 {
+    const QByteArray charset = declaredCharset(page.contentType);
+    QStringDecoder decoder
+        = charset.isEmpty() ? QStringDecoder::decoderForHtml(page.body) : QStringDecoder(charset.constData());
+    const bool utf8 = !decoder.isValid() || QByteArray(decoder.name()).toLower().replace("-", "") == "utf8";
+    if (!utf8)
+        return decoder.decode(page.body);
     return StrictText::fromUtf8(page.truncated ? withoutPartialCharacter(page.body) : page.body);
 }
 

@@ -12,11 +12,12 @@ class AppSettings;
 class QMenu;
 class QWidget;
 
-// What a row's or tile's context menu offers: pinning, deleting and, for a colour, pasting it
-// in each of the user's enabled notations.
+// What a row's or tile's context menu offers: pinning, a pin's label, deleting, for a colour
+// pasting it in each of the user's enabled notations, and for a picture whose file is SVG
+// source pasting that source.
 struct ItemMenuEntry
 {
-    enum class Action { togglePin, remove, pasteText };
+    enum class Action { togglePin, editLabel, remove, pasteText };
 
     Action action = Action::togglePin;
     QString title;
@@ -27,7 +28,12 @@ struct ItemMenuEntry
 };
 
 QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSettings &settings);
+// The entry that pastes an SVG file's source (known only once the file has been read).
+ItemMenuEntry svgCodeMenuEntry(const QString &svgCode);
 
 // A menu of the entries; choosing one runs chosen with it.
 QMenu *buildItemMenu(const QList<ItemMenuEntry> &entries, QWidget *parent,
+    const std::function<void(const ItemMenuEntry &)> &chosen);
+// Adds entries to a menu that may already be open.
+void appendItemMenuEntries(QMenu *menu, const QList<ItemMenuEntry> &entries,
     const std::function<void(const ItemMenuEntry &)> &chosen);

@@ -55,6 +55,14 @@ void paintCheckerboard(QPainter &painter, const QRectF &rect)
 
 } // namespace
 
+ItemRowPainter::Glyph ItemRowPainter::rowGlyph(const ClipboardItem &shown, bool plainTextPaste)
+{
+    const ClipboardItemType kind = shown.type();
+    const bool textual = kind == ClipboardItemType::text || kind == ClipboardItemType::code;
+    const bool formatted = textual && !plainTextPaste && !shown.htmlContent().value_or(QString()).isEmpty();
+    return { formatted ? QStringLiteral("Aa") : kindGlyph(kind), formatted };
+}
+
 ItemRowPainter::ItemRowPainter(PanelEnvironment &environment, ThumbnailCache &thumbnails)
     : m_environment(environment)
     , m_thumbnails(thumbnails)
@@ -141,10 +149,13 @@ void ItemRowPainter::paintPicture(
         return;
     }
     painter.fillRect(rect, withAlpha(style.palette.color(QPalette::Text), 0.06));
-    painter.setPen(secondary);
-    painter.setFont(
-        PanelLayout::panelFont(std::min(rect.height() * 0.45, style.fontSize + 2), QFont::Medium));
-    painter.drawText(rect, Qt::AlignCenter, kindGlyph(kind));
+    const Glyph glyph = rowGlyph(shown, style.plainTextPaste);
+    QFont font = PanelLayout::panelFont(
+        std::min(rect.height() * 0.45, style.fontSize + 2), glyph.rich ? QFont::Bold : QFont::Medium);
+    font.setItalic(glyph.rich);
+    painter.setPen(glyph.rich ? accentColor(style.palette) : secondary);
+    painter.setFont(font);
+    painter.drawText(rect, Qt::AlignCenter, glyph.text);
     painter.restore();
 }
 

@@ -28,7 +28,18 @@ public:
         bool keyboardHighlight = false;
         // A file item none of whose files can be reached is drawn faded.
         bool available = true;
+        // Shift is held: a choice now pastes without formatting.
+        bool plainTextPaste = false;
     };
+
+    // The glyph a row without a picture shows for its kind; text that carries formatting shows
+    // it (drawn rich), except while Shift is held, when it would be pasted without.
+    struct Glyph
+    {
+        QString text;
+        bool rich = false;
+    };
+    static Glyph rowGlyph(const ClipboardItem &shown, bool plainTextPaste);
 
     ItemRowPainter(PanelEnvironment &environment, ThumbnailCache &thumbnails);
 

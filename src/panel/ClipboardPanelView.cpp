@@ -4,6 +4,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
 #include "items/ItemRowPainter.h"
+#include "items/LabelEditState.h"
 #include "items/ThumbnailCache.h"
 #include "model/AppSettings.h"
 #include "model/ModelContext.h"
@@ -12,10 +13,12 @@
 #include "panel/EmptyStateView.h"
 #include "panel/PanelBannerView.h"
 #include "panel/PanelColumnsModel.h"
+#include "panel/PanelPointer.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,15 +31,16 @@ constexpr int toastBottomMargin = 24;
 } // namespace
 
 ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
-    PanelController *controller, AppSettings &settings, QWidget *parent)
+    PanelController *controller, AppSettings &settings, Clock &clock, QWidget *parent)
     : QWidget(parent)
     , m_settings(settings)
-    , m_state(std::make_unique<PanelViewState>(context, environment, controller, settings))
+    , m_state(std::make_unique<PanelViewState>(context, environment, controller, settings, clock))
     , m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state))
     ,
     // Each panel keeps its own pictures, so that closing it frees them.
     m_thumbnails(std::make_unique<ThumbnailCache>())
     , m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails))
+    , m_pointer(new PanelPointer(*this, *m_state, settings, clock, [this] { refreshHoverPlacements(); }))
     , m_searchBar(new SearchBar(this))
     , m_divider(new QWidget(this))
     , m_bannerSlot(new QVBoxLayout)
@@ -58,6 +62,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     });
     setFocusProxy(m_searchBar->field());
 
+    m_divider->setObjectName(QStringLiteral("divider"));
     m_divider->setFixedHeight(1);
     m_divider->setAutoFillBackground(true);
     QPalette dividerPalette = m_divider->palette();
@@ -80,10 +85,18 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     tabLayout->addWidget(m_tabHeader);
     tabLayout->addWidget(m_tabColumnHost, 1);
 
+    // While History collapses or expands, the strip keeps to the window's right edge at the
+    // width the window has on the way.
+    auto *stripRow = new QHBoxLayout;
+    stripRow->setContentsMargins(0, 0, 0, 0);
+    stripRow->setSpacing(0);
+    stripRow->addStretch(0);
+    stripRow->addWidget(m_searchBar, 1);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_searchBar);
+    layout->addLayout(stripRow);
     layout->addLayout(dividerRow);
     layout->addLayout(m_bannerSlot);
     layout->addSpacing(8);
@@ -97,7 +110,9 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     m_toast->setFont(PanelLayout::panelFont(12, QFont::Medium));
     m_toast->setContentsMargins(12, 6, 12, 6);
     m_toast->setAutoFillBackground(true);
+    m_toast->setGraphicsEffect(new QGraphicsOpacityEffect(m_toast));
     m_toast->hide();
+    m_divider->setGraphicsEffect(new QGraphicsOpacityEffect(m_divider));
 
     SearchField *field = m_searchBar->field();
     field->setKeyHandler([this](QKeyEvent *event) { return handlePanelKey(event); });
@@ -109,6 +124,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     PanelViewState *state = m_state.get();
     connect(state, &PanelViewState::searchTextChanged, m_searchBar, &SearchBar::setText);
     connect(state, &PanelViewState::isPinnedChanged, m_searchBar, &SearchBar::setPinned);
+    connect(state, &PanelViewState::toastPresentationChanged, this, &ClipboardPanelView::updateToast);
     connect(state, &PanelViewState::toastMessageChanged, this, &ClipboardPanelView::updateToast);
     connect(state, &PanelViewState::showClearConfirmationChanged, this, [this](bool show) {
         if (show)
@@ -117,6 +133,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         else if (m_confirmation)
             m_confirmation->withdraw();
     });
+    connect(state, &PanelViewState::historyAnimationFrame, this, &ClipboardPanelView::updateHistoryAnimation);
     for (auto signal : { &PanelViewState::categoriesChanged, &PanelViewState::columnsChanged,
              &PanelViewState::historyToggleChanged })
         connect(state, signal, this, &ClipboardPanelView::scheduleRelayout);
@@ -126,7 +143,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     connect(state, &PanelViewState::isHistoryCollapsedChanged, this, &ClipboardPanelView::scheduleRelayout);
     connect(&state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
         &ClipboardPanelView::updateKeyboardHighlight);
-    connect(&settings, &AppSettings::showUpdateSuccessBannerChanged, this, &ClipboardPanelView::updateBanner);
+    connect(state, &PanelViewState::updateBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
     // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
     // decoded again.
@@ -159,14 +176,45 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         });
     });
 
+    // Once a label is typed, typing searches again.
+    connect(&LabelEditState::shared(), &LabelEditState::isEditingChanged, this, [this](bool editing) {
+        if (!editing && isVisible())
+            QMetaObject::invokeMethod(this, &ClipboardPanelView::focusSearchField, Qt::QueuedConnection);
+    });
     updateBanner();
+}
+
+HoverPreviewTimer &ClipboardPanelView::previewTimer() const
+{
+    return m_pointer->previewTimer();
+}
+
+void ClipboardPanelView::refreshHoverPlacements()
+{
+    for (CategoryColumn *column : std::as_const(m_columnWidgets))
+        column->itemsView()->updateHoverPlacement();
+}
+
+void ClipboardPanelView::updateHistoryAnimation()
+{
+    m_searchBar->setFadeOpacity(m_state->searchBarOpacity());
+    if (const std::optional<double> multiplier = m_state->headerWidthMultiplier()) {
+        m_searchBar->setFixedWidth(std::max(0, int(std::lround(width() * *multiplier))));
+    } else {
+        m_searchBar->setMinimumWidth(0);
+        m_searchBar->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
+    for (CategoryColumn *column : std::as_const(m_columnWidgets))
+        column->setToggleOpacity(m_state->historyToggleOpacity(column->config().isHistoryColumn));
 }
 
 ClipboardPanelView::~ClipboardPanelView()
 {
-    // The columns draw with the painter and read the models: they go first.
+    // The columns draw with the painter and read the models, the pointer follows the state: they
+    // go first.
     qDeleteAll(m_columnWidgets);
     m_columnWidgets.clear();
+    delete m_pointer;
 }
 
 SearchField *ClipboardPanelView::searchField() const
@@ -197,7 +245,15 @@ void ClipboardPanelView::showEvent(QShowEvent *event)
         m_appeared = true;
         m_state->appear();
     }
+    // Every pointer move over the window, whatever lies under it.
+    m_pointer->followWindow();
     relayout();
+}
+
+void ClipboardPanelView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_pointer->previewTimer().cancel();
 }
 
 void ClipboardPanelView::resizeEvent(QResizeEvent *event)
@@ -228,7 +284,7 @@ void ClipboardPanelView::relayout()
 {
     const PanelLayout::Decision decision = m_state->layoutPass(width());
     m_columnsModel->update(decision);
-    m_searchBar->setFadeOpacity(m_state->searchBarOpacity());
+    updateHistoryAnimation();
 
     const bool empty = m_state->cachedCategories().all.isEmpty();
     m_emptyState->setVisible(empty);
@@ -270,6 +326,9 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
         m_columnWidgets[row]->setVisible(
             !(config.isHistoryColumn && config.isHistoryCollapsed && !inTabPane));
         m_columnWidgets[row]->setConfig(config, model.itemsModel(row));
+        ColumnItemsView *items = m_columnWidgets[row]->itemsView();
+        items->setHoverMarkers(&m_state->hoverMarkerStore(), config.columnIndex);
+        items->setPreviewTimer(&m_pointer->previewTimer());
     }
     updateKeyboardHighlight();
 }
@@ -283,6 +342,7 @@ void ClipboardPanelView::connectColumn(CategoryColumn *column)
     connect(column, &CategoryColumn::pasteString, state, &PanelViewState::insertEmoji);
     connect(column, &CategoryColumn::historyToggleClicked, state, &PanelViewState::toggleHistory);
     connect(column, &CategoryColumn::scrolled, state, &PanelViewState::columnScrolled);
+    connect(column, &CategoryColumn::labelEdited, state, &PanelViewState::setItemLabel);
     connect(column, &CategoryColumn::viewModeToggleClicked, this,
         [state, column] { state->toggleViewMode(column->config().title); });
     connect(column, &CategoryColumn::clearColumnConfirmed, this,
@@ -316,31 +376,43 @@ void ClipboardPanelView::repaintColumns()
 
 void ClipboardPanelView::updateToast()
 {
-    const std::optional<QString> message = m_state->toastMessage();
-    if (!message) {
+    const std::optional<QString> text = m_state->toastShownText();
+    if (!text) {
         m_toast->hide();
         return;
     }
-    m_toast->setText(*message);
-    m_toast->adjustSize();
-    m_toast->move((width() - m_toast->width()) / 2, height() - toastBottomMargin - m_toast->height());
+    if (m_toast->text() != *text) {
+        m_toast->setText(*text);
+        m_toast->adjustSize();
+    }
+    // It rises from the bottom edge as it fades in, and sinks as it fades out.
+    const double opacity = m_state->toastOpacity();
+    const int rest = height() - toastBottomMargin - m_toast->height();
+    const int below = height();
+    m_toast->move(
+        (width() - m_toast->width()) / 2, int(std::lround(rest + (below - rest) * (1.0 - opacity))));
+    static_cast<QGraphicsOpacityEffect *>(m_toast->graphicsEffect())->setOpacity(opacity);
     m_toast->raise();
     m_toast->show();
 }
 
 void ClipboardPanelView::updateBanner()
 {
-    const bool show = m_settings.showUpdateSuccessBanner();
-    if (show && !m_banner) {
+    const FadePresence &presence = m_state->updateBanner();
+    if (presence.isPresent() && !m_banner) {
         m_banner = new PanelBannerView(PanelBannerView::BannerType::updateSuccess, false, this);
+        m_banner->setGraphicsEffect(new QGraphicsOpacityEffect(m_banner));
         connect(m_banner, &PanelBannerView::dismissed, m_state.get(), &PanelViewState::dismissUpdateBanner);
         m_bannerSlot->addWidget(m_banner);
-    } else if (!show && m_banner) {
+    } else if (!presence.isPresent() && m_banner) {
         m_banner->deleteLater();
         m_banner = nullptr;
     }
-    // The divider and the banner are never shown together.
-    m_divider->setVisible(!show);
+    if (m_banner)
+        static_cast<QGraphicsOpacityEffect *>(m_banner->graphicsEffect())->setOpacity(presence.opacity());
+    // The divider and the banner are never shown together: one fades as the other comes.
+    m_divider->setVisible(!presence.isPresent() || presence.opacity() < 1.0);
+    static_cast<QGraphicsOpacityEffect *>(m_divider->graphicsEffect())->setOpacity(1.0 - presence.opacity());
 }
 
 void ClipboardPanelView::presentClearConfirmation()

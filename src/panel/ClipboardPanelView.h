@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelEnvironment.h"
 
@@ -12,7 +13,9 @@ class AppSettings;
 class CategoryColumn;
 
 class EmptyStateView;
+class HoverPreviewTimer;
 class ItemRowPainter;
+class PanelPointer;
 class ModelContext;
 class PanelBannerView;
 class PanelColumnsModel;
@@ -35,9 +38,10 @@ class ClipboardPanelView final : public QWidget
 {
     Q_OBJECT
 public:
-    // controller may be null (a panel without a window around it: tests, previews).
+    // controller may be null (a panel without a window around it: tests, previews). clock: what its
+    // delays and animations run on.
     ClipboardPanelView(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-        AppSettings &settings, QWidget *parent = nullptr);
+        AppSettings &settings, Clock &clock = Clock::system(), QWidget *parent = nullptr);
     ~ClipboardPanelView() override;
 
     PanelViewState &state() const { return *m_state; }
@@ -51,6 +55,7 @@ public:
     bool isShowingTabs() const;
     QLabel *toast() const { return m_toast; }
     ClearHistoryConfirmation *openConfirmation() const { return m_confirmation; }
+    HoverPreviewTimer &previewTimer() const;
 
     // Focuses the search field with the caret after the text (the shell calls it once the
     // panel is shown).
@@ -61,6 +66,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -75,12 +81,16 @@ private:
     void updateKeyboardHighlight();
     void presentClearConfirmation();
     void repaintColumns();
+    void refreshHoverPlacements();
+    // The values of a running History collapse or expand: fades and the search strip's width.
+    void updateHistoryAnimation();
 
     AppSettings &m_settings;
     std::unique_ptr<PanelViewState> m_state;
     std::unique_ptr<PanelColumnsModel> m_columnsModel;
     std::unique_ptr<ThumbnailCache> m_thumbnails;
     std::unique_ptr<ItemRowPainter> m_painter;
+    PanelPointer *m_pointer;
 
     SearchBar *m_searchBar;
     QWidget *m_divider;

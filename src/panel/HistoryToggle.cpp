@@ -24,6 +24,7 @@ constexpr auto fadeBackDelay = 200ms;
 // The window's own resize after a toggle may change the column count once more.
 constexpr auto resizeSettling = 300ms;
 constexpr double resizeDuration = 0.2;
+static_assert(HistoryToggle::widthDuration == std::chrono::milliseconds(200));
 
 const QString historyToggleStarted = QStringLiteral("HistoryToggleStarted");
 
@@ -37,7 +38,28 @@ HistoryToggle::HistoryToggle(Clock &clock, PanelEnvironment &environment, PanelC
     , m_controller(controller)
     , m_lists(lists)
     , m_layout(layout)
-{ }
+    , m_progress(clock, 1.0)
+    , m_headerWidthMultiplier(clock, 1.0)
+    , m_searchBarOpacity(clock, 1.0)
+{
+    for (AnimatedValue *value : { &m_progress, &m_headerWidthMultiplier, &m_searchBarOpacity })
+        connect(value, &AnimatedValue::valueChanged, this, &HistoryToggle::animationFrame);
+}
+
+double HistoryToggle::toggleOpacity(bool historyColumn) const
+{
+    if (!m_animates)
+        return 1.0;
+    const double progress = m_progress.value();
+    return historyColumn ? 1.0 - progress : progress;
+}
+
+std::optional<double> HistoryToggle::headerWidthMultiplier() const
+{
+    if (!m_hasHeaderWidthMultiplier)
+        return std::nullopt;
+    return m_headerWidthMultiplier.value();
+}
 
 bool HistoryToggle::toggledRecently() const
 {
@@ -70,7 +92,8 @@ void HistoryToggle::toggle()
 
 void HistoryToggle::run()
 {
-    setSearchBarOpacity(0.0);
+    m_animates = true;
+    fadeSearchBar(0.0);
     const int count = int(m_lists.categories().visible.size());
     const bool locked = m_controller.isLockedInTabMode();
     const bool hasWindow = m_environment.hasPanelWindow();
@@ -90,8 +113,9 @@ void HistoryToggle::hide(int visibleCount, bool locked, bool hasWindow)
             break;
         }
     }
-    m_animationProgress = 1.0;
+    m_progress.setValue(0.0);
     if (locked) {
+        m_progress.animateTo(1.0, widthDuration, widthCurve());
         toggleWithoutResize(true, hasWindow);
         return;
     }
@@ -101,8 +125,11 @@ void HistoryToggle::hide(int visibleCount, bool locked, bool hasWindow)
         m_environment.setHostingWidth(width);
         const double target = std::max({ PanelLayout::minimumPanelWidth,
             (columns - 1) * PanelLayout::columnWidth, width * (columns - 1) / columns });
-        m_headerWidthMultiplier = width > 0 ? target / width : 1.0;
+        m_hasHeaderWidthMultiplier = true;
+        m_headerWidthMultiplier.setValue(1.0);
+        m_headerWidthMultiplier.animateTo(width > 0 ? target / width : 1.0, widthDuration, widthCurve());
     }
+    m_progress.animateTo(1.0, widthDuration, widthCurve());
     Q_EMIT changed();
     resizeWindow(false, columns - 1, hasWindow);
 }
@@ -111,7 +138,7 @@ void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
 {
     const CategoryList &visible = m_lists.categories().visible;
     m_animatingCategory = visible.isEmpty() ? std::nullopt : std::optional(visible.first().title);
-    m_animationProgress = 0.0;
+    m_progress.animateTo(0.0, widthDuration, widthCurve());
     if (locked) {
         toggleWithoutResize(false, hasWindow);
         return;
@@ -125,7 +152,9 @@ void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
         const double target
             = std::min(screenWidth, std::max(columns * PanelLayout::columnWidth, width * columns / divisor));
         m_environment.setHostingWidth(target);
-        m_headerWidthMultiplier = 1.0;
+        m_hasHeaderWidthMultiplier = true;
+        m_headerWidthMultiplier.setValue(target > 0 ? width / target : 1.0);
+        m_headerWidthMultiplier.animateTo(1.0, widthDuration, widthCurve());
     }
     m_lists.setHistoryCollapsedKeepingSelection(false);
     Q_EMIT changed();
@@ -141,7 +170,10 @@ void HistoryToggle::toggleWithoutResize(bool collapse, bool hasWindow)
     m_animatingCategory.reset();
     m_isRunning = false;
     Q_EMIT changed();
-    m_clock.runAfter(fadeBackDelay, this, [this] { setSearchBarOpacity(1.0); });
+    m_clock.runAfter(fadeBackDelay, this, [this] {
+        fadeSearchBar(1.0);
+        m_animates = m_isRunning;
+    });
 }
 
 void HistoryToggle::resizeWindow(bool adding, int columnCount, bool hasWindow)
@@ -169,9 +201,9 @@ void HistoryToggle::finishHide()
         m_environment.unpinHostingWidth();
     m_lists.setHistoryCollapsedKeepingSelection(true);
     m_animatingCategory.reset();
-    m_headerWidthMultiplier.reset();
+    m_hasHeaderWidthMultiplier = false;
     m_controller.setIsHistoryToggling(false);
-    setSearchBarOpacity(1.0);
+    fadeSearchBar(1.0);
     settle(false);
 }
 
@@ -180,8 +212,8 @@ void HistoryToggle::finishShow()
     if (m_environment.hasPanelWindow())
         m_environment.unpinHostingWidth();
     m_animatingCategory.reset();
-    m_headerWidthMultiplier.reset();
-    setSearchBarOpacity(1.0);
+    m_hasHeaderWidthMultiplier = false;
+    fadeSearchBar(1.0);
     settle(true);
 }
 
@@ -191,14 +223,15 @@ void HistoryToggle::settle(bool releaseWindow)
         if (releaseWindow)
             m_controller.setIsHistoryToggling(false);
         m_isRunning = false;
+        m_animates = false;
         Q_EMIT changed();
     });
 }
 
-void HistoryToggle::setSearchBarOpacity(double opacity)
+void HistoryToggle::fadeSearchBar(double opacity)
 {
-    if (m_searchBarOpacity == opacity)
+    if (m_searchBarOpacity.target() == opacity)
         return;
-    m_searchBarOpacity = opacity;
+    m_searchBarOpacity.animateTo(opacity, fadeDuration, TimingCurve::easeInOut());
     Q_EMIT changed();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/AnimatedValue.h"
 #include "common/Clock.h"
 
 #include <QObject>
@@ -15,7 +16,9 @@ class PanelTabLayout;
 // Collapsing and expanding the History column, and the values the panel draws the change
 // with. A toggle runs from the request until it settles 0.05 s after the window's resize
 // ended; the window itself is told to hold its column count (the controller's
-// isHistoryToggling) only while it resizes. Main thread only.
+// isHistoryToggling) only while it resizes. The values move on the clock: the toggle buttons'
+// fade and the search strip's width over 0.2 s along the width curve, the search bar's fade over
+// 0.15 s. Main thread only.
 class HistoryToggle final : public QObject
 {
     Q_OBJECT
@@ -27,13 +30,21 @@ public:
     bool isRunning() const { return m_isRunning; }
     // The toggle's own resize may still be settling.
     bool toggledRecently() const;
+    static constexpr Clock::Duration widthDuration { 200 };
+    static constexpr Clock::Duration fadeDuration { 150 };
+    // The window's resize follows the same curve as the values here.
+    static constexpr TimingCurve widthCurve() { return TimingCurve::easeInOut(); }
+
     // 1 once History has gone, 0 once it is back: the fade of the columns that move.
-    double animationProgress() const { return m_animationProgress; }
+    double animationProgress() const { return m_progress.value(); }
+    // The opacity of a column's History toggle: History's own fades out as History leaves and in
+    // as it comes back, the neighbour's the other way; fully opaque whenever no toggle runs.
+    double toggleOpacity(bool historyColumn) const;
     // The column that shows the toggle button while History moves.
     std::optional<QString> animatingCategory() const { return m_animatingCategory; }
-    // The search strip's width against the window's while the window resizes.
-    std::optional<double> headerWidthMultiplier() const { return m_headerWidthMultiplier; }
-    double searchBarOpacity() const { return m_searchBarOpacity; }
+    // The search strip's width against the pinned content's while the window resizes.
+    std::optional<double> headerWidthMultiplier() const;
+    double searchBarOpacity() const { return m_searchBarOpacity.value(); }
 
     // Collapses or expands History; dropped in tab mode, while a toggle runs and within 0.5 s
     // of the last one.
@@ -41,6 +52,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+    // One frame of the values above moving.
+    void animationFrame();
 
 private:
     void run();
@@ -51,7 +64,7 @@ private:
     void finishHide();
     void finishShow();
     void settle(bool releaseWindow);
-    void setSearchBarOpacity(double opacity);
+    void fadeSearchBar(double opacity);
 
     Clock &m_clock;
     PanelEnvironment &m_environment;
@@ -59,9 +72,11 @@ private:
     PanelCategoryLists &m_lists;
     PanelTabLayout &m_layout;
     bool m_isRunning = false;
-    double m_animationProgress = 1.0;
+    bool m_animates = false;
+    AnimatedValue m_progress;
     std::optional<QString> m_animatingCategory;
-    std::optional<double> m_headerWidthMultiplier;
-    double m_searchBarOpacity = 1.0;
+    bool m_hasHeaderWidthMultiplier = false;
+    AnimatedValue m_headerWidthMultiplier;
+    AnimatedValue m_searchBarOpacity;
     std::optional<Clock::TimePoint> m_lastToggleTime;
 };

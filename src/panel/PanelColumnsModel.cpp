@@ -94,11 +94,12 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
 
 void PanelColumnsModel::updateSelection()
 {
-    const ClipboardItemPtr selected = m_state.selectedItem();
+    // A column's rows are its navigation list, so the selection's item index is its row.
+    const std::optional<int> selected = m_state.selectionState().selectedItemIndex();
     const int selectedColumn
         = m_state.isInTabMode() ? m_state.selectedTabIndex() : m_state.selectionState().selectedColumnIndex();
     for (qsizetype i = 0; i < m_configs.size(); ++i) {
         const bool holdsSelection = m_configs[i].columnIndex == selectedColumn;
-        m_itemModels[std::size_t(i)]->setSelectedItem(holdsSelection ? selected : nullptr);
+        m_itemModels[std::size_t(i)]->setSelectedRow(holdsSelection ? selected : std::nullopt);
     }
 }

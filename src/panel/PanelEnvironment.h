@@ -3,12 +3,16 @@
 #include "items/CodeLine.h"
 #include "model/ClipboardItem.h"
 
+#include <QFuture>
 #include <QRectF>
 #include <QString>
 #include <QUuid>
 
 #include <functional>
 #include <optional>
+
+class QMenu;
+class QWidget;
 
 // Everything the panel view asks of what lies outside it: the application shell that shows
 // and hides the panel, the panel window, the paste service, the store's maintenance, the
@@ -28,8 +32,18 @@ public:
     // Gives the focus back to the window remembered when the panel was shown (never to any
     // other application); nothing when that window is gone.
     virtual void activatePreviousApplication() = 0;
-    // Opens the desktop's emoji picker for the search field, where there is one.
-    virtual void showCharacterPalette() = 0;
+    // Opens the desktop's emoji picker for the search field; false when none is installed.
+    virtual bool showCharacterPalette() = 0;
+
+    // -- Item preview window, beside the panel while the pointer rests on an item
+    // Shows an item's preview beside anchor (screen coordinates); content makes the preview's
+    // view and is called only when the window does not show this item already.
+    virtual void showPreview(
+        const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor)
+        = 0;
+    // The preview goes after a moment, unless another show comes first.
+    virtual void schedulePreviewHide() = 0;
+    virtual void hidePreview(bool animated) = 0;
 
     // -- Paste service
     // Writes the item (for a pinned reference the item it stands for) to the clipboard, without
@@ -72,6 +86,13 @@ public:
     virtual void clearHighlightCache() = 0;
     // The first lines of a code item as its row shows them.
     virtual QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) = 0;
+
+    // -- Item rows' context menus
+    // The whole text of a media item's file when it is SVG source, read off the main thread;
+    // nothing for any other item or file.
+    virtual QFuture<std::optional<QString>> svgString(const ClipboardItem &item) = 0;
+    // A row's context menu is about to open; hiding the panel closes it.
+    virtual void itemMenuWillOpen(QMenu *menu) = 0;
 
     // -- Store maintenance, run by the clipboard capture's database actor after the panel
     // saved its changes

@@ -185,6 +185,21 @@ void PanelItemActions::togglePin(const ClipboardItemPtr &item)
     saveAndCheckpoint();
 }
 
+void PanelItemActions::setLabel(const ClipboardItemPtr &item, const QString &label)
+{
+    if (!item || !item->isPinned() || item->isDeleted())
+        return;
+    const QString trimmed = label.trimmed();
+    const std::optional<QString> value = trimmed.isEmpty() ? std::nullopt : std::optional(trimmed);
+    if (item->pinnedLabel() == value)
+        return;
+    item->setPinnedLabel(value);
+    item->computeSearchableText();
+    saveAndCheckpoint();
+    // A search running now finds the item by its new label.
+    m_parts.items.refresh();
+}
+
 void PanelItemActions::flipPin(const ClipboardItemPtr &item, bool wasPinned)
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();

@@ -43,6 +43,8 @@ public:
     // Hidden at once, deleted once its row has faded out.
     void deleteItemAfterFade(const ClipboardItemPtr &item);
     void togglePin(const ClipboardItemPtr &item);
+    // A pin's label, saved at once and searchable at once; an empty label removes it.
+    void setLabel(const ClipboardItemPtr &item, const QString &label);
     // Deletes the column's unpinned items.
     void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items);
 

@@ -7,6 +7,7 @@
 #include "panel/PanelItemActions.h"
 #include "panel/PanelNavigation.h"
 #include "panel/PanelSearch.h"
+#include "panel/PanelToast.h"
 #include "panel/SlashCommands.h"
 
 PanelKeyboard::PanelKeyboard(Parts parts)
@@ -82,7 +83,9 @@ void PanelKeyboard::runSlashCommand(const QString &text)
         break;
     case SlashCommands::Command::emoji:
         m_parts.search.setEmojiMode(true);
-        m_parts.environment.showCharacterPalette();
+        // Emoji typed through the input method still work without a picker.
+        if (!m_parts.environment.showCharacterPalette())
+            m_parts.toast.setMessage(QStringLiteral("No emoji picker is installed"));
         break;
     }
 }

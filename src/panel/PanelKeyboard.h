@@ -7,6 +7,7 @@ class PanelItemActions;
 class PanelNavigation;
 class PanelSearch;
 class PanelTabLayout;
+class PanelToast;
 class QString;
 
 // What the panel's keys do: the arrows, Return and Escape, Tab, the hidden shortcuts and the
@@ -28,6 +29,7 @@ public:
         HistoryToggle &historyToggle;
         PanelController &controller;
         PanelEnvironment &environment;
+        PanelToast &toast;
     };
     explicit PanelKeyboard(Parts parts);
 

@@ -32,14 +32,6 @@ void PanelSelectionState::setSuppressHoverSelection(bool value)
     Q_EMIT suppressHoverSelectionChanged(value);
 }
 
-void PanelSelectionState::setLastScrollWipeTime(const QDateTime &time)
-{
-    if (m_lastScrollWipeTime == time)
-        return;
-    m_lastScrollWipeTime = time;
-    Q_EMIT lastScrollWipeTimeChanged(time);
-}
-
 void PanelSelectionState::select(int column, std::optional<int> item)
 {
     setSelectedColumnIndex(column);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDateTime>
+#include "common/Clock.h"
+
 #include <QObject>
 
 #include <optional>
@@ -16,8 +17,6 @@ class PanelSelectionState final : public QObject
             isKeyboardNavigatingChanged)
     Q_PROPERTY(bool suppressHoverSelection READ suppressHoverSelection WRITE setSuppressHoverSelection NOTIFY
             suppressHoverSelectionChanged)
-    Q_PROPERTY(QDateTime lastScrollWipeTime READ lastScrollWipeTime WRITE setLastScrollWipeTime NOTIFY
-            lastScrollWipeTimeChanged)
 
 public:
     using QObject::QObject;
@@ -35,9 +34,10 @@ public:
     // While set, the pointer does not move the selection.
     bool suppressHoverSelection() const { return m_suppressHoverSelection; }
     void setSuppressHoverSelection(bool value);
-    // When a column's content last scrolled under the pointer.
-    QDateTime lastScrollWipeTime() const { return m_lastScrollWipeTime; }
-    void setLastScrollWipeTime(const QDateTime &time);
+    // When a column's content last scrolled under the pointer (on the panel's clock); nothing:
+    // never.
+    std::optional<Clock::TimePoint> lastScrollWipeTime() const { return m_lastScrollWipeTime; }
+    void setLastScrollWipeTime(Clock::TimePoint time) { m_lastScrollWipeTime = time; }
 
     // Column first, then item; nothing is announced when both already hold these values.
     void select(int column, std::optional<int> item);
@@ -47,12 +47,11 @@ Q_SIGNALS:
     void selectedItemIndexChanged();
     void isKeyboardNavigatingChanged(bool value);
     void suppressHoverSelectionChanged(bool value);
-    void lastScrollWipeTimeChanged(const QDateTime &time);
 
 private:
     int m_selectedColumnIndex = 0;
     std::optional<int> m_selectedItemIndex;
     bool m_isKeyboardNavigating = false;
     bool m_suppressHoverSelection = false;
-    QDateTime m_lastScrollWipeTime; // invalid: never
+    std::optional<Clock::TimePoint> m_lastScrollWipeTime;
 };

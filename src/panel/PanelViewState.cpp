@@ -1,12 +1,18 @@
 #include "panel/PanelViewState.h"
 
 #include "common/NotificationCenter.h"
+#include "items/SwipeStateManager.h"
 #include "model/AppSettings.h"
 #include "panel/CategoryTitles.h"
 #include "panel/PanelEnvironment.h"
 
-#include <QDateTime>
 #include <QPointer>
+
+namespace {
+
+constexpr Clock::Duration bannerFade { 250 };
+
+} // namespace
 
 #include <algorithm>
 
@@ -17,14 +23,17 @@ PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environm
     , m_settings(settings)
     , m_ownController(controller ? nullptr : std::make_unique<PanelController>(nullptr, false))
     , m_controller(controller ? controller : m_ownController.get())
+    , m_hoverTracker(m_selection, m_hoverMarkers, clock)
     , m_items(context, environment, clock)
     , m_lists(settings, m_items, m_search, m_selection, clock)
     , m_layout(m_lists, m_selection, environment, *m_controller, settings)
     , m_historyToggle(clock, environment, *m_controller, m_lists, m_layout)
     , m_navigation(m_lists, m_layout, m_selection)
     , m_toast(clock)
+    , m_updateBanner(clock)
     , m_actions({ context, environment, *m_controller, m_items, m_lists, m_search, m_toast, clock })
-    , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment })
+    , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment,
+          m_toast })
 {
     connectParts();
 
@@ -45,6 +54,7 @@ void PanelViewState::connectParts()
     connect(&m_search, &PanelSearch::textChanged, this, &PanelViewState::searchTextChanged);
     connect(&m_search, &PanelSearch::edited, this, [this] {
         m_selection.setSelectedItemIndex(std::nullopt);
+        SwipeStateManager::shared().closeOpenRow();
         Q_EMIT columnsChanged();
     });
     connect(&m_search, &PanelSearch::emojiTyped, &m_actions, &PanelItemActions::insertText);
@@ -56,8 +66,10 @@ void PanelViewState::connectParts()
         &PanelViewState::isHistoryCollapsedChanged);
 
     connect(&m_layout, &PanelTabLayout::tabModeChanged, this, &PanelViewState::isInTabModeChanged);
-    connect(
-        &m_layout, &PanelTabLayout::selectedTabIndexChanged, this, &PanelViewState::selectedTabIndexChanged);
+    connect(&m_layout, &PanelTabLayout::selectedTabIndexChanged, this, [this](int index) {
+        Q_EMIT selectedTabIndexChanged(index);
+        SwipeStateManager::shared().closeOpenRow();
+    });
     connect(&m_layout, &PanelTabLayout::currentColumnWidthChanged, this,
         &PanelViewState::currentColumnWidthChanged);
     connect(&m_layout, &PanelTabLayout::visibleColumnCountChanged, this, [this](int count) {
@@ -67,7 +79,20 @@ void PanelViewState::connectParts()
     connect(&m_layout, &PanelTabLayout::columnsChanged, this, &PanelViewState::columnsChanged);
 
     connect(&m_historyToggle, &HistoryToggle::changed, this, &PanelViewState::historyToggleChanged);
+    connect(&m_historyToggle, &HistoryToggle::animationFrame, this, &PanelViewState::historyAnimationFrame);
     connect(&m_toast, &PanelToast::messageChanged, this, &PanelViewState::toastMessageChanged);
+    connect(&m_toast, &PanelToast::presentationChanged, this, &PanelViewState::toastPresentationChanged);
+
+    // The update banner fades in and out over 0.25 s.
+    if (m_settings.showUpdateSuccessBanner())
+        m_updateBanner.show(Clock::Duration(0));
+    connect(&m_settings, &AppSettings::showUpdateSuccessBannerChanged, this, [this](bool show) {
+        if (show)
+            m_updateBanner.show(bannerFade);
+        else
+            m_updateBanner.hide(bannerFade);
+    });
+    connect(&m_updateBanner, &FadePresence::changed, this, &PanelViewState::updateBannerChanged);
     connect(&m_actions, &PanelItemActions::showClearConfirmationChanged, this,
         &PanelViewState::showClearConfirmationChanged);
 
@@ -117,7 +142,7 @@ QList<CategoryColumnConfig> PanelViewState::columnConfigs(double columnWidth) co
         config.columnWidth = columnWidth;
         config.isHistoryCollapsed = collapsed;
         config.isHistoryColumn = isHistory;
-        config.toggleFadeOpacity = toggleAnimProgress();
+        config.toggleFadeOpacity = m_historyToggle.toggleOpacity(isHistory);
         config.isSearching = m_search.isSearching();
         config.isPinnedExpanded = isPinnedGroupExpanded(category.title);
         config.canClearColumn = std::any_of(category.items.begin(), category.items.end(),
@@ -169,8 +194,7 @@ void PanelViewState::setPinnedGroupExpanded(const QString &title, bool expanded)
 
 void PanelViewState::columnScrolled()
 {
-    // The pointer tracker reads this to ignore the pointer briefly while content moves under it.
-    m_selection.setLastScrollWipeTime(QDateTime::currentDateTimeUtc());
+    m_hoverTracker.scrollWiped();
 }
 
 void PanelViewState::dismissUpdateBanner()
@@ -182,11 +206,13 @@ void PanelViewState::appear()
 {
     m_selection.select(0, std::nullopt);
     m_items.refresh();
+    SwipeStateManager::shared().startMonitoring();
 }
 
 void PanelViewState::panelWillShow()
 {
     m_selection.select(0, std::nullopt);
     m_items.refresh();
+    SwipeStateManager::shared().closeOpenRow();
     setShowClearConfirmation(false);
 }

@@ -2,7 +2,10 @@
 
 #include "columns/CategoryColumnConfig.h"
 #include "common/Clock.h"
+#include "panel/FadePresence.h"
 #include "panel/HistoryToggle.h"
+#include "panel/HoverMarkerStore.h"
+#include "panel/HoverTracker.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
 #include "panel/PanelItemActions.h"
@@ -56,6 +59,9 @@ public:
     ~PanelViewState() override;
 
     PanelSelectionState &selectionState() { return m_selection; }
+    // The item cells the columns show, and the pointer's selection over them.
+    HoverMarkerStore &hoverMarkerStore() { return m_hoverMarkers; }
+    HoverTracker &hoverTracker() { return m_hoverTracker; }
     const PanelSelectionState &selectionState() const { return m_selection; }
     PanelEnvironment &environment() const { return m_environment; }
     AppSettings &settings() const { return m_settings; }
@@ -87,6 +93,11 @@ public:
     std::optional<QString> toastMessage() const { return m_toast.message(); }
     QString toastText() const { return toastMessage().value_or(QString()); }
     void setToastMessage(const std::optional<QString> &message) { m_toast.setMessage(message); }
+    // The toast as drawn: its text while on screen or fading out, and its opacity.
+    std::optional<QString> toastShownText() const { return m_toast.shownText(); }
+    double toastOpacity() const { return m_toast.opacity(); }
+    // The update banner as drawn: present while shown or fading out.
+    const FadePresence &updateBanner() const { return m_updateBanner; }
     double currentColumnWidth() const { return m_layout.currentColumnWidth(); }
     int visibleColumnCount() const { return m_layout.visibleColumnCount(); }
     const QSet<QString> &pinnedExpandedCategories() const { return m_lists.pinnedExpandedCategories(); }
@@ -98,6 +109,10 @@ public:
     std::optional<QString> animatingToggleCategory() const { return m_historyToggle.animatingCategory(); }
     std::optional<double> headerWidthMultiplier() const { return m_historyToggle.headerWidthMultiplier(); }
     double searchBarOpacity() const { return m_historyToggle.searchBarOpacity(); }
+    double historyToggleOpacity(bool historyColumn) const
+    {
+        return m_historyToggle.toggleOpacity(historyColumn);
+    }
     void toggleHistory() { m_historyToggle.toggle(); }
 
     // -- Layout
@@ -143,6 +158,7 @@ public:
     void insertEmoji(const QString &text) { m_actions.insertText(text); }
     void handleItemDeleted(const ClipboardItemPtr &item) { m_actions.deleteItemAfterFade(item); }
     void handlePinToggle(const ClipboardItemPtr &item) { m_actions.togglePin(item); }
+    void setItemLabel(const ClipboardItemPtr &item, const QString &label) { m_actions.setLabel(item, label); }
     void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items)
     {
         m_actions.clearColumn(title, items);
@@ -172,9 +188,13 @@ Q_SIGNALS:
     void isEmojiModeChanged(bool emojiMode);
     void showClearConfirmationChanged(bool show);
     void toastMessageChanged();
+    void toastPresentationChanged();
+    void updateBannerChanged();
     void currentColumnWidthChanged(double width);
     void visibleColumnCountChanged(int count);
     void historyToggleChanged();
+    // A frame of the History toggle's animation: fades and the search strip's width moved.
+    void historyAnimationFrame();
 
 private:
     void connectParts();
@@ -185,6 +205,8 @@ private:
     std::unique_ptr<PanelController> m_ownController;
     PanelController *m_controller;
     PanelSelectionState m_selection;
+    HoverMarkerStore m_hoverMarkers;
+    HoverTracker m_hoverTracker;
     PanelItems m_items;
     PanelSearch m_search;
     PanelCategoryLists m_lists;
@@ -192,6 +214,7 @@ private:
     HistoryToggle m_historyToggle;
     PanelNavigation m_navigation;
     PanelToast m_toast;
+    FadePresence m_updateBanner;
     PanelItemActions m_actions;
     PanelKeyboard m_keyboard;
 };

@@ -1,8 +1,10 @@
 #include "panel/SearchBar.h"
 
+#include "panel/DraggableOverlay.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelToolButton.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
@@ -29,6 +31,7 @@ SearchBar::SearchBar(QWidget *parent)
     , m_clearButton(stripButton(QStringLiteral("\u2715"), QStringLiteral("Clear search"), this))
     , m_pinButton(stripButton(QStringLiteral("\u25C9"), QStringLiteral("Unpin panel"), this))
     , m_menuButton(stripButton(QStringLiteral("\u22EF"), QString(), this))
+    , m_overlay(new DraggableOverlay(this))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16 + int(magnifierSize) + 12, 12, 16, 12);
@@ -56,8 +59,13 @@ SearchBar::SearchBar(QWidget *parent)
     connect(pinAction, &QAction::triggered, this, [this] { Q_EMIT pinToggled(!m_pinned); });
     connect(clearAction, &QAction::triggered, this, &SearchBar::clearHistoryRequested);
 
+    auto *clearFade = new QGraphicsOpacityEffect(m_clearButton);
+    clearFade->setOpacity(1.0);
+    m_clearButton->setGraphicsEffect(clearFade);
+
     connect(m_field, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_clearButton->setVisible(!text.isEmpty());
+        m_overlay->setButtons(!text.isEmpty(), m_pinned);
         Q_EMIT textEdited(text);
     });
     connect(m_clearButton, &QToolButton::clicked, m_field, &QLineEdit::clear);
@@ -74,6 +82,7 @@ void SearchBar::setPinned(bool pinned)
 {
     m_pinned = pinned;
     m_pinButton->setVisible(pinned);
+    m_overlay->setButtons(!m_field->text().isEmpty(), pinned);
 }
 
 void SearchBar::setFadeOpacity(double opacity)
@@ -81,7 +90,10 @@ void SearchBar::setFadeOpacity(double opacity)
     if (m_fadeOpacity == opacity)
         return;
     m_fadeOpacity = opacity;
-    m_field->setVisible(opacity > 0.0);
+    // The field fades but stays, so it keeps the keyboard focus; the pin button and the menu
+    // stay opaque.
+    m_field->setFadeOpacity(opacity);
+    static_cast<QGraphicsOpacityEffect *>(m_clearButton->graphicsEffect())->setOpacity(opacity);
     update();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class DraggableOverlay;
 class QToolButton;
 
 // The strip at the top of the panel: magnifier, search field, clear button, the pin button (only
@@ -21,6 +22,7 @@ public:
     bool isClearButtonShown() const;
     bool isPinButtonShown() const;
     QToolButton *menuButton() const { return m_menuButton; }
+    DraggableOverlay *dragOverlay() const { return m_overlay; }
 
 Q_SIGNALS:
     void textEdited(const QString &text);
@@ -35,6 +37,7 @@ private:
     QToolButton *m_clearButton;
     QToolButton *m_pinButton;
     QToolButton *m_menuButton;
+    DraggableOverlay *m_overlay;
     bool m_pinned = false;
     double m_fadeOpacity = 1.0;
 };

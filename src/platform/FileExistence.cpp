@@ -1,17 +1,16 @@
 #include "platform/FileExistence.h"
 
 #include <QFileInfo>
-#include <QMutex>
-#include <QPointer>
 #include <QSet>
 #include <QThreadPool>
 
 struct FileExistence::Queue
 {
     QMutex mutex;
-    QList<QString> paths;
+    // The paths waiting, per lane, and the lanes a worker runs for.
+    QHash<QString, QList<QString>> paths;
     QSet<QString> queued;
-    bool workerRunning = false;
+    QSet<QString> runningLanes;
     std::function<bool(const QString &)> probe;
     // Cleared when the object goes; read and written under the mutex.
     FileExistence *owner = nullptr;
@@ -31,7 +30,8 @@ FileExistence::FileExistence(QObject *parent)
     m_clock.start();
     m_queue->probe = [](const QString &path) { return QFileInfo::exists(path); };
     m_queue->owner = this;
-    m_worker->setMaxThreadCount(1);
+    // A lane that hangs keeps its thread; the others go on with the rest.
+    m_worker->setMaxThreadCount(4);
 }
 
 FileExistence::~FileExistence()
@@ -52,6 +52,17 @@ void FileExistence::setProbe(std::function<bool(const QString &)> probe)
     m_queue->probe = std::move(probe);
 }
 
+std::function<bool(const QString &)> FileExistence::probe() const
+{
+    QMutexLocker lock(&m_queue->mutex);
+    return m_queue->probe;
+}
+
+void FileExistence::setLaneOf(std::function<QString(const QString &)> laneOf)
+{
+    m_laneOf = std::move(laneOf);
+}
+
 void FileExistence::setBackgroundChecks(bool on)
 {
     m_background = on;
@@ -66,53 +77,109 @@ qsizetype FileExistence::pendingChecks() const
 bool FileExistence::exists(const QString &path)
 {
     if (!m_background) {
-        std::function<bool(const QString &)> probe;
+        if (!m_keepsAnswers)
+            return probe()(path);
+        quint64 generation = 0;
         {
-            QMutexLocker lock(&m_queue->mutex);
-            probe = m_queue->probe;
+            QMutexLocker lock(&m_lock);
+            if (const auto found = m_answers.constFind(path); found != m_answers.cend())
+                return found->exists;
+            generation = m_generation;
         }
-        return probe(path);
+        // Asked without the lock: a forget() may come meanwhile, even from the question.
+        const bool exists = probe()(path);
+        QMutexLocker lock(&m_lock);
+        if (generation == m_generation)
+            m_answers.insert(path, Answer { exists, m_clock.elapsed() });
+        return exists;
     }
-    const auto found = m_answers.constFind(path);
-    if (found == m_answers.cend()) {
-        queue(path);
-        return true;
+    bool answer = true;
+    bool check = true;
+    {
+        QMutexLocker lock(&m_lock);
+        if (const auto found = m_answers.constFind(path); found != m_answers.cend()) {
+            answer = found->exists;
+            check = m_clock.elapsed() - found->checkedAtMs > m_maxAgeMs;
+        }
     }
-    if (m_clock.elapsed() - found->checkedAtMs > m_maxAgeMs)
-        queue(path);
-    return found->exists;
+    if (check)
+        queue(path, true);
+    return answer;
 }
 
-void FileExistence::queue(const QString &path)
+void FileExistence::ask(const QString &path, QObject *receiver, std::function<void(bool exists)> answer)
 {
+    if (!m_background) {
+        answer(probe()(path));
+        return;
+    }
+    QList<Waiter> &waiting = m_waiters[path];
+    waiting.append({ receiver, std::move(answer) });
+    if (waiting.size() == 1)
+        queue(path, false);
+}
+
+bool FileExistence::forget(const QString &path)
+{
+    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    QMutexLocker lock(&m_lock);
+    ++m_generation;
+    const bool itself = m_answers.remove(path);
+    const bool under
+        = m_answers.removeIf([&](const auto &answer) { return answer.key().startsWith(prefix); }) > 0;
+    return itself || under;
+}
+
+void FileExistence::forgetAll()
+{
+    QMutexLocker lock(&m_lock);
+    ++m_generation;
+    m_answers.clear();
+}
+
+qsizetype FileExistence::cachedAnswerCount() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_answers.size();
+}
+
+void FileExistence::queue(const QString &path, bool keep)
+{
+    if (keep && !m_queuedIn.contains(path)) {
+        QMutexLocker lock(&m_lock);
+        m_queuedIn.insert(path, m_generation);
+    }
+    const QString lane = m_laneOf ? m_laneOf(path) : QString();
     QMutexLocker lock(&m_queue->mutex);
     if (m_queue->queued.contains(path))
         return;
     m_queue->queued.insert(path);
-    m_queue->paths.append(path);
-    if (m_queue->workerRunning)
+    m_queue->paths[lane].append(path);
+    if (m_queue->runningLanes.contains(lane))
         return;
-    m_queue->workerRunning = true;
+    m_queue->runningLanes.insert(lane);
     const std::shared_ptr<Queue> shared = m_queue;
-    m_worker->start([shared] { runChecks(shared); });
+    m_worker->start([shared, lane] { runChecks(shared, lane); });
 }
 
-void FileExistence::runChecks(const std::shared_ptr<Queue> &queue)
+void FileExistence::runChecks(const std::shared_ptr<Queue> &queue, const QString &lane)
 {
     for (;;) {
         QList<QString> batch;
         std::function<bool(const QString &)> probe;
         {
             QMutexLocker lock(&queue->mutex);
-            if (queue->paths.isEmpty() || !queue->owner) {
-                queue->workerRunning = false;
+            QList<QString> &waiting = queue->paths[lane];
+            if (waiting.isEmpty() || !queue->owner) {
+                queue->paths.remove(lane);
+                queue->runningLanes.remove(lane);
                 return;
             }
-            batch = queue->paths.mid(0, 256);
-            queue->paths.remove(0, batch.size());
+            batch = waiting.mid(0, 256);
+            waiting.remove(0, batch.size());
             probe = queue->probe;
         }
-        QList<std::pair<QString, bool>> results;
+        QList<Result> results;
         results.reserve(batch.size());
         for (const QString &path : std::as_const(batch))
             results.append({ path, probe(path) });
@@ -124,21 +191,45 @@ void FileExistence::runChecks(const std::shared_ptr<Queue> &queue)
     }
 }
 
-void FileExistence::takeResults(const QList<std::pair<QString, bool>> &results)
+void FileExistence::takeResults(const QList<Result> &results)
 {
     {
         QMutexLocker lock(&m_queue->mutex);
-        for (const auto &[path, exists] : results)
-            m_queue->queued.remove(path);
+        for (const Result &result : results)
+            m_queue->queued.remove(result.path);
     }
     bool changed = false;
-    const qint64 now = m_clock.elapsed();
-    for (const auto &[path, exists] : results) {
-        const auto found = m_answers.constFind(path);
-        // What was answered before the check: a path not seen counted as present.
-        const bool answered = found == m_answers.cend() ? true : found->exists;
-        changed = changed || answered != exists;
-        m_answers.insert(path, Answer { exists, now });
+    QStringList askAgain;
+    {
+        QMutexLocker lock(&m_lock);
+        const qint64 now = m_clock.elapsed();
+        for (const Result &result : results) {
+            // Kept when somebody asked for the path to be kept, not only once.
+            const auto queuedIn = m_queuedIn.constFind(result.path);
+            if (queuedIn == m_queuedIn.cend())
+                continue;
+            const bool current = *queuedIn == m_generation;
+            m_queuedIn.erase(queuedIn);
+            // Asked before a change was heard of: the answer may be wrong, so ask again.
+            if (!current) {
+                askAgain.append(result.path);
+                continue;
+            }
+            const auto found = m_answers.constFind(result.path);
+            // What was answered before the check: a path not seen counted as present.
+            const bool answered = found == m_answers.cend() ? true : found->exists;
+            changed = changed || answered != result.exists;
+            m_answers.insert(result.path, Answer { result.exists, now });
+        }
+    }
+    for (const QString &path : std::as_const(askAgain))
+        queue(path, true);
+    for (const Result &result : results) {
+        const QList<Waiter> waiting = m_waiters.take(result.path);
+        for (const Waiter &waiter : waiting) {
+            if (waiter.receiver)
+                waiter.answer(result.exists);
+        }
     }
     if (changed)
         Q_EMIT answersChanged();

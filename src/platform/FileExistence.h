@@ -2,7 +2,10 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
+#include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -10,13 +13,20 @@
 
 class QThreadPool;
 
-// Whether files named by history items are on disk. Until background checking is turned
-// on (the running app does so at start) each question is answered from the disk at once.
-// With it on, the GUI thread never waits for a disk, which may be slow or a network mount
-// that hangs: answers come from a cache that a worker thread fills, a path not checked yet
+// Whether files named by history items are on disk: the one place the app asks, for the
+// items' own values and for the panel alike. Until background checking is turned on (the
+// running app does so at start) each question is answered from the disk at once. With it
+// on, the GUI thread never waits for a disk, which may be slow or a network mount that
+// hangs: answers come from a cache that a worker thread fills, a path not checked yet
 // counts as present, an answer older than maxAge is given as it is and checked again, and
 // answersChanged is emitted when checks turn out differently from what was answered.
-// Main thread only (the checks themselves run on the worker).
+//
+// Whoever watches the disk for changes says so (keepsAnswers): then answers are kept also
+// when asked at once, until forget() drops those a change may have made wrong. An answer
+// the disk gave before a forget() is never kept after it.
+//
+// Asked on the main thread; forget() and the counts from any thread (the checks run on the
+// worker).
 class FileExistence final : public QObject
 {
     Q_OBJECT
@@ -26,15 +36,27 @@ public:
     ~FileExistence() override;
 
     bool exists(const QString &path);
+    // Asks once whether anything is at the path and calls back on the main thread: at once
+    // without background checks, else once the worker has asked. The answer is not kept.
+    void ask(const QString &path, QObject *receiver, std::function<void(bool exists)> answer);
 
     void setBackgroundChecks(bool on);
     bool backgroundChecks() const { return m_background; }
-    // How long an answer is given without a new check.
+    void setKeepsAnswers(bool keep) { m_keepsAnswers = keep; }
+    // How long a background answer is given without a new check.
     void setMaxAge(int milliseconds) { m_maxAgeMs = milliseconds; }
     // How the disk is asked (tests count the questions or make them hang).
     void setProbe(std::function<bool(const QString &)> probe);
+    // Which lane a path's checks go in (its mount point, say): a lane held up by a hung mount
+    // holds up its own checks only, as long as a few lanes hang at most. Main thread.
+    void setLaneOf(std::function<QString(const QString &path)> laneOf);
     // Checks still waiting for the worker.
     qsizetype pendingChecks() const;
+
+    // Drops the answers for the path and for everything under it; true when there was one.
+    bool forget(const QString &path);
+    void forgetAll();
+    qsizetype cachedAnswerCount() const;
 
 Q_SIGNALS:
     void answersChanged();
@@ -45,16 +67,35 @@ private:
         bool exists = true;
         qint64 checkedAtMs = 0;
     };
+    struct Result
+    {
+        QString path;
+        bool exists = false;
+    };
+    struct Waiter
+    {
+        QPointer<QObject> receiver;
+        std::function<void(bool)> answer;
+    };
     // What the worker shares with this object; it outlives the object while a check hangs.
     struct Queue;
-    void queue(const QString &path);
-    static void runChecks(const std::shared_ptr<Queue> &queue);
-    void takeResults(const QList<std::pair<QString, bool>> &results);
+    std::function<bool(const QString &)> probe() const;
+    void queue(const QString &path, bool keep);
+    static void runChecks(const std::shared_ptr<Queue> &queue, const QString &lane);
+    void takeResults(const QList<Result> &results);
 
     bool m_background = false;
+    bool m_keepsAnswers = false;
     int m_maxAgeMs = 2000;
+    std::function<QString(const QString &)> m_laneOf;
     QElapsedTimer m_clock;
+    // Guards the answers and the generation, which moves on with every forget().
+    mutable QMutex m_lock;
     QHash<QString, Answer> m_answers;
+    quint64 m_generation = 0;
+    // Main thread: the generation each kept check was queued in, and who waits for a one-off.
+    QHash<QString, quint64> m_queuedIn;
+    QHash<QString, QList<Waiter>> m_waiters;
     std::shared_ptr<Queue> m_queue;
     QThreadPool *m_worker;
 };

@@ -2,10 +2,12 @@
 
 #include "platform/X11Connection.h"
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <QList>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace FloatingWindowHints {
@@ -31,6 +33,18 @@ void applyBeforeMapping(quint64 windowId)
         quint32(states.size()), states.constData());
     // A round trip: the server has the hints before the toolkit's own connection maps the window.
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    connection->drain();
+}
+
+void setInputRegion(quint64 windowId, const QRect &region)
+{
+    X11Connection *connection = X11Connection::shared();
+    if (!connection || !windowId)
+        return;
+    const xcb_rectangle_t rectangle { qint16(region.x()), qint16(region.y()),
+        quint16(std::max(0, region.width())), quint16(std::max(0, region.height())) };
+    xcb_shape_rectangles(connection->xcb(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+        xcb_window_t(windowId), 0, 0, 1, &rectangle);
     connection->drain();
 }
 

@@ -141,13 +141,14 @@ PasteboardContents contentsOfMimeData(
     return contents;
 }
 
-QString decodeText(const QByteArray &bytes)
+QString decodeText(const QByteArray &bytes, const QString &type)
 {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return QStringDecoder(QStringDecoder::Utf16).decode(bytes);
     // Mozilla's private types are UTF-16 little endian without a mark: every second byte
     // of plain ASCII text is zero.
-    if (bytes.size() >= 2 && bytes.size() % 2 == 0 && bytes[1] == '\0' && bytes[0] != '\0')
+    if (type.startsWith(QLatin1String("text/x-moz-")) && bytes.size() >= 2 && bytes.size() % 2 == 0
+        && bytes[1] == '\0' && bytes[0] != '\0')
         return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes);
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.sliced(3));

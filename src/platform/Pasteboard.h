@@ -132,9 +132,10 @@ std::optional<QString> firstOffered(const QStringList &request, const QStringLis
 PasteboardContents contentsOfMimeData(
     const QMimeData *mimeData, const QList<QStringList> &requests, qsizetype maxBytesPerType = -1);
 
-// Text bytes: UTF-16 when they start with its byte-order mark (or look like UTF-16 little
-// endian, as Mozilla writes its private types), else UTF-8 (a leading mark dropped).
-QString decodeText(const QByteArray &bytes);
+// Text bytes of a flavour: UTF-16 when they start with its byte-order mark, else UTF-8 (a
+// leading mark dropped). Mozilla's private types ("text/x-moz-...") are UTF-16 little endian
+// without a mark; only there does a zero second byte say so: in other types a zero is text.
+QString decodeText(const QByteArray &bytes, const QString &type);
 
 // The URLs of a "text/uri-list" (lines of CR LF or LF; "#" lines are comments), or of
 // "x-special/gnome-copied-files" (a first line "copy" or "cut", then the URLs).

@@ -5,7 +5,6 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
 
@@ -15,43 +14,18 @@ namespace {
 constexpr quint16 shortcutModifierMask
     = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
-// The modifier bit that NumLock sets on this keyboard (usually Mod2).
-quint16 findNumLockMask(xcb_connection_t *connection, xcb_key_symbols_t *symbols)
-{
-    constexpr xcb_keysym_t numLock = 0xff7f;
-    xcb_keycode_t *numLockCodes = xcb_key_symbols_get_keycode(symbols, numLock);
-    if (!numLockCodes)
-        return 0;
-    quint16 mask = 0;
-    if (xcb_get_modifier_mapping_reply_t *mapping
-        = xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr)) {
-        const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(mapping);
-        const int perModifier = mapping->keycodes_per_modifier;
-        for (int modifier = 0; modifier < 8 && !mask; ++modifier) {
-            for (int i = 0; i < perModifier && !mask; ++i) {
-                const xcb_keycode_t code = codes[modifier * perModifier + i];
-                for (const xcb_keycode_t *n = numLockCodes; code && *n != XCB_NO_SYMBOL; ++n) {
-                    if (*n == code)
-                        mask = quint16(1u << modifier);
-                }
-            }
-        }
-        std::free(mapping);
-    }
-    std::free(numLockCodes);
-    return mask;
-}
-
 } // namespace
 
 X11GlobalHotKeys::X11GlobalHotKeys(X11Connection &connection, QObject *parent)
     : GlobalHotKeys(parent)
     , m_connection(connection)
+    , m_keyboardMap(connection)
+    , m_numLockMask(m_keyboardMap.numLockMask())
 {
     // Without it a held key would arrive as a stream of releases and presses.
     Bool supported = False;
     XkbSetDetectableAutoRepeat(m_connection.display(), True, &supported);
-    refreshKeyboardMapping();
+    m_keyboardMap.setChangeHandler([this] { handleMappingChange(); });
     m_handlerId = m_connection.addEventHandler([this](const void *event) { handleEvent(event); });
     m_connection.drain();
 }
@@ -62,29 +36,18 @@ X11GlobalHotKeys::~X11GlobalHotKeys()
     for (const Grab &grab : std::as_const(m_grabs))
         ungrabKeycodes(grab);
     m_connection.flush();
-    if (m_keySymbols)
-        xcb_key_symbols_free(m_keySymbols);
 }
 
-void X11GlobalHotKeys::refreshKeyboardMapping()
+void X11GlobalHotKeys::handleMappingChange()
 {
-    if (m_keySymbols)
-        xcb_key_symbols_free(m_keySymbols);
-    m_keySymbols = xcb_key_symbols_alloc(m_connection.xcb());
-    m_numLockMask = findNumLockMask(m_connection.xcb(), m_keySymbols);
-}
-
-QList<quint8> X11GlobalHotKeys::keycodesFor(quint32 keysym) const
-{
-    QList<quint8> keycodes;
-    if (xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_keySymbols, keysym)) {
-        for (const xcb_keycode_t *code = codes; *code != XCB_NO_SYMBOL; ++code) {
-            if (!keycodes.contains(*code))
-                keycodes.append(*code);
-        }
-        std::free(codes);
+    // The keys behind the symbols may have moved: let go of the old keys, grab the new ones.
+    for (const Grab &grab : std::as_const(m_grabs))
+        ungrabKeycodes(grab);
+    m_numLockMask = m_keyboardMap.numLockMask();
+    for (Grab &grab : m_grabs) {
+        grab.down = false;
+        grabKeycodes(grab, nullptr);
     }
-    return keycodes;
 }
 
 QList<quint16> X11GlobalHotKeys::lockVariants() const
@@ -97,7 +60,7 @@ QList<quint16> X11GlobalHotKeys::lockVariants() const
 
 bool X11GlobalHotKeys::grabKeycodes(Grab &grab, QString *error)
 {
-    grab.keycodes = keycodesFor(grab.combination.keysym);
+    grab.keycodes = m_keyboardMap.keycodesFor(grab.combination.keysym);
     if (grab.keycodes.isEmpty()) {
         if (error)
             *error = QStringLiteral("no key of the keyboard produces the symbol 0x%1")
@@ -170,7 +133,7 @@ bool X11GlobalHotKeys::isHeldByAnotherClient(const HotKeyCombination &combinatio
         if (existing.combination == combination)
             return false;
     }
-    const QList<quint8> keycodes = keycodesFor(combination.keysym);
+    const QList<quint8> keycodes = m_keyboardMap.keycodesFor(combination.keysym);
     if (keycodes.isEmpty())
         return false;
     if (!m_probe)
@@ -211,20 +174,6 @@ void X11GlobalHotKeys::handleEvent(const void *rawEvent)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);
     const quint8 type = event->response_type & 0x7f;
-    if (type == XCB_MAPPING_NOTIFY) {
-        const auto *mapping = reinterpret_cast<const xcb_mapping_notify_event_t *>(event);
-        if (mapping->request == XCB_MAPPING_POINTER)
-            return;
-        // The keys behind the symbols may have moved: take the grabs again.
-        for (const Grab &grab : std::as_const(m_grabs))
-            ungrabKeycodes(grab);
-        refreshKeyboardMapping();
-        for (Grab &grab : m_grabs) {
-            grab.down = false;
-            grabKeycodes(grab, nullptr);
-        }
-        return;
-    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return;
     const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "platform/GlobalHotKeys.h"
+#include "platform/X11KeyboardMap.h"
 
 #include <QHash>
 #include <QList>
 
 #include <memory>
 
-struct _XCBKeySymbols;
 class X11Connection;
 
 // Global hot keys as passive key grabs on the root window of the app's own X connection.
@@ -36,17 +36,17 @@ private:
         quint8 downKeycode = 0;
     };
 
-    QList<quint8> keycodesFor(quint32 keysym) const;
     QList<quint16> lockVariants() const;
     bool grabKeycodes(Grab &grab, QString *error);
     void ungrabKeycodes(const Grab &grab);
     void handleEvent(const void *event);
-    void refreshKeyboardMapping();
+    void handleMappingChange();
 
     X11Connection &m_connection;
+    X11KeyboardMap m_keyboardMap;
     std::unique_ptr<X11Connection> m_probe;
-    _XCBKeySymbols *m_keySymbols = nullptr;
     int m_handlerId = 0;
+    // The NumLock bit the grabs were taken with; ungrabbing needs the same after a remap.
     quint16 m_numLockMask = 0;
     QList<Grab> m_grabs;
 };

@@ -2,16 +2,19 @@
 
 #include "platform/X11Connection.h"
 
+#include <X11/XKBlib.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
 #include <QPointer>
+#include <QTimer>
 
 #include <cstdlib>
 
 namespace {
 
 constexpr quint64 shiftFlag = 0x20000, controlFlag = 0x40000, optionFlag = 0x80000, commandFlag = 0x100000;
+constexpr xcb_keysym_t numLockKeysym = 0xff7f;
 
 // What a key of one of the rows Mod1 to Mod5 means, by its symbol: the rows are laid out
 // differently from keyboard to keyboard.
@@ -53,6 +56,14 @@ const KeyboardMap *KeyboardMap::system()
 X11KeyboardMap::X11KeyboardMap(X11Connection &connection)
     : m_connection(connection)
 {
+    // A client that uses XKB (Xlib does) hears of a new layout or a remapped key only
+    // through XKB's own notices; the core MappingNotify is no longer sent to it.
+    int opcode = 0, eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(m_connection.display(), &opcode, &eventBase, &errorBase, &major, &minor)) {
+        constexpr unsigned long notices = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        if (XkbSelectEvents(m_connection.display(), XkbUseCoreKbd, notices, notices))
+            m_xkbEventBase = quint8(eventBase);
+    }
     refresh();
     m_handlerId = m_connection.addEventHandler([this](const void *event) { handleEvent(event); });
 }
@@ -71,6 +82,9 @@ void X11KeyboardMap::refresh()
     xcb_connection_t *c = m_connection.xcb();
     m_symbols = xcb_key_symbols_alloc(c);
     m_modifierFlags.clear();
+    m_heldKeys.clear();
+    m_numLockMask = 0;
+    const QList<quint8> numLockKeys = keycodesFor(numLockKeysym);
     xcb_get_modifier_mapping_reply_t *mapping
         = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
     if (mapping) {
@@ -89,6 +103,10 @@ void X11KeyboardMap::refresh()
                     flag = controlFlag;
                 else if (row >= 3)
                     flag = flagOfModKeysym(xcb_key_symbols_get_keysym(m_symbols, code, 0));
+                if (row != 1)
+                    m_heldKeys.insert(code);
+                if (!m_numLockMask && numLockKeys.contains(code))
+                    m_numLockMask = quint16(1u << row);
                 // Caps Lock, NumLock and the like stay in the table with no flag: they are
                 // modifier keys all the same.
                 m_modifierFlags[code] |= flag;
@@ -108,6 +126,29 @@ std::optional<quint32> X11KeyboardMap::baseKeysym(quint32 keycode) const
     if (keysym == XCB_NO_SYMBOL)
         return std::nullopt;
     return quint32(keysym);
+}
+
+QList<quint8> X11KeyboardMap::keycodesFor(quint32 keysym) const
+{
+    QList<quint8> keycodes;
+    if (!m_symbols)
+        return keycodes;
+    if (xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_symbols, keysym)) {
+        for (const xcb_keycode_t *code = codes; *code != XCB_NO_SYMBOL; ++code) {
+            if (!keycodes.contains(*code))
+                keycodes.append(*code);
+        }
+        std::free(codes);
+    }
+    return keycodes;
+}
+
+QList<quint8> X11KeyboardMap::heldModifierKeys() const
+{
+    QList<quint8> held;
+    heldModifierFlags(&held);
+    held.removeIf([this](quint8 code) { return !m_heldKeys.contains(code); });
+    return held;
 }
 
 quint64 X11KeyboardMap::heldModifierFlags(QList<quint8> *heldKeycodes) const
@@ -132,10 +173,28 @@ quint64 X11KeyboardMap::heldModifierFlags(QList<quint8> *heldKeycodes) const
 void X11KeyboardMap::handleEvent(const void *rawEvent)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);
-    if ((event->response_type & 0x7f) != XCB_MAPPING_NOTIFY)
+    const quint8 type = event->response_type & 0x7f;
+    if (m_xkbEventBase && type == m_xkbEventBase) {
+        // The kind of XKB notice follows the type.
+        const quint8 xkbType = static_cast<const quint8 *>(rawEvent)[1];
+        if (xkbType != XkbNewKeyboardNotify && xkbType != XkbMapNotify)
+            return;
+    } else {
+        // Without XKB the core notice tells; with it, the core notice repeats XKB's.
+        if (type != XCB_MAPPING_NOTIFY || m_xkbEventBase)
+            return;
+        const auto *mapping = reinterpret_cast<const xcb_mapping_notify_event_t *>(event);
+        if (mapping->request == XCB_MAPPING_POINTER)
+            return;
+    }
+    // One change comes as several notices: read the tables once, after the last of them.
+    if (m_refreshPending)
         return;
-    const auto *mapping = reinterpret_cast<const xcb_mapping_notify_event_t *>(event);
-    if (mapping->request == XCB_MAPPING_POINTER)
-        return;
-    refresh();
+    m_refreshPending = true;
+    QTimer::singleShot(0, &m_refreshContext, [this] {
+        m_refreshPending = false;
+        refresh();
+        if (m_changed)
+            m_changed();
+    });
 }

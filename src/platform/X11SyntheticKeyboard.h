@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SyntheticKeyboard.h"
+#include "platform/X11KeyboardMap.h"
 
 #include <QList>
 
@@ -15,6 +16,7 @@ class X11SyntheticKeyboard final : public SyntheticKeyboard
 public:
     explicit X11SyntheticKeyboard(X11Connection &connection)
         : m_connection(connection)
+        , m_keyboardMap(connection)
     { }
 
     bool isTrusted() const override;
@@ -26,4 +28,5 @@ public:
 
 private:
     X11Connection &m_connection;
+    X11KeyboardMap m_keyboardMap;
 };

@@ -266,6 +266,7 @@ void AppDelegate::createStatusItem()
     if (!StatusItem::isAvailable())
         printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
     m_statusItem = std::make_unique<StatusItem>();
+    m_statusItem->setOpenShortcut(*m_shortcuts, togglePanelShortcut());
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);
@@ -418,6 +419,10 @@ void AppDelegate::openSettings()
 
 void AppDelegate::checkForUpdates(QWidget *over)
 {
+    // The settings window stays above other windows: an answer asked for from the tray while
+    // it is open belongs to it, or it would open hidden underneath.
+    if (!over && m_settingsWindow && m_settingsWindow->isVisible())
+        over = m_settingsWindow;
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates"),
         QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
                        "there (for example with apt) to get the newest version."),
@@ -541,16 +546,20 @@ void AppDelegate::showPanel()
     if (!screen)
         return;
     const QRectF visible(screen->availableGeometry());
-    panel->setMaximumSize(visible.size().toSize());
+    panel->setMaximumFrameSize(visible.size());
     const PanelGeometry::ShowPlacement placement
         = PanelGeometry::placeForShow(visible, ClipboardPanel::savedSize(m_services.defaults),
             ClipboardPanel::savedPosition(m_services.defaults, ClipboardPanel::screenKey(screen)),
             panel->isLockedInTabMode(),
             ClipboardPanel::initialColumnCount(m_services.container, m_services.settings),
-            QSizeF(panel->minimumSize()));
+            panel->minimumFrameSize());
     if (m_refreshVolumes)
         m_refreshVolumes();
-    panel->setMinimumSize(placement.minimumSize.toSize());
+    // The search from before the show is selected a moment after it, so that typing replaces
+    // it; what is typed in that moment is not (a key typed at once would replace the one before).
+    QPointer<SearchField> searchField = findSearchField(panel->contentView());
+    const QString searchAtShow = searchField ? searchField->text() : QString();
+    panel->setMinimumFrameSize(placement.minimumSize);
     panel->setFrame(placement.frame);
     panel->setWindowOpacity(1);
     panel->show();
@@ -561,18 +570,14 @@ void AppDelegate::showPanel()
 
     QPointer<AppDelegate> self = this;
     const QRectF frame = placement.frame;
-    QTimer::singleShot(0, this, [self, frame] {
+    QTimer::singleShot(0, this, [self, frame, searchField, searchAtShow] {
         if (!self || !self->m_popoverPanel)
             return;
         NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
-        if (findSearchField(self->m_popoverPanel->contentView())) {
-            QTimer::singleShot(250, self, [self] {
-                if (self)
-                    self->focusSearchField();
-            });
-        }
+        if (SearchField *field = searchField.data())
+            QTimer::singleShot(250, field, [field, searchAtShow] { focusSearchField(field, searchAtShow); });
         self->m_popoverPanel->setFrame(frame);
-        self->m_popoverPanel->setMaximumSize(frame.size().toSize());
+        self->m_popoverPanel->setMaximumFrameSize(frame.size());
         QTimer::singleShot(100, self, [self] {
             if (!self || !self->m_popoverPanel)
                 return;
@@ -615,16 +620,13 @@ SearchField *AppDelegate::findSearchField(QWidget *contentView)
     return view ? view->searchField() : nullptr;
 }
 
-void AppDelegate::focusSearchField()
+void AppDelegate::focusSearchField(SearchField *field, const QString &textAtShow)
 {
-    if (!m_popoverPanel)
-        return;
-    SearchField *field = findSearchField(m_popoverPanel->contentView());
     if (!field)
         return;
     field->setFocus(Qt::OtherFocusReason);
-    // Typing replaces the previous search.
-    if (!field->text().isEmpty())
+    // Selecting what was typed in the moment since the show would let the next key replace it.
+    if (!field->text().isEmpty() && field->text() == textAtShow)
         field->selectAll();
 }
 
@@ -651,7 +653,7 @@ void AppDelegate::handleOutsideClick(const QPoint &nativePosition)
     if (!panel || !panel->isVisible() || m_panelController->isPinned())
         return;
     const QPoint position = logicalPosition(nativePosition);
-    if (panel->frameGeometry().contains(position))
+    if (panel->hitFrame().contains(position))
         return;
     // The tray icon's own click toggles the panel.
     if (m_statusItem && m_statusItem->geometry().contains(position))

@@ -134,6 +134,9 @@ public:
     // The search field of the panel's content: the field of the panel view that is the
     // content or lies within it; nullptr when there is none.
     static SearchField *findSearchField(QWidget *contentView);
+    // Gives the search field the keyboard a moment after the panel showed. The search of before
+    // the show is selected, so that typing replaces it; text typed since is left as it is.
+    static void focusSearchField(SearchField *field, const QString &textAtShow);
     // Whether a window that became active is a settings window, to be kept above others.
     static bool shouldElevateSettingsWindow(const QString &identifier, const QString &title);
     // "<version> (<build>)" of the running program.
@@ -174,7 +177,6 @@ private:
     void createPanel();
     void handleDetectCodeChanged();
     void elevateSettingsWindow(QWindow *window);
-    void focusSearchField();
     void handleOutsideClick(const QPoint &nativePosition);
     bool handlePanelKeyDown(QObject *receiver, QEvent *event);
     void handleAppActivation(const std::optional<RunningApplication> &application);

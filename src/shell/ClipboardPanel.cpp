@@ -5,11 +5,14 @@
 #include "model/ClipboardItemType.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "panel/HistoryToggle.h"
 #include "panel/PanelController.h"
 #include "panel/PanelGeometry.h"
 #include "platform/FloatingWindowHints.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppearanceAwareTintView.h"
+#include "shell/PanelResizeHandle.h"
+#include "shell/PanelShadow.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -141,10 +144,10 @@ ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings,
     m_isLockedInTabMode = m_defaults.boolean(tabModeLockKey).value_or(false);
 
     // Window configuration.
-    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    setMinimumFrameSize(QSizeF(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight));
     const QRectF visible = screen ? QRectF(screen->availableGeometry()) : PanelGeometry::noScreenVisibleFrame;
-    setMaximumSize(visible.size().toSize());
-    resize(QSizeF(width, 500).toSize().boundedTo(maximumSize()));
+    setMaximumFrameSize(visible.size());
+    setFrame(QRectF(QPointF(0, 0), QSizeF(width, 500).boundedTo(maximumFrameSize())));
 
     m_panelController = new PanelController(this, m_isLockedInTabMode, this);
     buildContent();
@@ -170,9 +173,9 @@ ClipboardPanel::~ClipboardPanel()
 void ClipboardPanel::buildContent()
 {
     m_containerView = new FillingContainer(this);
-    m_containerView->setGeometry(rect());
+    m_containerView->setGeometry(rect() - shadowMargins());
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(shadowMargins());
     layout->addWidget(m_containerView);
 
     m_hostingView = new QWidget;
@@ -188,7 +191,69 @@ void ClipboardPanel::buildContent()
     m_backgroundEffectView->setParent(m_containerView);
     m_backgroundEffectView->setGeometry(m_containerView->rect());
     layoutHostingView();
-    // The resize handles go above the background, as siblings in the container.
+    installResizeHandles();
+}
+
+void ClipboardPanel::installResizeHandles()
+{
+    // On the window itself, above everything, so that they reach beyond the body into the
+    // shadow's room where there is one.
+    for (PanelResizeGeometry::Handle handle : PanelResizeGeometry::installationOrder)
+        m_resizeHandles.append(new PanelResizeHandle(handle, *this, this));
+    placeResizeHandles();
+}
+
+void ClipboardPanel::placeResizeHandles()
+{
+    const QRectF body = QRectF(rect()).marginsRemoved(QMarginsF(shadowMargins()));
+    for (PanelResizeHandle *handle : std::as_const(m_resizeHandles))
+        handle->place(body);
+}
+
+QMargins ClipboardPanel::shadowMargins() const
+{
+    return m_translucent ? PanelShadow::margins() : QMargins();
+}
+
+QRectF ClipboardPanel::frame() const
+{
+    return QRectF(geometry()).marginsRemoved(QMarginsF(shadowMargins()));
+}
+
+QSizeF ClipboardPanel::minimumFrameSize() const
+{
+    const QMargins margins = shadowMargins();
+    return QSizeF(minimumSize()) - QSizeF(margins.left() + margins.right(), margins.top() + margins.bottom());
+}
+
+QSizeF ClipboardPanel::maximumFrameSize() const
+{
+    const QMargins margins = shadowMargins();
+    return QSizeF(maximumSize()) - QSizeF(margins.left() + margins.right(), margins.top() + margins.bottom());
+}
+
+void ClipboardPanel::setMinimumFrameSize(const QSizeF &size)
+{
+    const QMargins margins = shadowMargins();
+    setMinimumSize(
+        (size + QSizeF(margins.left() + margins.right(), margins.top() + margins.bottom())).toSize());
+}
+
+void ClipboardPanel::setMaximumFrameSize(const QSizeF &size)
+{
+    const QMargins margins = shadowMargins();
+    const QSize window
+        = (size + QSizeF(margins.left() + margins.right(), margins.top() + margins.bottom())).toSize();
+    setMaximumSize(window.boundedTo(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)));
+}
+
+QRectF ClipboardPanel::hitFrame() const
+{
+    const QRectF body = frame();
+    if (!m_translucent)
+        return body;
+    const double reach = PanelResizeGeometry::stripThickness - 6;
+    return body.adjusted(-reach, -reach, reach, reach);
 }
 
 QWidget *ClipboardPanel::makeBackgroundEffectView()
@@ -226,7 +291,7 @@ void ClipboardPanel::layoutHostingView()
 
 void ClipboardPanel::setFrame(const QRectF &frame)
 {
-    setGeometry(frame.toRect());
+    setGeometry(frame.marginsAdded(QMarginsF(shadowMargins())).toRect());
 }
 
 QRectF ClipboardPanel::visibleFrame() const
@@ -361,9 +426,24 @@ void ClipboardPanel::showEvent(QShowEvent *event)
     }
 }
 
+void ClipboardPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeResizeHandles();
+    if (m_translucent) {
+        // Outside the body and the handles' reach, clicks go to the windows below.
+        const QRectF hit = hitFrame().translated(-QRectF(geometry()).topLeft());
+        FloatingWindowHints::setInputRegion(winId(), hit.toAlignedRect());
+    }
+}
+
 void ClipboardPanel::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
+    if (m_translucent) {
+        QPainter painter(this);
+        m_shadow.paint(painter, size(), cornerRadius);
+    }
     Q_EMIT painted();
 }
 
@@ -378,14 +458,14 @@ void ClipboardPanel::windowWillStartLiveResize()
 {
     m_panelController->setInLiveResize(true);
     if (const QScreen *current = screen())
-        setMaximumSize(current->availableGeometry().size());
+        setMaximumFrameSize(current->availableGeometry().size());
 }
 
 void ClipboardPanel::windowDidEndLiveResize()
 {
     m_panelController->setInLiveResize(false);
     saveSize();
-    setMaximumSize(size());
+    setMaximumFrameSize(frame().size());
     switch (
         PanelGeometry::decideAfterLiveResize(frame().width(), m_currentColumnCount, m_isLockedInTabMode)) {
     case PanelGeometry::TabLockChange::lock:
@@ -407,7 +487,7 @@ void ClipboardPanel::windowDidChangeScreen()
     const QRectF fitted = PanelGeometry::fitIntoScreen(frame(), QRectF(current->availableGeometry()));
     if (fitted != frame())
         setFrame(fitted);
-    setMaximumSize(fitted.size().toSize());
+    setMaximumFrameSize(fitted.size());
 }
 
 void ClipboardPanel::animateFrame(const QRectF &target, double duration, std::function<void()> completion)
@@ -427,7 +507,11 @@ void ClipboardPanel::animateFrame(const QRectF &target, double duration, std::fu
     m_frameAnimation->setStartValue(frame());
     m_frameAnimation->setEndValue(target);
     m_frameAnimation->setDuration(int(duration * 1000));
-    m_frameAnimation->setEasingCurve(QEasingCurve::InOutQuad);
+    // The curve the content's own values follow while History collapses or expands.
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    const TimingCurve timing = HistoryToggle::widthCurve();
+    curve.addCubicBezierSegment(timing.control1(), timing.control2(), QPointF(1, 1));
+    m_frameAnimation->setEasingCurve(curve);
     connect(m_frameAnimation, &QVariantAnimation::valueChanged, this,
         [this](const QVariant &value) { setFrame(value.toRectF()); });
     QPointer<QVariantAnimation> animation = m_frameAnimation;
@@ -449,22 +533,22 @@ void ClipboardPanel::updateColumnCount(int columnCount, double duration)
     m_currentColumnCount = columnCount;
     if (m_panelController->inLiveResize() || m_isLockedInTabMode || m_panelController->isHistoryToggling())
         return;
-    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    setMinimumFrameSize(QSizeF(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight));
     const PanelGeometry::ColumnResize resize
         = PanelGeometry::resizeForColumns(frame(), visibleFrame(), columnCount);
     if (resize.lockTabMode) {
         setTabModeLock(true);
         return;
     }
-    setMaximumSize(resize.maximumSize.toSize().expandedTo(size()));
+    setMaximumFrameSize(resize.maximumSize.expandedTo(frame().size()));
     if (resize.frame == frame()) {
-        setMaximumSize(resize.maximumSize.toSize());
+        setMaximumFrameSize(resize.maximumSize);
         return;
     }
     QPointer<ClipboardPanel> self = this;
     animateFrame(resize.frame, duration, [self] {
         if (self)
-            self->setMaximumSize(self->size());
+            self->setMaximumFrameSize(self->frame().size());
     });
 }
 
@@ -494,15 +578,15 @@ void ClipboardPanel::resizeForHistoryToggle(
         finishNow();
         return;
     }
-    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
+    setMinimumFrameSize(QSizeF(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight));
     if (resize.maximumSizeBefore)
-        setMaximumSize(resize.maximumSizeBefore->toSize());
+        setMaximumFrameSize(*resize.maximumSizeBefore);
     QPointer<ClipboardPanel> self = this;
     const QSizeF maximumAfter = resize.maximumSizeAfter;
     const auto finish = [self, maximumAfter, completion] {
         if (!self)
             return;
-        self->setMaximumSize(QSizeF(maximumAfter.width(), self->frame().height()).toSize());
+        self->setMaximumFrameSize(QSizeF(maximumAfter.width(), self->frame().height()));
         self->m_isAnimatingHistory = false;
         if (completion)
             completion();
@@ -538,8 +622,8 @@ void ClipboardPanel::lockToTabMode(int columnCount)
         return;
     setTabModeLock(true);
     m_currentColumnCount = columnCount;
-    setMinimumSize(int(PanelGeometry::minimumWidth), int(PanelGeometry::minimumHeight));
-    setMaximumSize(int(std::lround(shrunk->width())), maximumHeight());
+    setMinimumFrameSize(QSizeF(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight));
+    setMaximumFrameSize(QSizeF(std::lround(shrunk->width()), maximumFrameSize().height()));
     setFrame(*shrunk);
 }
 
@@ -547,9 +631,9 @@ void ClipboardPanel::ensureMinimumWidth(double width)
 {
     // Computed first: raising the minimum makes the window grow to the right at once.
     const QRectF widened = PanelGeometry::widenToMinimum(frame(), visibleFrame(), width);
-    setMinimumSize(int(std::ceil(width)), int(PanelGeometry::minimumHeight));
+    setMinimumFrameSize(QSizeF(std::ceil(width), PanelGeometry::minimumHeight));
     if (widened != frame()) {
-        setMaximumSize(maximumSize().expandedTo(widened.size().toSize()));
+        setMaximumFrameSize(maximumFrameSize().expandedTo(widened.size()));
         setFrame(widened);
     }
 }

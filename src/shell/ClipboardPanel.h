@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/PanelShadow.h"
+
+#include <QMargins>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -9,6 +12,7 @@
 
 class AppSettings;
 class ModelContainer;
+class PanelResizeHandle;
 class PanelController;
 class QScreen;
 class QTimer;
@@ -16,7 +20,8 @@ class QVariantAnimation;
 class UserDefaults;
 
 // The floating window of the clipboard history: frameless, above other windows, on
-// every workspace; rounded and translucent where a compositor runs, opaque otherwise.
+// every workspace; rounded, translucent and shadowed where a compositor runs, opaque otherwise.
+// It carries its own resize handles along its edges and in its corners.
 // It hosts the panel's content (setContentView), keeps its size, per-screen position and
 // tab-mode lock in the user defaults, and resizes itself when the content asks for more
 // or fewer columns. Created once and shown and hidden by the application delegate.
@@ -42,11 +47,22 @@ public:
     void setContentView(QWidget *view);
 
     bool isTranslucent() const { return m_translucent; }
+    // Room around the panel's body for its shadow, where a compositor can show one.
+    QMargins shadowMargins() const;
     int currentColumnCount() const { return m_currentColumnCount; }
     bool isLockedInTabMode() const { return m_isLockedInTabMode; }
     bool isAnimatingHistory() const { return m_isAnimatingHistory; }
-    QRectF frame() const { return QRectF(geometry()); }
+    // The panel's body on screen (the window without its shadow's room).
+    QRectF frame() const;
     void setFrame(const QRectF &frame);
+    // The body's limits; the window's own are larger by the shadow's room.
+    QSizeF minimumFrameSize() const;
+    QSizeF maximumFrameSize() const;
+    void setMinimumFrameSize(const QSizeF &size);
+    void setMaximumFrameSize(const QSizeF &size);
+    // Where a click belongs to the panel: its body and the reach of its resize handles.
+    QRectF hitFrame() const;
+    QList<PanelResizeHandle *> resizeHandles() const { return m_resizeHandles; }
     // The available area of the panel's screen (else the primary, else the first screen,
     // else 1920 × 1080).
     QRectF visibleFrame() const;
@@ -106,10 +122,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
     void buildContent();
+    void installResizeHandles();
+    void placeResizeHandles();
     QWidget *makeBackgroundEffectView();
     void layoutHostingView();
     void setTabModeLock(bool locked);
@@ -133,4 +152,6 @@ private:
     bool m_isAnimatingHistory = false;
     std::function<void()> m_cancelHandler;
     QMetaObject::Connection m_screenConnection;
+    QList<PanelResizeHandle *> m_resizeHandles;
+    PanelShadow m_shadow;
 };

@@ -347,9 +347,19 @@ void PasteService::simulatePaste()
         showAccessibilityAlert();
         return;
     }
+    sendPasteOnceAway(QDeadlineTimer(focusReturnWait));
+}
+
+void PasteService::sendPasteOnceAway(QDeadlineTimer deadline)
+{
     if (const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-        front && front->isCurrentApplication())
+        front && front->isCurrentApplication()) {
+        // The panel has just handed the focus back, and the window manager moves it a moment
+        // later: the keystroke waits for it a little, and is never sent into this app.
+        if (!deadline.hasExpired())
+            QTimer::singleShot(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
         return;
+    }
     QString error;
     if (!m_keyboard.sendPaste(&error))
         printDiagnostic(QStringLiteral("[PasteService] Could not send the paste keystroke: %1").arg(error));

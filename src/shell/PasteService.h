@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QFuture>
 #include <QMimeData>
 #include <QObject>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -70,6 +72,8 @@ public:
     // Control+V to the window in front, never to this app; without synthetic keys the
     // user is told why, and the item stays on the clipboard for pasting by hand.
     void simulatePaste();
+    // How long a keystroke waits for the focus to leave this app before it is dropped.
+    static constexpr std::chrono::milliseconds focusReturnWait { 500 };
     void showAccessibilityAlert();
 
     // The whole text of the item's file when it is SVG (begins with "<?xml" or "<svg"), read
@@ -88,7 +92,9 @@ Q_SIGNALS:
     void imageWritten(bool wrote);
 
 private:
+    static constexpr int focusPollInterval = 10; // ms
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
+    void sendPasteOnceAway(QDeadlineTimer deadline);
 
     Pasteboard &m_pasteboard;
     SyntheticKeyboard &m_keyboard;

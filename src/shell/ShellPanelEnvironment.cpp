@@ -8,9 +8,11 @@
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
+#include "platform/EmojiPicker.h"
 #include "shell/AppDelegate.h"
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
+#include "shell/PreviewPanelManager.h"
 
 #include <QGuiApplication>
 
@@ -56,6 +58,29 @@ void ShellPanelEnvironment::activatePreviousApplication()
         m_workspace.activate(*previous);
 }
 
+bool ShellPanelEnvironment::showCharacterPalette()
+{
+    return EmojiPicker().open();
+}
+
+void ShellPanelEnvironment::showPreview(
+    const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor)
+{
+    // Only for the panel on screen: a preview must not outlive its panel.
+    if (m_panel && m_panel->isVisible())
+        PreviewPanelManager::shared().show(content, itemId, anchor);
+}
+
+void ShellPanelEnvironment::schedulePreviewHide()
+{
+    PreviewPanelManager::shared().scheduleHide();
+}
+
+void ShellPanelEnvironment::hidePreview(bool animated)
+{
+    PreviewPanelManager::shared().hide(animated);
+}
+
 bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
 {
     return item && m_pasteService.copyToPasteboard(*item, plainTextOnly);
@@ -64,6 +89,18 @@ bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool 
 void ShellPanelEnvironment::copyStringToPasteboard(const QString &text)
 {
     m_pasteService.copyStringToPasteboard(text);
+}
+
+QFuture<std::optional<QString>> ShellPanelEnvironment::svgString(const ClipboardItem &item)
+{
+    if (item.resolvedItem().type() != ClipboardItemType::media)
+        return QtFuture::makeReadyFuture(std::optional<QString>());
+    return PasteService::svgString(item);
+}
+
+void ShellPanelEnvironment::itemMenuWillOpen(QMenu *menu)
+{
+    m_delegate.setActiveMenu(menu);
 }
 
 void ShellPanelEnvironment::simulatePaste()

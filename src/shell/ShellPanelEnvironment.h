@@ -33,7 +33,11 @@ public:
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
     void activatePreviousApplication() override;
-    void showCharacterPalette() override { }
+    bool showCharacterPalette() override;
+    void showPreview(
+        const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor) override;
+    void schedulePreviewHide() override;
+    void hidePreview(bool animated) override;
 
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
     void copyStringToPasteboard(const QString &text) override;
@@ -56,6 +60,9 @@ public:
     void releaseHighlighter() override;
     void clearHighlightCache() override;
     QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
+
+    QFuture<std::optional<QString>> svgString(const ClipboardItem &item) override;
+    void itemMenuWillOpen(QMenu *menu) override;
 
     void checkpointStore() override;
     void compactStore() override;

@@ -1,9 +1,7 @@
 #include "shell/StatusItem.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QIcon>
-#include <QMenu>
 #include <QPainter>
 #include <QSystemTrayIcon>
 
@@ -30,25 +28,24 @@ QIcon drawnClipboardIcon()
 
 StatusItem::StatusItem(QObject *parent)
     : QObject(parent)
+    , m_menu(std::make_unique<StatusMenu>())
 {
-    m_menu = new QMenu;
     m_icon = new QSystemTrayIcon(QIcon::fromTheme(QStringLiteral("edit-paste"), drawnClipboardIcon()), this);
     m_icon->setToolTip(QStringLiteral("Tindlewick"));
-    m_icon->setContextMenu(m_menu);
-    connect(m_menu, &QMenu::aboutToShow, this, &StatusItem::rebuildMenu);
+    m_icon->setContextMenu(m_menu.get());
+    connect(m_menu.get(), &StatusMenu::openRequested, this, &StatusItem::openRequested);
+    connect(m_menu.get(), &StatusMenu::settingsRequested, this, &StatusItem::settingsRequested);
+    connect(m_menu.get(), &StatusMenu::updatesRequested, this, &StatusItem::updatesRequested);
+    connect(m_menu.get(), &StatusMenu::quitRequested, this, &StatusItem::quitRequested);
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // The context menu opens by itself on a right click; anything else toggles.
         if (reason != QSystemTrayIcon::Context)
             Q_EMIT clicked();
     });
-    rebuildMenu();
     m_icon->show();
 }
 
-StatusItem::~StatusItem()
-{
-    delete m_menu;
-}
+StatusItem::~StatusItem() = default;
 
 bool StatusItem::isAvailable()
 {
@@ -63,22 +60,4 @@ QRect StatusItem::geometry() const
 void StatusItem::showMessage(const QString &title, const QString &message)
 {
     m_icon->showMessage(title, message, QSystemTrayIcon::Warning, 10000);
-}
-
-void StatusItem::rebuildMenu()
-{
-    m_menu->clear();
-    connect(m_menu->addAction(QStringLiteral("Open Tindlewick")), &QAction::triggered, this,
-        &StatusItem::openRequested);
-    m_menu->addSeparator();
-    QAction *settings = m_menu->addAction(QStringLiteral("Settings..."));
-    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    connect(settings, &QAction::triggered, this, &StatusItem::settingsRequested);
-    QAction *updates = m_menu->addAction(
-        QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Check for Updates..."));
-    connect(updates, &QAction::triggered, this, &StatusItem::updatesRequested);
-    m_menu->addSeparator();
-    QAction *quit = m_menu->addAction(QStringLiteral("Quit Tindlewick"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, this, &StatusItem::quitRequested);
 }

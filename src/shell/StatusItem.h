@@ -1,14 +1,16 @@
 #pragma once
 
+#include "shell/StatusMenu.h"
+
 #include <QObject>
 #include <QRect>
 
-class QMenu;
+#include <memory>
+
 class QSystemTrayIcon;
 
-// The app's icon in the system tray: a left click toggles the panel, the context menu
-// offers "Open Tindlewick", "Settings...", "Check for Updates..." and "Quit Tindlewick".
-// The menu is built anew each time it opens.
+// The app's icon in the system tray: a left click toggles the panel, the context menu is a
+// StatusMenu.
 class StatusItem final : public QObject
 {
     Q_OBJECT
@@ -24,8 +26,13 @@ public:
     void showMessage(const QString &title, const QString &message);
 
     // The menu as it is built on each opening.
-    QMenu *menu() const { return m_menu; }
-    void rebuildMenu();
+    StatusMenu *menu() const { return m_menu.get(); }
+    void rebuildMenu() { m_menu->rebuild(); }
+    // "Open Tindlewick" shows and follows the shortcut that opens the panel.
+    void setOpenShortcut(KeyboardShortcuts::ShortcutCenter &center, const KeyboardShortcuts::Name &name)
+    {
+        m_menu->setOpenShortcut(&center, name);
+    }
 
 Q_SIGNALS:
     void clicked();
@@ -36,5 +43,5 @@ Q_SIGNALS:
 
 private:
     QSystemTrayIcon *m_icon = nullptr;
-    QMenu *m_menu = nullptr;
+    std::unique_ptr<StatusMenu> m_menu;
 };

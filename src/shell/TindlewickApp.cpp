@@ -28,6 +28,7 @@
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
 #include "shell/DetectionModels.h"
+#include "shell/PreviewPanelManager.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "shell/TestHooks.h"
 
@@ -105,10 +106,9 @@ int run(int argc, char **argv)
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
     // Showing the panel must never wait for a disk: whether the files of file items are
-    // still there is learnt on a worker thread, and the panel looks again when it changed.
+    // still there is learnt on a worker thread, and the panel looks again when it changed
+    // (the file-availability service tells it).
     FileExistence::shared().setBackgroundChecks(true);
-    QObject::connect(&FileExistence::shared(), &FileExistence::answersChanged, &app,
-        [] { NotificationCenter::defaultCenter().post(Notifications::volumesDidChange); });
     SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
@@ -116,6 +116,8 @@ int run(int argc, char **argv)
         &singleInstance, true, &codeClassifier });
     delegate.setDetectionHooks(DetectionModels::hooks());
     delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
+    PreviewPanelManager::setSharedWindowTranslucent(desktop.workspace->isCompositing());
+    delegate.setPreviewHider([] { PreviewPanelManager::shared().hide(true); });
     FileAvailabilityService &availability = FileAvailabilityService::shared();
     delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
         delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared(), availability));

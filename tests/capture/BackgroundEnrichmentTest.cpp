@@ -210,7 +210,8 @@ TEST_F(BackgroundEnrichmentTest, ARefreshEndsWithItsMonitorAndGivesWayToANewerOn
     enrichment->refreshCodePreviews(true);
     enrichment->prepareCodePreview(history().first()->persistentModelID());
     ASSERT_TRUE(waitForHighlights());
-    EXPECT_EQ(highlighted.size(), BackgroundEnrichment::refreshSliceSize);
+    // At most the first slice (a busy machine's slice can end sooner, on its time budget).
+    EXPECT_LE(highlighted.size(), BackgroundEnrichment::refreshSliceSize);
 }
 
 TEST_F(BackgroundEnrichmentTest, ACopiedPictureGetsItsLargePreview)

@@ -198,7 +198,8 @@ TEST(CaptureRobustnessTest, FlavourReadersTakeAnyBytes)
             byte = char(std::uniform_int_distribution<int>(0, 255)(random));
         if (i % 3 == 0)
             bytes.prepend(i % 2 ? "file:///tmp/x\n" : "copy\nfile:///");
-        PasteboardData::decodeText(bytes);
+        PasteboardData::decodeText(bytes, PasteboardType::plainText);
+        PasteboardData::decodeText(bytes, PasteboardType::mozillaUrl);
         for (const QUrl &url : PasteboardData::parseUriList(bytes))
             EXPECT_TRUE(url.isValid());
         PasteboardData::parseGnomeCopiedFiles(bytes);

@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
 
 namespace {
 
@@ -345,4 +349,142 @@ TEST_F(FileAvailabilityServiceTest, CachedAnswersHoldUnderConcurrentEvents)
                     ASSERT_EQ(m_service->isAvailable(*items[i]), i < 50) << i;
             }
         });
+}
+
+namespace {
+
+// A disk in memory that records on which threads it was asked and can hang like a dead mount.
+struct SlowDisk
+{
+    QMutex mutex;
+    QSet<QString> existing;
+    QList<QThread *> threads;
+    QStringList asked;
+    std::atomic<bool> hang { false };
+
+    std::function<bool(const QString &)> probe()
+    {
+        return [this](const QString &path) {
+            while (hang && path.startsWith(QLatin1String("/hung")))
+                QThread::msleep(2);
+            QMutexLocker locker(&mutex);
+            threads.append(QThread::currentThread());
+            asked.append(path);
+            return existing.contains(path);
+        };
+    }
+    qsizetype askedOn(QThread *thread)
+    {
+        QMutexLocker locker(&mutex);
+        return threads.count(thread);
+    }
+    qsizetype askedAbout(const QString &path)
+    {
+        QMutexLocker locker(&mutex);
+        return asked.count(path);
+    }
+    void setExists(const QString &path, bool exists)
+    {
+        QMutexLocker locker(&mutex);
+        if (exists)
+            existing.insert(path);
+        else
+            existing.remove(path);
+    }
+};
+
+ClipboardItemPtr fileItemAt(const QString &path, const QStringList &further = {})
+{
+    ClipboardItemPtr item
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
+    if (!further.isEmpty())
+        item->setAdditionalFileURLStrings(further);
+    return item;
+}
+
+} // namespace
+
+TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHearsWhatTheChecksFound)
+{
+    SlowDisk disk;
+    disk.existing = { QStringLiteral("/home/ann"), QStringLiteral("/home/ann/here.txt") };
+    FileExistence files;
+    files.setProbe(disk.probe());
+    files.setBackgroundChecks(true);
+    auto stream = std::make_unique<FakeFileEventStream>();
+    FakeFileEventStream *events = stream.get();
+    auto volumes = std::make_unique<FakeVolumeMonitor>();
+    volumes->table = QStringList { QStringLiteral("/"), QStringLiteral("/hung/share") };
+    FileAvailabilityService::Dependencies dependencies;
+    dependencies.fileEvents = std::move(stream);
+    dependencies.volumes = std::move(volumes);
+    dependencies.files = &files;
+    FileAvailabilityService service(std::move(dependencies));
+    int posts = 0;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::volumesDidChange, &observer, [&](const QVariantMap &) { ++posts; });
+
+    const ClipboardItemPtr here = fileItemAt(QStringLiteral("/home/ann/here.txt"));
+    const ClipboardItemPtr gone = fileItemAt(QStringLiteral("/home/ann/gone.txt"));
+    const ClipboardItemPtr hung = fileItemAt(QStringLiteral("/hung/share/file.txt"));
+    disk.hang = true;
+    for (const ClipboardItemPtr &item : { here, gone, hung })
+        EXPECT_TRUE(service.isAvailable(*item)) << "not checked yet: there until a check says otherwise";
+    // The mount that hangs holds up its own checks only.
+    ASSERT_TRUE(waitUntil([&] { return posts > 0 && !service.isAvailable(*gone); }))
+        << "the missing file was never found missing";
+    EXPECT_TRUE(service.isAvailable(*here));
+    EXPECT_TRUE(service.isAvailable(*hung)) << "a hung mount gives no answer yet";
+    ASSERT_TRUE(
+        waitUntil([&] { return service.watchedDirectories().contains(QStringLiteral("/home/ann")); }));
+    EXPECT_EQ(events->requests().size(), 1);
+    disk.hang = false;
+    ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0; }));
+    EXPECT_FALSE(service.isAvailable(*hung));
+
+    // The file goes: the change makes its answer go, and the check that follows tells the panel.
+    disk.setExists(QStringLiteral("/home/ann/here.txt"), false);
+    const int before = posts;
+    events->deliver({ { QStringLiteral("/home/ann/here.txt") }, {} });
+    EXPECT_EQ(posts, before + 1);
+    EXPECT_TRUE(waitUntil([&] { return !service.isAvailable(*here); }));
+    EXPECT_EQ(disk.askedOn(QThread::currentThread()), 0) << "the disk was asked on the panel's thread";
+}
+
+TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShareOneCache)
+{
+    SlowDisk disk;
+    disk.existing = { QStringLiteral("/home/ann"), QStringLiteral("/home/ann/a.txt") };
+    FileExistence &files = FileExistence::shared();
+    files.setProbe(disk.probe());
+    {
+        auto stream = std::make_unique<FakeFileEventStream>();
+        FakeFileEventStream *events = stream.get();
+        FileAvailabilityService::Dependencies dependencies;
+        dependencies.fileEvents = std::move(stream);
+        dependencies.files = &files;
+        FileAvailabilityService service(std::move(dependencies));
+
+        const ClipboardItemPtr item = fileItemAt(QStringLiteral("/home/ann/a.txt"),
+            { QUrl::fromLocalFile(QStringLiteral("/home/ann/b.txt")).toString(QUrl::FullyEncoded) });
+        EXPECT_TRUE(service.isAvailable(*item));
+        EXPECT_EQ(item->countAvailableFiles(), 1);
+        EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/a.txt")), 1) << "the item asked the disk again";
+        EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/b.txt")), 1);
+
+        // The second file comes: the folder's change reaches both.
+        disk.setExists(QStringLiteral("/home/ann/b.txt"), true);
+        events->deliver({ { QStringLiteral("/home/ann/b.txt") }, {} });
+        EXPECT_EQ(item->countAvailableFiles(), 2);
+        EXPECT_TRUE(service.checkFile(QStringLiteral("/home/ann/b.txt")));
+        EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/b.txt")), 2);
+        EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/a.txt")), 1);
+    }
+    // With the service gone nobody watches: answers are no longer kept.
+    EXPECT_EQ(files.cachedAnswerCount(), 0);
+    EXPECT_FALSE(files.exists(QStringLiteral("/home/ann/c.txt")));
+    EXPECT_FALSE(files.exists(QStringLiteral("/home/ann/c.txt")));
+    EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/c.txt")), 2);
+    files.setProbe([](const QString &path) { return QFileInfo::exists(path); });
 }

@@ -164,6 +164,44 @@ TEST_F(LinkMetadataServiceTest, PagesGiveTitleDescriptionAndPicture)
     }
 }
 
+TEST_F(LinkMetadataServiceTest, PagesAreReadInTheEncodingTheyDeclare)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray contentType;
+        QByteArray head;
+        std::optional<QString> title;
+    } cases[] = {
+        { "Latin-1 named by the server", "text/html; charset=iso-8859-1",
+            "<title>Na\xEFve r\xE9sum\xE9</title>", QString::fromUtf8("Naïve résumé") },
+        { "Latin-1 named by the page", "text/html",
+            "<meta charset=\"ISO-8859-1\"><meta property=\"og:title\" content=\"Caf\xE9 cr\xE8me\">",
+            QString::fromUtf8("Café crème") },
+        { "Windows-1252 named the old way", "text/html",
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+            "<title>\x80 5 \x96 cheap</title>",
+            QString::fromUtf8("€ 5 – cheap") },
+        { "the server's name wins over the page's", "text/html; charset=utf-8",
+            "<meta charset=\"iso-8859-1\"><title>Gr\xC3\xBC\xC3\x9F"
+            "e</title>",
+            QString::fromUtf8("Grüße") },
+        { "UTF-8 that is not UTF-8 gives nothing", "text/html; charset=utf-8", "<title>caf\xE9</title>",
+            std::nullopt },
+        { "an unknown name gives nothing for bytes that are not UTF-8", "text/html; charset=x-no-such",
+            "<title>caf\xE9</title>", std::nullopt },
+    };
+    int index = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = QStringLiteral("/encoded%1").arg(++index);
+        m_server.setResponse(path,
+            LocalHttpServer::Response {
+                200, c.contentType, "<html><head>" + c.head + "</head><body></body></html>" });
+        EXPECT_EQ(fetch(path).title, c.title);
+    }
+}
+
 TEST_F(LinkMetadataServiceTest, PicturesAreAskedForAsABrowserWithoutCookies)
 {
     LocalHttpServer::Response page = LocalHttpServer::page(html(QStringLiteral(

@@ -1,5 +1,6 @@
 #include "items/CodeLine.h"
 #include "items/ItemContextMenu.h"
+#include "items/ItemRowPainter.h"
 #include "items/ItemRowText.h"
 #include "items/ThumbnailCache.h"
 
@@ -7,6 +8,7 @@
 #include "model/StoreTestSupport.h"
 #include "platform/UserDefaults.h"
 #include "support/TestPictures.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 
 TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
 {
@@ -96,6 +99,99 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     ASSERT_EQ(actions.size(), 13); // one separator
     actions[4]->trigger();
     EXPECT_EQ(chosen, QStringLiteral("hsl(0, 100%, 50%)"));
+}
+
+TEST(ItemContextMenuTest, APinOffersItsLabelButASingleCharacterPinDoesNot)
+{
+    QTemporaryDir folder;
+    UserDefaults defaults(folder.path() + QStringLiteral("/defaults.json"));
+    AppSettings settings(defaults);
+    const auto titles = [&](const ClipboardItem &item) {
+        QStringList shown;
+        for (const ItemMenuEntry &entry : itemMenuEntries(item, settings))
+            shown << entry.title;
+        return shown;
+    };
+    ClipboardItemPtr text
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("ssh deploy@host") });
+    EXPECT_EQ(titles(*text), QStringList({ "Pin", "Delete" }));
+    text->setIsPinned(true);
+    EXPECT_EQ(titles(*text), QStringList({ "Unpin", "Add Label", "Delete" }));
+    text->setPinnedLabel(QStringLiteral("deploy box"));
+    EXPECT_EQ(titles(*text), QStringList({ "Unpin", "Edit Label", "Delete" }));
+    EXPECT_EQ(itemMenuEntries(*text, settings)[1].action, ItemMenuEntry::Action::editLabel);
+
+    ClipboardItemPtr star = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("★") });
+    star->setIsPinned(true);
+    EXPECT_EQ(titles(*star), QStringList({ "Unpin", "Delete" }));
+}
+
+TEST(ItemContextMenuTest, TheShortcutsAnOpenMenuShowsChooseTheirEntry)
+{
+    QTemporaryDir folder;
+    UserDefaults defaults(folder.path() + QStringLiteral("/defaults.json"));
+    AppSettings settings(defaults);
+    settings.toggleColorFormat(ColorFormatter::Format::hsl);
+    ClipboardItemPtr color
+        = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#00FFFF") });
+    const QList<ItemMenuEntry> entries = itemMenuEntries(*color, settings);
+    const struct
+    {
+        QKeyCombination keys;
+        std::optional<QString> chosen;
+    } cases[] = {
+        { Qt::CTRL | Qt::Key_1, QStringLiteral("#00FFFF") },
+        { Qt::CTRL | Qt::Key_2, QStringLiteral("rgb(0, 255, 255)") },
+        { Qt::CTRL | Qt::Key_3, QStringLiteral("hwb(180 0% 0%)") }, // HSL is off: HWB moves up
+        { Qt::CTRL | Qt::Key_0, QStringLiteral("UIColor(red: 0, green: 1, blue: 1, alpha: 1)") },
+        { Qt::CTRL | Qt::Key_Minus, std::nullopt }, // ten formats are on: none answers "-"
+        { QKeyCombination(Qt::Key_2), std::nullopt }, // the digit alone is no shortcut
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QKeySequence(c.keys).toString().toStdString());
+        std::optional<QString> chosen;
+        std::unique_ptr<QMenu> menu(
+            buildItemMenu(entries, nullptr, [&](const ItemMenuEntry &entry) { chosen = entry.value; }));
+        menu->popup(QPoint(10, 10));
+        ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+        QTest::keyClick(menu.get(), c.keys.key(), c.keys.keyboardModifiers());
+        EXPECT_EQ(chosen, c.chosen);
+        EXPECT_EQ(menu->isVisible(), !c.chosen) << "a chosen entry closes the menu";
+    }
+}
+
+TEST(ItemRowPainterTest, FormattedTextShowsItsFormattingUntilShiftDropsIt)
+{
+    struct Case
+    {
+        const char *name;
+        ClipboardItemType kind;
+        std::optional<QString> html;
+        bool shift;
+        QString glyph;
+        bool rich;
+    };
+    const Case cases[] = {
+        { "formatted text", ClipboardItemType::text, QStringLiteral("<b>x</b>"), false, QStringLiteral("Aa"),
+            true },
+        { "formatted text, Shift held", ClipboardItemType::text, QStringLiteral("<b>x</b>"), true,
+            QStringLiteral("Aa"), false },
+        { "plain text", ClipboardItemType::text, std::nullopt, false, QStringLiteral("Aa"), false },
+        { "empty markup", ClipboardItemType::text, QString(), false, QStringLiteral("Aa"), false },
+        { "formatted code", ClipboardItemType::code, QStringLiteral("<pre>x</pre>"), false,
+            QStringLiteral("Aa"), true },
+        { "formatted code, Shift held", ClipboardItemType::code, QStringLiteral("<pre>x</pre>"), true,
+            QStringLiteral("{ }"), false },
+        { "a link keeps its arrow", ClipboardItemType::link, QStringLiteral("<a>x</a>"), false,
+            QStringLiteral("\u2197"), false },
+    };
+    for (const Case &c : cases) {
+        ClipboardItemPtr item
+            = ClipboardItem::create(c.kind, { .text = QStringLiteral("x"), .htmlContent = c.html });
+        const ItemRowPainter::Glyph glyph = ItemRowPainter::rowGlyph(*item, c.shift);
+        EXPECT_EQ(glyph.text, c.glyph) << c.name;
+        EXPECT_EQ(glyph.rich, c.rich) << c.name;
+    }
 }
 
 TEST(ThumbnailCacheTest, DecodesSmallFromTheSmallestPictureAndRemembersPictureless)

@@ -13,22 +13,30 @@
 #include "panel/TabHeader.h"
 #include "support/TestSupport.h"
 
+#include "support/ManualClock.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QGraphicsOpacityEffect>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+
+using namespace std::chrono_literals;
 
 class ClipboardPanelViewTest : public PanelStoreTest
 {
 protected:
     void TearDown() override { m_view.reset(); }
 
-    ClipboardPanelView &show(int width, int height = 600)
+    ClipboardPanelView &show(int width, int height = 600, Clock &clock = Clock::system())
     {
         EXPECT_TRUE(context().save().ok);
-        m_view = std::make_unique<ClipboardPanelView>(context(), m_env, &m_controller, *m_settings);
+        m_view = std::make_unique<ClipboardPanelView>(context(), m_env, &m_controller, *m_settings, clock);
         m_view->resize(width, height);
         m_view->show();
         m_view->activateWindow();
@@ -197,7 +205,8 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
 {
     m_settings->setShowUpdateSuccessBanner(true);
     insertText(QStringLiteral("text"));
-    ClipboardPanelView &panel = show(800);
+    ManualClock time;
+    ClipboardPanelView &panel = show(800, 600, time);
     PanelBannerView *banner = panel.findChild<PanelBannerView *>();
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(banner->message(), QStringLiteral("Successfully updated to the latest version"));
@@ -205,6 +214,22 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
     QTest::mouseClick(banner, Qt::LeftButton, {}, QPoint(banner->width() / 2, banner->height() / 2));
     settle();
     EXPECT_FALSE(m_settings->showUpdateSuccessBanner());
+    // It fades out over 0.25 s, the divider fading in.
+    time.advance(125ms);
+    settle();
+    ASSERT_NE(panel.findChild<PanelBannerView *>(), nullptr) << "gone before it faded";
+    const auto opacity = [](QWidget *widget) {
+        return static_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect())->opacity();
+    };
+    const double halfway = opacity(panel.findChild<PanelBannerView *>());
+    EXPECT_GT(halfway, 0.2);
+    EXPECT_LT(halfway, 0.8);
+    QWidget *divider = panel.findChild<PanelBannerView *>()->parentWidget()->findChild<QWidget *>(
+        QStringLiteral("divider"));
+    ASSERT_NE(divider, nullptr);
+    EXPECT_DOUBLE_EQ(opacity(divider), 1.0 - halfway) << "the divider comes as the banner goes";
+    time.advance(125ms);
+    settle();
     EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr);
 }
 
@@ -235,4 +260,79 @@ TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
     NotificationCenter::defaultCenter().post(Notifications::panelDidHide);
     ASSERT_TRUE(waitUntil([&] { return finished; }));
     EXPECT_FALSE(cleared) << "hiding the panel withdraws the question";
+}
+
+// A row's menu is the shell's to close when the panel hides, and a picture whose file turns out
+// to be SVG source offers that source once the file has been read, in the menu already open.
+TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeenRead)
+{
+    const QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\"><rect/></svg>");
+    ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+        { .fileURL = QUrl::fromLocalFile(QStringLiteral("/tmp/logo.svg")),
+            .mediaSubtypeRaw = QStringLiteral("image") });
+    picture->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-10));
+    context().insert(picture);
+    insertText(QStringLiteral("a note"));
+    ClipboardPanelView &panel = show(800);
+    ColumnItemsView *history = columnTitled(QStringLiteral("History"))->itemsView();
+    ASSERT_NE(history, nullptr);
+
+    const auto openMenuOnRow = [&](int row) -> QMenu * {
+        const QPoint at = history->visualRect(row).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, history->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(history->viewport(), &event);
+        settle();
+        return m_env.openedMenus.isEmpty() ? nullptr : m_env.openedMenus.last();
+    };
+    const auto titles = [](const QMenu *menu) {
+        QStringList shown;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                shown << action->text();
+        }
+        return shown;
+    };
+
+    struct Case
+    {
+        const char *name;
+        int row; // the note is newer, so it comes first
+        std::optional<QString> svgCode;
+        QStringList before;
+        QStringList after;
+    };
+    const Case cases[] = {
+        { "a text", 0, std::nullopt, { "Pin", "Delete" }, { "Pin", "Delete" } },
+        { "a picture that is no SVG", 1, std::nullopt, { "Pin", "Delete" }, { "Pin", "Delete" } },
+        { "an SVG picture", 1, svg, { "Pin", "Delete" }, { "Pin", "Delete", "Paste SVG code" } },
+    };
+    for (const Case &c : cases) {
+        const qsizetype opened = m_env.openedMenus.size();
+        QMenu *menu = openMenuOnRow(c.row);
+        ASSERT_EQ(m_env.openedMenus.size(), opened + 1) << c.name << ": the shell was not told of the menu";
+        EXPECT_EQ(titles(menu), c.before) << c.name;
+        m_env.svgCode = c.svgCode;
+        m_env.svgReady();
+        settle();
+        EXPECT_EQ(titles(menu), c.after) << c.name;
+        if (c.svgCode) {
+            menu->actions().last()->trigger();
+            settle();
+            EXPECT_EQ(m_env.copiedStrings, QStringList({ svg })) << c.name;
+        }
+        menu->close();
+        settle();
+    }
+
+    // A menu closed before the file was read is simply gone.
+    QMenu *closed = openMenuOnRow(1);
+    QPointer<QMenu> watched(closed);
+    closed->close();
+    settle();
+    ASSERT_TRUE(watched.isNull());
+    m_env.svgCode = svg;
+    m_env.svgReady();
+    settle();
+    EXPECT_EQ(m_env.copiedStrings.size(), 1);
+    (void)panel;
 }

@@ -3,6 +3,7 @@
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/PanelEnvironment.h"
 
+#include <QFutureInterface>
 #include <QSet>
 #include <QStringList>
 
@@ -29,7 +30,22 @@ public:
     void hidePanel(bool restoreFocus) override { calls << QStringLiteral("hidePanel(%1)").arg(restoreFocus); }
     void resignPanelKey() override { calls << QStringLiteral("resignPanelKey"); }
     void activatePreviousApplication() override { calls << QStringLiteral("activatePreviousApplication"); }
-    void showCharacterPalette() override { calls << QStringLiteral("showCharacterPalette"); }
+    // Whether an emoji picker is installed.
+    bool hasCharacterPalette = true;
+    bool showCharacterPalette() override
+    {
+        calls << QStringLiteral("showCharacterPalette");
+        return hasCharacterPalette;
+    }
+    // The previews asked for, by item, with the anchor of each.
+    QList<std::pair<QUuid, QRectF>> shownPreviews;
+    void showPreview(const std::function<QWidget *()> &, const QUuid &itemId, const QRectF &anchor) override
+    {
+        calls << QStringLiteral("showPreview");
+        shownPreviews.append({ itemId, anchor });
+    }
+    void schedulePreviewHide() override { calls << QStringLiteral("schedulePreviewHide"); }
+    void hidePreview(bool animated) override { calls << QStringLiteral("hidePreview(%1)").arg(animated); }
     // What copyToPasteboard answers: whether there was something to write.
     bool copySucceeds = true;
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override
@@ -98,6 +114,25 @@ public:
     }
     bool isFileAvailable(const ClipboardItem &item) override { return !unavailableItems.contains(item.id()); }
     void refreshMountedVolumes() override { calls << QStringLiteral("refreshMountedVolumes"); }
+    // The SVG source media items answer with, once svgReady.
+    std::optional<QString> svgCode;
+    QFutureInterface<std::optional<QString>> svgReading;
+    QFuture<std::optional<QString>> svgString(const ClipboardItem &item) override
+    {
+        if (item.resolvedItem().type() != ClipboardItemType::media)
+            return QtFuture::makeReadyFuture(std::optional<QString>());
+        svgReading = QFutureInterface<std::optional<QString>>();
+        svgReading.reportStarted();
+        return svgReading.future();
+    }
+    // Finishes the reading svgString began.
+    void svgReady()
+    {
+        svgReading.reportResult(svgCode);
+        svgReading.reportFinished();
+    }
+    QList<QMenu *> openedMenus;
+    void itemMenuWillOpen(QMenu *menu) override { openedMenus.append(menu); }
 
     int count(const QString &call) const { return int(calls.count(call)); }
 };

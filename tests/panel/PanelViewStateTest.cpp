@@ -356,6 +356,7 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_TRUE(state.isEmojiMode());
     EXPECT_EQ(m_env.count(QStringLiteral("showCharacterPalette")), 1);
+    EXPECT_EQ(state.toastMessage(), std::nullopt);
 
     // In emoji mode a typed emoji is pasted, not searched.
     state.setSearchText(QStringLiteral("🎉"));
@@ -371,6 +372,14 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     EXPECT_EQ(state.searchText(), QStringLiteral("1"));
     EXPECT_FALSE(state.isEmojiMode());
     EXPECT_EQ(m_env.copiedStrings.size(), 1);
+
+    // Without an emoji picker the toast says so; emoji typed otherwise are still pasted.
+    m_env.hasCharacterPalette = false;
+    state.setSearchText(QStringLiteral("/emoji"));
+    state.handleKey(Key::enter);
+    EXPECT_TRUE(state.isEmojiMode());
+    EXPECT_EQ(state.toastMessage(), QStringLiteral("No emoji picker is installed"));
+    state.setSearchText(QString());
 
     state.setSearchText(QStringLiteral("/CLEAR"));
     state.handleKey(Key::enter);
@@ -674,21 +683,24 @@ TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
     EXPECT_EQ(state.searchBarOpacity(), 1.0);
     m_time.advance(1ms);
     ASSERT_EQ(m_env.pendingResizeCompletions.size(), 1);
-    EXPECT_EQ(state.searchBarOpacity(), 0.0);
     EXPECT_TRUE(m_env.calls.contains(QStringLiteral("setHostingWidth(900)")));
     EXPECT_TRUE(m_env.calls.contains(QStringLiteral("resizeForHistoryToggle(0,2)")));
+    EXPECT_EQ(state.headerWidthMultiplier(), 1.0) << "the strip starts as wide as the pinned content";
+    m_time.advance(200ms); // as long as the window's resize
+    EXPECT_EQ(state.searchBarOpacity(), 0.0);
     EXPECT_DOUBLE_EQ(state.headerWidthMultiplier().value_or(0), 600.0 / 900.0);
     EXPECT_TRUE(m_controller.isHistoryToggling());
     EXPECT_FALSE(state.isHistoryCollapsed()) << "History leaves only when the window has narrowed";
     m_env.pendingResizeCompletions.takeFirst()();
     EXPECT_TRUE(state.isHistoryCollapsed());
     EXPECT_FALSE(m_controller.isHistoryToggling()) << "the window has narrowed: it may follow columns again";
-    EXPECT_EQ(state.searchBarOpacity(), 1.0);
     EXPECT_EQ(state.headerWidthMultiplier(), std::nullopt);
     m_time.advance(49ms);
     EXPECT_TRUE(state.isHistoryToggling()) << "the toggle settles 0.05 s after the resize";
     m_time.advance(1ms);
     EXPECT_FALSE(state.isHistoryToggling());
+    m_time.advance(100ms);
+    EXPECT_EQ(state.searchBarOpacity(), 1.0) << "faded back in over 0.15 s";
 
     // Showing: History is back before the window widens, to 3 columns of the 450 each; the
     // window holds its column count until the toggle settles.
@@ -712,6 +724,67 @@ TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
     m_time.advance(550ms);
     state.toggleHistory();
     EXPECT_FALSE(state.isHistoryToggling());
+}
+
+TEST_F(PanelViewStateTest, TheHistoryAnimationMovesItsValuesAlongTheirCurves)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState(); // History, Text, Links
+    m_env.frame = QRectF(0, 0, 900, 500);
+    m_env.completeResizesAtOnce = false;
+
+    // Values a time after the sequence began (0.05 s after the request): the width curve's
+    // progress is 0.1292, 0.5 and 0.8708 at a quarter, half and three quarters of its 0.2 s, the
+    // fade's 0.2318 and 0.7682 at a third and two thirds of its 0.15 s.
+    struct Frame
+    {
+        std::chrono::milliseconds at;
+        double progress;
+        double fade;
+    };
+    const Frame frames[] = { { 0ms, 0.0, 0.0 }, { 50ms, 0.1292, 0.2318 }, { 100ms, 0.5, 0.7682 },
+        { 150ms, 0.8708, 1.0 }, { 200ms, 1.0, 1.0 } };
+    const auto runThrough = [&](double multiplierFrom, double multiplierTo, bool hiding) {
+        state.toggleHistory();
+        m_time.advance(50ms);
+        std::chrono::milliseconds elapsed(0);
+        for (const Frame &frame : frames) {
+            m_time.advance(frame.at - elapsed);
+            elapsed = frame.at;
+            const double progress = hiding ? frame.progress : 1.0 - frame.progress;
+            EXPECT_NEAR(state.toggleAnimProgress(), progress, 1e-3) << frame.at.count() << " ms";
+            EXPECT_NEAR(state.headerWidthMultiplier().value_or(-1),
+                multiplierFrom + (multiplierTo - multiplierFrom) * frame.progress, 1e-3)
+                << frame.at.count() << " ms";
+            EXPECT_NEAR(state.searchBarOpacity(), 1.0 - frame.fade, 1e-3) << frame.at.count() << " ms";
+            // History's toggle fades the other way from its neighbour's.
+            EXPECT_NEAR(state.historyToggleOpacity(true), 1.0 - progress, 1e-3) << frame.at.count() << " ms";
+            EXPECT_NEAR(state.historyToggleOpacity(false), progress, 1e-3) << frame.at.count() << " ms";
+        }
+        ASSERT_EQ(m_env.pendingResizeCompletions.size(), 1);
+        m_env.pendingResizeCompletions.takeFirst()();
+        m_time.advance(600ms);
+        ASSERT_FALSE(state.isHistoryToggling());
+    };
+
+    // Hiding from 900 to max(360, 400, 600) = 600: the strip narrows with the window.
+    runThrough(1.0, 600.0 / 900.0, true);
+    EXPECT_TRUE(state.isHistoryCollapsed());
+    EXPECT_EQ(state.searchBarOpacity(), 1.0);
+
+    // Showing in a 400-wide window with Text and Links: min(1440, max(600, 400 × 3 / 2)) = 600,
+    // the strip widening from 400 / 600 with the window.
+    m_env.frame = QRectF(0, 0, 400, 500);
+    runThrough(400.0 / 600.0, 1.0, false);
+    EXPECT_FALSE(state.isHistoryCollapsed());
+
+    // Once expanded, History's toggle is fully visible again (it used to stay at 0).
+    EXPECT_EQ(state.historyToggleOpacity(true), 1.0);
+    const QList<CategoryColumnConfig> configs = state.columnConfigs(200);
+    ASSERT_EQ(configs.first().title, CategoryTitle::history);
+    EXPECT_TRUE(configs.first().showHistoryToggle);
+    EXPECT_EQ(configs.first().toggleFadeOpacity, 1.0);
 }
 
 TEST_F(PanelViewStateTest, AToggleWithinHalfASecondOfTheLastIsDropped)
@@ -906,6 +979,70 @@ TEST_F(PanelViewStateTest, PinnedGroupsExpandAndCollapse)
     EXPECT_TRUE(state.selectionState().suppressHoverSelection());
     m_time.advance(1ms);
     EXPECT_FALSE(state.selectionState().suppressHoverSelection());
+}
+
+TEST_F(PanelViewStateTest, APinsLabelIsSavedAndFoundBySearchAtOnce)
+{
+    ClipboardItemPtr pin = add(ClipboardItemType::text, QStringLiteral("ssh -i key.pem deploy@host"), true);
+    add(ClipboardItemType::text, QStringLiteral("something else"));
+    PanelViewState &state = makeState();
+    state.setSearchText(QStringLiteral("staging box"));
+    m_time.advance(1s);
+    settle();
+    const auto found = [&] {
+        QList<ClipboardItemPtr> items;
+        for (const Category &category : state.cachedCategories().display)
+            items << category.items;
+        return items;
+    };
+    ASSERT_TRUE(found().isEmpty()) << "nothing carries the words yet";
+
+    state.setItemLabel(pin, QStringLiteral("  staging box "));
+    settle();
+    const QList<ClipboardItemPtr> matches = found();
+    EXPECT_FALSE(matches.isEmpty()) << "the label is searched at once";
+    EXPECT_EQ(matches.count(pin), matches.size()) << "and only the pin carries it";
+    EXPECT_EQ(m_env.count(QStringLiteral("checkpointStore")), 1);
+    const auto storedLabel = [&]() -> std::optional<QString> {
+        std::unique_ptr<ModelContext> fresh = container().makeContext();
+        for (const ClipboardItemPtr &stored : fresh->fetch(FetchDescriptor::newestFirst()).items) {
+            if (stored->id() == pin->id())
+                return stored->pinnedLabel();
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(storedLabel(), QStringLiteral("staging box")) << "saved, trimmed";
+
+    // An empty label takes the label away; an unpinned item takes none.
+    state.setItemLabel(pin, QStringLiteral("   "));
+    EXPECT_EQ(storedLabel(), std::nullopt);
+    const QList<ClipboardItemPtr> &all = state.allItems();
+    const auto unpinned = std::find_if(
+        all.begin(), all.end(), [](const ClipboardItemPtr &item) { return !item->isPinned(); });
+    ASSERT_NE(unpinned, all.end());
+    const ClipboardItemPtr loose = *unpinned;
+    state.setItemLabel(loose, QStringLiteral("never"));
+    EXPECT_EQ(loose->pinnedLabel(), std::nullopt);
+}
+
+TEST_F(PanelViewStateTest, ToastFadesInAndOutAndKeepsItsTextUntilItHasFaded)
+{
+    PanelViewState &state = makeState();
+    state.setToastMessage(QStringLiteral("File was deleted"));
+    EXPECT_EQ(state.toastOpacity(), 0.0);
+    m_time.advance(100ms);
+    EXPECT_NEAR(state.toastOpacity(), 0.5, 1e-6) << "half of its 0.2 s ease-in-out";
+    m_time.advance(100ms);
+    EXPECT_EQ(state.toastOpacity(), 1.0);
+
+    m_time.advance(1800ms);
+    EXPECT_EQ(state.toastMessage(), std::nullopt) << "its two seconds are over";
+    EXPECT_EQ(state.toastShownText(), QStringLiteral("File was deleted")) << "but it is still fading";
+    m_time.advance(150ms);
+    EXPECT_NEAR(state.toastOpacity(), 1.0 - 0.6846, 1e-3) << "half of its 0.3 s ease-out";
+    m_time.advance(150ms);
+    EXPECT_EQ(state.toastOpacity(), 0.0);
+    EXPECT_EQ(state.toastShownText(), std::nullopt);
 }
 
 TEST_F(PanelViewStateTest, ToastLeavesTwoSecondsAfterItAppeared)

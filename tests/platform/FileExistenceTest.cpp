@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMutex>
 #include <QSignalSpy>
@@ -114,4 +115,132 @@ TEST(FileExistenceTest, AnItemOfManyFilesLooksForABoundedNumberOfThem)
     // The first is there; of the 999 further files looked for none is; the 4,001 not looked
     // for count as present.
     EXPECT_EQ(available, 1 + (5000 - (ClipboardItem::maxCheckedFiles - 1)));
+}
+
+TEST(FileExistenceTest, KeptAnswersLastUntilAForgetReachesThem)
+{
+    QSet<QString> onDisk { QStringLiteral("/d/a"), QStringLiteral("/d/sub/b"), QStringLiteral("/d2/c") };
+    QStringList asked;
+    FileExistence files;
+    files.setProbe([&](const QString &path) {
+        asked.append(path);
+        return onDisk.contains(path);
+    });
+    const QStringList paths { QStringLiteral("/d/a"), QStringLiteral("/d/sub/b"), QStringLiteral("/d2/c"),
+        QStringLiteral("/d/missing") };
+    const auto askAll = [&] {
+        for (const QString &path : paths)
+            files.exists(path);
+    };
+    askAll();
+    askAll();
+    EXPECT_EQ(asked.size(), 8) << "answers are not kept until someone watches for changes";
+
+    files.setKeepsAnswers(true);
+    struct Case
+    {
+        const char *name;
+        std::function<bool()> forget;
+        bool forgotAny;
+        QStringList askedAgain;
+    };
+    const QList<Case> cases {
+        { "a file", [&] { return files.forget(QStringLiteral("/d/a")); }, true, { QStringLiteral("/d/a") } },
+        { "a folder and what is under it", [&] { return files.forget(QStringLiteral("/d/sub")); }, true,
+            { QStringLiteral("/d/sub/b") } },
+        { "a name that only begins the same", [&] { return files.forget(QStringLiteral("/d/su")); }, false,
+            {} },
+        { "a folder with a slash", [&] { return files.forget(QStringLiteral("/d/")); }, true,
+            { QStringLiteral("/d/a"), QStringLiteral("/d/sub/b"), QStringLiteral("/d/missing") } },
+        { "everything",
+            [&] {
+                files.forgetAll();
+                return true;
+            },
+            true, paths },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        files.forgetAll();
+        askAll();
+        EXPECT_EQ(files.cachedAnswerCount(), paths.size());
+        asked.clear();
+        askAll();
+        EXPECT_TRUE(asked.isEmpty()) << "kept answers were asked again";
+        EXPECT_EQ(c.forget(), c.forgotAny);
+        askAll();
+        EXPECT_EQ(asked, c.askedAgain);
+    }
+
+    // A change heard of while the disk is asked: that answer may be wrong and is not kept.
+    files.forgetAll();
+    files.setProbe([&](const QString &path) {
+        files.forget(path);
+        return onDisk.contains(path);
+    });
+    EXPECT_TRUE(files.exists(QStringLiteral("/d/a")));
+    EXPECT_EQ(files.cachedAnswerCount(), 0);
+}
+
+TEST(FileExistenceTest, ABackgroundAnswerFromBeforeAForgetIsAskedForAgain)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("file"));
+    std::atomic<bool> hold { true };
+    std::atomic<int> questions { 0 };
+    FileExistence files;
+    files.setKeepsAnswers(true);
+    files.setBackgroundChecks(true);
+    files.setProbe([&](const QString &path) {
+        const bool exists = QFile::exists(path);
+        ++questions;
+        while (hold)
+            QThread::msleep(2);
+        return exists;
+    });
+    QSignalSpy changed(&files, &FileExistence::answersChanged);
+    EXPECT_TRUE(files.exists(file)) << "not checked yet";
+    ASSERT_TRUE(waitUntil([&] { return questions == 1; }));
+    // The worker has looked (the file is not there yet) when the file comes and the change is heard of.
+    QFile(file).open(QIODevice::WriteOnly);
+    files.forget(folder.path());
+    hold = false;
+    ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0 && questions == 2; }));
+    EXPECT_TRUE(files.exists(file));
+    EXPECT_EQ(files.cachedAnswerCount(), 1);
+    EXPECT_TRUE(changed.isEmpty()) << "the stale answer was taken";
+}
+
+TEST(FileExistenceTest, AOneOffQuestionIsAnsweredOnTheMainThreadAndNotKept)
+{
+    QTemporaryDir folder;
+    RecordingProbe probe;
+    FileExistence files;
+    files.setProbe(probe.function());
+    files.setKeepsAnswers(true);
+    QObject receiver;
+    QList<bool> answers;
+    files.ask(folder.path(), &receiver, [&](bool exists) { answers.append(exists); });
+    EXPECT_EQ(answers, QList<bool> { true }) << "at once without background checks";
+
+    files.setBackgroundChecks(true);
+    QList<QThread *> answeredOn;
+    for (const QString &path : { folder.path(), folder.filePath(QStringLiteral("none")), folder.path() })
+        files.ask(path, &receiver, [&](bool exists) {
+            answers.append(exists);
+            answeredOn.append(QThread::currentThread());
+        });
+    {
+        QObject gone;
+        files.ask(folder.path(), &gone, [&](bool) { answers.append(false); });
+    }
+    EXPECT_EQ(answers.size(), 1) << "the caller waited for the disk";
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == 4; }));
+    EXPECT_EQ(answers, (QList<bool> { true, true, true, false }));
+    EXPECT_EQ(answeredOn, QList<QThread *>(3, QThread::currentThread()));
+    EXPECT_EQ(probe.askedOn(QThread::currentThread()), 1);
+    EXPECT_EQ(probe.count(), 3) << "one question for the two askers of one path";
+    EXPECT_EQ(files.cachedAnswerCount(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answers.size(), 4) << "an answer reached a receiver that went";
 }

@@ -14,22 +14,36 @@ using namespace PasteboardData;
 TEST(PasteboardTest, DecodesTextInTheEncodingsApplicationsUse)
 {
     const QString text = QString::fromUtf8("Grüße €");
+    const QString plain = PasteboardType::plainText;
+    const QString mozilla = PasteboardType::mozillaUrl;
     const struct
     {
         const char *name;
         QByteArray bytes;
+        QString type;
+        QString expected;
     } cases[] = {
-        { "UTF-8", text.toUtf8() },
-        { "UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8() },
+        { "UTF-8", text.toUtf8(), plain, text },
+        { "UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), plain, text },
         { "UTF-16 with mark",
-            QStringEncoder(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom).encode(text) },
+            QStringEncoder(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom).encode(text), plain, text },
         { "UTF-16 big endian with mark",
-            QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom).encode(text) },
-        { "UTF-16 little endian, no mark (Mozilla)", QStringEncoder(QStringEncoder::Utf16LE).encode(text) },
+            QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom).encode(text), plain,
+            text },
+        { "UTF-16 little endian, no mark (Mozilla)", QStringEncoder(QStringEncoder::Utf16LE).encode(text),
+            mozilla, text },
+        { "Mozilla's source address, no mark",
+            QStringEncoder(QStringEncoder::Utf16LE).encode(QStringLiteral("https://a.example/")),
+            PasteboardType::mozillaSourceUrl, QStringLiteral("https://a.example/") },
+        // Zeros in ordinary text are kept as they came, not read as another encoding.
+        { "plain text with zero bytes", QByteArray("a\0b\0c NUL text", 14), plain,
+            QString::fromUtf8(QByteArray("a\0b\0c NUL text", 14)) },
+        { "HTML with zero bytes", QByteArray("<\0b\0>", 6), PasteboardType::html,
+            QString::fromUtf8(QByteArray("<\0b\0>", 6)) },
     };
     for (const auto &test : cases)
-        EXPECT_EQ(decodeText(test.bytes), text) << test.name;
-    EXPECT_EQ(decodeText(QByteArray()), QString());
+        EXPECT_EQ(decodeText(test.bytes, test.type), test.expected) << test.name;
+    EXPECT_EQ(decodeText(QByteArray(), plain), QString());
 }
 
 TEST(PasteboardTest, ReadsFileLists)

@@ -403,6 +403,36 @@ TEST_F(AppDelegateTest, TheSearchFieldIsThePanelViewsWhereverTheViewSits)
         EXPECT_EQ(AppDelegate::findSearchField(c.content), c.expected) << c.name;
 }
 
+// The field takes the keyboard a moment after the show; a quick typist has begun by then.
+TEST(AppDelegateSearchFocusTest, OnlyTheSearchOfBeforeTheShowIsSelected)
+{
+    struct Case
+    {
+        const char *name;
+        QString atShow;
+        QString now;
+        QString selected;
+    };
+    const Case cases[] = {
+        { "the old search, untouched", QStringLiteral("old"), QStringLiteral("old"), QStringLiteral("old") },
+        { "typed into an empty field since", QString(), QStringLiteral("/em"), QString() },
+        { "typed after the old search since", QStringLiteral("old"), QStringLiteral("oldn"), QString() },
+        { "nothing at all", QString(), QString(), QString() },
+    };
+    for (const Case &c : cases) {
+        QWidget window;
+        auto *field = new SearchField(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        field->setText(c.now);
+        AppDelegate::focusSearchField(field, c.atShow);
+        EXPECT_TRUE(field->hasFocus()) << c.name;
+        EXPECT_EQ(field->selectedText(), c.selected) << c.name;
+        EXPECT_EQ(field->text(), c.now) << c.name;
+    }
+    AppDelegate::focusSearchField(nullptr, QString()); // a panel without a field
+}
+
 TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesTheFocusToTheSearchField)
 {
     insertText(QStringLiteral("stored"));

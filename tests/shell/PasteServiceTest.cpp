@@ -315,12 +315,18 @@ TEST_F(PasteServiceTest, PastingSendsTheKeystrokeLaterAndNeverIntoThisApp)
     self.processIdentifier = QCoreApplication::applicationPid();
     workspace.frontmost = self;
     service.simulatePaste();
-    EXPECT_EQ(keyboard.pastes, 1);
+    EXPECT_EQ(keyboard.pastes, 1) << "never into this app";
+    // The window the panel handed the focus back to gets it a moment later: the keystroke
+    // follows it there.
+    workspace.frontmost = editor;
+    EXPECT_TRUE(waitUntil([&] { return keyboard.pastes == 2; }));
+    QTest::qWait(100);
+    EXPECT_EQ(keyboard.pastes, 2) << "one keystroke per paste";
 
     workspace.frontmost = editor;
     keyboard.trusted = false;
     service.simulatePaste();
-    EXPECT_EQ(keyboard.pastes, 1);
+    EXPECT_EQ(keyboard.pastes, 2);
     EXPECT_EQ(alerts, 1);
 }
 

@@ -149,6 +149,27 @@ TEST_F(HardeningX11Test, TextOfferedOnlyAsLatinOneStringIsStoredAsThatText)
         << storedTexts().join(QStringLiteral(" | ")).toStdString();
 }
 
+TEST_F(HardeningX11Test, TextWithZeroBytesIsStoredAsItCameNotReadAsAnotherEncoding)
+{
+    AppProcess app(home.path());
+    startApp(app);
+    // A zero as the second byte once made the text read as UTF-16 ("ab" and Chinese).
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } copies[] = {
+        { "zeros between letters", QByteArray("a\0b\0c NUL text", 14) },
+        { "one digit and a zero", QByteArray("7\0", 2) },
+    };
+    for (const auto &copy : copies) {
+        SCOPED_TRACE(copy.name);
+        ASSERT_TRUE(external.copyWithXclip(copy.bytes));
+        const QString expected = QString::fromUtf8(copy.bytes);
+        EXPECT_TRUE(waitForNewest(expected)) << storedTexts().value(0).toStdString();
+    }
+}
+
 TEST_F(HardeningX11Test, AFloodOfTargetsDoesNotHoldUpTheNextCopy)
 {
     AppProcess app(home.path());

@@ -185,7 +185,10 @@ protected:
             if (waitUntil(
                     [] { return activeWindowName().endsWith(settingsTitleEnd); }, std::chrono::seconds(3))) {
                 settingsWindow = activeWindow();
-                return true;
+                // The window can be active a moment before the window manager has framed and
+                // placed it: clicks are aimed once it has the size the probe was laid out at.
+                return waitUntil(
+                    [&] { return settingsViewable() && settingsRect().size() == probe.view().size(); });
             }
             press(QStringLiteral("Escape"));
         }
@@ -209,13 +212,27 @@ protected:
         return { value("Absolute upper-left X:"), value("Absolute upper-left Y:"), value("Width:"),
             value("Height:") };
     }
+    // Mapped by the window manager, inside its frame, in its place.
+    bool settingsViewable() const
+    {
+        return toolOutput(
+            QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(settingsWindow) })
+            .contains(QLatin1String("Map State: IsViewable"));
+    }
     QPoint settingsOrigin() const { return settingsRect().topLeft(); }
     // Shows a tab by clicking its title; true once the window's title names it.
     bool showTab(int tab)
     {
         if (!clickAt(settingsOrigin() + probe.tab(tab)))
             return false;
-        return waitUntil([&] { return activeWindowName() == SettingsView::windowTitleFor(tab); });
+        if (waitUntil([&] { return activeWindowName() == SettingsView::windowTitleFor(tab); }))
+            return true;
+        saveScreenshot(QStringLiteral("settings-tab-%1-not-shown.png").arg(tab));
+        const QRect window = settingsRect();
+        ADD_FAILURE() << "the tab's title at " << probe.tab(tab).x() << "," << probe.tab(tab).y()
+                      << " of the window at " << window.x() << "," << window.y() << " (" << window.width()
+                      << "x" << window.height() << ") did not show it";
+        return false;
     }
     bool clickIn(int tab, const std::function<QWidget *(SettingsView &)> &pick)
     {

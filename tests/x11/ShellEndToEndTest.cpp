@@ -365,3 +365,44 @@ TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsForma
 }
 
 } // namespace
+
+TEST_F(ShellEndToEndTest, TheColourMenusShortcutsPasteTheColourInTheirFormat)
+{
+    seedStore({ ClipboardItem::create(ClipboardItemType::color,
+        { .text = QStringLiteral("#00ffff"),
+            .colorHex = QStringLiteral("#00FFFF"),
+            .originalColorFormat = QStringLiteral("hex") }) });
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+
+    const struct
+    {
+        const char *keys;
+        const char *pasted;
+    } cases[] = {
+        { "ctrl+2", "rgb(0, 255, 255)" },
+        { "ctrl+4", "hwb(180 0% 0%)" },
+    };
+    QString expected;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.keys);
+        ASSERT_TRUE(openPanel(app));
+        const Geometry panel = windowGeometry(frontWindow());
+        ASSERT_TRUE(panel.valid);
+        QTest::qWait(300);
+        // The colour's row, the first in the History column.
+        const QPoint row = panel.rect.topLeft() + QPoint(100, 140);
+        ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(row.x()), QString::number(row.y()),
+            QStringLiteral("click"), QStringLiteral("3") }));
+        QTest::qWait(400);
+        saveScreenshot(QStringLiteral("colour-menu-open-%1.png").arg(QLatin1String(c.keys)));
+        ASSERT_TRUE(pressKey(QLatin1String(c.keys)));
+        expected += QLatin1String(c.pasted);
+        EXPECT_TRUE(waitUntil([&] { return window.plainText() == expected; }))
+            << "pasted: " << window.plainText().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); })) << "the focus went back";
+    }
+}

@@ -9,6 +9,7 @@
 #include "KeyboardShortcuts/Recorder.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "settings/HotkeyTab.h"
+#include "shell/StatusMenu.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,53 @@ namespace {
 
 const QString alertTitle = QStringLiteral("Keyboard Shortcut");
 const QString controlSpaceJson = QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})");
+
+// The tray icon's menu as the app's own menu code draws it here, with the same style and
+// fonts, for a given panel shortcut (none: removed).
+class TrayMenuProbe final
+{
+public:
+    TrayMenuProbe()
+        : m_defaults(m_folder.path() + QStringLiteral("/defaults.json"))
+        , m_hotKeyCenter(m_hotKeys)
+        , m_shortcuts(m_defaults, m_hotKeyCenter)
+    {
+        m_shortcuts.declare(m_name);
+        m_menu.setOpenShortcut(&m_shortcuts, m_name);
+    }
+
+    QImage picture(const std::optional<KeyboardShortcuts::Shortcut> &shortcut)
+    {
+        m_shortcuts.setShortcut(shortcut, m_name);
+        m_menu.rebuild();
+        m_menu.adjustSize();
+        return m_menu.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+private:
+    const KeyboardShortcuts::Name m_name { QStringLiteral("togglePanel"),
+        KeyboardShortcuts::Shortcut {
+            KeyboardShortcuts::Key::space, KeyboardShortcuts::CarbonModifier::control } };
+    QTemporaryDir m_folder;
+    UserDefaults m_defaults;
+    FakeGlobalHotKeys m_hotKeys;
+    KeyboardShortcuts::HotKeyCenter m_hotKeyCenter;
+    KeyboardShortcuts::ShortcutCenter m_shortcuts;
+    StatusMenu m_menu;
+};
+
+// Pixels that differ between two pictures of one size; -1 when their sizes differ.
+int differingPixels(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    }
+    return count;
+}
 
 class ShortcutRecorderX11Test : public SettingsWindowTest
 {
@@ -34,15 +82,71 @@ protected:
         return app;
     }
 
-    // While its recorder records, the app lets go of its own grabs; that Control+Space can be
+    // While its recorder records, the app lets go of its own grabs; that its shortcut can be
     // grabbed here is the sign that recording has begun (the grab is given back at once).
-    bool appLetGoOfControlSpace()
+    bool appLetGoOf(const HotKeyCombination &combination)
     {
         return waitUntil([&] {
             X11GlobalHotKeys probe(*connection);
             QString error;
-            return probe.grab({ 0x20 /* XK_space */, 4 /* Control */ }, &error);
+            return probe.grab(combination, &error);
         });
+    }
+    bool appLetGoOfControlSpace() { return appLetGoOf({ 0x20 /* XK_space */, 4 /* Control */ }); }
+
+    // The app's menu window, once it is shown: a visible window of the app that is neither
+    // its tray icon nor its settings window.
+    static QRect appMenuRect()
+    {
+        const QStringList windows = toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                QStringLiteral("^tindlewick$") })
+                                        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString &window : windows) {
+            if (toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getwindowname"), window })
+                    .endsWith(settingsTitleEnd))
+                continue;
+            QHash<QString, int> geometry;
+            for (const QString &line : toolOutput(QStringLiteral("xdotool"),
+                     { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window })
+                                           .split(QLatin1Char('\n'))) {
+                const qsizetype equals = line.indexOf(QLatin1Char('='));
+                geometry.insert(line.left(equals), line.mid(equals + 1).toInt());
+            }
+            const QRect rect(geometry.value(QStringLiteral("X")), geometry.value(QStringLiteral("Y")),
+                geometry.value(QStringLiteral("WIDTH")), geometry.value(QStringLiteral("HEIGHT")));
+            if (rect.width() > 64)
+                return rect;
+        }
+        return {};
+    }
+
+    // Opens the tray icon's menu and waits until it looks like the expected picture; the
+    // screen is kept as an artefact and the menu closed again. Returns the pixels of the menu
+    // that differ from the picture (-1: another size, or no menu).
+    int trayMenuDiffersFrom(const QImage &expected, const QString &artefact)
+    {
+        QRect icon;
+        if (!waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }, std::chrono::seconds(15)))
+            return -1;
+        QRect menu;
+        for (int attempt = 0; attempt < 5 && menu.isEmpty(); ++attempt) {
+            clickAt(icon.center(), 3);
+            if (!waitUntil([&] { return !(menu = appMenuRect()).isEmpty(); }, std::chrono::seconds(3)))
+                press(QStringLiteral("Escape"));
+        }
+        if (menu.isEmpty())
+            return -1;
+        int differing = -1;
+        waitUntil([&] {
+            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            differing = differingPixels(screen.copy(menu).convertToFormat(QImage::Format_RGB32), expected);
+            return differing == 0;
+        });
+        saveScreenshot(artefact);
+        press(QStringLiteral("Escape"));
+        waitUntil([] { return appMenuRect().isEmpty(); });
+        return differing;
     }
 
     std::unique_ptr<TrayHost> tray = std::make_unique<TrayHost>();
@@ -158,6 +262,44 @@ TEST_F(ShortcutRecorderX11Test, WithoutRawInputControlSpaceStillOpensThePanelAnd
         QStringLiteral("A double tap of Alt cannot open Tindlewick here: raw input is switched off")))
         << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("open it with Ctrl+Space"))) << output.toStdString();
+}
+
+TEST_F(ShortcutRecorderX11Test, TheTrayMenuShowsTheRecordedShortcutAndNoneOnceItIsRemoved)
+{
+    using namespace KeyboardShortcuts;
+    TrayMenuProbe menuProbe;
+    const QImage withControlSpace = menuProbe.picture(Shortcut { Key::space, CarbonModifier::control });
+    const QImage withControlAltK
+        = menuProbe.picture(Shortcut { Key::k, CarbonModifier::control | CarbonModifier::option });
+    const QImage withNone = menuProbe.picture(std::nullopt);
+    ASSERT_NE(differingPixels(withControlSpace, withControlAltK), 0) << "the pictures cannot tell them apart";
+    ASSERT_NE(differingPixels(withControlAltK, withNone), 0);
+
+    auto app = startApp();
+    EXPECT_EQ(trayMenuDiffersFrom(withControlSpace, QStringLiteral("tray-menu-default.png")), 0)
+        << "the menu does not show Ctrl+Space";
+
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
+    ASSERT_TRUE(showTab(SettingsView::hotkey));
+    ASSERT_TRUE(
+        clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
+    ASSERT_TRUE(appLetGoOfControlSpace()) << "the recorder did not start recording";
+    ASSERT_TRUE(press(QStringLiteral("ctrl+alt+k")));
+    ASSERT_TRUE(waitUntil([&] {
+        return storedShortcut() == QStringLiteral(R"({"carbonKeyCode":40,"carbonModifiers":6144})");
+    })) << storedShortcut().toStdString();
+    EXPECT_EQ(trayMenuDiffersFrom(withControlAltK, QStringLiteral("tray-menu-recorded.png")), 0)
+        << "the menu does not show the recorded Ctrl+Alt+K";
+
+    // Recording again, Backspace removes the shortcut.
+    ASSERT_TRUE(
+        clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
+    ASSERT_TRUE(appLetGoOf({ 'k', 4 | 8 })) << "the recorder did not start recording";
+    ASSERT_TRUE(press(QStringLiteral("BackSpace")));
+    ASSERT_TRUE(waitUntil(
+        [&] { return storedSetting(QStringLiteral("KeyboardShortcuts_togglePanel")) == QJsonValue(false); }));
+    EXPECT_EQ(trayMenuDiffersFrom(withNone, QStringLiteral("tray-menu-removed.png")), 0)
+        << "the menu still shows a shortcut";
 }
 
 } // namespace

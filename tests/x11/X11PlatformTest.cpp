@@ -7,6 +7,7 @@
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
+#include "platform/X11KeyboardMap.h"
 #include "platform/X11SyntheticKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 namespace {
 
 constexpr quint32 controlMask = 4;
@@ -23,6 +28,147 @@ constexpr quint32 shiftMask = 1;
 const HotKeyCombination controlSpace { 0x20, controlMask };
 
 using X11PlatformTest = X11Test;
+
+// Gives a symbol to another key, on a connection of its own, for as long as it lives: the
+// symbol's key gives nothing and a key that gave nothing gives the symbol. Then it puts the
+// two keys back as they were.
+class MovedSymbol final
+{
+public:
+    MovedSymbol(quint32 keysym, quint8 from)
+        : m_connection(X11Connection::open())
+        , m_from(from)
+    {
+        if (!m_connection)
+            return;
+        xcb_connection_t *c = m_connection->xcb();
+        const xcb_setup_t *setup = xcb_get_setup(c);
+        const quint8 first = setup->min_keycode;
+        const int count = setup->max_keycode - first + 1;
+        xcb_get_keyboard_mapping_reply_t *mapping
+            = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, first, quint8(count)), nullptr);
+        if (!mapping)
+            return;
+        m_perKey = mapping->keysyms_per_keycode;
+        const xcb_keysym_t *symbols = xcb_get_keyboard_mapping_keysyms(mapping);
+        auto row = [&](int key) {
+            return QList<quint32>(symbols + key * m_perKey, symbols + (key + 1) * m_perKey);
+        };
+        m_fromRow = row(from - first);
+        for (int key = count - 1; key >= 0 && !m_to; --key) {
+            const QList<quint32> symbolsOfKey = row(key);
+            if (std::all_of(symbolsOfKey.cbegin(), symbolsOfKey.cend(), [](quint32 s) { return s == 0; })) {
+                m_to = quint8(first + key);
+                m_toRow = symbolsOfKey;
+            }
+        }
+        std::free(mapping);
+        if (!m_to)
+            return;
+        QList<quint32> moved(m_perKey, 0);
+        moved[0] = keysym;
+        change(m_to, moved);
+        change(m_from, QList<quint32>(m_perKey, 0));
+    }
+    ~MovedSymbol()
+    {
+        if (!m_to)
+            return;
+        change(m_from, m_fromRow);
+        change(m_to, m_toRow);
+    }
+    MovedSymbol(const MovedSymbol &) = delete;
+    MovedSymbol &operator=(const MovedSymbol &) = delete;
+
+    // The key that gives the symbol now; 0 when no key was free.
+    quint8 to() const { return m_to; }
+
+private:
+    void change(quint8 keycode, const QList<quint32> &symbols)
+    {
+        xcb_change_keyboard_mapping(m_connection->xcb(), 1, keycode, quint8(m_perKey), symbols.constData());
+        m_connection->flush();
+    }
+
+    std::unique_ptr<X11Connection> m_connection;
+    quint8 m_from = 0;
+    quint8 m_to = 0;
+    int m_perKey = 0;
+    QList<quint32> m_fromRow;
+    QList<quint32> m_toRow;
+};
+
+TEST_F(X11PlatformTest, TheKeyboardMapGoesFromSymbolsToKeysAndBackToTheUnshiftedSymbol)
+{
+    X11KeyboardMap map(*connection);
+    struct Case
+    {
+        const char *name;
+        quint32 keysym;
+        quint32 unshifted;
+    };
+    const QList<Case> cases {
+        { "space", 0x20, 0x20 },
+        { "a letter", 'a', 'a' },
+        { "its capital", 'A', 'a' },
+        { "Shift with a digit", '!', '1' },
+        { "a function key", 0xffc4 /* F7 */, 0xffc4 },
+        { "Return", 0xff0d, 0xff0d },
+        { "a keypad digit", 0xffb5 /* KP_5 */, 0xff9d /* KP_Begin */ },
+        { "Control", 0xffe3, 0xffe3 },
+        { "NumLock", 0xff7f, 0xff7f },
+    };
+    for (const Case &item : cases) {
+        SCOPED_TRACE(item.name);
+        const QList<quint8> keycodes = map.keycodesFor(item.keysym);
+        ASSERT_FALSE(keycodes.isEmpty());
+        EXPECT_EQ(map.baseKeysym(keycodes.first()), item.unshifted);
+    }
+    EXPECT_TRUE(map.keycodesFor(0x100fffe /* U+FFFE, on no keyboard */).isEmpty());
+    EXPECT_EQ(map.baseKeysym(0), std::nullopt);
+    EXPECT_EQ(map.numLockMask(), 0x10) << "NumLock is Mod2 here";
+}
+
+TEST_F(X11PlatformTest, HeldModifierKeysLeaveCapsLockOut)
+{
+    X11KeyboardMap map(*connection);
+    const quint8 shift = map.keycodesFor(0xffe1 /* Shift_L */).value(0);
+    ASSERT_NE(shift, 0);
+    ASSERT_TRUE(
+        xdotool({ QStringLiteral("keydown"), QStringLiteral("Shift_L"), QStringLiteral("Caps_Lock") }));
+    QList<quint8> allHeld;
+    EXPECT_TRUE(waitUntil([&] {
+        allHeld.clear();
+        return map.heldModifierFlags(&allHeld) == 0x20000 && allHeld.size() == 2;
+    })) << allHeld.size();
+    EXPECT_EQ(map.heldModifierKeys(), QList<quint8> { shift });
+    ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("Caps_Lock"), QStringLiteral("Shift_L") }));
+    // Caps Lock locked on by the press: off again.
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Caps_Lock") }));
+    EXPECT_TRUE(waitUntil([&] { return map.heldModifierKeys().isEmpty(); }));
+}
+
+TEST_F(X11PlatformTest, AGrabFollowsItsSymbolToAnotherKey)
+{
+    constexpr quint32 f7 = 0xffc4;
+    const HotKeyCombination controlF7 { f7, controlMask };
+    X11KeyboardMap map(*connection);
+    const QList<quint8> keys = map.keycodesFor(f7);
+    ASSERT_EQ(keys.size(), 1);
+    X11GlobalHotKeys hotKeys(*connection);
+    ASSERT_TRUE(hotKeys.grab(controlF7, nullptr));
+    QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
+    {
+        MovedSymbol moved(f7, keys.first());
+        ASSERT_NE(moved.to(), 0) << "no key is free";
+        ASSERT_TRUE(waitUntil([&] { return map.keycodesFor(f7) == QList<quint8> { moved.to() }; }));
+        ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+F7") }));
+        EXPECT_TRUE(waitUntil([&] { return released.count() == 1; })) << "not grabbed on its new key";
+    }
+    ASSERT_TRUE(waitUntil([&] { return map.keycodesFor(f7) == keys; }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+F7") }));
+    EXPECT_TRUE(waitUntil([&] { return released.count() == 2; })) << "not grabbed on its old key again";
+}
 
 TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelease)
 {

@@ -1,0 +1,227 @@
+// The arithmetic of the pointer on the panel: the search strip's drag gesture, the resize
+// handles and the frames their drags give, and where the preview window goes.
+#include "panel/PanelResizeGeometry.h"
+#include "panel/PreviewPlacement.h"
+#include "panel/WindowDragGesture.h"
+
+#include <gtest/gtest.h>
+
+using Handle = PanelResizeGeometry::Handle;
+
+TEST(WindowDragGestureTest, TheStripLeavesItsRightEndToTheButtonsThatShow)
+{
+    struct Case
+    {
+        bool pinned;
+        bool clearButton;
+        double reserved;
+    };
+    for (const Case &c : { Case { false, false, 50 }, Case { false, true, 80 }, Case { true, false, 86 },
+             Case { true, true, 116 } }) {
+        EXPECT_EQ(WindowDragGesture::reservedStripWidth(c.pinned, c.clearButton), c.reserved);
+        const double width = 600;
+        EXPECT_TRUE(WindowDragGesture::takesPoint(width - c.reserved, width, c.pinned, c.clearButton));
+        EXPECT_FALSE(WindowDragGesture::takesPoint(width - c.reserved + 0.5, width, c.pinned, c.clearButton))
+            << c.reserved;
+        EXPECT_TRUE(WindowDragGesture::takesPoint(0, width, c.pinned, c.clearButton));
+    }
+}
+
+TEST(WindowDragGestureTest, ADragStartsOnceBeyondThreePointsAndAClickIsAPressWithoutOne)
+{
+    struct Case
+    {
+        const char *name;
+        QList<QPointF> moves;
+        bool startsDrag;
+    };
+    const Case cases[] = {
+        { "no movement", {}, false },
+        { "exactly three points", { QPointF(3, 0) }, false },
+        { "three points diagonally", { QPointF(2.1, 2.1) }, false },
+        { "just over three", { QPointF(3.01, 0) }, true },
+        { "back and forth within three", { QPointF(2, 2), QPointF(-2, 2), QPointF(0, -2.9) }, false },
+        { "out and back", { QPointF(10, 0), QPointF(0, 0) }, true },
+    };
+    for (const Case &c : cases) {
+        WindowDragGesture gesture;
+        const QPointF start(100, 20);
+        gesture.press(start);
+        int starts = 0;
+        for (const QPointF &move : c.moves)
+            starts += gesture.move(start + move) ? 1 : 0;
+        EXPECT_EQ(starts, c.startsDrag ? 1 : 0) << c.name;
+        EXPECT_EQ(gesture.isDragging(), c.startsDrag) << c.name;
+        EXPECT_EQ(gesture.release(), !c.startsDrag) << c.name << ": a release without a drag is a click";
+        EXPECT_FALSE(gesture.isPressed());
+        EXPECT_FALSE(gesture.release()) << c.name << ": a second release is nothing";
+    }
+    WindowDragGesture idle;
+    EXPECT_FALSE(idle.move(QPointF(50, 50))) << "no drag without a press";
+}
+
+TEST(PanelResizeGeometryTest, HandlesLieAlongTheEdgesAndInTheCorners)
+{
+    const QSizeF panel(600, 400);
+    struct Case
+    {
+        Handle handle;
+        QRectF frame;
+    };
+    const Case cases[] = {
+        { Handle::top, QRectF(32, -8, 536, 14) },
+        { Handle::bottom, QRectF(32, 394, 536, 14) },
+        { Handle::left, QRectF(-8, 32, 14, 336) },
+        { Handle::right, QRectF(594, 32, 14, 336) },
+        { Handle::bottomRight, QRectF(568, 368, 32, 32) },
+        { Handle::bottomLeft, QRectF(0, 368, 32, 32) },
+        { Handle::topRight, QRectF(568, 0, 32, 32) },
+        { Handle::topLeft, QRectF(0, 0, 32, 32) },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PanelResizeGeometry::handleFrame(c.handle, panel), c.frame) << int(c.handle);
+    EXPECT_EQ(PanelResizeGeometry::installationOrder.back(), Handle::topLeft) << "corners lie over the edges";
+}
+
+TEST(PanelResizeGeometryTest, ACornerAnswersOnlyInsideTheTriangleAtThePanelsCorner)
+{
+    const QSizeF own(32, 32);
+    struct Case
+    {
+        Handle handle;
+        QPointF point;
+        bool hit;
+    };
+    const Case cases[] = {
+        { Handle::topLeft, QPointF(4, 4), true },
+        { Handle::topLeft, QPointF(28, 28), false }, // across the diagonal: the content's
+        { Handle::topRight, QPointF(28, 4), true },
+        { Handle::topRight, QPointF(4, 28), false },
+        { Handle::bottomLeft, QPointF(4, 28), true },
+        { Handle::bottomLeft, QPointF(28, 4), false },
+        { Handle::bottomRight, QPointF(28, 28), true },
+        { Handle::bottomRight, QPointF(4, 4), false },
+        { Handle::bottomRight, QPointF(20, 20), true },
+        { Handle::bottomRight, QPointF(10, 10), false },
+        { Handle::right, QPointF(1, 100), true }, // strips answer over their whole bounds
+        { Handle::right, QPointF(15, 100), false },
+    };
+    for (const Case &c : cases) {
+        const QSizeF size = PanelResizeGeometry::isCorner(c.handle) ? own : QSizeF(14, 336);
+        EXPECT_EQ(PanelResizeGeometry::hitTest(c.handle, c.point, size), c.hit)
+            << int(c.handle) << " at " << c.point.x() << "," << c.point.y();
+    }
+}
+
+TEST(PanelResizeGeometryTest, DragsGiveFramesWithinTheLimitsKeepingTheOppositeSideOrTheCentre)
+{
+    const QSizeF minimum(360, 300);
+    const QSizeF maximum(1920, 1080);
+    using M = PanelResizeGeometry::Modifiers;
+    struct Case
+    {
+        const char *name;
+        Handle handle;
+        QRectF initial;
+        QPointF delta;
+        M modifiers;
+        QRectF expected;
+    };
+    const QRectF panel(100, 100, 600, 400);
+    const Case cases[] = {
+        { "right edge wider", Handle::right, panel, QPointF(50, 7), M {}, QRectF(100, 100, 650, 400) },
+        { "left edge at the minimum keeps the right side", Handle::left, QRectF(100, 100, 400, 400),
+            QPointF(50, 0), M {}, QRectF(140, 100, 360, 400) },
+        { "right edge with Alt grows twice around the centre", Handle::right, panel, QPointF(10, 0),
+            M { true, false }, QRectF(90, 100, 620, 400) },
+        { "left edge with Alt", Handle::left, panel, QPointF(-10, 0), M { true, false },
+            QRectF(90, 100, 620, 400) },
+        { "top edge upwards keeps the bottom", Handle::top, panel, QPointF(0, -20), M {},
+            QRectF(100, 80, 600, 420) },
+        { "bottom edge downwards keeps the top", Handle::bottom, panel, QPointF(3, 20), M {},
+            QRectF(100, 100, 600, 420) },
+        { "top edge with Alt", Handle::top, panel, QPointF(0, -20), M { true, false },
+            QRectF(100, 80, 600, 440) },
+        { "shift on a strip changes nothing", Handle::bottom, panel, QPointF(30, 20), M { false, true },
+            QRectF(100, 100, 600, 420) },
+        { "bottom-right keeps the top-left", Handle::bottomRight, panel, QPointF(30, 20), M {},
+            QRectF(100, 100, 630, 420) },
+        { "top-left keeps the bottom-right", Handle::topLeft, panel, QPointF(-30, -20), M {},
+            QRectF(70, 80, 630, 420) },
+        { "top-right keeps the bottom-left", Handle::topRight, panel, QPointF(30, -20), M {},
+            QRectF(100, 80, 630, 420) },
+        { "bottom-left keeps the top-right", Handle::bottomLeft, panel, QPointF(-30, 20), M {},
+            QRectF(70, 100, 630, 420) },
+        // Ratio 2: the horizontal movement leads (|10| / 2 > |2|) and the height follows.
+        { "shift keeps the ratio, led across", Handle::bottomRight, QRectF(100, 100, 600, 300),
+            QPointF(10, 2), M { false, true }, QRectF(100, 100, 610, 305) },
+        { "shift keeps the ratio, led down", Handle::bottomRight, QRectF(100, 100, 600, 300), QPointF(4, 10),
+            M { false, true }, QRectF(100, 100, 620, 310) },
+        { "shift on the top-left corner", Handle::topLeft, QRectF(100, 100, 600, 300), QPointF(-20, 0),
+            M { false, true }, QRectF(80, 90, 620, 310) },
+        { "shift on the top-right corner", Handle::topRight, QRectF(100, 100, 600, 300), QPointF(20, 0),
+            M { false, true }, QRectF(100, 90, 620, 310) },
+        { "shift on the bottom-left corner", Handle::bottomLeft, QRectF(100, 100, 600, 300), QPointF(0, 10),
+            M { false, true }, QRectF(80, 100, 620, 310) },
+        { "shift and alt together double the derived movement around the centre", Handle::bottomRight,
+            QRectF(100, 100, 600, 300), QPointF(10, 0), M { true, true }, QRectF(90, 95, 620, 310) },
+        { "never beyond the maximum", Handle::right, panel, QPointF(5000, 0), M {},
+            QRectF(100, 100, 1920, 400) },
+        { "never below the minimum height", Handle::bottomRight, panel, QPointF(0, -390), M {},
+            QRectF(100, 100, 600, 300) },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            PanelResizeGeometry::resizedFrame(c.handle, c.initial, c.delta, c.modifiers, minimum, maximum),
+            c.expected)
+            << c.name;
+    }
+}
+
+TEST(PreviewPlacementTest, TheCardGoesBesideTheAnchorAndFlipsOrClampsAtTheScreensEdges)
+{
+    const QRectF visible(0, 30, 1920, 1050); // a bar of 30 at the top
+    const QSizeF size(300, 200);
+    struct Case
+    {
+        const char *name;
+        QRectF anchor;
+        double margin;
+        std::optional<QRectF> visible;
+        QPointF expected;
+    };
+    const Case cases[] = {
+        { "right of the anchor, centred on it", QRectF(600, 500, 400, 44), 10, visible, QPointF(998, 422) },
+        { "without a margin the window is the card", QRectF(600, 500, 400, 44), 0, visible,
+            QPointF(1008, 422) },
+        { "near the right edge: on the left", QRectF(1500, 500, 400, 44), 10, visible, QPointF(1202, 422) },
+        { "the card just fits on the right", QRectF(1100, 500, 532, 44), 10, visible, QPointF(1630, 422) },
+        { "one point more and it flips", QRectF(1100, 500, 533, 44), 10, visible, QPointF(802, 422) },
+        { "near the top: 10 below the visible top", QRectF(600, 40, 400, 44), 10, visible, QPointF(998, 40) },
+        { "near the bottom: 10 above the visible bottom", QRectF(600, 1040, 400, 30), 10, visible,
+            QPointF(998, 870) },
+        { "no screen: always on the left", QRectF(600, 500, 400, 44), 10, std::nullopt, QPointF(302, 422) },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PreviewPlacement::origin(c.anchor, size, c.margin, c.visible), c.expected) << c.name;
+
+    // The card never covers the anchor.
+    for (const Case &c : cases) {
+        const QPointF origin = PreviewPlacement::origin(c.anchor, size, c.margin, c.visible);
+        const QRectF card = QRectF(origin, size).adjusted(c.margin, c.margin, -c.margin, -c.margin);
+        EXPECT_FALSE(card.intersects(c.anchor)) << c.name;
+    }
+}
+
+TEST(PreviewPlacementTest, TheScreenIsTheGivenOneElseTheOneUnderTheAnchorElseThePrimary)
+{
+    const PreviewPlacement::Screen left { QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1050) };
+    const PreviewPlacement::Screen right { QRectF(1920, 0, 1280, 1024), QRectF(1920, 0, 1280, 1024) };
+    const QRectF onRight(2000, 100, 400, 44);
+    EXPECT_EQ(PreviewPlacement::screenFor(onRight, left, { left, right }, left)->frame, left.frame);
+    EXPECT_EQ(PreviewPlacement::screenFor(onRight, std::nullopt, { left, right }, left)->frame, right.frame);
+    EXPECT_EQ(
+        PreviewPlacement::screenFor(QRectF(-500, 0, 10, 10), std::nullopt, { left, right }, right)->frame,
+        right.frame);
+    EXPECT_FALSE(PreviewPlacement::screenFor(onRight, std::nullopt, {}, std::nullopt));
+}

@@ -1,0 +1,351 @@
+// The panel under the pointer, in the running app under Xvfb with openbox: hovering selects,
+// the search strip drags the window, the edges resize it, a resting pointer shows the item's
+// preview beside the panel, History collapses and expands in an animation, and a pin's label is
+// typed in place. Screenshots of each step go to $TINDLEWICK_ARTEFACT_DIR.
+
+#include "PanelPointerFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
+{
+    // Newest last: the column shows delta, charlie, bravo, alpha.
+    seedStore({ QStringLiteral("alpha one"), QStringLiteral("bravo two"), QStringLiteral("charlie three"),
+        QStringLiteral("delta four") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    // Out of the panel first, so that nothing is under the pointer.
+    ASSERT_TRUE(moveTo(QPoint(200, 200)));
+    QTest::qWait(300);
+    const QImage before = screen();
+    saveScreenshot(QStringLiteral("hover-0-none.png"));
+
+    // A pixel of a row's background beside its words shows the highlight.
+    const auto highlightOf = [&](const QImage &image, int row) {
+        return image.pixelColor(rowPoint(panel.rect, 0, row) + QPoint(60, -16));
+    };
+    struct Step
+    {
+        int row;
+        const char *shot;
+    };
+    for (const Step &step : { Step { 1, "hover-1-second-row.png" }, Step { 2, "hover-2-third-row.png" } }) {
+        // Two moves: the first enters the row, the second is the one a user makes within it.
+        ASSERT_TRUE(moveTo(rowPoint(panel.rect, 0, step.row) - QPoint(10, 0)));
+        ASSERT_TRUE(moveTo(rowPoint(panel.rect, 0, step.row)));
+        QTest::qWait(250);
+        const QImage shot = screen();
+        shot.save(artefactPath(QString::fromLatin1(step.shot)));
+        for (int row = 0; row < 4; ++row) {
+            if (row == step.row)
+                EXPECT_NE(highlightOf(shot, row), highlightOf(before, row))
+                    << "row " << row << " not highlighted";
+            else
+                EXPECT_EQ(highlightOf(shot, row), highlightOf(before, row))
+                    << "row " << row << " highlighted";
+        }
+    }
+    EXPECT_TRUE(isFront(panelWindow)) << "hovering leaves the panel its focus";
+
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("bravo two"); }))
+        << "pasted: " << window->plainText().toStdString();
+}
+
+TEST_F(PanelPointerX11Test, DraggingTheSearchStripMovesThePanelAndAClickPutsTheCaretAtTheEnd)
+{
+    // Newest last: "ry tea" comes first in a search that finds both.
+    seedStore({ QStringLiteral("cherry tart"), QStringLiteral("ry tea") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    const Geometry before = panel;
+
+    // Over the search field, well left of the strip's buttons.
+    const QPoint grip = before.rect.topLeft() + QPoint(150, 32);
+    ASSERT_TRUE(drag(grip, grip + QPoint(-240, -130)));
+    ASSERT_TRUE(waitUntil([&] {
+        return windowGeometry(panelWindow).rect.topLeft() != before.rect.topLeft();
+    })) << "the panel did not move";
+    QTest::qWait(200);
+    const Geometry moved = windowGeometry(panelWindow);
+    EXPECT_EQ(moved.rect.size(), before.rect.size());
+    EXPECT_NEAR(moved.rect.left() - before.rect.left(), -240, 4);
+    EXPECT_NEAR(moved.rect.top() - before.rect.top(), -130, 4);
+    saveScreenshot(QStringLiteral("drag-moved.png"));
+    EXPECT_TRUE(isFront(panelWindow)) << "a drag keeps the panel in front";
+
+    // A search, hidden and shown again: the old search is selected, so typing would replace it.
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("cher") }));
+    QTest::qWait(300);
+    // The shortcut hides the panel and keeps the search (Escape would clear it first).
+    ASSERT_TRUE(pressKey(QStringLiteral("ctrl+space")));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+    ASSERT_TRUE(openPanel(*app));
+    QTest::qWait(400); // the panel selects the old search 0.25 s after it shows
+    // A plain click on the field puts the caret after the text instead.
+    const Geometry shown = windowGeometry(frontWindow());
+    ASSERT_TRUE(moveTo(shown.rect.topLeft() + QPoint(150, 32)));
+    ASSERT_TRUE(xdotool({ QStringLiteral("click"), QStringLiteral("1") }));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("drag-click-caret.png"));
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("ry t") }));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("drag-click-typed.png"));
+    // "cherry t" finds one item; "ry t" alone would find "ry tea" first.
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("cherry tart"); }))
+        << "pasted: " << window->plainText().toStdString();
+}
+
+TEST_F(PanelPointerX11Test, TheFirstClickOnAPinnedPanelBehindAnotherWindowActsAtOnce)
+{
+    seedStore({ QStringLiteral("kept") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    ASSERT_TRUE(pressKey(QStringLiteral("ctrl+p"))); // pinned: it stays when another window is used
+    QTest::qWait(200);
+    // The other window takes the focus; the pinned panel stays on screen.
+    ASSERT_TRUE(clickAt(QPoint(120, 100)));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+    ASSERT_TRUE(isViewable(panelWindow));
+
+    ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(150, 32)));
+    EXPECT_TRUE(waitUntil([&] { return isFront(panelWindow); }))
+        << "the click did not bring the panel forward";
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("ke") }));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("first-click.png"));
+    EXPECT_TRUE(window->plainText().isEmpty()) << "typing went to the other window";
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    // A pinned panel pastes into the window it was opened over.
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("kept"); }))
+        << "pasted: " << window->plainText().toStdString();
+}
+
+TEST_F(PanelPointerX11Test, DraggingTheRightEdgeWidensThePanelAndNarrowingItSwitchesToTabsAndBack)
+{
+    // History and Text: columns down to 2 × 200 − 5 = 395 points.
+    seedStore({ QStringLiteral("one"), QStringLiteral("two") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540), false));
+    const Geometry start = panel;
+    ASSERT_EQ(start.rect.width(), 400);
+    const auto edge = [&] {
+        const QRect rect = windowGeometry(panelWindow).rect;
+        return QPoint(rect.right() - 2, rect.center().y());
+    };
+    saveScreenshot(QStringLiteral("resize-0-start.png"));
+
+    struct Step
+    {
+        const char *name;
+        int by;
+        int expectedWidth;
+        bool tabs;
+    };
+    const Step steps[] = {
+        { "wider", 150, 550, false },
+        { "below the columns' width: tabs", -190, 360, true },
+        { "back to columns", 100, 460, false },
+    };
+    int index = 1;
+    for (const Step &step : steps) {
+        const QPoint from = edge();
+        ASSERT_TRUE(drag(from, from + QPoint(step.by, 0))) << step.name;
+        ASSERT_TRUE(waitUntil([&] {
+            return std::abs(windowGeometry(panelWindow).rect.width() - step.expectedWidth) <= 3;
+        })) << step.name
+            << ": width " << windowGeometry(panelWindow).rect.width();
+        EXPECT_EQ(windowGeometry(panelWindow).rect.left(), start.rect.left())
+            << step.name << ": the left edge stays";
+        EXPECT_TRUE(waitUntil([&] {
+            return storedSetting(QStringLiteral("ClipboardPanelTabModeLock")).toBool() == step.tabs;
+        })) << step.name;
+        const QString width = QString::number(windowGeometry(panelWindow).rect.width());
+        EXPECT_TRUE(waitUntil([&] {
+            return storedSetting(QStringLiteral("ClipboardPanelSize")).toString().contains(width);
+        })) << step.name
+            << ": the size is saved when the drag ends, "
+            << storedSetting(QStringLiteral("ClipboardPanelSize")).toString().toStdString();
+        QTest::qWait(300);
+        saveScreenshot(QStringLiteral("resize-%1-%2.png").arg(index++).arg(step.tabs ? "tabs" : "columns"));
+    }
+}
+
+TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichKeepsTheKeyboard)
+{
+    QStringList lines;
+    for (int line = 1; line <= 30; ++line)
+        lines << QStringLiteral("Line %1 of the long note, with enough words to wrap somewhere.").arg(line);
+    seedStore({ lines.join(QLatin1Char('\n')), QStringLiteral("short") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    EXPECT_EQ(previewWindow(), 0u) << "no preview before the pointer rests on an item";
+
+    // The long note is the older item: the second row of the History column.
+    const QPoint pointer = rowPoint(panel.rect, 0, 1);
+    ASSERT_TRUE(moveTo(pointer - QPoint(5, 0)));
+    ASSERT_TRUE(moveTo(pointer));
+    ASSERT_TRUE(waitUntil([&] { return previewWindow() != 0; })) << "no preview appeared";
+    QTest::qWait(300);
+    const Geometry preview = windowGeometry(previewWindow());
+    ASSERT_TRUE(preview.valid);
+    saveScreenshot(QStringLiteral("preview-shown.png"));
+    EXPECT_FALSE(preview.rect.intersects(panel.rect)) << "the preview covers the panel";
+    EXPECT_FALSE(preview.rect.contains(pointer)) << "the preview lies under the pointer";
+    EXPECT_GE(preview.rect.left(), panel.rect.right()) << "beside the panel, on its right";
+    EXPECT_GT(preview.rect.height(), 200) << "the long text shows many lines";
+    EXPECT_TRUE(isFront(panelWindow)) << "the preview took the focus";
+
+    // The keyboard is still the panel's: typing searches, and the preview goes with the pointer.
+    ASSERT_TRUE(moveTo(QPoint(200, 200)));
+    EXPECT_TRUE(waitUntil([&] { return previewWindow() == 0; }))
+        << "the preview stayed after the pointer left";
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("short") }));
+    QTest::qWait(300);
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("short"); }))
+        << "pasted: " << window->plainText().toStdString();
+}
+
+TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsToggleVisible)
+{
+    seedStore(QList<ClipboardItemPtr> {
+        ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }),
+        ClipboardItem::create(ClipboardItemType::link,
+            { .text = QStringLiteral("https://example.org/page"),
+                .previewText = QStringLiteral("https://example.org/page") }) });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540), false));
+    const Geometry opened = panel;
+    ASSERT_EQ(opened.rect.width(), 600) << "History, Text and Links";
+    ASSERT_TRUE(moveTo(QPoint(100, 100)));
+    QTest::qWait(400);
+    // Everything the panel covers at its widest, and History's toggle in its header.
+    const QRect area = opened.rect;
+    const QRect toggle(opened.rect.left() + 10, opened.rect.top() + 84, 30, 26);
+    const QImage initial = screen();
+
+    struct Frame
+    {
+        qint64 at; // ms after the key
+        QImage image;
+    };
+    // Frames as fast as the screen can be read, for as long as a toggle takes and then some.
+    const auto toggleAndRecord = [&](const QString &name) {
+        QList<Frame> frames;
+        QElapsedTimer clock;
+        EXPECT_TRUE(pressKey(QStringLiteral("ctrl+period")));
+        clock.start();
+        while (clock.elapsed() < 600)
+            frames.append({ clock.elapsed(), screen().copy(area) });
+        QTest::qWait(300);
+        const QImage end = screen().copy(area);
+        const QImage start = frames.first().image;
+        int between = 0;
+        for (const Frame &frame : frames) {
+            if (frame.image != start && frame.image != end)
+                ++between;
+        }
+        EXPECT_GT(between, 0) << name.toStdString() << ": no frame between the start and the end";
+        // The search strip fades out and back: where its magnifier has faded, the caret (at the
+        // start of the empty field) has faded with it.
+        int fadedFrames = 0;
+        for (const Frame &frame : frames) {
+            const std::optional<StripInk> ink = stripInk(frame.image);
+            if (!ink || ink->magnifier < 200)
+                continue;
+            ++fadedFrames;
+            EXPECT_GT(ink->caret, 150)
+                << name.toStdString() << ": a solid caret in a faded field at " << frame.at << " ms";
+        }
+        EXPECT_GT(fadedFrames, 0) << name.toStdString() << ": the search strip never faded";
+        // The toggle starts 0.05 s after the key; the frame 0.1 s into it is on the way.
+        const auto near = std::min_element(frames.begin(), frames.end(),
+            [](const Frame &a, const Frame &b) { return std::abs(a.at - 150) < std::abs(b.at - 150); });
+        near->image.save(artefactPath(QStringLiteral("history-%1-0.1s.png").arg(name)));
+        start.save(artefactPath(QStringLiteral("history-%1-start.png").arg(name)));
+        end.save(artefactPath(QStringLiteral("history-%1-end.png").arg(name)));
+        EXPECT_NE(near->image, start)
+            << name.toStdString() << ": at 0.1 s (" << near->at << " ms) still the start";
+        EXPECT_NE(near->image, end) << name.toStdString() << ": at 0.1 s (" << near->at
+                                    << " ms) already the end";
+        return end;
+    };
+
+    toggleAndRecord(QStringLiteral("collapse"));
+    EXPECT_EQ(windowGeometry(panelWindow).rect.width(), 400) << "one column less";
+    EXPECT_EQ(windowGeometry(panelWindow).rect.right(), opened.rect.right()) << "the right edge stays";
+    QTest::qWait(400); // toggles within 0.5 s of the last are dropped
+    toggleAndRecord(QStringLiteral("expand"));
+    EXPECT_EQ(windowGeometry(panelWindow).rect, opened.rect) << "back to three columns";
+    const QImage after = screen();
+    after.save(artefactPath(QStringLiteral("history-after.png")));
+    initial.copy(toggle).save(artefactPath(QStringLiteral("history-toggle-before.png")));
+    after.copy(toggle).save(artefactPath(QStringLiteral("history-toggle-after.png")));
+    // The toggle's glyph is drawn as strongly as before the toggles (invisible, it would leave the
+    // header's background alone).
+    const auto inked = [](const QImage &image) {
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+        }
+        return dark;
+    };
+    const int inkBefore = inked(initial.copy(toggle));
+    ASSERT_GT(inkBefore, 20) << "no toggle where it is expected";
+    EXPECT_NEAR(inked(after.copy(toggle)), inkBefore, inkBefore / 5) << "History's toggle is not visible";
+}
+
+TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
+{
+    const QString command = QStringLiteral("ssh -i key.pem deploy@host");
+    ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = command });
+    pin->setIsPinned(true);
+    pin->setPinnedTimestamp(QDateTime::currentDateTimeUtc());
+    seedStore(
+        { pin, ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("another note") }) });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("label-0-panel.png"));
+
+    // The Text column keeps its pins in a group under a header; opened, the pin comes first and
+    // its menu offers a label.
+    ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("label-1-pins-shown.png"));
+    ASSERT_TRUE(moveTo(rowPoint(panel.rect, 1, 0) + QPoint(0, pinnedHeaderHeight)));
+    ASSERT_TRUE(xdotool({ QStringLiteral("click"), QStringLiteral("3") }));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("label-1-menu.png"));
+    // Escape would close the menu; the keys choose its second entry.
+    ASSERT_TRUE(pressKey(QStringLiteral("Down"))); // Unpin
+    ASSERT_TRUE(pressKey(QStringLiteral("Down"))); // Add Label
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    QTest::qWait(300);
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("staging box") }));
+    QTest::qWait(200);
+    saveScreenshot(QStringLiteral("label-2-typing.png"));
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    EXPECT_TRUE(waitUntil([&] {
+        for (const ClipboardItemPtr &item : storedItems()) {
+            if (item->textContent() == command)
+                return item->pinnedLabel() == QLatin1String("staging box");
+        }
+        return false;
+    })) << "the label was not saved";
+    EXPECT_TRUE(isViewable(panelWindow)) << "Return in the label field keeps the panel";
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("label-3-saved.png"));
+
+    // Typing searches again, and the label finds the pin.
+    ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("staging") }));
+    QTest::qWait(400);
+    saveScreenshot(QStringLiteral("label-4-found.png"));
+    // History keeps no pins: the keys go down into it and across to Text.
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Right")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == command; }))
+        << "pasted: " << window->plainText().toStdString();
+}
