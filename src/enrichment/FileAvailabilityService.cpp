@@ -1,11 +1,13 @@
 #include "enrichment/FileAvailabilityService.h"
 
 #include "common/NotificationCenter.h"
+#include "platform/FileBookmark.h"
 #include "platform/InotifyFileEventStream.h"
 #include "platform/MountInfoVolumeMonitor.h"
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -115,6 +117,8 @@ void FileAvailabilityService::reloadMountedVolumes()
     ++m_generation;
     // Bounded by the files of one history between two refreshes.
     m_pathsByAddress.clear();
+    m_renamedPaths.clear();
+    m_renameSearches.clear();
     m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
 }
 
@@ -151,6 +155,12 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
     }
     if (!unmounted && checkFile(path))
         return true;
+    if (!unmounted) {
+        const auto renamed = m_renamedPaths.constFind(address);
+        if (renamed != m_renamedPaths.constEnd() && checkFile(*renamed))
+            return true;
+        findRenamedFile(item, address);
+    }
     // The first file is gone: any of the others will do.
     if (const std::optional<QStringList> further = item.additionalFileURLStrings()) {
         for (const QString &string : *further) {
@@ -160,6 +170,31 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
         }
     }
     return false;
+}
+
+void FileAvailabilityService::findRenamedFile(const ClipboardItem &item, const QString &address)
+{
+    const quint64 generation = m_generation.load(std::memory_order_acquire);
+    const auto searched = m_renameSearches.constFind(address);
+    if (searched != m_renameSearches.constEnd() && *searched == generation)
+        return;
+    const std::optional<QByteArray> bookmark = item.resolvedItem().fileBookmarkData();
+    if (!bookmark)
+        return;
+    m_renameSearches.insert(address, generation);
+    // Reading the folder can take a while in a big one: never on the main thread.
+    QtConcurrent::run([bookmark = *bookmark] {
+        return FileBookmark::resolve(bookmark);
+    }).then(this, [this, address](const std::optional<QUrl> &found) {
+        if (!found || !found->isLocalFile())
+            return;
+        const QString path = pathOfURL(*found);
+        if (m_renamedPaths.value(address) == path)
+            return;
+        m_renamedPaths.insert(address, path);
+        ++m_generation;
+        NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    });
 }
 
 bool FileAvailabilityService::checkFile(const QString &path)

@@ -76,6 +76,10 @@ private:
     void scheduleStreamRestart();
     // Forgets every cached answer and reads the mounted volumes again, telling nobody.
     void reloadMountedVolumes();
+    // Looks in the background for a file the item's bookmark names by its identity on disk
+    // (renamed within its folder), once per invalidation; when one is found, the address stands
+    // for its path from then on and "volumesDidChange" is posted.
+    void findRenamedFile(const ClipboardItem &item, const QString &address);
 
     std::unique_ptr<FileEventStream> m_fileEvents;
     std::unique_ptr<VolumeMonitor> m_volumes;
@@ -104,4 +108,8 @@ private:
         bool available = true;
     };
     QHash<const ClipboardItem *, ItemAnswer> m_itemAnswers;
+    // Main thread only. The path found for an address whose file was renamed, and the
+    // generation in which each address was last looked for.
+    QHash<QString, QString> m_renamedPaths;
+    QHash<QString, quint64> m_renameSearches;
 };

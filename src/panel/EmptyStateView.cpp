@@ -4,6 +4,8 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPen>
+#include <QRegion>
 
 EmptyStateView::EmptyStateView(QWidget *parent)
     : QWidget(parent)
@@ -24,9 +26,23 @@ void EmptyStateView::paintEvent(QPaintEvent *)
     QColor tertiary = secondary;
     tertiary.setAlphaF(secondary.alphaF() * 0.7f);
 
-    painter.setFont(iconFont);
-    painter.setPen(secondary);
-    painter.drawText(QRectF(0, y, width(), iconHeight), Qt::AlignCenter, QStringLiteral("\U0001F4CB"));
+    // A clipboard drawn in lines: an emoji would need an emoji font, which many desktops lack
+    // (a hollow box is all they show), and would not take the text's colour.
+    const QRectF icon(
+        width() / 2 - iconHeight * 0.32, y + iconHeight * 0.1, iconHeight * 0.64, iconHeight * 0.8);
+    painter.setPen(QPen(secondary, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF clip(icon.center().x() - icon.width() * 0.25, icon.top() - 4, icon.width() * 0.5, 10);
+    // The board's top edge stops where the clip sits on it.
+    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(clip.adjusted(-1, -1, 1, 1).toAlignedRect())));
+    painter.drawRoundedRect(icon, 5, 5);
+    painter.setClipping(false);
+    painter.drawRoundedRect(clip, 3, 3);
+    for (int line = 0; line < 3; ++line) {
+        const double lineY = icon.top() + icon.height() * (0.38 + 0.18 * line);
+        painter.drawLine(QPointF(icon.left() + icon.width() * 0.22, lineY),
+            QPointF(icon.right() - icon.width() * (line == 2 ? 0.4 : 0.22), lineY));
+    }
     y += iconHeight + 16;
     painter.setFont(titleFont);
     painter.drawText(QRectF(0, y, width(), titleHeight), Qt::AlignCenter, QStringLiteral("No Items"));

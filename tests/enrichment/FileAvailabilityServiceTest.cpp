@@ -3,12 +3,15 @@
 // the disk gave before an event never outlives it.
 #include "enrichment/FileAvailabilityService.h"
 #include "common/NotificationCenter.h"
+#include "platform/FileBookmark.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -487,4 +490,60 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
     EXPECT_FALSE(files.exists(QStringLiteral("/home/ann/c.txt")));
     EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/c.txt")), 2);
     files.setProbe([](const QString &path) { return QFileInfo::exists(path); });
+}
+
+// A file renamed within its folder is still found by its identity on disk (the paste finds it
+// the same way); one deleted is not, and is not looked for again until something changes.
+TEST(FileAvailabilityServiceRenameTest, AFileRenamedWithinItsFolderStaysAvailable)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString before = folder.filePath(QStringLiteral("notes.txt"));
+    const QString renamed = folder.filePath(QStringLiteral("notes (old).txt"));
+    const QString deleted = folder.filePath(QStringLiteral("draft.txt"));
+    for (const QString &path : { before, deleted }) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    auto itemFor = [](const QString &path) {
+        const QUrl url = QUrl::fromLocalFile(path);
+        return ClipboardItem::create(
+            ClipboardItemType::file, { .fileURL = url, .fileBookmarkData = FileBookmark::create(url) });
+    };
+    const ClipboardItemPtr notes = itemFor(before);
+    const ClipboardItemPtr draft = itemFor(deleted);
+    ASSERT_TRUE(notes->fileBookmarkData() && draft->fileBookmarkData());
+
+    FileAvailabilityService::Dependencies dependencies;
+    dependencies.fileEvents = std::make_unique<FakeFileEventStream>();
+    dependencies.volumes = std::make_unique<FakeVolumeMonitor>();
+    dependencies.fileExists = [](const QString &path) { return QFileInfo::exists(path); };
+    FileAvailabilityService service(std::move(dependencies));
+    int posts = 0;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::volumesDidChange, &observer, [&](const QVariantMap &) { ++posts; });
+    EXPECT_TRUE(service.isAvailable(*notes));
+    EXPECT_TRUE(service.isAvailable(*draft));
+
+    ASSERT_TRUE(QFile::rename(before, renamed));
+    ASSERT_TRUE(QFile::remove(deleted));
+    service.refreshMountedVolumes();
+    const int afterRefresh = posts;
+    EXPECT_FALSE(service.isAvailable(*notes)) << "the search runs in the background";
+    EXPECT_FALSE(service.isAvailable(*draft));
+    ASSERT_TRUE(waitUntil([&] { return posts > afterRefresh; })) << "the renamed file was never found";
+    EXPECT_TRUE(service.isAvailable(*notes));
+    EXPECT_FALSE(service.isAvailable(*draft));
+
+    // Renamed back, it is found at its first path again.
+    ASSERT_TRUE(QFile::rename(renamed, before));
+    service.refreshMountedVolumes();
+    EXPECT_TRUE(service.isAvailable(*notes));
+    // Nothing more to find: no notification comes of the deleted file.
+    const int settled = posts;
+    waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(posts, settled);
+    EXPECT_FALSE(service.isAvailable(*draft));
 }
