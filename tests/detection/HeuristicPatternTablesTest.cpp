@@ -18,7 +18,7 @@ struct LanguageShape
 constexpr LanguageShape expectedLanguages[] = {
     { "swift", 25, 1 },
     { "javascript", 25, 2 },
-    { "typescript", 18, 1 },
+    { "typescript", 15, 1 },
     { "python", 31, 2 },
     { "html", 12, 1 },
     { "css", 12, 0 },
@@ -54,9 +54,6 @@ constexpr LanguageShape expectedLanguages[] = {
     { "julia", 10, 1 },
     { "groovy", 9, 0 },
     { "fsharp", 10, 1 },
-    { "ocaml", 11, 1 },
-    { "scss", 8, 1 },
-    { "diff", 6, 4 },
 };
 
 // The pattern of language with exactly this text; fails the test when there is none.
@@ -75,7 +72,7 @@ const HeuristicPattern *findPattern(const QString &language, const char *pattern
 
 } // namespace
 
-TEST(HeuristicPatternTablesTest, HoldsFortyOneLanguagesAndFiveHundredFortyOnePatterns)
+TEST(HeuristicPatternTablesTest, HoldsThirtyEightLanguagesAndFiveHundredThirteenPatterns)
 {
     const auto generic = HeuristicPatternTables::genericPatterns();
     EXPECT_EQ(generic.size(), 7u);
@@ -96,8 +93,8 @@ TEST(HeuristicPatternTablesTest, HoldsFortyOneLanguagesAndFiveHundredFortyOnePat
         total += qsizetype(languages[i].patterns.size());
         nearTop += marked;
     }
-    EXPECT_EQ(total, 541);
-    EXPECT_EQ(nearTop, 41);
+    EXPECT_EQ(total, 513);
+    EXPECT_EQ(nearTop, 35);
 }
 
 TEST(HeuristicPatternTablesTest, PointsStayBetweenMinusTenAndFifteen)
@@ -132,7 +129,7 @@ TEST(HeuristicPatternTablesTest, EveryPatternCompiles)
     std::size_t compiled = 0;
     for (const auto &language : detection.languages())
         compiled += language.patterns.size();
-    EXPECT_EQ(compiled, 541u);
+    EXPECT_EQ(compiled, 513u);
 }
 
 // The tables were written for a Unicode-aware engine whose syntax mostly equals ours;

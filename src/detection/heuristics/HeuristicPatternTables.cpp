@@ -41,9 +41,6 @@ std::span<const HeuristicLanguagePatterns> HeuristicPatternTables::languages()
         { QStringLiteral("julia"), juliaPatterns() },
         { QStringLiteral("groovy"), groovyPatterns() },
         { QStringLiteral("fsharp"), fSharpPatterns() },
-        { QStringLiteral("ocaml"), oCamlPatterns() },
-        { QStringLiteral("scss"), scssPatterns() },
-        { QStringLiteral("diff"), diffPatterns() },
     };
     return table;
 }

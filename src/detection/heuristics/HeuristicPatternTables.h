@@ -71,8 +71,5 @@ std::span<const HeuristicPattern> erlangPatterns();
 std::span<const HeuristicPattern> juliaPatterns();
 std::span<const HeuristicPattern> groovyPatterns();
 std::span<const HeuristicPattern> fSharpPatterns();
-std::span<const HeuristicPattern> oCamlPatterns();
-std::span<const HeuristicPattern> scssPatterns();
-std::span<const HeuristicPattern> diffPatterns();
 
 } // namespace HeuristicPatternTables

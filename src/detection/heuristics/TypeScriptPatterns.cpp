@@ -19,12 +19,6 @@ std::span<const HeuristicPattern> HeuristicPatternTables::typeScriptPatterns()
         { R"re(\b(never|unknown)\b)re", 3 },
         { R"re(\bsatisfies\s+\w+)re", 5 },
         { R"re(\babstract\s+class\s+\w+)re", 4 },
-        // Types written where JavaScript has none: a promised result, an optional member, an
-        // array of a primitive type. TypeScript uses JavaScript's shapes as much as
-        // JavaScript does, so without these JavaScript outscores it.
-        { R"re(\)\s*:\s*Promise<)re", 5 },
-        { R"re(^\s*(readonly\s+)?\w+\?\s*:\s*[\w<>\[\]|\" ]+;?\s*$)re", 4 },
-        { R"re(:\s*(string|number|boolean)\[\])re", 4 },
     };
     return table;
 }
