@@ -979,6 +979,10 @@ const char *const everydayProse[] = {
     "volutpat. Donec rutrum congue leo eget malesuada.",
     // chat lines with numbers
     "hello side by side 1",
+    "hello world plain text",
+    "limit item number 50",
+    "limit item number 7",
+    "limit item number 123",
     "see you at gate 12",
     "meet you in room 204 after lunch",
     "we need 3 more chairs for tonight",
