@@ -182,19 +182,31 @@ void FileAvailabilityService::findRenamedFile(const ClipboardItem &item, const Q
     if (!bookmark)
         return;
     m_renameSearches.insert(address, generation);
-    // Reading the folder can take a while in a big one: never on the main thread.
-    QtConcurrent::run([bookmark = *bookmark] {
-        return FileBookmark::resolve(bookmark);
-    }).then(this, [this, address](const std::optional<QUrl> &found) {
-        if (!found || !found->isLocalFile())
-            return;
-        const QString path = pathOfURL(*found);
-        if (m_renamedPaths.value(address) == path)
-            return;
-        m_renamedPaths.insert(address, path);
-        ++m_generation;
-        NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    // Reading the folder can take a while in a big one: never on the main thread. The answer
+    // comes back through the application, since the service may be gone by then.
+    QPointer<FileAvailabilityService> self(this);
+    (void)QtConcurrent::run([bookmark = *bookmark, self, address] {
+        const std::optional<QUrl> found = FileBookmark::resolve(bookmark);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, address, found] {
+                if (self)
+                    self->takeRenamedFile(address, found);
+            },
+            Qt::QueuedConnection);
     });
+}
+
+void FileAvailabilityService::takeRenamedFile(const QString &address, const std::optional<QUrl> &found)
+{
+    if (!found || !found->isLocalFile())
+        return;
+    const QString path = pathOfURL(*found);
+    if (m_renamedPaths.value(address) == path)
+        return;
+    m_renamedPaths.insert(address, path);
+    ++m_generation;
+    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
 }
 
 bool FileAvailabilityService::checkFile(const QString &path)

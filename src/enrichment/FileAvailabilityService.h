@@ -9,10 +9,12 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Answers, cheaply and many times a second while the panel is drawn, whether a file item's file
 // is still there. The disk is asked, and the answers kept, by FileExistence, the same that the
@@ -80,6 +82,7 @@ private:
     // (renamed within its folder), once per invalidation; when one is found, the address stands
     // for its path from then on and "volumesDidChange" is posted.
     void findRenamedFile(const ClipboardItem &item, const QString &address);
+    void takeRenamedFile(const QString &address, const std::optional<QUrl> &found);
 
     std::unique_ptr<FileEventStream> m_fileEvents;
     std::unique_ptr<VolumeMonitor> m_volumes;
