@@ -234,8 +234,13 @@ void firstPaintWarm(benchmark::State &state, ModelContainer &container)
 {
     BenchDesktop desktop;
     App app(container, desktop);
-    // One show beforehand: the window exists and has painted once.
-    if (releaseToFirstPaint(app, desktop).seconds < 0)
+    // One show beforehand: the window exists and has painted once. The first benchmark of a
+    // run can press the keys before a fresh X server and window manager are ready for them:
+    // the untimed show is tried a few times.
+    bool shown = false;
+    for (int attempt = 0; attempt < 5 && !shown; ++attempt)
+        shown = releaseToFirstPaint(app, desktop).seconds >= 0;
+    if (!shown)
         state.SkipWithError("the panel never painted");
     hidePanel(app);
     double mainThreadMs = 0;
