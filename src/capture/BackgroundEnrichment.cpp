@@ -2,6 +2,7 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
+#include "common/ThenWhileAlive.h"
 #include "detection/CodePreviewLines.h"
 #include "detection/HighlightedLinesBlob.h"
 #include "model/AppSettings.h"
@@ -157,9 +158,9 @@ QFuture<void> BackgroundEnrichment::generateMediaPreview(PersistentIdentifier id
     const std::optional<QByteArray> image = item ? item->mediaImageData() : std::nullopt;
     if (!image || image->isEmpty())
         return QtFuture::makeReadyFuture();
-    return QtConcurrent::run([image = *image] {
-        return ImageExtraction::makeThumbnail(image, ImageExtraction::previewSize);
-    }).then(this, [this, identifier](const std::optional<QByteArray> &preview) {
+    const QFuture<std::optional<QByteArray>> made = QtConcurrent::run(
+        [image = *image] { return ImageExtraction::makeThumbnail(image, ImageExtraction::previewSize); });
+    return thenWhileAlive(made, this, [this, identifier](const std::optional<QByteArray> &preview) {
         const ClipboardItemPtr item = find(identifier);
         if (!preview || !item || item->type() != ClipboardItemType::media)
             return;
@@ -173,12 +174,13 @@ QFuture<void> BackgroundEnrichment::loadAudioArtworkTask(PersistentIdentifier id
 {
     if (!m_monitor)
         return QtFuture::makeReadyFuture();
-    return QtConcurrent::run([fileURL] {
-        return ImageExtraction::loadMediaMetadata(fileURL);
-    }).then(this, [this, identifier](const std::optional<ImageExtraction::MediaArtwork> &artwork) {
-        if (artwork)
-            updateMediaThumbnails(identifier, artwork->thumbnail, artwork->preview);
-    });
+    const QFuture<std::optional<ImageExtraction::MediaArtwork>> read
+        = QtConcurrent::run([fileURL] { return ImageExtraction::loadMediaMetadata(fileURL); });
+    return thenWhileAlive(
+        read, this, [this, identifier](const std::optional<ImageExtraction::MediaArtwork> &artwork) {
+            if (artwork)
+                updateMediaThumbnails(identifier, artwork->thumbnail, artwork->preview);
+        });
 }
 
 void BackgroundEnrichment::updateMediaThumbnails(

@@ -11,6 +11,7 @@
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "common/SteadyClock.h"
+#include "common/ThenWhileAlive.h"
 #include "model/ModelContainer.h"
 #include "platform/Pasteboard.h"
 #include "platform/UserDefaults.h"
@@ -133,14 +134,14 @@ void ClipboardMonitor::checkForChanges()
 void ClipboardMonitor::captureClipboard(int retryCount)
 {
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-    m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::maxImageBytes)
-        .then(QtFuture::Launch::Async,
-            [front](const PasteboardContents &contents) {
-                // Decoding a long text takes long: it happens here, off the GUI thread.
-                return PasteboardSnapshot::make(contents, front);
-            })
-        .then(this,
-            [this, retryCount](const PasteboardSnapshot &snapshot) { handleReading(snapshot, retryCount); });
+    const QFuture<PasteboardSnapshot> reading
+        = m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::maxImageBytes)
+              .then(QtFuture::Launch::Async, [front](const PasteboardContents &contents) {
+                  // Decoding a long text takes long: it happens here, off the GUI thread.
+                  return PasteboardSnapshot::make(contents, front);
+              });
+    thenWhileAlive(reading, this,
+        [this, retryCount](const PasteboardSnapshot &snapshot) { handleReading(snapshot, retryCount); });
 }
 
 void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount)
@@ -182,8 +183,8 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
         return;
     }
 
-    processClipboardContent(snapshot).then(
-        this, [this, fromPasswordManager](const std::optional<CapturedContent> &captured) {
+    thenWhileAlive(processClipboardContent(snapshot), this,
+        [this, fromPasswordManager](const std::optional<CapturedContent> &captured) {
             if (!captured) {
                 Q_EMIT changeDiscarded();
                 return;
@@ -209,8 +210,8 @@ QFuture<void> ClipboardMonitor::enforceHistoryLimit()
 
 QFuture<void> ClipboardMonitor::pruneStaleHistory(AppSettings::HistoryRetention retention)
 {
-    return m_databaseActor->pruneOlderThan(double(int(retention)))
-        .then(this, [this](bool unpinnedHistoryGone) {
+    return thenWhileAlive(
+        m_databaseActor->pruneOlderThan(double(int(retention))), this, [this](bool unpinnedHistoryGone) {
             // The panel was sized for a history that is no more: it opens at its default size.
             if (unpinnedHistoryGone)
                 userDefaults().removeObject(panelSizeKey);

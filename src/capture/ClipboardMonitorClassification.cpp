@@ -10,6 +10,7 @@
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
 #include "common/Diagnostics.h"
+#include "common/ThenWhileAlive.h"
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "enrichment/ColorFormatter.h"
@@ -244,7 +245,7 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
 
     auto promise = std::make_shared<QPromise<Captured>>();
     promise->start();
-    built.then(this, [this, promise](const Built &result) {
+    thenWhileAlive(built, this, [this, promise](const Built &result) {
         const ClipboardItemPtr item = result.item;
         // A text that repeats a pinned item needs no detection: saving makes it a reference.
         if (!settings().detectCode() || !m_codeClassifier
@@ -264,9 +265,9 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
             = m_codeClassifier->rankLanguages(detectionText)
                   .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
                   .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
-        detection.then(this,
-            [this, ranking, promise, item, detectionText](const CodeClassifier::Detection &verdict) mutable {
-                ranking.then(this,
+        thenWhileAlive(detection, this,
+            [this, ranking, promise, item, detectionText](const CodeClassifier::Detection &verdict) {
+                thenWhileAlive(ranking, this,
                     [promise, item, detectionText, verdict](
                         const std::optional<CodeClassifier::LanguageGuess> &guess) {
                         const TextDecision decision = decide(verdict, guess, detectionText);

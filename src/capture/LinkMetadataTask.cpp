@@ -1,26 +1,22 @@
 #include "capture/LinkMetadataTask.h"
 
 #include "capture/ClipboardMonitor.h"
+#include "common/ThenWhileAlive.h"
 #include "enrichment/LinkMetadataService.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
 QFuture<void> fetchLinkMetadataTask(
     ClipboardMonitor &monitor, LinkMetadataService &service, PersistentIdentifier identifier, const QUrl &url)
 {
-    // Continued on the main thread through the application object: a continuation's context
-    // must outlive the fetch, which the monitor need not.
-    QPointer<ClipboardMonitor> held(&monitor);
-    return service.fetchLinkMetadata(url).then(
-        QCoreApplication::instance(), [held, identifier](const LinkMetadata &metadata) {
-            if (!held || metadata.isEmpty())
+    // The monitor need not outlive the fetch.
+    return thenWhileAlive(
+        service.fetchLinkMetadata(url), &monitor, [&monitor, identifier](const LinkMetadata &metadata) {
+            if (metadata.isEmpty())
                 return;
             // Written by the store actor: two pictures are a few hundred kilobytes, too much to write
             // on the main thread. The main context takes the change in as one made elsewhere.
-            held->databaseActor().perform([identifier, metadata](ModelContext &context) {
+            monitor.databaseActor().perform([identifier, metadata](ModelContext &context) {
                 return applyLinkMetadata(context, identifier, metadata);
             });
         });

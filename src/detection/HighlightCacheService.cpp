@@ -2,6 +2,7 @@
 
 #include "common/Diagnostics.h"
 #include "common/SteadyClock.h"
+#include "common/ThenWhileAlive.h"
 #include "detection/CodePreviewLines.h"
 #include "detection/HighlightedLinesBlob.h"
 #include "detection/highlight/Highlight.h"
@@ -383,7 +384,8 @@ void HighlightCacheService::start(Job job)
     QFuture<Outcome> outcome = requests.isEmpty()
         ? QtConcurrent::run([combine] { return combine({}); })
         : QtFuture::whenAll(requests.begin(), requests.end()).then(QtFuture::Launch::Async, combine);
-    outcome.then(this, [this, job = std::move(job)](const Outcome &result) { finish(job, result); });
+    thenWhileAlive(
+        outcome, this, [this, job = std::move(job)](const Outcome &result) { finish(job, result); });
 }
 
 void HighlightCacheService::finish(const Job &job, const Outcome &outcome)

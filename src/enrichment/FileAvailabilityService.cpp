@@ -1,6 +1,7 @@
 #include "enrichment/FileAvailabilityService.h"
 
 #include "common/NotificationCenter.h"
+#include "common/ThenWhileAlive.h"
 #include "platform/FileBookmark.h"
 #include "platform/InotifyFileEventStream.h"
 #include "platform/MountInfoVolumeMonitor.h"
@@ -182,19 +183,9 @@ void FileAvailabilityService::findRenamedFile(const ClipboardItem &item, const Q
     if (!bookmark)
         return;
     m_renameSearches.insert(address, generation);
-    // Reading the folder can take a while in a big one: never on the main thread. The answer
-    // comes back through the application, since the service may be gone by then.
-    QPointer<FileAvailabilityService> self(this);
-    (void)QtConcurrent::run([bookmark = *bookmark, self, address] {
-        const std::optional<QUrl> found = FileBookmark::resolve(bookmark);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, address, found] {
-                if (self)
-                    self->takeRenamedFile(address, found);
-            },
-            Qt::QueuedConnection);
-    });
+    // Reading the folder can take a while in a big one: never on the main thread.
+    thenWhileAlive(QtConcurrent::run([bookmark = *bookmark] { return FileBookmark::resolve(bookmark); }),
+        this, [this, address](const std::optional<QUrl> &found) { takeRenamedFile(address, found); });
 }
 
 void FileAvailabilityService::takeRenamedFile(const QString &address, const std::optional<QUrl> &found)

@@ -1,10 +1,10 @@
 #include "items/ThumbnailCache.h"
 
+#include "common/ThenWhileAlive.h"
 #include "platform/ImageLimits.h"
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -131,13 +131,10 @@ QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
         return image;
     }
     m_decoding.insert(key);
-    QPointer<ThumbnailCache> self = this;
-    QtConcurrent::run(decodeFirst).then(this, [self, key](const QImage &image) {
-        if (!self)
-            return;
-        self->m_decoding.remove(key);
-        self->insert(key, image);
-        Q_EMIT self->thumbnailReady();
+    thenWhileAlive(QtConcurrent::run(decodeFirst), this, [this, key](const QImage &image) {
+        m_decoding.remove(key);
+        insert(key, image);
+        Q_EMIT thumbnailReady();
     });
     return QImage();
 }

@@ -4,6 +4,7 @@
 #include "capture/ImageExtraction.h"
 #include "common/Diagnostics.h"
 #include "common/StrictText.h"
+#include "common/ThenWhileAlive.h"
 #include "model/ClipboardItem.h"
 #include "platform/ImageLimits.h"
 #include "platform/Pasteboard.h"
@@ -281,23 +282,21 @@ bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnl
     // replaces a write still waiting.
     m_pendingContents = std::move(outgoing.contents);
     const PendingImage image = *outgoing.image;
-    QPointer<PasteService> self = this;
-    QtConcurrent::run([image] {
-        return image.encode();
-    }).then(this, [self, generation](const PendingImage::Encoded &encoded) {
-        if (!self || generation != self->m_writeGeneration)
-            return;
-        std::unique_ptr<QMimeData> contents = std::move(self->m_pendingContents);
-        if (!encoded.png.isEmpty()) {
-            if (!encoded.tiff.isEmpty())
-                contents->setData(PasteboardType::tiff, encoded.tiff);
-            contents->setData(PasteboardType::png, encoded.png);
-        }
-        const bool wrote = !contents->formats().isEmpty();
-        if (wrote)
-            self->writeOwnContents(std::move(contents));
-        Q_EMIT self->imageWritten(wrote);
-    });
+    thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
+        [this, generation](const PendingImage::Encoded &encoded) {
+            if (generation != m_writeGeneration)
+                return;
+            std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
+            if (!encoded.png.isEmpty()) {
+                if (!encoded.tiff.isEmpty())
+                    contents->setData(PasteboardType::tiff, encoded.tiff);
+                contents->setData(PasteboardType::png, encoded.png);
+            }
+            const bool wrote = !contents->formats().isEmpty();
+            if (wrote)
+                writeOwnContents(std::move(contents));
+            Q_EMIT imageWritten(wrote);
+        });
     return true;
 }
 
