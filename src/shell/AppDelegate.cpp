@@ -22,6 +22,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/FrontWindow.h"
 #include "shell/PasteService.h"
 #include "shell/SettingsLinkHelper.h"
 #include "shell/SettingsOpener.h"
@@ -31,7 +32,6 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <QVariantAnimation>
@@ -417,19 +417,11 @@ void AppDelegate::openSettings()
     SettingsLinkHelper::shared().openSettings();
 }
 
-void AppDelegate::checkForUpdates(QWidget *over)
+void AppDelegate::checkForUpdates()
 {
-    // The settings window stays above other windows: an answer asked for from the tray while
-    // it is open belongs to it, or it would open hidden underneath.
-    if (!over && m_settingsWindow && m_settingsWindow->isVisible())
-        over = m_settingsWindow;
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates"),
+    FrontWindow::showMessage(QMessageBox::Information, QStringLiteral("Check for Updates"),
         QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
-                       "there (for example with apt) to get the newest version."),
-        QMessageBox::Ok, over);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
-    box->activateWindow();
+                       "there (for example with apt) to get the newest version."));
 }
 
 SettingsView *AppDelegate::settingsWindow() const
@@ -445,7 +437,7 @@ void AppDelegate::showSettingsWindow()
             *m_shortcuts, togglePanelShortcut(),
             [self] {
                 if (self)
-                    self->checkForUpdates(self->m_settingsWindow);
+                    self->checkForUpdates();
             },
             m_releaseHighlighter };
         m_settingsWindow = new SettingsView(services);
@@ -519,9 +511,7 @@ void AppDelegate::notifyUser(const QString &title, const QString &message)
         m_statusItem->showMessage(title, message);
         return;
     }
-    auto *box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
+    FrontWindow::showMessage(QMessageBox::Warning, title, message);
 }
 
 void AppDelegate::togglePanel()

@@ -106,8 +106,8 @@ public:
     void hidePanel(bool restoreFocus);
     void configureActivation();
     void openSettings();
-    // Says where updates come from, over the given window (the settings) or on its own.
-    void checkForUpdates(QWidget *over = nullptr);
+    // Says where updates come from (over the settings window when it is open).
+    void checkForUpdates();
     // Shows the settings window, made anew when it was closed, and brings it to the front.
     void showSettingsWindow();
     SettingsView *settingsWindow() const;

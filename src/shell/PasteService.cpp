@@ -10,6 +10,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "shell/FrontWindow.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -18,7 +19,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QPointer>
@@ -370,13 +370,10 @@ void PasteService::showAccessibilityAlert()
         m_alertPresenter();
         return;
     }
-    auto *alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Accessibility Permission Required"),
+    FrontWindow::showMessage(QMessageBox::Warning, QStringLiteral("Accessibility Permission Required"),
         QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into "
                        "other applications. The item is on the clipboard: paste it with "
-                       "Control+V."),
-        QMessageBox::Ok);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->show();
+                       "Control+V."));
 }
 
 QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &item)

@@ -195,6 +195,28 @@ protected:
         return false;
     }
 
+    // The windows the window manager manages, bottom first.
+    static QList<quint64> stackingOrder()
+    {
+        QList<quint64> windows;
+        const QString list = toolOutput(QStringLiteral("xprop"),
+            { QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING") });
+        static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
+        for (QRegularExpressionMatchIterator it = id.globalMatch(list); it.hasNext();)
+            windows.append(it.next().captured(0).toULongLong(nullptr, 16));
+        return windows;
+    }
+    // Whether the active window is stacked above the settings window (the window manager reports
+    // the new order a moment after it activated a window).
+    bool activeWindowIsAboveSettings() const
+    {
+        const quint64 active = activeWindow();
+        return waitUntil([&] {
+            const QList<quint64> order = stackingOrder();
+            return order.contains(active) && order.indexOf(active) > order.indexOf(settingsWindow);
+        });
+    }
+
     // The settings window's content on the screen (xwininfo's absolute position is that of the
     // content, inside the window manager's frame).
     QRect settingsRect() const

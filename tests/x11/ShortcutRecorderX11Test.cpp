@@ -206,6 +206,36 @@ TEST_F(ShortcutRecorderX11Test, AKeyAnotherProgramHoldsBringsTheAlertAndIsStored
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-forced.png"))).isNull());
 }
 
+// Without a tray (it went while the settings were open) the app's notices are message boxes.
+// The one saying that a forced shortcut cannot be taken opens over the settings window, which
+// stays above other windows, and not hidden under it.
+TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOverTheSettings)
+{
+    X11GlobalHotKeys holder(*connection);
+    QString error;
+    ASSERT_TRUE(holder.grab({ 'k', 4 | 8 }, &error)) << error.toStdString();
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
+    tray.reset();
+    ASSERT_TRUE(showTab(SettingsView::hotkey));
+    ASSERT_TRUE(
+        clickIn(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
+    ASSERT_TRUE(appLetGoOfControlSpace()) << "the recorder did not start recording";
+
+    ASSERT_TRUE(press(QStringLiteral("ctrl+alt+k")));
+    ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
+    ASSERT_TRUE(press(QStringLiteral("alt+u"))); // Use Anyway
+    // The app tries once more a second later before it tells.
+    ASSERT_TRUE(waitUntil([] { return activeWindowName() == QLatin1String("Shortcut not available"); },
+        std::chrono::seconds(10)))
+        << activeWindowName().toStdString() << "\n"
+        << app->output().toStdString();
+    EXPECT_TRUE(activeWindowIsAboveSettings())
+        << "the notice is hidden under the settings window, which stays above other windows";
+    QTest::qWait(300);
+    EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("notice-over-settings-without-tray.png"))).isNull());
+}
+
 TEST_F(ShortcutRecorderX11Test, ControlSpaceOpensNothingWhileTheRecorderRecords)
 {
     auto app = startApp();

@@ -1,0 +1,49 @@
+#include "shell/FrontWindow.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace {
+
+bool canHoldANotice(const QWidget *window)
+{
+    return window && window->isWindow() && window->windowType() == Qt::Window && window->isVisible()
+        && !window->isMinimized();
+}
+
+// The settings window is raised above others through its native window, not its widget flags.
+bool staysOnTop(const QWidget *window)
+{
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        return true;
+    const QWindow *native = window->windowHandle();
+    return native && native->flags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+} // namespace
+
+namespace FrontWindow {
+
+QWidget *current()
+{
+    if (QWidget *active = QApplication::activeWindow(); canHoldANotice(active))
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto above = std::find_if(windows.cbegin(), windows.cend(),
+        [](const QWidget *window) { return canHoldANotice(window) && staysOnTop(window); });
+    return above == windows.cend() ? nullptr : *above;
+}
+
+QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, current());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    box->activateWindow();
+    return box;
+}
+
+} // namespace FrontWindow

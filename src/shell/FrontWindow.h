@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// Where the app's notices open: over the window of the app that is in front, so that a notice
+// never opens hidden under the settings window, which stays above other windows. Main thread
+// only.
+namespace FrontWindow {
+
+// The active window of the app, else a visible one that stays above other windows; nullptr
+// when there is neither. Only ordinary windows count: the panel and the preview are tool
+// windows that hide as soon as they lose the focus, and a message box is a notice itself.
+QWidget *current();
+
+// A box with the text and an OK button over current() (on its own when there is none), shown
+// and given the focus; it goes when it is closed.
+QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text);
+
+} // namespace FrontWindow
