@@ -429,6 +429,24 @@ println([fib(i) for i in 1:10])
 using Statistics
 println(mean([1.5, 2.5, 4.0]))
 )~" },
+    { "julia", R"~(abstract type Shape end
+
+struct Circle <: Shape
+    r::Float64
+end
+
+struct Rect <: Shape
+    w::Float64
+    h::Float64
+end
+
+area(c::Circle) = π * c.r^2
+area(r::Rect) = r.w * r.h
+
+shapes = Shape[Circle(1.0), Rect(2.0, 3.5)]
+total = sum(area, shapes)
+@show total
+)~" },
     { "kotlin", R"~(data class User(val name: String, val age: Int)
 
 fun main() {
@@ -1081,7 +1099,7 @@ TEST_F(LanguageSamplesTest, EveryLabelOfTheModelHasASample)
     for (const QString &label : MagikaDetectionCoreML::shared().labels())
         EXPECT_TRUE(sampled.contains(label)) << qPrintable(label);
     for (const char *language : { "cs", "kotlin", "swift", "dart", "scala", "r", "haskell", "clojure",
-             "elixir", "groovy", "objectivec", "fortran", "coffeescript", "vba", "verilog" })
+             "elixir", "groovy", "objectivec", "julia", "fortran", "coffeescript", "vba", "verilog" })
         EXPECT_TRUE(MagikaDetectionCoreML::shared().labels().contains(QLatin1String(language))) << language;
 }
 

@@ -34,6 +34,25 @@ for package in $(entries download); do
         unzip -qo "$jar" '*.clj' '*.cljc' -d "$corpus/deb/$package/jar-src/$(basename "$jar" .jar)" 2>/dev/null || true
       done
 done
+# Packages of Debian 11, found in its package index and checked against the index's
+# checksum before they are unpacked.
+old_index=""
+for package in $(entries bullseye); do
+  [ -d "$corpus/deb/$package" ] && continue
+  if [ -z "$old_index" ]; then
+    old_index="$corpus/downloads/bullseye-Packages"
+    for arch in all amd64; do
+      curl -fsS "http://deb.debian.org/debian/dists/bullseye/main/binary-$arch/Packages.xz" | xz -d
+    done > "$old_index"
+  fi
+  record=$(awk -v name="$package" '$0 == "Package: " name { found = 1 } found && /^$/ { exit } found' "$old_index")
+  file=$(echo "$record" | awk '/^Filename: / { print $2 }')
+  sum=$(echo "$record" | awk '/^SHA256: / { print $2 }')
+  [ -n "$file" ] || { echo "$package is not in Debian 11" >&2; exit 1; }
+  curl -fsS -o "$(basename "$file")" "http://deb.debian.org/debian/$file"
+  echo "$sum  $(basename "$file")" | sha256sum -c --quiet
+  dpkg -x "$(basename "$file")" "$corpus/deb/$package"
+done
 for package in $(entries source); do
   [ -d "$corpus/src/$package" ] && continue
   apt-get source --download-only "$package"

@@ -41,6 +41,9 @@ struct Options
     std::map<std::string, std::string> variables;
     std::string out;
     uint64_t seed = 20261207;
+    // Reseeds the generator once the corpus is drawn: another start and order of training
+    // on the same samples, with the same files held out (0: go on with the seed's sequence).
+    uint64_t orderSeed = 0;
     int epochs = 10;
     size_t maxFiles = 900; // per label
     size_t samplesPerLabel = 2400; // training samples per label (whole files + snippets)
@@ -2000,6 +2003,8 @@ Options parse(int argc, char **argv)
             options.out = value();
         else if (arg == "--seed")
             options.seed = std::stoull(value());
+        else if (arg == "--order-seed")
+            options.orderSeed = std::stoull(value());
         else if (arg == "--epochs")
             options.epochs = std::stoi(value());
         else if (arg == "--max-files")
@@ -2045,6 +2050,8 @@ int main(int argc, char **argv)
     if (corpus.labels.empty())
         fail("no training data found");
     std::fprintf(stderr, "%zu training and %zu held-out samples\n", corpus.train.size(), corpus.test.size());
+    if (options.orderSeed != 0)
+        random.seed(options.orderSeed);
     if (!options.evaluate.empty()) {
         evaluate(options, corpus);
         return 0;
@@ -2089,6 +2096,7 @@ int main(int argc, char **argv)
     std::ofstream labels(out / "magika_labels.txt");
     for (const std::string &label : corpus.labels)
         labels << label << '\n';
-    std::printf("model: %zu bytes, seed %llu\n", bytes.size(), static_cast<unsigned long long>(options.seed));
+    std::printf("model: %zu bytes, seed %llu, order seed %llu\n", bytes.size(),
+        static_cast<unsigned long long>(options.seed), static_cast<unsigned long long>(options.orderSeed));
     return 0;
 }
