@@ -87,7 +87,7 @@ bool X11GlobalHotKeys::grabKeycodes(Grab &grab, QString *error)
         ungrabKeycodes(grab);
         m_connection.flush();
         if (error)
-            *error = QStringLiteral("another program holds the combination");
+            *error = QStringLiteral("another program (often an input method) holds the combination");
         return false;
     }
     return true;

@@ -495,8 +495,7 @@ void AppDelegate::handleRegistrationFailure(
         return;
     }
     notifyUser(QStringLiteral("Shortcut not available"),
-        QStringLiteral("%1 may not reach Tindlewick: %2. Another program (often an input method) uses it; "
-                       "choose another shortcut in the settings or free it in that program.")
+        QStringLiteral("%1 may not reach Tindlewick: %2. Choose another shortcut in the settings.")
             .arg(shortcut.nativeText(), reason));
 }
 
