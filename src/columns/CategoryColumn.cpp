@@ -8,9 +8,9 @@
 #include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelToolButton.h"
+#include "panel/WidgetOpacity.h"
 
 #include <QFutureWatcher>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -40,7 +40,6 @@ CategoryColumn::CategoryColumn(
     headerLayout->addStretch(1);
     headerLayout->addWidget(m_clearButton);
     headerLayout->addWidget(m_viewModeToggle);
-    m_historyToggle->setGraphicsEffect(new QGraphicsOpacityEffect(m_historyToggle));
     // The same height whichever buttons a header shows, so titles line up across columns.
     m_header->setFixedHeight(40);
 
@@ -94,9 +93,7 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
 
 void CategoryColumn::setToggleOpacity(double opacity)
 {
-    auto *effect = static_cast<QGraphicsOpacityEffect *>(m_historyToggle->graphicsEffect());
-    if (effect->opacity() != opacity)
-        effect->setOpacity(opacity);
+    setWidgetOpacity(m_historyToggle, opacity);
 }
 
 void CategoryColumn::setKeyboardHighlight(bool keyboard)

@@ -17,8 +17,8 @@
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
+#include "panel/WidgetOpacity.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -110,9 +110,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     m_toast->setFont(PanelLayout::panelFont(12, QFont::Medium));
     m_toast->setContentsMargins(12, 6, 12, 6);
     m_toast->setAutoFillBackground(true);
-    m_toast->setGraphicsEffect(new QGraphicsOpacityEffect(m_toast));
     m_toast->hide();
-    m_divider->setGraphicsEffect(new QGraphicsOpacityEffect(m_divider));
 
     SearchField *field = m_searchBar->field();
     field->setKeyHandler([this](QKeyEvent *event) { return handlePanelKey(event); });
@@ -391,7 +389,7 @@ void ClipboardPanelView::updateToast()
     const int below = height();
     m_toast->move(
         (width() - m_toast->width()) / 2, int(std::lround(rest + (below - rest) * (1.0 - opacity))));
-    static_cast<QGraphicsOpacityEffect *>(m_toast->graphicsEffect())->setOpacity(opacity);
+    setWidgetOpacity(m_toast, opacity);
     m_toast->raise();
     m_toast->show();
 }
@@ -401,7 +399,6 @@ void ClipboardPanelView::updateBanner()
     const FadePresence &presence = m_state->updateBanner();
     if (presence.isPresent() && !m_banner) {
         m_banner = new PanelBannerView(PanelBannerView::BannerType::updateSuccess, false, this);
-        m_banner->setGraphicsEffect(new QGraphicsOpacityEffect(m_banner));
         connect(m_banner, &PanelBannerView::dismissed, m_state.get(), &PanelViewState::dismissUpdateBanner);
         m_bannerSlot->addWidget(m_banner);
     } else if (!presence.isPresent() && m_banner) {
@@ -409,10 +406,10 @@ void ClipboardPanelView::updateBanner()
         m_banner = nullptr;
     }
     if (m_banner)
-        static_cast<QGraphicsOpacityEffect *>(m_banner->graphicsEffect())->setOpacity(presence.opacity());
+        setWidgetOpacity(m_banner, presence.opacity());
     // The divider and the banner are never shown together: one fades as the other comes.
     m_divider->setVisible(!presence.isPresent() || presence.opacity() < 1.0);
-    static_cast<QGraphicsOpacityEffect *>(m_divider->graphicsEffect())->setOpacity(1.0 - presence.opacity());
+    setWidgetOpacity(m_divider, 1.0 - presence.opacity());
 }
 
 void ClipboardPanelView::presentClearConfirmation()

@@ -3,8 +3,8 @@
 #include "panel/DraggableOverlay.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelToolButton.h"
+#include "panel/WidgetOpacity.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
@@ -59,10 +59,6 @@ SearchBar::SearchBar(QWidget *parent)
     connect(pinAction, &QAction::triggered, this, [this] { Q_EMIT pinToggled(!m_pinned); });
     connect(clearAction, &QAction::triggered, this, &SearchBar::clearHistoryRequested);
 
-    auto *clearFade = new QGraphicsOpacityEffect(m_clearButton);
-    clearFade->setOpacity(1.0);
-    m_clearButton->setGraphicsEffect(clearFade);
-
     connect(m_field, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_clearButton->setVisible(!text.isEmpty());
         m_overlay->setButtons(!text.isEmpty(), m_pinned);
@@ -93,7 +89,7 @@ void SearchBar::setFadeOpacity(double opacity)
     // The field fades but stays, so it keeps the keyboard focus; the pin button and the menu
     // stay opaque.
     m_field->setFadeOpacity(opacity);
-    static_cast<QGraphicsOpacityEffect *>(m_clearButton->graphicsEffect())->setOpacity(opacity);
+    setWidgetOpacity(m_clearButton, opacity);
     update();
 }
 

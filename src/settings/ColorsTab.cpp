@@ -1,6 +1,7 @@
 #include "settings/ColorsTab.h"
 
 #include "model/AppSettings.h"
+#include "panel/WidgetOpacity.h"
 #include "settings/ColorFormatDragState.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFontDatabase>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMimeData>
 #include <QPainter>
@@ -74,13 +74,10 @@ public:
         m_switch = new QCheckBox(this);
         m_switch->setAccessibleName(ColorFormatter::displayName(format));
         layout->addWidget(m_switch);
-        m_opacity = new QGraphicsOpacityEffect(this);
-        m_opacity->setOpacity(1.0);
-        setGraphicsEffect(m_opacity);
     }
 
     QCheckBox *formatSwitch() const { return m_switch; }
-    void setDragged(bool dragged) { m_opacity->setOpacity(dragged ? 0.5 : 1.0); }
+    void setDragged(bool dragged) { setWidgetOpacity(this, dragged ? 0.5 : 1.0); }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override
@@ -148,7 +145,6 @@ private:
     ColorFormatter::Format m_format;
     ColorFormatDragState &m_state;
     QCheckBox *m_switch = nullptr;
-    QGraphicsOpacityEffect *m_opacity = nullptr;
     std::optional<QPoint> m_pressPosition;
 };
 

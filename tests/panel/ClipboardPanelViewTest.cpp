@@ -11,6 +11,7 @@
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
+#include "panel/WidgetOpacity.h"
 #include "support/TestSupport.h"
 
 #include "support/ManualClock.h"
@@ -19,7 +20,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QGraphicsOpacityEffect>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -218,9 +218,7 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
     time.advance(125ms);
     settle();
     ASSERT_NE(panel.findChild<PanelBannerView *>(), nullptr) << "gone before it faded";
-    const auto opacity = [](QWidget *widget) {
-        return static_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect())->opacity();
-    };
+    const auto opacity = [](QWidget *widget) { return widgetOpacity(widget); };
     const double halfway = opacity(panel.findChild<PanelBannerView *>());
     EXPECT_GT(halfway, 0.2);
     EXPECT_LT(halfway, 0.8);

@@ -1,5 +1,6 @@
 #include "settings/ColorsTab.h"
 
+#include "panel/WidgetOpacity.h"
 #include "settings/ColorFormatDragState.h"
 #include "settings/SettingsTestSupport.h"
 
@@ -8,7 +9,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMimeData>
 
@@ -46,10 +46,7 @@ protected:
         QCoreApplication::sendEvent(row, &event);
         return event.isAccepted();
     }
-    static double opacity(QWidget *row)
-    {
-        return static_cast<QGraphicsOpacityEffect *>(row->graphicsEffect())->opacity();
-    }
+    static double opacity(QWidget *row) { return widgetOpacity(row); }
 };
 
 TEST_F(ColorsTabTest, EveryFormatIsListedInTheUsersOrderWithASampleOfRed)

@@ -750,5 +750,3 @@ TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortc
     defaults.setObject(key, QStringLiteral("{not json"));
     EXPECT_TRUE(delegate->noTrayMessage().contains(defaults.filePath()));
 }
-
-#include "AppDelegateTest.moc"
