@@ -24,6 +24,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/HistoryTab.h"
 #include "settings/SettingsView.h"
+#include "shell/AppDelegateTestSupport.h"
 #include "shell/ClipboardPanel.h"
 #include "shell/SettingsLinkHelper.h"
 #include "shell/SettingsOpener.h"
@@ -55,19 +56,14 @@ RunningApplication thisApp()
     return self;
 }
 
-class AppDelegateTest : public StoreTest
+class AppDelegateTest : public AppDelegateTestBase
 {
 protected:
-    AppDelegateTest()
-        : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json"))
-        , settings(defaults)
-    { }
     ~AppDelegateTest() override { delegate.reset(); }
 
     void launch(SingleInstance *instance = nullptr)
     {
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Services { container(), settings, defaults,
-            pasteboard, workspace, hotKeys, input, keyboard, instance, false });
+        createDelegate(instance);
         delegate->setUserNotifier([this](const QString &, const QString &message) { notices << message; });
         delegate->applicationDidFinishLaunching();
     }
@@ -79,18 +75,9 @@ protected:
     ClipboardPanel *panel() const { return delegate->popoverPanel(); }
     bool panelShown() const { return panel() && panel()->isVisible(); }
 
-    QTemporaryDir m_settingsFolder;
-    UserDefaults defaults;
-    AppSettings settings;
-    MemoryPasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakeGlobalHotKeys hotKeys;
-    FakeGlobalInputMonitor input;
-    FakeSyntheticKeyboard keyboard;
     // Files asked about in a world of the test's own (no folder watches, no mount table).
     FileAvailabilityService availability { FileAvailabilityService::Dependencies {
         std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
-    std::unique_ptr<AppDelegate> delegate;
     QStringList notices;
 };
 

@@ -1,16 +1,8 @@
 #include "shell/FrontWindow.h"
 
-#include "model/AppSettings.h"
-#include "model/StoreTestSupport.h"
-#include "platform/GlobalHotKeys.h"
-#include "platform/GlobalInputMonitor.h"
-#include "platform/Pasteboard.h"
-#include "platform/SyntheticKeyboard.h"
-#include "platform/UserDefaults.h"
-#include "platform/Workspace.h"
 #include "settings/GeneralTab.h"
 #include "settings/SettingsView.h"
-#include "shell/AppDelegate.h"
+#include "shell/AppDelegateTestSupport.h"
 #include "shell/PasteService.h"
 #include "support/TestSupport.h"
 
@@ -114,13 +106,9 @@ TEST(FrontWindowTest, ANoticeOpensOverTheActiveWindowElseOverOneThatStaysOnTop)
 
 namespace {
 
-class FrontWindowCallersTest : public StoreTest
+class FrontWindowCallersTest : public AppDelegateTestBase
 {
 protected:
-    FrontWindowCallersTest()
-        : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json"))
-        , settings(defaults)
-    { }
     ~FrontWindowCallersTest() override
     {
         closeAllBoxes();
@@ -130,23 +118,12 @@ protected:
     // The app without a tray, and with its settings window open and active.
     void launchWithSettingsOpen()
     {
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Services { container(), settings, defaults,
-            pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
+        createDelegate();
         delegate->applicationDidFinishLaunching();
         delegate->openSettings();
         ASSERT_NE(delegate->settingsWindow(), nullptr);
         ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == delegate->settingsWindow(); }));
     }
-
-    QTemporaryDir m_settingsFolder;
-    UserDefaults defaults;
-    AppSettings settings;
-    MemoryPasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakeGlobalHotKeys hotKeys;
-    FakeGlobalInputMonitor input;
-    FakeSyntheticKeyboard keyboard;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 } // namespace

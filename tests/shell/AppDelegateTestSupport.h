@@ -1,0 +1,48 @@
+#pragma once
+
+// The whole app without a display server of its own: an AppDelegate on a store, settings and
+// stand-ins for the desktop (clipboard, windows, hot keys, raw input, synthetic keys), for tests
+// that drive the app as its users do.
+
+#include "model/AppSettings.h"
+#include "model/StoreTestSupport.h"
+#include "platform/GlobalHotKeys.h"
+#include "platform/GlobalInputMonitor.h"
+#include "platform/Pasteboard.h"
+#include "platform/SyntheticKeyboard.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "shell/AppDelegate.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+class SingleInstance;
+
+class AppDelegateTestBase : public StoreTest
+{
+protected:
+    AppDelegateTestBase()
+        : defaults(m_settingsFolder.path() + QStringLiteral("/defaults.json"))
+        , settings(defaults)
+    { }
+    ~AppDelegateTestBase() override { delegate.reset(); }
+
+    // A delegate on this world, not yet launched.
+    void createDelegate(SingleInstance *instance = nullptr)
+    {
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Services { container(), settings, defaults,
+            pasteboard, workspace, hotKeys, input, keyboard, instance, false });
+    }
+
+    QTemporaryDir m_settingsFolder;
+    UserDefaults defaults;
+    AppSettings settings;
+    MemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeGlobalHotKeys hotKeys;
+    FakeGlobalInputMonitor input;
+    FakeSyntheticKeyboard keyboard;
+    std::unique_ptr<AppDelegate> delegate;
+};
