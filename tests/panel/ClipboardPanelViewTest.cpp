@@ -218,14 +218,13 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
     time.advance(125ms);
     settle();
     ASSERT_NE(panel.findChild<PanelBannerView *>(), nullptr) << "gone before it faded";
-    const auto opacity = [](QWidget *widget) { return widgetOpacity(widget); };
-    const double halfway = opacity(panel.findChild<PanelBannerView *>());
+    const double halfway = widgetOpacity(panel.findChild<PanelBannerView *>());
     EXPECT_GT(halfway, 0.2);
     EXPECT_LT(halfway, 0.8);
     QWidget *divider = panel.findChild<PanelBannerView *>()->parentWidget()->findChild<QWidget *>(
         QStringLiteral("divider"));
     ASSERT_NE(divider, nullptr);
-    EXPECT_DOUBLE_EQ(opacity(divider), 1.0 - halfway) << "the divider comes as the banner goes";
+    EXPECT_DOUBLE_EQ(widgetOpacity(divider), 1.0 - halfway) << "the divider comes as the banner goes";
     time.advance(125ms);
     settle();
     EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr);

@@ -46,7 +46,6 @@ protected:
         QCoreApplication::sendEvent(row, &event);
         return event.isAccepted();
     }
-    static double opacity(QWidget *row) { return widgetOpacity(row); }
 };
 
 TEST_F(ColorsTabTest, EveryFormatIsListedInTheUsersOrderWithASampleOfRed)
@@ -126,7 +125,7 @@ TEST_F(ColorsTabTest, DraggingARowOntoAnotherTakesItsPlace)
             raw(QList<Format>(ColorFormatter::allFormats.begin(), ColorFormatter::allFormats.end())));
         ColorsTab tab(settings);
         tab.dragState().beginDrag(c.dragged);
-        EXPECT_EQ(opacity(tab.row(c.dragged)), 0.5);
+        EXPECT_EQ(widgetOpacity(tab.row(c.dragged)), 0.5);
         for (const Step &step : c.steps) {
             EXPECT_TRUE(dragEnters(tab.row(step.target), ColorFormatter::rawValue(c.dragged)));
             EXPECT_EQ(settings.colorFormatOrder(), step.orderAfter);
@@ -135,7 +134,7 @@ TEST_F(ColorsTabTest, DraggingARowOntoAnotherTakesItsPlace)
         }
         EXPECT_TRUE(dropsOn(tab.row(c.steps.last().target), ColorFormatter::rawValue(c.dragged)));
         EXPECT_EQ(tab.dragState().draggedFormat(), std::nullopt);
-        EXPECT_EQ(opacity(tab.row(c.dragged)), 1.0);
+        EXPECT_EQ(widgetOpacity(tab.row(c.dragged)), 1.0);
         EXPECT_EQ(settings.colorFormatOrder(), c.steps.last().orderAfter) << "the drop itself moves nothing";
     }
 }
@@ -152,7 +151,7 @@ TEST_F(ColorsTabTest, ADragThatEndsElsewhereLeavesNothingBehind)
     tab.dragState().beginDrag(Format::hex);
     tab.dragState().dragEnded();
     EXPECT_EQ(tab.dragState().draggedFormat(), std::nullopt);
-    EXPECT_EQ(opacity(tab.row(Format::hex)), 1.0);
+    EXPECT_EQ(widgetOpacity(tab.row(Format::hex)), 1.0);
     // A later drag of text from elsewhere finds no format to move.
     EXPECT_FALSE(dragEnters(tab.row(Format::lab), QStringLiteral("hex")));
     EXPECT_EQ(settings.colorFormatOrder(), before);
