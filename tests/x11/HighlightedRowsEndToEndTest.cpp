@@ -16,6 +16,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "model/SqliteConnection.h"
 #include "settings/AppearanceTab.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <sqlite3.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -246,6 +248,51 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWith
     EXPECT_EQ(rowsInColour(restarted, rect, solarizedKeyword), 0);
     EXPECT_FALSE(app.output().contains(engineStarted))
         << "the engine was started: " << app.output().toStdString();
+}
+
+// The lines kept with a copied code item, as the store file holds them: one JSON object (SQLite's
+// own JSON functions read it) whose "preview_0" is the first line's archive in base64.
+TEST_F(HighlightedRowsEndToEndTest, ACopiedCodeItemKeepsItsLinesAsAJsonObject)
+{
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
+    ASSERT_TRUE(external.copyWithXclip("def main():\n    print('hello')\n\nmain()\n"));
+
+    struct Stored
+    {
+        qint64 valid = -1;
+        QString firstType;
+        QString first;
+    } stored;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            SqliteConnection store;
+            if (!store.open(storePath(), SQLITE_OPEN_READONLY))
+                return false;
+            SqliteStatement query = store.prepare(QStringLiteral(
+                "SELECT json_valid(CAST(e.value AS TEXT)), json_type(CAST(e.value AS TEXT), '$.preview_0'), "
+                "json_extract(CAST(e.value AS TEXT), '$.preview_0') FROM ClipboardItemExternal e "
+                "JOIN ClipboardItem i ON i.pk = e.item WHERE i.itemType = 'code' AND e.field = ?"));
+            query.bindInt64(1, qint64(ItemField::highlightedLinesData));
+            if (!query.isValid() || !query.step())
+                return false;
+            stored = { query.int64(0), query.text(1), query.text(2) };
+            return true;
+        },
+        std::chrono::seconds(20)))
+        << "no lines were kept with the code item";
+    EXPECT_EQ(stored.valid, 1);
+    EXPECT_EQ(stored.firstType, QStringLiteral("text"));
+    const std::optional<AttributedText> first
+        = HighlightedLinesBlob::unarchive(QByteArray::fromBase64(stored.first.toLatin1()));
+    ASSERT_TRUE(first) << stored.first.toStdString();
+    EXPECT_EQ(first->text, QStringLiteral("def main():"));
+    EXPECT_FALSE(first->formats.isEmpty()) << "the line was kept without its colours";
 }
 
 TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetTheirPreviews)
