@@ -31,6 +31,10 @@ struct Key
     static constexpr qint64 f1 = 0x7A, f2 = 0x78, f3 = 0x63, f4 = 0x76, f5 = 0x60, f6 = 0x61, f7 = 0x62,
                             f8 = 0x64, f9 = 0x65, f10 = 0x6D, f11 = 0x67, f12 = 0x6F, f13 = 0x69, f14 = 0x6B,
                             f15 = 0x71, f16 = 0x6A, f17 = 0x40, f18 = 0x4F, f19 = 0x50, f20 = 0x5A;
+    // That layout ends at F20; the function keys X knows beyond it take the codes after its last.
+    static constexpr qint64 f21 = 0x80, f22 = 0x81, f23 = 0x82, f24 = 0x83, f25 = 0x84, f26 = 0x85,
+                            f27 = 0x86, f28 = 0x87, f29 = 0x88, f30 = 0x89, f31 = 0x8A, f32 = 0x8B,
+                            f33 = 0x8C, f34 = 0x8D, f35 = 0x8E;
     static constexpr qint64 keypad0 = 0x52, keypad1 = 0x53, keypad2 = 0x54, keypad3 = 0x55, keypad4 = 0x56,
                             keypad5 = 0x57, keypad6 = 0x58, keypad7 = 0x59, keypad8 = 0x5B, keypad9 = 0x5C,
                             keypadClear = 0x47, keypadDecimal = 0x41, keypadDivide = 0x4B, keypadEnter = 0x4C,

@@ -14,10 +14,11 @@ namespace KeyboardShortcuts {
 
 namespace {
 
-// Keys that serve as a shortcut without a command-like modifier: the function keys.
-constexpr std::array<qint64, 20> keysAllowedWithoutModifier { Key::f1, Key::f2, Key::f3, Key::f4, Key::f5,
+// Keys that serve as a shortcut without a command-like modifier: the function keys F1 to F35.
+constexpr std::array<qint64, 35> keysAllowedWithoutModifier { Key::f1, Key::f2, Key::f3, Key::f4, Key::f5,
     Key::f6, Key::f7, Key::f8, Key::f9, Key::f10, Key::f11, Key::f12, Key::f13, Key::f14, Key::f15, Key::f16,
-    Key::f17, Key::f18, Key::f19, Key::f20 };
+    Key::f17, Key::f18, Key::f19, Key::f20, Key::f21, Key::f22, Key::f23, Key::f24, Key::f25, Key::f26,
+    Key::f27, Key::f28, Key::f29, Key::f30, Key::f31, Key::f32, Key::f33, Key::f34, Key::f35 };
 
 // Keys that only modify another: pressed alone they are no shortcut yet.
 constexpr std::array<qint64, 10> modifierKeys { Key::capsLock, Key::shift, Key::function, Key::control,
@@ -216,7 +217,10 @@ RecorderState::Outcome RecorderState::handleKey(const std::optional<Shortcut> &k
             return { true, FocusChange::none };
         }
     }
-    if (isHeldElsewhere(*key)) {
+    // F12 alone is taken without asking whether another program holds it; if one does, the
+    // notice that follows a shortcut that cannot be grabbed says so.
+    const bool comparedWithDesktop = !(key->carbonKeyCode == Key::f12 && key->carbonModifiers == 0);
+    if (comparedWithDesktop && isHeldElsewhere(*key)) {
         const int answer
             = presentAlert({ localized("keyboard_shortcut_used_by_system").arg(key->nativeText()),
                 localized("keyboard_shortcuts_can_be_changed").arg(QCoreApplication::applicationName()),

@@ -126,6 +126,21 @@ constexpr std::array keyTable = std::to_array<KeyRow>({
     { Key::f18, 0xffcf, Qt::Key_F18 },
     { Key::f19, 0xffd0, Qt::Key_F19 },
     { Key::f20, 0xffd1, Qt::Key_F20 },
+    { Key::f21, 0xffd2, Qt::Key_F21 },
+    { Key::f22, 0xffd3, Qt::Key_F22 },
+    { Key::f23, 0xffd4, Qt::Key_F23 },
+    { Key::f24, 0xffd5, Qt::Key_F24 },
+    { Key::f25, 0xffd6, Qt::Key_F25 },
+    { Key::f26, 0xffd7, Qt::Key_F26 },
+    { Key::f27, 0xffd8, Qt::Key_F27 },
+    { Key::f28, 0xffd9, Qt::Key_F28 },
+    { Key::f29, 0xffda, Qt::Key_F29 },
+    { Key::f30, 0xffdb, Qt::Key_F30 },
+    { Key::f31, 0xffdc, Qt::Key_F31 },
+    { Key::f32, 0xffdd, Qt::Key_F32 },
+    { Key::f33, 0xffde, Qt::Key_F33 },
+    { Key::f34, 0xffdf, Qt::Key_F34 },
+    { Key::f35, 0xffe0, Qt::Key_F35 },
     { Key::keypad0, 0xffb0, Qt::Key_0, true },
     { Key::keypad1, 0xffb1, Qt::Key_1, true },
     { Key::keypad2, 0xffb2, Qt::Key_2, true },
@@ -195,9 +210,9 @@ struct SpecialKey
 
 constexpr char16_t spaceMarker[] = u"";
 
-const std::array<SpecialKey, 53> &specialKeyTable()
+const std::array<SpecialKey, 68> &specialKeyTable()
 {
-    static const std::array<SpecialKey, 53> table { {
+    static const std::array<SpecialKey, 68> table { {
         { Key::returnKey, u"\u21A9", u"\u21A9" },
         { Key::deleteKey, u"\u232B", u"\u232B" },
         { Key::deleteForward, u"\u2326", u"\u2326" },
@@ -233,6 +248,21 @@ const std::array<SpecialKey, 53> &specialKeyTable()
         { Key::f18, u"F18", u"\uF715" },
         { Key::f19, u"F19", u"\uF716" },
         { Key::f20, u"F20", u"\uF717" },
+        { Key::f21, u"F21", u"\uF718" },
+        { Key::f22, u"F22", u"\uF719" },
+        { Key::f23, u"F23", u"\uF71A" },
+        { Key::f24, u"F24", u"\uF71B" },
+        { Key::f25, u"F25", u"\uF71C" },
+        { Key::f26, u"F26", u"\uF71D" },
+        { Key::f27, u"F27", u"\uF71E" },
+        { Key::f28, u"F28", u"\uF71F" },
+        { Key::f29, u"F29", u"\uF720" },
+        { Key::f30, u"F30", u"\uF721" },
+        { Key::f31, u"F31", u"\uF722" },
+        { Key::f32, u"F32", u"\uF723" },
+        { Key::f33, u"F33", u"\uF724" },
+        { Key::f34, u"F34", u"\uF725" },
+        { Key::f35, u"F35", u"\uF726" },
         { Key::keypad0, u"0\u20E3", nullptr },
         { Key::keypad1, u"1\u20E3", nullptr },
         { Key::keypad2, u"2\u20E3", nullptr },

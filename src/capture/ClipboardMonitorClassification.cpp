@@ -17,6 +17,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "model/UrlBlacklist.h"
 #include "platform/FileBookmark.h"
 #include "platform/ImageLimits.h"
 
@@ -41,6 +42,18 @@ ClipboardItem::Content sourceContent(const PasteboardSnapshot &snapshot)
     content.sourceAppBundleIdentifier = snapshot.sourceBundleIdentifier;
     content.sourceAppName = snapshot.sourceAppName;
     return content;
+}
+
+// Whether a copied text holds a link the URL blacklist keeps out, written anywhere among its
+// words: the whole text when it is one link, else every address in it.
+bool holdsBlacklistedLink(QStringView text, const QStringList &entries)
+{
+    const UrlBlacklist::Matcher blacklist(entries);
+    if (blacklist.isEmpty())
+        return false;
+    const QList<QStringView> links = LinkDetector::linksInText(text);
+    return std::any_of(
+        links.begin(), links.end(), [&](QStringView link) { return blacklist.isExcluded(link.toString()); });
 }
 
 QString preview(const QString &text)
@@ -197,7 +210,8 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
     const QString &text = *snapshot.plainText;
     if (text.size() <= classificationTextLimit) {
         if (const std::optional<QString> link = LinkDetector::linkForText(text.trimmed())) {
-            if (settings().isURLExcluded(*link))
+            // The text as it came, so that a word of the blacklist is found as the user wrote it.
+            if (settings().isURLExcluded(text))
                 return ready(std::nullopt);
             if (settings().filterAdultContent() && AdultFilter::isAdultURL(*link))
                 return ready(std::nullopt);
@@ -232,7 +246,10 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
         ClipboardItemPtr item;
         QString detectionText;
     };
-    QFuture<Built> built = QtConcurrent::run([text, base] {
+    QFuture<Built> built = QtConcurrent::run([text, base, blacklist = settings().excludedPatternList()] {
+        // A text that holds a blacklisted link among other words is kept out too.
+        if (holdsBlacklistedLink(text, blacklist))
+            return Built {};
         QString normalized = text;
         normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
         ClipboardItem::Content content = base;
@@ -247,6 +264,11 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
     promise->start();
     thenWhileAlive(built, this, [this, promise](const Built &result) {
         const ClipboardItemPtr item = result.item;
+        if (!item) {
+            promise->addResult(std::nullopt);
+            promise->finish();
+            return;
+        }
         // A text that repeats a pinned item needs no detection: saving makes it a reference.
         if (!settings().detectCode() || !m_codeClassifier
             || m_duplicates.findPinnedText(*item, *m_container.mainContext())) {

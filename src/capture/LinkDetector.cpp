@@ -246,9 +246,75 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
     return scheme + QStringLiteral("://") + userInfo + encodedHost + port + encodedTail(tail);
 }
 
+// Where "http://" or "https://" first starts in a word; -1 when it does not.
+qsizetype webSchemeStart(QStringView word)
+{
+    const qsizetype plain = word.indexOf(u"http://", 0, Qt::CaseInsensitive);
+    const qsizetype secure = word.indexOf(u"https://", 0, Qt::CaseInsensitive);
+    if (plain < 0 || secure < 0)
+        return std::max(plain, secure);
+    return std::min(plain, secure);
+}
+
+// The word without what running text puts around an address: opening brackets and quotes in
+// front; punctuation, quotes and closing brackets behind (a closing bracket the address
+// opened, as in a wiki's "Page_(topic)", stays).
+QStringView withoutSurroundings(QStringView word)
+{
+    while (!word.isEmpty() && QStringView(u"([{<\"'").contains(word.front()))
+        word = word.sliced(1);
+    while (!word.isEmpty()) {
+        const QChar last = word.back();
+        const bool closing = last == u')' || last == u']';
+        if (isTrailingPunctuation(last) || last == u'>' || last == u'}'
+            || (closing && !hasBalancedBrackets(word)))
+            word.chop(1);
+        else
+            break;
+    }
+    return word;
+}
+
+std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &suffixes)
+{
+    if (const qsizetype scheme = webSchemeStart(word); scheme > 0)
+        word = word.sliced(scheme);
+    word = withoutSurroundings(word);
+    // A word without a dot is a link only with a scheme ("http://localhost").
+    if (!word.contains(u'.') && !word.contains(u"://"))
+        return std::nullopt;
+    if (!LinkDetector::linkForText(word, suffixes))
+        return std::nullopt;
+    return word;
+}
+
 } // namespace
 
 namespace LinkDetector {
+
+QList<QStringView> linksInText(QStringView text, const PublicSuffixList &suffixes)
+{
+    QList<QStringView> links;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        while (start < text.size() && text[start].isSpace())
+            ++start;
+        qsizetype end = start;
+        while (end < text.size() && !text[end].isSpace())
+            ++end;
+        if (end > start) {
+            if (const std::optional<QStringView> link = linkInWord(text.sliced(start, end - start), suffixes))
+                links.append(*link);
+        }
+        start = end;
+    }
+    return links;
+}
+
+QList<QStringView> linksInText(QStringView text)
+{
+    return linksInText(text, PublicSuffixList::shared());
+}
 
 std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suffixes)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -7,7 +8,8 @@
 
 class PublicSuffixList;
 
-// Recognises a copied text that is, as a whole, one web link. Any thread.
+// Recognises a copied text that is, as a whole, one web link, and the links among the words
+// of any text. Any thread.
 namespace LinkDetector {
 
 // The absolute "http"/"https" URL that the whole text is, or nothing. A valid URL with
@@ -18,5 +20,12 @@ namespace LinkDetector {
 // and bare IP numbers are no links. The caller trims the text first.
 std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suffixes);
 std::optional<QString> linkForText(QStringView text);
+
+// The links written among the words of a text, as they are written there: each word that,
+// without the brackets, quotes and punctuation running text puts around an address, is a
+// link as linkForText() reads it, or that holds one from its "http://" or "https://" on
+// ("see:https://example.org").
+QList<QStringView> linksInText(QStringView text, const PublicSuffixList &suffixes);
+QList<QStringView> linksInText(QStringView text);
 
 } // namespace LinkDetector

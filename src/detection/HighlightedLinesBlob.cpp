@@ -1,15 +1,15 @@
 #include "detection/HighlightedLinesBlob.h"
 
 #include <QBrush>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtEndian>
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr char magic[4] = { 'T', 'W', 'H', 'L' };
-constexpr qsizetype headerSize = 4 + 1 + 1 + 2 + 4 + 4 + 8;
+constexpr char magic[4] = { 'T', 'W', 'A', 'T' };
 
 enum RunFlag : quint16 {
     foreground = 0x01,
@@ -29,7 +29,6 @@ public:
     void u8(quint8 value) { m_bytes.append(char(value)); }
     void u16(quint16 value) { append(qToLittleEndian(value)); }
     void u32(quint32 value) { append(qToLittleEndian(value)); }
-    void u64(quint64 value) { append(qToLittleEndian(value)); }
     void bytes(const QByteArray &bytes) { m_bytes.append(bytes); }
     void text(const QString &text)
     {
@@ -59,7 +58,6 @@ public:
 
     bool ok() const { return m_ok; }
     qsizetype remaining() const { return m_size - m_position; }
-    qsizetype position() const { return m_position; }
 
     template <typename T> T read()
     {
@@ -75,7 +73,6 @@ public:
             return {};
         return QByteArrayView(m_data + m_position - count, count);
     }
-    bool skip(qsizetype count) { return count >= 0 && take(count); }
 
 private:
     bool take(qsizetype count)
@@ -163,74 +160,25 @@ std::optional<AttributedText> readText(Reader &reader)
     return result;
 }
 
-// The payload of a sound blob, or nothing.
-std::optional<Reader> payload(const QByteArray &blob, quint32 *entryCount)
+// The members of a blob that is a JSON object, or nothing.
+std::optional<QJsonObject> members(const QByteArray &blob)
 {
-    if (blob.size() < headerSize || std::memcmp(blob.constData(), magic, 4) != 0)
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(blob, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
-    Reader header(blob.constData() + 4, headerSize - 4);
-    const quint8 blobVersion = header.read<quint8>();
-    const quint8 reserved = header.read<quint8>();
-    const quint16 reservedWord = header.read<quint16>();
-    *entryCount = header.read<quint32>();
-    const quint32 payloadSize = header.read<quint32>();
-    const quint64 sum = header.read<quint64>();
-    if (!header.ok() || blobVersion != HighlightedLinesBlob::version || reserved != 0 || reservedWord != 0
-        || qsizetype(payloadSize) != blob.size() - headerSize)
-        return std::nullopt;
-    const char *data = blob.constData() + headerSize;
-    if (HighlightedLinesBlob::checksum(data, payloadSize) != sum)
-        return std::nullopt;
-    return Reader(data, payloadSize);
+    return document.object();
 }
 
-struct Entry
+std::optional<AttributedText> lineOf(const QJsonValue &value)
 {
-    QByteArrayView name; // UTF-8
-    QByteArrayView body; // the text and its runs
-};
-
-// The entries of a blob whose header, checksum and framing are sound: every entry within
-// the payload, named, no name twice, nothing left over. Nothing otherwise.
-std::optional<QList<Entry>> entries(const QByteArray &blob)
-{
-    quint32 count = 0;
-    std::optional<Reader> reader = payload(blob, &count);
-    // An entry takes at least 6 bytes (its size and its name's size).
-    if (!reader || count > quint64(reader->remaining()) / 6)
+    if (!value.isString())
         return std::nullopt;
-    QList<Entry> found;
-    found.reserve(count);
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 entrySize = reader->read<quint32>();
-        const QByteArrayView entry = reader->bytes(qsizetype(entrySize));
-        Reader entryReader(entry.data(), entry.size());
-        const quint16 nameSize = entryReader.read<quint16>();
-        const QByteArrayView name = entryReader.bytes(nameSize);
-        if (!reader->ok() || !entryReader.ok() || name.isEmpty())
-            return std::nullopt;
-        found.append({ name, entry.sliced(entryReader.position()) });
-    }
-    if (reader->remaining() != 0)
+    const QByteArray::FromBase64Result bytes = QByteArray::fromBase64Encoding(
+        value.toString().toLatin1(), QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+    if (!bytes)
         return std::nullopt;
-    QList<QByteArrayView> names;
-    names.reserve(found.size());
-    for (const Entry &entry : std::as_const(found))
-        names.append(entry.name);
-    std::sort(names.begin(), names.end());
-    if (std::adjacent_find(names.begin(), names.end()) != names.end())
-        return std::nullopt;
-    return found;
-}
-
-// The text of one entry, which must take the entry's bytes exactly.
-std::optional<AttributedText> entryText(const Entry &entry)
-{
-    Reader reader(entry.body.data(), entry.body.size());
-    std::optional<AttributedText> text = readText(reader);
-    if (!text || reader.remaining() != 0)
-        return std::nullopt;
-    return text;
+    return HighlightedLinesBlob::unarchive(*bytes);
 }
 
 } // namespace
@@ -242,92 +190,81 @@ QString lineName(QStringView context, int lineIndex)
     return context + u'_' + QString::number(lineIndex);
 }
 
-quint64 checksum(const char *data, qsizetype size)
+QByteArray archive(const AttributedText &text)
 {
-    constexpr quint64 prime = 0x100000001b3ULL;
-    quint64 hash = 0xcbf29ce484222325ULL;
-    qsizetype i = 0;
-    for (; i + 8 <= size; i += 8) {
-        quint64 word;
-        std::memcpy(&word, data + i, 8);
-        hash = (hash ^ qFromLittleEndian(word)) * prime;
+    Writer writer;
+    writer.bytes(QByteArray(magic, 4));
+    writer.u8(archiveVersion);
+    writer.text(text.text);
+    writer.u32(quint32(text.formats.size()));
+    for (const QTextLayout::FormatRange &range : text.formats) {
+        writer.u32(quint32(range.start));
+        writer.u32(quint32(range.length));
+        writeFormat(writer, range.format);
     }
-    for (; i < size; ++i)
-        hash = (hash ^ quint8(data[i])) * prime;
-    return hash;
+    return writer.data();
+}
+
+std::optional<AttributedText> unarchive(QByteArrayView bytes)
+{
+    Reader reader(bytes.data(), bytes.size());
+    const QByteArrayView header = reader.bytes(4);
+    const quint8 version = reader.read<quint8>();
+    if (!reader.ok() || std::memcmp(header.data(), magic, 4) != 0 || version != archiveVersion)
+        return std::nullopt;
+    std::optional<AttributedText> text = readText(reader);
+    if (!text || reader.remaining() != 0)
+        return std::nullopt;
+    return text;
 }
 
 QByteArray encode(const Lines &lines)
 {
-    Writer body;
-    for (auto it = lines.constBegin(); it != lines.constEnd(); ++it) {
-        Writer entry;
-        const QByteArray name = it.key().toUtf8();
-        entry.u16(quint16(name.size()));
-        entry.bytes(name);
-        entry.text(it->text);
-        entry.u32(quint32(it->formats.size()));
-        for (const QTextLayout::FormatRange &range : it->formats) {
-            entry.u32(quint32(range.start));
-            entry.u32(quint32(range.length));
-            writeFormat(entry, range.format);
-        }
-        body.u32(quint32(entry.data().size()));
-        body.bytes(entry.data());
-    }
-    Writer blob;
-    blob.bytes(QByteArray(magic, 4));
-    blob.u8(version);
-    blob.u8(0);
-    blob.u16(0);
-    blob.u32(quint32(lines.size()));
-    blob.u32(quint32(body.data().size()));
-    blob.u64(checksum(body.data().constData(), body.data().size()));
-    blob.bytes(body.data());
-    return blob.data();
+    QJsonObject object;
+    for (auto it = lines.constBegin(); it != lines.constEnd(); ++it)
+        object.insert(it.key(), QString::fromLatin1(archive(*it).toBase64()));
+    // A slash can only stand inside a string; it is written escaped, as JSON writers on other
+    // systems write this object.
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).replace("/", "\\/");
 }
 
 std::optional<Lines> decode(const QByteArray &blob)
 {
-    const std::optional<QList<Entry>> found = entries(blob);
+    const std::optional<QJsonObject> found = members(blob);
     if (!found)
         return std::nullopt;
     Lines lines;
-    for (const Entry &entry : *found) {
-        std::optional<AttributedText> text = entryText(entry);
-        if (!text)
+    for (auto it = found->constBegin(); it != found->constEnd(); ++it) {
+        std::optional<AttributedText> text = lineOf(it.value());
+        if (it.key().isEmpty() || !text)
             return std::nullopt;
-        lines.insert(QString::fromUtf8(entry.name), std::move(*text));
+        lines.insert(it.key(), std::move(*text));
     }
     return lines;
 }
 
 std::optional<AttributedText> line(const QByteArray &blob, QStringView name)
 {
-    const QByteArray wanted = name.toUtf8();
-    const std::optional<QList<Entry>> found = entries(blob);
+    const std::optional<QJsonObject> found = members(blob);
     if (!found)
         return std::nullopt;
-    for (const Entry &entry : *found) {
-        if (entry.name == wanted)
-            return entryText(entry);
-    }
-    return std::nullopt;
+    const auto member = found->constFind(name);
+    if (member == found->constEnd())
+        return std::nullopt;
+    return lineOf(member.value());
 }
 
 bool hasContext(const QByteArray &blob, QStringView context)
 {
-    const QByteArray prefix = context.toUtf8() + '_';
-    const std::optional<QList<Entry>> found = entries(blob);
-    if (!found)
+    const QString prefix = context + u'_';
+    const std::optional<Lines> lines = decode(blob);
+    if (!lines)
         return false;
-    bool has = false;
-    for (const Entry &entry : *found) {
-        if (!entryText(entry))
-            return false; // not a blob to rely on
-        has = has || (entry.name.size() > prefix.size() && entry.name.startsWith(prefix));
+    for (auto it = lines->constBegin(); it != lines->constEnd(); ++it) {
+        if (it.key().size() > prefix.size() && it.key().startsWith(prefix))
+            return true;
     }
-    return has;
+    return false;
 }
 
 } // namespace HighlightedLinesBlob

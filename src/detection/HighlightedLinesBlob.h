@@ -3,6 +3,7 @@
 #include "detection/highlight/AttributedText.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QMap>
 #include <QString>
 #include <QStringView>
@@ -14,18 +15,16 @@
 // One blob holds lines of any number of display contexts; a line is named by its context, an
 // underscore and its index ("preview_0", "preview_12").
 //
-// The format is our own. All integers are little-endian.
+// The blob is UTF-8 JSON text of one object, written compactly with every "/" escaped as
+// "\/": one member per line, named as above, whose value is a string holding the standard
+// base64 encoding (with "=" padding) of the line's archive. Readers take any valid JSON.
 //
-//   header   4 bytes  "TWHL"
+// A line's archive is our own. All integers are little-endian.
+//
+//   header   4 bytes  "TWAT"
 //            u8       version (1)
-//            u8, u16  reserved, 0
-//            u32      entry count
-//            u32      payload size in bytes (everything after the header)
-//            u64      checksum of the payload (see checksum())
-//   entry    u32      entry size in bytes (everything after this field)
-//            u16      name size in bytes, then the name in UTF-8
-//            u32      text length in UTF-16 units, then the text as UTF-16
-//            u32      run count, then per run:
+//   text     u32      length in UTF-16 units, then the text as UTF-16
+//   runs     u32      run count, then per run:
 //                     u32 start, u32 length (in UTF-16 units, within the text),
 //                     u16 flags, then the values the flags announce, in this order:
 //                       0x01 foreground colour: u32 ARGB
@@ -35,13 +34,14 @@
 //                       0x40 underline style: u8
 //                       0x80 strike-out given, 0x100 its value
 //
-// A blob is trusted only whole: an unknown version, a checksum that does not match, a count
-// or size that runs past the bytes there are, an empty or repeated name or bytes left over
-// make the whole blob read as empty; a line whose runs leave its text, or that does not fill
-// its entry exactly, is not read either (and decode() then reads nothing).
+// An archive is read only whole: another header or version, a count or length that runs past
+// the bytes there are, a run that leaves its text or bytes left over make it no line. A blob is
+// trusted only whole too: text that is no JSON object, or a member that is not a base64 string
+// of a sound archive, makes decode() and hasContext() read nothing; line() reads the one member
+// it is asked for. Blobs of an older binary form are no JSON and so read as empty.
 namespace HighlightedLinesBlob {
 
-inline constexpr quint8 version = 1;
+inline constexpr quint8 archiveVersion = 1;
 
 using Lines = QMap<QString, AttributedText>;
 
@@ -50,13 +50,13 @@ QString lineName(QStringView context, int lineIndex);
 QByteArray encode(const Lines &lines);
 // Every line of a sound blob; nothing for an empty, damaged or foreign one.
 std::optional<Lines> decode(const QByteArray &blob);
-// One line of a blob whose framing is sound, without decoding the other lines.
+// One line of a blob that is a JSON object, without decoding the other lines.
 std::optional<AttributedText> line(const QByteArray &blob, QStringView name);
 // Whether a blob holds a line of the context and is sound throughout.
 bool hasContext(const QByteArray &blob, QStringView context);
 
-// The payload checksum: 64-bit FNV-1a over the payload's 8-byte little-endian words, then
-// over its remaining bytes.
-quint64 checksum(const char *data, qsizetype size);
+// One line's archive, and the line it holds (nothing unless the archive is sound).
+QByteArray archive(const AttributedText &text);
+std::optional<AttributedText> unarchive(QByteArrayView bytes);
 
 } // namespace HighlightedLinesBlob

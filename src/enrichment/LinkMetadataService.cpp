@@ -128,6 +128,12 @@ void LinkMetadataWorker::fetch(const QUrl &url, std::function<void(LinkMetadata)
                 pictures.append(*picture);
         }
         downloadFirstPicture(pictures, [this, key, result, done](const LinkPictures &found) mutable {
+            // A page that names neither a title nor a picture says nothing worth showing (a
+            // description alone included), and is asked again next time.
+            if (!result.title && !found.thumbnailData) {
+                done({});
+                return;
+            }
             result.thumbnailData = found.thumbnailData;
             result.previewData = found.previewData;
             store(key, result);

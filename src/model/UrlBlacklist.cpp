@@ -116,18 +116,42 @@ bool matches(const Site &link, const Site &entry)
 
 namespace UrlBlacklist {
 
-bool isExcluded(const QString &url, const QStringList &entries)
+struct Matcher::Entry
 {
-    if (entries.isEmpty())
+    QString lowered;
+    std::optional<Site> site;
+};
+
+Matcher::Matcher(const QStringList &entries)
+{
+    m_entries.reserve(entries.size());
+    for (const QString &entry : entries)
+        m_entries.push_back({ entry.toLower(), siteOfEntry(entry) });
+}
+
+Matcher::~Matcher() = default;
+
+bool Matcher::isEmpty() const
+{
+    return m_entries.empty();
+}
+
+bool Matcher::isExcluded(const QString &url) const
+{
+    if (m_entries.empty())
         return false;
     const QString lowered = url.toLower();
     const std::optional<Site> link = siteOfLink(url.trimmed());
-    return std::any_of(entries.begin(), entries.end(), [&](const QString &entry) {
-        const std::optional<Site> site = link ? siteOfEntry(entry) : std::nullopt;
-        if (site)
-            return matches(*link, *site);
-        return lowered.contains(entry.toLower());
+    return std::any_of(m_entries.begin(), m_entries.end(), [&](const Entry &entry) {
+        if (link && entry.site)
+            return matches(*link, *entry.site);
+        return lowered.contains(entry.lowered);
     });
+}
+
+bool isExcluded(const QString &url, const QStringList &entries)
+{
+    return Matcher(entries).isExcluded(url);
 }
 
 } // namespace UrlBlacklist

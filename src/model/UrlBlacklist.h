@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 
-// Whether a copied link is on the user's URL blacklist.
+#include <vector>
+
+// Whether a copied link is on the user's URL blacklist (a link as the user wrote it: a copied
+// text holds links among other words too).
 //
 // An entry that names a site ("example.org", "example.org:8080/private") matches a link whose
 // host is that host or lies below it ("www.example.org"), never one that merely contains the
@@ -16,5 +19,22 @@
 namespace UrlBlacklist {
 
 bool isExcluded(const QString &url, const QStringList &entries);
+
+// The same question for many links: the entries are read once.
+class Matcher final
+{
+public:
+    explicit Matcher(const QStringList &entries);
+    ~Matcher();
+    Matcher(const Matcher &) = delete;
+    Matcher &operator=(const Matcher &) = delete;
+
+    bool isEmpty() const;
+    bool isExcluded(const QString &url) const;
+
+private:
+    struct Entry;
+    std::vector<Entry> m_entries;
+};
 
 } // namespace UrlBlacklist

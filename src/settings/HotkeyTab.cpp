@@ -102,9 +102,10 @@ HotkeyTab::HotkeyTab(AppSettings &settings, KeyboardShortcuts::ShortcutCenter &s
     heading->setFont(bold);
     limits->addRow(heading);
     limits->addRow(secondaryLabel(
-        QStringLiteral("Everyday shortcuts (e.g., %1, %2) would no longer reach other programs once "
-                       "Tindlewick uses them.")
-            .arg(native(QKeySequence(Qt::CTRL | Qt::Key_C)), native(QKeySequence(Qt::CTRL | Qt::Key_V))),
+        QStringLiteral("Shortcuts of Tindlewick's own menu (e.g., %1) are reserved, and everyday ones "
+                       "(e.g., %2, %3) would no longer reach other programs once Tindlewick uses them.")
+            .arg(native(QKeySequence(Qt::CTRL | Qt::Key_Q)), native(QKeySequence(Qt::CTRL | Qt::Key_C)),
+                native(QKeySequence(Qt::CTRL | Qt::Key_V))),
         1.0, limits->box()));
     limits->addRow(secondaryLabel(
         QStringLiteral("Shortcuts another program holds (e.g., an input method's %1) must be freed there "

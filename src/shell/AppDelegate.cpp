@@ -3,6 +3,7 @@
 #include "KeyboardShortcuts/DoubleTapService.h"
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "KeyboardShortcuts/LocalEventMonitor.h"
+#include "KeyboardShortcuts/Recorder.h"
 #include "KeyboardShortcuts/ShortcutCenter.h"
 #include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
@@ -267,6 +268,8 @@ void AppDelegate::createStatusItem()
         printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
     m_statusItem = std::make_unique<StatusItem>();
     m_statusItem->setOpenShortcut(*m_shortcuts, togglePanelShortcut());
+    // The tray menu is the app's menu: the recorder refuses a shortcut one of its items uses.
+    KeyboardShortcuts::Recorder::setMainMenu(m_statusItem->menu());
     connect(m_statusItem.get(), &StatusItem::clicked, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::openRequested, this, &AppDelegate::togglePanel);
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);

@@ -3,7 +3,32 @@
 #include "common/Diagnostics.h"
 #include "detection/HighlightCacheService.h"
 
+#include <QApplication>
+#include <QMessageBox>
+
 namespace TestHooks {
+
+namespace {
+
+// Prints the message of every alert the shortcut recorder shows, when it is shown.
+class RecorderAlertReporter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show
+            && watched->objectName() == QLatin1String("KeyboardShortcutsRecorderAlert")) {
+            if (const auto *box = qobject_cast<QMessageBox *>(watched))
+                printDiagnostic(QStringLiteral("[Recorder] Alert shown: ") + box->text());
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 bool requested()
 {
@@ -17,6 +42,7 @@ void install()
             printDiagnostic(
                 QStringLiteral("[HighlightCacheService] Highlighting engine started (%1)").arg(count));
         });
+    qApp->installEventFilter(new RecorderAlertReporter(qApp));
 }
 
 } // namespace TestHooks

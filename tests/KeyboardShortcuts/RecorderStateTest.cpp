@@ -132,6 +132,11 @@ TEST_F(RecorderStateTest, KeysWhileRecordingAreTakenRefusedOrEndRecording)
             QStringLiteral(R"({"carbonKeyCode":97,"carbonModifiers":0})"), 0, false },
         { "Shift+F5 is stored", key(Key::f5, CarbonModifier::shift), true, Focus::clear,
             QStringLiteral(R"({"carbonKeyCode":96,"carbonModifiers":512})"), 0, false },
+        { "F21 alone is stored", key(Key::f21), true, Focus::clear,
+            QStringLiteral(R"({"carbonKeyCode":128,"carbonModifiers":0})"), 0, false },
+        { "F35 alone is stored", key(Key::f35), true, Focus::clear,
+            QStringLiteral(R"({"carbonKeyCode":142,"carbonModifiers":0})"), 0, false },
+        { "the keypad's 5 alone beeps", key(Key::keypad5), true, Focus::none, {}, 1, true },
         { "a key without a code beeps", std::nullopt, true, Focus::none, {}, 1, true },
         { "Control alone waits for the key", key(Key::control, CarbonModifier::control), true, Focus::none,
             {}, 0, true },
@@ -299,6 +304,35 @@ TEST_F(RecorderStateTest, AShortcutAnotherProgramHoldsIsStoredOnlyWhenForced)
     }
     // The forced shortcut cannot be grabbed: the app hears of it and can say so.
     EXPECT_FALSE(center.registeredShortcuts().contains(controlOptionK));
+}
+
+TEST_F(RecorderStateTest, F12AloneIsNeverComparedWithWhatOtherProgramsHold)
+{
+    struct Case
+    {
+        const char *name;
+        Shortcut shortcut;
+        HotKeyCombination heldElsewhere;
+        bool asked;
+    };
+    const QList<Case> cases {
+        { "F12 alone", key(Key::f12), { 0xffc9, 0 }, false },
+        { "Shift+F12", key(Key::f12, CarbonModifier::shift), { 0xffc9, 1 }, true },
+        { "Control+F12", key(Key::f12, CarbonModifier::control), { 0xffc9, 4 }, true },
+        { "F11 alone", key(Key::f11), { 0xffc8, 0 }, true },
+    };
+    alertAnswer = 0; // OK: not forced
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        center.storeShortcut(togglePanel, controlSpace);
+        hotKeys.refused = { c.heldElsewhere };
+        alerts.clear();
+        recorder->click();
+        recorder->handleKey(c.shortcut);
+        EXPECT_EQ(alerts.size(), c.asked ? 1 : 0);
+        EXPECT_EQ(center.getShortcut(togglePanel), c.asked ? controlSpace : c.shortcut);
+        recorder->focusOut();
+    }
 }
 
 TEST_F(RecorderStateTest, TheTextFollowsChangesOfItsOwnNameOnly)

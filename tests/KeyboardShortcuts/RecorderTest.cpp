@@ -9,6 +9,7 @@
 #include "platform/KeyboardMap.h"
 #include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
+#include "shell/StatusMenu.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,8 @@ protected:
         , center(defaults, hotKeyCenter)
     {
         center.declare(AppDelegate::togglePanelShortcut());
-        map.symbols = { { 10, '1' }, { 45, 'k' }, { 23, 0xff09 }, { 9, 0xff1b }, { 22, 0xff08 } };
+        map.symbols = { { 10, '1' }, { 45, 'k' }, { 23, 0xff09 }, { 9, 0xff1b }, { 22, 0xff08 }, { 24, 'q' },
+            { 59, ',' }, { 65, ' ' } };
         window = std::make_unique<RecorderHost>(center);
         recorder()->setKeyboardMap(&map);
         window->show();
@@ -169,6 +171,57 @@ TEST_F(RecorderTest, AKeyAnotherProgramsGrabTakesIsSeenOnTheDesktopAndAsked)
     EXPECT_EQ(stored(), Shortcut(Key::k, CarbonModifier::control | CarbonModifier::option));
     EXPECT_FALSE(recorder()->state().isRecording());
     EXPECT_FALSE(keys->watchesModifiers);
+}
+
+TEST_F(RecorderTest, AShortcutOfTheTrayMenuIsRefusedExceptTheOneThatOpensTheApp)
+{
+    StatusMenu menu;
+    menu.setOpenShortcut(&center, AppDelegate::togglePanelShortcut());
+    Recorder::setMainMenu(&menu);
+    QList<RecorderState::Alert> alerts;
+    recorder()->state().setAlertPresenter([&](const RecorderState::Alert &alert) {
+        alerts.append(alert);
+        return 0;
+    });
+    const Shortcut controlSpace { Key::space, CarbonModifier::control };
+    struct Case
+    {
+        const char *name;
+        int qtKey;
+        quint32 keycode;
+        quint32 typed;
+        const char *menuItem; // nullptr: taken
+    };
+    const QList<Case> cases {
+        { "Ctrl+Q", Qt::Key_Q, 24, 'q', "Quit Tindlewick" },
+        { "Ctrl+,", Qt::Key_Comma, 59, ',', "Settings..." },
+        // "Open Tindlewick" shows the very shortcut being recorded, which is no conflict.
+        { "Ctrl+Space", Qt::Key_Space, 65, ' ', nullptr },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts.clear();
+        const Shortcut before = c.menuItem ? Shortcut { Key::k, CarbonModifier::control } : controlSpace;
+        center.storeShortcut(AppDelegate::togglePanelShortcut(), before);
+        QTest::qWait(0); // the menu item follows the stored shortcut on the next turn
+        ASSERT_EQ(menu.openAction()->shortcut(), before.keySequence());
+        QTest::mouseClick(recorder(), Qt::LeftButton);
+        ASSERT_TRUE(recorder()->state().isRecording());
+        press(c.qtKey, Qt::ControlModifier, c.keycode, c.typed);
+        if (c.menuItem) {
+            ASSERT_EQ(alerts.size(), 1);
+            EXPECT_EQ(alerts.first().message,
+                RecorderState::localized("keyboard_shortcut_used_by_menu_item").arg(c.menuItem));
+            EXPECT_EQ(stored(), before);
+            EXPECT_TRUE(recorder()->state().isRecording()) << "recording goes on after the alert";
+        } else {
+            EXPECT_TRUE(alerts.isEmpty());
+            EXPECT_EQ(stored(), controlSpace);
+            EXPECT_FALSE(recorder()->state().isRecording()) << "taken: recording ends";
+        }
+        window->notes->setFocus(Qt::OtherFocusReason);
+    }
+    Recorder::setMainMenu(nullptr);
 }
 
 } // namespace

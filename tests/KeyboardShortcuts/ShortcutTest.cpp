@@ -63,6 +63,7 @@ TEST(ShortcutTest, DescriptionsShowModifiersInFixedOrderThenTheKey)
               Key { Key::k }, ModifierFlag::command | ModifierFlag::shift | ModifierFlag::option),
             QStringLiteral("\u2325\u21E7\u2318K") },
         { Shortcut::fromKey(Key { Key::f5 }, 0), QStringLiteral("F5") },
+        { Shortcut::fromKey(Key { Key::f35 }, ModifierFlag::shift), QStringLiteral("\u21E7F35") },
         { Shortcut::fromKey(Key { Key::keypad5 }, ModifierFlag::control), QStringLiteral("\u23035\u20E3") },
         { Shortcut::fromKey(Key { Key::returnKey }, ModifierFlag::function | ModifierFlag::control),
             QStringLiteral("\u2303\U0001F310\uFE0E\u21A9") },
@@ -77,6 +78,8 @@ TEST(ShortcutTest, DescriptionsShowModifiersInFixedOrderThenTheKey)
 TEST(ShortcutTest, MenuKeyEquivalentsAndQtKeySequences)
 {
     EXPECT_EQ(Shortcut::fromKey(Key { Key::f5 }, 0).menuKeyEquivalent(), QStringLiteral("\uF708"));
+    EXPECT_EQ(Shortcut::fromKey(Key { Key::f21 }, 0).menuKeyEquivalent(), QStringLiteral("\uF718"));
+    EXPECT_EQ(Shortcut::fromKey(Key { Key::f35 }, 0).keySequence(), QKeySequence(Qt::Key_F35));
     EXPECT_FALSE(Shortcut::fromKey(Key { Key::keypad5 }, 0).menuKeyEquivalent());
     EXPECT_EQ(
         Shortcut::fromKey(Key { Key::c }, ModifierFlag::command).menuKeyEquivalent(), QStringLiteral("c"));
@@ -129,7 +132,7 @@ TEST(ShortcutTest, RandomAndTruncatedJsonNeverCrashes)
 TEST(ShortcutTest, EveryKeyMapsToAnXSymbolAndBack)
 {
     int mapped = 0;
-    for (qint64 code = 0; code < 0x80; ++code) {
+    for (qint64 code = 0; code <= Key::f35; ++code) {
         const Shortcut shortcut { code, CarbonModifier::control | CarbonModifier::shift };
         const std::optional<quint32> keysym = shortcut.x11KeySymbol();
         if (!keysym)
@@ -141,7 +144,9 @@ TEST(ShortcutTest, EveryKeyMapsToAnXSymbolAndBack)
         EXPECT_EQ(back->carbonKeyCode, code);
         EXPECT_EQ(back->carbonModifiers, shortcut.carbonModifiers);
     }
-    EXPECT_EQ(mapped, 113 - 1); // every named key but Function, which X cannot grab
+    // Every named key but Function, which X cannot grab, and F21 to F35.
+    EXPECT_EQ(mapped, 113 - 1 + 15);
+    EXPECT_EQ(Shortcut::fromX11(0xffd2 /* F21 */, 0), Shortcut(Key::f21, 0));
     // Control 4, Shift 1, Mod1 (Option) 8, Mod4 (Command) 64; Lock and NumLock never count.
     EXPECT_EQ(Shortcut::fromX11(0x20, 4 | 2 | 16), controlSpace);
     EXPECT_EQ(Shortcut::fromX11('K', 1 | 8 | 64)->carbonModifiers,

@@ -4,6 +4,7 @@
 #include "MediaTestSupport.h"
 #include "capture/ImageExtraction.h"
 #include "detection/HighlightedLinesBlob.h"
+#include "support/OlderHighlightBlob.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,10 @@ TEST_F(BackgroundEnrichmentTest, TheRefreshAtStartTakesOnlyItemsWithoutPreviewLi
     highlights->persistLines(*items[1], { { 0, AttributedText::plain(QStringLiteral("row")) } }, dark,
         HighlightTheme::github, QStringLiteral("grid"));
     items[2]->setHighlightedLinesData(QByteArray("damaged"));
+    // So has one whose blob is of the binary form lines were once kept in, tagged as today's.
+    items[3]->setHighlightedLinesData(olderHighlightBlob());
+    items[3]->setHighlightedLinesTheme(QStringLiteral("GitHub"));
+    items[3]->setHighlightedLinesIsDark(dark);
     ASSERT_TRUE(context().save().ok);
 
     QSignalSpy scheduled(enrichment.get(), &BackgroundEnrichment::refreshScheduled);

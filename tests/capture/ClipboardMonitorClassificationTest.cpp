@@ -241,6 +241,43 @@ TEST_F(ClipboardMonitorClassificationTest, Links)
     EXPECT_EQ(classify(titled)->item->linkTitle(), std::nullopt);
 }
 
+TEST_F(ClipboardMonitorClassificationTest, ATextHoldingABlacklistedLinkAmongOtherWordsIsKeptOut)
+{
+    m_settings->setExcludedURLPatterns(QStringLiteral("intranet.example.com\nexample.org/private\nbank"));
+    const QString longText = QString(60'000, u'x').replace(u'x', QStringLiteral("a ")) + u'\n';
+    const struct
+    {
+        const char *name;
+        QString text;
+        bool kept;
+    } cases[] = {
+        { "a link in a sentence", "see https://intranet.example.com/secret now", false },
+        { "a subdomain without a scheme, in brackets and a full stop",
+            "Notes (wiki.intranet.example.com/page).", false },
+        { "in angle brackets on a line of its own", "Minutes\n<https://intranet.example.com/m/3>\nEnd",
+            false },
+        { "glued to a word", "link:https://intranet.example.com/x", false },
+        { "a path entry and a link under it", "read https://example.org/private/plan first", false },
+        { "a word entry inside a link", "log in at https://mybank.example.net/login", false },
+        { "a link past the length of link detection", longText + "https://intranet.example.com/", false },
+        { "a host that only contains the entry", "see https://notintranet.example.com/ now", true },
+        { "the entry named after another link", "https://other.net/?next=https://intranet.example.com/ ok",
+            true },
+        { "a path beside the entry's", "read https://example.org/privateer first", true },
+        { "the word entry outside any link", "the bank is closed today", true },
+        { "the site named as an e-mail address", "mail someone@intranet.example.com", true },
+        { "a long text without such a link", longText, true },
+    };
+    m_classifier.detection = {};
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(classify(textSnapshot(test.text)).has_value(), test.kept);
+    }
+    // Without a blacklist nothing is kept out.
+    m_settings->setExcludedURLPatterns(QString());
+    EXPECT_TRUE(classify(textSnapshot(cases[0].text)));
+}
+
 TEST_F(ClipboardMonitorClassificationTest, ColoursFromText)
 {
     const struct

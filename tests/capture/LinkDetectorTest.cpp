@@ -108,3 +108,33 @@ TEST(LinkDetectorTest, WholeTextLinks)
     for (const auto &test : cases)
         EXPECT_EQ(LinkDetector::linkForText(QString::fromUtf8(test.text)), test.link) << test.text;
 }
+
+TEST(LinkDetectorTest, LinksAmongTheWordsOfAText)
+{
+    const struct
+    {
+        const char *text;
+        QStringList links;
+    } cases[] = {
+        { "see https://example.com now", { "https://example.com" } },
+        { "two: example.com and http://localhost:8080/x.", { "example.com", "http://localhost:8080/x" } },
+        { "(https://example.com/a), \"www.example.org\"; <http://example.net/b>",
+            { "https://example.com/a", "www.example.org", "http://example.net/b" } },
+        { "wiki en.wikipedia.org/wiki/Foo_(bar) and (en.wikipedia.org/wiki/Foo_(bar))",
+            { "en.wikipedia.org/wiki/Foo_(bar)", "en.wikipedia.org/wiki/Foo_(bar)" } },
+        { "url=https://example.com/x?y=1 glued", { "https://example.com/x?y=1" } },
+        { "https://example.com/?next=https://example.org/ keeps its first",
+            { "https://example.com/?next=https://example.org/" } },
+        { "\tline\nhttps://example.com/\r\nnext", { "https://example.com/" } },
+        { "no links: someone@example.com, 1.5, readme.txt, ftp://example.com/f, end.", {} },
+        { "", {} },
+        { "   ", {} },
+    };
+    for (const auto &test : cases) {
+        const QString text = QString::fromUtf8(test.text);
+        QStringList found;
+        for (QStringView link : LinkDetector::linksInText(text))
+            found.append(link.toString());
+        EXPECT_EQ(found, test.links) << test.text;
+    }
+}

@@ -7,6 +7,7 @@
 #include "model/StoreTestSupport.h"
 #include "platform/MemoryPressureMonitor.h"
 #include "platform/UserDefaults.h"
+#include "support/OlderHighlightBlob.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -247,6 +248,9 @@ TEST_F(HighlightCacheServiceTest, PersistedLinesAnswerOnlyInTheirThemeAndAppeara
     damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 0x40);
     item->setHighlightedLinesData(damaged);
     EXPECT_FALSE(cache->cachedHighlight(*item, 0, true, HighlightTheme::github, preview));
+    item->setHighlightedLinesData(olderHighlightBlob());
+    EXPECT_FALSE(cache->cachedHighlight(*item, 0, true, HighlightTheme::github, preview))
+        << "a blob of the older form is read as none";
     ClipboardItemPtr other = storedCode(QStringLiteral("x = 1"));
     cache->persistLines(
         *other, { { 0, coloured(QStringLiteral("x = 1")) } }, true, HighlightTheme::github, preview);
@@ -281,11 +285,13 @@ TEST_F(HighlightCacheServiceTest, PersistingKeepsLinesOfTheSameTagsAndDropsOther
         *item, { { 0, coloured(QStringLiteral("a")) } }, true, HighlightTheme::solarized, preview);
     EXPECT_EQ(names(), QStringList { QStringLiteral("preview_0") });
     EXPECT_EQ(item->highlightedLinesTheme(), QStringLiteral("Solarized"));
-    // Bytes that are not ours are started afresh.
-    item->setHighlightedLinesData(QByteArray("{\"preview_0\":\"YnBsaXN0\"}"));
-    cache->persistLines(
-        *item, { { 3, coloured(QStringLiteral("d")) } }, true, HighlightTheme::solarized, preview);
-    EXPECT_EQ(names(), QStringList { QStringLiteral("preview_3") });
+    // Bytes that are not ours, and blobs of the older form, are started afresh.
+    for (const QByteArray &foreign : { QByteArray("{\"preview_0\":\"YnBsaXN0\"}"), olderHighlightBlob() }) {
+        item->setHighlightedLinesData(foreign);
+        cache->persistLines(
+            *item, { { 3, coloured(QStringLiteral("d")) } }, true, HighlightTheme::solarized, preview);
+        EXPECT_EQ(names(), QStringList { QStringLiteral("preview_3") });
+    }
 }
 
 TEST_F(HighlightCacheServiceTest, PrehighlightCachesAndPersistsTheFirstFortyLinesWithTheEngine)

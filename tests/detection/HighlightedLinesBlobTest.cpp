@@ -1,10 +1,13 @@
 #include "detection/HighlightedLinesBlob.h"
 
 #include "detection/highlight/Highlight.h"
+#include "support/OlderHighlightBlob.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -33,24 +36,9 @@ HighlightedLinesBlob::Lines sampleLines()
         styled(QStringLiteral(
             "<span class=\"i\"># note</span> <span class=\"u\">link</span> <span class=\"x\">old</span>")));
     lines.insert(QStringLiteral("grid_3"), AttributedText::plain(QStringLiteral("\tplain\ttabs")));
+    // Enough "?" characters that its base64 form holds slashes.
+    lines.insert(QStringLiteral("grid_4"), AttributedText::plain(QStringLiteral("???? >>>> ????")));
     return lines;
-}
-
-// A blob with a correct header and checksum around any payload.
-QByteArray framed(
-    const QByteArray &payload, quint32 entryCount, quint8 version = HighlightedLinesBlob::version)
-{
-    QByteArray blob("TWHL");
-    blob.append(char(version));
-    blob.append(3, '\0');
-    const auto append = [&blob](auto value) {
-        value = qToLittleEndian(value);
-        blob.append(reinterpret_cast<const char *>(&value), sizeof value);
-    };
-    append(entryCount);
-    append(quint32(payload.size()));
-    append(HighlightedLinesBlob::checksum(payload.constData(), payload.size()));
-    return blob + payload;
 }
 
 QByteArray u16(quint16 value)
@@ -64,16 +52,35 @@ QByteArray u32(quint32 value)
     return QByteArray(reinterpret_cast<const char *>(&value), 4);
 }
 
-// One entry as the format lays it out: a name, a text and plain runs.
-QByteArray entry(const QByteArray &name, const QString &text, const QList<std::pair<quint32, quint32>> &runs)
+// An archive as the format lays it out: a header, a text and plain runs.
+QByteArray archived(const QString &text, const QList<std::pair<quint32, quint32>> &runs,
+    const QByteArray &header = QByteArray("TWAT\x01", 5))
 {
-    QByteArray body = u16(quint16(name.size())) + name + u32(quint32(text.size()));
+    QByteArray bytes = header + u32(quint32(text.size()));
     for (QChar c : text)
-        body += u16(c.unicode());
-    body += u32(quint32(runs.size()));
+        bytes += u16(c.unicode());
+    bytes += u32(quint32(runs.size()));
     for (const auto &[start, length] : runs)
-        body += u32(start) + u32(length) + u16(0);
-    return u32(quint32(body.size())) + body;
+        bytes += u32(start) + u32(length) + u16(0);
+    return bytes;
+}
+
+QByteArray blobOf(const QByteArray &members)
+{
+    return "{" + members + "}";
+}
+QByteArray member(const char *name, const QByteArray &archive)
+{
+    return QByteArray("\"") + name + "\":\"" + archive.toBase64() + "\"";
+}
+
+// Whether a line is one a view can show: every run within its text.
+bool runsWithinText(const AttributedText &line)
+{
+    return std::all_of(line.formats.begin(), line.formats.end(), [&](const QTextLayout::FormatRange &range) {
+        return range.start >= 0 && range.length >= 0
+            && qint64(range.start) + range.length <= line.text.size();
+    });
 }
 
 } // namespace
@@ -104,62 +111,134 @@ TEST(HighlightedLinesBlobTest, LinesComeBackAsTheyWereWritten)
     EXPECT_EQ(HighlightedLinesBlob::lineName(u"grid", 12), QStringLiteral("grid_12"));
 }
 
-TEST(HighlightedLinesBlobTest, DamagedOrForeignBlobsAreEmpty)
+TEST(HighlightedLinesBlobTest, TheBlobIsOneJsonObjectOfBase64Archives)
 {
-    const QByteArray blob = HighlightedLinesBlob::encode(sampleLines());
-    const auto unreadable = [](const QByteArray &bytes) {
-        return !HighlightedLinesBlob::decode(bytes) && !HighlightedLinesBlob::line(bytes, u"preview_0")
-            && !HighlightedLinesBlob::hasContext(bytes, u"preview");
-    };
+    const HighlightedLinesBlob::Lines lines = sampleLines();
+    const QByteArray blob = HighlightedLinesBlob::encode(lines);
+    EXPECT_EQ(HighlightedLinesBlob::encode({}), QByteArray("{}"));
 
-    // Every truncation, and every single flipped bit, anywhere.
-    for (qsizetype size = 0; size < blob.size(); ++size)
-        EXPECT_TRUE(unreadable(blob.first(size))) << "cut to " << size;
-    for (qsizetype i = 0; i < blob.size(); ++i) {
-        for (int bit = 0; bit < 8; ++bit) {
-            QByteArray flipped = blob;
-            flipped[i] = char(flipped[i] ^ (1 << bit));
-            ASSERT_TRUE(unreadable(flipped)) << "byte " << i << " bit " << bit;
-        }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(blob, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << blob.constData();
+    ASSERT_TRUE(document.isObject());
+    const QJsonObject object = document.object();
+    EXPECT_EQ(object.keys(), QStringList(lines.keys()));
+    bool sawSlash = false;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        ASSERT_TRUE(it.value().isString());
+        const QByteArray base64 = it.value().toString().toLatin1();
+        sawSlash = sawSlash || base64.contains('/');
+        // Standard base64 with its padding: it encodes back to the same text.
+        const QByteArray archive = QByteArray::fromBase64(base64);
+        EXPECT_EQ(archive.toBase64(), base64);
+        EXPECT_TRUE(archive.startsWith("TWAT\x01"));
+        EXPECT_EQ(HighlightedLinesBlob::unarchive(archive), lines.value(it.key()));
     }
-    EXPECT_TRUE(unreadable(blob + '\0')) << "a byte more";
+    ASSERT_TRUE(sawSlash) << "the sample has no slash to escape";
 
-    // Sound checksums around unsound contents.
-    const QByteArray good = entry("preview_0", QStringLiteral("abc"), { { 0, 3 } });
-    ASSERT_TRUE(HighlightedLinesBlob::decode(framed(good, 1)));
+    // Compact, and every slash written "\/".
+    EXPECT_FALSE(blob.contains(' ') || blob.contains('\n'));
+    for (qsizetype i = blob.indexOf('/'); i >= 0; i = blob.indexOf('/', i + 1))
+        EXPECT_EQ(blob[i - 1], '\\') << "at " << i;
+
+    // Readers take it in any member order and escaping.
+    const QByteArray reordered = "{ \"preview_0\" : \""
+        + HighlightedLinesBlob::archive(lines[QStringLiteral("preview_0")]).toBase64().replace("/", "\\/")
+        + "\",\n \"grid_3\":\"" + HighlightedLinesBlob::archive(lines[QStringLiteral("grid_3")]).toBase64()
+        + "\" }";
+    const std::optional<HighlightedLinesBlob::Lines> read = HighlightedLinesBlob::decode(reordered);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->value(QStringLiteral("preview_0")), lines[QStringLiteral("preview_0")]);
+    EXPECT_EQ(read->value(QStringLiteral("grid_3")), lines[QStringLiteral("grid_3")]);
+}
+
+TEST(HighlightedLinesBlobTest, DamagedForeignOrOlderBlobsReadAsEmpty)
+{
+    const QByteArray good = archived(QStringLiteral("abc"), { { 0, 3 } });
+    ASSERT_TRUE(HighlightedLinesBlob::decode(blobOf(member("preview_0", good))));
+    const QByteArray mixed = blobOf(member("preview_0", good) + "," + member("preview_1", good.chopped(1)));
+    const QByteArray older = olderHighlightBlob();
     struct Case
     {
         const char *name;
         QByteArray blob;
     };
     const Case cases[] = {
-        { "another version", framed(good, 1, 2) },
-        { "more entries than there are", framed(good, 2) },
-        { "fewer entries than there are", framed(good + entry("preview_1", QStringLiteral("d"), {}), 1) },
-        { "a run past its text", framed(entry("preview_0", QStringLiteral("abc"), { { 2, 2 } }), 1) },
-        { "a run far past its text",
-            framed(entry("preview_0", QStringLiteral("abc"), { { 0xFFFFFFF0u, 0x20 } }), 1) },
-        { "a text longer than its entry", framed(u32(10) + u16(1) + "p" + u32(1000) + "xx", 1) },
-        { "an entry longer than the blob", framed(u32(1000) + good.mid(4), 1) },
-        { "a run count past its entry",
-            framed(entry("preview_0", QStringLiteral("a"), {}).chopped(4) + u32(0x10000000), 1) },
-        { "the same name twice", framed(good + good, 2) },
-        { "no name", framed(entry("", QStringLiteral("a"), {}), 1) },
-        { "a huge entry count", framed(good, 0xFFFFFFFFu) },
-        { "not ours", QByteArray("{\"preview_0\":\"YnBsaXN0\"}") },
+        { "the older binary form", older },
+        { "nothing", QByteArray() },
+        { "a JSON array", "[\"" + good.toBase64() + "\"]" },
+        { "a number instead of a string", "{\"preview_0\":12}" },
+        { "a string that is no base64", "{\"preview_0\":\"not base64!\"}" },
+        { "an archive of another system", blobOf(member("preview_0", QByteArray("bplist00\xd4\x01\x02"))) },
+        { "another archive version",
+            blobOf(member("preview_0", archived(QStringLiteral("abc"), {}, QByteArray("TWAT\x02", 5)))) },
+        { "an unnamed line", blobOf(member("", good)) },
+        { "one sound line and one damaged", mixed },
+        { "JSON cut short", blobOf(member("preview_0", good)).chopped(2) },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(unreadable(c.blob));
+        EXPECT_FALSE(HighlightedLinesBlob::decode(c.blob));
+        EXPECT_FALSE(HighlightedLinesBlob::hasContext(c.blob, u"preview"));
     }
+    // Asked for one line, a reader does not care for the others.
+    const std::optional<AttributedText> soundLine = HighlightedLinesBlob::line(mixed, u"preview_0");
+    ASSERT_TRUE(soundLine);
+    EXPECT_EQ(soundLine->text, QStringLiteral("abc"));
+    EXPECT_FALSE(HighlightedLinesBlob::line(mixed, u"preview_1"));
+    EXPECT_FALSE(HighlightedLinesBlob::line(older, u"preview_0"));
+}
 
-    // Random bytes, with and without our header.
+TEST(HighlightedLinesBlobTest, DamagedArchivesAreNoLineAndNeverCrash)
+{
+    const QByteArray good = HighlightedLinesBlob::archive(sampleLines()[QStringLiteral("preview_1")]);
+    ASSERT_TRUE(HighlightedLinesBlob::unarchive(good));
+
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        { "a byte more", good + '\0' },
+        { "a run past its text", archived(QStringLiteral("abc"), { { 2, 2 } }) },
+        { "a run far past its text", archived(QStringLiteral("abc"), { { 0xFFFFFFF0u, 0x20 } }) },
+        { "a text longer than the archive", QByteArray("TWAT\x01", 5) + u32(1000) + "xx" },
+        { "a huge run count", archived(QStringLiteral("a"), {}).chopped(4) + u32(0x10000000) },
+        { "another header", archived(QStringLiteral("a"), {}, QByteArray("TWHL\x01", 5)) },
+    };
+    for (const Case &c : cases)
+        EXPECT_FALSE(HighlightedLinesBlob::unarchive(c.bytes)) << c.name;
+
+    // Every truncation reads as nothing.
+    for (qsizetype size = 0; size < good.size(); ++size)
+        EXPECT_FALSE(HighlightedLinesBlob::unarchive(good.first(size))) << "cut to " << size;
+    // Flipped bytes and random bytes, with and without the header: no crash, and whatever
+    // still reads is a line a view can draw.
     QRandomGenerator random(14);
-    for (int round = 0; round < 500; ++round) {
-        QByteArray noise(random.bounded(0, 400), Qt::Uninitialized);
-        for (char &byte : noise)
-            byte = char(random.bounded(256));
-        EXPECT_TRUE(unreadable(noise));
-        EXPECT_TRUE(unreadable(QByteArray("TWHL\x01") + noise));
+    int read = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        if (round % 3 == 0) {
+            bytes = good;
+            for (int flips = random.bounded(1, 4); flips > 0; --flips)
+                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+        } else {
+            bytes = QByteArray(random.bounded(0, 200), Qt::Uninitialized);
+            for (char &byte : bytes)
+                byte = char(random.bounded(256));
+            if (round % 3 == 1)
+                bytes.prepend(QByteArray("TWAT\x01", 5));
+        }
+        if (const std::optional<AttributedText> line = HighlightedLinesBlob::unarchive(bytes)) {
+            ++read;
+            EXPECT_TRUE(runsWithinText(*line)) << "round " << round;
+        }
+        // The same bytes inside a blob: no crash either.
+        const QByteArray blob = blobOf(member("preview_0", bytes));
+        EXPECT_EQ(HighlightedLinesBlob::line(blob, u"preview_0").has_value(),
+            HighlightedLinesBlob::unarchive(bytes).has_value());
     }
+    EXPECT_GT(read, 0) << "no damaged archive read at all: the check of runs was never reached";
 }

@@ -446,6 +446,41 @@ TEST_F(LinkMetadataServiceTest, ThePagesWithAThumbnailAreServedFromTheCache)
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/nothing")), 3);
 }
 
+TEST_F(LinkMetadataServiceTest, APageWithNeitherTitleNorPictureGivesNothingAndIsNotRemembered)
+{
+    m_server.setResponse(
+        QStringLiteral("/p.png"), LocalHttpServer::image(encodedColour(QSize(30, 30), Qt::red)));
+    struct Case
+    {
+        const char *name;
+        QString head;
+        bool empty;
+    };
+    const Case cases[] = {
+        { "a description alone", QStringLiteral(R"(<meta name="description" content="Only this">)"), true },
+        { "a description and a picture that is gone",
+            QStringLiteral(R"(<meta property="og:description" content="D">)"
+                           R"(<meta property="og:image" content="/gone.png">)"),
+            true },
+        { "an empty page", QString(), true },
+        { "a picture without a title",
+            QStringLiteral(R"(<meta property="og:description" content="D">)"
+                           R"(<meta property="og:image" content="/p.png">)"),
+            false },
+        { "a title without a picture", QStringLiteral(R"(<meta property="og:title" content="T">)"), false },
+        { "the document's title alone", QStringLiteral("<title>Document</title>"), false },
+    };
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = QStringLiteral("/quiet%1").arg(++index);
+        m_server.setResponse(path, LocalHttpServer::page(html(c.head)));
+        const LinkMetadata metadata = fetch(path);
+        EXPECT_EQ(metadata.isEmpty(), c.empty);
+        EXPECT_EQ(cached(path).has_value(), !c.empty);
+    }
+}
+
 TEST_F(LinkMetadataServiceTest, TheCacheKeepsTheLast100Pages)
 {
     const auto key = [](int n) { return QStringLiteral("https://example.com/%1").arg(n); };

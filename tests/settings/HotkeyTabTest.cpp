@@ -123,6 +123,30 @@ TEST_F(HotkeyTabTest, ThePanelsSevenKeysAreListedInEitherMode)
     }
 }
 
+TEST_F(HotkeyTabTest, TheShortcutLimitationsAreWrittenForThisDesktop)
+{
+    auto tab = makeTab();
+    const QStringList expected {
+        QStringLiteral("Shortcut limitations"),
+        QStringLiteral(
+            "Shortcuts of Tindlewick's own menu (e.g., Ctrl+Q) are reserved, and everyday ones (e.g., "
+            "Ctrl+C, Ctrl+V) would no longer reach other programs once Tindlewick uses them."),
+        QStringLiteral("Shortcuts another program holds (e.g., an input method's Ctrl+Space) must be freed "
+                       "there or in your desktop's keyboard settings before use."),
+    };
+    for (const QString &text : expected) {
+        const QList<QLabel *> labels = tab->findChildren<QLabel *>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel *label) {
+            return label->text() == text;
+        })) << text.toStdString();
+    }
+    // No key of another system's keyboard is named.
+    for (const QLabel *label : tab->findChildren<QLabel *>()) {
+        for (const char16_t *symbol : { u"\u2318", u"\u2325", u"\u2303", u"System Settings" })
+            EXPECT_FALSE(label->text().contains(QStringView(symbol))) << label->text().toStdString();
+    }
+}
+
 TEST_F(HotkeyTabTest, TheLinkOpensTheDesktopsKeyboardSettings)
 {
     auto tab = makeTab();

@@ -16,6 +16,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "model/SqliteConnection.h"
 #include "settings/AppearanceTab.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <sqlite3.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -163,6 +165,29 @@ int codeItemsHighlightedIn(const QString &storePath, const QString &theme)
     return count;
 }
 
+// The lines kept with the code item of the store, as the file holds them, read by SQLite's own
+// JSON functions: whether they are valid JSON, the JSON type of their "preview_0" and its value.
+struct StoredLinesJson
+{
+    qint64 valid = -1;
+    QString firstType;
+    QString first;
+};
+std::optional<StoredLinesJson> storedLinesJson(const QString &storePath)
+{
+    SqliteConnection store;
+    if (!store.open(storePath, SQLITE_OPEN_READONLY))
+        return std::nullopt;
+    SqliteStatement query = store.prepare(QStringLiteral(
+        "SELECT json_valid(CAST(e.value AS TEXT)), json_type(CAST(e.value AS TEXT), '$.preview_0'), "
+        "json_extract(CAST(e.value AS TEXT), '$.preview_0') FROM ClipboardItemExternal e "
+        "JOIN ClipboardItem i ON i.pk = e.item WHERE i.itemType = 'code' AND e.field = ?"));
+    query.bindInt64(1, qint64(ItemField::highlightedLinesData));
+    if (!query.isValid() || !query.step())
+        return std::nullopt;
+    return StoredLinesJson { query.int64(0), query.text(1), query.text(2) };
+}
+
 // Takes screenshots until the panel shows at least `rows` rows in the colour and none in the
 // other; keeps the last. The rows in the colour, then those in the other.
 std::pair<int, int> waitForColouredRows(const QRect &panel, QColor colour, int rows, QColor other,
@@ -248,7 +273,7 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWith
         << "the engine was started: " << app.output().toStdString();
 }
 
-TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetTheirPreviews)
+TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCoverArtGetTheirPreviews)
 {
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
@@ -265,6 +290,16 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeAPictureAndASongWithCoverArtGetThe
         external.copyWithXclip("#!/usr/bin/env python3\nimport sys\n\ndef main():\n    print(sys.argv)\n"));
     ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
         std::chrono::seconds(20)));
+    // Kept as one JSON object whose "preview_0" is the first line's archive in base64.
+    const std::optional<StoredLinesJson> json = storedLinesJson(storePath());
+    ASSERT_TRUE(json);
+    EXPECT_EQ(json->valid, 1);
+    EXPECT_EQ(json->firstType, QStringLiteral("text"));
+    const std::optional<AttributedText> firstLine
+        = HighlightedLinesBlob::unarchive(QByteArray::fromBase64(json->first.toLatin1()));
+    ASSERT_TRUE(firstLine) << json->first.toStdString();
+    EXPECT_EQ(firstLine->text, QStringLiteral("#!/usr/bin/env python3"));
+    EXPECT_FALSE(firstLine->formats.isEmpty()) << "the line was kept without its colours";
     QTest::qWait(400); // the next copy is a change of its own
 
     // A picture: orange on the left, teal on the right.

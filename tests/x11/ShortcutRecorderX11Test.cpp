@@ -71,9 +71,9 @@ class ShortcutRecorderX11Test : public SettingsWindowTest
 {
 protected:
     // The app with its settings open on the Hotkey tab and its recorder recording.
-    std::unique_ptr<AppProcess> startAppRecording()
+    std::unique_ptr<AppProcess> startAppRecording(const QHash<QString, QString> &environment = {})
     {
-        auto app = startApp();
+        auto app = startApp(environment);
         EXPECT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
         EXPECT_TRUE(showTab(SettingsView::hotkey));
         EXPECT_TRUE(
@@ -234,6 +234,43 @@ TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOve
         << "the notice is hidden under the settings window, which stays above other windows";
     QTest::qWait(300);
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("notice-over-settings-without-tray.png"))).isNull());
+}
+
+// The tray menu stands for the app's menu: its Ctrl+Q is refused with an alert that names the
+// item. F12 alone is taken even while another program holds it, without asking; the app tells
+// afterwards that the key may not reach it.
+TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQIsRefusedAndF12AloneIsTakenWithoutAsking)
+{
+    X11GlobalHotKeys holder(*connection);
+    QString error;
+    ASSERT_TRUE(holder.grab({ 0xffc9 /* F12 */, 0 }, &error)) << error.toStdString();
+    auto app = startAppRecording({ { QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1") } });
+
+    ASSERT_TRUE(press(QStringLiteral("ctrl+q")));
+    ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
+    const QString menuAlert = QStringLiteral("[Recorder] Alert shown: The menu item \u201cQuit "
+                                             "Tindlewick\u201d already answers to this shortcut.");
+    EXPECT_TRUE(waitUntil([&] { return app->output().contains(menuAlert); })) << app->output().toStdString();
+    QTest::qWait(300);
+    EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-menu-conflict.png"))).isNull());
+    ASSERT_TRUE(press(QStringLiteral("Return")));
+    ASSERT_TRUE(
+        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));
+    EXPECT_EQ(storedShortcut(), controlSpaceJson);
+    EXPECT_TRUE(app->isRunning());
+
+    // Still recording: F12, which this test process holds.
+    ASSERT_TRUE(press(QStringLiteral("F12")));
+    EXPECT_TRUE(waitUntil([&] {
+        return storedShortcut() == QStringLiteral(R"({"carbonKeyCode":111,"carbonModifiers":0})");
+    })) << storedShortcut().toStdString();
+    EXPECT_TRUE(
+        waitUntil([&] { return app->output().contains(QStringLiteral("F12 may not reach Tindlewick")); },
+            std::chrono::seconds(10)))
+        << app->output().toStdString();
+    EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 1)
+        << "F12 was asked about: " << app->output().toStdString();
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-f12.png")).isNull());
 }
 
 TEST_F(ShortcutRecorderX11Test, ControlSpaceOpensNothingWhileTheRecorderRecords)
