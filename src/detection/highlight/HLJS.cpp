@@ -85,12 +85,14 @@ private:
             throw HLJSError(HLJSError::Code::contextIsNil);
 
         QString path = m_owner.m_scriptPath;
-        if (path.isEmpty())
+        if (path.isEmpty()) {
             path = Bundle::pathForResource(QStringLiteral("highlight.min"), QStringLiteral("js"));
-        else if (!QFileInfo::exists(path))
-            path.clear();
-        if (path.isEmpty())
-            throw HLJSError(HLJSError::Code::fileNotFound);
+            if (path.isEmpty())
+                throw HLJSError(HLJSError::Code::fileNotFound,
+                    QStringLiteral("highlight.min.js (") + Bundle::searchedFolders() + QLatin1Char(')'));
+        } else if (!QFileInfo::exists(path)) {
+            throw HLJSError(HLJSError::Code::fileNotFound, path);
+        }
 
         QFile file(path);
         ++m_owner.m_scriptReadCount;

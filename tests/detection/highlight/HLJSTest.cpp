@@ -182,7 +182,8 @@ TEST(HLJSTest, TheBundleScriptIsFoundOnceItAppears)
     HLJS bridge;
     const Outcome before = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
     EXPECT_EQ(before.error, HLJSError::Code::fileNotFound);
-    EXPECT_EQ(HLJSError(*before.error).message(), QStringLiteral("HLJSError.fileNotFound"));
+    EXPECT_EQ(HLJSError(*before.error, before.detail).message(),
+        QStringLiteral("HLJSError.fileNotFound: highlight.min.js (looked in %1)").arg(dir.path()));
 
     ASSERT_FALSE(writeScript(dir, QStringLiteral("highlight.min.js"), kRecordingScript).isEmpty());
     const Outcome after = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
