@@ -39,7 +39,7 @@ has_code_item() { [ "$(code_items "$1")" = 1 ]; }
 app_running() { kill -0 "$app" 2>/dev/null || fail "the installed app quit: $(cat "$1")"; }
 copy_until_stored() {
   app_running "$2"
-  printf '%s' "$snippet" | xclip -selection clipboard
+  printf "%s" "$snippet" | xclip -selection clipboard 2>/dev/null
   wait_for 2 has_code_item "$1"
 }
 app_gone() { ! kill -0 "$app" 2>/dev/null; }
@@ -63,16 +63,16 @@ check_running_app() {
   app=$!
   trap 'kill $app 2>/dev/null || true' EXIT
 
-  wait_for 30 test -s "$store" || fail "the installed app made no store at $store: $(cat "$log")"
+  wait_for 60 test -s "$store" || fail "the installed app made no store at $store: $(cat "$log")"
   # The app may start watching the clipboard a moment after it made its store: copy again
   # until the item is there.
-  wait_for 30 copy_until_stored "$store" "$log" || fail "no $snippet_language code item in the store:" \
+  wait_for 60 copy_until_stored "$store" "$log" || fail "no $snippet_language code item in the store:" \
     "$(sqlite3 -readonly "$store" 'SELECT itemType, codeLanguage, guesslangLanguage FROM ClipboardItem')" \
     "$(cat "$log")"
   ! grep -E 'Could not (find|read)' "$log" || fail "the installed app misses a resource"
   echo "check-install: the copied snippet is stored as $snippet_language code"
 
-  wait_for 30 open_panel "$log" || fail "no window of the installed app appeared on Control+Space: $(cat "$log")"
+  wait_for 60 open_panel "$log" || fail "no window of the installed app appeared on Control+Space: $(cat "$log")"
   window=$(xdotool search --onlyvisible --pid "$app" | head -n 1)
   xprop -id "$window" WM_CLASS | grep -q "\"$wm_class\"\$" \
     || fail "the panel's WM_CLASS ($(xprop -id "$window" WM_CLASS)) is not the menu entry's $wm_class"
