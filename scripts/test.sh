@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, and runs every test:
 # first the normal build (unit and X11 tests), then the unit tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the normal build installed and packaged.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -13,4 +13,6 @@ jobs=$(nproc 2>/dev/null || echo 2)
   -DTINDLEWICK_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" --timeout 900 -L unit)
+# Installed as a user installs it: the layout, the installed app at work, the Debian package.
+"$root/scripts/check-install.sh" "$root/build"
 echo "All tests passed."

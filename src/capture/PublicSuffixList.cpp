@@ -28,13 +28,17 @@ const PublicSuffixList &PublicSuffixList::shared()
 {
     static const PublicSuffixList list = [] {
         QString path = Bundle::pathForResource(QStringLiteral("public_suffix_list"), QStringLiteral("dat"));
-        if (path.isEmpty())
+        QString tried;
+        if (path.isEmpty()) {
+            tried
+                = QStringLiteral(" (public_suffix_list.dat: ") + Bundle::searchedFolders() + QLatin1Char(')');
             path = systemListPath;
+        }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             printDiagnostic(QStringLiteral(
-                "[PublicSuffixList] Could not read %1: links without a scheme are not recognised")
-                                .arg(path));
+                "[PublicSuffixList] Could not read %1%2: links without a scheme are not recognised")
+                                .arg(path, tried));
             return PublicSuffixList();
         }
         return parse(QString::fromUtf8(file.readAll()));

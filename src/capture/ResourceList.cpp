@@ -31,7 +31,10 @@ QStringList load(const QString &name)
     const QString path = Bundle::pathForResource(name, QStringLiteral("txt"));
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        printDiagnostic(QStringLiteral("[ResourceList] Could not read the list \"%1.txt\"").arg(name));
+        const QString where
+            = path.isEmpty() ? Bundle::searchedFolders() : path + QStringLiteral(": ") + file.errorString();
+        printDiagnostic(
+            QStringLiteral("[ResourceList] Could not read the list \"%1.txt\" (%2)").arg(name, where));
         return {};
     }
     return parse(QString::fromUtf8(file.readAll()));

@@ -276,7 +276,8 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwo
 {
     const QString path = Bundle::pathForResource(QStringLiteral("guesslang"), QStringLiteral("bin"));
     if (path.isEmpty()) {
-        report(QStringLiteral("Could not find guesslang.bin in bundle"));
+        report(QStringLiteral("Could not find guesslang.bin in bundle (") + Bundle::searchedFolders()
+            + QLatin1Char(')'));
         return nullptr;
     }
     QFile file(path);

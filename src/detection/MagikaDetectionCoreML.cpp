@@ -206,13 +206,15 @@ bool MagikaDetectionCoreML::loadModel()
     QMutexLocker loadLock(&m_loadMutex);
     const QString modelPath = Bundle::pathForResource(QStringLiteral("Magika"), QStringLiteral("mlmodelc"));
     if (modelPath.isEmpty()) {
-        report(QStringLiteral("Could not find Magika.mlmodelc in bundle"));
+        report(QStringLiteral("Could not find Magika.mlmodelc in bundle (") + Bundle::searchedFolders()
+            + QLatin1Char(')'));
         return false;
     }
     const QString labelsPath
         = Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt"));
     if (labelsPath.isEmpty()) {
-        report(QStringLiteral("Could not find magika_labels.txt in bundle"));
+        report(QStringLiteral("Could not find magika_labels.txt in bundle (") + Bundle::searchedFolders()
+            + QLatin1Char(')'));
         return false;
     }
     const std::optional<QString> labelText = readUtf8File(labelsPath);

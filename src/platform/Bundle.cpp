@@ -1,6 +1,7 @@
 #include "platform/Bundle.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMutex>
 
@@ -11,24 +12,54 @@ QString g_override;
 
 namespace Bundle {
 
-QString resourceDirectory()
+QStringList resourceDirectories(const QString &executableDirectory, const QString &environmentDirectory)
+{
+    if (!environmentDirectory.isEmpty())
+        return { environmentDirectory };
+    return { QDir::cleanPath(executableDirectory + QStringLiteral("/../share/tindlewick")),
+        QDir::cleanPath(executableDirectory + QStringLiteral("/resources")) };
+}
+
+QStringList resourceDirectories()
 {
     {
         QMutexLocker lock(&g_overrideMutex);
         if (!g_override.isEmpty())
-            return g_override;
+            return { g_override };
     }
-    const QByteArray fromEnvironment = qgetenv("TINDLEWICK_RESOURCE_DIR");
-    if (!fromEnvironment.isEmpty())
-        return QString::fromLocal8Bit(fromEnvironment);
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/resources");
+    return resourceDirectories(
+        QCoreApplication::applicationDirPath(), qEnvironmentVariable("TINDLEWICK_RESOURCE_DIR"));
+}
+
+QString resourceDirectory()
+{
+    const QStringList directories = resourceDirectories();
+    for (const QString &directory : directories) {
+        if (QFileInfo(directory).isDir())
+            return directory;
+    }
+    return directories.first();
+}
+
+QString findIn(const QStringList &directories, const QString &fileName)
+{
+    for (const QString &directory : directories) {
+        const QString path = directory + QLatin1Char('/') + fileName;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return {};
 }
 
 QString pathForResource(const QString &name, const QString &extension)
 {
     const QString fileName = extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
-    const QString path = resourceDirectory() + QLatin1Char('/') + fileName;
-    return QFileInfo::exists(path) ? path : QString();
+    return findIn(resourceDirectories(), fileName);
+}
+
+QString searchedFolders()
+{
+    return QStringLiteral("looked in ") + resourceDirectories().join(QStringLiteral(" and "));
 }
 
 void setResourceDirectoryOverride(const QString &directory)

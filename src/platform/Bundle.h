@@ -1,18 +1,32 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// The application's read-only resources (model files, the highlighting script, lists),
-// which the build places in a "resources" folder beside the executable.
+// The application's read-only resources (model files, the highlighting script, lists). An
+// installed copy keeps them in "<prefix>/share/tindlewick" beside "<prefix>/bin"; the build
+// tree keeps them in a "resources" folder beside the executable.
 namespace Bundle {
 
-// The folder that holds the resources: $TINDLEWICK_RESOURCE_DIR when set, else
-// "<folder of the executable>/resources".
+// The folders searched for a resource, in order: $TINDLEWICK_RESOURCE_DIR alone when it is set
+// (a test's override before it), else "<executable's folder>/../share/tindlewick" and then
+// "<executable's folder>/resources".
+QStringList resourceDirectories();
+// The same order for a given executable folder and value of $TINDLEWICK_RESOURCE_DIR (empty
+// when unset).
+QStringList resourceDirectories(const QString &executableDirectory, const QString &environmentDirectory);
+
+// The first searched folder that exists, where the resources are read from (the first
+// searched folder when none exists).
 QString resourceDirectory();
 
-// Full path of "<name>.<extension>" in the resource folder, or an empty string when
-// there is no such file or folder. An empty extension looks for "<name>" itself.
+// Full path of "<name>.<extension>" in the first searched folder that holds it, or an empty
+// string when none does. An empty extension looks for "<name>" itself.
 QString pathForResource(const QString &name, const QString &extension);
+QString findIn(const QStringList &directories, const QString &fileName);
+
+// Where a missing resource was looked for, for its message: "looked in A and B".
+QString searchedFolders();
 
 // Tests point the bundle somewhere else (an empty string restores the default).
 void setResourceDirectoryOverride(const QString &directory);

@@ -44,12 +44,7 @@ bool setEnabled(bool enabled, QString *error)
             *error = file.errorString();
         return false;
     }
-    QString executable = QCoreApplication::applicationFilePath();
-    executable.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Tindlewick\n"
-                                         "Comment=Clipboard history\nExec=\"%1\"\nTerminal=false\n"
-                                         "X-GNOME-Autostart-enabled=true\n")
-                              .arg(executable);
+    const QString entry = autostartEntry(QCoreApplication::applicationFilePath());
     file.write(entry.toUtf8());
     if (!file.commit()) {
         if (error)
@@ -57,6 +52,40 @@ bool setEnabled(bool enabled, QString *error)
         return false;
     }
     return true;
+}
+
+QString execValue(const QString &program)
+{
+    // Inside the quotes \ " ` $ take a backslash, and the value's own escaping doubles every
+    // backslash again; % is doubled so that it is no field code.
+    QString quoted;
+    for (const QChar c : program) {
+        if (c == u'\\')
+            quoted += QStringLiteral("\\\\\\\\");
+        else if (c == u'"' || c == u'`' || c == u'$')
+            quoted += QStringLiteral("\\\\") + c;
+        else if (c == u'%')
+            quoted += QStringLiteral("%%");
+        else
+            quoted += c;
+    }
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString autostartEntry(const QString &program)
+{
+    QFile menuEntry(QStringLiteral(":/desktop/tindlewick.desktop"));
+    if (!menuEntry.open(QIODevice::ReadOnly))
+        qFatal("The applications-menu entry is missing from the program's resources");
+    QStringList lines = QString::fromUtf8(menuEntry.readAll()).split(QLatin1Char('\n'));
+    if (lines.last().isEmpty())
+        lines.removeLast(); // the newline that ends the file
+    for (QString &line : lines) {
+        if (line.startsWith(QLatin1String("Exec=")))
+            line = QStringLiteral("Exec=") + execValue(program);
+    }
+    lines.append(QStringLiteral("X-GNOME-Autostart-enabled=true"));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 } // namespace LaunchAtLogin

@@ -22,10 +22,14 @@
 
 UserDefaults &UserDefaults::standard()
 {
-    static UserDefaults *instance
-        = new UserDefaults(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + QStringLiteral("/Tindlewick/defaults.json"));
+    static UserDefaults *instance = new UserDefaults(standardFilePath());
     return *instance;
+}
+
+QString UserDefaults::standardFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Tindlewick/defaults.json");
 }
 
 UserDefaults::UserDefaults(QString filePath, QObject *parent)

@@ -20,6 +20,8 @@ class UserDefaults final : public QObject
 public:
     // The store at "<XDG config folder>/Tindlewick/defaults.json", created on first use.
     static UserDefaults &standard();
+    // Where the standard store keeps its file.
+    static QString standardFilePath();
 
     explicit UserDefaults(QString filePath, QObject *parent = nullptr);
 

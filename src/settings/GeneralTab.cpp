@@ -34,9 +34,9 @@ GeneralTab::GeneralTab(AppSettings &settings, QWidget *parent)
         refreshLaunchAtLogin();
     });
 
-    // No updater here: the package manager brings new versions.
-    SettingsSection *updates = addSection(
-        QStringLiteral("Updates"), QStringLiteral("Tindlewick is updated by your system's package manager."));
+    // No updater here: a newer version is a newer package (or build) that the user installs.
+    SettingsSection *updates = addSection(QStringLiteral("Updates"),
+        QStringLiteral("Tindlewick does not update itself: install a newer package or build to update it."));
     m_checkForUpdatesButton = new QPushButton(QStringLiteral("Check for Updates..."), updates->box());
     auto *updatesRow = new QHBoxLayout;
     updatesRow->addWidget(m_checkForUpdatesButton);

@@ -423,8 +423,11 @@ void AppDelegate::openSettings()
 void AppDelegate::checkForUpdates()
 {
     FrontWindow::showMessage(QMessageBox::Information, QStringLiteral("Check for Updates"),
-        QStringLiteral("Tindlewick is updated by your system's package manager. Update it "
-                       "there (for example with apt) to get the newest version."));
+        QStringLiteral("This is Tindlewick %1. It does not look for new versions or update itself: "
+                       "a newer version is installed the way this one was, from a newer Debian package "
+                       "(sudo apt install ./tindlewick_VERSION_amd64.deb installs it over this one) or "
+                       "from a newer build.")
+            .arg(QCoreApplication::applicationVersion()));
 }
 
 SettingsView *AppDelegate::settingsWindow() const

@@ -27,6 +27,8 @@
 #include "platform/X11SyntheticKeyboard.h"
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
+#include "shell/AppIcon.h"
+#include "shell/CommandLine.h"
 #include "shell/DetectionModels.h"
 #include "shell/PreviewPanelManager.h"
 #include "shell/ShellPanelEnvironment.h"
@@ -84,6 +86,17 @@ namespace TindlewickApp {
 
 int run(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const CommandLine::Request request = CommandLine::request(arguments);
+        request != CommandLine::Request::start) {
+        // No display needed: the application object only tells where the program lies.
+        QCoreApplication core(argc, argv);
+        std::fputs(CommandLine::answer(request).toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     QString reason;
     if ((platform.isEmpty() || platform == "xcb") && !X11Session::canConnect(&reason)) {
@@ -100,6 +113,9 @@ int run(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Tindlewick"));
     QApplication::setOrganizationName(QStringLiteral("Tindlewick"));
     QApplication::setApplicationVersion(QStringLiteral(TINDLEWICK_VERSION));
+    // The menu entry's name, which desktops match windows with, and its icon on the windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tindlewick"));
+    QApplication::setWindowIcon(AppIcon::icon());
     QApplication::setQuitOnLastWindowClosed(false);
     setFatalErrorHandler(&showFatalError);
 

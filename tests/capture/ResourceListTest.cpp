@@ -46,6 +46,7 @@ TEST(ResourceListTest, AMissingListIsEmptyAndSaysSo)
     CapturedDiagnostics diagnostics;
     EXPECT_TRUE(ResourceList::load(QStringLiteral("adult_domains")).isEmpty());
     Bundle::setResourceDirectoryOverride(QString());
-    EXPECT_TRUE(
-        diagnostics.contains(QStringLiteral("[ResourceList] Could not read the list \"adult_domains.txt\"")));
+    EXPECT_TRUE(diagnostics.contains(
+        QStringLiteral("[ResourceList] Could not read the list \"adult_domains.txt\" (looked in %1)")
+            .arg(empty.path())));
 }

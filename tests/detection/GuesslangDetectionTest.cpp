@@ -178,7 +178,9 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
         std::function<void(GuesslangDetectionTest &)> prepare;
         QString message;
     };
-    const QString notFound = QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle");
+    const QString notFound
+        = QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle (looked in ")
+        + m_resources.path() + QLatin1Char(')');
     const QString invalid = QStringLiteral("GuesslangDetection: Invalid model file format");
     const QByteArray valid = networkFile({ "x" }, {});
     const QList<Case> cases = {

@@ -116,9 +116,13 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
     };
     const QList<Case> cases = {
         { "nothing there", [](MagikaDetectionCoreMLTest &) {},
-            QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle"), false },
+            QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle (looked in ")
+                + m_resources.path() + QLatin1Char(')'),
+            false },
         { "no labels", [&](MagikaDetectionCoreMLTest &t) { t.writeModel(model); },
-            QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle"), false },
+            QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle (looked in ")
+                + m_resources.path() + QLatin1Char(')'),
+            false },
         { "labels not UTF-8",
             [&](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);

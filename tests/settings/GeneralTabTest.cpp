@@ -60,8 +60,14 @@ TEST_F(GeneralTabTest, TheLoginSwitchWritesAndRemovesTheAutostartEntryAndShowsWh
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray contents = file.readAll();
+    // The applications-menu entry for the running program, so a login starts what the menu starts.
+    EXPECT_EQ(
+        QString::fromUtf8(contents), LaunchAtLogin::autostartEntry(QCoreApplication::applicationFilePath()));
     EXPECT_TRUE(contents.startsWith("[Desktop Entry]\n"));
-    EXPECT_TRUE(contents.contains(("Exec=\"" + QCoreApplication::applicationFilePath() + "\"").toUtf8()));
+    for (const char *line : { "\nName=Tindlewick\n", "\nIcon=tindlewick\n", "\nStartupWMClass=Tindlewick\n",
+             "\nX-GNOME-Autostart-enabled=true\n" })
+        EXPECT_TRUE(contents.contains(line)) << line;
+    EXPECT_TRUE(contents.contains(("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n").toUtf8()));
     EXPECT_TRUE(toggle->isChecked());
 
     toggle->click();

@@ -1,5 +1,6 @@
 #include "detection/highlight/HLJS.h"
 
+#include "common/Diagnostics.h"
 #include "detection/highlight/HLJSError.h"
 #include "platform/Bundle.h"
 
@@ -85,12 +86,20 @@ private:
             throw HLJSError(HLJSError::Code::contextIsNil);
 
         QString path = m_owner.m_scriptPath;
-        if (path.isEmpty())
+        if (path.isEmpty()) {
             path = Bundle::pathForResource(QStringLiteral("highlight.min"), QStringLiteral("js"));
-        else if (!QFileInfo::exists(path))
-            path.clear();
-        if (path.isEmpty())
-            throw HLJSError(HLJSError::Code::fileNotFound);
+            if (path.isEmpty()) {
+                const QString missing
+                    = QStringLiteral("highlight.min.js (") + Bundle::searchedFolders() + QLatin1Char(')');
+                // The rows ask again and again while it is missing: said once.
+                if (!std::exchange(m_reportedMissingScript, true))
+                    printDiagnostic(QStringLiteral("HLJS: Could not find %1; code is shown without colours")
+                                        .arg(missing));
+                throw HLJSError(HLJSError::Code::fileNotFound, missing);
+            }
+        } else if (!QFileInfo::exists(path)) {
+            throw HLJSError(HLJSError::Code::fileNotFound, path);
+        }
 
         QFile file(path);
         ++m_owner.m_scriptReadCount;
@@ -119,6 +128,7 @@ private:
     // The handle must go before the engine it belongs to.
     std::unique_ptr<QJSEngine> m_engine;
     QJSValue m_hljs;
+    bool m_reportedMissingScript = false;
 };
 
 HLJS::HLJS(const QString &scriptPath)

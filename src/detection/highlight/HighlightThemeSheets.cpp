@@ -321,8 +321,11 @@ QString packageSheet(const char *file)
         }
         if (sheets.isEmpty() && !reported) {
             reported = true;
-            printDiagnostic(QStringLiteral("HighlightTheme: highlight-styles.json is missing or unreadable; "
-                                           "some themes use their main colours only"));
+            const QString where = path.isEmpty() ? Bundle::searchedFolders() : QStringLiteral("read ") + path;
+            printDiagnostic(
+                QStringLiteral("HighlightTheme: highlight-styles.json is missing or unreadable (%1); "
+                               "some themes use their main colours only")
+                    .arg(where));
         }
     }
     return sheets.value(QString::fromLatin1(file));

@@ -180,9 +180,18 @@ TEST(HLJSTest, TheBundleScriptIsFoundOnceItAppears)
     QTemporaryDir dir;
     Bundle::setResourceDirectoryOverride(dir.path());
     HLJS bridge;
+    CapturedDiagnostics diagnostics;
     const Outcome before = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
     EXPECT_EQ(before.error, HLJSError::Code::fileNotFound);
-    EXPECT_EQ(HLJSError(*before.error).message(), QStringLiteral("HLJSError.fileNotFound"));
+    EXPECT_EQ(HLJSError(*before.error, before.detail).message(),
+        QStringLiteral("HLJSError.fileNotFound: highlight.min.js (looked in %1)").arg(dir.path()));
+    EXPECT_EQ(
+        run(bridge, QStringLiteral("a"), HighlightMode::automatic()).error, HLJSError::Code::fileNotFound);
+    // Said once, however often it is asked for.
+    EXPECT_EQ(diagnostics.lines(),
+        QStringList { QStringLiteral("HLJS: Could not find highlight.min.js (looked in %1); code is shown "
+                                     "without colours")
+                          .arg(dir.path()) });
 
     ASSERT_FALSE(writeScript(dir, QStringLiteral("highlight.min.js"), kRecordingScript).isEmpty());
     const Outcome after = run(bridge, QStringLiteral("a"), HighlightMode::automatic());

@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Checks the installation of a finished build, without building anything:
+#  1. installs it into a temporary folder as a package would (DESTDIR, prefix /usr) and checks
+#     the layout, the menu entry (desktop-file-validate) and --version/--help;
+#  2. starts the installed program under Xvfb with a private home and sees a copied code snippet
+#     stored as a code item (which takes the installed models) and the panel open on Control+Space;
+#  3. builds the Debian package from the same install rules and fails on a file outside usr/.
+#   scripts/check-install.sh [build-dir]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+fail() {
+  echo "check-install: $*" >&2
+  exit 1
+}
+
+# Polls a command every 0.2 s until it succeeds or the seconds run out.
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+# A snippet that only the models recognise as code (the patterns take it for text), with the
+# language they give it.
+snippet=$'local function greet(name)\n  return "Hello, " .. name\nend\nprint(greet("world"))\n'
+snippet_language=lua
+
+code_items() {
+  sqlite3 -readonly "$1" "SELECT count(*) FROM ClipboardItem WHERE itemType = 'code'
+    AND codeLanguage = '$snippet_language' AND guesslangLanguage IS NOT NULL
+    AND textContent LIKE 'local function greet(name)%'" 2>/dev/null
+}
+has_code_item() { [ "$(code_items "$1")" = 1 ]; }
+app_running() { kill -0 "$app" 2>/dev/null || fail "the installed app quit: $(cat "$1")"; }
+copy_until_stored() {
+  app_running "$2"
+  printf "%s" "$snippet" | xclip -selection clipboard 2>/dev/null
+  wait_for 2 has_code_item "$1"
+}
+app_gone() { ! kill -0 "$app" 2>/dev/null; }
+panel_shown() { xdotool search --onlyvisible --pid "$app" >/dev/null 2>&1; }
+open_panel() {
+  app_running "$1"
+  xdotool key ctrl+space
+  wait_for 1 panel_shown
+}
+
+# Part 2, run by with-xserver.sh: $1 the installed program, $2 a fresh home, $3 the folder for
+# the screenshot, $4 the menu entry's StartupWMClass.
+check_running_app() {
+  local program=$1 home=$2 artefacts=$3 wm_class=$4
+  mkdir -p "$home/runtime" && chmod 700 "$home/runtime"
+  export HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache
+  export XDG_RUNTIME_DIR=$home/runtime
+  unset TINDLEWICK_RESOURCE_DIR
+  local store=$XDG_DATA_HOME/Tindlewick/default.store log=$home/app.log window
+  "$program" >"$log" 2>&1 &
+  app=$!
+  trap 'kill $app 2>/dev/null || true' EXIT
+
+  wait_for 60 test -s "$store" || fail "the installed app made no store at $store: $(cat "$log")"
+  # The app may start watching the clipboard a moment after it made its store: copy again
+  # until the item is there.
+  wait_for 60 copy_until_stored "$store" "$log" || fail "no $snippet_language code item in the store:" \
+    "$(sqlite3 -readonly "$store" 'SELECT itemType, codeLanguage, guesslangLanguage FROM ClipboardItem')" \
+    "$(cat "$log")"
+  ! grep -E 'Could not (find|read)' "$log" || fail "the installed app misses a resource"
+  echo "check-install: the copied snippet is stored as $snippet_language code"
+
+  wait_for 60 open_panel "$log" || fail "no window of the installed app appeared on Control+Space: $(cat "$log")"
+  window=$(xdotool search --onlyvisible --pid "$app" | head -n 1)
+  xprop -id "$window" WM_CLASS | grep -q "\"$wm_class\"\$" \
+    || fail "the panel's WM_CLASS ($(xprop -id "$window" WM_CLASS)) is not the menu entry's $wm_class"
+  xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the panel has no icon"
+  mkdir -p "$artefacts"
+  import -window root "$artefacts/installed-app-panel.png" 2>/dev/null || true
+  echo "check-install: Control+Space opens the panel (window $window, WM_CLASS $wm_class, with its icon)"
+
+  kill -TERM "$app"
+  wait_for 10 app_gone || fail "the installed app did not quit on SIGTERM"
+}
+
+if [ "${1:-}" = --running-app ]; then
+  shift
+  check_running_app "$@"
+  exit 0
+fi
+
+build=$(cd "${1:-$root/build}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# 1. The installed layout.
+stage=$work/stage
+DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
+for file in bin/tindlewick share/tindlewick/Magika.mlmodelc/model.bin share/tindlewick/magika_labels.txt \
+  share/tindlewick/guesslang.bin share/tindlewick/highlight.min.js share/tindlewick/highlight-styles.json \
+  share/tindlewick/adult_domains.txt share/tindlewick/public_suffix_list.dat \
+  share/applications/tindlewick.desktop share/icons/hicolor/scalable/apps/tindlewick.svg \
+  share/icons/hicolor/16x16/apps/tindlewick.png share/icons/hicolor/48x48/apps/tindlewick.png \
+  share/icons/hicolor/256x256/apps/tindlewick.png share/man/man1/tindlewick.1.gz; do
+  [ -e "$stage/usr/$file" ] || fail "usr/$file is not installed"
+done
+entry=$stage/usr/share/applications/tindlewick.desktop
+desktop-file-validate "$entry" || fail "desktop-file-validate rejects $entry"
+grep -qx 'Exec="/usr/bin/tindlewick"' "$entry" || fail "the menu entry does not start /usr/bin/tindlewick"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[ -n "$wm_class" ] || fail "the menu entry has no StartupWMClass"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ "$(env -u DISPLAY "$stage/usr/bin/tindlewick" --version)" = "Tindlewick $version" ] \
+  || fail "--version does not say Tindlewick $version"
+env -u DISPLAY "$stage/usr/bin/tindlewick" --help | grep -qx "  $stage/usr/share/tindlewick" \
+  || fail "--help does not name the installed resources"
+echo "check-install: installed $(find "$stage" -type f | wc -l) files under usr/; the menu entry is valid"
+
+# 2. The installed program at work.
+"$root/scripts/with-xserver.sh" "$0" --running-app "$stage/usr/bin/tindlewick" "$work/home" \
+  "$build/artefacts" "$wm_class"
+
+# 3. The Debian package, from the build as it is.
+cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 \
+  || fail "cpack failed: $(cat "$work/cpack.log")"
+deb=$(find "$work/package" -maxdepth 1 -name 'tindlewick_*.deb' | head -n 1)
+[ -n "$deb" ] || fail "cpack wrote no tindlewick_*.deb: $(cat "$work/cpack.log")"
+outside=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -vE '^\./(usr/.*)?$' || true)
+[ -z "$outside" ] || fail "the package installs outside usr/: $outside"
+dpkg-deb -c "$deb" | awk '{print $6}' | grep -qx './usr/bin/tindlewick' || fail "the package lacks usr/bin/tindlewick"
+echo "check-install: $(basename "$deb"): $(dpkg-deb -c "$deb" | grep -vc '/$') files, all under usr/;" \
+  "Depends: $(dpkg-deb -f "$deb" Depends)"

@@ -1,0 +1,106 @@
+#include "platform/LaunchAtLogin.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+// The program an Exec value names, read back as a desktop reads it: first the escapes of a
+// string value, then the quoting of the argument; empty when either is broken.
+QString programOf(const QString &exec)
+{
+    QString value;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        QChar c = exec[i];
+        if (c == u'\\') {
+            if (i + 1 == exec.size() || !QStringView(u"sntr\\").contains(exec[i + 1]))
+                return {};
+            c = exec[++i];
+            c = c == u's'   ? QChar(u' ')
+                : c == u'n' ? QChar(u'\n')
+                : c == u't' ? QChar(u'\t')
+                : c == u'r' ? QChar(u'\r')
+                            : c;
+        }
+        value += c;
+    }
+    if (value.size() < 2 || !value.startsWith(u'"') || !value.endsWith(u'"'))
+        return {};
+    QString program;
+    for (qsizetype i = 1; i + 1 < value.size(); ++i) {
+        QChar c = value[i];
+        if (c == u'\\') {
+            if (i + 2 == value.size() || !QStringView(u"\"`$\\").contains(value[i + 1]))
+                return {};
+            c = value[++i];
+        } else if (c == u'"' || c == u'`' || c == u'$') {
+            return {};
+        } else if (c == u'%') {
+            if (i + 2 == value.size() || value[i + 1] != u'%')
+                return {}; // a field code
+            ++i;
+        }
+        program += c;
+    }
+    return program;
+}
+
+// The folder names a prefix may have that the Exec key has to quote or escape.
+const QStringList awkwardNames = {
+    QStringLiteral("plain"),
+    QStringLiteral("with space"),
+    QStringLiteral("dollar$HOME"),
+    QStringLiteral("back`tick`"),
+    QStringLiteral("quote\"d"),
+    QStringLiteral("per%cent%f"),
+};
+
+TEST(LaunchAtLoginTest, TheExecValueNamesTheProgramWhateverItsPath)
+{
+    EXPECT_EQ(LaunchAtLogin::execValue(QStringLiteral("/usr/bin/tindlewick")),
+        QStringLiteral("\"/usr/bin/tindlewick\""));
+    // A backslash too, which CMake cannot install under (it takes it for a folder separator).
+    for (const QString &name : awkwardNames + QStringList { QStringLiteral("back\\slash") }) {
+        const QString program = QStringLiteral("/opt/") + name + QStringLiteral("/bin/tindlewick");
+        EXPECT_EQ(programOf(LaunchAtLogin::execValue(program)), program) << name.toStdString();
+    }
+}
+
+// The installation writes the menu entry (cmake/install-desktop-entry.cmake); the app writes the
+// autostart entry. For the installed program they must be the same entry, plus the line that
+// marks it for autostart.
+TEST(LaunchAtLoginTest, TheAutostartEntryOfTheInstalledProgramIsItsMenuEntry)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    for (const QString &name : awkwardNames) {
+        SCOPED_TRACE(name.toStdString());
+        const QString prefix = root.filePath(name);
+        QProcess install;
+        install.start(QStringLiteral(TINDLEWICK_CMAKE_COMMAND),
+            { QStringLiteral("-DCMAKE_INSTALL_PREFIX=") + prefix,
+                QStringLiteral("-DTINDLEWICK_DESKTOP_ENTRY_SOURCE=" TINDLEWICK_SOURCE_DIR
+                               "/resources/desktop/tindlewick.desktop"),
+                QStringLiteral("-DTINDLEWICK_DESKTOP_ENTRY_STAGING=") + root.path(), QStringLiteral("-P"),
+                QStringLiteral(TINDLEWICK_SOURCE_DIR "/cmake/install-desktop-entry.cmake") });
+        ASSERT_TRUE(install.waitForFinished(60000));
+        ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+        QFile menuEntry(prefix + QStringLiteral("/share/applications/tindlewick.desktop"));
+        ASSERT_TRUE(menuEntry.open(QIODevice::ReadOnly));
+        const QString installed = QString::fromUtf8(menuEntry.readAll());
+
+        const QString program = prefix + QStringLiteral("/bin/tindlewick");
+        EXPECT_EQ(LaunchAtLogin::autostartEntry(program),
+            installed + QStringLiteral("X-GNOME-Autostart-enabled=true\n"));
+        const qsizetype exec = installed.indexOf(QStringLiteral("\nExec="));
+        ASSERT_GE(exec, 0);
+        const qsizetype end = installed.indexOf(u'\n', exec + 1);
+        EXPECT_EQ(programOf(installed.mid(exec + 6, end - exec - 6)), program);
+    }
+}
+
+} // namespace
