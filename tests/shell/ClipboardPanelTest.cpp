@@ -18,7 +18,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 #include <QVBoxLayout>
 
 using namespace std::chrono_literals;
