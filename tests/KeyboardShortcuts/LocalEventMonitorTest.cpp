@@ -59,8 +59,8 @@ TEST(LocalEventMonitorTest, WatchedEventsReachTheCallbackAndConsumedOnesNoOneEls
         const decltype(seen) expectedSeen
             = c.reachesCallback ? decltype(seen) { { &receiver, c.type } } : decltype(seen) {};
         EXPECT_EQ(seen, expectedSeen);
-        EXPECT_EQ(
-            receiver.received, c.reachesReceiver ? QList<QEvent::Type> { c.type } : QList<QEvent::Type> {});
+        EXPECT_EQ(receiver.received.size(), c.reachesReceiver ? 1 : 0);
+        EXPECT_EQ(receiver.received.count(c.type), c.reachesReceiver ? 1 : 0);
     }
 }
 
