@@ -16,6 +16,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "support/ManualClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,7 +59,7 @@ struct Harness
     FakeWorkspace workspace;
     InstantCodeClassifier classifier;
     std::unique_ptr<ClipboardMonitor> monitor;
-    qint64 now = 1'000'000;
+    ManualClock clock;
     int saved = 0;
 
     explicit Harness(StoreShape shape)
@@ -74,7 +75,7 @@ struct Harness
         monitor->setSettings(*settings);
         monitor->setUserDefaults(*defaults);
         monitor->setCodeClassifier(&classifier);
-        monitor->setClock([this] { return now; });
+        monitor->setClock(clock);
         QObject::connect(monitor.get(), &ClipboardMonitor::itemSaved, [this] { ++saved; });
     }
 
@@ -100,7 +101,7 @@ struct Harness
     double capture(std::unique_ptr<QMimeData> mime)
     {
         pasteboard.writeContents(std::move(mime));
-        now += ClipboardMonitor::minimumChangeIntervalMs + 1;
+        clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 1));
         const int before = saved;
         double start = threadMilliseconds();
         monitor->checkForChanges();

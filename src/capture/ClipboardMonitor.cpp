@@ -10,13 +10,13 @@
 #include "capture/PublicSuffixList.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
-#include "common/SteadyClock.h"
 #include "common/ThenWhileAlive.h"
 #include "model/ModelContainer.h"
 #include "platform/Pasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <limits>
@@ -49,25 +49,21 @@ ClipboardMonitor::ClipboardMonitor(
     , m_pasteboard(pasteboard)
     , m_workspace(workspace)
     , m_databaseActor(std::make_unique<ClipboardDatabaseActor>(container))
-    , m_clock(&steadyMilliseconds)
+    , m_clock(&Clock::system())
+    , m_pollTimer(*m_clock, std::chrono::milliseconds(pollIntervalMs), [this] { checkForChanges(); })
+    , m_staleHistoryTimer(*m_clock, std::chrono::milliseconds(staleHistoryIntervalMs),
+          [this] {
+              m_staleHistoryTimer.start();
+              pruneStaleHistory(settings().historyRetention());
+          })
+    , m_themeDebounce(*m_clock, std::chrono::milliseconds(themeDebounceMs),
+          [this] { Q_EMIT codePreviewsRefreshRequested(true); })
+    , m_saveRetry(*m_clock, std::chrono::milliseconds(saveRetryIntervalMs), [this] { retryPendingSaves(); })
     , m_lastChangeCount(pasteboard.changeCount())
     , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
 
-    m_saveRetry.setSingleShot(true);
-    m_saveRetry.setInterval(saveRetryIntervalMs);
-    connect(&m_saveRetry, &QTimer::timeout, this, &ClipboardMonitor::retryPendingSaves);
-
-    m_pollTimer.setSingleShot(true);
-    connect(&m_pollTimer, &QTimer::timeout, this, &ClipboardMonitor::checkForChanges);
-    connect(&m_staleHistoryTimer, &QTimer::timeout, this,
-        [this] { pruneStaleHistory(settings().historyRetention()); });
-
-    m_themeDebounce.setSingleShot(true);
-    m_themeDebounce.setInterval(themeDebounceMs);
-    m_themeDebounce.setTimerType(Qt::PreciseTimer);
-    connect(&m_themeDebounce, &QTimer::timeout, this, [this] { Q_EMIT codePreviewsRefreshRequested(true); });
     NotificationCenter::defaultCenter().addObserver(
         Notifications::codeThemeChanged, this, [this](const QVariantMap &) { m_themeDebounce.start(); });
 
@@ -77,6 +73,13 @@ ClipboardMonitor::ClipboardMonitor(
 }
 
 ClipboardMonitor::~ClipboardMonitor() = default;
+
+void ClipboardMonitor::setClock(Clock &clock)
+{
+    m_clock = &clock;
+    for (ClockTimer *timer : { &m_pollTimer, &m_staleHistoryTimer, &m_themeDebounce, &m_saveRetry })
+        timer->setClock(clock);
+}
 
 AppSettings &ClipboardMonitor::settings() const
 {
@@ -94,7 +97,7 @@ void ClipboardMonitor::startMonitoring()
     scheduleChangeTimer();
     enforceHistoryLimit();
     pruneStaleHistory(settings().historyRetention());
-    m_staleHistoryTimer.start(staleHistoryIntervalMs);
+    m_staleHistoryTimer.start();
     // The first link test would otherwise read the public-suffix list on the main thread.
     (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
 }
@@ -102,7 +105,7 @@ void ClipboardMonitor::startMonitoring()
 void ClipboardMonitor::scheduleChangeTimer()
 {
     if (m_monitoring)
-        m_pollTimer.start(pollIntervalMs);
+        m_pollTimer.start();
 }
 
 void ClipboardMonitor::checkForChanges()
@@ -112,7 +115,8 @@ void ClipboardMonitor::checkForChanges()
         scheduleChangeTimer();
         return;
     }
-    const qint64 now = m_clock();
+    const qint64 now
+        = std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->now().time_since_epoch()).count();
     if (now - m_lastProcessedMs < minimumChangeIntervalMs) {
         // Not lost: the count stays unaccepted, so a later tick takes the change.
         scheduleChangeTimer();
@@ -196,7 +200,7 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
 
 void ClipboardMonitor::scheduleRetry(int retryCount)
 {
-    QTimer::singleShot(captureRetryIntervalMs, this, [this, retryCount] {
+    m_clock->runAfter(std::chrono::milliseconds(captureRetryIntervalMs), this, [this, retryCount] {
         // A newer change belongs to the poll.
         if (m_pasteboard.changeCount() == m_lastChangeCount)
             captureClipboard(retryCount + 1);

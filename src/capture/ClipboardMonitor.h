@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/DuplicateLookup.h"
+#include "common/ClockTimer.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/ClipboardItem.h"
@@ -13,7 +14,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
-#include <QTimer>
 #include <QUrl>
 
 #include <functional>
@@ -63,8 +63,9 @@ public:
     void setSettings(AppSettings &settings) { m_settings = &settings; }
     void setUserDefaults(UserDefaults &defaults) { m_defaults = &defaults; }
     void setCodeClassifier(CodeClassifier *classifier) { m_codeClassifier = classifier; }
-    // Milliseconds on a steady scale; tests move time by hand.
-    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+    // The time of the poll, the minimum interval, the retries and the debounce; tests move it
+    // by hand. Set before monitoring starts.
+    void setClock(Clock &clock);
 
     static constexpr int pollIntervalMs = 100;
     // Accepted changes are at least this far apart; a change that comes sooner waits.
@@ -174,13 +175,13 @@ private:
     QPointer<AppSettings> m_settings;
     QPointer<UserDefaults> m_defaults;
     CodeClassifier *m_codeClassifier = nullptr;
-    std::function<qint64()> m_clock;
+    Clock *m_clock;
     DuplicateLookup m_duplicates;
 
-    QTimer m_pollTimer;
-    QTimer m_staleHistoryTimer;
-    QTimer m_themeDebounce;
-    QTimer m_saveRetry;
+    ClockTimer m_pollTimer;
+    ClockTimer m_staleHistoryTimer;
+    ClockTimer m_themeDebounce;
+    ClockTimer m_saveRetry;
     QList<PendingSave> m_pendingSaves;
     QSet<int> m_reportedFailures;
     bool m_monitoring = false;

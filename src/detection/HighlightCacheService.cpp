@@ -1,7 +1,6 @@
 #include "detection/HighlightCacheService.h"
 
 #include "common/Diagnostics.h"
-#include "common/SteadyClock.h"
 #include "common/ThenWhileAlive.h"
 #include "detection/CodePreviewLines.h"
 #include "detection/HighlightedLinesBlob.h"
@@ -67,7 +66,6 @@ HighlightCacheService &HighlightCacheService::shared()
 
 HighlightCacheService::HighlightCacheService(QObject *parent)
     : QObject(parent)
-    , m_clock(&steadyMilliseconds)
 { }
 
 HighlightCacheService::~HighlightCacheService() = default;
@@ -91,7 +89,7 @@ void HighlightCacheService::setMemoryPressureMonitor(MemoryPressureMonitor *moni
 
 qint64 HighlightCacheService::now() const
 {
-    return m_clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->now().time_since_epoch()).count();
 }
 
 // -- The memory cache
@@ -431,7 +429,7 @@ void HighlightCacheService::scheduleRetry(Job job, const QList<Line> &failed)
     job.lines = failed;
     ++job.attempt;
     ++m_retriesWaiting;
-    QTimer::singleShot(std::chrono::milliseconds(pause), this, [this, job = std::move(job)]() mutable {
+    m_clock->runAfter(std::chrono::milliseconds(pause), this, [this, job = std::move(job)]() mutable {
         --m_retriesWaiting;
         if (job.generation != m_generation) {
             pump();

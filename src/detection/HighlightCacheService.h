@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "detection/highlight/AttributedText.h"
 #include "detection/highlight/HighlightLanguage.h"
 #include "model/ClipboardItem.h"
@@ -76,8 +77,8 @@ public:
     {
         m_highlighterFactory = std::move(factory);
     }
-    // Milliseconds on a steady scale, for the pause before a failed line is tried again.
-    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+    // The time of the pause before a failed line is tried again; tests move it by hand.
+    void setClock(Clock &clock) { m_clock = &clock; }
     // Halves the cache whenever the monitor reports pressure; not owned.
     void setMemoryPressureMonitor(MemoryPressureMonitor *monitor);
 
@@ -195,7 +196,7 @@ private:
 
     QPointer<AppSettings> m_settings;
     std::function<std::shared_ptr<Highlight>()> m_highlighterFactory;
-    std::function<qint64()> m_clock;
+    Clock *m_clock = &Clock::system();
     qint64 m_retryPauseMs = defaultRetryPauseMs;
     std::shared_ptr<Highlight> m_highlighter;
     int m_highlighterStarts = 0;

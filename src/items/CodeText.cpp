@@ -57,7 +57,7 @@ void CodeText::setColors(const CodeTextColors &colors)
     inputsChanged();
 }
 
-void CodeText::setHighlight(std::shared_ptr<Highlight> highlight)
+void CodeText::setHighlight(std::shared_ptr<HighlightEngine> highlight)
 {
     if (highlight == m_highlight)
         return;

@@ -50,8 +50,8 @@ public:
 
     // The engine to highlight with. Views that share one engine share its loaded script and
     // are served one at a time; without one set, the view makes its own on first use.
-    std::shared_ptr<Highlight> highlight() const { return m_highlight; }
-    void setHighlight(std::shared_ptr<Highlight> highlight);
+    std::shared_ptr<HighlightEngine> highlight() const { return m_highlight; }
+    void setHighlight(std::shared_ptr<HighlightEngine> highlight);
 
     // The last successful highlight of the current text, if any.
     const std::optional<HighlightResult> &highlightResult() const { return m_result; }
@@ -87,7 +87,7 @@ private:
     HighlightMode m_mode;
     CodeTextStyle m_style;
     CodeTextColors m_colors;
-    std::shared_ptr<Highlight> m_highlight;
+    std::shared_ptr<HighlightEngine> m_highlight;
     std::optional<HighlightResult> m_result;
 
     bool m_dark = false;

@@ -5,7 +5,10 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
 
 namespace {
 
@@ -131,10 +134,18 @@ QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
         return image;
     }
     m_decoding.insert(key);
-    thenWhileAlive(QtConcurrent::run(decodeFirst), this, [this, key](const QImage &image) {
+    // Followed before the work starts, the picture always comes back through the event loop:
+    // a decode that ended at once would otherwise be announced from within this call.
+    auto decoded = std::make_shared<QPromise<QImage>>();
+    thenWhileAlive(decoded->future(), this, [this, key](const QImage &image) {
         m_decoding.remove(key);
         insert(key, image);
         Q_EMIT thumbnailReady();
+    });
+    QThreadPool::globalInstance()->start([decoded, decodeFirst] {
+        decoded->start();
+        decoded->addResult(decodeFirst());
+        decoded->finish();
     });
     return QImage();
 }

@@ -35,11 +35,11 @@ LinuxMemoryPressureMonitor::LinuxMemoryPressureMonitor(
     : MemoryPressureMonitor(parent)
     , m_pressurePath(std::move(pressurePath))
     , m_meminfoPath(std::move(meminfoPath))
-    , m_timer(this)
-{
-    m_timer.setInterval(interval);
-    connect(&m_timer, &QTimer::timeout, this, &LinuxMemoryPressureMonitor::poll);
-}
+    , m_timer(Clock::system(), interval, [this] {
+        m_timer.start();
+        poll();
+    })
+{ }
 
 void LinuxMemoryPressureMonitor::start()
 {

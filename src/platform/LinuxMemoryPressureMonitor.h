@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/ClockTimer.h"
 #include "platform/MemoryPressureMonitor.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -25,6 +25,8 @@ public:
 
     void start();
     void stop();
+    // The time of the polls; tests move it by hand.
+    void setClock(Clock &clock) { m_timer.setClock(clock); }
 
     // Reads the level once and reports it; the timer calls this.
     void poll();
@@ -40,5 +42,5 @@ public:
 private:
     QString m_pressurePath;
     QString m_meminfoPath;
-    QTimer m_timer;
+    ClockTimer m_timer;
 };

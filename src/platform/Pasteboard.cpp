@@ -93,6 +93,7 @@ void MemoryPasteboard::clearContents()
 QFuture<PasteboardContents> MemoryPasteboard::readContents(
     const QList<QStringList> &requests, qsizetype maxBytesPerType) const
 {
+    ++m_readCount;
     return QtFuture::makeReadyFuture(
         PasteboardData::contentsOfMimeData(m_contents.get(), requests, maxBytesPerType));
 }

@@ -113,11 +113,13 @@ public:
     // Contents that another application put there: a change the app does not own.
     void writeContentsOfAnotherApplication(std::unique_ptr<QMimeData> contents);
 
-    // What the last write left, for tests to inspect.
+    // What the last write left, and how often the contents were read, for tests to inspect.
     const QMimeData *contents() const { return m_contents.get(); }
+    int readCount() const { return m_readCount; }
 
 private:
     qint64 m_changeCount = 0;
+    mutable int m_readCount = 0;
     bool m_ownedByApp = false;
     std::unique_ptr<QMimeData> m_contents;
 };

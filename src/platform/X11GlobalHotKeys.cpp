@@ -40,14 +40,35 @@ X11GlobalHotKeys::~X11GlobalHotKeys()
 
 void X11GlobalHotKeys::handleMappingChange()
 {
-    // The keys behind the symbols may have moved: let go of the old keys, grab the new ones.
-    for (const Grab &grab : std::as_const(m_grabs))
-        ungrabKeycodes(grab);
+    // A notice comes too when another keyboard types for the first time (xdotool's, at the
+    // first shortcut after a start): the keys are where they were, and nothing is touched.
+    // Where they moved, the new keys are grabbed before the old ones go, so that no press
+    // falls between; and a key held down stays down, so that its release still counts.
+    const QList<quint16> oldVariants = lockVariants();
     m_numLockMask = m_keyboardMap.numLockMask();
+    const QList<quint16> newVariants = lockVariants();
     for (Grab &grab : m_grabs) {
-        grab.down = false;
-        grabKeycodes(grab, nullptr);
+        const QList<quint8> keycodes = m_keyboardMap.keycodesFor(grab.combination.keysym);
+        if (keycodes == grab.keycodes && newVariants == oldVariants)
+            continue;
+        for (quint8 keycode : keycodes) {
+            for (quint16 variant : newVariants) {
+                if (!grab.keycodes.contains(keycode) || !oldVariants.contains(variant))
+                    xcb_grab_key(m_connection.xcb(), 1, m_connection.root(),
+                        quint16(grab.combination.modifiers | variant), keycode, XCB_GRAB_MODE_ASYNC,
+                        XCB_GRAB_MODE_ASYNC);
+            }
+        }
+        for (quint8 keycode : std::as_const(grab.keycodes)) {
+            for (quint16 variant : oldVariants) {
+                if (!keycodes.contains(keycode) || !newVariants.contains(variant))
+                    xcb_ungrab_key(m_connection.xcb(), keycode, m_connection.root(),
+                        quint16(grab.combination.modifiers | variant));
+            }
+        }
+        grab.keycodes = keycodes;
     }
+    m_connection.flush();
 }
 
 QList<quint16> X11GlobalHotKeys::lockVariants() const

@@ -140,10 +140,14 @@ qint64 HistoryTab::clampLimit(qint64 limit)
 
 void HistoryTab::commitHistoryLimit()
 {
-    if (const std::optional<qint64> number = parseLimit(historyLimitText()))
-        m_settings.setHistoryLimit(clampLimit(*number));
+    const QString text = historyLimitText();
+    if (text != m_shownLimitText) {
+        const std::optional<qint64> number = parseLimit(text);
+        if (number && clampLimit(*number) != m_settings.historyLimit())
+            m_settings.setHistoryLimit(clampLimit(*number));
+    }
     // Text that was refused or clamped gives way to the limit in force.
-    setHistoryLimitText(QString::number(m_settings.historyLimit()));
+    showLimit(m_settings.historyLimit());
 }
 
 void HistoryTab::stepHistoryLimit(int steps)
@@ -154,7 +158,8 @@ void HistoryTab::stepHistoryLimit(int steps)
 
 void HistoryTab::showLimit(qint64 limit)
 {
-    setHistoryLimitText(QString::number(limit));
+    m_shownLimitText = QString::number(limit);
+    setHistoryLimitText(m_shownLimitText);
     updateStepper();
 }
 

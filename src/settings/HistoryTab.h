@@ -43,8 +43,9 @@ public:
 
     QString historyLimitText() const;
     void setHistoryLimitText(const QString &text);
-    // The end of an edit of the limit field: a number is clamped to 50...200 and stored, and
-    // the field shows the limit in force.
+    // The end of an edit of the limit field: a number the user typed is clamped to 50...200
+    // and stored, and the field shows the limit in force. Text left as it was shown stores
+    // nothing, so a limit set outside the tab (in the settings file) survives a visit.
     void commitHistoryLimit();
     void stepHistoryLimit(int steps);
 
@@ -88,6 +89,8 @@ private:
     QPointer<ClearHistoryConfirmation> m_confirmation;
 
     HistoryLimitTextField *m_limitField = nullptr;
+    // What the tab last put into the field; the user's edits differ from it.
+    QString m_shownLimitText;
     QToolButton *m_stepUp = nullptr;
     QToolButton *m_stepDown = nullptr;
     QComboBox *m_retention = nullptr;

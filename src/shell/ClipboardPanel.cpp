@@ -1,5 +1,6 @@
 #include "shell/ClipboardPanel.h"
 
+#include "common/AnimatedValue.h"
 #include "common/NotificationCenter.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItemType.h"
@@ -22,9 +23,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <QVariantAnimation>
 #include <QWindow>
 
 namespace {
@@ -130,7 +129,9 @@ ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings,
     , m_settings(settings)
     , m_defaults(defaults)
     , m_translucent(translucent)
+    , m_positionSaveTimer(*m_clock, std::chrono::milliseconds(100), [this] { scheduledPositionSave(); })
 {
+    setClock(*m_clock);
     setObjectName(QStringLiteral("ClipboardPanel"));
     setWindowTitle(QStringLiteral("Tindlewick"));
     if (m_translucent)
@@ -151,11 +152,6 @@ ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings,
 
     m_panelController = new PanelController(this, m_isLockedInTabMode, this);
     buildContent();
-
-    m_positionSaveTimer = new QTimer(this);
-    m_positionSaveTimer->setSingleShot(true);
-    m_positionSaveTimer->setInterval(100);
-    connect(m_positionSaveTimer, &QTimer::timeout, this, &ClipboardPanel::scheduledPositionSave);
 
     // Tab and Shift-Tab inside the panel move between its columns, not between widgets.
     qApp->installEventFilter(this);
@@ -407,7 +403,7 @@ void ClipboardPanel::moveEvent(QMoveEvent *event)
     QWidget::moveEvent(event);
     // A newer move replaces the pending save.
     if (isVisible())
-        m_positionSaveTimer->start();
+        m_positionSaveTimer.start();
 }
 
 void ClipboardPanel::setVisible(bool visible)
@@ -490,40 +486,36 @@ void ClipboardPanel::windowDidChangeScreen()
     setMaximumFrameSize(fitted.size());
 }
 
+void ClipboardPanel::setClock(Clock &clock)
+{
+    m_clock = &clock;
+    m_positionSaveTimer.setClock(clock);
+    m_frameProgress = std::make_unique<AnimatedValue>(clock, 1.0);
+    connect(m_frameProgress.get(), &AnimatedValue::valueChanged, this, [this](double progress) {
+        const auto between = [progress](double from, double to) { return from + (to - from) * progress; };
+        setFrame(QRectF(QPointF(between(m_animationStart.left(), m_animationEnd.left()),
+                            between(m_animationStart.top(), m_animationEnd.top())),
+            QSizeF(between(m_animationStart.width(), m_animationEnd.width()),
+                between(m_animationStart.height(), m_animationEnd.height()))));
+    });
+}
+
 void ClipboardPanel::animateFrame(const QRectF &target, double duration, std::function<void()> completion)
 {
-    if (m_frameAnimation) {
-        m_frameAnimation->stop();
-        m_frameAnimation->deleteLater();
-        m_frameAnimation = nullptr;
-    }
+    // A running animation stops where it is; its completion never runs.
+    m_frameProgress->setValue(1.0);
+    m_animationStart = frame();
+    m_animationEnd = target;
     if (duration <= 0) {
         setFrame(target);
         if (completion)
             completion();
         return;
     }
-    m_frameAnimation = new QVariantAnimation(this);
-    m_frameAnimation->setStartValue(frame());
-    m_frameAnimation->setEndValue(target);
-    m_frameAnimation->setDuration(int(duration * 1000));
+    m_frameProgress->setValue(0.0);
     // The curve the content's own values follow while History collapses or expands.
-    QEasingCurve curve(QEasingCurve::BezierSpline);
-    const TimingCurve timing = HistoryToggle::widthCurve();
-    curve.addCubicBezierSegment(timing.control1(), timing.control2(), QPointF(1, 1));
-    m_frameAnimation->setEasingCurve(curve);
-    connect(m_frameAnimation, &QVariantAnimation::valueChanged, this,
-        [this](const QVariant &value) { setFrame(value.toRectF()); });
-    QPointer<QVariantAnimation> animation = m_frameAnimation;
-    connect(m_frameAnimation, &QVariantAnimation::finished, this, [this, animation, completion] {
-        if (animation == m_frameAnimation) {
-            m_frameAnimation->deleteLater();
-            m_frameAnimation = nullptr;
-        }
-        if (completion)
-            completion();
-    });
-    m_frameAnimation->start();
+    m_frameProgress->animateTo(1.0, std::chrono::milliseconds(int(duration * 1000)),
+        HistoryToggle::widthCurve(), std::move(completion));
 }
 
 void ClipboardPanel::updateColumnCount(int columnCount, double duration)
@@ -593,7 +585,7 @@ void ClipboardPanel::resizeForHistoryToggle(
     };
     if (resize.frame == frame()) {
         if (duration > 0)
-            QTimer::singleShot(int(duration * 1000), this, finish);
+            m_clock->runAfter(std::chrono::milliseconds(int(duration * 1000)), this, finish);
         else
             finish();
         return;

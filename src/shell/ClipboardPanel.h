@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ClockTimer.h"
 #include "shell/PanelShadow.h"
 
 #include <QMargins>
@@ -8,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class AppSettings;
@@ -15,8 +17,7 @@ class ModelContainer;
 class PanelResizeHandle;
 class PanelController;
 class QScreen;
-class QTimer;
-class QVariantAnimation;
+class AnimatedValue;
 class UserDefaults;
 
 // The floating window of the clipboard history: frameless, above other windows, on
@@ -97,6 +98,9 @@ public:
     void windowDidEndLiveResize();
     void windowDidChangeScreen();
 
+    // The time of the frame's animations and of the position's save; tests move it by hand.
+    void setClock(Clock &clock);
+
     // The background follows the glass setting; content and handles stay.
     void rebuildBackground();
     // Thin scroll bars that stay hidden until the user scrolls.
@@ -146,8 +150,13 @@ private:
     std::optional<double> m_pinnedHostingWidth;
     int m_currentColumnCount = 1;
     PanelController *m_panelController = nullptr;
-    QTimer *m_positionSaveTimer = nullptr;
-    QVariantAnimation *m_frameAnimation = nullptr;
+    Clock *m_clock = &Clock::system();
+    // A move is saved once the moves have stopped for a moment.
+    ClockTimer m_positionSaveTimer;
+    // The frame's animation runs from one frame to another as this goes from 0 to 1.
+    std::unique_ptr<AnimatedValue> m_frameProgress;
+    QRectF m_animationStart;
+    QRectF m_animationEnd;
     bool m_isLockedInTabMode = false;
     bool m_isAnimatingHistory = false;
     std::function<void()> m_cancelHandler;

@@ -22,7 +22,6 @@
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QPointer>
-#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -337,7 +336,8 @@ bool PasteService::paste(const ClipboardItem &item, bool plainTextOnly, double d
 
 void PasteService::delayedPasteTask(double seconds)
 {
-    QTimer::singleShot(std::max(0, int(seconds * 1000)), this, &PasteService::simulatePaste);
+    m_clock->runAfter(
+        std::chrono::milliseconds(std::max(0, int(seconds * 1000))), this, [this] { simulatePaste(); });
 }
 
 void PasteService::simulatePaste()
@@ -346,17 +346,17 @@ void PasteService::simulatePaste()
         showAccessibilityAlert();
         return;
     }
-    sendPasteOnceAway(QDeadlineTimer(focusReturnWait));
+    sendPasteOnceAway(m_clock->now() + focusReturnWait);
 }
 
-void PasteService::sendPasteOnceAway(QDeadlineTimer deadline)
+void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
     if (const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
         front && front->isCurrentApplication()) {
         // The panel has just handed the focus back, and the window manager moves it a moment
         // later: the keystroke waits for it a little, and is never sent into this app.
-        if (!deadline.hasExpired())
-            QTimer::singleShot(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
+        if (m_clock->now() < deadline)
+            m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
         return;
     }
     QString error;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDeadlineTimer>
+#include "common/Clock.h"
+
 #include <QFuture>
 #include <QMimeData>
 #include <QObject>
@@ -83,8 +84,9 @@ public:
     // Whether the file name's extension names an image type.
     static bool isImageFile(const QUrl &url);
 
-    // Tests replace the alert.
+    // Tests replace the alert, and move the time of the delays by hand.
     void setAlertPresenter(std::function<void()> presenter) { m_alertPresenter = std::move(presenter); }
+    void setClock(Clock &clock) { m_clock = &clock; }
 
 Q_SIGNALS:
     // A picture that copyToPasteboard made ready is on the clipboard (wrote false: it could
@@ -92,14 +94,15 @@ Q_SIGNALS:
     void imageWritten(bool wrote);
 
 private:
-    static constexpr int focusPollInterval = 10; // ms
+    static constexpr std::chrono::milliseconds focusPollInterval { 10 };
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
-    void sendPasteOnceAway(QDeadlineTimer deadline);
+    void sendPasteOnceAway(Clock::TimePoint deadline);
 
     Pasteboard &m_pasteboard;
     SyntheticKeyboard &m_keyboard;
     Workspace &m_workspace;
     std::function<void()> m_alertPresenter;
+    Clock *m_clock = &Clock::system();
     std::unique_ptr<QMimeData> m_pendingContents;
     quint64 m_writeGeneration = 0;
 };

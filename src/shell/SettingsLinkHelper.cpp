@@ -4,7 +4,6 @@
 #include "shell/SettingsOpener.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 
 SettingsLinkHelper &SettingsLinkHelper::shared()
 {
@@ -26,7 +25,7 @@ void SettingsLinkHelper::openSettings(std::optional<int> tab)
     NotificationCenter::defaultCenter().post(Notifications::openSettingsRequest);
     if (tab) {
         const int index = *tab;
-        QTimer::singleShot(100, this, [index] {
+        m_clock->runAfter(std::chrono::milliseconds(100), this, [index] {
             NotificationCenter::defaultCenter().post(
                 Notifications::settingsSelectTab, { { Notifications::tabKey, index } });
         });

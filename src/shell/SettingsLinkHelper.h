@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Clock.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -20,6 +22,8 @@ public:
     void openSettings(std::optional<int> tab = std::nullopt);
 
     bool isSetup() const { return m_isSetup; }
+    // The time of the tab's delay; tests move it by hand (and give the system clock back).
+    void setClock(Clock &clock) { m_clock = &clock; }
     SettingsOpener *settingsOpener() const { return m_settingsOpener; }
 
 private:
@@ -27,4 +31,5 @@ private:
 
     QPointer<SettingsOpener> m_settingsOpener;
     bool m_isSetup = false;
+    Clock *m_clock = &Clock::system();
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QShortcut>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -26,7 +27,7 @@ const Name other { QStringLiteral("other"), std::nullopt };
 // Lets queued updates run.
 void turnEventLoop()
 {
-    waitUntil([] { return false; }, std::chrono::milliseconds(5));
+    QCoreApplication::sendPostedEvents();
 }
 
 class ShortcutBindingTest : public ::testing::Test

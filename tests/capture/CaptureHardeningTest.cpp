@@ -52,9 +52,9 @@ protected:
         const qsizetype discarded = m_discarded->size();
         const qsizetype saved = m_saved->size();
         ++scripted.count;
-        m_now += 1000;
+        m_clock.advance(std::chrono::seconds(1));
         m_monitor->checkForChanges();
-        waitUntil([&] { return m_discarded->size() > discarded || m_saved->size() > saved; });
+        finishCapture(discarded + saved);
         return m_discarded->size() > discarded;
     }
 
@@ -267,6 +267,10 @@ TEST_F(CaptureHardeningTest, ALockedStoreNeitherFreezesTheAppNorLosesTheCopy)
     EXPECT_EQ(m_monitor->pendingSaveCount(), 1);
     holder.release();
 
+    // Tried again a moment later.
+    m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::saveRetryIntervalMs - 1));
+    EXPECT_TRUE(history().isEmpty());
+    m_clock.advance(std::chrono::milliseconds(1));
     ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }));
     EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("copied while locked") });
     EXPECT_EQ(m_monitor->pendingSaveCount(), 0);

@@ -4,7 +4,8 @@
 #include "common/NotificationCenter.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -38,19 +39,19 @@ TEST_F(ClipboardMonitorPollTest, AChangeSoonerThanAQuarterSecondWaitsForALaterTi
 {
     ASSERT_TRUE(copyText(QStringLiteral("first")));
     m_pasteboard.writeContents(text(QStringLiteral("second")));
-    m_now += 100;
+    m_clock.advance(100ms);
     m_monitor->checkForChanges();
     QCoreApplication::processEvents();
     EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("first") }) << "not yet accepted";
     EXPECT_NE(m_monitor->lastChangeCount(), m_pasteboard.changeCount());
 
     m_pasteboard.writeContents(text(QStringLiteral("third")));
-    m_now += 100;
+    m_clock.advance(100ms);
     m_monitor->checkForChanges();
     EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("first") });
 
     // The first tick at least 0.25 s after the accepted change takes what is there then.
-    m_now += 60;
+    m_clock.advance(60ms);
     const qsizetype saved = m_saved->size();
     m_monitor->checkForChanges();
     ASSERT_TRUE(waitUntil([&] { return m_saved->size() > saved; }));
@@ -88,24 +89,33 @@ TEST_F(ClipboardMonitorPollTest, IgnoreNextChangeSkipsOnlyTheAppsOwnWrite)
 
 TEST_F(ClipboardMonitorPollTest, ThePollRunsOnItsOwnEveryTenthOfASecond)
 {
-    m_monitor->setClock([] {
-        static QElapsedTimer timer = [] {
-            QElapsedTimer t;
-            t.start();
-            return t;
-        }();
-        return timer.elapsed() + 1'000'000;
-    });
     m_monitor->startMonitoring();
     m_pasteboard.writeContents(text(QStringLiteral("polled")));
-    ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }, std::chrono::milliseconds(2000)));
+    // Each step of time, and whether the poll read the clipboard at its end.
+    const auto step = [&](std::chrono::milliseconds by) {
+        const int readings = m_pasteboard.readCount();
+        m_clock.advance(by);
+        return m_pasteboard.readCount() > readings;
+    };
+    EXPECT_FALSE(step(99ms)) << "polled before a tenth of a second";
+    EXPECT_TRUE(step(1ms));
+    ASSERT_TRUE(waitUntil([&] { return !history().isEmpty(); }));
     EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("polled") });
 
-    // Copies in quick succession: none is lost for good, the last one is always there.
+    // Copies in quick succession: the poll goes on every tenth of a second, takes none sooner
+    // than a quarter of a second after the last, and then takes the newest.
     for (int i = 0; i < 3; ++i)
         m_pasteboard.writeContents(text(QStringLiteral("burst %1").arg(i)));
-    ASSERT_TRUE(
-        waitUntil([&] { return storedTexts().first() == u"burst 2"; }, std::chrono::milliseconds(2000)));
+    EXPECT_FALSE(step(100ms));
+    EXPECT_FALSE(step(100ms));
+    EXPECT_FALSE(step(99ms));
+    EXPECT_TRUE(step(1ms));
+    ASSERT_TRUE(waitUntil([&] { return storedTexts().first() == u"burst 2"; }));
+    EXPECT_EQ(storedTexts().size(), 2);
+
+    // Nothing new: the poll goes on without reading.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(step(100ms));
 }
 
 TEST_F(ClipboardMonitorPollTest, ASecondMonitorTakesOverTheSharedReference)
@@ -122,17 +132,17 @@ TEST_F(ClipboardMonitorPollTest, ThemeChangesAreDebouncedIntoOneRefresh)
     EXPECT_EQ(refreshes.takeFirst().at(0).toBool(), false)
         << "once after creation, for items lacking a preview";
 
-    QElapsedTimer sinceLast;
     for (int i = 0; i < 3; ++i) {
         NotificationCenter::defaultCenter().post(Notifications::codeThemeChanged);
-        sinceLast.start();
-        waitUntil([] { return false; }, std::chrono::milliseconds(300));
+        m_clock.advance(300ms);
     }
     EXPECT_TRUE(refreshes.isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return !refreshes.isEmpty(); }, std::chrono::milliseconds(3000)));
-    EXPECT_GE(sinceLast.elapsed(), ClipboardMonitor::themeDebounceMs - 20);
+    m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::themeDebounceMs) - 300ms - 1ms);
+    EXPECT_TRUE(refreshes.isEmpty()) << "sooner than a second after the last change";
+    m_clock.advance(1ms);
+    ASSERT_EQ(refreshes.size(), 1);
     EXPECT_EQ(refreshes.takeFirst().at(0).toBool(), true);
-    waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    m_clock.advance(10s);
     EXPECT_TRUE(refreshes.isEmpty()) << "one refresh for the whole series";
 }
 
@@ -199,7 +209,12 @@ TEST_F(ClipboardMonitorPollTest, ALateImageIsReadAgainUntilItArrives)
 {
     LatePasteboard late;
     startLateCapture(late, { QStringLiteral("image/png") });
-    ASSERT_TRUE(waitUntil([&] { return late.readings >= 4; }));
+    for (int retry = 0; retry < 3; ++retry) {
+        ASSERT_TRUE(advanceOnceWaiting(99ms));
+        EXPECT_EQ(late.readings, 1 + retry) << "read again sooner than a tenth of a second";
+        m_clock.advance(1ms);
+        EXPECT_EQ(late.readings, 2 + retry);
+    }
     EXPECT_TRUE(history().isEmpty());
     QImage image(20, 10, QImage::Format_RGB32);
     image.fill(Qt::magenta);
@@ -208,8 +223,9 @@ TEST_F(ClipboardMonitorPollTest, ALateImageIsReadAgainUntilItArrives)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "png");
     late.available.insert(QStringLiteral("image/png"), png);
+    ASSERT_TRUE(advanceOnceWaiting(std::chrono::milliseconds(ClipboardMonitor::captureRetryIntervalMs)));
     ASSERT_TRUE(waitUntil([&] { return m_saved->size() == 1; }));
-    EXPECT_LE(late.readings, 11);
+    EXPECT_EQ(late.readings, 5);
     ASSERT_EQ(history().size(), 1);
     EXPECT_EQ(newest()->mediaImageData(), png);
 }
@@ -229,11 +245,13 @@ TEST_F(ClipboardMonitorPollTest, ReadingAgainEndsAfterTenRetries)
         LatePasteboard late;
         setFront(test.front);
         startLateCapture(late, test.offered);
-        ASSERT_TRUE(waitUntil([&] { return m_discarded->size() == 1; }, std::chrono::milliseconds(3000)))
-            << test.name;
+        for (int retry = 0; retry < ClipboardMonitor::maxCaptureRetries; ++retry)
+            ASSERT_TRUE(
+                advanceOnceWaiting(std::chrono::milliseconds(ClipboardMonitor::captureRetryIntervalMs)))
+                << test.name;
+        ASSERT_TRUE(waitUntil([&] { return m_discarded->size() == 1; })) << test.name;
         EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
-        waitUntil([] { return false; }, std::chrono::milliseconds(250));
-        EXPECT_EQ(late.readings, 1 + ClipboardMonitor::maxCaptureRetries) << test.name;
+        EXPECT_EQ(m_clock.pendingCount(), 0) << test.name << ": no further reading waits";
     }
 }
 
@@ -246,17 +264,19 @@ TEST_F(ClipboardMonitorPollTest, NoRetryForFilesAndNoneOnceTheClipboardChangedAg
     files->setData(QStringLiteral("image/png"), QByteArray());
     EXPECT_TRUE(copy(std::move(files)));
     EXPECT_EQ(newest()->type(), ClipboardItemType::file);
+    EXPECT_EQ(m_clock.pendingCount(), 0) << "a file is not read again";
 
     LatePasteboard late;
     startLateCapture(late, { QStringLiteral("image/png") });
-    ASSERT_TRUE(waitUntil([&] { return late.readings >= 2; }));
+    ASSERT_TRUE(advanceOnceWaiting(std::chrono::milliseconds(ClipboardMonitor::captureRetryIntervalMs)));
+    EXPECT_EQ(late.readings, 2);
     // A newer change: the waiting retry leaves it to the poll.
     late.count = 2;
     late.offered = { QStringLiteral("text/plain") };
     late.available.insert(QStringLiteral("text/plain"), "newer");
-    const int readings = late.readings;
-    waitUntil([] { return false; }, std::chrono::milliseconds(300));
-    EXPECT_EQ(late.readings, readings);
+    ASSERT_TRUE(advanceOnceWaiting(std::chrono::milliseconds(ClipboardMonitor::captureRetryIntervalMs)));
+    EXPECT_EQ(late.readings, 2);
+    EXPECT_EQ(m_clock.pendingCount(), 0);
     EXPECT_TRUE(tickAndWait());
     EXPECT_EQ(newest()->textContent(), QStringLiteral("newer"));
 }

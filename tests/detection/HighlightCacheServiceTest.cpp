@@ -8,11 +8,14 @@
 #include "platform/MemoryPressureMonitor.h"
 #include "platform/UserDefaults.h"
 #include "support/OlderHighlightBlob.h"
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -54,7 +57,7 @@ protected:
         settings = std::make_unique<AppSettings>(*defaults);
         cache = std::make_unique<HighlightCacheService>();
         cache->setSettings(settings.get());
-        cache->setClock([this] { return now; });
+        cache->setClock(clock);
     }
     void TearDown() override
     {
@@ -85,7 +88,7 @@ protected:
         return HighlightedLinesBlob::decode(*stored->highlightedLinesData());
     }
 
-    qint64 now = 1000;
+    ManualClock clock;
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<HighlightCacheService> cache;
@@ -368,11 +371,14 @@ TEST_F(HighlightCacheServiceTest, FailedLinesStayInMemoryOnlyRestAndAreTriedAgai
         Priority::visible);
     EXPECT_EQ(cache->jobCount(), 0);
 
-    // Once it is over, a row's request is taken, and with a working engine the lines arrive.
+    // Once it is over, the work tries again by itself (a row asking as well adds nothing), and
+    // with a working engine the lines arrive.
     cache->setHighlighterFactory({});
     cache->resetHighlighter();
-    now += 60'001;
-    EXPECT_FALSE(cache->isPending(first));
+    clock.advance(59'999ms);
+    EXPECT_EQ(cache->jobCount(), 0);
+    clock.advance(1ms);
+    EXPECT_EQ(cache->jobCount(), 1);
     cache->highlightLines(item, lines, HighlightLanguage::javaScript, false, HighlightTheme::github, preview,
         Priority::visible);
     EXPECT_EQ(cache->jobCount(), 1);
@@ -386,14 +392,22 @@ TEST_F(HighlightCacheServiceTest, TheWorkThatFailedTriesAgainByItself)
     ClipboardItemPtr item = storedCode(QStringLiteral("fn main() {}"));
     cache->setHighlighterFactory(
         [] { return std::make_shared<Highlight>(QStringLiteral("/nowhere/highlight.min.js")); });
-    cache->setRetryPause(0);
+    cache->setRetryPause(1000);
     // The engine is mended as soon as the first attempt has failed.
+    QSignalSpy failed(cache.get(), &HighlightCacheService::linesFailed);
     QObject::connect(cache.get(), &HighlightCacheService::linesFailed, cache.get(), [this] {
         cache->setHighlighterFactory({});
         cache->resetHighlighter();
     });
     cache->prehighlight({ QStringLiteral("fn main() {}") }, item, HighlightLanguage::rust, false,
         HighlightTheme::github, preview);
+    ASSERT_TRUE(waitUntil([&] { return failed.size() == 1; }));
+    // After its pause, and not before.
+    clock.advance(999ms);
+    EXPECT_EQ(cache->jobCount(), 0);
+    EXPECT_FALSE(cache->isIdle());
+    clock.advance(1ms);
+    EXPECT_EQ(cache->jobCount(), 1);
     ASSERT_TRUE(waitUntil([&] { return storedLines(*item).has_value(); }, std::chrono::seconds(30)));
     EXPECT_EQ(storedLines(*item)->size(), 1);
     EXPECT_EQ(cache->highlighterStartCount(), 2);
@@ -402,10 +416,13 @@ TEST_F(HighlightCacheServiceTest, TheWorkThatFailedTriesAgainByItself)
 TEST_F(HighlightCacheServiceTest, AnEngineReplacedWhileWorkingLeavesNothingUndone)
 {
     ClipboardItemPtr item = storedCode(snippet(40));
-    cache->setRetryPause(0);
     cache->prehighlight(CodePreviewLines::make(*item->textContent()), item, HighlightLanguage::python, false,
         HighlightTheme::github, preview);
     cache->resetHighlighter(); // clear-all, or code detection switched off
+    // What the old engine was doing waits out its pause and is done again.
+    ASSERT_TRUE(
+        waitUntil([&] { return clock.pendingCount() > 0 || cache->isIdle(); }, std::chrono::seconds(30)));
+    clock.advance(std::chrono::milliseconds(HighlightCacheService::defaultRetryPauseMs));
     ASSERT_TRUE(waitUntil(
         [&] { return storedLines(*item) && storedLines(*item)->size() == 40; }, std::chrono::seconds(30)));
     EXPECT_EQ(cache->cacheCount(), 40);

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QPromise>
 #include <QTemporaryDir>
-#include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,11 +27,75 @@ var hljs = { highlight: function (text, options) { return answer(text, options.l
              highlightAuto: function (text) { return answer(text, "auto"); } };
 )JS";
 
-const char *kSlowScript = R"JS(
-var hljs = { highlight: function (text) { var end = Date.now() + 500; while (Date.now() < end) {}
-                                          return { value: text, language: "slow", relevance: 1 }; },
-             highlightAuto: function (text) { return hljs.highlight(text); } };
-)JS";
+// Stands in for an engine whose speed is the question: it counts the requests and keeps their
+// futures, and while its gate is closed it holds the requests back until the test opens it.
+// The script engine it wraps answers them.
+class GatedEngine final : public HighlightEngine
+{
+public:
+    GatedEngine(std::shared_ptr<Highlight> engine, bool closed)
+        : m_engine(std::move(engine))
+        , m_closed(closed)
+    { }
+
+    QFuture<HighlightResult> request(
+        const QString &text, const HighlightMode &mode, const HighlightColors &colors) override
+    {
+        auto promise = std::make_shared<QPromise<HighlightResult>>();
+        promise->start();
+        m_requests.append({ text, mode, colors, promise });
+        m_futures.append(promise->future());
+        if (!m_closed)
+            answer(m_requests.takeLast());
+        return m_futures.last();
+    }
+
+    void open()
+    {
+        m_closed = false;
+        while (!m_requests.isEmpty())
+            answer(m_requests.takeFirst());
+    }
+    qsizetype requestCount() const { return m_futures.size(); }
+    // Every request answered, and the answers delivered to the views that wait for them.
+    bool settle() const
+    {
+        const bool answered = waitUntil([&] {
+            return m_requests.isEmpty() && std::all_of(m_futures.begin(), m_futures.end(), [](const auto &f) {
+                return f.isFinished();
+            });
+        });
+        QCoreApplication::sendPostedEvents();
+        return answered;
+    }
+
+private:
+    struct Request
+    {
+        QString text;
+        HighlightMode mode;
+        HighlightColors colors;
+        std::shared_ptr<QPromise<HighlightResult>> promise;
+    };
+
+    void answer(const Request &request)
+    {
+        m_engine->request(request.text, request.mode, request.colors)
+            .then([promise = request.promise](const HighlightResult &result) {
+                promise->addResult(result);
+                promise->finish();
+            })
+            .onFailed([promise = request.promise](const HLJSError &error) {
+                promise->setException(std::make_exception_ptr(error));
+                promise->finish();
+            });
+    }
+
+    std::shared_ptr<Highlight> m_engine;
+    bool m_closed;
+    QList<Request> m_requests;
+    QList<QFuture<HighlightResult>> m_futures;
+};
 
 class CodeTextTest : public ::testing::Test
 {
@@ -36,8 +103,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_fast = std::make_shared<Highlight>(write(QStringLiteral("fast.js"), kFastScript));
-        m_slow = std::make_shared<Highlight>(write(QStringLiteral("slow.js"), kSlowScript));
+        m_script = std::make_shared<Highlight>(write(QStringLiteral("fast.js"), kFastScript));
+        m_fast = std::make_shared<GatedEngine>(m_script, false);
+        m_slow = std::make_shared<GatedEngine>(m_script, true);
         m_failing = std::make_shared<Highlight>(m_dir.filePath(QStringLiteral("absent.js")));
     }
 
@@ -75,8 +143,9 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::shared_ptr<Highlight> m_fast;
-    std::shared_ptr<Highlight> m_slow;
+    std::shared_ptr<Highlight> m_script;
+    std::shared_ptr<GatedEngine> m_fast;
+    std::shared_ptr<GatedEngine> m_slow; // answers only once opened
     std::shared_ptr<Highlight> m_failing;
 };
 
@@ -156,8 +225,7 @@ TEST_F(CodeTextTest, HighlightsAgainOnChangesButNotOnReappearing)
 
     view.hide();
     view.show();
-    QTest::qWait(200);
-    EXPECT_EQ(events->size(), 2);
+    EXPECT_EQ(m_fast->requestCount(), 1) << "asked again on reappearing";
 
     view.setMode(HighlightMode::language(HighlightLanguage::sql));
     ASSERT_TRUE(waitUntil([&] { return events->size() == 4; }));
@@ -172,7 +240,7 @@ TEST_F(CodeTextTest, HighlightsAgainOnChangesButNotOnReappearing)
     // Setting what is already set changes nothing.
     view.setColors(CodeTextColors::forTheme(HighlightTheme::github));
     view.setMode(HighlightMode::language(HighlightLanguage::sql));
-    QTest::qWait(200);
+    EXPECT_EQ(m_fast->requestCount(), 3);
     EXPECT_EQ(events->size(), 6);
 
     // A new text shows plain at once, then highlighted.
@@ -190,9 +258,9 @@ TEST_F(CodeTextTest, ChangesWhileHiddenWaitUntilTheViewIsShown)
     QStringList *events = record(view);
     view.setColors(CodeTextColors::forTheme(HighlightTheme::nnfx));
     view.setMode(HighlightMode::language(HighlightLanguage::go));
-    QTest::qWait(100);
-    EXPECT_TRUE(events->isEmpty());
+    EXPECT_EQ(m_fast->requestCount(), 0);
     view.show();
+    EXPECT_EQ(m_fast->requestCount(), 1);
     ASSERT_TRUE(waitUntil([&] { return events->size() == 2; }));
     EXPECT_EQ(view.highlightResult()->relevance, 1);
 }
@@ -203,14 +271,17 @@ TEST_F(CodeTextTest, OnlyTheNewestRequestsResultIsApplied)
     CodeText view(QStringLiteral("fn x"));
     view.setHighlight(m_slow);
     QStringList *events = record(view);
-    view.show(); // the slow engine starts on this one
-    QTest::qWait(50);
+    view.show(); // the slow engine holds this one
+    ASSERT_EQ(m_slow->requestCount(), 1);
     view.setHighlight(m_fast);
     view.setColors(CodeTextColors::forTheme(HighlightTheme::tokyoNight));
     view.setLanguage(HighlightLanguage::rust);
-
     ASSERT_TRUE(waitUntil([&] { return view.highlightResult().has_value(); }));
-    QTest::qWait(900); // long enough for the slow engine to answer too
+
+    // The slow engine answers now, after the newer request.
+    m_slow->open();
+    ASSERT_TRUE(m_slow->settle());
+    ASSERT_TRUE(m_fast->settle());
     EXPECT_EQ(view.highlightResult()->language, QStringLiteral("rust"));
     EXPECT_EQ(*events, (QStringList { QStringLiteral("finished:result"), QStringLiteral("succeeded") }));
 
@@ -218,9 +289,8 @@ TEST_F(CodeTextTest, OnlyTheNewestRequestsResultIsApplied)
     events->clear();
     view.setMode(HighlightMode::language(HighlightLanguage::go));
     view.setMode(HighlightMode::language(HighlightLanguage::c));
-    ASSERT_TRUE(waitUntil([&] { return events->size() == 2; }));
-    QTest::qWait(100);
-    EXPECT_EQ(events->size(), 2);
+    ASSERT_TRUE(m_fast->settle());
+    EXPECT_EQ(*events, (QStringList { QStringLiteral("finished:result"), QStringLiteral("succeeded") }));
     EXPECT_EQ(view.highlightResult()->language, QStringLiteral("c"));
 }
 
@@ -245,7 +315,8 @@ TEST_F(CodeTextTest, TheCardIsFilledWithTheThemeBackgroundOnlyOnceThereIsAResult
             EXPECT_NE(before.pixelColor(inside), heetchDark);
             EXPECT_NE(before.pixelColor(view.width() / 2, 0), before.pixelColor(inside)); // the outline
         }
-        ASSERT_TRUE(waitUntil([&] { return view.highlightResult().has_value(); }, std::chrono::seconds(5)));
+        m_slow->open();
+        ASSERT_TRUE(waitUntil([&] { return view.highlightResult().has_value(); }));
         EXPECT_EQ(view.highlightResult()->backgroundColor, heetchDark);
         const QImage after = view.grab().toImage();
         if (card) {

@@ -459,3 +459,60 @@ TEST_F(ModelContextTest, RollingBackToAMarkKeepsWhatCameBefore)
     ASSERT_EQ(stored.size(), 2);
     EXPECT_EQ(reader->model(kept->persistentModelID())->pinnedLabel(), QStringLiteral("before the mark"));
 }
+
+TEST_F(ModelContextTest, AChangedReferenceOfASavedItemSurvivesAReopen)
+{
+    const struct
+    {
+        const char *name;
+        int before; // index into the pinned items, -1 for none
+        int after;
+    } cases[] = {
+        { "none to one", -1, 0 },
+        { "one to another", 0, 1 },
+        { "one to none", 0, -1 },
+        { "one to a new one", 0, 2 },
+    };
+    for (const bool reopenFirst : { false, true }) {
+        for (const auto &test : cases) {
+            SCOPED_TRACE(test.name);
+            SCOPED_TRACE(reopenFirst ? "read back before the change" : "changed in memory");
+            resetStore();
+            QList<ClipboardItemPtr> pinned = { insertText(QStringLiteral("first pinned"), at(30), true),
+                insertText(QStringLiteral("second pinned"), at(20), true) };
+            ClipboardItemPtr item = insertText(QStringLiteral("copy"));
+            if (test.before >= 0)
+                item->setPinnedReference(pinned[test.before]);
+            ASSERT_TRUE(context().save().ok);
+            const PersistentIdentifier identifier = item->persistentModelID();
+            std::unique_ptr<ModelContext> other;
+            if (reopenFirst) {
+                other = container().makeContext();
+                item = other->model(identifier);
+                for (ClipboardItemPtr &p : pinned)
+                    p = other->model(p->persistentModelID());
+            }
+            ModelContext &changing = reopenFirst ? *other : context();
+            pinned.append(
+                ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("new pinned") }));
+            changing.insert(pinned.last());
+            item->setPinnedReference(test.after >= 0 ? pinned[test.after] : nullptr);
+            ASSERT_TRUE(changing.save().ok);
+            other.reset();
+
+            m_container.reset();
+            QString error;
+            m_container = ModelContainer::open(storePath(), &error);
+            ASSERT_TRUE(m_container) << error.toStdString();
+            const ClipboardItemPtr reopened = context().model(identifier);
+            ASSERT_TRUE(reopened);
+            const ClipboardItemPtr reference = reopened->pinnedReference();
+            if (test.after < 0) {
+                EXPECT_EQ(reference, nullptr);
+            } else {
+                ASSERT_TRUE(reference);
+                EXPECT_EQ(reference->textContent(), pinned[test.after]->textContent());
+            }
+        }
+    }
+}

@@ -1,12 +1,12 @@
 #include "platform/LinuxMemoryPressureMonitor.h"
 
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace std::chrono_literals;
 
@@ -133,15 +133,24 @@ TEST(LinuxMemoryPressureMonitorTest, PollsOnItsTimerOnceStarted)
     const QString pressurePath = dir.filePath(QStringLiteral("pressure"));
     writeFile(pressurePath, pressure(0, 0));
     LinuxMemoryPressureMonitor monitor(pressurePath, dir.filePath(QStringLiteral("meminfo")), 10ms);
+    ManualClock clock;
+    monitor.setClock(clock);
     QSignalSpy spy(&monitor, &MemoryPressureMonitor::pressureRaised);
     monitor.start();
 
     writeFile(pressurePath, pressure(30, 0));
-    EXPECT_TRUE(waitUntil([&] { return spy.count() == 1; }));
-    monitor.stop();
-    writeFile(pressurePath, pressure(80, 50));
-    QTest::qWait(50);
+    clock.advance(9ms);
+    EXPECT_EQ(spy.count(), 0) << "polled before its interval";
+    clock.advance(1ms);
     EXPECT_EQ(spy.count(), 1);
+    writeFile(pressurePath, pressure(80, 50));
+    clock.advance(10ms);
+    EXPECT_EQ(spy.count(), 2) << "polled again";
+    monitor.stop();
+    writeFile(pressurePath, pressure(10, 0));
+    clock.advance(1s);
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(monitor.level(), MemoryPressureLevel::Critical);
 }
 
 TEST(MemoryPressureMonitorTest, TheTestHookRaisesEveryEventItIsGiven)

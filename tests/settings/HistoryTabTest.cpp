@@ -64,6 +64,38 @@ TEST_F(HistoryTabTest, TheLimitFieldCommitsNumbersClampedAndShowsTheLimitInForce
     }
 }
 
+TEST_F(HistoryTabTest, ALimitOutsideTheRangeFromTheSettingsFileStaysUntilTheUserTypesAnother)
+{
+    const struct
+    {
+        const char *name;
+        std::optional<QString> typed; // nothing: the field is left as it was shown
+        qint64 stored;
+        bool written;
+    } cases[] = {
+        { "left as shown", std::nullopt, 1000, false },
+        { "cleared", QString(), 1000, false },
+        { "no number", QStringLiteral("abc"), 1000, false },
+        { "typed within the range", QStringLiteral("150"), 150, true },
+        { "typed above the range", QStringLiteral("999"), 200, true },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults.setInteger(QStringLiteral("historyLimit"), 1000);
+        AppSettings fromFile(defaults);
+        HistoryTab tab(fromFile, context());
+        EXPECT_EQ(tab.historyLimitText(), QStringLiteral("1000"));
+        QSignalSpy changes(&fromFile, &AppSettings::historyLimitChanged);
+        if (c.typed)
+            tab.setHistoryLimitText(*c.typed);
+        tab.commitHistoryLimit();
+        EXPECT_EQ(fromFile.historyLimit(), c.stored);
+        EXPECT_EQ(defaults.integer(QStringLiteral("historyLimit")), c.stored);
+        EXPECT_EQ(changes.count(), c.written ? 1 : 0);
+        EXPECT_EQ(tab.historyLimitText(), QString::number(c.stored));
+    }
+}
+
 TEST_F(HistoryTabTest, TheFieldKeepsThreeDigitsOfWhatIsTypedAndCommitsOnReturn)
 {
     HistoryTab tab(settings, context());

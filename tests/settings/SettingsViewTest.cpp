@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -142,6 +144,58 @@ TEST_F(SettingsViewTest, NoTextFieldHoldsTheFocusWhenTheWindowOpensOrATabIsShown
         EXPECT_FALSE(c.field->hasFocus());
         EXPECT_EQ(qobject_cast<QLineEdit *>(QApplication::focusWidget()), nullptr);
     }
+}
+
+TEST_F(SettingsViewTest, FocusPassingThroughEveryFieldWithoutTypingWritesNothing)
+{
+    // Values no field offers, as an edited or older settings file holds them.
+    const QString path = m_settingsFolder.filePath(QStringLiteral("edited.json"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            R"({"historyLimit": 1000, "fontSize": 40, "historyRetention": 60, "codeTheme": "no such theme",
+            "activationMode": "sometimes", "doubleTapModifier": "hyper", "colorFormatOrder": ["hsl", "nonsense"],
+            "disabledColorFormats": ["nonsense"], "excludedURLPatterns": "  example.org \n\nexample.org"})");
+    }
+    UserDefaults editedDefaults(path);
+    AppSettings edited(editedDefaults);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    SettingsView view({ edited, context(), shortcuts, togglePanel(), {}, {} });
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    for (int tab = 0; tab < SettingsView::tabCount; ++tab) {
+        SCOPED_TRACE(SettingsView::tabTitle(tab).toStdString());
+        view.setSelectedTab(tab);
+        QApplication::processEvents();
+        // Into each text field with the mouse, out again with Tab.
+        for (QLineEdit *field : view.tabView()->widget(tab)->findChildren<QLineEdit *>()) {
+            if (!field->isVisibleTo(&view) || field->focusPolicy() == Qt::NoFocus)
+                continue;
+            QTest::mouseClick(field, Qt::LeftButton);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        // And through the whole focus chain, both ways.
+        for (const Qt::Key key : { Qt::Key_Tab, Qt::Key_Backtab }) {
+            for (int step = 0; step < 30; ++step) {
+                QWidget *focus = QApplication::focusWidget();
+                QTest::keyClick(focus ? focus : &view, key);
+            }
+        }
+        view.endEditing();
+        QApplication::processEvents();
+    }
+    view.close();
+
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), before.toStdString());
+    EXPECT_EQ(edited.historyLimit(), 1000);
+    EXPECT_EQ(view.historyTab()->historyLimitText().toStdString(), "1000");
 }
 
 TEST_F(SettingsViewTest, EveryTabIsDrawnInTheLightAndTheDarkPalette)

@@ -211,7 +211,7 @@ TEST_F(AppDelegateTest, AnOutsideClickGivesTheFocusBackOnlyWhenItLandedOnNoOther
         EXPECT_TRUE(panelShown());
         workspace.activations.clear();
         input.click(at);
-        waitUntil([] { return false; }, std::chrono::milliseconds(20));
+        QCoreApplication::sendPostedEvents();
     };
 
     // Inside the panel: it stays.
@@ -235,7 +235,7 @@ TEST_F(AppDelegateTest, AnOutsideClickGivesTheFocusBackOnlyWhenItLandedOnNoOther
     delegate->togglePanel();
     delegate->panelController()->setIsPinned(true);
     input.click(QPoint(1, 1));
-    waitUntil([] { return false; }, std::chrono::milliseconds(20));
+    QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(panelShown());
 }
 
@@ -247,7 +247,7 @@ TEST_F(AppDelegateTest, AnotherApplicationComingToTheFrontHidesThePanelWithoutRe
     workspace.activations.clear();
     workspace.simulateActivation(std::nullopt); // between two windows
     workspace.simulateActivation(thisApp());
-    waitUntil([] { return false; }, std::chrono::milliseconds(20));
+    QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(panelShown());
     workspace.simulateActivation(browser);
     EXPECT_TRUE(waitUntil([&] { return !panelShown(); }));

@@ -1,10 +1,12 @@
 #include "shell/ClipboardPanel.h"
 
+#include "KeyboardShortcuts/LocalEventMonitor.h"
 #include "common/NotificationCenter.h"
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "panel/PanelController.h"
 #include "platform/UserDefaults.h"
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -16,8 +18,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 #include <QVBoxLayout>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -32,6 +35,7 @@ protected:
     std::unique_ptr<ClipboardPanel> makePanel()
     {
         auto panel = std::make_unique<ClipboardPanel>(container(), settings, defaults, false);
+        panel->setClock(clock);
         panel->setFrame(QRectF(100, 50, 500, 400));
         return panel;
     }
@@ -47,6 +51,7 @@ protected:
     QTemporaryDir m_settingsFolder;
     UserDefaults defaults;
     AppSettings settings;
+    ManualClock clock;
 };
 
 TEST_F(ClipboardPanelTest, InitialColumnCountFollowsTheKindsInTheStore)
@@ -124,18 +129,34 @@ TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
     auto panel = makePanel();
     panel->show();
     QSignalSpy writes(&defaults, &UserDefaults::valueChanged);
-    for (int x : { 110, 120, 130 })
+    // The window system may report a move a moment later.
+    int reported = 0;
+    LocalEventMonitor moves({ QEvent::Move }, [&](QObject *receiver, QEvent *) {
+        reported += receiver == panel.get();
+        return false;
+    });
+    moves.start();
+    for (int x : { 110, 120, 130 }) {
+        const int before = reported;
         panel->move(x, 60);
-    ASSERT_TRUE(waitUntil([&] { return writes.count() > 0; }));
-    QTest::qWait(150);
+        ASSERT_TRUE(waitUntil([&] { return reported > before; }));
+        clock.advance(50ms);
+    }
+    clock.advance(49ms);
+    EXPECT_EQ(writes.count(), 0) << "saved sooner than a tenth of a second after the last move";
+    clock.advance(1ms);
+    EXPECT_EQ(writes.count(), 1);
+    clock.advance(1s);
     EXPECT_EQ(writes.count(), 1);
     const QString here = ClipboardPanel::screenKey(QGuiApplication::primaryScreen());
     EXPECT_EQ(ClipboardPanel::savedPosition(defaults, here), QPointF(130, 60));
 
     // Centred off every screen: nothing is saved.
     writes.clear();
+    const int before = reported;
     panel->move(20000, 20000);
-    QTest::qWait(200);
+    ASSERT_TRUE(waitUntil([&] { return reported > before; }));
+    clock.advance(1s);
     EXPECT_EQ(writes.count(), 0);
 }
 
@@ -214,11 +235,15 @@ TEST_F(ClipboardPanelTest, HistoryToggleCallsItsCompletionOnceEvenWhenRefused)
     panel->resizeForHistoryToggle(
         true, 3, [&] { ++second; }, 0.05);
     EXPECT_EQ(second, 1) << "a toggle during another finishes at once";
-    ASSERT_TRUE(waitUntil([&] { return first == 1; }));
+    clock.advance(49ms);
+    EXPECT_EQ(first, 0);
+    EXPECT_TRUE(panel->isAnimatingHistory());
+    clock.advance(1ms);
+    EXPECT_EQ(first, 1);
     EXPECT_FALSE(panel->isAnimatingHistory());
     EXPECT_EQ(panel->frame(), QRectF(200, 0, 400, 400));
     EXPECT_EQ(panel->maximumWidth(), 400);
-    QTest::qWait(100);
+    clock.advance(1s);
     EXPECT_EQ(first, 1);
 
     defaults.setBoolean(ClipboardPanel::tabModeLockKey, true);

@@ -137,7 +137,7 @@ protected:
         m_classifier2 = std::make_unique<HeldCodeClassifier>();
         m_monitor->setCodeClassifier(m_classifier2.get());
         m_pasteboard.writeContents(text(QStringLiteral("def f(x):\n    return x + 1\n")));
-        m_now += ClipboardMonitor::minimumChangeIntervalMs + 10;
+        m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
         m_monitor->checkForChanges();
         ASSERT_TRUE(waitUntil([this] { return m_classifier2->asked; }));
     }
@@ -206,7 +206,7 @@ TEST_F(OwnerGoneMidFlightTest, AnAnswerForAServiceThatWentIsDropped)
         { "monitor reading a copy",
             [](Self &t) {
                 t.m_pasteboard.writeContents(text(QStringLiteral("read in the background")));
-                t.m_now += ClipboardMonitor::minimumChangeIntervalMs + 10;
+                t.m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
                 t.m_pool.hold();
                 t.m_monitor->checkForChanges();
                 return Flight { t.destroyMonitor(), {}, t.nothingStored() };

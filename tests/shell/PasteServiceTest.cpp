@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "support/ManualClock.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -14,7 +15,9 @@
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
-#include <QTest>
+#include <QThreadPool>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -25,6 +28,7 @@ protected:
         : service(pasteboard, keyboard, workspace)
     {
         service.setAlertPresenter([this] { ++alerts; });
+        service.setClock(clock);
     }
 
     QString writeFile(const QString &name, const QByteArray &bytes)
@@ -76,6 +80,7 @@ protected:
     }
 
     QTemporaryDir files;
+    ManualClock clock;
     MemoryPasteboard pasteboard;
     FakeSyntheticKeyboard keyboard;
     FakeWorkspace workspace;
@@ -221,8 +226,12 @@ TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
     int pastesAtWrite = -1;
     QObject::connect(&service, &PasteService::imageWritten, [&] { pastesAtWrite = keyboard.pastes; });
     ASSERT_TRUE(service.paste(*picture, false, 0));
-    ASSERT_TRUE(waitUntil([&] { return keyboard.pastes == 1; }));
-    EXPECT_EQ(pastesAtWrite, 0) << "the keystroke came before the picture was on the clipboard";
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.pastes, 0) << "the keystroke came before the picture was on the clipboard";
+    ASSERT_TRUE(waitUntil([&] { return pastesAtWrite >= 0; }));
+    clock.advance(0ms);
+    EXPECT_EQ(keyboard.pastes, 1);
+    EXPECT_EQ(pastesAtWrite, 0);
     EXPECT_EQ(pasteboard.changeCount(), before + 1);
     EXPECT_TRUE(pasteboard.contents()->hasFormat(PasteboardType::png));
 
@@ -231,7 +240,9 @@ TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
         = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("later") });
     ASSERT_TRUE(service.copyToPasteboard(*picture, false));
     ASSERT_TRUE(service.copyToPasteboard(*text, false));
-    waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    // Once the picture is ready and its answer has come back, it is dropped.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("later"));
     EXPECT_FALSE(pasteboard.contents()->hasFormat(PasteboardType::png));
 }
@@ -299,34 +310,57 @@ TEST_F(PasteServiceTest, TheCaptureSkipsOnlyWritesThatHappened)
 TEST_F(PasteServiceTest, PastingSendsTheKeystrokeLaterAndNeverIntoThisApp)
 {
     RunningApplication editor { QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77 };
+    RunningApplication self;
+    self.processIdentifier = QCoreApplication::applicationPid();
     workspace.frontmost = editor;
     ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     EXPECT_TRUE(service.paste(*text, false));
-    EXPECT_EQ(keyboard.pastes, 0) << "not before the delay";
-    EXPECT_TRUE(waitUntil([&] { return keyboard.pastes == 1; }));
+    clock.advance(99ms);
+    EXPECT_EQ(keyboard.pastes, 0) << "before a tenth of a second";
+    clock.advance(1ms);
+    EXPECT_EQ(keyboard.pastes, 1);
 
     // Nothing to write: nothing is sent either.
     ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
     EXPECT_FALSE(service.paste(*empty, false));
-    QTest::qWait(200);
+    clock.advance(1s);
     EXPECT_EQ(keyboard.pastes, 1);
 
-    RunningApplication self;
-    self.processIdentifier = QCoreApplication::applicationPid();
-    workspace.frontmost = self;
-    service.simulatePaste();
-    EXPECT_EQ(keyboard.pastes, 1) << "never into this app";
-    // The window the panel handed the focus back to gets it a moment later: the keystroke
-    // follows it there.
-    workspace.frontmost = editor;
-    EXPECT_TRUE(waitUntil([&] { return keyboard.pastes == 2; }));
-    QTest::qWait(100);
-    EXPECT_EQ(keyboard.pastes, 2) << "one keystroke per paste";
+    // Never into this app: the keystroke waits for the focus to go back to the window the
+    // panel handed it to, and follows it there once; it is dropped when the focus stays.
+    const struct
+    {
+        const char *name;
+        std::optional<std::chrono::milliseconds> focusBackAfter;
+        int sent;
+    } cases[] = {
+        { "the focus goes back at once", 0ms, 1 },
+        { "the focus goes back a moment later", 200ms, 1 },
+        { "the focus goes back at the last look", PasteService::focusReturnWait - 10ms, 1 },
+        { "the focus goes back once the wait is over", PasteService::focusReturnWait, 0 },
+        { "the focus stays", std::nullopt, 0 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = keyboard.pastes;
+        workspace.frontmost = self;
+        service.simulatePaste();
+        EXPECT_EQ(keyboard.pastes, before) << "sent into this app";
+        if (c.focusBackAfter) {
+            clock.advance(*c.focusBackAfter);
+            workspace.frontmost = editor;
+        }
+        clock.advance(2s);
+        EXPECT_EQ(keyboard.pastes, before + c.sent);
+        EXPECT_EQ(clock.pendingCount(), 0);
+    }
 
     workspace.frontmost = editor;
     keyboard.trusted = false;
+    const int before = keyboard.pastes;
     service.simulatePaste();
-    EXPECT_EQ(keyboard.pastes, 2);
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.pastes, before);
     EXPECT_EQ(alerts, 1);
 }
 

@@ -4,13 +4,15 @@
 #include "shell/AppearanceAwareTintView.h"
 #include "shell/SettingsOpener.h"
 #include "shell/StatusItem.h"
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QMenu>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -23,20 +25,25 @@ TEST(SettingsLinkHelperTest, OpensAtOnceAndSelectsTheTabALittleLater)
     NotificationCenter::defaultCenter().addObserver(
         Notifications::settingsSelectTab, &observer, [&](const QVariantMap &info) { tabs.append(info); });
     SettingsLinkHelper &helper = SettingsLinkHelper::shared();
+    ManualClock clock;
+    helper.setClock(clock);
     helper.openSettings(2);
     EXPECT_TRUE(helper.isSetup());
     SettingsOpener *opener = helper.settingsOpener();
     ASSERT_NE(opener, nullptr);
     EXPECT_EQ(opened, 1);
-    EXPECT_TRUE(tabs.isEmpty()) << "the tab follows once the window is there";
-    ASSERT_TRUE(waitUntil([&] { return tabs.size() == 1; }));
+    clock.advance(99ms);
+    EXPECT_TRUE(tabs.isEmpty()) << "the tab follows once the window is there, a tenth of a second later";
+    clock.advance(1ms);
+    ASSERT_EQ(tabs.size(), 1);
     EXPECT_EQ(tabs.first(), (QVariantMap { { QStringLiteral("tab"), 2 } }));
 
     helper.openSettings();
     EXPECT_EQ(helper.settingsOpener(), opener) << "one hidden opener for the run";
     EXPECT_EQ(opened, 2);
-    waitUntil([] { return false; }, std::chrono::milliseconds(250));
+    EXPECT_EQ(clock.pendingCount(), 0) << "no tab to follow";
     EXPECT_EQ(tabs.size(), 1);
+    helper.setClock(Clock::system());
     SettingsOpener::setOpenSettingsAction({});
 }
 

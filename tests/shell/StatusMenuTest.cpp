@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 using namespace KeyboardShortcuts;
@@ -37,10 +38,7 @@ protected:
     }
 
     // Lets queued updates run.
-    static void turnEventLoop()
-    {
-        waitUntil([] { return false; }, std::chrono::milliseconds(5));
-    }
+    static void turnEventLoop() { QCoreApplication::sendPostedEvents(); }
 
     QTemporaryDir folder;
     UserDefaults defaults;

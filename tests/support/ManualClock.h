@@ -38,8 +38,12 @@ public:
         m_now = target;
     }
 
-    // Actions still waiting for their time.
-    qsizetype pendingCount() const { return m_pending.size(); }
+    // Actions still waiting for their time (those whose context is gone never run).
+    qsizetype pendingCount() const
+    {
+        return std::count_if(m_pending.begin(), m_pending.end(),
+            [](const Pending &pending) { return !pending.context.isNull(); });
+    }
 
 private:
     struct Pending

@@ -170,6 +170,37 @@ TEST_F(X11PlatformTest, AGrabFollowsItsSymbolToAnotherKey)
     EXPECT_TRUE(waitUntil([&] { return released.count() == 2; })) << "not grabbed on its old key again";
 }
 
+// A keyboard notice comes between a press and its release: the first key another keyboard
+// types (xdotool's, at the first shortcut after a start) brings one, as does a symbol given to
+// another key. The keys of the grab did not move: the release still counts.
+TEST_F(X11PlatformTest, AKeyboardNoticeBetweenPressAndReleaseKeepsTheRelease)
+{
+    X11GlobalHotKeys hotKeys(*connection);
+    ASSERT_TRUE(hotKeys.grab(controlSpace, nullptr));
+    QSignalSpy pressed(&hotKeys, &GlobalHotKeys::pressed);
+    QSignalSpy released(&hotKeys, &GlobalHotKeys::released);
+    constexpr quint32 f7 = 0xffc4;
+    X11KeyboardMap map(*connection);
+    const QList<quint8> f7Keys = map.keycodesFor(f7);
+    ASSERT_EQ(f7Keys.size(), 1);
+
+    ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("ctrl+space") }));
+    ASSERT_TRUE(waitUntil([&] { return pressed.count() == 1; }));
+    {
+        MovedSymbol moved(f7, f7Keys.first());
+        ASSERT_NE(moved.to(), 0) << "no key is free";
+        // The grab's own copy of the map is read in the same turn of the event loop.
+        ASSERT_TRUE(waitUntil([&] { return map.keycodesFor(f7) == QList<quint8> { moved.to() }; }));
+        QCoreApplication::sendPostedEvents();
+        ASSERT_TRUE(xdotool({ QStringLiteral("keyup"), QStringLiteral("ctrl+space") }));
+        EXPECT_TRUE(waitUntil([&] { return released.count() == 1; })) << "the release was lost";
+    }
+    ASSERT_TRUE(waitUntil([&] { return map.keycodesFor(f7) == f7Keys; }));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }));
+    EXPECT_TRUE(waitUntil([&] { return released.count() == 2; })) << "no longer grabbed";
+    EXPECT_EQ(pressed.count(), 2);
+}
+
 TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelease)
 {
     X11GlobalHotKeys hotKeys(*connection);

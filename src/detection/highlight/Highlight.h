@@ -3,6 +3,7 @@
 #include "detection/highlight/AttributedText.h"
 #include "detection/highlight/HLJS.h"
 #include "detection/highlight/HighlightColors.h"
+#include "detection/highlight/HighlightEngine.h"
 #include "detection/highlight/HighlightLanguage.h"
 #include "detection/highlight/HighlightMode.h"
 #include "detection/highlight/HighlightResult.h"
@@ -22,18 +23,18 @@
 // Safe to call from any thread. Results arrive on a thread of the global pool; continue
 // with .then(context, ...) to get back to a thread of your own. Failures (HLJSError) arrive
 // through the future: catch them with .onFailed.
-class Highlight final
+class Highlight final : public HighlightEngine
 {
 public:
     // scriptPath: the script to load; empty for the bundle resource "highlight.min.js".
     explicit Highlight(const QString &scriptPath = {});
-    ~Highlight();
+    ~Highlight() override;
 
     Highlight(const Highlight &) = delete;
     Highlight &operator=(const Highlight &) = delete;
 
     QFuture<HighlightResult> request(
-        const QString &text, const HighlightMode &mode, const HighlightColors &colors);
+        const QString &text, const HighlightMode &mode, const HighlightColors &colors) override;
 
     // request() reduced to the styled text: automatic detection, a language of ours, or a
     // name as highlight.js knows it.
