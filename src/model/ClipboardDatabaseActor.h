@@ -28,6 +28,8 @@ public:
     // Deletes unpinned items older than maxAgeSeconds. True when something was deleted
     // and no unpinned item is left.
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
+    // Folds the write-ahead log into the store file. A checkpoint that fails, or that another
+    // connection keeps from finishing, is reported with failureLine().
     QFuture<void> checkpointWAL();
     // Runs work with the actor's store context, on the actor's thread: what it saves reaches
     // the other contexts as a change made elsewhere, and the main thread does not wait for the
@@ -51,6 +53,7 @@ public:
 private:
     ModelContext &context();
     void runStatement(const QString &sql, const QString &operationName);
+    void runCheckpoint();
     void vacuumIfNeeded();
 
     ModelContainer &m_container;

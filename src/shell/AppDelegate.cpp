@@ -37,8 +37,6 @@
 #include <QVariantAnimation>
 #include <QWindow>
 
-#include <sqlite3.h>
-
 namespace {
 
 QPointer<AppDelegate> g_shared;
@@ -60,21 +58,6 @@ bool isPassThroughKey(int key)
     default:
         return false;
     }
-}
-
-// Everything the user copied is in the store; fold the write-ahead log into it so the
-// file on disk is complete on its own.
-void checkpointStore(const QString &path)
-{
-    if (path.isEmpty())
-        return;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        // Store maintenance may be finishing: wait for it a little rather than give up.
-        sqlite3_busy_timeout(db, 2000);
-        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    }
-    sqlite3_close(db);
 }
 
 QScreen *screenUnderPointer()
@@ -801,8 +784,13 @@ void AppDelegate::applicationWillTerminate()
         m_clipboardMonitor->savePendingItems();
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
-    // A pruning still running on the capture's actor would keep the log from being folded in.
-    if (m_clipboardMonitor)
-        m_clipboardMonitor->databaseActor().waitForIdle();
-    checkpointStore(container.storePath());
+    // Everything the user copied is in the store; the log is folded into it so the file on
+    // disk is complete on its own. Through the store's maintenance, which reports a checkpoint
+    // that fails, and after any pruning still running there (it would keep the log open).
+    if (m_clipboardMonitor) {
+        m_clipboardMonitor->databaseActor().checkpointWAL().waitForFinished();
+    } else {
+        ClipboardDatabaseActor maintenance(container);
+        maintenance.checkpointWAL().waitForFinished();
+    }
 }
