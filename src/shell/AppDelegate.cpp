@@ -204,23 +204,26 @@ bool AppDelegate::terminateOtherInstances()
     SingleInstance *instance = m_services.singleInstance;
     if (!instance)
         return true;
-    // Only one copy may watch the clipboard: an earlier one is asked to quit first, and
-    // gives up the lock as it goes. A copy that was not asked (one starting at the same
-    // moment, not listening yet) keeps it, and this one quits instead.
-    const bool asked = instance->terminateOtherInstances(500);
-    if (!instance->claim(asked ? lockWaitAfterAskingMs : lockWaitMs)) {
-        printDiagnostic(QStringLiteral("[AppDelegate] Another copy of Tindlewick is running (it holds %1); "
-                                       "this one quits.")
-                            .arg(instance->lockPath()));
+    // Only one copy may watch the clipboard. The app settles it before it opens the store;
+    // a delegate given an instance that has not is settled here.
+    if (!instance->hasClaimed() && !instance->takeOver()) {
+        printDiagnostic(anotherCopyRunsMessage(instance->lockPath()));
         return false;
     }
-    if (!instance->listen())
+    if (!instance->isListening())
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(instance->socketPath()));
     connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy,
         Qt::UniqueConnection);
     return true;
+}
+
+QString AppDelegate::anotherCopyRunsMessage(const QString &lockPath)
+{
+    return QStringLiteral(
+        "[AppDelegate] Another copy of Tindlewick is running (it holds %1); this one quits.")
+        .arg(lockPath);
 }
 
 void AppDelegate::quitForAnotherCopy()

@@ -103,13 +103,19 @@ int run(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     setFatalErrorHandler(&showFatalError);
 
+    // Which copy runs is settled first: a copy that does not run leaves before it opens the
+    // store or loads a model.
+    SingleInstance singleInstance;
+    if (!singleInstance.takeOver()) {
+        printDiagnostic(AppDelegate::anotherCopyRunsMessage(singleInstance.lockPath()));
+        return 0;
+    }
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
     // Showing the panel must never wait for a disk: whether the files of file items are
     // still there is learnt on a worker thread, and the panel looks again when it changed
     // (the file-availability service tells it).
     FileExistence::shared().setBackgroundChecks(true);
-    SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
         *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor, *desktop.keyboard,
@@ -130,9 +136,13 @@ int run(int argc, char **argv)
         TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.applicationWillTerminate();
+        // No work starts while the app is torn down.
         LinkMetadataService::shared().shutDown();
+        DetectionModels::shutDown();
     });
     delegate.applicationDidFinishLaunching();
+    if (delegate.refusedToRun())
+        return 0;
     startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
     return app.exec();
 }

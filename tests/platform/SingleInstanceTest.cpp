@@ -19,11 +19,15 @@ namespace {
 class OtherCopy final : public QThread
 {
 public:
-    explicit OtherCopy(QString path, bool obeys)
+    // holdsLock: as the app's copies do (they listen only once they hold it).
+    explicit OtherCopy(QString path, bool obeys, bool holdsLock = false, bool listens = true)
         : m_path(std::move(path))
         , m_obeys(obeys)
+        , m_holdsLock(holdsLock)
+        , m_listens(listens)
     { }
     std::atomic<bool> listening { false };
+    std::atomic<bool> ready { false };
     std::atomic<int> requests { 0 };
 
 protected:
@@ -35,13 +39,19 @@ protected:
             if (m_obeys)
                 quit();
         });
-        listening = instance.listen();
+        if (m_holdsLock)
+            instance.claim(0);
+        if (m_listens)
+            listening = instance.listen();
+        ready = true;
         exec();
     }
 
 private:
     QString m_path;
     bool m_obeys;
+    bool m_holdsLock;
+    bool m_listens;
 };
 
 TEST(SingleInstanceTest, NobodyToAskMeansNoWait)
@@ -112,4 +122,76 @@ TEST(SingleInstanceTest, OnlyOneCopyHoldsTheLockAndTheNextTakesItWhenTheFirstGoe
     EXPECT_EQ(QFileInfo(second.lockPath()).permissions()
             & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther),
         0);
+}
+
+TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnotherRuns)
+{
+    const SingleInstance::Waits waits { 300, 600 };
+    struct Case
+    {
+        const char *name;
+        bool otherCopy = false;
+        bool otherListens = true;
+        bool otherObeys = true;
+        bool runs = true;
+        int askedTimes = 0;
+    };
+    const Case cases[] = {
+        { "no other copy: this one runs at once", false },
+        { "a running copy is asked and goes: this one runs", true, true, true, true, 1 },
+        { "a running copy that ignores the request stays: this one leaves", true, true, false, false, 1 },
+        { "a copy that holds the lock and never listens stays: this one leaves", true, false, true, false,
+            0 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QString path = folder.path() + QStringLiteral("/socket");
+        std::unique_ptr<OtherCopy> other;
+        if (c.otherCopy) {
+            other = std::make_unique<OtherCopy>(path, c.otherObeys, true, c.otherListens);
+            other->start();
+            ASSERT_TRUE(waitUntil([&] { return other->ready.load(); }));
+        }
+        SingleInstance instance(path);
+        EXPECT_EQ(instance.takeOver(waits), c.runs);
+        EXPECT_EQ(instance.hasClaimed(), c.runs);
+        EXPECT_EQ(instance.isListening(), c.runs);
+        if (other) {
+            EXPECT_EQ(other->requests.load(), c.askedTimes);
+            other->quit();
+            EXPECT_TRUE(other->wait(2000));
+        }
+    }
+}
+
+TEST(SingleInstanceTest, CopiesStartedBesideEachOtherEndAsOneWithoutWaitingOutTheirPatience)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/socket");
+    OtherCopy running(path, true, true);
+    running.start();
+    ASSERT_TRUE(waitUntil([&] { return running.listening.load(); }));
+    // Three new copies ask the running one at once; it goes, one of them takes its place, and
+    // the other two see that and leave instead of waiting out how long a copy may take to go.
+    const SingleInstance::Waits patient { 10'000, 10'000 };
+    std::atomic<int> runs { 0 };
+    std::atomic<int> left { 0 };
+    std::vector<std::unique_ptr<SingleInstance>> instances(3);
+    std::vector<std::thread> starts;
+    QElapsedTimer clock;
+    clock.start();
+    for (auto &instance : instances) {
+        starts.emplace_back([&] {
+            instance = std::make_unique<SingleInstance>(path);
+            (instance->takeOver(patient) ? runs : left)++;
+        });
+    }
+    for (std::thread &start : starts)
+        start.join();
+    EXPECT_EQ(runs.load(), 1);
+    EXPECT_EQ(left.load(), 2);
+    EXPECT_LT(clock.elapsed(), 5'000) << "a copy waited out its patience";
+    EXPECT_GE(running.requests.load(), 1);
+    EXPECT_TRUE(running.wait(2000));
 }

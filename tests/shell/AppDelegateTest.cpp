@@ -99,7 +99,8 @@ protected:
             asked = true;
             quit(); // leaving the loop destroys the instance, which closes the connection
         });
-        listening = instance.listen();
+        // As the app's copies do: the lock first, then the socket.
+        listening = instance.claim(0) && instance.listen();
         exec();
     }
 
