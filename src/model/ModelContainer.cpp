@@ -1,5 +1,6 @@
 #include "model/ModelContainer.h"
 
+#include "common/Clock.h"
 #include "common/Diagnostics.h"
 #include "model/ItemSchema.h"
 #include "model/ModelContext.h"
@@ -126,6 +127,7 @@ std::once_flag g_sharedOnce;
 
 ModelContainer::ModelContainer(QString path)
     : m_path(std::move(path))
+    , m_clock(&Clock::system())
 { }
 
 ModelContainer::~ModelContainer()
@@ -192,6 +194,7 @@ ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
         m_mainContext = makeContext(std::min(m_busyTimeoutMs, mainContextBusyTimeoutMs));
+        m_mainContext->retrySavesRefusedByALock(*m_clock);
         if (QCoreApplication *app = QCoreApplication::instance())
             m_mainContext->moveToThread(app->thread());
     }

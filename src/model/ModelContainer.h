@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class Clock;
 class ModelContext;
 
 // What one save changed, by persistent identifier. Broadcast to every other context of
@@ -52,12 +53,14 @@ public:
     std::unique_ptr<ModelContext> makeContext();
 
     // Milliseconds that a context waits for a lock held by another connection before a
-    // save or fetch fails. Tests shorten it. The main context waits at most
-    // mainContextBusyTimeoutMs: the interface must not stand still while store maintenance
-    // or another program holds the store (the capture tries again later instead).
+    // save or fetch fails. Tests shorten it. The main context never waits: the interface
+    // must not stand still while store maintenance or another program holds the store; a
+    // save refused there is tried again later (ModelContext::retrySavesRefusedByALock).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
     int busyTimeout() const { return m_busyTimeoutMs; }
-    static constexpr int mainContextBusyTimeoutMs = 20;
+    static constexpr int mainContextBusyTimeoutMs = 0;
+    // The time the main context's retries run on; set before its first use (tests).
+    void setClock(Clock &clock) { m_clock = &clock; }
     // Statements run on every new context's connection (tests limit the file size with it).
     void setConnectionSetupSql(const QString &sql) { m_connectionSetupSql = sql; }
 
@@ -76,6 +79,7 @@ private:
 
     QString m_path;
     int m_busyTimeoutMs = 5000;
+    Clock *m_clock;
     QString m_connectionSetupSql;
     std::unique_ptr<ModelContext> m_mainContext;
     QMutex m_contextsMutex;

@@ -2,8 +2,10 @@
 #include "model/ClipboardItem.h"
 #include "model/LiveQuery.h"
 #include "model/SqliteConnection.h"
+#include "model/StoreFailure.h"
 #include "model/StoreTestSupport.h"
 
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -458,4 +460,42 @@ TEST_F(ModelContextTest, RollingBackToAMarkKeepsWhatCameBefore)
     const QList<ClipboardItemPtr> stored = reader->fetch(FetchDescriptor::newestFirst()).items;
     ASSERT_EQ(stored.size(), 2);
     EXPECT_EQ(reader->model(kept->persistentModelID())->pinnedLabel(), QStringLiteral("before the mark"));
+}
+
+TEST_F(ModelContextTest, TheMainContextNeverWaitsForALockAndTriesARefusedSaveAgainUntilItIsIn)
+{
+    ManualClock clock;
+    container().setClock(clock);
+    // However long other contexts wait, the main context does not.
+    container().setBusyTimeout(60'000);
+    const struct
+    {
+        const char *name;
+        bool takenBack; // the caller takes its change back (as a copy tried again on its own)
+    } cases[] = { { "a pin made while another program holds the store", false },
+        { "a change the caller took back", true } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClipboardItemPtr item = insertText(QStringLiteral("%1").arg(QString::fromUtf8(c.name)));
+        ASSERT_TRUE(context().save().ok);
+        auto lock = std::make_unique<StoreLockHolder>(storePath(), std::chrono::seconds(60));
+        ASSERT_TRUE(lock->isLocked());
+
+        const ModelContext::PendingMark mark = context().pendingMark();
+        item->setIsPinned(true);
+        const ModelContext::SaveResult refused = context().save();
+        EXPECT_FALSE(refused.ok);
+        EXPECT_EQ(StoreFailure::causeOf(refused.resultCode), StoreFailure::Cause::locked);
+        if (c.takenBack)
+            context().rollbackTo(mark);
+        // Still held: tried again, refused again, still pending.
+        clock.advance(ModelContext::refusedSaveRetryDelay);
+        EXPECT_EQ(context().hasChanges(), !c.takenBack);
+
+        lock.reset();
+        clock.advance(ModelContext::refusedSaveRetryDelay);
+        EXPECT_FALSE(context().hasChanges());
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        EXPECT_EQ(reader->model(item->persistentModelID())->isPinned(), !c.takenBack);
+    }
 }

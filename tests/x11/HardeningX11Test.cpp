@@ -317,6 +317,39 @@ TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartRep
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
+TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWaitingAndNoCopyIsLost)
+{
+    AppProcess app(home.path());
+    app.captureOutput();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    startApp(app);
+    ASSERT_TRUE(external.copyWithXclip("before the lock"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("before the lock")));
+
+    // A database browser or a backup tool holds the write lock for a few seconds, while the
+    // user copies and opens the panel.
+    const qsizetype from = app.output().size();
+    {
+        StoreLockHolder lock(storePath(), std::chrono::seconds(30));
+        ASSERT_TRUE(lock.isLocked());
+        for (int round = 0; round < 4; ++round) {
+            ASSERT_TRUE(external.copyWithXclip(QStringLiteral("copied while locked %1").arg(round).toUtf8()));
+            QTest::qWait(300);
+            const Timing timing = openAndClose(app);
+            EXPECT_GE(timing.openMs, 0) << "the panel did not open";
+            EXPECT_GE(timing.closeMs, 0) << "the panel did not close";
+        }
+    }
+    const MainThreadStalls stalls = MainThreadStalls::in(app.output().mid(from));
+    std::printf("[ measured ] copying and showing the panel while the store was locked: %s\n",
+        qPrintable(stalls.describe()));
+    // Once the lock is gone, what was copied meanwhile is saved.
+    EXPECT_TRUE(waitForNewest(QStringLiteral("copied while locked 3")))
+        << storedTexts().join(QStringLiteral(" | ")).toStdString();
+    for (int round = 0; round < 4; ++round)
+        EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
+}
+
 TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
 {
     const QString dataFolder = home.path() + QStringLiteral("/data/Tindlewick");
