@@ -50,15 +50,6 @@ QFuture<void> ClipboardDatabaseActor::pruneToLimit(qint64 limit)
     });
 }
 
-QFuture<bool> ClipboardDatabaseActor::perform(std::function<bool(ModelContext &context)> work)
-{
-    return m_executor.run([this, work = std::move(work)] {
-        const bool result = work(context());
-        context().releaseUnchangedObjects();
-        return result;
-    });
-}
-
 QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
 {
     return m_executor.run([this, maxAgeSeconds] {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "common/SerialExecutor.h"
+#include "model/ModelContext.h"
 
 #include <QFuture>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class ModelContainer;
 class ModelContext;
@@ -34,7 +36,20 @@ public:
     // Runs work with the actor's store context, on the actor's thread: what it saves reaches
     // the other contexts as a change made elsewhere, and the main thread does not wait for the
     // write. The objects it read are let go afterwards.
-    QFuture<bool> perform(std::function<bool(ModelContext &context)> work);
+    template <typename Work> auto perform(Work work) -> QFuture<std::invoke_result_t<Work, ModelContext &>>
+    {
+        return m_executor.run([this, work = std::move(work)] {
+            using Result = std::invoke_result_t<Work, ModelContext &>;
+            if constexpr (std::is_void_v<Result>) {
+                work(context());
+                context().releaseUnchangedObjects();
+            } else {
+                Result result = work(context());
+                context().releaseUnchangedObjects();
+                return result;
+            }
+        });
+    }
     QFuture<void> vacuumStore();
     // Deleted content leaves the disk: the log is folded in, the file is rebuilt without its
     // free pages, and the rebuilt pages are folded in again. The caller saves its deletions

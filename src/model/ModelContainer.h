@@ -2,16 +2,20 @@
 
 #include "model/PersistentIdentifier.h"
 
+#include <QFuture>
 #include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class Clock;
 class ModelContext;
+struct sqlite3;
 
 // What one save changed, by persistent identifier. Broadcast to every other context of
 // the container so each can bring its objects up to date.
@@ -61,6 +65,12 @@ public:
     static constexpr int mainContextBusyTimeoutMs = 0;
     // The time the main context's retries run on; set before its first use (tests).
     void setClock(Clock &clock) { m_clock = &clock; }
+    // Who folds the write-ahead log into the store when a save of the main context has grown
+    // it past SQLite's 1000 pages, while owner lives: the main thread never does it itself
+    // (after a large write elsewhere that would be copying megabytes). Without one, the main
+    // context folds it in as SQLite would.
+    void setLogCheckpointer(QObject *owner, std::function<QFuture<void>()> checkpoint);
+    static constexpr int logCheckpointPages = 1000;
     // Statements run on every new context's connection (tests limit the file size with it).
     void setConnectionSetupSql(const QString &sql) { m_connectionSetupSql = sql; }
 
@@ -73,6 +83,7 @@ private:
     explicit ModelContainer(QString path);
     std::unique_ptr<ModelContext> makeContext(int busyTimeoutMs);
 
+    static int mainContextLogGrew(void *container, sqlite3 *connection, const char *database, int pages);
     void registerContext(ModelContext *context);
     void unregisterContext(ModelContext *context);
     void broadcast(const StoreChanges &changes, ModelContext *origin);
@@ -80,6 +91,9 @@ private:
     QString m_path;
     int m_busyTimeoutMs = 5000;
     Clock *m_clock;
+    QPointer<QObject> m_logCheckpointOwner;
+    std::function<QFuture<void>()> m_logCheckpoint;
+    bool m_logCheckpointRunning = false;
     QString m_connectionSetupSql;
     std::unique_ptr<ModelContext> m_mainContext;
     QMutex m_contextsMutex;

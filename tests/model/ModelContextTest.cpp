@@ -9,6 +9,8 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QPromise>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTimeZone>
@@ -498,4 +500,37 @@ TEST_F(ModelContextTest, TheMainContextNeverWaitsForALockAndTriesARefusedSaveAga
         std::unique_ptr<ModelContext> reader = container().makeContext();
         EXPECT_EQ(reader->model(item->persistentModelID())->isPinned(), !c.takenBack);
     }
+}
+
+TEST_F(ModelContextTest, TheMainContextLeavesFoldingTheLogInToTheCheckpointerOneAtATime)
+{
+    QObject owner;
+    int asked = 0;
+    std::unique_ptr<QPromise<void>> running;
+    container().setLogCheckpointer(&owner, [&] {
+        ++asked;
+        running = std::make_unique<QPromise<void>>();
+        running->start();
+        return running->future();
+    });
+    const QString wal = storePath() + QStringLiteral("-wal");
+    // Each save grows the log by more pages than SQLite would let it have before folding it in.
+    const auto saveMegabytes = [&] {
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::media,
+            { .mediaImageData = QByteArray(6 * 1024 * 1024, 'x'),
+                .mediaSubtypeRaw = QStringLiteral("image") });
+        context().insert(item);
+        ASSERT_TRUE(context().save().ok);
+    };
+    saveMegabytes();
+    EXPECT_EQ(asked, 1);
+    saveMegabytes();
+    EXPECT_EQ(asked, 1) << "not asked again while a checkpoint runs";
+    EXPECT_GT(QFileInfo(wal).size(), 12 * 1024 * 1024) << "the main thread folded the log in itself";
+
+    running->finish();
+    ASSERT_TRUE(waitUntil([&] {
+        saveMegabytes();
+        return asked == 2;
+    }));
 }

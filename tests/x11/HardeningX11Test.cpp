@@ -350,6 +350,75 @@ TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWai
         EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
 }
 
+// The most memory the process has held, in megabytes (VmHWM).
+double peakMegabytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Starts the process's peak afresh from what it holds now (where the system allows it).
+void resetPeakMemory(qint64 pid)
+{
+    QFile clear(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
+{
+    AppProcess app(home.path());
+    app.captureOutput();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    startApp(app);
+    const QByteArray line = "a line of a long build log, copied from a terminal\n";
+    const auto textOf
+        = [&](qsizetype megabytes) { return line.repeated(megabytes * 1024 * 1024 / line.size()); };
+
+    // 63 MB: under the 64 MB a text may have. Written by the store actor, not the main thread.
+    qsizetype from = app.output().size();
+    const QByteArray kept = textOf(63);
+    ASSERT_TRUE(external.copyWithXclip(kept));
+    ASSERT_TRUE(waitUntil([&] { return storedTexts().value(0).startsWith(QString::fromLatin1(line)); },
+        std::chrono::seconds(60)))
+        << app.output().toStdString();
+    {
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+        SqliteStatement size
+            = raw.prepare(QStringLiteral("SELECT max(length(value)) FROM ClipboardItemExternal"));
+        ASSERT_TRUE(size.step());
+        EXPECT_EQ(size.int64(0), kept.size()) << "the whole text is kept";
+    }
+    QTest::qWait(1000);
+    std::printf("[ measured ] a 63 MB text kept: %s; the app's peak memory %.0f MB\n",
+        qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()), peakMegabytes(app.pid()));
+
+    // 200 MB: not read beyond the 64 MB a text may have, and the log says so.
+    from = app.output().size();
+    resetPeakMemory(app.pid());
+    ASSERT_TRUE(external.copyWithXclip(textOf(200)));
+    ASSERT_TRUE(waitUntil([&] { return app.output().mid(from).contains(QLatin1String("was not kept")); },
+        std::chrono::seconds(60)))
+        << app.output().toStdString();
+    const QString refusal = app.output().mid(from);
+    EXPECT_TRUE(refusal.contains(QLatin1String("64.0 MB"))) << refusal.toStdString();
+    EXPECT_FALSE(refusal.contains(QLatin1String("256"))) << refusal.toStdString();
+    std::printf("[ measured ] a 200 MB text refused: %s; the app's peak memory %.0f MB\n",
+        qPrintable(MainThreadStalls::in(refusal).describe()), peakMegabytes(app.pid()));
+    EXPECT_TRUE(storedTexts().value(0).startsWith(QString::fromLatin1(line)));
+    ASSERT_TRUE(openPanel(app));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("panel-after-a-63-mb-text.png"));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
 TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
 {
     const QString dataFolder = home.path() + QStringLiteral("/data/Tindlewick");
