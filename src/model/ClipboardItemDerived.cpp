@@ -207,18 +207,17 @@ int ClipboardItem::countAvailableFiles() const
             available.append(*first);
     }
     if (further) {
-        for (const QString &string : *further) {
-            const std::optional<QUrl> url = strictUrl(string);
+        qsizetype index = 0;
+        for (; index < further->size() && checked < maxCheckedFiles; ++index) {
+            const std::optional<QUrl> url = strictUrl(further->at(index));
             if (!url)
                 continue;
-            if (checked >= maxCheckedFiles) {
-                ++unchecked;
-                continue;
-            }
             ++checked;
             if (fileExists(*url))
                 available.append(*url);
         }
+        // Not even read: the panel counts again after every change on disk.
+        unchecked = int(further->size() - index);
     }
     const_cast<ClipboardItem *>(this)->cachedAvailableURLs = available;
     return int(available.size()) + unchecked;
