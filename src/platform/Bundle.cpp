@@ -7,21 +7,22 @@
 namespace {
 QMutex g_overrideMutex;
 QString g_override;
+QString g_besideExecutable;
 } // namespace
 
 namespace Bundle {
 
 QString resourceDirectory()
 {
-    {
-        QMutexLocker lock(&g_overrideMutex);
-        if (!g_override.isEmpty())
-            return g_override;
-    }
+    QMutexLocker lock(&g_overrideMutex);
+    if (!g_override.isEmpty())
+        return g_override;
     const QByteArray fromEnvironment = qgetenv("TINDLEWICK_RESOURCE_DIR");
     if (!fromEnvironment.isEmpty())
         return QString::fromLocal8Bit(fromEnvironment);
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/resources");
+    if (g_besideExecutable.isEmpty() && QCoreApplication::instance())
+        g_besideExecutable = QCoreApplication::applicationDirPath() + QStringLiteral("/resources");
+    return g_besideExecutable;
 }
 
 QString pathForResource(const QString &name, const QString &extension)

@@ -7,7 +7,8 @@
 namespace Bundle {
 
 // The folder that holds the resources: $TINDLEWICK_RESOURCE_DIR when set, else
-// "<folder of the executable>/resources".
+// "<folder of the executable>/resources". The executable's folder is learnt while the
+// application object exists and kept: work that ends after it has gone still finds it.
 QString resourceDirectory();
 
 // Full path of "<name>.<extension>" in the resource folder, or an empty string when

@@ -11,6 +11,7 @@
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/Bundle.h"
 #include "platform/FileExistence.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
@@ -102,6 +103,9 @@ int run(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(TINDLEWICK_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     setFatalErrorHandler(&showFatalError);
+    // Learnt now: a highlighting engine or a model still starting at quit looks for its file
+    // after the application object has gone.
+    Bundle::resourceDirectory();
 
     // Which copy runs is settled first: a copy that does not run leaves before it opens the
     // store or loads a model.
