@@ -19,12 +19,15 @@ namespace {
 class OtherCopy final : public QThread
 {
 public:
-    // holdsLock: as the app's copies do (they listen only once they hold it).
-    explicit OtherCopy(QString path, bool obeys, bool holdsLock = false, bool listens = true)
+    // holdsLock: as the app's copies do (they listen only once they hold it). An obedient copy
+    // goes at the request that makes requestsToGo.
+    explicit OtherCopy(
+        QString path, bool obeys, bool holdsLock = false, bool listens = true, int requestsToGo = 1)
         : m_path(std::move(path))
         , m_obeys(obeys)
         , m_holdsLock(holdsLock)
         , m_listens(listens)
+        , m_requestsToGo(requestsToGo)
     { }
     std::atomic<bool> listening { false };
     std::atomic<bool> ready { false };
@@ -35,8 +38,7 @@ protected:
     {
         SingleInstance instance(m_path);
         QObject::connect(&instance, &SingleInstance::quitRequested, [this] {
-            ++requests;
-            if (m_obeys)
+            if (++requests >= m_requestsToGo && m_obeys)
                 quit();
         });
         if (m_holdsLock)
@@ -52,6 +54,7 @@ private:
     bool m_obeys;
     bool m_holdsLock;
     bool m_listens;
+    int m_requestsToGo;
 };
 
 TEST(SingleInstanceTest, NobodyToAskMeansNoWait)
@@ -169,29 +172,31 @@ TEST(SingleInstanceTest, CopiesStartedBesideEachOtherEndAsOneWithoutWaitingOutTh
 {
     QTemporaryDir folder;
     const QString path = folder.path() + QStringLiteral("/socket");
-    OtherCopy running(path, true, true);
+    // It goes once all three new copies have asked it to: they all wait for it together.
+    OtherCopy running(path, true, true, true, 3);
     running.start();
     ASSERT_TRUE(waitUntil([&] { return running.listening.load(); }));
-    // Three new copies ask the running one at once; it goes, one of them takes its place, and
-    // the other two see that and leave instead of waiting out how long a copy may take to go.
+    // One of them takes its place; the other two see that and leave instead of waiting out
+    // how long a copy may take to go.
     const SingleInstance::Waits patient { 10'000, 10'000 };
     std::atomic<int> runs { 0 };
     std::atomic<int> left { 0 };
     std::vector<std::unique_ptr<SingleInstance>> instances(3);
-    std::vector<std::thread> starts;
+    std::vector<std::unique_ptr<QThread>> starts;
     QElapsedTimer clock;
     clock.start();
     for (auto &instance : instances) {
-        starts.emplace_back([&] {
+        starts.emplace_back(QThread::create([&] {
             instance = std::make_unique<SingleInstance>(path);
             (instance->takeOver(patient) ? runs : left)++;
-        });
+        }));
+        starts.back()->start();
     }
-    for (std::thread &start : starts)
-        start.join();
+    for (const auto &start : starts)
+        ASSERT_TRUE(start->wait(20'000));
     EXPECT_EQ(runs.load(), 1);
     EXPECT_EQ(left.load(), 2);
     EXPECT_LT(clock.elapsed(), 5'000) << "a copy waited out its patience";
-    EXPECT_GE(running.requests.load(), 1);
+    EXPECT_EQ(running.requests.load(), 3);
     EXPECT_TRUE(running.wait(2000));
 }
