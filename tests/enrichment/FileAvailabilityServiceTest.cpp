@@ -396,6 +396,25 @@ struct SlowDisk
     }
 };
 
+// A service over these answers, with a stream whose events the test delivers.
+struct WatchedService
+{
+    FakeFileEventStream *events = nullptr;
+    std::unique_ptr<FileAvailabilityService> service;
+};
+
+WatchedService watchedService(FileExistence &files, std::unique_ptr<FakeVolumeMonitor> volumes = nullptr)
+{
+    auto stream = std::make_unique<FakeFileEventStream>();
+    WatchedService made { stream.get(), nullptr };
+    FileAvailabilityService::Dependencies dependencies;
+    dependencies.fileEvents = std::move(stream);
+    dependencies.volumes = std::move(volumes);
+    dependencies.files = &files;
+    made.service = std::make_unique<FileAvailabilityService>(std::move(dependencies));
+    return made;
+}
+
 ClipboardItemPtr fileItemAt(const QString &path, const QStringList &further = {})
 {
     ClipboardItemPtr item
@@ -414,15 +433,11 @@ TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHea
     FileExistence files;
     files.setProbe(disk.probe());
     files.setBackgroundChecks(true);
-    auto stream = std::make_unique<FakeFileEventStream>();
-    FakeFileEventStream *events = stream.get();
     auto volumes = std::make_unique<FakeVolumeMonitor>();
     volumes->table = QStringList { QStringLiteral("/"), QStringLiteral("/hung/share") };
-    FileAvailabilityService::Dependencies dependencies;
-    dependencies.fileEvents = std::move(stream);
-    dependencies.volumes = std::move(volumes);
-    dependencies.files = &files;
-    FileAvailabilityService service(std::move(dependencies));
+    WatchedService watched = watchedService(files, std::move(volumes));
+    FakeFileEventStream *events = watched.events;
+    FileAvailabilityService &service = *watched.service;
     int posts = 0;
     QObject observer;
     NotificationCenter::defaultCenter().addObserver(
@@ -486,12 +501,9 @@ TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsChecke
     files.setProbe(disk.probe());
     files.setBackgroundChecks(true);
     files.setMaxAge(3'600'000); // no answer ages during the test: only the burst has things checked
-    auto stream = std::make_unique<FakeFileEventStream>();
-    FakeFileEventStream *events = stream.get();
-    FileAvailabilityService::Dependencies dependencies;
-    dependencies.fileEvents = std::move(stream);
-    dependencies.files = &files;
-    FileAvailabilityService service(std::move(dependencies));
+    WatchedService watched = watchedService(files);
+    FakeFileEventStream *events = watched.events;
+    FileAvailabilityService &service = *watched.service;
     const ClipboardItemPtr item = fileItemAt(paths.first(), further);
     // What the panel does on every "volumesDidChange": it counts the files and asks.
     int posts = 0;
@@ -539,12 +551,9 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
     FileExistence &files = FileExistence::shared();
     files.setProbe(disk.probe());
     {
-        auto stream = std::make_unique<FakeFileEventStream>();
-        FakeFileEventStream *events = stream.get();
-        FileAvailabilityService::Dependencies dependencies;
-        dependencies.fileEvents = std::move(stream);
-        dependencies.files = &files;
-        FileAvailabilityService service(std::move(dependencies));
+        WatchedService watched = watchedService(files);
+        FakeFileEventStream *events = watched.events;
+        FileAvailabilityService &service = *watched.service;
 
         const ClipboardItemPtr item = fileItemAt(QStringLiteral("/home/ann/a.txt"),
             { QUrl::fromLocalFile(QStringLiteral("/home/ann/b.txt")).toString(QUrl::FullyEncoded) });

@@ -350,25 +350,9 @@ TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWai
         EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
 }
 
-// The most memory the process has held, in megabytes (VmHWM).
 double peakMegabytes(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-// Starts the process's peak afresh from what it holds now (where the system allows it).
-void resetPeakMemory(qint64 pid)
-{
-    QFile clear(QStringLiteral("/proc/%1/clear_refs").arg(pid));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
+    return double(peakResidentBytes(pid)) / (1024.0 * 1024.0);
 }
 
 TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
@@ -402,7 +386,7 @@ TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerO
 
     // 200 MB: not read beyond the 64 MB a text may have, and the log says so.
     from = app.output().size();
-    resetPeakMemory(app.pid());
+    resetPeakResidentBytes(app.pid());
     ASSERT_TRUE(external.copyWithXclip(textOf(200)));
     ASSERT_TRUE(waitUntil([&] { return app.output().mid(from).contains(QLatin1String("was not kept")); },
         std::chrono::seconds(60)))
