@@ -54,8 +54,10 @@ ClipboardMonitor::ClipboardMonitor(
     , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
-    // The main thread never folds the store's log in itself: this monitor's actor does.
-    container.setLogCheckpointer(this, [this] { return m_databaseActor->checkpointWAL(); });
+    // The main thread never folds the store's log in itself: this monitor's actor does, as
+    // SQLite would have, without holding up the writes of others.
+    container.setLogCheckpointer(this,
+        [this] { return m_databaseActor->checkpointWAL(ClipboardDatabaseActor::CheckpointMode::passive); });
 
     m_saveRetry.setSingleShot(true);
     m_saveRetry.setInterval(saveRetryIntervalMs);

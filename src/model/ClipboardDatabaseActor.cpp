@@ -79,9 +79,9 @@ QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
     });
 }
 
-QFuture<void> ClipboardDatabaseActor::checkpointWAL()
+QFuture<void> ClipboardDatabaseActor::checkpointWAL(CheckpointMode mode)
 {
-    return m_executor.run([this] { runCheckpoint(); });
+    return m_executor.run([this, mode] { runCheckpoint(mode); });
 }
 
 QFuture<void> ClipboardDatabaseActor::vacuumStore()
@@ -180,9 +180,11 @@ void ClipboardDatabaseActor::runStatement(const QString &sql, const QString &ope
     sqlite3_close(db);
 }
 
-void ClipboardDatabaseActor::runCheckpoint()
+void ClipboardDatabaseActor::runCheckpoint(CheckpointMode mode)
 {
-    runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+    runStatement(mode == CheckpointMode::passive ? QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")
+                                                 : QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"),
+        QStringLiteral("WAL checkpoint"));
 }
 
 void ClipboardDatabaseActor::vacuumIfNeeded()

@@ -31,8 +31,11 @@ public:
     // and no unpinned item is left.
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
     // Folds the write-ahead log into the store file. A checkpoint that fails, or that another
-    // connection keeps from finishing, is reported with failureLine().
-    QFuture<void> checkpointWAL();
+    // connection keeps from finishing, is reported with failureLine(). A passive one folds in
+    // what it can without waiting for others and without holding up their writes (as SQLite's
+    // own automatic checkpoint does); the default waits for them and empties the log.
+    enum class CheckpointMode { passive, truncate };
+    QFuture<void> checkpointWAL(CheckpointMode mode = CheckpointMode::truncate);
     // Runs work with the actor's store context, on the actor's thread: what it saves reaches
     // the other contexts as a change made elsewhere, and the main thread does not wait for the
     // write. The objects it read are let go afterwards.
@@ -68,7 +71,7 @@ public:
 private:
     ModelContext &context();
     void runStatement(const QString &sql, const QString &operationName);
-    void runCheckpoint();
+    void runCheckpoint(CheckpointMode mode = CheckpointMode::truncate);
     void vacuumIfNeeded();
 
     ModelContainer &m_container;
