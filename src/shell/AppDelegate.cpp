@@ -783,8 +783,12 @@ void AppDelegate::applicationWillTerminate()
     // A copy that did not run leaves the store to the one that does.
     if (m_refusedToRun)
         return;
-    if (m_clipboardMonitor)
+    if (m_clipboardMonitor) {
+        // The main context does not wait for a lock: the app's own writes in the background
+        // (a long text, a link's pictures) end first.
+        m_clipboardMonitor->databaseActor().waitForIdle();
         m_clipboardMonitor->savePendingItems();
+    }
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
     // Everything the user copied is in the store; the log is folded into it so the file on
