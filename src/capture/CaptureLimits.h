@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Pasteboard.h"
+
 #include <QtGlobal>
 
 // What the capture keeps at most. Larger copies are skipped with one log line: a hostile or
@@ -11,5 +13,8 @@ inline constexpr qsizetype maxTextBytes = qsizetype(64) * 1024 * 1024;
 // The encoded bytes of a picture copied as data. (How many pixels a picture may have before
 // it is decoded is ImageLimits::maxPixels.)
 inline constexpr qsizetype maxImageBytes = qsizetype(256) * 1024 * 1024;
+
+// What a reading of the clipboard takes at most: a larger type is not read beyond its limit.
+inline constexpr PasteboardReadLimits reading { maxImageBytes, maxTextBytes };
 
 } // namespace CaptureLimits

@@ -63,6 +63,10 @@ ClipboardMonitor::ClipboardMonitor(
     , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
+    // The main thread never folds the store's log in itself: this monitor's actor does, as
+    // SQLite would have, without holding up the writes of others.
+    container.setLogCheckpointer(this,
+        [this] { return m_databaseActor->checkpointWAL(ClipboardDatabaseActor::CheckpointMode::passive); });
 
     NotificationCenter::defaultCenter().addObserver(
         Notifications::codeThemeChanged, this, [this](const QVariantMap &) { m_themeDebounce.start(); });
@@ -139,7 +143,7 @@ void ClipboardMonitor::captureClipboard(int retryCount)
 {
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
     const QFuture<PasteboardSnapshot> reading
-        = m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::maxImageBytes)
+        = m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::reading)
               .then(QtFuture::Launch::Async, [front](const PasteboardContents &contents) {
                   // Decoding a long text takes long: it happens here, off the GUI thread.
                   return PasteboardSnapshot::make(contents, front);

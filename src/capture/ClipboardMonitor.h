@@ -107,6 +107,9 @@ public:
         const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL);
     static constexpr int saveRetryIntervalMs = 250;
     static constexpr int maxSaveAttempts = 40;
+    // A text whose whole takes more bytes than this is saved by the database actor: writing
+    // it would hold the main thread (the item shows once it is in the store).
+    static constexpr qsizetype backgroundSaveBytes = 1024 * 1024;
     // Copies waiting for a locked store are tried once more (at quit).
     void savePendingItems();
     qsizetype pendingSaveCount() const { return m_pendingSaves.size(); }
@@ -160,11 +163,26 @@ private:
         std::optional<QUrl> fileURL;
         int attempts = 0;
     };
+    // What saving a copy does in a context before the context is saved: the item now at the
+    // top of the history (the copy, or the stored item it repeats), and the stored item it
+    // repeats, if any.
+    struct Placement
+    {
+        ClipboardItemPtr saved;
+        ClipboardItemPtr match;
+        bool isNew = true;
+    };
     void save(const PendingSave &pending);
+    static bool savesInBackground(const ClipboardItem &item);
+    static Placement place(ModelContext &context, const PendingSave &pending, qint64 historyLimit);
+    void saveInBackground(const PendingSave &pending);
     bool commit(ModelContext &context, const ModelContext::PendingMark &mark, const PendingSave &pending);
+    void handleSaveFailure(const ModelContext::SaveResult &result, const PendingSave &pending);
+    void announceSaved(
+        const ClipboardItem &copy, const Placement &placed, const std::optional<QUrl> &fileURL);
     void retryPendingSaves();
     void reportStoreFailure(const StoreFailure &failure);
-    void trimHistory(ModelContext &context);
+    static void trimHistory(ModelContext &context, qint64 historyLimit);
     void startBackgroundWorkForNewItem(const ClipboardItem &item, const std::optional<QUrl> &fileURL);
     void startBackgroundWorkForRepeat(const ClipboardItem &item, const ClipboardItem &match);
 

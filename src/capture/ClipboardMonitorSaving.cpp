@@ -4,6 +4,7 @@
 #include "capture/UrlComponents.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "common/ThenWhileAlive.h"
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
@@ -32,12 +33,31 @@ void ClipboardMonitor::saveClipboardItem(
 
 void ClipboardMonitor::save(const PendingSave &pending)
 {
-    const ClipboardItemPtr &item = pending.item;
+    if (savesInBackground(*pending.item)) {
+        saveInBackground(pending);
+        return;
+    }
     ModelContext &context = *m_container.mainContext();
     // What this copy changes is taken back if it cannot be saved, so that it never holds up
     // the copies after it.
     const ModelContext::PendingMark mark = context.pendingMark();
-    const ClipboardItemPtr match = m_duplicates.findDuplicate(*item, context);
+    const Placement placed = place(context, pending, settings().historyLimit());
+    if (!commit(context, mark, pending))
+        return;
+    announceSaved(*pending.item, placed, pending.fileURL);
+}
+
+bool ClipboardMonitor::savesInBackground(const ClipboardItem &item)
+{
+    const std::optional<QByteArray> extended = item.extendedTextData();
+    return extended && extended->size() > backgroundSaveBytes;
+}
+
+ClipboardMonitor::Placement ClipboardMonitor::place(
+    ModelContext &context, const PendingSave &pending, qint64 historyLimit)
+{
+    const ClipboardItemPtr &item = pending.item;
+    const ClipboardItemPtr match = DuplicateLookup().findDuplicate(*item, context);
 
     if (match && !match->isPinned()) {
         match->setTimestamp(QDateTime::currentDateTimeUtc());
@@ -55,12 +75,7 @@ void ClipboardMonitor::save(const PendingSave &pending)
         }
         if (pending.fromPasswordManager)
             match->setIsFromPasswordManager(true);
-        if (!commit(context, mark, pending))
-            return;
-        NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
-        Q_EMIT itemSaved(match->persistentModelID(), match->type(), false);
-        startBackgroundWorkForRepeat(*item, *match);
-        return;
+        return { match, match, false };
     }
 
     if (match) {
@@ -69,18 +84,63 @@ void ClipboardMonitor::save(const PendingSave &pending)
         // deleted.
         item->setPinnedReference(match);
     }
-    trimHistory(context);
+    trimHistory(context, historyLimit);
     if (pending.fromPasswordManager)
         item->setIsFromPasswordManager(true);
     context.insert(item);
-    if (!commit(context, mark, pending))
-        return;
+    return { item, match, true };
+}
+
+void ClipboardMonitor::announceSaved(
+    const ClipboardItem &copy, const Placement &placed, const std::optional<QUrl> &fileURL)
+{
     NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
-    Q_EMIT itemSaved(item->persistentModelID(), item->type(), true);
-    if (match)
-        startBackgroundWorkForRepeat(*item, *match);
+    Q_EMIT itemSaved(placed.saved->persistentModelID(), placed.saved->type(), placed.isNew);
+    if (placed.match)
+        startBackgroundWorkForRepeat(copy, *placed.match);
     else
-        startBackgroundWorkForNewItem(*item, pending.fileURL);
+        startBackgroundWorkForNewItem(*placed.saved, fileURL);
+}
+
+void ClipboardMonitor::saveInBackground(const PendingSave &pending)
+{
+    // Written by the store actor: tens of megabytes of text would hold the interface while
+    // they are written. The main context takes the item in as a change made elsewhere.
+    struct Saved
+    {
+        ModelContext::SaveResult result;
+        PersistentIdentifier saved;
+        std::optional<PersistentIdentifier> match;
+        bool isNew = true;
+    };
+    const qint64 limit = settings().historyLimit();
+    QFuture<Saved> saving = m_databaseActor->perform([pending, limit](ModelContext &context) {
+        const ModelContext::PendingMark mark = context.pendingMark();
+        const Placement placed = place(context, pending, limit);
+        Saved saved { context.save(), {}, {}, placed.isNew };
+        if (!saved.result.ok) {
+            context.rollbackTo(mark);
+            pending.item->setPinnedReference(nullptr);
+            return saved;
+        }
+        saved.saved = placed.saved->persistentModelID();
+        if (placed.match)
+            saved.match = placed.match->persistentModelID();
+        return saved;
+    });
+    thenWhileAlive(saving, this, [this, pending](const Saved &saved) {
+        if (!saved.result.ok) {
+            handleSaveFailure(saved.result, pending);
+            return;
+        }
+        // The same items as the main context sees them.
+        ModelContext &main = *m_container.mainContext();
+        const ClipboardItemPtr item = main.model(saved.saved);
+        const ClipboardItemPtr match = saved.match ? main.model(*saved.match) : nullptr;
+        if (!item || (saved.match && !match))
+            return; // deleted meanwhile
+        announceSaved(*pending.item, Placement { item, match, saved.isNew }, pending.fileURL);
+    });
 }
 
 bool ClipboardMonitor::commit(
@@ -92,6 +152,12 @@ bool ClipboardMonitor::commit(
     context.rollbackTo(mark);
     // A later try looks for the repeated item again.
     pending.item->setPinnedReference(nullptr);
+    handleSaveFailure(result, pending);
+    return false;
+}
+
+void ClipboardMonitor::handleSaveFailure(const ModelContext::SaveResult &result, const PendingSave &pending)
+{
     const StoreFailure failure { StoreFailure::causeOf(result.resultCode), m_container.storePath(),
         result.error };
     // Another connection (store maintenance, another program) holds the store for a moment:
@@ -102,11 +168,10 @@ bool ClipboardMonitor::commit(
         m_pendingSaves.append(again);
         if (!m_saveRetry.isActive())
             m_saveRetry.start();
-        return false;
+        return;
     }
     reportStoreFailure(failure);
     Q_EMIT changeDiscarded();
-    return false;
 }
 
 void ClipboardMonitor::retryPendingSaves()
@@ -137,11 +202,11 @@ void ClipboardMonitor::reportStoreFailure(const StoreFailure &failure)
     Q_EMIT storeFailed(failure);
 }
 
-void ClipboardMonitor::trimHistory(ModelContext &context)
+void ClipboardMonitor::trimHistory(ModelContext &context, qint64 historyLimit)
 {
     // Room for one more: every unpinned item beyond the newest limit − 1 goes. The limit
     // is at least 1 whatever the setting says.
-    const qint64 limit = std::max<qint64>(1, settings().historyLimit());
+    const qint64 limit = std::max<qint64>(1, historyLimit);
     QSet<const ClipboardItem *> newest;
     if (limit > 1) {
         FetchDescriptor descriptor = FetchDescriptor::newestFirst();

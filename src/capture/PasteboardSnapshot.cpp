@@ -42,9 +42,11 @@ QString megabytes(qsizetype bytes)
 // Why the reading is too large to keep, when it is.
 std::optional<QString> refusalOf(const PasteboardContents &contents)
 {
-    if (!contents.oversized.isEmpty())
+    if (!contents.oversized.isEmpty()) {
+        const QString &type = contents.oversized.first();
         return QStringLiteral("A copy was not kept: its %1 data is larger than the %2 MB that are stored")
-            .arg(contents.oversized.first(), megabytes(CaptureLimits::maxImageBytes));
+            .arg(type, megabytes(CaptureLimits::reading.forType(type)));
+    }
     for (const QString &type : { PasteboardType::plainText, PasteboardType::html }) {
         const qsizetype size = contents.data.value(type).size();
         if (size > CaptureLimits::maxTextBytes)

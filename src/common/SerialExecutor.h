@@ -5,6 +5,7 @@
 #include <QSemaphore>
 #include <QThreadPool>
 
+#include <atomic>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -40,6 +41,12 @@ public:
         auto job = std::make_shared<std::decay_t<Function>>(std::forward<Function>(function));
         QFuture<Result> future = promise->future();
         promise->start();
+        if (m_closed.load()) {
+            // Refused: what would have continued with the result does not run either.
+            future.cancel();
+            promise->finish();
+            return future;
+        }
         m_pool.start([promise, job] {
             if constexpr (std::is_void_v<Result>)
                 (*job)();
@@ -63,6 +70,15 @@ public:
         done.acquire();
     }
 
+    // Runs nothing submitted from now on (its future is cancelled at once) and waits for what
+    // was submitted before. For shut-down: no work starts once the application is going.
+    void close()
+    {
+        m_closed = true;
+        waitForIdle();
+    }
+
 private:
     QThreadPool m_pool;
+    std::atomic<bool> m_closed { false };
 };

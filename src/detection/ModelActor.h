@@ -25,6 +25,10 @@ public:
         return m_executor.run([this] { runner().unloadModel(); });
     }
 
+    // Takes no more work and waits for what was queued: at shut-down nothing may load a
+    // model after the application object has gone.
+    void shutDown() { m_executor.close(); }
+
 protected:
     ModelActor() = default;
     ~ModelActor() = default;

@@ -162,13 +162,16 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
             return true;
         findRenamedFile(item, address);
     }
-    // The first file is gone: any of the others will do.
+    // The first file is gone: any of the others will do. As many are looked for as the item
+    // counts (ClipboardItem::countAvailableFiles); those beyond count as present.
     if (const std::optional<QStringList> further = item.additionalFileURLStrings()) {
-        for (const QString &string : *further) {
-            const QUrl other(string, QUrl::StrictMode);
+        const qsizetype looked = std::min(further->size(), qsizetype(ClipboardItem::maxCheckedFiles - 1));
+        for (qsizetype i = 0; i < looked; ++i) {
+            const QUrl other(further->at(i), QUrl::StrictMode);
             if (other.isValid() && !other.isEmpty() && checkFile(pathOfURL(other)))
                 return true;
         }
+        return looked < further->size();
     }
     return false;
 }
@@ -286,9 +289,12 @@ void FileAvailabilityService::handleFileEvents(const FileEventStream::Events &ev
         for (const QString &directory : events.droppedDirectories)
             m_watchedDirectories.remove(directory);
     }
-    bool changed = false;
-    for (const QString &path : events.paths)
-        changed = m_files->forget(withoutTrailingSlash(path)) || changed;
+    // Each answer the burst may have made wrong is checked once more. With background checks
+    // the answers stand until then, and those that turn out differently are announced together
+    // (handleChangedAnswers): work in proportion to what changed, and one look of the panel.
+    const bool changed = m_files->recheck(events.paths);
+    if (m_files->backgroundChecks())
+        return;
     // After the answers went: an item's answer remembered in between is not kept.
     ++m_generation;
     // Posted from this thread, the notification reaches its observers later, on the main thread.

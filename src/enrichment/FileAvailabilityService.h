@@ -20,11 +20,14 @@
 // is still there. The disk is asked, and the answers kept, by FileExistence, the same that the
 // items' own file values ask: with its background checks on (as in the running app) nothing
 // here waits for a disk, and a file not checked yet counts as there until the check says
-// otherwise. The parent folders of the files asked about are watched, and a change in one of
-// them, a volume mounted or unmounted, or a refresh makes FileExistence forget the answers it
-// may have made wrong; then, and when a background check turns out differently from what was
-// answered, "volumesDidChange" is posted, so that the panel asks again. A file in a removable
-// volume's folder whose volume is not mounted is missing without the disk being asked.
+// otherwise. The parent folders of the files asked about are watched: a burst of changes in
+// them has FileExistence check once more each answer it may have made wrong (without background
+// checks, forget them), and a volume mounted or unmounted or a refresh makes it forget every
+// answer. When checks turn out differently from what was answered (once for a burst), and after
+// a refresh, "volumesDidChange" is posted, so that the panel asks again. A file in a removable
+// volume's folder whose volume is not mounted is missing without the disk being asked. Of an
+// item's files as many are looked for as ClipboardItem::countAvailableFiles looks for; the
+// others count as there.
 //
 // Asked on the main thread; the file events arrive on the stream's thread. A lock guards the
 // sets; it is never held while the disk is asked.

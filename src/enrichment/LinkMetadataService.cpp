@@ -2,6 +2,7 @@
 
 #include "common/StrictText.h"
 #include "enrichment/LinkDownload.h"
+#include "enrichment/LinkMetadataText.h"
 #include "enrichment/LinkPageHead.h"
 
 #include <QHash>
@@ -119,8 +120,14 @@ void LinkMetadataWorker::fetch(const QUrl &url, std::function<void(LinkMetadata)
         }
         const LinkPageHead head = LinkPageHead::parse(*html, url);
         LinkMetadata result;
-        result.title = head.title ? head.title : head.documentTitle;
-        result.description = head.description;
+        // Only a line of title and a paragraph of description are kept, without control
+        // characters.
+        if (head.title)
+            result.title = LinkMetadataText::title(*head.title);
+        if (!result.title && head.documentTitle)
+            result.title = LinkMetadataText::title(*head.documentTitle);
+        result.description
+            = head.description ? LinkMetadataText::description(*head.description) : std::nullopt;
         // The page's own picture first, then its icon.
         QList<QUrl> pictures;
         for (const std::optional<QUrl> &picture : { head.imageURL, head.iconURL }) {

@@ -189,14 +189,15 @@ QString decodeHTMLEntities(const QString &text)
 {
     if (!text.contains(QLatin1Char('&')))
         return text;
-    QString result = text;
-    // From the last reference to the first, so that earlier positions stay where they are.
-    std::vector<QRegularExpressionMatch> matches;
+    // Built in one pass: replacing in place moves the rest of the text for every reference,
+    // which a page full of them would make quadratic.
+    QString result;
+    result.reserve(text.size());
+    qsizetype copied = 0;
     QRegularExpressionMatchIterator iterator = patterns().numericEntity.globalMatch(text);
-    while (iterator.hasNext())
-        matches.push_back(iterator.next());
-    for (auto match = matches.rbegin(); match != matches.rend(); ++match) {
-        const QStringView reference = match->capturedView(0);
+    while (iterator.hasNext()) {
+        const QRegularExpressionMatch match = iterator.next();
+        const QStringView reference = match.capturedView(0);
         const bool hex = reference.size() > 2 && (reference[2] == u'x' || reference[2] == u'X');
         const QStringView digits = reference.sliced(hex ? 3 : 2).chopped(1);
         bool ok = false;
@@ -204,8 +205,11 @@ QString decodeHTMLEntities(const QString &text)
         if (!ok || !isScalarValue(value))
             continue;
         const char32_t character = value;
-        result.replace(match->capturedStart(0), reference.size(), QString::fromUcs4(&character, 1));
+        result.append(QStringView(text).sliced(copied, match.capturedStart(0) - copied));
+        result.append(QString::fromUcs4(&character, 1));
+        copied = match.capturedEnd(0);
     }
+    result.append(QStringView(text).sliced(copied));
     for (const NamedEntity &entity : namedEntities) {
         const char32_t character = entity.character;
         result.replace(entity.name, QString::fromUcs4(&character, 1));

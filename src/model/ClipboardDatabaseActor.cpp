@@ -50,15 +50,6 @@ QFuture<void> ClipboardDatabaseActor::pruneToLimit(qint64 limit)
     });
 }
 
-QFuture<bool> ClipboardDatabaseActor::perform(std::function<bool(ModelContext &context)> work)
-{
-    return m_executor.run([this, work = std::move(work)] {
-        const bool result = work(context());
-        context().releaseUnchangedObjects();
-        return result;
-    });
-}
-
 QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
 {
     return m_executor.run([this, maxAgeSeconds] {
@@ -88,11 +79,9 @@ QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
     });
 }
 
-QFuture<void> ClipboardDatabaseActor::checkpointWAL()
+QFuture<void> ClipboardDatabaseActor::checkpointWAL(CheckpointMode mode)
 {
-    return m_executor.run([this] {
-        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
-    });
+    return m_executor.run([this, mode] { runCheckpoint(mode); });
 }
 
 QFuture<void> ClipboardDatabaseActor::vacuumStore()
@@ -103,9 +92,9 @@ QFuture<void> ClipboardDatabaseActor::vacuumStore()
 QFuture<void> ClipboardDatabaseActor::compactStore()
 {
     return m_executor.run([this] {
-        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+        runCheckpoint();
         runStatement(QStringLiteral("VACUUM"), QStringLiteral("VACUUM"));
-        runStatement(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("WAL checkpoint"));
+        runCheckpoint();
     });
 }
 
@@ -153,13 +142,23 @@ std::optional<qint64> queryInteger(sqlite3 *db, const char *sql)
     return value;
 }
 
-void execReportingFailure(sqlite3 *db, const char *sql, const QString &operation)
+// Runs the statement; false when it failed, which is then reported. A statement that answers
+// with rows has the first column of its first row put in firstValue.
+bool execReportingFailure(
+    sqlite3 *db, const char *sql, const QString &operation, QByteArray *firstValue = nullptr)
 {
+    const auto keepFirst = [](void *target, int columns, char **values, char **) {
+        auto *first = static_cast<QByteArray *>(target);
+        if (first && first->isNull() && columns > 0 && values[0])
+            *first = QByteArray(values[0]);
+        return 0;
+    };
     char *message = nullptr;
-    const int result = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    const int result = sqlite3_exec(db, sql, keepFirst, firstValue, &message);
     if (result != SQLITE_OK)
         printDiagnostic(ClipboardDatabaseActor::failureLine(operation, result, message));
     sqlite3_free(message);
+    return result == SQLITE_OK;
 }
 
 } // namespace
@@ -172,8 +171,20 @@ void ClipboardDatabaseActor::runStatement(const QString &sql, const QString &ope
     sqlite3 *db = openStoreFile(path, m_container.busyTimeout());
     if (!db)
         return;
-    execReportingFailure(db, sql.toUtf8().constData(), operationName);
+    QByteArray firstValue;
+    const bool ran = execReportingFailure(db, sql.toUtf8().constData(), operationName, &firstValue);
+    // SQLite answers a checkpoint that readers or a writer kept from finishing with a row
+    // whose first column is 1, not with an error: the log then stays as long as it was.
+    if (ran && sql.startsWith(QLatin1String("PRAGMA wal_checkpoint")) && firstValue == "1")
+        printDiagnostic(failureLine(operationName, SQLITE_BUSY, sqlite3_errstr(SQLITE_BUSY)));
     sqlite3_close(db);
+}
+
+void ClipboardDatabaseActor::runCheckpoint(CheckpointMode mode)
+{
+    runStatement(mode == CheckpointMode::passive ? QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")
+                                                 : QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"),
+        QStringLiteral("WAL checkpoint"));
 }
 
 void ClipboardDatabaseActor::vacuumIfNeeded()

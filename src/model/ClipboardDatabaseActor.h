@@ -1,12 +1,14 @@
 #pragma once
 
 #include "common/SerialExecutor.h"
+#include "model/ModelContext.h"
 
 #include <QFuture>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class ModelContainer;
 class ModelContext;
@@ -28,11 +30,29 @@ public:
     // Deletes unpinned items older than maxAgeSeconds. True when something was deleted
     // and no unpinned item is left.
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
-    QFuture<void> checkpointWAL();
+    // Folds the write-ahead log into the store file. A checkpoint that fails, or that another
+    // connection keeps from finishing, is reported with failureLine(). A passive one folds in
+    // what it can without waiting for others and without holding up their writes (as SQLite's
+    // own automatic checkpoint does); the default waits for them and empties the log.
+    enum class CheckpointMode { passive, truncate };
+    QFuture<void> checkpointWAL(CheckpointMode mode = CheckpointMode::truncate);
     // Runs work with the actor's store context, on the actor's thread: what it saves reaches
     // the other contexts as a change made elsewhere, and the main thread does not wait for the
     // write. The objects it read are let go afterwards.
-    QFuture<bool> perform(std::function<bool(ModelContext &context)> work);
+    template <typename Work> auto perform(Work work) -> QFuture<std::invoke_result_t<Work, ModelContext &>>
+    {
+        return m_executor.run([this, work = std::move(work)] {
+            using Result = std::invoke_result_t<Work, ModelContext &>;
+            if constexpr (std::is_void_v<Result>) {
+                work(context());
+                context().releaseUnchangedObjects();
+            } else {
+                Result result = work(context());
+                context().releaseUnchangedObjects();
+                return result;
+            }
+        });
+    }
     QFuture<void> vacuumStore();
     // Deleted content leaves the disk: the log is folded in, the file is rebuilt without its
     // free pages, and the rebuilt pages are folded in again. The caller saves its deletions
@@ -51,6 +71,7 @@ public:
 private:
     ModelContext &context();
     void runStatement(const QString &sql, const QString &operationName);
+    void runCheckpoint(CheckpointMode mode = CheckpointMode::truncate);
     void vacuumIfNeeded();
 
     ModelContainer &m_container;

@@ -1,6 +1,7 @@
 #include "model/ClipboardItem.h"
 
 #include "common/UserCharacters.h"
+#include "common/Utf8.h"
 #include "model/ModelContext.h"
 
 #include <atomic>
@@ -78,7 +79,7 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
             item->setTextContent(text);
         } else {
             item->setTextContent(UserCharacters::prefix(text, maxInlineTextLength).toString());
-            item->setExtendedTextData(text.toUtf8());
+            item->setExtendedTextData(Utf8::encode(text));
         }
     }
     if (content.fileURL)

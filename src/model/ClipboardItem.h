@@ -242,7 +242,7 @@ public:
     std::optional<QStringList> additionalFileURLStrings() const;
     void setAdditionalFileURLStrings(const QStringList &strings);
     // The files of a file or media item that are on disk (FileExistence), of which at most
-    // maxCheckedFiles are looked for: the others count as present.
+    // maxCheckedFiles are looked for: the others count as present (their addresses unread).
     int countAvailableFiles() const;
     static constexpr int maxCheckedFiles = 1000;
     // The file to read, from its bookmark when there is one; the flag says whether a

@@ -3,6 +3,7 @@
 
 #include "common/StrictText.h"
 #include "common/UserCharacters.h"
+#include "common/Utf8.h"
 #include "enrichment/Color.h"
 #include "platform/FileBookmark.h"
 #include "platform/FileExistence.h"
@@ -31,7 +32,15 @@ bool fileExists(const QUrl &url)
     return !path.isEmpty() && FileExistence::shared().exists(path);
 }
 
-// Canonically equivalent texts ("é" precomposed or as "e" and an accent) give one digest.
+// A text is hashed as a mark, the size of its UTF-8 and that UTF-8.
+void addTextSize(QCryptographicHash &hash, qint64 size)
+{
+    hash.addData(QByteArrayView("\1", 1));
+    hash.addData(QByteArrayView(reinterpret_cast<const char *>(&size), sizeof(size)));
+}
+
+// Canonically equivalent texts ("é" precomposed or as "e" and an accent) give one digest. A
+// long text's UTF-8 goes to the hash a piece at a time, never whole.
 void addCanonicalText(QCryptographicHash &hash, const std::optional<QString> &text)
 {
     if (!text) {
@@ -39,11 +48,14 @@ void addCanonicalText(QCryptographicHash &hash, const std::optional<QString> &te
         return;
     }
     const bool ascii = std::all_of(text->begin(), text->end(), [](QChar c) { return c.unicode() < 0x80; });
-    const QByteArray utf8 = (ascii ? *text : text->normalized(QString::NormalizationForm_C)).toUtf8();
-    hash.addData(QByteArrayView("\1", 1));
-    const qint64 size = utf8.size();
-    hash.addData(QByteArrayView(reinterpret_cast<const char *>(&size), sizeof(size)));
-    hash.addData(utf8);
+    const QString canonical = ascii ? *text : text->normalized(QString::NormalizationForm_C);
+    addTextSize(hash, ascii ? canonical.size() : Utf8::size(canonical));
+    Utf8::forEachPiece(canonical, [&](QByteArrayView piece) { hash.addData(piece); });
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
 }
 
 bool startsWithNumber(QStringView text)
@@ -76,6 +88,12 @@ QByteArray ClipboardItem::computeContentHash() const
         hash.addData(QByteArrayView("t", 1));
         std::optional<QString> whole = textContent();
         if (const std::optional<QByteArray> extended = extendedTextData()) {
+            // ASCII is its own canonical UTF-8: hashed as stored, without decoding it.
+            if (isAscii(*extended)) {
+                addTextSize(hash, extended->size());
+                hash.addData(*extended);
+                break;
+            }
             if (std::optional<QString> decoded = StrictText::fromUtf8(*extended))
                 whole = std::move(decoded);
         }
@@ -189,18 +207,17 @@ int ClipboardItem::countAvailableFiles() const
             available.append(*first);
     }
     if (further) {
-        for (const QString &string : *further) {
-            const std::optional<QUrl> url = strictUrl(string);
+        qsizetype index = 0;
+        for (; index < further->size() && checked < maxCheckedFiles; ++index) {
+            const std::optional<QUrl> url = strictUrl(further->at(index));
             if (!url)
                 continue;
-            if (checked >= maxCheckedFiles) {
-                ++unchecked;
-                continue;
-            }
             ++checked;
             if (fileExists(*url))
                 available.append(*url);
         }
+        // Not even read: the panel counts again after every change on disk.
+        unchecked = int(further->size() - index);
     }
     const_cast<ClipboardItem *>(this)->cachedAvailableURLs = available;
     return int(available.size()) + unchecked;

@@ -1,6 +1,8 @@
 #include "model/ModelContainer.h"
 
+#include "common/Clock.h"
 #include "common/Diagnostics.h"
+#include "common/ThenWhileAlive.h"
 #include "model/ItemSchema.h"
 #include "model/ModelContext.h"
 #include "model/StoreFailure.h"
@@ -126,6 +128,7 @@ std::once_flag g_sharedOnce;
 
 ModelContainer::ModelContainer(QString path)
     : m_path(std::move(path))
+    , m_clock(&Clock::system())
 { }
 
 ModelContainer::~ModelContainer()
@@ -192,6 +195,9 @@ ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
         m_mainContext = makeContext(std::min(m_busyTimeoutMs, mainContextBusyTimeoutMs));
+        m_mainContext->retrySavesRefusedByALock(*m_clock);
+        // In place of SQLite's own automatic checkpoint, which runs in the saving thread.
+        sqlite3_wal_hook(m_mainContext->m_connection.handle(), &ModelContainer::mainContextLogGrew, this);
         if (QCoreApplication *app = QCoreApplication::instance())
             m_mainContext->moveToThread(app->thread());
     }
@@ -214,6 +220,28 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext(int busyTimeoutMs)
         printDiagnostic(
             QStringLiteral("[ModelContainer] Could not open the store: ") + connection.lastError());
     return std::unique_ptr<ModelContext>(new ModelContext(this, std::move(connection)));
+}
+
+void ModelContainer::setLogCheckpointer(QObject *owner, std::function<QFuture<void>()> checkpoint)
+{
+    m_logCheckpointOwner = owner;
+    m_logCheckpoint = std::move(checkpoint);
+}
+
+int ModelContainer::mainContextLogGrew(void *container, sqlite3 *connection, const char *database, int pages)
+{
+    auto *self = static_cast<ModelContainer *>(container);
+    if (pages < logCheckpointPages)
+        return SQLITE_OK;
+    if (!self->m_logCheckpointOwner || !self->m_logCheckpoint) {
+        sqlite3_wal_checkpoint(connection, database);
+        return SQLITE_OK;
+    }
+    if (self->m_logCheckpointRunning)
+        return SQLITE_OK;
+    self->m_logCheckpointRunning = true;
+    thenWhileAlive(self->m_logCheckpoint(), self, [self] { self->m_logCheckpointRunning = false; });
+    return SQLITE_OK;
 }
 
 void ModelContainer::registerContext(ModelContext *context)

@@ -2,15 +2,20 @@
 
 #include "model/PersistentIdentifier.h"
 
+#include <QFuture>
 #include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+class Clock;
 class ModelContext;
+struct sqlite3;
 
 // What one save changed, by persistent identifier. Broadcast to every other context of
 // the container so each can bring its objects up to date.
@@ -52,12 +57,20 @@ public:
     std::unique_ptr<ModelContext> makeContext();
 
     // Milliseconds that a context waits for a lock held by another connection before a
-    // save or fetch fails. Tests shorten it. The main context waits at most
-    // mainContextBusyTimeoutMs: the interface must not stand still while store maintenance
-    // or another program holds the store (the capture tries again later instead).
+    // save or fetch fails. Tests shorten it. The main context never waits: the interface
+    // must not stand still while store maintenance or another program holds the store; a
+    // save refused there is tried again later (ModelContext::retrySavesRefusedByALock).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
     int busyTimeout() const { return m_busyTimeoutMs; }
-    static constexpr int mainContextBusyTimeoutMs = 20;
+    static constexpr int mainContextBusyTimeoutMs = 0;
+    // The time the main context's retries run on; set before its first use (tests).
+    void setClock(Clock &clock) { m_clock = &clock; }
+    // Who folds the write-ahead log into the store when a save of the main context has grown
+    // it past SQLite's 1000 pages, while owner lives: the main thread never does it itself
+    // (after a large write elsewhere that would be copying megabytes). Without one, the main
+    // context folds it in as SQLite would.
+    void setLogCheckpointer(QObject *owner, std::function<QFuture<void>()> checkpoint);
+    static constexpr int logCheckpointPages = 1000;
     // Statements run on every new context's connection (tests limit the file size with it).
     void setConnectionSetupSql(const QString &sql) { m_connectionSetupSql = sql; }
 
@@ -70,12 +83,17 @@ private:
     explicit ModelContainer(QString path);
     std::unique_ptr<ModelContext> makeContext(int busyTimeoutMs);
 
+    static int mainContextLogGrew(void *container, sqlite3 *connection, const char *database, int pages);
     void registerContext(ModelContext *context);
     void unregisterContext(ModelContext *context);
     void broadcast(const StoreChanges &changes, ModelContext *origin);
 
     QString m_path;
     int m_busyTimeoutMs = 5000;
+    Clock *m_clock;
+    QPointer<QObject> m_logCheckpointOwner;
+    std::function<QFuture<void>()> m_logCheckpoint;
+    bool m_logCheckpointRunning = false;
     QString m_connectionSetupSql;
     std::unique_ptr<ModelContext> m_mainContext;
     QMutex m_contextsMutex;

@@ -1,5 +1,7 @@
 #include "model/ModelContext.h"
 
+#include "common/Clock.h"
+#include "model/StoreFailure.h"
 #include "model/StoreSchemaSql.h"
 
 #include <QCoreApplication>
@@ -211,6 +213,33 @@ void ModelContext::detachDeleted(const ClipboardItemPtr &item)
 // ----- saving ------------------------------------------------------------------------
 
 ModelContext::SaveResult ModelContext::save()
+{
+    const SaveResult result = writeChanges();
+    if (!result.ok && m_refusedSaveClock
+        && StoreFailure::causeOf(result.resultCode) == StoreFailure::Cause::locked)
+        scheduleRefusedSaveRetry();
+    return result;
+}
+
+void ModelContext::retrySavesRefusedByALock(Clock &clock)
+{
+    m_refusedSaveClock = &clock;
+}
+
+void ModelContext::scheduleRefusedSaveRetry()
+{
+    if (m_refusedSaveRetryScheduled)
+        return;
+    m_refusedSaveRetryScheduled = true;
+    m_refusedSaveClock->runAfter(refusedSaveRetryDelay, this, [this] {
+        m_refusedSaveRetryScheduled = false;
+        // What its own caller took back (a copy tried again on its own) is not pending.
+        if (hasChanges())
+            save();
+    });
+}
+
+ModelContext::SaveResult ModelContext::writeChanges()
 {
     processPendingStoreChanges();
     if (!hasChanges())

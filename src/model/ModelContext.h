@@ -10,6 +10,9 @@
 #include <QMutex>
 #include <QObject>
 
+class Clock;
+
+#include <chrono>
 #include <functional>
 
 // A unit of work on the store, used on one thread: it keeps one object per stored item
@@ -37,6 +40,12 @@ public:
     // Writes every pending change in one transaction. On failure nothing is written and
     // every change stays pending, so a later save can still succeed.
     SaveResult save();
+    // A save that another connection's lock refused is tried again refusedSaveRetryDelay
+    // later (and so on) while changes are pending: for the main context, which never waits
+    // for a lock, so that a pin or a deletion made while another program held the store
+    // still reaches it.
+    void retrySavesRefusedByALock(Clock &clock);
+    static constexpr std::chrono::milliseconds refusedSaveRetryDelay { 500 };
     // Forgets every pending change and restores the objects' stored values.
     void rollback();
 
@@ -108,6 +117,8 @@ private:
     // Called by the container, from any thread.
     void enqueueStoreChanges(const StoreChanges &changes);
 
+    SaveResult writeChanges();
+    void scheduleRefusedSaveRetry();
     QString fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
         QVariantList *bindings, const QString &index = {}) const;
     ClipboardItemPtr materialize(const SqliteStatement &row);
@@ -132,4 +143,6 @@ private:
     QMutex m_incomingMutex;
     QList<StoreChanges> m_incoming;
     bool m_changeSignalScheduled = false;
+    Clock *m_refusedSaveClock = nullptr;
+    bool m_refusedSaveRetryScheduled = false;
 };

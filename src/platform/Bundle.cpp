@@ -8,6 +8,7 @@
 namespace {
 QMutex g_overrideMutex;
 QString g_override;
+QString g_besideExecutable;
 } // namespace
 
 namespace Bundle {
@@ -22,15 +23,19 @@ QStringList resourceDirectories(const QString &executableDirectory, const QStrin
 
 QStringList resourceDirectories()
 {
+    QString executableDirectory;
     {
         QMutexLocker lock(&g_overrideMutex);
         if (!g_override.isEmpty())
             return { g_override };
+        // Learnt while the application object exists and kept: work that ends after it has
+        // gone still finds its resources.
+        if (g_besideExecutable.isEmpty() && QCoreApplication::instance())
+            g_besideExecutable = QCoreApplication::applicationDirPath();
+        executableDirectory = g_besideExecutable;
     }
-    return resourceDirectories(
-        QCoreApplication::applicationDirPath(), qEnvironmentVariable("TINDLEWICK_RESOURCE_DIR"));
+    return resourceDirectories(executableDirectory, qEnvironmentVariable("TINDLEWICK_RESOURCE_DIR"));
 }
-
 QString resourceDirectory()
 {
     const QStringList directories = resourceDirectories();

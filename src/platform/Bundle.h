@@ -16,6 +16,9 @@ QStringList resourceDirectories();
 // when unset).
 QStringList resourceDirectories(const QString &executableDirectory, const QString &environmentDirectory);
 
+// The executable's folder is learnt while the application object exists and kept, so work
+// that ends after it has gone still finds it.
+//
 // The first searched folder that exists, where the resources are read from (the first
 // searched folder when none exists).
 QString resourceDirectory();

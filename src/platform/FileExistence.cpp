@@ -3,6 +3,22 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QThreadPool>
+#include <QTimer>
+
+namespace {
+
+// How long a check that turned out differently waits to be announced with the others of its
+// burst, when some checks of the burst are held up.
+constexpr int announceWithinMs = 500;
+
+QString withoutTrailingSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
 
 struct FileExistence::Queue
 {
@@ -90,7 +106,7 @@ bool FileExistence::exists(const QString &path)
         const bool exists = probe()(path);
         QMutexLocker lock(&m_lock);
         if (generation == m_generation)
-            m_answers.insert(path, Answer { exists, m_clock.elapsed() });
+            insertAnswer(path, Answer { exists, m_clock.elapsed() });
         return exists;
     }
     bool answer = true;
@@ -121,13 +137,12 @@ void FileExistence::ask(const QString &path, QObject *receiver, std::function<vo
 
 bool FileExistence::forget(const QString &path)
 {
-    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     QMutexLocker lock(&m_lock);
     ++m_generation;
-    const bool itself = m_answers.remove(path);
-    const bool under
-        = m_answers.removeIf([&](const auto &answer) { return answer.key().startsWith(prefix); }) > 0;
-    return itself || under;
+    const QStringList answered = answeredAt(path);
+    for (const QString &found : answered)
+        removeAnswer(found);
+    return !answered.isEmpty();
 }
 
 void FileExistence::forgetAll()
@@ -135,6 +150,68 @@ void FileExistence::forgetAll()
     QMutexLocker lock(&m_lock);
     ++m_generation;
     m_answers.clear();
+    m_answeredPaths.clear();
+}
+
+bool FileExistence::recheck(const QStringList &paths)
+{
+    QStringList answered;
+    {
+        QMutexLocker lock(&m_lock);
+        for (const QString &path : paths)
+            answered.append(answeredAt(path));
+        if (!m_background) {
+            ++m_generation;
+            for (const QString &found : std::as_const(answered))
+                removeAnswer(found);
+            return !answered.isEmpty();
+        }
+    }
+    if (answered.isEmpty())
+        return false;
+    QMetaObject::invokeMethod(
+        this, [this, answered] { checkAgain(answered); }, Qt::QueuedConnection);
+    return true;
+}
+
+void FileExistence::checkAgain(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        bool underWay = false;
+        {
+            QMutexLocker lock(&m_queue->mutex);
+            underWay = m_queue->queued.contains(path);
+        }
+        // A check under way may have looked before the change: it is asked once more.
+        if (underWay)
+            m_changedWhileChecked.insert(path);
+        queue(path, true);
+    }
+}
+
+QStringList FileExistence::answeredAt(const QString &path) const
+{
+    const QString base = withoutTrailingSlash(path);
+    QStringList found;
+    if (m_answers.contains(base))
+        found.append(base);
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    for (auto it = m_answeredPaths.lower_bound(prefix); it != m_answeredPaths.end() && it->startsWith(prefix);
+         ++it)
+        found.append(*it);
+    return found;
+}
+
+void FileExistence::insertAnswer(const QString &path, const Answer &answer)
+{
+    m_answers.insert(path, answer);
+    m_answeredPaths.insert(path);
+}
+
+void FileExistence::removeAnswer(const QString &path)
+{
+    m_answers.remove(path);
+    m_answeredPaths.erase(path);
 }
 
 qsizetype FileExistence::cachedAnswerCount() const
@@ -208,7 +285,8 @@ void FileExistence::takeResults(const QList<Result> &results)
             const auto queuedIn = m_queuedIn.constFind(result.path);
             if (queuedIn == m_queuedIn.cend())
                 continue;
-            const bool current = *queuedIn == m_generation;
+            const bool changedMeanwhile = m_changedWhileChecked.remove(result.path);
+            const bool current = *queuedIn == m_generation && !changedMeanwhile;
             m_queuedIn.erase(queuedIn);
             // Asked before a change was heard of: the answer may be wrong, so ask again.
             if (!current) {
@@ -219,7 +297,7 @@ void FileExistence::takeResults(const QList<Result> &results)
             // What was answered before the check: a path not seen counted as present.
             const bool answered = found == m_answers.cend() ? true : found->exists;
             changed = changed || answered != result.exists;
-            m_answers.insert(result.path, Answer { result.exists, now });
+            insertAnswer(result.path, Answer { result.exists, now });
         }
     }
     for (const QString &path : std::as_const(askAgain))
@@ -231,6 +309,19 @@ void FileExistence::takeResults(const QList<Result> &results)
                 waiter.answer(result.exists);
         }
     }
-    if (changed)
-        Q_EMIT answersChanged();
+    if (changed && !m_unannounced) {
+        m_unannounced = true;
+        QTimer::singleShot(announceWithinMs, this, &FileExistence::announceChanges);
+    }
+    // The rest of the burst first: one announcement for all of it.
+    if (pendingChecks() == 0)
+        announceChanges();
+}
+
+void FileExistence::announceChanges()
+{
+    if (!m_unannounced)
+        return;
+    m_unannounced = false;
+    Q_EMIT answersChanged();
 }

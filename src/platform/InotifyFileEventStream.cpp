@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -103,8 +104,12 @@ private:
 
     void changed(const QString &path)
     {
-        if (!m_pending.paths.contains(path))
+        // A set beside the list: a burst of a hundred thousand deletions is looked up that
+        // many times.
+        if (!m_pendingPaths.contains(path)) {
+            m_pendingPaths.insert(path);
             m_pending.paths.append(path);
+        }
         startBatch();
     }
 
@@ -124,6 +129,7 @@ private:
     void deliver()
     {
         const FileEventStream::Events events = std::exchange(m_pending, {});
+        m_pendingPaths.clear();
         if (m_handler && (!events.paths.isEmpty() || !events.droppedDirectories.isEmpty()))
             m_handler(events);
     }
@@ -137,6 +143,7 @@ private:
     // Two paths of one directory (through a link) share one watch.
     QHash<int, QStringList> m_directories;
     FileEventStream::Events m_pending;
+    QSet<QString> m_pendingPaths;
 };
 
 InotifyFileEventStream::InotifyFileEventStream(int latencyMs)

@@ -29,9 +29,11 @@ std::optional<std::pair<QString, QByteArray>> PasteboardContents::firstImage() c
 namespace {
 
 // Keeps what was read within the limit; the first type over it ends the reading.
-bool admit(PasteboardContents &contents, const QString &type, QByteArray bytes, qsizetype maxBytesPerType)
+bool admit(
+    PasteboardContents &contents, const QString &type, QByteArray bytes, const PasteboardReadLimits &limits)
 {
-    if (maxBytesPerType >= 0 && bytes.size() > maxBytesPerType) {
+    const qsizetype limit = limits.forType(type);
+    if (limit >= 0 && bytes.size() > limit) {
         contents.oversized.append(type);
         return false;
     }
@@ -42,14 +44,14 @@ bool admit(PasteboardContents &contents, const QString &type, QByteArray bytes, 
 } // namespace
 
 QFuture<PasteboardContents> Pasteboard::readContents(
-    const QList<QStringList> &requests, qsizetype maxBytesPerType) const
+    const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
     PasteboardContents contents;
     contents.types = types();
     for (const QStringList &request : requests) {
         if (const std::optional<QString> type = PasteboardData::firstOffered(request, contents.types)) {
             if (std::optional<QByteArray> bytes = data(*type)) {
-                if (!admit(contents, *type, std::move(*bytes), maxBytesPerType))
+                if (!admit(contents, *type, std::move(*bytes), limits))
                     break;
             }
         }
@@ -91,11 +93,10 @@ void MemoryPasteboard::clearContents()
 }
 
 QFuture<PasteboardContents> MemoryPasteboard::readContents(
-    const QList<QStringList> &requests, qsizetype maxBytesPerType) const
+    const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
     ++m_readCount;
-    return QtFuture::makeReadyFuture(
-        PasteboardData::contentsOfMimeData(m_contents.get(), requests, maxBytesPerType));
+    return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(m_contents.get(), requests, limits));
 }
 
 namespace PasteboardData {
@@ -116,7 +117,7 @@ std::optional<QString> firstOffered(const QStringList &request, const QStringLis
 }
 
 PasteboardContents contentsOfMimeData(
-    const QMimeData *mimeData, const QList<QStringList> &requests, qsizetype maxBytesPerType)
+    const QMimeData *mimeData, const QList<QStringList> &requests, const PasteboardReadLimits &limits)
 {
     PasteboardContents contents;
     if (!mimeData)
@@ -136,7 +137,7 @@ PasteboardContents contentsOfMimeData(
             bytes = mimeData->text().toUtf8();
         else
             bytes = mimeData->data(*type);
-        if (!admit(contents, *type, std::move(bytes), maxBytesPerType))
+        if (!admit(contents, *type, std::move(bytes), limits))
             break;
     }
     return contents;

@@ -62,6 +62,21 @@ struct PasteboardContents
     std::optional<std::pair<QString, QByteArray>> firstImage() const;
 };
 
+// How many bytes of one type a reading takes at most: pictures may be larger than text. A
+// type over its limit is not read (see PasteboardContents::oversized). Negative: no limit.
+struct PasteboardReadLimits
+{
+    // "image/..." types.
+    qsizetype pictureBytes = -1;
+    // Text, HTML, file lists and every other type.
+    qsizetype otherBytes = -1;
+
+    qsizetype forType(const QString &type) const
+    {
+        return type.startsWith(u"image/") ? pictureBytes : otherBytes;
+    }
+};
+
 // The system clipboard as the app sees it: a change count that moves on every change,
 // the types on offer, their data, and writing new contents. The X11 implementation
 // (SystemPasteboard) stands over the CLIPBOARD selection; MemoryPasteboard stands in for
@@ -86,11 +101,10 @@ public:
     // Reads the types on offer and, for each request, the data of its first type on offer
     // (a request lists alternatives, best first; PasteboardType::anyImage matches any
     // image type). Never blocks the caller on another application: the system clipboard
-    // reads on a thread of its own, with deadlines. Data larger than maxBytesPerType
-    // (negative: no limit) is not read (see PasteboardContents::oversized). The default
-    // reads through types() and data().
+    // reads on a thread of its own, with deadlines. Data over its type's limit is not read
+    // (see PasteboardContents::oversized). The default reads through types() and data().
     virtual QFuture<PasteboardContents> readContents(
-        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const;
+        const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const;
 };
 
 // An in-process pasteboard for tests: contents are set directly, every write moves the
@@ -108,7 +122,7 @@ public:
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
     QFuture<PasteboardContents> readContents(
-        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const override;
+        const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 
     // Contents that another application put there: a change the app does not own.
     void writeContentsOfAnotherApplication(std::unique_ptr<QMimeData> contents);
@@ -132,7 +146,7 @@ std::optional<QString> firstOffered(const QStringList &request, const QStringLis
 
 // What QMimeData of this process holds, read as the system clipboard would be.
 PasteboardContents contentsOfMimeData(
-    const QMimeData *mimeData, const QList<QStringList> &requests, qsizetype maxBytesPerType = -1);
+    const QMimeData *mimeData, const QList<QStringList> &requests, const PasteboardReadLimits &limits = {});
 
 // Text bytes of a flavour: UTF-16 when they start with its byte-order mark, else UTF-8 (a
 // leading mark dropped). Mozilla's private types ("text/x-moz-...") are UTF-16 little endian

@@ -17,6 +17,10 @@
 
 namespace {
 const QByteArray quitRequest = "quit\n";
+// The lock and the connection of a copy go together as it ends (the lock first); a copy that
+// saw the connection close tries this much longer before it concludes that another took the
+// lock.
+constexpr int handOverMs = 100;
 } // namespace
 
 SingleInstance::SingleInstance(QString socketPath, QObject *parent)
@@ -80,6 +84,56 @@ bool SingleInstance::terminateOtherInstances(int waitMilliseconds)
     while (socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < waitMilliseconds)
         socket.waitForDisconnected(int(waitMilliseconds - timer.elapsed()));
     return true;
+}
+
+bool SingleInstance::takeOver(const Waits &waits)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QLocalSocket runningCopy;
+    bool asked = false;
+    qint64 goneAt = -1;
+    for (;;) {
+        if (claim(0)) {
+            // Not being found by later copies is the caller's to report; this one runs.
+            listen();
+            return true;
+        }
+        const qint64 now = clock.elapsed();
+        if (!asked) {
+            runningCopy.connectToServer(m_socketPath);
+            if (runningCopy.waitForConnected(100)) {
+                runningCopy.write(quitRequest);
+                runningCopy.flush();
+                asked = true;
+            } else {
+                runningCopy.abort();
+                // A copy that took the lock this very moment listens right after; one that
+                // never does (it cannot make its socket) is left to run.
+                if (now >= waits.silentHolderMs)
+                    return false;
+                QThread::msleep(10);
+            }
+            continue;
+        }
+        if (goneAt < 0 && runningCopy.state() != QLocalSocket::ConnectedState)
+            goneAt = now;
+        if (goneAt >= 0) {
+            // Gone, and the lock it left was taken by a copy started beside this one.
+            if (now - goneAt >= handOverMs)
+                return false;
+            QThread::msleep(5);
+        } else if (now >= waits.leavingCopyMs) {
+            return false;
+        } else {
+            runningCopy.waitForDisconnected(10);
+        }
+    }
+}
+
+bool SingleInstance::isListening() const
+{
+    return m_server && m_server->isListening();
 }
 
 bool SingleInstance::listen()

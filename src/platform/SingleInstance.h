@@ -5,11 +5,10 @@
 
 class QLocalServer;
 
-// One running copy per user: each copy listens on a local socket in the user's runtime
-// folder. A new copy asks the running one to quit before it starts its own work, and the
-// running one quits when asked. Which copy runs is settled by a lock file beside the
-// socket, held for the life of the copy: copies started at the same moment cannot both
-// run, whatever the order in which they reach the socket.
+// One running copy per user. Which copy runs is settled by a lock file in the user's runtime
+// folder, held for the life of the copy; the copy that holds it listens on a local socket
+// beside it, so that a later copy can ask it to quit. All of it is settled before a copy opens
+// the store or loads a model: a copy that does not run leaves at once.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -24,6 +23,20 @@ public:
     QString socketPath() const { return m_socketPath; }
     QString lockPath() const { return m_socketPath + QStringLiteral(".lock"); }
 
+    struct Waits
+    {
+        // How long a copy that holds the lock but does not listen (yet) is waited for.
+        int silentHolderMs = 1000;
+        // How long a copy that was asked to quit may take to go.
+        int leavingCopyMs = 5000;
+    };
+    // Makes this the running copy: a copy that runs already is asked to quit, and this one
+    // takes the lock as it goes. False when another copy keeps running: one that took the
+    // lock first while this one waited (copies started at the same moment end as one), or one
+    // that does not go. True: this copy holds the lock and listens for later copies.
+    bool takeOver(const Waits &waits);
+    bool takeOver() { return takeOver(Waits {}); }
+
     // Asks every running copy to quit. Answers whether one was asked; only then does it
     // wait, at most waitMilliseconds, for that copy to go away.
     bool terminateOtherInstances(int waitMilliseconds = 500);
@@ -34,6 +47,7 @@ public:
     bool hasClaimed() const { return m_lockDescriptor >= 0; }
     // Starts answering the requests of later copies. False when the socket cannot be made.
     bool listen();
+    bool isListening() const;
 
 Q_SIGNALS:
     // A later copy asked this one to quit; the receiver must stop its work and quit.

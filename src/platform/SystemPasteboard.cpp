@@ -29,14 +29,13 @@ bool SystemPasteboard::ownsContents() const
 }
 
 QFuture<PasteboardContents> SystemPasteboard::readContents(
-    const QList<QStringList> &requests, qsizetype maxBytesPerType) const
+    const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
     if (readsInProcess())
         return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(
-            QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests, maxBytesPerType));
+            QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests, limits));
     X11SelectionReader *reader = m_reader.get();
-    return m_executor.run(
-        [reader, requests, maxBytesPerType] { return reader->read(requests, maxBytesPerType); });
+    return m_executor.run([reader, requests, limits] { return reader->read(requests, limits); });
 }
 
 QStringList SystemPasteboard::types() const

@@ -31,7 +31,7 @@ public:
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
     QFuture<PasteboardContents> readContents(
-        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const override;
+        const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 
 private:
     bool readsInProcess() const;

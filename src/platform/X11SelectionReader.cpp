@@ -283,6 +283,8 @@ X11SelectionReader::Outcome X11SelectionReader::readIncrementally(
             && notify->state == XCB_PROPERTY_NEW_VALUE;
     };
     reply->data.clear();
+    // Grown once instead of doubling its way there (at most to the limit, checked above).
+    reply->data.reserve(announced);
     for (;;) {
         XcbReply<xcb_generic_event_t> event(
             waitForEvent(m_connection, isNewChunk, m_timeouts.response, total.remaining()));
@@ -333,7 +335,8 @@ X11SelectionReader::Outcome X11SelectionReader::targets(
     return Outcome::answered;
 }
 
-PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests, qsizetype maxBytesPerType)
+PasteboardContents X11SelectionReader::read(
+    const QList<QStringList> &requests, const PasteboardReadLimits &limits)
 {
     PasteboardContents contents;
     if (!connect()) {
@@ -369,13 +372,13 @@ PasteboardContents X11SelectionReader::read(const QList<QStringList> &requests, 
             for (const QString &target : textTargets()) {
                 if (!offered.contains(target))
                     continue;
-                outcome = convert(offered.value(target), total, maxBytesPerType, &reply);
+                outcome = convert(offered.value(target), total, limits.forType(*type), &reply);
                 if (outcome == Outcome::answered && atomName(reply.type) == u"STRING")
                     reply.data = QString::fromLatin1(reply.data).toUtf8();
                 break;
             }
         } else {
-            outcome = convert(offered.value(*type), total, maxBytesPerType, &reply);
+            outcome = convert(offered.value(*type), total, limits.forType(*type), &reply);
         }
         if (outcome == Outcome::timedOut) {
             contents.complete = false;

@@ -41,9 +41,9 @@ public:
     // The types the owner offers (X11 text targets appear as "text/plain") and the data of
     // each request's first type on offer; text comes back as UTF-8. An empty, complete
     // result when nobody owns the clipboard; `complete` false when the owner stopped
-    // answering or there is no display. A type whose data is larger than maxBytesPerType
-    // (negative: no limit) ends the reading: it is named in `oversized` and not read.
-    PasteboardContents read(const QList<QStringList> &requests, qsizetype maxBytesPerType = -1);
+    // answering or there is no display. A type whose data is over its limit ends the
+    // reading: it is named in `oversized`, and no more of it is read than the limit.
+    PasteboardContents read(const QList<QStringList> &requests, const PasteboardReadLimits &limits = {});
 
 private:
     struct Reply

@@ -38,8 +38,6 @@
 #include <QVariantAnimation>
 #include <QWindow>
 
-#include <sqlite3.h>
-
 namespace {
 
 QPointer<AppDelegate> g_shared;
@@ -61,21 +59,6 @@ bool isPassThroughKey(int key)
     default:
         return false;
     }
-}
-
-// Everything the user copied is in the store; fold the write-ahead log into it so the
-// file on disk is complete on its own.
-void checkpointStore(const QString &path)
-{
-    if (path.isEmpty())
-        return;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        // Store maintenance may be finishing: wait for it a little rather than give up.
-        sqlite3_busy_timeout(db, 2000);
-        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    }
-    sqlite3_close(db);
 }
 
 QScreen *screenUnderPointer()
@@ -222,23 +205,26 @@ bool AppDelegate::terminateOtherInstances()
     SingleInstance *instance = m_services.singleInstance;
     if (!instance)
         return true;
-    // Only one copy may watch the clipboard: an earlier one is asked to quit first, and
-    // gives up the lock as it goes. A copy that was not asked (one starting at the same
-    // moment, not listening yet) keeps it, and this one quits instead.
-    const bool asked = instance->terminateOtherInstances(500);
-    if (!instance->claim(asked ? lockWaitAfterAskingMs : lockWaitMs)) {
-        printDiagnostic(QStringLiteral("[AppDelegate] Another copy of Tindlewick is running (it holds %1); "
-                                       "this one quits.")
-                            .arg(instance->lockPath()));
+    // Only one copy may watch the clipboard. The app settles it before it opens the store;
+    // a delegate given an instance that has not is settled here.
+    if (!instance->hasClaimed() && !instance->takeOver()) {
+        printDiagnostic(anotherCopyRunsMessage(instance->lockPath()));
         return false;
     }
-    if (!instance->listen())
+    if (!instance->isListening())
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(instance->socketPath()));
     connect(instance, &SingleInstance::quitRequested, this, &AppDelegate::quitForAnotherCopy,
         Qt::UniqueConnection);
     return true;
+}
+
+QString AppDelegate::anotherCopyRunsMessage(const QString &lockPath)
+{
+    return QStringLiteral(
+        "[AppDelegate] Another copy of Tindlewick is running (it holds %1); this one quits.")
+        .arg(lockPath);
 }
 
 void AppDelegate::quitForAnotherCopy()
@@ -803,12 +789,21 @@ void AppDelegate::applicationWillTerminate()
     // A copy that did not run leaves the store to the one that does.
     if (m_refusedToRun)
         return;
-    if (m_clipboardMonitor)
+    if (m_clipboardMonitor) {
+        // The main context does not wait for a lock: the app's own writes in the background
+        // (a long text, a link's pictures) end first.
+        m_clipboardMonitor->databaseActor().waitForIdle();
         m_clipboardMonitor->savePendingItems();
+    }
     ModelContainer &container = m_services.container;
     container.mainContext()->save();
-    // A pruning still running on the capture's actor would keep the log from being folded in.
-    if (m_clipboardMonitor)
-        m_clipboardMonitor->databaseActor().waitForIdle();
-    checkpointStore(container.storePath());
+    // Everything the user copied is in the store; the log is folded into it so the file on
+    // disk is complete on its own. Through the store's maintenance, which reports a checkpoint
+    // that fails, and after any pruning still running there (it would keep the log open).
+    if (m_clipboardMonitor) {
+        m_clipboardMonitor->databaseActor().checkpointWAL().waitForFinished();
+    } else {
+        ClipboardDatabaseActor maintenance(container);
+        maintenance.checkpointWAL().waitForFinished();
+    }
 }

@@ -86,14 +86,12 @@ public:
 
     // Start-up, in order: shared instance, other copies asked to quit, version bookkeeping,
     // tray icon, capture, observers, settings opener, model warm-up, panel, shortcut, and
-    // the activation mode. When another copy keeps running (see SingleInstance::claim),
+    // the activation mode. When another copy keeps running (see SingleInstance::takeOver),
     // nothing after the first two happens and the app quits.
     void applicationDidFinishLaunching();
     bool refusedToRun() const { return m_refusedToRun; }
-    // How long a new copy waits for the lock of the copy it asked to quit, and for one it
-    // could not ask (one starting at the same moment).
-    static constexpr int lockWaitAfterAskingMs = 5000;
-    static constexpr int lockWaitMs = 1500;
+    // What the log says when another copy keeps running and this one quits.
+    static QString anotherCopyRunsMessage(const QString &lockPath);
     // Quit: the store's main context is saved and its write-ahead log folded in.
     void applicationWillTerminate();
 

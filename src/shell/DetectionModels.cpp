@@ -26,6 +26,14 @@ AppDelegate::DetectionHooks hooks()
     return hooks;
 }
 
+void shutDown()
+{
+    // The content-type model first: a prediction that ends meanwhile may queue a ranking,
+    // which the network's shut-down then waits for.
+    MagikaDetectionCoreML::shared().shutDown();
+    GuesslangDetection::shared().shutDown();
+}
+
 ServiceCodeClassifier::Ranker languageRanker()
 {
     return [](const QString &text) {

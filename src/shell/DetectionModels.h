@@ -13,6 +13,10 @@ namespace DetectionModels {
 // network.
 AppDelegate::DetectionHooks hooks();
 
+// At quit: both models take no more work and what they run is waited for, so that nothing
+// loads a model while the application is torn down.
+void shutDown();
+
 // The language network's best language for a text, or nothing.
 ServiceCodeClassifier::Ranker languageRanker();
 

@@ -11,6 +11,7 @@
 #include "model/AppSettings.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/Bundle.h"
 #include "platform/FileExistence.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
@@ -118,14 +119,23 @@ int run(int argc, char **argv)
     QApplication::setWindowIcon(AppIcon::icon());
     QApplication::setQuitOnLastWindowClosed(false);
     setFatalErrorHandler(&showFatalError);
+    // Learnt now: a highlighting engine or a model still starting at quit looks for its file
+    // after the application object has gone.
+    Bundle::resourceDirectory();
 
+    // Which copy runs is settled first: a copy that does not run leaves before it opens the
+    // store or loads a model.
+    SingleInstance singleInstance;
+    if (!singleInstance.takeOver()) {
+        printDiagnostic(AppDelegate::anotherCopyRunsMessage(singleInstance.lockPath()));
+        return 0;
+    }
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
     // Showing the panel must never wait for a disk: whether the files of file items are
     // still there is learnt on a worker thread, and the panel looks again when it changed
     // (the file-availability service tells it).
     FileExistence::shared().setBackgroundChecks(true);
-    SingleInstance singleInstance;
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
         *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor, *desktop.keyboard,
@@ -146,9 +156,13 @@ int run(int argc, char **argv)
         TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.applicationWillTerminate();
+        // No work starts while the app is torn down.
         LinkMetadataService::shared().shutDown();
+        DetectionModels::shutDown();
     });
     delegate.applicationDidFinishLaunching();
+    if (delegate.refusedToRun())
+        return 0;
     startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
     return app.exec();
 }

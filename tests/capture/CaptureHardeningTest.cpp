@@ -22,6 +22,8 @@ class ScriptedPasteboard final : public Pasteboard
 public:
     PasteboardContents reading;
     qint64 count = 0;
+    // What the last reading was told to take at most.
+    mutable PasteboardReadLimits limits;
 
     qint64 changeCount() const override { return count; }
     bool ownsContents() const override { return false; }
@@ -29,8 +31,10 @@ public:
     std::optional<QByteArray> data(const QString &type) const override { return reading.value(type); }
     void writeContents(std::unique_ptr<QMimeData>) override { ++count; }
     void clearContents() override { ++count; }
-    QFuture<PasteboardContents> readContents(const QList<QStringList> &, qsizetype) const override
+    QFuture<PasteboardContents> readContents(
+        const QList<QStringList> &, const PasteboardReadLimits &asked) const override
     {
+        limits = asked;
         return QtFuture::makeReadyFuture(reading);
     }
 };
@@ -153,16 +157,25 @@ TEST_F(CaptureHardeningTest, CopiesOverTheSizeLimitsAreSkippedWithOneLogLine)
     scripted.reading.data.insert(PasteboardType::plainText, "kept before");
     ASSERT_FALSE(readScripted(scripted));
 
+    // A text is not read beyond its own limit: a 200 MB text was read whole under the
+    // pictures' limit before it was refused.
+    EXPECT_EQ(scripted.limits.forType(PasteboardType::plainText), CaptureLimits::maxTextBytes);
+    EXPECT_EQ(scripted.limits.forType(PasteboardType::html), CaptureLimits::maxTextBytes);
+    EXPECT_EQ(scripted.limits.forType(PasteboardType::png), CaptureLimits::maxImageBytes);
+
     const struct
     {
         const char *name;
         QString type;
         qsizetype size;
         bool oversizedByTheReader;
+        const char *limitSaid;
     } cases[] = {
-        { "a text over the limit", PasteboardType::plainText, CaptureLimits::maxTextBytes + 1, false },
-        { "HTML over the limit", PasteboardType::html, CaptureLimits::maxTextBytes + 1, false },
-        { "a picture the reading did not take", PasteboardType::png, 0, true },
+        { "a text over the limit", PasteboardType::plainText, CaptureLimits::maxTextBytes + 1, false,
+            "64.0 MB" },
+        { "HTML over the limit", PasteboardType::html, CaptureLimits::maxTextBytes + 1, false, "64.0 MB" },
+        { "a text the reading did not take", PasteboardType::plainText, 0, true, "64.0 MB" },
+        { "a picture the reading did not take", PasteboardType::png, 0, true, "256.0 MB" },
     };
     for (const auto &test : cases) {
         scripted.reading = {};
@@ -175,6 +188,8 @@ TEST_F(CaptureHardeningTest, CopiesOverTheSizeLimitsAreSkippedWithOneLogLine)
         EXPECT_TRUE(readScripted(scripted)) << test.name;
         EXPECT_EQ(diagnostics.lines().size(), 1) << test.name;
         EXPECT_TRUE(diagnostics.lines().value(0).contains(QLatin1String("was not kept"))) << test.name;
+        EXPECT_TRUE(diagnostics.lines().value(0).contains(QLatin1String(test.limitSaid)))
+            << test.name << ": " << diagnostics.lines().value(0).toStdString();
         EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("kept before") }) << test.name;
     }
 

@@ -90,10 +90,10 @@ public:
     void writeContents(std::unique_ptr<QMimeData>) override { ++count; }
     void clearContents() override { ++count; }
     QFuture<PasteboardContents> readContents(
-        const QList<QStringList> &requests, qsizetype maxBytesPerType = -1) const override
+        const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override
     {
         ++const_cast<LatePasteboard *>(this)->readings;
-        return Pasteboard::readContents(requests, maxBytesPerType);
+        return Pasteboard::readContents(requests, limits);
     }
 };
 

@@ -257,3 +257,42 @@ TEST_F(ClipboardMonitorSavingTest, TheWholeRoadFromCopyToStore)
     ASSERT_EQ(stored.size(), 1);
     EXPECT_EQ(stored.first()->textContent(), item->textContent());
 }
+
+TEST_F(ClipboardMonitorSavingTest, ATextOfMegabytesIsWrittenByTheStoreActorNotOnTheMainThread)
+{
+    QStringList mainStatements;
+    context().setStatementTrace([&](const QString &sql) { mainStatements.append(sql); });
+    const QString big = QStringLiteral("a line of a long log\n").repeated(200'000); // 4 MB
+    const struct
+    {
+        const char *name;
+        QString text;
+        bool inBackground;
+        bool isNew;
+    } copies[] = {
+        { "a short text", QStringLiteral("short"), false, true },
+        { "a text of megabytes", big, true, true },
+        { "the same text again moves it to the top", big, true, false },
+        { "a short text after it", QStringLiteral("after"), false, true },
+    };
+    for (const auto &copy : copies) {
+        SCOPED_TRACE(copy.name);
+        mainStatements.clear();
+        ASSERT_TRUE(copyText(copy.text));
+        const bool insertedOnMain = std::any_of(mainStatements.begin(), mainStatements.end(),
+            [](const QString &sql) { return sql.startsWith(QLatin1String("INSERT INTO ClipboardItem")); });
+        const bool wroteOnMain
+            = std::any_of(mainStatements.begin(), mainStatements.end(), [](const QString &sql) {
+                  return sql.startsWith(QLatin1String("INSERT")) || sql.startsWith(QLatin1String("UPDATE"));
+              });
+        EXPECT_EQ(wroteOnMain, !copy.inBackground);
+        EXPECT_EQ(insertedOnMain, !copy.inBackground && copy.isNew);
+        EXPECT_EQ(m_saved->last().at(2).toBool(), copy.isNew);
+        // The main context has the item, announced with its identifier there.
+        const ClipboardItemPtr top = newest();
+        ASSERT_NE(top, nullptr);
+        EXPECT_EQ(top->persistentModelID(), m_saved->last().at(0).value<PersistentIdentifier>());
+        EXPECT_EQ(top->fullText(), copy.text);
+    }
+    EXPECT_EQ(count(), 3);
+}

@@ -62,3 +62,25 @@ TEST(SerialExecutorTest, WaitingForIdleKeepsTheThreadForObjectsLivingThere)
     ASSERT_FALSE(thread.isNull()) << "the strand's thread was taken down";
     EXPECT_EQ(executor.run([] { return QThread::currentThread(); }).result(), thread.data());
 }
+
+TEST(SerialExecutorTest, AClosedExecutorFinishesWhatCameBeforeAndStartsNothingAfter)
+{
+    SerialExecutor executor;
+    std::atomic<bool> before { false };
+    std::atomic<bool> after { false };
+    std::atomic<bool> continued { false };
+    QFuture<int> earlier = executor.run([&] {
+        QThread::msleep(50);
+        before = true;
+        return 1;
+    });
+    executor.close();
+    EXPECT_TRUE(before) << "closing waits for the job under way";
+    EXPECT_EQ(earlier.result(), 1);
+
+    QFuture<void> refused = executor.run([&] { after = true; }).then([&] { continued = true; });
+    refused.waitForFinished();
+    EXPECT_TRUE(refused.isCanceled());
+    EXPECT_FALSE(after);
+    EXPECT_FALSE(continued) << "what would have used the result does not run either";
+}

@@ -396,6 +396,25 @@ struct SlowDisk
     }
 };
 
+// A service over these answers, with a stream whose events the test delivers.
+struct WatchedService
+{
+    FakeFileEventStream *events = nullptr;
+    std::unique_ptr<FileAvailabilityService> service;
+};
+
+WatchedService watchedService(FileExistence &files, std::unique_ptr<FakeVolumeMonitor> volumes = nullptr)
+{
+    auto stream = std::make_unique<FakeFileEventStream>();
+    WatchedService made { stream.get(), nullptr };
+    FileAvailabilityService::Dependencies dependencies;
+    dependencies.fileEvents = std::move(stream);
+    dependencies.volumes = std::move(volumes);
+    dependencies.files = &files;
+    made.service = std::make_unique<FileAvailabilityService>(std::move(dependencies));
+    return made;
+}
+
 ClipboardItemPtr fileItemAt(const QString &path, const QStringList &further = {})
 {
     ClipboardItemPtr item
@@ -414,15 +433,11 @@ TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHea
     FileExistence files;
     files.setProbe(disk.probe());
     files.setBackgroundChecks(true);
-    auto stream = std::make_unique<FakeFileEventStream>();
-    FakeFileEventStream *events = stream.get();
     auto volumes = std::make_unique<FakeVolumeMonitor>();
     volumes->table = QStringList { QStringLiteral("/"), QStringLiteral("/hung/share") };
-    FileAvailabilityService::Dependencies dependencies;
-    dependencies.fileEvents = std::move(stream);
-    dependencies.volumes = std::move(volumes);
-    dependencies.files = &files;
-    FileAvailabilityService service(std::move(dependencies));
+    WatchedService watched = watchedService(files, std::move(volumes));
+    FakeFileEventStream *events = watched.events;
+    FileAvailabilityService &service = *watched.service;
     int posts = 0;
     QObject observer;
     NotificationCenter::defaultCenter().addObserver(
@@ -446,13 +461,87 @@ TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHea
     ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0; }));
     EXPECT_FALSE(service.isAvailable(*hung));
 
-    // The file goes: the change makes its answer go, and the check that follows tells the panel.
+    // The file goes: the change has its answer checked again, and the check tells the panel.
     disk.setExists(QStringLiteral("/home/ann/here.txt"), false);
     const int before = posts;
     events->deliver({ { QStringLiteral("/home/ann/here.txt") }, {} });
-    EXPECT_EQ(posts, before + 1);
-    EXPECT_TRUE(waitUntil([&] { return !service.isAvailable(*here); }));
+    EXPECT_TRUE(service.isAvailable(*here)) << "the answer stands until the check";
+    EXPECT_TRUE(waitUntil([&] { return posts == before + 1 && !service.isAvailable(*here); }));
     EXPECT_EQ(disk.askedOn(QThread::currentThread()), 0) << "the disk was asked on the panel's thread";
+}
+
+TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsCheckedOnceAndToldOnce)
+{
+    // A copied list of 10,000 files, of which 5,000 are then deleted in one go.
+    SlowDisk disk;
+    const QString folder = QStringLiteral("/home/ann/list");
+    disk.existing = { QStringLiteral("/home/ann"), folder };
+    QStringList paths;
+    QStringList further;
+    for (int i = 0; i < 10'000; ++i) {
+        paths.append(folder + QStringLiteral("/file-%1.txt").arg(i, 5, 10, QLatin1Char('0')));
+        disk.existing.insert(paths.last());
+        if (i > 0)
+            further.append(QUrl::fromLocalFile(paths.last()).toString(QUrl::FullyEncoded));
+    }
+    // The one the items' own file values ask too, as in the app; as it was afterwards.
+    FileExistence &files = FileExistence::shared();
+    struct Restore
+    {
+        ~Restore()
+        {
+            FileExistence &shared = FileExistence::shared();
+            waitUntil([&] { return shared.pendingChecks() == 0; });
+            shared.setBackgroundChecks(false);
+            shared.setMaxAge(2000);
+            shared.setProbe([](const QString &path) { return QFileInfo::exists(path); });
+            shared.forgetAll();
+        }
+    } restore;
+    files.setProbe(disk.probe());
+    files.setBackgroundChecks(true);
+    files.setMaxAge(3'600'000); // no answer ages during the test: only the burst has things checked
+    WatchedService watched = watchedService(files);
+    FakeFileEventStream *events = watched.events;
+    FileAvailabilityService &service = *watched.service;
+    const ClipboardItemPtr item = fileItemAt(paths.first(), further);
+    // What the panel does on every "volumesDidChange": it counts the files and asks.
+    int posts = 0;
+    const auto look = [&] {
+        item->computeSearchableText();
+        service.isAvailable(*item);
+    };
+    QObject panel;
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::volumesDidChange, &panel, [&](const QVariantMap &) {
+            ++posts;
+            look();
+        });
+    look();
+    ASSERT_TRUE(waitUntil(
+        [&] { return files.pendingChecks() == 0 && service.watchedDirectories().contains(folder); }));
+    const qsizetype answered = files.cachedAnswerCount();
+    ASSERT_EQ(answered, ClipboardItem::maxCheckedFiles) << "the files counted";
+    posts = 0;
+    const qsizetype askedBefore = disk.asked.size();
+
+    QStringList deleted;
+    for (int i = 0; i < 5'000; ++i) {
+        disk.setExists(paths[i], false);
+        deleted.append(paths[i]);
+    }
+    events->deliver({ deleted, {} });
+    ASSERT_TRUE(waitUntil([&] { return posts > 0 && files.pendingChecks() == 0; }));
+    waitUntil([] { return false; }, std::chrono::milliseconds(600));
+    EXPECT_EQ(posts, 1) << "the panel is told once of the burst";
+    QMutexLocker locker(&disk.mutex);
+    const QStringList askedSince = disk.asked.mid(askedBefore);
+    locker.unlock();
+    EXPECT_EQ(askedSince.size(), ClipboardItem::maxCheckedFiles) << "each answer the burst concerned, once";
+    EXPECT_EQ(QSet<QString>(askedSince.cbegin(), askedSince.cend()).size(), askedSince.size());
+    // The first thousand files are gone; those not looked for count as present.
+    EXPECT_EQ(item->countAvailableFiles(), 10'000 - ClipboardItem::maxCheckedFiles);
+    EXPECT_TRUE(service.isAvailable(*item));
 }
 
 TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShareOneCache)
@@ -462,12 +551,9 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
     FileExistence &files = FileExistence::shared();
     files.setProbe(disk.probe());
     {
-        auto stream = std::make_unique<FakeFileEventStream>();
-        FakeFileEventStream *events = stream.get();
-        FileAvailabilityService::Dependencies dependencies;
-        dependencies.fileEvents = std::move(stream);
-        dependencies.files = &files;
-        FileAvailabilityService service(std::move(dependencies));
+        WatchedService watched = watchedService(files);
+        FakeFileEventStream *events = watched.events;
+        FileAvailabilityService &service = *watched.service;
 
         const ClipboardItemPtr item = fileItemAt(QStringLiteral("/home/ann/a.txt"),
             { QUrl::fromLocalFile(QStringLiteral("/home/ann/b.txt")).toString(QUrl::FullyEncoded) });

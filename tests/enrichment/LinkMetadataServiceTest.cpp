@@ -164,6 +164,64 @@ TEST_F(LinkMetadataServiceTest, PagesGiveTitleDescriptionAndPicture)
     }
 }
 
+TEST_F(LinkMetadataServiceTest, ATitleIsKeptAsALineAndADescriptionAsAParagraphWithoutControlCharacters)
+{
+    const QString thumbsUp = QString::fromUtf8("\U0001F44D\U0001F3FD"); // with a skin tone: 4 units
+    const QString family = QString::fromUtf8("\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466");
+    const QString accented = QStringLiteral("e\u0301");
+    const QString ellipsis = QStringLiteral("\u2026");
+    struct Case
+    {
+        const char *name;
+        QString head;
+        std::optional<QString> title;
+        std::optional<QString> description;
+    };
+    const Case cases[] = {
+        { "an 800 KB title is cut to 300 characters",
+            QStringLiteral(R"(<meta property="og:title" content="%1">)").arg(QString(800'000, u'a')),
+            QString(299, u'a') + ellipsis, std::nullopt },
+        { "an 800 KB document title, in words, too",
+            QStringLiteral("<title>%1</title>").arg(QStringLiteral("word ").repeated(160'000)),
+            QStringLiteral("word ").repeated(60).left(299) + ellipsis, std::nullopt },
+        { "escape sequences, bells, tabs and line breaks",
+            QStringLiteral("<meta property=\"og:title\" content=\"Red\x1b[31m\tText\x07\n\n end \">"
+                           "<meta property=\"og:description\" content=\"One\r\nTwo&#27;&#9;three&#x7f;\">"),
+            QStringLiteral("Red[31m Text end"), QStringLiteral("One Two three") },
+        { "a description of 10,000 characters keeps 3,000",
+            QStringLiteral(R"(<title>t</title><meta name="description" content="%1">)")
+                .arg(QString(10'000, u'd')),
+            QStringLiteral("t"), QString(2'999, u'd') + ellipsis },
+        { "cut between characters, never inside one: combining accents",
+            QStringLiteral("<title>%1</title>").arg(QString(298, u'x') + accented.repeated(5)),
+            QString(298, u'x') + accented + ellipsis, std::nullopt },
+        { "and emoji with a skin tone", QStringLiteral("<title>%1</title>").arg(thumbsUp.repeated(400)),
+            thumbsUp.repeated(299) + ellipsis, std::nullopt },
+        { "and families of four, many units each",
+            QStringLiteral("<title>%1</title>").arg(family.repeated(400)), family.repeated(109) + ellipsis,
+            std::nullopt },
+        { "a title of control characters alone gives way to the document title",
+            QStringLiteral("<title>Document</title><meta property=\"og:title\" content=\"\x1b\x1b \x07\">"),
+            QStringLiteral("Document"), std::nullopt },
+    };
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = QStringLiteral("/long%1").arg(++index);
+        m_server.setResponse(path, LocalHttpServer::page(html(c.head)));
+        const LinkMetadata metadata = fetch(path);
+        EXPECT_EQ(metadata.title, c.title) << metadata.title.value_or(QString()).left(80).toStdString();
+        EXPECT_EQ(metadata.description, c.description);
+        for (const std::optional<QString> &text : { metadata.title, metadata.description }) {
+            if (!text)
+                continue;
+            EXPECT_TRUE(text->isValidUtf16());
+            EXPECT_FALSE(std::any_of(text->begin(), text->end(),
+                [](QChar character) { return character.category() == QChar::Other_Control; }));
+        }
+    }
+}
+
 TEST_F(LinkMetadataServiceTest, PagesAreReadInTheEncodingTheyDeclare)
 {
     const struct

@@ -2,11 +2,15 @@
 #include "model/ClipboardItem.h"
 #include "model/LiveQuery.h"
 #include "model/SqliteConnection.h"
+#include "model/StoreFailure.h"
 #include "model/StoreTestSupport.h"
 
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QPromise>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTimeZone>
@@ -515,4 +519,75 @@ TEST_F(ModelContextTest, AChangedReferenceOfASavedItemSurvivesAReopen)
             }
         }
     }
+}
+
+TEST_F(ModelContextTest, TheMainContextNeverWaitsForALockAndTriesARefusedSaveAgainUntilItIsIn)
+{
+    ManualClock clock;
+    container().setClock(clock);
+    // However long other contexts wait, the main context does not.
+    container().setBusyTimeout(60'000);
+    const struct
+    {
+        const char *name;
+        bool takenBack; // the caller takes its change back (as a copy tried again on its own)
+    } cases[] = { { "a pin made while another program holds the store", false },
+        { "a change the caller took back", true } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClipboardItemPtr item = insertText(QStringLiteral("%1").arg(QString::fromUtf8(c.name)));
+        ASSERT_TRUE(context().save().ok);
+        auto lock = std::make_unique<StoreLockHolder>(storePath(), std::chrono::seconds(60));
+        ASSERT_TRUE(lock->isLocked());
+
+        const ModelContext::PendingMark mark = context().pendingMark();
+        item->setIsPinned(true);
+        const ModelContext::SaveResult refused = context().save();
+        EXPECT_FALSE(refused.ok);
+        EXPECT_EQ(StoreFailure::causeOf(refused.resultCode), StoreFailure::Cause::locked);
+        if (c.takenBack)
+            context().rollbackTo(mark);
+        // Still held: tried again, refused again, still pending.
+        clock.advance(ModelContext::refusedSaveRetryDelay);
+        EXPECT_EQ(context().hasChanges(), !c.takenBack);
+
+        lock.reset();
+        clock.advance(ModelContext::refusedSaveRetryDelay);
+        EXPECT_FALSE(context().hasChanges());
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        EXPECT_EQ(reader->model(item->persistentModelID())->isPinned(), !c.takenBack);
+    }
+}
+
+TEST_F(ModelContextTest, TheMainContextLeavesFoldingTheLogInToTheCheckpointerOneAtATime)
+{
+    QObject owner;
+    int asked = 0;
+    std::unique_ptr<QPromise<void>> running;
+    container().setLogCheckpointer(&owner, [&] {
+        ++asked;
+        running = std::make_unique<QPromise<void>>();
+        running->start();
+        return running->future();
+    });
+    const QString wal = storePath() + QStringLiteral("-wal");
+    // Each save grows the log by more pages than SQLite would let it have before folding it in.
+    const auto saveMegabytes = [&] {
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::media,
+            { .mediaImageData = QByteArray(6 * 1024 * 1024, 'x'),
+                .mediaSubtypeRaw = QStringLiteral("image") });
+        context().insert(item);
+        ASSERT_TRUE(context().save().ok);
+    };
+    saveMegabytes();
+    EXPECT_EQ(asked, 1);
+    saveMegabytes();
+    EXPECT_EQ(asked, 1) << "not asked again while a checkpoint runs";
+    EXPECT_GT(QFileInfo(wal).size(), 12 * 1024 * 1024) << "the main thread folded the log in itself";
+
+    running->finish();
+    ASSERT_TRUE(waitUntil([&] {
+        saveMegabytes();
+        return asked == 2;
+    }));
 }

@@ -19,11 +19,18 @@ namespace {
 class OtherCopy final : public QThread
 {
 public:
-    explicit OtherCopy(QString path, bool obeys)
+    // holdsLock: as the app's copies do (they listen only once they hold it). An obedient copy
+    // goes at the request that makes requestsToGo.
+    explicit OtherCopy(
+        QString path, bool obeys, bool holdsLock = false, bool listens = true, int requestsToGo = 1)
         : m_path(std::move(path))
         , m_obeys(obeys)
+        , m_holdsLock(holdsLock)
+        , m_listens(listens)
+        , m_requestsToGo(requestsToGo)
     { }
     std::atomic<bool> listening { false };
+    std::atomic<bool> ready { false };
     std::atomic<int> requests { 0 };
 
 protected:
@@ -31,17 +38,23 @@ protected:
     {
         SingleInstance instance(m_path);
         QObject::connect(&instance, &SingleInstance::quitRequested, [this] {
-            ++requests;
-            if (m_obeys)
+            if (++requests >= m_requestsToGo && m_obeys)
                 quit();
         });
-        listening = instance.listen();
+        if (m_holdsLock)
+            instance.claim(0);
+        if (m_listens)
+            listening = instance.listen();
+        ready = true;
         exec();
     }
 
 private:
     QString m_path;
     bool m_obeys;
+    bool m_holdsLock;
+    bool m_listens;
+    int m_requestsToGo;
 };
 
 TEST(SingleInstanceTest, NobodyToAskMeansNoWait)
@@ -112,4 +125,78 @@ TEST(SingleInstanceTest, OnlyOneCopyHoldsTheLockAndTheNextTakesItWhenTheFirstGoe
     EXPECT_EQ(QFileInfo(second.lockPath()).permissions()
             & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther),
         0);
+}
+
+TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnotherRuns)
+{
+    const SingleInstance::Waits waits { 300, 600 };
+    struct Case
+    {
+        const char *name;
+        bool otherCopy = false;
+        bool otherListens = true;
+        bool otherObeys = true;
+        bool runs = true;
+        int askedTimes = 0;
+    };
+    const Case cases[] = {
+        { "no other copy: this one runs at once", false },
+        { "a running copy is asked and goes: this one runs", true, true, true, true, 1 },
+        { "a running copy that ignores the request stays: this one leaves", true, true, false, false, 1 },
+        { "a copy that holds the lock and never listens stays: this one leaves", true, false, true, false,
+            0 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QString path = folder.path() + QStringLiteral("/socket");
+        std::unique_ptr<OtherCopy> other;
+        if (c.otherCopy) {
+            other = std::make_unique<OtherCopy>(path, c.otherObeys, true, c.otherListens);
+            other->start();
+            ASSERT_TRUE(waitUntil([&] { return other->ready.load(); }));
+        }
+        SingleInstance instance(path);
+        EXPECT_EQ(instance.takeOver(waits), c.runs);
+        EXPECT_EQ(instance.hasClaimed(), c.runs);
+        EXPECT_EQ(instance.isListening(), c.runs);
+        if (other) {
+            EXPECT_EQ(other->requests.load(), c.askedTimes);
+            other->quit();
+            EXPECT_TRUE(other->wait(2000));
+        }
+    }
+}
+
+TEST(SingleInstanceTest, CopiesStartedBesideEachOtherEndAsOneWithoutWaitingOutTheirPatience)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/socket");
+    // It goes once all three new copies have asked it to: they all wait for it together.
+    OtherCopy running(path, true, true, true, 3);
+    running.start();
+    ASSERT_TRUE(waitUntil([&] { return running.listening.load(); }));
+    // One of them takes its place; the other two see that and leave instead of waiting out
+    // how long a copy may take to go.
+    const SingleInstance::Waits patient { 10'000, 10'000 };
+    std::atomic<int> runs { 0 };
+    std::atomic<int> left { 0 };
+    std::vector<std::unique_ptr<SingleInstance>> instances(3);
+    std::vector<std::unique_ptr<QThread>> starts;
+    QElapsedTimer clock;
+    clock.start();
+    for (auto &instance : instances) {
+        starts.emplace_back(QThread::create([&] {
+            instance = std::make_unique<SingleInstance>(path);
+            (instance->takeOver(patient) ? runs : left)++;
+        }));
+        starts.back()->start();
+    }
+    for (const auto &start : starts)
+        ASSERT_TRUE(start->wait(20'000));
+    EXPECT_EQ(runs.load(), 1);
+    EXPECT_EQ(left.load(), 2);
+    EXPECT_LT(clock.elapsed(), 5'000) << "a copy waited out its patience";
+    EXPECT_EQ(running.requests.load(), 3);
+    EXPECT_TRUE(running.wait(2000));
 }

@@ -99,7 +99,8 @@ protected:
             asked = true;
             quit(); // leaving the loop destroys the instance, which closes the connection
         });
-        listening = instance.listen();
+        // As the app's copies do: the lock first, then the socket.
+        listening = instance.claim(0) && instance.listen();
         exec();
     }
 
@@ -652,16 +653,46 @@ TEST_F(AppDelegateTest, SettingsOpenOnceOnGeneralOnATabWhenAskedAndAfreshAfterCl
     EXPECT_EQ(delegate->settingsWindow()->selectedTab(), SettingsView::general);
 }
 
-TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLog)
+TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLogThroughTheStoreReportingWhatKeptItOpen)
 {
-    launch();
-    context().insert(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("unsaved") }));
-    delegate->applicationWillTerminate();
-    EXPECT_FALSE(context().hasChanges());
-    const QFileInfo wal(storePath() + QStringLiteral("-wal"));
-    EXPECT_TRUE(!wal.exists() || wal.size() == 0) << wal.size();
-    std::unique_ptr<ModelContainer> reopened = ModelContainer::open(storePath(), nullptr);
-    EXPECT_EQ(reopened->makeContext()->fetchCount(FetchDescriptor::newestFirst()), 1);
+    const struct
+    {
+        const char *name;
+        bool readerHoldsTheLog;
+    } cases[] = {
+        { "nobody else reads the store", false },
+        { "another program reads the store and keeps the log from being folded in", true },
+    };
+    for (const auto &quit : cases) {
+        SCOPED_TRACE(quit.name);
+        launch();
+        context().insert(
+            ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("unsaved") }));
+        SqliteConnection reader;
+        if (quit.readerHoldsTheLog) {
+            ASSERT_TRUE(context().save().ok);
+            ASSERT_TRUE(reader.open(storePath(), SQLITE_OPEN_READONLY));
+            ASSERT_TRUE(reader.exec(QStringLiteral("BEGIN; SELECT count(*) FROM ClipboardItem;")));
+            container().setBusyTimeout(100);
+        }
+        CapturedDiagnostics diagnostics;
+        delegate->applicationWillTerminate();
+        EXPECT_FALSE(context().hasChanges());
+        const QFileInfo wal(storePath() + QStringLiteral("-wal"));
+        if (quit.readerHoldsTheLog) {
+            EXPECT_TRUE(diagnostics.contains(
+                QStringLiteral("[ClipboardDatabaseActor] WAL checkpoint failed (5): database is locked")))
+                << diagnostics.lines().join(u'\n').toStdString();
+            reader.exec(QStringLiteral("COMMIT"));
+        } else {
+            EXPECT_TRUE(!wal.exists() || wal.size() == 0) << wal.size();
+            EXPECT_TRUE(diagnostics.lines().isEmpty()) << diagnostics.lines().join(u'\n').toStdString();
+        }
+        std::unique_ptr<ModelContainer> reopened = ModelContainer::open(storePath(), nullptr);
+        EXPECT_EQ(reopened->makeContext()->fetchCount(FetchDescriptor::newestFirst()), 1);
+        delegate.reset();
+        resetStore();
+    }
 }
 
 } // namespace

@@ -122,9 +122,19 @@ void TemporaryResourceFolder::clear() const
     }
 }
 
-qint64 peakResidentBytes()
+namespace {
+
+QString processFile(qint64 pid, const char *name)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    return QStringLiteral("/proc/%1/%2")
+        .arg(pid == 0 ? QStringLiteral("self") : QString::number(pid), QLatin1String(name));
+}
+
+} // namespace
+
+qint64 peakResidentBytes(qint64 pid)
+{
+    QFile status(processFile(pid, "status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {
@@ -134,9 +144,9 @@ qint64 peakResidentBytes()
     return 0;
 }
 
-void resetPeakResidentBytes()
+void resetPeakResidentBytes(qint64 pid)
 {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    QFile clear(processFile(pid, "clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
 }

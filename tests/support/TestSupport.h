@@ -35,11 +35,11 @@ bool waitUntil(const std::function<bool()> &condition,
 // Runs background over and over on another thread while foreground runs once on this one.
 void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
 
-// The most memory this process has held (its peak resident size, VmHWM), in bytes; 0 when it
-// cannot be read.
-qint64 peakResidentBytes();
+// The most memory a process (0: this one) has held (its peak resident size, VmHWM), in bytes;
+// 0 when it cannot be read.
+qint64 peakResidentBytes(qint64 pid = 0);
 // Starts the peak afresh from the memory held now (where the system allows it).
-void resetPeakResidentBytes();
+void resetPeakResidentBytes(qint64 pid = 0);
 
 // The permission bits of a file or folder (0 when there is none).
 unsigned fileMode(const QString &path);

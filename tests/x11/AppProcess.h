@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <QRegularExpression>
+
 #include <csignal>
 
 // The program under test; TINDLEWICK_APP_UNDER_TEST may name another build of it.
@@ -16,6 +18,42 @@ inline QString appPath()
 {
     return qEnvironmentVariable("TINDLEWICK_APP_UNDER_TEST", QStringLiteral(TINDLEWICK_APP_PATH));
 }
+
+// What the app's main-thread stall meter (TINDLEWICK_TEST_HOOKS=1) reported in a stretch of
+// its output: each time its event loop was not turned for more than 20 ms.
+struct MainThreadStalls
+{
+    int count = 0;
+    double longestMs = 0;
+    // The app's own work in the longest (the rest of it other programs had the processor).
+    double longestWorkMs = 0;
+
+    static MainThreadStalls in(const QString &output)
+    {
+        static const QRegularExpression line(
+            QStringLiteral(R"(Main thread stalled ([0-9.]+) ms \(([0-9.]+) ms of its own work\))"));
+        MainThreadStalls stalls;
+        for (QRegularExpressionMatchIterator it = line.globalMatch(output); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            ++stalls.count;
+            const double ms = match.captured(1).toDouble();
+            if (ms > stalls.longestMs) {
+                stalls.longestMs = ms;
+                stalls.longestWorkMs = match.captured(2).toDouble();
+            }
+        }
+        return stalls;
+    }
+    QString describe() const
+    {
+        return count == 0
+            ? QStringLiteral("no stall over 20 ms")
+            : QStringLiteral("%1 stalls over 20 ms, the longest %2 ms (%3 ms of the app's own work)")
+                  .arg(count)
+                  .arg(longestMs, 0, 'f', 1)
+                  .arg(longestWorkMs, 0, 'f', 1);
+    }
+};
 
 // The app in a process of its own, with its own settings and store.
 class AppProcess final

@@ -242,13 +242,25 @@ TEST_F(HardeningX11Test, ThePanelOpensAndClosesWhilePicturesTooLargeToDecodeAreC
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
-TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOne)
+// What a copy must never print as it leaves: work started while it was torn down (a model
+// loaded after the application object had gone), or started at all in a copy that did not run.
+void expectCleanExit(AppProcess &copy)
+{
+    const QString printed = copy.output() + copy.errors();
+    for (const char *fault :
+        { "QCoreApplication::", "Could not find", "QObject::connect", "invalid nullptr" })
+        EXPECT_FALSE(printed.contains(QLatin1String(fault))) << printed.toStdString();
+}
+
+TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartReplacesIt)
 {
     std::vector<std::unique_ptr<AppProcess>> copies;
     for (int i = 0; i < 4; ++i) {
         copies.push_back(std::make_unique<AppProcess>(home.path()));
         copies.back()->captureOutput();
     }
+    QElapsedTimer clock;
+    clock.start();
     for (const auto &copy : copies)
         ASSERT_TRUE(copy->start());
     const auto running = [&] {
@@ -266,10 +278,15 @@ TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOne)
     ASSERT_TRUE(waitUntil([&] { return running() == 1; }, std::chrono::seconds(20)))
         << running() << " running\n"
         << outputs();
+    std::printf(
+        "[ measured ] four copies started at once: one left after %lld ms\n", (long long)clock.elapsed());
     QTest::qWait(3000);
     EXPECT_EQ(running(), 1);
-    for (const auto &copy : copies)
+    for (const auto &copy : copies) {
         EXPECT_FALSE(copy->crashed());
+        if (!copy->isRunning())
+            expectCleanExit(*copy);
+    }
 
     AppProcess *survivor = nullptr;
     for (const auto &copy : copies) {
@@ -288,11 +305,101 @@ TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOne)
     QTest::qWait(1000);
     EXPECT_EQ(storedTexts().count(QStringLiteral("stored once")), 1);
 
-    // A later start still replaces the running copy.
+    // A later start still replaces the running copy, which leaves without starting new work.
     AppProcess later(home.path());
+    clock.restart();
     ASSERT_TRUE(later.start());
     EXPECT_TRUE(waitUntil([&] { return !survivor->isRunning(); }, std::chrono::seconds(10)));
+    std::printf(
+        "[ measured ] a second start: the running copy gone after %lld ms\n", (long long)clock.elapsed());
+    expectCleanExit(*survivor);
     ASSERT_TRUE(openPanel(later));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWaitingAndNoCopyIsLost)
+{
+    AppProcess app(home.path());
+    app.captureOutput();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    startApp(app);
+    ASSERT_TRUE(external.copyWithXclip("before the lock"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("before the lock")));
+
+    // A database browser or a backup tool holds the write lock for a few seconds, while the
+    // user copies and opens the panel.
+    const qsizetype from = app.output().size();
+    {
+        StoreLockHolder lock(storePath(), std::chrono::seconds(30));
+        ASSERT_TRUE(lock.isLocked());
+        for (int round = 0; round < 4; ++round) {
+            ASSERT_TRUE(external.copyWithXclip(QStringLiteral("copied while locked %1").arg(round).toUtf8()));
+            QTest::qWait(300);
+            const Timing timing = openAndClose(app);
+            EXPECT_GE(timing.openMs, 0) << "the panel did not open";
+            EXPECT_GE(timing.closeMs, 0) << "the panel did not close";
+        }
+    }
+    const MainThreadStalls stalls = MainThreadStalls::in(app.output().mid(from));
+    std::printf("[ measured ] copying and showing the panel while the store was locked: %s\n",
+        qPrintable(stalls.describe()));
+    // Once the lock is gone, what was copied meanwhile is saved.
+    EXPECT_TRUE(waitForNewest(QStringLiteral("copied while locked 3")))
+        << storedTexts().join(QStringLiteral(" | ")).toStdString();
+    for (int round = 0; round < 4; ++round)
+        EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
+}
+
+double peakMegabytes(qint64 pid)
+{
+    return double(peakResidentBytes(pid)) / (1024.0 * 1024.0);
+}
+
+TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
+{
+    AppProcess app(home.path());
+    app.captureOutput();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    startApp(app);
+    const QByteArray line = "a line of a long build log, copied from a terminal\n";
+    const auto textOf
+        = [&](qsizetype megabytes) { return line.repeated(megabytes * 1024 * 1024 / line.size()); };
+
+    // 63 MB: under the 64 MB a text may have. Written by the store actor, not the main thread.
+    qsizetype from = app.output().size();
+    const QByteArray kept = textOf(63);
+    ASSERT_TRUE(external.copyWithXclip(kept));
+    ASSERT_TRUE(waitUntil([&] { return storedTexts().value(0).startsWith(QString::fromLatin1(line)); },
+        std::chrono::seconds(60)))
+        << app.output().toStdString();
+    {
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+        SqliteStatement size
+            = raw.prepare(QStringLiteral("SELECT max(length(value)) FROM ClipboardItemExternal"));
+        ASSERT_TRUE(size.step());
+        EXPECT_EQ(size.int64(0), kept.size()) << "the whole text is kept";
+    }
+    QTest::qWait(1000);
+    std::printf("[ measured ] a 63 MB text kept: %s; the app's peak memory %.0f MB\n",
+        qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()), peakMegabytes(app.pid()));
+
+    // 200 MB: not read beyond the 64 MB a text may have, and the log says so.
+    from = app.output().size();
+    resetPeakResidentBytes(app.pid());
+    ASSERT_TRUE(external.copyWithXclip(textOf(200)));
+    ASSERT_TRUE(waitUntil([&] { return app.output().mid(from).contains(QLatin1String("was not kept")); },
+        std::chrono::seconds(60)))
+        << app.output().toStdString();
+    const QString refusal = app.output().mid(from);
+    EXPECT_TRUE(refusal.contains(QLatin1String("64.0 MB"))) << refusal.toStdString();
+    EXPECT_FALSE(refusal.contains(QLatin1String("256"))) << refusal.toStdString();
+    std::printf("[ measured ] a 200 MB text refused: %s; the app's peak memory %.0f MB\n",
+        qPrintable(MainThreadStalls::in(refusal).describe()), peakMegabytes(app.pid()));
+    EXPECT_TRUE(storedTexts().value(0).startsWith(QString::fromLatin1(line)));
+    ASSERT_TRUE(openPanel(app));
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("panel-after-a-63-mb-text.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
