@@ -64,6 +64,7 @@ CategoryColumn::CategoryColumn(
     connect(m_view, &ColumnItemsView::scrolled, this, &CategoryColumn::scrolled);
     connect(m_view, &ColumnItemsView::labelEdited, this, &CategoryColumn::labelEdited);
     connect(m_view, &ColumnItemsView::deleteRequested, this, &CategoryColumn::itemDeleted);
+    connect(m_view, &ColumnItemsView::pinsReordered, this, &CategoryColumn::pinsReordered);
     connect(m_view, &ColumnItemsView::pinnedHeaderClicked, this,
         [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
 }

@@ -337,6 +337,7 @@ void ClipboardPanelView::connectColumn(CategoryColumn *column)
     connect(column, &CategoryColumn::itemSelected, state, &PanelViewState::chooseItem);
     connect(column, &CategoryColumn::itemDeleted, state, &PanelViewState::handleItemDeleted);
     connect(column, &CategoryColumn::itemPinToggled, state, &PanelViewState::handlePinToggle);
+    connect(column, &CategoryColumn::pinsReordered, state, &PanelViewState::reorderPins);
     connect(column, &CategoryColumn::pasteString, state, &PanelViewState::insertEmoji);
     connect(column, &CategoryColumn::historyToggleClicked, state, &PanelViewState::toggleHistory);
     connect(column, &CategoryColumn::scrolled, state, &PanelViewState::columnScrolled);

@@ -158,6 +158,7 @@ public:
     void insertEmoji(const QString &text) { m_actions.insertText(text); }
     void handleItemDeleted(const ClipboardItemPtr &item) { m_actions.deleteItemAfterFade(item); }
     void handlePinToggle(const ClipboardItemPtr &item) { m_actions.togglePin(item); }
+    void reorderPins(const QList<ClipboardItemPtr> &pinsInNewOrder) { m_actions.reorderPins(pinsInNewOrder); }
     void setItemLabel(const ClipboardItemPtr &item, const QString &label) { m_actions.setLabel(item, label); }
     void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items)
     {

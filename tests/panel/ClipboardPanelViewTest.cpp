@@ -5,8 +5,10 @@
 #include "columns/ColumnItemsView.h"
 #include "common/NotificationCenter.h"
 #include "model/AppSettings.h"
+#include "panel/CategoryTitles.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelBannerView.h"
+#include "panel/PanelCategories.h"
 #include "panel/PanelTestSupport.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
@@ -332,4 +334,78 @@ TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeen
     settle();
     EXPECT_EQ(m_env.copiedStrings.size(), 1);
     (void)panel;
+}
+
+// Pins are reordered by dragging one among them: the order dropped is stored (a fresh read of
+// the store sorts them so), while a drop outside the pins, or Escape during the drag, changes
+// nothing; no drag pastes, and Escape does not also close the panel.
+TEST_F(ClipboardPanelViewTest, APinDraggedAmongThePinsStoresTheNewOrderAndPastesNothing)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QStringList pinTexts { "alpha", "beta", "gamma" };
+    for (qsizetype i = 0; i < pinTexts.size(); ++i)
+        insertText(pinTexts[i], start, true)->setPinnedTimestamp(start.addSecs(i));
+    insertText(QStringLiteral("note"));
+    ClipboardPanelView &panel = show(800);
+    panel.state().setPinnedGroupExpanded(CategoryTitle::text, true);
+    settle();
+    ColumnItemsView *text = columnTitled(CategoryTitle::text)->itemsView();
+    ASSERT_EQ(text->model()->rowCount(), 4);
+    const auto shown = [&] {
+        QStringList texts;
+        for (const ClipboardItemPtr &item : text->model()->items())
+            texts.append(item->textContent().value_or(QString()));
+        return texts;
+    };
+    const auto storedPinOrder = [&] {
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        QList<ClipboardItemPtr> pins;
+        for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items) {
+            if (item->isPinned())
+                pins.append(item);
+        }
+        std::stable_sort(pins.begin(), pins.end(),
+            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        QStringList texts;
+        for (const ClipboardItemPtr &pin : pins)
+            texts.append(pin->textContent().value_or(QString()));
+        return texts;
+    };
+    ASSERT_EQ(shown(), QStringList({ "alpha", "beta", "gamma", "note" }));
+    const auto mouse = [&](QEvent::Type type, int row, Qt::MouseButtons held) {
+        const QPoint at = text->visualRect(row).center();
+        QMouseEvent event(type, at, text->viewport()->mapToGlobal(at),
+            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(text->viewport(), &event);
+    };
+    const auto dragFromTo = [&](int from, int to, const std::function<void()> &midway = {}) {
+        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        mouse(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        mouse(QEvent::MouseMove, to, Qt::LeftButton);
+        if (midway)
+            midway();
+        mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        settle();
+    };
+
+    dragFromTo(0, 2, [&] { EXPECT_FALSE(panel.grab().isNull()); });
+    EXPECT_EQ(shown(), QStringList({ "beta", "gamma", "alpha", "note" }));
+    EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" }));
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("checkpointStore")));
+
+    dragFromTo(0, 3);
+    EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" })) << "dropped on an unpinned item";
+    dragFromTo(2, 0, [&] { QTest::keyClick(panel.searchField(), Qt::Key_Escape); });
+    EXPECT_EQ(shown(), QStringList({ "beta", "gamma", "alpha", "note" })) << "Escape abandons the drag";
+    EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" }));
+    EXPECT_FALSE(m_env.calls.contains(QStringLiteral("hidePanel(1)"))) << "Escape went to the drag alone";
+    EXPECT_TRUE(m_env.copiedItems.isEmpty()) << "a drag pasted";
+    EXPECT_EQ(m_env.pasteCount, 0);
+
+    // A press and release in place is still a click, which chooses the pin.
+    mouse(QEvent::MouseButtonPress, 1, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 1, Qt::NoButton);
+    settle();
+    ASSERT_EQ(m_env.copiedItems.size(), 1);
+    EXPECT_EQ(m_env.copiedItems.first().first->textContent(), QStringLiteral("gamma"));
 }
