@@ -3,6 +3,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
 #include "items/ItemContextMenu.h"
+#include "items/ItemRowText.h"
 #include "model/AppSettings.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelEnvironment.h"
@@ -158,7 +159,5 @@ void CategoryColumn::paintEvent(QPaintEvent *)
     if (!m_config.showDivider)
         return;
     QPainter painter(this);
-    QColor line = palette().color(QPalette::Text);
-    line.setAlphaF(0.12f);
-    painter.fillRect(QRectF(width() - 1, 12, 1, height() - 24), line);
+    painter.fillRect(QRectF(width() - 1, 12, 1, height() - 24), primaryTint075(palette()));
 }
