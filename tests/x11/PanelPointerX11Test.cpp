@@ -5,6 +5,8 @@
 
 #include "PanelPointerFixture.h"
 
+#include "panel/PanelCategories.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -356,5 +358,103 @@ TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
     ASSERT_TRUE(pressKey(QStringLiteral("Right")));
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == command; }))
+        << "pasted: " << window->plainText().toStdString();
+}
+
+// Three pins of the Text column dragged into a new order by the pointer keep that order: in the
+// store at once, and in the panel after the app has been started again. A drag pastes nothing,
+// and Escape during a drag changes nothing and leaves the panel open.
+TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
+{
+    const QStringList pins { QStringLiteral("first pin"), QStringLiteral("second pin"),
+        QStringLiteral("third pin") };
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-600);
+    QList<ClipboardItemPtr> items;
+    for (qsizetype i = 0; i < pins.size(); ++i) {
+        ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = pins[i] });
+        pin->setTimestamp(start.addSecs(i));
+        pin->setIsPinned(true);
+        pin->setPinnedTimestamp(start.addSecs(i));
+        items.append(pin);
+    }
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
+    seedStore(items);
+    const auto storedPinOrder = [&] {
+        QList<ClipboardItemPtr> stored;
+        for (const ClipboardItemPtr &item : storedItems()) {
+            if (item->isPinned())
+                stored.append(item);
+        }
+        std::stable_sort(stored.begin(), stored.end(),
+            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        QStringList texts;
+        for (const ClipboardItemPtr &item : stored)
+            texts.append(item->textContent().value_or(QString()));
+        return texts;
+    };
+    // The Text column (the second) keeps its pins in a group that its header opens.
+    const auto openPins = [&] {
+        ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
+        QTest::qWait(300);
+    };
+    const auto pinPoint
+        = [&](int row) { return rowPoint(panel.rect, 1, row) + QPoint(0, pinnedHeaderHeight); };
+    // A hand's drag from one pin onto another; what happens before the release is up to the caller.
+    const auto dragPin = [&](int from, int to, const std::function<void()> &beforeRelease) {
+        ASSERT_TRUE(moveTo(pinPoint(from)));
+        ASSERT_TRUE(xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") }));
+        QTest::qWait(100);
+        for (int step = 1; step <= 10; ++step) {
+            ASSERT_TRUE(moveTo(pinPoint(from) + (pinPoint(to) - pinPoint(from)) * step / 10));
+            QTest::qWait(30);
+        }
+        QTest::qWait(200);
+        beforeRelease();
+        ASSERT_TRUE(xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") }));
+    };
+
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(openPins());
+    saveScreenshot(QStringLiteral("pin-drag-0-pins.png"));
+    ASSERT_EQ(storedPinOrder(), pins);
+
+    // The first pin dragged onto the third: the column shows the order while the drag lasts.
+    ASSERT_NO_FATAL_FAILURE(
+        dragPin(0, 2, [&] { saveScreenshot(QStringLiteral("pin-drag-1-dragging.png")); }));
+    const QStringList reordered { QStringLiteral("second pin"), QStringLiteral("third pin"),
+        QStringLiteral("first pin") };
+    EXPECT_TRUE(waitUntil([&] { return storedPinOrder() == reordered; }))
+        << "stored: " << storedPinOrder().join(QStringLiteral(", ")).toStdString();
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("pin-drag-2-dropped.png"));
+    EXPECT_TRUE(isViewable(panelWindow));
+    EXPECT_EQ(window->plainText(), QString()) << "the drag pasted";
+
+    // Escape during a drag: the pins stay as they are, and the panel stays open.
+    ASSERT_NO_FATAL_FAILURE(dragPin(0, 2, [&] {
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        QTest::qWait(200);
+        saveScreenshot(QStringLiteral("pin-drag-3-escaped.png"));
+    }));
+    QTest::qWait(400);
+    EXPECT_EQ(storedPinOrder(), reordered);
+    EXPECT_TRUE(isViewable(panelWindow)) << "Escape closed the panel during a drag";
+    EXPECT_EQ(window->plainText(), QString()) << "the abandoned drag pasted";
+
+    // Started again, the app shows the pins in the order dropped: the first row pastes the pin
+    // that was second.
+    app->stop();
+    ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QString::number(window->windowId()) }));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+    app = std::make_unique<AppProcess>(home.path());
+    ASSERT_TRUE(app->start());
+    ASSERT_TRUE(openPanel(*app));
+    panelWindow = frontWindow();
+    panel = windowGeometry(panelWindow);
+    ASSERT_NO_FATAL_FAILURE(openPins());
+    saveScreenshot(QStringLiteral("pin-drag-4-after-restart.png"));
+    EXPECT_EQ(storedPinOrder(), reordered);
+    ASSERT_TRUE(clickAt(pinPoint(0)));
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
         << "pasted: " << window->plainText().toStdString();
 }
