@@ -261,6 +261,40 @@ TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
     EXPECT_FALSE(cleared) << "hiding the panel withdraws the question";
 }
 
+// While the question is open no window of the app takes input: neither the window it was asked
+// over nor any other (the settings window while the panel asks, and the other way round).
+TEST(ClearHistoryConfirmationTest, TheQuestionBlocksEveryWindowOfTheApp)
+{
+    QWidget askedOver;
+    askedOver.setGeometry(0, 0, 300, 200);
+    QPushButton other(QStringLiteral("elsewhere"));
+    other.setGeometry(400, 0, 120, 40);
+    other.show();
+    askedOver.show();
+    askedOver.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&askedOver)) << "the question goes over the active window";
+    bool finished = false;
+    QPointer<ClearHistoryConfirmation> confirmation = ClearHistoryConfirmation::ask(
+        &askedOver, true, std::nullopt, [] {}, [&] { finished = true; });
+    ASSERT_TRUE(confirmation);
+    QMessageBox *box = confirmation->messageBox();
+    ASSERT_TRUE(waitUntil([&] { return box->isVisible(); }));
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), box);
+
+    int clicks = 0;
+    QObject::connect(&other, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(60, 20));
+    QApplication::processEvents();
+    EXPECT_EQ(clicks, 0) << "another window took a click under the question";
+
+    confirmation->withdraw();
+    ASSERT_TRUE(waitUntil([&] { return finished; }));
+    QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(60, 20));
+    QApplication::processEvents();
+    EXPECT_EQ(clicks, 1) << "the question gone, the window takes clicks again";
+}
+
 // A row's menu is the shell's to close when the panel hides, and a picture whose file turns out
 // to be SVG source offers that source once the file has been read, in the menu already open.
 TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeenRead)
