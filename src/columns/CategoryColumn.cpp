@@ -19,6 +19,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// The settings window's tab of the colour notations.
+constexpr int colorsSettingsTab = 2;
+
+} // namespace
+
 CategoryColumn::CategoryColumn(
     ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings, QWidget *parent)
     : QWidget(parent)
@@ -134,6 +141,9 @@ void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &gl
             break;
         case ItemMenuEntry::Action::pasteText:
             Q_EMIT self->pasteString(entry.value);
+            break;
+        case ItemMenuEntry::Action::customizeFormats:
+            self->m_environment.openSettings(colorsSettingsTab);
             break;
         }
     };

@@ -34,6 +34,8 @@ public:
     virtual void activatePreviousApplication() = 0;
     // Opens the desktop's emoji picker for the search field; false when none is installed.
     virtual bool showCharacterPalette() = 0;
+    // Opens the settings window (or brings it to the front) on a tab (0 is General).
+    virtual void openSettings(int tab) = 0;
 
     // -- Item preview window, beside the panel while the pointer rests on an item
     // Shows an item's preview beside anchor (screen coordinates); content makes the preview's

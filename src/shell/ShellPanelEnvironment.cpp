@@ -13,6 +13,8 @@
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
 #include "shell/PreviewPanelManager.h"
+#include "shell/SettingsLinkHelper.h"
+#include "shell/SettingsOpener.h"
 
 #include <QGuiApplication>
 
@@ -61,6 +63,11 @@ void ShellPanelEnvironment::activatePreviousApplication()
 bool ShellPanelEnvironment::showCharacterPalette()
 {
     return EmojiPicker().open();
+}
+
+void ShellPanelEnvironment::openSettings(int tab)
+{
+    SettingsLinkHelper::shared().openSettings(tab);
 }
 
 void ShellPanelEnvironment::showPreview(

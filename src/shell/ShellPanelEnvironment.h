@@ -34,6 +34,7 @@ public:
     void resignPanelKey() override;
     void activatePreviousApplication() override;
     bool showCharacterPalette() override;
+    void openSettings(int tab) override;
     void showPreview(
         const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor) override;
     void schedulePreviewHide() override;

@@ -81,16 +81,21 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     ClipboardItemPtr color
         = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#FF0000") });
     entries = itemMenuEntries(*color, settings);
-    ASSERT_EQ(entries.size(), 13);
+    ASSERT_EQ(entries.size(), 14);
     EXPECT_TRUE(entries[2].separatorBefore);
     EXPECT_EQ(entries[2].action, ItemMenuEntry::Action::pasteText);
     EXPECT_EQ(entries[2].value, QStringLiteral("#FF0000"));
     EXPECT_EQ(entries[3].title, QStringLiteral("RGB  \u2014  rgb(255, 0, 0)"));
     EXPECT_EQ(entries[3].shortcut, QKeySequence(Qt::CTRL | Qt::Key_2));
 
+    // Last, apart: the settings of the notations.
+    EXPECT_EQ(entries.last().action, ItemMenuEntry::Action::customizeFormats);
+    EXPECT_EQ(entries.last().title, QStringLiteral("Customize Formats"));
+    EXPECT_TRUE(entries.last().separatorBefore);
+
     settings.toggleColorFormat(ColorFormatter::Format::rgb);
     entries = itemMenuEntries(*color, settings);
-    ASSERT_EQ(entries.size(), 12);
+    ASSERT_EQ(entries.size(), 13);
     EXPECT_EQ(entries[3].value, QStringLiteral("hsl(0, 100%, 50%)"));
     EXPECT_EQ(entries[3].shortcut, QKeySequence(Qt::CTRL | Qt::Key_2)) << "later formats move up";
 
@@ -98,9 +103,19 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     std::unique_ptr<QMenu> menu(
         buildItemMenu(entries, nullptr, [&](const ItemMenuEntry &entry) { chosen = entry.value; }));
     const QList<QAction *> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 13); // one separator
+    ASSERT_EQ(actions.size(), 15); // two separators
     actions[4]->trigger();
     EXPECT_EQ(chosen, QStringLiteral("hsl(0, 100%, 50%)"));
+
+    // With every notation switched off the menu still leads to where they are switched on.
+    for (ColorFormatter::Format format : settings.orderedColorFormats()) {
+        if (!settings.disabledColorFormats().contains(ColorFormatter::rawValue(format)))
+            settings.toggleColorFormat(format);
+    }
+    entries = itemMenuEntries(*color, settings);
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[2].action, ItemMenuEntry::Action::customizeFormats);
+    EXPECT_EQ(itemMenuEntries(*text, settings).size(), 2) << "a text has no notations";
 }
 
 TEST(ItemContextMenuTest, APinOffersItsLabelButASingleCharacterPinDoesNot)

@@ -370,6 +370,28 @@ TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeen
     (void)panel;
 }
 
+// "Customize Formats" in a colour row's menu asks the shell for the settings on their tab.
+TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
+{
+    context().insert(ClipboardItem::create(ClipboardItemType::color,
+        { .text = QStringLiteral("#3366FF"), .colorHex = QStringLiteral("#3366FF") }));
+    show(800);
+    ColumnItemsView *colours = columnTitled(CategoryTitle::colors)->itemsView();
+    ASSERT_NE(colours, nullptr);
+    const QPoint at = colours->visualRect(0).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, colours->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(colours->viewport(), &event);
+    settle();
+    ASSERT_FALSE(m_env.openedMenus.isEmpty());
+    QAction *customize = m_env.openedMenus.last()->actions().last();
+    ASSERT_EQ(customize->text(), QStringLiteral("Customize Formats"));
+    customize->trigger();
+    settle();
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("openSettings(2)")))
+        << m_env.calls.join(u' ').toStdString();
+    EXPECT_TRUE(m_env.copiedStrings.isEmpty()) << "nothing is pasted";
+}
+
 // Pins are reordered by dragging one among them: the order dropped is stored (a fresh read of
 // the store sorts them so), while a drop outside the pins, or Escape during the drag, changes
 // nothing; no drag pastes, and Escape does not also close the panel.

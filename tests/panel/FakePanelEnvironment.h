@@ -37,6 +37,7 @@ public:
         calls << QStringLiteral("showCharacterPalette");
         return hasCharacterPalette;
     }
+    void openSettings(int tab) override { calls << QStringLiteral("openSettings(%1)").arg(tab); }
     // The previews asked for, by item, with the anchor of each.
     QList<std::pair<QUuid, QRectF>> shownPreviews;
     void showPreview(const std::function<QWidget *()> &, const QUuid &itemId, const QRectF &anchor) override
