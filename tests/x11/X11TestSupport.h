@@ -12,9 +12,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProcess>
+#include <QRect>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -100,6 +102,30 @@ inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
 {
     const auto front = workspace.frontmostApplication();
     return front && front->windowId == window;
+}
+
+struct Geometry
+{
+    QRect rect;
+    bool valid = false;
+};
+
+// Where a window is on the screen, as xdotool reports it.
+inline Geometry windowGeometry(quint64 window)
+{
+    const QString shell = toolOutput(QStringLiteral("xdotool"),
+        { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
+    QHash<QString, int> values;
+    for (const QString &line : shell.split(QLatin1Char('\n'))) {
+        const QStringList parts = line.split(QLatin1Char('='));
+        if (parts.size() == 2)
+            values.insert(parts[0], parts[1].toInt());
+    }
+    if (!values.contains(QStringLiteral("WIDTH")))
+        return {};
+    return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")], values[QStringLiteral("WIDTH")],
+                 values[QStringLiteral("HEIGHT")]),
+        true };
 }
 
 // A test on the X display: the app's own connection and the workspace over it.
