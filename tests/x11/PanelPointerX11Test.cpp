@@ -458,3 +458,65 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
         << "pasted: " << window->plainText().toStdString();
 }
+
+// The pinned panel's pin button shows the unpin glyph, slashed, while the pointer rests on it,
+// and the strip's menu shows its entries with their glyphs.
+TEST_F(PanelPointerX11Test, ThePinButtonShowsTheUnpinGlyphUnderThePointer)
+{
+    seedStore({ QStringLiteral("kept") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_TRUE(pressKey(QStringLiteral("ctrl+p")));
+    QTest::qWait(300);
+    // The buttons at the strip's right end, as runs of ink (columns with dark pixels): the pin
+    // button's glyph first, then the menu's.
+    const QRect buttons(panel.rect.right() - 110, panel.rect.top() + 14, 100, 32);
+    const auto inkRuns = [&](const QImage &image) {
+        QList<std::pair<int, int>> runs;
+        for (int x = buttons.left(); x <= buttons.right(); ++x) {
+            bool inked = false;
+            for (int y = buttons.top(); y <= buttons.bottom() && !inked; ++y)
+                inked = image.pixelColor(x, y).lightness() < 170;
+            if (!inked)
+                continue;
+            if (!runs.isEmpty() && x - runs.last().second <= 3)
+                runs.last().second = x;
+            else
+                runs.append({ x, x });
+        }
+        return runs;
+    };
+    const QImage away = screen();
+    away.copy(buttons).save(artefactPath(QStringLiteral("pin-button-0-away.png")));
+    const QList<std::pair<int, int>> before = inkRuns(away);
+    ASSERT_GE(before.size(), 2) << "no pin button and menu at the strip's end";
+    const int pinMiddle = (before[0].first + before[0].second) / 2;
+
+    // The pin's dark pixels: the slash cuts its way through the filled pin.
+    const QRect pinGlyph(
+        before[0].first - 4, buttons.top(), before[0].second - before[0].first + 9, buttons.height());
+    const auto darkPixels = [&](const QImage &image) {
+        int dark = 0;
+        for (int y = pinGlyph.top(); y <= pinGlyph.bottom(); ++y) {
+            for (int x = pinGlyph.left(); x <= pinGlyph.right(); ++x)
+                dark += image.pixelColor(x, y).lightness() < 170 ? 1 : 0;
+        }
+        return dark;
+    };
+    const int pinInk = darkPixels(away);
+
+    ASSERT_TRUE(moveTo(QPoint(pinMiddle, buttons.center().y())));
+    QTest::qWait(300);
+    const QImage over = screen();
+    over.copy(buttons).save(artefactPath(QStringLiteral("pin-button-1-pointer-over.png")));
+    EXPECT_LT(darkPixels(over), pinInk * 9 / 10) << "the pin button shows no slash under the pointer";
+
+    ASSERT_TRUE(moveTo(QPoint(200, 200)));
+    QTest::qWait(300);
+    EXPECT_EQ(darkPixels(screen()), pinInk) << "the slash stayed after the pointer left";
+
+    // The menu: "Unpin" and "Clear History", each with its glyph.
+    ASSERT_TRUE(clickAt(QPoint((before[1].first + before[1].second) / 2, buttons.center().y())));
+    QTest::qWait(400);
+    saveScreenshot(QStringLiteral("pin-button-2-menu.png"));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
