@@ -1,6 +1,7 @@
 #include "shell/ShellPanelEnvironment.h"
 
 #include "capture/ClipboardMonitor.h"
+#include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
@@ -68,6 +69,17 @@ bool ShellPanelEnvironment::showCharacterPalette()
 void ShellPanelEnvironment::openSettings(int tab)
 {
     SettingsLinkHelper::shared().openSettings(tab);
+}
+
+QUrl ShellPanelEnvironment::productHomepage() const
+{
+    return QUrl(QStringLiteral(TINDLEWICK_HOMEPAGE_URL));
+}
+
+void ShellPanelEnvironment::openUrl(const QUrl &url)
+{
+    if (!m_workspace.openUrl(url))
+        printDiagnostic(QStringLiteral("[PanelBannerView] The desktop could not open ") + url.toString());
 }
 
 void ShellPanelEnvironment::showPreview(

@@ -35,6 +35,8 @@ public:
     void activatePreviousApplication() override;
     bool showCharacterPalette() override;
     void openSettings(int tab) override;
+    QUrl productHomepage() const override;
+    void openUrl(const QUrl &url) override;
     void showPreview(
         const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor) override;
     void schedulePreviewHide() override;

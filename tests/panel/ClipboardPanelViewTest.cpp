@@ -12,6 +12,7 @@
 #include "panel/PanelTestSupport.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
+#include "panel/ShareBanner.h"
 #include "panel/TabHeader.h"
 #include "panel/WidgetOpacity.h"
 #include "support/TestSupport.h"
@@ -230,6 +231,72 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
     time.advance(125ms);
     settle();
     EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr);
+}
+
+TEST(ShareBannerTest, AskedOnlyWithAWebPageOnceTheHistoryHasGrownAndNeverBesideTheUpdateNotice)
+{
+    const QUrl page(QStringLiteral("https://tindlewick.example/"));
+    const qsizetype enough = ShareBanner::historyCountToAsk;
+    const struct
+    {
+        const char *what;
+        QUrl homepage;
+        bool updateShown;
+        bool dismissed;
+        qsizetype historyCount;
+        bool due;
+    } cases[] = {
+        { "a web page and a grown history", page, false, false, enough, true },
+        { "a history still short", page, false, false, enough - 1, false },
+        { "no web page named by the build", QUrl(), false, false, enough * 4, false },
+        { "the update notice shows", page, true, false, enough, false },
+        { "shared or closed before", page, false, true, enough, false },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ShareBanner::isDue(c.homepage, c.updateShown, c.dismissed, c.historyCount), c.due)
+            << c.what;
+}
+
+// "Share" opens the product's page through the desktop and closes the banner for good; without
+// a page named by the build the banner never comes.
+TEST_F(ClipboardPanelViewTest, TheShareBannersShareOpensTheWebPageAndClosesItForGood)
+{
+    const QUrl page(QStringLiteral("https://tindlewick.example/"));
+    for (int i = 0; i < ShareBanner::historyCountToAsk; ++i)
+        insertText(QStringLiteral("note %1").arg(i), QDateTime::currentDateTimeUtc().addSecs(-i));
+    {
+        ClipboardPanelView &panel = show(800);
+        EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr) << "asked without a web page";
+        m_view.reset();
+    }
+    m_env.homepage = page;
+    ManualClock time;
+    ClipboardPanelView &panel = show(800, 600, time);
+    time.advance(250ms);
+    settle();
+    PanelBannerView *banner = panel.findChild<PanelBannerView *>();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(banner->message(), QStringLiteral("Enjoying Tindlewick? A quick share helps a lot."));
+    EXPECT_EQ(banner->actionTitle(), QStringLiteral("Share"));
+
+    // A tap on its body does nothing.
+    QTest::mouseClick(banner, Qt::LeftButton, {}, QPoint(40, banner->height() / 2));
+    settle();
+    EXPECT_TRUE(m_env.openedUrls.isEmpty());
+    EXPECT_FALSE(m_settings->shareBannerDismissed());
+
+    const QRect action = banner->actionRect().toAlignedRect();
+    QTest::mouseClick(banner, Qt::LeftButton, {}, action.center());
+    settle();
+    EXPECT_EQ(m_env.openedUrls, QList<QUrl>({ page }));
+    EXPECT_TRUE(m_settings->shareBannerDismissed());
+    time.advance(250ms);
+    settle();
+    EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr) << "the banner stayed after Share";
+    panel.state().panelWillShow();
+    time.advance(250ms);
+    settle();
+    EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr) << "asked again";
 }
 
 TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)

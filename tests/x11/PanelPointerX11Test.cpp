@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
 {
@@ -519,4 +520,58 @@ TEST_F(PanelPointerX11Test, ThePinButtonShowsTheUnpinGlyphUnderThePointer)
     QTest::qWait(400);
     saveScreenshot(QStringLiteral("pin-button-2-menu.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+// A history grown to some size gets the request to share the app when the build names its web
+// page: "Share" hands the page to the desktop's handler of addresses (here one that writes it
+// down) and the banner goes. A build that names no page never asks.
+TEST_F(PanelPointerX11Test, TheShareBannerOpensTheWebPageOnlyInABuildThatNamesOne)
+{
+    const QString homepage = QStringLiteral(TINDLEWICK_HOMEPAGE_URL);
+    QStringList notes;
+    for (int i = 0; i < 30; ++i)
+        notes.append(QStringLiteral("note %1").arg(i));
+    seedStore(notes);
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const QString opened = bin.filePath(QStringLiteral("opened.txt"));
+    QFile handler(bin.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(handler.open(QIODevice::WriteOnly));
+    handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(opened).toUtf8());
+    handler.close();
+    handler.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    appEnvironment.insert(
+        QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_TRUE(moveTo(QPoint(200, 200)));
+    QTest::qWait(500);
+
+    // The banner's tint (the accent, faint) in the band under the search strip.
+    const QRect band(panel.rect.left() + 20, panel.rect.top() + 64, panel.rect.width() - 40, 24);
+    const auto tinted = [&](const QImage &image) {
+        int count = 0;
+        for (int y = band.top(); y <= band.bottom(); ++y) {
+            for (int x = band.left(); x <= band.right(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                count += pixel.red() - pixel.blue() > 20 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    const QImage shown = screen();
+    shown.copy(panel.rect).save(artefactPath(QStringLiteral("share-banner-0-panel.png")));
+    if (homepage.isEmpty()) {
+        EXPECT_EQ(tinted(shown), 0) << "a build without a web page asked to share the app";
+        return;
+    }
+    ASSERT_GT(tinted(shown), band.width() * 4) << "no request to share the app";
+    // "Share", left of the banner's close button at its right end.
+    ASSERT_TRUE(clickAt(QPoint(panel.rect.right() - 72, band.center().y())));
+    QFile written(opened);
+    EXPECT_TRUE(waitUntil([&] { return written.exists() && written.size() > 0; }))
+        << "the desktop's handler was not run";
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()), QUrl(homepage).toString());
+    EXPECT_TRUE(waitUntil([&] { return tinted(screen()) == 0; })) << "the banner stayed after Share";
+    saveScreenshot(QStringLiteral("share-banner-1-shared.png"));
 }

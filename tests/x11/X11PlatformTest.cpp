@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -285,6 +287,31 @@ TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
     ASSERT_TRUE(under);
     EXPECT_EQ(under->windowId, second.nativeId());
     EXPECT_FALSE(workspace->applicationAt(QPoint(1900, 1070)));
+}
+
+// A web page goes to the desktop's handler of addresses (xdg-open), here one that writes down
+// what it was given instead of starting a browser.
+TEST_F(X11PlatformTest, TheWorkspaceOpensAWebPageWithTheDesktopsHandler)
+{
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const QString opened = bin.filePath(QStringLiteral("opened.txt"));
+    QFile handler(bin.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(handler.open(QIODevice::WriteOnly));
+    handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(opened).toUtf8());
+    handler.close();
+    handler.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+
+    const QUrl page(QStringLiteral("https://tindlewick.example/share?from=panel"));
+    EXPECT_TRUE(workspace->openUrl(page));
+    qputenv("PATH", path);
+    QFile written(opened);
+    EXPECT_TRUE(waitUntil([&] { return written.exists() && written.size() > 0; }))
+        << "the desktop's handler was not run";
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()), page.toString());
 }
 
 TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)
