@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
 {
@@ -532,16 +531,9 @@ TEST_F(PanelPointerX11Test, TheShareBannerOpensTheWebPageOnlyInABuildThatNamesOn
     for (int i = 0; i < 30; ++i)
         notes.append(QStringLiteral("note %1").arg(i));
     seedStore(notes);
-    QTemporaryDir bin;
-    ASSERT_TRUE(bin.isValid());
-    const QString opened = bin.filePath(QStringLiteral("opened.txt"));
-    QFile handler(bin.filePath(QStringLiteral("xdg-open")));
-    ASSERT_TRUE(handler.open(QIODevice::WriteOnly));
-    handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(opened).toUtf8());
-    handler.close();
-    handler.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    appEnvironment.insert(
-        QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
+    RecordingUrlHandler handler;
+    ASSERT_TRUE(handler.isReady());
+    appEnvironment.insert(QStringLiteral("PATH"), handler.searchPath());
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
     ASSERT_TRUE(moveTo(QPoint(200, 200)));
     QTest::qWait(500);
@@ -567,11 +559,9 @@ TEST_F(PanelPointerX11Test, TheShareBannerOpensTheWebPageOnlyInABuildThatNamesOn
     ASSERT_GT(tinted(shown), band.width() * 4) << "no request to share the app";
     // "Share", left of the banner's close button at its right end.
     ASSERT_TRUE(clickAt(QPoint(panel.rect.right() - 72, band.center().y())));
-    QFile written(opened);
-    EXPECT_TRUE(waitUntil([&] { return written.exists() && written.size() > 0; }))
+    EXPECT_TRUE(waitUntil([&] { return !handler.openedAddress().isEmpty(); }))
         << "the desktop's handler was not run";
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(written.readAll()), QUrl(homepage).toString());
+    EXPECT_EQ(handler.openedAddress(), QUrl(homepage).toString());
     EXPECT_TRUE(waitUntil([&] { return tinted(screen()) == 0; })) << "the banner stayed after Share";
     saveScreenshot(QStringLiteral("share-banner-1-shared.png"));
 }

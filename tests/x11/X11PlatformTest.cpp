@@ -13,10 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -293,25 +291,16 @@ TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
 // what it was given instead of starting a browser.
 TEST_F(X11PlatformTest, TheWorkspaceOpensAWebPageWithTheDesktopsHandler)
 {
-    QTemporaryDir bin;
-    ASSERT_TRUE(bin.isValid());
-    const QString opened = bin.filePath(QStringLiteral("opened.txt"));
-    QFile handler(bin.filePath(QStringLiteral("xdg-open")));
-    ASSERT_TRUE(handler.open(QIODevice::WriteOnly));
-    handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(opened).toUtf8());
-    handler.close();
-    handler.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    RecordingUrlHandler handler;
+    ASSERT_TRUE(handler.isReady());
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
-
+    qputenv("PATH", handler.searchPath().toLocal8Bit());
     const QUrl page(QStringLiteral("https://tindlewick.example/share?from=panel"));
     EXPECT_TRUE(workspace->openUrl(page));
     qputenv("PATH", path);
-    QFile written(opened);
-    EXPECT_TRUE(waitUntil([&] { return written.exists() && written.size() > 0; }))
+    EXPECT_TRUE(waitUntil([&] { return !handler.openedAddress().isEmpty(); }))
         << "the desktop's handler was not run";
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(written.readAll()), page.toString());
+    EXPECT_EQ(handler.openedAddress(), page.toString());
 }
 
 TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)

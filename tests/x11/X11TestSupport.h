@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHash>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QRect>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -103,6 +105,39 @@ inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
     const auto front = workspace.frontmostApplication();
     return front && front->windowId == window;
 }
+
+// Stands where the desktop's handler of web addresses (xdg-open) would: put first on PATH, it
+// writes down the address it was given instead of starting a browser.
+class RecordingUrlHandler final
+{
+public:
+    RecordingUrlHandler()
+    {
+        QFile handler(m_folder.filePath(QStringLiteral("xdg-open")));
+        if (!m_folder.isValid() || !handler.open(QIODevice::WriteOnly))
+            return;
+        handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(recordPath()).toUtf8());
+        handler.close();
+        m_ready = handler.setPermissions(
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    bool isReady() const { return m_ready; }
+    // PATH with the handler first.
+    QString searchPath() const { return m_folder.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"); }
+    // The address handed over; empty until then.
+    QString openedAddress() const
+    {
+        QFile record(recordPath());
+        return record.open(QIODevice::ReadOnly) ? QString::fromUtf8(record.readAll()) : QString();
+    }
+
+private:
+    QString recordPath() const { return m_folder.filePath(QStringLiteral("opened.txt")); }
+
+    QTemporaryDir m_folder;
+    bool m_ready = false;
+};
 
 struct Geometry
 {
