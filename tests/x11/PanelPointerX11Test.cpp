@@ -563,5 +563,6 @@ TEST_F(PanelPointerX11Test, TheShareBannerOpensTheWebPageOnlyInABuildThatNamesOn
         << "the desktop's handler was not run";
     EXPECT_EQ(handler.openedAddress(), QUrl(homepage).toString());
     EXPECT_TRUE(waitUntil([&] { return tinted(screen()) == 0; })) << "the banner stayed after Share";
+    QTest::qWait(300); // the rest of its fade
     saveScreenshot(QStringLiteral("share-banner-1-shared.png"));
 }
