@@ -3,6 +3,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
 #include "items/ItemContextMenu.h"
+#include "items/ItemRowText.h"
 #include "model/AppSettings.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelEnvironment.h"
@@ -17,6 +18,13 @@
 #include <QPainter>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// The settings window's tab of the colour notations.
+constexpr int colorsSettingsTab = 2;
+
+} // namespace
 
 CategoryColumn::CategoryColumn(
     ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings, QWidget *parent)
@@ -64,6 +72,7 @@ CategoryColumn::CategoryColumn(
     connect(m_view, &ColumnItemsView::scrolled, this, &CategoryColumn::scrolled);
     connect(m_view, &ColumnItemsView::labelEdited, this, &CategoryColumn::labelEdited);
     connect(m_view, &ColumnItemsView::deleteRequested, this, &CategoryColumn::itemDeleted);
+    connect(m_view, &ColumnItemsView::pinsReordered, this, &CategoryColumn::pinsReordered);
     connect(m_view, &ColumnItemsView::pinnedHeaderClicked, this,
         [this] { Q_EMIT pinnedGroupExpansionRequested(!m_config.isPinnedExpanded); });
 }
@@ -133,6 +142,9 @@ void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &gl
         case ItemMenuEntry::Action::pasteText:
             Q_EMIT self->pasteString(entry.value);
             break;
+        case ItemMenuEntry::Action::customizeFormats:
+            self->m_environment.openSettings(colorsSettingsTab);
+            break;
         }
     };
     QMenu *menu = buildItemMenu(itemMenuEntries(*item, m_settings), this, chosen);
@@ -157,7 +169,5 @@ void CategoryColumn::paintEvent(QPaintEvent *)
     if (!m_config.showDivider)
         return;
     QPainter painter(this);
-    QColor line = palette().color(QPalette::Text);
-    line.setAlphaF(0.12f);
-    painter.fillRect(QRectF(width() - 1, 12, 1, height() - 24), line);
+    painter.fillRect(QRectF(width() - 1, 12, 1, height() - 24), primaryTint075(palette()));
 }

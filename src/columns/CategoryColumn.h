@@ -38,6 +38,8 @@ Q_SIGNALS:
     void itemSelected(const ClipboardItemPtr &item);
     void itemDeleted(const ClipboardItemPtr &item);
     void itemPinToggled(const ClipboardItemPtr &item);
+    // The column's pins dragged into a new order.
+    void pinsReordered(const QList<ClipboardItemPtr> &pinsInNewOrder);
     void pasteString(const QString &text);
     void historyToggleClicked();
     void viewModeToggleClicked();

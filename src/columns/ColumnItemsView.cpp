@@ -4,6 +4,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
+#include "items/ItemRowText.h"
 #include "items/LabelEditor.h"
 #include "items/SwipeStateManager.h"
 #include "panel/CategoryTitles.h"
@@ -11,7 +12,9 @@
 #include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -55,10 +58,14 @@ void ColumnItemsView::setModel(ColumnItemsModel *model)
 {
     if (m_model == model)
         return;
+    cancelPinDrag();
     if (m_model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
     if (model) {
+        // A drag moves rows that are no longer where it found them once the rows change.
+        connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::cancelPinDrag);
+        connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::cancelPinDrag);
         connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::relayout);
         connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::relayout);
         // Only the rows that changed are drawn again (a selection moving over thousands of rows).
@@ -239,7 +246,7 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
     const QPalette &palette = this->palette();
 
     if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
-        painter.setPen(palette.color(QPalette::PlaceholderText));
+        painter.setPen(primaryTint65(palette));
         painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
         const QString chevron
             = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
@@ -247,44 +254,72 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
             QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
     }
 
+    if (const std::optional<QRectF> pins = m_layout.pinnedSectionRect(); pins && m_pinDrag.isDragging()) {
+        // Where a drop reorders.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(primaryTint04(palette));
+        painter.drawRoundedRect(
+            pins->adjusted(ColumnLayout::inset / 2, -4, -ColumnLayout::inset / 2, 4), 10, 10);
+    }
+
     const std::optional<int> selected = m_model->selectedRow();
+    ItemRowPainter::Style style;
+    style.palette = palette;
+    style.fontSize = m_fontSize;
+    style.keyboardHighlight = m_keyboardHighlight;
+    style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
     for (int row : m_layout.rowsBetween(offset, offset + viewport()->height())) {
-        const ClipboardItemPtr item = m_model->itemAt(row);
+        // While a pin is dragged its block shows the order it would be dropped in.
+        const int source = m_pinDrag.sourceRow(row);
+        const ClipboardItemPtr item = m_model->itemAt(source);
         if (!item)
             continue;
-        ItemRowPainter::Style style;
-        style.palette = palette;
-        style.fontSize = m_fontSize;
-        style.selected = selected == row;
-        style.keyboardHighlight = m_keyboardHighlight;
+        style.selected = selected == source;
         style.available = m_environment.isFileAvailable(*item);
-        style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
-        QRectF rect = m_layout.cellRect(row);
-        // A row swiped open slides left over its Delete action.
-        if (const double slid = SwipeStateManager::shared().offset({ item->id(), this }); slid < 0) {
-            const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
+        if (m_pinDrag.draggedShownRow() == row) {
+            // The dragged pin, lifted out of its place.
+            painter.save();
             painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(0xE0, 0x3E, 0x36));
-            painter.drawRoundedRect(action, 8, 8);
-            painter.setPen(Qt::white);
-            painter.setFont(PanelLayout::panelFont(m_fontSize - 1, QFont::Medium));
-            painter.drawText(action, Qt::AlignCenter, QStringLiteral("Delete"));
-            if (const QRect shown = swipeActionRect(row, *item); !shown.isEmpty())
-                SwipeStateManager::shared().setActionArea(
-                    QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
-            rect.translate(slid, 0);
+            painter.setBrush(primaryTint075(palette));
+            const QRectF rect = m_layout.cellRect(row);
+            painter.drawRoundedRect(rect, 8, 8);
+            painter.setOpacity(0.5);
+            paintCell(painter, row, item, style);
+            painter.restore();
+            continue;
         }
-        switch (m_layout.cellKind(row)) {
-        case ColumnLayout::CellKind::singleCharacter:
-            m_painter.paintSingleCharacter(painter, rect, *item, style);
-            break;
-        case ColumnLayout::CellKind::tile:
-            m_painter.paintTile(painter, rect, *item, style);
-            break;
-        case ColumnLayout::CellKind::row:
-            m_painter.paintRow(painter, rect, *item, style);
-            break;
-        }
+        paintCell(painter, row, item, style);
+    }
+}
+
+void ColumnItemsView::paintCell(
+    QPainter &painter, int row, const ClipboardItemPtr &item, ItemRowPainter::Style style)
+{
+    QRectF rect = m_layout.cellRect(row);
+    // A row swiped open slides left over its Delete action.
+    if (const double slid = SwipeStateManager::shared().offset({ item->id(), this }); slid < 0) {
+        const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xE0, 0x3E, 0x36));
+        painter.drawRoundedRect(action, 8, 8);
+        painter.setPen(Qt::white);
+        painter.setFont(PanelLayout::panelFont(m_fontSize - 1, QFont::Medium));
+        painter.drawText(action, Qt::AlignCenter, QStringLiteral("Delete"));
+        if (const QRect shown = swipeActionRect(row, *item); !shown.isEmpty())
+            SwipeStateManager::shared().setActionArea(
+                QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
+        rect.translate(slid, 0);
+    }
+    switch (m_layout.cellKind(row)) {
+    case ColumnLayout::CellKind::singleCharacter:
+        m_painter.paintSingleCharacter(painter, rect, *item, style);
+        break;
+    case ColumnLayout::CellKind::tile:
+        m_painter.paintTile(painter, rect, *item, style);
+        break;
+    case ColumnLayout::CellKind::row:
+        m_painter.paintRow(painter, rect, *item, style);
+        break;
     }
 }
 
@@ -325,10 +360,94 @@ void ColumnItemsView::wheelEvent(QWheelEvent *event)
     event->accept();
 }
 
+QPointF ColumnItemsView::contentPoint(QPointF viewportPoint) const
+{
+    return viewportPoint + QPointF(0, verticalScrollBar()->value());
+}
+
+void ColumnItemsView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_model
+        && m_pinDrag.press(m_layout, m_model->sections(), contentPoint(event->position()))) {
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void ColumnItemsView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || !m_pinDrag.isPressed()) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    const bool wasDragging = m_pinDrag.isDragging();
+    if (m_pinDrag.move(contentPoint(event->position()))) {
+        if (!wasDragging && m_pinDrag.isDragging())
+            pinDragBegan();
+        viewport()->update();
+    }
+    event->accept();
+}
+
+void ColumnItemsView::pinDragBegan()
+{
+    // Escape abandons the drag wherever the keyboard focus is (the search field keeps it).
+    qApp->installEventFilter(this);
+    viewport()->setCursor(Qt::ClosedHandCursor);
+    if (m_previewTimer)
+        m_previewTimer->cancel();
+}
+
+void ColumnItemsView::pinDragEnded()
+{
+    qApp->removeEventFilter(this);
+    viewport()->unsetCursor();
+    viewport()->update();
+}
+
+void ColumnItemsView::cancelPinDrag()
+{
+    if (!m_pinDrag.isPressed())
+        return;
+    m_pinDrag.cancel();
+    pinDragEnded();
+}
+
+void ColumnItemsView::hideEvent(QHideEvent *event)
+{
+    cancelPinDrag();
+    QAbstractScrollArea::hideEvent(event);
+}
+
+bool ColumnItemsView::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    if (!key || !m_pinDrag.isDragging() || static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+        return QAbstractScrollArea::eventFilter(watched, event);
+    // Taken here, so that the panel does not also close on it.
+    event->accept();
+    if (event->type() == QEvent::KeyPress)
+        cancelPinDrag();
+    return true;
+}
+
 void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_model)
         return;
+    const PinnedItemDragState::Outcome drag = m_pinDrag.release(contentPoint(event->position()));
+    if (drag.release == PinnedItemDragState::Release::reordered
+        || drag.release == PinnedItemDragState::Release::unchanged) {
+        pinDragEnded();
+        if (drag.release == PinnedItemDragState::Release::reordered) {
+            QList<ClipboardItemPtr> pins;
+            for (int row : drag.pinnedRows)
+                pins.append(m_model->itemAt(row));
+            Q_EMIT pinsReordered(pins);
+        }
+        return;
+    }
     if (const std::optional<int> row = rowAt(event->position().toPoint())) {
         const ClipboardItemPtr item = m_model->itemAt(*row);
         if (item && swipeActionRect(*row, *item).contains(event->position().toPoint())) {
@@ -337,9 +456,8 @@ void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
             return;
         }
     }
-    const QPointF content = event->position() + QPointF(0, verticalScrollBar()->value());
     if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect();
-        header && header->contains(content)) {
+        header && header->contains(contentPoint(event->position()))) {
         Q_EMIT pinnedHeaderClicked();
         return;
     }

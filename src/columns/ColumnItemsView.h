@@ -2,8 +2,10 @@
 
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
+#include "columns/PinnedItemDragState.h"
 #include "columns/ScrollOffsetThrottle.h"
 #include "items/HoverPreviewTimer.h"
+#include "items/ItemRowPainter.h"
 #include "items/LabelEditor.h"
 #include "model/ClipboardItem.h"
 
@@ -14,9 +16,6 @@
 #include <optional>
 
 class HoverMarkerStore;
-
-class ItemRowPainter;
-
 class PanelEnvironment;
 
 // The scrolling body of a column: draws the rows of its model (only those in view) in the
@@ -61,11 +60,17 @@ Q_SIGNALS:
     // The content scrolled (told at most every 0.016 s).
     void scrolled();
     void labelEdited(const ClipboardItemPtr &item, const QString &label);
+    // The column's pins dragged into a new order (all its pins shown, in that order).
+    void pinsReordered(const QList<ClipboardItemPtr> &pinsInNewOrder);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -76,6 +81,12 @@ private:
     void selectionMoved();
     void registerHoverCells();
     void pointerMoved(QPoint viewportPoint);
+    QPointF contentPoint(QPointF viewportPoint) const;
+    // A pin's drag began, or ended in whatever way.
+    void pinDragBegan();
+    void pinDragEnded();
+    void cancelPinDrag();
+    void paintCell(QPainter &painter, int row, const ClipboardItemPtr &item, ItemRowPainter::Style style);
     // The revealed action of the row swiped open, in viewport coordinates; empty when none shows.
     QRect swipeActionRect(int row, const ClipboardItem &item) const;
 
@@ -95,4 +106,5 @@ private:
     // A sideways scroll ends when no more of it comes for a moment (wheels have no end phase).
     QTimer *m_swipeEnd;
     std::weak_ptr<ClipboardItem> m_labelItem;
+    PinnedItemDragState m_pinDrag;
 };

@@ -42,7 +42,12 @@ ColumnLayout::ColumnLayout(
             m_cells.append({ rect, kind });
         }
         const int rows = (section.count + perRow - 1) / perRow;
+        const double top = m_cells[m_cells.size() - section.count].rect.top();
         y += rows * pitchY;
+        if (section.title != QLatin1String("Unpinned")) {
+            const QRectF band(0, top, std::max(1.0, width), m_cells.last().rect.bottom() - top);
+            m_pinnedSection = m_pinnedSection ? m_pinnedSection->united(band) : band;
+        }
     }
     m_contentHeight = y + rowSpacing;
 }

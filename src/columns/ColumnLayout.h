@@ -32,6 +32,9 @@ public:
     QRectF cellRect(int row) const;
     CellKind cellKind(int row) const;
     std::optional<QRectF> pinnedHeaderRect() const { return m_pinnedHeader; }
+    // The band of the pins (both pinned blocks) across the whole column; nothing without pins
+    // shown. A pin dragged and dropped in it is reordered.
+    std::optional<QRectF> pinnedSectionRect() const { return m_pinnedSection; }
     double contentHeight() const { return m_contentHeight; }
     int cellCount() const { return int(m_cells.size()); }
     // The cell under a point of the content; nothing over gaps and headers.
@@ -47,5 +50,6 @@ private:
     };
     QList<Cell> m_cells;
     std::optional<QRectF> m_pinnedHeader;
+    std::optional<QRectF> m_pinnedSection;
     double m_contentHeight = 0.0;
 };

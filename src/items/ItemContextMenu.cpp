@@ -67,6 +67,9 @@ QList<ItemMenuEntry> itemMenuEntries(const ClipboardItem &item, const AppSetting
             { ItemMenuEntry::Action::pasteText, format.title, format.value, format.shortcut(), first });
         first = false;
     }
+    // Also with every notation switched off: it is where they are switched on again.
+    entries.append(
+        { ItemMenuEntry::Action::customizeFormats, QStringLiteral("Customize Formats"), {}, {}, true });
     return entries;
 }
 

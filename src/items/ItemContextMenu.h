@@ -13,11 +13,11 @@ class QMenu;
 class QWidget;
 
 // What a row's or tile's context menu offers: pinning, a pin's label, deleting, for a colour
-// pasting it in each of the user's enabled notations, and for a picture whose file is SVG
-// source pasting that source.
+// pasting it in each of the user's enabled notations and opening the settings of those
+// notations, and for a picture whose file is SVG source pasting that source.
 struct ItemMenuEntry
 {
-    enum class Action { togglePin, editLabel, remove, pasteText };
+    enum class Action { togglePin, editLabel, remove, pasteText, customizeFormats };
 
     Action action = Action::togglePin;
     QString title;

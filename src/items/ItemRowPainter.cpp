@@ -114,7 +114,7 @@ void ItemRowPainter::paintPicture(
 {
     const ClipboardItem &shown = item.resolvedItem();
     const ClipboardItemType kind = shown.type();
-    const QColor secondary = style.palette.color(QPalette::PlaceholderText);
+    const QColor secondary = primaryTint65(style.palette);
     painter.save();
     QPainterPath clip;
     clip.addRoundedRect(rect, 6, 6);
@@ -148,7 +148,7 @@ void ItemRowPainter::paintPicture(
         painter.restore();
         return;
     }
-    painter.fillRect(rect, withAlpha(style.palette.color(QPalette::Text), 0.06));
+    painter.fillRect(rect, primaryTint05(style.palette));
     const Glyph glyph = rowGlyph(shown, style.plainTextPaste);
     QFont font = PanelLayout::panelFont(
         std::min(rect.height() * 0.45, style.fontSize + 2), glyph.rich ? QFont::Bold : QFont::Medium);
@@ -219,7 +219,7 @@ void ItemRowPainter::paintRow(QPainter &painter, const QRectF &rect, ClipboardIt
         if (!subtitle.isEmpty()) {
             y += titleMetrics.height() + 1;
             painter.setFont(subtitleFont);
-            painter.setPen(style.palette.color(QPalette::PlaceholderText));
+            painter.setPen(primaryTint65(style.palette));
             painter.drawText(QRectF(textRect.left(), y, textRect.width(), subtitleMetrics.height()),
                 Qt::AlignLeft | Qt::AlignVCenter,
                 subtitleMetrics.elidedText(subtitle, Qt::ElideMiddle, textRect.width()));
@@ -252,7 +252,7 @@ void ItemRowPainter::paintSingleCharacter(
 {
     painter.save();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(withAlpha(style.palette.color(QPalette::Text), 0.06));
+    painter.setBrush(primaryTint05(style.palette));
     painter.drawRoundedRect(rect, 5, 5);
     paintBackground(painter, rect, style, 5);
     painter.setPen(style.palette.color(QPalette::Text));

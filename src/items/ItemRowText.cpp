@@ -1,6 +1,7 @@
 #include "items/ItemRowText.h"
 
 #include <QFileInfo>
+#include <QPalette>
 #include <QStringTokenizer>
 
 namespace {
@@ -89,4 +90,35 @@ QString itemSubtitle(const ClipboardItem &item)
         return QString();
     }
     return QString();
+}
+
+namespace {
+
+QColor primaryTint(const QPalette &palette, double opacity)
+{
+    QColor color = palette.color(QPalette::Text);
+    color.setAlphaF(float(opacity));
+    return color;
+}
+
+} // namespace
+
+QColor primaryTint04(const QPalette &palette)
+{
+    return primaryTint(palette, 0.04);
+}
+
+QColor primaryTint05(const QPalette &palette)
+{
+    return primaryTint(palette, 0.05);
+}
+
+QColor primaryTint075(const QPalette &palette)
+{
+    return primaryTint(palette, 0.075);
+}
+
+QColor primaryTint65(const QPalette &palette)
+{
+    return primaryTint(palette, 0.65);
 }

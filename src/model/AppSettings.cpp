@@ -129,6 +129,7 @@ void AppSettings::read()
     m_disabledColorFormats = QSet<QString>(disabled.begin(), disabled.end());
     m_lastSeenVersion = m_defaults.string(QStringLiteral("lastSeenVersion")).value_or(QString());
     m_showUpdateSuccessBanner = false;
+    m_shareBannerDismissed = m_defaults.boolean(QStringLiteral("shareBannerDismissed")).value_or(false);
     m_debugShowTimestamps = m_defaults.boolean(QStringLiteral("debugShowTimestamps")).value_or(true);
     m_debugShowCodeConfidenceLabels
         = m_defaults.boolean(QStringLiteral("debugShowCodeConfidenceLabels")).value_or(false);
@@ -255,6 +256,12 @@ void AppSettings::setLastSeenVersion(const QString &value)
 void AppSettings::setShowUpdateSuccessBanner(bool value)
 {
     announce(m_showUpdateSuccessBanner, value, &AppSettings::showUpdateSuccessBannerChanged);
+}
+
+void AppSettings::setShareBannerDismissed(bool value)
+{
+    announce(m_shareBannerDismissed, value, &AppSettings::shareBannerDismissedChanged);
+    m_defaults.setBoolean(QStringLiteral("shareBannerDismissed"), value);
 }
 
 void AppSettings::setDebugShowTimestamps(bool value)

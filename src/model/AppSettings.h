@@ -60,6 +60,8 @@ public:
         QString lastSeenVersion READ lastSeenVersion WRITE setLastSeenVersion NOTIFY lastSeenVersionChanged)
     Q_PROPERTY(bool showUpdateSuccessBanner READ showUpdateSuccessBanner WRITE setShowUpdateSuccessBanner
             NOTIFY showUpdateSuccessBannerChanged)
+    Q_PROPERTY(bool shareBannerDismissed READ shareBannerDismissed WRITE setShareBannerDismissed NOTIFY
+            shareBannerDismissedChanged)
     Q_PROPERTY(bool debugShowTimestamps READ debugShowTimestamps WRITE setDebugShowTimestamps NOTIFY
             debugShowTimestampsChanged)
     Q_PROPERTY(bool debugShowCodeConfidenceLabels READ debugShowCodeConfidenceLabels WRITE
@@ -115,6 +117,9 @@ public:
     void setLastSeenVersion(const QString &value);
     bool showUpdateSuccessBanner() const { return m_showUpdateSuccessBanner; }
     void setShowUpdateSuccessBanner(bool value);
+    // The panel's request to share the app was answered or closed: it is not asked again.
+    bool shareBannerDismissed() const { return m_shareBannerDismissed; }
+    void setShareBannerDismissed(bool value);
     bool debugShowTimestamps() const { return m_debugShowTimestamps; }
     void setDebugShowTimestamps(bool value);
     bool debugShowCodeConfidenceLabels() const { return m_debugShowCodeConfidenceLabels; }
@@ -165,6 +170,7 @@ Q_SIGNALS:
     void disabledColorFormatsChanged();
     void lastSeenVersionChanged(const QString &value);
     void showUpdateSuccessBannerChanged(bool value);
+    void shareBannerDismissedChanged(bool value);
     void debugShowTimestampsChanged(bool value);
     void debugShowCodeConfidenceLabelsChanged(bool value);
 
@@ -201,6 +207,7 @@ private:
     QSet<QString> m_disabledColorFormats;
     QString m_lastSeenVersion;
     bool m_showUpdateSuccessBanner = false;
+    bool m_shareBannerDismissed = false;
     bool m_debugShowTimestamps = true;
     bool m_debugShowCodeConfidenceLabels = false;
 };

@@ -63,7 +63,9 @@ ClearHistoryConfirmation *ClearHistoryConfirmation::ask(QWidget *parent, bool cl
         const int y = std::min(frame.center().y() - size.height() / 2 - 20, frame.bottom() - size.height());
         box->move(x, y);
     }
-    box->open();
+    // show(), not open(): open() would make the question modal to its window alone, and the
+    // app's other windows (the panel, the settings) would go on taking input under it.
+    box->show();
     return confirmation;
 }
 

@@ -142,6 +142,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     connect(&state->selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
         &ClipboardPanelView::updateKeyboardHighlight);
     connect(state, &PanelViewState::updateBannerChanged, this, &ClipboardPanelView::updateBanner);
+    connect(state, &PanelViewState::shareBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
     // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
     // decoded again.
@@ -337,6 +338,7 @@ void ClipboardPanelView::connectColumn(CategoryColumn *column)
     connect(column, &CategoryColumn::itemSelected, state, &PanelViewState::chooseItem);
     connect(column, &CategoryColumn::itemDeleted, state, &PanelViewState::handleItemDeleted);
     connect(column, &CategoryColumn::itemPinToggled, state, &PanelViewState::handlePinToggle);
+    connect(column, &CategoryColumn::pinsReordered, state, &PanelViewState::reorderPins);
     connect(column, &CategoryColumn::pasteString, state, &PanelViewState::insertEmoji);
     connect(column, &CategoryColumn::historyToggleClicked, state, &PanelViewState::toggleHistory);
     connect(column, &CategoryColumn::scrolled, state, &PanelViewState::columnScrolled);
@@ -396,14 +398,25 @@ void ClipboardPanelView::updateToast()
 
 void ClipboardPanelView::updateBanner()
 {
-    const FadePresence &presence = m_state->updateBanner();
-    if (presence.isPresent() && !m_banner) {
-        m_banner = new PanelBannerView(PanelBannerView::BannerType::updateSuccess, false, this);
-        connect(m_banner, &PanelBannerView::dismissed, m_state.get(), &PanelViewState::dismissUpdateBanner);
-        m_bannerSlot->addWidget(m_banner);
-    } else if (!presence.isPresent() && m_banner) {
+    // One banner at a time: the update notice before the request to share.
+    const bool update = m_state->updateBanner().isPresent();
+    const FadePresence &presence = update ? m_state->updateBanner() : m_state->shareBanner();
+    const PanelBannerView::BannerType type
+        = update ? PanelBannerView::BannerType::updateSuccess : PanelBannerView::BannerType::reviewOrShare;
+    if (m_banner && (!presence.isPresent() || m_banner->type() != type)) {
         m_banner->deleteLater();
         m_banner = nullptr;
+    }
+    if (presence.isPresent() && !m_banner) {
+        m_banner = new PanelBannerView(type, false, this);
+        PanelViewState *state = m_state.get();
+        if (update) {
+            connect(m_banner, &PanelBannerView::dismissed, state, &PanelViewState::dismissUpdateBanner);
+        } else {
+            connect(m_banner, &PanelBannerView::actionTriggered, state, &PanelViewState::shareProduct);
+            connect(m_banner, &PanelBannerView::dismissed, state, &PanelViewState::dismissShareBanner);
+        }
+        m_bannerSlot->addWidget(m_banner);
     }
     if (m_banner)
         setWidgetOpacity(m_banner, presence.opacity());

@@ -13,6 +13,22 @@ constexpr double outerMargin = 9.0;
 constexpr double innerPadding = 9.0;
 constexpr double bannerHeight = 30.0;
 
+// A tray with an arrow rising out of it, the desktop's sign for sharing.
+void paintShareSymbol(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    const QPointF middle = rect.center();
+    painter.save();
+    painter.setPen(QPen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolyline(
+        QPolygonF({ middle + QPointF(-2.5, -1.5), middle + QPointF(-5, -1.5), middle + QPointF(-5, 6),
+            middle + QPointF(5, 6), middle + QPointF(5, -1.5), middle + QPointF(2.5, -1.5) }));
+    painter.drawLine(middle + QPointF(0, 2.5), middle + QPointF(0, -6.5));
+    painter.drawPolyline(
+        QPolygonF({ middle + QPointF(-2.8, -3.8), middle + QPointF(0, -6.6), middle + QPointF(2.8, -3.8) }));
+    painter.restore();
+}
+
 } // namespace
 
 PanelBannerView::PanelBannerView(BannerType type, bool isAppStore, QWidget *parent)
@@ -78,10 +94,14 @@ void PanelBannerView::paintEvent(QPaintEvent *)
 
     painter.setFont(PanelLayout::panelFont(12));
     painter.setPen(kind);
-    const QString icon
-        = m_type == BannerType::updateSuccess ? QStringLiteral("\u2726") : QStringLiteral("\u2605");
     const QRectF iconRect(outerMargin + innerPadding, 0, 14, height());
-    painter.drawText(iconRect, Qt::AlignCenter, icon);
+    if (m_type == BannerType::reviewOrShare && !m_isAppStore) {
+        paintShareSymbol(painter, iconRect, kind);
+    } else {
+        const QString icon
+            = m_type == BannerType::updateSuccess ? QStringLiteral("\u2726") : QStringLiteral("\u2605");
+        painter.drawText(iconRect, Qt::AlignCenter, icon);
+    }
     const QColor messageColor = m_type == BannerType::updateSuccess ? kind : palette().color(QPalette::Link);
     painter.setPen(messageColor);
     const double textLeft = iconRect.right() + 8;

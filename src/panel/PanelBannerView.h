@@ -17,6 +17,8 @@ public:
     // "Review", "Share", or nothing for the update notice.
     QString actionTitle() const;
     QSize sizeHint() const override;
+    // Where the action button is drawn; empty for the update notice.
+    QRectF actionRect() const;
 
 Q_SIGNALS:
     void actionTriggered();
@@ -28,7 +30,6 @@ protected:
 
 private:
     QRectF closeRect() const;
-    QRectF actionRect() const;
     QColor kindColor() const;
 
     BannerType m_type;

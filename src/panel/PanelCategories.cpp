@@ -4,6 +4,8 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
+
 CategorizedItems categorizeItems(const QList<ClipboardItemPtr> &items, qint64 historyLimit, bool detectCode)
 {
     CategorizedItems lists;
@@ -139,4 +141,27 @@ bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b)
     if (!first)
         return true;
     return *first < *second;
+}
+
+QList<QDateTime> reorderedPinTimestamps(const QList<ClipboardItemPtr> &pinsInNewOrder, const QDateTime &now)
+{
+    QList<QDateTime> present;
+    for (const ClipboardItemPtr &pin : pinsInNewOrder) {
+        if (const std::optional<QDateTime> time = pin->pinnedTimestamp())
+            present.append(*time);
+    }
+    std::sort(present.begin(), present.end());
+    const qsizetype missing = pinsInNewOrder.size() - present.size();
+    const QDateTime first = present.isEmpty() ? now.toUTC() : present.first();
+    QList<QDateTime> times;
+    times.reserve(pinsInNewOrder.size());
+    for (qsizetype i = 0; i < missing; ++i)
+        times.append(first.addMSecs(i - missing));
+    times.append(present);
+    // Stored times count milliseconds: equal times would leave the order to chance.
+    for (qsizetype i = 1; i < times.size(); ++i) {
+        if (times[i] <= times[i - 1])
+            times[i] = times[i - 1].addMSecs(1);
+    }
+    return times;
 }

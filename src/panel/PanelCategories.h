@@ -67,3 +67,8 @@ QString itemsChangeKey(const QList<ClipboardItemPtr> &newestFirst);
 bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b);
 // Pin order: earlier pins first, pins without a time before all others.
 bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b);
+// The pin times that store this order of pins: the times they hold now, earliest first, handed
+// out in the new order, each at least a millisecond after the one before (times missing take
+// places before the earliest one; with none at all they end just before now). Pins of other columns
+// keep their times, so their places among these stay as they were.
+QList<QDateTime> reorderedPinTimestamps(const QList<ClipboardItemPtr> &pinsInNewOrder, const QDateTime &now);

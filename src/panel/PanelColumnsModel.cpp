@@ -70,16 +70,17 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
         m_itemModels.clear();
         for (qsizetype i = 0; i < m_configs.size(); ++i)
             m_itemModels.push_back(std::make_unique<ColumnItemsModel>());
-    } else if (configs == m_configs) {
-        return;
-    } else {
-        for (qsizetype i = 0; i < configs.size(); ++i) {
-            if (configs[i] != m_configs[i]) {
-                m_configs[i] = configs[i];
-                Q_EMIT dataChanged(index(int(i)), index(int(i)));
-            }
+    }
+    bool changed = !sameColumns;
+    for (qsizetype i = 0; sameColumns && i < configs.size(); ++i) {
+        if (configs[i] != m_configs[i]) {
+            m_configs[i] = configs[i];
+            changed = true;
+            Q_EMIT dataChanged(index(int(i)), index(int(i)));
         }
     }
+    // Also with the same configs: the same items may have been pinned in another order, which
+    // only the column's rows show (a model leaves its rows alone when they are the same).
     for (qsizetype i = 0; i < m_configs.size(); ++i) {
         const CategoryColumnConfig &config = m_configs[i];
         m_itemModels[std::size_t(i)]->setContent(config.title, config.items, config.isPinnedExpanded,
@@ -87,7 +88,9 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
     }
     if (!sameColumns)
         endResetModel();
-    else
+    if (!changed)
+        return;
+    if (sameColumns)
         Q_EMIT configsChanged();
     updateSelection();
 }

@@ -6,6 +6,7 @@
 #include <QFuture>
 #include <QRectF>
 #include <QString>
+#include <QUrl>
 #include <QUuid>
 
 #include <functional>
@@ -34,6 +35,12 @@ public:
     virtual void activatePreviousApplication() = 0;
     // Opens the desktop's emoji picker for the search field; false when none is installed.
     virtual bool showCharacterPalette() = 0;
+    // Opens the settings window (or brings it to the front) on a tab (0 is General).
+    virtual void openSettings(int tab) = 0;
+    // The product's web page (a build setting); empty when the build names none.
+    virtual QUrl productHomepage() const = 0;
+    // Opens a web page with the desktop's browser.
+    virtual void openUrl(const QUrl &url) = 0;
 
     // -- Item preview window, beside the panel while the pointer rests on an item
     // Shows an item's preview beside anchor (screen coordinates); content makes the preview's

@@ -6,6 +6,7 @@
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/EmojiText.h"
+#include "panel/PanelCategories.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
 #include "panel/PanelEnvironment.h"
@@ -182,6 +183,27 @@ void PanelItemActions::togglePin(const ClipboardItemPtr &item)
         }
     }
     flipPin(item, wasPinned);
+    saveAndCheckpoint();
+}
+
+void PanelItemActions::reorderPins(const QList<ClipboardItemPtr> &pinsInNewOrder)
+{
+    for (const ClipboardItemPtr &pin : pinsInNewOrder) {
+        // The store changed under the drag: an order of other pins would be the user's no more.
+        if (!pin || !pin->isPinned() || pin->isDeleted())
+            return;
+    }
+    const QList<QDateTime> times = reorderedPinTimestamps(pinsInNewOrder, QDateTime::currentDateTimeUtc());
+    bool changed = false;
+    for (qsizetype i = 0; i < pinsInNewOrder.size(); ++i) {
+        if (pinsInNewOrder[i]->pinnedTimestamp() == times[i])
+            continue;
+        pinsInNewOrder[i]->setPinnedTimestamp(times[i]);
+        changed = true;
+    }
+    if (!changed)
+        return;
+    m_parts.items.sortShown();
     saveAndCheckpoint();
 }
 

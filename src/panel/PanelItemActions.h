@@ -43,6 +43,9 @@ public:
     // Hidden at once, deleted once its row has faded out.
     void deleteItemAfterFade(const ClipboardItemPtr &item);
     void togglePin(const ClipboardItemPtr &item);
+    // A column's pins dragged into a new order: their pin times are rewritten so that this is the
+    // stored order, in every column and after a restart.
+    void reorderPins(const QList<ClipboardItemPtr> &pinsInNewOrder);
     // A pin's label, saved at once and searchable at once; an empty label removes it.
     void setLabel(const ClipboardItemPtr &item, const QString &label);
     // Deletes the column's unpinned items.

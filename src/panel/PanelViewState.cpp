@@ -31,6 +31,7 @@ PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environm
     , m_navigation(m_lists, m_layout, m_selection)
     , m_toast(clock)
     , m_updateBanner(clock)
+    , m_shareBanner(environment, settings, clock)
     , m_actions({ context, environment, *m_controller, m_items, m_lists, m_search, m_toast, clock })
     , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment,
           m_toast })
@@ -93,6 +94,7 @@ void PanelViewState::connectParts()
             m_updateBanner.hide(bannerFade);
     });
     connect(&m_updateBanner, &FadePresence::changed, this, &PanelViewState::updateBannerChanged);
+    connect(&m_shareBanner, &ShareBanner::changed, this, &PanelViewState::shareBannerChanged);
     connect(&m_actions, &PanelItemActions::showClearConfirmationChanged, this,
         &PanelViewState::showClearConfirmationChanged);
 
@@ -206,6 +208,7 @@ void PanelViewState::appear()
 {
     m_selection.select(0, std::nullopt);
     m_items.refresh();
+    m_shareBanner.panelWillShow(m_items.shownItems().size(), m_updateBanner.isShown());
     SwipeStateManager::shared().startMonitoring();
 }
 
@@ -213,6 +216,7 @@ void PanelViewState::panelWillShow()
 {
     m_selection.select(0, std::nullopt);
     m_items.refresh();
+    m_shareBanner.panelWillShow(m_items.shownItems().size(), m_updateBanner.isShown());
     SwipeStateManager::shared().closeOpenRow();
     setShowClearConfirmation(false);
 }

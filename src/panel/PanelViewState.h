@@ -16,6 +16,7 @@
 #include "panel/PanelSelectionState.h"
 #include "panel/PanelTabLayout.h"
 #include "panel/PanelToast.h"
+#include "panel/ShareBanner.h"
 
 #include <QObject>
 
@@ -98,6 +99,8 @@ public:
     double toastOpacity() const { return m_toast.opacity(); }
     // The update banner as drawn: present while shown or fading out.
     const FadePresence &updateBanner() const { return m_updateBanner; }
+    // The request to share the app, as drawn.
+    const FadePresence &shareBanner() const { return m_shareBanner.presence(); }
     double currentColumnWidth() const { return m_layout.currentColumnWidth(); }
     int visibleColumnCount() const { return m_layout.visibleColumnCount(); }
     const QSet<QString> &pinnedExpandedCategories() const { return m_lists.pinnedExpandedCategories(); }
@@ -158,6 +161,7 @@ public:
     void insertEmoji(const QString &text) { m_actions.insertText(text); }
     void handleItemDeleted(const ClipboardItemPtr &item) { m_actions.deleteItemAfterFade(item); }
     void handlePinToggle(const ClipboardItemPtr &item) { m_actions.togglePin(item); }
+    void reorderPins(const QList<ClipboardItemPtr> &pinsInNewOrder) { m_actions.reorderPins(pinsInNewOrder); }
     void setItemLabel(const ClipboardItemPtr &item, const QString &label) { m_actions.setLabel(item, label); }
     void clearColumn(const QString &title, const QList<ClipboardItemPtr> &items)
     {
@@ -168,6 +172,9 @@ public:
     // A column's content scrolled: the pointer may now be over another item.
     void columnScrolled();
     void dismissUpdateBanner();
+    // The share banner's "Share" (its close follows) and its close.
+    void shareProduct() { m_shareBanner.share(); }
+    void dismissShareBanner() { m_shareBanner.dismiss(); }
 
     // -- Lifecycle
     // The panel view came on screen for the first time.
@@ -190,6 +197,7 @@ Q_SIGNALS:
     void toastMessageChanged();
     void toastPresentationChanged();
     void updateBannerChanged();
+    void shareBannerChanged();
     void currentColumnWidthChanged(double width);
     void visibleColumnCountChanged(int count);
     void historyToggleChanged();
@@ -215,6 +223,7 @@ private:
     PanelNavigation m_navigation;
     PanelToast m_toast;
     FadePresence m_updateBanner;
+    ShareBanner m_shareBanner;
     PanelItemActions m_actions;
     PanelKeyboard m_keyboard;
 };

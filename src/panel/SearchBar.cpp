@@ -29,7 +29,7 @@ SearchBar::SearchBar(QWidget *parent)
     : QWidget(parent)
     , m_field(new SearchField(this))
     , m_clearButton(stripButton(QStringLiteral("\u2715"), QStringLiteral("Clear search"), this))
-    , m_pinButton(stripButton(QStringLiteral("\u25C9"), QStringLiteral("Unpin panel"), this))
+    , m_pinButton(stripButton(QString(), QStringLiteral("Unpin panel"), this))
     , m_menuButton(stripButton(QStringLiteral("\u22EF"), QString(), this))
     , m_overlay(new DraggableOverlay(this))
 {
@@ -46,18 +46,23 @@ SearchBar::SearchBar(QWidget *parent)
 
     m_clearButton->hide();
     m_pinButton->hide();
+    m_pinButton->setFixedSize(28, 28);
+    m_pinButton->setIconSize(QSize(18, 18));
+    m_pinButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_pinButton->installEventFilter(this);
 
     auto *menu = new QMenu(this);
-    QAction *pinAction = menu->addAction(QStringLiteral("Pin"));
+    m_pinAction = menu->addAction(QStringLiteral("Pin"));
     menu->addSeparator();
-    QAction *clearAction = menu->addAction(QStringLiteral("Clear History"));
+    m_clearAction = menu->addAction(QStringLiteral("Clear History"));
     m_menuButton->setMenu(menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
-    connect(menu, &QMenu::aboutToShow, this, [this, pinAction] {
-        pinAction->setText(m_pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+        m_pinAction->setText(m_pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
+        updateGlyphs();
     });
-    connect(pinAction, &QAction::triggered, this, [this] { Q_EMIT pinToggled(!m_pinned); });
-    connect(clearAction, &QAction::triggered, this, &SearchBar::clearHistoryRequested);
+    connect(m_pinAction, &QAction::triggered, this, [this] { Q_EMIT pinToggled(!m_pinned); });
+    connect(m_clearAction, &QAction::triggered, this, &SearchBar::clearHistoryRequested);
 
     connect(m_field, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_clearButton->setVisible(!text.isEmpty());
@@ -66,6 +71,53 @@ SearchBar::SearchBar(QWidget *parent)
     });
     connect(m_clearButton, &QToolButton::clicked, m_field, &QLineEdit::clear);
     connect(m_pinButton, &QToolButton::clicked, this, [this] { Q_EMIT pinToggled(false); });
+    updateGlyphs();
+}
+
+StripGlyph SearchBar::pinButtonGlyph() const
+{
+    return m_pinHovering ? StripGlyph::pinSlashFill : StripGlyph::pinFill;
+}
+
+StripGlyph SearchBar::pinMenuGlyph() const
+{
+    return m_pinned ? StripGlyph::pinSlash : StripGlyph::pin;
+}
+
+void SearchBar::updateGlyphs()
+{
+    const QColor secondary = palette().color(QPalette::PlaceholderText);
+    m_pinButton->setIcon(stripGlyphIcon(pinButtonGlyph(), secondary));
+    const QColor menuInk = m_menuButton->menu()->palette().color(QPalette::Text);
+    m_pinAction->setIcon(stripGlyphIcon(pinMenuGlyph(), menuInk));
+    m_clearAction->setIcon(stripGlyphIcon(StripGlyph::trash, menuInk));
+}
+
+void SearchBar::setPinHovering(bool hovering)
+{
+    if (m_pinHovering == hovering)
+        return;
+    m_pinHovering = hovering;
+    updateGlyphs();
+}
+
+bool SearchBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_pinButton) {
+        if (event->type() == QEvent::Enter)
+            setPinHovering(true);
+        else if (event->type() == QEvent::Leave || event->type() == QEvent::Hide)
+            setPinHovering(false);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SearchBar::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Light and dark: the drawn glyphs take the new ink.
+    if (event->type() == QEvent::PaletteChange)
+        updateGlyphs();
 }
 
 void SearchBar::setText(const QString &text)
@@ -79,6 +131,7 @@ void SearchBar::setPinned(bool pinned)
     m_pinned = pinned;
     m_pinButton->setVisible(pinned);
     m_overlay->setButtons(!m_field->text().isEmpty(), pinned);
+    updateGlyphs();
 }
 
 void SearchBar::setFadeOpacity(double opacity)

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "panel/SearchField.h"
+#include "panel/StripGlyph.h"
 
 #include <QWidget>
 
 class DraggableOverlay;
+class QAction;
 class QToolButton;
 
 // The strip at the top of the panel: magnifier, search field, clear button, the pin button (only
-// while the panel is pinned) and a menu with "Pin"/"Unpin" and "Clear History".
+// while the panel is pinned; it shows the unpin glyph while the pointer is over it) and a menu
+// with "Pin"/"Unpin" and "Clear History", each with its glyph.
 class SearchBar final : public QWidget
 {
     Q_OBJECT
@@ -21,6 +24,11 @@ public:
     void setFadeOpacity(double opacity);
     bool isClearButtonShown() const;
     bool isPinButtonShown() const;
+    bool isPinHovering() const { return m_pinHovering; }
+    // The glyph the pin button shows now, and those of the menu's entries as the menu shows them.
+    StripGlyph pinButtonGlyph() const;
+    StripGlyph pinMenuGlyph() const;
+    QToolButton *pinButton() const { return m_pinButton; }
     QToolButton *menuButton() const { return m_menuButton; }
     DraggableOverlay *dragOverlay() const { return m_overlay; }
 
@@ -31,13 +39,22 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void setPinHovering(bool hovering);
+    // The glyphs again, in the ink of the current palette.
+    void updateGlyphs();
+
     SearchField *m_field;
     QToolButton *m_clearButton;
     QToolButton *m_pinButton;
     QToolButton *m_menuButton;
     DraggableOverlay *m_overlay;
+    QAction *m_pinAction;
+    QAction *m_clearAction;
     bool m_pinned = false;
+    bool m_pinHovering = false;
     double m_fadeOpacity = 1.0;
 };

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <optional>
@@ -31,8 +32,8 @@ struct RunningApplication
     }
 };
 
-// The desktop around the app: which application is in front, and bringing a remembered
-// one back. The X11 implementation reads EWMH (_NET_ACTIVE_WINDOW, WM_CLASS,
+// The desktop around the app: which application is in front, bringing a remembered one
+// back, and opening web pages. The X11 implementation reads EWMH (_NET_ACTIVE_WINDOW, WM_CLASS,
 // _NET_WM_PID); tests use FakeWorkspace.
 class Workspace
 {
@@ -50,6 +51,9 @@ public:
     // Whether a compositing manager runs, so translucent windows show what lies below.
     virtual bool isCompositing() const { return false; }
 
+    // Opens a web address with the desktop's browser; false when the desktop could not.
+    virtual bool openUrl(const QUrl &url) = 0;
+
     // Called whenever another window becomes the active one (nothing: no window is active).
     using ActivationHandler = std::function<void(const std::optional<RunningApplication> &)>;
     virtual void setActivationHandler(ActivationHandler handler) { m_activationHandler = std::move(handler); }
@@ -65,6 +69,7 @@ public:
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> activations;
     std::optional<RunningApplication> underPointer;
+    QList<QUrl> openedUrls;
 
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     bool activate(const RunningApplication &application) override
@@ -74,6 +79,11 @@ public:
         return true;
     }
     std::optional<RunningApplication> applicationAt(const QPoint &) const override { return underPointer; }
+    bool openUrl(const QUrl &url) override
+    {
+        openedUrls.append(url);
+        return true;
+    }
 
     // Another application comes to the front, as when the user clicks its window.
     void simulateActivation(const std::optional<RunningApplication> &application)

@@ -2,6 +2,8 @@
 
 #include "platform/X11Connection.h"
 
+#include <QDesktopServices>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -219,4 +221,9 @@ void X11Workspace::handleEvent(const void *rawEvent)
         return;
     m_lastActiveWindow = window;
     m_activationHandler(applicationOfWindow(window));
+}
+
+bool X11Workspace::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
 }

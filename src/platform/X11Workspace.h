@@ -25,6 +25,8 @@ public:
     // The application that owns a client window; nothing when the window is gone.
     std::optional<RunningApplication> applicationOfWindow(quint32 window) const;
     bool isCompositing() const override;
+    // Through the desktop's handler of web addresses (xdg-open and its kin).
+    bool openUrl(const QUrl &url) override;
 
 private:
     quint32 activeWindow() const;

@@ -1,6 +1,7 @@
 #include "shell/ShellPanelEnvironment.h"
 
 #include "capture/ClipboardMonitor.h"
+#include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
@@ -13,6 +14,8 @@
 #include "shell/ClipboardPanel.h"
 #include "shell/PasteService.h"
 #include "shell/PreviewPanelManager.h"
+#include "shell/SettingsLinkHelper.h"
+#include "shell/SettingsOpener.h"
 
 #include <QGuiApplication>
 
@@ -61,6 +64,22 @@ void ShellPanelEnvironment::activatePreviousApplication()
 bool ShellPanelEnvironment::showCharacterPalette()
 {
     return EmojiPicker().open();
+}
+
+void ShellPanelEnvironment::openSettings(int tab)
+{
+    SettingsLinkHelper::shared().openSettings(tab);
+}
+
+QUrl ShellPanelEnvironment::productHomepage() const
+{
+    return QUrl(QStringLiteral(TINDLEWICK_HOMEPAGE_URL));
+}
+
+void ShellPanelEnvironment::openUrl(const QUrl &url)
+{
+    if (!m_workspace.openUrl(url))
+        printDiagnostic(QStringLiteral("[PanelBannerView] The desktop could not open ") + url.toString());
 }
 
 void ShellPanelEnvironment::showPreview(

@@ -34,6 +34,9 @@ public:
     void resignPanelKey() override;
     void activatePreviousApplication() override;
     bool showCharacterPalette() override;
+    void openSettings(int tab) override;
+    QUrl productHomepage() const override;
+    void openUrl(const QUrl &url) override;
     void showPreview(
         const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor) override;
     void schedulePreviewHide() override;

@@ -6,6 +6,7 @@
 
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
+#include "panel/FakePanelEnvironment.h"
 #include "platform/UserDefaults.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
@@ -15,6 +16,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMenu>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -79,16 +81,21 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     ClipboardItemPtr color
         = ClipboardItem::create(ClipboardItemType::color, { .colorHex = QStringLiteral("#FF0000") });
     entries = itemMenuEntries(*color, settings);
-    ASSERT_EQ(entries.size(), 13);
+    ASSERT_EQ(entries.size(), 14);
     EXPECT_TRUE(entries[2].separatorBefore);
     EXPECT_EQ(entries[2].action, ItemMenuEntry::Action::pasteText);
     EXPECT_EQ(entries[2].value, QStringLiteral("#FF0000"));
     EXPECT_EQ(entries[3].title, QStringLiteral("RGB  \u2014  rgb(255, 0, 0)"));
     EXPECT_EQ(entries[3].shortcut, QKeySequence(Qt::CTRL | Qt::Key_2));
 
+    // Last, apart: the settings of the notations.
+    EXPECT_EQ(entries.last().action, ItemMenuEntry::Action::customizeFormats);
+    EXPECT_EQ(entries.last().title, QStringLiteral("Customize Formats"));
+    EXPECT_TRUE(entries.last().separatorBefore);
+
     settings.toggleColorFormat(ColorFormatter::Format::rgb);
     entries = itemMenuEntries(*color, settings);
-    ASSERT_EQ(entries.size(), 12);
+    ASSERT_EQ(entries.size(), 13);
     EXPECT_EQ(entries[3].value, QStringLiteral("hsl(0, 100%, 50%)"));
     EXPECT_EQ(entries[3].shortcut, QKeySequence(Qt::CTRL | Qt::Key_2)) << "later formats move up";
 
@@ -96,9 +103,19 @@ TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
     std::unique_ptr<QMenu> menu(
         buildItemMenu(entries, nullptr, [&](const ItemMenuEntry &entry) { chosen = entry.value; }));
     const QList<QAction *> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 13); // one separator
+    ASSERT_EQ(actions.size(), 15); // two separators
     actions[4]->trigger();
     EXPECT_EQ(chosen, QStringLiteral("hsl(0, 100%, 50%)"));
+
+    // With every notation switched off the menu still leads to where they are switched on.
+    for (ColorFormatter::Format format : settings.orderedColorFormats()) {
+        if (!settings.disabledColorFormats().contains(ColorFormatter::rawValue(format)))
+            settings.toggleColorFormat(format);
+    }
+    entries = itemMenuEntries(*color, settings);
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[2].action, ItemMenuEntry::Action::customizeFormats);
+    EXPECT_EQ(itemMenuEntries(*text, settings).size(), 2) << "a text has no notations";
 }
 
 TEST(ItemContextMenuTest, APinOffersItsLabelButASingleCharacterPinDoesNot)
@@ -191,6 +208,78 @@ TEST(ItemRowPainterTest, FormattedTextShowsItsFormattingUntilShiftDropsIt)
         const ItemRowPainter::Glyph glyph = ItemRowPainter::rowGlyph(*item, c.shift);
         EXPECT_EQ(glyph.text, c.glyph) << c.name;
         EXPECT_EQ(glyph.rich, c.rich) << c.name;
+    }
+}
+
+// The shared tints are the appearance's text colour at their opacities, light and dark, and the
+// rows draw with them: over the window's colour a row's picture ground and a single-character
+// button show the tint blended in, not an opacity of their own.
+TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
+{
+    QPalette light;
+    light.setColor(QPalette::Window, Qt::white);
+    light.setColor(QPalette::Text, QColor(20, 20, 30));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(240, 240, 235));
+    const struct
+    {
+        const char *name;
+        QColor (*tint)(const QPalette &);
+        double opacity;
+    } tints[] = {
+        { "primaryTint04", primaryTint04, 0.04 },
+        { "primaryTint05", primaryTint05, 0.05 },
+        { "primaryTint075", primaryTint075, 0.075 },
+        { "primaryTint65", primaryTint65, 0.65 },
+    };
+    for (const QPalette &palette : { light, dark }) {
+        for (const auto &t : tints) {
+            SCOPED_TRACE(t.name);
+            const QColor tint = t.tint(palette);
+            EXPECT_EQ(tint.rgb(), palette.color(QPalette::Text).rgb());
+            EXPECT_NEAR(tint.alphaF(), t.opacity, 0.5 / 255);
+        }
+    }
+
+    FakePanelEnvironment environment;
+    ThumbnailCache thumbnails(1024 * 1024);
+    ItemRowPainter painter(environment, thumbnails);
+    ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
+    text->setIsPinned(true);
+    const QRectF row(0, 0, 200, 44);
+    const QRectF button(0, 0, 24, 24);
+    const struct
+    {
+        const char *name;
+        std::function<void(QPainter &, const ItemRowPainter::Style &)> paint;
+        QPoint inside; // a point of the tinted ground, away from any text
+    } cells[] = {
+        { "a row's picture", [&](QPainter &p, const auto &style) { painter.paintRow(p, row, *text, style); },
+            QPoint(8, 22) },
+        { "a single-character button",
+            [&](QPainter &p, const auto &style) { painter.paintSingleCharacter(p, button, *text, style); },
+            QPoint(3, 12) },
+    };
+    for (const QPalette &palette : { light, dark }) {
+        const QColor ground = palette.color(QPalette::Window);
+        const QColor tint = primaryTint05(palette);
+        const auto blend
+            = [&](int over, int under) { return over * tint.alphaF() + under * (1 - tint.alphaF()); };
+        for (const auto &cell : cells) {
+            SCOPED_TRACE(cell.name);
+            QImage image(200, 44, QImage::Format_ARGB32);
+            image.fill(ground);
+            ItemRowPainter::Style style;
+            style.palette = palette;
+            QPainter p(&image);
+            cell.paint(p, style);
+            p.end();
+            const QColor drawn = image.pixelColor(cell.inside);
+            EXPECT_NEAR(drawn.red(), blend(tint.red(), ground.red()), 1.5);
+            EXPECT_NEAR(drawn.green(), blend(tint.green(), ground.green()), 1.5);
+            EXPECT_NEAR(drawn.blue(), blend(tint.blue(), ground.blue()), 1.5);
+        }
     }
 }
 

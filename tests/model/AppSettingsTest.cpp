@@ -64,6 +64,7 @@ TEST_F(AppSettingsTest, FirstStartGivesTheDefaultsAndWritesNothing)
     EXPECT_FALSE(settings->removeTrackingParameters());
     EXPECT_FALSE(settings->debugShowCodeConfidenceLabels());
     EXPECT_FALSE(settings->showUpdateSuccessBanner());
+    EXPECT_FALSE(settings->shareBannerDismissed());
     EXPECT_EQ(settings->excludedURLPatterns(), QString());
     EXPECT_EQ(settings->activationMode(), AppSettings::ActivationMode::shortcut);
     EXPECT_EQ(settings->doubleTapModifier(), AppSettings::DoubleTapModifier::option);
@@ -212,6 +213,7 @@ TEST_F(AppSettingsTest, ValuesSurviveARestart)
         settings->setColorsViewMode(AppSettings::ColumnViewMode::grid);
         settings->setExcludedURLPatterns(QStringLiteral("bank\nmail"));
         settings->toggleColorFormat(Format::lab);
+        settings->setShareBannerDismissed(true);
     }
     m_stores.clear();
     UserDefaults reopened(path());
@@ -223,6 +225,7 @@ TEST_F(AppSettingsTest, ValuesSurviveARestart)
     EXPECT_EQ(settings.colorsViewMode(), AppSettings::ColumnViewMode::grid);
     EXPECT_EQ(settings.excludedPatternList(), (QStringList { "bank", "mail" }));
     EXPECT_EQ(settings.disabledColorFormats(), QSet<QString> { QStringLiteral("lab") });
+    EXPECT_TRUE(settings.shareBannerDismissed());
 }
 
 TEST_F(AppSettingsTest, UrlBlacklistTrimsEntriesAndMatchesSubstringsInAnyCase)

@@ -5,11 +5,14 @@
 #include "columns/ColumnItemsView.h"
 #include "common/NotificationCenter.h"
 #include "model/AppSettings.h"
+#include "panel/CategoryTitles.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelBannerView.h"
+#include "panel/PanelCategories.h"
 #include "panel/PanelTestSupport.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
+#include "panel/ShareBanner.h"
 #include "panel/TabHeader.h"
 #include "panel/WidgetOpacity.h"
 #include "support/TestSupport.h"
@@ -230,6 +233,72 @@ TEST_F(ClipboardPanelViewTest, UpdateBannerReplacesTheDividerUntilDismissed)
     EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr);
 }
 
+TEST(ShareBannerTest, AskedOnlyWithAWebPageOnceTheHistoryHasGrownAndNeverBesideTheUpdateNotice)
+{
+    const QUrl page(QStringLiteral("https://tindlewick.example/"));
+    const qsizetype enough = ShareBanner::historyCountToAsk;
+    const struct
+    {
+        const char *what;
+        QUrl homepage;
+        bool updateShown;
+        bool dismissed;
+        qsizetype historyCount;
+        bool due;
+    } cases[] = {
+        { "a web page and a grown history", page, false, false, enough, true },
+        { "a history still short", page, false, false, enough - 1, false },
+        { "no web page named by the build", QUrl(), false, false, enough * 4, false },
+        { "the update notice shows", page, true, false, enough, false },
+        { "shared or closed before", page, false, true, enough, false },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ShareBanner::isDue(c.homepage, c.updateShown, c.dismissed, c.historyCount), c.due)
+            << c.what;
+}
+
+// "Share" opens the product's page through the desktop and closes the banner for good; without
+// a page named by the build the banner never comes.
+TEST_F(ClipboardPanelViewTest, TheShareBannersShareOpensTheWebPageAndClosesItForGood)
+{
+    const QUrl page(QStringLiteral("https://tindlewick.example/"));
+    for (int i = 0; i < ShareBanner::historyCountToAsk; ++i)
+        insertText(QStringLiteral("note %1").arg(i), QDateTime::currentDateTimeUtc().addSecs(-i));
+    {
+        ClipboardPanelView &panel = show(800);
+        EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr) << "asked without a web page";
+        m_view.reset();
+    }
+    m_env.homepage = page;
+    ManualClock time;
+    ClipboardPanelView &panel = show(800, 600, time);
+    time.advance(250ms);
+    settle();
+    PanelBannerView *banner = panel.findChild<PanelBannerView *>();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(banner->message(), QStringLiteral("Enjoying Tindlewick? A quick share helps a lot."));
+    EXPECT_EQ(banner->actionTitle(), QStringLiteral("Share"));
+
+    // A tap on its body does nothing.
+    QTest::mouseClick(banner, Qt::LeftButton, {}, QPoint(40, banner->height() / 2));
+    settle();
+    EXPECT_TRUE(m_env.openedUrls.isEmpty());
+    EXPECT_FALSE(m_settings->shareBannerDismissed());
+
+    const QRect action = banner->actionRect().toAlignedRect();
+    QTest::mouseClick(banner, Qt::LeftButton, {}, action.center());
+    settle();
+    EXPECT_EQ(m_env.openedUrls, QList<QUrl>({ page }));
+    EXPECT_TRUE(m_settings->shareBannerDismissed());
+    time.advance(250ms);
+    settle();
+    EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr) << "the banner stayed after Share";
+    panel.state().panelWillShow();
+    time.advance(250ms);
+    settle();
+    EXPECT_EQ(panel.findChild<PanelBannerView *>(), nullptr) << "asked again";
+}
+
 TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
 {
     const struct
@@ -257,6 +326,40 @@ TEST(ClearHistoryConfirmationTest, TitlesAndWithdrawal)
     NotificationCenter::defaultCenter().post(Notifications::panelDidHide);
     ASSERT_TRUE(waitUntil([&] { return finished; }));
     EXPECT_FALSE(cleared) << "hiding the panel withdraws the question";
+}
+
+// While the question is open no window of the app takes input: neither the window it was asked
+// over nor any other (the settings window while the panel asks, and the other way round).
+TEST(ClearHistoryConfirmationTest, TheQuestionBlocksEveryWindowOfTheApp)
+{
+    QWidget askedOver;
+    askedOver.setGeometry(0, 0, 300, 200);
+    QPushButton other(QStringLiteral("elsewhere"));
+    other.setGeometry(400, 0, 120, 40);
+    other.show();
+    askedOver.show();
+    askedOver.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&askedOver)) << "the question goes over the active window";
+    bool finished = false;
+    QPointer<ClearHistoryConfirmation> confirmation = ClearHistoryConfirmation::ask(
+        &askedOver, true, std::nullopt, [] {}, [&] { finished = true; });
+    ASSERT_TRUE(confirmation);
+    QMessageBox *box = confirmation->messageBox();
+    ASSERT_TRUE(waitUntil([&] { return box->isVisible(); }));
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), box);
+
+    int clicks = 0;
+    QObject::connect(&other, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(60, 20));
+    QApplication::processEvents();
+    EXPECT_EQ(clicks, 0) << "another window took a click under the question";
+
+    confirmation->withdraw();
+    ASSERT_TRUE(waitUntil([&] { return finished; }));
+    QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(60, 20));
+    QApplication::processEvents();
+    EXPECT_EQ(clicks, 1) << "the question gone, the window takes clicks again";
 }
 
 // A row's menu is the shell's to close when the panel hides, and a picture whose file turns out
@@ -332,4 +435,100 @@ TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeen
     settle();
     EXPECT_EQ(m_env.copiedStrings.size(), 1);
     (void)panel;
+}
+
+// "Customize Formats" in a colour row's menu asks the shell for the settings on their tab.
+TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
+{
+    context().insert(ClipboardItem::create(ClipboardItemType::color,
+        { .text = QStringLiteral("#3366FF"), .colorHex = QStringLiteral("#3366FF") }));
+    show(800);
+    ColumnItemsView *colours = columnTitled(CategoryTitle::colors)->itemsView();
+    ASSERT_NE(colours, nullptr);
+    const QPoint at = colours->visualRect(0).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, colours->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(colours->viewport(), &event);
+    settle();
+    ASSERT_FALSE(m_env.openedMenus.isEmpty());
+    QAction *customize = m_env.openedMenus.last()->actions().last();
+    ASSERT_EQ(customize->text(), QStringLiteral("Customize Formats"));
+    customize->trigger();
+    settle();
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("openSettings(2)")))
+        << m_env.calls.join(u' ').toStdString();
+    EXPECT_TRUE(m_env.copiedStrings.isEmpty()) << "nothing is pasted";
+}
+
+// Pins are reordered by dragging one among them: the order dropped is stored (a fresh read of
+// the store sorts them so), while a drop outside the pins, or Escape during the drag, changes
+// nothing; no drag pastes, and Escape does not also close the panel.
+TEST_F(ClipboardPanelViewTest, APinDraggedAmongThePinsStoresTheNewOrderAndPastesNothing)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QStringList pinTexts { "alpha", "beta", "gamma" };
+    for (qsizetype i = 0; i < pinTexts.size(); ++i)
+        insertText(pinTexts[i], start, true)->setPinnedTimestamp(start.addSecs(i));
+    insertText(QStringLiteral("note"));
+    ClipboardPanelView &panel = show(800);
+    panel.state().setPinnedGroupExpanded(CategoryTitle::text, true);
+    settle();
+    ColumnItemsView *text = columnTitled(CategoryTitle::text)->itemsView();
+    ASSERT_EQ(text->model()->rowCount(), 4);
+    const auto shown = [&] {
+        QStringList texts;
+        for (const ClipboardItemPtr &item : text->model()->items())
+            texts.append(item->textContent().value_or(QString()));
+        return texts;
+    };
+    const auto storedPinOrder = [&] {
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        QList<ClipboardItemPtr> pins;
+        for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items) {
+            if (item->isPinned())
+                pins.append(item);
+        }
+        std::stable_sort(pins.begin(), pins.end(),
+            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        QStringList texts;
+        for (const ClipboardItemPtr &pin : pins)
+            texts.append(pin->textContent().value_or(QString()));
+        return texts;
+    };
+    ASSERT_EQ(shown(), QStringList({ "alpha", "beta", "gamma", "note" }));
+    const auto mouse = [&](QEvent::Type type, int row, Qt::MouseButtons held) {
+        const QPoint at = text->visualRect(row).center();
+        QMouseEvent event(type, at, text->viewport()->mapToGlobal(at),
+            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(text->viewport(), &event);
+    };
+    const auto dragFromTo = [&](int from, int to, const std::function<void()> &midway = {}) {
+        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        mouse(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        mouse(QEvent::MouseMove, to, Qt::LeftButton);
+        if (midway)
+            midway();
+        mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        settle();
+    };
+
+    dragFromTo(0, 2, [&] { EXPECT_FALSE(panel.grab().isNull()); });
+    EXPECT_EQ(shown(), QStringList({ "beta", "gamma", "alpha", "note" }));
+    EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" }));
+    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("checkpointStore")));
+
+    dragFromTo(0, 3);
+    EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" })) << "dropped on an unpinned item";
+    dragFromTo(2, 0, [&] { QTest::keyClick(panel.searchField(), Qt::Key_Escape); });
+    EXPECT_EQ(shown(), QStringList({ "beta", "gamma", "alpha", "note" })) << "Escape abandons the drag";
+    EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" }));
+    EXPECT_FALSE(m_env.calls.contains(QStringLiteral("hidePanel(1)"))) << "Escape went to the drag alone";
+    EXPECT_TRUE(m_env.copiedItems.isEmpty()) << "a drag pasted";
+    EXPECT_EQ(m_env.pasteCount, 0);
+
+    // A press and release in place is still a click, which chooses the pin.
+    mouse(QEvent::MouseButtonPress, 1, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 1, Qt::NoButton);
+    settle();
+    ASSERT_EQ(m_env.copiedItems.size(), 1);
+    EXPECT_EQ(m_env.copiedItems.first().first->textContent(), QStringLiteral("gamma"));
 }

@@ -37,6 +37,11 @@ public:
         calls << QStringLiteral("showCharacterPalette");
         return hasCharacterPalette;
     }
+    void openSettings(int tab) override { calls << QStringLiteral("openSettings(%1)").arg(tab); }
+    QUrl homepage;
+    QUrl productHomepage() const override { return homepage; }
+    QList<QUrl> openedUrls;
+    void openUrl(const QUrl &url) override { openedUrls.append(url); }
     // The previews asked for, by item, with the anchor of each.
     QList<std::pair<QUuid, QRectF>> shownPreviews;
     void showPreview(const std::function<QWidget *()> &, const QUuid &itemId, const QRectF &anchor) override

@@ -196,6 +196,49 @@ TEST(PanelCategoriesTest, PinOrderPutsUnstampedPinsFirst)
     EXPECT_FALSE(isEarlierPinned(*unstamped, *unstamped));
 }
 
+// The times a reorder writes make the new order the stored one: sorting the pins by them gives
+// the order dropped, whatever times they held (missing, equal, out of order).
+TEST(PanelCategoriesTest, ReorderedPinTimesStoreTheNewOrder)
+{
+    const QDateTime base(QDate(2024, 5, 1), QTime(12, 0), QTimeZone::utc());
+    const QDateTime now = base.addDays(1);
+    const auto ms = [&](qint64 offset) { return std::optional(base.addMSecs(offset)); };
+    const struct
+    {
+        const char *what;
+        // The pins' times, in the new order.
+        QList<std::optional<QDateTime>> held;
+        QList<QDateTime> written;
+    } cases[] = {
+        { "the last moved first takes the earliest time", { ms(300), ms(100), ms(200) },
+            { base.addMSecs(100), base.addMSecs(200), base.addMSecs(300) } },
+        { "equal times are spread a millisecond apart", { ms(0), ms(0), ms(0) },
+            { base, base.addMSecs(1), base.addMSecs(2) } },
+        { "missing times go before the earliest present one", { ms(50), std::nullopt, ms(10) },
+            { base.addMSecs(9), base.addMSecs(10), base.addMSecs(50) } },
+        { "no times at all end just before now", { std::nullopt, std::nullopt },
+            { now.addMSecs(-2), now.addMSecs(-1) } },
+        { "a spread that collides with the next is pushed on", { ms(5), ms(5), ms(6) },
+            { base.addMSecs(5), base.addMSecs(6), base.addMSecs(7) } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<ClipboardItemPtr> pins;
+        for (const std::optional<QDateTime> &time : c.held) {
+            pins.append(item(ClipboardItemType::text, QStringLiteral("pin"), true));
+            pins.last()->setPinnedTimestamp(time);
+        }
+        const QList<QDateTime> written = reorderedPinTimestamps(pins, now);
+        EXPECT_EQ(written, c.written);
+        for (qsizetype i = 0; i < pins.size(); ++i)
+            pins[i]->setPinnedTimestamp(written[i]);
+        QList<ClipboardItemPtr> sorted = pins;
+        std::stable_sort(sorted.begin(), sorted.end(),
+            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        EXPECT_EQ(sorted, pins);
+    }
+}
+
 TEST(PanelCategoriesTest, ColumnTitlesOfKinds)
 {
     EXPECT_EQ(categoryTitle(ClipboardItemType::link), CategoryTitle::links);

@@ -3,10 +3,15 @@
 #include "panel/DraggableOverlay.h"
 #include "panel/SearchBar.h"
 #include "panel/SearchField.h"
+#include "panel/StripGlyph.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEnterEvent>
+#include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -167,4 +172,98 @@ TEST(SearchStripTest, AClickPutsTheCaretAtTheEndAndADragFocusesNothing)
     QTest::mouseClick(overlay, Qt::LeftButton, {}, QPoint(20, overlay->height() / 2));
     QApplication::processEvents();
     EXPECT_FALSE(field->hasFocus());
+}
+
+// The pin button shows "pin.fill", and "pin.slash.fill" while the pointer is over it; the menu's
+// pin entry carries "pin" while the panel is free and "pin.slash" while it is pinned, and "Clear
+// History" its trash can.
+TEST(SearchStripTest, ThePinButtonShowsTheUnpinGlyphUnderThePointerAndTheMenuItsGlyphs)
+{
+    SearchBar bar;
+    bar.resize(600, 60);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    QToolButton *pin = bar.pinButton();
+    QMenu *menu = bar.menuButton()->menu();
+    const auto iconName = [](StripGlyph glyph) { return stripGlyphIcon(glyph, Qt::black).name(); };
+    const auto openMenu = [&] {
+        menu->popup(bar.mapToGlobal(QPoint(500, 50)));
+        EXPECT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+        const QList<QAction *> entries = menu->actions();
+        menu->hide();
+        return entries;
+    };
+    enum class Pointer { away, over, left };
+    const struct
+    {
+        const char *what;
+        bool pinned;
+        Pointer pointer;
+        StripGlyph button;
+        QString menuTitle;
+        StripGlyph menuGlyph;
+    } cases[] = {
+        { "free", false, Pointer::away, StripGlyph::pinFill, "Pin", StripGlyph::pin },
+        { "pinned", true, Pointer::away, StripGlyph::pinFill, "Unpin", StripGlyph::pinSlash },
+        { "pinned, the pointer over the button", true, Pointer::over, StripGlyph::pinSlashFill, "Unpin",
+            StripGlyph::pinSlash },
+        { "pinned, the pointer gone again", true, Pointer::left, StripGlyph::pinFill, "Unpin",
+            StripGlyph::pinSlash },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        bar.setPinned(c.pinned);
+        EXPECT_EQ(bar.isPinButtonShown(), c.pinned);
+        if (c.pointer == Pointer::over) {
+            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), pin->mapToGlobal(QPointF(5, 5)));
+            QApplication::sendEvent(pin, &enter);
+        } else if (c.pointer == Pointer::left) {
+            QEvent leave(QEvent::Leave);
+            QApplication::sendEvent(pin, &leave);
+        }
+        EXPECT_EQ(bar.pinButtonGlyph(), c.button);
+        EXPECT_EQ(pin->icon().name(), iconName(c.button));
+        const QList<QAction *> entries = openMenu();
+        ASSERT_EQ(entries.size(), 3);
+        EXPECT_EQ(entries[0]->text(), c.menuTitle);
+        EXPECT_EQ(entries[0]->icon().name(), iconName(c.menuGlyph));
+        EXPECT_EQ(entries[2]->text(), QStringLiteral("Clear History"));
+        EXPECT_EQ(entries[2]->icon().name(), iconName(StripGlyph::trash));
+    }
+    // A pinned panel freed while the pointer rests on the button shows the plain glyph next time.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), pin->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(pin, &enter);
+    bar.setPinned(false);
+    bar.setPinned(true);
+    EXPECT_EQ(bar.pinButtonGlyph(), StripGlyph::pinFill);
+}
+
+// Drawn, each glyph is its own picture, in the ink given.
+TEST(SearchStripTest, EveryDrawnGlyphIsItsOwnPicture)
+{
+    const StripGlyph glyphs[] = { StripGlyph::pin, StripGlyph::pinFill, StripGlyph::pinSlash,
+        StripGlyph::pinSlashFill, StripGlyph::trash };
+    QList<QImage> pictures;
+    for (StripGlyph glyph : glyphs) {
+        SCOPED_TRACE(stripGlyphName(glyph).toStdString());
+        // As buttons and menus take it.
+        const QImage picture = stripGlyphIcon(glyph, QColor(200, 40, 40)).pixmap(48, 48).toImage();
+        ASSERT_EQ(picture.size(), QSize(48, 48));
+        for (const QPoint corner : { QPoint(0, 0), QPoint(47, 0), QPoint(0, 47), QPoint(47, 47) })
+            EXPECT_EQ(picture.pixelColor(corner).alpha(), 0) << "the ground is not clear";
+        int inked = 0;
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 48; ++x) {
+                const QColor pixel = picture.pixelColor(x, y);
+                if (pixel.alpha() > 200) {
+                    ++inked;
+                    EXPECT_GT(pixel.red(), pixel.green()) << "not in the ink given";
+                }
+            }
+        }
+        EXPECT_GT(inked, 40);
+        for (const QImage &other : pictures)
+            EXPECT_NE(picture, other) << "the same picture as another glyph";
+        pictures.append(picture);
+    }
 }

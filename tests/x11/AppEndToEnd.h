@@ -14,15 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QHash>
-#include <QRect>
 #include <QTemporaryDir>
-
-struct Geometry
-{
-    QRect rect;
-    bool valid = false;
-};
 
 class AppEndToEndTest : public X11Test
 {
@@ -86,23 +78,6 @@ protected:
     {
         return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })
             .contains(QLatin1String("IsViewable"));
-    }
-
-    Geometry windowGeometry(quint64 window)
-    {
-        const QString shell = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
-        QHash<QString, int> values;
-        for (const QString &line : shell.split(QLatin1Char('\n'))) {
-            const QStringList parts = line.split(QLatin1Char('='));
-            if (parts.size() == 2)
-                values.insert(parts[0], parts[1].toInt());
-        }
-        if (!values.contains(QStringLiteral("WIDTH")))
-            return {};
-        return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")],
-                     values[QStringLiteral("WIDTH")], values[QStringLiteral("HEIGHT")]),
-            true };
     }
 
     bool pressKey(const QString &key) { return xdotool({ QStringLiteral("key"), key }); }

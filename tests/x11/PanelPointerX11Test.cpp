@@ -5,6 +5,8 @@
 
 #include "PanelPointerFixture.h"
 
+#include "panel/PanelCategories.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -357,4 +359,210 @@ TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == command; }))
         << "pasted: " << window->plainText().toStdString();
+}
+
+// Three pins of the Text column dragged into a new order by the pointer keep that order: in the
+// store at once, and in the panel after the app has been started again. A drag pastes nothing,
+// and Escape during a drag changes nothing and leaves the panel open.
+TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
+{
+    const QStringList pins { QStringLiteral("first pin"), QStringLiteral("second pin"),
+        QStringLiteral("third pin") };
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-600);
+    QList<ClipboardItemPtr> items;
+    for (qsizetype i = 0; i < pins.size(); ++i) {
+        ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = pins[i] });
+        pin->setTimestamp(start.addSecs(i));
+        pin->setIsPinned(true);
+        pin->setPinnedTimestamp(start.addSecs(i));
+        items.append(pin);
+    }
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
+    seedStore(items);
+    const auto storedPinOrder = [&] {
+        QList<ClipboardItemPtr> stored;
+        for (const ClipboardItemPtr &item : storedItems()) {
+            if (item->isPinned())
+                stored.append(item);
+        }
+        std::stable_sort(stored.begin(), stored.end(),
+            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        QStringList texts;
+        for (const ClipboardItemPtr &item : stored)
+            texts.append(item->textContent().value_or(QString()));
+        return texts;
+    };
+    // The Text column (the second) keeps its pins in a group that its header opens.
+    const auto openPins = [&] {
+        ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
+        QTest::qWait(300);
+    };
+    const auto pinPoint
+        = [&](int row) { return rowPoint(panel.rect, 1, row) + QPoint(0, pinnedHeaderHeight); };
+    // A hand's drag from one pin onto another; what happens before the release is up to the caller.
+    const auto dragPin = [&](int from, int to, const std::function<void()> &beforeRelease) {
+        ASSERT_TRUE(moveTo(pinPoint(from)));
+        ASSERT_TRUE(xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") }));
+        QTest::qWait(100);
+        for (int step = 1; step <= 10; ++step) {
+            ASSERT_TRUE(moveTo(pinPoint(from) + (pinPoint(to) - pinPoint(from)) * step / 10));
+            QTest::qWait(30);
+        }
+        QTest::qWait(200);
+        beforeRelease();
+        ASSERT_TRUE(xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") }));
+    };
+
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(openPins());
+    saveScreenshot(QStringLiteral("pin-drag-0-pins.png"));
+    ASSERT_EQ(storedPinOrder(), pins);
+
+    // The first pin dragged onto the third: the column shows the order while the drag lasts.
+    ASSERT_NO_FATAL_FAILURE(
+        dragPin(0, 2, [&] { saveScreenshot(QStringLiteral("pin-drag-1-dragging.png")); }));
+    const QStringList reordered { QStringLiteral("second pin"), QStringLiteral("third pin"),
+        QStringLiteral("first pin") };
+    EXPECT_TRUE(waitUntil([&] { return storedPinOrder() == reordered; }))
+        << "stored: " << storedPinOrder().join(QStringLiteral(", ")).toStdString();
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("pin-drag-2-dropped.png"));
+    EXPECT_TRUE(isViewable(panelWindow));
+    EXPECT_EQ(window->plainText(), QString()) << "the drag pasted";
+
+    // Escape during a drag: the pins stay as they are, and the panel stays open.
+    ASSERT_NO_FATAL_FAILURE(dragPin(0, 2, [&] {
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        QTest::qWait(200);
+        saveScreenshot(QStringLiteral("pin-drag-3-escaped.png"));
+    }));
+    QTest::qWait(400);
+    EXPECT_EQ(storedPinOrder(), reordered);
+    EXPECT_TRUE(isViewable(panelWindow)) << "Escape closed the panel during a drag";
+    EXPECT_EQ(window->plainText(), QString()) << "the abandoned drag pasted";
+
+    // Started again, the app shows the pins in the order dropped: the first row pastes the pin
+    // that was second.
+    app->stop();
+    ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QString::number(window->windowId()) }));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+    app = std::make_unique<AppProcess>(home.path());
+    ASSERT_TRUE(app->start());
+    ASSERT_TRUE(openPanel(*app));
+    panelWindow = frontWindow();
+    panel = windowGeometry(panelWindow);
+    ASSERT_NO_FATAL_FAILURE(openPins());
+    saveScreenshot(QStringLiteral("pin-drag-4-after-restart.png"));
+    EXPECT_EQ(storedPinOrder(), reordered);
+    ASSERT_TRUE(clickAt(pinPoint(0)));
+    EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
+        << "pasted: " << window->plainText().toStdString();
+}
+
+// The pinned panel's pin button shows the unpin glyph, slashed, while the pointer rests on it,
+// and the strip's menu shows its entries with their glyphs.
+TEST_F(PanelPointerX11Test, ThePinButtonShowsTheUnpinGlyphUnderThePointer)
+{
+    seedStore({ QStringLiteral("kept") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_TRUE(pressKey(QStringLiteral("ctrl+p")));
+    QTest::qWait(300);
+    // The buttons at the strip's right end, as runs of ink (columns with dark pixels): the pin
+    // button's glyph first, then the menu's.
+    const QRect buttons(panel.rect.right() - 110, panel.rect.top() + 14, 100, 32);
+    const auto inkRuns = [&](const QImage &image) {
+        QList<std::pair<int, int>> runs;
+        for (int x = buttons.left(); x <= buttons.right(); ++x) {
+            bool inked = false;
+            for (int y = buttons.top(); y <= buttons.bottom() && !inked; ++y)
+                inked = image.pixelColor(x, y).lightness() < 170;
+            if (!inked)
+                continue;
+            if (!runs.isEmpty() && x - runs.last().second <= 3)
+                runs.last().second = x;
+            else
+                runs.append({ x, x });
+        }
+        return runs;
+    };
+    const QImage away = screen();
+    away.copy(buttons).save(artefactPath(QStringLiteral("pin-button-0-away.png")));
+    const QList<std::pair<int, int>> before = inkRuns(away);
+    ASSERT_GE(before.size(), 2) << "no pin button and menu at the strip's end";
+    const int pinMiddle = (before[0].first + before[0].second) / 2;
+
+    // The pin's dark pixels: the slash cuts its way through the filled pin.
+    const QRect pinGlyph(
+        before[0].first - 4, buttons.top(), before[0].second - before[0].first + 9, buttons.height());
+    const auto darkPixels = [&](const QImage &image) {
+        int dark = 0;
+        for (int y = pinGlyph.top(); y <= pinGlyph.bottom(); ++y) {
+            for (int x = pinGlyph.left(); x <= pinGlyph.right(); ++x)
+                dark += image.pixelColor(x, y).lightness() < 170 ? 1 : 0;
+        }
+        return dark;
+    };
+    const int pinInk = darkPixels(away);
+
+    ASSERT_TRUE(moveTo(QPoint(pinMiddle, buttons.center().y())));
+    QTest::qWait(300);
+    const QImage over = screen();
+    over.copy(buttons).save(artefactPath(QStringLiteral("pin-button-1-pointer-over.png")));
+    EXPECT_LT(darkPixels(over), pinInk * 9 / 10) << "the pin button shows no slash under the pointer";
+
+    ASSERT_TRUE(moveTo(QPoint(200, 200)));
+    QTest::qWait(300);
+    EXPECT_EQ(darkPixels(screen()), pinInk) << "the slash stayed after the pointer left";
+
+    // The menu: "Unpin" and "Clear History", each with its glyph.
+    ASSERT_TRUE(clickAt(QPoint((before[1].first + before[1].second) / 2, buttons.center().y())));
+    QTest::qWait(400);
+    saveScreenshot(QStringLiteral("pin-button-2-menu.png"));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+// A history grown to some size gets the request to share the app when the build names its web
+// page: "Share" hands the page to the desktop's handler of addresses (here one that writes it
+// down) and the banner goes. A build that names no page never asks.
+TEST_F(PanelPointerX11Test, TheShareBannerOpensTheWebPageOnlyInABuildThatNamesOne)
+{
+    const QString homepage = QStringLiteral(TINDLEWICK_HOMEPAGE_URL);
+    QStringList notes;
+    for (int i = 0; i < 30; ++i)
+        notes.append(QStringLiteral("note %1").arg(i));
+    seedStore(notes);
+    RecordingUrlHandler handler;
+    ASSERT_TRUE(handler.isReady());
+    appEnvironment.insert(QStringLiteral("PATH"), handler.searchPath());
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_TRUE(moveTo(QPoint(200, 200)));
+    QTest::qWait(500);
+
+    // The banner's tint (the accent, faint) in the band under the search strip.
+    const QRect band(panel.rect.left() + 20, panel.rect.top() + 64, panel.rect.width() - 40, 24);
+    const auto tinted = [&](const QImage &image) {
+        int count = 0;
+        for (int y = band.top(); y <= band.bottom(); ++y) {
+            for (int x = band.left(); x <= band.right(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                count += pixel.red() - pixel.blue() > 20 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    const QImage shown = screen();
+    shown.copy(panel.rect).save(artefactPath(QStringLiteral("share-banner-0-panel.png")));
+    if (homepage.isEmpty()) {
+        EXPECT_EQ(tinted(shown), 0) << "a build without a web page asked to share the app";
+        return;
+    }
+    ASSERT_GT(tinted(shown), band.width() * 4) << "no request to share the app";
+    // "Share", left of the banner's close button at its right end.
+    ASSERT_TRUE(clickAt(QPoint(panel.rect.right() - 72, band.center().y())));
+    EXPECT_TRUE(waitUntil([&] { return !handler.openedAddress().isEmpty(); }))
+        << "the desktop's handler was not run";
+    EXPECT_EQ(handler.openedAddress(), QUrl(homepage).toString());
+    EXPECT_TRUE(waitUntil([&] { return tinted(screen()) == 0; })) << "the banner stayed after Share";
+    QTest::qWait(300); // the rest of its fade
+    saveScreenshot(QStringLiteral("share-banner-1-shared.png"));
 }

@@ -153,6 +153,15 @@ protected:
                 QStringLiteral("^Tindlewick$") })
                     .isEmpty();
     }
+    // Where the panel is on the screen; empty when it is not shown.
+    static QRect panelRect()
+    {
+        const QString found = toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Tindlewick$") });
+        return found.isEmpty() ? QRect()
+                               : windowGeometry(found.split(QLatin1Char('\n')).first().toULongLong()).rect;
+    }
     // Waits a while and answers whether the panel stayed hidden all along.
     static bool panelStaysHidden()
     {

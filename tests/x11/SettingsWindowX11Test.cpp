@@ -274,6 +274,75 @@ TEST_F(SettingsWindowX11Test, DraggingAFormatRowOntoAnotherReordersThePasteForma
     EXPECT_LT(darkestLightness(afterwards.copy(topRow)), 60) << "the row still looks dragged";
 }
 
+// "Customize Formats" in a colour row's menu brings the settings window, open on General, to
+// the front on its Colors tab.
+TEST_F(SettingsWindowX11Test, CustomizeFormatsInAColourRowsMenuShowsTheOpenSettingsOnColors)
+{
+    {
+        QString error;
+        std::unique_ptr<ModelContainer> container = ModelContainer::open(storePath(), &error);
+        ASSERT_TRUE(container) << error.toStdString();
+        std::unique_ptr<ModelContext> context = container->makeContext();
+        context->insert(ClipboardItem::create(ClipboardItemType::color,
+            { .text = QStringLiteral("#3366FF"), .colorHex = QStringLiteral("#3366FF") }));
+        ASSERT_TRUE(context->save().ok);
+    }
+    ASSERT_TRUE(tray.isRunning());
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not open";
+    ASSERT_EQ(activeWindowName(), SettingsView::windowTitleFor(SettingsView::general));
+
+    ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
+    const QRect panel = panelRect();
+    ASSERT_FALSE(panel.isEmpty());
+    // History, then Colors: the middle of the colour's row in the second 200-wide column, under
+    // the search strip (119 points) and the column's header.
+    const QPoint colourRow = panel.topLeft() + QPoint(200 + 120, 119 + 22);
+    ASSERT_TRUE(clickAt(colourRow, 3));
+    QTest::qWait(400);
+    saveScreenshot(QStringLiteral("customize-formats-menu.png"));
+    // The menu's last entry.
+    ASSERT_TRUE(press(QStringLiteral("Up Return")));
+    EXPECT_TRUE(waitUntil([] {
+        return activeWindowName() == SettingsView::windowTitleFor(SettingsView::colors);
+    })) << "active: "
+        << activeWindowName().toStdString();
+    EXPECT_EQ(activeWindow(), settingsWindow) << "another settings window opened";
+    keepSettingsPicture(QStringLiteral("settings-colors-from-a-colour-row.png"));
+}
+
+// The question before clearing a column of the panel holds the whole app: a click on the open
+// settings window's tabs does nothing while it is up, and Escape answers it without a deletion.
+TEST_F(SettingsWindowX11Test, WhileTheClearQuestionIsUpTheSettingsWindowTakesNoClicks)
+{
+    seedStore({ QStringLiteral("one note"), QStringLiteral("another note") });
+    ASSERT_TRUE(tray.isRunning());
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not open";
+    ASSERT_TRUE(openPanelWith(QStringLiteral("ctrl+space")));
+    const QRect panel = panelRect();
+    ASSERT_FALSE(panel.isEmpty());
+    // History's "Clear", at the right end of its header. The question is a window of the app's
+    // name, as the panel is.
+    const quint64 panelWindow = activeWindow();
+    ASSERT_TRUE(clickAt(panel.topLeft() + QPoint(164, 95)));
+    const bool asked = waitUntil(
+        [&] { return activeWindowName() == QLatin1String("Tindlewick") && activeWindow() != panelWindow; });
+    QTest::qWait(300);
+    saveScreenshot(QStringLiteral("clear-question-over-the-panel.png"));
+    ASSERT_TRUE(asked) << "no question came up";
+
+    ASSERT_TRUE(clickAt(settingsOrigin() + probe.tab(SettingsView::appearance)));
+    EXPECT_FALSE(
+        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::appearance); },
+            std::chrono::milliseconds(800)))
+        << "the settings window took a click under the question";
+    saveScreenshot(QStringLiteral("clear-question-settings-clicked.png"));
+    ASSERT_TRUE(press(QStringLiteral("Escape")));
+    QTest::qWait(500);
+    EXPECT_EQ(storedTexts().size(), 2) << "Escape deleted";
+}
+
 TEST_F(SettingsWindowX11Test, ABlacklistedSiteIsNotStoredEvenAmongOtherWordsWhileALookAlikeIs)
 {
     ExternalClipboard external;

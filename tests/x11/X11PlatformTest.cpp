@@ -318,6 +318,22 @@ TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
     EXPECT_FALSE(workspace->applicationAt(QPoint(1900, 1070)));
 }
 
+// A web page goes to the desktop's handler of addresses (xdg-open), here one that writes down
+// what it was given instead of starting a browser.
+TEST_F(X11PlatformTest, TheWorkspaceOpensAWebPageWithTheDesktopsHandler)
+{
+    RecordingUrlHandler handler;
+    ASSERT_TRUE(handler.isReady());
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", handler.searchPath().toLocal8Bit());
+    const QUrl page(QStringLiteral("https://tindlewick.example/share?from=panel"));
+    EXPECT_TRUE(workspace->openUrl(page));
+    qputenv("PATH", path);
+    EXPECT_TRUE(waitUntil([&] { return !handler.openedAddress().isEmpty(); }))
+        << "the desktop's handler was not run";
+    EXPECT_EQ(handler.openedAddress(), page.toString());
+}
+
 TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)
 {
     X11SyntheticKeyboard keyboard(*connection);

@@ -11,11 +11,15 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProcess>
+#include <QRect>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -100,6 +104,63 @@ inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
 {
     const auto front = workspace.frontmostApplication();
     return front && front->windowId == window;
+}
+
+// Stands where the desktop's handler of web addresses (xdg-open) would: put first on PATH, it
+// writes down the address it was given instead of starting a browser.
+class RecordingUrlHandler final
+{
+public:
+    RecordingUrlHandler()
+    {
+        QFile handler(m_folder.filePath(QStringLiteral("xdg-open")));
+        if (!m_folder.isValid() || !handler.open(QIODevice::WriteOnly))
+            return;
+        handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(recordPath()).toUtf8());
+        handler.close();
+        m_ready = handler.setPermissions(
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    bool isReady() const { return m_ready; }
+    // PATH with the handler first.
+    QString searchPath() const { return m_folder.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"); }
+    // The address handed over; empty until then.
+    QString openedAddress() const
+    {
+        QFile record(recordPath());
+        return record.open(QIODevice::ReadOnly) ? QString::fromUtf8(record.readAll()) : QString();
+    }
+
+private:
+    QString recordPath() const { return m_folder.filePath(QStringLiteral("opened.txt")); }
+
+    QTemporaryDir m_folder;
+    bool m_ready = false;
+};
+
+struct Geometry
+{
+    QRect rect;
+    bool valid = false;
+};
+
+// Where a window is on the screen, as xdotool reports it.
+inline Geometry windowGeometry(quint64 window)
+{
+    const QString shell = toolOutput(QStringLiteral("xdotool"),
+        { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window) });
+    QHash<QString, int> values;
+    for (const QString &line : shell.split(QLatin1Char('\n'))) {
+        const QStringList parts = line.split(QLatin1Char('='));
+        if (parts.size() == 2)
+            values.insert(parts[0], parts[1].toInt());
+    }
+    if (!values.contains(QStringLiteral("WIDTH")))
+        return {};
+    return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")], values[QStringLiteral("WIDTH")],
+                 values[QStringLiteral("HEIGHT")]),
+        true };
 }
 
 // A test on the X display: the app's own connection and the workspace over it.
