@@ -10,43 +10,12 @@
 #include "detection/GuesslangDetection.h"
 #include "detection/MagikaDetectionCoreML.h"
 #include "shell/DetectionModels.h"
-
-#include <QDir>
-#include <QFile>
+#include "support/EverydayTexts.h"
 
 #include <cstdio>
 #include <map>
 
 namespace {
-
-const QString separator = QStringLiteral("----8<----");
-
-// The texts of one kind's file: what stands between separator lines; the lines before the
-// first separator describe the kind.
-QStringList textsOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    QStringList texts;
-    QStringList current;
-    bool inside = false;
-    for (const QString &line : lines) {
-        if (line == separator) {
-            if (inside)
-                texts.append(current.join(u'\n').trimmed());
-            current.clear();
-            inside = true;
-        } else if (inside) {
-            current.append(line);
-        }
-    }
-    if (inside)
-        texts.append(current.join(u'\n').trimmed());
-    texts.removeAll(QString());
-    return texts;
-}
 
 struct KindFigure
 {
@@ -87,11 +56,10 @@ protected:
 
 TEST_F(EverydayTextCaptureTest, NinetyNineInAHundredStayTextAndEveryKindNinetySeven)
 {
-    const QDir folder(testDataPath(QStringLiteral("everyday-text")));
     std::map<QString, KindFigure> kinds;
-    for (const QString &file : folder.entryList({ QStringLiteral("*.txt") }, QDir::Files, QDir::Name)) {
-        KindFigure &figure = kinds[file.chopped(4)];
-        for (const QString &text : textsOf(folder.filePath(file))) {
+    for (const auto &[kind, texts] : EverydayTexts::byKind(testDataPath(QStringLiteral("everyday-text")))) {
+        KindFigure &figure = kinds[kind];
+        for (const QString &text : texts) {
             const auto [type, language] = capture(text);
             ++figure.total;
             if (type == ClipboardItemType::text)
