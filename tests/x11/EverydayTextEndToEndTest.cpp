@@ -6,7 +6,6 @@
 #include "AppEndToEnd.h"
 
 #include "model/ClipboardItem.h"
-#include "model/FetchDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -22,29 +21,13 @@ const char *const everydayTexts[] = {
     "C:\\Users\\anna\\Documents\\Taxes 2023\\receipt.pdf",
     "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut labore et "
     "dolore magna aliqua. Ut enim ad minim veniam, quis nostrud exercitation ullamco laboris nisi ut aliquip "
-    "ex ea commodo consequat. Duis aute irure dolor in reprehenderit in voluptate velit esse cillum dolore "
-    "eu "
-    "fugiat nulla pariatur.",
+    "ex ea commodo consequat. Duis aute irure dolor in reprehenderit in voluptate velit esse cillum "
+    "dolore eu fugiat nulla pariatur.",
 };
 
 const QString engineStarted = QStringLiteral("[HighlightCacheService] Highlighting engine started");
 
-class EverydayTextEndToEndTest : public AppEndToEndTest
-{
-protected:
-    QList<ClipboardItemPtr> storedItems()
-    {
-        if (!m_container)
-            m_container = ModelContainer::open(storePath(), nullptr);
-        if (!m_container)
-            return {};
-        m_reader = m_container->makeContext();
-        return m_reader->fetch(FetchDescriptor::newestFirst()).items;
-    }
-
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ModelContext> m_reader;
-};
+using EverydayTextEndToEndTest = AppEndToEndTest;
 
 } // namespace
 

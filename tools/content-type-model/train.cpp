@@ -1562,6 +1562,21 @@ size_t lineCount(const std::string &text)
     return size_t(std::count(text.begin(), text.end(), '\n')) + (text.empty() || text.back() == '\n' ? 0 : 1);
 }
 
+// Up to limit of the documents, drawn at random: those that fit and were not seen before.
+void keepDrawn(std::vector<Document> &documents, size_t limit, bool (*fits)(const std::string &),
+    std::unordered_set<uint64_t> &seen, std::mt19937_64 &random)
+{
+    std::shuffle(documents.begin(), documents.end(), random);
+    std::vector<Document> kept;
+    for (Document &document : documents) {
+        if (kept.size() >= limit)
+            break;
+        if (fits(document.text) && seen.insert(fingerprint(document.text)).second)
+            kept.push_back(std::move(document));
+    }
+    documents = std::move(kept);
+}
+
 // The everyday texts a file gives by a conversion of their own (see convertedTo): into shapes,
 // or for a catalogue's messages into short texts. False for any other conversion. Made-up
 // texts are held out by the word that anchors them or by a key of their own.
@@ -1845,24 +1860,8 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 files.push_back(std::move(piece));
         }
         std::shuffle(files.begin(), files.end(), random);
-        std::shuffle(shorts.begin(), shorts.end(), random);
-        std::vector<Document> kept;
-        for (Document &text : shorts) {
-            if (kept.size() >= options.shortTexts)
-                break;
-            if (usableShort(text.text) && seen.insert(fingerprint(text.text)).second)
-                kept.push_back(std::move(text));
-        }
-        shorts = std::move(kept);
-        std::shuffle(shapes.begin(), shapes.end(), random);
-        kept.clear();
-        for (Document &shape : shapes) {
-            if (kept.size() >= options.shapes)
-                break;
-            if (usableShape(shape.text) && seen.insert(fingerprint(shape.text)).second)
-                kept.push_back(std::move(shape));
-        }
-        shapes = std::move(kept);
+        keepDrawn(shorts, options.shortTexts, usableShort, seen, random);
+        keepDrawn(shapes, options.shapes, usableShape, seen, random);
         const auto trainFiles = size_t(std::count_if(
             files.begin(), files.end(), [&](const Document &file) { return !held(file.group); }));
         if (trainFiles < 5) {
