@@ -10,6 +10,36 @@ using namespace TrainingRandom;
 
 namespace {
 
+bool validUtf8(const std::string &text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1
+            : (lead >> 5) == 0x6          ? 2
+            : (lead >> 4) == 0xE          ? 3
+            : (lead >> 3) == 0x1E         ? 4
+                                          : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+// Word lists are UTF-8 or, some older ones, Latin-1.
+std::string asUtf8(const std::string &text)
+{
+    if (validUtf8(text))
+        return text;
+    std::string out;
+    for (const char c : text)
+        out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : utf8(static_cast<unsigned char>(c));
+    return out;
+}
+
 bool isWordByte(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
@@ -89,7 +119,7 @@ EverydayShapes::EverydayShapes(
     const std::string &wordList, double testShare, const std::function<bool(const std::string &)> &isHeldOut)
     : m_testShare(testShare)
 {
-    std::istringstream in(wordList);
+    std::istringstream in(asUtf8(wordList));
     for (std::string word; std::getline(in, word);) {
         if (!word.empty() && word.back() == '\r')
             word.pop_back();
@@ -151,8 +181,10 @@ std::pair<std::string, std::string> EverydayShapes::make(std::mt19937_64 &random
         text = identifiers(random);
         break;
     case 15:
-    case 16:
         text = chat(random);
+        break;
+    case 16:
+        text = note(random);
         break;
     case 17:
         text = receipt(random);
@@ -236,13 +268,15 @@ std::string EverydayShapes::item(std::mt19937_64 &random) const
 // all on one line; with a heading, in sections, in capitals.
 std::string EverydayShapes::list(std::mt19937_64 &random) const
 {
-    static const char *const bullets[] = { "- ", "* ", "\xE2\x80\xA2 ", "+ ", "\xE2\x80\x93 ", "\xC2\xB7 ",
-        "> ", "\xE2\x96\xAA ", "o ", "-" };
+    // Dashes and asterisks are the bullets typed most, and they open lines of patches and old
+    // Fortran too: they come more often.
+    static const char *const bullets[] = { "- ", "- ", "- ", "* ", "* ", "* ", "\xE2\x80\xA2 ", "+ ",
+        "\xE2\x80\x93 ", "\xC2\xB7 ", "> ", "\xE2\x96\xAA ", "o ", "-" };
     static const char *const numbering[] = { ". ", ") ", " - ", ".", " " };
     static const char *const separators[] = { ", ", " / ", "; ", " - ", " + ", " | ", ",", " \xC2\xB7 " };
     const int count = number(2, 15, random);
     const int style = number(0, 9, random);
-    const bool capitals = chance(8, random);
+    const bool capitals = chance(15, random);
     const bool capitalised = chance(35, random);
     const std::string bullet = pick(bullets, random);
     const std::string dot = pick(numbering, random);
@@ -495,8 +529,8 @@ std::string EverydayShapes::fileName(std::mt19937_64 &random) const
 // key of the registry.
 std::string EverydayShapes::windowsPath(std::mt19937_64 &random) const
 {
-    static const char *const roots[] = { "Users\\", "Users\\", "Users\\", "Program Files\\", "ProgramData\\",
-        "Program Files (x86)\\", "Windows\\", "" };
+    static const char *const roots[]
+        = { "Users", "Users", "Users", "Program Files", "ProgramData", "Program Files (x86)", "Windows", "" };
     static const char *const variables[] = { "%USERPROFILE%", "%APPDATA%", "%LOCALAPPDATA%", "%TEMP%",
         "%ProgramFiles%", "%SystemRoot%", "%HOMEPATH%", "%ProgramData%", "%OneDrive%", "%WINDIR%" };
     static const char *const hives[] = { "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
@@ -515,11 +549,11 @@ std::string EverydayShapes::windowsPath(std::mt19937_64 &random) const
             path += "\\" + capital(word(random));
         return chance(60, random) ? path + "\\" + fileName(random) : path;
     }
-    path = std::string(1, char('C' + (chance(70, random) ? 0 : number(1, 6, random)))) + ":\\";
+    path = std::string(1, char('C' + (chance(70, random) ? 0 : number(1, 6, random)))) + ":";
     const std::string root = pick(roots, random);
-    path += root;
-    if (root == "Users\\") {
-        path += chance(50, random) ? name(random) : word(random);
+    path += root.empty() ? root : "\\" + root;
+    if (root == "Users") {
+        path += "\\" + (chance(50, random) ? name(random) : word(random));
         path += pick({ "\\Documents", "\\Downloads", "\\Desktop", "\\Pictures", "\\AppData\\Local",
                          "\\AppData\\Roaming", "\\OneDrive", "\\Music", "\\Videos", "" },
             random);
@@ -528,13 +562,15 @@ std::string EverydayShapes::windowsPath(std::mt19937_64 &random) const
         path += "\\" + (chance(60, random) ? capital(word(random)) : phrase(2, random));
     if (chance(70, random))
         path += "\\" + fileName(random);
-    return path;
+    return path.size() == 2 ? path + "\\" : path;
 }
 
 std::string EverydayShapes::uncPath(std::mt19937_64 &random) const
 {
-    std::string server = chance(30, random) ? ipAddress(random) : word(random);
+    std::string server = word(random);
     if (chance(30, random))
+        server = ipAddress(random);
+    else if (chance(30, random))
         server = upper(server.substr(0, 6)) + twoDigits(number(1, 20, random));
     std::string path
         = "\\\\" + server + "\\" + (chance(70, random) ? capital(word(random)) : word(random) + "$");
@@ -681,6 +717,42 @@ std::string EverydayShapes::identifiers(std::mt19937_64 &random) const
     if (count == 1 && chance(20, random))
         text = "your " + phrase(number(1, 2, random), random) + " is " + text;
     return text;
+}
+
+// A note of a number to keep: a lock's code, a seat, a locker, a reading, a time.
+std::string EverydayShapes::note(std::mt19937_64 &random) const
+{
+    std::string text;
+    for (int part = chance(75, random) ? 1 : 2; part > 0; --part) {
+        text += text.empty() ? "" : pick({ ", ", "; ", " / ", "\n" }, random);
+        text += phrase(number(1, 3, random), random) + pick({ " ", ": ", " is ", " - ", " no. " }, random);
+        switch (number(0, 5, random)) {
+        case 0: // a code of single digits: 3-7-1-9, 4 8 2 1
+            text += digits(1, random);
+            for (int i = number(2, 5, random); i > 0; --i)
+                text += pick({ "-", " ", ".", "" }, random) + digits(1, random);
+            break;
+        case 1: // a seat or a room: 14C, B22, 4.12
+            text += std::to_string(number(1, 60, random)) + drawn("ABCDEFK", 1, random);
+            break;
+        case 2:
+            text += std::to_string(number(1, 40, random)) + pick({ ".", "/", ":", "-" }, random)
+                + twoDigits(number(0, 59, random));
+            break;
+        case 3:
+            text += digits(size_t(number(3, 12, random)), random);
+            break;
+        case 4:
+            text += std::to_string(number(1, 99999, random)) + "." + digits(1, random)
+                + pick({ " kWh", " m3", " km", "" }, random);
+            break;
+        default:
+            text
+                += drawn("ABCDEFGHJKLMNPRSTUVWXYZ", 1, random) + digits(size_t(number(1, 3, random)), random);
+            break;
+        }
+    }
+    return chance(30, random) ? capital(text) : text;
 }
 
 // Chat lines with numbers and emoji, one or a few messages.

@@ -10,8 +10,9 @@
 // besides sentences, often of several lines. Lists (bare, with quantities, bullets, numbers,
 // check boxes, headings, on one line), to-do lists, log excerpts of web servers, system
 // daemons and applications, file paths of every desktop, ids (order and tracking numbers,
-// IBANs, UUIDs, hashes, keys), chat lines with numbers and emoji, receipts, recipes and
-// address blocks. The words are split like files: a held-out text is made of held-out words.
+// IBANs, UUIDs, hashes, keys), notes of numbers and codes, chat lines with numbers and emoji,
+// receipts, recipes and address blocks. The words are split like files: a held-out text is made of held-out
+// words.
 class EverydayShapes final
 {
 public:
@@ -45,6 +46,7 @@ private:
     std::string identifiers(std::mt19937_64 &random) const;
     std::string identifier(std::mt19937_64 &random) const;
     std::string chat(std::mt19937_64 &random) const;
+    std::string note(std::mt19937_64 &random) const;
     std::string receipt(std::mt19937_64 &random) const;
     std::string recipe(std::mt19937_64 &random) const;
     std::string addressBlock(std::mt19937_64 &random) const;
