@@ -304,4 +304,6 @@ TEST_F(AppSettingsTest, LaunchAtLoginWritesAnAutostartEntryAndReportsFailures)
     ASSERT_EQ(diagnostics.lines().size(), 1);
     EXPECT_TRUE(
         diagnostics.lines().first().startsWith(QStringLiteral("Failed to disable launch at login: ")));
+    // The folder would stand where later tests of this process write the entry.
+    QDir(entry).removeRecursively();
 }
