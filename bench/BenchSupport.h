@@ -23,6 +23,21 @@ inline double residentMegabytes()
     return 0;
 }
 
+// Private memory of this process in megabytes (its own pages, clean and dirty; pages of shared
+// libraries and files that other processes share not counted), from /proc/self/smaps_rollup.
+inline double privateMegabytes()
+{
+    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
+    if (!rollup.open(QIODevice::ReadOnly))
+        return 0;
+    double kilobytes = 0;
+    for (const QByteArray &line : rollup.readAll().split('\n')) {
+        if (line.startsWith("Private_Clean:") || line.startsWith("Private_Dirty:"))
+            kilobytes += line.mid(14).trimmed().split(' ').first().toDouble();
+    }
+    return kilobytes / 1024.0;
+}
+
 // CPU time this thread has used, in milliseconds: work done, not time waited or preempted.
 inline double threadMilliseconds()
 {

@@ -6,7 +6,15 @@
 #include "BenchSupport.h"
 
 #include "BenchCodeItems.h"
+#include "capture/ClipboardMonitor.h"
+#include "capture/ServiceCodeClassifier.h"
+#include "detection/CodeDetectionService.h"
+#include "detection/GuesslangDetection.h"
 #include "detection/HighlightCacheService.h"
+#include "detection/MagikaDetectionCoreML.h"
+#include "model/FetchDescriptor.h"
+#include "shell/DetectionModels.h"
+#include "support/EverydayTexts.h"
 
 #include "enrichment/FileAvailabilityService.h"
 #include "items/HoverPreviewTimer.h"
@@ -38,12 +46,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <numeric>
+
+#include <malloc.h>
 
 namespace {
 
@@ -128,12 +139,17 @@ struct BenchDesktop
 
 struct App
 {
-    App(ModelContainer &container, BenchDesktop &desktop)
+    // With a code classifier the capture decides code as the app does, and the models are
+    // warmed up at the start.
+    App(ModelContainer &container, BenchDesktop &desktop, CodeClassifier *codeClassifier = nullptr)
         : defaults(folder.path() + QStringLiteral("/defaults.json"))
         , settings(defaults)
-        , delegate(AppDelegate::Services { container, settings, defaults, desktop.pasteboard,
-              *desktop.workspace, *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false })
+        , delegate(
+              AppDelegate::Services { container, settings, defaults, desktop.pasteboard, *desktop.workspace,
+                  *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false, codeClassifier })
     {
+        if (codeClassifier)
+            delegate.setDetectionHooks(DetectionModels::hooks());
         delegate.setUserNotifier([](const QString &, const QString &) {});
         delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
             *container.mainContext(), settings, FileAvailabilityService::shared()));
@@ -493,5 +509,84 @@ void BM_StartupToReady(benchmark::State &state)
     state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
 }
 BENCHMARK(BM_StartupToReady)->Iterations(30)->Unit(benchmark::kMillisecond);
+
+// 250 everyday texts, the first of each kind of the everyday-text evaluation in turn.
+QStringList everydayCopies()
+{
+    const std::map<QString, QStringList> kinds
+        = EverydayTexts::byKind(QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/everyday-text"));
+    QStringList copies;
+    for (int round = 0; copies.size() < 250; ++round) {
+        for (const auto &[kind, texts] : kinds) {
+            if (round < texts.size() && copies.size() < 250)
+                copies.append(texts[round]);
+        }
+    }
+    return copies;
+}
+
+// Copies text on the app's clipboard and waits until the capture has stored it (true) or
+// left it out (a text that looks like a password, say).
+bool copyInto(App &app, BenchDesktop &desktop, const QString &text, qint64 &now)
+{
+    ClipboardMonitor &monitor = *app.delegate.clipboardMonitor();
+    int saved = 0;
+    int discarded = 0;
+    const QMetaObject::Connection savedConnection
+        = QObject::connect(&monitor, &ClipboardMonitor::itemSaved, [&] { ++saved; });
+    const QMetaObject::Connection discardedConnection
+        = QObject::connect(&monitor, &ClipboardMonitor::changeDiscarded, [&] { ++discarded; });
+    auto mime = std::make_unique<QMimeData>();
+    mime->setText(text);
+    desktop.pasteboard.writeContents(std::move(mime));
+    now += ClipboardMonitor::minimumChangeIntervalMs + 10;
+    monitor.checkForChanges();
+    spinUntil([&] { return saved + discarded > 0; }, 10000);
+    QObject::disconnect(savedConnection);
+    QObject::disconnect(discardedConnection);
+    return saved > 0;
+}
+
+// The app after 250 everyday texts were copied in it, with the panel shown: the capture decides
+// each with the shipped content-type model and language network, as the app does, and every
+// text taken for code gets its highlighted lines, which starts the highlighting engine. Private
+// memory is the process's own pages, as a system monitor shows them.
+void BM_AppMemoryEverydayCopied(benchmark::State &state)
+{
+    for (auto _ : state) {
+        BenchStore fresh;
+        fresh.container
+            = ModelContainer::open(fresh.folder.path() + QStringLiteral("/default.store"), nullptr);
+        BenchDesktop desktop;
+        ServiceCodeClassifier classifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
+        const int enginesBefore = HighlightCacheService::shared().highlighterStartCount();
+        App app(*fresh.container, desktop, &classifier);
+        app.settings.setHistoryLimit(250);
+        qint64 now = 1'000'000;
+        app.delegate.clipboardMonitor()->setClock([&now] { return now; });
+        spinUntil([] {
+            return MagikaDetectionCoreML::shared().isLoaded() && GuesslangDetection::shared().isLoaded();
+        });
+        int stored = 0;
+        for (const QString &text : everydayCopies())
+            stored += copyInto(app, desktop, text, now) ? 1 : 0;
+        const QList<ClipboardItemPtr> items
+            = fresh.container->mainContext()->fetch(FetchDescriptor::newestFirst()).items;
+        const auto code = std::count_if(items.begin(), items.end(),
+            [](const ClipboardItemPtr &item) { return item->type() == ClipboardItemType::code; });
+        spinUntil([] { return false; }, code > 0 ? 5000 : 500); // highlighting settles
+        if (releaseToFirstPaint(app, desktop).seconds < 0)
+            state.SkipWithError("the panel never painted");
+        malloc_trim(0);
+        state.counters["stored"] = stored;
+        state.counters["code_items"] = double(code);
+        state.counters["engines_started"]
+            = HighlightCacheService::shared().highlighterStartCount() - enginesBefore;
+        state.counters["private_MB"] = privateMegabytes();
+        state.counters["rss_MB"] = residentMegabytes();
+        hidePanel(app);
+    }
+}
+BENCHMARK(BM_AppMemoryEverydayCopied)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

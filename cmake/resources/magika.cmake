@@ -23,6 +23,7 @@ find_package(ZLIB)
 if(ZLIB_FOUND)
   add_executable(tindlewick_content_type_trainer EXCLUDE_FROM_ALL
     ${CMAKE_SOURCE_DIR}/tools/content-type-model/train.cpp
+    ${CMAKE_SOURCE_DIR}/tools/content-type-model/EverydayShapes.cpp
     ${CMAKE_SOURCE_DIR}/src/detection/ContentTypeFeatures.cpp
     ${CMAKE_SOURCE_DIR}/src/detection/ContentTypeNetwork.cpp)
   target_include_directories(tindlewick_content_type_trainer PRIVATE ${CMAKE_SOURCE_DIR}/src)

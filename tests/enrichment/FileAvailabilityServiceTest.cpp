@@ -45,6 +45,9 @@ protected:
             return m_existing.contains(path);
         };
         m_service = std::make_unique<FileAvailabilityService>(std::move(dependencies));
+        // Posts that earlier tests of this process sent from other threads are still queued:
+        // they are delivered before this test counts its own.
+        QCoreApplication::processEvents();
         NotificationCenter::defaultCenter().addObserver(
             Notifications::volumesDidChange, &m_observer, [this](const QVariantMap &) { ++m_posts; });
     }

@@ -9,6 +9,7 @@
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
+#include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 
@@ -48,6 +49,20 @@ protected:
     }
 
     void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }
+
+    // The stored items as another process reads them now, newest first.
+    QList<ClipboardItemPtr> storedItems()
+    {
+        // The context goes before the container it reads.
+        m_readerContext.reset();
+        m_readerStore.reset();
+        QString error;
+        m_readerStore = ModelContainer::open(storePath(), &error);
+        if (!m_readerStore)
+            return {};
+        m_readerContext = m_readerStore->makeContext();
+        return m_readerContext->fetch(FetchDescriptor::newestFirst()).items;
+    }
 
     bool isFront(quint64 window) { return isActiveWindow(*workspace, window); }
     bool appIsFront(const AppProcess &app)
@@ -89,4 +104,8 @@ protected:
 
     QTemporaryDir home;
     ExternalClipboard external;
+
+private:
+    std::unique_ptr<ModelContainer> m_readerStore;
+    std::unique_ptr<ModelContext> m_readerContext;
 };

@@ -207,17 +207,6 @@ std::pair<int, int> waitForColouredRows(const QRect &panel, QColor colour, int r
 class HighlightedRowsEndToEndTest : public AppEndToEndTest
 {
 protected:
-    // Every stored item, read afresh from the store file.
-    QList<ClipboardItemPtr> storedItems()
-    {
-        if (!m_container)
-            m_container = ModelContainer::open(storePath(), nullptr);
-        if (!m_container)
-            return {};
-        m_reader = m_container->makeContext();
-        return m_reader->fetch(FetchDescriptor::newestFirst()).items;
-    }
-
     // Opens the panel; its window's frame (empty when it did not open).
     QRect showPanel(const AppProcess &app)
     {
@@ -225,9 +214,6 @@ protected:
             return {};
         return windowGeometry(frontWindow()).rect;
     }
-
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ModelContext> m_reader;
 };
 
 TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWithoutTheEngine)

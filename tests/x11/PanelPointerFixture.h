@@ -50,20 +50,6 @@ protected:
         ASSERT_TRUE(panel.valid);
     }
 
-    // The stored items as another process reads them now, newest first.
-    QList<ClipboardItemPtr> storedItems()
-    {
-        // The context goes before the container it reads.
-        m_readerContext.reset();
-        m_reader.reset();
-        QString error;
-        m_reader = ModelContainer::open(storePath(), &error);
-        if (!m_reader)
-            return {};
-        m_readerContext = m_reader->makeContext();
-        return m_readerContext->fetch(FetchDescriptor::newestFirst()).items;
-    }
-
     bool moveTo(const QPoint &point)
     {
         return xdotool(
@@ -151,6 +137,4 @@ protected:
 
 private:
     // Declared in this order, the context is destroyed first.
-    std::unique_ptr<ModelContainer> m_reader;
-    std::unique_ptr<ModelContext> m_readerContext;
 };

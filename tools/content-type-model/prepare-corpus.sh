@@ -28,10 +28,16 @@ for package in $(entries download); do
   [ -d "$corpus/deb/$package" ] && continue
   apt-get download "$package"
   dpkg -x "$package"_*.deb "$corpus/deb/$package"
-  # Clojure libraries ship their sources inside their jars.
-  find "$corpus/deb/$package/usr/share/java" -maxdepth 1 -type f -name '*.jar' 2>/dev/null | LC_ALL=C sort \
+done
+# Clojure libraries ship their sources inside their jars. (unzip makes only the last folder
+# of its target, and most packages have no jars at all.)
+for package in $(entries download); do
+  [ -d "$corpus/deb/$package/usr/share/java" ] && [ ! -d "$corpus/deb/$package/jar-src" ] || continue
+  find "$corpus/deb/$package/usr/share/java" -maxdepth 1 -type f -name '*.jar' | LC_ALL=C sort \
     | while read -r jar; do
-        unzip -qo "$jar" '*.clj' '*.cljc' -d "$corpus/deb/$package/jar-src/$(basename "$jar" .jar)" 2>/dev/null || true
+        target="$corpus/deb/$package/jar-src/$(basename "$jar" .jar)"
+        mkdir -p "$target"
+        unzip -qo "$jar" '*.clj' '*.cljc' -d "$target" 2>/dev/null || true
       done
 done
 # Packages of Debian 11, found in its package index and checked against the index's

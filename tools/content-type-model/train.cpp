@@ -8,6 +8,9 @@
 #include "detection/ContentTypeFeatures.h"
 #include "detection/ContentTypeNetwork.h"
 
+#include "EverydayShapes.h"
+#include "TrainingRandom.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -49,6 +52,12 @@ struct Options
     size_t samplesPerLabel = 2400; // training samples per label (whole files + snippets)
     size_t shortPerLabel = 1000; // short snippets (1 to 3 lines, at most 200 characters) per label
     size_t shortTexts = 40000; // short texts of their own (sentences, lines, synthesised) per label
+    // Everyday texts of many shapes per label, of any length: made-up lists, logs, paths and
+    // ids, log excerpts, messages, lorem ipsum.
+    size_t shapes = 30000;
+    // How many times a held-out text counts against a held-out piece of code when the text
+    // labels' bias is fitted: on a clipboard, text far outnumbers code (0: no bias).
+    double textWeight = 2.0;
     size_t show = 0; // short texts and snippets to print per label, to check the corpus
     bool listPackages = false; // print each label's packages, their files and their side
     std::string evaluate; // a model folder to report on instead of training
@@ -72,9 +81,10 @@ struct Rule
     std::vector<std::string> excludes;
 };
 
-// What a sample is cut from: a whole document, a run of its lines, or a short text (a
-// short snippet of a document, or a short text of its own).
-enum class Kind : uint8_t { Whole, Snippet, Short, Doc };
+// What a sample is cut from: a whole document, a run of its lines, a short text (a short
+// snippet of a document, or a short text of its own), a documentation sample, or an
+// everyday text of some shape (a list, a log excerpt, a path, a message, ...).
+enum class Kind : uint8_t { Whole, Snippet, Short, Doc, Shape };
 
 struct Sample
 {
@@ -119,8 +129,10 @@ void checkConversion(const std::string &pattern, const std::string &line)
     const bool ok
         = ((kind == "tsv" || kind == "ssv" || kind == "split%" || kind == "heldout" || kind == "xmltext")
               && colon == std::string::npos)
-        || (kind == "lorem" && counted) || (kind == "sentences" && (colon == std::string::npos || counted))
-        || ((kind == "lines" || kind == "everyday") && counted)
+        || (kind == "sentences" && (colon == std::string::npos || counted))
+        || ((kind == "lines" || kind == "everyday" || kind == "lorem" || kind == "shapes" || kind == "mo"
+                || kind == "loglines" || kind == "letters")
+            && counted)
         || ((kind == "fenced" || kind == "blocks") && !count.empty());
     if (!ok)
         fail("unknown conversion \"" + conversion + "\" in: " + line);
@@ -223,17 +235,42 @@ bool interpreterMatches(const std::string &program, const std::string &wanted)
 //   >everyday:N   a word list from whose words N everyday lines are put together (dates,
 //                 amounts, addresses, names, order numbers, chat lines, ...);
 //   >fenced:T,U   a Markdown file whose code blocks tagged T or U give short pieces of the
-//                 label (commands and lines as people copy them from a page).
+//                 label (commands and lines as people copy them from a page);
+//   >shapes:N     a word list from whose words N everyday texts of many shapes are put
+//                 together (lists, logs, paths, ids, chat lines, receipts, ...);
+//   >mo:N         a compiled message catalogue whose messages and translations give N short
+//                 texts (sentences and labels of programs, in the catalogue's language);
+//   >loglines:N   a log whose runs of one to eight lines are N excerpts;
+//   >letters:N    prose whose sentences are put into N messages (mails, notes, posts);
+//   >lorem:N      a word list from whose words N lorem-ipsum texts are put together.
 std::string convertedTo(const std::string &pattern)
 {
     const size_t arrow = pattern.find('>');
     return arrow == std::string::npos ? std::string() : pattern.substr(arrow + 1);
 }
 
+// The text without the escape sequences that colour a terminal ("ESC [ ... m"), which some
+// fortune files use for their titles.
+std::string withoutColours(const std::string &data)
+{
+    std::string out;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '\x1B' && i + 1 < data.size() && data[i + 1] == '[') {
+            const size_t end = data.find_first_not_of("0123456789;", i + 2);
+            if (end != std::string::npos && data[end] == 'm') {
+                i = end;
+                continue;
+            }
+        }
+        out += data[i];
+    }
+    return out;
+}
+
 std::vector<std::string> splitAtPercentLines(const std::string &data)
 {
     std::vector<std::string> pieces(1);
-    std::istringstream lines(data);
+    std::istringstream lines(withoutColours(data));
     std::string line;
     while (std::getline(lines, line)) {
         if (line == "%")
@@ -667,28 +704,10 @@ std::vector<std::string> sentencesOf(const std::string &data)
     return kept;
 }
 
-template <typename T, size_t N> const T &pick(const T (&choices)[N], std::mt19937_64 &random)
-{
-    return choices[std::uniform_int_distribution<size_t>(0, N - 1)(random)];
-}
-
-int number(int low, int high, std::mt19937_64 &random)
-{
-    return std::uniform_int_distribution<int>(low, high)(random);
-}
-
-std::string digits(size_t count, std::mt19937_64 &random)
-{
-    std::string out;
-    for (size_t i = 0; i < count; ++i)
-        out += char('0' + number(0, 9, random));
-    return out;
-}
-
-std::string twoDigits(int value)
-{
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
+using TrainingRandom::digits;
+using TrainingRandom::number;
+using TrainingRandom::pick;
+using TrainingRandom::twoDigits;
 
 // Chat and notes are written casually: the first letter small, no full stop, an emoticon.
 std::string casual(std::string text, std::mt19937_64 &random)
@@ -1256,55 +1275,245 @@ std::string packageOf(
     return "path:" + key;
 }
 
-// Lorem-ipsum paragraphs as layouts and templates fill them in: sentences of 4 to 14 words
-// of the word list (the text after a "__DATA__" line when it has one), the first
-// capitalised, now and then a comma, a full stop at the end; one to six sentences a
-// paragraph, one to three paragraphs.
-std::vector<std::string> loremTexts(const std::string &data, size_t count, std::mt19937_64 &random)
+// Lorem ipsum as layouts, templates and placeholder generators fill it in, from the words
+// of a word list (the text after a "__DATA__" line when it has one): paragraphs (sentences of
+// 4 to 14 words, the first capitalised, now and then a comma), a heading over them, a
+// kilobyte or three of them, numbered or bulleted items, short lines, words with digits and
+// hyphens.
+class LoremIpsum final
 {
-    const size_t marker = data.find("__DATA__");
-    std::istringstream in(marker == std::string::npos ? data : data.substr(marker + 8));
-    std::set<std::string> unique;
-    for (std::string word; in >> word;) {
-        std::string letters;
-        for (const char c : word)
-            if (std::isalpha(static_cast<unsigned char>(c)))
-                letters += char(std::tolower(static_cast<unsigned char>(c)));
-        if (letters.size() >= 2)
-            unique.insert(letters);
+public:
+    explicit LoremIpsum(const std::string &data)
+    {
+        const size_t marker = data.find("__DATA__");
+        std::istringstream in(marker == std::string::npos ? data : data.substr(marker + 8));
+        std::set<std::string> unique;
+        for (std::string word; in >> word;) {
+            std::string letters;
+            for (const char c : word)
+                if (std::isalpha(static_cast<unsigned char>(c)))
+                    letters += char(std::tolower(static_cast<unsigned char>(c)));
+            if (letters.size() >= 2)
+                unique.insert(letters);
+        }
+        m_words.assign(unique.begin(), unique.end());
     }
-    const std::vector<std::string> words(unique.begin(), unique.end());
-    std::vector<std::string> texts;
-    if (words.size() < 20)
-        return texts;
-    auto sentence = [&] {
+
+    bool empty() const { return m_words.size() < 20; }
+
+    std::string text(std::mt19937_64 &random) const
+    {
+        switch (number(0, 9, random)) {
+        case 0:
+            return paragraphs(size_t(number(900, 3000, random)), random);
+        case 1:
+            return capitalised(words(1, 4, random)) + "\n" + paragraph(random);
+        case 2:
+        case 3:
+            return items(random);
+        case 4:
+            return withNumbers(random);
+        default:
+            return paragraphs(0, random);
+        }
+    }
+
+private:
+    static std::string capitalised(std::string text)
+    {
+        if (!text.empty())
+            text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+        return text;
+    }
+
+    std::string words(int low, int high, std::mt19937_64 &random) const
+    {
+        std::string text;
+        for (int i = number(low, high, random); i > 0; --i)
+            text += (text.empty() ? "" : " ") + TrainingRandom::pickFrom(m_words, random);
+        return text;
+    }
+
+    std::string sentence(std::mt19937_64 &random) const
+    {
         std::string text;
         const int length = number(4, 14, random);
         for (int i = 0; i < length; ++i) {
-            std::string word = words[std::uniform_int_distribution<size_t>(0, words.size() - 1)(random)];
-            if (i == 0)
-                word[0] = char(std::toupper(static_cast<unsigned char>(word[0])));
-            text += (i ? " " : "") + word;
+            text += (i ? " " : "") + TrainingRandom::pickFrom(m_words, random);
             if (i > 1 && i + 2 < length && number(0, 7, random) == 0)
                 text += ",";
         }
-        return text + ".";
-    };
-    for (size_t n = 0; n < count; ++n) {
-        std::string text;
-        const int paragraphs = number(0, 3, random) == 0 ? number(2, 3, random) : 1;
-        for (int p = 0; p < paragraphs; ++p) {
-            std::string paragraph = p == 0 && number(0, 2, random) == 0
-                ? "Lorem ipsum dolor sit amet, consectetur adipiscing elit."
-                : sentence();
-            const int sentences = number(0, 5, random);
-            for (int i = 0; i < sentences; ++i)
-                paragraph += " " + sentence();
-            text += (p ? "\n\n" : "") + paragraph;
-        }
-        texts.push_back(std::move(text));
+        return capitalised(text) + ".";
     }
-    return texts;
+
+    std::string paragraph(std::mt19937_64 &random) const
+    {
+        std::string text = number(0, 2, random) == 0
+            ? "Lorem ipsum dolor sit amet, consectetur adipiscing elit."
+            : sentence(random);
+        for (int i = number(0, 5, random); i > 0; --i)
+            text += " " + sentence(random);
+        return text;
+    }
+
+    // One to three paragraphs, or as many as make at least minimumBytes.
+    std::string paragraphs(size_t minimumBytes, std::mt19937_64 &random) const
+    {
+        std::string text;
+        const int count = number(0, 3, random) == 0 ? number(2, 3, random) : 1;
+        for (int p = 0; p < count || text.size() < minimumBytes; ++p)
+            text += (p ? "\n\n" : "") + paragraph(random);
+        return text;
+    }
+
+    std::string items(std::mt19937_64 &random) const
+    {
+        static const char *const marks[] = { "- ", "* ", "\xE2\x80\xA2 ", "", "" };
+        const int style = number(0, 3, random);
+        const std::string mark = pick(marks, random);
+        std::string text;
+        for (int i = 1, count = number(2, 10, random); i <= count; ++i) {
+            std::string line = style == 0 ? std::to_string(i) + pick({ ". ", ") " }, random) : mark;
+            line += style == 1 ? sentence(random) : capitalised(words(1, 6, random));
+            text += (i > 1 ? "\n" : "") + line;
+        }
+        return text;
+    }
+
+    // Words with digits and hyphens, as placeholder names, labels and slugs are made up.
+    std::string withNumbers(std::mt19937_64 &random) const
+    {
+        std::string text;
+        const bool lines = number(0, 1, random) == 1;
+        for (int i = number(2, 12, random); i > 0; --i) {
+            std::string word = TrainingRandom::pickFrom(m_words, random);
+            if (number(0, 3, random) == 0)
+                word += "-" + TrainingRandom::pickFrom(m_words, random);
+            if (number(0, 3, random) == 0)
+                word += (number(0, 1, random) ? " " : "-") + std::to_string(number(1, 999, random));
+            text += (text.empty() ? "" : lines ? "\n" : " ") + (lines ? capitalised(word) : word);
+        }
+        return text;
+    }
+
+    std::vector<std::string> m_words;
+};
+
+// The messages and their translations of a compiled message catalogue (GNU .mo), as short
+// texts: labels and sentences of programs in the catalogue's language. Messages with format
+// directives or markup are left out; the underscore or ampersand that marks a menu's
+// shortcut key is taken out.
+std::vector<std::string> catalogueStrings(const std::string &data)
+{
+    auto u32 = [&](size_t at, bool swapped) -> uint32_t {
+        if (at + 4 > data.size())
+            return 0;
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= uint32_t(static_cast<unsigned char>(data[at + size_t(i)])) << (swapped ? 24 - 8 * i : 8 * i);
+        return v;
+    };
+    const bool swapped = u32(0, false) == 0xde120495u;
+    if (!swapped && u32(0, false) != 0x950412deu)
+        return {};
+    const uint32_t count = u32(8, swapped);
+    std::vector<std::string> out;
+    for (const size_t table : { size_t(u32(12, swapped)), size_t(u32(16, swapped)) }) {
+        for (uint32_t i = 1; i < count; ++i) { // the first message is the catalogue's header
+            const size_t length = u32(table + 8 * i, swapped), offset = u32(table + 8 * i + 4, swapped);
+            if (offset + length > data.size())
+                break;
+            std::string text = data.substr(offset, length);
+            text = text.substr(0, text.find('\0')); // a plural's first form
+            std::string cleaned;
+            for (size_t c = 0; c < text.size(); ++c)
+                if (!((text[c] == '_' || text[c] == '&') && c + 1 < text.size()
+                        && std::isalpha(static_cast<unsigned char>(text[c + 1]))))
+                    cleaned += text[c] == '\n' ? ' ' : text[c];
+            if (cleaned.find_first_of("%<>{}\\$") == std::string::npos)
+                out.push_back(collapsed(cleaned));
+        }
+    }
+    return out;
+}
+
+// Runs of one to eight lines of a log, count of them; comment lines (a log analyser's tests
+// annotate their sample lines with them) and empty lines are left out.
+std::vector<std::string> logExcerpts(const std::string &data, size_t count, std::mt19937_64 &random)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(data);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") != std::string::npos && line[0] != '#')
+            lines.push_back(line);
+    }
+    std::vector<std::string> excerpts;
+    for (size_t n = 0; n < count && !lines.empty(); ++n) {
+        const size_t length
+            = std::min<size_t>(lines.size(), size_t(number(0, 1, random) ? 1 : number(2, 8, random)));
+        const size_t first = std::uniform_int_distribution<size_t>(0, lines.size() - length)(random);
+        std::string excerpt;
+        for (size_t i = first; i < first + length; ++i)
+            excerpt += (i > first ? "\n" : "") + lines[i];
+        excerpts.push_back(excerpt);
+    }
+    return excerpts;
+}
+
+// Messages made of the sentences of prose: mails with a greeting and a closing, posts with
+// hashtags and emoji, notes, quotes with their author.
+std::string messageOf(const std::vector<std::string> &sentences, std::mt19937_64 &random)
+{
+    static const char *const names[]
+        = { "Hannah", "Peter", "Julia", "Marco", "Lucas", "Ines", "Oskar", "Nora", "Felix", "Clara", "Hugo",
+              "Greta", "Ravi", "Amara", "Diego", "Yuki", "Lena", "Omar", "Zoe", "Ivan" };
+    static const char *const greetings[]
+        = { "Hi ", "Hello ", "Dear ", "Hey ", "Hallo ", "Bonjour ", "Hola " };
+    static const char *const closings[]
+        = { "Best,", "Cheers,", "Regards,", "Thanks,", "Love,", "Best wishes,", "Kind regards,",
+              "Viele Gr\xC3\xBC\xC3\x9F"
+              "e,",
+              "Bises,", "Saludos," };
+    auto some = [&](int low, int high) {
+        std::string text;
+        for (int i = number(low, high, random); i > 0; --i)
+            text += (text.empty() ? "" : " ") + TrainingRandom::pickFrom(sentences, random);
+        return text;
+    };
+    switch (number(0, 3, random)) {
+    case 0: {
+        std::string mail = std::string(pick(greetings, random)) + pick(names, random) + ",\n\n" + some(1, 3);
+        for (int p = number(0, 2, random); p > 0; --p)
+            mail += "\n\n" + some(1, 3);
+        return mail + "\n\n" + pick(closings, random) + "\n" + pick(names, random);
+    }
+    case 1: {
+        std::string post = some(1, 2);
+        for (int t = number(0, 3, random); t > 0; --t)
+            post += " #" + std::string(pick(names, random)) + std::to_string(number(1, 99, random));
+        for (int e = number(0, 3, random); e > 0; --e)
+            post += " " + TrainingRandom::emoji(random);
+        return post;
+    }
+    case 2:
+        return std::string(pick({ "Note: ", "Remember: ", "NB ", "Reminder - ", "" }, random)) + some(1, 2);
+    default: // a quote, with its author or alone
+        if (number(0, 2, random) == 0)
+            return "\"" + some(1, 2) + "\"";
+        return std::string(pick({ "\"", "\xE2\x80\x9C", "\xE2\x80\x9E" }, random)) + some(1, 2)
+            + pick({ "\" - ", "\xE2\x80\x9D \xE2\x80\x94 ", "\xE2\x80\x9C \xE2\x80\x93 " }, random)
+            + pick(names, random);
+    }
+}
+
+// An everyday text worth a sample: no NUL byte and at least 8 visible characters.
+bool usableShape(const std::string &text)
+{
+    return text.find('\0') == std::string::npos && std::count_if(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) > 32;
+    }) >= 8;
 }
 
 // The text of an XML file without its markup: the Basic modules of an office suite are
@@ -1351,6 +1560,58 @@ std::string xmlText(const std::string &data)
 size_t lineCount(const std::string &text)
 {
     return size_t(std::count(text.begin(), text.end(), '\n')) + (text.empty() || text.back() == '\n' ? 0 : 1);
+}
+
+// Up to limit of the documents, drawn at random: those that fit and were not seen before.
+void keepDrawn(std::vector<Document> &documents, size_t limit, bool (*fits)(const std::string &),
+    std::unordered_set<uint64_t> &seen, std::mt19937_64 &random)
+{
+    std::shuffle(documents.begin(), documents.end(), random);
+    std::vector<Document> kept;
+    for (Document &document : documents) {
+        if (kept.size() >= limit)
+            break;
+        if (fits(document.text) && seen.insert(fingerprint(document.text)).second)
+            kept.push_back(std::move(document));
+    }
+    documents = std::move(kept);
+}
+
+// The everyday texts a file gives by a conversion of their own (see convertedTo): into shapes,
+// or for a catalogue's messages into short texts. False for any other conversion. Made-up
+// texts are held out by the word that anchors them or by a key of their own.
+bool everydayTexts(const std::string &conversion, size_t count, const fs::path &path,
+    const std::string &package, const Options &options, std::vector<Document> &shapes,
+    std::vector<Document> &shorts, std::mt19937_64 &random)
+{
+    if (conversion == "shapes") {
+        EverydayShapes made(readFile(path, 1 << 24), options.testShare,
+            [&](const std::string &word) { return heldOut(word, options); });
+        for (size_t i = 0; i < count && !made.empty(); ++i) {
+            auto [text, anchor] = made.make(random);
+            shapes.push_back({ std::move(text), "word:" + anchor });
+        }
+    } else if (conversion == "lorem") {
+        const LoremIpsum lorem(readFile(path, 1 << 20));
+        for (size_t n = 0; n < count && !lorem.empty(); ++n)
+            shapes.push_back({ lorem.text(random), "lorem:" + std::to_string(n) });
+    } else if (conversion == "mo") {
+        std::vector<std::string> strings = catalogueStrings(readFile(path, 1 << 24));
+        std::shuffle(strings.begin(), strings.end(), random);
+        strings.resize(std::min(strings.size(), count));
+        for (std::string &text : strings)
+            shorts.push_back({ std::move(text), package });
+    } else if (conversion == "loglines") {
+        for (std::string &excerpt : logExcerpts(readFile(path, 1 << 22), count, random))
+            shapes.push_back({ std::move(excerpt), package });
+    } else if (conversion == "letters") {
+        const std::vector<std::string> sentences = sentencesOf(readFile(path, 1 << 20));
+        for (size_t n = 0; n < count && !sentences.empty(); ++n)
+            shapes.push_back({ messageOf(sentences, random), package });
+    } else {
+        return false;
+    }
+    return true;
 }
 
 Corpus collect(const Options &options, std::mt19937_64 &random)
@@ -1494,6 +1755,7 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
         std::vector<Document> pieces;
         std::vector<Document> shorts;
         std::vector<Document> docs; // whole code blocks of held-out pages, and examples never trained
+        std::vector<Document> shapes; // everyday texts of every shape and length
         for (const Candidate *candidate : ordered) {
             const fs::path &path = candidate->path;
             const std::string &conversionAndCount = candidate->conversion;
@@ -1572,12 +1834,8 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 }
                 continue;
             }
-            if (conversion == "lorem") {
-                size_t n = 0;
-                for (std::string &text : loremTexts(readFile(path, 1 << 20), count, random))
-                    pieces.push_back({ std::move(text), "lorem:" + std::to_string(n++) });
+            if (everydayTexts(conversion, count, path, package, options, shapes, shorts, random))
                 continue;
-            }
             if (files.size() >= options.maxFiles)
                 continue;
             const std::string data = readFile(path, 1 << 20);
@@ -1602,15 +1860,8 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 files.push_back(std::move(piece));
         }
         std::shuffle(files.begin(), files.end(), random);
-        std::shuffle(shorts.begin(), shorts.end(), random);
-        std::vector<Document> kept;
-        for (Document &text : shorts) {
-            if (kept.size() >= options.shortTexts)
-                break;
-            if (usableShort(text.text) && seen.insert(fingerprint(text.text)).second)
-                kept.push_back(std::move(text));
-        }
-        shorts = std::move(kept);
+        keepDrawn(shorts, options.shortTexts, usableShort, seen, random);
+        keepDrawn(shapes, options.shapes, usableShape, seen, random);
         const auto trainFiles = size_t(std::count_if(
             files.begin(), files.end(), [&](const Document &file) { return !held(file.group); }));
         if (trainFiles < 5) {
@@ -1668,13 +1919,21 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 std::fprintf(stderr, "  short text %s: %s\n", label.c_str(), text.text.c_str());
             (isHeld ? corpus.test : corpus.train).push_back(sampleOf(text.text, id, Kind::Short));
         }
+        size_t heldShapes = 0;
+        for (size_t i = 0; i < shapes.size(); ++i) {
+            const bool isHeld = held(shapes[i].group);
+            heldShapes += isHeld;
+            if (i < options.show)
+                std::fprintf(stderr, "  everyday %s:\n%s\n", label.c_str(), shapes[i].text.c_str());
+            (isHeld ? corpus.test : corpus.train).push_back(sampleOf(shapes[i].text, id, Kind::Shape));
+        }
         for (const Document &doc : docs)
             corpus.test.push_back(sampleOf(doc.text, id, Kind::Doc));
         std::fprintf(stderr,
             "%-12s %5zu files (%zu held out) from %zu packages (%zu held out), %zu short snippets, %zu short "
-            "texts (%zu held out), %zu documentation samples\n",
+            "texts (%zu held out), %zu everyday shapes (%zu held out), %zu documentation samples\n",
             label.c_str(), files.size(), testFiles, packages.size(), heldOfLabel.size(), shortSnippets,
-            shorts.size(), heldShorts, docs.size());
+            shorts.size(), heldShorts, shapes.size(), heldShapes, docs.size());
         if (options.listPackages) {
             std::map<std::string, size_t> filesOfPackage;
             for (const Document &file : files)
@@ -1774,6 +2033,13 @@ public:
         return loss;
     }
 
+    // Adds shift to the bias of each of the outputs.
+    void shiftOutputs(const std::vector<size_t> &outputs, float shift)
+    {
+        for (const size_t output : outputs)
+            m_b2[output] += shift;
+    }
+
     // Embedding rows become signed bytes with one scale per row, as the file stores them.
     std::unique_ptr<ContentTypeNetwork> quantised() const
     {
@@ -1867,10 +2133,10 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, const Optio
         std::copy(corpus.test[i].tokens.begin(), corpus.test[i].tokens.end(), input.begin());
         guesses[i] = uint16_t(best(network.predict(input)));
     });
-    Tally files, snippets, shorts, shortCode, shortText, docs;
+    Tally files, snippets, shorts, shortCode, shortText, docs, shapes;
     std::vector<Tally> perLabel(corpus.labels.size()), perLabelSnippets(corpus.labels.size()),
         perLabelDocs(corpus.labels.size());
-    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions, docConfusions;
+    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions, docConfusions, shapeConfusions;
     size_t shownMistakes = 0;
     for (size_t i = 0; i < corpus.test.size(); ++i) {
         const Sample &sample = corpus.test[i];
@@ -1883,6 +2149,12 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, const Optio
             perLabelDocs[sample.label].add(right, kindRight);
             if (!right)
                 ++docConfusions[{ sample.label, guess }];
+            continue;
+        }
+        if (sample.kind == Kind::Shape) {
+            shapes.add(right, kindRight);
+            if (!kindRight)
+                ++shapeConfusions[{ sample.label, guess }];
             continue;
         }
         if (sample.kind == Kind::Whole) {
@@ -1928,6 +2200,10 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, const Optio
         percent(shortCode.kindRight, shortCode.total), shortCode.total);
     std::printf("documentation samples:        top-1 %.1f %%, code vs text %.1f %% (%zu samples)\n",
         percent(docs.right, docs.total), percent(docs.kindRight, docs.total), docs.total);
+    std::printf(
+        "held-out everyday shapes (lists, logs, paths, ids, messages, lorem ipsum): text kept as text "
+        "%.1f %% (%zu)\n",
+        percent(shapes.kindRight, shapes.total), shapes.total);
     std::printf("per label: top-1 and count of held-out files, snippets and documentation samples\n");
     std::printf(
         "  %-13s %5s %5s %14s %14s %14s\n", "label", "pkgs", "held", "files", "snippets", "documentation");
@@ -1957,6 +2233,56 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, const Optio
     printWorst("most frequent confusions (files):", confusions);
     printWorst("most frequent confusions (documentation samples):", docConfusions);
     printWorst("most frequent confusions of code and text (short texts):", shortConfusions);
+    printWorst("everyday shapes taken for code:", shapeConfusions);
+}
+
+// The outputs of the text labels.
+std::vector<size_t> textOutputs(const Corpus &corpus)
+{
+    std::vector<size_t> outputs;
+    for (size_t i = 0; i < corpus.labels.size(); ++i)
+        if (kTextLabels.count(corpus.labels[i]))
+            outputs.push_back(i);
+    return outputs;
+}
+
+// The bias that, added to the text labels' outputs, tells text from code best on the held-out
+// samples (all but the documentation samples) when a text counts options.textWeight times as
+// much as a piece of code: on a clipboard text far outnumbers code, so an ambiguous text had
+// better be taken for text. Between 0 and 4; 0 when no bias helps.
+float fittedTextBias(const Corpus &corpus, const ContentTypeNetwork &network, const Options &options)
+{
+    const std::vector<size_t> texts = textOutputs(corpus);
+    // Text wins a sample when the bias exceeds its margin: the log of the best code score
+    // over the best text score.
+    std::vector<std::pair<double, double>> margins(corpus.test.size()); // margin, signed weight
+    parallelFor(corpus.test.size(), options.threads, [&](size_t i) {
+        const Sample &sample = corpus.test[i];
+        ContentTypeFeatures::Input input;
+        std::copy(sample.tokens.begin(), sample.tokens.end(), input.begin());
+        const std::vector<float> scores = network.predict(input);
+        float bestText = 0, bestCode = 0;
+        for (size_t k = 0; k < scores.size(); ++k) {
+            float &best = std::find(texts.begin(), texts.end(), k) != texts.end() ? bestText : bestCode;
+            best = std::max(best, scores[k]);
+        }
+        const bool isText = kTextLabels.count(corpus.labels[sample.label]) > 0;
+        const double weight = sample.kind == Kind::Doc ? 0.0 : isText ? options.textWeight : -1.0;
+        margins[i] = { std::log(std::max(bestCode, 1e-30f)) - std::log(std::max(bestText, 1e-30f)), weight };
+    });
+    std::sort(margins.begin(), margins.end());
+    // Raising the bias past a margin wins its text or loses its code.
+    constexpr double largest = 4.0;
+    double gain = 0, bestGain = 0, bestBias = 0;
+    for (size_t i = 0; i < margins.size() && margins[i].first < largest; ++i) {
+        gain += margins[i].first >= 0 ? margins[i].second : 0.0;
+        const double next = i + 1 < margins.size() ? std::min(margins[i + 1].first, largest) : largest;
+        if (margins[i].first >= 0 && gain > bestGain + 1e-9) {
+            bestGain = gain;
+            bestBias = (margins[i].first + next) / 2;
+        }
+    }
+    return float(bestBias);
 }
 
 // Reports an existing model (DIR/Magika.mlmodelc/model.bin and DIR/magika_labels.txt) on
@@ -1979,6 +2305,10 @@ void evaluate(const Options &options, const Corpus &corpus)
     if (labels != corpus.labels)
         fail("the model to evaluate has other labels than this corpus");
     report(corpus, *network, options);
+    if (options.textWeight > 0)
+        std::printf(
+            "a text labels' bias of %+.3f would tell text from code best (a text counting %.1f times)\n",
+            double(fittedTextBias(corpus, *network, options)), options.textWeight);
 }
 
 Options parse(int argc, char **argv)
@@ -2015,6 +2345,10 @@ Options parse(int argc, char **argv)
             options.shortPerLabel = std::stoul(value());
         else if (arg == "--short-texts")
             options.shortTexts = std::stoul(value());
+        else if (arg == "--shapes")
+            options.shapes = std::stoul(value());
+        else if (arg == "--text-weight")
+            options.textWeight = std::stod(value());
         else if (arg == "--evaluate")
             options.evaluate = value();
         else if (arg == "--show")
@@ -2081,12 +2415,26 @@ int main(int argc, char **argv)
     }
 
     // Judge the model as the application will run it: quantised, written and read back.
-    const std::vector<uint8_t> bytes = trainer.quantised()->serialize();
-    std::string error;
-    const std::unique_ptr<ContentTypeNetwork> network
-        = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
-    if (!network)
-        fail("the written model does not read back: " + error);
+    std::vector<uint8_t> bytes = trainer.quantised()->serialize();
+    auto readBack = [&] {
+        std::string error;
+        std::unique_ptr<ContentTypeNetwork> network
+            = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
+        if (!network)
+            fail("the written model does not read back: " + error);
+        return network;
+    };
+    std::unique_ptr<ContentTypeNetwork> network = readBack();
+    const float bias = options.textWeight > 0 ? fittedTextBias(corpus, *network, options) : 0.0f;
+    if (bias != 0.0f) {
+        trainer.shiftOutputs(textOutputs(corpus), bias);
+        bytes = trainer.quantised()->serialize();
+        network = readBack();
+    }
+    std::printf(
+        "text labels' bias: %+.3f (fitted on the held-out samples, a text counting %.1f times a piece "
+        "of code)\n",
+        double(bias), options.textWeight);
     report(corpus, *network, options);
 
     const fs::path out(options.out);
