@@ -15,6 +15,7 @@
 #include "model/FetchDescriptor.h"
 #include "shell/DetectionModels.h"
 #include "support/EverydayTexts.h"
+#include "support/ManualClock.h"
 
 #include "enrichment/FileAvailabilityService.h"
 #include "items/HoverPreviewTimer.h"
@@ -527,7 +528,7 @@ QStringList everydayCopies()
 
 // Copies text on the app's clipboard and waits until the capture has stored it (true) or
 // left it out (a text that looks like a password, say).
-bool copyInto(App &app, BenchDesktop &desktop, const QString &text, qint64 &now)
+bool copyInto(App &app, BenchDesktop &desktop, const QString &text, ManualClock &clock)
 {
     ClipboardMonitor &monitor = *app.delegate.clipboardMonitor();
     int saved = 0;
@@ -539,7 +540,7 @@ bool copyInto(App &app, BenchDesktop &desktop, const QString &text, qint64 &now)
     auto mime = std::make_unique<QMimeData>();
     mime->setText(text);
     desktop.pasteboard.writeContents(std::move(mime));
-    now += ClipboardMonitor::minimumChangeIntervalMs + 10;
+    clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
     monitor.checkForChanges();
     spinUntil([&] { return saved + discarded > 0; }, 10000);
     QObject::disconnect(savedConnection);
@@ -562,14 +563,14 @@ void BM_AppMemoryEverydayCopied(benchmark::State &state)
         const int enginesBefore = HighlightCacheService::shared().highlighterStartCount();
         App app(*fresh.container, desktop, &classifier);
         app.settings.setHistoryLimit(250);
-        qint64 now = 1'000'000;
-        app.delegate.clipboardMonitor()->setClock([&now] { return now; });
+        ManualClock clock;
+        app.delegate.clipboardMonitor()->setClock(clock);
         spinUntil([] {
             return MagikaDetectionCoreML::shared().isLoaded() && GuesslangDetection::shared().isLoaded();
         });
         int stored = 0;
         for (const QString &text : everydayCopies())
-            stored += copyInto(app, desktop, text, now) ? 1 : 0;
+            stored += copyInto(app, desktop, text, clock) ? 1 : 0;
         const QList<ClipboardItemPtr> items
             = fresh.container->mainContext()->fetch(FetchDescriptor::newestFirst()).items;
         const auto code = std::count_if(items.begin(), items.end(),

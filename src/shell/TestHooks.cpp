@@ -4,8 +4,8 @@
 #include "detection/HighlightCacheService.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <ctime>

@@ -7,8 +7,8 @@
 #include "model/StoreTestSupport.h"
 #include "platform/MemoryPressureMonitor.h"
 #include "platform/UserDefaults.h"
-#include "support/OlderHighlightBlob.h"
 #include "support/ManualClock.h"
+#include "support/OlderHighlightBlob.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
