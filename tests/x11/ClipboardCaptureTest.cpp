@@ -109,6 +109,82 @@ protected:
                      : encodedColour(QSize(width, height), QColor(30, 120, 200));
     }
 
+    // The steps of one history, in order: each expects the items the steps before it stored.
+
+    // Plain text is stored; HTML alone is not; HTML with text is kept with the text.
+    void copyTextAndHtml()
+    {
+        xclip(QByteArrayLiteral("Hello from another application"));
+        ASSERT_TRUE(storedAfterCopy(1));
+        EXPECT_EQ(items()[0]->type(), ClipboardItemType::text);
+        EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Hello from another application"));
+        EXPECT_EQ(items()[0]->sourceAppBundleIdentifier(), QStringLiteral("org.kde.kate"));
+
+        // HTML alone has no text to keep.
+        xclip(QByteArrayLiteral("<b>bold</b>"), QStringLiteral("text/html"));
+        EXPECT_TRUE(discarded(1));
+
+        // HTML with text, as design tools copy it.
+        const QByteArray figma
+            = QByteArrayLiteral("<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>");
+        ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1") },
+            { QStringLiteral("text/html"), figma } });
+        ASSERT_TRUE(storedAfterCopy(2));
+        EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Frame 1"));
+        EXPECT_EQ(items()[0]->htmlContent(), QString::fromUtf8(figma));
+    }
+
+    // A link loses its tracking parameters; a colour keeps the notation it came in.
+    void copyALinkAndAColour()
+    {
+        xclip(QByteArrayLiteral("https://example.com/page?id=3&utm_source=newsletter&utm_medium=email"));
+        ASSERT_TRUE(storedAfterCopy(3));
+        EXPECT_EQ(items()[0]->type(), ClipboardItemType::link);
+        EXPECT_EQ(items()[0]->textContent(), QStringLiteral("https://example.com/page?id=3"));
+
+        xclip(QByteArrayLiteral("#FF8800"));
+        ASSERT_TRUE(storedAfterCopy(4));
+        EXPECT_EQ(items()[0]->type(), ClipboardItemType::color);
+        EXPECT_EQ(items()[0]->colorHex(), QStringLiteral("#FF8800"));
+        EXPECT_EQ(items()[0]->originalColorFormat(), QStringLiteral("hex"));
+    }
+
+    // Two files, one with a space in its name: one item, the second file listed with it.
+    void copyTwoFiles()
+    {
+        QStringList paths;
+        for (const char *name : { "report.pdf", "notes with space.txt" }) {
+            QFile file(m_folder.filePath(QString::fromLatin1(name)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            paths.append(file.fileName());
+        }
+        const QUrl first = QUrl::fromLocalFile(paths[0]);
+        const QUrl second = QUrl::fromLocalFile(paths[1]);
+        xclip(first.toEncoded() + "\r\n" + second.toEncoded() + "\r\n", QStringLiteral("text/uri-list"));
+        ASSERT_TRUE(storedAfterCopy(5));
+        EXPECT_EQ(items()[0]->type(), ClipboardItemType::file);
+        EXPECT_EQ(items()[0]->fileURL(), first);
+        EXPECT_EQ(
+            items()[0]->additionalFileURLStrings(), QStringList { second.toString(QUrl::FullyEncoded) });
+    }
+
+    // A picture is stored with its thumbnail; a password marked by its password manager is not.
+    void copyAPictureAndAPassword()
+    {
+        const QByteArray picture = png(640, 480, false);
+        xclip(picture, QStringLiteral("image/png"));
+        ASSERT_TRUE(storedAfterCopy(6));
+        EXPECT_EQ(items()[0]->type(), ClipboardItemType::media);
+        EXPECT_EQ(items()[0]->mediaImageData(), picture);
+        EXPECT_EQ(
+            ImageExtraction::decodeImage(items()[0]->mediaThumbnailData().value_or(QByteArray())).size(),
+            QSize(80, 80));
+
+        ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("hunter2") },
+            { QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret") } });
+        EXPECT_TRUE(discarded(6));
+    }
+
     void writeArtefact()
     {
         const QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
@@ -138,67 +214,10 @@ protected:
 
 TEST_F(ClipboardCaptureTest, CopiesFromOtherApplicationsReachTheStore)
 {
-    // Plain text.
-    xclip(QByteArrayLiteral("Hello from another application"));
-    ASSERT_TRUE(storedAfterCopy(1));
-    EXPECT_EQ(items()[0]->type(), ClipboardItemType::text);
-    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Hello from another application"));
-    EXPECT_EQ(items()[0]->sourceAppBundleIdentifier(), QStringLiteral("org.kde.kate"));
-
-    // HTML alone has no text to keep.
-    xclip(QByteArrayLiteral("<b>bold</b>"), QStringLiteral("text/html"));
-    EXPECT_TRUE(discarded(1));
-
-    // HTML with text, as design tools copy it: the HTML is kept with the text.
-    const QByteArray figma
-        = QByteArrayLiteral("<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>");
-    ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1") },
-        { QStringLiteral("text/html"), figma } });
-    ASSERT_TRUE(storedAfterCopy(2));
-    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("Frame 1"));
-    EXPECT_EQ(items()[0]->htmlContent(), QString::fromUtf8(figma));
-
-    // A link with tracking parameters.
-    xclip(QByteArrayLiteral("https://example.com/page?id=3&utm_source=newsletter&utm_medium=email"));
-    ASSERT_TRUE(storedAfterCopy(3));
-    EXPECT_EQ(items()[0]->type(), ClipboardItemType::link);
-    EXPECT_EQ(items()[0]->textContent(), QStringLiteral("https://example.com/page?id=3"));
-
-    // A colour.
-    xclip(QByteArrayLiteral("#FF8800"));
-    ASSERT_TRUE(storedAfterCopy(4));
-    EXPECT_EQ(items()[0]->type(), ClipboardItemType::color);
-    EXPECT_EQ(items()[0]->colorHex(), QStringLiteral("#FF8800"));
-    EXPECT_EQ(items()[0]->originalColorFormat(), QStringLiteral("hex"));
-
-    // Two files.
-    QStringList paths;
-    for (const char *name : { "report.pdf", "notes with space.txt" }) {
-        QFile file(m_folder.filePath(QString::fromLatin1(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        paths.append(file.fileName());
-    }
-    const QUrl first = QUrl::fromLocalFile(paths[0]);
-    const QUrl second = QUrl::fromLocalFile(paths[1]);
-    xclip(first.toEncoded() + "\r\n" + second.toEncoded() + "\r\n", QStringLiteral("text/uri-list"));
-    ASSERT_TRUE(storedAfterCopy(5));
-    EXPECT_EQ(items()[0]->type(), ClipboardItemType::file);
-    EXPECT_EQ(items()[0]->fileURL(), first);
-    EXPECT_EQ(items()[0]->additionalFileURLStrings(), QStringList { second.toString(QUrl::FullyEncoded) });
-
-    // A picture.
-    const QByteArray picture = png(640, 480, false);
-    xclip(picture, QStringLiteral("image/png"));
-    ASSERT_TRUE(storedAfterCopy(6));
-    EXPECT_EQ(items()[0]->type(), ClipboardItemType::media);
-    EXPECT_EQ(items()[0]->mediaImageData(), picture);
-    EXPECT_EQ(ImageExtraction::decodeImage(items()[0]->mediaThumbnailData().value_or(QByteArray())).size(),
-        QSize(80, 80));
-
-    // A password, marked by its password manager.
-    ownerCopy({ { QStringLiteral("text/plain"), QByteArrayLiteral("hunter2") },
-        { QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret") } });
-    EXPECT_TRUE(discarded(6));
+    ASSERT_NO_FATAL_FAILURE(copyTextAndHtml());
+    ASSERT_NO_FATAL_FAILURE(copyALinkAndAColour());
+    ASSERT_NO_FATAL_FAILURE(copyTwoFiles());
+    ASSERT_NO_FATAL_FAILURE(copyAPictureAndAPassword());
 
     const QList<ClipboardItemPtr> stored = items();
     QStringList kinds;

@@ -45,7 +45,7 @@ TEST_F(FirstShortcutX11Test, OneStart)
     const Geometry shown = windowGeometry(frontWindow());
     ASSERT_TRUE(shown.valid);
     EXPECT_TRUE(waitUntil([&] {
-        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        const QImage screen = screenImage();
         return screen.pixelColor(shown.rect.center()) != QColor(Qt::black);
     }));
     saveScreenshot(QStringLiteral("first-shortcut-panel.png"));

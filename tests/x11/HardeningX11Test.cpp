@@ -242,6 +242,8 @@ TEST_F(HardeningX11Test, ThePanelOpensAndClosesWhilePicturesTooLargeToDecodeAreC
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
+namespace {
+
 // What a copy must never print as it leaves: work started while it was torn down (a model
 // loaded after the application object had gone), or started at all in a copy that did not run.
 void expectCleanExit(AppProcess &copy)
@@ -252,47 +254,83 @@ void expectCleanExit(AppProcess &copy)
         EXPECT_FALSE(printed.contains(QLatin1String(fault))) << printed.toStdString();
 }
 
-TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartReplacesIt)
+// Copies of the app with one home, started at once, as an autostart entry and a user's click
+// could start them; each keeps what it prints.
+class AppCopies final
 {
-    std::vector<std::unique_ptr<AppProcess>> copies;
-    for (int i = 0; i < 4; ++i) {
-        copies.push_back(std::make_unique<AppProcess>(home.path()));
-        copies.back()->captureOutput();
+public:
+    AppCopies(const QString &home, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_copies.push_back(std::make_unique<AppProcess>(home));
+            m_copies.back()->captureOutput();
+        }
     }
-    QElapsedTimer clock;
-    clock.start();
-    for (const auto &copy : copies)
-        ASSERT_TRUE(copy->start());
-    const auto running = [&] {
+
+    bool startAll()
+    {
+        for (const auto &copy : m_copies) {
+            if (!copy->start())
+                return false;
+        }
+        return true;
+    }
+    qsizetype running() const
+    {
         return std::count_if(
-            copies.begin(), copies.end(), [](const auto &copy) { return copy->isRunning(); });
-    };
-    const auto outputs = [&] {
+            m_copies.begin(), m_copies.end(), [](const auto &copy) { return copy->isRunning(); });
+    }
+    // A copy still running (the last one, if several are).
+    AppProcess *survivor() const
+    {
+        AppProcess *found = nullptr;
+        for (const auto &copy : m_copies) {
+            if (copy->isRunning())
+                found = copy.get();
+        }
+        return found;
+    }
+    // What each copy printed, and whether it still runs.
+    std::string outputs() const
+    {
         QString all;
-        for (const auto &copy : copies)
+        for (const auto &copy : m_copies)
             all += QStringLiteral("--- %1\n%2%3")
                        .arg(copy->isRunning() ? "running" : "gone", copy->output(), copy->errors());
         return all.toStdString();
-    };
+    }
+    void expectNoCrashAndCleanExits() const
+    {
+        for (const auto &copy : m_copies) {
+            EXPECT_FALSE(copy->crashed());
+            if (!copy->isRunning())
+                expectCleanExit(*copy);
+        }
+    }
+
+private:
+    std::vector<std::unique_ptr<AppProcess>> m_copies;
+};
+
+} // namespace
+
+TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartReplacesIt)
+{
+    AppCopies copies(home.path(), 4);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(copies.startAll());
     // Settled: one copy left, and still one a few seconds later.
-    ASSERT_TRUE(waitUntil([&] { return running() == 1; }, std::chrono::seconds(20)))
-        << running() << " running\n"
-        << outputs();
+    ASSERT_TRUE(waitUntil([&] { return copies.running() == 1; }, std::chrono::seconds(20)))
+        << copies.running() << " running\n"
+        << copies.outputs();
     std::printf(
         "[ measured ] four copies started at once: one left after %lld ms\n", (long long)clock.elapsed());
     QTest::qWait(3000);
-    EXPECT_EQ(running(), 1);
-    for (const auto &copy : copies) {
-        EXPECT_FALSE(copy->crashed());
-        if (!copy->isRunning())
-            expectCleanExit(*copy);
-    }
+    EXPECT_EQ(copies.running(), 1);
+    copies.expectNoCrashAndCleanExits();
 
-    AppProcess *survivor = nullptr;
-    for (const auto &copy : copies) {
-        if (copy->isRunning())
-            survivor = copy.get();
-    }
+    AppProcess *survivor = copies.survivor();
     ASSERT_NE(survivor, nullptr);
     m_window = std::make_unique<TestWindowProcess>();
     ASSERT_TRUE(m_window->start());

@@ -214,6 +214,101 @@ protected:
             return {};
         return windowGeometry(frontWindow()).rect;
     }
+
+    // Code copied in an editor: its preview lines are in the store, kept as one JSON object
+    // whose "preview_0" is the first line's archive in base64.
+    void expectCopiedCodeKeptAsJson()
+    {
+        ASSERT_TRUE(external.copyWithXclip(
+            "#!/usr/bin/env python3\nimport sys\n\ndef main():\n    print(sys.argv)\n"));
+        ASSERT_TRUE(
+            waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
+                std::chrono::seconds(20)));
+        const std::optional<StoredLinesJson> json = storedLinesJson(storePath());
+        ASSERT_TRUE(json);
+        EXPECT_EQ(json->valid, 1);
+        EXPECT_EQ(json->firstType, QStringLiteral("text"));
+        const std::optional<AttributedText> firstLine
+            = HighlightedLinesBlob::unarchive(QByteArray::fromBase64(json->first.toLatin1()));
+        ASSERT_TRUE(firstLine) << json->first.toStdString();
+        EXPECT_EQ(firstLine->text, QStringLiteral("#!/usr/bin/env python3"));
+        EXPECT_FALSE(firstLine->formats.isEmpty()) << "the line was kept without its colours";
+    }
+
+    // A picture copied in an image editor, one colour on its left half and another on its
+    // right: the stored preview shows both.
+    void expectACopiedPictureGetsItsPreview(const QColor &left, const QColor &right)
+    {
+        QImage picture(1200, 800, QImage::Format_RGB32);
+        picture.fill(right);
+        QPainter(&picture).fillRect(QRect(0, 0, 600, 800), left);
+        ASSERT_TRUE(external.copyWithXclip(pngOf(picture), QStringLiteral("image/png")));
+        const ClipboardItemPtr image = waitForStored([](const ClipboardItem &item) {
+            return item.type() == ClipboardItemType::media && item.mediaPreviewData() && !item.fileURL();
+        });
+        ASSERT_TRUE(image);
+        const QImage preview = ImageExtraction::decodeImage(*image->mediaPreviewData());
+        EXPECT_EQ(preview.size(), QSize(400, 400));
+        EXPECT_EQ(preview.pixelColor(100, 200), left);
+        EXPECT_EQ(preview.pixelColor(300, 200), right);
+    }
+
+    // An MP3 of a short tone, encoded by lame, with a cover of one colour written by TagLib.
+    void writeSongWithCover(const QString &song, const QColor &coverColour)
+    {
+        const QString wav = home.filePath(QStringLiteral("tone.wav"));
+        {
+            QFile file(wav);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(toneWav());
+        }
+        ASSERT_TRUE(runTool(QStringLiteral("lame"), { QStringLiteral("--quiet"), wav, song }))
+            << "lame is missing";
+        QImage cover(300, 300, QImage::Format_RGB32);
+        cover.fill(coverColour);
+        TagLib::MPEG::File mp3(QFile::encodeName(song).constData());
+        auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+        frame->setMimeType("image/png");
+        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        const QByteArray bytes = pngOf(cover);
+        frame->setPicture(TagLib::ByteVector(bytes.constData(), uint(bytes.size())));
+        mp3.ID3v2Tag(true)->addFrame(frame);
+        ASSERT_TRUE(mp3.save());
+    }
+
+    // A song file copied in a file manager: its cover is stored as the item's pictures.
+    void expectACopiedSongGetsItsCover(const QColor &coverColour)
+    {
+        const QString song = home.filePath(QStringLiteral("Song with cover.mp3"));
+        ASSERT_NO_FATAL_FAILURE(writeSongWithCover(song, coverColour));
+        ASSERT_TRUE(external.copyWithXclip(
+            QUrl::fromLocalFile(song).toEncoded() + "\r\n", QStringLiteral("text/uri-list")));
+        const ClipboardItemPtr audio = waitForStored([](const ClipboardItem &item) {
+            return item.mediaSubtype() == MediaSubtype::audio && item.mediaThumbnailData()
+                && item.mediaPreviewData();
+        });
+        ASSERT_TRUE(audio);
+        EXPECT_EQ(ImageExtraction::decodeImage(*audio->mediaThumbnailData()).size(), QSize(80, 80));
+        const QImage coverPreview = ImageExtraction::decodeImage(*audio->mediaPreviewData());
+        EXPECT_EQ(coverPreview.size(), QSize(400, 400));
+        EXPECT_EQ(coverPreview.pixelColor(200, 200), coverColour);
+    }
+
+    // The oldest stored item that is as wanted, within 20 s; null when none came.
+    ClipboardItemPtr waitForStored(const std::function<bool(const ClipboardItem &)> &wanted)
+    {
+        ClipboardItemPtr found;
+        waitUntil(
+            [&] {
+                for (const ClipboardItemPtr &item : storedItems()) {
+                    if (wanted(*item))
+                        found = item;
+                }
+                return found != nullptr;
+            },
+            std::chrono::seconds(20));
+        return found;
+    }
 };
 
 TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWithoutTheEngine)
@@ -271,86 +366,15 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
 
-    // Code copied in an editor: its preview lines are in the store.
-    ASSERT_TRUE(
-        external.copyWithXclip("#!/usr/bin/env python3\nimport sys\n\ndef main():\n    print(sys.argv)\n"));
-    ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
-        std::chrono::seconds(20)));
-    // Kept as one JSON object whose "preview_0" is the first line's archive in base64.
-    const std::optional<StoredLinesJson> json = storedLinesJson(storePath());
-    ASSERT_TRUE(json);
-    EXPECT_EQ(json->valid, 1);
-    EXPECT_EQ(json->firstType, QStringLiteral("text"));
-    const std::optional<AttributedText> firstLine
-        = HighlightedLinesBlob::unarchive(QByteArray::fromBase64(json->first.toLatin1()));
-    ASSERT_TRUE(firstLine) << json->first.toStdString();
-    EXPECT_EQ(firstLine->text, QStringLiteral("#!/usr/bin/env python3"));
-    EXPECT_FALSE(firstLine->formats.isEmpty()) << "the line was kept without its colours";
-    QTest::qWait(400); // the next copy is a change of its own
-
-    // A picture: orange on the left, teal on the right.
+    // Each copy waits a moment after the one before: every copy is a change of its own.
+    ASSERT_NO_FATAL_FAILURE(expectCopiedCodeKeptAsJson());
+    QTest::qWait(400);
     const QColor orange(0xff, 0x88, 0x00);
     const QColor teal(0x00, 0x99, 0x99);
-    QImage picture(1200, 800, QImage::Format_RGB32);
-    picture.fill(teal);
-    QPainter(&picture).fillRect(QRect(0, 0, 600, 800), orange);
-    ASSERT_TRUE(external.copyWithXclip(pngOf(picture), QStringLiteral("image/png")));
-    ClipboardItemPtr image;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (const ClipboardItemPtr &item : storedItems()) {
-                if (item->type() == ClipboardItemType::media && item->mediaPreviewData() && !item->fileURL())
-                    image = item;
-            }
-            return image != nullptr;
-        },
-        std::chrono::seconds(20)));
-    const QImage imagePreview = ImageExtraction::decodeImage(*image->mediaPreviewData());
-    EXPECT_EQ(imagePreview.size(), QSize(400, 400));
-    EXPECT_EQ(imagePreview.pixelColor(100, 200), orange);
-    EXPECT_EQ(imagePreview.pixelColor(300, 200), teal);
+    ASSERT_NO_FATAL_FAILURE(expectACopiedPictureGetsItsPreview(orange, teal));
     QTest::qWait(400);
-
-    // A song with its cover: encoded by lame, the cover written with TagLib.
-    const QString wav = home.filePath(QStringLiteral("tone.wav"));
-    const QString song = home.filePath(QStringLiteral("Song with cover.mp3"));
-    {
-        QFile file(wav);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(toneWav());
-    }
-    ASSERT_TRUE(runTool(QStringLiteral("lame"), { QStringLiteral("--quiet"), wav, song }))
-        << "lame is missing";
     const QColor magenta(0xc0, 0x00, 0xc0);
-    QImage cover(300, 300, QImage::Format_RGB32);
-    cover.fill(magenta);
-    {
-        TagLib::MPEG::File mp3(QFile::encodeName(song).constData());
-        auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
-        frame->setMimeType("image/png");
-        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        const QByteArray bytes = pngOf(cover);
-        frame->setPicture(TagLib::ByteVector(bytes.constData(), uint(bytes.size())));
-        mp3.ID3v2Tag(true)->addFrame(frame);
-        ASSERT_TRUE(mp3.save());
-    }
-    ASSERT_TRUE(external.copyWithXclip(
-        QUrl::fromLocalFile(song).toEncoded() + "\r\n", QStringLiteral("text/uri-list")));
-    ClipboardItemPtr audio;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (const ClipboardItemPtr &item : storedItems()) {
-                if (item->mediaSubtype() == MediaSubtype::audio && item->mediaThumbnailData()
-                    && item->mediaPreviewData())
-                    audio = item;
-            }
-            return audio != nullptr;
-        },
-        std::chrono::seconds(20)));
-    EXPECT_EQ(ImageExtraction::decodeImage(*audio->mediaThumbnailData()).size(), QSize(80, 80));
-    const QImage coverPreview = ImageExtraction::decodeImage(*audio->mediaPreviewData());
-    EXPECT_EQ(coverPreview.size(), QSize(400, 400));
-    EXPECT_EQ(coverPreview.pixelColor(200, 200), magenta);
+    ASSERT_NO_FATAL_FAILURE(expectACopiedSongGetsItsCover(magenta));
 
     // Their rows show them.
     const QRect rect = showPanel(app);

@@ -103,6 +103,102 @@ int countPixels(const QImage &image, const QRect &rect, const QColor &colour)
     return count;
 }
 
+// A folder standing for a removable volume: a tmpfs mounted where the desktop mounts removable
+// drives, or (where the test may not mount) a plain folder that is removed whole. Unmounted
+// when it goes, if it is still mounted then.
+class RemovableVolume final
+{
+public:
+    explicit RemovableVolume(const QString &fallbackFolder)
+        : m_mountPoint(QStringLiteral("/media/") + MountInfoVolumeMonitor::currentUserName()
+            + QStringLiteral("/TindlewickTest-%1").arg(QCoreApplication::applicationPid()))
+    {
+        m_mounted = QDir().mkpath(m_mountPoint)
+            && runCommand(QStringLiteral("mount"),
+                { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                    QStringLiteral("size=1m"), QStringLiteral("tindlewick-test"), m_mountPoint });
+        m_folder = m_mounted ? m_mountPoint : fallbackFolder;
+    }
+    ~RemovableVolume()
+    {
+        if (m_mounted)
+            runCommand(QStringLiteral("umount"), { QStringLiteral("-l"), m_mountPoint });
+        QDir().rmdir(m_mountPoint);
+    }
+    RemovableVolume(const RemovableVolume &) = delete;
+    RemovableVolume &operator=(const RemovableVolume &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    QString folder() const { return m_folder; }
+    // The volume goes away, as when the drive is pulled out; false when it could not.
+    bool takeAway()
+    {
+        if (!m_mounted)
+            return QDir(m_folder).removeRecursively();
+        if (!runCommand(QStringLiteral("umount"), { m_mountPoint }))
+            return false;
+        m_mounted = false;
+        return true;
+    }
+
+private:
+    QString m_mountPoint;
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+// A file item of the store, with a picture of one colour when wanted.
+ClipboardItemPtr fileItem(const QString &path, const std::optional<QColor> &picture)
+{
+    return ClipboardItem::create(ClipboardItemType::file,
+        { .fileURL = QUrl::fromLocalFile(path),
+            .fileThumbnailData
+            = picture ? std::optional<QByteArray>(encodedColour(QSize(64, 64), *picture)) : std::nullopt,
+            .previewText = QFileInfo(path).fileName() });
+}
+
+// A page whose title, description and picture (600 × 400 of one colour) come in its
+// Open Graph tags, at /harbour.
+void serveHarbourPage(LocalHttpServer &server, const QColor &pictureColour)
+{
+    server.setResponse(QStringLiteral("/picture.png"),
+        LocalHttpServer::image(encodedColour(QSize(600, 400), pictureColour)));
+    server.setResponse(QStringLiteral("/harbour"),
+        LocalHttpServer::page(
+            "<!doctype html><html><head><title>ignored</title>"
+            "<meta property=\"og:title\" content=\"Harbour lights at dusk\">"
+            "<meta property=\"og:description\" content=\"Photographs from the quay\">"
+            "<meta property=\"og:image\" content=\"/picture.png\"></head><body></body></html>"));
+}
+
+// A page at /orchard whose picture (300 × 300 of one colour) the server sends 0.7 s late.
+void serveOrchardPageWithASlowPicture(LocalHttpServer &server, const QColor &pictureColour)
+{
+    LocalHttpServer::Response slowPicture
+        = LocalHttpServer::image(encodedColour(QSize(300, 300), pictureColour));
+    slowPicture.delayMs = 700;
+    server.setResponse(QStringLiteral("/lime.png"), slowPicture);
+    server.setResponse(QStringLiteral("/orchard"),
+        LocalHttpServer::page("<html><head><meta property=\"og:title\" content=\"Orchard in May\">"
+                              "<meta property=\"og:image\" content=\"/lime.png\"></head></html>"));
+}
+
+void createEmptyFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path())) << path.toStdString();
+        ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly)) << path.toStdString();
+    }
+}
+
+// The files of the file items: one stays, one is deleted, one is on a volume that goes away.
+struct FilesThatGo
+{
+    QString kept;
+    QString deleted;
+    QString onVolume;
+};
+
 class LinksAndFilesEndToEndTest : public AppEndToEndTest
 {
 protected:
@@ -115,20 +211,109 @@ protected:
         return windowGeometry(frontWindow()).rect;
     }
 
+    // Starts the app and waits until it answers its shortcut: it watches the clipboard then too.
+    void startWatching(AppProcess &app)
+    {
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    }
+
     ClipboardItemPtr newestStoredItem()
     {
-        QString error;
-        std::unique_ptr<ModelContainer> store = ModelContainer::open(storePath(), &error);
-        if (!store)
-            return nullptr;
-        m_reader = store->makeContext();
-        m_readerStore = std::move(store);
-        const QList<ClipboardItemPtr> items = m_reader->fetch(FetchDescriptor::newestFirst()).items;
+        const QList<ClipboardItemPtr> items = storedItems();
         return items.isEmpty() ? nullptr : items.first();
     }
 
-    std::unique_ptr<ModelContainer> m_readerStore;
-    std::unique_ptr<ModelContext> m_reader;
+    // The newest stored item once it is as wanted; null when it did not become so in time.
+    ClipboardItemPtr waitForNewest(const std::function<bool(const ClipboardItem &)> &wanted,
+        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000))
+    {
+        ClipboardItemPtr item;
+        const bool found = waitUntil(
+            [&] {
+                item = newestStoredItem();
+                return item && wanted(*item);
+            },
+            timeout);
+        return found ? item : nullptr;
+    }
+
+    // A link copied while the panel is open: its row comes first, its picture (slow to come
+    // here) replaces the placeholder the row was drawn with.
+    void expectALatePictureReplacesItsPlaceholder(
+        LocalHttpServer &server, AppProcess &app, const QRect &panel)
+    {
+        const QColor lime(120, 230, 30);
+        serveOrchardPageWithASlowPicture(server, lime);
+        const QString link = server.url(QStringLiteral("/orchard")).toString();
+        copyFromOutside(link);
+        ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) { return item.textContent() == link; }));
+        QTest::qWait(200);
+        const QImage placeholder(saveScreenshot(QStringLiteral("link-row-before-its-picture.png")));
+        EXPECT_EQ(countPixels(placeholder, panel, lime), 0)
+            << "the picture came sooner than the server sent it";
+        ASSERT_TRUE(
+            waitForNewest([](const ClipboardItem &item) { return item.linkThumbnailData().has_value(); }));
+        QTest::qWait(300);
+        const QImage arrived(saveScreenshot(QStringLiteral("link-row-after-its-picture.png")));
+        EXPECT_TRUE(appIsFront(app)) << "the panel was closed meanwhile";
+        EXPECT_GE(countPixels(arrived, panel, lime), 2 * 28 * 28) << "the late picture is not drawn";
+    }
+
+    // Strace watches while `draw` makes the panel draw its rows again, and must see no question
+    // about the paths; `shot` is the screen once they are drawn.
+    void expectDrawingAsksNothingAbout(const QStringList &paths, const AppProcess &app,
+        const QString &logName, const std::function<void()> &draw, const QString &shotName, QImage &shot)
+    {
+        FileSystemQuestions questions(artefactPath(logName));
+        ASSERT_TRUE(questions.attach(app.pid())) << "strace could not attach";
+        draw();
+        if (HasFatalFailure())
+            return;
+        shot = QImage(saveScreenshot(shotName));
+        questions.stop();
+        for (const QString &path : paths)
+            EXPECT_EQ(questions.count(path), 0)
+                << "the disk was asked about " << path.toStdString() << " while drawing";
+    }
+
+    // Shows the panel again while strace watches, and prints how often the app asked about the
+    // file that stayed, the deleted file and the file on the volume; `shown` is the panel's frame.
+    void showAgainReportingTheQuestions(AppProcess &app, const FilesThatGo &files, QRect &shown)
+    {
+        FileSystemQuestions questions(artefactPath(QStringLiteral("files-strace-next-show.log")));
+        ASSERT_TRUE(questions.attach(app.pid()));
+        shown = showPanel(app);
+        ASSERT_TRUE(shown.isValid());
+        QTest::qWait(1500); // the file events arrive about a second after the changes
+        questions.stop();
+        std::printf("[ LinksAndFiles ] file-system questions while showing again: %d about the deleted file, "
+                    "%d about the file on the volume, %d about the file that stayed\n",
+            questions.count(files.deleted), questions.count(files.onVolume), questions.count(files.kept));
+    }
+
+    // The selection moves over the rows, the pointer over the panel; a pointer move after the
+    // keys ends their selection, so one more key leaves one to be seen.
+    void moveSelectionAndPointer(const QRect &panel)
+    {
+        for (int step = 0; step < 8; ++step) {
+            ASSERT_TRUE(pressKey(step < 4 ? QStringLiteral("Down") : QStringLiteral("Up")));
+            xdotool({ QStringLiteral("mousemove"), QString::number(panel.x() + 60 + 60 * (step % 4)),
+                QString::number(panel.y() + 130 + 45 * (step % 4)) });
+            QTest::qWait(120);
+        }
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        QTest::qWait(120);
+    }
+
+    void moveSelectionDownAndUp()
+    {
+        for (int step = 0; step < 4; ++step) {
+            ASSERT_TRUE(pressKey(step % 2 ? QStringLiteral("Up") : QStringLiteral("Down")));
+            QTest::qWait(100);
+        }
+    }
 };
 
 } // namespace
@@ -138,35 +323,23 @@ TEST_F(LinksAndFilesEndToEndTest, ACopiedLinkShowsItsPageTitleAndPicture)
     const QColor magenta(230, 20, 200);
     LocalHttpServer server;
     ASSERT_TRUE(server.listen());
-    server.setResponse(
-        QStringLiteral("/picture.png"), LocalHttpServer::image(encodedColour(QSize(600, 400), magenta)));
-    server.setResponse(QStringLiteral("/harbour"),
-        LocalHttpServer::page(
-            "<!doctype html><html><head><title>ignored</title>"
-            "<meta property=\"og:title\" content=\"Harbour lights at dusk\">"
-            "<meta property=\"og:description\" content=\"Photographs from the quay\">"
-            "<meta property=\"og:image\" content=\"/picture.png\"></head><body></body></html>"));
+    serveHarbourPage(server, magenta);
     seedStore({ QStringLiteral("an older entry") });
     AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_NO_FATAL_FAILURE(startWatching(app));
 
     const QString link = server.url(QStringLiteral("/harbour")).toString();
     QElapsedTimer sinceCopy;
     sinceCopy.start();
     copyFromOutside(link);
-    ClipboardItemPtr item;
-    const bool complete = waitUntil(
-        [&] {
-            item = newestStoredItem();
-            return item && item->textContent() == link && item->linkTitle() && item->linkThumbnailData();
+    const ClipboardItemPtr item = waitForNewest(
+        [&](const ClipboardItem &newest) {
+            return newest.textContent() == link && newest.linkTitle() && newest.linkThumbnailData();
         },
         std::chrono::seconds(20));
     // How soon is a figure for the README (about 0.1-0.3 s here), not a test: a busy machine
     // may take longer.
-    ASSERT_TRUE(complete) << "title and picture never stored";
+    ASSERT_TRUE(item) << "title and picture never stored";
     std::printf("[ LinksAndFiles ] title and picture stored %lld ms after the copy\n", sinceCopy.elapsed());
     EXPECT_EQ(item->linkTitle(), QStringLiteral("Harbour lights at dusk"));
     EXPECT_EQ(item->linkDescription(), QStringLiteral("Photographs from the quay"));
@@ -182,74 +355,24 @@ TEST_F(LinksAndFilesEndToEndTest, ACopiedLinkShowsItsPageTitleAndPicture)
     ASSERT_FALSE(screenshot.isNull());
     EXPECT_GE(countPixels(screenshot, panel, magenta), 2 * 28 * 28) << "the picture is not in the rows";
 
-    // A link copied while the panel is open: its row comes first, its picture (slow to come
-    // here) replaces the placeholder the row was drawn with.
-    const QColor lime(120, 230, 30);
-    LocalHttpServer::Response slowPicture = LocalHttpServer::image(encodedColour(QSize(300, 300), lime));
-    slowPicture.delayMs = 700;
-    server.setResponse(QStringLiteral("/lime.png"), slowPicture);
-    server.setResponse(QStringLiteral("/orchard"),
-        LocalHttpServer::page("<html><head><meta property=\"og:title\" content=\"Orchard in May\">"
-                              "<meta property=\"og:image\" content=\"/lime.png\"></head></html>"));
-    const QString secondLink = server.url(QStringLiteral("/orchard")).toString();
-    copyFromOutside(secondLink);
-    ASSERT_TRUE(waitUntil([&] {
-        item = newestStoredItem();
-        return item && item->textContent() == secondLink;
-    }));
-    QTest::qWait(200);
-    const QImage placeholder(saveScreenshot(QStringLiteral("link-row-before-its-picture.png")));
-    EXPECT_EQ(countPixels(placeholder, panel, lime), 0) << "the picture came sooner than the server sent it";
-    ASSERT_TRUE(waitUntil([&] {
-        item = newestStoredItem();
-        return item && item->linkThumbnailData();
-    }));
-    QTest::qWait(300);
-    const QImage arrived(saveScreenshot(QStringLiteral("link-row-after-its-picture.png")));
-    EXPECT_TRUE(appIsFront(app)) << "the panel was closed meanwhile";
-    EXPECT_GE(countPixels(arrived, panel, lime), 2 * 28 * 28) << "the late picture is not drawn";
+    expectALatePictureReplacesItsPlaceholder(server, app, panel);
 }
 
 TEST_F(LinksAndFilesEndToEndTest, FilesThatWentAreLeftOutOnTheNextShowAndPaintingNeverAsksTheDisk)
 {
     // One file that stays, one in an ordinary folder that is deleted, one on a volume that goes
-    // away: a tmpfs mounted where the desktop mounts removable drives, or (where the test may not
-    // mount) a folder that is removed whole. The two that go carry pictures of their own colour,
-    // so the screen tells whether they are shown.
+    // away. The two that go carry pictures of their own colour, so the screen tells whether they
+    // are shown.
     const QColor cyan(20, 200, 220);
     const QColor orange(240, 140, 20);
     const QString kept = home.path() + QStringLiteral("/Documents/kept-plan.txt");
     const QString report = home.path() + QStringLiteral("/Documents/vanishing-report.txt");
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(report).path()));
-    for (const QString &path : { kept, report })
-        ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly));
-
-    const QString mediaRoot = QStringLiteral("/media/") + MountInfoVolumeMonitor::currentUserName();
-    const QString volume
-        = mediaRoot + QStringLiteral("/TindlewickTest-%1").arg(QCoreApplication::applicationPid());
-    bool mounted = QDir().mkpath(volume)
-        && runCommand(QStringLiteral("mount"),
-            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=1m"),
-                QStringLiteral("tindlewick-test"), volume });
-    const QString volumeFolder = mounted ? volume : home.path() + QStringLiteral("/Volume");
-    const std::unique_ptr<void, std::function<void(void *)>> cleanUp(this, [&](void *) {
-        if (mounted)
-            runCommand(QStringLiteral("umount"), { QStringLiteral("-l"), volume });
-        QDir().rmdir(volume);
-    });
+    RemovableVolume volume(home.path() + QStringLiteral("/Volume"));
     std::printf("[ LinksAndFiles ] the volume is %s\n",
-        mounted ? "a tmpfs mount under /media" : "a folder (this test may not mount)");
-    const QString notes = volumeFolder + QStringLiteral("/notes/volume-notes.txt");
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(notes).path()));
-    ASSERT_TRUE(QFile(notes).open(QIODevice::WriteOnly));
-
-    const auto fileItem = [](const QString &path, const std::optional<QColor> &picture) {
-        return ClipboardItem::create(ClipboardItemType::file,
-            { .fileURL = QUrl::fromLocalFile(path),
-                .fileThumbnailData
-                = picture ? std::optional<QByteArray>(encodedColour(QSize(64, 64), *picture)) : std::nullopt,
-                .previewText = QFileInfo(path).fileName() });
-    };
+        volume.isMounted() ? "a tmpfs mount under /media" : "a folder (this test may not mount)");
+    const QString notes = volume.folder() + QStringLiteral("/notes/volume-notes.txt");
+    const QStringList paths { kept, report, notes };
+    ASSERT_NO_FATAL_FAILURE(createEmptyFiles(paths));
     seedStore({ ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("anchor text") }),
         fileItem(kept, std::nullopt), fileItem(report, cyan), fileItem(notes, orange) });
 
@@ -264,66 +387,30 @@ TEST_F(LinksAndFilesEndToEndTest, FilesThatWentAreLeftOutOnTheNextShowAndPaintin
     EXPECT_GE(countPixels(before, shown, cyan), 2 * 28 * 28) << "the deleted file's row is not shown yet";
     EXPECT_GE(countPixels(before, shown, orange), 2 * 28 * 28) << "the volume's file row is not shown yet";
 
-    // Drawing again and again (the selection moves over the rows, the pointer over the panel)
-    // asks nothing about the files shown.
-    FileSystemQuestions questions(artefactPath(QStringLiteral("files-strace-while-drawing.log")));
-    ASSERT_TRUE(questions.attach(app.pid())) << "strace could not attach";
-    for (int step = 0; step < 8; ++step) {
-        ASSERT_TRUE(pressKey(step < 4 ? QStringLiteral("Down") : QStringLiteral("Up")));
-        xdotool({ QStringLiteral("mousemove"), QString::number(shown.x() + 60 + 60 * (step % 4)),
-            QString::number(shown.y() + 130 + 45 * (step % 4)) });
-        QTest::qWait(120);
-    }
-    // A pointer move after the keys ends their selection: one more key leaves one to be seen.
-    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
-    QTest::qWait(120);
-    const QImage repainted(saveScreenshot(QStringLiteral("files-repainted.png")));
-    questions.stop();
+    // Drawing again and again asks nothing about the files shown.
+    QImage repainted;
+    ASSERT_NO_FATAL_FAILURE(expectDrawingAsksNothingAbout(
+        paths, app, QStringLiteral("files-strace-while-drawing.log"), [&] { moveSelectionAndPointer(shown); },
+        QStringLiteral("files-repainted.png"), repainted));
     EXPECT_NE(before, repainted) << "nothing was drawn again";
-    for (const QString &path : { kept, report, notes })
-        EXPECT_EQ(questions.count(path), 0)
-            << "the disk was asked about " << path.toStdString() << " while drawing";
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 
     // While the panel is hidden, the file is deleted and the volume goes away.
     ASSERT_TRUE(QFile::remove(report));
-    if (mounted) {
-        ASSERT_TRUE(runCommand(QStringLiteral("umount"), { volume }));
-        mounted = false;
-    } else {
-        ASSERT_TRUE(QDir(volumeFolder).removeRecursively());
-    }
+    ASSERT_TRUE(volume.takeAway());
 
     // The next show leaves both out; the store keeps them. Showing asks about each file (once
     // per refresh of the lists, and the file events of the deletion bring one more); drawing
     // the rows again and again afterwards asks nothing.
-    FileSystemQuestions nextShow(artefactPath(QStringLiteral("files-strace-next-show.log")));
-    ASSERT_TRUE(nextShow.attach(app.pid()));
-    const QRect next = showPanel(app);
-    ASSERT_TRUE(next.isValid());
-    QTest::qWait(1500); // the file events arrive about a second after the changes
-    nextShow.stop();
-    std::printf(
-        "[ LinksAndFiles ] file-system questions while showing again: %d about the deleted file, %d about "
-        "the file on the volume, %d about the file that stayed\n",
-        nextShow.count(report), nextShow.count(notes), nextShow.count(kept));
-    FileSystemQuestions redrawing(artefactPath(QStringLiteral("files-strace-redrawing.log")));
-    ASSERT_TRUE(redrawing.attach(app.pid()));
-    for (int step = 0; step < 4; ++step) {
-        ASSERT_TRUE(pressKey(step % 2 ? QStringLiteral("Up") : QStringLiteral("Down")));
-        QTest::qWait(100);
-    }
-    const QImage after(saveScreenshot(QStringLiteral("files-gone-on-next-show.png")));
-    redrawing.stop();
+    QRect next;
+    ASSERT_NO_FATAL_FAILURE(showAgainReportingTheQuestions(app, { kept, report, notes }, next));
+    QImage after;
+    ASSERT_NO_FATAL_FAILURE(expectDrawingAsksNothingAbout(
+        paths, app, QStringLiteral("files-strace-redrawing.log"), [&] { moveSelectionDownAndUp(); },
+        QStringLiteral("files-gone-on-next-show.png"), after));
     EXPECT_EQ(countPixels(after, next, cyan), 0) << "the deleted file is still shown";
     EXPECT_EQ(countPixels(after, next, orange), 0) << "the file on the volume that went is still shown";
-    for (const QString &path : { kept, report, notes })
-        EXPECT_EQ(redrawing.count(path), 0)
-            << "the disk was asked about " << path.toStdString() << " while drawing";
-    QString error;
-    std::unique_ptr<ModelContainer> store = ModelContainer::open(storePath(), &error);
-    ASSERT_TRUE(store);
-    EXPECT_EQ(store->makeContext()->fetch(FetchDescriptor::newestFirst()).items.size(), 4);
+    EXPECT_EQ(storedItems().size(), 4);
 }
 
 TEST_F(LinksAndFilesEndToEndTest, APageInAnOlderEncodingStillGivesItsTitle)
@@ -336,9 +423,7 @@ TEST_F(LinksAndFilesEndToEndTest, APageInAnOlderEncodingStillGivesItsTitle)
             "e</title></head></html>" });
     seedStore({ QStringLiteral("an older entry") });
     AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_NO_FATAL_FAILURE(startWatching(app));
 
     const QString link = server.url(QStringLiteral("/latin")).toString();
     copyFromOutside(link);
@@ -389,9 +474,7 @@ TEST_F(LinksAndFilesEndToEndTest, DeletingHalfOfACopiedListOfTenThousandFilesCos
     AppProcess app(home.path());
     app.captureOutput();
     app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_NO_FATAL_FAILURE(startWatching(app));
     ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
     ClipboardItemPtr item;
     ASSERT_TRUE(waitUntil(

@@ -40,14 +40,45 @@ protected:
             ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
         }
         ASSERT_TRUE(moveTo(pointer));
-        app = std::make_unique<AppProcess>(home.path());
-        for (auto it = appEnvironment.cbegin(); it != appEnvironment.cend(); ++it)
-            app->setEnvironment(it.key(), it.value());
-        ASSERT_TRUE(app->start());
-        ASSERT_TRUE(openPanel(*app));
-        panelWindow = frontWindow();
-        panel = windowGeometry(panelWindow);
-        ASSERT_TRUE(panel.valid);
+        ASSERT_NO_FATAL_FAILURE(startAppAndOpen());
+    }
+
+    // The app started afresh (after the window it pastes into got the focus back), its panel
+    // opened.
+    void restartAndOpen()
+    {
+        app->stop();
+        ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QString::number(window->windowId()) }));
+        ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+        ASSERT_NO_FATAL_FAILURE(startAppAndOpen());
+    }
+
+    // The Text column (the second) keeps its pins in a group that its header opens.
+    void openTextColumnPins()
+    {
+        ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
+        QTest::qWait(300);
+    }
+    // The middle of a pin's words in the Text column's opened group (0 the first pin).
+    QPoint textPinPoint(int row) const
+    {
+        return rowPoint(panel.rect, 1, row) + QPoint(0, pinnedHeaderHeight);
+    }
+
+    // A hand's drag from one pin of the Text column onto another; what happens before the
+    // release is up to the caller.
+    void dragTextPin(int from, int to, const std::function<void()> &beforeRelease)
+    {
+        ASSERT_TRUE(moveTo(textPinPoint(from)));
+        ASSERT_TRUE(xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") }));
+        QTest::qWait(100);
+        for (int step = 1; step <= 10; ++step) {
+            ASSERT_TRUE(moveTo(textPinPoint(from) + (textPinPoint(to) - textPinPoint(from)) * step / 10));
+            QTest::qWait(30);
+        }
+        QTest::qWait(200);
+        beforeRelease();
+        ASSERT_TRUE(xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") }));
     }
 
     bool moveTo(const QPoint &point)
@@ -60,7 +91,7 @@ protected:
     {
         return QPoint(panel.left() + column * 200 + 120, panel.top() + firstRowTop + row * rowPitch + 22);
     }
-    static QImage screen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
+    static QImage screen() { return screenImage(); }
 
     // A press, a drag in steps and a release, as a hand makes it: a first small step just past
     // the 3-point drag threshold towards the target, then the rest.
@@ -96,30 +127,6 @@ protected:
         return QJsonDocument::fromJson(file.readAll()).object().value(key).toVariant();
     }
 
-    // The darkest lightness of the search field's magnifier and of the caret's place after it, in
-    // an image of the panel whose left edge may lie anywhere (the desktop around it is black).
-    struct StripInk
-    {
-        int magnifier = 255;
-        int caret = 255;
-    };
-    static std::optional<StripInk> stripInk(const QImage &image)
-    {
-        int left = 0;
-        while (left < image.width() && image.pixelColor(left, 30).lightness() < 150)
-            ++left;
-        if (left + 70 > image.width())
-            return std::nullopt;
-        StripInk ink;
-        for (int y = 15; y < 45; ++y) {
-            for (int x = 15; x < 42; ++x)
-                ink.magnifier = std::min(ink.magnifier, image.pixelColor(left + x, y).lightness());
-            for (int x = 46; x < 66; ++x)
-                ink.caret = std::min(ink.caret, image.pixelColor(left + x, y).lightness());
-        }
-        return ink;
-    }
-
     quint64 previewWindow()
     {
         const QString found = toolOutput(QStringLiteral("xdotool"),
@@ -128,13 +135,23 @@ protected:
         return found.isEmpty() ? 0 : found.split(QLatin1Char('\n')).first().toULongLong();
     }
 
+    // The app started with appEnvironment, its panel opened; panelWindow and panel say where.
+    void startAppAndOpen()
+    {
+        app = std::make_unique<AppProcess>(home.path());
+        for (auto it = appEnvironment.cbegin(); it != appEnvironment.cend(); ++it)
+            app->setEnvironment(it.key(), it.value());
+        ASSERT_TRUE(app->start());
+        ASSERT_TRUE(openPanel(*app));
+        panelWindow = frontWindow();
+        panel = windowGeometry(panelWindow);
+        ASSERT_TRUE(panel.valid);
+    }
+
     // Variables the app's process gets besides the test's own.
     QHash<QString, QString> appEnvironment;
     std::unique_ptr<TestWindowProcess> window;
     std::unique_ptr<AppProcess> app; // goes before the window
     quint64 panelWindow = 0;
     Geometry panel;
-
-private:
-    // Declared in this order, the context is destroyed first.
 };

@@ -210,6 +210,115 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
         << "pasted: " << window->plainText().toStdString();
 }
 
+namespace {
+
+// The darkest lightness of the search field's magnifier and of the caret's place after it, in
+// an image of the panel whose left edge may lie anywhere (the desktop around it is black).
+struct StripInk
+{
+    int magnifier = 255;
+    int caret = 255;
+};
+std::optional<StripInk> stripInk(const QImage &image)
+{
+    int left = 0;
+    while (left < image.width() && image.pixelColor(left, 30).lightness() < 150)
+        ++left;
+    if (left + 70 > image.width())
+        return std::nullopt;
+    StripInk ink;
+    for (int y = 15; y < 45; ++y) {
+        for (int x = 15; x < 42; ++x)
+            ink.magnifier = std::min(ink.magnifier, image.pixelColor(left + x, y).lightness());
+        for (int x = 46; x < 66; ++x)
+            ink.caret = std::min(ink.caret, image.pixelColor(left + x, y).lightness());
+    }
+    return ink;
+}
+
+struct Frame
+{
+    qint64 at; // ms after the key
+    QImage image;
+};
+
+// Frames of the panel's area as fast as the screen can be read, from History's toggle key until
+// the window has its new width and the screen has stayed still for a while: a loaded machine
+// stretches the toggle, so no frame is expected at a given time, only the frames of an
+// animation in their order.
+QList<Frame> recordHistoryToggle(quint64 panelWindow, const QRect &area, int finalWidth)
+{
+    QList<Frame> frames;
+    QElapsedTimer clock;
+    EXPECT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+period") }));
+    clock.start();
+    // Below the search strip, where the caret's blinking does not count as movement.
+    const QRect columns(0, 70, area.width(), area.height() - 70);
+    qint64 stillSince = 0;
+    while (clock.elapsed() < 10000) {
+        const qint64 at = clock.elapsed();
+        QImage image = screenImage().copy(area);
+        if (!frames.isEmpty() && image.copy(columns) != frames.last().image.copy(columns))
+            stillSince = at;
+        frames.append({ at, std::move(image) });
+        if (at > 600 && at - stillSince > 400 && windowGeometry(panelWindow).rect.width() == finalWidth)
+            break;
+    }
+    return frames;
+}
+
+// The search strip fades out and back: where its magnifier has faded, the caret (at the start
+// of the empty field) has faded with it. A solid caret is black; the grey of the placeholder's
+// first letter shares the area, and a frame read while the window was being redrawn on a loaded
+// machine can mix two moments of the fade.
+void expectTheStripFadesWithItsCaret(const QList<Frame> &frames, const QString &name)
+{
+    int fadedFrames = 0;
+    for (const Frame &frame : frames) {
+        const std::optional<StripInk> ink = stripInk(frame.image);
+        if (!ink || ink->magnifier < 200)
+            continue;
+        ++fadedFrames;
+        EXPECT_GT(ink->caret, 100) << name.toStdString() << ": a solid caret in a faded field at " << frame.at
+                                   << " ms";
+    }
+    EXPECT_GT(fadedFrames, 0) << name.toStdString() << ": the search strip never faded";
+}
+
+// Toggles History and expects an animation: frames between the start and the end, the search
+// strip fading. Keeps the start, the middle and the end as artefacts.
+void expectAnimatedHistoryToggle(quint64 panelWindow, const QRect &area, int finalWidth, const QString &name)
+{
+    const QImage start = screenImage().copy(area);
+    const QList<Frame> frames = recordHistoryToggle(panelWindow, area, finalWidth);
+    const QImage end = frames.last().image;
+    QList<const Frame *> moving;
+    for (const Frame &frame : frames) {
+        if (frame.image != start && frame.image != end)
+            moving.append(&frame);
+    }
+    EXPECT_FALSE(moving.isEmpty()) << name.toStdString() << ": no frame between the start and the end";
+    expectTheStripFadesWithItsCaret(frames, name);
+    if (!moving.isEmpty())
+        moving[moving.size() / 2]->image.save(
+            artefactPath(QStringLiteral("history-%1-middle.png").arg(name)));
+    start.save(artefactPath(QStringLiteral("history-%1-start.png").arg(name)));
+    end.save(artefactPath(QStringLiteral("history-%1-end.png").arg(name)));
+}
+
+// Pixels of the image dark enough to be a glyph's ink.
+int inkedPixels(const QImage &image)
+{
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+    }
+    return dark;
+}
+
+} // namespace
+
 TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsToggleVisible)
 {
     seedStore(QList<ClipboardItemPtr> {
@@ -227,67 +336,11 @@ TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsTog
     const QRect toggle(opened.rect.left() + 10, opened.rect.top() + 84, 30, 26);
     const QImage initial = screen();
 
-    struct Frame
-    {
-        qint64 at; // ms after the key
-        QImage image;
-    };
-    // Frames as fast as the screen can be read, from the key until the window has its new width
-    // and the screen has stayed still for a while: a loaded machine stretches the toggle, so no
-    // frame is expected at a given time, only the frames of an animation in their order.
-    const auto toggleAndRecord = [&](const QString &name, int finalWidth) {
-        const QImage start = screen().copy(area);
-        QList<Frame> frames;
-        QElapsedTimer clock;
-        EXPECT_TRUE(pressKey(QStringLiteral("ctrl+period")));
-        clock.start();
-        // Below the search strip, where the caret's blinking does not count as movement.
-        const QRect columns(0, 70, area.width(), area.height() - 70);
-        qint64 stillSince = 0;
-        while (clock.elapsed() < 10000) {
-            const qint64 at = clock.elapsed();
-            QImage image = screen().copy(area);
-            if (!frames.isEmpty() && image.copy(columns) != frames.last().image.copy(columns))
-                stillSince = at;
-            frames.append({ at, std::move(image) });
-            if (at > 600 && at - stillSince > 400 && windowGeometry(panelWindow).rect.width() == finalWidth)
-                break;
-        }
-        const QImage end = frames.last().image;
-        QList<const Frame *> moving;
-        for (const Frame &frame : frames) {
-            if (frame.image != start && frame.image != end)
-                moving.append(&frame);
-        }
-        EXPECT_FALSE(moving.isEmpty()) << name.toStdString() << ": no frame between the start and the end";
-        // The search strip fades out and back: where its magnifier has faded, the caret (at the
-        // start of the empty field) has faded with it. A solid caret is black; the grey of the
-        // placeholder's first letter shares the area, and a frame read while the window was being
-        // redrawn on a loaded machine can mix two moments of the fade.
-        int fadedFrames = 0;
-        for (const Frame &frame : frames) {
-            const std::optional<StripInk> ink = stripInk(frame.image);
-            if (!ink || ink->magnifier < 200)
-                continue;
-            ++fadedFrames;
-            EXPECT_GT(ink->caret, 100)
-                << name.toStdString() << ": a solid caret in a faded field at " << frame.at << " ms";
-        }
-        EXPECT_GT(fadedFrames, 0) << name.toStdString() << ": the search strip never faded";
-        // For the artefacts: the middle of the frames that are neither the start nor the end.
-        if (!moving.isEmpty())
-            moving[moving.size() / 2]->image.save(
-                artefactPath(QStringLiteral("history-%1-middle.png").arg(name)));
-        start.save(artefactPath(QStringLiteral("history-%1-start.png").arg(name)));
-        end.save(artefactPath(QStringLiteral("history-%1-end.png").arg(name)));
-        return end;
-    };
-
-    toggleAndRecord(QStringLiteral("collapse"), 400);
+    expectAnimatedHistoryToggle(panelWindow, area, 400, QStringLiteral("collapse"));
     EXPECT_EQ(windowGeometry(panelWindow).rect.width(), 400) << "one column less";
     EXPECT_EQ(windowGeometry(panelWindow).rect.right(), opened.rect.right()) << "the right edge stays";
     QTest::qWait(400); // toggles within 0.5 s of the last are dropped
-    toggleAndRecord(QStringLiteral("expand"), 600);
+    expectAnimatedHistoryToggle(panelWindow, area, 600, QStringLiteral("expand"));
     EXPECT_EQ(windowGeometry(panelWindow).rect, opened.rect) << "back to three columns";
     const QImage after = screen();
     after.save(artefactPath(QStringLiteral("history-after.png")));
@@ -295,17 +348,10 @@ TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsTog
     after.copy(toggle).save(artefactPath(QStringLiteral("history-toggle-after.png")));
     // The toggle's glyph is drawn as strongly as before the toggles (invisible, it would leave the
     // header's background alone).
-    const auto inked = [](const QImage &image) {
-        int dark = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x)
-                dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
-        }
-        return dark;
-    };
-    const int inkBefore = inked(initial.copy(toggle));
+    const int inkBefore = inkedPixels(initial.copy(toggle));
     ASSERT_GT(inkBefore, 20) << "no toggle where it is expected";
-    EXPECT_NEAR(inked(after.copy(toggle)), inkBefore, inkBefore / 5) << "History's toggle is not visible";
+    EXPECT_NEAR(inkedPixels(after.copy(toggle)), inkBefore, inkBefore / 5)
+        << "History's toggle is not visible";
 }
 
 TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
@@ -322,10 +368,9 @@ TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
 
     // The Text column keeps its pins in a group under a header; opened, the pin comes first and
     // its menu offers a label.
-    ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
-    QTest::qWait(300);
+    ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
     saveScreenshot(QStringLiteral("label-1-pins-shown.png"));
-    ASSERT_TRUE(moveTo(rowPoint(panel.rect, 1, 0) + QPoint(0, pinnedHeaderHeight)));
+    ASSERT_TRUE(moveTo(textPinPoint(0)));
     ASSERT_TRUE(xdotool({ QStringLiteral("click"), QStringLiteral("3") }));
     QTest::qWait(300);
     saveScreenshot(QStringLiteral("label-1-menu.png"));
@@ -361,6 +406,41 @@ TEST_F(PanelPointerX11Test, APinsLabelTypedInPlaceIsSavedAndFoundBySearch)
         << "pasted: " << window->plainText().toStdString();
 }
 
+namespace {
+
+// Text items pinned in the order given, a second apart, ten minutes ago.
+QList<ClipboardItemPtr> pinnedInOrder(const QStringList &texts)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-600);
+    QList<ClipboardItemPtr> items;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = texts[i] });
+        pin->setTimestamp(start.addSecs(i));
+        pin->setIsPinned(true);
+        pin->setPinnedTimestamp(start.addSecs(i));
+        items.append(pin);
+    }
+    return items;
+}
+
+// The texts of the pins among the items, in the order the pins are shown.
+QStringList pinOrder(const QList<ClipboardItemPtr> &items)
+{
+    QList<ClipboardItemPtr> pinned;
+    for (const ClipboardItemPtr &item : items) {
+        if (item->isPinned())
+            pinned.append(item);
+    }
+    std::stable_sort(pinned.begin(), pinned.end(),
+        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+    QStringList texts;
+    for (const ClipboardItemPtr &item : pinned)
+        texts.append(item->textContent().value_or(QString()));
+    return texts;
+}
+
+} // namespace
+
 // Three pins of the Text column dragged into a new order by the pointer keep that order: in the
 // store at once, and in the panel after the app has been started again. A drag pastes nothing,
 // and Escape during a drag changes nothing and leaves the panel open.
@@ -368,59 +448,19 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
 {
     const QStringList pins { QStringLiteral("first pin"), QStringLiteral("second pin"),
         QStringLiteral("third pin") };
-    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-600);
-    QList<ClipboardItemPtr> items;
-    for (qsizetype i = 0; i < pins.size(); ++i) {
-        ClipboardItemPtr pin = ClipboardItem::create(ClipboardItemType::text, { .text = pins[i] });
-        pin->setTimestamp(start.addSecs(i));
-        pin->setIsPinned(true);
-        pin->setPinnedTimestamp(start.addSecs(i));
-        items.append(pin);
-    }
+    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
     items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
     seedStore(items);
-    const auto storedPinOrder = [&] {
-        QList<ClipboardItemPtr> stored;
-        for (const ClipboardItemPtr &item : storedItems()) {
-            if (item->isPinned())
-                stored.append(item);
-        }
-        std::stable_sort(stored.begin(), stored.end(),
-            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
-        QStringList texts;
-        for (const ClipboardItemPtr &item : stored)
-            texts.append(item->textContent().value_or(QString()));
-        return texts;
-    };
-    // The Text column (the second) keeps its pins in a group that its header opens.
-    const auto openPins = [&] {
-        ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
-        QTest::qWait(300);
-    };
-    const auto pinPoint
-        = [&](int row) { return rowPoint(panel.rect, 1, row) + QPoint(0, pinnedHeaderHeight); };
-    // A hand's drag from one pin onto another; what happens before the release is up to the caller.
-    const auto dragPin = [&](int from, int to, const std::function<void()> &beforeRelease) {
-        ASSERT_TRUE(moveTo(pinPoint(from)));
-        ASSERT_TRUE(xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") }));
-        QTest::qWait(100);
-        for (int step = 1; step <= 10; ++step) {
-            ASSERT_TRUE(moveTo(pinPoint(from) + (pinPoint(to) - pinPoint(from)) * step / 10));
-            QTest::qWait(30);
-        }
-        QTest::qWait(200);
-        beforeRelease();
-        ASSERT_TRUE(xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") }));
-    };
+    const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
 
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
-    ASSERT_NO_FATAL_FAILURE(openPins());
+    ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
     saveScreenshot(QStringLiteral("pin-drag-0-pins.png"));
     ASSERT_EQ(storedPinOrder(), pins);
 
     // The first pin dragged onto the third: the column shows the order while the drag lasts.
     ASSERT_NO_FATAL_FAILURE(
-        dragPin(0, 2, [&] { saveScreenshot(QStringLiteral("pin-drag-1-dragging.png")); }));
+        dragTextPin(0, 2, [&] { saveScreenshot(QStringLiteral("pin-drag-1-dragging.png")); }));
     const QStringList reordered { QStringLiteral("second pin"), QStringLiteral("third pin"),
         QStringLiteral("first pin") };
     EXPECT_TRUE(waitUntil([&] { return storedPinOrder() == reordered; }))
@@ -431,7 +471,7 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
     EXPECT_EQ(window->plainText(), QString()) << "the drag pasted";
 
     // Escape during a drag: the pins stay as they are, and the panel stays open.
-    ASSERT_NO_FATAL_FAILURE(dragPin(0, 2, [&] {
+    ASSERT_NO_FATAL_FAILURE(dragTextPin(0, 2, [&] {
         ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
         QTest::qWait(200);
         saveScreenshot(QStringLiteral("pin-drag-3-escaped.png"));
@@ -443,18 +483,11 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
 
     // Started again, the app shows the pins in the order dropped: the first row pastes the pin
     // that was second.
-    app->stop();
-    ASSERT_TRUE(xdotool({ QStringLiteral("windowactivate"), QString::number(window->windowId()) }));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
-    app = std::make_unique<AppProcess>(home.path());
-    ASSERT_TRUE(app->start());
-    ASSERT_TRUE(openPanel(*app));
-    panelWindow = frontWindow();
-    panel = windowGeometry(panelWindow);
-    ASSERT_NO_FATAL_FAILURE(openPins());
+    ASSERT_NO_FATAL_FAILURE(restartAndOpen());
+    ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
     saveScreenshot(QStringLiteral("pin-drag-4-after-restart.png"));
     EXPECT_EQ(storedPinOrder(), reordered);
-    ASSERT_TRUE(clickAt(pinPoint(0)));
+    ASSERT_TRUE(clickAt(textPinPoint(0)));
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
         << "pasted: " << window->plainText().toStdString();
 }

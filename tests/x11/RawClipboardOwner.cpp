@@ -123,72 +123,137 @@ QList<xcb_atom_t> internAll(xcb_connection_t *connection, const QList<QByteArray
     return atoms;
 }
 
-} // namespace
-
-// Not a test of its own: the owner that RawClipboardOwner::copy() starts.
-TEST(RawClipboardOwner, Serve)
+// A target the owner offers, as the test program asked for it.
+struct ServedTarget
 {
-    const QString instructions = qEnvironmentVariable(RawClipboardOwner::variable());
-    if (instructions.isEmpty())
-        GTEST_SKIP() << "runs only as the helper process of RawClipboardOwner";
-    QFile file(instructions);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    QByteArray name;
+    QByteArray data;
+    QByteArray typeName;
+    xcb_atom_t atom = XCB_ATOM_NONE;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    int delayMs = 0;
+    bool refuse = false;
+};
 
-    struct Served
-    {
-        QByteArray name;
-        QByteArray data;
-        xcb_atom_t atom = XCB_ATOM_NONE;
-        xcb_atom_t type = XCB_ATOM_NONE;
-        int delayMs = 0;
-        bool refuse = false;
-    };
-    QList<Served> served;
-    QList<QByteArray> names { "CLIPBOARD", "TARGETS" };
+// What the owner offers: the targets written by RawClipboardOwner::copy() and the number of
+// made-up ones listed after them.
+struct ServeInstructions
+{
+    QList<ServedTarget> served;
+    int flood = 0;
+};
+
+ServeInstructions readServeInstructions(const QJsonObject &root)
+{
+    ServeInstructions instructions;
     for (const QJsonValue &value : root.value(QStringLiteral("targets")).toArray()) {
         const QJsonObject target = value.toObject();
-        Served entry;
+        ServedTarget entry;
         entry.name = target.value(QStringLiteral("name")).toString().toUtf8();
         entry.data = QByteArray::fromBase64(target.value(QStringLiteral("data")).toString().toLatin1());
+        entry.typeName = target.value(QStringLiteral("type")).toString().toUtf8();
         entry.delayMs = target.value(QStringLiteral("delay")).toInt();
         entry.refuse = target.value(QStringLiteral("refuse")).toBool();
-        names.append(entry.name);
-        names.append(target.value(QStringLiteral("type")).toString().toUtf8());
-        served.append(entry);
+        instructions.served.append(entry);
     }
-    const int flood = root.value(QStringLiteral("flood")).toInt();
-    for (int i = 0; i < flood; ++i)
-        names.append("x-tindlewick-flood-" + QByteArray::number(i));
+    instructions.flood = root.value(QStringLiteral("flood")).toInt();
+    return instructions;
+}
 
-    int screenNumber = 0;
-    xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
-    ASSERT_EQ(xcb_connection_has_error(connection), 0);
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber; ++i)
-        xcb_screen_next(&screens);
+// The atoms the owner needs, interned in one round: CLIPBOARD, TARGETS, each target's name
+// and type, the flood's names.
+struct OwnerAtoms
+{
+    xcb_atom_t clipboard = XCB_ATOM_NONE;
+    xcb_atom_t targets = XCB_ATOM_NONE;
+    // TARGETS' answer: itself, the served targets, the flood.
+    QList<xcb_atom_t> offered;
+};
+
+OwnerAtoms internOwnerAtoms(xcb_connection_t *connection, ServeInstructions &instructions)
+{
+    QList<QByteArray> names { "CLIPBOARD", "TARGETS" };
+    for (const ServedTarget &entry : std::as_const(instructions.served)) {
+        names.append(entry.name);
+        names.append(entry.typeName);
+    }
+    for (int i = 0; i < instructions.flood; ++i)
+        names.append("x-tindlewick-flood-" + QByteArray::number(i));
     const QList<xcb_atom_t> atoms = internAll(connection, names);
-    const xcb_atom_t clipboard = atoms[0];
-    const xcb_atom_t targetsAtom = atoms[1];
-    QList<xcb_atom_t> offered { targetsAtom };
+
+    OwnerAtoms owner { atoms[0], atoms[1], { atoms[1] } };
+    QList<ServedTarget> &served = instructions.served;
     for (qsizetype i = 0; i < served.size(); ++i) {
         served[i].atom = atoms[2 + 2 * i];
         served[i].type = atoms[3 + 2 * i];
-        offered.append(served[i].atom);
+        owner.offered.append(served[i].atom);
     }
-    for (int i = 0; i < flood; ++i)
-        offered.append(atoms[2 + 2 * served.size() + i]);
+    for (int i = 0; i < instructions.flood; ++i)
+        owner.offered.append(atoms[2 + 2 * served.size() + i]);
+    return owner;
+}
 
+// A window of its own that owns the clipboard; XCB_WINDOW_NONE when the server did not give it.
+xcb_window_t takeClipboard(xcb_connection_t *connection, int screenNumber, xcb_atom_t clipboard)
+{
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&screens);
     const xcb_window_t window = xcb_generate_id(connection);
     xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screens.data->root, 0, 0, 1, 1, 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, 0, nullptr);
     xcb_set_selection_owner(connection, window, clipboard, XCB_CURRENT_TIME);
     Reply<xcb_get_selection_owner_reply_t> owner(
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, clipboard), nullptr));
-    ASSERT_TRUE(owner && owner->owner == window);
-    std::printf("owning\n");
-    std::fflush(stdout);
+    return owner && owner->owner == window ? window : xcb_window_t(XCB_WINDOW_NONE);
+}
 
+// Writes the answer to one request into the requestor's property and tells it; the name of the
+// target asked for ("?" for one not offered).
+QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_request_event_t &request,
+    const OwnerAtoms &atoms, const QList<ServedTarget> &served)
+{
+    const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
+    xcb_atom_t answered = XCB_ATOM_NONE;
+    QByteArray name = "?";
+    if (request.target == atoms.targets) {
+        name = "TARGETS";
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
+            quint32(atoms.offered.size()), atoms.offered.constData());
+        answered = property;
+    } else {
+        for (const ServedTarget &entry : served) {
+            if (entry.atom != request.target)
+                continue;
+            name = entry.name;
+            if (entry.refuse)
+                break;
+            if (entry.delayMs > 0)
+                QThread::msleep(entry.delayMs);
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, entry.type, 8,
+                quint32(entry.data.size()), entry.data.constData());
+            answered = property;
+            break;
+        }
+    }
+    xcb_selection_notify_event_t notify {};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = answered;
+    xcb_send_event(
+        connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
+    xcb_flush(connection);
+    return name;
+}
+
+// Answers requests, writing down each one, until another owner takes the clipboard, the
+// connection breaks or two minutes have passed; true when the connection is still open.
+bool serveUntilReplaced(
+    xcb_connection_t *connection, const OwnerAtoms &atoms, const QList<ServedTarget> &served)
+{
     QElapsedTimer alive;
     alive.start();
     while (alive.elapsed() < 120'000) {
@@ -198,49 +263,40 @@ TEST(RawClipboardOwner, Serve)
             const Reply<xcb_generic_event_t> owned(event);
             const quint8 type = event->response_type & 0x7F;
             if (type == XCB_SELECTION_CLEAR)
-                return;
+                return false;
             if (type != XCB_SELECTION_REQUEST)
                 continue;
-            const auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
-            const xcb_atom_t property
-                = request->property == XCB_ATOM_NONE ? request->target : request->property;
-            xcb_atom_t answered = XCB_ATOM_NONE;
-            QByteArray name = "?";
-            if (request->target == targetsAtom) {
-                name = "TARGETS";
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                    XCB_ATOM_ATOM, 32, quint32(offered.size()), offered.constData());
-                answered = property;
-            } else {
-                for (const Served &entry : std::as_const(served)) {
-                    if (entry.atom != request->target)
-                        continue;
-                    name = entry.name;
-                    if (entry.refuse)
-                        break;
-                    if (entry.delayMs > 0)
-                        QThread::msleep(entry.delayMs);
-                    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                        entry.type, 8, quint32(entry.data.size()), entry.data.constData());
-                    answered = property;
-                    break;
-                }
-            }
-            xcb_selection_notify_event_t notify {};
-            notify.response_type = XCB_SELECTION_NOTIFY;
-            notify.time = request->time;
-            notify.requestor = request->requestor;
-            notify.selection = request->selection;
-            notify.target = request->target;
-            notify.property = answered;
-            xcb_send_event(connection, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                reinterpret_cast<const char *>(&notify));
-            xcb_flush(connection);
+            const QByteArray name = answerRequest(
+                connection, *reinterpret_cast<xcb_selection_request_event_t *>(event), atoms, served);
             std::printf("request %s\n", name.constData());
             std::fflush(stdout);
         }
         if (xcb_connection_has_error(connection))
-            return;
+            return false;
     }
-    xcb_disconnect(connection);
+    return true;
+}
+
+} // namespace
+
+// Not a test of its own: the owner that RawClipboardOwner::copy() starts.
+TEST(RawClipboardOwner, Serve)
+{
+    const QString path = qEnvironmentVariable(RawClipboardOwner::variable());
+    if (path.isEmpty())
+        GTEST_SKIP() << "runs only as the helper process of RawClipboardOwner";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ServeInstructions instructions = readServeInstructions(QJsonDocument::fromJson(file.readAll()).object());
+
+    int screenNumber = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
+    ASSERT_EQ(xcb_connection_has_error(connection), 0);
+    const OwnerAtoms atoms = internOwnerAtoms(connection, instructions);
+    ASSERT_NE(takeClipboard(connection, screenNumber, atoms.clipboard), xcb_window_t(XCB_WINDOW_NONE));
+    std::printf("owning\n");
+    std::fflush(stdout);
+
+    if (serveUntilReplaced(connection, atoms, instructions.served))
+        xcb_disconnect(connection);
 }

@@ -110,6 +110,34 @@ protected:
         return count;
     }
 
+    // Where a row of the Colors tab is grabbed: by its name, away from its switch.
+    QPoint formatRowGrip(ColorFormatter::Format format)
+    {
+        const QRect row = probe.rect(
+            SettingsView::colors, [format](SettingsView &view) { return view.colorsTab()->row(format); });
+        return settingsOrigin() + QPoint(row.left() + 40, row.center().y());
+    }
+
+    // A press at `from`, moves through `path` with a pause after each, and a release 0.3 s after
+    // the last. A drag runs the app's own loop: the pointer goes on moving from a process of its
+    // own.
+    void dragInOwnProcess(const QPoint &from, const QList<QPoint> &path, double pauseSeconds)
+    {
+        ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(from.x()),
+            QString::number(from.y()), QStringLiteral("mousedown"), QStringLiteral("1") }));
+        QStringList steps;
+        for (const QPoint &at : path)
+            steps << QStringLiteral("mousemove %1 %2 sleep %3").arg(at.x()).arg(at.y()).arg(pauseSeconds);
+        QProcess drag;
+        drag.start(QStringLiteral("sh"),
+            { QStringLiteral("-c"),
+                QStringLiteral("xdotool %1 sleep 0.3; xdotool mouseup 1")
+                    .arg(steps.join(QLatin1Char(' '))) });
+        ASSERT_TRUE(drag.waitForStarted());
+        ASSERT_TRUE(
+            waitUntil([&] { return drag.state() == QProcess::NotRunning; }, std::chrono::seconds(15)));
+    }
+
     TrayHost tray;
 };
 
@@ -215,60 +243,30 @@ TEST_F(SettingsWindowX11Test, DraggingAFormatRowOntoAnotherReordersThePasteForma
     auto app = startApp();
     ASSERT_TRUE(openSettingsFromTray());
     ASSERT_TRUE(showTab(SettingsView::colors));
-    // Rows are grabbed by their name, away from their switches.
-    auto nameOf = [&](ColorFormatter::Format format) {
-        const QRect row = probe.rect(
-            SettingsView::colors, [format](SettingsView &view) { return view.colorsTab()->row(format); });
-        return settingsOrigin() + QPoint(row.left() + 40, row.center().y());
-    };
-    const QPoint hex = nameOf(ColorFormatter::Format::hex);
-    const QPoint hsl = nameOf(ColorFormatter::Format::hsl);
-    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(hex.x()), QString::number(hex.y()),
-        QStringLiteral("mousedown"), QStringLiteral("1") }));
-    // The drag runs the app's own loop: the pointer goes on moving from a process of its own.
-    QStringList steps;
-    for (int i = 1; i <= 8; ++i) {
-        const QPoint at = hex + (hsl - hex) * i / 8;
-        steps << QStringLiteral("mousemove %1 %2 sleep 0.05").arg(at.x()).arg(at.y());
-    }
-    QProcess drag;
-    drag.start(QStringLiteral("sh"),
-        { QStringLiteral("-c"),
-            QStringLiteral("xdotool %1 sleep 0.3; xdotool mouseup 1").arg(steps.join(QLatin1Char(' '))) });
-    ASSERT_TRUE(drag.waitForStarted());
-    ASSERT_TRUE(waitUntil([&] { return drag.state() == QProcess::NotRunning; }, std::chrono::seconds(15)));
+    const QPoint hex = formatRowGrip(ColorFormatter::Format::hex);
+    const QPoint hsl = formatRowGrip(ColorFormatter::Format::hsl);
+    QList<QPoint> path;
+    for (int i = 1; i <= 8; ++i)
+        path.append(hex + (hsl - hex) * i / 8);
+    ASSERT_NO_FATAL_FAILURE(dragInOwnProcess(hex, path, 0.05));
     const QStringList expected { "rgb", "hsl", "hex", "hwb", "lab", "lch", "oklab", "oklch", "swiftUI",
         "nsColor", "uiColor" };
-    EXPECT_TRUE(waitUntil([&] {
-        return storedSetting(QStringLiteral("colorFormatOrder")).toVariant().toStringList() == expected;
-    })) << storedSetting(QStringLiteral("colorFormatOrder"))
-               .toVariant()
-               .toStringList()
-               .join(QLatin1Char(','))
-               .toStdString();
+    const auto storedOrder
+        = [&] { return storedSetting(QStringLiteral("colorFormatOrder")).toVariant().toStringList(); };
+    EXPECT_TRUE(waitUntil([&] { return storedOrder() == expected; }))
+        << storedOrder().join(QLatin1Char(',')).toStdString();
     const QImage reordered = keepSettingsPicture(QStringLiteral("settings-colors-reordered.png"));
 
     // A row dragged out of the window and let go on the desktop: nothing moves, and the row is
     // drawn as before (no longer as the one being dragged).
     const QRect topRow = probe.rect(SettingsView::colors,
         [](SettingsView &view) { return view.colorsTab()->row(ColorFormatter::Format::hex); });
-    const QPoint top = settingsOrigin() + QPoint(topRow.left() + 40, topRow.center().y());
-    ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(top.x()), QString::number(top.y()),
-        QStringLiteral("mousedown"), QStringLiteral("1") }));
-    QProcess away;
-    away.start(QStringLiteral("sh"),
-        { QStringLiteral("-c"),
-            QStringLiteral(
-                "xdotool mousemove %1 %2 sleep 0.1 mousemove %3 %2 sleep 0.1 mousemove 100 %2 sleep 0.3; "
-                "xdotool mouseup 1")
-                .arg(top.x() - 10)
-                .arg(top.y())
-                .arg(top.x() - 200) });
-    ASSERT_TRUE(away.waitForStarted());
-    ASSERT_TRUE(waitUntil([&] { return away.state() == QProcess::NotRunning; }, std::chrono::seconds(15)));
+    const QPoint top = formatRowGrip(ColorFormatter::Format::hex);
+    ASSERT_NO_FATAL_FAILURE(
+        dragInOwnProcess(top, { top - QPoint(10, 0), top - QPoint(200, 0), QPoint(100, top.y()) }, 0.1));
     ASSERT_TRUE(clickAt(settingsOrigin() + QPoint(200, 600)));
     const QImage afterwards = keepSettingsPicture(QStringLiteral("settings-colors-after-drag-out.png"));
-    EXPECT_EQ(storedSetting(QStringLiteral("colorFormatOrder")).toVariant().toStringList(), expected);
+    EXPECT_EQ(storedOrder(), expected);
     // A dragged row is drawn at half strength: its darkest text is grey then, not black.
     EXPECT_LT(darkestLightness(reordered.copy(topRow)), 60);
     EXPECT_LT(darkestLightness(afterwards.copy(topRow)), 60) << "the row still looks dragged";

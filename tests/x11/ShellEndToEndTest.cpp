@@ -93,18 +93,11 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
     const QByteArray html = QByteArrayLiteral("<!--(figma)ZmlnbWE=--><b>bold words</b>");
     ASSERT_TRUE(external.copyFlavours({ { QStringLiteral("text/plain"), QByteArrayLiteral("bold words") },
         { QStringLiteral("text/html"), html } }));
-    {
-        QString error;
-        std::unique_ptr<ModelContainer> store = ModelContainer::open(storePath(), &error);
-        ASSERT_TRUE(store) << error.toStdString();
-        std::unique_ptr<ModelContext> reader = store->makeContext();
-        ASSERT_TRUE(waitUntil([&] {
-            const QList<ClipboardItemPtr> items = reader->fetch(FetchDescriptor::newestFirst()).items;
-            return items.size() == 2 && items.first()->textContent() == QLatin1String("bold words");
-        })) << "the copy never reached the store";
-        EXPECT_EQ(reader->fetch(FetchDescriptor::newestFirst()).items.first()->htmlContent(),
-            QString::fromUtf8(html));
-    }
+    ASSERT_TRUE(waitUntil([&] {
+        const QList<ClipboardItemPtr> items = storedItems();
+        return items.size() == 2 && items.first()->textContent() == QLatin1String("bold words");
+    })) << "the copy never reached the store";
+    EXPECT_EQ(storedItems().first()->htmlContent(), QString::fromUtf8(html));
 
     struct Case
     {
@@ -141,7 +134,7 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
 // selected, so that typing replaces it.
 bool searchTextSelected(const QRect &panel)
 {
-    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    const QImage screen = screenImage();
     const QColor selection = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
     // The field sits in the strip's first 60 pixels, right of the magnifier.
     const QRect strip

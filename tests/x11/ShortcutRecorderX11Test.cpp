@@ -139,7 +139,7 @@ protected:
             return -1;
         int differing = -1;
         waitUntil([&] {
-            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            const QImage screen = screenImage();
             differing = differingPixels(screen.copy(menu).convertToFormat(QImage::Format_RGB32), expected);
             return differing == 0;
         });

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImage>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProcess>
@@ -56,11 +57,17 @@ inline QString artefactPath(const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
+// The whole screen as the user sees it.
+inline QImage screenImage()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+}
+
 // The whole screen as the user sees it, saved as a PNG artefact; returns its path.
 inline QString saveScreenshot(const QString &name)
 {
     const QString path = artefactPath(name);
-    QGuiApplication::primaryScreen()->grabWindow(0).save(path, "PNG");
+    screenImage().save(path, "PNG");
     return path;
 }
 
