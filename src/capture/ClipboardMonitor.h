@@ -156,6 +156,8 @@ private:
     std::optional<CapturedContent> linkContent(const PasteboardSnapshot &snapshot, const QString &link) const;
     // Any other text: built on a worker thread, then given to the code detectors.
     QFuture<std::optional<CapturedContent>> plainTextContent(const PasteboardSnapshot &snapshot);
+    // A text item as it is, or as code when both detectors' answers say so (the item is
+    // none when the text was kept out).
     QFuture<std::optional<CapturedContent>> classifyText(
         const ClipboardItemPtr &item, const QString &detectionText);
 

@@ -10,7 +10,6 @@
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
 #include "common/Diagnostics.h"
-#include "common/ThenWhileAlive.h"
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "enrichment/ColorFormatter.h"
@@ -26,6 +25,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <variant>
 
 namespace {
 
@@ -156,6 +157,13 @@ PreparedText prepareText(
 using Detection = CodeClassifier::Detection;
 using Guess = std::optional<CodeClassifier::LanguageGuess>;
 using DetectorAnswers = QList<std::variant<QFuture<Detection>, QFuture<Guess>>>;
+
+// A detector's answer, where one that gave up or failed has found nothing. (Cancellation is
+// handled before failure: Qt 6.4's failure handler reads the result of a cancelled future.)
+template <typename Answer> QFuture<Answer> orNothing(QFuture<Answer> answer)
+{
+    return answer.onCanceled([] { return Answer {}; }).onFailed([] { return Answer {}; });
+}
 
 // Writes the detectors' verdicts into a text item, which becomes code when they agree.
 void applyDetection(
@@ -320,16 +328,8 @@ QFuture<Captured> ClipboardMonitor::classifyText(const ClipboardItemPtr &item, c
         || m_duplicates.findPinnedText(*item, *m_container.mainContext()))
         return ready(CapturedContent { item, std::nullopt });
 
-    // A detector that gave up or failed has found nothing. (Cancellation is handled before
-    // failure: Qt 6.4's failure handler reads the result of a cancelled future.)
-    QFuture<Detection> detection
-        = m_codeClassifier->detect(detectionText).onCanceled([] { return Detection {}; }).onFailed([] {
-              return Detection {};
-          });
-    QFuture<Guess> ranking
-        = m_codeClassifier->rankLanguages(detectionText).onCanceled([] { return Guess(); }).onFailed([] {
-              return Guess();
-          });
+    const QFuture<Detection> detection = orNothing(m_codeClassifier->detect(detectionText));
+    const QFuture<Guess> ranking = orNothing(m_codeClassifier->rankLanguages(detectionText));
     return QtFuture::whenAll(detection, ranking)
         .then(QCoreApplication::instance(), [item, detectionText](const DetectorAnswers &answers) {
             const Detection verdict = std::get<QFuture<Detection>>(answers.at(0)).result();
