@@ -529,11 +529,9 @@ TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsChecke
     posts = 0;
     const qsizetype askedBefore = disk.asked.size();
 
-    QStringList deleted;
-    for (int i = 0; i < 5'000; ++i) {
-        disk.setExists(paths[i], false);
-        deleted.append(paths[i]);
-    }
+    const QStringList deleted = paths.first(5'000);
+    for (const QString &path : deleted)
+        disk.setExists(path, false);
     events->deliver({ deleted, {} });
     ASSERT_TRUE(waitUntil([&] { return posts > 0 && files.pendingChecks() == 0; }));
     clock.advance(std::chrono::milliseconds(600)); // past any announcement still waiting
