@@ -71,9 +71,7 @@ struct Harness
         fill(shape);
         workspace.frontmost
             = RunningApplication { QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1 };
-        monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace);
-        monitor->setSettings(*settings);
-        monitor->setUserDefaults(*defaults);
+        monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace, *settings, *defaults);
         monitor->setCodeClassifier(&classifier);
         monitor->setClock(clock);
         QObject::connect(monitor.get(), &ClipboardMonitor::itemSaved, [this] { ++saved; });

@@ -36,13 +36,11 @@ struct Fixture : BenchStoreFixture
     Fixture()
     {
         settings->setHistoryLimit(200);
-        monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace);
-        monitor->setSettings(*settings);
+        monitor = std::make_unique<ClipboardMonitor>(*container, pasteboard, workspace, *settings, *defaults);
         highlights = std::make_unique<HighlightCacheService>();
         highlights->setSettings(settings.get());
         settings->setCodeThemeWillChangeHandler([this] { highlights->clearMemoryCache(); });
-        enrichment = std::make_unique<BackgroundEnrichment>(*monitor, *highlights);
-        enrichment->setSettings(*settings);
+        enrichment = std::make_unique<BackgroundEnrichment>(*monitor, *highlights, *settings);
         enrichment->setAppearance([] { return BenchCodeItems::appearanceIsDark(); });
         waitForIdle(); // the monitor's first refresh, over an empty store
     }

@@ -110,7 +110,9 @@ void BM_LinkMetadataMainThread(benchmark::State &state)
         = ModelContainer::open(folder.filePath(QStringLiteral("default.store")), nullptr);
     MemoryPasteboard pasteboard;
     FakeWorkspace workspace;
-    ClipboardMonitor monitor(*container, pasteboard, workspace);
+    UserDefaults defaults(folder.filePath(QStringLiteral("defaults.json")));
+    AppSettings settings(defaults);
+    ClipboardMonitor monitor(*container, pasteboard, workspace, settings, defaults);
     ModelContext &context = *container->mainContext();
     for (int i = 0; i < 200; ++i)
         context.insert(ClipboardItem::create(

@@ -37,10 +37,11 @@ struct BackgroundEnrichment::Refresh
 };
 
 BackgroundEnrichment::BackgroundEnrichment(
-    ClipboardMonitor &monitor, HighlightCacheService &highlights, QObject *parent)
+    ClipboardMonitor &monitor, HighlightCacheService &highlights, AppSettings &settings, QObject *parent)
     : QObject(parent)
     , m_monitor(&monitor)
     , m_highlights(highlights)
+    , m_settings(settings)
 {
     // Queued: each task starts once the capture that asked for it has finished its turn.
     connect(
@@ -56,11 +57,6 @@ BackgroundEnrichment::BackgroundEnrichment(
 
 BackgroundEnrichment::~BackgroundEnrichment() = default;
 
-void BackgroundEnrichment::setSettings(AppSettings &settings)
-{
-    m_settings = &settings;
-}
-
 ModelContext *BackgroundEnrichment::context() const
 {
     return m_monitor ? m_monitor->modelContainer().mainContext() : nullptr;
@@ -71,11 +67,6 @@ ClipboardItemPtr BackgroundEnrichment::find(PersistentIdentifier identifier) con
     ModelContext *main = context();
     ClipboardItemPtr item = main ? main->model(identifier) : nullptr;
     return item && !item->isDeleted() ? item : nullptr;
-}
-
-AppSettings &BackgroundEnrichment::settings() const
-{
-    return m_settings ? *m_settings : AppSettings::shared();
 }
 
 void BackgroundEnrichment::save(PersistentIdentifier identifier)
@@ -99,7 +90,7 @@ void BackgroundEnrichment::prepareCodePreview(
         return;
     m_highlights.prehighlight(CodePreviewLines::make(*text), item,
         HighlightLanguages::forDetectorLabel(item->codeLanguage().value_or(QString())),
-        m_isDark ? m_isDark() : true, settings().codeTheme(), HighlightCacheService::previewContext(),
+        m_isDark ? m_isDark() : true, m_settings.codeTheme(), HighlightCacheService::previewContext(),
         priority);
 }
 

@@ -27,13 +27,12 @@ class BackgroundEnrichment final : public QObject
     Q_OBJECT
 public:
     // Connects to the monitor's requests, including the refresh it asks for right after its
-    // creation: make this right after the monitor.
-    BackgroundEnrichment(
-        ClipboardMonitor &monitor, HighlightCacheService &highlights, QObject *parent = nullptr);
+    // creation: make this right after the monitor. The settings give the theme to highlight
+    // in and must outlive this object.
+    BackgroundEnrichment(ClipboardMonitor &monitor, HighlightCacheService &highlights, AppSettings &settings,
+        QObject *parent = nullptr);
     ~BackgroundEnrichment() override;
 
-    // The theme to highlight in (the shared settings when none is set).
-    void setSettings(AppSettings &settings);
     // Whether code is highlighted for a dark appearance: the appearance the panel shows, so
     // that its rows find the lines made here (dark when none is set).
     void setAppearance(std::function<bool()> isDark) { m_isDark = std::move(isDark); }
@@ -68,13 +67,12 @@ private:
     struct Refresh;
     ModelContext *context() const;
     ClipboardItemPtr find(PersistentIdentifier identifier) const;
-    AppSettings &settings() const;
     void continueRefresh(std::shared_ptr<Refresh> refresh);
     void save(PersistentIdentifier identifier);
 
     QPointer<ClipboardMonitor> m_monitor;
     HighlightCacheService &m_highlights;
-    QPointer<AppSettings> m_settings;
+    AppSettings &m_settings;
     std::function<bool()> m_isDark;
     quint64 m_refreshGeneration = 0;
 };

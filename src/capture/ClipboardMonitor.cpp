@@ -42,19 +42,21 @@ ClipboardMonitor *ClipboardMonitor::shared()
     return g_shared.data();
 }
 
-ClipboardMonitor::ClipboardMonitor(
-    ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
+ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace,
+    AppSettings &settings, UserDefaults &defaults, QObject *parent)
     : QObject(parent)
     , m_container(container)
     , m_pasteboard(pasteboard)
     , m_workspace(workspace)
     , m_databaseActor(std::make_unique<ClipboardDatabaseActor>(container))
+    , m_settings(settings)
+    , m_defaults(defaults)
     , m_clock(&Clock::system())
     , m_pollTimer(*m_clock, std::chrono::milliseconds(pollIntervalMs), [this] { checkForChanges(); })
     , m_staleHistoryTimer(*m_clock, std::chrono::milliseconds(staleHistoryIntervalMs),
           [this] {
               m_staleHistoryTimer.start();
-              pruneStaleHistory(settings().historyRetention());
+              pruneStaleHistory(m_settings.historyRetention());
           })
     , m_themeDebounce(*m_clock, std::chrono::milliseconds(themeDebounceMs),
           [this] { Q_EMIT codePreviewsRefreshRequested(true); })
@@ -85,22 +87,12 @@ void ClipboardMonitor::setClock(Clock &clock)
         timer->setClock(clock);
 }
 
-AppSettings &ClipboardMonitor::settings() const
-{
-    return m_settings ? *m_settings : AppSettings::shared();
-}
-
-UserDefaults &ClipboardMonitor::userDefaults() const
-{
-    return m_defaults ? *m_defaults : UserDefaults::standard();
-}
-
 void ClipboardMonitor::startMonitoring()
 {
     m_monitoring = true;
     scheduleChangeTimer();
     enforceHistoryLimit();
-    pruneStaleHistory(settings().historyRetention());
+    pruneStaleHistory(m_settings.historyRetention());
     m_staleHistoryTimer.start();
     // The first link test would otherwise read the public-suffix list on the main thread.
     (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
@@ -156,7 +148,7 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
 {
     const bool fromPasswordManager = ContentExclusion::isPasswordManagerSource(snapshot.types,
         snapshot.passwordManagerHint, snapshot.sourceBundleIdentifier, snapshot.chromiumSourceURL);
-    if (settings().filterPasswords() && fromPasswordManager) {
+    if (m_settings.filterPasswords() && fromPasswordManager) {
         Q_EMIT changeDiscarded();
         return;
     }
@@ -173,7 +165,7 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
         Q_EMIT changeDiscarded();
         return;
     }
-    if (settings().filterAdultContent()) {
+    if (m_settings.filterAdultContent()) {
         const std::optional<QString> page = snapshot.chromiumSourceURL
             ? snapshot.chromiumSourceURL
             : ContentExclusion::frontBrowserURL(snapshot.sourceBundleIdentifier);
@@ -213,7 +205,7 @@ void ClipboardMonitor::scheduleRetry(int retryCount)
 
 QFuture<void> ClipboardMonitor::enforceHistoryLimit()
 {
-    return m_databaseActor->pruneToLimit(settings().historyLimit());
+    return m_databaseActor->pruneToLimit(m_settings.historyLimit());
 }
 
 QFuture<void> ClipboardMonitor::pruneStaleHistory(AppSettings::HistoryRetention retention)
@@ -222,6 +214,6 @@ QFuture<void> ClipboardMonitor::pruneStaleHistory(AppSettings::HistoryRetention 
         m_databaseActor->pruneOlderThan(double(int(retention))), this, [this](bool unpinnedHistoryGone) {
             // The panel was sized for a history that is no more: it opens at its default size.
             if (unpinnedHistoryGone)
-                userDefaults().removeObject(panelSizeKey);
+                m_defaults.removeObject(panelSizeKey);
         });
 }

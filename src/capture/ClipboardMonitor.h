@@ -37,9 +37,11 @@ public:
     // The most recently created monitor; nullptr before the first and after it is gone.
     static ClipboardMonitor *shared();
 
-    // Whatever is on the clipboard when the monitor is created is never captured.
-    ClipboardMonitor(
-        ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace, QObject *parent = nullptr);
+    // Whatever is on the clipboard when the monitor is created is never captured. The
+    // settings decide what is kept and how much; the user defaults hold the panel's size,
+    // forgotten when the unpinned history empties. Both must outlive the monitor.
+    ClipboardMonitor(ModelContainer &container, Pasteboard &pasteboard, Workspace &workspace,
+        AppSettings &settings, UserDefaults &defaults, QObject *parent = nullptr);
     ~ClipboardMonitor() override;
 
     // Starts the poll and the history pruning.
@@ -57,11 +59,8 @@ public:
     ModelContainer &modelContainer() const { return m_container; }
     ClipboardDatabaseActor &databaseActor() const { return *m_databaseActor; }
 
-    // Collaborators. By default the shared settings and user defaults, and no code
-    // classifier (every text is then stored as text, without detector fields). The
+    // Without a code classifier every text is stored as text, without detector fields. The
     // classifier is not owned and must outlive the monitor.
-    void setSettings(AppSettings &settings) { m_settings = &settings; }
-    void setUserDefaults(UserDefaults &defaults) { m_defaults = &defaults; }
     void setCodeClassifier(CodeClassifier *classifier) { m_codeClassifier = classifier; }
     // The time of the poll, the minimum interval, the retries and the debounce; tests move it
     // by hand. Set before monitoring starts.
@@ -146,8 +145,6 @@ Q_SIGNALS:
     void codePreviewsRefreshRequested(bool force);
 
 private:
-    AppSettings &settings() const;
-    UserDefaults &userDefaults() const;
     void scheduleChangeTimer();
     void handleReading(const PasteboardSnapshot &snapshot, int retryCount);
     void scheduleRetry(int retryCount);
@@ -155,6 +152,14 @@ private:
     QFuture<std::optional<CapturedContent>> imageContent(const PasteboardSnapshot &snapshot);
     std::optional<CapturedContent> fileContent(const PasteboardSnapshot &snapshot) const;
     QFuture<std::optional<CapturedContent>> textContent(const PasteboardSnapshot &snapshot);
+    // A text that is one link: its item, or nothing when the link is kept out.
+    std::optional<CapturedContent> linkContent(const PasteboardSnapshot &snapshot, const QString &link) const;
+    // Any other text: built on a worker thread, then given to the code detectors.
+    QFuture<std::optional<CapturedContent>> plainTextContent(const PasteboardSnapshot &snapshot);
+    // A text item as it is, or as code when both detectors' answers say so (the item is
+    // none when the text was kept out).
+    QFuture<std::optional<CapturedContent>> classifyText(
+        const ClipboardItemPtr &item, const QString &detectionText);
 
     struct PendingSave
     {
@@ -190,8 +195,8 @@ private:
     Pasteboard &m_pasteboard;
     Workspace &m_workspace;
     std::unique_ptr<ClipboardDatabaseActor> m_databaseActor;
-    QPointer<AppSettings> m_settings;
-    QPointer<UserDefaults> m_defaults;
+    AppSettings &m_settings;
+    UserDefaults &m_defaults;
     CodeClassifier *m_codeClassifier = nullptr;
     Clock *m_clock;
     DuplicateLookup m_duplicates;

@@ -10,7 +10,6 @@
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
 #include "common/Diagnostics.h"
-#include "common/ThenWhileAlive.h"
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "enrichment/ColorFormatter.h"
@@ -21,11 +20,13 @@
 #include "platform/FileBookmark.h"
 #include "platform/ImageLimits.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QPromise>
 #include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <variant>
 
 namespace {
 
@@ -116,6 +117,70 @@ TextDecision decide(const CodeClassifier::Detection &detection,
         && detection.confidence / 100.0 >= DetectionText::detectorFloor(characters))
         return { ClipboardItemType::code, guess->language };
     return {};
+}
+
+Captured colorTextContent(const PasteboardSnapshot &snapshot, const ColorFormatter::ParseResult &color)
+{
+    ClipboardItem::Content content = sourceContent(snapshot);
+    content.text = *snapshot.plainText;
+    content.colorHex = color.hex;
+    content.originalColorFormat = color.label;
+    content.previewText = *snapshot.plainText;
+    return ClipboardMonitor::CapturedContent { ClipboardItem::create(ClipboardItemType::color, content),
+        std::nullopt };
+}
+
+// A text item built off the main thread (none when the text is kept out), and the text the
+// code detectors read.
+struct PreparedText
+{
+    ClipboardItemPtr item;
+    QString detectionText;
+};
+
+PreparedText prepareText(
+    const QString &text, const ClipboardItem::Content &base, const QStringList &blacklist)
+{
+    // A text that holds a blacklisted link among other words is kept out too.
+    if (holdsBlacklistedLink(text, blacklist))
+        return {};
+    QString normalized = text;
+    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    ClipboardItem::Content content = base;
+    content.previewText = preview(normalized);
+    content.text = normalized;
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, content);
+    (void)item->contentHash();
+    return { item, DetectionText::prepareDetectionText(normalized) };
+}
+
+using Detection = CodeClassifier::Detection;
+using Guess = std::optional<CodeClassifier::LanguageGuess>;
+using DetectorAnswers = QList<std::variant<QFuture<Detection>, QFuture<Guess>>>;
+
+// A detector's answer, where one that gave up or failed has found nothing. (Cancellation is
+// handled before failure: Qt 6.4's failure handler reads the result of a cancelled future.)
+template <typename Answer> QFuture<Answer> orNothing(QFuture<Answer> answer)
+{
+    return answer.onCanceled([] { return Answer {}; }).onFailed([] { return Answer {}; });
+}
+
+// Writes the detectors' verdicts into a text item, which becomes code when they agree.
+void applyDetection(
+    ClipboardItem &item, const QString &detectionText, const Detection &verdict, const Guess &guess)
+{
+    const TextDecision decision = decide(verdict, guess, detectionText);
+    item.setItemType(rawValue(decision.kind));
+    item.setCodeConfidence(verdict.confidence);
+    item.setMagikaTopLabel(verdict.topLabel);
+    if (decision.kind == ClipboardItemType::code) {
+        item.setCodeAsText(false);
+        item.setCodeLanguage(decision.language);
+    }
+    if (guess) {
+        item.setGuesslangLanguage(guess->language);
+        item.setGuesslangConfidence(int(guess->probability * 100.0f));
+    }
 }
 
 } // namespace
@@ -209,105 +274,67 @@ QFuture<Captured> ClipboardMonitor::textContent(const PasteboardSnapshot &snapsh
 {
     const QString &text = *snapshot.plainText;
     if (text.size() <= classificationTextLimit) {
-        if (const std::optional<QString> link = LinkDetector::linkForText(text.trimmed())) {
-            // The text as it came, so that a word of the blacklist is found as the user wrote it.
-            if (settings().isURLExcluded(text))
-                return ready(std::nullopt);
-            if (settings().filterAdultContent() && AdultFilter::isAdultURL(*link))
-                return ready(std::nullopt);
-            const QString linkString
-                = settings().removeTrackingParameters() ? TrackingCleaner::cleanURL(*link) : *link;
-            ClipboardItem::Content content = sourceContent(snapshot);
-            content.text = linkString;
-            content.previewText = preview(linkString);
-            ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::link, content);
-            if (snapshot.urlName && !snapshot.urlName->isEmpty())
-                item->setLinkTitle(snapshot.urlName);
-            return ready(CapturedContent { item, std::nullopt });
-        }
-        if (const std::optional<ColorFormatter::ParseResult> color = colorOfText(snapshot)) {
-            ClipboardItem::Content content = sourceContent(snapshot);
-            content.text = text;
-            content.colorHex = color->hex;
-            content.originalColorFormat = color->label;
-            content.previewText = text;
-            return ready(
-                CapturedContent { ClipboardItem::create(ClipboardItemType::color, content), std::nullopt });
-        }
+        if (const std::optional<QString> link = LinkDetector::linkForText(text.trimmed()))
+            return ready(linkContent(snapshot, *link));
+        if (const std::optional<ColorFormatter::ParseResult> color = colorOfText(snapshot))
+            return ready(colorTextContent(snapshot, *color));
     }
+    return plainTextContent(snapshot);
+}
 
+Captured ClipboardMonitor::linkContent(const PasteboardSnapshot &snapshot, const QString &link) const
+{
+    // The text as it came, so that a word of the blacklist is found as the user wrote it.
+    if (m_settings.isURLExcluded(*snapshot.plainText))
+        return std::nullopt;
+    if (m_settings.filterAdultContent() && AdultFilter::isAdultURL(link))
+        return std::nullopt;
+    const QString linkString = m_settings.removeTrackingParameters() ? TrackingCleaner::cleanURL(link) : link;
+    ClipboardItem::Content content = sourceContent(snapshot);
+    content.text = linkString;
+    content.previewText = preview(linkString);
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::link, content);
+    if (snapshot.urlName && !snapshot.urlName->isEmpty())
+        item->setLinkTitle(snapshot.urlName);
+    return CapturedContent { item, std::nullopt };
+}
+
+QFuture<Captured> ClipboardMonitor::plainTextContent(const PasteboardSnapshot &snapshot)
+{
     // A long text is normalised, encoded and digested on a worker thread; the item starts
     // as text and becomes code when the detectors say so.
     ClipboardItem::Content base = sourceContent(snapshot);
     if (snapshot.html && snapshot.html->contains(u"<!--(figma)"))
         base.htmlContent = snapshot.html;
-    struct Built
-    {
-        ClipboardItemPtr item;
-        QString detectionText;
-    };
-    QFuture<Built> built = QtConcurrent::run([text, base, blacklist = settings().excludedPatternList()] {
-        // A text that holds a blacklisted link among other words is kept out too.
-        if (holdsBlacklistedLink(text, blacklist))
-            return Built {};
-        QString normalized = text;
-        normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        ClipboardItem::Content content = base;
-        content.previewText = preview(normalized);
-        content.text = normalized;
-        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, content);
-        (void)item->contentHash();
-        return Built { item, DetectionText::prepareDetectionText(normalized) };
-    });
+    QFuture<PreparedText> prepared
+        = QtConcurrent::run(prepareText, *snapshot.plainText, base, m_settings.excludedPatternList());
+    // The application object outlives all work; with the monitor gone the capture is
+    // cancelled (a default future is a cancelled one).
+    const QPointer<ClipboardMonitor> alive(this);
+    return prepared
+        .then(QCoreApplication::instance(),
+            [alive](const PreparedText &text) {
+                return alive ? alive->classifyText(text.item, text.detectionText) : QFuture<Captured>();
+            })
+        .unwrap();
+}
 
-    auto promise = std::make_shared<QPromise<Captured>>();
-    promise->start();
-    thenWhileAlive(built, this, [this, promise](const Built &result) {
-        const ClipboardItemPtr item = result.item;
-        if (!item) {
-            promise->addResult(std::nullopt);
-            promise->finish();
-            return;
-        }
-        // A text that repeats a pinned item needs no detection: saving makes it a reference.
-        if (!settings().detectCode() || !m_codeClassifier
-            || m_duplicates.findPinnedText(*item, *m_container.mainContext())) {
-            promise->addResult(CapturedContent { item, std::nullopt });
-            promise->finish();
-            return;
-        }
-        const QString detectionText = result.detectionText;
-        // A detector that gave up or failed has found nothing. (Cancellation is handled
-        // before failure: Qt 6.4's failure handler reads the result of a cancelled future.)
-        QFuture<CodeClassifier::Detection> detection
-            = m_codeClassifier->detect(detectionText)
-                  .onCanceled([] { return CodeClassifier::Detection {}; })
-                  .onFailed([] { return CodeClassifier::Detection {}; });
-        QFuture<std::optional<CodeClassifier::LanguageGuess>> ranking
-            = m_codeClassifier->rankLanguages(detectionText)
-                  .onCanceled([] { return std::optional<CodeClassifier::LanguageGuess>(); })
-                  .onFailed([] { return std::optional<CodeClassifier::LanguageGuess>(); });
-        thenWhileAlive(detection, this,
-            [this, ranking, promise, item, detectionText](const CodeClassifier::Detection &verdict) {
-                thenWhileAlive(ranking, this,
-                    [promise, item, detectionText, verdict](
-                        const std::optional<CodeClassifier::LanguageGuess> &guess) {
-                        const TextDecision decision = decide(verdict, guess, detectionText);
-                        item->setItemType(rawValue(decision.kind));
-                        item->setCodeConfidence(verdict.confidence);
-                        item->setMagikaTopLabel(verdict.topLabel);
-                        if (decision.kind == ClipboardItemType::code) {
-                            item->setCodeAsText(false);
-                            item->setCodeLanguage(decision.language);
-                        }
-                        if (guess) {
-                            item->setGuesslangLanguage(guess->language);
-                            item->setGuesslangConfidence(int(guess->probability * 100.0f));
-                        }
-                        promise->addResult(CapturedContent { item, std::nullopt });
-                        promise->finish();
-                    });
-            });
-    });
-    return promise->future();
+QFuture<Captured> ClipboardMonitor::classifyText(const ClipboardItemPtr &item, const QString &detectionText)
+{
+    if (!item)
+        return ready(std::nullopt);
+    // A text that repeats a pinned item needs no detection: saving makes it a reference.
+    if (!m_settings.detectCode() || !m_codeClassifier
+        || m_duplicates.findPinnedText(*item, *m_container.mainContext()))
+        return ready(CapturedContent { item, std::nullopt });
+
+    const QFuture<Detection> detection = orNothing(m_codeClassifier->detect(detectionText));
+    const QFuture<Guess> ranking = orNothing(m_codeClassifier->rankLanguages(detectionText));
+    return QtFuture::whenAll(detection, ranking)
+        .then(QCoreApplication::instance(), [item, detectionText](const DetectorAnswers &answers) {
+            const Detection verdict = std::get<QFuture<Detection>>(answers.at(0)).result();
+            const Guess guess = std::get<QFuture<Guess>>(answers.at(1)).result();
+            applyDetection(*item, detectionText, verdict, guess);
+            return Captured(CapturedContent { item, std::nullopt });
+        });
 }

@@ -41,7 +41,7 @@ void ClipboardMonitor::save(const PendingSave &pending)
     // What this copy changes is taken back if it cannot be saved, so that it never holds up
     // the copies after it.
     const ModelContext::PendingMark mark = context.pendingMark();
-    const Placement placed = place(context, pending, settings().historyLimit());
+    const Placement placed = place(context, pending, m_settings.historyLimit());
     if (!commit(context, mark, pending))
         return;
     announceSaved(*pending.item, placed, pending.fileURL);
@@ -113,7 +113,7 @@ void ClipboardMonitor::saveInBackground(const PendingSave &pending)
         std::optional<PersistentIdentifier> match;
         bool isNew = true;
     };
-    const qint64 limit = settings().historyLimit();
+    const qint64 limit = m_settings.historyLimit();
     QFuture<Saved> saving = m_databaseActor->perform([pending, limit](ModelContext &context) {
         const ModelContext::PendingMark mark = context.pendingMark();
         const Placement placed = place(context, pending, limit);

@@ -5,6 +5,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 bool isAsciiLetter(QChar c)
@@ -165,19 +167,28 @@ QString encodedTail(QStringView tail)
     return out;
 }
 
-std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
+// Whether the text could be one address: no spaces, controls or characters that delimit
+// addresses in running text, and no punctuation at its end.
+bool isAddressShaped(QStringView text)
 {
     if (text.isEmpty() || isTrailingPunctuation(text.back()))
-        return std::nullopt;
-    for (QChar c : text) {
-        if (c.isSpace() || c.category() == QChar::Other_Control || c == u'<' || c == u'>' || c == u'"'
-            || c == u'`')
-            return std::nullopt;
-    }
+        return false;
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.isSpace() || c.category() == QChar::Other_Control || c == u'<' || c == u'>' || c == u'"'
+            || c == u'`';
+    });
+}
 
-    QString scheme = QStringLiteral("http");
-    bool hasScheme = false;
-    QStringView rest = text;
+struct WebScheme
+{
+    QString name = QStringLiteral("http");
+    bool written = false; // false when the address has none and is read as "http"
+};
+
+// Takes "http://" or "https://" off the front. Nothing for an address of another scheme
+// ("mailto:", "javascript:", ...); a digit after the colon is a port, not a scheme.
+std::optional<WebScheme> takeWebScheme(QStringView &rest)
+{
     qsizetype schemeEnd = 0;
     while (schemeEnd < rest.size()
         && (isAsciiLetter(rest[schemeEnd])
@@ -185,65 +196,80 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
                 && (isAsciiDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
                     || rest[schemeEnd] == u'.'))))
         ++schemeEnd;
-    if (schemeEnd > 0 && schemeEnd < rest.size() && rest[schemeEnd] == u':') {
-        const QStringView afterColon = rest.sliced(schemeEnd + 1);
-        if (afterColon.startsWith(u"//")) {
-            scheme = rest.first(schemeEnd).toString().toLower();
-            if (!isWebScheme(scheme))
-                return std::nullopt;
-            hasScheme = true;
-            rest = afterColon.sliced(2);
-        } else if (afterColon.isEmpty() || !isAsciiDigit(afterColon.front())) {
-            return std::nullopt; // "mailto:", "javascript:", ... (a digit means a port)
-        }
+    if (schemeEnd == 0 || schemeEnd >= rest.size() || rest[schemeEnd] != u':')
+        return WebScheme {};
+    const QStringView afterColon = rest.sliced(schemeEnd + 1);
+    if (afterColon.startsWith(u"//")) {
+        const QString name = rest.first(schemeEnd).toString().toLower();
+        if (!isWebScheme(name))
+            return std::nullopt;
+        rest = afterColon.sliced(2);
+        return WebScheme { name, true };
     }
+    if (afterColon.isEmpty() || !isAsciiDigit(afterColon.front()))
+        return std::nullopt;
+    return WebScheme {};
+}
 
-    const qsizetype authorityEnd = [&] {
-        for (qsizetype i = 0; i < rest.size(); ++i) {
-            if (rest[i] == u'/' || rest[i] == u'?' || rest[i] == u'#')
-                return i;
-        }
-        return rest.size();
-    }();
-    QStringView authority = rest.first(authorityEnd);
-    const QStringView tail = rest.sliced(authorityEnd);
+qsizetype authorityLength(QStringView rest)
+{
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest[i] == u'/' || rest[i] == u'?' || rest[i] == u'#')
+            return i;
+    }
+    return rest.size();
+}
+
+// Takes "user@" off the authority, encoded; nothing for an e-mail address (an "@" without a
+// written scheme, or with nothing before it).
+std::optional<QString> takeUserInfo(QStringView &authority, bool hasScheme)
+{
+    const qsizetype at = authority.lastIndexOf(u'@');
+    if (at < 0)
+        return QString();
+    if (!hasScheme || at == 0)
+        return std::nullopt;
+    const QStringView userInfo = authority.first(at);
+    authority = authority.sliced(at + 1);
+    return percentEncoded(userInfo, u"!$&'()*+,;=:") + u'@';
+}
+
+// Takes ":port" off the end of the authority; nothing for a port that is no number up to 65535.
+std::optional<QString> takePort(QStringView &authority)
+{
+    const qsizetype colon = authority.lastIndexOf(u':');
+    if (colon < 0)
+        return QString();
+    const QStringView digits = authority.sliced(colon + 1);
+    if (digits.isEmpty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), isAsciiDigit)
+        || digits.toInt() > 65535)
+        return std::nullopt;
+    authority = authority.first(colon);
+    return u':' + digits.toString();
+}
+
+std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
+{
+    if (!isAddressShaped(text))
+        return std::nullopt;
+    QStringView rest = text;
+    const std::optional<WebScheme> scheme = takeWebScheme(rest);
+    if (!scheme)
+        return std::nullopt;
+    QStringView host = rest.first(authorityLength(rest));
+    const QStringView tail = rest.sliced(host.size());
     if (!hasBalancedBrackets(tail))
         return std::nullopt;
-
-    QString userInfo;
-    if (const qsizetype at = authority.lastIndexOf(u'@'); at >= 0) {
-        if (!hasScheme || at == 0)
-            return std::nullopt; // an e-mail address, not a web address
-        userInfo = authority.first(at + 1).toString();
-        authority = authority.sliced(at + 1);
-    }
-    QStringView host = authority;
-    QString port;
-    if (const qsizetype colon = authority.lastIndexOf(u':'); colon >= 0) {
-        const QStringView digits = authority.sliced(colon + 1);
-        if (digits.isEmpty() || digits.size() > 5)
-            return std::nullopt;
-        for (QChar c : digits) {
-            if (!isAsciiDigit(c))
-                return std::nullopt;
-        }
-        if (digits.toInt() > 65535)
-            return std::nullopt;
-        port = u':' + digits.toString();
-        host = authority.first(colon);
-    }
-    if (!isWebHost(host, hasScheme, suffixes))
+    const std::optional<QString> userInfo = takeUserInfo(host, scheme->written);
+    const std::optional<QString> port = userInfo ? takePort(host) : std::nullopt;
+    if (!port || !isWebHost(host, scheme->written, suffixes))
         return std::nullopt;
 
-    QString encodedHost = host.toString();
-    if (!isAscii(host)) {
-        encodedHost = QString::fromLatin1(QUrl::toAce(encodedHost));
-        if (encodedHost.isEmpty())
-            return std::nullopt;
-    }
-    if (!userInfo.isEmpty())
-        userInfo = percentEncoded(QStringView(userInfo).chopped(1), u"!$&'()*+,;=:") + u'@';
-    return scheme + QStringLiteral("://") + userInfo + encodedHost + port + encodedTail(tail);
+    const QString encodedHost
+        = isAscii(host) ? host.toString() : QString::fromLatin1(QUrl::toAce(host.toString()));
+    if (encodedHost.isEmpty())
+        return std::nullopt;
+    return scheme->name + QStringLiteral("://") + *userInfo + encodedHost + *port + encodedTail(tail);
 }
 
 // Where "http://" or "https://" first starts in a word; -1 when it does not.

@@ -2,6 +2,8 @@
 
 #include "common/StrictText.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isAlpha(QChar c)
@@ -75,82 +77,95 @@ bool isValidIpLiteral(QStringView literal)
     return inner.contains(u':');
 }
 
+// A scheme is letters, digits, "+", "-" and "." before the first ":", starting with a letter.
+QString takeScheme(QStringView &rest)
+{
+    const qsizetype colon = rest.indexOf(u':');
+    if (colon <= 0 || !isAlpha(rest[0]))
+        return {};
+    for (QChar c : rest.first(colon)) {
+        if (!isAlpha(c) && !isDigit(c) && c != u'+' && c != u'-' && c != u'.')
+            return {};
+    }
+    const QString scheme = rest.first(colon).toString();
+    rest = rest.sliced(colon + 1);
+    return scheme;
+}
+
+// The part after `delimiter` to the end of what is left (the fragment, then the query);
+// false when it holds a character it may not.
+bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part)
+{
+    const qsizetype at = rest.indexOf(delimiter);
+    if (at < 0)
+        return true;
+    const QStringView tail = rest.sliced(at + 1);
+    if (!isValidPart(tail, u":@/?[]"))
+        return false;
+    part = tail.toString();
+    rest = rest.first(at);
+    return true;
+}
+
+// The host and port of an authority without its user info: an IP literal in brackets or a
+// registered name, then digits after ":".
+bool parseHostAndPort(QStringView authority, UrlComponents &url)
+{
+    QStringView host = authority;
+    if (authority.startsWith(u'[')) {
+        const qsizetype close = authority.indexOf(u']');
+        if (close < 0 || !isValidIpLiteral(authority.first(close + 1)))
+            return false;
+        host = authority.first(close + 1);
+        const QStringView after = authority.sliced(close + 1);
+        if (!after.isEmpty() && !after.startsWith(u':'))
+            return false;
+        if (!after.isEmpty())
+            url.port = after.sliced(1).toString();
+    } else {
+        const qsizetype portColon = authority.lastIndexOf(u':');
+        if (portColon >= 0) {
+            url.port = authority.sliced(portColon + 1).toString();
+            host = authority.first(portColon);
+        }
+        if (!isValidPart(host, u""))
+            return false;
+    }
+    if (url.port && !std::all_of(url.port->cbegin(), url.port->cend(), isDigit))
+        return false;
+    url.host = host.toString();
+    return true;
+}
+
+// The authority after "//", up to the path; what is left is the path.
+bool takeAuthority(QStringView &rest, UrlComponents &url)
+{
+    rest = rest.sliced(2);
+    const qsizetype slash = rest.indexOf(u'/');
+    QStringView authority = slash >= 0 ? rest.first(slash) : rest;
+    rest = slash >= 0 ? rest.sliced(slash) : QStringView();
+    const qsizetype at = authority.lastIndexOf(u'@');
+    if (at >= 0) {
+        const QStringView userInfo = authority.first(at);
+        if (!isValidPart(userInfo, u":"))
+            return false;
+        url.userInfo = userInfo.toString();
+        authority = authority.sliced(at + 1);
+    }
+    return parseHostAndPort(authority, url);
+}
+
 } // namespace
 
 std::optional<UrlComponents> UrlComponents::parse(QStringView text)
 {
     UrlComponents url;
     QStringView rest = text;
-
-    // A scheme is letters, digits, "+", "-" and "." before the first ":", starting with a letter.
-    const qsizetype colon = rest.indexOf(u':');
-    if (colon > 0 && isAlpha(rest[0])) {
-        bool schemeLike = true;
-        for (QChar c : rest.first(colon))
-            schemeLike = schemeLike && (isAlpha(c) || isDigit(c) || c == u'+' || c == u'-' || c == u'.');
-        if (schemeLike) {
-            url.scheme = rest.first(colon).toString();
-            rest = rest.sliced(colon + 1);
-        }
-    }
-
-    // The fragment, then the query: each from its delimiter to the end of what is left.
-    const auto takeTail = [&rest](QChar delimiter, std::optional<QString> &part) {
-        const qsizetype at = rest.indexOf(delimiter);
-        if (at < 0)
-            return true;
-        const QStringView tail = rest.sliced(at + 1);
-        if (!isValidPart(tail, u":@/?[]"))
-            return false;
-        part = tail.toString();
-        rest = rest.first(at);
-        return true;
-    };
-    if (!takeTail(u'#', url.fragment) || !takeTail(u'?', url.query))
+    url.scheme = takeScheme(rest);
+    if (!takeTail(rest, u'#', url.fragment) || !takeTail(rest, u'?', url.query))
         return std::nullopt;
-
-    if (rest.startsWith(u"//")) {
-        rest = rest.sliced(2);
-        const qsizetype slash = rest.indexOf(u'/');
-        QStringView authority = slash >= 0 ? rest.first(slash) : rest;
-        rest = slash >= 0 ? rest.sliced(slash) : QStringView();
-        const qsizetype at = authority.lastIndexOf(u'@');
-        if (at >= 0) {
-            const QStringView userInfo = authority.first(at);
-            if (!isValidPart(userInfo, u":"))
-                return std::nullopt;
-            url.userInfo = userInfo.toString();
-            authority = authority.sliced(at + 1);
-        }
-        QStringView host = authority;
-        if (authority.startsWith(u'[')) {
-            const qsizetype close = authority.indexOf(u']');
-            if (close < 0 || !isValidIpLiteral(authority.first(close + 1)))
-                return std::nullopt;
-            host = authority.first(close + 1);
-            const QStringView after = authority.sliced(close + 1);
-            if (!after.isEmpty() && !after.startsWith(u':'))
-                return std::nullopt;
-            if (!after.isEmpty())
-                url.port = after.sliced(1).toString();
-        } else {
-            const qsizetype portColon = authority.lastIndexOf(u':');
-            if (portColon >= 0) {
-                url.port = authority.sliced(portColon + 1).toString();
-                host = authority.first(portColon);
-            }
-            if (!isValidPart(host, u""))
-                return std::nullopt;
-        }
-        if (url.port) {
-            for (QChar c : *url.port) {
-                if (!isDigit(c))
-                    return std::nullopt;
-            }
-        }
-        url.host = host.toString();
-    }
-
+    if (rest.startsWith(u"//") && !takeAuthority(rest, url))
+        return std::nullopt;
     if (!isValidPart(rest, u":@/"))
         return std::nullopt;
     url.path = rest.toString();

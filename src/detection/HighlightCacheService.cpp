@@ -96,7 +96,7 @@ qint64 HighlightCacheService::now() const
 
 qsizetype HighlightCacheService::capacity() const
 {
-    const qint64 historyLimit = (m_settings ? m_settings.data() : &AppSettings::shared())->historyLimit();
+    const qint64 historyLimit = m_settings ? m_settings->historyLimit() : AppSettings::defaultHistoryLimit;
     const qint64 limit = historyLimit > 0 && historyLimit < (qint64(1) << 40) / 20 ? historyLimit * 20 : 0;
     return qsizetype(std::max<qint64>(2000, limit));
 }

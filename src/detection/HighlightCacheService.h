@@ -70,7 +70,7 @@ public:
     explicit HighlightCacheService(QObject *parent = nullptr);
     ~HighlightCacheService() override;
 
-    // The capacity follows this history limit (the shared settings when none is set).
+    // The capacity follows this history limit (the default limit when none is set).
     void setSettings(AppSettings *settings);
     // Makes the engine when one is needed (tests point it at another script).
     void setHighlighterFactory(std::function<std::shared_ptr<Highlight>()> factory)

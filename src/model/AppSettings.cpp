@@ -72,6 +72,16 @@ AppSettings::AppSettings(UserDefaults &defaults, QObject *parent)
 
 void AppSettings::read()
 {
+    readHistory();
+    readAppearance();
+    readFilters();
+    readActivation();
+    readColorFormats();
+    readBookkeeping();
+}
+
+void AppSettings::readHistory()
+{
     // A limit below one is no limit anyone chose (the settings offer 50 to 200): read as
     // one, it would delete every unpinned item at the next start.
     const std::optional<qint64> limit = m_defaults.integer(QStringLiteral("historyLimit"));
@@ -88,7 +98,10 @@ void AppSettings::read()
         m_historyRetention = HistoryRetention::eightHours;
         break;
     }
+}
 
+void AppSettings::readAppearance()
+{
     // The size is offered from 10 to 16 points; an edited file cannot make the code
     // unreadable or the rows enormous.
     m_fontSize = std::clamp(m_defaults.number(QStringLiteral("fontSize")).value_or(defaultFontSize),
@@ -96,15 +109,28 @@ void AppSettings::read()
 
     const std::optional<QString> theme = m_defaults.string(QStringLiteral("codeTheme"));
     m_codeTheme = (theme ? HighlightThemes::fromRawValue(*theme) : std::nullopt).value_or(defaultCodeTheme);
-
     m_useLiquidGlass = m_defaults.boolean(QStringLiteral("useLiquidGlass")).value_or(true);
+
+    auto viewMode = [&](const QString &key) {
+        return m_defaults.string(key) == QStringLiteral("grid") ? ColumnViewMode::grid : ColumnViewMode::list;
+    };
+    m_filesViewMode = viewMode(QStringLiteral("filesViewMode"));
+    m_mediaViewMode = viewMode(QStringLiteral("mediaViewMode"));
+    m_colorsViewMode = viewMode(QStringLiteral("colorsViewMode"));
+}
+
+void AppSettings::readFilters()
+{
     m_detectCode = m_defaults.boolean(QStringLiteral("detectCode")).value_or(true);
     m_filterAdultContent = m_defaults.boolean(QStringLiteral("filterAdultContent")).value_or(true);
     m_filterPasswords = m_defaults.boolean(QStringLiteral("filterPasswords")).value_or(true);
     m_removeTrackingParameters
         = m_defaults.boolean(QStringLiteral("removeTrackingParameters")).value_or(false);
     m_excludedURLPatterns = m_defaults.string(QStringLiteral("excludedURLPatterns")).value_or(QString());
+}
 
+void AppSettings::readActivation()
+{
     m_activationMode = m_defaults.string(QStringLiteral("activationMode")) == QStringLiteral("doubleTap")
         ? ActivationMode::doubleTap
         : ActivationMode::shortcut;
@@ -115,18 +141,19 @@ void AppSettings::read()
         if (modifier == rawValue(candidate))
             m_doubleTapModifier = candidate;
     }
-    auto viewMode = [&](const QString &key) {
-        return m_defaults.string(key) == QStringLiteral("grid") ? ColumnViewMode::grid : ColumnViewMode::list;
-    };
-    m_filesViewMode = viewMode(QStringLiteral("filesViewMode"));
-    m_mediaViewMode = viewMode(QStringLiteral("mediaViewMode"));
-    m_colorsViewMode = viewMode(QStringLiteral("colorsViewMode"));
+}
 
+void AppSettings::readColorFormats()
+{
     m_colorFormatOrder
         = m_defaults.stringList(QStringLiteral("colorFormatOrder")).value_or(defaultColorFormatOrder());
     const QStringList disabled
         = m_defaults.stringList(QStringLiteral("disabledColorFormats")).value_or(QStringList());
     m_disabledColorFormats = QSet<QString>(disabled.begin(), disabled.end());
+}
+
+void AppSettings::readBookkeeping()
+{
     m_lastSeenVersion = m_defaults.string(QStringLiteral("lastSeenVersion")).value_or(QString());
     m_showUpdateSuccessBanner = false;
     m_shareBannerDismissed = m_defaults.boolean(QStringLiteral("shareBannerDismissed")).value_or(false);

@@ -175,7 +175,15 @@ Q_SIGNALS:
     void debugShowCodeConfidenceLabelsChanged(bool value);
 
 private:
+    // Every value from the user defaults, each read strictly: a missing, mistyped or
+    // out-of-range value gives its default.
     void read();
+    void readHistory();
+    void readAppearance();
+    void readFilters();
+    void readActivation();
+    void readColorFormats();
+    void readBookkeeping();
     // Stores value and emits the property's change signal when it differs from the old one.
     template <typename T, typename Signal> void announce(T &field, const T &value, Signal changed)
     {

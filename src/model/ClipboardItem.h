@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+class FileExistence;
 class ModelContext;
 class ClipboardItem;
 using ClipboardItemPtr = std::shared_ptr<ClipboardItem>;
@@ -241,9 +242,11 @@ public:
     std::optional<QString> resolvedFileURLString() const;
     std::optional<QStringList> additionalFileURLStrings() const;
     void setAdditionalFileURLStrings(const QStringList &strings);
-    // The files of a file or media item that are on disk (FileExistence), of which at most
-    // maxCheckedFiles are looked for: the others count as present (their addresses unread).
+    // The files of a file or media item that are on disk, of which at most maxCheckedFiles
+    // are looked for: the others count as present (their addresses unread). Without
+    // `files`, the app's FileExistence is asked, the one the panel asks too.
     int countAvailableFiles() const;
+    int countAvailableFiles(FileExistence &files) const;
     static constexpr int maxCheckedFiles = 1000;
     // The file to read, from its bookmark when there is one; the flag says whether a
     // scoped access was started that the caller must end (never on this platform).

@@ -26,10 +26,10 @@ std::optional<QUrl> strictUrl(const QString &string)
     return url;
 }
 
-bool fileExists(const QUrl &url)
+bool fileExists(const QUrl &url, FileExistence &files)
 {
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
-    return !path.isEmpty() && FileExistence::shared().exists(path);
+    return !path.isEmpty() && files.exists(path);
 }
 
 // A text is hashed as a mark, the size of its UTF-8 and that UTF-8.
@@ -191,6 +191,11 @@ void ClipboardItem::setAdditionalFileURLStrings(const QStringList &strings)
 
 int ClipboardItem::countAvailableFiles() const
 {
+    return countAvailableFiles(FileExistence::shared());
+}
+
+int ClipboardItem::countAvailableFiles(FileExistence &files) const
+{
     const ClipboardItemType kind = type();
     const std::optional<QStringList> further = additionalFileURLStrings();
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
@@ -203,7 +208,7 @@ int ClipboardItem::countAvailableFiles() const
     int unchecked = 0;
     if (const std::optional<QUrl> first = fileURL(); first) {
         ++checked;
-        if (fileExists(*first))
+        if (fileExists(*first, files))
             available.append(*first);
     }
     if (further) {
@@ -213,7 +218,7 @@ int ClipboardItem::countAvailableFiles() const
             if (!url)
                 continue;
             ++checked;
-            if (fileExists(*url))
+            if (fileExists(*url, files))
                 available.append(*url);
         }
         // Not even read: the panel counts again after every change on disk.

@@ -246,79 +246,107 @@ ModelContext::SaveResult ModelContext::writeChanges()
         return {};
     if (!m_connection.isOpen())
         return { false, m_connection.lastError(), m_connection.lastResultCode() };
-
-    QString error;
     if (!m_connection.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return { false, m_connection.lastError(), sqlite3_extended_errcode(m_connection.handle()) };
 
-    // Rows of items inserted by this save, known only once the transaction commits.
-    QHash<const ClipboardItem *, qint64> newRows;
-    auto rowOf = [&](const ClipboardItemPtr &target) -> QVariant {
-        if (!target || target->m_deleted)
-            return {};
-        if (target->m_identifier.value > 0)
-            return target->m_identifier.value;
-        const auto found = newRows.constFind(target.get());
-        return found == newRows.cend() ? QVariant() : QVariant(*found);
-    };
-    auto fail = [&](const QString &reason) -> SaveResult {
+    NewRows newRows;
+    QString error;
+    const bool written
+        = writeInsertedItems(newRows, &error) && writeUpdatedItems(newRows, &error) && writeDeletions(&error);
+    if (!written || !m_connection.exec(QStringLiteral("COMMIT"))) {
         const int code = sqlite3_extended_errcode(m_connection.handle());
+        const SaveResult failed { false, written ? m_connection.lastError() : error, code };
         m_connection.exec(QStringLiteral("ROLLBACK"));
-        return { false, reason, code };
-    };
+        return failed;
+    }
 
+    const StoreChanges changes = markCommitted(newRows);
+    m_container->broadcast(changes, this);
+    Q_EMIT didSave(changes);
+    scheduleObjectsDidChange();
+    return {};
+}
+
+QVariant ModelContext::rowOf(const ClipboardItemPtr &target, const NewRows &newRows)
+{
+    if (!target || target->m_deleted)
+        return {};
+    if (target->m_identifier.value > 0)
+        return target->m_identifier.value;
+    const auto found = newRows.constFind(target.get());
+    return found == newRows.cend() ? QVariant() : QVariant(*found);
+}
+
+bool ModelContext::writeInsertedItems(NewRows &newRows, QString *error)
+{
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
-        if (!writeInsert(*item, &error))
-            return fail(error);
+        if (!writeInsert(*item, error))
+            return false;
         newRows.insert(item.get(), m_connection.lastInsertRowId());
-        if (!writeExternal(newRows.value(item.get()), *item, false, &error))
-            return fail(error);
+        if (!writeExternal(newRows.value(item.get()), *item, false, error))
+            return false;
     }
     // References among new items can only be written once all of them have rows.
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
-        if (!item->m_pinnedReference)
-            continue;
-        SqliteStatement update = m_connection.prepare(
-            QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
-        update.bind(1, rowOf(item->m_pinnedReference));
-        update.bindInt64(2, newRows.value(item.get()));
-        update.step();
-        if (!update.isDone())
-            return fail(update.errorMessage());
+        if (item->m_pinnedReference
+            && !writeReference(newRows.value(item.get()), rowOf(item->m_pinnedReference, newRows), error))
+            return false;
     }
+    return true;
+}
+
+bool ModelContext::writeUpdatedItems(const NewRows &newRows, QString *error)
+{
     for (const ClipboardItemPtr &item : std::as_const(m_updated)) {
         if (item->m_deleted)
             continue;
-        if (!writeUpdate(*item, &error))
-            return fail(error);
-        if (item->m_dirty.test(std::size_t(ItemField::pinnedReference))) {
-            SqliteStatement update = m_connection.prepare(
-                QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
-            update.bind(1, rowOf(item->pinnedReference()));
-            update.bindInt64(2, item->m_identifier.value);
-            update.step();
-            if (!update.isDone())
-                return fail(update.errorMessage());
-        }
-        if (!writeExternal(item->m_identifier.value, *item, true, &error))
-            return fail(error);
+        if (!writeUpdate(*item, error))
+            return false;
+        if (item->m_dirty.test(std::size_t(ItemField::pinnedReference))
+            && !writeReference(item->m_identifier.value, rowOf(item->pinnedReference(), newRows), error))
+            return false;
+        if (!writeExternal(item->m_identifier.value, *item, true, error))
+            return false;
     }
+    return true;
+}
+
+bool ModelContext::writeReference(qint64 row, const QVariant &referenceRow, QString *error)
+{
+    SqliteStatement update
+        = m_connection.prepare(QStringLiteral("UPDATE ClipboardItem SET pinnedReference = ? WHERE pk = ?"));
+    update.bind(1, referenceRow);
+    update.bindInt64(2, row);
+    update.step();
+    if (!update.isDone()) {
+        *error = update.errorMessage();
+        return false;
+    }
+    return true;
+}
+
+bool ModelContext::writeDeletions(QString *error)
+{
     for (const ClipboardItemPtr &item : std::as_const(m_deleted)) {
         SqliteStatement remove
             = m_connection.prepare(QStringLiteral("DELETE FROM ClipboardItem WHERE pk = ?"));
         remove.bindInt64(1, item->m_identifier.value);
         remove.step();
-        if (!remove.isDone())
-            return fail(remove.errorMessage());
+        if (!remove.isDone()) {
+            *error = remove.errorMessage();
+            return false;
+        }
     }
-    if (!m_connection.exec(QStringLiteral("COMMIT")))
-        return fail(m_connection.lastError());
+    return true;
+}
 
+StoreChanges ModelContext::markCommitted(const NewRows &newRows)
+{
     // Committed: the objects now match the store.
     StoreChanges changes;
     for (const ClipboardItemPtr &item : std::as_const(m_inserted)) {
         item->m_identifier = PersistentIdentifier { newRows.value(item.get()) };
-        const QVariant reference = rowOf(item->m_pinnedReference);
+        const QVariant reference = rowOf(item->m_pinnedReference, newRows);
         item->m_pinnedReferenceRow = reference.isNull() ? 0 : reference.toLongLong();
         item->m_dirty.reset();
         item->m_contentHashDirty = false;
@@ -341,11 +369,7 @@ ModelContext::SaveResult ModelContext::writeChanges()
     m_inserted.clear();
     m_updated.clear();
     m_deleted.clear();
-
-    m_container->broadcast(changes, this);
-    Q_EMIT didSave(changes);
-    scheduleObjectsDidChange();
-    return {};
+    return changes;
 }
 
 bool ModelContext::writeInsert(ClipboardItem &item, QString *error)

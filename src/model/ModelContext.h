@@ -123,10 +123,18 @@ private:
         QVariantList *bindings, const QString &index = {}) const;
     ClipboardItemPtr materialize(const SqliteStatement &row);
     void refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields);
+    // Rows of items inserted by a save, known only once its transaction commits.
+    using NewRows = QHash<const ClipboardItem *, qint64>;
+    // The row an item's reference names: stored, inserted by this save, or none.
+    static QVariant rowOf(const ClipboardItemPtr &target, const NewRows &newRows);
+    bool writeInsertedItems(NewRows &newRows, QString *error);
+    bool writeUpdatedItems(const NewRows &newRows, QString *error);
+    bool writeDeletions(QString *error);
+    StoreChanges markCommitted(const NewRows &newRows);
     bool writeInsert(ClipboardItem &item, QString *error);
     bool writeUpdate(ClipboardItem &item, QString *error);
     bool writeExternal(qint64 row, ClipboardItem &item, bool onlyDirty, QString *error);
-    bool writeReference(ClipboardItem &item, QString *error);
+    bool writeReference(qint64 row, const QVariant &referenceRow, QString *error);
     void detachDeleted(const ClipboardItemPtr &item);
     void clearReferencesTo(const ClipboardItem *target, bool markDirty);
     void scheduleObjectsDidChange();

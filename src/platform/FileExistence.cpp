@@ -3,7 +3,8 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QThreadPool>
-#include <QTimer>
+
+#include <chrono>
 
 namespace {
 
@@ -43,11 +44,15 @@ FileExistence::FileExistence(QObject *parent)
     , m_queue(std::make_shared<Queue>())
     , m_worker(new QThreadPool)
 {
-    m_clock.start();
     m_queue->probe = [](const QString &path) { return QFileInfo::exists(path); };
     m_queue->owner = this;
     // A lane that hangs keeps its thread; the others go on with the rest.
     m_worker->setMaxThreadCount(4);
+}
+
+qint64 FileExistence::nowMs() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->now().time_since_epoch()).count();
 }
 
 FileExistence::~FileExistence()
@@ -106,7 +111,7 @@ bool FileExistence::exists(const QString &path)
         const bool exists = probe()(path);
         QMutexLocker lock(&m_lock);
         if (generation == m_generation)
-            insertAnswer(path, Answer { exists, m_clock.elapsed() });
+            insertAnswer(path, Answer { exists, nowMs() });
         return exists;
     }
     bool answer = true;
@@ -115,7 +120,7 @@ bool FileExistence::exists(const QString &path)
         QMutexLocker lock(&m_lock);
         if (const auto found = m_answers.constFind(path); found != m_answers.cend()) {
             answer = found->exists;
-            check = m_clock.elapsed() - found->checkedAtMs > m_maxAgeMs;
+            check = nowMs() - found->checkedAtMs > m_maxAgeMs;
         }
     }
     if (check)
@@ -279,7 +284,7 @@ void FileExistence::takeResults(const QList<Result> &results)
     QStringList askAgain;
     {
         QMutexLocker lock(&m_lock);
-        const qint64 now = m_clock.elapsed();
+        const qint64 now = nowMs();
         for (const Result &result : results) {
             // Kept when somebody asked for the path to be kept, not only once.
             const auto queuedIn = m_queuedIn.constFind(result.path);
@@ -311,7 +316,7 @@ void FileExistence::takeResults(const QList<Result> &results)
     }
     if (changed && !m_unannounced) {
         m_unannounced = true;
-        QTimer::singleShot(announceWithinMs, this, &FileExistence::announceChanges);
+        m_clock->runAfter(std::chrono::milliseconds(announceWithinMs), this, [this] { announceChanges(); });
     }
     // The rest of the burst first: one announcement for all of it.
     if (pendingChecks() == 0)

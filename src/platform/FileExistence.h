@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "common/Clock.h"
+
 #include <QHash>
 #include <QList>
 #include <QMutex>
@@ -49,6 +50,8 @@ public:
     void setBackgroundChecks(bool on);
     bool backgroundChecks() const { return m_background.load(); }
     void setKeepsAnswers(bool keep) { m_keepsAnswers = keep; }
+    // The time answers age on and announcements wait for (tests move it by hand).
+    void setClock(Clock &clock) { m_clock = &clock; }
     // How long a background answer is given without a new check.
     void setMaxAge(int milliseconds) { m_maxAgeMs = milliseconds; }
     // How the disk is asked (tests count the questions or make them hang).
@@ -73,6 +76,8 @@ Q_SIGNALS:
     void answersChanged();
 
 private:
+    qint64 nowMs() const;
+
     struct Answer
     {
         bool exists = true;
@@ -107,7 +112,7 @@ private:
     bool m_keepsAnswers = false;
     int m_maxAgeMs = 2000;
     std::function<QString(const QString &)> m_laneOf;
-    QElapsedTimer m_clock;
+    Clock *m_clock = &Clock::system();
     // Guards the answers and the generation, which moves on with every forget().
     mutable QMutex m_lock;
     QHash<QString, Answer> m_answers;

@@ -25,6 +25,18 @@ HistoryTab::HistoryTab(AppSettings &settings, ModelContext &context, QWidget *pa
     , m_compaction(&HistoryTab::compactStore)
     , m_lastCompaction(QtFuture::makeReadyFuture())
 {
+    addLimitSection();
+    SettingsSection *clear = addSection(QStringLiteral("Clear History"));
+    addRetentionRow(*clear);
+    addClearButton(*clear);
+
+    m_retention->setCurrentIndex(int(retentionChoices().indexOf(m_settings.historyRetention())));
+    showLimit(m_settings.historyLimit());
+    updateClearButton();
+}
+
+void HistoryTab::addLimitSection()
+{
     SettingsSection *limit = addSection(QStringLiteral("History Limit"),
         QStringLiteral("Items beyond this limit will be automatically deleted."));
     auto *limitControls = new QWidget(limit->box());
@@ -35,7 +47,17 @@ HistoryTab::HistoryTab(AppSettings &settings, ModelContext &context, QWidget *pa
     m_limitField->setFixedWidth(70);
     m_limitField->setAccessibleName(QStringLiteral("Maximum items"));
     controlsLayout->addWidget(m_limitField);
-    auto *stepper = new QWidget(limitControls);
+    controlsLayout->addWidget(makeStepper(limitControls));
+    limit->addLabelledRow(QStringLiteral("Maximum items"), limitControls);
+    connect(m_stepUp, &QToolButton::clicked, this, [this] { stepHistoryLimit(1); });
+    connect(m_stepDown, &QToolButton::clicked, this, [this] { stepHistoryLimit(-1); });
+    connect(m_limitField, &QLineEdit::editingFinished, this, &HistoryTab::commitHistoryLimit);
+    connect(&m_settings, &AppSettings::historyLimitChanged, this, &HistoryTab::showLimit);
+}
+
+QWidget *HistoryTab::makeStepper(QWidget *parent)
+{
+    auto *stepper = new QWidget(parent);
     auto *stepperLayout = new QVBoxLayout(stepper);
     stepperLayout->setContentsMargins(2, 0, 0, 0);
     stepperLayout->setSpacing(0);
@@ -50,41 +72,37 @@ HistoryTab::HistoryTab(AppSettings &settings, ModelContext &context, QWidget *pa
     }
     m_stepUp->setAccessibleName(QStringLiteral("More items"));
     m_stepDown->setAccessibleName(QStringLiteral("Fewer items"));
-    controlsLayout->addWidget(stepper);
-    limit->addLabelledRow(QStringLiteral("Maximum items"), limitControls);
-    connect(m_stepUp, &QToolButton::clicked, this, [this] { stepHistoryLimit(1); });
-    connect(m_stepDown, &QToolButton::clicked, this, [this] { stepHistoryLimit(-1); });
-    connect(m_limitField, &QLineEdit::editingFinished, this, &HistoryTab::commitHistoryLimit);
-    connect(&m_settings, &AppSettings::historyLimitChanged, this, &HistoryTab::showLimit);
+    return stepper;
+}
 
-    SettingsSection *clear = addSection(QStringLiteral("Clear History"));
-    m_retention = new QComboBox(clear->box());
+void HistoryTab::addRetentionRow(SettingsSection &clear)
+{
+    m_retention = new QComboBox(clear.box());
     for (AppSettings::HistoryRetention retention : retentionChoices())
         m_retention->addItem(retentionLabel(retention));
     m_retention->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    clear->addLabelledRow(QStringLiteral("Clipboard history is cleared after"), m_retention);
+    clear.addLabelledRow(QStringLiteral("Clipboard history is cleared after"), m_retention);
     connect(m_retention, &QComboBox::activated, this,
         [this](int index) { m_settings.setHistoryRetention(retentionChoices().at(index)); });
     connect(&m_settings, &AppSettings::historyRetentionChanged, this,
         [this](AppSettings::HistoryRetention value) {
             m_retention->setCurrentIndex(int(retentionChoices().indexOf(value)));
         });
+}
 
+void HistoryTab::addClearButton(SettingsSection &clear)
+{
     m_clearButton = new QPushButton(QIcon::fromTheme(QStringLiteral("edit-clear-history"),
                                         QIcon::fromTheme(QStringLiteral("edit-delete"))),
-        QStringLiteral("Clear Clipboard History"), clear->box());
+        QStringLiteral("Clear Clipboard History"), clear.box());
     auto *clearRow = new QHBoxLayout;
     clearRow->addStretch(1);
     clearRow->addWidget(m_clearButton);
-    clear->addRow(clearRow);
-    m_clearError = errorLabel(clear->box());
-    clear->addRow(m_clearError);
+    clear.addRow(clearRow);
+    m_clearError = errorLabel(clear.box());
+    clear.addRow(m_clearError);
     connect(m_clearButton, &QPushButton::clicked, this, [this] { setShowClearConfirmation(true); });
     connect(&m_context, &ModelContext::objectsDidChange, this, &HistoryTab::updateClearButton);
-
-    m_retention->setCurrentIndex(int(retentionChoices().indexOf(m_settings.historyRetention())));
-    showLimit(m_settings.historyLimit());
-    updateClearButton();
 }
 
 HistoryTab::~HistoryTab()

@@ -75,6 +75,11 @@ Q_SIGNALS:
     void showClearConfirmationChanged(bool show);
 
 private:
+    // The tab's parts, top to bottom.
+    void addLimitSection();
+    QWidget *makeStepper(QWidget *parent);
+    void addRetentionRow(SettingsSection &clear);
+    void addClearButton(SettingsSection &clear);
     void showLimit(qint64 limit);
     void updateStepper();
     void updateClearButton();

@@ -45,6 +45,15 @@ HotkeyTab::HotkeyTab(AppSettings &settings, KeyboardShortcuts::ShortcutCenter &s
     , m_openKeyboardShortcuts([this] { openKeyboardShortcutsSettings(); })
 {
     m_quickAccess = addSection(QStringLiteral("Quick access"));
+    addActivationMethod();
+    addActivationRows(shortcuts, togglePanel);
+    addPanelKeys();
+    addShortcutLimitations();
+    showActivationMode();
+}
+
+void HotkeyTab::addActivationMethod()
+{
     // Two buttons side by side that act as one segmented choice.
     auto *segments = new QWidget(m_quickAccess->box());
     auto *segmentsLayout = new QHBoxLayout(segments);
@@ -65,7 +74,11 @@ HotkeyTab::HotkeyTab(AppSettings &settings, KeyboardShortcuts::ShortcutCenter &s
     m_quickAccess->addLabelledRow(QStringLiteral("Activation method"), segments);
     connect(m_activation, &QButtonGroup::idClicked, this,
         [this](int id) { m_settings.setActivationMode(AppSettings::ActivationMode(id)); });
+}
 
+void HotkeyTab::addActivationRows(
+    KeyboardShortcuts::ShortcutCenter &shortcuts, const KeyboardShortcuts::Name &togglePanel)
+{
     m_activationRows = new QStackedWidget(m_quickAccess->box());
     m_recorder = new KeyboardShortcuts::Recorder(togglePanel, shortcuts);
     m_recorderRow = labelledRow(QStringLiteral("Custom shortcut"), m_recorder, m_activationRows);
@@ -81,7 +94,10 @@ HotkeyTab::HotkeyTab(AppSettings &settings, KeyboardShortcuts::ShortcutCenter &s
         [this](int index) { m_settings.setDoubleTapModifier(modifierChoices().at(index)); });
     connect(&m_settings, &AppSettings::activationModeChanged, this, &HotkeyTab::showActivationMode);
     connect(&m_settings, &AppSettings::doubleTapModifierChanged, this, &HotkeyTab::showActivationMode);
+}
 
+void HotkeyTab::addPanelKeys()
+{
     SettingsSection *keys = addSection(QStringLiteral("Keyboard Shortcuts"));
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(font().pointSizeF());
@@ -94,7 +110,10 @@ HotkeyTab::HotkeyTab(AppSettings &settings, KeyboardShortcuts::ShortcutCenter &s
         row->addWidget(secondaryLabel(key.description, 1.0, keys->box()), 1);
         keys->addRow(row);
     }
+}
 
+void HotkeyTab::addShortcutLimitations()
+{
     SettingsSection *limits = addSection(QString());
     auto *heading = new QLabel(QStringLiteral("Shortcut limitations"), limits->box());
     QFont bold = heading->font();
@@ -122,8 +141,6 @@ HotkeyTab::HotkeyTab(AppSettings &settings, KeyboardShortcuts::ShortcutCenter &s
         if (m_openKeyboardShortcuts)
             m_openKeyboardShortcuts();
     });
-
-    showActivationMode();
 }
 
 QList<HotkeyTab::PanelKey> HotkeyTab::panelKeys()

@@ -59,6 +59,12 @@ public:
     QLabel *openKeyboardShortcutsLink() const { return m_openKeyboardShortcutsLink; }
 
 private:
+    // The tab's parts, top to bottom.
+    void addActivationMethod();
+    void addActivationRows(
+        KeyboardShortcuts::ShortcutCenter &shortcuts, const KeyboardShortcuts::Name &togglePanel);
+    void addPanelKeys();
+    void addShortcutLimitations();
     void showActivationMode();
     void openKeyboardShortcutsSettings();
 

@@ -149,10 +149,8 @@ void AppDelegate::applicationDidFinishLaunching()
     updateVersionBookkeeping();
     createStatusItem();
 
-    m_clipboardMonitor = std::make_unique<ClipboardMonitor>(
-        m_services.container, m_services.pasteboard, m_services.workspace);
-    m_clipboardMonitor->setSettings(m_services.settings);
-    m_clipboardMonitor->setUserDefaults(m_services.defaults);
+    m_clipboardMonitor = std::make_unique<ClipboardMonitor>(m_services.container, m_services.pasteboard,
+        m_services.workspace, m_services.settings, m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
     // A copy that cannot be saved is never lost silently: the user hears once per cause.
     connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
@@ -194,8 +192,8 @@ void AppDelegate::startBackgroundEnrichment()
     // A new theme makes every highlighted line in memory stale.
     m_services.settings.setCodeThemeWillChangeHandler(
         [] { HighlightCacheService::shared().clearMemoryCache(); });
-    m_enrichment = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights);
-    m_enrichment->setSettings(m_services.settings);
+    m_enrichment
+        = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights, m_services.settings);
     // Code is highlighted for the appearance the panel shows, so its rows find the lines.
     m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
 }

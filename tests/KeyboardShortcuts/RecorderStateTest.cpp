@@ -104,21 +104,25 @@ TEST_F(RecorderStateTest, RecordingStartsOnTheUsersFocusOnlyAndPausesTheShortcut
     EXPECT_EQ(toggles, 1);
 }
 
-TEST_F(RecorderStateTest, KeysWhileRecordingAreTakenRefusedOrEndRecording)
+namespace {
+
+using Focus = RecorderState::FocusChange;
+
+// A key pressed while the recorder records, and what comes of it.
+struct KeyWhileRecording
 {
-    using Focus = RecorderState::FocusChange;
-    struct Case
-    {
-        const char *name;
-        std::optional<Shortcut> key;
-        bool consumed;
-        Focus focus;
-        QString storedAfter; // empty: unchanged
-        int beeps;
-        bool stillRecording;
-    };
-    const QString original = QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})");
-    const QList<Case> cases {
+    const char *name;
+    std::optional<Shortcut> key;
+    bool consumed;
+    Focus focus;
+    QString storedAfter; // empty: unchanged
+    int beeps;
+    bool stillRecording;
+};
+
+QList<KeyWhileRecording> keysWhileRecording()
+{
+    return {
         { "Control+Alt+K is stored", controlOptionK, true, Focus::clear,
             QStringLiteral(R"({"carbonKeyCode":40,"carbonModifiers":6144})"), 0, false },
         { "a letter alone beeps", key(Key::a), true, Focus::none, {}, 1, true },
@@ -146,7 +150,15 @@ TEST_F(RecorderStateTest, KeysWhileRecordingAreTakenRefusedOrEndRecording)
         { "Control+Tab is a shortcut like any other", key(Key::tab, CarbonModifier::control), true,
             Focus::clear, QStringLiteral(R"({"carbonKeyCode":48,"carbonModifiers":4096})"), 0, false },
     };
-    for (const Case &c : cases) {
+}
+
+} // namespace
+
+TEST_F(RecorderStateTest, KeysWhileRecordingAreTakenRefusedOrEndRecording)
+{
+    const QString original = QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})");
+    const QList<KeyWhileRecording> cases = keysWhileRecording();
+    for (const KeyWhileRecording &c : cases) {
         SCOPED_TRACE(c.name);
         center.storeShortcut(togglePanel, controlSpace);
         changes.clear();

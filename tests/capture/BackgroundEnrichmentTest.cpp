@@ -48,8 +48,7 @@ protected:
     // creation runs (over whatever the store holds now).
     void startEnrichment()
     {
-        enrichment = std::make_unique<BackgroundEnrichment>(*m_monitor, *highlights);
-        enrichment->setSettings(*m_settings);
+        enrichment = std::make_unique<BackgroundEnrichment>(*m_monitor, *highlights, *m_settings);
         enrichment->setAppearance([this] { return dark; });
         QSignalSpy scheduled(enrichment.get(), &BackgroundEnrichment::refreshScheduled);
         ASSERT_TRUE(scheduled.wait(2000));

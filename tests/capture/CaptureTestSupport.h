@@ -140,9 +140,7 @@ protected:
     {
         m_monitor.reset();
         m_monitor = std::make_unique<ClipboardMonitor>(
-            container(), pasteboard ? *pasteboard : m_pasteboard, m_workspace);
-        m_monitor->setSettings(*m_settings);
-        m_monitor->setUserDefaults(*m_defaults);
+            container(), pasteboard ? *pasteboard : m_pasteboard, m_workspace, *m_settings, *m_defaults);
         m_monitor->setCodeClassifier(&m_classifier);
         m_monitor->setClock(m_clock);
         m_saved = std::make_unique<QSignalSpy>(m_monitor.get(), &ClipboardMonitor::itemSaved);

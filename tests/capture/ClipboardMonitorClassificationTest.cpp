@@ -231,9 +231,10 @@ TEST_F(ClipboardMonitorClassificationTest, Links)
         EXPECT_EQ(captured->item->textContent(), test.stored) << test.name;
         EXPECT_EQ(captured->item->previewText(), test.stored) << test.name;
     }
-    m_settings->setRemoveTrackingParameters(false);
-    m_settings->setFilterAdultContent(true);
+}
 
+TEST_F(ClipboardMonitorClassificationTest, TheNameALinkCameWithIsItsTitle)
+{
     PasteboardSnapshot titled = textSnapshot(QStringLiteral("https://example.com/"));
     titled.urlName = QStringLiteral("Example Domain");
     EXPECT_EQ(classify(titled)->item->linkTitle(), QStringLiteral("Example Domain"));

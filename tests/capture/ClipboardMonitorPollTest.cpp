@@ -121,7 +121,7 @@ TEST_F(ClipboardMonitorPollTest, ThePollRunsOnItsOwnEveryTenthOfASecond)
 TEST_F(ClipboardMonitorPollTest, ASecondMonitorTakesOverTheSharedReference)
 {
     EXPECT_EQ(ClipboardMonitor::shared(), m_monitor.get());
-    ClipboardMonitor second(container(), m_pasteboard, m_workspace);
+    ClipboardMonitor second(container(), m_pasteboard, m_workspace, *m_settings, *m_defaults);
     EXPECT_EQ(ClipboardMonitor::shared(), &second);
 }
 

@@ -20,6 +20,19 @@ void deliverPosted()
     QCoreApplication::processEvents();
 }
 
+// Ends the work on a worker thread, as background work ends: with `result`, or cancelled.
+void endOnAWorker(QPromise<int> &work, bool cancelled, int result)
+{
+    std::thread worker([&work, cancelled, result] {
+        if (cancelled)
+            work.future().cancel();
+        else
+            work.addResult(result);
+        work.finish();
+    });
+    worker.join();
+}
+
 } // namespace
 
 // The work ends on a worker thread, as background work does; the continuation either runs on
@@ -62,14 +75,7 @@ TEST(ThenWhileAliveTest, TheContinuationRunsOnlyWhileItsOwnerLives)
 
         if (test.goes == OwnerGoes::beforeTheWorkEnds)
             owner.reset();
-        std::thread worker([&work, &test] {
-            if (test.workCancelled)
-                work.future().cancel();
-            else
-                work.addResult(21);
-            work.finish();
-        });
-        worker.join();
+        endOnAWorker(work, test.workCancelled, 21);
         if (test.goes == OwnerGoes::afterTheAnswerIsOnItsWay)
             owner.reset();
         deliverPosted();

@@ -474,20 +474,12 @@ TEST_F(ShippedGuesslangTest, NamesItsOutputsWithTheApplicationsLabels)
         EXPECT_FALSE(languages.contains(QLatin1String(extension))) << extension;
 }
 
-// Our arithmetic against the package's own runtime. The texts avoid what its runtime does
-// differently: bytes above 0x7f, carriage returns, more than 10,000 bigrams, texts under
-// 20 characters.
-TEST_F(ShippedGuesslangTest, AgreesWithThePackagesRuntime)
-{
-    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
-    if (node.isEmpty())
-        GTEST_SKIP() << "node is not installed";
-    const QString source = QStringLiteral(TINDLEWICK_SOURCE_DIR);
-    const QString package
-        = source + QStringLiteral("/resources/node_modules/@vscode/vscode-languagedetection");
-    ASSERT_TRUE(QFile::exists(package + QStringLiteral("/dist/lib/index.js"))) << "run scripts/setup.sh";
+namespace {
 
-    const QStringList snippets = {
+// Code in many languages and one sentence, for comparing rankings with the package's runtime.
+QStringList packageComparisonSnippets()
+{
+    return {
         QStringLiteral("def fibonacci(n):\n    a, b = 0, 1\n    for _ in range(n):\n        a, b = b, a + "
                        "b\n    return a\n"),
         QStringLiteral("function debounce(fn, ms) {\n  let t;\n  return (...args) => {\n    "
@@ -512,6 +504,24 @@ TEST_F(ShippedGuesslangTest, AgreesWithThePackagesRuntime)
         QStringLiteral("\\documentclass{article}\n\\begin{document}\nHello, \\LaTeX!\n\\end{document}\n"),
         QString(QStringLiteral("x = 1;\n")).repeated(300),
     };
+}
+
+} // namespace
+
+// Our arithmetic against the package's own runtime. The texts avoid what its runtime does
+// differently: bytes above 0x7f, carriage returns, more than 10,000 bigrams, texts under
+// 20 characters.
+TEST_F(ShippedGuesslangTest, AgreesWithThePackagesRuntime)
+{
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    if (node.isEmpty())
+        GTEST_SKIP() << "node is not installed";
+    const QString source = QStringLiteral(TINDLEWICK_SOURCE_DIR);
+    const QString package
+        = source + QStringLiteral("/resources/node_modules/@vscode/vscode-languagedetection");
+    ASSERT_TRUE(QFile::exists(package + QStringLiteral("/dist/lib/index.js"))) << "run scripts/setup.sh";
+
+    const QStringList snippets = packageComparisonSnippets();
 
     QProcess process;
     process.start(node,

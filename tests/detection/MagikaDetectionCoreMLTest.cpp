@@ -104,57 +104,68 @@ TEST(MagikaInputTest, WindowsOfTheStrippedBytes)
     EXPECT_EQ(input[2047], 'a' + 4999 % 26);
 }
 
-TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing)
+namespace {
+
+// Ways the model's files can be missing or damaged, and the line each prints.
+struct LoadFailure
+{
+    const char *name;
+    std::function<void(MagikaDetectionCoreMLTest &)> prepare;
+    QString message; // a prefix for the model's own failures
+    bool labelsKept;
+};
+
+QList<LoadFailure> loadFailures(const QString &resources)
 {
     const std::vector<uint8_t> model = constantNetwork({ 0, 1, 2 });
-    struct Case
-    {
-        const char *name;
-        std::function<void(MagikaDetectionCoreMLTest &)> prepare;
-        QString message; // a prefix for the model's own failures
-        bool labelsKept;
-    };
-    const QList<Case> cases = {
+    return {
         { "nothing there", [](MagikaDetectionCoreMLTest &) {},
             QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle (looked in ")
-                + m_resources.path() + QLatin1Char(')'),
+                + resources + QLatin1Char(')'),
             false },
-        { "no labels", [&](MagikaDetectionCoreMLTest &t) { t.writeModel(model); },
+        { "no labels", [model](MagikaDetectionCoreMLTest &t) { t.writeModel(model); },
             QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle (looked in ")
-                + m_resources.path() + QLatin1Char(')'),
+                + resources + QLatin1Char(')'),
             false },
         { "labels not UTF-8",
-            [&](MagikaDetectionCoreMLTest &t) {
+            [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
                 t.writeLabels("c\n\xff\xfe\n");
             },
             QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false },
         { "labels a folder",
-            [&](MagikaDetectionCoreMLTest &t) {
+            [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
                 QDir(t.m_resources.path()).mkdir(QStringLiteral("magika_labels.txt"));
             },
             QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false },
         { "empty model folder",
-            [&](MagikaDetectionCoreMLTest &t) {
+            [](MagikaDetectionCoreMLTest &t) {
                 QDir(t.m_resources.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
                 t.writeLabels("c\ngo\ntxt\n");
             },
             QStringLiteral("MagikaDetectionCoreML: Failed to load model: cannot open "), true },
         { "more labels than outputs",
-            [&](MagikaDetectionCoreMLTest &t) {
+            [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
                 t.writeLabels("c\ngo\ntxt\nrust\n");
             },
             QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true },
         { "not a model",
-            [&](MagikaDetectionCoreMLTest &t) {
+            [](MagikaDetectionCoreMLTest &t) {
                 t.writeFile(QStringLiteral("Magika.mlmodelc/model.bin"), "plain text, not weights");
                 t.writeLabels("c\ngo\ntxt\n");
             },
             QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true },
     };
-    for (const Case &c : cases) {
+}
+
+} // namespace
+
+TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing)
+{
+    const QList<LoadFailure> cases = loadFailures(m_resources.path());
+    for (const LoadFailure &c : cases) {
         SCOPED_TRACE(c.name);
         m_resources.clear();
         c.prepare(*this);

@@ -340,7 +340,7 @@ TEST(ColorParseTest, XYZIsClampedOnlyAfterConversion)
     });
 }
 
-TEST(ColorParseTest, ComponentReaders)
+TEST(ColorParseTest, AlphaReader)
 {
     const std::vector<std::pair<QString, double>> alphas = {
         { QStringLiteral("none"), 0 },
@@ -357,7 +357,10 @@ TEST(ColorParseTest, ComponentReaders)
     };
     for (const auto &[text, expected] : alphas)
         EXPECT_DOUBLE_EQ(parseAlpha(text), expected) << text.toStdString();
+}
 
+TEST(ColorParseTest, HueReader)
+{
     struct HueCase
     {
         QString number;
@@ -383,7 +386,10 @@ TEST(ColorParseTest, ComponentReaders)
             EXPECT_NEAR(*degrees, *c.degrees, 1e-12) << c.number.toStdString();
         }
     }
+}
 
+TEST(ColorParseTest, ComponentReaders)
+{
     EXPECT_EQ(parseColorComponent(u"50", true, 255), 127.5);
     EXPECT_EQ(parseColorComponent(u"none", true, 255), 0.0);
     EXPECT_EQ(parseColorComponent(u"-0.5", false, 1), -0.5);

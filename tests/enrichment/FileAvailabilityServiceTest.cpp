@@ -4,6 +4,7 @@
 #include "enrichment/FileAvailabilityService.h"
 #include "common/NotificationCenter.h"
 #include "platform/FileBookmark.h"
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -473,34 +474,34 @@ TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHea
     EXPECT_EQ(disk.askedOn(QThread::currentThread()), 0) << "the disk was asked on the panel's thread";
 }
 
+namespace {
+
+// Paths of `count` files in a folder, in their names' order.
+QStringList numberedFiles(const QString &folder, int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths.append(folder + QStringLiteral("/file-%1.txt").arg(i, 5, 10, QLatin1Char('0')));
+    return paths;
+}
+
+} // namespace
+
 TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsCheckedOnceAndToldOnce)
 {
     // A copied list of 10,000 files, of which 5,000 are then deleted in one go.
     SlowDisk disk;
     const QString folder = QStringLiteral("/home/ann/list");
     disk.existing = { QStringLiteral("/home/ann"), folder };
-    QStringList paths;
+    const QStringList paths = numberedFiles(folder, 10'000);
+    disk.existing.unite(QSet<QString>(paths.cbegin(), paths.cend()));
     QStringList further;
-    for (int i = 0; i < 10'000; ++i) {
-        paths.append(folder + QStringLiteral("/file-%1.txt").arg(i, 5, 10, QLatin1Char('0')));
-        disk.existing.insert(paths.last());
-        if (i > 0)
-            further.append(QUrl::fromLocalFile(paths.last()).toString(QUrl::FullyEncoded));
-    }
-    // The one the items' own file values ask too, as in the app; as it was afterwards.
-    FileExistence &files = FileExistence::shared();
-    struct Restore
-    {
-        ~Restore()
-        {
-            FileExistence &shared = FileExistence::shared();
-            waitUntil([&] { return shared.pendingChecks() == 0; });
-            shared.setBackgroundChecks(false);
-            shared.setMaxAge(2000);
-            shared.setProbe([](const QString &path) { return QFileInfo::exists(path); });
-            shared.forgetAll();
-        }
-    } restore;
+    for (const QString &path : paths.sliced(1))
+        further.append(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+    // The one the items' own file values ask too, as in the app.
+    ManualClock clock;
+    FileExistence files;
+    files.setClock(clock);
     files.setProbe(disk.probe());
     files.setBackgroundChecks(true);
     files.setMaxAge(3'600'000); // no answer ages during the test: only the burst has things checked
@@ -511,7 +512,7 @@ TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsChecke
     // What the panel does on every "volumesDidChange": it counts the files and asks.
     int posts = 0;
     const auto look = [&] {
-        item->computeSearchableText();
+        item->countAvailableFiles(files);
         service.isAvailable(*item);
     };
     QObject panel;
@@ -528,14 +529,13 @@ TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsChecke
     posts = 0;
     const qsizetype askedBefore = disk.asked.size();
 
-    QStringList deleted;
-    for (int i = 0; i < 5'000; ++i) {
-        disk.setExists(paths[i], false);
-        deleted.append(paths[i]);
-    }
+    const QStringList deleted = paths.first(5'000);
+    for (const QString &path : deleted)
+        disk.setExists(path, false);
     events->deliver({ deleted, {} });
     ASSERT_TRUE(waitUntil([&] { return posts > 0 && files.pendingChecks() == 0; }));
-    waitUntil([] { return false; }, std::chrono::milliseconds(600));
+    clock.advance(std::chrono::milliseconds(600)); // past any announcement still waiting
+    QCoreApplication::processEvents();
     EXPECT_EQ(posts, 1) << "the panel is told once of the burst";
     QMutexLocker locker(&disk.mutex);
     const QStringList askedSince = disk.asked.mid(askedBefore);
@@ -543,7 +543,7 @@ TEST(FileAvailabilityServiceBackgroundTest, ABurstOfThousandsOfDeletionsIsChecke
     EXPECT_EQ(askedSince.size(), ClipboardItem::maxCheckedFiles) << "each answer the burst concerned, once";
     EXPECT_EQ(QSet<QString>(askedSince.cbegin(), askedSince.cend()).size(), askedSince.size());
     // The first thousand files are gone; those not looked for count as present.
-    EXPECT_EQ(item->countAvailableFiles(), 10'000 - ClipboardItem::maxCheckedFiles);
+    EXPECT_EQ(item->countAvailableFiles(files), 10'000 - ClipboardItem::maxCheckedFiles);
     EXPECT_TRUE(service.isAvailable(*item));
 }
 
@@ -551,7 +551,7 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
 {
     SlowDisk disk;
     disk.existing = { QStringLiteral("/home/ann"), QStringLiteral("/home/ann/a.txt") };
-    FileExistence &files = FileExistence::shared();
+    FileExistence files;
     files.setProbe(disk.probe());
     {
         WatchedService watched = watchedService(files);
@@ -561,14 +561,14 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
         const ClipboardItemPtr item = fileItemAt(QStringLiteral("/home/ann/a.txt"),
             { QUrl::fromLocalFile(QStringLiteral("/home/ann/b.txt")).toString(QUrl::FullyEncoded) });
         EXPECT_TRUE(service.isAvailable(*item));
-        EXPECT_EQ(item->countAvailableFiles(), 1);
+        EXPECT_EQ(item->countAvailableFiles(files), 1);
         EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/a.txt")), 1) << "the item asked the disk again";
         EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/b.txt")), 1);
 
         // The second file comes: the folder's change reaches both.
         disk.setExists(QStringLiteral("/home/ann/b.txt"), true);
         events->deliver({ { QStringLiteral("/home/ann/b.txt") }, {} });
-        EXPECT_EQ(item->countAvailableFiles(), 2);
+        EXPECT_EQ(item->countAvailableFiles(files), 2);
         EXPECT_TRUE(service.checkFile(QStringLiteral("/home/ann/b.txt")));
         EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/b.txt")), 2);
         EXPECT_EQ(disk.askedAbout(QStringLiteral("/home/ann/a.txt")), 1);

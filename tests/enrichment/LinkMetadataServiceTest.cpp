@@ -85,26 +85,27 @@ protected:
 
 } // namespace
 
-TEST_F(LinkMetadataServiceTest, PagesGiveTitleDescriptionAndPicture)
-{
-    const QColor red(220, 20, 30);
-    const QColor blue(20, 40, 220);
-    m_server.setResponse(
-        QStringLiteral("/red.png"), LocalHttpServer::image(encodedColour(QSize(600, 300), red)));
-    m_server.setResponse(QStringLiteral("/blue.jpg"),
-        LocalHttpServer::image(encodedColour(QSize(64, 64), blue, "jpeg"), "image/jpeg"));
-    m_server.setResponse(
-        QStringLiteral("/touch.png"), LocalHttpServer::image(encodedColour(QSize(180, 180), blue)));
+namespace {
 
-    struct Case
-    {
-        const char *name;
-        QString head;
-        std::optional<QString> title;
-        std::optional<QString> description;
-        QColor picture; // invalid: no picture
-    };
-    const Case cases[] = {
+// The pictures the pages name, served by the test.
+const QColor pageRed(220, 20, 30);
+const QColor pageBlue(20, 40, 220);
+
+struct PageHead
+{
+    const char *name;
+    QString head;
+    std::optional<QString> title;
+    std::optional<QString> description;
+    QColor picture; // invalid: no picture
+};
+
+// Heads written the ways sites write them; `redAddress` is the red picture's full address.
+QList<PageHead> pageHeads(const QString &redAddress)
+{
+    const QColor red = pageRed;
+    const QColor blue = pageBlue;
+    return {
         { "og tags, property first, relative picture",
             QStringLiteral(
                 R"(<meta property="og:title" content="Don't panic"><meta property="og:description" )"
@@ -113,7 +114,7 @@ TEST_F(LinkMetadataServiceTest, PagesGiveTitleDescriptionAndPicture)
         { "og tags, content first, absolute picture",
             QStringLiteral(
                 R"(<meta content="Reversed" property="og:title"><meta content="%1" property="og:image">)")
-                .arg(address(QStringLiteral("/red.png"))),
+                .arg(redAddress),
             QStringLiteral("Reversed"), std::nullopt, red },
         { "twitter card picture and the description tag",
             QStringLiteral(
@@ -143,8 +144,21 @@ TEST_F(LinkMetadataServiceTest, PagesGiveTitleDescriptionAndPicture)
                 R"(<meta property="og:title" content="Gone"><meta property="og:image" content="/gone.png">)"),
             QStringLiteral("Gone"), std::nullopt, QColor() },
     };
+}
+
+} // namespace
+
+TEST_F(LinkMetadataServiceTest, PagesGiveTitleDescriptionAndPicture)
+{
+    m_server.setResponse(
+        QStringLiteral("/red.png"), LocalHttpServer::image(encodedColour(QSize(600, 300), pageRed)));
+    m_server.setResponse(QStringLiteral("/blue.jpg"),
+        LocalHttpServer::image(encodedColour(QSize(64, 64), pageBlue, "jpeg"), "image/jpeg"));
+    m_server.setResponse(
+        QStringLiteral("/touch.png"), LocalHttpServer::image(encodedColour(QSize(180, 180), pageBlue)));
+    const QList<PageHead> cases = pageHeads(address(QStringLiteral("/red.png")));
     int index = 0;
-    for (const Case &c : cases) {
+    for (const PageHead &c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = QStringLiteral("/page%1").arg(++index);
         m_server.setResponse(path, LocalHttpServer::page(html(c.head)));

@@ -79,7 +79,7 @@ TEST_F(AppSettingsTest, FirstStartGivesTheDefaultsAndWritesNothing)
     EXPECT_FALSE(QFile::exists(path())) << "reading never writes";
 }
 
-TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
+TEST_F(AppSettingsTest, StoredHistoryLimitsAndRetentionsAreReadStrictly)
 {
     using R = AppSettings::HistoryRetention;
     const struct
@@ -118,7 +118,10 @@ TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
     for (const auto &test : limits)
         EXPECT_EQ(settingsWith({ { "historyLimit", test.stored } })->historyLimit(), test.expected)
             << test.stored.toString().toStdString();
+}
 
+TEST_F(AppSettingsTest, StoredChoicesAreReadStrictly)
+{
     EXPECT_EQ(settingsWith({ { "activationMode", "DoubleTap" } })->activationMode(),
         AppSettings::ActivationMode::shortcut);
     EXPECT_EQ(settingsWith({ { "activationMode", "doubleTap" } })->activationMode(),
@@ -138,8 +141,10 @@ TEST_F(AppSettingsTest, StoredValuesAreReadStrictly)
     EXPECT_TRUE(settingsWith({ { "detectCode", 2 } })->detectCode()) << "2 is no Boolean: the default holds";
     EXPECT_TRUE(settingsWith({ { "detectCode", "false" } })->detectCode());
     EXPECT_EQ(settingsWith({ { "fontSize", "15" } })->fontSize(), 13.0);
+}
 
-    // The code font size stays within what the settings offer.
+TEST_F(AppSettingsTest, TheCodeFontSizeStaysWithinWhatTheSettingsOffer)
+{
     const struct
     {
         double stored;

@@ -108,9 +108,9 @@ TEST(FileExistenceTest, AnItemOfManyFilesLooksForABoundedNumberOfThem)
     item->setAdditionalFileURLStrings(others);
 
     RecordingProbe probe;
-    FileExistence::shared().setProbe(probe.function());
-    const int available = item->countAvailableFiles();
-    FileExistence::shared().setProbe([](const QString &path) { return QFile::exists(path); });
+    FileExistence files;
+    files.setProbe(probe.function());
+    const int available = item->countAvailableFiles(files);
     EXPECT_EQ(probe.count(), ClipboardItem::maxCheckedFiles);
     // The first is there; of the 999 further files looked for none is; the 4,001 not looked
     // for count as present.
@@ -171,15 +171,22 @@ TEST(FileExistenceTest, KeptAnswersLastUntilAForgetReachesThem)
         askAll();
         EXPECT_EQ(asked, c.askedAgain);
     }
+}
 
-    // A change heard of while the disk is asked: that answer may be wrong and is not kept.
-    files.forgetAll();
+TEST(FileExistenceTest, AnAnswerGivenWhileAChangeIsHeardOfIsNotKept)
+{
+    // A change heard of while the disk is asked: that answer may be wrong.
+    FileExistence files;
+    files.setKeepsAnswers(true);
     files.setProbe([&](const QString &path) {
         files.forget(path);
-        return onDisk.contains(path);
+        return path == u"/d/a";
     });
     EXPECT_TRUE(files.exists(QStringLiteral("/d/a")));
     EXPECT_EQ(files.cachedAnswerCount(), 0);
+    files.setProbe([](const QString &path) { return path == u"/d/a"; });
+    EXPECT_TRUE(files.exists(QStringLiteral("/d/a")));
+    EXPECT_EQ(files.cachedAnswerCount(), 1) << "an answer without a change is kept";
 }
 
 TEST(FileExistenceTest, ABackgroundAnswerFromBeforeAForgetIsAskedForAgain)

@@ -153,8 +153,7 @@ protected:
     {
         m_highlights = std::make_unique<HighlightCacheService>();
         m_highlights->setSettings(m_settings.get());
-        m_enrichment = std::make_unique<BackgroundEnrichment>(*m_monitor, *m_highlights);
-        m_enrichment->setSettings(*m_settings);
+        m_enrichment = std::make_unique<BackgroundEnrichment>(*m_monitor, *m_highlights, *m_settings);
         QSignalSpy scheduled(m_enrichment.get(), &BackgroundEnrichment::refreshScheduled);
         ASSERT_TRUE(scheduled.wait(2000));
     }

@@ -293,7 +293,9 @@ TEST_F(PasteServiceTest, APinnedReferenceWritesTheReferencedContent)
 
 TEST_F(PasteServiceTest, TheCaptureSkipsOnlyWritesThatHappened)
 {
-    ClipboardMonitor monitor(container(), pasteboard, workspace);
+    UserDefaults defaults(m_folder->filePath(QStringLiteral("defaults.json")));
+    AppSettings settings(defaults);
+    ClipboardMonitor monitor(container(), pasteboard, workspace, settings, defaults);
     ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
     EXPECT_FALSE(service.copyToPasteboard(*empty, false));
     EXPECT_FALSE(monitor.ignoreNextChange()) << "the user's next copy would be lost";

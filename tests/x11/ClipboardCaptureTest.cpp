@@ -54,9 +54,8 @@ protected:
         m_pasteboard = std::make_unique<SystemPasteboard>();
         m_workspace.frontmost
             = RunningApplication { QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), 1, 1 };
-        m_monitor = std::make_unique<ClipboardMonitor>(*m_container, *m_pasteboard, m_workspace);
-        m_monitor->setSettings(*m_settings);
-        m_monitor->setUserDefaults(*m_defaults);
+        m_monitor = std::make_unique<ClipboardMonitor>(
+            *m_container, *m_pasteboard, m_workspace, *m_settings, *m_defaults);
         m_discarded = std::make_unique<QSignalSpy>(m_monitor.get(), &ClipboardMonitor::changeDiscarded);
         m_monitor->startMonitoring();
     }

@@ -146,16 +146,86 @@ std::optional<QStringList> plainAlternatives(QStringView inside)
     return alternatives;
 }
 
-} // namespace
-
-RequiredLiterals RequiredLiterals::fromPattern(QStringView p, bool caseInsensitive)
+// One item of the pattern's top level: a character, an escape, a class or a group.
+struct Atom
 {
-    qsizetype i = 0;
-    if (p.startsWith(u"(?i)")) {
-        caseInsensitive = true;
-        i = 4;
-    }
+    qsizetype end = 0; // after the item, before any quantifier
+    std::optional<QChar> literal; // a character matched as itself
+    std::optional<QStringList> groupLiterals; // a group whose alternatives are all plain text
+};
 
+// The group that starts at i ("("); nothing when it may change how the rest is read.
+std::optional<Atom> readGroup(QStringView p, qsizetype i)
+{
+    Atom atom;
+    atom.end = groupEnd(p, i);
+    if (atom.end < 0)
+        return std::nullopt;
+    QStringView inside = p.sliced(i + 1, atom.end - i - 2);
+    if (inside.startsWith(u"?:")) {
+        inside = inside.sliced(2);
+    } else if (inside.startsWith(u'?')) {
+        // Look-arounds only assert; anything else (inline options, named or conditional
+        // groups) may change how the rest is read.
+        if (!inside.startsWith(u"?=") && !inside.startsWith(u"?!") && !inside.startsWith(u"?<=")
+            && !inside.startsWith(u"?<!"))
+            return std::nullopt;
+        inside = {};
+    }
+    if (!inside.isEmpty())
+        atom.groupLiterals = plainAlternatives(inside);
+    return atom;
+}
+
+// The item at i; nothing when the pattern holds something that makes no text certain.
+std::optional<Atom> readAtom(QStringView p, qsizetype i)
+{
+    const QChar c = p[i];
+    if (c == u'|' || c == u')' || c == u'*' || c == u'+' || c == u'?')
+        return std::nullopt; // top-level alternation (or a malformed pattern)
+    if (c == u'(')
+        return readGroup(p, i);
+    Atom atom { i + 1, std::nullopt, std::nullopt };
+    if (c == u'\\') {
+        if (i + 1 >= p.size())
+            return std::nullopt;
+        const QChar e = p[i + 1];
+        atom.end = i + 2;
+        if (!isAsciiAlphanumeric(e))
+            atom.literal = e;
+        else if (!isSimpleEscape(e))
+            return std::nullopt; // \x, \p, \Q, back references ... take arguments not followed here
+    } else if (c == u'[') {
+        atom.end = classEnd(p, i);
+        if (atom.end < 0)
+            return std::nullopt;
+    } else if (c == u'{') {
+        // Not a quantifier here (nothing precedes it to repeat), so a literal brace;
+        // leave it out rather than reason about it.
+    } else if (!isMeta(c)) {
+        atom.literal = c;
+    }
+    return atom;
+}
+
+// The end of the quantifier at `end` (lazy and possessive forms included), or `end` when
+// there is none.
+qsizetype quantifierEnd(QStringView p, qsizetype end)
+{
+    const qsizetype start = end;
+    if (end < p.size() && (p[end] == u'*' || p[end] == u'+' || p[end] == u'?'))
+        ++end;
+    else
+        end += countedQuantifierLength(p, end);
+    if (end > start && end < p.size() && (p[end] == u'?' || p[end] == u'+'))
+        ++end;
+    return end;
+}
+
+// Texts of which a match must hold one, each a list of alternatives; nothing when the
+// pattern's top level makes none certain.
+std::optional<QList<QStringList>> candidateLiterals(QStringView p, qsizetype i)
+{
     QList<QStringList> candidates;
     QString run;
     const auto endRun = [&] {
@@ -163,76 +233,29 @@ RequiredLiterals RequiredLiterals::fromPattern(QStringView p, bool caseInsensiti
             candidates.append(QStringList { run });
         run.clear();
     };
-
     while (i < p.size()) {
-        const QChar c = p[i];
-        qsizetype end = i + 1;
-        std::optional<QChar> literal;
-        std::optional<QStringList> groupLiterals;
-
-        if (c == u'|' || c == u')' || c == u'*' || c == u'+' || c == u'?') {
-            return {}; // top-level alternation (or a malformed pattern): nothing is certain
-        } else if (c == u'\\') {
-            if (i + 1 >= p.size())
-                return {};
-            const QChar e = p[i + 1];
-            end = i + 2;
-            if (!isAsciiAlphanumeric(e))
-                literal = e;
-            else if (!isSimpleEscape(e))
-                return {}; // \x, \p, \Q, back references ... take arguments not followed here
-        } else if (c == u'[') {
-            end = classEnd(p, i);
-            if (end < 0)
-                return {};
-        } else if (c == u'(') {
-            end = groupEnd(p, i);
-            if (end < 0)
-                return {};
-            QStringView inside = p.sliced(i + 1, end - i - 2);
-            if (inside.startsWith(u"?:")) {
-                inside = inside.sliced(2);
-            } else if (inside.startsWith(u'?')) {
-                // Look-arounds only assert; anything else (inline options, named or
-                // conditional groups) may change how the rest is read.
-                if (!inside.startsWith(u"?=") && !inside.startsWith(u"?!") && !inside.startsWith(u"?<=")
-                    && !inside.startsWith(u"?<!"))
-                    return {};
-                inside = {};
-            }
-            if (!inside.isEmpty())
-                groupLiterals = plainAlternatives(inside);
-        } else if (c == u'{') {
-            // Not a quantifier here (nothing precedes it to repeat), so a literal brace;
-            // leave it out rather than reason about it.
-        } else if (!isMeta(c)) {
-            literal = c;
-        }
-
+        const std::optional<Atom> atom = readAtom(p, i);
+        if (!atom)
+            return std::nullopt;
         // A quantifier makes what precedes it optional or repeated: not one fixed text.
-        bool quantified = false;
-        if (end < p.size() && (p[end] == u'*' || p[end] == u'+' || p[end] == u'?')) {
-            quantified = true;
-            ++end;
-        } else if (const qsizetype length = countedQuantifierLength(p, end)) {
-            quantified = true;
-            end += length;
-        }
-        if (quantified && end < p.size() && (p[end] == u'?' || p[end] == u'+'))
-            ++end; // lazy or possessive
-
-        if (literal && !quantified) {
-            run += *literal;
+        const qsizetype end = quantifierEnd(p, atom->end);
+        const bool quantified = end > atom->end;
+        if (atom->literal && !quantified) {
+            run += *atom->literal;
         } else {
             endRun();
-            if (groupLiterals && !quantified)
-                candidates.append(*groupLiterals);
+            if (atom->groupLiterals && !quantified)
+                candidates.append(*atom->groupLiterals);
         }
         i = end;
     }
     endRun();
+    return candidates;
+}
 
-    // The most selective candidate: the longest shortest alternative, then the fewest.
+// The most selective candidate: the longest shortest alternative, then the fewest.
+const QStringList *mostSelective(const QList<QStringList> &candidates)
+{
     const auto shortest = [](const QStringList &alternatives) {
         qsizetype length = std::numeric_limits<qsizetype>::max();
         for (const QString &text : alternatives)
@@ -240,23 +263,35 @@ RequiredLiterals RequiredLiterals::fromPattern(QStringView p, bool caseInsensiti
         return length;
     };
     const QStringList *best = nullptr;
-    for (const QStringList &candidate : std::as_const(candidates)) {
+    for (const QStringList &candidate : candidates) {
         if (!best || shortest(candidate) > shortest(*best)
             || (shortest(candidate) == shortest(*best) && candidate.size() < best->size()))
             best = &candidate;
     }
+    return best;
+}
 
-    RequiredLiterals result;
-    if (!best)
-        return result;
-    if (caseInsensitive) {
-        for (const QString &alternative : *best) {
-            for (QChar c : alternative) {
-                if (c.unicode() >= 0x80)
-                    return result; // Unicode case sets are more than a search should know
-            }
-        }
+bool isAscii(const QStringList &texts)
+{
+    return std::all_of(texts.begin(), texts.end(), [](const QString &text) {
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    });
+}
+
+} // namespace
+
+RequiredLiterals RequiredLiterals::fromPattern(QStringView p, bool caseInsensitive)
+{
+    qsizetype start = 0;
+    if (p.startsWith(u"(?i)")) {
+        caseInsensitive = true;
+        start = 4;
     }
-    result.m_alternatives = *best;
+    RequiredLiterals result;
+    const std::optional<QList<QStringList>> candidates = candidateLiterals(p, start);
+    const QStringList *best = candidates ? mostSelective(*candidates) : nullptr;
+    // Unicode case sets are more than a search should know.
+    if (best && (!caseInsensitive || isAscii(*best)))
+        result.m_alternatives = *best;
     return result;
 }
