@@ -56,6 +56,8 @@ AppDelegate::~AppDelegate()
     m_panelPresenter.reset();
     m_notices.reset();
     m_statusItem.reset();
+    if (m_settingsOpener)
+        SettingsOpener::setOpenSettingsAction({});
     // The highlighter it empties may go before the settings.
     m_services.settings.setCodeThemeWillChangeHandler({});
     if (KeyboardShortcuts::ShortcutCenter::shared() == m_shortcuts.get())
