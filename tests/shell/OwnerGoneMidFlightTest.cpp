@@ -13,6 +13,7 @@
 #include "platform/SyntheticKeyboard.h"
 #include "platform/VolumeMonitor.h"
 #include "shell/PasteService.h"
+#include "support/HeldThreadPool.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPromise>
-#include <QSemaphore>
 #include <QThreadPool>
 
 #include <functional>
@@ -29,36 +29,6 @@
 #include <type_traits>
 
 namespace {
-
-// Keeps every thread of Qt's global pool busy, so that work started meanwhile waits in the
-// pool's queue until release().
-class HeldThreadPool final
-{
-public:
-    HeldThreadPool() = default;
-    HeldThreadPool(const HeldThreadPool &) = delete;
-    HeldThreadPool &operator=(const HeldThreadPool &) = delete;
-    ~HeldThreadPool() { release(); }
-
-    void hold()
-    {
-        QThreadPool *pool = QThreadPool::globalInstance();
-        m_held = pool->maxThreadCount();
-        for (int i = 0; i < m_held; ++i) {
-            pool->start([this] {
-                m_busy.release();
-                m_gate.acquire();
-            });
-        }
-        m_busy.acquire(m_held);
-    }
-    void release() { m_gate.release(std::exchange(m_held, 0)); }
-
-private:
-    QSemaphore m_busy;
-    QSemaphore m_gate;
-    int m_held = 0;
-};
 
 // A code detector and language network that answer when the test says so, from a worker thread.
 class HeldCodeClassifier final : public CodeClassifier

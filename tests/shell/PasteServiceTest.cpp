@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "support/HeldThreadPool.h"
 #include "support/ManualClock.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
@@ -252,9 +253,13 @@ TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
     const qint64 before = pasteboard.changeCount();
     int pastesAtWrite = -1;
     QObject::connect(&service, &PasteService::imageWritten, [&] { pastesAtWrite = keyboard.pastes; });
+    // The picture is not ready before the time of the keystroke has come.
+    HeldThreadPool pool;
+    pool.hold();
     ASSERT_TRUE(service.paste(*picture, false, 0));
     clock.advance(1s);
     EXPECT_EQ(keyboard.pastes, 0) << "the keystroke came before the picture was on the clipboard";
+    pool.release();
     ASSERT_TRUE(waitUntil([&] { return pastesAtWrite >= 0; }));
     clock.advance(0ms);
     EXPECT_EQ(keyboard.pastes, 1);
