@@ -84,7 +84,7 @@ Desktop makeDesktop()
     return desktop;
 }
 
-// Asked for where the program lies rather than to start: answered without a display.
+// The answer to --help or --version, which needs no display; nothing when the app is to start.
 std::optional<int> answerCommandLine(int argc, char **argv)
 {
     QStringList arguments;
@@ -93,7 +93,7 @@ std::optional<int> answerCommandLine(int argc, char **argv)
     const CommandLine::Request request = CommandLine::request(arguments);
     if (request == CommandLine::Request::start)
         return std::nullopt;
-    // The application object only tells where the program lies.
+    // The application object only tells where the program's files lie.
     QCoreApplication core(argc, argv);
     std::fputs(CommandLine::answer(request).toLocal8Bit().constData(), stdout);
     return 0;
@@ -141,9 +141,11 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
         return ShellPanelEnvironment::panelViewFactory(
             delegate, workspace, *container.mainContext(), AppSettings::shared(), availability)(panel);
     };
-    return AppDelegate::Neighbours { panelView, DetectionModels::hooks(),
-        [] { return LabelEditState::shared().isEditing(); }, &PreviewPanelManager::shared(), &availability,
-        {} };
+    return AppDelegate::Neighbours { .makePanelContent = panelView,
+        .detectionModels = DetectionModels::hooks(),
+        .isEditingLabel = [] { return LabelEditState::shared().isEditing(); },
+        .preview = &PreviewPanelManager::shared(),
+        .availability = &availability };
 }
 
 // Runs the app until it quits, the copy that runs settled already.
