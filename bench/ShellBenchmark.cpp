@@ -145,23 +145,32 @@ struct App
     App(ModelContainer &container, BenchDesktop &desktop, CodeClassifier *codeClassifier = nullptr)
         : defaults(folder.path() + QStringLiteral("/defaults.json"))
         , settings(defaults)
-        , delegate(
-              AppDelegate::Services { container, settings, defaults, desktop.pasteboard, *desktop.workspace,
-                  *desktop.hotKeys, *desktop.input, desktop.keyboard, nullptr, false, codeClassifier })
+        , delegate(AppDelegate::Services { container, settings, defaults, desktop.pasteboard,
+                       *desktop.workspace, *desktop.hotKeys, *desktop.input, desktop.keyboard,
+                       HighlightCacheService::shared(), nullptr, false, codeClassifier },
+              neighbours(container, desktop, codeClassifier != nullptr))
     {
-        if (codeClassifier)
-            delegate.setDetectionHooks(DetectionModels::hooks());
-        delegate.setUserNotifier([](const QString &, const QString &) {});
-        delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(delegate, *desktop.workspace,
-            *container.mainContext(), settings, FileAvailabilityService::shared()));
-        delegate.setMountedVolumesRefresher(
-            [] { FileAvailabilityService::shared().refreshMountedVolumes(); });
         delegate.applicationDidFinishLaunching();
     }
     QTemporaryDir folder;
     UserDefaults defaults;
     AppSettings settings;
     AppDelegate delegate;
+
+private:
+    // The panel view and the volumes' refresh as the app has them, quiet notices, and the
+    // models only when captured text is classified.
+    AppDelegate::Neighbours neighbours(ModelContainer &container, BenchDesktop &desktop, bool detectsCode)
+    {
+        const auto panelView = [this, &container, &desktop](AppDelegate &owner, ClipboardPanel &panel) {
+            return ShellPanelEnvironment::panelViewFactory(owner, *desktop.workspace,
+                *container.mainContext(), settings, FileAvailabilityService::shared())(panel);
+        };
+        return AppDelegate::Neighbours { .makePanelContent = panelView,
+            .detectionModels = detectsCode ? DetectionModels::hooks() : AppDelegate::DetectionHooks {},
+            .availability = &FileAvailabilityService::shared(),
+            .notifyUser = [](const QString &, const QString &) {} };
+    }
 };
 
 // Runs its callback on every paint of the widgets it watches.

@@ -25,7 +25,7 @@ class UserDefaults;
 // It carries its own resize handles along its edges and in its corners.
 // It hosts the panel's content (setContentView), keeps its size, per-screen position and
 // tab-mode lock in the user defaults, and resizes itself when the content asks for more
-// or fewer columns. Created once and shown and hidden by the application delegate.
+// or fewer columns. Created once and shown and hidden by the panel presenter.
 class ClipboardPanel final : public QWidget
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "shell/FrontWindow.h"
 
+#include "platform/Workspace.h"
+
 #include <QApplication>
 #include <QWidget>
 #include <QWindow>
@@ -44,6 +46,14 @@ QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QSt
     box->show();
     box->activateWindow();
     return box;
+}
+
+void activateOnUsersBehalf(Workspace &workspace, const QWidget &window)
+{
+    RunningApplication own;
+    own.processIdentifier = QCoreApplication::applicationPid();
+    own.windowId = window.winId();
+    workspace.activate(own);
 }
 
 } // namespace FrontWindow

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QWidget;
+class Workspace;
 
 // Where the app's notices open: over the window of the app that is in front, so that a notice
 // never opens hidden under the settings window, which stays above other windows. Main thread
@@ -18,5 +19,10 @@ QWidget *current();
 // A box with the text and an OK button over current() (on its own when there is none), shown
 // and given the focus; it goes when it is closed.
 QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text);
+
+// Asks the desktop to activate one of the app's windows, as the user would: the window manager
+// may refuse Qt's own request when the app had no recent input event of its own (a hot key
+// arrives on another connection, the tray's menu is another window).
+void activateOnUsersBehalf(Workspace &workspace, const QWidget &window);
 
 } // namespace FrontWindow

@@ -5,13 +5,14 @@
 
 #include <QCoreApplication>
 
+SettingsLinkHelper::SettingsLinkHelper(Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_clock(clock)
+{ }
+
 SettingsLinkHelper &SettingsLinkHelper::shared()
 {
-    static SettingsLinkHelper *helper = [] {
-        auto *created = new SettingsLinkHelper;
-        created->setParent(QCoreApplication::instance());
-        return created;
-    }();
+    static SettingsLinkHelper *helper = new SettingsLinkHelper(Clock::system(), QCoreApplication::instance());
     return *helper;
 }
 
@@ -25,7 +26,7 @@ void SettingsLinkHelper::openSettings(std::optional<int> tab)
     NotificationCenter::defaultCenter().post(Notifications::openSettingsRequest);
     if (tab) {
         const int index = *tab;
-        m_clock->runAfter(std::chrono::milliseconds(100), this, [index] {
+        m_clock.runAfter(std::chrono::milliseconds(100), this, [index] {
             NotificationCenter::defaultCenter().post(
                 Notifications::settingsSelectTab, { { Notifications::tabKey, index } });
         });

@@ -15,6 +15,10 @@ class SettingsLinkHelper final : public QObject
 {
     Q_OBJECT
 public:
+    // The tab's delay runs on the clock.
+    explicit SettingsLinkHelper(Clock &clock = Clock::system(), QObject *parent = nullptr);
+
+    // The app's helper, on the system clock.
     static SettingsLinkHelper &shared();
 
     // Posts "openSettingsRequest" at once and, with a tab, "settingsSelectTab" 0.1 s later so
@@ -22,14 +26,10 @@ public:
     void openSettings(std::optional<int> tab = std::nullopt);
 
     bool isSetup() const { return m_isSetup; }
-    // The time of the tab's delay; tests move it by hand (and give the system clock back).
-    void setClock(Clock &clock) { m_clock = &clock; }
     SettingsOpener *settingsOpener() const { return m_settingsOpener; }
 
 private:
-    SettingsLinkHelper() = default;
-
+    Clock &m_clock;
     QPointer<SettingsOpener> m_settingsOpener;
     bool m_isSetup = false;
-    Clock *m_clock = &Clock::system();
 };

@@ -5,6 +5,7 @@
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "detection/CodeDetectionService.h"
+#include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "enrichment/LinkMetadataService.h"
 #include "items/LabelEditState.h"
@@ -29,6 +30,7 @@
 #include "platform/X11Workspace.h"
 #include "shell/AppDelegate.h"
 #include "shell/AppIcon.h"
+#include "shell/AppLifecycle.h"
 #include "shell/CommandLine.h"
 #include "shell/DetectionModels.h"
 #include "shell/PreviewPanelManager.h"
@@ -40,6 +42,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -81,23 +84,24 @@ Desktop makeDesktop()
     return desktop;
 }
 
-} // namespace
-
-namespace TindlewickApp {
-
-int run(int argc, char **argv)
+// The answer to --help or --version, which needs no display; nothing when the app is to start.
+std::optional<int> answerCommandLine(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (const CommandLine::Request request = CommandLine::request(arguments);
-        request != CommandLine::Request::start) {
-        // No display needed: the application object only tells where the program lies.
-        QCoreApplication core(argc, argv);
-        std::fputs(CommandLine::answer(request).toLocal8Bit().constData(), stdout);
-        return 0;
-    }
+    const CommandLine::Request request = CommandLine::request(arguments);
+    if (request == CommandLine::Request::start)
+        return std::nullopt;
+    // The application object only tells where the program's files lie.
+    QCoreApplication core(argc, argv);
+    std::fputs(CommandLine::answer(request).toLocal8Bit().constData(), stdout);
+    return 0;
+}
 
+// Whether there is an X display to run on; says how to get one when there is none.
+bool findDisplay()
+{
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     QString reason;
     if ((platform.isEmpty() || platform == "xcb") && !X11Session::canConnect(&reason)) {
@@ -105,12 +109,15 @@ int run(int argc, char **argv)
             "Tindlewick needs an X11 display (%s). Start it from a desktop session; "
             "on Wayland it runs through XWayland.\n",
             reason.toLocal8Bit().constData());
-        return 1;
+        return false;
     }
     if (platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}
 
-    QApplication app(argc, argv);
+void describeApplication()
+{
     QApplication::setApplicationName(QStringLiteral("Tindlewick"));
     QApplication::setOrganizationName(QStringLiteral("Tindlewick"));
     QApplication::setApplicationVersion(QStringLiteral(TINDLEWICK_VERSION));
@@ -122,14 +129,28 @@ int run(int argc, char **argv)
     // Learnt now: a highlighting engine or a model still starting at quit looks for its file
     // after the application object has gone.
     Bundle::resourceDirectory();
+}
 
-    // Which copy runs is settled first: a copy that does not run leaves before it opens the
-    // store or loads a model.
-    SingleInstance singleInstance;
-    if (!singleInstance.takeOver()) {
-        printDiagnostic(AppDelegate::anotherCopyRunsMessage(singleInstance.lockPath()));
-        return 0;
-    }
+// The parts of the app around the shell, as the running app has them.
+AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &container)
+{
+    PreviewPanelManager::setSharedWindowTranslucent(desktop.workspace->isCompositing());
+    FileAvailabilityService &availability = FileAvailabilityService::shared();
+    const auto panelView = [&workspace = *desktop.workspace, &container, &availability](
+                               AppDelegate &delegate, ClipboardPanel &panel) {
+        return ShellPanelEnvironment::panelViewFactory(
+            delegate, workspace, *container.mainContext(), AppSettings::shared(), availability)(panel);
+    };
+    return AppDelegate::Neighbours { .makePanelContent = panelView,
+        .detectionModels = DetectionModels::hooks(),
+        .isEditingLabel = [] { return LabelEditState::shared().isEditing(); },
+        .preview = &PreviewPanelManager::shared(),
+        .availability = &availability };
+}
+
+// Runs the app until it quits, the copy that runs settled already.
+int runDelegate(QApplication &app, SingleInstance &singleInstance)
+{
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
     // Showing the panel must never wait for a disk: whether the files of file items are
@@ -137,17 +158,11 @@ int run(int argc, char **argv)
     // (the file-availability service tells it).
     FileExistence::shared().setBackgroundChecks(true);
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
-    AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
-        *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor, *desktop.keyboard,
-        &singleInstance, true, &codeClassifier });
-    delegate.setDetectionHooks(DetectionModels::hooks());
-    delegate.setLabelEditingQuery([] { return LabelEditState::shared().isEditing(); });
-    PreviewPanelManager::setSharedWindowTranslucent(desktop.workspace->isCompositing());
-    delegate.setPreviewHider([] { PreviewPanelManager::shared().hide(true); });
-    FileAvailabilityService &availability = FileAvailabilityService::shared();
-    delegate.setPanelContentFactory(ShellPanelEnvironment::panelViewFactory(
-        delegate, *desktop.workspace, *container.mainContext(), AppSettings::shared(), availability));
-    delegate.setMountedVolumesRefresher([&availability] { availability.refreshMountedVolumes(); });
+    AppDelegate delegate(
+        AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
+            *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor,
+            *desktop.keyboard, HighlightCacheService::shared(), &singleInstance, true, &codeClassifier },
+        appNeighbours(desktop, container));
 
     UnixSignalWatcher signals;
     QObject::connect(
@@ -165,6 +180,28 @@ int run(int argc, char **argv)
         return 0;
     startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
     return app.exec();
+}
+
+} // namespace
+
+namespace TindlewickApp {
+
+int run(int argc, char **argv)
+{
+    if (const std::optional<int> answered = answerCommandLine(argc, argv))
+        return *answered;
+    if (!findDisplay())
+        return 1;
+    QApplication app(argc, argv);
+    describeApplication();
+    // Which copy runs is settled first: a copy that does not run leaves before it opens the
+    // store or loads a model.
+    SingleInstance singleInstance;
+    if (!singleInstance.takeOver()) {
+        printDiagnostic(AppLifecycle::anotherCopyRunsMessage(singleInstance.lockPath()));
+        return 0;
+    }
+    return runDelegate(app, singleInstance);
 }
 
 } // namespace TindlewickApp

@@ -4,6 +4,7 @@
 #include "MediaTestSupport.h"
 #include "capture/ImageExtraction.h"
 #include "detection/HighlightedLinesBlob.h"
+#include "support/HeldThreadPool.h"
 #include "support/OlderHighlightBlob.h"
 
 #include <gtest/gtest.h>
@@ -254,9 +255,13 @@ TEST_F(BackgroundEnrichmentTest, APreviewIsWrittenOnlyIntoAMediaItemStillThere)
         SCOPED_TRACE(c.name);
         const ClipboardItemPtr item = storeItem(ClipboardItemType::media,
             { .mediaImageData = png({ 300, 300 }, Qt::blue), .mediaSubtypeRaw = QStringLiteral("image") });
+        // The preview is not ready before the change meanwhile (else it is written at once).
+        HeldThreadPool pool;
+        pool.hold();
         QFuture<void> done = enrichment->generateMediaPreview(item->persistentModelID());
         c.meanwhile(*item);
         ASSERT_TRUE(context().save().ok);
+        pool.release();
         ASSERT_TRUE(finished(done));
         EXPECT_EQ(item->mediaPreviewData().has_value(), c.written);
         EXPECT_FALSE(context().hasChanges());

@@ -24,10 +24,14 @@
 #include "platform/UserDefaults.h"
 #include "settings/HistoryTab.h"
 #include "settings/SettingsView.h"
+#include "shell/ActivationController.h"
 #include "shell/AppDelegateTestSupport.h"
+#include "shell/AppLifecycle.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/PanelPresenter.h"
 #include "shell/SettingsLinkHelper.h"
 #include "shell/SettingsOpener.h"
+#include "shell/SettingsWindowController.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "support/TestSupport.h"
 
@@ -48,6 +52,12 @@ const HotKeyCombination controlSpace { 0x20, 4 };
 const RunningApplication editor { QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), 4242, 77 };
 const RunningApplication browser { QStringLiteral("firefox"), QStringLiteral("firefox"), 5151, 88 };
 
+void typeInto(QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text)
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &event);
+}
+
 RunningApplication thisApp()
 {
     RunningApplication self;
@@ -61,10 +71,11 @@ class AppDelegateTest : public AppDelegateTestBase
 protected:
     ~AppDelegateTest() override { delegate.reset(); }
 
-    void launch(SingleInstance *instance = nullptr)
+    // The app started; its notices are collected in notices.
+    void launch(SingleInstance *instance = nullptr, AppDelegate::Neighbours neighbours = {})
     {
-        createDelegate(instance);
-        delegate->setUserNotifier([this](const QString &, const QString &message) { notices << message; });
+        neighbours.notifyUser = [this](const QString &, const QString &message) { notices << message; };
+        createDelegate(instance, std::move(neighbours));
         delegate->applicationDidFinishLaunching();
     }
     void pressShortcut()
@@ -74,11 +85,31 @@ protected:
     }
     ClipboardPanel *panel() const { return delegate->popoverPanel(); }
     bool panelShown() const { return panel() && panel()->isVisible(); }
+    DoubleTapService *doubleTap() const { return delegate->activation()->doubleTapService(); }
+    std::optional<AppSettings::ActivationMode> activationMode() const
+    {
+        return delegate->activation()->currentActivationMode();
+    }
+
+    // The app with the panel view the running app builds for its window, over one stored item.
+    ClipboardPanelView *launchWithPanelView()
+    {
+        insertText(QStringLiteral("stored"));
+        EXPECT_TRUE(context().save().ok);
+        launch(nullptr,
+            { .makePanelContent = [this](AppDelegate &owner, ClipboardPanel &window) -> QWidget * {
+                 return ShellPanelEnvironment::panelViewFactory(
+                     owner, workspace, context(), settings, availability)(window);
+             },
+                .isEditingLabel = [this] { return editingLabel; } });
+        return qobject_cast<ClipboardPanelView *>(panel()->contentView());
+    }
 
     // Files asked about in a world of the test's own (no folder watches, no mount table).
     FileAvailabilityService availability { FileAvailabilityService::Dependencies {
         std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
     QStringList notices;
+    bool editingLabel = false;
 };
 
 // A copy that is already running, on its own thread so the new one can wait for it.
@@ -140,14 +171,14 @@ TEST_F(AppDelegateTest, StartUpRunsInOrder)
     EXPECT_TRUE(atGrab.earlierCopyAsked) << "two captures would run at once";
     EXPECT_TRUE(atGrab.monitorRunning);
     EXPECT_TRUE(atGrab.panelCreated);
-    EXPECT_EQ(atGrab.lastSeenVersion, AppDelegate::runningVersion());
+    EXPECT_EQ(atGrab.lastSeenVersion, AppLifecycle::runningVersion());
     EXPECT_TRUE(earlier.wait(2000));
     EXPECT_EQ(AppDelegate::shared(), delegate.get());
     // The activation mode comes last: double tap releases the grab the binding took.
     EXPECT_TRUE(hotKeys.grabbed.isEmpty());
-    ASSERT_NE(delegate->doubleTapService(), nullptr);
+    ASSERT_NE(doubleTap(), nullptr);
     EXPECT_TRUE(input.watchesModifiers);
-    EXPECT_EQ(delegate->currentActivationMode(), AppSettings::ActivationMode::doubleTap);
+    EXPECT_EQ(activationMode(), AppSettings::ActivationMode::doubleTap);
     // The new copy now answers later ones.
     SingleInstance later(socketPath);
     QSignalSpy quitAsked(&instance, &SingleInstance::quitRequested);
@@ -259,12 +290,12 @@ TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
 {
     launch();
     EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
-    EXPECT_EQ(delegate->doubleTapService(), nullptr);
+    EXPECT_EQ(doubleTap(), nullptr);
 
     settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
-    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return doubleTap() != nullptr; }));
     EXPECT_FALSE(hotKeys.grabbed.contains(controlSpace));
-    DoubleTapService *service = delegate->doubleTapService();
+    DoubleTapService *service = doubleTap();
     EXPECT_EQ(service->targetModifier(), settings.doubleTapModifier());
 
     // Option twice: the panel opens.
@@ -279,10 +310,10 @@ TEST_F(AppDelegateTest, ActivationModeSwitchesBetweenShortcutAndDoubleTap)
     settings.setDoubleTapModifier(AppSettings::DoubleTapModifier::control);
     ASSERT_TRUE(
         waitUntil([&] { return service->targetModifier() == AppSettings::DoubleTapModifier::control; }));
-    EXPECT_EQ(delegate->doubleTapService(), service);
+    EXPECT_EQ(doubleTap(), service);
 
     settings.setActivationMode(AppSettings::ActivationMode::shortcut);
-    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() == nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return doubleTap() == nullptr; }));
     EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
     EXPECT_FALSE(input.watchesModifiers);
 }
@@ -293,7 +324,7 @@ TEST_F(AppDelegateTest, WithoutTheDesktopsKeysDoubleTapKeepsTheShortcutAndSaysWh
     settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
     CapturedDiagnostics diagnostics;
     launch();
-    EXPECT_EQ(delegate->doubleTapService(), nullptr);
+    EXPECT_EQ(doubleTap(), nullptr);
     EXPECT_TRUE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices.first(),
@@ -307,11 +338,9 @@ TEST_F(AppDelegateTest, WithoutTheDesktopsKeysDoubleTapKeepsTheShortcutAndSaysWh
 
     // Switching away and back tries again, keeps the shortcut and does not repeat itself.
     settings.setActivationMode(AppSettings::ActivationMode::shortcut);
-    ASSERT_TRUE(waitUntil(
-        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::shortcut; }));
+    ASSERT_TRUE(waitUntil([&] { return activationMode() == AppSettings::ActivationMode::shortcut; }));
     settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
-    ASSERT_TRUE(waitUntil(
-        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::doubleTap; }));
+    ASSERT_TRUE(waitUntil([&] { return activationMode() == AppSettings::ActivationMode::doubleTap; }));
     EXPECT_TRUE(hotKeys.grabbed.contains(controlSpace));
     EXPECT_EQ(notices.size(), 1);
     EXPECT_EQ(diagnostics.lines().filter(QStringLiteral("Double tap unavailable")).size(), 1);
@@ -319,10 +348,9 @@ TEST_F(AppDelegateTest, WithoutTheDesktopsKeysDoubleTapKeepsTheShortcutAndSaysWh
     // Raw input back (a new server): the next switch lets the shortcut go for the double tap.
     input.unavailableReason.clear();
     settings.setActivationMode(AppSettings::ActivationMode::shortcut);
-    ASSERT_TRUE(waitUntil(
-        [&] { return delegate->currentActivationMode() == AppSettings::ActivationMode::shortcut; }));
+    ASSERT_TRUE(waitUntil([&] { return activationMode() == AppSettings::ActivationMode::shortcut; }));
     settings.setActivationMode(AppSettings::ActivationMode::doubleTap);
-    ASSERT_TRUE(waitUntil([&] { return delegate->doubleTapService() != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return doubleTap() != nullptr; }));
     EXPECT_FALSE(hotKeys.grabbed.contains(controlSpace));
 }
 
@@ -331,7 +359,7 @@ TEST_F(AppDelegateTest, VersionChangesRaiseTheBannerOnce)
     settings.setLastSeenVersion(QStringLiteral("0.9 (0.9)"));
     launch();
     EXPECT_TRUE(settings.showUpdateSuccessBanner());
-    EXPECT_EQ(settings.lastSeenVersion(), AppDelegate::runningVersion());
+    EXPECT_EQ(settings.lastSeenVersion(), AppLifecycle::runningVersion());
     delegate.reset();
     settings.setShowUpdateSuccessBanner(false);
     launch();
@@ -388,11 +416,11 @@ TEST_F(AppDelegateTest, TheSearchFieldIsThePanelViewsWhereverTheViewSits)
         { "no content", nullptr, nullptr },
     };
     for (const Case &c : cases)
-        EXPECT_EQ(AppDelegate::findSearchField(c.content), c.expected) << c.name;
+        EXPECT_EQ(PanelPresenter::findSearchField(c.content), c.expected) << c.name;
 }
 
 // The field takes the keyboard a moment after the show; a quick typist has begun by then.
-TEST(AppDelegateSearchFocusTest, OnlyTheSearchOfBeforeTheShowIsSelected)
+TEST(PanelPresenterSearchFocusTest, OnlyTheSearchOfBeforeTheShowIsSelected)
 {
     struct Case
     {
@@ -413,42 +441,38 @@ TEST(AppDelegateSearchFocusTest, OnlyTheSearchOfBeforeTheShowIsSelected)
         window.show();
         QApplication::setActiveWindow(&window);
         field->setText(c.now);
-        AppDelegate::focusSearchField(field, c.atShow);
+        PanelPresenter::focusSearchField(field, c.atShow);
         EXPECT_TRUE(field->hasFocus()) << c.name;
         EXPECT_EQ(field->selectedText(), c.selected) << c.name;
         EXPECT_EQ(field->text(), c.now) << c.name;
     }
-    AppDelegate::focusSearchField(nullptr, QString()); // a panel without a field
+    PanelPresenter::focusSearchField(nullptr, QString()); // a panel without a field
 }
 
-TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesTheFocusToTheSearchField)
+TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchSoThatTypingReplacesIt)
 {
-    insertText(QStringLiteral("stored"));
-    ASSERT_TRUE(context().save().ok);
-    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
-        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
-    // The panel view the running app builds for its window.
-    delegate->setPanelContentFactory(
-        ShellPanelEnvironment::panelViewFactory(*delegate, workspace, context(), settings, availability));
-    delegate->applicationDidFinishLaunching();
-    auto *view = qobject_cast<ClipboardPanelView *>(panel()->contentView());
+    ClipboardPanelView *view = launchWithPanelView();
     ASSERT_NE(view, nullptr);
     SearchField *field = view->searchField();
 
     view->state().setSearchText(QStringLiteral("old"));
     delegate->togglePanel();
     ASSERT_TRUE(waitUntil([&] { return panel()->isActiveWindow(); }));
-    // The search takes the focus a moment after showing, with its text selected, so that
-    // typing replaces it.
+    // The search takes the focus a moment after showing, with its text selected.
     ASSERT_TRUE(
         waitUntil([&] { return field->hasFocus() && field->selectedText() == QStringLiteral("old"); }));
-    const auto typeInto = [](QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text) {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
-        QApplication::sendEvent(target, &event);
-    };
     typeInto(field, Qt::Key_N, Qt::NoModifier, QStringLiteral("n"));
     EXPECT_EQ(field->text(), QStringLiteral("n"));
     EXPECT_EQ(view->state().searchText(), QStringLiteral("n"));
+}
+
+TEST_F(AppDelegateTest, TypingInThePanelMovesTheFocusToTheSearchField)
+{
+    ClipboardPanelView *view = launchWithPanelView();
+    ASSERT_NE(view, nullptr);
+    SearchField *field = view->searchField();
+    delegate->togglePanel();
+    ASSERT_TRUE(waitUntil([&] { return panel()->isActiveWindow(); }));
     ASSERT_FALSE(view->columns().isEmpty());
 
     int typed = 0;
@@ -478,7 +502,7 @@ TEST_F(AppDelegateTest, ShowingSelectsThePreviousSearchAndTypingInThePanelMovesT
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        delegate->setLabelEditingQuery([&] { return c.editingLabel; });
+        editingLabel = c.editingLabel;
         view->state().setSearchText(QStringLiteral("x"));
         field->clearFocus();
         ASSERT_TRUE(panel()->isActiveWindow());
@@ -544,11 +568,9 @@ TEST_F(AppDelegateTest, SettingChangesReachTheModelsAndThePanelBackground)
 {
     QStringList calls;
     settings.setDetectCode(true);
-    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
-        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
-    delegate->setDetectionHooks({ [&] { calls << QStringLiteral("warm up"); },
-        [&] { calls << QStringLiteral("load"); }, [&] { calls << QStringLiteral("unload"); } });
-    delegate->applicationDidFinishLaunching();
+    launch(nullptr,
+        { .detectionModels = { [&] { calls << QStringLiteral("warm up"); },
+              [&] { calls << QStringLiteral("load"); }, [&] { calls << QStringLiteral("unload"); } } });
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 1; }));
     settings.setDetectCode(false);
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 2; }));
@@ -569,7 +591,6 @@ TEST_F(AppDelegateTest, StoredCodeIsHighlightedAfterLaunchAndTheSettingsReachThe
             .codeLanguage = QStringLiteral("rust") });
     context().insert(code);
     ASSERT_TRUE(context().save().ok);
-    HighlightCacheService &highlights = HighlightCacheService::shared();
 
     // The refresh after the start gives the item its lines, in the settings' theme.
     settings.setCodeTheme(HighlightTheme::xcode);
@@ -615,15 +636,13 @@ TEST_F(AppDelegateTest, SettingsWindowsAreRecognisedByIdentifierOrTitle)
         { QString(), QStringLiteral("history"), false },
     };
     for (const Case &c : cases)
-        EXPECT_EQ(AppDelegate::shouldElevateSettingsWindow(c.identifier, c.title), c.elevate)
+        EXPECT_EQ(SettingsWindowController::shouldElevateSettingsWindow(c.identifier, c.title), c.elevate)
             << c.identifier.toStdString() << "/" << c.title.toStdString();
 }
 
 TEST_F(AppDelegateTest, SettingsOpenOnceOnGeneralOnATabWhenAskedAndAfreshAfterClosing)
 {
     launch();
-    int releases = 0;
-    delegate->setHighlighterReleaser([&] { ++releases; });
     EXPECT_EQ(delegate->settingsWindow(), nullptr);
     delegate->openSettings();
     SettingsView *window = delegate->settingsWindow();
@@ -639,9 +658,10 @@ TEST_F(AppDelegateTest, SettingsOpenOnceOnGeneralOnATabWhenAskedAndAfreshAfterCl
     // The History tab's clear goes through the app's store and lets the highlighter go.
     insertText(QStringLiteral("to be cleared"));
     ASSERT_TRUE(context().save().ok);
+    highlights.highlighter();
     window->historyTab()->clearAllHistory();
     window->historyTab()->lastCompaction().waitForFinished();
-    EXPECT_EQ(releases, 1);
+    EXPECT_FALSE(highlights.hasHighlighter());
     EXPECT_EQ(context().fetchCount(FetchDescriptor()), 0);
 
     // Closed, the window goes; opened again it starts on General.
@@ -752,8 +772,7 @@ TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortc
             QStringLiteral("cannot be read") },
         { "a number", QVariant(7.0), QStringLiteral("cannot be read") },
     };
-    delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
-        container(), settings, defaults, pasteboard, workspace, hotKeys, input, keyboard, nullptr, false });
+    createDelegate();
     for (const auto &c : cases) {
         if (c.stored)
             defaults.setObject(key, *c.stored);

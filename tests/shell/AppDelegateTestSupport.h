@@ -4,6 +4,7 @@
 // stand-ins for the desktop (clipboard, windows, hot keys, raw input, synthetic keys), for tests
 // that drive the app as its users do.
 
+#include "detection/HighlightCacheService.h"
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "platform/GlobalHotKeys.h"
@@ -30,10 +31,12 @@ protected:
     ~AppDelegateTestBase() override { delegate.reset(); }
 
     // A delegate on this world, not yet launched.
-    void createDelegate(SingleInstance *instance = nullptr)
+    void createDelegate(SingleInstance *instance = nullptr, AppDelegate::Neighbours neighbours = {})
     {
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Services { container(), settings, defaults,
-            pasteboard, workspace, hotKeys, input, keyboard, instance, false });
+        delegate = std::make_unique<AppDelegate>(
+            AppDelegate::Services { container(), settings, defaults, pasteboard, workspace, hotKeys, input,
+                keyboard, highlights, instance, false },
+            std::move(neighbours));
     }
 
     QTemporaryDir m_settingsFolder;
@@ -44,5 +47,6 @@ protected:
     FakeGlobalHotKeys hotKeys;
     FakeGlobalInputMonitor input;
     FakeSyntheticKeyboard keyboard;
+    HighlightCacheService highlights;
     std::unique_ptr<AppDelegate> delegate;
 };

@@ -13,6 +13,7 @@
 #include "platform/SyntheticKeyboard.h"
 #include "platform/VolumeMonitor.h"
 #include "shell/PasteService.h"
+#include "support/HeldThreadPool.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPromise>
-#include <QSemaphore>
 #include <QThreadPool>
 
 #include <functional>
@@ -29,36 +29,6 @@
 #include <type_traits>
 
 namespace {
-
-// Keeps every thread of Qt's global pool busy, so that work started meanwhile waits in the
-// pool's queue until release().
-class HeldThreadPool final
-{
-public:
-    HeldThreadPool() = default;
-    HeldThreadPool(const HeldThreadPool &) = delete;
-    HeldThreadPool &operator=(const HeldThreadPool &) = delete;
-    ~HeldThreadPool() { release(); }
-
-    void hold()
-    {
-        QThreadPool *pool = QThreadPool::globalInstance();
-        m_held = pool->maxThreadCount();
-        for (int i = 0; i < m_held; ++i) {
-            pool->start([this] {
-                m_busy.release();
-                m_gate.acquire();
-            });
-        }
-        m_busy.acquire(m_held);
-    }
-    void release() { m_gate.release(std::exchange(m_held, 0)); }
-
-private:
-    QSemaphore m_busy;
-    QSemaphore m_gate;
-    int m_held = 0;
-};
 
 // A code detector and language network that answer when the test says so, from a worker thread.
 class HeldCodeClassifier final : public CodeClassifier
@@ -158,6 +128,138 @@ protected:
         ASSERT_TRUE(scheduled.wait(2000));
     }
 
+    Flight thumbnailCacheDecodingALargePicture()
+    {
+        auto cache = std::make_shared<std::unique_ptr<ThumbnailCache>>(std::make_unique<ThumbnailCache>());
+        const ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+            { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
+        m_pool.hold();
+        EXPECT_TRUE((*cache)->thumbnail(*picture, QSize(60, 60)).isNull());
+        EXPECT_TRUE((*cache)->isDecoding());
+        return Flight { [cache] { cache->reset(); }, {}, {} };
+    }
+
+    Flight pasteServiceEncodingAPictureToCopy()
+    {
+        auto paste = std::make_shared<std::unique_ptr<PasteService>>(
+            std::make_unique<PasteService>(m_pasteboard, m_keyboard, m_workspace));
+        const ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+            { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
+        const qint64 before = m_pasteboard.changeCount();
+        m_pool.hold();
+        EXPECT_TRUE((*paste)->copyToPasteboard(*picture, false));
+        return Flight { [paste] { paste->reset(); }, {},
+            [this, before] { EXPECT_EQ(m_pasteboard.changeCount(), before) << "written after all"; } };
+    }
+
+    Flight monitorReadingACopy()
+    {
+        m_pasteboard.writeContents(text(QStringLiteral("read in the background")));
+        m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
+        m_pool.hold();
+        m_monitor->checkForChanges();
+        return Flight { destroyMonitor(), {}, nothingStored() };
+    }
+
+    Flight monitorPreparingAText()
+    {
+        PasteboardSnapshot snapshot;
+        snapshot.types = { PasteboardType::plainText };
+        snapshot.plainText = QStringLiteral("prepared in the background");
+        m_pool.hold();
+        const QFuture<std::optional<ClipboardMonitor::CapturedContent>> captured
+            = m_monitor->processClipboardContent(snapshot);
+        return Flight { destroyMonitor(), {}, [captured] {
+                           EXPECT_TRUE(captured.isFinished()) << "left waiting for ever";
+                           EXPECT_EQ(captured.resultCount(), 0);
+                       } };
+    }
+
+    Flight monitorWaitingForTheCodeDetector()
+    {
+        captureUntilTheDetectorIsAsked();
+        return Flight { destroyMonitor(), [this] { m_classifier2->answerDetection(); }, nothingStored() };
+    }
+
+    Flight monitorWaitingForTheLanguageRanking()
+    {
+        captureUntilTheDetectorIsAsked();
+        m_classifier2->answerDetection();
+        settle();
+        return Flight { destroyMonitor(), [this] { m_classifier2->answerRanking(); }, nothingStored() };
+    }
+
+    Flight enrichmentMakingAPicturesPreview()
+    {
+        startEnrichment();
+        const ClipboardItemPtr item = storeItem(ClipboardItemType::media,
+            { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
+        m_pool.hold();
+        const QFuture<void> done = m_enrichment->generateMediaPreview(item->persistentModelID());
+        return Flight { [this] { m_enrichment.reset(); }, {},
+            [item, done] {
+                EXPECT_TRUE(done.isFinished());
+                EXPECT_FALSE(item->mediaPreviewData());
+            } };
+    }
+
+    Flight enrichmentReadingAnAudioFilesCover()
+    {
+        startEnrichment();
+        const QUrl song = writeTestMp3(m_files.filePath(QStringLiteral("song.mp3")), { largePng() });
+        const ClipboardItemPtr item = storeItem(
+            ClipboardItemType::media, { .fileURL = song, .mediaSubtypeRaw = QStringLiteral("audio") });
+        m_pool.hold();
+        const QFuture<void> done = m_enrichment->loadAudioArtworkTask(item->persistentModelID(), song);
+        return Flight { [this] { m_enrichment.reset(); }, {},
+            [item, done] {
+                EXPECT_TRUE(done.isFinished());
+                EXPECT_FALSE(item->mediaThumbnailData());
+            } };
+    }
+
+    Flight highlightCacheMergingAnItemsLines()
+    {
+        auto cache = std::make_shared<std::unique_ptr<HighlightCacheService>>(
+            std::make_unique<HighlightCacheService>());
+        (*cache)->setSettings(m_settings.get());
+        const ClipboardItemPtr item = storeItem(ClipboardItemType::code, { .text = QStringLiteral("  \n") });
+        m_pool.hold();
+        // Blank lines never reach the engine: only the merge runs in the background.
+        (*cache)->highlightLines(item, { { 0, QStringLiteral("  ") } }, std::nullopt, false,
+            HighlightTheme::github, HighlightCacheService::previewContext(),
+            HighlightCacheService::Priority::visible);
+        EXPECT_EQ((*cache)->jobCount(), 1);
+        return Flight { [cache] { cache->reset(); }, {},
+            [item] { EXPECT_FALSE(item->highlightedLinesData()); } };
+    }
+
+    Flight fileAvailabilityLookingForARenamedFile()
+    {
+        const QString before = m_files.filePath(QStringLiteral("notes.txt"));
+        QFile file(before);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QUrl url = QUrl::fromLocalFile(before);
+        const ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::file, { .fileURL = url, .fileBookmarkData = FileBookmark::create(url) });
+        EXPECT_TRUE(QFile::rename(before, m_files.filePath(QStringLiteral("notes (old).txt"))));
+        FileAvailabilityService::Dependencies dependencies;
+        dependencies.fileEvents = std::make_unique<FakeFileEventStream>();
+        dependencies.volumes = std::make_unique<FakeVolumeMonitor>();
+        dependencies.fileExists = [](const QString &path) { return QFileInfo::exists(path); };
+        auto service = std::make_shared<std::unique_ptr<FileAvailabilityService>>(
+            std::make_unique<FileAvailabilityService>(std::move(dependencies)));
+        auto posts = std::make_shared<int>(0);
+        auto observer = std::make_shared<QObject>();
+        NotificationCenter::defaultCenter().addObserver(
+            Notifications::volumesDidChange, observer.get(), [posts](const QVariantMap &) { ++*posts; });
+        m_pool.hold();
+        EXPECT_FALSE((*service)->isAvailable(*item));
+        return Flight { [service] { service->reset(); }, {},
+            [posts, observer] { EXPECT_EQ(*posts, 0) << "told the panel for a service that went"; } };
+    }
+
     HeldThreadPool m_pool;
     std::unique_ptr<HeldCodeClassifier> m_classifier2;
     std::unique_ptr<HighlightCacheService> m_highlights;
@@ -170,143 +272,23 @@ protected:
 
 TEST_F(OwnerGoneMidFlightTest, AnAnswerForAServiceThatWentIsDropped)
 {
-    // The test's own class: the lambdas reach the fixture's protected parts through it.
+    // The test's own class: the table names the fixture's protected flights through it.
     using Self = std::remove_pointer_t<decltype(this)>;
     const struct
     {
         const char *name;
         std::function<Flight(Self &)> takeOff;
     } cases[] = {
-        { "thumbnail cache decoding a large picture",
-            [](Self &t) {
-                auto cache
-                    = std::make_shared<std::unique_ptr<ThumbnailCache>>(std::make_unique<ThumbnailCache>());
-                const ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
-                    { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
-                t.m_pool.hold();
-                EXPECT_TRUE((*cache)->thumbnail(*picture, QSize(60, 60)).isNull());
-                EXPECT_TRUE((*cache)->isDecoding());
-                return Flight { [cache] { cache->reset(); }, {}, {} };
-            } },
-        { "paste service encoding a picture to copy",
-            [](Self &t) {
-                auto paste = std::make_shared<std::unique_ptr<PasteService>>(
-                    std::make_unique<PasteService>(t.m_pasteboard, t.m_keyboard, t.m_workspace));
-                const ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
-                    { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
-                const qint64 before = t.m_pasteboard.changeCount();
-                t.m_pool.hold();
-                EXPECT_TRUE((*paste)->copyToPasteboard(*picture, false));
-                return Flight { [paste] { paste->reset(); }, {},
-                    [&t, before] {
-                        EXPECT_EQ(t.m_pasteboard.changeCount(), before) << "written after all";
-                    } };
-            } },
-        { "monitor reading a copy",
-            [](Self &t) {
-                t.m_pasteboard.writeContents(text(QStringLiteral("read in the background")));
-                t.m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
-                t.m_pool.hold();
-                t.m_monitor->checkForChanges();
-                return Flight { t.destroyMonitor(), {}, t.nothingStored() };
-            } },
-        { "monitor preparing a text",
-            [](Self &t) {
-                PasteboardSnapshot snapshot;
-                snapshot.types = { PasteboardType::plainText };
-                snapshot.plainText = QStringLiteral("prepared in the background");
-                t.m_pool.hold();
-                const QFuture<std::optional<ClipboardMonitor::CapturedContent>> captured
-                    = t.m_monitor->processClipboardContent(snapshot);
-                return Flight { t.destroyMonitor(), {}, [captured] {
-                                   EXPECT_TRUE(captured.isFinished()) << "left waiting for ever";
-                                   EXPECT_EQ(captured.resultCount(), 0);
-                               } };
-            } },
-        { "monitor waiting for the code detector",
-            [](Self &t) {
-                t.captureUntilTheDetectorIsAsked();
-                return Flight { t.destroyMonitor(), [&t] { t.m_classifier2->answerDetection(); },
-                    t.nothingStored() };
-            } },
-        { "monitor waiting for the language ranking",
-            [](Self &t) {
-                t.captureUntilTheDetectorIsAsked();
-                t.m_classifier2->answerDetection();
-                settle();
-                return Flight { t.destroyMonitor(), [&t] { t.m_classifier2->answerRanking(); },
-                    t.nothingStored() };
-            } },
-        { "enrichment making a picture's preview",
-            [](Self &t) {
-                t.startEnrichment();
-                const ClipboardItemPtr item = t.storeItem(ClipboardItemType::media,
-                    { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
-                t.m_pool.hold();
-                const QFuture<void> done = t.m_enrichment->generateMediaPreview(item->persistentModelID());
-                return Flight { [&t] { t.m_enrichment.reset(); }, {},
-                    [item, done] {
-                        EXPECT_TRUE(done.isFinished());
-                        EXPECT_FALSE(item->mediaPreviewData());
-                    } };
-            } },
-        { "enrichment reading an audio file's cover",
-            [](Self &t) {
-                t.startEnrichment();
-                const QUrl song
-                    = writeTestMp3(t.m_files.filePath(QStringLiteral("song.mp3")), { largePng() });
-                const ClipboardItemPtr item = t.storeItem(ClipboardItemType::media,
-                    { .fileURL = song, .mediaSubtypeRaw = QStringLiteral("audio") });
-                t.m_pool.hold();
-                const QFuture<void> done
-                    = t.m_enrichment->loadAudioArtworkTask(item->persistentModelID(), song);
-                return Flight { [&t] { t.m_enrichment.reset(); }, {},
-                    [item, done] {
-                        EXPECT_TRUE(done.isFinished());
-                        EXPECT_FALSE(item->mediaThumbnailData());
-                    } };
-            } },
-        { "highlight cache merging an item's lines",
-            [](Self &t) {
-                auto cache = std::make_shared<std::unique_ptr<HighlightCacheService>>(
-                    std::make_unique<HighlightCacheService>());
-                (*cache)->setSettings(t.m_settings.get());
-                const ClipboardItemPtr item
-                    = t.storeItem(ClipboardItemType::code, { .text = QStringLiteral("  \n") });
-                t.m_pool.hold();
-                // Blank lines never reach the engine: only the merge runs in the background.
-                (*cache)->highlightLines(item, { { 0, QStringLiteral("  ") } }, std::nullopt, false,
-                    HighlightTheme::github, HighlightCacheService::previewContext(),
-                    HighlightCacheService::Priority::visible);
-                EXPECT_EQ((*cache)->jobCount(), 1);
-                return Flight { [cache] { cache->reset(); }, {},
-                    [item] { EXPECT_FALSE(item->highlightedLinesData()); } };
-            } },
-        { "file availability looking for a renamed file",
-            [](Self &t) {
-                const QString before = t.m_files.filePath(QStringLiteral("notes.txt"));
-                QFile file(before);
-                EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-                file.close();
-                const QUrl url = QUrl::fromLocalFile(before);
-                const ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file,
-                    { .fileURL = url, .fileBookmarkData = FileBookmark::create(url) });
-                EXPECT_TRUE(QFile::rename(before, t.m_files.filePath(QStringLiteral("notes (old).txt"))));
-                FileAvailabilityService::Dependencies dependencies;
-                dependencies.fileEvents = std::make_unique<FakeFileEventStream>();
-                dependencies.volumes = std::make_unique<FakeVolumeMonitor>();
-                dependencies.fileExists = [](const QString &path) { return QFileInfo::exists(path); };
-                auto service = std::make_shared<std::unique_ptr<FileAvailabilityService>>(
-                    std::make_unique<FileAvailabilityService>(std::move(dependencies)));
-                auto posts = std::make_shared<int>(0);
-                auto observer = std::make_shared<QObject>();
-                NotificationCenter::defaultCenter().addObserver(Notifications::volumesDidChange,
-                    observer.get(), [posts](const QVariantMap &) { ++*posts; });
-                t.m_pool.hold();
-                EXPECT_FALSE((*service)->isAvailable(*item));
-                return Flight { [service] { service->reset(); }, {},
-                    [posts, observer] { EXPECT_EQ(*posts, 0) << "told the panel for a service that went"; } };
-            } },
+        { "thumbnail cache decoding a large picture", &Self::thumbnailCacheDecodingALargePicture },
+        { "paste service encoding a picture to copy", &Self::pasteServiceEncodingAPictureToCopy },
+        { "monitor reading a copy", &Self::monitorReadingACopy },
+        { "monitor preparing a text", &Self::monitorPreparingAText },
+        { "monitor waiting for the code detector", &Self::monitorWaitingForTheCodeDetector },
+        { "monitor waiting for the language ranking", &Self::monitorWaitingForTheLanguageRanking },
+        { "enrichment making a picture's preview", &Self::enrichmentMakingAPicturesPreview },
+        { "enrichment reading an audio file's cover", &Self::enrichmentReadingAnAudioFilesCover },
+        { "highlight cache merging an item's lines", &Self::highlightCacheMergingAnItemsLines },
+        { "file availability looking for a renamed file", &Self::fileAvailabilityLookingForARenamedFile },
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.name);

@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "support/HeldThreadPool.h"
 #include "support/ManualClock.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
@@ -79,6 +80,39 @@ protected:
         return formats;
     }
 
+    // What copying each item writes: its formats (sorted; empty: nothing written, the clipboard
+    // untouched) and, where given, its text.
+    struct FlavourCase
+    {
+        const char *name;
+        ClipboardItemPtr item;
+        bool plainTextOnly;
+        QStringList formats;
+        QString text;
+    };
+    void expectFlavours(const QList<FlavourCase> &cases)
+    {
+        for (const FlavourCase &c : cases) {
+            SCOPED_TRACE(c.name);
+            const qint64 before = pasteboard.changeCount();
+            const bool wrote = copyAndWait(*c.item, c.plainTextOnly);
+            EXPECT_EQ(wrote, !c.formats.isEmpty());
+            if (!wrote) {
+                EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was touched";
+                continue;
+            }
+            QStringList formats = written();
+            // Qt adds its own image type beside the image flavours where it can; only ours count.
+            formats.removeAll(QStringLiteral("application/x-qt-image"));
+            QStringList expected = c.formats;
+            expected.sort();
+            EXPECT_EQ(formats, expected);
+            if (!c.text.isEmpty()) {
+                EXPECT_EQ(pasteboard.contents()->text(), c.text);
+            }
+        }
+    }
+
     QTemporaryDir files;
     ManualClock clock;
     MemoryPasteboard pasteboard;
@@ -88,33 +122,10 @@ protected:
     int alerts = 0;
 };
 
-TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
+TEST_F(PasteServiceTest, TextCodeAndLinksWriteTheirTextAndHtml)
 {
     using namespace PasteboardType;
-    const QString present = writeFile(QStringLiteral("notes.txt"), "notes");
-    const QString missing = files.path() + QStringLiteral("/gone.txt");
-    const QString image = writeImage(QStringLiteral("picture.png"));
-
-    struct Case
-    {
-        const char *name;
-        ClipboardItemPtr item;
-        bool plainTextOnly;
-        QStringList formats; // sorted; empty: nothing written
-        QString text;
-    };
-    ClipboardItemPtr files2
-        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(missing) });
-    files2->setAdditionalFileURLStrings(
-        { QUrl::fromLocalFile(present).toString(), QStringLiteral("::not a url") });
-    ClipboardItemPtr twoFiles
-        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(present) });
-    twoFiles->setAdditionalFileURLStrings({ QUrl::fromLocalFile(image).toString() });
-    ClipboardItemPtr pictureFirst
-        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(image) });
-    pictureFirst->setAdditionalFileURLStrings({ QUrl::fromLocalFile(present).toString() });
-
-    const QList<Case> cases {
+    expectFlavours({
         { "text with HTML",
             ClipboardItem::create(ClipboardItemType::text,
                 { .text = QStringLiteral("hi"), .htmlContent = QStringLiteral("<b>hi</b>") }),
@@ -135,6 +146,13 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
         { "HTML only, plain text asked",
             ClipboardItem::create(ClipboardItemType::text, { .htmlContent = QStringLiteral("<i>x</i>") }),
             true, {}, QString() },
+    });
+}
+
+TEST_F(PasteServiceTest, ColoursWriteTheirValueBesideTheirText)
+{
+    using namespace PasteboardType;
+    expectFlavours({
         { "colour with its text",
             ClipboardItem::create(ClipboardItemType::color,
                 { .text = QStringLiteral("rgb(255 0 0)"), .colorHex = QStringLiteral("#FF0000") }),
@@ -147,6 +165,27 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
             { plainText }, QStringLiteral("tomato-ish") },
         { "colour without text or value", ClipboardItem::create(ClipboardItemType::color), false, {},
             QString() },
+    });
+}
+
+TEST_F(PasteServiceTest, FilesWriteTheOnesStillThere)
+{
+    using namespace PasteboardType;
+    const QString present = writeFile(QStringLiteral("notes.txt"), "notes");
+    const QString missing = files.path() + QStringLiteral("/gone.txt");
+    const QString image = writeImage(QStringLiteral("picture.png"));
+    ClipboardItemPtr files2
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(missing) });
+    files2->setAdditionalFileURLStrings(
+        { QUrl::fromLocalFile(present).toString(), QStringLiteral("::not a url") });
+    ClipboardItemPtr twoFiles
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(present) });
+    twoFiles->setAdditionalFileURLStrings({ QUrl::fromLocalFile(image).toString() });
+    ClipboardItemPtr pictureFirst
+        = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(image) });
+    pictureFirst->setAdditionalFileURLStrings({ QUrl::fromLocalFile(present).toString() });
+
+    expectFlavours({
         { "files, one gone", files2, false, { gnomeCopiedFiles, uriList }, QString() },
         { "two files", twoFiles, false, { gnomeCopiedFiles, uriList }, QString() },
         { "two files, the first a picture", pictureFirst, false, { gnomeCopiedFiles, uriList }, QString() },
@@ -156,6 +195,14 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
         { "one image file",
             ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(image) }), false,
             { png, plainText, tiff }, image },
+    });
+}
+
+TEST_F(PasteServiceTest, MediaWritesItsFileOrItsPicture)
+{
+    using namespace PasteboardType;
+    const QString image = writeImage(QStringLiteral("picture.png"));
+    expectFlavours({
         { "media with its file",
             ClipboardItem::create(ClipboardItemType::media,
                 { .fileURL = QUrl::fromLocalFile(image), .mediaSubtypeRaw = QStringLiteral("image") }),
@@ -176,26 +223,7 @@ TEST_F(PasteServiceTest, EachKindWritesItsFlavours)
             ClipboardItem::create(ClipboardItemType::media,
                 { .mediaImageData = QByteArray("nope"), .mediaSubtypeRaw = QStringLiteral("image") }),
             false, {}, QString() },
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const qint64 before = pasteboard.changeCount();
-        const bool wrote = copyAndWait(*c.item, c.plainTextOnly);
-        EXPECT_EQ(wrote, !c.formats.isEmpty());
-        if (!wrote) {
-            EXPECT_EQ(pasteboard.changeCount(), before) << "the clipboard was touched";
-            continue;
-        }
-        QStringList formats = written();
-        // Qt adds its own image type beside the image flavours where it can; only ours count.
-        formats.removeAll(QStringLiteral("application/x-qt-image"));
-        QStringList expected = c.formats;
-        expected.sort();
-        EXPECT_EQ(formats, expected);
-        if (!c.text.isEmpty()) {
-            EXPECT_EQ(pasteboard.contents()->text(), c.text);
-        }
-    }
+    });
 }
 
 TEST_F(PasteServiceTest, APictureTooLargeToDecodeIsNeverDecodedForAPaste)
@@ -225,9 +253,13 @@ TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
     const qint64 before = pasteboard.changeCount();
     int pastesAtWrite = -1;
     QObject::connect(&service, &PasteService::imageWritten, [&] { pastesAtWrite = keyboard.pastes; });
+    // The picture is not ready before the time of the keystroke has come.
+    HeldThreadPool pool;
+    pool.hold();
     ASSERT_TRUE(service.paste(*picture, false, 0));
     clock.advance(1s);
     EXPECT_EQ(keyboard.pastes, 0) << "the keystroke came before the picture was on the clipboard";
+    pool.release();
     ASSERT_TRUE(waitUntil([&] { return pastesAtWrite >= 0; }));
     clock.advance(0ms);
     EXPECT_EQ(keyboard.pastes, 1);

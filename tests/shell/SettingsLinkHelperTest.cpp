@@ -18,20 +18,17 @@ namespace {
 
 TEST(SettingsLinkHelperTest, OpensAtOnceAndSelectsTheTabALittleLater)
 {
-    int opened = 0;
-    SettingsOpener::setOpenSettingsAction([&] { ++opened; });
     QList<QVariantMap> tabs;
     QObject observer;
     NotificationCenter::defaultCenter().addObserver(
         Notifications::settingsSelectTab, &observer, [&](const QVariantMap &info) { tabs.append(info); });
-    SettingsLinkHelper &helper = SettingsLinkHelper::shared();
     ManualClock clock;
-    helper.setClock(clock);
+    SettingsLinkHelper helper(clock);
     helper.openSettings(2);
     EXPECT_TRUE(helper.isSetup());
     SettingsOpener *opener = helper.settingsOpener();
     ASSERT_NE(opener, nullptr);
-    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(opener->openCount(), 1);
     clock.advance(99ms);
     EXPECT_TRUE(tabs.isEmpty()) << "the tab follows once the window is there, a tenth of a second later";
     clock.advance(1ms);
@@ -40,11 +37,9 @@ TEST(SettingsLinkHelperTest, OpensAtOnceAndSelectsTheTabALittleLater)
 
     helper.openSettings();
     EXPECT_EQ(helper.settingsOpener(), opener) << "one hidden opener for the run";
-    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(opener->openCount(), 2);
     EXPECT_EQ(clock.pendingCount(), 0) << "no tab to follow";
     EXPECT_EQ(tabs.size(), 1);
-    helper.setClock(Clock::system());
-    SettingsOpener::setOpenSettingsAction({});
 }
 
 TEST(SettingsLinkHelperTest, TintFollowsTheAppearance)
