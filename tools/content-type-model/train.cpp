@@ -1830,6 +1830,8 @@ public:
         , m_random(random)
     { }
 
+    // Reads one file by the conversion that its rule names ("sentences:4", "fenced:js,ts"):
+    // the part after the colon is a count, or for code blocks the tags to take.
     void read(const Candidate &candidate)
     {
         const std::string &conversionAndCount = candidate.conversion;
@@ -1869,6 +1871,7 @@ public:
     }
 
 private:
+    // Usable and not seen before, in this label or another; from now on seen.
     bool isNew(const std::string &text) { return usable(text) && m_seen.insert(fingerprint(text)).second; }
 
     // Held-out pages, files split into pieces, sentences and code blocks.
