@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -1035,21 +1036,10 @@ private:
 
     std::string make(const std::string &anchor, std::mt19937_64 &random)
     {
-        static const char *const labels[] = { "Status", "Note", "Reminder", "Subject", "Re", "Fwd",
-            "Location", "Price", "Total", "Due", "When", "Where", "Deadline", "Notes", "To do", "TODO",
-            "Update", "FYI", "Important", "Delivery", "Opening hours", "Password" };
-        static const char *const todo[]
-            = { "- [ ] ", "- [x] ", "[ ] ", "* ", "- ", "\xE2\x80\xA2 ", "1. ", "TODO: ", "todo: " };
-        static const char *const chat[] = { "see you at ", "can we meet at ", "running late, there by ",
-            "call me after ", "ok, ", "thanks for the ", "did you get the ", "where is the ",
-            "I'll bring the ", "sounds good, ", "happy birthday ", "good morning ", "just got the ",
-            "don't forget the ", "let's talk about the ", "how was the " };
-        static const char *const units[] = { " kg", " g", " cm", " mm", " km", " m", " %",
-            " \xC2\xB0"
-            "C",
-            " lb", " ml", " l", " min", " h", " GB", " MB", " cups", " pcs" };
-        static const char *const domains[] = { ".com", ".org", ".net", ".de", ".co.uk", ".io", ".fr" };
-        switch (number(0, 25, random)) {
+        const int kind = number(0, 25, random);
+        if (kind >= 13)
+            return noteOrChat(kind, random);
+        switch (kind) {
         case 0:
             return date(random);
         case 1:
@@ -1074,8 +1064,15 @@ private:
             return phrase(size_t(number(2, 6, random)), random);
         case 11:
             return number(0, 2, random) ? anchor : capital(anchor);
-        case 12:
+        default: // 12: a line of a to-do list
             return pick(todo, random) + phrase(size_t(number(1, 4, random)), random);
+        }
+    }
+
+    // Labelled notes, numbers, addresses and links, measurements, hashtags and chat lines.
+    std::string noteOrChat(int kind, std::mt19937_64 &random)
+    {
+        switch (kind) {
         case 13:
             return std::string(pick(labels, random)) + ": " + phrase(size_t(number(1, 4, random)), random);
         case 14:
@@ -1127,6 +1124,22 @@ private:
             return person(random) + "\n" + address(random);
         }
     }
+
+    // The pieces of made-up notes, lists, chat lines and measurements.
+    static constexpr const char *labels[] = { "Status", "Note", "Reminder", "Subject", "Re", "Fwd",
+        "Location", "Price", "Total", "Due", "When", "Where", "Deadline", "Notes", "To do", "TODO", "Update",
+        "FYI", "Important", "Delivery", "Opening hours", "Password" };
+    static constexpr const char *todo[]
+        = { "- [ ] ", "- [x] ", "[ ] ", "* ", "- ", "\xE2\x80\xA2 ", "1. ", "TODO: ", "todo: " };
+    static constexpr const char *chat[] = { "see you at ", "can we meet at ", "running late, there by ",
+        "call me after ", "ok, ", "thanks for the ", "did you get the ", "where is the ", "I'll bring the ",
+        "sounds good, ", "happy birthday ", "good morning ", "just got the ", "don't forget the ",
+        "let's talk about the ", "how was the " };
+    static constexpr const char *units[] = { " kg", " g", " cm", " mm", " km", " m", " %",
+        " \xC2\xB0"
+        "C",
+        " lb", " ml", " l", " min", " h", " GB", " MB", " cups", " pcs" };
+    static constexpr const char *domains[] = { ".com", ".org", ".net", ".de", ".co.uk", ".io", ".fr" };
 
     std::vector<std::string> m_words[2];
     std::vector<std::string> m_names[2];
@@ -1614,7 +1627,25 @@ bool everydayTexts(const std::string &conversion, size_t count, const fs::path &
     return true;
 }
 
-Corpus collect(const Options &options, std::mt19937_64 &random)
+// A file that a rule matched: the label's conversion of it and the package it belongs to.
+struct Candidate
+{
+    fs::path path;
+    std::string conversion;
+    std::string package;
+    bool operator<(const Candidate &other) const
+    {
+        return std::tie(path, conversion) < std::tie(other.path, other.conversion);
+    }
+    bool operator==(const Candidate &other) const
+    {
+        return path == other.path && conversion == other.conversion;
+    }
+};
+
+using Candidates = std::map<std::string, std::vector<Candidate>>; // label -> its files
+
+Candidates findCandidates(const Options &options)
 {
     const std::vector<Rule> rules = readRules(options);
     const std::map<std::string, std::string> installed = installedFiles();
@@ -1622,21 +1653,7 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
     const std::string corpusRoot = corpusVariable == options.variables.end()
         ? std::string()
         : fs::path(corpusVariable->second).lexically_normal().string();
-    struct Candidate
-    {
-        fs::path path;
-        std::string conversion;
-        std::string package;
-        bool operator<(const Candidate &other) const
-        {
-            return std::tie(path, conversion) < std::tie(other.path, other.conversion);
-        }
-        bool operator==(const Candidate &other) const
-        {
-            return path == other.path && conversion == other.conversion;
-        }
-    };
-    std::map<std::string, std::vector<Candidate>> candidates;
+    Candidates candidates;
     for (const Rule &rule : rules) {
         std::error_code error;
         if (!fs::is_directory(rule.root, error)) {
@@ -1656,14 +1673,16 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                     packageOf(it->path().lexically_normal(), corpusRoot, installed) });
         }
     }
+    return candidates;
+}
 
-    // The split is by package: no package gives files to both sides. Packages are taken in
-    // an order given by a hash of their names and the seed, and one is held out when no
-    // label it gives files to would then have more than a third of its files held out
-    // (counted as they are drawn: in turn from each package, up to the label's cap). A
-    // label's only package is never held out, nor is a package that fills most of a label.
-    std::map<std::string, std::map<std::string, size_t>> packagesOf; // label -> package -> files
-    std::set<std::string> allPackages;
+using FilesPerPackage = std::map<std::string, std::map<std::string, size_t>>; // label -> package -> files
+
+// Sorts each label's files and drops the repeats; gives the whole files (not sentences, cookies
+// or code blocks) that each package gives each label, and every package seen.
+FilesPerPackage wholeFilesPerPackage(Candidates &candidates, std::set<std::string> &allPackages)
+{
+    FilesPerPackage packagesOf;
     for (auto &[label, paths] : candidates) {
         std::sort(paths.begin(), paths.end());
         paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
@@ -1674,15 +1693,19 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
                 ++packagesOf[label][candidate.package];
         }
     }
-    // How many files each package gives a label when files are drawn in turn up to the cap.
-    std::map<std::string, std::map<std::string, size_t>> drawn;
-    std::map<std::string, size_t> drawnTotal;
+    return packagesOf;
+}
+
+// How many files each package gives a label when files are drawn in turn up to the cap.
+FilesPerPackage drawnFiles(const FilesPerPackage &packagesOf, size_t maxFiles)
+{
+    FilesPerPackage drawn;
     for (const auto &[label, packages] : packagesOf) {
         std::vector<size_t> sizes;
         for (const auto &[package, files] : packages)
             sizes.push_back(files);
         std::sort(sizes.begin(), sizes.end());
-        size_t left = options.maxFiles, level = 0;
+        size_t left = maxFiles, level = 0;
         for (size_t i = 0; i < sizes.size(); ++i) {
             const size_t share = left / (sizes.size() - i);
             if (sizes[i] <= share) {
@@ -1693,16 +1716,30 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             }
             level = std::max(level, sizes[i]);
         }
-        for (const auto &[package, files] : packages) {
+        for (const auto &[package, files] : packages)
             drawn[label][package] = std::min(files, level);
-            drawnTotal[label] += std::min(files, level);
-        }
     }
+    return drawn;
+}
+
+// The split is by package: no package gives files to both sides. Packages are taken in an
+// order given by a hash of their names and the seed, and one is held out when no label it
+// gives files to would then have more than a third of its files held out (counted as they are
+// drawn: in turn from each package, up to the label's cap). A label's only package is never
+// held out, nor is a package that fills most of a label.
+std::set<std::string> heldPackages(Candidates &candidates, const Options &options)
+{
+    std::set<std::string> allPackages;
+    const FilesPerPackage drawn = drawnFiles(wholeFilesPerPackage(candidates, allPackages), options.maxFiles);
+    std::map<std::string, size_t> drawnTotal;
+    for (const auto &[label, packages] : drawn)
+        for (const auto &[package, files] : packages)
+            drawnTotal[label] += files;
     std::vector<std::pair<uint64_t, std::string>> order;
     for (const std::string &package : allPackages)
         order.push_back({ fingerprint(package) ^ (options.seed * 0x9e3779b97f4a7c15ULL), package });
     std::sort(order.begin(), order.end());
-    std::set<std::string> heldPackages;
+    std::set<std::string> held;
     std::map<std::string, size_t> heldDrawn;
     for (const auto &[hash, package] : order) {
         // A package that gives no label whole files (only sentences, cookies or code
@@ -1720,228 +1757,355 @@ Corpus collect(const Options &options, std::mt19937_64 &random)
             fits = heldOut(package, options);
         if (!fits)
             continue;
-        heldPackages.insert(package);
+        held.insert(package);
         for (const auto &[label, packages] : drawn) {
             const auto found = packages.find(package);
             if (found != packages.end())
                 heldDrawn[label] += found->second;
         }
     }
-    // Made-up texts have no package: a lorem-ipsum paragraph is held out by its own key, a
-    // dictionary word and an everyday line by their word.
-    auto held = [&](const std::string &group) {
+    return held;
+}
+
+// Whether a document's group is held out. Made-up texts have no package: a lorem-ipsum
+// paragraph is held out by its own key, a dictionary word and an everyday line by their word.
+class HeldOut final
+{
+public:
+    HeldOut(std::set<std::string> packages, const Options &options)
+        : m_packages(std::move(packages))
+        , m_options(options)
+    { }
+
+    bool operator()(const std::string &group) const
+    {
         if (startsWith(group, "word:"))
-            return heldOut(group.substr(5), options);
+            return heldOut(group.substr(5), m_options);
         if (startsWith(group, "lorem:"))
-            return heldOut(group, options);
-        return heldPackages.count(group) > 0;
-    };
+            return heldOut(group, m_options);
+        return m_packages.count(group) > 0;
+    }
 
-    Corpus corpus;
-    std::unordered_set<uint64_t> seen;
-    for (auto &[label, paths] : candidates) {
-        std::shuffle(paths.begin(), paths.end(), random);
-        // Files are taken from the packages in turn, so that no one package fills the label.
-        std::map<std::string, std::vector<const Candidate *>> byPackage;
-        for (const Candidate &candidate : paths)
-            byPackage[candidate.package].push_back(&candidate);
-        std::vector<const Candidate *> ordered;
-        for (size_t round = 0; ordered.size() < paths.size(); ++round)
-            for (const auto &[package, list] : byPackage)
-                if (round < list.size())
-                    ordered.push_back(list[round]);
+private:
+    std::set<std::string> m_packages;
+    const Options &m_options;
+};
 
-        std::vector<Document> files;
-        std::vector<Document> pieces;
-        std::vector<Document> shorts;
-        std::vector<Document> docs; // whole code blocks of held-out pages, and examples never trained
-        std::vector<Document> shapes; // everyday texts of every shape and length
-        for (const Candidate *candidate : ordered) {
-            const fs::path &path = candidate->path;
-            const std::string &conversionAndCount = candidate->conversion;
-            const std::string &package = candidate->package;
-            const size_t colon = conversionAndCount.find(':');
-            const std::string conversion = conversionAndCount.substr(0, colon);
-            const size_t count
-                = colon == std::string::npos || conversion == "fenced" || conversion == "blocks"
-                ? 0
-                : std::stoul(conversionAndCount.substr(colon + 1));
-            if (conversion == "heldout") {
-                std::string text = readFile(path, 1 << 20);
-                if (usable(text) && seen.insert(fingerprint(text)).second)
-                    docs.push_back({ std::move(text), package });
-                continue;
-            }
-            if (conversion == "split%") {
-                for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
-                    pieces.push_back({ std::move(piece), package });
-                continue;
-            }
-            if (conversion == "sentences") {
-                std::vector<std::string> sentences = sentencesOf(readFile(path, 1 << 20));
-                std::shuffle(sentences.begin(), sentences.end(), random);
-                sentences.resize(std::min(sentences.size(), count ? count : sentencesPerFile));
-                for (std::string &sentence : sentences)
-                    shorts.push_back({ casual(std::move(sentence), random), package });
-                continue;
-            }
-            if (conversion == "fenced") {
-                // A few short pieces of each code block, as people copy them from a page; the
-                // whole blocks of held-out pages are documentation samples.
-                const std::string tags = conversionAndCount.substr(colon + 1);
-                size_t taken = 0;
-                for (const std::string &block : fencedBlocks(readFile(path, 1 << 20), tags)) {
-                    const size_t lines = lineCount(block);
-                    if (held(package) && lines >= docBlockMinLines && lines <= docBlockMaxLines
-                        && usable(block) && seen.insert(fingerprint(block)).second)
-                        docs.push_back({ block, package });
-                    for (int t = 0; t < 3 && taken < fencedPerFile; ++t) {
-                        const std::string piece = shortSnippet(block, random);
-                        if (shortFits(piece, label)) {
-                            shorts.push_back({ piece, package });
-                            ++taken;
-                        }
-                    }
-                }
-                continue;
-            }
-            if (conversion == "blocks") {
-                // Whole code blocks of a page as documents of their own, for a language whose
-                // packaged sources are few.
-                const std::string tags = conversionAndCount.substr(colon + 1);
-                for (std::string &block : fencedBlocks(readFile(path, 1 << 20), tags))
-                    if (lineCount(block) >= blockMinLines)
-                        pieces.push_back({ std::move(block), package });
-                continue;
-            }
-            if (conversion == "lines") {
-                std::vector<std::string> lines;
-                std::istringstream in(readFile(path, 1 << 24));
-                for (std::string line; std::getline(in, line);)
-                    lines.push_back(collapsed(line));
-                std::shuffle(lines.begin(), lines.end(), random);
-                lines.resize(std::min(lines.size(), count));
-                for (std::string &line : lines)
-                    shorts.push_back({ line, "word:" + line });
-                continue;
-            }
-            if (conversion == "everyday") {
-                // Made-up lines: a line is held out when the word that anchors it is.
-                EverydayLines everyday(readFile(path, 1 << 24), options);
-                for (size_t i = 0; i < count && !everyday.empty(); ++i) {
-                    auto [text, anchor] = everyday.line(random);
-                    shorts.push_back({ std::move(text), "word:" + anchor });
-                }
-                continue;
-            }
-            if (everydayTexts(conversion, count, path, package, options, shapes, shorts, random))
-                continue;
-            if (files.size() >= options.maxFiles)
-                continue;
-            const std::string data = readFile(path, 1 << 20);
-            std::string document = conversion == "tsv" ? csvWithSeparator(data, '\t')
-                : conversion == "ssv"                  ? csvWithSeparator(data, ';')
-                : conversion == "xmltext"              ? xmlText(data)
-                                                       : data;
-            if (label == "txt" && markedUp(document))
-                continue;
-            if (usable(document) && seen.insert(fingerprint(document)).second)
-                files.push_back({ std::move(document), package });
-        }
-        // Pieces of split files and made-up paragraphs, drawn at random: half as many as the
-        // label has files, and at least a third of the file cap.
-        std::shuffle(pieces.begin(), pieces.end(), random);
-        const size_t pieceShare = std::max<size_t>(files.size() / 2, options.maxFiles / 3);
+// A label's files in a shuffled order, taken from the packages in turn, so that no one package
+// fills the label.
+std::vector<const Candidate *> inTurnByPackage(std::vector<Candidate> &paths, std::mt19937_64 &random)
+{
+    std::shuffle(paths.begin(), paths.end(), random);
+    std::map<std::string, std::vector<const Candidate *>> byPackage;
+    for (const Candidate &candidate : paths)
+        byPackage[candidate.package].push_back(&candidate);
+    std::vector<const Candidate *> ordered;
+    for (size_t round = 0; ordered.size() < paths.size(); ++round)
+        for (const auto &[package, list] : byPackage)
+            if (round < list.size())
+                ordered.push_back(list[round]);
+    return ordered;
+}
+
+// What a label's files give before any of it becomes a sample.
+struct LabelDocuments
+{
+    std::vector<Document> files;
+    std::vector<Document> pieces; // of split files and made-up paragraphs, to fill up the files
+    std::vector<Document> shorts;
+    std::vector<Document> docs; // whole code blocks of held-out pages, and examples never trained
+    std::vector<Document> shapes; // everyday texts of every shape and length
+};
+
+// Reads one label's documents; the texts seen so far, of every label, count once.
+class LabelReader final
+{
+public:
+    LabelReader(const std::string &label, const Options &options, const HeldOut &held,
+        std::unordered_set<uint64_t> &seen, std::mt19937_64 &random)
+        : m_label(label)
+        , m_options(options)
+        , m_held(held)
+        , m_seen(seen)
+        , m_random(random)
+    { }
+
+    // Reads one file by the conversion that its rule names ("sentences:4", "fenced:js,ts"):
+    // the part after the colon is a count, or for code blocks the tags to take.
+    void read(const Candidate &candidate)
+    {
+        const std::string &conversionAndCount = candidate.conversion;
+        const size_t colon = conversionAndCount.find(':');
+        const std::string conversion = conversionAndCount.substr(0, colon);
+        const size_t count = colon == std::string::npos || conversion == "fenced" || conversion == "blocks"
+            ? 0
+            : std::stoul(conversionAndCount.substr(colon + 1));
+        const std::string argument
+            = colon == std::string::npos ? std::string() : conversionAndCount.substr(colon + 1);
+        if (readPieces(conversion, argument, count, candidate) || readMadeUp(conversion, count, candidate)
+            || everydayTexts(conversion, count, candidate.path, candidate.package, m_options,
+                m_documents.shapes, m_documents.shorts, m_random))
+            return;
+        readWhole(conversion, candidate);
+    }
+
+    // The documents read, with pieces added to the files: half as many as the label has files,
+    // and at least a third of the file cap; the short texts and shapes drawn up to their caps.
+    LabelDocuments finish()
+    {
+        std::vector<Document> &files = m_documents.files;
+        std::vector<Document> &pieces = m_documents.pieces;
+        std::shuffle(pieces.begin(), pieces.end(), m_random);
+        const size_t pieceShare = std::max<size_t>(files.size() / 2, m_options.maxFiles / 3);
         const size_t fileCount = files.size();
         for (Document &piece : pieces) {
             if (pieceShare == 0 || files.size() >= fileCount + pieceShare)
                 break;
-            if (usable(piece.text) && seen.insert(fingerprint(piece.text)).second)
+            if (isNew(piece.text))
                 files.push_back(std::move(piece));
         }
-        std::shuffle(files.begin(), files.end(), random);
-        keepDrawn(shorts, options.shortTexts, usableShort, seen, random);
-        keepDrawn(shapes, options.shapes, usableShape, seen, random);
-        const auto trainFiles = size_t(std::count_if(
-            files.begin(), files.end(), [&](const Document &file) { return !held(file.group); }));
+        std::shuffle(files.begin(), files.end(), m_random);
+        keepDrawn(m_documents.shorts, m_options.shortTexts, usableShort, m_seen, m_random);
+        keepDrawn(m_documents.shapes, m_options.shapes, usableShape, m_seen, m_random);
+        return std::move(m_documents);
+    }
+
+private:
+    // Usable and not seen before, in this label or another; from now on seen.
+    bool isNew(const std::string &text) { return usable(text) && m_seen.insert(fingerprint(text)).second; }
+
+    // Held-out pages, files split into pieces, sentences and code blocks.
+    bool readPieces(
+        const std::string &conversion, const std::string &argument, size_t count, const Candidate &candidate)
+    {
+        const fs::path &path = candidate.path;
+        const std::string &package = candidate.package;
+        if (conversion == "heldout") {
+            std::string text = readFile(path, 1 << 20);
+            if (isNew(text))
+                m_documents.docs.push_back({ std::move(text), package });
+        } else if (conversion == "split%") {
+            for (std::string &piece : splitAtPercentLines(readFile(path, 1 << 20)))
+                m_documents.pieces.push_back({ std::move(piece), package });
+        } else if (conversion == "sentences") {
+            std::vector<std::string> sentences = sentencesOf(readFile(path, 1 << 20));
+            std::shuffle(sentences.begin(), sentences.end(), m_random);
+            sentences.resize(std::min(sentences.size(), count ? count : sentencesPerFile));
+            for (std::string &sentence : sentences)
+                m_documents.shorts.push_back({ casual(std::move(sentence), m_random), package });
+        } else if (conversion == "fenced") {
+            readFenced(readFile(path, 1 << 20), argument, package);
+        } else if (conversion == "blocks") {
+            // Whole code blocks of a page as documents of their own, for a language whose
+            // packaged sources are few.
+            for (std::string &block : fencedBlocks(readFile(path, 1 << 20), argument))
+                if (lineCount(block) >= blockMinLines)
+                    m_documents.pieces.push_back({ std::move(block), package });
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // A few short pieces of each code block, as people copy them from a page; the whole blocks
+    // of held-out pages are documentation samples.
+    void readFenced(const std::string &page, const std::string &tags, const std::string &package)
+    {
+        size_t taken = 0;
+        for (const std::string &block : fencedBlocks(page, tags)) {
+            const size_t lines = lineCount(block);
+            if (m_held(package) && lines >= docBlockMinLines && lines <= docBlockMaxLines && isNew(block))
+                m_documents.docs.push_back({ block, package });
+            for (int t = 0; t < 3 && taken < fencedPerFile; ++t) {
+                const std::string piece = shortSnippet(block, m_random);
+                if (shortFits(piece, m_label)) {
+                    m_documents.shorts.push_back({ piece, package });
+                    ++taken;
+                }
+            }
+        }
+    }
+
+    // Words of a list, and lines made up of them: a line is held out when the word that
+    // anchors it is.
+    bool readMadeUp(const std::string &conversion, size_t count, const Candidate &candidate)
+    {
+        if (conversion == "lines") {
+            std::vector<std::string> lines;
+            std::istringstream in(readFile(candidate.path, 1 << 24));
+            for (std::string line; std::getline(in, line);)
+                lines.push_back(collapsed(line));
+            std::shuffle(lines.begin(), lines.end(), m_random);
+            lines.resize(std::min(lines.size(), count));
+            for (std::string &line : lines)
+                m_documents.shorts.push_back({ line, "word:" + line });
+        } else if (conversion == "everyday") {
+            EverydayLines everyday(readFile(candidate.path, 1 << 24), m_options);
+            for (size_t i = 0; i < count && !everyday.empty(); ++i) {
+                auto [text, anchor] = everyday.line(m_random);
+                m_documents.shorts.push_back({ std::move(text), "word:" + anchor });
+            }
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // A whole file, as it is or rewritten with another separator or without its markup.
+    void readWhole(const std::string &conversion, const Candidate &candidate)
+    {
+        if (m_documents.files.size() >= m_options.maxFiles)
+            return;
+        const std::string data = readFile(candidate.path, 1 << 20);
+        std::string document = conversion == "tsv" ? csvWithSeparator(data, '\t')
+            : conversion == "ssv"                  ? csvWithSeparator(data, ';')
+            : conversion == "xmltext"              ? xmlText(data)
+                                                   : data;
+        if (m_label == "txt" && markedUp(document))
+            return;
+        if (isNew(document))
+            m_documents.files.push_back({ std::move(document), candidate.package });
+    }
+
+    const std::string &m_label;
+    const Options &m_options;
+    const HeldOut &m_held;
+    std::unordered_set<uint64_t> &m_seen;
+    std::mt19937_64 &m_random;
+    LabelDocuments m_documents;
+};
+
+// Turns one label's documents into samples: a held-out document gives the test side its whole
+// text, two snippets and up to two short snippets; a training one gives its whole text and as
+// many snippets as fill the label's share.
+class LabelSamples final
+{
+public:
+    LabelSamples(Corpus &corpus, const std::string &label, const Options &options, const HeldOut &held,
+        std::mt19937_64 &random)
+        : m_corpus(corpus)
+        , m_label(label)
+        , m_options(options)
+        , m_held(held)
+        , m_random(random)
+        , m_id(uint16_t(corpus.labels.size()))
+    { }
+
+    void add(const LabelDocuments &documents, size_t trainFiles)
+    {
+        m_corpus.labels.push_back(m_label);
+        m_corpus.filesPerLabel.push_back(documents.files.size());
+        std::set<std::string> packages, heldOfLabel;
+        for (const Document &file : documents.files) {
+            packages.insert(file.group);
+            if (m_held(file.group))
+                heldOfLabel.insert(file.group);
+        }
+        m_corpus.packagesPerLabel.push_back(packages.size());
+        m_corpus.heldPackagesPerLabel.push_back(heldOfLabel.size());
+
+        const size_t shortSnippets = addFiles(documents.files, trainFiles);
+        const size_t heldShorts = addTexts(documents.shorts, Kind::Short, "  short text %s: %s\n");
+        const size_t heldShapes = addTexts(documents.shapes, Kind::Shape, "  everyday %s:\n%s\n");
+        for (const Document &doc : documents.docs)
+            m_corpus.test.push_back(sampleOf(doc.text, m_id, Kind::Doc));
+        std::fprintf(stderr,
+            "%-12s %5zu files (%zu held out) from %zu packages (%zu held out), %zu short snippets, %zu short "
+            "texts (%zu held out), %zu everyday shapes (%zu held out), %zu documentation samples\n",
+            m_label.c_str(), documents.files.size(), documents.files.size() - trainFiles, packages.size(),
+            heldOfLabel.size(), shortSnippets, documents.shorts.size(), heldShorts, documents.shapes.size(),
+            heldShapes, documents.docs.size());
+        if (m_options.listPackages)
+            listPackages(documents.files, heldOfLabel);
+    }
+
+private:
+    // The samples of the label's files; gives the number of short snippets trained.
+    size_t addFiles(const std::vector<Document> &files, size_t trainFiles)
+    {
+        const size_t snippetsPerFile = std::clamp<size_t>(m_options.samplesPerLabel / trainFiles, 2, 40) - 1;
+        // Short snippets of code are often refused (comments, prose): try twice as often as needed.
+        const size_t shortTries = std::clamp<size_t>(2 * m_options.shortPerLabel / trainFiles + 1, 1, 30);
+        size_t shortSnippets = 0;
+        for (const Document &file : files) {
+            const bool isHeld = m_held(file.group);
+            std::vector<Sample> &into = isHeld ? m_corpus.test : m_corpus.train;
+            into.push_back(sampleOf(file.text, m_id, Kind::Whole));
+            const size_t snippets = isHeld ? 2 : snippetsPerFile;
+            for (size_t s = 0, tries = 0; s < snippets && tries < 4 * snippets; ++tries) {
+                const std::string piece = snippet(file.text, m_random);
+                if (snippetFits(piece, m_label)) {
+                    into.push_back(sampleOf(piece, m_id, Kind::Snippet));
+                    ++s;
+                }
+            }
+            for (size_t t = 0; t < (isHeld ? 2 : shortTries); ++t) {
+                if (!isHeld && shortSnippets >= m_options.shortPerLabel)
+                    break;
+                const std::string piece = shortSnippet(file.text, m_random);
+                if (shortFits(piece, m_label)) {
+                    if (shortSnippets < m_options.show && !isHeld)
+                        std::fprintf(stderr, "  short %s: %s\n", m_label.c_str(), piece.c_str());
+                    into.push_back(sampleOf(piece, m_id, Kind::Short));
+                    shortSnippets += isHeld ? 0 : 1;
+                }
+            }
+        }
+        return shortSnippets;
+    }
+
+    // Texts of their own, each a sample of the kind on its side; the first few are shown with
+    // showFormat (of the label and the text). Gives how many are held out.
+    size_t addTexts(const std::vector<Document> &texts, Kind kind, const char *showFormat)
+    {
+        size_t held = 0;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const bool isHeld = m_held(texts[i].group);
+            held += isHeld;
+            if (i < m_options.show)
+                std::fprintf(stderr, showFormat, m_label.c_str(), texts[i].text.c_str());
+            (isHeld ? m_corpus.test : m_corpus.train).push_back(sampleOf(texts[i].text, m_id, kind));
+        }
+        return held;
+    }
+
+    void listPackages(const std::vector<Document> &files, const std::set<std::string> &heldOfLabel) const
+    {
+        std::map<std::string, size_t> filesOfPackage;
+        for (const Document &file : files)
+            ++filesOfPackage[file.group];
+        for (const auto &[package, count] : filesOfPackage)
+            std::fprintf(stderr, "  %-12s %5zu %s %s\n", m_label.c_str(), count,
+                heldOfLabel.count(package) ? "held " : "train", package.c_str());
+    }
+
+    Corpus &m_corpus;
+    const std::string &m_label;
+    const Options &m_options;
+    const HeldOut &m_held;
+    std::mt19937_64 &m_random;
+    const uint16_t m_id;
+};
+
+Corpus collect(const Options &options, std::mt19937_64 &random)
+{
+    Candidates candidates = findCandidates(options);
+    const HeldOut held(heldPackages(candidates, options), options);
+    Corpus corpus;
+    std::unordered_set<uint64_t> seen;
+    for (auto &[label, paths] : candidates) {
+        LabelReader reader(label, options, held, seen, random);
+        for (const Candidate *candidate : inTurnByPackage(paths, random))
+            reader.read(*candidate);
+        const LabelDocuments documents = reader.finish();
+        const auto trainFiles = size_t(std::count_if(documents.files.begin(), documents.files.end(),
+            [&](const Document &file) { return !held(file.group); }));
         if (trainFiles < 5) {
             std::fprintf(
                 stderr, "note: only %zu training files for %s, label left out\n", trainFiles, label.c_str());
             continue;
         }
-        const auto id = uint16_t(corpus.labels.size());
-        corpus.labels.push_back(label);
-        corpus.filesPerLabel.push_back(files.size());
-        std::set<std::string> packages, heldOfLabel;
-        for (const Document &file : files) {
-            packages.insert(file.group);
-            if (held(file.group))
-                heldOfLabel.insert(file.group);
-        }
-        corpus.packagesPerLabel.push_back(packages.size());
-        corpus.heldPackagesPerLabel.push_back(heldOfLabel.size());
-
-        const size_t testFiles = files.size() - trainFiles;
-        const size_t snippetsPerFile = std::clamp<size_t>(options.samplesPerLabel / trainFiles, 2, 40) - 1;
-        // Short snippets of code are often refused (comments, prose): try twice as often as needed.
-        const size_t shortTries = std::clamp<size_t>(2 * options.shortPerLabel / trainFiles + 1, 1, 30);
-        size_t shortSnippets = 0;
-        for (const Document &file : files) {
-            const bool isHeld = held(file.group);
-            std::vector<Sample> &into = isHeld ? corpus.test : corpus.train;
-            into.push_back(sampleOf(file.text, id, Kind::Whole));
-            const size_t snippets = isHeld ? 2 : snippetsPerFile;
-            for (size_t s = 0, tries = 0; s < snippets && tries < 4 * snippets; ++tries) {
-                const std::string piece = snippet(file.text, random);
-                if (snippetFits(piece, label)) {
-                    into.push_back(sampleOf(piece, id, Kind::Snippet));
-                    ++s;
-                }
-            }
-            for (size_t t = 0; t < (isHeld ? 2 : shortTries); ++t) {
-                if (!isHeld && shortSnippets >= options.shortPerLabel)
-                    break;
-                const std::string piece = shortSnippet(file.text, random);
-                if (shortFits(piece, label)) {
-                    if (shortSnippets < options.show && !isHeld)
-                        std::fprintf(stderr, "  short %s: %s\n", label.c_str(), piece.c_str());
-                    into.push_back(sampleOf(piece, id, Kind::Short));
-                    shortSnippets += isHeld ? 0 : 1;
-                }
-            }
-        }
-        size_t heldShorts = 0;
-        for (size_t i = 0; i < shorts.size(); ++i) {
-            const Document &text = shorts[i];
-            const bool isHeld = held(text.group);
-            heldShorts += isHeld;
-            if (i < options.show)
-                std::fprintf(stderr, "  short text %s: %s\n", label.c_str(), text.text.c_str());
-            (isHeld ? corpus.test : corpus.train).push_back(sampleOf(text.text, id, Kind::Short));
-        }
-        size_t heldShapes = 0;
-        for (size_t i = 0; i < shapes.size(); ++i) {
-            const bool isHeld = held(shapes[i].group);
-            heldShapes += isHeld;
-            if (i < options.show)
-                std::fprintf(stderr, "  everyday %s:\n%s\n", label.c_str(), shapes[i].text.c_str());
-            (isHeld ? corpus.test : corpus.train).push_back(sampleOf(shapes[i].text, id, Kind::Shape));
-        }
-        for (const Document &doc : docs)
-            corpus.test.push_back(sampleOf(doc.text, id, Kind::Doc));
-        std::fprintf(stderr,
-            "%-12s %5zu files (%zu held out) from %zu packages (%zu held out), %zu short snippets, %zu short "
-            "texts (%zu held out), %zu everyday shapes (%zu held out), %zu documentation samples\n",
-            label.c_str(), files.size(), testFiles, packages.size(), heldOfLabel.size(), shortSnippets,
-            shorts.size(), heldShorts, shapes.size(), heldShapes, docs.size());
-        if (options.listPackages) {
-            std::map<std::string, size_t> filesOfPackage;
-            for (const Document &file : files)
-                ++filesOfPackage[file.group];
-            for (const auto &[package, count] : filesOfPackage)
-                std::fprintf(stderr, "  %-12s %5zu %s %s\n", label.c_str(), count,
-                    heldOfLabel.count(package) ? "held " : "train", package.c_str());
-        }
+        LabelSamples(corpus, label, options, held, random).add(documents, trainFiles);
     }
     return corpus;
 }
@@ -2112,31 +2276,52 @@ template <typename Work> void parallelFor(size_t count, unsigned threads, const 
         thread.join();
 }
 
-// A label has enough held-out files for a figure of its own from this many on.
-constexpr size_t enoughFiles = 10;
-
-void report(const Corpus &corpus, const ContentTypeNetwork &network, const Options &options)
+// How many of a kind of held-out sample the model names right, and how many it puts on the
+// right side of code and text.
+struct Tally
 {
-    struct Tally
+    size_t right = 0, total = 0, kindRight = 0;
+    void add(bool isRight, bool isKindRight)
     {
-        size_t right = 0, total = 0, kindRight = 0;
-        void add(bool isRight, bool isKindRight)
-        {
-            right += isRight;
-            kindRight += isKindRight;
-            ++total;
-        }
-    };
+        right += isRight;
+        kindRight += isKindRight;
+        ++total;
+    }
+};
+
+using Confusions = std::map<std::pair<size_t, size_t>, size_t>; // (label, guess) -> samples
+
+// The held-out figures of a model, by kind of sample and by label.
+struct Figures
+{
+    explicit Figures(size_t labels)
+        : perLabel(labels)
+        , perLabelSnippets(labels)
+        , perLabelDocs(labels)
+    { }
+
+    Tally files, snippets, shorts, shortCode, shortText, docs, shapes;
+    std::vector<Tally> perLabel, perLabelSnippets, perLabelDocs;
+    Confusions confusions, shortConfusions, docConfusions, shapeConfusions;
+};
+
+// The model's best label for each held-out sample.
+std::vector<uint16_t> guessesOf(const Corpus &corpus, const ContentTypeNetwork &network, unsigned threads)
+{
     std::vector<uint16_t> guesses(corpus.test.size());
-    parallelFor(corpus.test.size(), options.threads, [&](size_t i) {
+    parallelFor(corpus.test.size(), threads, [&](size_t i) {
         ContentTypeFeatures::Input input;
         std::copy(corpus.test[i].tokens.begin(), corpus.test[i].tokens.end(), input.begin());
         guesses[i] = uint16_t(best(network.predict(input)));
     });
-    Tally files, snippets, shorts, shortCode, shortText, docs, shapes;
-    std::vector<Tally> perLabel(corpus.labels.size()), perLabelSnippets(corpus.labels.size()),
-        perLabelDocs(corpus.labels.size());
-    std::map<std::pair<size_t, size_t>, size_t> confusions, shortConfusions, docConfusions, shapeConfusions;
+    return guesses;
+}
+
+// Counts each held-out sample where it belongs; shows the first options.show short texts
+// that land on the wrong side of code and text.
+Figures tallied(const Corpus &corpus, const std::vector<uint16_t> &guesses, const Options &options)
+{
+    Figures figures(corpus.labels.size());
     size_t shownMistakes = 0;
     for (size_t i = 0; i < corpus.test.size(); ++i) {
         const Sample &sample = corpus.test[i];
@@ -2145,95 +2330,126 @@ void report(const Corpus &corpus, const ContentTypeNetwork &network, const Optio
         const bool isText = kTextLabels.count(corpus.labels[sample.label]) > 0;
         const bool kindRight = (kTextLabels.count(corpus.labels[guess]) > 0) == isText;
         if (sample.kind == Kind::Doc) {
-            docs.add(right, kindRight);
-            perLabelDocs[sample.label].add(right, kindRight);
+            figures.docs.add(right, kindRight);
+            figures.perLabelDocs[sample.label].add(right, kindRight);
             if (!right)
-                ++docConfusions[{ sample.label, guess }];
+                ++figures.docConfusions[{ sample.label, guess }];
             continue;
         }
         if (sample.kind == Kind::Shape) {
-            shapes.add(right, kindRight);
+            figures.shapes.add(right, kindRight);
             if (!kindRight)
-                ++shapeConfusions[{ sample.label, guess }];
+                ++figures.shapeConfusions[{ sample.label, guess }];
             continue;
         }
         if (sample.kind == Kind::Whole) {
-            files.add(right, kindRight);
-            perLabel[sample.label].add(right, kindRight);
+            figures.files.add(right, kindRight);
+            figures.perLabel[sample.label].add(right, kindRight);
             if (!right)
-                ++confusions[{ sample.label, guess }];
+                ++figures.confusions[{ sample.label, guess }];
         } else if (sample.kind == Kind::Snippet) {
-            snippets.add(right, kindRight);
-            perLabelSnippets[sample.label].add(right, kindRight);
+            figures.snippets.add(right, kindRight);
+            figures.perLabelSnippets[sample.label].add(right, kindRight);
         }
         if (sample.characters <= shortLimit) {
             if (!kindRight)
-                ++shortConfusions[{ sample.label, guess }];
+                ++figures.shortConfusions[{ sample.label, guess }];
             if (!kindRight && shownMistakes < options.show) {
                 ++shownMistakes;
                 std::fprintf(stderr, "  %s taken for %s: %s\n", corpus.labels[sample.label].c_str(),
                     corpus.labels[guess].c_str(), textOf(sample).c_str());
             }
-            shorts.add(right, kindRight);
-            (isText ? shortText : shortCode).add(right, kindRight);
+            figures.shorts.add(right, kindRight);
+            (isText ? figures.shortText : figures.shortCode).add(right, kindRight);
         }
     }
-    auto percent = [](size_t a, size_t b) { return b ? 100.0 * double(a) / double(b) : 0.0; };
-    auto cell = [&](const Tally &t) {
-        char text[32];
-        if (t.total == 0)
-            std::snprintf(text, sizeof text, "%14s", "-");
-        else
-            std::snprintf(text, sizeof text, "%6.1f %% %5zu", percent(t.right, t.total), t.total);
-        return std::string(text);
-    };
+    return figures;
+}
+
+double percent(size_t part, size_t whole)
+{
+    return whole ? 100.0 * double(part) / double(whole) : 0.0;
+}
+
+// A column of the per-label table: the share right and the count, or a dash for none.
+std::string cell(const Tally &tally)
+{
+    char text[32];
+    if (tally.total == 0)
+        std::snprintf(text, sizeof text, "%14s", "-");
+    else
+        std::snprintf(text, sizeof text, "%6.1f %% %5zu", percent(tally.right, tally.total), tally.total);
+    return std::string(text);
+}
+
+void printTotals(const Corpus &corpus, const Figures &f)
+{
     std::printf("labels: %zu\n", corpus.labels.size());
     std::printf("held-out files (by package):  top-1 %.1f %%, code vs text %.1f %% (%zu files)\n",
-        percent(files.right, files.total), percent(files.kindRight, files.total), files.total);
+        percent(f.files.right, f.files.total), percent(f.files.kindRight, f.files.total), f.files.total);
     std::printf("held-out snippets:            top-1 %.1f %%, code vs text %.1f %% (%zu snippets)\n",
-        percent(snippets.right, snippets.total), percent(snippets.kindRight, snippets.total), snippets.total);
+        percent(f.snippets.right, f.snippets.total), percent(f.snippets.kindRight, f.snippets.total),
+        f.snippets.total);
     std::printf("held-out short texts (<= %zu characters): top-1 %.1f %%, code vs text %.1f %% (%zu texts)\n",
-        shortLimit, percent(shorts.right, shorts.total), percent(shorts.kindRight, shorts.total),
-        shorts.total);
+        shortLimit, percent(f.shorts.right, f.shorts.total), percent(f.shorts.kindRight, f.shorts.total),
+        f.shorts.total);
     std::printf("  of them text kept as text %.1f %% (%zu), code kept as code %.1f %% (%zu)\n",
-        percent(shortText.kindRight, shortText.total), shortText.total,
-        percent(shortCode.kindRight, shortCode.total), shortCode.total);
+        percent(f.shortText.kindRight, f.shortText.total), f.shortText.total,
+        percent(f.shortCode.kindRight, f.shortCode.total), f.shortCode.total);
     std::printf("documentation samples:        top-1 %.1f %%, code vs text %.1f %% (%zu samples)\n",
-        percent(docs.right, docs.total), percent(docs.kindRight, docs.total), docs.total);
+        percent(f.docs.right, f.docs.total), percent(f.docs.kindRight, f.docs.total), f.docs.total);
     std::printf(
         "held-out everyday shapes (lists, logs, paths, ids, messages, lorem ipsum): text kept as text "
         "%.1f %% (%zu)\n",
-        percent(shapes.kindRight, shapes.total), shapes.total);
+        percent(f.shapes.kindRight, f.shapes.total), f.shapes.total);
+}
+
+// A label has enough held-out files for a figure of its own from this many on.
+constexpr size_t enoughFiles = 10;
+
+void printLabels(const Corpus &corpus, const Figures &f)
+{
     std::printf("per label: top-1 and count of held-out files, snippets and documentation samples\n");
     std::printf(
         "  %-13s %5s %5s %14s %14s %14s\n", "label", "pkgs", "held", "files", "snippets", "documentation");
     for (size_t i = 0; i < corpus.labels.size(); ++i)
         std::printf("  %-13s %5zu %5zu %s %s %s\n", corpus.labels[i].c_str(), corpus.packagesPerLabel[i],
-            corpus.heldPackagesPerLabel[i], cell(perLabel[i]).c_str(), cell(perLabelSnippets[i]).c_str(),
-            cell(perLabelDocs[i]).c_str());
+            corpus.heldPackagesPerLabel[i], cell(f.perLabel[i]).c_str(), cell(f.perLabelSnippets[i]).c_str(),
+            cell(f.perLabelDocs[i]).c_str());
     std::vector<std::pair<double, size_t>> ranked;
     for (size_t i = 0; i < corpus.labels.size(); ++i)
-        if (perLabel[i].total >= enoughFiles)
-            ranked.push_back({ percent(perLabel[i].right, perLabel[i].total), i });
+        if (f.perLabel[i].total >= enoughFiles)
+            ranked.push_back({ percent(f.perLabel[i].right, f.perLabel[i].total), i });
     std::sort(ranked.begin(), ranked.end());
     std::printf("worst labels (held-out files, labels with at least %zu):\n", enoughFiles);
     for (size_t i = 0; i < std::min<size_t>(10, ranked.size()); ++i)
         std::printf("  %-13s %5.1f %% of %zu\n", corpus.labels[ranked[i].second].c_str(), ranked[i].first,
-            perLabel[ranked[i].second].total);
-    auto printWorst = [&](const char *title, const std::map<std::pair<size_t, size_t>, size_t> &counts) {
-        std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
-        for (const auto &[pair, count] : counts)
-            worst.push_back({ count, pair });
-        std::sort(worst.rbegin(), worst.rend());
-        std::printf("%s\n", title);
-        for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
-            std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
-                corpus.labels[worst[i].second.second].c_str(), worst[i].first);
-    };
-    printWorst("most frequent confusions (files):", confusions);
-    printWorst("most frequent confusions (documentation samples):", docConfusions);
-    printWorst("most frequent confusions of code and text (short texts):", shortConfusions);
-    printWorst("everyday shapes taken for code:", shapeConfusions);
+            f.perLabel[ranked[i].second].total);
+}
+
+// The twelve most frequent confusions, most frequent first.
+void printConfusions(const Corpus &corpus, const char *title, const Confusions &counts)
+{
+    std::vector<std::pair<size_t, std::pair<size_t, size_t>>> worst;
+    for (const auto &[pair, count] : counts)
+        worst.push_back({ count, pair });
+    std::sort(worst.rbegin(), worst.rend());
+    std::printf("%s\n", title);
+    for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i)
+        std::printf("  %-12s taken for %-12s %zu\n", corpus.labels[worst[i].second.first].c_str(),
+            corpus.labels[worst[i].second.second].c_str(), worst[i].first);
+}
+
+void report(const Corpus &corpus, const ContentTypeNetwork &network, const Options &options)
+{
+    const Figures figures = tallied(corpus, guessesOf(corpus, network, options.threads), options);
+    printTotals(corpus, figures);
+    printLabels(corpus, figures);
+    printConfusions(corpus, "most frequent confusions (files):", figures.confusions);
+    printConfusions(corpus, "most frequent confusions (documentation samples):", figures.docConfusions);
+    printConfusions(
+        corpus, "most frequent confusions of code and text (short texts):", figures.shortConfusions);
+    printConfusions(corpus, "everyday shapes taken for code:", figures.shapeConfusions);
 }
 
 // The outputs of the text labels.
@@ -2311,67 +2527,132 @@ void evaluate(const Options &options, const Corpus &corpus)
             double(fittedTextBias(corpus, *network, options)), options.textWeight);
 }
 
+using OptionSetter = std::function<void(Options &, const std::string &)>;
+
+// The options that take a value, and what each sets.
+const std::map<std::string, OptionSetter> &valuedOptions()
+{
+    static const std::map<std::string, OptionSetter> setters = {
+        { "--corpus", [](Options &o, const std::string &v) { o.corpus = v; } },
+        { "--var",
+            [](Options &o, const std::string &v) {
+                const size_t eq = v.find('=');
+                if (eq == std::string::npos)
+                    fail("--var wants NAME=VALUE");
+                o.variables[v.substr(0, eq)] = v.substr(eq + 1);
+            } },
+        { "--out", [](Options &o, const std::string &v) { o.out = v; } },
+        { "--seed", [](Options &o, const std::string &v) { o.seed = std::stoull(v); } },
+        { "--order-seed", [](Options &o, const std::string &v) { o.orderSeed = std::stoull(v); } },
+        { "--epochs", [](Options &o, const std::string &v) { o.epochs = std::stoi(v); } },
+        { "--max-files", [](Options &o, const std::string &v) { o.maxFiles = std::stoul(v); } },
+        { "--samples-per-label",
+            [](Options &o, const std::string &v) { o.samplesPerLabel = std::stoul(v); } },
+        { "--short-per-label", [](Options &o, const std::string &v) { o.shortPerLabel = std::stoul(v); } },
+        { "--short-texts", [](Options &o, const std::string &v) { o.shortTexts = std::stoul(v); } },
+        { "--shapes", [](Options &o, const std::string &v) { o.shapes = std::stoul(v); } },
+        { "--text-weight", [](Options &o, const std::string &v) { o.textWeight = std::stod(v); } },
+        { "--evaluate", [](Options &o, const std::string &v) { o.evaluate = v; } },
+        { "--show", [](Options &o, const std::string &v) { o.show = std::stoul(v); } },
+        { "--buckets", [](Options &o, const std::string &v) { o.buckets = uint32_t(std::stoul(v)); } },
+        { "--embedding", [](Options &o, const std::string &v) { o.embeddingDim = uint32_t(std::stoul(v)); } },
+        { "--hidden", [](Options &o, const std::string &v) { o.hiddenDim = uint32_t(std::stoul(v)); } },
+        { "--rate", [](Options &o, const std::string &v) { o.learningRate = std::stof(v); } },
+        { "--threads",
+            [](Options &o, const std::string &v) { o.threads = unsigned(std::max(1, std::stoi(v))); } },
+    };
+    return setters;
+}
+
 Options parse(int argc, char **argv)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
+        const auto setter = valuedOptions().find(arg);
+        if (arg == "--packages") {
+            options.listPackages = true;
+        } else if (setter != valuedOptions().end()) {
             if (i + 1 >= argc)
                 fail("missing value after " + arg);
-            return argv[++i];
-        };
-        if (arg == "--corpus")
-            options.corpus = value();
-        else if (arg == "--var") {
-            const std::string v = value();
-            const size_t eq = v.find('=');
-            if (eq == std::string::npos)
-                fail("--var wants NAME=VALUE");
-            options.variables[v.substr(0, eq)] = v.substr(eq + 1);
-        } else if (arg == "--out")
-            options.out = value();
-        else if (arg == "--seed")
-            options.seed = std::stoull(value());
-        else if (arg == "--order-seed")
-            options.orderSeed = std::stoull(value());
-        else if (arg == "--epochs")
-            options.epochs = std::stoi(value());
-        else if (arg == "--max-files")
-            options.maxFiles = std::stoul(value());
-        else if (arg == "--samples-per-label")
-            options.samplesPerLabel = std::stoul(value());
-        else if (arg == "--short-per-label")
-            options.shortPerLabel = std::stoul(value());
-        else if (arg == "--short-texts")
-            options.shortTexts = std::stoul(value());
-        else if (arg == "--shapes")
-            options.shapes = std::stoul(value());
-        else if (arg == "--text-weight")
-            options.textWeight = std::stod(value());
-        else if (arg == "--evaluate")
-            options.evaluate = value();
-        else if (arg == "--show")
-            options.show = std::stoul(value());
-        else if (arg == "--packages")
-            options.listPackages = true;
-        else if (arg == "--buckets")
-            options.buckets = uint32_t(std::stoul(value()));
-        else if (arg == "--embedding")
-            options.embeddingDim = uint32_t(std::stoul(value()));
-        else if (arg == "--hidden")
-            options.hiddenDim = uint32_t(std::stoul(value()));
-        else if (arg == "--rate")
-            options.learningRate = std::stof(value());
-        else if (arg == "--threads")
-            options.threads = unsigned(std::max(1, std::stoi(value())));
-        else
+            setter->second(options, argv[++i]);
+        } else {
             fail("unknown option " + arg);
+        }
     }
     if (options.corpus.empty() || (options.out.empty() && options.evaluate.empty()))
         fail("usage: content-type-trainer --corpus FILE --var CORPUS=DIR --out DIR [--seed N] [--epochs N] "
              "...");
     return options;
+}
+
+// Runs the epochs over the training samples, shuffled anew each time. The features of a block
+// of samples are computed on the worker threads, then the steps run one after another in the
+// shuffled order: the same model for any number of threads.
+void train(Trainer &trainer, Corpus &corpus, const Options &options, std::mt19937_64 &random)
+{
+    std::vector<std::vector<uint32_t>> blockFeatures(4096);
+    const size_t steps = corpus.train.size() * size_t(options.epochs);
+    size_t done = 0;
+    for (int epoch = 0; epoch < options.epochs; ++epoch) {
+        std::shuffle(corpus.train.begin(), corpus.train.end(), random);
+        double loss = 0;
+        constexpr size_t block = 4096;
+        for (size_t from = 0; from < corpus.train.size(); from += block) {
+            const size_t to = std::min(corpus.train.size(), from + block);
+            parallelFor(to - from, options.threads,
+                [&](size_t i) { features(corpus.train[from + i], options.buckets, blockFeatures[i]); });
+            for (size_t i = from; i < to; ++i) {
+                const float rate = options.learningRate * (1.0f - float(done++) / float(steps));
+                loss += trainer.step(blockFeatures[i - from], corpus.train[i].label, rate);
+            }
+        }
+        std::fprintf(stderr, "epoch %d: mean loss %.4f\n", epoch + 1, loss / double(corpus.train.size()));
+    }
+}
+
+std::unique_ptr<ContentTypeNetwork> readBack(const std::vector<uint8_t> &bytes)
+{
+    std::string error;
+    std::unique_ptr<ContentTypeNetwork> network
+        = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
+    if (!network)
+        fail("the written model does not read back: " + error);
+    return network;
+}
+
+// The trained model's bytes, with the text labels' bias fitted. The model is judged as the
+// application will run it: quantised, written and read back.
+std::vector<uint8_t> finishedModel(Trainer &trainer, const Corpus &corpus, const Options &options)
+{
+    std::vector<uint8_t> bytes = trainer.quantised()->serialize();
+    std::unique_ptr<ContentTypeNetwork> network = readBack(bytes);
+    const float bias = options.textWeight > 0 ? fittedTextBias(corpus, *network, options) : 0.0f;
+    if (bias != 0.0f) {
+        trainer.shiftOutputs(textOutputs(corpus), bias);
+        bytes = trainer.quantised()->serialize();
+        network = readBack(bytes);
+    }
+    std::printf(
+        "text labels' bias: %+.3f (fitted on the held-out samples, a text counting %.1f times a piece "
+        "of code)\n",
+        double(bias), options.textWeight);
+    report(corpus, *network, options);
+    return bytes;
+}
+
+void writeModel(
+    const std::vector<uint8_t> &bytes, const std::vector<std::string> &labels, const Options &options)
+{
+    const fs::path out(options.out);
+    fs::create_directories(out / "Magika.mlmodelc");
+    std::ofstream model(out / "Magika.mlmodelc" / "model.bin", std::ios::binary);
+    model.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream labelFile(out / "magika_labels.txt");
+    for (const std::string &label : labels)
+        labelFile << label << '\n';
+    std::printf("model: %zu bytes, seed %llu, order seed %llu\n", bytes.size(),
+        static_cast<unsigned long long>(options.seed), static_cast<unsigned long long>(options.orderSeed));
 }
 
 } // namespace
@@ -2390,61 +2671,8 @@ int main(int argc, char **argv)
         evaluate(options, corpus);
         return 0;
     }
-
     Trainer trainer(options, corpus.labels.size(), random);
-    std::vector<std::vector<uint32_t>> blockFeatures(4096);
-    const size_t steps = corpus.train.size() * size_t(options.epochs);
-    size_t done = 0;
-    for (int epoch = 0; epoch < options.epochs; ++epoch) {
-        std::shuffle(corpus.train.begin(), corpus.train.end(), random);
-        double loss = 0;
-        // The features of a block of samples are computed on the worker threads, then the
-        // steps run one after another in the shuffled order: the same model for any number of
-        // threads.
-        constexpr size_t block = 4096;
-        for (size_t from = 0; from < corpus.train.size(); from += block) {
-            const size_t to = std::min(corpus.train.size(), from + block);
-            parallelFor(to - from, options.threads,
-                [&](size_t i) { features(corpus.train[from + i], options.buckets, blockFeatures[i]); });
-            for (size_t i = from; i < to; ++i) {
-                const float rate = options.learningRate * (1.0f - float(done++) / float(steps));
-                loss += trainer.step(blockFeatures[i - from], corpus.train[i].label, rate);
-            }
-        }
-        std::fprintf(stderr, "epoch %d: mean loss %.4f\n", epoch + 1, loss / double(corpus.train.size()));
-    }
-
-    // Judge the model as the application will run it: quantised, written and read back.
-    std::vector<uint8_t> bytes = trainer.quantised()->serialize();
-    auto readBack = [&] {
-        std::string error;
-        std::unique_ptr<ContentTypeNetwork> network
-            = ContentTypeNetwork::parse(bytes.data(), bytes.size(), &error);
-        if (!network)
-            fail("the written model does not read back: " + error);
-        return network;
-    };
-    std::unique_ptr<ContentTypeNetwork> network = readBack();
-    const float bias = options.textWeight > 0 ? fittedTextBias(corpus, *network, options) : 0.0f;
-    if (bias != 0.0f) {
-        trainer.shiftOutputs(textOutputs(corpus), bias);
-        bytes = trainer.quantised()->serialize();
-        network = readBack();
-    }
-    std::printf(
-        "text labels' bias: %+.3f (fitted on the held-out samples, a text counting %.1f times a piece "
-        "of code)\n",
-        double(bias), options.textWeight);
-    report(corpus, *network, options);
-
-    const fs::path out(options.out);
-    fs::create_directories(out / "Magika.mlmodelc");
-    std::ofstream model(out / "Magika.mlmodelc" / "model.bin", std::ios::binary);
-    model.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    std::ofstream labels(out / "magika_labels.txt");
-    for (const std::string &label : corpus.labels)
-        labels << label << '\n';
-    std::printf("model: %zu bytes, seed %llu, order seed %llu\n", bytes.size(),
-        static_cast<unsigned long long>(options.seed), static_cast<unsigned long long>(options.orderSeed));
+    train(trainer, corpus, options, random);
+    writeModel(finishedModel(trainer, corpus, options), corpus.labels, options);
     return 0;
 }
