@@ -8,8 +8,10 @@
 class AppSettings;
 class ColumnItemsModel;
 class ColumnItemsView;
+class ItemAvailability;
+class ItemMenuHost;
 class ItemRowPainter;
-class PanelEnvironment;
+class PanelShell;
 class QLabel;
 class QToolButton;
 
@@ -20,8 +22,15 @@ class CategoryColumn final : public QWidget
 {
     Q_OBJECT
 public:
-    CategoryColumn(ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings,
-        QWidget *parent = nullptr);
+    // What a column asks of the app: the settings window, its rows' context menus and whether
+    // their files can be reached.
+    struct Roles
+    {
+        PanelShell &shell;
+        ItemMenuHost &menus;
+        ItemAvailability &files;
+    };
+    CategoryColumn(ItemRowPainter &painter, Roles roles, AppSettings &settings, QWidget *parent = nullptr);
 
     void setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model);
     const CategoryColumnConfig &config() const { return m_config; }
@@ -56,7 +65,7 @@ protected:
 private:
     void showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition);
 
-    PanelEnvironment &m_environment;
+    Roles m_roles;
     AppSettings &m_settings;
     CategoryColumnConfig m_config;
     QWidget *m_header;

@@ -5,11 +5,12 @@
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/ItemRowText.h"
+#include "items/LabelEditState.h"
 #include "items/LabelEditor.h"
 #include "items/SwipeStateManager.h"
 #include "panel/CategoryTitles.h"
 #include "panel/HoverMarkerStore.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/ItemAvailability.h"
 #include "panel/PanelLayout.h"
 
 #include <QApplication>
@@ -20,10 +21,10 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent)
+ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, ItemAvailability &files, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_painter(painter)
-    , m_environment(environment)
+    , m_files(files)
     , m_scrollThrottle(Clock::system())
     , m_swipeEnd(new QTimer(this))
 {
@@ -212,7 +213,8 @@ void ColumnItemsView::beginLabelEdit(const ClipboardItemPtr &item)
         m_labelEditor->deleteLater();
     ensureRowVisible(row);
     m_labelItem = item;
-    auto *editor = new LabelEditor(item->pinnedLabel().value_or(QString()), viewport());
+    auto *editor
+        = new LabelEditor(item->pinnedLabel().value_or(QString()), LabelEditState::shared(), viewport());
     m_labelEditor = editor;
     editor->setFont(PanelLayout::panelFont(m_fontSize));
     // Over the row's words, right of its picture.
@@ -275,7 +277,7 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         if (!item)
             continue;
         style.selected = selected == source;
-        style.available = m_environment.isFileAvailable(*item);
+        style.available = m_files.isFileAvailable(*item);
         if (m_pinDrag.draggedShownRow() == row) {
             // The dragged pin, lifted out of its place.
             painter.save();

@@ -16,7 +16,7 @@
 #include <optional>
 
 class HoverMarkerStore;
-class PanelEnvironment;
+class ItemAvailability;
 
 // The scrolling body of a column: draws the rows of its model (only those in view) in the
 // column's layout, keeps the selected row in view and reports clicks. Never takes the keyboard
@@ -25,7 +25,7 @@ class ColumnItemsView final : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
-    ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent = nullptr);
+    ColumnItemsView(ItemRowPainter &painter, ItemAvailability &files, QWidget *parent = nullptr);
 
     void setModel(ColumnItemsModel *model);
     ColumnItemsModel *model() const { return m_model; }
@@ -91,7 +91,7 @@ private:
     QRect swipeActionRect(int row, const ClipboardItem &item) const;
 
     ItemRowPainter &m_painter;
-    PanelEnvironment &m_environment;
+    ItemAvailability &m_files;
     QPointer<ColumnItemsModel> m_model;
     ColumnLayout m_layout;
     bool m_isGrid = false;

@@ -2,7 +2,7 @@
 
 #include "common/Clock.h"
 #include "panel/ClearHistoryConfirmation.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/PanelRoles.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -40,7 +40,7 @@ class ClipboardPanelView final : public QWidget
 public:
     // controller may be null (a panel without a window around it: tests, previews). clock: what its
     // delays and animations run on.
-    ClipboardPanelView(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
+    ClipboardPanelView(ModelContext &context, const PanelRoles &roles, PanelController *controller,
         AppSettings &settings, Clock &clock = Clock::system(), QWidget *parent = nullptr);
     ~ClipboardPanelView() override;
 
@@ -71,6 +71,17 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The steps of building the view.
+    QHBoxLayout *dividerRow();
+    void layOutColumnPanes();
+    void layOutContent(QHBoxLayout *dividerRow);
+    void styleToast();
+    void connectSearchBar();
+    void connectState();
+    void connectContentChanges(ModelContext &context);
+    void connectTabHeader();
+    void askToClearSelectedTab();
+
     void scheduleRelayout();
     void relayout();
     void syncColumns(QWidget *host, QHBoxLayout *hostLayout);

@@ -1,6 +1,6 @@
 #include "items/ClipboardItemPreview.h"
 
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ QByteArray picture(QSize size)
     return bytes;
 }
 
-ClipboardItemPreview preview(const ClipboardItem &item, FakePanelEnvironment &environment)
+ClipboardItemPreview preview(const ClipboardItem &item, FakePanelRoles &environment)
 {
     return ClipboardItemPreview(item, environment, QApplication::palette(), 13.0);
 }
@@ -30,7 +30,7 @@ ClipboardItemPreview preview(const ClipboardItem &item, FakePanelEnvironment &en
 
 TEST(ClipboardItemPreviewTest, ShowsEachKindWithWhatItCarries)
 {
-    FakePanelEnvironment environment;
+    FakePanelRoles environment;
     using Kind = ClipboardItemPreview::Kind;
     ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link,
         { .text = QStringLiteral("https://example.org/a"),
@@ -87,7 +87,7 @@ TEST(ClipboardItemPreviewTest, ShowsEachKindWithWhatItCarries)
 
 TEST(ClipboardItemPreviewTest, APinsLabelLeadsItsPreview)
 {
-    FakePanelEnvironment environment;
+    FakePanelRoles environment;
     ClipboardItemPtr pin
         = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("ssh deploy@host") });
     pin->setIsPinned(true);
@@ -97,7 +97,7 @@ TEST(ClipboardItemPreviewTest, APinsLabelLeadsItsPreview)
 
 TEST(ClipboardItemPreviewTest, ALongTextGrowsToTheLimitAndNoFurther)
 {
-    FakePanelEnvironment environment;
+    FakePanelRoles environment;
     const auto sized = [&](int lines) {
         QStringList text;
         for (int line = 0; line < lines; ++line)

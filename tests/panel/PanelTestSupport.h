@@ -4,7 +4,7 @@
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
 #include "panel/PanelController.h"
 #include "platform/UserDefaults.h"
 
@@ -22,7 +22,7 @@ protected:
 
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
-    FakePanelEnvironment m_env;
+    FakePanelRoles m_env;
     PanelController m_controller { nullptr, false };
 };
 

@@ -12,7 +12,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
 #include "panel/PanelController.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchField.h"
@@ -365,11 +365,11 @@ TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
 
 TEST_F(AppDelegateTest, TheSearchFieldIsThePanelViewsWhereverTheViewSits)
 {
-    FakePanelEnvironment environment;
-    ClipboardPanelView view(context(), environment, nullptr, settings);
+    FakePanelRoles environment;
+    ClipboardPanelView view(context(), environment.roles(), nullptr, settings);
     QWidget wrapper;
     auto *layout = new QVBoxLayout(&wrapper);
-    auto *nested = new ClipboardPanelView(context(), environment, nullptr, settings);
+    auto *nested = new ClipboardPanelView(context(), environment.roles(), nullptr, settings);
     layout->addWidget(new QLineEdit);
     layout->addWidget(nested);
     QWidget lineEditOnly;
