@@ -924,6 +924,38 @@ TEST_F(PanelViewStateTest, PanelShowResetsSelectionAndConfirmation)
     EXPECT_FALSE(state.showClearConfirmation());
 }
 
+// A row swiped open shuts when the search changes, another tab is chosen or the panel is shown
+// again; other changes leave it open.
+TEST_F(PanelViewStateTest, ASwipedOpenRowShutsOnASearchATabChangeOrTheNextShow)
+{
+    ClipboardItemPtr swiped = add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState();
+    struct Case
+    {
+        const char *name;
+        std::function<void()> change;
+        bool shuts;
+    };
+    const Case cases[] = {
+        { "a search typed", [&] { state.setSearchText(QStringLiteral("te")); }, true },
+        { "another tab", [&] { state.selectTab(state.selectedTabIndex() + 1); }, true },
+        { "the panel shown again",
+            [] { NotificationCenter::defaultCenter().post(Notifications::panelWillShow); }, true },
+        { "the pin toggled", [&] { state.setIsPinned(!state.isPinned()); }, false },
+    };
+    for (const Case &c : cases) {
+        m_swipes.swipe(swiped->id(), -SwipeStateManager::actionWidth);
+        m_swipes.endSwipe();
+        m_time.advance(SwipeStateManager::closeDuration);
+        ASSERT_TRUE(m_swipes.openRow().has_value()) << c.name;
+        c.change();
+        EXPECT_EQ(!m_swipes.openRow().has_value(), c.shuts) << c.name;
+        m_swipes.closeOpenRow();
+        m_time.advance(SwipeStateManager::closeDuration);
+    }
+}
+
 TEST_F(PanelViewStateTest, ThePinIsTheControllersAndRereadsVolumesWhilePinned)
 {
     PanelViewState &state = makeState();
