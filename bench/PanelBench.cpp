@@ -41,6 +41,12 @@ namespace {
 
 using Fixture = BenchStoreFixture;
 
+// The app's swiped row and label edit, which its panels share.
+RowStates appRowStates()
+{
+    return { SwipeStateManager::shared(), LabelEditState::shared() };
+}
+
 void drainEvents()
 {
     for (int i = 0; i < 3; ++i)
@@ -79,9 +85,7 @@ void BM_PanelSearchKeystroke(benchmark::State &state)
     ModelContext &context = *fixture.container->mainContext();
     fillForSearch(context, state.range(0) != 0);
     BenchPanelEnvironment environment;
-    // The app's row states, as its panel shares them with its rows.
-    PanelViewState view(context, environment.roles(), nullptr, *fixture.settings,
-        { SwipeStateManager::shared(), LabelEditState::shared() });
+    PanelViewState view(context, environment.roles(), nullptr, *fixture.settings, appRowStates());
     view.appear();
     // Every column shows its pinned group, so the lists include the pins.
     for (const QString &title : { QStringLiteral("Text"), QStringLiteral("Links"), QStringLiteral("Code") })
@@ -126,7 +130,7 @@ void BM_HoverPointerMove(benchmark::State &state)
     window.resize(1200, 700);
     environment.setWindow(&window);
     auto *panel = new ClipboardPanelView(
-        context, environment.roles(), nullptr, *fixture.settings, Clock::system(), &window);
+        context, environment.roles(), nullptr, *fixture.settings, appRowStates(), Clock::system(), &window);
     panel->resize(1200, 700);
     window.show();
     drainEvents();
@@ -199,7 +203,7 @@ void showAndScrollThrough(Fixture &fixture, BenchPanelEnvironment &environment, 
     window.resize(1200, 700);
     environment.setWindow(&window);
     auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment.roles(), nullptr,
-        *fixture.settings, Clock::system(), &window);
+        *fixture.settings, appRowStates(), Clock::system(), &window);
     panel->resize(1200, 700);
     window.show();
     drainEvents();

@@ -27,7 +27,8 @@ constexpr int colorsSettingsTab = 2;
 
 } // namespace
 
-CategoryColumn::CategoryColumn(ItemRowPainter &painter, Roles roles, AppSettings &settings, QWidget *parent)
+CategoryColumn::CategoryColumn(
+    ItemRowPainter &painter, Roles roles, RowStates rows, AppSettings &settings, QWidget *parent)
     : QWidget(parent)
     , m_roles(roles)
     , m_settings(settings)
@@ -37,7 +38,7 @@ CategoryColumn::CategoryColumn(ItemRowPainter &painter, Roles roles, AppSettings
     , m_title(new QLabel(m_header))
     , m_clearButton(panelToolButton(QStringLiteral("Clear"), QStringLiteral("Clear this column"), m_header))
     , m_viewModeToggle(panelToolButton(QString(), QStringLiteral("List or grid"), m_header))
-    , m_view(new ColumnItemsView(painter, roles.files, this))
+    , m_view(new ColumnItemsView(painter, roles.files, rows, this))
 {
     setFocusPolicy(Qt::NoFocus);
     auto *headerLayout = new QHBoxLayout(m_header);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columns/CategoryColumnConfig.h"
+#include "items/RowStates.h"
 #include "model/ClipboardItem.h"
 
 #include <QWidget>
@@ -30,7 +31,8 @@ public:
         ItemMenuHost &menus;
         ItemAvailability &files;
     };
-    CategoryColumn(ItemRowPainter &painter, Roles roles, AppSettings &settings, QWidget *parent = nullptr);
+    CategoryColumn(ItemRowPainter &painter, Roles roles, RowStates rows, AppSettings &settings,
+        QWidget *parent = nullptr);
 
     void setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model);
     const CategoryColumnConfig &config() const { return m_config; }

@@ -7,6 +7,7 @@
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/LabelEditor.h"
+#include "items/RowStates.h"
 #include "model/ClipboardItem.h"
 
 #include <QAbstractScrollArea>
@@ -25,7 +26,8 @@ class ColumnItemsView final : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
-    ColumnItemsView(ItemRowPainter &painter, ItemAvailability &files, QWidget *parent = nullptr);
+    ColumnItemsView(
+        ItemRowPainter &painter, ItemAvailability &files, RowStates rows, QWidget *parent = nullptr);
 
     void setModel(ColumnItemsModel *model);
     ColumnItemsModel *model() const { return m_model; }
@@ -92,6 +94,7 @@ private:
 
     ItemRowPainter &m_painter;
     ItemAvailability &m_files;
+    RowStates m_rows;
     QPointer<ColumnItemsModel> m_model;
     ColumnLayout m_layout;
     bool m_isGrid = false;

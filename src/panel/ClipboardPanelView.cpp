@@ -5,7 +5,6 @@
 #include "columns/ColumnItemsView.h"
 #include "items/ItemRowPainter.h"
 #include "items/LabelEditState.h"
-#include "items/SwipeStateManager.h"
 #include "items/ThumbnailCache.h"
 #include "model/AppSettings.h"
 #include "model/ModelContext.h"
@@ -32,12 +31,11 @@ constexpr int toastBottomMargin = 24;
 } // namespace
 
 ClipboardPanelView::ClipboardPanelView(ModelContext &context, const PanelRoles &roles,
-    PanelController *controller, AppSettings &settings, Clock &clock, QWidget *parent)
+    PanelController *controller, AppSettings &settings, RowStates rows, Clock &clock, QWidget *parent)
     : QWidget(parent)
     , m_settings(settings)
-    // The columns' rows share the app's swiped row and label edit with the state.
-    , m_state(std::make_unique<PanelViewState>(context, roles, controller, settings,
-          PanelViewState::RowStates { SwipeStateManager::shared(), LabelEditState::shared() }, clock))
+    , m_rows(rows)
+    , m_state(std::make_unique<PanelViewState>(context, roles, controller, settings, rows, clock))
     , m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state))
     ,
     // Each panel keeps its own pictures, so that closing it frees them.
@@ -69,7 +67,7 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, const PanelRoles &
     connectContentChanges(context);
     connectTabHeader();
     // Once a label is typed, typing searches again.
-    connect(&LabelEditState::shared(), &LabelEditState::isEditingChanged, this, [this](bool editing) {
+    connect(&rows.labelEditing, &LabelEditState::isEditingChanged, this, [this](bool editing) {
         if (!editing && isVisible())
             QMetaObject::invokeMethod(this, &ClipboardPanelView::focusSearchField, Qt::QueuedConnection);
     });
@@ -352,8 +350,8 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
         m_columnsInTabPane = inTabPane;
         for (int row = 0; row < model.rowCount(); ++row) {
             const PanelRoles &roles = m_state->roles();
-            auto *column
-                = new CategoryColumn(*m_painter, { roles.shell, roles.menus, roles.files }, m_settings, host);
+            auto *column = new CategoryColumn(
+                *m_painter, { roles.shell, roles.menus, roles.files }, m_rows, m_settings, host);
             connectColumn(column);
             hostLayout->addWidget(column);
             m_columnWidgets.append(column);

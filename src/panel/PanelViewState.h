@@ -2,6 +2,7 @@
 
 #include "columns/CategoryColumnConfig.h"
 #include "common/Clock.h"
+#include "items/RowStates.h"
 #include "panel/FadePresence.h"
 #include "panel/HistoryToggle.h"
 #include "panel/HoverMarkerStore.h"
@@ -25,9 +26,7 @@
 #include <optional>
 
 class AppSettings;
-class LabelEditState;
 class ModelContext;
-class SwipeStateManager;
 
 // The panel's state without its widgets, in parts with one owner for each piece of state: the
 // showable items, the search, the category lists, columns or tabs, the History toggle, the
@@ -54,14 +53,6 @@ class PanelViewState final : public QObject
 public:
     using Key = PanelKeyboard::Key;
     using Shortcut = PanelKeyboard::Shortcut;
-
-    // The row states the panel's widgets share with this state: the one row swiped open and
-    // whether a label is being edited.
-    struct RowStates
-    {
-        SwipeStateManager &swipes;
-        LabelEditState &labelEditing;
-    };
 
     // controller: the panel window's; without one (a panel outside a window) the state keeps
     // its own. clock: what its delays and debounces run on.

@@ -1,13 +1,10 @@
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
-#include "items/LabelEditState.h"
-#include "items/SwipeStateManager.h"
 #include "panel/CategoryTitles.h"
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 
 #include "panel/PanelTestSupport.h"
-#include "support/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -116,11 +113,8 @@ TEST_F(PanelColumnsModelTest, FollowsColumnsTabsSearchAndSelection)
         = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://b.example") });
     context().insert(link);
     ASSERT_TRUE(context().save().ok);
-    ManualClock clock;
-    SwipeStateManager swipes(clock);
-    LabelEditState labelEditing;
     PanelViewState state(
-        context(), m_env.roles(), &m_controller, *m_settings, { swipes, labelEditing }, clock);
+        context(), m_env.roles(), &m_controller, *m_settings, m_rowStates.rows(), m_rowStates.clock);
     state.appear();
     PanelColumnsModel model(state);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);

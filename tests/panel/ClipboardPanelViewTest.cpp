@@ -63,7 +63,7 @@ protected:
     {
         EXPECT_TRUE(context().save().ok);
         m_view = std::make_unique<ClipboardPanelView>(
-            context(), m_env.roles(), &m_controller, *m_settings, clock);
+            context(), m_env.roles(), &m_controller, *m_settings, m_rowStates.rows(), clock);
         m_view->resize(width, height);
         m_view->show();
         m_view->activateWindow();

@@ -5,11 +5,12 @@
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
 #include "panel/FakePanelRoles.h"
+#include "panel/OwnRowStates.h"
 #include "panel/PanelController.h"
 #include "platform/UserDefaults.h"
 
-// A fresh store plus what a panel needs around it: settings over their own file, a recording
-// environment and a panel controller without a window.
+// A fresh store plus what a panel needs around it: settings over their own file, recording
+// roles, its own row states and a panel controller without a window.
 class PanelStoreTest : public StoreTest
 {
 protected:
@@ -23,6 +24,7 @@ protected:
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
     FakePanelRoles m_env;
+    OwnRowStates m_rowStates;
     PanelController m_controller { nullptr, false };
 };
 

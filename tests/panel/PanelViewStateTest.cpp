@@ -3,8 +3,6 @@
 #include "panel/PanelTestSupport.h"
 
 #include "common/NotificationCenter.h"
-#include "items/LabelEditState.h"
-#include "items/SwipeStateManager.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/CategoryTitles.h"
@@ -87,8 +85,8 @@ protected:
     PanelViewState &makeState()
     {
         EXPECT_TRUE(context().save().ok);
-        m_state = std::make_unique<PanelViewState>(context(), m_env.roles(), &m_controller, *m_settings,
-            PanelViewState::RowStates { m_swipes, m_labelEditing }, m_time);
+        m_state = std::make_unique<PanelViewState>(
+            context(), m_env.roles(), &m_controller, *m_settings, m_rowStates.rows(), m_time);
         m_state->appear();
         return *m_state;
     }
@@ -125,8 +123,6 @@ protected:
     QDateTime m_clock = QDateTime::currentDateTimeUtc().addDays(-1);
     // What the panel's delays and debounces run on.
     ManualClock m_time;
-    SwipeStateManager m_swipes { m_time };
-    LabelEditState m_labelEditing;
     std::unique_ptr<ClipboardDatabaseActor> m_storeActor;
     std::unique_ptr<PanelViewState> m_state;
 };
@@ -891,11 +887,11 @@ TEST_F(PanelViewStateTest, EscapeBacksOutStepByStep)
 {
     add(ClipboardItemType::text, QStringLiteral("text"));
     PanelViewState &state = makeState();
-    m_labelEditing.setIsEditing(true);
+    m_rowStates.labelEditing.setIsEditing(true);
     state.setSearchText(QStringLiteral("abc"));
     EXPECT_FALSE(state.handleKey(Key::down)) << "a label edit takes the arrows";
     EXPECT_TRUE(state.handleKey(Key::escape));
-    EXPECT_FALSE(m_labelEditing.isEditing());
+    EXPECT_FALSE(m_rowStates.labelEditing.isEditing());
     EXPECT_EQ(state.searchText(), QStringLiteral("abc"));
     EXPECT_TRUE(state.handleKey(Key::escape));
     EXPECT_EQ(state.searchText(), QString());
@@ -903,10 +899,10 @@ TEST_F(PanelViewStateTest, EscapeBacksOutStepByStep)
     EXPECT_TRUE(state.handleKey(Key::escape));
     EXPECT_EQ(m_env.calls, QList<PanelCall>({ PanelCalls::HidePanel { true } }));
 
-    m_labelEditing.setIsEditing(true);
+    m_rowStates.labelEditing.setIsEditing(true);
     state.handleKey(Key::down);
     EXPECT_TRUE(state.handleKey(Key::enter));
-    EXPECT_FALSE(m_labelEditing.isEditing());
+    EXPECT_FALSE(m_rowStates.labelEditing.isEditing());
     EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), 0) << "Return only ended the edit";
 }
 
@@ -945,14 +941,15 @@ TEST_F(PanelViewStateTest, ASwipedOpenRowShutsOnASearchATabChangeOrTheNextShow)
         { "the pin toggled", [&] { state.setIsPinned(!state.isPinned()); }, false },
     };
     for (const Case &c : cases) {
-        m_swipes.swipe(swiped->id(), -SwipeStateManager::actionWidth);
-        m_swipes.endSwipe();
-        m_time.advance(SwipeStateManager::closeDuration);
-        ASSERT_TRUE(m_swipes.openRow().has_value()) << c.name;
+        SwipeStateManager &swipes = m_rowStates.swipes;
+        swipes.swipe(swiped->id(), -SwipeStateManager::actionWidth);
+        swipes.endSwipe();
+        m_rowStates.clock.advance(SwipeStateManager::closeDuration);
+        ASSERT_TRUE(swipes.openRow().has_value()) << c.name;
         c.change();
-        EXPECT_EQ(!m_swipes.openRow().has_value(), c.shuts) << c.name;
-        m_swipes.closeOpenRow();
-        m_time.advance(SwipeStateManager::closeDuration);
+        EXPECT_EQ(!swipes.openRow().has_value(), c.shuts) << c.name;
+        swipes.closeOpenRow();
+        m_rowStates.clock.advance(SwipeStateManager::closeDuration);
     }
 }
 

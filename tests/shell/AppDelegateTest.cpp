@@ -13,6 +13,8 @@
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
 #include "panel/FakePanelRoles.h"
+#include "panel/OwnRowStates.h"
+
 #include "panel/PanelController.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchField.h"
@@ -366,10 +368,12 @@ TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
 TEST_F(AppDelegateTest, TheSearchFieldIsThePanelViewsWhereverTheViewSits)
 {
     FakePanelRoles environment;
-    ClipboardPanelView view(context(), environment.roles(), nullptr, settings);
+    OwnRowStates rowStates;
+    ClipboardPanelView view(context(), environment.roles(), nullptr, settings, rowStates.rows());
     QWidget wrapper;
     auto *layout = new QVBoxLayout(&wrapper);
-    auto *nested = new ClipboardPanelView(context(), environment.roles(), nullptr, settings);
+    auto *nested
+        = new ClipboardPanelView(context(), environment.roles(), nullptr, settings, rowStates.rows());
     layout->addWidget(new QLineEdit);
     layout->addWidget(nested);
     QWidget lineEditOnly;

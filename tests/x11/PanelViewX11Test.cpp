@@ -129,8 +129,8 @@ protected:
         m_window->setWindowTitle(QStringLiteral("Tindlewick panel test"));
         auto *layout = new QVBoxLayout(m_window.get());
         layout->setContentsMargins(0, 0, 0, 0);
-        m_panel = new ClipboardPanelView(
-            context(), m_env.roles(), &m_controller, *m_settings, Clock::system(), m_window.get());
+        m_panel = new ClipboardPanelView(context(), m_env.roles(), &m_controller, *m_settings,
+            m_rowStates.rows(), Clock::system(), m_window.get());
         layout->addWidget(m_panel);
         m_window->resize(width, 640);
         m_window->show();
