@@ -1,16 +1,6 @@
 #pragma once
 
-#include "items/CodeHighlighting.h"
-#include "panel/HistoryResizer.h"
-#include "panel/ItemAvailability.h"
-#include "panel/ItemMenuHost.h"
-#include "panel/ItemPreviews.h"
-#include "panel/PanelPasteboard.h"
-#include "panel/PanelRoles.h"
-#include "panel/PanelShell.h"
-#include "panel/PanelWindow.h"
-#include "panel/ProductLinks.h"
-#include "panel/StoreMaintenance.h"
+#include "panel/EveryPanelRole.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -19,23 +9,13 @@
 // disk, shows code unhighlighted (or, when asked, as the app does, through the shared
 // highlight cache), writes no clipboard, sends no keystrokes, resizes nothing, leaves the
 // store file as it is.
-class BenchPanelEnvironment final : public PanelShell,
-                                    public PanelWindow,
-                                    public HistoryResizer,
-                                    public PanelPasteboard,
-                                    public ItemPreviews,
-                                    public ItemMenuHost,
-                                    public CodeHighlighting,
-                                    public ItemAvailability,
-                                    public StoreMaintenance,
-                                    public ProductLinks
+class BenchPanelEnvironment final : public EveryPanelRole
 {
 public:
     // window: the top-level window that shows the panel, held weakly.
     explicit BenchPanelEnvironment(QWidget *window = nullptr);
     void setWindow(QWidget *window) { m_window = window; }
     void setHighlightsCode(bool highlights) { m_highlightsCode = highlights; }
-    PanelRoles roles() { return { *this, *this, *this, *this, *this, *this, *this, *this, *this, *this }; }
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override { }

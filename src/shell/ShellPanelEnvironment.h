@@ -1,16 +1,6 @@
 #pragma once
 
-#include "items/CodeHighlighting.h"
-#include "panel/HistoryResizer.h"
-#include "panel/ItemAvailability.h"
-#include "panel/ItemMenuHost.h"
-#include "panel/ItemPreviews.h"
-#include "panel/PanelPasteboard.h"
-#include "panel/PanelRoles.h"
-#include "panel/PanelShell.h"
-#include "panel/PanelWindow.h"
-#include "panel/ProductLinks.h"
-#include "panel/StoreMaintenance.h"
+#include "panel/EveryPanelRole.h"
 
 #include <QPointer>
 
@@ -28,16 +18,7 @@ class Workspace;
 // the paste service writes the clipboard and sends the paste keystroke, the shared highlight
 // cache colours the code lines, and the clipboard monitor's database actor keeps the store
 // file small.
-class ShellPanelEnvironment final : public PanelShell,
-                                    public PanelWindow,
-                                    public HistoryResizer,
-                                    public PanelPasteboard,
-                                    public ItemPreviews,
-                                    public ItemMenuHost,
-                                    public CodeHighlighting,
-                                    public ItemAvailability,
-                                    public StoreMaintenance,
-                                    public ProductLinks
+class ShellPanelEnvironment final : public EveryPanelRole
 {
 public:
     ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
@@ -48,9 +29,6 @@ public:
     static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate,
         Workspace &workspace, ModelContext &context, AppSettings &settings,
         FileAvailabilityService &availability);
-
-    // Every role the panel asks for, played by this one object.
-    PanelRoles roles() { return { *this, *this, *this, *this, *this, *this, *this, *this, *this, *this }; }
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;

@@ -1,38 +1,17 @@
 #pragma once
 
-#include "items/CodeHighlighting.h"
 #include "model/ClipboardDatabaseActor.h"
-#include "panel/HistoryResizer.h"
-#include "panel/ItemAvailability.h"
-#include "panel/ItemMenuHost.h"
-#include "panel/ItemPreviews.h"
+#include "panel/EveryPanelRole.h"
 #include "panel/PanelCall.h"
-#include "panel/PanelPasteboard.h"
-#include "panel/PanelRoles.h"
-#include "panel/PanelShell.h"
-#include "panel/PanelWindow.h"
-#include "panel/ProductLinks.h"
-#include "panel/StoreMaintenance.h"
 
 #include <QFutureInterface>
 #include <QSet>
 
 // Plays every role the panel asks for: records each call with its arguments and answers from
 // fields the test sets.
-class FakePanelRoles final : public PanelShell,
-                             public PanelWindow,
-                             public HistoryResizer,
-                             public PanelPasteboard,
-                             public ItemPreviews,
-                             public ItemMenuHost,
-                             public CodeHighlighting,
-                             public ItemAvailability,
-                             public StoreMaintenance,
-                             public ProductLinks
+class FakePanelRoles final : public EveryPanelRole
 {
 public:
-    PanelRoles roles() { return { *this, *this, *this, *this, *this, *this, *this, *this, *this, *this }; }
-
     // Every call in the order made.
     QList<PanelCall> calls;
     // The calls of one kind, in the order made.
