@@ -110,7 +110,7 @@ protected:
         std::unique_ptr<ModelContext> fresh = container().makeContext();
         return int(fresh->fetch(FetchDescriptor::newestFirst()).items.size());
     }
-    // The store's maintenance, run by the environment when the panel asks for it.
+    // The store's maintenance, run by the fake roles when the panel asks for it.
     ClipboardDatabaseActor &storeActor()
     {
         if (!m_storeActor) {
