@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <ostream>
+#include <tuple>
 #include <variant>
 
 class QMenu;
@@ -20,6 +21,7 @@ struct HidePanel
 {
     static constexpr const char *name = "hidePanel";
     bool restoreFocus = false;
+    auto fields() const { return std::tie(restoreFocus); }
     bool operator==(const HidePanel &) const = default;
 };
 struct ResignPanelKey
@@ -41,12 +43,14 @@ struct OpenSettings
 {
     static constexpr const char *name = "openSettings";
     int tab = 0;
+    auto fields() const { return std::tie(tab); }
     bool operator==(const OpenSettings &) const = default;
 };
 struct OpenUrl
 {
     static constexpr const char *name = "openUrl";
     QUrl url;
+    auto fields() const { return std::tie(url); }
     bool operator==(const OpenUrl &) const = default;
 };
 struct ShowPreview
@@ -54,6 +58,7 @@ struct ShowPreview
     static constexpr const char *name = "showPreview";
     QUuid itemId;
     QRectF anchor;
+    auto fields() const { return std::tie(itemId, anchor); }
     bool operator==(const ShowPreview &) const = default;
 };
 struct SchedulePreviewHide
@@ -65,6 +70,7 @@ struct HidePreview
 {
     static constexpr const char *name = "hidePreview";
     bool animated = false;
+    auto fields() const { return std::tie(animated); }
     bool operator==(const HidePreview &) const = default;
 };
 struct CopyItem
@@ -72,12 +78,14 @@ struct CopyItem
     static constexpr const char *name = "copyToPasteboard";
     ClipboardItemPtr item;
     bool plainTextOnly = false;
+    auto fields() const { return std::tie(item, plainTextOnly); }
     bool operator==(const CopyItem &) const = default;
 };
 struct CopyString
 {
     static constexpr const char *name = "copyStringToPasteboard";
     QString text;
+    auto fields() const { return std::tie(text); }
     bool operator==(const CopyString &) const = default;
 };
 struct SimulatePaste
@@ -89,6 +97,7 @@ struct EnsureMinimumWidth
 {
     static constexpr const char *name = "ensureMinimumWidth";
     double width = 0;
+    auto fields() const { return std::tie(width); }
     bool operator==(const EnsureMinimumWidth &) const = default;
 };
 struct UpdateColumnCount
@@ -96,18 +105,21 @@ struct UpdateColumnCount
     static constexpr const char *name = "updateColumnCount";
     int columnCount = 0;
     double duration = 0;
+    auto fields() const { return std::tie(columnCount, duration); }
     bool operator==(const UpdateColumnCount &) const = default;
 };
 struct LockToTabMode
 {
     static constexpr const char *name = "lockToTabMode";
     int columnCount = 0;
+    auto fields() const { return std::tie(columnCount); }
     bool operator==(const LockToTabMode &) const = default;
 };
 struct SetHostingWidth
 {
     static constexpr const char *name = "setHostingWidth";
     std::optional<double> width;
+    auto fields() const { return std::tie(width); }
     bool operator==(const SetHostingWidth &) const = default;
 };
 struct UnpinHostingWidth
@@ -121,12 +133,14 @@ struct ResizeForHistoryToggle
     bool adding = false;
     int columnCount = 0;
     double duration = 0;
+    auto fields() const { return std::tie(adding, columnCount, duration); }
     bool operator==(const ResizeForHistoryToggle &) const = default;
 };
 struct InvalidateHighlight
 {
     static constexpr const char *name = "invalidateHighlightCache";
     QUuid itemId;
+    auto fields() const { return std::tie(itemId); }
     bool operator==(const InvalidateHighlight &) const = default;
 };
 struct ReleaseHighlighter
@@ -143,6 +157,7 @@ struct ItemMenuWillOpen
 {
     static constexpr const char *name = "itemMenuWillOpen";
     QMenu *menu = nullptr;
+    auto fields() const { return std::tie(menu); }
     bool operator==(const ItemMenuWillOpen &) const = default;
 };
 struct CheckpointStore
@@ -161,15 +176,68 @@ struct RefreshMountedVolumes
     bool operator==(const RefreshMountedVolumes &) const = default;
 };
 
-// Failure messages name the call.
+// Failure messages name the call and its arguments.
+inline void printArgument(std::ostream &out, bool value)
+{
+    out << (value ? "true" : "false");
+}
+inline void printArgument(std::ostream &out, int value)
+{
+    out << value;
+}
+inline void printArgument(std::ostream &out, double value)
+{
+    out << value;
+}
+inline void printArgument(std::ostream &out, const std::optional<double> &value)
+{
+    if (value)
+        out << *value;
+    else
+        out << "none";
+}
+inline void printArgument(std::ostream &out, const QString &value)
+{
+    out << '"' << value.toStdString() << '"';
+}
+inline void printArgument(std::ostream &out, const QUrl &value)
+{
+    out << value.toString().toStdString();
+}
+inline void printArgument(std::ostream &out, const QUuid &value)
+{
+    out << value.toString(QUuid::WithoutBraces).toStdString();
+}
+inline void printArgument(std::ostream &out, const QRectF &value)
+{
+    out << value.x() << ',' << value.y() << ' ' << value.width() << 'x' << value.height();
+}
+inline void printArgument(std::ostream &out, const ClipboardItemPtr &value)
+{
+    out << (value ? value->id().toString(QUuid::WithoutBraces).toStdString() : std::string("no item"));
+}
+inline void printArgument(std::ostream &out, const QMenu *value)
+{
+    out << static_cast<const void *>(value);
+}
+
 template <typename Call>
 requires requires
 {
     Call::name;
 }
-void PrintTo(const Call &, std::ostream *out)
+void PrintTo(const Call &call, std::ostream *out)
 {
-    *out << Call::name;
+    *out << Call::name << '(';
+    if constexpr (requires { call.fields(); }) {
+        bool first = true;
+        std::apply(
+            [&](const auto &...argument) {
+                ((*out << (first ? "" : ", "), printArgument(*out, argument), first = false), ...);
+            },
+            call.fields());
+    }
+    *out << ')';
 }
 
 } // namespace PanelCalls
