@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/PanelEnvironment.h"
+#include "panel/EveryPanelRole.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -9,7 +9,7 @@
 // disk, shows code unhighlighted (or, when asked, as the app does, through the shared
 // highlight cache), writes no clipboard, sends no keystrokes, resizes nothing, leaves the
 // store file as it is.
-class BenchPanelEnvironment final : public PanelEnvironment
+class BenchPanelEnvironment final : public EveryPanelRole
 {
 public:
     // window: the top-level window that shows the panel, held weakly.

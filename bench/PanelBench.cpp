@@ -11,6 +11,8 @@
 #include "detection/HighlightCacheService.h"
 #include "detection/highlight/Highlight.h"
 #include "enrichment/FileAvailabilityService.h"
+#include "items/LabelEditState.h"
+#include "items/SwipeStateManager.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
@@ -38,6 +40,12 @@
 namespace {
 
 using Fixture = BenchStoreFixture;
+
+// The app's swiped row and label edit, which its panels share.
+RowStates appRowStates()
+{
+    return { SwipeStateManager::shared(), LabelEditState::shared() };
+}
 
 void drainEvents()
 {
@@ -77,7 +85,7 @@ void BM_PanelSearchKeystroke(benchmark::State &state)
     ModelContext &context = *fixture.container->mainContext();
     fillForSearch(context, state.range(0) != 0);
     BenchPanelEnvironment environment;
-    PanelViewState view(context, environment, nullptr, *fixture.settings);
+    PanelViewState view(context, environment.roles(), nullptr, *fixture.settings, appRowStates());
     view.appear();
     // Every column shows its pinned group, so the lists include the pins.
     for (const QString &title : { QStringLiteral("Text"), QStringLiteral("Links"), QStringLiteral("Code") })
@@ -121,8 +129,8 @@ void BM_HoverPointerMove(benchmark::State &state)
     QWidget window;
     window.resize(1200, 700);
     environment.setWindow(&window);
-    auto *panel
-        = new ClipboardPanelView(context, environment, nullptr, *fixture.settings, Clock::system(), &window);
+    auto *panel = new ClipboardPanelView(
+        context, environment.roles(), nullptr, *fixture.settings, appRowStates(), Clock::system(), &window);
     panel->resize(1200, 700);
     window.show();
     drainEvents();
@@ -194,8 +202,8 @@ void showAndScrollThrough(Fixture &fixture, BenchPanelEnvironment &environment, 
 {
     window.resize(1200, 700);
     environment.setWindow(&window);
-    auto *panel = new ClipboardPanelView(
-        *fixture.container->mainContext(), environment, nullptr, *fixture.settings, Clock::system(), &window);
+    auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment.roles(), nullptr,
+        *fixture.settings, appRowStates(), Clock::system(), &window);
     panel->resize(1200, 700);
     window.show();
     drainEvents();

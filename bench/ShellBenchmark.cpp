@@ -366,6 +366,37 @@ ClipboardPanelView *shownPanelView(App &app, BenchDesktop &desktop, benchmark::S
     return view ? view : content->findChild<ClipboardPanelView *>();
 }
 
+// The history loads and the window widens to its five columns; false (the benchmark skipped) when
+// it does not.
+bool widenedToFiveColumns(ClipboardPanelView &view, ClipboardPanel &panel, benchmark::State &state)
+{
+    if (spinUntil([&] { return view.state().visibleColumnCount() == 5 && panel.width() >= 995; }, 5000))
+        return true;
+    const std::string reason = QStringLiteral("the panel did not widen to five columns (a screen of "
+                                              "1920 is needed): %1 columns, %2 wide")
+                                   .arg(view.state().visibleColumnCount())
+                                   .arg(panel.width())
+                                   .toStdString();
+    state.SkipWithError(reason.c_str());
+    return false;
+}
+
+// The frames drawn per toggle, the time between them and the app's work per frame.
+void reportFrames(benchmark::State &state, QList<double> intervals, const QList<double> &work, double frames)
+{
+    if (intervals.isEmpty()) {
+        state.SkipWithError("no frames were drawn");
+        return;
+    }
+    std::sort(intervals.begin(), intervals.end());
+    state.counters["frames"] = frames / double(state.iterations());
+    state.counters["interval_median_ms"] = intervals[intervals.size() / 2];
+    state.counters["interval_p90_ms"] = intervals[intervals.size() * 9 / 10];
+    state.counters["interval_max_ms"] = intervals.last();
+    state.counters["work_per_frame_ms"]
+        = std::accumulate(work.begin(), work.end(), 0.0) / double(work.size());
+}
+
 // Collapsing and expanding History in the shown panel (History, Text, Links, Code, Colors): the
 // time between the frames the window shows while it and the values animate (0.2 s: about twelve
 // frames at 60 per second; a frame is a paint at a new width), and the app's work per frame.
@@ -377,16 +408,8 @@ void BM_HistoryAnimationFrames(benchmark::State &state)
     if (!view)
         return;
     ClipboardPanel *panel = app.delegate.popoverPanel();
-    // The history loads and the window widens to its five columns.
-    if (!spinUntil([&] { return view->state().visibleColumnCount() == 5 && panel->width() >= 995; }, 5000)) {
-        const std::string reason = QStringLiteral("the panel did not widen to five columns (a screen of "
-                                                  "1920 is needed): %1 columns, %2 wide")
-                                       .arg(view->state().visibleColumnCount())
-                                       .arg(panel->width())
-                                       .toStdString();
-        state.SkipWithError(reason.c_str());
+    if (!widenedToFiveColumns(*view, *panel, state))
         return;
-    }
     QList<double> intervals;
     QList<double> work;
     double frames = 0;
@@ -421,17 +444,7 @@ void BM_HistoryAnimationFrames(benchmark::State &state)
         intervals << iteration;
         sleepUntil([] { return false; }, 550); // toggles within 0.5 s of the last are dropped
     }
-    if (intervals.isEmpty()) {
-        state.SkipWithError("no frames were drawn");
-        return;
-    }
-    std::sort(intervals.begin(), intervals.end());
-    state.counters["frames"] = frames / double(state.iterations());
-    state.counters["interval_median_ms"] = intervals[intervals.size() / 2];
-    state.counters["interval_p90_ms"] = intervals[intervals.size() * 9 / 10];
-    state.counters["interval_max_ms"] = intervals.last();
-    state.counters["work_per_frame_ms"]
-        = std::accumulate(work.begin(), work.end(), 0.0) / double(work.size());
+    reportFrames(state, intervals, work, frames);
     state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
 }
 BENCHMARK(BM_HistoryAnimationFrames)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);

@@ -272,7 +272,7 @@ const FaultCase faultCases[] = {
     { "model/AppSettings.h", "model/HighlightTheme.h", true, "" },
     { "detection/CodeDetectionService.cpp", "enrichment/Color.h", true, "" },
     { "panel/PanelViewState.h", "panel/PanelController.h", true, "" },
-    { "columns/CategoryColumn.h", "panel/PanelEnvironment.h", true, "" },
+    { "columns/CategoryColumn.h", "panel/PanelRoles.h", true, "" },
     { "items/CodeText.h", "detection/highlight/Highlight.h", true, "" },
     { "shell/AppDelegate.cpp", "capture/ClipboardMonitor.h", true, "" },
     { "shell/main.cpp", "shell/TindlewickApp.h", true, "" },

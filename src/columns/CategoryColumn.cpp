@@ -6,8 +6,9 @@
 #include "items/ItemRowText.h"
 #include "model/AppSettings.h"
 #include "panel/ClearHistoryConfirmation.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/ItemMenuHost.h"
 #include "panel/PanelLayout.h"
+#include "panel/PanelShell.h"
 #include "panel/PanelToolButton.h"
 #include "panel/WidgetOpacity.h"
 
@@ -27,9 +28,9 @@ constexpr int colorsSettingsTab = 2;
 } // namespace
 
 CategoryColumn::CategoryColumn(
-    ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings, QWidget *parent)
+    ItemRowPainter &painter, Roles roles, RowStates rows, AppSettings &settings, QWidget *parent)
     : QWidget(parent)
-    , m_environment(environment)
+    , m_roles(roles)
     , m_settings(settings)
     , m_header(new QWidget(this))
     , m_historyToggle(
@@ -37,7 +38,7 @@ CategoryColumn::CategoryColumn(
     , m_title(new QLabel(m_header))
     , m_clearButton(panelToolButton(QStringLiteral("Clear"), QStringLiteral("Clear this column"), m_header))
     , m_viewModeToggle(panelToolButton(QString(), QStringLiteral("List or grid"), m_header))
-    , m_view(new ColumnItemsView(painter, environment, this))
+    , m_view(new ColumnItemsView(painter, roles.files, rows, this))
 {
     setFocusPolicy(Qt::NoFocus);
     auto *headerLayout = new QHBoxLayout(m_header);
@@ -143,7 +144,7 @@ void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &gl
             Q_EMIT self->pasteString(entry.value);
             break;
         case ItemMenuEntry::Action::customizeFormats:
-            self->m_environment.openSettings(colorsSettingsTab);
+            self->m_roles.shell.openSettings(colorsSettingsTab);
             break;
         }
     };
@@ -159,8 +160,8 @@ void CategoryColumn::showItemMenu(const ClipboardItemPtr &item, const QPoint &gl
         if (const std::optional<QString> svg = reading->result())
             appendItemMenuEntries(menu, { svgCodeMenuEntry(*svg) }, chosen);
     });
-    reading->setFuture(m_environment.svgString(*item));
-    m_environment.itemMenuWillOpen(menu);
+    reading->setFuture(m_roles.menus.svgString(*item));
+    m_roles.menus.itemMenuWillOpen(menu);
     menu->popup(globalPosition);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columns/CategoryColumnConfig.h"
+#include "items/RowStates.h"
 #include "model/ClipboardItem.h"
 
 #include <QWidget>
@@ -8,8 +9,10 @@
 class AppSettings;
 class ColumnItemsModel;
 class ColumnItemsView;
+class ItemAvailability;
+class ItemMenuHost;
 class ItemRowPainter;
-class PanelEnvironment;
+class PanelShell;
 class QLabel;
 class QToolButton;
 
@@ -20,7 +23,15 @@ class CategoryColumn final : public QWidget
 {
     Q_OBJECT
 public:
-    CategoryColumn(ItemRowPainter &painter, PanelEnvironment &environment, AppSettings &settings,
+    // What a column asks of the app: the settings window, its rows' context menus and whether
+    // their files can be reached.
+    struct Roles
+    {
+        PanelShell &shell;
+        ItemMenuHost &menus;
+        ItemAvailability &files;
+    };
+    CategoryColumn(ItemRowPainter &painter, Roles roles, RowStates rows, AppSettings &settings,
         QWidget *parent = nullptr);
 
     void setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model);
@@ -56,7 +67,7 @@ protected:
 private:
     void showItemMenu(const ClipboardItemPtr &item, const QPoint &globalPosition);
 
-    PanelEnvironment &m_environment;
+    Roles m_roles;
     AppSettings &m_settings;
     CategoryColumnConfig m_config;
     QWidget *m_header;

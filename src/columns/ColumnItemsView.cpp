@@ -5,11 +5,12 @@
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/ItemRowText.h"
+#include "items/LabelEditState.h"
 #include "items/LabelEditor.h"
 #include "items/SwipeStateManager.h"
 #include "panel/CategoryTitles.h"
 #include "panel/HoverMarkerStore.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/ItemAvailability.h"
 #include "panel/PanelLayout.h"
 
 #include <QApplication>
@@ -20,18 +21,19 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-ColumnItemsView::ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent)
+ColumnItemsView::ColumnItemsView(
+    ItemRowPainter &painter, ItemAvailability &files, RowStates rows, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_painter(painter)
-    , m_environment(environment)
+    , m_files(files)
+    , m_rows(rows)
     , m_scrollThrottle(Clock::system())
     , m_swipeEnd(new QTimer(this))
 {
     m_swipeEnd->setSingleShot(true);
     m_swipeEnd->setInterval(150);
-    connect(m_swipeEnd, &QTimer::timeout, this, [] { SwipeStateManager::shared().endSwipe(); });
-    connect(
-        &SwipeStateManager::shared(), &SwipeStateManager::changed, viewport(), qOverload<>(&QWidget::update));
+    connect(m_swipeEnd, &QTimer::timeout, this, [this] { m_rows.swipes.endSwipe(); });
+    connect(&rows.swipes, &SwipeStateManager::changed, viewport(), qOverload<>(&QWidget::update));
     connect(&m_scrollThrottle, &ScrollOffsetThrottle::scrolled, this, &ColumnItemsView::scrolled);
     setFocusPolicy(Qt::NoFocus);
     viewport()->setFocusPolicy(Qt::NoFocus);
@@ -212,7 +214,7 @@ void ColumnItemsView::beginLabelEdit(const ClipboardItemPtr &item)
         m_labelEditor->deleteLater();
     ensureRowVisible(row);
     m_labelItem = item;
-    auto *editor = new LabelEditor(item->pinnedLabel().value_or(QString()), viewport());
+    auto *editor = new LabelEditor(item->pinnedLabel().value_or(QString()), m_rows.labelEditing, viewport());
     m_labelEditor = editor;
     editor->setFont(PanelLayout::panelFont(m_fontSize));
     // Over the row's words, right of its picture.
@@ -275,7 +277,7 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         if (!item)
             continue;
         style.selected = selected == source;
-        style.available = m_environment.isFileAvailable(*item);
+        style.available = m_files.isFileAvailable(*item);
         if (m_pinDrag.draggedShownRow() == row) {
             // The dragged pin, lifted out of its place.
             painter.save();
@@ -297,7 +299,7 @@ void ColumnItemsView::paintCell(
 {
     QRectF rect = m_layout.cellRect(row);
     // A row swiped open slides left over its Delete action.
-    if (const double slid = SwipeStateManager::shared().offset({ item->id(), this }); slid < 0) {
+    if (const double slid = m_rows.swipes.offset({ item->id(), this }); slid < 0) {
         const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(0xE0, 0x3E, 0x36));
@@ -306,8 +308,7 @@ void ColumnItemsView::paintCell(
         painter.setFont(PanelLayout::panelFont(m_fontSize - 1, QFont::Medium));
         painter.drawText(action, Qt::AlignCenter, QStringLiteral("Delete"));
         if (const QRect shown = swipeActionRect(row, *item); !shown.isEmpty())
-            SwipeStateManager::shared().setActionArea(
-                QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
+            m_rows.swipes.setActionArea(QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
         rect.translate(slid, 0);
     }
     switch (m_layout.cellKind(row)) {
@@ -332,8 +333,8 @@ void ColumnItemsView::resizeEvent(QResizeEvent *event)
 QRect ColumnItemsView::swipeActionRect(int row, const ClipboardItem &item) const
 {
     const SwipeStateManager::Row swiped { item.id(), this };
-    const double slid = SwipeStateManager::shared().offset(swiped);
-    if (slid >= 0 || SwipeStateManager::shared().openRow() != swiped)
+    const double slid = m_rows.swipes.offset(swiped);
+    if (slid >= 0 || m_rows.swipes.openRow() != swiped)
         return {};
     const QRect rect = visualRect(row);
     return QRect(rect.right() + 1 + int(slid), rect.top(), int(-slid), rect.height());
@@ -352,9 +353,9 @@ void ColumnItemsView::wheelEvent(QWheelEvent *event)
         return;
     }
     // Fingers to the left open the row; a wheel's eighths of a degree count as points.
-    SwipeStateManager::shared().swipe({ item->id(), this }, pixels.isNull() ? angle.x() / 4.0 : pixels.x());
+    m_rows.swipes.swipe({ item->id(), this }, pixels.isNull() ? angle.x() / 4.0 : pixels.x());
     if (event->phase() == Qt::ScrollEnd)
-        SwipeStateManager::shared().endSwipe();
+        m_rows.swipes.endSwipe();
     else
         m_swipeEnd->start();
     event->accept();
@@ -451,7 +452,7 @@ void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
     if (const std::optional<int> row = rowAt(event->position().toPoint())) {
         const ClipboardItemPtr item = m_model->itemAt(*row);
         if (item && swipeActionRect(*row, *item).contains(event->position().toPoint())) {
-            SwipeStateManager::shared().closeOpenRow();
+            m_rows.swipes.closeOpenRow();
             Q_EMIT deleteRequested(item);
             return;
         }

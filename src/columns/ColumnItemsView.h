@@ -7,6 +7,7 @@
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
 #include "items/LabelEditor.h"
+#include "items/RowStates.h"
 #include "model/ClipboardItem.h"
 
 #include <QAbstractScrollArea>
@@ -16,7 +17,7 @@
 #include <optional>
 
 class HoverMarkerStore;
-class PanelEnvironment;
+class ItemAvailability;
 
 // The scrolling body of a column: draws the rows of its model (only those in view) in the
 // column's layout, keeps the selected row in view and reports clicks. Never takes the keyboard
@@ -25,7 +26,8 @@ class ColumnItemsView final : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
-    ColumnItemsView(ItemRowPainter &painter, PanelEnvironment &environment, QWidget *parent = nullptr);
+    ColumnItemsView(
+        ItemRowPainter &painter, ItemAvailability &files, RowStates rows, QWidget *parent = nullptr);
 
     void setModel(ColumnItemsModel *model);
     ColumnItemsModel *model() const { return m_model; }
@@ -91,7 +93,8 @@ private:
     QRect swipeActionRect(int row, const ClipboardItem &item) const;
 
     ItemRowPainter &m_painter;
-    PanelEnvironment &m_environment;
+    ItemAvailability &m_files;
+    RowStates m_rows;
     QPointer<ColumnItemsModel> m_model;
     ColumnLayout m_layout;
     bool m_isGrid = false;

@@ -1,7 +1,7 @@
 #include "items/ClipboardItemPreview.h"
 
+#include "items/CodeHighlighting.h"
 #include "items/ItemRowPainter.h"
-#include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 
 #include <QFileInfo>
@@ -54,7 +54,7 @@ QList<QTextLine> layoutLines(QTextLayout &layout, double width, int maximumLines
 
 } // namespace
 
-ClipboardItemPreview::ClipboardItemPreview(const ClipboardItem &item, PanelEnvironment &environment,
+ClipboardItemPreview::ClipboardItemPreview(const ClipboardItem &item, CodeHighlighting &highlighting,
     const QPalette &palette, double fontSize, QWidget *parent)
     : QWidget(parent)
     , m_palette(palette)
@@ -69,7 +69,7 @@ ClipboardItemPreview::ClipboardItemPreview(const ClipboardItem &item, PanelEnvir
         if (shown.codeAsText())
             buildText(shown);
         else
-            buildCode(shown, environment);
+            buildCode(shown, highlighting);
         break;
     case ClipboardItemType::color:
         buildColor(shown);
@@ -113,13 +113,13 @@ void ClipboardItemPreview::buildText(const ClipboardItem &shown)
     addText(text, PanelLayout::panelFont(m_fontSize), m_palette.color(QPalette::Text), maximumTextLines);
 }
 
-void ClipboardItemPreview::buildCode(const ClipboardItem &shown, PanelEnvironment &environment)
+void ClipboardItemPreview::buildCode(const ClipboardItem &shown, CodeHighlighting &highlighting)
 {
     m_kind = Kind::code;
     m_codeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_codeFont.setPixelSize(std::max(1, int(std::lround(m_fontSize - 1))));
     // Through the panel's seam, so the preview shows the lines highlighted once the panel does.
-    m_codeLines = environment.codeLines(shown, maximumTextLines, ItemRowPainter::isDark(m_palette));
+    m_codeLines = highlighting.codeLines(shown, maximumTextLines, ItemRowPainter::isDark(m_palette));
 }
 
 void ClipboardItemPreview::buildColor(const ClipboardItem &shown)

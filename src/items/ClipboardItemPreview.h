@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
-class PanelEnvironment;
+class CodeHighlighting;
 
 // The full preview of one item, by its kind: the text wrapped, code lines as the panel
 // highlights them, a colour's swatch and notations, the list of files, the picture of an image
@@ -27,7 +27,7 @@ public:
     static constexpr int maximumTextLines = 40;
     static constexpr int maximumFiles = 12;
 
-    ClipboardItemPreview(const ClipboardItem &item, PanelEnvironment &environment, const QPalette &palette,
+    ClipboardItemPreview(const ClipboardItem &item, CodeHighlighting &highlighting, const QPalette &palette,
         double fontSize, QWidget *parent = nullptr);
 
     Kind kind() const { return m_kind; }
@@ -52,7 +52,7 @@ private:
     };
 
     void buildText(const ClipboardItem &shown);
-    void buildCode(const ClipboardItem &shown, PanelEnvironment &environment);
+    void buildCode(const ClipboardItem &shown, CodeHighlighting &highlighting);
     void buildColor(const ClipboardItem &shown);
     void buildFiles(const ClipboardItem &shown);
     void buildImage(const ClipboardItem &shown);

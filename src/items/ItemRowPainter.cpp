@@ -1,8 +1,8 @@
 #include "items/ItemRowPainter.h"
 
+#include "items/CodeHighlighting.h"
 #include "items/ItemRowText.h"
 #include "items/ThumbnailCache.h"
-#include "panel/PanelEnvironment.h"
 #include "panel/PanelLayout.h"
 
 #include <QFileIconProvider>
@@ -63,8 +63,8 @@ ItemRowPainter::Glyph ItemRowPainter::rowGlyph(const ClipboardItem &shown, bool 
     return { formatted ? QStringLiteral("Aa") : kindGlyph(kind), formatted };
 }
 
-ItemRowPainter::ItemRowPainter(PanelEnvironment &environment, ThumbnailCache &thumbnails)
-    : m_environment(environment)
+ItemRowPainter::ItemRowPainter(CodeHighlighting &highlighting, ThumbnailCache &thumbnails)
+    : m_highlighting(highlighting)
     , m_thumbnails(thumbnails)
 { }
 
@@ -167,7 +167,7 @@ void ItemRowPainter::paintCodeLines(
     const QFontMetricsF metrics(mono);
     const int maxLines = std::max(1, int(rect.height() / metrics.lineSpacing()));
     const QList<CodeLine> lines
-        = m_environment.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
+        = m_highlighting.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
     painter.setPen(style.palette.color(QPalette::Text));
     QTextOption option;
     option.setTabStopDistance(4 * metrics.horizontalAdvance(QLatin1Char(' ')));

@@ -9,7 +9,7 @@
 #include <QPalette>
 #include <QRectF>
 
-class PanelEnvironment;
+class CodeHighlighting;
 class QPainter;
 class ThumbnailCache;
 
@@ -41,7 +41,7 @@ public:
     };
     static Glyph rowGlyph(const ClipboardItem &shown, bool plainTextPaste);
 
-    ItemRowPainter(PanelEnvironment &environment, ThumbnailCache &thumbnails);
+    ItemRowPainter(CodeHighlighting &highlighting, ThumbnailCache &thumbnails);
 
     void paintRow(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style);
     void paintTile(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style);
@@ -58,7 +58,7 @@ private:
     void paintCodeLines(QPainter &painter, const QRectF &rect, const ClipboardItem &item, const Style &style);
     QIcon fileIcon(const ClipboardItem &item);
 
-    PanelEnvironment &m_environment;
+    CodeHighlighting &m_highlighting;
     ThumbnailCache &m_thumbnails;
     QHash<QString, QIcon> m_fileIcons; // by file suffix ("/" for folders)
     QHash<QString, QString> m_fileIconKeys; // the key of each file's icon, by path

@@ -10,6 +10,10 @@ class LabelEditState final : public QObject
     Q_PROPERTY(bool isEditing READ isEditing WRITE setIsEditing NOTIFY isEditingChanged)
 
 public:
+    explicit LabelEditState(QObject *parent = nullptr)
+        : QObject(parent)
+    { }
+    // The app's, which the panel's rows and keys share.
     static LabelEditState &shared();
 
     bool isEditing() const { return m_isEditing; }
@@ -20,6 +24,5 @@ Q_SIGNALS:
     void isEditingChanged(bool value);
 
 private:
-    using QObject::QObject;
     bool m_isEditing = false;
 };

@@ -4,13 +4,13 @@
 
 #include <QKeyEvent>
 
-LabelEditor::LabelEditor(const QString &label, QWidget *parent)
+LabelEditor::LabelEditor(const QString &label, LabelEditState &state, QWidget *parent)
     : QLineEdit(label, parent)
+    , m_state(state)
 {
     setObjectName(QStringLiteral("LabelEditor"));
     setPlaceholderText(QStringLiteral("Label"));
     selectAll();
-    LabelEditState &state = LabelEditState::shared();
     state.setIsEditing(true);
     connect(&state, &LabelEditState::isEditingChanged, this, [this](bool editing) {
         if (!editing)
@@ -21,7 +21,7 @@ LabelEditor::LabelEditor(const QString &label, QWidget *parent)
 LabelEditor::~LabelEditor()
 {
     if (!m_finished)
-        LabelEditState::shared().setIsEditing(false);
+        m_state.setIsEditing(false);
 }
 
 void LabelEditor::keyPressEvent(QKeyEvent *event)
@@ -52,6 +52,6 @@ void LabelEditor::finish(bool keep)
     if (m_finished)
         return;
     m_finished = true;
-    LabelEditState::shared().setIsEditing(false);
+    m_state.setIsEditing(false);
     Q_EMIT finished(keep, text());
 }

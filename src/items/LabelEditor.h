@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+class LabelEditState;
+
 // The field in which a pinned item's label is typed in place, over its row. Return keeps the
 // label, Escape drops the change, a click elsewhere keeps it too. While it is open the label edit
 // state says so, so the panel's keys and the shell leave the keyboard to it; ending the edit
@@ -11,7 +13,8 @@ class LabelEditor final : public QLineEdit
     Q_OBJECT
 
 public:
-    LabelEditor(const QString &label, QWidget *parent);
+    // state: the label edit state the panel's keys read.
+    LabelEditor(const QString &label, LabelEditState &state, QWidget *parent);
     ~LabelEditor() override;
 
     bool isFinished() const { return m_finished; }
@@ -27,5 +30,6 @@ protected:
 private:
     void finish(bool keep);
 
+    LabelEditState &m_state;
     bool m_finished = false;
 };

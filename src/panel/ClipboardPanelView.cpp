@@ -30,16 +30,17 @@ constexpr int toastBottomMargin = 24;
 
 } // namespace
 
-ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &environment,
-    PanelController *controller, AppSettings &settings, Clock &clock, QWidget *parent)
+ClipboardPanelView::ClipboardPanelView(ModelContext &context, const PanelRoles &roles,
+    PanelController *controller, AppSettings &settings, RowStates rows, Clock &clock, QWidget *parent)
     : QWidget(parent)
     , m_settings(settings)
-    , m_state(std::make_unique<PanelViewState>(context, environment, controller, settings, clock))
+    , m_rows(rows)
+    , m_state(std::make_unique<PanelViewState>(context, roles, controller, settings, rows, clock))
     , m_columnsModel(std::make_unique<PanelColumnsModel>(*m_state))
     ,
     // Each panel keeps its own pictures, so that closing it frees them.
     m_thumbnails(std::make_unique<ThumbnailCache>())
-    , m_painter(std::make_unique<ItemRowPainter>(environment, *m_thumbnails))
+    , m_painter(std::make_unique<ItemRowPainter>(roles.highlighting, *m_thumbnails))
     , m_pointer(new PanelPointer(*this, *m_state, settings, clock, [this] { refreshHoverPlacements(); }))
     , m_searchBar(new SearchBar(this))
     , m_divider(new QWidget(this))
@@ -55,13 +56,26 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
 {
     setMinimumHeight(int(PanelLayout::minimumContentHeight));
     setFocusPolicy(Qt::StrongFocus);
-    // Pictures decoded off the GUI thread are drawn once they are ready.
-    connect(m_thumbnails.get(), &ThumbnailCache::thumbnailReady, this, [this] {
-        for (QWidget *child : findChildren<QWidget *>())
-            child->update();
-    });
     setFocusProxy(m_searchBar->field());
 
+    layOutColumnPanes();
+    layOutContent(dividerRow());
+    styleToast();
+
+    connectSearchBar();
+    connectState();
+    connectContentChanges(context);
+    connectTabHeader();
+    // Once a label is typed, typing searches again.
+    connect(&rows.labelEditing, &LabelEditState::isEditingChanged, this, [this](bool editing) {
+        if (!editing && isVisible())
+            QMetaObject::invokeMethod(this, &ClipboardPanelView::focusSearchField, Qt::QueuedConnection);
+    });
+    updateBanner();
+}
+
+QHBoxLayout *ClipboardPanelView::dividerRow()
+{
     m_divider->setObjectName(QStringLiteral("divider"));
     m_divider->setFixedHeight(1);
     m_divider->setAutoFillBackground(true);
@@ -70,10 +84,14 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     line.setAlphaF(0.15f);
     dividerPalette.setColor(QPalette::Window, line);
     m_divider->setPalette(dividerPalette);
-    auto *dividerRow = new QHBoxLayout;
-    dividerRow->setContentsMargins(18, 0, 18, 0);
-    dividerRow->addWidget(m_divider);
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(18, 0, 18, 0);
+    row->addWidget(m_divider);
+    return row;
+}
 
+void ClipboardPanelView::layOutColumnPanes()
+{
     m_columnRowLayout->setContentsMargins(0, 0, 0, 0);
     m_columnRowLayout->setSpacing(0);
     m_columnRowLayout->setAlignment(Qt::AlignLeft);
@@ -84,7 +102,10 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     tabLayout->setSpacing(0);
     tabLayout->addWidget(m_tabHeader);
     tabLayout->addWidget(m_tabColumnHost, 1);
+}
 
+void ClipboardPanelView::layOutContent(QHBoxLayout *dividerRow)
+{
     // While History collapses or expands, the strip keeps to the window's right edge at the
     // width the window has on the way.
     auto *stripRow = new QHBoxLayout;
@@ -105,20 +126,29 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
     layout->addWidget(m_tabPane, 1);
     m_tabPane->hide();
     m_columnRow->hide();
+}
 
+void ClipboardPanelView::styleToast()
+{
     m_toast->setAlignment(Qt::AlignCenter);
     m_toast->setFont(PanelLayout::panelFont(12, QFont::Medium));
     m_toast->setContentsMargins(12, 6, 12, 6);
     m_toast->setAutoFillBackground(true);
     m_toast->hide();
+}
 
+void ClipboardPanelView::connectSearchBar()
+{
     SearchField *field = m_searchBar->field();
     field->setKeyHandler([this](QKeyEvent *event) { return handlePanelKey(event); });
     connect(m_searchBar, &SearchBar::textEdited, m_state.get(), &PanelViewState::setSearchText);
     connect(m_searchBar, &SearchBar::pinToggled, m_state.get(), &PanelViewState::setIsPinned);
     connect(m_searchBar, &SearchBar::clearHistoryRequested, this,
         [this] { m_state->setShowClearConfirmation(true); });
+}
 
+void ClipboardPanelView::connectState()
+{
     PanelViewState *state = m_state.get();
     connect(state, &PanelViewState::searchTextChanged, m_searchBar, &SearchBar::setText);
     connect(state, &PanelViewState::isPinnedChanged, m_searchBar, &SearchBar::setPinned);
@@ -143,7 +173,16 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
         &ClipboardPanelView::updateKeyboardHighlight);
     connect(state, &PanelViewState::updateBannerChanged, this, &ClipboardPanelView::updateBanner);
     connect(state, &PanelViewState::shareBannerChanged, this, &ClipboardPanelView::updateBanner);
-    connect(&settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
+}
+
+void ClipboardPanelView::connectContentChanges(ModelContext &context)
+{
+    // Pictures decoded off the GUI thread are drawn once they are ready.
+    connect(m_thumbnails.get(), &ThumbnailCache::thumbnailReady, this, [this] {
+        for (QWidget *child : findChildren<QWidget *>())
+            child->update();
+    });
+    connect(&m_settings, &AppSettings::fontSizeChanged, this, &ClipboardPanelView::scheduleRelayout);
     // Late details of an item (a link's title, a thumbnail) only need a repaint, and a picture
     // decoded again.
     connect(&context, &ModelContext::itemDidChangeProperty, this,
@@ -152,35 +191,34 @@ ClipboardPanelView::ClipboardPanelView(ModelContext &context, PanelEnvironment &
             repaintColumns();
         });
     // Code rows ask for their lines in the new theme.
-    connect(&settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
+    connect(&m_settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
+}
 
-    connect(m_tabHeader, &TabHeader::tabClicked, state, &PanelViewState::selectTab);
+void ClipboardPanelView::connectTabHeader()
+{
+    connect(m_tabHeader, &TabHeader::tabClicked, m_state.get(), &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {
         if (const std::optional<Category> tab = m_state->currentColumn())
             m_state->toggleViewMode(tab->title);
     });
-    connect(m_tabHeader, &TabHeader::clearClicked, this, [this] {
-        const std::optional<Category> tab = m_state->currentColumn();
-        if (!tab)
-            return;
-        QPointer<ClipboardPanelView> self(this);
-        const QString title = tab->title;
-        m_confirmation = ClearHistoryConfirmation::ask(this, false, title, [self, title] {
-            if (!self)
-                return;
-            for (const Category &category : self->m_state->cachedCategories().tabs) {
-                if (category.title == title)
-                    self->m_state->clearColumn(title, category.items);
-            }
-        });
-    });
+    connect(m_tabHeader, &TabHeader::clearClicked, this, &ClipboardPanelView::askToClearSelectedTab);
+}
 
-    // Once a label is typed, typing searches again.
-    connect(&LabelEditState::shared(), &LabelEditState::isEditingChanged, this, [this](bool editing) {
-        if (!editing && isVisible())
-            QMetaObject::invokeMethod(this, &ClipboardPanelView::focusSearchField, Qt::QueuedConnection);
+void ClipboardPanelView::askToClearSelectedTab()
+{
+    const std::optional<Category> tab = m_state->currentColumn();
+    if (!tab)
+        return;
+    QPointer<ClipboardPanelView> self(this);
+    const QString title = tab->title;
+    m_confirmation = ClearHistoryConfirmation::ask(this, false, title, [self, title] {
+        if (!self)
+            return;
+        for (const Category &category : self->m_state->cachedCategories().tabs) {
+            if (category.title == title)
+                self->m_state->clearColumn(title, category.items);
+        }
     });
-    updateBanner();
 }
 
 HoverPreviewTimer &ClipboardPanelView::previewTimer() const
@@ -311,7 +349,9 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
             delete leftover;
         m_columnsInTabPane = inTabPane;
         for (int row = 0; row < model.rowCount(); ++row) {
-            auto *column = new CategoryColumn(*m_painter, m_state->environment(), m_settings, host);
+            const PanelRoles &roles = m_state->roles();
+            auto *column = new CategoryColumn(
+                *m_painter, { roles.shell, roles.menus, roles.files }, m_rows, m_settings, host);
             connectColumn(column);
             hostLayout->addWidget(column);
             m_columnWidgets.append(column);

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "items/RowStates.h"
 #include "panel/ClearHistoryConfirmation.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/PanelRoles.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -38,10 +39,11 @@ class ClipboardPanelView final : public QWidget
 {
     Q_OBJECT
 public:
-    // controller may be null (a panel without a window around it: tests, previews). clock: what its
-    // delays and animations run on.
-    ClipboardPanelView(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-        AppSettings &settings, Clock &clock = Clock::system(), QWidget *parent = nullptr);
+    // controller may be null (a panel without a window around it: tests, previews). rows: the
+    // swiped row and label edit its rows and its state share. clock: what its delays and
+    // animations run on.
+    ClipboardPanelView(ModelContext &context, const PanelRoles &roles, PanelController *controller,
+        AppSettings &settings, RowStates rows, Clock &clock = Clock::system(), QWidget *parent = nullptr);
     ~ClipboardPanelView() override;
 
     PanelViewState &state() const { return *m_state; }
@@ -71,6 +73,17 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The steps of building the view.
+    QHBoxLayout *dividerRow();
+    void layOutColumnPanes();
+    void layOutContent(QHBoxLayout *dividerRow);
+    void styleToast();
+    void connectSearchBar();
+    void connectState();
+    void connectContentChanges(ModelContext &context);
+    void connectTabHeader();
+    void askToClearSelectedTab();
+
     void scheduleRelayout();
     void relayout();
     void syncColumns(QWidget *host, QHBoxLayout *hostLayout);
@@ -86,6 +99,7 @@ private:
     void updateHistoryAnimation();
 
     AppSettings &m_settings;
+    RowStates m_rows;
     std::unique_ptr<PanelViewState> m_state;
     std::unique_ptr<PanelColumnsModel> m_columnsModel;
     std::unique_ptr<ThumbnailCache> m_thumbnails;

@@ -2,10 +2,11 @@
 
 #include "common/NotificationCenter.h"
 #include "panel/CategoryTitles.h"
+#include "panel/HistoryResizer.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
-#include "panel/PanelEnvironment.h"
 #include "panel/PanelTabLayout.h"
+#include "panel/PanelWindow.h"
 
 #include <QPointer>
 
@@ -30,11 +31,12 @@ const QString historyToggleStarted = QStringLiteral("HistoryToggleStarted");
 
 } // namespace
 
-HistoryToggle::HistoryToggle(Clock &clock, PanelEnvironment &environment, PanelController &controller,
-    PanelCategoryLists &lists, PanelTabLayout &layout, QObject *parent)
+HistoryToggle::HistoryToggle(Clock &clock, PanelWindow &window, HistoryResizer &resizer,
+    PanelController &controller, PanelCategoryLists &lists, PanelTabLayout &layout, QObject *parent)
     : QObject(parent)
     , m_clock(clock)
-    , m_environment(environment)
+    , m_window(window)
+    , m_resizer(resizer)
     , m_controller(controller)
     , m_lists(lists)
     , m_layout(layout)
@@ -75,12 +77,12 @@ void HistoryToggle::toggle()
         return;
     if (m_isRunning)
         return;
-    if (m_environment.hasPanelWindow() && m_environment.isAnimatingHistory())
+    if (m_window.hasPanelWindow() && m_resizer.isAnimatingHistory())
         return;
     m_lastToggleTime = now;
     const qsizetype visibleCount = m_lists.categories().visible.size();
-    if (m_environment.hasPanelWindow() && visibleCount > 0) {
-        const double perColumn = m_environment.panelFrame().width() / double(visibleCount);
+    if (m_window.hasPanelWindow() && visibleCount > 0) {
+        const double perColumn = m_window.panelFrame().width() / double(visibleCount);
         if (std::abs(perColumn - m_layout.currentColumnWidth()) > 1.0)
             m_layout.setCurrentColumnWidth(perColumn);
     }
@@ -96,7 +98,7 @@ void HistoryToggle::run()
     fadeSearchBar(0.0);
     const int count = int(m_lists.categories().visible.size());
     const bool locked = m_controller.isLockedInTabMode();
-    const bool hasWindow = m_environment.hasPanelWindow();
+    const bool hasWindow = m_window.hasPanelWindow();
     if (m_lists.isHistoryCollapsed())
         show(count, locked, hasWindow);
     else
@@ -121,8 +123,8 @@ void HistoryToggle::hide(int visibleCount, bool locked, bool hasWindow)
     }
     m_controller.setIsHistoryToggling(true);
     if (hasWindow) {
-        const double width = m_environment.panelFrame().width();
-        m_environment.setHostingWidth(width);
+        const double width = m_window.panelFrame().width();
+        m_resizer.setHostingWidth(width);
         const double target = std::max({ PanelLayout::minimumPanelWidth,
             (columns - 1) * PanelLayout::columnWidth, width * (columns - 1) / columns });
         m_hasHeaderWidthMultiplier = true;
@@ -146,12 +148,12 @@ void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
     m_controller.setIsHistoryToggling(true);
     const int columns = visibleCount + 1;
     if (hasWindow) {
-        const double width = m_environment.panelFrame().width();
-        const double screenWidth = m_environment.screenVisibleFrame().width();
+        const double width = m_window.panelFrame().width();
+        const double screenWidth = m_window.screenVisibleFrame().width();
         const int divisor = visibleCount >= 2 ? visibleCount : 1;
         const double target
             = std::min(screenWidth, std::max(columns * PanelLayout::columnWidth, width * columns / divisor));
-        m_environment.setHostingWidth(target);
+        m_resizer.setHostingWidth(target);
         m_hasHeaderWidthMultiplier = true;
         m_headerWidthMultiplier.setValue(target > 0 ? width / target : 1.0);
         m_headerWidthMultiplier.animateTo(1.0, widthDuration, widthCurve());
@@ -165,7 +167,7 @@ void HistoryToggle::show(int visibleCount, bool locked, bool hasWindow)
 void HistoryToggle::toggleWithoutResize(bool collapse, bool hasWindow)
 {
     if (collapse && hasWindow)
-        m_environment.unpinHostingWidth();
+        m_resizer.unpinHostingWidth();
     m_lists.setHistoryCollapsedKeepingSelection(collapse);
     m_animatingCategory.reset();
     m_isRunning = false;
@@ -189,7 +191,7 @@ void HistoryToggle::resizeWindow(bool adding, int columnCount, bool hasWindow)
     };
     // Without a window there is nothing to resize and the toggle ends at once.
     if (hasWindow)
-        m_environment.resizeForHistoryToggle(adding, columnCount, resizeDuration, completion);
+        m_resizer.resizeForHistoryToggle(adding, columnCount, resizeDuration, completion);
     else
         completion();
 }
@@ -197,8 +199,8 @@ void HistoryToggle::resizeWindow(bool adding, int columnCount, bool hasWindow)
 // History leaves the lists only now, once the window has narrowed.
 void HistoryToggle::finishHide()
 {
-    if (m_environment.hasPanelWindow())
-        m_environment.unpinHostingWidth();
+    if (m_window.hasPanelWindow())
+        m_resizer.unpinHostingWidth();
     m_lists.setHistoryCollapsedKeepingSelection(true);
     m_animatingCategory.reset();
     m_hasHeaderWidthMultiplier = false;
@@ -209,8 +211,8 @@ void HistoryToggle::finishHide()
 
 void HistoryToggle::finishShow()
 {
-    if (m_environment.hasPanelWindow())
-        m_environment.unpinHostingWidth();
+    if (m_window.hasPanelWindow())
+        m_resizer.unpinHostingWidth();
     m_animatingCategory.reset();
     m_hasHeaderWidthMultiplier = false;
     fadeSearchBar(1.0);

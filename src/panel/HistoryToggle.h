@@ -10,7 +10,8 @@
 
 class PanelCategoryLists;
 class PanelController;
-class PanelEnvironment;
+class PanelWindow;
+class HistoryResizer;
 class PanelTabLayout;
 
 // Collapsing and expanding the History column, and the values the panel draws the change
@@ -24,7 +25,7 @@ class HistoryToggle final : public QObject
     Q_OBJECT
 
 public:
-    HistoryToggle(Clock &clock, PanelEnvironment &environment, PanelController &controller,
+    HistoryToggle(Clock &clock, PanelWindow &window, HistoryResizer &resizer, PanelController &controller,
         PanelCategoryLists &lists, PanelTabLayout &layout, QObject *parent = nullptr);
 
     bool isRunning() const { return m_isRunning; }
@@ -67,7 +68,8 @@ private:
     void fadeSearchBar(double opacity);
 
     Clock &m_clock;
-    PanelEnvironment &m_environment;
+    PanelWindow &m_window;
+    HistoryResizer &m_resizer;
     PanelController &m_controller;
     PanelCategoryLists &m_lists;
     PanelTabLayout &m_layout;

@@ -3,16 +3,19 @@
 #include "common/Clock.h"
 #include "common/Diagnostics.h"
 #include "common/UserCharacters.h"
+#include "items/CodeHighlighting.h"
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/EmojiText.h"
 #include "panel/PanelCategories.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
-#include "panel/PanelEnvironment.h"
 #include "panel/PanelItems.h"
+#include "panel/PanelPasteboard.h"
 #include "panel/PanelSearch.h"
+#include "panel/PanelShell.h"
 #include "panel/PanelToast.h"
+#include "panel/StoreMaintenance.h"
 
 #include <algorithm>
 
@@ -40,7 +43,7 @@ void PanelItemActions::chooseItem(const ClipboardItemPtr &item)
     if (!item)
         return;
     // Read once: Shift pressed after the choice changes nothing.
-    const bool plainTextOnly = m_parts.environment.queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+    const bool plainTextOnly = m_parts.pasteboard.queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
     const ClipboardItemType kind = item->type();
     if ((kind == ClipboardItemType::file || kind == ClipboardItemType::media) && item->fileURL()) {
         const int available = item->countAvailableFiles();
@@ -55,17 +58,17 @@ void PanelItemActions::chooseItem(const ClipboardItemPtr &item)
     }
     getOutOfTheWay();
     // Nothing written (no text, files gone): nothing to paste either.
-    if (m_parts.environment.copyToPasteboard(item, plainTextOnly))
+    if (m_parts.pasteboard.copyToPasteboard(item, plainTextOnly))
         schedulePaste(itemPasteDelay);
 }
 
 void PanelItemActions::insertText(const QString &text)
 {
-    m_parts.environment.copyStringToPasteboard(text);
+    m_parts.pasteboard.copyStringToPasteboard(text);
     // An emoji picker may have taken the focus; the paste belongs in the window the panel was
     // opened over, never in whichever other application happens to be running.
     if (containsEmoji(text))
-        m_parts.environment.activatePreviousApplication();
+        m_parts.shell.activatePreviousApplication();
     getOutOfTheWay();
     schedulePaste(textPasteDelay);
 }
@@ -73,14 +76,14 @@ void PanelItemActions::insertText(const QString &text)
 void PanelItemActions::getOutOfTheWay()
 {
     if (m_parts.controller.isPinned())
-        m_parts.environment.resignPanelKey();
+        m_parts.shell.resignPanelKey();
     else
-        m_parts.environment.hidePanel(true);
+        m_parts.shell.hidePanel(true);
 }
 
 void PanelItemActions::schedulePaste(std::chrono::milliseconds delay)
 {
-    m_parts.clock.runAfter(delay, this, [this] { m_parts.environment.simulatePaste(); });
+    m_parts.clock.runAfter(delay, this, [this] { m_parts.pasteboard.simulatePaste(); });
 }
 
 // -- Deleting
@@ -91,7 +94,7 @@ void PanelItemActions::deleteItemAfterFade(const ClipboardItemPtr &item)
         return;
     const QUuid id = item->id();
     m_parts.items.hide(id);
-    m_parts.environment.invalidateHighlightCache(id);
+    m_parts.highlighting.invalidateHighlightCache(id);
     m_parts.clock.runAfter(deletionDelay, this, [this, id] { deleteItemWithId(id); });
     m_parts.items.refresh(); // hidden at once
 }
@@ -128,12 +131,12 @@ void PanelItemActions::clearColumn(const QString &title, const QList<ClipboardIt
     for (const ClipboardItemPtr &item : items) {
         if (item->isPinned() || item->isDeleted())
             continue;
-        m_parts.environment.invalidateHighlightCache(item->id());
+        m_parts.highlighting.invalidateHighlightCache(item->id());
         m_parts.items.hide(item->id());
         m_parts.context.remove(item);
     }
     if (title == CategoryTitle::code)
-        m_parts.environment.releaseHighlighter();
+        m_parts.highlighting.releaseHighlighter();
     saveAndCompact();
     m_parts.items.refresh();
 }
@@ -149,7 +152,7 @@ void PanelItemActions::setShowClearConfirmation(bool show)
 void PanelItemActions::clearHistoryConfirmed()
 {
     m_parts.search.setText(QString());
-    m_parts.environment.clearHighlightCache();
+    m_parts.highlighting.clearHighlightCache();
     for (const ClipboardItemPtr &item : m_parts.items.allItems()) {
         if (!item->isPinned())
             m_parts.context.remove(item);
@@ -258,7 +261,7 @@ void PanelItemActions::save()
 void PanelItemActions::saveAndCheckpoint()
 {
     save();
-    m_parts.environment.checkpointStore();
+    m_parts.store.checkpointStore();
 }
 
 // Deleted content must leave the disk. The deletions are saved first: compacting unsaved
@@ -266,5 +269,5 @@ void PanelItemActions::saveAndCheckpoint()
 void PanelItemActions::saveAndCompact()
 {
     save();
-    m_parts.environment.compactStore();
+    m_parts.store.compactStore();
 }

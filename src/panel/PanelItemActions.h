@@ -7,13 +7,16 @@
 #include <chrono>
 
 class Clock;
+class CodeHighlighting;
 class ModelContext;
 class PanelCategoryLists;
 class PanelController;
-class PanelEnvironment;
+class PanelPasteboard;
+class PanelShell;
 class PanelItems;
 class PanelSearch;
 class PanelToast;
+class StoreMaintenance;
 
 // What the panel does to the store and the clipboard: choosing and pasting, deleting,
 // pinning, clearing (after the user confirmed), each change saved at once so that a crash
@@ -26,7 +29,10 @@ public:
     struct Parts
     {
         ModelContext &context;
-        PanelEnvironment &environment;
+        PanelShell &shell;
+        PanelPasteboard &pasteboard;
+        CodeHighlighting &highlighting;
+        StoreMaintenance &store;
         PanelController &controller;
         PanelItems &items;
         PanelCategoryLists &lists;

@@ -3,8 +3,8 @@
 #include "common/Clock.h"
 #include "model/LiveQuery.h"
 #include "model/ModelContext.h"
+#include "panel/ItemAvailability.h"
 #include "panel/PanelCategories.h"
-#include "panel/PanelEnvironment.h"
 
 #include <algorithm>
 
@@ -18,9 +18,9 @@ constexpr qsizetype prewarmSliceSize = 5;
 
 } // namespace
 
-PanelItems::PanelItems(ModelContext &context, PanelEnvironment &environment, Clock &clock, QObject *parent)
+PanelItems::PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_environment(environment)
+    , m_files(files)
     , m_clock(clock)
     , m_allItems(new LiveQuery(&context, FetchDescriptor::newestFirst(), this))
 {
@@ -63,7 +63,7 @@ void PanelItems::refresh()
         // The search text counts the files that still exist; they may have changed.
         if (kind == ClipboardItemType::file || kind == ClipboardItemType::media)
             item->computeSearchableText();
-        if (m_pendingDeletionIds.contains(item->id()) || !m_environment.isFileAvailable(*item))
+        if (m_pendingDeletionIds.contains(item->id()) || !m_files.isFileAvailable(*item))
             continue;
         kept.append(item);
     }
@@ -121,7 +121,7 @@ void PanelItems::scheduleVolumeRefresh(quint64 round)
     m_clock.runAfter(volumeRefreshInterval, this, [this, round] {
         if (round != m_volumeRefreshRound)
             return;
-        m_environment.refreshMountedVolumes();
+        m_files.refreshMountedVolumes();
         scheduleVolumeRefresh(round);
     });
 }

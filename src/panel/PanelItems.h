@@ -10,7 +10,7 @@
 class Clock;
 class LiveQuery;
 class ModelContext;
-class PanelEnvironment;
+class ItemAvailability;
 
 // The items the panel can show: the live history, newest first, without items whose files
 // cannot be reached and without deletions still on their way to the store. While the panel
@@ -20,7 +20,7 @@ class PanelItems final : public QObject
     Q_OBJECT
 
 public:
-    PanelItems(ModelContext &context, PanelEnvironment &environment, Clock &clock, QObject *parent = nullptr);
+    PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock, QObject *parent = nullptr);
     ~PanelItems() override;
 
     // Every stored item, newest first, as the live query last read it.
@@ -53,7 +53,7 @@ private:
     void prewarmSlice(quint64 generation, qsizetype from);
     void scheduleVolumeRefresh(quint64 round);
 
-    PanelEnvironment &m_environment;
+    ItemAvailability &m_files;
     Clock &m_clock;
     LiveQuery *m_allItems;
     QString m_lastItemsChangeKey;

@@ -3,10 +3,10 @@
 #include "items/LabelEditState.h"
 #include "panel/HistoryToggle.h"
 #include "panel/PanelController.h"
-#include "panel/PanelEnvironment.h"
 #include "panel/PanelItemActions.h"
 #include "panel/PanelNavigation.h"
 #include "panel/PanelSearch.h"
+#include "panel/PanelShell.h"
 #include "panel/PanelToast.h"
 #include "panel/SlashCommands.h"
 
@@ -16,7 +16,7 @@ PanelKeyboard::PanelKeyboard(Parts parts)
 
 bool PanelKeyboard::handleKey(Key key)
 {
-    const bool editingLabel = LabelEditState::shared().isEditing();
+    const bool editingLabel = m_parts.labelEditing.isEditing();
     switch (key) {
     case Key::down:
         if (editingLabel)
@@ -59,8 +59,8 @@ void PanelKeyboard::handleShortcut(Shortcut shortcut)
 
 void PanelKeyboard::returnStep()
 {
-    if (LabelEditState::shared().isEditing()) {
-        LabelEditState::shared().setIsEditing(false);
+    if (m_parts.labelEditing.isEditing()) {
+        m_parts.labelEditing.setIsEditing(false);
         return;
     }
     if (m_parts.search.text().startsWith(QLatin1Char('/'))) {
@@ -84,7 +84,7 @@ void PanelKeyboard::runSlashCommand(const QString &text)
     case SlashCommands::Command::emoji:
         m_parts.search.setEmojiMode(true);
         // Emoji typed through the input method still work without a picker.
-        if (!m_parts.environment.showCharacterPalette())
+        if (!m_parts.shell.showCharacterPalette())
             m_parts.toast.setMessage(QStringLiteral("No emoji picker is installed"));
         break;
     }
@@ -92,15 +92,15 @@ void PanelKeyboard::runSlashCommand(const QString &text)
 
 void PanelKeyboard::escapeStep()
 {
-    if (LabelEditState::shared().isEditing()) {
-        LabelEditState::shared().setIsEditing(false);
+    if (m_parts.labelEditing.isEditing()) {
+        m_parts.labelEditing.setIsEditing(false);
         return;
     }
     if (m_parts.search.isSearching()) {
         m_parts.search.setText(QString());
         return;
     }
-    m_parts.environment.hidePanel(true);
+    m_parts.shell.hidePanel(true);
 }
 
 void PanelKeyboard::tabForward()

@@ -1,11 +1,12 @@
 #pragma once
 
 class HistoryToggle;
+class LabelEditState;
 class PanelController;
-class PanelEnvironment;
 class PanelItemActions;
 class PanelNavigation;
 class PanelSearch;
+class PanelShell;
 class PanelTabLayout;
 class PanelToast;
 class QString;
@@ -28,7 +29,8 @@ public:
         PanelItemActions &actions;
         HistoryToggle &historyToggle;
         PanelController &controller;
-        PanelEnvironment &environment;
+        PanelShell &shell;
+        LabelEditState &labelEditing;
         PanelToast &toast;
     };
     explicit PanelKeyboard(Parts parts);

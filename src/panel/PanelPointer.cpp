@@ -3,7 +3,7 @@
 #include "common/NotificationCenter.h"
 #include "items/ClipboardItemPreview.h"
 #include "model/AppSettings.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/ItemPreviews.h"
 #include "panel/PanelViewState.h"
 
 #include <QCursor>
@@ -37,9 +37,9 @@ PanelPointer::PanelPointer(QWidget &view, PanelViewState &state, AppSettings &se
 
     connect(&m_previewTimer, &HoverPreviewTimer::showRequested, this, &PanelPointer::showPreview);
     connect(&m_previewTimer, &HoverPreviewTimer::scheduleHideRequested, this,
-        [this] { m_state.environment().schedulePreviewHide(); });
+        [this] { m_state.roles().previews.schedulePreviewHide(); });
     connect(&m_previewTimer, &HoverPreviewTimer::hideRequested, this,
-        [this] { m_state.environment().hidePreview(true); });
+        [this] { m_state.roles().previews.hidePreview(true); });
     // The keys take over from the pointer: no preview of the item it rests on.
     connect(&state.selectionState(), &PanelSelectionState::isKeyboardNavigatingChanged, this,
         [this](bool keyboard) {
@@ -60,16 +60,16 @@ void PanelPointer::showPreview(const ClipboardItemPtr &item, const QRectF &ancho
 {
     if (!item || !m_view || !m_view->isVisible())
         return;
-    PanelEnvironment &environment = m_state.environment();
+    CodeHighlighting &highlighting = m_state.roles().highlighting;
     const std::weak_ptr<ClipboardItem> weak = item;
     const QPalette palette = m_view->palette();
     const double fontSize = m_settings.fontSize();
-    environment.showPreview(
-        [&environment, weak, palette, fontSize]() -> QWidget * {
+    m_state.roles().previews.showPreview(
+        [&highlighting, weak, palette, fontSize]() -> QWidget * {
             const ClipboardItemPtr shown = weak.lock();
             if (!shown || shown->isDeleted())
                 return nullptr;
-            return new ClipboardItemPreview(*shown, environment, palette, fontSize);
+            return new ClipboardItemPreview(*shown, highlighting, palette, fontSize);
         },
         item->id(), anchor);
 }

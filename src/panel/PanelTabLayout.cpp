@@ -3,19 +3,19 @@
 #include "model/AppSettings.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
-#include "panel/PanelEnvironment.h"
 #include "panel/PanelSelectionState.h"
+#include "panel/PanelWindow.h"
 
 #include <QPointer>
 
 #include <algorithm>
 
-PanelTabLayout::PanelTabLayout(PanelCategoryLists &lists, PanelSelectionState &selection,
-    PanelEnvironment &environment, PanelController &controller, AppSettings &settings, QObject *parent)
+PanelTabLayout::PanelTabLayout(PanelCategoryLists &lists, PanelSelectionState &selection, PanelWindow &window,
+    PanelController &controller, AppSettings &settings, QObject *parent)
     : QObject(parent)
     , m_lists(lists)
     , m_selection(selection)
-    , m_environment(environment)
+    , m_window(window)
     , m_controller(controller)
     , m_settings(settings)
 {
@@ -36,8 +36,8 @@ void PanelTabLayout::categoriesChanged(qsizetype previousTabCount)
         return;
     if (m_selectedTabIndex >= tabs)
         setSelectedTabIndex(std::max(tabs - 1, 0));
-    if (m_isInTabMode && m_environment.hasPanelWindow())
-        m_environment.ensureMinimumWidth(tabBarWidth());
+    if (m_isInTabMode && m_window.hasPanelWindow())
+        m_window.ensureMinimumWidth(tabBarWidth());
 }
 
 PanelLayout::Decision PanelTabLayout::layoutPass(double width, bool historyToggling)
@@ -79,8 +79,8 @@ void PanelTabLayout::setTabMode(bool tabMode)
         Q_EMIT tabModeChanged(tabMode);
         Q_EMIT columnsChanged();
     }
-    if (m_environment.hasPanelWindow())
-        m_environment.ensureMinimumWidth(tabMode ? tabBarWidth() : PanelLayout::minimumPanelWidth);
+    if (m_window.hasPanelWindow())
+        m_window.ensureMinimumWidth(tabMode ? tabBarWidth() : PanelLayout::minimumPanelWidth);
 }
 
 void PanelTabLayout::setCurrentColumnWidth(double width)

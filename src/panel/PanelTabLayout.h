@@ -8,7 +8,7 @@
 class AppSettings;
 class PanelCategoryLists;
 class PanelController;
-class PanelEnvironment;
+class PanelWindow;
 class PanelSelectionState;
 
 // Columns or tabs: what the last layout pass decided for the panel's width, the width of a
@@ -19,7 +19,7 @@ class PanelTabLayout final : public QObject
     Q_OBJECT
 
 public:
-    PanelTabLayout(PanelCategoryLists &lists, PanelSelectionState &selection, PanelEnvironment &environment,
+    PanelTabLayout(PanelCategoryLists &lists, PanelSelectionState &selection, PanelWindow &window,
         PanelController &controller, AppSettings &settings, QObject *parent = nullptr);
 
     bool isInTabMode() const { return m_isInTabMode; }
@@ -60,7 +60,7 @@ private:
 
     PanelCategoryLists &m_lists;
     PanelSelectionState &m_selection;
-    PanelEnvironment &m_environment;
+    PanelWindow &m_window;
     PanelController &m_controller;
     AppSettings &m_settings;
     bool m_isInTabMode = false;

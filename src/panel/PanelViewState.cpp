@@ -4,7 +4,7 @@
 #include "items/SwipeStateManager.h"
 #include "model/AppSettings.h"
 #include "panel/CategoryTitles.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/PanelWindow.h"
 
 #include <QPointer>
 
@@ -16,25 +16,27 @@ constexpr Clock::Duration bannerFade { 250 };
 
 #include <algorithm>
 
-PanelViewState::PanelViewState(ModelContext &context, PanelEnvironment &environment,
-    PanelController *controller, AppSettings &settings, Clock &clock, QObject *parent)
+PanelViewState::PanelViewState(ModelContext &context, const PanelRoles &roles, PanelController *controller,
+    AppSettings &settings, RowStates rows, Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_environment(environment)
+    , m_roles(roles)
+    , m_rows(rows)
     , m_settings(settings)
     , m_ownController(controller ? nullptr : std::make_unique<PanelController>(nullptr, false))
     , m_controller(controller ? controller : m_ownController.get())
     , m_hoverTracker(m_selection, m_hoverMarkers, clock)
-    , m_items(context, environment, clock)
+    , m_items(context, roles.files, clock)
     , m_lists(settings, m_items, m_search, m_selection, clock)
-    , m_layout(m_lists, m_selection, environment, *m_controller, settings)
-    , m_historyToggle(clock, environment, *m_controller, m_lists, m_layout)
+    , m_layout(m_lists, m_selection, roles.window, *m_controller, settings)
+    , m_historyToggle(clock, roles.window, roles.historyResizer, *m_controller, m_lists, m_layout)
     , m_navigation(m_lists, m_layout, m_selection)
     , m_toast(clock)
     , m_updateBanner(clock)
-    , m_shareBanner(environment, settings, clock)
-    , m_actions({ context, environment, *m_controller, m_items, m_lists, m_search, m_toast, clock })
-    , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, environment,
-          m_toast })
+    , m_shareBanner(roles.links, settings, clock)
+    , m_actions({ context, roles.shell, roles.pasteboard, roles.highlighting, roles.store, *m_controller,
+          m_items, m_lists, m_search, m_toast, clock })
+    , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, roles.shell,
+          rows.labelEditing, m_toast })
 {
     connectParts();
 
@@ -55,7 +57,7 @@ void PanelViewState::connectParts()
     connect(&m_search, &PanelSearch::textChanged, this, &PanelViewState::searchTextChanged);
     connect(&m_search, &PanelSearch::edited, this, [this] {
         m_selection.setSelectedItemIndex(std::nullopt);
-        SwipeStateManager::shared().closeOpenRow();
+        m_rows.swipes.closeOpenRow();
         Q_EMIT columnsChanged();
     });
     connect(&m_search, &PanelSearch::emojiTyped, &m_actions, &PanelItemActions::insertText);
@@ -69,7 +71,7 @@ void PanelViewState::connectParts()
     connect(&m_layout, &PanelTabLayout::tabModeChanged, this, &PanelViewState::isInTabModeChanged);
     connect(&m_layout, &PanelTabLayout::selectedTabIndexChanged, this, [this](int index) {
         Q_EMIT selectedTabIndexChanged(index);
-        SwipeStateManager::shared().closeOpenRow();
+        m_rows.swipes.closeOpenRow();
     });
     connect(&m_layout, &PanelTabLayout::currentColumnWidthChanged, this,
         &PanelViewState::currentColumnWidthChanged);
@@ -117,14 +119,14 @@ void PanelViewState::visibleColumnCountDidChange(int count)
     QMetaObject::invokeMethod(
         this,
         [self, count, tabMode] {
-            if (!self || !self->m_environment.hasPanelWindow())
+            if (!self || !self->m_roles.window.hasPanelWindow())
                 return;
             if (count == 0)
-                self->m_environment.ensureMinimumWidth(PanelLayout::minimumPanelWidth);
+                self->m_roles.window.ensureMinimumWidth(PanelLayout::minimumPanelWidth);
             else if (count == 1 || !tabMode)
-                self->m_environment.updateColumnCount(count, 0.0);
+                self->m_roles.window.updateColumnCount(count, 0.0);
             else
-                self->m_environment.lockToTabMode(count);
+                self->m_roles.window.lockToTabMode(count);
         },
         Qt::QueuedConnection);
 }
@@ -209,7 +211,7 @@ void PanelViewState::appear()
     m_selection.select(0, std::nullopt);
     m_items.refresh();
     m_shareBanner.panelWillShow(m_items.shownItems().size(), m_updateBanner.isShown());
-    SwipeStateManager::shared().startMonitoring();
+    m_rows.swipes.startMonitoring();
 }
 
 void PanelViewState::panelWillShow()
@@ -217,6 +219,6 @@ void PanelViewState::panelWillShow()
     m_selection.select(0, std::nullopt);
     m_items.refresh();
     m_shareBanner.panelWillShow(m_items.shownItems().size(), m_updateBanner.isShown());
-    SwipeStateManager::shared().closeOpenRow();
+    m_rows.swipes.closeOpenRow();
     setShowClearConfirmation(false);
 }

@@ -2,6 +2,7 @@
 
 #include "columns/CategoryColumnConfig.h"
 #include "common/Clock.h"
+#include "items/RowStates.h"
 #include "panel/FadePresence.h"
 #include "panel/HistoryToggle.h"
 #include "panel/HoverMarkerStore.h"
@@ -12,6 +13,7 @@
 #include "panel/PanelItems.h"
 #include "panel/PanelKeyboard.h"
 #include "panel/PanelNavigation.h"
+#include "panel/PanelRoles.h"
 #include "panel/PanelSearch.h"
 #include "panel/PanelSelectionState.h"
 #include "panel/PanelTabLayout.h"
@@ -25,7 +27,6 @@
 
 class AppSettings;
 class ModelContext;
-class PanelEnvironment;
 
 // The panel's state without its widgets, in parts with one owner for each piece of state: the
 // showable items, the search, the category lists, columns or tabs, the History toggle, the
@@ -55,8 +56,8 @@ public:
 
     // controller: the panel window's; without one (a panel outside a window) the state keeps
     // its own. clock: what its delays and debounces run on.
-    PanelViewState(ModelContext &context, PanelEnvironment &environment, PanelController *controller,
-        AppSettings &settings, Clock &clock = Clock::system(), QObject *parent = nullptr);
+    PanelViewState(ModelContext &context, const PanelRoles &roles, PanelController *controller,
+        AppSettings &settings, RowStates rows, Clock &clock = Clock::system(), QObject *parent = nullptr);
     ~PanelViewState() override;
 
     PanelSelectionState &selectionState() { return m_selection; }
@@ -64,7 +65,7 @@ public:
     HoverMarkerStore &hoverMarkerStore() { return m_hoverMarkers; }
     HoverTracker &hoverTracker() { return m_hoverTracker; }
     const PanelSelectionState &selectionState() const { return m_selection; }
-    PanelEnvironment &environment() const { return m_environment; }
+    const PanelRoles &roles() const { return m_roles; }
     AppSettings &settings() const { return m_settings; }
     PanelController &panelController() const { return *m_controller; }
 
@@ -208,7 +209,8 @@ private:
     void connectParts();
     void visibleColumnCountDidChange(int count);
 
-    PanelEnvironment &m_environment;
+    PanelRoles m_roles;
+    RowStates m_rows;
     AppSettings &m_settings;
     std::unique_ptr<PanelController> m_ownController;
     PanelController *m_controller;

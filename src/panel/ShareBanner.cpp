@@ -1,7 +1,7 @@
 #include "panel/ShareBanner.h"
 
 #include "model/AppSettings.h"
-#include "panel/PanelEnvironment.h"
+#include "panel/ProductLinks.h"
 
 namespace {
 
@@ -15,9 +15,9 @@ bool ShareBanner::isDue(const QUrl &homepage, bool updateBannerShown, bool dismi
         && historyCount >= historyCountToAsk;
 }
 
-ShareBanner::ShareBanner(PanelEnvironment &environment, AppSettings &settings, Clock &clock, QObject *parent)
+ShareBanner::ShareBanner(ProductLinks &links, AppSettings &settings, Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_environment(environment)
+    , m_links(links)
     , m_settings(settings)
     , m_presence(clock)
 {
@@ -27,7 +27,7 @@ ShareBanner::ShareBanner(PanelEnvironment &environment, AppSettings &settings, C
 void ShareBanner::panelWillShow(qsizetype historyCount, bool updateBannerShown)
 {
     const bool due = isDue(
-        m_environment.productHomepage(), updateBannerShown, m_settings.shareBannerDismissed(), historyCount);
+        m_links.productHomepage(), updateBannerShown, m_settings.shareBannerDismissed(), historyCount);
     if (due && !m_presence.isShown())
         m_presence.show(fade);
     else if (!due && m_presence.isShown())
@@ -36,9 +36,9 @@ void ShareBanner::panelWillShow(qsizetype historyCount, bool updateBannerShown)
 
 void ShareBanner::share()
 {
-    const QUrl homepage = m_environment.productHomepage();
+    const QUrl homepage = m_links.productHomepage();
     if (!homepage.isEmpty())
-        m_environment.openUrl(homepage);
+        m_links.openUrl(homepage);
 }
 
 void ShareBanner::dismiss()

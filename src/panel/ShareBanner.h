@@ -6,7 +6,7 @@
 #include <QUrl>
 
 class AppSettings;
-class PanelEnvironment;
+class ProductLinks;
 
 // The panel's request to share the app ("Share" opens the product's web page). It is made when
 // the panel comes on screen with a history grown to some size, only when the build names a web
@@ -22,8 +22,7 @@ public:
 
     static bool isDue(const QUrl &homepage, bool updateBannerShown, bool dismissed, qsizetype historyCount);
 
-    ShareBanner(
-        PanelEnvironment &environment, AppSettings &settings, Clock &clock, QObject *parent = nullptr);
+    ShareBanner(ProductLinks &links, AppSettings &settings, Clock &clock, QObject *parent = nullptr);
 
     // The panel comes on screen: the request comes (fading in) when it is due.
     void panelWillShow(qsizetype historyCount, bool updateBannerShown);
@@ -38,7 +37,7 @@ Q_SIGNALS:
     void changed();
 
 private:
-    PanelEnvironment &m_environment;
+    ProductLinks &m_links;
     AppSettings &m_settings;
     FadePresence m_presence;
 };

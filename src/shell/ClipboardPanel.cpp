@@ -545,7 +545,7 @@ void ClipboardPanel::updateColumnCount(int columnCount, double duration)
 }
 
 void ClipboardPanel::resizeForHistoryToggle(
-    bool adding, int columnCount, std::function<void()> completion, double duration)
+    bool adding, int columnCount, double duration, std::function<void()> completion)
 {
     const auto finishNow = [&] {
         if (completion)

@@ -81,9 +81,10 @@ public:
     // A new column count: the panel grows to show them all where the screen allows
     // (animated over duration seconds when above 0).
     void updateColumnCount(int columnCount, double duration);
-    // History column shown (adding) or collapsed; completion runs once when it has ended.
+    // History column shown (adding) or collapsed over duration seconds; completion runs once when
+    // it has ended.
     void resizeForHistoryToggle(
-        bool adding, int columnCount, std::function<void()> completion, double duration);
+        bool adding, int columnCount, double duration, std::function<void()> completion);
     // Pins the content's width (its current width when none is given) while the frame
     // animates, so the columns do not reflow on the way; clearHostingWidth undoes it.
     void setHostingWidth(std::optional<double> width);

@@ -6,6 +6,9 @@
 #include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "items/CachedCodeLine.h"
+#include "items/LabelEditState.h"
+#include "items/SwipeStateManager.h"
+
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/ClipboardPanelView.h"
@@ -36,7 +39,8 @@ std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFacto
     return [&delegate, &workspace, &context, &settings, &availability](ClipboardPanel &panel) -> QWidget * {
         auto *environment = new ShellPanelEnvironment(
             delegate, panel, *delegate.pasteService(), workspace, settings, availability);
-        auto *view = new ClipboardPanelView(context, *environment, panel.panelController(), settings);
+        auto *view = new ClipboardPanelView(context, environment->roles(), panel.panelController(), settings,
+            { SwipeStateManager::shared(), LabelEditState::shared() });
         // Gone after the view has finished with it (the signal comes once the view's own
         // destructors have run).
         QObject::connect(view, &QObject::destroyed, [environment] { delete environment; });
@@ -185,7 +189,7 @@ void ShellPanelEnvironment::resizeForHistoryToggle(
             completion();
         return;
     }
-    m_panel->resizeForHistoryToggle(adding, columnCount, std::move(completion), duration);
+    m_panel->resizeForHistoryToggle(adding, columnCount, duration, std::move(completion));
 }
 
 void ShellPanelEnvironment::invalidateHighlightCache(const QUuid &itemId)

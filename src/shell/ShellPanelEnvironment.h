@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/PanelEnvironment.h"
+#include "panel/EveryPanelRole.h"
 
 #include <QPointer>
 
@@ -18,7 +18,7 @@ class Workspace;
 // the paste service writes the clipboard and sends the paste keystroke, the shared highlight
 // cache colours the code lines, and the clipboard monitor's database actor keeps the store
 // file small.
-class ShellPanelEnvironment final : public PanelEnvironment
+class ShellPanelEnvironment final : public EveryPanelRole
 {
 public:
     ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,

@@ -113,7 +113,8 @@ TEST_F(PanelColumnsModelTest, FollowsColumnsTabsSearchAndSelection)
         = ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://b.example") });
     context().insert(link);
     ASSERT_TRUE(context().save().ok);
-    PanelViewState state(context(), m_env, &m_controller, *m_settings);
+    PanelViewState state(
+        context(), m_env.roles(), &m_controller, *m_settings, m_rowStates.rows(), m_rowStates.clock);
     state.appear();
     PanelColumnsModel model(state);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);

@@ -1,6 +1,6 @@
 #include "items/ClipboardItemPreview.h"
 
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +21,16 @@ QByteArray picture(QSize size)
     return bytes;
 }
 
-ClipboardItemPreview preview(const ClipboardItem &item, FakePanelEnvironment &environment)
+ClipboardItemPreview preview(const ClipboardItem &item, CodeHighlighting &highlighting)
 {
-    return ClipboardItemPreview(item, environment, QApplication::palette(), 13.0);
+    return ClipboardItemPreview(item, highlighting, QApplication::palette(), 13.0);
 }
 
 } // namespace
 
 TEST(ClipboardItemPreviewTest, ShowsEachKindWithWhatItCarries)
 {
-    FakePanelEnvironment environment;
+    FakePanelRoles roles;
     using Kind = ClipboardItemPreview::Kind;
     ClipboardItemPtr link = ClipboardItem::create(ClipboardItemType::link,
         { .text = QStringLiteral("https://example.org/a"),
@@ -76,7 +76,7 @@ TEST(ClipboardItemPreviewTest, ShowsEachKindWithWhatItCarries)
             Kind::image, {}, true },
     };
     for (const Case &c : cases) {
-        const ClipboardItemPreview shown = preview(*c.item, environment);
+        const ClipboardItemPreview shown = preview(*c.item, roles);
         EXPECT_EQ(shown.kind(), c.kind) << c.name;
         EXPECT_EQ(shown.shownText(), c.shown) << c.name;
         EXPECT_EQ(shown.hasPicture(), c.picture) << c.name;
@@ -87,24 +87,24 @@ TEST(ClipboardItemPreviewTest, ShowsEachKindWithWhatItCarries)
 
 TEST(ClipboardItemPreviewTest, APinsLabelLeadsItsPreview)
 {
-    FakePanelEnvironment environment;
+    FakePanelRoles roles;
     ClipboardItemPtr pin
         = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("ssh deploy@host") });
     pin->setIsPinned(true);
     pin->setPinnedLabel(QStringLiteral("staging box"));
-    EXPECT_EQ(preview(*pin, environment).shownText(), QStringList({ "staging box", "ssh deploy@host" }));
+    EXPECT_EQ(preview(*pin, roles).shownText(), QStringList({ "staging box", "ssh deploy@host" }));
 }
 
 TEST(ClipboardItemPreviewTest, ALongTextGrowsToTheLimitAndNoFurther)
 {
-    FakePanelEnvironment environment;
+    FakePanelRoles roles;
     const auto sized = [&](int lines) {
         QStringList text;
         for (int line = 0; line < lines; ++line)
             text << QStringLiteral("A line of a longer note, number %1").arg(line);
         const ClipboardItemPtr item
             = ClipboardItem::create(ClipboardItemType::text, { .text = text.join(QLatin1Char('\n')) });
-        return preview(*item, environment).sizeHint();
+        return preview(*item, roles).sizeHint();
     };
     EXPECT_LT(sized(1).height(), sized(5).height()) << "each line takes room";
     EXPECT_EQ(sized(200).height(), ClipboardItemPreview::maximumHeight);

@@ -6,7 +6,7 @@
 
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
 #include "platform/UserDefaults.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
@@ -211,10 +211,8 @@ TEST(ItemRowPainterTest, FormattedTextShowsItsFormattingUntilShiftDropsIt)
     }
 }
 
-// The shared tints are the appearance's text colour at their opacities, light and dark, and the
-// rows draw with them: over the window's colour a row's picture ground and a single-character
-// button show the tint blended in, not an opacity of their own.
-TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
+// A light and a dark appearance: the window's colour and the text colour.
+QList<QPalette> lightAndDarkPalettes()
 {
     QPalette light;
     light.setColor(QPalette::Window, Qt::white);
@@ -222,6 +220,12 @@ TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(30, 30, 30));
     dark.setColor(QPalette::Text, QColor(240, 240, 235));
+    return { light, dark };
+}
+
+// The shared tints are the appearance's text colour at their opacities, light and dark.
+TEST(ItemRowPainterTest, TheSharedTintsAreTheTextColourAtTheirOpacities)
+{
     const struct
     {
         const char *name;
@@ -233,7 +237,7 @@ TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
         { "primaryTint075", primaryTint075, 0.075 },
         { "primaryTint65", primaryTint65, 0.65 },
     };
-    for (const QPalette &palette : { light, dark }) {
+    for (const QPalette &palette : lightAndDarkPalettes()) {
         for (const auto &t : tints) {
             SCOPED_TRACE(t.name);
             const QColor tint = t.tint(palette);
@@ -241,10 +245,15 @@ TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
             EXPECT_NEAR(tint.alphaF(), t.opacity, 0.5 / 255);
         }
     }
+}
 
-    FakePanelEnvironment environment;
+// The rows draw with the shared tints: over the window's colour a row's picture ground and a
+// single-character button show the tint blended in, not an opacity of their own.
+TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
+{
+    FakePanelRoles roles;
     ThumbnailCache thumbnails(1024 * 1024);
-    ItemRowPainter painter(environment, thumbnails);
+    ItemRowPainter painter(roles, thumbnails);
     ClipboardItemPtr text = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("x") });
     text->setIsPinned(true);
     const QRectF row(0, 0, 200, 44);
@@ -261,7 +270,7 @@ TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
             [&](QPainter &p, const auto &style) { painter.paintSingleCharacter(p, button, *text, style); },
             QPoint(3, 12) },
     };
-    for (const QPalette &palette : { light, dark }) {
+    for (const QPalette &palette : lightAndDarkPalettes()) {
         const QColor ground = palette.color(QPalette::Window);
         const QColor tint = primaryTint05(palette);
         const auto blend

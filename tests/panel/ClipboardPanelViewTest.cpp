@@ -31,6 +31,29 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+
+// A menu's entries as shown, without separators.
+QStringList menuTitles(const QMenu &menu)
+{
+    QStringList shown;
+    for (const QAction *action : menu.actions()) {
+        if (!action->isSeparator())
+            shown << action->text();
+    }
+    return shown;
+}
+
+QStringList rowTexts(const ColumnItemsView &view)
+{
+    QStringList texts;
+    for (const ClipboardItemPtr &item : view.model()->items())
+        texts.append(item->textContent().value_or(QString()));
+    return texts;
+}
+
+} // namespace
+
 class ClipboardPanelViewTest : public PanelStoreTest
 {
 protected:
@@ -39,7 +62,8 @@ protected:
     ClipboardPanelView &show(int width, int height = 600, Clock &clock = Clock::system())
     {
         EXPECT_TRUE(context().save().ok);
-        m_view = std::make_unique<ClipboardPanelView>(context(), m_env, &m_controller, *m_settings, clock);
+        m_view = std::make_unique<ClipboardPanelView>(
+            context(), m_env.roles(), &m_controller, *m_settings, m_rowStates.rows(), clock);
         m_view->resize(width, height);
         m_view->show();
         m_view->activateWindow();
@@ -55,6 +79,50 @@ protected:
         }
     }
     QStringList shownTitles() const { return shownColumnTitles(*m_view); }
+    // Opens a row's context menu as a right click does; the menu the shell was told of.
+    QMenu *openMenuOnRow(ColumnItemsView &view, int row)
+    {
+        const QPoint at = view.visualRect(row).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &event);
+        settle();
+        return m_env.lastOpenedMenu();
+    }
+    static void sendMouse(ColumnItemsView &view, QEvent::Type type, int row, Qt::MouseButtons held)
+    {
+        const QPoint at = view.visualRect(row).center();
+        QMouseEvent event(type, at, view.viewport()->mapToGlobal(at),
+            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &event);
+    }
+    // Presses on one row, moves over the rows to another and lets go there; midway runs before
+    // the release.
+    static void drag(ColumnItemsView &view, int from, int to, const std::function<void()> &midway)
+    {
+        sendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+        sendMouse(view, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        sendMouse(view, QEvent::MouseMove, to, Qt::LeftButton);
+        if (midway)
+            midway();
+        sendMouse(view, QEvent::MouseButtonRelease, to, Qt::NoButton);
+        settle();
+    }
+    // The pins' texts in the order a fresh read of the store sorts them.
+    QStringList storedPinOrder()
+    {
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        QList<ClipboardItemPtr> pins;
+        for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items) {
+            if (item->isPinned())
+                pins.append(item);
+        }
+        std::stable_sort(pins.begin(), pins.end(),
+            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        QStringList texts;
+        for (const ClipboardItemPtr &pin : pins)
+            texts.append(pin->textContent().value_or(QString()));
+        return texts;
+    }
     CategoryColumn *columnTitled(const QString &title) const { return shownColumn(*m_view, title); }
 
     std::unique_ptr<ClipboardPanelView> m_view;
@@ -128,7 +196,7 @@ TEST_F(ClipboardPanelViewTest, TypingFiltersAndShortcutsWinOverTheLineEdit)
     EXPECT_EQ(field->text(), QString());
     EXPECT_TRUE(m_env.calls.isEmpty());
     QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_EQ(m_env.calls, QStringList({ "hidePanel(1)" }));
+    EXPECT_EQ(m_env.calls, QList<PanelCall>({ PanelCalls::HidePanel { true } }));
 }
 
 TEST_F(ClipboardPanelViewTest, ConfirmingTheClearDeletesTheUnpinnedItems)
@@ -176,9 +244,10 @@ TEST_F(ClipboardPanelViewTest, KeyboardSelectionStaysInView)
     EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(0)));
 
     QTest::keyClick(panel.searchField(), Qt::Key_Return);
-    ASSERT_EQ(m_env.copiedItems.size(), 1);
-    EXPECT_EQ(m_env.copiedItems[0].first->textContent(), QStringLiteral("entry 39"));
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+    const QList<PanelCalls::CopyItem> copied = m_env.callsOf<PanelCalls::CopyItem>();
+    ASSERT_EQ(copied.size(), 1);
+    EXPECT_EQ(copied[0].item->textContent(), QStringLiteral("entry 39"));
+    EXPECT_TRUE(m_env.received(PanelCalls::HidePanel { true }));
 }
 
 TEST_F(ClipboardPanelViewTest, LockedNarrowPanelShowsTabs)
@@ -282,13 +351,13 @@ TEST_F(ClipboardPanelViewTest, TheShareBannersShareOpensTheWebPageAndClosesItFor
     // A tap on its body does nothing.
     QTest::mouseClick(banner, Qt::LeftButton, {}, QPoint(40, banner->height() / 2));
     settle();
-    EXPECT_TRUE(m_env.openedUrls.isEmpty());
+    EXPECT_EQ(m_env.count<PanelCalls::OpenUrl>(), 0);
     EXPECT_FALSE(m_settings->shareBannerDismissed());
 
     const QRect action = banner->actionRect().toAlignedRect();
     QTest::mouseClick(banner, Qt::LeftButton, {}, action.center());
     settle();
-    EXPECT_EQ(m_env.openedUrls, QList<QUrl>({ page }));
+    EXPECT_EQ(m_env.callsOf<PanelCalls::OpenUrl>(), QList({ PanelCalls::OpenUrl { page } }));
     EXPECT_TRUE(m_settings->shareBannerDismissed());
     time.advance(250ms);
     settle();
@@ -377,22 +446,6 @@ TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeen
     ColumnItemsView *history = columnTitled(QStringLiteral("History"))->itemsView();
     ASSERT_NE(history, nullptr);
 
-    const auto openMenuOnRow = [&](int row) -> QMenu * {
-        const QPoint at = history->visualRect(row).center();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, history->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(history->viewport(), &event);
-        settle();
-        return m_env.openedMenus.isEmpty() ? nullptr : m_env.openedMenus.last();
-    };
-    const auto titles = [](const QMenu *menu) {
-        QStringList shown;
-        for (const QAction *action : menu->actions()) {
-            if (!action->isSeparator())
-                shown << action->text();
-        }
-        return shown;
-    };
-
     struct Case
     {
         const char *name;
@@ -407,25 +460,26 @@ TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeen
         { "an SVG picture", 1, svg, { "Pin", "Delete" }, { "Pin", "Delete", "Paste SVG code" } },
     };
     for (const Case &c : cases) {
-        const qsizetype opened = m_env.openedMenus.size();
-        QMenu *menu = openMenuOnRow(c.row);
-        ASSERT_EQ(m_env.openedMenus.size(), opened + 1) << c.name << ": the shell was not told of the menu";
-        EXPECT_EQ(titles(menu), c.before) << c.name;
+        const int opened = m_env.count<PanelCalls::ItemMenuWillOpen>();
+        QMenu *menu = openMenuOnRow(*history, c.row);
+        ASSERT_EQ(m_env.count<PanelCalls::ItemMenuWillOpen>(), opened + 1)
+            << c.name << ": the shell was not told of the menu";
+        EXPECT_EQ(menuTitles(*menu), c.before) << c.name;
         m_env.svgCode = c.svgCode;
         m_env.svgReady();
         settle();
-        EXPECT_EQ(titles(menu), c.after) << c.name;
+        EXPECT_EQ(menuTitles(*menu), c.after) << c.name;
         if (c.svgCode) {
             menu->actions().last()->trigger();
             settle();
-            EXPECT_EQ(m_env.copiedStrings, QStringList({ svg })) << c.name;
+            EXPECT_EQ(m_env.copiedStrings(), QStringList({ svg })) << c.name;
         }
         menu->close();
         settle();
     }
 
     // A menu closed before the file was read is simply gone.
-    QMenu *closed = openMenuOnRow(1);
+    QMenu *closed = openMenuOnRow(*history, 1);
     QPointer<QMenu> watched(closed);
     closed->close();
     settle();
@@ -433,7 +487,7 @@ TEST_F(ClipboardPanelViewTest, APicturesMenuOffersItsSvgSourceOnceItsFileHasBeen
     m_env.svgCode = svg;
     m_env.svgReady();
     settle();
-    EXPECT_EQ(m_env.copiedStrings.size(), 1);
+    EXPECT_EQ(m_env.copiedStrings().size(), 1);
     (void)panel;
 }
 
@@ -445,18 +499,14 @@ TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
     show(800);
     ColumnItemsView *colours = columnTitled(CategoryTitle::colors)->itemsView();
     ASSERT_NE(colours, nullptr);
-    const QPoint at = colours->visualRect(0).center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, colours->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(colours->viewport(), &event);
-    settle();
-    ASSERT_FALSE(m_env.openedMenus.isEmpty());
-    QAction *customize = m_env.openedMenus.last()->actions().last();
+    QMenu *menu = openMenuOnRow(*colours, 0);
+    ASSERT_NE(menu, nullptr);
+    QAction *customize = menu->actions().last();
     ASSERT_EQ(customize->text(), QStringLiteral("Customize Formats"));
     customize->trigger();
     settle();
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("openSettings(2)")))
-        << m_env.calls.join(u' ').toStdString();
-    EXPECT_TRUE(m_env.copiedStrings.isEmpty()) << "nothing is pasted";
+    EXPECT_EQ(m_env.callsOf<PanelCalls::OpenSettings>(), QList({ PanelCalls::OpenSettings { 2 } }));
+    EXPECT_TRUE(m_env.copiedStrings().isEmpty()) << "nothing is pasted";
 }
 
 // Pins are reordered by dragging one among them: the order dropped is stored (a fresh read of
@@ -474,61 +524,30 @@ TEST_F(ClipboardPanelViewTest, APinDraggedAmongThePinsStoresTheNewOrderAndPastes
     settle();
     ColumnItemsView *text = columnTitled(CategoryTitle::text)->itemsView();
     ASSERT_EQ(text->model()->rowCount(), 4);
-    const auto shown = [&] {
-        QStringList texts;
-        for (const ClipboardItemPtr &item : text->model()->items())
-            texts.append(item->textContent().value_or(QString()));
-        return texts;
-    };
-    const auto storedPinOrder = [&] {
-        std::unique_ptr<ModelContext> reader = container().makeContext();
-        QList<ClipboardItemPtr> pins;
-        for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items) {
-            if (item->isPinned())
-                pins.append(item);
-        }
-        std::stable_sort(pins.begin(), pins.end(),
-            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
-        QStringList texts;
-        for (const ClipboardItemPtr &pin : pins)
-            texts.append(pin->textContent().value_or(QString()));
-        return texts;
-    };
+    const auto shown = [&] { return rowTexts(*text); };
+    const auto dragFromTo
+        = [&](int from, int to, const std::function<void()> &midway = {}) { drag(*text, from, to, midway); };
     ASSERT_EQ(shown(), QStringList({ "alpha", "beta", "gamma", "note" }));
-    const auto mouse = [&](QEvent::Type type, int row, Qt::MouseButtons held) {
-        const QPoint at = text->visualRect(row).center();
-        QMouseEvent event(type, at, text->viewport()->mapToGlobal(at),
-            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
-        QApplication::sendEvent(text->viewport(), &event);
-    };
-    const auto dragFromTo = [&](int from, int to, const std::function<void()> &midway = {}) {
-        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
-        mouse(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-        mouse(QEvent::MouseMove, to, Qt::LeftButton);
-        if (midway)
-            midway();
-        mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
-        settle();
-    };
 
     dragFromTo(0, 2, [&] { EXPECT_FALSE(panel.grab().isNull()); });
     EXPECT_EQ(shown(), QStringList({ "beta", "gamma", "alpha", "note" }));
     EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" }));
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("checkpointStore")));
+    EXPECT_TRUE(m_env.received(PanelCalls::CheckpointStore {}));
 
     dragFromTo(0, 3);
     EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" })) << "dropped on an unpinned item";
     dragFromTo(2, 0, [&] { QTest::keyClick(panel.searchField(), Qt::Key_Escape); });
     EXPECT_EQ(shown(), QStringList({ "beta", "gamma", "alpha", "note" })) << "Escape abandons the drag";
     EXPECT_EQ(storedPinOrder(), QStringList({ "beta", "gamma", "alpha" }));
-    EXPECT_FALSE(m_env.calls.contains(QStringLiteral("hidePanel(1)"))) << "Escape went to the drag alone";
-    EXPECT_TRUE(m_env.copiedItems.isEmpty()) << "a drag pasted";
-    EXPECT_EQ(m_env.pasteCount, 0);
+    EXPECT_FALSE(m_env.received(PanelCalls::HidePanel { true })) << "Escape went to the drag alone";
+    EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), 0) << "a drag pasted";
+    EXPECT_EQ(m_env.count<PanelCalls::SimulatePaste>(), 0);
 
     // A press and release in place is still a click, which chooses the pin.
-    mouse(QEvent::MouseButtonPress, 1, Qt::LeftButton);
-    mouse(QEvent::MouseButtonRelease, 1, Qt::NoButton);
+    sendMouse(*text, QEvent::MouseButtonPress, 1, Qt::LeftButton);
+    sendMouse(*text, QEvent::MouseButtonRelease, 1, Qt::NoButton);
     settle();
-    ASSERT_EQ(m_env.copiedItems.size(), 1);
-    EXPECT_EQ(m_env.copiedItems.first().first->textContent(), QStringLiteral("gamma"));
+    const QList<PanelCalls::CopyItem> copied = m_env.callsOf<PanelCalls::CopyItem>();
+    ASSERT_EQ(copied.size(), 1);
+    EXPECT_EQ(copied.first().item->textContent(), QStringLiteral("gamma"));
 }

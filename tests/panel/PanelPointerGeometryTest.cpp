@@ -113,22 +113,25 @@ TEST(PanelResizeGeometryTest, ACornerAnswersOnlyInsideTheTriangleAtThePanelsCorn
     }
 }
 
-TEST(PanelResizeGeometryTest, DragsGiveFramesWithinTheLimitsKeepingTheOppositeSideOrTheCentre)
+namespace {
+
+struct ResizeDragCase
 {
-    const QSizeF minimum(360, 300);
-    const QSizeF maximum(1920, 1080);
+    const char *name;
+    Handle handle;
+    QRectF initial;
+    QPointF delta;
+    PanelResizeGeometry::Modifiers modifiers;
+    QRectF expected;
+};
+
+// Drags of every handle, with and without Alt and Shift, from a 600 x 400 panel at (100, 100)
+// unless a case starts elsewhere.
+QList<ResizeDragCase> resizeDragCases()
+{
     using M = PanelResizeGeometry::Modifiers;
-    struct Case
-    {
-        const char *name;
-        Handle handle;
-        QRectF initial;
-        QPointF delta;
-        M modifiers;
-        QRectF expected;
-    };
     const QRectF panel(100, 100, 600, 400);
-    const Case cases[] = {
+    return {
         { "right edge wider", Handle::right, panel, QPointF(50, 7), M {}, QRectF(100, 100, 650, 400) },
         { "left edge at the minimum keeps the right side", Handle::left, QRectF(100, 100, 400, 400),
             QPointF(50, 0), M {}, QRectF(140, 100, 360, 400) },
@@ -170,7 +173,15 @@ TEST(PanelResizeGeometryTest, DragsGiveFramesWithinTheLimitsKeepingTheOppositeSi
         { "never below the minimum height", Handle::bottomRight, panel, QPointF(0, -390), M {},
             QRectF(100, 100, 600, 300) },
     };
-    for (const Case &c : cases) {
+}
+
+} // namespace
+
+TEST(PanelResizeGeometryTest, DragsGiveFramesWithinTheLimitsKeepingTheOppositeSideOrTheCentre)
+{
+    const QSizeF minimum(360, 300);
+    const QSizeF maximum(1920, 1080);
+    for (const ResizeDragCase &c : resizeDragCases()) {
         EXPECT_EQ(
             PanelResizeGeometry::resizedFrame(c.handle, c.initial, c.delta, c.modifiers, minimum, maximum),
             c.expected)

@@ -4,12 +4,13 @@
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
+#include "panel/OwnRowStates.h"
 #include "panel/PanelController.h"
 #include "platform/UserDefaults.h"
 
-// A fresh store plus what a panel needs around it: settings over their own file, a recording
-// environment and a panel controller without a window.
+// A fresh store plus what a panel needs around it: settings over their own file, recording
+// roles, its own row states and a panel controller without a window.
 class PanelStoreTest : public StoreTest
 {
 protected:
@@ -22,7 +23,8 @@ protected:
 
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
-    FakePanelEnvironment m_env;
+    FakePanelRoles m_env;
+    OwnRowStates m_rowStates;
     PanelController m_controller { nullptr, false };
 };
 

@@ -3,7 +3,6 @@
 #include "panel/PanelTestSupport.h"
 
 #include "common/NotificationCenter.h"
-#include "items/LabelEditState.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "panel/CategoryTitles.h"
@@ -44,11 +43,6 @@ QStringList texts(const QList<ClipboardItemPtr> &items)
 class PanelViewStateTest : public PanelStoreTest
 {
 protected:
-    void SetUp() override
-    {
-        PanelStoreTest::SetUp();
-        LabelEditState::shared().setIsEditing(false);
-    }
     void TearDown() override
     {
         m_state.reset();
@@ -91,7 +85,8 @@ protected:
     PanelViewState &makeState()
     {
         EXPECT_TRUE(context().save().ok);
-        m_state = std::make_unique<PanelViewState>(context(), m_env, &m_controller, *m_settings, m_time);
+        m_state = std::make_unique<PanelViewState>(
+            context(), m_env.roles(), &m_controller, *m_settings, m_rowStates.rows(), m_time);
         m_state->appear();
         return *m_state;
     }
@@ -115,7 +110,7 @@ protected:
         std::unique_ptr<ModelContext> fresh = container().makeContext();
         return int(fresh->fetch(FetchDescriptor::newestFirst()).items.size());
     }
-    // The store's maintenance, run by the environment when the panel asks for it.
+    // The store's maintenance, run by the fake roles when the panel asks for it.
     ClipboardDatabaseActor &storeActor()
     {
         if (!m_storeActor) {
@@ -257,7 +252,7 @@ TEST_F(PanelViewStateTest, ArrowKeysMoveThroughColumnsWithoutWrapping)
     // An index past the end: Down goes to the last item, Return does nothing.
     state.selectionState().setSelectedItemIndex(99);
     state.handleKey(Key::enter);
-    EXPECT_TRUE(m_env.copiedItems.isEmpty());
+    EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), 0);
     state.handleKey(Key::down);
     EXPECT_EQ(item(), 3);
 }
@@ -355,14 +350,14 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     state.handleKey(Key::enter);
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_TRUE(state.isEmojiMode());
-    EXPECT_EQ(m_env.count(QStringLiteral("showCharacterPalette")), 1);
+    EXPECT_EQ(m_env.count<PanelCalls::ShowCharacterPalette>(), 1);
     EXPECT_EQ(state.toastMessage(), std::nullopt);
 
     // In emoji mode a typed emoji is pasted, not searched.
     state.setSearchText(QStringLiteral("🎉"));
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_FALSE(state.isEmojiMode());
-    EXPECT_EQ(m_env.copiedStrings, QStringList({ "🎉" }));
+    EXPECT_EQ(m_env.copiedStrings(), QStringList({ "🎉" }));
 
     // A digit is no emoji: it is searched as typed.
     state.setSearchText(QStringLiteral("/emoji"));
@@ -371,7 +366,7 @@ TEST_F(PanelViewStateTest, SlashCommandsCompleteAndRun)
     state.setSearchText(QStringLiteral("1"));
     EXPECT_EQ(state.searchText(), QStringLiteral("1"));
     EXPECT_FALSE(state.isEmojiMode());
-    EXPECT_EQ(m_env.copiedStrings.size(), 1);
+    EXPECT_EQ(m_env.copiedStrings().size(), 1);
 
     // Without an emoji picker the toast says so; emoji typed otherwise are still pasted.
     m_env.hasCharacterPalette = false;
@@ -423,8 +418,6 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
     };
     for (const auto &c : cases) {
         m_env.calls.clear();
-        m_env.copiedItems.clear();
-        m_env.pasteCount = 0;
         m_env.modifiers = c.modifiers;
         state.setToastMessage(std::nullopt);
         state.setIsPinned(c.pinnedPanel);
@@ -433,18 +426,18 @@ TEST_F(PanelViewStateTest, ReturnChoosesAndPastesByKind)
         EXPECT_EQ(c.item->isDeleted(), c.deleted);
         if (!c.pasted) {
             // Nothing hidden, copied or pasted; the deletion is saved and folded into the store.
-            EXPECT_EQ(m_env.calls, QStringList({ "checkpointStore" })) << m_env.calls.join(' ').toStdString();
+            EXPECT_EQ(m_env.calls, QList<PanelCall>({ PanelCalls::CheckpointStore {} }));
             continue;
         }
-        EXPECT_EQ(m_env.calls.value(0),
-            c.pinnedPanel ? QStringLiteral("resignPanelKey") : QStringLiteral("hidePanel(1)"));
-        ASSERT_EQ(m_env.copiedItems.size(), 1);
-        EXPECT_EQ(m_env.copiedItems[0].first, c.item);
-        EXPECT_EQ(m_env.copiedItems[0].second, c.modifiers == Qt::ShiftModifier);
+        const PanelCall getOutOfTheWay = c.pinnedPanel ? PanelCall(PanelCalls::ResignPanelKey {})
+                                                       : PanelCall(PanelCalls::HidePanel { true });
+        const PanelCall copy = PanelCalls::CopyItem { c.item, c.modifiers == Qt::ShiftModifier };
+        EXPECT_EQ(m_env.calls, QList<PanelCall>({ getOutOfTheWay, copy }));
         m_time.advance(99ms);
-        EXPECT_EQ(m_env.pasteCount, 0) << "the paste waits 0.1 s for the panel to get out of the way";
+        EXPECT_EQ(m_env.count<PanelCalls::SimulatePaste>(), 0)
+            << "the paste waits 0.1 s for the panel to get out of the way";
         m_time.advance(1ms);
-        EXPECT_EQ(m_env.pasteCount, 1);
+        EXPECT_EQ(m_env.calls, QList<PanelCall>({ getOutOfTheWay, copy, PanelCalls::SimulatePaste {} }));
     }
     EXPECT_EQ(storedCount(), 2) << "the deletions of missing files are saved";
 }
@@ -455,10 +448,11 @@ TEST_F(PanelViewStateTest, NothingWrittenMeansNothingPasted)
     PanelViewState &state = makeState();
     m_env.copySucceeds = false;
     state.chooseItem(empty);
-    EXPECT_EQ(m_env.copiedItems.size(), 1);
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+    EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), 1);
+    EXPECT_TRUE(m_env.received(PanelCalls::HidePanel { true }));
     m_time.advance(1s);
-    EXPECT_EQ(m_env.pasteCount, 0) << "a paste keystroke would paste whatever was on the clipboard before";
+    EXPECT_EQ(m_env.count<PanelCalls::SimulatePaste>(), 0)
+        << "a paste keystroke would paste whatever was on the clipboard before";
 }
 
 TEST_F(PanelViewStateTest, PinnedReferenceToMissingFilesIsItselfDeleted)
@@ -486,15 +480,14 @@ TEST_F(PanelViewStateTest, BareTextsPasteIntoTheRememberedWindow)
         { "1\uFE0F\u20E3", true } };
     for (const auto &c : cases) {
         m_env.calls.clear();
-        m_env.pasteCount = 0;
         state.insertEmoji(QString::fromUtf8(c.text));
-        EXPECT_EQ(m_env.copiedStrings.last(), QString::fromUtf8(c.text));
-        EXPECT_EQ(m_env.calls.contains(QStringLiteral("activatePreviousApplication")), c.activates) << c.text;
-        EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+        EXPECT_EQ(m_env.copiedStrings(), QStringList({ QString::fromUtf8(c.text) }));
+        EXPECT_EQ(m_env.received(PanelCalls::ActivatePreviousApplication {}), c.activates) << c.text;
+        EXPECT_TRUE(m_env.received(PanelCalls::HidePanel { true }));
         m_time.advance(49ms);
-        EXPECT_EQ(m_env.pasteCount, 0) << "bare texts paste after 0.05 s";
+        EXPECT_EQ(m_env.count<PanelCalls::SimulatePaste>(), 0) << "bare texts paste after 0.05 s";
         m_time.advance(1ms);
-        EXPECT_EQ(m_env.pasteCount, 1);
+        EXPECT_EQ(m_env.count<PanelCalls::SimulatePaste>(), 1);
     }
 }
 
@@ -551,12 +544,13 @@ TEST_F(PanelViewStateTest, DeletionReachesTheStoreAfterAQuarterAndATenthSecond)
     PanelViewState &state = makeState();
     state.handleItemDeleted(doomed);
     EXPECT_FALSE(state.cachedFilteredItems().contains(doomed));
-    EXPECT_EQ(m_env.invalidatedHighlights, QList<QUuid>({ doomed->id() }));
+    EXPECT_EQ(m_env.callsOf<PanelCalls::InvalidateHighlight>(),
+        QList({ PanelCalls::InvalidateHighlight { doomed->id() } }));
     m_time.advance(349ms);
     EXPECT_FALSE(doomed->isDeleted()) << "the row fades out first";
     m_time.advance(1ms);
     EXPECT_TRUE(doomed->isDeleted());
-    EXPECT_EQ(m_env.count(QStringLiteral("checkpointStore")), 1);
+    EXPECT_EQ(m_env.count<PanelCalls::CheckpointStore>(), 1);
     EXPECT_EQ(storedCount(), 1) << "the deletion is saved, so a crash cannot bring it back";
     settle();
     EXPECT_TRUE(state.pendingDeletionIds().isEmpty()) << "ids of items that left the store are dropped";
@@ -572,7 +566,7 @@ TEST_F(PanelViewStateTest, ClearingAColumnDeletesOnlyItsUnpinnedItems)
     const Category code = state.cachedCategories().visible[2];
     ASSERT_EQ(code.title, CategoryTitle::code);
     state.clearColumn(code.title, code.items);
-    EXPECT_EQ(m_env.count(QStringLiteral("releaseHighlighter")), 1);
+    EXPECT_EQ(m_env.count<PanelCalls::ReleaseHighlighter>(), 1);
     EXPECT_EQ(storedCount(), 2);
     EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({ "text", "b()" }));
 
@@ -603,7 +597,7 @@ TEST_F(PanelViewStateTest, ClearedContentLeavesTheDisk)
     EXPECT_FALSE(storeFilesContain(storePath(), secret));
     settle();
     EXPECT_EQ(texts(state.cachedFilteredItems()), QStringList({ "pinned keeper" }));
-    EXPECT_EQ(m_env.count(QStringLiteral("clearHighlightCache")), 1);
+    EXPECT_EQ(m_env.count<PanelCalls::ClearHighlightCache>(), 1);
 }
 
 TEST_F(PanelViewStateTest, ClearedColumnLeavesTheDisk)
@@ -683,8 +677,8 @@ TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
     EXPECT_EQ(state.searchBarOpacity(), 1.0);
     m_time.advance(1ms);
     ASSERT_EQ(m_env.pendingResizeCompletions.size(), 1);
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("setHostingWidth(900)")));
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("resizeForHistoryToggle(0,2)")));
+    EXPECT_TRUE(m_env.received(PanelCalls::SetHostingWidth { 900.0 }));
+    EXPECT_TRUE(m_env.received(PanelCalls::ResizeForHistoryToggle { false, 2, 0.2 }));
     EXPECT_EQ(state.headerWidthMultiplier(), 1.0) << "the strip starts as wide as the pinned content";
     m_time.advance(200ms); // as long as the window's resize
     EXPECT_EQ(state.searchBarOpacity(), 0.0);
@@ -710,7 +704,9 @@ TEST_F(PanelViewStateTest, HistoryToggleResizesTheWindowByOneColumn)
     m_time.advance(50ms);
     ASSERT_EQ(m_env.pendingResizeCompletions.size(), 1);
     EXPECT_FALSE(state.isHistoryCollapsed());
-    EXPECT_EQ(m_env.calls, QStringList({ "setHostingWidth(1350)", "resizeForHistoryToggle(1,3)" }));
+    EXPECT_EQ(m_env.calls,
+        QList<PanelCall>(
+            { PanelCalls::SetHostingWidth { 1350.0 }, PanelCalls::ResizeForHistoryToggle { true, 3, 0.2 } }));
     m_env.pendingResizeCompletions.takeFirst()();
     EXPECT_TRUE(m_controller.isHistoryToggling());
     m_time.advance(50ms);
@@ -830,7 +826,7 @@ TEST_F(PanelViewStateTest, StaleColumnIndexIsBoundedWhenColumnsDisappear)
     EXPECT_TRUE(state.handleKey(Key::right));
     state.tabForward();
     state.handleKey(Key::enter);
-    EXPECT_TRUE(m_env.copiedItems.isEmpty());
+    EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), 0);
 }
 
 TEST_F(PanelViewStateTest, LayoutResultsAreStoredLaterAndSteerTheWindow)
@@ -845,7 +841,7 @@ TEST_F(PanelViewStateTest, LayoutResultsAreStoredLaterAndSteerTheWindow)
     settle();
     EXPECT_EQ(state.visibleColumnCount(), 3);
     EXPECT_DOUBLE_EQ(state.currentColumnWidth(), 300);
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("updateColumnCount(3,0)")));
+    EXPECT_TRUE(m_env.received(PanelCalls::UpdateColumnCount { 3, 0.0 }));
 
     // A live resize below what three columns need switches to tabs.
     m_env.calls.clear();
@@ -853,7 +849,7 @@ TEST_F(PanelViewStateTest, LayoutResultsAreStoredLaterAndSteerTheWindow)
     EXPECT_TRUE(state.layoutPass(500).tabMode);
     settle();
     EXPECT_TRUE(state.isInTabMode());
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("ensureMinimumWidth(%1)").arg(state.tabBarWidth())));
+    EXPECT_TRUE(m_env.received(PanelCalls::EnsureMinimumWidth { state.tabBarWidth() }));
 
     // In tab mode a change of the column count locks the window to tabs.
     m_env.calls.clear();
@@ -862,14 +858,13 @@ TEST_F(PanelViewStateTest, LayoutResultsAreStoredLaterAndSteerTheWindow)
     settle();
     state.layoutPass(500);
     settle();
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("lockToTabMode(4)")))
-        << m_env.calls.join(' ').toStdString();
+    EXPECT_TRUE(m_env.received(PanelCalls::LockToTabMode { 4 }));
 
     m_controller.setInLiveResize(false);
     state.layoutPass(900);
     settle();
     EXPECT_FALSE(state.isInTabMode());
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("ensureMinimumWidth(360)")));
+    EXPECT_TRUE(m_env.received(PanelCalls::EnsureMinimumWidth { 360.0 }));
 }
 
 TEST_F(PanelViewStateTest, TabsStayInRangeWhenTabsDisappear)
@@ -892,23 +887,23 @@ TEST_F(PanelViewStateTest, EscapeBacksOutStepByStep)
 {
     add(ClipboardItemType::text, QStringLiteral("text"));
     PanelViewState &state = makeState();
-    LabelEditState::shared().setIsEditing(true);
+    m_rowStates.labelEditing.setIsEditing(true);
     state.setSearchText(QStringLiteral("abc"));
     EXPECT_FALSE(state.handleKey(Key::down)) << "a label edit takes the arrows";
     EXPECT_TRUE(state.handleKey(Key::escape));
-    EXPECT_FALSE(LabelEditState::shared().isEditing());
+    EXPECT_FALSE(m_rowStates.labelEditing.isEditing());
     EXPECT_EQ(state.searchText(), QStringLiteral("abc"));
     EXPECT_TRUE(state.handleKey(Key::escape));
     EXPECT_EQ(state.searchText(), QString());
     EXPECT_TRUE(m_env.calls.isEmpty());
     EXPECT_TRUE(state.handleKey(Key::escape));
-    EXPECT_EQ(m_env.calls, QStringList({ "hidePanel(1)" }));
+    EXPECT_EQ(m_env.calls, QList<PanelCall>({ PanelCalls::HidePanel { true } }));
 
-    LabelEditState::shared().setIsEditing(true);
+    m_rowStates.labelEditing.setIsEditing(true);
     state.handleKey(Key::down);
     EXPECT_TRUE(state.handleKey(Key::enter));
-    EXPECT_FALSE(LabelEditState::shared().isEditing());
-    EXPECT_TRUE(m_env.copiedItems.isEmpty()) << "Return only ended the edit";
+    EXPECT_FALSE(m_rowStates.labelEditing.isEditing());
+    EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), 0) << "Return only ended the edit";
 }
 
 TEST_F(PanelViewStateTest, PanelShowResetsSelectionAndConfirmation)
@@ -925,11 +920,44 @@ TEST_F(PanelViewStateTest, PanelShowResetsSelectionAndConfirmation)
     EXPECT_FALSE(state.showClearConfirmation());
 }
 
+// A row swiped open shuts when the search changes, another tab is chosen or the panel is shown
+// again; other changes leave it open.
+TEST_F(PanelViewStateTest, ASwipedOpenRowShutsOnASearchATabChangeOrTheNextShow)
+{
+    ClipboardItemPtr swiped = add(ClipboardItemType::text, QStringLiteral("text"));
+    add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    PanelViewState &state = makeState();
+    struct Case
+    {
+        const char *name;
+        std::function<void()> change;
+        bool shuts;
+    };
+    const Case cases[] = {
+        { "a search typed", [&] { state.setSearchText(QStringLiteral("te")); }, true },
+        { "another tab", [&] { state.selectTab(state.selectedTabIndex() + 1); }, true },
+        { "the panel shown again",
+            [] { NotificationCenter::defaultCenter().post(Notifications::panelWillShow); }, true },
+        { "the pin toggled", [&] { state.setIsPinned(!state.isPinned()); }, false },
+    };
+    for (const Case &c : cases) {
+        SwipeStateManager &swipes = m_rowStates.swipes;
+        swipes.swipe(swiped->id(), -SwipeStateManager::actionWidth);
+        swipes.endSwipe();
+        m_rowStates.clock.advance(SwipeStateManager::closeDuration);
+        ASSERT_TRUE(swipes.openRow().has_value()) << c.name;
+        c.change();
+        EXPECT_EQ(!swipes.openRow().has_value(), c.shuts) << c.name;
+        swipes.closeOpenRow();
+        m_rowStates.clock.advance(SwipeStateManager::closeDuration);
+    }
+}
+
 TEST_F(PanelViewStateTest, ThePinIsTheControllersAndRereadsVolumesWhilePinned)
 {
     PanelViewState &state = makeState();
     QSignalSpy pinned(&state, &PanelViewState::isPinnedChanged);
-    const auto refreshes = [&] { return m_env.count(QStringLiteral("refreshMountedVolumes")); };
+    const auto refreshes = [&] { return m_env.count<PanelCalls::RefreshMountedVolumes>(); };
 
     state.handleShortcut(PanelViewState::Shortcut::togglePin);
     EXPECT_TRUE(m_controller.isPinned());
@@ -1002,7 +1030,7 @@ TEST_F(PanelViewStateTest, APinsLabelIsSavedAndFoundBySearchAtOnce)
     const QList<ClipboardItemPtr> matches = found();
     EXPECT_FALSE(matches.isEmpty()) << "the label is searched at once";
     EXPECT_EQ(matches.count(pin), matches.size()) << "and only the pin carries it";
-    EXPECT_EQ(m_env.count(QStringLiteral("checkpointStore")), 1);
+    EXPECT_EQ(m_env.count<PanelCalls::CheckpointStore>(), 1);
     const auto storedLabel = [&]() -> std::optional<QString> {
         std::unique_ptr<ModelContext> fresh = container().makeContext();
         for (const ClipboardItemPtr &stored : fresh->fetch(FetchDescriptor::newestFirst()).items) {

@@ -12,7 +12,9 @@
 #include "model/FetchDescriptor.h"
 #include "model/StoreTestSupport.h"
 #include "panel/ClipboardPanelView.h"
-#include "panel/FakePanelEnvironment.h"
+#include "panel/FakePanelRoles.h"
+#include "panel/OwnRowStates.h"
+
 #include "panel/PanelController.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchField.h"
@@ -393,11 +395,13 @@ TEST_F(AppDelegateTest, AShortcutFreedSoonAfterTheStartIsTakenWithoutAWord)
 
 TEST_F(AppDelegateTest, TheSearchFieldIsThePanelViewsWhereverTheViewSits)
 {
-    FakePanelEnvironment environment;
-    ClipboardPanelView view(context(), environment, nullptr, settings);
+    FakePanelRoles environment;
+    OwnRowStates rowStates;
+    ClipboardPanelView view(context(), environment.roles(), nullptr, settings, rowStates.rows());
     QWidget wrapper;
     auto *layout = new QVBoxLayout(&wrapper);
-    auto *nested = new ClipboardPanelView(context(), environment, nullptr, settings);
+    auto *nested
+        = new ClipboardPanelView(context(), environment.roles(), nullptr, settings, rowStates.rows());
     layout->addWidget(new QLineEdit);
     layout->addWidget(nested);
     QWidget lineEditOnly;

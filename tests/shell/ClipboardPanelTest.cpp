@@ -229,11 +229,9 @@ TEST_F(ClipboardPanelTest, HistoryToggleCallsItsCompletionOnceEvenWhenRefused)
     panel->setFrame(QRectF(0, 0, 600, 400));
     int first = 0;
     int second = 0;
-    panel->resizeForHistoryToggle(
-        false, 2, [&] { ++first; }, 0.05);
+    panel->resizeForHistoryToggle(false, 2, 0.05, [&] { ++first; });
     EXPECT_TRUE(panel->isAnimatingHistory());
-    panel->resizeForHistoryToggle(
-        true, 3, [&] { ++second; }, 0.05);
+    panel->resizeForHistoryToggle(true, 3, 0.05, [&] { ++second; });
     EXPECT_EQ(second, 1) << "a toggle during another finishes at once";
     clock.advance(49ms);
     EXPECT_EQ(first, 0);
@@ -249,8 +247,7 @@ TEST_F(ClipboardPanelTest, HistoryToggleCallsItsCompletionOnceEvenWhenRefused)
     defaults.setBoolean(ClipboardPanel::tabModeLockKey, true);
     auto locked = makePanel();
     int done = 0;
-    locked->resizeForHistoryToggle(
-        true, 4, [&] { ++done; }, 0);
+    locked->resizeForHistoryToggle(true, 4, 0, [&] { ++done; });
     EXPECT_EQ(done, 1);
     EXPECT_EQ(locked->currentColumnCount(), 4);
     EXPECT_EQ(locked->frame().width(), 500);

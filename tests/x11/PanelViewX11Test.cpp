@@ -129,8 +129,8 @@ protected:
         m_window->setWindowTitle(QStringLiteral("Tindlewick panel test"));
         auto *layout = new QVBoxLayout(m_window.get());
         layout->setContentsMargins(0, 0, 0, 0);
-        m_panel = new ClipboardPanelView(
-            context(), m_env, &m_controller, *m_settings, Clock::system(), m_window.get());
+        m_panel = new ClipboardPanelView(context(), m_env.roles(), &m_controller, *m_settings,
+            m_rowStates.rows(), Clock::system(), m_window.get());
         layout->addWidget(m_panel);
         m_window->resize(width, 640);
         m_window->show();
@@ -219,10 +219,11 @@ TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
     const ClipboardItemPtr selected = panel.state().selectedItem();
     ASSERT_TRUE(selected);
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Return") }));
-    ASSERT_TRUE(waitUntil([&] { return m_env.pasteCount == 1; }));
-    ASSERT_EQ(m_env.copiedItems.size(), 1);
-    EXPECT_EQ(m_env.copiedItems[0].first, selected);
-    EXPECT_TRUE(m_env.calls.contains(QStringLiteral("hidePanel(1)")));
+    ASSERT_TRUE(waitUntil([&] { return m_env.count<PanelCalls::SimulatePaste>() == 1; }));
+    const QList<PanelCalls::CopyItem> copied = m_env.callsOf<PanelCalls::CopyItem>();
+    ASSERT_EQ(copied.size(), 1);
+    EXPECT_EQ(copied[0].item, selected);
+    EXPECT_TRUE(m_env.received(PanelCalls::HidePanel { true }));
 }
 
 TEST_F(PanelViewX11Test, NarrowPanelShowsTabs)

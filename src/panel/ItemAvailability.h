@@ -1,0 +1,15 @@
+#pragma once
+
+class ClipboardItem;
+
+// Whether the files of file and media items can be reached. Main thread only.
+class ItemAvailability
+{
+public:
+    virtual ~ItemAvailability() = default;
+
+    // False for a file or media item none of whose files can be reached.
+    virtual bool isFileAvailable(const ClipboardItem &item) = 0;
+    // Reads the mounted volumes again and announces "volumesDidChange".
+    virtual void refreshMountedVolumes() = 0;
+};

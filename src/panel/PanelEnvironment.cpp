@@ -1,7 +1,0 @@
-#include "panel/PanelEnvironment.h"
-
-QList<CodeLine> PanelEnvironment::unhighlightedCodeLines(const ClipboardItem &item, int maxLines)
-{
-    // The inline text holds far more than the few lines a row shows.
-    return plainCodeLines(item.resolvedItem().textContent().value_or(QString()), maxLines);
-}
