@@ -30,6 +30,9 @@ struct CategoryColumnConfig
     double toggleFadeOpacity = 1.0;
     bool isSearching = false;
     bool isPinnedExpanded = false;
+    // The items' order revision: pins dragged into another order leave the same items in the
+    // list, and only this tells the column to sort its pins again.
+    quint64 itemsOrderRevision = 0;
 
     friend bool operator==(const CategoryColumnConfig &, const CategoryColumnConfig &) = default;
 };

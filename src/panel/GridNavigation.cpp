@@ -42,8 +42,7 @@ QList<ClipboardItemPtr> navigableItems(
     if (!pinnedGroupExpanded || pinned.isEmpty())
         return unpinned;
 
-    std::stable_sort(pinned.begin(), pinned.end(),
-        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+    sortByPinTime(pinned);
     QList<ClipboardItemPtr> result;
     result.reserve(items.size());
     QList<ClipboardItemPtr> otherPins;

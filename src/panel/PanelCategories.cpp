@@ -5,6 +5,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <vector>
 
 CategorizedItems categorizeItems(const QList<ClipboardItemPtr> &items, qint64 historyLimit, bool detectCode)
 {
@@ -141,6 +142,27 @@ bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b)
     if (!first)
         return true;
     return *first < *second;
+}
+
+void sortByPinTime(QList<ClipboardItemPtr> &pins)
+{
+    struct Keyed
+    {
+        std::optional<QDateTime> time;
+        ClipboardItemPtr pin;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(std::size_t(pins.size()));
+    for (const ClipboardItemPtr &pin : pins)
+        keyed.push_back({ pin->pinnedTimestamp(), pin });
+    // The same order as isEarlierPinned: pins without a time first.
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        if (!b.time)
+            return false;
+        return !a.time || *a.time < *b.time;
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        pins[qsizetype(i)] = std::move(keyed[i].pin);
 }
 
 QList<QDateTime> reorderedPinTimestamps(const QList<ClipboardItemPtr> &pinsInNewOrder, const QDateTime &now)

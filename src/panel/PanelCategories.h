@@ -67,6 +67,10 @@ QString itemsChangeKey(const QList<ClipboardItemPtr> &newestFirst);
 bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b);
 // Pin order: earlier pins first, pins without a time before all others.
 bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b);
+// Puts pins in that order, keeping the given order among equal times. Each pin's time is read
+// once: reading it is a lookup in the item's stored values, too slow to repeat in every
+// comparison of thousands of pins on each search keystroke.
+void sortByPinTime(QList<ClipboardItemPtr> &pins);
 // The pin times that store this order of pins: the times they hold now, earliest first, handed
 // out in the new order, each at least a millisecond after the one before (times missing take
 // places before the earliest one; with none at all they end just before now). Pins of other columns

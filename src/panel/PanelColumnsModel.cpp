@@ -79,8 +79,8 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
             Q_EMIT dataChanged(index(int(i)), index(int(i)));
         }
     }
-    // Also with the same configs: the same items may have been pinned in another order, which
-    // only the column's rows show (a model leaves its rows alone when they are the same).
+    if (!changed)
+        return;
     for (qsizetype i = 0; i < m_configs.size(); ++i) {
         const CategoryColumnConfig &config = m_configs[i];
         m_itemModels[std::size_t(i)]->setContent(config.title, config.items, config.isPinnedExpanded,
@@ -88,8 +88,6 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
     }
     if (!sameColumns)
         endResetModel();
-    if (!changed)
-        return;
     if (sameColumns)
         Q_EMIT configsChanged();
     updateSelection();

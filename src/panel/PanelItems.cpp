@@ -89,6 +89,7 @@ void PanelItems::sortShown()
 {
     std::stable_sort(m_shownItems.begin(), m_shownItems.end(),
         [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
+    ++m_orderRevision;
     Q_EMIT shownItemsChanged();
 }
 

@@ -40,6 +40,9 @@ public:
     void dropShown(const QUuid &id);
     // Newest first again after timestamps changed.
     void sortShown();
+    // Changes each time the showable items are sorted again: the same items may then have other
+    // times, pins among them another order.
+    quint64 orderRevision() const { return m_orderRevision; }
 
     bool refreshesVolumes() const { return m_volumeRefreshRound != 0; }
     void setRefreshesVolumes(bool refreshes);
@@ -61,6 +64,7 @@ private:
     QSet<QUuid> m_pendingDeletionIds;
     // Bumped to cancel: a prewarm step that finds a newer number stops.
     quint64 m_prewarmGeneration = 0;
+    quint64 m_orderRevision = 0;
     // Non-zero while volumes are refreshed; a refresh of an older round does nothing.
     quint64 m_volumeRefreshRound = 0;
     quint64 m_lastVolumeRefreshRound = 0;

@@ -149,6 +149,7 @@ QList<CategoryColumnConfig> PanelViewState::columnConfigs(double columnWidth) co
         config.toggleFadeOpacity = m_historyToggle.toggleOpacity(isHistory);
         config.isSearching = m_search.isSearching();
         config.isPinnedExpanded = isPinnedGroupExpanded(category.title);
+        config.itemsOrderRevision = m_items.orderRevision();
         config.canClearColumn = std::any_of(category.items.begin(), category.items.end(),
             [](const ClipboardItemPtr &item) { return !item->isPinned(); });
         if (isHistory) {
@@ -188,6 +189,7 @@ std::optional<CategoryColumnConfig> PanelViewState::tabColumnConfig(double width
                                                      : AppSettings::ColumnViewMode::list;
     config.isSearching = m_search.isSearching();
     config.isPinnedExpanded = isPinnedGroupExpanded(category.title);
+    config.itemsOrderRevision = m_items.orderRevision();
     return config;
 }
 

@@ -116,8 +116,7 @@ protected:
             if (item->isPinned())
                 pins.append(item);
         }
-        std::stable_sort(pins.begin(), pins.end(),
-            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        sortByPinTime(pins);
         QStringList texts;
         for (const ClipboardItemPtr &pin : pins)
             texts.append(pin->textContent().value_or(QString()));

@@ -194,6 +194,12 @@ TEST(PanelCategoriesTest, PinOrderPutsUnstampedPinsFirst)
     EXPECT_TRUE(isEarlierPinned(*unstamped, *early));
     EXPECT_FALSE(isEarlierPinned(*early, *unstamped));
     EXPECT_FALSE(isEarlierPinned(*unstamped, *unstamped));
+
+    // Sorting keeps the given order among pins of one time, here the two without any.
+    ClipboardItemPtr alsoUnstamped = item(ClipboardItemType::text);
+    QList<ClipboardItemPtr> pins = { late, unstamped, early, alsoUnstamped };
+    sortByPinTime(pins);
+    EXPECT_EQ(pins, (QList<ClipboardItemPtr> { unstamped, alsoUnstamped, early, late }));
 }
 
 // The times a reorder writes make the new order the stored one: sorting the pins by them gives
@@ -233,8 +239,7 @@ TEST(PanelCategoriesTest, ReorderedPinTimesStoreTheNewOrder)
         for (qsizetype i = 0; i < pins.size(); ++i)
             pins[i]->setPinnedTimestamp(written[i]);
         QList<ClipboardItemPtr> sorted = pins;
-        std::stable_sort(sorted.begin(), sorted.end(),
-            [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+        sortByPinTime(sorted);
         EXPECT_EQ(sorted, pins);
     }
 }

@@ -431,8 +431,7 @@ QStringList pinOrder(const QList<ClipboardItemPtr> &items)
         if (item->isPinned())
             pinned.append(item);
     }
-    std::stable_sort(pinned.begin(), pinned.end(),
-        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isEarlierPinned(*a, *b); });
+    sortByPinTime(pinned);
     QStringList texts;
     for (const ClipboardItemPtr &item : pinned)
         texts.append(item->textContent().value_or(QString()));
