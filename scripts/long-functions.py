@@ -62,6 +62,16 @@ def definitions(path):
         yield function_name(signature), start + 1, end - start + 1
 
 
+def source_files(root, folders):
+    """The C++ files git tracks under the folders; every one under them outside a checkout."""
+    patterns = [f"{folder}/*.{suffix}" for folder in folders for suffix in ("cpp", "h")]
+    listed = subprocess.run(["git", "-C", str(root), "ls-files", "--", *patterns], capture_output=True, text=True)
+    if listed.returncode == 0:
+        return listed.stdout.split()
+    return sorted(str(path.relative_to(root)) for folder in folders for suffix in ("cpp", "h")
+                  for path in (root / folder).rglob(f"*.{suffix}"))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--limit", type=int, default=60)
@@ -70,9 +80,7 @@ def main():
     arguments = parser.parse_args()
 
     root = Path(__file__).resolve().parent.parent
-    files = subprocess.run(["git", "-C", str(root), "ls-files", "--", *[f"{folder}/*.cpp" for folder in arguments.folders],
-                            *[f"{folder}/*.h" for folder in arguments.folders]],
-                           check=True, capture_output=True, text=True).stdout.split()
+    files = source_files(root, arguments.folders)
     found = []
     for file in files:
         for name, line, length in definitions(root / file):
