@@ -24,8 +24,24 @@ void forEachPiece(QStringView text, const std::function<void(QByteArrayView piec
 
 qsizetype size(QStringView text)
 {
+    // Counted, not encoded: a surrogate pair is one four-byte character, and a surrogate
+    // without its other half is written as one '?', as toUtf8 writes it.
     qsizetype bytes = 0;
-    forEachPiece(text, [&](QByteArrayView piece) { bytes += piece.size(); });
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            bytes += 1;
+        } else if (unit < 0x800) {
+            bytes += 2;
+        } else if (!QChar::isSurrogate(unit)) {
+            bytes += 3;
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 1;
+        }
+    }
     return bytes;
 }
 

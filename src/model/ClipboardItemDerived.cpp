@@ -49,7 +49,7 @@ void addCanonicalText(QCryptographicHash &hash, const std::optional<QString> &te
     }
     const bool ascii = std::all_of(text->begin(), text->end(), [](QChar c) { return c.unicode() < 0x80; });
     const QString canonical = ascii ? *text : text->normalized(QString::NormalizationForm_C);
-    addTextSize(hash, ascii ? canonical.size() : Utf8::size(canonical));
+    addTextSize(hash, Utf8::size(canonical));
     Utf8::forEachPiece(canonical, [&](QByteArrayView piece) { hash.addData(piece); });
 }
 
