@@ -50,7 +50,7 @@ open_panel() {
   wait_for 1 panel_shown
 }
 
-# Part 2, run by with-xserver.sh: $1 the installed program, $2 a fresh home, $3 the folder for
+# Step 2, run by with-xserver.sh: $1 the installed program, $2 a fresh home, $3 the folder for
 # the screenshot, $4 the menu entry's StartupWMClass.
 check_running_app() {
   local program=$1 home=$2 artefacts=$3 wm_class=$4
@@ -127,8 +127,9 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 
   || fail "cpack failed: $(cat "$work/cpack.log")"
 deb=$(find "$work/package" -maxdepth 1 -name 'tindlewick_*.deb' | head -n 1)
 [ -n "$deb" ] || fail "cpack wrote no tindlewick_*.deb: $(cat "$work/cpack.log")"
-outside=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -vE '^\./(usr/.*)?$' || true)
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+outside=$(grep -vE '^\./(usr/.*)?$' <<<"$contents" || true)
 [ -z "$outside" ] || fail "the package installs outside usr/: $outside"
-dpkg-deb -c "$deb" | awk '{print $6}' | grep -qx './usr/bin/tindlewick' || fail "the package lacks usr/bin/tindlewick"
-echo "check-install: $(basename "$deb"): $(dpkg-deb -c "$deb" | grep -vc '/$') files, all under usr/;" \
+grep -qx './usr/bin/tindlewick' <<<"$contents" || fail "the package lacks usr/bin/tindlewick"
+echo "check-install: $(basename "$deb"): $(grep -vc '/$' <<<"$contents") files, all under usr/;" \
   "Depends: $(dpkg-deb -f "$deb" Depends)"
