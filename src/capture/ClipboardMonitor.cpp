@@ -111,8 +111,7 @@ void ClipboardMonitor::checkForChanges()
         scheduleChangeTimer();
         return;
     }
-    const qint64 now
-        = std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->now().time_since_epoch()).count();
+    const qint64 now = m_clock->nowMs();
     if (now - m_lastProcessedMs < minimumChangeIntervalMs) {
         // Not lost: the count stays unaccepted, so a later tick takes the change.
         scheduleChangeTimer();

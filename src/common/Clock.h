@@ -17,6 +17,11 @@ public:
     virtual ~Clock() = default;
 
     virtual TimePoint now() const = 0;
+    // now() in whole milliseconds, for times kept as numbers.
+    qint64 nowMs() const
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(now().time_since_epoch()).count();
+    }
     // Runs action once, delay after now, unless context is destroyed first.
     virtual void runAfter(Duration delay, QObject *context, std::function<void()> action) = 0;
 

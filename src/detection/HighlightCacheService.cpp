@@ -87,11 +87,6 @@ void HighlightCacheService::setMemoryPressureMonitor(MemoryPressureMonitor *moni
     }
 }
 
-qint64 HighlightCacheService::now() const
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->now().time_since_epoch()).count();
-}
-
 // -- The memory cache
 
 qsizetype HighlightCacheService::capacity() const
@@ -215,7 +210,7 @@ bool HighlightCacheService::isPending(const CacheKey &key) const
     if (m_pending.contains(key))
         return true;
     const auto resting = m_restingUntil.constFind(key);
-    return resting != m_restingUntil.constEnd() && now() < *resting;
+    return resting != m_restingUntil.constEnd() && m_clock->nowMs() < *resting;
 }
 
 int HighlightCacheService::jobCount() const
@@ -244,7 +239,7 @@ void HighlightCacheService::highlightLines(const ClipboardItemPtr &item, const Q
     if (!item || !isInStore(*item) || lines.isEmpty())
         return;
     Job job { item, item->id(), {}, language, isDark, theme, context, priority, 1, m_generation };
-    const qint64 time = now();
+    const qint64 time = m_clock->nowMs();
     for (const Line &line : lines) {
         const CacheKey key = keyFor(job, line.index);
         const auto resting = m_restingUntil.find(key);
@@ -421,7 +416,7 @@ void HighlightCacheService::finish(const Job &job, const Outcome &outcome)
 void HighlightCacheService::scheduleRetry(Job job, const QList<Line> &failed)
 {
     const qint64 pause = m_retryPauseMs * job.attempt;
-    const qint64 until = now() + pause;
+    const qint64 until = m_clock->nowMs() + pause;
     for (const Line &line : failed)
         m_restingUntil.insert(keyFor(job, line.index), until);
     if (job.attempt >= maxAttempts)

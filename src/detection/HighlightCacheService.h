@@ -189,7 +189,6 @@ private:
     void announceIfIdle();
     void evictOldest();
     void remove(const CacheKey &key);
-    qint64 now() const;
 
     QHash<CacheKey, Entry> m_memory;
     std::list<CacheKey> m_order; // oldest first

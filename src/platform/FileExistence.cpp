@@ -50,11 +50,6 @@ FileExistence::FileExistence(QObject *parent)
     m_worker->setMaxThreadCount(4);
 }
 
-qint64 FileExistence::nowMs() const
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(m_clock->now().time_since_epoch()).count();
-}
-
 FileExistence::~FileExistence()
 {
     {
@@ -111,7 +106,7 @@ bool FileExistence::exists(const QString &path)
         const bool exists = probe()(path);
         QMutexLocker lock(&m_lock);
         if (generation == m_generation)
-            insertAnswer(path, Answer { exists, nowMs() });
+            insertAnswer(path, Answer { exists, m_clock->nowMs() });
         return exists;
     }
     bool answer = true;
@@ -120,7 +115,7 @@ bool FileExistence::exists(const QString &path)
         QMutexLocker lock(&m_lock);
         if (const auto found = m_answers.constFind(path); found != m_answers.cend()) {
             answer = found->exists;
-            check = nowMs() - found->checkedAtMs > m_maxAgeMs;
+            check = m_clock->nowMs() - found->checkedAtMs > m_maxAgeMs;
         }
     }
     if (check)
@@ -284,7 +279,7 @@ void FileExistence::takeResults(const QList<Result> &results)
     QStringList askAgain;
     {
         QMutexLocker lock(&m_lock);
-        const qint64 now = nowMs();
+        const qint64 now = m_clock->nowMs();
         for (const Result &result : results) {
             // Kept when somebody asked for the path to be kept, not only once.
             const auto queuedIn = m_queuedIn.constFind(result.path);

@@ -76,8 +76,6 @@ Q_SIGNALS:
     void answersChanged();
 
 private:
-    qint64 nowMs() const;
-
     struct Answer
     {
         bool exists = true;
