@@ -502,9 +502,10 @@ void ClipboardPanel::setClock(Clock &clock)
 
 void ClipboardPanel::animateFrame(const QRectF &target, double duration, std::function<void()> completion)
 {
-    // A running animation stops where it is; its completion never runs.
+    // A running animation stops where it is; its completion never runs. Ending its value draws
+    // its last frame, so that frame is where the panel is now, not where it was heading.
+    m_animationStart = m_animationEnd = frame();
     m_frameProgress->setValue(1.0);
-    m_animationStart = frame();
     m_animationEnd = target;
     if (duration <= 0) {
         setFrame(target);

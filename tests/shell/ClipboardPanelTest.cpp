@@ -223,6 +223,26 @@ TEST_F(ClipboardPanelTest, ColumnCountChangesGrowThePanelUnlessSomethingHoldsIt)
     EXPECT_EQ(panel->frame().width(), 600);
 }
 
+// A resize that comes while another is animating starts from where the panel is, never from
+// the end the first was heading for.
+TEST_F(ClipboardPanelTest, AResizeDuringAnotherStartsWhereThePanelIs)
+{
+    auto panel = makePanel();
+    panel->setFrame(QRectF(10, 10, 360, 400));
+    panel->updateColumnCount(3, 0.2);
+    clock.advance(100ms);
+    const QRectF midway = panel->frame();
+    ASSERT_GT(midway.width(), 360);
+    ASSERT_LT(midway.width(), 600);
+
+    panel->updateColumnCount(4, 0.2);
+    EXPECT_EQ(panel->frame(), midway) << "jumped to the end the first resize was heading for";
+    clock.advance(100ms);
+    EXPECT_GT(panel->frame().width(), midway.width());
+    clock.advance(100ms);
+    EXPECT_EQ(panel->frame().width(), 800);
+}
+
 TEST_F(ClipboardPanelTest, HistoryToggleCallsItsCompletionOnceEvenWhenRefused)
 {
     auto panel = makePanel();
