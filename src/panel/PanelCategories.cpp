@@ -133,15 +133,21 @@ bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b)
     return a.timestamp() > b.timestamp();
 }
 
-bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b)
+namespace {
+
+// Pins without a time come first.
+bool isEarlierPinTime(const std::optional<QDateTime> &first, const std::optional<QDateTime> &second)
 {
-    const std::optional<QDateTime> first = a.pinnedTimestamp();
-    const std::optional<QDateTime> second = b.pinnedTimestamp();
     if (!second)
         return false;
-    if (!first)
-        return true;
-    return *first < *second;
+    return !first || *first < *second;
+}
+
+} // namespace
+
+bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b)
+{
+    return isEarlierPinTime(a.pinnedTimestamp(), b.pinnedTimestamp());
 }
 
 void sortByPinTime(QList<ClipboardItemPtr> &pins)
@@ -155,12 +161,8 @@ void sortByPinTime(QList<ClipboardItemPtr> &pins)
     keyed.reserve(std::size_t(pins.size()));
     for (const ClipboardItemPtr &pin : pins)
         keyed.push_back({ pin->pinnedTimestamp(), pin });
-    // The same order as isEarlierPinned: pins without a time first.
-    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
-        if (!b.time)
-            return false;
-        return !a.time || *a.time < *b.time;
-    });
+    std::stable_sort(keyed.begin(), keyed.end(),
+        [](const Keyed &a, const Keyed &b) { return isEarlierPinTime(a.time, b.time); });
     for (std::size_t i = 0; i < keyed.size(); ++i)
         pins[qsizetype(i)] = std::move(keyed[i].pin);
 }

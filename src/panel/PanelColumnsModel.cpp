@@ -70,17 +70,16 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
         m_itemModels.clear();
         for (qsizetype i = 0; i < m_configs.size(); ++i)
             m_itemModels.push_back(std::make_unique<ColumnItemsModel>());
-    }
-    bool changed = !sameColumns;
-    for (qsizetype i = 0; sameColumns && i < configs.size(); ++i) {
-        if (configs[i] != m_configs[i]) {
-            m_configs[i] = configs[i];
-            changed = true;
-            Q_EMIT dataChanged(index(int(i)), index(int(i)));
+    } else if (configs == m_configs) {
+        return;
+    } else {
+        for (qsizetype i = 0; i < configs.size(); ++i) {
+            if (configs[i] != m_configs[i]) {
+                m_configs[i] = configs[i];
+                Q_EMIT dataChanged(index(int(i)), index(int(i)));
+            }
         }
     }
-    if (!changed)
-        return;
     for (qsizetype i = 0; i < m_configs.size(); ++i) {
         const CategoryColumnConfig &config = m_configs[i];
         m_itemModels[std::size_t(i)]->setContent(config.title, config.items, config.isPinnedExpanded,
@@ -88,7 +87,7 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
     }
     if (!sameColumns)
         endResetModel();
-    if (sameColumns)
+    else
         Q_EMIT configsChanged();
     updateSelection();
 }
