@@ -383,11 +383,14 @@ void ColumnItemsView::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     const bool wasDragging = m_pinDrag.isDragging();
-    if (m_pinDrag.move(contentPoint(event->position()))) {
-        if (!wasDragging && m_pinDrag.isDragging())
-            pinDragBegan();
+    // What is drawn follows the dragged pin's place, not the pointer: a move within one place
+    // draws nothing again.
+    const std::optional<int> placeBefore = m_pinDrag.draggedShownRow();
+    m_pinDrag.move(contentPoint(event->position()));
+    if (!wasDragging && m_pinDrag.isDragging())
+        pinDragBegan();
+    if (m_pinDrag.draggedShownRow() != placeBefore)
         viewport()->update();
-    }
     event->accept();
 }
 
