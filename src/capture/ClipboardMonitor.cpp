@@ -16,6 +16,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 

@@ -12,11 +12,9 @@
 
 #include <QFuture>
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QUrl>
 
-#include <functional>
 #include <memory>
 #include <optional>
 

@@ -11,7 +11,6 @@
 #include <type_traits>
 
 class ModelContainer;
-class ModelContext;
 
 // Keeps the store small and its write-ahead log short. Deletes history beyond a count or
 // an age (pinned items always stay) in a store context of its own, and runs SQLite's

@@ -194,7 +194,7 @@ QString ModelContainer::fatalMessage(const QString &path, const QString &reason,
 ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
-        m_mainContext = makeContext(std::min(m_busyTimeoutMs, mainContextBusyTimeoutMs));
+        m_mainContext = makeContext(mainContextBusyTimeoutMs);
         m_mainContext->retrySavesRefusedByALock(*m_clock);
         // In place of SQLite's own automatic checkpoint, which runs in the saving thread.
         sqlite3_wal_hook(m_mainContext->m_connection.handle(), &ModelContainer::mainContextLogGrew, this);

@@ -137,9 +137,7 @@ public:
 
     // The collaborators; each is made by the start-up (nullptr before, and in a copy that
     // did not run).
-    PanelPresenter *panelPresenter() const { return m_panelPresenter.get(); }
     ActivationController *activation() const { return m_activation.get(); }
-    AppLifecycle &lifecycle() const { return *m_lifecycle; }
     ClipboardMonitor *clipboardMonitor() const { return m_clipboardMonitor.get(); }
     // What is learnt about stored items after their save: highlighted code, media previews.
     BackgroundEnrichment *backgroundEnrichment() const { return m_enrichment.get(); }

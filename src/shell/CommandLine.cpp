@@ -18,6 +18,8 @@ Request request(const QStringList &arguments)
     return Request::start;
 }
 
+namespace {
+
 QString helpText()
 {
     return QStringLiteral(
@@ -48,6 +50,8 @@ QString helpText()
         .arg(defaultStorePath(), UserDefaults::standardFilePath(), LaunchAtLogin::autostartEntryPath(),
             Bundle::resourceDirectory(), Bundle::resourceDirectories().join(QStringLiteral(", then ")));
 }
+
+} // namespace
 
 QString answer(Request request)
 {

@@ -17,6 +17,5 @@ enum class Request {
 Request request(const QStringList &arguments);
 // The answer printed for a request other than start.
 QString answer(Request request);
-QString helpText();
 
 } // namespace CommandLine
