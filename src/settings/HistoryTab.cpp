@@ -158,11 +158,13 @@ qint64 HistoryTab::clampLimit(qint64 limit)
 
 void HistoryTab::commitHistoryLimit()
 {
+    // Only what the user typed is written: the limit shown as it stands is not clamped.
     const QString text = historyLimitText();
-    if (text != m_shownLimitText) {
+    if (text != QString::number(m_settings.historyLimit())) {
         const std::optional<qint64> number = parseLimit(text);
-        if (number && clampLimit(*number) != m_settings.historyLimit())
-            m_settings.setHistoryLimit(clampLimit(*number));
+        const qint64 clamped = number ? clampLimit(*number) : m_settings.historyLimit();
+        if (clamped != m_settings.historyLimit())
+            m_settings.setHistoryLimit(clamped);
     }
     // Text that was refused or clamped gives way to the limit in force.
     showLimit(m_settings.historyLimit());
@@ -176,8 +178,7 @@ void HistoryTab::stepHistoryLimit(int steps)
 
 void HistoryTab::showLimit(qint64 limit)
 {
-    m_shownLimitText = QString::number(limit);
-    setHistoryLimitText(m_shownLimitText);
+    setHistoryLimitText(QString::number(limit));
     updateStepper();
 }
 

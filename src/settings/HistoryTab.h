@@ -94,8 +94,6 @@ private:
     QPointer<ClearHistoryConfirmation> m_confirmation;
 
     HistoryLimitTextField *m_limitField = nullptr;
-    // What the tab last put into the field; the user's edits differ from it.
-    QString m_shownLimitText;
     QToolButton *m_stepUp = nullptr;
     QToolButton *m_stepDown = nullptr;
     QComboBox *m_retention = nullptr;
