@@ -17,12 +17,6 @@ namespace {
 
 constexpr double pictureSize = 32.0;
 
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 QString kindGlyph(ClipboardItemType kind)
 {
     switch (kind) {

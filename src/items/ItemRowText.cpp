@@ -92,13 +92,17 @@ QString itemSubtitle(const ClipboardItem &item)
     return QString();
 }
 
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
 namespace {
 
 QColor primaryTint(const QPalette &palette, double opacity)
 {
-    QColor color = palette.color(QPalette::Text);
-    color.setAlphaF(float(opacity));
-    return color;
+    return withAlpha(palette.color(QPalette::Text), opacity);
 }
 
 } // namespace

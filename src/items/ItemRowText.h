@@ -13,6 +13,9 @@ QString itemTitle(const ClipboardItem &item);
 // A quieter second line (the address under a link's title, a file's folder); may be empty.
 QString itemSubtitle(const ClipboardItem &item);
 
+// The colour at the given opacity.
+QColor withAlpha(QColor color, double alpha);
+
 // The shared tints of the columns and their rows: the appearance's text colour ("primary") at a
 // fixed opacity, so that they follow light and dark alike.
 QColor primaryTint04(const QPalette &palette);
