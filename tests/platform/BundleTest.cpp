@@ -1,4 +1,5 @@
 #include "platform/Bundle.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -119,10 +120,8 @@ TEST(BundleTest, TheRunningProgramSearchesBesideItsExecutableAndSaysWhere)
         EXPECT_EQ(Bundle::searchedFolders(), QStringLiteral("looked in ") + chosen.path());
         EXPECT_EQ(Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt")), QString());
         // A test's override stands before the environment.
-        QTemporaryDir overriding;
-        Bundle::setResourceDirectoryOverride(overriding.path());
+        TemporaryResourceFolder overriding;
         EXPECT_EQ(Bundle::resourceDirectories(), QStringList { overriding.path() });
-        Bundle::setResourceDirectoryOverride(QString());
     }
 }
 

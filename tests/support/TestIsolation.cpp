@@ -32,7 +32,6 @@ void TestIsolation::OnTestStart(const ::testing::TestInfo &)
     // A number, not the test's name: names of parameterised tests hold slashes.
     static int count = 0;
     m_testHome = m_root + QStringLiteral("/test-%1").arg(++count);
-    QDir(m_testHome).removeRecursively();
     useHome(m_testHome);
 }
 

@@ -25,7 +25,6 @@
 #include <QComboBox>
 #include <QImage>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QTest>
 #include <QtEndian>
 
@@ -387,27 +386,7 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
 }
 
 // The theme chosen in the running app's settings window.
-class HighlightedRowsSettingsTest : public SettingsWindowTest
-{
-protected:
-    // The panel's frame, once it is shown; empty when it does not come up.
-    static QRect panelRect()
-    {
-        const QString window = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Tindlewick$") })
-                                   .split(QLatin1Char('\n'))
-                                   .value(0);
-        const QString info = toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window });
-        static const QRegularExpression geometry(
-            QStringLiteral("-geometry (\\d+)x(\\d+)[+-](-?\\d+)[+-](-?\\d+)"));
-        const QRegularExpressionMatch match = geometry.match(info);
-        if (!match.hasMatch())
-            return {};
-        return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
-            match.captured(2).toInt());
-    }
-};
+using HighlightedRowsSettingsTest = SettingsWindowTest;
 
 TEST_F(HighlightedRowsSettingsTest, AThemeChosenInTheSettingsRecoloursTheCodeRows)
 {

@@ -476,13 +476,10 @@ TEST_F(LinksAndFilesEndToEndTest, DeletingHalfOfACopiedListOfTenThousandFilesCos
     app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
     ASSERT_NO_FATAL_FAILURE(startWatching(app));
     ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
-    ClipboardItemPtr item;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            item = newestStoredItem();
-            return item && item->type() == ClipboardItemType::file;
-        },
-        std::chrono::seconds(20)));
+    const ClipboardItemPtr item
+        = waitForNewest([](const ClipboardItem &stored) { return stored.type() == ClipboardItemType::file; },
+            std::chrono::seconds(20));
+    ASSERT_TRUE(item);
     ASSERT_EQ(item->additionalFileURLStrings().value_or(QStringList()).size(), 9'999);
     // The panel has looked at the files and the app has settled.
     ASSERT_FALSE(showPanel(app).isEmpty());

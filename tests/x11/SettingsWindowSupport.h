@@ -145,22 +145,21 @@ protected:
         return xdotool({ QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
             QStringLiteral("click"), QString::number(button) });
     }
-    // The panel window ("Tindlewick") is mapped.
-    static bool panelVisible()
+    // The shown panel window ("Tindlewick"); empty when none is mapped.
+    static QString panelWindowId()
     {
-        return !toolOutput(QStringLiteral("xdotool"),
+        return toolOutput(QStringLiteral("xdotool"),
             { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                 QStringLiteral("^Tindlewick$") })
-                    .isEmpty();
+            .split(QLatin1Char('\n'))
+            .value(0);
     }
+    static bool panelVisible() { return !panelWindowId().isEmpty(); }
     // Where the panel is on the screen; empty when it is not shown.
     static QRect panelRect()
     {
-        const QString found = toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Tindlewick$") });
-        return found.isEmpty() ? QRect()
-                               : windowGeometry(found.split(QLatin1Char('\n')).first().toULongLong()).rect;
+        const QString window = panelWindowId();
+        return window.isEmpty() ? QRect() : windowGeometry(window.toULongLong()).rect;
     }
     // Waits a while and answers whether the panel stayed hidden all along.
     static bool panelStaysHidden()
