@@ -162,11 +162,9 @@ private:
     // models only when captured text is classified.
     AppDelegate::Neighbours neighbours(ModelContainer &container, BenchDesktop &desktop, bool detectsCode)
     {
-        const auto panelView = [this, &container, &desktop](AppDelegate &owner, ClipboardPanel &panel) {
-            return ShellPanelEnvironment::panelViewFactory(owner, *desktop.workspace,
-                *container.mainContext(), settings, FileAvailabilityService::shared())(panel);
-        };
-        return AppDelegate::Neighbours { .makePanelContent = panelView,
+        return AppDelegate::Neighbours { .makePanelContent
+            = ShellPanelEnvironment::panelViewFactory(
+                *desktop.workspace, container, settings, FileAvailabilityService::shared()),
             .detectionModels = detectsCode ? DetectionModels::hooks() : AppDelegate::DetectionHooks {},
             .availability = &FileAvailabilityService::shared(),
             .notifyUser = [](const QString &, const QString &) {} };

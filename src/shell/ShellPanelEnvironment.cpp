@@ -11,6 +11,7 @@
 
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
+#include "model/ModelContainer.h"
 #include "panel/ClipboardPanelView.h"
 #include "platform/EmojiPicker.h"
 #include "shell/AppDelegate.h"
@@ -33,14 +34,16 @@ ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPan
     , m_availability(availability)
 { }
 
-std::function<QWidget *(ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(AppDelegate &delegate,
-    Workspace &workspace, ModelContext &context, AppSettings &settings, FileAvailabilityService &availability)
+std::function<QWidget *(AppDelegate &, ClipboardPanel &)> ShellPanelEnvironment::panelViewFactory(
+    Workspace &workspace, ModelContainer &container, AppSettings &settings,
+    FileAvailabilityService &availability)
 {
-    return [&delegate, &workspace, &context, &settings, &availability](ClipboardPanel &panel) -> QWidget * {
+    return [&workspace, &container, &settings, &availability](
+               AppDelegate &delegate, ClipboardPanel &panel) -> QWidget * {
         auto *environment = new ShellPanelEnvironment(
             delegate, panel, *delegate.pasteService(), workspace, settings, availability);
-        auto *view = new ClipboardPanelView(context, environment->roles(), panel.panelController(), settings,
-            { SwipeStateManager::shared(), LabelEditState::shared() });
+        auto *view = new ClipboardPanelView(*container.mainContext(), environment->roles(),
+            panel.panelController(), settings, { SwipeStateManager::shared(), LabelEditState::shared() });
         // Gone after the view has finished with it (the signal comes once the view's own
         // destructors have run).
         QObject::connect(view, &QObject::destroyed, [environment] { delete environment; });

@@ -7,7 +7,7 @@
 class AppDelegate;
 class AppSettings;
 class FileAvailabilityService;
-class ModelContext;
+class ModelContainer;
 class QWidget;
 class ClipboardPanel;
 class PasteService;
@@ -26,9 +26,8 @@ public:
 
     // What the delegate calls to fill a new panel window: the panel view over the main
     // context, with an environment of its own that lives exactly as long as the view.
-    static std::function<QWidget *(ClipboardPanel &)> panelViewFactory(AppDelegate &delegate,
-        Workspace &workspace, ModelContext &context, AppSettings &settings,
-        FileAvailabilityService &availability);
+    static std::function<QWidget *(AppDelegate &, ClipboardPanel &)> panelViewFactory(Workspace &workspace,
+        ModelContainer &container, AppSettings &settings, FileAvailabilityService &availability);
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;

@@ -136,12 +136,8 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
 {
     PreviewPanelManager::setSharedWindowTranslucent(desktop.workspace->isCompositing());
     FileAvailabilityService &availability = FileAvailabilityService::shared();
-    const auto panelView = [&workspace = *desktop.workspace, &container, &availability](
-                               AppDelegate &delegate, ClipboardPanel &panel) {
-        return ShellPanelEnvironment::panelViewFactory(
-            delegate, workspace, *container.mainContext(), AppSettings::shared(), availability)(panel);
-    };
-    return AppDelegate::Neighbours { .makePanelContent = panelView,
+    return AppDelegate::Neighbours { .makePanelContent = ShellPanelEnvironment::panelViewFactory(
+                                         *desktop.workspace, container, AppSettings::shared(), availability),
         .detectionModels = DetectionModels::hooks(),
         .isEditingLabel = [] { return LabelEditState::shared().isEditing(); },
         .preview = &PreviewPanelManager::shared(),

@@ -99,10 +99,8 @@ protected:
         insertText(QStringLiteral("stored"));
         EXPECT_TRUE(context().save().ok);
         launch(nullptr,
-            { .makePanelContent = [this](AppDelegate &owner, ClipboardPanel &window) -> QWidget * {
-                 return ShellPanelEnvironment::panelViewFactory(
-                     owner, workspace, context(), settings, availability)(window);
-             },
+            { .makePanelContent
+                = ShellPanelEnvironment::panelViewFactory(workspace, container(), settings, availability),
                 .isEditingLabel = [this] { return editingLabel; } });
         return qobject_cast<ClipboardPanelView *>(panel()->contentView());
     }
