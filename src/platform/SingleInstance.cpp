@@ -69,23 +69,6 @@ QString SingleInstance::defaultSocketPath()
     return folder + QStringLiteral("/tindlewick.socket");
 }
 
-bool SingleInstance::terminateOtherInstances(int waitMilliseconds)
-{
-    QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(200))
-        return false; // nobody listens (a stale socket file is no running copy)
-    socket.write(quitRequest);
-    socket.flush();
-    socket.waitForBytesWritten(200);
-    // The other copy closes the connection when it goes; never wait longer than allowed.
-    QElapsedTimer timer;
-    timer.start();
-    while (socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < waitMilliseconds)
-        socket.waitForDisconnected(int(waitMilliseconds - timer.elapsed()));
-    return true;
-}
-
 bool SingleInstance::takeOver(const Waits &waits)
 {
     QElapsedTimer clock;

@@ -37,9 +37,6 @@ public:
     bool takeOver(const Waits &waits);
     bool takeOver() { return takeOver(Waits {}); }
 
-    // Asks every running copy to quit. Answers whether one was asked; only then does it
-    // wait, at most waitMilliseconds, for that copy to go away.
-    bool terminateOtherInstances(int waitMilliseconds = 500);
     // Takes the lock that lets this copy run, waiting at most waitMilliseconds for the copy
     // that holds it to go away. False when another copy still holds it (this one must then
     // quit). The lock goes with this object or the process.
