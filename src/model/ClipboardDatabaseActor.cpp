@@ -163,28 +163,32 @@ bool execReportingFailure(
 
 } // namespace
 
-void ClipboardDatabaseActor::runStatement(const QString &sql, const QString &operationName)
+std::optional<QByteArray> ClipboardDatabaseActor::runStatement(
+    const QString &sql, const QString &operationName)
 {
     const QString path = m_container.storePath();
     if (path.isEmpty())
-        return;
+        return std::nullopt;
     sqlite3 *db = openStoreFile(path, m_container.busyTimeout());
     if (!db)
-        return;
+        return std::nullopt;
     QByteArray firstValue;
     const bool ran = execReportingFailure(db, sql.toUtf8().constData(), operationName, &firstValue);
-    // SQLite answers a checkpoint that readers or a writer kept from finishing with a row
-    // whose first column is 1, not with an error: the log then stays as long as it was.
-    if (ran && sql.startsWith(QLatin1String("PRAGMA wal_checkpoint")) && firstValue == "1")
-        printDiagnostic(failureLine(operationName, SQLITE_BUSY, sqlite3_errstr(SQLITE_BUSY)));
     sqlite3_close(db);
+    return ran ? std::optional(firstValue) : std::nullopt;
 }
 
 void ClipboardDatabaseActor::runCheckpoint(CheckpointMode mode)
 {
-    runStatement(mode == CheckpointMode::passive ? QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")
-                                                 : QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"),
-        QStringLiteral("WAL checkpoint"));
+    const QString operation = QStringLiteral("WAL checkpoint");
+    const std::optional<QByteArray> answer
+        = runStatement(mode == CheckpointMode::passive ? QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")
+                                                       : QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"),
+            operation);
+    // SQLite answers a checkpoint that readers or a writer kept from finishing with a row
+    // whose first column is 1, not with an error: the log then stays as long as it was.
+    if (answer == "1")
+        printDiagnostic(failureLine(operation, SQLITE_BUSY, sqlite3_errstr(SQLITE_BUSY)));
 }
 
 void ClipboardDatabaseActor::vacuumIfNeeded()

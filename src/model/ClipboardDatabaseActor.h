@@ -3,11 +3,13 @@
 #include "common/SerialExecutor.h"
 #include "model/ModelContext.h"
 
+#include <QByteArray>
 #include <QFuture>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 class ModelContainer;
@@ -69,7 +71,9 @@ public:
 
 private:
     ModelContext &context();
-    void runStatement(const QString &sql, const QString &operationName);
+    // The first column of the statement's first row (null when it answers none); nothing when
+    // it did not run, which is reported.
+    std::optional<QByteArray> runStatement(const QString &sql, const QString &operationName);
     void runCheckpoint(CheckpointMode mode = CheckpointMode::truncate);
     void vacuumIfNeeded();
 
