@@ -18,7 +18,7 @@ ColumnLayout::ColumnLayout(
         if (!first)
             y += sectionSpacing;
         first = false;
-        const bool singles = section.title == QLatin1String("SingleChars");
+        const bool singles = section.isSingleCharacters();
         const CellKind kind = singles ? CellKind::singleCharacter : (isGrid ? CellKind::tile : CellKind::row);
         const int perRow = std::max(1, section.columnsPerRow);
         const double pitchX = singles ? GridMetrics::singleCharacterPitch : GridMetrics::tilePitch;
@@ -41,13 +41,11 @@ ColumnLayout::ColumnLayout(
             }
             m_cells.append({ rect, kind });
         }
-        const int rows = (section.count + perRow - 1) / perRow;
-        const double top = m_cells[m_cells.size() - section.count].rect.top();
-        y += rows * pitchY;
-        if (section.title != QLatin1String("Unpinned")) {
-            const QRectF band(0, top, std::max(1.0, width), m_cells.last().rect.bottom() - top);
+        if (section.isPinned()) {
+            const QRectF band(0, y, std::max(1.0, width), m_cells.last().rect.bottom() - y);
             m_pinnedSection = m_pinnedSection ? m_pinnedSection->united(band) : band;
         }
+        y += (section.count + perRow - 1) / perRow * pitchY;
     }
     m_contentHeight = y + rowSpacing;
 }

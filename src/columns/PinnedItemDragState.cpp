@@ -2,11 +2,6 @@
 
 namespace {
 
-bool isPinnedBlock(const GridSection &section)
-{
-    return section.title == QLatin1String("SingleChars") || section.title == QLatin1String("Pinned");
-}
-
 bool contains(const GridSection &section, int row)
 {
     return row >= section.startIndex && row < section.startIndex + section.count;
@@ -24,7 +19,7 @@ bool PinnedItemDragState::press(const ColumnLayout &layout, const QList<GridSect
     int pinsBegin = -1;
     int pinsEnd = -1;
     for (const GridSection &section : sections) {
-        if (!isPinnedBlock(section) || section.count <= 0)
+        if (!section.isPinned() || section.count <= 0)
             continue;
         if (pinsBegin < 0)
             pinsBegin = section.startIndex;

@@ -16,6 +16,9 @@ struct GridSection
     int count = 0;
     int columnsPerRow = 1; // never below 1
 
+    bool isSingleCharacters() const { return title == QLatin1String("SingleChars"); }
+    bool isPinned() const { return title != QLatin1String("Unpinned"); }
+
     friend bool operator==(const GridSection &, const GridSection &) = default;
 };
 
