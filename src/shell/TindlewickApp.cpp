@@ -128,7 +128,7 @@ void describeApplication()
     setFatalErrorHandler(&showFatalError);
     // Learnt now: a highlighting engine or a model still starting at quit looks for its file
     // after the application object has gone.
-    Bundle::resourceDirectory();
+    Bundle::resourceDirectories();
 }
 
 // The parts of the app around the shell, as the running app has them.
