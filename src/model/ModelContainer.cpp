@@ -290,3 +290,8 @@ ModelContainer &sharedModelContainer()
     });
     return *g_shared;
 }
+
+ModelContainer *sharedModelContainerIfOpened()
+{
+    return g_shared.get();
+}

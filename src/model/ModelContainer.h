@@ -103,5 +103,7 @@ private:
 // The process-wide store at "<XDG data folder>/Tindlewick/default.store", created on
 // first use. A store that cannot be opened stops the program with fatalMessage().
 ModelContainer &sharedModelContainer();
+// The process-wide store if it has been opened, else nullptr (never opens it).
+ModelContainer *sharedModelContainerIfOpened();
 // The path of the shared store file.
 QString defaultStorePath();

@@ -20,10 +20,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+UserDefaults *g_standard = nullptr;
+} // namespace
+
 UserDefaults &UserDefaults::standard()
 {
-    static UserDefaults *instance = new UserDefaults(standardFilePath());
-    return *instance;
+    // Made on the main thread, at start.
+    if (!g_standard)
+        g_standard = new UserDefaults(standardFilePath());
+    return *g_standard;
+}
+
+bool UserDefaults::hasStandard()
+{
+    return g_standard;
 }
 
 QString UserDefaults::standardFilePath()

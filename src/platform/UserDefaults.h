@@ -20,6 +20,8 @@ class UserDefaults final : public QObject
 public:
     // The store at "<XDG config folder>/Tindlewick/defaults.json", created on first use.
     static UserDefaults &standard();
+    // Whether standard() has been made (asking does not make it).
+    static bool hasStandard();
     // Where the standard store keeps its file.
     static QString standardFilePath();
 

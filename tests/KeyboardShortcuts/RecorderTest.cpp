@@ -71,6 +71,9 @@ protected:
         ASSERT_NE(target, nullptr);
         QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, keycode, typed, 0);
         QApplication::sendEvent(target, &event);
+        // Qt keeps the modifiers of a press it offered to its shortcuts as held until a key
+        // comes up: let go, as a person does, or later code asking Qt sees them down.
+        QTest::sendKeyEvent(QTest::Release, target, Qt::Key(qtKey), QString(), Qt::NoModifier);
     }
     std::optional<Shortcut> stored() const { return center.getShortcut(AppDelegate::togglePanelShortcut()); }
 

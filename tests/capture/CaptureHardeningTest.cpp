@@ -201,6 +201,28 @@ TEST_F(CaptureHardeningTest, CopiesOverTheSizeLimitsAreSkippedWithOneLogLine)
     EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("kept before") });
 }
 
+TEST(CaptureLimitsTest, EachKindOfCopyIsHeldToItsOwnLimit)
+{
+    // Just over the text limit: too much as text, yet a picture of that size is an everyday
+    // screenshot of a large display.
+    const struct
+    {
+        QString type;
+        bool refused;
+    } cases[] = {
+        { PasteboardType::plainText, true },
+        { PasteboardType::html, true },
+        { PasteboardType::png, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.type.toStdString());
+        PasteboardContents contents;
+        contents.types = { c.type };
+        contents.data.insert(c.type, QByteArray(CaptureLimits::maxTextBytes + 1, '\0'));
+        EXPECT_EQ(PasteboardSnapshot::make(contents, std::nullopt).refusal.has_value(), c.refused);
+    }
+}
+
 TEST_F(CaptureHardeningTest, APictureTooLargeToDecodeIsRefusedFromItsHeader)
 {
     const auto picture = [](const QByteArray &png) {

@@ -35,6 +35,12 @@ HighlightedLinesBlob::Lines sampleLines()
     lines.insert(QStringLiteral("preview_12"),
         styled(QStringLiteral(
             "<span class=\"i\"># note</span> <span class=\"u\">link</span> <span class=\"x\">old</span>")));
+    // Styles a theme turns off again stay explicitly off: absent would let an outer style through.
+    QTextCharFormat undone;
+    undone.setProperty(QTextFormat::FontItalic, false);
+    undone.setProperty(QTextFormat::FontUnderline, false);
+    undone.setProperty(QTextFormat::FontStrikeOut, false);
+    lines.insert(QStringLiteral("preview_13"), { QStringLiteral("plain again"), { { 0, 5, undone } } });
     lines.insert(QStringLiteral("grid_3"), AttributedText::plain(QStringLiteral("\tplain\ttabs")));
     // Enough "?" characters that its base64 form holds slashes.
     lines.insert(QStringLiteral("grid_4"), AttributedText::plain(QStringLiteral("???? >>>> ????")));

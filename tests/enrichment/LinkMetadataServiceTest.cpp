@@ -202,6 +202,13 @@ TEST_F(LinkMetadataServiceTest, ATitleIsKeptAsALineAndADescriptionAsAParagraphWi
             QStringLiteral("<meta property=\"og:title\" content=\"Red\x1b[31m\tText\x07\n\n end \">"
                            "<meta property=\"og:description\" content=\"One\r\nTwo&#27;&#9;three&#x7f;\">"),
             QStringLiteral("Red[31m Text end"), QStringLiteral("One Two three") },
+        { "a title of exactly 300 characters and a description of exactly 3,000 are kept whole",
+            QStringLiteral(R"(<title>%1</title><meta name="description" content="%2">)")
+                .arg(QString(300, u'a'), QString(3'000, u'd')),
+            QString(300, u'a'), QString(3'000, u'd') },
+        { "as are 300 emoji of several units each",
+            QStringLiteral("<title>%1</title>").arg(thumbsUp.repeated(300)), thumbsUp.repeated(300),
+            std::nullopt },
         { "a description of 10,000 characters keeps 3,000",
             QStringLiteral(R"(<title>t</title><meta name="description" content="%1">)")
                 .arg(QString(10'000, u'd')),

@@ -20,14 +20,16 @@ class OtherCopy final : public QThread
 {
 public:
     // holdsLock: as the app's copies do (they listen only once they hold it). An obedient copy
-    // goes at the request that makes requestsToGo.
-    explicit OtherCopy(
-        QString path, bool obeys, bool holdsLock = false, bool listens = true, int requestsToGo = 1)
+    // goes at the request that makes requestsToGo, leaveDelayMs after it (the app saves and
+    // checkpoints its store first).
+    explicit OtherCopy(QString path, bool obeys, bool holdsLock = false, bool listens = true,
+        int requestsToGo = 1, int leaveDelayMs = 0)
         : m_path(std::move(path))
         , m_obeys(obeys)
         , m_holdsLock(holdsLock)
         , m_listens(listens)
         , m_requestsToGo(requestsToGo)
+        , m_leaveDelayMs(leaveDelayMs)
     { }
     std::atomic<bool> listening { false };
     std::atomic<bool> ready { false };
@@ -39,7 +41,7 @@ protected:
         SingleInstance instance(m_path);
         QObject::connect(&instance, &SingleInstance::quitRequested, [this] {
             if (++requests >= m_requestsToGo && m_obeys)
-                quit();
+                QTimer::singleShot(m_leaveDelayMs, [this] { quit(); });
         });
         if (m_holdsLock)
             instance.claim(0);
@@ -55,6 +57,7 @@ private:
     bool m_holdsLock;
     bool m_listens;
     int m_requestsToGo;
+    int m_leaveDelayMs;
 };
 
 } // namespace
@@ -133,6 +136,24 @@ TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnothe
             other->quit();
             EXPECT_TRUE(other->wait(2000));
         }
+    }
+}
+
+TEST(SingleInstanceTest, ARunningCopyThatTakesAWhileToLeaveIsWaitedFor)
+{
+    // A large write-ahead log to checkpoint or a slow disk: the new copy must not give up on
+    // the old one, or both end and nothing records the clipboard.
+    for (const int leaveDelayMs : { 300, 500 }) {
+        SCOPED_TRACE(leaveDelayMs);
+        QTemporaryDir folder;
+        const QString path = folder.path() + QStringLiteral("/socket");
+        OtherCopy running(path, true, true, true, 1, leaveDelayMs);
+        running.start();
+        ASSERT_TRUE(waitUntil([&] { return running.listening.load(); }));
+        SingleInstance instance(path);
+        EXPECT_TRUE(instance.takeOver());
+        EXPECT_TRUE(instance.isListening());
+        EXPECT_TRUE(running.wait(5000));
     }
 }
 

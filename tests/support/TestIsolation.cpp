@@ -3,13 +3,79 @@
 #include "KeyboardShortcuts/ShortcutCenter.h"
 #include "capture/ClipboardMonitor.h"
 #include "items/LabelEditState.h"
+#include "model/ModelContainer.h"
+#include "platform/UserDefaults.h"
 #include "shell/AppDelegate.h"
 #include "shell/PasteService.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <QThreadPool>
 #include <QWidget>
+
+namespace {
+
+// Qt keeps the modifiers and buttons of the last input event it saw, and code that asks for
+// them (a Shift-click, a held modifier) reads what an earlier test's synthetic events left.
+QStringList releaseHeldInput()
+{
+    QStringList left;
+    const Qt::KeyboardModifiers modifiers = QGuiApplication::keyboardModifiers();
+    const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+    if (modifiers == Qt::NoModifier && buttons == Qt::NoButton)
+        return left;
+    QWidget releaser;
+    if (modifiers != Qt::NoModifier) {
+        left.append(QStringLiteral("keyboard modifiers held (0x%1)").arg(int(modifiers), 0, 16));
+        QTest::sendKeyEvent(QTest::Release, &releaser, Qt::Key_Shift, QString(), Qt::NoModifier);
+    }
+    if (buttons != Qt::NoButton) {
+        left.append(QStringLiteral("mouse buttons held (0x%1)").arg(int(buttons), 0, 16));
+        for (Qt::MouseButton button :
+            { Qt::LeftButton, Qt::RightButton, Qt::MiddleButton, Qt::BackButton, Qt::ForwardButton })
+            if (buttons.testFlag(button))
+                QTest::mouseRelease(&releaser, button, Qt::NoModifier);
+    }
+    return left;
+}
+
+QStringList releaseGrabs()
+{
+    QStringList left;
+    if (QWidget *grabber = QWidget::keyboardGrabber()) {
+        left.append(QStringLiteral("keyboard grabbed by %1")
+                        .arg(QString::fromLatin1(grabber->metaObject()->className())));
+        grabber->releaseKeyboard();
+    }
+    if (QWidget *grabber = QWidget::mouseGrabber()) {
+        left.append(QStringLiteral("pointer grabbed by %1")
+                        .arg(QString::fromLatin1(grabber->metaObject()->className())));
+        grabber->releaseMouse();
+    }
+    return left;
+}
+
+// Files of the test's home that the process still holds open: something made during the test
+// (a store, a log) outlives it and would go on writing into a folder that is about to go.
+QStringList filesStillOpenUnder(const QString &home)
+{
+    QStringList left;
+    QDirIterator descriptors(
+        QStringLiteral("/proc/self/fd"), QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    while (descriptors.hasNext()) {
+        const QString target = QFileInfo(descriptors.next()).symLinkTarget();
+        if (target.startsWith(home + QLatin1Char('/')))
+            left.append(QStringLiteral("file still open: %1").arg(target.mid(home.size() + 1)));
+    }
+    left.removeDuplicates();
+    return left;
+}
+
+} // namespace
 
 TestIsolation::TestIsolation(QString root)
     : m_root(std::move(root))
@@ -41,7 +107,13 @@ void TestIsolation::OnTestEnd(const ::testing::TestInfo &)
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
+    // Work on the shared pool ends with the test that started it; a task still running after a
+    // generous grace belongs to this test, not to whichever test happens to run next.
     QStringList left;
+    if (!QThreadPool::globalInstance()->waitForDone(10'000))
+        left.append(QStringLiteral("thread pool work still running"));
+    left += releaseHeldInput();
+    left += releaseGrabs();
     for (QWidget *window : QApplication::topLevelWidgets()) {
         if (!window->isVisible())
             continue;
@@ -57,8 +129,16 @@ void TestIsolation::OnTestEnd(const ::testing::TestInfo &)
         left.append(QStringLiteral("AppDelegate::shared()"));
     if (KeyboardShortcuts::ShortcutCenter::shared())
         left.append(QStringLiteral("ShortcutCenter::shared()"));
+    // The process-wide store and settings keep the home they were made in, which goes now;
+    // they stay for the rest of the process, so only the test that made them is told.
+    static bool processWideReported = false;
+    if (!processWideReported && (sharedModelContainerIfOpened() || UserDefaults::hasStandard())) {
+        left.append(QStringLiteral("the shared store or settings, kept in a home about to go"));
+        processWideReported = true;
+    }
     if (LabelEditState::shared().isEditing())
         left.append(QStringLiteral("LabelEditState editing"));
+    left += filesStillOpenUnder(m_testHome);
     // Reported here, the failure is the test's own (this listener's end runs before the
     // result is printed).
     if (!left.isEmpty())

@@ -12,6 +12,24 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#ifdef TINDLEWICK_X11_TESTS
+// The X11 tests lay windows out in this process to know where to click in the app's, so both
+// must take the same look whatever desktop the machine runs and whichever theme packages it
+// has. Qt tries the theme named here first and, where it is not installed, the desktop's;
+// with the desktop unset that is the generic look, and an app a test starts as an Xfce
+// session's falls back to the GNOME look, laid out alike. Nor may a session bus of the
+// machine take the tray icon away from the tests' tray.
+void pinTheDesktopLook()
+{
+    for (const char *name :
+        { "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+            "GNOME_DESKTOP_SESSION_ID", "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS",
+            "QT_FONT_DPI", "GTK_THEME", "DBUS_SESSION_BUS_ADDRESS", "QT_IM_MODULE", "XMODIFIERS" })
+        qunsetenv(name);
+    qputenv("QT_QPA_PLATFORMTHEME", "gtk3");
+}
+#endif
+
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -22,6 +40,8 @@ int main(int argc, char **argv)
     TestIsolation::useHome(home.path());
 #ifndef TINDLEWICK_X11_TESTS
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#else
+    pinTheDesktopLook();
 #endif
     QStandardPaths::setTestModeEnabled(true);
     QLocale::setDefault(QLocale::c());

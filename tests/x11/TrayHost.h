@@ -33,22 +33,24 @@ public:
     bool isRunning() const { return m_started; }
 
     // The app's icon in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick") 22x30+0+0
-    // +1897+1049`; empty until it is there.
+    // +1897+1049`; empty until it is there. Looked for among the tray's own windows only: the
+    // panel and a desktop theme's helper window (GTK's, 10 x 10) have the app's class too.
     static QRect appIcon()
     {
+        static const QRegularExpression trayLine(
+            QStringLiteral(R"re((0x[0-9a-f]+) .*\("panel" "trayer"\))re"));
         static const QRegularExpression iconLine(QStringLiteral(
             R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
-        // The panel, once made, is a window of the same class: the icon is the small one.
-        QRegularExpressionMatchIterator matches = iconLine.globalMatch(
+        const QRegularExpressionMatch tray = trayLine.match(
             toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") }));
-        while (matches.hasNext()) {
-            const QRegularExpressionMatch match = matches.next();
-            const QRect icon(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
-                match.captured(2).toInt());
-            if (icon.x() > 0 && icon.width() <= 64 && icon.height() <= 64)
-                return icon;
-        }
-        return {};
+        if (!tray.hasMatch())
+            return {};
+        const QRegularExpressionMatch icon = iconLine.match(toolOutput(QStringLiteral("xwininfo"),
+            { QStringLiteral("-tree"), QStringLiteral("-id"), tray.captured(1) }));
+        if (!icon.hasMatch())
+            return {};
+        return QRect(icon.captured(3).toInt(), icon.captured(4).toInt(), icon.captured(1).toInt(),
+            icon.captured(2).toInt());
     }
 
 private:
