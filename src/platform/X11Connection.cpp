@@ -139,6 +139,12 @@ void X11Connection::drain()
     m_draining = false;
 }
 
+void X11Connection::sync()
+{
+    std::free(xcb_get_input_focus_reply(m_xcb, xcb_get_input_focus(m_xcb), nullptr));
+    drain();
+}
+
 void X11Connection::dispatch(const void *rawEvent)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(rawEvent);

@@ -43,6 +43,9 @@ public:
     void removeEventHandler(int id);
     // Reads and dispatches every event already received or buffered.
     void drain();
+    // A round trip to the server, then drain(): the events the server sent before now have all
+    // been handled on return (what another client, a tool say, just caused).
+    void sync();
     void flush();
 
     // The time of the latest key or button event seen here: what the window manager

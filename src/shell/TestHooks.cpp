@@ -2,10 +2,13 @@
 
 #include "common/Diagnostics.h"
 #include "detection/HighlightCacheService.h"
+#include "platform/X11InputBarrier.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QMessageBox>
+#include <QSet>
 #include <QTimer>
 
 #include <ctime>
@@ -83,6 +86,56 @@ protected:
     }
 };
 
+// Prints the entries of every menu the app shows once it is on the screen (first painted: the
+// window is mapped then, and the menu holds the keyboard), and again when entries join it while
+// it is open (one joins a picture's menu once its file has been read).
+class MenuReporter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *menu = qobject_cast<QMenu *>(watched);
+        if (!menu)
+            return false;
+        switch (event->type()) {
+        case QEvent::Show:
+            m_unreported.insert(menu);
+            break;
+        case QEvent::Hide:
+            m_unreported.remove(menu);
+            break;
+        case QEvent::Paint:
+            if (m_unreported.remove(menu))
+                printDiagnostic(QStringLiteral("[TestHooks] Menu: ") + entries(*menu));
+            break;
+        case QEvent::ActionAdded:
+            if (menu->isVisible() && !m_unreported.contains(menu))
+                printDiagnostic(QStringLiteral("[TestHooks] Menu: ") + entries(*menu));
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    static QString entries(const QMenu &menu)
+    {
+        QStringList texts;
+        for (const QAction *action : menu.actions()) {
+            if (!action->isSeparator())
+                texts.append(QString(action->text()).remove(QLatin1Char('&')));
+        }
+        return texts.join(QStringLiteral(" | "));
+    }
+
+    // Shown and not painted yet (held weakly: a menu may go before it is painted).
+    QSet<QObject *> m_unreported;
+};
+
 } // namespace
 
 bool requested()
@@ -98,6 +151,12 @@ void install()
                 QStringLiteral("[HighlightCacheService] Highlighting engine started (%1)").arg(count));
         });
     qApp->installEventFilter(new RecorderAlertReporter(qApp));
+    qApp->installEventFilter(new MenuReporter(qApp));
+    new X11InputBarrier(
+        [](quint32 number) {
+            printDiagnostic(QStringLiteral("[TestHooks] Input handled up to %1").arg(number));
+        },
+        qApp);
     new MainThreadStallMeter(QCoreApplication::instance());
 }
 
