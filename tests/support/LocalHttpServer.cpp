@@ -4,6 +4,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 // Filler is written in slices as the socket drains, so an endless body never sits in memory.
@@ -85,23 +87,44 @@ void LocalHttpServer::serve(QTcpSocket *socket)
             }
             ++m_requestCounts[target];
             m_lastHeaders.insert(target, headers);
-            if (const int delay = m_responses.value(target, m_defaultResponse).delayMs; delay > 0) {
+            const Response &response = m_responses.value(target, m_defaultResponse);
+            if (response.held || response.delayMs > 0) {
                 // Later requests on this connection wait for the answer to this one.
                 disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
                 QPointer<QTcpSocket> later(socket);
-                QTimer::singleShot(delay, this, [this, later, target] {
-                    if (!later || !answer(later, target))
-                        return;
-                    serve(later);
-                    if (later->bytesAvailable() > 0)
-                        Q_EMIT later->readyRead();
-                });
+                if (response.held)
+                    m_held.append({ later, target });
+                else
+                    QTimer::singleShot(
+                        response.delayMs, this, [this, later, target] { answerLater(later, target); });
                 return;
             }
             if (!answer(socket, target))
                 return; // the connection ends with this answer
         }
     });
+}
+
+void LocalHttpServer::answerLater(const QPointer<QTcpSocket> &socket, const QString &target)
+{
+    if (!socket || !answer(socket, target))
+        return;
+    serve(socket);
+    if (socket->bytesAvailable() > 0)
+        Q_EMIT socket->readyRead();
+}
+
+void LocalHttpServer::release(const QString &pathAndQuery)
+{
+    if (const auto response = m_responses.find(pathAndQuery); response != m_responses.end())
+        response->held = false;
+    const auto held = std::exchange(m_held, {});
+    for (const auto &[socket, target] : held) {
+        if (target == pathAndQuery)
+            answerLater(socket, target);
+        else
+            m_held.append({ socket, target });
+    }
 }
 
 bool LocalHttpServer::answer(QTcpSocket *socket, const QString &target)

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <QPointer>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -28,6 +29,9 @@ public:
         bool omitLength = false;
         // Answers this much later.
         int delayMs = 0;
+        // Answers only once release() is called for its path: later than whatever the test
+        // looks at before, however busy the machine is.
+        bool held = false;
     };
 
     LocalHttpServer();
@@ -38,6 +42,8 @@ public:
     QUrl url(const QString &pathAndQuery) const;
 
     void setResponse(const QString &pathAndQuery, const Response &response);
+    // Answers the held requests of the path, and those that come later, at once.
+    void release(const QString &pathAndQuery);
     // The answer to paths without a response of their own (404 until set).
     void setDefaultResponse(const Response &response) { m_defaultResponse = response; }
     static Response page(const QByteArray &html)
@@ -66,6 +72,8 @@ private:
     void serve(class QTcpSocket *socket);
     // False when the connection ends with this answer.
     bool answer(QTcpSocket *socket, const QString &pathAndQuery);
+    // Answers a request that was kept waiting, then serves the connection's next ones.
+    void answerLater(const QPointer<QTcpSocket> &socket, const QString &pathAndQuery);
 
     QTcpServer m_server;
     QHash<QString, Response> m_responses;
@@ -73,4 +81,5 @@ private:
     QHash<QString, int> m_requestCounts;
     QHash<QString, QHash<QByteArray, QByteArray>> m_lastHeaders;
     QHash<QString, qint64> m_bytesSent;
+    QList<QPair<QPointer<QTcpSocket>, QString>> m_held;
 };

@@ -17,6 +17,24 @@
 
 #include <QTemporaryDir>
 
+// Whether the panel's search strip shows the selection colour: the previous search is
+// selected (the panel does so a quarter second after it shows), so that typing replaces it.
+inline bool searchTextSelected(const QRect &panel)
+{
+    const QImage screen = screenImage();
+    const QColor selection = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    // The field sits in the strip's first 60 pixels, right of the magnifier.
+    const QRect strip
+        = QRect(panel.x() + 40, panel.y() + 8, panel.width() - 120, 56).intersected(screen.rect());
+    for (int y = strip.top(); y <= strip.bottom(); ++y) {
+        for (int x = strip.left(); x <= strip.right(); ++x) {
+            if (screen.pixelColor(x, y) == selection)
+                return true;
+        }
+    }
+    return false;
+}
+
 class AppEndToEndTest : public X11Test
 {
 protected:
@@ -88,6 +106,9 @@ protected:
         }
         return false;
     }
+
+    // Opens the panel and waits until the app has drawn it. Needs enableTestHooks().
+    bool openPanelShown(AppProcess &app) { return openPanel(app) && app.caughtUp(); }
 
     bool isViewable(quint64 window)
     {

@@ -1,5 +1,7 @@
 // The program itself on a real X server: it starts, stays up, and on SIGTERM saves,
 // checkpoints its store and exits cleanly.
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,7 +9,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <csignal>
 
@@ -25,9 +26,7 @@ TEST(AppLifecycleTest, StaysUpUntilToldToQuitAndLeavesTheStoreCheckpointed)
     ASSERT_TRUE(app.waitForStarted(5000));
 
     const QString store = home.path() + QStringLiteral("/data/Tindlewick/default.store");
-    for (int i = 0; i < 100 && !QFileInfo::exists(store); ++i)
-        QThread::msleep(20);
-    EXPECT_TRUE(QFileInfo::exists(store));
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(store); }, std::chrono::seconds(20)));
     EXPECT_FALSE(app.waitForFinished(1500)) << "the app must stay up";
 
     ::kill(pid_t(app.processId()), SIGTERM);

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <QRegularExpression>
+#include <QTest>
 
 #include <csignal>
 
@@ -73,6 +74,60 @@ public:
     void captureOutput() { m_capture = true; }
     QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
     QString errors() { return m_errors += QString::fromUtf8(m_process.readAllStandardError()); }
+    // The app's test hooks (TINDLEWICK_TEST_HOOKS=1) with what it prints kept: needed by
+    // caughtUp() and waitForMenu().
+    void enableTestHooks()
+    {
+        setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+        captureOutput();
+    }
+    // Waits until the app has handled every key, click and move sent to it so far and what
+    // they set off at once (a search settling, a menu opening, a repaint that has reached the
+    // screen); not what it does later on a timer. Needs enableTestHooks().
+    bool caughtUp(std::chrono::milliseconds limit = std::chrono::seconds(20))
+    {
+        static quint32 lastBarrier = 0;
+        const QString number = QString::number(++lastBarrier);
+        if (!runTool(QStringLiteral("xprop"),
+                { QStringLiteral("-root"), QStringLiteral("-f"), QStringLiteral("_TINDLEWICK_TEST_BARRIER"),
+                    QStringLiteral("32c"), QStringLiteral("-set"), QStringLiteral("_TINDLEWICK_TEST_BARRIER"),
+                    number }))
+            return false;
+        const QString handled = QStringLiteral("[TestHooks] Input handled up to %1\n").arg(number);
+        return waitUntil([&] { return output().contains(handled); }, limit);
+    }
+    // caughtUp() after a click on one of the app's windows: the window manager takes a press
+    // first (it focuses and raises on it) and hands it on, so it has to have caught up before
+    // the app can.
+    bool caughtUpWithClick() { return windowManagerCaughtUp() && caughtUp(); }
+    // After something the app does on a timer of its own (an animation, a delay it keeps
+    // before it acts) has started: waits that long, the least the app needs, and then until
+    // the app has caught up, so that the timer has fired and what it drew is on the screen.
+    bool caughtUpAfter(std::chrono::milliseconds appTime)
+    {
+        QTest::qWait(int(appTime.count()));
+        return caughtUp();
+    }
+    // Where the app's output stands now: waitForMenu() looks only at what comes after.
+    qsizetype outputMark() { return output().size(); }
+    // Waits until a menu the app showed after `mark` lists the entry (among others) and the app
+    // has caught up with showing it: the keys sent from then on reach it. Needs enableTestHooks().
+    bool waitForMenu(
+        qsizetype mark, const QString &entry, std::chrono::milliseconds limit = std::chrono::seconds(20))
+    {
+        static const QRegularExpression menuLine(QStringLiteral(R"(\[TestHooks\] Menu: ([^\n]*)\n)"));
+        return waitUntil(
+                   [&] {
+                       for (QRegularExpressionMatchIterator it = menuLine.globalMatch(output().mid(mark));
+                            it.hasNext();) {
+                           if (it.next().captured(1).split(QStringLiteral(" | ")).contains(entry))
+                               return true;
+                       }
+                       return false;
+                   },
+                   limit)
+            && caughtUp();
+    }
 
     bool start()
     {

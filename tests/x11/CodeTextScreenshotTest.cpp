@@ -69,27 +69,37 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.fileName;
         ASSERT_TRUE(waitUntil([&] { return view->highlightResult().has_value(); }, std::chrono::seconds(20)));
         window.adjustSize();
-        QTest::qWait(300); // let the server show the last paint
 
-        const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+        const QColor expected = c.dark ? QColor(HighlightThemes::darkBackground(c.theme))
+                                       : QColor(HighlightThemes::lightBackground(c.theme));
+        // Where the card is once the window has its new size (read each time: the layout follows).
+        const auto cornerColour = [&](const QImage &shot) {
+            const QPoint corner = view->geometry().topLeft() + QPoint(5, 5); // inside the rounded corner
+            const qreal ratio = shot.devicePixelRatio();
+            return shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb();
+        };
+        // The text is highlighted: the card holds more colours than its background.
+        const auto cardColours = [&](const QImage &shot) {
+            const QRect card = view->geometry();
+            const qreal ratio = shot.devicePixelRatio();
+            QSet<QRgb> colours;
+            for (int y = card.top(); y < card.bottom(); y += 2)
+                for (int x = card.left(); x < card.right(); x += 2)
+                    colours.insert(shot.pixel(qRound(x * ratio), qRound(y * ratio)));
+            return colours.size();
+        };
+        // The server shows the last paint a moment after it was made.
+        QImage shot;
+        waitUntil([&] {
+            shot = window.screen()->grabWindow(window.winId()).toImage();
+            return !shot.isNull() && cornerColour(shot) == expected.rgb() && cardColours(shot) > 20;
+        });
         ASSERT_FALSE(shot.isNull());
         const QString path = QDir(artefactDirectory()).filePath(QString::fromLatin1(c.fileName));
         EXPECT_TRUE(shot.save(path)) << path.toStdString();
 
-        const QColor expected = c.dark ? QColor(HighlightThemes::darkBackground(c.theme))
-                                       : QColor(HighlightThemes::lightBackground(c.theme));
         EXPECT_EQ(view->highlightResult()->backgroundColor, expected);
-        const QPoint corner = view->geometry().topLeft() + QPoint(5, 5); // inside the rounded corner
-        const qreal ratio = shot.devicePixelRatio();
-        EXPECT_EQ(shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb(),
-            expected.rgb())
-            << c.fileName;
-        // And the text is highlighted: the card holds more colours than its background.
-        QSet<QRgb> colours;
-        const QRect card = view->geometry();
-        for (int y = card.top(); y < card.bottom(); y += 2)
-            for (int x = card.left(); x < card.right(); x += 2)
-                colours.insert(shot.pixel(qRound(x * ratio), qRound(y * ratio)));
-        EXPECT_GT(colours.size(), 20) << c.fileName;
+        EXPECT_EQ(cornerColour(shot), expected.rgb()) << c.fileName;
+        EXPECT_GT(cardColours(shot), 20) << c.fileName;
     }
 }

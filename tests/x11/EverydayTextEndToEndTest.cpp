@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QTest>
-
 namespace {
 
 const char *const everydayTexts[] = {
@@ -34,8 +32,7 @@ using EverydayTextEndToEndTest = AppEndToEndTest;
 TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithoutTheHighlightingEngine)
 {
     AppProcess app(home.path());
-    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
-    app.captureOutput();
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.
     ASSERT_TRUE(openPanel(app));
@@ -45,9 +42,9 @@ TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithou
     for (const char *text : everydayTexts) {
         copyFromOutside(QString::fromUtf8(text));
         ++copied;
+        // Stored before the next copy replaces it: each copy is a change of its own.
         ASSERT_TRUE(waitUntil([&] { return storedItems().size() == copied; }, std::chrono::seconds(20)))
             << storedItems().size() << " items after copying " << text;
-        QTest::qWait(300); // the next copy is a change of its own
     }
     const QList<ClipboardItemPtr> items = storedItems();
     ASSERT_EQ(items.size(), qsizetype(std::size(everydayTexts)));
@@ -58,14 +55,12 @@ TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithou
     }
 
     // What a person sees: the five texts as plain rows.
-    ASSERT_TRUE(openPanel(app));
-    QTest::qWait(400);
+    ASSERT_TRUE(openPanelShown(app));
     saveScreenshot(QStringLiteral("everyday-texts.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
     EXPECT_FALSE(app.output().contains(engineStarted)) << qPrintable(app.output());
 
     // The hook does report the engine: code copied now starts it.
-    QTest::qWait(300);
     copyFromOutside(QStringLiteral("#!/usr/bin/env python3\nimport sys\n\nprint(sys.argv)\n"));
     ASSERT_TRUE(waitUntil([&] { return storedItems().size() == copied + 1; }, std::chrono::seconds(20)));
     EXPECT_EQ(rawValue(storedItems().first()->type()), rawValue(ClipboardItemType::code));

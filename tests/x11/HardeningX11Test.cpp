@@ -13,7 +13,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTest>
 
 #include <cstdio>
 
@@ -228,6 +227,7 @@ TEST_F(HardeningX11Test, ThePanelOpensAndClosesWhilePicturesTooLargeToDecodeAreC
     // The next start shows the same history, as quickly.
     app.stop();
     AppProcess again(home.path());
+    again.enableTestHooks();
     startApp(again);
     for (int round = 0; round < 3; ++round) {
         const Timing timing = openAndClose(again);
@@ -236,8 +236,7 @@ TEST_F(HardeningX11Test, ThePanelOpensAndClosesWhilePicturesTooLargeToDecodeAreC
         EXPECT_GE(timing.closeMs, 0);
         EXPECT_LE(timing.closeMs, bound);
     }
-    ASSERT_TRUE(openPanel(again));
-    QTest::qWait(300);
+    ASSERT_TRUE(openPanelShown(again));
     saveScreenshot(QStringLiteral("panel-after-picture-bombs.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
@@ -320,14 +319,13 @@ TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartRep
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(copies.startAll());
-    // Settled: one copy left, and still one a few seconds later.
+    // Settled: one copy left, and still one after it has answered its shortcut and stored two
+    // copies (below).
     ASSERT_TRUE(waitUntil([&] { return copies.running() == 1; }, std::chrono::seconds(20)))
         << copies.running() << " running\n"
         << copies.outputs();
     std::printf(
         "[ measured ] four copies started at once: one left after %lld ms\n", (long long)clock.elapsed());
-    QTest::qWait(3000);
-    EXPECT_EQ(copies.running(), 1);
     copies.expectNoCrashAndCleanExits();
 
     AppProcess *survivor = copies.survivor();
@@ -337,11 +335,14 @@ TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartRep
     ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
     ASSERT_TRUE(openPanel(*survivor));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
-    // One copy watches the clipboard: a copy is stored once.
+    // One copy watches the clipboard: a copy is stored once. The copy after it is stored after
+    // anything the first one brought about.
     ASSERT_TRUE(external.copyWithXclip("stored once"));
     ASSERT_TRUE(waitForNewest(QStringLiteral("stored once")));
-    QTest::qWait(1000);
+    ASSERT_TRUE(external.copyWithXclip("copied after it"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("copied after it")));
     EXPECT_EQ(storedTexts().count(QStringLiteral("stored once")), 1);
+    EXPECT_EQ(copies.running(), 1) << copies.outputs();
 
     // A later start still replaces the running copy, which leaves without starting new work.
     AppProcess later(home.path());
@@ -358,8 +359,7 @@ TEST_F(HardeningX11Test, FourCopiesStartedAtOnceLeaveExactlyOneAndALaterStartRep
 TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWaitingAndNoCopyIsLost)
 {
     AppProcess app(home.path());
-    app.captureOutput();
-    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    app.enableTestHooks();
     startApp(app);
     ASSERT_TRUE(external.copyWithXclip("before the lock"));
     ASSERT_TRUE(waitForNewest(QStringLiteral("before the lock")));
@@ -370,9 +370,13 @@ TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWai
     {
         StoreLockHolder lock(storePath(), std::chrono::seconds(30));
         ASSERT_TRUE(lock.isLocked());
+        std::vector<std::unique_ptr<RawClipboardOwner>> copies;
         for (int round = 0; round < 4; ++round) {
-            ASSERT_TRUE(external.copyWithXclip(QStringLiteral("copied while locked %1").arg(round).toUtf8()));
-            QTest::qWait(300);
+            copies.push_back(std::make_unique<RawClipboardOwner>());
+            ASSERT_TRUE(copies.back()->copy({ { QStringLiteral("UTF8_STRING"),
+                QStringLiteral("copied while locked %1").arg(round).toUtf8() } }));
+            // Read before the next copy replaces it.
+            ASSERT_TRUE(copies.back()->waitUntilAsked(QStringLiteral("UTF8_STRING")));
             const Timing timing = openAndClose(app);
             EXPECT_GE(timing.openMs, 0) << "the panel did not open";
             EXPECT_GE(timing.closeMs, 0) << "the panel did not close";
@@ -396,8 +400,7 @@ double peakMegabytes(qint64 pid)
 TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
 {
     AppProcess app(home.path());
-    app.captureOutput();
-    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    app.enableTestHooks();
     startApp(app);
     const QByteArray line = "a line of a long build log, copied from a terminal\n";
     const auto textOf
@@ -418,7 +421,8 @@ TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerO
         ASSERT_TRUE(size.step());
         EXPECT_EQ(size.int64(0), kept.size()) << "the whole text is kept";
     }
-    QTest::qWait(1000);
+    // What followed the save on the main thread is over, and reported if it stalled.
+    ASSERT_TRUE(app.caughtUp());
     std::printf("[ measured ] a 63 MB text kept: %s; the app's peak memory %.0f MB\n",
         qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()), peakMegabytes(app.pid()));
 
@@ -435,8 +439,7 @@ TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerO
     std::printf("[ measured ] a 200 MB text refused: %s; the app's peak memory %.0f MB\n",
         qPrintable(MainThreadStalls::in(refusal).describe()), peakMegabytes(app.pid()));
     EXPECT_TRUE(storedTexts().value(0).startsWith(QString::fromLatin1(line)));
-    ASSERT_TRUE(openPanel(app));
-    QTest::qWait(300);
+    ASSERT_TRUE(openPanelShown(app));
     saveScreenshot(QStringLiteral("panel-after-a-63-mb-text.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
@@ -511,7 +514,13 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
         },
         std::chrono::seconds(10)))
         << "no message window";
-    QTest::qWait(300);
+    // Shown, and drawn: the window on the screen is the message, not the desktop behind it.
+    EXPECT_TRUE(waitUntil([&] {
+        const QString shown = toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Tindlewick$") });
+        return !shown.isEmpty() && isDrawn(windowGeometry(shown.split(u'\n').first().toULongLong()).rect);
+    })) << "the message was never drawn";
     saveScreenshot(QStringLiteral("damaged-store-message.png"));
     // The user confirms it; then the app stops.
     ASSERT_TRUE(waitUntil(

@@ -25,7 +25,6 @@
 #include <QComboBox>
 #include <QImage>
 #include <QPainter>
-#include <QTest>
 #include <QtEndian>
 
 #include <sqlite3.h>
@@ -344,11 +343,11 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWith
     ASSERT_TRUE(app.start());
     const QRect rect = showPanel(app);
     ASSERT_FALSE(rect.isEmpty());
-    QTest::qWait(300);
     // The first show after the restart: coloured from the lines kept in the items.
-    const QImage restarted(saveScreenshot(QStringLiteral("code-rows-after-restart.png")));
-    EXPECT_GE(rowsInColour(restarted, rect, githubKeyword), 2);
-    EXPECT_EQ(rowsInColour(restarted, rect, solarizedKeyword), 0);
+    const auto [github, solarized] = waitForColouredRows(
+        rect, githubKeyword, 2, solarizedKeyword, QStringLiteral("code-rows-after-restart.png"));
+    EXPECT_GE(github, 2);
+    EXPECT_EQ(solarized, 0);
     EXPECT_FALSE(app.output().contains(engineStarted))
         << "the engine was started: " << app.output().toStdString();
 }
@@ -365,21 +364,24 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
 
-    // Each copy waits a moment after the one before: every copy is a change of its own.
+    // Each copy is stored before the next: every copy is a change of its own.
     ASSERT_NO_FATAL_FAILURE(expectCopiedCodeKeptAsJson());
-    QTest::qWait(400);
     const QColor orange(0xff, 0x88, 0x00);
     const QColor teal(0x00, 0x99, 0x99);
     ASSERT_NO_FATAL_FAILURE(expectACopiedPictureGetsItsPreview(orange, teal));
-    QTest::qWait(400);
     const QColor magenta(0xc0, 0x00, 0xc0);
     ASSERT_NO_FATAL_FAILURE(expectACopiedSongGetsItsCover(magenta));
 
     // Their rows show them.
     const QRect rect = showPanel(app);
     ASSERT_FALSE(rect.isEmpty());
-    QTest::qWait(500);
-    const QImage screen(saveScreenshot(QStringLiteral("media-rows.png")));
+    // The rows' pictures are read from the store after the panel shows.
+    QImage screen;
+    waitUntil([&] {
+        screen = QImage(saveScreenshot(QStringLiteral("media-rows.png")));
+        return pixelsNear(screen, rect, magenta) > 100 && pixelsNear(screen, rect, orange) > 50
+            && rowsInColour(screen, rect, QColor(0xa7, 0x1d, 0x5d)) >= 1;
+    });
     EXPECT_GT(pixelsNear(screen, rect, magenta), 100) << "the song's row shows no cover";
     EXPECT_GT(pixelsNear(screen, rect, orange), 50) << "the picture's row shows no picture";
     EXPECT_GE(rowsInColour(screen, rect, QColor(0xa7, 0x1d, 0x5d)), 1) << "the copied code is not coloured";
@@ -417,7 +419,7 @@ TEST_F(HighlightedRowsSettingsTest, AThemeChosenInTheSettingsRecoloursTheCodeRow
     ASSERT_TRUE(showTab(SettingsView::appearance));
     ASSERT_TRUE(clickIn(
         SettingsView::appearance, [](SettingsView &view) { return view.appearanceTab()->themePicker(); }));
-    QTest::qWait(400);
+    ASSERT_TRUE(app->caughtUpWithClick()) << "the picker did not open";
     ASSERT_TRUE(type(QStringLiteral("Solariz")));
     ASSERT_TRUE(press(QStringLiteral("Return")));
     ASSERT_TRUE(waitUntil(

@@ -15,7 +15,6 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
 
 #include <optional>
 
@@ -57,7 +56,7 @@ protected:
     void openTextColumnPins()
     {
         ASSERT_TRUE(clickAt(panel.rect.topLeft() + QPoint(200 + 50, firstRowTop - 10 + 12)));
-        QTest::qWait(300);
+        ASSERT_TRUE(app->caughtUpWithClick());
     }
     // The middle of a pin's words in the Text column's opened group (0 the first pin).
     QPoint textPinPoint(int row) const
@@ -65,20 +64,20 @@ protected:
         return rowPoint(panel.rect, 1, row) + QPoint(0, pinnedHeaderHeight);
     }
 
-    // A hand's drag from one pin of the Text column onto another; what happens before the
-    // release is up to the caller.
+    // A hand's drag from one pin of the Text column onto another, each step taken by the app
+    // before the next; what happens before the release is up to the caller.
     void dragTextPin(int from, int to, const std::function<void()> &beforeRelease)
     {
         ASSERT_TRUE(moveTo(textPinPoint(from)));
         ASSERT_TRUE(xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") }));
-        QTest::qWait(100);
+        ASSERT_TRUE(app->caughtUpWithClick());
         for (int step = 1; step <= 10; ++step) {
             ASSERT_TRUE(moveTo(textPinPoint(from) + (textPinPoint(to) - textPinPoint(from)) * step / 10));
-            QTest::qWait(30);
+            ASSERT_TRUE(app->caughtUp());
         }
-        QTest::qWait(200);
         beforeRelease();
         ASSERT_TRUE(xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") }));
+        ASSERT_TRUE(app->caughtUp());
     }
 
     bool moveTo(const QPoint &point)
@@ -94,7 +93,8 @@ protected:
     static QImage screen() { return screenImage(); }
 
     // A press, a drag in steps and a release, as a hand makes it: a first small step just past
-    // the 3-point drag threshold towards the target, then the rest.
+    // the 3-point drag threshold towards the target, then the rest; the app takes each step
+    // before the next.
     static QPoint firstStep(const QPoint &from, const QPoint &to)
     {
         const auto sign = [](int value) { return (value > 0) - (value < 0); };
@@ -102,20 +102,17 @@ protected:
     }
     bool drag(const QPoint &from, const QPoint &to)
     {
-        if (!moveTo(from) || !xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") }))
+        if (!moveTo(from) || !xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") })
+            || !app->caughtUpWithClick())
             return false;
-        QTest::qWait(100);
-        if (!moveTo(from + firstStep(from, to)))
+        if (!moveTo(from + firstStep(from, to)) || !app->caughtUp())
             return false;
-        QTest::qWait(50);
         const int steps = 8;
         for (int step = 1; step <= steps; ++step) {
-            if (!moveTo(from + (to - from) * step / steps))
+            if (!moveTo(from + (to - from) * step / steps) || !app->caughtUp())
                 return false;
-            QTest::qWait(30);
         }
-        QTest::qWait(100);
-        return xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") });
+        return xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") }) && app->caughtUp();
     }
 
     // A value the app keeps in its settings file.
@@ -135,14 +132,16 @@ protected:
         return found.isEmpty() ? 0 : found.split(QLatin1Char('\n')).first().toULongLong();
     }
 
-    // The app started with appEnvironment, its panel opened; panelWindow and panel say where.
+    // The app started with appEnvironment (and its test hooks), its panel opened and drawn;
+    // panelWindow and panel say where.
     void startAppAndOpen()
     {
         app = std::make_unique<AppProcess>(home.path());
+        app->enableTestHooks();
         for (auto it = appEnvironment.cbegin(); it != appEnvironment.cend(); ++it)
             app->setEnvironment(it.key(), it.value());
         ASSERT_TRUE(app->start());
-        ASSERT_TRUE(openPanel(*app));
+        ASSERT_TRUE(openPanelShown(*app));
         panelWindow = frontWindow();
         panel = windowGeometry(panelWindow);
         ASSERT_TRUE(panel.valid);

@@ -139,19 +139,23 @@ protected:
         EXPECT_TRUE(xdotool({ QStringLiteral("windowactivate"), QStringLiteral("--sync"), id }));
         EXPECT_TRUE(waitUntil([&] { return m_window->isActiveWindow(); }));
         m_panel->focusSearchField();
-        settle();
+        handleQueuedWork();
         return *m_panel;
     }
     void resizeWindow(int width)
     {
         m_window->resize(width, 640);
         EXPECT_TRUE(waitUntil([&] { return m_window->width() == width; }));
-        settle();
+        handleQueuedWork();
     }
-    static void settle()
+    // Lets the view handle what its input so far has queued (a search settling, a layout):
+    // posted work, done however busy the machine is; no timer is waited for.
+    static void handleQueuedWork()
     {
-        QTest::qWait(150);
-        QApplication::processEvents();
+        for (int turn = 0; turn < 5; ++turn) {
+            QCoreApplication::sendPostedEvents();
+            QApplication::processEvents();
+        }
     }
     void screenshot(const QString &name)
     {
@@ -181,7 +185,7 @@ TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
     ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
         QStringLiteral("example1") }));
     ASSERT_TRUE(waitUntil([&] { return panel.searchField()->text() == QStringLiteral("example1"); }));
-    settle();
+    handleQueuedWork();
     // Links 2, 8, 14, ... whose host starts with "example1": 14, 104, 110, ..., 194.
     const int expected = int(std::count_if(panel.state().cachedFilteredItems().begin(),
         panel.state().cachedFilteredItems().end(), [](const ClipboardItemPtr &item) {
@@ -195,7 +199,7 @@ TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
     screenshot(QStringLiteral("panel-columns-1200-search.png"));
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitUntil([&] { return panel.searchField()->text().isEmpty(); }));
-    settle();
+    handleQueuedWork();
 
     // Down 40 times: the highlight walks History and stays in view.
     QStringList downs { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("10") };
@@ -204,8 +208,7 @@ TEST_F(PanelViewX11Test, ColumnsAtFullWidthFilterAndFollowTheKeyboard)
     ASSERT_TRUE(xdotool(downs));
     ColumnItemsView *history = column(QStringLiteral("History"))->itemsView();
     ASSERT_TRUE(waitUntil([&] { return history->model()->selectedRow() == 39; }));
-    settle();
-    EXPECT_TRUE(history->viewport()->rect().contains(history->visualRect(39)));
+    EXPECT_TRUE(waitUntil([&] { return history->viewport()->rect().contains(history->visualRect(39)); }));
     EXPECT_GT(history->verticalScrollBar()->value(), 0);
     screenshot(QStringLiteral("panel-columns-1200-selection.png"));
 
@@ -242,7 +245,7 @@ TEST_F(PanelViewX11Test, NarrowPanelShowsTabs)
         tabs << QStringLiteral("Tab");
     ASSERT_TRUE(xdotool(tabs));
     ASSERT_TRUE(waitUntil([&] { return panel.state().selectedTabIndex() == 5; }));
-    settle();
+    handleQueuedWork();
     ASSERT_EQ(panel.columns()[0]->config().title, QStringLiteral("Media"));
     ColumnItemsView *media = panel.columns()[0]->itemsView();
     EXPECT_EQ(media->columnLayout().cellKind(0), ColumnLayout::CellKind::tile);

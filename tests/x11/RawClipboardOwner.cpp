@@ -80,6 +80,11 @@ QStringList RawClipboardOwner::requests()
     return m_requests;
 }
 
+bool RawClipboardOwner::waitUntilAsked(const QString &target, std::chrono::milliseconds limit)
+{
+    return waitUntil([&] { return requests().contains(target); }, limit);
+}
+
 bool RawClipboardOwner::waitUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit)
 {
     QElapsedTimer total;
@@ -228,6 +233,7 @@ QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_reque
             name = entry.name;
             if (entry.refuse)
                 break;
+            // The owner that answers late is what the test plays, not a wait for anything.
             if (entry.delayMs > 0)
                 QThread::msleep(entry.delayMs);
             xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, entry.type, 8,

@@ -40,6 +40,8 @@ public:
     bool copy(const QList<Target> &targets, int floodTargets = 0);
     // The targets asked for so far, in order.
     QStringList requests();
+    // Waits until the owner has answered a request for the target: the reader has it then.
+    bool waitUntilAsked(const QString &target, std::chrono::milliseconds limit = std::chrono::seconds(20));
     // Waits until the owner was asked something and then nothing for `quiet`.
     bool waitUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit);
     // Stops the helper.

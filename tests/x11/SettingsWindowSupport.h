@@ -17,13 +17,15 @@
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStyleHints>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTest>
 
 // A copy of the settings view, laid out off screen, that says where things are in a view.
 class SettingsLayoutProbe final
@@ -116,13 +118,15 @@ protected:
         return value.isString() ? value.toString() : QString();
     }
 
+    // The app with its test hooks; the helpers below wait on the one started last.
     std::unique_ptr<AppProcess> startApp(const QHash<QString, QString> &environment = {})
     {
         auto app = std::make_unique<AppProcess>(home.path());
-        app->captureOutput();
+        app->enableTestHooks();
         for (auto it = environment.cbegin(); it != environment.cend(); ++it)
             app->setEnvironment(it.key(), it.value());
         EXPECT_TRUE(app->start());
+        runningApp = app.get();
         return app;
     }
 
@@ -161,10 +165,11 @@ protected:
         const QString window = panelWindowId();
         return window.isEmpty() ? QRect() : windowGeometry(window.toULongLong()).rect;
     }
-    // Waits a while and answers whether the panel stayed hidden all along.
-    static bool panelStaysHidden()
+    // Whether the panel is still hidden once the app, and then the window manager, have handled
+    // what came before (a panel the keys before had the app show would be mapped by then).
+    bool panelStaysHidden() const
     {
-        return !waitUntil([] { return panelVisible(); }, std::chrono::milliseconds(800));
+        return runningApp->caughtUp() && windowManagerCaughtUp() && !panelVisible();
     }
     // The app takes its keys a moment after its start: press until it answers.
     static bool openPanelWith(const QString &keys)
@@ -178,17 +183,36 @@ protected:
         return false;
     }
 
-    // "Settings..." in the tray icon's menu; true once the settings window is the active one.
-    bool openSettingsFromTray()
+    // Opens the tray icon's menu; true once it is shown (the keys reach it then). A press within
+    // the double-click interval of the press before would be a double click, which opens no
+    // menu: the presses are kept further apart than that.
+    bool openTrayMenu()
     {
         QRect icon;
         if (!waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }, std::chrono::seconds(15)))
             return false;
-        // The menu lists "Open Tindlewick", a separator, then "Settings...".
         for (int attempt = 0; attempt < 5; ++attempt) {
+            const qint64 apart = QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100;
+            if (m_sinceTrayPress.isValid() && m_sinceTrayPress.elapsed() < apart)
+                QTest::qWait(int(apart - m_sinceTrayPress.elapsed()));
+            const qsizetype beforeMenu = runningApp->outputMark();
             if (!clickAt(icon.center(), 3))
                 return false;
-            QTest::qWait(400);
+            m_sinceTrayPress.start();
+            if (runningApp->waitForMenu(beforeMenu, QStringLiteral("Settings..."), std::chrono::seconds(5)))
+                return true;
+            press(QStringLiteral("Escape"));
+        }
+        return false;
+    }
+
+    // "Settings..." in the tray icon's menu; true once the settings window is the active one.
+    bool openSettingsFromTray()
+    {
+        // The menu lists "Open Tindlewick", a separator, then "Settings...".
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!openTrayMenu())
+                return false;
             press(QStringLiteral("Down Down Return"));
             if (waitUntil(
                     [] { return activeWindowName().endsWith(settingsTitleEnd); }, std::chrono::seconds(3))) {
@@ -268,10 +292,11 @@ protected:
     {
         return clickAt(settingsOrigin() + probe.centre(tab, pick));
     }
-    // The settings window alone, kept as an artefact.
+    // The settings window alone, once the app has drawn what it was last asked, kept as an
+    // artefact.
     QImage keepSettingsPicture(const QString &name)
     {
-        QTest::qWait(250);
+        EXPECT_TRUE(runningApp->caughtUp());
         const QImage screen(saveScreenshot(QStringLiteral("screen-") + name));
         const QImage window = screen.copy(settingsRect());
         window.save(artefactPath(name), "PNG");
@@ -281,4 +306,9 @@ protected:
     QTemporaryDir home;
     SettingsLayoutProbe probe;
     quint64 settingsWindow = 0;
+    // The app started last (by startApp, which hands it out).
+    AppProcess *runningApp = nullptr;
+
+private:
+    QElapsedTimer m_sinceTrayPress;
 };

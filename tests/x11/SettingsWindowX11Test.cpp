@@ -4,6 +4,7 @@
 // of the history off the disk, and the desktop's keyboard settings.
 
 #include "ExternalClipboard.h"
+#include "RawClipboardOwner.h"
 #include "SettingsWindowSupport.h"
 
 #include "items/CodeText.h"
@@ -176,7 +177,7 @@ TEST_F(SettingsWindowX11Test, TheTrayMenuOpensTheSettingsOnGeneralAboveOtherWind
         [](SettingsView &view) { return view.generalTab()->checkForUpdatesButton(); }));
     EXPECT_TRUE(waitUntil([] { return activeWindowName() == QLatin1String("Check for Updates"); }))
         << activeWindowName().toStdString();
-    QTest::qWait(250);
+    ASSERT_TRUE(app->caughtUp());
     saveScreenshot(QStringLiteral("settings-check-for-updates.png"));
 }
 
@@ -185,17 +186,14 @@ TEST_F(SettingsWindowX11Test, CheckingForUpdatesFromTheTrayShowsTheAnswerAboveTh
     ASSERT_TRUE(tray.isRunning());
     auto app = startApp();
     ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not open";
-    const QRect icon = TrayHost::appIcon();
-    ASSERT_FALSE(icon.isEmpty());
     // "Open Tindlewick", "Settings...", then "Check for Updates...".
-    ASSERT_TRUE(clickAt(icon.center(), 3));
-    QTest::qWait(400);
+    ASSERT_TRUE(openTrayMenu()) << "no menu";
     ASSERT_TRUE(press(QStringLiteral("Down Down Down Return")));
     ASSERT_TRUE(waitUntil([] { return activeWindowName() == QLatin1String("Check for Updates"); }))
         << activeWindowName().toStdString();
     EXPECT_TRUE(activeWindowIsAboveSettings())
         << "the answer is hidden under the settings window, which stays above other windows";
-    QTest::qWait(250);
+    ASSERT_TRUE(app->caughtUp());
     saveScreenshot(QStringLiteral("tray-check-for-updates-over-settings.png"));
 }
 
@@ -224,7 +222,7 @@ TEST_F(SettingsWindowX11Test, ChoosingAnotherThemeRecoloursTheSampleAtOnce)
     // The picker opens; typing the name picks the theme and Return takes it.
     ASSERT_TRUE(clickIn(
         SettingsView::appearance, [](SettingsView &view) { return view.appearanceTab()->themePicker(); }));
-    QTest::qWait(400);
+    ASSERT_TRUE(app->caughtUpWithClick()) << "the picker did not open";
     ASSERT_TRUE(type(QStringLiteral("Solariz")));
     ASSERT_TRUE(press(QStringLiteral("Return")));
     ASSERT_TRUE(waitUntil([&] {
@@ -296,8 +294,9 @@ TEST_F(SettingsWindowX11Test, CustomizeFormatsInAColourRowsMenuShowsTheOpenSetti
     // History, then Colors: the middle of the colour's row in the second 200-wide column, under
     // the search strip (119 points) and the column's header.
     const QPoint colourRow = panel.topLeft() + QPoint(200 + 120, 119 + 22);
+    const qsizetype beforeMenu = app->outputMark();
     ASSERT_TRUE(clickAt(colourRow, 3));
-    QTest::qWait(400);
+    ASSERT_TRUE(app->waitForMenu(beforeMenu, QStringLiteral("Customize Formats"))) << "no menu";
     saveScreenshot(QStringLiteral("customize-formats-menu.png"));
     // The menu's last entry.
     ASSERT_TRUE(press(QStringLiteral("Up Return")));
@@ -326,18 +325,24 @@ TEST_F(SettingsWindowX11Test, WhileTheClearQuestionIsUpTheSettingsWindowTakesNoC
     ASSERT_TRUE(clickAt(panel.topLeft() + QPoint(164, 95)));
     const bool asked = waitUntil(
         [&] { return activeWindowName() == QLatin1String("Tindlewick") && activeWindow() != panelWindow; });
-    QTest::qWait(300);
+    ASSERT_TRUE(app->caughtUp());
     saveScreenshot(QStringLiteral("clear-question-over-the-panel.png"));
     ASSERT_TRUE(asked) << "no question came up";
 
     ASSERT_TRUE(clickAt(settingsOrigin() + probe.tab(SettingsView::appearance)));
-    EXPECT_FALSE(
-        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::appearance); },
-            std::chrono::milliseconds(800)))
+    // The click has reached the app and been taken or refused.
+    ASSERT_TRUE(app->caughtUpWithClick());
+    const QString appearance = SettingsView::windowTitleFor(SettingsView::appearance);
+    EXPECT_NE(activeWindowName(), appearance) << "the settings window took a click under the question";
+    EXPECT_NE(toolOutput(QStringLiteral("xdotool"),
+                  { QStringLiteral("getwindowname"), QString::number(settingsWindow) }),
+        appearance)
         << "the settings window took a click under the question";
     saveScreenshot(QStringLiteral("clear-question-settings-clicked.png"));
     ASSERT_TRUE(press(QStringLiteral("Escape")));
-    QTest::qWait(500);
+    // Escape has been taken, and the app has quit and saved whatever it was going to.
+    ASSERT_TRUE(app->caughtUp());
+    app->stop();
     EXPECT_EQ(storedTexts().size(), 2) << "Escape deleted";
 }
 
@@ -357,20 +362,22 @@ TEST_F(SettingsWindowX11Test, ABlacklistedSiteIsNotStoredEvenAmongOtherWordsWhil
     }));
     keepSettingsPicture(QStringLiteral("settings-exclusions-example-org.png"));
 
-    ASSERT_TRUE(external.copyWithXclip("https://example.org/x"));
-    // Time for the app to read the copy before the next one replaces it.
-    QTest::qWait(1500);
+    // Each turned-away copy is read by the app before the next one replaces it.
+    const auto copyAndWaitUntilRead = [](RawClipboardOwner &owner, const QByteArray &text) {
+        const QString target = QStringLiteral("UTF8_STRING");
+        return owner.copy({ { target, text } }) && owner.waitUntilAsked(target);
+    };
+    RawClipboardOwner blocked;
+    ASSERT_TRUE(copyAndWaitUntilRead(blocked, "https://example.org/x"));
     ASSERT_TRUE(external.copyWithXclip("https://notexample.org/"));
     ASSERT_TRUE(waitUntil([&] { return storedTexts().contains(QStringLiteral("https://notexample.org/")); }))
         << storedTexts().join(QLatin1Char(' ')).toStdString();
     EXPECT_FALSE(storedTexts().contains(QStringLiteral("https://example.org/x")));
     // A subdomain of the blocked site is turned away too; a copy after it shows the app has
     // gone past it.
-    ASSERT_TRUE(external.copyWithXclip("https://www.example.org/y"));
-    QTest::qWait(1500);
+    ASSERT_TRUE(copyAndWaitUntilRead(blocked, "https://www.example.org/y"));
     // So is a text that holds its link among other words.
-    ASSERT_TRUE(external.copyWithXclip("Minutes: see https://example.org/plan before Friday."));
-    QTest::qWait(1500);
+    ASSERT_TRUE(copyAndWaitUntilRead(blocked, "Minutes: see https://example.org/plan before Friday."));
     ASSERT_TRUE(external.copyWithXclip("https://allowed.example.net/"));
     ASSERT_TRUE(
         waitUntil([&] { return storedTexts().contains(QStringLiteral("https://allowed.example.net/")); }));
@@ -394,7 +401,7 @@ TEST_F(SettingsWindowX11Test, ClearingTheHistoryTakesTheClearedTextsOffTheDisk)
         clickIn(SettingsView::history, [](SettingsView &view) { return view.historyTab()->clearButton(); }));
     ASSERT_TRUE(waitUntil([] { return !activeWindowName().endsWith(settingsTitleEnd); }))
         << "no confirmation came up";
-    QTest::qWait(300);
+    ASSERT_TRUE(app->caughtUp());
     saveScreenshot(QStringLiteral("settings-history-confirmation.png"));
     // The question opens on "Cancel"; the other button is "Clear".
     ASSERT_TRUE(press(QStringLiteral("Tab space")));
@@ -456,7 +463,7 @@ TEST_F(SettingsWindowX11Test, TheLinkOpensTheDesktopsKeyboardSettingsOrSaysWhere
         } else {
             EXPECT_TRUE(waitUntil([] { return activeWindowName() == QLatin1String("Keyboard Shortcuts"); }))
                 << activeWindowName().toStdString();
-            QTest::qWait(250);
+            ASSERT_TRUE(app->caughtUp());
             saveScreenshot(QStringLiteral("settings-keyboard-settings-where-to-look.png"));
             EXPECT_FALSE(QFileInfo::exists(marker));
         }

@@ -20,7 +20,6 @@
 
 #include <QFileInfo>
 #include <QImage>
-#include <QTest>
 
 namespace {
 
@@ -37,6 +36,7 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     copyFromOutside(QStringLiteral("copied from outside"));
 
     AppProcess app(home.path());
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
     ASSERT_TRUE(openPanel(app)) << "the panel never took the focus";
     const quint64 panelWindow = frontWindow();
@@ -53,7 +53,7 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     const Geometry shown = windowGeometry(panelWindow);
     ASSERT_TRUE(shown.valid);
     EXPECT_EQ(shown.rect, QRect(760, 290, 400, 500));
-    QTest::qWait(300);
+    ASSERT_TRUE(app.caughtUp()); // drawn
     const QString screenshot = saveScreenshot(QStringLiteral("panel-shown.png"));
     const QImage image(screenshot);
     ASSERT_FALSE(image.isNull());
@@ -82,6 +82,7 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
     ASSERT_TRUE(window.start(TestWindowProcess::Focus::richText));
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
     AppProcess app(home.path());
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.
     ASSERT_TRUE(openPanel(app));
@@ -113,7 +114,7 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
         ASSERT_TRUE(openPanel(app));
         const quint64 panelWindow = frontWindow();
         ASSERT_TRUE(pressKey(QStringLiteral("Down")));
-        QTest::qWait(250);
+        ASSERT_TRUE(app.caughtUp());
         saveScreenshot(QStringLiteral("panel-newest-selected-%1.png")
                            .arg(c.holdShift ? QStringLiteral("shift") : QStringLiteral("plain")));
         if (c.holdShift) {
@@ -130,24 +131,6 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
     }
 }
 
-// Whether the panel's search strip shows the selection colour: the previous search is
-// selected, so that typing replaces it.
-bool searchTextSelected(const QRect &panel)
-{
-    const QImage screen = screenImage();
-    const QColor selection = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
-    // The field sits in the strip's first 60 pixels, right of the magnifier.
-    const QRect strip
-        = QRect(panel.x() + 40, panel.y() + 8, panel.width() - 120, 56).intersected(screen.rect());
-    for (int y = strip.top(); y <= strip.bottom(); ++y) {
-        for (int x = strip.left(); x <= strip.right(); ++x) {
-            if (screen.pixelColor(x, y) == selection)
-                return true;
-        }
-    }
-    return false;
-}
-
 TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThePanelSearches)
 {
     // Newest last: a search that went astray would paste the newest, "damson jam", or nothing.
@@ -157,23 +140,23 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
     AppProcess app(home.path());
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
 
-    // Types a search, keeps what the panel shows, chooses the first match with Down and
-    // Return, and waits until the window in front holds what it should.
+    // Types a search, keeps what the panel shows once the search has settled, chooses the first
+    // match with Down and Return, and waits until the window in front holds what it should.
     const auto searchAndPaste
         = [&](const QString &search, const QString &screenshot, const QString &windowText) {
-              if (!xdotool({ QStringLiteral("type"), search }))
+              if (!xdotool({ QStringLiteral("type"), search }) || !app.caughtUp())
                   return false;
-              QTest::qWait(200);
               saveScreenshot(screenshot);
               return pressKey(QStringLiteral("Down")) && pressKey(QStringLiteral("Return"))
                   && waitUntil([&] { return window.plainText() == windowText; });
           };
 
-    // The first show: the field takes the focus a quarter second after the panel appears.
-    ASSERT_TRUE(openPanel(app));
-    QTest::qWait(600);
+    // The first show: the field takes the focus a quarter second after the panel appears (what
+    // is typed before goes into it all the same).
+    ASSERT_TRUE(openPanelShown(app));
     ASSERT_TRUE(searchAndPaste(
         QStringLiteral("apple"), QStringLiteral("search-first.png"), QStringLiteral("apple pie")))
         << "pasted: " << window.plainText().toStdString();
@@ -198,7 +181,7 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     EXPECT_TRUE(waitUntil([&] { return searchTextSelected(panel.rect); }));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
     ASSERT_TRUE(pressKey(QStringLiteral("Down")));
-    QTest::qWait(200);
+    ASSERT_TRUE(app.caughtUp());
     saveScreenshot(QStringLiteral("search-keyboard-in-column.png"));
     EXPECT_TRUE(searchAndPaste(QStringLiteral("banana"), QStringLiteral("search-typed-in-column.png"),
         QStringLiteral("apple piecherry tartbanana split")))
@@ -222,6 +205,7 @@ TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
     }));
 
     AppProcess app(home.path());
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
     ASSERT_TRUE(openPanel(app));
     const quint64 panelWindow = frontWindow();
@@ -230,8 +214,10 @@ TEST_F(ShellEndToEndTest, ClickInAnotherWindowLeavesItTheFocus)
     ASSERT_TRUE(clickAt(secondGeometry.rect.center()));
     EXPECT_TRUE(waitUntil([&] { return !isViewable(panelWindow); }));
     EXPECT_TRUE(waitUntil([&] { return isFront(second.windowId()); }));
-    // Nothing takes it away afterwards (the old window is not re-activated).
-    QTest::qWait(400);
+    // Nothing takes it away afterwards (the old window is not re-activated): whatever the app
+    // asked of the window manager on the click, the window manager has done.
+    ASSERT_TRUE(app.caughtUp());
+    ASSERT_TRUE(windowManagerCaughtUp());
     EXPECT_TRUE(isFront(second.windowId())) << "the focus was taken from the clicked window";
 }
 
@@ -349,12 +335,15 @@ TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsForma
         EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
     }
 
-    // An item with nothing to write leaves the clipboard and the window alone.
+    // An item with nothing to write leaves the clipboard and the window alone: a paste after
+    // it adds only its own text and its own change.
     ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
     EXPECT_FALSE(service.paste(*empty, false));
-    QTest::qWait(300);
-    EXPECT_EQ(window.richPlainText(), QLatin1String("bold words"));
-    EXPECT_EQ(pasteboard.changeCount(), 2);
+    ClipboardItemPtr after = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("!") });
+    ASSERT_TRUE(service.paste(*after, true));
+    EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words!"); }))
+        << window.richPlainText().toStdString();
+    EXPECT_EQ(pasteboard.changeCount(), 3);
 }
 
 } // namespace
@@ -369,6 +358,7 @@ TEST_F(ShellEndToEndTest, TheColourMenusShortcutsPasteTheColourInTheirFormat)
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
     AppProcess app(home.path());
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
 
     const struct
@@ -382,15 +372,15 @@ TEST_F(ShellEndToEndTest, TheColourMenusShortcutsPasteTheColourInTheirFormat)
     QString expected;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.keys);
-        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(openPanelShown(app));
         const Geometry panel = windowGeometry(frontWindow());
         ASSERT_TRUE(panel.valid);
-        QTest::qWait(300);
         // The colour's row, the first in the History column.
         const QPoint row = panel.rect.topLeft() + QPoint(100, 140);
+        const qsizetype beforeMenu = app.outputMark();
         ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(row.x()), QString::number(row.y()),
             QStringLiteral("click"), QStringLiteral("3") }));
-        QTest::qWait(400);
+        ASSERT_TRUE(app.waitForMenu(beforeMenu, QStringLiteral("Customize Formats"))) << "no menu";
         saveScreenshot(QStringLiteral("colour-menu-open-%1.png").arg(QLatin1String(c.keys)));
         ASSERT_TRUE(pressKey(QLatin1String(c.keys)));
         expected += QLatin1String(c.pasted);

@@ -126,16 +126,8 @@ protected:
     // that differ from the picture (-1: another size, or no menu).
     int trayMenuDiffersFrom(const QImage &expected, const QString &artefact)
     {
-        QRect icon;
-        if (!waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }, std::chrono::seconds(15)))
-            return -1;
         QRect menu;
-        for (int attempt = 0; attempt < 5 && menu.isEmpty(); ++attempt) {
-            clickAt(icon.center(), 3);
-            if (!waitUntil([&] { return !(menu = appMenuRect()).isEmpty(); }, std::chrono::seconds(3)))
-                press(QStringLiteral("Escape"));
-        }
-        if (menu.isEmpty())
+        if (!openTrayMenu() || !waitUntil([&] { return !(menu = appMenuRect()).isEmpty(); }))
             return -1;
         int differing = -1;
         waitUntil([&] {
@@ -184,7 +176,7 @@ TEST_F(ShortcutRecorderX11Test, AKeyAnotherProgramHoldsBringsTheAlertAndIsStored
     auto app = startAppRecording();
     ASSERT_TRUE(press(QStringLiteral("ctrl+alt+j")));
     ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
-    QTest::qWait(300);
+    ASSERT_TRUE(app->caughtUp());
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-alert.png"))).isNull());
     ASSERT_TRUE(press(QStringLiteral("Return"))); // OK
     ASSERT_TRUE(
@@ -202,7 +194,7 @@ TEST_F(ShortcutRecorderX11Test, AKeyAnotherProgramHoldsBringsTheAlertAndIsStored
     EXPECT_TRUE(waitUntil([&] {
         return app->output().contains(QStringLiteral("Ctrl+Alt+J may not reach Tindlewick"));
     })) << app->output().toStdString();
-    QTest::qWait(300);
+    ASSERT_TRUE(app->caughtUp());
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-forced.png"))).isNull());
 }
 
@@ -232,7 +224,7 @@ TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOve
         << app->output().toStdString();
     EXPECT_TRUE(activeWindowIsAboveSettings())
         << "the notice is hidden under the settings window, which stays above other windows";
-    QTest::qWait(300);
+    ASSERT_TRUE(app->caughtUp());
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("notice-over-settings-without-tray.png"))).isNull());
 }
 
@@ -251,7 +243,7 @@ TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQIsRefusedAndF12AloneIsTakenWith
     const QString menuAlert = QStringLiteral("[Recorder] Alert shown: The menu item \u201cQuit "
                                              "Tindlewick\u201d already answers to this shortcut.");
     EXPECT_TRUE(waitUntil([&] { return app->output().contains(menuAlert); })) << app->output().toStdString();
-    QTest::qWait(300);
+    ASSERT_TRUE(app->caughtUp());
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-menu-conflict.png"))).isNull());
     ASSERT_TRUE(press(QStringLiteral("Return")));
     ASSERT_TRUE(

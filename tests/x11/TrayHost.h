@@ -33,24 +33,27 @@ public:
     bool isRunning() const { return m_started; }
 
     // The app's icon in the tray, e.g. `0x600006 "Tindlewick": ("tindlewick" "Tindlewick") 22x30+0+0
-    // +1897+1049`; empty until it is there. Looked for among the tray's own windows only: the
-    // panel and a desktop theme's helper window (GTK's, 10 x 10) have the app's class too.
+    // +1897+1049`; empty until it is there and shown (a click before would reach the tray).
+    // Looked for among the tray's own windows only: the panel and a desktop theme's helper
+    // window (GTK's, 10 x 10) have the app's class too.
     static QRect appIcon()
     {
         static const QRegularExpression trayLine(
             QStringLiteral(R"re((0x[0-9a-f]+) .*\("panel" "trayer"\))re"));
         static const QRegularExpression iconLine(QStringLiteral(
-            R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
+            R"re((0x[0-9a-f]+) .*\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
         const QRegularExpressionMatch tray = trayLine.match(
             toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") }));
         if (!tray.hasMatch())
             return {};
         const QRegularExpressionMatch icon = iconLine.match(toolOutput(QStringLiteral("xwininfo"),
             { QStringLiteral("-tree"), QStringLiteral("-id"), tray.captured(1) }));
-        if (!icon.hasMatch())
+        if (!icon.hasMatch()
+            || !toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), icon.captured(1) })
+                    .contains(QLatin1String("Map State: IsViewable")))
             return {};
-        return QRect(icon.captured(3).toInt(), icon.captured(4).toInt(), icon.captured(1).toInt(),
-            icon.captured(2).toInt());
+        return QRect(icon.captured(4).toInt(), icon.captured(5).toInt(), icon.captured(2).toInt(),
+            icon.captured(3).toInt());
     }
 
 private:

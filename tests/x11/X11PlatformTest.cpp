@@ -232,7 +232,7 @@ TEST_F(X11PlatformTest, GrabDeliversOnePressAndOneReleaseWhateverTheOrderOfRelea
         released.clear();
         ASSERT_TRUE(xdotool(c.xdotoolArguments));
         EXPECT_TRUE(waitUntil([&] { return released.count() >= 1; }));
-        QTest::qWait(100);
+        connection->sync(); // every event of the chord has been handled
         EXPECT_EQ(pressed.count(), 1);
         EXPECT_EQ(released.count(), 1);
         if (!pressed.isEmpty()) {
@@ -253,7 +253,7 @@ TEST_F(X11PlatformTest, GrabWorksWithNumLockOnAndStopsAfterUngrab)
 
     hotKeys.ungrab(controlSpace);
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+space") }));
-    QTest::qWait(200);
+    connection->sync(); // the chord's events, had they come here, have been handled
     EXPECT_EQ(released.count(), 1);
 }
 
@@ -272,8 +272,8 @@ TEST_F(X11PlatformTest, GrabHeldByAnotherClientIsRefusedWithAReason)
 
     // Once the other client lets go, the same grab succeeds.
     otherHotKeys.ungrab(combination);
-    other->flush();
-    QTest::qWait(50);
+    other->sync(); // the server has let go of it
+
     EXPECT_TRUE(hotKeys.grab(combination, &error)) << error.toStdString();
 }
 
@@ -384,7 +384,7 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
 
     // Not watched: nothing arrives.
     ASSERT_TRUE(click(inside, 1));
-    QTest::qWait(150);
+    connection->sync(); // the click's events, had they come here, have been handled
     EXPECT_EQ(clicks.count(), 0);
 
     monitor.setWatchesMouseDowns(true);
@@ -401,7 +401,8 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
         QStringLiteral("shift"), QStringLiteral("keyup"), QStringLiteral("shift"), QStringLiteral("keyup"),
         QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("a") }));
     ASSERT_TRUE(waitUntil([&] { return modifiers.count() >= 4; }));
-    QTest::qWait(100);
+    connection->sync(); // and nothing more came
+
     QList<quint64> flags;
     for (const QList<QVariant> &signal : std::as_const(modifiers))
         flags.append(signal.first().toULongLong());
@@ -412,7 +413,7 @@ TEST_F(X11PlatformTest, RawInputReportsClicksAndModifierChanges)
 
     // Watching starts with the modifiers already held, so a Control pressed before counts.
     ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("ctrl") }));
-    QTest::qWait(100);
+    connection->sync();
     ASSERT_TRUE(monitor.setWatchesModifiers(true, &error)) << error.toStdString();
     EXPECT_EQ(monitor.heldModifierFlags(), 0x40000u);
     modifiers.clear();
@@ -441,7 +442,8 @@ TEST_F(X11PlatformTest, TheShortcutStillWorksWhileOneOfOurMenusHoldsTheKeyboard)
     menu.addAction(QStringLiteral("Second"));
     menu.popup(window.frameGeometry().center());
     ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == &menu && menu.isVisible(); }));
-    QTest::qWait(200);
+    // Mapped and exposed: Qt has taken the keyboard for it by then.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
     ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("key"),
         QStringLiteral("space"), QStringLiteral("keyup"), QStringLiteral("ctrl") }));
     EXPECT_TRUE(waitUntil([&] { return released == 1; }));
@@ -467,7 +469,7 @@ TEST_F(X11PlatformTest, ADoubleTapOfTheModifierIsRecognisedFromRawEvents)
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("sleep"),
         QStringLiteral("0.6"), QStringLiteral("key"), QStringLiteral("alt"), QStringLiteral("key"),
         QStringLiteral("shift+alt") }));
-    QTest::qWait(300);
+    connection->sync(); // every tap has been handled
     EXPECT_EQ(taps, 1);
     service.stop();
 }

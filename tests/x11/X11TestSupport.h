@@ -170,6 +170,40 @@ inline Geometry windowGeometry(quint64 window)
         true };
 }
 
+// Whether a window's place on the screen shows it drawn: until its first paint reaches the
+// server, a window just mapped over the bare desktop shows the desktop's black.
+inline bool isDrawn(const QRect &area)
+{
+    const QImage image = screenImage().copy(area);
+    if (image.isNull() || image.width() == 0 || image.height() == 0)
+        return false;
+    qsizetype black = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            black += image.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+    }
+    return black * 2 < qsizetype(image.width()) * image.height();
+}
+
+// Waits until the window manager has handled what reached it before now (an activation asked
+// for, a click it focuses and raises on before it hands it on): it handles what comes to it in
+// turn, so once it has carried out a change of the number of desktops, and the change back, what
+// came before is done too.
+inline bool windowManagerCaughtUp()
+{
+    const auto desktops = [] {
+        return toolOutput(QStringLiteral("xdotool"), { QStringLiteral("get_num_desktops") }).toInt();
+    };
+    const int count = desktops();
+    if (count < 1)
+        return false;
+    const auto change = [&](int to) {
+        return xdotool({ QStringLiteral("set_num_desktops"), QString::number(to) })
+            && waitUntil([&] { return desktops() == to; });
+    };
+    return change(count + 1) && change(count);
+}
+
 // A test on the X display: the app's own connection and the workspace over it.
 class X11Test : public ::testing::Test
 {
