@@ -183,15 +183,24 @@ protected:
         return false;
     }
 
-    // Opens the tray icon's menu; true once it is shown (the keys reach it then). A press within
-    // the double-click interval of the press before would be a double click, which opens no
-    // menu: the presses are kept further apart than that.
+    // Opens the tray icon's menu; true once it is shown (the keys reach it then). The icon is
+    // looked for afresh each time: the tray may still be placing it. A press within the
+    // double-click interval of the press before would be a double click, which opens no menu:
+    // the presses are kept further apart than that.
     bool openTrayMenu()
     {
         QRect icon;
-        if (!waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }, std::chrono::seconds(15)))
-            return false;
         for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!waitUntil(
+                    [&] {
+                        const QRect before = icon;
+                        icon = TrayHost::appIcon();
+                        return !icon.isEmpty() && icon == before;
+                    },
+                    std::chrono::seconds(15))) {
+                ADD_FAILURE() << "the app's icon never stood still in the tray";
+                return false;
+            }
             const qint64 apart = QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100;
             if (m_sinceTrayPress.isValid() && m_sinceTrayPress.elapsed() < apart)
                 QTest::qWait(int(apart - m_sinceTrayPress.elapsed()));
@@ -203,6 +212,8 @@ protected:
                 return true;
             press(QStringLiteral("Escape"));
         }
+        ADD_FAILURE() << "no menu after five presses on the tray icon, last at " << icon.center().x() << ","
+                      << icon.center().y();
         return false;
     }
 
@@ -224,6 +235,7 @@ protected:
             }
             press(QStringLiteral("Escape"));
         }
+        ADD_FAILURE() << "the settings window never came; active: " << activeWindowName().toStdString();
         return false;
     }
 

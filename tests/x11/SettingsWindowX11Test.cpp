@@ -148,10 +148,13 @@ TEST_F(SettingsWindowX11Test, TheTrayMenuOpensTheSettingsOnGeneralAboveOtherWind
     auto app = startApp();
     ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not open";
     EXPECT_EQ(activeWindowName(), QStringLiteral("General — Tindlewick Settings"));
-    // Kept above other windows, as the panel is.
-    EXPECT_TRUE(toolOutput(QStringLiteral("xprop"),
-        { QStringLiteral("-id"), QString::number(settingsWindow), QStringLiteral("_NET_WM_STATE") })
-                    .contains(QLatin1String("_NET_WM_STATE_ABOVE")));
+    // Kept above other windows, as the panel is (the window manager writes the state a moment
+    // after it has framed the window).
+    EXPECT_TRUE(waitUntil([&] {
+        return toolOutput(QStringLiteral("xprop"),
+            { QStringLiteral("-id"), QString::number(settingsWindow), QStringLiteral("_NET_WM_STATE") })
+            .contains(QLatin1String("_NET_WM_STATE_ABOVE"));
+    }));
     const QRect frame = settingsRect();
     EXPECT_GE(frame.width(), SettingsView::tabViewWidth);
     EXPECT_GE(frame.height(), SettingsView::tabViewHeight);

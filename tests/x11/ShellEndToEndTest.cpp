@@ -41,12 +41,19 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     ASSERT_TRUE(openPanel(app)) << "the panel never took the focus";
     const quint64 panelWindow = frontWindow();
     ASSERT_TRUE(isViewable(panelWindow));
-    // On every workspace, out of task bars and pagers, above other windows.
-    const QString hints = toolOutput(QStringLiteral("xprop"),
-        { QStringLiteral("-id"), QString::number(panelWindow), QStringLiteral("_NET_WM_STATE"),
-            QStringLiteral("_NET_WM_DESKTOP") });
-    for (const char *hint :
-        { "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE", "_NET_WM_DESKTOP(CARDINAL) = 4294967295" })
+    // On every workspace, out of task bars and pagers, above other windows (as the window manager
+    // writes them, a moment after it has framed the window).
+    const char *const wanted[]
+        = { "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE", "_NET_WM_DESKTOP(CARDINAL) = 4294967295" };
+    QString hints;
+    waitUntil([&] {
+        hints = toolOutput(QStringLiteral("xprop"),
+            { QStringLiteral("-id"), QString::number(panelWindow), QStringLiteral("_NET_WM_STATE"),
+                QStringLiteral("_NET_WM_DESKTOP") });
+        return std::all_of(std::begin(wanted), std::end(wanted),
+            [&](const char *hint) { return hints.contains(QLatin1String(hint)); });
+    });
+    for (const char *hint : wanted)
         EXPECT_TRUE(hints.contains(QLatin1String(hint))) << hint << " missing in " << hints.toStdString();
 
     // Nothing stored yet: 2 × 200 wide, 500 high, centred on the (only) screen.

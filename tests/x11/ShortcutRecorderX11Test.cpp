@@ -152,13 +152,15 @@ TEST_F(ShortcutRecorderX11Test, AShortcutRecordedInTheHotkeyTabOpensThePanelAndT
     ASSERT_TRUE(waitUntil([&] {
         return storedShortcut() == QStringLiteral(R"({"carbonKeyCode":40,"carbonModifiers":6144})");
     })) << storedShortcut().toStdString();
+    // keepSettingsPicture() waits until the app has caught up: it holds the new shortcut by then.
     EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-recorded.png")).isNull());
 
     TestWindowProcess window;
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
     ASSERT_TRUE(press(QStringLiteral("ctrl+alt+k")));
-    EXPECT_TRUE(waitUntil([] { return panelVisible(); })) << "the recorded shortcut did not open the panel";
+    EXPECT_TRUE(waitUntil([] { return panelVisible(); }, std::chrono::seconds(15)))
+        << "the recorded shortcut did not open the panel";
     ASSERT_TRUE(press(QStringLiteral("Escape")));
     ASSERT_TRUE(waitUntil([] { return !panelVisible(); }));
 
