@@ -37,6 +37,27 @@ struct Case
     const char *fileName;
 };
 
+// The colour inside the card's rounded corner in a picture of its window. The card's place is
+// read each time: the layout follows the window's new size.
+QRgb cornerColour(const QImage &shot, const QWidget &card)
+{
+    const QPoint corner = card.geometry().topLeft() + QPoint(5, 5);
+    const qreal ratio = shot.devicePixelRatio();
+    return shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb();
+}
+
+// How many colours the card holds in a picture of its window.
+qsizetype cardColours(const QImage &shot, const QWidget &card)
+{
+    const QRect area = card.geometry();
+    const qreal ratio = shot.devicePixelRatio();
+    QSet<QRgb> colours;
+    for (int y = area.top(); y < area.bottom(); y += 2)
+        for (int x = area.left(); x < area.right(); x += 2)
+            colours.insert(shot.pixel(qRound(x * ratio), qRound(y * ratio)));
+    return colours.size();
+}
+
 } // namespace
 
 TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
@@ -72,34 +93,20 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
 
         const QColor expected = c.dark ? QColor(HighlightThemes::darkBackground(c.theme))
                                        : QColor(HighlightThemes::lightBackground(c.theme));
-        // Where the card is once the window has its new size (read each time: the layout follows).
-        const auto cornerColour = [&](const QImage &shot) {
-            const QPoint corner = view->geometry().topLeft() + QPoint(5, 5); // inside the rounded corner
-            const qreal ratio = shot.devicePixelRatio();
-            return shot.pixelColor(QPoint(qRound(corner.x() * ratio), qRound(corner.y() * ratio))).rgb();
-        };
-        // The text is highlighted: the card holds more colours than its background.
-        const auto cardColours = [&](const QImage &shot) {
-            const QRect card = view->geometry();
-            const qreal ratio = shot.devicePixelRatio();
-            QSet<QRgb> colours;
-            for (int y = card.top(); y < card.bottom(); y += 2)
-                for (int x = card.left(); x < card.right(); x += 2)
-                    colours.insert(shot.pixel(qRound(x * ratio), qRound(y * ratio)));
-            return colours.size();
-        };
         // The server shows the last paint a moment after it was made.
         QImage shot;
         waitUntil([&] {
             shot = window.screen()->grabWindow(window.winId()).toImage();
-            return !shot.isNull() && cornerColour(shot) == expected.rgb() && cardColours(shot) > 20;
+            return !shot.isNull() && cornerColour(shot, *view) == expected.rgb()
+                && cardColours(shot, *view) > 20;
         });
         ASSERT_FALSE(shot.isNull());
         const QString path = QDir(artefactDirectory()).filePath(QString::fromLatin1(c.fileName));
         EXPECT_TRUE(shot.save(path)) << path.toStdString();
 
         EXPECT_EQ(view->highlightResult()->backgroundColor, expected);
-        EXPECT_EQ(cornerColour(shot), expected.rgb()) << c.fileName;
-        EXPECT_GT(cardColours(shot), 20) << c.fileName;
+        EXPECT_EQ(cornerColour(shot, *view), expected.rgb()) << c.fileName;
+        // And the text is highlighted: the card holds more colours than its background.
+        EXPECT_GT(cardColours(shot, *view), 20) << c.fileName;
     }
 }
