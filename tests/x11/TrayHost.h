@@ -38,14 +38,23 @@ public:
     {
         static const QRegularExpression iconLine(QStringLiteral(
             R"re(\("tindlewick" "Tindlewick"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
-        // The panel, once made, is a window of the same class: the icon is the small one.
-        QRegularExpressionMatchIterator matches = iconLine.globalMatch(
-            toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") }));
-        while (matches.hasNext()) {
-            const QRegularExpressionMatch match = matches.next();
-            const QRect icon(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+        static const QRegularExpression panelLine(
+            QStringLiteral(R"re(\("panel" "trayer"\)\s+(\d+)x(\d+)[-+]\d+[-+]\d+\s+\+(-?\d+)\+(-?\d+))re"));
+        const QString tree
+            = toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-root"), QStringLiteral("-tree") });
+        const auto rectOf = [](const QRegularExpressionMatch &match) {
+            return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
                 match.captured(2).toInt());
-            if (icon.x() > 0 && icon.width() <= 64 && icon.height() <= 64)
+        };
+        const QRegularExpressionMatch panel = panelLine.match(tree);
+        if (!panel.hasMatch())
+            return {};
+        // The app's other windows of the same class (the panel once made, and under the GTK
+        // platform theme GTK's own small leader window) lie outside the tray's panel.
+        QRegularExpressionMatchIterator matches = iconLine.globalMatch(tree);
+        while (matches.hasNext()) {
+            const QRect icon = rectOf(matches.next());
+            if (rectOf(panel).contains(icon) && icon.width() <= 64 && icon.height() <= 64)
                 return icon;
         }
         return {};
