@@ -51,11 +51,11 @@ std::optional<QString> editingMenuItemTaking(const Shortcut &shortcut)
         { QKeySequence::Paste, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Paste") },
         { QKeySequence::SelectAll, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Select All") },
     } };
-    if (!(shortcut.carbonModifiers & commandLikeModifiers))
-        return std::nullopt;
     const QKeySequence sequence = shortcut.keySequence();
+    if (!(shortcut.carbonModifiers & commandLikeModifiers) || sequence.isEmpty())
+        return std::nullopt;
     for (const Item &item : items) {
-        if (!sequence.isEmpty() && QKeySequence::keyBindings(item.key).contains(sequence))
+        if (QKeySequence::keyBindings(item.key).contains(sequence))
             return QCoreApplication::translate("KeyboardShortcuts", item.title);
     }
     return std::nullopt;

@@ -12,9 +12,8 @@
 // would cross the screen's right edge, then on the left; centred on the anchor's middle height
 // and kept 10 points inside the screen's top and bottom. Where neither side has room (a wide
 // panel on a narrow screen) the window stays 10 points inside the screen's edge, over the panel,
-// on the half away from the pointer, or without a pointer on the side with more room (the
-// right on a tie). The
-// window's transparent margin lies around the card.
+// on the half away from the pointer, or without a pointer on the side with more room (the right
+// on a tie). The window's transparent margin lies around the card.
 class PreviewPlacement final
 {
 public:

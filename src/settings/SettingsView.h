@@ -25,9 +25,9 @@ class ShortcutCenter;
 // The settings window's content: six tabs ("General", "Appearance", "Colors", "History",
 // "Hotkey", "Exclusions") in a tab view of at least tabViewWidth × tabViewHeight, wider or
 // taller where the theme, the font or the pages need it, within the screen (beyond it the
-// pages scroll); the window keeps the size it needs. Anything may ask
-// for a tab by posting "settingsSelectTab" with its index under "tab"; the window's title names the tab
-// shown. No text field holds the focus when the window opens or a tab is switched to. Main thread only.
+// pages scroll); the window keeps the size it needs. Anything may ask for a tab by posting
+// "settingsSelectTab" with its index under "tab"; the window's title names the tab shown. No
+// text field holds the focus when the window opens or a tab is switched to. Main thread only.
 class SettingsView final : public QWidget
 {
     Q_OBJECT

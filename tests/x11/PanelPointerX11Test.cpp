@@ -185,12 +185,9 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
 
     // The long note is the older item: the second row of the History column.
     const QPoint pointer = rowPoint(panel.rect, 0, 1);
-    ASSERT_TRUE(moveTo(pointer - QPoint(5, 0)));
-    ASSERT_TRUE(moveTo(pointer));
-    ASSERT_TRUE(waitUntil([&] { return previewWindow() != 0; })) << "no preview appeared";
-    QTest::qWait(300);
-    const Geometry preview = windowGeometry(previewWindow());
-    ASSERT_TRUE(preview.valid);
+    const Geometry preview = previewAfterRestingOn(pointer);
+    ASSERT_TRUE(preview.valid) << "no preview appeared";
+    QTest::qWait(250); // painted, for the picture
     saveScreenshot(QStringLiteral("preview-shown.png"));
     EXPECT_FALSE(preview.rect.intersects(panel.rect)) << "the preview covers the panel";
     EXPECT_FALSE(preview.rect.contains(pointer)) << "the preview lies under the pointer";
@@ -386,12 +383,9 @@ TEST_F(PanelPointerX11Test, APanelWithTooLittleRoomBesideItShowsALeftRowsPreview
         // The middle of the newest row of History, the leftmost column.
         const QPoint pointer
             = panel.rect.topLeft() + QPoint(qRound(120 * scale), qRound((firstRowTop + 22) * scale));
-        ASSERT_TRUE(moveTo(pointer - QPoint(5, 0)));
-        ASSERT_TRUE(moveTo(pointer));
-        ASSERT_TRUE(waitUntil([&] { return previewWindow() != 0; })) << "no preview appeared";
-        QTest::qWait(300);
-        const Geometry preview = windowGeometry(previewWindow());
-        ASSERT_TRUE(preview.valid);
+        const Geometry preview = previewAfterRestingOn(pointer);
+        ASSERT_TRUE(preview.valid) << "no preview appeared";
+        QTest::qWait(250); // painted, for the picture
         saveScreenshot(QStringLiteral("preview-wide-panel-scale-%1.png").arg(c.scale));
         EXPECT_GT(preview.rect.width(), qRound(400 * scale)) << "not the widest preview";
         EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(preview.rect))
