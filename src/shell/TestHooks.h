@@ -3,9 +3,10 @@
 // What end-to-end tests of the running app need to see that no user does, only when the
 // environment asks for it (TINDLEWICK_TEST_HOOKS=1): a diagnostic line each time the
 // highlighting engine starts, so a test can tell that code was shown without it, one with
-// the message of each alert the shortcut recorder shows, and one each time the main thread
-// did not get back to its event loop for more than 20 ms ("[TestHooks] Main thread stalled
-// N ms (M ms of its own work)").
+// the message of each alert the shortcut recorder shows, where the settings window's tabs are
+// and how much of the page shown is in view (each time it shows a tab), and one each time the
+// main thread did not get back to its event loop for more than 20 ms ("[TestHooks] Main thread
+// stalled N ms (M ms of its own work)").
 namespace TestHooks {
 
 bool requested();

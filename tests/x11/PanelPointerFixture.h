@@ -135,6 +135,18 @@ protected:
         return found.isEmpty() ? 0 : found.split(QLatin1Char('\n')).first().toULongLong();
     }
 
+    // The pointer comes to rest on a point, with a hand's last small move into it: where the
+    // preview window that appears lies (invalid when none does).
+    Geometry previewAfterRestingOn(const QPoint &pointer)
+    {
+        if (!moveTo(pointer - QPoint(5, 0)) || !moveTo(pointer))
+            return {};
+        quint64 preview = 0;
+        if (!waitUntil([&] { return (preview = previewWindow()) != 0 && isViewable(preview); }))
+            return {};
+        return windowGeometry(preview);
+    }
+
     // The app started with appEnvironment, its panel opened; panelWindow and panel say where.
     void startAppAndOpen()
     {

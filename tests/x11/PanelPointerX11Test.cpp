@@ -185,12 +185,9 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
 
     // The long note is the older item: the second row of the History column.
     const QPoint pointer = rowPoint(panel.rect, 0, 1);
-    ASSERT_TRUE(moveTo(pointer - QPoint(5, 0)));
-    ASSERT_TRUE(moveTo(pointer));
-    ASSERT_TRUE(waitUntil([&] { return previewWindow() != 0; })) << "no preview appeared";
-    QTest::qWait(300);
-    const Geometry preview = windowGeometry(previewWindow());
-    ASSERT_TRUE(preview.valid);
+    const Geometry preview = previewAfterRestingOn(pointer);
+    ASSERT_TRUE(preview.valid) << "no preview appeared";
+    QTest::qWait(250); // painted, for the picture
     saveScreenshot(QStringLiteral("preview-shown.png"));
     EXPECT_FALSE(preview.rect.intersects(panel.rect)) << "the preview covers the panel";
     EXPECT_FALSE(preview.rect.contains(pointer)) << "the preview lies under the pointer";
@@ -318,6 +315,86 @@ int inkedPixels(const QImage &image)
 }
 
 } // namespace
+
+namespace {
+
+// A store of a first start: one item of each of `otherKinds` kinds besides text (each its own
+// column: links, colours, files, code, media), then, newest, a text of lines longer than the
+// widest preview shows.
+QList<ClipboardItemPtr> itemsOfManyKinds(const QString &folder, int otherKinds)
+{
+    const QString svgPath = folder + QStringLiteral("/logo.svg");
+    QFile svg(svgPath);
+    if (svg.open(QIODevice::WriteOnly))
+        svg.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\"><rect width=\"8\" "
+                  "height=\"8\"/></svg>");
+    QList<ClipboardItemPtr> items {
+        ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://example.org/") }),
+        ClipboardItem::create(ClipboardItemType::color,
+            { .text = QStringLiteral("#FF0000"), .colorHex = QStringLiteral("#FF0000") }),
+        ClipboardItem::create(ClipboardItemType::file,
+            { .fileURL = QUrl::fromLocalFile(svgPath), .previewText = QStringLiteral("logo.svg") }),
+        ClipboardItem::create(ClipboardItemType::code,
+            { .text = QStringLiteral("int main() { return 0; }"), .codeLanguage = QStringLiteral("cpp") }),
+        ClipboardItem::create(ClipboardItemType::media,
+            { .fileURL = QUrl::fromLocalFile(svgPath), .mediaSubtypeRaw = QStringLiteral("image") }),
+    };
+    items = items.mid(0, otherKinds);
+    QStringList lines;
+    for (int line = 1; line <= 12; ++line)
+        lines << QStringLiteral(
+            "Line %1 runs on and on with words enough to fill the widest preview there is.")
+                     .arg(line);
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = lines.join(QLatin1Char('\n')) }));
+    return items;
+}
+
+} // namespace
+
+TEST_F(PanelPointerX11Test, APanelWithTooLittleRoomBesideItShowsALeftRowsPreviewWhollyOnTheScreen)
+{
+    // The widest preview, of the newest item, beside a panel whose columns leave less room than
+    // that on either side of the screen.
+    struct Case
+    {
+        const char *name;
+        QString scale;
+        int otherKinds; // with History and Text, the panel's columns
+        int columns;
+    };
+    const Case cases[] = {
+        // 1400 of 1920 pixels: 260 on either side.
+        { "seven columns at scale 1", QStringLiteral("1"), 5, 7 },
+        // 1200 of 1280 points: 40 on either side.
+        { "six columns at scale 1.5", QStringLiteral("1.5"), 4, 6 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A first start each time: no store and no remembered panel size.
+        for (const char *folder : { "/data/Tindlewick", "/config/Tindlewick" })
+            QDir(home.path() + QLatin1String(folder)).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick")));
+        ASSERT_NO_FATAL_FAILURE(seedStore(itemsOfManyKinds(home.path(), c.otherKinds)));
+        appEnvironment.insert(QStringLiteral("QT_SCALE_FACTOR"), c.scale);
+        ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(20, 20), false));
+        const double scale = c.scale.toDouble();
+        EXPECT_EQ(panel.rect.width(), qRound(c.columns * 200 * scale));
+
+        // The middle of the newest row of History, the leftmost column.
+        const QPoint pointer
+            = panel.rect.topLeft() + QPoint(qRound(120 * scale), qRound((firstRowTop + 22) * scale));
+        const Geometry preview = previewAfterRestingOn(pointer);
+        ASSERT_TRUE(preview.valid) << "no preview appeared";
+        QTest::qWait(250); // painted, for the picture
+        saveScreenshot(QStringLiteral("preview-wide-panel-scale-%1.png").arg(c.scale));
+        EXPECT_GT(preview.rect.width(), qRound(400 * scale)) << "not the widest preview";
+        EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(preview.rect))
+            << "the preview at " << preview.rect.x() << "," << preview.rect.y() << " ("
+            << preview.rect.width() << "x" << preview.rect.height() << ") leaves the screen";
+        EXPECT_FALSE(preview.rect.contains(pointer)) << "the preview covers the row under the pointer";
+        app->stop();
+    }
+}
 
 TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsToggleVisible)
 {

@@ -178,8 +178,10 @@ protected:
         return false;
     }
 
-    // "Settings..." in the tray icon's menu; true once the settings window is the active one.
-    bool openSettingsFromTray()
+    // "Settings..." in the tray icon's menu; true once the settings window is the active one,
+    // laid out at its size: the probe's, or the one laidOut accepts (another look than the
+    // probe's).
+    bool openSettingsFromTray(const std::function<bool(const QSize &)> &laidOut = {})
     {
         QRect icon;
         if (!waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }, std::chrono::seconds(15)))
@@ -195,8 +197,10 @@ protected:
                 settingsWindow = activeWindow();
                 // The window can be active a moment before the window manager has framed and
                 // placed it: clicks are aimed once it has the size the probe was laid out at.
-                return waitUntil(
-                    [&] { return settingsViewable() && settingsRect().size() == probe.view().size(); });
+                return waitUntil([&] {
+                    const QSize size = settingsRect().size();
+                    return settingsViewable() && (laidOut ? laidOut(size) : size == probe.view().size());
+                });
             }
             press(QStringLiteral("Escape"));
         }

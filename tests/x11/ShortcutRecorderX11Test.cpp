@@ -239,26 +239,44 @@ TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOve
 // The tray menu stands for the app's menu: its Ctrl+Q is refused with an alert that names the
 // item. F12 alone is taken even while another program holds it, without asking; the app tells
 // afterwards that the key may not reach it.
-TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQIsRefusedAndF12AloneIsTakenWithoutAsking)
+TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQAndEditingsCtrlCAreRefusedAndF12AloneIsTakenWithoutAsking)
 {
     X11GlobalHotKeys holder(*connection);
     QString error;
     ASSERT_TRUE(holder.grab({ 0xffc9 /* F12 */, 0 }, &error)) << error.toStdString();
     auto app = startAppRecording({ { QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1") } });
 
-    ASSERT_TRUE(press(QStringLiteral("ctrl+q")));
-    ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
-    const QString menuAlert = QStringLiteral("[Recorder] Alert shown: The menu item \u201cQuit "
-                                             "Tindlewick\u201d already answers to this shortcut.");
-    EXPECT_TRUE(waitUntil([&] { return app->output().contains(menuAlert); })) << app->output().toStdString();
-    QTest::qWait(300);
-    EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-menu-conflict.png"))).isNull());
-    ASSERT_TRUE(press(QStringLiteral("Return")));
-    ASSERT_TRUE(
-        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));
-    EXPECT_EQ(storedShortcut(), controlSpaceJson);
-    EXPECT_TRUE(app->isRunning());
-
+    struct Case
+    {
+        const char *keys;
+        const char *menuItem;
+        const char *picture;
+    };
+    const Case cases[] = {
+        { "ctrl+q", "Quit Tindlewick", "recorder-menu-conflict.png" },
+        // Every program's Edit menu answers to it: taken, it would copy nowhere any more.
+        { "ctrl+c", "Copy", "recorder-editing-conflict.png" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.keys);
+        const qsizetype alertsBefore = app->output().count(QStringLiteral("[Recorder] Alert shown"));
+        ASSERT_TRUE(press(QString::fromLatin1(c.keys)));
+        ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
+        const QString menuAlert
+            = QStringLiteral("[Recorder] Alert shown: The menu item \u201c%1\u201d already "
+                             "answers to this shortcut.")
+                  .arg(QLatin1String(c.menuItem));
+        EXPECT_TRUE(waitUntil([&] { return app->output().contains(menuAlert); }))
+            << app->output().toStdString();
+        EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), alertsBefore + 1);
+        QTest::qWait(300);
+        EXPECT_FALSE(QImage(saveScreenshot(QString::fromLatin1(c.picture))).isNull());
+        ASSERT_TRUE(press(QStringLiteral("Return")));
+        ASSERT_TRUE(waitUntil(
+            [] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));
+        EXPECT_EQ(storedShortcut(), controlSpaceJson);
+        EXPECT_TRUE(app->isRunning());
+    }
     // Still recording: F12, which this test process holds.
     ASSERT_TRUE(press(QStringLiteral("F12")));
     EXPECT_TRUE(waitUntil([&] {
@@ -268,7 +286,7 @@ TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQIsRefusedAndF12AloneIsTakenWith
         waitUntil([&] { return app->output().contains(QStringLiteral("F12 may not reach Tindlewick")); },
             std::chrono::seconds(10)))
         << app->output().toStdString();
-    EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 1)
+    EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 2)
         << "F12 was asked about: " << app->output().toStdString();
     EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-f12.png")).isNull());
 }
