@@ -1,14 +1,18 @@
 // Everyday texts copied on a real display stay text in the running app: a shopping list, a
 // check-box list, a web server's log line, a Windows path and a lorem-ipsum paragraph become
 // text items in the store, and the highlighting engine (which only code needs) is not
-// started for them; a piece of code copied after them still starts it.
+// started for them; a piece of code copied after them still starts it. The numbered lines
+// and lorem-ipsum pieces a script fills a history with stay text too.
 
 #include "AppEndToEnd.h"
 
 #include "model/ClipboardItem.h"
+#include "support/NumberedTestTexts.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -71,4 +75,61 @@ TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithou
     EXPECT_EQ(rawValue(storedItems().first()->type()), rawValue(ClipboardItemType::code));
     EXPECT_TRUE(waitUntil([&] { return app.output().contains(engineStarted); }, std::chrono::seconds(30)))
         << qPrintable(app.output());
+}
+
+namespace {
+
+// Twenty of each shape, each with its own number.
+QStringList numberedTestLines()
+{
+    QStringList texts;
+    for (int i = 1; i <= 20; ++i) {
+        texts.append(NumberedTestTexts::itemLine(i * 37));
+        texts.append(NumberedTestTexts::historyLine(4980 + i));
+        texts.append(NumberedTestTexts::kilobyteText(i));
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST_F(EverydayTextEndToEndTest, NumberedItemLinesAndLoremIpsumPiecesBecomeTextWithoutTheHighlightingEngine)
+{
+    // Room for all sixty copies (the history keeps 50 unless told otherwise).
+    const QString configFolder = home.path() + QStringLiteral("/config/Tindlewick");
+    ASSERT_TRUE(QDir().mkpath(configFolder));
+    QFile settings(configFolder + QStringLiteral("/defaults.json"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("{\"historyLimit\": 100}");
+    settings.close();
+
+    AppProcess app(home.path());
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    app.captureOutput();
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+
+    const QStringList texts = numberedTestLines();
+    qsizetype copied = 0;
+    for (const QString &text : texts) {
+        copyFromOutside(text);
+        ++copied;
+        ASSERT_TRUE(waitUntil([&] { return storedItems().size() == copied; }, std::chrono::seconds(20)))
+            << storedItems().size() << " items after copying " << qPrintable(text.left(60));
+        QTest::qWait(300); // the next copy is a change of its own
+    }
+    const QList<ClipboardItemPtr> items = storedItems();
+    ASSERT_EQ(items.size(), texts.size());
+    for (const ClipboardItemPtr &item : items) {
+        EXPECT_EQ(rawValue(item->type()), rawValue(ClipboardItemType::text))
+            << qPrintable(item->textContent().value_or(QString()).left(60)) << " stored as "
+            << qPrintable(item->codeLanguage().value_or(QStringLiteral("?")));
+    }
+
+    ASSERT_TRUE(openPanel(app));
+    QTest::qWait(400);
+    saveScreenshot(QStringLiteral("numbered-test-lines.png"));
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    EXPECT_FALSE(app.output().contains(engineStarted)) << qPrintable(app.output());
 }
