@@ -34,10 +34,13 @@ constexpr std::array<MarkPattern, 29> markPatterns { {
     { directive,
         R"(^#!|^\s*#\s*(?:include|define|undef|ifdef|ifndef|endif|pragma|import)\b)"
         R"(|^\s*import\s+(?:qualified\s+|static\s+)?[\w*]+(?:\.[\w*]+)*(?:\s+as\s+\w+|\s+exposing)?(?:\s*\(.*\))?;?\s*$)"
-        R"(|^\s*(?:module|namespace|defmodule|alias|open)\s+[A-Z][\w.]*(?:\s+(?:where|exposing|do)\b.*)?\s*$)"
-        R"(|^\s*(?:public|private|protected|internal)\s+\w+)"
-        R"(|^\s*(?:def|fn|func|function|sub|proc|defn|defp)\s+[A-Za-z_][\w.]*[?!]?(?:[\s(:<{]|$))"
+        R"(|^\s*(?:module|namespace|defmodule)\s+[A-Z][\w.]*(?:\s+(?:where|exposing|do)\b.*)?\s*$)"
+        R"(|^\s*(?:public|private|protected|internal)\s+(?:(?:static|final|abstract|async|override|readonly)\s+)*)"
+        R"((?:class|interface|enum|struct|record|object|void|int|long|double|bool|boolean|var|val|fun|func|def)\b)"
+        R"(|^\s*(?:public|private|protected|internal)\s+(?:\w+\s+)*[A-Z]\w*(?:<[^>]*>)?\s+\w+\s*[({=;])"
+        R"(|^\s*(?:def|fn|func|function|sub|proc|defn|defp)\s+[A-Za-z_][\w.]*[?!]?\s*(?:[(:<{]|$))"
         R"(|^\s*(?:abstract\s+|mutable\s+)?(?:class|struct|enum|trait|interface|object|impl|type)\s+[A-Z]\w*)"
+        R"((?:\s*[({:<=]|\s+(?:extends|implements|where|end|of)\b|\s*$))"
         R"(|^\s*package\s+(?:main|[a-z]\w*(?:\.[a-z]\w*)+;?)\s*$|^\s*from\s+[\w.]+\s+import\s)"
         R"(|^\s*using\s+[\w.]+\s*;|^\s*use\s+[\w:]+.*;\s*$|^\s*(?:require|require_relative|library)\s*\(?\s*['"])" },
     { markup,
@@ -85,8 +88,9 @@ constexpr std::array<MarkPattern, 29> markPatterns { {
         R"(|;\s*(?:then|do)\s*$|^\s*return\s+[\w.()]+;?\s*$|^\s*import\s*\($)"
         R"(|^\s*(?:Dim|End Sub|End Function|End If|MsgBox|Private Sub|Public Sub|Next \w+)\b)"
         R"(|^\s*(?:program|subroutine)\s+[a-z_]\w*\s*$|^\s*case\s+.+\s+of\s*$|^\s*match\s+.+\s+with\s*$)"
-        R"(|^\s*(?:input|output|inout)\s+(?:wire|reg|logic)\b|^\s*(?:always|assign)\s*[@(\w])"
-        R"(|^\s*(?:if|elif|else|for|while|def|class|try|except|finally|with|switch|case)\b[^\n]*:\s*$)" },
+        R"(|^\s*(?:input|output|inout)\s+(?:wire|reg|logic)\b|^\s*always\s*@)"
+        R"(|^\s*(?:if|elif|else|while|def|class|try|except|finally|switch|case)\b[^\n]*:\s*$)"
+        R"(|^\s*for\s+\w+(?:\s*,\s*\w+)*\s+in\b[^\n]*:\s*$|^\s*with\b[^\n]*\bas\b[^\n]*:\s*$)" },
     { makeRule, R"(^\.PHONY|^\t\S|^[\w./%$()-]+:\s+[\w./%$()-]+(?:\s+[\w./%$()-]+)*\s*$)" },
     { dockerInstruction,
         R"(^\s*(?:FROM|RUN|CMD|COPY|ADD|ENV|EXPOSE|WORKDIR|ENTRYPOINT|ARG|LABEL|USER|VOLUME|HEALTHCHECK)\s+\S)" },
@@ -128,10 +132,8 @@ const std::vector<CompiledMark> &compiledMarks()
 constexpr std::uint32_t sharedStructure = bracket | call | statementEnd | assignment | operatorPair | arrow
     | variable | directive | markup | blockKeyword;
 
-// Languages whose statements often do without brackets and semicolons: their prints count
-// too, and in some their symbols.
-constexpr std::uint32_t scriptStatements = printCall;
-
+// What only some languages write. Those whose statements often do without brackets and
+// semicolons have their prints counted too ("puts x", "print 'x'"), some their symbols.
 std::uint32_t ownSyntax(const QString &label)
 {
     static const QHash<QString, std::uint32_t> own {
@@ -157,24 +159,25 @@ std::uint32_t ownSyntax(const QString &label)
         { QStringLiteral("clojure"), lispForm | symbol },
         { QStringLiteral("asm"), assembly },
         { QStringLiteral("pem"), pemArmour },
-        { QStringLiteral("python"), scriptStatements },
-        { QStringLiteral("ruby"), scriptStatements | symbol },
-        { QStringLiteral("lua"), scriptStatements },
-        { QStringLiteral("julia"), scriptStatements },
-        { QStringLiteral("elixir"), scriptStatements | symbol },
-        { QStringLiteral("matlab"), scriptStatements },
-        { QStringLiteral("fortran"), scriptStatements },
-        { QStringLiteral("vba"), scriptStatements },
-        { QStringLiteral("pascal"), scriptStatements },
-        { QStringLiteral("perl"), scriptStatements },
-        { QStringLiteral("tcl"), scriptStatements },
-        { QStringLiteral("r"), scriptStatements },
-        { QStringLiteral("coffeescript"), scriptStatements },
+        { QStringLiteral("python"), printCall },
+        { QStringLiteral("ruby"), printCall | symbol },
+        { QStringLiteral("lua"), printCall },
+        { QStringLiteral("julia"), printCall },
+        { QStringLiteral("elixir"), printCall | symbol },
+        { QStringLiteral("matlab"), printCall },
+        { QStringLiteral("fortran"), printCall },
+        { QStringLiteral("vba"), printCall },
+        { QStringLiteral("pascal"), printCall },
+        { QStringLiteral("perl"), printCall },
+        { QStringLiteral("tcl"), printCall },
+        { QStringLiteral("r"), printCall },
+        { QStringLiteral("coffeescript"), printCall },
     };
     return own.value(label, 0);
 }
 
-// The text as far as the marks are looked for: its first lines, as the heuristics read them.
+// The text as far as the marks are looked for: its first 100 lines (as many as the heuristics
+// read), and no more than 25,000 characters of them.
 QStringView examined(QStringView text)
 {
     constexpr qsizetype maxCharacters

@@ -72,6 +72,9 @@ TEST(CodeEvidenceTest, EachMarkIsFoundInCodeAndNotInTheEverydayTextBesideIt)
         { variable, "for file in \"$@\"; do", "it costs $5 at the door" },
         { directive, "import qualified Data.Map as Map", "import the photos from the phone" },
         { directive, "package com.example.shop;", "package delivered to the neighbour" },
+        { directive, "public static class Program", "private lesson at 4 pm, room 3" },
+        { directive, "def full_name", "function room booked for 40 people" },
+        { directive, "class Order(val id: Int)", "class B trip to the museum" },
         { markup, "<td>{{ item.price }}</td>", "Anna Schmidt <anna@example.com>" },
         { shellCommand, "git status", "get milk on the way home" },
         { shellCommand, "cat /etc/hosts", "cat food 2 cans" },
@@ -81,7 +84,7 @@ TEST(CodeEvidenceTest, EachMarkIsFoundInCodeAndNotInTheEverydayTextBesideIt)
         { diffLine, "+  end", "+49 30 12345678" },
         { sqlStatement, "SELECT name FROM users", "select the best photos" },
         { lispForm, "(defun square (x) (* x x))", "(photo sent to the landlord)" },
-        { blockKeyword, "for item in items:", "for Mia and Leo" },
+        { blockKeyword, "for item in items:", "for the party on Saturday:" },
         { backslashCommand, "\\section{Results}", "C:\\Users\\anna\\Taxes 2023\\receipt.pdf" },
         { pemArmour, "-----BEGIN CERTIFICATE-----", "---- cut here ----" },
     };
