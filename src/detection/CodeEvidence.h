@@ -39,14 +39,14 @@ enum Mark : std::uint32_t {
     blockKeyword = 1u << 21, // end, fi, done alone on a line; an opener ending in ':'; case x of
     makeRule = 1u << 22, // target: dependencies, a tab-indented recipe
     dockerInstruction = 1u << 23, // FROM, RUN, COPY ... in capitals opening a line
-    assembly = 1u << 24, // mov, push, jmp ... with operands; label: lines
+    assembly = 1u << 24, // mov eax, 1; .section, .globl; %rbp
     pemArmour = 1u << 25, // -----BEGIN ..., lines of base64
     buildSetting = 1u << 26, // minSdk 24, implementation 'a:b:1.0'
     selector = 1u << 27, // .card > .title, #main {
     symbol = 1u << 28, // :name
 };
 
-// Every mark the text shows (its first lines, as the heuristics read them).
+// Every mark the text shows in its first 100 lines (at most 25,000 characters of them).
 std::uint32_t marksOf(QStringView text);
 
 // The marks that back a label: the structure all code shares, and the label's own syntax.
