@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -37,7 +36,8 @@ private:
 
 QStringList readSamples()
 {
-    const QDir data(QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/../tests/data"));
+    // Not beside __FILE__: the compiler cache makes that path relative to the build folder.
+    const QDir data(QStringLiteral(TINDLEWICK_TEST_DATA_DIR));
     QStringList texts;
     for (const QString &folder :
         { QStringLiteral("code-samples"), QStringLiteral("code-samples/not-code") }) {
