@@ -19,12 +19,11 @@ class SyntheticKeyboard;
 class Workspace;
 struct RunningApplication;
 
-// Puts a chosen item back on the clipboard and pastes it into the window in front, as the
-// panel asks: it writes the item, and a moment later, once the panel is out of the way, asks
-// for the keystroke. The contents are built first and written in one change; a picture is
-// made ready on a worker thread, and the keystroke waits until it is on the clipboard. The
-// keystroke is the one the window in front takes (a terminal's own, see PasteKeystrokes).
-// Main thread only.
+// Puts a chosen item back on the clipboard and pastes it into the window in front: the panel
+// has the item written, and a moment later, once the panel is out of the way, asks for the
+// keystroke. The contents are built first and written in one change; a picture is made ready
+// on a worker thread, and the keystroke waits until it is on the clipboard. The keystroke is
+// the one the window in front takes (a terminal's own, see PasteKeystrokes). Main thread only.
 class PasteService final : public QObject, public PanelPasteboard
 {
     Q_OBJECT

@@ -11,16 +11,22 @@
 #include "shell/PasteService.h"
 #include "support/HeldThreadPool.h"
 #include "support/ManualClock.h"
+#include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
 #include <QThreadPool>
 
 using namespace std::chrono_literals;
+
+// Keystrokes by name in failure messages.
+static void PrintTo(PasteKeystroke keystroke, std::ostream *out)
+{
+    *out << PasteKeystrokes::displayName(keystroke).toStdString();
+}
 
 namespace {
 
@@ -41,11 +47,7 @@ QByteArray pngBytes()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x * 5 + y * 97) % 256));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return encoded(image, "png");
 }
 
 ClipboardItemPtr picture(const QByteArray &bytes)
