@@ -94,6 +94,38 @@ protected:
         m_pasteboard.writeContentsOfAnotherApplication(std::move(contents));
     }
 
+    // Chooses the item and lets the panel's delay pass, with the picture made ready within it
+    // or long after it; the keystrokes sent when the picture was written (nothing for a text).
+    std::optional<qsizetype> chooseAndWait(
+        PanelViewState &state, const ClipboardItemPtr &item, bool writeOutlastsTheDelay)
+    {
+        const qint64 before = m_pasteboard.changeCount();
+        std::optional<qsizetype> keystrokesAtWrite;
+        const QMetaObject::Connection watch = QObject::connect(&m_service, &PasteService::imageWritten,
+            [&](bool) { keystrokesAtWrite = m_keyboard.sent.size(); });
+        HeldThreadPool pool;
+        if (writeOutlastsTheDelay)
+            pool.hold();
+        state.chooseItem(item);
+        if (item->type() == ClipboardItemType::media && !writeOutlastsTheDelay) {
+            EXPECT_TRUE(waitUntil([&] { return keystrokesAtWrite.has_value(); }));
+        }
+        m_time.advance(99ms);
+        EXPECT_TRUE(m_keyboard.sent.isEmpty()) << "before the panel was out of the way";
+        m_time.advance(1ms);
+        if (writeOutlastsTheDelay) {
+            m_time.advance(10s);
+            EXPECT_TRUE(m_keyboard.sent.isEmpty()) << "the keystroke came before the picture was written";
+            EXPECT_EQ(m_pasteboard.changeCount(), before);
+            pool.release();
+            EXPECT_TRUE(waitUntil([&] { return keystrokesAtWrite.has_value(); }));
+        }
+        QObject::disconnect(watch);
+        // The pool's held tasks are over before it goes.
+        EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
+        return keystrokesAtWrite;
+    }
+
     ManualClock m_time;
     MemoryPasteboard m_pasteboard;
     FakeSyntheticKeyboard m_keyboard;
@@ -125,35 +157,15 @@ TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
             false },
     };
     PanelViewState &state = makeState();
-    HeldThreadPool pool;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         m_keyboard.sent.clear();
         m_notices.clear();
         copyElsewhere();
         const qint64 before = m_pasteboard.changeCount();
-        std::optional<qsizetype> keystrokesAtWrite;
-        const QMetaObject::Connection watch = QObject::connect(&m_service, &PasteService::imageWritten,
-            [&](bool) { keystrokesAtWrite = m_keyboard.sent.size(); });
-        if (c.writeOutlastsTheDelay)
-            pool.hold();
-
-        state.chooseItem(c.item);
         const bool isPicture = c.item->type() == ClipboardItemType::media;
-        if (isPicture && !c.writeOutlastsTheDelay) {
-            ASSERT_TRUE(waitUntil([&] { return keystrokesAtWrite.has_value(); }));
-        }
-        m_time.advance(99ms);
-        EXPECT_TRUE(m_keyboard.sent.isEmpty()) << "before the panel was out of the way";
-        m_time.advance(1ms);
-        if (c.writeOutlastsTheDelay) {
-            m_time.advance(10s);
-            EXPECT_TRUE(m_keyboard.sent.isEmpty()) << "the keystroke came before the picture was written";
-            EXPECT_EQ(m_pasteboard.changeCount(), before);
-            pool.release();
-            ASSERT_TRUE(waitUntil([&] { return keystrokesAtWrite.has_value(); }));
-        }
-        QObject::disconnect(watch);
+        const std::optional<qsizetype> keystrokesAtWrite
+            = chooseAndWait(state, c.item, c.writeOutlastsTheDelay);
 
         if (isPicture) {
             EXPECT_EQ(keystrokesAtWrite, 0);
@@ -166,8 +178,6 @@ TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
         if (c.written && isPicture) {
             EXPECT_EQ(m_pasteboard.contents()->data(PasteboardType::png), png);
         }
-        // The pool's held tasks are over before it is held again.
-        ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
     }
 }
 
