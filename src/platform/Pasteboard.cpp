@@ -92,6 +92,14 @@ void MemoryPasteboard::clearContents()
     ++m_changeCount;
 }
 
+bool MemoryPasteboard::copyContentsToPrimarySelection()
+{
+    if (!m_ownedByApp || !m_contents)
+        return false;
+    m_primarySelection = PasteboardData::copyOf(*m_contents);
+    return true;
+}
+
 QFuture<PasteboardContents> MemoryPasteboard::readContents(
     const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
@@ -100,6 +108,14 @@ QFuture<PasteboardContents> MemoryPasteboard::readContents(
 }
 
 namespace PasteboardData {
+
+std::unique_ptr<QMimeData> copyOf(const QMimeData &contents)
+{
+    auto copy = std::make_unique<QMimeData>();
+    for (const QString &format : contents.formats())
+        copy->setData(format, contents.data(format));
+    return copy;
+}
 
 std::optional<QString> firstOffered(const QStringList &request, const QStringList &types)
 {

@@ -7,6 +7,7 @@
 #include "common/ThenWhileAlive.h"
 #include "model/ClipboardItem.h"
 #include "platform/ImageLimits.h"
+#include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
@@ -16,6 +17,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -27,6 +29,9 @@
 namespace {
 
 QPointer<PasteService> g_shared;
+
+const QString pasteByHand = QStringLiteral(
+    " The item is on the clipboard: paste it with Control+V, or Control+Shift+V in a terminal.");
 
 // Clipboard contents whose colour flavour answers both ways: as the 16-bit RGBA bytes
 // other programs read, and as a colour for Qt's own conversion when the clipboard serves it.
@@ -266,44 +271,46 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
     return { std::move(contents), image };
 }
 
-bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnly)
+bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
 {
-    Outgoing outgoing = outgoingFor(item, plainTextOnly);
+    if (!item)
+        return false;
+    Outgoing outgoing = outgoingFor(*item, plainTextOnly);
     if (!outgoing.contents)
         return false;
-    const quint64 generation = ++m_writeGeneration;
-    m_pendingContents.reset();
+    startWrite();
     if (!outgoing.image) {
         writeOwnContents(std::move(outgoing.contents));
         return true;
     }
-    // The picture is made ready on a worker thread and written when it is; a later choice
-    // replaces a write still waiting.
+    // The picture is made ready on a worker thread and written when it is.
     m_pendingContents = std::move(outgoing.contents);
     const PendingImage image = *outgoing.image;
+    const quint64 generation = m_writeGeneration;
     thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
         [this, generation](const PendingImage::Encoded &encoded) {
-            if (generation != m_writeGeneration)
-                return;
-            std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
-            if (!encoded.png.isEmpty()) {
-                if (!encoded.tiff.isEmpty())
-                    contents->setData(PasteboardType::tiff, encoded.tiff);
-                contents->setData(PasteboardType::png, encoded.png);
-            }
-            const bool wrote = !contents->formats().isEmpty();
-            if (wrote)
-                writeOwnContents(std::move(contents));
-            Q_EMIT imageWritten(wrote);
+            if (generation == m_writeGeneration)
+                finishPictureWrite(encoded);
         });
     return true;
 }
 
 void PasteService::copyStringToPasteboard(const QString &text)
 {
+    startWrite();
     auto contents = std::make_unique<QMimeData>();
     contents->setText(text);
     writeOwnContents(std::move(contents));
+}
+
+// A new write replaces one still waiting for its picture, and with it the keystrokes that
+// waited for that picture: the one of the new write follows.
+void PasteService::startWrite()
+{
+    ++m_writeGeneration;
+    m_pendingContents.reset();
+    m_keystrokesAwaitingWrite = 0;
+    m_pictureUnreadable = false;
 }
 
 void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
@@ -314,30 +321,25 @@ void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
     m_pasteboard.writeContents(std::move(contents));
 }
 
-bool PasteService::paste(const ClipboardItem &item, bool plainTextOnly, double delaySeconds)
+void PasteService::finishPictureWrite(const PendingImage::Encoded &encoded)
 {
-    if (!copyToPasteboard(item, plainTextOnly))
-        return false;
-    if (!m_pendingContents) {
-        delayedPasteTask(delaySeconds);
-        return true;
+    std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
+    if (!encoded.png.isEmpty()) {
+        if (!encoded.tiff.isEmpty())
+            contents->setData(PasteboardType::tiff, encoded.tiff);
+        contents->setData(PasteboardType::png, encoded.png);
     }
-    // The keystroke follows the write of the picture.
-    const quint64 generation = m_writeGeneration;
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(
-        this, &PasteService::imageWritten, this, [this, connection, generation, delaySeconds](bool wrote) {
-            QObject::disconnect(*connection);
-            if (wrote && generation == m_writeGeneration)
-                delayedPasteTask(delaySeconds);
-        });
-    return true;
-}
-
-void PasteService::delayedPasteTask(double seconds)
-{
-    m_clock->runAfter(
-        std::chrono::milliseconds(std::max(0, int(seconds * 1000))), this, [this] { simulatePaste(); });
+    const bool wrote = !contents->formats().isEmpty();
+    if (wrote)
+        writeOwnContents(std::move(contents));
+    m_pictureUnreadable = !wrote;
+    const int keystrokes = std::exchange(m_keystrokesAwaitingWrite, 0);
+    Q_EMIT imageWritten(wrote);
+    if (keystrokes > 0 && m_pictureUnreadable)
+        tellPictureUnreadable();
+    else
+        for (int i = 0; i < keystrokes; ++i)
+            sendPasteOnceAway(m_clock->now() + focusReturnWait);
 }
 
 void PasteService::simulatePaste()
@@ -346,34 +348,77 @@ void PasteService::simulatePaste()
         showAccessibilityAlert();
         return;
     }
+    // A picture still being made ready, or one that could not be: the keystroke would paste
+    // what the clipboard held before it.
+    if (m_pendingContents) {
+        ++m_keystrokesAwaitingWrite;
+        return;
+    }
+    if (m_pictureUnreadable) {
+        tellPictureUnreadable();
+        return;
+    }
     sendPasteOnceAway(m_clock->now() + focusReturnWait);
+}
+
+Qt::KeyboardModifiers PasteService::queryKeyboardModifiers() const
+{
+    return QGuiApplication::queryKeyboardModifiers();
 }
 
 void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
-    if (const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-        front && front->isCurrentApplication()) {
-        // The panel has just handed the focus back, and the window manager moves it a moment
-        // later: the keystroke waits for it a little, and is never sent into this app.
-        if (m_clock->now() < deadline)
-            m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
+    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    if (front && !front->isCurrentApplication()) {
+        sendKeystrokeTo(*front);
         return;
     }
+    // The panel has just handed the focus back, and the window manager moves it a moment
+    // later: the keystroke waits for it a little, and is never sent into this app.
+    if (m_clock->now() < deadline) {
+        m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
+        return;
+    }
+    tellNothingPasted(QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand);
+}
+
+void PasteService::sendKeystrokeTo(const RunningApplication &target)
+{
+    const PasteKeystroke keystroke = PasteKeystrokes::forApplication(target);
+    // The X terminals paste the PRIMARY selection: it gets what the clipboard holds.
+    if (PasteKeystrokes::pastesPrimarySelection(keystroke) && !m_pasteboard.copyContentsToPrimarySelection())
+        printDiagnostic(QStringLiteral("[PasteService] The PRIMARY selection could not be given the item"));
     QString error;
-    if (!m_keyboard.sendPaste(&error))
-        printDiagnostic(QStringLiteral("[PasteService] Could not send the paste keystroke: %1").arg(error));
+    if (!m_keyboard.sendPaste(keystroke, &error))
+        tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
+                              .arg(PasteKeystrokes::displayName(keystroke), error)
+            + pasteByHand);
+}
+
+void PasteService::tellPictureUnreadable()
+{
+    tellNothingPasted(QStringLiteral("The picture could not be read, so the clipboard was left as it was."));
+}
+
+void PasteService::tellNothingPasted(const QString &text)
+{
+    printDiagnostic(QStringLiteral("[PasteService] Nothing was pasted: ") + text);
+    tell(QStringLiteral("Nothing was pasted"), text);
 }
 
 void PasteService::showAccessibilityAlert()
 {
-    if (m_alertPresenter) {
-        m_alertPresenter();
-        return;
-    }
-    FrontWindow::showMessage(QMessageBox::Warning, QStringLiteral("Accessibility Permission Required"),
-        QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into "
-                       "other applications. The item is on the clipboard: paste it with "
-                       "Control+V."));
+    tell(QStringLiteral("Accessibility Permission Required"),
+        QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into other "
+                       "applications. The item is on the clipboard: paste it with Control+V."));
+}
+
+void PasteService::tell(const QString &title, const QString &text)
+{
+    if (m_noticePresenter)
+        m_noticePresenter(title, text);
+    else
+        FrontWindow::showMessage(QMessageBox::Warning, title, text);
 }
 
 QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &item)

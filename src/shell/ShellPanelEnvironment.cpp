@@ -21,8 +21,6 @@
 #include "shell/SettingsLinkHelper.h"
 #include "shell/SettingsOpener.h"
 
-#include <QGuiApplication>
-
 ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
     PasteService &pasteService, Workspace &workspace, AppSettings &settings,
     FileAvailabilityService &availability)
@@ -49,6 +47,11 @@ std::function<QWidget *(AppDelegate &, ClipboardPanel &)> ShellPanelEnvironment:
         QObject::connect(view, &QObject::destroyed, [environment] { delete environment; });
         return view;
     };
+}
+
+PanelRoles ShellPanelEnvironment::roles()
+{
+    return { *this, *this, *this, m_pasteService, *this, *this, *this, *this, *this, *this };
 }
 
 void ShellPanelEnvironment::hidePanel(bool restoreFocus)
@@ -107,16 +110,6 @@ void ShellPanelEnvironment::hidePreview(bool animated)
     PreviewPanelManager::shared().hide(animated);
 }
 
-bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
-{
-    return item && m_pasteService.copyToPasteboard(*item, plainTextOnly);
-}
-
-void ShellPanelEnvironment::copyStringToPasteboard(const QString &text)
-{
-    m_pasteService.copyStringToPasteboard(text);
-}
-
 QFuture<std::optional<QString>> ShellPanelEnvironment::svgString(const ClipboardItem &item)
 {
     if (item.resolvedItem().type() != ClipboardItemType::media)
@@ -127,16 +120,6 @@ QFuture<std::optional<QString>> ShellPanelEnvironment::svgString(const Clipboard
 void ShellPanelEnvironment::itemMenuWillOpen(QMenu *menu)
 {
     m_delegate.setActiveMenu(menu);
-}
-
-void ShellPanelEnvironment::simulatePaste()
-{
-    m_pasteService.simulatePaste();
-}
-
-Qt::KeyboardModifiers ShellPanelEnvironment::queryKeyboardModifiers() const
-{
-    return QGuiApplication::queryKeyboardModifiers();
 }
 
 QRectF ShellPanelEnvironment::panelFrame() const
