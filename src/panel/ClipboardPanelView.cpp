@@ -149,7 +149,12 @@ void ClipboardPanelView::connectSearchBar()
     // Where no tray icon offers them, the app's own entries are here.
     PanelShell &shell = m_state->roles().shell;
     m_searchBar->setAppEntriesWanted([&shell] { return !shell.hasTrayMenu(); });
-    connect(m_searchBar, &SearchBar::settingsRequested, this, [&shell] { shell.openSettings(std::nullopt); });
+    connect(m_searchBar, &SearchBar::settingsRequested, this, [this, &shell] {
+        // The panel makes way for the window the user went to, unless it is pinned to stay.
+        if (!m_state->isPinned())
+            shell.hidePanel(false);
+        shell.openSettings(std::nullopt);
+    });
     connect(m_searchBar, &SearchBar::quitRequested, this, [&shell] { shell.quitApplication(); });
 }
 

@@ -511,7 +511,7 @@ TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
 
 // The search strip's menu offers the tray menu's Settings… and Quit while no tray icon does, asked
 // afresh at each opening (a tray can start or stop while the app runs): Settings… opens the window
-// as it was left, Quit ends the app.
+// as it was left (the panel makes way unless it is pinned), Quit ends the app.
 TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIconDoes)
 {
     const QStringList stripEntries { "Pin", "-", "Clear History" };
@@ -548,13 +548,17 @@ TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIcon
     const struct
     {
         QString entry;
-        PanelCall expected;
+        bool pinned;
+        QList<PanelCall> expected;
     } choices[] = {
-        { QStringLiteral("Settings\u2026"), PanelCalls::OpenSettings { std::nullopt } },
-        { QStringLiteral("Quit Tindlewick"), PanelCalls::QuitApplication {} },
+        { QStringLiteral("Settings\u2026"), false,
+            { PanelCalls::HidePanel { false }, PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Settings\u2026"), true, { PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Quit Tindlewick"), false, { PanelCalls::QuitApplication {} } },
     };
     for (const auto &choice : choices) {
-        SCOPED_TRACE(choice.entry.toStdString());
+        SCOPED_TRACE(choice.entry.toStdString() + (choice.pinned ? ", pinned" : ""));
+        view.state().setIsPinned(choice.pinned);
         m_env.calls.clear();
         openMenu();
         for (QAction *action : menu->actions()) {
@@ -563,7 +567,7 @@ TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIcon
         }
         menu->hide();
         settle();
-        EXPECT_EQ(m_env.calls, QList<PanelCall>({ choice.expected }));
+        EXPECT_EQ(m_env.calls, choice.expected);
     }
 }
 
