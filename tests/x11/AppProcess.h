@@ -88,8 +88,6 @@ public:
         QFile::setPermissions(
             runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        // Nor does it reach the session bus (and notification area) of whoever runs the tests.
-        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         for (auto it = m_extra.cbegin(); it != m_extra.cend(); ++it)
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);
