@@ -19,7 +19,6 @@
 #include "shell/PasteService.h"
 #include "shell/PreviewPanelManager.h"
 #include "shell/SettingsLinkHelper.h"
-#include "shell/SettingsOpener.h"
 
 ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
     PasteService &pasteService, Workspace &workspace, AppSettings &settings,
@@ -76,9 +75,19 @@ bool ShellPanelEnvironment::showCharacterPalette()
     return EmojiPicker().open();
 }
 
-void ShellPanelEnvironment::openSettings(int tab)
+void ShellPanelEnvironment::openSettings(std::optional<int> tab)
 {
     SettingsLinkHelper::shared().openSettings(tab);
+}
+
+bool ShellPanelEnvironment::hasTrayMenu() const
+{
+    return m_delegate.hasTrayMenu();
+}
+
+void ShellPanelEnvironment::quitApplication()
+{
+    m_delegate.quit();
 }
 
 QUrl ShellPanelEnvironment::productHomepage() const

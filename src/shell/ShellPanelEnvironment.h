@@ -53,7 +53,9 @@ public:
     void resignPanelKey() override;
     void activatePreviousApplication() override;
     bool showCharacterPalette() override;
-    void openSettings(int tab) override;
+    void openSettings(std::optional<int> tab) override;
+    bool hasTrayMenu() const override;
+    void quitApplication() override;
     QUrl productHomepage() const override;
     void openUrl(const QUrl &url) override;
     void showPreview(

@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 using namespace std::chrono_literals;
 
@@ -506,6 +507,68 @@ TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
     settle();
     EXPECT_EQ(m_env.callsOf<PanelCalls::OpenSettings>(), QList({ PanelCalls::OpenSettings { 2 } }));
     EXPECT_TRUE(m_env.copiedStrings().isEmpty()) << "nothing is pasted";
+}
+
+// The search strip's menu offers the tray menu's Settings… and Quit while no tray icon does, asked
+// afresh at each opening (a tray can start or stop while the app runs): Settings… opens the window
+// as it was left (the panel makes way unless it is pinned), Quit ends the app.
+TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIconDoes)
+{
+    const QStringList stripEntries { "Pin", "-", "Clear History" };
+    const QStringList appEntries { "-", QStringLiteral("Settings\u2026"), "Quit Tindlewick" };
+    const struct
+    {
+        const char *what;
+        bool tray;
+        QStringList entries;
+    } cases[] = {
+        { "a tray icon offers them", true, stripEntries },
+        { "no tray runs", false, stripEntries + appEntries },
+        { "a tray has started since", true, stripEntries },
+        { "the tray has gone again", false, stripEntries + appEntries },
+    };
+    ClipboardPanelView &view = show(800);
+    QMenu *menu = view.searchBar()->menuButton()->menu();
+    const auto openMenu = [&] {
+        menu->popup(view.mapToGlobal(QPoint(700, 50)));
+        EXPECT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+        QStringList shown;
+        for (const QAction *action : menu->actions()) {
+            if (action->isVisible())
+                shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        return shown;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_env.trayMenu = c.tray;
+        EXPECT_EQ(openMenu(), c.entries);
+        menu->hide();
+    }
+    const struct
+    {
+        QString entry;
+        bool pinned;
+        QList<PanelCall> expected;
+    } choices[] = {
+        { QStringLiteral("Settings\u2026"), false,
+            { PanelCalls::HidePanel { false }, PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Settings\u2026"), true, { PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Quit Tindlewick"), false, { PanelCalls::QuitApplication {} } },
+    };
+    for (const auto &choice : choices) {
+        SCOPED_TRACE(choice.entry.toStdString() + (choice.pinned ? ", pinned" : ""));
+        view.state().setIsPinned(choice.pinned);
+        m_env.calls.clear();
+        openMenu();
+        for (QAction *action : menu->actions()) {
+            if (action->text() == choice.entry)
+                action->trigger();
+        }
+        menu->hide();
+        settle();
+        EXPECT_EQ(m_env.calls, choice.expected);
+    }
 }
 
 // Pins are reordered by dragging one among them: the order dropped is stored (a fresh read of

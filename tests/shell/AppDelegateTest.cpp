@@ -17,6 +17,7 @@
 
 #include "panel/PanelController.h"
 #include "panel/PanelViewState.h"
+#include "panel/SearchBar.h"
 #include "panel/SearchField.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
@@ -35,6 +36,7 @@
 #include "shell/SettingsOpener.h"
 #include "shell/SettingsWindowController.h"
 #include "shell/ShellPanelEnvironment.h"
+#include "shell/StatusItem.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -94,11 +96,11 @@ protected:
     }
 
     // The app with the panel view the running app builds for its window, over one stored item.
-    ClipboardPanelView *launchWithPanelView()
+    ClipboardPanelView *launchWithPanelView(SingleInstance *instance = nullptr)
     {
         insertText(QStringLiteral("stored"));
         EXPECT_TRUE(context().save().ok);
-        launch(nullptr,
+        launch(instance,
             { .makePanelContent
                 = ShellPanelEnvironment::panelViewFactory(workspace, container(), settings, availability),
                 .isEditingLabel = [this] { return editingLabel; } });
@@ -751,6 +753,87 @@ TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices.first().contains(storePath()));
     EXPECT_TRUE(notices.first().contains(QLatin1String("writable"))) << notices.first().toStdString();
+}
+
+// Without a tray, the desktop's notification area says once how to open the panel and where
+// Settings… and Quit are instead; a desktop that did not take the notice is asked again at the
+// next start.
+TEST_F(AppDelegateTest, WithoutATrayTheDesktopIsToldOnceWhereTheTrayMenusEntriesAre)
+{
+    ASSERT_FALSE(StatusItem::isAvailable()) << "this test needs a desktop without a tray";
+    withStatusItem = true;
+    const struct
+    {
+        const char *start;
+        bool serviceRuns;
+        int noticesShown;
+    } starts[] = {
+        { "a desktop without a notification service", false, 0 },
+        { "the next start, on a desktop with one", true, 1 },
+        { "a later start", true, 0 },
+    };
+    for (const auto &start : starts) {
+        SCOPED_TRACE(start.start);
+        desktopNotifications.serviceRuns = start.serviceRuns;
+        desktopNotifications.notices.clear();
+        CapturedDiagnostics log;
+        launch();
+        EXPECT_EQ(log.lines().filter(QStringLiteral("No system tray")).size(), 1);
+        QApplication::processEvents();
+        EXPECT_EQ(desktopNotifications.notices.size(), start.noticesShown);
+        for (const auto &notice : desktopNotifications.notices) {
+            for (const QString &part :
+                { QString(QStringLiteral("open it with ")
+                      + AppDelegate::togglePanelShortcut().defaultShortcut->nativeText()),
+                    QStringLiteral("Settings\u2026"), QStringLiteral("Quit Tindlewick"),
+                    QStringLiteral("\u22ef menu"), QStringLiteral("tindlewick --settings") })
+                EXPECT_TRUE(notice.body.contains(part)) << notice.body.toStdString();
+        }
+        EXPECT_FALSE(delegate->hasTrayMenu()) << "the panel's menu offers the entries";
+        delegate.reset();
+    }
+}
+
+// One opener hears the requests to open the settings, whoever asks: each opens them once.
+TEST_F(AppDelegateTest, EachRequestForTheSettingsIsHandledOnce)
+{
+    const QString socketPath = m_settingsFolder.path() + QStringLiteral("/instance.socket");
+    SingleInstance instance(socketPath);
+    ClipboardPanelView *view = launchWithPanelView(&instance);
+    ASSERT_NE(view, nullptr);
+    int opened = 0;
+    SettingsOpener::setOpenSettingsAction([&] { ++opened; });
+    const auto fromAnotherCopy = [&] {
+        SingleInstance later(socketPath);
+        std::atomic<bool> done { false };
+        SingleInstance::SettingsRequest answer {};
+        std::unique_ptr<QThread> asking(QThread::create([&] {
+            answer = later.askToOpenSettings();
+            done = true;
+        }));
+        asking->start();
+        EXPECT_TRUE(waitUntil([&] { return done.load(); }));
+        asking->wait();
+        EXPECT_EQ(answer, SingleInstance::SettingsRequest::delivered);
+        EXPECT_TRUE(waitUntil([&] { return opened > 0; }));
+    };
+    const struct
+    {
+        const char *request;
+        std::function<void()> ask;
+    } requests[] = {
+        { "the tray menu's Settings...", [&] { delegate->openSettings(); } },
+        { "the panel menu's Settings\u2026", [&] { Q_EMIT view->searchBar()->settingsRequested(); } },
+        { "a colour row's Customize Formats", [&] { SettingsLinkHelper::shared().openSettings(2); } },
+        { "another copy started with --settings", fromAnotherCopy },
+    };
+    for (const auto &request : requests) {
+        SCOPED_TRACE(request.request);
+        opened = 0;
+        request.ask();
+        QApplication::processEvents();
+        EXPECT_EQ(opened, 1);
+    }
 }
 
 TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortcut)

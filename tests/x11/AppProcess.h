@@ -74,7 +74,7 @@ public:
     QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
     QString errors() { return m_errors += QString::fromUtf8(m_process.readAllStandardError()); }
 
-    bool start()
+    bool start(const QStringList &arguments = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), m_home);
@@ -92,7 +92,7 @@ public:
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
-        m_process.start(appPath(), {});
+        m_process.start(appPath(), arguments);
         return m_process.waitForStarted(5000);
     }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
