@@ -221,6 +221,17 @@ public:
     {
         setString(ItemField::additionalFileURLStringsJoined, value);
     }
+    // Of a long file list only: how many further files there are, and all their addresses.
+    std::optional<int> additionalFileCount() const { return integer(ItemField::additionalFileCount); }
+    void setAdditionalFileCount(std::optional<int> value) { setInteger(ItemField::additionalFileCount, value); }
+    std::optional<QByteArray> additionalFileURLListData() const
+    {
+        return data(ItemField::additionalFileURLListData);
+    }
+    void setAdditionalFileURLListData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::additionalFileURLListData, value);
+    }
 
     // The relationship: the item whose content this one shows and pastes. Deleting the
     // referenced item clears the reference (in every context).
@@ -240,14 +251,29 @@ public:
     std::optional<QUrl> fileURL() const;
     // The stored text fileURL() is made from: this item's, or that of the item it stands for.
     std::optional<QString> resolvedFileURLString() const;
+    // The further files of a file or media item (after the first), by their address. A list
+    // of any length is kept whole in the store, but the item holds only its first addresses in
+    // memory: at most maxListedFiles − 1 of them, of at most maxInlineTextLength UTF-16 units
+    // in all, so that a copy of a million files costs what the panel shows of it.
+    // The addresses held, in order: all of them for a list that short (none for an item
+    // without further files).
     std::optional<QStringList> additionalFileURLStrings() const;
+    // How many further files there are, held or not.
+    int additionalFileTotal() const;
+    // Every further address in order, one a line (UTF-8, "\n" between them): read from the
+    // store when the item holds only the first. For pasting and comparing the whole list.
+    std::optional<QByteArray> additionalFileURLList() const;
+    // The whole list, given as strings or as lines as additionalFileURLList() has them.
     void setAdditionalFileURLStrings(const QStringList &strings);
+    void setAdditionalFileURLList(const QByteArray &lines);
+    static constexpr int maxListedFiles = 1000;
     // The files of a file or media item that are on disk, of which at most maxCheckedFiles
-    // are looked for: the others count as present (their addresses unread). Without
-    // `files`, the app's FileExistence is asked, the one the panel asks too.
+    // are looked for (the first and the further ones held): the others count as present
+    // (their addresses unread). Without `files`, the app's FileExistence is asked, the one
+    // the panel asks too.
     int countAvailableFiles() const;
     int countAvailableFiles(FileExistence &files) const;
-    static constexpr int maxCheckedFiles = 1000;
+    static constexpr int maxCheckedFiles = maxListedFiles;
     // The file to read, from its bookmark when there is one; the flag says whether a
     // scoped access was started that the caller must end (never on this platform).
     std::optional<std::pair<QUrl, bool>> resolveFileURL() const;

@@ -112,6 +112,8 @@ private:
     void itemDidChange(ClipboardItem *item, ItemField field);
     void itemDidChangeContentHash(ClipboardItem *item);
     QVariant loadExternalValue(PersistentIdentifier identifier, ItemField field);
+    // Says in the log that a stored value was left unread (size -1: it is no data).
+    static void reportUnreadValue(PersistentIdentifier identifier, const FieldInfo &info, qint64 size);
     QList<ClipboardItemPtr> referencingItems(const ClipboardItem &item);
 
     // Called by the container, from any thread.

@@ -2,10 +2,13 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
+#include "common/ByteLines.h"
 #include "common/Diagnostics.h"
 #include "common/StrictText.h"
 #include "common/ThenWhileAlive.h"
 #include "model/ClipboardItem.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
 #include "platform/ImageLimits.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
@@ -30,6 +33,8 @@ QPointer<PasteService> g_shared;
 
 // Clipboard contents whose colour flavour answers both ways: as the 16-bit RGBA bytes
 // other programs read, and as a colour for Qt's own conversion when the clipboard serves it.
+// A long list of files is kept as the bytes it is served as: QMimeData would hold it as one
+// URL object per file (and make the bytes again for every program that asks).
 class OutgoingMimeData final : public QMimeData
 {
 public:
@@ -38,17 +43,29 @@ public:
         m_color = color;
         setData(PasteboardType::color, bytes);
     }
+    void setUriList(const QByteArray &bytes) { m_uriList = bytes; }
+
+    QStringList formats() const override
+    {
+        QStringList all = QMimeData::formats();
+        if (!m_uriList.isEmpty() && !all.contains(PasteboardType::uriList))
+            all.append(PasteboardType::uriList);
+        return all;
+    }
 
 protected:
     QVariant retrieveData(const QString &mimeType, QMetaType type) const override
     {
         if (mimeType == PasteboardType::color && type.id() == QMetaType::QColor && m_color.isValid())
             return m_color;
+        if (mimeType == PasteboardType::uriList && !m_uriList.isEmpty())
+            return m_uriList;
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     QColor m_color;
+    QByteArray m_uriList;
 };
 
 // Red, green, blue, alpha as unsigned 16-bit numbers in this machine's byte order, the
@@ -168,9 +185,61 @@ bool buildColor(OutgoingMimeData &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildFiles(
-    OutgoingMimeData &contents, const ClipboardItem &source, std::optional<PasteService::PendingImage> *image)
+} // namespace
+
+PasteService::PendingFiles::Written PasteService::PendingFiles::check() const
 {
+    std::optional<QByteArray> lines = further;
+    if (!lines && store) {
+        // A look of this thread's own at the store: the main thread never reads the list.
+        const std::unique_ptr<ModelContext> context = store->makeContext();
+        if (const ClipboardItemPtr stored = context->model(item))
+            lines = stored->additionalFileURLList();
+    }
+    Written written;
+    written.gnomeCopiedFiles = "copy";
+    const auto add = [&](const QUrl &url) {
+        if (!url.isValid() || !existsAsFile(url))
+            return;
+        const QByteArray encoded = url.toEncoded();
+        written.uriList += encoded + "\r\n";
+        written.gnomeCopiedFiles += '\n' + encoded;
+        ++written.count;
+    };
+    if (first)
+        add(*first);
+    if (lines)
+        forEachByteLine(*lines, [&](QByteArrayView line) { add(QUrl(QString::fromUtf8(line))); });
+    return written;
+}
+
+namespace {
+
+// A list that the item holds only the first of: where the rest is.
+PasteService::PendingFiles longFileList(const ClipboardItem &source)
+{
+    PasteService::PendingFiles files;
+    if (const auto resolved = source.resolveFileURL())
+        files.first = resolved->first;
+    const ClipboardItem &owner = source.referenceChainEnd();
+    ModelContext *context = owner.isDeleted() ? nullptr : owner.modelContext();
+    if (context && owner.persistentModelID().value > 0) {
+        files.store = context->container();
+        files.item = owner.persistentModelID();
+    } else {
+        files.further = owner.additionalFileURLList();
+    }
+    return files;
+}
+
+bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source,
+    std::optional<PasteService::PendingImage> *image, std::optional<PasteService::PendingFiles> *files)
+{
+    const std::optional<QStringList> held = source.additionalFileURLStrings();
+    if ((held ? held->size() : 0) < source.additionalFileTotal()) {
+        *files = longFileList(source);
+        return true;
+    }
     QList<QUrl> urls;
     if (const auto resolved = source.resolveFileURL(); resolved && existsAsFile(resolved->first))
         urls.append(resolved->first);
@@ -244,6 +313,7 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
     const ClipboardItem &source = contentSource(item);
     auto contents = std::make_unique<OutgoingMimeData>();
     std::optional<PendingImage> image;
+    std::optional<PendingFiles> files;
     bool wrote = false;
     switch (source.type()) {
     case ClipboardItemType::text:
@@ -255,15 +325,15 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
         wrote = buildColor(*contents, source);
         break;
     case ClipboardItemType::file:
-        wrote = buildFiles(*contents, source, &image);
+        wrote = buildFiles(*contents, source, &image, &files);
         break;
     case ClipboardItemType::media:
         wrote = buildMedia(*contents, source, &image);
         break;
     }
-    if (!wrote || (contents->formats().isEmpty() && !image))
+    if (!wrote || (contents->formats().isEmpty() && !image && !files))
         return {};
-    return { std::move(contents), image };
+    return { std::move(contents), image, files };
 }
 
 bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnly)
@@ -273,30 +343,58 @@ bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnl
         return false;
     const quint64 generation = ++m_writeGeneration;
     m_pendingContents.reset();
-    if (!outgoing.image) {
+    if (!outgoing.image && !outgoing.files) {
         writeOwnContents(std::move(outgoing.contents));
         return true;
     }
-    // The picture is made ready on a worker thread and written when it is; a later choice
+    // The rest is made ready on a worker thread and written when it is; a later choice
     // replaces a write still waiting.
     m_pendingContents = std::move(outgoing.contents);
-    const PendingImage image = *outgoing.image;
+    if (outgoing.image)
+        writeWhenReady(*outgoing.image, generation);
+    else
+        writeWhenReady(*outgoing.files, generation);
+    return true;
+}
+
+void PasteService::writeWhenReady(const PendingImage &image, quint64 generation)
+{
     thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
         [this, generation](const PendingImage::Encoded &encoded) {
-            if (generation != m_writeGeneration)
-                return;
-            std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
-            if (!encoded.png.isEmpty()) {
+            writePending(generation, [&](QMimeData &contents) {
+                if (encoded.png.isEmpty())
+                    return;
                 if (!encoded.tiff.isEmpty())
-                    contents->setData(PasteboardType::tiff, encoded.tiff);
-                contents->setData(PasteboardType::png, encoded.png);
-            }
-            const bool wrote = !contents->formats().isEmpty();
-            if (wrote)
-                writeOwnContents(std::move(contents));
-            Q_EMIT imageWritten(wrote);
+                    contents.setData(PasteboardType::tiff, encoded.tiff);
+                contents.setData(PasteboardType::png, encoded.png);
+            });
         });
-    return true;
+}
+
+void PasteService::writeWhenReady(const PendingFiles &files, quint64 generation)
+{
+    thenWhileAlive(QtConcurrent::run([files] { return files.check(); }), this,
+        [this, generation](const PendingFiles::Written &written) {
+            writePending(generation, [&](QMimeData &contents) {
+                if (written.count == 0)
+                    return;
+                // Pending contents are always made by outgoingFor.
+                static_cast<OutgoingMimeData &>(contents).setUriList(written.uriList);
+                contents.setData(PasteboardType::gnomeCopiedFiles, written.gnomeCopiedFiles);
+            });
+        });
+}
+
+void PasteService::writePending(quint64 generation, const std::function<void(QMimeData &)> &complete)
+{
+    if (generation != m_writeGeneration)
+        return;
+    std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
+    complete(*contents);
+    const bool wrote = !contents->formats().isEmpty();
+    if (wrote)
+        writeOwnContents(std::move(contents));
+    Q_EMIT pendingContentsWritten(wrote);
 }
 
 void PasteService::copyStringToPasteboard(const QString &text)
@@ -318,19 +416,7 @@ bool PasteService::paste(const ClipboardItem &item, bool plainTextOnly, double d
 {
     if (!copyToPasteboard(item, plainTextOnly))
         return false;
-    if (!m_pendingContents) {
-        delayedPasteTask(delaySeconds);
-        return true;
-    }
-    // The keystroke follows the write of the picture.
-    const quint64 generation = m_writeGeneration;
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(
-        this, &PasteService::imageWritten, this, [this, connection, generation, delaySeconds](bool wrote) {
-            QObject::disconnect(*connection);
-            if (wrote && generation == m_writeGeneration)
-                delayedPasteTask(delaySeconds);
-        });
+    delayedPasteTask(delaySeconds);
     return true;
 }
 
@@ -342,6 +428,19 @@ void PasteService::delayedPasteTask(double seconds)
 
 void PasteService::simulatePaste()
 {
+    if (m_pendingContents) {
+        // The keystroke follows the write still being made ready (none when nothing is
+        // written after all, or another choice replaced it).
+        const quint64 generation = m_writeGeneration;
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(this, &PasteService::pendingContentsWritten, this,
+            [this, connection, generation](bool wrote) {
+                QObject::disconnect(*connection);
+                if (wrote && generation == m_writeGeneration)
+                    simulatePaste();
+            });
+        return;
+    }
     if (!m_keyboard.isTrusted()) {
         showAccessibilityAlert();
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "model/PersistentIdentifier.h"
 
 #include <QFuture>
 #include <QMimeData>
@@ -13,6 +14,7 @@
 #include <optional>
 
 class ClipboardItem;
+class ModelContainer;
 class Pasteboard;
 class SyntheticKeyboard;
 class Workspace;
@@ -47,22 +49,45 @@ public:
         // Worker thread: the picture as PNG (its own bytes when they are PNG) and TIFF.
         Encoded encode() const;
     };
+    // A list of files too long to be looked through on the main thread (an item holds only
+    // its first addresses): read from the store and checked on a worker thread.
+    struct PendingFiles
+    {
+        std::optional<QUrl> first;
+        // The further addresses, one a line, when the item held them; else the store has them.
+        std::optional<QByteArray> further;
+        ModelContainer *store = nullptr;
+        PersistentIdentifier item;
+
+        // The files still there, as file managers exchange them.
+        struct Written
+        {
+            QByteArray uriList;
+            QByteArray gnomeCopiedFiles;
+            qsizetype count = 0;
+        };
+        // Worker thread.
+        Written check() const;
+    };
     // The clipboard contents for an item (a pinned reference gives the referenced item's
     // content): text with its HTML unless plainTextOnly, a colour's text and value, files as
     // file URLs (one image file as the image and its path), media as its file or image. A
     // picture comes as `image`, still to be decoded (only when its header names a picture
-    // of at most ImageLimits::maxPixels). Nothing when none of it can be had (no
-    // text, files gone, a picture that cannot be read or is too large).
+    // of at most ImageLimits::maxPixels); a long list of files as `files`, still to be
+    // checked. Nothing when none of it can be had (no text, files gone, a picture that
+    // cannot be read or is too large).
     struct Outgoing
     {
         std::unique_ptr<QMimeData> contents;
         std::optional<PendingImage> image;
+        std::optional<PendingFiles> files;
     };
     static Outgoing outgoingFor(const ClipboardItem &item, bool plainTextOnly);
 
     // Replaces the clipboard with the item. When there is nothing to write, the clipboard
     // and the capture are left alone and the answer is false. A picture is decoded and
-    // encoded on a worker thread and written when it is ready (imageWritten).
+    // encoded, a long list of files checked, on a worker thread, and written when it is
+    // ready (pendingContentsWritten).
     bool copyToPasteboard(const ClipboardItem &item, bool plainTextOnly);
     // Replaces the clipboard with this text alone (an emoji, a colour in another notation).
     void copyStringToPasteboard(const QString &text);
@@ -89,13 +114,16 @@ public:
     void setClock(Clock &clock) { m_clock = &clock; }
 
 Q_SIGNALS:
-    // A picture that copyToPasteboard made ready is on the clipboard (wrote false: it could
-    // not be decoded after all, and nothing was written).
-    void imageWritten(bool wrote);
+    // A picture or a list of files that copyToPasteboard made ready is on the clipboard
+    // (wrote false: it could not be decoded, or no file was left, and nothing was written).
+    void pendingContentsWritten(bool wrote);
 
 private:
     static constexpr std::chrono::milliseconds focusPollInterval { 10 };
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
+    void writeWhenReady(const PendingImage &image, quint64 generation);
+    void writeWhenReady(const PendingFiles &files, quint64 generation);
+    void writePending(quint64 generation, const std::function<void(QMimeData &)> &complete);
     void sendPasteOnceAway(Clock::TimePoint deadline);
 
     Pasteboard &m_pasteboard;

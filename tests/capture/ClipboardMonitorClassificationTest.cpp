@@ -97,7 +97,7 @@ TEST_F(ClipboardMonitorClassificationTest, FilesAndMediaFiles)
     };
     for (const auto &test : cases) {
         PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("file names as text"));
-        snapshot.fileURLs = test.urls;
+        snapshot.files = CopiedFiles(test.urls);
         snapshot.image.data = png(4, 4); // a file manager's icon must not win
         const auto captured = classify(snapshot);
         ASSERT_TRUE(captured) << test.name;
@@ -124,11 +124,11 @@ TEST_F(ClipboardMonitorClassificationTest, FilesInTheTrashLeaveNoTrace)
              QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash/1000/files/c.txt")),
              QUrl(QStringLiteral("trash:///d.txt")) }) {
         PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("old.txt"));
-        snapshot.fileURLs = QList<QUrl> { url };
+        snapshot.files = CopiedFiles({ url });
         EXPECT_FALSE(classify(snapshot)) << url.toString().toStdString();
     }
     PasteboardSnapshot notTrash;
-    notTrash.fileURLs = QList<QUrl> { QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt")) };
+    notTrash.files = CopiedFiles({ QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt")) });
     EXPECT_TRUE(classify(notTrash));
 }
 
