@@ -96,6 +96,95 @@ TEST_F(ModelContextTest, MissingOptionalsAndEmptyValuesStayDistinct)
     EXPECT_EQ(loadedMissing->highlightedLinesIsDark(), std::nullopt);
 }
 
+TEST_F(ModelContextTest, ALongFileListIsHeldByItsFirstAddressesAndKeptWholeInTheStore)
+{
+    const auto addresses = [](int count, int length = 0) {
+        QStringList list;
+        for (int i = 0; i < count; ++i)
+            list.append(QStringLiteral("file:///data/%1/f%2").arg(QString(length, u'x')).arg(i));
+        return list;
+    };
+    const int heldAtMost = ClipboardItem::maxListedFiles - 1;
+    const struct
+    {
+        const char *name;
+        QStringList further;
+        qsizetype held;
+    } cases[] = {
+        { "a few files", addresses(3), 3 },
+        { "as many as are held", addresses(heldAtMost), heldAtMost },
+        { "one more than that", addresses(heldAtMost + 1), heldAtMost },
+        { "a hundred thousand", addresses(100'000), heldAtMost },
+        // Three of these fill what an item holds of its addresses.
+        { "long addresses", addresses(4, 30'000), 3 },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::file, { .fileURL = QUrl(QStringLiteral("file:///data/first")) });
+        item->setAdditionalFileURLStrings(test.further);
+        const QByteArray digest = item->contentHash();
+        context().insert(item);
+        ASSERT_TRUE(context().save().ok);
+
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        const ClipboardItemPtr loaded = reader->model(item->persistentModelID());
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->additionalFileTotal(), test.further.size());
+        EXPECT_EQ(loaded->additionalFileURLStrings(), test.further.first(test.held));
+        EXPECT_LE(loaded->additionalFileURLStringsJoined()->size(), ClipboardItem::maxInlineTextLength)
+            << "the row holds more than an item keeps in memory";
+        EXPECT_EQ(loaded->additionalFileURLList(), test.further.join(u'\n').toUtf8());
+        EXPECT_EQ(loaded->computeContentHash(), digest) << "the whole list is digested either way";
+    }
+}
+
+TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadAndToldOf)
+{
+    ClipboardItemPtr item = insertText(QStringLiteral("code"));
+    ASSERT_TRUE(context().save().ok);
+    const struct
+    {
+        const char *name;
+        ItemField field;
+        QString value; // SQL
+        std::optional<QByteArray> read;
+        bool told;
+    } cases[] = {
+        { "lines at the limit", ItemField::highlightedLinesData,
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes),
+            QByteArray(maxHighlightedLinesBytes, '\0'), false },
+        { "lines over it", ItemField::highlightedLinesData,
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1), std::nullopt, true },
+        { "lines as text", ItemField::highlightedLinesData, QStringLiteral("'{}'"), std::nullopt, true },
+        { "a picture of that size", ItemField::mediaImageData,
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1),
+            QByteArray(maxHighlightedLinesBytes + 1, '\0'), false },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        {
+            // As a damaged or edited store has it.
+            SqliteConnection raw;
+            ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
+            ASSERT_TRUE(raw.exec(QStringLiteral("INSERT OR REPLACE INTO ClipboardItemExternal VALUES (%1, %2, %3); "
+                                                "UPDATE ClipboardItem SET externalFields = %4 WHERE pk = %1")
+                                     .arg(item->persistentModelID().value)
+                                     .arg(int(test.field))
+                                     .arg(test.value)
+                                     .arg(qint64(1) << int(test.field))));
+        }
+        CapturedDiagnostics log;
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        const ClipboardItemPtr loaded = reader->model(item->persistentModelID());
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->value(test.field).isNull() ? std::nullopt
+                                                     : std::optional(loaded->value(test.field).toByteArray()),
+            test.read);
+        EXPECT_EQ(log.lines().size(), test.told ? 1 : 0) << log.lines().join(u'\n').toStdString();
+    }
+}
+
 TEST_F(ModelContextTest, DeletingAReferencedItemClearsEveryReferenceToIt)
 {
     ClipboardItemPtr pinned = insertText(QStringLiteral("pinned"), at(10), true);
