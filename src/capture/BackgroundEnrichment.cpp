@@ -24,9 +24,12 @@ bool hasStoredPreview(const ClipboardItem &item)
 
 // The stored code items to highlight again, newest first: all of them when forced, else those
 // without sound preview lines, at most `limit`. Telling that means reading and decoding their
-// lines: it is done on the database actor, each item's lines let go once looked at.
+// lines: it is done on the database actor, each item's lines let go once looked at. Lines too
+// large to be read (a damaged or edited store's) go first: they are made again, and deleting
+// tens of megabytes must not hold up the main thread's save of the new ones.
 QList<PersistentIdentifier> codeItemsToRefresh(ModelContext &context, bool force, int limit)
 {
+    context.deleteValuesTooLargeToRead();
     const ModelContext::FetchResult fetched = context.fetch(FetchDescriptor::newestFirst(
         Predicate::equal(ItemField::itemType, rawValue(ClipboardItemType::code))));
     QList<PersistentIdentifier> chosen;

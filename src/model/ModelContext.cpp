@@ -653,6 +653,10 @@ QVariant ModelContext::loadExternalValue(PersistentIdentifier identifier, ItemFi
 
 void ModelContext::reportUnreadValue(PersistentIdentifier identifier, const FieldInfo &info, qint64 size)
 {
+    const std::pair<qint64, int> key { identifier.value, int(info.field) };
+    if (m_reportedUnreadValues.contains(key))
+        return;
+    m_reportedUnreadValues.insert(key);
     const QString what = size < 0 ? QStringLiteral("is no data")
                                   : QStringLiteral("has %1 bytes, more than the %2 that are read")
                                         .arg(size)
@@ -661,6 +665,59 @@ void ModelContext::reportUnreadValue(PersistentIdentifier identifier, const Fiel
                         .arg(QLatin1String(info.name))
                         .arg(identifier.value)
                         .arg(what));
+}
+
+QList<qint64> ModelContext::itemsWithValuesTooLargeToRead(const FieldInfo &info)
+{
+    QList<qint64> items;
+    SqliteStatement query = m_connection.prepare(
+        QStringLiteral("SELECT item FROM ClipboardItemExternal WHERE field = ? "
+                       "AND (typeof(value) != 'blob' OR length(value) > ?)"));
+    query.bindInt64(1, qint64(info.field));
+    query.bindInt64(2, info.maxStoredBytes);
+    while (query.isValid() && query.step())
+        items.append(query.int64(0));
+    return items;
+}
+
+int ModelContext::deleteValuesTooLargeToRead()
+{
+    processPendingStoreChanges();
+    StoreChanges changes;
+    if (!m_connection.isOpen() || !m_connection.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return -1;
+    int deleted = 0;
+    for (const FieldInfo &info : itemSchema()) {
+        if (info.maxStoredBytes <= 0)
+            continue;
+        for (const qint64 row : itemsWithValuesTooLargeToRead(info)) {
+            const bool done = m_connection.exec(
+                QStringLiteral("DELETE FROM ClipboardItemExternal WHERE item = %1 AND field = %2; "
+                               "UPDATE ClipboardItem SET externalFields = externalFields & ~%3 WHERE pk = %1")
+                    .arg(row)
+                    .arg(int(info.field))
+                    .arg(qint64(1) << int(info.field)));
+            if (!done) {
+                m_connection.exec(QStringLiteral("ROLLBACK"));
+                return -1;
+            }
+            ++deleted;
+            changes.updated.insert(PersistentIdentifier { row });
+            if (const ClipboardItemPtr item = m_registered.value(row);
+                item && !item->m_dirty.test(std::size_t(info.field))) {
+                item->m_externalPresent.reset(std::size_t(info.field));
+                item->m_externalLoaded.set(std::size_t(info.field));
+                item->m_values[std::size_t(info.field)] = QVariant();
+            }
+        }
+    }
+    if (!m_connection.exec(QStringLiteral("COMMIT"))) {
+        m_connection.exec(QStringLiteral("ROLLBACK"));
+        return -1;
+    }
+    if (!changes.isEmpty())
+        m_container->broadcast(changes, this);
+    return deleted;
 }
 
 QString ModelContext::fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,

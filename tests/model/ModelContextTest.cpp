@@ -139,49 +139,69 @@ TEST_F(ModelContextTest, ALongFileListIsHeldByItsFirstAddressesAndKeptWholeInThe
     }
 }
 
-TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadAndToldOf)
+TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadToldOfAndDeletedOnRequest)
 {
-    ClipboardItemPtr item = insertText(QStringLiteral("code"));
-    ASSERT_TRUE(context().save().ok);
     const struct
     {
         const char *name;
         ItemField field;
         QString value; // SQL
         std::optional<QByteArray> read;
-        bool told;
     } cases[] = {
         { "lines at the limit", ItemField::highlightedLinesData,
             QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes),
-            QByteArray(maxHighlightedLinesBytes, '\0'), false },
+            QByteArray(maxHighlightedLinesBytes, '\0') },
         { "lines over it", ItemField::highlightedLinesData,
-            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1), std::nullopt, true },
-        { "lines as text", ItemField::highlightedLinesData, QStringLiteral("'{}'"), std::nullopt, true },
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1), std::nullopt },
+        { "lines as text", ItemField::highlightedLinesData, QStringLiteral("'{}'"), std::nullopt },
         { "a picture of that size", ItemField::mediaImageData,
             QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1),
-            QByteArray(maxHighlightedLinesBytes + 1, '\0'), false },
+            QByteArray(maxHighlightedLinesBytes + 1, '\0') },
     };
-    for (const auto &test : cases) {
-        SCOPED_TRACE(test.name);
-        {
-            // As a damaged or edited store has it.
-            SqliteConnection raw;
-            ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
-            ASSERT_TRUE(raw.exec(QStringLiteral("INSERT OR REPLACE INTO ClipboardItemExternal VALUES (%1, %2, %3); "
+    QList<ClipboardItemPtr> items;
+    for (const auto &test : cases)
+        items.append(insertText(QString::fromLatin1(test.name)));
+    ASSERT_TRUE(context().save().ok);
+    {
+        // As a damaged or edited store has them.
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipboardItemExternal VALUES (%1, %2, %3); "
                                                 "UPDATE ClipboardItem SET externalFields = %4 WHERE pk = %1")
-                                     .arg(item->persistentModelID().value)
-                                     .arg(int(test.field))
-                                     .arg(test.value)
-                                     .arg(qint64(1) << int(test.field))));
+                                     .arg(items[i]->persistentModelID().value)
+                                     .arg(int(cases[i].field))
+                                     .arg(cases[i].value)
+                                     .arg(qint64(1) << int(cases[i].field))));
         }
-        CapturedDiagnostics log;
-        std::unique_ptr<ModelContext> reader = container().makeContext();
-        const ClipboardItemPtr loaded = reader->model(item->persistentModelID());
+    }
+    const auto stored = [](const ClipboardItem &item, ItemField field) {
+        const QVariant value = item.value(field);
+        return value.isNull() ? std::nullopt : std::optional(value.toByteArray());
+    };
+    CapturedDiagnostics log;
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const ClipboardItemPtr loaded = reader->model(items[i]->persistentModelID());
         ASSERT_TRUE(loaded);
-        EXPECT_EQ(loaded->value(test.field).isNull() ? std::nullopt
-                                                     : std::optional(loaded->value(test.field).toByteArray()),
-            test.read);
-        EXPECT_EQ(log.lines().size(), test.told ? 1 : 0) << log.lines().join(u'\n').toStdString();
+        EXPECT_EQ(stored(*loaded, cases[i].field), cases[i].read);
+        loaded->releaseExternalData();
+        EXPECT_EQ(stored(*loaded, cases[i].field), cases[i].read) << "read again";
+    }
+    EXPECT_EQ(log.lines().size(), 2) << "told once of each: " << log.lines().join(u'\n').toStdString();
+
+    // Those never read leave the store; the others stay.
+    EXPECT_EQ(container().makeContext()->deleteValuesTooLargeToRead(), 2);
+    SqliteConnection raw;
+    ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+    SqliteStatement left = raw.prepare(QStringLiteral("SELECT count(*) FROM ClipboardItemExternal"));
+    ASSERT_TRUE(left.step());
+    EXPECT_EQ(left.int64(0), 2);
+    const std::unique_ptr<ModelContext> later = container().makeContext();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(stored(*later->model(items[i]->persistentModelID()), cases[i].field), cases[i].read);
     }
 }
 

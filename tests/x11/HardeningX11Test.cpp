@@ -16,8 +16,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -392,11 +392,6 @@ TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWai
         EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
 }
 
-double peakMegabytes(qint64 pid)
-{
-    return double(peakResidentBytes(pid)) / (1024.0 * 1024.0);
-}
-
 TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
 {
     AppProcess app(home.path());
@@ -447,11 +442,6 @@ TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerO
 
 namespace {
 
-double residentMegabytes(qint64 pid)
-{
-    return double(residentBytes(pid)) / (1024.0 * 1024.0);
-}
-
 // A million files as a file manager lists them: a thousand files, seen through a thousand
 // links to their folder, so that a million different paths lead to files that are there.
 QByteArray millionFileList(const QString &folder)
@@ -463,7 +453,8 @@ QByteArray millionFileList(const QString &folder)
     for (int i = 0; i < 1000; ++i) {
         QFile file(root.filePath(QStringLiteral("files/f") + number(i)));
         if (!file.open(QIODevice::WriteOnly)
-            || !QFile::link(root.filePath(QStringLiteral("files")), root.filePath(QStringLiteral("d") + number(i))))
+            || !QFile::link(
+                root.filePath(QStringLiteral("files")), root.filePath(QStringLiteral("d") + number(i))))
             return {};
     }
     const QByteArray prefix = QUrl::fromLocalFile(root.absolutePath()).toEncoded();
@@ -482,8 +473,8 @@ qsizetype filesOnTheClipboard()
 {
     QProcess xclip;
     xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-            QStringLiteral("x-special/gnome-copied-files") });
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-t"), QStringLiteral("x-special/gnome-copied-files") });
     if (!xclip.waitForFinished(30'000) || xclip.exitCode() != 0)
         return -1;
     const QByteArray list = xclip.readAllStandardOutput();
@@ -505,14 +496,15 @@ TEST_F(HardeningX11Test, AMillionCopiedFilesAreShownByTheirFirstWithoutHoldingTh
     qsizetype from = app.output().size();
     resetPeakResidentBytes(app.pid());
     ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
-    ASSERT_TRUE(waitUntil([&] { return storedTexts().value(0) == QLatin1String("<file>"); },
-        std::chrono::seconds(60)))
+    ASSERT_TRUE(waitUntil(
+        [&] { return storedTexts().value(0) == QLatin1String("<file>"); }, std::chrono::seconds(60)))
         << app.output().toStdString();
     QTest::qWait(2000);
     std::printf("[ measured ] a copy of %.0f MB naming a million files: %s; the app's peak memory %.0f MB, "
                 "resident %.0f MB before and %.0f MB after\n",
-        double(list.size()) / (1024.0 * 1024.0), qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()),
-        peakMegabytes(app.pid()), before, residentMegabytes(app.pid()));
+        double(list.size()) / (1024.0 * 1024.0),
+        qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()), peakMegabytes(app.pid()), before,
+        residentMegabytes(app.pid()));
 
     // Shown, hovered and chosen: the whole list is what a paste gives.
     from = app.output().size();
