@@ -120,8 +120,10 @@ void BackgroundEnrichment::refreshCodePreviews(bool force)
     if (!m_monitor)
         return;
     const quint64 generation = ++m_refreshGeneration;
-    const QFuture<QList<PersistentIdentifier>> chosen = m_monitor->databaseActor().perform(
-        [force](ModelContext &context) { return codeItemsToRefresh(context, force, refreshLimitWithoutForce); });
+    const QFuture<QList<PersistentIdentifier>> chosen
+        = m_monitor->databaseActor().perform([force](ModelContext &context) {
+              return codeItemsToRefresh(context, force, refreshLimitWithoutForce);
+          });
     thenWhileAlive(chosen, this, [this, generation](const QList<PersistentIdentifier> &items) {
         auto refresh = std::make_shared<Refresh>();
         refresh->generation = generation;

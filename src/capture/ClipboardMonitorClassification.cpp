@@ -216,25 +216,24 @@ QFuture<Captured> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapsh
 {
     // A list of many files takes long to become an item and its digest, and the bookmark asks
     // the disk: the item is built on a worker thread.
-    return QtConcurrent::run(
-        [files = *snapshot.files, base = sourceContent(snapshot)]() -> Captured {
-            const QUrl &first = files.first();
-            if (isInTrash(first))
-                return std::nullopt;
-            ClipboardItem::Content content = base;
-            content.fileURL = first;
-            content.fileBookmarkData = FileBookmark::create(first);
-            content.previewText = lastPathComponent(first);
-            const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
-            if (files.count() == 1 && kind)
-                content.mediaSubtypeRaw = rawValue(*kind);
-            ClipboardItemPtr item = ClipboardItem::create(
-                content.mediaSubtypeRaw ? ClipboardItemType::media : ClipboardItemType::file, content);
-            if (files.count() >= 2)
-                item->setAdditionalFileURLList(files.furtherAddresses());
-            (void)item->contentHash();
-            return CapturedContent { item, first };
-        });
+    return QtConcurrent::run([files = *snapshot.files, base = sourceContent(snapshot)]() -> Captured {
+        const QUrl &first = files.first();
+        if (isInTrash(first))
+            return std::nullopt;
+        ClipboardItem::Content content = base;
+        content.fileURL = first;
+        content.fileBookmarkData = FileBookmark::create(first);
+        content.previewText = lastPathComponent(first);
+        const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
+        if (files.count() == 1 && kind)
+            content.mediaSubtypeRaw = rawValue(*kind);
+        ClipboardItemPtr item = ClipboardItem::create(
+            content.mediaSubtypeRaw ? ClipboardItemType::media : ClipboardItemType::file, content);
+        if (files.count() >= 2)
+            item->setAdditionalFileURLList(files.furtherAddresses());
+        (void)item->contentHash();
+        return CapturedContent { item, first };
+    });
 }
 
 QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snapshot)

@@ -49,7 +49,8 @@ void ClipboardMonitor::save(const PendingSave &pending)
 
 bool ClipboardMonitor::savesInBackground(const ClipboardItem &item)
 {
-    for (const std::optional<QByteArray> &whole : { item.extendedTextData(), item.additionalFileURLListData() }) {
+    for (const std::optional<QByteArray> &whole :
+        { item.extendedTextData(), item.additionalFileURLListData() }) {
         if (whole && whole->size() > backgroundSaveBytes)
             return true;
     }

@@ -223,7 +223,10 @@ public:
     }
     // Of a long file list only: how many further files there are, and all their addresses.
     std::optional<int> additionalFileCount() const { return integer(ItemField::additionalFileCount); }
-    void setAdditionalFileCount(std::optional<int> value) { setInteger(ItemField::additionalFileCount, value); }
+    void setAdditionalFileCount(std::optional<int> value)
+    {
+        setInteger(ItemField::additionalFileCount, value);
+    }
     std::optional<QByteArray> additionalFileURLListData() const
     {
         return data(ItemField::additionalFileURLListData);
@@ -251,19 +254,18 @@ public:
     std::optional<QUrl> fileURL() const;
     // The stored text fileURL() is made from: this item's, or that of the item it stands for.
     std::optional<QString> resolvedFileURLString() const;
-    // The further files of a file or media item (after the first), by their address. A list
-    // of any length is kept whole in the store, but the item holds only its first addresses in
-    // memory: at most maxListedFiles − 1 of them, of at most maxInlineTextLength UTF-16 units
-    // in all, so that a copy of a million files costs what the panel shows of it.
-    // The addresses held, in order: all of them for a list that short (none for an item
-    // without further files).
+    // The files of a file or media item after its first, by their addresses. The store keeps
+    // a list of any length whole, but an item holds only the first of them in memory: at most
+    // maxListedFiles − 1 addresses of at most maxInlineTextLength UTF-16 units in all, so that
+    // a copy of a million files costs the panel no more than what it shows of it.
+    // The addresses held, in order (all of them, for a list that short).
     std::optional<QStringList> additionalFileURLStrings() const;
-    // How many further files there are, held or not.
+    // How many files there are after the first, held or not.
     int additionalFileTotal() const;
-    // Every further address in order, one a line (UTF-8, "\n" between them): read from the
-    // store when the item holds only the first. For pasting and comparing the whole list.
+    // Every address after the first, in order, one a line (UTF-8, "\n" between them): read
+    // from the store when the item does not hold them all. For pasting and comparing.
     std::optional<QByteArray> additionalFileURLList() const;
-    // The whole list, given as strings or as lines as additionalFileURLList() has them.
+    // Sets the whole list, as strings or as lines the way additionalFileURLList() gives them.
     void setAdditionalFileURLStrings(const QStringList &strings);
     void setAdditionalFileURLList(const QByteArray &lines);
     static constexpr int maxListedFiles = 1000;

@@ -76,26 +76,31 @@ bool startsWithNumber(QStringView text)
     return QChar::isNumber(first);
 }
 
+// A file list is hashed as a mark, its first address, and its further addresses when it has
+// any: the whole list, read from the store when the item holds only its first addresses.
+void addFiles(QCryptographicHash &hash, const ClipboardItem &item)
+{
+    hash.addData(QByteArrayView("f", 1));
+    addCanonicalText(hash, item.fileURLString());
+    const std::optional<QStringList> held = item.additionalFileURLStrings();
+    if (held && held->size() == item.additionalFileTotal()) {
+        hash.addData(QByteArrayView("\1", 1));
+        for (const QString &string : *held)
+            addCanonicalText(hash, string);
+    } else if (const std::optional<QByteArray> lines = item.additionalFileURLList()) {
+        hash.addData(QByteArrayView("\1", 1));
+        forEachByteLine(
+            *lines, [&](QByteArrayView line) { addCanonicalText(hash, QString::fromUtf8(line)); });
+    } else {
+        hash.addData(QByteArrayView("\0", 1));
+    }
+}
+
 } // namespace
 
 QByteArray ClipboardItem::computeContentHash() const
 {
     QCryptographicHash hash(QCryptographicHash::Blake2b_256);
-    const auto addFiles = [&] {
-        hash.addData(QByteArrayView("f", 1));
-        addCanonicalText(hash, fileURLString());
-        const std::optional<QStringList> held = additionalFileURLStrings();
-        if (held && held->size() == additionalFileTotal()) {
-            hash.addData(QByteArrayView("\1", 1));
-            for (const QString &string : *held)
-                addCanonicalText(hash, string);
-        } else if (const std::optional<QByteArray> lines = additionalFileURLList()) {
-            hash.addData(QByteArrayView("\1", 1));
-            forEachByteLine(*lines, [&](QByteArrayView line) { addCanonicalText(hash, QString::fromUtf8(line)); });
-        } else {
-            hash.addData(QByteArrayView("\0", 1));
-        }
-    };
     switch (type()) {
     case ClipboardItemType::text:
     case ClipboardItemType::link:
@@ -116,11 +121,11 @@ QByteArray ClipboardItem::computeContentHash() const
         break;
     }
     case ClipboardItemType::file:
-        addFiles();
+        addFiles(hash, *this);
         break;
     case ClipboardItemType::media:
         if (fileURLString()) {
-            addFiles();
+            addFiles(hash, *this);
         } else {
             // A history entry that stands for a pinned picture may have no bytes of its own.
             std::optional<QByteArray> bytes = mediaImageData();

@@ -657,10 +657,9 @@ void ModelContext::reportUnreadValue(PersistentIdentifier identifier, const Fiel
     if (m_reportedUnreadValues.contains(key))
         return;
     m_reportedUnreadValues.insert(key);
-    const QString what = size < 0 ? QStringLiteral("is no data")
-                                  : QStringLiteral("has %1 bytes, more than the %2 that are read")
-                                        .arg(size)
-                                        .arg(info.maxStoredBytes);
+    const QString what = size < 0
+        ? QStringLiteral("is no data")
+        : QStringLiteral("has %1 bytes, more than the %2 that are read").arg(size).arg(info.maxStoredBytes);
     printDiagnostic(QStringLiteral("[ModelContext] The stored %1 of item %2 %3: it was not read")
                         .arg(QLatin1String(info.name))
                         .arg(identifier.value)
@@ -670,9 +669,9 @@ void ModelContext::reportUnreadValue(PersistentIdentifier identifier, const Fiel
 QList<qint64> ModelContext::itemsWithValuesTooLargeToRead(const FieldInfo &info)
 {
     QList<qint64> items;
-    SqliteStatement query = m_connection.prepare(
-        QStringLiteral("SELECT item FROM ClipboardItemExternal WHERE field = ? "
-                       "AND (typeof(value) != 'blob' OR length(value) > ?)"));
+    SqliteStatement query
+        = m_connection.prepare(QStringLiteral("SELECT item FROM ClipboardItemExternal WHERE field = ? "
+                                              "AND (typeof(value) != 'blob' OR length(value) > ?)"));
     query.bindInt64(1, qint64(info.field));
     query.bindInt64(2, info.maxStoredBytes);
     while (query.isValid() && query.step())

@@ -433,8 +433,8 @@ void PasteService::simulatePaste()
         // written after all, or another choice replaced it).
         const quint64 generation = m_writeGeneration;
         auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(this, &PasteService::pendingContentsWritten, this,
-            [this, connection, generation](bool wrote) {
+        *connection = connect(
+            this, &PasteService::pendingContentsWritten, this, [this, connection, generation](bool wrote) {
                 QObject::disconnect(*connection);
                 if (wrote && generation == m_writeGeneration)
                     simulatePaste();

@@ -47,6 +47,26 @@ QVariant sampleValue(const FieldInfo &info)
     }
 }
 
+// Writes an external value behind the store's back, as SQL gives it.
+void writeExternalValue(
+    const QString &storePath, PersistentIdentifier item, ItemField field, const QString &sql)
+{
+    SqliteConnection raw;
+    ASSERT_TRUE(raw.open(storePath, SQLITE_OPEN_READWRITE));
+    ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipboardItemExternal VALUES (%1, %2, %3); "
+                                        "UPDATE ClipboardItem SET externalFields = %4 WHERE pk = %1")
+                             .arg(item.value)
+                             .arg(int(field))
+                             .arg(sql)
+                             .arg(qint64(1) << int(field))));
+}
+
+std::optional<QByteArray> stored(const ClipboardItem &item, ItemField field)
+{
+    const QVariant value = item.value(field);
+    return value.isNull() ? std::nullopt : std::optional(value.toByteArray());
+}
+
 } // namespace
 
 using ModelContextTest = StoreTest;
@@ -162,23 +182,9 @@ TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadToldOfAn
     for (const auto &test : cases)
         items.append(insertText(QString::fromLatin1(test.name)));
     ASSERT_TRUE(context().save().ok);
-    {
-        // As a damaged or edited store has them.
-        SqliteConnection raw;
-        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipboardItemExternal VALUES (%1, %2, %3); "
-                                                "UPDATE ClipboardItem SET externalFields = %4 WHERE pk = %1")
-                                     .arg(items[i]->persistentModelID().value)
-                                     .arg(int(cases[i].field))
-                                     .arg(cases[i].value)
-                                     .arg(qint64(1) << int(cases[i].field))));
-        }
-    }
-    const auto stored = [](const ClipboardItem &item, ItemField field) {
-        const QVariant value = item.value(field);
-        return value.isNull() ? std::nullopt : std::optional(value.toByteArray());
-    };
+    // As a damaged or edited store has them.
+    for (qsizetype i = 0; i < items.size(); ++i)
+        writeExternalValue(storePath(), items[i]->persistentModelID(), cases[i].field, cases[i].value);
     CapturedDiagnostics log;
     std::unique_ptr<ModelContext> reader = container().makeContext();
     for (qsizetype i = 0; i < items.size(); ++i) {

@@ -252,7 +252,8 @@ TEST_F(PasteServiceTest, APictureIsWrittenBeforeItsKeystrokeIsSent)
         { .mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image") });
     const qint64 before = pasteboard.changeCount();
     int pastesAtWrite = -1;
-    QObject::connect(&service, &PasteService::pendingContentsWritten, [&] { pastesAtWrite = keyboard.pastes; });
+    QObject::connect(
+        &service, &PasteService::pendingContentsWritten, [&] { pastesAtWrite = keyboard.pastes; });
     // The picture is not ready before the time of the keystroke has come.
     HeldThreadPool pool;
     pool.hold();
