@@ -54,7 +54,8 @@ public:
     struct PendingFiles
     {
         std::optional<QUrl> first;
-        // The further addresses, one a line, when the item held them; else the store has them.
+        // The further addresses, one a line, when the item held them; else the store has them
+        // (the app's one store, which outlives every paste).
         std::optional<QByteArray> further;
         ModelContainer *store = nullptr;
         PersistentIdentifier item;
