@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QColor>
 #include <QFuture>
 #include <QHash>
@@ -12,6 +13,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -167,6 +169,9 @@ QString decodeText(const QByteArray &bytes, const QString &type);
 // "x-special/gnome-copied-files" (a first line "copy" or "cut", then the URLs).
 QList<QUrl> parseUriList(const QByteArray &bytes);
 QList<QUrl> parseGnomeCopiedFiles(const QByteArray &bytes);
+// The same URLs one at a time, for lists too long to hold as URL objects.
+void forEachInUriList(QByteArrayView bytes, const std::function<void(const QUrl &)> &visit);
+void forEachInGnomeCopiedFiles(QByteArrayView bytes, const std::function<void(const QUrl &)> &visit);
 QByteArray gnomeCopiedFiles(const QList<QUrl> &urls);
 
 // "application/x-color": four 16-bit channels (red, green, blue, alpha) in the machine's

@@ -2,10 +2,13 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
+#include "common/ByteLines.h"
 #include "common/Diagnostics.h"
 #include "common/StrictText.h"
 #include "common/ThenWhileAlive.h"
 #include "model/ClipboardItem.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
 #include "platform/ImageLimits.h"
 #include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
@@ -35,6 +38,8 @@ const QString pasteByHand = QStringLiteral(
 
 // Clipboard contents whose colour flavour answers both ways: as the 16-bit RGBA bytes
 // other programs read, and as a colour for Qt's own conversion when the clipboard serves it.
+// A long list of files is kept as the bytes it is served as: QMimeData would hold it as one
+// URL object per file (and make the bytes again for every program that asks).
 class OutgoingMimeData final : public QMimeData
 {
 public:
@@ -43,17 +48,29 @@ public:
         m_color = color;
         setData(PasteboardType::color, bytes);
     }
+    void setUriList(const QByteArray &bytes) { m_uriList = bytes; }
+
+    QStringList formats() const override
+    {
+        QStringList all = QMimeData::formats();
+        if (!m_uriList.isEmpty() && !all.contains(PasteboardType::uriList))
+            all.append(PasteboardType::uriList);
+        return all;
+    }
 
 protected:
     QVariant retrieveData(const QString &mimeType, QMetaType type) const override
     {
         if (mimeType == PasteboardType::color && type.id() == QMetaType::QColor && m_color.isValid())
             return m_color;
+        if (mimeType == PasteboardType::uriList && !m_uriList.isEmpty())
+            return m_uriList;
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     QColor m_color;
+    QByteArray m_uriList;
 };
 
 // Red, green, blue, alpha as unsigned 16-bit numbers in this machine's byte order, the
@@ -173,9 +190,61 @@ bool buildColor(OutgoingMimeData &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildFiles(
-    OutgoingMimeData &contents, const ClipboardItem &source, std::optional<PasteService::PendingImage> *image)
+} // namespace
+
+PasteService::PendingFiles::Written PasteService::PendingFiles::check() const
 {
+    std::optional<QByteArray> lines = further;
+    if (!lines && store) {
+        // A look of this thread's own at the store: the main thread never reads the list.
+        const std::unique_ptr<ModelContext> context = store->makeContext();
+        if (const ClipboardItemPtr stored = context->model(item))
+            lines = stored->additionalFileURLList();
+    }
+    Written written;
+    written.gnomeCopiedFiles = "copy";
+    const auto add = [&](const QUrl &url) {
+        if (!url.isValid() || !existsAsFile(url))
+            return;
+        const QByteArray encoded = url.toEncoded();
+        written.uriList += encoded + "\r\n";
+        written.gnomeCopiedFiles += '\n' + encoded;
+        ++written.count;
+    };
+    if (first)
+        add(*first);
+    if (lines)
+        forEachByteLine(*lines, [&](QByteArrayView line) { add(QUrl(QString::fromUtf8(line))); });
+    return written;
+}
+
+namespace {
+
+// A list that the item holds only the first of: where the rest is.
+PasteService::PendingFiles longFileList(const ClipboardItem &source)
+{
+    PasteService::PendingFiles files;
+    if (const auto resolved = source.resolveFileURL())
+        files.first = resolved->first;
+    const ClipboardItem &owner = source.referenceChainEnd();
+    ModelContext *context = owner.isDeleted() ? nullptr : owner.modelContext();
+    if (context && owner.persistentModelID().value > 0) {
+        files.store = context->container();
+        files.item = owner.persistentModelID();
+    } else {
+        files.further = owner.additionalFileURLList();
+    }
+    return files;
+}
+
+bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source,
+    std::optional<PasteService::PendingImage> *image, std::optional<PasteService::PendingFiles> *files)
+{
+    const std::optional<QStringList> held = source.additionalFileURLStrings();
+    if ((held ? held->size() : 0) < source.additionalFileTotal()) {
+        *files = longFileList(source);
+        return true;
+    }
     QList<QUrl> urls;
     if (const auto resolved = source.resolveFileURL(); resolved && existsAsFile(resolved->first))
         urls.append(resolved->first);
@@ -249,6 +318,7 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
     const ClipboardItem &source = contentSource(item);
     auto contents = std::make_unique<OutgoingMimeData>();
     std::optional<PendingImage> image;
+    std::optional<PendingFiles> files;
     bool wrote = false;
     switch (source.type()) {
     case ClipboardItemType::text:
@@ -260,15 +330,15 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
         wrote = buildColor(*contents, source);
         break;
     case ClipboardItemType::file:
-        wrote = buildFiles(*contents, source, &image);
+        wrote = buildFiles(*contents, source, &image, &files);
         break;
     case ClipboardItemType::media:
         wrote = buildMedia(*contents, source, &image);
         break;
     }
-    if (!wrote || (contents->formats().isEmpty() && !image))
+    if (!wrote || (contents->formats().isEmpty() && !image && !files))
         return {};
-    return { std::move(contents), image };
+    return { std::move(contents), image, files };
 }
 
 bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
@@ -279,20 +349,56 @@ bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainText
     if (!outgoing.contents)
         return false;
     startWrite();
-    if (!outgoing.image) {
+    if (!outgoing.image && !outgoing.files) {
         writeOwnContents(std::move(outgoing.contents));
         return true;
     }
-    // The picture is made ready on a worker thread and written when it is.
+    // The rest is made ready on a worker thread and written when it is.
     m_pendingContents = std::move(outgoing.contents);
-    const PendingImage image = *outgoing.image;
+    if (outgoing.image)
+        writeWhenReady(*outgoing.image);
+    else
+        writeWhenReady(*outgoing.files);
+    return true;
+}
+
+void PasteService::writeWhenReady(const PendingImage &image)
+{
     const quint64 generation = m_writeGeneration;
     thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
         [this, generation](const PendingImage::Encoded &encoded) {
-            if (generation == m_writeGeneration)
-                finishPictureWrite(encoded);
+            if (generation != m_writeGeneration)
+                return;
+            finishPendingWrite(
+                [&](QMimeData &contents) {
+                    if (encoded.png.isEmpty())
+                        return;
+                    if (!encoded.tiff.isEmpty())
+                        contents.setData(PasteboardType::tiff, encoded.tiff);
+                    contents.setData(PasteboardType::png, encoded.png);
+                },
+                QStringLiteral("The picture could not be read, so the clipboard was left as it was."));
         });
-    return true;
+}
+
+void PasteService::writeWhenReady(const PendingFiles &files)
+{
+    const quint64 generation = m_writeGeneration;
+    thenWhileAlive(QtConcurrent::run([files] { return files.check(); }), this,
+        [this, generation](const PendingFiles::Written &written) {
+            if (generation != m_writeGeneration)
+                return;
+            finishPendingWrite(
+                [&](QMimeData &contents) {
+                    if (written.count == 0)
+                        return;
+                    // Pending contents are always made by outgoingFor.
+                    static_cast<OutgoingMimeData &>(contents).setUriList(written.uriList);
+                    contents.setData(PasteboardType::gnomeCopiedFiles, written.gnomeCopiedFiles);
+                },
+                QStringLiteral(
+                    "None of the item's files is there any more, so the clipboard was left as it was."));
+        });
 }
 
 void PasteService::copyStringToPasteboard(const QString &text)
@@ -310,7 +416,7 @@ void PasteService::startWrite()
     ++m_writeGeneration;
     m_pendingContents.reset();
     m_keystrokesAwaitingWrite = 0;
-    m_pictureUnreadable = false;
+    m_unwrittenBecause.clear();
 }
 
 void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
@@ -321,22 +427,20 @@ void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
     m_pasteboard.writeContents(std::move(contents));
 }
 
-void PasteService::finishPictureWrite(const PendingImage::Encoded &encoded)
+void PasteService::finishPendingWrite(
+    const std::function<void(QMimeData &)> &complete, const QString &whyNothing)
 {
     std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
-    if (!encoded.png.isEmpty()) {
-        if (!encoded.tiff.isEmpty())
-            contents->setData(PasteboardType::tiff, encoded.tiff);
-        contents->setData(PasteboardType::png, encoded.png);
-    }
+    complete(*contents);
     const bool wrote = !contents->formats().isEmpty();
     if (wrote)
         writeOwnContents(std::move(contents));
-    m_pictureUnreadable = !wrote;
+    else
+        m_unwrittenBecause = whyNothing;
     const int keystrokes = std::exchange(m_keystrokesAwaitingWrite, 0);
-    Q_EMIT imageWritten(wrote);
-    if (keystrokes > 0 && m_pictureUnreadable)
-        tellPictureUnreadable();
+    Q_EMIT pendingContentsWritten(wrote);
+    if (keystrokes > 0 && !wrote)
+        tellNothingPasted(m_unwrittenBecause);
     else
         for (int i = 0; i < keystrokes; ++i)
             sendPasteOnceAway(m_clock->now() + focusReturnWait);
@@ -348,14 +452,14 @@ void PasteService::simulatePaste()
         showAccessibilityAlert();
         return;
     }
-    // A picture still being made ready, or one that could not be: the keystroke would paste
-    // what the clipboard held before it.
+    // A write still being made ready, or one that wrote nothing after all: the keystroke
+    // would paste what the clipboard held before it.
     if (m_pendingContents) {
         ++m_keystrokesAwaitingWrite;
         return;
     }
-    if (m_pictureUnreadable) {
-        tellPictureUnreadable();
+    if (!m_unwrittenBecause.isEmpty()) {
+        tellNothingPasted(m_unwrittenBecause);
         return;
     }
     sendPasteOnceAway(m_clock->now() + focusReturnWait);
@@ -393,11 +497,6 @@ void PasteService::sendKeystrokeTo(const RunningApplication &target)
         tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
                               .arg(PasteKeystrokes::displayName(keystroke), error)
             + pasteByHand);
-}
-
-void PasteService::tellPictureUnreadable()
-{
-    tellNothingPasted(QStringLiteral("The picture could not be read, so the clipboard was left as it was."));
 }
 
 void PasteService::tellNothingPasted(const QString &text)

@@ -101,7 +101,7 @@ protected:
     {
         const qint64 before = m_pasteboard.changeCount();
         std::optional<qsizetype> keystrokesAtWrite;
-        const QMetaObject::Connection watch = QObject::connect(&m_service, &PasteService::imageWritten,
+        const QMetaObject::Connection watch = QObject::connect(&m_service, &PasteService::pendingContentsWritten,
             [&](bool) { keystrokesAtWrite = m_keyboard.sent.size(); });
         HeldThreadPool pool;
         if (writeOutlastsTheDelay)

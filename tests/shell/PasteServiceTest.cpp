@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
+#include "support/HeldThreadPool.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -259,6 +260,44 @@ TEST_F(PasteServiceTest, ALaterWriteReplacesAPictureStillBeingMadeReady)
         EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("later"));
         EXPECT_FALSE(pasteboard.contents()->hasFormat(PasteboardType::png)) << "the picture came after";
     }
+}
+
+TEST_F(PasteServiceTest, ALongListOfFilesIsLookedThroughOnAWorkerThreadAndPastedWhole)
+{
+    // Fifteen hundred files of which every other one is still there: more than an item holds
+    // in memory, so the list is read from the store.
+    workspace.frontmost
+        = RunningApplication { QStringLiteral("org.gnome.Nautilus"), QStringLiteral("Files"), 4242, 77 };
+    const QUrl first = QUrl::fromLocalFile(writeFile(QStringLiteral("first.txt"), "x"));
+    QStringList further;
+    QByteArrayList pasted { first.toEncoded() };
+    for (int i = 0; i < 1500; ++i) {
+        const QString path = files.path() + QStringLiteral("/file %1.txt").arg(i);
+        if (i % 2 == 0) {
+            writeFile(QStringLiteral("file %1.txt").arg(i), "x");
+            pasted.append(QUrl::fromLocalFile(path).toEncoded());
+        }
+        further.append(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+    }
+    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, { .fileURL = first });
+    item->setAdditionalFileURLStrings(further);
+    context().insert(item);
+    ASSERT_TRUE(context().save().ok);
+    item->releaseExternalData();
+
+    const qint64 before = pasteboard.changeCount();
+    HeldThreadPool pool;
+    pool.hold();
+    ASSERT_TRUE(service.copyToPasteboard(item, false));
+    service.simulatePaste();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pasteboard.changeCount(), before) << "the list was looked through on the main thread";
+    EXPECT_TRUE(keyboard.sent.isEmpty()) << "the keystroke came before the files were on the clipboard";
+    pool.release();
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.changeCount() > before; }, std::chrono::seconds(20)));
+    EXPECT_EQ(keyboard.sent.size(), 1);
+    EXPECT_EQ(*pasteboard.data(PasteboardType::uriList), pasted.join("\r\n") + "\r\n");
+    EXPECT_EQ(*pasteboard.data(PasteboardType::gnomeCopiedFiles), "copy\n" + pasted.join('\n'));
 }
 
 TEST_F(PasteServiceTest, FileAndColourPayloads)

@@ -55,6 +55,16 @@ struct MainThreadStalls
     }
 };
 
+// The most memory the app's process has held, and what it holds now, in megabytes.
+inline double peakMegabytes(qint64 pid)
+{
+    return double(peakResidentBytes(pid)) / (1024.0 * 1024.0);
+}
+inline double residentMegabytes(qint64 pid)
+{
+    return double(residentBytes(pid)) / (1024.0 * 1024.0);
+}
+
 // The app in a process of its own, with its own settings and store.
 class AppProcess final
 {
