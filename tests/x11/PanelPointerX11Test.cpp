@@ -11,6 +11,8 @@
 
 #include <QElapsedTimer>
 
+#include <cstdio>
+
 TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
 {
     // Newest last: the column shows delta, charlie, bravo, alpha.
@@ -566,6 +568,52 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
     ASSERT_TRUE(clickAt(textPinPoint(0)));
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
         << "pasted: " << window->plainText().toStdString();
+}
+
+// A copy that arrives while a pin is dragged gives the Text column a new row under its pins;
+// the drag goes on with its pin, and every drop reorders.
+TEST_F(PanelPointerX11Test, APinDraggedWhileACopyArrivesIsStillDroppedInItsNewPlace)
+{
+    QStringList order { QStringLiteral("first pin"), QStringLiteral("second pin"),
+        QStringLiteral("third pin") };
+    QList<ClipboardItemPtr> items = pinnedInOrder(order);
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
+    seedStore(items);
+    const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
+    // The Text column's first row under the pins, where the copy shows.
+    const QPoint firstUnpinned = textPinPoint(3);
+    const QRect newestRow(firstUnpinned.x() - 100, firstUnpinned.y() - 15, 160, 30);
+
+    constexpr int drags = 4;
+    int reordered = 0;
+    for (int round = 0; round < drags; ++round) {
+        SCOPED_TRACE(round);
+        const QString copied = QStringLiteral("copy %1").arg(round + 1);
+        ASSERT_NO_FATAL_FAILURE(dragTextPin(0, 2, [&] {
+            const QImage before = screen().copy(newestRow);
+            ASSERT_TRUE(external.copyWithXclip(copied.toUtf8()));
+            // Let go only once the column shows the copy.
+            ASSERT_TRUE(
+                waitUntil([&] { return screen().copy(newestRow) != before; }, std::chrono::seconds(10)))
+                << "the copy did not show";
+            if (round == 0)
+                saveScreenshot(QStringLiteral("pin-drag-copy-arrived.png"));
+        }));
+        order = { order[1], order[2], order[0] };
+        if (waitUntil([&] { return storedPinOrder() == order; }, std::chrono::seconds(3)))
+            ++reordered;
+        else
+            order = storedPinOrder();
+        EXPECT_TRUE(storedItems().size() == 5 + round) << "the copy was not stored";
+    }
+    saveScreenshot(QStringLiteral("pin-drag-copy-dropped.png"));
+    std::printf(
+        "[ measured ] %d of %d pin drags reordered with a copy arriving during each\n", reordered, drags);
+    EXPECT_EQ(reordered, drags);
+    EXPECT_TRUE(isViewable(panelWindow));
+    EXPECT_EQ(window->plainText(), QString()) << "a drag pasted";
 }
 
 // The pinned panel's pin button shows the unpin glyph, slashed, while the pointer rests on it,
