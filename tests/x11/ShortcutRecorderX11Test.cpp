@@ -349,6 +349,68 @@ TEST_F(ShortcutRecorderX11Test, WithoutRawInputControlSpaceStillOpensThePanelAnd
     EXPECT_TRUE(output.contains(QStringLiteral("open it with Ctrl+Space"))) << output.toStdString();
 }
 
+// A hand-edited settings file whose panel shortcut cannot be read, or names no key combination
+// of this keyboard: without a tray the shortcut is the only way in, and the app opens on
+// Control+Space, says so once and shows Control+Space in its Hotkey tab.
+TEST_F(ShortcutRecorderX11Test, AStoredShortcutThatCannotBeUsedGivesWayToControlSpace)
+{
+    const struct
+    {
+        const char *name;
+        QString stored;
+    } cases[] = {
+        { "unreadable", QStringLiteral("garbage{") },
+        { "out of range", QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})") },
+    };
+    const auto storeBadShortcut = [&](const QString &stored) {
+        writeDefaults(
+            QJsonDocument(QJsonObject { { QStringLiteral("KeyboardShortcuts_togglePanel"), stored } })
+                .toJson());
+    };
+    tray.reset();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        storeBadShortcut(c.stored);
+        auto app = startApp();
+        // Without a tray the notice is a message box.
+        ASSERT_TRUE(waitUntil(
+            [] { return activeWindowName() == QLatin1String("Shortcut reset"); }, std::chrono::seconds(10)))
+            << activeWindowName().toStdString() << "\n"
+            << app->output().toStdString();
+        QTest::qWait(300);
+        saveScreenshot(
+            QStringLiteral("shortcut-reset-%1.png").arg(QString::fromLatin1(c.name).replace(u' ', u'-')));
+        ASSERT_TRUE(press(QStringLiteral("Return")));
+        EXPECT_TRUE(openPanelWith(QStringLiteral("ctrl+space"))) << "Control+Space did not open the panel";
+        ASSERT_TRUE(press(QStringLiteral("Escape")));
+        EXPECT_EQ(storedShortcut(), controlSpaceJson);
+        app->stop();
+        const QString output = app->output() + app->errors();
+        EXPECT_EQ(output.count(QStringLiteral("Shortcut reset")), 1) << output.toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("Ctrl+Space opens it instead"))) << output.toStdString();
+        EXPECT_FALSE(output.contains(QStringLiteral("Fn+"))) << output.toStdString();
+    }
+
+    // With a tray, the settings show what the app took.
+    tray = std::make_unique<TrayHost>();
+    storeBadShortcut(cases[1].stored);
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
+    ASSERT_TRUE(showTab(SettingsView::hotkey));
+    const QRect recorder
+        = probe.rect(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); });
+    // The probe's recorder, on its own background, shows the Ctrl+Space it declared.
+    const QImage controlSpace = probe.view().grab(recorder).toImage().convertToFormat(QImage::Format_RGB32);
+    int differing = -1;
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage shown = screenImage().copy(recorder.translated(settingsOrigin()));
+        differing = differingPixels(shown.convertToFormat(QImage::Format_RGB32), controlSpace);
+        return differing == 0;
+    })) << differing
+        << " pixels of the recorder differ from one showing Ctrl+Space";
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("hotkey-after-shortcut-reset.png")).isNull());
+}
+
 TEST_F(ShortcutRecorderX11Test, TheTrayMenuShowsTheRecordedShortcutAndNoneOnceItIsRemoved)
 {
     using namespace KeyboardShortcuts;
