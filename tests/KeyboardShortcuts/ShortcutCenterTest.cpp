@@ -152,8 +152,11 @@ TEST_F(ShortcutCenterTest, AStoredValueThatCannotBeUsedGivesWayToTheDefaultOnce)
             << problems.first().toStdString();
         EXPECT_TRUE(keys.grabbed.contains(controlSpaceGrab));
     }
+}
 
-    // A removed shortcut stays removed; a name without a default keeps what it has.
+TEST_F(ShortcutCenterTest, ARemovedShortcutAndANameWithoutADefaultKeepWhatIsStored)
+{
+    const QString key = ShortcutCenter::storageKey(togglePanel);
     defaults.setObject(key, false);
     EXPECT_EQ(center.declaredShortcut(togglePanel), std::nullopt);
     center.declare(togglePanel);
