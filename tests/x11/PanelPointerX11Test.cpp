@@ -502,6 +502,19 @@ QList<ClipboardItemPtr> pinnedInOrder(const QStringList &texts)
     return items;
 }
 
+QStringList threePins()
+{
+    return { QStringLiteral("first pin"), QStringLiteral("second pin"), QStringLiteral("third pin") };
+}
+
+// The pins, then an unpinned note, which the Text column shows under them.
+QList<ClipboardItemPtr> pinnedInOrderAndANote(const QStringList &pins)
+{
+    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
+    return items;
+}
+
 // The texts of the pins among the items, in the order the pins are shown.
 QStringList pinOrder(const QList<ClipboardItemPtr> &items)
 {
@@ -524,11 +537,8 @@ QStringList pinOrder(const QList<ClipboardItemPtr> &items)
 // and Escape during a drag changes nothing and leaves the panel open.
 TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
 {
-    const QStringList pins { QStringLiteral("first pin"), QStringLiteral("second pin"),
-        QStringLiteral("third pin") };
-    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
-    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
-    seedStore(items);
+    const QStringList pins = threePins();
+    seedStore(pinnedInOrderAndANote(pins));
     const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
 
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
@@ -574,11 +584,8 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
 // the drag goes on with its pin, and every drop reorders.
 TEST_F(PanelPointerX11Test, APinDraggedWhileACopyArrivesIsStillDroppedInItsNewPlace)
 {
-    QStringList order { QStringLiteral("first pin"), QStringLiteral("second pin"),
-        QStringLiteral("third pin") };
-    QList<ClipboardItemPtr> items = pinnedInOrder(order);
-    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
-    seedStore(items);
+    QStringList order = threePins();
+    seedStore(pinnedInOrderAndANote(order));
     const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
     ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
