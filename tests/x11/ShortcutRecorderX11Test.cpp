@@ -149,6 +149,14 @@ protected:
         return differing;
     }
 
+    // The panel's shortcut in the settings file, as a hand could have written it.
+    void storeShortcut(const QString &stored)
+    {
+        writeDefaults(
+            QJsonDocument(QJsonObject { { QStringLiteral("KeyboardShortcuts_togglePanel"), stored } })
+                .toJson());
+    }
+
     std::unique_ptr<TrayHost> tray = std::make_unique<TrayHost>();
 };
 
@@ -349,37 +357,32 @@ TEST_F(ShortcutRecorderX11Test, WithoutRawInputControlSpaceStillOpensThePanelAnd
     EXPECT_TRUE(output.contains(QStringLiteral("open it with Ctrl+Space"))) << output.toStdString();
 }
 
-// A hand-edited settings file whose panel shortcut cannot be read, or names no key combination
-// of this keyboard: without a tray the shortcut is the only way in, and the app opens on
-// Control+Space, says so once and shows Control+Space in its Hotkey tab.
-TEST_F(ShortcutRecorderX11Test, AStoredShortcutThatCannotBeUsedGivesWayToControlSpace)
+// What a hand-edited settings file may hold as the panel's shortcut: text that is no
+// shortcut, and one no key of this keyboard makes.
+const QString unreadableShortcut = QStringLiteral("garbage{");
+const QString impossibleShortcut
+    = QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})");
+
+// Without a tray the shortcut is the only way in: the app opens on Control+Space and says once,
+// in a message box, what it did.
+TEST_F(ShortcutRecorderX11Test, WithoutATrayAStoredShortcutThatCannotBeUsedGivesWayToControlSpace)
 {
     const struct
     {
         const char *name;
         QString stored;
-    } cases[] = {
-        { "unreadable", QStringLiteral("garbage{") },
-        { "out of range", QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})") },
-    };
-    const auto storeBadShortcut = [&](const QString &stored) {
-        writeDefaults(
-            QJsonDocument(QJsonObject { { QStringLiteral("KeyboardShortcuts_togglePanel"), stored } })
-                .toJson());
-    };
+    } cases[] = { { "unreadable", unreadableShortcut }, { "out-of-range", impossibleShortcut } };
     tray.reset();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        storeBadShortcut(c.stored);
+        storeShortcut(c.stored);
         auto app = startApp();
-        // Without a tray the notice is a message box.
         ASSERT_TRUE(waitUntil(
             [] { return activeWindowName() == QLatin1String("Shortcut reset"); }, std::chrono::seconds(10)))
             << activeWindowName().toStdString() << "\n"
             << app->output().toStdString();
         QTest::qWait(300);
-        saveScreenshot(
-            QStringLiteral("shortcut-reset-%1.png").arg(QString::fromLatin1(c.name).replace(u' ', u'-')));
+        saveScreenshot(QStringLiteral("shortcut-reset-%1.png").arg(QLatin1String(c.name)));
         ASSERT_TRUE(press(QStringLiteral("Return")));
         EXPECT_TRUE(openPanelWith(QStringLiteral("ctrl+space"))) << "Control+Space did not open the panel";
         ASSERT_TRUE(press(QStringLiteral("Escape")));
@@ -390,10 +393,12 @@ TEST_F(ShortcutRecorderX11Test, AStoredShortcutThatCannotBeUsedGivesWayToControl
         EXPECT_TRUE(output.contains(QStringLiteral("Ctrl+Space opens it instead"))) << output.toStdString();
         EXPECT_FALSE(output.contains(QStringLiteral("Fn+"))) << output.toStdString();
     }
+}
 
-    // With a tray, the settings show what the app took.
-    tray = std::make_unique<TrayHost>();
-    storeBadShortcut(cases[1].stored);
+// The Hotkey tab shows the Control+Space the app took in place of what it could not use.
+TEST_F(ShortcutRecorderX11Test, TheHotkeyTabShowsControlSpaceInPlaceOfAStoredShortcutThatCannotBeUsed)
+{
+    storeShortcut(impossibleShortcut);
     auto app = startApp();
     ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
     ASSERT_TRUE(showTab(SettingsView::hotkey));
