@@ -129,7 +129,7 @@ QString AppDelegate::noTrayMessage() const
                           "Quit Tindlewick are in the ⋯ menu at the top right of the panel, and the "
                           "command tindlewick --settings (or the Settings action of its menu entry) opens "
                           "the settings.")
-        .arg(ActivationController::openingHint(*m_shortcuts, togglePanelShortcut(), m_services.defaults));
+        .arg(ActivationController::openingHint(*m_shortcuts, togglePanelShortcut()));
 }
 
 QString AppDelegate::noTrayNoticeShownKey()

@@ -613,3 +613,63 @@ TEST_F(ClipboardPanelViewTest, APinDraggedAmongThePinsStoresTheNewOrderAndPastes
     ASSERT_EQ(copied.size(), 1);
     EXPECT_EQ(copied.first().item->textContent(), QStringLiteral("gamma"));
 }
+
+// The column's items may change while a pin is dragged (a copy arrives, an item goes): the drag
+// keeps its pin and drops it where the pointer lets go. Only the dragged pin going ends the
+// drag, and then nothing is reordered and nothing pasted.
+TEST_F(ClipboardPanelViewTest, APinDragOutlastsAChangeOfTheColumnsItems)
+{
+    using Items = QList<ClipboardItemPtr>; // alpha, beta, gamma (pinned), note
+    const struct
+    {
+        const char *what;
+        // Done to the store with the button held over the last pin.
+        std::function<void(ModelContext &, const Items &)> change;
+        int releasedOnRow;
+        QStringList storedAfter;
+    } cases[] = {
+        { "a copy arrives",
+            [](ModelContext &context, const Items &) {
+                context.insert(
+                    ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("copied") }));
+            },
+            2, { "beta", "gamma", "alpha" } },
+        { "an unpinned item goes",
+            [](ModelContext &context, const Items &items) { context.remove(items[3]); }, 2,
+            { "beta", "gamma", "alpha" } },
+        { "a pin the drag passed goes",
+            [](ModelContext &context, const Items &items) { context.remove(items[1]); }, 1,
+            { "gamma", "alpha" } },
+        { "the dragged pin goes", [](ModelContext &context, const Items &items) { context.remove(items[0]); },
+            1, { "beta", "gamma" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_view.reset();
+        resetStore();
+        const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-60);
+        Items items;
+        for (const char *pin : { "alpha", "beta", "gamma" }) {
+            items.append(insertText(QString::fromUtf8(pin), start, true));
+            items.last()->setPinnedTimestamp(start.addSecs(items.size()));
+        }
+        items.append(insertText(QStringLiteral("note")));
+        ClipboardPanelView &panel = show(800);
+        panel.state().setPinnedGroupExpanded(CategoryTitle::text, true);
+        settle();
+        ColumnItemsView *text = columnTitled(CategoryTitle::text)->itemsView();
+        ASSERT_EQ(rowTexts(*text), QStringList({ "alpha", "beta", "gamma", "note" }));
+        const qsizetype pasted = m_env.count<PanelCalls::CopyItem>();
+
+        sendMouse(*text, QEvent::MouseButtonPress, 0, Qt::LeftButton);
+        sendMouse(*text, QEvent::MouseMove, 1, Qt::LeftButton);
+        sendMouse(*text, QEvent::MouseMove, 2, Qt::LeftButton);
+        c.change(context(), items);
+        ASSERT_TRUE(context().save().ok);
+        settle();
+        sendMouse(*text, QEvent::MouseButtonRelease, c.releasedOnRow, Qt::NoButton);
+        settle();
+        EXPECT_EQ(storedPinOrder(), c.storedAfter);
+        EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), pasted) << "the drop pasted";
+    }
+}

@@ -15,6 +15,7 @@
 #include "panel/FakePanelRoles.h"
 #include "panel/OwnRowStates.h"
 
+#include "KeyboardShortcuts/Recorder.h"
 #include "panel/PanelController.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
@@ -26,6 +27,7 @@
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
 #include "settings/HistoryTab.h"
+#include "settings/HotkeyTab.h"
 #include "settings/SettingsView.h"
 #include "shell/ActivationController.h"
 #include "shell/AppDelegateTestSupport.h"
@@ -853,9 +855,13 @@ TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortc
         { "another shortcut", QVariant(QString::fromUtf8(otherJson)),
             QStringLiteral("open it with ") + otherShortcut },
         { "the shortcut removed", QVariant(false), QStringLiteral("no shortcut is set") },
+        // The start puts the default in place of what it cannot use.
         { "a stored value that is no shortcut", QVariant(QStringLiteral("{not json")),
-            QStringLiteral("cannot be read") },
-        { "a number", QVariant(7.0), QStringLiteral("cannot be read") },
+            QStringLiteral("open it with ") + defaultShortcut },
+        { "a key out of range",
+            QVariant(QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4096})")),
+            QStringLiteral("open it with ") + defaultShortcut },
+        { "a number", QVariant(7.0), QStringLiteral("open it with ") + defaultShortcut },
     };
     createDelegate();
     for (const auto &c : cases) {
@@ -865,10 +871,51 @@ TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortc
             defaults.removeObject(key);
         const QString message = delegate->noTrayMessage();
         EXPECT_TRUE(message.contains(c.expected)) << c.name << ": " << message.toStdString();
-        if (c.stored) {
-            EXPECT_FALSE(message.contains(defaultShortcut)) << c.name << ": " << message.toStdString();
-        }
     }
-    defaults.setObject(key, QStringLiteral("{not json"));
-    EXPECT_TRUE(delegate->noTrayMessage().contains(defaults.filePath()));
+}
+
+// A hand-edited or damaged settings file can hold a shortcut the app cannot read or no person
+// can press. The app then opens on Control+Space, stores it, shows it in the settings and says
+// so once; the next start has nothing to say.
+TEST_F(AppDelegateTest, AStoredShortcutThatCannotBeUsedGivesWayToControlSpaceWithOneNotice)
+{
+    const QString key = QStringLiteral("KeyboardShortcuts_togglePanel");
+    const QString controlSpaceJson = QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})");
+    const struct
+    {
+        const char *name;
+        QVariant stored;
+        const char *named; // how the notice names what was stored
+    } cases[] = {
+        { "unreadable", QStringLiteral("garbage{"), R"(is not a shortcut: "garbage{")" },
+        { "out of range", QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})"),
+            "key code -99999999, modifiers 0xffffffff" },
+        { "a list", QVariantList { 49, 4096 }, "is not a shortcut: [49,4096]" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate.reset();
+        notices.clear();
+        defaults.setObject(key, c.stored);
+        launch();
+        ASSERT_EQ(notices.size(), 1) << notices.join(QLatin1Char('\n')).toStdString();
+        for (const QString &part : { QString::fromUtf8(c.named), defaults.filePath(),
+                 QStringLiteral("Ctrl+Space opens it instead") })
+            EXPECT_TRUE(notices.first().contains(part)) << notices.first().toStdString();
+        EXPECT_FALSE(notices.first().contains(QChar(0xFFFD))) << notices.first().toStdString();
+        EXPECT_EQ(defaults.object(key), QVariant(controlSpaceJson));
+        EXPECT_TRUE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
+        workspace.frontmost = editor;
+        pressShortcut();
+        EXPECT_TRUE(panelShown()) << "Control+Space did not open the panel";
+        pressShortcut();
+        delegate->openSettings();
+        ASSERT_NE(delegate->settingsWindow(), nullptr);
+        EXPECT_EQ(delegate->settingsWindow()->hotkeyTab()->recorder()->text(), QStringLiteral("Ctrl+Space"));
+
+        delegate.reset();
+        notices.clear();
+        launch();
+        EXPECT_TRUE(notices.isEmpty()) << "told again at the next start";
+    }
 }

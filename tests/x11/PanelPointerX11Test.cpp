@@ -11,6 +11,8 @@
 
 #include <QElapsedTimer>
 
+#include <cstdio>
+
 TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
 {
     // Newest last: the column shows delta, charlie, bravo, alpha.
@@ -500,6 +502,19 @@ QList<ClipboardItemPtr> pinnedInOrder(const QStringList &texts)
     return items;
 }
 
+QStringList threePins()
+{
+    return { QStringLiteral("first pin"), QStringLiteral("second pin"), QStringLiteral("third pin") };
+}
+
+// The pins, then an unpinned note, which the Text column shows under them.
+QList<ClipboardItemPtr> pinnedInOrderAndANote(const QStringList &pins)
+{
+    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
+    return items;
+}
+
 // The texts of the pins among the items, in the order the pins are shown.
 QStringList pinOrder(const QList<ClipboardItemPtr> &items)
 {
@@ -522,11 +537,8 @@ QStringList pinOrder(const QList<ClipboardItemPtr> &items)
 // and Escape during a drag changes nothing and leaves the panel open.
 TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
 {
-    const QStringList pins { QStringLiteral("first pin"), QStringLiteral("second pin"),
-        QStringLiteral("third pin") };
-    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
-    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
-    seedStore(items);
+    const QStringList pins = threePins();
+    seedStore(pinnedInOrderAndANote(pins));
     const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
 
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
@@ -566,6 +578,49 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
     ASSERT_TRUE(clickAt(textPinPoint(0)));
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
         << "pasted: " << window->plainText().toStdString();
+}
+
+// A copy that arrives while a pin is dragged gives the Text column a new row under its pins;
+// the drag goes on with its pin, and every drop reorders.
+TEST_F(PanelPointerX11Test, APinDraggedWhileACopyArrivesIsStillDroppedInItsNewPlace)
+{
+    QStringList order = threePins();
+    seedStore(pinnedInOrderAndANote(order));
+    const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
+    // The Text column's first row under the pins, where the copy shows.
+    const QPoint firstUnpinned = textPinPoint(3);
+    const QRect newestRow(firstUnpinned.x() - 100, firstUnpinned.y() - 15, 160, 30);
+
+    constexpr int drags = 4;
+    int reordered = 0;
+    for (int round = 0; round < drags; ++round) {
+        SCOPED_TRACE(round);
+        const QString copied = QStringLiteral("copy %1").arg(round + 1);
+        ASSERT_NO_FATAL_FAILURE(dragTextPin(0, 2, [&] {
+            const QImage before = screen().copy(newestRow);
+            ASSERT_TRUE(external.copyWithXclip(copied.toUtf8()));
+            // Let go only once the column shows the copy.
+            ASSERT_TRUE(
+                waitUntil([&] { return screen().copy(newestRow) != before; }, std::chrono::seconds(10)))
+                << "the copy did not show";
+            if (round == 0)
+                saveScreenshot(QStringLiteral("pin-drag-copy-arrived.png"));
+        }));
+        order = { order[1], order[2], order[0] };
+        if (waitUntil([&] { return storedPinOrder() == order; }, std::chrono::seconds(3)))
+            ++reordered;
+        else
+            order = storedPinOrder();
+        EXPECT_TRUE(storedItems().size() == 5 + round) << "the copy was not stored";
+    }
+    saveScreenshot(QStringLiteral("pin-drag-copy-dropped.png"));
+    std::printf(
+        "[ measured ] %d of %d pin drags reordered with a copy arriving during each\n", reordered, drags);
+    EXPECT_EQ(reordered, drags);
+    EXPECT_TRUE(isViewable(panelWindow));
+    EXPECT_EQ(window->plainText(), QString()) << "a drag pasted";
 }
 
 // The pinned panel's pin button shows the unpin glyph, slashed, while the pointer rests on it,

@@ -67,6 +67,8 @@ public:
     }
 
     SettingsView &view() { return *m_view; }
+    // The probe's own settings: the app's window lays out as they are set here.
+    AppSettings &settings() { return m_settings; }
 
 private:
     QTemporaryDir m_folder;

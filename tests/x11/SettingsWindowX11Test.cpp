@@ -23,9 +23,13 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QListView>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
+
+#include <cstdio>
 
 namespace {
 
@@ -548,6 +552,59 @@ TEST_F(SettingsWindowX11Test, ABlacklistedSiteIsNotStoredEvenAmongOtherWordsWhil
     EXPECT_EQ(storedTexts(),
         (QStringList {
             QStringLiteral("https://allowed.example.net/"), QStringLiteral("https://notexample.org/") }));
+}
+
+// Ten thousand blacklist entries, written into the settings file by a script or by hand: the
+// settings open and the Exclusions tab shows them all without holding up the app, and a row's
+// remove button and the Delete key still remove entries.
+TEST_F(SettingsWindowX11Test, TenThousandBlacklistEntriesShowWithoutHoldingUpTheApp)
+{
+    QStringList entries;
+    for (int i = 0; i < 10'000; ++i)
+        entries.append(QStringLiteral("tracker%1.example.com/pixel").arg(i, 5, 10, QLatin1Char('0')));
+    const QString blacklist = entries.join(QLatin1Char('\n'));
+    writeDefaults(
+        QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"), blacklist } }).toJson());
+    probe.settings().setExcludedURLPatterns(blacklist);
+    const auto storedEntries = [&] {
+        return storedSetting(QStringLiteral("excludedURLPatterns")).toString().split(QLatin1Char('\n'));
+    };
+
+    auto app = startApp({ { QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1") } });
+    ASSERT_TRUE(waitUntil([] { return !TrayHost::appIcon().isEmpty(); }, std::chrono::seconds(15)));
+    qsizetype from = app->output().size();
+    ASSERT_TRUE(openSettingsFromTray());
+    const MainThreadStalls opening = MainThreadStalls::in(app->output().mid(from));
+    from = app->output().size();
+    ASSERT_TRUE(showTab(SettingsView::exclusions));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-10000.png"));
+    const MainThreadStalls switching = MainThreadStalls::in(app->output().mid(from));
+    std::printf("[ measured ] settings with 10,000 blacklist entries: opening %s; switching to Exclusions "
+                "%s; the app's peak memory %.0f MB\n",
+        qPrintable(opening.describe()), qPrintable(switching.describe()),
+        double(peakResidentBytes(app->pid())) / (1024.0 * 1024.0));
+
+    // The first row's remove button, once the probe's list has made room for its scroll bar.
+    QListView *probeList = probe.view().exclusionsTab()->entryList();
+    probe.view().setSelectedTab(SettingsView::exclusions);
+    ASSERT_TRUE(waitUntil([&] { return probeList->verticalScrollBar()->isVisible(); }));
+    const QRect list = probe.rect(SettingsView::exclusions,
+        [](SettingsView &view) { return view.exclusionsTab()->entryList()->viewport(); });
+    const QRect removeFirst = probe.view().exclusionsTab()->removeButtonRect(0);
+    from = app->output().size();
+    ASSERT_TRUE(clickAt(settingsOrigin() + list.topLeft() + removeFirst.center()));
+    ASSERT_TRUE(waitUntil([&] { return storedEntries().size() == 9'999; })) << storedEntries().size();
+    EXPECT_EQ(storedEntries().first(), entries[1]);
+    // The last row, reached with End, goes with Delete.
+    ASSERT_TRUE(clickAt(settingsOrigin() + list.center()));
+    ASSERT_TRUE(press(QStringLiteral("End")));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-10000-end.png"));
+    ASSERT_TRUE(press(QStringLiteral("Delete")));
+    ASSERT_TRUE(waitUntil([&] { return storedEntries().size() == 9'998; })) << storedEntries().size();
+    EXPECT_EQ(storedEntries().last(), entries[9'998]);
+    std::printf("[ measured ] removing two of 10,000 blacklist entries: %s\n",
+        qPrintable(MainThreadStalls::in(app->output().mid(from)).describe()));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-9998.png"));
 }
 
 TEST_F(SettingsWindowX11Test, ClearingTheHistoryTakesTheClearedTextsOffTheDisk)

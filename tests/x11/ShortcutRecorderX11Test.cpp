@@ -149,6 +149,14 @@ protected:
         return differing;
     }
 
+    // The panel's shortcut in the settings file, as a hand could have written it.
+    void storeShortcut(const QString &stored)
+    {
+        writeDefaults(
+            QJsonDocument(QJsonObject { { QStringLiteral("KeyboardShortcuts_togglePanel"), stored } })
+                .toJson());
+    }
+
     std::unique_ptr<TrayHost> tray = std::make_unique<TrayHost>();
 };
 
@@ -347,6 +355,65 @@ TEST_F(ShortcutRecorderX11Test, WithoutRawInputControlSpaceStillOpensThePanelAnd
         QStringLiteral("A double tap of Alt cannot open Tindlewick here: raw input is switched off")))
         << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("open it with Ctrl+Space"))) << output.toStdString();
+}
+
+// What a hand-edited settings file may hold as the panel's shortcut: text that is no
+// shortcut, and one no key of this keyboard makes.
+const QString unreadableShortcut = QStringLiteral("garbage{");
+const QString impossibleShortcut
+    = QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})");
+
+// Without a tray the shortcut is the only way in: the app opens on Control+Space and says once,
+// in a message box, what it did.
+TEST_F(ShortcutRecorderX11Test, WithoutATrayAStoredShortcutThatCannotBeUsedGivesWayToControlSpace)
+{
+    const struct
+    {
+        const char *name;
+        QString stored;
+    } cases[] = { { "unreadable", unreadableShortcut }, { "out-of-range", impossibleShortcut } };
+    tray.reset();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        storeShortcut(c.stored);
+        auto app = startApp();
+        ASSERT_TRUE(waitUntil(
+            [] { return activeWindowName() == QLatin1String("Shortcut reset"); }, std::chrono::seconds(10)))
+            << activeWindowName().toStdString() << "\n"
+            << app->output().toStdString();
+        QTest::qWait(300);
+        saveScreenshot(QStringLiteral("shortcut-reset-%1.png").arg(QLatin1String(c.name)));
+        ASSERT_TRUE(press(QStringLiteral("Return")));
+        EXPECT_TRUE(openPanelWith(QStringLiteral("ctrl+space"))) << "Control+Space did not open the panel";
+        ASSERT_TRUE(press(QStringLiteral("Escape")));
+        EXPECT_EQ(storedShortcut(), controlSpaceJson);
+        app->stop();
+        const QString output = app->output() + app->errors();
+        EXPECT_EQ(output.count(QStringLiteral("Shortcut reset")), 1) << output.toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("Ctrl+Space opens it instead"))) << output.toStdString();
+        EXPECT_FALSE(output.contains(QStringLiteral("Fn+"))) << output.toStdString();
+    }
+}
+
+// The Hotkey tab shows the Control+Space the app took in place of what it could not use.
+TEST_F(ShortcutRecorderX11Test, TheHotkeyTabShowsControlSpaceInPlaceOfAStoredShortcutThatCannotBeUsed)
+{
+    storeShortcut(impossibleShortcut);
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
+    ASSERT_TRUE(showTab(SettingsView::hotkey));
+    const QRect recorder
+        = probe.rect(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); });
+    // The probe's recorder, on its own background, shows the Ctrl+Space it declared.
+    const QImage controlSpace = probe.view().grab(recorder).toImage().convertToFormat(QImage::Format_RGB32);
+    int differing = -1;
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage shown = screenImage().copy(recorder.translated(settingsOrigin()));
+        differing = differingPixels(shown.convertToFormat(QImage::Format_RGB32), controlSpace);
+        return differing == 0;
+    })) << differing
+        << " pixels of the recorder differ from one showing Ctrl+Space";
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("hotkey-after-shortcut-reset.png")).isNull());
 }
 
 TEST_F(ShortcutRecorderX11Test, TheTrayMenuShowsTheRecordedShortcutAndNoneOnceItIsRemoved)
