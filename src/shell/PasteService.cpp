@@ -367,9 +367,8 @@ void PasteService::writeWhenReady(const PendingImage &image)
     const quint64 generation = m_writeGeneration;
     thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
         [this, generation](const PendingImage::Encoded &encoded) {
-            if (generation != m_writeGeneration)
-                return;
             finishPendingWrite(
+                generation,
                 [&](QMimeData &contents) {
                     if (encoded.png.isEmpty())
                         return;
@@ -386,9 +385,8 @@ void PasteService::writeWhenReady(const PendingFiles &files)
     const quint64 generation = m_writeGeneration;
     thenWhileAlive(QtConcurrent::run([files] { return files.check(); }), this,
         [this, generation](const PendingFiles::Written &written) {
-            if (generation != m_writeGeneration)
-                return;
             finishPendingWrite(
+                generation,
                 [&](QMimeData &contents) {
                     if (written.count == 0)
                         return;
@@ -428,8 +426,11 @@ void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
 }
 
 void PasteService::finishPendingWrite(
-    const std::function<void(QMimeData &)> &complete, const QString &whyNothing)
+    quint64 generation, const std::function<void(QMimeData &)> &complete, const QString &whyNothing)
 {
+    // A later write replaced this one while it was being made ready.
+    if (generation != m_writeGeneration)
+        return;
     std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
     complete(*contents);
     const bool wrote = !contents->formats().isEmpty();

@@ -133,7 +133,8 @@ private:
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
     void writeWhenReady(const PendingImage &image);
     void writeWhenReady(const PendingFiles &files);
-    void finishPendingWrite(const std::function<void(QMimeData &)> &complete, const QString &whyNothing);
+    void finishPendingWrite(
+        quint64 generation, const std::function<void(QMimeData &)> &complete, const QString &whyNothing);
     void sendPasteOnceAway(Clock::TimePoint deadline);
     void sendKeystrokeTo(const RunningApplication &target);
     void tellNothingPasted(const QString &text);
