@@ -21,7 +21,9 @@ public:
     void resignPanelKey() override { }
     void activatePreviousApplication() override { }
     bool showCharacterPalette() override { return false; }
-    void openSettings(int) override { }
+    void openSettings(std::optional<int>) override { }
+    bool hasTrayMenu() const override { return true; }
+    void quitApplication() override { }
     QUrl productHomepage() const override { return {}; }
     void openUrl(const QUrl &) override { }
     void showPreview(const std::function<QWidget *()> &, const QUuid &, const QRectF &) override { }

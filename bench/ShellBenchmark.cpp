@@ -16,6 +16,7 @@
 #include "shell/DetectionModels.h"
 #include "support/EverydayTexts.h"
 #include "support/ManualClock.h"
+#include "support/NumberedTestTexts.h"
 
 #include "enrichment/FileAvailabilityService.h"
 #include "items/HoverPreviewTimer.h"
@@ -568,11 +569,11 @@ bool copyInto(App &app, BenchDesktop &desktop, const QString &text, ManualClock 
     return saved > 0;
 }
 
-// The app after 250 everyday texts were copied in it, with the panel shown: the capture decides
-// each with the shipped content-type model and language network, as the app does, and every
-// text taken for code gets its highlighted lines, which starts the highlighting engine. Private
-// memory is the process's own pages, as a system monitor shows them.
-void BM_AppMemoryEverydayCopied(benchmark::State &state)
+// What the app holds after texts were copied in it: the capture decides each with the shipped
+// content-type model and language network, as the app does, and every text taken for code gets
+// its highlighted lines, which starts the highlighting engine. Private memory is the process's
+// own pages, as a system monitor shows them: before the panel is first shown and after.
+void appMemoryAfterCopies(benchmark::State &state, const QStringList &copies)
 {
     for (auto _ : state) {
         BenchStore fresh;
@@ -582,20 +583,22 @@ void BM_AppMemoryEverydayCopied(benchmark::State &state)
         ServiceCodeClassifier classifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
         const int enginesBefore = HighlightCacheService::shared().highlighterStartCount();
         App app(*fresh.container, desktop, &classifier);
-        app.settings.setHistoryLimit(250);
+        app.settings.setHistoryLimit(int(copies.size()));
         ManualClock clock;
         app.delegate.clipboardMonitor()->setClock(clock);
         spinUntil([] {
             return MagikaDetectionCoreML::shared().isLoaded() && GuesslangDetection::shared().isLoaded();
         });
         int stored = 0;
-        for (const QString &text : everydayCopies())
+        for (const QString &text : copies)
             stored += copyInto(app, desktop, text, clock) ? 1 : 0;
         const QList<ClipboardItemPtr> items
             = fresh.container->mainContext()->fetch(FetchDescriptor::newestFirst()).items;
         const auto code = std::count_if(items.begin(), items.end(),
             [](const ClipboardItemPtr &item) { return item->type() == ClipboardItemType::code; });
         spinUntil([] { return false; }, code > 0 ? 5000 : 500); // highlighting settles
+        malloc_trim(0);
+        state.counters["private_MB_before_panel"] = privateMegabytes();
         if (releaseToFirstPaint(app, desktop).seconds < 0)
             state.SkipWithError("the panel never painted");
         malloc_trim(0);
@@ -608,6 +611,28 @@ void BM_AppMemoryEverydayCopied(benchmark::State &state)
         hidePanel(app);
     }
 }
+
+// The app after 250 everyday texts were copied in it.
+void BM_AppMemoryEverydayCopied(benchmark::State &state)
+{
+    appMemoryAfterCopies(state, everydayCopies());
+}
 BENCHMARK(BM_AppMemoryEverydayCopied)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// What a script fills a history with: 200 kilobyte texts of numbered lorem-ipsum pieces (0),
+// or 5,000 long lines of an item number and lorem ipsum (1).
+void BM_AppMemoryNumberedTestTexts(benchmark::State &state)
+{
+    QStringList copies;
+    if (state.range(0) == 0) {
+        for (int i = 1; i <= 200; ++i)
+            copies.append(NumberedTestTexts::kilobyteText(i) + QStringLiteral(" %1").arg(i));
+    } else {
+        for (int i = 1; i <= 5000; ++i)
+            copies.append(NumberedTestTexts::historyLine(i));
+    }
+    appMemoryAfterCopies(state, copies);
+}
+BENCHMARK(BM_AppMemoryNumberedTestTexts)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

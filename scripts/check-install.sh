@@ -109,6 +109,8 @@ done
 entry=$stage/usr/share/applications/tindlewick.desktop
 desktop-file-validate "$entry" || fail "desktop-file-validate rejects $entry"
 grep -qx 'Exec="/usr/bin/tindlewick"' "$entry" || fail "the menu entry does not start /usr/bin/tindlewick"
+grep -qx 'Exec="/usr/bin/tindlewick" --settings' "$entry" \
+  || fail "the menu entry's Settings action does not start /usr/bin/tindlewick --settings"
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
 [ -n "$wm_class" ] || fail "the menu entry has no StartupWMClass"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -116,6 +118,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   || fail "--version does not say Tindlewick $version"
 env -u DISPLAY "$stage/usr/bin/tindlewick" --help | grep -qx "  $stage/usr/share/tindlewick" \
   || fail "--help does not name the installed resources"
+env -u DISPLAY "$stage/usr/bin/tindlewick" --help | grep -q -- "--settings" || fail "--help does not list --settings"
+zcat "$stage/usr/share/man/man1/tindlewick.1.gz" | grep -qF '\-\-settings' || fail "the manual page does not list --settings"
 echo "check-install: installed $(find "$stage" -type f | wc -l) files under usr/; the menu entry is valid"
 
 # 2. The installed program at work.

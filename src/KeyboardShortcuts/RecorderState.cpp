@@ -5,6 +5,7 @@
 #include "common/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QKeySequence>
 #include <QRectF>
 
 #include <array>
@@ -29,6 +30,36 @@ constexpr qint64 commandLikeModifiers
 
 // How far outside its edge a click still counts as a click on the recorder.
 constexpr qreal clickSlop = 3;
+
+// The editing shortcuts of every program's Edit menu, as the desktop's Qt binds them. Taken as a
+// global shortcut, one would stop working in every other program, so the recorder treats them
+// as items of the app's own menu. Only those with a command-like modifier count: the function
+// keys Qt also binds to editing (F14 to F20, a Sun keyboard's Undo to Cut keys) stay free to
+// serve alone, as every function key does.
+std::optional<QString> editingMenuItemTaking(const Shortcut &shortcut)
+{
+    struct Item
+    {
+        QKeySequence::StandardKey key;
+        const char *title;
+    };
+    static constexpr std::array<Item, 6> items { {
+        { QKeySequence::Undo, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Undo") },
+        { QKeySequence::Redo, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Redo") },
+        { QKeySequence::Cut, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Cut") },
+        { QKeySequence::Copy, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Copy") },
+        { QKeySequence::Paste, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Paste") },
+        { QKeySequence::SelectAll, QT_TRANSLATE_NOOP("KeyboardShortcuts", "Select All") },
+    } };
+    const QKeySequence sequence = shortcut.keySequence();
+    if (!(shortcut.carbonModifiers & commandLikeModifiers) || sequence.isEmpty())
+        return std::nullopt;
+    for (const Item &item : items) {
+        if (QKeySequence::keyBindings(item.key).contains(sequence))
+            return QCoreApplication::translate("KeyboardShortcuts", item.title);
+    }
+    return std::nullopt;
+}
 
 template <std::size_t N> bool contains(const std::array<qint64, N> &keys, qint64 code)
 {
@@ -210,12 +241,10 @@ RecorderState::Outcome RecorderState::handleKey(const std::optional<Shortcut> &k
             m_beep();
         return { true, FocusChange::none };
     }
-    if (m_menuLookup) {
-        if (const std::optional<QString> title = m_menuLookup(*key)) {
-            presentAlert(
-                { localized("keyboard_shortcut_used_by_menu_item").arg(*title), {}, { localized("ok") } });
-            return { true, FocusChange::none };
-        }
+    if (const std::optional<QString> title = menuItemTaking(*key)) {
+        presentAlert(
+            { localized("keyboard_shortcut_used_by_menu_item").arg(*title), {}, { localized("ok") } });
+        return { true, FocusChange::none };
     }
     // F12 alone is taken without asking whether another program holds it; if one does, the
     // notice that follows a shortcut that cannot be grabbed says so.
@@ -229,6 +258,13 @@ RecorderState::Outcome RecorderState::handleKey(const std::optional<Shortcut> &k
             return { true, FocusChange::none };
     }
     return accept(*key);
+}
+
+std::optional<QString> RecorderState::menuItemTaking(const Shortcut &shortcut) const
+{
+    if (std::optional<QString> editing = editingMenuItemTaking(shortcut))
+        return editing;
+    return m_menuLookup ? m_menuLookup(shortcut) : std::nullopt;
 }
 
 RecorderState::Outcome RecorderState::accept(const Shortcut &shortcut)

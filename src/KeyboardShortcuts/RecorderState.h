@@ -36,7 +36,8 @@ public:
         QStringList buttons;
     };
     using AlertPresenter = std::function<int(const Alert &alert)>;
-    // The title of the menu item that already answers to the shortcut, if one does.
+    // The title of the menu item that already answers to the shortcut, if one does. The
+    // standard editing shortcuts (Copy, Paste, Undo, ...) are refused as menu items besides.
     using MenuLookup = std::function<std::optional<QString>(const Shortcut &shortcut)>;
     using SystemShortcutQuery = std::function<bool(const Shortcut &shortcut)>;
     using OnChange = std::function<void(const std::optional<Shortcut> &shortcut)>;
@@ -115,6 +116,7 @@ private:
     void setPlaceholder(const QString &placeholder);
     int presentAlert(const Alert &alert);
     Outcome accept(const Shortcut &shortcut);
+    std::optional<QString> menuItemTaking(const Shortcut &shortcut) const;
 
     Name m_name;
     ShortcutCenter &m_center;

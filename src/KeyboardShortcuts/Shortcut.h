@@ -95,6 +95,10 @@ struct Shortcut
     // no X counterpart (the Function key has none).
     std::optional<quint32> x11KeySymbol() const;
     std::optional<quint32> x11Modifiers() const;
+    // Whether a person can press the combination here: its key is one of the keyboard's and
+    // each of its modifiers has an X counterpart. Extra bits of a stored mask are no modifiers
+    // and do not count.
+    bool canBePressedHere() const { return x11KeySymbol() && x11Modifiers(); }
 
     friend bool operator==(const Shortcut &, const Shortcut &) = default;
 };

@@ -4,12 +4,29 @@
 #include "common/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 
 namespace KeyboardShortcuts {
 
 namespace {
 QPointer<ShortcutCenter> g_shared;
+
+// Enough of a stored value to recognise it, written as in the settings file, on one line.
+QString jsonExcerpt(const QVariant &stored)
+{
+    const QByteArray json
+        = QJsonDocument(QJsonArray { QJsonValue::fromVariant(stored) }).toJson(QJsonDocument::Compact);
+    QString text = QString::fromUtf8(json.mid(1, json.size() - 2));
+    if (text.size() > 40)
+        text = text.left(40) + QChar(0x2026);
+    for (QChar &character : text) {
+        if (!character.isPrint())
+            character = QChar(0xFFFD);
+    }
+    return text;
+}
 } // namespace
 
 ShortcutCenter::ShortcutCenter(UserDefaults &defaults, HotKeyCenter &hotKeys, QObject *parent)
@@ -50,8 +67,40 @@ bool ShortcutCenter::hasStoredValue(const Name &name) const
 
 void ShortcutCenter::declare(const Name &name)
 {
-    if (name.defaultShortcut && !hasStoredValue(name))
+    if (!name.defaultShortcut)
+        return;
+    if (!hasStoredValue(name)) {
         storeShortcut(name, *name.defaultShortcut);
+        return;
+    }
+    const QString problem = storedValueProblem(name);
+    if (problem.isEmpty())
+        return;
+    // Kept, the value would leave the app without its shortcut at every start.
+    storeShortcut(name, *name.defaultShortcut);
+    Q_EMIT storedShortcutReplaced(name, problem);
+}
+
+std::optional<Shortcut> ShortcutCenter::declaredShortcut(const Name &name) const
+{
+    if (!hasStoredValue(name) || !storedValueProblem(name).isEmpty())
+        return name.defaultShortcut;
+    return getShortcut(name);
+}
+
+QString ShortcutCenter::storedValueProblem(const Name &name) const
+{
+    const QVariant stored = m_defaults.object(storageKey(name));
+    if (!stored.isValid() || stored == QVariant(false))
+        return {};
+    if (const std::optional<Shortcut> shortcut = getShortcut(name)) {
+        if (shortcut->canBePressedHere())
+            return {};
+        return QStringLiteral("names no key combination of this keyboard (key code %1, modifiers 0x%2)")
+            .arg(shortcut->carbonKeyCode)
+            .arg(quint64(shortcut->carbonModifiers), 0, 16);
+    }
+    return QStringLiteral("is not a shortcut: %1").arg(jsonExcerpt(stored));
 }
 
 std::optional<Shortcut> ShortcutCenter::getShortcut(const Name &name) const

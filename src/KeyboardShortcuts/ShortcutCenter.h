@@ -42,8 +42,13 @@ public:
     }
 
     // A name comes into use: when it has a default and nothing at all is stored under its
-    // key, the default is stored (and grabbed). A stored false keeps the name empty.
+    // key, the default is stored (and grabbed). A stored false keeps the name empty. A stored
+    // value that is no shortcut, or one that cannot be pressed here (a hand-edited or damaged
+    // settings file), gives way to the default too, and storedShortcutReplaced says so.
     void declare(const Name &name);
+    // What the name holds once declared: the stored shortcut when it can be pressed here, none
+    // when it was removed, else the default (also for names not declared yet).
+    std::optional<Shortcut> declaredShortcut(const Name &name) const;
 
     std::optional<Shortcut> getShortcut(const Name &name) const;
     // None removes the shortcut: a name with a default stores false, one without loses its key.
@@ -81,12 +86,18 @@ public:
 Q_SIGNALS:
     // A grab was refused (another program holds the combination, often an input method).
     void registrationFailed(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
+    // declare() put the default in place of what was stored; problem says what was wrong with
+    // it ("is not a shortcut ("garbage{")").
+    void storedShortcutReplaced(const KeyboardShortcuts::Name &name, const QString &problem);
 
 private:
     using HandlerTable = QList<std::pair<Name, QList<Action>>>;
     using StreamTable = QList<std::pair<Name, QList<std::pair<QUuid, std::function<void(EventType)>>>>>;
 
     bool hasStoredValue(const Name &name) const;
+    // What is wrong with the stored value of a name; empty when it is a shortcut that can be
+    // pressed here, or nothing, or the false of a removed shortcut.
+    QString storedValueProblem(const Name &name) const;
     void handleGrabLost(const Shortcut &shortcut, const QString &reason);
     void registerShortcut(const Shortcut &shortcut);
     void unregisterShortcut(const Shortcut &shortcut);

@@ -22,6 +22,28 @@ bool hasStoredPreview(const ClipboardItem &item)
     return blob && HighlightedLinesBlob::hasContext(*blob, HighlightCacheService::previewContext());
 }
 
+// The stored code items to highlight again, newest first: all of them when forced, else those
+// without sound preview lines, at most `limit`. Telling that means reading and decoding their
+// lines: it is done on the database actor, each item's lines let go once looked at. Lines too
+// large to be read (a damaged or edited store's) go first: they are made again, and deleting
+// tens of megabytes must not hold up the main thread's save of the new ones.
+QList<PersistentIdentifier> codeItemsToRefresh(ModelContext &context, bool force, int limit)
+{
+    context.deleteValuesTooLargeToRead();
+    const ModelContext::FetchResult fetched = context.fetch(FetchDescriptor::newestFirst(
+        Predicate::equal(ItemField::itemType, rawValue(ClipboardItemType::code))));
+    QList<PersistentIdentifier> chosen;
+    for (const ClipboardItemPtr &item : fetched.items) {
+        if (!force && chosen.size() == limit)
+            break;
+        const bool hasLines = !force && hasStoredPreview(*item);
+        item->releaseExternalData();
+        if (!hasLines)
+            chosen.append(item->persistentModelID());
+    }
+    return chosen;
+}
+
 // The main thread may give a refresh this long per turn of the event loop.
 constexpr qint64 refreshSliceBudgetNs = 4'000'000;
 
@@ -30,8 +52,7 @@ constexpr qint64 refreshSliceBudgetNs = 4'000'000;
 struct BackgroundEnrichment::Refresh
 {
     quint64 generation = 0;
-    bool force = false;
-    QList<PersistentIdentifier> items; // newest first
+    QList<PersistentIdentifier> items; // newest first, each to be highlighted
     qsizetype next = 0;
     int started = 0;
 };
@@ -96,20 +117,19 @@ void BackgroundEnrichment::prepareCodePreview(
 
 void BackgroundEnrichment::refreshCodePreviews(bool force)
 {
-    ModelContext *main = context();
-    if (!main)
+    if (!m_monitor)
         return;
-    const ModelContext::FetchResult fetched = main->fetch(FetchDescriptor::newestFirst(
-        Predicate::equal(ItemField::itemType, rawValue(ClipboardItemType::code))));
-    if (!fetched.ok)
-        return;
-    auto refresh = std::make_shared<Refresh>();
-    refresh->generation = ++m_refreshGeneration;
-    refresh->force = force;
-    refresh->items.reserve(fetched.items.size());
-    for (const ClipboardItemPtr &item : fetched.items)
-        refresh->items.append(item->persistentModelID());
-    continueRefresh(std::move(refresh));
+    const quint64 generation = ++m_refreshGeneration;
+    const QFuture<QList<PersistentIdentifier>> chosen
+        = m_monitor->databaseActor().perform([force](ModelContext &context) {
+              return codeItemsToRefresh(context, force, refreshLimitWithoutForce);
+          });
+    thenWhileAlive(chosen, this, [this, generation](const QList<PersistentIdentifier> &items) {
+        auto refresh = std::make_shared<Refresh>();
+        refresh->generation = generation;
+        refresh->items = items;
+        continueRefresh(std::move(refresh));
+    });
 }
 
 void BackgroundEnrichment::continueRefresh(std::shared_ptr<Refresh> refresh)
@@ -120,21 +140,14 @@ void BackgroundEnrichment::continueRefresh(std::shared_ptr<Refresh> refresh)
     slice.start();
     int looked = 0;
     while (refresh->next < refresh->items.size()) {
-        if (!refresh->force && refresh->started >= refreshLimitWithoutForce)
-            break;
         if (looked == refreshSliceSize || slice.nsecsElapsed() > refreshSliceBudgetNs) {
             QTimer::singleShot(0, this, [this, refresh] { continueRefresh(refresh); });
             return;
         }
         ++looked;
         const PersistentIdentifier identifier = refresh->items[refresh->next++];
-        const ClipboardItemPtr item = find(identifier);
-        if (!item)
+        if (!find(identifier))
             continue;
-        if (!refresh->force && hasStoredPreview(*item)) {
-            item->releaseExternalData(); // its lines are read again when a row needs them
-            continue;
-        }
         prepareCodePreview(identifier, HighlightCacheService::Priority::background);
         ++refresh->started;
     }

@@ -42,8 +42,10 @@ public:
     void prepareCodePreview(PersistentIdentifier identifier,
         HighlightCacheService::Priority priority = HighlightCacheService::Priority::capture);
     // Highlights the stored code items again, newest first: all of them with force, else only
-    // those without preview lines, at most refreshLimitWithoutForce. A refresh replaces one
-    // still under way; it hands out its items a few at a time, so the main thread stays free.
+    // those without preview lines, at most refreshLimitWithoutForce. The items are chosen on
+    // the monitor's database actor (their stored lines are read there, never here). A refresh
+    // replaces one still under way; it hands out its items a few at a time, so the main
+    // thread stays free.
     void refreshCodePreviews(bool force);
     // The 200-point square preview of a media item's picture. The futures of these tasks
     // finish once their work is written (or came to nothing).

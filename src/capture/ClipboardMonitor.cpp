@@ -175,7 +175,7 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
         }
     }
 
-    const bool noFiles = !snapshot.fileURLs || snapshot.fileURLs->isEmpty();
+    const bool noFiles = !snapshot.files || snapshot.files->isEmpty();
     const bool imageLate = snapshot.announcesImage() && snapshot.image.isEmpty() && noFiles;
     const bool chromiumEmpty = isChromium(snapshot.sourceBundleIdentifier) && snapshot.types.isEmpty();
     if ((imageLate || chromiumEmpty) && retryCount < maxCaptureRetries) {

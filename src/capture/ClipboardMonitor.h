@@ -104,8 +104,9 @@ public:
         const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL);
     static constexpr int saveRetryIntervalMs = 250;
     static constexpr int maxSaveAttempts = 40;
-    // A text whose whole takes more bytes than this is saved by the database actor: writing
-    // it would hold the main thread (the item shows once it is in the store).
+    // A text, or a list of files, whose whole takes more bytes than this is saved by the
+    // database actor: writing it would hold the main thread (the item shows once it is in
+    // the store).
     static constexpr qsizetype backgroundSaveBytes = 1024 * 1024;
     // Copies waiting for a locked store are tried once more (at quit).
     void savePendingItems();
@@ -148,7 +149,7 @@ private:
     void scheduleRetry(int retryCount);
 
     QFuture<std::optional<CapturedContent>> imageContent(const PasteboardSnapshot &snapshot);
-    std::optional<CapturedContent> fileContent(const PasteboardSnapshot &snapshot) const;
+    static QFuture<std::optional<CapturedContent>> fileContent(const PasteboardSnapshot &snapshot);
     QFuture<std::optional<CapturedContent>> textContent(const PasteboardSnapshot &snapshot);
     // A text that is one link: its item, or nothing when the link is kept out.
     std::optional<CapturedContent> linkContent(const PasteboardSnapshot &snapshot, const QString &link) const;

@@ -199,8 +199,8 @@ QFuture<Captured> ClipboardMonitor::processClipboardContent(const PasteboardSnap
                 CapturedContent { ClipboardItem::create(ClipboardItemType::color, content), std::nullopt });
         }
     }
-    if (snapshot.fileURLs && !snapshot.fileURLs->isEmpty())
-        return ready(fileContent(snapshot));
+    if (snapshot.files && !snapshot.files->isEmpty())
+        return fileContent(snapshot);
 
     const bool hasText = snapshot.plainText && !snapshot.plainText->isEmpty();
     const bool hasImage = !snapshot.image.isEmpty();
@@ -212,30 +212,28 @@ QFuture<Captured> ClipboardMonitor::processClipboardContent(const PasteboardSnap
     return ready(std::nullopt);
 }
 
-std::optional<ClipboardMonitor::CapturedContent> ClipboardMonitor::fileContent(
-    const PasteboardSnapshot &snapshot) const
+QFuture<Captured> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapshot)
 {
-    const QList<QUrl> &urls = *snapshot.fileURLs;
-    const QUrl &first = urls.first();
-    if (isInTrash(first))
-        return std::nullopt;
-    ClipboardItem::Content content = sourceContent(snapshot);
-    content.fileURL = first;
-    content.fileBookmarkData = FileBookmark::create(first);
-    content.previewText = lastPathComponent(first);
-    const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
-    if (urls.size() == 1 && kind) {
-        content.mediaSubtypeRaw = rawValue(*kind);
-        return CapturedContent { ClipboardItem::create(ClipboardItemType::media, content), first };
-    }
-    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file, content);
-    if (urls.size() >= 2) {
-        QStringList others;
-        for (qsizetype i = 1; i < urls.size(); ++i)
-            others.append(urls[i].toString(QUrl::FullyEncoded));
-        item->setAdditionalFileURLStrings(others);
-    }
-    return CapturedContent { item, first };
+    // A list of many files takes long to become an item and its digest, and the bookmark asks
+    // the disk: the item is built on a worker thread.
+    return QtConcurrent::run([files = *snapshot.files, base = sourceContent(snapshot)]() -> Captured {
+        const QUrl &first = files.first();
+        if (isInTrash(first))
+            return std::nullopt;
+        ClipboardItem::Content content = base;
+        content.fileURL = first;
+        content.fileBookmarkData = FileBookmark::create(first);
+        content.previewText = lastPathComponent(first);
+        const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
+        if (files.count() == 1 && kind)
+            content.mediaSubtypeRaw = rawValue(*kind);
+        ClipboardItemPtr item = ClipboardItem::create(
+            content.mediaSubtypeRaw ? ClipboardItemType::media : ClipboardItemType::file, content);
+        if (files.count() >= 2)
+            item->setAdditionalFileURLList(files.furtherAddresses());
+        (void)item->contentHash();
+        return CapturedContent { item, first };
+    });
 }
 
 QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snapshot)

@@ -49,8 +49,12 @@ void ClipboardMonitor::save(const PendingSave &pending)
 
 bool ClipboardMonitor::savesInBackground(const ClipboardItem &item)
 {
-    const std::optional<QByteArray> extended = item.extendedTextData();
-    return extended && extended->size() > backgroundSaveBytes;
+    for (const std::optional<QByteArray> &whole :
+        { item.extendedTextData(), item.additionalFileURLListData() }) {
+        if (whole && whole->size() > backgroundSaveBytes)
+            return true;
+    }
+    return false;
 }
 
 ClipboardMonitor::Placement ClipboardMonitor::place(

@@ -65,10 +65,29 @@ bool sameText(const ClipboardItem &a, const ClipboardItem &b)
     return canonicallyEqual(wholeText(a), wholeText(b));
 }
 
+bool holdsAllFiles(const ClipboardItem &item, const std::optional<QStringList> &held)
+{
+    return (held ? held->size() : 0) == item.additionalFileTotal();
+}
+
 bool sameFiles(const ClipboardItem &a, const ClipboardItem &b)
 {
-    return canonicallyEqual(a.fileURLString(), b.fileURLString())
-        && canonicallyEqual(a.additionalFileURLStrings(), b.additionalFileURLStrings());
+    if (!canonicallyEqual(a.fileURLString(), b.fileURLString())
+        || a.additionalFileTotal() != b.additionalFileTotal())
+        return false;
+    const std::optional<QStringList> heldA = a.additionalFileURLStrings();
+    const std::optional<QStringList> heldB = b.additionalFileURLStrings();
+    if (holdsAllFiles(a, heldA) && holdsAllFiles(b, heldB))
+        return canonicallyEqual(heldA, heldB);
+    // A long list: the whole of each, from the store, alike byte for byte or line for line.
+    const std::optional<QByteArray> wholeA = a.additionalFileURLList();
+    const std::optional<QByteArray> wholeB = b.additionalFileURLList();
+    if (wholeA == wholeB)
+        return true;
+    if (!wholeA || !wholeB)
+        return false;
+    return canonicallyEqual(QString::fromUtf8(*wholeA).split(QLatin1Char('\n')),
+        QString::fromUtf8(*wholeB).split(QLatin1Char('\n')));
 }
 
 // The picture of an item copied as data: its own bytes, else those of the item it stands for.

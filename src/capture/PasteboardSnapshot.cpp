@@ -14,20 +14,22 @@ std::optional<QString> text(const PasteboardContents &contents, const QString &t
 }
 
 // Non-file entries (web links that came with a drag, say) are not files; the trash's own
-// "trash:" entries are kept so the capture can recognise them.
-std::optional<QList<QUrl>> offeredFiles(const PasteboardContents &contents)
+// "trash:" entries are kept so the capture can recognise them. A long list is never held as
+// URL objects: each is read, kept as text and let go.
+std::optional<CopiedFiles> offeredFiles(const PasteboardContents &contents)
 {
-    QList<QUrl> urls;
-    if (const std::optional<QByteArray> list = contents.value(PasteboardType::uriList))
-        urls = PasteboardData::parseUriList(*list);
-    if (urls.isEmpty()) {
-        if (const std::optional<QByteArray> copied = contents.value(PasteboardType::gnomeCopiedFiles))
-            urls = PasteboardData::parseGnomeCopiedFiles(*copied);
-    }
-    QList<QUrl> files;
-    for (const QUrl &url : urls) {
+    CopiedFiles files;
+    bool anyAddress = false;
+    const auto take = [&](const QUrl &url) {
+        anyAddress = true;
         if (url.isLocalFile() || url.scheme() == u"trash")
             files.append(url);
+    };
+    if (const std::optional<QByteArray> list = contents.value(PasteboardType::uriList))
+        PasteboardData::forEachInUriList(*list, take);
+    if (!anyAddress) {
+        if (const std::optional<QByteArray> copied = contents.value(PasteboardType::gnomeCopiedFiles))
+            PasteboardData::forEachInGnomeCopiedFiles(*copied, take);
     }
     if (files.isEmpty())
         return std::nullopt;
@@ -100,7 +102,7 @@ PasteboardSnapshot PasteboardSnapshot::make(
     snapshot.types = contents.types;
     snapshot.plainText = text(contents, PasteboardType::plainText);
     snapshot.html = text(contents, PasteboardType::html);
-    snapshot.fileURLs = offeredFiles(contents);
+    snapshot.files = offeredFiles(contents);
     snapshot.colorData = contents.value(PasteboardType::color);
     snapshot.image = ImageExtraction::imageSource(contents);
     snapshot.isSVG = looksLikeSVG(snapshot.plainText);

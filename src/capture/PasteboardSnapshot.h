@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CopiedFiles.h"
 #include "capture/ImageExtraction.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
@@ -21,7 +22,7 @@ struct PasteboardSnapshot
     std::optional<QString> plainText;
     std::optional<QString> html;
     // Files (and entries of the trash); absent when none are on offer.
-    std::optional<QList<QUrl>> fileURLs;
+    std::optional<CopiedFiles> files;
     std::optional<QByteArray> colorData;
     ImageExtraction::ImageSource image;
     bool isSVG = false;

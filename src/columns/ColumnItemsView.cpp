@@ -65,9 +65,6 @@ void ColumnItemsView::setModel(ColumnItemsModel *model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
     if (model) {
-        // A drag moves rows that are no longer where it found them once the rows change.
-        connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::cancelPinDrag);
-        connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::cancelPinDrag);
         connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::relayout);
         connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::relayout);
         // Only the rows that changed are drawn again (a selection moving over thousands of rows).
@@ -167,7 +164,26 @@ void ColumnItemsView::relayout()
     bar->setPageStep(viewport()->height());
     bar->setRange(0, std::max(0, int(std::ceil(m_layout.contentHeight())) - viewport()->height()));
     registerHoverCells();
+    // A pin dragged meanwhile stays under the pointer, wherever its row went.
+    followPinDrag();
     viewport()->update();
+}
+
+void ColumnItemsView::followPinDrag()
+{
+    if (!m_pinDrag.isPressed())
+        return;
+    const bool wasDragging = m_pinDrag.isDragging();
+    m_pinDrag.rowsChanged(pinRows());
+    if (wasDragging && !m_pinDrag.isDragging())
+        pinDragEnded();
+}
+
+PinnedItemDragState::Rows ColumnItemsView::pinRows() const
+{
+    if (!m_model)
+        return { m_layout, {}, {} };
+    return { m_layout, m_model->sections(), m_model->items() };
 }
 
 void ColumnItemsView::selectionMoved()
@@ -369,7 +385,7 @@ QPointF ColumnItemsView::contentPoint(QPointF viewportPoint) const
 void ColumnItemsView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_model
-        && m_pinDrag.press(m_layout, m_model->sections(), contentPoint(event->position()))) {
+        && m_pinDrag.press(pinRows(), contentPoint(event->position()))) {
         event->accept();
         return;
     }
@@ -444,12 +460,8 @@ void ColumnItemsView::mouseReleaseEvent(QMouseEvent *event)
     if (drag.release == PinnedItemDragState::Release::reordered
         || drag.release == PinnedItemDragState::Release::unchanged) {
         pinDragEnded();
-        if (drag.release == PinnedItemDragState::Release::reordered) {
-            QList<ClipboardItemPtr> pins;
-            for (int row : drag.pinnedRows)
-                pins.append(m_model->itemAt(row));
-            Q_EMIT pinsReordered(pins);
-        }
+        if (drag.release == PinnedItemDragState::Release::reordered)
+            Q_EMIT pinsReordered(drag.pinsInNewOrder);
         return;
     }
     if (const std::optional<int> row = rowAt(event->position().toPoint())) {

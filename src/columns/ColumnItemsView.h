@@ -88,6 +88,9 @@ private:
     void pinDragBegan();
     void pinDragEnded();
     void cancelPinDrag();
+    // The rows changed under a pin pressed or dragged.
+    void followPinDrag();
+    PinnedItemDragState::Rows pinRows() const;
     void paintCell(QPainter &painter, int row, const ClipboardItemPtr &item, ItemRowPainter::Style style);
     // The revealed action of the row swiped open, in viewport coordinates; empty when none shows.
     QRect swipeActionRect(int row, const ClipboardItem &item) const;

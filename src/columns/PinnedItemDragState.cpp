@@ -9,33 +9,45 @@ bool contains(const GridSection &section, int row)
 
 } // namespace
 
-bool PinnedItemDragState::press(const ColumnLayout &layout, const QList<GridSection> &sections, QPointF point)
+bool PinnedItemDragState::press(const Rows &rows, QPointF point)
 {
     reset();
-    const std::optional<int> row = layout.rowAt(point);
-    if (!row)
+    const std::optional<int> row = rows.layout.rowAt(point);
+    if (!row || *row >= rows.items.size())
         return false;
+    m_pressedItem = rows.items[*row];
+    if (!m_pressedItem || !locatePressedPin(rows)) {
+        reset();
+        return false;
+    }
+    m_targetItem = m_pressedItem;
+    m_target = m_pressedRow;
+    m_pressPoint = point;
+    return true;
+}
+
+bool PinnedItemDragState::locatePressedPin(const Rows &rows)
+{
+    const int row = int(rows.items.indexOf(m_pressedItem));
     std::optional<GridSection> block;
     int pinsBegin = -1;
     int pinsEnd = -1;
-    for (const GridSection &section : sections) {
+    for (const GridSection &section : rows.sections) {
         if (!section.isPinned() || section.count <= 0)
             continue;
         if (pinsBegin < 0)
             pinsBegin = section.startIndex;
         pinsEnd = section.startIndex + section.count;
-        if (contains(section, *row))
+        if (contains(section, row))
             block = section;
     }
     if (!block)
         return false;
-    m_layout = layout;
+    m_rows = rows;
     m_block = *block;
     m_pinsBegin = pinsBegin;
     m_pinsEnd = pinsEnd;
-    m_pressedRow = *row;
-    m_pressPoint = point;
-    m_target = *row;
+    m_pressedRow = row;
     return true;
 }
 
@@ -43,20 +55,20 @@ bool PinnedItemDragState::move(QPointF point)
 {
     if (m_cancelled)
         return true; // the rest of an abandoned drag
-    if (!m_pressedRow)
+    if (!isPressed())
         return false;
     if (!m_dragging && (point - m_pressPoint).manhattanLength() < dragThreshold)
         return false;
     m_dragging = true;
-    const std::optional<QRectF> band = m_layout.pinnedSectionRect();
+    const std::optional<QRectF> band = m_rows.layout.pinnedSectionRect();
     if (!band || !band->contains(point)) {
         // Out of the pins the order goes back to what it was: a drop there changes nothing.
-        m_target = *m_pressedRow;
+        setTarget(m_pressedRow);
         return true;
     }
     // Over a gap, or over a pin of the other block, the pin stays where it was last put.
-    if (const std::optional<int> over = m_layout.rowAt(point); over && contains(m_block, *over))
-        m_target = *over;
+    if (const std::optional<int> over = m_rows.layout.rowAt(point); over && contains(m_block, *over))
+        setTarget(*over);
     return true;
 }
 
@@ -65,21 +77,34 @@ PinnedItemDragState::Outcome PinnedItemDragState::release(QPointF point)
     Outcome outcome;
     if (m_cancelled) {
         outcome.release = Release::unchanged;
-    } else if (!m_pressedRow) {
+    } else if (!isPressed()) {
         outcome.release = Release::notPressed;
     } else if (!m_dragging) {
         outcome.release = Release::click;
     } else {
         move(point);
-        if (m_target == *m_pressedRow) {
+        if (m_target == m_pressedRow) {
             outcome.release = Release::unchanged;
         } else {
             outcome.release = Release::reordered;
-            outcome.pinnedRows = pinnedRowsShown();
+            outcome.pinsInNewOrder = pinsShown();
         }
     }
     reset();
     return outcome;
+}
+
+void PinnedItemDragState::rowsChanged(const Rows &rows)
+{
+    if (!isPressed() || m_cancelled)
+        return;
+    if (!locatePressedPin(rows)) {
+        cancel();
+        return;
+    }
+    // The pin it was put in place of keeps it there while that pin is still in its block.
+    const int target = int(rows.items.indexOf(m_targetItem));
+    setTarget(contains(m_block, target) ? target : m_pressedRow);
 }
 
 void PinnedItemDragState::cancel()
@@ -90,15 +115,21 @@ void PinnedItemDragState::cancel()
         return;
     }
     m_dragging = false;
-    m_target = *m_pressedRow;
+    setTarget(m_pressedRow);
     m_cancelled = true;
+}
+
+void PinnedItemDragState::setTarget(int row)
+{
+    m_target = row;
+    m_targetItem = m_rows.items.value(row);
 }
 
 int PinnedItemDragState::sourceRow(int shownRow) const
 {
-    if (!m_dragging || !m_pressedRow)
+    if (!m_dragging)
         return shownRow;
-    const int origin = *m_pressedRow;
+    const int origin = m_pressedRow;
     if (shownRow == m_target)
         return origin;
     // The pins between the dragged pin's place and its target move up by one towards its place.
@@ -114,18 +145,21 @@ std::optional<int> PinnedItemDragState::draggedShownRow() const
     return m_dragging ? std::optional(m_target) : std::nullopt;
 }
 
-QList<int> PinnedItemDragState::pinnedRowsShown() const
+QList<ClipboardItemPtr> PinnedItemDragState::pinsShown() const
 {
-    QList<int> rows;
+    QList<ClipboardItemPtr> pins;
     for (int row = m_pinsBegin; row < m_pinsEnd; ++row)
-        rows.append(sourceRow(row));
-    return rows;
+        pins.append(m_rows.items.value(sourceRow(row)));
+    return pins;
 }
 
 void PinnedItemDragState::reset()
 {
-    m_pressedRow.reset();
+    m_pressedItem.reset();
+    m_targetItem.reset();
+    m_rows = {};
     m_dragging = false;
     m_cancelled = false;
+    m_pressedRow = 0;
     m_target = 0;
 }

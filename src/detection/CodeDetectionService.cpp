@@ -3,6 +3,7 @@
 #include "detection/MagikaDetectionCoreML.h"
 
 #include "common/UserCharacters.h"
+#include "detection/CodeEvidence.h"
 #include "detection/ContentTypeClassifier.h"
 #include "detection/HeuristicCodeDetection.h"
 #include "platform/MemoryPressureMonitor.h"
@@ -274,11 +275,11 @@ std::optional<CodeDetectionService::DetectionResult> CodeDetectionService::model
                 predictions = std::move(again);
         }
     }
-    return decide(predictions, length);
+    return decide(predictions, text, length);
 }
 
 CodeDetectionService::DetectionResult CodeDetectionService::decide(
-    const QList<ContentTypePrediction> &predictions, qsizetype length)
+    const QList<ContentTypePrediction> &predictions, const QString &text, qsizetype length)
 {
     const QList<ContentTypePrediction> best
         = predictions.first(std::min<qsizetype>(predictions.size(), modelTopK));
@@ -296,7 +297,10 @@ CodeDetectionService::DetectionResult CodeDetectionService::decide(
         }
     }
     const float threshold = labelThreshold(top.label).value_or(lengthThreshold(length));
-    result.isCode = threshold <= top.confidence && !isTextLabel(top.label);
+    // The model reads words and shapes: a line of words and numbers may look like shell to
+    // it. Its code label stands only where the text shows some syntax of that label.
+    result.isCode
+        = threshold <= top.confidence && !isTextLabel(top.label) && CodeEvidence::supports(top.label, text);
     return result;
 }
 

@@ -16,7 +16,8 @@ class MemoryPressureMonitor;
 struct ContentTypePrediction;
 
 // Decides whether a copied text is source code and in which language: a "#!" line first,
-// then the pattern heuristics, then the content-type model. Answers are cached by the
+// then the pattern heuristics, then the content-type model, whose code label must be backed
+// by a mark of that label's syntax in the text (CodeEvidence). Answers are cached by the
 // text's hash (first in, first out, 500 entries, halved when memory runs short).
 //
 // The service is an actor: its work runs on its own serial executor and detect() returns
@@ -75,7 +76,8 @@ private:
     static qint64 cacheKey(QStringView text);
     // The model's answer, or nothing when it gave no predictions.
     static std::optional<DetectionResult> modelResult(const QString &text, ContentTypeClassifier &classifier);
-    static DetectionResult decide(const QList<ContentTypePrediction> &predictions, qsizetype length);
+    static DetectionResult decide(
+        const QList<ContentTypePrediction> &predictions, const QString &text, qsizetype length);
     void store(qint64 key, const DetectionResult &result);
 
     mutable QMutex m_mutex; // guards everything below it

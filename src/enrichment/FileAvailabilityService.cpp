@@ -164,16 +164,15 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
     }
     // The first file is gone: any of the others will do. As many are looked for as the item
     // counts (ClipboardItem::countAvailableFiles); those beyond count as present.
-    if (const std::optional<QStringList> further = item.additionalFileURLStrings()) {
-        const qsizetype looked = std::min(further->size(), qsizetype(ClipboardItem::maxCheckedFiles - 1));
-        for (qsizetype i = 0; i < looked; ++i) {
-            const QUrl other(further->at(i), QUrl::StrictMode);
-            if (other.isValid() && !other.isEmpty() && checkFile(pathOfURL(other)))
-                return true;
-        }
-        return looked < further->size();
+    const std::optional<QStringList> further = item.additionalFileURLStrings();
+    const qsizetype looked
+        = std::min(further ? further->size() : 0, qsizetype(ClipboardItem::maxCheckedFiles - 1));
+    for (qsizetype i = 0; i < looked; ++i) {
+        const QUrl other(further->at(i), QUrl::StrictMode);
+        if (other.isValid() && !other.isEmpty() && checkFile(pathOfURL(other)))
+            return true;
     }
-    return false;
+    return looked < item.additionalFileTotal();
 }
 
 void FileAvailabilityService::findRenamedFile(const ClipboardItem &item, const QString &address)

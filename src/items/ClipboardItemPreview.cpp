@@ -141,19 +141,21 @@ void ClipboardItemPreview::buildFiles(const ClipboardItem &shown)
     QStringList paths;
     if (const std::optional<QUrl> url = shown.fileURL())
         paths.append(url->toLocalFile());
-    for (const QString &extra : shown.additionalFileURLStrings().value_or(QStringList()))
+    const int total = int(paths.size()) + shown.additionalFileTotal();
+    for (const QString &extra : shown.additionalFileURLStrings().value_or(QStringList())) {
+        if (paths.size() == maximumFiles)
+            break;
         paths.append(QUrl(extra).toLocalFile());
+    }
     const QFont name = PanelLayout::panelFont(m_fontSize, QFont::Medium);
     const QFont folder = PanelLayout::panelFont(m_fontSize - 2);
-    for (qsizetype i = 0; i < paths.size() && i < maximumFiles; ++i) {
-        const QFileInfo info(paths[i]);
-        addText(
-            info.fileName().isEmpty() ? paths[i] : info.fileName(), name, m_palette.color(QPalette::Text), 2);
+    for (const QString &path : std::as_const(paths)) {
+        const QFileInfo info(path);
+        addText(info.fileName().isEmpty() ? path : info.fileName(), name, m_palette.color(QPalette::Text), 2);
         addText(info.absolutePath(), folder, secondary(m_palette), 1);
     }
-    if (paths.size() > maximumFiles)
-        addText(
-            QStringLiteral("and %1 more").arg(paths.size() - maximumFiles), folder, secondary(m_palette), 1);
+    if (total > maximumFiles)
+        addText(QStringLiteral("and %1 more").arg(total - maximumFiles), folder, secondary(m_palette), 1);
 }
 
 void ClipboardItemPreview::buildImage(const ClipboardItem &shown)

@@ -30,7 +30,7 @@ QString contentTitle(const ClipboardItem &item)
     case ClipboardItemType::media:
         if (const std::optional<QUrl> url = item.fileURL()) {
             const QString name = QFileInfo(url->path()).fileName();
-            const int further = int(item.additionalFileURLStrings().value_or(QStringList()).size());
+            const int further = item.additionalFileTotal();
             if (further > 0)
                 return QStringLiteral("%1 + %2 more").arg(name).arg(further);
             return name.isEmpty() ? url->toString() : name;

@@ -19,6 +19,7 @@ bool affectsSearchText(ItemField field)
     case ItemField::pinnedLabel:
     case ItemField::pinnedReference:
     case ItemField::additionalFileURLStringsJoined:
+    case ItemField::additionalFileCount:
         return true;
     default:
         return false;
@@ -36,6 +37,8 @@ bool affectsContentHash(ItemField field)
     case ItemField::mediaImageData:
     case ItemField::pinnedReference:
     case ItemField::additionalFileURLStringsJoined:
+    case ItemField::additionalFileCount:
+    case ItemField::additionalFileURLListData:
         return true;
     default:
         return false;

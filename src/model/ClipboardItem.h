@@ -221,6 +221,20 @@ public:
     {
         setString(ItemField::additionalFileURLStringsJoined, value);
     }
+    // Of a long file list only: how many further files there are, and all their addresses.
+    std::optional<int> additionalFileCount() const { return integer(ItemField::additionalFileCount); }
+    void setAdditionalFileCount(std::optional<int> value)
+    {
+        setInteger(ItemField::additionalFileCount, value);
+    }
+    std::optional<QByteArray> additionalFileURLListData() const
+    {
+        return data(ItemField::additionalFileURLListData);
+    }
+    void setAdditionalFileURLListData(const std::optional<QByteArray> &value)
+    {
+        setData(ItemField::additionalFileURLListData, value);
+    }
 
     // The relationship: the item whose content this one shows and pastes. Deleting the
     // referenced item clears the reference (in every context).
@@ -240,14 +254,28 @@ public:
     std::optional<QUrl> fileURL() const;
     // The stored text fileURL() is made from: this item's, or that of the item it stands for.
     std::optional<QString> resolvedFileURLString() const;
+    // The files of a file or media item after its first, by their addresses. The store keeps
+    // a list of any length whole, but an item holds only the first of them in memory: at most
+    // maxListedFiles − 1 addresses of at most maxInlineTextLength UTF-16 units in all, so that
+    // a copy of a million files costs the panel no more than what it shows of it.
+    // The addresses held, in order (all of them, for a list that short).
     std::optional<QStringList> additionalFileURLStrings() const;
+    // How many files there are after the first, held or not.
+    int additionalFileTotal() const;
+    // Every address after the first, in order, one a line (UTF-8, "\n" between them): read
+    // from the store when the item does not hold them all. For pasting and comparing.
+    std::optional<QByteArray> additionalFileURLList() const;
+    // Sets the whole list, as strings or as lines the way additionalFileURLList() gives them.
     void setAdditionalFileURLStrings(const QStringList &strings);
+    void setAdditionalFileURLList(const QByteArray &lines);
+    static constexpr int maxListedFiles = 1000;
     // The files of a file or media item that are on disk, of which at most maxCheckedFiles
-    // are looked for: the others count as present (their addresses unread). Without
-    // `files`, the app's FileExistence is asked, the one the panel asks too.
+    // are looked for (the first and the further ones held): the others count as present
+    // (their addresses unread). Without `files`, the app's FileExistence is asked, the one
+    // the panel asks too.
     int countAvailableFiles() const;
     int countAvailableFiles(FileExistence &files) const;
-    static constexpr int maxCheckedFiles = 1000;
+    static constexpr int maxCheckedFiles = maxListedFiles;
     // The file to read, from its bookmark when there is one; the flag says whether a
     // scoped access was started that the caller must end (never on this platform).
     std::optional<std::pair<QUrl, bool>> resolveFileURL() const;

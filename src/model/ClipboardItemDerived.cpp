@@ -1,6 +1,7 @@
 // The values the rest of the app reads from an item instead of its raw fields.
 #include "model/ClipboardItem.h"
 
+#include "common/ByteLines.h"
 #include "common/StrictText.h"
 #include "common/UserCharacters.h"
 #include "common/Utf8.h"
@@ -11,6 +12,7 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -58,6 +60,12 @@ bool isAscii(QByteArrayView bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
 }
 
+// Whether an item holds further addresses of that number and length in memory.
+bool fitsInMemory(qsizetype count, qsizetype joinedLength)
+{
+    return count < ClipboardItem::maxListedFiles && joinedLength <= ClipboardItem::maxInlineTextLength;
+}
+
 bool startsWithNumber(QStringView text)
 {
     if (text.isEmpty())
@@ -68,19 +76,31 @@ bool startsWithNumber(QStringView text)
     return QChar::isNumber(first);
 }
 
+// A file list is hashed as a mark, its first address, and its further addresses when it has
+// any: the whole list, read from the store when the item holds only its first addresses.
+void addFiles(QCryptographicHash &hash, const ClipboardItem &item)
+{
+    hash.addData(QByteArrayView("f", 1));
+    addCanonicalText(hash, item.fileURLString());
+    const std::optional<QStringList> held = item.additionalFileURLStrings();
+    if (held && held->size() == item.additionalFileTotal()) {
+        hash.addData(QByteArrayView("\1", 1));
+        for (const QString &string : *held)
+            addCanonicalText(hash, string);
+    } else if (const std::optional<QByteArray> lines = item.additionalFileURLList()) {
+        hash.addData(QByteArrayView("\1", 1));
+        forEachByteLine(
+            *lines, [&](QByteArrayView line) { addCanonicalText(hash, QString::fromUtf8(line)); });
+    } else {
+        hash.addData(QByteArrayView("\0", 1));
+    }
+}
+
 } // namespace
 
 QByteArray ClipboardItem::computeContentHash() const
 {
     QCryptographicHash hash(QCryptographicHash::Blake2b_256);
-    const auto addFiles = [&] {
-        hash.addData(QByteArrayView("f", 1));
-        addCanonicalText(hash, fileURLString());
-        const std::optional<QStringList> further = additionalFileURLStrings();
-        hash.addData(QByteArrayView(further ? "\1" : "\0", 1));
-        for (const QString &string : further.value_or(QStringList()))
-            addCanonicalText(hash, string);
-    };
     switch (type()) {
     case ClipboardItemType::text:
     case ClipboardItemType::link:
@@ -101,11 +121,11 @@ QByteArray ClipboardItem::computeContentHash() const
         break;
     }
     case ClipboardItemType::file:
-        addFiles();
+        addFiles(hash, *this);
         break;
     case ClipboardItemType::media:
         if (fileURLString()) {
-            addFiles();
+            addFiles(hash, *this);
         } else {
             // A history entry that stands for a pinned picture may have no bytes of its own.
             std::optional<QByteArray> bytes = mediaImageData();
@@ -183,10 +203,67 @@ std::optional<QStringList> ClipboardItem::additionalFileURLStrings() const
     return item.m_additionalFileURLStringsCache;
 }
 
+int ClipboardItem::additionalFileTotal() const
+{
+    const ClipboardItem &item = referenceChainEnd();
+    if (const std::optional<int> count = item.additionalFileCount())
+        return *count;
+    const std::optional<QStringList> held = item.additionalFileURLStrings();
+    return held ? int(held->size()) : 0;
+}
+
+std::optional<QByteArray> ClipboardItem::additionalFileURLList() const
+{
+    const ClipboardItem &item = referenceChainEnd();
+    if (item.additionalFileCount()) {
+        if (std::optional<QByteArray> lines = item.additionalFileURLListData())
+            return lines;
+    }
+    const std::optional<QStringList> held = item.additionalFileURLStrings();
+    if (!held)
+        return std::nullopt;
+    return held->join(QLatin1Char('\n')).toUtf8();
+}
+
 void ClipboardItem::setAdditionalFileURLStrings(const QStringList &strings)
 {
+    const QString joined = strings.join(QLatin1Char('\n'));
+    if (!fitsInMemory(strings.size(), joined.size())) {
+        setAdditionalFileURLList(joined.toUtf8());
+        return;
+    }
     m_additionalFileURLStringsCache = strings;
-    setAdditionalFileURLStringsJoined(strings.join(QLatin1Char('\n')));
+    setAdditionalFileURLStringsJoined(joined);
+    setAdditionalFileCount(std::nullopt);
+    setAdditionalFileURLListData(std::nullopt);
+}
+
+void ClipboardItem::setAdditionalFileURLList(const QByteArray &lines)
+{
+    const qsizetype total = lines.count('\n') + 1;
+    QStringList held;
+    qsizetype length = -1;
+    bool full = false;
+    forEachByteLine(lines, [&](QByteArrayView line) {
+        if (full)
+            return;
+        QString address = QString::fromUtf8(line);
+        if (!fitsInMemory(held.size() + 1, length + 1 + address.size())) {
+            full = true;
+            return;
+        }
+        length += 1 + address.size();
+        held.append(std::move(address));
+    });
+    if (held.size() == total) {
+        setAdditionalFileURLStrings(held);
+        return;
+    }
+    m_additionalFileURLStringsCache.reset();
+    setAdditionalFileURLStringsJoined(
+        held.isEmpty() ? std::nullopt : std::optional<QString>(held.join(QLatin1Char('\n'))));
+    setAdditionalFileCount(int(std::min<qsizetype>(total, std::numeric_limits<int>::max())));
+    setAdditionalFileURLListData(lines);
 }
 
 int ClipboardItem::countAvailableFiles() const
@@ -197,9 +274,9 @@ int ClipboardItem::countAvailableFiles() const
 int ClipboardItem::countAvailableFiles(FileExistence &files) const
 {
     const ClipboardItemType kind = type();
-    const std::optional<QStringList> further = additionalFileURLStrings();
+    const int total = additionalFileTotal();
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
-        return 1 + int(further ? further->size() : 0);
+        return 1 + total;
 
     // Only the first maxCheckedFiles files are looked for; the others count as present,
     // so that an item naming a hundred thousand files costs no more than one naming a thousand.
@@ -211,19 +288,18 @@ int ClipboardItem::countAvailableFiles(FileExistence &files) const
         if (fileExists(*first, files))
             available.append(*first);
     }
-    if (further) {
-        qsizetype index = 0;
-        for (; index < further->size() && checked < maxCheckedFiles; ++index) {
-            const std::optional<QUrl> url = strictUrl(further->at(index));
-            if (!url)
-                continue;
-            ++checked;
-            if (fileExists(*url, files))
-                available.append(*url);
-        }
-        // Not even read: the panel counts again after every change on disk.
-        unchecked = int(further->size() - index);
+    const std::optional<QStringList> further = additionalFileURLStrings();
+    qsizetype index = 0;
+    for (; further && index < further->size() && checked < maxCheckedFiles; ++index) {
+        const std::optional<QUrl> url = strictUrl(further->at(index));
+        if (!url)
+            continue;
+        ++checked;
+        if (fileExists(*url, files))
+            available.append(*url);
     }
+    // Not even read: the panel counts again after every change on disk.
+    unchecked = int(std::max<qsizetype>(0, total - index));
     const_cast<ClipboardItem *>(this)->cachedAvailableURLs = available;
     return int(available.size()) + unchecked;
 }

@@ -26,7 +26,8 @@ const std::array<FieldInfo, itemFieldCount> schema { {
     { ItemField::mediaPreviewData, "mediaPreviewData", data, optional, external },
     { ItemField::filePreviewData, "filePreviewData", data, optional, external },
     { ItemField::linkPreviewData, "linkPreviewData", data, optional, external },
-    { ItemField::highlightedLinesData, "highlightedLinesData", data, optional, external },
+    { ItemField::highlightedLinesData, "highlightedLinesData", data, optional, external,
+        maxHighlightedLinesBytes },
     { ItemField::highlightedLinesTheme, "highlightedLinesTheme", string, optional, inRow },
     { ItemField::highlightedLinesIsDark, "highlightedLinesIsDark", boolean, optional, inRow },
     { ItemField::codeAsText, "codeAsText", boolean, required, inRow },
@@ -47,6 +48,10 @@ const std::array<FieldInfo, itemFieldCount> schema { {
     { ItemField::pinnedReference, "pinnedReference", relationship, optional, inRow },
     { ItemField::referencingItems, "referencingItems", inverseRelationship, required, inRow },
     { ItemField::additionalFileURLStringsJoined, "additionalFileURLStringsJoined", string, optional, inRow },
+    // A long file list: the joined strings above hold only its first addresses; these are how
+    // many further files there are, and every further address.
+    { ItemField::additionalFileCount, "additionalFileCount", integer, optional, inRow },
+    { ItemField::additionalFileURLListData, "additionalFileURLListData", data, optional, external },
 } };
 } // namespace
 

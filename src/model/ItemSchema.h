@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <array>
 #include <cstddef>
@@ -47,9 +48,11 @@ enum class ItemField : int {
     pinnedReference,
     referencingItems,
     additionalFileURLStringsJoined,
+    additionalFileCount,
+    additionalFileURLListData,
 };
 
-inline constexpr std::size_t itemFieldCount = 39;
+inline constexpr std::size_t itemFieldCount = 41;
 
 // How a property is kept: its value type, whether it may be missing, and where its bytes live.
 enum class FieldType { uuid, date, string, data, boolean, integer, relationship, inverseRelationship };
@@ -62,7 +65,16 @@ struct FieldInfo
     bool optional;
     // Large values kept outside the item's row: never read by list fetches, loaded on first access.
     bool external;
+    // Of an external value: a stored one of more bytes (or one that is no data) is never read
+    // and counts as missing. 0: any size is read.
+    qsizetype maxStoredBytes = 0;
 };
+
+// The largest highlighted lines read from the store. The app writes far less (the preview lines
+// of an item are at most 40 lines of 20,000 UTF-16 units in all; HighlightedLinesBlobTest
+// checks the largest it can write), so a larger entry comes from a damaged or edited store: it
+// is dropped unread, and the lines are made again.
+inline constexpr qsizetype maxHighlightedLinesBytes = qsizetype(2) * 1024 * 1024;
 
 const std::array<FieldInfo, itemFieldCount> &itemSchema();
 const FieldInfo &fieldInfo(ItemField field);

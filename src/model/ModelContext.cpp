@@ -1,6 +1,7 @@
 #include "model/ModelContext.h"
 
 #include "common/Clock.h"
+#include "common/Diagnostics.h"
 #include "model/StoreFailure.h"
 #include "model/StoreSchemaSql.h"
 
@@ -622,18 +623,100 @@ QVariant ModelContext::loadExternalValue(PersistentIdentifier identifier, ItemFi
 {
     if (identifier.value <= 0 || !m_connection.isOpen())
         return {};
-    SqliteStatement query = m_connection.prepare(
-        QStringLiteral("SELECT value FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
+    const FieldInfo &info = fieldInfo(field);
+    // A bounded value's size and type are learnt without its bytes being read (SQLite knows a
+    // blob's length from its header), so that one too large is never read at all.
+    SqliteStatement query = m_connection.prepare(info.maxStoredBytes > 0
+            ? QStringLiteral("SELECT CASE WHEN typeof(value) = 'blob' AND length(value) <= ? THEN value END, "
+                             "CASE WHEN typeof(value) = 'blob' THEN length(value) END, typeof(value) "
+                             "FROM ClipboardItemExternal WHERE item = ? AND field = ?")
+            : QStringLiteral("SELECT value FROM ClipboardItemExternal WHERE item = ? AND field = ?"));
     if (!query.isValid())
         return {};
-    query.bindInt64(1, identifier.value);
-    query.bindInt64(2, qint64(field));
-    if (!query.step() || query.isNull(0))
+    int index = 1;
+    if (info.maxStoredBytes > 0)
+        query.bindInt64(index++, info.maxStoredBytes);
+    query.bindInt64(index++, identifier.value);
+    query.bindInt64(index, qint64(field));
+    if (!query.step())
         return {};
+    if (query.isNull(0)) {
+        if (info.maxStoredBytes > 0 && query.text(2) != QLatin1String("null"))
+            reportUnreadValue(identifier, info, query.isNull(1) ? -1 : query.int64(1));
+        return {};
+    }
     const QByteArray bytes = query.blob(0);
-    if (fieldInfo(field).type == FieldType::string)
+    if (info.type == FieldType::string)
         return QString::fromUtf8(bytes);
     return bytes;
+}
+
+void ModelContext::reportUnreadValue(PersistentIdentifier identifier, const FieldInfo &info, qint64 size)
+{
+    const std::pair<qint64, int> key { identifier.value, int(info.field) };
+    if (m_reportedUnreadValues.contains(key))
+        return;
+    m_reportedUnreadValues.insert(key);
+    const QString what = size < 0
+        ? QStringLiteral("is no data")
+        : QStringLiteral("has %1 bytes, more than the %2 that are read").arg(size).arg(info.maxStoredBytes);
+    printDiagnostic(QStringLiteral("[ModelContext] The stored %1 of item %2 %3: it was not read")
+                        .arg(QLatin1String(info.name))
+                        .arg(identifier.value)
+                        .arg(what));
+}
+
+QList<qint64> ModelContext::itemsWithValuesTooLargeToRead(const FieldInfo &info)
+{
+    QList<qint64> items;
+    SqliteStatement query
+        = m_connection.prepare(QStringLiteral("SELECT item FROM ClipboardItemExternal WHERE field = ? "
+                                              "AND (typeof(value) != 'blob' OR length(value) > ?)"));
+    query.bindInt64(1, qint64(info.field));
+    query.bindInt64(2, info.maxStoredBytes);
+    while (query.isValid() && query.step())
+        items.append(query.int64(0));
+    return items;
+}
+
+int ModelContext::deleteValuesTooLargeToRead()
+{
+    processPendingStoreChanges();
+    StoreChanges changes;
+    if (!m_connection.isOpen() || !m_connection.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return -1;
+    int deleted = 0;
+    for (const FieldInfo &info : itemSchema()) {
+        if (info.maxStoredBytes <= 0)
+            continue;
+        for (const qint64 row : itemsWithValuesTooLargeToRead(info)) {
+            const bool done = m_connection.exec(
+                QStringLiteral("DELETE FROM ClipboardItemExternal WHERE item = %1 AND field = %2; "
+                               "UPDATE ClipboardItem SET externalFields = externalFields & ~%3 WHERE pk = %1")
+                    .arg(row)
+                    .arg(int(info.field))
+                    .arg(qint64(1) << int(info.field)));
+            if (!done) {
+                m_connection.exec(QStringLiteral("ROLLBACK"));
+                return -1;
+            }
+            ++deleted;
+            changes.updated.insert(PersistentIdentifier { row });
+            if (const ClipboardItemPtr item = m_registered.value(row);
+                item && !item->m_dirty.test(std::size_t(info.field))) {
+                item->m_externalPresent.reset(std::size_t(info.field));
+                item->m_externalLoaded.set(std::size_t(info.field));
+                item->m_values[std::size_t(info.field)] = QVariant();
+            }
+        }
+    }
+    if (!m_connection.exec(QStringLiteral("COMMIT"))) {
+        m_connection.exec(QStringLiteral("ROLLBACK"));
+        return -1;
+    }
+    if (!changes.isEmpty())
+        m_container->broadcast(changes, this);
+    return deleted;
 }
 
 QString ModelContext::fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 
 class Clock;
 
@@ -88,6 +89,12 @@ public:
     // one read from the store; nullptr when the item does not exist (any more).
     ClipboardItemPtr model(PersistentIdentifier identifier);
 
+    // Deletes the stored values that are never read because they are larger than their field
+    // takes (FieldInfo::maxStoredBytes) or are no data, as a damaged or edited store may hold
+    // them; the other contexts take the change in. Freeing the store of a large value takes
+    // a while: for contexts off the main thread. How many went; -1 when the store refused.
+    int deleteValuesTooLargeToRead();
+
     // Reads changes saved by other contexts into this one now (the main context also
     // does so on its own, as soon as the main thread is free).
     void processPendingStoreChanges();
@@ -112,6 +119,11 @@ private:
     void itemDidChange(ClipboardItem *item, ItemField field);
     void itemDidChangeContentHash(ClipboardItem *item);
     QVariant loadExternalValue(PersistentIdentifier identifier, ItemField field);
+    // Says in the log, once per item and field, that a stored value was left unread (size -1:
+    // it is no data).
+    void reportUnreadValue(PersistentIdentifier identifier, const FieldInfo &info, qint64 size);
+    // The items of which a field's stored value is too large to read.
+    QList<qint64> itemsWithValuesTooLargeToRead(const FieldInfo &info);
     QList<ClipboardItemPtr> referencingItems(const ClipboardItem &item);
 
     // Called by the container, from any thread.
@@ -153,4 +165,5 @@ private:
     bool m_changeSignalScheduled = false;
     Clock *m_refusedSaveClock = nullptr;
     bool m_refusedSaveRetryScheduled = false;
+    QSet<std::pair<qint64, int>> m_reportedUnreadValues;
 };

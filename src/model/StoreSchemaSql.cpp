@@ -2,6 +2,9 @@
 
 #include "model/SqliteConnection.h"
 
+#include <QSet>
+#include <QStringList>
+
 #include <array>
 
 namespace StoreSchemaSql {
@@ -47,36 +50,43 @@ int columnIndex(ItemField field)
     return columns[std::size_t(field)];
 }
 
+namespace {
+
+// The column's SQL type and constraints.
+QString columnDefinition(const FieldInfo &info)
+{
+    QString definition = QLatin1String(info.name);
+    switch (info.type) {
+    case FieldType::uuid:
+    case FieldType::string:
+        definition += QStringLiteral(" TEXT");
+        break;
+    case FieldType::date:
+    case FieldType::integer:
+    case FieldType::boolean:
+        definition += QStringLiteral(" INTEGER");
+        break;
+    case FieldType::relationship:
+        definition += QStringLiteral(" INTEGER REFERENCES ClipboardItem(pk) ON DELETE SET NULL");
+        break;
+    default:
+        break;
+    }
+    if (!info.optional)
+        definition += info.type == FieldType::boolean ? QStringLiteral(" NOT NULL DEFAULT 0")
+                                                      : QStringLiteral(" NOT NULL");
+    return definition;
+}
+
+} // namespace
+
 QString createTables()
 {
     QString item
         = QStringLiteral("CREATE TABLE IF NOT EXISTS ClipboardItem (pk INTEGER PRIMARY KEY AUTOINCREMENT, "
                          "externalFields INTEGER NOT NULL DEFAULT 0");
-    for (ItemField field : rowFields()) {
-        const FieldInfo &info = fieldInfo(field);
-        item += QStringLiteral(", ") + QLatin1String(info.name);
-        switch (info.type) {
-        case FieldType::uuid:
-        case FieldType::string:
-            item += QStringLiteral(" TEXT");
-            break;
-        case FieldType::date:
-        case FieldType::integer:
-            item += QStringLiteral(" INTEGER");
-            break;
-        case FieldType::boolean:
-            item += QStringLiteral(" INTEGER");
-            break;
-        case FieldType::relationship:
-            item += QStringLiteral(" INTEGER REFERENCES ClipboardItem(pk) ON DELETE SET NULL");
-            break;
-        default:
-            break;
-        }
-        if (!info.optional)
-            item += info.type == FieldType::boolean ? QStringLiteral(" NOT NULL DEFAULT 0")
-                                                    : QStringLiteral(" NOT NULL");
-    }
+    for (ItemField field : rowFields())
+        item += QStringLiteral(", ") + columnDefinition(fieldInfo(field));
     item += QStringLiteral(", ") + contentHashName + QStringLiteral(" BLOB);");
     return QStringLiteral(
                "CREATE TABLE IF NOT EXISTS StoreMetadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);")
@@ -95,15 +105,25 @@ bool addMissingColumns(SqliteConnection &connection)
     SqliteStatement columns = connection.prepare(QStringLiteral("PRAGMA table_info(ClipboardItem)"));
     if (!columns.isValid())
         return false;
-    bool hasContentHash = false;
+    QSet<QString> present;
     while (columns.step())
-        hasContentHash = hasContentHash || columns.text(1) == contentHashName;
+        present.insert(columns.text(1));
     columns = {};
     // Stores written before the digest existed: their rows get it when it is first needed.
-    if (!hasContentHash
-        && !connection.exec(
-            QStringLiteral("ALTER TABLE ClipboardItem ADD COLUMN %1 BLOB").arg(contentHashName)))
-        return false;
+    QStringList missing;
+    if (!present.contains(contentHashName))
+        missing.append(contentHashName + QStringLiteral(" BLOB"));
+    // Optional properties added later (the count of a long file list) are missing in the
+    // rows of older stores, as they are in rows that never had them.
+    for (ItemField field : rowFields()) {
+        const FieldInfo &info = fieldInfo(field);
+        if (info.optional && !present.contains(QLatin1String(info.name)))
+            missing.append(columnDefinition(info));
+    }
+    for (const QString &definition : std::as_const(missing)) {
+        if (!connection.exec(QStringLiteral("ALTER TABLE ClipboardItem ADD COLUMN ") + definition))
+            return false;
+    }
     // The duplicate lookup reads the newest digests of a kind from this index alone: the
     // digest is the row's last column, behind a text that may span many pages.
     return connection.exec(

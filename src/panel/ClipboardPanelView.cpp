@@ -14,6 +14,7 @@
 #include "panel/PanelBannerView.h"
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelPointer.h"
+#include "panel/PanelShell.h"
 #include "panel/PanelViewState.h"
 #include "panel/SearchBar.h"
 #include "panel/TabHeader.h"
@@ -145,6 +146,16 @@ void ClipboardPanelView::connectSearchBar()
     connect(m_searchBar, &SearchBar::pinToggled, m_state.get(), &PanelViewState::setIsPinned);
     connect(m_searchBar, &SearchBar::clearHistoryRequested, this,
         [this] { m_state->setShowClearConfirmation(true); });
+    // Where no tray icon offers them, the app's own entries are here.
+    PanelShell &shell = m_state->roles().shell;
+    m_searchBar->setAppEntriesWanted([&shell] { return !shell.hasTrayMenu(); });
+    connect(m_searchBar, &SearchBar::settingsRequested, this, [this, &shell] {
+        // The panel makes way for the window the user went to, unless it is pinned to stay.
+        if (!m_state->isPinned())
+            shell.hidePanel(false);
+        shell.openSettings(std::nullopt);
+    });
+    connect(m_searchBar, &SearchBar::quitRequested, this, [&shell] { shell.quitApplication(); });
 }
 
 void ClipboardPanelView::connectState()

@@ -12,8 +12,8 @@
 #include "panel/ProductLinks.h"
 #include "panel/StoreMaintenance.h"
 
-// One object that plays every role the panel asks for, as the shell's surroundings of a panel
-// do; roles() hands them to the panel.
+// One object that plays every role the panel asks for, as the stand-ins of tests and
+// benchmarks do; roles() hands them to the panel.
 class EveryPanelRole : public PanelShell,
                        public PanelWindow,
                        public HistoryResizer,

@@ -47,7 +47,7 @@ void PanelItemActions::chooseItem(const ClipboardItemPtr &item)
     const ClipboardItemType kind = item->type();
     if ((kind == ClipboardItemType::file || kind == ClipboardItemType::media) && item->fileURL()) {
         const int available = item->countAvailableFiles();
-        const int total = 1 + int(item->additionalFileURLStrings().value_or(QStringList()).size());
+        const int total = 1 + item->additionalFileTotal();
         if (available == 0) {
             deleteItemWithMissingFiles(item, total);
             return;

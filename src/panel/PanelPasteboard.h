@@ -18,7 +18,8 @@ public:
     // Replaces the clipboard with this text alone; the clipboard monitor is told to ignore
     // this change too.
     virtual void copyStringToPasteboard(const QString &text) = 0;
-    // Sends the paste keystroke to the window that has the focus.
+    // Pastes what was written last into the window that has the focus, with the keystroke that
+    // window takes, once the write is on the clipboard (a picture may still be made ready).
     virtual void simulatePaste() = 0;
     // The modifier keys held right now (Shift pastes without formatting).
     virtual Qt::KeyboardModifiers queryKeyboardModifiers() const = 0;

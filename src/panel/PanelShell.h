@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
+
 // What the panel asks of the application that shows it: hiding the panel, handing the keyboard
-// back, the emoji picker and the settings window. Main thread only.
+// back, the emoji picker, the settings window and, where no tray icon offers them, the app's
+// own entries. Main thread only.
 class PanelShell
 {
 public:
@@ -17,6 +20,12 @@ public:
     virtual void activatePreviousApplication() = 0;
     // Opens the desktop's emoji picker for the search field; false when none is installed.
     virtual bool showCharacterPalette() = 0;
-    // Opens the settings window (or brings it to the front) on a tab (0 is General).
-    virtual void openSettings(int tab) = 0;
+    // Opens the settings window (or brings it to the front), on a tab when one is given (0 is
+    // General), else as it was left.
+    virtual void openSettings(std::optional<int> tab) = 0;
+    // Whether a tray icon's menu offers the app's entries (Settings…, Quit) now; where none
+    // does, the panel's own menu offers them.
+    virtual bool hasTrayMenu() const = 0;
+    // Ends the app, as the tray menu's "Quit Tindlewick" does.
+    virtual void quitApplication() = 0;
 };

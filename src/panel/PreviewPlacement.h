@@ -10,8 +10,10 @@
 // Where the item preview window goes, in screen coordinates (y grows downwards): its card 8
 // points beside the anchor (the hovered row, as wide as the panel), on the right unless the card
 // would cross the screen's right edge, then on the left; centred on the anchor's middle height
-// and kept 10 points inside the screen's top and bottom. The window's transparent margin lies
-// around the card.
+// and kept 10 points inside the screen's top and bottom. Where neither side has room (a wide
+// panel on a narrow screen) the window stays 10 points inside the screen's edge, over the panel,
+// on the half away from the pointer, or without a pointer on the side with more room (the right
+// on a tie). The window's transparent margin lies around the card.
 class PreviewPlacement final
 {
 public:
@@ -30,6 +32,10 @@ public:
 
     // The window's top-left corner for a window of size (card plus margin on every side).
     // Without a screen the preview goes to the left.
-    static QPointF origin(
-        const QRectF &anchor, QSizeF size, double margin, const std::optional<QRectF> &visibleFrame);
+    static QPointF origin(const QRectF &anchor, QSizeF size, double margin,
+        const std::optional<QRectF> &visibleFrame, const std::optional<QPointF> &pointer = std::nullopt);
+
+private:
+    static double horizontalOrigin(const QRectF &anchor, double width, double margin, const QRectF &visible,
+        const std::optional<QPointF> &pointer);
 };

@@ -55,14 +55,22 @@ SearchBar::SearchBar(QWidget *parent)
     m_pinAction = menu->addAction(QStringLiteral("Pin"));
     menu->addSeparator();
     m_clearAction = menu->addAction(QStringLiteral("Clear History"));
+    m_appSeparator = menu->addSeparator();
+    m_settingsAction = menu->addAction(QStringLiteral("Settings\u2026"));
+    m_quitAction = menu->addAction(QStringLiteral("Quit Tindlewick"));
     m_menuButton->setMenu(menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     connect(menu, &QMenu::aboutToShow, this, [this] {
         m_pinAction->setText(m_pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
+        const bool appEntries = m_appEntriesWanted && m_appEntriesWanted();
+        for (QAction *action : { m_appSeparator, m_settingsAction, m_quitAction })
+            action->setVisible(appEntries);
         updateGlyphs();
     });
     connect(m_pinAction, &QAction::triggered, this, [this] { Q_EMIT pinToggled(!m_pinned); });
     connect(m_clearAction, &QAction::triggered, this, &SearchBar::clearHistoryRequested);
+    connect(m_settingsAction, &QAction::triggered, this, &SearchBar::settingsRequested);
+    connect(m_quitAction, &QAction::triggered, this, &SearchBar::quitRequested);
 
     connect(m_field, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_clearButton->setVisible(!text.isEmpty());

@@ -80,11 +80,19 @@ QString autostartEntry(const QString &program)
     QStringList lines = QString::fromUtf8(menuEntry.readAll()).split(QLatin1Char('\n'));
     if (lines.last().isEmpty())
         lines.removeLast(); // the newline that ends the file
+    // Every Exec (the entry's own and its actions') starts this program, with the arguments it
+    // names.
+    const QLatin1String menuExec("Exec=tindlewick");
     for (QString &line : lines) {
-        if (line.startsWith(QLatin1String("Exec=")))
-            line = QStringLiteral("Exec=") + execValue(program);
+        if (line.startsWith(menuExec))
+            line = QStringLiteral("Exec=") + execValue(program) + line.mid(menuExec.size());
     }
-    lines.append(QStringLiteral("X-GNOME-Autostart-enabled=true"));
+    // The mark belongs to the entry itself, which ends where its first action's group begins
+    // (after the blank line before it).
+    qsizetype entryEnd = lines.indexOf(QString(), 1);
+    if (entryEnd < 0)
+        entryEnd = lines.size();
+    lines.insert(entryEnd, QStringLiteral("X-GNOME-Autostart-enabled=true"));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Pasteboard.h"
 
+#include "common/ByteLines.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -92,6 +94,14 @@ void MemoryPasteboard::clearContents()
     ++m_changeCount;
 }
 
+bool MemoryPasteboard::copyContentsToPrimarySelection()
+{
+    if (!m_ownedByApp || !m_contents)
+        return false;
+    m_primarySelection = PasteboardData::copyOf(*m_contents);
+    return true;
+}
+
 QFuture<PasteboardContents> MemoryPasteboard::readContents(
     const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
@@ -100,6 +110,14 @@ QFuture<PasteboardContents> MemoryPasteboard::readContents(
 }
 
 namespace PasteboardData {
+
+std::unique_ptr<QMimeData> copyOf(const QMimeData &contents)
+{
+    auto copy = std::make_unique<QMimeData>();
+    for (const QString &format : contents.formats())
+        copy->setData(format, contents.data(format));
+    return copy;
+}
 
 std::optional<QString> firstOffered(const QStringList &request, const QStringList &types)
 {
@@ -157,29 +175,41 @@ QString decodeText(const QByteArray &bytes, const QString &type)
     return QString::fromUtf8(bytes);
 }
 
+void forEachInUriList(QByteArrayView bytes, const std::function<void(const QUrl &)> &visit)
+{
+    forEachByteLine(bytes, [&](QByteArrayView line) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            return;
+        const QUrl url = QUrl::fromEncoded(line.toByteArray(), QUrl::StrictMode);
+        if (url.isValid() && !url.scheme().isEmpty())
+            visit(url);
+    });
+}
+
+void forEachInGnomeCopiedFiles(QByteArrayView bytes, const std::function<void(const QUrl &)> &visit)
+{
+    const qsizetype firstLineEnd = bytes.indexOf('\n');
+    if (firstLineEnd < 0)
+        return;
+    const QByteArrayView action = bytes.first(firstLineEnd).trimmed();
+    if (action != "copy" && action != "cut")
+        return;
+    forEachInUriList(bytes.sliced(firstLineEnd + 1), visit);
+}
+
 QList<QUrl> parseUriList(const QByteArray &bytes)
 {
     QList<QUrl> urls;
-    for (QByteArray line : bytes.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
-        if (url.isValid() && !url.scheme().isEmpty())
-            urls.append(url);
-    }
+    forEachInUriList(bytes, [&](const QUrl &url) { urls.append(url); });
     return urls;
 }
 
 QList<QUrl> parseGnomeCopiedFiles(const QByteArray &bytes)
 {
-    const qsizetype firstLineEnd = bytes.indexOf('\n');
-    if (firstLineEnd < 0)
-        return {};
-    const QByteArray action = bytes.first(firstLineEnd).trimmed();
-    if (action != "copy" && action != "cut")
-        return {};
-    return parseUriList(bytes.sliced(firstLineEnd + 1));
+    QList<QUrl> urls;
+    forEachInGnomeCopiedFiles(bytes, [&](const QUrl &url) { urls.append(url); });
+    return urls;
 }
 
 QByteArray gnomeCopiedFiles(const QList<QUrl> &urls)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QColor>
 #include <QFuture>
 #include <QHash>
@@ -12,6 +13,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -97,6 +99,10 @@ public:
     // Replaces the contents in one change; the pasteboard takes the data.
     virtual void writeContents(std::unique_ptr<QMimeData> contents) = 0;
     virtual void clearContents() = 0;
+    // Puts the app's own contents on the PRIMARY selection as well, for the programs that
+    // paste from there (the X terminals, on Shift+Insert); the clipboard stays as it is. False
+    // when the clipboard holds another application's contents, or the desktop has no PRIMARY.
+    virtual bool copyContentsToPrimarySelection() { return false; }
 
     // Reads the types on offer and, for each request, the data of its first type on offer
     // (a request lists alternatives, best first; PasteboardType::anyImage matches any
@@ -121,6 +127,7 @@ public:
     std::optional<QByteArray> data(const QString &type) const override;
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
+    bool copyContentsToPrimarySelection() override;
     QFuture<PasteboardContents> readContents(
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 
@@ -129,6 +136,7 @@ public:
 
     // What the last write left, and how often the contents were read, for tests to inspect.
     const QMimeData *contents() const { return m_contents.get(); }
+    const QMimeData *primarySelection() const { return m_primarySelection.get(); }
     int readCount() const { return m_readCount; }
 
 private:
@@ -136,10 +144,14 @@ private:
     mutable int m_readCount = 0;
     bool m_ownedByApp = false;
     std::unique_ptr<QMimeData> m_contents;
+    std::unique_ptr<QMimeData> m_primarySelection;
 };
 
 // Reading and writing the clipboard's flavours.
 namespace PasteboardData {
+
+// Every flavour of the contents, in a new object (a clipboard takes the object it is given).
+std::unique_ptr<QMimeData> copyOf(const QMimeData &contents);
 
 // The request's first type on offer: exact names, or any "image/..." for anyImage.
 std::optional<QString> firstOffered(const QStringList &request, const QStringList &types);
@@ -157,6 +169,9 @@ QString decodeText(const QByteArray &bytes, const QString &type);
 // "x-special/gnome-copied-files" (a first line "copy" or "cut", then the URLs).
 QList<QUrl> parseUriList(const QByteArray &bytes);
 QList<QUrl> parseGnomeCopiedFiles(const QByteArray &bytes);
+// The same URLs one at a time, for lists too long to hold as URL objects.
+void forEachInUriList(QByteArrayView bytes, const std::function<void(const QUrl &)> &visit);
+void forEachInGnomeCopiedFiles(QByteArrayView bytes, const std::function<void(const QUrl &)> &visit);
 QByteArray gnomeCopiedFiles(const QList<QUrl> &urls);
 
 // "application/x-color": four 16-bit channels (red, green, blue, alpha) in the machine's

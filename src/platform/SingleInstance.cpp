@@ -9,7 +9,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,6 +19,10 @@
 
 namespace {
 const QByteArray quitRequest = "quit\n";
+const QByteArray settingsRequest = "settings\n";
+// Sent once the request is in hand, before the window is made: the asking copy need not wait
+// for it.
+const QByteArray settingsAnswer = "opening settings\n";
 // The lock and the connection of a copy go together as it ends (the lock first); a copy that
 // saw the connection close tries this much longer before it concludes that another took the
 // lock.
@@ -114,6 +120,53 @@ bool SingleInstance::takeOver(const Waits &waits)
     }
 }
 
+SingleInstance::SettingsRequest SingleInstance::askToOpenSettings(const Waits &waits)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (claim(0)) {
+            listen();
+            return SettingsRequest::thisCopyRuns;
+        }
+        QLocalSocket runningCopy;
+        runningCopy.connectToServer(m_socketPath);
+        if (runningCopy.waitForConnected(100)) {
+            if (const std::optional<SettingsRequest> answer
+                = sendSettingsRequest(runningCopy, waits.leavingCopyMs))
+                return *answer;
+            // It went before it answered (a copy started beside this one took over): the
+            // next running copy is asked, or this one runs.
+        } else {
+            runningCopy.abort();
+        }
+        // A copy that took the lock this very moment listens right after.
+        const qint64 limit = std::max(waits.silentHolderMs, waits.leavingCopyMs);
+        if (clock.elapsed() >= limit)
+            return SettingsRequest::unanswered;
+        QThread::msleep(10);
+    }
+}
+
+std::optional<SingleInstance::SettingsRequest> SingleInstance::sendSettingsRequest(
+    QLocalSocket &runningCopy, int waitMs)
+{
+    runningCopy.write(settingsRequest);
+    runningCopy.flush();
+    QElapsedTimer clock;
+    clock.start();
+    while (!runningCopy.canReadLine()) {
+        if (runningCopy.state() != QLocalSocket::ConnectedState)
+            return std::nullopt;
+        if (clock.elapsed() >= waitMs)
+            return SettingsRequest::unanswered;
+        runningCopy.waitForReadyRead(20);
+    }
+    if (runningCopy.readLine() == settingsAnswer)
+        return SettingsRequest::delivered;
+    return SettingsRequest::unanswered;
+}
+
 bool SingleInstance::isListening() const
 {
     return m_server && m_server->isListening();
@@ -139,14 +192,26 @@ void SingleInstance::acceptConnections()
         client->setParent(this);
         QPointer<QLocalSocket> weakClient = client;
         connect(client, &QLocalSocket::readyRead, this, [this, weakClient] {
-            if (!weakClient || !weakClient->canReadLine())
-                return;
-            if (weakClient->readLine() == quitRequest) {
-                // The connection stays open until this process ends: its closing tells the
-                // new copy that this one has gone.
-                Q_EMIT quitRequested();
-            }
+            if (weakClient)
+                answerRequest(weakClient);
         });
         connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    }
+}
+
+void SingleInstance::answerRequest(QLocalSocket *client)
+{
+    while (client->canReadLine()) {
+        const QByteArray request = client->readLine();
+        if (request == quitRequest) {
+            // The connection stays open until this process ends: its closing tells the new
+            // copy that this one has gone.
+            Q_EMIT quitRequested();
+        } else if (request == settingsRequest) {
+            client->write(settingsAnswer);
+            client->disconnectFromServer();
+            Q_EMIT settingsRequested();
+            return;
+        }
     }
 }

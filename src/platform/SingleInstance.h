@@ -3,12 +3,16 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QLocalServer;
+class QLocalSocket;
 
 // One running copy per user. Which copy runs is settled by a lock file in the user's runtime
 // folder, held for the life of the copy; the copy that holds it listens on a local socket
-// beside it, so that a later copy can ask it to quit. All of it is settled before a copy opens
-// the store or loads a model: a copy that does not run leaves at once.
+// beside it, so that a later copy can ask it to quit, or to open its settings window. All of
+// it is settled before a copy opens the store or loads a model: a copy that does not run
+// leaves at once.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -37,6 +41,20 @@ public:
     bool takeOver(const Waits &waits);
     bool takeOver() { return takeOver(Waits {}); }
 
+    enum class SettingsRequest {
+        // The running copy has the request in hand; this one leaves.
+        delivered,
+        // No copy was running: this one holds the lock and listens, as takeOver() leaves it.
+        thisCopyRuns,
+        // A copy holds the lock but never answered (one still starting for longer than
+        // silentHolderMs, or one too busy for leavingCopyMs).
+        unanswered,
+    };
+    // For a copy started to show the settings: asks the running copy to open its settings
+    // window and leaves it running; with none running, this copy becomes the running one.
+    SettingsRequest askToOpenSettings(const Waits &waits);
+    SettingsRequest askToOpenSettings() { return askToOpenSettings(Waits {}); }
+
     // Takes the lock that lets this copy run, waiting at most waitMilliseconds for the copy
     // that holds it to go away. False when another copy still holds it (this one must then
     // quit). The lock goes with this object or the process.
@@ -49,9 +67,15 @@ public:
 Q_SIGNALS:
     // A later copy asked this one to quit; the receiver must stop its work and quit.
     void quitRequested();
+    // A later copy asked this one to open its settings window (it has left since).
+    void settingsRequested();
 
 private:
     void acceptConnections();
+    void answerRequest(QLocalSocket *client);
+    // Sends the settings request over a connection to the running copy and waits for its answer.
+    // Nothing when the connection closed before an answer.
+    std::optional<SettingsRequest> sendSettingsRequest(QLocalSocket &runningCopy, int waitMs);
 
     QString m_socketPath;
     QLocalServer *m_server = nullptr;

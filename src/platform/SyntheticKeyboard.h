@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/PasteKeystroke.h"
+
+#include <QList>
 #include <QString>
 
 // Key presses made on the user's behalf: the paste keystroke sent to the window in front.
@@ -10,9 +13,9 @@ public:
 
     // Whether synthetic keys can be sent at all (on X11: the XTEST extension is there).
     virtual bool isTrusted() const = 0;
-    // Releases the modifiers the user still holds, then presses and releases Control+V.
+    // Releases the modifiers the user still holds, then presses and releases the keystroke.
     // False with a reason when nothing could be sent.
-    virtual bool sendPaste(QString *error) = 0;
+    virtual bool sendPaste(PasteKeystroke keystroke, QString *error) = 0;
 };
 
 // Records the pastes instead of sending them.
@@ -20,12 +23,20 @@ class FakeSyntheticKeyboard final : public SyntheticKeyboard
 {
 public:
     bool trusted = true;
-    int pastes = 0;
+    // Why a keystroke cannot be sent; empty: every keystroke is.
+    QString failure;
+    // The keystrokes sent, in order.
+    QList<PasteKeystroke> sent;
 
     bool isTrusted() const override { return trusted; }
-    bool sendPaste(QString *) override
+    bool sendPaste(PasteKeystroke keystroke, QString *error) override
     {
-        ++pastes;
-        return trusted;
+        if (!trusted || !failure.isEmpty()) {
+            if (error)
+                *error = failure;
+            return false;
+        }
+        sent.append(keystroke);
+        return true;
     }
 };

@@ -62,3 +62,13 @@ void SystemPasteboard::clearContents()
 {
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
 }
+
+bool SystemPasteboard::copyContentsToPrimarySelection()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const QMimeData *contents = clipboard->mimeData(QClipboard::Clipboard);
+    if (!clipboard->supportsSelection() || !clipboard->ownsClipboard() || !contents)
+        return false;
+    clipboard->setMimeData(PasteboardData::copyOf(*contents).release(), QClipboard::Selection);
+    return true;
+}

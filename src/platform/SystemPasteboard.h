@@ -8,10 +8,10 @@
 class X11SelectionReader;
 
 // The desktop's clipboard (the X11 CLIPBOARD selection; the PRIMARY selection is not the
-// clipboard and is ignored) over QClipboard. The change count moves on every change signal,
-// the app's own writes included. Another application's contents are read on a thread of
-// its own with deadlines, so a hung owner never freezes the app; what this process owns is
-// read in place.
+// clipboard: it is never read, and written only for a paste that takes it) over QClipboard. The change count
+// moves on every change signal, the app's own writes included. Another application's contents are read on a
+// thread of its own with deadlines, so a hung owner never freezes the app; what this process owns is read in
+// place.
 class SystemPasteboard final : public Pasteboard
 {
     Q_OBJECT
@@ -30,6 +30,7 @@ public:
     // managers paste them as files.
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
+    bool copyContentsToPrimarySelection() override;
     QFuture<PasteboardContents> readContents(
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 

@@ -19,6 +19,10 @@ struct RunningApplication
     qint64 processIdentifier = 0;
     // The X11 window that was active; re-activation targets it.
     quint64 windowId = 0;
+    // The two names of the window's WM_CLASS ("xterm", "XTerm"): which program it is, even
+    // when it gives no application id.
+    QString windowInstance;
+    QString windowClass;
 
     friend bool operator==(const RunningApplication &, const RunningApplication &) = default;
 

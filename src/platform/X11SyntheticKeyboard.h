@@ -9,8 +9,8 @@
 
 class X11Connection;
 
-// Control+V through the XTEST extension. Modifier keys the user still holds (Shift after
-// Shift+Return) are released first, so the target sees Control+V and nothing else.
+// The paste keystroke through the XTEST extension. Modifier keys the user still holds (Shift
+// after Shift+Return) are released first, so the target sees the keystroke and nothing else.
 class X11SyntheticKeyboard final : public SyntheticKeyboard
 {
 public:
@@ -20,7 +20,7 @@ public:
     { }
 
     bool isTrusted() const override;
-    bool sendPaste(QString *error) override;
+    bool sendPaste(PasteKeystroke keystroke, QString *error) override;
 
     // Presses (true) and releases (false) of keys by X symbol, in order; false when a
     // symbol has no key. For measurements and tests that play the user.

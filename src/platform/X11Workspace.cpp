@@ -64,6 +64,8 @@ std::optional<RunningApplication> X11Workspace::applicationOfWindow(quint32 wind
     application.windowId = window;
     const QList<QByteArray> wmClass = property(window, "WM_CLASS", XCB_ATOM_STRING).split('\0');
     const QString className = wmClass.size() >= 2 ? QString::fromLocal8Bit(wmClass.at(1)) : QString();
+    application.windowInstance = !wmClass.isEmpty() ? QString::fromLocal8Bit(wmClass.at(0)) : QString();
+    application.windowClass = className;
     QByteArray id = property(window, "_GTK_APPLICATION_ID", utf8);
     if (id.isEmpty())
         id = property(window, "_KDE_NET_WM_DESKTOP_FILE", utf8);

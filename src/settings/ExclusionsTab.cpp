@@ -1,53 +1,18 @@
 #include "settings/ExclusionsTab.h"
 
 #include "model/AppSettings.h"
+#include "settings/ExclusionEntryDelegate.h"
 #include "settings/ExclusionListEditor.h"
+#include "settings/ExclusionListModel.h"
 #include "settings/ExclusionTextField.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QPainter>
+#include <QListView>
 #include <QPushButton>
-#include <QStyle>
-#include <QToolButton>
+#include <QShortcut>
 #include <QVBoxLayout>
-
-namespace {
-
-// One line of text that gives up its middle when space is short.
-class MiddleElidedLabel final : public QWidget
-{
-public:
-    MiddleElidedLabel(const QString &text, QWidget *parent)
-        : QWidget(parent)
-        , m_text(text)
-    {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        setToolTip(text);
-    }
-
-    QString text() const { return m_text; }
-    QSize sizeHint() const override
-    {
-        return { fontMetrics().horizontalAdvance(m_text), fontMetrics().height() };
-    }
-    QSize minimumSizeHint() const override { return { 0, fontMetrics().height() }; }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
-            fontMetrics().elidedText(m_text, Qt::ElideMiddle, width()));
-    }
-
-private:
-    QString m_text;
-};
-
-} // namespace
 
 ExclusionsTab::ExclusionsTab(AppSettings &settings, QWidget *parent)
     : SettingsForm(parent)
@@ -81,10 +46,8 @@ ExclusionsTab::ExclusionsTab(AppSettings &settings, QWidget *parent)
     m_addButton = new QPushButton(QStringLiteral("Add"), blacklist->box());
     entryRow->addWidget(m_addButton, 0, Qt::AlignTop);
     blacklist->addRow(entryRow);
-    m_entryList = new QWidget(blacklist->box());
-    m_entryLayout = new QVBoxLayout(m_entryList);
-    m_entryLayout->setContentsMargins(0, 0, 0, 0);
-    m_entryLayout->setSpacing(2);
+    m_entryModel = new ExclusionListModel(m_settings, this);
+    m_entryList = makeEntryList(blacklist->box());
     blacklist->addRow(m_entryList);
 
     connect(m_entryField, &ExclusionTextField::edited, this, [this] {
@@ -97,12 +60,13 @@ ExclusionsTab::ExclusionsTab(AppSettings &settings, QWidget *parent)
     connect(
         m_editor.get(), &ExclusionListEditor::newExclusionPatternChanged, this, &ExclusionsTab::showEditor);
     connect(m_editor.get(), &ExclusionListEditor::exclusionErrorChanged, this, &ExclusionsTab::showEditor);
-    connect(&m_settings, &AppSettings::excludedURLPatternsChanged, this, &ExclusionsTab::showEntries);
+    for (const auto signal : { &QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved })
+        connect(m_entryModel, signal, this, &ExclusionsTab::fitEntryList);
 
     m_adultContent->setChecked(m_settings.filterAdultContent());
     m_passwords->setChecked(m_settings.filterPasswords());
     showEditor();
-    showEntries();
+    fitEntryList();
 }
 
 ExclusionsTab::~ExclusionsTab() = default;
@@ -115,54 +79,58 @@ void ExclusionsTab::showEditor()
     showMessage(m_error, m_editor->exclusionError().value_or(QString()));
 }
 
-void ExclusionsTab::showEntries()
+QListView *ExclusionsTab::makeEntryList(QWidget *parent)
 {
-    // A remove button may be the sender of this very change: old rows go once it is over.
-    while (QLayoutItem *item = m_entryLayout->takeAt(0)) {
-        if (QWidget *row = item->widget()) {
-            row->hide();
-            row->deleteLater();
-        }
-        delete item;
-    }
+    auto *list = new QListView(parent);
+    list->setObjectName(QStringLiteral("blacklistEntries"));
+    list->setAccessibleName(QStringLiteral("URL Blacklist"));
+    list->setModel(m_entryModel);
+    auto *delegate = new ExclusionEntryDelegate(list);
+    list->setItemDelegate(delegate);
+    // Rows of one height: a list of any length is laid out without measuring its entries.
+    list->setUniformItemSizes(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setResizeMode(QListView::Adjust);
+    list->setFrameShape(QFrame::NoFrame);
+    list->viewport()->setAutoFillBackground(false);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(font().pointSizeF());
-    for (const QString &entry : m_settings.excludedPatternList()) {
-        auto *row = new QWidget(m_entryList);
-        row->setProperty("entry", entry);
-        auto *layout = new QHBoxLayout(row);
-        layout->setContentsMargins(0, 0, 0, 0);
-        auto *text = new MiddleElidedLabel(entry, row);
-        text->setFont(mono);
-        layout->addWidget(text, 1);
-        auto *remove = new QToolButton(row);
-        remove->setIcon(style()->standardIcon(QStyle::SP_LineEditClearButton));
-        remove->setAutoRaise(true);
-        remove->setToolTip(QStringLiteral("Remove %1").arg(entry));
-        remove->setAccessibleName(QStringLiteral("Remove %1").arg(entry));
-        remove->setObjectName(QStringLiteral("removeEntry"));
-        layout->addWidget(remove);
-        connect(
-            remove, &QToolButton::clicked, this, [this, entry] { m_editor->removeExclusionPattern(entry); });
-        m_entryLayout->addWidget(row);
+    list->setFont(mono);
+    connect(delegate, &ExclusionEntryDelegate::removeRequested, m_editor.get(),
+        &ExclusionListEditor::removeExclusionPattern);
+    for (const QKeySequence &key : { QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace) }) {
+        auto *remove = new QShortcut(key, list, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(remove, &QShortcut::activated, this, &ExclusionsTab::removeSelectedEntry);
     }
-    m_entryList->setVisible(m_entryLayout->count() > 0);
+    return list;
+}
+
+void ExclusionsTab::fitEntryList()
+{
+    const int rows = std::min(m_entryModel->rowCount(), visibleRows);
+    m_entryList->setVisible(rows > 0);
+    if (rows == 0)
+        return;
+    const int rowHeight = m_entryList->sizeHintForRow(0);
+    m_entryList->setFixedHeight(rows * rowHeight + 2 * m_entryList->frameWidth());
+}
+
+void ExclusionsTab::removeSelectedEntry()
+{
+    const QModelIndex current = m_entryList->currentIndex();
+    if (current.isValid())
+        m_editor->removeExclusionPattern(m_entryModel->entry(current.row()));
 }
 
 QStringList ExclusionsTab::shownEntries() const
 {
-    QStringList entries;
-    for (int i = 0; i < m_entryLayout->count(); ++i)
-        entries.append(m_entryLayout->itemAt(i)->widget()->property("entry").toString());
-    return entries;
+    return m_entryModel->entries();
 }
 
-QToolButton *ExclusionsTab::removeButton(const QString &entry) const
+QRect ExclusionsTab::removeButtonRect(int row) const
 {
-    for (int i = 0; i < m_entryLayout->count(); ++i) {
-        QWidget *row = m_entryLayout->itemAt(i)->widget();
-        if (row->property("entry").toString() == entry)
-            return row->findChild<QToolButton *>(QStringLiteral("removeEntry"));
-    }
-    return nullptr;
+    return ExclusionEntryDelegate::removeButtonRect(m_entryList->visualRect(m_entryModel->index(row)));
 }

@@ -121,8 +121,8 @@ void HotkeyTab::addShortcutLimitations()
     heading->setFont(bold);
     limits->addRow(heading);
     limits->addRow(secondaryLabel(
-        QStringLiteral("Shortcuts of Tindlewick's own menu (e.g., %1) are reserved, and everyday ones "
-                       "(e.g., %2, %3) would no longer reach other programs once Tindlewick uses them.")
+        QStringLiteral("Shortcuts of Tindlewick's own menu (e.g., %1) are reserved, and so are the editing "
+                       "ones every program answers to (e.g., %2, %3).")
             .arg(native(QKeySequence(Qt::CTRL | Qt::Key_Q)), native(QKeySequence(Qt::CTRL | Qt::Key_C)),
                 native(QKeySequence(Qt::CTRL | Qt::Key_V))),
         1.0, limits->box()));

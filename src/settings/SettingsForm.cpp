@@ -105,6 +105,12 @@ SettingsForm::SettingsForm(QWidget *parent)
     setWidget(page);
 }
 
+QSize SettingsForm::sizeHint() const
+{
+    const int frame = 2 * frameWidth();
+    return widget()->sizeHint() + QSize(frame, frame);
+}
+
 SettingsSection *SettingsForm::addSection(const QString &header, const QString &footer)
 {
     auto *section = new SettingsSection(header, footer, widget());

@@ -39,6 +39,10 @@ class SettingsForm : public QScrollArea
 public:
     explicit SettingsForm(QWidget *parent = nullptr);
 
+    // The whole page, where a scroll area's own hint stops at a few dozen lines: the window
+    // grows to show all of it where the screen has room.
+    QSize sizeHint() const override;
+
     SettingsSection *addSection(const QString &header, const QString &footer = {});
     // A section without a frame: only its content (a version line, a note).
     void addBareRow(QWidget *row);

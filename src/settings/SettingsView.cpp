@@ -12,6 +12,8 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScreen>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -59,6 +61,8 @@ SettingsView::SettingsView(Services services, QWidget *parent)
     m_tabs = new QTabWidget(this);
     m_tabs->setDocumentMode(false);
     m_tabs->setUsesScrollButtons(false);
+    // Squeezed by a small screen, the titles shorten rather than leave the bar.
+    m_tabs->setElideMode(Qt::ElideRight);
     m_general = new GeneralTab(services.settings);
     m_general->setCheckForUpdatesAction(services.checkForUpdates);
     m_appearance = new AppearanceTab(services.settings);
@@ -73,10 +77,12 @@ SettingsView::SettingsView(Services services, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
-    // A settings window of one size, as the tab view is.
+    // The window takes the size its content needs, and no other: the tab view's own size, or
+    // more where its tab titles or pages need it (a larger font, a theme with wider tabs), so
+    // that every tab stays within reach and no page is cut.
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    m_tabs->setFixedSize(tabViewWidth, tabViewHeight);
-    layout->addWidget(m_tabs, 0, Qt::AlignCenter);
+    layout->addWidget(m_tabs);
+    fitIntoScreen();
     setWindowTitle(windowTitleFor(general));
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &SettingsView::tabShown);
@@ -146,6 +152,21 @@ void SettingsView::tabShown(int index)
 {
     setWindowTitle(windowTitleFor(index));
     setSelectedTab(index);
+}
+
+void SettingsView::fitIntoScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    // Room for the window manager's title bar, which Qt learns of only once the window is shown.
+    const QMargins margins = layout()->contentsMargins();
+    const QSize room = shownOn->availableGeometry().size()
+        - QSize(margins.left() + margins.right(),
+            margins.top() + margins.bottom() + style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    // Beyond that the pages scroll.
+    m_tabs->setMaximumSize(room);
+    m_tabs->setMinimumSize(QSize(tabViewWidth, tabViewHeight).boundedTo(room));
 }
 
 void SettingsView::showEvent(QShowEvent *event)

@@ -23,7 +23,9 @@ class ShortcutCenter;
 } // namespace KeyboardShortcuts
 
 // The settings window's content: six tabs ("General", "Appearance", "Colors", "History",
-// "Hotkey", "Exclusions") in a tab view of fixed size. Anything may ask for a tab by posting
+// "Hotkey", "Exclusions") in a tab view of at least tabViewWidth × tabViewHeight, wider or
+// taller where the theme, the font or the pages need it, within the screen (beyond it the
+// pages scroll); the window keeps the size it needs. Anything may ask for a tab by posting
 // "settingsSelectTab" with its index under "tab"; the window's title names the tab shown. No
 // text field holds the focus when the window opens or a tab is switched to. Main thread only.
 class SettingsView final : public QWidget
@@ -48,6 +50,7 @@ public:
         std::function<void()> releaseHighlighter;
     };
 
+    // The tab view's least size.
     static constexpr int tabViewWidth = 450;
     static constexpr int tabViewHeight = 650;
 
@@ -84,6 +87,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Keeps the window within the screen it opens on.
+    void fitIntoScreen();
     void scheduleEndEditing();
     void tabShown(int index);
 

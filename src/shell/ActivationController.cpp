@@ -16,6 +16,8 @@ ActivationController::ActivationController(Dependencies dependencies, QObject *p
     // the combination) must not go unnoticed: the panel could not be opened by it.
     connect(&m_dependencies.shortcuts, &KeyboardShortcuts::ShortcutCenter::registrationFailed, this,
         &ActivationController::handleRegistrationFailure);
+    connect(&m_dependencies.shortcuts, &KeyboardShortcuts::ShortcutCenter::storedShortcutReplaced, this,
+        &ActivationController::explainShortcutReplaced);
 }
 
 ActivationController::~ActivationController() = default;
@@ -74,21 +76,24 @@ void ActivationController::switchToShortcut()
     m_dependencies.shortcuts.enable({ m_dependencies.togglePanel });
 }
 
-QString ActivationController::openingHint(const KeyboardShortcuts::ShortcutCenter &shortcuts,
-    const KeyboardShortcuts::Name &togglePanel, const UserDefaults &defaults)
+QString ActivationController::openingHint(
+    const KeyboardShortcuts::ShortcutCenter &shortcuts, const KeyboardShortcuts::Name &togglePanel)
 {
-    const QString key = KeyboardShortcuts::ShortcutCenter::storageKey(togglePanel);
-    std::optional<KeyboardShortcuts::Shortcut> shortcut = shortcuts.getShortcut(togglePanel);
-    // Before the first start has stored anything, the default is what will be taken.
-    if (!defaults.contains(key))
-        shortcut = togglePanel.defaultShortcut;
-    if (shortcut)
+    // Before the shortcut is declared, what the declaration will make of it.
+    if (const std::optional<KeyboardShortcuts::Shortcut> shortcut = shortcuts.declaredShortcut(togglePanel))
         return QStringLiteral("open it with %1").arg(shortcut->nativeText());
-    if (defaults.boolean(key) == false)
-        return QStringLiteral("no shortcut is set to open it");
-    // Something is stored that is no shortcut: the default is not what will be taken.
-    return QStringLiteral("the shortcut to open it, stored in %1, cannot be read: choose one in the settings")
-        .arg(defaults.filePath());
+    return QStringLiteral("no shortcut is set to open it");
+}
+
+void ActivationController::explainShortcutReplaced(
+    const KeyboardShortcuts::Name &name, const QString &problem)
+{
+    if (name != m_dependencies.togglePanel || !name.defaultShortcut)
+        return;
+    m_dependencies.notices.tell(QStringLiteral("Shortcut reset"),
+        QStringLiteral("The shortcut to open Tindlewick in %1 %2. %3 opens it instead; another can be "
+                       "chosen in the settings.")
+            .arg(m_dependencies.defaults.filePath(), problem, name.defaultShortcut->nativeText()));
 }
 
 void ActivationController::explainDoubleTapUnavailable(const QString &reason)
@@ -99,7 +104,7 @@ void ActivationController::explainDoubleTapUnavailable(const QString &reason)
     m_dependencies.notices.tell(QStringLiteral("Double tap unavailable"),
         QStringLiteral("A double tap of %1 cannot open Tindlewick here: %2. Until it can, %3.")
             .arg(DoubleTapService::modifierName(m_dependencies.settings.doubleTapModifier()), reason,
-                openingHint(m_dependencies.shortcuts, m_dependencies.togglePanel, m_dependencies.defaults)));
+                openingHint(m_dependencies.shortcuts, m_dependencies.togglePanel)));
 }
 
 void ActivationController::handleRegistrationFailure(

@@ -55,16 +55,18 @@ public:
         return m_currentActivationMode;
     }
 
-    // "open it with Ctrl+Space", from the stored shortcut; or that none is set, or that what
-    // is stored cannot be read.
-    static QString openingHint(const KeyboardShortcuts::ShortcutCenter &shortcuts,
-        const KeyboardShortcuts::Name &togglePanel, const UserDefaults &defaults);
+    // "open it with Ctrl+Space", from the shortcut the app takes at its start (the default
+    // for nothing stored or for a stored value it cannot use); or that none is set.
+    static QString openingHint(
+        const KeyboardShortcuts::ShortcutCenter &shortcuts, const KeyboardShortcuts::Name &togglePanel);
 
 private:
     void switchToDoubleTap();
     void switchToShortcut();
     void handleRegistrationFailure(const KeyboardShortcuts::Shortcut &shortcut, const QString &reason);
     void explainDoubleTapUnavailable(const QString &reason);
+    // Once per start at most: the declaration is the only place that replaces a stored value.
+    void explainShortcutReplaced(const KeyboardShortcuts::Name &name, const QString &problem);
 
     Dependencies m_dependencies;
     std::unique_ptr<DoubleTapService> m_doubleTapService;

@@ -10,6 +10,8 @@
 #include "detection/HighlightCacheService.h"
 #include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
+#include "platform/DesktopNotifications.h"
+#include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 #include "shell/ActivationController.h"
 #include "shell/AppLifecycle.h"
@@ -56,7 +58,7 @@ AppDelegate::~AppDelegate()
     m_panelPresenter.reset();
     m_notices.reset();
     m_statusItem.reset();
-    if (m_settingsOpener)
+    if (m_installedSettingsAction)
         SettingsOpener::setOpenSettingsAction({});
     // The highlighter it empties may go before the settings.
     m_services.settings.setCodeThemeWillChangeHandler({});
@@ -85,6 +87,7 @@ void AppDelegate::applicationDidFinishLaunching()
     g_shared = this;
     if (!m_lifecycle->terminateOtherInstances())
         return;
+    connect(m_lifecycle.get(), &AppLifecycle::anotherCopyAsksForSettings, this, &AppDelegate::openSettings);
     m_lifecycle->updateVersionBookkeeping();
     createStatusItem();
     m_notices = std::make_unique<UserNotices>(m_statusItem.get(), m_neighbours.notifyUser);
@@ -107,7 +110,7 @@ void AppDelegate::createStatusItem()
     if (!m_services.useStatusItem)
         return;
     if (!StatusItem::isAvailable())
-        printDiagnostic(QStringLiteral("[AppDelegate] ") + noTrayMessage());
+        explainMissingTray();
     m_statusItem = std::make_unique<StatusItem>();
     m_statusItem->setOpenShortcut(*m_shortcuts, togglePanelShortcut());
     // The tray menu is the app's menu: the recorder refuses a shortcut one of its items uses.
@@ -117,14 +120,48 @@ void AppDelegate::createStatusItem()
     connect(m_statusItem.get(), &StatusItem::settingsRequested, this, &AppDelegate::openSettings);
     connect(
         m_statusItem.get(), &StatusItem::updatesRequested, this, &SettingsWindowController::checkForUpdates);
-    connect(
-        m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_statusItem.get(), &StatusItem::quitRequested, this, &AppDelegate::quit);
 }
 
 QString AppDelegate::noTrayMessage() const
 {
-    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1.")
-        .arg(ActivationController::openingHint(*m_shortcuts, togglePanelShortcut(), m_services.defaults));
+    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1. Settings… and "
+                          "Quit Tindlewick are in the ⋯ menu at the top right of the panel, and the "
+                          "command tindlewick --settings (or the Settings action of its menu entry) opens "
+                          "the settings.")
+        .arg(ActivationController::openingHint(*m_shortcuts, togglePanelShortcut()));
+}
+
+QString AppDelegate::noTrayNoticeShownKey()
+{
+    return QStringLiteral("noTrayNoticeShown");
+}
+
+void AppDelegate::explainMissingTray()
+{
+    const QString message = noTrayMessage();
+    printDiagnostic(QStringLiteral("[AppDelegate] ") + message);
+    // Shown once: a desktop without a tray stays one, and the notice would come at every login.
+    // A desktop that did not take it is asked again at the next start.
+    UserDefaults &defaults = m_services.defaults;
+    if (!m_services.notifications || defaults.boolean(noTrayNoticeShownKey()).value_or(false))
+        return;
+    m_services.notifications->notify(QStringLiteral("Tindlewick runs without a tray icon"), message)
+        .then(this, [&defaults](bool shown) {
+            if (shown)
+                defaults.setBoolean(noTrayNoticeShownKey(), true);
+        });
+}
+
+bool AppDelegate::hasTrayMenu() const
+{
+    return m_statusItem && StatusItem::isAvailable();
+}
+
+void AppDelegate::quit()
+{
+    // Queued: the menu that asked closes first.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void AppDelegate::startCapture()
@@ -185,7 +222,9 @@ void AppDelegate::registerObservers()
 
 void AppDelegate::createSettingsOpener()
 {
-    m_settingsOpener = std::make_unique<SettingsOpener>();
+    // The one opener of the run, which every request reaches: the link helper's.
+    SettingsLinkHelper::shared().setUp();
+    m_installedSettingsAction = true;
     QPointer<AppDelegate> opener = this;
     SettingsOpener::setOpenSettingsAction([opener] {
         if (opener)

@@ -18,6 +18,7 @@ class BackgroundEnrichment;
 class ClipboardMonitor;
 class ClipboardPanel;
 class CodeClassifier;
+class DesktopNotifications;
 class FileAvailabilityService;
 class GlobalHotKeys;
 class GlobalInputMonitor;
@@ -29,7 +30,6 @@ class Pasteboard;
 class PasteService;
 class PreviewPanelManager;
 class QWidget;
-class SettingsOpener;
 class SettingsView;
 class SettingsWindowController;
 class SingleInstance;
@@ -72,6 +72,9 @@ public:
         bool useStatusItem = true;
         // Decides whether captured text is code; nullptr: every text is stored as text.
         CodeClassifier *codeClassifier = nullptr;
+        // The desktop's notification area, which tells how to reach the app where no tray
+        // runs; nullptr: the log alone says it.
+        DesktopNotifications *notifications = nullptr;
     };
 
     // What the code-detection models offer the start-up and the detectCode switch.
@@ -134,6 +137,10 @@ public:
     // Shows the settings window, made anew when it was closed, and brings it to the front.
     void showSettingsWindow();
     SettingsView *settingsWindow() const;
+    // Whether the tray icon's menu offers Settings… and Quit now (a tray may come and go).
+    bool hasTrayMenu() const;
+    // "Quit Tindlewick": the app ends once the event that asked has been handled.
+    void quit();
 
     // The collaborators; each is made by the start-up (nullptr before, and in a copy that
     // did not run).
@@ -145,12 +152,15 @@ public:
     StatusItem *statusItem() const { return m_statusItem.get(); }
     KeyboardShortcuts::ShortcutCenter &shortcuts() const { return *m_shortcuts; }
 
-    // What the log says at start when there is no tray: how to open the panel without its
-    // icon.
+    // What the user is told at start when there is no tray: how to open the panel without its
+    // icon, and where Settings… and Quit are instead.
     QString noTrayMessage() const;
+    // The key under which the user defaults remember that the desktop showed that notice.
+    static QString noTrayNoticeShownKey();
 
 private:
     void createStatusItem();
+    void explainMissingTray();
     void startCapture();
     void startBackgroundEnrichment();
     void registerObservers();
@@ -172,8 +182,8 @@ private:
     std::unique_ptr<ClipboardMonitor> m_clipboardMonitor;
     std::unique_ptr<BackgroundEnrichment> m_enrichment;
     std::unique_ptr<SettingsWindowController> m_settingsWindows;
-    std::unique_ptr<SettingsOpener> m_settingsOpener;
     std::unique_ptr<PanelPresenter> m_panelPresenter;
     std::unique_ptr<ActivationController> m_activation;
     bool m_launched = false;
+    bool m_installedSettingsAction = false;
 };

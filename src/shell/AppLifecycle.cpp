@@ -52,6 +52,8 @@ bool AppLifecycle::terminateOtherInstances()
                 .arg(m_instance->socketPath()));
     connect(m_instance, &SingleInstance::quitRequested, this, &AppLifecycle::anotherCopyTakesOver,
         Qt::UniqueConnection);
+    connect(m_instance, &SingleInstance::settingsRequested, this, &AppLifecycle::anotherCopyAsksForSettings,
+        Qt::UniqueConnection);
     return true;
 }
 

@@ -38,6 +38,8 @@ public:
 Q_SIGNALS:
     // A copy started later takes over: this one's capture must end before it quits.
     void anotherCopyTakesOver();
+    // A copy started later (`tindlewick --settings`) asks this one to open its settings window.
+    void anotherCopyAsksForSettings();
 
 private:
     ModelContainer &m_container;

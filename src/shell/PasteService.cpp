@@ -2,11 +2,15 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
+#include "common/ByteLines.h"
 #include "common/Diagnostics.h"
 #include "common/StrictText.h"
 #include "common/ThenWhileAlive.h"
 #include "model/ClipboardItem.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
 #include "platform/ImageLimits.h"
+#include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/Workspace.h"
@@ -16,6 +20,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -28,8 +33,13 @@ namespace {
 
 QPointer<PasteService> g_shared;
 
+const QString pasteByHand = QStringLiteral(
+    " The item is on the clipboard: paste it with Control+V, or Control+Shift+V in a terminal.");
+
 // Clipboard contents whose colour flavour answers both ways: as the 16-bit RGBA bytes
 // other programs read, and as a colour for Qt's own conversion when the clipboard serves it.
+// A long list of files is kept as the bytes it is served as: QMimeData would hold it as one
+// URL object per file (and make the bytes again for every program that asks).
 class OutgoingMimeData final : public QMimeData
 {
 public:
@@ -38,17 +48,29 @@ public:
         m_color = color;
         setData(PasteboardType::color, bytes);
     }
+    void setUriList(const QByteArray &bytes) { m_uriList = bytes; }
+
+    QStringList formats() const override
+    {
+        QStringList all = QMimeData::formats();
+        if (!m_uriList.isEmpty() && !all.contains(PasteboardType::uriList))
+            all.append(PasteboardType::uriList);
+        return all;
+    }
 
 protected:
     QVariant retrieveData(const QString &mimeType, QMetaType type) const override
     {
         if (mimeType == PasteboardType::color && type.id() == QMetaType::QColor && m_color.isValid())
             return m_color;
+        if (mimeType == PasteboardType::uriList && !m_uriList.isEmpty())
+            return m_uriList;
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     QColor m_color;
+    QByteArray m_uriList;
 };
 
 // Red, green, blue, alpha as unsigned 16-bit numbers in this machine's byte order, the
@@ -168,9 +190,61 @@ bool buildColor(OutgoingMimeData &contents, const ClipboardItem &source)
     return true;
 }
 
-bool buildFiles(
-    OutgoingMimeData &contents, const ClipboardItem &source, std::optional<PasteService::PendingImage> *image)
+} // namespace
+
+PasteService::PendingFiles::Written PasteService::PendingFiles::check() const
 {
+    std::optional<QByteArray> lines = further;
+    if (!lines && store) {
+        // A look of this thread's own at the store: the main thread never reads the list.
+        const std::unique_ptr<ModelContext> context = store->makeContext();
+        if (const ClipboardItemPtr stored = context->model(item))
+            lines = stored->additionalFileURLList();
+    }
+    Written written;
+    written.gnomeCopiedFiles = "copy";
+    const auto add = [&](const QUrl &url) {
+        if (!url.isValid() || !existsAsFile(url))
+            return;
+        const QByteArray encoded = url.toEncoded();
+        written.uriList += encoded + "\r\n";
+        written.gnomeCopiedFiles += '\n' + encoded;
+        ++written.count;
+    };
+    if (first)
+        add(*first);
+    if (lines)
+        forEachByteLine(*lines, [&](QByteArrayView line) { add(QUrl(QString::fromUtf8(line))); });
+    return written;
+}
+
+namespace {
+
+// A list that the item holds only the first of: where the rest is.
+PasteService::PendingFiles longFileList(const ClipboardItem &source)
+{
+    PasteService::PendingFiles files;
+    if (const auto resolved = source.resolveFileURL())
+        files.first = resolved->first;
+    const ClipboardItem &owner = source.referenceChainEnd();
+    ModelContext *context = owner.isDeleted() ? nullptr : owner.modelContext();
+    if (context && owner.persistentModelID().value > 0) {
+        files.store = context->container();
+        files.item = owner.persistentModelID();
+    } else {
+        files.further = owner.additionalFileURLList();
+    }
+    return files;
+}
+
+bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source,
+    std::optional<PasteService::PendingImage> *image, std::optional<PasteService::PendingFiles> *files)
+{
+    const std::optional<QStringList> held = source.additionalFileURLStrings();
+    if ((held ? held->size() : 0) < source.additionalFileTotal()) {
+        *files = longFileList(source);
+        return true;
+    }
     QList<QUrl> urls;
     if (const auto resolved = source.resolveFileURL(); resolved && existsAsFile(resolved->first))
         urls.append(resolved->first);
@@ -244,6 +318,7 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
     const ClipboardItem &source = contentSource(item);
     auto contents = std::make_unique<OutgoingMimeData>();
     std::optional<PendingImage> image;
+    std::optional<PendingFiles> files;
     bool wrote = false;
     switch (source.type()) {
     case ClipboardItemType::text:
@@ -255,55 +330,91 @@ PasteService::Outgoing PasteService::outgoingFor(const ClipboardItem &item, bool
         wrote = buildColor(*contents, source);
         break;
     case ClipboardItemType::file:
-        wrote = buildFiles(*contents, source, &image);
+        wrote = buildFiles(*contents, source, &image, &files);
         break;
     case ClipboardItemType::media:
         wrote = buildMedia(*contents, source, &image);
         break;
     }
-    if (!wrote || (contents->formats().isEmpty() && !image))
+    if (!wrote || (contents->formats().isEmpty() && !image && !files))
         return {};
-    return { std::move(contents), image };
+    return { std::move(contents), image, files };
 }
 
-bool PasteService::copyToPasteboard(const ClipboardItem &item, bool plainTextOnly)
+bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
 {
-    Outgoing outgoing = outgoingFor(item, plainTextOnly);
+    if (!item)
+        return false;
+    Outgoing outgoing = outgoingFor(*item, plainTextOnly);
     if (!outgoing.contents)
         return false;
-    const quint64 generation = ++m_writeGeneration;
-    m_pendingContents.reset();
-    if (!outgoing.image) {
+    startWrite();
+    if (!outgoing.image && !outgoing.files) {
         writeOwnContents(std::move(outgoing.contents));
         return true;
     }
-    // The picture is made ready on a worker thread and written when it is; a later choice
-    // replaces a write still waiting.
+    // The rest is made ready on a worker thread and written when it is.
     m_pendingContents = std::move(outgoing.contents);
-    const PendingImage image = *outgoing.image;
+    if (outgoing.image)
+        writeWhenReady(*outgoing.image);
+    else
+        writeWhenReady(*outgoing.files);
+    return true;
+}
+
+void PasteService::writeWhenReady(const PendingImage &image)
+{
+    const quint64 generation = m_writeGeneration;
     thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
         [this, generation](const PendingImage::Encoded &encoded) {
-            if (generation != m_writeGeneration)
-                return;
-            std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
-            if (!encoded.png.isEmpty()) {
-                if (!encoded.tiff.isEmpty())
-                    contents->setData(PasteboardType::tiff, encoded.tiff);
-                contents->setData(PasteboardType::png, encoded.png);
-            }
-            const bool wrote = !contents->formats().isEmpty();
-            if (wrote)
-                writeOwnContents(std::move(contents));
-            Q_EMIT imageWritten(wrote);
+            finishPendingWrite(
+                generation,
+                [&](QMimeData &contents) {
+                    if (encoded.png.isEmpty())
+                        return;
+                    if (!encoded.tiff.isEmpty())
+                        contents.setData(PasteboardType::tiff, encoded.tiff);
+                    contents.setData(PasteboardType::png, encoded.png);
+                },
+                QStringLiteral("The picture could not be read, so the clipboard was left as it was."));
         });
-    return true;
+}
+
+void PasteService::writeWhenReady(const PendingFiles &files)
+{
+    const quint64 generation = m_writeGeneration;
+    thenWhileAlive(QtConcurrent::run([files] { return files.check(); }), this,
+        [this, generation](const PendingFiles::Written &written) {
+            finishPendingWrite(
+                generation,
+                [&](QMimeData &contents) {
+                    if (written.count == 0)
+                        return;
+                    // Pending contents are always made by outgoingFor.
+                    static_cast<OutgoingMimeData &>(contents).setUriList(written.uriList);
+                    contents.setData(PasteboardType::gnomeCopiedFiles, written.gnomeCopiedFiles);
+                },
+                QStringLiteral(
+                    "None of the item's files is there any more, so the clipboard was left as it was."));
+        });
 }
 
 void PasteService::copyStringToPasteboard(const QString &text)
 {
+    startWrite();
     auto contents = std::make_unique<QMimeData>();
     contents->setText(text);
     writeOwnContents(std::move(contents));
+}
+
+// A new write replaces one still waiting for its picture, and with it the keystrokes that
+// waited for that picture: the one of the new write follows.
+void PasteService::startWrite()
+{
+    ++m_writeGeneration;
+    m_pendingContents.reset();
+    m_keystrokesAwaitingWrite = 0;
+    m_unwrittenBecause.clear();
 }
 
 void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
@@ -314,30 +425,26 @@ void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
     m_pasteboard.writeContents(std::move(contents));
 }
 
-bool PasteService::paste(const ClipboardItem &item, bool plainTextOnly, double delaySeconds)
+void PasteService::finishPendingWrite(
+    quint64 generation, const std::function<void(QMimeData &)> &complete, const QString &whyNothing)
 {
-    if (!copyToPasteboard(item, plainTextOnly))
-        return false;
-    if (!m_pendingContents) {
-        delayedPasteTask(delaySeconds);
-        return true;
-    }
-    // The keystroke follows the write of the picture.
-    const quint64 generation = m_writeGeneration;
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(
-        this, &PasteService::imageWritten, this, [this, connection, generation, delaySeconds](bool wrote) {
-            QObject::disconnect(*connection);
-            if (wrote && generation == m_writeGeneration)
-                delayedPasteTask(delaySeconds);
-        });
-    return true;
-}
-
-void PasteService::delayedPasteTask(double seconds)
-{
-    m_clock->runAfter(
-        std::chrono::milliseconds(std::max(0, int(seconds * 1000))), this, [this] { simulatePaste(); });
+    // A later write replaced this one while it was being made ready.
+    if (generation != m_writeGeneration)
+        return;
+    std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
+    complete(*contents);
+    const bool wrote = !contents->formats().isEmpty();
+    if (wrote)
+        writeOwnContents(std::move(contents));
+    else
+        m_unwrittenBecause = whyNothing;
+    const int keystrokes = std::exchange(m_keystrokesAwaitingWrite, 0);
+    Q_EMIT pendingContentsWritten(wrote);
+    if (keystrokes > 0 && !wrote)
+        tellNothingPasted(m_unwrittenBecause);
+    else
+        for (int i = 0; i < keystrokes; ++i)
+            sendPasteOnceAway(m_clock->now() + focusReturnWait);
 }
 
 void PasteService::simulatePaste()
@@ -346,34 +453,72 @@ void PasteService::simulatePaste()
         showAccessibilityAlert();
         return;
     }
+    // A write still being made ready, or one that wrote nothing after all: the keystroke
+    // would paste what the clipboard held before it.
+    if (m_pendingContents) {
+        ++m_keystrokesAwaitingWrite;
+        return;
+    }
+    if (!m_unwrittenBecause.isEmpty()) {
+        tellNothingPasted(m_unwrittenBecause);
+        return;
+    }
     sendPasteOnceAway(m_clock->now() + focusReturnWait);
+}
+
+Qt::KeyboardModifiers PasteService::queryKeyboardModifiers() const
+{
+    return QGuiApplication::queryKeyboardModifiers();
 }
 
 void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
-    if (const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-        front && front->isCurrentApplication()) {
-        // The panel has just handed the focus back, and the window manager moves it a moment
-        // later: the keystroke waits for it a little, and is never sent into this app.
-        if (m_clock->now() < deadline)
-            m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
+    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    if (front && !front->isCurrentApplication()) {
+        sendKeystrokeTo(*front);
         return;
     }
+    // The panel has just handed the focus back, and the window manager moves it a moment
+    // later: the keystroke waits for it a little, and is never sent into this app.
+    if (m_clock->now() < deadline) {
+        m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
+        return;
+    }
+    tellNothingPasted(QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand);
+}
+
+void PasteService::sendKeystrokeTo(const RunningApplication &target)
+{
+    const PasteKeystroke keystroke = PasteKeystrokes::forApplication(target);
+    // The X terminals paste the PRIMARY selection: it gets what the clipboard holds.
+    if (PasteKeystrokes::pastesPrimarySelection(keystroke) && !m_pasteboard.copyContentsToPrimarySelection())
+        printDiagnostic(QStringLiteral("[PasteService] The PRIMARY selection could not be given the item"));
     QString error;
-    if (!m_keyboard.sendPaste(&error))
-        printDiagnostic(QStringLiteral("[PasteService] Could not send the paste keystroke: %1").arg(error));
+    if (!m_keyboard.sendPaste(keystroke, &error))
+        tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
+                              .arg(PasteKeystrokes::displayName(keystroke), error)
+            + pasteByHand);
+}
+
+void PasteService::tellNothingPasted(const QString &text)
+{
+    printDiagnostic(QStringLiteral("[PasteService] Nothing was pasted: ") + text);
+    tell(QStringLiteral("Nothing was pasted"), text);
 }
 
 void PasteService::showAccessibilityAlert()
 {
-    if (m_alertPresenter) {
-        m_alertPresenter();
-        return;
-    }
-    FrontWindow::showMessage(QMessageBox::Warning, QStringLiteral("Accessibility Permission Required"),
-        QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into "
-                       "other applications. The item is on the clipboard: paste it with "
-                       "Control+V."));
+    tell(QStringLiteral("Accessibility Permission Required"),
+        QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into other "
+                       "applications. The item is on the clipboard: paste it with Control+V."));
+}
+
+void PasteService::tell(const QString &title, const QString &text)
+{
+    if (m_noticePresenter)
+        m_noticePresenter(title, text);
+    else
+        FrontWindow::showMessage(QMessageBox::Warning, title, text);
 }
 
 QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &item)

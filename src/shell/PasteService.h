@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "model/PersistentIdentifier.h"
+#include "panel/PanelPasteboard.h"
 
 #include <QFuture>
 #include <QMimeData>
@@ -13,14 +15,19 @@
 #include <optional>
 
 class ClipboardItem;
+class ModelContainer;
 class Pasteboard;
 class SyntheticKeyboard;
 class Workspace;
+struct RunningApplication;
 
-// Puts a chosen item back on the clipboard and pastes it into the window in front: the
-// contents are built first and written in one change, then Control+V follows 0.1 s later
-// once the previous window has the focus again. Main thread only.
-class PasteService final : public QObject
+// Puts a chosen item back on the clipboard and pastes it into the window in front: the panel
+// has the item written, and a moment later, once the panel is out of the way, asks for the
+// keystroke. The contents are built first and written in one change; a picture or a long list
+// of files is made ready on a worker thread, and the keystroke waits until it is on the
+// clipboard. The keystroke is
+// the one the window in front takes (a terminal's own, see PasteKeystrokes). Main thread only.
+class PasteService final : public QObject, public PanelPasteboard
 {
     Q_OBJECT
 public:
@@ -47,32 +54,56 @@ public:
         // Worker thread: the picture as PNG (its own bytes when they are PNG) and TIFF.
         Encoded encode() const;
     };
+    // A list of files too long to be looked through on the main thread (an item holds only
+    // its first addresses): read from the store and checked on a worker thread.
+    struct PendingFiles
+    {
+        std::optional<QUrl> first;
+        // The further addresses, one a line, when the item held them; else the store has them
+        // (the app's one store, which outlives every paste).
+        std::optional<QByteArray> further;
+        ModelContainer *store = nullptr;
+        PersistentIdentifier item;
+
+        // The files still there, as file managers exchange them.
+        struct Written
+        {
+            QByteArray uriList;
+            QByteArray gnomeCopiedFiles;
+            qsizetype count = 0;
+        };
+        // Worker thread.
+        Written check() const;
+    };
     // The clipboard contents for an item (a pinned reference gives the referenced item's
     // content): text with its HTML unless plainTextOnly, a colour's text and value, files as
     // file URLs (one image file as the image and its path), media as its file or image. A
     // picture comes as `image`, still to be decoded (only when its header names a picture
-    // of at most ImageLimits::maxPixels). Nothing when none of it can be had (no
-    // text, files gone, a picture that cannot be read or is too large).
+    // of at most ImageLimits::maxPixels); a long list of files as `files`, still to be
+    // checked. Nothing when none of it can be had (no text, files gone, a picture that
+    // cannot be read or is too large).
     struct Outgoing
     {
         std::unique_ptr<QMimeData> contents;
         std::optional<PendingImage> image;
+        std::optional<PendingFiles> files;
     };
     static Outgoing outgoingFor(const ClipboardItem &item, bool plainTextOnly);
 
     // Replaces the clipboard with the item. When there is nothing to write, the clipboard
     // and the capture are left alone and the answer is false. A picture is decoded and
-    // encoded on a worker thread and written when it is ready (imageWritten).
-    bool copyToPasteboard(const ClipboardItem &item, bool plainTextOnly);
+    // encoded, a long list of files checked, on a worker thread, and written when it is
+    // ready (pendingContentsWritten); a later write replaces one still waiting.
+    bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
     // Replaces the clipboard with this text alone (an emoji, a colour in another notation).
-    void copyStringToPasteboard(const QString &text);
-    // Copies the item and, when something was written, pastes it after the delay.
-    bool paste(const ClipboardItem &item, bool plainTextOnly, double delaySeconds = 0.1);
-    // Pastes after the delay; each call sends its own keystroke.
-    void delayedPasteTask(double seconds);
-    // Control+V to the window in front, never to this app; without synthetic keys the
-    // user is told why, and the item stays on the clipboard for pasting by hand.
-    void simulatePaste();
+    void copyStringToPasteboard(const QString &text) override;
+    // Pastes what was written last into the window in front, once it is on the clipboard;
+    // each call sends one keystroke, never into this app. A window that pastes the PRIMARY
+    // selection gets the same contents there. When nothing can be pasted (no synthetic keys,
+    // no window to paste into, a picture that could not be read, files all gone) the user is
+    // told, and the clipboard keeps what it holds for pasting by hand.
+    void simulatePaste() override;
+    Qt::KeyboardModifiers queryKeyboardModifiers() const override;
     // How long a keystroke waits for the focus to leave this app before it is dropped.
     static constexpr std::chrono::milliseconds focusReturnWait { 500 };
     void showAccessibilityAlert();
@@ -84,25 +115,41 @@ public:
     // Whether the file name's extension names an image type.
     static bool isImageFile(const QUrl &url);
 
-    // Tests replace the alert, and move the time of the delays by hand.
-    void setAlertPresenter(std::function<void()> presenter) { m_alertPresenter = std::move(presenter); }
+    // Where the user is told that nothing was pasted: a message box over the app's front
+    // window unless replaced (tests collect them).
+    using NoticePresenter = std::function<void(const QString &title, const QString &text)>;
+    void setNoticePresenter(NoticePresenter presenter) { m_noticePresenter = std::move(presenter); }
+    // Tests move the time of the waits by hand.
     void setClock(Clock &clock) { m_clock = &clock; }
 
 Q_SIGNALS:
-    // A picture that copyToPasteboard made ready is on the clipboard (wrote false: it could
-    // not be decoded after all, and nothing was written).
-    void imageWritten(bool wrote);
+    // A picture or a list of files that copyToPasteboard made ready is on the clipboard
+    // (wrote false: it could not be decoded, or no file was left, and nothing was written).
+    void pendingContentsWritten(bool wrote);
 
 private:
     static constexpr std::chrono::milliseconds focusPollInterval { 10 };
+    void startWrite();
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
+    void writeWhenReady(const PendingImage &image);
+    void writeWhenReady(const PendingFiles &files);
+    void finishPendingWrite(
+        quint64 generation, const std::function<void(QMimeData &)> &complete, const QString &whyNothing);
     void sendPasteOnceAway(Clock::TimePoint deadline);
+    void sendKeystrokeTo(const RunningApplication &target);
+    void tellNothingPasted(const QString &text);
+    void tell(const QString &title, const QString &text);
 
     Pasteboard &m_pasteboard;
     SyntheticKeyboard &m_keyboard;
     Workspace &m_workspace;
-    std::function<void()> m_alertPresenter;
+    NoticePresenter m_noticePresenter;
     Clock *m_clock = &Clock::system();
+    // The contents of a write still being made ready, and the keystrokes that wait for it.
     std::unique_ptr<QMimeData> m_pendingContents;
+    int m_keystrokesAwaitingWrite = 0;
+    // Why the last write wrote nothing after all (a picture that could not be read, files
+    // all gone); empty when it was written.
+    QString m_unwrittenBecause;
     quint64 m_writeGeneration = 0;
 };

@@ -4,6 +4,7 @@
 #include "shell/PreviewWindow.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QMenu>
 #include <QScreen>
@@ -56,11 +57,12 @@ PreviewPanelManager::Screens applicationScreens()
 } // namespace
 
 PreviewPanelManager::PreviewPanelManager(
-    Clock &clock, WindowFactory makeWindow, ScreenProvider screens, QObject *parent)
+    Clock &clock, WindowFactory makeWindow, ScreenProvider screens, PointerProvider pointer, QObject *parent)
     : QObject(parent)
     , m_clock(clock)
     , m_makeWindow(std::move(makeWindow))
     , m_screens(std::move(screens))
+    , m_pointer(std::move(pointer))
     , m_alpha(clock, 0.0)
 {
     connect(&m_alpha, &AnimatedValue::valueChanged, this, [this](double alpha) {
@@ -86,7 +88,8 @@ PreviewPanelManager &PreviewPanelManager::shared()
                 window->setResizeHandler([] { PreviewPanelManager::shared().windowDidResize(); });
                 return window;
             },
-            &applicationScreens, QCoreApplication::instance());
+            &applicationScreens, [] { return std::optional<QPointF>(QCursor::pos()); },
+            QCoreApplication::instance());
         QCoreApplication::instance()->installEventFilter(new MenuTrackingWatcher(*created, created));
         return created;
     }();
@@ -119,7 +122,8 @@ void PreviewPanelManager::show(const ContentFactory &content, const QUuid &itemI
     const std::optional<PreviewPlacement::Screen> chosen
         = PreviewPlacement::screenFor(anchor, screen, screens.all, screens.primary);
     m_visibleFrame = chosen ? std::optional<QRectF>(chosen->visibleFrame) : std::nullopt;
-    const QPointF origin = PreviewPlacement::origin(anchor, size, m_window->margin(), m_visibleFrame);
+    const QPointF origin = PreviewPlacement::origin(
+        anchor, size, m_window->margin(), m_visibleFrame, m_pointer ? m_pointer() : std::nullopt);
     m_placing = true;
     m_window->setFrame(QRectF(origin, size));
     m_placing = false;

@@ -37,9 +37,12 @@ public:
         std::optional<PreviewPlacement::Screen> primary;
     };
     using ScreenProvider = std::function<Screens()>;
+    // Where the pointer is (screen coordinates), so that a preview that has to lie over the
+    // panel keeps clear of the row being pointed at.
+    using PointerProvider = std::function<std::optional<QPointF>()>;
 
-    PreviewPanelManager(
-        Clock &clock, WindowFactory makeWindow, ScreenProvider screens, QObject *parent = nullptr);
+    PreviewPanelManager(Clock &clock, WindowFactory makeWindow, ScreenProvider screens,
+        PointerProvider pointer = {}, QObject *parent = nullptr);
     ~PreviewPanelManager() override;
 
     // The app's manager, with the real window on the system clock, following the app's menus.
@@ -80,6 +83,7 @@ private:
     Clock &m_clock;
     WindowFactory m_makeWindow;
     ScreenProvider m_screens;
+    PointerProvider m_pointer;
     std::unique_ptr<PreviewWindow> m_window;
     std::optional<QUuid> m_currentItemID;
     std::optional<QRectF> m_currentAnchorRect;

@@ -16,13 +16,18 @@ SettingsLinkHelper &SettingsLinkHelper::shared()
     return *helper;
 }
 
+void SettingsLinkHelper::setUp()
+{
+    if (m_isSetup)
+        return;
+    m_isSetup = true;
+    m_settingsOpener = new SettingsOpener(this);
+}
+
 void SettingsLinkHelper::openSettings(std::optional<int> tab)
 {
-    // Its own opener first, so a request never goes unheard.
-    if (!m_isSetup) {
-        m_isSetup = true;
-        m_settingsOpener = new SettingsOpener(this);
-    }
+    // The opener first, so a request never goes unheard.
+    setUp();
     NotificationCenter::defaultCenter().post(Notifications::openSettingsRequest);
     if (tab) {
         const int index = *tab;

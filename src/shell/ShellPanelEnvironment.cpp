@@ -19,9 +19,6 @@
 #include "shell/PasteService.h"
 #include "shell/PreviewPanelManager.h"
 #include "shell/SettingsLinkHelper.h"
-#include "shell/SettingsOpener.h"
-
-#include <QGuiApplication>
 
 ShellPanelEnvironment::ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel,
     PasteService &pasteService, Workspace &workspace, AppSettings &settings,
@@ -51,6 +48,11 @@ std::function<QWidget *(AppDelegate &, ClipboardPanel &)> ShellPanelEnvironment:
     };
 }
 
+PanelRoles ShellPanelEnvironment::roles()
+{
+    return { *this, *this, *this, m_pasteService, *this, *this, *this, *this, *this, *this };
+}
+
 void ShellPanelEnvironment::hidePanel(bool restoreFocus)
 {
     m_delegate.hidePanel(restoreFocus);
@@ -73,9 +75,19 @@ bool ShellPanelEnvironment::showCharacterPalette()
     return EmojiPicker().open();
 }
 
-void ShellPanelEnvironment::openSettings(int tab)
+void ShellPanelEnvironment::openSettings(std::optional<int> tab)
 {
     SettingsLinkHelper::shared().openSettings(tab);
+}
+
+bool ShellPanelEnvironment::hasTrayMenu() const
+{
+    return m_delegate.hasTrayMenu();
+}
+
+void ShellPanelEnvironment::quitApplication()
+{
+    m_delegate.quit();
 }
 
 QUrl ShellPanelEnvironment::productHomepage() const
@@ -107,16 +119,6 @@ void ShellPanelEnvironment::hidePreview(bool animated)
     PreviewPanelManager::shared().hide(animated);
 }
 
-bool ShellPanelEnvironment::copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly)
-{
-    return item && m_pasteService.copyToPasteboard(*item, plainTextOnly);
-}
-
-void ShellPanelEnvironment::copyStringToPasteboard(const QString &text)
-{
-    m_pasteService.copyStringToPasteboard(text);
-}
-
 QFuture<std::optional<QString>> ShellPanelEnvironment::svgString(const ClipboardItem &item)
 {
     if (item.resolvedItem().type() != ClipboardItemType::media)
@@ -127,16 +129,6 @@ QFuture<std::optional<QString>> ShellPanelEnvironment::svgString(const Clipboard
 void ShellPanelEnvironment::itemMenuWillOpen(QMenu *menu)
 {
     m_delegate.setActiveMenu(menu);
-}
-
-void ShellPanelEnvironment::simulatePaste()
-{
-    m_pasteService.simulatePaste();
-}
-
-Qt::KeyboardModifiers ShellPanelEnvironment::queryKeyboardModifiers() const
-{
-    return QGuiApplication::queryKeyboardModifiers();
 }
 
 QRectF ShellPanelEnvironment::panelFrame() const

@@ -1,6 +1,15 @@
 #pragma once
 
-#include "panel/EveryPanelRole.h"
+#include "items/CodeHighlighting.h"
+#include "panel/HistoryResizer.h"
+#include "panel/ItemAvailability.h"
+#include "panel/ItemMenuHost.h"
+#include "panel/ItemPreviews.h"
+#include "panel/PanelRoles.h"
+#include "panel/PanelShell.h"
+#include "panel/PanelWindow.h"
+#include "panel/ProductLinks.h"
+#include "panel/StoreMaintenance.h"
 
 #include <QPointer>
 
@@ -15,10 +24,18 @@ class Workspace;
 
 // The panel view's surroundings in the running app: the application delegate shows and
 // hides the panel and remembers the window that was in front, the panel window resizes,
-// the paste service writes the clipboard and sends the paste keystroke, the shared highlight
-// cache colours the code lines, and the clipboard monitor's database actor keeps the store
-// file small.
-class ShellPanelEnvironment final : public EveryPanelRole
+// the shared highlight cache colours the code lines, and the clipboard monitor's database
+// actor keeps the store file small. The paste service itself is the panel's pasteboard: it
+// writes the clipboard and sends the paste keystroke.
+class ShellPanelEnvironment final : public PanelShell,
+                                    public PanelWindow,
+                                    public HistoryResizer,
+                                    public ItemPreviews,
+                                    public ItemMenuHost,
+                                    public CodeHighlighting,
+                                    public ItemAvailability,
+                                    public StoreMaintenance,
+                                    public ProductLinks
 {
 public:
     ShellPanelEnvironment(AppDelegate &delegate, ClipboardPanel &panel, PasteService &pasteService,
@@ -29,22 +46,22 @@ public:
     static std::function<QWidget *(AppDelegate &, ClipboardPanel &)> panelViewFactory(Workspace &workspace,
         ModelContainer &container, AppSettings &settings, FileAvailabilityService &availability);
 
+    // The roles handed to the panel view.
+    PanelRoles roles();
+
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override;
     void activatePreviousApplication() override;
     bool showCharacterPalette() override;
-    void openSettings(int tab) override;
+    void openSettings(std::optional<int> tab) override;
+    bool hasTrayMenu() const override;
+    void quitApplication() override;
     QUrl productHomepage() const override;
     void openUrl(const QUrl &url) override;
     void showPreview(
         const std::function<QWidget *()> &content, const QUuid &itemId, const QRectF &anchor) override;
     void schedulePreviewHide() override;
     void hidePreview(bool animated) override;
-
-    bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
-    void copyStringToPasteboard(const QString &text) override;
-    void simulatePaste() override;
-    Qt::KeyboardModifiers queryKeyboardModifiers() const override;
 
     bool hasPanelWindow() const override { return !m_panel.isNull(); }
     QRectF panelFrame() const override;

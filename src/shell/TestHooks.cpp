@@ -3,12 +3,16 @@
 #include "common/Diagnostics.h"
 #include "detection/HighlightCacheService.h"
 #include "platform/X11InputBarrier.h"
+#include "settings/SettingsView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <ctime>
@@ -86,6 +90,75 @@ protected:
     }
 };
 
+// Prints where the settings window's tabs are, each time the window is shown or shows another
+// tab, and how much of the page shown is in view, in the window's own pixels (the
+// scale factor applied), so that a test can click each tab whatever the theme, font or scale:
+//   [Settings] Window 576x666, tab bar 8,8 556x28
+//   [Settings] Tab 3 "History" at 291,8 91x28
+//   [Settings] Page 3 "History" shows 556x620 of its 556x620
+class SettingsLayoutReporter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *view = qobject_cast<SettingsView *>(watched);
+        if (event->type() != QEvent::Show || !view)
+            return false;
+        if (!m_followed.contains(view)) {
+            m_followed.insert(view);
+            connect(view, &QObject::destroyed, this, [this, view] { m_followed.remove(view); });
+            // The page is laid out once it is shown, a turn later.
+            connect(view->tabView(), &QTabWidget::currentChanged, view,
+                [view] { QTimer::singleShot(0, view, [view] { report(*view); }); });
+        }
+        QTimer::singleShot(0, view, [view] { report(*view); });
+        return false;
+    }
+
+private:
+    static QString pixels(const QRect &rect, double ratio)
+    {
+        return QStringLiteral("%1,%2 %3x%4")
+            .arg(qRound(rect.x() * ratio))
+            .arg(qRound(rect.y() * ratio))
+            .arg(qRound(rect.width() * ratio))
+            .arg(qRound(rect.height() * ratio));
+    }
+    static QString size(const QSize &size, double ratio)
+    {
+        return QStringLiteral("%1x%2").arg(qRound(size.width() * ratio)).arg(qRound(size.height() * ratio));
+    }
+    static void report(SettingsView &view)
+    {
+        const double ratio = view.devicePixelRatioF();
+        QTabBar *bar = view.tabView()->tabBar();
+        const QRect barRect(bar->mapTo(&view, QPoint(0, 0)), bar->size());
+        printDiagnostic(QStringLiteral("[Settings] Window %1, tab bar %2")
+                            .arg(size(view.size(), ratio), pixels(barRect, ratio)));
+        for (int index = 0; index < bar->count(); ++index) {
+            const QRect tab = bar->tabRect(index).translated(barRect.topLeft());
+            printDiagnostic(QStringLiteral("[Settings] Tab %1 \"%2\" at %3")
+                                .arg(index)
+                                .arg(SettingsView::tabTitle(index), pixels(tab, ratio)));
+        }
+        const int shown = view.tabView()->currentIndex();
+        // A page is a scroll area: its content is laid out larger than the view onto it only
+        // where it does not fit.
+        const auto *page = qobject_cast<const QScrollArea *>(view.tabView()->currentWidget());
+        if (!page || !page->widget())
+            return;
+        printDiagnostic(QStringLiteral("[Settings] Page %1 \"%2\" shows %3 of its %4")
+                            .arg(shown)
+                            .arg(SettingsView::tabTitle(shown), size(page->viewport()->size(), ratio),
+                                size(page->widget()->size(), ratio)));
+    }
+
+    QSet<QObject *> m_followed;
+};
+
 // Prints the entries of every menu the app shows once it is on the screen (first painted: the
 // window is mapped then, and the menu holds the keyboard), and again when entries join it while
 // it is open (one joins a picture's menu once its file has been read).
@@ -151,6 +224,7 @@ void install()
                 QStringLiteral("[HighlightCacheService] Highlighting engine started (%1)").arg(count));
         });
     qApp->installEventFilter(new RecorderAlertReporter(qApp));
+    qApp->installEventFilter(new SettingsLayoutReporter(qApp));
     qApp->installEventFilter(new MenuReporter(qApp));
     new X11InputBarrier(
         [](quint32 number) {

@@ -3,11 +3,13 @@
 // What end-to-end tests of the running app need to see that no user does, only when the
 // environment asks for it (TINDLEWICK_TEST_HOOKS=1): a diagnostic line each time the
 // highlighting engine starts, so a test can tell that code was shown without it, one with
-// the message of each alert the shortcut recorder shows, one each time the main thread did
-// not get back to its event loop for more than 20 ms ("[TestHooks] Main thread stalled N ms
-// (M ms of its own work)"), one with the entries of each menu shown ("[TestHooks] Menu: Pin |
-// Delete"), and one each time the app has caught up with the input a test sent it before a
-// number it wrote to the root window ("[TestHooks] Input handled up to N", X11InputBarrier).
+// the message of each alert the shortcut recorder shows, where the settings window's tabs are
+// and how much of the page shown is in view (each time it shows a tab), one each time the main
+// thread did not get back to its event loop for more than 20 ms ("[TestHooks] Main thread
+// stalled N ms (M ms of its own work)"), one with the entries of each menu shown ("[TestHooks]
+// Menu: Pin | Delete"), and one each time the app has caught up with the input a test sent it
+// before a number it wrote to the root window ("[TestHooks] Input handled up to N",
+// X11InputBarrier).
 namespace TestHooks {
 
 bool requested();

@@ -13,6 +13,7 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/Bundle.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/FileExistence.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
@@ -90,7 +91,7 @@ std::optional<int> answerCommandLine(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const CommandLine::Request request = CommandLine::request(arguments);
+    const CommandLine::Request request = CommandLine::immediateRequest(arguments);
     if (request == CommandLine::Request::start)
         return std::nullopt;
     // The application object only tells where the program's files lie.
@@ -144,8 +145,9 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
         .availability = &availability };
 }
 
-// Runs the app until it quits, the copy that runs settled already.
-int runDelegate(QApplication &app, SingleInstance &singleInstance)
+// Runs the app until it quits, the copy that runs settled already; with openSettings its
+// settings window opens once it has started.
+int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSettings)
 {
     ModelContainer &container = sharedModelContainer();
     Desktop desktop = makeDesktop();
@@ -154,10 +156,11 @@ int runDelegate(QApplication &app, SingleInstance &singleInstance)
     // (the file-availability service tells it).
     FileExistence::shared().setBackgroundChecks(true);
     ServiceCodeClassifier codeClassifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
-    AppDelegate delegate(
-        AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
-            *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor,
-            *desktop.keyboard, HighlightCacheService::shared(), &singleInstance, true, &codeClassifier },
+    DBusDesktopNotifications notifications;
+    AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
+                             *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor,
+                             *desktop.keyboard, HighlightCacheService::shared(), &singleInstance, true,
+                             &codeClassifier, &notifications },
         appNeighbours(desktop, container));
 
     UnixSignalWatcher signals;
@@ -175,7 +178,28 @@ int runDelegate(QApplication &app, SingleInstance &singleInstance)
     if (delegate.refusedToRun())
         return 0;
     startLinkMetadataTasks(*delegate.clipboardMonitor(), LinkMetadataService::shared());
+    if (openSettings)
+        delegate.openSettings();
     return app.exec();
+}
+
+// --settings: the running copy opens its settings window and keeps running, and this copy leaves
+// with the status returned; nothing when no copy runs and this one is to start instead.
+std::optional<int> handOverSettingsRequest(SingleInstance &singleInstance)
+{
+    switch (singleInstance.askToOpenSettings()) {
+    case SingleInstance::SettingsRequest::delivered:
+        return 0;
+    case SingleInstance::SettingsRequest::thisCopyRuns:
+        return std::nullopt;
+    case SingleInstance::SettingsRequest::unanswered:
+        break;
+    }
+    std::fprintf(stderr,
+        "Tindlewick is running (it holds %s) but did not answer the request to open its settings; "
+        "quit it and start it again.\n",
+        singleInstance.lockPath().toLocal8Bit().constData());
+    return 1;
 }
 
 } // namespace
@@ -189,15 +213,25 @@ int run(int argc, char **argv)
     if (!findDisplay())
         return 1;
     QApplication app(argc, argv);
+    // Qt has taken its own options (-display, -platform...) out of the arguments by now.
+    const CommandLine::Parsed parsed = CommandLine::parse(QCoreApplication::arguments().mid(1));
+    if (parsed.request == CommandLine::Request::usageError) {
+        std::fputs(CommandLine::usageError(parsed).toLocal8Bit().constData(), stderr);
+        return CommandLine::usageErrorStatus;
+    }
     describeApplication();
     // Which copy runs is settled first: a copy that does not run leaves before it opens the
     // store or loads a model.
     SingleInstance singleInstance;
-    if (!singleInstance.takeOver()) {
+    const bool openSettings = parsed.request == CommandLine::Request::openSettings;
+    if (openSettings) {
+        if (const std::optional<int> status = handOverSettingsRequest(singleInstance))
+            return *status;
+    } else if (!singleInstance.takeOver()) {
         printDiagnostic(AppLifecycle::anotherCopyRunsMessage(singleInstance.lockPath()));
         return 0;
     }
-    return runDelegate(app, singleInstance);
+    return runDelegate(app, singleInstance, openSettings);
 }
 
 } // namespace TindlewickApp

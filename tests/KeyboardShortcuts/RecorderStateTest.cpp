@@ -285,6 +285,52 @@ TEST_F(RecorderStateTest, AShortcutOfAMenuItemIsRefusedWithAnAlertAndRecordingGo
     EXPECT_TRUE(changes.isEmpty());
 }
 
+TEST_F(RecorderStateTest, TheEditingShortcutsOfEveryProgramAreRefusedAsMenuItems)
+{
+    // No menu of the app's own: the editing shortcuts belong to the menus of every program.
+    struct Case
+    {
+        const char *name;
+        Shortcut shortcut;
+        const char *menuItem; // nullptr: stored
+    };
+    const qint64 control = CarbonModifier::control;
+    const Case cases[] = {
+        { "Ctrl+C", key(Key::c, control), "Copy" },
+        { "Ctrl+X", key(Key::x, control), "Cut" },
+        { "Ctrl+V", key(Key::v, control), "Paste" },
+        { "Ctrl+Z", key(Key::z, control), "Undo" },
+        { "Ctrl+Shift+Z", key(Key::z, control | CarbonModifier::shift), "Redo" },
+        { "Ctrl+A", key(Key::a, control), "Select All" },
+        { "Ctrl+Insert", key(Key::help, control), "Copy" },
+        { "Ctrl+Alt+C is no editing shortcut", key(Key::c, control | CarbonModifier::option), nullptr },
+        { "Ctrl+Shift+C is no editing shortcut", key(Key::c, control | CarbonModifier::shift), nullptr },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        center.storeShortcut(togglePanel, controlSpace);
+        alerts.clear();
+        changes.clear();
+        recorder->click();
+        const RecorderState::Outcome outcome = recorder->handleKey(c.shortcut);
+        EXPECT_TRUE(outcome.consumed);
+        if (c.menuItem) {
+            ASSERT_EQ(alerts.size(), 1);
+            EXPECT_EQ(alerts.first().message,
+                RecorderState::localized("keyboard_shortcut_used_by_menu_item")
+                    .arg(QLatin1String(c.menuItem)));
+            EXPECT_EQ(alerts.first().buttons, QStringList { RecorderState::localized("ok") });
+            EXPECT_TRUE(recorder->isRecording()) << "recording goes on after the alert";
+            EXPECT_EQ(center.getShortcut(togglePanel), controlSpace);
+            EXPECT_TRUE(changes.isEmpty());
+        } else {
+            EXPECT_TRUE(alerts.isEmpty());
+            EXPECT_EQ(center.getShortcut(togglePanel), c.shortcut);
+        }
+        recorder->focusOut();
+    }
+}
+
 TEST_F(RecorderStateTest, AShortcutAnotherProgramHoldsIsStoredOnlyWhenForced)
 {
     hotKeys.refused.insert(controlAltKGrab);

@@ -176,7 +176,7 @@ TEST_F(RecorderTest, AKeyAnotherProgramsGrabTakesIsSeenOnTheDesktopAndAsked)
     EXPECT_FALSE(keys->watchesModifiers);
 }
 
-TEST_F(RecorderTest, AShortcutOfTheTrayMenuIsRefusedExceptTheOneThatOpensTheApp)
+TEST_F(RecorderTest, ShortcutsOfTheTrayMenuAndOfEditingAreRefusedExceptTheOneThatOpensTheApp)
 {
     StatusMenu menu;
     menu.setOpenShortcut(&center, AppDelegate::togglePanelShortcut());
@@ -198,6 +198,8 @@ TEST_F(RecorderTest, AShortcutOfTheTrayMenuIsRefusedExceptTheOneThatOpensTheApp)
     const QList<Case> cases {
         { "Ctrl+Q", Qt::Key_Q, 24, 'q', "Quit Tindlewick" },
         { "Ctrl+,", Qt::Key_Comma, 59, ',', "Settings..." },
+        // Every program's Edit menu answers to it.
+        { "Ctrl+C", Qt::Key_C, 54, 'c', "Copy" },
         // "Open Tindlewick" shows the very shortcut being recorded, which is no conflict.
         { "Ctrl+Space", Qt::Key_Space, 65, ' ', nullptr },
     };

@@ -96,6 +96,78 @@ TEST_F(ShortcutCenterTest, UnreadableStoredValuesReadAsNoShortcut)
     }
 }
 
+TEST_F(ShortcutCenterTest, AStoredValueThatCannotBeUsedGivesWayToTheDefaultOnce)
+{
+    const struct
+    {
+        const char *name;
+        QVariant stored;
+        std::optional<Shortcut> kept; // nothing: replaced by the default
+        const char *problem;
+    } cases[] = {
+        { "unreadable text", QStringLiteral("garbage{"), std::nullopt, R"(is not a shortcut: "garbage{")" },
+        { "a key out of range and every modifier bit",
+            QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})"), std::nullopt,
+            "names no key combination of this keyboard (key code -99999999, modifiers 0xffffffff)" },
+        { "a key this keyboard has not", QStringLiteral(R"({"carbonKeyCode":255,"carbonModifiers":4096})"),
+            std::nullopt, "(key code 255, modifiers 0x1000)" },
+        { "the Function key, which X has not",
+            QStringLiteral(R"({"carbonKeyCode":0,"carbonModifiers":131072})"), std::nullopt,
+            "(key code 0, modifiers 0x20000)" },
+        { "true", QVariant(true), std::nullopt, "is not a shortcut: true" },
+        { "a control character", QStringLiteral("\x01"), std::nullopt, R"(is not a shortcut: "\u0001")" },
+        { "a long text", QString(500, u'x'), std::nullopt,
+            "is not a shortcut: \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\u2026" },
+        { "another shortcut", QString::fromUtf8(optionK.toJson()), optionK, "" },
+        { "a mask with a bit beyond the modifiers",
+            QStringLiteral(R"({"carbonKeyCode":40,"carbonModifiers":67584})"), Shortcut { Key::k, 67584 },
+            "" },
+    };
+    const QString key = ShortcutCenter::storageKey(togglePanel);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults.setObject(key, c.stored);
+        FakeGlobalHotKeys keys;
+        HotKeyCenter hotKeys(keys);
+        ShortcutCenter fresh(defaults, hotKeys);
+        QStringList problems;
+        QObject::connect(&fresh, &ShortcutCenter::storedShortcutReplaced,
+            [&](const Name &name, const QString &problem) { problems << name.rawValue + u": " + problem; });
+        const Shortcut expected = c.kept.value_or(controlSpace);
+        EXPECT_EQ(fresh.declaredShortcut(togglePanel), expected) << "what the start will take";
+
+        fresh.declare(togglePanel);
+        fresh.declare(togglePanel);
+        EXPECT_EQ(fresh.getShortcut(togglePanel), expected);
+        EXPECT_EQ(UserDefaults(defaults.filePath()).object(key),
+            c.kept ? c.stored : QVariant(QString::fromUtf8(controlSpace.toJson())))
+            << "the next start finds the default";
+        if (c.kept) {
+            EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+            continue;
+        }
+        ASSERT_EQ(problems.size(), 1) << "reported once";
+        EXPECT_TRUE(problems.first().startsWith(QStringLiteral("togglePanel: ")));
+        EXPECT_TRUE(problems.first().contains(QString::fromUtf8(c.problem)))
+            << problems.first().toStdString();
+        EXPECT_TRUE(keys.grabbed.contains(controlSpaceGrab));
+    }
+}
+
+TEST_F(ShortcutCenterTest, ARemovedShortcutAndANameWithoutADefaultKeepWhatIsStored)
+{
+    const QString key = ShortcutCenter::storageKey(togglePanel);
+    defaults.setObject(key, false);
+    EXPECT_EQ(center.declaredShortcut(togglePanel), std::nullopt);
+    center.declare(togglePanel);
+    EXPECT_EQ(defaults.object(key), QVariant(false));
+    const Name plain { QStringLiteral("plain"), std::nullopt };
+    defaults.setObject(ShortcutCenter::storageKey(plain), QStringLiteral("garbage{"));
+    center.declare(plain);
+    EXPECT_EQ(center.declaredShortcut(plain), std::nullopt);
+    EXPECT_EQ(defaults.object(ShortcutCenter::storageKey(plain)), QVariant(QStringLiteral("garbage{")));
+}
+
 TEST_F(ShortcutCenterTest, APressRunsTheActionsOfEveryNameStoringThatShortcut)
 {
     const Name other { QStringLiteral("other"), controlSpace };

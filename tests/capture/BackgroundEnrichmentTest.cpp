@@ -140,6 +140,12 @@ TEST_F(BackgroundEnrichmentTest, TheRefreshAtStartTakesOnlyItemsWithoutPreviewLi
     items[3]->setHighlightedLinesData(olderHighlightBlob());
     items[3]->setHighlightedLinesTheme(QStringLiteral("GitHub"));
     items[3]->setHighlightedLinesIsDark(dark);
+    // So has one whose lines are sound but larger than any the app writes (a damaged or edited
+    // store): they are never read, and are made again.
+    highlights->persistLines(*items[4],
+        { { 0, AttributedText::plain(QString(maxHighlightedLinesBytes / 2, u'x')) } }, dark,
+        HighlightTheme::github, preview);
+    ASSERT_GT(items[4]->highlightedLinesData()->size(), maxHighlightedLinesBytes);
     ASSERT_TRUE(context().save().ok);
 
     QSignalSpy scheduled(enrichment.get(), &BackgroundEnrichment::refreshScheduled);

@@ -4,8 +4,10 @@
 #include "capture/DetectionText.h"
 #include "capture/ImageExtraction.h"
 #include "platform/FileBookmark.h"
+#include "support/HeldThreadPool.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -97,7 +99,7 @@ TEST_F(ClipboardMonitorClassificationTest, FilesAndMediaFiles)
     };
     for (const auto &test : cases) {
         PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("file names as text"));
-        snapshot.fileURLs = test.urls;
+        snapshot.files = CopiedFiles(test.urls);
         snapshot.image.data = png(4, 4); // a file manager's icon must not win
         const auto captured = classify(snapshot);
         ASSERT_TRUE(captured) << test.name;
@@ -114,6 +116,42 @@ TEST_F(ClipboardMonitorClassificationTest, FilesAndMediaFiles)
     }
 }
 
+TEST_F(ClipboardMonitorClassificationTest, AListOfManyFilesBecomesAnItemOnAWorkerThread)
+{
+    QByteArray list;
+    QStringList further;
+    for (int i = 0; i < 5000; ++i) {
+        const QUrl url = QUrl::fromLocalFile(m_files.filePath(QStringLiteral("file %1.txt").arg(i)));
+        list += url.toEncoded() + "\r\n";
+        if (i > 0)
+            further.append(url.toString(QUrl::FullyEncoded));
+    }
+    PasteboardContents contents;
+    contents.types = { PasteboardType::uriList };
+    contents.data.insert(PasteboardType::uriList, list);
+    const PasteboardSnapshot snapshot = PasteboardSnapshot::make(contents, std::nullopt);
+    ASSERT_TRUE(snapshot.files);
+    EXPECT_EQ(snapshot.files->count(), 5000);
+
+    HeldThreadPool pool;
+    pool.hold();
+    const QFuture<std::optional<ClipboardMonitor::CapturedContent>> building
+        = m_monitor->processClipboardContent(snapshot);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(building.isFinished()) << "the item was built on the main thread";
+    pool.release();
+    ASSERT_TRUE(waitUntil([&] { return building.isFinished(); }));
+    ASSERT_EQ(building.resultCount(), 1);
+    ASSERT_TRUE(building.result());
+    const ClipboardItem &item = *building.result()->item;
+    EXPECT_EQ(item.type(), ClipboardItemType::file);
+    EXPECT_EQ(item.fileURL(), QUrl::fromLocalFile(m_files.filePath(QStringLiteral("file 0.txt"))));
+    EXPECT_EQ(item.additionalFileTotal(), 4999);
+    EXPECT_EQ(item.additionalFileURLStrings(), further.first(ClipboardItem::maxListedFiles - 1));
+    EXPECT_EQ(item.additionalFileURLList(), further.join(u'\n').toUtf8());
+    EXPECT_TRUE(item.storedContentHash()) << "digested on the main thread";
+}
+
 TEST_F(ClipboardMonitorClassificationTest, FilesInTheTrashLeaveNoTrace)
 {
     const QString dataHome
@@ -124,11 +162,11 @@ TEST_F(ClipboardMonitorClassificationTest, FilesInTheTrashLeaveNoTrace)
              QUrl::fromLocalFile(QStringLiteral("/media/usb/.Trash/1000/files/c.txt")),
              QUrl(QStringLiteral("trash:///d.txt")) }) {
         PasteboardSnapshot snapshot = textSnapshot(QStringLiteral("old.txt"));
-        snapshot.fileURLs = QList<QUrl> { url };
+        snapshot.files = CopiedFiles({ url });
         EXPECT_FALSE(classify(snapshot)) << url.toString().toStdString();
     }
     PasteboardSnapshot notTrash;
-    notTrash.fileURLs = QList<QUrl> { QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt")) };
+    notTrash.files = CopiedFiles({ QUrl::fromLocalFile(QStringLiteral("/home/someone/Trash-notes.txt")) });
     EXPECT_TRUE(classify(notTrash));
 }
 

@@ -140,6 +140,21 @@ TEST_F(DuplicateLookupTest, FilesCompareTheirWholeListAndMustExist)
     EXPECT_EQ(find(fileItem({ a, c })), nullptr);
     EXPECT_EQ(find(fileItem({ b, a })), nullptr) << "order counts";
 
+    // Lists longer than an item holds in memory are compared whole, beyond what it holds.
+    const auto longList = [&](const QString &last) {
+        QList<QUrl> urls { c };
+        for (int i = 0; i < 3000; ++i)
+            urls.append(QUrl(QStringLiteral("file:///elsewhere/%1").arg(i)));
+        urls.append(QUrl(last));
+        return fileItem(urls);
+    };
+    const ClipboardItemPtr many = longList(QStringLiteral("file:///elsewhere/last"));
+    context().insert(many);
+    ASSERT_TRUE(context().save().ok);
+    EXPECT_EQ(find(longList(QStringLiteral("file:///elsewhere/last"))), many);
+    EXPECT_EQ(find(longList(QStringLiteral("file:///elsewhere/other"))), nullptr);
+    EXPECT_FALSE(DuplicateLookup::isSameContent(*many, *longList(QStringLiteral("file:///elsewhere/other"))));
+
     QFile::remove(a.toLocalFile());
     EXPECT_EQ(find(fileItem({ a, b })), nullptr) << "a file that is gone is never returned";
 }

@@ -34,6 +34,30 @@ QPointF at(const ColumnLayout &layout, const std::variant<int, QPointF> &where)
     return std::get<QPointF>(where);
 }
 
+// Items named after the rows they start in.
+QList<ClipboardItemPtr> numberedItems(int count)
+{
+    QList<ClipboardItemPtr> items;
+    for (int row = 0; row < count; ++row)
+        items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QString::number(row) }));
+    return items;
+}
+
+PinnedItemDragState::Rows rowsOf(const ColumnLayout &layout, const QList<GridSection> &sections)
+{
+    const GridSection &last = sections.last();
+    return { layout, sections, numberedItems(last.startIndex + last.count) };
+}
+
+// The rows the items started in.
+QList<int> startRows(const QList<ClipboardItemPtr> &items)
+{
+    QList<int> rows;
+    for (const ClipboardItemPtr &item : items)
+        rows.append(item ? item->textContent().value_or(QString()).toInt() : -1);
+    return rows;
+}
+
 } // namespace
 
 TEST(PinnedItemDragStateTest, APinDroppedAmongThePinsTakesThePlaceItWasDroppedOn)
@@ -66,13 +90,14 @@ TEST(PinnedItemDragStateTest, APinDroppedAmongThePinsTakesThePlaceItWasDroppedOn
         SCOPED_TRACE(drag.what);
         const ColumnLayout &layout = drag.grid ? grid : list;
         PinnedItemDragState state;
-        const bool onPin = state.press(layout, drag.grid ? gridBlocks : listBlocks, at(layout, drag.pressed));
+        const bool onPin
+            = state.press(rowsOf(layout, drag.grid ? gridBlocks : listBlocks), at(layout, drag.pressed));
         EXPECT_EQ(onPin, drag.release != Release::notPressed);
         for (const auto &move : drag.moves)
             state.move(at(layout, move));
         const PinnedItemDragState::Outcome outcome = state.release(at(layout, drag.releasedAt));
         EXPECT_EQ(outcome.release, drag.release);
-        EXPECT_EQ(outcome.pinnedRows, drag.order);
+        EXPECT_EQ(startRows(outcome.pinsInNewOrder), drag.order);
         EXPECT_FALSE(state.isPressed()) << "a release ends the drag";
     }
 }
@@ -81,7 +106,7 @@ TEST(PinnedItemDragStateTest, TheColumnDrawsTheOrderADropWouldStore)
 {
     const ColumnLayout layout(listBlocks, false, 200, true, 10);
     PinnedItemDragState state;
-    ASSERT_TRUE(state.press(layout, listBlocks, layout.cellRect(2).center()));
+    ASSERT_TRUE(state.press(rowsOf(layout, listBlocks), layout.cellRect(2).center()));
     EXPECT_FALSE(state.move(layout.cellRect(2).center() + QPointF(0, 2))) << "not yet a drag";
     EXPECT_EQ(state.draggedShownRow(), std::nullopt);
     EXPECT_TRUE(state.move(layout.cellRect(4).center()));
@@ -97,11 +122,11 @@ TEST(PinnedItemDragStateTest, TheColumnDrawsTheOrderADropWouldStore)
         EXPECT_EQ(state.sourceRow(row), row);
 }
 
-TEST(PinnedItemDragStateTest, EscapeOrNewRowsAbandonTheDragAndItsReleaseIsNoClick)
+TEST(PinnedItemDragStateTest, EscapeAbandonsTheDragAndItsReleaseIsNoClick)
 {
     const ColumnLayout layout(listBlocks, false, 200, true, 10);
     PinnedItemDragState state;
-    ASSERT_TRUE(state.press(layout, listBlocks, layout.cellRect(2).center()));
+    ASSERT_TRUE(state.press(rowsOf(layout, listBlocks), layout.cellRect(2).center()));
     state.move(layout.cellRect(4).center());
     state.cancel();
     EXPECT_FALSE(state.isDragging());
@@ -110,10 +135,10 @@ TEST(PinnedItemDragStateTest, EscapeOrNewRowsAbandonTheDragAndItsReleaseIsNoClic
     EXPECT_EQ(state.sourceRow(3), 3) << "and starts no new drag";
     const PinnedItemDragState::Outcome outcome = state.release(layout.cellRect(3).center());
     EXPECT_EQ(outcome.release, Release::unchanged);
-    EXPECT_TRUE(outcome.pinnedRows.isEmpty());
+    EXPECT_TRUE(outcome.pinsInNewOrder.isEmpty());
 
     // A press not dragged yet is forgotten: its release is the column's ordinary click.
-    ASSERT_TRUE(state.press(layout, listBlocks, layout.cellRect(3).center()));
+    ASSERT_TRUE(state.press(rowsOf(layout, listBlocks), layout.cellRect(3).center()));
     state.cancel();
     EXPECT_EQ(state.release(layout.cellRect(3).center()).release, Release::notPressed);
 }
@@ -124,7 +149,86 @@ TEST(PinnedItemDragStateTest, HistoryAndACollapsedGroupHaveNoPinsToDrag)
     const ColumnLayout layout(unpinnedOnly, false, 200, false, 10);
     EXPECT_FALSE(layout.pinnedSectionRect());
     PinnedItemDragState state;
-    EXPECT_FALSE(state.press(layout, unpinnedOnly, layout.cellRect(0).center()));
+    EXPECT_FALSE(state.press(rowsOf(layout, unpinnedOnly), layout.cellRect(0).center()));
     EXPECT_FALSE(state.move(layout.cellRect(2).center()));
     EXPECT_EQ(state.release(layout.cellRect(2).center()).release, Release::notPressed);
+}
+
+namespace {
+
+// A Text column 200 wide with its pinned group open: the items in order, the first
+// singleCharacters of them single-character pins and the next pins pinned.
+PinnedItemDragState::Rows columnOf(
+    const QList<ClipboardItemPtr> &items, int singleCharacters, int pins, bool grid = false)
+{
+    const int perRow = grid ? 3 : 1;
+    QList<GridSection> sections;
+    const auto add = [&](const char *title, int start, int count, int columns) {
+        if (count > 0)
+            sections.append({ QString::fromLatin1(title), start, count, columns });
+    };
+    add("SingleChars", 0, singleCharacters, 6);
+    add("Pinned", singleCharacters, pins, perRow);
+    add("Unpinned", singleCharacters + pins, int(items.size()) - singleCharacters - pins, perRow);
+    return { ColumnLayout(sections, grid, 200, pins + singleCharacters > 0, 10), sections, items };
+}
+
+} // namespace
+
+TEST(PinnedItemDragStateTest, TheDragKeepsItsPinWhenTheColumnsRowsChange)
+{
+    // Before the change: two single characters (0, 1), three pins (2, 3, 4), two unpinned (5, 6);
+    // pin 2 dragged onto pin 4.
+    const QList<ClipboardItemPtr> items = numberedItems(7);
+    const ClipboardItemPtr copy
+        = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("9") });
+    using Items = QList<ClipboardItemPtr>;
+    const struct
+    {
+        const char *what;
+        bool dragged; // moved past the threshold before the change, or only pressed
+        PinnedItemDragState::Rows after;
+        std::optional<int> drawnAt; // where the dragged pin is drawn after the change
+        int releasedOn; // a row after the change
+        Release release;
+        QList<int> order; // the pins as they started (9: the new item), in their new order
+    } cases[] = {
+        { "a copy arrives", true, columnOf(Items(items).mid(0, 5) << copy << items[5] << items[6], 2, 3), 4,
+            4, Release::reordered, { 0, 1, 3, 4, 2 } },
+        { "a pin arrives before it", true, columnOf(Items(items).mid(0, 2) << copy << items.mid(2), 2, 4), 5,
+            5, Release::reordered, { 0, 1, 9, 3, 4, 2 } },
+        { "an unpinned item goes", true, columnOf(items.mid(0, 6), 2, 3), 4, 4, Release::reordered,
+            { 0, 1, 3, 4, 2 } },
+        { "the column becomes a grid", true, columnOf(items, 2, 3, true), 4, 3, Release::reordered,
+            { 0, 1, 3, 2, 4 } },
+        // Its place is its own again until the pointer moves.
+        { "the pin it took the place of goes", true, columnOf(Items(items).mid(0, 4) << items.mid(5), 2, 2),
+            2, 3, Release::reordered, { 0, 1, 3, 2 } },
+        { "the dragged pin goes", true, columnOf(Items(items).mid(0, 2) << items.mid(3), 2, 2), std::nullopt,
+            3, Release::unchanged, {} },
+        { "the dragged pin is unpinned", true,
+            columnOf(Items(items).mid(0, 2) << items.mid(3, 2) << items[2] << items.mid(5), 2, 2),
+            std::nullopt, 2, Release::unchanged, {} },
+        { "the pinned group is closed", true, columnOf(items.mid(5), 0, 0), std::nullopt, 0,
+            Release::unchanged, {} },
+        { "pressed only, its pin goes", false, columnOf(Items(items).mid(0, 2) << items.mid(3), 2, 2),
+            std::nullopt, 2, Release::notPressed, {} },
+        { "pressed only, a copy arrives", false, columnOf(Items(items) << copy, 2, 3), std::nullopt, 2,
+            Release::click, {} },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const PinnedItemDragState::Rows before = columnOf(items, 2, 3);
+        PinnedItemDragState state;
+        ASSERT_TRUE(state.press(before, before.layout.cellRect(2).center()));
+        if (c.dragged) {
+            ASSERT_TRUE(state.move(before.layout.cellRect(4).center()));
+        }
+        state.rowsChanged(c.after);
+        EXPECT_EQ(state.draggedShownRow(), c.drawnAt);
+        const PinnedItemDragState::Outcome outcome
+            = state.release(c.after.layout.cellRect(c.releasedOn).center());
+        EXPECT_EQ(outcome.release, c.release);
+        EXPECT_EQ(startRows(outcome.pinsInNewOrder), c.order);
+    }
 }

@@ -73,11 +73,11 @@ ContentTypePrediction prediction(const char *label, float score)
     return { QString::fromLatin1(label), score, false };
 }
 
-// Plain words that neither a "#!" line nor the heuristics take for code, exactly length
-// characters long.
+// Words with a call in them, which neither a "#!" line nor the heuristics take for code
+// but which back any code label the model gives, exactly length characters long.
 QString prose(qsizetype length)
 {
-    return QStringLiteral("some plain words ").repeated(int(length / 17) + 1).left(length);
+    return QStringLiteral("plain words f(x) ").repeated(int(length / 17) + 1).left(length);
 }
 
 QString readSample(const QString &name)
@@ -115,7 +115,8 @@ TEST_F(CodeDetectionServiceTest, TextsUnderEightCharactersAreNotCodeAndNotCached
     EXPECT_EQ(m_service.cachedResultCount(), 0);
     EXPECT_TRUE(m_model->asked().isEmpty());
 
-    EXPECT_TRUE(m_service.detectNow(accented.repeated(8)).isCode);
+    // Eight characters in thirteen code units, with a mark of code for the model's label.
+    EXPECT_TRUE(m_service.detectNow(QStringLiteral("f(") + accented.repeated(5) + u')').isCode);
     EXPECT_EQ(m_service.cachedResultCount(), 1);
 }
 
@@ -336,7 +337,7 @@ TEST_F(CodeDetectionServiceTest, LispCleanUpKeepsTheFirstAnswerWhenTheSecondFail
     m_model->answerWith([&calls](const QString &) {
         return ++calls == 1 ? QList { prediction("lisp", 0.95f) } : QList<ContentTypePrediction> {};
     });
-    EXPECT_EQ(m_service.detectNow(QStringLiteral("(fine) :-) thanks")),
+    EXPECT_EQ(m_service.detectNow(QStringLiteral("(list 1 2) :-) thanks")),
         (Result { true, QStringLiteral("lisp"), 95, QStringLiteral("lisp") }));
     EXPECT_EQ(m_model->asked().size(), 2);
 }
@@ -453,4 +454,41 @@ TEST(CodeDetectionServiceSharedTest, AsksTheSharedContentTypeModel)
     EXPECT_TRUE(prose.topLabel.has_value()) << "the model answered";
     EXPECT_FALSE(prose.isCode) << prose.topLabel.value_or(QString()).toStdString();
     EXPECT_TRUE(shared.detect(QStringLiteral("#!/bin/sh\nexit 0")).result().isCode);
+}
+
+// The model reads words and shapes, so lines of words and numbers can come out as code; a
+// code label stands only where the text shows some syntax of that label, and the answer
+// still names the label and its score.
+TEST_F(CodeDetectionServiceTest, ACodeLabelStandsOnlyWithAMarkOfItsSyntax)
+{
+    struct Case
+    {
+        const char *label;
+        const char *text;
+        bool isCode;
+    };
+    const Case cases[] = {
+        { "shell", "bulk item number 071", false },
+        { "shell", "Room 101\nRoom 104\nRoom 210\nRoom 212", false },
+        { "shell", "word01-001 lorem ipsum dolor sit word01-002 lorem ipsum dolor sit", false },
+        { "shell", "ls -la /var/log", true },
+        { "shell", "git status", true },
+        { "shell", "echo \"done\" >> log.txt", true },
+        { "haskell", "door code 4711, flat 12 on the left", false },
+        { "haskell", "f :: Int -> Int", true },
+        { "java", "document version 2.7 final", false },
+        { "java", "total += price * qty", true },
+        { "ignorefile", "milk\neggs\nbread\nbutter", false },
+        { "ignorefile", "node_modules\n*.log", true },
+        { "sql", "drop table sessions", true },
+        { "xml", "Classroom 109 - taken\nClassroom 116 - booked", false },
+        { "xml", "<item id=\"7\"/>", true },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        m_model->answer({ prediction(c.label, 0.95f) });
+        const Result result = m_service.detectNow(QString::fromUtf8(c.text));
+        EXPECT_EQ(
+            result, (Result { c.isCode, QString::fromLatin1(c.label), 95, QString::fromLatin1(c.label) }));
+    }
 }

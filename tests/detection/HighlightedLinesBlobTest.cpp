@@ -1,6 +1,10 @@
 #include "detection/HighlightedLinesBlob.h"
 
+#include "detection/CodePreviewLines.h"
+#include "detection/HighlightCacheService.h"
+
 #include "detection/highlight/Highlight.h"
+#include "model/ItemSchema.h"
 #include "support/OlderHighlightBlob.h"
 #include "support/TestSupport.h"
 
@@ -157,6 +161,34 @@ TEST(HighlightedLinesBlobTest, TheBlobIsOneJsonObjectOfBase64Archives)
     ASSERT_TRUE(read);
     EXPECT_EQ(read->value(QStringLiteral("preview_0")), lines[QStringLiteral("preview_0")]);
     EXPECT_EQ(read->value(QStringLiteral("grid_3")), lines[QStringLiteral("grid_3")]);
+}
+
+TEST(HighlightedLinesBlobTest, TheLargestPreviewTheAppCanWriteIsReadBackFromTheStore)
+{
+    // The most a code item's preview lines can take: as many lines and characters as they may
+    // have, every character in a run of its own with every property, and characters whose
+    // archive is all 0xFF bytes, whose base64 form is all slashes (each written as two bytes).
+    const QString text
+        = QStringList(CodePreviewLines::maxLines, QString(CodePreviewLines::maxLineCharacters, QChar(0xFFFF)))
+              .join(u'\n');
+    QTextCharFormat format;
+    format.setForeground(QColor::fromRgba(0xFFFFFFFF));
+    format.setProperty(QTextFormat::FontWeight, 0xFFFF);
+    format.setFontItalic(true);
+    format.setProperty(QTextFormat::FontUnderline, true);
+    format.setProperty(QTextFormat::TextUnderlineStyle, 0xFF);
+    format.setFontStrikeOut(true);
+    HighlightedLinesBlob::Lines lines;
+    const QStringList preview = CodePreviewLines::make(text);
+    ASSERT_EQ(preview.size(), CodePreviewLines::maxLines);
+    for (int index = 0; index < preview.size(); ++index) {
+        AttributedText line = AttributedText::plain(preview[index]);
+        for (int i = 0; i < line.text.size(); ++i)
+            line.formats.append({ i, 1, format });
+        lines.insert(HighlightedLinesBlob::lineName(HighlightCacheService::previewContext(), index), line);
+    }
+    EXPECT_LE(HighlightedLinesBlob::encode(lines).size(), maxHighlightedLinesBytes)
+        << "the app would write lines that it drops unread and makes again at every start";
 }
 
 TEST(HighlightedLinesBlobTest, DamagedForeignOrOlderBlobsReadAsEmpty)

@@ -45,7 +45,7 @@ TEST(ClipboardItemTest, ANewItemStartsWithItsInitialValues)
     EXPECT_NE(ClipboardItem::create(ClipboardItemType::text)->id(), item->id());
 }
 
-TEST(ClipboardItemTest, SchemaHasThirtyNinePropertiesElevenExternal)
+TEST(ClipboardItemTest, SchemaHasFortyOnePropertiesTwelveExternal)
 {
     int external = 0;
     int index = 0;
@@ -53,8 +53,8 @@ TEST(ClipboardItemTest, SchemaHasThirtyNinePropertiesElevenExternal)
         EXPECT_EQ(int(info.field), index++) << info.name;
         external += info.external ? 1 : 0;
     }
-    EXPECT_EQ(itemSchema().size(), 39u);
-    EXPECT_EQ(external, 11);
+    EXPECT_EQ(itemSchema().size(), 41u);
+    EXPECT_EQ(external, 12);
     EXPECT_STREQ(fieldInfo(ItemField::additionalFileURLStringsJoined).name, "additionalFileURLStringsJoined");
 }
 

@@ -47,6 +47,26 @@ QVariant sampleValue(const FieldInfo &info)
     }
 }
 
+// Writes an external value behind the store's back, as SQL gives it.
+void writeExternalValue(
+    const QString &storePath, PersistentIdentifier item, ItemField field, const QString &sql)
+{
+    SqliteConnection raw;
+    ASSERT_TRUE(raw.open(storePath, SQLITE_OPEN_READWRITE));
+    ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipboardItemExternal VALUES (%1, %2, %3); "
+                                        "UPDATE ClipboardItem SET externalFields = %4 WHERE pk = %1")
+                             .arg(item.value)
+                             .arg(int(field))
+                             .arg(sql)
+                             .arg(qint64(1) << int(field))));
+}
+
+std::optional<QByteArray> stored(const ClipboardItem &item, ItemField field)
+{
+    const QVariant value = item.value(field);
+    return value.isNull() ? std::nullopt : std::optional(value.toByteArray());
+}
+
 } // namespace
 
 using ModelContextTest = StoreTest;
@@ -94,6 +114,101 @@ TEST_F(ModelContextTest, MissingOptionalsAndEmptyValuesStayDistinct)
     EXPECT_EQ(loadedMissing->linkThumbnailData(), std::nullopt);
     EXPECT_FALSE(loadedMissing->codeAsText());
     EXPECT_EQ(loadedMissing->highlightedLinesIsDark(), std::nullopt);
+}
+
+TEST_F(ModelContextTest, ALongFileListIsHeldByItsFirstAddressesAndKeptWholeInTheStore)
+{
+    const auto addresses = [](int count, int length = 0) {
+        QStringList list;
+        for (int i = 0; i < count; ++i)
+            list.append(QStringLiteral("file:///data/%1/f%2").arg(QString(length, u'x')).arg(i));
+        return list;
+    };
+    const int heldAtMost = ClipboardItem::maxListedFiles - 1;
+    const struct
+    {
+        const char *name;
+        QStringList further;
+        qsizetype held;
+    } cases[] = {
+        { "a few files", addresses(3), 3 },
+        { "as many as are held", addresses(heldAtMost), heldAtMost },
+        { "one more than that", addresses(heldAtMost + 1), heldAtMost },
+        { "a hundred thousand", addresses(100'000), heldAtMost },
+        // Three of these fill what an item holds of its addresses.
+        { "long addresses", addresses(4, 30'000), 3 },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::file, { .fileURL = QUrl(QStringLiteral("file:///data/first")) });
+        item->setAdditionalFileURLStrings(test.further);
+        const QByteArray digest = item->contentHash();
+        context().insert(item);
+        ASSERT_TRUE(context().save().ok);
+
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        const ClipboardItemPtr loaded = reader->model(item->persistentModelID());
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->additionalFileTotal(), test.further.size());
+        EXPECT_EQ(loaded->additionalFileURLStrings(), test.further.first(test.held));
+        EXPECT_LE(loaded->additionalFileURLStringsJoined()->size(), ClipboardItem::maxInlineTextLength)
+            << "the row holds more than an item keeps in memory";
+        EXPECT_EQ(loaded->additionalFileURLList(), test.further.join(u'\n').toUtf8());
+        EXPECT_EQ(loaded->computeContentHash(), digest) << "the whole list is digested either way";
+    }
+}
+
+TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadToldOfAndDeletedOnRequest)
+{
+    const struct
+    {
+        const char *name;
+        ItemField field;
+        QString value; // SQL
+        std::optional<QByteArray> read;
+    } cases[] = {
+        { "lines at the limit", ItemField::highlightedLinesData,
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes),
+            QByteArray(maxHighlightedLinesBytes, '\0') },
+        { "lines over it", ItemField::highlightedLinesData,
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1), std::nullopt },
+        { "lines as text", ItemField::highlightedLinesData, QStringLiteral("'{}'"), std::nullopt },
+        { "a picture of that size", ItemField::mediaImageData,
+            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1),
+            QByteArray(maxHighlightedLinesBytes + 1, '\0') },
+    };
+    QList<ClipboardItemPtr> items;
+    for (const auto &test : cases)
+        items.append(insertText(QString::fromLatin1(test.name)));
+    ASSERT_TRUE(context().save().ok);
+    // As a damaged or edited store has them.
+    for (qsizetype i = 0; i < items.size(); ++i)
+        writeExternalValue(storePath(), items[i]->persistentModelID(), cases[i].field, cases[i].value);
+    CapturedDiagnostics log;
+    std::unique_ptr<ModelContext> reader = container().makeContext();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const ClipboardItemPtr loaded = reader->model(items[i]->persistentModelID());
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(stored(*loaded, cases[i].field), cases[i].read);
+        loaded->releaseExternalData();
+        EXPECT_EQ(stored(*loaded, cases[i].field), cases[i].read) << "read again";
+    }
+    EXPECT_EQ(log.lines().size(), 2) << "told once of each: " << log.lines().join(u'\n').toStdString();
+
+    // Those never read leave the store; the others stay.
+    EXPECT_EQ(container().makeContext()->deleteValuesTooLargeToRead(), 2);
+    SqliteConnection raw;
+    ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+    SqliteStatement left = raw.prepare(QStringLiteral("SELECT count(*) FROM ClipboardItemExternal"));
+    ASSERT_TRUE(left.step());
+    EXPECT_EQ(left.int64(0), 2);
+    const std::unique_ptr<ModelContext> later = container().makeContext();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(stored(*later->model(items[i]->persistentModelID()), cases[i].field), cases[i].read);
+    }
 }
 
 TEST_F(ModelContextTest, DeletingAReferencedItemClearsEveryReferenceToIt)

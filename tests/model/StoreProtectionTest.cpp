@@ -98,17 +98,19 @@ TEST(StoreProtectionTest, ADamagedStoreIsRefusedUntouchedWithItsPathAndAdvice)
     EXPECT_EQ(lines[2], advice);
 }
 
-TEST(StoreProtectionTest, AStoreOfTheSameVersionWithoutContentDigestsOpensWithEveryItem)
+TEST(StoreProtectionTest, AStoreOfTheSameVersionWithoutLaterColumnsOpensWithEveryItem)
 {
     QTemporaryDir folder;
     const QString path = folder.path() + QStringLiteral("/default.store");
     writeStore(path, 3);
     {
-        // As the first stores of version 1.0.0 were written: no digest column, no index of it.
+        // As the first stores of version 1.0.0 were written: no digest column, no index of it,
+        // no count of a long file list.
         SqliteConnection raw;
         ASSERT_TRUE(raw.open(path, SQLITE_OPEN_READWRITE));
-        ASSERT_TRUE(raw.exec(QStringLiteral(
-            "DROP INDEX ClipboardItem_contentHash; ALTER TABLE ClipboardItem DROP COLUMN contentHash")));
+        ASSERT_TRUE(raw.exec(QStringLiteral("DROP INDEX ClipboardItem_contentHash; "
+                                            "ALTER TABLE ClipboardItem DROP COLUMN contentHash; "
+                                            "ALTER TABLE ClipboardItem DROP COLUMN additionalFileCount")));
     }
     auto container = ModelContainer::open(path, nullptr);
     ASSERT_TRUE(container);

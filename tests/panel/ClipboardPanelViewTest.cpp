@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 using namespace std::chrono_literals;
 
@@ -508,6 +509,68 @@ TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
     EXPECT_TRUE(m_env.copiedStrings().isEmpty()) << "nothing is pasted";
 }
 
+// The search strip's menu offers the tray menu's Settings… and Quit while no tray icon does, asked
+// afresh at each opening (a tray can start or stop while the app runs): Settings… opens the window
+// as it was left (the panel makes way unless it is pinned), Quit ends the app.
+TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIconDoes)
+{
+    const QStringList stripEntries { "Pin", "-", "Clear History" };
+    const QStringList appEntries { "-", QStringLiteral("Settings\u2026"), "Quit Tindlewick" };
+    const struct
+    {
+        const char *what;
+        bool tray;
+        QStringList entries;
+    } cases[] = {
+        { "a tray icon offers them", true, stripEntries },
+        { "no tray runs", false, stripEntries + appEntries },
+        { "a tray has started since", true, stripEntries },
+        { "the tray has gone again", false, stripEntries + appEntries },
+    };
+    ClipboardPanelView &view = show(800);
+    QMenu *menu = view.searchBar()->menuButton()->menu();
+    const auto openMenu = [&] {
+        menu->popup(view.mapToGlobal(QPoint(700, 50)));
+        EXPECT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+        QStringList shown;
+        for (const QAction *action : menu->actions()) {
+            if (action->isVisible())
+                shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        return shown;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_env.trayMenu = c.tray;
+        EXPECT_EQ(openMenu(), c.entries);
+        menu->hide();
+    }
+    const struct
+    {
+        QString entry;
+        bool pinned;
+        QList<PanelCall> expected;
+    } choices[] = {
+        { QStringLiteral("Settings\u2026"), false,
+            { PanelCalls::HidePanel { false }, PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Settings\u2026"), true, { PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Quit Tindlewick"), false, { PanelCalls::QuitApplication {} } },
+    };
+    for (const auto &choice : choices) {
+        SCOPED_TRACE(choice.entry.toStdString() + (choice.pinned ? ", pinned" : ""));
+        view.state().setIsPinned(choice.pinned);
+        m_env.calls.clear();
+        openMenu();
+        for (QAction *action : menu->actions()) {
+            if (action->text() == choice.entry)
+                action->trigger();
+        }
+        menu->hide();
+        settle();
+        EXPECT_EQ(m_env.calls, choice.expected);
+    }
+}
+
 // Pins are reordered by dragging one among them: the order dropped is stored (a fresh read of
 // the store sorts them so), while a drop outside the pins, or Escape during the drag, changes
 // nothing; no drag pastes, and Escape does not also close the panel.
@@ -549,4 +612,64 @@ TEST_F(ClipboardPanelViewTest, APinDraggedAmongThePinsStoresTheNewOrderAndPastes
     const QList<PanelCalls::CopyItem> copied = m_env.callsOf<PanelCalls::CopyItem>();
     ASSERT_EQ(copied.size(), 1);
     EXPECT_EQ(copied.first().item->textContent(), QStringLiteral("gamma"));
+}
+
+// The column's items may change while a pin is dragged (a copy arrives, an item goes): the drag
+// keeps its pin and drops it where the pointer lets go. Only the dragged pin going ends the
+// drag, and then nothing is reordered and nothing pasted.
+TEST_F(ClipboardPanelViewTest, APinDragOutlastsAChangeOfTheColumnsItems)
+{
+    using Items = QList<ClipboardItemPtr>; // alpha, beta, gamma (pinned), note
+    const struct
+    {
+        const char *what;
+        // Done to the store with the button held over the last pin.
+        std::function<void(ModelContext &, const Items &)> change;
+        int releasedOnRow;
+        QStringList storedAfter;
+    } cases[] = {
+        { "a copy arrives",
+            [](ModelContext &context, const Items &) {
+                context.insert(
+                    ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("copied") }));
+            },
+            2, { "beta", "gamma", "alpha" } },
+        { "an unpinned item goes",
+            [](ModelContext &context, const Items &items) { context.remove(items[3]); }, 2,
+            { "beta", "gamma", "alpha" } },
+        { "a pin the drag passed goes",
+            [](ModelContext &context, const Items &items) { context.remove(items[1]); }, 1,
+            { "gamma", "alpha" } },
+        { "the dragged pin goes", [](ModelContext &context, const Items &items) { context.remove(items[0]); },
+            1, { "beta", "gamma" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_view.reset();
+        resetStore();
+        const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-60);
+        Items items;
+        for (const char *pin : { "alpha", "beta", "gamma" }) {
+            items.append(insertText(QString::fromUtf8(pin), start, true));
+            items.last()->setPinnedTimestamp(start.addSecs(items.size()));
+        }
+        items.append(insertText(QStringLiteral("note")));
+        ClipboardPanelView &panel = show(800);
+        panel.state().setPinnedGroupExpanded(CategoryTitle::text, true);
+        settle();
+        ColumnItemsView *text = columnTitled(CategoryTitle::text)->itemsView();
+        ASSERT_EQ(rowTexts(*text), QStringList({ "alpha", "beta", "gamma", "note" }));
+        const qsizetype pasted = m_env.count<PanelCalls::CopyItem>();
+
+        sendMouse(*text, QEvent::MouseButtonPress, 0, Qt::LeftButton);
+        sendMouse(*text, QEvent::MouseMove, 1, Qt::LeftButton);
+        sendMouse(*text, QEvent::MouseMove, 2, Qt::LeftButton);
+        c.change(context(), items);
+        ASSERT_TRUE(context().save().ok);
+        settle();
+        sendMouse(*text, QEvent::MouseButtonRelease, c.releasedOnRow, Qt::NoButton);
+        settle();
+        EXPECT_EQ(storedPinOrder(), c.storedAfter);
+        EXPECT_EQ(m_env.count<PanelCalls::CopyItem>(), pasted) << "the drop pasted";
+    }
 }

@@ -41,6 +41,8 @@ public:
 
     // The answers.
     bool hasCharacterPalette = true;
+    // Whether a tray icon offers Settings… and Quit.
+    bool trayMenu = true;
     QUrl homepage;
     // Whether there was something to write.
     bool copySucceeds = true;
@@ -66,7 +68,9 @@ public:
         calls.append(PanelCalls::ShowCharacterPalette {});
         return hasCharacterPalette;
     }
-    void openSettings(int tab) override { calls.append(PanelCalls::OpenSettings { tab }); }
+    void openSettings(std::optional<int> tab) override { calls.append(PanelCalls::OpenSettings { tab }); }
+    bool hasTrayMenu() const override { return trayMenu; }
+    void quitApplication() override { calls.append(PanelCalls::QuitApplication {}); }
 
     QUrl productHomepage() const override { return homepage; }
     void openUrl(const QUrl &url) override { calls.append(PanelCalls::OpenUrl { url }); }

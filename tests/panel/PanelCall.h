@@ -42,9 +42,14 @@ struct ShowCharacterPalette
 struct OpenSettings
 {
     static constexpr const char *name = "openSettings";
-    int tab = 0;
+    std::optional<int> tab;
     auto fields() const { return std::tie(tab); }
     bool operator==(const OpenSettings &) const = default;
+};
+struct QuitApplication
+{
+    static constexpr const char *name = "quitApplication";
+    bool operator==(const QuitApplication &) const = default;
 };
 struct OpenUrl
 {
@@ -189,7 +194,7 @@ inline void printArgument(std::ostream &out, double value)
 {
     out << value;
 }
-inline void printArgument(std::ostream &out, const std::optional<double> &value)
+template <typename Value> void printArgument(std::ostream &out, const std::optional<Value> &value)
 {
     if (value)
         out << *value;
@@ -244,9 +249,10 @@ void PrintTo(const Call &call, std::ostream *out)
 
 using PanelCall = std::variant<PanelCalls::HidePanel, PanelCalls::ResignPanelKey,
     PanelCalls::ActivatePreviousApplication, PanelCalls::ShowCharacterPalette, PanelCalls::OpenSettings,
-    PanelCalls::OpenUrl, PanelCalls::ShowPreview, PanelCalls::SchedulePreviewHide, PanelCalls::HidePreview,
-    PanelCalls::CopyItem, PanelCalls::CopyString, PanelCalls::SimulatePaste, PanelCalls::EnsureMinimumWidth,
-    PanelCalls::UpdateColumnCount, PanelCalls::LockToTabMode, PanelCalls::SetHostingWidth,
-    PanelCalls::UnpinHostingWidth, PanelCalls::ResizeForHistoryToggle, PanelCalls::InvalidateHighlight,
-    PanelCalls::ReleaseHighlighter, PanelCalls::ClearHighlightCache, PanelCalls::ItemMenuWillOpen,
-    PanelCalls::CheckpointStore, PanelCalls::CompactStore, PanelCalls::RefreshMountedVolumes>;
+    PanelCalls::QuitApplication, PanelCalls::OpenUrl, PanelCalls::ShowPreview,
+    PanelCalls::SchedulePreviewHide, PanelCalls::HidePreview, PanelCalls::CopyItem, PanelCalls::CopyString,
+    PanelCalls::SimulatePaste, PanelCalls::EnsureMinimumWidth, PanelCalls::UpdateColumnCount,
+    PanelCalls::LockToTabMode, PanelCalls::SetHostingWidth, PanelCalls::UnpinHostingWidth,
+    PanelCalls::ResizeForHistoryToggle, PanelCalls::InvalidateHighlight, PanelCalls::ReleaseHighlighter,
+    PanelCalls::ClearHighlightCache, PanelCalls::ItemMenuWillOpen, PanelCalls::CheckpointStore,
+    PanelCalls::CompactStore, PanelCalls::RefreshMountedVolumes>;

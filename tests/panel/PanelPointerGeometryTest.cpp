@@ -224,6 +224,58 @@ TEST(PreviewPlacementTest, TheCardGoesBesideTheAnchorAndFlipsOrClampsAtTheScreen
     }
 }
 
+TEST(PreviewPlacementTest, WhereNeitherSideHasRoomThePreviewStaysOnTheScreenAwayFromThePointer)
+{
+    // A panel of n 200-point columns centred on the screen, its row 44 high at mid height, and
+    // the widest preview (a 480-point card in a 10-point margin).
+    const QSizeF size(500, 300);
+    const auto centredRow = [](const QRectF &visible, double panelWidth) {
+        return QRectF(visible.center().x() - panelWidth / 2, visible.center().y() - 22, panelWidth, 44);
+    };
+    struct Case
+    {
+        const char *name;
+        QRectF visible;
+        double panelWidth;
+        std::optional<QPointF> pointer;
+        double expectedX;
+    };
+    const QRectF laptop(0, 0, 1600, 900);
+    const QRectF fullHd(0, 0, 1920, 1080);
+    // 1920 × 1080 at a scale of 1.5, and a second screen to the right of the first.
+    const QRectF scaled(0, 0, 1280, 720);
+    const QRectF second(1920, 0, 1600, 900);
+    const Case cases[] = {
+        { "1600: seven columns, pointer on the left: at the right edge", laptop, 1400, QPointF(300, 450),
+            1090 },
+        { "1600: seven columns, pointer on the right: at the left edge", laptop, 1400, QPointF(1300, 450),
+            10 },
+        { "1600: no pointer, as much room each side: at the right edge", laptop, 1400, std::nullopt, 1090 },
+        { "1920: seven columns leave 260 each side", fullHd, 1400, QPointF(400, 540), 1410 },
+        { "1280 (1920 at 1.5): six columns", scaled, 1200, QPointF(100, 360), 770 },
+        { "1280 (1920 at 1.5): pointer on the right", scaled, 1200, QPointF(1200, 360), 10 },
+        { "the second screen, pointer on its left", second, 1400, QPointF(2100, 450), 3010 },
+        { "the second screen, pointer on its right", second, 1400, QPointF(3400, 450), 1930 },
+        { "a screen narrower than the preview: its left edge", QRectF(0, 0, 400, 300), 360, QPointF(300, 150),
+            10 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRectF anchor = centredRow(c.visible, c.panelWidth);
+        const QPointF origin = PreviewPlacement::origin(anchor, size, 10, c.visible, c.pointer);
+        EXPECT_EQ(origin.x(), c.expectedX);
+        if (size.width() + 2 * PreviewPlacement::screenInset <= c.visible.width()) {
+            EXPECT_TRUE(c.visible.contains(QRectF(origin, size))) << "off the screen";
+        }
+    }
+
+    // With room on one side the preview keeps beside the panel, wherever the pointer is.
+    EXPECT_EQ(
+        PreviewPlacement::origin(QRectF(20, 518, 1400, 44), size, 10, fullHd, QPointF(100, 540)).x(), 1418);
+    EXPECT_EQ(
+        PreviewPlacement::origin(QRectF(520, 518, 1400, 44), size, 10, fullHd, QPointF(1800, 540)).x(), 22);
+}
+
 TEST(PreviewPlacementTest, TheScreenIsTheGivenOneElseTheOneUnderTheAnchorElseThePrimary)
 {
     const PreviewPlacement::Screen left { QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1050) };

@@ -72,7 +72,8 @@ TEST(LaunchAtLoginTest, TheExecValueNamesTheProgramWhateverItsPath)
 
 // The installation writes the menu entry (cmake/install-desktop-entry.cmake); the app writes the
 // autostart entry. For the installed program they must be the same entry, plus the line that
-// marks it for autostart.
+// marks it for autostart at the end of the entry's own group; the Settings action starts the
+// same program with --settings.
 TEST(LaunchAtLoginTest, TheAutostartEntryOfTheInstalledProgramIsItsMenuEntry)
 {
     QTemporaryDir root;
@@ -94,12 +95,21 @@ TEST(LaunchAtLoginTest, TheAutostartEntryOfTheInstalledProgramIsItsMenuEntry)
         const QString installed = QString::fromUtf8(menuEntry.readAll());
 
         const QString program = prefix + QStringLiteral("/bin/tindlewick");
-        EXPECT_EQ(LaunchAtLogin::autostartEntry(program),
-            installed + QStringLiteral("X-GNOME-Autostart-enabled=true\n"));
-        const qsizetype exec = installed.indexOf(QStringLiteral("\nExec="));
-        ASSERT_GE(exec, 0);
-        const qsizetype end = installed.indexOf(u'\n', exec + 1);
-        EXPECT_EQ(programOf(installed.mid(exec + 6, end - exec - 6)), program);
+        const qsizetype actionGroup = installed.indexOf(QStringLiteral("\n\n[Desktop Action Settings]\n"));
+        ASSERT_GE(actionGroup, 0);
+        QString marked = installed;
+        marked.insert(actionGroup + 1, QStringLiteral("X-GNOME-Autostart-enabled=true\n"));
+        EXPECT_EQ(LaunchAtLogin::autostartEntry(program), marked);
+        QStringList execs;
+        for (const QString &line : installed.split(u'\n')) {
+            if (line.startsWith(QLatin1String("Exec=")))
+                execs.append(line.mid(5));
+        }
+        ASSERT_EQ(execs.size(), 2) << installed.toStdString();
+        EXPECT_EQ(programOf(execs[0]), program);
+        const QString settingsArgument = QStringLiteral(" --settings");
+        ASSERT_TRUE(execs[1].endsWith(settingsArgument)) << execs[1].toStdString();
+        EXPECT_EQ(programOf(execs[1].chopped(settingsArgument.size())), program);
     }
 }
 

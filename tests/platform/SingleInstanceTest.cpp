@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -34,6 +36,7 @@ public:
     std::atomic<bool> listening { false };
     std::atomic<bool> ready { false };
     std::atomic<int> requests { 0 };
+    std::atomic<int> settingsRequests { 0 };
 
 protected:
     void run() override
@@ -43,6 +46,7 @@ protected:
             if (++requests >= m_requestsToGo && m_obeys)
                 QTimer::singleShot(m_leaveDelayMs, [this] { quit(); });
         });
+        QObject::connect(&instance, &SingleInstance::settingsRequested, [this] { ++settingsRequests; });
         if (m_holdsLock)
             instance.claim(0);
         if (m_listens)
@@ -58,6 +62,46 @@ private:
     bool m_listens;
     int m_requestsToGo;
     int m_leaveDelayMs;
+};
+
+// A running copy of an older kind, which holds the lock and takes connections but does not know
+// the settings request: it ignores it, or goes away at it.
+class OlderCopy final : public QThread
+{
+public:
+    OlderCopy(QString path, bool leavesAtTheRequest)
+        : m_path(std::move(path))
+        , m_leaves(leavesAtTheRequest)
+    { }
+    std::atomic<bool> ready { false };
+
+protected:
+    void run() override
+    {
+        auto lock = std::make_unique<SingleInstance>(m_path);
+        lock->claim(0);
+        QLocalServer server;
+        QLocalServer::removeServer(m_path);
+        server.listen(m_path);
+        QObject::connect(&server, &QLocalServer::newConnection, [&] {
+            QLocalSocket *client = server.nextPendingConnection();
+            QObject::connect(client, &QLocalSocket::readyRead, [&, client] {
+                client->readAll();
+                if (!m_leaves)
+                    return;
+                // The lock goes first, as at the end of a copy's process.
+                lock.reset();
+                client->abort();
+                quit();
+            });
+        });
+        ready = true;
+        exec();
+    }
+
+private:
+    QString m_path;
+    bool m_leaves;
 };
 
 } // namespace
@@ -188,4 +232,62 @@ TEST(SingleInstanceTest, CopiesStartedBesideEachOtherEndAsOneWithoutWaitingOutTh
     EXPECT_LT(clock.elapsed(), 5'000) << "a copy waited out its patience";
     EXPECT_EQ(running.requests.load(), 3);
     EXPECT_TRUE(running.wait(2000));
+}
+
+// tindlewick --settings: the running copy is asked and keeps running while this one leaves; with
+// none running this one runs; a copy that never answers is not waited for longer than it may
+// take.
+TEST(SingleInstanceTest, ACopyAsksTheRunningOneToOpenItsSettingsOrRunsItself)
+{
+    const SingleInstance::Waits waits { 300, 600 };
+    using enum SingleInstance::SettingsRequest;
+    enum class Other { none, running, silentHolder, olderIgnoring, olderLeaving };
+    const struct
+    {
+        const char *name;
+        Other other;
+        SingleInstance::SettingsRequest answer;
+    } cases[] = {
+        { "no other copy: this one runs", Other::none, thisCopyRuns },
+        { "a running copy opens its settings and stays", Other::running, delivered },
+        { "a copy that holds the lock and never listens", Other::silentHolder, unanswered },
+        { "a copy that does not know the request", Other::olderIgnoring, unanswered },
+        { "a copy that goes instead of answering: this one runs", Other::olderLeaving, thisCopyRuns },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QString path = folder.path() + QStringLiteral("/socket");
+        std::unique_ptr<OtherCopy> other;
+        std::unique_ptr<OlderCopy> older;
+        if (c.other == Other::running || c.other == Other::silentHolder) {
+            other = std::make_unique<OtherCopy>(path, true, true, c.other == Other::running);
+            other->start();
+            ASSERT_TRUE(waitUntil([&] { return other->ready.load(); }));
+        } else if (c.other != Other::none) {
+            older = std::make_unique<OlderCopy>(path, c.other == Other::olderLeaving);
+            older->start();
+            ASSERT_TRUE(waitUntil([&] { return older->ready.load(); }));
+        }
+        SingleInstance instance(path);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(instance.askToOpenSettings(waits), c.answer);
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_EQ(instance.hasClaimed(), c.answer == thisCopyRuns);
+        EXPECT_EQ(instance.isListening(), c.answer == thisCopyRuns);
+        if (other) {
+            // It opens the window after it answered.
+            const int expected = c.answer == delivered ? 1 : 0;
+            EXPECT_TRUE(waitUntil([&] { return other->settingsRequests.load() == expected; }));
+            EXPECT_EQ(other->requests.load(), 0) << "the running copy was asked to quit";
+            EXPECT_TRUE(other->isRunning());
+            other->quit();
+            EXPECT_TRUE(other->wait(2000));
+        }
+        if (older) {
+            older->quit();
+            EXPECT_TRUE(older->wait(2000));
+        }
+    }
 }

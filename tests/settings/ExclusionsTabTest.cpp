@@ -1,16 +1,18 @@
 #include "settings/ExclusionsTab.h"
 
 #include "settings/ExclusionListEditor.h"
+#include "settings/ExclusionListModel.h"
 #include "settings/ExclusionTextField.h"
 #include "settings/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QToolButton>
 
 namespace {
 
@@ -125,8 +127,9 @@ TEST_F(ExclusionsTabTest, RemovingAnEntryRemovesEveryCopyAndRewritesTheListClean
     ExclusionsTab tab(settings);
     EXPECT_EQ(tab.shownEntries(),
         (QStringList { "a.example.com", "b.example.com", "a.example.com", "c.example.com" }));
-    ASSERT_NE(tab.removeButton(QStringLiteral("a.example.com")), nullptr);
-    tab.removeButton(QStringLiteral("a.example.com"))->click();
+    tab.show();
+    // The first row's button.
+    QTest::mouseClick(tab.entryList()->viewport(), Qt::LeftButton, {}, tab.removeButtonRect(0).center());
     EXPECT_EQ(settings.excludedURLPatterns(), QStringLiteral("b.example.com\nc.example.com"));
     EXPECT_EQ(tab.shownEntries(), (QStringList { "b.example.com", "c.example.com" }));
     tab.editor().removeExclusionPattern(QStringLiteral("b.example.com"));
@@ -173,6 +176,96 @@ TEST_F(ExclusionsTabTest, TheEntryRowTypesAddsAndShowsTheMessageUntilTheNextKeys
     QTest::keyClicks(field, QStringLiteral("example.net"));
     tab.addButton()->click();
     EXPECT_EQ(tab.shownEntries(), (QStringList { "example.org/x", "example.net" }));
+}
+
+// A blacklist written outside the tab (by hand, by a script) can be long: the list shows every
+// entry without a widget of its own, a few rows high, scrolling the rest.
+TEST_F(ExclusionsTabTest, TenThousandEntriesAreListedWithoutAWidgetEach)
+{
+    storeEntries(10'000);
+    ExclusionsTab tab(settings);
+    tab.resize(450, 650);
+    tab.show();
+    QApplication::processEvents();
+    const QStringList shown = tab.shownEntries();
+    ASSERT_EQ(shown.size(), 10'000);
+    EXPECT_EQ(shown.last(), QStringLiteral("site9999.example.com"));
+    EXPECT_LT(tab.findChildren<QWidget *>().size(), 100) << "widgets grow with the entries";
+}
+
+TEST_F(ExclusionsTabTest, TheListIsAFewRowsHighAndASelectedRowGoesWithDelete)
+{
+    storeEntries(10'000);
+    ExclusionsTab tab(settings);
+    tab.resize(450, 650);
+    tab.show();
+    QApplication::processEvents();
+    QListView *list = tab.entryList();
+    EXPECT_EQ(list->height(), ExclusionsTab::visibleRows * list->sizeHintForRow(0));
+
+    // Removing the last entry by keyboard: selected with End, gone with Delete.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(list->currentIndex().row(), 9'999);
+    EXPECT_TRUE(list->visualRect(list->currentIndex()).intersects(list->viewport()->rect()))
+        << "not scrolled to";
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(settings.excludedPatternList().size(), 9'999);
+    EXPECT_EQ(settings.excludedPatternList().last(), QStringLiteral("site9998.example.com"));
+    QTest::keyClick(list, Qt::Key_Backspace);
+    EXPECT_EQ(settings.excludedPatternList().last(), QStringLiteral("site9997.example.com"));
+
+    // A short list shows all its rows; an empty one none.
+    storeEntries(3);
+    EXPECT_EQ(list->height(), 3 * list->sizeHintForRow(0));
+    storeEntries(0);
+    EXPECT_TRUE(list->isHidden());
+}
+
+// The list's model follows every change of the setting with the rows that changed, so a view
+// keeps its place in a long list.
+TEST_F(ExclusionsTabTest, TheListModelAnnouncesOnlyTheRowsThatChanged)
+{
+    settings.setExcludedURLPatterns(QStringLiteral("a\nb\nc\nd"));
+    ExclusionListModel model(settings);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    const auto rows = [](const QSignalSpy &spy) {
+        QStringList spans;
+        for (const QList<QVariant> &signal : spy)
+            spans << QStringLiteral("%1-%2").arg(signal[1].toInt()).arg(signal[2].toInt());
+        return spans.join(u' ');
+    };
+    const struct
+    {
+        const char *stored;
+        const char *removedRows;
+        const char *insertedRows;
+    } changes[] = {
+        { "a\nb\nc\nd\ne", "", "4-4" }, // one added at the end
+        { "a\nc\nd\ne", "1-1", "" }, // one removed in the middle
+        { " a \n\nc\nd\ne\n", "", "" }, // the same entries, written untidily
+        { "a\nx\ny\ne", "1-2", "1-2" }, // two replaced
+        { "e\na\nx\ny\ne", "", "0-0" }, // one added in front, equal to the last
+        { "a\nx\ny\ne", "0-0", "" },
+        { "", "0-3", "" }, // all removed
+        { "p\nq", "", "0-1" },
+    };
+    for (const auto &change : changes) {
+        SCOPED_TRACE(change.stored);
+        removed.clear();
+        inserted.clear();
+        settings.setExcludedURLPatterns(QString::fromUtf8(change.stored));
+        EXPECT_EQ(model.entries(), settings.excludedPatternList());
+        EXPECT_EQ(rows(removed), QString::fromUtf8(change.removedRows));
+        EXPECT_EQ(rows(inserted), QString::fromUtf8(change.insertedRows));
+    }
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(model.data(model.index(1), Qt::DisplayRole), QStringLiteral("q"));
+    EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole), QStringLiteral("q"));
+    EXPECT_EQ(model.rowCount(), 2);
 }
 
 TEST_F(ExclusionsTabTest, TheFilterSwitchesWriteTheirSettings)

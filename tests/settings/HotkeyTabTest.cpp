@@ -129,8 +129,8 @@ TEST_F(HotkeyTabTest, TheShortcutLimitationsAreWrittenForThisDesktop)
     const QStringList expected {
         QStringLiteral("Shortcut limitations"),
         QStringLiteral(
-            "Shortcuts of Tindlewick's own menu (e.g., Ctrl+Q) are reserved, and everyday ones (e.g., "
-            "Ctrl+C, Ctrl+V) would no longer reach other programs once Tindlewick uses them."),
+            "Shortcuts of Tindlewick's own menu (e.g., Ctrl+Q) are reserved, and so are the editing ones "
+            "every program answers to (e.g., Ctrl+C, Ctrl+V)."),
         QStringLiteral("Shortcuts another program holds (e.g., an input method's Ctrl+Space) must be freed "
                        "there or in your desktop's keyboard settings before use."),
     };

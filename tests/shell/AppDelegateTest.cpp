@@ -15,8 +15,10 @@
 #include "panel/FakePanelRoles.h"
 #include "panel/OwnRowStates.h"
 
+#include "KeyboardShortcuts/Recorder.h"
 #include "panel/PanelController.h"
 #include "panel/PanelViewState.h"
+#include "panel/SearchBar.h"
 #include "panel/SearchField.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
@@ -25,6 +27,7 @@
 #include "platform/SyntheticKeyboard.h"
 #include "platform/UserDefaults.h"
 #include "settings/HistoryTab.h"
+#include "settings/HotkeyTab.h"
 #include "settings/SettingsView.h"
 #include "shell/ActivationController.h"
 #include "shell/AppDelegateTestSupport.h"
@@ -35,6 +38,7 @@
 #include "shell/SettingsOpener.h"
 #include "shell/SettingsWindowController.h"
 #include "shell/ShellPanelEnvironment.h"
+#include "shell/StatusItem.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -94,11 +98,11 @@ protected:
     }
 
     // The app with the panel view the running app builds for its window, over one stored item.
-    ClipboardPanelView *launchWithPanelView()
+    ClipboardPanelView *launchWithPanelView(SingleInstance *instance = nullptr)
     {
         insertText(QStringLiteral("stored"));
         EXPECT_TRUE(context().save().ok);
-        launch(nullptr,
+        launch(instance,
             { .makePanelContent
                 = ShellPanelEnvironment::panelViewFactory(workspace, container(), settings, availability),
                 .isEditingLabel = [this] { return editingLabel; } });
@@ -753,6 +757,87 @@ TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)
     EXPECT_TRUE(notices.first().contains(QLatin1String("writable"))) << notices.first().toStdString();
 }
 
+// Without a tray, the desktop's notification area says once how to open the panel and where
+// Settings… and Quit are instead; a desktop that did not take the notice is asked again at the
+// next start.
+TEST_F(AppDelegateTest, WithoutATrayTheDesktopIsToldOnceWhereTheTrayMenusEntriesAre)
+{
+    ASSERT_FALSE(StatusItem::isAvailable()) << "this test needs a desktop without a tray";
+    withStatusItem = true;
+    const struct
+    {
+        const char *start;
+        bool serviceRuns;
+        int noticesShown;
+    } starts[] = {
+        { "a desktop without a notification service", false, 0 },
+        { "the next start, on a desktop with one", true, 1 },
+        { "a later start", true, 0 },
+    };
+    for (const auto &start : starts) {
+        SCOPED_TRACE(start.start);
+        desktopNotifications.serviceRuns = start.serviceRuns;
+        desktopNotifications.notices.clear();
+        CapturedDiagnostics log;
+        launch();
+        EXPECT_EQ(log.lines().filter(QStringLiteral("No system tray")).size(), 1);
+        QApplication::processEvents();
+        EXPECT_EQ(desktopNotifications.notices.size(), start.noticesShown);
+        for (const auto &notice : desktopNotifications.notices) {
+            for (const QString &part :
+                { QString(QStringLiteral("open it with ")
+                      + AppDelegate::togglePanelShortcut().defaultShortcut->nativeText()),
+                    QStringLiteral("Settings\u2026"), QStringLiteral("Quit Tindlewick"),
+                    QStringLiteral("\u22ef menu"), QStringLiteral("tindlewick --settings") })
+                EXPECT_TRUE(notice.body.contains(part)) << notice.body.toStdString();
+        }
+        EXPECT_FALSE(delegate->hasTrayMenu()) << "the panel's menu offers the entries";
+        delegate.reset();
+    }
+}
+
+// One opener hears the requests to open the settings, whoever asks: each opens them once.
+TEST_F(AppDelegateTest, EachRequestForTheSettingsIsHandledOnce)
+{
+    const QString socketPath = m_settingsFolder.path() + QStringLiteral("/instance.socket");
+    SingleInstance instance(socketPath);
+    ClipboardPanelView *view = launchWithPanelView(&instance);
+    ASSERT_NE(view, nullptr);
+    int opened = 0;
+    SettingsOpener::setOpenSettingsAction([&] { ++opened; });
+    const auto fromAnotherCopy = [&] {
+        SingleInstance later(socketPath);
+        std::atomic<bool> done { false };
+        SingleInstance::SettingsRequest answer {};
+        std::unique_ptr<QThread> asking(QThread::create([&] {
+            answer = later.askToOpenSettings();
+            done = true;
+        }));
+        asking->start();
+        EXPECT_TRUE(waitUntil([&] { return done.load(); }));
+        asking->wait();
+        EXPECT_EQ(answer, SingleInstance::SettingsRequest::delivered);
+        EXPECT_TRUE(waitUntil([&] { return opened > 0; }));
+    };
+    const struct
+    {
+        const char *request;
+        std::function<void()> ask;
+    } requests[] = {
+        { "the tray menu's Settings...", [&] { delegate->openSettings(); } },
+        { "the panel menu's Settings\u2026", [&] { Q_EMIT view->searchBar()->settingsRequested(); } },
+        { "a colour row's Customize Formats", [&] { SettingsLinkHelper::shared().openSettings(2); } },
+        { "another copy started with --settings", fromAnotherCopy },
+    };
+    for (const auto &request : requests) {
+        SCOPED_TRACE(request.request);
+        opened = 0;
+        request.ask();
+        QApplication::processEvents();
+        EXPECT_EQ(opened, 1);
+    }
+}
+
 TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortcut)
 {
     const QString key = QStringLiteral("KeyboardShortcuts_togglePanel");
@@ -770,9 +855,13 @@ TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortc
         { "another shortcut", QVariant(QString::fromUtf8(otherJson)),
             QStringLiteral("open it with ") + otherShortcut },
         { "the shortcut removed", QVariant(false), QStringLiteral("no shortcut is set") },
+        // The start puts the default in place of what it cannot use.
         { "a stored value that is no shortcut", QVariant(QStringLiteral("{not json")),
-            QStringLiteral("cannot be read") },
-        { "a number", QVariant(7.0), QStringLiteral("cannot be read") },
+            QStringLiteral("open it with ") + defaultShortcut },
+        { "a key out of range",
+            QVariant(QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4096})")),
+            QStringLiteral("open it with ") + defaultShortcut },
+        { "a number", QVariant(7.0), QStringLiteral("open it with ") + defaultShortcut },
     };
     createDelegate();
     for (const auto &c : cases) {
@@ -782,10 +871,51 @@ TEST_F(AppDelegateTest, WithoutATrayTheLogSaysHowToOpenThePanelByTheStoredShortc
             defaults.removeObject(key);
         const QString message = delegate->noTrayMessage();
         EXPECT_TRUE(message.contains(c.expected)) << c.name << ": " << message.toStdString();
-        if (c.stored) {
-            EXPECT_FALSE(message.contains(defaultShortcut)) << c.name << ": " << message.toStdString();
-        }
     }
-    defaults.setObject(key, QStringLiteral("{not json"));
-    EXPECT_TRUE(delegate->noTrayMessage().contains(defaults.filePath()));
+}
+
+// A hand-edited or damaged settings file can hold a shortcut the app cannot read or no person
+// can press. The app then opens on Control+Space, stores it, shows it in the settings and says
+// so once; the next start has nothing to say.
+TEST_F(AppDelegateTest, AStoredShortcutThatCannotBeUsedGivesWayToControlSpaceWithOneNotice)
+{
+    const QString key = QStringLiteral("KeyboardShortcuts_togglePanel");
+    const QString controlSpaceJson = QStringLiteral(R"({"carbonKeyCode":49,"carbonModifiers":4096})");
+    const struct
+    {
+        const char *name;
+        QVariant stored;
+        const char *named; // how the notice names what was stored
+    } cases[] = {
+        { "unreadable", QStringLiteral("garbage{"), R"(is not a shortcut: "garbage{")" },
+        { "out of range", QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})"),
+            "key code -99999999, modifiers 0xffffffff" },
+        { "a list", QVariantList { 49, 4096 }, "is not a shortcut: [49,4096]" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate.reset();
+        notices.clear();
+        defaults.setObject(key, c.stored);
+        launch();
+        ASSERT_EQ(notices.size(), 1) << notices.join(QLatin1Char('\n')).toStdString();
+        for (const QString &part : { QString::fromUtf8(c.named), defaults.filePath(),
+                 QStringLiteral("Ctrl+Space opens it instead") })
+            EXPECT_TRUE(notices.first().contains(part)) << notices.first().toStdString();
+        EXPECT_FALSE(notices.first().contains(QChar(0xFFFD))) << notices.first().toStdString();
+        EXPECT_EQ(defaults.object(key), QVariant(controlSpaceJson));
+        EXPECT_TRUE(delegate->shortcuts().isShortcutEnabled(AppDelegate::togglePanelShortcut()));
+        workspace.frontmost = editor;
+        pressShortcut();
+        EXPECT_TRUE(panelShown()) << "Control+Space did not open the panel";
+        pressShortcut();
+        delegate->openSettings();
+        ASSERT_NE(delegate->settingsWindow(), nullptr);
+        EXPECT_EQ(delegate->settingsWindow()->hotkeyTab()->recorder()->text(), QStringLiteral("Ctrl+Space"));
+
+        delegate.reset();
+        notices.clear();
+        launch();
+        EXPECT_TRUE(notices.isEmpty()) << "told again at the next start";
+    }
 }

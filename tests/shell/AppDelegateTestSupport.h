@@ -7,6 +7,7 @@
 #include "detection/HighlightCacheService.h"
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/GlobalInputMonitor.h"
 #include "platform/Pasteboard.h"
@@ -35,7 +36,7 @@ protected:
     {
         delegate = std::make_unique<AppDelegate>(
             AppDelegate::Services { container(), settings, defaults, pasteboard, workspace, hotKeys, input,
-                keyboard, highlights, instance, false },
+                keyboard, highlights, instance, withStatusItem, nullptr, &desktopNotifications },
             std::move(neighbours));
     }
 
@@ -48,5 +49,8 @@ protected:
     FakeGlobalInputMonitor input;
     FakeSyntheticKeyboard keyboard;
     HighlightCacheService highlights;
+    FakeDesktopNotifications desktopNotifications;
+    // Whether the delegate puts an icon in the tray (there is none to show it in here).
+    bool withStatusItem = false;
     std::unique_ptr<AppDelegate> delegate;
 };

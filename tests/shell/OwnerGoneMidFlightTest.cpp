@@ -147,7 +147,7 @@ protected:
             { .mediaImageData = largePng(), .mediaSubtypeRaw = QStringLiteral("image") });
         const qint64 before = m_pasteboard.changeCount();
         m_pool.hold();
-        EXPECT_TRUE((*paste)->copyToPasteboard(*picture, false));
+        EXPECT_TRUE((*paste)->copyToPasteboard(picture, false));
         return Flight { [paste] { paste->reset(); }, {},
             [this, before] { EXPECT_EQ(m_pasteboard.changeCount(), before) << "written after all"; } };
     }

@@ -71,7 +71,9 @@ protected:
         },
         [this] {
             return PreviewPanelManager::Screens { { screen }, screen };
-        } };
+        },
+        [this] { return pointer; } };
+    std::optional<QPointF> pointer;
     const QUuid first = QUuid::createUuid();
     const QUuid second = QUuid::createUuid();
     const QRectF rowA { 600, 300, 400, 44 };
@@ -180,4 +182,15 @@ TEST_F(PreviewPanelManagerTest, ResizingKeepsTheWindowOnItsAnchorWithinTheScreen
     window->placed.setHeight(300);
     manager.windowDidResize();
     EXPECT_EQ(window->placed.top(), 10) << "10 below the screen's top";
+}
+
+TEST_F(PreviewPanelManagerTest, APanelAsWideAsTheScreenGetsThePreviewOverItAwayFromThePointer)
+{
+    const QRectF wideRow(60, 300, 1800, 44);
+    pointer = QPointF(200, 320);
+    manager.show(content(QStringLiteral("A")), first, wideRow);
+    EXPECT_EQ(window->placed, QRectF(1590, 212, 320, 220)) << "at the right edge, clear of the pointer";
+    pointer = QPointF(1700, 320);
+    manager.show(content(QStringLiteral("B")), second, wideRow);
+    EXPECT_EQ(window->placed, QRectF(10, 212, 320, 220)) << "at the left edge, clear of the pointer";
 }

@@ -130,18 +130,29 @@ QString processFile(qint64 pid, const char *name)
         .arg(pid == 0 ? QStringLiteral("self") : QString::number(pid), QLatin1String(name));
 }
 
-} // namespace
-
-qint64 peakResidentBytes(qint64 pid)
+// A size line of the process's status ("VmHWM:  1234 kB"), in bytes; 0 when it cannot be read.
+qint64 statusBytes(qint64 pid, QByteArrayView key)
 {
     QFile status(processFile(pid, "status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
     }
     return 0;
+}
+
+} // namespace
+
+qint64 peakResidentBytes(qint64 pid)
+{
+    return statusBytes(pid, "VmHWM:");
+}
+
+qint64 residentBytes(qint64 pid)
+{
+    return statusBytes(pid, "VmRSS:");
 }
 
 void resetPeakResidentBytes(qint64 pid)

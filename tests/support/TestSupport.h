@@ -38,6 +38,8 @@ void runWhileRepeating(const std::function<void()> &background, const std::funct
 // The most memory a process (0: this one) has held (its peak resident size, VmHWM), in bytes;
 // 0 when it cannot be read.
 qint64 peakResidentBytes(qint64 pid = 0);
+// The memory a process (0: this one) holds now (its resident size, VmRSS), in bytes.
+qint64 residentBytes(qint64 pid = 0);
 // Starts the peak afresh from the memory held now (where the system allows it).
 void resetPeakResidentBytes(qint64 pid = 0);
 

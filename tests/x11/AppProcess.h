@@ -14,6 +14,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 // The program under test; TINDLEWICK_APP_UNDER_TEST may name another build of it.
 inline QString appPath()
 {
@@ -55,6 +57,30 @@ struct MainThreadStalls
                   .arg(longestWorkMs, 0, 'f', 1);
     }
 };
+
+// The most memory the app's process has held, and what it holds now, in megabytes.
+inline double peakMegabytes(qint64 pid)
+{
+    return double(peakResidentBytes(pid)) / (1024.0 * 1024.0);
+}
+inline double residentMegabytes(qint64 pid)
+{
+    return double(residentBytes(pid)) / (1024.0 * 1024.0);
+}
+
+// Processor time a process has used so far (user and system), in seconds; -1 when unknown.
+inline double processorSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the command's name, which may itself hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
 
 // The app in a process of its own, with its own settings and store.
 class AppProcess final
@@ -108,6 +134,19 @@ public:
         QTest::qWait(int(appTime.count()));
         return caughtUp();
     }
+    // Waits until the app has used (nearly) no processor time for half a second: the work it had
+    // started, on any of its threads, is over. Its own time is counted, so other programs' load
+    // does not hold it back.
+    bool settles()
+    {
+        return waitUntil(
+            [&] {
+                const double before = processorSeconds(pid());
+                QTest::qWait(500);
+                return processorSeconds(pid()) - before < 0.02;
+            },
+            std::chrono::seconds(60));
+    }
     // Where the app's output stands now: waitForMenu() looks only at what comes after.
     qsizetype outputMark() { return output().size(); }
     // Waits until a menu the app showed after `mark` lists the entry (among others) and the app
@@ -129,7 +168,7 @@ public:
             && caughtUp();
     }
 
-    bool start()
+    bool start(const QStringList &arguments = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), m_home);
@@ -147,7 +186,7 @@ public:
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
-        m_process.start(appPath(), {});
+        m_process.start(appPath(), arguments);
         return m_process.waitForStarted(5000);
     }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }

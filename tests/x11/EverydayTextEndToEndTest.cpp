@@ -1,13 +1,18 @@
 // Everyday texts copied on a real display stay text in the running app: a shopping list, a
 // check-box list, a web server's log line, a Windows path and a lorem-ipsum paragraph become
 // text items in the store, and the highlighting engine (which only code needs) is not
-// started for them; a piece of code copied after them still starts it.
+// started for them; a piece of code copied after them still starts it. The numbered lines
+// and lorem-ipsum pieces a script fills a history with stay text too.
 
 #include "AppEndToEnd.h"
 
 #include "model/ClipboardItem.h"
+#include "support/NumberedTestTexts.h"
 
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -25,45 +30,94 @@ const char *const everydayTexts[] = {
 
 const QString engineStarted = QStringLiteral("[HighlightCacheService] Highlighting engine started");
 
-using EverydayTextEndToEndTest = AppEndToEndTest;
+// Twenty of each shape, each with its own number.
+QStringList numberedTestLines()
+{
+    QStringList texts;
+    for (int i = 1; i <= 20; ++i) {
+        texts.append(NumberedTestTexts::itemLine(i * 37));
+        texts.append(NumberedTestTexts::historyLine(4980 + i));
+        texts.append(NumberedTestTexts::kilobyteText(i));
+    }
+    return texts;
+}
+
+class EverydayTextEndToEndTest : public AppEndToEndTest
+{
+protected:
+    // Starts the app with its test hooks, which report the highlighting engine's start.
+    void startWatching(AppProcess &app)
+    {
+        app.enableTestHooks();
+        ASSERT_TRUE(app.start());
+        // Once the app answers its shortcut it watches the clipboard too.
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    }
+
+    // Copies each text from another program, waits until the app has stored it (so that the next
+    // copy is a change of its own), and checks that every one became a text item.
+    void copyEachAndExpectText(const QStringList &texts)
+    {
+        qsizetype copied = 0;
+        for (const QString &text : texts) {
+            copyFromOutside(text);
+            ++copied;
+            ASSERT_TRUE(waitUntil([&] { return storedItems().size() == copied; }, std::chrono::seconds(20)))
+                << storedItems().size() << " items after copying " << qPrintable(text.left(60));
+        }
+        const QList<ClipboardItemPtr> items = storedItems();
+        ASSERT_EQ(items.size(), texts.size());
+        for (const ClipboardItemPtr &item : items) {
+            EXPECT_EQ(rawValue(item->type()), rawValue(ClipboardItemType::text))
+                << qPrintable(item->textContent().value_or(QString()).left(60)) << " stored as "
+                << qPrintable(item->codeLanguage().value_or(QStringLiteral("?")));
+        }
+    }
+
+    // What a person sees: the texts as plain rows; and no highlighting engine was started.
+    void showAndExpectNoEngine(AppProcess &app, const QString &screenshot)
+    {
+        ASSERT_TRUE(openPanelShown(app));
+        saveScreenshot(screenshot);
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        EXPECT_FALSE(app.output().contains(engineStarted)) << qPrintable(app.output());
+    }
+};
 
 } // namespace
 
 TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithoutTheHighlightingEngine)
 {
     AppProcess app(home.path());
-    app.enableTestHooks();
-    ASSERT_TRUE(app.start());
-    // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
-
-    qsizetype copied = 0;
-    for (const char *text : everydayTexts) {
-        copyFromOutside(QString::fromUtf8(text));
-        ++copied;
-        // Stored before the next copy replaces it: each copy is a change of its own.
-        ASSERT_TRUE(waitUntil([&] { return storedItems().size() == copied; }, std::chrono::seconds(20)))
-            << storedItems().size() << " items after copying " << text;
-    }
-    const QList<ClipboardItemPtr> items = storedItems();
-    ASSERT_EQ(items.size(), qsizetype(std::size(everydayTexts)));
-    for (const ClipboardItemPtr &item : items) {
-        EXPECT_EQ(rawValue(item->type()), rawValue(ClipboardItemType::text))
-            << qPrintable(item->textContent().value_or(QString())) << " stored as "
-            << qPrintable(item->codeLanguage().value_or(QStringLiteral("?")));
-    }
-
-    // What a person sees: the five texts as plain rows.
-    ASSERT_TRUE(openPanelShown(app));
-    saveScreenshot(QStringLiteral("everyday-texts.png"));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
-    EXPECT_FALSE(app.output().contains(engineStarted)) << qPrintable(app.output());
+    ASSERT_NO_FATAL_FAILURE(startWatching(app));
+    QStringList texts;
+    for (const char *text : everydayTexts)
+        texts.append(QString::fromUtf8(text));
+    ASSERT_NO_FATAL_FAILURE(copyEachAndExpectText(texts));
+    ASSERT_NO_FATAL_FAILURE(showAndExpectNoEngine(app, QStringLiteral("everyday-texts.png")));
 
     // The hook does report the engine: code copied now starts it.
     copyFromOutside(QStringLiteral("#!/usr/bin/env python3\nimport sys\n\nprint(sys.argv)\n"));
-    ASSERT_TRUE(waitUntil([&] { return storedItems().size() == copied + 1; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        waitUntil([&] { return storedItems().size() == texts.size() + 1; }, std::chrono::seconds(20)));
     EXPECT_EQ(rawValue(storedItems().first()->type()), rawValue(ClipboardItemType::code));
     EXPECT_TRUE(waitUntil([&] { return app.output().contains(engineStarted); }, std::chrono::seconds(30)))
         << qPrintable(app.output());
+}
+
+TEST_F(EverydayTextEndToEndTest, NumberedItemLinesAndLoremIpsumPiecesBecomeTextWithoutTheHighlightingEngine)
+{
+    // Room for all sixty copies (the history keeps 50 unless told otherwise).
+    const QString configFolder = home.path() + QStringLiteral("/config/Tindlewick");
+    ASSERT_TRUE(QDir().mkpath(configFolder));
+    QFile settings(configFolder + QStringLiteral("/defaults.json"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("{\"historyLimit\": 100}");
+    settings.close();
+
+    AppProcess app(home.path());
+    ASSERT_NO_FATAL_FAILURE(startWatching(app));
+    ASSERT_NO_FATAL_FAILURE(copyEachAndExpectText(numberedTestLines()));
+    ASSERT_NO_FATAL_FAILURE(showAndExpectNoEngine(app, QStringLiteral("numbered-test-lines.png")));
 }

@@ -11,8 +11,12 @@
 #include "model/StoreTestSupport.h"
 #include "support/TestPictures.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -392,11 +396,6 @@ TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWai
         EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
 }
 
-double peakMegabytes(qint64 pid)
-{
-    return double(peakResidentBytes(pid)) / (1024.0 * 1024.0);
-}
-
 TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
 {
     AppProcess app(home.path());
@@ -442,6 +441,101 @@ TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerO
     ASSERT_TRUE(openPanelShown(app));
     saveScreenshot(QStringLiteral("panel-after-a-63-mb-text.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+namespace {
+
+// A million files as a file manager lists them: a thousand files, seen through a thousand
+// links to their folder, so that a million different paths lead to files that are there.
+QByteArray millionFileList(const QString &folder)
+{
+    const QDir root(folder);
+    if (!root.mkpath(QStringLiteral("files")))
+        return {};
+    const auto number = [](int n) { return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')); };
+    for (int i = 0; i < 1000; ++i) {
+        QFile file(root.filePath(QStringLiteral("files/f") + number(i)));
+        if (!file.open(QIODevice::WriteOnly)
+            || !QFile::link(
+                root.filePath(QStringLiteral("files")), root.filePath(QStringLiteral("d") + number(i))))
+            return {};
+    }
+    const QByteArray prefix = QUrl::fromLocalFile(root.absolutePath()).toEncoded();
+    QByteArray list;
+    list.reserve(1'000'000 * (prefix.size() + 12));
+    for (int d = 0; d < 1000; ++d) {
+        for (int f = 0; f < 1000; ++f)
+            list += prefix + "/d" + number(d).toLatin1() + "/f" + number(f).toLatin1() + "\r\n";
+    }
+    return list;
+}
+
+// The files on the clipboard now, as a file manager reads them when they are pasted: the list
+// the app writes ("copy", then a line per file), which the copy it was made from did not offer.
+qsizetype filesOnTheClipboard()
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-t"), QStringLiteral("x-special/gnome-copied-files") });
+    if (!xclip.waitForFinished(30'000) || xclip.exitCode() != 0)
+        return -1;
+    const QByteArray list = xclip.readAllStandardOutput();
+    return list.startsWith("copy\n") ? list.count('\n') : -1;
+}
+
+} // namespace
+
+TEST_F(HardeningX11Test, AMillionCopiedFilesAreShownByTheirFirstWithoutHoldingThemAllAndPastedWhole)
+{
+    QTemporaryDir folder;
+    const QByteArray list = millionFileList(folder.path());
+    ASSERT_FALSE(list.isEmpty());
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    startApp(app);
+    const double before = residentMegabytes(app.pid());
+    qsizetype from = app.output().size();
+    resetPeakResidentBytes(app.pid());
+    ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
+    ASSERT_TRUE(waitUntil(
+        [&] { return storedTexts().value(0) == QLatin1String("<file>"); }, std::chrono::seconds(60)))
+        << app.output().toStdString();
+    // The figures once the app is done with the copy, and has reported any stall in it.
+    EXPECT_TRUE(app.settles());
+    ASSERT_TRUE(app.caughtUp());
+    std::printf("[ measured ] a copy of %.0f MB naming a million files: %s; the app's peak memory %.0f MB, "
+                "resident %.0f MB before and %.0f MB after\n",
+        double(list.size()) / (1024.0 * 1024.0),
+        qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()), peakMegabytes(app.pid()), before,
+        residentMegabytes(app.pid()));
+
+    // Shown, hovered and chosen: the whole list is what a paste gives.
+    from = app.output().size();
+    ASSERT_TRUE(openPanel(app));
+    const QRect panel = windowGeometry(frontWindow()).rect;
+    // Over the rows and the space below them; the pointer stays on the history's row.
+    for (int step = 5; step >= 0; --step) {
+        xdotool({ QStringLiteral("mousemove"), QString::number(panel.x() + 100 + 30 * step),
+            QString::number(panel.y() + 135 + 20 * step) });
+        ASSERT_TRUE(app.caughtUp());
+    }
+    saveScreenshot(QStringLiteral("panel-with-a-million-files.png"));
+    std::printf("[ measured ] showing and hovering the panel: %s\n",
+        qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()));
+    from = app.output().size();
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    qsizetype pasted = 0;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            pasted = filesOnTheClipboard();
+            return pasted == 1'000'000;
+        },
+        std::chrono::seconds(60)))
+        << pasted << " files on the clipboard";
+    std::printf("[ measured ] pasting the million files: %s; resident %.0f MB while they are on the "
+                "clipboard\n",
+        qPrintable(MainThreadStalls::in(app.output().mid(from)).describe()), residentMegabytes(app.pid()));
 }
 
 TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)

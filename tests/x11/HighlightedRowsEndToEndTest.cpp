@@ -27,6 +27,8 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <cstdio>
+
 #include <sqlite3.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
@@ -385,6 +387,77 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
     EXPECT_GT(pixelsNear(screen, rect, magenta), 100) << "the song's row shows no cover";
     EXPECT_GT(pixelsNear(screen, rect, orange), 50) << "the picture's row shows no picture";
     EXPECT_GE(rowsInColour(screen, rect, QColor(0xa7, 0x1d, 0x5d)), 1) << "the copied code is not coloured";
+}
+
+// A damaged or hostile store: the newest code item's highlighted lines are one sound line
+// whose base64 member takes 60 MB. They are larger than any the app writes.
+void plantHugeHighlightedLines(const QString &storePath)
+{
+    HighlightedLinesBlob::Lines lines;
+    lines.insert(HighlightedLinesBlob::lineName(HighlightCacheService::previewContext(), 0),
+        AttributedText::plain(QString(22'500'000, u'x')));
+    const QByteArray blob = HighlightedLinesBlob::encode(lines);
+    ASSERT_GT(blob.size(), 60'000'000);
+    SqliteConnection store;
+    ASSERT_TRUE(store.open(storePath, SQLITE_OPEN_READWRITE));
+    SqliteStatement newest = store.prepare(QStringLiteral(
+        "SELECT pk FROM ClipboardItem WHERE itemType = 'code' ORDER BY timestamp DESC LIMIT 1"));
+    ASSERT_TRUE(newest.step());
+    const qint64 item = newest.int64(0);
+    newest = {};
+    SqliteStatement insert = store.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO ClipboardItemExternal (item, field, value) VALUES (?, ?, ?)"));
+    insert.bindInt64(1, item);
+    insert.bindInt64(2, qint64(ItemField::highlightedLinesData));
+    insert.bindBlob(3, blob);
+    insert.step();
+    ASSERT_TRUE(insert.isDone());
+    ASSERT_TRUE(store.exec(QStringLiteral("UPDATE ClipboardItem SET externalFields = externalFields | %1, "
+                                          "highlightedLinesTheme = 'GitHub' WHERE pk = %2")
+                               .arg(qint64(1) << int(ItemField::highlightedLinesData))
+                               .arg(item)));
+}
+
+// The size of the largest highlighted lines in the store.
+qint64 largestStoredLines(const QString &storePath)
+{
+    SqliteConnection store;
+    if (!store.open(storePath, SQLITE_OPEN_READONLY))
+        return -1;
+    SqliteStatement query = store.prepare(
+        QStringLiteral("SELECT max(length(value)) FROM ClipboardItemExternal WHERE field = ?"));
+    query.bindInt64(1, qint64(ItemField::highlightedLinesData));
+    return query.isValid() && query.step() ? query.int64(0) : -1;
+}
+
+TEST_F(HighlightedRowsEndToEndTest, HighlightedLinesOfSixtyMegabytesAreDroppedUnreadWithoutHoldingUpTheStart)
+{
+    seedStore(codeItems());
+    ASSERT_NO_FATAL_FAILURE(plantHugeHighlightedLines(storePath()));
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start());
+    AppProcess app(home.path());
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+    app.captureOutput();
+    ASSERT_TRUE(app.start());
+    // The lines are made again, in the size the app makes them, without their old bytes read.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 30
+                && largestStoredLines(storePath()) <= maxHighlightedLinesBytes;
+        },
+        std::chrono::seconds(30)))
+        << largestStoredLines(storePath()) << " bytes of lines in the store";
+    const QRect rect = showPanel(app);
+    ASSERT_FALSE(rect.isEmpty());
+    const int github = waitForColouredRows(rect, githubKeyword, 2, solarizedKeyword,
+        QStringLiteral("code-rows-after-huge-highlighted-lines.png"))
+                           .first;
+    EXPECT_GE(github, 2);
+    std::printf("[ measured ] starting over highlighted lines of %.0f MB: %s; the app's peak memory %.0f MB, "
+                "resident %.0f MB\n",
+        60'000'000 / (1024.0 * 1024.0), qPrintable(MainThreadStalls::in(app.output()).describe()),
+        peakMegabytes(app.pid()), residentMegabytes(app.pid()));
 }
 
 // The theme chosen in the running app's settings window.

@@ -132,6 +132,20 @@ protected:
         return found.isEmpty() ? 0 : found.split(QLatin1Char('\n')).first().toULongLong();
     }
 
+    // The pointer comes to rest on a point, with a hand's last small move into it: where the
+    // preview window that appears lies, once the app has placed and drawn it (invalid when none
+    // appears).
+    Geometry previewAfterRestingOn(const QPoint &pointer)
+    {
+        if (!moveTo(pointer - QPoint(5, 0)) || !moveTo(pointer))
+            return {};
+        quint64 preview = 0;
+        if (!waitUntil([&] { return (preview = previewWindow()) != 0 && isViewable(preview); })
+            || !app->caughtUp())
+            return {};
+        return windowGeometry(preview);
+    }
+
     // The app started with appEnvironment (and its test hooks), its panel opened and drawn;
     // panelWindow and panel say where.
     void startAppAndOpen()

@@ -11,6 +11,8 @@
 
 #include <QElapsedTimer>
 
+#include <cstdio>
+
 TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
 {
     // Newest last: the column shows delta, charlie, bravo, alpha.
@@ -192,12 +194,8 @@ TEST_F(PanelPointerX11Test, ALongItemRestedOnShowsItsPreviewBesideThePanelWhichK
 
     // The long note is the older item: the second row of the History column.
     const QPoint pointer = rowPoint(panel.rect, 0, 1);
-    ASSERT_TRUE(moveTo(pointer - QPoint(5, 0)));
-    ASSERT_TRUE(moveTo(pointer));
-    ASSERT_TRUE(waitUntil([&] { return previewWindow() != 0; })) << "no preview appeared";
-    ASSERT_TRUE(app->caughtUp()); // placed and drawn
-    const Geometry preview = windowGeometry(previewWindow());
-    ASSERT_TRUE(preview.valid);
+    const Geometry preview = previewAfterRestingOn(pointer);
+    ASSERT_TRUE(preview.valid) << "no preview appeared";
     saveScreenshot(QStringLiteral("preview-shown.png"));
     EXPECT_FALSE(preview.rect.intersects(panel.rect)) << "the preview covers the panel";
     EXPECT_FALSE(preview.rect.contains(pointer)) << "the preview lies under the pointer";
@@ -326,6 +324,85 @@ int inkedPixels(const QImage &image)
 
 } // namespace
 
+namespace {
+
+// A store of a first start: one item of each of `otherKinds` kinds besides text (each its own
+// column: links, colours, files, code, media), then, newest, a text of lines longer than the
+// widest preview shows.
+QList<ClipboardItemPtr> itemsOfManyKinds(const QString &folder, int otherKinds)
+{
+    const QString svgPath = folder + QStringLiteral("/logo.svg");
+    QFile svg(svgPath);
+    if (svg.open(QIODevice::WriteOnly))
+        svg.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\"><rect width=\"8\" "
+                  "height=\"8\"/></svg>");
+    QList<ClipboardItemPtr> items {
+        ClipboardItem::create(ClipboardItemType::link, { .text = QStringLiteral("https://example.org/") }),
+        ClipboardItem::create(ClipboardItemType::color,
+            { .text = QStringLiteral("#FF0000"), .colorHex = QStringLiteral("#FF0000") }),
+        ClipboardItem::create(ClipboardItemType::file,
+            { .fileURL = QUrl::fromLocalFile(svgPath), .previewText = QStringLiteral("logo.svg") }),
+        ClipboardItem::create(ClipboardItemType::code,
+            { .text = QStringLiteral("int main() { return 0; }"), .codeLanguage = QStringLiteral("cpp") }),
+        ClipboardItem::create(ClipboardItemType::media,
+            { .fileURL = QUrl::fromLocalFile(svgPath), .mediaSubtypeRaw = QStringLiteral("image") }),
+    };
+    items = items.mid(0, otherKinds);
+    QStringList lines;
+    for (int line = 1; line <= 12; ++line)
+        lines << QStringLiteral(
+            "Line %1 runs on and on with words enough to fill the widest preview there is.")
+                     .arg(line);
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = lines.join(QLatin1Char('\n')) }));
+    return items;
+}
+
+} // namespace
+
+TEST_F(PanelPointerX11Test, APanelWithTooLittleRoomBesideItShowsALeftRowsPreviewWhollyOnTheScreen)
+{
+    // The widest preview, of the newest item, beside a panel whose columns leave less room than
+    // that on either side of the screen.
+    struct Case
+    {
+        const char *name;
+        QString scale;
+        int otherKinds; // with History and Text, the panel's columns
+        int columns;
+    };
+    const Case cases[] = {
+        // 1400 of 1920 pixels: 260 on either side.
+        { "seven columns at scale 1", QStringLiteral("1"), 5, 7 },
+        // 1200 of 1280 points: 40 on either side.
+        { "six columns at scale 1.5", QStringLiteral("1.5"), 4, 6 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A first start each time: no store and no remembered panel size.
+        for (const char *folder : { "/data/Tindlewick", "/config/Tindlewick" })
+            QDir(home.path() + QLatin1String(folder)).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/data/Tindlewick")));
+        ASSERT_NO_FATAL_FAILURE(seedStore(itemsOfManyKinds(home.path(), c.otherKinds)));
+        appEnvironment.insert(QStringLiteral("QT_SCALE_FACTOR"), c.scale);
+        ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(20, 20), false));
+        const double scale = c.scale.toDouble();
+        EXPECT_EQ(panel.rect.width(), qRound(c.columns * 200 * scale));
+
+        // The middle of the newest row of History, the leftmost column.
+        const QPoint pointer
+            = panel.rect.topLeft() + QPoint(qRound(120 * scale), qRound((firstRowTop + 22) * scale));
+        const Geometry preview = previewAfterRestingOn(pointer);
+        ASSERT_TRUE(preview.valid) << "no preview appeared";
+        saveScreenshot(QStringLiteral("preview-wide-panel-scale-%1.png").arg(c.scale));
+        EXPECT_GT(preview.rect.width(), qRound(400 * scale)) << "not the widest preview";
+        EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(preview.rect))
+            << "the preview at " << preview.rect.x() << "," << preview.rect.y() << " ("
+            << preview.rect.width() << "x" << preview.rect.height() << ") leaves the screen";
+        EXPECT_FALSE(preview.rect.contains(pointer)) << "the preview covers the row under the pointer";
+        app->stop();
+    }
+}
+
 TEST_F(PanelPointerX11Test, CollapsingAndExpandingHistoryAnimatesAndLeavesItsToggleVisible)
 {
     seedStore(QList<ClipboardItemPtr> {
@@ -433,6 +510,19 @@ QList<ClipboardItemPtr> pinnedInOrder(const QStringList &texts)
     return items;
 }
 
+QStringList threePins()
+{
+    return { QStringLiteral("first pin"), QStringLiteral("second pin"), QStringLiteral("third pin") };
+}
+
+// The pins, then an unpinned note, which the Text column shows under them.
+QList<ClipboardItemPtr> pinnedInOrderAndANote(const QStringList &pins)
+{
+    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
+    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
+    return items;
+}
+
 // The texts of the pins among the items, in the order the pins are shown.
 QStringList pinOrder(const QList<ClipboardItemPtr> &items)
 {
@@ -455,11 +545,8 @@ QStringList pinOrder(const QList<ClipboardItemPtr> &items)
 // and Escape during a drag changes nothing and leaves the panel open.
 TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
 {
-    const QStringList pins { QStringLiteral("first pin"), QStringLiteral("second pin"),
-        QStringLiteral("third pin") };
-    QList<ClipboardItemPtr> items = pinnedInOrder(pins);
-    items.append(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("a note") }));
-    seedStore(items);
+    const QStringList pins = threePins();
+    seedStore(pinnedInOrderAndANote(pins));
     const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
 
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
@@ -500,6 +587,49 @@ TEST_F(PanelPointerX11Test, ThreePinsDraggedIntoANewOrderKeepItAfterARestart)
     ASSERT_TRUE(clickAt(textPinPoint(0)));
     EXPECT_TRUE(waitUntil([&] { return window->plainText() == QLatin1String("second pin"); }))
         << "pasted: " << window->plainText().toStdString();
+}
+
+// A copy that arrives while a pin is dragged gives the Text column a new row under its pins;
+// the drag goes on with its pin, and every drop reorders.
+TEST_F(PanelPointerX11Test, APinDraggedWhileACopyArrivesIsStillDroppedInItsNewPlace)
+{
+    QStringList order = threePins();
+    seedStore(pinnedInOrderAndANote(order));
+    const auto storedPinOrder = [&] { return pinOrder(storedItems()); };
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(openTextColumnPins());
+    // The Text column's first row under the pins, where the copy shows.
+    const QPoint firstUnpinned = textPinPoint(3);
+    const QRect newestRow(firstUnpinned.x() - 100, firstUnpinned.y() - 15, 160, 30);
+
+    constexpr int drags = 4;
+    int reordered = 0;
+    for (int round = 0; round < drags; ++round) {
+        SCOPED_TRACE(round);
+        const QString copied = QStringLiteral("copy %1").arg(round + 1);
+        ASSERT_NO_FATAL_FAILURE(dragTextPin(0, 2, [&] {
+            const QImage before = screen().copy(newestRow);
+            ASSERT_TRUE(external.copyWithXclip(copied.toUtf8()));
+            // Let go only once the column shows the copy.
+            ASSERT_TRUE(
+                waitUntil([&] { return screen().copy(newestRow) != before; }, std::chrono::seconds(10)))
+                << "the copy did not show";
+            if (round == 0)
+                saveScreenshot(QStringLiteral("pin-drag-copy-arrived.png"));
+        }));
+        order = { order[1], order[2], order[0] };
+        if (waitUntil([&] { return storedPinOrder() == order; }, std::chrono::seconds(3)))
+            ++reordered;
+        else
+            order = storedPinOrder();
+        EXPECT_TRUE(storedItems().size() == 5 + round) << "the copy was not stored";
+    }
+    saveScreenshot(QStringLiteral("pin-drag-copy-dropped.png"));
+    std::printf(
+        "[ measured ] %d of %d pin drags reordered with a copy arriving during each\n", reordered, drags);
+    EXPECT_EQ(reordered, drags);
+    EXPECT_TRUE(isViewable(panelWindow));
+    EXPECT_EQ(window->plainText(), QString()) << "a drag pasted";
 }
 
 // The pinned panel's pin button shows the unpin glyph, slashed, while the pointer rests on it,

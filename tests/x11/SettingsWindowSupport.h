@@ -69,6 +69,8 @@ public:
     }
 
     SettingsView &view() { return *m_view; }
+    // The probe's own settings: the app's window lays out as they are set here.
+    AppSettings &settings() { return m_settings; }
 
 private:
     QTemporaryDir m_folder;
@@ -217,8 +219,10 @@ protected:
         return false;
     }
 
-    // "Settings..." in the tray icon's menu; true once the settings window is the active one.
-    bool openSettingsFromTray()
+    // "Settings..." in the tray icon's menu; true once the settings window is the active one,
+    // laid out at its size: the probe's, or the one laidOut accepts (another look than the
+    // probe's).
+    bool openSettingsFromTray(const std::function<bool(const QSize &)> &laidOut = {})
     {
         // The menu lists "Open Tindlewick", a separator, then "Settings...".
         for (int attempt = 0; attempt < 5; ++attempt) {
@@ -230,8 +234,10 @@ protected:
                 settingsWindow = activeWindow();
                 // The window can be active a moment before the window manager has framed and
                 // placed it: clicks are aimed once it has the size the probe was laid out at.
-                return waitUntil(
-                    [&] { return settingsViewable() && settingsRect().size() == probe.view().size(); });
+                return waitUntil([&] {
+                    const QSize size = settingsRect().size();
+                    return settingsViewable() && (laidOut ? laidOut(size) : size == probe.view().size());
+                });
             }
             press(QStringLiteral("Escape"));
         }

@@ -23,10 +23,84 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QListView>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 
+#include <cstdio>
+
 namespace {
+
+// Where the running app says its settings window's tabs are (TINDLEWICK_TEST_HOOKS=1), in the
+// window's pixels: the last report in its output.
+struct ReportedSettingsLayout
+{
+    QSize window;
+    QRect tabBar;
+    QList<QRect> tabs;
+};
+
+std::optional<ReportedSettingsLayout> reportedSettingsLayout(const QString &output)
+{
+    static const QRegularExpression windowLine(
+        QStringLiteral(R"(\[Settings\] Window (\d+)x(\d+), tab bar (\d+),(\d+) (\d+)x(\d+))"));
+    static const QRegularExpression tabLine(
+        QStringLiteral(R"(\[Settings\] Tab (\d+) "[^"]*" at (\d+),(\d+) (\d+)x(\d+))"));
+    const qsizetype start = output.lastIndexOf(QLatin1String("[Settings] Window "));
+    if (start < 0)
+        return std::nullopt;
+    const QRegularExpressionMatch window = windowLine.match(output, start);
+    if (!window.hasMatch())
+        return std::nullopt;
+    const auto number
+        = [](const QRegularExpressionMatch &match, int index) { return match.captured(index).toInt(); };
+    ReportedSettingsLayout layout { QSize(number(window, 1), number(window, 2)),
+        QRect(number(window, 3), number(window, 4), number(window, 5), number(window, 6)), {} };
+    for (QRegularExpressionMatchIterator it = tabLine.globalMatch(output, start); it.hasNext();) {
+        const QRegularExpressionMatch tab = it.next();
+        if (number(tab, 1) != layout.tabs.size())
+            break;
+        layout.tabs.append(QRect(number(tab, 2), number(tab, 3), number(tab, 4), number(tab, 5)));
+    }
+    if (layout.tabs.size() != SettingsView::tabCount)
+        return std::nullopt;
+    return layout;
+}
+
+// How much of a page was in view when the app last showed it, and the size its content was laid
+// out at (larger than the view only where it does not fit); nothing before then.
+struct ReportedPage
+{
+    QSize view;
+    QSize content;
+};
+
+std::optional<ReportedPage> reportedPage(const QString &output, int tab)
+{
+    const QRegularExpression pageLine(
+        QStringLiteral(R"(\[Settings\] Page %1 "[^"]*" shows (\d+)x(\d+) of its (\d+)x(\d+))").arg(tab));
+    std::optional<ReportedPage> last;
+    for (QRegularExpressionMatchIterator it = pageLine.globalMatch(output); it.hasNext();) {
+        const QRegularExpressionMatch page = it.next();
+        last = ReportedPage { QSize(page.captured(1).toInt(), page.captured(2).toInt()),
+            QSize(page.captured(3).toInt(), page.captured(4).toInt()) };
+    }
+    return last;
+}
+
+// A look the settings window is tried under.
+struct SettingsLook
+{
+    const char *name;
+    QHash<QString, QString> environment;
+    // The GTK font, as a GNOME-like desktop's settings give it; none: GTK's own.
+    const char *gtkFont;
+    // Whether the screen is tall enough for the tallest page; where not, that page scrolls.
+    bool screenHasRoom;
+};
 
 class SettingsWindowX11Test : public SettingsWindowTest
 {
@@ -139,6 +213,68 @@ protected:
             waitUntil([&] { return drag.state() == QProcess::NotRunning; }, std::chrono::seconds(15)));
     }
 
+    QString gtkSettingsPath() const { return home.path() + QStringLiteral("/config/gtk-3.0/settings.ini"); }
+
+    // The app started in a look, with its settings window open from the tray; layout is where
+    // the app says the window's tabs are.
+    std::unique_ptr<AppProcess> openSettingsIn(
+        const SettingsLook &look, std::optional<ReportedSettingsLayout> &layout)
+    {
+        QFile::remove(gtkSettingsPath());
+        if (look.gtkFont) {
+            QDir().mkpath(QFileInfo(gtkSettingsPath()).path());
+            QFile settings(gtkSettingsPath());
+            EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
+            settings.write(QByteArray("[Settings]\ngtk-font-name=") + look.gtkFont + '\n');
+        }
+        QHash<QString, QString> environment = look.environment;
+        environment.insert(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
+        auto app = startApp(environment);
+        const bool opened = openSettingsFromTray([&](const QSize &size) {
+            layout = reportedSettingsLayout(app->output());
+            // A scaled size is rounded on its way to the screen.
+            return layout && std::abs(layout->window.width() - size.width()) <= 1
+                && std::abs(layout->window.height() - size.height()) <= 1;
+        });
+        EXPECT_TRUE(opened) << "the settings window did not open at the size it reported: "
+                            << settingsRect().width() << "x" << settingsRect().height() << "; "
+                            << app->output().toStdString();
+        if (!opened)
+            layout.reset();
+        return app;
+    }
+
+    // A click on a tab's title shows its page, which is in view whole where the screen has room
+    // (and scrolls where not); the window is kept as an artefact.
+    void showTabByItsTitle(
+        AppProcess &app, const ReportedSettingsLayout &layout, int tab, const SettingsLook &look)
+    {
+        SCOPED_TRACE(SettingsView::tabTitle(tab).toStdString());
+        const QRect title = layout.tabs[tab];
+        EXPECT_TRUE(layout.tabBar.contains(title)) << "the title lies beyond the tab bar's end";
+        EXPECT_TRUE(QRect(QPoint(0, 0), layout.window).contains(title))
+            << "the title lies outside the window";
+        const qsizetype before = app.output().size();
+        ASSERT_TRUE(clickAt(settingsOrigin() + title.center()));
+        EXPECT_TRUE(waitUntil([&] { return activeWindowName() == SettingsView::windowTitleFor(tab); }))
+            << activeWindowName().toStdString();
+        std::optional<ReportedPage> page;
+        ASSERT_TRUE(waitUntil([&] { return bool(page = reportedPage(app.output().mid(before), tab)); }))
+            << "the page was not shown";
+        const std::string sizes = QStringLiteral("the page shows %1x%2 of its %3x%4")
+                                      .arg(page->view.width())
+                                      .arg(page->view.height())
+                                      .arg(page->content.width())
+                                      .arg(page->content.height())
+                                      .toStdString();
+        EXPECT_LE(page->content.width(), page->view.width()) << "cut at the side: " << sizes;
+        if (look.screenHasRoom) {
+            EXPECT_LE(page->content.height(), page->view.height()) << "it scrolls: " << sizes;
+        }
+        const QString picture = QStringLiteral("settings-%1-%2.png").arg(QLatin1String(look.name)).arg(tab);
+        EXPECT_FALSE(keepSettingsPicture(picture).isNull());
+    }
+
     TrayHost tray;
 };
 
@@ -182,6 +318,45 @@ TEST_F(SettingsWindowX11Test, TheTrayMenuOpensTheSettingsOnGeneralAboveOtherWind
         << activeWindowName().toStdString();
     ASSERT_TRUE(app->caughtUp());
     saveScreenshot(QStringLiteral("settings-check-for-updates.png"));
+}
+
+TEST_F(SettingsWindowX11Test, EveryTabIsReachedByTheMouseAndNoPageIsCutUnderEveryLookFontAndScale)
+{
+    ASSERT_TRUE(tray.isRunning());
+    const QString gtkTheme
+        = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platformthemes/libqgtk3.so");
+    if (!QFileInfo::exists(gtkTheme))
+        GTEST_SKIP() << "Qt's GTK platform theme is not installed (" << gtkTheme.toStdString()
+                     << "; Debian package qt6-gtk-platformtheme): the look of GNOME-like desktops "
+                        "cannot be tried";
+    const QString theme = QStringLiteral("QT_QPA_PLATFORMTHEME");
+    const std::pair<QString, QString> gtk3 { theme, QStringLiteral("gtk3") };
+    const std::pair<QString, QString> dark { QStringLiteral("GTK_THEME"), QStringLiteral("Adwaita:dark") };
+    const std::pair<QString, QString> scaled { QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1.5") };
+    const SettingsLook looks[] = {
+        { "plain", { { theme, QStringLiteral("generic") } }, nullptr, true },
+        { "gtk3-dark", { gtk3, dark }, nullptr, true },
+        { "fusion",
+            { { theme, QStringLiteral("generic") },
+                { QStringLiteral("QT_STYLE_OVERRIDE"), QStringLiteral("Fusion") } },
+            nullptr, true },
+        { "gtk3-dark-scale-1.5", { gtk3, dark, scaled }, nullptr, true },
+        { "gtk3-14pt", { gtk3 }, "Sans 14", true },
+        // 1280 × 720 points: the Hotkey page at 14 points is taller than that.
+        { "gtk3-14pt-scale-1.5", { gtk3, scaled }, "Sans 14", false },
+    };
+    for (const SettingsLook &look : looks) {
+        SCOPED_TRACE(look.name);
+        std::optional<ReportedSettingsLayout> layout;
+        auto app = openSettingsIn(look, layout);
+        ASSERT_TRUE(layout);
+        EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(settingsRect())) << "the window leaves the screen";
+        // From the last tab to the first, each by a click on its title.
+        for (int tab = SettingsView::tabCount - 1; tab >= 0; --tab)
+            ASSERT_NO_FATAL_FAILURE(showTabByItsTitle(*app, *layout, tab, look));
+        app->stop();
+    }
+    QFile::remove(gtkSettingsPath());
 }
 
 TEST_F(SettingsWindowX11Test, CheckingForUpdatesFromTheTrayShowsTheAnswerAboveTheOpenSettings)
@@ -387,6 +562,59 @@ TEST_F(SettingsWindowX11Test, ABlacklistedSiteIsNotStoredEvenAmongOtherWordsWhil
     EXPECT_EQ(storedTexts(),
         (QStringList {
             QStringLiteral("https://allowed.example.net/"), QStringLiteral("https://notexample.org/") }));
+}
+
+// Ten thousand blacklist entries, written into the settings file by a script or by hand: the
+// settings open and the Exclusions tab shows them all without holding up the app, and a row's
+// remove button and the Delete key still remove entries.
+TEST_F(SettingsWindowX11Test, TenThousandBlacklistEntriesShowWithoutHoldingUpTheApp)
+{
+    QStringList entries;
+    for (int i = 0; i < 10'000; ++i)
+        entries.append(QStringLiteral("tracker%1.example.com/pixel").arg(i, 5, 10, QLatin1Char('0')));
+    const QString blacklist = entries.join(QLatin1Char('\n'));
+    writeDefaults(
+        QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"), blacklist } }).toJson());
+    probe.settings().setExcludedURLPatterns(blacklist);
+    const auto storedEntries = [&] {
+        return storedSetting(QStringLiteral("excludedURLPatterns")).toString().split(QLatin1Char('\n'));
+    };
+
+    auto app = startApp({ { QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1") } });
+    ASSERT_TRUE(waitUntil([] { return !TrayHost::appIcon().isEmpty(); }, std::chrono::seconds(15)));
+    qsizetype from = app->output().size();
+    ASSERT_TRUE(openSettingsFromTray());
+    const MainThreadStalls opening = MainThreadStalls::in(app->output().mid(from));
+    from = app->output().size();
+    ASSERT_TRUE(showTab(SettingsView::exclusions));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-10000.png"));
+    const MainThreadStalls switching = MainThreadStalls::in(app->output().mid(from));
+    std::printf("[ measured ] settings with 10,000 blacklist entries: opening %s; switching to Exclusions "
+                "%s; the app's peak memory %.0f MB\n",
+        qPrintable(opening.describe()), qPrintable(switching.describe()),
+        double(peakResidentBytes(app->pid())) / (1024.0 * 1024.0));
+
+    // The first row's remove button, once the probe's list has made room for its scroll bar.
+    QListView *probeList = probe.view().exclusionsTab()->entryList();
+    probe.view().setSelectedTab(SettingsView::exclusions);
+    ASSERT_TRUE(waitUntil([&] { return probeList->verticalScrollBar()->isVisible(); }));
+    const QRect list = probe.rect(SettingsView::exclusions,
+        [](SettingsView &view) { return view.exclusionsTab()->entryList()->viewport(); });
+    const QRect removeFirst = probe.view().exclusionsTab()->removeButtonRect(0);
+    from = app->output().size();
+    ASSERT_TRUE(clickAt(settingsOrigin() + list.topLeft() + removeFirst.center()));
+    ASSERT_TRUE(waitUntil([&] { return storedEntries().size() == 9'999; })) << storedEntries().size();
+    EXPECT_EQ(storedEntries().first(), entries[1]);
+    // The last row, reached with End, goes with Delete.
+    ASSERT_TRUE(clickAt(settingsOrigin() + list.center()));
+    ASSERT_TRUE(press(QStringLiteral("End")));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-10000-end.png"));
+    ASSERT_TRUE(press(QStringLiteral("Delete")));
+    ASSERT_TRUE(waitUntil([&] { return storedEntries().size() == 9'998; })) << storedEntries().size();
+    EXPECT_EQ(storedEntries().last(), entries[9'998]);
+    std::printf("[ measured ] removing two of 10,000 blacklist entries: %s\n",
+        qPrintable(MainThreadStalls::in(app->output().mid(from)).describe()));
+    keepSettingsPicture(QStringLiteral("settings-exclusions-9998.png"));
 }
 
 TEST_F(SettingsWindowX11Test, ClearingTheHistoryTakesTheClearedTextsOffTheDisk)

@@ -4,7 +4,6 @@
 // and a chosen item reaches the window in front by XTest.
 
 #include "AppEndToEnd.h"
-#include "SystemClipboardPasteboard.h"
 #include "TestWindowProcess.h"
 #include "TrayHost.h"
 #include "X11TestSupport.h"
@@ -13,8 +12,6 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
-#include "platform/X11SyntheticKeyboard.h"
-#include "shell/PasteService.h"
 
 #include <gtest/gtest.h>
 
@@ -304,53 +301,6 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
 
     app.stop();
     EXPECT_FALSE(app.output().contains(noTray));
-}
-
-TEST_F(ShellEndToEndTest, PastedItemReachesTheWindowInFrontWithOrWithoutItsFormatting)
-{
-    TestWindowProcess window;
-    ASSERT_TRUE(window.start(TestWindowProcess::Focus::richText));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-
-    SystemClipboardPasteboard pasteboard;
-    X11SyntheticKeyboard keyboard(*connection);
-    PasteService service(pasteboard, keyboard, *workspace);
-    ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text,
-        { .text = QStringLiteral("bold words"), .htmlContent = QStringLiteral("<b>bold words</b>") });
-
-    struct Case
-    {
-        const char *name;
-        bool plainTextOnly;
-        bool holdShift; // Shift+Return in the panel: the user still holds Shift
-        bool expectBold;
-    };
-    for (const Case &c : { Case { "with formatting", false, false, true },
-             Case { "plain text, Shift held", true, true, false } }) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(
-            xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace") }));
-        ASSERT_TRUE(waitUntil([&] { return window.richPlainText().isEmpty(); }));
-        if (c.holdShift) {
-            ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("shift") }));
-        }
-        ASSERT_TRUE(service.paste(*item, c.plainTextOnly));
-        EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words"); }))
-            << window.richPlainText().toStdString();
-        if (c.holdShift)
-            xdotool({ QStringLiteral("keyup"), QStringLiteral("shift") });
-        EXPECT_EQ(window.richHtml().contains(QLatin1String("font-weight:700")), c.expectBold);
-    }
-
-    // An item with nothing to write leaves the clipboard and the window alone: a paste after
-    // it adds only its own text and its own change.
-    ClipboardItemPtr empty = ClipboardItem::create(ClipboardItemType::text);
-    EXPECT_FALSE(service.paste(*empty, false));
-    ClipboardItemPtr after = ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("!") });
-    ASSERT_TRUE(service.paste(*after, true));
-    EXPECT_TRUE(waitUntil([&] { return window.richPlainText() == QLatin1String("bold words!"); }))
-        << window.richPlainText().toStdString();
-    EXPECT_EQ(pasteboard.changeCount(), 3);
 }
 
 } // namespace

@@ -141,6 +141,14 @@ protected:
         return differing;
     }
 
+    // The panel's shortcut in the settings file, as a hand could have written it.
+    void storeShortcut(const QString &stored)
+    {
+        writeDefaults(
+            QJsonDocument(QJsonObject { { QStringLiteral("KeyboardShortcuts_togglePanel"), stored } })
+                .toJson());
+    }
+
     std::unique_ptr<TrayHost> tray = std::make_unique<TrayHost>();
 };
 
@@ -233,26 +241,44 @@ TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOve
 // The tray menu stands for the app's menu: its Ctrl+Q is refused with an alert that names the
 // item. F12 alone is taken even while another program holds it, without asking; the app tells
 // afterwards that the key may not reach it.
-TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQIsRefusedAndF12AloneIsTakenWithoutAsking)
+TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQAndEditingsCtrlCAreRefusedAndF12AloneIsTakenWithoutAsking)
 {
     X11GlobalHotKeys holder(*connection);
     QString error;
     ASSERT_TRUE(holder.grab({ 0xffc9 /* F12 */, 0 }, &error)) << error.toStdString();
     auto app = startAppRecording({ { QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1") } });
 
-    ASSERT_TRUE(press(QStringLiteral("ctrl+q")));
-    ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
-    const QString menuAlert = QStringLiteral("[Recorder] Alert shown: The menu item \u201cQuit "
-                                             "Tindlewick\u201d already answers to this shortcut.");
-    EXPECT_TRUE(waitUntil([&] { return app->output().contains(menuAlert); })) << app->output().toStdString();
-    ASSERT_TRUE(app->caughtUp());
-    EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("recorder-menu-conflict.png"))).isNull());
-    ASSERT_TRUE(press(QStringLiteral("Return")));
-    ASSERT_TRUE(
-        waitUntil([] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));
-    EXPECT_EQ(storedShortcut(), controlSpaceJson);
-    EXPECT_TRUE(app->isRunning());
-
+    struct Case
+    {
+        const char *keys;
+        const char *menuItem;
+        const char *picture;
+    };
+    const Case cases[] = {
+        { "ctrl+q", "Quit Tindlewick", "recorder-menu-conflict.png" },
+        // Every program's Edit menu answers to it: taken, it would copy nowhere any more.
+        { "ctrl+c", "Copy", "recorder-editing-conflict.png" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.keys);
+        const qsizetype alertsBefore = app->output().count(QStringLiteral("[Recorder] Alert shown"));
+        ASSERT_TRUE(press(QString::fromLatin1(c.keys)));
+        ASSERT_TRUE(waitUntil([] { return activeWindowName() == alertTitle; })) << "no alert";
+        const QString menuAlert
+            = QStringLiteral("[Recorder] Alert shown: The menu item \u201c%1\u201d already "
+                             "answers to this shortcut.")
+                  .arg(QLatin1String(c.menuItem));
+        EXPECT_TRUE(waitUntil([&] { return app->output().contains(menuAlert); }))
+            << app->output().toStdString();
+        EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), alertsBefore + 1);
+        ASSERT_TRUE(app->caughtUp());
+        EXPECT_FALSE(QImage(saveScreenshot(QString::fromLatin1(c.picture))).isNull());
+        ASSERT_TRUE(press(QStringLiteral("Return")));
+        ASSERT_TRUE(waitUntil(
+            [] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));
+        EXPECT_EQ(storedShortcut(), controlSpaceJson);
+        EXPECT_TRUE(app->isRunning());
+    }
     // Still recording: F12, which this test process holds.
     ASSERT_TRUE(press(QStringLiteral("F12")));
     EXPECT_TRUE(waitUntil([&] {
@@ -262,7 +288,7 @@ TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQIsRefusedAndF12AloneIsTakenWith
         waitUntil([&] { return app->output().contains(QStringLiteral("F12 may not reach Tindlewick")); },
             std::chrono::seconds(10)))
         << app->output().toStdString();
-    EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 1)
+    EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 2)
         << "F12 was asked about: " << app->output().toStdString();
     EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-f12.png")).isNull());
 }
@@ -323,6 +349,65 @@ TEST_F(ShortcutRecorderX11Test, WithoutRawInputControlSpaceStillOpensThePanelAnd
         QStringLiteral("A double tap of Alt cannot open Tindlewick here: raw input is switched off")))
         << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("open it with Ctrl+Space"))) << output.toStdString();
+}
+
+// What a hand-edited settings file may hold as the panel's shortcut: text that is no
+// shortcut, and one no key of this keyboard makes.
+const QString unreadableShortcut = QStringLiteral("garbage{");
+const QString impossibleShortcut
+    = QStringLiteral(R"({"carbonKeyCode":-99999999,"carbonModifiers":4294967295})");
+
+// Without a tray the shortcut is the only way in: the app opens on Control+Space and says once,
+// in a message box, what it did.
+TEST_F(ShortcutRecorderX11Test, WithoutATrayAStoredShortcutThatCannotBeUsedGivesWayToControlSpace)
+{
+    const struct
+    {
+        const char *name;
+        QString stored;
+    } cases[] = { { "unreadable", unreadableShortcut }, { "out-of-range", impossibleShortcut } };
+    tray.reset();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        storeShortcut(c.stored);
+        auto app = startApp();
+        ASSERT_TRUE(waitUntil(
+            [] { return activeWindowName() == QLatin1String("Shortcut reset"); }, std::chrono::seconds(10)))
+            << activeWindowName().toStdString() << "\n"
+            << app->output().toStdString();
+        ASSERT_TRUE(app->caughtUp()); // drawn
+        saveScreenshot(QStringLiteral("shortcut-reset-%1.png").arg(QLatin1String(c.name)));
+        ASSERT_TRUE(press(QStringLiteral("Return")));
+        EXPECT_TRUE(openPanelWith(QStringLiteral("ctrl+space"))) << "Control+Space did not open the panel";
+        ASSERT_TRUE(press(QStringLiteral("Escape")));
+        EXPECT_EQ(storedShortcut(), controlSpaceJson);
+        app->stop();
+        const QString output = app->output() + app->errors();
+        EXPECT_EQ(output.count(QStringLiteral("Shortcut reset")), 1) << output.toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("Ctrl+Space opens it instead"))) << output.toStdString();
+        EXPECT_FALSE(output.contains(QStringLiteral("Fn+"))) << output.toStdString();
+    }
+}
+
+// The Hotkey tab shows the Control+Space the app took in place of what it could not use.
+TEST_F(ShortcutRecorderX11Test, TheHotkeyTabShowsControlSpaceInPlaceOfAStoredShortcutThatCannotBeUsed)
+{
+    storeShortcut(impossibleShortcut);
+    auto app = startApp();
+    ASSERT_TRUE(openSettingsFromTray()) << "the settings window did not come up";
+    ASSERT_TRUE(showTab(SettingsView::hotkey));
+    const QRect recorder
+        = probe.rect(SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); });
+    // The probe's recorder, on its own background, shows the Ctrl+Space it declared.
+    const QImage controlSpace = probe.view().grab(recorder).toImage().convertToFormat(QImage::Format_RGB32);
+    int differing = -1;
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage shown = screenImage().copy(recorder.translated(settingsOrigin()));
+        differing = differingPixels(shown.convertToFormat(QImage::Format_RGB32), controlSpace);
+        return differing == 0;
+    })) << differing
+        << " pixels of the recorder differ from one showing Ctrl+Space";
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("hotkey-after-shortcut-reset.png")).isNull());
 }
 
 TEST_F(ShortcutRecorderX11Test, TheTrayMenuShowsTheRecordedShortcutAndNoneOnceItIsRemoved)

@@ -1,17 +1,32 @@
 #pragma once
 
+#include <QByteArray>
+#include <QImage>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSize>
 #include <QString>
 #include <QTemporaryDir>
 
 // A small window of our own in a process of its own, standing in for the application the
-// user works in: a line edit and a rich-text editor. It writes what they hold to a file
-// on every change, so tests see what was typed or pasted into it.
+// user works in: a line edit, a rich-text editor and a picture box that shows what Control+V
+// pastes. It writes what they hold to a file on every change, so tests see what was typed or
+// pasted into it.
 class TestWindowProcess final
 {
 public:
-    enum class Focus { lineEdit, richText };
+    enum class Focus { lineEdit, richText, picture };
+
+    // What the picture box got from the clipboard at each Control+V, the last one kept.
+    struct PastedPicture
+    {
+        int pastes = 0;
+        QSize size;
+        // pixelDigest() of the picture; empty when the clipboard held no picture.
+        QByteArray digest;
+    };
+    // The pixels of a picture, independent of how it was encoded.
+    static QByteArray pixelDigest(const QImage &image);
 
     TestWindowProcess() = default;
     ~TestWindowProcess();
@@ -26,6 +41,7 @@ public:
     QString plainText() const;
     QString richHtml() const;
     QString richPlainText() const;
+    PastedPicture pastedPicture() const;
 
 private:
     QJsonObject read() const;

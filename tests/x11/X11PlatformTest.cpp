@@ -357,7 +357,7 @@ TEST_F(X11PlatformTest, SyntheticPasteReachesTheFocusedWindowEvenWithShiftHeld)
             ASSERT_TRUE(xdotool({ QStringLiteral("keydown"), QStringLiteral("shift") }));
         }
         QString error;
-        EXPECT_TRUE(keyboard.sendPaste(&error)) << error.toStdString();
+        EXPECT_TRUE(keyboard.sendPaste(PasteKeystroke::controlV, &error)) << error.toStdString();
         EXPECT_TRUE(waitUntil([&] { return window.edit->text() == c.text; }))
             << window.edit->text().toStdString();
         if (c.holdShift)

@@ -1,0 +1,225 @@
+// Pasting with the real app under Xvfb, as the user does it: the panel opened over another
+// program's window, an item chosen with Return. A large picture arrives whole in a picture
+// program, a text arrives in the terminals (each on its own paste keys), and where there is no
+// window to paste into the user is told so.
+
+#include "AppEndToEnd.h"
+#include "TestWindowProcess.h"
+#include "X11TestSupport.h"
+
+#include "model/ClipboardItem.h"
+#include "support/TestPictures.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <iostream>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A screenshot of a 4K screen: colour gradients with fine detail, so that a row or a pixel
+// lost on the way changes what arrives.
+QImage fourKScreenshot()
+{
+    QImage image(3840, 2160, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgb(x * 255 / 3839, y * 255 / 2159, (x ^ y) & 0xff);
+    }
+    return image;
+}
+
+// A terminal running `cat`, which writes what the terminal types into it (a paste) to a file.
+class TerminalProcess final
+{
+public:
+    TerminalProcess(const QString &program, const QStringList &runCommand)
+        : m_program(program)
+        , m_runCommand(runCommand)
+    { }
+    ~TerminalProcess()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+
+    bool isInstalled() const { return !QStandardPaths::findExecutable(m_program).isEmpty(); }
+    // Starts the terminal and returns once cat is reading; characters reach it as they are
+    // typed, and are echoed on the terminal's screen.
+    bool start()
+    {
+        const QString script = QStringLiteral("stty -icanon; exec cat > '%1'").arg(outputPath());
+        m_process.start(
+            m_program, m_runCommand + QStringList { QStringLiteral("sh"), QStringLiteral("-c"), script });
+        return m_process.waitForStarted(5000) && waitUntil([&] { return QFile::exists(outputPath()); }, 20s);
+    }
+    qint64 processId() const { return m_process.processId(); }
+    QString received() const
+    {
+        QFile file(outputPath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    QString outputPath() const { return m_folder.filePath(QStringLiteral("received.txt")); }
+
+    QString m_program;
+    QStringList m_runCommand;
+    QTemporaryDir m_folder;
+    QProcess m_process;
+};
+
+class PasteEndToEndTest : public AppEndToEndTest
+{
+protected:
+    bool frontIsProcess(qint64 pid)
+    {
+        const auto front = workspace->frontmostApplication();
+        return front && front->processIdentifier == pid;
+    }
+    // The selection as xclip reads it.
+    static QString selection(const char *name)
+    {
+        return toolOutput(QStringLiteral("xclip"),
+            { QStringLiteral("-selection"), QLatin1String(name), QStringLiteral("-o") });
+    }
+    // Chooses the newest item in the panel with Return, as the user does.
+    void pasteNewest(AppProcess &app, const QString &screenshot)
+    {
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        ASSERT_TRUE(app.caughtUp());
+        saveScreenshot(screenshot);
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    }
+    // Keeps a picture of the screen once the window has drawn what arrived: its place no
+    // longer looks as it did before.
+    static void saveScreenshotOnceChanged(quint64 window, const QImage &before, const QString &name)
+    {
+        const QRect area = windowGeometry(window).rect;
+        waitUntil([&] { return screenImage().copy(area) != before.copy(area); });
+        saveScreenshot(name);
+    }
+};
+
+TEST_F(PasteEndToEndTest, A4KScreenshotChosenInThePanelArrivesWholeInThePictureProgramInFront)
+{
+    // A screenshot in the history, and another program's copy on the clipboard since: a paste
+    // sent before the screenshot is back on the clipboard pastes that copy instead.
+    const QImage screenshot = fourKScreenshot();
+    seedStore({ ClipboardItem::create(ClipboardItemType::media,
+        { .mediaThumbnailData = encoded(screenshot.scaled(80, 80), "png"),
+            .mediaImageData = encoded(screenshot, "png"),
+            .mediaSubtypeRaw = QStringLiteral("image") }) });
+    copyFromOutside(QStringLiteral("copied after the screenshot"));
+    TestWindowProcess window;
+    ASSERT_TRUE(window.start(TestWindowProcess::Focus::picture));
+    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    ASSERT_TRUE(app.start());
+
+    const QImage before = screenImage();
+    ASSERT_NO_FATAL_FAILURE(pasteNewest(app, QStringLiteral("paste-picture-panel.png")));
+    QElapsedTimer sinceReturn;
+    sinceReturn.start();
+    ASSERT_TRUE(waitUntil([&] { return window.pastedPicture().pastes > 0; }, 60s)) << "nothing was pasted";
+    const TestWindowProcess::PastedPicture pasted = window.pastedPicture();
+    std::cout << "the picture arrived " << sinceReturn.elapsed() << " ms after Return\n";
+    EXPECT_EQ(pasted.pastes, 1);
+    EXPECT_EQ(pasted.size, QSize(3840, 2160)) << "the paste came before the picture was on the clipboard";
+    EXPECT_EQ(pasted.digest, TestWindowProcess::pixelDigest(screenshot)) << "the picture arrived changed";
+    EXPECT_TRUE(isFront(window.windowId()));
+    saveScreenshotOnceChanged(window.windowId(), before, QStringLiteral("paste-picture-arrived.png"));
+}
+
+TEST_F(PasteEndToEndTest, ATextChosenInThePanelArrivesInTheTerminalInFront)
+{
+    const struct
+    {
+        const char *name;
+        QString program;
+        QStringList runCommand;
+        // xterm pastes the PRIMARY selection (on Shift+Insert), the others the clipboard.
+        bool pastesPrimary;
+    } cases[] = {
+        { "xterm", QStringLiteral("xterm"), { QStringLiteral("-e") }, true },
+        { "xfce4-terminal", QStringLiteral("xfce4-terminal"),
+            { QStringLiteral("--disable-server"), QStringLiteral("-x") }, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = QStringLiteral("tindlewick pasted this into %1").arg(QLatin1String(c.name));
+        seedStore({ text });
+        // The app holds its shortcut before the terminal is in front: a Control+Space typed
+        // into the terminal would reach cat.
+        AppProcess app(home.path());
+        app.enableTestHooks();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        TerminalProcess terminal(c.program, c.runCommand);
+        ASSERT_TRUE(terminal.isInstalled()) << c.name << " is missing: scripts/packages.txt installs it";
+        ASSERT_TRUE(terminal.start()) << c.name << " did not start";
+        ASSERT_TRUE(waitUntil([&] { return frontIsProcess(terminal.processId()); }));
+        // Another program's selection, which the terminal would paste if the app left it.
+        QGuiApplication::clipboard()->setText(QStringLiteral("a stale selection"), QClipboard::Selection);
+
+        const QImage before = screenImage();
+        ASSERT_NO_FATAL_FAILURE(
+            pasteNewest(app, QStringLiteral("paste-%1-panel.png").arg(QLatin1String(c.name))));
+        EXPECT_TRUE(waitUntil([&] { return terminal.received() == text; }, 20s))
+            << "the terminal got: " << terminal.received().toStdString();
+        EXPECT_TRUE(frontIsProcess(terminal.processId())) << "the focus went back to the terminal";
+        EXPECT_EQ(selection("clipboard"), text);
+        if (c.pastesPrimary) {
+            EXPECT_EQ(selection("primary"), text);
+        } else {
+            EXPECT_TRUE(QGuiApplication::clipboard()->ownsSelection())
+                << "the app took the primary selection";
+        }
+        const auto front = workspace->frontmostApplication();
+        saveScreenshotOnceChanged(front ? front->windowId : 0, before,
+            QStringLiteral("paste-%1-arrived.png").arg(QLatin1String(c.name)));
+        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+    }
+}
+
+TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnTheClipboard)
+{
+    const QString text = QStringLiteral("no window wanted this");
+    seedStore({ text });
+    ASSERT_TRUE(waitUntil([&] { return !workspace->frontmostApplication(); })) << "a window is active";
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    ASSERT_TRUE(app.start());
+    ASSERT_NO_FATAL_FAILURE(pasteNewest(app, QStringLiteral("paste-nowhere-panel.png")));
+
+    const auto noticeWindow = [] {
+        return toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Nothing was pasted$") });
+    };
+    ASSERT_TRUE(waitUntil([&] { return !noticeWindow().isEmpty(); }, 30s))
+        << "the user was not told; in front: "
+        << workspace->frontmostApplication().value_or(RunningApplication()).windowClass.toStdString()
+        << "; the app said: " << app.output().toStdString();
+    ASSERT_TRUE(app.caughtUp()); // drawn
+    saveScreenshot(QStringLiteral("paste-nowhere-notice.png"));
+    EXPECT_EQ(selection("clipboard"), text) << "the item is not on the clipboard for pasting by hand";
+    const quint64 notice = noticeWindow().split(QLatin1Char('\n')).first().toULongLong();
+    EXPECT_TRUE(waitUntil([&] { return isFront(notice); })) << "the notice did not take the focus";
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    EXPECT_TRUE(waitUntil([&] { return noticeWindow().isEmpty(); })) << "OK did not close the notice";
+}
+
+} // namespace
