@@ -5,6 +5,7 @@
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelRoles.h"
 
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -12,6 +13,7 @@
 
 class AppSettings;
 class CategoryColumn;
+class CrossFadeOverlay;
 
 class EmptyStateView;
 class HoverPreviewTimer;
@@ -87,6 +89,13 @@ private:
     void scheduleRelayout();
     void relayout();
     void syncColumns(QWidget *host, QHBoxLayout *hostLayout);
+    // The columns a layout shows, those with the same title as before kept (their rows move).
+    void replaceColumns(QWidget *host, QHBoxLayout *hostLayout);
+    // Pictures of what a tab switch or a list/grid switch replaces, taken before the columns
+    // change, and the cross-fades over the new content once they have.
+    void pictureOutgoingContent(bool tabMode);
+    void startCrossFades();
+    void updateTabTransitions();
     void connectColumn(CategoryColumn *column);
     void updateTabHeader();
     void updateToast();
@@ -121,6 +130,9 @@ private:
     QList<CategoryColumn *> m_columnWidgets;
     bool m_columnsInTabPane = false;
     QPointer<ClearHistoryConfirmation> m_confirmation;
+    QPixmap m_outgoingTab;
+    QPixmap m_outgoingViewMode;
+    QPointer<CrossFadeOverlay> m_tabFade;
     bool m_relayoutScheduled = false;
     bool m_appeared = false;
 };
