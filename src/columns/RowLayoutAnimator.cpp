@@ -23,13 +23,23 @@ double RowLayoutAnimator::opacityOf(const Motion &motion) const
     return motion.fromOpacity + (motion.toOpacity - motion.fromOpacity) * m_progress.value();
 }
 
-bool RowLayoutAnimator::differsFrom(const QList<Row> &rows) const
+bool RowLayoutAnimator::sameRows(const QList<Row> &rows) const
 {
     if (rows.size() != m_rows.size())
+        return false;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows[i].item != m_rows[i].row.item || rows[i].block != m_rows[i].row.block)
+            return false;
+    }
+    return true;
+}
+
+bool RowLayoutAnimator::differsFrom(const QList<Row> &rows) const
+{
+    if (!sameRows(rows))
         return true;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const Row &shown = m_rows[i].row;
-        if (rows[i].item != shown.item || rows[i].block != shown.block || rows[i].rect != shown.rect)
+        if (rows[i].rect != m_rows[i].row.rect)
             return true;
     }
     return false;
@@ -40,6 +50,14 @@ void RowLayoutAnimator::setRows(const QList<Row> &rows, std::optional<AnimationT
     if (!differsFrom(rows))
         return;
     if (!timing || timing->duration.count() <= 0) {
+        if (m_progress.isRunning() && sameRows(rows)) {
+            // The same rows laid out anew (the column resized) mid-way: they head for the new
+            // places.
+            for (qsizetype i = 0; i < rows.size(); ++i)
+                m_rows[i].row = rows[i];
+            Q_EMIT frame();
+            return;
+        }
         m_rows.clear();
         m_rows.reserve(rows.size());
         for (const Row &row : rows)

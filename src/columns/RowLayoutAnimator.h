@@ -45,7 +45,8 @@ public:
     explicit RowLayoutAnimator(Clock &clock, QObject *parent = nullptr);
 
     // The rows of a new layout. With a timing they move there from where they are drawn;
-    // without, they are there at once. Rows the same as before change nothing.
+    // without, they are there at once, unless the same rows are moving: they then head for
+    // their new places in the time left. Rows the same as before change nothing.
     void setRows(const QList<Row> &rows, std::optional<AnimationTiming> timing);
     // Whether these rows differ from the ones set last (in items, blocks or places).
     bool differsFrom(const QList<Row> &rows) const;
@@ -82,6 +83,8 @@ private:
         double fromOpacity;
         double toOpacity;
     };
+    // The same items in the same blocks, wherever they are placed.
+    bool sameRows(const QList<Row> &rows) const;
     static Key keyOf(const Row &row) { return { row.item ? row.item->id() : QUuid(), row.block }; }
     QRectF rectOf(const Motion &motion) const;
     double opacityOf(const Motion &motion) const;

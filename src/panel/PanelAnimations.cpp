@@ -69,7 +69,10 @@ void PanelAnimations::perform(PanelChange change, const std::function<void()> &a
         return;
     }
     const std::optional<PanelChange> outer = std::exchange(m_performing, change);
-    if (!outer && changeAnimation(change).movesRows)
+    // The rows of a change not laid out yet move as that change says: a change that follows
+    // from it (the deletions on their way pruned once the store has let an item go) does not
+    // take it over.
+    if (!outer && changeAnimation(change).movesRows && !isRowChangePending())
         m_rowChange = RowChange { timing(change), m_clock.now() };
     apply();
     m_performing = outer;
@@ -86,15 +89,18 @@ void PanelAnimations::animate(AnimatedValue &value, double target)
     m_moving.append(&value);
 }
 
+bool PanelAnimations::isRowChangePending()
+{
+    // A change whose rows never reached a layout pass in its time moves nothing later.
+    if (m_rowChange && m_clock.now() - m_rowChange->performedAt > m_rowChange->timing.duration)
+        m_rowChange.reset();
+    return m_rowChange && !m_rowChange->used;
+}
+
 std::optional<AnimationTiming> PanelAnimations::takeRowTiming()
 {
-    if (!m_rowChange || !m_panelVisible)
+    if (!m_panelVisible || !isRowChangePending())
         return std::nullopt;
-    // A change whose rows never reached a layout pass in its time moves nothing later.
-    if (m_clock.now() - m_rowChange->performedAt > m_rowChange->timing.duration) {
-        m_rowChange.reset();
-        return std::nullopt;
-    }
     m_rowChange->used = true;
     return m_rowChange->timing;
 }

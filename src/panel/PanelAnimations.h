@@ -56,6 +56,9 @@ Q_SIGNALS:
     void finishNow();
 
 private:
+    // A change with rows to move is under way and no layout pass has moved them yet.
+    bool isRowChangePending();
+
     struct RowChange
     {
         AnimationTiming timing;
