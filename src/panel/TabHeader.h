@@ -23,6 +23,7 @@ public:
     // slides), and how much of the header's hover shows (0 to 1: "Clear" fades in with it).
     void setHighlightPosition(double position);
     void setHoverAmount(double amount);
+    double hoverAmount() const { return m_hoverAmount; }
 
     QRectF tabRect(int index) const;
     QRectF highlightRect() const;
