@@ -1,6 +1,6 @@
 // The panel: one search keystroke (categories and column lists recomputed) at a realistic and at
-// a large history, a pointer move over 5,000 pinned items, and the memory of the shown panel
-// over a history with full-HD images.
+// a large history, a pointer move over 5,000 pinned items, the frames of a pin and of a tab
+// switch, and the memory of the shown panel over a history with full-HD images.
 #include "BenchSupport.h"
 
 #include "BenchCodeItems.h"
@@ -21,6 +21,7 @@
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 #include "platform/UserDefaults.h"
+#include "support/ManualClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,11 +36,14 @@
 #include <QTemporaryDir>
 #include <QWindow>
 
+#include <QElapsedTimer>
+
 #include <malloc.h>
 
 namespace {
 
 using Fixture = BenchStoreFixture;
+using namespace std::chrono_literals;
 
 // The app's swiped row and label edit, which its panels share.
 RowStates appRowStates()
@@ -166,6 +170,105 @@ void BM_HoverPointerMove(benchmark::State &state)
     state.counters["rows"] = double(text->model()->rowCount());
 }
 BENCHMARK(BM_HoverPointerMove)->ArgName("repaint")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The panel shown over 200 mixed items in a window, its animations on a clock the benchmark moves
+// a frame at a time.
+struct AnimatedPanel
+{
+    Fixture fixture;
+    BenchPanelEnvironment environment;
+    ManualClock clock;
+    QWidget window;
+    ClipboardPanelView *panel = nullptr;
+
+    explicit AnimatedPanel(bool tabs)
+    {
+        fillForSearch(*fixture.container->mainContext(), false);
+        fixture.settings->setHistoryLimit(200);
+        window.resize(tabs ? 500 : 1200, 700);
+        environment.setWindow(&window);
+        panel = new ClipboardPanelView(*fixture.container->mainContext(), environment.roles(), nullptr,
+            *fixture.settings, appRowStates(), clock, &window);
+        panel->state().panelController().setIsLockedInTabMode(tabs);
+        panel->resize(window.size());
+        window.show();
+        drainEvents();
+        (void)window.grab();
+    }
+
+    // Runs a change and then its frames, 16 ms apart, until nothing moves: how long the change's
+    // own frame took (the change, the layout, the first drawing) and each later one.
+    QList<double> framesOf(const std::function<void()> &change, Clock::Duration duration)
+    {
+        QList<double> frames;
+        QElapsedTimer timer;
+        timer.start();
+        change();
+        drainEvents();
+        frames.append(double(timer.nsecsElapsed()) / 1e6);
+        for (Clock::Duration elapsed { 0 }; elapsed < duration; elapsed += AnimatedValue::frameInterval) {
+            timer.restart();
+            clock.advance(AnimatedValue::frameInterval);
+            drainEvents();
+            frames.append(double(timer.nsecsElapsed()) / 1e6);
+        }
+        return frames;
+    }
+};
+
+void reportLongestFrames(benchmark::State &state, QList<double> changeFrames, QList<double> frames)
+{
+    std::sort(changeFrames.begin(), changeFrames.end());
+    std::sort(frames.begin(), frames.end());
+    state.counters["change_frame_median_ms"] = changeFrames[changeFrames.size() / 2];
+    state.counters["change_frame_longest_ms"] = changeFrames.last();
+    state.counters["frame_median_ms"] = frames[frames.size() / 2];
+    state.counters["frame_longest_ms"] = frames.last();
+}
+
+// A History item pinned and unpinned in turn over 200 items: its row fades out of History and
+// into the Text column's pins while the rows around it slide (0.25 s each way).
+void BM_PinTransitionFrames(benchmark::State &state)
+{
+    AnimatedPanel shown(false);
+    PanelViewState &view = shown.panel->state();
+    const ClipboardItemPtr item = view.cachedCategories().visible.first().items.value(5);
+    if (!item) {
+        state.SkipWithError("no History item to pin");
+        return;
+    }
+    QList<double> changeFrames;
+    QList<double> frames;
+    for (auto _ : state) {
+        const QList<double> pin = shown.framesOf([&] { view.handlePinToggle(item); }, 250ms);
+        changeFrames.append(pin.first());
+        frames.append(pin.mid(1));
+    }
+    reportLongestFrames(state, changeFrames, frames);
+}
+BENCHMARK(BM_PinTransitionFrames)->Iterations(40)->Unit(benchmark::kMillisecond);
+
+// Tab in a panel showing tabs over 200 items: the highlight slides to the next tab and the
+// content cross-fades (0.15 s).
+void BM_TabSwitchTransitionFrames(benchmark::State &state)
+{
+    AnimatedPanel shown(true);
+    PanelViewState &view = shown.panel->state();
+    if (!shown.panel->isShowingTabs()) {
+        state.SkipWithError("the panel shows no tabs");
+        return;
+    }
+    QList<double> changeFrames;
+    QList<double> frames;
+    for (auto _ : state) {
+        const QList<double> tab = shown.framesOf([&] { view.tabForward(); }, 150ms);
+        changeFrames.append(tab.first());
+        frames.append(tab.mid(1));
+    }
+    state.counters["tabs"] = double(view.tabTitles().size());
+    reportLongestFrames(state, changeFrames, frames);
+}
+BENCHMARK(BM_TabSwitchTransitionFrames)->Iterations(40)->Unit(benchmark::kMillisecond);
 
 QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
 {

@@ -197,7 +197,8 @@ void ColumnItemsView::animateRows(bool rowsChanged)
         for (const GridSection &section : m_model->sections()) {
             const int end = std::min(section.startIndex + section.count, m_layout.cellCount());
             for (int row = section.startIndex; row < end; ++row)
-                rows.append({ m_model->itemAt(row), section.title, m_layout.cellRect(row), m_layout.cellKind(row) });
+                rows.append(
+                    { m_model->itemAt(row), section.title, m_layout.cellRect(row), m_layout.cellKind(row) });
         }
     }
     if (!m_rowAnimator->differsFrom(rows))
@@ -302,23 +303,7 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
     const double offset = verticalScrollBar()->value();
     painter.translate(0, -offset);
     const QPalette &palette = this->palette();
-
-    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
-        painter.setPen(primaryTint65(palette));
-        painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
-        const QString chevron
-            = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
-        painter.drawText(*header, Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
-    }
-
-    if (const std::optional<QRectF> pins = m_layout.pinnedSectionRect(); pins && m_pinDrag.isDragging()) {
-        // Where a drop reorders.
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(primaryTint04(palette));
-        painter.drawRoundedRect(
-            pins->adjusted(ColumnLayout::inset / 2, -4, -ColumnLayout::inset / 2, 4), 10, 10);
-    }
+    paintPinnedGroup(painter);
 
     const std::optional<int> selected = m_model->selectedRow();
     ItemRowPainter::Style style;
@@ -330,7 +315,8 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
     const double bottom = offset + viewport()->height();
     if (moving)
         paintLeavingRows(painter, style);
-    for (int row : moving ? m_rowAnimator->rowsDrawnBetween(offset, bottom) : m_layout.rowsBetween(offset, bottom)) {
+    for (int row :
+        moving ? m_rowAnimator->rowsDrawnBetween(offset, bottom) : m_layout.rowsBetween(offset, bottom)) {
         // While a pin is dragged its block shows the order it would be dropped in.
         const int source = m_pinDrag.sourceRow(row);
         const ClipboardItemPtr item = m_model->itemAt(source);
@@ -351,6 +337,26 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         }
         paintCell(painter, row, rect, m_layout.cellKind(row), item, style);
         painter.restore();
+    }
+}
+
+void ColumnItemsView::paintPinnedGroup(QPainter &painter)
+{
+    const QPalette &palette = this->palette();
+    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
+        painter.setPen(primaryTint65(palette));
+        painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
+        const QString chevron
+            = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
+        painter.drawText(*header, Qt::AlignLeft | Qt::AlignVCenter,
+            QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
+    }
+    if (const std::optional<QRectF> pins = m_layout.pinnedSectionRect(); pins && m_pinDrag.isDragging()) {
+        // Where a drop reorders.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(primaryTint04(palette));
+        painter.drawRoundedRect(
+            pins->adjusted(ColumnLayout::inset / 2, -4, -ColumnLayout::inset / 2, 4), 10, 10);
     }
 }
 

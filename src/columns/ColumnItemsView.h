@@ -107,6 +107,8 @@ private:
     // left.
     void paintCell(QPainter &painter, std::optional<int> row, QRectF rect, ColumnLayout::CellKind kind,
         const ClipboardItemPtr &item, ItemRowPainter::Style style);
+    // The pinned group's header, and while a pin is dragged the band a drop reorders.
+    void paintPinnedGroup(QPainter &painter);
     // The rows fading out after they left, under the others.
     void paintLeavingRows(QPainter &painter, ItemRowPainter::Style style);
     // The revealed action of the row swiped open, in viewport coordinates; empty when none shows.

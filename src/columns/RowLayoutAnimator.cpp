@@ -71,9 +71,11 @@ void RowLayoutAnimator::setRows(const QList<Row> &rows, std::optional<AnimationT
     QHash<Key, Drawn> drawn;
     drawn.reserve(m_rows.size() + m_leaving.size());
     for (const Motion &leaving : std::as_const(m_leaving))
-        drawn.insert(keyOf(leaving.row), { leaving.row.item, rectOf(leaving), leaving.row.kind, opacityOf(leaving) });
+        drawn.insert(
+            keyOf(leaving.row), { leaving.row.item, rectOf(leaving), leaving.row.kind, opacityOf(leaving) });
     for (const Motion &motion : std::as_const(m_rows))
-        drawn.insert(keyOf(motion.row), { motion.row.item, rectOf(motion), motion.row.kind, opacityOf(motion) });
+        drawn.insert(
+            keyOf(motion.row), { motion.row.item, rectOf(motion), motion.row.kind, opacityOf(motion) });
 
     QList<Motion> next;
     next.reserve(rows.size());

@@ -210,7 +210,8 @@ void ClipboardPanelView::connectTabHeader()
 {
     connect(m_tabHeader, &TabHeader::tabClicked, m_state.get(), &PanelViewState::selectTab);
     connect(m_tabHeader, &TabHeader::hoveredChanged, m_state.get(), &PanelViewState::setTabHeaderHovered);
-    connect(&m_state->tabTransitions(), &TabTransitions::changed, this, &ClipboardPanelView::updateTabTransitions);
+    connect(&m_state->tabTransitions(), &TabTransitions::changed, this,
+        &ClipboardPanelView::updateTabTransitions);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {
         if (const std::optional<Category> tab = m_state->currentColumn())
             m_state->toggleViewMode(tab->title);
@@ -373,7 +374,8 @@ void ClipboardPanelView::pictureOutgoingContent(bool tabMode)
         return;
     for (CategoryColumn *column : std::as_const(m_columnWidgets)) {
         const bool grid = column->config().viewMode == AppSettings::ColumnViewMode::grid;
-        if (column->config().title == modeFade.subject() && grid != m_state->isGridCategory(modeFade.subject()))
+        if (column->config().title == modeFade.subject()
+            && grid != m_state->isGridCategory(modeFade.subject()))
             m_outgoingViewMode = column->grab(column->itemsView()->geometry());
     }
 }

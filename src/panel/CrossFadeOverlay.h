@@ -16,8 +16,8 @@ class CrossFadeOverlay final : public QWidget
 public:
     // picture: the part before the change; incoming: the widget with the new content (it may
     // go before the fade ends). Both over area, in parent's coordinates.
-    CrossFadeOverlay(const QPixmap &picture, QWidget *incoming, const CrossFade &fade, QWidget *parent,
-        const QRect &area);
+    CrossFadeOverlay(
+        const QPixmap &picture, QWidget *incoming, const CrossFade &fade, QWidget *parent, const QRect &area);
     ~CrossFadeOverlay() override;
 
     void setIncoming(QWidget *incoming);

@@ -19,8 +19,8 @@ constexpr qsizetype prewarmSliceSize = 5;
 
 } // namespace
 
-PanelItems::PanelItems(
-    ModelContext &context, ItemAvailability &files, Clock &clock, PanelAnimations &animations, QObject *parent)
+PanelItems::PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock,
+    PanelAnimations &animations, QObject *parent)
     : QObject(parent)
     , m_files(files)
     , m_clock(clock)

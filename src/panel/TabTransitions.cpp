@@ -39,6 +39,6 @@ void TabTransitions::setHeaderHovered(bool hovered)
     if (m_headerHovered == hovered)
         return;
     m_headerHovered = hovered;
-    m_animations.perform(
-        PanelChange::tabHeaderHover, [this, hovered] { m_animations.animate(m_headerHover, hovered ? 1.0 : 0.0); });
+    m_animations.perform(PanelChange::tabHeaderHover,
+        [this, hovered] { m_animations.animate(m_headerHover, hovered ? 1.0 : 0.0); });
 }

@@ -26,6 +26,18 @@ struct Named
     QString block = unpinned;
 };
 
+// What one row does over the transition: its top and opacity at the start and at the end
+// (a row that leaves keeps its top and ends at opacity 0).
+struct Expected
+{
+    QString name;
+    bool leaves;
+    double fromTop;
+    double toTop;
+    double fromOpacity;
+    double toOpacity;
+};
+
 class RowLayoutAnimatorTest : public ::testing::Test
 {
 protected:
@@ -61,20 +73,28 @@ protected:
         return {};
     }
 
+    // Each row where the transition has taken it at that progress of the curve.
+    void expectDrawnAt(const RowLayoutAnimator &animator, const QList<RowLayoutAnimator::Row> &after,
+        const QList<Expected> &rows, double progress)
+    {
+        for (const Expected &row : rows) {
+            const double top = row.fromTop + (row.toTop - row.fromTop) * progress;
+            const double opacity = row.fromOpacity + (row.toOpacity - row.fromOpacity) * progress;
+            if (row.leaves) {
+                EXPECT_NEAR(leavingRect(animator, row.name).top(), top, 0.05) << row.name.toStdString();
+                EXPECT_NEAR(opacityOfLeaving(animator, row.name), opacity, 1e-3) << row.name.toStdString();
+                continue;
+            }
+            const int index = int(std::find_if(after.begin(), after.end(), [&](const auto &r) {
+                return r.item == item(row.name);
+            }) - after.begin());
+            EXPECT_NEAR(animator.drawnRect(index).top(), top, 0.05) << row.name.toStdString();
+            EXPECT_NEAR(animator.opacity(index), opacity, 1e-3) << row.name.toStdString();
+        }
+    }
+
     ManualClock clock;
     QHash<QString, ClipboardItemPtr> m_items;
-};
-
-// What one row does over the transition: its top and opacity at the start and at the end
-// (a row that leaves keeps its top and ends at opacity 0).
-struct Expected
-{
-    QString name;
-    bool leaves;
-    double fromTop;
-    double toTop;
-    double fromOpacity;
-    double toOpacity;
 };
 
 } // namespace
@@ -89,16 +109,14 @@ TEST_F(RowLayoutAnimatorTest, RowsSlideFadeInAndFadeOutAlongTheCurveOverTheDurat
     };
     const QList<Named> before { { "A" }, { "B" }, { "C" } };
     const Case cases[] = {
-        { "B leaves: it fades out where it was while C slides up into its place",
-            { { "A" }, { "C" } },
+        { "B leaves: it fades out where it was while C slides up into its place", { { "A" }, { "C" } },
             { { "A", false, 0, 0, 1, 1 }, { "C", false, 2 * pitch, pitch, 1, 1 },
                 { "B", true, pitch, pitch, 1, 0 } } },
         { "N arrives second: it fades in at its place while B and C slide down",
             { { "A" }, { "N" }, { "B" }, { "C" } },
             { { "A", false, 0, 0, 1, 1 }, { "N", false, pitch, pitch, 0, 1 },
                 { "B", false, pitch, 2 * pitch, 1, 1 }, { "C", false, 2 * pitch, 3 * pitch, 1, 1 } } },
-        { "C moves to the top: it slides up while A and B slide down",
-            { { "C" }, { "A" }, { "B" } },
+        { "C moves to the top: it slides up while A and B slide down", { { "C" }, { "A" }, { "B" } },
             { { "C", false, 2 * pitch, 0, 1, 1 }, { "A", false, 0, pitch, 1, 1 },
                 { "B", false, pitch, 2 * pitch, 1, 1 } } },
         { "B is pinned: it leaves the unpinned rows and arrives among the pins",
@@ -121,23 +139,9 @@ TEST_F(RowLayoutAnimatorTest, RowsSlideFadeInAndFadeOutAlongTheCurveOverTheDurat
         for (const Frame &frame : frames) {
             clock.advance(frame.at - now);
             now = frame.at;
-            EXPECT_TRUE(animator.isRunning()) << c.name << " at " << frame.at.count() << " ms";
-            for (const Expected &row : c.rows) {
-                const std::string where = std::string(c.name) + ", " + row.name.toStdString() + " at "
-                    + std::to_string(frame.at.count()) + " ms";
-                const double top = row.fromTop + (row.toTop - row.fromTop) * frame.progress;
-                const double opacity = row.fromOpacity + (row.toOpacity - row.fromOpacity) * frame.progress;
-                if (row.leaves) {
-                    EXPECT_NEAR(leavingRect(animator, row.name).top(), top, 0.05) << where;
-                    EXPECT_NEAR(opacityOfLeaving(animator, row.name), opacity, 1e-3) << where;
-                    continue;
-                }
-                const int index = int(std::find_if(after.begin(), after.end(),
-                                          [&](const auto &r) { return r.item == item(row.name); })
-                    - after.begin());
-                EXPECT_NEAR(animator.drawnRect(index).top(), top, 0.05) << where;
-                EXPECT_NEAR(animator.opacity(index), opacity, 1e-3) << where;
-            }
+            SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(frame.at.count()) + " ms");
+            EXPECT_TRUE(animator.isRunning());
+            expectDrawnAt(animator, after, c.rows, frame.progress);
         }
         clock.advance(200ms - now);
         EXPECT_FALSE(animator.isRunning()) << c.name;
@@ -178,13 +182,14 @@ TEST_F(RowLayoutAnimatorTest, AChangeDuringATransitionStartsFromWhereTheRowsAreD
         clock.advance(100ms);
         const QList<RowLayoutAnimator::Row> second = rows(c.second);
         animator.setRows(second, AnimationTiming { 250ms, TimingCurve::easeInOut() });
-        const int index = int(std::find_if(second.begin(), second.end(),
-                                  [&](const auto &r) { return r.item == item(c.row); })
-            - second.begin());
+        const int index = int(std::find_if(second.begin(), second.end(), [&](const auto &r) {
+            return r.item == item(c.row);
+        }) - second.begin());
         EXPECT_NEAR(animator.drawnRect(index).top(), c.topThen, 0.05) << c.name << ": no jump";
         EXPECT_NEAR(animator.opacity(index), c.opacityThen, 1e-3) << c.name << ": no jump";
         clock.advance(125ms);
-        EXPECT_NEAR(animator.drawnRect(index).top(), c.topThen + (c.finalTop - c.topThen) * progressAtHalf, 0.05)
+        EXPECT_NEAR(
+            animator.drawnRect(index).top(), c.topThen + (c.finalTop - c.topThen) * progressAtHalf, 0.05)
             << c.name << ": halfway along the second change";
         EXPECT_NEAR(animator.opacity(index), c.opacityThen + (1.0 - c.opacityThen) * progressAtHalf, 1e-3)
             << c.name;
@@ -234,7 +239,8 @@ TEST_F(RowLayoutAnimatorTest, RowsLaidOutAnewWhileTheyMoveHeadForTheirNewPlacesI
 {
     RowLayoutAnimator animator(clock);
     animator.setRows(rows({ { "A" }, { "B" }, { "C" } }), std::nullopt);
-    animator.setRows(rows({ { "C" }, { "A" }, { "B" } }), AnimationTiming { 200ms, TimingCurve::easeInOut() });
+    animator.setRows(
+        rows({ { "C" }, { "A" }, { "B" } }), AnimationTiming { 200ms, TimingCurve::easeInOut() });
     clock.advance(100ms);
     // The column is made wider halfway (a column beside it went): the same rows, wider.
     QList<RowLayoutAnimator::Row> wider = rows({ { "C" }, { "A" }, { "B" } });

@@ -34,6 +34,20 @@ constexpr double curveTolerance = 5e-4;
 
 using Items = QHash<QString, ClipboardItemPtr>;
 
+// A change of History's rows: what it needs besides the three texts, the change, the row
+// watched (which leaves, or else slides) and how long the change takes.
+struct RowChange
+{
+    const char *name;
+    // Adds to the three texts what the change needs.
+    std::function<void(Items &)> setup;
+    std::function<void(PanelViewState &, Items &)> change;
+    // The History row watched, and whether it leaves (else it slides).
+    QString watched;
+    bool leaves;
+    Clock::Duration duration;
+};
+
 class PanelTransitionsTest : public PanelStoreTest
 {
 protected:
@@ -80,15 +94,16 @@ protected:
         Items items;
         int second = 0;
         for (const char *text : { "one", "two", "three" })
-            items.insert(QString::fromUtf8(text), insertText(QString::fromUtf8(text), start.addSecs(++second)));
+            items.insert(
+                QString::fromUtf8(text), insertText(QString::fromUtf8(text), start.addSecs(++second)));
         return items;
     }
 
     // A value that has just begun to move from one number to another along the ease-in-out
     // curve over duration: where it is at the start, a tenth, half and nine tenths of the way
     // through and at the end (with what else is to hold at each frame).
-    void expectEaseInOut(Clock::Duration duration, double from, double to, const std::function<double()> &value,
-        const std::function<void(double progress)> &alsoAt = {})
+    void expectEaseInOut(Clock::Duration duration, double from, double to,
+        const std::function<double()> &value, const std::function<void(double progress)> &alsoAt = {})
     {
         const struct
         {
@@ -133,6 +148,9 @@ protected:
         EXPECT_EQ(panel.state().tabTitles(), QStringList({ "History", "Text", "Links" }));
         return panel;
     }
+
+    // Every change that moves History's rows.
+    QList<RowChange> rowChanges();
 
     ManualClock m_clock;
     std::unique_ptr<ClipboardPanelView> m_view;
@@ -179,23 +197,13 @@ private:
 
 } // namespace
 
-TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration)
+QList<RowChange> PanelTransitionsTest::rowChanges()
 {
-    struct Case
-    {
-        const char *name;
-        // Adds to the three texts what the change needs.
-        std::function<void(Items &)> setup;
-        std::function<void(PanelViewState &, Items &)> change;
-        // The History row watched, and whether it leaves (else it slides).
-        QString watched;
-        bool leaves;
-        Clock::Duration duration;
-    };
     const auto pinned = [this](Items &items) {
-        items.insert(QStringLiteral("kept"), insertText(QStringLiteral("kept"), QDateTime::currentDateTimeUtc(), true));
+        items.insert(QStringLiteral("kept"),
+            insertText(QStringLiteral("kept"), QDateTime::currentDateTimeUtc(), true));
     };
-    const Case cases[] = {
+    return {
         { "pinning", {}, [](PanelViewState &state, Items &items) { state.handlePinToggle(items["two"]); },
             "one", false, 250ms },
         { "unpinning", [](Items &items) { items["two"]->setIsPinned(true); },
@@ -210,8 +218,9 @@ TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration
             },
             [](PanelViewState &state, Items &items) { state.handlePinToggle(items["reference"]); }, "three",
             false, 250ms },
-        { "a row's Delete", {}, [](PanelViewState &state, Items &items) { state.handleItemDeleted(items["three"]); },
-            "two", false, 200ms },
+        { "a row's Delete", {},
+            [](PanelViewState &state, Items &items) { state.handleItemDeleted(items["three"]); }, "two",
+            false, 200ms },
         { "clearing a column", pinned,
             [](PanelViewState &state, Items &) {
                 state.clearColumn(CategoryTitle::history, state.cachedCategories().visible.first().items);
@@ -224,11 +233,16 @@ TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration
                 context().insert(file);
                 items.insert(QStringLiteral("file"), file);
             },
-            [](PanelViewState &state, Items &items) { state.chooseItem(items["file"]); }, "three", false, 350ms },
+            [](PanelViewState &state, Items &items) { state.chooseItem(items["file"]); }, "three", false,
+            350ms },
         { "clearing the whole history", pinned,
             [](PanelViewState &state, Items &) { state.clearHistoryConfirmed(); }, "two", true, 350ms },
     };
-    for (const Case &c : cases) {
+}
+
+TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration)
+{
+    for (const RowChange &c : rowChanges()) {
         SCOPED_TRACE(c.name);
         m_view.reset();
         resetStore();
@@ -241,7 +255,8 @@ TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration
         c.change(panel.state(), items);
         settle();
         ASSERT_TRUE(watch.progress(itemsOf(CategoryTitle::history))) << "the row did not change";
-        expectEaseInOut(c.duration, 0.0, 1.0,
+        expectEaseInOut(
+            c.duration, 0.0, 1.0,
             [&] { return watch.progress(itemsOf(CategoryTitle::history)).value_or(-1); },
             [&](double progress) {
                 const RowLayoutAnimator *animator = itemsOf(CategoryTitle::history)->rowAnimator();
@@ -253,15 +268,19 @@ TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration
     }
 }
 
-TEST_F(PanelTransitionsTest, ChoosingATabSlidesItsHighlightAndCrossFadesTheContentOverAFifteenthOfASecond)
+namespace {
+
+// A way of choosing a tab, and the tab it chooses (from the first).
+struct TabChoice
 {
-    struct Case
-    {
-        const char *name;
-        std::function<void(ClipboardPanelView &)> choose;
-        int to;
-    };
-    const Case cases[] = {
+    const char *name;
+    std::function<void(ClipboardPanelView &)> choose;
+    int to;
+};
+
+QList<TabChoice> tabChoices()
+{
+    return {
         { "a click on the third tab",
             [](ClipboardPanelView &panel) {
                 TabHeader *header = panel.tabHeader();
@@ -282,11 +301,18 @@ TEST_F(PanelTransitionsTest, ChoosingATabSlidesItsHighlightAndCrossFadesTheConte
             [](ClipboardPanelView &panel) {
                 QTest::keyClick(panel.searchField(), Qt::Key_2, Qt::ControlModifier);
                 // Control let go, as a hand lets it go.
-                QTest::sendKeyEvent(QTest::Release, panel.searchField(), Qt::Key_Control, QString(), Qt::NoModifier);
+                QTest::sendKeyEvent(
+                    QTest::Release, panel.searchField(), Qt::Key_Control, QString(), Qt::NoModifier);
             },
             1 },
     };
-    for (const Case &c : cases) {
+}
+
+} // namespace
+
+TEST_F(PanelTransitionsTest, ChoosingATabSlidesItsHighlightAndCrossFadesTheContentOverAFifteenthOfASecond)
+{
+    for (const TabChoice &c : tabChoices()) {
         SCOPED_TRACE(c.name);
         m_view.reset();
         resetStore();
@@ -302,7 +328,8 @@ TEST_F(PanelTransitionsTest, ChoosingATabSlidesItsHighlightAndCrossFadesTheConte
         expectEaseInOut(
             150ms, 0.0, c.to, [&] { return panel.state().tabTransitions().highlightPosition(); },
             [&](double progress) {
-                EXPECT_NEAR(panel.state().tabTransitions().contentFade().progress(), progress, curveTolerance);
+                EXPECT_NEAR(
+                    panel.state().tabTransitions().contentFade().progress(), progress, curveTolerance);
                 expectFadingIn(panel.columns().first(), progress);
                 if (progress == progressAtHalf) {
                     EXPECT_GT(header->highlightRect().left(), header->tabRect(0).left())
@@ -337,7 +364,8 @@ TEST_F(PanelTransitionsTest, SwitchingBetweenListAndGridCrossFadesTheColumnOverA
         const char *name;
         bool tabs;
     };
-    for (const Case &c : { Case { "a Files column's own toggle", false }, Case { "the tab header's toggle", true } }) {
+    for (const Case &c :
+        { Case { "a Files column's own toggle", false }, Case { "the tab header's toggle", true } }) {
         SCOPED_TRACE(c.name);
         m_view.reset();
         resetStore();
@@ -355,7 +383,8 @@ TEST_F(PanelTransitionsTest, SwitchingBetweenListAndGridCrossFadesTheColumnOverA
             QTest::mouseClick(header, Qt::LeftButton, {}, header->viewModeToggleRect()->center().toPoint());
         } else {
             QToolButton *toggle = nullptr;
-            for (QToolButton *button : shownColumn(panel, CategoryTitle::files)->findChildren<QToolButton *>()) {
+            for (QToolButton *button :
+                shownColumn(panel, CategoryTitle::files)->findChildren<QToolButton *>()) {
                 if (button->toolTip() == QStringLiteral("List or grid"))
                     toggle = button;
             }
@@ -369,10 +398,9 @@ TEST_F(PanelTransitionsTest, SwitchingBetweenListAndGridCrossFadesTheColumnOverA
         EXPECT_EQ(files->itemsView()->columnLayout().cellKind(0), ColumnLayout::CellKind::tile)
             << "the grid is there at once, under the list's fading picture";
         EXPECT_NE(files->findChild<CrossFadeOverlay *>(), nullptr) << "no cross-fade";
-        expectEaseInOut(200ms, 0.0, 1.0, [&] { return panel.state().viewModeFade().progress(); },
-            [&](double progress) {
-                expectFadingIn(files->itemsView(), progress);
-            });
+        expectEaseInOut(
+            200ms, 0.0, 1.0, [&] { return panel.state().viewModeFade().progress(); },
+            [&](double progress) { expectFadingIn(files->itemsView(), progress); });
         EXPECT_EQ(files->findChild<CrossFadeOverlay *>(), nullptr) << "the list's picture stayed";
     }
 }
@@ -384,7 +412,8 @@ TEST_F(PanelTransitionsTest, NothingMovesWhileThePanelIsHiddenAndHidingEndsWhatM
         const char *name;
         Clock::Duration shownFor; // before the panel hides (none: hidden before the change)
     };
-    for (const Case &c : { Case { "pinned while hidden", 0ms }, Case { "hidden while the pin moves", 50ms } }) {
+    for (const Case &c :
+        { Case { "pinned while hidden", 0ms }, Case { "hidden while the pin moves", 50ms } }) {
         SCOPED_TRACE(c.name);
         m_view.reset();
         resetStore();

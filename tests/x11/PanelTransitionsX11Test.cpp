@@ -120,7 +120,8 @@ TEST_F(PanelTransitionsX11Test, APinnedItemFadesOutOfHistoryWhileTheRowsBelowSli
     keep(after, QStringLiteral("transition-pin-2-after.png"));
     ASSERT_GT(differingPixels(before, after), 500) << "History did not change";
     const QImage midway = caughtMidway(pictures, before, after);
-    EXPECT_FALSE(midway.isNull()) << "of " << pictures.size() << " pictures, none caught the rows on their way";
+    EXPECT_FALSE(midway.isNull()) << "of " << pictures.size()
+                                  << " pictures, none caught the rows on their way";
     if (!midway.isNull())
         keep(midway, QStringLiteral("transition-pin-1-midway.png"));
 }
@@ -139,8 +140,8 @@ TEST_F(PanelTransitionsX11Test, TabSlidesTheHighlightToTheNextTabAndCrossFadesTh
     for (int i = 0; i < 4; ++i) {
         items.append(ClipboardItem::create(
             ClipboardItemType::link, { .text = QStringLiteral("https://example%1.org/page").arg(i) }));
-        items.append(ClipboardItem::create(
-            ClipboardItemType::text, { .text = QStringLiteral("A note about the weekly plan, number %1").arg(i) }));
+        items.append(ClipboardItem::create(ClipboardItemType::text,
+            { .text = QStringLiteral("A note about the weekly plan, number %1").arg(i) }));
     }
     seedStore(items);
     ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540), false));
@@ -155,7 +156,8 @@ TEST_F(PanelTransitionsX11Test, TabSlidesTheHighlightToTheNextTabAndCrossFadesTh
     keep(after, QStringLiteral("transition-tab-2-after.png"));
     ASSERT_GT(differingPixels(before, after), 500) << "Tab did not switch to the next tab";
     const QImage midway = caughtMidway(pictures, before, after);
-    EXPECT_FALSE(midway.isNull()) << "of " << pictures.size() << " pictures, none caught the tabs on their way";
+    EXPECT_FALSE(midway.isNull()) << "of " << pictures.size()
+                                  << " pictures, none caught the tabs on their way";
     if (!midway.isNull())
         keep(midway, QStringLiteral("transition-tab-1-midway.png"));
 }
