@@ -200,7 +200,7 @@ void ClipboardPanelView::connectContentChanges(ModelContext &context)
     connect(&context, &ModelContext::itemDidChangeProperty, this,
         [this](const ClipboardItemPtr &item, ItemField field) {
             m_thumbnails->propertyDidChange(*item, field);
-            repaintColumns();
+            repaintItem(item);
         });
     // Code rows ask for their lines in the new theme.
     connect(&m_settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
@@ -498,6 +498,16 @@ void ClipboardPanelView::updateKeyboardHighlight()
     const bool keyboard = m_state->selectionState().isKeyboardNavigating();
     for (CategoryColumn *column : std::as_const(m_columnWidgets))
         column->setKeyboardHighlight(keyboard);
+}
+
+void ClipboardPanelView::repaintItem(const ClipboardItemPtr &item)
+{
+    // Only the columns that show the item (a pin changes several of its fields at once).
+    for (CategoryColumn *column : std::as_const(m_columnWidgets)) {
+        ColumnItemsView *items = column->itemsView();
+        if (items->model() && items->model()->items().contains(item))
+            items->viewport()->update();
+    }
 }
 
 void ClipboardPanelView::repaintColumns()

@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "items/RowStates.h"
+#include "model/ClipboardItem.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelRoles.h"
 
@@ -103,6 +104,7 @@ private:
     void updateKeyboardHighlight();
     void presentClearConfirmation();
     void repaintColumns();
+    void repaintItem(const ClipboardItemPtr &item);
     void refreshHoverPlacements();
     // The values of a running History collapse or expand: fades and the search strip's width.
     void updateHistoryAnimation();
