@@ -99,7 +99,7 @@ bool PanelAnimations::isRowChangePending()
 
 std::optional<AnimationTiming> PanelAnimations::takeRowTiming()
 {
-    if (!m_panelVisible || !isRowChangePending())
+    if (!isRowChangePending())
         return std::nullopt;
     m_rowChange->used = true;
     return m_rowChange->timing;
