@@ -1,6 +1,6 @@
 // The panel: one search keystroke (categories and column lists recomputed) at a realistic and at
-// a large history, a pointer move over 5,000 pinned items, and the memory of the shown panel
-// over a history with full-HD images.
+// a large history, a pointer move over 5,000 pinned items, the frames of a pin and of a tab
+// switch, and the memory of the shown panel over a history with full-HD images.
 #include "BenchSupport.h"
 
 #include "BenchCodeItems.h"
@@ -21,6 +21,7 @@
 #include "panel/PanelColumnsModel.h"
 #include "panel/PanelViewState.h"
 #include "platform/UserDefaults.h"
+#include "support/ManualClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,11 +36,14 @@
 #include <QTemporaryDir>
 #include <QWindow>
 
+#include <QElapsedTimer>
+
 #include <malloc.h>
 
 namespace {
 
 using Fixture = BenchStoreFixture;
+using namespace std::chrono_literals;
 
 // The app's swiped row and label edit, which its panels share.
 RowStates appRowStates()
@@ -166,6 +170,135 @@ void BM_HoverPointerMove(benchmark::State &state)
     state.counters["rows"] = double(text->model()->rowCount());
 }
 BENCHMARK(BM_HoverPointerMove)->ArgName("repaint")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The panel shown over 200 mixed items in a window, its animations on a clock the benchmark moves
+// a frame at a time.
+struct AnimatedPanel
+{
+    Fixture fixture;
+    BenchPanelEnvironment environment;
+    ManualClock clock;
+    QWidget window;
+    ClipboardPanelView *panel = nullptr;
+
+    explicit AnimatedPanel(bool tabs)
+    {
+        fillForSearch(*fixture.container->mainContext(), false);
+        fixture.settings->setHistoryLimit(200);
+        window.resize(tabs ? 500 : 1200, 700);
+        environment.setWindow(&window);
+        panel = new ClipboardPanelView(*fixture.container->mainContext(), environment.roles(), nullptr,
+            *fixture.settings, appRowStates(), clock, &window);
+        panel->state().panelController().setIsLockedInTabMode(tabs);
+        panel->resize(window.size());
+        window.show();
+        drainEvents();
+        (void)window.grab();
+    }
+
+    // How long one frame took on the clock, and the thread's own work in it.
+    struct Frame
+    {
+        double wallMs;
+        double workMs;
+    };
+    static Frame timed(const std::function<void()> &frame)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const double workBefore = threadMilliseconds();
+        frame();
+        drainEvents();
+        return { double(timer.nsecsElapsed()) / 1e6, threadMilliseconds() - workBefore };
+    }
+    // Runs a change and then its frames, 16 ms apart, until nothing moves: the change's own frame
+    // (the change, the layout, the first drawing) first, then each later one.
+    QList<Frame> framesOf(const std::function<void()> &change, Clock::Duration duration)
+    {
+        QList<Frame> frames { timed(change) };
+        for (Clock::Duration elapsed { 0 }; elapsed < duration; elapsed += AnimatedValue::frameInterval)
+            frames.append(timed([this] { clock.advance(AnimatedValue::frameInterval); }));
+        return frames;
+    }
+};
+
+// The frames of the changes a benchmark ran: the changes' own frames, and the frames after them.
+class TransitionFrames
+{
+public:
+    void add(const QList<AnimatedPanel::Frame> &frames)
+    {
+        m_changes.append(frames.first());
+        m_frames.append(frames.mid(1));
+    }
+    void report(benchmark::State &state) const
+    {
+        report(state, "change_frame", m_changes);
+        report(state, "frame", m_frames);
+    }
+
+private:
+    static void report(
+        benchmark::State &state, const std::string &name, const QList<AnimatedPanel::Frame> &frames)
+    {
+        QList<double> wall;
+        QList<double> work;
+        for (const AnimatedPanel::Frame &frame : frames) {
+            wall.append(frame.wallMs);
+            work.append(frame.workMs);
+        }
+        std::sort(wall.begin(), wall.end());
+        std::sort(work.begin(), work.end());
+        state.counters[name + "_median_ms"] = wall[wall.size() / 2];
+        state.counters[name + "_longest_ms"] = wall.last();
+        state.counters[name + "_longest_work_ms"] = work.last();
+    }
+
+    QList<AnimatedPanel::Frame> m_changes;
+    QList<AnimatedPanel::Frame> m_frames;
+};
+
+// A History item pinned and unpinned in turn over 200 items: its row fades out of History and
+// into the Text column's pins while the rows around it slide (0.25 s each way).
+void BM_PinTransitionFrames(benchmark::State &state)
+{
+    AnimatedPanel shown(false);
+    PanelViewState &view = shown.panel->state();
+    const ClipboardItemPtr item = view.cachedCategories().visible.first().items.value(5);
+    if (!item) {
+        state.SkipWithError("no History item to pin");
+        return;
+    }
+    // Once unmeasured, as in a panel already used: the pinned group's header and fonts drawn once.
+    shown.framesOf([&] { view.handlePinToggle(item); }, 250ms);
+    shown.framesOf([&] { view.handlePinToggle(item); }, 250ms);
+    TransitionFrames frames;
+    for (auto _ : state)
+        frames.add(shown.framesOf([&] { view.handlePinToggle(item); }, 250ms));
+    frames.report(state);
+}
+BENCHMARK(BM_PinTransitionFrames)->Iterations(40)->Unit(benchmark::kMillisecond);
+
+// Tab in a panel showing tabs over 200 items: the highlight slides to the next tab and the
+// content cross-fades (0.15 s).
+void BM_TabSwitchTransitionFrames(benchmark::State &state)
+{
+    AnimatedPanel shown(true);
+    PanelViewState &view = shown.panel->state();
+    if (!shown.panel->isShowingTabs()) {
+        state.SkipWithError("the panel shows no tabs");
+        return;
+    }
+    // Once round the tabs unmeasured, as in a panel already used.
+    for (qsizetype tab = 0; tab < view.tabTitles().size(); ++tab)
+        shown.framesOf([&] { view.tabForward(); }, 150ms);
+    TransitionFrames frames;
+    for (auto _ : state)
+        frames.add(shown.framesOf([&] { view.tabForward(); }, 150ms));
+    state.counters["tabs"] = double(view.tabTitles().size());
+    frames.report(state);
+}
+BENCHMARK(BM_TabSwitchTransitionFrames)->Iterations(40)->Unit(benchmark::kMillisecond);
 
 QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
 {

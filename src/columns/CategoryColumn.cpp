@@ -80,10 +80,18 @@ CategoryColumn::CategoryColumn(
 
 void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsModel *model)
 {
-    m_config = config;
     const double fontSize = m_settings.fontSize();
+    // Every layout pass of the panel comes here: a column whose look did not change is not
+    // drawn again (its rows draw themselves when they change).
+    if (config == m_config && model == m_view->model() && fontSize == m_fontSize)
+        return;
+    const bool dividerChanged = config.showDivider != m_config.showDivider;
+    const bool fontChanged = fontSize != m_fontSize;
+    m_config = config;
+    m_fontSize = fontSize;
     m_title->setText(config.title);
-    m_title->setFont(PanelLayout::panelFont(fontSize, QFont::DemiBold));
+    if (fontChanged)
+        m_title->setFont(PanelLayout::panelFont(fontSize, QFont::DemiBold));
     m_title->setVisible(config.showTitle);
     m_historyToggle->setVisible(config.showHistoryToggle);
     setToggleOpacity(config.toggleFadeOpacity);
@@ -98,7 +106,8 @@ void CategoryColumn::setConfig(const CategoryColumnConfig &config, ColumnItemsMo
     m_view->setTopPadding(config.contentTopPadding);
     m_view->setModel(model);
     setFixedWidth(std::max(0, int(std::floor(config.columnWidth))));
-    update();
+    if (dividerChanged)
+        update();
 }
 
 void CategoryColumn::setToggleOpacity(double opacity)

@@ -70,6 +70,7 @@ private:
     Roles m_roles;
     AppSettings &m_settings;
     CategoryColumnConfig m_config;
+    double m_fontSize = 0.0;
     QWidget *m_header;
     QToolButton *m_historyToggle;
     QLabel *m_title;

@@ -11,6 +11,7 @@
 #include "panel/CategoryTitles.h"
 #include "panel/HoverMarkerStore.h"
 #include "panel/ItemAvailability.h"
+#include "panel/PanelAnimations.h"
 #include "panel/PanelLayout.h"
 
 #include <QApplication>
@@ -65,8 +66,8 @@ void ColumnItemsView::setModel(ColumnItemsModel *model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
     if (model) {
-        connect(model, &QAbstractItemModel::modelReset, this, &ColumnItemsView::relayout);
-        connect(model, &ColumnItemsModel::layoutDidChange, this, &ColumnItemsView::relayout);
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { relayout(true); });
+        connect(model, &ColumnItemsModel::layoutDidChange, this, [this] { relayout(true); });
         // Only the rows that changed are drawn again (a selection moving over thousands of rows).
         connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &top, const QModelIndex &bottom) {
@@ -78,6 +79,22 @@ void ColumnItemsView::setModel(ColumnItemsModel *model)
         connect(model, &ColumnItemsModel::selectedRowChanged, this, &ColumnItemsView::selectionMoved);
     }
     relayout();
+}
+
+void ColumnItemsView::setAnimations(PanelAnimations *animations)
+{
+    if (m_animations == animations)
+        return;
+    if (m_animations)
+        disconnect(m_animations, nullptr, this, nullptr);
+    m_animations = animations;
+    m_rowAnimator.reset();
+    if (!animations)
+        return;
+    m_rowAnimator = std::make_unique<RowLayoutAnimator>(animations->clock());
+    connect(m_rowAnimator.get(), &RowLayoutAnimator::frame, viewport(), qOverload<>(&QWidget::update));
+    connect(animations, &PanelAnimations::finishNow, this, [this] { m_rowAnimator->finish(); });
+    animateRows(false);
 }
 
 void ColumnItemsView::setGrid(bool isGrid)
@@ -151,7 +168,7 @@ void ColumnItemsView::updateHoverPlacement()
         this, QPointF(offset) - QPointF(0, verticalScrollBar()->value()), QRectF(visible.translated(offset)));
 }
 
-void ColumnItemsView::relayout()
+void ColumnItemsView::relayout(bool rowsChanged)
 {
     if (!m_model) {
         m_layout = ColumnLayout();
@@ -166,7 +183,31 @@ void ColumnItemsView::relayout()
     registerHoverCells();
     // A pin dragged meanwhile stays under the pointer, wherever its row went.
     followPinDrag();
+    animateRows(rowsChanged);
     viewport()->update();
+}
+
+void ColumnItemsView::animateRows(bool rowsChanged)
+{
+    if (!m_rowAnimator)
+        return;
+    QList<RowLayoutAnimator::Row> rows;
+    if (m_model) {
+        rows.reserve(m_layout.cellCount());
+        for (const GridSection &section : m_model->sections()) {
+            const int end = std::min(section.startIndex + section.count, m_layout.cellCount());
+            for (int row = section.startIndex; row < end; ++row)
+                rows.append(
+                    { m_model->itemAt(row), section.title, m_layout.cellRect(row), m_layout.cellKind(row) });
+        }
+    }
+    if (!m_rowAnimator->differsFrom(rows))
+        return;
+    // A dragged pin's block shows the order it would be dropped in, not a transition.
+    std::optional<AnimationTiming> timing;
+    if (rowsChanged && m_animations && !m_pinDrag.isDragging())
+        timing = m_animations->takeRowTiming();
+    m_rowAnimator->setRows(rows, timing);
 }
 
 void ColumnItemsView::followPinDrag()
@@ -262,7 +303,46 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
     const double offset = verticalScrollBar()->value();
     painter.translate(0, -offset);
     const QPalette &palette = this->palette();
+    paintPinnedGroup(painter);
 
+    const std::optional<int> selected = m_model->selectedRow();
+    ItemRowPainter::Style style;
+    style.palette = palette;
+    style.fontSize = m_fontSize;
+    style.keyboardHighlight = m_keyboardHighlight;
+    style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
+    const bool moving = m_rowAnimator && m_rowAnimator->isRunning() && !m_pinDrag.isDragging();
+    const double bottom = offset + viewport()->height();
+    if (moving)
+        paintLeavingRows(painter, style);
+    for (int row :
+        moving ? m_rowAnimator->rowsDrawnBetween(offset, bottom) : m_layout.rowsBetween(offset, bottom)) {
+        // While a pin is dragged its block shows the order it would be dropped in.
+        const int source = m_pinDrag.sourceRow(row);
+        const ClipboardItemPtr item = m_model->itemAt(source);
+        if (!item)
+            continue;
+        style.selected = selected == source;
+        style.available = m_files.isFileAvailable(*item);
+        const QRectF rect = moving ? m_rowAnimator->drawnRect(row) : m_layout.cellRect(row);
+        painter.save();
+        if (m_pinDrag.draggedShownRow() == row) {
+            // The dragged pin, lifted out of its place.
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(primaryTint075(palette));
+            painter.drawRoundedRect(rect, 8, 8);
+            painter.setOpacity(0.5);
+        } else if (moving) {
+            painter.setOpacity(m_rowAnimator->opacity(row));
+        }
+        paintCell(painter, row, rect, m_layout.cellKind(row), item, style);
+        painter.restore();
+    }
+}
+
+void ColumnItemsView::paintPinnedGroup(QPainter &painter)
+{
+    const QPalette &palette = this->palette();
     if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
         painter.setPen(primaryTint65(palette));
         painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
@@ -271,7 +351,6 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         painter.drawText(*header, Qt::AlignLeft | Qt::AlignVCenter,
             QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
     }
-
     if (const std::optional<QRectF> pins = m_layout.pinnedSectionRect(); pins && m_pinDrag.isDragging()) {
         // Where a drop reorders.
         painter.setPen(Qt::NoPen);
@@ -279,41 +358,23 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
         painter.drawRoundedRect(
             pins->adjusted(ColumnLayout::inset / 2, -4, -ColumnLayout::inset / 2, 4), 10, 10);
     }
+}
 
-    const std::optional<int> selected = m_model->selectedRow();
-    ItemRowPainter::Style style;
-    style.palette = palette;
-    style.fontSize = m_fontSize;
-    style.keyboardHighlight = m_keyboardHighlight;
-    style.plainTextPaste = ModifierKeyManager::shared().isShiftPressed();
-    for (int row : m_layout.rowsBetween(offset, offset + viewport()->height())) {
-        // While a pin is dragged its block shows the order it would be dropped in.
-        const int source = m_pinDrag.sourceRow(row);
-        const ClipboardItemPtr item = m_model->itemAt(source);
-        if (!item)
-            continue;
-        style.selected = selected == source;
-        style.available = m_files.isFileAvailable(*item);
-        if (m_pinDrag.draggedShownRow() == row) {
-            // The dragged pin, lifted out of its place.
-            painter.save();
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(primaryTint075(palette));
-            const QRectF rect = m_layout.cellRect(row);
-            painter.drawRoundedRect(rect, 8, 8);
-            painter.setOpacity(0.5);
-            paintCell(painter, row, item, style);
-            painter.restore();
-            continue;
-        }
-        paintCell(painter, row, item, style);
+void ColumnItemsView::paintLeavingRows(QPainter &painter, ItemRowPainter::Style style)
+{
+    style.selected = false;
+    for (const RowLayoutAnimator::Drawn &leaving : m_rowAnimator->leavingRows()) {
+        style.available = m_files.isFileAvailable(*leaving.item);
+        painter.save();
+        painter.setOpacity(leaving.opacity);
+        paintCell(painter, std::nullopt, leaving.rect, leaving.kind, leaving.item, style);
+        painter.restore();
     }
 }
 
-void ColumnItemsView::paintCell(
-    QPainter &painter, int row, const ClipboardItemPtr &item, ItemRowPainter::Style style)
+void ColumnItemsView::paintCell(QPainter &painter, std::optional<int> row, QRectF rect,
+    ColumnLayout::CellKind kind, const ClipboardItemPtr &item, ItemRowPainter::Style style)
 {
-    QRectF rect = m_layout.cellRect(row);
     // A row swiped open slides left over its Delete action.
     if (const double slid = m_rows.swipes.offset({ item->id(), this }); slid < 0) {
         const QRectF action(rect.right() + slid, rect.top(), -slid, rect.height());
@@ -323,11 +384,11 @@ void ColumnItemsView::paintCell(
         painter.setPen(Qt::white);
         painter.setFont(PanelLayout::panelFont(m_fontSize - 1, QFont::Medium));
         painter.drawText(action, Qt::AlignCenter, QStringLiteral("Delete"));
-        if (const QRect shown = swipeActionRect(row, *item); !shown.isEmpty())
+        if (const QRect shown = row ? swipeActionRect(*row, *item) : QRect(); !shown.isEmpty())
             m_rows.swipes.setActionArea(QRect(viewport()->mapToGlobal(shown.topLeft()), shown.size()));
         rect.translate(slid, 0);
     }
-    switch (m_layout.cellKind(row)) {
+    switch (kind) {
     case ColumnLayout::CellKind::singleCharacter:
         m_painter.paintSingleCharacter(painter, rect, *item, style);
         break;
@@ -412,6 +473,9 @@ void ColumnItemsView::mouseMoveEvent(QMouseEvent *event)
 
 void ColumnItemsView::pinDragBegan()
 {
+    // The rows stand still under the drag.
+    if (m_rowAnimator)
+        m_rowAnimator->finish();
     // Escape abandons the drag wherever the keyboard focus is (the search field keeps it).
     qApp->installEventFilter(this);
     viewport()->setCursor(Qt::ClosedHandCursor);

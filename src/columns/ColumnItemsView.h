@@ -3,6 +3,7 @@
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
 #include "columns/PinnedItemDragState.h"
+#include "columns/RowLayoutAnimator.h"
 #include "columns/ScrollOffsetThrottle.h"
 #include "items/HoverPreviewTimer.h"
 #include "items/ItemRowPainter.h"
@@ -14,14 +15,18 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 class HoverMarkerStore;
 class ItemAvailability;
+class PanelAnimations;
 
 // The scrolling body of a column: draws the rows of its model (only those in view) in the
 // column's layout, keeps the selected row in view and reports clicks. Never takes the keyboard
-// focus, so typing always reaches the search field.
+// focus, so typing always reaches the search field. When its rows change with a change the
+// panel animates, they move to their new places as the row animator says; the pointer works on
+// the new places at once (a click, a hover and a menu find the row that is going there).
 class ColumnItemsView final : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -39,6 +44,10 @@ public:
     // index; and the timer of the item previews the pointer asks for.
     void setHoverMarkers(HoverMarkerStore *store, int columnIndex);
     void setPreviewTimer(HoverPreviewTimer *timer) { m_previewTimer = timer; }
+    // The panel's animations, which say how changed rows move; without them rows jump.
+    void setAnimations(PanelAnimations *animations);
+    // How the rows move now (nothing without the panel's animations).
+    const RowLayoutAnimator *rowAnimator() const { return m_rowAnimator.get(); }
     // Tells the table where the cells are on screen now and through what part they are seen.
     void updateHoverPlacement();
 
@@ -79,7 +88,10 @@ protected:
     bool viewportEvent(QEvent *event) override;
 
 private:
-    void relayout();
+    // rowsChanged: the model's rows or blocks changed, which may move them; other layouts
+    // (a new width, list or grid) put them in place at once.
+    void relayout(bool rowsChanged = false);
+    void animateRows(bool rowsChanged);
     void selectionMoved();
     void registerHoverCells();
     void pointerMoved(QPoint viewportPoint);
@@ -91,7 +103,14 @@ private:
     // The rows changed under a pin pressed or dragged.
     void followPinDrag();
     PinnedItemDragState::Rows pinRows() const;
-    void paintCell(QPainter &painter, int row, const ClipboardItemPtr &item, ItemRowPainter::Style style);
+    // row: the cell's row, whose swiped-open action the pointer can reach; none for a row that
+    // left.
+    void paintCell(QPainter &painter, std::optional<int> row, QRectF rect, ColumnLayout::CellKind kind,
+        const ClipboardItemPtr &item, ItemRowPainter::Style style);
+    // The pinned group's header, and while a pin is dragged the band a drop reorders.
+    void paintPinnedGroup(QPainter &painter);
+    // The rows fading out after they left, under the others.
+    void paintLeavingRows(QPainter &painter, ItemRowPainter::Style style);
     // The revealed action of the row swiped open, in viewport coordinates; empty when none shows.
     QRect swipeActionRect(int row, const ClipboardItem &item) const;
 
@@ -113,4 +132,6 @@ private:
     QTimer *m_swipeEnd;
     std::weak_ptr<ClipboardItem> m_labelItem;
     PinnedItemDragState m_pinDrag;
+    QPointer<PanelAnimations> m_animations;
+    std::unique_ptr<RowLayoutAnimator> m_rowAnimator;
 };

@@ -7,6 +7,13 @@
 
 #include <functional>
 
+// How long an animation runs and along which curve.
+struct AnimationTiming
+{
+    Clock::Duration duration;
+    TimingCurve curve = TimingCurve::easeInOut();
+};
+
 // A number that moves to a new value over a time along a curve, read at the clock's now. While
 // it moves it announces a frame about sixty times a second, so views redraw; what they draw
 // is always value(). Main thread only.
@@ -31,6 +38,10 @@ public:
     // then never runs.
     void animateTo(double target, Clock::Duration duration, TimingCurve curve = TimingCurve::easeInOut(),
         std::function<void()> completion = {});
+    void animateTo(double target, AnimationTiming timing, std::function<void()> completion = {})
+    {
+        animateTo(target, timing.duration, timing.curve, std::move(completion));
+    }
     // Stops any animation and jumps to value.
     void setValue(double value);
 

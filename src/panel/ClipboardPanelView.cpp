@@ -10,6 +10,7 @@
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/ClearHistoryConfirmation.h"
+#include "panel/CrossFadeOverlay.h"
 #include "panel/EmptyStateView.h"
 #include "panel/PanelBannerView.h"
 #include "panel/PanelColumnsModel.h"
@@ -199,7 +200,7 @@ void ClipboardPanelView::connectContentChanges(ModelContext &context)
     connect(&context, &ModelContext::itemDidChangeProperty, this,
         [this](const ClipboardItemPtr &item, ItemField field) {
             m_thumbnails->propertyDidChange(*item, field);
-            repaintColumns();
+            repaintItem(item);
         });
     // Code rows ask for their lines in the new theme.
     connect(&m_settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
@@ -208,6 +209,9 @@ void ClipboardPanelView::connectContentChanges(ModelContext &context)
 void ClipboardPanelView::connectTabHeader()
 {
     connect(m_tabHeader, &TabHeader::tabClicked, m_state.get(), &PanelViewState::selectTab);
+    connect(m_tabHeader, &TabHeader::hoveredChanged, m_state.get(), &PanelViewState::setTabHeaderHovered);
+    connect(&m_state->tabTransitions(), &TabTransitions::changed, this,
+        &ClipboardPanelView::updateTabTransitions);
     connect(m_tabHeader, &TabHeader::viewModeToggleClicked, this, [this] {
         if (const std::optional<Category> tab = m_state->currentColumn())
             m_state->toggleViewMode(tab->title);
@@ -289,6 +293,7 @@ void ClipboardPanelView::focusSearchField()
 void ClipboardPanelView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    m_state->animations().setPanelVisible(true);
     if (!m_appeared) {
         m_appeared = true;
         m_state->appear();
@@ -301,6 +306,8 @@ void ClipboardPanelView::showEvent(QShowEvent *event)
 void ClipboardPanelView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    // Whatever moves is at its end when the panel shows again.
+    m_state->animations().setPanelVisible(false);
     m_pointer->previewTimer().cancel();
 }
 
@@ -331,6 +338,7 @@ void ClipboardPanelView::scheduleRelayout()
 void ClipboardPanelView::relayout()
 {
     const PanelLayout::Decision decision = m_state->layoutPass(width());
+    pictureOutgoingContent(decision.tabMode);
     m_columnsModel->update(decision);
     updateHistoryAnimation();
 
@@ -344,6 +352,54 @@ void ClipboardPanelView::relayout()
     } else {
         syncColumns(m_columnRow, m_columnRowLayout);
     }
+    startCrossFades();
+    m_state->animations().layoutPassEnded();
+}
+
+void ClipboardPanelView::pictureOutgoingContent(bool tabMode)
+{
+    m_outgoingTab = QPixmap();
+    m_outgoingViewMode = QPixmap();
+    if (!isVisible())
+        return;
+    // Another tab's column is about to replace the one shown.
+    const CrossFade &tabFade = m_state->tabTransitions().contentFade();
+    const std::optional<Category> tab = m_state->currentColumn();
+    if (tabMode && m_columnsInTabPane && tabFade.isRunning() && !m_columnWidgets.isEmpty()
+        && (!tab || m_columnWidgets.first()->config().title != tab->title))
+        m_outgoingTab = m_tabColumnHost->grab();
+    // A column is about to switch between list and grid.
+    const CrossFade &modeFade = m_state->viewModeFade();
+    if (!modeFade.isRunning())
+        return;
+    for (CategoryColumn *column : std::as_const(m_columnWidgets)) {
+        const bool grid = column->config().viewMode == AppSettings::ColumnViewMode::grid;
+        if (column->config().title == modeFade.subject()
+            && grid != m_state->isGridCategory(modeFade.subject()))
+            m_outgoingViewMode = column->grab(column->itemsView()->geometry());
+    }
+}
+
+void ClipboardPanelView::startCrossFades()
+{
+    if (!m_outgoingTab.isNull()) {
+        // A fade under way is in the picture: the new one starts from what was drawn.
+        delete m_tabFade;
+        m_tabFade = new CrossFadeOverlay(m_outgoingTab, m_columnWidgets.value(0),
+            m_state->tabTransitions().contentFade(), m_tabColumnHost, m_tabColumnHost->rect());
+    }
+    if (m_outgoingViewMode.isNull())
+        return;
+    for (CategoryColumn *column : std::as_const(m_columnWidgets)) {
+        if (column->config().title != m_state->viewModeFade().subject())
+            continue;
+        for (CrossFadeOverlay *earlier : column->findChildren<CrossFadeOverlay *>(Qt::FindDirectChildrenOnly))
+            delete earlier;
+        ColumnItemsView *items = column->itemsView();
+        new CrossFadeOverlay(m_outgoingViewMode, items, m_state->viewModeFade(), column, items->geometry());
+    }
+    m_outgoingTab = QPixmap();
+    m_outgoingViewMode = QPixmap();
 }
 
 void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
@@ -353,23 +409,8 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
     bool same = inTabPane == m_columnsInTabPane && m_columnWidgets.size() == model.rowCount();
     for (int row = 0; same && row < model.rowCount(); ++row)
         same = m_columnWidgets[row]->config().title == model.config(row).title;
-    if (!same) {
-        qDeleteAll(m_columnWidgets);
-        m_columnWidgets.clear();
-        while (QLayoutItem *leftover = hostLayout->takeAt(0))
-            delete leftover;
-        m_columnsInTabPane = inTabPane;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            const PanelRoles &roles = m_state->roles();
-            auto *column = new CategoryColumn(
-                *m_painter, { roles.shell, roles.menus, roles.files }, m_rows, m_settings, host);
-            connectColumn(column);
-            hostLayout->addWidget(column);
-            m_columnWidgets.append(column);
-        }
-        if (!inTabPane)
-            hostLayout->addStretch(0);
-    }
+    if (!same)
+        replaceColumns(host, hostLayout);
     for (int row = 0; row < model.rowCount(); ++row) {
         CategoryColumnConfig config = model.config(row);
         // The History column of a collapsed panel takes no room.
@@ -379,8 +420,40 @@ void ClipboardPanelView::syncColumns(QWidget *host, QHBoxLayout *hostLayout)
         ColumnItemsView *items = m_columnWidgets[row]->itemsView();
         items->setHoverMarkers(&m_state->hoverMarkerStore(), config.columnIndex);
         items->setPreviewTimer(&m_pointer->previewTimer());
+        items->setAnimations(&m_state->animations());
     }
     updateKeyboardHighlight();
+}
+
+void ClipboardPanelView::replaceColumns(QWidget *host, QHBoxLayout *hostLayout)
+{
+    const bool inTabPane = host == m_tabColumnHost;
+    QHash<QString, CategoryColumn *> kept;
+    if (inTabPane == m_columnsInTabPane) {
+        for (CategoryColumn *column : std::as_const(m_columnWidgets))
+            kept.insert(column->config().title, column);
+    } else {
+        qDeleteAll(m_columnWidgets);
+    }
+    m_columnWidgets.clear();
+    while (QLayoutItem *leftover = hostLayout->takeAt(0))
+        delete leftover;
+    m_columnsInTabPane = inTabPane;
+    const PanelColumnsModel &model = *m_columnsModel;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        CategoryColumn *column = kept.take(model.config(row).title);
+        if (!column) {
+            const PanelRoles &roles = m_state->roles();
+            column = new CategoryColumn(
+                *m_painter, { roles.shell, roles.menus, roles.files }, m_rows, m_settings, host);
+            connectColumn(column);
+        }
+        hostLayout->addWidget(column);
+        m_columnWidgets.append(column);
+    }
+    qDeleteAll(kept);
+    if (!inTabPane)
+        hostLayout->addStretch(0);
 }
 
 void ClipboardPanelView::connectColumn(CategoryColumn *column)
@@ -406,10 +479,18 @@ void ClipboardPanelView::updateTabHeader()
 {
     m_tabHeader->setFontSize(m_settings.fontSize());
     m_tabHeader->setTabs(m_state->tabTitles(), m_state->selectedTabIndex());
+    updateTabTransitions();
     m_tabHeader->setClearShown(m_state->selectedTabCanClear());
     const std::optional<Category> tab = m_state->currentColumn();
     const bool toggle = tab && hasViewModeToggle(tab->title);
     m_tabHeader->setViewModeToggle(toggle, toggle && m_state->isGridCategory(tab->title));
+}
+
+void ClipboardPanelView::updateTabTransitions()
+{
+    const TabTransitions &transitions = m_state->tabTransitions();
+    m_tabHeader->setHighlightPosition(transitions.highlightPosition());
+    m_tabHeader->setHoverAmount(transitions.headerHover());
 }
 
 void ClipboardPanelView::updateKeyboardHighlight()
@@ -417,6 +498,16 @@ void ClipboardPanelView::updateKeyboardHighlight()
     const bool keyboard = m_state->selectionState().isKeyboardNavigating();
     for (CategoryColumn *column : std::as_const(m_columnWidgets))
         column->setKeyboardHighlight(keyboard);
+}
+
+void ClipboardPanelView::repaintItem(const ClipboardItemPtr &item)
+{
+    // Only the columns that show the item (a pin changes several of its fields at once).
+    for (CategoryColumn *column : std::as_const(m_columnWidgets)) {
+        ColumnItemsView *items = column->itemsView();
+        if (items->model() && items->model()->items().contains(item))
+            items->viewport()->update();
+    }
 }
 
 void ClipboardPanelView::repaintColumns()

@@ -2,9 +2,11 @@
 
 #include "common/Clock.h"
 #include "items/RowStates.h"
+#include "model/ClipboardItem.h"
 #include "panel/ClearHistoryConfirmation.h"
 #include "panel/PanelRoles.h"
 
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -12,6 +14,7 @@
 
 class AppSettings;
 class CategoryColumn;
+class CrossFadeOverlay;
 
 class EmptyStateView;
 class HoverPreviewTimer;
@@ -87,6 +90,13 @@ private:
     void scheduleRelayout();
     void relayout();
     void syncColumns(QWidget *host, QHBoxLayout *hostLayout);
+    // The columns a layout shows, those with the same title as before kept (their rows move).
+    void replaceColumns(QWidget *host, QHBoxLayout *hostLayout);
+    // Pictures of what a tab switch or a list/grid switch replaces, taken before the columns
+    // change, and the cross-fades over the new content once they have.
+    void pictureOutgoingContent(bool tabMode);
+    void startCrossFades();
+    void updateTabTransitions();
     void connectColumn(CategoryColumn *column);
     void updateTabHeader();
     void updateToast();
@@ -94,6 +104,7 @@ private:
     void updateKeyboardHighlight();
     void presentClearConfirmation();
     void repaintColumns();
+    void repaintItem(const ClipboardItemPtr &item);
     void refreshHoverPlacements();
     // The values of a running History collapse or expand: fades and the search strip's width.
     void updateHistoryAnimation();
@@ -121,6 +132,9 @@ private:
     QList<CategoryColumn *> m_columnWidgets;
     bool m_columnsInTabPane = false;
     QPointer<ClearHistoryConfirmation> m_confirmation;
+    QPixmap m_outgoingTab;
+    QPixmap m_outgoingViewMode;
+    QPointer<CrossFadeOverlay> m_tabFade;
     bool m_relayoutScheduled = false;
     bool m_appeared = false;
 };

@@ -3,6 +3,8 @@
 #include "columns/ColumnItemsModel.h"
 #include "panel/PanelViewState.h"
 
+#include <map>
+
 PanelColumnsModel::PanelColumnsModel(PanelViewState &state, QObject *parent)
     : QAbstractListModel(parent)
     , m_state(state)
@@ -65,11 +67,19 @@ void PanelColumnsModel::update(const PanelLayout::Decision &decision)
             [](const auto &a, const auto &b) { return a.title == b.title; });
     if (!sameColumns) {
         beginResetModel();
+        // A column that stays keeps its items' model, so that its rows move rather than jump.
+        std::map<QString, std::unique_ptr<ColumnItemsModel>> previous;
+        if (decision.tabMode == m_tabMode) {
+            for (qsizetype i = 0; i < m_configs.size(); ++i)
+                previous[m_configs[i].title] = std::move(m_itemModels[std::size_t(i)]);
+        }
         m_tabMode = decision.tabMode;
         m_configs = std::move(configs);
         m_itemModels.clear();
-        for (qsizetype i = 0; i < m_configs.size(); ++i)
-            m_itemModels.push_back(std::make_unique<ColumnItemsModel>());
+        for (const CategoryColumnConfig &config : std::as_const(m_configs)) {
+            std::unique_ptr<ColumnItemsModel> &kept = previous[config.title];
+            m_itemModels.push_back(kept ? std::move(kept) : std::make_unique<ColumnItemsModel>());
+        }
     } else if (configs == m_configs) {
         return;
     } else {

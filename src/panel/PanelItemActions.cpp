@@ -7,6 +7,7 @@
 #include "model/ModelContext.h"
 #include "panel/CategoryTitles.h"
 #include "panel/EmojiText.h"
+#include "panel/PanelAnimations.h"
 #include "panel/PanelCategories.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
@@ -49,7 +50,8 @@ void PanelItemActions::chooseItem(const ClipboardItemPtr &item)
         const int available = item->countAvailableFiles();
         const int total = 1 + item->additionalFileTotal();
         if (available == 0) {
-            deleteItemWithMissingFiles(item, total);
+            m_parts.animations.perform(
+                PanelChange::storeDeletion, [&] { deleteItemWithMissingFiles(item, total); });
             return;
         }
         if (available < total)
@@ -93,10 +95,13 @@ void PanelItemActions::deleteItemAfterFade(const ClipboardItemPtr &item)
     if (!item)
         return;
     const QUuid id = item->id();
-    m_parts.items.hide(id);
     m_parts.highlighting.invalidateHighlightCache(id);
     m_parts.clock.runAfter(deletionDelay, this, [this, id] { deleteItemWithId(id); });
-    m_parts.items.refresh(); // hidden at once
+    // Hidden at once; the row fades out meanwhile.
+    m_parts.animations.perform(PanelChange::pendingDeletion, [&] {
+        m_parts.items.hide(id);
+        m_parts.items.refresh();
+    });
 }
 
 void PanelItemActions::deleteItemWithId(const QUuid &id)
@@ -128,17 +133,19 @@ void PanelItemActions::deleteItemWithMissingFiles(const ClipboardItemPtr &item, 
 
 void PanelItemActions::clearColumn(const QString &title, const QList<ClipboardItemPtr> &items)
 {
-    for (const ClipboardItemPtr &item : items) {
-        if (item->isPinned() || item->isDeleted())
-            continue;
-        m_parts.highlighting.invalidateHighlightCache(item->id());
-        m_parts.items.hide(item->id());
-        m_parts.context.remove(item);
-    }
-    if (title == CategoryTitle::code)
-        m_parts.highlighting.releaseHighlighter();
-    saveAndCompact();
-    m_parts.items.refresh();
+    m_parts.animations.perform(PanelChange::pendingDeletion, [&] {
+        for (const ClipboardItemPtr &item : items) {
+            if (item->isPinned() || item->isDeleted())
+                continue;
+            m_parts.highlighting.invalidateHighlightCache(item->id());
+            m_parts.items.hide(item->id());
+            m_parts.context.remove(item);
+        }
+        if (title == CategoryTitle::code)
+            m_parts.highlighting.releaseHighlighter();
+        saveAndCompact();
+        m_parts.items.refresh();
+    });
 }
 
 void PanelItemActions::setShowClearConfirmation(bool show)
@@ -153,19 +160,25 @@ void PanelItemActions::clearHistoryConfirmed()
 {
     m_parts.search.setText(QString());
     m_parts.highlighting.clearHighlightCache();
-    for (const ClipboardItemPtr &item : m_parts.items.allItems()) {
-        if (!item->isPinned())
-            m_parts.context.remove(item);
-    }
-    saveAndCompact();
+    m_parts.animations.perform(PanelChange::storeDeletion, [this] {
+        for (const ClipboardItemPtr &item : m_parts.items.allItems()) {
+            if (!item->isPinned())
+                m_parts.context.remove(item);
+        }
+        saveAndCompact();
+    });
 }
 
 // -- Pinning
 
 void PanelItemActions::togglePin(const ClipboardItemPtr &item)
 {
-    if (!item)
-        return;
+    if (item)
+        m_parts.animations.perform(PanelChange::pinToggle, [this, &item] { flipPinAndSave(item); });
+}
+
+void PanelItemActions::flipPinAndSave(const ClipboardItemPtr &item)
+{
     const bool wasPinned = item->isPinned();
     if (!wasPinned && item->pinnedReference()) {
         // A history entry standing for a pin: "pinning" it removes the duplicate.

@@ -9,6 +9,7 @@
 class Clock;
 class CodeHighlighting;
 class ModelContext;
+class PanelAnimations;
 class PanelCategoryLists;
 class PanelController;
 class PanelPasteboard;
@@ -20,7 +21,7 @@ class StoreMaintenance;
 
 // What the panel does to the store and the clipboard: choosing and pasting, deleting,
 // pinning, clearing (after the user confirmed), each change saved at once so that a crash
-// cannot undo it. Main thread only.
+// cannot undo it, and each performed as the panel animates it. Main thread only.
 class PanelItemActions final : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ public:
         PanelCategoryLists &lists;
         PanelSearch &search;
         PanelToast &toast;
+        PanelAnimations &animations;
         Clock &clock;
     };
     explicit PanelItemActions(Parts parts, QObject *parent = nullptr);
@@ -70,6 +72,7 @@ private:
     void deleteItemWithId(const QUuid &id);
     void deleteReference(const ClipboardItemPtr &item);
     void deleteItemWithMissingFiles(const ClipboardItemPtr &item, int fileCount);
+    void flipPinAndSave(const ClipboardItemPtr &item);
     void flipPin(const ClipboardItemPtr &item, bool wasPinned);
     void getOutOfTheWay();
     void schedulePaste(std::chrono::milliseconds delay);

@@ -4,6 +4,7 @@
 #include "model/LiveQuery.h"
 #include "model/ModelContext.h"
 #include "panel/ItemAvailability.h"
+#include "panel/PanelAnimations.h"
 #include "panel/PanelCategories.h"
 
 #include <algorithm>
@@ -18,10 +19,12 @@ constexpr qsizetype prewarmSliceSize = 5;
 
 } // namespace
 
-PanelItems::PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock, QObject *parent)
+PanelItems::PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock,
+    PanelAnimations &animations, QObject *parent)
     : QObject(parent)
     , m_files(files)
     , m_clock(clock)
+    , m_animations(animations)
     , m_allItems(new LiveQuery(&context, FetchDescriptor::newestFirst(), this))
 {
     m_lastItemsChangeKey = itemsChangeKey();
@@ -50,8 +53,12 @@ void PanelItems::allItemsChanged()
     QSet<QUuid> stored;
     for (const ClipboardItemPtr &item : allItems())
         stored.insert(item->id());
+    const qsizetype pending = m_pendingDeletionIds.size();
     m_pendingDeletionIds.intersect(stored);
-    refresh();
+    if (m_pendingDeletionIds.size() != pending)
+        m_animations.perform(PanelChange::pendingDeletion, [this] { refresh(); });
+    else
+        refresh();
 }
 
 void PanelItems::refresh()

@@ -11,16 +11,19 @@ class Clock;
 class LiveQuery;
 class ModelContext;
 class ItemAvailability;
+class PanelAnimations;
 
 // The items the panel can show: the live history, newest first, without items whose files
 // cannot be reached and without deletions still on their way to the store. While the panel
 // is pinned open, the mounted volumes are read again every ten seconds. Main thread only.
+// The lists rebuilt because the deletions on their way changed move as such a change does.
 class PanelItems final : public QObject
 {
     Q_OBJECT
 
 public:
-    PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock, QObject *parent = nullptr);
+    PanelItems(ModelContext &context, ItemAvailability &files, Clock &clock, PanelAnimations &animations,
+        QObject *parent = nullptr);
     ~PanelItems() override;
 
     // Every stored item, newest first, as the live query last read it.
@@ -58,6 +61,7 @@ private:
 
     ItemAvailability &m_files;
     Clock &m_clock;
+    PanelAnimations &m_animations;
     LiveQuery *m_allItems;
     QString m_lastItemsChangeKey;
     QList<ClipboardItemPtr> m_shownItems;

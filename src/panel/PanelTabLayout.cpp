@@ -1,6 +1,7 @@
 #include "panel/PanelTabLayout.h"
 
 #include "model/AppSettings.h"
+#include "panel/PanelAnimations.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
 #include "panel/PanelSelectionState.h"
@@ -11,13 +12,14 @@
 #include <algorithm>
 
 PanelTabLayout::PanelTabLayout(PanelCategoryLists &lists, PanelSelectionState &selection, PanelWindow &window,
-    PanelController &controller, AppSettings &settings, QObject *parent)
+    PanelController &controller, AppSettings &settings, PanelAnimations &animations, QObject *parent)
     : QObject(parent)
     , m_lists(lists)
     , m_selection(selection)
     , m_window(window)
     , m_controller(controller)
     , m_settings(settings)
+    , m_animations(animations)
 {
     connect(&lists, &PanelCategoryLists::categoriesChanged, this, &PanelTabLayout::categoriesChanged);
 }
@@ -112,6 +114,11 @@ void PanelTabLayout::setSelectedTabIndex(int index)
     m_selection.setSelectedColumnIndex(index);
 }
 
+void PanelTabLayout::selectTab(int index)
+{
+    m_animations.perform(PanelChange::tabSelection, [this, index] { setSelectedTabIndex(index); });
+}
+
 QStringList PanelTabLayout::tabTitles() const
 {
     QStringList titles;
@@ -139,12 +146,12 @@ void PanelTabLayout::selectTabByDigit(int digit)
 {
     if (!m_isInTabMode || digit < 1 || digit > 9 || digit - 1 >= m_lists.categories().tabs.size())
         return;
-    setSelectedTabIndex(digit - 1);
+    selectTab(digit - 1);
 }
 
 void PanelTabLayout::cycleTab(int direction)
 {
     const int count = int(m_lists.categories().tabs.size());
     if (count > 0)
-        setSelectedTabIndex(((m_selectedTabIndex + direction) % count + count) % count);
+        selectTab(((m_selectedTabIndex + direction) % count + count) % count);
 }

@@ -7,6 +7,7 @@
 
 class AppSettings;
 class PanelCategoryLists;
+class PanelAnimations;
 class PanelController;
 class PanelWindow;
 class PanelSelectionState;
@@ -20,7 +21,8 @@ class PanelTabLayout final : public QObject
 
 public:
     PanelTabLayout(PanelCategoryLists &lists, PanelSelectionState &selection, PanelWindow &window,
-        PanelController &controller, AppSettings &settings, QObject *parent = nullptr);
+        PanelController &controller, AppSettings &settings, PanelAnimations &animations,
+        QObject *parent = nullptr);
 
     bool isInTabMode() const { return m_isInTabMode; }
     double currentColumnWidth() const { return m_currentColumnWidth; }
@@ -35,6 +37,8 @@ public:
     // -- Tabs
     int selectedTabIndex() const { return m_selectedTabIndex; }
     void setSelectedTabIndex(int index);
+    // A tab chosen by the user (a click): its highlight and its content move to it.
+    void selectTab(int index);
     QStringList tabTitles() const;
     // The narrowest the tab header can be.
     double tabBarWidth() const;
@@ -63,6 +67,7 @@ private:
     PanelWindow &m_window;
     PanelController &m_controller;
     AppSettings &m_settings;
+    PanelAnimations &m_animations;
     bool m_isInTabMode = false;
     int m_selectedTabIndex = 0;
     double m_currentColumnWidth = PanelLayout::columnWidth;

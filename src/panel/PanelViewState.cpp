@@ -24,17 +24,20 @@ PanelViewState::PanelViewState(ModelContext &context, const PanelRoles &roles, P
     , m_settings(settings)
     , m_ownController(controller ? nullptr : std::make_unique<PanelController>(nullptr, false))
     , m_controller(controller ? controller : m_ownController.get())
+    , m_animations(clock)
     , m_hoverTracker(m_selection, m_hoverMarkers, clock)
-    , m_items(context, roles.files, clock)
+    , m_items(context, roles.files, clock, m_animations)
     , m_lists(settings, m_items, m_search, m_selection, clock)
-    , m_layout(m_lists, m_selection, roles.window, *m_controller, settings)
+    , m_layout(m_lists, m_selection, roles.window, *m_controller, settings, m_animations)
+    , m_tabTransitions(m_animations, m_layout)
+    , m_viewModeFade(m_animations)
     , m_historyToggle(clock, roles.window, roles.historyResizer, *m_controller, m_lists, m_layout)
     , m_navigation(m_lists, m_layout, m_selection)
     , m_toast(clock)
     , m_updateBanner(clock)
     , m_shareBanner(roles.links, settings, clock)
     , m_actions({ context, roles.shell, roles.pasteboard, roles.highlighting, roles.store, *m_controller,
-          m_items, m_lists, m_search, m_toast, clock })
+          m_items, m_lists, m_search, m_toast, m_animations, clock })
     , m_keyboard({ m_navigation, m_search, m_layout, m_actions, m_historyToggle, *m_controller, roles.shell,
           rows.labelEditing, m_toast })
 {
@@ -191,6 +194,14 @@ std::optional<CategoryColumnConfig> PanelViewState::tabColumnConfig(double width
     config.isPinnedExpanded = isPinnedGroupExpanded(category.title);
     config.itemsOrderRevision = m_items.orderRevision();
     return config;
+}
+
+void PanelViewState::toggleViewMode(const QString &title)
+{
+    m_animations.perform(PanelChange::viewModeToggle, [this, title] {
+        m_viewModeFade.start(title);
+        m_lists.toggleViewMode(title);
+    });
 }
 
 void PanelViewState::setPinnedGroupExpanded(const QString &title, bool expanded)

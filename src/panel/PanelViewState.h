@@ -3,10 +3,12 @@
 #include "columns/CategoryColumnConfig.h"
 #include "common/Clock.h"
 #include "items/RowStates.h"
+#include "panel/CrossFade.h"
 #include "panel/FadePresence.h"
 #include "panel/HistoryToggle.h"
 #include "panel/HoverMarkerStore.h"
 #include "panel/HoverTracker.h"
+#include "panel/PanelAnimations.h"
 #include "panel/PanelCategoryLists.h"
 #include "panel/PanelController.h"
 #include "panel/PanelItemActions.h"
@@ -19,6 +21,7 @@
 #include "panel/PanelTabLayout.h"
 #include "panel/PanelToast.h"
 #include "panel/ShareBanner.h"
+#include "panel/TabTransitions.h"
 
 #include <QObject>
 
@@ -68,6 +71,11 @@ public:
     const PanelRoles &roles() const { return m_roles; }
     AppSettings &settings() const { return m_settings; }
     PanelController &panelController() const { return *m_controller; }
+    // What moves when the panel changes, and how.
+    PanelAnimations &animations() { return m_animations; }
+    const TabTransitions &tabTransitions() const { return m_tabTransitions; }
+    // A column switching between list and grid (the column's title is the subject).
+    const CrossFade &viewModeFade() const { return m_viewModeFade; }
 
     // -- Items and categories
     const QList<ClipboardItemPtr> &allItems() const { return m_items.allItems(); }
@@ -131,7 +139,7 @@ public:
 
     // -- Columns
     bool isGridCategory(const QString &title) const { return m_lists.isGridCategory(title); }
-    void toggleViewMode(const QString &title) { m_lists.toggleViewMode(title); }
+    void toggleViewMode(const QString &title);
     bool isPinnedGroupExpanded(const QString &title) const { return m_lists.isPinnedGroupExpanded(title); }
     void setPinnedGroupExpanded(const QString &title, bool expanded);
     QList<ClipboardItemPtr> navigableItems(const Category &category) const
@@ -155,7 +163,8 @@ public:
     void selectTabByDigit(int digit) { m_layout.selectTabByDigit(digit); }
     void tabForward() { m_keyboard.tabForward(); }
     void tabBackward() { m_keyboard.tabBackward(); }
-    void selectTab(int index) { m_layout.setSelectedTabIndex(index); }
+    void selectTab(int index) { m_layout.selectTab(index); }
+    void setTabHeaderHovered(bool hovered) { m_tabTransitions.setHeaderHovered(hovered); }
 
     // -- Actions
     void chooseItem(const ClipboardItemPtr &item) { m_actions.chooseItem(item); }
@@ -214,6 +223,7 @@ private:
     AppSettings &m_settings;
     std::unique_ptr<PanelController> m_ownController;
     PanelController *m_controller;
+    PanelAnimations m_animations;
     PanelSelectionState m_selection;
     HoverMarkerStore m_hoverMarkers;
     HoverTracker m_hoverTracker;
@@ -221,6 +231,8 @@ private:
     PanelSearch m_search;
     PanelCategoryLists m_lists;
     PanelTabLayout m_layout;
+    TabTransitions m_tabTransitions;
+    CrossFade m_viewModeFade;
     HistoryToggle m_historyToggle;
     PanelNavigation m_navigation;
     PanelToast m_toast;

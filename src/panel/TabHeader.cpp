@@ -2,6 +2,7 @@
 
 #include "items/ItemRowPainter.h"
 #include "panel/PanelLayout.h"
+#include "panel/TabTransitions.h"
 
 #include <QEnterEvent>
 #include <QFontMetricsF>
@@ -31,6 +32,9 @@ void TabHeader::setTabs(const QStringList &titles, int selectedIndex)
     if (m_titles == titles && m_selectedIndex == selectedIndex)
         return;
     m_titles = titles;
+    // The highlight is on the selected tab unless the panel moves it there.
+    if (m_selectedIndex != selectedIndex)
+        m_highlightPosition = selectedIndex;
     m_selectedIndex = selectedIndex;
     relayout();
 }
@@ -54,6 +58,27 @@ void TabHeader::setViewModeToggle(bool shown, bool grid)
     m_toggleShown = shown;
     m_grid = grid;
     update();
+}
+
+void TabHeader::setHighlightPosition(double position)
+{
+    if (m_highlightPosition == position)
+        return;
+    m_highlightPosition = position;
+    update();
+}
+
+void TabHeader::setHoverAmount(double amount)
+{
+    if (m_hoverAmount == amount)
+        return;
+    m_hoverAmount = amount;
+    update();
+}
+
+QRectF TabHeader::highlightRect() const
+{
+    return TabTransitions::highlightRect(m_tabRects, m_highlightPosition);
 }
 
 void TabHeader::relayout()
@@ -113,21 +138,27 @@ void TabHeader::paintEvent(QPaintEvent *)
     const QColor fill = dark ? QColor(255, 255, 255, 13) : QColor(0, 0, 0, 13);
     const QColor hoverFill = dark ? QColor(255, 255, 255, 13) : QColor(0, 0, 0, 6);
     painter.setFont(PanelLayout::panelFont(m_fontSize, QFont::Medium));
+    painter.setPen(Qt::NoPen);
+    for (qsizetype i = 0; i < m_tabRects.size(); ++i) {
+        if (i != m_selectedIndex && m_pointer && m_tabRects[i].contains(*m_pointer)) {
+            painter.setBrush(hoverFill);
+            painter.drawRoundedRect(m_tabRects[i], 6, 6);
+        }
+    }
+    // The selected tab's highlight, on its way from the tab selected before while it slides.
+    if (const QRectF highlight = highlightRect(); !highlight.isEmpty()) {
+        painter.setBrush(fill);
+        painter.drawRoundedRect(highlight, 6, 6);
+    }
     for (qsizetype i = 0; i < m_tabRects.size(); ++i) {
         const QRectF &rect = m_tabRects[i];
         const bool selected = i == m_selectedIndex;
-        const bool hovered = m_pointer && rect.contains(*m_pointer);
-        if (selected || hovered) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(selected ? fill : hoverFill);
-            painter.drawRoundedRect(rect, 6, 6);
-        }
         painter.setPen(palette.color(selected ? QPalette::Text : QPalette::PlaceholderText));
         painter.drawText(rect, Qt::AlignCenter, m_titles[i]);
     }
     if (const std::optional<QRectF> clear = clearRect()) {
         const bool overButton = m_pointer && clear->contains(*m_pointer);
-        const double opacity = !m_headerHovered ? 0.0 : (overButton ? 1.0 : 0.6);
+        const double opacity = m_hoverAmount * (overButton ? 1.0 : 0.6);
         if (opacity > 0.0) {
             QColor text = palette.color(QPalette::PlaceholderText);
             text.setAlphaF(float(opacity * text.alphaF()));
@@ -154,22 +185,30 @@ void TabHeader::paintEvent(QPaintEvent *)
 void TabHeader::mouseMoveEvent(QMouseEvent *event)
 {
     m_pointer = event->position();
-    m_headerHovered = true;
+    setHeaderHovered(true);
     update();
 }
 
 void TabHeader::enterEvent(QEnterEvent *event)
 {
     m_pointer = event->position();
-    m_headerHovered = true;
+    setHeaderHovered(true);
     update();
 }
 
 void TabHeader::leaveEvent(QEvent *)
 {
     m_pointer.reset();
-    m_headerHovered = false;
+    setHeaderHovered(false);
     update();
+}
+
+void TabHeader::setHeaderHovered(bool hovered)
+{
+    if (m_headerHovered == hovered)
+        return;
+    m_headerHovered = hovered;
+    Q_EMIT hoveredChanged(hovered);
 }
 
 void TabHeader::mouseReleaseEvent(QMouseEvent *event)

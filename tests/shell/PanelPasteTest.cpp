@@ -101,8 +101,8 @@ protected:
     {
         const qint64 before = m_pasteboard.changeCount();
         std::optional<qsizetype> keystrokesAtWrite;
-        const QMetaObject::Connection watch = QObject::connect(&m_service, &PasteService::pendingContentsWritten,
-            [&](bool) { keystrokesAtWrite = m_keyboard.sent.size(); });
+        const QMetaObject::Connection watch = QObject::connect(&m_service,
+            &PasteService::pendingContentsWritten, [&](bool) { keystrokesAtWrite = m_keyboard.sent.size(); });
         HeldThreadPool pool;
         if (writeOutlastsTheDelay)
             pool.hold();
