@@ -72,13 +72,7 @@ protected:
         settle();
         return *m_view;
     }
-    static void settle()
-    {
-        for (int i = 0; i < 6; ++i) {
-            QApplication::processEvents();
-            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-    }
+    static void settle() { settleEvents(); }
     QStringList shownTitles() const { return shownColumnTitles(*m_view); }
     // Opens a row's context menu as a right click does; the menu the shell was told of.
     QMenu *openMenuOnRow(ColumnItemsView &view, int row)

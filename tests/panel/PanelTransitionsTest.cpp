@@ -13,6 +13,7 @@
 #include "panel/TabHeader.h"
 #include "panel/WidgetOpacity.h"
 #include "support/ManualClock.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -64,13 +65,7 @@ protected:
         settle();
         return *m_view;
     }
-    static void settle()
-    {
-        for (int i = 0; i < 6; ++i) {
-            QApplication::processEvents();
-            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-    }
+    static void settle() { settleEvents(); }
     // Time passes, and what it set off runs.
     void after(Clock::Duration time)
     {

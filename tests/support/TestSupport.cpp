@@ -46,6 +46,14 @@ QStringList CapturedDiagnostics::lines() const
     return g_lines;
 }
 
+void settleEvents()
+{
+    for (int round = 0; round < 6; ++round) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout)
 {
     QDeadlineTimer deadline(timeout);

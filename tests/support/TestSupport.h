@@ -32,6 +32,10 @@ public:
 bool waitUntil(const std::function<bool()> &condition,
     std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
+// Delivers what is queued, several rounds deep (events that post further events, widgets
+// deleted later), without waiting for anything that has not been posted yet.
+void settleEvents();
+
 // Runs background over and over on another thread while foreground runs once on this one.
 void runWhileRepeating(const std::function<void()> &background, const std::function<void()> &foreground);
 
