@@ -171,8 +171,13 @@ TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
             EXPECT_EQ(keystrokesAtWrite, 0);
         }
         EXPECT_EQ(m_pasteboard.changeCount(), before + (c.written ? 1 : 0));
-        EXPECT_EQ(m_keyboard.sent,
-            c.written ? QList<PasteKeystroke> { PasteKeystroke::controlV } : QList<PasteKeystroke> {});
+        // Not an equality with an empty list: QList compares enums with memcmp, which an empty
+        // list's missing data makes undefined (the sanitizer build stops on it).
+        if (c.written) {
+            EXPECT_EQ(m_keyboard.sent, QList<PasteKeystroke> { PasteKeystroke::controlV });
+        } else {
+            EXPECT_TRUE(m_keyboard.sent.isEmpty());
+        }
         EXPECT_EQ(
             m_notices, c.written ? QStringList() : QStringList { QStringLiteral("Nothing was pasted") });
         if (c.written && isPicture) {
