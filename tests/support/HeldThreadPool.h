@@ -3,6 +3,7 @@
 #include <QSemaphore>
 #include <QThreadPool>
 
+#include <memory>
 #include <utility>
 
 // Keeps every thread of Qt's global pool busy, so that work started meanwhile waits in the
@@ -21,17 +22,23 @@ public:
         QThreadPool *pool = QThreadPool::globalInstance();
         m_held = pool->maxThreadCount();
         for (int i = 0; i < m_held; ++i) {
-            pool->start([this] {
-                m_busy.release();
-                m_gate.acquire();
+            pool->start([gates = m_gates] {
+                gates->busy.release();
+                gates->open.acquire();
             });
         }
-        m_busy.acquire(m_held);
+        m_gates->busy.acquire(m_held);
     }
-    void release() { m_gate.release(std::exchange(m_held, 0)); }
+    void release() { m_gates->open.release(std::exchange(m_held, 0)); }
 
 private:
-    QSemaphore m_busy;
-    QSemaphore m_gate;
+    // Shared with the tasks: one woken by release() may still be inside acquire() when the
+    // holder goes, so the semaphores live until the last task has returned.
+    struct Gates
+    {
+        QSemaphore busy;
+        QSemaphore open;
+    };
+    std::shared_ptr<Gates> m_gates = std::make_shared<Gates>();
     int m_held = 0;
 };
