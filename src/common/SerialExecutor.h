@@ -65,9 +65,11 @@ public:
     {
         if (m_pool.activeThreadCount() == 0)
             return;
-        QSemaphore done;
-        m_pool.start([&done] { done.release(); });
-        done.acquire();
+        // Shared with the job: release() may still be touching the semaphore after acquire()
+        // here has returned, so it must not live on this stack.
+        auto done = std::make_shared<QSemaphore>();
+        m_pool.start([done] { done->release(); });
+        done->acquire();
     }
 
     // Runs nothing submitted from now on (its future is cancelled at once) and waits for what
