@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 // Whether the panel's search strip shows the selection colour: the previous search is
@@ -64,6 +66,16 @@ protected:
         for (const QString &text : texts)
             items.append(ClipboardItem::create(ClipboardItemType::text, { .text = text }));
         seedStore(items);
+    }
+
+    // The settings file the app reads when it starts, as an earlier run or the user left it.
+    void seedSettings(const QByteArray &json)
+    {
+        const QString configFolder = home.path() + QStringLiteral("/config/Tindlewick");
+        ASSERT_TRUE(QDir().mkpath(configFolder));
+        QFile settings(configFolder + QStringLiteral("/defaults.json"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        ASSERT_EQ(settings.write(json), json.size());
     }
 
     void copyFromOutside(const QString &text) { ASSERT_TRUE(external.copyWithXclip(text.toUtf8())); }

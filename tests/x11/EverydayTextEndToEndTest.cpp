@@ -109,12 +109,7 @@ TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithou
 TEST_F(EverydayTextEndToEndTest, NumberedItemLinesAndLoremIpsumPiecesBecomeTextWithoutTheHighlightingEngine)
 {
     // Room for all sixty copies (the history keeps 50 unless told otherwise).
-    const QString configFolder = home.path() + QStringLiteral("/config/Tindlewick");
-    ASSERT_TRUE(QDir().mkpath(configFolder));
-    QFile settings(configFolder + QStringLiteral("/defaults.json"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("{\"historyLimit\": 100}");
-    settings.close();
+    ASSERT_NO_FATAL_FAILURE(seedSettings(R"({"historyLimit": 100})"));
 
     AppProcess app(home.path());
     ASSERT_NO_FATAL_FAILURE(startWatching(app));

@@ -129,12 +129,7 @@ TEST_F(PanelTransitionsX11Test, APinnedItemFadesOutOfHistoryWhileTheRowsBelowSli
 TEST_F(PanelTransitionsX11Test, TabSlidesTheHighlightToTheNextTabAndCrossFadesTheContent)
 {
     // A panel that shows tabs, as the window is left after it was narrowed below its columns.
-    const QString configFolder = home.path() + QStringLiteral("/config/Tindlewick");
-    ASSERT_TRUE(QDir().mkpath(configFolder));
-    QFile settings(configFolder + QStringLiteral("/defaults.json"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("{\"ClipboardPanelTabModeLock\": true}");
-    settings.close();
+    ASSERT_NO_FATAL_FAILURE(seedSettings(R"({"ClipboardPanelTabModeLock": true})"));
     // History shows links and notes; the Text tab the notes alone.
     QList<ClipboardItemPtr> items;
     for (int i = 0; i < 4; ++i) {
