@@ -107,6 +107,7 @@ public:
         setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOOKS"), QStringLiteral("1"));
         captureOutput();
     }
+    bool hasTestHooks() const { return m_extra.contains(QStringLiteral("TINDLEWICK_TEST_HOOKS")); }
     // Waits until the app has handled every key, click and move sent to it so far and what
     // they set off at once (a search settling, a menu opening, a repaint that has reached the
     // screen); not what it does later on a timer. Needs enableTestHooks().

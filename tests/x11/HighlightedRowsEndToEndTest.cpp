@@ -208,7 +208,7 @@ class HighlightedRowsEndToEndTest : public AppEndToEndTest
 {
 protected:
     // Opens the panel; its window's frame (empty when it did not open).
-    QRect showPanel(const AppProcess &app)
+    QRect showPanel(AppProcess &app)
     {
         if (!openPanel(app))
             return {};

@@ -193,13 +193,7 @@ protected:
     {
         QRect icon;
         for (int attempt = 0; attempt < 5; ++attempt) {
-            if (!waitUntil(
-                    [&] {
-                        const QRect before = icon;
-                        icon = TrayHost::appIcon();
-                        return !icon.isEmpty() && icon == before;
-                    },
-                    std::chrono::seconds(15))) {
+            if ((icon = TrayHost::settledAppIcon()).isEmpty()) {
                 ADD_FAILURE() << "the app's icon never stood still in the tray";
                 return false;
             }

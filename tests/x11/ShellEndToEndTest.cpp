@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using ShellEndToEndTest = AppEndToEndTest;
@@ -285,19 +287,21 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
     AppProcess app(home.path());
-    app.captureOutput();
+    app.enableTestHooks();
     ASSERT_TRUE(app.start());
 
-    QRect icon;
-    ASSERT_TRUE(waitUntil([&] { return !(icon = TrayHost::appIcon()).isEmpty(); }))
-        << "the icon never reached the tray";
+    const QRect icon = TrayHost::settledAppIcon();
+    ASSERT_FALSE(icon.isEmpty()) << "the icon never stood still in the tray";
 
     ASSERT_TRUE(clickAt(icon.center()));
-    EXPECT_TRUE(waitUntil([&] { return appIsFront(app); })) << "a left click did not open the panel";
+    ASSERT_TRUE(app.caughtUpWithClick());
+    EXPECT_TRUE(waitUntil([&] { return appIsFront(app); }, 20s)) << "a left click did not open the panel";
     const QString screenshot = saveScreenshot(QStringLiteral("panel-from-tray.png"));
     EXPECT_FALSE(QImage(screenshot).isNull());
     ASSERT_TRUE(clickAt(icon.center()));
-    EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); })) << "a second click did not hide it";
+    ASSERT_TRUE(app.caughtUpWithClick());
+    EXPECT_TRUE(waitUntil([&] { return isFront(window.windowId()); }, 20s))
+        << "a second click did not hide it";
 
     app.stop();
     EXPECT_FALSE(app.output().contains(noTray));

@@ -56,6 +56,21 @@ public:
             icon.captured(3).toInt());
     }
 
+    // The app's icon once two looks in a row find it at the same place: the tray may still be
+    // placing it when it first shows. Empty when it never stands still within the limit.
+    static QRect settledAppIcon(std::chrono::milliseconds limit = std::chrono::seconds(15))
+    {
+        QRect icon;
+        waitUntil(
+            [&] {
+                const QRect before = icon;
+                icon = appIcon();
+                return !icon.isEmpty() && icon == before;
+            },
+            limit);
+        return icon;
+    }
+
 private:
     QProcess m_process;
     bool m_started = false;
