@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -26,7 +28,12 @@ void pinTheDesktopLook()
             "GNOME_DESKTOP_SESSION_ID", "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS",
             "QT_FONT_DPI", "GTK_THEME", "DBUS_SESSION_BUS_ADDRESS", "QT_IM_MODULE", "XMODIFIERS" })
         qunsetenv(name);
-    qputenv("QT_QPA_PLATFORMTHEME", "gtk3");
+    // Without the GTK theme plugin, Qt builds the theme itself from the first name it knows:
+    // "gnome" then stands for every desktop alike (an Xfce session's would otherwise differ
+    // from this process's generic look).
+    const bool gtkPluginInstalled = QFileInfo::exists(
+        QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platformthemes/libqgtk3.so"));
+    qputenv("QT_QPA_PLATFORMTHEME", gtkPluginInstalled ? "gtk3" : "gnome");
 }
 #endif
 
