@@ -11,6 +11,7 @@
 #include "platform/GlobalHotKeys.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
+#include "support/Artefacts.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -60,11 +61,7 @@ protected:
     // A picture of a widget, kept for a person to look at.
     static void keepPicture(QWidget &widget, const QString &name)
     {
-        QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
-        if (folder.isEmpty())
-            folder = QDir::tempPath() + QStringLiteral("/tindlewick-artefacts");
-        QDir().mkpath(folder);
-        widget.grab().save(folder + QLatin1Char('/') + name, "PNG");
+        widget.grab().save(artefactFolder() + QLatin1Char('/') + name, "PNG");
     }
 
     QTemporaryDir m_settingsFolder;

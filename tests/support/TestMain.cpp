@@ -2,6 +2,7 @@
 // platform; the X11 tests run on the display that scripts/with-xserver.sh provides.
 // Each process gets its own XDG folders, so tests running in parallel never share a
 // store, a settings file or a cache; within a process, each test gets its own.
+#include "support/CrashReport.h"
 #include "support/TestIsolation.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,7 @@ void pinTheDesktopLook()
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    CrashReport::install();
 
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tindlewick-test-XXXXXX"));
     if (!home.isValid())

@@ -14,6 +14,7 @@
 #include "platform/SystemPasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "support/Artefacts.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -186,10 +187,7 @@ protected:
 
     void writeArtefact()
     {
-        const QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
-        if (folder.isEmpty() || !QDir().mkpath(folder))
-            return;
-        QFile file(folder + QStringLiteral("/clipboard-capture.txt"));
+        QFile file(artefactFolder() + QStringLiteral("/clipboard-capture.txt"));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
             return;
         QTextStream out(&file);

@@ -2,6 +2,7 @@
 // as test artefacts; the theme's background must be what the screen shows inside the card.
 #include "items/CodeText.h"
 
+#include "support/Artefacts.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,16 +20,6 @@ const QString kSnippet = QStringLiteral("function greet(name: string): string {\
                                         "    return \"Hello, \" + name + \"!\";\n"
                                         "}\n"
                                         "const count = 42;");
-
-QString artefactDirectory()
-{
-    const QString fromEnvironment = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
-    const QString directory = fromEnvironment.isEmpty()
-        ? QDir::temp().filePath(QStringLiteral("tindlewick-artefacts"))
-        : fromEnvironment;
-    QDir().mkpath(directory);
-    return directory;
-}
 
 struct Case
 {
@@ -101,7 +92,7 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
                 && cardColours(shot, *view) > 20;
         });
         ASSERT_FALSE(shot.isNull());
-        const QString path = QDir(artefactDirectory()).filePath(QString::fromLatin1(c.fileName));
+        const QString path = QDir(artefactFolder()).filePath(QString::fromLatin1(c.fileName));
         EXPECT_TRUE(shot.save(path)) << path.toStdString();
 
         EXPECT_EQ(view->highlightResult()->backgroundColor, expected);

@@ -1,5 +1,6 @@
 // The panel view on a real X server: 200 items of every kind in a plain window, driven by real
 // key events (xdotool). Screenshots of both layouts go to $TINDLEWICK_ARTEFACT_DIR.
+#include "X11TestSupport.h"
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
@@ -38,18 +39,6 @@ QByteArray picture(QSize size, int seed)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-bool xdotool(const QStringList &arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
-QString artefactPath(const QString &name)
-{
-    const QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR", QDir::tempPath());
-    QDir().mkpath(folder);
-    return folder + QLatin1Char('/') + name;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/X11Connection.h"
 #include "platform/X11Workspace.h"
+#include "support/Artefacts.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -47,14 +48,10 @@ inline bool xdotool(const QStringList &arguments)
     return runTool(QStringLiteral("xdotool"), arguments);
 }
 
-// Where screenshots and other artefacts go ($TINDLEWICK_ARTEFACT_DIR, else a temporary folder).
+// Where an artefact of this name goes.
 inline QString artefactPath(const QString &name)
 {
-    QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
-    if (folder.isEmpty())
-        folder = QDir::tempPath() + QStringLiteral("/tindlewick-artefacts");
-    QDir().mkpath(folder);
-    return folder + QLatin1Char('/') + name;
+    return artefactFolder() + QLatin1Char('/') + name;
 }
 
 // The whole screen as the user sees it.
