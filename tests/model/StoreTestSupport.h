@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -82,12 +84,18 @@ class StoreTest : public ::testing::Test
 protected:
     void SetUp() override { resetStore(); }
 
-    // Starts over with a new, empty store file.
+    // Starts over with a new, empty store file. The folder stays: settings a test keeps beside
+    // the store would otherwise write their next change into a folder that was removed, making
+    // it again where nothing removes it.
     void resetStore()
     {
         m_container.reset();
-        m_folder = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(m_folder->isValid());
+        if (!m_folder) {
+            m_folder = std::make_unique<QTemporaryDir>();
+            ASSERT_TRUE(m_folder->isValid());
+        } else {
+            ASSERT_TRUE(QDir(QFileInfo(storePath()).absolutePath()).removeRecursively());
+        }
         QString error;
         m_container = ModelContainer::open(storePath(), &error);
         ASSERT_TRUE(m_container) << error.toStdString();

@@ -4,12 +4,11 @@
 #include <QString>
 
 // Where screenshots and logs kept for a person go: $TINDLEWICK_ARTEFACT_DIR (ctest sets the
-// build's artefacts folder), else a folder of the temporary directory.
+// build's artefacts folder; the test programs default it to one in the machine's temporary
+// folder).
 inline QString artefactFolder()
 {
-    QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
-    if (folder.isEmpty())
-        folder = QDir::tempPath() + QStringLiteral("/tindlewick-artefacts");
+    const QString folder = qEnvironmentVariable("TINDLEWICK_ARTEFACT_DIR");
     QDir().mkpath(folder);
     return folder;
 }

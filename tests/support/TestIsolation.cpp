@@ -100,6 +100,11 @@ void TestIsolation::useHome(const QString &folder)
     qputenv("XDG_CONFIG_HOME", (folder + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", (folder + QStringLiteral("/cache")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    // Temporary files too: what a test leaves there is seen and goes with its home, instead of
+    // piling up in the machine's temporary folder.
+    const QString temporary = folder + QStringLiteral("/tmp");
+    QDir().mkpath(temporary);
+    qputenv("TMPDIR", temporary.toLocal8Bit());
 }
 
 void TestIsolation::OnTestStart(const ::testing::TestInfo &)
@@ -148,6 +153,11 @@ void TestIsolation::OnTestEnd(const ::testing::TestInfo &)
     if (LabelEditState::shared().isEditing())
         left.append(QStringLiteral("LabelEditState editing"));
     left += filesStillOpenUnder(m_testHome);
+    // A temporary folder made again after its test removed it (a late write of settings kept
+    // there) would otherwise stay on the machine.
+    for (const QString &name : QDir(m_testHome + QStringLiteral("/tmp"))
+                                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        left.append(QStringLiteral("temporary file left: %1").arg(name));
     // Reported here, the failure is the test's own (this listener's end runs before the
     // result is printed).
     if (!left.isEmpty())

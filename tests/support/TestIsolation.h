@@ -5,10 +5,10 @@
 #include <QString>
 
 // Keeps the tests of one process apart, so that they pass in any order and run whole as well
-// as one by one: each test gets home and XDG folders of its own (removed after it), and what
-// it leaves behind is cleared or reported as its failure: posted events and deferred
-// deletions still queued, windows still open, the app's objects still registered as the
-// shared ones, a label edit still under way.
+// as one by one: each test gets home, XDG and temporary folders of its own (removed after
+// it), and what it leaves behind is cleared or reported as its failure: posted events and
+// deferred deletions still queued, windows still open, the app's objects still registered as
+// the shared ones, a label edit still under way, temporary files.
 class TestIsolation final : public ::testing::EmptyTestEventListener
 {
 public:
@@ -18,7 +18,7 @@ public:
     void OnTestStart(const ::testing::TestInfo &test) override;
     void OnTestEnd(const ::testing::TestInfo &test) override;
 
-    // Points HOME and the XDG folders into folder, creating them.
+    // Points HOME, the XDG folders and TMPDIR into folder, creating them.
     static void useHome(const QString &folder);
 
 private:

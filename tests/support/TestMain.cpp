@@ -43,9 +43,20 @@ int main(int argc, char **argv)
     ::testing::InitGoogleTest(&argc, argv);
     CrashReport::install();
 
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tindlewick-test-XXXXXX"));
+    // A helper process that a test starts from this program (a clipboard owner, a test window)
+    // is often ended by a signal, which leaves its folders behind: they go inside the home of
+    // the test that started it, and go with that test's.
+    const bool startedByATest = qEnvironmentVariableIsSet("TINDLEWICK_TEST_PROCESS");
+    qputenv("TINDLEWICK_TEST_PROCESS", "1");
+    QTemporaryDir home((startedByATest ? qEnvironmentVariable("HOME") : QDir::tempPath())
+        + QStringLiteral("/tindlewick-test-XXXXXX"));
     if (!home.isValid())
         return 2;
+    // Pictures kept for a person outlive the run: in the machine's temporary folder, not in
+    // the one each test gets of its own.
+    if (qEnvironmentVariableIsEmpty("TINDLEWICK_ARTEFACT_DIR"))
+        qputenv("TINDLEWICK_ARTEFACT_DIR",
+            (QDir::tempPath() + QStringLiteral("/tindlewick-artefacts")).toLocal8Bit());
     TestIsolation::useHome(home.path());
 #ifndef TINDLEWICK_X11_TESTS
     qputenv("QT_QPA_PLATFORM", "offscreen");

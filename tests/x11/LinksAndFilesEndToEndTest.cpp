@@ -467,7 +467,10 @@ TEST_F(LinksAndFilesEndToEndTest, FilesThatWentAreLeftOutOnTheNextShowAndPaintin
     ASSERT_TRUE(firstShow.attach(app.pid())) << "strace could not attach";
     const QRect shown = showPanel(app);
     ASSERT_TRUE(shown.isValid());
-    ASSERT_TRUE(firstShow.waitUntilAskedAbout(kept, 0)) << "the show checked nothing";
+    if (!firstShow.waitUntilAskedAbout(kept, 0)) {
+        saveScreenshot(QStringLiteral("files-show-checked-nothing.png"));
+        FAIL() << "the show checked nothing (the screen then: files-show-checked-nothing.png)";
+    }
     const QImage before(saveScreenshot(QStringLiteral("files-shown.png")));
     // In the History and the Files column.
     EXPECT_GE(countPixels(before, shown, cyan), 2 * 28 * 28) << "the deleted file's row is not shown yet";
