@@ -61,7 +61,7 @@ protected:
     // A picture of a widget, kept for a person to look at.
     static void keepPicture(QWidget &widget, const QString &name)
     {
-        widget.grab().save(artefactFolder() + QLatin1Char('/') + name, "PNG");
+        widget.grab().save(artefactPath(name), "PNG");
     }
 
     QTemporaryDir m_settingsFolder;

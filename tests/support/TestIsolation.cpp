@@ -84,6 +84,12 @@ QStringList filesStillOpenUnder(const QString &home)
     return left;
 }
 
+// The temporary folder (TMPDIR) of the tests living in home.
+QString temporaryFolderOf(const QString &home)
+{
+    return home + QStringLiteral("/tmp");
+}
+
 } // namespace
 
 TestIsolation::TestIsolation(QString root)
@@ -102,7 +108,7 @@ void TestIsolation::useHome(const QString &folder)
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     // Temporary files too: what a test leaves there is seen and goes with its home, instead of
     // piling up in the machine's temporary folder.
-    const QString temporary = folder + QStringLiteral("/tmp");
+    const QString temporary = temporaryFolderOf(folder);
     QDir().mkpath(temporary);
     qputenv("TMPDIR", temporary.toLocal8Bit());
 }
@@ -155,8 +161,8 @@ void TestIsolation::OnTestEnd(const ::testing::TestInfo &)
     left += filesStillOpenUnder(m_testHome);
     // A temporary folder made again after its test removed it (a late write of settings kept
     // there) would otherwise stay on the machine.
-    for (const QString &name : QDir(m_testHome + QStringLiteral("/tmp"))
-                                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+    for (const QString &name :
+        QDir(temporaryFolderOf(m_testHome)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
         left.append(QStringLiteral("temporary file left: %1").arg(name));
     // Reported here, the failure is the test's own (this listener's end runs before the
     // result is printed).

@@ -187,7 +187,7 @@ protected:
 
     void writeArtefact()
     {
-        QFile file(artefactFolder() + QStringLiteral("/clipboard-capture.txt"));
+        QFile file(artefactPath(QStringLiteral("clipboard-capture.txt")));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
             return;
         QTextStream out(&file);

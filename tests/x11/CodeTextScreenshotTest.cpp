@@ -92,7 +92,7 @@ TEST(CodeTextScreenshotTest, ShowsTheSnippetOnTheThemesBackground)
                 && cardColours(shot, *view) > 20;
         });
         ASSERT_FALSE(shot.isNull());
-        const QString path = QDir(artefactFolder()).filePath(QString::fromLatin1(c.fileName));
+        const QString path = artefactPath(QString::fromLatin1(c.fileName));
         EXPECT_TRUE(shot.save(path)) << path.toStdString();
 
         EXPECT_EQ(view->highlightResult()->backgroundColor, expected);

@@ -48,12 +48,6 @@ inline bool xdotool(const QStringList &arguments)
     return runTool(QStringLiteral("xdotool"), arguments);
 }
 
-// Where an artefact of this name goes.
-inline QString artefactPath(const QString &name)
-{
-    return artefactFolder() + QLatin1Char('/') + name;
-}
-
 // The whole screen as the user sees it.
 inline QImage screenImage()
 {
