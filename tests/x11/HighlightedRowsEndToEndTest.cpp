@@ -357,8 +357,7 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWith
 TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCoverArtGetTheirPreviews)
 {
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.

@@ -94,8 +94,7 @@ protected:
 TEST_F(NoTrayX11Test, ThePanelsMenuOffersSettingsAndQuit)
 {
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
     app.enableTestHooks();
     ASSERT_TRUE(app.start());

@@ -122,8 +122,7 @@ TEST_F(PasteEndToEndTest, A4KScreenshotChosenInThePanelArrivesWholeInThePictureP
             .mediaSubtypeRaw = QStringLiteral("image") }) });
     copyFromOutside(QStringLiteral("copied after the screenshot"));
     TestWindowProcess window;
-    ASSERT_TRUE(window.start(TestWindowProcess::Focus::picture));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window, TestWindowProcess::Focus::picture));
     AppProcess app(home.path());
     app.enableTestHooks();
     ASSERT_TRUE(app.start());

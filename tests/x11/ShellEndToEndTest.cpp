@@ -29,8 +29,7 @@ TEST_F(ShellEndToEndTest, ShortcutShowsThePanelUnderThePointerWithFocusAndEscape
     // Two kinds in the history: History and Text, two columns of 200.
     seedStore({ QStringLiteral("first entry"), QStringLiteral("second entry") });
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     ASSERT_TRUE(xdotool({ QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("700") }));
     copyFromOutside(QStringLiteral("copied from outside"));
 
@@ -85,8 +84,7 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
 {
     seedStore({ QStringLiteral("an older entry") });
     TestWindowProcess window;
-    ASSERT_TRUE(window.start(TestWindowProcess::Focus::richText));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window, TestWindowProcess::Focus::richText));
     AppProcess app(home.path());
     app.enableTestHooks();
     ASSERT_TRUE(app.start());
@@ -143,8 +141,7 @@ TEST_F(ShellEndToEndTest, EachShowSelectsThePreviousSearchAndTypingAnywhereInThe
     seedStore({ QStringLiteral("apple pie"), QStringLiteral("banana split"), QStringLiteral("cherry tart"),
         QStringLiteral("damson jam") });
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
     app.enableTestHooks();
     ASSERT_TRUE(app.start());
@@ -231,8 +228,7 @@ TEST_F(ShellEndToEndTest, SecondStartReplacesTheFirstAndQuitLeavesNoWriteAheadLo
 {
     seedStore({ QStringLiteral("kept across runs") });
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
 
     AppProcess first(home.path());
     ASSERT_TRUE(first.start());
@@ -284,8 +280,7 @@ TEST_F(ShellEndToEndTest, TheTrayIconTogglesThePanelAndItsAbsenceIsExplainedOnce
     TrayHost tray;
     ASSERT_TRUE(tray.isRunning());
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
     app.enableTestHooks();
     ASSERT_TRUE(app.start());
@@ -316,8 +311,7 @@ TEST_F(ShellEndToEndTest, TheColourMenusShortcutsPasteTheColourInTheirFormat)
             .colorHex = QStringLiteral("#00FFFF"),
             .originalColorFormat = QStringLiteral("hex") }) });
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
     app.enableTestHooks();
     ASSERT_TRUE(app.start());

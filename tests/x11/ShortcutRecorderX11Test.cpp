@@ -164,8 +164,7 @@ TEST_F(ShortcutRecorderX11Test, AShortcutRecordedInTheHotkeyTabOpensThePanelAndT
     EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-recorded.png")).isNull());
 
     TestWindowProcess window;
-    ASSERT_TRUE(window.start());
-    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    ASSERT_TRUE(startInFront(window));
     ASSERT_TRUE(press(QStringLiteral("ctrl+alt+k")));
     EXPECT_TRUE(waitUntil([] { return panelVisible(); }, std::chrono::seconds(15)))
         << "the recorded shortcut did not open the panel";

@@ -3,6 +3,8 @@
 // Helpers of the X11 tests: a window of our own to type and paste into, the tools that
 // play the user (xdotool, xclip), screenshots kept as artefacts.
 
+#include "TestWindowProcess.h"
+
 #include "platform/X11Connection.h"
 #include "platform/X11Workspace.h"
 #include "support/Artefacts.h"
@@ -204,6 +206,15 @@ protected:
         connection = X11Connection::shared();
         ASSERT_NE(connection, nullptr) << "no X display";
         workspace = std::make_unique<X11Workspace>(*connection);
+    }
+
+    // Starts a window of the test's own and waits until the window manager has given it the
+    // focus: the window the user types in before calling the panel up.
+    bool startInFront(
+        TestWindowProcess &window, TestWindowProcess::Focus focus = TestWindowProcess::Focus::lineEdit)
+    {
+        return window.start(focus)
+            && waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); });
     }
 
     X11Connection *connection = nullptr;
