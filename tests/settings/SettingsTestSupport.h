@@ -14,7 +14,6 @@
 #include "support/Artefacts.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QWidget>

@@ -7,6 +7,7 @@
 #include "RawClipboardOwner.h"
 #include "TestWindowProcess.h"
 
+#include "capture/CaptureLimits.h"
 #include "model/SqliteConnection.h"
 #include "model/StoreTestSupport.h"
 #include "support/TestPictures.h"
@@ -488,12 +489,12 @@ qsizetype filesOnTheClipboard()
 
 TEST_F(HardeningX11Test, AMillionCopiedFilesAreShownByTheirFirstWithoutHoldingThemAllAndPastedWhole)
 {
-    // A short folder path whatever TMPDIR is: a million of its paths must stay under the 64 MB
-    // that a copied text may have, or the copy is refused before the app shows anything.
+    // A short folder path whatever TMPDIR is: a million of its paths must stay under the limit
+    // of a copied text, or the copy is refused before the app shows anything.
     QTemporaryDir folder(QStringLiteral("/tmp/tw-files-XXXXXX"));
     const QByteArray list = millionFileList(folder.path());
     ASSERT_FALSE(list.isEmpty());
-    ASSERT_LT(list.size(), 64 * 1024 * 1024);
+    ASSERT_LT(list.size(), CaptureLimits::maxTextBytes);
     AppProcess app(home.path());
     app.enableTestHooks();
     startApp(app);

@@ -14,11 +14,9 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
