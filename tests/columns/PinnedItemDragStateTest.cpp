@@ -122,6 +122,37 @@ TEST(PinnedItemDragStateTest, TheColumnDrawsTheOrderADropWouldStore)
         EXPECT_EQ(state.sourceRow(row), row);
 }
 
+// A press becomes a drag once the pointer has gone five points from it, counted along both axes
+// together; a press moved less is still a click when released.
+TEST(PinnedItemDragStateTest, APressBecomesADragFivePointsAway)
+{
+    const ColumnLayout layout(listBlocks, false, 200, true, 10);
+    const struct
+    {
+        QPointF offset;
+        bool drags;
+    } cases[] = {
+        { { 4, 0 }, false },
+        { { 2, 2 }, false },
+        { { -2.5, 2.25 }, false },
+        { { 0, 4.75 }, false },
+        { { 5, 0 }, true },
+        { { 0, -5 }, true },
+        { { 3, 2 }, true },
+        { { -2.5, -2.5 }, true },
+        { { 2.5, 2.75 }, true },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QStringLiteral("moved by %1, %2").arg(c.offset.x()).arg(c.offset.y()).toStdString());
+        PinnedItemDragState state;
+        const QPointF pressed = layout.cellRect(3).center();
+        ASSERT_TRUE(state.press(rowsOf(layout, listBlocks), pressed));
+        EXPECT_EQ(state.move(pressed + c.offset), c.drags);
+        EXPECT_EQ(state.isDragging(), c.drags);
+        EXPECT_EQ(state.release(pressed + c.offset).release, c.drags ? Release::unchanged : Release::click);
+    }
+}
+
 TEST(PinnedItemDragStateTest, EscapeAbandonsTheDragAndItsReleaseIsNoClick)
 {
     const ColumnLayout layout(listBlocks, false, 200, true, 10);

@@ -14,6 +14,7 @@
 #include <QSet>
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -87,10 +88,115 @@ TEST(CodeEvidenceTest, EachMarkIsFoundInCodeAndNotInTheEverydayTextBesideIt)
         { blockKeyword, "for item in items:", "for the party on Saturday:" },
         { backslashCommand, "\\section{Results}", "C:\\Users\\anna\\Taxes 2023\\receipt.pdf" },
         { pemArmour, "-----BEGIN CERTIFICATE-----", "---- cut here ----" },
+        { bracket, "items[0]", "call me (after 6)" },
+        { statementEnd, "i++;", "apples; pears; plums" },
+        { operatorPair, "if a == b", "Tom & Jerry, 2 + 2" },
+        { printCall, "puts \"hello\"", "print the tickets for Friday" },
+        { cmdlet, "Get-ChildItem C:\\Users", "Get-together on Friday" },
+        { batchSwitch, "dir /s /b", "Set the table for six" },
+        { keyLine, "name: tindlewick", "Meeting at 10:30 tomorrow" },
+        { makeRule, "all: main.o util.o", "Shopping: milk, eggs, bread" },
+        { dockerInstruction, "RUN apt-get update", "Run to the station at 6" },
+        { dockerInstruction, "FROM debian:12", "From Anna, with love" },
+        { assembly, "mov eax, 1", "Paris, Rome and Vienna" },
+        { buildSetting, "minSdk 24", "see 'Dune' tonight at 8" },
+        { selector, ".card > .title {", "#1 priority, then lunch" },
+        { symbol, "validates :email", "see you at 10:30 :)" },
     };
+    std::uint32_t covered = 0;
     for (const Case &c : cases) {
         EXPECT_TRUE(marksOf(QString::fromUtf8(c.code)) & c.mark) << c.code;
         EXPECT_FALSE(marksOf(QString::fromUtf8(c.everyday)) & c.mark) << c.everyday;
+        covered |= c.mark;
+    }
+    EXPECT_EQ(covered, (1u << 29) - 1) << "each of the 29 kinds of mark has a case";
+}
+
+// The labels whose code often goes without the structure all code shares: a line of such code
+// showing only its label's own syntax backs the label, and not a label that reads only that
+// structure (Go); a line of words backs none of them.
+TEST(CodeEvidenceTest, EachLabelIsBackedByItsOwnSyntaxAlone)
+{
+    const struct
+    {
+        const char *label;
+        const char *code;
+    } cases[] = {
+        { "shell", "ls -la /tmp" },
+        { "batch", "dir /s /b" },
+        { "css", ".card > .title" },
+        { "scss", "#main, .sidebar" },
+        { "gradle", "minSdk 24" },
+        { "groovy", "implementation 'com.example:lib:1.0'" },
+        { "kotlin", "targetSdk 34" },
+        { "powershell", "Get-ChildItem C:\\Users" },
+        { "awk", "print $1 > \"out.txt\"" },
+        { "makefile", "all: main.o util.o" },
+        { "dockerfile", "RUN apt-get update" },
+        { "ignorefile", "*.log" },
+        { "latex", "\\item First point" },
+        { "diff", "--- a/notes.txt" },
+        { "yaml", "name: tindlewick" },
+        { "ini", "timeout: 30" },
+        { "toml", "owner: anna" },
+        { "sql", "SELECT name FROM users" },
+        { "lisp", "(defun square (x) (* x x))" },
+        { "clojure", "(println :done)" },
+        { "asm", "mov eax, 1" },
+        { "pem", "-----BEGIN CERTIFICATE-----" },
+        { "python", "print 'hello'" },
+        { "ruby", "puts \"hello\"" },
+        { "lua", "print \"hello\"" },
+        { "julia", "println \"done\"" },
+        { "elixir", "send pid, :ping" },
+        { "matlab", "disp 'done'" },
+        { "fortran", "print \"Hello\"" },
+        { "vba", "print \"saved\"" },
+        { "pascal", "writeln 'Done'" },
+        { "perl", "say \"hello\"" },
+        { "tcl", "puts \"hello\"" },
+        { "r", "print 'x'" },
+        { "coffeescript", "say \"hi\"" },
+    };
+    static_assert(std::size(cases) == 35);
+    const QString words = QStringLiteral("Room 101 is booked for Friday");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString label = QString::fromLatin1(c.label);
+        const QString code = QString::fromUtf8(c.code);
+        EXPECT_TRUE(CodeEvidence::supports(label, code)) << c.code;
+        EXPECT_FALSE(CodeEvidence::supports(QStringLiteral("go"), code)) << c.code;
+        EXPECT_FALSE(CodeEvidence::supports(label, words));
+    }
+}
+
+// Marks are looked for in the first 100 lines, and in no more than 25,000 characters of them:
+// a mark just inside either edge counts, one just beyond it does not.
+TEST(CodeEvidenceTest, MarksAreLookedForInTheFirstHundredLinesAndTwentyFiveThousandCharacters)
+{
+    const auto afterLines = [](int lines) -> QString {
+        return QString(QStringLiteral("plain words\n")).repeated(lines) + QStringLiteral("a == b");
+    };
+    const auto endingAt
+        = [](int characters) -> QString { return QString(characters - 2, u'w') + QStringLiteral("&&"); };
+    const struct
+    {
+        const char *name;
+        QString text;
+        bool found;
+    } cases[] = {
+        { "on line 99", afterLines(98), true },
+        { "on line 100", afterLines(99), true },
+        { "on line 101", afterLines(100), false },
+        { "on line 102", afterLines(101), false },
+        { "ending at character 24,999", endingAt(24'999), true },
+        { "ending at character 25,000", endingAt(25'000), true },
+        { "ending at character 25,001", endingAt(25'001), false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(bool(CodeEvidence::marksOf(c.text) & CodeEvidence::operatorPair), c.found);
+        EXPECT_EQ(CodeEvidence::supports(QStringLiteral("go"), c.text), c.found);
     }
 }
 

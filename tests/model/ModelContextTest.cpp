@@ -161,6 +161,8 @@ TEST_F(ModelContextTest, ALongFileListIsHeldByItsFirstAddressesAndKeptWholeInThe
 
 TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadToldOfAndDeletedOnRequest)
 {
+    // Highlighted lines of up to 2 MiB are read.
+    constexpr qsizetype limit = 2'097'152;
     const struct
     {
         const char *name;
@@ -168,15 +170,13 @@ TEST_F(ModelContextTest, AStoredValueLargerThanItsFieldTakesIsLeftUnreadToldOfAn
         QString value; // SQL
         std::optional<QByteArray> read;
     } cases[] = {
-        { "lines at the limit", ItemField::highlightedLinesData,
-            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes),
-            QByteArray(maxHighlightedLinesBytes, '\0') },
-        { "lines over it", ItemField::highlightedLinesData,
-            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1), std::nullopt },
+        { "lines at the limit", ItemField::highlightedLinesData, QStringLiteral("zeroblob(%1)").arg(limit),
+            QByteArray(limit, '\0') },
+        { "lines over it", ItemField::highlightedLinesData, QStringLiteral("zeroblob(%1)").arg(limit + 1),
+            std::nullopt },
         { "lines as text", ItemField::highlightedLinesData, QStringLiteral("'{}'"), std::nullopt },
-        { "a picture of that size", ItemField::mediaImageData,
-            QStringLiteral("zeroblob(%1)").arg(maxHighlightedLinesBytes + 1),
-            QByteArray(maxHighlightedLinesBytes + 1, '\0') },
+        { "a picture of that size", ItemField::mediaImageData, QStringLiteral("zeroblob(%1)").arg(limit + 1),
+            QByteArray(limit + 1, '\0') },
     };
     QList<ClipboardItemPtr> items;
     for (const auto &test : cases)

@@ -56,4 +56,25 @@ TEST(PasteKeystrokeTest, TerminalsGetTheirOwnPasteKeysAndEveryOtherProgramContro
         EXPECT_EQ(PasteKeystrokes::forApplication(c.window), c.keystroke) << c.name;
 }
 
+// Only the old X terminals paste the PRIMARY selection; the others paste the clipboard, whatever
+// their keys.
+TEST(PasteKeystrokeTest, EachKeystrokeSaysWhatItPastesAndHowTheUserReadsIt)
+{
+    const struct
+    {
+        PasteKeystroke keystroke;
+        bool primarySelection;
+        const char *shown;
+    } cases[] = {
+        { PasteKeystroke::controlV, false, "Control+V" },
+        { PasteKeystroke::controlShiftV, false, "Control+Shift+V" },
+        { PasteKeystroke::shiftInsert, true, "Shift+Insert" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(PasteKeystrokes::pastesPrimarySelection(c.keystroke), c.primarySelection);
+        EXPECT_EQ(PasteKeystrokes::displayName(c.keystroke), QLatin1String(c.shown));
+    }
+}
+
 } // namespace

@@ -201,7 +201,6 @@ TEST_F(ExclusionsTabTest, TheListIsAFewRowsHighAndASelectedRowGoesWithDelete)
     tab.show();
     QApplication::processEvents();
     QListView *list = tab.entryList();
-    EXPECT_EQ(list->height(), ExclusionsTab::visibleRows * list->sizeHintForRow(0));
 
     // Removing the last entry by keyboard: selected with End, gone with Delete.
     list->setFocus();
@@ -215,11 +214,45 @@ TEST_F(ExclusionsTabTest, TheListIsAFewRowsHighAndASelectedRowGoesWithDelete)
     QTest::keyClick(list, Qt::Key_Backspace);
     EXPECT_EQ(settings.excludedPatternList().last(), QStringLiteral("site9997.example.com"));
 
-    // A short list shows all its rows; an empty one none.
-    storeEntries(3);
-    EXPECT_EQ(list->height(), 3 * list->sizeHintForRow(0));
     storeEntries(0);
-    EXPECT_TRUE(list->isHidden());
+    EXPECT_TRUE(list->isHidden()) << "an empty list shows no rows";
+}
+
+// Twelve rows show before the list scrolls: counted in the list as drawn, whole rows within
+// its viewport, the first at its top and the last at its bottom.
+TEST_F(ExclusionsTabTest, TheListShowsTwelveRowsBeforeItScrolls)
+{
+    const struct
+    {
+        int entries;
+        int rowsInView;
+    } cases[] = { { 1, 1 }, { 3, 3 }, { 11, 11 }, { 12, 12 }, { 13, 12 }, { 10'000, 12 } };
+    ExclusionsTab tab(settings);
+    tab.resize(450, 650);
+    tab.show();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.entries);
+        storeEntries(c.entries);
+        QApplication::processEvents();
+        QListView *list = tab.entryList();
+        ASSERT_TRUE(list->isVisible());
+        list->scrollToTop();
+        const QRect viewport = list->viewport()->rect();
+        int whole = 0;
+        int last = -1;
+        for (int row = 0; row < c.entries; ++row) {
+            const QRect shown = list->visualRect(list->model()->index(row, 0));
+            if (!shown.intersects(viewport))
+                break;
+            if (viewport.contains(shown))
+                ++whole;
+            last = row;
+        }
+        EXPECT_EQ(whole, c.rowsInView);
+        EXPECT_EQ(last, c.rowsInView - 1) << "part of a further row shows";
+        EXPECT_EQ(list->visualRect(list->model()->index(last, 0)).bottom(), viewport.bottom())
+            << "the list is not as high as its rows";
+    }
 }
 
 // The list's model follows every change of the setting with the rows that changed, so a view
@@ -252,6 +285,11 @@ TEST_F(ExclusionsTabTest, TheListModelAnnouncesOnlyTheRowsThatChanged)
         { "a\nx\ny\ne", "0-0", "" },
         { "", "0-3", "" }, // all removed
         { "p\nq", "", "0-1" },
+        // The kept ends may not overlap: what both begin with is not also what both end with.
+        { "p\nq\np\nq", "", "2-3" },
+        { "p\nq\nq", "2-2", "" },
+        { "p\nq\nq\nq", "", "3-3" },
+        { "p\nq", "2-3", "" },
     };
     for (const auto &change : changes) {
         SCOPED_TRACE(change.stored);

@@ -58,9 +58,13 @@ TEST(CommandLineTest, AUsageErrorNamesTheArgumentAndGivesTheUsage)
         QString firstLine;
     } cases[] = {
         { "--bogus", "tindlewick: unknown option '--bogus'" },
+        { "-x", "tindlewick: unknown option '-x'" },
+        { "-settings", "tindlewick: unknown option '-settings'" },
         { "stray", "tindlewick: unexpected argument 'stray'" },
+        { "x-y", "tindlewick: unexpected argument 'x-y'" },
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.argument.toStdString());
         const QStringList lines = CommandLine::usageError(CommandLine::parse({ c.argument })).split(u'\n');
         EXPECT_EQ(lines,
             (QStringList { c.firstLine, "Usage: tindlewick [--settings | --help | --version]",

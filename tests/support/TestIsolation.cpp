@@ -92,9 +92,20 @@ QString temporaryFolderOf(const QString &home)
 
 } // namespace
 
+namespace {
+QString g_processFolder;
+} // namespace
+
 TestIsolation::TestIsolation(QString root)
     : m_root(std::move(root))
-{ }
+{
+    g_processFolder = m_root;
+}
+
+QString TestIsolation::processFolder()
+{
+    return g_processFolder;
+}
 
 void TestIsolation::useHome(const QString &folder)
 {

@@ -20,6 +20,9 @@ public:
 
     // Points HOME, the XDG folders and TMPDIR into folder, creating them.
     static void useHome(const QString &folder);
+    // The process's folder, which every test's folders are made in: what is kept there lasts
+    // from one test to the next (and goes with the process).
+    static QString processFolder();
 
 private:
     QString m_root;

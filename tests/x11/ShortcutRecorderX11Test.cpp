@@ -3,6 +3,7 @@
 // tray), so what it records is what the same process grabs, pauses and stores; keys come
 // from xdotool (XTest).
 
+#include "MovedSymbol.h"
 #include "SettingsWindowSupport.h"
 #include "TestWindowProcess.h"
 
@@ -290,6 +291,48 @@ TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQAndEditingsCtrlCAreRefusedAndF1
     EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 2)
         << "F12 was asked about: " << app->output().toStdString();
     EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-f12.png")).isNull());
+}
+
+// Qt on X11 binds the Sun keyboard's Undo, Copy, Paste and Cut keys (F14, F16, F18, F20) to the
+// editing shortcuts of every program. Pressed alone they are function keys like any other: each
+// is taken, without an alert. (The keyboard of the test's display lacks them: free keys are
+// given their symbols before the app starts.)
+TEST_F(ShortcutRecorderX11Test, TheSunKeyboardsEditingKeysPressedAloneAreTakenLikeAnyFunctionKey)
+{
+    const struct
+    {
+        const char *key;
+        quint32 keysym;
+        const char *stored;
+    } cases[] = {
+        { "F14", 0xffcb, R"({"carbonKeyCode":107,"carbonModifiers":0})" },
+        { "F16", 0xffcd, R"({"carbonKeyCode":106,"carbonModifiers":0})" },
+        { "F18", 0xffcf, R"({"carbonKeyCode":79,"carbonModifiers":0})" },
+        { "F20", 0xffd1, R"({"carbonKeyCode":90,"carbonModifiers":0})" },
+    };
+    std::vector<std::unique_ptr<MovedSymbol>> keys;
+    for (const auto &c : cases) {
+        keys.push_back(std::make_unique<MovedSymbol>(c.keysym, 0));
+        ASSERT_NE(keys.back()->to(), 0) << "no free key for " << c.key;
+    }
+    auto app = startAppRecording();
+    std::optional<HotKeyCombination> taken;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        if (taken) {
+            ASSERT_TRUE(clickIn(
+                SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
+            ASSERT_TRUE(appLetGoOf(*taken)) << "the recorder did not start recording again";
+        }
+        ASSERT_TRUE(press(QString::fromLatin1(c.key)));
+        EXPECT_TRUE(waitUntil([&] { return storedShortcut() == QLatin1String(c.stored); }))
+            << storedShortcut().toStdString();
+        ASSERT_TRUE(app->caughtUp());
+        EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), 0)
+            << app->output().toStdString();
+        taken = HotKeyCombination { c.keysym, 0 };
+    }
+    EXPECT_FALSE(keepSettingsPicture(QStringLiteral("recorder-f20.png")).isNull());
 }
 
 TEST_F(ShortcutRecorderX11Test, ControlSpaceOpensNothingWhileTheRecorderRecords)

@@ -8,6 +8,7 @@
 #include "platform/X11Connection.h"
 #include "platform/X11Workspace.h"
 #include "support/Artefacts.h"
+#include "support/TestIsolation.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -107,24 +108,31 @@ inline bool isActiveWindow(X11Workspace &workspace, quint64 window)
 }
 
 // Stands where the desktop's handler of web addresses (xdg-open) would: put first on PATH, it
-// writes down the address it was given instead of starting a browser.
+// writes down the address it was given instead of starting a browser. Qt keeps the handler it
+// finds first for the rest of the process, so the handler is always at the same place in the
+// process's folder, and each one writes to a record of its own. One at a time.
 class RecordingUrlHandler final
 {
 public:
     RecordingUrlHandler()
+        : m_handlerFolder(TestIsolation::processFolder() + QStringLiteral("/url-handler"))
     {
-        QFile handler(m_folder.filePath(QStringLiteral("xdg-open")));
-        if (!m_folder.isValid() || !handler.open(QIODevice::WriteOnly))
+        QFile handler(m_handlerFolder + QStringLiteral("/xdg-open"));
+        if (!m_folder.isValid() || TestIsolation::processFolder().isEmpty() || !QDir().mkpath(m_handlerFolder)
+            || !handler.open(QIODevice::WriteOnly))
             return;
         handler.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(recordPath()).toUtf8());
         handler.close();
         m_ready = handler.setPermissions(
             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
+    ~RecordingUrlHandler() { QDir(m_handlerFolder).removeRecursively(); }
+    RecordingUrlHandler(const RecordingUrlHandler &) = delete;
+    RecordingUrlHandler &operator=(const RecordingUrlHandler &) = delete;
 
     bool isReady() const { return m_ready; }
     // PATH with the handler first.
-    QString searchPath() const { return m_folder.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"); }
+    QString searchPath() const { return m_handlerFolder + QLatin1Char(':') + qEnvironmentVariable("PATH"); }
     // The address handed over; empty until then.
     QString openedAddress() const
     {
@@ -135,6 +143,7 @@ public:
 private:
     QString recordPath() const { return m_folder.filePath(QStringLiteral("opened.txt")); }
 
+    QString m_handlerFolder;
     QTemporaryDir m_folder;
     bool m_ready = false;
 };
