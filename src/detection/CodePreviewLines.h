@@ -18,6 +18,16 @@ inline constexpr qsizetype maxTextLength = 20'000;
 inline constexpr qsizetype maxLineCharacters = 500;
 inline constexpr int maxLines = 40;
 
+// One line of the split: the spaces and tabs it starts with, and the rest, which is what is
+// highlighted and kept. Rows and previews draw the indentation before the highlighted rest.
+struct Line
+{
+    QString indentation;
+    QString code;
+};
+
+QList<Line> split(QStringView text, int lineLimit = maxLines);
+// The lines without their indentation.
 QStringList make(QStringView text, int lineLimit = maxLines);
 
 // Spaces and tabs only (an empty line too): never sent to the highlighter.

@@ -300,14 +300,7 @@ void ClipboardItemPreview::paintEvent(QPaintEvent *)
         const QFontMetricsF metrics(m_codeFont);
         painter.setPen(m_palette.color(QPalette::Text));
         for (const CodeLine &line : std::as_const(m_codeLines)) {
-            QTextLayout layout(metrics.elidedText(line.text, Qt::ElideRight, m_contentWidth), m_codeFont);
-            layout.setFormats(line.formats);
-            layout.beginLayout();
-            QTextLine textLine = layout.createLine();
-            if (textLine.isValid())
-                textLine.setLineWidth(m_contentWidth);
-            layout.endLayout();
-            layout.draw(&painter, QPointF(padding, y));
+            drawCodeLine(painter, line, m_codeFont, QPointF(padding, y), m_contentWidth);
             y += metrics.lineSpacing();
         }
         y += blockSpacing;

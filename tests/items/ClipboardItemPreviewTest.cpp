@@ -55,10 +55,10 @@ TEST(ClipboardItemPreviewTest, ShowsEachKindWithWhatItCarries)
             ClipboardItem::create(
                 ClipboardItemType::text, { .text = QStringLiteral("first\nsecond\r\nthird") }),
             Kind::text, { "first", "second", "third" }, false },
-        { "code, through the panel's code lines (the rows' split, indentation dropped)",
+        { "code, through the panel's code lines (the rows' split, a tab four spaces)",
             ClipboardItem::create(
                 ClipboardItemType::code, { .text = QStringLiteral("def f():\n\treturn 1") }),
-            Kind::code, { "def f():", "return 1" }, false },
+            Kind::code, { "def f():", "    return 1" }, false },
         { "code the user treats as text", codeAsText, Kind::text, { "x = 1" }, false },
         { "colour",
             ClipboardItem::create(ClipboardItemType::color,
