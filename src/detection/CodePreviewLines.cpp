@@ -1,6 +1,7 @@
 #include "detection/CodePreviewLines.h"
 
 #include "common/LineBreaks.h"
+#include "common/TextExcerpt.h"
 #include "common/UserCharacters.h"
 
 namespace {
@@ -34,7 +35,9 @@ QList<Line> split(QStringView text, int lineLimit)
         qsizetype indent = 0;
         while (indent < line.size() && isSpaceOrTab(line[indent]))
             ++indent;
-        lines.append({ line.first(indent).toString(), line.sliced(indent).toString() });
+        // A letter under thousands of accents keeps a few of them.
+        const QStringView code = line.sliced(indent);
+        lines.append({ line.first(indent).toString(), TextExcerpt::make(code, 1, code.size()).text });
         if (end >= text.size())
             break;
         // Windows text breaks its lines with CR LF: one break, not an empty line between.

@@ -11,7 +11,8 @@
 // From the first maxTextLength UTF-16 units of the text: split at line breaks (CR LF, LF,
 // CR, VT, FF, NEL, LS, PS; a CR LF pair is one break), each line cut to its first
 // maxLineCharacters user-perceived characters, then stripped of its leading spaces and
-// tabs; at most lineLimit lines.
+// tabs, each character kept to its first TextExcerpt::maxCharacterUnits units; at most
+// lineLimit lines.
 namespace CodePreviewLines {
 
 inline constexpr qsizetype maxTextLength = 20'000;

@@ -1,5 +1,6 @@
 #include "items/CodeLine.h"
 
+#include "common/TextExcerpt.h"
 #include "detection/CodePreviewLines.h"
 
 #include <QFontMetricsF>
@@ -30,6 +31,17 @@ QList<CodeLine> plainCodeLines(const QString &text, int maxLines)
     return lines;
 }
 
+QString elidedCodeLine(const CodeLine &line, const QFontMetricsF &metrics, double width)
+{
+    // Eliding measures all it is given: only what could fit the width goes in, twice over for
+    // letters of a narrower fallback font and at two UTF-16 units a letter. A letter under many
+    // accents takes more, and fewer of them show.
+    const qsizetype columns = qsizetype(width / metrics.horizontalAdvance(QLatin1Char(' '))) + 1;
+    const TextExcerpt::Excerpt shown = TextExcerpt::make(line.text, 1, 4 * columns);
+    // What was left out is said with an ellipsis, also when what is left fits.
+    return metrics.elidedText(shown.cut ? shown.text + QChar(0x2026) : shown.text, Qt::ElideRight, width);
+}
+
 void drawCodeLine(
     QPainter &painter, const CodeLine &line, const QFont &font, const QPointF &origin, double width)
 {
@@ -37,7 +49,7 @@ void drawCodeLine(
     QTextOption option;
     option.setTabStopDistance(4 * metrics.horizontalAdvance(QLatin1Char(' ')));
     option.setWrapMode(QTextOption::NoWrap);
-    QTextLayout layout(metrics.elidedText(line.text, Qt::ElideRight, width), font);
+    QTextLayout layout(elidedCodeLine(line, metrics, width), font);
     layout.setTextOption(option);
     layout.setFormats(line.formats);
     layout.beginLayout();

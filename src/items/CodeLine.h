@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTextLayout>
 
+class QFontMetricsF;
 class QPainter;
 
 // One line of a code item as a row or a preview draws it: the text and the colour runs over it
@@ -26,6 +27,10 @@ struct CodeLine
 // lines are (CodePreviewLines), so that the row does not change its lines when their
 // colours arrive.
 QList<CodeLine> plainCodeLines(const QString &text, int maxLines);
+
+// The text of a code line as drawn in a width: cut with an ellipsis when it is wider, and laid
+// out from no more of it than could show there.
+QString elidedCodeLine(const CodeLine &line, const QFontMetricsF &metrics, double width);
 
 // Draws one code line on one line of the given width with its top left at `origin`, cut with
 // an ellipsis when it is wider; tabs within it stop every four spaces.

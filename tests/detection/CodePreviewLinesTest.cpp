@@ -106,6 +106,13 @@ TEST(CodePreviewLinesTest, Limits)
         accented += QStringLiteral("e\u0301");
     EXPECT_EQ(CodePreviewLines::make(accented).first().size(), 1000);
 
+    // A letter under a hundred accents keeps 31 of them, and the line goes on after it.
+    QString accents;
+    for (int i = 0; i < 100; ++i)
+        accents += QChar(0x0300 + i % 4);
+    EXPECT_EQ(CodePreviewLines::make(QString(QStringLiteral("\ts = 'e") + accents + QStringLiteral("'"))),
+        QStringList { QStringLiteral("s = 'e") + accents.left(31) + QStringLiteral("'") });
+
     // 25,000 units on one line: only the first 20,000 count, and of those 500 characters.
     EXPECT_EQ(CodePreviewLines::make(QString(25'000, u'z')), QStringList { QString(500, u'z') });
     // Lines beyond the first 20,000 units are not there at all.

@@ -8,6 +8,7 @@
 #include "model/StoreTestSupport.h"
 #include "panel/FakePanelRoles.h"
 #include "platform/UserDefaults.h"
+#include "support/HugeTexts.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -61,8 +62,25 @@ TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
         EXPECT_EQ(itemTitle(*c.item), c.title);
         EXPECT_EQ(itemSubtitle(*c.item), c.subtitle) << c.title.toStdString();
     }
-    const QString huge(10'000, QLatin1Char('x'));
-    EXPECT_EQ(itemTitle(*ClipboardItem::create(ClipboardItemType::text, { .text = huge })).size(), 300);
+}
+
+TEST(ItemRowTextTest, ARowLaysOutNoMoreThan300UnitsOfTheFirstLine)
+{
+    // What a row lays out of a huge text: 300 units, a letter keeping 31 of its accents.
+    const struct
+    {
+        const char *name;
+        QString text;
+        QString title;
+    } huge[] = {
+        { "a long line", QString(10'000, u'x'), QString(300, u'x') },
+        { "one letter under 100,000 accents", accentedLetter(u'e', 100'000), accentedLetter(u'e', 31) },
+        { "accented letters up to 300 units", accentedLetter(u'o', 40).repeated(20),
+            accentedLetter(u'o', 31).repeated(9) },
+    };
+    for (const auto &c : huge)
+        EXPECT_EQ(itemTitle(*ClipboardItem::create(ClipboardItemType::text, { .text = c.text })), c.title)
+            << c.name;
 }
 
 TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)

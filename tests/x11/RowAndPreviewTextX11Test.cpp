@@ -1,9 +1,12 @@
 // The text of rows and previews in the running app under Xvfb: code keeps its indentation in its
-// row and its hover preview. Screenshots go to $TINDLEWICK_ARTEFACT_DIR.
+// row and its hover preview, and texts far too long or too dense to draw whole (two million
+// lines, one letter under a hundred thousand accents) are shown and previewed without holding
+// up the panel. Screenshots go to $TINDLEWICK_ARTEFACT_DIR.
 
 #include "PanelPointerFixture.h"
 
 #include "model/SqliteConnection.h"
+#include "support/HugeTexts.h"
 #include "support/IndentedCode.h"
 
 #include <gtest/gtest.h>
@@ -96,4 +99,39 @@ TEST_F(RowAndPreviewTextX11Test, CodeKeepsItsIndentationInItsRowAndItsPreview)
     const QList<int> previewColumns
         = firstInkColumns(previewScreen, preview.rect.adjusted(4, 4, -4, -4), mono, firstLine, lines);
     EXPECT_EQ(misplacedLines(previewColumns, space), QStringList()) << "the preview";
+}
+
+TEST_F(RowAndPreviewTextX11Test, HugeTextsAreShownAndPreviewedWithoutHoldingUpThePanel)
+{
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(closePanel());
+    const struct
+    {
+        const char *name;
+        QByteArray text;
+    } copies[] = {
+        { "two million one-letter lines", oneLetterLines(2'000'000, u'a').toUtf8() },
+        { "one letter under 100,000 combining marks", accentedLetter(u'e', 100'000).toUtf8() },
+    };
+    int index = 0;
+    for (const auto &copy : copies) {
+        SCOPED_TRACE(copy.name);
+        ASSERT_NO_FATAL_FAILURE(copyAndWaitUntilKept(copy.text));
+        // Shown, hovered and previewed; then hovered again after the pointer went away.
+        const qsizetype from = app->outputMark();
+        ASSERT_NO_FATAL_FAILURE(openPanelAgain());
+        const QPoint onRow = rowPoint(panel.rect, 0, 0);
+        ASSERT_TRUE(previewAfterRestingOn(onRow).valid) << "no preview";
+        saveScreenshot(QStringLiteral("huge-text-preview-%1.png").arg(++index));
+        ASSERT_TRUE(moveTo(QPoint(panel.rect.right() + 200, onRow.y())));
+        ASSERT_TRUE(waitUntil([&] { return previewWindow() == 0; }));
+        ASSERT_TRUE(previewAfterRestingOn(onRow).valid) << "no preview the second time";
+        const MainThreadStalls stalls = MainThreadStalls::in(app->output().mid(from));
+        std::printf("[ measured ] %s shown, hovered and previewed twice: %s; the most work in one stall "
+                    "%.1f ms\n",
+            copy.name, qPrintable(stalls.describe()), stalls.mostWorkMs);
+        // The app's own work, which other programs' load on the machine does not lengthen.
+        EXPECT_LT(stalls.mostWorkMs, 50.0) << stalls.describe().toStdString();
+        ASSERT_NO_FATAL_FAILURE(closePanel());
+    }
 }
