@@ -1,6 +1,7 @@
 #include "detection/CodePreviewLines.h"
 
 #include "common/LineBreaks.h"
+#include "common/TextExcerpt.h"
 #include "common/UserCharacters.h"
 
 namespace {
@@ -14,9 +15,9 @@ bool isSpaceOrTab(QChar c)
 
 namespace CodePreviewLines {
 
-QStringList make(QStringView text, int lineLimit)
+QList<Line> split(QStringView text, int lineLimit)
 {
-    QStringList lines;
+    QList<Line> lines;
     if (lineLimit <= 0)
         return lines;
     if (text.size() > maxTextLength) {
@@ -34,13 +35,23 @@ QStringList make(QStringView text, int lineLimit)
         qsizetype indent = 0;
         while (indent < line.size() && isSpaceOrTab(line[indent]))
             ++indent;
-        lines.append(line.sliced(indent).toString());
+        // A letter under thousands of accents keeps a few of them.
+        const QStringView code = line.sliced(indent);
+        lines.append({ line.first(indent).toString(), TextExcerpt::make(code, 1, code.size()).text });
         if (end >= text.size())
             break;
         // Windows text breaks its lines with CR LF: one break, not an empty line between.
         start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
     }
     return lines;
+}
+
+QStringList make(QStringView text, int lineLimit)
+{
+    QStringList codes;
+    for (Line &line : split(text, lineLimit))
+        codes.append(std::move(line.code));
+    return codes;
 }
 
 bool isBlank(QStringView line)

@@ -9,22 +9,23 @@ QList<CodeLine> lines(
     const ClipboardItem &item, int maxLines, bool isDark, HighlightTheme theme, HighlightCacheService &cache)
 {
     const QString context = HighlightCacheService::previewContext();
-    const QStringList texts = CodePreviewLines::make(item.textContent().value_or(QString()), maxLines);
+    const QList<CodePreviewLines::Line> texts
+        = CodePreviewLines::split(item.textContent().value_or(QString()), maxLines);
     QList<CodeLine> shown;
     shown.reserve(texts.size());
     QList<HighlightCacheService::Line> missing;
     for (int i = 0; i < texts.size(); ++i) {
-        const QString &text = texts[i];
-        if (!CodePreviewLines::isBlank(text)) {
+        const CodePreviewLines::Line &text = texts[i];
+        if (!CodePreviewLines::isBlank(text.code)) {
             const std::optional<AttributedText> cached
                 = cache.cachedHighlight(item, i, isDark, theme, context);
             if (cached) {
-                shown.append(CodeLine { cached->text, cached->formats });
+                shown.append(CodeLine::indented(text.indentation, cached->text, cached->formats));
                 continue;
             }
-            missing.append({ i, text });
+            missing.append({ i, text.code });
         }
-        shown.append(CodeLine { text, {} });
+        shown.append(CodeLine::indented(text.indentation, text.code));
     }
     if (!missing.isEmpty()) {
         const std::optional<QString> label = item.codeLanguage();

@@ -10,7 +10,8 @@ class HighlightCacheService;
 // else from the lines persisted in the item), else plain for now, in which case it is asked
 // for in the background and the row is painted again when it arrives. Blank lines stay
 // plain and are never asked for. The language comes from the item's detected language
-// through the detector table (automatic detection when there is none).
+// through the detector table (automatic detection when there is none). Each line is drawn
+// after its own indentation from the item's text (the highlighted lines are kept without it).
 namespace CachedCodeLine {
 
 QList<CodeLine> lines(

@@ -1,5 +1,6 @@
 #include "items/ClipboardItemPreview.h"
 
+#include "common/TextExcerpt.h"
 #include "items/CodeHighlighting.h"
 #include "items/ItemRowPainter.h"
 #include "panel/PanelLayout.h"
@@ -96,20 +97,22 @@ ClipboardItemPreview::ClipboardItemPreview(const ClipboardItem &item, CodeHighli
 void ClipboardItemPreview::addText(
     const QString &text, const QFont &font, const QColor &color, int maximumLines)
 {
-    if (text.trimmed().isEmpty())
+    // A line of the text takes at least one of the block's lines.
+    TextExcerpt::Excerpt excerpt = TextExcerpt::make(text, maximumLines, maximumTextUnits);
+    if (QStringView(excerpt.text).trimmed().isEmpty())
         return;
     // The layout breaks lines only at line separators.
-    QString lines = text;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    m_blocks.append({ lines, font, color, maximumLines });
+    excerpt.text.replace(QLatin1Char('\t'), QStringLiteral("    "));
+    excerpt.text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    m_blocks.append({ excerpt.text, font, color, maximumLines, excerpt.cut });
 }
 
 void ClipboardItemPreview::buildText(const ClipboardItem &shown)
 {
     m_kind = Kind::text;
-    QString text = shown.fullText().value_or(shown.previewText().value_or(QString()));
-    text.replace(QLatin1Char('\t'), QStringLiteral("    "));
+    // The text kept inline holds far more than the preview shows; the whole of a longer one
+    // is not read for it.
+    const QString text = shown.textContent().value_or(shown.previewText().value_or(QString()));
     addText(text, PanelLayout::panelFont(m_fontSize), m_palette.color(QPalette::Text), maximumTextLines);
 }
 
@@ -210,8 +213,11 @@ void ClipboardItemPreview::measure()
     }
     if (m_kind == Kind::code) {
         const QFontMetricsF metrics(m_codeFont);
-        for (const CodeLine &line : std::as_const(m_codeLines))
-            width = std::max(width, std::min(double(m_contentWidth), metrics.horizontalAdvance(line.text)));
+        for (const CodeLine &line : std::as_const(m_codeLines)) {
+            // A line cut to the width takes all of it.
+            const QString drawn = elidedCodeLine(line, metrics, m_contentWidth);
+            width = std::max(width, drawn == line.text ? metrics.horizontalAdvance(drawn) : m_contentWidth);
+        }
         height += m_codeLines.size() * metrics.lineSpacing() + blockSpacing;
     }
     for (TextBlock &block : m_blocks) {
@@ -252,12 +258,17 @@ double ClipboardItemPreview::paintText(QPainter &painter, const TextBlock &block
     const QList<QTextLine> lines = layoutLines(layout, m_contentWidth, block.maximumLines);
     painter.setPen(block.color);
     const QFontMetricsF metrics(block.font);
+    // Only whole lines above the bottom margin; the last one shown ends with an ellipsis when
+    // the text goes on.
+    const double bottom = height() - padding + 0.5;
     double y = top;
-    for (int i = 0; i < lines.size(); ++i) {
+    for (int i = 0; i < lines.size() && y + metrics.lineSpacing() <= bottom; ++i) {
         const QTextLine &line = lines[i];
-        const bool cut = i == lines.size() - 1 && line.textStart() + line.textLength() < block.text.size();
+        const bool last = i == lines.size() - 1 || y + 2 * metrics.lineSpacing() > bottom;
+        const bool cut = last
+            && (i < lines.size() - 1 || block.continues
+                || line.textStart() + line.textLength() < block.text.size());
         if (cut) {
-            // The last line shown ends with an ellipsis when the text goes on.
             const QString rest = block.text.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
             painter.setFont(block.font);
             painter.drawText(QPointF(padding, y + metrics.ascent()),
@@ -266,8 +277,6 @@ double ClipboardItemPreview::paintText(QPainter &painter, const TextBlock &block
             line.draw(&painter, QPointF(padding, y - line.y()));
         }
         y += metrics.lineSpacing();
-        if (y > height() - padding)
-            break;
     }
     return y;
 }
@@ -300,14 +309,7 @@ void ClipboardItemPreview::paintEvent(QPaintEvent *)
         const QFontMetricsF metrics(m_codeFont);
         painter.setPen(m_palette.color(QPalette::Text));
         for (const CodeLine &line : std::as_const(m_codeLines)) {
-            QTextLayout layout(metrics.elidedText(line.text, Qt::ElideRight, m_contentWidth), m_codeFont);
-            layout.setFormats(line.formats);
-            layout.beginLayout();
-            QTextLine textLine = layout.createLine();
-            if (textLine.isValid())
-                textLine.setLineWidth(m_contentWidth);
-            layout.endLayout();
-            layout.draw(&painter, QPointF(padding, y));
+            drawCodeLine(painter, line, m_codeFont, QPointF(padding, y), m_contentWidth);
             y += metrics.lineSpacing();
         }
         y += blockSpacing;

@@ -26,6 +26,9 @@ public:
     static constexpr int padding = 12;
     static constexpr int maximumTextLines = 40;
     static constexpr int maximumFiles = 12;
+    // A text block lays out no more than this many UTF-16 units of its text: more than its
+    // lines can show at the preview's width, however narrow the letters.
+    static constexpr qsizetype maximumTextUnits = 10'000;
 
     ClipboardItemPreview(const ClipboardItem &item, CodeHighlighting &highlighting, const QPalette &palette,
         double fontSize, QWidget *parent = nullptr);
@@ -48,6 +51,8 @@ private:
         QFont font;
         QColor color;
         int maximumLines = 1;
+        // The text goes on beyond what the block holds: its last line shown ends with "…".
+        bool continues = false;
         double height = 0;
     };
 

@@ -11,7 +11,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTextLayout>
 
 namespace {
 
@@ -163,20 +162,9 @@ void ItemRowPainter::paintCodeLines(
     const QList<CodeLine> lines
         = m_highlighting.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
     painter.setPen(style.palette.color(QPalette::Text));
-    QTextOption option;
-    option.setTabStopDistance(4 * metrics.horizontalAdvance(QLatin1Char(' ')));
-    option.setWrapMode(QTextOption::NoWrap);
     double y = rect.top();
     for (const CodeLine &line : lines) {
-        QTextLayout layout(metrics.elidedText(line.text, Qt::ElideRight, rect.width()), mono);
-        layout.setTextOption(option);
-        layout.setFormats(line.formats);
-        layout.beginLayout();
-        QTextLine textLine = layout.createLine();
-        if (textLine.isValid())
-            textLine.setLineWidth(rect.width());
-        layout.endLayout();
-        layout.draw(&painter, QPointF(rect.left(), y));
+        drawCodeLine(painter, line, mono, QPointF(rect.left(), y), rect.width());
         y += metrics.lineSpacing();
     }
 }

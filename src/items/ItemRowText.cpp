@@ -1,12 +1,15 @@
 #include "items/ItemRowText.h"
 
+#include "common/TextExcerpt.h"
+
 #include <QFileInfo>
 #include <QPalette>
 #include <QStringTokenizer>
 
 namespace {
 
-// Rows show one line; a longer cut keeps eliding cheap for huge texts.
+// Rows show one line; a longer cut keeps eliding cheap for huge texts (and a letter under
+// thousands of accents keeps a few of them).
 constexpr qsizetype maxLineLength = 300;
 
 QString firstLine(const QString &text)
@@ -14,7 +17,7 @@ QString firstLine(const QString &text)
     for (QStringView line : QStringTokenizer(text, QLatin1Char('\n'))) {
         const QStringView trimmed = line.trimmed();
         if (!trimmed.isEmpty())
-            return trimmed.left(maxLineLength).toString();
+            return TextExcerpt::make(trimmed, 1, maxLineLength).text;
     }
     return QString();
 }

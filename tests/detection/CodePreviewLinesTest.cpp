@@ -50,6 +50,39 @@ TEST(CodePreviewLinesTest, SplitsCutsAndStripsAsTheHighlightedLinesAreMade)
     }
 }
 
+TEST(CodePreviewLinesTest, EachLineKeepsTheIndentationItWasSplitFromBesideIt)
+{
+    struct Case
+    {
+        const char *name;
+        QString text;
+        QList<std::pair<QString, QString>> expected; // indentation, then the rest
+    };
+    const Case cases[] = {
+        { "spaces, a tab, both, other spaces, none",
+            QStringLiteral("    four\n\ttab\n \t mixed\n\u00A0\u2003wide\nnone"),
+            { { "    ", "four" }, { "\t", "tab" }, { " \t ", "mixed" }, { "\u00A0\u2003", "wide" },
+                { "", "none" } } },
+        { "a blank line is all indentation", QStringLiteral("x\n \t \ny"),
+            { { "", "x" }, { " \t ", "" }, { "", "y" } } },
+        { "inner and trailing spaces stay with the rest", QStringLiteral("\tif a  and b: "),
+            { { "\t", "if a  and b: " } } },
+        // The 500 characters are counted with the indentation.
+        { "cut first, then split", QString(QStringLiteral("    ") + QString(600, u'y')),
+            { { "    ", QString(496, u'y') } } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<CodePreviewLines::Line> lines = CodePreviewLines::split(c.text);
+        ASSERT_EQ(lines.size(), c.expected.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].indentation, c.expected[i].first) << i;
+            EXPECT_EQ(lines[i].code, c.expected[i].second) << i;
+        }
+        EXPECT_EQ(CodePreviewLines::make(c.text).size(), lines.size());
+    }
+}
+
 TEST(CodePreviewLinesTest, Limits)
 {
     // A thousand lines: the first 40, each without its indentation.
@@ -72,6 +105,13 @@ TEST(CodePreviewLinesTest, Limits)
     for (int i = 0; i < 600; ++i)
         accented += QStringLiteral("e\u0301");
     EXPECT_EQ(CodePreviewLines::make(accented).first().size(), 1000);
+
+    // A letter under a hundred accents keeps 31 of them, and the line goes on after it.
+    QString accents;
+    for (int i = 0; i < 100; ++i)
+        accents += QChar(0x0300 + i % 4);
+    EXPECT_EQ(CodePreviewLines::make(QString(QStringLiteral("\ts = 'e") + accents + QStringLiteral("'"))),
+        QStringList { QStringLiteral("s = 'e") + accents.left(31) + QStringLiteral("'") });
 
     // 25,000 units on one line: only the first 20,000 count, and of those 500 characters.
     EXPECT_EQ(CodePreviewLines::make(QString(25'000, u'z')), QStringList { QString(500, u'z') });

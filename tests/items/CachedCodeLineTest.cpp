@@ -1,13 +1,22 @@
 #include "items/CachedCodeLine.h"
+#include "items/ClipboardItemPreview.h"
+#include "items/CodeHighlighting.h"
+#include "items/ItemRowPainter.h"
+#include "items/ThumbnailCache.h"
 
 #include "detection/CodePreviewLines.h"
 #include "detection/HighlightCacheService.h"
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "platform/UserDefaults.h"
+#include "support/IndentedCode.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPainter>
 
 namespace {
 
@@ -62,10 +71,14 @@ TEST_F(CachedCodeLineTest, RowsShowTheLinesTheCaptureMadeWithoutTheEngine)
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(lines[0].text, QStringLiteral("public class Greeter"));
     EXPECT_EQ(lines[2].text, QString());
-    EXPECT_EQ(lines[3].text, QStringLiteral("public void Hello() { }"));
+    // Drawn after its indentation, which the kept lines leave out; its colours move along.
+    EXPECT_EQ(lines[3].text, QStringLiteral("    public void Hello() { }"));
     // "public" as a C# keyword, in the light theme's colour.
     const AttributedText first { lines[0].text, lines[0].formats };
     EXPECT_EQ(first.formatAt(0).foreground().color(), githubKeyword);
+    const AttributedText indented { lines[3].text, lines[3].formats };
+    EXPECT_EQ(indented.formatAt(4).foreground().color(), githubKeyword);
+    EXPECT_NE(indented.formatAt(3).foreground().color(), githubKeyword);
     EXPECT_FALSE(restarted.hasHighlighter());
     EXPECT_EQ(restarted.jobCount(), 0);
     EXPECT_EQ(restarted.cacheCount(), 3) << "the three lines that are not blank, copied into memory";
@@ -100,6 +113,85 @@ TEST_F(CachedCodeLineTest, MissingLinesAreAskedForOnceAndArriveForTheNextPaint)
     // And they were saved with the item for the next start.
     HighlightCacheService restarted;
     EXPECT_TRUE(restarted.cachedHighlight(*item, 3, false, HighlightTheme::github, preview));
+}
+
+// The panel's code lines as the running app makes them: from the cache, highlighted when it
+// knows them.
+class CachedLines final : public CodeHighlighting
+{
+public:
+    explicit CachedLines(HighlightCacheService &cache)
+        : m_cache(cache)
+    { }
+    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override
+    {
+        return CachedCodeLine::lines(item, maxLines, darkAppearance, HighlightTheme::github, m_cache);
+    }
+    void invalidateHighlightCache(const QUuid &) override { }
+    void releaseHighlighter() override { }
+    void clearHighlightCache() override { }
+
+private:
+    HighlightCacheService &m_cache;
+};
+
+TEST_F(CachedCodeLineTest, RowsAndPreviewsDrawEachLineAtItsIndentation)
+{
+    ClipboardItemPtr item = storedCode(indentedPythonText(), QStringLiteral("python"));
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(12); // the rows' and previews' code font at the panel's 13-point text
+    const QFontMetricsF metrics(mono);
+    const double space = metrics.horizontalAdvance(QLatin1Char(' '));
+    const QString firstLine = QString::fromUtf8(indentedPython[0].text);
+    const QPalette palette = QApplication::palette();
+    ASSERT_FALSE(ItemRowPainter::isDark(palette));
+    CachedLines highlighting(cache);
+    ThumbnailCache thumbnails(1024 * 1024);
+    ItemRowPainter painter(highlighting, thumbnails);
+
+    // The row's text starts right of its picture; a taller row shows more of the lines.
+    const auto row = [&](double height, int count) {
+        QImage image(300, int(height), QImage::Format_RGB32);
+        image.fill(palette.color(QPalette::Window));
+        QPainter p(&image);
+        painter.paintRow(p, QRectF(0, 0, 300, height), *item, { .palette = palette });
+        p.end();
+        return firstInkColumns(image, QRect(42, 0, 258, int(height)), mono, firstLine, count);
+    };
+    const auto preview = [&] {
+        ClipboardItemPreview shown(*item, highlighting, palette, 13.0);
+        QImage image(shown.size(), QImage::Format_RGB32);
+        image.fill(palette.color(QPalette::Window));
+        shown.render(&image);
+        return firstInkColumns(
+            image, image.rect().adjusted(4, 4, -4, -4), mono, firstLine, int(std::size(indentedPython)));
+    };
+    const int lines = int(std::size(indentedPython));
+    const struct
+    {
+        const char *name;
+        std::function<QList<int>()> columns;
+    } views[] = {
+        { "a row, its first two lines", [&] { return row(44, 2); } },
+        { "a row tall enough for every line", [&] { return row(8 + lines * metrics.lineSpacing(), lines); } },
+        { "the preview", preview },
+    };
+    // Plain until highlighted, then with the lines kept with the item (without indentation).
+    for (const bool highlighted : { false, true }) {
+        if (highlighted) {
+            ASSERT_TRUE(idle());
+            const QList<CodeLine> kept
+                = CachedCodeLine::lines(*item, lines, false, HighlightTheme::github, cache);
+            ASSERT_FALSE(kept[1].formats.isEmpty()) << "not highlighted";
+            EXPECT_EQ(kept[1].formats.first().start, 4) << "\"for\" after its four spaces";
+        }
+        for (const auto &view : views) {
+            SCOPED_TRACE(view.name);
+            SCOPED_TRACE(highlighted ? "highlighted" : "plain");
+            EXPECT_EQ(misplacedLines(view.columns(), space), QStringList());
+        }
+    }
+    ASSERT_TRUE(idle());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "model/StoreTestSupport.h"
 #include "panel/FakePanelRoles.h"
 #include "platform/UserDefaults.h"
+#include "support/HugeTexts.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -61,8 +62,25 @@ TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
         EXPECT_EQ(itemTitle(*c.item), c.title);
         EXPECT_EQ(itemSubtitle(*c.item), c.subtitle) << c.title.toStdString();
     }
-    const QString huge(10'000, QLatin1Char('x'));
-    EXPECT_EQ(itemTitle(*ClipboardItem::create(ClipboardItemType::text, { .text = huge })).size(), 300);
+}
+
+TEST(ItemRowTextTest, ARowLaysOutNoMoreThan300UnitsOfTheFirstLine)
+{
+    // What a row lays out of a huge text: 300 units, a letter keeping 31 of its accents.
+    const struct
+    {
+        const char *name;
+        QString text;
+        QString title;
+    } huge[] = {
+        { "a long line", QString(10'000, u'x'), QString(300, u'x') },
+        { "one letter under 100,000 accents", accentedLetter(u'e', 100'000), accentedLetter(u'e', 31) },
+        { "accented letters up to 300 units", accentedLetter(u'o', 40).repeated(20),
+            accentedLetter(u'o', 31).repeated(9) },
+    };
+    for (const auto &c : huge)
+        EXPECT_EQ(itemTitle(*ClipboardItem::create(ClipboardItemType::text, { .text = c.text })), c.title)
+            << c.name;
 }
 
 TEST(ItemContextMenuTest, PinDeleteAndTheEnabledColourFormats)
@@ -370,13 +388,51 @@ TEST_F(ThumbnailCacheStoreTest, APictureThatArrivesLateIsShownInPlaceOfTheRememb
     }
 }
 
-TEST(CodeLineTest, FirstLinesSplitAsTheHighlightedLines)
+TEST(CodeLineTest, FirstLinesSplitAsTheHighlightedLinesAfterTheirIndentation)
 {
-    // Tabs stay (the row draws them four spaces wide), so that a line's colour runs fit it.
+    // Tabs within a line stay (the row draws them four spaces wide), so that a line's colour runs
+    // fit it; its indentation is drawn with four spaces for a tab.
     const QList<CodeLine> lines = plainCodeLines(QStringLiteral("  a\tb\r\n\tsecond\nthird"), 2);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0].text, QStringLiteral("a\tb"));
-    EXPECT_EQ(lines[1].text, QStringLiteral("second"));
+    EXPECT_EQ(lines[0].text, QStringLiteral("  a\tb"));
+    EXPECT_EQ(lines[1].text, QStringLiteral("    second"));
     EXPECT_TRUE(lines[0].formats.isEmpty());
     EXPECT_TRUE(plainCodeLines(QStringLiteral("x"), 0).isEmpty());
+}
+
+TEST(CodeLineTest, TheIndentationGoesBeforeTheLineAndItsColoursMoveAlong)
+{
+    QTextCharFormat keyword;
+    keyword.setForeground(Qt::red);
+    const QList<QTextLayout::FormatRange> formats { { 0, 6, keyword }, { 7, 4, keyword } };
+    const struct
+    {
+        const char *name;
+        QString indentation;
+        QString text;
+        QString drawn;
+        QList<int> starts; // where the two colour runs begin in what is drawn
+    } cases[] = {
+        { "none", QString(), QStringLiteral("return node"), QStringLiteral("return node"), { 0, 7 } },
+        { "four spaces", QStringLiteral("    "), QStringLiteral("return node"),
+            QStringLiteral("    return node"), { 4, 11 } },
+        { "a tab is four spaces", QStringLiteral("\t"), QStringLiteral("return node"),
+            QStringLiteral("    return node"), { 4, 11 } },
+        { "two tabs", QStringLiteral("\t\t"), QStringLiteral("return node"),
+            QStringLiteral("        return node"), { 8, 15 } },
+        { "spaces around a tab", QStringLiteral(" \t  "), QStringLiteral("return node"),
+            QStringLiteral("       return node"), { 7, 14 } },
+        { "other spaces kept as they are", QStringLiteral("\u00A0\u2003"), QStringLiteral("return node"),
+            QStringLiteral("\u00A0\u2003return node"), { 2, 9 } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CodeLine line = CodeLine::indented(c.indentation, c.text, formats);
+        EXPECT_EQ(line.text, c.drawn);
+        ASSERT_EQ(line.formats.size(), 2);
+        EXPECT_EQ(line.formats[0].start, c.starts[0]);
+        EXPECT_EQ(line.formats[1].start, c.starts[1]);
+        EXPECT_EQ(line.formats[0].length, 6);
+        EXPECT_EQ(line.formats[1].length, 4);
+    }
 }

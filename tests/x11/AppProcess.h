@@ -30,6 +30,8 @@ struct MainThreadStalls
     double longestMs = 0;
     // The app's own work in the longest (the rest of it other programs had the processor).
     double longestWorkMs = 0;
+    // The most of the app's own work in any one stall, which a loaded machine does not lengthen.
+    double mostWorkMs = 0;
 
     static MainThreadStalls in(const QString &output)
     {
@@ -40,6 +42,7 @@ struct MainThreadStalls
             const QRegularExpressionMatch match = it.next();
             ++stalls.count;
             const double ms = match.captured(1).toDouble();
+            stalls.mostWorkMs = std::max(stalls.mostWorkMs, match.captured(2).toDouble());
             if (ms > stalls.longestMs) {
                 stalls.longestMs = ms;
                 stalls.longestWorkMs = match.captured(2).toDouble();

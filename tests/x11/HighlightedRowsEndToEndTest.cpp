@@ -63,9 +63,10 @@ bool isNear(QColor pixel, QColor colour, int tolerance)
         < tolerance;
 }
 
-// Rows of the panel (bands of pixel lines at least a row apart) that draw text in the colour:
-// at least ten pixels of nearly that colour, so that the edges of glyphs in other colours,
-// blended with the background, do not count.
+// Rows of the panel that draw text in the colour: bands of pixel lines more than 12 apart (the
+// ink of a row's two code lines is at most 9 pixel lines apart, that of rows 46 pixels apart at
+// least 16), each with at least ten pixels of nearly that colour, so that the edges of glyphs in
+// other colours, blended with the background, do not count.
 int rowsInColour(const QImage &screen, const QRect &rect, QColor colour)
 {
     int rows = 0;
@@ -77,7 +78,7 @@ int rowsInColour(const QImage &screen, const QRect &rect, QColor colour)
             pixels += isNear(screen.pixelColor(x, y), colour, 24) ? 1 : 0;
         if (pixels == 0)
             continue;
-        if (y - lastLine > 20) {
+        if (y - lastLine > 12) {
             rows += pixelsInRow >= 10 ? 1 : 0;
             pixelsInRow = 0;
         }
