@@ -89,11 +89,14 @@ void ColumnItemsView::setAnimations(PanelAnimations *animations)
         disconnect(m_animations, nullptr, this, nullptr);
     m_animations = animations;
     m_rowAnimator.reset();
+    m_headerFade.reset();
     if (!animations)
         return;
     m_rowAnimator = std::make_unique<RowLayoutAnimator>(animations->clock());
+    m_headerFade = std::make_unique<PinnedHeaderFade>(animations->clock());
     connect(m_rowAnimator.get(), &RowLayoutAnimator::frame, viewport(), qOverload<>(&QWidget::update));
-    connect(animations, &PanelAnimations::finishNow, this, [this] { m_rowAnimator->finish(); });
+    connect(m_headerFade.get(), &PinnedHeaderFade::frame, viewport(), qOverload<>(&QWidget::update));
+    connect(animations, &PanelAnimations::finishNow, this, &ColumnItemsView::finishMoving);
     animateRows(false);
 }
 
@@ -201,13 +204,47 @@ void ColumnItemsView::animateRows(bool rowsChanged)
                     { m_model->itemAt(row), section.title, m_layout.cellRect(row), m_layout.cellKind(row) });
         }
     }
-    if (!m_rowAnimator->differsFrom(rows))
-        return;
-    // A dragged pin's block shows the order it would be dropped in, not a transition.
+    const std::optional<PinnedHeaderFade::Header> header = pinnedHeader();
+    const bool headerComesOrGoes = header.has_value() != m_headerFade->hasHeader();
     std::optional<AnimationTiming> timing;
-    if (rowsChanged && m_animations && !m_pinDrag.isDragging())
+    // A dragged pin's block shows the order it would be dropped in, not a transition.
+    if ((headerComesOrGoes || m_rowAnimator->differsFrom(rows)) && rowsChanged && m_animations
+        && !m_pinDrag.isDragging())
         timing = m_animations->takeRowTiming();
     m_rowAnimator->setRows(rows, timing);
+    m_headerFade->setHeader(header, timing);
+}
+
+std::optional<PinnedHeaderFade::Header> ColumnItemsView::pinnedHeader() const
+{
+    const std::optional<QRectF> rect = m_layout.pinnedHeaderRect();
+    if (!rect || !m_model)
+        return std::nullopt;
+    const QString chevron
+        = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
+    return PinnedHeaderFade::Header { *rect,
+        QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()) };
+}
+
+std::optional<PinnedHeaderFade::Drawn> ColumnItemsView::drawnPinnedHeader() const
+{
+    if (m_headerFade)
+        return m_headerFade->drawn();
+    if (std::optional<PinnedHeaderFade::Header> laidOut = pinnedHeader())
+        return PinnedHeaderFade::Drawn { *laidOut, 1.0 };
+    return std::nullopt;
+}
+
+double ColumnItemsView::pinnedHeaderOpacity() const
+{
+    const std::optional<PinnedHeaderFade::Drawn> drawn = drawnPinnedHeader();
+    return drawn ? drawn->opacity : 0.0;
+}
+
+void ColumnItemsView::finishMoving()
+{
+    m_rowAnimator->finish();
+    m_headerFade->finish();
 }
 
 void ColumnItemsView::followPinDrag()
@@ -343,13 +380,14 @@ void ColumnItemsView::paintEvent(QPaintEvent *)
 void ColumnItemsView::paintPinnedGroup(QPainter &painter)
 {
     const QPalette &palette = this->palette();
-    if (const std::optional<QRectF> header = m_layout.pinnedHeaderRect()) {
+    if (const std::optional<PinnedHeaderFade::Drawn> header = drawnPinnedHeader();
+        header && header->opacity > 0.0) {
+        painter.save();
+        painter.setOpacity(header->opacity);
         painter.setPen(primaryTint65(palette));
         painter.setFont(PanelLayout::panelFont(m_fontSize - 2, QFont::Medium));
-        const QString chevron
-            = m_model->isPinnedGroupExpanded() ? QStringLiteral("\u25BE") : QStringLiteral("\u25B8");
-        painter.drawText(*header, Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("%1  Pinned \u00B7 %2").arg(chevron).arg(m_model->pinCount()));
+        painter.drawText(header->header.rect, Qt::AlignLeft | Qt::AlignVCenter, header->header.text);
+        painter.restore();
     }
     if (const std::optional<QRectF> pins = m_layout.pinnedSectionRect(); pins && m_pinDrag.isDragging()) {
         // Where a drop reorders.
@@ -475,7 +513,7 @@ void ColumnItemsView::pinDragBegan()
 {
     // The rows stand still under the drag.
     if (m_rowAnimator)
-        m_rowAnimator->finish();
+        finishMoving();
     // Escape abandons the drag wherever the keyboard focus is (the search field keeps it).
     qApp->installEventFilter(this);
     viewport()->setCursor(Qt::ClosedHandCursor);

@@ -2,6 +2,7 @@
 
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnLayout.h"
+#include "columns/PinnedHeaderFade.h"
 #include "columns/PinnedItemDragState.h"
 #include "columns/RowLayoutAnimator.h"
 #include "columns/ScrollOffsetThrottle.h"
@@ -48,6 +49,8 @@ public:
     void setAnimations(PanelAnimations *animations);
     // How the rows move now (nothing without the panel's animations).
     const RowLayoutAnimator *rowAnimator() const { return m_rowAnimator.get(); }
+    // How opaque the header of the group of pins is drawn now (0 when none shows).
+    double pinnedHeaderOpacity() const;
     // Tells the table where the cells are on screen now and through what part they are seen.
     void updateHoverPlacement();
 
@@ -92,6 +95,12 @@ private:
     // (a new width, list or grid) put them in place at once.
     void relayout(bool rowsChanged = false);
     void animateRows(bool rowsChanged);
+    // The group of pins' header as the layout places it, with its words.
+    std::optional<PinnedHeaderFade::Header> pinnedHeader() const;
+    // The header as drawn now (fading while the rows move).
+    std::optional<PinnedHeaderFade::Drawn> drawnPinnedHeader() const;
+    // What moves goes to its end at once.
+    void finishMoving();
     void selectionMoved();
     void registerHoverCells();
     void pointerMoved(QPoint viewportPoint);
@@ -134,4 +143,5 @@ private:
     PinnedItemDragState m_pinDrag;
     QPointer<PanelAnimations> m_animations;
     std::unique_ptr<RowLayoutAnimator> m_rowAnimator;
+    std::unique_ptr<PinnedHeaderFade> m_headerFade;
 };

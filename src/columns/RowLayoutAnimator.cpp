@@ -2,6 +2,8 @@
 
 #include "common/Interpolation.h"
 
+#include <cmath>
+
 RowLayoutAnimator::RowLayoutAnimator(Clock &clock, QObject *parent)
     : QObject(parent)
     , m_progress(clock, 1.0)
@@ -49,8 +51,8 @@ void RowLayoutAnimator::setRows(const QList<Row> &rows, std::optional<AnimationT
 {
     if (!differsFrom(rows))
         return;
-    if (!timing || timing->duration.count() <= 0) {
-        if (m_progress.isRunning() && sameRows(rows)) {
+    if ((!timing || timing->duration.count() <= 0) && m_progress.isRunning()) {
+        if (sameRows(rows)) {
             // The same rows laid out anew (the column resized) mid-way: they head for the new
             // places.
             for (qsizetype i = 0; i < rows.size(); ++i)
@@ -58,6 +60,12 @@ void RowLayoutAnimator::setRows(const QList<Row> &rows, std::optional<AnimationT
             Q_EMIT frame();
             return;
         }
+        // Other rows mid-way (a copy came in while a pin's rows move): the transition goes on
+        // from where the rows are drawn to the new places in its time left, rather than every
+        // row jumping.
+        timing = AnimationTiming { timeLeft(), m_timing.curve };
+    }
+    if (!timing || timing->duration.count() <= 0) {
         m_rows.clear();
         m_rows.reserve(rows.size());
         for (const Row &row : rows)
@@ -67,16 +75,8 @@ void RowLayoutAnimator::setRows(const QList<Row> &rows, std::optional<AnimationT
         Q_EMIT frame();
         return;
     }
-    // Where everything is drawn now: the next transition starts there.
-    QHash<Key, Drawn> drawn;
-    drawn.reserve(m_rows.size() + m_leaving.size());
-    for (const Motion &leaving : std::as_const(m_leaving))
-        drawn.insert(
-            keyOf(leaving.row), { leaving.row.item, rectOf(leaving), leaving.row.kind, opacityOf(leaving) });
-    for (const Motion &motion : std::as_const(m_rows))
-        drawn.insert(
-            keyOf(motion.row), { motion.row.item, rectOf(motion), motion.row.kind, opacityOf(motion) });
-
+    // The next transition starts where everything is drawn now.
+    QHash<Key, Drawn> drawn = drawnNow();
     QList<Motion> next;
     next.reserve(rows.size());
     for (const Row &row : rows) {
@@ -96,8 +96,28 @@ void RowLayoutAnimator::setRows(const QList<Row> &rows, std::optional<AnimationT
     }
     m_rows = std::move(next);
     m_leaving = std::move(leaving);
+    m_timing = *timing;
     m_progress.setValue(0.0); // announces the first frame
     m_progress.animateTo(1.0, *timing);
+}
+
+QHash<RowLayoutAnimator::Key, RowLayoutAnimator::Drawn> RowLayoutAnimator::drawnNow() const
+{
+    QHash<Key, Drawn> drawn;
+    drawn.reserve(m_rows.size() + m_leaving.size());
+    for (const Motion &leaving : m_leaving)
+        drawn.insert(
+            keyOf(leaving.row), { leaving.row.item, rectOf(leaving), leaving.row.kind, opacityOf(leaving) });
+    for (const Motion &motion : m_rows)
+        drawn.insert(
+            keyOf(motion.row), { motion.row.item, rectOf(motion), motion.row.kind, opacityOf(motion) });
+    return drawn;
+}
+
+Clock::Duration RowLayoutAnimator::timeLeft() const
+{
+    const double left = double(m_timing.duration.count()) * (1.0 - m_progress.timeFraction());
+    return Clock::Duration(qint64(std::ceil(left)));
 }
 
 void RowLayoutAnimator::finish()

@@ -45,8 +45,9 @@ public:
     explicit RowLayoutAnimator(Clock &clock, QObject *parent = nullptr);
 
     // The rows of a new layout. With a timing they move there from where they are drawn;
-    // without, they are there at once, unless the same rows are moving: they then head for
-    // their new places in the time left. Rows the same as before change nothing.
+    // without, they are there at once, unless a transition runs: the same rows then head for
+    // their new places in the time left, and other rows (one arrived, one left) move from where
+    // they are drawn in that time. Rows the same as before change nothing.
     void setRows(const QList<Row> &rows, std::optional<AnimationTiming> timing);
     // Whether these rows differ from the ones set last (in items, blocks or places).
     bool differsFrom(const QList<Row> &rows) const;
@@ -88,8 +89,14 @@ private:
     static Key keyOf(const Row &row) { return { row.item ? row.item->id() : QUuid(), row.block }; }
     QRectF rectOf(const Motion &motion) const;
     double opacityOf(const Motion &motion) const;
+    // Every row, those that left among them, where it is drawn now.
+    QHash<Key, Drawn> drawnNow() const;
+    // What remains of the transition running.
+    Clock::Duration timeLeft() const;
 
     AnimatedValue m_progress;
+    // The timing of the transition last started.
+    AnimationTiming m_timing { Clock::Duration(0) };
     QList<Motion> m_rows;
     QList<Motion> m_leaving;
 };

@@ -89,17 +89,24 @@ void PanelAnimations::animate(AnimatedValue &value, double target)
     m_moving.append(&value);
 }
 
-bool PanelAnimations::isRowChangePending()
+bool PanelAnimations::isRowChangeUnderWay()
 {
     // A change whose rows never reached a layout pass in its time moves nothing later.
     if (m_rowChange && m_clock.now() - m_rowChange->performedAt > m_rowChange->timing.duration)
         m_rowChange.reset();
-    return m_rowChange && !m_rowChange->used;
+    return m_rowChange.has_value();
+}
+
+bool PanelAnimations::isRowChangePending()
+{
+    return isRowChangeUnderWay() && !m_rowChange->used;
 }
 
 std::optional<AnimationTiming> PanelAnimations::takeRowTiming()
 {
-    if (!isRowChangePending())
+    // Every column of the pass moves with the change, not only the one that lays out first:
+    // an item shows in History and in its own column.
+    if (!isRowChangeUnderWay())
         return std::nullopt;
     m_rowChange->used = true;
     return m_rowChange->timing;

@@ -45,10 +45,12 @@ public:
     // Moves value to target along the change being performed; at once outside one.
     void animate(AnimatedValue &value, double target);
 
-    // How rows that a layout pass finds changed move: along the change performed last, until a
-    // pass has moved rows with it or its time is over; nothing when no change is under way.
+    // How rows that a layout pass finds changed move, in every column the pass lays out: along
+    // the change performed last, until a pass has moved rows with it or its time is over;
+    // nothing when no change is under way.
     std::optional<AnimationTiming> takeRowTiming();
-    // The panel's layout pass ended: the change whose rows it moved is spent.
+    // The panel's layout pass ended: the change whose rows it moved is spent (one that moved no
+    // rows waits for the next pass).
     void layoutPassEnded();
 
 Q_SIGNALS:
@@ -56,7 +58,9 @@ Q_SIGNALS:
     void finishNow();
 
 private:
-    // A change with rows to move is under way and no layout pass has moved them yet.
+    // A change with rows to move is under way, within its time.
+    bool isRowChangeUnderWay();
+    // One under way whose rows no layout pass has moved yet.
     bool isRowChangePending();
 
     struct RowChange

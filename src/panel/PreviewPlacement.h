@@ -12,8 +12,9 @@
 // would cross the screen's right edge, then on the left; centred on the anchor's middle height
 // and kept 10 points inside the screen's top and bottom. Where neither side has room (a wide
 // panel on a narrow screen) the window stays 10 points inside the screen's edge, over the panel,
-// on the half away from the pointer, or without a pointer on the side with more room (the right
-// on a tie). The window's transparent margin lies around the card.
+// on the half away from the pointer (a pointer on the middle line is on the right half), or
+// without a pointer on the side with more room (the right on a tie). The window's transparent
+// margin lies around the card, and may lie beyond the screen's edge.
 class PreviewPlacement final
 {
 public:

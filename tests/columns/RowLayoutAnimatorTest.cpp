@@ -254,3 +254,80 @@ TEST_F(RowLayoutAnimatorTest, RowsLaidOutAnewWhileTheyMoveHeadForTheirNewPlacesI
     EXPECT_FALSE(animator.isRunning());
     EXPECT_EQ(animator.drawnRect(0), wider[0].rect);
 }
+
+TEST_F(RowLayoutAnimatorTest, RowsChangedWithoutATimingMidwayMoveFromWhereTheyAreDrawnInTheTimeLeft)
+{
+    struct Case
+    {
+        const char *name;
+        QList<Named> first; // a 200 ms transition from A, B, C
+        QList<Named> second; // halfway through it, without a timing
+        // From where each row is drawn when the second layout comes to its new place.
+        QList<Expected> rows;
+    };
+    const Case cases[] = {
+        { "a copy arrives while a pin's rows move", { { "B", pinned }, { "A" }, { "C" } },
+            { { "B", pinned }, { "N" }, { "A" }, { "C" } },
+            { { "B", false, 0, 0, 0.5, 1 }, { "N", false, pitch, pitch, 0, 1 },
+                { "A", false, pitch / 2, 2 * pitch, 1, 1 }, { "C", false, 2 * pitch, 3 * pitch, 1, 1 },
+                { "B", true, pitch, pitch, 0.5, 0 } } },
+        { "a copy arrives while a deleted row fades out", { { "A" }, { "C" } }, { { "N" }, { "A" }, { "C" } },
+            { { "N", false, 0, 0, 0, 1 }, { "A", false, 0, pitch, 1, 1 },
+                { "C", false, 1.5 * pitch, 2 * pitch, 1, 1 }, { "B", true, pitch, pitch, 0.5, 0 } } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RowLayoutAnimator animator(clock);
+        animator.setRows(rows({ { "A" }, { "B" }, { "C" } }), std::nullopt);
+        animator.setRows(rows(c.first), AnimationTiming { 200ms, TimingCurve::easeInOut() });
+        clock.advance(100ms);
+        const QList<RowLayoutAnimator::Row> second = rows(c.second);
+        animator.setRows(second, std::nullopt);
+        ASSERT_TRUE(animator.isRunning()) << "the rows jumped";
+        expectDrawnAt(animator, second, c.rows, 0.0);
+        // The 100 ms left, along the curve.
+        clock.advance(50ms);
+        expectDrawnAt(animator, second, c.rows, progressAtHalf);
+        clock.advance(50ms);
+        EXPECT_FALSE(animator.isRunning()) << "it outlasted the first transition";
+        EXPECT_TRUE(animator.leavingRows().isEmpty());
+        for (int row = 0; row < second.size(); ++row) {
+            EXPECT_EQ(animator.drawnRect(row), second[row].rect) << row;
+            EXPECT_EQ(animator.opacity(row), 1.0) << row;
+        }
+    }
+}
+
+TEST_F(RowLayoutAnimatorTest, TheRowsDrawnInABandAreThoseThatMeetItEvenInPart)
+{
+    struct Case
+    {
+        const char *name;
+        double top;
+        double bottom;
+        // Rows at rest (A, B, C from the top) and halfway through C sliding to the top (C, A, B:
+        // C drawn 46 to 90, A 23 to 67, B 69 to 113).
+        QList<int> atRest;
+        QList<int> halfway;
+    };
+    const Case cases[] = {
+        { "the whole column", 0, 600, { 0, 1, 2 }, { 0, 1, 2 } },
+        { "a row straddling the top edge and one the bottom edge", 50, 100, { 1, 2 }, { 0, 1, 2 } },
+        { "the top edge inside the first row's last point", 43, 45, { 0 }, { 1 } },
+        { "scrolled below the middle row", 95, 400, { 2 }, { 2 } },
+        { "the top edge inside the last row", 110, 400, { 2 }, { 2 } },
+        { "below every row", 140, 400, {}, {} },
+        { "above every row drawn halfway", 0, 20, { 0 }, {} },
+    };
+    RowLayoutAnimator atRest(clock);
+    atRest.setRows(rows({ { "A" }, { "B" }, { "C" } }), std::nullopt);
+    RowLayoutAnimator moving(clock);
+    moving.setRows(rows({ { "A" }, { "B" }, { "C" } }), std::nullopt);
+    moving.setRows(rows({ { "C" }, { "A" }, { "B" } }), AnimationTiming { 200ms, TimingCurve::easeInOut() });
+    clock.advance(100ms);
+    ASSERT_TRUE(moving.isRunning());
+    for (const Case &c : cases) {
+        EXPECT_EQ(atRest.rowsDrawnBetween(c.top, c.bottom), c.atRest) << c.name << ", at rest";
+        EXPECT_EQ(moving.rowsDrawnBetween(c.top, c.bottom), c.halfway) << c.name << ", halfway";
+    }
+}

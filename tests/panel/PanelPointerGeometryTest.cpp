@@ -208,6 +208,8 @@ TEST(PreviewPlacementTest, TheCardGoesBesideTheAnchorAndFlipsOrClampsAtTheScreen
         { "near the right edge: on the left", QRectF(1500, 500, 400, 44), 10, visible, QPointF(1202, 422) },
         { "the card just fits on the right", QRectF(1100, 500, 532, 44), 10, visible, QPointF(1630, 422) },
         { "one point more and it flips", QRectF(1100, 500, 533, 44), 10, visible, QPointF(802, 422) },
+        { "the card just fits on the left, its margin off the screen", QRectF(288, 500, 1400, 44), 10,
+            visible, QPointF(-10, 422) },
         { "near the top: 10 below the visible top", QRectF(600, 40, 400, 44), 10, visible, QPointF(998, 40) },
         { "near the bottom: 10 above the visible bottom", QRectF(600, 1040, 400, 30), 10, visible,
             QPointF(998, 870) },
@@ -258,6 +260,10 @@ TEST(PreviewPlacementTest, WhereNeitherSideHasRoomThePreviewStaysOnTheScreenAway
         { "the second screen, pointer on its right", second, 1400, QPointF(3400, 450), 1930 },
         { "a screen narrower than the preview: its left edge", QRectF(0, 0, 400, 300), 360, QPointF(300, 150),
             10 },
+        { "a screen narrower than the preview, pointer on its left: still its left edge",
+            QRectF(0, 0, 400, 300), 360, QPointF(100, 150), 10 },
+        { "1600: pointer exactly at the centre counts as the right half: at the left edge", laptop, 1400,
+            QPointF(800, 450), 10 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,6 +275,10 @@ TEST(PreviewPlacementTest, WhereNeitherSideHasRoomThePreviewStaysOnTheScreenAway
         }
     }
 
+    // Left of the panel the card may reach the screen's edge, its margin beyond it; one point
+    // further and it goes over the panel.
+    EXPECT_EQ(PreviewPlacement::origin(QRectF(488, 518, 1000, 44), size, 10, fullHd).x(), -10);
+    EXPECT_EQ(PreviewPlacement::origin(QRectF(487, 518, 1000, 44), size, 10, fullHd).x(), 10);
     // With room on one side the preview keeps beside the panel, wherever the pointer is.
     EXPECT_EQ(
         PreviewPlacement::origin(QRectF(20, 518, 1400, 44), size, 10, fullHd, QPointF(100, 540)).x(), 1418);

@@ -35,17 +35,46 @@ constexpr double curveTolerance = 5e-4;
 
 using Items = QHash<QString, ClipboardItemPtr>;
 
-// A change of History's rows: what it needs besides the three texts, the change, the row
-// watched (which leaves, or else slides) and how long the change takes.
+// What a column's group of pins does over a change: no group on either side, a group that
+// stays, arrives or leaves (fading in or out with the rows).
+enum class PinnedHeader { absent, stays, arrives, leaves };
+
+// How opaque a column's group of pins is drawn at a progress of the change.
+double headerOpacity(PinnedHeader header, double progress)
+{
+    switch (header) {
+    case PinnedHeader::absent:
+        return 0.0;
+    case PinnedHeader::stays:
+        return 1.0;
+    case PinnedHeader::arrives:
+        return progress;
+    case PinnedHeader::leaves:
+        return 1.0 - progress;
+    }
+    return -1.0;
+}
+
+// A row watched in a column over a change: whether it leaves (else it slides), and what the
+// column's group of pins does meanwhile.
+struct ColumnWatch
+{
+    QString column;
+    QString watched;
+    bool leaves;
+    PinnedHeader header;
+};
+
+// A change of the rows: what it needs besides the three texts, the change, the rows watched
+// (History's first, then the changed item's own column where it stays) and how long the change
+// takes.
 struct RowChange
 {
     const char *name;
     // Adds to the three texts what the change needs.
     std::function<void(Items &)> setup;
     std::function<void(PanelViewState &, Items &)> change;
-    // The History row watched, and whether it leaves (else it slides).
-    QString watched;
-    bool leaves;
+    QList<ColumnWatch> watches;
     Clock::Duration duration;
 };
 
@@ -198,11 +227,17 @@ QList<RowChange> PanelTransitionsTest::rowChanges()
         items.insert(QStringLiteral("kept"),
             insertText(QStringLiteral("kept"), QDateTime::currentDateTimeUtc(), true));
     };
+    const QString history = CategoryTitle::history;
+    const QString text = CategoryTitle::text;
     return {
         { "pinning", {}, [](PanelViewState &state, Items &items) { state.handlePinToggle(items["two"]); },
-            "one", false, 250ms },
+            { { history, "one", false, PinnedHeader::absent },
+                { text, "one", false, PinnedHeader::arrives } },
+            250ms },
         { "unpinning", [](Items &items) { items["two"]->setIsPinned(true); },
-            [](PanelViewState &state, Items &items) { state.handlePinToggle(items["two"]); }, "three", false,
+            [](PanelViewState &state, Items &items) { state.handlePinToggle(items["two"]); },
+            { { history, "three", false, PinnedHeader::absent },
+                { text, "three", false, PinnedHeader::leaves } },
             250ms },
         { "deleting a history entry that stands for a pin",
             [this](Items &items) {
@@ -211,16 +246,20 @@ QList<RowChange> PanelTransitionsTest::rowChanges()
                 reference->setPinnedReference(items["two"]);
                 items.insert(QStringLiteral("reference"), reference);
             },
-            [](PanelViewState &state, Items &items) { state.handlePinToggle(items["reference"]); }, "three",
-            false, 250ms },
+            [](PanelViewState &state, Items &items) { state.handlePinToggle(items["reference"]); },
+            { { history, "three", false, PinnedHeader::absent },
+                { text, "three", false, PinnedHeader::stays } },
+            250ms },
         { "a row's Delete", {},
-            [](PanelViewState &state, Items &items) { state.handleItemDeleted(items["three"]); }, "two",
-            false, 200ms },
+            [](PanelViewState &state, Items &items) { state.handleItemDeleted(items["three"]); },
+            { { history, "two", false, PinnedHeader::absent }, { text, "two", false, PinnedHeader::absent } },
+            200ms },
         { "clearing a column", pinned,
             [](PanelViewState &state, Items &) {
                 state.clearColumn(CategoryTitle::history, state.cachedCategories().visible.first().items);
             },
-            "two", true, 200ms },
+            { { history, "two", true, PinnedHeader::absent }, { text, "two", true, PinnedHeader::stays } },
+            200ms },
         { "choosing an item whose file is gone",
             [this](Items &items) {
                 ClipboardItemPtr file = ClipboardItem::create(ClipboardItemType::file,
@@ -228,14 +267,18 @@ QList<RowChange> PanelTransitionsTest::rowChanges()
                 context().insert(file);
                 items.insert(QStringLiteral("file"), file);
             },
-            [](PanelViewState &state, Items &items) { state.chooseItem(items["file"]); }, "three", false,
-            350ms },
+            [](PanelViewState &state, Items &items) { state.chooseItem(items["file"]); },
+            { { history, "three", false, PinnedHeader::absent } }, 350ms },
         { "clearing the whole history", pinned,
-            [](PanelViewState &state, Items &) { state.clearHistoryConfirmed(); }, "two", true, 350ms },
+            [](PanelViewState &state, Items &) { state.clearHistoryConfirmed(); },
+            { { history, "two", true, PinnedHeader::absent }, { text, "two", true, PinnedHeader::stays } },
+            350ms },
     };
 }
 
-TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration)
+// Every column that shows the changed item moves with the change, whichever of them lays out
+// first, and a column's group of pins fades in or out with its rows.
+TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDurationInEveryColumn)
 {
     for (const RowChange &c : rowChanges()) {
         SCOPED_TRACE(c.name);
@@ -245,19 +288,34 @@ TEST_F(PanelTransitionsTest, EachChangeOfTheRowsMovesThemWithItsCurveAndDuration
         if (c.setup)
             c.setup(items);
         ClipboardPanelView &panel = show(800);
-        const RowWatch watch(itemsOf(CategoryTitle::history), items[c.watched], c.leaves);
+        QList<RowWatch> watches;
+        for (const ColumnWatch &w : c.watches)
+            watches.append(RowWatch(itemsOf(w.column), items[w.watched], w.leaves));
 
         c.change(panel.state(), items);
         settle();
-        ASSERT_TRUE(watch.progress(itemsOf(CategoryTitle::history))) << "the row did not change";
+        for (qsizetype i = 0; i < c.watches.size(); ++i) {
+            ASSERT_TRUE(watches[i].progress(itemsOf(c.watches[i].column)))
+                << c.watches[i].column.toStdString() << ": the row did not change";
+        }
+        const auto progressIn
+            = [&](qsizetype i) { return watches[i].progress(itemsOf(c.watches[i].column)).value_or(-1); };
         expectEaseInOut(
-            c.duration, 0.0, 1.0,
-            [&] { return watch.progress(itemsOf(CategoryTitle::history)).value_or(-1); },
+            c.duration, 0.0, 1.0, [&] { return progressIn(0); },
             [&](double progress) {
-                const RowLayoutAnimator *animator = itemsOf(CategoryTitle::history)->rowAnimator();
-                EXPECT_EQ(animator->isRunning(), progress < 1.0);
-                if (progress == 1.0) {
-                    EXPECT_TRUE(animator->leavingRows().isEmpty()) << "the rows that left are gone";
+                for (qsizetype i = 0; i < c.watches.size(); ++i) {
+                    const ColumnWatch &w = c.watches[i];
+                    SCOPED_TRACE(w.column.toStdString());
+                    EXPECT_NEAR(progressIn(i), progress, curveTolerance) << "the row is not with the change";
+                    const ColumnItemsView *view = itemsOf(w.column);
+                    const RowLayoutAnimator *animator = view->rowAnimator();
+                    EXPECT_EQ(animator->isRunning(), progress < 1.0);
+                    if (progress == 1.0) {
+                        EXPECT_TRUE(animator->leavingRows().isEmpty()) << "the rows that left are gone";
+                    }
+                    EXPECT_NEAR(
+                        view->pinnedHeaderOpacity(), headerOpacity(w.header, progress), curveTolerance)
+                        << "the group of pins";
                 }
             });
     }
