@@ -21,6 +21,8 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include <sqlite3.h>
 
 namespace {
@@ -275,6 +277,63 @@ TEST_F(HardeningX11Test, ThePanelOpensAndClosesWhilePicturesTooLargeToDecodeAreC
     ASSERT_TRUE(openPanelShown(again));
     saveScreenshot(QStringLiteral("panel-after-picture-bombs.png"));
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
+TEST_F(HardeningX11Test, AFileThatNeverAnswersHoldsUpNeitherLaterCopiesNorQuitting)
+{
+    // A FIFO named as an SVG picture: opening it to read waits for a writer that never comes, as
+    // a file on a network mount that hangs would.
+    const QString fifo = home.path() + QStringLiteral("/never-answers.svg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    startApp(app);
+    ASSERT_TRUE(external.copyWithXclip(
+        QUrl::fromLocalFile(fifo).toEncoded() + "\r\n", QStringLiteral("text/uri-list")));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("<media>"))) << storedTexts().join(u' ').toStdString();
+
+    // Each menu of its row looks whether the file is SVG source. Once, eight of them (as many
+    // as the shared worker threads) held every worker for good.
+    ASSERT_TRUE(openPanelShown(app));
+    const QRect panel = windowGeometry(frontWindow()).rect;
+    const auto moveTo = [](const QPoint &point) {
+        return xdotool(
+            { QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()) });
+    };
+    // The middle of the first row of the History column.
+    const QPoint row(panel.left() + 120, panel.top() + 119 + 22);
+    for (int click = 0; click < 20; ++click) {
+        ASSERT_TRUE(moveTo(row));
+        const qsizetype beforeMenu = app.outputMark();
+        ASSERT_TRUE(xdotool({ QStringLiteral("click"), QStringLiteral("3") }));
+        ASSERT_TRUE(app.waitForMenu(beforeMenu, QStringLiteral("Delete"))) << "no menu at click " << click;
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        // Away from the row and back, as a hand does: the row takes the next click only once
+        // the pointer has come to it again.
+        ASSERT_TRUE(moveTo(panel.topLeft() + QPoint(100, 20)));
+        ASSERT_TRUE(app.caughtUp());
+    }
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
+    EXPECT_TRUE(app.output().contains(QStringLiteral("%1 is not a regular file").arg(fifo)))
+        << app.output().toStdString();
+
+    int kept = 0;
+    for (int copy = 0; copy < 3; ++copy) {
+        const QString text = QStringLiteral("copied after the menus %1").arg(copy);
+        ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
+        if (waitForNewest(text))
+            ++kept;
+    }
+    EXPECT_EQ(kept, 3) << storedTexts().join(QStringLiteral(" | ")).toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    app.signal(SIGTERM);
+    const bool ended = app.waitForExit(2000);
+    std::printf("[ measured ] after 20 menus of a FIFO's row: %d of 3 later copies kept; SIGTERM %s\n", kept,
+        ended ? qPrintable(QStringLiteral("ended the app in %1 ms").arg(clock.elapsed()))
+              : "did not end the app within 2 s");
+    EXPECT_TRUE(ended);
 }
 
 namespace {
