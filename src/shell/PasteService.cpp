@@ -48,29 +48,17 @@ public:
         m_color = color;
         setData(PasteboardType::color, bytes);
     }
-    void setUriList(const QByteArray &bytes) { m_uriList = bytes; }
-
-    QStringList formats() const override
-    {
-        QStringList all = QMimeData::formats();
-        if (!m_uriList.isEmpty() && !all.contains(PasteboardType::uriList))
-            all.append(PasteboardType::uriList);
-        return all;
-    }
 
 protected:
     QVariant retrieveData(const QString &mimeType, QMetaType type) const override
     {
         if (mimeType == PasteboardType::color && type.id() == QMetaType::QColor && m_color.isValid())
             return m_color;
-        if (mimeType == PasteboardType::uriList && !m_uriList.isEmpty())
-            return m_uriList;
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     QColor m_color;
-    QByteArray m_uriList;
 };
 
 // Red, green, blue, alpha as unsigned 16-bit numbers in this machine's byte order, the
@@ -193,21 +181,16 @@ PasteService::PendingFiles::Written PasteService::PendingFiles::check() const
         if (const ClipboardItemPtr stored = context->model(item))
             lines = stored->additionalFileURLList();
     }
-    Written written;
-    written.gnomeCopiedFiles = "copy";
+    QByteArray found;
     const auto add = [&](const QUrl &url) {
-        if (!url.isValid() || !existsAsFile(url))
-            return;
-        const QByteArray encoded = url.toEncoded();
-        written.uriList += encoded + "\r\n";
-        written.gnomeCopiedFiles += '\n' + encoded;
-        ++written.count;
+        if (url.isValid() && existsAsFile(url))
+            found += url.toEncoded() + '\n';
     };
     if (first)
         add(*first);
     if (lines)
         forEachByteLine(*lines, [&](QByteArrayView line) { add(QUrl(QString::fromUtf8(line))); });
-    return written;
+    return { std::make_shared<const FileListForms>(std::move(found)) };
 }
 
 namespace {
@@ -397,13 +380,10 @@ void PasteService::writeWhenReady(const PendingFiles &files)
     thenWhileAlive(checked, this, [this, generation](const std::optional<PendingFiles::Written> &written) {
         finishPendingWrite(
             generation,
-            [&](std::unique_ptr<QMimeData> contents) {
-                if (!written || written->count == 0)
+            [&](std::unique_ptr<QMimeData>) {
+                if (!written || written->count() == 0)
                     return false;
-                // Pending contents are always made by outgoingFor.
-                static_cast<OutgoingMimeData &>(*contents).setUriList(written->uriList);
-                contents->setData(PasteboardType::gnomeCopiedFiles, written->gnomeCopiedFiles);
-                writeOwnContents(std::move(contents));
+                writeOwnContents(std::make_unique<FileListMimeData>(written->files));
                 return true;
             },
             written ? QStringLiteral(

@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "model/PersistentIdentifier.h"
 #include "panel/PanelPasteboard.h"
+#include "platform/FileListForms.h"
 
 #include <QFuture>
 #include <QMimeData>
@@ -68,12 +69,11 @@ public:
         ModelContainer *store = nullptr;
         PersistentIdentifier item;
 
-        // The files still there, as file managers exchange them.
+        // The files still there, as the clipboard offers them (FileListMimeData).
         struct Written
         {
-            QByteArray uriList;
-            QByteArray gnomeCopiedFiles;
-            qsizetype count = 0;
+            std::shared_ptr<const FileListForms> files;
+            qsizetype count() const { return files ? files->count() : 0; }
         };
         // Worker thread.
         Written check() const;
