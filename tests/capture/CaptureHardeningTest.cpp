@@ -47,6 +47,33 @@ QByteArray noise(qsizetype size)
     return bytes;
 }
 
+// A filesystem of a few megabytes of its own, where the test may mount one; unmounted at
+// the end.
+class SmallDisk final
+{
+public:
+    SmallDisk()
+    {
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=3m"),
+                QStringLiteral("tmpfs"), m_folder.path() });
+        m_mounted = mount.waitForFinished(5000) && mount.exitStatus() == QProcess::NormalExit
+            && mount.exitCode() == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), { QStringLiteral("-l"), m_folder.path() });
+    }
+    bool isMounted() const { return m_mounted; }
+    QString path() const { return m_folder.path(); }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
 class CaptureHardeningTest : public CaptureTest
 {
 protected:
@@ -77,6 +104,24 @@ protected:
         return texts;
     }
 
+    // A store that fills a filesystem of 3 MB where the test may make one, else a store that
+    // may not grow by more than about 800 KB.
+    void useStoreOnAFullDisk(const SmallDisk &disk)
+    {
+        RecordProperty("disk", disk.isMounted() ? "a 3 MB filesystem" : "a page limit");
+        if (disk.isMounted()) {
+            useStoreAt(disk.path() + QStringLiteral("/Tindlewick/default.store"));
+            return;
+        }
+        useStoreAt(storePath());
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+        SqliteStatement pages = raw.prepare(QStringLiteral("PRAGMA page_count"));
+        ASSERT_TRUE(pages.step());
+        const qint64 limit = pages.int64(0) + 200; // about 800 KB of room
+        useStoreAt(storePath(), QStringLiteral("PRAGMA max_page_count = %1").arg(limit));
+    }
+
     // A new store at path for the monitor; setupSql runs on each of its connections.
     void useStoreAt(const QString &path, const QString &setupSql = {})
     {
@@ -89,33 +134,6 @@ protected:
             m_container->setConnectionSetupSql(setupSql);
         createMonitor();
     }
-};
-
-// A filesystem of a few megabytes of its own, where the test may mount one; unmounted at
-// the end.
-class SmallDisk final
-{
-public:
-    SmallDisk()
-    {
-        QProcess mount;
-        mount.start(QStringLiteral("mount"),
-            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=3m"),
-                QStringLiteral("tmpfs"), m_folder.path() });
-        m_mounted = mount.waitForFinished(5000) && mount.exitStatus() == QProcess::NormalExit
-            && mount.exitCode() == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), { QStringLiteral("-l"), m_folder.path() });
-    }
-    bool isMounted() const { return m_mounted; }
-    QString path() const { return m_folder.path(); }
-
-private:
-    QTemporaryDir m_folder;
-    bool m_mounted = false;
 };
 
 } // namespace
@@ -247,20 +265,8 @@ TEST_F(CaptureHardeningTest, APictureTooLargeToDecodeIsRefusedFromItsHeader)
 
 TEST_F(CaptureHardeningTest, AFullDiskLosesOnlyTheCopyThatDoesNotFitAndSaysSoOnce)
 {
-    // A filesystem of 3 MB where the test may make one, else a store that may not grow.
     SmallDisk disk;
-    RecordProperty("disk", disk.isMounted() ? "a 3 MB filesystem" : "a page limit");
-    if (disk.isMounted()) {
-        useStoreAt(disk.path() + QStringLiteral("/Tindlewick/default.store"));
-    } else {
-        useStoreAt(storePath());
-        SqliteConnection raw;
-        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
-        SqliteStatement pages = raw.prepare(QStringLiteral("PRAGMA page_count"));
-        ASSERT_TRUE(pages.step());
-        const qint64 limit = pages.int64(0) + 200; // about 800 KB of room
-        useStoreAt(storePath(), QStringLiteral("PRAGMA max_page_count = %1").arg(limit));
-    }
+    ASSERT_NO_FATAL_FAILURE(useStoreOnAFullDisk(disk));
     const QString path = container().storePath();
     QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
     CapturedDiagnostics diagnostics;
@@ -289,6 +295,27 @@ TEST_F(CaptureHardeningTest, AFullDiskLosesOnlyTheCopyThatDoesNotFitAndSaysSoOnc
     m_monitor.reset();
     std::unique_ptr<ModelContext> reader = container().makeContext();
     EXPECT_EQ(reader->fetchCount(FetchDescriptor::newestFirst()), 4);
+}
+
+TEST_F(CaptureHardeningTest, AWriteInTheBackgroundThatFailsGivesTheLogsSpaceBack)
+{
+    SmallDisk disk;
+    ASSERT_NO_FATAL_FAILURE(useStoreOnAFullDisk(disk));
+    const QString log = container().storePath() + QStringLiteral("-wal");
+    QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("before") });
+    ASSERT_EQ(storedTexts(), QStringList { QStringLiteral("before") });
+
+    // Written by the store actor, being over a megabyte: it fills the disk, and fails.
+    const QString large = QString::fromLatin1(noise(4'000'000).toBase64());
+    ASSERT_GT(large.size(), ClipboardMonitor::backgroundSaveBytes);
+    saveItem(ClipboardItemType::text, { .text = large });
+    ASSERT_TRUE(waitUntil([&] { return failures.size() == 1; }));
+    // The log once kept what the failed write had put there, and the disk stayed full until quit.
+    EXPECT_EQ(QFileInfo(log).size(), 0);
+
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("after") });
+    EXPECT_EQ(storedTexts(), (QStringList { QStringLiteral("after"), QStringLiteral("before") }));
 }
 
 TEST_F(CaptureHardeningTest, ALockedStoreNeitherFreezesTheAppNorLosesTheCopy)
