@@ -265,11 +265,17 @@ QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snaps
         }
         const std::optional<ImageExtraction::PreparedImage> prepared
             = ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize);
-        if (!prepared)
+        // Kept, it would be a blank picture.
+        if (!prepared) {
+            printDiagnostic(
+                QStringLiteral("[ClipboardMonitor] A picture (%1, %2 bytes) was not kept: it could "
+                               "not be decoded")
+                    .arg(source.type.isEmpty() ? QStringLiteral("an image object") : source.type)
+                    .arg(source.data.size()));
             return std::nullopt;
+        }
         ClipboardItem::Content content = base;
         content.mediaImageData = prepared->imageData;
-        // Bytes that no decoder reads are no thumbnail: every show would try them again.
         content.mediaThumbnailData = prepared->thumbnail;
         content.mediaSubtypeRaw = rawValue(MediaSubtype::image);
         content.previewText = QStringLiteral("Screenshot");
