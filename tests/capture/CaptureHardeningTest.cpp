@@ -379,8 +379,10 @@ TEST_F(CaptureHardeningTest, EveryPictureFormatIsHeldToThePixelLimitAndOneThatDo
         EXPECT_TRUE(history().isEmpty());
         EXPECT_EQ(diagnostics.lines(), QStringList { c.said });
     }
+}
 
-    // The same formats within the limit are kept, with their thumbnails.
+TEST_F(CaptureHardeningTest, PicturesOfTheseFormatsWithinThePixelLimitAreKept)
+{
     const struct
     {
         const char *name;
