@@ -9,6 +9,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/UserFiles.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -178,8 +179,10 @@ QFuture<void> BackgroundEnrichment::loadAudioArtworkTask(PersistentIdentifier id
 {
     if (!m_monitor)
         return QtFuture::makeReadyFuture();
+    // The file may be no file at all, or on a mount that hangs: it is read through UserFiles.
     const QFuture<std::optional<ImageExtraction::MediaArtwork>> read
-        = QtConcurrent::run([fileURL] { return ImageExtraction::loadMediaMetadata(fileURL); });
+        = UserFiles::shared().run(fileURL.toLocalFile(), artworkReadLimit,
+            [fileURL] { return ImageExtraction::loadMediaMetadata(fileURL); });
     return thenWhileAlive(
         read, this, [this, identifier](const std::optional<ImageExtraction::MediaArtwork> &artwork) {
             if (artwork)

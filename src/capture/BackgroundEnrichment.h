@@ -50,8 +50,10 @@ public:
     // The 200-point square preview of a media item's picture. The futures of these tasks
     // finish once their work is written (or came to nothing).
     QFuture<void> generateMediaPreview(PersistentIdentifier identifier);
-    // The cover art of an audio file, as the item's thumbnail and preview.
+    // The cover art of an audio file, as the item's thumbnail and preview; none when the file
+    // was not read within artworkReadLimit.
     QFuture<void> loadAudioArtworkTask(PersistentIdentifier identifier, const QUrl &fileURL);
+    static constexpr std::chrono::milliseconds artworkReadLimit { 20'000 };
     void updateMediaThumbnails(PersistentIdentifier identifier, const QByteArray &thumbnail,
         const std::optional<QByteArray> &preview);
 

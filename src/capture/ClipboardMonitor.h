@@ -75,6 +75,8 @@ public:
     // Texts up to this many UTF-16 units are tested for being a link or a colour.
     static constexpr qsizetype classificationTextLimit = 100'000;
     static constexpr qsizetype previewLength = 200;
+    // A copied file's identity on disk is kept when the disk gives it within this time.
+    static constexpr std::chrono::milliseconds bookmarkLimit { 2000 };
 
     // One poll tick: accepts a new change (at most one per minimumChangeIntervalMs) and
     // captures it. While monitoring, every tick schedules the next.

@@ -19,6 +19,7 @@
 #include "model/UrlBlacklist.h"
 #include "platform/FileBookmark.h"
 #include "platform/ImageLimits.h"
+#include "platform/UserFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -214,26 +215,35 @@ QFuture<Captured> ClipboardMonitor::processClipboardContent(const PasteboardSnap
 
 QFuture<Captured> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapshot)
 {
-    // A list of many files takes long to become an item and its digest, and the bookmark asks
-    // the disk: the item is built on a worker thread.
-    return QtConcurrent::run([files = *snapshot.files, base = sourceContent(snapshot)]() -> Captured {
-        const QUrl &first = files.first();
-        if (isInTrash(first))
-            return std::nullopt;
-        ClipboardItem::Content content = base;
-        content.fileURL = first;
-        content.fileBookmarkData = FileBookmark::create(first);
-        content.previewText = lastPathComponent(first);
-        const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
-        if (files.count() == 1 && kind)
-            content.mediaSubtypeRaw = rawValue(*kind);
-        ClipboardItemPtr item = ClipboardItem::create(
-            content.mediaSubtypeRaw ? ClipboardItemType::media : ClipboardItemType::file, content);
-        if (files.count() >= 2)
-            item->setAdditionalFileURLList(files.furtherAddresses());
-        (void)item->contentHash();
-        return CapturedContent { item, first };
-    });
+    // The bookmark asks the disk, which may hang (a network mount): it is asked through
+    // UserFiles, and the item is kept without it when the disk does not answer in time.
+    const QUrl first = snapshot.files->first();
+    QFuture<std::optional<QByteArray>> bookmark = first.isLocalFile() && !isInTrash(first)
+        ? UserFiles::shared().run(
+            first.toLocalFile(), bookmarkLimit, [first] { return FileBookmark::create(first); })
+        : QtFuture::makeReadyFuture(std::optional<QByteArray>());
+    // A list of many files takes long to become an item and its digest: the item is built on
+    // a worker thread.
+    return bookmark.then(QtFuture::Launch::Async,
+        [files = *snapshot.files, base = sourceContent(snapshot)](
+            const std::optional<QByteArray> &bookmarkData) -> Captured {
+            const QUrl &first = files.first();
+            if (isInTrash(first))
+                return std::nullopt;
+            ClipboardItem::Content content = base;
+            content.fileURL = first;
+            content.fileBookmarkData = bookmarkData;
+            content.previewText = lastPathComponent(first);
+            const std::optional<MediaSubtype> kind = ImageExtraction::mediaKindForFile(first);
+            if (files.count() == 1 && kind)
+                content.mediaSubtypeRaw = rawValue(*kind);
+            ClipboardItemPtr item = ClipboardItem::create(
+                content.mediaSubtypeRaw ? ClipboardItemType::media : ClipboardItemType::file, content);
+            if (files.count() >= 2)
+                item->setAdditionalFileURLList(files.furtherAddresses());
+            (void)item->contentHash();
+            return CapturedContent { item, first };
+        });
 }
 
 QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snapshot)
@@ -255,11 +265,17 @@ QFuture<Captured> ClipboardMonitor::imageContent(const PasteboardSnapshot &snaps
         }
         const std::optional<ImageExtraction::PreparedImage> prepared
             = ImageExtraction::prepareImage(source, ImageExtraction::itemThumbnailSize);
-        if (!prepared)
+        // Kept, it would be a blank picture.
+        if (!prepared) {
+            printDiagnostic(
+                QStringLiteral("[ClipboardMonitor] A picture (%1, %2 bytes) was not kept: it could "
+                               "not be decoded")
+                    .arg(source.type.isEmpty() ? QStringLiteral("an image object") : source.type)
+                    .arg(source.data.size()));
             return std::nullopt;
+        }
         ClipboardItem::Content content = base;
         content.mediaImageData = prepared->imageData;
-        // Bytes that no decoder reads are no thumbnail: every show would try them again.
         content.mediaThumbnailData = prepared->thumbnail;
         content.mediaSubtypeRaw = rawValue(MediaSubtype::image);
         content.previewText = QStringLiteral("Screenshot");

@@ -58,7 +58,8 @@ QImage decodeImage(const QByteArray &data, QByteArray *format)
     // Asked before reading: afterwards the reader no longer names what it detected.
     const QByteArray detected = reader.format();
     // The header is read first: a picture too large to decode is never decoded.
-    if (const QSize claimed = reader.size(); claimed.isValid() && !ImageLimits::isDecodable(claimed))
+    if (const std::optional<QSize> claimed = ImageLimits::sizeOf(data);
+        claimed && !ImageLimits::isDecodable(*claimed))
         return QImage();
     QImage image;
     if (!reader.read(&image))
@@ -91,7 +92,7 @@ std::optional<PreparedImage> prepareImage(const ImageSource &source, double thum
     QByteArray format;
     const QImage decoded = decodeImage(source.data, &format);
     if (decoded.isNull())
-        return PreparedImage { source.data, std::nullopt };
+        return std::nullopt;
     const std::optional<QByteArray> png
         = format == "png" ? std::optional<QByteArray>(source.data) : pngData(decoded);
     if (!png)

@@ -47,22 +47,22 @@ ImageSource imageSource(const PasteboardContents &contents);
 
 struct PreparedImage
 {
-    QByteArray imageData; // PNG, or bytes no decoder reads, unchanged
-    std::optional<QByteArray> thumbnail; // nothing when the image does not decode
+    QByteArray imageData; // PNG
+    std::optional<QByteArray> thumbnail;
 };
 
 // The image as an item stores it, with its thumbnail of `thumbnailSize` points. PNG bytes
 // are kept as they came (so the same copy twice gives the same bytes); other types are
-// decoded and encoded as PNG; bytes that no decoder reads come back unchanged, without a
-// thumbnail. Nothing when there is no image, one that decoded cannot be encoded, or one
-// of more than ImageLimits::maxPixels.
+// decoded and encoded as PNG. Nothing when there is no image, one that does not decode (it
+// would be a blank picture), one that decoded cannot be encoded, or one of more than
+// ImageLimits::maxPixels.
 std::optional<PreparedImage> prepareImage(const ImageSource &source, double thumbnailSize);
 
 // The pixel size of the source's image, from the header of its data (ImageLimits).
 std::optional<QSize> imageSize(const ImageSource &source);
 
 // The image decoded, within the allocation limit; a null image when it does not decode or
-// its header claims more than ImageLimits::maxPixels.
+// its header claims more than ImageLimits::maxPixels (ImageLimits::sizeOf).
 QImage decodeImage(const QByteArray &data, QByteArray *format = nullptr);
 
 using ::pngData;

@@ -1,7 +1,6 @@
 // Cover art of media files through TagLib, for ImageExtraction::loadMediaMetadata.
 #include "capture/ImageExtraction.h"
-
-#include <QFile>
+#include "platform/UserFiles.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/asffile.h>
@@ -14,9 +13,12 @@
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/speexfile.h>
+#include <taglib/tfilestream.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -43,12 +45,22 @@ void appendXiphPictures(TagLib::Ogg::XiphComment *comment, QList<QByteArray> &pi
         pictures.append(toByteArray(picture->data()));
 }
 
-// The file's embedded pictures: ID3v2 first, then MP4 cover art, then the rest.
+// The file's embedded pictures: ID3v2 first, then MP4 cover art, then the rest. Only a regular
+// file is read (TagLib's own opening would wait for ever on a FIFO); its kind is told by its
+// contents.
 QList<QByteArray> embeddedPictures(const QString &path)
 {
     QList<QByteArray> pictures;
-    const QByteArray fileName = QFile::encodeName(path);
-    TagLib::FileRef reference(fileName.constData(), false);
+    const int descriptor = UserFiles::openRegular(path);
+    if (descriptor < 0)
+        return pictures;
+    // The stream owns the descriptor once it has opened it.
+    TagLib::FileStream stream(descriptor, true);
+    if (!stream.isOpen()) {
+        ::close(descriptor);
+        return pictures;
+    }
+    TagLib::FileRef reference(&stream, false);
     TagLib::File *file = reference.file();
     if (!file || !file->isValid())
         return pictures;

@@ -5,10 +5,10 @@
 #include "platform/FileBookmark.h"
 #include "platform/InotifyFileEventStream.h"
 #include "platform/MountInfoVolumeMonitor.h"
+#include "platform/UserFiles.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -185,8 +185,10 @@ void FileAvailabilityService::findRenamedFile(const ClipboardItem &item, const Q
     if (!bookmark)
         return;
     m_renameSearches.insert(address, generation);
-    // Reading the folder can take a while in a big one: never on the main thread.
-    thenWhileAlive(QtConcurrent::run([bookmark = *bookmark] { return FileBookmark::resolve(bookmark); }),
+    // Reading the folder can take a while in a big one, or for ever on a mount that hangs:
+    // never on the main thread, and through UserFiles.
+    thenWhileAlive(UserFiles::shared().run(address, renameSearchLimit,
+                       [bookmark = *bookmark] { return FileBookmark::resolve(bookmark); }),
         this, [this, address](const std::optional<QUrl> &found) { takeRenamedFile(address, found); });
 }
 

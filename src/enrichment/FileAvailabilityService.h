@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -85,6 +86,7 @@ private:
     // (renamed within its folder), once per invalidation; when one is found, the address stands
     // for its path from then on and "volumesDidChange" is posted.
     void findRenamedFile(const ClipboardItem &item, const QString &address);
+    static constexpr std::chrono::milliseconds renameSearchLimit { 10'000 };
     void takeRenamedFile(const QString &address, const std::optional<QUrl> &found);
 
     std::unique_ptr<FileEventStream> m_fileEvents;

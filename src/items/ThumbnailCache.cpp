@@ -85,7 +85,8 @@ QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
     const QSize full = reader.size();
     // A picture too large to decode is not tried, scaled or not: reading it row by row to
     // scale it down would still take seconds.
-    if (full.isValid() && !ImageLimits::isDecodable(full))
+    if (const std::optional<QSize> claimed = ImageLimits::sizeOf(data);
+        claimed && !ImageLimits::isDecodable(*claimed))
         return QImage();
     if (full.isValid() && (full.width() > size.width() || full.height() > size.height()))
         reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));

@@ -257,7 +257,7 @@ ModelContext::SaveResult ModelContext::writeChanges()
     if (!written || !m_connection.exec(QStringLiteral("COMMIT"))) {
         const int code = sqlite3_extended_errcode(m_connection.handle());
         const SaveResult failed { false, written ? m_connection.lastError() : error, code };
-        m_connection.exec(QStringLiteral("ROLLBACK"));
+        rollBackAndGiveLogSpaceBack();
         return failed;
     }
 
@@ -266,6 +266,24 @@ ModelContext::SaveResult ModelContext::writeChanges()
     Q_EMIT didSave(changes);
     scheduleObjectsDidChange();
     return {};
+}
+
+// A failed write leaves what it wrote in the write-ahead log, which keeps its size until the
+// log starts over: tens of megabytes of a large text, on a disk that is full by then, for as
+// long as the app runs. The log is emptied at once unless a reader is in it (nobody is waited
+// for: a reader's next checkpoint does it).
+void ModelContext::rollBackAndGiveLogSpaceBack()
+{
+    m_connection.exec(QStringLiteral("ROLLBACK"));
+    sqlite3 *handle = m_connection.handle();
+    if (!handle)
+        return;
+    SqliteStatement wait = m_connection.prepare(QStringLiteral("PRAGMA busy_timeout"));
+    const int waitMs = wait.isValid() && wait.step() ? int(wait.int64(0)) : 0;
+    wait = {};
+    sqlite3_busy_timeout(handle, 0);
+    sqlite3_wal_checkpoint_v2(handle, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(handle, waitMs);
 }
 
 QVariant ModelContext::rowOf(const ClipboardItemPtr &target, const NewRows &newRows)
@@ -697,7 +715,7 @@ int ModelContext::deleteValuesTooLargeToRead()
                     .arg(int(info.field))
                     .arg(qint64(1) << int(info.field)));
             if (!done) {
-                m_connection.exec(QStringLiteral("ROLLBACK"));
+                rollBackAndGiveLogSpaceBack();
                 return -1;
             }
             ++deleted;
@@ -711,7 +729,7 @@ int ModelContext::deleteValuesTooLargeToRead()
         }
     }
     if (!m_connection.exec(QStringLiteral("COMMIT"))) {
-        m_connection.exec(QStringLiteral("ROLLBACK"));
+        rollBackAndGiveLogSpaceBack();
         return -1;
     }
     if (!changes.isEmpty())

@@ -130,6 +130,7 @@ private:
     void enqueueStoreChanges(const StoreChanges &changes);
 
     SaveResult writeChanges();
+    void rollBackAndGiveLogSpaceBack();
     void scheduleRefusedSaveRetry();
     QString fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
         QVariantList *bindings, const QString &index = {}) const;

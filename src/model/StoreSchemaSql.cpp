@@ -134,10 +134,12 @@ bool addMissingColumns(SqliteConnection &connection)
 bool configure(SqliteConnection &connection, int busyTimeoutMs)
 {
     // The lock wait first: the other statements already read the store, which another
-    // connection may hold locked for a moment.
-    return connection.exec(
-        QStringLiteral("PRAGMA busy_timeout=%1; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;")
-            .arg(busyTimeoutMs));
+    // connection may hold locked for a moment. The write-ahead log keeps no more than
+    // logSizeLimitBytes of a large write once it starts over.
+    return connection.exec(QStringLiteral("PRAGMA busy_timeout=%1; PRAGMA foreign_keys=ON; "
+                                          "PRAGMA synchronous=FULL; PRAGMA journal_size_limit=%2;")
+                               .arg(busyTimeoutMs)
+                               .arg(logSizeLimitBytes));
 }
 
 } // namespace StoreSchemaSql

@@ -18,8 +18,11 @@ QString createTables();
 // fails.
 bool addMissingColumns(SqliteConnection &connection);
 // Per-connection settings: foreign keys (the nullify and cascade rules), a lock wait,
-// durable commits.
+// durable commits, a log that does not keep the size of the largest write.
 bool configure(SqliteConnection &connection, int busyTimeoutMs);
+// What the write-ahead log keeps of its file once it starts over: more than the store's
+// regular checkpoints let it grow to (ModelContainer::logCheckpointPages).
+inline constexpr qint64 logSizeLimitBytes = 8 * 1024 * 1024;
 
 // The fields kept in the item's row, in schema order.
 const QList<ItemField> &rowFields();

@@ -12,8 +12,10 @@ namespace ImageLimits {
 
 inline constexpr qint64 maxPixels = 40'000'000;
 
-// The pixel size that the data's header claims, read without decoding the picture;
-// nothing when no image reader recognises the data.
+// The pixel size that the data's header claims, read without decoding the picture: for GIF,
+// BMP and icons the canvas their decoders make (Qt names a GIF's first frame, and no BMP over
+// 16384 × 16384), for the other formats what their image reader names; nothing when no reader
+// recognises the data.
 std::optional<QSize> sizeOf(const QByteArray &data);
 // Whether a picture of this size may be decoded: not empty, and at most maxPixels.
 bool isDecodable(QSize size);

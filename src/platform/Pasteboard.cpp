@@ -45,6 +45,27 @@ bool admit(
 
 } // namespace
 
+FileListMimeData::FileListMimeData(std::shared_ptr<const FileListForms> forms)
+    : m_forms(std::move(forms))
+{ }
+
+QStringList FileListMimeData::formats() const
+{
+    return { PasteboardType::uriList, PasteboardType::gnomeCopiedFiles, PasteboardType::plainText };
+}
+
+bool FileListMimeData::hasFormat(const QString &type) const
+{
+    return formats().contains(type);
+}
+
+QVariant FileListMimeData::retrieveData(const QString &type, QMetaType) const
+{
+    if (!hasFormat(type))
+        return {};
+    return m_forms->whole(type.toLatin1());
+}
+
 QFuture<PasteboardContents> Pasteboard::readContents(
     const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
@@ -113,6 +134,9 @@ namespace PasteboardData {
 
 std::unique_ptr<QMimeData> copyOf(const QMimeData &contents)
 {
+    // A list of files shares its one copy of the list.
+    if (const auto *list = dynamic_cast<const FileListMimeData *>(&contents))
+        return std::make_unique<FileListMimeData>(list->forms());
     auto copy = std::make_unique<QMimeData>();
     for (const QString &format : contents.formats())
         copy->setData(format, contents.data(format));

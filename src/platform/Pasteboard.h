@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileListForms.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>
@@ -111,6 +113,25 @@ public:
     // (see PasteboardContents::oversized). The default reads through types() and data().
     virtual QFuture<PasteboardContents> readContents(
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const;
+};
+
+// A list of files on the clipboard, held once (FileListForms) for all its forms, however long:
+// the forms are made whole only when something of this process reads them as QMimeData. The
+// system clipboard serves them to other programs a piece at a time, off the GUI thread.
+class FileListMimeData final : public QMimeData
+{
+public:
+    explicit FileListMimeData(std::shared_ptr<const FileListForms> forms);
+
+    const std::shared_ptr<const FileListForms> &forms() const { return m_forms; }
+    QStringList formats() const override;
+    bool hasFormat(const QString &type) const override;
+
+protected:
+    QVariant retrieveData(const QString &type, QMetaType metaType) const override;
+
+private:
+    std::shared_ptr<const FileListForms> m_forms;
 };
 
 // An in-process pasteboard for tests: contents are set directly, every write moves the

@@ -1,14 +1,74 @@
 #include "platform/SystemPasteboard.h"
 
 #include "platform/X11SelectionReader.h"
+#include "platform/X11SelectionServer.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+// Takes the requests for a list of files that the toolkit's clipboard holds out of the
+// toolkit's hands, on the GUI thread where X events are handled, and gives them to the server.
+class SystemPasteboard::FileListRequests final : public QAbstractNativeEventFilter
+{
+public:
+    explicit FileListRequests(X11SelectionServer &server)
+        : m_server(server)
+    {
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+        if (!connection)
+            return;
+        xcb_intern_atom_reply_t *reply
+            = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, 9, "CLIPBOARD"), nullptr);
+        m_clipboard = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~FileListRequests() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7F) != XCB_SELECTION_REQUEST)
+            return false;
+        const auto *request = reinterpret_cast<const xcb_selection_request_event_t *>(event);
+        QClipboard::Mode mode = QClipboard::Clipboard;
+        if (request->selection == XCB_ATOM_PRIMARY)
+            mode = QClipboard::Selection;
+        else if (request->selection != m_clipboard || m_clipboard == XCB_ATOM_NONE)
+            return false;
+        const auto *list
+            = dynamic_cast<const FileListMimeData *>(QGuiApplication::clipboard()->mimeData(mode));
+        if (!list)
+            return false;
+        m_server.answer(*request, list->forms());
+        return true;
+    }
+
+private:
+    X11SelectionServer &m_server;
+    xcb_atom_t m_clipboard = XCB_ATOM_NONE;
+};
 
 SystemPasteboard::SystemPasteboard(QObject *parent)
     : Pasteboard(parent)
     , m_reader(std::make_unique<X11SelectionReader>())
 {
+    if (QGuiApplication::platformName() == u"xcb") {
+        m_fileListServer = std::make_unique<X11SelectionServer>();
+        m_fileListRequests = std::make_unique<FileListRequests>(*m_fileListServer);
+    }
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard)
             ++m_changeCount;
@@ -31,9 +91,17 @@ bool SystemPasteboard::ownsContents() const
 QFuture<PasteboardContents> SystemPasteboard::readContents(
     const QList<QStringList> &requests, const PasteboardReadLimits &limits) const
 {
+    const QMimeData *own
+        = readsInProcess() ? QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard) : nullptr;
+    // Every form of a long list of files is made from the list on a worker thread.
+    if (const auto *list = dynamic_cast<const FileListMimeData *>(own)) {
+        return m_executor.run([forms = list->forms(), requests, limits] {
+            const FileListMimeData copy(forms);
+            return PasteboardData::contentsOfMimeData(&copy, requests, limits);
+        });
+    }
     if (readsInProcess())
-        return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(
-            QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), requests, limits));
+        return QtFuture::makeReadyFuture(PasteboardData::contentsOfMimeData(own, requests, limits));
     X11SelectionReader *reader = m_reader.get();
     return m_executor.run([reader, requests, limits] { return reader->read(requests, limits); });
 }

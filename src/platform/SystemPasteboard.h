@@ -6,12 +6,14 @@
 #include <memory>
 
 class X11SelectionReader;
+class X11SelectionServer;
 
 // The desktop's clipboard (the X11 CLIPBOARD selection; the PRIMARY selection is not the
 // clipboard: it is never read, and written only for a paste that takes it) over QClipboard. The change count
 // moves on every change signal, the app's own writes included. Another application's contents are read on a
 // thread of its own with deadlines, so a hung owner never freezes the app; what this process owns is read in
-// place.
+// place. A list of files (FileListMimeData) is served to other programs by an X11SelectionServer, off the GUI
+// thread.
 class SystemPasteboard final : public Pasteboard
 {
     Q_OBJECT
@@ -35,9 +37,12 @@ public:
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 
 private:
+    class FileListRequests;
     bool readsInProcess() const;
 
     qint64 m_changeCount = 0;
+    std::unique_ptr<X11SelectionServer> m_fileListServer;
+    std::unique_ptr<FileListRequests> m_fileListRequests;
     std::unique_ptr<X11SelectionReader> m_reader; // used on m_executor's thread only
     // Declared after the reader: it goes first, finishing the readings that use the reader.
     mutable SerialExecutor m_executor;

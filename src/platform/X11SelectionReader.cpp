@@ -186,8 +186,6 @@ QString X11SelectionReader::atomName(xcb_atom_t atom)
 
 QStringList X11SelectionReader::atomNames(const xcb_atom_t *atoms, qsizetype count, const Deadline &total)
 {
-    // Owners may name thousands of atoms that were never seen before: one round trip each
-    // would take seconds, so every question goes out before the first answer is awaited.
     // An owner that makes up new names at every copy must not grow the cache without end.
     if (m_namesByAtom.size() > 20 * maxTargets) {
         m_namesByAtom.clear();
@@ -198,24 +196,39 @@ QStringList X11SelectionReader::atomNames(const xcb_atom_t *atoms, qsizetype cou
         m_atomsByName.insert(QStringLiteral("TARGETS"), m_targets);
     }
     QStringList names(count);
-    QList<std::pair<qsizetype, xcb_get_atom_name_cookie_t>> pending;
+    QList<qsizetype> unknown;
     for (qsizetype i = 0; i < count; ++i) {
         if (const auto it = m_namesByAtom.constFind(atoms[i]); it != m_namesByAtom.constEnd())
             names[i] = *it;
         else
-            pending.append({ i, xcb_get_atom_name(m_connection, atoms[i]) });
+            unknown.append(i);
     }
-    for (const auto &[index, cookie] : std::as_const(pending)) {
-        XcbReply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(m_connection, cookie, nullptr));
-        // Past the deadline the remaining answers are still collected (xcb keeps them
-        // otherwise) but no longer used.
-        if (!reply || total.remaining().count() == 0)
-            continue;
-        const QString name = QString::fromUtf8(
-            xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
-        m_namesByAtom.insert(atoms[index], name);
-        m_atomsByName.insert(name, atoms[index]);
-        names[index] = name;
+    // Owners may name thousands of atoms that were never seen before: one round trip each
+    // would take seconds, so a batch of questions goes out before the first answer is awaited.
+    // A name may also be 64 KB long, and a thousand of them would take a second and 128 MB:
+    // once the names of one reading come to maxNameBytesPerReading, no more are asked for.
+    qsizetype received = 0;
+    for (qsizetype start = 0; start < unknown.size() && received < maxNameBytesPerReading;
+         start += nameBatch) {
+        const qsizetype end = std::min(unknown.size(), start + nameBatch);
+        QList<xcb_get_atom_name_cookie_t> cookies;
+        for (qsizetype i = start; i < end; ++i)
+            cookies.append(xcb_get_atom_name(m_connection, atoms[unknown[i]]));
+        for (qsizetype i = start; i < end; ++i) {
+            XcbReply<xcb_get_atom_name_reply_t> reply(
+                xcb_get_atom_name_reply(m_connection, cookies[i - start], nullptr));
+            const int length = reply ? xcb_get_atom_name_name_length(reply.get()) : 0;
+            received += length;
+            // Past the deadline the remaining answers are still collected (xcb keeps them
+            // otherwise) but no longer used; a name longer than any type is no type that a
+            // program reads, and is neither listed nor kept.
+            if (!reply || total.remaining().count() == 0 || length > maxTypeNameBytes)
+                continue;
+            const QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()), length);
+            m_namesByAtom.insert(atoms[unknown[i]], name);
+            m_atomsByName.insert(name, atoms[unknown[i]]);
+            names[unknown[i]] = name;
+        }
     }
     return names;
 }

@@ -17,8 +17,9 @@ using xcb_window_t = quint32;
 // Every step has a deadline: the owner must start each answer (and each chunk of a large,
 // incremental one) within responseTimeout, and a whole reading ends after totalTimeout.
 // An owner cannot make it work without end either: only the first maxTargets of its targets
-// are looked at, and a type whose data would exceed the byte limit of the reading is not
-// read. Used from one thread at a time (SystemPasteboard keeps it on a strand of its own).
+// are looked at, their names only up to a byte limit, and a type whose data would exceed the
+// byte limit of the reading is not read. Used from one thread at a time (SystemPasteboard keeps it on a
+// strand of its own).
 class X11SelectionReader final
 {
 public:
@@ -29,6 +30,13 @@ public:
     };
     // Owners that offer more targets than this are read as offering the first ones only.
     static constexpr qsizetype maxTargets = 1000;
+    // A target whose name is longer is no type any program reads (a MIME type's two names
+    // have 127 bytes at most): it is not listed, and its name is not kept.
+    static constexpr int maxTypeNameBytes = 255;
+    // The names of new targets asked for in one round trip, and how many bytes of them one
+    // reading takes at most: no more names are asked for once they come to that.
+    static constexpr qsizetype nameBatch = 16;
+    static constexpr qsizetype maxNameBytesPerReading = 128 * 1024;
 
     X11SelectionReader() = default;
     explicit X11SelectionReader(Timeouts timeouts)
@@ -65,7 +73,8 @@ private:
     // Asks the owner for `target` and waits for the answer.
     Outcome convert(xcb_atom_t target, const Deadline &total, qsizetype maxBytes, Reply *reply);
     Outcome readIncrementally(const Deadline &total, qsizetype maxBytes, qsizetype announced, Reply *reply);
-    // The names of many atoms at once: every request is sent before the first answer is read.
+    // The names of many atoms, a batch of questions at a time; empty for those not asked or
+    // longer than maxTypeNameBytes.
     QStringList atomNames(const xcb_atom_t *atoms, qsizetype count, const Deadline &total);
     // The owner's targets by name, in its order.
     Outcome targets(QHash<QString, xcb_atom_t> *byName, QStringList *order, const Deadline &total);

@@ -1,5 +1,6 @@
 #include "shell/PasteService.h"
 
+#include "capture/CaptureLimits.h"
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
 #include "common/ByteLines.h"
@@ -13,16 +14,15 @@
 #include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
+#include "platform/UserFiles.h"
 #include "platform/Workspace.h"
 #include "shell/FrontWindow.h"
 
 #include <QBuffer>
 #include <QColor>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QMimeData>
 #include <QMimeDatabase>
@@ -48,29 +48,17 @@ public:
         m_color = color;
         setData(PasteboardType::color, bytes);
     }
-    void setUriList(const QByteArray &bytes) { m_uriList = bytes; }
-
-    QStringList formats() const override
-    {
-        QStringList all = QMimeData::formats();
-        if (!m_uriList.isEmpty() && !all.contains(PasteboardType::uriList))
-            all.append(PasteboardType::uriList);
-        return all;
-    }
 
 protected:
     QVariant retrieveData(const QString &mimeType, QMetaType type) const override
     {
         if (mimeType == PasteboardType::color && type.id() == QMetaType::QColor && m_color.isValid())
             return m_color;
-        if (mimeType == PasteboardType::uriList && !m_uriList.isEmpty())
-            return m_uriList;
         return QMimeData::retrieveData(mimeType, type);
     }
 
 private:
     QColor m_color;
-    QByteArray m_uriList;
 };
 
 // Red, green, blue, alpha as unsigned 16-bit numbers in this machine's byte order, the
@@ -104,25 +92,17 @@ bool isPng(const QByteArray &bytes)
 // is never tried.
 bool PasteService::PendingImage::isDecodable() const
 {
-    const std::optional<QSize> size = filePath.isEmpty()
-        ? ImageLimits::sizeOf(bytes)
-        : std::optional<QSize>(QImageReader(filePath).size());
+    const std::optional<QSize> size = ImageLimits::sizeOf(bytes);
     return size && ImageLimits::isDecodable(*size);
 }
 
 PasteService::PendingImage::Encoded PasteService::PendingImage::encode() const
 {
-    QByteArray data = bytes;
-    if (!filePath.isEmpty()) {
-        QFile file(filePath);
-        if (file.open(QIODevice::ReadOnly))
-            data = file.readAll();
-    }
-    const QImage image = ImageExtraction::decodeImage(data);
+    const QImage image = ImageExtraction::decodeImage(bytes);
     if (image.isNull())
         return {};
     Encoded result;
-    result.png = isPng(data) ? data : encoded(image, "png");
+    result.png = isPng(bytes) ? bytes : encoded(image, "png");
     if (!result.png.isEmpty() && QImageWriter::supportedImageFormats().contains("tiff"))
         result.tiff = encoded(image, "tiff");
     return result;
@@ -201,21 +181,16 @@ PasteService::PendingFiles::Written PasteService::PendingFiles::check() const
         if (const ClipboardItemPtr stored = context->model(item))
             lines = stored->additionalFileURLList();
     }
-    Written written;
-    written.gnomeCopiedFiles = "copy";
+    QByteArray found;
     const auto add = [&](const QUrl &url) {
-        if (!url.isValid() || !existsAsFile(url))
-            return;
-        const QByteArray encoded = url.toEncoded();
-        written.uriList += encoded + "\r\n";
-        written.gnomeCopiedFiles += '\n' + encoded;
-        ++written.count;
+        if (url.isValid() && existsAsFile(url))
+            found += url.toEncoded() + '\n';
     };
     if (first)
         add(*first);
     if (lines)
         forEachByteLine(*lines, [&](QByteArrayView line) { add(QUrl(QString::fromUtf8(line))); });
-    return written;
+    return { std::make_shared<const FileListForms>(std::move(found)) };
 }
 
 namespace {
@@ -255,14 +230,13 @@ bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source,
     }
     if (urls.isEmpty())
         return false;
+    // The file is read, and the picture judged, on a worker; one that cannot be had is
+    // pasted as the file after all.
     if (urls.size() == 1 && PasteService::isImageFile(urls.first())) {
         const QString path = urls.first().toLocalFile();
-        PasteService::PendingImage picture { {}, path };
-        if (picture.isDecodable()) {
-            *image = picture;
-            contents.setText(path);
-            return true;
-        }
+        *image = PasteService::PendingImage { {}, path };
+        contents.setText(path);
+        return true;
     }
     addFileURLs(contents, urls);
     return true;
@@ -365,38 +339,59 @@ bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainText
 void PasteService::writeWhenReady(const PendingImage &image)
 {
     const quint64 generation = m_writeGeneration;
-    thenWhileAlive(QtConcurrent::run([image] { return image.encode(); }), this,
-        [this, generation](const PendingImage::Encoded &encoded) {
-            finishPendingWrite(
-                generation,
-                [&](QMimeData &contents) {
-                    if (encoded.png.isEmpty())
-                        return;
+    const QString file = image.filePath;
+    const QFuture<PendingImage::Encoded> ready = file.isEmpty()
+        ? QtConcurrent::run([image] { return image.encode(); })
+        : UserFiles::shared()
+              .run(file, imageFileReadLimit,
+                  [file] { return UserFiles::readRegular(file, CaptureLimits::maxImageBytes); })
+              .then(QtFuture::Launch::Async, [](const std::optional<QByteArray> &bytes) {
+                  return bytes ? PendingImage { *bytes, {} }.encode() : PendingImage::Encoded {};
+              });
+    thenWhileAlive(ready, this, [this, generation, file](const PendingImage::Encoded &encoded) {
+        finishPendingWrite(
+            generation,
+            [&](std::unique_ptr<QMimeData> contents) {
+                if (!encoded.png.isEmpty()) {
                     if (!encoded.tiff.isEmpty())
-                        contents.setData(PasteboardType::tiff, encoded.tiff);
-                    contents.setData(PasteboardType::png, encoded.png);
-                },
-                QStringLiteral("The picture could not be read, so the clipboard was left as it was."));
-        });
+                        contents->setData(PasteboardType::tiff, encoded.tiff);
+                    contents->setData(PasteboardType::png, encoded.png);
+                } else if (!file.isEmpty()) {
+                    // An image file that gives no picture is pasted as the file.
+                    contents->removeFormat(PasteboardType::plainText);
+                    addFileURLs(*contents, { QUrl::fromLocalFile(file) });
+                } else {
+                    return false;
+                }
+                writeOwnContents(std::move(contents));
+                return true;
+            },
+            QStringLiteral("The picture could not be read, so the clipboard was left as it was."));
+    });
 }
 
 void PasteService::writeWhenReady(const PendingFiles &files)
 {
     const quint64 generation = m_writeGeneration;
-    thenWhileAlive(QtConcurrent::run([files] { return files.check(); }), this,
-        [this, generation](const PendingFiles::Written &written) {
-            finishPendingWrite(
-                generation,
-                [&](QMimeData &contents) {
-                    if (written.count == 0)
-                        return;
-                    // Pending contents are always made by outgoingFor.
-                    static_cast<OutgoingMimeData &>(contents).setUriList(written.uriList);
-                    contents.setData(PasteboardType::gnomeCopiedFiles, written.gnomeCopiedFiles);
-                },
-                QStringLiteral(
-                    "None of the item's files is there any more, so the clipboard was left as it was."));
-        });
+    // Each file is looked for on disk, which may hang on a network mount: through UserFiles.
+    const QString named = files.first ? files.first->toLocalFile() : QStringLiteral("a list of files");
+    const QFuture<std::optional<PendingFiles::Written>> checked = UserFiles::shared().run(
+        named, fileListCheckLimit, [files] { return std::optional<PendingFiles::Written>(files.check()); });
+    thenWhileAlive(checked, this, [this, generation](const std::optional<PendingFiles::Written> &written) {
+        finishPendingWrite(
+            generation,
+            [&](std::unique_ptr<QMimeData>) {
+                if (!written || written->count() == 0)
+                    return false;
+                writeOwnContents(std::make_unique<FileListMimeData>(written->files));
+                return true;
+            },
+            written ? QStringLiteral(
+                "None of the item's files is there any more, so the clipboard was left as it was.")
+                    : QStringLiteral(
+                        "The item's files could not be looked for in time, so the clipboard was left "
+                        "as it was."));
+    });
 }
 
 void PasteService::copyStringToPasteboard(const QString &text)
@@ -425,18 +420,14 @@ void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
     m_pasteboard.writeContents(std::move(contents));
 }
 
-void PasteService::finishPendingWrite(
-    quint64 generation, const std::function<void(QMimeData &)> &complete, const QString &whyNothing)
+void PasteService::finishPendingWrite(quint64 generation,
+    const std::function<bool(std::unique_ptr<QMimeData> contents)> &write, const QString &whyNothing)
 {
     // A later write replaced this one while it was being made ready.
     if (generation != m_writeGeneration)
         return;
-    std::unique_ptr<QMimeData> contents = std::move(m_pendingContents);
-    complete(*contents);
-    const bool wrote = !contents->formats().isEmpty();
-    if (wrote)
-        writeOwnContents(std::move(contents));
-    else
+    const bool wrote = write(std::move(m_pendingContents));
+    if (!wrote)
         m_unwrittenBecause = whyNothing;
     const int keystrokes = std::exchange(m_keystrokesAwaitingWrite, 0);
     Q_EMIT pendingContentsWritten(wrote);
@@ -526,22 +517,19 @@ QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &ite
     const auto resolved = item.resolveFileURL();
     if (!resolved || !resolved->first.isLocalFile())
         return QtFuture::makeReadyFuture(std::optional<QString>());
-    // The file may be large or on a slow disk: it is read on a worker thread, and only up to
-    // a size that makes sense as text to paste.
+    // The file may be large, on a slow disk or no file at all: it is read by UserFiles, and
+    // only up to a size that makes sense as text to paste.
     const QString path = resolved->first.toLocalFile();
-    return QtConcurrent::run([path]() -> std::optional<QString> {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        const QByteArray bytes = file.read(maxSvgFileBytes + 1);
-        if (bytes.size() > maxSvgFileBytes) {
+    return UserFiles::shared().run(path, svgReadLimit, [path]() -> std::optional<QString> {
+        UserFiles::Refusal refusal = UserFiles::Refusal::none;
+        const std::optional<QByteArray> bytes = UserFiles::readRegular(path, maxSvgFileBytes, &refusal);
+        if (refusal == UserFiles::Refusal::tooLarge) {
             printDiagnostic(
                 QStringLiteral("[PasteService] %1 is larger than %2 MB: it is not offered as SVG code")
                     .arg(path)
                     .arg(maxSvgFileBytes / (1024 * 1024)));
-            return std::nullopt;
         }
-        const std::optional<QString> text = StrictText::fromUtf8(bytes);
+        const std::optional<QString> text = bytes ? StrictText::fromUtf8(*bytes) : std::nullopt;
         if (!text)
             return std::nullopt;
         const QString trimmed = text->trimmed();

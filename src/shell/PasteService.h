@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "model/PersistentIdentifier.h"
 #include "panel/PanelPasteboard.h"
+#include "platform/FileListForms.h"
 
 #include <QFuture>
 #include <QMimeData>
@@ -38,22 +39,25 @@ public:
     // The most recently created service; nullptr before the first and after it is gone.
     static PasteService *shared();
 
-    // A picture to put on the clipboard as PNG and TIFF: the stored bytes or an image file.
+    // A picture to put on the clipboard as PNG and TIFF: the stored bytes or an image file (read
+    // through UserFiles within imageFileReadLimit; when it gives no picture, the file is written
+    // as a file).
     struct PendingImage
     {
         QByteArray bytes;
         QString filePath;
 
-        // Whether its header names a picture that may be decoded.
+        // Whether the bytes' header names a picture that may be decoded.
         bool isDecodable() const;
         struct Encoded
         {
             QByteArray png;
             QByteArray tiff;
         };
-        // Worker thread: the picture as PNG (its own bytes when they are PNG) and TIFF.
+        // Worker thread: the bytes as PNG (themselves when they are PNG) and TIFF.
         Encoded encode() const;
     };
+    static constexpr std::chrono::milliseconds imageFileReadLimit { 20'000 };
     // A list of files too long to be looked through on the main thread (an item holds only
     // its first addresses): read from the store and checked on a worker thread.
     struct PendingFiles
@@ -65,16 +69,16 @@ public:
         ModelContainer *store = nullptr;
         PersistentIdentifier item;
 
-        // The files still there, as file managers exchange them.
+        // The files still there, as the clipboard offers them (FileListMimeData).
         struct Written
         {
-            QByteArray uriList;
-            QByteArray gnomeCopiedFiles;
-            qsizetype count = 0;
+            std::shared_ptr<const FileListForms> files;
+            qsizetype count() const { return files ? files->count() : 0; }
         };
         // Worker thread.
         Written check() const;
     };
+    static constexpr std::chrono::milliseconds fileListCheckLimit { 60'000 };
     // The clipboard contents for an item (a pinned reference gives the referenced item's
     // content): text with its HTML unless plainTextOnly, a colour's text and value, files as
     // file URLs (one image file as the image and its path), media as its file or image. A
@@ -109,9 +113,11 @@ public:
     void showAccessibilityAlert();
 
     // The whole text of the item's file when it is SVG (begins with "<?xml" or "<svg"), read
-    // on a worker thread; nothing for a file larger than maxSvgFileBytes.
+    // through UserFiles; nothing for a file larger than maxSvgFileBytes, one that is no regular
+    // file, or one not read within svgReadLimit.
     static QFuture<std::optional<QString>> svgString(const ClipboardItem &item);
     static constexpr qint64 maxSvgFileBytes = 8 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds svgReadLimit { 5000 };
     // Whether the file name's extension names an image type.
     static bool isImageFile(const QUrl &url);
 
@@ -133,8 +139,10 @@ private:
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
     void writeWhenReady(const PendingImage &image);
     void writeWhenReady(const PendingFiles &files);
-    void finishPendingWrite(
-        quint64 generation, const std::function<void(QMimeData &)> &complete, const QString &whyNothing);
+    // Writes what was made ready, unless a later write replaced it: `write` is given the contents
+    // made so far and says whether it wrote anything.
+    void finishPendingWrite(quint64 generation,
+        const std::function<bool(std::unique_ptr<QMimeData> contents)> &write, const QString &whyNothing);
     void sendPasteOnceAway(Clock::TimePoint deadline);
     void sendKeystrokeTo(const RunningApplication &target);
     void tellNothingPasted(const QString &text);

@@ -47,6 +47,33 @@ QByteArray noise(qsizetype size)
     return bytes;
 }
 
+// A filesystem of a few megabytes of its own, where the test may mount one; unmounted at
+// the end.
+class SmallDisk final
+{
+public:
+    SmallDisk()
+    {
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=3m"),
+                QStringLiteral("tmpfs"), m_folder.path() });
+        m_mounted = mount.waitForFinished(5000) && mount.exitStatus() == QProcess::NormalExit
+            && mount.exitCode() == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), { QStringLiteral("-l"), m_folder.path() });
+    }
+    bool isMounted() const { return m_mounted; }
+    QString path() const { return m_folder.path(); }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
 class CaptureHardeningTest : public CaptureTest
 {
 protected:
@@ -77,6 +104,24 @@ protected:
         return texts;
     }
 
+    // A store that fills a filesystem of 3 MB where the test may make one, else a store that
+    // may not grow by more than about 800 KB.
+    void useStoreOnAFullDisk(const SmallDisk &disk)
+    {
+        RecordProperty("disk", disk.isMounted() ? "a 3 MB filesystem" : "a page limit");
+        if (disk.isMounted()) {
+            useStoreAt(disk.path() + QStringLiteral("/Tindlewick/default.store"));
+            return;
+        }
+        useStoreAt(storePath());
+        SqliteConnection raw;
+        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
+        SqliteStatement pages = raw.prepare(QStringLiteral("PRAGMA page_count"));
+        ASSERT_TRUE(pages.step());
+        const qint64 limit = pages.int64(0) + 200; // about 800 KB of room
+        useStoreAt(storePath(), QStringLiteral("PRAGMA max_page_count = %1").arg(limit));
+    }
+
     // A new store at path for the monitor; setupSql runs on each of its connections.
     void useStoreAt(const QString &path, const QString &setupSql = {})
     {
@@ -89,33 +134,6 @@ protected:
             m_container->setConnectionSetupSql(setupSql);
         createMonitor();
     }
-};
-
-// A filesystem of a few megabytes of its own, where the test may mount one; unmounted at
-// the end.
-class SmallDisk final
-{
-public:
-    SmallDisk()
-    {
-        QProcess mount;
-        mount.start(QStringLiteral("mount"),
-            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=3m"),
-                QStringLiteral("tmpfs"), m_folder.path() });
-        m_mounted = mount.waitForFinished(5000) && mount.exitStatus() == QProcess::NormalExit
-            && mount.exitCode() == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), { QStringLiteral("-l"), m_folder.path() });
-    }
-    bool isMounted() const { return m_mounted; }
-    QString path() const { return m_folder.path(); }
-
-private:
-    QTemporaryDir m_folder;
-    bool m_mounted = false;
 };
 
 } // namespace
@@ -245,22 +263,150 @@ TEST_F(CaptureHardeningTest, APictureTooLargeToDecodeIsRefusedFromItsHeader)
     EXPECT_EQ(ImageExtraction::decodeImage(*newest()->mediaThumbnailData()).size(), QSize(80, 80));
 }
 
+namespace {
+
+void appendLittleEndian(QByteArray &bytes, quint32 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+}
+
+// A GIF of one black pixel at the top left of its screen, the pixel drawn as a frame of its own
+// size: the screen is the picture that its decoder makes.
+QByteArray gif(quint16 screenWidth, quint16 screenHeight, quint16 frameWidth = 1, quint16 frameHeight = 1)
+{
+    QByteArray bytes("GIF89a");
+    appendLittleEndian(bytes, screenWidth, 2);
+    appendLittleEndian(bytes, screenHeight, 2);
+    bytes.append("\x80\x00\x00", 3); // a global table of two colours
+    bytes.append("\x00\x00\x00\xff\xff\xff", 6);
+    bytes.append(',');
+    appendLittleEndian(bytes, 0, 4);
+    appendLittleEndian(bytes, frameWidth, 2);
+    appendLittleEndian(bytes, frameHeight, 2);
+    bytes.append('\x00');
+    bytes.append("\x02\x02\x44\x01\x00", 5); // the pixel's LZW codes
+    bytes.append(';');
+    return bytes;
+}
+
+// A BMP's file and information headers, of the size given (the OS/2 header when core).
+QByteArray bmpHeader(qint32 width, qint32 height, bool core = false)
+{
+    QByteArray bytes("BM");
+    appendLittleEndian(bytes, 0, 4); // file size: not looked at
+    appendLittleEndian(bytes, 0, 4);
+    appendLittleEndian(bytes, core ? 26 : 54, 4);
+    appendLittleEndian(bytes, core ? 12 : 40, 4);
+    appendLittleEndian(bytes, quint32(width), core ? 2 : 4);
+    appendLittleEndian(bytes, quint32(height), core ? 2 : 4);
+    appendLittleEndian(bytes, 1, 2);
+    appendLittleEndian(bytes, 24, 2);
+    if (!core)
+        bytes.append(24, '\0');
+    return bytes + QByteArray(64, '\0');
+}
+
+// An icon holding one picture, a PNG.
+QByteArray iconOf(const QByteArray &png)
+{
+    QByteArray bytes;
+    appendLittleEndian(bytes, 0, 2);
+    appendLittleEndian(bytes, 1, 2);
+    appendLittleEndian(bytes, 1, 2);
+    bytes.append(4, '\0'); // 256 × 256 and no palette, as icon headers name larger pictures
+    appendLittleEndian(bytes, 1, 2);
+    appendLittleEndian(bytes, 32, 2);
+    appendLittleEndian(bytes, quint32(png.size()), 4);
+    appendLittleEndian(bytes, 22, 4);
+    return bytes + png;
+}
+
+// A PNG of the given size whose pixel data is no deflate stream.
+QByteArray corruptPng(quint32 width, quint32 height)
+{
+    QByteArray bytes = blackPng(width, height);
+    const qsizetype data = bytes.indexOf("IDAT") + 4;
+    for (qsizetype i = data; i < data + 8; ++i)
+        bytes[i] = char(0xA5);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(CaptureHardeningTest, EveryPictureFormatIsHeldToThePixelLimitAndOneThatDoesNotDecodeIsNotKept)
+{
+    const auto tooLarge = [](int width, int height) {
+        return QStringLiteral("[ClipboardMonitor] A picture of %1 × %2 pixels was not kept: pictures of more "
+                              "than 40 million pixels are not stored")
+            .arg(width)
+            .arg(height);
+    };
+    const QByteArray corrupt = corruptPng(100, 100);
+    const struct
+    {
+        const char *name;
+        QString type;
+        QByteArray bytes;
+        QString said;
+    } refused[] = {
+        { "a GIF whose screen is 65535 × 65535", PasteboardType::gif, gif(65535, 65535),
+            tooLarge(65535, 65535) },
+        { "a GIF whose frame is 65535 × 65535", PasteboardType::gif, gif(1, 1, 65535, 65535),
+            tooLarge(65535, 65535) },
+        // 49 million pixels: it would decode within the allocation limit.
+        { "a GIF whose screen is 7000 × 7000", PasteboardType::gif, gif(7000, 7000), tooLarge(7000, 7000) },
+        { "a BMP of 30000 × 30000", QStringLiteral("image/bmp"), bmpHeader(30000, 30000),
+            tooLarge(30000, 30000) },
+        { "a BMP of 30000 × 30000 from the top", QStringLiteral("image/bmp"), bmpHeader(30000, -30000),
+            tooLarge(30000, 30000) },
+        { "an OS/2 BMP of 30000 × 30000", QStringLiteral("image/bmp"), bmpHeader(30000, 30000, true),
+            tooLarge(30000, 30000) },
+        { "an icon holding a PNG of 30000 × 30000", QStringLiteral("image/x-icon"),
+            iconOf(blackPng(30000, 30000)), tooLarge(30000, 30000) },
+        { "a PNG of 30000 × 30000", PasteboardType::png, blackPng(30000, 30000), tooLarge(30000, 30000) },
+        { "a PNG whose pixels are corrupt", PasteboardType::png, corrupt,
+            QStringLiteral("[ClipboardMonitor] A picture (image/png, %1 bytes) was not kept: it could not be "
+                           "decoded")
+                .arg(corrupt.size()) },
+    };
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.name);
+        auto mime = std::make_unique<QMimeData>();
+        mime->setData(c.type, c.bytes);
+        CapturedDiagnostics diagnostics;
+        EXPECT_FALSE(copy(std::move(mime)));
+        EXPECT_TRUE(history().isEmpty());
+        EXPECT_EQ(diagnostics.lines(), QStringList { c.said });
+    }
+}
+
+TEST_F(CaptureHardeningTest, PicturesOfTheseFormatsWithinThePixelLimitAreKept)
+{
+    const struct
+    {
+        const char *name;
+        QString type;
+        QByteArray bytes;
+    } kept[] = {
+        { "a GIF of one pixel", PasteboardType::gif, gif(1, 1) },
+        { "a BMP", QStringLiteral("image/bmp"), encodedColour(QSize(30, 20), Qt::red, "bmp") },
+        { "an icon", QStringLiteral("image/x-icon"), iconOf(blackPng(48, 48)) },
+    };
+    for (const auto &c : kept) {
+        SCOPED_TRACE(c.name);
+        auto mime = std::make_unique<QMimeData>();
+        mime->setData(c.type, c.bytes);
+        ASSERT_TRUE(copy(std::move(mime)));
+        ASSERT_TRUE(newest()->mediaThumbnailData());
+        EXPECT_EQ(ImageExtraction::decodeImage(*newest()->mediaThumbnailData()).size(), QSize(80, 80));
+    }
+}
+
 TEST_F(CaptureHardeningTest, AFullDiskLosesOnlyTheCopyThatDoesNotFitAndSaysSoOnce)
 {
-    // A filesystem of 3 MB where the test may make one, else a store that may not grow.
     SmallDisk disk;
-    RecordProperty("disk", disk.isMounted() ? "a 3 MB filesystem" : "a page limit");
-    if (disk.isMounted()) {
-        useStoreAt(disk.path() + QStringLiteral("/Tindlewick/default.store"));
-    } else {
-        useStoreAt(storePath());
-        SqliteConnection raw;
-        ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READONLY));
-        SqliteStatement pages = raw.prepare(QStringLiteral("PRAGMA page_count"));
-        ASSERT_TRUE(pages.step());
-        const qint64 limit = pages.int64(0) + 200; // about 800 KB of room
-        useStoreAt(storePath(), QStringLiteral("PRAGMA max_page_count = %1").arg(limit));
-    }
+    ASSERT_NO_FATAL_FAILURE(useStoreOnAFullDisk(disk));
     const QString path = container().storePath();
     QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
     CapturedDiagnostics diagnostics;
@@ -289,6 +435,27 @@ TEST_F(CaptureHardeningTest, AFullDiskLosesOnlyTheCopyThatDoesNotFitAndSaysSoOnc
     m_monitor.reset();
     std::unique_ptr<ModelContext> reader = container().makeContext();
     EXPECT_EQ(reader->fetchCount(FetchDescriptor::newestFirst()), 4);
+}
+
+TEST_F(CaptureHardeningTest, AWriteInTheBackgroundThatFailsGivesTheLogsSpaceBack)
+{
+    SmallDisk disk;
+    ASSERT_NO_FATAL_FAILURE(useStoreOnAFullDisk(disk));
+    const QString log = container().storePath() + QStringLiteral("-wal");
+    QSignalSpy failures(m_monitor.get(), &ClipboardMonitor::storeFailed);
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("before") });
+    ASSERT_EQ(storedTexts(), QStringList { QStringLiteral("before") });
+
+    // Written by the store actor, being over a megabyte: it fills the disk, and fails.
+    const QString large = QString::fromLatin1(noise(4'000'000).toBase64());
+    ASSERT_GT(large.size(), ClipboardMonitor::backgroundSaveBytes);
+    saveItem(ClipboardItemType::text, { .text = large });
+    ASSERT_TRUE(waitUntil([&] { return failures.size() == 1; }));
+    // The log once kept what the failed write had put there, and the disk stayed full until quit.
+    EXPECT_EQ(QFileInfo(log).size(), 0);
+
+    saveItem(ClipboardItemType::text, { .text = QStringLiteral("after") });
+    EXPECT_EQ(storedTexts(), (QStringList { QStringLiteral("after"), QStringLiteral("before") }));
 }
 
 TEST_F(CaptureHardeningTest, ALockedStoreNeitherFreezesTheAppNorLosesTheCopy)

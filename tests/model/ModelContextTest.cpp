@@ -495,6 +495,22 @@ TEST_F(ModelContextTest, AFullDiskFailsTheSaveWithoutCorruptingTheStore)
     EXPECT_EQ(big->mediaImageData()->size(), 400'000) << "the unsaved item keeps its data for a later save";
 }
 
+TEST_F(ModelContextTest, TheLogKeepsNoMoreThanItsLimitOfALargeWriteOnceItStartsOver)
+{
+    const QString log = storePath() + QStringLiteral("-wal");
+    std::unique_ptr<ModelContext> writer = container().makeContext();
+    writer->insert(ClipboardItem::create(ClipboardItemType::text, { .text = QString(12'000'000, u'x') }));
+    ASSERT_TRUE(writer->save().ok);
+    ASSERT_GT(QFileInfo(log).size(), 12'000'000);
+    // Folded into the store, as the checkpointer does; the next write starts the log over.
+    SqliteConnection raw;
+    ASSERT_TRUE(raw.open(storePath(), SQLITE_OPEN_READWRITE));
+    ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")));
+    writer->insert(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("small") }));
+    ASSERT_TRUE(writer->save().ok);
+    EXPECT_LE(QFileInfo(log).size(), 8 * 1024 * 1024) << "the log kept the size of the largest write";
+}
+
 TEST_F(ModelContextTest, RollbackRestoresStoredValues)
 {
     ClipboardItemPtr item = insertText(QStringLiteral("stored"));

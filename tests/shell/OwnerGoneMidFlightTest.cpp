@@ -11,6 +11,7 @@
 #include "platform/FileBookmark.h"
 #include "platform/FileEventStream.h"
 #include "platform/SyntheticKeyboard.h"
+#include "platform/UserFiles.h"
 #include "platform/VolumeMonitor.h"
 #include "shell/PasteService.h"
 #include "support/HeldThreadPool.h"
@@ -72,11 +73,14 @@ QByteArray largePng()
     return noisyPng(QSize(600, 400));
 }
 
-// Lets everything started on the pool end, and the main thread take what it was handed.
+// Lets everything started on the pool or on UserFiles' threads end, and the main thread take what it was
+// handed.
 void settle()
 {
     for (int round = 0; round < 3; ++round) {
         QThreadPool::globalInstance()->waitForDone();
+        // Work on the user's files runs on threads of its own.
+        EXPECT_TRUE(waitUntil([] { return UserFiles::shared().unfinished() == 0; }));
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -40,8 +41,12 @@ void RawClipboardOwner::stop()
     m_process.reset();
 }
 
-bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets)
+bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int floodNameBytes)
 {
+    // Names no owner used before: an X server keeps every name it was given, and so may a reader.
+    static int copies = 0;
+    const QString floodPrefix
+        = QStringLiteral("x-tindlewick-flood-%1-%2-").arg(QCoreApplication::applicationPid()).arg(++copies);
     stop();
     m_requests.clear();
     m_pending.clear();
@@ -57,7 +62,9 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(QJsonDocument(
-        QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("flood"), floodTargets } })
+        QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("flood"), floodTargets },
+            { QStringLiteral("floodPrefix"), floodPrefix },
+            { QStringLiteral("floodNameBytes"), floodNameBytes } })
                    .toJson());
     file.close();
 
@@ -141,11 +148,13 @@ struct ServedTarget
 };
 
 // What the owner offers: the targets written by RawClipboardOwner::copy() and the number of
-// made-up ones listed after them.
+// made-up ones listed after them, their names' beginning and length.
 struct ServeInstructions
 {
     QList<ServedTarget> served;
     int flood = 0;
+    QByteArray floodPrefix;
+    int floodNameBytes = 0;
 };
 
 ServeInstructions readServeInstructions(const QJsonObject &root)
@@ -162,6 +171,8 @@ ServeInstructions readServeInstructions(const QJsonObject &root)
         instructions.served.append(entry);
     }
     instructions.flood = root.value(QStringLiteral("flood")).toInt();
+    instructions.floodPrefix = root.value(QStringLiteral("floodPrefix")).toString().toUtf8();
+    instructions.floodNameBytes = root.value(QStringLiteral("floodNameBytes")).toInt();
     return instructions;
 }
 
@@ -182,8 +193,12 @@ OwnerAtoms internOwnerAtoms(xcb_connection_t *connection, ServeInstructions &ins
         names.append(entry.name);
         names.append(entry.typeName);
     }
-    for (int i = 0; i < instructions.flood; ++i)
-        names.append("x-tindlewick-flood-" + QByteArray::number(i));
+    for (int i = 0; i < instructions.flood; ++i) {
+        QByteArray name = instructions.floodPrefix + QByteArray::number(i);
+        if (name.size() < instructions.floodNameBytes)
+            name += QByteArray(instructions.floodNameBytes - name.size(), 'x');
+        names.append(name);
+    }
     const QList<xcb_atom_t> atoms = internAll(connection, names);
 
     OwnerAtoms owner { atoms[0], atoms[1], { atoms[1] } };

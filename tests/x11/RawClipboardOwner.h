@@ -3,7 +3,7 @@
 // A clipboard owner written against the X protocol itself, in a process of its own (this test
 // program run as RawClipboardOwner.Serve), for owners no toolkit would make: one that answers
 // a target late or not at all, offers text only as Latin-1 STRING, or lists a hundred
-// thousand targets.
+// thousand targets or names tens of kilobytes long.
 
 #include <QByteArray>
 #include <QList>
@@ -36,8 +36,9 @@ public:
     RawClipboardOwner &operator=(const RawClipboardOwner &) = delete;
 
     // Returns once the helper owns the clipboard with these targets and, listed after them,
-    // floodTargets more with made-up names.
-    bool copy(const QList<Target> &targets, int floodTargets = 0);
+    // floodTargets more with made-up names, never listed before by any owner; with
+    // floodNameBytes each of those names is that long.
+    bool copy(const QList<Target> &targets, int floodTargets = 0, int floodNameBytes = 0);
     // The targets asked for so far, in order.
     QStringList requests();
     // Waits until the owner has answered a request for the target: the reader has it then.
