@@ -87,6 +87,14 @@ protected:
         context().insert(item);
         return item;
     }
+    // A row of a table starts with nothing sent or told, and another program's copy on the
+    // clipboard.
+    void startRow()
+    {
+        m_keyboard.sent.clear();
+        m_notices.clear();
+        copyElsewhere();
+    }
     // Another program's copy, which a paste sent too early would paste instead.
     void copyElsewhere()
     {
@@ -160,9 +168,7 @@ TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
     PanelViewState &state = makeState();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_keyboard.sent.clear();
-        m_notices.clear();
-        copyElsewhere();
+        startRow();
         const qint64 before = m_pasteboard.changeCount();
         const bool isPicture = c.item->type() == ClipboardItemType::media;
         const std::optional<qsizetype> keystrokesAtWrite
@@ -314,9 +320,7 @@ TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsToldAbout)
     PanelViewState &state = makeState();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_keyboard.sent.clear();
-        m_notices.clear();
-        copyElsewhere();
+        startRow();
         chooseAndWait(state, c.item, false);
         ASSERT_EQ(m_keyboard.sent.size(), 1);
         const bool isPicture = c.item == image;
