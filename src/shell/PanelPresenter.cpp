@@ -331,10 +331,11 @@ void PanelPresenter::handleAppActivation(const std::optional<RunningApplication>
         hidePanel(false);
 }
 
-// A window the panel opened over itself (the clear confirmation, a notice) hands the focus
-// back to the panel when it closes. The window manager hands it to another window instead:
-// Openbox, for one, never falls back to a window shown on every workspace, as the panel is,
-// and the panel would take that for the user going elsewhere and hide.
+// When a window the panel opened over itself (the question before clearing) closes, the focus
+// belongs to the panel again. The window manager gives it to another window, or to none:
+// Openbox, for one, never falls back to a window shown on every workspace, as the panel is, and
+// the panel would take that for the user going elsewhere and hide. For a moment the panel asks
+// for the focus back instead.
 void PanelPresenter::installOwnWindowWatch()
 {
     removeOwnWindowWatch();

@@ -27,9 +27,10 @@ class StatusItem;
 class UserDefaults;
 
 // Shows the clipboard panel on the screen under the pointer and hides it again. While it is
-// shown, a click outside it or another application coming to the front hides it, and a key
-// typed anywhere in it goes to the search field. Hiding gives the focus back to the window
-// that was in front when the panel was opened. Owns the panel window. Main thread only.
+// shown, a click outside it or another application coming to the front hides it (but for a
+// moment after a window the panel opened over itself has closed, the panel takes the focus
+// back instead), and a key typed anywhere in it goes to the search field. Hiding gives the focus back to the
+// window that was in front when the panel was opened. Owns the panel window. Main thread only.
 class PanelPresenter final : public QObject
 {
     Q_OBJECT
