@@ -54,6 +54,26 @@ protected:
         own.windowId = window;
         return own;
     }
+    // Who the window manager reports in front.
+    enum class Front { terminal, nothing, panel, anotherOwnWindow };
+    void report(Front front, const PanelPresenter &presenter)
+    {
+        switch (front) {
+        case Front::terminal:
+            workspace.simulateActivation(terminal);
+            break;
+        case Front::nothing:
+            workspace.simulateActivation(std::nullopt);
+            break;
+        case Front::panel:
+            workspace.simulateActivation(ownWindow(presenter.panel()->winId()));
+            break;
+        case Front::anotherOwnWindow:
+            workspace.simulateActivation(ownWindow(presenter.panel()->winId() + 1));
+            break;
+        }
+        QCoreApplication::sendPostedEvents();
+    }
     bool panelAskedForTheFocus(const PanelPresenter &presenter) const
     {
         return std::any_of(workspace.activations.cbegin(), workspace.activations.cend(),
@@ -68,30 +88,32 @@ protected:
     ManualClock time;
 };
 
+// What opens over the panel and closes again, before the window manager moves the focus.
+void question(PanelPresenter &presenter)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Clear Clipboard History?"), QString(),
+        QMessageBox::Cancel, presenter.panel());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    box->reject();
+}
+void menu(PanelPresenter &presenter)
+{
+    auto *popup = new QMenu(presenter.panel());
+    popup->addAction(QStringLiteral("Delete"));
+    popup->popup(presenter.panel()->geometry().center());
+    popup->close();
+    popup->deleteLater();
+}
+void noticeOfItsOwn(PanelPresenter &)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Nothing was pasted"), QString());
+    box.show();
+    box.hide();
+}
+
 TEST_F(PanelPresenterTest, AWindowOverThePanelClosingHandsTheFocusBackToThePanel)
 {
-    // What opens over the panel and closes again, before the window manager moves the focus.
-    const auto question = [](PanelPresenter &presenter) {
-        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Clear Clipboard History?"),
-            QString(), QMessageBox::Cancel, presenter.panel());
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->show();
-        box->reject();
-    };
-    const auto menu = [](PanelPresenter &presenter) {
-        auto *popup = new QMenu(presenter.panel());
-        popup->addAction(QStringLiteral("Delete"));
-        popup->popup(presenter.panel()->geometry().center());
-        popup->close();
-        popup->deleteLater();
-    };
-    const auto noticeOfItsOwn = [](PanelPresenter &) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Nothing was pasted"), QString());
-        box.show();
-        box.hide();
-    };
-    // Who the window manager reports in front.
-    enum class Front { terminal, nothing, panel, anotherOwnWindow };
     const struct
     {
         const char *name;
@@ -132,21 +154,7 @@ TEST_F(PanelPresenterTest, AWindowOverThePanelClosingHandsTheFocusBackToThePanel
         QCoreApplication::sendPostedEvents();
         for (const auto &[after, front] : c.reports) {
             time.advance(after);
-            switch (front) {
-            case Front::terminal:
-                workspace.simulateActivation(terminal);
-                break;
-            case Front::nothing:
-                workspace.simulateActivation(std::nullopt);
-                break;
-            case Front::panel:
-                workspace.simulateActivation(ownWindow(presenter->panel()->winId()));
-                break;
-            case Front::anotherOwnWindow:
-                workspace.simulateActivation(ownWindow(presenter->panel()->winId() + 1));
-                break;
-            }
-            QCoreApplication::sendPostedEvents();
+            report(front, *presenter);
         }
         EXPECT_EQ(presenter->panel()->isVisible(), c.shown);
         EXPECT_EQ(panelAskedForTheFocus(*presenter), c.focusAsked);

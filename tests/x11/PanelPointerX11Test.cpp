@@ -766,6 +766,13 @@ bool moveResizeThroughTheWindowManager(X11Connection &connection, quint64 window
     return true;
 }
 
+// Asks for a window's size as a tool does, with a configure request the window manager takes.
+bool resizeWithXdotool(X11Connection &, quint64 window, const QSize &size)
+{
+    return xdotool({ QStringLiteral("windowsize"), QString::number(window), QString::number(size.width()),
+        QString::number(size.height()) });
+}
+
 } // namespace
 
 TEST_F(PanelPointerX11Test, AResizeByTheWindowManagerLaysOutTabsAndIsKeptForTheNextShow)
@@ -784,27 +791,18 @@ TEST_F(PanelPointerX11Test, AResizeByTheWindowManagerLaysOutTabsAndIsKeptForTheN
     const struct
     {
         const char *name;
-        std::function<bool(const QSize &)> resize;
+        bool (*resize)(X11Connection &, quint64 window, const QSize &);
         QSize size;
     } cases[] = {
-        { "a configure request (xdotool windowsize)",
-            [&](const QSize &size) {
-                return xdotool({ QStringLiteral("windowsize"), QString::number(panelWindow),
-                    QString::number(size.width()), QString::number(size.height()) });
-            },
-            QSize(467, 500) },
-        { "_NET_MOVERESIZE_WINDOW",
-            [&](const QSize &size) {
-                return moveResizeThroughTheWindowManager(*connection, panelWindow, size);
-            },
-            QSize(450, 450) },
+        { "a configure request (xdotool windowsize)", &resizeWithXdotool, QSize(467, 500) },
+        { "_NET_MOVERESIZE_WINDOW", &moveResizeThroughTheWindowManager, QSize(450, 450) },
     };
     int index = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ++index;
         const qsizetype mark = app->outputMark();
-        ASSERT_TRUE(c.resize(c.size));
+        ASSERT_TRUE(c.resize(*connection, panelWindow, c.size));
         EXPECT_TRUE(waitUntil([&] { return windowGeometry(panelWindow).rect.size() == c.size; }))
             << "the window manager left the panel at " << windowGeometry(panelWindow).rect.width() << " × "
             << windowGeometry(panelWindow).rect.height();

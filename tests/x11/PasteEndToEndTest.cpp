@@ -102,6 +102,35 @@ protected:
         saveScreenshot(screenshot);
         ASSERT_TRUE(pressKey(QStringLiteral("Return")));
     }
+    // The notice that nothing was pasted, while it is on the screen; empty otherwise.
+    static QString nothingPastedNotice()
+    {
+        return toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Nothing was pasted$") });
+    }
+    // The user is told that the picture was not pasted, and it stays on the clipboard; OK closes
+    // the notice.
+    void expectToldAboutThePicture(AppProcess &app)
+    {
+        ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty(); }, 30s))
+            << "the user was not told; the app said: " << app.output().toStdString();
+        ASSERT_TRUE(app.caughtUp()); // drawn
+        saveScreenshot(QStringLiteral("paste-picture-over-xterm-notice.png"));
+        // What the terminal asked for, as the app saw it.
+        EXPECT_TRUE(
+            app.output().contains(QLatin1String("XTerm asked for none of the picture's forms (UTF8_STRING")))
+            << app.output().toStdString();
+        const QStringList targets = toolOutput(QStringLiteral("xclip"),
+            { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                QStringLiteral("TARGETS"), QStringLiteral("-o") })
+                                        .split(QLatin1Char('\n'));
+        EXPECT_TRUE(targets.contains(QStringLiteral("image/png")))
+            << "the picture is not on the clipboard for pasting elsewhere";
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        EXPECT_TRUE(waitUntil([&] { return nothingPastedNotice().isEmpty(); }))
+            << "OK did not close the notice";
+    }
     // Keeps a picture of the screen once the window has drawn what arrived: its place no
     // longer looks as it did before.
     static void saveScreenshotOnceChanged(quint64 window, const QImage &before, const QString &name)
@@ -204,32 +233,22 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
     ASSERT_TRUE(app.start());
     ASSERT_NO_FATAL_FAILURE(pasteNewest(app, QStringLiteral("paste-nowhere-panel.png")));
 
-    const auto noticeWindow = [] {
-        return toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Nothing was pasted$") });
-    };
-    ASSERT_TRUE(waitUntil([&] { return !noticeWindow().isEmpty(); }, 30s))
+    ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty(); }, 30s))
         << "the user was not told; in front: "
         << workspace->frontmostApplication().value_or(RunningApplication()).windowClass.toStdString()
         << "; the app said: " << app.output().toStdString();
     ASSERT_TRUE(app.caughtUp()); // drawn
     saveScreenshot(QStringLiteral("paste-nowhere-notice.png"));
     EXPECT_EQ(selection("clipboard"), text) << "the item is not on the clipboard for pasting by hand";
-    const quint64 notice = noticeWindow().split(QLatin1Char('\n')).first().toULongLong();
+    const quint64 notice = nothingPastedNotice().split(QLatin1Char('\n')).first().toULongLong();
     EXPECT_TRUE(waitUntil([&] { return isFront(notice); })) << "the notice did not take the focus";
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    EXPECT_TRUE(waitUntil([&] { return noticeWindow().isEmpty(); })) << "OK did not close the notice";
+    EXPECT_TRUE(waitUntil([&] { return nothingPastedNotice().isEmpty(); })) << "OK did not close the notice";
 }
 
 TEST_F(PasteEndToEndTest, APictureChosenOverAWindowThatTakesNoneOfItsFormsIsToldAbout)
 {
     const QImage picture = fourKScreenshot().scaled(320, 180);
-    const auto noticeWindow = [] {
-        return toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Nothing was pasted$") });
-    };
     TerminalProcess terminal(QStringLiteral("xterm"), { QStringLiteral("-e") });
     TestWindowProcess pictureProgram;
     const struct
@@ -269,29 +288,14 @@ TEST_F(PasteEndToEndTest, APictureChosenOverAWindowThatTakesNoneOfItsFormsIsTold
             QStringLiteral("paste-picture-over-%1-panel.png")
                 .arg(QLatin1String(c.told ? "xterm" : "picture-program"))));
         if (c.told) {
-            ASSERT_TRUE(waitUntil([&] { return !noticeWindow().isEmpty(); }, 30s))
-                << "the user was not told; the app said: " << app.output().toStdString();
-            ASSERT_TRUE(app.caughtUp()); // drawn
-            saveScreenshot(QStringLiteral("paste-picture-over-xterm-notice.png"));
-            // What the terminal asked for, as the app saw it.
-            EXPECT_TRUE(app.output().contains(
-                QLatin1String("XTerm asked for none of the picture's forms (UTF8_STRING")))
-                << app.output().toStdString();
-            EXPECT_TRUE(toolOutput(QStringLiteral("xclip"),
-                { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                    QStringLiteral("TARGETS"), QStringLiteral("-o") })
-                            .split(QLatin1Char('\n'))
-                            .contains(QStringLiteral("image/png")))
-                << "the picture is not on the clipboard for pasting elsewhere";
+            ASSERT_NO_FATAL_FAILURE(expectToldAboutThePicture(app));
             EXPECT_FALSE(c.arrived()) << "the terminal got: " << terminal.received().toStdString();
-            ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-            EXPECT_TRUE(waitUntil([&] { return noticeWindow().isEmpty(); })) << "OK did not close the notice";
         } else {
             EXPECT_TRUE(waitUntil(c.arrived)) << "the picture did not arrive";
             // Until the app has stopped waiting for the window's requests (Qt lets a timer of two
             // seconds or more fire up to 5 % late).
             ASSERT_TRUE(app.caughtUpAfter(PasteService::pictureRequestWait * 21 / 20));
-            EXPECT_TRUE(noticeWindow().isEmpty());
+            EXPECT_TRUE(nothingPastedNotice().isEmpty());
             EXPECT_FALSE(app.output().contains(QLatin1String("Nothing was pasted")))
                 << app.output().toStdString();
             EXPECT_TRUE(frontIsProcess(front));
