@@ -45,6 +45,7 @@ AppDelegate::AppDelegate(Services services, Neighbours neighbours, QObject *pare
     KeyboardShortcuts::ShortcutCenter::setShared(m_shortcuts.get());
     m_pasteService
         = std::make_unique<PasteService>(m_services.pasteboard, m_services.keyboard, m_services.workspace);
+    m_pasteService->setClipboardRequests(m_services.clipboardRequests);
 }
 
 AppDelegate::~AppDelegate()

@@ -16,6 +16,7 @@ class ActivationController;
 class AppLifecycle;
 class BackgroundEnrichment;
 class ClipboardMonitor;
+class ClipboardRequests;
 class ClipboardPanel;
 class CodeClassifier;
 class DesktopNotifications;
@@ -75,6 +76,9 @@ public:
         // The desktop's notification area, which tells how to reach the app where no tray
         // runs; nullptr: the log alone says it.
         DesktopNotifications *notifications = nullptr;
+        // Which forms the window in front asks the clipboard for, so that a picture it does not
+        // take is told about; nullptr: not seen.
+        ClipboardRequests *clipboardRequests = nullptr;
     };
 
     // What the code-detection models offer the start-up and the detectCode switch.

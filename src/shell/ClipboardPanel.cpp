@@ -130,6 +130,7 @@ ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings,
     , m_defaults(defaults)
     , m_translucent(translucent)
     , m_positionSaveTimer(*m_clock, std::chrono::milliseconds(100), [this] { scheduledPositionSave(); })
+    , m_outsideResize(*m_clock, resizeSettleTime, [this] { endOutsideResize(); })
 {
     setClock(*m_clock);
     setObjectName(QStringLiteral("ClipboardPanel"));
@@ -410,7 +411,37 @@ void ClipboardPanel::setVisible(bool visible)
 {
     if (visible && !isVisible())
         FloatingWindowHints::applyBeforeMapping(winId());
+    // A resize from outside still settling ends with the size it reached.
+    if (!visible && m_outsideResize.isActive()) {
+        m_outsideResize.stop();
+        endOutsideResize();
+    }
     QWidget::setVisible(visible);
+}
+
+// Seen before the content lays itself out for the new size, so that a resize from outside lays
+// it out as a live resize from its first size on.
+void ClipboardPanel::noteResize(const QResizeEvent &event)
+{
+    if (!event.spontaneous()) {
+        m_ownSizes.set(event.size());
+        return;
+    }
+    if (m_ownSizes.isOwn(event.size()) || !isVisible())
+        return;
+    if (!m_outsideResize.isActive()) {
+        // The panel's own handles bracket their drags themselves.
+        if (m_panelController->inLiveResize())
+            return;
+        windowWillStartLiveResize();
+    }
+    m_outsideResize.start();
+}
+
+void ClipboardPanel::endOutsideResize()
+{
+    if (m_panelController->inLiveResize())
+        windowDidEndLiveResize();
 }
 
 void ClipboardPanel::showEvent(QShowEvent *event)
@@ -490,6 +521,7 @@ void ClipboardPanel::setClock(Clock &clock)
 {
     m_clock = &clock;
     m_positionSaveTimer.setClock(clock);
+    m_outsideResize.setClock(clock);
     m_frameProgress = std::make_unique<AnimatedValue>(clock, 1.0);
     connect(m_frameProgress.get(), &AnimatedValue::valueChanged, this, [this](double progress) {
         const auto between = [progress](double from, double to) { return from + (to - from) * progress; };
@@ -710,6 +742,10 @@ void ClipboardPanel::keyPressEvent(QKeyEvent *event)
 
 bool ClipboardPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == this && event->type() == QEvent::Resize) {
+        noteResize(*static_cast<const QResizeEvent *>(event));
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     auto *widget = qobject_cast<QWidget *>(watched);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ClockTimer.h"
+#include "panel/OwnWindowSizes.h"
 #include "shell/PanelShadow.h"
 
 #include <QMargins>
@@ -94,9 +95,14 @@ public:
     void lockToTabMode(int columnCount);
     void ensureMinimumWidth(double width);
 
-    // A live resize (the resize handles bracket their drags with these).
+    // A live resize (the resize handles bracket their drags with these). A size set from
+    // outside (the window manager's own resize, a tiling layout) is one too: it starts with the
+    // first such size and ends once the size has stayed put for resizeSettleTime.
     void windowWillStartLiveResize();
     void windowDidEndLiveResize();
+    // How long the window's size must stay put after a resize by the window manager before it
+    // counts: its last size may still be on its way.
+    static constexpr std::chrono::milliseconds resizeSettleTime { 120 };
     void windowDidChangeScreen();
 
     // The time of the frame's animations and of the position's save; tests move it by hand.
@@ -139,6 +145,8 @@ private:
     void setTabModeLock(bool locked);
     void animateFrame(const QRectF &target, double duration, std::function<void()> completion);
     void scheduledPositionSave();
+    void noteResize(const QResizeEvent &event);
+    void endOutsideResize();
     const QScreen *screenContaining(const QPointF &point) const;
 
     AppSettings &m_settings;
@@ -154,6 +162,10 @@ private:
     Clock *m_clock = &Clock::system();
     // A move is saved once the moves have stopped for a moment.
     ClockTimer m_positionSaveTimer;
+    // The sizes the panel set itself, to tell the window manager's from them.
+    OwnWindowSizes m_ownSizes;
+    // Running while a resize from outside goes on.
+    ClockTimer m_outsideResize;
     // The frame's animation runs from one frame to another as this goes from 0 to 1.
     std::unique_ptr<AnimatedValue> m_frameProgress;
     QRectF m_animationStart;

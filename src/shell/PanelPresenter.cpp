@@ -69,6 +69,7 @@ PanelPresenter::PanelPresenter(Dependencies dependencies, QObject *parent)
 
 PanelPresenter::~PanelPresenter()
 {
+    removeOwnWindowWatch();
     removeKeyMonitor();
     removeWorkspaceObserver();
     removeGlobalMouseMonitor();
@@ -124,6 +125,7 @@ void PanelPresenter::showPanel()
     installGlobalMouseMonitor();
     installKeyMonitor();
     installWorkspaceObserver();
+    installOwnWindowWatch();
 }
 
 // The stored size and position fitted into the screen's free area; returns the frame set.
@@ -307,7 +309,19 @@ void PanelPresenter::removeWorkspaceObserver()
 
 void PanelPresenter::handleAppActivation(const std::optional<RunningApplication> &application)
 {
-    if (!m_panel || !m_panel->isVisible() || m_panelController->isPinned())
+    if (!m_panel || !m_panel->isVisible())
+        return;
+    if (m_focusReturn.isActive()) {
+        if (application && application->windowId == m_panel->winId()) {
+            m_focusReturn.stop();
+            return;
+        }
+        // Another of the app's windows (a new question over the panel) keeps the focus.
+        if (!application || !application->isCurrentApplication())
+            takeFocusBack();
+        return;
+    }
+    if (m_panelController->isPinned())
         return;
     // No active window at all is a moment between two windows, not another application.
     if (!application)
@@ -315,6 +329,58 @@ void PanelPresenter::handleAppActivation(const std::optional<RunningApplication>
     // The other application keeps the focus it has just taken.
     if (!application->isCurrentApplication())
         hidePanel(false);
+}
+
+// When a window the panel opened over itself (the question before clearing) closes, the focus
+// belongs to the panel again. The window manager gives it to another window, or to none:
+// Openbox, for one, never falls back to a window shown on every workspace, as the panel is, and
+// the panel would take that for the user going elsewhere and hide. For a moment the panel asks
+// for the focus back instead.
+void PanelPresenter::installOwnWindowWatch()
+{
+    removeOwnWindowWatch();
+    QPointer<PanelPresenter> self = this;
+    m_ownWindowMonitor = std::make_unique<LocalEventMonitor>(QList<QEvent::Type> { QEvent::Hide },
+        [self](QObject *receiver, QEvent *) { return self && self->handleWindowHidden(receiver); });
+    m_ownWindowMonitor->start();
+}
+
+void PanelPresenter::removeOwnWindowWatch()
+{
+    m_ownWindowMonitor.reset();
+    m_focusReturn.stop();
+}
+
+bool PanelPresenter::handleWindowHidden(QObject *receiver)
+{
+    ClipboardPanel *panel = m_panel.get();
+    auto *window = qobject_cast<QWidget *>(receiver);
+    if (!panel || !panel->isVisible() || !window || window == panel || !window->isWindow())
+        return false;
+    // Menus never take the focus from the panel's window: they only grab the keyboard.
+    const Qt::WindowType type = window->windowType();
+    if (type == Qt::Popup || type == Qt::ToolTip)
+        return false;
+    const QWidget *over = window->parentWidget();
+    if (!over || over->window() != panel)
+        return false;
+    m_focusReturn.start();
+    // A turn later the closing window's unmapping has gone out on the same connection, so the
+    // window manager learns of it before it is asked for the panel.
+    QPointer<PanelPresenter> self = this;
+    QTimer::singleShot(0, this, [self] {
+        if (self && self->m_focusReturn.isActive())
+            self->takeFocusBack();
+    });
+    return false;
+}
+
+void PanelPresenter::takeFocusBack()
+{
+    if (!m_panel || !m_panel->isVisible())
+        return;
+    m_panel->activateWindow();
+    FrontWindow::activateOnUsersBehalf(m_dependencies.workspace, *m_panel);
 }
 
 void PanelPresenter::hidePanel(bool restoreFocus)
@@ -330,6 +396,7 @@ void PanelPresenter::hidePanel(bool restoreFocus)
     removeGlobalMouseMonitor();
     removeKeyMonitor();
     removeWorkspaceObserver();
+    removeOwnWindowWatch();
     if (menuWasOpen && m_panel)
         fadeOutThenFinishHide(restoreFocus);
     else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ClockTimer.h"
 #include "platform/Workspace.h"
 
 #include <QMenu>
@@ -26,9 +27,10 @@ class StatusItem;
 class UserDefaults;
 
 // Shows the clipboard panel on the screen under the pointer and hides it again. While it is
-// shown, a click outside it or another application coming to the front hides it, and a key
-// typed anywhere in it goes to the search field. Hiding gives the focus back to the window
-// that was in front when the panel was opened. Owns the panel window. Main thread only.
+// shown, a click outside it or another application coming to the front hides it (but for a
+// moment after a window the panel opened over itself has closed, the panel takes the focus
+// back instead), and a key typed anywhere in it goes to the search field. Hiding gives the focus back to the
+// window that was in front when the panel was opened. Owns the panel window. Main thread only.
 class PanelPresenter final : public QObject
 {
     Q_OBJECT
@@ -79,6 +81,12 @@ public:
     // the show is selected, so that typing replaces it; text typed since is left as it is.
     static void focusSearchField(SearchField *field, const QString &textAtShow);
 
+    // How long after a window the panel opened over itself has closed the panel takes the
+    // focus back from whichever window the window manager gave it to.
+    static constexpr std::chrono::milliseconds focusReturnTime { 1000 };
+    // The time of the focus's return; tests move it by hand.
+    void setClock(Clock &clock) { m_focusReturn.setClock(clock); }
+
 private:
     void createPanel();
     QRectF placeOnScreen(const QScreen &screen);
@@ -94,6 +102,10 @@ private:
     void installWorkspaceObserver();
     void removeWorkspaceObserver();
     void handleAppActivation(const std::optional<RunningApplication> &application);
+    void installOwnWindowWatch();
+    void removeOwnWindowWatch();
+    bool handleWindowHidden(QObject *receiver);
+    void takeFocusBack();
     void fadeOutThenFinishHide(bool restoreFocus);
     void finishHidePanel(bool restoreFocus);
 
@@ -102,6 +114,9 @@ private:
     PanelController *m_panelController = nullptr;
     std::optional<RunningApplication> m_previousApp;
     std::unique_ptr<LocalEventMonitor> m_keyMonitor;
+    std::unique_ptr<LocalEventMonitor> m_ownWindowMonitor;
+    // Running while the panel takes the focus back after a window of its own closed.
+    ClockTimer m_focusReturn { Clock::system(), focusReturnTime, [] {} };
     QMetaObject::Connection m_globalMouseMonitor;
     bool m_workspaceObserverInstalled = false;
     QPointer<QMenu> m_activeMenu;

@@ -8,13 +8,6 @@
 
 using Geometry = PanelResizeGeometry;
 
-namespace {
-
-// How long the window's size must stay put after the window manager's resize before it counts.
-constexpr std::chrono::milliseconds settleTime { 120 };
-
-} // namespace
-
 PanelResizeHandle::PanelResizeHandle(Handle handle, ClipboardPanel &panel, QWidget *parent)
     : QWidget(parent)
     , m_handle(handle)
@@ -22,7 +15,7 @@ PanelResizeHandle::PanelResizeHandle(Handle handle, ClipboardPanel &panel, QWidg
     , m_settle(new QTimer(this))
 {
     m_settle->setSingleShot(true);
-    m_settle->setInterval(settleTime);
+    m_settle->setInterval(ClipboardPanel::resizeSettleTime);
     connect(m_settle, &QTimer::timeout, this, &PanelResizeHandle::endLiveResize);
     setObjectName(QStringLiteral("PanelResizeHandle"));
     setAttribute(Qt::WA_NoSystemBackground);

@@ -10,6 +10,7 @@
 #include "model/ClipboardItem.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/ClipboardRequests.h"
 #include "platform/ImageLimits.h"
 #include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
@@ -28,6 +29,8 @@
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace {
 
@@ -410,6 +413,7 @@ void PasteService::startWrite()
     m_pendingContents.reset();
     m_keystrokesAwaitingWrite = 0;
     m_unwrittenBecause.clear();
+    m_wrotePictureOnly = false;
 }
 
 void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
@@ -417,6 +421,10 @@ void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
     // The app's own write is no new copy for the history.
     if (ClipboardMonitor *monitor = ClipboardMonitor::shared())
         monitor->setIgnoreNextChange(true);
+    const QStringList formats = contents->formats();
+    m_wrotePictureOnly = !formats.isEmpty()
+        && std::all_of(formats.cbegin(), formats.cend(),
+            [](const QString &format) { return format.startsWith(QLatin1String("image/")); });
     m_pasteboard.writeContents(std::move(contents));
 }
 
@@ -484,11 +492,64 @@ void PasteService::sendKeystrokeTo(const RunningApplication &target)
     // The X terminals paste the PRIMARY selection: it gets what the clipboard holds.
     if (PasteKeystrokes::pastesPrimarySelection(keystroke) && !m_pasteboard.copyContentsToPrimarySelection())
         printDiagnostic(QStringLiteral("[PasteService] The PRIMARY selection could not be given the item"));
+    // Followed before the keystroke goes, so that not even the quickest request is missed.
+    if (m_wrotePictureOnly)
+        watchPictureTaken(target);
     QString error;
-    if (!m_keyboard.sendPaste(keystroke, &error))
-        tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
-                              .arg(PasteKeystrokes::displayName(keystroke), error)
-            + pasteByHand);
+    if (m_keyboard.sendPaste(keystroke, &error))
+        return;
+    stopWatchingPicture();
+    tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
+                          .arg(PasteKeystrokes::displayName(keystroke), error)
+        + pasteByHand);
+}
+
+void PasteService::setClipboardRequests(ClipboardRequests *requests)
+{
+    if (m_requests)
+        disconnect(m_requests, nullptr, this, nullptr);
+    m_requests = requests;
+    if (!m_requests)
+        return;
+    connect(m_requests, &ClipboardRequests::requested, this, [this](const QString &form) {
+        if (!m_formsRequested.contains(form))
+            m_formsRequested.append(form);
+    });
+}
+
+// A window that takes no picture (a terminal, a text editor) asks for text, or for nothing, and
+// the paste does nothing: the user is told, as when nothing could be pasted at all.
+void PasteService::watchPictureTaken(const RunningApplication &target)
+{
+    if (!m_requests)
+        return;
+    const quint64 paste = ++m_watchedPicturePaste;
+    m_formsRequested.clear();
+    m_requests->follow(target.windowId);
+    const QString program = target.windowClass.isEmpty() ? target.localizedName : target.windowClass;
+    m_clock->runAfter(pictureRequestWait, this, [this, paste, program] {
+        if (paste != m_watchedPicturePaste)
+            return;
+        stopWatchingPicture();
+        if (std::any_of(m_formsRequested.cbegin(), m_formsRequested.cend(),
+                [](const QString &form) { return form.startsWith(QLatin1String("image/")); }))
+            return;
+        printDiagnostic(QStringLiteral("[PasteService] %1 asked for none of the picture's forms (%2)")
+                            .arg(program.isEmpty() ? QStringLiteral("The window in front") : program,
+                                m_formsRequested.isEmpty() ? QStringLiteral("no request")
+                                                           : m_formsRequested.join(QStringLiteral(", "))));
+        tellNothingPasted(
+            QStringLiteral("The window in front takes no pictures (a terminal or a text editor takes only "
+                           "text). The picture is on the clipboard, for pasting into a program that takes "
+                           "pictures."));
+    });
+}
+
+void PasteService::stopWatchingPicture()
+{
+    ++m_watchedPicturePaste;
+    if (m_requests)
+        m_requests->follow(0);
 }
 
 void PasteService::tellNothingPasted(const QString &text)

@@ -8,6 +8,7 @@
 #include <QFuture>
 #include <QMimeData>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <optional>
 
 class ClipboardItem;
+class ClipboardRequests;
 class ModelContainer;
 class Pasteboard;
 class SyntheticKeyboard;
@@ -127,6 +129,11 @@ public:
     void setNoticePresenter(NoticePresenter presenter) { m_noticePresenter = std::move(presenter); }
     // Tests move the time of the waits by hand.
     void setClock(Clock &clock) { m_clock = &clock; }
+    // Where the app sees which forms the window in front asks for: a picture pasted into a window
+    // that takes none of its forms (a terminal, a text editor) is told about. nullptr: not seen.
+    void setClipboardRequests(ClipboardRequests *requests);
+    // How long the window a picture went to has to ask for one of its forms.
+    static constexpr std::chrono::milliseconds pictureRequestWait { 2000 };
 
 Q_SIGNALS:
     // A picture or a list of files that copyToPasteboard made ready is on the clipboard
@@ -145,6 +152,8 @@ private:
         const std::function<bool(std::unique_ptr<QMimeData> contents)> &write, const QString &whyNothing);
     void sendPasteOnceAway(Clock::TimePoint deadline);
     void sendKeystrokeTo(const RunningApplication &target);
+    void watchPictureTaken(const RunningApplication &target);
+    void stopWatchingPicture();
     void tellNothingPasted(const QString &text);
     void tell(const QString &title, const QString &text);
 
@@ -160,4 +169,11 @@ private:
     // all gone); empty when it was written.
     QString m_unwrittenBecause;
     quint64 m_writeGeneration = 0;
+    // The clipboard holds the app's picture in no form but a picture's.
+    bool m_wrotePictureOnly = false;
+    QPointer<ClipboardRequests> m_requests;
+    // The paste of a picture whose window's requests are being watched, and the forms it asked
+    // for so far.
+    quint64 m_watchedPicturePaste = 0;
+    QStringList m_formsRequested;
 };

@@ -2,6 +2,7 @@
 
 #include "common/Diagnostics.h"
 #include "detection/HighlightCacheService.h"
+#include "panel/TabHeader.h"
 #include "platform/X11InputBarrier.h"
 #include "settings/SettingsView.h"
 
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSet>
 #include <QTabBar>
@@ -209,6 +211,53 @@ private:
     QSet<QObject *> m_unreported;
 };
 
+// Prints each message box once it is on the screen (first painted), with the middle of each of
+// its buttons on the screen, in device pixels, so that a test can click them whatever the theme
+// and font:
+//   [TestHooks] Message box "Clear Clipboard History?": Clear at 946,592 | Cancel at 1032,592
+// and a line each time the panel shows its categories as tabs ("[TestHooks] Panel shows tabs").
+class WindowReporter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<TabHeader *>(watched))
+            printDiagnostic(QStringLiteral("[TestHooks] Panel shows tabs"));
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        if (!box)
+            return false;
+        if (event->type() == QEvent::Show)
+            m_unreported.insert(box);
+        else if (event->type() == QEvent::Hide)
+            m_unreported.remove(box);
+        else if (event->type() == QEvent::Paint && m_unreported.remove(box))
+            report(*box);
+        return false;
+    }
+
+private:
+    static void report(const QMessageBox &box)
+    {
+        const double ratio = box.devicePixelRatioF();
+        QStringList buttons;
+        for (const QAbstractButton *button : box.buttons()) {
+            const QPoint middle = button->mapToGlobal(button->rect().center());
+            buttons << QStringLiteral("%1 at %2,%3")
+                           .arg(QString(button->text()).remove(QLatin1Char('&')))
+                           .arg(qRound(middle.x() * ratio))
+                           .arg(qRound(middle.y() * ratio));
+        }
+        printDiagnostic(QStringLiteral("[TestHooks] Message box \"%1\": %2")
+                            .arg(box.text(), buttons.join(QStringLiteral(" | "))));
+    }
+
+    // Shown and not painted yet (held weakly: a box may go before it is painted).
+    QSet<QObject *> m_unreported;
+};
+
 } // namespace
 
 bool requested()
@@ -226,6 +275,7 @@ void install()
     qApp->installEventFilter(new RecorderAlertReporter(qApp));
     qApp->installEventFilter(new SettingsLayoutReporter(qApp));
     qApp->installEventFilter(new MenuReporter(qApp));
+    qApp->installEventFilter(new WindowReporter(qApp));
     new X11InputBarrier(
         [](quint32 number) {
             printDiagnostic(QStringLiteral("[TestHooks] Input handled up to %1").arg(number));

@@ -7,9 +7,9 @@
 // and how much of the page shown is in view (each time it shows a tab), one each time the main
 // thread did not get back to its event loop for more than 20 ms ("[TestHooks] Main thread
 // stalled N ms (M ms of its own work)"), one with the entries of each menu shown ("[TestHooks]
-// Menu: Pin | Delete"), and one each time the app has caught up with the input a test sent it
-// before a number it wrote to the root window ("[TestHooks] Input handled up to N",
-// X11InputBarrier).
+// Menu: Pin | Delete"), one with the text and the buttons of each message box shown, one each
+// time the panel shows its categories as tabs, and one each time the app has caught up with the input a test
+// sent it before a number it wrote to the root window ("[TestHooks] Input handled up to N", X11InputBarrier).
 namespace TestHooks {
 
 bool requested();

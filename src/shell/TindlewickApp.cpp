@@ -13,6 +13,7 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/Bundle.h"
+#include "platform/ClipboardRequests.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/FileExistence.h"
 #include "platform/GlobalHotKeys.h"
@@ -23,6 +24,7 @@
 #include "platform/SystemPasteboard.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/UserDefaults.h"
+#include "platform/X11ClipboardRequests.h"
 #include "platform/X11Connection.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
@@ -62,6 +64,8 @@ struct Desktop
     std::unique_ptr<GlobalInputMonitor> inputMonitor;
     std::unique_ptr<SyntheticKeyboard> keyboard;
     std::unique_ptr<Pasteboard> pasteboard;
+    // Which forms the window in front asks the clipboard for; nothing without X11.
+    std::unique_ptr<ClipboardRequests> clipboardRequests;
 };
 
 Desktop makeDesktop()
@@ -78,9 +82,10 @@ Desktop makeDesktop()
         desktop.inputMonitor = std::make_unique<FakeGlobalInputMonitor>();
         desktop.keyboard = std::make_unique<FakeSyntheticKeyboard>();
     }
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         desktop.pasteboard = std::make_unique<SystemPasteboard>();
-    else
+        desktop.clipboardRequests = std::make_unique<X11ClipboardRequests>();
+    } else
         desktop.pasteboard = std::make_unique<MemoryPasteboard>();
     return desktop;
 }
@@ -160,7 +165,7 @@ int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSett
     AppDelegate delegate(AppDelegate::Services { container, AppSettings::shared(), UserDefaults::standard(),
                              *desktop.pasteboard, *desktop.workspace, *desktop.hotKeys, *desktop.inputMonitor,
                              *desktop.keyboard, HighlightCacheService::shared(), &singleInstance, true,
-                             &codeClassifier, &notifications },
+                             &codeClassifier, &notifications, desktop.clipboardRequests.get() },
         appNeighbours(desktop, container));
 
     UnixSignalWatcher signals;

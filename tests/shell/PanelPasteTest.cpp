@@ -4,6 +4,7 @@
 
 #include "panel/PanelTestSupport.h"
 #include "panel/PanelViewState.h"
+#include "platform/ClipboardRequests.h"
 #include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
 #include "platform/SyntheticKeyboard.h"
@@ -86,6 +87,14 @@ protected:
         context().insert(item);
         return item;
     }
+    // A row of a table starts with nothing sent or told, and another program's copy on the
+    // clipboard.
+    void startRow()
+    {
+        m_keyboard.sent.clear();
+        m_notices.clear();
+        copyElsewhere();
+    }
     // Another program's copy, which a paste sent too early would paste instead.
     void copyElsewhere()
     {
@@ -159,9 +168,7 @@ TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
     PanelViewState &state = makeState();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_keyboard.sent.clear();
-        m_notices.clear();
-        copyElsewhere();
+        startRow();
         const qint64 before = m_pasteboard.changeCount();
         const bool isPicture = c.item->type() == ClipboardItemType::media;
         const std::optional<qsizetype> keystrokesAtWrite
@@ -282,6 +289,62 @@ TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
         // Whatever happened, the item stays on the clipboard for pasting by hand.
         EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
     }
+}
+
+TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsToldAbout)
+{
+    FakeClipboardRequests requests;
+    m_service.setClipboardRequests(&requests);
+    const ClipboardItemPtr text
+        = stored(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("words") }));
+    const ClipboardItemPtr image = stored(picture(pngBytes()));
+    const QStringList textForms { QStringLiteral("UTF8_STRING"), QStringLiteral("TEXT"),
+        QStringLiteral("COMPOUND_TEXT"), QStringLiteral("STRING") };
+    const struct
+    {
+        const char *name;
+        ClipboardItemPtr item;
+        // What the window in front asks for, and how long after the keystroke.
+        QStringList forms;
+        std::chrono::milliseconds after;
+        bool told;
+    } cases[] = {
+        { "a picture program asks for PNG", image, { QStringLiteral("TARGETS"), QStringLiteral("image/png") },
+            0ms, false },
+        { "a program that asks for TIFF alone", image, { QStringLiteral("image/tiff") }, 0ms, false },
+        { "a slow picture program asks at the last moment", image, { QStringLiteral("image/png") },
+            PasteService::pictureRequestWait - 1ms, false },
+        { "a terminal asks for text", image, textForms, 0ms, true },
+        { "a program asks for the forms on offer and takes none", image, { QStringLiteral("TARGETS") }, 0ms,
+            true },
+        { "the window asks for nothing", image, {}, 0ms, true },
+        { "a text the window asks nothing of", text, {}, 0ms, false },
+    };
+    PanelViewState &state = makeState();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        startRow();
+        chooseAndWait(state, c.item, false);
+        ASSERT_EQ(m_keyboard.sent.size(), 1);
+        const bool isPicture = c.item == image;
+        EXPECT_EQ(requests.followed, isPicture ? editor.windowId : 0)
+            << "the window in front is not followed";
+        m_time.advance(c.after);
+        for (const QString &form : c.forms)
+            requests.request(form);
+        m_time.advance(PasteService::pictureRequestWait - 1ms - c.after);
+        EXPECT_TRUE(m_notices.isEmpty()) << "told before the wait was over";
+        m_time.advance(1ms);
+        EXPECT_EQ(m_notices, c.told ? QStringList { QStringLiteral("Nothing was pasted") } : QStringList());
+        EXPECT_EQ(requests.followed, 0) << "the window is still followed";
+        // Told or not, the item stays on the clipboard.
+        if (isPicture) {
+            EXPECT_EQ(m_pasteboard.contents()->data(PasteboardType::png), pngBytes());
+        } else {
+            EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
+        }
+    }
+    m_service.setClipboardRequests(nullptr);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The panel under the pointer, in the running app under Xvfb with openbox: hovering selects,
 // the search strip drags the window, the edges resize it, a resting pointer shows the item's
 // preview beside the panel, History collapses and expands in an animation, and a pin's label is
-// typed in place. Screenshots of each step go to $TINDLEWICK_ARTEFACT_DIR.
+// typed in place. A resize by the window manager takes the road of the edges' own. Screenshots of each step
+// go to $TINDLEWICK_ARTEFACT_DIR.
 
 #include "PanelPointerFixture.h"
 
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 
@@ -740,4 +743,89 @@ TEST_F(PanelPointerX11Test, TheShareBannerOpensTheWebPageOnlyInABuildThatNamesOn
     EXPECT_TRUE(waitUntil([&] { return tinted(screen()) == 0; })) << "the banner stayed after Share";
     ASSERT_TRUE(app->caughtUpAfter(std::chrono::milliseconds(300))); // the rest of its fade
     saveScreenshot(QStringLiteral("share-banner-1-shared.png"));
+}
+
+namespace {
+
+// Asks the window manager to resize a window, as a pager or a tiling layout does.
+bool moveResizeThroughTheWindowManager(X11Connection &connection, quint64 window, const QSize &size)
+{
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window);
+    message.type = connection.atom("_NET_MOVERESIZE_WINDOW");
+    // The width and the height given, from a pager (source 2), the window's own gravity.
+    message.data.data32[0] = (1u << 10) | (1u << 11) | (2u << 12);
+    message.data.data32[3] = quint32(size.width());
+    message.data.data32[4] = quint32(size.height());
+    xcb_send_event(connection.xcb(), 0, connection.root(),
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
+    connection.flush();
+    return true;
+}
+
+// Asks for a window's size as a tool does, with a configure request the window manager takes.
+bool resizeWithXdotool(X11Connection &, quint64 window, const QSize &size)
+{
+    return xdotool({ QStringLiteral("windowsize"), QString::number(window), QString::number(size.width()),
+        QString::number(size.height()) });
+}
+
+} // namespace
+
+TEST_F(PanelPointerX11Test, AResizeByTheWindowManagerLaysOutTabsAndIsKeptForTheNextShow)
+{
+    // History, Text, Code, Links, Files and Colors: six columns side by side.
+    seedStore(itemsOfManyKinds(home.path(), 4));
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    ASSERT_GE(panel.rect.width(), 6 * 200);
+    EXPECT_FALSE(app->output().contains(QLatin1String("[TestHooks] Panel shows tabs")));
+    saveScreenshot(QStringLiteral("window-manager-resize-0-columns.png"));
+
+    const auto showsTabsSince = [&](qsizetype mark) {
+        return app->output().mid(mark).contains(QLatin1String("[TestHooks] Panel shows tabs"));
+    };
+    // Sizes above the tabs' own minimum width (442 for these six tabs).
+    const struct
+    {
+        const char *name;
+        bool (*resize)(X11Connection &, quint64 window, const QSize &);
+        QSize size;
+    } cases[] = {
+        { "a configure request (xdotool windowsize)", &resizeWithXdotool, QSize(467, 500) },
+        { "_NET_MOVERESIZE_WINDOW", &moveResizeThroughTheWindowManager, QSize(450, 450) },
+    };
+    int index = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ++index;
+        const qsizetype mark = app->outputMark();
+        ASSERT_TRUE(c.resize(*connection, panelWindow, c.size));
+        EXPECT_TRUE(waitUntil([&] { return windowGeometry(panelWindow).rect.size() == c.size; }))
+            << "the window manager left the panel at " << windowGeometry(panelWindow).rect.width() << " × "
+            << windowGeometry(panelWindow).rect.height();
+        if (index == 1) {
+            EXPECT_TRUE(waitUntil([&] { return showsTabsSince(mark); })) << "the columns stayed";
+        }
+        const QString sizeText = QStringLiteral("{%1, %2}").arg(c.size.width()).arg(c.size.height());
+        EXPECT_TRUE(waitUntil([&] {
+            return storedSetting(QStringLiteral("ClipboardPanelSize")).toString() == sizeText
+                && storedSetting(QStringLiteral("ClipboardPanelTabModeLock")).toBool();
+        })) << "stored: "
+            << storedSetting(QStringLiteral("ClipboardPanelSize")).toString().toStdString();
+        ASSERT_TRUE(app->caughtUp());
+        saveScreenshot(QStringLiteral("window-manager-resize-%1-resized.png").arg(index));
+
+        // The next show: the same size, in tabs.
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+        const qsizetype showMark = app->outputMark();
+        ASSERT_TRUE(openPanelShown(*app));
+        EXPECT_EQ(windowGeometry(panelWindow).rect.size(), c.size);
+        EXPECT_TRUE(waitUntil([&] { return showsTabsSince(showMark); })) << "the next show has columns";
+        ASSERT_TRUE(app->caughtUp());
+        saveScreenshot(QStringLiteral("window-manager-resize-%1-next-show.png").arg(index));
+    }
 }

@@ -1,13 +1,14 @@
 // Pasting with the real app under Xvfb, as the user does it: the panel opened over another
 // program's window, an item chosen with Return. A large picture arrives whole in a picture
 // program, a text arrives in the terminals (each on its own paste keys), and where there is no
-// window to paste into the user is told so.
+// window to paste into, or the window takes no picture, the user is told so.
 
 #include "AppEndToEnd.h"
 #include "TestWindowProcess.h"
 #include "X11TestSupport.h"
 
 #include "model/ClipboardItem.h"
+#include "shell/PasteService.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,35 @@ protected:
         ASSERT_TRUE(app.caughtUp());
         saveScreenshot(screenshot);
         ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    }
+    // The notice that nothing was pasted, while it is on the screen; empty otherwise.
+    static QString nothingPastedNotice()
+    {
+        return toolOutput(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Nothing was pasted$") });
+    }
+    // The user is told that the picture was not pasted, and it stays on the clipboard; OK closes
+    // the notice.
+    void expectToldAboutThePicture(AppProcess &app)
+    {
+        ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty(); }, 30s))
+            << "the user was not told; the app said: " << app.output().toStdString();
+        ASSERT_TRUE(app.caughtUp()); // drawn
+        saveScreenshot(QStringLiteral("paste-picture-over-xterm-notice.png"));
+        // What the terminal asked for, as the app saw it.
+        EXPECT_TRUE(
+            app.output().contains(QLatin1String("XTerm asked for none of the picture's forms (UTF8_STRING")))
+            << app.output().toStdString();
+        const QStringList targets = toolOutput(QStringLiteral("xclip"),
+            { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                QStringLiteral("TARGETS"), QStringLiteral("-o") })
+                                        .split(QLatin1Char('\n'));
+        EXPECT_TRUE(targets.contains(QStringLiteral("image/png")))
+            << "the picture is not on the clipboard for pasting elsewhere";
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        EXPECT_TRUE(waitUntil([&] { return nothingPastedNotice().isEmpty(); }))
+            << "OK did not close the notice";
     }
     // Keeps a picture of the screen once the window has drawn what arrived: its place no
     // longer looks as it did before.
@@ -203,22 +233,74 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
     ASSERT_TRUE(app.start());
     ASSERT_NO_FATAL_FAILURE(pasteNewest(app, QStringLiteral("paste-nowhere-panel.png")));
 
-    const auto noticeWindow = [] {
-        return toolOutput(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Nothing was pasted$") });
-    };
-    ASSERT_TRUE(waitUntil([&] { return !noticeWindow().isEmpty(); }, 30s))
+    ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty(); }, 30s))
         << "the user was not told; in front: "
         << workspace->frontmostApplication().value_or(RunningApplication()).windowClass.toStdString()
         << "; the app said: " << app.output().toStdString();
     ASSERT_TRUE(app.caughtUp()); // drawn
     saveScreenshot(QStringLiteral("paste-nowhere-notice.png"));
     EXPECT_EQ(selection("clipboard"), text) << "the item is not on the clipboard for pasting by hand";
-    const quint64 notice = noticeWindow().split(QLatin1Char('\n')).first().toULongLong();
+    const quint64 notice = nothingPastedNotice().split(QLatin1Char('\n')).first().toULongLong();
     EXPECT_TRUE(waitUntil([&] { return isFront(notice); })) << "the notice did not take the focus";
     ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    EXPECT_TRUE(waitUntil([&] { return noticeWindow().isEmpty(); })) << "OK did not close the notice";
+    EXPECT_TRUE(waitUntil([&] { return nothingPastedNotice().isEmpty(); })) << "OK did not close the notice";
+}
+
+TEST_F(PasteEndToEndTest, APictureChosenOverAWindowThatTakesNoneOfItsFormsIsToldAbout)
+{
+    const QImage picture = fourKScreenshot().scaled(320, 180);
+    TerminalProcess terminal(QStringLiteral("xterm"), { QStringLiteral("-e") });
+    TestWindowProcess pictureProgram;
+    const struct
+    {
+        const char *name;
+        // Starts the window in front; its process.
+        std::function<qint64()> start;
+        // Whether the picture arrived there.
+        std::function<bool()> arrived;
+        bool told;
+    } cases[] = {
+        { "xterm, which pastes text alone", [&] { return terminal.start() ? terminal.processId() : 0; },
+            [&] { return !terminal.received().isEmpty(); }, true },
+        { "a picture program",
+            [&] {
+                return pictureProgram.start(TestWindowProcess::Focus::picture) ? pictureProgram.processId()
+                                                                               : 0;
+            },
+            [&] { return pictureProgram.pastedPicture().size == picture.size(); }, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        seedStore({ ClipboardItem::create(ClipboardItemType::media,
+            { .mediaThumbnailData = encoded(picture.scaled(80, 80), "png"),
+                .mediaImageData = encoded(picture, "png"),
+                .mediaSubtypeRaw = QStringLiteral("image") }) });
+        AppProcess app(home.path());
+        app.enableTestHooks();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        const qint64 front = c.start();
+        ASSERT_NE(front, 0) << "the window did not start";
+        ASSERT_TRUE(waitUntil([&] { return frontIsProcess(front); }));
+
+        ASSERT_NO_FATAL_FAILURE(pasteNewest(app,
+            QStringLiteral("paste-picture-over-%1-panel.png")
+                .arg(QLatin1String(c.told ? "xterm" : "picture-program"))));
+        if (c.told) {
+            ASSERT_NO_FATAL_FAILURE(expectToldAboutThePicture(app));
+            EXPECT_FALSE(c.arrived()) << "the terminal got: " << terminal.received().toStdString();
+        } else {
+            EXPECT_TRUE(waitUntil(c.arrived)) << "the picture did not arrive";
+            // Until the app has stopped waiting for the window's requests (Qt lets a timer of two
+            // seconds or more fire up to 5 % late).
+            ASSERT_TRUE(app.caughtUpAfter(PasteService::pictureRequestWait * 21 / 20));
+            EXPECT_TRUE(nothingPastedNotice().isEmpty());
+            EXPECT_FALSE(app.output().contains(QLatin1String("Nothing was pasted")))
+                << app.output().toStdString();
+            EXPECT_TRUE(frontIsProcess(front));
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "KeyboardShortcuts/DoubleTapService.h"
 #include "KeyboardShortcuts/HotKeyCenter.h"
+#include "platform/X11ClipboardRequests.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
 #include "platform/X11KeyboardMap.h"
@@ -404,6 +405,101 @@ TEST_F(X11PlatformTest, ADoubleTapOfTheModifierIsRecognisedFromRawEvents)
     connection->sync(); // every tap has been handled
     EXPECT_EQ(taps, 1);
     service.stop();
+}
+
+// A program of its own on the server, with windows it can ask for the clipboard from.
+class SelectionRequester final
+{
+public:
+    SelectionRequester()
+        : m_connection(X11Connection::open())
+    { }
+
+    bool isOpen() const { return m_connection != nullptr; }
+    quint32 makeWindow()
+    {
+        xcb_connection_t *c = m_connection->xcb();
+        const quint32 window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, m_connection->root(), 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        m_connection->flush();
+        return window;
+    }
+    // Asks the owner of a selection for its contents in a form, as a paste does, and waits for
+    // the answer: the owner has seen the request then.
+    bool ask(quint32 window, const char *selection, const char *form)
+    {
+        bool answered = false;
+        const int handler = m_connection->addEventHandler([&](const void *event) {
+            const auto *generic = static_cast<const xcb_generic_event_t *>(event);
+            if ((generic->response_type & 0x7f) == XCB_SELECTION_NOTIFY
+                && reinterpret_cast<const xcb_selection_notify_event_t *>(event)->requestor == window)
+                answered = true;
+        });
+        xcb_convert_selection(m_connection->xcb(), window, m_connection->atom(selection),
+            m_connection->atom(form), m_connection->atom("TINDLEWICK_TEST_PASTE"), XCB_CURRENT_TIME);
+        m_connection->flush();
+        const bool done = waitUntil([&] {
+            m_connection->drain();
+            return answered;
+        });
+        m_connection->removeEventHandler(handler);
+        return done;
+    }
+
+private:
+    std::unique_ptr<X11Connection> m_connection;
+};
+
+TEST_F(X11PlatformTest, OnlyTheRequestsOfTheProgramFollowedForTheAppsSelectionsAreReported)
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("held by this app"), QClipboard::Clipboard);
+    QGuiApplication::clipboard()->setText(QStringLiteral("held by this app"), QClipboard::Selection);
+    ASSERT_TRUE(waitUntil([] {
+        return QGuiApplication::clipboard()->ownsClipboard() && QGuiApplication::clipboard()->ownsSelection();
+    }));
+    X11ClipboardRequests requests;
+    QStringList reported;
+    QObject::connect(
+        &requests, &ClipboardRequests::requested, [&](const QString &form) { reported << form; });
+    SelectionRequester followed;
+    SelectionRequester other;
+    ASSERT_TRUE(followed.isOpen() && other.isOpen());
+    const quint32 frontWindow = followed.makeWindow();
+    const quint32 helperWindow = followed.makeWindow();
+    const quint32 otherWindow = other.makeWindow();
+
+    const struct
+    {
+        const char *name;
+        quint32 follow;
+        SelectionRequester &requester;
+        quint32 window;
+        const char *selection;
+        const char *form;
+        bool isReported;
+    } cases[] = {
+        { "the window followed asks for text", frontWindow, followed, frontWindow, "CLIPBOARD", "UTF8_STRING",
+            true },
+        { "a picture asked for", frontWindow, followed, frontWindow, "CLIPBOARD", "image/png", true },
+        { "another window of the program followed", frontWindow, followed, helperWindow, "CLIPBOARD",
+            "image/png", true },
+        { "the PRIMARY selection, as xterm pastes", frontWindow, followed, frontWindow, "PRIMARY", "STRING",
+            true },
+        { "another program", frontWindow, other, otherWindow, "CLIPBOARD", "image/png", false },
+        { "a selection the app does not hold", frontWindow, followed, frontWindow, "SECONDARY", "STRING",
+            false },
+        { "nothing followed", 0, followed, frontWindow, "CLIPBOARD", "image/png", false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        reported.clear();
+        requests.follow(c.follow);
+        ASSERT_TRUE(c.requester.ask(c.window, c.selection, c.form)) << "no answer came";
+        EXPECT_EQ(reported, c.isReported ? QStringList { QLatin1String(c.form) } : QStringList());
+    }
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    QGuiApplication::clipboard()->clear(QClipboard::Selection);
 }
 
 } // namespace
