@@ -94,15 +94,36 @@ bool isIPv4(QStringView host)
     return parts == 4;
 }
 
-bool isWebHost(QStringView host, bool hasScheme, const PublicSuffixList &suffixes)
+// The full stops that separate the labels of a name: browsers read the ideographic and the
+// full-width ones as the ASCII one.
+bool isLabelSeparator(QChar c)
 {
+    return c == u'.' || c == u'\u3002' || c == u'\uFF0E' || c == u'\uFF61';
+}
+
+QString withAsciiFullStops(QStringView host)
+{
+    QString name = host.toString();
+    for (QChar &c : name) {
+        if (isLabelSeparator(c))
+            c = u'.';
+    }
+    return name;
+}
+
+bool isWebHost(QStringView written, bool hasScheme, const PublicSuffixList &suffixes)
+{
+    QString host = withAsciiFullStops(written);
+    // A name may end with the dot of the root ("example.org./x"), which browsers read as the name.
+    if (host.endsWith(u'.') && host.size() > 1)
+        host.chop(1);
     if (host.size() > 253)
         return false;
     if (hasScheme && (isIPv4(host) || host.compare(u"localhost", Qt::CaseInsensitive) == 0))
         return true;
     qsizetype labelCount = 0;
     QStringView last;
-    for (QStringView label : host.tokenize(u'.')) {
+    for (QStringView label : QStringView(host).tokenize(u'.')) {
         if (!isHostLabel(label))
             return false;
         last = label;
@@ -150,7 +171,8 @@ QString percentEncoded(QStringView text, QStringView allowed)
     return out;
 }
 
-// Path, query and fragment, each encoded for its place.
+// Path, query and fragment, each encoded for its place; a backslash in the path is a slash, as
+// browsers read it.
 QString encodedTail(QStringView tail)
 {
     static constexpr QStringView pathCharacters = u"!$&'()*+,;=:@/";
@@ -158,8 +180,9 @@ QString encodedTail(QStringView tail)
     const qsizetype hash = tail.indexOf(u'#');
     const QStringView beforeFragment = hash >= 0 ? tail.first(hash) : tail;
     const qsizetype question = beforeFragment.indexOf(u'?');
-    QString out
-        = percentEncoded(question >= 0 ? beforeFragment.first(question) : beforeFragment, pathCharacters);
+    QString path = (question >= 0 ? beforeFragment.first(question) : beforeFragment).toString();
+    path.replace(u'\\', u'/');
+    QString out = percentEncoded(path, pathCharacters);
     if (question >= 0)
         out += u'?' + percentEncoded(beforeFragment.sliced(question + 1), queryCharacters);
     if (hash >= 0)
@@ -211,10 +234,11 @@ std::optional<WebScheme> takeWebScheme(QStringView &rest)
     return WebScheme {};
 }
 
+// The host and what comes with it end at a slash (or a backslash, which browsers read as one).
 qsizetype authorityLength(QStringView rest)
 {
     for (qsizetype i = 0; i < rest.size(); ++i) {
-        if (rest[i] == u'/' || rest[i] == u'?' || rest[i] == u'#')
+        if (rest[i] == u'/' || rest[i] == u'\\' || rest[i] == u'?' || rest[i] == u'#')
             return i;
     }
     return rest.size();
@@ -248,7 +272,15 @@ std::optional<QString> takePort(QStringView &authority)
     return u':' + digits.toString();
 }
 
-std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
+// An address found in a text: as the text has it (with "http://" in front when it had no
+// scheme), and encoded as a valid URL.
+struct WebAddress
+{
+    QString written;
+    QString encoded;
+};
+
+std::optional<WebAddress> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
 {
     if (!isAddressShaped(text))
         return std::nullopt;
@@ -256,6 +288,7 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
     const std::optional<WebScheme> scheme = takeWebScheme(rest);
     if (!scheme)
         return std::nullopt;
+    const QString written = scheme->name + QStringLiteral("://") + rest.toString();
     QStringView host = rest.first(authorityLength(rest));
     const QStringView tail = rest.sliced(host.size());
     if (!hasBalancedBrackets(tail))
@@ -269,7 +302,12 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
         = isAscii(host) ? host.toString() : QString::fromLatin1(QUrl::toAce(host.toString()));
     if (encodedHost.isEmpty())
         return std::nullopt;
-    return scheme->name + QStringLiteral("://") + *userInfo + encodedHost + *port + encodedTail(tail);
+    const QString encoded
+        = scheme->name + QStringLiteral("://") + *userInfo + encodedHost + *port + encodedTail(tail);
+    // What is encoded must itself be a valid link, whatever the text was.
+    if (!strictWebURL(encoded))
+        return std::nullopt;
+    return WebAddress { written, encoded };
 }
 
 // Where "http://" or "https://" first starts in a word; -1 when it does not.
@@ -307,7 +345,7 @@ std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &
         word = word.sliced(scheme);
     word = withoutSurroundings(word);
     // A word without a dot is a link only with a scheme ("http://localhost").
-    if (!word.contains(u'.') && !word.contains(u"://"))
+    if (std::none_of(word.begin(), word.end(), isLabelSeparator) && !word.contains(u"://"))
         return std::nullopt;
     if (!LinkDetector::linkForText(word, suffixes))
         return std::nullopt;
@@ -346,11 +384,18 @@ std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suf
 {
     if (std::optional<QString> link = strictWebURL(text))
         return link;
-    std::optional<QString> link = detectedWebAddress(text, suffixes);
-    // What comes back must itself be a valid link, whatever the input was.
-    if (link && !strictWebURL(*link))
-        return std::nullopt;
-    return link;
+    if (const std::optional<WebAddress> address = detectedWebAddress(text, suffixes))
+        return address->written;
+    return std::nullopt;
+}
+
+std::optional<QString> encodedLink(QStringView link)
+{
+    if (std::optional<QString> valid = strictWebURL(link))
+        return valid;
+    if (const std::optional<WebAddress> address = detectedWebAddress(link, PublicSuffixList::shared()))
+        return address->encoded;
+    return std::nullopt;
 }
 
 std::optional<QString> linkForText(QStringView text)

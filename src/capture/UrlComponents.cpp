@@ -44,10 +44,16 @@ bool isSubDelimiter(QChar c)
     }
 }
 
-// Every character is unreserved, a sub-delimiter, one of `extra`, or the start of a
-// complete percent escape.
-bool isValidPart(QStringView part, QStringView extra)
+using Reading = UrlComponents::Reading;
+
+// Read strictly: every character is unreserved, a sub-delimiter, one of `extra`, or the start
+// of a complete percent escape. Read as written: no white space, control character or "#".
+bool isValidPart(QStringView part, QStringView extra, Reading reading = Reading::strict)
 {
+    if (reading == Reading::asWritten) {
+        return std::none_of(part.begin(), part.end(),
+            [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control || c == u'#'; });
+    }
     for (qsizetype i = 0; i < part.size(); ++i) {
         const QChar c = part[i];
         if (c == u'%') {
@@ -94,13 +100,13 @@ QString takeScheme(QStringView &rest)
 
 // The part after `delimiter` to the end of what is left (the fragment, then the query);
 // false when it holds a character it may not.
-bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part)
+bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part, Reading reading)
 {
     const qsizetype at = rest.indexOf(delimiter);
     if (at < 0)
         return true;
     const QStringView tail = rest.sliced(at + 1);
-    if (!isValidPart(tail, u":@/?[]"))
+    if (!isValidPart(tail, u":@/?[]", reading))
         return false;
     part = tail.toString();
     rest = rest.first(at);
@@ -109,7 +115,7 @@ bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part)
 
 // The host and port of an authority without its user info: an IP literal in brackets or a
 // registered name, then digits after ":".
-bool parseHostAndPort(QStringView authority, UrlComponents &url)
+bool parseHostAndPort(QStringView authority, UrlComponents &url, Reading reading)
 {
     QStringView host = authority;
     if (authority.startsWith(u'[')) {
@@ -128,7 +134,7 @@ bool parseHostAndPort(QStringView authority, UrlComponents &url)
             url.port = authority.sliced(portColon + 1).toString();
             host = authority.first(portColon);
         }
-        if (!isValidPart(host, u""))
+        if (!isValidPart(host, u"", reading))
             return false;
     }
     if (url.port && !std::all_of(url.port->cbegin(), url.port->cend(), isDigit))
@@ -138,7 +144,7 @@ bool parseHostAndPort(QStringView authority, UrlComponents &url)
 }
 
 // The authority after "//", up to the path; what is left is the path.
-bool takeAuthority(QStringView &rest, UrlComponents &url)
+bool takeAuthority(QStringView &rest, UrlComponents &url, Reading reading)
 {
     rest = rest.sliced(2);
     const qsizetype slash = rest.indexOf(u'/');
@@ -147,26 +153,26 @@ bool takeAuthority(QStringView &rest, UrlComponents &url)
     const qsizetype at = authority.lastIndexOf(u'@');
     if (at >= 0) {
         const QStringView userInfo = authority.first(at);
-        if (!isValidPart(userInfo, u":"))
+        if (!isValidPart(userInfo, u":", reading))
             return false;
         url.userInfo = userInfo.toString();
         authority = authority.sliced(at + 1);
     }
-    return parseHostAndPort(authority, url);
+    return parseHostAndPort(authority, url, reading);
 }
 
 } // namespace
 
-std::optional<UrlComponents> UrlComponents::parse(QStringView text)
+std::optional<UrlComponents> UrlComponents::parse(QStringView text, Reading reading)
 {
     UrlComponents url;
     QStringView rest = text;
     url.scheme = takeScheme(rest);
-    if (!takeTail(rest, u'#', url.fragment) || !takeTail(rest, u'?', url.query))
+    if (!takeTail(rest, u'#', url.fragment, reading) || !takeTail(rest, u'?', url.query, reading))
         return std::nullopt;
-    if (rest.startsWith(u"//") && !takeAuthority(rest, url))
+    if (rest.startsWith(u"//") && !takeAuthority(rest, url, reading))
         return std::nullopt;
-    if (!isValidPart(rest, u":@/"))
+    if (!isValidPart(rest, u":@/", reading))
         return std::nullopt;
     url.path = rest.toString();
     return url;
