@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <ctime>
@@ -45,24 +44,6 @@ inline double threadMilliseconds()
     timespec time {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
     return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
-}
-
-// A URL blacklist as long as asked, as a user might have written into the settings: mostly
-// sites, every third with a path under it, every tenth a bare word. None of them matches the
-// links the benchmarks copy, so every entry has its chance to.
-inline QStringList blacklistEntries(int count)
-{
-    QStringList entries;
-    entries.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        if (i % 10 == 0)
-            entries.append(QStringLiteral("blockedword%1").arg(i));
-        else if (i % 3 == 0)
-            entries.append(QStringLiteral("site%1.example.org/private/%1").arg(i));
-        else
-            entries.append(QStringLiteral("site%1.example.com").arg(i));
-    }
-    return entries;
 }
 
 // A fresh store and settings of their own in a temporary folder.

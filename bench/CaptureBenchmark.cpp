@@ -6,6 +6,8 @@
 // CPU time, so that a busy machine's preemption does not count as work).
 #include "BenchSupport.h"
 
+#include "support/LongBlacklist.h"
+
 #include "capture/ClipboardMonitor.h"
 #include "capture/CodeClassifier.h"
 #include "capture/ImageExtraction.h"
@@ -174,7 +176,7 @@ void BM_CaptureLinkBesideBlacklist(benchmark::State &state)
             return textMime(
                 QStringLiteral("https://www.example.com/articles/%1?ref=home&utm_source=newsletter").arg(n));
         },
-        blacklistEntries(int(state.range(1))));
+        longBlacklist(int(state.range(1))));
 }
 
 void BM_CaptureColor(benchmark::State &state)

@@ -2,13 +2,15 @@
 // about one link, with 100 and with 10,000 entries [a link under 10 ms whatever the list's length].
 #include "BenchSupport.h"
 
+#include "support/LongBlacklist.h"
+
 #include "model/UrlBlacklist.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// Links that no entry of blacklistEntries() matches, of the lengths links have.
+// Links that no entry of longBlacklist() matches, of the lengths links have.
 QStringList copiedLinks()
 {
     return { QStringLiteral("https://www.example.com/articles/2024/05/the-harbour-at-dusk?ref=home"),
@@ -20,14 +22,14 @@ QStringList copiedLinks()
 
 void BM_UrlBlacklistPrepare(benchmark::State &state)
 {
-    const QStringList entries = blacklistEntries(int(state.range(0)));
+    const QStringList entries = longBlacklist(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(UrlBlacklist::Matcher(entries));
 }
 
 void BM_UrlBlacklistMatchLink(benchmark::State &state)
 {
-    const UrlBlacklist::Matcher matcher(blacklistEntries(int(state.range(0))));
+    const UrlBlacklist::Matcher matcher(longBlacklist(int(state.range(0))));
     const QStringList links = copiedLinks();
     qsizetype n = 0;
     for (auto _ : state)

@@ -2,21 +2,13 @@
 
 #include "capture/PublicSuffixList.h"
 #include "capture/UrlComponents.h"
+#include "common/Ascii.h"
 
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
-
-bool isAsciiLetter(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
 
 bool isWebScheme(QStringView scheme)
 {
@@ -84,7 +76,7 @@ bool isIPv4(QStringView host)
         if (part.isEmpty() || part.size() > 3)
             return false;
         for (QChar c : part) {
-            if (!isAsciiDigit(c))
+            if (!Ascii::isDigit(c))
                 return false;
         }
         if (part.toInt() > 255)
@@ -133,7 +125,7 @@ bool isWebHost(QStringView written, bool hasScheme, const PublicSuffixList &suff
         return false;
     bool numeric = true;
     for (QChar c : last)
-        numeric = numeric && isAsciiDigit(c);
+        numeric = numeric && Ascii::isDigit(c);
     if (numeric || !suffixes.hasKnownTopLevelDomain(host))
         return false;
     return hasScheme || suffixes.hasRegistrableDomain(host);
@@ -146,9 +138,8 @@ bool isAscii(QStringView text)
 
 bool isEscapeAt(QStringView text, qsizetype i)
 {
-    const auto hex
-        = [](QChar c) { return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
-    return text[i] == u'%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2]);
+    return text[i] == u'%' && i + 2 < text.size() && Ascii::isHexDigit(text[i + 1])
+        && Ascii::isHexDigit(text[i + 2]);
 }
 
 // The text with every character that a URL part may not hold percent-encoded (as UTF-8);
@@ -158,8 +149,7 @@ QString percentEncoded(QStringView text, QStringView allowed)
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (isAsciiLetter(c) || isAsciiDigit(c) || QStringView(u"-._~").contains(c) || allowed.contains(c)
-            || isEscapeAt(text, i)) {
+        if (Ascii::isUnreservedInUrl(c) || allowed.contains(c) || isEscapeAt(text, i)) {
             out += c;
             continue;
         }
@@ -214,9 +204,9 @@ std::optional<WebScheme> takeWebScheme(QStringView &rest)
 {
     qsizetype schemeEnd = 0;
     while (schemeEnd < rest.size()
-        && (isAsciiLetter(rest[schemeEnd])
+        && (Ascii::isLetter(rest[schemeEnd])
             || (schemeEnd > 0
-                && (isAsciiDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
+                && (Ascii::isDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
                     || rest[schemeEnd] == u'.'))))
         ++schemeEnd;
     if (schemeEnd == 0 || schemeEnd >= rest.size() || rest[schemeEnd] != u':')
@@ -229,7 +219,7 @@ std::optional<WebScheme> takeWebScheme(QStringView &rest)
         rest = afterColon.sliced(2);
         return WebScheme { name, true };
     }
-    if (afterColon.isEmpty() || !isAsciiDigit(afterColon.front()))
+    if (afterColon.isEmpty() || !Ascii::isDigit(afterColon.front()))
         return std::nullopt;
     return WebScheme {};
 }
@@ -265,7 +255,7 @@ std::optional<QString> takePort(QStringView &authority)
     if (colon < 0)
         return QString();
     const QStringView digits = authority.sliced(colon + 1);
-    if (digits.isEmpty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), isAsciiDigit)
+    if (digits.isEmpty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), Ascii::isDigit)
         || digits.toInt() > 65535)
         return std::nullopt;
     authority = authority.first(colon);

@@ -1,28 +1,11 @@
 #include "capture/UrlComponents.h"
 
+#include "common/Ascii.h"
 #include "common/StrictText.h"
 
 #include <algorithm>
 
 namespace {
-
-bool isAlpha(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-bool isHexDigit(QChar c)
-{
-    return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-bool isUnreserved(QChar c)
-{
-    return isAlpha(c) || isDigit(c) || c == u'-' || c == u'.' || c == u'_' || c == u'~';
-}
 
 bool isSubDelimiter(QChar c)
 {
@@ -57,12 +40,12 @@ bool isValidPart(QStringView part, QStringView extra, Reading reading = Reading:
     for (qsizetype i = 0; i < part.size(); ++i) {
         const QChar c = part[i];
         if (c == u'%') {
-            if (i + 2 >= part.size() || !isHexDigit(part[i + 1]) || !isHexDigit(part[i + 2]))
+            if (i + 2 >= part.size() || !Ascii::isHexDigit(part[i + 1]) || !Ascii::isHexDigit(part[i + 2]))
                 return false;
             i += 2;
             continue;
         }
-        if (!isUnreserved(c) && !isSubDelimiter(c) && !extra.contains(c))
+        if (!Ascii::isUnreservedInUrl(c) && !isSubDelimiter(c) && !extra.contains(c))
             return false;
     }
     return true;
@@ -77,7 +60,7 @@ bool isValidIpLiteral(QStringView literal)
     if (inner.startsWith(u'v') || inner.startsWith(u'V'))
         return isValidPart(inner.sliced(1), u":");
     for (QChar c : inner) {
-        if (!isHexDigit(c) && c != u':' && c != u'.')
+        if (!Ascii::isHexDigit(c) && c != u':' && c != u'.')
             return false;
     }
     return inner.contains(u':');
@@ -87,10 +70,10 @@ bool isValidIpLiteral(QStringView literal)
 QString takeScheme(QStringView &rest)
 {
     const qsizetype colon = rest.indexOf(u':');
-    if (colon <= 0 || !isAlpha(rest[0]))
+    if (colon <= 0 || !Ascii::isLetter(rest[0]))
         return {};
     for (QChar c : rest.first(colon)) {
-        if (!isAlpha(c) && !isDigit(c) && c != u'+' && c != u'-' && c != u'.')
+        if (!Ascii::isLetter(c) && !Ascii::isDigit(c) && c != u'+' && c != u'-' && c != u'.')
             return {};
     }
     const QString scheme = rest.first(colon).toString();
@@ -137,7 +120,7 @@ bool parseHostAndPort(QStringView authority, UrlComponents &url, Reading reading
         if (!isValidPart(host, u"", reading))
             return false;
     }
-    if (url.port && !std::all_of(url.port->cbegin(), url.port->cend(), isDigit))
+    if (url.port && !std::all_of(url.port->cbegin(), url.port->cend(), Ascii::isDigit))
         return false;
     url.host = host.toString();
     return true;

@@ -1,20 +1,13 @@
 #include "model/BrowserAddress.h"
 
+#include "common/Ascii.h"
+
 #include <QStringList>
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
-
-bool isAsciiAlpha(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
 
 // The schemes whose addresses browsers read with a backslash as a slash and with a host.
 bool isSpecialScheme(QStringView scheme)
@@ -62,11 +55,11 @@ QString withoutIgnoredCharacters(QStringView text)
 // otherwise, also for "localhost:8080" and "example.org:443/x".
 std::optional<QString> takeScheme(QStringView &rest)
 {
-    if (rest.isEmpty() || !isAsciiAlpha(rest.front()))
+    if (rest.isEmpty() || !Ascii::isLetter(rest.front()))
         return std::nullopt;
     qsizetype end = 1;
     while (end < rest.size()
-        && (isAsciiAlpha(rest[end]) || isAsciiDigit(rest[end]) || rest[end] == u'+' || rest[end] == u'-'
+        && (Ascii::isLetter(rest[end]) || Ascii::isDigit(rest[end]) || rest[end] == u'+' || rest[end] == u'-'
             || rest[end] == u'.'))
         ++end;
     if (end >= rest.size() || rest[end] != u':')
@@ -165,34 +158,6 @@ QString resolvedPath(QStringView path, bool special)
     return u'/' + segments.join(u'/');
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-QByteArray percentDecoded(const QByteArray &bytes)
-{
-    QByteArray out;
-    out.reserve(bytes.size());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const int high = bytes[i] == '%' && i + 2 < bytes.size() ? hexValue(bytes[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(bytes[i + 2]) : -1;
-        if (low < 0) {
-            out += bytes[i];
-            continue;
-        }
-        out += char(high * 16 + low);
-        i += 2;
-    }
-    return out;
-}
-
 // A number of an IPv4 address as browsers read it: decimal, hexadecimal after "0x", octal after
 // a leading zero. Nothing for anything else, and for numbers too large for any address.
 std::optional<quint64> ipv4Number(QStringView part)
@@ -209,7 +174,7 @@ std::optional<quint64> ipv4Number(QStringView part)
     }
     quint64 value = 0;
     for (const QChar c : part) {
-        const int digit = c.unicode() < 0x80 ? hexValue(char(c.unicode())) : -1;
+        const int digit = Ascii::hexValue(c);
         if (digit < 0 || digit >= radix)
             return std::nullopt;
         value = value * quint64(radix) + quint64(digit);
@@ -227,12 +192,11 @@ bool endsInANumber(QStringView host)
     if (labels.size() > 1 && labels.back().isEmpty())
         labels.removeLast();
     const QStringView last = labels.back();
-    if (!last.isEmpty() && std::all_of(last.begin(), last.end(), isAsciiDigit))
+    if (!last.isEmpty() && std::all_of(last.begin(), last.end(), Ascii::isDigit))
         return true;
     if (last.size() < 2 || last[0] != u'0' || (last[1] != u'x' && last[1] != u'X'))
         return false;
-    return std::all_of(last.begin() + 2, last.end(),
-        [](QChar c) { return c.unicode() < 0x80 && hexValue(char(c.unicode())) >= 0; });
+    return std::all_of(last.begin() + 2, last.end(), Ascii::isHexDigit);
 }
 
 std::optional<QString> ipv4Address(QStringView host)
@@ -286,11 +250,9 @@ bool isForbiddenInDomain(QChar c)
 std::optional<QString> ipv6Host(QStringView host)
 {
     const QStringView inner = host.sliced(1, host.size() - 2);
-    const bool valid
-        = !inner.isEmpty() && inner.contains(u':') && std::all_of(inner.begin(), inner.end(), [](QChar c) {
-              return isAsciiDigit(c) || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':'
-                  || c == u'.';
-          });
+    const bool valid = !inner.isEmpty() && inner.contains(u':')
+        && std::all_of(inner.begin(), inner.end(),
+            [](QChar c) { return Ascii::isHexDigit(c) || c == u':' || c == u'.'; });
     return valid ? std::optional<QString>(host.toString().toLower()) : std::nullopt;
 }
 
@@ -301,7 +263,7 @@ std::optional<QString> hostOf(QStringView written)
 {
     if (written.startsWith(u'['))
         return written.endsWith(u']') ? ipv6Host(written) : std::nullopt;
-    const QByteArray bytes = percentDecoded(written.toUtf8());
+    const QByteArray bytes = QByteArray::fromPercentEncoding(written.toUtf8());
     const QString decoded = QString::fromUtf8(bytes);
     if (decoded.toUtf8() != bytes)
         return std::nullopt;
@@ -318,7 +280,7 @@ std::optional<int> portOf(QStringView written)
 {
     if (written.isEmpty())
         return -1;
-    if (written.size() > 5 || !std::all_of(written.begin(), written.end(), isAsciiDigit))
+    if (written.size() > 5 || !std::all_of(written.begin(), written.end(), Ascii::isDigit))
         return std::nullopt;
     const int port = written.toInt();
     return port <= 65535 ? std::optional<int>(port) : std::nullopt;

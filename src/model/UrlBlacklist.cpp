@@ -1,5 +1,6 @@
 #include "model/UrlBlacklist.h"
 
+#include "common/Ascii.h"
 #include "model/BrowserAddress.h"
 
 #include <algorithm>
@@ -15,17 +16,6 @@ struct Place
     QString rest; // path, query and fragment as they compare; empty for the whole site
 };
 
-bool isHexDigit(QChar c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-bool isUnreserved(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
-        || c == u'.' || c == u'_' || c == u'~';
-}
-
 // An escaped path, query or fragment as it compares: an escape of a letter, a digit or "-._~"
 // is that character (a server reads "%70rivate" as "private"), a run of slashes in a path is one
 // (servers read "//private" as "/private"), and letter case makes no difference.
@@ -35,10 +25,12 @@ QString comparable(QStringView encoded, bool isPath)
     out.reserve(encoded.size());
     for (qsizetype i = 0; i < encoded.size(); ++i) {
         const QChar c = encoded[i];
-        if (c == u'%' && i + 2 < encoded.size() && isHexDigit(encoded[i + 1]) && isHexDigit(encoded[i + 2])) {
-            const char16_t decoded = char16_t(encoded.sliced(i + 1, 2).toUShort(nullptr, 16));
-            if (isUnreserved(decoded)) {
-                out += QChar(decoded);
+        if (c == u'%' && i + 2 < encoded.size() && Ascii::isHexDigit(encoded[i + 1])
+            && Ascii::isHexDigit(encoded[i + 2])) {
+            const QChar decoded(
+                char16_t(Ascii::hexValue(encoded[i + 1]) * 16 + Ascii::hexValue(encoded[i + 2])));
+            if (Ascii::isUnreservedInUrl(decoded)) {
+                out += decoded;
                 i += 2;
                 continue;
             }

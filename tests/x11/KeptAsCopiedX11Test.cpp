@@ -9,6 +9,7 @@
 #include "TestWindowProcess.h"
 
 #include "model/SqliteConnection.h"
+#include "support/LongBlacklist.h"
 
 #include <QDir>
 #include <QFile>
@@ -170,33 +171,12 @@ TEST_F(KeptAsCopiedX11Test, AFileWhoseNameIsNotUtf8IsShownAndPastedByItsExactByt
     }
 }
 
-namespace {
-
-// A URL blacklist of `count` entries as a user might have written into the settings file:
-// mostly sites, every third with a path, every tenth a bare word; then the entry that blocks
-// example.org's private pages.
-QString tenThousandEntryBlacklist()
-{
-    QStringList entries;
-    for (int i = 0; i < 9'999; ++i) {
-        if (i % 10 == 0)
-            entries.append(QStringLiteral("blockedword%1").arg(i));
-        else if (i % 3 == 0)
-            entries.append(QStringLiteral("site%1.example.org/private/%1").arg(i));
-        else
-            entries.append(QStringLiteral("site%1.example.com").arg(i));
-    }
-    entries.append(QStringLiteral("example.org/private"));
-    return entries.join(u'\n');
-}
-
-} // namespace
-
 TEST_F(KeptAsCopiedX11Test, TenThousandBlacklistEntriesHoldUpNoCopyAndKeepOutEveryFormOfABlockedPlace)
 {
+    // Ten thousand entries, the last of them blocking example.org's private pages.
+    const QString blacklist = (longBlacklist(9'999) << QStringLiteral("example.org/private")).join(u'\n');
     seedSettings(
-        QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"), tenThousandEntryBlacklist() } })
-            .toJson());
+        QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"), blacklist } }).toJson());
     AppProcess app(home.path());
     ASSERT_NO_FATAL_FAILURE(startApp(app));
     const qsizetype from = app.outputMark();
