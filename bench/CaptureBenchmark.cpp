@@ -6,6 +6,8 @@
 // CPU time, so that a busy machine's preemption does not count as work).
 #include "BenchSupport.h"
 
+#include "support/LongBlacklist.h"
+
 #include "capture/ClipboardMonitor.h"
 #include "capture/CodeClassifier.h"
 #include "capture/ImageExtraction.h"
@@ -120,9 +122,11 @@ std::unique_ptr<QMimeData> textMime(const QString &text)
     return mime;
 }
 
-void runCapture(benchmark::State &state, const std::function<std::unique_ptr<QMimeData>(int)> &makeCopy)
+void runCapture(benchmark::State &state, const std::function<std::unique_ptr<QMimeData>(int)> &makeCopy,
+    const QStringList &blacklist = {})
 {
     Harness harness(StoreShape(state.range(0)));
+    harness.settings->setExcludedURLPatterns(blacklist.join(u'\n'));
     double longest = 0;
     int n = 0;
     for (auto _ : state) {
@@ -160,6 +164,19 @@ void BM_CaptureLink(benchmark::State &state)
         return textMime(
             QStringLiteral("https://www.example.com/articles/%1?ref=home&utm_source=newsletter").arg(n));
     });
+}
+
+// The link again, beside a URL blacklist of as many entries as the second argument says (written
+// into the settings before the first copy, as a user would have them from an earlier start).
+void BM_CaptureLinkBesideBlacklist(benchmark::State &state)
+{
+    runCapture(
+        state,
+        [](int n) {
+            return textMime(
+                QStringLiteral("https://www.example.com/articles/%1?ref=home&utm_source=newsletter").arg(n));
+        },
+        longBlacklist(int(state.range(1))));
 }
 
 void BM_CaptureColor(benchmark::State &state)
@@ -207,6 +224,7 @@ void BM_CapturePng(benchmark::State &state)
 BENCHMARK(BM_CaptureText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureCode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureLink)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureLinkBesideBlacklist)->Args({ 0, 10'000 })->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureColor)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CapturePng)
     ->Args({ 0, 1920 })

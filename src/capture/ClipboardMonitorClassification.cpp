@@ -49,14 +49,13 @@ ClipboardItem::Content sourceContent(const PasteboardSnapshot &snapshot)
 
 // Whether a copied text holds a link the URL blacklist keeps out, written anywhere among its
 // words: the whole text when it is one link, else every address in it.
-bool holdsBlacklistedLink(QStringView text, const QStringList &entries)
+bool holdsBlacklistedLink(QStringView text, const UrlBlacklist::Matcher &blacklist)
 {
-    const UrlBlacklist::Matcher blacklist(entries);
     if (blacklist.isEmpty())
         return false;
     const QList<QStringView> links = LinkDetector::linksInText(text);
     return std::any_of(
-        links.begin(), links.end(), [&](QStringView link) { return blacklist.isExcluded(link.toString()); });
+        links.begin(), links.end(), [&](QStringView link) { return blacklist.isExcluded(link); });
 }
 
 QString preview(const QString &text)
@@ -140,11 +139,11 @@ struct PreparedText
     QString detectionText;
 };
 
-PreparedText prepareText(
-    const QString &text, const ClipboardItem::Content &base, const QStringList &blacklist)
+PreparedText prepareText(const QString &text, const ClipboardItem::Content &base,
+    const std::shared_ptr<const UrlBlacklist::Matcher> &blacklist)
 {
     // A text that holds a blacklisted link among other words is kept out too.
-    if (holdsBlacklistedLink(text, blacklist))
+    if (holdsBlacklistedLink(text, *blacklist))
         return {};
     QString normalized = text;
     normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
@@ -302,7 +301,9 @@ Captured ClipboardMonitor::linkContent(const PasteboardSnapshot &snapshot, const
     // The text as it came, so that a word of the blacklist is found as the user wrote it.
     if (m_settings.isURLExcluded(*snapshot.plainText))
         return std::nullopt;
-    if (m_settings.filterAdultContent() && AdultFilter::isAdultURL(link))
+    // Lists of hosts name them in ASCII: the link is compared in the form it goes over the wire.
+    if (m_settings.filterAdultContent()
+        && AdultFilter::isAdultURL(LinkDetector::encodedLink(link).value_or(link)))
         return std::nullopt;
     const QString linkString = m_settings.removeTrackingParameters() ? TrackingCleaner::cleanURL(link) : link;
     ClipboardItem::Content content = sourceContent(snapshot);
@@ -322,7 +323,7 @@ QFuture<Captured> ClipboardMonitor::plainTextContent(const PasteboardSnapshot &s
     if (snapshot.html && snapshot.html->contains(u"<!--(figma)"))
         base.htmlContent = snapshot.html;
     QFuture<PreparedText> prepared
-        = QtConcurrent::run(prepareText, *snapshot.plainText, base, m_settings.excludedPatternList());
+        = QtConcurrent::run(prepareText, *snapshot.plainText, base, m_settings.urlBlacklist());
     // The application object outlives all work; with the monitor gone the capture is
     // cancelled (a default future is a cancelled one).
     const QPointer<ClipboardMonitor> alive(this);

@@ -1,7 +1,7 @@
 // ClipboardMonitor: putting a new item into the history without duplicates, within the
 // history limit, then starting the background work on it.
 #include "capture/ClipboardMonitor.h"
-#include "capture/UrlComponents.h"
+#include "capture/LinkDetector.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "common/ThenWhileAlive.h"
@@ -13,13 +13,15 @@
 
 namespace {
 
-// The web address of a link item, when its text is one.
+// The web address of a link item, when its text is one: the link as it goes over the wire (its
+// text is kept as the user copied it, "https://münchen.de/straße" say).
 std::optional<QUrl> linkURL(const ClipboardItem &item)
 {
     const std::optional<QString> text = item.textContent();
-    if (!text || !UrlComponents::parse(*text))
+    const std::optional<QString> encoded = text ? LinkDetector::encodedLink(*text) : std::nullopt;
+    if (!encoded)
         return std::nullopt;
-    const QUrl url = QUrl::fromEncoded(text->toUtf8());
+    const QUrl url = QUrl::fromEncoded(encoded->toUtf8());
     return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
 }
 

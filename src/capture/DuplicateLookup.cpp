@@ -2,8 +2,7 @@
 
 #include "common/StrictText.h"
 #include "model/ModelContext.h"
-
-#include <QFileInfo>
+#include "platform/FilePaths.h"
 
 namespace {
 
@@ -108,8 +107,7 @@ bool fileIsGone(const ClipboardItem &item)
     const std::optional<QUrl> url = item.fileURL();
     if (!url)
         return false;
-    const QString path = url->isLocalFile() ? url->toLocalFile() : url->path();
-    return !QFileInfo::exists(path);
+    return !FilePaths::exists(FilePaths::ofUrl(*url));
 }
 
 } // namespace

@@ -2,21 +2,13 @@
 
 #include "capture/PublicSuffixList.h"
 #include "capture/UrlComponents.h"
+#include "common/Ascii.h"
 
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
-
-bool isAsciiLetter(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
 
 bool isWebScheme(QStringView scheme)
 {
@@ -84,7 +76,7 @@ bool isIPv4(QStringView host)
         if (part.isEmpty() || part.size() > 3)
             return false;
         for (QChar c : part) {
-            if (!isAsciiDigit(c))
+            if (!Ascii::isDigit(c))
                 return false;
         }
         if (part.toInt() > 255)
@@ -94,15 +86,36 @@ bool isIPv4(QStringView host)
     return parts == 4;
 }
 
-bool isWebHost(QStringView host, bool hasScheme, const PublicSuffixList &suffixes)
+// The full stops that separate the labels of a name: browsers read the ideographic and the
+// full-width ones as the ASCII one.
+bool isLabelSeparator(QChar c)
 {
+    return c == u'.' || c == u'\u3002' || c == u'\uFF0E' || c == u'\uFF61';
+}
+
+QString withAsciiFullStops(QStringView host)
+{
+    QString name = host.toString();
+    for (QChar &c : name) {
+        if (isLabelSeparator(c))
+            c = u'.';
+    }
+    return name;
+}
+
+bool isWebHost(QStringView written, bool hasScheme, const PublicSuffixList &suffixes)
+{
+    QString host = withAsciiFullStops(written);
+    // A name may end with the dot of the root ("example.org./x"), which browsers read as the name.
+    if (host.endsWith(u'.') && host.size() > 1)
+        host.chop(1);
     if (host.size() > 253)
         return false;
     if (hasScheme && (isIPv4(host) || host.compare(u"localhost", Qt::CaseInsensitive) == 0))
         return true;
     qsizetype labelCount = 0;
     QStringView last;
-    for (QStringView label : host.tokenize(u'.')) {
+    for (QStringView label : QStringView(host).tokenize(u'.')) {
         if (!isHostLabel(label))
             return false;
         last = label;
@@ -112,7 +125,7 @@ bool isWebHost(QStringView host, bool hasScheme, const PublicSuffixList &suffixe
         return false;
     bool numeric = true;
     for (QChar c : last)
-        numeric = numeric && isAsciiDigit(c);
+        numeric = numeric && Ascii::isDigit(c);
     if (numeric || !suffixes.hasKnownTopLevelDomain(host))
         return false;
     return hasScheme || suffixes.hasRegistrableDomain(host);
@@ -125,9 +138,8 @@ bool isAscii(QStringView text)
 
 bool isEscapeAt(QStringView text, qsizetype i)
 {
-    const auto hex
-        = [](QChar c) { return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
-    return text[i] == u'%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2]);
+    return text[i] == u'%' && i + 2 < text.size() && Ascii::isHexDigit(text[i + 1])
+        && Ascii::isHexDigit(text[i + 2]);
 }
 
 // The text with every character that a URL part may not hold percent-encoded (as UTF-8);
@@ -137,8 +149,7 @@ QString percentEncoded(QStringView text, QStringView allowed)
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (isAsciiLetter(c) || isAsciiDigit(c) || QStringView(u"-._~").contains(c) || allowed.contains(c)
-            || isEscapeAt(text, i)) {
+        if (Ascii::isUnreservedInUrl(c) || allowed.contains(c) || isEscapeAt(text, i)) {
             out += c;
             continue;
         }
@@ -150,7 +161,8 @@ QString percentEncoded(QStringView text, QStringView allowed)
     return out;
 }
 
-// Path, query and fragment, each encoded for its place.
+// Path, query and fragment, each encoded for its place; a backslash in the path is a slash, as
+// browsers read it.
 QString encodedTail(QStringView tail)
 {
     static constexpr QStringView pathCharacters = u"!$&'()*+,;=:@/";
@@ -158,8 +170,9 @@ QString encodedTail(QStringView tail)
     const qsizetype hash = tail.indexOf(u'#');
     const QStringView beforeFragment = hash >= 0 ? tail.first(hash) : tail;
     const qsizetype question = beforeFragment.indexOf(u'?');
-    QString out
-        = percentEncoded(question >= 0 ? beforeFragment.first(question) : beforeFragment, pathCharacters);
+    QString path = (question >= 0 ? beforeFragment.first(question) : beforeFragment).toString();
+    path.replace(u'\\', u'/');
+    QString out = percentEncoded(path, pathCharacters);
     if (question >= 0)
         out += u'?' + percentEncoded(beforeFragment.sliced(question + 1), queryCharacters);
     if (hash >= 0)
@@ -191,9 +204,9 @@ std::optional<WebScheme> takeWebScheme(QStringView &rest)
 {
     qsizetype schemeEnd = 0;
     while (schemeEnd < rest.size()
-        && (isAsciiLetter(rest[schemeEnd])
+        && (Ascii::isLetter(rest[schemeEnd])
             || (schemeEnd > 0
-                && (isAsciiDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
+                && (Ascii::isDigit(rest[schemeEnd]) || rest[schemeEnd] == u'+' || rest[schemeEnd] == u'-'
                     || rest[schemeEnd] == u'.'))))
         ++schemeEnd;
     if (schemeEnd == 0 || schemeEnd >= rest.size() || rest[schemeEnd] != u':')
@@ -206,15 +219,16 @@ std::optional<WebScheme> takeWebScheme(QStringView &rest)
         rest = afterColon.sliced(2);
         return WebScheme { name, true };
     }
-    if (afterColon.isEmpty() || !isAsciiDigit(afterColon.front()))
+    if (afterColon.isEmpty() || !Ascii::isDigit(afterColon.front()))
         return std::nullopt;
     return WebScheme {};
 }
 
+// The host and what comes with it end at a slash (or a backslash, which browsers read as one).
 qsizetype authorityLength(QStringView rest)
 {
     for (qsizetype i = 0; i < rest.size(); ++i) {
-        if (rest[i] == u'/' || rest[i] == u'?' || rest[i] == u'#')
+        if (rest[i] == u'/' || rest[i] == u'\\' || rest[i] == u'?' || rest[i] == u'#')
             return i;
     }
     return rest.size();
@@ -241,14 +255,22 @@ std::optional<QString> takePort(QStringView &authority)
     if (colon < 0)
         return QString();
     const QStringView digits = authority.sliced(colon + 1);
-    if (digits.isEmpty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), isAsciiDigit)
+    if (digits.isEmpty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), Ascii::isDigit)
         || digits.toInt() > 65535)
         return std::nullopt;
     authority = authority.first(colon);
     return u':' + digits.toString();
 }
 
-std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
+// An address found in a text: as the text has it (with "http://" in front when it had no
+// scheme), and encoded as a valid URL.
+struct WebAddress
+{
+    QString written;
+    QString encoded;
+};
+
+std::optional<WebAddress> detectedWebAddress(QStringView text, const PublicSuffixList &suffixes)
 {
     if (!isAddressShaped(text))
         return std::nullopt;
@@ -256,6 +278,7 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
     const std::optional<WebScheme> scheme = takeWebScheme(rest);
     if (!scheme)
         return std::nullopt;
+    const QString written = scheme->name + QStringLiteral("://") + rest.toString();
     QStringView host = rest.first(authorityLength(rest));
     const QStringView tail = rest.sliced(host.size());
     if (!hasBalancedBrackets(tail))
@@ -269,7 +292,12 @@ std::optional<QString> detectedWebAddress(QStringView text, const PublicSuffixLi
         = isAscii(host) ? host.toString() : QString::fromLatin1(QUrl::toAce(host.toString()));
     if (encodedHost.isEmpty())
         return std::nullopt;
-    return scheme->name + QStringLiteral("://") + *userInfo + encodedHost + *port + encodedTail(tail);
+    const QString encoded
+        = scheme->name + QStringLiteral("://") + *userInfo + encodedHost + *port + encodedTail(tail);
+    // What is encoded must itself be a valid link, whatever the text was.
+    if (!strictWebURL(encoded))
+        return std::nullopt;
+    return WebAddress { written, encoded };
 }
 
 // Where "http://" or "https://" first starts in a word; -1 when it does not.
@@ -307,7 +335,7 @@ std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &
         word = word.sliced(scheme);
     word = withoutSurroundings(word);
     // A word without a dot is a link only with a scheme ("http://localhost").
-    if (!word.contains(u'.') && !word.contains(u"://"))
+    if (std::none_of(word.begin(), word.end(), isLabelSeparator) && !word.contains(u"://"))
         return std::nullopt;
     if (!LinkDetector::linkForText(word, suffixes))
         return std::nullopt;
@@ -346,11 +374,18 @@ std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suf
 {
     if (std::optional<QString> link = strictWebURL(text))
         return link;
-    std::optional<QString> link = detectedWebAddress(text, suffixes);
-    // What comes back must itself be a valid link, whatever the input was.
-    if (link && !strictWebURL(*link))
-        return std::nullopt;
-    return link;
+    if (const std::optional<WebAddress> address = detectedWebAddress(text, suffixes))
+        return address->written;
+    return std::nullopt;
+}
+
+std::optional<QString> encodedLink(QStringView link)
+{
+    if (std::optional<QString> valid = strictWebURL(link))
+        return valid;
+    if (const std::optional<WebAddress> address = detectedWebAddress(link, PublicSuffixList::shared()))
+        return address->encoded;
+    return std::nullopt;
 }
 
 std::optional<QString> linkForText(QStringView text)

@@ -12,14 +12,24 @@ class PublicSuffixList;
 // of any text. Any thread.
 namespace LinkDetector {
 
-// The absolute "http"/"https" URL that the whole text is, or nothing. A valid URL with
+// The absolute "http"/"https" link that the whole text is, or nothing. A valid URL with
 // either scheme counts as written (with a host). Otherwise a web address without a scheme
 // ("example.com/path", "www.example.co.uk") counts when its host has a top-level domain of
-// the public-suffix list and a name under its public suffix; it comes back with "http://"
-// in front. E-mail addresses, other schemes, sentences, addresses followed by punctuation
-// and bare IP numbers are no links. The caller trims the text first.
+// the public-suffix list and a name under its public suffix, and so does an address written
+// as a browser takes it: with letters outside ASCII ("https://münchen.de/straße"), the
+// ideographic or full-width full stop between labels, a backslash for a slash. The link comes
+// back as the text has it, only with "http://" in front when it had no scheme and the scheme in
+// lower case: what the user copied is what is kept and pasted. E-mail addresses, other schemes,
+// sentences, addresses followed by punctuation and bare IP numbers are no links. The caller
+// trims the text first.
 std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suffixes);
 std::optional<QString> linkForText(QStringView text);
+
+// A link as it goes over the wire and into comparisons with lists of hosts: a valid URL, its
+// host in ASCII ("xn--mnchen-3ya.de"), a backslash in its path a slash, and what a URL may not
+// hold percent-encoded as UTF-8 (escapes already written kept). Nothing for a text that is no
+// link. A valid http or https URL comes back as it is.
+std::optional<QString> encodedLink(QStringView link);
 
 // The links written among the words of a text, as they are written there: each word that,
 // without the brackets, quotes and punctuation running text puts around an address, is a

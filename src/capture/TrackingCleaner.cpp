@@ -95,7 +95,8 @@ std::optional<QString> redirectTarget(const UrlComponents &url, const QString &l
 
 QString clean(const QString &link, int depth)
 {
-    std::optional<UrlComponents> url = UrlComponents::parse(link);
+    // Read as the user copied it: what stays is kept exactly so, letters outside ASCII too.
+    std::optional<UrlComponents> url = UrlComponents::parse(link, UrlComponents::Reading::asWritten);
     if (!url)
         return link;
 

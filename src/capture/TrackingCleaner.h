@@ -9,7 +9,9 @@
 namespace TrackingCleaner {
 
 // The cleaned link; the input exactly as given when there is nothing to clean or it is no
-// URL. Parameters that stay keep the exact text they were written with.
+// URL, even read as written. Everything that stays keeps the exact text it was written with
+// (letters outside ASCII too: "https://münchen.de/straße?q=ä&utm_source=x" becomes
+// "https://münchen.de/straße?q=ä").
 QString cleanURL(const QString &link);
 
 // Whether the query parameter called `name` is tracking on a link whose host is `host`

@@ -1,28 +1,11 @@
 #include "capture/UrlComponents.h"
 
+#include "common/Ascii.h"
 #include "common/StrictText.h"
 
 #include <algorithm>
 
 namespace {
-
-bool isAlpha(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-bool isHexDigit(QChar c)
-{
-    return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-bool isUnreserved(QChar c)
-{
-    return isAlpha(c) || isDigit(c) || c == u'-' || c == u'.' || c == u'_' || c == u'~';
-}
 
 bool isSubDelimiter(QChar c)
 {
@@ -44,19 +27,25 @@ bool isSubDelimiter(QChar c)
     }
 }
 
-// Every character is unreserved, a sub-delimiter, one of `extra`, or the start of a
-// complete percent escape.
-bool isValidPart(QStringView part, QStringView extra)
+using Reading = UrlComponents::Reading;
+
+// Read strictly: every character is unreserved, a sub-delimiter, one of `extra`, or the start
+// of a complete percent escape. Read as written: no white space, control character or "#".
+bool isValidPart(QStringView part, QStringView extra, Reading reading = Reading::strict)
 {
+    if (reading == Reading::asWritten) {
+        return std::none_of(part.begin(), part.end(),
+            [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control || c == u'#'; });
+    }
     for (qsizetype i = 0; i < part.size(); ++i) {
         const QChar c = part[i];
         if (c == u'%') {
-            if (i + 2 >= part.size() || !isHexDigit(part[i + 1]) || !isHexDigit(part[i + 2]))
+            if (i + 2 >= part.size() || !Ascii::isHexDigit(part[i + 1]) || !Ascii::isHexDigit(part[i + 2]))
                 return false;
             i += 2;
             continue;
         }
-        if (!isUnreserved(c) && !isSubDelimiter(c) && !extra.contains(c))
+        if (!Ascii::isUnreservedInUrl(c) && !isSubDelimiter(c) && !extra.contains(c))
             return false;
     }
     return true;
@@ -71,7 +60,7 @@ bool isValidIpLiteral(QStringView literal)
     if (inner.startsWith(u'v') || inner.startsWith(u'V'))
         return isValidPart(inner.sliced(1), u":");
     for (QChar c : inner) {
-        if (!isHexDigit(c) && c != u':' && c != u'.')
+        if (!Ascii::isHexDigit(c) && c != u':' && c != u'.')
             return false;
     }
     return inner.contains(u':');
@@ -81,10 +70,10 @@ bool isValidIpLiteral(QStringView literal)
 QString takeScheme(QStringView &rest)
 {
     const qsizetype colon = rest.indexOf(u':');
-    if (colon <= 0 || !isAlpha(rest[0]))
+    if (colon <= 0 || !Ascii::isLetter(rest[0]))
         return {};
     for (QChar c : rest.first(colon)) {
-        if (!isAlpha(c) && !isDigit(c) && c != u'+' && c != u'-' && c != u'.')
+        if (!Ascii::isLetter(c) && !Ascii::isDigit(c) && c != u'+' && c != u'-' && c != u'.')
             return {};
     }
     const QString scheme = rest.first(colon).toString();
@@ -94,13 +83,13 @@ QString takeScheme(QStringView &rest)
 
 // The part after `delimiter` to the end of what is left (the fragment, then the query);
 // false when it holds a character it may not.
-bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part)
+bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part, Reading reading)
 {
     const qsizetype at = rest.indexOf(delimiter);
     if (at < 0)
         return true;
     const QStringView tail = rest.sliced(at + 1);
-    if (!isValidPart(tail, u":@/?[]"))
+    if (!isValidPart(tail, u":@/?[]", reading))
         return false;
     part = tail.toString();
     rest = rest.first(at);
@@ -109,7 +98,7 @@ bool takeTail(QStringView &rest, QChar delimiter, std::optional<QString> &part)
 
 // The host and port of an authority without its user info: an IP literal in brackets or a
 // registered name, then digits after ":".
-bool parseHostAndPort(QStringView authority, UrlComponents &url)
+bool parseHostAndPort(QStringView authority, UrlComponents &url, Reading reading)
 {
     QStringView host = authority;
     if (authority.startsWith(u'[')) {
@@ -128,17 +117,17 @@ bool parseHostAndPort(QStringView authority, UrlComponents &url)
             url.port = authority.sliced(portColon + 1).toString();
             host = authority.first(portColon);
         }
-        if (!isValidPart(host, u""))
+        if (!isValidPart(host, u"", reading))
             return false;
     }
-    if (url.port && !std::all_of(url.port->cbegin(), url.port->cend(), isDigit))
+    if (url.port && !std::all_of(url.port->cbegin(), url.port->cend(), Ascii::isDigit))
         return false;
     url.host = host.toString();
     return true;
 }
 
 // The authority after "//", up to the path; what is left is the path.
-bool takeAuthority(QStringView &rest, UrlComponents &url)
+bool takeAuthority(QStringView &rest, UrlComponents &url, Reading reading)
 {
     rest = rest.sliced(2);
     const qsizetype slash = rest.indexOf(u'/');
@@ -147,26 +136,26 @@ bool takeAuthority(QStringView &rest, UrlComponents &url)
     const qsizetype at = authority.lastIndexOf(u'@');
     if (at >= 0) {
         const QStringView userInfo = authority.first(at);
-        if (!isValidPart(userInfo, u":"))
+        if (!isValidPart(userInfo, u":", reading))
             return false;
         url.userInfo = userInfo.toString();
         authority = authority.sliced(at + 1);
     }
-    return parseHostAndPort(authority, url);
+    return parseHostAndPort(authority, url, reading);
 }
 
 } // namespace
 
-std::optional<UrlComponents> UrlComponents::parse(QStringView text)
+std::optional<UrlComponents> UrlComponents::parse(QStringView text, Reading reading)
 {
     UrlComponents url;
     QStringView rest = text;
     url.scheme = takeScheme(rest);
-    if (!takeTail(rest, u'#', url.fragment) || !takeTail(rest, u'?', url.query))
+    if (!takeTail(rest, u'#', url.fragment, reading) || !takeTail(rest, u'?', url.query, reading))
         return std::nullopt;
-    if (rest.startsWith(u"//") && !takeAuthority(rest, url))
+    if (rest.startsWith(u"//") && !takeAuthority(rest, url, reading))
         return std::nullopt;
-    if (!isValidPart(rest, u":@/"))
+    if (!isValidPart(rest, u":@/", reading))
         return std::nullopt;
     url.path = rest.toString();
     return url;

@@ -7,10 +7,12 @@
 #include <optional>
 
 // A URL reference split into its parts exactly as written: nothing is decoded, lower-cased
-// or re-encoded, so toString() gives back the text it was parsed from. Parsing is strict:
+// or re-encoded, so toString() gives back the text it was parsed from. Strict parsing refuses
 // characters a URL may not contain (spaces, non-ASCII, quotes, "<", ">", "{", "}", "|",
-// "\", "^", "`"), broken percent escapes, a second "#" or a port that is not a number
-// make the text no URL at all.
+// "\", "^", "`") and broken percent escapes; reading a link as written (as a user copies it
+// from a page: "https://münchen.de/straße?q=ä") takes every character but white space and
+// controls as it is. Either way a second "#" or a port that is not a number make the text no
+// URL at all.
 struct UrlComponents
 {
     QString scheme; // empty for a reference without one
@@ -21,7 +23,8 @@ struct UrlComponents
     std::optional<QString> query; // after "?", without it
     std::optional<QString> fragment; // after "#", without it
 
-    static std::optional<UrlComponents> parse(QStringView text);
+    enum class Reading { strict, asWritten };
+    static std::optional<UrlComponents> parse(QStringView text, Reading reading = Reading::strict);
     QString toString() const;
 
     // One "name=value" piece of the query, decoded, with the text it was written as.

@@ -1,21 +1,8 @@
 #include "common/StrictText.h"
 
+#include "common/Ascii.h"
+
 #include <QStringDecoder>
-
-namespace {
-
-int hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 namespace StrictText {
 
@@ -40,8 +27,8 @@ std::optional<QString> removingPercentEncoding(QStringView text)
             bytes.append(utf8[i]);
             continue;
         }
-        const int high = i + 1 < utf8.size() ? hexDigitValue(utf8[i + 1]) : -1;
-        const int low = i + 2 < utf8.size() ? hexDigitValue(utf8[i + 2]) : -1;
+        const int high = i + 1 < utf8.size() ? Ascii::hexValue(QLatin1Char(utf8[i + 1])) : -1;
+        const int low = i + 2 < utf8.size() ? Ascii::hexValue(QLatin1Char(utf8[i + 2])) : -1;
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.append(char(high * 16 + low));

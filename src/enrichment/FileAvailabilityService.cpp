@@ -3,6 +3,7 @@
 #include "common/NotificationCenter.h"
 #include "common/ThenWhileAlive.h"
 #include "platform/FileBookmark.h"
+#include "platform/FilePaths.h"
 #include "platform/InotifyFileEventStream.h"
 #include "platform/MountInfoVolumeMonitor.h"
 #include "platform/UserFiles.h"
@@ -22,7 +23,7 @@ QString withoutTrailingSlash(QString path)
 // The path a cached answer is kept under.
 QString pathOfURL(const QUrl &url)
 {
-    return withoutTrailingSlash(url.isLocalFile() ? url.toLocalFile() : url.path());
+    return withoutTrailingSlash(FilePaths::ofUrl(url));
 }
 
 QString parentPath(const QString &path)

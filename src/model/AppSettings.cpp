@@ -127,6 +127,7 @@ void AppSettings::readFilters()
     m_removeTrackingParameters
         = m_defaults.boolean(QStringLiteral("removeTrackingParameters")).value_or(false);
     m_excludedURLPatterns = m_defaults.string(QStringLiteral("excludedURLPatterns")).value_or(QString());
+    readUrlBlacklist();
 }
 
 void AppSettings::readActivation()
@@ -223,7 +224,11 @@ void AppSettings::setRemoveTrackingParameters(bool value)
 
 void AppSettings::setExcludedURLPatterns(const QString &value)
 {
-    announce(m_excludedURLPatterns, value, &AppSettings::excludedURLPatternsChanged);
+    if (value != m_excludedURLPatterns) {
+        m_excludedURLPatterns = value;
+        readUrlBlacklist();
+        Q_EMIT excludedURLPatternsChanged(value);
+    }
     m_defaults.setString(QStringLiteral("excludedURLPatterns"), value);
 }
 
@@ -322,7 +327,19 @@ QStringList AppSettings::excludedPatternList() const
 
 bool AppSettings::isURLExcluded(const QString &url) const
 {
-    return UrlBlacklist::isExcluded(url, excludedPatternList());
+    return urlBlacklist()->isExcluded(url);
+}
+
+std::shared_ptr<const UrlBlacklist::Matcher> AppSettings::urlBlacklist() const
+{
+    return m_urlBlacklist;
+}
+
+void AppSettings::readUrlBlacklist()
+{
+    // Reading ten thousand entries takes milliseconds: when the list changes (or the app starts),
+    // never when a link is copied.
+    m_urlBlacklist = std::make_shared<const UrlBlacklist::Matcher>(excludedPatternList());
 }
 
 QList<ColorFormatter::Format> AppSettings::orderedColorFormats() const

@@ -10,8 +10,12 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class UserDefaults;
+namespace UrlBlacklist {
+class Matcher;
+}
 
 // Every user preference of the app, read once from the user-defaults store at start and
 // written back at every assignment. A setter always writes its key and runs its side
@@ -130,6 +134,8 @@ public:
     // Whether the link is on the blacklist: an entry naming a site takes that host, its
     // subdomains and, with a path, what lies under that path (see UrlBlacklist).
     bool isURLExcluded(const QString &url) const;
+    // The blacklist read for matching: read again when the list changes, and asked on any thread.
+    std::shared_ptr<const UrlBlacklist::Matcher> urlBlacklist() const;
     // Every colour format in the user's order; formats the stored order lacks come last.
     QList<ColorFormatter::Format> orderedColorFormats() const;
     void toggleColorFormat(ColorFormatter::Format format);
@@ -181,6 +187,7 @@ private:
     void readHistory();
     void readAppearance();
     void readFilters();
+    void readUrlBlacklist();
     void readActivation();
     void readColorFormats();
     void readBookkeeping();
@@ -206,6 +213,7 @@ private:
     bool m_filterPasswords = true;
     bool m_removeTrackingParameters = false;
     QString m_excludedURLPatterns;
+    std::shared_ptr<const UrlBlacklist::Matcher> m_urlBlacklist;
     ActivationMode m_activationMode = ActivationMode::shortcut;
     DoubleTapModifier m_doubleTapModifier = DoubleTapModifier::option;
     ColumnViewMode m_filesViewMode = ColumnViewMode::list;

@@ -8,6 +8,7 @@
 #include "enrichment/Color.h"
 #include "platform/FileBookmark.h"
 #include "platform/FileExistence.h"
+#include "platform/FilePaths.h"
 
 #include <QCryptographicHash>
 
@@ -30,7 +31,7 @@ std::optional<QUrl> strictUrl(const QString &string)
 
 bool fileExists(const QUrl &url, FileExistence &files)
 {
-    const QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
+    const QString path = FilePaths::ofUrl(url);
     return !path.isEmpty() && files.exists(path);
 }
 

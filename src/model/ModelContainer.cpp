@@ -18,6 +18,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -121,6 +123,18 @@ bool prepareStore(SqliteConnection &connection, QString *reason, int *code)
     return ensureSchema(connection, reason, code);
 }
 
+// The store file and SQLite's files beside it, wherever the store's path leads: each is made the
+// user's alone, and one that cannot be (another user's file) is named in the log.
+void restrictStoreFiles(const QString &file)
+{
+    for (const char *suffix : { "", "-wal", "-shm", "-journal" }) {
+        const QString path = file + QLatin1String(suffix);
+        if (!PrivateFiles::restrictFile(path))
+            printDiagnostic(QStringLiteral("[ModelContainer] %1 could not be made readable by you alone: %2")
+                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+}
+
 std::unique_ptr<ModelContainer> g_shared;
 std::once_flag g_sharedOnce;
 
@@ -149,8 +163,17 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
     const QString folder = QFileInfo(path).absolutePath();
     PrivateFiles::makeFolder(folder);
     PrivateFiles::restrictFolder(folder);
-    const bool existed = QFileInfo(path).size() > 0;
-    PrivateFiles::createFile(path);
+    // The store may be a symbolic link (the history kept on another disk): the file it leads to
+    // holds the history, and SQLite keeps its log and the log's index beside that file.
+    const QString file = PrivateFiles::finalTarget(path);
+    if (file.isEmpty()) {
+        reason = QStringLiteral("the store is a symbolic link that leads round in a circle");
+        whatToDo = QStringLiteral("Remove the link, or make it lead to a file, and start Tindlewick again.");
+        return nullptr;
+    }
+    const bool existed = QFileInfo(file).size() > 0;
+    PrivateFiles::createFile(file);
+    restrictStoreFiles(file);
 
     SqliteConnection connection;
     if (!connection.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX)) {
@@ -182,6 +205,7 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
         QThread::msleep(20);
     }
     PrivateFiles::restrictFolder(folder);
+    restrictStoreFiles(file);
     return std::unique_ptr<ModelContainer>(new ModelContainer(path));
 }
 

@@ -1,6 +1,7 @@
 #include "platform/FileExistence.h"
 
-#include <QFileInfo>
+#include "platform/FilePaths.h"
+
 #include <QSet>
 #include <QThreadPool>
 
@@ -44,7 +45,7 @@ FileExistence::FileExistence(QObject *parent)
     , m_queue(std::make_shared<Queue>())
     , m_worker(new QThreadPool)
 {
-    m_queue->probe = [](const QString &path) { return QFileInfo::exists(path); };
+    m_queue->probe = [](const QString &path) { return FilePaths::exists(path); };
     m_queue->owner = this;
     // A lane that hangs keeps its thread; the others go on with the rest.
     m_worker->setMaxThreadCount(4);

@@ -1,6 +1,7 @@
 #include "platform/InotifyFileEventStream.h"
 
-#include <QFile>
+#include "platform/FilePaths.h"
+
 #include <QHash>
 #include <QSet>
 #include <QSocketNotifier>
@@ -51,7 +52,7 @@ public:
             if (m_watches.contains(directory))
                 continue;
             const int watch
-                = inotify_add_watch(m_descriptor, QFile::encodeName(directory).constData(), watchMask);
+                = inotify_add_watch(m_descriptor, FilePaths::toNative(directory).constData(), watchMask);
             if (watch < 0) {
                 drop(directory);
                 continue;
@@ -88,7 +89,7 @@ private:
         const QStringList directories = m_directories.value(event.wd);
         for (const QString &directory : directories) {
             if (event.len > 0)
-                changed(directory + QLatin1Char('/') + QFile::decodeName(event.name));
+                changed(directory + QLatin1Char('/') + FilePaths::fromNative(event.name));
             else
                 changed(directory);
         }

@@ -1,10 +1,13 @@
 #include "platform/PrivateFiles.h"
 
+#include "platform/FilePaths.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +15,12 @@
 
 namespace {
 
+// As many links as the kernel follows before it gives up (ELOOP).
+constexpr int maxLinks = 40;
+
 QByteArray native(const QString &path)
 {
-    return QFile::encodeName(path);
+    return FilePaths::toNative(path);
 }
 
 } // namespace
@@ -29,18 +35,19 @@ bool makeFolder(const QString &path)
     return QFileInfo(path).isDir();
 }
 
-void restrictFile(const QString &path)
+bool restrictFile(const QString &path)
 {
     struct stat status = {};
-    if (::lstat(native(path).constData(), &status) == 0 && S_ISREG(status.st_mode)
-        && (status.st_mode & 07777) != fileMode)
-        ::chmod(native(path).constData(), fileMode);
+    if (::stat(native(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)
+        || (status.st_mode & 07777) == fileMode)
+        return true;
+    return ::chmod(native(path).constData(), fileMode) == 0;
 }
 
 void restrictFolder(const QString &path)
 {
     struct stat status = {};
-    if (::lstat(native(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+    if (::stat(native(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
         return;
     if ((status.st_mode & 07777) != folderMode)
         ::chmod(native(path).constData(), folderMode);
@@ -51,10 +58,32 @@ void restrictFolder(const QString &path)
         restrictFile(folder.filePath(name));
 }
 
+QString finalTarget(const QString &path)
+{
+    QByteArray current = native(path);
+    for (int hop = 0; hop <= maxLinks; ++hop) {
+        struct stat status = {};
+        if (::lstat(current.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return FilePaths::fromNative(current);
+        QByteArray target(qsizetype(PATH_MAX), Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), target.data(), size_t(target.size()));
+        if (length <= 0 || length >= target.size())
+            return QString();
+        target.truncate(length);
+        if (!target.startsWith('/'))
+            target.prepend(current.first(current.lastIndexOf('/') + 1));
+        current = target;
+    }
+    return QString();
+}
+
 bool createFile(const QString &path)
 {
+    const QString target = finalTarget(path);
+    if (target.isEmpty())
+        return false;
     const int descriptor
-        = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, fileMode);
+        = ::open(native(target).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, fileMode);
     if (descriptor >= 0) {
         // The umask may have taken bits away, never added them; the mode is exact anyway.
         ::fchmod(descriptor, fileMode);

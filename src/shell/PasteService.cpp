@@ -11,6 +11,7 @@
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "platform/ClipboardRequests.h"
+#include "platform/FilePaths.h"
 #include "platform/ImageLimits.h"
 #include "platform/PasteKeystroke.h"
 #include "platform/Pasteboard.h"
@@ -125,7 +126,7 @@ void addFileURLs(QMimeData &contents, const QList<QUrl> &urls)
 
 bool existsAsFile(const QUrl &url)
 {
-    return url.isLocalFile() && QFileInfo::exists(url.toLocalFile());
+    return url.isLocalFile() && FilePaths::exists(FilePaths::ofUrl(url));
 }
 
 // One step of the pinned reference: the item whose content is written.

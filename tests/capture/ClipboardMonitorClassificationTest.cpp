@@ -268,6 +268,82 @@ TEST_F(ClipboardMonitorClassificationTest, Links)
     }
 }
 
+TEST_F(ClipboardMonitorClassificationTest, ALinkIsStoredAsItWasCopied)
+{
+    const struct
+    {
+        const char *copied;
+        bool clean;
+        const char *stored;
+    } cases[] = {
+        { "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+          "e?q=\xC3\xA4",
+            false,
+            "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+            "e?q=\xC3\xA4" },
+        { "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/\xE3\x83\x91\xE3\x82\xB9", false,
+            "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/\xE3\x83\x91\xE3\x82\xB9" },
+        { "m\xC3\xBCnchen.de/stra\xC3\x9F"
+          "e",
+            false,
+            "http://m\xC3\xBCnchen.de/stra\xC3\x9F"
+            "e" },
+        { "https://example\xE3\x80\x82org/x|y", false, "https://example\xE3\x80\x82org/x|y" },
+        // Cleaning takes out the tracking and leaves the rest as it was written.
+        { "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+          "e?q=\xC3\xA4&utm_source=news",
+            true,
+            "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+            "e?q=\xC3\xA4" },
+        { "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/?fbclid=1&\xE3\x83\x91=\xE3\x82\xB9", true,
+            "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/?\xE3\x83\x91=\xE3\x82\xB9" },
+        { "https://example.com/caf%C3%A9?utm_medium=x&q=%E2%82%AC", true,
+            "https://example.com/caf%C3%A9?q=%E2%82%AC" },
+    };
+    m_classifier.detection = {};
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.copied);
+        m_settings->setRemoveTrackingParameters(test.clean);
+        const auto captured = classify(textSnapshot(QString::fromUtf8(test.copied)));
+        ASSERT_TRUE(captured);
+        EXPECT_EQ(captured->item->type(), ClipboardItemType::link);
+        EXPECT_EQ(captured->item->textContent(), QString::fromUtf8(test.stored));
+        EXPECT_EQ(captured->item->fullText(), QString::fromUtf8(test.stored));
+    }
+}
+
+TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowserOpensAsTheBlockedPlace)
+{
+    m_settings->setExcludedURLPatterns(QStringLiteral("example.org/private\nintranet.example.com"));
+    const struct
+    {
+        const char *text;
+        bool kept;
+    } cases[] = {
+        { "https://example\xE3\x80\x82org/private", false },
+        { "https://example\xEF\xBC\x8Eorg/private/notes", false },
+        { "https://example.org//private", false },
+        { "https://example.org/./private", false },
+        { "https://example.org/public/../private", false },
+        { "https://example.org\\private", false },
+        { "https://example.org/%70rivate", false },
+        { "HTTPS://EXAMPLE.ORG./private", false },
+        { "https://intranet\xEF\xBD\xA1"
+          "example\xEF\xBD\xA1"
+          "com/",
+            false },
+        { "see https://example\xE3\x80\x82org/private now", false },
+        { "notes: https://example.org/public/../private.", false },
+        { "https://example.org/public", true },
+        { "https://example.org/private/../public", true },
+    };
+    m_classifier.detection = {};
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.text);
+        EXPECT_EQ(classify(textSnapshot(QString::fromUtf8(test.text))).has_value(), test.kept);
+    }
+}
+
 TEST_F(ClipboardMonitorClassificationTest, TheNameALinkCameWithIsItsTitle)
 {
     PasteboardSnapshot titled = textSnapshot(QStringLiteral("https://example.com/"));

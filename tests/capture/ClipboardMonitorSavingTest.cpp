@@ -184,6 +184,29 @@ TEST_F(ClipboardMonitorSavingTest, EverySaveIsAnnounced)
     EXPECT_EQ(posts, 3) << "nothing saved, nothing announced";
 }
 
+TEST_F(ClipboardMonitorSavingTest, ALinkKeptAsCopiedIsFetchedAtTheAddressItGoesTo)
+{
+    QSignalSpy links(m_monitor.get(), &ClipboardMonitor::linkMetadataRequested);
+    const struct
+    {
+        const char *text;
+        QByteArray fetched;
+    } cases[] = {
+        { "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+          "e?q=\xC3\xA4",
+            "https://xn--mnchen-3ya.de/stra%C3%9Fe?q=%C3%A4" },
+        { "https://example\xE3\x80\x82org\\a%20b", "https://example.org/a%20b" },
+        { "https://example.com/plain", "https://example.com/plain" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        const qsizetype before = links.size();
+        save(ClipboardItemType::link, { .text = QString::fromUtf8(c.text) });
+        ASSERT_EQ(links.size(), before + 1);
+        EXPECT_EQ(links.last().at(1).toUrl().toEncoded(), c.fetched);
+    }
+}
+
 TEST_F(ClipboardMonitorSavingTest, SavesStartTheBackgroundWork)
 {
     QSignalSpy links(m_monitor.get(), &ClipboardMonitor::linkMetadataRequested);

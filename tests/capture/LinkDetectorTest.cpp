@@ -76,13 +76,6 @@ TEST(LinkDetectorTest, WholeTextLinks)
         { "example.com:8080/x", "http://example.com:8080/x" },
         { "en.wikipedia.org/wiki/Foo_(bar)", "http://en.wikipedia.org/wiki/Foo_(bar)" },
         { "HTTPS://EXAMPLE.COM/a", "https://EXAMPLE.COM/a" },
-        // Written loosely: escaped into a valid link.
-        { "https://example.com/a b", std::nullopt },
-        { "https://example.com/caf\xC3\xA9?q=\xE2\x82\xAC", "https://example.com/caf%C3%A9?q=%E2%82%AC" },
-        { "example.com/a|b^c", "http://example.com/a%7Cb%5Ec" },
-        { "b\xC3\xBC"
-          "cher.de",
-            "http://xn--bcher-kva.de" },
         // Not links.
         { "user@example.com", std::nullopt },
         { "mailto:user@example.com", std::nullopt },
@@ -107,6 +100,62 @@ TEST(LinkDetectorTest, WholeTextLinks)
     };
     for (const auto &test : cases)
         EXPECT_EQ(LinkDetector::linkForText(QString::fromUtf8(test.text)), test.link) << test.text;
+}
+
+TEST(LinkDetectorTest, AnAddressWrittenAsABrowserTakesItIsALinkAsWritten)
+{
+    const struct
+    {
+        const char *text;
+        std::optional<QString> link;
+    } cases[] = {
+        { "https://example.com/caf\xC3\xA9?q=\xE2\x82\xAC",
+            "https://example.com/caf\xC3\xA9?q=\xE2\x82\xAC" },
+        { "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+          "e?q=\xC3\xA4",
+            "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+            "e?q=\xC3\xA4" },
+        { "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/\xE3\x83\x91\xE3\x82\xB9",
+            "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/\xE3\x83\x91\xE3\x82\xB9" },
+        { "example.com/a|b^c", "http://example.com/a|b^c" },
+        { "b\xC3\xBC"
+          "cher.de",
+            "http://b\xC3\xBC"
+            "cher.de" },
+        { "https://example\xE3\x80\x82org/x", "https://example\xE3\x80\x82org/x" },
+        { "example\xEF\xBC\x8Eorg/x", "http://example\xEF\xBC\x8Eorg/x" },
+        { "https://example.org\\private", "https://example.org\\private" },
+        { "HTTPS://EXAMPLE.ORG./x", "https://EXAMPLE.ORG./x" },
+        { "https://example.com/a b", std::nullopt },
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(LinkDetector::linkForText(QString::fromUtf8(test.text)), test.link) << test.text;
+}
+
+TEST(LinkDetectorTest, TheEncodedFormIsAValidLinkOfTheSamePlace)
+{
+    const struct
+    {
+        const char *link;
+        std::optional<QString> encoded;
+    } cases[] = {
+        { "https://example.com/a?b=c#d", "https://example.com/a?b=c#d" },
+        { "http://example.com", "http://example.com" },
+        { "https://m\xC3\xBCnchen.de/stra\xC3\x9F"
+          "e?q=\xC3\xA4",
+            "https://xn--mnchen-3ya.de/stra%C3%9Fe?q=%C3%A4" },
+        { "https://\xE6\x97\xA5\xE6\x9C\xAC.jp/\xE3\x83\x91\xE3\x82\xB9",
+            "https://xn--wgv71a.jp/%E3%83%91%E3%82%B9" },
+        { "https://example.com/caf\xC3\xA9?q=\xE2\x82\xAC", "https://example.com/caf%C3%A9?q=%E2%82%AC" },
+        { "http://example.com/a|b^c", "http://example.com/a%7Cb%5Ec" },
+        { "https://example.com/50%25/x", "https://example.com/50%25/x" },
+        { "https://example\xE3\x80\x82org/x", "https://example.org/x" },
+        { "https://example.org\\private\\notes?a=\\", "https://example.org/private/notes?a=%5C" },
+        { "see example.com", std::nullopt },
+        { "ftp://example.com", std::nullopt },
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(LinkDetector::encodedLink(QString::fromUtf8(test.link)), test.encoded) << test.link;
 }
 
 TEST(LinkDetectorTest, LinksAmongTheWordsOfAText)

@@ -636,3 +636,42 @@ TEST(FileAvailabilityServiceRenameTest, AFileRenamedWithinItsFolderStaysAvailabl
     EXPECT_EQ(posts, settled);
     EXPECT_FALSE(service.isAvailable(*draft));
 }
+
+// File names are bytes: a file whose name is no UTF-8 is there like any other, for the panel and
+// for the item's own count, with the disk asked as the running app asks it.
+TEST(FileAvailabilityServiceBytesTest, AFileWhoseNameIsNotUtf8IsThere)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const FilesNamedByBytes named(folder.path());
+    const QList<QByteArray> names
+        = { "\xFF\xFE report.txt", "plain.txt", "caf\xE9.txt", "a\x80z", "\xC0\xAF" };
+    QStringList urls;
+    for (const QByteArray &name : names) {
+        urls.append(QString::fromLatin1(named.create(name)));
+        ASSERT_FALSE(urls.last().isEmpty());
+    }
+    FileExistence files;
+    WatchedService watched = watchedService(files);
+    const struct
+    {
+        const char *what;
+        QStringList order;
+        bool available;
+        int count;
+    } cases[] = {
+        { "one file, no UTF-8", { urls[0] }, true, 1 },
+        { "five files, the first no UTF-8", urls, true, 5 },
+        { "five files, the first UTF-8", { urls[1], urls[0], urls[2], urls[3], urls[4] }, true, 5 },
+        { "a name that is gone", { urls[0] + QStringLiteral("%FF") }, false, 0 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::file,
+            { .fileURL = QUrl::fromEncoded(c.order.first().toLatin1(), QUrl::StrictMode) });
+        if (c.order.size() > 1)
+            item->setAdditionalFileURLStrings(c.order.mid(1));
+        EXPECT_EQ(watched.service->isAvailable(*item), c.available);
+        EXPECT_EQ(item->countAvailableFiles(files), c.count);
+    }
+}

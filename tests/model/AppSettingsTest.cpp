@@ -1,4 +1,5 @@
 #include "model/AppSettings.h"
+#include "model/UrlBlacklist.h"
 
 #include "common/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -251,6 +252,25 @@ TEST_F(AppSettingsTest, UrlBlacklistTrimsEntriesAndMatchesSubstringsInAnyCase)
     };
     for (const auto &test : cases)
         EXPECT_EQ(settings->isURLExcluded(QString::fromUtf8(test.url)), test.excluded) << test.url;
+}
+
+TEST_F(AppSettingsTest, TheBlacklistIsReadOncePerListAndAReadingHandedOutKeepsItsList)
+{
+    auto settings = settingsWith({});
+    settings->setExcludedURLPatterns(QStringLiteral("first.example"));
+    const std::shared_ptr<const UrlBlacklist::Matcher> first = settings->urlBlacklist();
+    EXPECT_EQ(settings->urlBlacklist(), first) << "read again for the same list";
+    settings->setExcludedURLPatterns(QStringLiteral("first.example"));
+    EXPECT_EQ(settings->urlBlacklist(), first) << "read again after setting the same list";
+
+    settings->setExcludedURLPatterns(QStringLiteral("second.example"));
+    const std::shared_ptr<const UrlBlacklist::Matcher> second = settings->urlBlacklist();
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(second->isExcluded(u"https://second.example/"));
+    EXPECT_FALSE(second->isExcluded(u"https://first.example/"));
+    EXPECT_FALSE(settings->isURLExcluded(QStringLiteral("https://first.example/")));
+    // A capture still working with the list it started with.
+    EXPECT_TRUE(first->isExcluded(u"https://first.example/"));
 }
 
 TEST_F(AppSettingsTest, ToggleAndMoveColorFormats)

@@ -1,5 +1,6 @@
 // The store file on disk: private to the user, checked before use, readable from earlier
 // versions of the same schema, and a failure to open it explained.
+#include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
 #include "model/SqliteConnection.h"
@@ -73,6 +74,106 @@ TEST(StoreProtectionTest, TheFolderAndEveryFileOfTheStoreAreTheUsersAlone)
         EXPECT_EQ(fileMode(path + QLatin1String(suffix)), 0600u) << suffix;
     EXPECT_EQ(fileMode(home.path() + QStringLiteral("/data")), 0755u)
         << "folders above the app's own are left alone";
+}
+
+namespace {
+
+// A history kept through symbolic links. "elsewhere" is a folder of the user's that is open to
+// all (on another disk, say). A link is read against its own folder; "@" stands for the home
+// folder of the case.
+struct StoreLinks
+{
+    const char *what;
+    const char *storeLink; // what the store's path is a link to; nullptr: no link
+    const char *folderLink; // what the app's folder is a link to; nullptr: a real folder
+    const char *secondLink; // a link "elsewhere/second.store" to this; nullptr: none
+    const char *target; // the file that holds the history, under the home folder
+    bool existed; // it held a history of three items before, readable by all, with its log
+};
+
+// Makes the files and links of the case under home.
+void layOut(const QString &home, const StoreLinks &c)
+{
+    const auto linkText = [&](const char *written) {
+        const QString text = QString::fromUtf8(written);
+        return text.startsWith(u'@') ? home + text.mid(1) : text;
+    };
+    const QString elsewhere = home + QStringLiteral("/elsewhere");
+    const QString folder = home + QStringLiteral("/data/Tindlewick");
+    const QString target = home + u'/' + QString::fromUtf8(c.target);
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/data")));
+    if (c.existed) {
+        writeStore(target, 3);
+        for (const char *suffix : { "", "-wal", "-shm" }) {
+            QFile(target + QLatin1String(suffix)).open(QIODevice::Append);
+            ::chmod(QFile::encodeName(target + QLatin1String(suffix)).constData(), 0644);
+        }
+    }
+    ::chmod(QFile::encodeName(elsewhere).constData(), 0755);
+    if (c.folderLink) {
+        ASSERT_TRUE(QFile::link(linkText(c.folderLink), folder));
+    } else {
+        ASSERT_TRUE(QDir().mkpath(folder));
+    }
+    if (c.storeLink) {
+        ASSERT_TRUE(QFile::link(linkText(c.storeLink), folder + QStringLiteral("/default.store")));
+    }
+    if (c.secondLink) {
+        ASSERT_TRUE(QFile::link(linkText(c.secondLink), elsewhere + QStringLiteral("/second.store")));
+    }
+}
+
+} // namespace
+
+TEST(StoreProtectionTest, AStoreThatIsASymbolicLinkIsPrivateWhereverItLeads)
+{
+    const StoreLinks cases[] = {
+        { "to an existing store", "../../elsewhere/history.store", nullptr, nullptr,
+            "elsewhere/history.store", true },
+        { "dangling", "../../elsewhere/new.store", nullptr, nullptr, "elsewhere/new.store", false },
+        { "by an absolute path", "@/elsewhere/history.store", nullptr, nullptr, "elsewhere/history.store",
+            true },
+        { "through a second link", "../../elsewhere/second.store", nullptr, "history.store",
+            "elsewhere/history.store", true },
+        { "the folder a link", nullptr, "@/elsewhere", nullptr, "elsewhere/default.store", true },
+    };
+    ::umask(022);
+    for (const StoreLinks &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir home;
+        ASSERT_NO_FATAL_FAILURE(layOut(home.path(), c));
+        const QString store = home.path() + QStringLiteral("/data/Tindlewick/default.store");
+        const QString target = home.path() + u'/' + QString::fromUtf8(c.target);
+
+        auto container = ModelContainer::open(store, nullptr);
+        ASSERT_TRUE(container);
+        container->mainContext()->insert(
+            ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("kept private") }));
+        ASSERT_TRUE(container->mainContext()->save().ok);
+        EXPECT_EQ(QFileInfo(store).isSymLink(), c.storeLink != nullptr) << "the link was replaced";
+        for (const char *suffix : { "", "-wal", "-shm" }) {
+            ASSERT_TRUE(QFileInfo::exists(target + QLatin1String(suffix))) << suffix;
+            EXPECT_EQ(fileMode(target + QLatin1String(suffix)), 0600u) << suffix;
+        }
+        EXPECT_EQ(
+            container->mainContext()->fetch(FetchDescriptor::newestFirst()).items.size(), c.existed ? 4 : 1);
+        EXPECT_EQ(fileMode(home.path() + QStringLiteral("/elsewhere")), c.folderLink ? 0700u : 0755u)
+            << "only the app's own folder is made private";
+    }
+}
+
+TEST(StoreProtectionTest, AStoreLinkThatLeadsRoundInACircleIsRefusedAndSaysSo)
+{
+    QTemporaryDir folder;
+    const QString store = folder.path() + QStringLiteral("/default.store");
+    ASSERT_TRUE(QFile::link(QStringLiteral("other.store"), store));
+    ASSERT_TRUE(QFile::link(QStringLiteral("default.store"), folder.path() + QStringLiteral("/other.store")));
+    QString error;
+    QString advice;
+    EXPECT_EQ(ModelContainer::open(store, &error, &advice), nullptr);
+    EXPECT_EQ(error, QStringLiteral("the store is a symbolic link that leads round in a circle"));
+    EXPECT_TRUE(advice.contains(QLatin1String("Remove the link"))) << advice.toStdString();
 }
 
 TEST(StoreProtectionTest, ADamagedStoreIsRefusedUntouchedWithItsPathAndAdvice)

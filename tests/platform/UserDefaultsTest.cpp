@@ -134,3 +134,43 @@ TEST(UserDefaultsTest, TheSettingsFileIsTheUsersAlone)
     EXPECT_EQ(fileMode(path), 0600u) << "every save keeps the mode";
     EXPECT_EQ(UserDefaults(path).string(QStringLiteral("key")), QStringLiteral("other"));
 }
+
+TEST(UserDefaultsTest, ASettingsFileThatIsASymbolicLinkIsPrivateWhereverItLeads)
+{
+    const struct
+    {
+        const char *what;
+        bool existed;
+    } cases[] = { { "to settings readable by all", true }, { "dangling", false } };
+    ::umask(022);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir home;
+        const QString folder = home.path() + QStringLiteral("/config/Tindlewick");
+        const QString path = folder + QStringLiteral("/defaults.json");
+        const QString dotfiles = home.path() + QStringLiteral("/dotfiles");
+        const QString target = dotfiles + QStringLiteral("/tindlewick.json");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(QDir().mkpath(dotfiles));
+        if (c.existed) {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("{\"historyLimit\": 60}");
+            file.close();
+            ::chmod(QFile::encodeName(target).constData(), 0644);
+        }
+        ASSERT_TRUE(QFile::link(QStringLiteral("../../dotfiles/tindlewick.json"), path));
+
+        UserDefaults defaults(path);
+        EXPECT_EQ(defaults.integer(QStringLiteral("historyLimit")),
+            c.existed ? std::optional<qint64>(60) : std::nullopt);
+        if (c.existed) {
+            EXPECT_EQ(fileMode(target), 0600u) << "tightened when read";
+        }
+        defaults.setInteger(QStringLiteral("historyLimit"), 70);
+        EXPECT_TRUE(QFileInfo(path).isSymLink()) << "the link was replaced";
+        EXPECT_EQ(fileMode(target), 0600u);
+        EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("historyLimit")), 70);
+        EXPECT_EQ(fileMode(dotfiles), 0755u) << "the folder the link leads to is left alone";
+    }
+}

@@ -190,6 +190,38 @@ TEST_F(PasteServiceTest, FilesWriteTheOnesStillThere)
     });
 }
 
+TEST_F(PasteServiceTest, FilesWhoseNamesAreNotUtf8ArePastedByTheirExactBytes)
+{
+    const FilesNamedByBytes named(files.path());
+    const QList<QByteArray> names
+        = { "\xFF\xFE report.txt", "plain.txt", "caf\xE9.txt", "caf\xC3\xA9.txt", "\x80" };
+    QList<QByteArray> urls;
+    for (const QByteArray &name : names) {
+        urls.append(named.create(name));
+        ASSERT_FALSE(urls.last().isEmpty());
+    }
+    const struct
+    {
+        const char *what;
+        qsizetype first; // which of the files comes first
+    } cases[] = { { "the first no UTF-8", 0 }, { "the first UTF-8", 1 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<QByteArray> order = urls;
+        order.move(c.first, 0);
+        // As the capture keeps them: the first as its address, the others as lines.
+        ClipboardItemPtr item = ClipboardItem::create(
+            ClipboardItemType::file, { .fileURL = QUrl::fromEncoded(order.first(), QUrl::StrictMode) });
+        QStringList further;
+        for (qsizetype i = 1; i < order.size(); ++i)
+            further.append(QString::fromLatin1(order[i]));
+        item->setAdditionalFileURLStrings(further);
+        ASSERT_TRUE(copyAndWait(item, false));
+        EXPECT_EQ(pasteboard.data(PasteboardType::uriList), QByteArray(order.join("\r\n") + "\r\n"));
+        EXPECT_EQ(pasteboard.data(PasteboardType::gnomeCopiedFiles), QByteArray("copy\n" + order.join('\n')));
+    }
+}
+
 TEST_F(PasteServiceTest, MediaWritesItsFileOrItsPicture)
 {
     using namespace PasteboardType;

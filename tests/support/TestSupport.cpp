@@ -10,12 +10,16 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QThread>
+#include <QUrl>
 
 #include <atomic>
 
 #include <memory>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QMutex g_linesMutex;
@@ -168,6 +172,35 @@ void resetPeakResidentBytes(qint64 pid)
     QFile clear(processFile(pid, "clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
+}
+
+FilesNamedByBytes::~FilesNamedByBytes()
+{
+    DIR *listing = ::opendir(QFile::encodeName(m_folder).constData());
+    if (!listing)
+        return;
+    while (const dirent *entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (QString::fromUtf8(name).toUtf8() != name)
+            ::unlink(path(name).constData());
+    }
+    ::closedir(listing);
+}
+
+QByteArray FilesNamedByBytes::path(const QByteArray &name) const
+{
+    return QFile::encodeName(m_folder) + '/' + name;
+}
+
+QByteArray FilesNamedByBytes::create(const QByteArray &name) const
+{
+    const int descriptor = ::open(path(name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (descriptor < 0)
+        return {};
+    const bool written = ::write(descriptor, "file", 4) == 4;
+    ::close(descriptor);
+    return written ? QUrl::fromLocalFile(m_folder).toEncoded() + '/' + name.toPercentEncoding()
+                   : QByteArray();
 }
 
 unsigned fileMode(const QString &path)

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <ostream>
+#include <utility>
 
 // Readable failure messages for Qt values.
 void PrintTo(const QString &value, std::ostream *out);
@@ -49,6 +50,30 @@ void resetPeakResidentBytes(qint64 pid = 0);
 
 // The permission bits of a file or folder (0 when there is none).
 unsigned fileMode(const QString &path);
+
+// Files in a folder under names given as bytes, which need not be UTF-8. Qt's file classes can
+// neither name nor remove such a file (a temporary folder holding one could not go): when this
+// goes, every file of the folder whose name is no UTF-8 goes too, also one renamed meanwhile.
+class FilesNamedByBytes final
+{
+public:
+    explicit FilesNamedByBytes(QString folder)
+        : m_folder(std::move(folder))
+    { }
+    ~FilesNamedByBytes();
+    FilesNamedByBytes(const FilesNamedByBytes &) = delete;
+    FilesNamedByBytes &operator=(const FilesNamedByBytes &) = delete;
+
+    // Makes a file of a few bytes; returns its file URL as a file manager writes it, every byte
+    // of the name that is not a letter, digit or "-._~" percent-encoded
+    // ("file:///tmp/x/%FF%FE%20notes.txt"); empty when the file could not be made.
+    QByteArray create(const QByteArray &name) const;
+    // The file's path as the system takes it.
+    QByteArray path(const QByteArray &name) const;
+
+private:
+    QString m_folder;
+};
 
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
