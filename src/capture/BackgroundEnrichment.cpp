@@ -9,6 +9,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/FilePaths.h"
 #include "platform/UserFiles.h"
 
 #include <QElapsedTimer>
@@ -181,7 +182,7 @@ QFuture<void> BackgroundEnrichment::loadAudioArtworkTask(PersistentIdentifier id
         return QtFuture::makeReadyFuture();
     // The file may be no file at all, or on a mount that hangs: it is read through UserFiles.
     const QFuture<std::optional<ImageExtraction::MediaArtwork>> read
-        = UserFiles::shared().run(fileURL.toLocalFile(), artworkReadLimit,
+        = UserFiles::shared().run(FilePaths::ofUrl(fileURL), artworkReadLimit,
             [fileURL] { return ImageExtraction::loadMediaMetadata(fileURL); });
     return thenWhileAlive(
         read, this, [this, identifier](const std::optional<ImageExtraction::MediaArtwork> &artwork) {

@@ -18,6 +18,7 @@
 #include "model/ModelContext.h"
 #include "model/UrlBlacklist.h"
 #include "platform/FileBookmark.h"
+#include "platform/FilePaths.h"
 #include "platform/ImageLimits.h"
 #include "platform/UserFiles.h"
 
@@ -219,7 +220,7 @@ QFuture<Captured> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapsh
     const QUrl first = snapshot.files->first();
     QFuture<std::optional<QByteArray>> bookmark = first.isLocalFile() && !isInTrash(first)
         ? UserFiles::shared().run(
-            first.toLocalFile(), bookmarkLimit, [first] { return FileBookmark::create(first); })
+            FilePaths::ofUrl(first), bookmarkLimit, [first] { return FileBookmark::create(first); })
         : QtFuture::makeReadyFuture(std::optional<QByteArray>());
     // A list of many files takes long to become an item and its digest: the item is built on
     // a worker thread.

@@ -1,5 +1,6 @@
 // Cover art of media files through TagLib, for ImageExtraction::loadMediaMetadata.
 #include "capture/ImageExtraction.h"
+#include "platform/FilePaths.h"
 #include "platform/UserFiles.h"
 
 #include <taglib/aifffile.h>
@@ -109,7 +110,7 @@ std::optional<MediaArtwork> loadMediaMetadata(const QUrl &fileUrl)
 {
     if (!fileUrl.isLocalFile())
         return std::nullopt;
-    for (const QByteArray &picture : embeddedPictures(fileUrl.toLocalFile())) {
+    for (const QByteArray &picture : embeddedPictures(FilePaths::ofUrl(fileUrl))) {
         const QImage image = decodeImage(picture);
         const std::optional<QByteArray> thumbnail = pngData(thumbnailImage(image, itemThumbnailSize));
         const std::optional<QByteArray> preview

@@ -4,6 +4,7 @@
 #include "items/CodeHighlighting.h"
 #include "items/ItemRowPainter.h"
 #include "panel/PanelLayout.h"
+#include "platform/FilePaths.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -143,12 +144,12 @@ void ClipboardItemPreview::buildFiles(const ClipboardItem &shown)
     m_picture = decodedImage(shown.filePreviewData());
     QStringList paths;
     if (const std::optional<QUrl> url = shown.fileURL())
-        paths.append(url->toLocalFile());
+        paths.append(FilePaths::forDisplay(FilePaths::ofUrl(*url)));
     const int total = int(paths.size()) + shown.additionalFileTotal();
     for (const QString &extra : shown.additionalFileURLStrings().value_or(QStringList())) {
         if (paths.size() == maximumFiles)
             break;
-        paths.append(QUrl(extra).toLocalFile());
+        paths.append(FilePaths::forDisplay(FilePaths::ofUrl(QUrl(extra))));
     }
     const QFont name = PanelLayout::panelFont(m_fontSize, QFont::Medium);
     const QFont folder = PanelLayout::panelFont(m_fontSize - 2);
@@ -173,8 +174,8 @@ void ClipboardItemPreview::buildImage(const ClipboardItem &shown)
     if (m_picture.isNull() && shown.fileURL())
         buildFiles(shown);
     else if (const std::optional<QUrl> url = shown.fileURL())
-        addText(QFileInfo(url->toLocalFile()).fileName(), PanelLayout::panelFont(m_fontSize - 1),
-            secondary(m_palette), 1);
+        addText(QFileInfo(FilePaths::forDisplay(FilePaths::ofUrl(*url))).fileName(),
+            PanelLayout::panelFont(m_fontSize - 1), secondary(m_palette), 1);
 }
 
 void ClipboardItemPreview::buildLink(const ClipboardItem &shown)

@@ -1,6 +1,7 @@
 #include "platform/UserFiles.h"
 
 #include "common/Diagnostics.h"
+#include "platform/FilePaths.h"
 
 #include <QFile>
 
@@ -54,7 +55,7 @@ int UserFiles::openRegular(const QString &path, Refusal *why)
             logNotRegular(path);
         return -1;
     };
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = FilePaths::toNative(path);
     // Looked at before it is opened: opening a device may do something by itself.
     struct stat before
     {

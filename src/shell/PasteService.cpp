@@ -237,9 +237,9 @@ bool buildFiles(OutgoingMimeData &contents, const ClipboardItem &source,
     // The file is read, and the picture judged, on a worker; one that cannot be had is
     // pasted as the file after all.
     if (urls.size() == 1 && PasteService::isImageFile(urls.first())) {
-        const QString path = urls.first().toLocalFile();
+        const QString path = FilePaths::ofUrl(urls.first());
         *image = PasteService::PendingImage { {}, path };
-        contents.setText(path);
+        contents.setText(FilePaths::forDisplay(path));
         return true;
     }
     addFileURLs(contents, urls);
@@ -255,7 +255,7 @@ bool buildMedia(
             addFileURLs(contents, { url });
         } else {
             contents.setUrls({ url });
-            contents.setText(url.isLocalFile() ? url.toLocalFile() : url.path());
+            contents.setText(url.isLocalFile() ? FilePaths::forDisplay(FilePaths::ofUrl(url)) : url.path());
         }
         return true;
     }
@@ -363,7 +363,7 @@ void PasteService::writeWhenReady(const PendingImage &image)
                 } else if (!file.isEmpty()) {
                     // An image file that gives no picture is pasted as the file.
                     contents->removeFormat(PasteboardType::plainText);
-                    addFileURLs(*contents, { QUrl::fromLocalFile(file) });
+                    addFileURLs(*contents, { FilePaths::toUrl(file) });
                 } else {
                     return false;
                 }
@@ -378,7 +378,7 @@ void PasteService::writeWhenReady(const PendingFiles &files)
 {
     const quint64 generation = m_writeGeneration;
     // Each file is looked for on disk, which may hang on a network mount: through UserFiles.
-    const QString named = files.first ? files.first->toLocalFile() : QStringLiteral("a list of files");
+    const QString named = files.first ? FilePaths::ofUrl(*files.first) : QStringLiteral("a list of files");
     const QFuture<std::optional<PendingFiles::Written>> checked = UserFiles::shared().run(
         named, fileListCheckLimit, [files] { return std::optional<PendingFiles::Written>(files.check()); });
     thenWhileAlive(checked, this, [this, generation](const std::optional<PendingFiles::Written> &written) {
@@ -581,7 +581,7 @@ QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &ite
         return QtFuture::makeReadyFuture(std::optional<QString>());
     // The file may be large, on a slow disk or no file at all: it is read by UserFiles, and
     // only up to a size that makes sense as text to paste.
-    const QString path = resolved->first.toLocalFile();
+    const QString path = FilePaths::ofUrl(resolved->first);
     return UserFiles::shared().run(path, svgReadLimit, [path]() -> std::optional<QString> {
         UserFiles::Refusal refusal = UserFiles::Refusal::none;
         const std::optional<QByteArray> bytes = UserFiles::readRegular(path, maxSvgFileBytes, &refusal);

@@ -222,6 +222,26 @@ TEST_F(PasteServiceTest, FilesWhoseNamesAreNotUtf8ArePastedByTheirExactBytes)
     }
 }
 
+// A file whose name is not UTF-8 is read by its own name, not by one Qt made lossy on the way.
+TEST_F(PasteServiceTest, TheCodeOrPictureOfAFileWhoseNameIsNotUtf8IsReadFromThatFile)
+{
+    const FilesNamedByBytes named(files.path());
+    const QByteArray svgUrl = named.create("\xFF\xFE drawing.svg", "<svg/>");
+    ASSERT_FALSE(svgUrl.isEmpty());
+    const ClipboardItemPtr drawing = ClipboardItem::create(
+        ClipboardItemType::file, { .fileURL = QUrl::fromEncoded(svgUrl, QUrl::StrictMode) });
+    EXPECT_EQ(svgOf(*drawing), std::optional<QString>(QStringLiteral("<svg/>")));
+
+    const QByteArray pictureUrl = named.create("caf\xE9.png", pngBytes());
+    ASSERT_FALSE(pictureUrl.isEmpty());
+    const ClipboardItemPtr photo = ClipboardItem::create(
+        ClipboardItemType::file, { .fileURL = QUrl::fromEncoded(pictureUrl, QUrl::StrictMode) });
+    ASSERT_TRUE(copyAndWait(photo, false));
+    const QImage pasted = QImage::fromData(pasteboard.data(PasteboardType::png).value_or(QByteArray()));
+    EXPECT_EQ(pasted.size(), QSize(2, 2)) << "the picture was not read from its file";
+    EXPECT_EQ(pasteboard.contents()->text(), files.path() + QStringLiteral("/caf\uFFFD.png"));
+}
+
 TEST_F(PasteServiceTest, MediaWritesItsFileOrItsPicture)
 {
     using namespace PasteboardType;

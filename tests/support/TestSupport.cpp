@@ -192,12 +192,13 @@ QByteArray FilesNamedByBytes::path(const QByteArray &name) const
     return QFile::encodeName(m_folder) + '/' + name;
 }
 
-QByteArray FilesNamedByBytes::create(const QByteArray &name) const
+QByteArray FilesNamedByBytes::create(const QByteArray &name, const QByteArray &contents) const
 {
     const int descriptor = ::open(path(name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (descriptor < 0)
         return {};
-    const bool written = ::write(descriptor, "file", 4) == 4;
+    const bool written
+        = ::write(descriptor, contents.constData(), size_t(contents.size())) == contents.size();
     ::close(descriptor);
     return written ? QUrl::fromLocalFile(m_folder).toEncoded() + '/' + name.toPercentEncoding()
                    : QByteArray();

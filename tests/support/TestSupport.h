@@ -64,10 +64,10 @@ public:
     FilesNamedByBytes(const FilesNamedByBytes &) = delete;
     FilesNamedByBytes &operator=(const FilesNamedByBytes &) = delete;
 
-    // Makes a file of a few bytes; returns its file URL as a file manager writes it, every byte
-    // of the name that is not a letter, digit or "-._~" percent-encoded
+    // Makes a file holding the bytes given; returns its file URL as a file manager writes it,
+    // every byte of the name that is not a letter, digit or "-._~" percent-encoded
     // ("file:///tmp/x/%FF%FE%20notes.txt"); empty when the file could not be made.
-    QByteArray create(const QByteArray &name) const;
+    QByteArray create(const QByteArray &name, const QByteArray &contents = "file") const;
     // The file's path as the system takes it.
     QByteArray path(const QByteArray &name) const;
 
