@@ -21,19 +21,26 @@ static_assert(
 
 namespace {
 
-// A matrix of floats read where the mapped file holds it, a row at a time: these are nearly
-// all of the network, and a ranking reads only the rows of its text's buckets. The file does
-// not place them at a float's boundary, so each row is copied out to be read.
+// A matrix of floats read where the mapped file holds it: these are nearly all of the network,
+// and a ranking reads only the rows of its text's buckets. The file does not place them at a
+// float's boundary, so each is read byte-wise (which compiles to plain unaligned loads).
 struct FloatRows
 {
     const char *bytes = nullptr;
     size_t count = 0;
 
     size_t size() const { return count; }
-    void copyRow(size_t first, size_t length, float *out) const
+    float at(size_t index) const
     {
-        if (length > 0)
-            std::memcpy(out, bytes + first * sizeof(float), length * sizeof(float));
+        float value;
+        std::memcpy(&value, bytes + index * sizeof(float), sizeof(float));
+        return value;
+    }
+    // accumulator[j] += scale × the j-th of the `length` values from `first` on.
+    void addScaled(size_t first, size_t length, float scale, float *accumulator) const
+    {
+        for (size_t j = 0; j < length; ++j)
+            accumulator[j] += scale * at(first + j);
     }
 };
 
@@ -150,7 +157,8 @@ public:
     {
         const FloatRows found = readRows();
         std::vector<float> values(found.size());
-        found.copyRow(0, values.size(), values.data());
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = found.at(i);
         return values;
     }
 
@@ -255,10 +263,7 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
         const float total = float(features.size());
         for (const int id : distinct) {
             const float weight = float(counts[size_t(id)]) / total;
-            float row[embeddingDim];
-            embedding.copyRow(size_t(id) * embeddingDim, embeddingDim, row);
-            for (int j = 0; j < embeddingDim; ++j)
-                mean[j] += weight * row[j];
+            embedding.addScaled(size_t(id) * embeddingDim, embeddingDim, weight, mean);
         }
     }
 
@@ -272,13 +277,8 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
     denseLayer(hidden1, hidden1Dim, dnnLogitsKernel.data(), dnnLogitsBias.data(), n, logits.data());
 
     std::vector<float> wide(static_cast<size_t>(n), 0.0f);
-    std::vector<float> row(static_cast<size_t>(n));
-    for (const int id : distinct) {
-        const float count = float(counts[size_t(id)]);
-        linearWeights.copyRow(size_t(id) * size_t(n), size_t(n), row.data());
-        for (int k = 0; k < n; ++k)
-            wide[size_t(k)] += count * row[k];
-    }
+    for (const int id : distinct)
+        linearWeights.addScaled(size_t(id) * size_t(n), size_t(n), float(counts[size_t(id)]), wide.data());
     for (int k = 0; k < n; ++k)
         logits[size_t(k)] += wide[size_t(k)] + linearBias[size_t(k)];
 
