@@ -26,6 +26,14 @@ public:
     // Sets or removes (a null value; false for a required Boolean) the field's value.
     void set(ItemField field, QVariant value);
     void remove(ItemField field);
+    // Adds the value of a field after every field present (a row read in field order); the
+    // caller leaves out the values that read as missing.
+    void append(ItemField field, QVariant value)
+    {
+        Q_ASSERT(bitOf(field) > m_present);
+        m_values.push_back(std::move(value));
+        m_present |= bitOf(field);
+    }
     // Room for n values, for an item filled at once (a row read from the store), so that it
     // takes no more than it holds.
     void reserve(int n) { m_values.reserve(std::size_t(n)); }

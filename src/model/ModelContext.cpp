@@ -23,10 +23,9 @@ std::optional<QByteArray> readContentHash(const SqliteStatement &row)
     return row.isNull(column) ? std::nullopt : std::optional<QByteArray>(row.blob(column));
 }
 
-QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
+// The value of a column that holds one.
+QVariant readValue(const SqliteStatement &row, int column, const FieldInfo &info)
 {
-    if (row.isNull(column))
-        return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
     switch (info.type) {
     case FieldType::uuid:
         return QUuid::fromString(QUtf8StringView(row.textBytes(column)));
@@ -42,6 +41,13 @@ QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &inf
     default:
         return {};
     }
+}
+
+QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
+{
+    if (row.isNull(column))
+        return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
+    return readValue(row, column, info);
 }
 
 // The kind of an item is one of six short strings: one shared copy each instead of a new
@@ -559,30 +565,37 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
 
 void ModelContext::readRowValues(ClipboardItem &item, const SqliteStatement &row)
 {
-    // Most optional fields are missing (and a new object's values are missing already): the
-    // item makes room for the others alone, all at once.
+    // Most optional fields are missing (and a new object's values are missing already): each
+    // column is looked at once, and the item makes room for the values present alone, at once.
     constexpr int firstFieldColumn = 2;
-    const auto takesRoom = [&](ItemField field, int column) {
-        if (row.isNull(column) || field == ItemField::pinnedReference)
-            return false;
-        const bool requiredBoolean = ItemFieldValues::requiredBooleans & (quint64(1) << int(field));
-        return !requiredBoolean || row.int64(column) != 0;
-    };
+    const QList<ItemField> &fields = StoreSchemaSql::rowFields();
+    Q_ASSERT(fields.size() <= 64);
+    quint64 kept = 0; // bit i: the i-th row field has a value to keep
     int held = 0;
-    int column = firstFieldColumn;
-    for (ItemField field : StoreSchemaSql::rowFields())
-        held += takesRoom(field, column++) ? 1 : 0;
-    item.m_values.reserve(held);
-    column = firstFieldColumn;
-    for (ItemField field : StoreSchemaSql::rowFields()) {
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const int column = firstFieldColumn + int(i);
+        if (row.isNull(column))
+            continue;
+        const ItemField field = fields[i];
         if (field == ItemField::pinnedReference) {
-            item.m_pinnedReferenceRow = row.isNull(column) ? 0 : row.int64(column);
-        } else if (field == ItemField::itemType) {
-            item.m_values.set(field, internedItemType(row, column));
-        } else if (!row.isNull(column)) {
-            item.m_values.set(field, readColumn(row, column, fieldInfo(field)));
+            item.m_pinnedReferenceRow = row.int64(column);
+            continue;
         }
-        ++column;
+        // A required Boolean that is false is what a missing one reads as.
+        if ((ItemFieldValues::requiredBooleans & (quint64(1) << int(field))) && row.int64(column) == 0)
+            continue;
+        kept |= quint64(1) << i;
+        ++held;
+    }
+    item.m_values.reserve(held);
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (!(kept & (quint64(1) << i)))
+            continue;
+        const int column = firstFieldColumn + int(i);
+        const ItemField field = fields[i];
+        item.m_values.append(field,
+            field == ItemField::itemType ? internedItemType(row, column)
+                                         : readValue(row, column, fieldInfo(field)));
     }
 }
 
