@@ -261,10 +261,10 @@ void AppDelegate::startMemoryGiveBack()
     giveBack->request();
 }
 
-void AppDelegate::requestMemoryGiveBackAfter(const QFuture<void> &work)
+void AppDelegate::requestMemoryGiveBackAfter(QFuture<void> work)
 {
     QPointer<IdleMemoryGiveBack> giveBack = m_memoryGiveBack.get();
-    QFuture<void>(work).then(this, [giveBack] {
+    work.then(this, [giveBack] {
         if (giveBack)
             giveBack->request();
     });

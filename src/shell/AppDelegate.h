@@ -174,7 +174,7 @@ private:
     void startCapture();
     void startMemoryGiveBack();
     // Memory goes back once the work is done and the app idle.
-    void requestMemoryGiveBackAfter(const QFuture<void> &work);
+    void requestMemoryGiveBackAfter(QFuture<void> work);
     void startBackgroundEnrichment();
     void registerObservers();
     void createSettingsOpener();
