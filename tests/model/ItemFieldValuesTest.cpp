@@ -17,19 +17,18 @@ struct Step
     bool remove = false;
 };
 
-// Fields set in any order, changed and removed again read as the last step left them, and only
-// the fields with a value take room; a required Boolean reads false when missing and takes no
-// room for false.
-TEST(ItemFieldValuesTest, EachFieldReadsWhatItsLastStepLeftAndOnlyHeldValuesTakeRoom)
+struct Case
+{
+    const char *name;
+    QList<Step> steps;
+    std::map<ItemField, QVariant> expected; // every other field reads as missing
+    int count;
+};
+
+QList<Case> steppedCases()
 {
     const QVariant when = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, QTimeZone::utc());
-    const struct Case
-    {
-        const char *name;
-        QList<Step> steps;
-        std::map<ItemField, QVariant> expected; // every other field reads as missing
-        int count;
-    } cases[] = {
+    return {
         { "nothing set", {}, {}, 0 },
         { "set out of field order",
             { { ItemField::sourceAppName, QStringLiteral("Editor") }, { ItemField::id, QStringLiteral("x") },
@@ -76,7 +75,14 @@ TEST(ItemFieldValuesTest, EachFieldReadsWhatItsLastStepLeftAndOnlyHeldValuesTake
             { { ItemField::additionalFileURLListData, QByteArray("last") }, { ItemField::id, 7 } },
             { { ItemField::id, 7 }, { ItemField::additionalFileURLListData, QByteArray("last") } }, 2 },
     };
-    for (const Case &test : cases) {
+}
+
+// Fields set in any order, changed and removed again read as the last step left them, and only
+// the fields with a value take room; a required Boolean reads false when missing and takes no
+// room for false.
+TEST(ItemFieldValuesTest, EachFieldReadsWhatItsLastStepLeftAndOnlyHeldValuesTakeRoom)
+{
+    for (const Case &test : steppedCases()) {
         SCOPED_TRACE(test.name);
         ItemFieldValues values;
         for (const Step &step : test.steps) {
