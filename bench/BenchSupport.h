@@ -9,33 +9,29 @@
 #include <QTemporaryDir>
 
 #include <ctime>
+#include <initializer_list>
 
-// Resident memory of this process in megabytes, from /proc/self/status.
-inline double residentMegabytes()
+// The kilobytes of the lines named in a /proc file of the kind of status or smaps_rollup
+// ("VmRSS:", "Private_Dirty:", ...), summed; 0 when it cannot be read.
+inline double procKilobytes(const QString &path, std::initializer_list<const char *> names)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-// Private memory of this process in megabytes (its own pages, clean and dirty; pages of shared
-// libraries and files that other processes share not counted), from /proc/self/smaps_rollup.
-inline double privateMegabytes()
-{
-    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!rollup.open(QIODevice::ReadOnly))
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return 0;
     double kilobytes = 0;
-    for (const QByteArray &line : rollup.readAll().split('\n')) {
-        if (line.startsWith("Private_Clean:") || line.startsWith("Private_Dirty:"))
-            kilobytes += line.mid(14).trimmed().split(' ').first().toDouble();
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        for (const char *name : names) {
+            if (line.startsWith(name))
+                kilobytes += line.mid(qstrlen(name)).trimmed().split(' ').first().toDouble();
+        }
     }
-    return kilobytes / 1024.0;
+    return kilobytes;
+}
+
+// Resident memory of this process in megabytes.
+inline double residentMegabytes()
+{
+    return procKilobytes(QStringLiteral("/proc/self/status"), { "VmRSS:" }) / 1024.0;
 }
 
 // CPU time this thread has used, in milliseconds: work done, not time waited or preempted.

@@ -1,15 +1,12 @@
 // The panel: one search keystroke (categories and column lists recomputed) at a realistic and at
 // a large history, a pointer move over 5,000 pinned items, the frames of a pin and of a tab
-// switch, and the memory of the shown panel over a history with full-HD images.
+// switch.
 #include "BenchSupport.h"
 
-#include "BenchCodeItems.h"
 #include "BenchPanelEnvironment.h"
 #include "columns/CategoryColumn.h"
 #include "columns/ColumnItemsModel.h"
 #include "columns/ColumnItemsView.h"
-#include "detection/HighlightCacheService.h"
-#include "detection/highlight/Highlight.h"
 #include "enrichment/FileAvailabilityService.h"
 #include "items/LabelEditState.h"
 #include "items/SwipeStateManager.h"
@@ -26,19 +23,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QBuffer>
-#include <QFileInfo>
-#include <QImage>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QRandomGenerator>
-#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWindow>
 
 #include <QElapsedTimer>
-
-#include <malloc.h>
 
 namespace {
 
@@ -299,136 +288,5 @@ void BM_TabSwitchTransitionFrames(benchmark::State &state)
     frames.report(state);
 }
 BENCHMARK(BM_TabSwitchTransitionFrames)->Iterations(40)->Unit(benchmark::kMillisecond);
-
-QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, size.width(), size.height());
-    gradient.setColorAt(0, QColor::fromHsv((seed * 41) % 360, 150, 240));
-    gradient.setColorAt(1, QColor::fromHsv((seed * 41 + 150) % 360, 220, 90));
-    painter.fillRect(image.rect(), gradient);
-    // Some structure, so the image does not compress to nothing.
-    QRandomGenerator random { quint32(seed) };
-    for (int i = 0; i < 400; ++i) {
-        painter.setPen(QColor::fromRgb(random.generate()));
-        painter.drawEllipse(QPoint(random.bounded(size.width()), random.bounded(size.height())),
-            random.bounded(4, 60), random.bounded(4, 60));
-    }
-    painter.end();
-    // And a band of noise, as photos and screenshots carry, so a full-HD PNG weighs megabytes.
-    for (int y = 0; y < size.height() / 4; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = random.generate() | 0xFF000000u;
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format, quality);
-    return bytes;
-}
-
-// Shows the panel view in window over the fixture's store and scrolls every column through,
-// drawing each page, as a user looking through the history would.
-void showAndScrollThrough(Fixture &fixture, BenchPanelEnvironment &environment, QWidget &window)
-{
-    window.resize(1200, 700);
-    environment.setWindow(&window);
-    auto *panel = new ClipboardPanelView(*fixture.container->mainContext(), environment.roles(), nullptr,
-        *fixture.settings, appRowStates(), Clock::system(), &window);
-    panel->resize(1200, 700);
-    window.show();
-    drainEvents();
-    (void)window.grab();
-    for (CategoryColumn *column : panel->columns()) {
-        QScrollBar *bar = column->itemsView()->verticalScrollBar();
-        for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
-            bar->setValue(value);
-            (void)window.grab();
-        }
-    }
-    drainEvents();
-}
-
-// The whole process with the panel shown over 200 texts and 50 full-HD images, every column
-// drawn and the media column scrolled through. The history is written by a context that is gone
-// before the panel opens, as it would be by earlier runs of the app.
-void BM_PanelMemory(benchmark::State &state)
-{
-    for (auto _ : state) {
-        Fixture fixture;
-        {
-            std::unique_ptr<ModelContext> writer = fixture.container->makeContext();
-            const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
-            for (int i = 0; i < 250; ++i) {
-                ClipboardItemPtr item;
-                if (i % 5 == 4) {
-                    item = ClipboardItem::create(ClipboardItemType::media,
-                        { .mediaThumbnailData = encodedImage({ 256, 144 }, i, "JPEG", 80),
-                            .mediaImageData = encodedImage({ 1920, 1080 }, i, "PNG"),
-                            .mediaSubtypeRaw = QStringLiteral("image") });
-                } else {
-                    item = ClipboardItem::create(ClipboardItemType::text,
-                        { .text = QStringLiteral("Copied text %1: the meeting moved to Thursday at ten.")
-                                      .arg(i) });
-                }
-                item->setTimestamp(start.addSecs(i));
-                writer->insert(item);
-                if (i % 10 == 9) {
-                    writer->save();
-                    writer->releaseUnchangedObjects();
-                }
-            }
-            writer->save();
-        }
-        malloc_trim(0);
-        const double before = residentMegabytes();
-
-        fixture.settings->setHistoryLimit(250);
-        BenchPanelEnvironment environment;
-        QWidget window;
-        showAndScrollThrough(fixture, environment, window);
-        state.counters["rss_MB"] = residentMegabytes();
-        state.counters["rss_before_panel_MB"] = before;
-        state.counters["store_MB"]
-            = double(QFileInfo(fixture.container->storePath()).size()) / (1024.0 * 1024.0);
-    }
-}
-BENCHMARK(BM_PanelMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-// The whole process with the panel shown over 200 code items whose rows draw their highlighted
-// lines: as after a restart (the lines read from the items, no engine), and once the engine
-// has started (as after a copy of code in this run).
-void BM_PanelMemoryCode(benchmark::State &state)
-{
-    for (auto _ : state) {
-        Fixture fixture;
-        BenchCodeItems::insertHighlighted(*fixture.container, 200, HighlightTheme::github,
-            BenchCodeItems::appearanceIsDark(), QDateTime::currentDateTimeUtc().addDays(-1));
-        malloc_trim(0);
-        const double before = residentMegabytes();
-
-        fixture.settings->setHistoryLimit(200);
-        HighlightCacheService::shared().setSettings(fixture.settings.get());
-        BenchPanelEnvironment environment;
-        environment.setHighlightsCode(true);
-        QWidget window;
-        showAndScrollThrough(fixture, environment, window);
-        state.counters["rss_MB"] = residentMegabytes();
-        state.counters["rss_before_panel_MB"] = before;
-        state.counters["engines_started"] = HighlightCacheService::shared().highlighterStartCount();
-        state.counters["lines_in_memory"] = double(HighlightCacheService::shared().cacheCount());
-
-        HighlightCacheService::shared()
-            .highlighter()
-            .request(QStringLiteral("x = 1"), HighlightMode::language(HighlightLanguage::python),
-                HighlightColors::light(HighlightTheme::github))
-            .waitForFinished();
-        drainEvents();
-        state.counters["rss_with_engine_MB"] = residentMegabytes();
-    }
-}
-BENCHMARK(BM_PanelMemoryCode)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

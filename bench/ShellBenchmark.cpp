@@ -7,16 +7,7 @@
 
 #include "BenchCodeItems.h"
 #include "capture/ClipboardMonitor.h"
-#include "capture/ServiceCodeClassifier.h"
-#include "detection/CodeDetectionService.h"
-#include "detection/GuesslangDetection.h"
 #include "detection/HighlightCacheService.h"
-#include "detection/MagikaDetectionCoreML.h"
-#include "model/FetchDescriptor.h"
-#include "shell/DetectionModels.h"
-#include "support/EverydayTexts.h"
-#include "support/ManualClock.h"
-#include "support/NumberedTestTexts.h"
 
 #include "enrichment/FileAvailabilityService.h"
 #include "items/HoverPreviewTimer.h"
@@ -48,15 +39,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <numeric>
-
-#include <malloc.h>
 
 namespace {
 
@@ -141,15 +129,13 @@ struct BenchDesktop
 
 struct App
 {
-    // With a code classifier the capture decides code as the app does, and the models are
-    // warmed up at the start.
-    App(ModelContainer &container, BenchDesktop &desktop, CodeClassifier *codeClassifier = nullptr)
+    App(ModelContainer &container, BenchDesktop &desktop)
         : defaults(folder.path() + QStringLiteral("/defaults.json"))
         , settings(defaults)
         , delegate(AppDelegate::Services { container, settings, defaults, desktop.pasteboard,
                        *desktop.workspace, *desktop.hotKeys, *desktop.input, desktop.keyboard,
-                       HighlightCacheService::shared(), nullptr, false, codeClassifier },
-              neighbours(container, desktop, codeClassifier != nullptr))
+                       HighlightCacheService::shared(), nullptr, false },
+              neighbours(container, desktop))
     {
         delegate.applicationDidFinishLaunching();
     }
@@ -159,14 +145,12 @@ struct App
     AppDelegate delegate;
 
 private:
-    // The panel view and the volumes' refresh as the app has them, quiet notices, and the
-    // models only when captured text is classified.
-    AppDelegate::Neighbours neighbours(ModelContainer &container, BenchDesktop &desktop, bool detectsCode)
+    // The panel view and the volumes' refresh as the app has them, and quiet notices.
+    AppDelegate::Neighbours neighbours(ModelContainer &container, BenchDesktop &desktop)
     {
         return AppDelegate::Neighbours { .makePanelContent
             = ShellPanelEnvironment::panelViewFactory(
                 *desktop.workspace, container, settings, FileAvailabilityService::shared()),
-            .detectionModels = detectsCode ? DetectionModels::hooks() : AppDelegate::DetectionHooks {},
             .availability = &FileAvailabilityService::shared(),
             .notifyUser = [](const QString &, const QString &) {} };
     }
@@ -531,108 +515,5 @@ void BM_StartupToReady(benchmark::State &state)
     state.SetLabel(desktop.onX11() ? "X11" : "offscreen");
 }
 BENCHMARK(BM_StartupToReady)->Iterations(30)->Unit(benchmark::kMillisecond);
-
-// 250 everyday texts, the first of each kind of the everyday-text evaluation in turn.
-QStringList everydayCopies()
-{
-    const std::map<QString, QStringList> kinds
-        = EverydayTexts::byKind(QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/everyday-text"));
-    QStringList copies;
-    for (int round = 0; copies.size() < 250; ++round) {
-        for (const auto &[kind, texts] : kinds) {
-            if (round < texts.size() && copies.size() < 250)
-                copies.append(texts[round]);
-        }
-    }
-    return copies;
-}
-
-// Copies text on the app's clipboard and waits until the capture has stored it (true) or
-// left it out (a text that looks like a password, say).
-bool copyInto(App &app, BenchDesktop &desktop, const QString &text, ManualClock &clock)
-{
-    ClipboardMonitor &monitor = *app.delegate.clipboardMonitor();
-    int saved = 0;
-    int discarded = 0;
-    const QMetaObject::Connection savedConnection
-        = QObject::connect(&monitor, &ClipboardMonitor::itemSaved, [&] { ++saved; });
-    const QMetaObject::Connection discardedConnection
-        = QObject::connect(&monitor, &ClipboardMonitor::changeDiscarded, [&] { ++discarded; });
-    auto mime = std::make_unique<QMimeData>();
-    mime->setText(text);
-    desktop.pasteboard.writeContents(std::move(mime));
-    clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
-    monitor.checkForChanges();
-    spinUntil([&] { return saved + discarded > 0; }, 10000);
-    QObject::disconnect(savedConnection);
-    QObject::disconnect(discardedConnection);
-    return saved > 0;
-}
-
-// What the app holds after texts were copied in it: the capture decides each with the shipped
-// content-type model and language network, as the app does, and every text taken for code gets
-// its highlighted lines, which starts the highlighting engine. Private memory is the process's
-// own pages, as a system monitor shows them: before the panel is first shown and after.
-void appMemoryAfterCopies(benchmark::State &state, const QStringList &copies)
-{
-    for (auto _ : state) {
-        BenchStore fresh;
-        fresh.container
-            = ModelContainer::open(fresh.folder.path() + QStringLiteral("/default.store"), nullptr);
-        BenchDesktop desktop;
-        ServiceCodeClassifier classifier(CodeDetectionService::shared(), DetectionModels::languageRanker());
-        const int enginesBefore = HighlightCacheService::shared().highlighterStartCount();
-        App app(*fresh.container, desktop, &classifier);
-        app.settings.setHistoryLimit(int(copies.size()));
-        ManualClock clock;
-        app.delegate.clipboardMonitor()->setClock(clock);
-        spinUntil([] {
-            return MagikaDetectionCoreML::shared().isLoaded() && GuesslangDetection::shared().isLoaded();
-        });
-        int stored = 0;
-        for (const QString &text : copies)
-            stored += copyInto(app, desktop, text, clock) ? 1 : 0;
-        const QList<ClipboardItemPtr> items
-            = fresh.container->mainContext()->fetch(FetchDescriptor::newestFirst()).items;
-        const auto code = std::count_if(items.begin(), items.end(),
-            [](const ClipboardItemPtr &item) { return item->type() == ClipboardItemType::code; });
-        spinUntil([] { return false; }, code > 0 ? 5000 : 500); // highlighting settles
-        malloc_trim(0);
-        state.counters["private_MB_before_panel"] = privateMegabytes();
-        if (releaseToFirstPaint(app, desktop).seconds < 0)
-            state.SkipWithError("the panel never painted");
-        malloc_trim(0);
-        state.counters["stored"] = stored;
-        state.counters["code_items"] = double(code);
-        state.counters["engines_started"]
-            = HighlightCacheService::shared().highlighterStartCount() - enginesBefore;
-        state.counters["private_MB"] = privateMegabytes();
-        state.counters["rss_MB"] = residentMegabytes();
-        hidePanel(app);
-    }
-}
-
-// The app after 250 everyday texts were copied in it.
-void BM_AppMemoryEverydayCopied(benchmark::State &state)
-{
-    appMemoryAfterCopies(state, everydayCopies());
-}
-BENCHMARK(BM_AppMemoryEverydayCopied)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-// What a script fills a history with: 200 kilobyte texts of numbered lorem-ipsum pieces (0),
-// or 5,000 long lines of an item number and lorem ipsum (1).
-void BM_AppMemoryNumberedTestTexts(benchmark::State &state)
-{
-    QStringList copies;
-    if (state.range(0) == 0) {
-        for (int i = 1; i <= 200; ++i)
-            copies.append(NumberedTestTexts::kilobyteText(i) + QStringLiteral(" %1").arg(i));
-    } else {
-        for (int i = 1; i <= 5000; ++i)
-            copies.append(NumberedTestTexts::historyLine(i));
-    }
-    appMemoryAfterCopies(state, copies);
-}
-BENCHMARK(BM_AppMemoryNumberedTestTexts)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -212,25 +212,7 @@ void ClipboardMonitor::trimHistory(ModelContext &context, qint64 historyLimit)
 {
     // Room for one more: every unpinned item beyond the newest limit − 1 goes. The limit
     // is at least 1 whatever the setting says.
-    const qint64 limit = std::max<qint64>(1, historyLimit);
-    QSet<const ClipboardItem *> newest;
-    if (limit > 1) {
-        FetchDescriptor descriptor = FetchDescriptor::newestFirst();
-        descriptor.fetchLimit = int(std::min<qint64>(limit - 1, std::numeric_limits<int>::max()));
-        const ModelContext::FetchResult fetched = context.fetch(descriptor);
-        if (!fetched.ok)
-            return;
-        for (const ClipboardItemPtr &kept : fetched.items)
-            newest.insert(kept.get());
-    }
-    const ModelContext::FetchResult unpinned
-        = context.fetch(FetchDescriptor::newestFirst(Predicate::equal(ItemField::isPinned, false)));
-    if (!unpinned.ok)
-        return;
-    for (const ClipboardItemPtr &candidate : unpinned.items) {
-        if (!newest.contains(candidate.get()))
-            context.remove(candidate);
-    }
+    ClipboardDatabaseActor::removeUnpinnedBeyondNewest(context, std::max<qint64>(1, historyLimit) - 1);
 }
 
 void ClipboardMonitor::startBackgroundWorkForNewItem(

@@ -51,10 +51,15 @@ uint64_t bodySize(const ContentTypeNetwork::Dimensions &d)
     return 4 * b + b * e + 4 * (e * h + h) + 4 * (h * l + l);
 }
 
+template <typename T> void append(std::vector<uint8_t> &out, const T *values, size_t count)
+{
+    const auto *bytes = reinterpret_cast<const uint8_t *>(values);
+    out.insert(out.end(), bytes, bytes + count * sizeof(T));
+}
+
 template <typename T> void append(std::vector<uint8_t> &out, const std::vector<T> &values)
 {
-    const auto *bytes = reinterpret_cast<const uint8_t *>(values.data());
-    out.insert(out.end(), bytes, bytes + values.size() * sizeof(T));
+    append(out, values.data(), values.size());
 }
 
 void appendU32(std::vector<uint8_t> &out, uint32_t value)
@@ -77,6 +82,8 @@ template <typename T> std::vector<T> take(const uint8_t *&cursor, size_t count)
 ContentTypeNetwork::ContentTypeNetwork(const Dimensions &dimensions, Weights weights)
     : m_dimensions(dimensions)
     , m_weights(std::move(weights))
+    , m_rowScales(m_weights.rowScales.data())
+    , m_embedding(m_weights.embedding.data())
 { }
 
 std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::create(
@@ -96,7 +103,7 @@ std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::create(
 }
 
 std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::parse(
-    const uint8_t *data, size_t size, std::string *error)
+    const uint8_t *data, size_t size, std::string *error, std::shared_ptr<const void> backing)
 {
     if (size < kHeaderSize || std::memcmp(data, kMagic, 4) != 0) {
         *error = "not a content-type model file";
@@ -127,14 +134,27 @@ std::unique_ptr<ContentTypeNetwork> ContentTypeNetwork::parse(
     }
     const uint8_t *cursor = data + kHeaderSize;
     const size_t b = d.buckets, e = d.embeddingDim, h = d.hiddenDim, l = d.outputs;
+    const bool inPlace = backing && reinterpret_cast<uintptr_t>(cursor) % alignof(float) == 0;
+    const auto *scales = reinterpret_cast<const float *>(cursor);
+    const auto *embedding = reinterpret_cast<const int8_t *>(cursor + 4 * b);
     Weights w;
-    w.rowScales = take<float>(cursor, b);
-    w.embedding = take<int8_t>(cursor, b * e);
+    if (inPlace) {
+        cursor += 4 * b + b * e;
+    } else {
+        w.rowScales = take<float>(cursor, b);
+        w.embedding = take<int8_t>(cursor, b * e);
+    }
     w.hiddenKernel = take<float>(cursor, e * h);
     w.hiddenBias = take<float>(cursor, h);
     w.outputKernel = take<float>(cursor, h * l);
     w.outputBias = take<float>(cursor, l);
-    return create(d, std::move(w), error);
+    if (!inPlace)
+        return create(d, std::move(w), error);
+    std::unique_ptr<ContentTypeNetwork> network(new ContentTypeNetwork(d, std::move(w)));
+    network->m_backing = std::move(backing);
+    network->m_rowScales = scales;
+    network->m_embedding = embedding;
+    return network;
 }
 
 std::vector<uint8_t> ContentTypeNetwork::serialize() const
@@ -143,8 +163,8 @@ std::vector<uint8_t> ContentTypeNetwork::serialize() const
     for (const uint32_t value : { kVersion, m_dimensions.buckets, m_dimensions.embeddingDim,
              m_dimensions.hiddenDim, m_dimensions.outputs })
         appendU32(out, value);
-    append(out, m_weights.rowScales);
-    append(out, m_weights.embedding);
+    append(out, m_rowScales, m_dimensions.buckets);
+    append(out, m_embedding, size_t(m_dimensions.buckets) * m_dimensions.embeddingDim);
     append(out, m_weights.hiddenKernel);
     append(out, m_weights.hiddenBias);
     append(out, m_weights.outputKernel);
@@ -169,8 +189,8 @@ std::vector<float> ContentTypeNetwork::predictFeatures(const std::vector<uint32_
     for (const uint32_t id : features) {
         if (id >= m_dimensions.buckets)
             continue;
-        const float scale = m_weights.rowScales[id];
-        const int8_t *row = m_weights.embedding.data() + size_t(id) * e;
+        const float scale = m_rowScales[id];
+        const int8_t *row = m_embedding + size_t(id) * e;
         for (size_t j = 0; j < e; ++j)
             mean[j] += scale * float(row[j]);
         ++counted;

@@ -50,8 +50,12 @@ public:
     // weights do not match them.
     static std::unique_ptr<ContentTypeNetwork> create(
         const Dimensions &dimensions, Weights weights, std::string *error);
-    // Null, with a description in error, for anything but a whole, intact model file.
-    static std::unique_ptr<ContentTypeNetwork> parse(const uint8_t *data, size_t size, std::string *error);
+    // Null, with a description in error, for anything but a whole, intact model file. With a
+    // backing that keeps the bytes where they are (a mapped file), the embedding rows and their
+    // scales, nearly all of the model, are read there rather than copied: a prediction touches
+    // only the rows of its features.
+    static std::unique_ptr<ContentTypeNetwork> parse(
+        const uint8_t *data, size_t size, std::string *error, std::shared_ptr<const void> backing = nullptr);
 
     std::vector<uint8_t> serialize() const;
 
@@ -66,4 +70,8 @@ private:
 
     Dimensions m_dimensions;
     Weights m_weights;
+    // The embedding and its row scales: in m_weights, or in the backing's bytes.
+    std::shared_ptr<const void> m_backing;
+    const float *m_rowScales = nullptr;
+    const int8_t *m_embedding = nullptr;
 };

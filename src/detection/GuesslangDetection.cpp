@@ -3,8 +3,8 @@
 #include "common/Diagnostics.h"
 #include "detection/VectorMath.h"
 #include "platform/Bundle.h"
+#include "platform/MappedFile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -19,17 +19,46 @@
 static_assert(
     std::endian::native == std::endian::little, "the network file is read in place as little-endian");
 
+namespace {
+
+// A matrix of floats read where the mapped file holds it: these are nearly all of the network,
+// and a ranking reads only the rows of its text's buckets. The file does not place them at a
+// float's boundary, so each is read byte-wise (which compiles to plain unaligned loads).
+struct FloatRows
+{
+    const char *bytes = nullptr;
+    size_t count = 0;
+
+    size_t size() const { return count; }
+    float at(size_t index) const
+    {
+        float value;
+        std::memcpy(&value, bytes + index * sizeof(float), sizeof(float));
+        return value;
+    }
+    // accumulator[j] += scale × the j-th of the `length` values from `first` on.
+    void addScaled(size_t first, size_t length, float scale, float *accumulator) const
+    {
+        for (size_t j = 0; j < length; ++j)
+            accumulator[j] += scale * at(first + j);
+    }
+};
+
+} // namespace
+
 struct GuesslangDetection::Network
 {
+    // The mapped file the rows are read from.
+    std::shared_ptr<const void> file;
     QStringList languages;
-    std::vector<float> embedding;
+    FloatRows embedding;
     std::vector<float> dnnHidden0Kernel;
     std::vector<float> dnnHidden0Bias;
     std::vector<float> dnnHidden1Kernel;
     std::vector<float> dnnHidden1Bias;
     std::vector<float> dnnLogitsKernel;
     std::vector<float> dnnLogitsBias;
-    std::vector<float> linearWeights;
+    FloatRows linearWeights;
     std::vector<float> linearBias;
 
     // A file may be truncated or describe smaller matrices than the network reads; such a
@@ -106,7 +135,8 @@ public:
         return bytes;
     }
 
-    std::vector<float> readMatrix()
+    // The next matrix where the data holds it; nothing when it does not fit.
+    FloatRows readRows()
     {
         const Wide rows = readUInt32().value_or(0);
         const Wide cols = readUInt32().value_or(0);
@@ -118,10 +148,17 @@ public:
                        .arg(size()));
             return {};
         }
-        std::vector<float> values(size_t(rows * cols));
-        if (!values.empty())
-            std::memcpy(values.data(), m_data.constData() + m_offset, size_t(bytes));
+        const FloatRows found { m_data.constData() + m_offset, size_t(rows * cols) };
         m_offset += qint64(bytes);
+        return found;
+    }
+
+    std::vector<float> readMatrix()
+    {
+        const FloatRows found = readRows();
+        std::vector<float> values(found.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = found.at(i);
         return values;
     }
 
@@ -161,13 +198,15 @@ void denseLayer(const float *in, int rows, const float *matrix, const float *bia
 
 } // namespace
 
-std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwork(const QByteArray &data)
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwork(
+    const QByteArray &data, std::shared_ptr<const void> file)
 {
     if (data.size() < 8 || !data.startsWith("GLNG")) {
         report(QStringLiteral("Invalid model file format"));
         return nullptr;
     }
     auto network = std::make_shared<Network>();
+    network->file = std::move(file);
     FileReader reader(data);
     if (const std::optional<quint32> count = reader.readUInt32()) {
         for (quint32 i = 0; i < *count; ++i) {
@@ -189,14 +228,14 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwo
                 network->languages.append(*name);
         }
     }
-    network->embedding = reader.readMatrix();
+    network->embedding = reader.readRows();
     network->dnnHidden0Kernel = reader.readMatrix();
     network->dnnHidden0Bias = reader.readMatrix();
     network->dnnHidden1Kernel = reader.readMatrix();
     network->dnnHidden1Bias = reader.readMatrix();
     network->dnnLogitsKernel = reader.readMatrix();
     network->dnnLogitsBias = reader.readMatrix();
-    network->linearWeights = reader.readMatrix();
+    network->linearWeights = reader.readRows();
     network->linearBias = reader.readMatrix();
     if (!network->coversInference())
         report(QStringLiteral("model matrices are smaller than the network needs; rankings will be empty"));
@@ -224,9 +263,7 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
         const float total = float(features.size());
         for (const int id : distinct) {
             const float weight = float(counts[size_t(id)]) / total;
-            const float *row = embedding.data() + size_t(id) * embeddingDim;
-            for (int j = 0; j < embeddingDim; ++j)
-                mean[j] += weight * row[j];
+            embedding.addScaled(size_t(id) * embeddingDim, embeddingDim, weight, mean);
         }
     }
 
@@ -240,12 +277,8 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
     denseLayer(hidden1, hidden1Dim, dnnLogitsKernel.data(), dnnLogitsBias.data(), n, logits.data());
 
     std::vector<float> wide(static_cast<size_t>(n), 0.0f);
-    for (const int id : distinct) {
-        const float count = float(counts[size_t(id)]);
-        const float *row = linearWeights.data() + size_t(id) * size_t(n);
-        for (int k = 0; k < n; ++k)
-            wide[size_t(k)] += count * row[k];
-    }
+    for (const int id : distinct)
+        linearWeights.addScaled(size_t(id) * size_t(n), size_t(n), float(counts[size_t(id)]), wide.data());
     for (int k = 0; k < n; ++k)
         logits[size_t(k)] += wide[size_t(k)] + linearBias[size_t(k)];
 
@@ -280,17 +313,17 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwo
             + QLatin1Char(')'));
         return nullptr;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Mapped, not read: the rows a ranking uses are in memory (until the app gives them back
+    // when idle), the others stay in the file.
+    QString error;
+    const std::shared_ptr<const MappedFile> file = MappedFile::open(path, &error);
+    if (!file) {
         report(QStringLiteral("Could not read model file at ") + QUrl::fromLocalFile(path).toString());
         return nullptr;
     }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        report(QStringLiteral("Could not read model file at ") + QUrl::fromLocalFile(path).toString());
-        return nullptr;
-    }
-    std::shared_ptr<const Network> network = readNetwork(data);
+    const QByteArray data
+        = QByteArray::fromRawData(reinterpret_cast<const char *>(file->data()), qsizetype(file->size()));
+    std::shared_ptr<const Network> network = readNetwork(data, file);
     if (!network)
         return nullptr;
 

@@ -77,7 +77,9 @@ private:
 
     struct Network;
 
-    static std::shared_ptr<const Network> readNetwork(const QByteArray &data);
+    // The network of the file's bytes, which it reads in place and keeps `file` for.
+    static std::shared_ptr<const Network> readNetwork(
+        const QByteArray &data, std::shared_ptr<const void> file);
     std::shared_ptr<const Network> network() const;
     // Reads the file and installs the network; the caller holds m_loadMutex.
     std::shared_ptr<const Network> loadNetwork();

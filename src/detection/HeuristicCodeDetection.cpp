@@ -86,23 +86,26 @@ std::vector<HeuristicCodeDetection::CompiledPattern> HeuristicCodeDetection::com
     compiled.reserve(patterns.size());
     for (const HeuristicPattern &entry : patterns) {
         const QString source = QString::fromUtf8(entry.pattern);
-        QRegularExpression regex(source, patternOptions);
-        if (!regex.isValid())
-            continue;
-        // Compile now, once, rather than on the first match of whichever thread comes first.
-        regex.optimize();
-        compiled.push_back(
-            { std::move(regex), entry.points, entry.nearTop, RequiredLiterals::fromPattern(source) });
+        // Compiled where it is first used: by the first text with a line that holds one of its
+        // literals. Most texts reach few of the tables' patterns, and each compiled one keeps
+        // its machine code (some kilobytes) for good.
+        compiled.push_back({ QRegularExpression(source, patternOptions), entry.points, entry.nearTop,
+            RequiredLiterals::fromPattern(source) });
     }
     return compiled;
 }
 
 bool HeuristicCodeDetection::counts(const CompiledPattern &pattern, const Lines &lines, Scan scan)
 {
+    const auto matches = [&](qsizetype index) {
+        // A pattern that does not compile counts nothing (compiling takes a lock of its own,
+        // so the first threads to use it may do so at once).
+        return pattern.regex.isValid() && pattern.regex.match(lines.line(index)).hasMatch();
+    };
     const qsizetype limit = pattern.nearTop ? std::min(lines.nearTopLimit(), lines.count()) : lines.count();
     if (scan == Scan::EveryLine) {
         for (qsizetype index = 0; index < limit; ++index) {
-            if (pattern.regex.match(lines.line(index)).hasMatch())
+            if (matches(index))
                 return true;
         }
         return false;
@@ -110,7 +113,7 @@ bool HeuristicCodeDetection::counts(const CompiledPattern &pattern, const Lines 
     // A line without any of the pattern's literals cannot match.
     const LineIndex::LineSet candidates = lines.index().linesWithAny(pattern.literals.alternatives());
     for (qsizetype index = 0; index < limit; ++index) {
-        if (candidates.test(index) && pattern.regex.match(lines.line(index)).hasMatch())
+        if (candidates.test(index) && matches(index))
             return true;
     }
     return false;

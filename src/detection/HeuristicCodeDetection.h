@@ -25,8 +25,8 @@ struct HeuristicResult
 // Recognises code without a model: every pattern of the tables that matches some line of
 // the text adds its points once, the generic patterns to every language; the language
 // with the highest score wins when the score is high enough for the text's length.
-// The tables are compiled once; detection only reads them, so one instance serves any
-// number of threads at once.
+// Each pattern is compiled once, at its first use; detection only reads the tables otherwise,
+// so one instance serves any number of threads at once.
 class HeuristicCodeDetection final
 {
 public:
@@ -48,16 +48,16 @@ public:
     // expression on each line in turn and exists to check the indexed scan against.
     enum class Scan { Indexed, EveryLine };
 
-    // Compiles the built-in tables.
+    // Over the built-in tables.
     HeuristicCodeDetection();
-    // Compiles the given tables. Entries that do not compile are left out silently.
+    // Takes the given tables. Entries that do not compile count nothing, silently.
     HeuristicCodeDetection(std::span<const HeuristicPattern> genericPatterns,
         std::span<const HeuristicLanguagePatterns> languages);
 
     HeuristicCodeDetection(const HeuristicCodeDetection &) = delete;
     HeuristicCodeDetection &operator=(const HeuristicCodeDetection &) = delete;
 
-    // The instance over the built-in tables, compiled on first use (from any thread).
+    // The instance over the built-in tables, made on first use (from any thread).
     static const HeuristicCodeDetection &shared();
 
     HeuristicResult detect(QStringView text) const;

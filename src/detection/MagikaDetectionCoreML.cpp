@@ -4,6 +4,7 @@
 #include "common/LineBreaks.h"
 #include "detection/ContentTypeNetwork.h"
 #include "platform/Bundle.h"
+#include "platform/MappedFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,19 +55,14 @@ std::shared_ptr<const ContentTypeNetwork> readNetwork(
     const QString &resource, qsizetype labelCount, QString *error)
 {
     const QString path = QFileInfo(resource).isDir() ? resource + QStringLiteral("/model.bin") : resource;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+    // Mapped, not read: the embedding, nearly all of the file, stays where it is, and only the
+    // rows a prediction uses are in memory (until the app gives them back when idle).
+    const std::shared_ptr<const MappedFile> file = MappedFile::open(path, error);
+    if (!file)
         return nullptr;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return nullptr;
-    }
     std::string reason;
-    std::shared_ptr<const ContentTypeNetwork> network = ContentTypeNetwork::parse(
-        reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()), &reason);
+    std::shared_ptr<const ContentTypeNetwork> network
+        = ContentTypeNetwork::parse(file->data(), file->size(), &reason, file);
     if (!network) {
         *error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(reason));
         return nullptr;

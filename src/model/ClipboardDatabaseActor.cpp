@@ -6,6 +6,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSet>
+
+#include <limits>
 
 #include <sqlite3.h>
 
@@ -30,19 +33,9 @@ QFuture<void> ClipboardDatabaseActor::pruneToLimit(qint64 limit)
 {
     return m_executor.run([this, limit] {
         ModelContext &store = context();
-        const ModelContext::FetchResult fetched = store.fetch(FetchDescriptor::newestFirst());
-        if (!fetched.ok)
+        const int deleted = removeUnpinnedBeyondNewest(store, std::max<qint64>(0, limit));
+        if (deleted < 0)
             return;
-        const qint64 keep = std::max<qint64>(0, limit);
-        if (fetched.items.size() <= keep)
-            return;
-        int deleted = 0;
-        for (qsizetype i = qsizetype(keep); i < fetched.items.size(); ++i) {
-            if (!fetched.items[i]->isPinned()) {
-                store.remove(fetched.items[i]);
-                ++deleted;
-            }
-        }
         store.save(); // a failed save keeps the deletions pending for the next one
         if (deleted > 0)
             vacuumIfNeeded();
@@ -50,33 +43,63 @@ QFuture<void> ClipboardDatabaseActor::pruneToLimit(qint64 limit)
     });
 }
 
+int ClipboardDatabaseActor::removeUnpinnedBeyondNewest(ModelContext &store, qint64 keep)
+{
+    // Identifiers only: this runs at every copy, over histories of thousands, and mostly finds
+    // nothing to do.
+    const ModelContext::IdentifiersResult unpinned
+        = store.fetchIdentifiers(FetchDescriptor::newestFirst(Predicate::equal(ItemField::isPinned, false)));
+    if (!unpinned.ok)
+        return -1;
+    if (unpinned.identifiers.isEmpty())
+        return 0;
+    FetchDescriptor newestDescriptor = FetchDescriptor::newestFirst();
+    newestDescriptor.fetchLimit = int(std::min<qint64>(keep, std::numeric_limits<int>::max()));
+    const ModelContext::IdentifiersResult newest = store.fetchIdentifiers(newestDescriptor);
+    if (!newest.ok)
+        return -1;
+    return removeItems(store, unpinned.identifiers, newest.identifiers);
+}
+
 QFuture<bool> ClipboardDatabaseActor::pruneOlderThan(double maxAgeSeconds)
 {
     return m_executor.run([this, maxAgeSeconds] {
         const QDateTime cutoff = QDateTime::currentDateTimeUtc().addMSecs(qint64(-maxAgeSeconds * 1000.0));
         ModelContext &store = context();
-        FetchDescriptor all;
-        const ModelContext::FetchResult fetched = store.fetch(all);
-        if (!fetched.ok || fetched.items.isEmpty())
+        const Predicate unpinned = Predicate::equal(ItemField::isPinned, false);
+        FetchDescriptor stale;
+        stale.predicate = Predicate::all({ unpinned, Predicate::less(ItemField::timestamp, cutoff) });
+        const ModelContext::IdentifiersResult old = store.fetchIdentifiers(stale);
+        if (!old.ok || old.identifiers.isEmpty())
             return false;
-        int deleted = 0;
-        int unpinned = 0;
-        for (const ClipboardItemPtr &item : fetched.items) {
-            if (item->isPinned())
-                continue;
-            ++unpinned;
-            if (item->timestamp() < cutoff) {
-                store.remove(item);
-                ++deleted;
-            }
-        }
+        FetchDescriptor allUnpinned;
+        allUnpinned.predicate = unpinned;
+        const int unpinnedCount = store.fetchCount(allUnpinned);
+        const int deleted = removeItems(store, old.identifiers);
         if (deleted > 0) {
             store.save();
             vacuumIfNeeded();
         }
         store.releaseUnchangedObjects();
-        return deleted > 0 && deleted == unpinned;
+        return deleted > 0 && deleted == unpinnedCount;
     });
+}
+
+int ClipboardDatabaseActor::removeItems(ModelContext &store, const QList<PersistentIdentifier> &identifiers,
+    const QList<PersistentIdentifier> &kept)
+{
+    const QSet<PersistentIdentifier> keep(kept.begin(), kept.end());
+    int removed = 0;
+    for (const PersistentIdentifier identifier : identifiers) {
+        if (keep.contains(identifier))
+            continue;
+        // Only the item to delete is read, and let go once the deletion is saved.
+        if (const ClipboardItemPtr item = store.model(identifier)) {
+            store.remove(item);
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 QFuture<void> ClipboardDatabaseActor::checkpointWAL(CheckpointMode mode)
@@ -87,6 +110,14 @@ QFuture<void> ClipboardDatabaseActor::checkpointWAL(CheckpointMode mode)
 QFuture<void> ClipboardDatabaseActor::vacuumStore()
 {
     return m_executor.run([this] { runStatement(QStringLiteral("VACUUM"), QStringLiteral("VACUUM")); });
+}
+
+QFuture<void> ClipboardDatabaseActor::releaseCachedPages()
+{
+    return m_executor.run([this] {
+        if (m_context)
+            m_context->releaseCachedPages();
+    });
 }
 
 QFuture<void> ClipboardDatabaseActor::compactStore()

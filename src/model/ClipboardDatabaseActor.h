@@ -28,6 +28,10 @@ public:
 
     // Keeps the newest `limit` items (pinned ones count) and every pinned item.
     QFuture<void> pruneToLimit(qint64 limit);
+    // Removes from the context, unsaved, every unpinned item beyond its newest `keep` (pinned
+    // ones count); how many, -1 when the store could not be read. Only the items removed are
+    // read whole.
+    static int removeUnpinnedBeyondNewest(ModelContext &store, qint64 keep);
     // Deletes unpinned items older than maxAgeSeconds. True when something was deleted
     // and no unpinned item is left.
     QFuture<bool> pruneOlderThan(double maxAgeSeconds);
@@ -55,6 +59,8 @@ public:
         });
     }
     QFuture<void> vacuumStore();
+    // Hands back the store pages the actor's connection keeps in memory.
+    QFuture<void> releaseCachedPages();
     // Deleted content leaves the disk: the log is folded in, the file is rebuilt without its
     // free pages, and the rebuilt pages are folded in again. The caller saves its deletions
     // first (compacting unsaved deletions keeps them in the file).
@@ -71,6 +77,9 @@ public:
 
 private:
     ModelContext &context();
+    // Removes the items of `identifiers` that `kept` does not name; how many were removed.
+    static int removeItems(ModelContext &store, const QList<PersistentIdentifier> &identifiers,
+        const QList<PersistentIdentifier> &kept = {});
     // The first column of the statement's first row (null when it answers none); nothing when
     // it did not run, which is reported.
     std::optional<QByteArray> runStatement(const QString &sql, const QString &operationName);

@@ -47,6 +47,14 @@ bool affectsContentHash(ItemField field)
 
 std::atomic<qint64> g_nextTemporaryIdentifier { -1 };
 
+// The fields kept outside the row, as a mask: every read of a field asks.
+const quint64 g_externalFields = [] {
+    quint64 mask = 0;
+    for (const FieldInfo &info : itemSchema())
+        mask |= info.external ? quint64(1) << int(info.field) : 0;
+    return mask;
+}();
+
 } // namespace
 
 PersistentIdentifier ClipboardItem::newTemporaryIdentifier()
@@ -67,14 +75,12 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
         if (info.external)
             item->m_externalLoaded.set(std::size_t(info.field));
     }
-    item->m_values[fieldIndex(ItemField::codeAsText)] = false;
-    item->m_values[fieldIndex(ItemField::isFromPasswordManager)] = false;
-    item->m_values[fieldIndex(ItemField::isPinned)] = false;
-
+    // The required Booleans (pinned, from a password manager, code as text) start false,
+    // which is what a missing one reads as.
     item->m_identifier = newTemporaryIdentifier();
-    item->m_values[fieldIndex(ItemField::id)] = QUuid::createUuid();
-    item->m_values[fieldIndex(ItemField::timestamp)] = QDateTime::currentDateTimeUtc();
-    item->m_values[fieldIndex(ItemField::itemType)] = rawValue(type);
+    item->m_values.set(ItemField::id, QUuid::createUuid());
+    item->m_values.set(ItemField::timestamp, QDateTime::currentDateTimeUtc());
+    item->m_values.set(ItemField::itemType, rawValue(type));
 
     if (content.text) {
         const QString &text = *content.text;
@@ -120,13 +126,13 @@ bool ClipboardItem::isLive() const
 const QVariant &ClipboardItem::slot(ItemField field) const
 {
     const auto index = std::size_t(field);
-    if (fieldInfo(field).external && !m_externalLoaded.test(index)) {
+    if ((g_externalFields & (quint64(1) << index)) && !m_externalLoaded.test(index)) {
         auto *self = const_cast<ClipboardItem *>(this);
         self->m_externalLoaded.set(index);
         if (m_externalPresent.test(index) && m_context)
-            self->m_values[index] = m_context->loadExternalValue(m_identifier, field);
+            self->m_values.set(field, m_context->loadExternalValue(m_identifier, field));
     }
-    return m_values[index];
+    return m_values.get(field);
 }
 
 QVariant ClipboardItem::value(ItemField field) const
@@ -146,12 +152,12 @@ void ClipboardItem::setValue(ItemField field, const QVariant &value)
         return;
     if (info.external)
         m_externalLoaded.set(index);
-    QVariant &current = m_values[index];
+    const QVariant &current = m_values.get(field);
     const bool same = current.isNull() == value.isNull()
         && (value.isNull() || (current.typeId() == value.typeId() && current == value));
     if (same)
         return;
-    current = value;
+    m_values.set(field, value);
     if (info.external)
         m_externalPresent.set(index, !value.isNull());
     m_dirty.set(index);
@@ -303,7 +309,7 @@ void ClipboardItem::setPinnedReference(const ClipboardItemPtr &item)
     // Only a picture without bytes of its own takes its digest from the item it stands for.
     // (Whether it has bytes is known without reading them from the store.)
     const auto imageSlot = std::size_t(ItemField::mediaImageData);
-    const bool hasImageData = m_externalLoaded.test(imageSlot) ? !m_values[imageSlot].isNull()
+    const bool hasImageData = m_externalLoaded.test(imageSlot) ? m_values.has(ItemField::mediaImageData)
                                                                : m_externalPresent.test(imageSlot);
     if (type() == ClipboardItemType::media && !fileURLString() && !hasImageData)
         forgetContentHash();
@@ -326,7 +332,7 @@ void ClipboardItem::releaseExternalData()
         const auto index = std::size_t(info.field);
         if (info.external && !m_dirty.test(index)) {
             m_externalLoaded.reset(index);
-            m_values[index] = QVariant();
+            m_values.remove(info.field);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "enrichment/Color.h"
 #include "model/ClipboardItemType.h"
+#include "model/ItemFieldValues.h"
 #include "model/ItemSchema.h"
 #include "model/PersistentIdentifier.h"
 
@@ -300,10 +301,6 @@ public:
     bool resolvedCodeAsText() const;
     std::optional<QByteArray> resolvedLinkThumbnailData() const;
 
-    // Transient caches, never stored and never announced.
-    std::optional<QStringList> cachedTruncatedLines;
-    std::optional<QList<QUrl>> cachedAvailableURLs;
-
     // Equality follows the persistent identity, never the content. Every item has one of
     // its own from creation (a temporary one until it is saved).
     friend bool operator==(const ClipboardItem &a, const ClipboardItem &b)
@@ -351,16 +348,16 @@ private:
     static PersistentIdentifier newTemporaryIdentifier();
 
     static constexpr std::size_t slotCount = itemFieldCount;
-    std::array<QVariant, slotCount> m_values;
-    std::bitset<slotCount> m_dirty;
-    std::bitset<slotCount> m_externalLoaded;
-    std::bitset<slotCount> m_externalPresent;
-
+    ItemFieldValues m_values;
     // The owning context clears this when it goes, so a plain pointer is safe (and cheap:
     // list fetches make thousands of items).
     ModelContext *m_context = nullptr;
     PersistentIdentifier m_identifier;
     bool m_deleted = false;
+    std::bitset<slotCount> m_dirty;
+    std::bitset<slotCount> m_externalLoaded;
+    std::bitset<slotCount> m_externalPresent;
+
     // The referenced item: the object once known, else the store row it names.
     ClipboardItemPtr m_pinnedReference;
     qint64 m_pinnedReferenceRow = 0;
@@ -378,6 +375,12 @@ private:
     };
     mutable std::optional<SearchCache> m_searchCache;
     mutable std::optional<QStringList> m_additionalFileURLStringsCache;
+
+public:
+    // Transient caches, never stored and never announced. (Declared last: the values above,
+    // which every list pass reads, share the object's first cache lines.)
+    std::optional<QStringList> cachedTruncatedLines;
+    std::optional<QList<QUrl>> cachedAvailableURLs;
 };
 
 // The text without its first n user-perceived characters; empty when it has fewer.

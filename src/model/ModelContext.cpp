@@ -23,10 +23,9 @@ std::optional<QByteArray> readContentHash(const SqliteStatement &row)
     return row.isNull(column) ? std::nullopt : std::optional<QByteArray>(row.blob(column));
 }
 
-QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
+// The value of a column that holds one.
+QVariant readValue(const SqliteStatement &row, int column, const FieldInfo &info)
 {
-    if (row.isNull(column))
-        return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
     switch (info.type) {
     case FieldType::uuid:
         return QUuid::fromString(QUtf8StringView(row.textBytes(column)));
@@ -42,6 +41,13 @@ QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &inf
     default:
         return {};
     }
+}
+
+QVariant readColumn(const SqliteStatement &row, int column, const FieldInfo &info)
+{
+    if (row.isNull(column))
+        return info.type == FieldType::boolean && !info.optional ? QVariant(false) : QVariant();
+    return readValue(row, column, info);
 }
 
 // The kind of an item is one of six short strings: one shared copy each instead of a new
@@ -264,6 +270,8 @@ ModelContext::SaveResult ModelContext::writeChanges()
     const StoreChanges changes = markCommitted(newRows);
     m_container->broadcast(changes, this);
     Q_EMIT didSave(changes);
+    if (!changes.deleted.isEmpty())
+        Q_EMIT itemsDeleted(int(changes.deleted.size()));
     scheduleObjectsDidChange();
     return {};
 }
@@ -413,7 +421,7 @@ bool ModelContext::writeInsert(ClipboardItem &item, QString *error)
     insert.bindInt64(index++, qint64(item.m_externalPresent.to_ullong()));
     for (ItemField field : StoreSchemaSql::rowFields()) {
         if (field != ItemField::pinnedReference)
-            insert.bind(index++, storedColumnValue(field, item.m_values[std::size_t(field)]));
+            insert.bind(index++, storedColumnValue(field, item.m_values.get(field)));
     }
     // Computed once, here, unless the capture brought it along (it does so for large content).
     insert.bindBlob(index++, item.contentHash());
@@ -447,7 +455,7 @@ bool ModelContext::writeUpdate(ClipboardItem &item, QString *error)
     int index = 1;
     update.bindInt64(index++, qint64(item.m_externalPresent.to_ullong()));
     for (ItemField field : std::as_const(changed))
-        update.bind(index++, storedColumnValue(field, item.m_values[std::size_t(field)]));
+        update.bind(index++, storedColumnValue(field, item.m_values.get(field)));
     if (item.m_contentHashDirty) {
         if (item.m_contentHash)
             update.bindBlob(index++, *item.m_contentHash);
@@ -471,7 +479,7 @@ bool ModelContext::writeExternal(qint64 row, ClipboardItem &item, bool onlyDirty
             continue;
         if (!item.m_externalLoaded.test(index))
             continue;
-        const QVariant &value = item.m_values[index];
+        const QVariant &value = item.m_values.get(info.field);
         SqliteStatement statement;
         if (value.isNull()) {
             if (!onlyDirty)
@@ -567,23 +575,46 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
         quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
     item->m_externalPresent = present & externalFields;
     item->m_externalLoaded = externalFields & ~present;
-    int column = 2;
-    for (ItemField field : StoreSchemaSql::rowFields()) {
-        if (field == ItemField::pinnedReference) {
-            item->m_pinnedReferenceRow = row.isNull(column) ? 0 : row.int64(column);
-        } else if (field == ItemField::itemType) {
-            item->m_values[std::size_t(field)] = internedItemType(row, column);
-        } else {
-            const FieldInfo &info = fieldInfo(field);
-            // Most optional fields are missing, and a new object's values are missing already.
-            if (!row.isNull(column) || (info.type == FieldType::boolean && !info.optional))
-                item->m_values[std::size_t(field)] = readColumn(row, column, info);
-        }
-        ++column;
-    }
+    readRowValues(*item, row);
     item->m_contentHash = readContentHash(row);
     m_registered.insert(pk, item);
     return item;
+}
+
+void ModelContext::readRowValues(ClipboardItem &item, const SqliteStatement &row)
+{
+    // Most optional fields are missing (and a new object's values are missing already): each
+    // column is looked at once, and the item makes room for the values present alone, at once.
+    constexpr int firstFieldColumn = 2;
+    const QList<ItemField> &fields = StoreSchemaSql::rowFields();
+    Q_ASSERT(fields.size() <= 64);
+    quint64 kept = 0; // bit i: the i-th row field has a value to keep
+    int held = 0;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const int column = firstFieldColumn + int(i);
+        if (row.isNull(column))
+            continue;
+        const ItemField field = fields[i];
+        if (field == ItemField::pinnedReference) {
+            item.m_pinnedReferenceRow = row.int64(column);
+            continue;
+        }
+        // A required Boolean that is false is what a missing one reads as.
+        if ((ItemFieldValues::requiredBooleans & (quint64(1) << int(field))) && row.int64(column) == 0)
+            continue;
+        kept |= quint64(1) << i;
+        ++held;
+    }
+    item.m_values.reserve(held);
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (!(kept & (quint64(1) << i)))
+            continue;
+        const int column = firstFieldColumn + int(i);
+        const ItemField field = fields[i];
+        item.m_values.append(field,
+            field == ItemField::itemType ? internedItemType(row, column)
+                                         : readValue(row, column, fieldInfo(field)));
+    }
 }
 
 void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields)
@@ -607,7 +638,7 @@ void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &ro
             const bool cameOrWent = item.m_externalPresent.test(index) != present.test(index);
             item.m_externalPresent.set(index, present.test(index));
             item.m_externalLoaded.set(index, !present.test(index));
-            item.m_values[index] = QVariant();
+            item.m_values.remove(info.field);
             if (announce && (wasLoaded || cameOrWent))
                 Q_EMIT itemDidChangeProperty(shared, info.field);
             continue;
@@ -627,10 +658,10 @@ void ModelContext::refreshFromRow(ClipboardItem &item, const SqliteStatement &ro
             continue;
         }
         QVariant value = readColumn(row, column, info);
-        QVariant &current = item.m_values[index];
+        const QVariant &current = item.m_values.get(info.field);
         if (current == value && current.isNull() == value.isNull())
             continue;
-        current = std::move(value);
+        item.m_values.set(info.field, std::move(value));
         ++item.m_searchRevision;
         if (announce)
             Q_EMIT itemDidChangeProperty(shared, info.field);
@@ -724,7 +755,7 @@ int ModelContext::deleteValuesTooLargeToRead()
                 item && !item->m_dirty.test(std::size_t(info.field))) {
                 item->m_externalPresent.reset(std::size_t(info.field));
                 item->m_externalLoaded.set(std::size_t(info.field));
-                item->m_values[std::size_t(info.field)] = QVariant();
+                item->m_values.remove(info.field);
             }
         }
     }
@@ -758,6 +789,18 @@ QString ModelContext::fetchSql(const QString &columns, const FetchDescriptor &de
     return sql;
 }
 
+SqliteStatement ModelContext::prepareFetch(
+    const QString &columns, const FetchDescriptor &descriptor, bool limited, const QString &index)
+{
+    QVariantList bindings;
+    SqliteStatement query = m_connection.prepare(fetchSql(columns, descriptor, limited, &bindings, index));
+    if (query.isValid()) {
+        for (qsizetype i = 0; i < bindings.size(); ++i)
+            query.bind(int(i + 1), bindings[i]);
+    }
+    return query;
+}
+
 ModelContext::ContentHashesResult ModelContext::fetchContentHashes(const FetchDescriptor &descriptor)
 {
     processPendingStoreChanges();
@@ -773,18 +816,38 @@ ModelContext::ContentHashesResult ModelContext::fetchContentHashes(const FetchDe
     }
     if (!m_connection.isOpen())
         return { {}, false, m_connection.lastError() };
-    QVariantList bindings;
     // The digests come from their index alone; the rows, with their long texts, are not read.
-    SqliteStatement query
-        = m_connection.prepare(fetchSql(QStringLiteral("pk, ") + StoreSchemaSql::contentHashName, descriptor,
-            true, &bindings, StoreSchemaSql::contentHashIndexName));
+    SqliteStatement query = prepareFetch(QStringLiteral("pk, ") + StoreSchemaSql::contentHashName, descriptor,
+        true, StoreSchemaSql::contentHashIndexName);
     if (!query.isValid())
         return { {}, false, m_connection.lastError() };
-    for (qsizetype i = 0; i < bindings.size(); ++i)
-        query.bind(int(i + 1), bindings[i]);
     while (query.step())
         result.entries.append({ PersistentIdentifier { query.int64(0) },
             query.isNull(1) ? std::nullopt : std::optional<QByteArray>(query.blob(1)) });
+    if (!query.isDone())
+        return { {}, false, query.errorMessage() };
+    return result;
+}
+
+ModelContext::IdentifiersResult ModelContext::fetchIdentifiers(const FetchDescriptor &descriptor)
+{
+    processPendingStoreChanges();
+    IdentifiersResult result;
+    if (hasChanges()) {
+        const FetchResult fetched = fetch(descriptor);
+        if (!fetched.ok)
+            return { {}, false, fetched.error };
+        for (const ClipboardItemPtr &item : fetched.items)
+            result.identifiers.append(item->persistentModelID());
+        return result;
+    }
+    if (!m_connection.isOpen())
+        return { {}, false, m_connection.lastError() };
+    SqliteStatement query = prepareFetch(QStringLiteral("pk"), descriptor, true);
+    if (!query.isValid())
+        return { {}, false, m_connection.lastError() };
+    while (query.step())
+        result.identifiers.append(PersistentIdentifier { query.int64(0) });
     if (!query.isDone())
         return { {}, false, query.errorMessage() };
     return result;
@@ -798,15 +861,11 @@ ModelContext::FetchResult ModelContext::fetch(const FetchDescriptor &descriptor)
         return { {}, false, m_connection.lastError() };
 
     const bool pending = hasChanges();
-    QVariantList bindings;
-    const QString sql = fetchSql(StoreSchemaSql::selectColumns(), descriptor, !pending, &bindings);
     const bool firstAscending = descriptor.sortBy.isEmpty() || descriptor.sortBy.first().ascending;
 
-    SqliteStatement query = m_connection.prepare(sql);
+    SqliteStatement query = prepareFetch(StoreSchemaSql::selectColumns(), descriptor, !pending);
     if (!query.isValid())
         return { {}, false, m_connection.lastError() };
-    for (qsizetype i = 0; i < bindings.size(); ++i)
-        query.bind(int(i + 1), bindings[i]);
     while (query.step())
         result.items.append(materialize(query));
     if (!query.isDone())
@@ -938,7 +997,9 @@ void ModelContext::processPendingStoreChanges()
     if (incoming.isEmpty())
         return;
     bool changed = false;
+    int deleted = 0;
     for (const StoreChanges &changes : std::as_const(incoming)) {
+        deleted += int(changes.deleted.size());
         for (PersistentIdentifier identifier : changes.deleted) {
             const ClipboardItemPtr item = m_registered.value(identifier.value);
             if (!item) {
@@ -973,4 +1034,12 @@ void ModelContext::processPendingStoreChanges()
     }
     if (changed)
         scheduleObjectsDidChange();
+    if (deleted > 0)
+        Q_EMIT itemsDeleted(deleted);
+}
+
+void ModelContext::releaseCachedPages()
+{
+    if (m_connection.isOpen())
+        sqlite3_db_release_memory(m_connection.handle());
 }

@@ -75,6 +75,18 @@ public:
     FetchResult fetch(const FetchDescriptor &descriptor);
     int fetchCount(const FetchDescriptor &descriptor);
 
+    // The identifiers of the items a fetch would return, in its order, for passes over the
+    // whole history that decide by a condition alone (which to prune): no object is made for
+    // an item this context does not hold yet, unless it has unsaved changes that only the
+    // objects know.
+    struct IdentifiersResult
+    {
+        QList<PersistentIdentifier> identifiers;
+        bool ok = true;
+        QString error;
+    };
+    IdentifiersResult fetchIdentifiers(const FetchDescriptor &descriptor);
+
     // The identifiers and stored content digests of the items a fetch would return, in its
     // order, without reading their content (nothing when a digest is not stored yet).
     struct ContentHashesResult
@@ -95,6 +107,10 @@ public:
     // a while: for contexts off the main thread. How many went; -1 when the store refused.
     int deleteValuesTooLargeToRead();
 
+    // Hands back the store pages the connection keeps in memory (read from the file again
+    // when needed): for idle points.
+    void releaseCachedPages();
+
     // Reads changes saved by other contexts into this one now (the main context also
     // does so on its own, as soon as the main thread is free).
     void processPendingStoreChanges();
@@ -109,6 +125,8 @@ Q_SIGNALS:
     // A persisted property of a registered or inserted item was written.
     void itemDidChangeProperty(const ClipboardItemPtr &item, ItemField field);
     void didSave(const StoreChanges &changes);
+    // Items were deleted, by this context's save or by another's that it took in.
+    void itemsDeleted(int count);
 
 private:
     friend class ModelContainer;
@@ -134,7 +152,12 @@ private:
     void scheduleRefusedSaveRetry();
     QString fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
         QVariantList *bindings, const QString &index = {}) const;
+    // The fetch's statement with its values bound (invalid when it did not compile).
+    SqliteStatement prepareFetch(
+        const QString &columns, const FetchDescriptor &descriptor, bool limited, const QString &index = {});
     ClipboardItemPtr materialize(const SqliteStatement &row);
+    // A new object's values from the row (its references by row number).
+    void readRowValues(ClipboardItem &item, const SqliteStatement &row);
     void refreshFromRow(ClipboardItem &item, const SqliteStatement &row, bool keepDirtyFields);
     // Rows of items inserted by a save, known only once its transaction commits.
     using NewRows = QHash<const ClipboardItem *, qint64>;

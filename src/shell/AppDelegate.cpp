@@ -5,17 +5,20 @@
 #include "KeyboardShortcuts/ShortcutCenter.h"
 #include "capture/BackgroundEnrichment.h"
 #include "capture/ClipboardMonitor.h"
+#include "common/Clock.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "detection/HighlightCacheService.h"
 #include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
+#include "model/ModelContext.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 #include "shell/ActivationController.h"
 #include "shell/AppLifecycle.h"
 #include "shell/ClipboardPanel.h"
+#include "shell/IdleMemoryGiveBack.h"
 #include "shell/PanelPresenter.h"
 #include "shell/PasteService.h"
 #include "shell/SettingsLinkHelper.h"
@@ -55,6 +58,7 @@ AppDelegate::~AppDelegate()
     m_settingsWindows.reset();
     m_activation.reset();
     m_enrichment.reset();
+    m_memoryGiveBack.reset();
     m_clipboardMonitor.reset();
     m_panelPresenter.reset();
     m_notices.reset();
@@ -99,6 +103,7 @@ void AppDelegate::applicationDidFinishLaunching()
         QTimer::singleShot(0, this, &AppDelegate::warmUpDetection);
     createPanelPresenter();
     startActivation();
+    startMemoryGiveBack();
 }
 
 bool AppDelegate::refusedToRun() const
@@ -233,10 +238,43 @@ void AppDelegate::createSettingsOpener()
     });
 }
 
+void AppDelegate::startMemoryGiveBack()
+{
+    ModelContext &mainContext = *m_services.container.mainContext();
+    m_memoryGiveBack
+        = std::make_unique<IdleMemoryGiveBack>(m_services.clock ? *m_services.clock : Clock::system(),
+            mainContext, m_clipboardMonitor ? &m_clipboardMonitor->databaseActor() : nullptr);
+    IdleMemoryGiveBack *giveBack = m_memoryGiveBack.get();
+    // Deleted items go from the panel's list, whoever deleted them (the panel, the settings'
+    // clear, the capture's pruning); a few leave too little behind to be worth it.
+    connect(&mainContext, &ModelContext::itemsDeleted, giveBack, [giveBack](int count) {
+        if (count >= IdleMemoryGiveBack::bulkDeletion)
+            giveBack->request();
+    });
+    NotificationCenter::defaultCenter().addObserver(
+        Notifications::panelDidHide, giveBack, [giveBack](const QVariantMap &) { giveBack->request(); });
+    // A copy's reading and detection leave buffers behind, and the rows of the content-type
+    // model it read stay mapped: they go once the copies stop for a moment.
+    if (m_clipboardMonitor)
+        connect(
+            m_clipboardMonitor.get(), &ClipboardMonitor::itemSaved, giveBack, &IdleMemoryGiveBack::request);
+    // The start-up's own work: the pruning, the panel's list.
+    giveBack->request();
+}
+
+void AppDelegate::requestMemoryGiveBackAfter(QFuture<void> work)
+{
+    QPointer<IdleMemoryGiveBack> giveBack = m_memoryGiveBack.get();
+    work.then(this, [giveBack] {
+        if (giveBack)
+            giveBack->request();
+    });
+}
+
 void AppDelegate::warmUpDetection()
 {
     if (m_neighbours.detectionModels.warmUp)
-        m_neighbours.detectionModels.warmUp();
+        requestMemoryGiveBackAfter(m_neighbours.detectionModels.warmUp());
 }
 
 void AppDelegate::handleDetectCodeChanged()
@@ -244,10 +282,10 @@ void AppDelegate::handleDetectCodeChanged()
     const DetectionHooks &models = m_neighbours.detectionModels;
     if (m_services.settings.detectCode()) {
         if (models.loadModels)
-            models.loadModels();
+            requestMemoryGiveBackAfter(models.loadModels());
     } else {
         if (models.unloadModels)
-            models.unloadModels();
+            requestMemoryGiveBackAfter(models.unloadModels());
         // Its script heap goes too; code still shown is highlighted by a new engine.
         m_services.highlights.resetHighlighter();
     }

@@ -5,6 +5,7 @@
 #include "platform/Workspace.h"
 #include "shell/UserNotices.h"
 
+#include <QFuture>
 #include <QMenu>
 #include <QObject>
 
@@ -18,12 +19,14 @@ class BackgroundEnrichment;
 class ClipboardMonitor;
 class ClipboardRequests;
 class ClipboardPanel;
+class Clock;
 class CodeClassifier;
 class DesktopNotifications;
 class FileAvailabilityService;
 class GlobalHotKeys;
 class GlobalInputMonitor;
 class HighlightCacheService;
+class IdleMemoryGiveBack;
 class ModelContainer;
 class PanelController;
 class PanelPresenter;
@@ -79,14 +82,17 @@ public:
         // Which forms the window in front asks the clipboard for, so that a picture it does not
         // take is told about; nullptr: not seen.
         ClipboardRequests *clipboardRequests = nullptr;
+        // When the app is idle enough to give memory back; nullptr: the system's clock.
+        Clock *clock = nullptr;
     };
 
-    // What the code-detection models offer the start-up and the detectCode switch.
+    // What the code-detection models offer the start-up and the detectCode switch; each
+    // finishes once the models are loaded (or gone).
     struct DetectionHooks
     {
-        std::function<void()> warmUp;
-        std::function<void()> loadModels;
-        std::function<void()> unloadModels;
+        std::function<QFuture<void>()> warmUp;
+        std::function<QFuture<void>()> loadModels;
+        std::function<QFuture<void>()> unloadModels;
     };
 
     // Builds the root view of a new panel window (the panel view, with the delegate as the
@@ -156,6 +162,10 @@ public:
     StatusItem *statusItem() const { return m_statusItem.get(); }
     KeyboardShortcuts::ShortcutCenter &shortcuts() const { return *m_shortcuts; }
 
+    // Gives memory back once the app is idle after work that let go of much (made by the
+    // start-up).
+    IdleMemoryGiveBack *memoryGiveBack() const { return m_memoryGiveBack.get(); }
+
     // What the user is told at start when there is no tray: how to open the panel without its
     // icon, and where Settings… and Quit are instead.
     QString noTrayMessage() const;
@@ -166,6 +176,9 @@ private:
     void createStatusItem();
     void explainMissingTray();
     void startCapture();
+    void startMemoryGiveBack();
+    // Memory goes back once the work is done and the app idle.
+    void requestMemoryGiveBackAfter(QFuture<void> work);
     void startBackgroundEnrichment();
     void registerObservers();
     void createSettingsOpener();
@@ -188,6 +201,7 @@ private:
     std::unique_ptr<SettingsWindowController> m_settingsWindows;
     std::unique_ptr<PanelPresenter> m_panelPresenter;
     std::unique_ptr<ActivationController> m_activation;
+    std::unique_ptr<IdleMemoryGiveBack> m_memoryGiveBack;
     bool m_launched = false;
     bool m_installedSettingsAction = false;
 };

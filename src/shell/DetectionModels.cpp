@@ -10,18 +10,28 @@ AppDelegate::DetectionHooks hooks()
     AppDelegate::DetectionHooks hooks;
     hooks.warmUp = [] {
         const QString text = QStringLiteral("warmup");
-        MagikaDetectionCoreML::shared().predictAsync(text).then(
-            [text](const std::optional<MagikaDetectionCoreML::DetectionResult> &) {
-                GuesslangDetection::shared().rankLanguagesAsync(text);
-            });
+        return MagikaDetectionCoreML::shared()
+            .predictAsync(text)
+            .then([text](const std::optional<MagikaDetectionCoreML::DetectionResult> &) {
+                return GuesslangDetection::shared().rankLanguagesAsync(text);
+            })
+            .unwrap()
+            .then([](const QList<GuesslangDetection::DetectionResult> &) {});
     };
     hooks.loadModels = [] {
-        MagikaDetectionCoreML::shared().loadModelIfNeededAsync();
-        GuesslangDetection::shared().loadModelIfNeededAsync();
+        // Both load at once, each on its own thread; done when both are.
+        const QFuture<bool> network = GuesslangDetection::shared().loadModelIfNeededAsync();
+        return MagikaDetectionCoreML::shared()
+            .loadModelIfNeededAsync()
+            .then([network](bool) { return network; })
+            .unwrap()
+            .then([](bool) {});
     };
     hooks.unloadModels = [] {
-        MagikaDetectionCoreML::shared().unloadModelAsync().then(
-            [] { GuesslangDetection::shared().unloadModelAsync(); });
+        return MagikaDetectionCoreML::shared()
+            .unloadModelAsync()
+            .then([] { return GuesslangDetection::shared().unloadModelAsync(); })
+            .unwrap();
     };
     return hooks;
 }

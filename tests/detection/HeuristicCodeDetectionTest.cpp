@@ -246,17 +246,18 @@ TEST(HeuristicCodeDetectionTest, EmptyTextsAndTablesGiveTheEmptyResult)
     EXPECT_EQ(noLanguages.detector().detect(u"GEN"), HeuristicResult());
 }
 
-TEST(HeuristicCodeDetectionTest, PatternsThatDoNotCompileAreLeftOut)
+TEST(HeuristicCodeDetectionTest, PatternsThatDoNotCompileCountNothing)
 {
     const Tables tables({ { "(", 1 } },
         { { QStringLiteral("lang"), { { "[unclosed", 5 }, { "MARK", 5 } } },
             { QStringLiteral("broken"), { { "(?<", 9 } } } });
     const HeuristicCodeDetection detection = tables.detector();
-    EXPECT_TRUE(detection.genericPatterns().empty());
     ASSERT_EQ(detection.languages().size(), 2u);
-    EXPECT_EQ(detection.languages()[0].patterns.size(), 1u);
-    EXPECT_TRUE(detection.languages()[1].patterns.empty()); // stays, with nothing to count
-    EXPECT_EQ(detection.detect(u"MARK"), (HeuristicResult { true, QStringLiteral("lang"), 75, 5 }));
+    EXPECT_EQ(detection.languages()[1].name, QStringLiteral("broken")); // stays, with nothing to count
+    // The broken patterns' own text is on the lines too: none of them adds a point.
+    EXPECT_EQ(detection.detect(u"MARK\n(\n[unclosed\n(?<"),
+        (HeuristicResult { true, QStringLiteral("lang"), 75, 5 }));
+    EXPECT_EQ(detection.languageScores(u"( [unclosed (?<"), (std::vector<qint64> { 0, 0 }));
 }
 
 // The indexed scan skips lines by their literals; it must count exactly what running

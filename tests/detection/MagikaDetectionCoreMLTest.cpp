@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -396,6 +398,56 @@ TEST(ContentTypeNetworkTest, RejectsEveryDamagedHeaderWithItsReason)
     EXPECT_EQ(error, "model file is damaged (checksum mismatch)");
     EXPECT_EQ(ContentTypeNetwork::parse(valid.data(), 10, &error), nullptr);
     EXPECT_EQ(error, "not a content-type model file");
+}
+
+// A network read where its bytes lie (a mapped file) predicts and writes itself exactly as one
+// that copied them; bytes that do not lie at a float's boundary are copied instead.
+TEST(ContentTypeNetworkTest, ANetworkReadInPlaceAnswersAsACopiedOne)
+{
+    QRandomGenerator random(41);
+    ContentTypeNetwork::Weights w;
+    const uint32_t buckets = 64, width = 4, hidden = 3, outputs = 5;
+    for (uint32_t i = 0; i < buckets; ++i)
+        w.rowScales.push_back(float(random.bounded(1.0)));
+    for (uint32_t i = 0; i < buckets * width; ++i)
+        w.embedding.push_back(int8_t(random.bounded(-127, 128)));
+    for (uint32_t i = 0; i < width * hidden; ++i)
+        w.hiddenKernel.push_back(float(random.bounded(2.0) - 1.0));
+    w.hiddenBias.assign(hidden, 0.1f);
+    for (uint32_t i = 0; i < hidden * outputs; ++i)
+        w.outputKernel.push_back(float(random.bounded(2.0) - 1.0));
+    w.outputBias.assign(outputs, 0.0f);
+    std::string error;
+    const auto made = ContentTypeNetwork::create({ buckets, width, hidden, outputs }, std::move(w), &error);
+    ASSERT_TRUE(made) << error;
+    const std::vector<uint8_t> file = made->serialize();
+    const auto copied = ContentTypeNetwork::parse(file.data(), file.size(), &error);
+    ASSERT_TRUE(copied) << error;
+
+    // The same bytes at a float's boundary, and one byte past it.
+    auto aligned = std::make_shared<std::vector<float>>((file.size() + 3) / 4);
+    std::memcpy(aligned->data(), file.data(), file.size());
+    auto shifted = std::make_shared<std::vector<uint8_t>>(file.size() + 1);
+    std::memcpy(shifted->data() + 1, file.data(), file.size());
+    const std::pair<const char *, std::unique_ptr<ContentTypeNetwork>> readings[] = {
+        { "in place",
+            ContentTypeNetwork::parse(
+                reinterpret_cast<const uint8_t *>(aligned->data()), file.size(), &error, aligned) },
+        { "off a float's boundary",
+            ContentTypeNetwork::parse(shifted->data() + 1, file.size(), &error, shifted) },
+    };
+    const std::vector<std::vector<uint32_t>> featureSets = { {}, { 0 }, { 63, 1, 63 }, { 5, 17, 40, 2, 99 } };
+    for (const auto &[name, network] : readings) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(network) << error;
+        EXPECT_EQ(network->serialize(), file);
+        for (const std::vector<uint32_t> &features : featureSets)
+            EXPECT_EQ(network->predictFeatures(features), copied->predictFeatures(features));
+    }
+    // What a reading in place holds on to goes with the network.
+    const std::weak_ptr<std::vector<float>> bytes = aligned;
+    aligned.reset();
+    EXPECT_FALSE(bytes.expired());
 }
 
 // Each line that holds a field separator gives more features for each separator it holds;

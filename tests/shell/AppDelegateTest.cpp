@@ -573,10 +573,16 @@ TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)
 TEST_F(AppDelegateTest, SettingChangesReachTheModelsAndThePanelBackground)
 {
     QStringList calls;
+    const auto call = [&calls](const QString &name) {
+        return [&calls, name] {
+            calls << name;
+            return QtFuture::makeReadyFuture();
+        };
+    };
     settings.setDetectCode(true);
     launch(nullptr,
-        { .detectionModels = { [&] { calls << QStringLiteral("warm up"); },
-              [&] { calls << QStringLiteral("load"); }, [&] { calls << QStringLiteral("unload"); } } });
+        { .detectionModels = { call(QStringLiteral("warm up")), call(QStringLiteral("load")),
+              call(QStringLiteral("unload")) } });
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 1; }));
     settings.setDetectCode(false);
     ASSERT_TRUE(waitUntil([&] { return calls.size() == 2; }));

@@ -15,6 +15,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "shell/AppDelegate.h"
+#include "support/ManualClock.h"
 
 #include <QTemporaryDir>
 
@@ -36,7 +37,7 @@ protected:
     {
         delegate = std::make_unique<AppDelegate>(
             AppDelegate::Services { container(), settings, defaults, pasteboard, workspace, hotKeys, input,
-                keyboard, highlights, instance, withStatusItem, nullptr, &desktopNotifications },
+                keyboard, highlights, instance, withStatusItem, nullptr, &desktopNotifications, &clock },
             std::move(neighbours));
     }
 
@@ -50,6 +51,8 @@ protected:
     FakeSyntheticKeyboard keyboard;
     HighlightCacheService highlights;
     FakeDesktopNotifications desktopNotifications;
+    // The time the delegate waits for by itself (for when it is idle).
+    ManualClock clock;
     // Whether the delegate puts an icon in the tray (there is none to show it in here).
     bool withStatusItem = false;
     std::unique_ptr<AppDelegate> delegate;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "X11TestSupport.h"
+#include "support/SeparateProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,20 +70,6 @@ inline double peakMegabytes(qint64 pid)
 inline double residentMegabytes(qint64 pid)
 {
     return double(residentBytes(pid)) / (1024.0 * 1024.0);
-}
-
-// Processor time a process has used so far (user and system), in seconds; -1 when unknown.
-inline double processorSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // The fields after the command's name, which may itself hold spaces.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
 }
 
 // The app in a process of its own, with its own settings and store.
@@ -174,18 +161,7 @@ public:
 
     bool start(const QStringList &arguments = {})
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home + QStringLiteral("/data"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home + QStringLiteral("/cache"));
-        // Copies with the same home are one user's: they meet at the same socket and lock,
-        // and no other test's (or anyone else's) copy is asked to quit.
-        const QString runtime = m_home + QStringLiteral("/runtime");
-        QDir().mkpath(runtime);
-        QFile::setPermissions(
-            runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        QProcessEnvironment environment = privateHomeEnvironment(m_home);
         for (auto it = m_extra.cbegin(); it != m_extra.cend(); ++it)
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);

@@ -1,0 +1,260 @@
+// Memory of the app as it runs: its own program in a process of its own for each benchmark,
+// under the X server the benchmark runs on (scripts/with-xserver.sh), over a history an earlier
+// run left or one copied into it through the clipboard. Each figure is read from
+// /proc/PID/smaps_rollup once the app has settled (no processor time for three seconds), first
+// before the panel was ever shown, then once it has been shown: what a system monitor shows.
+#include "AppUnderBench.h"
+
+#include "BenchCodeItems.h"
+#include "model/HighlightTheme.h"
+#include "model/ModelContainer.h"
+
+#include "model/ClipboardItem.h"
+#include "support/EverydayTexts.h"
+#include "support/NumberedTestTexts.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <map>
+
+namespace {
+
+// A history within the capture's retention (eight hours by default, which prunes older
+// unpinned items when the app starts), none of it later than now, and a limit that keeps it.
+QList<ClipboardItemPtr> recentTexts(const QStringList &texts)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-2 * 3600);
+    QList<ClipboardItemPtr> items;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::text, { .text = texts[i] });
+        item->setTimestamp(start.addSecs(i));
+        items.append(item);
+    }
+    return items;
+}
+
+QJsonObject keepingHistoryOf(qsizetype count)
+{
+    return { { QStringLiteral("historyLimit"), qint64(count) } };
+}
+
+void report(benchmark::State &state, const char *name, const AppUnderBench::Memory &memory)
+{
+    state.counters[std::string("private_MB") + name] = memory.privateMB;
+    state.counters[std::string("dirty_MB") + name] = memory.privateDirtyMB;
+    state.counters[std::string("rss_MB") + name] = memory.residentMB;
+}
+
+// Measures the started app before its panel is shown ("_before_panel") and once it has been
+// shown (with every column scrolled through when asked).
+void measureBeforeAndShown(benchmark::State &state, AppUnderBench &app, bool scroll = false)
+{
+    if (!app.settles()) {
+        state.SkipWithError("the app never settled");
+        return;
+    }
+    report(state, "_before_panel", app.memory());
+    if (!app.showPanel() || (scroll && !app.scrollPanelThrough()) || !app.settles()) {
+        state.SkipWithError("the panel was not shown");
+        return;
+    }
+    report(state, "", app.memory());
+    state.counters["peak_rss_MB"] = app.peakResidentMB();
+    state.counters["stored"] = double(app.storedCount());
+}
+
+bool canRun(benchmark::State &state)
+{
+    if (AppUnderBench::hasDisplay())
+        return true;
+    state.SkipWithError("needs an X server (scripts/with-xserver.sh)");
+    return false;
+}
+
+// The app started over an empty history, one sentence copied.
+void BM_AppMemoryFreshStartOneCopy(benchmark::State &state)
+{
+    if (!canRun(state))
+        return;
+    for (auto _ : state) {
+        AppUnderBench app;
+        if (!app.start() || !app.settles()) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        if (!app.copy(QStringLiteral("The meeting moved to Thursday at ten, room 4.12."))) {
+            state.SkipWithError("the copy was not stored");
+            break;
+        }
+        measureBeforeAndShown(state, app);
+    }
+}
+BENCHMARK(BM_AppMemoryFreshStartOneCopy)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The app started over a history of 5,000 long lines "big-history item N  lorem ipsum ... N"
+// that an earlier run kept.
+void BM_AppMemoryHistory(benchmark::State &state)
+{
+    if (!canRun(state))
+        return;
+    const int count = int(state.range(0));
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts.append(NumberedTestTexts::historyLine(i));
+    for (auto _ : state) {
+        AppUnderBench app;
+        if (!app.writeSettings(keepingHistoryOf(count)) || !app.seedStore(recentTexts(texts))
+            || !app.start()) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        measureBeforeAndShown(state, app);
+    }
+}
+BENCHMARK(BM_AppMemoryHistory)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The app after texts were copied in it one by one, each decided by its patterns and shipped
+// models as it is copied.
+void appMemoryAfterCopies(benchmark::State &state, const QStringList &copies)
+{
+    if (!canRun(state))
+        return;
+    for (auto _ : state) {
+        AppUnderBench app;
+        if (!app.writeSettings(keepingHistoryOf(copies.size())) || !app.start() || !app.settles()) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        int stored = 0;
+        for (const QString &text : copies)
+            stored += app.copy(text) ? 1 : 0;
+        state.counters["copies_stored"] = stored;
+        state.counters["code_items"] = double(app.storedCount(QStringLiteral("itemType = 'code'")));
+        measureBeforeAndShown(state, app);
+    }
+}
+
+// 250 everyday texts, the first of each kind of the everyday-text evaluation in turn.
+void BM_AppMemoryEverydayCopied(benchmark::State &state)
+{
+    const std::map<QString, QStringList> kinds
+        = EverydayTexts::byKind(QStringLiteral(TINDLEWICK_TEST_DATA_DIR "/everyday-text"));
+    QStringList copies;
+    for (int round = 0; copies.size() < 250; ++round) {
+        for (const auto &[kind, texts] : kinds) {
+            if (round < texts.size() && copies.size() < 250)
+                copies.append(texts[round]);
+        }
+    }
+    appMemoryAfterCopies(state, copies);
+}
+BENCHMARK(BM_AppMemoryEverydayCopied)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// What a script fills a history with: 200 kilobyte texts of numbered lorem-ipsum pieces.
+void BM_AppMemoryNumberedTestTexts(benchmark::State &state)
+{
+    QStringList copies;
+    for (int i = 1; i <= 200; ++i)
+        copies.append(NumberedTestTexts::kilobyteText(i) + QStringLiteral(" %1").arg(i));
+    appMemoryAfterCopies(state, copies);
+}
+BENCHMARK(BM_AppMemoryNumberedTestTexts)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A picture with some structure and a band of noise, as photos and screenshots carry, so that a
+// full-HD PNG weighs megabytes.
+QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, size.width(), size.height());
+    gradient.setColorAt(0, QColor::fromHsv((seed * 41) % 360, 150, 240));
+    gradient.setColorAt(1, QColor::fromHsv((seed * 41 + 150) % 360, 220, 90));
+    painter.fillRect(image.rect(), gradient);
+    QRandomGenerator random { quint32(seed) };
+    for (int i = 0; i < 400; ++i) {
+        painter.setPen(QColor::fromRgb(random.generate()));
+        painter.drawEllipse(QPoint(random.bounded(size.width()), random.bounded(size.height())),
+            random.bounded(4, 60), random.bounded(4, 60));
+    }
+    painter.end();
+    for (int y = 0; y < size.height() / 4; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = random.generate() | 0xFF000000u;
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// The app started over 200 texts and 50 full-HD pictures, its panel shown and every column
+// scrolled through.
+void BM_PanelMemory(benchmark::State &state)
+{
+    if (!canRun(state))
+        return;
+    QList<ClipboardItemPtr> items;
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-2 * 3600);
+    for (int i = 0; i < 250; ++i) {
+        ClipboardItemPtr item = i % 5 == 4
+            ? ClipboardItem::create(ClipboardItemType::media,
+                { .mediaThumbnailData = encodedImage({ 256, 144 }, i, "JPEG", 80),
+                    .mediaImageData = encodedImage({ 1920, 1080 }, i, "PNG"),
+                    .mediaSubtypeRaw = QStringLiteral("image") })
+            : ClipboardItem::create(ClipboardItemType::text,
+                { .text = QStringLiteral("Copied text %1: the meeting moved to Thursday at ten.").arg(i) });
+        item->setTimestamp(start.addSecs(i));
+        items.append(item);
+    }
+    for (auto _ : state) {
+        AppUnderBench app;
+        if (!app.writeSettings(keepingHistoryOf(items.size())) || !app.seedStore(items) || !app.start()) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        measureBeforeAndShown(state, app, true);
+    }
+}
+BENCHMARK(BM_PanelMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The app started over 200 code items whose highlighted lines an earlier run kept, its panel
+// shown and scrolled through (the rows draw the kept lines: no highlighting engine starts), and
+// then once a copied function has started the engine ("_with_engine").
+void BM_PanelMemoryCode(benchmark::State &state)
+{
+    if (!canRun(state))
+        return;
+    for (auto _ : state) {
+        AppUnderBench app;
+        QJsonObject settings = keepingHistoryOf(201);
+        settings.insert(QStringLiteral("codeTheme"), HighlightThemes::rawValue(HighlightTheme::github));
+        if (!app.writeSettings(settings)) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        if (std::unique_ptr<ModelContainer> store = app.openStore())
+            BenchCodeItems::insertHighlighted(*store, 200, HighlightTheme::github,
+                BenchCodeItems::appearanceIsDark(), QDateTime::currentDateTimeUtc().addSecs(-2 * 3600));
+        if (!app.start()) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        measureBeforeAndShown(state, app, true);
+        if (!app.copy(BenchCodeItems::snippet(200)) || !app.settles()) {
+            state.SkipWithError("the code was not stored");
+            break;
+        }
+        report(state, "_with_engine", app.memory());
+    }
+}
+BENCHMARK(BM_PanelMemoryCode)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

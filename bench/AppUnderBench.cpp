@@ -1,0 +1,247 @@
+#include "AppUnderBench.h"
+
+#include "BenchSupport.h"
+
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "platform/X11Connection.h"
+#include "platform/X11SyntheticKeyboard.h"
+#include "support/SeparateProcess.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHash>
+#include <QJsonDocument>
+#include <QProcessEnvironment>
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <deque>
+#include <functional>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr quint32 controlL = 0xffe3;
+constexpr quint32 space = 0x20;
+
+// Keeps this process's event loop turning (the app reads the clipboard from it) until done()
+// or the limit.
+bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limit.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        usleep(5000);
+    }
+    return true;
+}
+
+QString toolOutput(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+AppUnderBench::AppUnderBench()
+{
+    QDir().mkpath(m_home.path() + QStringLiteral("/data/Tindlewick"));
+}
+
+AppUnderBench::~AppUnderBench()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(m_process.processId()), SIGTERM);
+    if (!m_process.waitForFinished(10000))
+        m_process.kill();
+    m_process.waitForFinished(1000);
+}
+
+bool AppUnderBench::hasDisplay()
+{
+    return X11Connection::shared() != nullptr && QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+QString AppUnderBench::storePath() const
+{
+    return m_home.path() + QStringLiteral("/data/Tindlewick/default.store");
+}
+
+bool AppUnderBench::writeSettings(const QJsonObject &settings)
+{
+    const QString folder = m_home.path() + QStringLiteral("/config/Tindlewick");
+    QDir().mkpath(folder);
+    QFile file(folder + QStringLiteral("/defaults.json"));
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(settings).toJson()) > 0;
+}
+
+std::unique_ptr<ModelContainer> AppUnderBench::openStore() const
+{
+    return ModelContainer::open(storePath(), nullptr);
+}
+
+bool AppUnderBench::seedStore(const QList<ClipboardItemPtr> &items)
+{
+    std::unique_ptr<ModelContainer> container = openStore();
+    if (!container)
+        return false;
+    std::unique_ptr<ModelContext> context = container->makeContext();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        context->insert(items[i]);
+        // In pieces, as the app saves its copies, so that the seeding's own memory stays small.
+        if (i % 100 == 99 && !context->save().ok)
+            return false;
+    }
+    return context->save().ok;
+}
+
+bool AppUnderBench::start()
+{
+    QProcessEnvironment environment = privateHomeEnvironment(m_home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_process.setProcessEnvironment(environment);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    const QString program = qEnvironmentVariable(
+        "TINDLEWICK_APP_UNDER_TEST", QCoreApplication::applicationDirPath() + QStringLiteral("/tindlewick"));
+    m_process.start(program, {});
+    return m_process.waitForStarted(10000);
+}
+
+bool AppUnderBench::settles(std::chrono::milliseconds quiet)
+{
+    // Idle, the app only looks at the clipboard's change count ten times a second.
+    const double allowedSeconds = 0.005 * double(quiet.count()) / 1000.0;
+    std::deque<std::pair<qint64, double>> samples;
+    QElapsedTimer clock;
+    clock.start();
+    return spinUntil(
+        [&] {
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            samples.emplace_back(clock.elapsed(), processorSeconds(pid()));
+            while (samples.size() > 1 && samples.back().first - samples[1].first >= quiet.count())
+                samples.pop_front();
+            return samples.back().first - samples.front().first >= quiet.count()
+                && samples.back().second - samples.front().second < allowedSeconds;
+        },
+        std::chrono::minutes(3));
+}
+
+qint64 AppUnderBench::storedCount(const QString &condition) const
+{
+    const QByteArray sql = "SELECT count(*) FROM ClipboardItem"
+        + (condition.isEmpty() ? QByteArray() : " WHERE " + condition.toUtf8());
+    sqlite3 *db = nullptr;
+    qint64 count = -1;
+    if (sqlite3_open_v2(storePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            count = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
+bool AppUnderBench::copy(const QString &text, std::chrono::milliseconds limit)
+{
+    const qint64 before = storedCount();
+    QGuiApplication::clipboard()->setText(text);
+    return spinUntil([&] { return storedCount() > before; }, limit);
+}
+
+namespace {
+
+// The app's panel window while it is shown, else 0.
+quint64 shownPanel(qint64 pid)
+{
+    const QString found = toolOutput(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QStringLiteral("^Tindlewick$") });
+    for (const QString &line : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qint64 owner
+            = toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getwindowpid"), line }).toLongLong();
+        if (owner == pid)
+            return line.toULongLong();
+    }
+    return 0;
+}
+
+} // namespace
+
+bool AppUnderBench::showPanel()
+{
+    X11Connection *connection = X11Connection::shared();
+    if (!connection)
+        return false;
+    X11SyntheticKeyboard keys(*connection);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        keys.sendKeys({ { controlL, true }, { space, true }, { space, false }, { controlL, false } });
+        if (spinUntil([&] { return shownPanel(pid()) != 0; }, std::chrono::seconds(5)))
+            return true;
+    }
+    return false;
+}
+
+bool AppUnderBench::scrollPanelThrough()
+{
+    const quint64 panel = shownPanel(pid());
+    if (panel == 0)
+        return false;
+    const QString geometry = toolOutput(QStringLiteral("xdotool"),
+        { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(panel) });
+    QHash<QString, int> values;
+    for (const QString &line : geometry.split(QLatin1Char('\n'))) {
+        const QStringList pair = line.split(QLatin1Char('='));
+        if (pair.size() == 2)
+            values.insert(pair[0], pair[1].toInt());
+    }
+    const int width = values.value(QStringLiteral("WIDTH"));
+    const int height = values.value(QStringLiteral("HEIGHT"));
+    if (width <= 0 || height <= 0)
+        return false;
+    for (int x = 40; x < width; x += 80) {
+        const QStringList arguments { QStringLiteral("mousemove"),
+            QString::number(values.value(QStringLiteral("X")) + x),
+            QString::number(values.value(QStringLiteral("Y")) + height / 2), QStringLiteral("click"),
+            QStringLiteral("--repeat"), QStringLiteral("40"), QStringLiteral("--delay"), QStringLiteral("15"),
+            QStringLiteral("5") };
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), arguments);
+        if (!spinUntil([&] { return tool.state() == QProcess::NotRunning; }, std::chrono::seconds(20)))
+            return false;
+    }
+    return true;
+}
+
+AppUnderBench::Memory AppUnderBench::memory() const
+{
+    const QString rollup = QStringLiteral("/proc/%1/smaps_rollup").arg(pid());
+    Memory memory;
+    memory.privateMB = procKilobytes(rollup, { "Private_Clean:", "Private_Dirty:" }) / 1024.0;
+    memory.privateDirtyMB = procKilobytes(rollup, { "Private_Dirty:" }) / 1024.0;
+    memory.residentMB = procKilobytes(rollup, { "Rss:" }) / 1024.0;
+    return memory;
+}
+
+double AppUnderBench::peakResidentMB() const
+{
+    return procKilobytes(QStringLiteral("/proc/%1/status").arg(pid()), { "VmHWM:" }) / 1024.0;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+// The app's own program in a process of its own, on the X server the benchmark runs on, with a
+// private home (settings and store): what a user runs, measured from outside as a system
+// monitor would. Nothing is done to it that the user's desktop would not do: the benchmark
+// copies through the X clipboard, presses the shortcut through the server and reads
+// /proc/PID/smaps_rollup.
+
+#include "model/ClipboardItem.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+class ModelContainer;
+
+class AppUnderBench final
+{
+public:
+    AppUnderBench();
+    ~AppUnderBench();
+    AppUnderBench(const AppUnderBench &) = delete;
+    AppUnderBench &operator=(const AppUnderBench &) = delete;
+
+    // Whether the benchmark runs where the app can: on an X server.
+    static bool hasDisplay();
+
+    // Before start(): the settings an earlier run left, and the items it stored.
+    bool writeSettings(const QJsonObject &settings);
+    bool seedStore(const QList<ClipboardItemPtr> &items);
+    std::unique_ptr<ModelContainer> openStore() const;
+
+    bool start();
+    qint64 pid() const { return m_process.processId(); }
+    // Waits until the app has used (nearly) no processor time for `quiet`: what it had started,
+    // on any of its threads, is over, and so is what it does once it is idle.
+    bool settles(std::chrono::milliseconds quiet = std::chrono::seconds(3));
+    // Copies a text on this process's clipboard and waits until the app has stored it (true) or
+    // not within the limit (a copy it left out).
+    bool copy(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Presses Control+Space through the server until the panel ("Tindlewick") is shown.
+    bool showPanel();
+    // Turns the mouse wheel over the shown panel from its left edge to its right, so that every
+    // column scrolls through what it holds.
+    bool scrollPanelThrough();
+    // How many items the store holds (of those the SQL condition picks); -1 when unreadable.
+    qint64 storedCount(const QString &condition = {}) const;
+
+    struct Memory
+    {
+        double privateMB = 0; // its own pages, clean and dirty
+        double privateDirtyMB = 0; // of those, the ones it wrote (heaps, stacks, mapped code)
+        double residentMB = 0;
+    };
+    Memory memory() const;
+    // The most the process has held at once.
+    double peakResidentMB() const;
+
+private:
+    QString storePath() const;
+
+    QTemporaryDir m_home;
+    QProcess m_process;
+};

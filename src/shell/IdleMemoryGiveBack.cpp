@@ -1,0 +1,34 @@
+#include "shell/IdleMemoryGiveBack.h"
+
+#include "model/ClipboardDatabaseActor.h"
+#include "model/ModelContext.h"
+#include "platform/MemoryGiveBack.h"
+
+IdleMemoryGiveBack::IdleMemoryGiveBack(
+    Clock &clock, ModelContext &mainContext, ClipboardDatabaseActor *actor, QObject *parent)
+    : QObject(parent)
+    , m_mainContext(mainContext)
+    , m_actor(actor)
+    , m_timer(clock, idleDelay, [this] { giveBack(); })
+{ }
+
+IdleMemoryGiveBack::~IdleMemoryGiveBack() = default;
+
+void IdleMemoryGiveBack::request()
+{
+    m_timer.start();
+}
+
+void IdleMemoryGiveBack::giveBack()
+{
+    m_mainContext.releaseCachedPages();
+    const auto trimHeaps = [this] {
+        MemoryGiveBack::giveBack();
+        Q_EMIT gaveBack();
+    };
+    // The actor's connection belongs to its thread; the heaps are trimmed once it let go.
+    if (m_actor)
+        m_actor->releaseCachedPages().then(this, trimHeaps);
+    else
+        trimHeaps();
+}

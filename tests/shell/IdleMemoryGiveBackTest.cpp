@@ -1,0 +1,108 @@
+#include "shell/IdleMemoryGiveBack.h"
+
+#include "capture/ClipboardMonitor.h"
+#include "model/ClipboardDatabaseActor.h"
+#include "model/FetchDescriptor.h"
+#include "shell/AppDelegateTestSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSignalSpy>
+
+#include <functional>
+
+namespace {
+
+// The process's resident anonymous memory (its heaps, not its files), from /proc/self/status.
+qint64 residentAnonymousBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return -1;
+}
+
+class IdleMemoryGiveBackTest : public AppDelegateTestBase
+{
+protected:
+    // Waits, on the delegate's clock, until the app is idle and has given its memory back.
+    bool gaveBackOnceIdle()
+    {
+        QSignalSpy gaveBack(delegate->memoryGiveBack(), &IdleMemoryGiveBack::gaveBack);
+        QCoreApplication::processEvents();
+        clock.advance(IdleMemoryGiveBack::idleDelay);
+        return gaveBack.count() > 0 || gaveBack.wait(20000);
+    }
+};
+
+// 5,000 items of a kilobyte each, every 50th of them pinned (the oldest too), are loaded in the
+// main context as the panel's list holds them, and all but the pins are deleted: the pins
+// stay where they were, between the pages the others took, which the C library keeps for
+// itself unless asked. Once the app has been idle for a moment that memory is the system's
+// again, whoever deleted the items.
+TEST_F(IdleMemoryGiveBackTest, ABulkDeletionsMemoryGoesBackOnceTheAppIsIdle)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(AppDelegate &, ModelContext &, const QList<ClipboardItemPtr> &)> deleteUnpinned;
+    };
+    const Case cases[] = {
+        { "cleared in the panel",
+            [](AppDelegate &, ModelContext &main, const QList<ClipboardItemPtr> &items) {
+                for (const ClipboardItemPtr &item : items) {
+                    if (!item->isPinned())
+                        main.remove(item);
+                }
+                ASSERT_TRUE(main.save().ok);
+            } },
+        { "pruned by the capture",
+            [](AppDelegate &app, ModelContext &main, const QList<ClipboardItemPtr> &) {
+                app.clipboardMonitor()->databaseActor().pruneToLimit(0).waitForFinished();
+                main.processPendingStoreChanges();
+            } },
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        resetStore();
+        {
+            std::unique_ptr<ModelContext> writer = container().makeContext();
+            const QString kilobyte = QString(1000, QLatin1Char('x'));
+            for (int i = 0; i < 5000; ++i) {
+                ClipboardItemPtr item = ClipboardItem::create(
+                    ClipboardItemType::text, { .text = QStringLiteral("%1 %2").arg(i).arg(kilobyte) });
+                item->setIsPinned(i % 50 == 0);
+                writer->insert(item);
+            }
+            ASSERT_TRUE(writer->save().ok);
+        }
+        ModelContext &main = *container().mainContext();
+        main.processPendingStoreChanges();
+        settings.setHistoryLimit(5000);
+        createDelegate();
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(gaveBackOnceIdle()) << "after the start-up";
+        const qint64 before = residentAnonymousBytes();
+        QList<ClipboardItemPtr> items = main.fetch(FetchDescriptor::newestFirst()).items;
+        ASSERT_EQ(items.size(), 5000);
+        for (const ClipboardItemPtr &item : std::as_const(items))
+            (void)item->searchableText();
+        const qint64 loaded = residentAnonymousBytes();
+        ASSERT_GT(loaded - before, 10'000'000)
+            << "the items took less than their texts: the memory was not the system's before";
+
+        test.deleteUnpinned(*delegate, main, items);
+        items.clear();
+        ASSERT_EQ(main.fetchCount(FetchDescriptor()), 100);
+        ASSERT_TRUE(gaveBackOnceIdle()) << "after the deletion";
+        EXPECT_LT(residentAnonymousBytes() - before, (loaded - before) / 4)
+            << "before " << before << ", loaded " << loaded;
+        delegate.reset();
+    }
+}
+
+} // namespace
