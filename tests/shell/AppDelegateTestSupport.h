@@ -37,7 +37,8 @@ protected:
     {
         delegate = std::make_unique<AppDelegate>(
             AppDelegate::Services { container(), settings, defaults, pasteboard, workspace, hotKeys, input,
-                keyboard, highlights, instance, withStatusItem, nullptr, &desktopNotifications, &clock },
+                keyboard, highlights, instance, withStatusItem, nullptr, &desktopNotifications, nullptr,
+                &clock },
             std::move(neighbours));
     }
 
