@@ -2,6 +2,7 @@
 // never allowed to make the app read, time-outs, and the cache of the last 100 pages.
 #include "enrichment/LinkMetadataService.h"
 #include "support/LocalHttpServer.h"
+#include "support/MemoryMeasurement.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -20,17 +21,6 @@ QColor centreOf(const std::optional<QByteArray> &png)
         return QColor();
     const QImage image = QImage::fromData(*png, "PNG");
     return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
-// AddressSanitizer holds freed memory back for a while, so the process's peak counts every
-// allocation instead of the most held at once.
-constexpr bool memoryIsMeasurable()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return false;
-#else
-    return true;
-#endif
 }
 
 QByteArray html(const QString &head, const QByteArray &body = QByteArray())
