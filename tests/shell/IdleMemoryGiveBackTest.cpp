@@ -30,6 +30,12 @@ qint64 residentAnonymousBytes()
 class IdleMemoryGiveBackTest : public AppDelegateTestBase
 {
 protected:
+    void SetUp() override
+    {
+        if (!memoryIsMeasurable())
+            GTEST_SKIP() << "the sanitizer's allocator gives no freed memory back";
+    }
+
     // Waits, on the delegate's clock, until the app is idle and has given its memory back.
     bool gaveBackOnceIdle()
     {
@@ -47,8 +53,6 @@ protected:
 // again, whoever deleted the items.
 TEST_F(IdleMemoryGiveBackTest, ABulkDeletionsMemoryGoesBackOnceTheAppIsIdle)
 {
-    if (!memoryIsMeasurable())
-        GTEST_SKIP() << "the sanitizer's allocator gives no freed memory back";
     struct Case
     {
         const char *name;
