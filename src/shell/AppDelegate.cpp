@@ -247,10 +247,7 @@ void AppDelegate::startMemoryGiveBack()
     IdleMemoryGiveBack *giveBack = m_memoryGiveBack.get();
     // Deleted items go from the panel's list, whoever deleted them (the panel, the settings'
     // clear, the capture's pruning); a few leave too little behind to be worth it.
-    connect(&mainContext, &ModelContext::itemsDeleted, giveBack, [giveBack](int count) {
-        if (count >= IdleMemoryGiveBack::bulkDeletion)
-            giveBack->request();
-    });
+    connect(&mainContext, &ModelContext::itemsDeleted, giveBack, &IdleMemoryGiveBack::itemsDeleted);
     NotificationCenter::defaultCenter().addObserver(
         Notifications::panelDidHide, giveBack, [giveBack](const QVariantMap &) { giveBack->request(); });
     // A copy's reading and detection leave buffers behind, and the rows of the content-type

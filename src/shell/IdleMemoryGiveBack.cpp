@@ -19,6 +19,12 @@ void IdleMemoryGiveBack::request()
     m_timer.start();
 }
 
+void IdleMemoryGiveBack::itemsDeleted(int count)
+{
+    if (count >= bulkDeletion)
+        request();
+}
+
 void IdleMemoryGiveBack::giveBack()
 {
     m_mainContext.releaseCachedPages();

@@ -24,6 +24,8 @@ public:
     ~IdleMemoryGiveBack() override;
 
     void request();
+    // Asks for it when a deletion left enough behind to be worth it.
+    void itemsDeleted(int count);
     static constexpr std::chrono::milliseconds idleDelay { 1000 };
     // A deletion of at least this many items leaves enough behind to give back.
     static constexpr int bulkDeletion = 100;

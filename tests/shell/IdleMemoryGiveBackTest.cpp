@@ -4,6 +4,7 @@
 #include "model/ClipboardDatabaseActor.h"
 #include "model/FetchDescriptor.h"
 #include "shell/AppDelegateTestSupport.h"
+#include "support/ManualClock.h"
 #include "support/MemoryMeasurement.h"
 
 #include <QCoreApplication>
@@ -109,6 +110,57 @@ TEST_F(IdleMemoryGiveBackTest, ABulkDeletionsMemoryGoesBackOnceTheAppIsIdle)
         EXPECT_LT(residentAnonymousBytes() - before, (loaded - before) / 4)
             << "before " << before << ", loaded " << loaded;
         delegate.reset();
+    }
+}
+
+// When the memory goes back: a second after the last ask, so that a burst of copies or
+// deletions pays for it once, and not for a deletion of a few items.
+class IdleMemoryGiveBackTimingTest : public StoreTest
+{
+};
+
+TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndNotForAFewDeletions)
+{
+    using std::chrono::milliseconds;
+    enum class Ask { none, plain, deleted99, deleted100 };
+    struct Step
+    {
+        int atMs; // the clock moves on to this time first
+        int giveBacksSoFar; // then this many give-backs have happened
+        Ask ask; // then this is asked
+    };
+    struct Case
+    {
+        const char *name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        { "an ask",
+            { { 0, 0, Ask::plain }, { 999, 0, Ask::none }, { 1000, 1, Ask::none }, { 9000, 1, Ask::none } } },
+        { "asked again before it was due",
+            { { 0, 0, Ask::plain }, { 600, 0, Ask::plain }, { 1599, 0, Ask::none },
+                { 1600, 1, Ask::none } } },
+        { "asked again once it gave back",
+            { { 0, 0, Ask::plain }, { 1000, 1, Ask::plain }, { 1999, 1, Ask::none },
+                { 2000, 2, Ask::none } } },
+        { "99 items deleted", { { 0, 0, Ask::deleted99 }, { 9000, 0, Ask::none } } },
+        { "100 items deleted", { { 0, 0, Ask::deleted100 }, { 999, 0, Ask::none }, { 1000, 1, Ask::none } } },
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        ManualClock clock;
+        IdleMemoryGiveBack giveBack(clock, *container().mainContext(), nullptr);
+        QSignalSpy gaveBack(&giveBack, &IdleMemoryGiveBack::gaveBack);
+        int now = 0;
+        for (const Step &step : test.steps) {
+            clock.advance(milliseconds(step.atMs - now));
+            now = step.atMs;
+            EXPECT_EQ(gaveBack.count(), step.giveBacksSoFar) << "at " << now << " ms";
+            if (step.ask == Ask::plain)
+                giveBack.request();
+            else if (step.ask != Ask::none)
+                giveBack.itemsDeleted(step.ask == Ask::deleted99 ? 99 : 100);
+        }
     }
 }
 
