@@ -1,9 +1,7 @@
 #include "BenchPanelEnvironment.h"
 
 #include "common/NotificationCenter.h"
-#include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
-#include "items/CachedCodeLine.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -50,11 +48,8 @@ void BenchPanelEnvironment::resizeForHistoryToggle(bool, int, double, std::funct
         completion();
 }
 
-QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance)
+QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
 {
-    if (m_highlightsCode)
-        return CachedCodeLine::lines(
-            item, maxLines, darkAppearance, HighlightTheme::github, HighlightCacheService::shared());
     return unhighlightedCodeLines(item, maxLines);
 }
 

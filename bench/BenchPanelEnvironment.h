@@ -6,16 +6,14 @@
 #include <QWidget>
 
 // The panel on its own for measurements: hides its window, answers file availability from the
-// disk, shows code unhighlighted (or, when asked, as the app does, through the shared
-// highlight cache), writes no clipboard, sends no keystrokes, resizes nothing, leaves the
-// store file as it is.
+// disk, shows code unhighlighted, writes no clipboard, sends no keystrokes, resizes nothing,
+// leaves the store file as it is.
 class BenchPanelEnvironment final : public EveryPanelRole
 {
 public:
     // window: the top-level window that shows the panel, held weakly.
     explicit BenchPanelEnvironment(QWidget *window = nullptr);
     void setWindow(QWidget *window) { m_window = window; }
-    void setHighlightsCode(bool highlights) { m_highlightsCode = highlights; }
 
     void hidePanel(bool restoreFocus) override;
     void resignPanelKey() override { }
@@ -64,5 +62,4 @@ public:
 
 private:
     QPointer<QWidget> m_window;
-    bool m_highlightsCode = false;
 };
