@@ -307,13 +307,9 @@ void ClipboardItemPreview::paintEvent(QPaintEvent *)
         y += swatchHeight + blockSpacing;
     }
     if (m_kind == Kind::code) {
-        const QFontMetricsF metrics(m_codeFont);
         painter.setPen(m_palette.color(QPalette::Text));
-        for (const CodeLine &line : std::as_const(m_codeLines)) {
-            drawCodeLine(painter, line, m_codeFont, QPointF(padding, y), m_contentWidth);
-            y += metrics.lineSpacing();
-        }
-        y += blockSpacing;
+        y = drawCodeLines(painter, m_codeLines, m_codeFont, QPointF(padding, y), m_contentWidth)
+            + blockSpacing;
     }
     for (const TextBlock &block : m_blocks)
         y = paintText(painter, block, y) + blockSpacing;

@@ -42,20 +42,25 @@ QString elidedCodeLine(const CodeLine &line, const QFontMetricsF &metrics, doubl
     return metrics.elidedText(shown.cut ? shown.text + QChar(0x2026) : shown.text, Qt::ElideRight, width);
 }
 
-void drawCodeLine(
-    QPainter &painter, const CodeLine &line, const QFont &font, const QPointF &origin, double width)
+double drawCodeLines(
+    QPainter &painter, const QList<CodeLine> &lines, const QFont &font, const QPointF &topLeft, double width)
 {
     const QFontMetricsF metrics(font);
     QTextOption option;
     option.setTabStopDistance(4 * metrics.horizontalAdvance(QLatin1Char(' ')));
     option.setWrapMode(QTextOption::NoWrap);
-    QTextLayout layout(elidedCodeLine(line, metrics, width), font);
-    layout.setTextOption(option);
-    layout.setFormats(line.formats);
-    layout.beginLayout();
-    QTextLine textLine = layout.createLine();
-    if (textLine.isValid())
-        textLine.setLineWidth(width);
-    layout.endLayout();
-    layout.draw(&painter, origin);
+    double y = topLeft.y();
+    for (const CodeLine &line : lines) {
+        QTextLayout layout(elidedCodeLine(line, metrics, width), font);
+        layout.setTextOption(option);
+        layout.setFormats(line.formats);
+        layout.beginLayout();
+        QTextLine textLine = layout.createLine();
+        if (textLine.isValid())
+            textLine.setLineWidth(width);
+        layout.endLayout();
+        layout.draw(&painter, QPointF(topLeft.x(), y));
+        y += metrics.lineSpacing();
+    }
+    return y;
 }

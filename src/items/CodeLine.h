@@ -32,7 +32,8 @@ QList<CodeLine> plainCodeLines(const QString &text, int maxLines);
 // out from no more of it than could show there.
 QString elidedCodeLine(const CodeLine &line, const QFontMetricsF &metrics, double width);
 
-// Draws one code line on one line of the given width with its top left at `origin`, cut with
-// an ellipsis when it is wider; tabs within it stop every four spaces.
-void drawCodeLine(
-    QPainter &painter, const CodeLine &line, const QFont &font, const QPointF &origin, double width);
+// Draws code lines one under the other, each on one line of the given width from `topLeft`
+// down, cut with an ellipsis when it is wider; tabs within a line stop every four spaces.
+// Returns the y below the last line.
+double drawCodeLines(
+    QPainter &painter, const QList<CodeLine> &lines, const QFont &font, const QPointF &topLeft, double width);

@@ -162,11 +162,7 @@ void ItemRowPainter::paintCodeLines(
     const QList<CodeLine> lines
         = m_highlighting.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
     painter.setPen(style.palette.color(QPalette::Text));
-    double y = rect.top();
-    for (const CodeLine &line : lines) {
-        drawCodeLine(painter, line, mono, QPointF(rect.left(), y), rect.width());
-        y += metrics.lineSpacing();
-    }
+    drawCodeLines(painter, lines, mono, rect.topLeft(), rect.width());
 }
 
 void ItemRowPainter::paintRow(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)
