@@ -256,6 +256,26 @@ std::optional<QString> ipv6Host(QStringView host)
     return valid ? std::optional<QString>(host.toString().toLower()) : std::nullopt;
 }
 
+// The bytes with each escape of two hexadecimal digits decoded; a "%" without them stays as
+// written (Qt's decoder reads any two characters after it, "%G5" as "W", which would make a
+// host of what a browser refuses).
+QByteArray percentDecoded(const QByteArray &bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const int high = bytes[i] == '%' && i + 2 < bytes.size() ? Ascii::hexValue(QChar(bytes[i + 1])) : -1;
+        const int low = high >= 0 ? Ascii::hexValue(QChar(bytes[i + 2])) : -1;
+        if (low < 0) {
+            out += bytes[i];
+            continue;
+        }
+        out += char(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
 // The host as browsers read it: escapes decoded, then the name in its ASCII form (what a
 // browser maps letters to: capitals, full-width letters and the other full stops of Unicode
 // included), or an address.
@@ -263,7 +283,7 @@ std::optional<QString> hostOf(QStringView written)
 {
     if (written.startsWith(u'['))
         return written.endsWith(u']') ? ipv6Host(written) : std::nullopt;
-    const QByteArray bytes = QByteArray::fromPercentEncoding(written.toUtf8());
+    const QByteArray bytes = percentDecoded(written.toUtf8());
     const QString decoded = QString::fromUtf8(bytes);
     if (decoded.toUtf8() != bytes)
         return std::nullopt;

@@ -62,7 +62,8 @@ TEST(BrowserAddressTest, RefusesWhatABrowserRefuses)
     for (const char *text : { "https://", "https:///", "https://exa mple.org/", "https://exa%20mple.org/",
              "https://a%2Fb.org/", "https://example.org:65536/", "https://example.org:8o/",
              "http://1.2.3.256/", "http://0x100000000/", "http://1.2.3.4.5/", "https://%FF.org/",
-             "https://[::1/", "https://[zz::1]/", "mailto:/x", "foo:/bar", "foo://example.org\\x/y" }) {
+             "https://exampl%G5.org/", "https://example.or%g/", "https://example.org%4/", "https://[::1/",
+             "https://[zz::1]/", "mailto:/x", "foo:/bar", "foo://example.org\\x/y" }) {
         EXPECT_FALSE(BrowserAddress::parse(QString::fromUtf8(text))) << text;
     }
 }
