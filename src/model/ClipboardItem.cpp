@@ -48,12 +48,7 @@ bool affectsContentHash(ItemField field)
 std::atomic<qint64> g_nextTemporaryIdentifier { -1 };
 
 // The fields kept outside the row, as a mask: every read of a field asks.
-const quint64 g_externalFields = [] {
-    quint64 mask = 0;
-    for (const FieldInfo &info : itemSchema())
-        mask |= info.external ? quint64(1) << int(info.field) : 0;
-    return mask;
-}();
+const quint64 g_externalFields = externalFieldMask();
 
 } // namespace
 
@@ -71,10 +66,7 @@ ClipboardItemPtr ClipboardItem::create(ClipboardItemType type, const Content &co
 {
     ClipboardItemPtr item = createForStore();
     // A new item has all its external data in memory.
-    for (const FieldInfo &info : itemSchema()) {
-        if (info.external)
-            item->m_externalLoaded.set(std::size_t(info.field));
-    }
+    item->m_externalLoaded = std::bitset<slotCount>(externalFieldMask());
     // The required Booleans (pinned, from a password manager, code as text) start false,
     // which is what a missing one reads as.
     item->m_identifier = newTemporaryIdentifier();

@@ -1,5 +1,7 @@
 #include "model/ItemSchema.h"
 
+#include "model/ItemFieldValues.h"
+
 namespace {
 using enum FieldType;
 constexpr bool required = false;
@@ -7,7 +9,7 @@ constexpr bool optional = true;
 constexpr bool inRow = false;
 constexpr bool external = true;
 
-const std::array<FieldInfo, itemFieldCount> schema { {
+constexpr std::array<FieldInfo, itemFieldCount> schema { {
     { ItemField::id, "id", uuid, required, inRow },
     { ItemField::timestamp, "timestamp", date, required, inRow },
     { ItemField::itemType, "itemType", string, required, inRow },
@@ -53,11 +55,31 @@ const std::array<FieldInfo, itemFieldCount> schema { {
     { ItemField::additionalFileCount, "additionalFileCount", integer, optional, inRow },
     { ItemField::additionalFileURLListData, "additionalFileURLListData", data, optional, external },
 } };
+
+// The fields whose schema entry satisfies `is`, as a mask of their bits.
+constexpr quint64 fieldMask(bool (*is)(const FieldInfo &))
+{
+    quint64 mask = 0;
+    for (const FieldInfo &info : schema)
+        mask |= is(info) ? quint64(1) << int(info.field) : 0;
+    return mask;
+}
+
+// An item's values read a missing required Boolean as false without a lookup in the schema.
+static_assert(ItemFieldValues::requiredBooleans
+        == fieldMask([](const FieldInfo &info) { return info.type == boolean && !info.optional; }),
+    "the item's required Booleans are the schema's");
 } // namespace
 
 const std::array<FieldInfo, itemFieldCount> &itemSchema()
 {
     return schema;
+}
+
+quint64 externalFieldMask()
+{
+    static constexpr quint64 mask = fieldMask([](const FieldInfo &info) { return info.external; });
+    return mask;
 }
 
 const FieldInfo &fieldInfo(ItemField field)

@@ -78,6 +78,8 @@ inline constexpr qsizetype maxHighlightedLinesBytes = qsizetype(2) * 1024 * 1024
 
 const std::array<FieldInfo, itemFieldCount> &itemSchema();
 const FieldInfo &fieldInfo(ItemField field);
+// The fields kept outside the item's row, one bit each (1 << the field's index).
+quint64 externalFieldMask();
 inline int fieldIndex(ItemField field)
 {
     return int(field);

@@ -565,12 +565,7 @@ ClipboardItemPtr ModelContext::materialize(const SqliteStatement &row)
     item->m_identifier = PersistentIdentifier { pk };
     // First read of the row: every value is taken as it stands (the common, hot path of
     // list fetches; refreshFromRow compares and announces instead).
-    static const std::bitset<ClipboardItem::slotCount> externalFields = [] {
-        std::bitset<ClipboardItem::slotCount> bits;
-        for (const FieldInfo &info : itemSchema())
-            bits.set(std::size_t(info.field), info.external);
-        return bits;
-    }();
+    static const std::bitset<ClipboardItem::slotCount> externalFields(externalFieldMask());
     const std::bitset<ClipboardItem::slotCount> present(
         quint64(row.int64(StoreSchemaSql::externalFieldsColumn)));
     item->m_externalPresent = present & externalFields;
