@@ -58,7 +58,7 @@ QImage decodeImage(const QByteArray &data, QByteArray *format)
     // Asked before reading: afterwards the reader no longer names what it detected.
     const QByteArray detected = reader.format();
     // The header is read first: a picture too large to decode is never decoded.
-    if (const std::optional<QSize> claimed = ImageLimits::sizeOf(data);
+    if (const std::optional<QSize> claimed = ImageLimits::sizeOf(data, reader);
         claimed && !ImageLimits::isDecodable(*claimed))
         return QImage();
     QImage image;

@@ -85,7 +85,7 @@ QImage ThumbnailCache::decodeScaled(const QByteArray &data, QSize size)
     const QSize full = reader.size();
     // A picture too large to decode is not tried, scaled or not: reading it row by row to
     // scale it down would still take seconds.
-    if (const std::optional<QSize> claimed = ImageLimits::sizeOf(data);
+    if (const std::optional<QSize> claimed = ImageLimits::sizeOf(data, reader);
         claimed && !ImageLimits::isDecodable(*claimed))
         return QImage();
     if (full.isValid() && (full.width() > size.width() || full.height() > size.height()))

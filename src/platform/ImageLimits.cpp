@@ -152,15 +152,20 @@ namespace ImageLimits {
 
 std::optional<QSize> sizeOf(const QByteArray &data)
 {
-    for (const auto &header : { gifCanvas, bmpSize, iconSize }) {
-        if (const std::optional<QSize> size = header(data))
-            return size;
-    }
     QBuffer buffer;
     buffer.setData(data);
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    return sizeOf(data, reader);
+}
+
+std::optional<QSize> sizeOf(const QByteArray &data, QImageReader &reader)
+{
+    for (const auto &header : { gifCanvas, bmpSize, iconSize }) {
+        if (const std::optional<QSize> size = header(data))
+            return size;
+    }
     const QSize size = reader.size();
     if (!size.isValid())
         return std::nullopt;
