@@ -218,7 +218,9 @@ QFuture<Captured> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapsh
     // The bookmark asks the disk, which may hang (a network mount): it is asked through
     // UserFiles, and the item is kept without it when the disk does not answer in time.
     const QUrl first = snapshot.files->first();
-    QFuture<std::optional<QByteArray>> bookmark = first.isLocalFile() && !isInTrash(first)
+    if (isInTrash(first))
+        return ready(std::nullopt);
+    QFuture<std::optional<QByteArray>> bookmark = first.isLocalFile()
         ? UserFiles::shared().run(
             FilePaths::ofUrl(first), bookmarkLimit, [first] { return FileBookmark::create(first); })
         : QtFuture::makeReadyFuture(std::optional<QByteArray>());
@@ -228,8 +230,6 @@ QFuture<Captured> ClipboardMonitor::fileContent(const PasteboardSnapshot &snapsh
         [files = *snapshot.files, base = sourceContent(snapshot)](
             const std::optional<QByteArray> &bookmarkData) -> Captured {
             const QUrl &first = files.first();
-            if (isInTrash(first))
-                return std::nullopt;
             ClipboardItem::Content content = base;
             content.fileURL = first;
             content.fileBookmarkData = bookmarkData;
