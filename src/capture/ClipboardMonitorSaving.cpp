@@ -5,11 +5,8 @@
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
 #include "common/ThenWhileAlive.h"
-#include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
-
-#include <QSet>
 
 namespace {
 
