@@ -84,6 +84,9 @@ Desktop makeDesktop()
     }
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         desktop.pasteboard = std::make_unique<SystemPasteboard>();
+        // After the pasteboard: Qt asks the filter installed last first, and the pasteboard's
+        // own filter takes the requests for a long file list that it serves itself; this one
+        // only watches, so it must see them before.
         desktop.clipboardRequests = std::make_unique<X11ClipboardRequests>();
     } else
         desktop.pasteboard = std::make_unique<MemoryPasteboard>();
