@@ -5,12 +5,15 @@
 #   share/applications/tindlewick.desktop   the applications-menu entry
 #   share/icons/hicolor/*/apps/tindlewick.* the icon, scalable and in PNG sizes
 #   share/man/man1/tindlewick.1.gz          the manual page
+#   share/doc/tindlewick/                   the copyright file (the licences of all it ships) and changelog
 # The program finds its resources at ../share/tindlewick from its own folder, so bin/ and
 # share/ are fixed names here rather than GNUInstallDirs settings.
 install(TARGETS tindlewick RUNTIME DESTINATION bin)
 install(DIRECTORY ${TINDLEWICK_RESOURCE_DIR}/ DESTINATION share/tindlewick)
 install(DIRECTORY ${CMAKE_BINARY_DIR}/share/icons/ DESTINATION share/icons)
 install(FILES ${CMAKE_BINARY_DIR}/share/man/man1/tindlewick.1.gz DESTINATION share/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/share/doc/tindlewick/changelog.gz
+  DESTINATION share/doc/tindlewick)
 # The menu entry starts the installed program by its full path, known only at install time.
 install(CODE "set(TINDLEWICK_DESKTOP_ENTRY_SOURCE \"${CMAKE_SOURCE_DIR}/resources/desktop/tindlewick.desktop\")
 set(TINDLEWICK_DESKTOP_ENTRY_STAGING \"${CMAKE_BINARY_DIR}/install-staging\")")

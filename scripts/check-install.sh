@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Checks the installation of a finished build, without building anything:
 #  1. installs it into a temporary folder as a package would (DESTDIR, prefix /usr) and checks
-#     the layout, the menu entry (desktop-file-validate) and --version/--help;
+#     the layout, the menu entry (desktop-file-validate), --version/--help, the manual page's
+#     options and keys, and the copyright file (Debian's format, a licence text for each licence
+#     named, a paragraph for each piece shipped from elsewhere);
 #  2. starts the installed program under Xvfb with a private home and sees a copied code snippet
 #     stored as a code item (which takes the installed models) and the panel open on Control+Space;
-#  3. builds the Debian package from the same install rules and fails on a file outside usr/.
+#  3. builds the Debian package from the same install rules and fails on a file outside usr/, a
+#     missing copyright file or changelog, or a changelog of another version.
 #   scripts/check-install.sh [build-dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,6 +51,42 @@ open_panel() {
   app_running "$1"
   xdotool key ctrl+space
   wait_for 1 panel_shown
+}
+
+# The keys of the panel that the manual page names in its KEYS section.
+panel_keys=(Down Up Left Right Return Escape Tab Shift+Tab Control+K Control+P Control+. Control+1 Control+7
+  /clear /emoji)
+check_manual_keys() {
+  local keys
+  keys=$(zcat "$1" | sed -n '/^\.SH KEYS/,/^\.SH [^K]/p')
+  [ -n "$keys" ] || fail "the manual page has no KEYS section"
+  for key in "${panel_keys[@]}"; do
+    grep -qF -- "$key" <<<"$keys" || fail "the manual page's KEYS section does not name $key"
+  done
+}
+
+# Third-party pieces installed under share/tindlewick, each to be named by the copyright file.
+third_party=(highlight.min.js highlight-styles.json guesslang.bin public_suffix_list.dat)
+check_copyright() {
+  local file=$1 missing
+  head -n 1 "$file" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    || fail "$file is not in Debian's copyright format"
+  grep -qx 'Files: \*' "$file" || fail "$file has no paragraph for the project's own files"
+  # A licence named in a Files paragraph needs its text there or in a paragraph of its own.
+  missing=$(awk 'BEGIN { RS = ""; FS = "\n" }
+    { files = 0; name = ""; text = 0
+      for (i = 1; i <= NF; i++) {
+        if ($i ~ /^Files:/) files = 1
+        if ($i ~ /^License:/) { name = $i; sub(/^License: */, "", name); text = i < NF && $(i + 1) ~ /^ / }
+      }
+      if (name == "") next
+      if (files) used[name] = 1
+      if (text) given[name] = 1 }
+    END { for (name in used) if (!(name in given)) print name }' "$file")
+  [ -z "$missing" ] || fail "$file names licences without their text: $missing"
+  for piece in "${third_party[@]}"; do
+    grep -Eq "^Files:.* usr/share/tindlewick/$piece( |\$)" "$file" || fail "$file does not name $piece"
+  done
 }
 
 # Step 2, run by with-xserver.sh: $1 the installed program, $2 a fresh home, $3 the folder for
@@ -103,7 +142,8 @@ for file in bin/tindlewick share/tindlewick/Magika.mlmodelc/model.bin share/tind
   share/tindlewick/adult_domains.txt share/tindlewick/public_suffix_list.dat \
   share/applications/tindlewick.desktop share/icons/hicolor/scalable/apps/tindlewick.svg \
   share/icons/hicolor/16x16/apps/tindlewick.png share/icons/hicolor/48x48/apps/tindlewick.png \
-  share/icons/hicolor/256x256/apps/tindlewick.png share/man/man1/tindlewick.1.gz; do
+  share/icons/hicolor/256x256/apps/tindlewick.png share/man/man1/tindlewick.1.gz \
+  share/doc/tindlewick/copyright share/doc/tindlewick/changelog.gz; do
   [ -e "$stage/usr/$file" ] || fail "usr/$file is not installed"
 done
 entry=$stage/usr/share/applications/tindlewick.desktop
@@ -120,6 +160,8 @@ env -u DISPLAY "$stage/usr/bin/tindlewick" --help | grep -qx "  $stage/usr/share
   || fail "--help does not name the installed resources"
 env -u DISPLAY "$stage/usr/bin/tindlewick" --help | grep -q -- "--settings" || fail "--help does not list --settings"
 zcat "$stage/usr/share/man/man1/tindlewick.1.gz" | grep -qF '\-\-settings' || fail "the manual page does not list --settings"
+check_manual_keys "$stage/usr/share/man/man1/tindlewick.1.gz"
+check_copyright "$stage/usr/share/doc/tindlewick/copyright"
 echo "check-install: installed $(find "$stage" -type f | wc -l) files under usr/; the menu entry is valid"
 
 # 2. The installed program at work.
@@ -134,6 +176,15 @@ deb=$(find "$work/package" -maxdepth 1 -name 'tindlewick_*.deb' | head -n 1)
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 outside=$(grep -vE '^\./(usr/.*)?$' <<<"$contents" || true)
 [ -z "$outside" ] || fail "the package installs outside usr/: $outside"
-grep -qx './usr/bin/tindlewick' <<<"$contents" || fail "the package lacks usr/bin/tindlewick"
-echo "check-install: $(basename "$deb"): $(grep -vc '/$' <<<"$contents") files, all under usr/;" \
+for file in usr/bin/tindlewick usr/share/doc/tindlewick/copyright usr/share/doc/tindlewick/changelog.gz; do
+  grep -qx "./$file" <<<"$contents" || fail "the package lacks $file"
+done
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tindlewick/changelog.gz | gzip -dc >"$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$(dpkg-deb -f "$deb" Version)" ] \
+  || fail "the package's changelog does not end at its version $(dpkg-deb -f "$deb" Version)"
+for field in Maintainer Description Section Priority; do
+  [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the package has no $field"
+done
+echo "check-install: $(basename "$deb"): $(grep -vc '/$' <<<"$contents") files, all under usr/, with its" \
+  "copyright file and changelog;" \
   "Depends: $(dpkg-deb -f "$deb" Depends)"

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Installs whatever is missing (Debian packages, npm resources) and builds Tindlewick.
+# Installs whatever is missing (Debian packages, npm resources) and builds Tindlewick: everything
+# (the app, the unit and X11 tests, the benchmarks), or with --app only the app and what it reads
+# at run time (models, lists, highlight.js, icons, manual page).
 # Idempotent: a second run with nothing changed only checks and rebuilds nothing.
-#   scripts/setup.sh [build-dir] [extra cmake arguments...]
+#   scripts/setup.sh [--app] [build-dir] [extra cmake arguments...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+targets=()
+if [ "${1:-}" = --app ]; then
+  targets=(--target tindlewick)
+  shift
+fi
 build=${1:-$root/build}
 shift || true
 
@@ -36,4 +43,4 @@ export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j "$jobs"
+cmake --build "$build" -j "$jobs" "${targets[@]}"

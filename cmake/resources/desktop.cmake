@@ -1,7 +1,7 @@
 # What the desktop shows of the app: the icon (drawn as SVG, with the PNG sizes that menus,
-# docks, trays and task switchers ask for) and the manual page. Both are written to
-# share/ in the build tree, where an installed copy has them too, so the app finds its icon
-# beside its executable either way.
+# docks, trays and task switchers ask for), the manual page, and the changelog the package
+# carries. All are written to share/ in the build tree, where an installed copy has them too,
+# so the app finds its icon beside its executable either way.
 find_program(TINDLEWICK_RSVG_CONVERT rsvg-convert REQUIRED) # package librsvg2-bin
 find_program(TINDLEWICK_GZIP gzip REQUIRED)
 
@@ -33,6 +33,14 @@ add_custom_command(OUTPUT ${TINDLEWICK_MAN_PAGE}.gz
   COMMAND ${TINDLEWICK_GZIP} -9 -n -f -k ${TINDLEWICK_MAN_PAGE}
   DEPENDS ${TINDLEWICK_MAN_PAGE} VERBATIM)
 list(APPEND TINDLEWICK_DESKTOP_OUTPUTS ${TINDLEWICK_MAN_PAGE}.gz)
+
+# The package's changelog, compressed as Debian keeps it beside the copyright file.
+set(TINDLEWICK_CHANGELOG ${CMAKE_BINARY_DIR}/share/doc/tindlewick/changelog)
+configure_file(${CMAKE_SOURCE_DIR}/resources/debian/changelog ${TINDLEWICK_CHANGELOG} COPYONLY)
+add_custom_command(OUTPUT ${TINDLEWICK_CHANGELOG}.gz
+  COMMAND ${TINDLEWICK_GZIP} -9 -n -f -k ${TINDLEWICK_CHANGELOG}
+  DEPENDS ${TINDLEWICK_CHANGELOG} VERBATIM)
+list(APPEND TINDLEWICK_DESKTOP_OUTPUTS ${TINDLEWICK_CHANGELOG}.gz)
 
 add_custom_target(tindlewick_desktop DEPENDS ${TINDLEWICK_DESKTOP_OUTPUTS})
 add_dependencies(tindlewick_resources tindlewick_desktop)

@@ -10,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
 
 // Takes the requests for a list of files that the toolkit's clipboard holds out of the
 // toolkit's hands, on the GUI thread where X events are handled, and gives them to the server.
@@ -23,10 +24,8 @@ public:
         xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
         if (!connection)
             return;
-        xcb_intern_atom_reply_t *reply
-            = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, 9, "CLIPBOARD"), nullptr);
-        m_clipboard = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
+        m_clipboard = internAtom(connection, "CLIPBOARD");
+        m_timestamp = internAtom(connection, "TIMESTAMP");
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~FileListRequests() override
@@ -48,6 +47,9 @@ public:
             mode = QClipboard::Selection;
         else if (request->selection != m_clipboard || m_clipboard == XCB_ATOM_NONE)
             return false;
+        // The toolkit owns the selection and alone knows when it took it.
+        if (request->target == m_timestamp && m_timestamp != XCB_ATOM_NONE)
+            return false;
         const auto *list
             = dynamic_cast<const FileListMimeData *>(QGuiApplication::clipboard()->mimeData(mode));
         if (!list)
@@ -57,8 +59,18 @@ public:
     }
 
 private:
+    static xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+    {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    }
+
     X11SelectionServer &m_server;
     xcb_atom_t m_clipboard = XCB_ATOM_NONE;
+    xcb_atom_t m_timestamp = XCB_ATOM_NONE;
 };
 
 SystemPasteboard::SystemPasteboard(QObject *parent)

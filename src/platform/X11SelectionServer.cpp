@@ -141,7 +141,7 @@ void X11SelectionServer::respond(const Request &request)
     const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
     xcb_atom_t answered = XCB_ATOM_NONE;
     if (request.target == atom("TARGETS")) {
-        QList<xcb_atom_t> targets { atom("TARGETS") };
+        QList<xcb_atom_t> targets { atom("TARGETS"), atom("TIMESTAMP") };
         for (const FileListForms::Target &target : FileListForms::targets())
             targets.append(atom(target.name));
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM,

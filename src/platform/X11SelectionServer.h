@@ -22,7 +22,8 @@ using xcb_window_t = quint32;
 // form requested whole on the GUI thread: a million file URLs become a million QUrl objects
 // for every request as text. Here every form is written from the one copy of the list a piece
 // at a time, the long ones incrementally (INCR); a requestor that stops taking its pieces is
-// let go after transferTimeout.
+// let go after transferTimeout. TIMESTAMP, which it lists, is left to the toolkit: only the
+// owner knows when it took the selection.
 class X11SelectionServer final
 {
 public:

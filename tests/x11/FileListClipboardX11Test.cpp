@@ -50,7 +50,7 @@ TEST(FileListClipboardX11Test, EveryFormIsReadAsOtherProgramsExpectItUntilTheCli
     pasteboard.writeContents(fileList(two));
     EXPECT_TRUE(pasteboard.ownsContents());
     EXPECT_EQ(read(QStringLiteral("TARGETS")),
-        "TARGETS\ntext/uri-list\nx-special/gnome-copied-files\ntext/x-moz-url\nUTF8_STRING\n"
+        "TARGETS\nTIMESTAMP\ntext/uri-list\nx-special/gnome-copied-files\ntext/x-moz-url\nUTF8_STRING\n"
         "text/plain;charset=utf-8\ntext/plain\nSTRING\nTEXT\n");
     const struct
     {

@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QtEndian>
 
 #include <cstdio>
 
@@ -576,9 +577,9 @@ TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerO
 
 namespace {
 
-// A million files as a file manager lists them: a thousand files, seen through a thousand
-// links to their folder, so that a million different paths lead to files that are there.
-QByteArray millionFileList(const QString &folder)
+// Files as a file manager lists them: a thousand files, seen through `links` links to their
+// folder, so that a thousand times as many different paths lead to files that are there.
+QByteArray fileList(const QString &folder, int links)
 {
     const QDir root(folder);
     if (!root.mkpath(QStringLiteral("files")))
@@ -586,15 +587,18 @@ QByteArray millionFileList(const QString &folder)
     const auto number = [](int n) { return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')); };
     for (int i = 0; i < 1000; ++i) {
         QFile file(root.filePath(QStringLiteral("files/f") + number(i)));
-        if (!file.open(QIODevice::WriteOnly)
-            || !QFile::link(
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+    }
+    for (int i = 0; i < links; ++i) {
+        if (!QFile::link(
                 root.filePath(QStringLiteral("files")), root.filePath(QStringLiteral("d") + number(i))))
             return {};
     }
     const QByteArray prefix = QUrl::fromLocalFile(root.absolutePath()).toEncoded();
     QByteArray list;
-    list.reserve(1'000'000 * (prefix.size() + 12));
-    for (int d = 0; d < 1000; ++d) {
+    list.reserve(links * 1000 * (prefix.size() + 12));
+    for (int d = 0; d < links; ++d) {
         for (int f = 0; f < 1000; ++f)
             list += prefix + "/d" + number(d).toLatin1() + "/f" + number(f).toLatin1() + "\r\n";
     }
@@ -608,7 +612,7 @@ TEST_F(HardeningX11Test, AMillionCopiedFilesAreShownByTheirFirstWithoutHoldingTh
     // A short folder path whatever TMPDIR is: a million of its paths must stay under the limit
     // of a copied text, or the copy is refused before the app shows anything.
     QTemporaryDir folder(QStringLiteral("/tmp/tw-files-XXXXXX"));
-    const QByteArray list = millionFileList(folder.path());
+    const QByteArray list = fileList(folder.path(), 1000);
     ASSERT_FALSE(list.isEmpty());
     ASSERT_LT(list.size(), CaptureLimits::maxTextBytes);
     AppProcess app(home.path());
@@ -756,4 +760,32 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
     QFile after(storePath());
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), bytes) << "the damaged store was changed";
+}
+
+TEST_F(HardeningX11Test, ALongListOfFilesPastedFromThePanelTellsWhenTheAppTookTheClipboard)
+{
+    // Two thousand files: more than an item lists, so the app serves them itself.
+    QTemporaryDir folder(QStringLiteral("/tmp/tw-files-XXXXXX"));
+    const QByteArray list = fileList(folder.path(), 2);
+    ASSERT_FALSE(list.isEmpty());
+    AppProcess app(home.path());
+    startApp(app);
+    ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("<file>"))) << app.output().toStdString();
+    ASSERT_TRUE(openPanel(app));
+    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    qsizetype pasted = 0;
+    ASSERT_TRUE(waitUntil([&] { return (pasted = filesOnTheClipboard()) == 2000; })) << pasted << " files";
+
+    EXPECT_TRUE(clipboardAs(QStringLiteral("TARGETS")).split('\n').contains("TIMESTAMP"));
+    // A 32-bit time, which xclip writes out as the machine's long.
+    const auto takenAt = [] {
+        const QByteArray answer = clipboardAs(QStringLiteral("TIMESTAMP"));
+        return answer.size() >= 4 ? qFromLittleEndian<quint32>(answer.constData()) : 0u;
+    };
+    const quint32 first = takenAt();
+    EXPECT_NE(first, 0u) << "no answer to TIMESTAMP";
+    // When the app took it, not when it was asked.
+    EXPECT_EQ(takenAt(), first);
 }
