@@ -211,6 +211,36 @@ TEST_F(KeptAsCopiedX11Test, TenThousandBlacklistEntriesHoldUpNoCopyAndKeepOutEve
     EXPECT_EQ(texts.value(1), QStringLiteral("https://www.example.com/articles/7?ref=home"));
 }
 
+TEST_F(KeptAsCopiedX11Test, ABlockedHostInEveryFormThatOpensItIsKeptOut)
+{
+    seedSettings(QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"),
+                                   QStringLiteral("example.org\npaypal.com\n127.0.0.1") } })
+                     .toJson());
+    AppProcess app(home.path());
+    ASSERT_NO_FATAL_FAILURE(startApp(app));
+    // A name in full-width letters that no entry blocks is a link, kept as it was copied.
+    const QString allowed = QString::fromUtf8("https://\uFF45\uFF58\uFF41\uFF4D\uFF50\uFF4C\uFF45\uFF0E"
+                                              "\uFF4E\uFF45\uFF54/x");
+    copyFromOutside(allowed);
+    ASSERT_TRUE(waitForNewest(allowed)) << stored().toStdString();
+
+    // Full-width letters and full stop; a small full stop (older resolvers read it as one); a soft
+    // hyphen, which browsers leave out; full-width digits; an IPv6 address mapping 127.0.0.1.
+    for (const char *form : { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x",
+             "https://example\uFE52org/x", "https://pay\u00ADpal.com/x",
+             "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", "http://[::ffff:127.0.0.1]/x" }) {
+        RawClipboardOwner copy;
+        ASSERT_TRUE(copy.copy({ { QStringLiteral("UTF8_STRING"), QByteArray(form) } }));
+        ASSERT_TRUE(copy.waitUntilAsked(QStringLiteral("UTF8_STRING"))) << form;
+    }
+    ASSERT_TRUE(external.copyWithXclip("after the blocked forms"));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("after the blocked forms")));
+    ASSERT_TRUE(app.settles());
+    EXPECT_EQ(
+        storedTextsAt(storePath()), (QStringList { QStringLiteral("after the blocked forms"), allowed }))
+        << stored().toStdString();
+}
+
 TEST_F(KeptAsCopiedX11Test, AHistoryAndSettingsThatAreSymbolicLinksArePrivateWhereverTheyLead)
 {
     const struct
