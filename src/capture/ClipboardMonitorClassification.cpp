@@ -58,19 +58,19 @@ bool anyLinkExcluded(QStringView text, const UrlBlacklist::Matcher &blacklist)
 
 // Whether a copied text holds a link the URL blacklist keeps out, written anywhere among its
 // words: the whole text when it is one link, else every address in it. Programs that still
-// resolve names as IDNA 2003 did read dots browsers refuse ("example﹒org") as full stops, so the
-// text is read that way too.
+// resolve names as IDNA 2003 did read dots that browsers refuse ("example﹒org") as full stops:
+// a text with such dots is read that way too.
 bool holdsBlacklistedLink(QStringView text, const UrlBlacklist::Matcher &blacklist)
 {
     if (blacklist.isEmpty())
         return false;
     if (anyLinkExcluded(text, blacklist))
         return true;
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
         return false;
     const QString folded = Idna::foldedAsIdna2003(text);
-    return folded != text && anyLinkExcluded(folded, blacklist);
+    return Idna::mapped(folded).count(u'.') > Idna::mapped(text).count(u'.')
+        && anyLinkExcluded(folded, blacklist);
 }
 
 QString preview(const QString &text)

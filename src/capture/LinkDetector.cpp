@@ -98,6 +98,15 @@ bool readsAsSentences(QStringView written, QStringView ascii)
 // browsers map it, full-width letters, digits and full stops included.
 std::optional<QString> webHost(QStringView written, bool hasScheme, const PublicSuffixList &suffixes)
 {
+    // The top-level domain first, on the name only mapped: most words of a text with a full stop
+    // in them name no host, and encoding long labels to "xn--" costs the most.
+    const QString mappedName = Idna::mapped(written);
+    QStringView name = mappedName;
+    if (name.endsWith(u'.') && name.size() > 1)
+        name.chop(1);
+    const bool address = hasScheme && (isIPv4(name) || name == u"localhost");
+    if (!address && !suffixes.hasKnownTopLevelDomain(name))
+        return std::nullopt;
     const std::optional<QString> ascii = Idna::toAscii(written);
     if (!ascii || ascii->isEmpty())
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include <unicode/uidna.h>
 #include <unicode/unorm2.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -75,6 +76,11 @@ namespace Idna {
 
 std::optional<QString> toAscii(QStringView name)
 {
+    // ASCII maps to itself in lower case: only an "xn--" label has more to check.
+    const bool plain = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (plain && !name.startsWith(u"xn--", Qt::CaseInsensitive)
+        && !name.contains(u".xn--", Qt::CaseInsensitive))
+        return name.toString().toLower();
     const UIDNA *idna = browserIdna();
     if (!idna || !fitsIcu(name))
         return std::nullopt;

@@ -18,8 +18,8 @@ namespace Idna {
 // nothing. ASCII punctuation ("_", "*", "/") stays for the caller to judge.
 std::optional<QString> toAscii(QStringView name);
 
-// The text with each character mapped as toAscii() maps it, nothing checked: whether a text
-// holds a full stop of some form.
+// The text with each character mapped as toAscii() maps it (one no name may hold becomes
+// U+FFFD), nothing checked: whether a text holds a full stop of some form.
 QString mapped(QStringView text);
 
 // The text as IDNA 2003 read names (NFKC with case folding, ignorable characters left out), as

@@ -344,6 +344,7 @@ TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowser
         { "http://[::ffff:7f00:1]/x", false },
         { "https://example\uFE52org/private", false },
         { "read https://example\uFE52org/private/x first", false },
+        { "\u8AAD\u3093\u3067\u3002https://example\uFE52org/private", false },
         { "https://example.org/public", true },
         { "https://example.org/private/../public", true },
         { "https://example\uFE52org/public", true },
