@@ -53,6 +53,9 @@ TEST(BrowserAddressTest, ReadsAnAddressAsABrowserDoes)
         { "https://pay\u00ADpal.com/x", "https", { "paypal.com", -1, "/x", nullptr } },
         { "https://pay%C2%ADpal.com/x", "https", { "paypal.com", -1, "/x", nullptr } },
         { "https://fa\u00DF.de/", "https", { "xn--fa-hia.de", -1, "/", nullptr } },
+        // Empty labels and hyphens at the ends of a label are kept, as browsers keep them.
+        { "https://b\u00FCcher.de../x", "https", { "xn--bcher-kva.de..", -1, "/x", nullptr } },
+        { "https://-b\u00FCcher-.de/", "https", { "xn---bcher--o2a.de", -1, "/", nullptr } },
         { "https://\u0645\u062B\u0627\u0644.\u0645\u0635\u0631/", "https",
             { "xn--mgbh0fb.xn--wgbh1c", -1, "/", nullptr } },
         // Addresses in numbers: full-width digits, a final dot, an IPv6 address that maps an
