@@ -56,12 +56,24 @@ bool fitsIcu(QStringView text)
     return text.size() < std::numeric_limits<int32_t>::max() / 4;
 }
 
-QString normalized(const char *name, UNormalization2Mode mode, QStringView text)
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// One of ICU's normalisations by the name of its data; ICU keeps it for the life of the process.
+const UNormalizer2 *normalizer(const char *name)
 {
     UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2 *normalizer = unorm2_getInstance(nullptr, name, mode, &status);
-    if (U_FAILURE(status) || !fitsIcu(text))
+    const UNormalizer2 *found = unorm2_getInstance(nullptr, name, UNORM2_COMPOSE, &status);
+    return U_SUCCESS(status) ? found : nullptr;
+}
+
+QString normalized(const UNormalizer2 *normalizer, QStringView text)
+{
+    if (!normalizer || !fitsIcu(text))
         return text.toString();
+    UErrorCode status = U_ZERO_ERROR;
     const int32_t size = int32_t(text.size());
     if (unorm2_spanQuickCheckYes(normalizer, units(text), size, &status) == size || U_FAILURE(status))
         return text.toString();
@@ -77,8 +89,7 @@ namespace Idna {
 std::optional<QString> toAscii(QStringView name)
 {
     // ASCII maps to itself in lower case: only an "xn--" label has more to check.
-    const bool plain = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (plain && !name.startsWith(u"xn--", Qt::CaseInsensitive)
+    if (isAscii(name) && !name.startsWith(u"xn--", Qt::CaseInsensitive)
         && !name.contains(u".xn--", Qt::CaseInsensitive))
         return name.toString().toLower();
     const UIDNA *idna = browserIdna();
@@ -97,13 +108,17 @@ std::optional<QString> toAscii(QStringView name)
 
 QString mapped(QStringView text)
 {
+    if (isAscii(text))
+        return text.toString().toLower();
     // ICU's data for the mapping step of UTS #46.
-    return normalized("uts46", UNORM2_COMPOSE, text);
+    static const UNormalizer2 *const uts46 = normalizer("uts46");
+    return normalized(uts46, text);
 }
 
 QString foldedAsIdna2003(QStringView text)
 {
-    return normalized("nfkc_cf", UNORM2_COMPOSE, text);
+    static const UNormalizer2 *const nfkcCasefold = normalizer("nfkc_cf");
+    return normalized(nfkcCasefold, text);
 }
 
 } // namespace Idna
