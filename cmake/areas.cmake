@@ -11,7 +11,7 @@ set(TINDLEWICK_COLOUR_VALUE_FILES
   enrichment/Color.h enrichment/Color.cpp enrichment/ColorFormat.h enrichment/ColorFormat.cpp
   enrichment/ColorSpaces.h enrichment/ColorSpaces.cpp enrichment/ColorText_p.h enrichment/ColorText.cpp)
 
-tindlewick_area(common FOLDERS common LINKS Qt6::Core Qt6::Concurrent)
+tindlewick_area(common FOLDERS common LINKS Qt6::Core Qt6::Concurrent PkgConfig::ICU)
 tindlewick_area(platform FOLDERS platform USES common LINKS Qt6::Gui Qt6::Network Qt6::DBus PkgConfig::X11LIBS)
 tindlewick_area(colour FILES ${TINDLEWICK_COLOUR_VALUE_FILES} LINKS Qt6::Gui)
 tindlewick_area(model FOLDERS model USES common platform colour LINKS PkgConfig::SQLITE3)

@@ -42,7 +42,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries the program links (Qt 6, SQLite, TagLib, the X libraries), as
+# The shared libraries the program links (Qt 6, SQLite, TagLib, ICU, the X libraries), as
 # dpkg-shlibdeps reads them from the binary, with the versions they need.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # WebP and TIFF pictures on the clipboard; an emoji picker for "/emoji" in the panel.

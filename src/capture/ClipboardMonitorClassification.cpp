@@ -10,6 +10,7 @@
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
 #include "common/Diagnostics.h"
+#include "common/Idna.h"
 #include "common/UserCharacters.h"
 #include "enrichment/Color.h"
 #include "enrichment/ColorFormatter.h"
@@ -48,15 +49,28 @@ ClipboardItem::Content sourceContent(const PasteboardSnapshot &snapshot)
     return content;
 }
 
+bool anyLinkExcluded(QStringView text, const UrlBlacklist::Matcher &blacklist)
+{
+    const QList<QStringView> links = LinkDetector::linksInText(text);
+    return std::any_of(
+        links.begin(), links.end(), [&](QStringView link) { return blacklist.isExcluded(link); });
+}
+
 // Whether a copied text holds a link the URL blacklist keeps out, written anywhere among its
-// words: the whole text when it is one link, else every address in it.
+// words: the whole text when it is one link, else every address in it. Programs that still
+// resolve names as IDNA 2003 did read dots that browsers refuse ("example﹒org") as full stops:
+// a text with such dots is read that way too.
 bool holdsBlacklistedLink(QStringView text, const UrlBlacklist::Matcher &blacklist)
 {
     if (blacklist.isEmpty())
         return false;
-    const QList<QStringView> links = LinkDetector::linksInText(text);
-    return std::any_of(
-        links.begin(), links.end(), [&](QStringView link) { return blacklist.isExcluded(link); });
+    if (anyLinkExcluded(text, blacklist))
+        return true;
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return false;
+    const QString folded = Idna::foldedAsIdna2003(text);
+    return Idna::mapped(folded).count(u'.') > Idna::mapped(text).count(u'.')
+        && anyLinkExcluded(folded, blacklist);
 }
 
 QString preview(const QString &text)

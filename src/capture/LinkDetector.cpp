@@ -3,8 +3,7 @@
 #include "capture/PublicSuffixList.h"
 #include "capture/UrlComponents.h"
 #include "common/Ascii.h"
-
-#include <QUrl>
+#include "common/Idna.h"
 
 #include <algorithm>
 
@@ -58,15 +57,13 @@ bool hasBalancedBrackets(QStringView text)
     return round == 0 && square == 0;
 }
 
+// A label of a name in its ASCII form.
 bool isHostLabel(QStringView label)
 {
     if (label.isEmpty() || label.size() > 63 || label.startsWith(u'-') || label.endsWith(u'-'))
         return false;
-    for (QChar c : label) {
-        if (!c.isLetterOrNumber() && c != u'-')
-            return false;
-    }
-    return true;
+    return std::all_of(label.begin(), label.end(),
+        [](QChar c) { return Ascii::isLetter(c) || Ascii::isDigit(c) || c == u'-'; });
 }
 
 bool isIPv4(QStringView host)
@@ -86,49 +83,55 @@ bool isIPv4(QStringView host)
     return parts == 4;
 }
 
-// The full stops that separate the labels of a name: browsers read the ideographic and the
-// full-width ones as the ASCII one.
-bool isLabelSeparator(QChar c)
+// Sentences of languages written without spaces end in an ideographic full stop, and some words
+// of them are top-level domains ("おはよう。みんな", "生日快乐。我爱你"): without a scheme, a name
+// with labels set apart by such a stop that ends in a label outside ASCII is prose.
+bool readsAsSentences(QStringView written, QStringView ascii)
 {
-    return c == u'.' || c == u'\u3002' || c == u'\uFF0E' || c == u'\uFF61';
+    const qsizetype lastDot = ascii.lastIndexOf(u'.');
+    return ascii.sliced(lastDot + 1).startsWith(u"xn--") && written.count(u'.') < ascii.count(u'.');
 }
 
-QString withAsciiFullStops(QStringView host)
+// The host in the ASCII form a browser looks it up by, when it names a web host: a name with a
+// top-level domain of the public-suffix list (with a name under its public suffix when the
+// address has no scheme), or, with a scheme, an IPv4 address or "localhost". A name is mapped as
+// browsers map it, full-width letters, digits and full stops included.
+std::optional<QString> webHost(QStringView written, bool hasScheme, const PublicSuffixList &suffixes)
 {
-    QString name = host.toString();
-    for (QChar &c : name) {
-        if (isLabelSeparator(c))
-            c = u'.';
-    }
-    return name;
-}
-
-bool isWebHost(QStringView written, bool hasScheme, const PublicSuffixList &suffixes)
-{
-    QString host = withAsciiFullStops(written);
+    // The top-level domain first, on the name only mapped: most words of a text with a full stop
+    // in them name no host, and encoding long labels to "xn--" costs the most.
+    const QString mappedName = Idna::mapped(written);
+    QStringView name = mappedName;
+    if (name.endsWith(u'.') && name.size() > 1)
+        name.chop(1);
+    const bool address = hasScheme && (isIPv4(name) || name == u"localhost");
+    if (!address && !suffixes.hasKnownTopLevelDomain(name))
+        return std::nullopt;
+    const std::optional<QString> ascii = Idna::toAscii(written);
+    if (!ascii || ascii->isEmpty())
+        return std::nullopt;
+    QStringView host = *ascii;
     // A name may end with the dot of the root ("example.org./x"), which browsers read as the name.
     if (host.endsWith(u'.') && host.size() > 1)
         host.chop(1);
     if (host.size() > 253)
-        return false;
-    if (hasScheme && (isIPv4(host) || host.compare(u"localhost", Qt::CaseInsensitive) == 0))
-        return true;
+        return std::nullopt;
+    if (hasScheme && (isIPv4(host) || host == u"localhost"))
+        return ascii;
     qsizetype labelCount = 0;
     QStringView last;
-    for (QStringView label : QStringView(host).tokenize(u'.')) {
+    for (QStringView label : host.tokenize(u'.')) {
         if (!isHostLabel(label))
-            return false;
+            return std::nullopt;
         last = label;
         ++labelCount;
     }
-    if (labelCount < (hasScheme ? 1 : 2))
-        return false;
-    bool numeric = true;
-    for (QChar c : last)
-        numeric = numeric && Ascii::isDigit(c);
-    if (numeric || !suffixes.hasKnownTopLevelDomain(host))
-        return false;
-    return hasScheme || suffixes.hasRegistrableDomain(host);
+    if (labelCount < (hasScheme ? 1 : 2) || std::all_of(last.begin(), last.end(), Ascii::isDigit)
+        || !suffixes.hasKnownTopLevelDomain(host))
+        return std::nullopt;
+    if (!hasScheme && (!suffixes.hasRegistrableDomain(host) || readsAsSentences(written, host)))
+        return std::nullopt;
+    return ascii;
 }
 
 bool isAscii(QStringView text)
@@ -285,15 +288,11 @@ std::optional<WebAddress> detectedWebAddress(QStringView text, const PublicSuffi
         return std::nullopt;
     const std::optional<QString> userInfo = takeUserInfo(host, scheme->written);
     const std::optional<QString> port = userInfo ? takePort(host) : std::nullopt;
-    if (!port || !isWebHost(host, scheme->written, suffixes))
-        return std::nullopt;
-
-    const QString encodedHost
-        = isAscii(host) ? host.toString() : QString::fromLatin1(QUrl::toAce(host.toString()));
-    if (encodedHost.isEmpty())
+    const std::optional<QString> encodedHost = port ? webHost(host, scheme->written, suffixes) : std::nullopt;
+    if (!encodedHost)
         return std::nullopt;
     const QString encoded
-        = scheme->name + QStringLiteral("://") + *userInfo + encodedHost + *port + encodedTail(tail);
+        = scheme->name + QStringLiteral("://") + *userInfo + *encodedHost + *port + encodedTail(tail);
     // What is encoded must itself be a valid link, whatever the text was.
     if (!strictWebURL(encoded))
         return std::nullopt;
@@ -329,13 +328,18 @@ QStringView withoutSurroundings(QStringView word)
     return word;
 }
 
+bool holdsFullStop(QStringView word)
+{
+    return word.contains(u'.') || (!isAscii(word) && Idna::mapped(word).contains(u'.'));
+}
+
 std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &suffixes)
 {
     if (const qsizetype scheme = webSchemeStart(word); scheme > 0)
         word = word.sliced(scheme);
     word = withoutSurroundings(word);
-    // A word without a dot is a link only with a scheme ("http://localhost").
-    if (std::none_of(word.begin(), word.end(), isLabelSeparator) && !word.contains(u"://"))
+    // A word without a full stop of any form is a link only with a scheme ("http://localhost").
+    if (!holdsFullStop(word) && !word.contains(u"://"))
         return std::nullopt;
     if (!LinkDetector::linkForText(word, suffixes))
         return std::nullopt;

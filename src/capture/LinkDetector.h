@@ -16,8 +16,10 @@ namespace LinkDetector {
 // either scheme counts as written (with a host). Otherwise a web address without a scheme
 // ("example.com/path", "www.example.co.uk") counts when its host has a top-level domain of
 // the public-suffix list and a name under its public suffix, and so does an address written
-// as a browser takes it: with letters outside ASCII ("https://münchen.de/straße"), the
-// ideographic or full-width full stop between labels, a backslash for a slash. The link comes
+// as a browser takes it: with letters outside ASCII ("https://münchen.de/straße"), a name it
+// maps to one (full-width letters, digits and full stops, "ｐａｙｐａｌ．ｃｏｍ"; a soft hyphen
+// in it), a backslash for a slash. Sentences that end in an ideographic full stop before a
+// word that is a top-level domain ("おはよう。みんな") need a scheme. The link comes
 // back as the text has it, only with "http://" in front when it had no scheme and the scheme in
 // lower case: what the user copied is what is kept and pasted. E-mail addresses, other schemes,
 // sentences, addresses followed by punctuation and bare IP numbers are no links. The caller

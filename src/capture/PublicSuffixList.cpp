@@ -17,8 +17,10 @@ QStringList normalizedLabels(QStringView host)
     QString name = host.toString().toLower();
     if (name.endsWith(u'.'))
         name.chop(1);
+    // Every label decoded: Qt's own list of top-level domains it shows in Unicode leaves out
+    // most of the newer ones ("xn--q9jyb4c", みんな).
     if (name.contains(u"xn--"))
-        name = QUrl::fromAce(name.toLatin1());
+        name = QUrl::fromAce(name.toLatin1(), QUrl::IgnoreIDNWhitelist);
     return name.split(u'.');
 }
 

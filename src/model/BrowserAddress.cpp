@@ -1,9 +1,10 @@
 #include "model/BrowserAddress.h"
 
 #include "common/Ascii.h"
+#include "common/Idna.h"
 
+#include <QHostAddress>
 #include <QStringList>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -158,6 +159,15 @@ QString resolvedPath(QStringView path, bool special)
     return u'/' + segments.join(u'/');
 }
 
+QString dottedDecimal(quint32 address)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg((address >> 24) & 0xFF)
+        .arg((address >> 16) & 0xFF)
+        .arg((address >> 8) & 0xFF)
+        .arg(address & 0xFF);
+}
+
 // A number of an IPv4 address as browsers read it: decimal, hexadecimal after "0x", octal after
 // a leading zero. Nothing for anything else, and for numbers too large for any address.
 std::optional<quint64> ipv4Number(QStringView part)
@@ -217,11 +227,7 @@ std::optional<QString> ipv4Address(QStringView host)
             return std::nullopt;
         address += last ? *number : *number << (8 * (3 - i));
     }
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg((address >> 24) & 0xFF)
-        .arg((address >> 16) & 0xFF)
-        .arg((address >> 8) & 0xFF)
-        .arg(address & 0xFF);
+    return dottedDecimal(quint32(address));
 }
 
 bool isForbiddenInDomain(QChar c)
@@ -247,13 +253,25 @@ bool isForbiddenInDomain(QChar c)
     }
 }
 
+// An IPv6 address in its shortest form, in brackets; one that maps an IPv4 address
+// ("[::ffff:127.0.0.1]", "[::ffff:7f00:1]") is that address, where the connection goes.
 std::optional<QString> ipv6Host(QStringView host)
 {
     const QStringView inner = host.sliced(1, host.size() - 2);
     const bool valid = !inner.isEmpty() && inner.contains(u':')
         && std::all_of(inner.begin(), inner.end(),
             [](QChar c) { return Ascii::isHexDigit(c) || c == u':' || c == u'.'; });
-    return valid ? std::optional<QString>(host.toString().toLower()) : std::nullopt;
+    QHostAddress address;
+    if (!valid || !address.setAddress(inner.toString())
+        || address.protocol() != QAbstractSocket::IPv6Protocol)
+        return std::nullopt;
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    const bool mapsIpv4 = std::all_of(bytes.c, bytes.c + 10, [](quint8 byte) { return byte == 0; })
+        && bytes[10] == 0xFF && bytes[11] == 0xFF;
+    if (mapsIpv4)
+        return dottedDecimal(
+            quint32(bytes[12]) << 24 | quint32(bytes[13]) << 16 | quint32(bytes[14]) << 8 | bytes[15]);
+    return u'[' + address.toString() + u']';
 }
 
 // The bytes with each escape of two hexadecimal digits decoded; a "%" without them stays as
@@ -276,9 +294,9 @@ QByteArray percentDecoded(const QByteArray &bytes)
     return out;
 }
 
-// The host as browsers read it: escapes decoded, then the name in its ASCII form (what a
-// browser maps letters to: capitals, full-width letters and the other full stops of Unicode
-// included), or an address.
+// The host as browsers read it: escapes decoded, then the name mapped to its ASCII form (capitals,
+// full-width letters and digits, the other full stops of Unicode, characters names leave out),
+// or an address.
 std::optional<QString> hostOf(QStringView written)
 {
     if (written.startsWith(u'['))
@@ -287,12 +305,10 @@ std::optional<QString> hostOf(QStringView written)
     const QString decoded = QString::fromUtf8(bytes);
     if (decoded.toUtf8() != bytes)
         return std::nullopt;
-    const bool ascii
-        = std::all_of(decoded.begin(), decoded.end(), [](QChar c) { return c.unicode() < 0x80; });
-    const QString host = ascii ? decoded.toLower() : QString::fromLatin1(QUrl::toAce(decoded));
-    if (host.isEmpty() || std::any_of(host.begin(), host.end(), isForbiddenInDomain))
+    const std::optional<QString> host = Idna::toAscii(decoded);
+    if (!host || host->isEmpty() || std::any_of(host->begin(), host->end(), isForbiddenInDomain))
         return std::nullopt;
-    return endsInANumber(host) ? ipv4Address(host) : std::optional<QString>(host);
+    return endsInANumber(*host) ? ipv4Address(*host) : host;
 }
 
 // The port after the host; -1 for none written, nothing for one that is no port.

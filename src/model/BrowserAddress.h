@@ -13,8 +13,10 @@
 struct BrowserAddress
 {
     QString scheme; // lower case; "http" for an address written without one
-    // ASCII and lower case: a domain name (an internationalised one in its "xn--" form, a final
-    // dot kept as written), an IPv4 address in dotted decimal, or an IPv6 address in brackets.
+    // ASCII and lower case: a domain name mapped as browsers map names ("ｐａｙｐａｌ．ｃｏｍ" is
+    // "paypal.com"; an internationalised one in its "xn--" form; a final dot kept as written), an
+    // IPv4 address in dotted decimal (also for an IPv6 address that maps one, "[::ffff:127.0.0.1]",
+    // which connects there), or an IPv6 address in brackets, in its shortest form.
     QString host;
     int port = -1; // as written; -1 when none is
     // From its first "/": dot segments resolved, a backslash read as a slash (in the web's

@@ -314,7 +314,8 @@ TEST_F(ClipboardMonitorClassificationTest, ALinkIsStoredAsItWasCopied)
 
 TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowserOpensAsTheBlockedPlace)
 {
-    m_settings->setExcludedURLPatterns(QStringLiteral("example.org/private\nintranet.example.com"));
+    m_settings->setExcludedURLPatterns(
+        QStringLiteral("example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1"));
     const struct
     {
         const char *text;
@@ -334,8 +335,21 @@ TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowser
             false },
         { "see https://example\xE3\x80\x82org/private now", false },
         { "notes: https://example.org/public/../private.", false },
+        // Names mapped as browsers map them, an IPv6 address that maps the IPv4 one, and a dot
+        // browsers refuse but older resolvers (IDNA 2003) read as a full stop.
+        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x", false },
+        { "https://pay\u00ADpal.com/x", false },
+        { "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", false },
+        { "http://[::ffff:127.0.0.1]/x", false },
+        { "http://[::ffff:7f00:1]/x", false },
+        { "https://example\uFE52org/private", false },
+        { "read https://example\uFE52org/private/x first", false },
+        { "\u8AAD\u3093\u3067\u3002https://example\uFE52org/private", false },
         { "https://example.org/public", true },
         { "https://example.org/private/../public", true },
+        { "https://example\uFE52org/public", true },
+        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF4E\uFF45\uFF54/x", true },
+        { "http://[::ffff:127.0.0.2]/x", true },
     };
     m_classifier.detection = {};
     for (const auto &test : cases) {

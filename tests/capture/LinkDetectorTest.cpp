@@ -11,6 +11,7 @@ TEST(PublicSuffixListTest, FollowsThePrevailingRule)
         QStringLiteral("// ===BEGIN ICANN DOMAINS===\n"
                        "com\nuk\nco.uk\n*.ck\n!www.ck\n// comment\njp\n*.kawasaki.jp\n!city.kawasaki.jp\n"
                        "\u0440\u0444\n" // рф
+                       "\u307F\u3093\u306A\n" // みんな
                        "// ===END ICANN DOMAINS===\n"
                        "// ===BEGIN PRIVATE DOMAINS===\n"
                        "github.io\n"
@@ -36,6 +37,7 @@ TEST(PublicSuffixListTest, FollowsThePrevailingRule)
         { "user.github.io", 1, false, true }, // private section left out: "io" not listed here
         { "example.invalidtld", 1, false, true },
         { "xn--e1afmkfd.xn--p1ai", 1, true, true }, // ACE form of a Cyrillic name under рф
+        { "xn--p8jh5i5d.xn--q9jyb4c", 1, true, true }, // おはよう.みんな, a top-level domain Qt keeps in ACE
         { "example.com.", 1, true, true },
     };
     for (const auto &test : cases) {
@@ -126,7 +128,31 @@ TEST(LinkDetectorTest, AnAddressWrittenAsABrowserTakesItIsALinkAsWritten)
         { "example\xEF\xBC\x8Eorg/x", "http://example\xEF\xBC\x8Eorg/x" },
         { "https://example.org\\private", "https://example.org\\private" },
         { "HTTPS://EXAMPLE.ORG./x", "https://EXAMPLE.ORG./x" },
+        // Names a browser maps to ASCII: full-width letters, digits and full stops, a soft hyphen.
+        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x",
+            "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x" },
+        { "\uFF57\uFF57\uFF57\uFF0E\uFF45\uFF58\uFF41\uFF4D\uFF50\uFF4C\uFF45\uFF0E\uFF43\uFF4F\uFF4D",
+            "http://"
+            "\uFF57\uFF57\uFF57\uFF0E\uFF45\uFF58\uFF41\uFF4D\uFF50\uFF4C\uFF45\uFF0E\uFF43\uFF4F\uFF4D" },
+        { "https://pay\u00ADpal.com/x", "https://pay\u00ADpal.com/x" },
+        { "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x",
+            "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x" },
+        { "https://\u304A\u306F\u3088\u3046\u3002\u307F\u3093\u306A",
+            "https://\u304A\u306F\u3088\u3046\u3002\u307F\u3093\u306A" },
         { "https://example.com/a b", std::nullopt },
+        // Browsers refuse these names: a small full stop, a full-width solidus inside the name.
+        { "https://example\uFE52org/x", std::nullopt }, { "https://example.org\uFF0Fx", std::nullopt },
+        { "\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11", std::nullopt },
+        // Sentences with ideographic and full-width full stops, some ending in a word that is a
+        // top-level domain ("みんな", "我爱你", "中国"): prose, not addresses.
+        { "\u304A\u306F\u3088\u3046\u3002\u307F\u3093\u306A", std::nullopt }, // おはよう。みんな
+        { "\u751F\u65E5\u5FEB\u4E50\u3002\u6211\u7231\u4F60", std::nullopt }, // 生日快乐。我爱你
+        { "\u6B22\u8FCE\u6765\u5230\u4E2D\u56FD\u3002", std::nullopt }, // 欢迎来到中国。
+        { "\u6211\u7231\u4E2D\u56FD\uFF0E\u4E2D\u56FD", std::nullopt }, // 我爱中国．中国
+        { "\u4ECA\u65E5\u306F\u6674\u308C\u3002\u660E\u65E5\u306F\u96E8\u3002", std::nullopt },
+        { "\u4FA1\u683C\u306F\uFF11\uFF0E\uFF15\u500D\u3067\u3059\u3002",
+            std::nullopt }, // 価格は１．５倍です。
+        { "\uFF56\uFF45\uFF52\uFF0E\uFF12\uFF0E\uFF10", std::nullopt }, // ｖｅｒ．２．０
     };
     for (const auto &test : cases)
         EXPECT_EQ(LinkDetector::linkForText(QString::fromUtf8(test.text)), test.link) << test.text;
@@ -150,6 +176,9 @@ TEST(LinkDetectorTest, TheEncodedFormIsAValidLinkOfTheSamePlace)
         { "http://example.com/a|b^c", "http://example.com/a%7Cb%5Ec" },
         { "https://example.com/50%25/x", "https://example.com/50%25/x" },
         { "https://example\xE3\x80\x82org/x", "https://example.org/x" },
+        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x", "https://paypal.com/x" },
+        { "https://pay\u00ADpal.com/x", "https://paypal.com/x" },
+        { "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", "http://127.0.0.1/x" },
         { "https://example.org\\private\\notes?a=\\", "https://example.org/private/notes?a=%5C" },
         { "see example.com", std::nullopt },
         { "ftp://example.com", std::nullopt },
@@ -176,6 +205,17 @@ TEST(LinkDetectorTest, LinksAmongTheWordsOfAText)
             { "https://example.com/?next=https://example.org/" } },
         { "\tline\nhttps://example.com/\r\nnext", { "https://example.com/" } },
         { "no links: someone@example.com, 1.5, readme.txt, ftp://example.com/f, end.", {} },
+        { "\u8A73\u7D30\u306F \uFF45\uFF58\uFF41\uFF4D\uFF50\uFF4C\uFF45\uFF0E\uFF43\uFF4F\uFF4D "
+          "\u3092\u53C2\u7167",
+            { "\uFF45\uFF58\uFF41\uFF4D\uFF50\uFF4C\uFF45\uFF0E\uFF43\uFF4F\uFF4D" } },
+        { "see https://pay\u00ADpal.com/x now", { "https://pay\u00ADpal.com/x" } },
+        // Japanese and Chinese prose: sentences end in "\u3002", academic Japanese in "\uFF0E".
+        { "\u56F3\u66F8\u9928\u306F\u4F11\u9928\u3057\u307E\u3059\u3002\u304A\u306F\u3088\u3046\u3002"
+          "\u307F\u3093\u306A \u751F\u65E5\u5FEB\u4E50\u3002\u6211\u7231\u4F60",
+            {} },
+        { "\u672C\u7814\u7A76\u3067\u306F\u65B0\u624B\u6CD5\u3092\u63D0\u6848\u3059\u308B\uFF0E"
+          "\u5B9F\u9A13\u3067\u6709\u52B9\u6027\u3092\u793A\u3059\uFF0E \u7B2C\uFF13\uFF0E\uFF12\u7BC0",
+            {} },
         { "", {} },
         { "   ", {} },
     };

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <initializer_list>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -89,6 +90,20 @@ protected:
         saveScreenshot(screenshot);
         ASSERT_TRUE(pressKey(QStringLiteral("Return")));
         ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
+    }
+
+    // Copies each text as a program that owns the clipboard, each read by the app before the
+    // next, then the text that marks their end; returns once the app has stored that and settled.
+    void copyEachThenMark(AppProcess &app, std::initializer_list<const char *> texts)
+    {
+        for (const char *text : texts) {
+            RawClipboardOwner copy;
+            ASSERT_TRUE(copy.copy({ { QStringLiteral("UTF8_STRING"), QByteArray(text) } }));
+            ASSERT_TRUE(copy.waitUntilAsked(QStringLiteral("UTF8_STRING"))) << text;
+        }
+        ASSERT_TRUE(external.copyWithXclip("after the blocked forms"));
+        ASSERT_TRUE(waitForNewest(QStringLiteral("after the blocked forms")));
+        ASSERT_TRUE(app.settles());
     }
 
     std::unique_ptr<TestWindowProcess> m_window;
@@ -192,23 +207,40 @@ TEST_F(KeptAsCopiedX11Test, TenThousandBlacklistEntriesHoldUpNoCopyAndKeepOutEve
     // Reading the list for every link took 160-220 ms of the app's own work each time.
     EXPECT_LT(stalls.longestWorkMs, 50.0) << stalls.describe().toStdString();
 
-    // Forms a browser opens as the blocked place, each read by the app before the next; a text
-    // marks the end of them.
-    for (const char *form : { "https://example\xE3\x80\x82org/private", "https://example.org//private/notes",
-             "https://example.org/./private", "https://example.org/public/../private",
-             "https://example.org\\private", "https://example.org/%70rivate", "HTTPS://EXAMPLE.ORG./private",
-             "see https://example\xEF\xBC\x8Eorg/private now" }) {
-        RawClipboardOwner copy;
-        ASSERT_TRUE(copy.copy({ { QStringLiteral("UTF8_STRING"), QByteArray(form) } }));
-        ASSERT_TRUE(copy.waitUntilAsked(QStringLiteral("UTF8_STRING"))) << form;
-    }
-    ASSERT_TRUE(external.copyWithXclip("after the blocked forms"));
-    ASSERT_TRUE(waitForNewest(QStringLiteral("after the blocked forms")));
-    ASSERT_TRUE(app.settles());
+    // Forms a browser opens as the blocked place.
+    ASSERT_NO_FATAL_FAILURE(copyEachThenMark(app,
+        { "https://example\xE3\x80\x82org/private", "https://example.org//private/notes",
+            "https://example.org/./private", "https://example.org/public/../private",
+            "https://example.org\\private", "https://example.org/%70rivate", "HTTPS://EXAMPLE.ORG./private",
+            "see https://example\xEF\xBC\x8Eorg/private now" }));
     const QStringList texts = storedTextsAt(storePath());
     EXPECT_EQ(texts.size(), 9) << stored().toStdString();
     EXPECT_EQ(texts.value(0), QStringLiteral("after the blocked forms"));
     EXPECT_EQ(texts.value(1), QStringLiteral("https://www.example.com/articles/7?ref=home"));
+}
+
+TEST_F(KeptAsCopiedX11Test, ABlockedHostInEveryFormThatOpensItIsKeptOut)
+{
+    seedSettings(QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"),
+                                   QStringLiteral("example.org\npaypal.com\n127.0.0.1") } })
+                     .toJson());
+    AppProcess app(home.path());
+    ASSERT_NO_FATAL_FAILURE(startApp(app));
+    // A name in full-width letters that no entry blocks is a link, kept as it was copied.
+    const QString allowed = QString::fromUtf8("https://\uFF45\uFF58\uFF41\uFF4D\uFF50\uFF4C\uFF45\uFF0E"
+                                              "\uFF4E\uFF45\uFF54/x");
+    copyFromOutside(allowed);
+    ASSERT_TRUE(waitForNewest(allowed)) << stored().toStdString();
+
+    // Full-width letters and full stop; a small full stop (older resolvers read it as one); a soft
+    // hyphen, which browsers leave out; full-width digits; an IPv6 address mapping 127.0.0.1.
+    ASSERT_NO_FATAL_FAILURE(copyEachThenMark(app,
+        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x",
+            "https://example\uFE52org/x", "https://pay\u00ADpal.com/x",
+            "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", "http://[::ffff:127.0.0.1]/x" }));
+    EXPECT_EQ(
+        storedTextsAt(storePath()), (QStringList { QStringLiteral("after the blocked forms"), allowed }))
+        << stored().toStdString();
 }
 
 TEST_F(KeptAsCopiedX11Test, AHistoryAndSettingsThatAreSymbolicLinksArePrivateWhereverTheyLead)
