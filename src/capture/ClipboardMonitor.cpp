@@ -99,6 +99,13 @@ void ClipboardMonitor::startMonitoring()
     (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
 }
 
+void ClipboardMonitor::stopMonitoring()
+{
+    m_monitoring = false;
+    m_pollTimer.stop();
+    m_staleHistoryTimer.stop();
+}
+
 void ClipboardMonitor::scheduleChangeTimer()
 {
     if (m_monitoring)

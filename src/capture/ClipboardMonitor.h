@@ -44,6 +44,8 @@ public:
 
     // Starts the poll and the history pruning.
     void startMonitoring();
+    // Stops them (at quit): no later copy is read. Copies waiting for a locked store stay.
+    void stopMonitoring();
 
     // Set before the app writes to the clipboard itself: the next accepted change is
     // skipped instead of captured when the app still owns the clipboard's contents (another

@@ -362,6 +362,13 @@ void AppDelegate::setActiveMenu(QMenu *menu)
         m_panelPresenter->setActiveMenu(menu);
 }
 
+void AppDelegate::stopTakingWork()
+{
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->stopMonitoring();
+    m_services.highlights.shutDown();
+}
+
 void AppDelegate::applicationWillTerminate()
 {
     m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get());

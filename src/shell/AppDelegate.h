@@ -131,7 +131,10 @@ public:
     // nothing after the first two happens and the app quits.
     void applicationDidFinishLaunching();
     bool refusedToRun() const;
-    // Quit: the store's main context is saved and its write-ahead log folded in.
+    // Quit, first step: the capture reads no more copies and the highlighting engine ends
+    // (what it had queued is dropped).
+    void stopTakingWork();
+    // Quit, last step: the store's main context is saved and its write-ahead log folded in.
     void applicationWillTerminate();
 
     // The panel's showing and hiding (PanelPresenter); nothing happens before start-up.

@@ -24,6 +24,7 @@
 #include "platform/SystemPasteboard.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/UserDefaults.h"
+#include "platform/UserFiles.h"
 #include "platform/X11ClipboardRequests.h"
 #include "platform/X11Connection.h"
 #include "platform/X11GlobalHotKeys.h"
@@ -43,6 +44,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QThreadPool>
 
 #include <cstdio>
 #include <optional>
@@ -153,6 +155,22 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
         .availability = &availability };
 }
 
+// The app's end, in one order: no part takes new work, the work under way ends (or is dropped),
+// the store is saved. The parts are destroyed only after that, as runDelegate() returns, and the
+// application object with the shared thread pool last: work that ended later would hand its
+// next step to a pool that is gone.
+void endRun(AppDelegate &delegate)
+{
+    delegate.stopTakingWork();
+    LinkMetadataService::shared().shutDown();
+    UserFiles::shared().shutDown();
+    // What the models and the detection still run may hand a step on to the shared pool.
+    DetectionModels::shutDown();
+    CodeDetectionService::shared().shutDown();
+    QThreadPool::globalInstance()->waitForDone();
+    delegate.applicationWillTerminate();
+}
+
 // Runs the app until it quits, the copy that runs settled already; with openSettings its
 // settings window opens once it has started.
 int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSettings)
@@ -176,12 +194,7 @@ int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSett
         &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
     if (TestHooks::requested())
         TestHooks::install();
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
-        delegate.applicationWillTerminate();
-        // No work starts while the app is torn down.
-        LinkMetadataService::shared().shutDown();
-        DetectionModels::shutDown();
-    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { endRun(delegate); });
     delegate.applicationDidFinishLaunching();
     if (delegate.refusedToRun())
         return 0;
