@@ -369,6 +369,12 @@ void AppDelegate::stopTakingWork()
     m_services.highlights.shutDown();
 }
 
+void AppDelegate::finishCaptures()
+{
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->finishCaptures(captureFinishLimit);
+}
+
 void AppDelegate::applicationWillTerminate()
 {
     m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get());

@@ -164,6 +164,8 @@ void endRun(AppDelegate &delegate)
     delegate.stopTakingWork();
     LinkMetadataService::shared().shutDown();
     UserFiles::shared().shutDown();
+    // A copy under way still needs the detection.
+    delegate.finishCaptures();
     // What the models and the detection still run may hand a step on to the shared pool.
     DetectionModels::shutDown();
     CodeDetectionService::shared().shutDown();
