@@ -191,9 +191,6 @@ int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSett
                              &codeClassifier, &notifications, desktop.clipboardRequests.get() },
         appNeighbours(desktop, container));
 
-    UnixSignalWatcher signals;
-    QObject::connect(
-        &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
     if (TestHooks::requested())
         TestHooks::install();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { endRun(delegate); });
@@ -236,6 +233,12 @@ int run(int argc, char **argv)
     if (!findDisplay())
         return 1;
     QApplication app(argc, argv);
+    // From here on SIGTERM, SIGINT and SIGHUP end the app through its own end, whenever they come:
+    // one that comes during the start is taken up as soon as the event loop runs. exit(), not
+    // quit(): a window that does not close (a dialog without an escape button) may refuse a quit.
+    UnixSignalWatcher signals;
+    QObject::connect(
+        &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::exit(0); });
     // Qt has taken its own options (-display, -platform...) out of the arguments by now.
     const CommandLine::Parsed parsed = CommandLine::parse(QCoreApplication::arguments().mid(1));
     if (parsed.request == CommandLine::Request::usageError) {

@@ -254,6 +254,7 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
     ASSERT_TRUE(tray.isRunning());
     TestWindowProcess window;
     ASSERT_TRUE(startInFront(window));
+    ASSERT_NO_FATAL_FAILURE(seedSettings(R"({"historyLimit": 100})"));
     AppProcess app(home.path());
     app.enableTestHooks();
     app.setEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), notices.busAddress());
