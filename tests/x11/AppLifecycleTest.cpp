@@ -61,12 +61,41 @@ TEST(AppLifecycleTest, WithoutADisplayItExplainsAndExits)
 
 namespace {
 
-class AppLifecycleX11Test : public AppEndToEndTest
-{
-};
-
 // The whole text of the newest item in the store at path, read as another process; nothing
 // when the store or the item is not there.
+std::optional<QString> newestText(const QString &path);
+
+class AppLifecycleX11Test : public AppEndToEndTest
+{
+protected:
+    enum class Moment { afterDelay, storeOpened, trayIconShown, shortcutTaken, firstCopyRead };
+
+    // Waits for the moment of the app's start (with its store at `store`); false when it never came.
+    bool reach(Moment moment, AppProcess &app, const QString &store)
+    {
+        switch (moment) {
+        case Moment::afterDelay:
+            return true;
+        case Moment::storeOpened:
+            return waitUntil([&] { return QFileInfo(QFileInfo(store).canonicalFilePath()).size() > 0; },
+                std::chrono::seconds(20));
+        case Moment::trayIconShown:
+            return waitUntil([] { return !TrayHost::appIcon().isEmpty(); }, std::chrono::seconds(20));
+        case Moment::shortcutTaken:
+            return openPanel(app);
+        case Moment::firstCopyRead:
+            return waitUntil(
+                [&] {
+                    copyFromOutside(QStringLiteral("the first copy"));
+                    return waitUntil([&] { return newestText(store) == QStringLiteral("the first copy"); },
+                        std::chrono::milliseconds(600));
+                },
+                std::chrono::seconds(20));
+        }
+        return false;
+    }
+};
+
 std::optional<QString> newestText(const QString &path)
 {
     // Opening would make a store that is not there yet.
@@ -110,6 +139,29 @@ QByteArray largeBase64()
     for (qsizetype at = 0; at < encoded.size(); at += 76)
         lines += encoded.mid(at, 76) + '\n';
     return lines;
+}
+
+// About 70 copies (with the type xclip gives them): code, pictures, texts and a 924 KB code text.
+QList<std::pair<QByteArray, QString>> aLongSessionsCopies()
+{
+    QList<std::pair<QByteArray, QString>> copies;
+    for (int i = 0; i < 40; ++i)
+        copies.append({ QStringLiteral("def handler_%1(request):\n    if request.user is None:\n        "
+                                       "return forbidden(%1)\n    return render(request, \"page_%1.html\")\n")
+                            .arg(i)
+                            .toUtf8(),
+            QString() });
+    for (int i = 0; i < 10; ++i)
+        copies.append({ encoded(bands(1920 - i * 16, 1080), "png"), QStringLiteral("image/png") });
+    for (int i = 0; i < 18; ++i)
+        copies.append({ QStringLiteral("An everyday note, number %1.").arg(i).toUtf8(), QString() });
+    QByteArray bigCode;
+    while (bigCode.size() < 924 * 1024)
+        bigCode += QStringLiteral("def step_%1(state):\n    state.count += %1\n    return state\n\n")
+                       .arg(bigCode.size())
+                       .toUtf8();
+    copies.append({ bigCode, QString() });
+    return copies;
 }
 
 } // namespace
@@ -168,7 +220,6 @@ TEST_F(AppLifecycleX11Test, SigtermAtAnyMomentOfTheStartEndsTheAppWithinTwoSecon
 {
     TrayHost tray;
     ASSERT_TRUE(tray.isRunning());
-    enum class Moment { afterDelay, storeOpened, trayIconShown, shortcutTaken, firstCopyRead };
     struct Row
     {
         Moment moment;
@@ -201,36 +252,8 @@ TEST_F(AppLifecycleX11Test, SigtermAtAnyMomentOfTheStartEndsTheAppWithinTwoSecon
         }
         AppProcess app(runHome.path());
         ASSERT_TRUE(app.start());
-        bool reached = true;
-        switch (row.moment) {
-        case Moment::afterDelay:
-            break;
-        case Moment::storeOpened:
-            reached = waitUntil([&] { return QFileInfo(QFileInfo(store).canonicalFilePath()).size() > 0; },
-                std::chrono::seconds(20));
-            break;
-        case Moment::trayIconShown:
-            reached = waitUntil([] { return !TrayHost::appIcon().isEmpty(); }, std::chrono::seconds(20));
-            break;
-        case Moment::shortcutTaken:
-            reached = openPanel(app);
-            break;
-        case Moment::firstCopyRead: {
-            const QString text = QStringLiteral("first copy %1").arg(row.delayMs);
-            reached = waitUntil(
-                [&] {
-                    copyFromOutside(text);
-                    return waitUntil(
-                        [&] { return newestText(store) == text; }, std::chrono::milliseconds(600));
-                },
-                std::chrono::seconds(20));
-            break;
-        }
-        }
-        EXPECT_TRUE(reached);
+        EXPECT_TRUE(reach(row.moment, app, store));
         QTest::qWait(row.delayMs);
-        QElapsedTimer clock;
-        clock.start();
         app.signal(SIGTERM);
         const bool ended = app.waitForExit(2000);
         if (!ended)
@@ -263,24 +286,7 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
 
-    // About 70 items: code, pictures, texts and a 924 KB code text.
-    QList<std::pair<QByteArray, QString>> copies;
-    for (int i = 0; i < 40; ++i)
-        copies.append({ QStringLiteral("def handler_%1(request):\n    if request.user is None:\n        "
-                                       "return forbidden(%1)\n    return render(request, \"page_%1.html\")\n")
-                            .arg(i)
-                            .toUtf8(),
-            QString() });
-    for (int i = 0; i < 10; ++i)
-        copies.append({ encoded(bands(1920 - i * 16, 1080), "png"), QStringLiteral("image/png") });
-    for (int i = 0; i < 18; ++i)
-        copies.append({ QStringLiteral("An everyday note, number %1.").arg(i).toUtf8(), QString() });
-    QByteArray bigCode;
-    while (bigCode.size() < 924 * 1024)
-        bigCode += QStringLiteral("def step_%1(state):\n    state.count += %1\n    return state\n\n")
-                       .arg(bigCode.size())
-                       .toUtf8();
-    copies.append({ bigCode, QString() });
+    const QList<std::pair<QByteArray, QString>> copies = aLongSessionsCopies();
     qint64 stored = 0;
     for (const auto &[bytes, type] : copies) {
         ASSERT_TRUE(external.copyWithXclip(bytes, type));
