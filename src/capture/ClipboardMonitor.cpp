@@ -16,6 +16,8 @@
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -99,6 +101,40 @@ void ClipboardMonitor::startMonitoring()
     (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
 }
 
+void ClipboardMonitor::stopMonitoring()
+{
+    m_monitoring = false;
+    m_pollTimer.stop();
+    m_staleHistoryTimer.stop();
+}
+
+void ClipboardMonitor::track(QFuture<void> step)
+{
+    ++m_stepsUnderWay;
+    const QPointer<ClipboardMonitor> alive(this);
+    const auto ended = [alive] {
+        if (alive)
+            --alive->m_stepsUnderWay;
+    };
+    step.then(QCoreApplication::instance(), ended).onCanceled(QCoreApplication::instance(), ended);
+}
+
+void ClipboardMonitor::finishCaptures(std::chrono::milliseconds limit)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // What the X server said about the clipboard since the loop last turned.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const qint64 changeCount = m_pasteboard.changeCount();
+    if (changeCount != m_lastChangeCount)
+        acceptChange(changeCount);
+    // Woken now and then: a step that never ends posts nothing.
+    QTimer wake;
+    wake.start(10);
+    while (m_stepsUnderWay > 0 && clock.elapsed() < limit.count())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
 void ClipboardMonitor::scheduleChangeTimer()
 {
     if (m_monitoring)
@@ -118,9 +154,14 @@ void ClipboardMonitor::checkForChanges()
         scheduleChangeTimer();
         return;
     }
-    m_lastChangeCount = changeCount;
     scheduleChangeTimer();
     m_lastProcessedMs = now;
+    acceptChange(changeCount);
+}
+
+void ClipboardMonitor::acceptChange(qint64 changeCount)
+{
+    m_lastChangeCount = changeCount;
     if (m_ignoreNextChange) {
         m_ignoreNextChange = false;
         // Only the app's own write is skipped: a copy that another application made in the
@@ -140,8 +181,8 @@ void ClipboardMonitor::captureClipboard(int retryCount)
                   // Decoding a long text takes long: it happens here, off the GUI thread.
                   return PasteboardSnapshot::make(contents, front);
               });
-    thenWhileAlive(reading, this,
-        [this, retryCount](const PasteboardSnapshot &snapshot) { handleReading(snapshot, retryCount); });
+    track(thenWhileAlive(reading, this,
+        [this, retryCount](const PasteboardSnapshot &snapshot) { handleReading(snapshot, retryCount); }));
 }
 
 void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount)
@@ -183,7 +224,7 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
         return;
     }
 
-    thenWhileAlive(processClipboardContent(snapshot), this,
+    track(thenWhileAlive(processClipboardContent(snapshot), this,
         [this, fromPasswordManager](const std::optional<CapturedContent> &captured) {
             if (!captured) {
                 Q_EMIT changeDiscarded();
@@ -191,15 +232,17 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
             }
             captured->item->computeSearchableText();
             saveClipboardItem(captured->item, fromPasswordManager, captured->fileURL);
-        });
+        }));
 }
 
 void ClipboardMonitor::scheduleRetry(int retryCount)
 {
+    ++m_stepsUnderWay;
     m_clock->runAfter(std::chrono::milliseconds(captureRetryIntervalMs), this, [this, retryCount] {
         // A newer change belongs to the poll.
         if (m_pasteboard.changeCount() == m_lastChangeCount)
             captureClipboard(retryCount + 1);
+        --m_stepsUnderWay;
     });
 }
 

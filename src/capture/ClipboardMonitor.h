@@ -44,6 +44,14 @@ public:
 
     // Starts the poll and the history pruning.
     void startMonitoring();
+    // Stops them (at quit): no later copy is read. Copies waiting for a locked store stay.
+    void stopMonitoring();
+    // At quit, after stopMonitoring(): a change the poll has not seen yet is read now, and the
+    // captures under way are let end, for at most `limit`, so that what the user copied just
+    // before the end is kept. Runs the event loop meanwhile (user input left out).
+    void finishCaptures(std::chrono::milliseconds limit);
+    // Steps of captures (a reading, a classification, a save, a retry) not ended yet.
+    int captureStepsUnderWay() const { return m_stepsUnderWay; }
 
     // Set before the app writes to the clipboard itself: the next accepted change is
     // skipped instead of captured when the app still owns the clipboard's contents (another
@@ -149,6 +157,9 @@ private:
     void scheduleChangeTimer();
     void handleReading(const PasteboardSnapshot &snapshot, int retryCount);
     void scheduleRetry(int retryCount);
+    // Counts the step as under way until it has ended, whether it ran, was skipped or cancelled.
+    void track(QFuture<void> step);
+    void acceptChange(qint64 changeCount);
 
     QFuture<std::optional<CapturedContent>> imageContent(const PasteboardSnapshot &snapshot);
     static QFuture<std::optional<CapturedContent>> fileContent(const PasteboardSnapshot &snapshot);
@@ -209,6 +220,7 @@ private:
     QList<PendingSave> m_pendingSaves;
     QSet<int> m_reportedFailures;
     bool m_monitoring = false;
+    int m_stepsUnderWay = 0;
     qint64 m_lastChangeCount = 0;
     bool m_ignoreNextChange = false;
     qint64 m_lastProcessedMs;

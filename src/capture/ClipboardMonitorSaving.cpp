@@ -131,7 +131,7 @@ void ClipboardMonitor::saveInBackground(const PendingSave &pending)
             saved.match = placed.match->persistentModelID();
         return saved;
     });
-    thenWhileAlive(saving, this, [this, pending](const Saved &saved) {
+    track(thenWhileAlive(saving, this, [this, pending](const Saved &saved) {
         if (!saved.result.ok) {
             handleSaveFailure(saved.result, pending);
             return;
@@ -143,7 +143,7 @@ void ClipboardMonitor::saveInBackground(const PendingSave &pending)
         if (!item || (saved.match && !match))
             return; // deleted meanwhile
         announceSaved(*pending.item, Placement { item, match, saved.isNew }, pending.fileURL);
-    });
+    }));
 }
 
 bool ClipboardMonitor::commit(

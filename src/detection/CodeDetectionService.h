@@ -50,8 +50,12 @@ public:
     // a model and follows the system's memory pressure.
     static CodeDetectionService &shared();
 
-    // Detects on the service's executor. Never fails.
+    // Detects on the service's executor. Never fails; after shutDown() the future is
+    // cancelled at once.
     QFuture<DetectionResult> detect(const QString &text);
+    // At quit: takes no more work and waits for what was handed to it, so that no detection
+    // ends after the application object has gone.
+    void shutDown() { m_executor.close(); }
 
     // The same detection, run on the calling thread (which it blocks while the model
     // runs). Safe from any thread; meant for the service's own work, tests and benchmarks.

@@ -163,6 +163,11 @@ void HighlightCacheService::clearMemoryCache()
     ++m_generation;
     m_restingUntil.clear();
     // Work not yet begun is for the old lines; what is under way is dropped when it returns.
+    dropQueuedJobs();
+}
+
+void HighlightCacheService::dropQueuedJobs()
+{
     for (std::deque<Job> &queue : m_queues) {
         for (const Job &job : queue)
             releaseKeys(job, int(job.priority));
@@ -189,6 +194,15 @@ void HighlightCacheService::resetHighlighter()
     // Ending the engine waits for its thread and frees its script heap: not on this thread.
     // Requests it still holds end cancelled, and their lines are tried again later.
     (void)QtConcurrent::run([engine = std::move(m_highlighter)]() mutable { engine.reset(); });
+    m_highlighter.reset();
+}
+
+void HighlightCacheService::shutDown()
+{
+    m_shutDown = true;
+    ++m_generation;
+    dropQueuedJobs();
+    // Other holders of the engine (one being ended on the pool after a reset) end it there.
     m_highlighter.reset();
 }
 
@@ -236,7 +250,7 @@ void HighlightCacheService::highlightLines(const ClipboardItemPtr &item, const Q
     std::optional<HighlightLanguage> language, bool isDark, HighlightTheme theme, const QString &context,
     Priority priority)
 {
-    if (!item || !isInStore(*item) || lines.isEmpty())
+    if (m_shutDown || !item || !isInStore(*item) || lines.isEmpty())
         return;
     Job job { item, item->id(), {}, language, isDark, theme, context, priority, 1, m_generation };
     const qint64 time = m_clock->nowMs();
@@ -327,7 +341,7 @@ void HighlightCacheService::releaseKeys(const Job &job, int rank)
 void HighlightCacheService::start(Job job)
 {
     const ClipboardItemPtr item = job.item.lock();
-    if (job.lines.isEmpty() || job.generation != m_generation || !item || !isInStore(*item)) {
+    if (m_shutDown || job.lines.isEmpty() || job.generation != m_generation || !item || !isInStore(*item)) {
         releaseKeys(job, int(job.priority));
         return;
     }

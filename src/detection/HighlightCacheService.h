@@ -111,6 +111,12 @@ public:
     void resetHighlighter();
     // How many engines were started in this run.
     int highlighterStartCount() const { return m_highlighterStarts; }
+    // At quit: takes no more work, drops what is queued, and ends the engine here and now
+    // (interrupting its script and waiting for its thread). What the engine still answers
+    // then is put together on the shared thread pool, which must still be there: after this,
+    // nothing of the engine's runs any more.
+    void shutDown();
+    bool isShutDown() const { return m_shutDown; }
 
     // -- Highlighting and persisting
     // Highlights lines of the item in the background (language none: automatic detection),
@@ -187,6 +193,7 @@ private:
     void scheduleSave(ModelContext *context);
     void saveNow();
     void announceIfIdle();
+    void dropQueuedJobs();
     void evictOldest();
     void remove(const CacheKey &key);
 
@@ -199,6 +206,7 @@ private:
     qint64 m_retryPauseMs = defaultRetryPauseMs;
     std::shared_ptr<Highlight> m_highlighter;
     int m_highlighterStarts = 0;
+    bool m_shutDown = false;
     QPointer<MemoryPressureMonitor> m_memoryPressure;
     QMetaObject::Connection m_memoryPressureConnection;
 

@@ -41,6 +41,13 @@ UserFiles::UserFiles(QObject *parent)
 
 UserFiles::~UserFiles() = default;
 
+void UserFiles::shutDown()
+{
+    m_shutDown = true;
+    for (auto &[number, giveUp] : std::exchange(m_waiting, {}))
+        (void)giveUp();
+}
+
 int UserFiles::unfinished() const
 {
     return m_threads->unfinished.load();
@@ -130,6 +137,10 @@ std::optional<QByteArray> UserFiles::readRegular(const QString &path, qint64 max
 void UserFiles::start(const QString &path, std::chrono::milliseconds limit, std::function<void()> work,
     std::function<bool()> giveUp)
 {
+    if (m_shutDown) {
+        (void)giveUp();
+        return;
+    }
     if (m_threads->unfinished.load() >= maxUnfinished) {
         printDiagnostic(
             QStringLiteral("[UserFiles] %1 was not read: %2 earlier readings of files have not ended")
@@ -152,7 +163,10 @@ void UserFiles::start(const QString &path, std::chrono::milliseconds limit, std:
         (void)giveUp();
         return;
     }
-    m_clock->runAfter(limit, this, [path, limit, giveUp = std::move(giveUp)] {
+    const quint64 number = ++m_lastJob;
+    m_waiting.emplace(number, giveUp);
+    m_clock->runAfter(limit, this, [this, number, path, limit, giveUp = std::move(giveUp)] {
+        m_waiting.erase(number);
         if (!giveUp())
             return;
         printDiagnostic(QStringLiteral("[UserFiles] Reading %1 did not end within %2 s: it was abandoned")

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -70,6 +71,11 @@ public:
         return future;
     }
 
+    // At quit: every job not finished yet is abandoned now (its caller gets the fallback), and
+    // later jobs are refused at once. A job that ends after the application has gone then
+    // finishes nothing that would continue on its threads.
+    void shutDown();
+
     // Jobs that have neither finished nor been let go by their thread.
     int unfinished() const;
     static constexpr int maxUnfinished = 16;
@@ -85,6 +91,10 @@ private:
         std::function<bool()> giveUp);
 
     Clock *m_clock = &Clock::system();
+    // The give-ups of jobs whose time limit has not passed yet, by their number.
+    std::map<quint64, std::function<bool()>> m_waiting;
+    quint64 m_lastJob = 0;
+    bool m_shutDown = false;
     // Outlives this object: a thread that hangs still counts itself out of it when it ends.
     std::shared_ptr<Threads> m_threads;
 };

@@ -362,6 +362,19 @@ void AppDelegate::setActiveMenu(QMenu *menu)
         m_panelPresenter->setActiveMenu(menu);
 }
 
+void AppDelegate::stopTakingWork()
+{
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->stopMonitoring();
+    m_services.highlights.shutDown();
+}
+
+void AppDelegate::finishCaptures()
+{
+    if (m_clipboardMonitor)
+        m_clipboardMonitor->finishCaptures(captureFinishLimit);
+}
+
 void AppDelegate::applicationWillTerminate()
 {
     m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get());

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -131,7 +132,13 @@ public:
     // nothing after the first two happens and the app quits.
     void applicationDidFinishLaunching();
     bool refusedToRun() const;
-    // Quit: the store's main context is saved and its write-ahead log folded in.
+    // Quit, first step: the capture reads no more copies and the highlighting engine ends
+    // (what it had queued is dropped).
+    void stopTakingWork();
+    // Quit, second step: a copy just made, or being read or saved, is let reach the store.
+    void finishCaptures();
+    static constexpr std::chrono::milliseconds captureFinishLimit { 1500 };
+    // Quit, last step: the store's main context is saved and its write-ahead log folded in.
     void applicationWillTerminate();
 
     // The panel's showing and hiding (PanelPresenter); nothing happens before start-up.

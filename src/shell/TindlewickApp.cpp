@@ -24,6 +24,7 @@
 #include "platform/SystemPasteboard.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/UserDefaults.h"
+#include "platform/UserFiles.h"
 #include "platform/X11ClipboardRequests.h"
 #include "platform/X11Connection.h"
 #include "platform/X11GlobalHotKeys.h"
@@ -43,6 +44,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QThreadPool>
 
 #include <cstdio>
 #include <optional>
@@ -153,6 +155,24 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
         .availability = &availability };
 }
 
+// The app's end, in one order: no part takes new work, the work under way ends (or is dropped),
+// the store is saved. The parts are destroyed only after that, as runDelegate() returns, and the
+// application object with the shared thread pool last: work that ended later would hand its
+// next step to a pool that is gone.
+void endRun(AppDelegate &delegate)
+{
+    delegate.stopTakingWork();
+    LinkMetadataService::shared().shutDown();
+    UserFiles::shared().shutDown();
+    // A copy under way still needs the detection.
+    delegate.finishCaptures();
+    // What the models and the detection still run may hand a step on to the shared pool.
+    DetectionModels::shutDown();
+    CodeDetectionService::shared().shutDown();
+    QThreadPool::globalInstance()->waitForDone();
+    delegate.applicationWillTerminate();
+}
+
 // Runs the app until it quits, the copy that runs settled already; with openSettings its
 // settings window opens once it has started.
 int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSettings)
@@ -171,17 +191,9 @@ int runDelegate(QApplication &app, SingleInstance &singleInstance, bool openSett
                              &codeClassifier, &notifications, desktop.clipboardRequests.get() },
         appNeighbours(desktop, container));
 
-    UnixSignalWatcher signals;
-    QObject::connect(
-        &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
     if (TestHooks::requested())
         TestHooks::install();
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
-        delegate.applicationWillTerminate();
-        // No work starts while the app is torn down.
-        LinkMetadataService::shared().shutDown();
-        DetectionModels::shutDown();
-    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { endRun(delegate); });
     delegate.applicationDidFinishLaunching();
     if (delegate.refusedToRun())
         return 0;
@@ -221,6 +233,12 @@ int run(int argc, char **argv)
     if (!findDisplay())
         return 1;
     QApplication app(argc, argv);
+    // From here on SIGTERM, SIGINT and SIGHUP end the app through its own end, whenever they come:
+    // one that comes during the start is taken up as soon as the event loop runs. exit(), not
+    // quit(): a window that does not close (a dialog without an escape button) may refuse a quit.
+    UnixSignalWatcher signals;
+    QObject::connect(
+        &signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::exit(0); });
     // Qt has taken its own options (-display, -platform...) out of the arguments by now.
     const CommandLine::Parsed parsed = CommandLine::parse(QCoreApplication::arguments().mid(1));
     if (parsed.request == CommandLine::Request::usageError) {

@@ -429,6 +429,32 @@ TEST_F(HighlightCacheServiceTest, AnEngineReplacedWhileWorkingLeavesNothingUndon
     EXPECT_EQ(cache->highlighterStartCount(), 2);
 }
 
+TEST_F(HighlightCacheServiceTest, AtQuitQueuedWorkIsDroppedTheEngineEndsAndNoWorkStartsAgain)
+{
+    // Two jobs under way (the most at once), the third queued.
+    for (int job = 0; job < HighlightCacheService::maxJobsInFlight; ++job) {
+        ClipboardItemPtr item = storedCode(snippet(40));
+        cache->prehighlight(CodePreviewLines::make(*item->textContent()), item, HighlightLanguage::python,
+            false, HighlightTheme::github, preview);
+    }
+    ClipboardItemPtr later = storedCode(QStringLiteral("SELECT 1;"));
+    cache->prehighlight({ QStringLiteral("SELECT 1;") }, later, HighlightLanguage::sql, false,
+        HighlightTheme::github, preview, HighlightCacheService::Priority::background);
+    ASSERT_TRUE(cache->hasHighlighter());
+    cache->shutDown();
+    EXPECT_FALSE(cache->hasHighlighter()) << "the engine ends at once";
+    EXPECT_FALSE(cache->isPending(HighlightCacheService::CacheKey {
+        later->id(), 0, false, HighlightThemes::rawValue(HighlightTheme::github), preview }))
+        << "queued work is dropped";
+    cache->prehighlight({ QStringLiteral("SELECT 1;") }, later, HighlightLanguage::sql, false,
+        HighlightTheme::github, preview);
+    EXPECT_FALSE(cache->hasHighlighter()) << "no engine is started after the quit";
+    // The two under way count until their (cancelled) answers are back; nothing else is queued.
+    EXPECT_EQ(cache->jobCount(), HighlightCacheService::maxJobsInFlight);
+    EXPECT_EQ(cache->highlighterStartCount(), 1);
+    EXPECT_FALSE(later->highlightedLinesData());
+}
+
 TEST_F(HighlightCacheServiceTest, WorkOfAnOldThemeOrADeletedItemIsDropped)
 {
     ClipboardItemPtr themed = storedCode(QStringLiteral("SELECT 1;"));

@@ -113,6 +113,30 @@ TEST(UserFilesTest, WorkNotDoneWithinItsLimitIsAbandonedAndSaidSo)
     EXPECT_EQ(diagnostics.lines().size(), 1);
 }
 
+TEST(UserFilesTest, AtQuitWorkNotDoneIsAbandonedAtOnceAndLaterWorkIsRefused)
+{
+    ManualClock clock;
+    UserFiles files;
+    files.setClock(clock);
+    const Gate hung;
+    QFuture<std::optional<QByteArray>> abandoned
+        = files.run(QStringLiteral("/mnt/hung/song.mp3"), std::chrono::milliseconds(5000), hung.work("late"));
+    files.shutDown();
+    // Within its limit, without the clock moving: its caller goes on now.
+    ASSERT_TRUE(abandoned.isFinished());
+    EXPECT_EQ(abandoned.result(), std::nullopt);
+    const Gate never;
+    QFuture<std::optional<QByteArray>> refused
+        = files.run(QStringLiteral("/home/notes.svg"), std::chrono::milliseconds(5000), never.work("<svg/>"));
+    ASSERT_TRUE(refused.isFinished());
+    EXPECT_EQ(refused.result(), std::nullopt);
+    EXPECT_EQ(files.unfinished(), 1) << "no thread started after the quit";
+
+    hung.open();
+    ASSERT_TRUE(waitUntil([&] { return files.unfinished() == 0; }));
+    EXPECT_EQ(abandoned.results(), QList<std::optional<QByteArray>> { std::nullopt });
+}
+
 TEST(UserFilesTest, WhileTheMostWorkHangsMoreIsRefusedAtOnceAndAfterItEndsItRunsAgain)
 {
     ManualClock clock;
