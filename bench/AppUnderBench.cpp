@@ -200,6 +200,11 @@ bool AppUnderBench::showPanel()
     return false;
 }
 
+quint64 AppUnderBench::panelWindow() const
+{
+    return shownPanel(pid());
+}
+
 bool AppUnderBench::scrollPanelThrough()
 {
     const quint64 panel = shownPanel(pid());

@@ -45,6 +45,8 @@ public:
     bool copy(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Presses Control+Space through the server until the panel ("Tindlewick") is shown.
     bool showPanel();
+    // The panel's window while it is shown, else 0.
+    quint64 panelWindow() const;
     // Turns the mouse wheel over the shown panel from its left edge to its right, so that every
     // column scrolls through what it holds.
     bool scrollPanelThrough();

@@ -56,6 +56,8 @@ public:
 
     // Forgets every cached answer, reads the mounted volumes again and posts "volumesDidChange".
     void refreshMountedVolumes();
+    // The same, telling nobody: for a caller that has the items asked about again itself.
+    void reloadMountedVolumes();
     // True for items that are not file or media items, for items without a file, and when the
     // item's file, or else one of its further files, can be reached.
     bool isAvailable(const ClipboardItem &item);
@@ -80,8 +82,6 @@ private:
     void handleFileEvents(const FileEventStream::Events &events);
     void handleChangedAnswers();
     void scheduleStreamRestart();
-    // Forgets every cached answer and reads the mounted volumes again, telling nobody.
-    void reloadMountedVolumes();
     // Looks in the background for a file the item's bookmark names by its identity on disk
     // (renamed within its folder), once per invalidation; when one is found, the address stands
     // for its path from then on and "volumesDidChange" is posted.

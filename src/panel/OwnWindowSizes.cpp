@@ -2,18 +2,25 @@
 
 void OwnWindowSizes::set(const QSize &size)
 {
-    if (!m_sizes.isEmpty() && m_sizes.last() == size)
+    if (!m_pending.isEmpty() && m_pending.last() == size)
         return;
-    m_sizes.append(size);
-    if (m_sizes.size() > kept)
-        m_sizes.removeFirst();
+    m_pending.append(size);
+    if (m_pending.size() > kept)
+        m_pending.removeFirst();
 }
 
 bool OwnWindowSizes::isOwn(const QSize &reported)
 {
-    const qsizetype at = m_sizes.indexOf(reported);
-    if (at < 0)
+    // A repeated report leaves the sizes set since then waiting for theirs.
+    if (m_reported == reported)
+        return true;
+    const qsizetype at = m_pending.indexOf(reported);
+    if (at < 0) {
+        m_pending.clear();
+        m_reported.reset();
         return false;
-    m_sizes.remove(0, at);
+    }
+    m_pending.remove(0, at + 1);
+    m_reported = reported;
     return true;
 }

@@ -128,11 +128,6 @@ QString itemsChangeKey(const QList<ClipboardItemPtr> &newestFirst)
         + QString::number(seconds, 'g', QLocale::FloatingPointShortest);
 }
 
-bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b)
-{
-    return a.timestamp() > b.timestamp();
-}
-
 namespace {
 
 // Pins without a time come first.

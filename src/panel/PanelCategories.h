@@ -63,8 +63,6 @@ CategoryList visibleCategories(const CategoryList &display, bool isHistoryCollap
 // Changes when an item is added or removed, or when another item becomes the newest.
 QString itemsChangeKey(const QList<ClipboardItemPtr> &newestFirst);
 
-// Newest first.
-bool isNewerByTimestamp(const ClipboardItem &a, const ClipboardItem &b);
 // Pin order: earlier pins first, pins without a time before all others.
 bool isEarlierPinned(const ClipboardItem &a, const ClipboardItem &b);
 // Puts pins in that order, keeping the given order among equal times. Each pin's time is read

@@ -149,13 +149,13 @@ ColumnResize resizeForColumns(const QRectF &frame, const QRectF &visible, int co
 {
     const double needed = columnCount * columnWidth;
     if (visible.width() < needed)
-        return { true, frame, {} };
+        return { true, frame };
     const double width = std::min(visible.width(), std::max(frame.width(), needed));
     double x = frame.x();
     if (frame.width() < needed)
         x -= (width - frame.width()) / 2;
     x = clampX(x, width, visible);
-    return { false, QRectF(x, frame.y(), width, frame.height()), QSizeF(width, visible.height()) };
+    return { false, QRectF(x, frame.y(), width, frame.height()) };
 }
 
 HistoryResize resizeForHistoryToggle(const QRectF &frame, const QRectF &visible, bool adding, int columnCount)
@@ -187,9 +187,6 @@ HistoryResize resizeForHistoryToggle(const QRectF &frame, const QRectF &visible,
         }
     }
     result.frame = QRectF(x, frame.y(), width, frame.height());
-    if (frame.width() < width)
-        result.maximumSizeBefore = QSizeF(width, visible.height());
-    result.maximumSizeAfter = QSizeF(width, frame.height());
     return result;
 }
 

@@ -69,7 +69,6 @@ struct ColumnResize
 {
     bool lockTabMode = false; // the screen is too narrow: lock and leave the frame
     QRectF frame;
-    QSizeF maximumSize;
 };
 ColumnResize resizeForColumns(const QRectF &frame, const QRectF &visible, int columnCount);
 
@@ -80,10 +79,6 @@ struct HistoryResize
     enum class Outcome { resize, lockTabMode, alreadyFullWidth };
     Outcome outcome = Outcome::resize;
     QRectF frame;
-    // Set before the frame changes, when the panel grows.
-    std::optional<QSizeF> maximumSizeBefore;
-    // Set when the resize finishes.
-    QSizeF maximumSizeAfter;
 };
 HistoryResize resizeForHistoryToggle(
     const QRectF &frame, const QRectF &visible, bool adding, int columnCount);

@@ -8,6 +8,10 @@
 #include "panel/PanelCategories.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
+#include <numeric>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -94,8 +98,26 @@ void PanelItems::dropShown(const QUuid &id)
 
 void PanelItems::sortShown()
 {
-    std::stable_sort(m_shownItems.begin(), m_shownItems.end(),
-        [](const ClipboardItemPtr &a, const ClipboardItemPtr &b) { return isNewerByTimestamp(*a, *b); });
+    // Each time is read once: reading one is a lookup in the item's stored values, too slow to
+    // repeat in every comparison over thousands of items. The list read from the store is in
+    // order already, unless a time changed since.
+    std::vector<qint64> times;
+    times.reserve(std::size_t(m_shownItems.size()));
+    for (const ClipboardItemPtr &item : std::as_const(m_shownItems)) {
+        const QDateTime time = item->timestamp();
+        times.push_back(time.isValid() ? time.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min());
+    }
+    if (!std::is_sorted(times.begin(), times.end(), std::greater<>())) {
+        std::vector<qsizetype> order(times.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+            [&](qsizetype a, qsizetype b) { return times[std::size_t(a)] > times[std::size_t(b)]; });
+        QList<ClipboardItemPtr> sorted;
+        sorted.reserve(m_shownItems.size());
+        for (const qsizetype index : order)
+            sorted.append(std::move(m_shownItems[index]));
+        m_shownItems = std::move(sorted);
+    }
     ++m_orderRevision;
     Q_EMIT shownItemsChanged();
 }

@@ -126,6 +126,7 @@ ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings,
     bool translucent, QWidget *parent)
     : QWidget(
         parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint)
+    , m_container(container)
     , m_settings(settings)
     , m_defaults(defaults)
     , m_translucent(translucent)
@@ -140,7 +141,12 @@ ClipboardPanel::ClipboardPanel(ModelContainer &container, AppSettings &settings,
     else
         setAttribute(Qt::WA_OpaquePaintEvent);
 
-    m_currentColumnCount = initialColumnCount(container, settings);
+    const auto forgetColumnCount = [this] { m_storedColumnCount.reset(); };
+    connect(container.mainContext(), &ModelContext::objectsDidChange, this, forgetColumnCount);
+    connect(container.mainContext(), &ModelContext::itemDidChangeProperty, this, forgetColumnCount);
+    connect(&settings, &AppSettings::historyLimitChanged, this, forgetColumnCount);
+    connect(&settings, &AppSettings::detectCodeChanged, this, forgetColumnCount);
+    m_currentColumnCount = storedColumnCount();
     const QScreen *screen = fallbackScreen();
     const double width = screen ? 0.8 * screen->geometry().width() : 1536;
     m_isLockedInTabMode = m_defaults.boolean(tabModeLockKey).value_or(false);
@@ -329,6 +335,13 @@ int ClipboardPanel::initialColumnCount(ModelContainer &container, const AppSetti
     return std::max(count, 1);
 }
 
+int ClipboardPanel::storedColumnCount()
+{
+    if (!m_storedColumnCount)
+        m_storedColumnCount = initialColumnCount(m_container, m_settings);
+    return *m_storedColumnCount;
+}
+
 std::optional<QSizeF> ClipboardPanel::savedSize(const UserDefaults &defaults)
 {
     const std::optional<QString> text = defaults.string(sizeKey);
@@ -492,7 +505,6 @@ void ClipboardPanel::windowDidEndLiveResize()
 {
     m_panelController->setInLiveResize(false);
     saveSize();
-    setMaximumFrameSize(frame().size());
     switch (
         PanelGeometry::decideAfterLiveResize(frame().width(), m_currentColumnCount, m_isLockedInTabMode)) {
     case PanelGeometry::TabLockChange::lock:
@@ -512,9 +524,9 @@ void ClipboardPanel::windowDidChangeScreen()
     if (!current)
         return;
     const QRectF fitted = PanelGeometry::fitIntoScreen(frame(), QRectF(current->availableGeometry()));
+    setMaximumFrameSize(current->availableGeometry().size());
     if (fitted != frame())
         setFrame(fitted);
-    setMaximumFrameSize(fitted.size());
 }
 
 void ClipboardPanel::setClock(Clock &clock)
@@ -565,16 +577,8 @@ void ClipboardPanel::updateColumnCount(int columnCount, double duration)
         setTabModeLock(true);
         return;
     }
-    setMaximumFrameSize(resize.maximumSize.expandedTo(frame().size()));
-    if (resize.frame == frame()) {
-        setMaximumFrameSize(resize.maximumSize);
-        return;
-    }
-    QPointer<ClipboardPanel> self = this;
-    animateFrame(resize.frame, duration, [self] {
-        if (self)
-            self->setMaximumFrameSize(self->frame().size());
-    });
+    if (resize.frame != frame())
+        animateFrame(resize.frame, duration, nullptr);
 }
 
 void ClipboardPanel::resizeForHistoryToggle(
@@ -604,14 +608,10 @@ void ClipboardPanel::resizeForHistoryToggle(
         return;
     }
     setMinimumFrameSize(QSizeF(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight));
-    if (resize.maximumSizeBefore)
-        setMaximumFrameSize(*resize.maximumSizeBefore);
     QPointer<ClipboardPanel> self = this;
-    const QSizeF maximumAfter = resize.maximumSizeAfter;
-    const auto finish = [self, maximumAfter, completion] {
+    const auto finish = [self, completion] {
         if (!self)
             return;
-        self->setMaximumFrameSize(QSizeF(maximumAfter.width(), self->frame().height()));
         self->m_isAnimatingHistory = false;
         if (completion)
             completion();
@@ -648,7 +648,6 @@ void ClipboardPanel::lockToTabMode(int columnCount)
     setTabModeLock(true);
     m_currentColumnCount = columnCount;
     setMinimumFrameSize(QSizeF(PanelGeometry::minimumWidth, PanelGeometry::minimumHeight));
-    setMaximumFrameSize(QSizeF(std::lround(shrunk->width()), maximumFrameSize().height()));
     setFrame(*shrunk);
 }
 

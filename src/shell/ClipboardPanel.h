@@ -57,7 +57,9 @@ public:
     // The panel's body on screen (the window without its shadow's room).
     QRectF frame() const;
     void setFrame(const QRectF &frame);
-    // The body's limits; the window's own are larger by the shadow's room.
+    // The body's limits; the window's own are larger by the shadow's room. They are what the
+    // window manager is told: the largest is the free area of the panel's screen, as far as the
+    // edges' own drag reaches, so a tiling layout or an Alt+drag can enlarge the panel too.
     QSizeF minimumFrameSize() const;
     QSizeF maximumFrameSize() const;
     void setMinimumFrameSize(const QSizeF &size);
@@ -72,6 +74,9 @@ public:
     // Columns that the stored items fill: History, Text, Code (while code detection is on),
     // Links, Files, Media, Colors; at least 1.
     static int initialColumnCount(ModelContainer &container, const AppSettings &settings);
+    // That count for the panel's store and settings, asked of the store again only once either
+    // has changed: each show places the panel by it.
+    int storedColumnCount();
     static std::optional<QSizeF> savedSize(const UserDefaults &defaults);
     static std::optional<QPointF> savedPosition(const UserDefaults &defaults, const QString &screenKey);
     static QString screenKey(const QScreen *screen);
@@ -149,8 +154,10 @@ private:
     void endOutsideResize();
     const QScreen *screenContaining(const QPointF &point) const;
 
+    ModelContainer &m_container;
     AppSettings &m_settings;
     UserDefaults &m_defaults;
+    std::optional<int> m_storedColumnCount;
     bool m_translucent = false;
     QWidget *m_containerView = nullptr;
     QWidget *m_backgroundEffectView = nullptr;

@@ -110,8 +110,9 @@ void PanelPresenter::showPanel()
     if (!m_panel || !screen)
         return;
     const QRectF frame = placeOnScreen(*screen);
+    // Nobody is told: the panel reads its items again as it shows ("panelWillShow").
     if (m_dependencies.availability)
-        m_dependencies.availability->refreshMountedVolumes();
+        m_dependencies.availability->reloadMountedVolumes();
     // The search from before the show is selected a moment after it, so that typing replaces
     // it; what is typed in that moment is not (a key typed at once would replace the one before).
     QPointer<SearchField> searchField = findSearchField(m_panel->contentView());
@@ -136,9 +137,7 @@ QRectF PanelPresenter::placeOnScreen(const QScreen &screen)
     const PanelGeometry::ShowPlacement placement
         = PanelGeometry::placeForShow(visible, ClipboardPanel::savedSize(m_dependencies.defaults),
             ClipboardPanel::savedPosition(m_dependencies.defaults, ClipboardPanel::screenKey(&screen)),
-            m_panel->isLockedInTabMode(),
-            ClipboardPanel::initialColumnCount(m_dependencies.container, m_dependencies.settings),
-            m_panel->minimumFrameSize());
+            m_panel->isLockedInTabMode(), m_panel->storedColumnCount(), m_panel->minimumFrameSize());
     m_panel->setMinimumFrameSize(placement.minimumSize);
     m_panel->setFrame(placement.frame);
     return placement.frame;
@@ -157,7 +156,6 @@ void PanelPresenter::settleAfterShow(
         if (SearchField *field = searchField.data())
             QTimer::singleShot(250, field, [field, searchAtShow] { focusSearchField(field, searchAtShow); });
         self->m_panel->setFrame(frame);
-        self->m_panel->setMaximumFrameSize(frame.size());
         QTimer::singleShot(100, self, [self] {
             if (!self || !self->m_panel)
                 return;

@@ -42,15 +42,31 @@ TEST(OwnWindowSizesTest, TellsTheWindowManagersSizesFromLateReportsOfThePanelsOw
         { "a size set again after others is the panel's each time",
             { set(800, 500), set(700, 500), set(800, 500), reported(800, 500, true), reported(700, 500, true),
                 reported(800, 500, true) } },
-        { "only the newest sizes are kept",
+        { "the newest 64 sizes are kept",
             [] {
                 QList<Step> steps;
-                for (int i = 0; i <= OwnWindowSizes::kept; ++i)
+                for (int i = 0; i < 65; ++i)
                     steps.append(set(400 + i, 500));
-                steps.append(reported(400, 500, false));
                 steps.append(reported(401, 500, true));
+                steps.append(reported(464, 500, true));
                 return steps;
             }() },
+        { "the 65th newest is forgotten",
+            [] {
+                QList<Step> steps;
+                for (int i = 0; i < 65; ++i)
+                    steps.append(set(400 + i, 500));
+                steps.append(reported(400, 500, false));
+                return steps;
+            }() },
+        { "a report repeated after newer sizes were set is the panel's, and so are theirs",
+            { set(800, 500), set(700, 500), reported(800, 500, true), reported(800, 500, true),
+                reported(700, 500, true) } },
+        { "the window manager taking the panel back to a size it set",
+            { set(800, 500), reported(800, 500, true), reported(600, 500, false),
+                reported(800, 500, false) } },
+        { "a size whose report never came (the window had it) after one from outside",
+            { set(800, 500), reported(600, 500, false), reported(800, 500, false) } },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

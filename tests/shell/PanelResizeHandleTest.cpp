@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -154,8 +155,8 @@ TEST_F(PanelResizeHandleTest, ADragResizesWithinTheLimitsAndItsEndSavesTheSizeAn
         EXPECT_EQ(defaults.string(ClipboardPanel::sizeKey),
             QStringLiteral("{%1, %2}").arg(c.expected.width()).arg(c.expected.height()))
             << c.name;
-        EXPECT_EQ(panel->maximumFrameSize(), c.expected.size())
-            << c.name << ": no growing beyond it by itself";
+        EXPECT_EQ(panel->maximumFrameSize(), QSizeF(panel->screen()->availableGeometry().size()))
+            << c.name << ": the window manager may take it as far as the edges reach";
         EXPECT_EQ(controller.isLockedInTabMode(), c.tabs) << c.name;
     }
     // The keys held for the drags are let go, as after a real drag: the application takes the

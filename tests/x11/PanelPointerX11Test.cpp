@@ -829,3 +829,75 @@ TEST_F(PanelPointerX11Test, AResizeByTheWindowManagerLaysOutTabsAndIsKeptForTheN
         saveScreenshot(QStringLiteral("window-manager-resize-%1-next-show.png").arg(index));
     }
 }
+
+namespace {
+
+// The largest size the window's WM_NORMAL_HINTS allow (empty when they set none).
+QSize maximumSizeHint(X11Connection &connection, quint64 window)
+{
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(connection.xcb(),
+        xcb_get_property(connection.xcb(), 0, xcb_window_t(window), XCB_ATOM_WM_NORMAL_HINTS,
+            XCB_ATOM_WM_SIZE_HINTS, 0, 18),
+        nullptr);
+    QSize size;
+    // Flags, x, y, width, height, minimum width and height, maximum width and height, ...
+    if (reply && xcb_get_property_value_length(reply) >= int(9 * sizeof(quint32))) {
+        const auto *values = static_cast<const quint32 *>(xcb_get_property_value(reply));
+        constexpr quint32 maximumSizeGiven = 1u << 5;
+        if (values[0] & maximumSizeGiven)
+            size = QSize(int(values[7]), int(values[8]));
+    }
+    free(reply);
+    return size;
+}
+
+} // namespace
+
+TEST_F(PanelPointerX11Test, TheWindowManagerEnlargesThePanelBackToItsColumns)
+{
+    // History, Text, Code, Links, Files and Colors: six columns side by side.
+    seedStore(itemsOfManyKinds(home.path(), 4));
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    const QSize columns = panel.rect.size();
+    ASSERT_GE(columns.width(), 6 * 200);
+    // The window manager may make it as large as the edges' own drag can: the screen.
+    const auto enlargeable = [&] {
+        const QSize hint = maximumSizeHint(*connection, panelWindow);
+        return hint.width() >= 1920 && hint.height() >= 1000;
+    };
+    EXPECT_TRUE(waitUntil(enlargeable))
+        << "shown at " << columns.width() << " × " << columns.height()
+        << ", the most it may get: " << maximumSizeHint(*connection, panelWindow).width() << " × "
+        << maximumSizeHint(*connection, panelWindow).height();
+
+    const struct
+    {
+        const char *name;
+        QSize size;
+        bool tabs;
+    } steps[] = {
+        { "shrunk to tabs", QSize(467, 500), true },
+        { "enlarged back to its columns", columns, false },
+        { "taller and wider than it ever was", QSize(1500, 700), false },
+    };
+    int index = 0;
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.name);
+        ASSERT_TRUE(resizeWithXdotool(*connection, panelWindow, step.size));
+        EXPECT_TRUE(waitUntil([&] { return windowGeometry(panelWindow).rect.size() == step.size; }))
+            << "the window manager left the panel at " << windowGeometry(panelWindow).rect.width() << " × "
+            << windowGeometry(panelWindow).rect.height();
+        const QString sizeText = QStringLiteral("{%1, %2}").arg(step.size.width()).arg(step.size.height());
+        EXPECT_TRUE(waitUntil([&] {
+            return storedSetting(QStringLiteral("ClipboardPanelSize")).toString() == sizeText
+                && storedSetting(QStringLiteral("ClipboardPanelTabModeLock")).toBool() == step.tabs;
+        })) << "stored: "
+            << storedSetting(QStringLiteral("ClipboardPanelSize")).toString().toStdString()
+            << (storedSetting(QStringLiteral("ClipboardPanelTabModeLock")).toBool() ? ", tabs" : ", columns");
+        EXPECT_TRUE(enlargeable()) << "the window manager may not enlarge it beyond "
+                                   << maximumSizeHint(*connection, panelWindow).width() << " × "
+                                   << maximumSizeHint(*connection, panelWindow).height();
+        ASSERT_TRUE(app->caughtUp());
+        saveScreenshot(QStringLiteral("window-manager-enlarge-%1.png").arg(index++));
+    }
+}
