@@ -45,6 +45,11 @@ public:
     bool copy(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Presses Control+Space through the server until the panel ("Tindlewick") is shown.
     bool showPanel();
+    // Presses Escape until the panel is hidden.
+    bool hidePanel();
+    // With the panel shown: Control+K, and "Clear" in the question it asks, until the store
+    // holds no unpinned item.
+    bool clearHistory();
     // Turns the mouse wheel over the shown panel from its left edge to its right, so that every
     // column scrolls through what it holds.
     bool scrollPanelThrough();
