@@ -204,9 +204,9 @@ TEST_F(NoTrayX11Test, TheDesktopsNotificationsSayOnceWhereSettingsAndQuitAre)
         ASSERT_EQ(shown.size(), 1);
         EXPECT_EQ(shown.first().application, QStringLiteral("Tindlewick"));
         EXPECT_EQ(shown.first().summary, QStringLiteral("Tindlewick runs without a tray icon"));
-        for (const QString &part : { QStringLiteral("open it with Ctrl+Space"),
-                 QStringLiteral("Settings..."), QStringLiteral("Quit Tindlewick"),
-                 QStringLiteral("\u22ef menu"), QStringLiteral("tindlewick --settings") })
+        for (const QString &part : { QStringLiteral("open it with Ctrl+Space"), QStringLiteral("Settings..."),
+                 QStringLiteral("Quit Tindlewick"), QStringLiteral("\u22ef menu"),
+                 QStringLiteral("tindlewick --settings") })
             EXPECT_TRUE(shown.first().body.contains(part)) << shown.first().body.toStdString();
     }
     // Started again, it does not say it again. It decides so where it says in its output that no
