@@ -204,32 +204,29 @@ quint64 shownPanel(qint64 pid)
 
 } // namespace
 
-bool AppUnderBench::showPanel()
+bool AppUnderBench::pressUntilPanel(const QList<std::pair<quint32, bool>> &press, bool shown)
 {
     X11Connection *connection = X11Connection::shared();
     if (!connection)
         return false;
     X11SyntheticKeyboard keys(*connection);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        keys.sendKeys({ { controlL, true }, { space, true }, { space, false }, { controlL, false } });
-        if (spinUntil([&] { return shownPanel(pid()) != 0; }, std::chrono::seconds(5)))
+        keys.sendKeys(press);
+        if (spinUntil([&] { return (shownPanel(pid()) != 0) == shown; }, std::chrono::seconds(5)))
             return true;
     }
     return false;
 }
 
+bool AppUnderBench::showPanel()
+{
+    return pressUntilPanel(
+        { { controlL, true }, { space, true }, { space, false }, { controlL, false } }, true);
+}
+
 bool AppUnderBench::hidePanel()
 {
-    X11Connection *connection = X11Connection::shared();
-    if (!connection)
-        return false;
-    X11SyntheticKeyboard keys(*connection);
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        keys.sendKeys(strokes({ escape }));
-        if (spinUntil([&] { return shownPanel(pid()) == 0; }, std::chrono::seconds(5)))
-            return true;
-    }
-    return false;
+    return pressUntilPanel(strokes({ escape }), false);
 }
 
 bool AppUnderBench::clearHistory()

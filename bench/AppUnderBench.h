@@ -68,6 +68,8 @@ public:
 
 private:
     QString storePath() const;
+    // Presses the keys until the panel is shown (or hidden), five times at most.
+    bool pressUntilPanel(const QList<std::pair<quint32, bool>> &press, bool shown);
 
     QTemporaryDir m_home;
     QProcess m_process;
