@@ -166,6 +166,46 @@ void BM_AppMemoryNumberedTestTexts(benchmark::State &state)
 }
 BENCHMARK(BM_AppMemoryNumberedTestTexts)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The app started over an empty history, its panel shown and hidden ("_fresh"); then 2,000
+// kilobyte texts copied in it, and the history cleared with Control+K and "Clear" in the panel,
+// hidden again ("_after_clear"). What the app keeps of the texts after the clearing is the
+// difference: it gives memory back by itself, nothing is trimmed from outside.
+void BM_AppMemoryAfterClear(benchmark::State &state)
+{
+    if (!canRun(state))
+        return;
+    const int count = int(state.range(0));
+    for (auto _ : state) {
+        AppUnderBench app;
+        if (!app.writeSettings(keepingHistoryOf(count)) || !app.start() || !app.settles()) {
+            state.SkipWithError("the app did not start");
+            break;
+        }
+        if (!app.showPanel() || !app.hidePanel() || !app.settles()) {
+            state.SkipWithError("the panel was not shown");
+            break;
+        }
+        report(state, "_fresh", app.memory());
+        int stored = 0;
+        for (int i = 1; i <= count; ++i)
+            stored += app.copy(NumberedTestTexts::kilobyteText(i) + QStringLiteral(" %1").arg(i)) ? 1 : 0;
+        state.counters["copies_stored"] = stored;
+        if (!app.settles()) {
+            state.SkipWithError("the app never settled");
+            break;
+        }
+        report(state, "_copied", app.memory());
+        if (!app.showPanel() || !app.clearHistory() || !app.hidePanel() || !app.settles()) {
+            state.SkipWithError("the history was not cleared");
+            break;
+        }
+        report(state, "_after_clear", app.memory());
+        state.counters["peak_rss_MB"] = app.peakResidentMB();
+        state.counters["stored"] = double(app.storedCount());
+    }
+}
+BENCHMARK(BM_AppMemoryAfterClear)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // A picture with some structure and a band of noise, as photos and screenshots carry, so that a
 // full-HD PNG weighs megabytes.
 QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)

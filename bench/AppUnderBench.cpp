@@ -30,6 +30,18 @@ namespace {
 
 constexpr quint32 controlL = 0xffe3;
 constexpr quint32 space = 0x20;
+constexpr quint32 escape = 0xff1b;
+constexpr quint32 tab = 0xff09;
+constexpr quint32 letterK = 0x6b;
+
+// Presses and releases each key in turn.
+QList<std::pair<quint32, bool>> strokes(std::initializer_list<quint32> keys)
+{
+    QList<std::pair<quint32, bool>> events;
+    for (quint32 key : keys)
+        events << std::pair { key, true } << std::pair { key, false };
+    return events;
+}
 
 // Keeps this process's event loop turning (the app reads the clipboard from it) until done()
 // or the limit.
@@ -169,32 +181,38 @@ bool AppUnderBench::copy(const QString &text, std::chrono::milliseconds limit)
 
 namespace {
 
-// The app's panel window while it is shown, else 0.
-quint64 shownPanel(qint64 pid)
+// The app's shown windows of that name.
+QList<quint64> shownWindows(qint64 pid, const QString &name)
 {
     const QString found = toolOutput(QStringLiteral("xdotool"),
-        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QStringLiteral("^Tindlewick$") });
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), name });
+    QList<quint64> windows;
     for (const QString &line : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const qint64 owner
             = toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getwindowpid"), line }).toLongLong();
         if (owner == pid)
-            return line.toULongLong();
+            windows.append(line.toULongLong());
     }
-    return 0;
+    return windows;
+}
+
+// The app's panel window while it is shown, else 0.
+quint64 shownPanel(qint64 pid)
+{
+    return shownWindows(pid, QStringLiteral("^Tindlewick$")).value(0);
 }
 
 } // namespace
 
-bool AppUnderBench::showPanel()
+bool AppUnderBench::pressUntilPanel(const QList<std::pair<quint32, bool>> &press, bool shown)
 {
     X11Connection *connection = X11Connection::shared();
     if (!connection)
         return false;
     X11SyntheticKeyboard keys(*connection);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        keys.sendKeys({ { controlL, true }, { space, true }, { space, false }, { controlL, false } });
-        if (spinUntil([&] { return shownPanel(pid()) != 0; }, std::chrono::seconds(5)))
+        keys.sendKeys(press);
+        if (spinUntil([&] { return (shownPanel(pid()) != 0) == shown; }, std::chrono::seconds(5)))
             return true;
     }
     return false;
@@ -203,6 +221,40 @@ bool AppUnderBench::showPanel()
 quint64 AppUnderBench::panelWindow() const
 {
     return shownPanel(pid());
+}
+
+bool AppUnderBench::showPanel()
+{
+    return pressUntilPanel(
+        { { controlL, true }, { space, true }, { space, false }, { controlL, false } }, true);
+}
+
+bool AppUnderBench::hidePanel()
+{
+    return pressUntilPanel(strokes({ escape }), false);
+}
+
+bool AppUnderBench::clearHistory()
+{
+    X11Connection *connection = X11Connection::shared();
+    if (!connection)
+        return false;
+    X11SyntheticKeyboard keys(*connection);
+    const QString unpinned = QStringLiteral("isPinned = 0");
+    // The question's default is "Cancel": Tab moves to "Clear", Space presses it. Should the
+    // focus go round otherwise, the question is asked again with one Tab more.
+    for (int tabs = 1; tabs <= 3 && storedCount(unpinned) != 0; ++tabs) {
+        const qsizetype windows = shownWindows(pid(), QStringLiteral(".")).size();
+        keys.sendKeys({ { controlL, true }, { letterK, true }, { letterK, false }, { controlL, false } });
+        // The question is a window of its own beside the panel.
+        spinUntil([&] { return shownWindows(pid(), QStringLiteral(".")).size() > windows; },
+            std::chrono::seconds(5));
+        for (int i = 0; i < tabs; ++i)
+            keys.sendKeys(strokes({ tab }));
+        keys.sendKeys(strokes({ space }));
+        spinUntil([&] { return storedCount(unpinned) == 0; }, std::chrono::seconds(5));
+    }
+    return storedCount(unpinned) == 0;
 }
 
 bool AppUnderBench::scrollPanelThrough()

@@ -47,6 +47,11 @@ public:
     bool showPanel();
     // The panel's window while it is shown, else 0.
     quint64 panelWindow() const;
+    // Presses Escape until the panel is hidden.
+    bool hidePanel();
+    // With the panel shown: Control+K, and "Clear" in the question it asks, until the store
+    // holds no unpinned item.
+    bool clearHistory();
     // Turns the mouse wheel over the shown panel from its left edge to its right, so that every
     // column scrolls through what it holds.
     bool scrollPanelThrough();
@@ -65,6 +70,8 @@ public:
 
 private:
     QString storePath() const;
+    // Presses the keys until the panel is shown (or hidden), five times at most.
+    bool pressUntilPanel(const QList<std::pair<quint32, bool>> &press, bool shown);
 
     QTemporaryDir m_home;
     QProcess m_process;

@@ -113,7 +113,8 @@ void ColumnItemsView::setFontSize(double size)
     if (m_fontSize == size)
         return;
     m_fontSize = size;
-    viewport()->update();
+    m_rowHeight = ItemRowPainter::rowHeight(size);
+    relayout();
 }
 
 void ColumnItemsView::setTopPadding(double padding)
@@ -177,8 +178,8 @@ void ColumnItemsView::relayout(bool rowsChanged)
         m_layout = ColumnLayout();
     } else {
         const bool pinnedHeader = m_model->title() != CategoryTitle::history && m_model->pinCount() > 0;
-        m_layout
-            = ColumnLayout(m_model->sections(), m_isGrid, viewport()->width(), pinnedHeader, m_topPadding);
+        m_layout = ColumnLayout(
+            m_model->sections(), m_isGrid, viewport()->width(), pinnedHeader, m_topPadding, m_rowHeight);
     }
     QScrollBar *bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());

@@ -130,6 +130,7 @@ private:
     ColumnLayout m_layout;
     bool m_isGrid = false;
     double m_fontSize = 13.0;
+    double m_rowHeight = ColumnLayout::rowHeight;
     double m_topPadding = 10.0;
     bool m_keyboardHighlight = false;
     HoverMarkerStore *m_hoverMarkers = nullptr;

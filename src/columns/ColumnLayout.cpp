@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-ColumnLayout::ColumnLayout(
-    const QList<GridSection> &sections, bool isGrid, double width, bool showPinnedHeader, double topPadding)
+ColumnLayout::ColumnLayout(const QList<GridSection> &sections, bool isGrid, double width,
+    bool showPinnedHeader, double topPadding, double listRowHeight)
 {
     const double usable = std::max(1.0, width - 2 * inset);
     double y = topPadding;
@@ -22,7 +22,7 @@ ColumnLayout::ColumnLayout(
         const CellKind kind = singles ? CellKind::singleCharacter : (isGrid ? CellKind::tile : CellKind::row);
         const int perRow = std::max(1, section.columnsPerRow);
         const double pitchX = singles ? GridMetrics::singleCharacterPitch : GridMetrics::tilePitch;
-        const double pitchY = kind == CellKind::row ? rowHeight + rowSpacing : pitchX;
+        const double pitchY = kind == CellKind::row ? listRowHeight + rowSpacing : pitchX;
         for (int i = 0; i < section.count; ++i) {
             const int row = i / perRow;
             const int column = i % perRow;
@@ -36,7 +36,7 @@ ColumnLayout::ColumnLayout(
                 rect = QRectF(inset + column * pitchX, y + row * pitchY, tileSize, tileSize);
                 break;
             case CellKind::row:
-                rect = QRectF(inset, y + row * pitchY, usable, rowHeight);
+                rect = QRectF(inset, y + row * pitchY, usable, listRowHeight);
                 break;
             }
             m_cells.append({ rect, kind });

@@ -17,6 +17,7 @@ public:
     enum class CellKind { singleCharacter, tile, row };
 
     static constexpr double inset = GridMetrics::horizontalInset / 2.0;
+    // A list row's height at the default text size; larger text makes rows taller.
     static constexpr double rowHeight = 44.0;
     static constexpr double rowSpacing = 2.0;
     static constexpr double sectionSpacing = 8.0;
@@ -27,7 +28,7 @@ public:
     ColumnLayout() = default;
     // showPinnedHeader: the column has pins and is not History (the header then toggles them).
     ColumnLayout(const QList<GridSection> &sections, bool isGrid, double width, bool showPinnedHeader,
-        double topPadding);
+        double topPadding, double listRowHeight = rowHeight);
 
     QRectF cellRect(int row) const;
     CellKind cellKind(int row) const;

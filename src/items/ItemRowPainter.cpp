@@ -12,9 +12,22 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 constexpr double pictureSize = 32.0;
+constexpr double defaultRowHeight = 44.0;
+// Above and below a row's text (as much as the default size's two lines of code leave).
+constexpr double textRoom = 7.0;
+
+QFont codeFont(double fontSize)
+{
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(std::max(1, int(std::lround(fontSize - 1))));
+    return mono;
+}
 
 QString kindGlyph(ClipboardItemType kind)
 {
@@ -60,6 +73,15 @@ ItemRowPainter::ItemRowPainter(CodeHighlighting &highlighting, ThumbnailCache &t
     : m_highlighting(highlighting)
     , m_thumbnails(thumbnails)
 { }
+
+double ItemRowPainter::rowHeight(double fontSize)
+{
+    const QFontMetricsF code(codeFont(fontSize));
+    const QFontMetricsF title(PanelLayout::panelFont(fontSize, QFont::Normal));
+    const QFontMetricsF subtitle(PanelLayout::panelFont(fontSize - 2));
+    const double text = std::max(2 * code.lineSpacing(), title.height() + 1 + subtitle.height());
+    return std::max(defaultRowHeight, std::ceil(text + 2 * textRoom));
+}
 
 bool ItemRowPainter::isDark(const QPalette &palette)
 {
@@ -155,14 +177,17 @@ void ItemRowPainter::paintPicture(
 void ItemRowPainter::paintCodeLines(
     QPainter &painter, const QRectF &rect, const ClipboardItem &item, const Style &style)
 {
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(std::max(1, int(std::lround(style.fontSize - 1))));
+    const QFont mono = codeFont(style.fontSize);
     const QFontMetricsF metrics(mono);
     const int maxLines = std::max(1, int(rect.height() / metrics.lineSpacing()));
-    const QList<CodeLine> lines
-        = m_highlighting.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
+    QList<CodeLine> lines = m_highlighting.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
+    // Blank lines at the end show nothing: the lines that do are centred in the row.
+    while (lines.size() > 1 && lines.last().text.trimmed().isEmpty())
+        lines.removeLast();
+    const double block = double(lines.size()) * metrics.lineSpacing();
     painter.setPen(style.palette.color(QPalette::Text));
-    drawCodeLines(painter, lines, mono, rect.topLeft(), rect.width());
+    drawCodeLines(painter, lines, mono,
+        QPointF(rect.left(), rect.top() + std::max(0.0, (rect.height() - block) / 2)), rect.width());
 }
 
 void ItemRowPainter::paintRow(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style)

@@ -47,6 +47,10 @@ public:
     void paintTile(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style);
     void paintSingleCharacter(QPainter &painter, const QRectF &rect, ClipboardItem &item, const Style &style);
 
+    // The height of a list row at a text size: two lines of code, or a title over its subtitle,
+    // with the room around them a row has at the default size, never less than that row.
+    static double rowHeight(double fontSize);
+
     static bool isDark(const QPalette &palette);
     // The app's accent: orange in a dark appearance, a deeper orange in a light one.
     static QColor accentColor(const QPalette &palette);

@@ -23,7 +23,7 @@ public:
     // Opens the settings window (or brings it to the front), on a tab when one is given (0 is
     // General), else as it was left.
     virtual void openSettings(std::optional<int> tab) = 0;
-    // Whether a tray icon's menu offers the app's entries (Settings…, Quit) now; where none
+    // Whether a tray icon's menu offers the app's entries (Settings..., Quit) now; where none
     // does, the panel's own menu offers them.
     virtual bool hasTrayMenu() const = 0;
     // Ends the app, as the tray menu's "Quit Tindlewick" does.

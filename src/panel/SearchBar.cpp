@@ -56,7 +56,7 @@ SearchBar::SearchBar(QWidget *parent)
     menu->addSeparator();
     m_clearAction = menu->addAction(QStringLiteral("Clear History"));
     m_appSeparator = menu->addSeparator();
-    m_settingsAction = menu->addAction(QStringLiteral("Settings\u2026"));
+    m_settingsAction = menu->addAction(QStringLiteral("Settings..."));
     m_quitAction = menu->addAction(QStringLiteral("Quit Tindlewick"));
     m_menuButton->setMenu(menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);

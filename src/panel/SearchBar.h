@@ -14,7 +14,7 @@ class QToolButton;
 // The strip at the top of the panel: magnifier, search field, clear button, the pin button (only
 // while the panel is pinned; it shows the unpin glyph while the pointer is over it) and a menu
 // with "Pin"/"Unpin" and "Clear History", each with its glyph, and, where no tray icon offers
-// them, the app's own "Settings…" and "Quit Tindlewick".
+// them, the app's own "Settings..." and "Quit Tindlewick".
 class SearchBar final : public QWidget
 {
     Q_OBJECT
@@ -34,7 +34,7 @@ public:
     QToolButton *pinButton() const { return m_pinButton; }
     QToolButton *menuButton() const { return m_menuButton; }
     DraggableOverlay *dragOverlay() const { return m_overlay; }
-    // Asked each time the menu opens: whether it offers "Settings…" and "Quit Tindlewick" too.
+    // Asked each time the menu opens: whether it offers "Settings..." and "Quit Tindlewick" too.
     void setAppEntriesWanted(std::function<bool()> wanted) { m_appEntriesWanted = std::move(wanted); }
 
 Q_SIGNALS:

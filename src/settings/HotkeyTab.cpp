@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QMessageBox>
@@ -101,15 +102,20 @@ void HotkeyTab::addPanelKeys()
     SettingsSection *keys = addSection(QStringLiteral("Keyboard Shortcuts"));
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(font().pointSizeF());
+    // One grid for all the rows: the keys' column is as wide as its widest text in the font the
+    // theme gives, whenever that is known, and the descriptions start after it.
+    auto *rows = new QGridLayout;
+    rows->setVerticalSpacing(8);
+    rows->setColumnMinimumWidth(0, 110);
+    rows->setColumnStretch(1, 1);
+    int row = 0;
     for (const PanelKey &key : panelKeys()) {
-        auto *row = new QHBoxLayout;
         auto *keyText = new QLabel(key.keys, keys->box());
         keyText->setFont(mono);
-        keyText->setFixedWidth(std::max(110, keyText->sizeHint().width()));
-        row->addWidget(keyText);
-        row->addWidget(secondaryLabel(key.description, 1.0, keys->box()), 1);
-        keys->addRow(row);
+        rows->addWidget(keyText, row, 0);
+        rows->addWidget(secondaryLabel(key.description, 1.0, keys->box()), row++, 1);
     }
+    keys->addRow(rows);
 }
 
 void HotkeyTab::addShortcutLimitations()

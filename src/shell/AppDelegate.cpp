@@ -131,7 +131,7 @@ void AppDelegate::createStatusItem()
 
 QString AppDelegate::noTrayMessage() const
 {
-    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1. Settings… and "
+    return QStringLiteral("No system tray is running, so Tindlewick shows no tray icon; %1. Settings... and "
                           "Quit Tindlewick are in the ⋯ menu at the top right of the panel, and the "
                           "command tindlewick --settings (or the Settings action of its menu entry) opens "
                           "the settings.")

@@ -154,7 +154,7 @@ public:
     // Shows the settings window, made anew when it was closed, and brings it to the front.
     void showSettingsWindow();
     SettingsView *settingsWindow() const;
-    // Whether the tray icon's menu offers Settings… and Quit now (a tray may come and go).
+    // Whether the tray icon's menu offers Settings... and Quit now (a tray may come and go).
     bool hasTrayMenu() const;
     // "Quit Tindlewick": the app ends once the event that asked has been handled.
     void quit();
@@ -174,7 +174,7 @@ public:
     IdleMemoryGiveBack *memoryGiveBack() const { return m_memoryGiveBack.get(); }
 
     // What the user is told at start when there is no tray: how to open the panel without its
-    // icon, and where Settings… and Quit are instead.
+    // icon, and where Settings... and Quit are instead.
     QString noTrayMessage() const;
     // The key under which the user defaults remember that the desktop showed that notice.
     static QString noTrayNoticeShownKey();

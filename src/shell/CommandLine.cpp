@@ -68,7 +68,7 @@ QString helpText()
             "of what you copy (text, links, files, colours, images and code) and brings it up in a\n"
             "floating panel on a global shortcut (Control+Space unless changed in the settings). It\n"
             "sits in the system tray of an X11 session (on Wayland it runs through XWayland); without\n"
-            "a tray, Settings… and Quit are in the ⋯ menu at the top right of the panel. Only one\n"
+            "a tray, Settings... and Quit are in the ⋯ menu at the top right of the panel. Only one\n"
             "copy runs per user: starting it again replaces the running copy.\n"
             "\n"
             "Options:\n"

@@ -21,6 +21,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+#include <tuple>
+
 TEST(ItemRowTextTest, TitlesAndSubtitlesByKind)
 {
     ClipboardItemPtr text = ClipboardItem::create(
@@ -307,6 +310,68 @@ TEST(ItemRowPainterTest, RowsAreDrawnWithTheSharedTints)
             EXPECT_NEAR(drawn.green(), blend(tint.green(), ground.green()), 1.5);
             EXPECT_NEAR(drawn.blue(), blend(tint.blue(), ground.blue()), 1.5);
         }
+    }
+}
+
+// A code row at a text size keeps its lines inside, with at least the room above and below them
+// that it has at the default size, and centred: a row taller for large text, blank lines at the
+// end left out of the centring.
+TEST(ItemRowPainterTest, CodeRowsKeepTheirLinesInsideAndCentredAtEveryTextSize)
+{
+    FakePanelRoles roles;
+    ThumbnailCache thumbnails(1024 * 1024);
+    ItemRowPainter painter(roles, thumbnails);
+    const QPalette palette = lightAndDarkPalettes().first();
+    // The rows of ink of the code, right of the row's picture, in a row drawn at the top.
+    const auto inkRows = [&](const QString &code, double fontSize) {
+        ClipboardItemPtr item = ClipboardItem::create(ClipboardItemType::code, { .text = code });
+        const double height = ItemRowPainter::rowHeight(fontSize);
+        QImage image(240, int(std::ceil(height)), QImage::Format_ARGB32);
+        image.fill(palette.color(QPalette::Window));
+        ItemRowPainter::Style style;
+        style.palette = palette;
+        style.fontSize = fontSize;
+        QPainter p(&image);
+        painter.paintRow(p, QRectF(0, 0, 240, height), *item, style);
+        p.end();
+        int top = -1;
+        int bottom = -1;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 50; x < image.width(); ++x) {
+                if (image.pixel(x, y) != image.pixel(49, 0)) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                    break;
+                }
+            }
+        }
+        return std::tuple { top, image.height() - 1 - bottom, height };
+    };
+    const QString twoLines = QStringLiteral("def walk(tree, depth=0):\n    for node in tree:\n        pass");
+    const auto [defaultTop, defaultBottom, defaultHeight] = inkRows(twoLines, AppSettings::defaultFontSize);
+    ASSERT_GE(defaultTop, 0) << "nothing drawn";
+    EXPECT_EQ(defaultHeight, 44.0);
+    const struct
+    {
+        const char *name;
+        QString code;
+        double fontSize;
+    } rows[] = {
+        { "two lines, Large", twoLines, AppSettings::maximumFontSize },
+        { "the second line blank", QStringLiteral("import os\n\nprint(os.getcwd())"),
+            AppSettings::defaultFontSize },
+        { "the second line blank, Large", QStringLiteral("import os\n   \nprint(os.getcwd())"),
+            AppSettings::maximumFontSize },
+        { "one line", QStringLiteral("x = [i * i for i in range(10)]"), AppSettings::defaultFontSize },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto [top, bottom, height] = inkRows(row.code, row.fontSize);
+        ASSERT_GE(top, 0) << "nothing drawn";
+        EXPECT_GE(height, defaultHeight);
+        EXPECT_GE(std::min(top, bottom), std::min(defaultTop, defaultBottom) - 1)
+            << top << " above, " << bottom << " below";
+        EXPECT_LE(std::abs(top - bottom), 3) << top << " above, " << bottom << " below";
     }
 }
 

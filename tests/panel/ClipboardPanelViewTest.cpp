@@ -503,13 +503,13 @@ TEST_F(ClipboardPanelViewTest, AColourRowsMenuOpensTheSettingsOnTheColoursTab)
     EXPECT_TRUE(m_env.copiedStrings().isEmpty()) << "nothing is pasted";
 }
 
-// The search strip's menu offers the tray menu's Settings… and Quit while no tray icon does, asked
-// afresh at each opening (a tray can start or stop while the app runs): Settings… opens the window
+// The search strip's menu offers the tray menu's Settings... and Quit while no tray icon does, asked
+// afresh at each opening (a tray can start or stop while the app runs): Settings... opens the window
 // as it was left (the panel makes way unless it is pinned), Quit ends the app.
 TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIconDoes)
 {
     const QStringList stripEntries { "Pin", "-", "Clear History" };
-    const QStringList appEntries { "-", QStringLiteral("Settings\u2026"), "Quit Tindlewick" };
+    const QStringList appEntries { "-", QStringLiteral("Settings..."), "Quit Tindlewick" };
     const struct
     {
         const char *what;
@@ -545,9 +545,9 @@ TEST_F(ClipboardPanelViewTest, TheStripsMenuOffersSettingsAndQuitWhileNoTrayIcon
         bool pinned;
         QList<PanelCall> expected;
     } choices[] = {
-        { QStringLiteral("Settings\u2026"), false,
+        { QStringLiteral("Settings..."), false,
             { PanelCalls::HidePanel { false }, PanelCalls::OpenSettings { std::nullopt } } },
-        { QStringLiteral("Settings\u2026"), true, { PanelCalls::OpenSettings { std::nullopt } } },
+        { QStringLiteral("Settings..."), true, { PanelCalls::OpenSettings { std::nullopt } } },
         { QStringLiteral("Quit Tindlewick"), false, { PanelCalls::QuitApplication {} } },
     };
     for (const auto &choice : choices) {

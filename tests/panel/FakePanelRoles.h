@@ -41,7 +41,7 @@ public:
 
     // The answers.
     bool hasCharacterPalette = true;
-    // Whether a tray icon offers Settings… and Quit.
+    // Whether a tray icon offers Settings... and Quit.
     bool trayMenu = true;
     QUrl homepage;
     // Whether there was something to write.

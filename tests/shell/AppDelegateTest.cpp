@@ -764,7 +764,7 @@ TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)
 }
 
 // Without a tray, the desktop's notification area says once how to open the panel and where
-// Settings… and Quit are instead; a desktop that did not take the notice is asked again at the
+// Settings... and Quit are instead; a desktop that did not take the notice is asked again at the
 // next start.
 TEST_F(AppDelegateTest, WithoutATrayTheDesktopIsToldOnceWhereTheTrayMenusEntriesAre)
 {
@@ -793,7 +793,7 @@ TEST_F(AppDelegateTest, WithoutATrayTheDesktopIsToldOnceWhereTheTrayMenusEntries
             for (const QString &part :
                 { QString(QStringLiteral("open it with ")
                       + AppDelegate::togglePanelShortcut().defaultShortcut->nativeText()),
-                    QStringLiteral("Settings\u2026"), QStringLiteral("Quit Tindlewick"),
+                    QStringLiteral("Settings..."), QStringLiteral("Quit Tindlewick"),
                     QStringLiteral("\u22ef menu"), QStringLiteral("tindlewick --settings") })
                 EXPECT_TRUE(notice.body.contains(part)) << notice.body.toStdString();
         }
@@ -831,7 +831,7 @@ TEST_F(AppDelegateTest, EachRequestForTheSettingsIsHandledOnce)
         std::function<void()> ask;
     } requests[] = {
         { "the tray menu's Settings...", [&] { delegate->openSettings(); } },
-        { "the panel menu's Settings\u2026", [&] { Q_EMIT view->searchBar()->settingsRequested(); } },
+        { "the panel menu's Settings...", [&] { Q_EMIT view->searchBar()->settingsRequested(); } },
         { "a colour row's Customize Formats", [&] { SettingsLinkHelper::shared().openSettings(2); } },
         { "another copy started with --settings", fromAnotherCopy },
     };

@@ -1,5 +1,5 @@
 // The app where no tray runs (GNOME's default session has none), as the user meets it under
-// Xvfb: the panel's ⋯ menu offers Settings… and Quit Tindlewick, `tindlewick --settings` opens
+// Xvfb: the panel's ⋯ menu offers Settings... and Quit Tindlewick, `tindlewick --settings` opens
 // the settings of the copy that runs (or starts one that opens them), the desktop's
 // notification area says once where these are, and an argument the app does not know is refused.
 
@@ -99,7 +99,7 @@ TEST_F(NoTrayX11Test, ThePanelsMenuOffersSettingsAndQuit)
     app.enableTestHooks();
     ASSERT_TRUE(app.start());
 
-    // The menu ends in Settings… and Quit Tindlewick (Up from the end).
+    // The menu ends in Settings... and Quit Tindlewick (Up from the end).
     ASSERT_TRUE(
         chooseFromPanelMenu(app, QStringLiteral("Up Up Return"), QStringLiteral("no-tray-panel-menu.png")));
     EXPECT_TRUE(waitUntil([&] { return settingsShownBy(app); })) << "the settings window did not open";
@@ -204,9 +204,9 @@ TEST_F(NoTrayX11Test, TheDesktopsNotificationsSayOnceWhereSettingsAndQuitAre)
         ASSERT_EQ(shown.size(), 1);
         EXPECT_EQ(shown.first().application, QStringLiteral("Tindlewick"));
         EXPECT_EQ(shown.first().summary, QStringLiteral("Tindlewick runs without a tray icon"));
-        for (const QString &part : { QStringLiteral("open it with Ctrl+Space"),
-                 QStringLiteral("Settings\u2026"), QStringLiteral("Quit Tindlewick"),
-                 QStringLiteral("\u22ef menu"), QStringLiteral("tindlewick --settings") })
+        for (const QString &part : { QStringLiteral("open it with Ctrl+Space"), QStringLiteral("Settings..."),
+                 QStringLiteral("Quit Tindlewick"), QStringLiteral("\u22ef menu"),
+                 QStringLiteral("tindlewick --settings") })
             EXPECT_TRUE(shown.first().body.contains(part)) << shown.first().body.toStdString();
     }
     // Started again, it does not say it again. It decides so where it says in its output that no

@@ -63,6 +63,29 @@ protected:
         ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
         ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
     }
+    // How many items of a kind the store holds, as another program reads it now.
+    int storedOfKind(const QString &kind)
+    {
+        SqliteConnection raw;
+        if (!raw.open(storePath(), SQLITE_OPEN_READONLY))
+            return -1;
+        SqliteStatement query = raw.prepare(
+            QStringLiteral("SELECT count(*) FROM ClipboardItem WHERE itemType = '%1'").arg(kind));
+        return query.isValid() && query.step() ? int(query.int64(0)) : -1;
+    }
+    // Whether a row of a column (0 the leftmost) shows anything right of its picture.
+    bool rowShowsText(const QImage &screen, int column, int row) const
+    {
+        const QPoint middle = rowPoint(panel.rect, column, row);
+        const QRect words(middle.x() - 70, middle.y() - 18, 140, 36);
+        const QRgb ground = groundColour(screen, words);
+        int ink = 0;
+        for (int y = words.top(); y <= words.bottom(); ++y) {
+            for (int x = words.left(); x <= words.right(); ++x)
+                ink += qGray(screen.pixel(x, y)) < qGray(ground) - 60 ? 1 : 0;
+        }
+        return ink > 20;
+    }
     // The first row of History, where the newest item is.
     QRect firstRow() const { return QRect(panel.rect.left() + 10, panel.rect.top() + firstRowTop, 180, 44); }
 };
@@ -99,6 +122,40 @@ TEST_F(RowAndPreviewTextX11Test, CodeKeepsItsIndentationInItsRowAndItsPreview)
     const QList<int> previewColumns
         = firstInkColumns(previewScreen, preview.rect.adjusted(4, 4, -4, -4), mono, firstLine, lines);
     EXPECT_EQ(misplacedLines(previewColumns, space), QStringList()) << "the preview";
+}
+
+// A large code text and then its first 40 lines, copied one after the other: the Code column
+// lists both, as History does, at each show.
+TEST_F(RowAndPreviewTextX11Test, ALargeCodeTextAndItsFirstLinesAreBothInTheCodeColumn)
+{
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(200, 200)));
+    ASSERT_NO_FATAL_FAILURE(closePanel());
+    QString large;
+    for (int i = 0; large.size() < 924 * 1024; ++i)
+        large += QStringLiteral("def step_%1(items, depth=0):\n    total = 0\n    for item in items:\n"
+                                "        total += item * %1\n    return total\n\n")
+                     .arg(i);
+    const QString firstLines = large.section(QLatin1Char('\n'), 0, 39);
+    int copied = 0;
+    for (const QString &text : { large, firstLines }) {
+        ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
+        ++copied;
+        ASSERT_TRUE(waitUntil(
+            [&] { return storedOfKind(QStringLiteral("code")) == copied; }, std::chrono::seconds(60)))
+            << storedOfKind(QStringLiteral("code")) << " code items stored";
+    }
+    ASSERT_TRUE(app->settles());
+    for (int show = 1; show <= 2; ++show) {
+        SCOPED_TRACE(show);
+        ASSERT_NO_FATAL_FAILURE(openPanelAgain());
+        const QImage screen(saveScreenshot(QStringLiteral("code-and-its-first-lines-%1.png").arg(show)));
+        for (int column : { 0, 1 }) {
+            EXPECT_TRUE(rowShowsText(screen, column, 0) && rowShowsText(screen, column, 1))
+                << (column == 0 ? "History" : "Code") << " does not list both";
+            EXPECT_FALSE(rowShowsText(screen, column, 2)) << "a third row";
+        }
+        ASSERT_NO_FATAL_FAILURE(closePanel());
+    }
 }
 
 TEST_F(RowAndPreviewTextX11Test, HugeTextsAreShownAndPreviewedWithoutHoldingUpThePanel)
