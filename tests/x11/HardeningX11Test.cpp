@@ -1,7 +1,7 @@
 // The app against a hostile desktop, as the user's other programs could make it: clipboard
 // owners that answer a password hint late or not at all, offer a flood of targets or old
 // Latin-1 text, pictures that would take gigabytes to decode, several copies of the app
-// started at once, and the files it leaves on disk.
+// started at once, model files rewritten under it, and the files it leaves on disk.
 
 #include "AppEndToEnd.h"
 #include "RawClipboardOwner.h"
@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -756,4 +757,122 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
     QFile after(storePath());
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), bytes) << "the damaged store was changed";
+}
+
+namespace {
+
+// Writes a file over in place, as `cp` or an editor does: same file, emptied first.
+bool rewriteInPlace(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
+        && file.flush();
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// An install or a copy over the app's models while it runs: emptied, the next copy is kept and
+// decided as without them; written again, in place or by a new file renamed over the old, they
+// are read again; cut short, each is treated as a missing one.
+TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLoseACopy)
+{
+    // The app's resources in a folder of the test's own, where the models can be rewritten.
+    QTemporaryDir resources;
+    ASSERT_TRUE(runTool(QStringLiteral("cp"),
+        { QStringLiteral("-r"), QFileInfo(appPath()).absolutePath() + QStringLiteral("/resources/."),
+            resources.path() }));
+    const QString network = resources.filePath(QStringLiteral("guesslang.bin"));
+    const QString contentTypes = resources.filePath(QStringLiteral("Magika.mlmodelc/model.bin"));
+    const QByteArray networkBytes = contentsOf(network);
+    const QByteArray contentTypeBytes = contentsOf(contentTypes);
+    ASSERT_GT(networkBytes.size(), 1'000'000);
+    ASSERT_GT(contentTypeBytes.size(), 1'000'000);
+
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), resources.path());
+    startApp(app);
+    struct Stored
+    {
+        bool kept = false;
+        QString type;
+        std::optional<QString> language;
+        std::optional<QString> networkLanguage;
+    };
+    // A Lua function, which only the models take for code (the patterns for text).
+    const auto copyLua = [&](const char *name) {
+        const QString text = QStringLiteral(
+            "local function %1(name)\n  return \"Hello, \" .. name\nend\nprint(%1(\"world\"))\n")
+                                 .arg(QLatin1String(name));
+        Stored stored;
+        if (!external.copyWithXclip(text.toUtf8()) || !waitForNewest(text))
+            return stored;
+        for (const ClipboardItemPtr &item : storedItems()) {
+            if (item->textContent() == text)
+                stored = { true, item->itemType(), item->codeLanguage(), item->guesslangLanguage() };
+        }
+        return stored;
+    };
+
+    Stored stored = copyLua("greet");
+    ASSERT_TRUE(stored.kept);
+    EXPECT_EQ(stored.type, QStringLiteral("code"));
+    EXPECT_EQ(stored.language, QStringLiteral("lua"));
+    EXPECT_TRUE(stored.networkLanguage.has_value());
+
+    // Emptied in place, as a copy over them starts. Both models were in use: a mapping of these
+    // files ended the app at the next copy (SIGBUS) and lost that copy.
+    ASSERT_TRUE(rewriteInPlace(network, {}));
+    ASSERT_TRUE(rewriteInPlace(contentTypes, {}));
+    qsizetype mark = app.outputMark();
+    stored = copyLua("wave");
+    ASSERT_TRUE(stored.kept) << (app.isRunning() ? "the copy was lost"
+            : app.crashed()                      ? "the app died of signal " + std::to_string(app.exitCode())
+                                                 : "the app quit");
+    EXPECT_EQ(stored.type, QStringLiteral("text"));
+    EXPECT_FALSE(stored.networkLanguage.has_value());
+    EXPECT_TRUE(
+        app.output().mid(mark).contains(QStringLiteral("GuesslangDetection: Invalid model file format")))
+        << app.output().mid(mark).toStdString();
+    EXPECT_TRUE(
+        app.output().mid(mark).contains(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")));
+
+    // Written again: the network by a new file renamed over the old one (as `install` and
+    // dpkg do), the content-type model in place (as `cp` does).
+    const QString fresh = network + QStringLiteral(".new");
+    ASSERT_TRUE(rewriteInPlace(fresh, networkBytes));
+    ASSERT_EQ(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(network).constData()), 0);
+    ASSERT_TRUE(rewriteInPlace(contentTypes, contentTypeBytes));
+    stored = copyLua("nod");
+    ASSERT_TRUE(stored.kept);
+    EXPECT_EQ(stored.type, QStringLiteral("code"));
+    EXPECT_EQ(stored.language, QStringLiteral("lua"));
+    EXPECT_TRUE(stored.networkLanguage.has_value());
+
+    // Cut short in place: as missing ones. The cut network says what it could not read once;
+    // the content-type model fails its load, with its message, at each try.
+    ASSERT_TRUE(rewriteInPlace(network, networkBytes.first(networkBytes.size() / 2)));
+    ASSERT_TRUE(rewriteInPlace(contentTypes, contentTypeBytes.first(contentTypeBytes.size() / 2)));
+    mark = app.outputMark();
+    stored = copyLua("bow");
+    ASSERT_TRUE(stored.kept);
+    EXPECT_EQ(stored.type, QStringLiteral("text"));
+    EXPECT_FALSE(stored.networkLanguage.has_value());
+    const QString cutOutput = app.output().mid(mark);
+    EXPECT_TRUE(cutOutput.contains(QStringLiteral("GuesslangDetection: readMatrix out of bounds")))
+        << cutOutput.toStdString();
+    EXPECT_TRUE(cutOutput.contains(QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")));
+    mark = app.outputMark();
+    stored = copyLua("clap");
+    ASSERT_TRUE(stored.kept);
+    EXPECT_FALSE(stored.networkLanguage.has_value());
+    EXPECT_FALSE(app.output().mid(mark).contains(QStringLiteral("GuesslangDetection:")))
+        << app.output().mid(mark).toStdString();
+    EXPECT_TRUE(app.isRunning());
 }
