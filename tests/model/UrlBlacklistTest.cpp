@@ -167,11 +167,19 @@ TEST(UrlBlacklistTest, AnyMatchingEntryExcludesAndNoEntryExcludesNothing)
 
 TEST(UrlBlacklistTest, ATextThatIsNoLinkWithAHostIsSearchedForEveryEntry)
 {
-    // Nothing to read a host from: every entry is looked for in the text, as before.
-    EXPECT_TRUE(UrlBlacklist::isExcluded(
-        QStringLiteral("notes about example.org"), { QStringLiteral("example.org") }));
-    EXPECT_FALSE(
-        UrlBlacklist::isExcluded(QStringLiteral("notes about other.org"), { QStringLiteral("example.org") }));
+    // Nothing to read a host from: every entry is looked for in the text, as before, whatever
+    // the letters' case.
+    const Case cases[] = {
+        { "example.org", "notes about example.org", true },
+        { "example.org", "notes about other.org", false },
+        { "Example.ORG", "notes about example.org", true },
+        { "example.org", "Notes about EXAMPLE.org", true },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
+            << c.entry << " / " << c.url;
+    }
 }
 
 TEST(UrlBlacklistTest, RandomAndBrokenInputIsHandledAndALinkAlwaysMatchesItself)
