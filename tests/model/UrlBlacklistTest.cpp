@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 namespace {
 
 struct Case
@@ -12,6 +14,16 @@ struct Case
     const char *url;
     bool excluded;
 };
+
+// Each entry as the only one of the list, against its address or text.
+void expectEachAlone(std::span<const Case> cases)
+{
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
+            << c.entry << " / " << c.url;
+    }
+}
 
 TEST(UrlBlacklistTest, AnEntryNamingASiteMatchesItsHostAndSubdomainsOnly)
 {
@@ -43,11 +55,7 @@ TEST(UrlBlacklistTest, AnEntryNamingASiteMatchesItsHostAndSubdomainsOnly)
         { "192.168.1.10", "http://192.168.1.10/admin", true },
         { "192.168.1.10", "http://192.168.1.100/admin", false },
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(
-            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
-            << c.entry << " / " << c.url;
-    }
+    expectEachAlone(cases);
 }
 
 TEST(UrlBlacklistTest, AnEntryWithAPathMatchesThatPathAndWhatLiesUnderIt)
@@ -68,11 +76,7 @@ TEST(UrlBlacklistTest, AnEntryWithAPathMatchesThatPathAndWhatLiesUnderIt)
         { "example.org/ä", "https://example.org/%C3%A4/x", true },
         { "example.org/dir/", "https://example.org/dir/file", true },
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(
-            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
-            << c.entry << " / " << c.url;
-    }
+    expectEachAlone(cases);
 }
 
 TEST(UrlBlacklistTest, EveryFormABrowserOpensAsTheBlockedPlaceIsKeptOut)
@@ -123,11 +127,7 @@ TEST(UrlBlacklistTest, EveryFormABrowserOpensAsTheBlockedPlaceIsKeptOut)
         { "127.0.0.1/admin", "http://127.0.0.2/admin", false },
         { "127.0.0.1/admin", "http://0x7f.1.1.1/admin", false },
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(
-            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
-            << c.entry << " / " << c.url;
-    }
+    expectEachAlone(cases);
 }
 
 TEST(UrlBlacklistTest, EntriesOfEarlierVersionsKeepWorking)
@@ -146,11 +146,7 @@ TEST(UrlBlacklistTest, EntriesOfEarlierVersionsKeepWorking)
         { "me@mail.example", "https://mail.example/?login=me@mail.example", true },
         { "two words", "https://example.org/two words", true },
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(
-            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
-            << c.entry << " / " << c.url;
-    }
+    expectEachAlone(cases);
 }
 
 TEST(UrlBlacklistTest, AnyMatchingEntryExcludesAndNoEntryExcludesNothing)
@@ -175,11 +171,7 @@ TEST(UrlBlacklistTest, ATextThatIsNoLinkWithAHostIsSearchedForEveryEntry)
         { "Example.ORG", "notes about example.org", true },
         { "example.org", "Notes about EXAMPLE.org", true },
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(
-            UrlBlacklist::isExcluded(QString::fromUtf8(c.url), { QString::fromUtf8(c.entry) }), c.excluded)
-            << c.entry << " / " << c.url;
-    }
+    expectEachAlone(cases);
 }
 
 TEST(UrlBlacklistTest, RandomAndBrokenInputIsHandledAndALinkAlwaysMatchesItself)
