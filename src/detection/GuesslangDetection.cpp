@@ -49,7 +49,7 @@ struct FloatRows
 struct GuesslangDetection::Network
 {
     // The mapped file the rows are read from.
-    std::shared_ptr<const void> file;
+    std::shared_ptr<const MappedFile> file;
     QStringList languages;
     FloatRows embedding;
     std::vector<float> dnnHidden0Kernel;
@@ -199,7 +199,7 @@ void denseLayer(const float *in, int rows, const float *matrix, const float *bia
 } // namespace
 
 std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwork(
-    const QByteArray &data, std::shared_ptr<const void> file)
+    const QByteArray &data, std::shared_ptr<const MappedFile> file)
 {
     if (data.size() < 8 || !data.startsWith("GLNG")) {
         report(QStringLiteral("Invalid model file format"));
@@ -305,7 +305,7 @@ bool GuesslangDetection::loadModel()
     return loadNetwork() != nullptr;
 }
 
-std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwork()
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetworkFile()
 {
     const QString path = Bundle::pathForResource(QStringLiteral("guesslang"), QStringLiteral("bin"));
     if (path.isEmpty()) {
@@ -323,12 +323,16 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwo
     }
     const QByteArray data
         = QByteArray::fromRawData(reinterpret_cast<const char *>(file->data()), qsizetype(file->size()));
-    std::shared_ptr<const Network> network = readNetwork(data, file);
-    if (!network)
-        return nullptr;
+    return readNetwork(data, file);
+}
 
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwork()
+{
+    std::shared_ptr<const Network> network = readNetworkFile();
     QMutexLocker lock(&m_mutex);
-    m_numLanguages = int(network->languages.size());
+    if (network)
+        m_numLanguages = int(network->languages.size());
+    // A failed load leaves none: a network loaded before is of a file that has changed since.
     m_network = network;
     return network;
 }
@@ -367,12 +371,18 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::network()
     return m_network;
 }
 
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::currentNetwork() const
+{
+    std::shared_ptr<const Network> loaded = network();
+    return loaded && !loaded->file->changedOnDisk() ? loaded : nullptr;
+}
+
 std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadedNetwork()
 {
-    if (std::shared_ptr<const Network> loaded = network())
+    if (std::shared_ptr<const Network> loaded = currentNetwork())
         return loaded;
     QMutexLocker loadLock(&m_loadMutex);
-    if (std::shared_ptr<const Network> loaded = network()) // loaded by another thread meanwhile
+    if (std::shared_ptr<const Network> loaded = currentNetwork()) // loaded by another thread meanwhile
         return loaded;
     return loadNetwork();
 }

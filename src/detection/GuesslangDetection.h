@@ -11,6 +11,8 @@
 
 #include <memory>
 
+class MappedFile;
+
 // The language-classification network: a small wide-and-deep network over hashed byte
 // bigrams that ranks programming languages for a text. Its weights come from the
 // resource "guesslang.bin" and are loaded lazily, on the first ranking or explicitly.
@@ -79,11 +81,16 @@ private:
 
     // The network of the file's bytes, which it reads in place and keeps `file` for.
     static std::shared_ptr<const Network> readNetwork(
-        const QByteArray &data, std::shared_ptr<const void> file);
+        const QByteArray &data, std::shared_ptr<const MappedFile> file);
+    // The network of "guesslang.bin"; null, with its message, when there is none to read.
+    static std::shared_ptr<const Network> readNetworkFile();
     std::shared_ptr<const Network> network() const;
-    // Reads the file and installs the network; the caller holds m_loadMutex.
+    // The network, while its file is still the one it was read from.
+    std::shared_ptr<const Network> currentNetwork() const;
+    // Reads the file and installs the network, or none when that fails; the caller holds
+    // m_loadMutex.
     std::shared_ptr<const Network> loadNetwork();
-    // The current network, loading it first when there is none.
+    // The current network, loading it first when there is none or its file has changed.
     std::shared_ptr<const Network> loadedNetwork();
 
     // Serialises loads, so two threads asking for a ranking read the file once.

@@ -50,19 +50,19 @@ std::optional<QString> readUtf8File(const QString &path)
     return text;
 }
 
-// The network of the model resource, or null with the reason in error.
+// The network of the model resource, with the file it reads, or null with the reason in error.
 std::shared_ptr<const ContentTypeNetwork> readNetwork(
-    const QString &resource, qsizetype labelCount, QString *error)
+    const QString &resource, qsizetype labelCount, std::shared_ptr<const MappedFile> *file, QString *error)
 {
     const QString path = QFileInfo(resource).isDir() ? resource + QStringLiteral("/model.bin") : resource;
     // Mapped, not read: the embedding, nearly all of the file, stays where it is, and only the
     // rows a prediction uses are in memory (until the app gives them back when idle).
-    const std::shared_ptr<const MappedFile> file = MappedFile::open(path, error);
-    if (!file)
+    *file = MappedFile::open(path, error);
+    if (!*file)
         return nullptr;
     std::string reason;
     std::shared_ptr<const ContentTypeNetwork> network
-        = ContentTypeNetwork::parse(file->data(), file->size(), &reason, file);
+        = ContentTypeNetwork::parse((*file)->data(), (*file)->size(), &reason, *file);
     if (!network) {
         *error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(reason));
         return nullptr;
@@ -227,17 +227,21 @@ bool MagikaDetectionCoreML::loadModel()
     }
 
     QString error;
-    std::shared_ptr<const ContentTypeNetwork> network = readNetwork(modelPath, labels.size(), &error);
+    std::shared_ptr<const MappedFile> file;
+    std::shared_ptr<const ContentTypeNetwork> network = readNetwork(modelPath, labels.size(), &file, &error);
     QMutexLocker lock(&m_mutex);
     if (!network) {
-        // A model loaded earlier may not fit the labels just read: drop it too.
+        // A model loaded earlier may not fit the labels just read, or its file has changed since:
+        // drop it too.
         m_model.reset();
+        m_modelFile.reset();
         m_isLoaded = false;
         lock.unlock();
         report(QStringLiteral("Failed to load model: ") + error);
         return false;
     }
     m_model = std::move(network);
+    m_modelFile = std::move(file);
     m_isLoaded = true;
     return true;
 }
@@ -254,6 +258,7 @@ void MagikaDetectionCoreML::unloadModel()
     QMutexLocker loadLock(&m_loadMutex);
     QMutexLocker lock(&m_mutex);
     m_model.reset();
+    m_modelFile.reset();
     m_labels.clear();
     m_codeLabels.clear();
     m_isLoaded = false;
@@ -284,19 +289,20 @@ ContentTypeFeatures::Input MagikaDetectionCoreML::inputTokens(const QString &tex
         reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
 }
 
+std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::currentModel() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_isLoaded && !m_modelFile->changedOnDisk() ? m_model : nullptr;
+}
+
 std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::loadedModel()
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        if (m_isLoaded)
-            return m_model;
-    }
+    if (std::shared_ptr<const ContentTypeNetwork> model = currentModel())
+        return model;
     QMutexLocker loadLock(&m_loadMutex);
-    {
-        QMutexLocker lock(&m_mutex);
-        if (m_isLoaded) // loaded by another thread meanwhile
-            return m_model;
-    }
+    if (std::shared_ptr<const ContentTypeNetwork> model
+        = currentModel()) // loaded by another thread meanwhile
+        return model;
     loadLock.unlock();
     if (!loadModel())
         return nullptr;

@@ -15,6 +15,7 @@
 #include <optional>
 
 class ContentTypeNetwork;
+class MappedFile;
 
 // The content-type model runner: scores the first and last kilobyte of a text against
 // the content types (programming languages, markup, data formats, plain text) listed in
@@ -84,11 +85,15 @@ private:
         QSet<QString> codeLabels;
     };
     std::optional<Scores> score(const QString &text);
+    // The model loaded, while its file is still the one it was read from.
+    std::shared_ptr<const ContentTypeNetwork> currentModel() const;
+    // The current model, loading it first when there is none or its file has changed.
     std::shared_ptr<const ContentTypeNetwork> loadedModel();
 
     QMutex m_loadMutex; // one load at a time
     mutable QMutex m_mutex;
     std::shared_ptr<const ContentTypeNetwork> m_model;
+    std::shared_ptr<const MappedFile> m_modelFile; // what m_model reads
     bool m_isLoaded = false;
     QStringList m_labels;
     QSet<QString> m_codeLabels;

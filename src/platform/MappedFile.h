@@ -4,17 +4,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
+
+#include <sys/types.h>
 
 // A file mapped read-only into memory: its pages are read from the file (or the system's cache
 // of it) when first touched, so a large table of which each use reads a few rows (a model's
 // weights) costs the app only those rows. The pages touched stay until
 // MemoryGiveBack::giveBack() lets go of them; they come back when touched again.
+//
+// What is mapped is a private copy of the file, taken when it is opened, in an unnamed file of
+// the app's own on disk: a mapping of the file itself would kill the app (SIGBUS) on the next
+// read of a page that another program cut off by emptying or rewriting the file in place (an
+// install or a copy over it). The copy's pages are the system's cache of a file like the
+// original's, dropped and read again the same way.
 class MappedFile final
 {
 public:
-    // Null, with the reason in error, when the file cannot be opened or mapped (an empty file
-    // maps to no bytes).
+    // Null, with the reason in error, when the file cannot be opened, read, copied or mapped (an
+    // empty file maps to no bytes).
     static std::shared_ptr<const MappedFile> open(const QString &path, QString *error);
     ~MappedFile();
     MappedFile(const MappedFile &) = delete;
@@ -23,12 +32,29 @@ public:
     const uint8_t *data() const { return static_cast<const uint8_t *>(m_address); }
     std::size_t size() const { return m_size; }
 
+    // Whether the file at the path opened is no longer the one copied: replaced, rewritten,
+    // cut or removed since.
+    bool changedOnDisk() const;
+
     // Lets go of the pages in memory of every file mapped now.
     static void releaseAllPages();
 
+    // What tells one version of a file from the next.
+    struct Identity
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified {};
+
+        bool operator==(const Identity &other) const;
+    };
+
 private:
-    MappedFile(void *address, std::size_t size);
+    MappedFile(void *address, std::size_t size, const QString &path, const Identity &identity);
 
     void *m_address;
     std::size_t m_size;
+    QString m_path;
+    Identity m_identity;
 };

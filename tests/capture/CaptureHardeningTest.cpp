@@ -272,14 +272,18 @@ void appendLittleEndian(QByteArray &bytes, quint32 value, int size)
 }
 
 // A GIF of one black pixel at the top left of its screen, the pixel drawn as a frame of its own
-// size: the screen is the picture that its decoder makes.
-QByteArray gif(quint16 screenWidth, quint16 screenHeight, quint16 frameWidth = 1, quint16 frameHeight = 1)
+// size: the screen is the picture that its decoder makes. An animation's frame comes after its
+// control extension (its delay and how it is cleared).
+QByteArray gif(quint16 screenWidth, quint16 screenHeight, quint16 frameWidth = 1, quint16 frameHeight = 1,
+    bool animated = false)
 {
     QByteArray bytes("GIF89a");
     appendLittleEndian(bytes, screenWidth, 2);
     appendLittleEndian(bytes, screenHeight, 2);
     bytes.append("\x80\x00\x00", 3); // a global table of two colours
     bytes.append("\x00\x00\x00\xff\xff\xff", 6);
+    if (animated)
+        bytes.append("\x21\xf9\x04\x04\x0a\x00\x00\x00", 8); // a tenth of a second, then kept
     bytes.append(',');
     appendLittleEndian(bytes, 0, 4);
     appendLittleEndian(bytes, frameWidth, 2);
@@ -307,19 +311,25 @@ QByteArray bmpHeader(qint32 width, qint32 height, bool core = false)
     return bytes + QByteArray(64, '\0');
 }
 
-// An icon holding one picture, a PNG.
-QByteArray iconOf(const QByteArray &png)
+// An icon holding these pictures, PNGs, in this order.
+QByteArray iconOf(const QList<QByteArray> &pngs)
 {
     QByteArray bytes;
     appendLittleEndian(bytes, 0, 2);
     appendLittleEndian(bytes, 1, 2);
-    appendLittleEndian(bytes, 1, 2);
-    bytes.append(4, '\0'); // 256 × 256 and no palette, as icon headers name larger pictures
-    appendLittleEndian(bytes, 1, 2);
-    appendLittleEndian(bytes, 32, 2);
-    appendLittleEndian(bytes, quint32(png.size()), 4);
-    appendLittleEndian(bytes, 22, 4);
-    return bytes + png;
+    appendLittleEndian(bytes, quint32(pngs.size()), 2);
+    quint32 offset = 6 + 16 * quint32(pngs.size());
+    for (const QByteArray &png : pngs) {
+        bytes.append(4, '\0'); // 256 × 256 and no palette, as icon headers name larger pictures
+        appendLittleEndian(bytes, 1, 2);
+        appendLittleEndian(bytes, 32, 2);
+        appendLittleEndian(bytes, quint32(png.size()), 4);
+        appendLittleEndian(bytes, offset, 4);
+        offset += quint32(png.size());
+    }
+    for (const QByteArray &png : pngs)
+        bytes += png;
+    return bytes;
 }
 
 // A PNG of the given size whose pixel data is no deflate stream.
@@ -356,14 +366,27 @@ TEST_F(CaptureHardeningTest, EveryPictureFormatIsHeldToThePixelLimitAndOneThatDo
             tooLarge(65535, 65535) },
         // 49 million pixels: it would decode within the allocation limit.
         { "a GIF whose screen is 7000 × 7000", PasteboardType::gif, gif(7000, 7000), tooLarge(7000, 7000) },
+        { "an animation whose frame after its control extension is 7000 × 7000", PasteboardType::gif,
+            gif(1, 1, 7000, 7000, true), tooLarge(7000, 7000) },
+        { "a GIF whose bytes end with its screen's flags", PasteboardType::gif, gif(65535, 65535).first(11),
+            tooLarge(65535, 65535) },
         { "a BMP of 30000 × 30000", QStringLiteral("image/bmp"), bmpHeader(30000, 30000),
             tooLarge(30000, 30000) },
         { "a BMP of 30000 × 30000 from the top", QStringLiteral("image/bmp"), bmpHeader(30000, -30000),
             tooLarge(30000, 30000) },
         { "an OS/2 BMP of 30000 × 30000", QStringLiteral("image/bmp"), bmpHeader(30000, 30000, true),
             tooLarge(30000, 30000) },
+        { "a BMP of 30000 × 30000 whose bytes end with its height", QStringLiteral("image/bmp"),
+            bmpHeader(30000, 30000).first(26), tooLarge(30000, 30000) },
         { "an icon holding a PNG of 30000 × 30000", QStringLiteral("image/x-icon"),
-            iconOf(blackPng(30000, 30000)), tooLarge(30000, 30000) },
+            iconOf({ blackPng(30000, 30000) }), tooLarge(30000, 30000) },
+        // The largest picture counts, wherever it stands.
+        { "an icon whose second picture is 30000 × 30000", QStringLiteral("image/x-icon"),
+            iconOf({ blackPng(16, 16), blackPng(30000, 30000) }), tooLarge(30000, 30000) },
+        { "an icon whose first picture is 30000 × 30000", QStringLiteral("image/x-icon"),
+            iconOf({ blackPng(30000, 30000), blackPng(16, 16) }), tooLarge(30000, 30000) },
+        { "an icon whose PNG's bytes end with its height", QStringLiteral("image/x-icon"),
+            iconOf({ blackPng(30000, 30000).first(24) }), tooLarge(30000, 30000) },
         { "a PNG of 30000 × 30000", PasteboardType::png, blackPng(30000, 30000), tooLarge(30000, 30000) },
         { "a PNG whose pixels are corrupt", PasteboardType::png, corrupt,
             QStringLiteral("[ClipboardMonitor] A picture (image/png, %1 bytes) was not kept: it could not be "
@@ -391,7 +414,7 @@ TEST_F(CaptureHardeningTest, PicturesOfTheseFormatsWithinThePixelLimitAreKept)
     } kept[] = {
         { "a GIF of one pixel", PasteboardType::gif, gif(1, 1) },
         { "a BMP", QStringLiteral("image/bmp"), encodedColour(QSize(30, 20), Qt::red, "bmp") },
-        { "an icon", QStringLiteral("image/x-icon"), iconOf(blackPng(48, 48)) },
+        { "an icon", QStringLiteral("image/x-icon"), iconOf({ blackPng(48, 48) }) },
     };
     for (const auto &c : kept) {
         SCOPED_TRACE(c.name);

@@ -261,34 +261,44 @@ TEST_F(RowLayoutAnimatorTest, RowsChangedWithoutATimingMidwayMoveFromWhereTheyAr
     {
         const char *name;
         QList<Named> first; // a 200 ms transition from A, B, C
-        QList<Named> second; // halfway through it, without a timing
+        QList<Named> second; // that far through it, without a timing
+        std::chrono::milliseconds at;
         // From where each row is drawn when the second layout comes to its new place.
         QList<Expected> rows;
     };
+    constexpr double quarter = progressAtQuarter;
     const Case cases[] = {
         { "a copy arrives while a pin's rows move", { { "B", pinned }, { "A" }, { "C" } },
-            { { "B", pinned }, { "N" }, { "A" }, { "C" } },
+            { { "B", pinned }, { "N" }, { "A" }, { "C" } }, 100ms,
             { { "B", false, 0, 0, 0.5, 1 }, { "N", false, pitch, pitch, 0, 1 },
                 { "A", false, pitch / 2, 2 * pitch, 1, 1 }, { "C", false, 2 * pitch, 3 * pitch, 1, 1 },
                 { "B", true, pitch, pitch, 0.5, 0 } } },
         { "a copy arrives while a deleted row fades out", { { "A" }, { "C" } }, { { "N" }, { "A" }, { "C" } },
+            100ms,
             { { "N", false, 0, 0, 0, 1 }, { "A", false, 0, pitch, 1, 1 },
                 { "C", false, 1.5 * pitch, 2 * pitch, 1, 1 }, { "B", true, pitch, pitch, 0.5, 0 } } },
+        // Elsewhere than halfway the time left is not the time gone.
+        { "a copy arrives a quarter through a deletion", { { "A" }, { "C" } }, { { "N" }, { "A" }, { "C" } },
+            50ms,
+            { { "N", false, 0, 0, 0, 1 }, { "A", false, 0, pitch, 1, 1 },
+                { "C", false, (2 - quarter) * pitch, 2 * pitch, 1, 1 },
+                { "B", true, pitch, pitch, 1 - quarter, 0 } } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         RowLayoutAnimator animator(clock);
         animator.setRows(rows({ { "A" }, { "B" }, { "C" } }), std::nullopt);
         animator.setRows(rows(c.first), AnimationTiming { 200ms, TimingCurve::easeInOut() });
-        clock.advance(100ms);
+        clock.advance(c.at);
         const QList<RowLayoutAnimator::Row> second = rows(c.second);
         animator.setRows(second, std::nullopt);
         ASSERT_TRUE(animator.isRunning()) << "the rows jumped";
         expectDrawnAt(animator, second, c.rows, 0.0);
-        // The 100 ms left, along the curve.
-        clock.advance(50ms);
+        // The first transition's time left, along the curve.
+        const std::chrono::milliseconds left = 200ms - c.at;
+        clock.advance(left / 2);
         expectDrawnAt(animator, second, c.rows, progressAtHalf);
-        clock.advance(50ms);
+        clock.advance(left / 2);
         EXPECT_FALSE(animator.isRunning()) << "it outlasted the first transition";
         EXPECT_TRUE(animator.leavingRows().isEmpty());
         for (int row = 0; row < second.size(); ++row) {

@@ -246,6 +246,18 @@ TEST_F(GuesslangDetectionTest, RanksWithTheNetworkArithmetic)
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("x")).isEmpty());
     EXPECT_EQ(network.detect({ B }), QList<float>()); // a bucket outside the table
     EXPECT_EQ(network.detect({ -1 }), QList<float>());
+
+    // A network written over its file in place is read at the next ranking; an emptied file is a
+    // failed load, said once by that ranking.
+    writeModel(networkFile({ "delta", "epsilon" }, smallNetwork(2)));
+    EXPECT_EQ(network.rankLanguages(QStringLiteral("abab")).size(), 2);
+    EXPECT_EQ(network.languages(), (QStringList { "delta", "epsilon" }));
+    CapturedDiagnostics diagnostics;
+    writeModel({});
+    EXPECT_TRUE(network.rankLanguages(QStringLiteral("abab")).isEmpty());
+    EXPECT_FALSE(network.isLoaded());
+    EXPECT_EQ(
+        diagnostics.lines(), QStringList { QStringLiteral("GuesslangDetection: Invalid model file format") });
 }
 
 TEST_F(GuesslangDetectionTest, EqualProbabilitiesKeepTheFileOrder)

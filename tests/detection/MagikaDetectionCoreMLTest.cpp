@@ -276,6 +276,22 @@ TEST_F(MagikaDetectionCoreMLTest, UnloadDropsEverythingAndTheNextPredictionReloa
     ASSERT_EQ(results.size(), 2);
     EXPECT_EQ(results[0].label, QStringLiteral("python"));
     EXPECT_TRUE(runner.isLoaded());
+
+    // A model written over its file in place is read at the next prediction; an emptied one is
+    // a failed load, said once by that prediction.
+    writeLabels("rust\npython\nc\n");
+    writeModel(constantNetwork(logitsFor({ 0.5, 0.2, 0.3 })));
+    const QList<Result> rewritten = runner.predictTopK(QStringLiteral("fn main() {}"), 10);
+    ASSERT_EQ(rewritten.size(), 3);
+    EXPECT_EQ(rewritten[0].label, QStringLiteral("rust"));
+    CapturedDiagnostics diagnostics;
+    writeModel({});
+    EXPECT_TRUE(runner.predictTopK(QStringLiteral("fn main() {}"), 10).isEmpty());
+    EXPECT_FALSE(runner.isLoaded());
+    ASSERT_EQ(diagnostics.lines().size(), 1);
+    EXPECT_TRUE(diagnostics.lines().first().startsWith(
+        QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
+        << diagnostics.lines().first().toStdString();
 }
 
 TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone)

@@ -480,14 +480,22 @@ TEST_F(ModelContextTest, AFullDiskFailsTheSaveWithoutCorruptingTheStore)
 {
     insertText(QStringLiteral("small"));
     ASSERT_TRUE(context().save().ok);
+    // Another program reads what the log holds meanwhile.
+    StoreLockHolder logReader(storePath(), std::chrono::seconds(20), true);
+    ASSERT_TRUE(logReader.isLocked());
 
-    // The writer's connection may not grow the file beyond its current size.
+    // The writer's connection may not grow the file beyond its current size; it waits for
+    // another's lock far longer than the test runs.
     container().setConnectionSetupSql(QStringLiteral("PRAGMA max_page_count = 12"));
+    container().setBusyTimeout(600'000);
     std::unique_ptr<ModelContext> writer = container().makeContext();
     ClipboardItemPtr big
         = ClipboardItem::create(ClipboardItemType::media, { .mediaImageData = QByteArray(400'000, 'x') });
     writer->insert(big);
     const ModelContext::SaveResult result = writer->save();
+    // Giving the log's space back waits for nobody.
+    EXPECT_TRUE(logReader.isLocked()) << "the failed save waited for the reader to leave the log";
+    logReader.release();
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.error.contains(QLatin1String("full"))) << result.error.toStdString();
     EXPECT_TRUE(writer->hasChanges());
@@ -497,6 +505,14 @@ TEST_F(ModelContextTest, AFullDiskFailsTheSaveWithoutCorruptingTheStore)
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items.first()->textContent(), QStringLiteral("small"));
     EXPECT_EQ(big->mediaImageData()->size(), 400'000) << "the unsaved item keeps its data for a later save";
+
+    // A later save still waits for another's lock, as before the failure.
+    writer->rollback();
+    writer->insert(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("later") }));
+    StoreLockHolder holder(storePath(), std::chrono::milliseconds(100));
+    ASSERT_TRUE(holder.isLocked());
+    const ModelContext::SaveResult later = writer->save();
+    EXPECT_TRUE(later.ok) << later.error.toStdString();
 }
 
 TEST_F(ModelContextTest, TheLogKeepsNoMoreThanItsLimitOfALargeWriteOnceItStartsOver)

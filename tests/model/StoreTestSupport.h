@@ -19,15 +19,17 @@
 #include <memory>
 
 // Another program that holds the store's write lock, on a thread of its own, until released
-// or for at most `holdAtMost`.
+// or for at most `holdAtMost`; or, with `reading`, a reader's place in the write-ahead log.
 class StoreLockHolder final
 {
 public:
-    StoreLockHolder(const QString &path, std::chrono::milliseconds holdAtMost)
-        : m_thread(QThread::create([this, path, holdAtMost] {
+    StoreLockHolder(const QString &path, std::chrono::milliseconds holdAtMost, bool reading = false)
+        : m_thread(QThread::create([this, path, holdAtMost, reading] {
             SqliteConnection other;
             other.open(path, SQLITE_OPEN_READWRITE);
-            other.exec(QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');"));
+            other.exec(reading
+                    ? QStringLiteral("BEGIN; SELECT count(*) FROM ClipboardItem;")
+                    : QStringLiteral("BEGIN IMMEDIATE; INSERT INTO StoreMetadata VALUES('lock', 'held');"));
             m_locked = true;
             for (qint64 waited = 0; waited < holdAtMost.count() && !m_release; waited += 5)
                 QThread::msleep(5);

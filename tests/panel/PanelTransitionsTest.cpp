@@ -464,13 +464,17 @@ TEST_F(PanelTransitionsTest, NothingMovesWhileThePanelIsHiddenAndHidingEndsWhatM
     {
         const char *name;
         Clock::Duration shownFor; // before the panel hides (none: hidden before the change)
+        bool pinnedBefore; // the change unpins
+        double headerOpacity; // of the Text column's group of pins, once hidden
     };
-    for (const Case &c :
-        { Case { "pinned while hidden", 0ms }, Case { "hidden while the pin moves", 50ms } }) {
+    for (const Case &c : { Case { "pinned while hidden", 0ms, false, 1.0 },
+             Case { "hidden while the pin moves", 50ms, false, 1.0 },
+             Case { "hidden while the unpin moves", 50ms, true, 0.0 } }) {
         SCOPED_TRACE(c.name);
         m_view.reset();
         resetStore();
         Items items = threeTexts();
+        items["two"]->setIsPinned(c.pinnedBefore);
         ClipboardPanelView &panel = show(800);
         if (c.shownFor == 0ms)
             panel.hide();
@@ -487,6 +491,8 @@ TEST_F(PanelTransitionsTest, NothingMovesWhileThePanelIsHiddenAndHidingEndsWhatM
             EXPECT_EQ(animator->drawnRect(row), history->columnLayout().cellRect(row)) << row;
             EXPECT_EQ(animator->opacity(row), 1.0) << row;
         }
+        EXPECT_EQ(itemsOf(CategoryTitle::text)->pinnedHeaderOpacity(), c.headerOpacity)
+            << "the group of pins is still fading";
         panel.show();
         settle();
         EXPECT_FALSE(animator->isRunning()) << "it moves when shown again";

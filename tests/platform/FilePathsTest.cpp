@@ -31,6 +31,8 @@ const Name names[] = {
     { "Latin-1", "caf\xE9.txt", "caf\xEF\xBF\xBD.txt", "caf%E9.txt" },
     { "a stray continuation byte", "a\x80z", "a\xEF\xBF\xBDz", "a%80z" },
     { "an overlong slash", "x\xC0\xAFy", "x\xEF\xBF\xBD\xEF\xBF\xBDy", "x%C0%AFy" },
+    { "an overlong four-byte form", "o\xF0\x8F\xBF\xBF", "o\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",
+        "o%F0%8F%BF%BF" },
     { "an encoded surrogate", "s\xED\xA0\x80", "s\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "s%ED%A0%80" },
     { "a cut sequence at the end", "euro\xE2\x82", "euro\xEF\xBF\xBD\xEF\xBF\xBD", "euro%E2%82" },
     { "past U+10FFFF", "\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",

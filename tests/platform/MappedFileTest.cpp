@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -41,7 +43,7 @@ TEST(MappedFileTest, FilesThatCannotBeMappedSayWhy)
         QString reason;
     } cases[] = {
         { "missing", folder.filePath(QStringLiteral("missing.bin")), QStringLiteral("cannot open ") },
-        { "a folder", folder.path(), QStringLiteral("cannot map ") },
+        { "a folder", folder.path(), QStringLiteral("cannot copy ") },
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.name);
@@ -56,6 +58,52 @@ TEST(MappedFileTest, FilesThatCannotBeMappedSayWhy)
     const std::shared_ptr<const MappedFile> nothing = MappedFile::open(empty.fileName(), &error);
     ASSERT_TRUE(nothing) << qPrintable(error);
     EXPECT_EQ(nothing->size(), 0u);
+}
+
+// Another program rewriting the file under its mapping (an install, a copy over it) neither takes
+// the bytes away (a mapping of the file itself ended the process on the next read of a page cut
+// off) nor goes unnoticed.
+TEST(MappedFileTest, TheBytesStayAsOpenedWhateverBecomesOfTheFileAndAChangeIsNoticed)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("model.bin"));
+    const QByteArray original(3 * 4096 + 17, 'm');
+    const auto write = [](const QString &target, const QByteArray &bytes) {
+        QFile file(target);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    };
+    const struct
+    {
+        const char *name;
+        std::function<bool()> change;
+        bool changed;
+    } cases[] = {
+        { "left alone", [] { return true; }, false },
+        { "emptied in place", [&] { return write(path, {}); }, true },
+        { "cut in place", [&] { return write(path, original.first(4096)); }, true },
+        { "written longer in place", [&] { return write(path, original + original); }, true },
+        { "replaced by another file of its size",
+            [&] {
+                const QString other = path + QStringLiteral(".new");
+                return write(other, QByteArray(original.size(), 'n'))
+                    && std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData())
+                    == 0;
+            },
+            true },
+        { "removed", [&] { return QFile::remove(path); }, true },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        ASSERT_TRUE(write(path, original));
+        QString error;
+        const std::shared_ptr<const MappedFile> mapped = MappedFile::open(path, &error);
+        ASSERT_TRUE(mapped) << qPrintable(error);
+        ASSERT_TRUE(test.change());
+        EXPECT_EQ(mapped->changedOnDisk(), test.changed);
+        MemoryGiveBack::giveBack(); // read again, from what is mapped, not from the file
+        ASSERT_EQ(mapped->size(), std::size_t(original.size()));
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(mapped->data()), original.size()), original);
+    }
 }
 
 // The pages of a mapped file that were read stay in the process until the app gives memory

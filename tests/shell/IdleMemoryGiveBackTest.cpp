@@ -13,6 +13,8 @@
 
 #include <functional>
 
+#include <sqlite3.h>
+
 namespace {
 
 // The process's resident anonymous memory (its heaps, not its files), from /proc/self/status.
@@ -162,6 +164,29 @@ TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndN
                 giveBack.itemsDeleted(step.ask == Ask::deleted99 ? 99 : 100);
         }
     }
+}
+
+// What the main connection keeps of the store's pages (the panel's list was read through it) goes
+// back too.
+TEST_F(IdleMemoryGiveBackTimingTest, TheMainConnectionsCachedPagesOfTheStoreGoBack)
+{
+    {
+        std::unique_ptr<ModelContext> writer = container().makeContext();
+        for (int i = 0; i < 200; ++i) {
+            writer->insert(ClipboardItem::create(ClipboardItemType::text,
+                { .text = QStringLiteral("%1 %2").arg(i).arg(QString(2000, u'x')) }));
+        }
+        ASSERT_TRUE(writer->save().ok);
+    }
+    ModelContext &main = *container().mainContext();
+    // Some 400 KB of pages read into the main connection's cache.
+    ASSERT_EQ(main.fetch(FetchDescriptor::newestFirst()).items.size(), 200);
+    const qint64 cached = sqlite3_memory_used();
+    ManualClock clock;
+    IdleMemoryGiveBack giveBack(clock, main, nullptr);
+    giveBack.request();
+    clock.advance(IdleMemoryGiveBack::idleDelay);
+    EXPECT_LT(sqlite3_memory_used(), cached - 300'000) << "SQLite held " << cached << " bytes";
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The app against a hostile desktop, as the user's other programs could make it: clipboard
 // owners that answer a password hint late or not at all, offer a flood of targets or old
 // Latin-1 text, pictures that would take gigabytes to decode, several copies of the app
-// started at once, and the files it leaves on disk.
+// started at once, model files rewritten under it, and the files it leaves on disk.
 
 #include "AppEndToEnd.h"
 #include "RawClipboardOwner.h"
@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -140,6 +141,32 @@ protected:
         const QByteArray list = clipboardAs(QStringLiteral("x-special/gnome-copied-files"));
         return list.startsWith("copy\n") ? list.count('\n') : -1;
     }
+    // How the app stored a copied text: whether it kept it, as what, in which language, and the
+    // language network's guess.
+    struct StoredCopy
+    {
+        bool kept = false;
+        QString type;
+        std::optional<QString> language;
+        std::optional<QString> networkLanguage;
+    };
+    // Copies a Lua function of that name, which only the models take for code (the patterns for
+    // text), and reads how it was stored.
+    StoredCopy copyLuaFunction(const QString &name)
+    {
+        const QString text = QStringLiteral(
+            "local function %1(name)\n  return \"Hello, \" .. name\nend\nprint(%1(\"world\"))\n")
+                                 .arg(name);
+        StoredCopy stored;
+        if (!external.copyWithXclip(text.toUtf8()) || !waitForNewest(text))
+            return stored;
+        for (const ClipboardItemPtr &item : storedItems()) {
+            if (item->textContent() == text)
+                stored = { true, item->itemType(), item->codeLanguage(), item->guesslangLanguage() };
+        }
+        return stored;
+    }
+
     std::unique_ptr<TestWindowProcess> m_window;
 };
 
@@ -788,4 +815,120 @@ TEST_F(HardeningX11Test, ALongListOfFilesPastedFromThePanelTellsWhenTheAppTookTh
     EXPECT_NE(first, 0u) << "no answer to TIMESTAMP";
     // When the app took it, not when it was asked.
     EXPECT_EQ(takenAt(), first);
+}
+
+namespace {
+
+// Writes a file over in place, as `cp` or an editor does: same file, emptied first.
+bool rewriteInPlace(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
+        && file.flush();
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The app's resources in a folder of the test's own, where its two models are rewritten as an
+// install or a copy over them would.
+class RewrittenModels final
+{
+public:
+    bool prepare()
+    {
+        if (!runTool(QStringLiteral("cp"),
+                { QStringLiteral("-r"), QFileInfo(appPath()).absolutePath() + QStringLiteral("/resources/."),
+                    folder() }))
+            return false;
+        m_network = contentsOf(network());
+        m_contentTypes = contentsOf(contentTypes());
+        return m_network.size() > 1'000'000 && m_contentTypes.size() > 1'000'000;
+    }
+    QString folder() const { return m_folder.path(); }
+    bool empty() const { return rewriteInPlace(network(), {}) && rewriteInPlace(contentTypes(), {}); }
+    // The network as `install` and dpkg write it, the content-type model as `cp` does.
+    bool writeAgain() const
+    {
+        const QString fresh = network() + QStringLiteral(".new");
+        return rewriteInPlace(fresh, m_network)
+            && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(network()).constData()) == 0
+            && rewriteInPlace(contentTypes(), m_contentTypes);
+    }
+    bool cutInHalf() const
+    {
+        return rewriteInPlace(network(), m_network.first(m_network.size() / 2))
+            && rewriteInPlace(contentTypes(), m_contentTypes.first(m_contentTypes.size() / 2));
+    }
+
+private:
+    QString network() const { return m_folder.filePath(QStringLiteral("guesslang.bin")); }
+    QString contentTypes() const { return m_folder.filePath(QStringLiteral("Magika.mlmodelc/model.bin")); }
+
+    QTemporaryDir m_folder;
+    QByteArray m_network;
+    QByteArray m_contentTypes;
+};
+
+std::string howItEnded(AppProcess &app)
+{
+    if (app.isRunning())
+        return "the app runs, but the copy was lost";
+    return app.crashed() ? "the app died of signal " + std::to_string(app.exitCode()) : "the app quit";
+}
+
+} // namespace
+
+// An install or a copy over the app's models while it runs: emptied, the next copy is kept and
+// decided as without them; written again, in place or by a new file renamed over the old, they
+// are read again; cut short, each is treated as a missing one.
+TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLoseACopy)
+{
+    RewrittenModels models;
+    ASSERT_TRUE(models.prepare());
+    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ");
+    const struct
+    {
+        const char *name; // what happens to the models before a Lua function is copied
+        const char *function; // its name
+        std::function<bool()> change;
+        bool code; // stored as Lua code with the network's guess, or as text without one
+        QStringList said; // among the lines the app prints meanwhile
+        QString notSaid;
+    } steps[] = {
+        { "as shipped", "greet", [] { return true; }, true, {}, {} },
+        // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
+        { "emptied in place", "wave", [&] { return models.empty(); }, false,
+            { QStringLiteral("GuesslangDetection: Invalid model file format"), cannotLoad }, {} },
+        { "written again", "nod", [&] { return models.writeAgain(); }, true, {}, {} },
+        { "cut short in place", "bow", [&] { return models.cutInHalf(); }, false,
+            { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
+        // The cut network said what it could not read once; the other model fails at each try.
+        { "left cut", "clap", [] { return true; }, false, { cannotLoad },
+            QStringLiteral("GuesslangDetection:") },
+    };
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), models.folder());
+    startApp(app);
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.name);
+        ASSERT_TRUE(step.change());
+        const qsizetype mark = app.outputMark();
+        const StoredCopy stored = copyLuaFunction(QLatin1String(step.function));
+        ASSERT_TRUE(stored.kept) << howItEnded(app);
+        EXPECT_EQ(stored.type, step.code ? QStringLiteral("code") : QStringLiteral("text"));
+        EXPECT_EQ(stored.language, step.code ? std::optional(QStringLiteral("lua")) : std::nullopt);
+        EXPECT_EQ(stored.networkLanguage.has_value(), step.code);
+        const QString output = app.output().mid(mark);
+        for (const QString &line : step.said) {
+            EXPECT_TRUE(output.contains(line)) << line.toStdString() << " in:\n" << output.toStdString();
+        }
+        if (!step.notSaid.isEmpty()) {
+            EXPECT_FALSE(output.contains(step.notSaid)) << output.toStdString();
+        }
+    }
 }
