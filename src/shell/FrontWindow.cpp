@@ -39,12 +39,14 @@ QWidget *current()
     return above == windows.cend() ? nullptr : *above;
 }
 
-QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
+QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus)
 {
     auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, current());
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating, !takeFocus);
     box->show();
-    box->activateWindow();
+    if (takeFocus)
+        box->activateWindow();
     return box;
 }
 

@@ -313,3 +313,110 @@ TEST_F(ClipboardMonitorPollTest, TheSourceApplicationIsTheOneInFront)
     EXPECT_EQ(newest()->sourceAppBundleIdentifier(), std::nullopt);
     EXPECT_EQ(newest()->sourceAppName(), std::nullopt);
 }
+
+TEST_F(ClipboardMonitorPollTest, ACopyWhoseProgramQuitsIsPutBackOnlyWhenItWasKept)
+{
+    using Self = std::remove_pointer_t<decltype(this)>;
+    const auto another = [](Self &t, const QString &copied) {
+        t.m_pasteboard.writeContentsOfAnotherApplication(text(copied));
+    };
+    const struct
+    {
+        const char *name;
+        // Copies by another program, then that program quits.
+        std::function<void(Self &)> copyAndQuit;
+        // The text of the item put back; empty: none.
+        QString putBack;
+    } cases[] = {
+        { "a kept copy",
+            [&](Self &t) {
+                another(t, QStringLiteral("kept"));
+                ASSERT_TRUE(t.tickAndWait());
+                t.m_pasteboard.anotherApplicationQuits();
+            },
+            QStringLiteral("kept") },
+        { "a copy the program quits while it is read and saved",
+            [&](Self &t) {
+                another(t, QStringLiteral("read as it quits"));
+                const qsizetype saved = t.m_saved->size();
+                t.m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
+                t.m_monitor->checkForChanges();
+                t.m_pasteboard.anotherApplicationQuits();
+                ASSERT_TRUE(waitUntil([&] { return t.m_saved->size() > saved; }));
+            },
+            QStringLiteral("read as it quits") },
+        { "a repeat of a stored copy",
+            [&](Self &t) {
+                another(t, QStringLiteral("again"));
+                ASSERT_TRUE(t.tickAndWait());
+                another(t, QStringLiteral("between"));
+                ASSERT_TRUE(t.tickAndWait());
+                another(t, QStringLiteral("again"));
+                ASSERT_TRUE(t.tickAndWait());
+                t.m_pasteboard.anotherApplicationQuits();
+            },
+            QStringLiteral("again") },
+        { "a copy left out, after a kept one",
+            [&](Self &t) {
+                another(t, QStringLiteral("kept before"));
+                ASSERT_TRUE(t.tickAndWait());
+                auto html = std::make_unique<QMimeData>();
+                html->setHtml(QStringLiteral("<b>no text</b>"));
+                t.m_pasteboard.writeContentsOfAnotherApplication(std::move(html));
+                ASSERT_FALSE(t.tickAndWait());
+                t.m_pasteboard.anotherApplicationQuits();
+            },
+            {} },
+        { "a password manager's copy, kept while the filter is off",
+            [&](Self &t) {
+                t.m_settings->setFilterPasswords(false);
+                auto secret = text(QStringLiteral("hunter2"));
+                secret->setData(PasteboardType::passwordManagerHint, "secret");
+                t.m_pasteboard.writeContentsOfAnotherApplication(std::move(secret));
+                ASSERT_TRUE(t.tickAndWait());
+                t.m_pasteboard.anotherApplicationQuits();
+            },
+            {} },
+        { "a copy deleted from the history before its program quits",
+            [&](Self &t) {
+                another(t, QStringLiteral("deleted"));
+                ASSERT_TRUE(t.tickAndWait());
+                t.context().remove(t.newest());
+                ASSERT_TRUE(t.context().save().ok);
+                t.m_pasteboard.anotherApplicationQuits();
+            },
+            {} },
+        { "a program that quits before its copy is read, after a kept copy",
+            [&](Self &t) {
+                another(t, QStringLiteral("kept before"));
+                ASSERT_TRUE(t.tickAndWait());
+                another(t, QStringLiteral("never read"));
+                t.m_pasteboard.anotherApplicationQuits();
+                ASSERT_FALSE(t.tickAndWait());
+            },
+            {} },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        resetCapture();
+        QList<ClipboardItemPtr> putBack;
+        QObject::connect(m_monitor.get(), &ClipboardMonitor::copyOutlivedItsProgram,
+            [&](const ClipboardItemPtr &item) { putBack.append(item); });
+        c.copyAndQuit(*this);
+        const qint64 count = m_pasteboard.changeCount();
+        QCoreApplication::processEvents();
+        if (c.putBack.isEmpty()) {
+            EXPECT_EQ(putBack.size(), 0);
+        } else {
+            ASSERT_EQ(putBack.size(), 1);
+            const ClipboardItemPtr &item = putBack.first();
+            ASSERT_TRUE(item);
+            EXPECT_EQ(item->textContent(), c.putBack);
+            EXPECT_EQ(item, newest());
+        }
+        // The program's going is no change to read.
+        EXPECT_EQ(m_pasteboard.changeCount(), count);
+        tickExpectingNoCapture();
+        m_settings->setFilterPasswords(true);
+    }
+}
