@@ -43,7 +43,12 @@ QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QSt
 {
     auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, current());
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setAttribute(Qt::WA_ShowWithoutActivating, !takeFocus);
+    if (!takeFocus) {
+        // The window manager is asked not to give it the keyboard; a click still closes it.
+        box->setWindowModality(Qt::NonModal);
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    }
     box->show();
     if (takeFocus)
         box->activateWindow();

@@ -147,8 +147,9 @@ TEST_F(KeptAsCopiedX11Test, ACopyOutlivesTheProgramThatMadeItButAPasswordDoesNot
     EXPECT_TRUE(served("UTF8_STRING", line))
         << "the clipboard holds: " << clipboardBytes(QStringLiteral("UTF8_STRING")).toStdString();
 
-    // A program that offers HTML beside the text quits: both are served.
-    const QByteArray html = "<p>Frame <b>1</b></p>";
+    // A design program that offers its HTML beside the text (which the app keeps) quits: both are
+    // served.
+    const QByteArray html = "<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>";
     ASSERT_TRUE(external.copyFlavours({ { QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1") },
         { QStringLiteral("text/html"), html } }));
     ASSERT_TRUE(waitForNewest(QStringLiteral("Frame 1"))) << stored().toStdString();

@@ -124,9 +124,10 @@ protected:
         }
         QElapsedTimer typing;
         typing.start();
-        // A key every 120 ms: the typing lasts past the two seconds the app watches the terminal.
+        // A key every 125 ms or more (xdotool waits half its delay after a press, half after the
+        // release): the typing lasts past the two seconds the app watches the terminal.
         ASSERT_TRUE(
-            xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("120"), typed }));
+            xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("250"), typed }));
         ASSERT_GT(typing.elapsed(), 2000);
         EXPECT_TRUE(waitUntil([&] { return terminal.received() == typed; }))
             << "the terminal got: " << terminal.received().toStdString();
