@@ -136,6 +136,36 @@ protected:
         return keystrokesAtWrite;
     }
 
+    // How long the window a picture went to has to ask for one of its forms.
+    static constexpr std::chrono::milliseconds pictureWait { 2000 };
+    ClipboardItemPtr storedImageFile(const QString &path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(pngBytes()) == pngBytes().size());
+        file.close();
+        return stored(
+            ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) }));
+    }
+    // The window followed asks for the forms this long after the keystroke; the log says it took
+    // none of the picture's when the wait is over, or never, and the window is let go.
+    void expectWatchEnds(FakeClipboardRequests &requests, const QStringList &forms,
+        std::chrono::milliseconds after, bool logged, const CapturedDiagnostics &log)
+    {
+        m_time.advance(after);
+        for (const QString &form : forms)
+            requests.request(form);
+        m_time.advance(pictureWait - 1ms - after);
+        EXPECT_EQ(picturesNotTaken(log), 0) << "logged before the wait was over";
+        m_time.advance(1ms);
+        EXPECT_EQ(picturesNotTaken(log), logged ? 1 : 0);
+        EXPECT_EQ(requests.followed, 0) << "the window is still followed";
+    }
+    // The log's lines about a window that took none of a picture's forms.
+    static qsizetype picturesNotTaken(const CapturedDiagnostics &log)
+    {
+        return log.lines().filter(QStringLiteral("asked for none of the picture's forms")).size();
+    }
+
     ManualClock m_time;
     MemoryPasteboard m_pasteboard;
     FakeSyntheticKeyboard m_keyboard;
@@ -301,17 +331,8 @@ TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsLoggedWithoutANotic
     const ClipboardItemPtr image = stored(picture(pngBytes()));
     // An image file goes on the clipboard as the picture and its path as text.
     const QString photo = m_folder->path() + QStringLiteral("/photo.png");
-    {
-        QFile file(photo);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(pngBytes()), pngBytes().size());
-    }
-    const ClipboardItemPtr imageFile
-        = stored(ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(photo) }));
-    const QStringList textForms { QStringLiteral("UTF8_STRING"), QStringLiteral("TEXT"),
-        QStringLiteral("COMPOUND_TEXT"), QStringLiteral("STRING") };
-    // How long the window a picture went to has to ask for one of its forms.
-    const std::chrono::milliseconds wait = 2s;
+    const ClipboardItemPtr imageFile = storedImageFile(photo);
+    const QStringList textForms = QStringLiteral("UTF8_STRING TEXT COMPOUND_TEXT STRING").split(u' ');
     const struct
     {
         const char *name;
@@ -319,17 +340,15 @@ TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsLoggedWithoutANotic
         // What the window in front asks for, and how long after the keystroke.
         QStringList forms;
         std::chrono::milliseconds after;
-        // The window's requests are watched, and the log says it took none of the picture's forms.
-        bool watched;
-        bool logged;
-        // The keystroke cannot be sent: the user is told at once, and the window is not watched.
-        bool keystrokeFails = false;
+        // The window's requests are watched; the log says it took none of the picture's forms; the
+        // keystroke cannot be sent (the user is told at once, and the window is not watched).
+        bool watched, logged, keystrokeFails = false;
     } cases[] = {
         { "a picture program asks for PNG", image, { QStringLiteral("TARGETS"), QStringLiteral("image/png") },
             0ms, true, false },
         { "a program that asks for TIFF alone", image, { QStringLiteral("image/tiff") }, 0ms, true, false },
         { "a slow picture program asks at the last moment", image, { QStringLiteral("image/png") },
-            wait - 1ms, true, false },
+            pictureWait - 1ms, true, false },
         { "a terminal asks for text", image, textForms, 0ms, true, true },
         { "a program asks for the forms on offer and takes none", image, { QStringLiteral("TARGETS") }, 0ms,
             true, true },
@@ -344,40 +363,23 @@ TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsLoggedWithoutANotic
         startRow();
         m_keyboard.failure = c.keystrokeFails ? QStringLiteral("the server refused it") : QString();
         CapturedDiagnostics log;
-        const auto loggedLines = [&] {
-            return log.lines().filter(QStringLiteral("asked for none of the picture's forms")).size();
-        };
         chooseAndWait(state, c.item, false);
+        // Told only at the moment of the paste, and only that it could not be made.
+        const QStringList toldAtOnce(c.keystrokeFails ? 1 : 0, QStringLiteral("Nothing was pasted"));
         ASSERT_TRUE(waitUntil([&] { return m_keyboard.sent.size() + m_notices.size() == 1; }));
         EXPECT_EQ(m_keyboard.sent.size(), c.keystrokeFails ? 0 : 1);
-        // Told only at the moment of the paste, and only that it could not be made.
-        const QStringList toldAtOnce
-            = c.keystrokeFails ? QStringList { QStringLiteral("Nothing was pasted") } : QStringList();
         EXPECT_EQ(m_notices, toldAtOnce);
         EXPECT_EQ(requests.followed, c.watched ? editor.windowId : 0)
             << "the window in front is not followed";
-        m_time.advance(c.after);
-        for (const QString &form : c.forms)
-            requests.request(form);
-        m_time.advance(wait - 1ms - c.after);
-        EXPECT_EQ(loggedLines(), 0) << "logged before the wait was over";
-        m_time.advance(1ms);
-        EXPECT_EQ(loggedLines(), c.logged ? 1 : 0);
-        EXPECT_EQ(requests.followed, 0) << "the window is still followed";
+        expectWatchEnds(requests, c.forms, c.after, c.logged, log);
         m_time.advance(10s);
         EXPECT_EQ(m_notices, toldAtOnce) << "told seconds after the paste";
-        EXPECT_EQ(loggedLines(), c.logged ? 1 : 0);
         // Whatever the window took, the item stays on the clipboard.
-        if (c.item == image) {
-            EXPECT_EQ(m_pasteboard.contents()->data(PasteboardType::png), pngBytes());
-        } else if (c.item == imageFile) {
-            EXPECT_EQ(m_pasteboard.contents()->data(PasteboardType::png), pngBytes());
-            EXPECT_EQ(m_pasteboard.contents()->text(), photo);
-        } else {
-            EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
-        }
+        EXPECT_EQ(
+            m_pasteboard.contents()->data(PasteboardType::png), c.item == text ? QByteArray() : pngBytes());
+        EXPECT_EQ(m_pasteboard.contents()->text(),
+            c.item == text ? QStringLiteral("words") : (c.item == imageFile ? photo : QString()));
     }
-    m_keyboard.failure.clear();
     m_service.setClipboardRequests(nullptr);
 }
 
@@ -425,8 +427,7 @@ TEST_F(PanelPasteTest, TwoPicturePastesWithinTheWaitAreEachJudgedByTheirOwnWindo
         m_time.advance(2s - 1ms - c.after);
         EXPECT_EQ(requests.followed, pictureProgram.windowId) << "the second window is no longer followed";
         m_time.advance(1ms);
-        EXPECT_EQ(
-            log.lines().filter(QStringLiteral("asked for none of the picture's forms")).size(), c.logged);
+        EXPECT_EQ(picturesNotTaken(log), c.logged);
         EXPECT_EQ(requests.followed, 0);
         EXPECT_TRUE(m_notices.isEmpty());
     }

@@ -477,10 +477,9 @@ TEST_F(PasteServiceTest, ACopyPutBackAfterItsProgramQuitIsNoNewChange)
             c.meanwhile(*this);
         const qint64 meanwhile = pasteboard.changeCount();
         pool.release();
-        EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
+        ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
         settleEvents();
-        EXPECT_EQ(written(), c.formats);
-        EXPECT_EQ(pasteboard.contents()->text(), c.text);
+        EXPECT_EQ(std::pair(written(), pasteboard.contents()->text()), std::pair(c.formats, c.text));
         EXPECT_EQ(pasteboard.changeCount(), meanwhile) << "the copy put back is a change";
         if (!c.meanwhile) {
             EXPECT_EQ(pasteboard.changeCount(), before);
