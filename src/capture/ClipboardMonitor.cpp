@@ -68,6 +68,10 @@ ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteb
     , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
+    connect(&pasteboard, &Pasteboard::ownerLeft, this, [this] {
+        m_ownerLeftAt = m_pasteboard.changeCount();
+        putBackAfterOwnerLeft();
+    });
     // The main thread never folds the store's log in itself: this monitor's actor does, as
     // SQLite would have, without holding up the writes of others.
     container.setLogCheckpointer(this,
@@ -174,6 +178,7 @@ void ClipboardMonitor::acceptChange(qint64 changeCount)
 
 void ClipboardMonitor::captureClipboard(int retryCount)
 {
+    const qint64 change = m_lastChangeCount;
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
     const QFuture<PasteboardSnapshot> reading
         = m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::reading)
@@ -181,11 +186,12 @@ void ClipboardMonitor::captureClipboard(int retryCount)
                   // Decoding a long text takes long: it happens here, off the GUI thread.
                   return PasteboardSnapshot::make(contents, front);
               });
-    track(thenWhileAlive(reading, this,
-        [this, retryCount](const PasteboardSnapshot &snapshot) { handleReading(snapshot, retryCount); }));
+    track(thenWhileAlive(reading, this, [this, retryCount, change](const PasteboardSnapshot &snapshot) {
+        handleReading(snapshot, retryCount, change);
+    }));
 }
 
-void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount)
+void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int retryCount, qint64 change)
 {
     const bool fromPasswordManager = ContentExclusion::isPasswordManagerSource(snapshot.types,
         snapshot.passwordManagerHint, snapshot.sourceBundleIdentifier, snapshot.chromiumSourceURL);
@@ -225,13 +231,13 @@ void ClipboardMonitor::handleReading(const PasteboardSnapshot &snapshot, int ret
     }
 
     track(thenWhileAlive(processClipboardContent(snapshot), this,
-        [this, fromPasswordManager](const std::optional<CapturedContent> &captured) {
+        [this, fromPasswordManager, change](const std::optional<CapturedContent> &captured) {
             if (!captured) {
                 Q_EMIT changeDiscarded();
                 return;
             }
             captured->item->computeSearchableText();
-            saveClipboardItem(captured->item, fromPasswordManager, captured->fileURL);
+            save(PendingSave { captured->item, fromPasswordManager, captured->fileURL, 0, change });
         }));
 }
 

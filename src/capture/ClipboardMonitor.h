@@ -152,10 +152,15 @@ Q_SIGNALS:
     // Highlighted previews of the stored code items: those lacking one (force false, once
     // after creation) or all of them (force true, a second after the theme last changed).
     void codePreviewsRefreshRequested(bool force);
+    // The program whose copy the history holds newest let go of the clipboard (it quit) with
+    // nothing copied since: the item is to be put back in its place, as no new change
+    // (Pasteboard::restoreContents). Never a copy that was not kept, nor a password manager's.
+    void copyOutlivedItsProgram(const ClipboardItemPtr &item);
 
 private:
     void scheduleChangeTimer();
-    void handleReading(const PasteboardSnapshot &snapshot, int retryCount);
+    // The clipboard change a reading was made for goes with it to the store.
+    void handleReading(const PasteboardSnapshot &snapshot, int retryCount, qint64 change);
     void scheduleRetry(int retryCount);
     // Counts the step as under way until it has ended, whether it ran, was skipped or cancelled.
     void track(QFuture<void> step);
@@ -179,6 +184,8 @@ private:
         bool fromPasswordManager = false;
         std::optional<QUrl> fileURL;
         int attempts = 0;
+        // The clipboard change it was read from; none for an item saved by hand.
+        std::optional<qint64> change;
     };
     // What saving a copy does in a context before the context is saved: the item now at the
     // top of the history (the copy, or the stored item it repeats), and the stored item it
@@ -195,8 +202,8 @@ private:
     void saveInBackground(const PendingSave &pending);
     bool commit(ModelContext &context, const ModelContext::PendingMark &mark, const PendingSave &pending);
     void handleSaveFailure(const ModelContext::SaveResult &result, const PendingSave &pending);
-    void announceSaved(
-        const ClipboardItem &copy, const Placement &placed, const std::optional<QUrl> &fileURL);
+    void announceSaved(const PendingSave &pending, const Placement &placed);
+    void putBackAfterOwnerLeft();
     void retryPendingSaves();
     void reportStoreFailure(const StoreFailure &failure);
     static void trimHistory(ModelContext &context, qint64 historyLimit);
@@ -224,4 +231,13 @@ private:
     qint64 m_lastChangeCount = 0;
     bool m_ignoreNextChange = false;
     qint64 m_lastProcessedMs;
+    // The newest copy kept from the clipboard, by the change it was read from, while it may be
+    // put back; and the change at which the clipboard's owner last left it empty.
+    struct KeptCopy
+    {
+        qint64 change = 0;
+        PersistentIdentifier item;
+    };
+    std::optional<KeptCopy> m_lastKept;
+    std::optional<qint64> m_ownerLeftAt;
 };

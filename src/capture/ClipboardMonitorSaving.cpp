@@ -7,6 +7,7 @@
 #include "common/ThenWhileAlive.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/Pasteboard.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ std::optional<QUrl> linkURL(const ClipboardItem &item)
 void ClipboardMonitor::saveClipboardItem(
     const ClipboardItemPtr &item, bool fromPasswordManager, const std::optional<QUrl> &fileURL)
 {
-    save(PendingSave { item, fromPasswordManager, fileURL, 0 });
+    save(PendingSave { item, fromPasswordManager, fileURL, 0, std::nullopt });
 }
 
 void ClipboardMonitor::save(const PendingSave &pending)
@@ -43,7 +44,7 @@ void ClipboardMonitor::save(const PendingSave &pending)
     const Placement placed = place(context, pending, m_settings.historyLimit());
     if (!commit(context, mark, pending))
         return;
-    announceSaved(*pending.item, placed, pending.fileURL);
+    announceSaved(pending, placed);
 }
 
 bool ClipboardMonitor::savesInBackground(const ClipboardItem &item)
@@ -94,15 +95,35 @@ ClipboardMonitor::Placement ClipboardMonitor::place(
     return { item, match, true };
 }
 
-void ClipboardMonitor::announceSaved(
-    const ClipboardItem &copy, const Placement &placed, const std::optional<QUrl> &fileURL)
+void ClipboardMonitor::announceSaved(const PendingSave &pending, const Placement &placed)
 {
     NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
     Q_EMIT itemSaved(placed.saved->persistentModelID(), placed.saved->type(), placed.isNew);
     if (placed.match)
-        startBackgroundWorkForRepeat(copy, *placed.match);
+        startBackgroundWorkForRepeat(*pending.item, *placed.match);
     else
-        startBackgroundWorkForNewItem(*placed.saved, fileURL);
+        startBackgroundWorkForNewItem(*placed.saved, pending.fileURL);
+    if (!pending.change)
+        return;
+    // A password manager empties the clipboard on purpose: its copy is never put back.
+    if (pending.fromPasswordManager || placed.saved->isFromPasswordManager())
+        m_lastKept.reset();
+    else
+        m_lastKept = KeptCopy { *pending.change, placed.saved->persistentModelID() };
+    // The program may have quit while its copy was being read or saved.
+    putBackAfterOwnerLeft();
+}
+
+void ClipboardMonitor::putBackAfterOwnerLeft()
+{
+    // Only the copy that the clipboard held when its owner left, with nothing copied since.
+    const qint64 now = m_pasteboard.changeCount();
+    if (m_ownerLeftAt != now || !m_lastKept || m_lastKept->change != now)
+        return;
+    m_ownerLeftAt.reset();
+    const ClipboardItemPtr item = m_container.mainContext()->model(m_lastKept->item);
+    if (item && !item->isDeleted())
+        Q_EMIT copyOutlivedItsProgram(item);
 }
 
 void ClipboardMonitor::saveInBackground(const PendingSave &pending)
@@ -142,7 +163,7 @@ void ClipboardMonitor::saveInBackground(const PendingSave &pending)
         const ClipboardItemPtr match = saved.match ? main.model(*saved.match) : nullptr;
         if (!item || (saved.match && !match))
             return; // deleted meanwhile
-        announceSaved(*pending.item, Placement { item, match, saved.isNew }, pending.fileURL);
+        announceSaved(pending, Placement { item, match, saved.isNew });
     }));
 }
 

@@ -108,6 +108,23 @@ void MemoryPasteboard::writeContentsOfAnotherApplication(std::unique_ptr<QMimeDa
     ++m_changeCount;
 }
 
+void MemoryPasteboard::anotherApplicationQuits()
+{
+    if (m_ownedByApp)
+        return;
+    m_contents.reset();
+    Q_EMIT ownerLeft();
+}
+
+bool MemoryPasteboard::restoreContents(std::unique_ptr<QMimeData> contents, qint64 atChange)
+{
+    if (atChange != m_changeCount || m_ownedByApp || m_contents)
+        return false;
+    m_contents = std::move(contents);
+    m_ownedByApp = true;
+    return true;
+}
+
 void MemoryPasteboard::clearContents()
 {
     m_contents.reset();

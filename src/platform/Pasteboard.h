@@ -101,6 +101,10 @@ public:
     // Replaces the contents in one change; the pasteboard takes the data.
     virtual void writeContents(std::unique_ptr<QMimeData> contents) = 0;
     virtual void clearContents() = 0;
+    // Takes the clipboard again with contents it held before, after the program that made them
+    // let go of them (see ownerLeft): no new change, the count stays. Nothing is written, and
+    // the answer is false, when the clipboard has changed since `atChange` or has an owner.
+    virtual bool restoreContents(std::unique_ptr<QMimeData>, qint64) { return false; }
     // Puts the app's own contents on the PRIMARY selection as well, for the programs that
     // paste from there (the X terminals, on Shift+Insert); the clipboard stays as it is. False
     // when the clipboard holds another application's contents, or the desktop has no PRIMARY.
@@ -113,6 +117,11 @@ public:
     // (see PasteboardContents::oversized). The default reads through types() and data().
     virtual QFuture<PasteboardContents> readContents(
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const;
+
+Q_SIGNALS:
+    // Another program's contents are gone with nobody taking the clipboard after it (it quit,
+    // or gave them up): the clipboard is empty. No change is counted for it.
+    void ownerLeft();
 };
 
 // A list of files on the clipboard, held once (FileListForms) for all its forms, however long:
@@ -148,12 +157,15 @@ public:
     std::optional<QByteArray> data(const QString &type) const override;
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
+    bool restoreContents(std::unique_ptr<QMimeData> contents, qint64 atChange) override;
     bool copyContentsToPrimarySelection() override;
     QFuture<PasteboardContents> readContents(
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 
     // Contents that another application put there: a change the app does not own.
     void writeContentsOfAnotherApplication(std::unique_ptr<QMimeData> contents);
+    // The application that owns the contents quits: they are gone, no change is counted.
+    void anotherApplicationQuits();
 
     // What the last write left, and how often the contents were read, for tests to inspect.
     const QMimeData *contents() const { return m_contents.get(); }

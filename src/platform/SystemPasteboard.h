@@ -13,7 +13,8 @@ class X11SelectionServer;
 // moves on every change signal, the app's own writes included. Another application's contents are read on a
 // thread of its own with deadlines, so a hung owner never freezes the app; what this process owns is read in
 // place. A list of files (FileListMimeData) is served to other programs by an X11SelectionServer, off the GUI
-// thread.
+// thread. When another program's contents go with it (it quits), ownerLeft says so and no change
+// is counted; contents restored then are no change either.
 class SystemPasteboard final : public Pasteboard
 {
     Q_OBJECT
@@ -32,15 +33,19 @@ public:
     // managers paste them as files.
     void writeContents(std::unique_ptr<QMimeData> contents) override;
     void clearContents() override;
+    bool restoreContents(std::unique_ptr<QMimeData> contents, qint64 atChange) override;
     bool copyContentsToPrimarySelection() override;
     QFuture<PasteboardContents> readContents(
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override;
 
 private:
     class FileListRequests;
+    class OwnerWatch;
     bool readsInProcess() const;
 
     qint64 m_changeCount = 0;
+    bool m_restoring = false;
+    std::unique_ptr<OwnerWatch> m_ownerWatch;
     std::unique_ptr<X11SelectionServer> m_fileListServer;
     std::unique_ptr<FileListRequests> m_fileListRequests;
     std::unique_ptr<X11SelectionReader> m_reader; // used on m_executor's thread only

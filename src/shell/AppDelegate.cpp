@@ -175,6 +175,9 @@ void AppDelegate::startCapture()
     m_clipboardMonitor = std::make_unique<ClipboardMonitor>(m_services.container, m_services.pasteboard,
         m_services.workspace, m_services.settings, m_services.defaults);
     m_clipboardMonitor->setCodeClassifier(m_services.codeClassifier);
+    // A copy outlives the program that made it: once that program has quit, the app serves it.
+    connect(m_clipboardMonitor.get(), &ClipboardMonitor::copyOutlivedItsProgram, m_pasteService.get(),
+        &PasteService::restoreToPasteboard);
     // A copy that cannot be saved is never lost silently: the user hears once per cause.
     connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
         [this](const StoreFailure &failure) { m_notices->tell(failure.title(), failure.message()); });

@@ -39,12 +39,19 @@ QWidget *current()
     return above == windows.cend() ? nullptr : *above;
 }
 
-QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
+QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus)
 {
     auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, current());
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (!takeFocus) {
+        // The window manager is asked not to give it the keyboard; a click still closes it.
+        box->setWindowModality(Qt::NonModal);
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    }
     box->show();
-    box->activateWindow();
+    if (takeFocus)
+        box->activateWindow();
     return box;
 }
 

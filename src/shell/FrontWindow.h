@@ -17,8 +17,10 @@ namespace FrontWindow {
 QWidget *current();
 
 // A box with the text and an OK button over current() (on its own when there is none), shown
-// and given the focus; it goes when it is closed.
-QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text);
+// and given the focus unless takeFocus is false (the window in front keeps it, and the keys typed
+// there); it goes when it is closed.
+QMessageBox *showMessage(
+    QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus = true);
 
 // Asks the desktop to activate one of the app's windows, as the user would: the window manager
 // may refuse Qt's own request when the app had no recent input event of its own (a hot key

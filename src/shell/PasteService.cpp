@@ -327,9 +327,27 @@ bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainText
     if (!outgoing.contents)
         return false;
     startWrite();
+    write(std::move(outgoing));
+    return true;
+}
+
+void PasteService::restoreToPasteboard(const ClipboardItemPtr &item)
+{
+    if (!item || m_pendingContents)
+        return;
+    Outgoing outgoing = outgoingFor(*item, false);
+    if (!outgoing.contents)
+        return;
+    startWrite();
+    m_restoreAt = m_pasteboard.changeCount();
+    write(std::move(outgoing));
+}
+
+void PasteService::write(Outgoing outgoing)
+{
     if (!outgoing.image && !outgoing.files) {
         writeOwnContents(std::move(outgoing.contents));
-        return true;
+        return;
     }
     // The rest is made ready on a worker thread and written when it is.
     m_pendingContents = std::move(outgoing.contents);
@@ -337,7 +355,6 @@ bool PasteService::copyToPasteboard(const ClipboardItemPtr &item, bool plainText
         writeWhenReady(*outgoing.image);
     else
         writeWhenReady(*outgoing.files);
-    return true;
 }
 
 void PasteService::writeWhenReady(const PendingImage &image)
@@ -415,17 +432,24 @@ void PasteService::startWrite()
     m_keystrokesAwaitingWrite = 0;
     m_unwrittenBecause.clear();
     m_wrotePictureOnly = false;
+    m_restoreAt.reset();
 }
 
 void PasteService::writeOwnContents(std::unique_ptr<QMimeData> contents)
 {
-    // The app's own write is no new copy for the history.
-    if (ClipboardMonitor *monitor = ClipboardMonitor::shared())
-        monitor->setIgnoreNextChange(true);
     const QStringList formats = contents->formats();
     m_wrotePictureOnly = !formats.isEmpty()
         && std::all_of(formats.cbegin(), formats.cend(),
             [](const QString &format) { return format.startsWith(QLatin1String("image/")); });
+    if (m_restoreAt) {
+        if (m_pasteboard.restoreContents(std::move(contents), *m_restoreAt))
+            printDiagnostic(QStringLiteral("[PasteService] The program that made the newest copy let go of "
+                                           "the clipboard: the copy is served from the history"));
+        return;
+    }
+    // The app's own write is no new copy for the history.
+    if (ClipboardMonitor *monitor = ClipboardMonitor::shared())
+        monitor->setIgnoreNextChange(true);
     m_pasteboard.writeContents(std::move(contents));
 }
 
@@ -440,11 +464,9 @@ void PasteService::finishPendingWrite(quint64 generation,
         m_unwrittenBecause = whyNothing;
     const int keystrokes = std::exchange(m_keystrokesAwaitingWrite, 0);
     Q_EMIT pendingContentsWritten(wrote);
-    if (keystrokes > 0 && !wrote)
-        tellNothingPasted(m_unwrittenBecause);
-    else
-        for (int i = 0; i < keystrokes; ++i)
-            sendPasteOnceAway(m_clock->now() + focusReturnWait);
+    // Nothing written is told once, however many keystrokes waited.
+    for (int i = 0; i < (wrote ? keystrokes : std::min(keystrokes, 1)); ++i)
+        sendPasteOnceAway(m_clock->now() + focusReturnWait);
 }
 
 void PasteService::simulatePaste()
@@ -459,10 +481,6 @@ void PasteService::simulatePaste()
         ++m_keystrokesAwaitingWrite;
         return;
     }
-    if (!m_unwrittenBecause.isEmpty()) {
-        tellNothingPasted(m_unwrittenBecause);
-        return;
-    }
     sendPasteOnceAway(m_clock->now() + focusReturnWait);
 }
 
@@ -474,8 +492,13 @@ Qt::KeyboardModifiers PasteService::queryKeyboardModifiers() const
 void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    // A write that wrote nothing after all is told of once the focus is back where the paste was
+    // to go, so that the notice leaves it there.
     if (front && !front->isCurrentApplication()) {
-        sendKeystrokeTo(*front);
+        if (m_unwrittenBecause.isEmpty())
+            sendKeystrokeTo(*front);
+        else
+            tellNothingPasted(m_unwrittenBecause);
         return;
     }
     // The panel has just handed the focus back, and the window manager moves it a moment
@@ -484,7 +507,9 @@ void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
         m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
         return;
     }
-    tellNothingPasted(QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand);
+    tellNothingPasted(m_unwrittenBecause.isEmpty()
+            ? QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand
+            : m_unwrittenBecause);
 }
 
 void PasteService::sendKeystrokeTo(const RunningApplication &target)
@@ -519,7 +544,8 @@ void PasteService::setClipboardRequests(ClipboardRequests *requests)
 }
 
 // A window that takes no picture (a terminal, a text editor) asks for text, or for nothing, and
-// the paste does nothing: the user is told, as when nothing could be pasted at all.
+// the paste does nothing. The log says which forms it asked for; the user is not interrupted
+// (the picture stays on the clipboard, and the keys typed on go to the window).
 void PasteService::watchPictureTaken(const RunningApplication &target)
 {
     if (!m_requests)
@@ -539,10 +565,6 @@ void PasteService::watchPictureTaken(const RunningApplication &target)
                             .arg(program.isEmpty() ? QStringLiteral("The window in front") : program,
                                 m_formsRequested.isEmpty() ? QStringLiteral("no request")
                                                            : m_formsRequested.join(QStringLiteral(", "))));
-        tellNothingPasted(
-            QStringLiteral("The window in front takes no pictures (a terminal or a text editor takes only "
-                           "text). The picture is on the clipboard, for pasting into a program that takes "
-                           "pictures."));
     });
 }
 
@@ -568,10 +590,13 @@ void PasteService::showAccessibilityAlert()
 
 void PasteService::tell(const QString &title, const QString &text)
 {
-    if (m_noticePresenter)
+    if (m_noticePresenter) {
         m_noticePresenter(title, text);
-    else
-        FrontWindow::showMessage(QMessageBox::Warning, title, text);
+        return;
+    }
+    // Another program's window in front keeps the focus: keys typed on go there, not to the notice.
+    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    FrontWindow::showMessage(QMessageBox::Warning, title, text, !front || front->isCurrentApplication());
 }
 
 QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &item)

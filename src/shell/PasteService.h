@@ -103,6 +103,10 @@ public:
     bool copyToPasteboard(const ClipboardItemPtr &item, bool plainTextOnly) override;
     // Replaces the clipboard with this text alone (an emoji, a colour in another notation).
     void copyStringToPasteboard(const QString &text) override;
+    // Puts a copy back on the clipboard that the program that made it left empty, in every form
+    // a paste writes, as no new change (Pasteboard::restoreContents): nothing is written once
+    // something else is copied, or while a paste's write is being made ready (it replaces it).
+    void restoreToPasteboard(const ClipboardItemPtr &item);
     // Pastes what was written last into the window in front, once it is on the clipboard;
     // each call sends one keystroke, never into this app. A window that pastes the PRIMARY
     // selection gets the same contents there. When nothing can be pasted (no synthetic keys,
@@ -130,7 +134,8 @@ public:
     // Tests move the time of the waits by hand.
     void setClock(Clock &clock) { m_clock = &clock; }
     // Where the app sees which forms the window in front asks for: a picture pasted into a window
-    // that takes none of its forms (a terminal, a text editor) is told about. nullptr: not seen.
+    // that takes none of its forms (a terminal, a text editor) is noted in the log. nullptr: not
+    // seen.
     void setClipboardRequests(ClipboardRequests *requests);
     // How long the window a picture went to has to ask for one of its forms.
     static constexpr std::chrono::milliseconds pictureRequestWait { 2000 };
@@ -143,6 +148,7 @@ Q_SIGNALS:
 private:
     static constexpr std::chrono::milliseconds focusPollInterval { 10 };
     void startWrite();
+    void write(Outgoing outgoing);
     void writeOwnContents(std::unique_ptr<QMimeData> contents);
     void writeWhenReady(const PendingImage &image);
     void writeWhenReady(const PendingFiles &files);
@@ -169,6 +175,8 @@ private:
     // all gone); empty when it was written.
     QString m_unwrittenBecause;
     quint64 m_writeGeneration = 0;
+    // The write puts back a copy whose program left the clipboard at this change.
+    std::optional<qint64> m_restoreAt;
     // The clipboard holds the app's picture in no form but a picture's.
     bool m_wrotePictureOnly = false;
     QPointer<ClipboardRequests> m_requests;

@@ -12,6 +12,54 @@ namespace {
 class ClipboardMonitorPollTest : public CaptureTest
 {
 protected:
+    // What happens between the copies kept and the quitting of the last program that copied.
+    enum class Before { nothing, quitWhileRead, copyLeftOut, copyPassword, deleteNewest, copyNotRead };
+    void keepAndQuit(const QStringList &texts, Before before)
+    {
+        for (const QString &copied : texts) {
+            m_pasteboard.writeContentsOfAnotherApplication(text(copied));
+            ASSERT_TRUE(tickAndWait());
+        }
+        const auto tick = [&] {
+            m_clock.advance(std::chrono::milliseconds(ClipboardMonitor::minimumChangeIntervalMs + 10));
+            m_monitor->checkForChanges();
+        };
+        auto copied = std::make_unique<QMimeData>();
+        switch (before) {
+        case Before::nothing:
+            break;
+        case Before::quitWhileRead: {
+            m_pasteboard.writeContentsOfAnotherApplication(text(QStringLiteral("read as it quits")));
+            const qsizetype saved = m_saved->size();
+            tick();
+            m_pasteboard.anotherApplicationQuits();
+            ASSERT_TRUE(waitUntil([&] { return m_saved->size() > saved; }));
+            return;
+        }
+        case Before::copyLeftOut:
+            copied->setHtml(QStringLiteral("<b>no text</b>"));
+            m_pasteboard.writeContentsOfAnotherApplication(std::move(copied));
+            ASSERT_FALSE(tickAndWait());
+            break;
+        case Before::copyPassword:
+            m_settings->setFilterPasswords(false);
+            copied->setText(QStringLiteral("hunter2"));
+            copied->setData(PasteboardType::passwordManagerHint, "secret");
+            m_pasteboard.writeContentsOfAnotherApplication(std::move(copied));
+            ASSERT_TRUE(tickAndWait());
+            break;
+        case Before::deleteNewest:
+            context().remove(newest());
+            ASSERT_TRUE(context().save().ok);
+            break;
+        case Before::copyNotRead:
+            m_pasteboard.writeContentsOfAnotherApplication(text(QStringLiteral("never read")));
+            m_pasteboard.anotherApplicationQuits();
+            ASSERT_FALSE(tickAndWait());
+            return;
+        }
+        m_pasteboard.anotherApplicationQuits();
+    }
     QStringList storedTexts()
     {
         QStringList texts;
@@ -312,4 +360,49 @@ TEST_F(ClipboardMonitorPollTest, TheSourceApplicationIsTheOneInFront)
     ASSERT_TRUE(copyText(QStringLiteral("from nowhere")));
     EXPECT_EQ(newest()->sourceAppBundleIdentifier(), std::nullopt);
     EXPECT_EQ(newest()->sourceAppName(), std::nullopt);
+}
+
+TEST_F(ClipboardMonitorPollTest, ACopyWhoseProgramQuitsIsPutBackOnlyWhenItWasKept)
+{
+    const struct
+    {
+        const char *name;
+        // Copies by other programs, each kept, and what happens before the last program quits.
+        QStringList kept;
+        Before before;
+        // The text of the item put back; empty: none.
+        QString putBack;
+    } cases[] = {
+        { "a kept copy", { QStringLiteral("kept") }, Before::nothing, QStringLiteral("kept") },
+        { "a copy the program quits while it is read and saved", {}, Before::quitWhileRead,
+            QStringLiteral("read as it quits") },
+        { "a repeat of a stored copy",
+            { QStringLiteral("again"), QStringLiteral("between"), QStringLiteral("again") }, Before::nothing,
+            QStringLiteral("again") },
+        { "a copy left out, after a kept one", { QStringLiteral("kept before") }, Before::copyLeftOut, {} },
+        { "a password manager's copy, kept while the filter is off", {}, Before::copyPassword, {} },
+        { "a copy deleted from the history before its program quits", { QStringLiteral("deleted") },
+            Before::deleteNewest, {} },
+        { "a program that quits before its copy is read, after a kept copy",
+            { QStringLiteral("kept before") }, Before::copyNotRead, {} },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        resetCapture();
+        QList<ClipboardItemPtr> putBack;
+        QObject::connect(m_monitor.get(), &ClipboardMonitor::copyOutlivedItsProgram,
+            [&](const ClipboardItemPtr &item) { putBack.append(item); });
+        ASSERT_NO_FATAL_FAILURE(keepAndQuit(c.kept, c.before));
+        const qint64 count = m_pasteboard.changeCount();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(putBack.size(), c.putBack.isEmpty() ? 0 : 1);
+        if (!c.putBack.isEmpty()) {
+            EXPECT_EQ(putBack.first()->textContent(), c.putBack);
+            EXPECT_EQ(putBack.first(), newest());
+        }
+        // The program's going is no change to read.
+        EXPECT_EQ(m_pasteboard.changeCount(), count);
+        tickExpectingNoCapture();
+        m_settings->setFilterPasswords(true);
+    }
 }

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QThreadPool>
 
@@ -116,7 +117,7 @@ protected:
         if (writeOutlastsTheDelay)
             pool.hold();
         state.chooseItem(item);
-        if (item->type() == ClipboardItemType::media && !writeOutlastsTheDelay) {
+        if (item->type() != ClipboardItemType::text && !writeOutlastsTheDelay) {
             EXPECT_TRUE(waitUntil([&] { return keystrokesAtWrite.has_value(); }));
         }
         m_time.advance(99ms);
@@ -133,6 +134,36 @@ protected:
         // The pool's held tasks are over before it goes.
         EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
         return keystrokesAtWrite;
+    }
+
+    // How long the window a picture went to has to ask for one of its forms.
+    static constexpr std::chrono::milliseconds pictureWait { 2000 };
+    ClipboardItemPtr storedImageFile(const QString &path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(pngBytes()) == pngBytes().size());
+        file.close();
+        return stored(
+            ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) }));
+    }
+    // The window followed asks for the forms this long after the keystroke; the log says it took
+    // none of the picture's when the wait is over, or never, and the window is let go.
+    void expectWatchEnds(FakeClipboardRequests &requests, const QStringList &forms,
+        std::chrono::milliseconds after, bool logged, const CapturedDiagnostics &log)
+    {
+        m_time.advance(after);
+        for (const QString &form : forms)
+            requests.request(form);
+        m_time.advance(pictureWait - 1ms - after);
+        EXPECT_EQ(picturesNotTaken(log), 0) << "logged before the wait was over";
+        m_time.advance(1ms);
+        EXPECT_EQ(picturesNotTaken(log), logged ? 1 : 0);
+        EXPECT_EQ(requests.followed, 0) << "the window is still followed";
+    }
+    // The log's lines about a window that took none of a picture's forms.
+    static qsizetype picturesNotTaken(const CapturedDiagnostics &log)
+    {
+        return log.lines().filter(QStringLiteral("asked for none of the picture's forms")).size();
     }
 
     ManualClock m_time;
@@ -291,15 +322,17 @@ TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
     }
 }
 
-TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsToldAbout)
+TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsLoggedWithoutANotice)
 {
     FakeClipboardRequests requests;
     m_service.setClipboardRequests(&requests);
     const ClipboardItemPtr text
         = stored(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("words") }));
     const ClipboardItemPtr image = stored(picture(pngBytes()));
-    const QStringList textForms { QStringLiteral("UTF8_STRING"), QStringLiteral("TEXT"),
-        QStringLiteral("COMPOUND_TEXT"), QStringLiteral("STRING") };
+    // An image file goes on the clipboard as the picture and its path as text.
+    const QString photo = m_folder->path() + QStringLiteral("/photo.png");
+    const ClipboardItemPtr imageFile = storedImageFile(photo);
+    const QStringList textForms = QStringLiteral("UTF8_STRING TEXT COMPOUND_TEXT STRING").split(u' ');
     const struct
     {
         const char *name;
@@ -307,43 +340,98 @@ TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsToldAbout)
         // What the window in front asks for, and how long after the keystroke.
         QStringList forms;
         std::chrono::milliseconds after;
-        bool told;
+        // The window's requests are watched; the log says it took none of the picture's forms; the
+        // keystroke cannot be sent (the user is told at once, and the window is not watched).
+        bool watched, logged, keystrokeFails = false;
     } cases[] = {
         { "a picture program asks for PNG", image, { QStringLiteral("TARGETS"), QStringLiteral("image/png") },
-            0ms, false },
-        { "a program that asks for TIFF alone", image, { QStringLiteral("image/tiff") }, 0ms, false },
+            0ms, true, false },
+        { "a program that asks for TIFF alone", image, { QStringLiteral("image/tiff") }, 0ms, true, false },
         { "a slow picture program asks at the last moment", image, { QStringLiteral("image/png") },
-            PasteService::pictureRequestWait - 1ms, false },
-        { "a terminal asks for text", image, textForms, 0ms, true },
+            pictureWait - 1ms, true, false },
+        { "a terminal asks for text", image, textForms, 0ms, true, true },
         { "a program asks for the forms on offer and takes none", image, { QStringLiteral("TARGETS") }, 0ms,
-            true },
-        { "the window asks for nothing", image, {}, 0ms, true },
-        { "a text the window asks nothing of", text, {}, 0ms, false },
+            true, true },
+        { "the window asks for nothing", image, {}, 0ms, true, true },
+        { "a text the window asks nothing of", text, {}, 0ms, false, false },
+        { "an image file, which the text of its path goes with", imageFile, textForms, 0ms, false, false },
+        { "the keystroke to the picture's window cannot be sent", image, {}, 0ms, false, false, true },
     };
     PanelViewState &state = makeState();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         startRow();
+        m_keyboard.failure = c.keystrokeFails ? QStringLiteral("the server refused it") : QString();
+        CapturedDiagnostics log;
         chooseAndWait(state, c.item, false);
-        ASSERT_EQ(m_keyboard.sent.size(), 1);
-        const bool isPicture = c.item == image;
-        EXPECT_EQ(requests.followed, isPicture ? editor.windowId : 0)
+        // Told only at the moment of the paste, and only that it could not be made.
+        const QStringList toldAtOnce(c.keystrokeFails ? 1 : 0, QStringLiteral("Nothing was pasted"));
+        ASSERT_TRUE(waitUntil([&] { return m_keyboard.sent.size() + m_notices.size() == 1; }));
+        EXPECT_EQ(m_keyboard.sent.size(), c.keystrokeFails ? 0 : 1);
+        EXPECT_EQ(m_notices, toldAtOnce);
+        EXPECT_EQ(requests.followed, c.watched ? editor.windowId : 0)
             << "the window in front is not followed";
+        expectWatchEnds(requests, c.forms, c.after, c.logged, log);
+        m_time.advance(10s);
+        EXPECT_EQ(m_notices, toldAtOnce) << "told seconds after the paste";
+        // Whatever the window took, the item stays on the clipboard.
+        EXPECT_EQ(
+            m_pasteboard.contents()->data(PasteboardType::png), c.item == text ? QByteArray() : pngBytes());
+        EXPECT_EQ(m_pasteboard.contents()->text(),
+            c.item == text ? QStringLiteral("words") : (c.item == imageFile ? photo : QString()));
+    }
+    m_service.setClipboardRequests(nullptr);
+}
+
+// A second picture pasted while the window of the first is still watched: each paste is judged by
+// the requests of its own window, within its own wait.
+TEST_F(PanelPasteTest, TwoPicturePastesWithinTheWaitAreEachJudgedByTheirOwnWindow)
+{
+    FakeClipboardRequests requests;
+    m_service.setClipboardRequests(&requests);
+    const ClipboardItemPtr image = stored(picture(pngBytes()));
+    RunningApplication pictureProgram = editor;
+    pictureProgram.windowId = 78;
+    const struct
+    {
+        const char *name;
+        // What the second window asks for, this long after its keystroke (a second after the first).
+        QStringList forms;
+        std::chrono::milliseconds after;
+        // Log lines three seconds after the first paste (the second paste's wait is over then).
+        qsizetype logged;
+    } cases[] = {
+        { "the second window asks for PNG after the first paste's wait", { QStringLiteral("image/png") },
+            1500ms, 0 },
+        { "the second window asks for text", { QStringLiteral("UTF8_STRING") }, 1500ms, 1 },
+        { "the second window asks for PNG at once", { QStringLiteral("image/png") }, 0ms, 0 },
+    };
+    PanelViewState &state = makeState();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        startRow();
+        m_workspace.frontmost = editor;
+        CapturedDiagnostics log;
+        chooseAndWait(state, image, false);
+        ASSERT_EQ(m_keyboard.sent.size(), 1);
+        m_keyboard.sent.clear();
+        requests.request(QStringLiteral("UTF8_STRING"));
+        m_time.advance(1s - 100ms);
+        m_workspace.frontmost = pictureProgram;
+        chooseAndWait(state, image, false);
+        ASSERT_EQ(m_keyboard.sent.size(), 1);
+        EXPECT_EQ(requests.followed, pictureProgram.windowId);
         m_time.advance(c.after);
         for (const QString &form : c.forms)
             requests.request(form);
-        m_time.advance(PasteService::pictureRequestWait - 1ms - c.after);
-        EXPECT_TRUE(m_notices.isEmpty()) << "told before the wait was over";
+        m_time.advance(2s - 1ms - c.after);
+        EXPECT_EQ(requests.followed, pictureProgram.windowId) << "the second window is no longer followed";
         m_time.advance(1ms);
-        EXPECT_EQ(m_notices, c.told ? QStringList { QStringLiteral("Nothing was pasted") } : QStringList());
-        EXPECT_EQ(requests.followed, 0) << "the window is still followed";
-        // Told or not, the item stays on the clipboard.
-        if (isPicture) {
-            EXPECT_EQ(m_pasteboard.contents()->data(PasteboardType::png), pngBytes());
-        } else {
-            EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
-        }
+        EXPECT_EQ(picturesNotTaken(log), c.logged);
+        EXPECT_EQ(requests.followed, 0);
+        EXPECT_TRUE(m_notices.isEmpty());
     }
+    m_workspace.frontmost = editor;
     m_service.setClipboardRequests(nullptr);
 }
 

@@ -428,6 +428,67 @@ TEST_F(PasteServiceTest, TheCaptureSkipsOnlyWritesThatHappened)
     EXPECT_EQ(pasteboard.contents()->text(), QStringLiteral("😀"));
 }
 
+TEST_F(PasteServiceTest, ACopyPutBackAfterItsProgramQuitIsNoNewChange)
+{
+    UserDefaults defaults(m_folder->filePath(QStringLiteral("defaults.json")));
+    AppSettings settings(defaults);
+    ClipboardMonitor monitor(container(), pasteboard, workspace, settings, defaults);
+    const ClipboardItemPtr page = ClipboardItem::create(ClipboardItemType::text,
+        { .text = QStringLiteral("Frame 1"), .htmlContent = QStringLiteral("<p>Frame <b>1</b></p>") });
+    const ClipboardItemPtr picture = ClipboardItem::create(ClipboardItemType::media,
+        { .mediaImageData = pngBytes(), .mediaSubtypeRaw = QStringLiteral("image") });
+    using Self = std::remove_pointer_t<decltype(this)>;
+    const struct
+    {
+        const char *name;
+        ClipboardItemPtr item;
+        // What happens between the program's quitting and the picture being ready.
+        std::function<void(Self &)> meanwhile;
+        // The clipboard's formats (sorted) and text afterwards.
+        QStringList formats;
+        QString text;
+    } cases[] = {
+        { "a text with its HTML", page, {}, { PasteboardType::html, PasteboardType::plainText },
+            QStringLiteral("Frame 1") },
+        { "a picture", picture, {}, { PasteboardType::png, PasteboardType::tiff }, {} },
+        { "a picture, while another program copies", picture,
+            [](Self &t) {
+                auto mime = std::make_unique<QMimeData>();
+                mime->setText(QStringLiteral("newer"));
+                t.pasteboard.writeContentsOfAnotherApplication(std::move(mime));
+            },
+            { PasteboardType::plainText }, QStringLiteral("newer") },
+        { "a picture, while the user pastes a text", picture,
+            [&](Self &t) { ASSERT_TRUE(t.service.copyToPasteboard(page, true)); },
+            { PasteboardType::plainText }, QStringLiteral("Frame 1") },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto mime = std::make_unique<QMimeData>();
+        mime->setText(QStringLiteral("another program's copy"));
+        pasteboard.writeContentsOfAnotherApplication(std::move(mime));
+        pasteboard.anotherApplicationQuits();
+        monitor.setIgnoreNextChange(false);
+        const qint64 before = pasteboard.changeCount();
+        HeldThreadPool pool;
+        pool.hold();
+        service.restoreToPasteboard(c.item);
+        if (c.meanwhile)
+            c.meanwhile(*this);
+        const qint64 meanwhile = pasteboard.changeCount();
+        pool.release();
+        ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
+        settleEvents();
+        EXPECT_EQ(std::pair(written(), pasteboard.contents()->text()), std::pair(c.formats, c.text));
+        EXPECT_EQ(pasteboard.changeCount(), meanwhile) << "the copy put back is a change";
+        if (!c.meanwhile) {
+            EXPECT_EQ(pasteboard.changeCount(), before);
+            EXPECT_TRUE(pasteboard.ownsContents());
+            EXPECT_FALSE(monitor.ignoreNextChange()) << "the user's next copy would be lost";
+        }
+    }
+}
+
 TEST_F(PasteServiceTest, SvgTextAndImageFiles)
 {
     struct Case

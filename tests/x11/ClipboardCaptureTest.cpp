@@ -264,3 +264,32 @@ TEST_F(ClipboardCaptureTest, AHungOwnerNeverFreezesTheApp)
     ASSERT_TRUE(storedAfterCopy(1));
     EXPECT_EQ(items()[0]->textContent(), QStringLiteral("after the hung owner"));
 }
+
+TEST_F(ClipboardCaptureTest, AProgramQuittingAndItsCopyPutBackAreNoChanges)
+{
+    QList<ClipboardItemPtr> putBack;
+    QObject::connect(m_monitor.get(), &ClipboardMonitor::copyOutlivedItsProgram,
+        [&](const ClipboardItemPtr &item) { putBack.append(item); });
+    // xclip answers the capture's request for the text and quits.
+    ASSERT_TRUE(m_external.copyWithXclip(QByteArrayLiteral("outlives xclip"), QString(), 1));
+    m_copied.start();
+    ASSERT_TRUE(storedAfterCopy(1));
+    ASSERT_TRUE(waitUntil([&] { return putBack.size() == 1; })) << "the copy was not offered back";
+    const qint64 count = m_pasteboard->changeCount();
+    EXPECT_EQ(count, m_monitor->lastChangeCount()) << "the program's quitting was counted as a change";
+
+    auto contents = std::make_unique<QMimeData>();
+    contents->setText(putBack.first()->textContent().value_or(QString()));
+    ASSERT_TRUE(m_pasteboard->restoreContents(std::move(contents), count));
+    EXPECT_EQ(m_pasteboard->changeCount(), count) << "the copy put back was counted as a change";
+    EXPECT_TRUE(m_pasteboard->ownsContents());
+    // Read by another process while this one answers it.
+    QProcess reader;
+    reader.start(QStringLiteral("xclip"),
+        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o") });
+    ASSERT_TRUE(waitUntil([&] { return reader.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(reader.readAllStandardOutput(), QByteArrayLiteral("outlives xclip"));
+    // Once the clipboard has an owner, nothing is put back over it.
+    EXPECT_FALSE(m_pasteboard->restoreContents(std::make_unique<QMimeData>(), count));
+    EXPECT_EQ(items().size(), 1);
+}

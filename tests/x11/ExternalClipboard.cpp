@@ -19,10 +19,16 @@ ExternalClipboard::ExternalClipboard() = default;
 
 ExternalClipboard::~ExternalClipboard()
 {
+    endOwners();
+}
+
+void ExternalClipboard::endOwners()
+{
     for (const auto &owner : m_owners) {
         owner->kill();
         owner->waitForFinished(2000);
     }
+    m_owners.clear();
 }
 
 const char *ExternalClipboard::ownerVariable()
@@ -30,12 +36,14 @@ const char *ExternalClipboard::ownerVariable()
     return "TINDLEWICK_CLIPBOARD_OWNER";
 }
 
-bool ExternalClipboard::copyWithXclip(const QByteArray &data, const QString &type)
+bool ExternalClipboard::copyWithXclip(const QByteArray &data, const QString &type, int loops)
 {
     QStringList arguments
         = { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i") };
     if (!type.isEmpty())
         arguments += { QStringLiteral("-t"), type };
+    if (loops > 0)
+        arguments += { QStringLiteral("-loops"), QString::number(loops) };
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());

@@ -29,11 +29,14 @@ public:
     ExternalClipboard &operator=(const ExternalClipboard &) = delete;
 
     // Returns once xclip owns the clipboard (it serves it from the background until
-    // another owner takes over). False when xclip failed.
-    bool copyWithXclip(const QByteArray &data, const QString &type = QString());
+    // another owner takes over, or until it has served `loops` requests for the contents and
+    // quits). False when xclip failed.
+    bool copyWithXclip(const QByteArray &data, const QString &type = QString(), int loops = 0);
     // Returns once the helper owns the clipboard with every flavour. With `hang` it stops
     // answering once it owns the clipboard.
     bool copyFlavours(const QMap<QString, QByteArray> &flavours, bool hang = false);
+    // The helpers quit, as a program that made a copy does: the clipboard loses its owner.
+    void endOwners();
 
     // The environment variable through which the helper finds its flavours.
     static const char *ownerVariable();

@@ -1,5 +1,6 @@
 // What the user copied is what the app keeps, and keeps to the user: a link with letters outside
 // ASCII and a file whose name is no UTF-8 come back from the panel exactly as they were copied, a
+// copy stays on the clipboard after the program that made it quits (a password does not), a
 // URL blacklist of ten thousand entries keeps out every form of a blocked place without holding
 // up a copy, and a history or settings file that is a symbolic link is made private wherever it
 // leads.
@@ -144,6 +145,46 @@ TEST_F(KeptAsCopiedX11Test, ALinkWithLettersOutsideAsciiIsStoredAndPastedAsItWas
             << "the window got: " << m_window->plainText().toStdString();
         EXPECT_EQ(QString::fromUtf8(clipboardBytes(QStringLiteral("UTF8_STRING"))), kept);
     }
+}
+
+TEST_F(KeptAsCopiedX11Test, ACopyOutlivesTheProgramThatMadeItButAPasswordDoesNot)
+{
+    AppProcess app(home.path());
+    ASSERT_NO_FATAL_FAILURE(startApp(app));
+    const auto served = [](const char *type, const QByteArray &expected) {
+        return waitUntil([&] { return clipboardBytes(QLatin1String(type)) == expected; });
+    };
+
+    // xclip answers one request for the text and quits: the app's own reading of the copy.
+    const QByteArray line = "copied, and its program gone";
+    ASSERT_TRUE(external.copyWithXclip(line, QString(), 1));
+    ASSERT_TRUE(waitForNewest(QString::fromUtf8(line))) << stored().toStdString();
+    EXPECT_TRUE(served("UTF8_STRING", line))
+        << "the clipboard holds: " << clipboardBytes(QStringLiteral("UTF8_STRING")).toStdString();
+
+    // A design program that offers its HTML beside the text (which the app keeps) quits: both are
+    // served.
+    const QByteArray html = "<span data-metadata=\"<!--(figma)AAA(/figma)-->\">Frame 1</span>";
+    ASSERT_TRUE(external.copyFlavours({ { QStringLiteral("text/plain"), QByteArrayLiteral("Frame 1") },
+        { QStringLiteral("text/html"), html } }));
+    ASSERT_TRUE(waitForNewest(QStringLiteral("Frame 1"))) << stored().toStdString();
+    external.endOwners();
+    EXPECT_TRUE(served("text/html", html))
+        << "the clipboard holds: " << clipboardBytes(QStringLiteral("text/html")).toStdString();
+    EXPECT_EQ(clipboardBytes(QStringLiteral("UTF8_STRING")), QByteArrayLiteral("Frame 1"));
+
+    // A password manager's copy is read and left out; once its program quits, nobody serves it, nor
+    // the copy before it.
+    ASSERT_TRUE(external.copyFlavours({ { QStringLiteral("text/plain"), QByteArrayLiteral("hunter2") },
+        { QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret") } }));
+    ASSERT_TRUE(app.settles());
+    external.endOwners();
+    ASSERT_TRUE(app.caughtUpAfter(500ms));
+    EXPECT_FALSE(waitUntil([&] { return !clipboardBytes(QStringLiteral("TARGETS")).isEmpty(); }, 1500ms))
+        << "the clipboard holds: " << clipboardBytes(QStringLiteral("UTF8_STRING")).toStdString();
+
+    // Served again, the copies are no new ones.
+    EXPECT_EQ(stored(), QStringLiteral("Frame 1 | copied, and its program gone"));
 }
 
 TEST_F(KeptAsCopiedX11Test, AFileWhoseNameIsNotUtf8IsShownAndPastedByItsExactBytes)
