@@ -169,7 +169,8 @@ BENCHMARK(BM_AppMemoryNumberedTestTexts)->Iterations(1)->Unit(benchmark::kMillis
 // The app started over an empty history, its panel shown and hidden ("_fresh"); then 2,000
 // kilobyte texts copied in it, and the history cleared with Control+K and "Clear" in the panel,
 // hidden again ("_after_clear"). What the app keeps of the texts after the clearing is the
-// difference: it gives memory back by itself, nothing is trimmed from outside.
+// difference: it gives memory back by itself, nothing is trimmed from outside. 400 copies take
+// two minutes, 2,000 ten.
 void BM_AppMemoryAfterClear(benchmark::State &state)
 {
     if (!canRun(state))
@@ -204,7 +205,7 @@ void BM_AppMemoryAfterClear(benchmark::State &state)
         state.counters["stored"] = double(app.storedCount());
     }
 }
-BENCHMARK(BM_AppMemoryAfterClear)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppMemoryAfterClear)->Arg(400)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // A picture with some structure and a band of noise, as photos and screenshots carry, so that a
 // full-HD PNG weighs megabytes.
