@@ -18,6 +18,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,9 +43,10 @@ void RawClipboardOwner::stop()
     m_process.reset();
 }
 
-bool RawClipboardOwner::manageClipboard()
+bool RawClipboardOwner::manageClipboard(int msPerForm)
 {
-    return start(QJsonObject { { QStringLiteral("manager"), true } });
+    return start(
+        QJsonObject { { QStringLiteral("manager"), true }, { QStringLiteral("msPerForm"), msPerForm } });
 }
 
 bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int floodNameBytes)
@@ -245,6 +247,40 @@ xcb_window_t takeClipboard(xcb_connection_t *connection, int screenNumber, xcb_a
     return owner && owner->owner == window ? window : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+// The next event of one of the types; nothing once limitMs have passed on the clock or the
+// connection broke.
+Reply<xcb_generic_event_t> nextEvent(xcb_connection_t *connection, std::initializer_list<quint8> types,
+    const QElapsedTimer &clock, qint64 limitMs)
+{
+    while (clock.elapsed() < limitMs && !xcb_connection_has_error(connection)) {
+        if (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+            Reply<xcb_generic_event_t> owned(event);
+            if (std::find(types.begin(), types.end(), quint8(event->response_type & 0x7F)) != types.end())
+                return owned;
+            continue;
+        }
+        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
+        ::poll(&descriptor, 1, 50);
+    }
+    return nullptr;
+}
+
+// Tells the requestor the answer is in property (none: refused).
+void notifyRequestor(
+    xcb_connection_t *connection, const xcb_selection_request_event_t &request, xcb_atom_t property)
+{
+    xcb_selection_notify_event_t notify {};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    xcb_send_event(
+        connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
+    xcb_flush(connection);
+}
+
 // Writes the answer to one request into the requestor's property and tells it; the name of the
 // target asked for ("?" for one not offered).
 QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_request_event_t &request,
@@ -274,16 +310,7 @@ QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_reque
             break;
         }
     }
-    xcb_selection_notify_event_t notify {};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = answered;
-    xcb_send_event(
-        connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
-    xcb_flush(connection);
+    notifyRequestor(connection, request, answered);
     return name;
 }
 
@@ -294,25 +321,16 @@ bool serveUntilReplaced(
 {
     QElapsedTimer alive;
     alive.start();
-    while (alive.elapsed() < 120'000) {
-        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
-        ::poll(&descriptor, 1, 200);
-        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            const Reply<xcb_generic_event_t> owned(event);
-            const quint8 type = event->response_type & 0x7F;
-            if (type == XCB_SELECTION_CLEAR)
-                return false;
-            if (type != XCB_SELECTION_REQUEST)
-                continue;
-            const QByteArray name = answerRequest(
-                connection, *reinterpret_cast<xcb_selection_request_event_t *>(event), atoms, served);
-            std::printf("request %s\n", name.constData());
-            std::fflush(stdout);
-        }
-        if (xcb_connection_has_error(connection))
+    while (const Reply<xcb_generic_event_t> event
+        = nextEvent(connection, { XCB_SELECTION_CLEAR, XCB_SELECTION_REQUEST }, alive, 120'000)) {
+        if ((event->response_type & 0x7F) == XCB_SELECTION_CLEAR)
             return false;
+        const QByteArray name = answerRequest(
+            connection, *reinterpret_cast<xcb_selection_request_event_t *>(event.get()), atoms, served);
+        std::printf("request %s\n", name.constData());
+        std::fflush(stdout);
     }
-    return true;
+    return !xcb_connection_has_error(connection);
 }
 
 // Fetches one target of the clipboard into a property of the window; nothing when the owner
@@ -324,33 +342,27 @@ std::optional<QByteArray> fetchTarget(xcb_connection_t *connection, xcb_window_t
     xcb_flush(connection);
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 2000) {
-        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
-        ::poll(&descriptor, 1, 50);
-        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            const Reply<xcb_generic_event_t> owned(event);
-            if ((event->response_type & 0x7F) != XCB_SELECTION_NOTIFY)
-                continue;
-            const auto *notify = reinterpret_cast<xcb_selection_notify_event_t *>(event);
-            if (notify->target != target)
-                continue;
-            if (notify->property == XCB_ATOM_NONE)
-                return std::nullopt;
-            Reply<xcb_get_property_reply_t> value(xcb_get_property_reply(connection,
-                xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x4000000),
-                nullptr));
-            if (!value)
-                return std::nullopt;
-            return QByteArray(static_cast<const char *>(xcb_get_property_value(value.get())),
-                xcb_get_property_value_length(value.get()));
-        }
+    while (const Reply<xcb_generic_event_t> event
+        = nextEvent(connection, { XCB_SELECTION_NOTIFY }, waited, 2000)) {
+        const auto *notify = reinterpret_cast<xcb_selection_notify_event_t *>(event.get());
+        if (notify->target != target)
+            continue;
+        if (notify->property == XCB_ATOM_NONE)
+            return std::nullopt;
+        Reply<xcb_get_property_reply_t> value(xcb_get_property_reply(connection,
+            xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x4000000),
+            nullptr));
+        if (!value)
+            return std::nullopt;
+        return QByteArray(static_cast<const char *>(xcb_get_property_value(value.get())),
+            xcb_get_property_value_length(value.get()));
     }
     return std::nullopt;
 }
 
 // What a clipboard manager saves when asked to: every target the owner lists but those that
 // only describe the selection, fetched one after another as the managers of desktops do.
-QList<ServedTarget> saveClipboard(xcb_connection_t *connection, xcb_window_t window)
+QList<ServedTarget> saveClipboard(xcb_connection_t *connection, xcb_window_t window, int msPerForm)
 {
     const QList<xcb_atom_t> atoms = internAll(connection,
         { "CLIPBOARD", "TARGETS", "_TINDLEWICK_SAVED", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE" });
@@ -372,6 +384,9 @@ QList<ServedTarget> saveClipboard(xcb_connection_t *connection, xcb_window_t win
             = fetchTarget(connection, window, atoms[0], targets[i], atoms[2]);
         std::printf("fetched %s %lld\n", entry.name.constData(), data ? qlonglong(data->size()) : -1LL);
         std::fflush(stdout);
+        // The manager that keeps each form somewhere (its history on disk) is what the test plays.
+        if (msPerForm > 0)
+            QThread::msleep(msPerForm);
         if (!data)
             continue;
         entry.atom = entry.type = targets[i];
@@ -383,7 +398,7 @@ QList<ServedTarget> saveClipboard(xcb_connection_t *connection, xcb_window_t win
 
 // A clipboard manager, as desktops run one: it owns CLIPBOARD_MANAGER, saves the clipboard when
 // its owner asks (SAVE_TARGETS) before quitting, and serves what it saved once the owner is gone.
-void manageClipboard(xcb_connection_t *connection, int screenNumber)
+void manageClipboard(xcb_connection_t *connection, int screenNumber, int msPerForm)
 {
     const QList<xcb_atom_t> atoms
         = internAll(connection, { "CLIPBOARD_MANAGER", "SAVE_TARGETS", "CLIPBOARD" });
@@ -395,35 +410,23 @@ void manageClipboard(xcb_connection_t *connection, int screenNumber)
     QList<ServedTarget> saved;
     QElapsedTimer alive;
     alive.start();
-    while (saved.isEmpty() && alive.elapsed() < 120'000) {
-        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
-        ::poll(&descriptor, 1, 200);
-        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            const Reply<xcb_generic_event_t> owned(event);
-            if ((event->response_type & 0x7F) != XCB_SELECTION_REQUEST)
-                continue;
-            const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
-            const bool save = request.target == atoms[1];
-            std::printf("request %s\n", save ? "SAVE_TARGETS" : "?");
-            std::fflush(stdout);
-            QElapsedTimer took;
-            took.start();
-            if (save)
-                saved = saveClipboard(connection, window);
-            xcb_selection_notify_event_t notify {};
-            notify.response_type = XCB_SELECTION_NOTIFY;
-            notify.time = request.time;
-            notify.requestor = request.requestor;
-            notify.selection = request.selection;
-            notify.target = request.target;
-            notify.property = save ? request.property : xcb_atom_t(XCB_ATOM_NONE);
-            xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
-                reinterpret_cast<const char *>(&notify));
-            xcb_flush(connection);
-            if (save)
-                std::printf("saved in %lld ms\n", qlonglong(took.elapsed()));
-            std::fflush(stdout);
-        }
+    while (saved.isEmpty()) {
+        const Reply<xcb_generic_event_t> event
+            = nextEvent(connection, { XCB_SELECTION_REQUEST }, alive, 120'000);
+        if (!event)
+            return;
+        const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event.get());
+        const bool save = request.target == atoms[1];
+        std::printf("request %s\n", save ? "SAVE_TARGETS" : "?");
+        std::fflush(stdout);
+        QElapsedTimer took;
+        took.start();
+        if (save)
+            saved = saveClipboard(connection, window, msPerForm);
+        notifyRequestor(connection, request, save ? request.property : xcb_atom_t(XCB_ATOM_NONE));
+        if (save)
+            std::printf("saved in %lld ms\n", qlonglong(took.elapsed()));
+        std::fflush(stdout);
     }
     // The owner gone, what it had stays on the clipboard.
     const auto clipboardOwner = [&] {
@@ -460,7 +463,7 @@ TEST(RawClipboardOwner, Serve)
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
     ASSERT_EQ(xcb_connection_has_error(connection), 0);
     if (root.value(QStringLiteral("manager")).toBool()) {
-        manageClipboard(connection, screenNumber);
+        manageClipboard(connection, screenNumber, root.value(QStringLiteral("msPerForm")).toInt());
         xcb_disconnect(connection);
         return;
     }

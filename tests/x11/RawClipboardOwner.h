@@ -43,8 +43,9 @@ public:
     // Returns once the helper is the clipboard manager (owns CLIPBOARD_MANAGER): asked to save
     // the clipboard, it fetches every target the owner lists, one by one, and answers; when the
     // owner is gone, it serves what it saved. It prints "fetched <target> <bytes>" for each and
-    // "saved in <ms> ms" at the end of a save, then "serving".
-    bool manageClipboard();
+    // "saved in <ms> ms" at the end of a save, then "serving". It takes msPerForm over each
+    // form it saved, as a manager that writes its history does.
+    bool manageClipboard(int msPerForm = 0);
     // The targets asked for so far, in order.
     QStringList requests();
     // Every line the helper printed so far.
