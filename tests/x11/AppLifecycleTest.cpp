@@ -2,6 +2,7 @@
 // checkpoints its store and exits cleanly.
 #include "AppEndToEnd.h"
 #include "NotificationHost.h"
+#include "RawClipboardOwner.h"
 #include "TestWindowProcess.h"
 #include "TrayHost.h"
 
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -93,6 +95,39 @@ protected:
                 std::chrono::seconds(20));
         }
         return false;
+    }
+
+    // Starts the app and uses it as in a long session: the copies made, the panel shown and an
+    // item pasted after `downs` presses of Down (the app then owns the clipboard), the settings
+    // opened; `stored` counts the copies the store has.
+    void useForALongSession(AppProcess &app, const TestWindowProcess &window,
+        const QList<std::pair<QByteArray, QString>> &copies, int downs, qint64 *stored)
+    {
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openPanel(app));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+        for (const auto &[bytes, type] : copies) {
+            ASSERT_TRUE(external.copyWithXclip(bytes, type));
+            ++*stored;
+            ASSERT_TRUE(waitUntil([&] { return storedItems().size() == *stored; }, std::chrono::seconds(30)))
+                << "copy " << *stored << " not stored";
+            QTest::qWait(260);
+        }
+        ASSERT_TRUE(openPanel(app));
+        for (int i = 0; i < downs; ++i)
+            ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
+        QProcess settings;
+        settings.setProcessEnvironment(privateHomeEnvironment(home.path()));
+        settings.start(appPath(), { QStringLiteral("--settings") });
+        ASSERT_TRUE(settings.waitForFinished(10'000));
+        ASSERT_TRUE(waitUntil([&] {
+            return toolOutput(QStringLiteral("xdotool"),
+                { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") })
+                .contains(QLatin1String("Tindlewick Settings"));
+        }));
     }
 };
 
@@ -266,9 +301,56 @@ TEST_F(AppLifecycleX11Test, SigtermAtAnyMomentOfTheStartEndsTheAppWithinTwoSecon
     std::printf("[ measured ] SIGTERM during the start: %d of %zu not ended within 2 s\n", lost, rows.size());
 }
 
+// What a program reads from the clipboard as type: nothing when xclip fails.
+std::optional<QByteArray> clipboardAs(const QString &type)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-t"), type });
+    if (!xclip.waitForFinished(10'000) || xclip.exitStatus() != QProcess::NormalExit || xclip.exitCode() != 0)
+        return std::nullopt;
+    return xclip.readAllStandardOutput();
+}
+
+// Sends SIGTERM and prints how long the app took to end; false when it did not end in 20 s.
+bool endAndPrintTheTime(AppProcess &app, const QString &after)
+{
+    QElapsedTimer clock;
+    clock.start();
+    app.signal(SIGTERM);
+    const bool ended = app.waitForExit(20'000);
+    const qint64 quitMs = clock.elapsed();
+    std::printf("[ measured ] SIGTERM %s: %s\n", qPrintable(after),
+        ended ? qPrintable(QStringLiteral("the app ended in %1 ms").arg(quitMs)) : "did not end within 20 s");
+    return ended;
+}
+
+// The manager saved what the app had on the clipboard and serves it as type now the app is gone:
+// the expected bytes, or the picture when there are none.
+void expectKeptByTheManager(
+    RawClipboardOwner &manager, const QString &type, const QByteArray &expected, const QImage &picture)
+{
+    EXPECT_TRUE(waitUntil([&] { return manager.lines().contains(QStringLiteral("serving")); }))
+        << "the manager never took the clipboard over";
+    std::printf("[ measured ] the manager's part: %s\n",
+        qPrintable(
+            manager.lines().filter(QRegularExpression(QStringLiteral("^(fetched|saved)"))).join(u", ")));
+    const std::optional<QByteArray> kept = clipboardAs(type);
+    ASSERT_TRUE(kept) << "nothing on the clipboard as " << type.toStdString() << " after the quit";
+    if (expected.isEmpty()) {
+        EXPECT_EQ(QImage::fromData(*kept).convertToFormat(picture.format()), picture);
+    } else {
+        EXPECT_TRUE(*kept == expected) << kept->size() << " bytes kept";
+    }
+}
+
 // After a long session on a desktop with a tray and a notification area (code, pictures and a
 // large code text copied, the panel shown and an item pasted, the settings opened), SIGTERM still
-// ends the app at once, with everything it captured saved. Prints the time the quit took.
+// ends the app at once, with everything it captured saved; with a clipboard manager, too, which
+// the app hands the pasted item (it owns the clipboard then) before it ends, so that the item stays
+// on the clipboard. That handover waits for the manager to save every form (Qt gives it up to
+// 5 s): a slow manager makes a slow quit. Prints the time each quit took.
 TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSaved)
 {
     NotificationHost notices;
@@ -278,51 +360,54 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
     TestWindowProcess window;
     ASSERT_TRUE(startInFront(window));
     ASSERT_NO_FATAL_FAILURE(seedSettings(R"({"historyLimit": 100})"));
-    AppProcess app(home.path());
-    app.enableTestHooks();
-    app.setEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), notices.busAddress());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-
     const QList<std::pair<QByteArray, QString>> copies = aLongSessionsCopies();
-    qint64 stored = 0;
-    for (const auto &[bytes, type] : copies) {
-        ASSERT_TRUE(external.copyWithXclip(bytes, type));
-        ++stored;
-        ASSERT_TRUE(waitUntil([&] { return storedItems().size() == stored; }, std::chrono::seconds(30)))
-            << "copy " << stored << " not stored";
-        QTest::qWait(260);
+    const QImage newestPicture = bands(1920 - 9 * 16, 1080);
+
+    struct Row
+    {
+        const char *name;
+        bool manager = false;
+        int managerMsPerForm = 0; // how long the manager takes over each form it saves
+        // Downs in the panel before the paste (the first selects the newest): the large code
+        // text, 18 notes, then the pictures.
+        int downs = 0;
+        // What the clipboard is to have after the quit, when a manager keeps it (no bytes: the picture).
+        QString type;
+        QByteArray expected;
+    };
+    const Row rows[] = {
+        { "no clipboard manager, a note pasted", false, 0, 2, {}, {} },
+        { "a clipboard manager, the 924 KB code text pasted", true, 0, 1, QStringLiteral("UTF8_STRING"),
+            copies.last().first },
+        { "a clipboard manager, a picture pasted", true, 0, 20, QStringLiteral("image/png"), {} },
+        { "a clipboard manager taking 400 ms over each form, the 924 KB code text pasted", true, 400, 1,
+            QStringLiteral("UTF8_STRING"), copies.last().first },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const char *suffix : { "", "-wal", "-shm" })
+            QFile::remove(storePath() + QLatin1String(suffix));
+        RawClipboardOwner manager;
+        if (row.manager) {
+            ASSERT_TRUE(manager.manageClipboard(row.managerMsPerForm));
+        }
+        AppProcess app(home.path());
+        app.enableTestHooks();
+        app.setEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), notices.busAddress());
+        qint64 stored = 0;
+        ASSERT_NO_FATAL_FAILURE(useForALongSession(app, window, copies, row.downs, &stored));
+        ASSERT_TRUE(app.settles());
+
+        const bool ended = endAndPrintTheTime(app,
+            QStringLiteral("after a long session (%1 items), %2").arg(stored).arg(QLatin1String(row.name)));
+        ASSERT_TRUE(ended);
+        EXPECT_FALSE(app.crashed());
+        EXPECT_EQ(app.exitCode(), 0);
+        EXPECT_EQ(storedItems().size(), stored) << "a copy was not saved";
+        const QFileInfo wal(storePath() + QStringLiteral("-wal"));
+        EXPECT_TRUE(!wal.exists() || wal.size() == 0)
+            << "the write-ahead log is folded into the store at quit";
+        if (row.manager)
+            expectKeptByTheManager(manager, row.type, row.expected, newestPicture);
     }
-
-    // The panel shown and an item pasted (the app then owns the clipboard), the settings opened.
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Down")));
-    ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-    ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
-    QProcess settings;
-    settings.setProcessEnvironment(privateHomeEnvironment(home.path()));
-    settings.start(appPath(), { QStringLiteral("--settings") });
-    ASSERT_TRUE(settings.waitForFinished(10'000));
-    ASSERT_TRUE(waitUntil([&] {
-        return toolOutput(
-            QStringLiteral("xdotool"), { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") })
-            .contains(QLatin1String("Tindlewick Settings"));
-    }));
-    ASSERT_TRUE(app.settles());
-
-    QElapsedTimer clock;
-    clock.start();
-    app.signal(SIGTERM);
-    const bool ended = app.waitForExit(20'000);
-    const qint64 quitMs = clock.elapsed();
-    std::printf("[ measured ] SIGTERM after a long session (%lld items): %s\n", stored,
-        ended ? qPrintable(QStringLiteral("the app ended in %1 ms").arg(quitMs)) : "did not end within 20 s");
-    ASSERT_TRUE(ended);
-    EXPECT_FALSE(app.crashed());
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(storedItems().size(), stored) << "a copy was not saved";
-    const QFileInfo wal(storePath() + QStringLiteral("-wal"));
-    EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "the write-ahead log is folded into the store at quit";
 }

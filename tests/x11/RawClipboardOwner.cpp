@@ -18,9 +18,11 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 RawClipboardOwner::~RawClipboardOwner()
 {
@@ -41,15 +43,18 @@ void RawClipboardOwner::stop()
     m_process.reset();
 }
 
+bool RawClipboardOwner::manageClipboard(int msPerForm)
+{
+    return start(
+        QJsonObject { { QStringLiteral("manager"), true }, { QStringLiteral("msPerForm"), msPerForm } });
+}
+
 bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int floodNameBytes)
 {
     // Names no owner used before: an X server keeps every name it was given, and so may a reader.
     static int copies = 0;
     const QString floodPrefix
         = QStringLiteral("x-tindlewick-flood-%1-%2-").arg(QCoreApplication::applicationPid()).arg(++copies);
-    stop();
-    m_requests.clear();
-    m_pending.clear();
     QJsonArray list;
     for (const Target &target : targets) {
         list.append(QJsonObject { { QStringLiteral("name"), target.name },
@@ -57,15 +62,22 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int
             { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type },
             { QStringLiteral("delay"), target.delayMs }, { QStringLiteral("refuse"), target.refuse } });
     }
+    return start(QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("flood"), floodTargets },
+        { QStringLiteral("floodPrefix"), floodPrefix },
+        { QStringLiteral("floodNameBytes"), floodNameBytes } });
+}
+
+bool RawClipboardOwner::start(const QJsonObject &instructionsJson)
+{
+    stop();
+    m_requests.clear();
+    m_lines.clear();
+    m_pending.clear();
     const QString instructions = m_folder.filePath(QStringLiteral("owner.json"));
     QFile file(instructions);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QJsonDocument(
-        QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("flood"), floodTargets },
-            { QStringLiteral("floodPrefix"), floodPrefix },
-            { QStringLiteral("floodNameBytes"), floodNameBytes } })
-                   .toJson());
+    file.write(QJsonDocument(instructionsJson).toJson());
     file.close();
 
     m_process = startClipboardOwner(
@@ -81,10 +93,17 @@ QStringList RawClipboardOwner::requests()
     for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
         const QByteArray line = m_pending.first(end);
         m_pending.remove(0, end + 1);
+        m_lines.append(QString::fromUtf8(line));
         if (line.startsWith("request "))
             m_requests.append(QString::fromUtf8(line.sliced(8)));
     }
     return m_requests;
+}
+
+QStringList RawClipboardOwner::lines()
+{
+    requests();
+    return m_lines;
 }
 
 bool RawClipboardOwner::waitUntilAsked(const QString &target, std::chrono::milliseconds limit)
@@ -228,6 +247,40 @@ xcb_window_t takeClipboard(xcb_connection_t *connection, int screenNumber, xcb_a
     return owner && owner->owner == window ? window : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+// The next event of one of the types; nothing once limitMs have passed on the clock or the
+// connection broke.
+Reply<xcb_generic_event_t> nextEvent(xcb_connection_t *connection, std::initializer_list<quint8> types,
+    const QElapsedTimer &clock, qint64 limitMs)
+{
+    while (clock.elapsed() < limitMs && !xcb_connection_has_error(connection)) {
+        if (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+            Reply<xcb_generic_event_t> owned(event);
+            if (std::find(types.begin(), types.end(), quint8(event->response_type & 0x7F)) != types.end())
+                return owned;
+            continue;
+        }
+        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
+        ::poll(&descriptor, 1, 50);
+    }
+    return nullptr;
+}
+
+// Tells the requestor the answer is in property (none: refused).
+void notifyRequestor(
+    xcb_connection_t *connection, const xcb_selection_request_event_t &request, xcb_atom_t property)
+{
+    xcb_selection_notify_event_t notify {};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    xcb_send_event(
+        connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
+    xcb_flush(connection);
+}
+
 // Writes the answer to one request into the requestor's property and tells it; the name of the
 // target asked for ("?" for one not offered).
 QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_request_event_t &request,
@@ -257,16 +310,7 @@ QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_reque
             break;
         }
     }
-    xcb_selection_notify_event_t notify {};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = answered;
-    xcb_send_event(
-        connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
-    xcb_flush(connection);
+    notifyRequestor(connection, request, answered);
     return name;
 }
 
@@ -277,25 +321,129 @@ bool serveUntilReplaced(
 {
     QElapsedTimer alive;
     alive.start();
-    while (alive.elapsed() < 120'000) {
-        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
-        ::poll(&descriptor, 1, 200);
-        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            const Reply<xcb_generic_event_t> owned(event);
-            const quint8 type = event->response_type & 0x7F;
-            if (type == XCB_SELECTION_CLEAR)
-                return false;
-            if (type != XCB_SELECTION_REQUEST)
-                continue;
-            const QByteArray name = answerRequest(
-                connection, *reinterpret_cast<xcb_selection_request_event_t *>(event), atoms, served);
-            std::printf("request %s\n", name.constData());
-            std::fflush(stdout);
-        }
-        if (xcb_connection_has_error(connection))
+    while (const Reply<xcb_generic_event_t> event
+        = nextEvent(connection, { XCB_SELECTION_CLEAR, XCB_SELECTION_REQUEST }, alive, 120'000)) {
+        if ((event->response_type & 0x7F) == XCB_SELECTION_CLEAR)
             return false;
+        const QByteArray name = answerRequest(
+            connection, *reinterpret_cast<xcb_selection_request_event_t *>(event.get()), atoms, served);
+        std::printf("request %s\n", name.constData());
+        std::fflush(stdout);
     }
-    return true;
+    return !xcb_connection_has_error(connection);
+}
+
+// Fetches one target of the clipboard into a property of the window; nothing when the owner
+// refused it or did not answer within two seconds.
+std::optional<QByteArray> fetchTarget(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t clipboard,
+    xcb_atom_t target, xcb_atom_t property)
+{
+    xcb_convert_selection(connection, window, clipboard, target, property, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    QElapsedTimer waited;
+    waited.start();
+    while (const Reply<xcb_generic_event_t> event
+        = nextEvent(connection, { XCB_SELECTION_NOTIFY }, waited, 2000)) {
+        const auto *notify = reinterpret_cast<xcb_selection_notify_event_t *>(event.get());
+        if (notify->target != target)
+            continue;
+        if (notify->property == XCB_ATOM_NONE)
+            return std::nullopt;
+        Reply<xcb_get_property_reply_t> value(xcb_get_property_reply(connection,
+            xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x4000000),
+            nullptr));
+        if (!value)
+            return std::nullopt;
+        return QByteArray(static_cast<const char *>(xcb_get_property_value(value.get())),
+            xcb_get_property_value_length(value.get()));
+    }
+    return std::nullopt;
+}
+
+// What a clipboard manager saves when asked to: every target the owner lists but those that
+// only describe the selection, fetched one after another as the managers of desktops do.
+QList<ServedTarget> saveClipboard(xcb_connection_t *connection, xcb_window_t window, int msPerForm)
+{
+    const QList<xcb_atom_t> atoms = internAll(connection,
+        { "CLIPBOARD", "TARGETS", "_TINDLEWICK_SAVED", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE" });
+    const std::optional<QByteArray> list = fetchTarget(connection, window, atoms[0], atoms[1], atoms[2]);
+    QList<ServedTarget> saved;
+    if (!list)
+        return saved;
+    const auto *targets = reinterpret_cast<const xcb_atom_t *>(list->constData());
+    for (qsizetype i = 0; i < list->size() / qsizetype(sizeof(xcb_atom_t)); ++i) {
+        if (atoms.mid(1).contains(targets[i]))
+            continue;
+        Reply<xcb_get_atom_name_reply_t> name(
+            xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, targets[i]), nullptr));
+        ServedTarget entry;
+        entry.name = name
+            ? QByteArray(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()))
+            : QByteArray("?");
+        const std::optional<QByteArray> data
+            = fetchTarget(connection, window, atoms[0], targets[i], atoms[2]);
+        std::printf("fetched %s %lld\n", entry.name.constData(), data ? qlonglong(data->size()) : -1LL);
+        std::fflush(stdout);
+        // The manager that keeps each form somewhere (its history on disk) is what the test plays.
+        if (msPerForm > 0)
+            QThread::msleep(msPerForm);
+        if (!data)
+            continue;
+        entry.atom = entry.type = targets[i];
+        entry.data = *data;
+        saved.append(entry);
+    }
+    return saved;
+}
+
+// A clipboard manager, as desktops run one: it owns CLIPBOARD_MANAGER, saves the clipboard when
+// its owner asks (SAVE_TARGETS) before quitting, and serves what it saved once the owner is gone.
+void manageClipboard(xcb_connection_t *connection, int screenNumber, int msPerForm)
+{
+    const QList<xcb_atom_t> atoms
+        = internAll(connection, { "CLIPBOARD_MANAGER", "SAVE_TARGETS", "CLIPBOARD" });
+    const xcb_window_t window = takeClipboard(connection, screenNumber, atoms[0]);
+    if (window == XCB_WINDOW_NONE)
+        return;
+    std::printf("owning\n");
+    std::fflush(stdout);
+    QList<ServedTarget> saved;
+    QElapsedTimer alive;
+    alive.start();
+    while (saved.isEmpty()) {
+        const Reply<xcb_generic_event_t> event
+            = nextEvent(connection, { XCB_SELECTION_REQUEST }, alive, 120'000);
+        if (!event)
+            return;
+        const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event.get());
+        const bool save = request.target == atoms[1];
+        std::printf("request %s\n", save ? "SAVE_TARGETS" : "?");
+        std::fflush(stdout);
+        QElapsedTimer took;
+        took.start();
+        if (save)
+            saved = saveClipboard(connection, window, msPerForm);
+        notifyRequestor(connection, request, save ? request.property : xcb_atom_t(XCB_ATOM_NONE));
+        if (save)
+            std::printf("saved in %lld ms\n", qlonglong(took.elapsed()));
+        std::fflush(stdout);
+    }
+    // The owner gone, what it had stays on the clipboard.
+    const auto clipboardOwner = [&] {
+        Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+            connection, xcb_get_selection_owner(connection, atoms[2]), nullptr));
+        return owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
+    };
+    while (clipboardOwner() != XCB_WINDOW_NONE && alive.elapsed() < 120'000)
+        QThread::msleep(20);
+    ServeInstructions instructions;
+    instructions.served = saved;
+    const OwnerAtoms served = internOwnerAtoms(connection, instructions);
+    if (takeClipboard(connection, screenNumber, served.clipboard) == XCB_WINDOW_NONE)
+        return;
+    std::printf("serving\n");
+    std::fflush(stdout);
+    serveUntilReplaced(connection, served, instructions.served);
 }
 
 } // namespace
@@ -308,11 +456,17 @@ TEST(RawClipboardOwner, Serve)
         GTEST_SKIP() << "runs only as the helper process of RawClipboardOwner";
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    ServeInstructions instructions = readServeInstructions(QJsonDocument::fromJson(file.readAll()).object());
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    ServeInstructions instructions = readServeInstructions(root);
 
     int screenNumber = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
     ASSERT_EQ(xcb_connection_has_error(connection), 0);
+    if (root.value(QStringLiteral("manager")).toBool()) {
+        manageClipboard(connection, screenNumber, root.value(QStringLiteral("msPerForm")).toInt());
+        xcb_disconnect(connection);
+        return;
+    }
     const OwnerAtoms atoms = internOwnerAtoms(connection, instructions);
     ASSERT_NE(takeClipboard(connection, screenNumber, atoms.clipboard), xcb_window_t(XCB_WINDOW_NONE));
     std::printf("owning\n");

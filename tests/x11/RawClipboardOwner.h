@@ -6,6 +6,7 @@
 // thousand targets or names tens of kilobytes long.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -39,8 +40,16 @@ public:
     // floodTargets more with made-up names, never listed before by any owner; with
     // floodNameBytes each of those names is that long.
     bool copy(const QList<Target> &targets, int floodTargets = 0, int floodNameBytes = 0);
+    // Returns once the helper is the clipboard manager (owns CLIPBOARD_MANAGER): asked to save
+    // the clipboard, it fetches every target the owner lists, one by one, and answers; when the
+    // owner is gone, it serves what it saved. It prints "fetched <target> <bytes>" for each and
+    // "saved in <ms> ms" at the end of a save, then "serving". It takes msPerForm over each
+    // form it saved, as a manager that writes its history does.
+    bool manageClipboard(int msPerForm = 0);
     // The targets asked for so far, in order.
     QStringList requests();
+    // Every line the helper printed so far.
+    QStringList lines();
     // Waits until the owner has answered a request for the target: the reader has it then.
     bool waitUntilAsked(const QString &target, std::chrono::milliseconds limit = std::chrono::seconds(20));
     // Waits until the owner was asked something and then nothing for `quiet`.
@@ -51,8 +60,11 @@ public:
     static const char *variable();
 
 private:
+    bool start(const QJsonObject &instructions);
+
     QTemporaryDir m_folder;
     std::unique_ptr<QProcess> m_process;
     QStringList m_requests;
+    QStringList m_lines;
     QByteArray m_pending;
 };
