@@ -29,8 +29,13 @@ PanelItems::PanelItems(ModelContext &context, ItemAvailability &files, Clock &cl
     , m_files(files)
     , m_clock(clock)
     , m_animations(animations)
-    , m_allItems(new LiveQuery(&context, FetchDescriptor::newestFirst(), this))
 {
+    // Told before the live query reads again, so that a change its rebuild takes in is not
+    // counted twice, and one it does not see (an item changed in place) is still counted.
+    const auto itemsChanged = [this] { m_itemsChanged = true; };
+    connect(&context, &ModelContext::objectsDidChange, this, itemsChanged);
+    connect(&context, &ModelContext::itemDidChangeProperty, this, itemsChanged);
+    m_allItems = new LiveQuery(&context, FetchDescriptor::newestFirst(), this);
     m_lastItemsChangeKey = itemsChangeKey();
     connect(m_allItems, &LiveQuery::resultsChanged, this, &PanelItems::allItemsChanged);
 }
@@ -49,6 +54,7 @@ QString PanelItems::itemsChangeKey() const
 
 void PanelItems::allItemsChanged()
 {
+    m_itemsChanged = true;
     const QString key = itemsChangeKey();
     if (key == m_lastItemsChangeKey)
         return;
@@ -67,14 +73,20 @@ void PanelItems::allItemsChanged()
 
 void PanelItems::refresh()
 {
+    m_itemsChanged = false;
+    m_fileAnswers.clear();
     QList<ClipboardItemPtr> kept;
     kept.reserve(allItems().size());
     for (const ClipboardItemPtr &item : allItems()) {
         const ClipboardItemType kind = item->type();
+        const bool fileItem = kind == ClipboardItemType::file || kind == ClipboardItemType::media;
         // The search text counts the files that still exist; they may have changed.
-        if (kind == ClipboardItemType::file || kind == ClipboardItemType::media)
+        if (fileItem)
             item->computeSearchableText();
-        if (m_pendingDeletionIds.contains(item->id()) || !m_files.isFileAvailable(*item))
+        const bool available = m_files.isFileAvailable(*item);
+        if (fileItem)
+            m_fileAnswers.append({ item, available });
+        if (m_pendingDeletionIds.contains(item->id()) || !available)
             continue;
         kept.append(item);
     }
@@ -86,13 +98,34 @@ void PanelItems::refresh()
         this, [this, generation] { prewarmSlice(generation, 0); }, Qt::QueuedConnection);
 }
 
+void PanelItems::refreshIfChanged()
+{
+    if (m_itemsChanged || !fileItemsAnswerAsBefore())
+        refresh();
+}
+
+// Asks about every file item (the answers may all have been forgotten) before saying.
+bool PanelItems::fileItemsAnswerAsBefore()
+{
+    bool same = true;
+    for (const FileAnswer &answer : std::as_const(m_fileAnswers)) {
+        const ClipboardItem &item = *answer.item;
+        const QString before = item.hasSearchableTextCache() ? item.searchableText() : QString();
+        if (item.computeSearchableText() != before || m_files.isFileAvailable(item) != answer.available)
+            same = false;
+    }
+    return same;
+}
+
 void PanelItems::hide(const QUuid &id)
 {
+    m_itemsChanged = true;
     m_pendingDeletionIds.insert(id);
 }
 
 void PanelItems::dropShown(const QUuid &id)
 {
+    m_itemsChanged = true;
     m_shownItems.removeIf([&id](const ClipboardItemPtr &item) { return item->id() == id; });
 }
 

@@ -37,6 +37,10 @@ public:
     // Rebuilds the showable items, then fills their search texts a few at a time between
     // turns of the event loop.
     void refresh();
+    // The same, unless nothing they are made from changed since the last rebuild: no item was
+    // stored, changed or hidden, and every file and media item is as reachable, and reads the
+    // same search text, as then. Otherwise it costs a look at the file items only.
+    void refreshIfChanged();
     // Hidden from now on, until the item has left the store.
     void hide(const QUuid &id);
     // Out of the showable items at once, before the next refresh.
@@ -56,6 +60,7 @@ Q_SIGNALS:
 
 private:
     void allItemsChanged();
+    bool fileItemsAnswerAsBefore();
     void prewarmSlice(quint64 generation, qsizetype from);
     void scheduleVolumeRefresh(quint64 round);
 
@@ -66,6 +71,15 @@ private:
     QString m_lastItemsChangeKey;
     QList<ClipboardItemPtr> m_shownItems;
     QSet<QUuid> m_pendingDeletionIds;
+    // Set by every change to the items or to what is hidden; cleared by a rebuild.
+    bool m_itemsChanged = true;
+    // The file and media items of the last rebuild, and whether each could be reached then.
+    struct FileAnswer
+    {
+        ClipboardItemPtr item;
+        bool available = true;
+    };
+    QList<FileAnswer> m_fileAnswers;
     // Bumped to cancel: a prewarm step that finds a newer number stops.
     quint64 m_prewarmGeneration = 0;
     quint64 m_orderRevision = 0;

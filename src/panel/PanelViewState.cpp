@@ -230,7 +230,7 @@ void PanelViewState::appear()
 void PanelViewState::panelWillShow()
 {
     m_selection.select(0, std::nullopt);
-    m_items.refresh();
+    m_items.refreshIfChanged();
     m_shareBanner.panelWillShow(m_items.shownItems().size(), m_updateBanner.isShown());
     m_rows.swipes.closeOpenRow();
     setShowClearConfirmation(false);

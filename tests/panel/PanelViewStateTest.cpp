@@ -920,6 +920,62 @@ TEST_F(PanelViewStateTest, PanelShowResetsSelectionAndConfirmation)
     EXPECT_FALSE(state.showClearConfirmation());
 }
 
+// A show rebuilds the lists only when what they are made from changed since the last rebuild,
+// and whatever changed while the panel was hidden is in the lists it shows.
+TEST_F(PanelViewStateTest, AShowRebuildsTheListsOnlyWhenTheirItemsChanged)
+{
+    add(ClipboardItemType::text, QStringLiteral("text"));
+    ClipboardItemPtr link = add(ClipboardItemType::link, QStringLiteral("https://a.example"));
+    ClipboardItemPtr file = addFile({ makeFile(QStringLiteral("a.txt")) });
+    add(ClipboardItemType::code, QStringLiteral("int main() {}"));
+    PanelViewState &state = makeState();
+    settle();
+    NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
+    struct Case
+    {
+        const char *name;
+        std::function<void()> change;
+        bool rebuilds;
+    };
+    const Case cases[] = {
+        { "nothing", [] {}, false },
+        { "a file that went", [&] { m_env.unavailableItems.insert(file->id()); }, true },
+        { "the file back", [&] { m_env.unavailableItems.clear(); }, true },
+        { "an item pinned in place",
+            [&] {
+                link->setIsPinned(true);
+                link->setPinnedTimestamp(m_clock);
+                ASSERT_TRUE(context().save().ok);
+                settle();
+            },
+            true },
+        // Taken in as they happen: the show has nothing left to do.
+        { "an item deleted, hidden at once", [&] { state.handleItemDeleted(link); }, false },
+        { "an item added",
+            [&] {
+                add(ClipboardItemType::text, QStringLiteral("new"));
+                ASSERT_TRUE(context().save().ok);
+                settle();
+            },
+            false },
+        { "the Code setting", [&] { m_settings->setDetectCode(false); }, false },
+    };
+    for (const Case &c : cases) {
+        c.change();
+        QSignalSpy rebuilt(&state, &PanelViewState::categoriesChanged);
+        NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
+        EXPECT_EQ(!rebuilt.isEmpty(), c.rebuilds) << c.name;
+        QList<ClipboardItemPtr> showable;
+        for (const ClipboardItemPtr &item : state.allItems()) {
+            if (!m_env.unavailableItems.contains(item->id())
+                && !state.pendingDeletionIds().contains(item->id()))
+                showable.append(item);
+        }
+        EXPECT_EQ(texts(state.cachedFilteredItems()), texts(showable)) << c.name;
+        EXPECT_TRUE(state.cachedCategories() == state.computeCategories()) << c.name;
+    }
+}
+
 // A row swiped open shuts when the search changes, another tab is chosen or the panel is shown
 // again; other changes leave it open.
 TEST_F(PanelViewStateTest, ASwipedOpenRowShutsOnASearchATabChangeOrTheNextShow)
