@@ -120,7 +120,11 @@ void ClipboardMonitor::track(QFuture<void> step)
         if (alive)
             --alive->m_stepsUnderWay;
     };
-    step.then(QCoreApplication::instance(), ended).onCanceled(QCoreApplication::instance(), ended);
+    // A step that failed runs neither its continuation nor a cancel handler: counted as under
+    // way for good, it would hold every later quit for the whole wait.
+    step.then(QCoreApplication::instance(), ended)
+        .onFailed(QCoreApplication::instance(), ended)
+        .onCanceled(QCoreApplication::instance(), ended);
 }
 
 void ClipboardMonitor::finishCaptures(std::chrono::milliseconds limit)

@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 
 #include <QMimeData>
+#include <QPromise>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtConcurrent/QtConcurrentRun>
@@ -77,6 +78,7 @@ public:
     QHash<QString, QByteArray> available;
     qint64 count = 0;
     int readings = 0;
+    bool readingFails = false;
 
     qint64 changeCount() const override { return count; }
     bool ownsContents() const override { return false; }
@@ -93,6 +95,13 @@ public:
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override
     {
         ++const_cast<LatePasteboard *>(this)->readings;
+        if (readingFails) {
+            QPromise<PasteboardContents> failed;
+            failed.start();
+            failed.setException(std::make_exception_ptr(std::runtime_error("the owner went away")));
+            failed.finish();
+            return failed.future();
+        }
         return Pasteboard::readContents(requests, limits);
     }
 };

@@ -303,6 +303,18 @@ TEST_F(ClipboardMonitorPollTest, ReadingAgainEndsAfterTenRetries)
     }
 }
 
+TEST_F(ClipboardMonitorPollTest, AReadingThatFailsIsNoCaptureStillUnderWay)
+{
+    LatePasteboard late;
+    late.readingFails = true;
+    startLateCapture(late, { QStringLiteral("text/plain") });
+    EXPECT_EQ(late.readings, 1);
+    // Quitting waits for the steps under way: a reading that failed is over.
+    EXPECT_TRUE(waitUntil([&] { return m_monitor->captureStepsUnderWay() == 0; }))
+        << m_monitor->captureStepsUnderWay() << " steps still counted";
+    EXPECT_TRUE(history().isEmpty());
+}
+
 TEST_F(ClipboardMonitorPollTest, NoRetryForFilesAndNoneOnceTheClipboardChangedAgain)
 {
     // Files announced with an image: the files are what was copied.
