@@ -129,6 +129,26 @@ protected:
     // Opens the panel and waits until the app has drawn it. Needs enableTestHooks().
     bool openPanelShown(AppProcess &app) { return openPanel(app) && app.caughtUp(); }
 
+    // Shows the panel and hides it with Escape, as a start's check that the app answers its
+    // shortcut (it watches the clipboard from then on too). The window manager names the panel
+    // the active window before it is on screen with the keyboard; an Escape typed then goes
+    // elsewhere and leaves the panel open for the test's next shortcut to hide.
+    bool openThenDismissPanel(AppProcess &app)
+    {
+        if (!openPanel(app))
+            return false;
+        const quint64 panel = frontWindow();
+        const auto holdsKeyboard = [&] {
+            return toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
+                == QString::number(panel);
+        };
+        if (!waitUntil([&] { return isViewable(panel) && holdsKeyboard(); }))
+            return false;
+        if (app.hasTestHooks() && !app.caughtUp())
+            return false;
+        return pressKey(QStringLiteral("Escape")) && waitUntil([&] { return !isViewable(panel); });
+    }
+
     bool isViewable(quint64 window)
     {
         return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })

@@ -104,8 +104,7 @@ protected:
         const QList<std::pair<QByteArray, QString>> &copies, int downs, qint64 *stored)
     {
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
         ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
         for (const auto &[bytes, type] : copies) {
             ASSERT_TRUE(external.copyWithXclip(bytes, type));

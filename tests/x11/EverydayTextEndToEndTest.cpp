@@ -51,8 +51,7 @@ protected:
         app.enableTestHooks();
         ASSERT_TRUE(app.start());
         // Once the app answers its shortcut it watches the clipboard too.
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
     }
 
     // Copies each text from another program, waits until the app has stored it (so that the next

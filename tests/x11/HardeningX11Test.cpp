@@ -70,8 +70,7 @@ protected:
             ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
         }
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
         ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
     }
 

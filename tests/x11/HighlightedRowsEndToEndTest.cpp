@@ -362,8 +362,7 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
     AppProcess app(home.path());
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
+    ASSERT_TRUE(openThenDismissPanel(app));
     ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
 
     // Each copy is stored before the next: every copy is a change of its own.

@@ -77,8 +77,7 @@ protected:
         }
         app.enableTestHooks();
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
         ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
     }
     // Chooses the first row of the panel with Return, as the user does, keeping a picture of

@@ -282,8 +282,7 @@ protected:
     {
         app.enableTestHooks();
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
     }
 
     ClipboardItemPtr newestStoredItem()

@@ -230,8 +230,7 @@ TEST_F(PasteEndToEndTest, ATextChosenInThePanelArrivesInTheTerminalInFront)
         AppProcess app(home.path());
         app.enableTestHooks();
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
         TerminalProcess terminal(c.program, c.runCommand);
         ASSERT_TRUE(terminal.isInstalled()) << c.name << " is missing: scripts/packages.txt installs it";
         ASSERT_TRUE(terminal.start()) << c.name << " did not start";
@@ -323,8 +322,7 @@ TEST_F(PasteEndToEndTest, APictureChosenOverAWindowThatTakesNoneOfItsFormsLeaves
         AppProcess app(home.path());
         app.enableTestHooks();
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(openPanel(app));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(openThenDismissPanel(app));
         const qint64 front = c.start();
         ASSERT_NE(front, 0) << "the window did not start";
         ASSERT_TRUE(waitUntil([&] { return frontIsProcess(front); }));

@@ -89,8 +89,7 @@ TEST_F(ShellEndToEndTest, TheKeyboardChoosesTheNewestCopyAndPastesItIntoTheWindo
     app.enableTestHooks();
     ASSERT_TRUE(app.start());
     // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_TRUE(openPanel(app));
-    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(openThenDismissPanel(app));
     ASSERT_TRUE(waitUntil([&] { return isFront(window.windowId()); }));
 
     // A design tool copies formatted text (its HTML is kept: it carries the tool's marker);
