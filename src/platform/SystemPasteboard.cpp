@@ -15,6 +15,19 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+} // namespace
+
 // Takes the requests for a list of files that the toolkit's clipboard holds out of the
 // toolkit's hands, on the GUI thread where X events are handled, and gives them to the server.
 class SystemPasteboard::FileListRequests final : public QAbstractNativeEventFilter
@@ -62,15 +75,6 @@ public:
     }
 
 private:
-    static xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-    {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
-        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return atom;
-    }
-
     X11SelectionServer &m_server;
     xcb_atom_t m_clipboard = XCB_ATOM_NONE;
     xcb_atom_t m_timestamp = XCB_ATOM_NONE;
@@ -93,10 +97,7 @@ public:
         if (!xfixes || !xfixes->present)
             return;
         m_selectionNotify = quint8(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
-        xcb_intern_atom_reply_t *reply
-            = xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, 9, "CLIPBOARD"), nullptr);
-        m_clipboard = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
+        m_clipboard = internAtom(m_connection, "CLIPBOARD");
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~OwnerWatch() override
