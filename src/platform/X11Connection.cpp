@@ -102,6 +102,22 @@ quint32 X11Connection::atom(const QByteArray &name)
     return value;
 }
 
+QByteArray X11Connection::property(quint32 window, const QByteArray &name, quint32 type, quint32 maxLength)
+{
+    const quint32 nameAtom = atom(name);
+    QByteArray value;
+    if (nameAtom == XCB_ATOM_NONE)
+        return value;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        m_xcb, xcb_get_property(m_xcb, 0, window, nameAtom, type, 0, (maxLength + 3) / 4), nullptr);
+    if (reply && reply->type != XCB_ATOM_NONE) {
+        const int length = xcb_get_property_value_length(reply);
+        value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), length);
+    }
+    std::free(reply);
+    return value;
+}
+
 int X11Connection::addEventHandler(EventHandler handler)
 {
     const int id = m_nextHandlerId++;

@@ -36,6 +36,9 @@ public:
     quint32 root() const { return m_root; }
     int screenNumber() const { return m_screenNumber; }
     quint32 atom(const QByteArray &name);
+    // A window's property of this type, its first maxLength bytes; empty when the window lacks it
+    // or is gone.
+    QByteArray property(quint32 window, const QByteArray &name, quint32 type, quint32 maxLength = 4096);
 
     // Handlers see every event of this connection (the xcb event, not owned); id for removal.
     using EventHandler = std::function<void(const void *event)>;

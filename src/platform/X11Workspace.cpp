@@ -23,19 +23,7 @@ X11Workspace::~X11Workspace()
 QByteArray X11Workspace::property(
     quint32 window, const QByteArray &name, quint32 type, quint32 maxLength) const
 {
-    xcb_connection_t *c = m_connection.xcb();
-    const quint32 atom = m_connection.atom(name);
-    QByteArray value;
-    if (atom == XCB_ATOM_NONE)
-        return value;
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, atom, type, 0, (maxLength + 3) / 4), nullptr);
-    if (reply && reply->type != XCB_ATOM_NONE) {
-        const int length = xcb_get_property_value_length(reply);
-        value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), length);
-    }
-    std::free(reply);
-    return value;
+    return m_connection.property(window, name, type, maxLength);
 }
 
 quint32 X11Workspace::activeWindow() const

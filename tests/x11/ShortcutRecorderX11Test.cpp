@@ -210,7 +210,7 @@ TEST_F(ShortcutRecorderX11Test, AKeyAnotherProgramHoldsBringsTheAlertAndIsStored
 
 // Without a tray (it went while the settings were open) the app's notices are message boxes.
 // The one saying that a forced shortcut cannot be taken opens over the settings window, which
-// stays above other windows, and not hidden under it.
+// stays above other windows, and not hidden under it, framed as a dialog.
 TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOverTheSettings)
 {
     X11GlobalHotKeys holder(*connection);
@@ -236,11 +236,13 @@ TEST_F(ShortcutRecorderX11Test, WithoutATrayTheNoticeOfAShortcutNotTakenOpensOve
         << "the notice is hidden under the settings window, which stays above other windows";
     ASSERT_TRUE(app->caughtUp());
     EXPECT_FALSE(QImage(saveScreenshot(QStringLiteral("notice-over-settings-without-tray.png"))).isNull());
+    const QString unwanted = unwantedDialogActions(activeWindow());
+    EXPECT_TRUE(unwanted.isEmpty()) << "the notice's frame offers " << unwanted.toStdString();
 }
 
 // The tray menu stands for the app's menu: its Ctrl+Q is refused with an alert that names the
-// item. F12 alone is taken even while another program holds it, without asking; the app tells
-// afterwards that the key may not reach it.
+// item, framed as a dialog. F12 alone is taken even while another program holds it, without asking; the app
+// tells afterwards that the key may not reach it.
 TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQAndEditingsCtrlCAreRefusedAndF12AloneIsTakenWithoutAsking)
 {
     X11GlobalHotKeys holder(*connection);
@@ -273,6 +275,8 @@ TEST_F(ShortcutRecorderX11Test, TheTrayMenusCtrlQAndEditingsCtrlCAreRefusedAndF1
         EXPECT_EQ(app->output().count(QStringLiteral("[Recorder] Alert shown")), alertsBefore + 1);
         ASSERT_TRUE(app->caughtUp());
         EXPECT_FALSE(QImage(saveScreenshot(QString::fromLatin1(c.picture))).isNull());
+        const QString unwanted = unwantedDialogActions(activeWindow());
+        EXPECT_TRUE(unwanted.isEmpty()) << "the alert's frame offers " << unwanted.toStdString();
         ASSERT_TRUE(press(QStringLiteral("Return")));
         ASSERT_TRUE(waitUntil(
             [] { return activeWindowName() == SettingsView::windowTitleFor(SettingsView::hotkey); }));

@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QRect>
 #include <QScreen>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -170,6 +171,23 @@ inline Geometry windowGeometry(quint64 window)
     return { QRect(values[QStringLiteral("X")], values[QStringLiteral("Y")], values[QStringLiteral("WIDTH")],
                  values[QStringLiteral("HEIGHT")]),
         true };
+}
+
+// What the window manager offers on a dialog's frame that a dialog should not have, read from
+// the actions it allows the window (openbox lists those its frame has buttons for): "minimise",
+// "maximise", or a word on a window it allows nothing (not managed); empty when all is well.
+inline QString unwantedDialogActions(quint64 window)
+{
+    const QString allowed = toolOutput(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_ALLOWED_ACTIONS") });
+    if (!allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")))
+        return QStringLiteral("no actions allowed: ") + allowed.trimmed();
+    QStringList unwanted;
+    if (allowed.contains(QLatin1String("_NET_WM_ACTION_MINIMIZE")))
+        unwanted << QStringLiteral("minimise");
+    if (allowed.contains(QLatin1String("_NET_WM_ACTION_MAXIMIZE_")))
+        unwanted << QStringLiteral("maximise");
+    return unwanted.join(QStringLiteral(", "));
 }
 
 // Whether a window's place on the screen shows it drawn: until its first paint reaches the
