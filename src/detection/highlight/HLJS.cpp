@@ -62,6 +62,10 @@ public:
         }
 
         QJSValue result = function.callWithInstance(hljs, arguments);
+        // An interrupted engine is not touched again, only destroyed: its next allocation can
+        // run a collection over the script stack the interrupt left behind, which crashes.
+        if (m_owner.isStopping())
+            return {};
         // A throw inside the script (an unknown language, say) counts as an undefined
         // result, whose fields read as false, 0 and "undefined".
         if (result.isError())
