@@ -62,6 +62,10 @@ public:
         }
 
         QJSValue result = function.callWithInstance(hljs, arguments);
+        // An interrupted engine is not touched again, only destroyed: its next allocation can
+        // run a collection over the script stack the interrupt left behind, which crashes.
+        if (m_owner.isStopping())
+            return {};
         // A throw inside the script (an unknown language, say) counts as an undefined
         // result, whose fields read as false, 0 and "undefined".
         if (result.isError())
@@ -190,7 +194,12 @@ QFuture<HLJSResult> HLJS::highlight(const QString &text, const HighlightMode &mo
     QMetaObject::invokeMethod(
         m_worker,
         [this, promise, text, mode] {
-            if (!promise->isCanceled()) {
+            // Once the bridge is going away the requests still queued end cancelled unrun: the
+            // thread's loop delivers every event posted before its quit, and running each one
+            // (loading the script again after an interrupted load) held the quit for seconds.
+            if (isStopping())
+                promise->future().cancel();
+            else if (!promise->isCanceled()) {
                 try {
                     HLJSResult result = m_worker->highlight(text, mode);
                     // A call cut short because this bridge is going away answers nothing.
