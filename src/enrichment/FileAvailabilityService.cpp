@@ -57,8 +57,10 @@ FileAvailabilityService::FileAvailabilityService(Dependencies dependencies, QObj
         m_fileEvents->setHandler([this](const FileEventStream::Events &events) { handleFileEvents(events); });
     if (m_volumes) {
         m_volumeRoots = m_volumes->volumeRoots();
-        connect(m_volumes.get(), &VolumeMonitor::mountsChanged, this,
-            &FileAvailabilityService::refreshMountedVolumes);
+        connect(m_volumes.get(), &VolumeMonitor::mountsChanged, this, [this] {
+            if (reloadMountedVolumes())
+                NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+        });
     }
     // Nothing is cached yet, so nobody needs telling; and a listener told from here would ask
     // the shared instance for itself while it is still being made.
@@ -93,11 +95,17 @@ FileAvailabilityService &FileAvailabilityService::shared()
 
 void FileAvailabilityService::refreshMountedVolumes()
 {
-    reloadMountedVolumes();
-    NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
+    bool changed = reloadMountedVolumes();
+    // Without background checks nothing would look at the kept answers again: they go.
+    if (!m_files->backgroundChecks() && m_files->recheck({ QStringLiteral("/") })) {
+        ++m_generation;
+        changed = true;
+    }
+    if (changed)
+        NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
 }
 
-void FileAvailabilityService::reloadMountedVolumes()
+bool FileAvailabilityService::reloadMountedVolumes()
 {
     QSet<QString> volumes;
     const std::optional<QStringList> points = m_volumes ? m_volumes->mountPoints() : std::nullopt;
@@ -110,18 +118,34 @@ void FileAvailabilityService::reloadMountedVolumes()
             }
         }
     }
+    const QStringList mountPoints = points.value_or(QStringList());
+    QSet<QString> cameOrWent;
     {
         QMutexLocker locker(&m_lock);
+        const QSet<QString> before(m_mountPoints.cbegin(), m_mountPoints.cend());
+        const QSet<QString> after(mountPoints.cbegin(), mountPoints.cend());
+        cameOrWent = (before - after) + (after - before);
         m_mountedVolumes = std::move(volumes);
-        m_mountPoints = points.value_or(QStringList());
+        m_mountPoints = mountPoints;
     }
-    m_files->forgetAll();
-    ++m_generation;
-    // Bounded by the files of one history between two refreshes.
+    // Each is a lookup only, for the next invalidation: bounded by one history's files.
     m_pathsByAddress.clear();
+    m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
+    const quint64 generation = m_generation.load(std::memory_order_acquire);
+    m_renameSearches.removeIf([generation](const auto &entry) { return entry.value() != generation; });
+    // What a mount covers or uncovers is another file system's: its answers go.
+    for (const QString &point : std::as_const(cameOrWent))
+        m_files->forget(point);
+    // Every answer kept is looked at again off this thread, and only those that turn out
+    // differently are told (answersChanged): nothing goes for a show.
+    if (m_files->backgroundChecks())
+        m_files->recheck({ QStringLiteral("/") });
+    if (cameOrWent.isEmpty())
+        return false;
+    ++m_generation;
     m_renamedPaths.clear();
     m_renameSearches.clear();
-    m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
+    return true;
 }
 
 bool FileAvailabilityService::isAvailable(const ClipboardItem &item)

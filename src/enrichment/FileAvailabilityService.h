@@ -23,9 +23,12 @@
 // here waits for a disk, and a file not checked yet counts as there until the check says
 // otherwise. The parent folders of the files asked about are watched: a burst of changes in
 // them has FileExistence check once more each answer it may have made wrong (without background
-// checks, forget them), and a volume mounted or unmounted or a refresh makes it forget every
-// answer. When checks turn out differently from what was answered (once for a burst), and after
-// a refresh, "volumesDidChange" is posted, so that the panel asks again. A file in a removable
+// checks, forget them); a volume mounted or unmounted makes it forget the answers under that
+// mount point only. Reading the mount table again (at every show of the panel) keeps the other
+// answers: with background checks each is checked again off the main thread, and the panel
+// hears only of those that turned out differently. When checks turn out differently from what
+// was answered (once for a burst), and when the mounts changed, "volumesDidChange" is posted,
+// so that the panel asks again. A file in a removable
 // volume's folder whose volume is not mounted is missing without the disk being asked. Of an
 // item's files as many are looked for as ClipboardItem::countAvailableFiles looks for; the
 // others count as there.
@@ -54,10 +57,15 @@ public:
     // FileExistence, created on first use on the main thread.
     static FileAvailabilityService &shared();
 
-    // Forgets every cached answer, reads the mounted volumes again and posts "volumesDidChange".
+    // Reads the mounted volumes again (reloadMountedVolumes) and has every kept answer looked
+    // at again: with background checks in the background, without them by forgetting it.
+    // Posts "volumesDidChange" when the mounts changed or answers were forgotten.
     void refreshMountedVolumes();
-    // The same, telling nobody: for a caller that has the items asked about again itself.
-    void reloadMountedVolumes();
+    // Reads the mounted volumes again, telling nobody: for a caller that has the items asked
+    // about again itself. Forgets the answers at and under each mount point that came or went
+    // and keeps the others (checked again in the background when checks run there); true when
+    // the mount points changed.
+    bool reloadMountedVolumes();
     // True for items that are not file or media items, for items without a file, and when the
     // item's file, or else one of its further files, can be reached.
     bool isAvailable(const ClipboardItem &item);

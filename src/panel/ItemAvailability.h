@@ -10,6 +10,7 @@ public:
 
     // False for a file or media item none of whose files can be reached.
     virtual bool isFileAvailable(const ClipboardItem &item) = 0;
-    // Reads the mounted volumes again and announces "volumesDidChange".
+    // Reads the mounted volumes again and has the files looked for again; announces
+    // "volumesDidChange" when that changed what the panel was told.
     virtual void refreshMountedVolumes() = 0;
 };

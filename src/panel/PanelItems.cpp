@@ -110,8 +110,15 @@ bool PanelItems::fileItemsAnswerAsBefore()
     bool same = true;
     for (const FileAnswer &answer : std::as_const(m_fileAnswers)) {
         const ClipboardItem &item = *answer.item;
-        const QString before = item.hasSearchableTextCache() ? item.searchableText() : QString();
-        if (item.computeSearchableText() != before || m_files.isFileAvailable(item) != answer.available)
+        // Only an item of several files names how many are left in its search text; any other
+        // text changes only with the item, which counts as a change of the items already.
+        const ClipboardItem &shown = item.resolvedItem();
+        if (shown.type() == ClipboardItemType::file && shown.additionalFileTotal() > 0) {
+            const QString before = item.hasSearchableTextCache() ? item.searchableText() : QString();
+            if (item.computeSearchableText() != before)
+                same = false;
+        }
+        if (m_files.isFileAvailable(item) != answer.available)
             same = false;
     }
     return same;

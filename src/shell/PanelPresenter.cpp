@@ -110,7 +110,8 @@ void PanelPresenter::showPanel()
     if (!m_panel || !screen)
         return;
     const QRectF frame = placeOnScreen(*screen);
-    // Nobody is told: the panel reads its items again as it shows ("panelWillShow").
+    // Nobody is told: the panel reads its items again as it shows ("panelWillShow"). With the
+    // same mounts every answer is kept, so that a show costs no rebuild of the panel's lists.
     if (m_dependencies.availability)
         m_dependencies.availability->reloadMountedVolumes();
     // The search from before the show is selected a moment after it, so that typing replaces

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -73,6 +74,29 @@ protected:
     }
 
     int askedAbout(const QString &path) const { return int(m_asked.count(path)); }
+
+    // Forgets every answer (a change at the root), then has the paths answered again.
+    void cacheAfresh(const QStringList &paths)
+    {
+        m_stream->deliver({ { QStringLiteral("/") }, {} });
+        QCoreApplication::processEvents();
+        for (const QString &path : paths)
+            m_service->checkFile(path);
+        m_asked.clear();
+    }
+
+    // How the mount table is read again: its watch's event, a show, or a refresh.
+    enum class MountRead { event, show, refresh };
+    void readMounts(MountRead how)
+    {
+        if (how == MountRead::event)
+            Q_EMIT m_volumes->mountsChanged();
+        else if (how == MountRead::show)
+            m_service->reloadMountedVolumes();
+        else
+            m_service->refreshMountedVolumes();
+        QCoreApplication::processEvents();
+    }
 
     FakeFileEventStream *m_stream = nullptr;
     FakeVolumeMonitor *m_volumes = nullptr;
@@ -259,7 +283,7 @@ TEST_F(FileAvailabilityServiceTest, BeingMadeTellsNobody)
     EXPECT_EQ(another.mountedVolumes().size(), 1);
 }
 
-TEST_F(FileAvailabilityServiceTest, AMountOrARefreshForgetsEverythingAndTellsThePanel)
+TEST_F(FileAvailabilityServiceTest, AMountForgetsTheAnswersUnderItAndTellsThePanel)
 {
     const ClipboardItemPtr onStick = fileItem(QStringLiteral("/media/ann/Stick/notes.txt"));
     create(QStringLiteral("/media/ann/Stick/notes.txt"));
@@ -280,6 +304,64 @@ TEST_F(FileAvailabilityServiceTest, AMountOrARefreshForgetsEverythingAndTellsThe
     EXPECT_EQ(m_posts, posts + 2);
     EXPECT_TRUE(m_service->mountedVolumes().isEmpty());
     EXPECT_FALSE(m_service->isAvailable(*onStick));
+}
+
+// The answers at four paths on several file systems, with the mount table read again after a
+// change to it.
+TEST_F(FileAvailabilityServiceTest, ReadingTheMountsAgainForgetsOnlyWhatAMountThatCameOrWentCovers)
+{
+    const QStringList base { QStringLiteral("/"), QStringLiteral("/media/ann/Backup"),
+        QStringLiteral("/home") };
+    const QString home = QStringLiteral("/home/ann/a.txt");
+    const QString backup = QStringLiteral("/media/ann/Backup/b.txt");
+    const QString mnt = QStringLiteral("/mnt/data/c.txt");
+    const QString root = QStringLiteral("/srv/d.txt");
+    const QStringList all { home, backup, mnt, root };
+    struct Case
+    {
+        const char *name;
+        std::function<void(QStringList &table)> change;
+        MountRead read;
+        bool posted;
+        QStringList askedAgain;
+    };
+    const Case cases[] = {
+        { "an event with the same mount points", [](QStringList &) {}, MountRead::event, false, {} },
+        { "a show with the same mount points", [](QStringList &) {}, MountRead::show, false, {} },
+        { "the same mount points in another order",
+            [](QStringList &table) { std::reverse(table.begin(), table.end()); }, MountRead::event, false,
+            {} },
+        { "a share mounted over a folder",
+            [](QStringList &table) { table.append(QStringLiteral("/mnt/data")); }, MountRead::event, true,
+            { mnt } },
+        { "a share mounted, seen at a show",
+            [](QStringList &table) { table.append(QStringLiteral("/mnt/data")); }, MountRead::show, false,
+            { mnt } },
+        { "the backup unmounted",
+            [](QStringList &table) { table.removeAll(QStringLiteral("/media/ann/Backup")); },
+            MountRead::event, true, { backup } },
+        { "home unmounted", [](QStringList &table) { table.removeAll(QStringLiteral("/home")); },
+            MountRead::event, true, { home } },
+        { "the table unreadable", [](QStringList &table) { table.clear(); }, MountRead::event, true, all },
+        // Without background checks a refresh has nothing else that would look again.
+        { "a refresh with the same mount points", [](QStringList &) {}, MountRead::refresh, true, all },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_volumes->table = base;
+        m_service->reloadMountedVolumes();
+        cacheAfresh(all);
+        const int postsBefore = m_posts;
+        QStringList table = base;
+        c.change(table);
+        m_volumes->table = table.isEmpty() ? std::nullopt : std::optional<QStringList>(table);
+        readMounts(c.read);
+        EXPECT_EQ(m_posts - postsBefore, c.posted ? 1 : 0) << "\"volumesDidChange\"";
+        for (const QString &path : all)
+            m_service->checkFile(path);
+        for (const QString &path : all)
+            EXPECT_EQ(askedAbout(path), c.askedAgain.contains(path) ? 1 : 0) << path.toStdString();
+    }
 }
 
 TEST_F(FileAvailabilityServiceTest, AnAnswerFromBeforeAnInvalidationIsNotKept)
@@ -471,6 +553,21 @@ TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHea
     events->deliver({ { QStringLiteral("/home/ann/here.txt") }, {} });
     EXPECT_TRUE(service.isAvailable(*here)) << "the answer stands until the check";
     EXPECT_TRUE(waitUntil([&] { return posts == before + 1 && !service.isAvailable(*here); }));
+
+    // It comes back unseen (a share's own change): a show reads the mounts again, every answer
+    // stands, and the check made in the background tells the panel of the one that changed.
+    disk.setExists(QStringLiteral("/home/ann/here.txt"), true);
+    const int beforeShow = posts;
+    EXPECT_FALSE(service.reloadMountedVolumes()) << "the same mounts";
+    EXPECT_FALSE(service.isAvailable(*here)) << "the answer stands until the check";
+    EXPECT_FALSE(service.isAvailable(*gone));
+    EXPECT_TRUE(waitUntil([&] { return posts == beforeShow + 1 && service.isAvailable(*here); }));
+    ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0; }));
+    // Nothing changed since: a show tells nobody.
+    service.reloadMountedVolumes();
+    ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(posts, beforeShow + 1);
     EXPECT_EQ(disk.askedOn(QThread::currentThread()), 0) << "the disk was asked on the panel's thread";
 }
 

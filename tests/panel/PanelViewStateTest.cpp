@@ -927,6 +927,8 @@ TEST_F(PanelViewStateTest, AShowRebuildsTheListsOnlyWhenTheirItemsChanged)
     add(ClipboardItemType::text, QStringLiteral("text"));
     ClipboardItemPtr link = add(ClipboardItemType::link, QStringLiteral("https://a.example"));
     ClipboardItemPtr file = addFile({ makeFile(QStringLiteral("a.txt")) });
+    addFile({ makeFile(QStringLiteral("b.txt")), makeFile(QStringLiteral("c.txt")),
+        makeFile(QStringLiteral("d.txt")) });
     add(ClipboardItemType::code, QStringLiteral("int main() {}"));
     PanelViewState &state = makeState();
     settle();
@@ -941,6 +943,11 @@ TEST_F(PanelViewStateTest, AShowRebuildsTheListsOnlyWhenTheirItemsChanged)
         { "nothing", [] {}, false },
         { "a file that went", [&] { m_env.unavailableItems.insert(file->id()); }, true },
         { "the file back", [&] { m_env.unavailableItems.clear(); }, true },
+        // A list's search text says how many of its files are left ("3 Items").
+        { "one of a list's files deleted",
+            [&] { QFile::remove(m_folder->filePath(QStringLiteral("c.txt"))); }, true },
+        { "the list's next file deleted", [&] { QFile::remove(m_folder->filePath(QStringLiteral("d.txt"))); },
+            true },
         { "an item pinned in place",
             [&] {
                 link->setIsPinned(true);
