@@ -972,14 +972,28 @@ QList<ClipboardItemPtr> ModelContext::referencingItems(const ClipboardItem &targ
 
 void ModelContext::enqueueStoreChanges(const StoreChanges &changes)
 {
+    // A context of a thread with an event loop takes the changes in as soon as it can;
+    // the others do so before their next fetch or save. One event at a time: a pool thread
+    // (the store actor's) has an event dispatcher but never runs it, and an event per save
+    // would pile up there for good, each one pinning a page of the heap it came from.
+    bool post = false;
     {
         QMutexLocker lock(&m_incomingMutex);
         m_incoming.append(changes);
+        post = !m_incomingPosted && thread()->eventDispatcher();
+        m_incomingPosted = m_incomingPosted || post;
     }
-    // A context of a thread with an event loop takes the changes in as soon as it can;
-    // the others do so before their next fetch or save.
-    if (thread()->eventDispatcher())
-        QMetaObject::invokeMethod(this, &ModelContext::processPendingStoreChanges, Qt::QueuedConnection);
+    if (post)
+        QMetaObject::invokeMethod(this, &ModelContext::takeInPostedStoreChanges, Qt::QueuedConnection);
+}
+
+void ModelContext::takeInPostedStoreChanges()
+{
+    {
+        QMutexLocker lock(&m_incomingMutex);
+        m_incomingPosted = false;
+    }
+    processPendingStoreChanges();
 }
 
 void ModelContext::processPendingStoreChanges()

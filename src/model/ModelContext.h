@@ -184,8 +184,13 @@ private:
     QList<ClipboardItemPtr> m_updated;
     QList<ClipboardItemPtr> m_deleted;
 
+    // Takes in what was posted to this context's thread (the one event that may be pending).
+    void takeInPostedStoreChanges();
+
     QMutex m_incomingMutex;
     QList<StoreChanges> m_incoming;
+    // An event to take the changes in is pending (guarded by m_incomingMutex).
+    bool m_incomingPosted = false;
     bool m_changeSignalScheduled = false;
     Clock *m_refusedSaveClock = nullptr;
     bool m_refusedSaveRetryScheduled = false;

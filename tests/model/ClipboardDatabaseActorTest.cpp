@@ -4,6 +4,8 @@
 
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -70,6 +72,38 @@ TEST_F(ClipboardDatabaseActorTest, PruneToLimitReachesTheMainContext)
     EXPECT_TRUE(items[2]->isDeleted());
     EXPECT_FALSE(items[1]->isDeleted());
     EXPECT_EQ(context().fetchCount(FetchDescriptor::newestFirst()), 2);
+}
+
+// The actor's context lives on a pool thread, which has an event dispatcher but never runs it:
+// it takes in other contexts' saves before its next job, and what is posted to it meanwhile
+// stays queued for good. A long run of copies leaves it one event to take them in, not one per
+// save.
+TEST_F(ClipboardDatabaseActorTest, SavesElsewhereLeaveTheActorsContextOneQueuedEvent)
+{
+    ClipboardDatabaseActor actor(container());
+    actor.pruneToLimit(1000).waitForFinished();
+    for (int i = 0; i < 50; ++i) {
+        insertText(QStringLiteral("copy %1").arg(i));
+        ASSERT_TRUE(context().save().ok);
+    }
+    const int queued = actor
+                           .perform([](ModelContext &store) {
+                               struct Counter : QObject
+                               {
+                                   int calls = 0;
+                                   bool eventFilter(QObject *, QEvent *event) override
+                                   {
+                                       calls += event->type() == QEvent::MetaCall ? 1 : 0;
+                                       return false;
+                                   }
+                               } counter;
+                               store.installEventFilter(&counter);
+                               QCoreApplication::sendPostedEvents(&store, QEvent::MetaCall);
+                               store.removeEventFilter(&counter);
+                               return counter.calls;
+                           })
+                           .result();
+    EXPECT_EQ(queued, 1);
 }
 
 TEST_F(ClipboardDatabaseActorTest, PruneOlderThanAnswersWhetherTheUnpinnedHistoryIsGone)
