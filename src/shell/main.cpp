@@ -8,10 +8,11 @@ int main(int argc, char **argv)
 {
 #if defined(M_ARENA_MAX)
     // The C library gives every thread that allocates a heap of its own, up to eight per core:
-    // the capture workers, the thread pool, SQLite's and the highlighter's threads. After a
-    // bulk deletion each keeps partly used pages that no trim can hand back, some megabytes
-    // in all. Two heaps keep that small and still spare the threads waiting on each other
-    // (the panel's show measured as fast). Set before any thread exists.
+    // the capture workers, the thread pool, SQLite's and the highlighter's threads, each heap
+    // with free pages of its own. Two bound that however many threads run and still spare the
+    // threads waiting on each other. Measured against one heap per thread: the panel's show as
+    // fast, and the memory a bulk deletion leaves the same (what stays is the main heap's).
+    // Set before any thread exists.
     mallopt(M_ARENA_MAX, 2);
 #endif
     return TindlewickApp::run(argc, argv);
