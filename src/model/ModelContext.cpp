@@ -996,6 +996,12 @@ void ModelContext::takeInPostedStoreChanges()
     processPendingStoreChanges();
 }
 
+qsizetype ModelContext::pendingStoreChangeCount() const
+{
+    const QMutexLocker lock(&m_incomingMutex);
+    return m_incoming.size();
+}
+
 void ModelContext::processPendingStoreChanges()
 {
     QList<StoreChanges> incoming;
@@ -1049,6 +1055,10 @@ void ModelContext::processPendingStoreChanges()
 
 void ModelContext::releaseCachedPages()
 {
+    // A context whose thread runs no event loop (the store actor's) keeps what the other
+    // connections saved until its own next fetch or save: after a Clear, the identifiers of the
+    // whole history, for as long as the app stays idle.
+    processPendingStoreChanges();
     if (m_connection.isOpen())
         sqlite3_db_release_memory(m_connection.handle());
 }

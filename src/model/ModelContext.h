@@ -107,13 +107,16 @@ public:
     // a while: for contexts off the main thread. How many went; -1 when the store refused.
     int deleteValuesTooLargeToRead();
 
-    // Hands back the store pages the connection keeps in memory (read from the file again
-    // when needed): for idle points.
+    // Hands back what the connection keeps in memory: the store pages (read from the file
+    // again when needed) and the changes other contexts saved, which it takes in first. For
+    // idle points.
     void releaseCachedPages();
 
     // Reads changes saved by other contexts into this one now (the main context also
     // does so on its own, as soon as the main thread is free).
     void processPendingStoreChanges();
+    // How many saves of other contexts wait to be read into this one (any thread).
+    qsizetype pendingStoreChangeCount() const;
 
     // Every SQL statement this context's connection runs, for tests and diagnostics.
     void setStatementTrace(std::function<void(const QString &)> trace);
@@ -187,7 +190,7 @@ private:
     // Takes in what was posted to this context's thread (the one event that may be pending).
     void takeInPostedStoreChanges();
 
-    QMutex m_incomingMutex;
+    mutable QMutex m_incomingMutex;
     QList<StoreChanges> m_incoming;
     // An event to take the changes in is pending (guarded by m_incomingMutex).
     bool m_incomingPosted = false;
