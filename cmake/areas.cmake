@@ -12,7 +12,8 @@ set(TINDLEWICK_COLOUR_VALUE_FILES
   enrichment/ColorSpaces.h enrichment/ColorSpaces.cpp enrichment/ColorText_p.h enrichment/ColorText.cpp)
 
 tindlewick_area(common FOLDERS common LINKS Qt6::Core Qt6::Concurrent PkgConfig::ICU)
-tindlewick_area(platform FOLDERS platform USES common LINKS Qt6::Gui Qt6::Network Qt6::DBus PkgConfig::X11LIBS)
+tindlewick_area(platform FOLDERS platform USES common
+  LINKS Qt6::Gui Qt6::Network Qt6::DBus PkgConfig::X11LIBS PkgConfig::PCRE2)
 tindlewick_area(colour FILES ${TINDLEWICK_COLOUR_VALUE_FILES} LINKS Qt6::Gui)
 tindlewick_area(model FOLDERS model USES common platform colour LINKS PkgConfig::SQLITE3)
 # Enrichment and detection sit side by side and use neither each other.
