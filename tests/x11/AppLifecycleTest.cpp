@@ -341,6 +341,22 @@ int threadHeapsOf(qint64 pid)
     return heaps;
 }
 
+// The environment the process's program was started with (the last exec), one entry a line.
+QList<QByteArray> startEnvironmentOf(qint64 pid)
+{
+    QFile environment(QStringLiteral("/proc/%1/environ").arg(pid));
+    return environment.open(QIODevice::ReadOnly) ? environment.readAll().split('\0') : QList<QByteArray>();
+}
+
+// The app runs with two malloc heaps and no thread caches of freed blocks, however many threads
+// it started.
+void expectTheHeapsAsTuned(qint64 pid)
+{
+    EXPECT_EQ(threadHeapsOf(pid), 1) << "the main heap and one for every other thread";
+    EXPECT_TRUE(startEnvironmentOf(pid).contains("GLIBC_TUNABLES=glibc.malloc.tcache_count=0"))
+        << "the app restarted itself without the threads' caches of freed blocks";
+}
+
 // Sends SIGTERM and prints how long the app took to end; false when it did not end in 20 s.
 bool endAndPrintTheTime(AppProcess &app, const QString &after)
 {
@@ -425,7 +441,7 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
         qint64 stored = 0;
         ASSERT_NO_FATAL_FAILURE(useForALongSession(app, window, copies, row.downs, &stored));
         ASSERT_TRUE(app.settles());
-        EXPECT_EQ(threadHeapsOf(app.pid()), 1) << "the main heap and one for every other thread";
+        expectTheHeapsAsTuned(app.pid());
         const bool ended = endAndPrintTheTime(app,
             QStringLiteral("after a long session (%1 items), %2").arg(stored).arg(QLatin1String(row.name)));
         ASSERT_TRUE(ended);
