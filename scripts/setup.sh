@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs whatever is missing (Debian packages, npm resources) and builds Tindlewick: everything
 # (the app, the unit and X11 tests, the benchmarks), or with --app only the app and what it reads
-# at run time (models, lists, highlight.js, icons, manual page).
+# at run time (models, lists, highlight.js, icons, manual page), with only the packages those need.
 # Idempotent: a second run with nothing changed only checks and rebuilds nothing.
 #   scripts/setup.sh [--app] [build-dir] [extra cmake arguments...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-targets=()
+package_lists=("$root/scripts/packages.txt" "$root/scripts/test-packages.txt")
+parts=(-DTINDLEWICK_TESTS=ON -DTINDLEWICK_BENCHMARKS=ON)
 if [ "${1:-}" = --app ]; then
-  targets=(--target tindlewick)
+  package_lists=("$root/scripts/packages.txt")
+  parts=(-DTINDLEWICK_TESTS=OFF -DTINDLEWICK_BENCHMARKS=OFF)
   shift
 fi
 build=${1:-$root/build}
@@ -20,12 +22,24 @@ missing=()
 while read -r package; do
   case "$package" in ''|'#'*) continue ;; esac
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done < "$root/scripts/packages.txt"
+done < <(cat "${package_lists[@]}")
 command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Another apt (unattended upgrades, often, on a fresh desktop) may hold the package lock: wait
+  # for it as apt itself can, up to ten minutes.
+  lock_wait=(-o DPkg::Lock::Timeout=600)
+  # apt-get update does not wait for the lock of the package lists: ask again until it is free.
+  for attempt in $(seq 1 120); do
+    if output=$(as_root apt-get "${lock_wait[@]}" update -qq 2>&1); then break; fi
+    if ! grep -q 'Could not get lock' <<<"$output" || [ "$attempt" -eq 120 ]; then
+      printf '%s\n' "$output" >&2
+      exit 1
+    fi
+    [ "$attempt" -eq 1 ] && echo "Waiting for another package manager to finish..."
+    sleep 5
+  done
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get "${lock_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # npm resources: installed again only when the lock file changed.
@@ -42,5 +56,5 @@ fi
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j "$jobs" "${targets[@]}"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${parts[@]}" "$@" >/dev/null
+cmake --build "$build" -j "$jobs"

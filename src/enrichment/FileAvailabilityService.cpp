@@ -58,13 +58,13 @@ FileAvailabilityService::FileAvailabilityService(Dependencies dependencies, QObj
     if (m_volumes) {
         m_volumeRoots = m_volumes->volumeRoots();
         connect(m_volumes.get(), &VolumeMonitor::mountsChanged, this, [this] {
-            if (reloadMountedVolumes())
+            if (rereadMountedVolumesUnannounced())
                 NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
         });
     }
     // Nothing is cached yet, so nobody needs telling; and a listener told from here would ask
     // the shared instance for itself while it is still being made.
-    reloadMountedVolumes();
+    rereadMountedVolumesUnannounced();
 }
 
 FileAvailabilityService::~FileAvailabilityService()
@@ -95,7 +95,7 @@ FileAvailabilityService &FileAvailabilityService::shared()
 
 void FileAvailabilityService::refreshMountedVolumes()
 {
-    bool changed = reloadMountedVolumes();
+    bool changed = rereadMountedVolumesUnannounced();
     // Without background checks nothing would look at the kept answers again: they go.
     if (!m_files->backgroundChecks() && m_files->recheck({ QStringLiteral("/") })) {
         ++m_generation;
@@ -105,7 +105,7 @@ void FileAvailabilityService::refreshMountedVolumes()
         NotificationCenter::defaultCenter().post(Notifications::volumesDidChange);
 }
 
-bool FileAvailabilityService::reloadMountedVolumes()
+bool FileAvailabilityService::rereadMountedVolumesUnannounced()
 {
     QSet<QString> volumes;
     const std::optional<QStringList> points = m_volumes ? m_volumes->mountPoints() : std::nullopt;

@@ -57,15 +57,15 @@ public:
     // FileExistence, created on first use on the main thread.
     static FileAvailabilityService &shared();
 
-    // Reads the mounted volumes again (reloadMountedVolumes) and has every kept answer looked
-    // at again: with background checks in the background, without them by forgetting it.
-    // Posts "volumesDidChange" when the mounts changed or answers were forgotten.
+    // The periodic and mount-driven refresh: rereadMountedVolumesUnannounced, then, where no
+    // background checks look at kept answers again, forgets them all; posts "volumesDidChange"
+    // when the mounts changed or answers were forgotten.
     void refreshMountedVolumes();
-    // Reads the mounted volumes again, telling nobody: for a caller that has the items asked
-    // about again itself. Forgets the answers at and under each mount point that came or went
-    // and keeps the others (checked again in the background when checks run there); true when
-    // the mount points changed.
-    bool reloadMountedVolumes();
+    // The show's reread, which tells nobody (the panel asks about its items again as it shows):
+    // forgets only the answers at and under each mount point that came or went and keeps the
+    // others (checked again in the background when checks run there); true when the mount
+    // points changed.
+    bool rereadMountedVolumesUnannounced();
     // True for items that are not file or media items, for items without a file, and when the
     // item's file, or else one of its further files, can be reached.
     bool isAvailable(const ClipboardItem &item);

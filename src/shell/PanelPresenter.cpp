@@ -113,7 +113,7 @@ void PanelPresenter::showPanel()
     // Nobody is told: the panel reads its items again as it shows ("panelWillShow"). With the
     // same mounts every answer is kept, so that a show costs no rebuild of the panel's lists.
     if (m_dependencies.availability)
-        m_dependencies.availability->reloadMountedVolumes();
+        m_dependencies.availability->rereadMountedVolumesUnannounced();
     // The search from before the show is selected a moment after it, so that typing replaces
     // it; what is typed in that moment is not (a key typed at once would replace the one before).
     QPointer<SearchField> searchField = findSearchField(m_panel->contentView());

@@ -92,7 +92,7 @@ protected:
         if (how == MountRead::event)
             Q_EMIT m_volumes->mountsChanged();
         else if (how == MountRead::show)
-            m_service->reloadMountedVolumes();
+            m_service->rereadMountedVolumesUnannounced();
         else
             m_service->refreshMountedVolumes();
         QCoreApplication::processEvents();
@@ -349,7 +349,7 @@ TEST_F(FileAvailabilityServiceTest, ReadingTheMountsAgainForgetsOnlyWhatAMountTh
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         m_volumes->table = base;
-        m_service->reloadMountedVolumes();
+        m_service->rereadMountedVolumesUnannounced();
         cacheAfresh(all);
         const int postsBefore = m_posts;
         QStringList table = base;
@@ -558,13 +558,13 @@ TEST(FileAvailabilityServiceBackgroundTest, NothingWaitsForTheDiskAndThePanelHea
     // stands, and the check made in the background tells the panel of the one that changed.
     disk.setExists(QStringLiteral("/home/ann/here.txt"), true);
     const int beforeShow = posts;
-    EXPECT_FALSE(service.reloadMountedVolumes()) << "the same mounts";
+    EXPECT_FALSE(service.rereadMountedVolumesUnannounced()) << "the same mounts";
     EXPECT_FALSE(service.isAvailable(*here)) << "the answer stands until the check";
     EXPECT_FALSE(service.isAvailable(*gone));
     EXPECT_TRUE(waitUntil([&] { return posts == beforeShow + 1 && service.isAvailable(*here); }));
     ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0; }));
     // Nothing changed since: a show tells nobody.
-    service.reloadMountedVolumes();
+    service.rereadMountedVolumesUnannounced();
     ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(posts, beforeShow + 1);

@@ -232,7 +232,7 @@ TEST_F(PasteEndToEndTest, ATextChosenInThePanelArrivesInTheTerminalInFront)
         ASSERT_TRUE(app.start());
         ASSERT_TRUE(openThenDismissPanel(app));
         TerminalProcess terminal(c.program, c.runCommand);
-        ASSERT_TRUE(terminal.isInstalled()) << c.name << " is missing: scripts/packages.txt installs it";
+        ASSERT_TRUE(terminal.isInstalled()) << c.name << " is missing: scripts/test-packages.txt installs it";
         ASSERT_TRUE(terminal.start()) << c.name << " did not start";
         ASSERT_TRUE(waitUntil([&] { return frontIsProcess(terminal.processId()); }));
         // Another program's selection, which the terminal would paste if the app left it.
