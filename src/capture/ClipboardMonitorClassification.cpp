@@ -9,6 +9,7 @@
 #include "capture/LinkDetector.h"
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
+#include "common/Ascii.h"
 #include "common/Diagnostics.h"
 #include "common/Idna.h"
 #include "common/UserCharacters.h"
@@ -66,7 +67,7 @@ bool holdsBlacklistedLink(QStringView text, const UrlBlacklist::Matcher &blackli
         return false;
     if (anyLinkExcluded(text, blacklist))
         return true;
-    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+    if (Ascii::isAscii(text))
         return false;
     const QString folded = Idna::foldedAsIdna2003(text);
     return Idna::mapped(folded).count(u'.') > Idna::mapped(text).count(u'.')

@@ -134,11 +134,6 @@ std::optional<QString> webHost(QStringView written, bool hasScheme, const Public
     return ascii;
 }
 
-bool isAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
 bool isEscapeAt(QStringView text, qsizetype i)
 {
     return text[i] == u'%' && i + 2 < text.size() && Ascii::isHexDigit(text[i + 1])
@@ -330,7 +325,7 @@ QStringView withoutSurroundings(QStringView word)
 
 bool holdsFullStop(QStringView word)
 {
-    return word.contains(u'.') || (!isAscii(word) && Idna::mapped(word).contains(u'.'));
+    return word.contains(u'.') || (!Ascii::isAscii(word) && Idna::mapped(word).contains(u'.'));
 }
 
 std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &suffixes)
