@@ -315,7 +315,7 @@ TEST_F(ClipboardMonitorClassificationTest, ALinkIsStoredAsItWasCopied)
 TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowserOpensAsTheBlockedPlace)
 {
     m_settings->setExcludedURLPatterns(
-        QStringLiteral("example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1"));
+        QStringLiteral("example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1\nfass.de"));
     const struct
     {
         const char *text;
@@ -350,6 +350,11 @@ TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowser
         { "https://example\uFE52org/public", true },
         { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF4E\uFF45\uFF54/x", true },
         { "http://[::ffff:127.0.0.2]/x", true },
+        // "ß" is a letter of its own to a browser (faß.de is xn--fa-hia.de), which IDNA 2003 read
+        // as "ss": the older reading counts only where it finds more full stops.
+        { "https://fa\u00DF.de/", true },
+        { "see https://fa\u00DF.de/ now", true },
+        { "see https://fass.de/ now", false },
     };
     m_classifier.detection = {};
     for (const auto &test : cases) {
