@@ -9,6 +9,7 @@
 #include "capture/LinkDetector.h"
 #include "capture/PasteboardSnapshot.h"
 #include "capture/TrackingCleaner.h"
+#include "common/Ascii.h"
 #include "common/Diagnostics.h"
 #include "common/Idna.h"
 #include "common/UserCharacters.h"
@@ -51,13 +52,20 @@ ClipboardItem::Content sourceContent(const PasteboardSnapshot &snapshot)
 
 bool anyLinkExcluded(QStringView text, const UrlBlacklist::Matcher &blacklist)
 {
+    const auto excluded = [&](QStringView link) { return blacklist.isExcluded(link); };
     const QList<QStringView> links = LinkDetector::linksInText(text);
-    return std::any_of(
-        links.begin(), links.end(), [&](QStringView link) { return blacklist.isExcluded(link); });
+    if (std::any_of(links.begin(), links.end(), excluded))
+        return true;
+    const QList<QStringView> addresses = LinkDetector::webAddressesInText(text);
+    if (std::any_of(addresses.begin(), addresses.end(), excluded))
+        return true;
+    const std::optional<QString> whole = LinkDetector::webAddressAcrossLineBreaks(text);
+    return whole && excluded(*whole);
 }
 
 // Whether a copied text holds a link the URL blacklist keeps out, written anywhere among its
-// words: the whole text when it is one link, else every address in it. Programs that still
+// words: the whole text when it is one link (also as a browser reads it, without its tabs and line
+// breaks), else every address in it, in any form a browser opens. Programs that still
 // resolve names as IDNA 2003 did read dots that browsers refuse ("example﹒org") as full stops:
 // a text with such dots is read that way too.
 bool holdsBlacklistedLink(QStringView text, const UrlBlacklist::Matcher &blacklist)
@@ -66,7 +74,7 @@ bool holdsBlacklistedLink(QStringView text, const UrlBlacklist::Matcher &blackli
         return false;
     if (anyLinkExcluded(text, blacklist))
         return true;
-    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+    if (Ascii::isAscii(text))
         return false;
     const QString folded = Idna::foldedAsIdna2003(text);
     return Idna::mapped(folded).count(u'.') > Idna::mapped(text).count(u'.')

@@ -1,22 +1,18 @@
 #include "capture/DuplicateLookup.h"
 
+#include "common/Ascii.h"
 #include "common/StrictText.h"
 #include "model/ModelContext.h"
 #include "platform/FilePaths.h"
 
 namespace {
 
-bool isAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
 // Equal as Unicode text: "é" precomposed equals "e" + combining accent.
 bool canonicallyEqual(const QString &a, const QString &b)
 {
     if (a == b)
         return true;
-    if (isAscii(a) && isAscii(b))
+    if (Ascii::isAscii(a) && Ascii::isAscii(b))
         return false;
     return a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
 }

@@ -4,6 +4,7 @@
 #include "capture/UrlComponents.h"
 #include "common/Ascii.h"
 #include "common/Idna.h"
+#include "model/BrowserAddress.h"
 
 #include <algorithm>
 
@@ -132,11 +133,6 @@ std::optional<QString> webHost(QStringView written, bool hasScheme, const Public
     if (!hasScheme && (!suffixes.hasRegistrableDomain(host) || readsAsSentences(written, host)))
         return std::nullopt;
     return ascii;
-}
-
-bool isAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
 bool isEscapeAt(QStringView text, qsizetype i)
@@ -330,7 +326,7 @@ QStringView withoutSurroundings(QStringView word)
 
 bool holdsFullStop(QStringView word)
 {
-    return word.contains(u'.') || (!isAscii(word) && Idna::mapped(word).contains(u'.'));
+    return word.contains(u'.') || (!Ascii::isAscii(word) && Idna::mapped(word).contains(u'.'));
 }
 
 std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &suffixes)
@@ -346,9 +342,98 @@ std::optional<QStringView> linkInWord(QStringView word, const PublicSuffixList &
     return word;
 }
 
+bool isSchemeCharacter(QChar c)
+{
+    return Ascii::isLetter(c) || Ascii::isDigit(c) || c == u'+' || c == u'-' || c == u'.';
+}
+
+// The schemes whose addresses lead a browser to a host ("file" names a file).
+bool namesAHost(QStringView scheme)
+{
+    for (const QStringView name : { u"http", u"https", u"ws", u"wss", u"ftp" }) {
+        if (scheme.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Where the scheme ending at a colon starts, when it is one that names a host; -1 otherwise. The
+// scheme is every scheme character before the colon, as a browser reads it.
+qsizetype hostSchemeStart(QStringView text, qsizetype colon)
+{
+    static constexpr qsizetype longest = 5; // "https"
+    qsizetype start = colon;
+    while (start > 0 && isSchemeCharacter(text[start - 1])) {
+        if (colon - start == longest)
+            return -1;
+        --start;
+    }
+    return namesAHost(text.sliced(start, colon - start)) ? start : -1;
+}
+
+// The address from a scheme on to the end of its word: up to white space, or to a quote, an angle
+// bracket or a control character that ends it in markup and code, and without the punctuation
+// running text puts behind it. Nothing when no host follows the scheme.
+std::optional<QStringView> webAddressAt(QStringView text, qsizetype start, qsizetype colon)
+{
+    qsizetype end = colon + 1;
+    while (end < text.size() && !text[end].isSpace() && text[end] != u'"' && text[end] != u'<'
+        && text[end] != u'>' && text[end] != u'`' && text[end].category() != QChar::Other_Control)
+        ++end;
+    const QStringView address = withoutSurroundings(text.sliced(start, end - start));
+    const std::optional<BrowserAddress> read = BrowserAddress::parse(address);
+    if (!read || read->host.isEmpty())
+        return std::nullopt;
+    // Without its two slashes the scheme is a word of running text as often ("INFO:http:Session
+    // expired", "https: is"): there the host must be a site's name or an address, never a single
+    // word (also the scheme's own, when the punctuation behind it took its colon).
+    const bool slashes = address.mid(colon + 1 - start).startsWith(u"//");
+    if (!slashes && !read->host.contains(u'.') && !read->host.startsWith(u'['))
+        return std::nullopt;
+    return address;
+}
+
 } // namespace
 
 namespace LinkDetector {
+
+QList<QStringView> webAddressesInText(QStringView text)
+{
+    QList<QStringView> addresses;
+    qsizetype colon = text.indexOf(u':');
+    while (colon >= 0) {
+        qsizetype next = colon + 1;
+        const qsizetype start = hostSchemeStart(text, colon);
+        if (const std::optional<QStringView> address
+            = start >= 0 ? webAddressAt(text, start, colon) : std::nullopt) {
+            addresses.append(*address);
+            // The first address of a word counts: one named in its query is no place it opens.
+            while (next < text.size() && !text[next].isSpace())
+                ++next;
+        }
+        colon = text.indexOf(u':', next);
+    }
+    return addresses;
+}
+
+std::optional<QString> webAddressAcrossLineBreaks(QStringView text)
+{
+    const auto leftOut = [](QChar c) { return c == u'\t' || c == u'\n' || c == u'\r'; };
+    QStringView inner = text;
+    while (!inner.isEmpty() && inner.front().unicode() <= 0x20)
+        inner = inner.sliced(1);
+    while (!inner.isEmpty() && inner.back().unicode() <= 0x20)
+        inner.chop(1);
+    // Other white space (a sentence's) makes a text no address: it is found before any copy is made.
+    if (std::any_of(inner.begin(), inner.end(), [&](QChar c) { return c.isSpace() && !leftOut(c); })
+        || (inner.size() == text.size() && std::none_of(inner.begin(), inner.end(), leftOut)))
+        return std::nullopt;
+    const QString asRead = BrowserAddress::withoutIgnoredCharacters(inner);
+    const QList<QStringView> addresses = webAddressesInText(asRead);
+    if (addresses.isEmpty())
+        return std::nullopt;
+    return addresses.first().toString();
+}
 
 QList<QStringView> linksInText(QStringView text, const PublicSuffixList &suffixes)
 {

@@ -40,4 +40,18 @@ std::optional<QString> encodedLink(QStringView link);
 QList<QStringView> linksInText(QStringView text, const PublicSuffixList &suffixes);
 QList<QStringView> linksInText(QStringView text);
 
+// The addresses of the schemes that name a host (http, https, ws, wss, ftp, in any letter case)
+// written among the words of a text, read as a browser reads a URL: its scheme's colon may be
+// followed by any number of slashes and backslashes, or none ("https:example.org",
+// "wss:\\example.org"). Each is the word from its scheme on (not one of a longer name: "news:" is
+// no "ws:"), without the quotes, angle brackets and punctuation around it, and only when a host
+// follows.
+QList<QStringView> webAddressesInText(QStringView text);
+
+// The address of such a scheme the whole text is when a browser reads it, which leaves out the
+// spaces and control characters at the ends and every tab and line break
+// ("https://pay<TAB>pal.com/" opens paypal.com); nothing for a text that holds none of them or
+// that holds other white space.
+std::optional<QString> webAddressAcrossLineBreaks(QStringView text);
+
 } // namespace LinkDetector

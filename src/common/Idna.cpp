@@ -1,5 +1,7 @@
 #include "common/Idna.h"
 
+#include "common/Ascii.h"
+
 #include <unicode/uidna.h>
 #include <unicode/unorm2.h>
 
@@ -56,11 +58,6 @@ bool fitsIcu(QStringView text)
     return text.size() < std::numeric_limits<int32_t>::max() / 4;
 }
 
-bool isAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
 // One of ICU's normalisations by the name of its data; ICU keeps it for the life of the process.
 const UNormalizer2 *normalizer(const char *name)
 {
@@ -89,7 +86,7 @@ namespace Idna {
 std::optional<QString> toAscii(QStringView name)
 {
     // ASCII maps to itself in lower case: only an "xn--" label has more to check.
-    if (isAscii(name) && !name.startsWith(u"xn--", Qt::CaseInsensitive)
+    if (Ascii::isAscii(name) && !name.startsWith(u"xn--", Qt::CaseInsensitive)
         && !name.contains(u".xn--", Qt::CaseInsensitive))
         return name.toString().toLower();
     const UIDNA *idna = browserIdna();
@@ -108,7 +105,7 @@ std::optional<QString> toAscii(QStringView name)
 
 QString mapped(QStringView text)
 {
-    if (isAscii(text))
+    if (Ascii::isAscii(text))
         return text.toString().toLower();
     // ICU's data for the mapping step of UTS #46.
     static const UNormalizer2 *const uts46 = normalizer("uts46");

@@ -33,24 +33,6 @@ bool isTabOrNewline(QChar c)
     return c == u'\t' || c == u'\n' || c == u'\r';
 }
 
-// The text as a browser takes it from the address bar.
-QString withoutIgnoredCharacters(QStringView text)
-{
-    while (!text.isEmpty() && text.front().unicode() <= 0x20)
-        text = text.sliced(1);
-    while (!text.isEmpty() && text.back().unicode() <= 0x20)
-        text.chop(1);
-    if (std::none_of(text.begin(), text.end(), isTabOrNewline))
-        return text.toString();
-    QString kept;
-    kept.reserve(text.size());
-    for (const QChar c : text) {
-        if (!isTabOrNewline(c))
-            kept += c;
-    }
-    return kept;
-}
-
 // "name:" at the front: the scheme, lower case, and what follows its colon, when it is one of
 // the web's ("https:example.org" is an address too) or a slash or backslash follows. Nothing
 // otherwise, also for "localhost:8080" and "example.org:443/x".
@@ -345,6 +327,23 @@ bool readAuthority(QStringView authority, BrowserAddress &address)
 }
 
 } // namespace
+
+QString BrowserAddress::withoutIgnoredCharacters(QStringView text)
+{
+    while (!text.isEmpty() && text.front().unicode() <= 0x20)
+        text = text.sliced(1);
+    while (!text.isEmpty() && text.back().unicode() <= 0x20)
+        text.chop(1);
+    if (std::none_of(text.begin(), text.end(), isTabOrNewline))
+        return text.toString();
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isTabOrNewline(c))
+            kept += c;
+    }
+    return kept;
+}
 
 int BrowserAddress::effectivePort() const
 {

@@ -37,4 +37,8 @@ struct BrowserAddress
     // a browser would refuse the address: no host, a host holding a space or another character
     // no name may hold, a number that is no IPv4 address, or a port over 65535.
     static std::optional<BrowserAddress> parse(QStringView text);
+
+    // The text as a browser reads an address from it: spaces and control characters at either end
+    // and every tab and line break left out.
+    static QString withoutIgnoredCharacters(QStringView text);
 };

@@ -1,6 +1,7 @@
 // The values the rest of the app reads from an item instead of its raw fields.
 #include "model/ClipboardItem.h"
 
+#include "common/Ascii.h"
 #include "common/ByteLines.h"
 #include "common/StrictText.h"
 #include "common/UserCharacters.h"
@@ -50,15 +51,9 @@ void addCanonicalText(QCryptographicHash &hash, const std::optional<QString> &te
         hash.addData(QByteArrayView("\0", 1));
         return;
     }
-    const bool ascii = std::all_of(text->begin(), text->end(), [](QChar c) { return c.unicode() < 0x80; });
-    const QString canonical = ascii ? *text : text->normalized(QString::NormalizationForm_C);
+    const QString canonical = Ascii::isAscii(*text) ? *text : text->normalized(QString::NormalizationForm_C);
     addTextSize(hash, Utf8::size(canonical));
     Utf8::forEachPiece(canonical, [&](QByteArrayView piece) { hash.addData(piece); });
-}
-
-bool isAscii(QByteArrayView bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
 }
 
 // Whether an item holds further addresses of that number and length in memory.
@@ -110,7 +105,7 @@ QByteArray ClipboardItem::computeContentHash() const
         std::optional<QString> whole = textContent();
         if (const std::optional<QByteArray> extended = extendedTextData()) {
             // ASCII is its own canonical UTF-8: hashed as stored, without decoding it.
-            if (isAscii(*extended)) {
+            if (Ascii::isAscii(*extended)) {
                 addTextSize(hash, extended->size());
                 hash.addData(*extended);
                 break;

@@ -312,47 +312,111 @@ TEST_F(ClipboardMonitorClassificationTest, ALinkIsStoredAsItWasCopied)
     }
 }
 
+namespace {
+
+// Texts copied beside the entries "example.org/private", "intranet.example.com", "paypal.com",
+// "127.0.0.1" and "fass.de", and whether each is kept.
+const struct
+{
+    const char *text;
+    bool kept;
+} textsBesideBlockedPlaces[] = {
+    { "https://example\xE3\x80\x82org/private", false },
+    { "https://example\xEF\xBC\x8Eorg/private/notes", false },
+    { "https://example.org//private", false },
+    { "https://example.org/./private", false },
+    { "https://example.org/public/../private", false },
+    { "https://example.org\\private", false },
+    { "https://example.org/%70rivate", false },
+    { "HTTPS://EXAMPLE.ORG./private", false },
+    { "https://intranet\xEF\xBD\xA1"
+      "example\xEF\xBD\xA1"
+      "com/",
+        false },
+    { "see https://example\xE3\x80\x82org/private now", false },
+    { "notes: https://example.org/public/../private.", false },
+    // Names mapped as browsers map them, an IPv6 address that maps the IPv4 one, and a dot
+    // browsers refuse but older resolvers (IDNA 2003) read as a full stop.
+    { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x", false },
+    { "https://pay\u00ADpal.com/x", false },
+    { "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", false },
+    { "http://[::ffff:127.0.0.1]/x", false },
+    { "http://[::ffff:7f00:1]/x", false },
+    { "https://example\uFE52org/private", false },
+    { "read https://example\uFE52org/private/x first", false },
+    { "\u8AAD\u3093\u3067\u3002https://example\uFE52org/private", false },
+    // A tab, line feed or carriage return anywhere in an address, which browsers leave out.
+    { "ht\ttps://paypal.com/", false },
+    { "htt\nps://paypal.com/", false },
+    { "h\rttps://paypal.com/", false },
+    { "https:\n//paypal.com/", false },
+    { "https://pay\tpal.com/", false },
+    { "https://pay\npal.com/", false },
+    { "https://pay\r\npal.com/", false },
+    { "  https://pay\tpal.com/ \n", false },
+    { "https://example.org/pri\tvate", false },
+    { "https://example.org/priv\nate/x", false },
+    { "https://example.org/p\rrivate", false },
+    // A web scheme followed by no, one, three or four slashes, or by backslashes.
+    { "https:paypal.com/", false },
+    { "http:paypal.com", false },
+    { "https:/paypal.com/", false },
+    { "https:///paypal.com/", false },
+    { "https:////example.org/private", false },
+    { "https:\\\\paypal.com\\", false },
+    { "https:\\paypal.com", false },
+    { "https:/\\paypal.com/x", false },
+    { "http:\\/\\/127.1/x", false },
+    // The web's other schemes, and schemes in capitals.
+    { "ftp://paypal.com/", false },
+    { "ws://paypal.com/", false },
+    { "wss://paypal.com/socket", false },
+    { "wss:paypal.com", false },
+    { "ftp:\\\\intranet.example.com\\pub", false },
+    { "ws:///example.org/private", false },
+    { "HTTPS:paypal.com/", false },
+    { "FTP://PAYPAL.COM/", false },
+    { "Wss://PayPal.com/", false },
+    // Such addresses among other words.
+    { "see https:paypal.com/ now", false },
+    { "pay at wss://paypal.com/ now", false },
+    { "(ftp://paypal.com/pub).", false },
+    { "<a href=\"https:\\\\paypal.com\">", false },
+    { "url=HTTPS:/paypal.com", false },
+    { "https://example.org/public", true },
+    { "https://example.org/private/../public", true },
+    { "https://example\uFE52org/public", true },
+    { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF4E\uFF45\uFF54/x", true },
+    { "http://[::ffff:127.0.0.2]/x", true },
+    // "ß" is a letter of its own to a browser (faß.de is xn--fa-hia.de), which IDNA 2003 read
+    // as "ss": the older reading counts only where it finds more full stops.
+    { "https://fa\u00DF.de/", true },
+    { "see https://fa\u00DF.de/ now", true },
+    { "see https://fass.de/ now", false },
+    // Texts that only look like such forms.
+    { "https: is a scheme, paypal is a name", true },
+    { "ratio 3:4", true },
+    { "note:see", true },
+    { "C:\\Users\\paypal.comfort", true },
+    { "news:paypal.com", true },
+    { "mailto:someone@paypal.com", true },
+    { "javascript:paypal.com", true },
+    { "ws:", true },
+    { "https:other.net/?next=https:paypal.com", true },
+    { "if (url.protocol === \"https:\") paypal();", true },
+    { "pay\npal.com", true },
+    { "https://example.org/public\n/private", true },
+    { "https:\n\npaypal is a name", true },
+};
+
+} // namespace
+
 TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowserOpensAsTheBlockedPlace)
 {
     m_settings->setExcludedURLPatterns(
-        QStringLiteral("example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1"));
-    const struct
-    {
-        const char *text;
-        bool kept;
-    } cases[] = {
-        { "https://example\xE3\x80\x82org/private", false },
-        { "https://example\xEF\xBC\x8Eorg/private/notes", false },
-        { "https://example.org//private", false },
-        { "https://example.org/./private", false },
-        { "https://example.org/public/../private", false },
-        { "https://example.org\\private", false },
-        { "https://example.org/%70rivate", false },
-        { "HTTPS://EXAMPLE.ORG./private", false },
-        { "https://intranet\xEF\xBD\xA1"
-          "example\xEF\xBD\xA1"
-          "com/",
-            false },
-        { "see https://example\xE3\x80\x82org/private now", false },
-        { "notes: https://example.org/public/../private.", false },
-        // Names mapped as browsers map them, an IPv6 address that maps the IPv4 one, and a dot
-        // browsers refuse but older resolvers (IDNA 2003) read as a full stop.
-        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x", false },
-        { "https://pay\u00ADpal.com/x", false },
-        { "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", false },
-        { "http://[::ffff:127.0.0.1]/x", false },
-        { "http://[::ffff:7f00:1]/x", false },
-        { "https://example\uFE52org/private", false },
-        { "read https://example\uFE52org/private/x first", false },
-        { "\u8AAD\u3093\u3067\u3002https://example\uFE52org/private", false },
-        { "https://example.org/public", true },
-        { "https://example.org/private/../public", true },
-        { "https://example\uFE52org/public", true },
-        { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF4E\uFF45\uFF54/x", true },
-        { "http://[::ffff:127.0.0.2]/x", true },
-    };
+        QStringLiteral("example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1\nfass.de"));
     m_classifier.detection = {};
-    for (const auto &test : cases) {
+    for (const auto &test : textsBesideBlockedPlaces) {
         SCOPED_TRACE(test.text);
         EXPECT_EQ(classify(textSnapshot(QString::fromUtf8(test.text))).has_value(), test.kept);
     }
@@ -391,6 +455,10 @@ TEST_F(ClipboardMonitorClassificationTest, ATextHoldingABlacklistedLinkAmongOthe
             true },
         { "a path beside the entry's", "read https://example.org/privateer first", true },
         { "the word entry outside any link", "the bank is closed today", true },
+        { "a word entry inside an address with the slashes left out", "pay at https:mybank.example.net/x",
+            false },
+        { "a word entry as the host of a web socket", "wss://bank/feed", false },
+        { "a word entry after a logger named like a scheme", "ERROR:http:Bank transfer failed", true },
         { "the site named as an e-mail address", "mail someone@intranet.example.com", true },
         { "a long text without such a link", longText, true },
     };

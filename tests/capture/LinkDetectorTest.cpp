@@ -187,6 +187,18 @@ TEST(LinkDetectorTest, TheEncodedFormIsAValidLinkOfTheSamePlace)
         EXPECT_EQ(LinkDetector::encodedLink(QString::fromUtf8(test.link)), test.encoded) << test.link;
 }
 
+namespace {
+
+QStringList strings(const QList<QStringView> &views)
+{
+    QStringList copies;
+    for (QStringView view : views)
+        copies.append(view.toString());
+    return copies;
+}
+
+} // namespace
+
 TEST(LinkDetectorTest, LinksAmongTheWordsOfAText)
 {
     const struct
@@ -221,9 +233,47 @@ TEST(LinkDetectorTest, LinksAmongTheWordsOfAText)
     };
     for (const auto &test : cases) {
         const QString text = QString::fromUtf8(test.text);
-        QStringList found;
-        for (QStringView link : LinkDetector::linksInText(text))
-            found.append(link.toString());
-        EXPECT_EQ(found, test.links) << test.text;
+        EXPECT_EQ(strings(LinkDetector::linksInText(text)), test.links) << test.text;
+    }
+}
+
+TEST(LinkDetectorTest, AddressesOfTheWebsSchemesInTheFormsABrowserOpens)
+{
+    const struct
+    {
+        const char *text;
+        QStringList addresses;
+    } amongWords[] = {
+        { "see https:example.org/x now", { "https:example.org/x" } },
+        { "(FTP:\\\\files.example.org\\pub). and ws:///example.net/s",
+            { "FTP:\\\\files.example.org\\pub", "ws:///example.net/s" } },
+        { "<a href=\"wss:/example.org/s\">x</a>", { "wss:/example.org/s" } },
+        { "x=https:other.example/?next=https:example.org",
+            { "https:other.example/?next=https:example.org" } },
+        { "http://localhost:8080/ and http:localhost", { "http://localhost:8080/" } },
+        { "news:example.org xhttps:example.org mailto:me@example.org file://example.org/x", {} },
+        { "INFO:http:Session expired; https: is a scheme; ratio 3:4; C:\\Users\\x", {} },
+        { "if (url.protocol === \"https:\") go();", {} },
+        { "{\"scheme\":\"https:\",\"url\":\"https:\\\\example.org\\\\x\",\"n\":1}",
+            { "https:\\\\example.org\\\\x" } },
+    };
+    for (const auto &test : amongWords) {
+        const QString text = QString::fromUtf8(test.text);
+        EXPECT_EQ(strings(LinkDetector::webAddressesInText(text)), test.addresses) << test.text;
+    }
+    const struct
+    {
+        const char *text;
+        std::optional<QString> address;
+    } wholeTexts[] = {
+        { "\x01 ht\ttps://pay\npal.com/\r\n", "https://paypal.com/" },
+        { "Link:\nhttps:/\nexample.org/a\tb", "https:/example.org/ab" },
+        { "https://example.org/", std::nullopt },
+        { "pay\npal.com", std::nullopt },
+        { "https://example.org/ see\nthis", std::nullopt },
+    };
+    for (const auto &test : wholeTexts) {
+        EXPECT_EQ(LinkDetector::webAddressAcrossLineBreaks(QString::fromUtf8(test.text)), test.address)
+            << test.text;
     }
 }

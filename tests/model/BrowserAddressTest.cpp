@@ -96,9 +96,11 @@ TEST(BrowserAddressTest, RefusesWhatABrowserRefuses)
              "https://[zz::1]/", "mailto:/x", "foo:/bar", "foo://example.org\\x/y",
              // Characters no name may hold, as browsers map names: a small full stop, a full-width
              // solidus or colon (mapped to "/" and ":"), a joiner outside a script that needs it;
-             // a label that starts right to left and ends left to right; no valid "xn--" form.
+             // a label that starts right to left and ends left to right; a label, first or later, of no
+             // valid "xn--" form.
              "https://example\uFE52org/x", "https://example.org\uFF0Fx/", "https://example.org\uFF1A80/",
-             "https://exa\u200Dmple.org/", "https://\u05D0a.com/", "https://xn--zz.org/", "https://\u00AD/",
+             "https://exa\u200Dmple.org/", "https://\u05D0a.com/", "https://xn--zz.org/",
+             "https://www.xn--zz.org/", "https://\u00AD/",
              // An IPv6 address with too few numbers, the port past the highest.
              "https://[::ffff:1.2.3]/", "https://[::1]:65536/", "https://example.org:100000/" }) {
         EXPECT_FALSE(BrowserAddress::parse(QString::fromUtf8(text))) << text;

@@ -2,8 +2,8 @@
 // ASCII and a file whose name is no UTF-8 come back from the panel exactly as they were copied, a
 // copy stays on the clipboard after the program that made it quits (a password does not), a
 // URL blacklist of ten thousand entries keeps out every form of a blocked place without holding
-// up a copy, and a history or settings file that is a symbolic link is made private wherever it
-// leads.
+// up a copy (a tab inside it, a scheme with other slashes or none, ftp and wss among them), and a
+// history or settings file that is a symbolic link is made private wherever it leads.
 
 #include "AppEndToEnd.h"
 #include "RawClipboardOwner.h"
@@ -276,15 +276,23 @@ TEST_F(KeptAsCopiedX11Test, ABlockedHostInEveryFormThatOpensItIsKeptOut)
                                               "\uFF4E\uFF45\uFF54/x");
     copyFromOutside(allowed);
     ASSERT_TRUE(waitForNewest(allowed)) << stored().toStdString();
+    // Schemes named in a sentence are no addresses.
+    const QString sentence = QStringLiteral("https: and wss:paypal are words here");
+    copyFromOutside(sentence);
+    ASSERT_TRUE(waitForNewest(sentence)) << stored().toStdString();
 
     // Full-width letters and full stop; a small full stop (older resolvers read it as one); a soft
-    // hyphen, which browsers leave out; full-width digits; an IPv6 address mapping 127.0.0.1.
+    // hyphen, which browsers leave out; full-width digits; an IPv6 address mapping 127.0.0.1; a
+    // tab and line breaks, which browsers leave out; slashes missing or backward; the web's other
+    // schemes.
     ASSERT_NO_FATAL_FAILURE(copyEachThenMark(app,
         { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x",
             "https://example\uFE52org/x", "https://pay\u00ADpal.com/x",
-            "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", "http://[::ffff:127.0.0.1]/x" }));
-    EXPECT_EQ(
-        storedTextsAt(storePath()), (QStringList { QStringLiteral("after the blocked forms"), allowed }))
+            "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", "http://[::ffff:127.0.0.1]/x",
+            "https://pay\tpal.com/", "ht\ntps://paypal.com/x\r\n", "HTTPS:paypal.com/x",
+            "https:\\\\paypal.com\\", "wss://paypal.com/socket", "see ftp://example.org/pub now" }));
+    EXPECT_EQ(storedTextsAt(storePath()),
+        (QStringList { QStringLiteral("after the blocked forms"), sentence, allowed }))
         << stored().toStdString();
 }
 

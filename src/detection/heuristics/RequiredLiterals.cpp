@@ -1,5 +1,7 @@
 #include "detection/heuristics/RequiredLiterals.h"
 
+#include "common/Ascii.h"
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -273,9 +275,7 @@ const QStringList *mostSelective(const QList<QStringList> &candidates)
 
 bool isAscii(const QStringList &texts)
 {
-    return std::all_of(texts.begin(), texts.end(), [](const QString &text) {
-        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    });
+    return std::all_of(texts.begin(), texts.end(), [](const QString &text) { return Ascii::isAscii(text); });
 }
 
 } // namespace
