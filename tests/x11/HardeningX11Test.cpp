@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtEndian>
@@ -28,6 +29,9 @@
 #include <sqlite3.h>
 
 namespace {
+
+// The files the models are read from.
+enum class ModelFile { network, contentTypes, labels };
 
 class HardeningX11Test : public AppEndToEndTest
 {
@@ -47,7 +51,8 @@ protected:
     }
     bool waitForNewest(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
-        return waitUntil([&] { return storedTexts().value(0) == text; }, limit);
+        waitUntil([&] { return (m_watch && !m_watch()) || storedTexts().value(0) == text; }, limit);
+        return storedTexts().value(0) == text;
     }
     // Whether the bytes are anywhere in the store file or its write-ahead log.
     bool storeFilesContain(const QByteArray &bytes)
@@ -167,6 +172,12 @@ protected:
     }
 
     std::unique_ptr<TestWindowProcess> m_window;
+    // Starts the app with the model file replaced by the stand-in and expects every copy kept,
+    // its memory and what it writes bounded, and a quick quit.
+    void expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row);
+
+    // While it is set, waiting for a copy ends as soon as it says false.
+    std::function<bool()> m_watch;
 };
 
 } // namespace
@@ -833,7 +844,7 @@ QByteArray contentsOf(const QString &path)
 }
 
 // The app's resources in a folder of the test's own, where its two models are rewritten as an
-// install or a copy over them would.
+// install or a copy over them would, or replaced by what another program may leave there.
 class RewrittenModels final
 {
 public:
@@ -845,7 +856,33 @@ public:
             return false;
         m_network = contentsOf(network());
         m_contentTypes = contentsOf(contentTypes());
-        return m_network.size() > 1'000'000 && m_contentTypes.size() > 1'000'000;
+        m_labels = contentsOf(pathOf(ModelFile::labels));
+        return m_network.size() > 1'000'000 && m_contentTypes.size() > 1'000'000 && !m_labels.isEmpty();
+    }
+    QString pathOf(ModelFile file) const
+    {
+        switch (file) {
+        case ModelFile::network:
+            return network();
+        case ModelFile::contentTypes:
+            return contentTypes();
+        case ModelFile::labels:
+            break;
+        }
+        return m_folder.filePath(QStringLiteral("magika_labels.txt"));
+    }
+    // A sparse file stands in at 2 GB, a size no model comes near.
+    bool replace(ModelFile file, FileStandIn standIn) const
+    {
+        return replaceWithStandIn(pathOf(file), standIn, 2LL * 1024 * 1024 * 1024);
+    }
+    // The file as shipped, written anew in place of what stood there.
+    bool restore(ModelFile file) const
+    {
+        const QByteArray &bytes = file == ModelFile::network ? m_network
+            : file == ModelFile::contentTypes                ? m_contentTypes
+                                                             : m_labels;
+        return QFile::remove(pathOf(file)) && rewriteInPlace(pathOf(file), bytes);
     }
     QString folder() const { return m_folder.path(); }
     bool empty() const { return rewriteInPlace(network(), {}) && rewriteInPlace(contentTypes(), {}); }
@@ -870,6 +907,7 @@ private:
     QTemporaryDir m_folder;
     QByteArray m_network;
     QByteArray m_contentTypes;
+    QByteArray m_labels;
 };
 
 std::string howItEnded(AppProcess &app)
@@ -883,12 +921,14 @@ std::string howItEnded(AppProcess &app)
 
 // An install or a copy over the app's models while it runs: emptied, the next copy is kept and
 // decided as without them; written again, in place or by a new file renamed over the old, they
-// are read again; cut short, each is treated as a missing one.
+// are read again; cut short, each is treated as a missing one, said once in the log.
 TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLoseACopy)
 {
     RewrittenModels models;
     ASSERT_TRUE(models.prepare());
-    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ");
+    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")
+        + models.pathOf(ModelFile::contentTypes);
+    const QString network = models.pathOf(ModelFile::network);
     const struct
     {
         const char *name; // what happens to the models before a Lua function is copied
@@ -896,18 +936,20 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
         std::function<bool()> change;
         bool code; // stored as Lua code with the network's guess, or as text without one
         QStringList said; // among the lines the app prints meanwhile
-        QString notSaid;
+        QStringList notSaid;
     } steps[] = {
         { "as shipped", "greet", [] { return true; }, true, {}, {} },
         // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
         { "emptied in place", "wave", [&] { return models.empty(); }, false,
-            { QStringLiteral("GuesslangDetection: Invalid model file format"), cannotLoad }, {} },
+            { QStringLiteral("GuesslangDetection: Invalid model file format in ") + network, cannotLoad },
+            {} },
         { "written again", "nod", [&] { return models.writeAgain(); }, true, {}, {} },
         { "cut short in place", "bow", [&] { return models.cutInHalf(); }, false,
             { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
-        // The cut network said what it could not read once; the other model fails at each try.
-        { "left cut", "clap", [] { return true; }, false, { cannotLoad },
-            QStringLiteral("GuesslangDetection:") },
+        // Each model said what it could not read once: while the files stay cut, neither tries
+        // again.
+        { "left cut", "clap", [] { return true; }, false, {},
+            { QStringLiteral("GuesslangDetection:"), QStringLiteral("MagikaDetectionCoreML:") } },
     };
     AppProcess app(home.path());
     app.enableTestHooks();
@@ -922,12 +964,177 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
         EXPECT_EQ(stored.type, step.code ? QStringLiteral("code") : QStringLiteral("text"));
         EXPECT_EQ(stored.language, step.code ? std::optional(QStringLiteral("lua")) : std::nullopt);
         EXPECT_EQ(stored.networkLanguage.has_value(), step.code);
+        // A model says why it cannot be read before the copy is stored, but this test reads the
+        // app's output only as it comes: all of it up to the store is here once a later line
+        // of the app's is.
+        ASSERT_TRUE(app.caughtUp());
         const QString output = app.output().mid(mark);
         for (const QString &line : step.said) {
             EXPECT_TRUE(output.contains(line)) << line.toStdString() << " in:\n" << output.toStdString();
         }
-        if (!step.notSaid.isEmpty()) {
-            EXPECT_FALSE(output.contains(step.notSaid)) << output.toStdString();
+        for (const QString &line : step.notSaid) {
+            EXPECT_FALSE(output.contains(line)) << output.toStdString();
         }
     }
+}
+
+namespace {
+
+// What the app has written (its cache folder's copies among it) and the most memory it has held
+// since it was first looked at, watched while it works: an app over either bound is stopped at
+// once, before it fills the disk or the memory of the machine.
+class Footprint final
+{
+public:
+    static constexpr qint64 maxWrittenBytes = 256LL * 1024 * 1024;
+    static constexpr qint64 maxResidentBytes = 768LL * 1024 * 1024;
+
+    explicit Footprint(qint64 pid)
+        : m_pid(pid)
+        , m_writtenBefore(written())
+    {
+        resetPeakResidentBytes(pid);
+    }
+    // False, with the app stopped, once it is over a bound.
+    bool withinBounds()
+    {
+        m_mostWritten = std::max(m_mostWritten, written() - m_writtenBefore);
+        m_mostResident = std::max(m_mostResident, peakResidentBytes(m_pid));
+        if (m_mostWritten <= maxWrittenBytes && m_mostResident <= maxResidentBytes)
+            return true;
+        ::kill(pid_t(m_pid), SIGKILL);
+        return false;
+    }
+    double writtenMegabytes() const { return double(m_mostWritten) / (1024.0 * 1024.0); }
+    double residentMegabytes() const { return double(m_mostResident) / (1024.0 * 1024.0); }
+
+private:
+    // The bytes the process has handed to write() and its like since it started.
+    qint64 written() const
+    {
+        QFile io(QStringLiteral("/proc/%1/io").arg(m_pid));
+        if (!io.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray &line : io.readAll().split('\n')) {
+            if (line.startsWith("wchar:"))
+                return line.mid(6).trimmed().toLongLong();
+        }
+        return 0;
+    }
+
+    qint64 m_pid;
+    qint64 m_writtenBefore;
+    qint64 m_mostWritten = 0;
+    qint64 m_mostResident = 0;
+};
+
+const char *nameOf(ModelFile file)
+{
+    switch (file) {
+    case ModelFile::network:
+        return "the language network";
+    case ModelFile::contentTypes:
+        return "the content-type model";
+    case ModelFile::labels:
+        return "the content-type labels";
+    }
+    return "";
+}
+
+const char *nameOf(FileStandIn standIn)
+{
+    switch (standIn) {
+    case FileStandIn::fifo:
+        return "a FIFO";
+    case FileStandIn::zeroDeviceLink:
+        return "a link to /dev/zero";
+    case FileStandIn::nullDeviceLink:
+        return "a link to /dev/null";
+    case FileStandIn::sparseFile:
+        return "a 2 GB sparse file";
+    }
+    return "";
+}
+
+} // namespace
+
+// Whoever can write the app's resources (a user's own install or build tree) may leave anything
+// in a model's place. A FIFO held a reading thread in open() for good (no copy stored from then
+// on, no quit), a link to /dev/zero filled the disk with its copy or the memory with labels, a
+// 2 GB sparse model made every copy wait seconds. Each is now refused at once, said once in the
+// log until the file changes, and costs only the model it stands for.
+TEST_F(HardeningX11Test, ModelFilesThatAreNoRegularFilesOrFarTooLargeHoldUpNoCopyAndNoQuit)
+{
+    int row = 0;
+    for (const FileStandIn standIn :
+        { FileStandIn::fifo, FileStandIn::zeroDeviceLink, FileStandIn::sparseFile }) {
+        for (const ModelFile file : { ModelFile::network, ModelFile::contentTypes, ModelFile::labels }) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 in place of %2").arg(nameOf(standIn), nameOf(file)).toStdString());
+            expectStandInHoldsUpNothing(file, standIn, ++row);
+        }
+    }
+}
+
+void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row)
+{
+    RewrittenModels models;
+    ASSERT_TRUE(models.prepare());
+    ASSERT_TRUE(models.replace(file, standIn));
+    const QString path = models.pathOf(file);
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), models.folder());
+    // From its start, when it warms both models up.
+    startApp(app);
+    Footprint footprint(app.pid());
+    m_watch = [&] { return footprint.withinBounds(); };
+    const auto unwatch = qScopeGuard([&] { m_watch = nullptr; });
+    qint64 slowestMs = 0;
+    for (int copy = 0; copy < 3; ++copy) {
+        const QString text
+            = QStringLiteral("copied beside %1, row %2, copy %3").arg(nameOf(standIn)).arg(row).arg(copy);
+        QElapsedTimer clock;
+        ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
+        clock.start();
+        ASSERT_TRUE(waitForNewest(text)) << howItEnded(app);
+        slowestMs = std::max(slowestMs, clock.elapsed());
+    }
+    // The other model still counts: the network names the Lua function, or the content-type
+    // model makes it Lua code.
+    const bool contentTypesLeft = file == ModelFile::network;
+    const auto expectOnlyItsModelGone = [&](const QString &name) {
+        const StoredCopy stored = copyLuaFunction(name);
+        ASSERT_TRUE(stored.kept) << howItEnded(app);
+        EXPECT_EQ(stored.type, contentTypesLeft ? QStringLiteral("code") : QStringLiteral("text"));
+        EXPECT_EQ(stored.networkLanguage.has_value(), !contentTypesLeft);
+    };
+    expectOnlyItsModelGone(QStringLiteral("hold%1").arg(row));
+    ASSERT_TRUE(app.caughtUp());
+    EXPECT_EQ(app.output().count(path), 1) << "said once, naming the file:\n" << app.output().toStdString();
+
+    // Mended, the model is read again; replaced again under the running app, it is refused again.
+    ASSERT_TRUE(models.restore(file));
+    const StoredCopy mended = copyLuaFunction(QStringLiteral("mend%1").arg(row));
+    ASSERT_TRUE(mended.kept) << howItEnded(app);
+    EXPECT_EQ(mended.language, std::optional(QStringLiteral("lua")));
+    EXPECT_TRUE(mended.networkLanguage.has_value());
+    ASSERT_TRUE(models.replace(file, standIn));
+    expectOnlyItsModelGone(QStringLiteral("again%1").arg(row));
+    ASSERT_TRUE(app.caughtUp());
+    EXPECT_EQ(app.output().count(path), 2) << app.output().toStdString();
+
+    EXPECT_TRUE(footprint.withinBounds());
+    QElapsedTimer clock;
+    clock.start();
+    app.signal(SIGTERM);
+    const bool ended = app.waitForExit(2000);
+    std::printf("[ measured ] %s in place of %s: the slowest copy kept in %lld ms, %.1f MB written, at most "
+                "%.0f MB of memory; SIGTERM %s\n",
+        nameOf(standIn), nameOf(file), (long long)slowestMs, footprint.writtenMegabytes(),
+        footprint.residentMegabytes(),
+        ended ? qPrintable(QStringLiteral("ended the app in %1 ms").arg(clock.elapsed()))
+              : "did not end it in 2 s");
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(app.exitCode(), 0);
 }
