@@ -22,7 +22,9 @@
 #include <QUrl>
 #include <QtEndian>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -67,7 +69,8 @@ protected:
 
     // Starts the app with a window of ours in front and waits until it answers its
     // shortcut (from then on it watches the clipboard too).
-    void startApp(AppProcess &app)
+    // `started` runs as soon as its process is there.
+    void startApp(AppProcess &app, const std::function<void()> &started = {})
     {
         if (!m_window) {
             m_window = std::make_unique<TestWindowProcess>();
@@ -75,6 +78,8 @@ protected:
             ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
         }
         ASSERT_TRUE(app.start());
+        if (started)
+            started();
         ASSERT_TRUE(openThenDismissPanel(app));
         ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
     }
@@ -980,9 +985,9 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
 
 namespace {
 
-// What the app has written (its cache folder's copies among it) and the most memory it has held
-// since it was first looked at, watched while it works: an app over either bound is stopped at
-// once, before it fills the disk or the memory of the machine.
+// What the app has written (its cache folder's copies among it) and the most memory it has held,
+// watched on a thread of its own from its start: an app over either bound is stopped at once,
+// before it fills the disk or the memory of the machine.
 class Footprint final
 {
 public:
@@ -994,19 +999,38 @@ public:
         , m_writtenBefore(written())
     {
         resetPeakResidentBytes(pid);
+        m_watcher = std::thread([this] {
+            while (!m_done && withinBounds())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
     }
-    // False, with the app stopped, once it is over a bound.
+    ~Footprint()
+    {
+        m_done = true;
+        m_watcher.join();
+    }
+    Footprint(const Footprint &) = delete;
+    Footprint &operator=(const Footprint &) = delete;
+
+    // False, with the app stopped, once it has been over a bound.
     bool withinBounds()
     {
-        m_mostWritten = std::max(m_mostWritten, written() - m_writtenBefore);
-        m_mostResident = std::max(m_mostResident, peakResidentBytes(m_pid));
-        if (m_mostWritten <= maxWrittenBytes && m_mostResident <= maxResidentBytes)
+        m_mostWritten = std::max(m_mostWritten.load(), written() - m_writtenBefore);
+        m_mostResident = std::max(m_mostResident.load(), peakResidentBytes(m_pid));
+        if (!m_over && m_mostWritten <= maxWrittenBytes && m_mostResident <= maxResidentBytes)
             return true;
-        ::kill(pid_t(m_pid), SIGKILL);
+        if (!m_over.exchange(true))
+            ::kill(pid_t(m_pid), SIGKILL);
         return false;
     }
-    double writtenMegabytes() const { return double(m_mostWritten) / (1024.0 * 1024.0); }
-    double residentMegabytes() const { return double(m_mostResident) / (1024.0 * 1024.0); }
+    std::string describe() const
+    {
+        return QStringLiteral("%1 MB written, at most %2 MB of memory%3")
+            .arg(double(m_mostWritten) / (1024.0 * 1024.0), 0, 'f', 1)
+            .arg(double(m_mostResident) / (1024.0 * 1024.0), 0, 'f', 0)
+            .arg(m_over ? QStringLiteral(" (over the bound: the app was stopped)") : QString())
+            .toStdString();
+    }
 
 private:
     // The bytes the process has handed to write() and its like since it started.
@@ -1022,10 +1046,13 @@ private:
         return 0;
     }
 
-    qint64 m_pid;
-    qint64 m_writtenBefore;
-    qint64 m_mostWritten = 0;
-    qint64 m_mostResident = 0;
+    const qint64 m_pid;
+    const qint64 m_writtenBefore;
+    std::atomic<qint64> m_mostWritten = 0;
+    std::atomic<qint64> m_mostResident = 0;
+    std::atomic<bool> m_over = false;
+    std::atomic<bool> m_done = false;
+    std::thread m_watcher;
 };
 
 const char *nameOf(ModelFile file)
@@ -1086,8 +1113,10 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     app.enableTestHooks();
     app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), models.folder());
     // From its start, when it warms both models up.
-    startApp(app);
-    Footprint footprint(app.pid());
+    std::unique_ptr<Footprint> watched;
+    startApp(app, [&] { watched = std::make_unique<Footprint>(app.pid()); });
+    ASSERT_TRUE(watched);
+    Footprint &footprint = *watched;
     m_watch = [&] { return footprint.withinBounds(); };
     const auto unwatch = qScopeGuard([&] { m_watch = nullptr; });
     qint64 slowestMs = 0;
@@ -1097,7 +1126,7 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
         QElapsedTimer clock;
         ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
         clock.start();
-        ASSERT_TRUE(waitForNewest(text)) << howItEnded(app);
+        ASSERT_TRUE(waitForNewest(text)) << howItEnded(app) << "; " << footprint.describe();
         slowestMs = std::max(slowestMs, clock.elapsed());
     }
     // The other model still counts: the network names the Lua function, or the content-type
@@ -1105,7 +1134,7 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     const bool contentTypesLeft = file == ModelFile::network;
     const auto expectOnlyItsModelGone = [&](const QString &name) {
         const StoredCopy stored = copyLuaFunction(name);
-        ASSERT_TRUE(stored.kept) << howItEnded(app);
+        ASSERT_TRUE(stored.kept) << howItEnded(app) << "; " << footprint.describe();
         EXPECT_EQ(stored.type, contentTypesLeft ? QStringLiteral("code") : QStringLiteral("text"));
         EXPECT_EQ(stored.networkLanguage.has_value(), !contentTypesLeft);
     };
@@ -1129,10 +1158,8 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     clock.start();
     app.signal(SIGTERM);
     const bool ended = app.waitForExit(2000);
-    std::printf("[ measured ] %s in place of %s: the slowest copy kept in %lld ms, %.1f MB written, at most "
-                "%.0f MB of memory; SIGTERM %s\n",
-        nameOf(standIn), nameOf(file), (long long)slowestMs, footprint.writtenMegabytes(),
-        footprint.residentMegabytes(),
+    std::printf("[ measured ] %s in place of %s: the slowest copy kept in %lld ms, %s; SIGTERM %s\n",
+        nameOf(standIn), nameOf(file), (long long)slowestMs, footprint.describe().c_str(),
         ended ? qPrintable(QStringLiteral("ended the app in %1 ms").arg(clock.elapsed()))
               : "did not end it in 2 s");
     EXPECT_TRUE(ended);
