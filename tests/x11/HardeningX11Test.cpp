@@ -1110,8 +1110,7 @@ TEST_F(HardeningX11Test, ModelFilesThatAreNoRegularFilesOrFarTooLargeHoldUpNoCop
 void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row)
 {
     RewrittenModels models;
-    ASSERT_TRUE(models.prepare());
-    ASSERT_TRUE(models.replace(file, standIn));
+    ASSERT_TRUE(models.prepare() && models.replace(file, standIn));
     const QString path = models.pathOf(file);
     AppProcess app(home.path());
     app.enableTestHooks();
@@ -1120,15 +1119,15 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     std::unique_ptr<Footprint> watched;
     startApp(app, [&] { watched = std::make_unique<Footprint>(app.pid()); });
     ASSERT_TRUE(watched);
-    Footprint &footprint = *watched;
+    Footprint &footprint = *watched; // watched from here on by waitForNewest too
     m_watch = [&] { return footprint.withinBounds(); };
     const auto unwatch = qScopeGuard([&] { m_watch = nullptr; });
     qint64 slowestMs = 0;
     for (int copy = 0; copy < 3; ++copy) {
         const QString text
             = QStringLiteral("copied beside %1, row %2, copy %3").arg(nameOf(standIn)).arg(row).arg(copy);
-        QElapsedTimer clock;
         ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
+        QElapsedTimer clock;
         clock.start();
         ASSERT_TRUE(waitForNewest(text)) << howItEnded(app) << "; " << footprint.describe();
         slowestMs = std::max(slowestMs, clock.elapsed());
@@ -1145,7 +1144,6 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     expectOnlyItsModelGone(QStringLiteral("hold%1").arg(row));
     ASSERT_TRUE(app.caughtUp());
     EXPECT_EQ(app.output().count(path), 1) << "said once, naming the file:\n" << app.output().toStdString();
-
     // Mended, the model is read again; replaced again under the running app, it is refused again.
     ASSERT_TRUE(models.restore(file));
     const StoredCopy mended = copyLuaFunction(QStringLiteral("mend%1").arg(row));
@@ -1156,11 +1154,10 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     expectOnlyItsModelGone(QStringLiteral("again%1").arg(row));
     ASSERT_TRUE(app.caughtUp());
     EXPECT_EQ(app.output().count(path), 2) << app.output().toStdString();
-
     EXPECT_TRUE(footprint.withinBounds());
     QElapsedTimer clock;
-    clock.start();
     app.signal(SIGTERM);
+    clock.start();
     const bool ended = app.waitForExit(2000);
     std::printf("[ measured ] %s in place of %s: the slowest copy kept in %lld ms, %s; SIGTERM %s\n",
         nameOf(standIn), nameOf(file), (long long)slowestMs, footprint.describe().c_str(),
