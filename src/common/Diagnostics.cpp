@@ -34,7 +34,8 @@ std::atomic<FatalErrorHandler> g_fatalHandler { nullptr };
 
 void fatalError(const QString &message)
 {
-    printDiagnostic(message);
+    // Once, where a program says why it stops: standard error, not also among the diagnostic
+    // lines on standard output (a terminal shows both).
     const QByteArray bytes = message.toUtf8();
     std::fprintf(stderr, "%s\n", bytes.constData());
     if (FatalErrorHandler handler = g_fatalHandler.load())

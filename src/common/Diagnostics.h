@@ -12,7 +12,8 @@ using DiagnosticSink = void (*)(const QString &line);
 void setDiagnosticSink(DiagnosticSink sink);
 
 // Stops the program on a set-up fault it cannot run without (a store that cannot be
-// opened): prints the message, lets the installed handler show it to the user, exits 1.
+// opened): prints the message on standard error, lets the installed handler show it to the
+// user, exits 1.
 [[noreturn]] void fatalError(const QString &message);
 using FatalErrorHandler = void (*)(const QString &message);
 void setFatalErrorHandler(FatalErrorHandler handler);

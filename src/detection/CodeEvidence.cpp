@@ -97,7 +97,8 @@ constexpr std::array<MarkPattern, 29> markPatterns { {
     { assembly,
         R"(^\s*[a-z]{2,7}\s+[%$#\[]?\w+\]?\s*,\s*[%$#\[]?-?\w+|^\s*\.(?:text|data|bss|globl|global|section)"
         R"(|byte|word|long|quad|asciz?)\b|%[re]?(?:[abcd]x|[sb]p|[sd]i)\b|%r\d+)" },
-    { pemArmour, R"(-----(?:BEGIN|END) [A-Z0-9 ]+-----|^[A-Za-z0-9+/]{60,}={0,2}$)" },
+    // The armour alone: lines of base64 without it are any data or key, which people copy as text.
+    { pemArmour, R"(-----(?:BEGIN|END) [A-Z0-9 ]+-----)" },
     { selector, R"(^\s*[.#][A-Za-z][\w-]*(?:\s*[>+~,{]|\s+[.#]?[A-Za-z][\w-]*\s*[,{>]))" },
     { symbol, R"((?:^|[\s(\[,]):[a-z_]\w+)" },
     { buildSetting, R"(^\s*[a-z]+[A-Z]\w*\s+\S|^\s*[a-z]\w*\s+['"][^'"\s]+['"]\s*$)" },
@@ -211,6 +212,10 @@ std::uint32_t marksOf(QStringView text)
 
 std::uint32_t marksFor(const QString &label)
 {
+    // A certificate or key is base64 in its armour, with none of the structure code shares: in
+    // base64 such marks are chance ("++", "+=" at the padding).
+    if (label == u"pem")
+        return pemArmour;
     return sharedStructure | ownSyntax(label);
 }
 

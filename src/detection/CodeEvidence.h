@@ -40,7 +40,7 @@ enum Mark : std::uint32_t {
     makeRule = 1u << 22, // target: dependencies, a tab-indented recipe
     dockerInstruction = 1u << 23, // FROM, RUN, COPY ... in capitals opening a line
     assembly = 1u << 24, // mov eax, 1; .section, .globl; %rbp
-    pemArmour = 1u << 25, // -----BEGIN ..., lines of base64
+    pemArmour = 1u << 25, // -----BEGIN CERTIFICATE-----, -----END ...
     buildSetting = 1u << 26, // minSdk 24, implementation 'a:b:1.0'
     selector = 1u << 27, // .card > .title, #main {
     symbol = 1u << 28, // :name
@@ -49,7 +49,8 @@ enum Mark : std::uint32_t {
 // Every mark the text shows in its first 100 lines (at most 25,000 characters of them).
 std::uint32_t marksOf(QStringView text);
 
-// The marks that back a label: the structure all code shares, and the label's own syntax.
+// The marks that back a label: the structure all code shares, and the label's own syntax (for
+// a certificate or key, its armour alone).
 std::uint32_t marksFor(const QString &label);
 
 // Whether the text shows a mark of code of this content-type label.

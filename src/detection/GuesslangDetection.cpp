@@ -1,6 +1,7 @@
 #include "detection/GuesslangDetection.h"
 
 #include "common/Diagnostics.h"
+#include "detection/ModelFileVersions.h"
 #include "detection/VectorMath.h"
 #include "platform/Bundle.h"
 #include "platform/MappedFile.h"
@@ -100,13 +101,17 @@ QString decimal(Wide value)
     return digits;
 }
 
-// Walks the file with the reader's own bounds checks; nothing is read past the end.
+// Walks the file with the reader's own bounds checks; nothing is read past the end. Its
+// messages name the file.
 class FileReader final
 {
 public:
-    explicit FileReader(const QByteArray &data)
+    FileReader(const QByteArray &data, const QString &path)
         : m_data(data)
+        , m_path(path)
     { }
+
+    void report(const QString &message) const { ::report(message + QStringLiteral(" in ") + m_path); }
 
     qint64 offset() const { return m_offset; }
     qint64 size() const { return m_data.size(); }
@@ -164,6 +169,7 @@ public:
 
 private:
     const QByteArray &m_data;
+    const QString m_path;
     qint64 m_offset = 8;
 };
 
@@ -199,15 +205,15 @@ void denseLayer(const float *in, int rows, const float *matrix, const float *bia
 } // namespace
 
 std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwork(
-    const QByteArray &data, std::shared_ptr<const MappedFile> file)
+    const QByteArray &data, const QString &path, std::shared_ptr<const MappedFile> file)
 {
+    FileReader reader(data, path);
     if (data.size() < 8 || !data.startsWith("GLNG")) {
-        report(QStringLiteral("Invalid model file format"));
+        reader.report(QStringLiteral("Invalid model file format"));
         return nullptr;
     }
     auto network = std::make_shared<Network>();
     network->file = std::move(file);
-    FileReader reader(data);
     if (const std::optional<quint32> count = reader.readUInt32()) {
         for (quint32 i = 0; i < *count; ++i) {
             // A count or name cut off by the end of the file ends the list: what follows
@@ -217,7 +223,7 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwo
                 break;
             const std::optional<QByteArray> bytes = reader.readBytes(*length);
             if (!bytes) {
-                report(
+                reader.report(
                     QStringLiteral("language name out of bounds - need %1 bytes at offset %2, data size %3")
                         .arg(*length)
                         .arg(reader.offset())
@@ -238,7 +244,9 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwo
     network->linearWeights = reader.readRows();
     network->linearBias = reader.readMatrix();
     if (!network->coversInference())
-        report(QStringLiteral("model matrices are smaller than the network needs; rankings will be empty"));
+        report(
+            QStringLiteral("model matrices in %1 are smaller than the network needs; rankings will be empty")
+                .arg(path));
     return network;
 }
 
@@ -302,12 +310,16 @@ GuesslangDetection &GuesslangDetection::shared()
 bool GuesslangDetection::loadModel()
 {
     QMutexLocker loadLock(&m_loadMutex);
-    return loadNetwork() != nullptr;
+    return loadNetwork(networkPath()) != nullptr;
 }
 
-std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetworkFile()
+QString GuesslangDetection::networkPath()
 {
-    const QString path = Bundle::pathForResource(QStringLiteral("guesslang"), QStringLiteral("bin"));
+    return Bundle::pathForResource(QStringLiteral("guesslang"), QStringLiteral("bin"));
+}
+
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetworkFile(const QString &path)
+{
     if (path.isEmpty()) {
         report(QStringLiteral("Could not find guesslang.bin in bundle (") + Bundle::searchedFolders()
             + QLatin1Char(')'));
@@ -318,17 +330,24 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwo
     QString error;
     const std::shared_ptr<const MappedFile> file = MappedFile::open(path, &error);
     if (!file) {
-        report(QStringLiteral("Could not read model file at ") + QUrl::fromLocalFile(path).toString());
+        report(QStringLiteral("Could not read model file at %1: %2")
+                   .arg(QUrl::fromLocalFile(path).toString(), error));
         return nullptr;
     }
     const QByteArray data
         = QByteArray::fromRawData(reinterpret_cast<const char *>(file->data()), qsizetype(file->size()));
-    return readNetwork(data, file);
+    return readNetwork(data, path, file);
 }
 
-std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwork()
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwork(const QString &path)
 {
-    std::shared_ptr<const Network> network = readNetworkFile();
+    // Taken before the file is read: a file changed meanwhile is read again at the next use.
+    ModelFileVersions versions = ModelFileVersions::of({ path });
+    std::shared_ptr<const Network> network = readNetworkFile(path);
+    if (network)
+        m_failedVersions.reset();
+    else
+        m_failedVersions = std::move(versions);
     QMutexLocker lock(&m_mutex);
     if (network)
         m_numLanguages = int(network->languages.size());
@@ -344,6 +363,8 @@ bool GuesslangDetection::loadModelIfNeeded()
 
 void GuesslangDetection::unloadModel()
 {
+    QMutexLocker loadLock(&m_loadMutex);
+    m_failedVersions.reset();
     QMutexLocker lock(&m_mutex);
     m_network.reset();
 }
@@ -384,7 +405,11 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadedNet
     QMutexLocker loadLock(&m_loadMutex);
     if (std::shared_ptr<const Network> loaded = currentNetwork()) // loaded by another thread meanwhile
         return loaded;
-    return loadNetwork();
+    const QString path = networkPath();
+    // A load that failed was said once; it is tried again when the file has changed.
+    if (m_failedVersions && *m_failedVersions == ModelFileVersions::of({ path }))
+        return nullptr;
+    return loadNetwork(path);
 }
 
 QList<int> GuesslangDetection::extractFeatures(const QString &text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detection/ModelActor.h"
+#include "detection/ModelFileVersions.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class MappedFile;
 
@@ -45,10 +47,10 @@ public:
     // The application's instance, created on first use.
     static GuesslangDetection &shared();
 
-    // Reads "guesslang.bin"; false (with a diagnostic line) when it is missing, unreadable
-    // or not a network file. Reading past the end of a truncated file is reported and
-    // leaves the affected parts empty; the load still counts as done, but such a network
-    // ranks nothing.
+    // Reads "guesslang.bin"; false (with a diagnostic line naming it) when it is missing,
+    // unreadable or not a network file; a ranking tries a failed load again only once the file
+    // has changed. Reading past the end of a truncated file is reported and leaves the
+    // affected parts empty; the load still counts as done, but such a network ranks nothing.
     bool loadModel();
     void unloadModel();
     bool isLoaded() const;
@@ -79,22 +81,27 @@ private:
 
     struct Network;
 
-    // The network of the file's bytes, which it reads in place and keeps `file` for.
+    // The network of the file's bytes, which it reads in place and keeps `file` for; its
+    // messages name the file at `path`.
     static std::shared_ptr<const Network> readNetwork(
-        const QByteArray &data, std::shared_ptr<const MappedFile> file);
-    // The network of "guesslang.bin"; null, with its message, when there is none to read.
-    static std::shared_ptr<const Network> readNetworkFile();
+        const QByteArray &data, const QString &path, std::shared_ptr<const MappedFile> file);
+    // Where "guesslang.bin" is; empty when it is nowhere.
+    static QString networkPath();
+    // The network of the file; null, with its message, when there is none to read.
+    static std::shared_ptr<const Network> readNetworkFile(const QString &path);
     std::shared_ptr<const Network> network() const;
     // The network, while its file is still the one it was read from.
     std::shared_ptr<const Network> currentNetwork() const;
-    // Reads the file and installs the network, or none when that fails; the caller holds
-    // m_loadMutex.
-    std::shared_ptr<const Network> loadNetwork();
+    // Reads the file and installs the network, or none when that fails (remembering the
+    // file's version then); the caller holds m_loadMutex.
+    std::shared_ptr<const Network> loadNetwork(const QString &path);
     // The current network, loading it first when there is none or its file has changed.
     std::shared_ptr<const Network> loadedNetwork();
 
     // Serialises loads, so two threads asking for a ranking read the file once.
     QMutex m_loadMutex;
+    // The file as the last load found it, when it failed (guarded by m_loadMutex).
+    std::optional<ModelFileVersions> m_failedVersions;
     mutable QMutex m_mutex;
     std::shared_ptr<const Network> m_network;
     int m_numLanguages = 54;

@@ -3,6 +3,7 @@
 #include "common/Diagnostics.h"
 #include "common/LineBreaks.h"
 #include "detection/ContentTypeNetwork.h"
+#include "detection/ModelFileVersions.h"
 #include "platform/Bundle.h"
 #include "platform/MappedFile.h"
 
@@ -35,31 +36,38 @@ QStringList splitLabels(const QString &text)
     return labels;
 }
 
-std::optional<QString> readUtf8File(const QString &path)
+// A label file is a few hundred bytes; a larger one would only cost memory.
+constexpr qint64 maxLabelFileBytes = 1024 * 1024;
+
+// The labels the file lists, with the file they were read from; none, with the reason in error,
+// when it cannot be read or is not UTF-8 text.
+std::optional<QStringList> readLabels(
+    const QString &path, std::shared_ptr<const MappedFile> *file, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    *file = MappedFile::open(path, error, maxLabelFileBytes);
+    if (!*file)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
+    const QString text = decoder.decode(
+        QByteArrayView(reinterpret_cast<const char *>((*file)->data()), qsizetype((*file)->size())));
+    if (decoder.hasError()) {
+        *error = QStringLiteral("it is not UTF-8 text");
         return std::nullopt;
-    return text;
+    }
+    return splitLabels(text);
 }
 
-// The network of the model resource, with the file it reads, or null with the reason in error.
+// The network of the model file, with the file it reads, or null with the reason in error.
 std::shared_ptr<const ContentTypeNetwork> readNetwork(
-    const QString &resource, qsizetype labelCount, std::shared_ptr<const MappedFile> *file, QString *error)
+    const QString &path, qsizetype labelCount, std::shared_ptr<const MappedFile> *file, QString *error)
 {
-    const QString path = QFileInfo(resource).isDir() ? resource + QStringLiteral("/model.bin") : resource;
     // Mapped, not read: the embedding, nearly all of the file, stays where it is, and only the
     // rows a prediction uses are in memory (until the app gives them back when idle).
     *file = MappedFile::open(path, error);
-    if (!*file)
+    if (!*file) {
+        *error = QStringLiteral("%1: %2").arg(path, *error);
         return nullptr;
+    }
     std::string reason;
     std::shared_ptr<const ContentTypeNetwork> network
         = ContentTypeNetwork::parse((*file)->data(), (*file)->size(), &reason, *file);
@@ -85,6 +93,27 @@ float sortKey(float score)
 }
 
 } // namespace
+
+// The files of the model: its resource "Magika.mlmodelc" (empty when there is none), the network
+// in it, and the label file (empty when there is none).
+struct MagikaDetectionCoreML::ModelPaths
+{
+    QString resource;
+    QString network;
+    QString labels;
+
+    static ModelPaths now()
+    {
+        ModelPaths paths;
+        paths.resource = Bundle::pathForResource(QStringLiteral("Magika"), QStringLiteral("mlmodelc"));
+        if (!paths.resource.isEmpty())
+            paths.network = QFileInfo(paths.resource).isDir() ? paths.resource + QStringLiteral("/model.bin")
+                                                              : paths.resource;
+        paths.labels = Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt"));
+        return paths;
+    }
+    ModelFileVersions versions() const { return ModelFileVersions::of({ network, labels }); }
+};
 
 MagikaDetectionCoreML::MagikaDetectionCoreML() = default;
 
@@ -200,50 +229,71 @@ const QSet<QString> &MagikaDetectionCoreML::knownCodeLabels()
 bool MagikaDetectionCoreML::loadModel()
 {
     QMutexLocker loadLock(&m_loadMutex);
-    const QString modelPath = Bundle::pathForResource(QStringLiteral("Magika"), QStringLiteral("mlmodelc"));
-    if (modelPath.isEmpty()) {
+    return loadLocked(ModelPaths::now());
+}
+
+bool MagikaDetectionCoreML::loadLocked(const ModelPaths &paths)
+{
+    // Taken before anything is read: a file changed meanwhile is read again at the next use.
+    const ModelFileVersions versions = paths.versions();
+    const bool loaded = readFiles(paths);
+    if (loaded)
+        m_failedVersions.reset();
+    else
+        m_failedVersions = versions;
+    return loaded;
+}
+
+bool MagikaDetectionCoreML::readFiles(const ModelPaths &paths)
+{
+    if (paths.resource.isEmpty()) {
         report(QStringLiteral("Could not find Magika.mlmodelc in bundle (") + Bundle::searchedFolders()
             + QLatin1Char(')'));
-        return false;
+        return dropModel();
     }
-    const QString labelsPath
-        = Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt"));
-    if (labelsPath.isEmpty()) {
+    if (paths.labels.isEmpty()) {
         report(QStringLiteral("Could not find magika_labels.txt in bundle (") + Bundle::searchedFolders()
             + QLatin1Char(')'));
-        return false;
+        return dropModel();
     }
-    const std::optional<QString> labelText = readUtf8File(labelsPath);
-    if (!labelText) {
-        report(QStringLiteral("Could not read labels file"));
-        return false;
+    QString error;
+    std::shared_ptr<const MappedFile> labelsFile;
+    const std::optional<QStringList> labels = readLabels(paths.labels, &labelsFile, &error);
+    if (!labels) {
+        report(QStringLiteral("Could not read labels file %1: %2").arg(paths.labels, error));
+        return dropModel();
     }
-    const QStringList labels = splitLabels(*labelText);
     {
         // The labels stay in place even when the model then fails to load.
         QMutexLocker lock(&m_mutex);
-        m_labels = labels;
+        m_labels = *labels;
         m_codeLabels = knownCodeLabels();
     }
 
-    QString error;
     std::shared_ptr<const MappedFile> file;
-    std::shared_ptr<const ContentTypeNetwork> network = readNetwork(modelPath, labels.size(), &file, &error);
-    QMutexLocker lock(&m_mutex);
+    std::shared_ptr<const ContentTypeNetwork> network
+        = readNetwork(paths.network, labels->size(), &file, &error);
     if (!network) {
-        // A model loaded earlier may not fit the labels just read, or its file has changed since:
-        // drop it too.
-        m_model.reset();
-        m_modelFile.reset();
-        m_isLoaded = false;
-        lock.unlock();
         report(QStringLiteral("Failed to load model: ") + error);
-        return false;
+        return dropModel();
     }
+    QMutexLocker lock(&m_mutex);
     m_model = std::move(network);
     m_modelFile = std::move(file);
+    m_labelsFile = std::move(labelsFile);
     m_isLoaded = true;
     return true;
+}
+
+bool MagikaDetectionCoreML::dropModel()
+{
+    // A model loaded earlier may not fit the labels just read, or its files have changed since.
+    QMutexLocker lock(&m_mutex);
+    m_model.reset();
+    m_modelFile.reset();
+    m_labelsFile.reset();
+    m_isLoaded = false;
+    return false;
 }
 
 bool MagikaDetectionCoreML::loadModelIfNeeded()
@@ -256,9 +306,11 @@ void MagikaDetectionCoreML::unloadModel()
     // A load installs the labels before the model: an unload in between would leave a
     // loaded model without labels, so it waits for the load to finish.
     QMutexLocker loadLock(&m_loadMutex);
+    m_failedVersions.reset();
     QMutexLocker lock(&m_mutex);
     m_model.reset();
     m_modelFile.reset();
+    m_labelsFile.reset();
     m_labels.clear();
     m_codeLabels.clear();
     m_isLoaded = false;
@@ -292,7 +344,7 @@ ContentTypeFeatures::Input MagikaDetectionCoreML::inputTokens(const QString &tex
 std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::currentModel() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_isLoaded && !m_modelFile->changedOnDisk() ? m_model : nullptr;
+    return m_isLoaded && !m_modelFile->changedOnDisk() && !m_labelsFile->changedOnDisk() ? m_model : nullptr;
 }
 
 std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::loadedModel()
@@ -303,8 +355,11 @@ std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::loadedModel()
     if (std::shared_ptr<const ContentTypeNetwork> model
         = currentModel()) // loaded by another thread meanwhile
         return model;
-    loadLock.unlock();
-    if (!loadModel())
+    const ModelPaths paths = ModelPaths::now();
+    // A load that failed was said once; it is tried again when one of its files has changed.
+    if (m_failedVersions && *m_failedVersions == paths.versions())
+        return nullptr;
+    if (!loadLocked(paths))
         return nullptr;
     QMutexLocker lock(&m_mutex);
     return m_model;

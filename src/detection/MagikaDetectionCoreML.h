@@ -3,6 +3,7 @@
 #include "detection/ContentTypeClassifier.h"
 #include "detection/ContentTypeFeatures.h"
 #include "detection/ModelActor.h"
+#include "detection/ModelFileVersions.h"
 
 #include <QFuture>
 #include <QList>
@@ -48,8 +49,9 @@ public:
     // The 91 labels that count as code.
     static const QSet<QString> &knownCodeLabels();
 
-    // Loads the labels and the model; false, with a diagnostic line, when either is
-    // missing or unusable. A failed load is retried by the next prediction.
+    // Loads the labels and the model; false, with a diagnostic line naming the file, when either
+    // is missing or unusable. A prediction tries a failed load again only once one of the files
+    // has changed, and loads again when a file of a loaded model has changed.
     bool loadModel();
     void unloadModel();
     bool isLoaded() const;
@@ -76,6 +78,14 @@ private:
     // Loads when not loaded yet; whether the model is loaded now.
     bool loadModelIfNeeded();
 
+    struct ModelPaths;
+    // Loads the files and remembers the versions of a load that failed; the caller holds
+    // m_loadMutex.
+    bool loadLocked(const ModelPaths &paths);
+    bool readFiles(const ModelPaths &paths);
+    // Leaves no model loaded; false, for a load that fails.
+    bool dropModel();
+
     // The scores of the text, paired with the labels in force once the network answered;
     // nullopt when there is no model, the network fails or the labels were dropped.
     struct Scores
@@ -94,6 +104,9 @@ private:
     mutable QMutex m_mutex;
     std::shared_ptr<const ContentTypeNetwork> m_model;
     std::shared_ptr<const MappedFile> m_modelFile; // what m_model reads
+    std::shared_ptr<const MappedFile> m_labelsFile; // what m_labels were read from
+    // The files as the last load found them, when it failed (guarded by m_loadMutex).
+    std::optional<ModelFileVersions> m_failedVersions;
     bool m_isLoaded = false;
     QStringList m_labels;
     QSet<QString> m_codeLabels;

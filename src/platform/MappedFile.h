@@ -19,12 +19,22 @@
 // read of a page that another program cut off by emptying or rewriting the file in place (an
 // install or a copy over it). The copy's pages are the system's cache of a file like the
 // original's, dropped and read again the same way.
+//
+// Whoever can write the folder may have put anything in the file's place, so only a regular
+// file of at most a given size is read: a FIFO would hold the reading thread in open() until a
+// writer comes, a device such as /dev/zero never ends, and a huge sparse file would fill the
+// disk with its copy.
 class MappedFile final
 {
 public:
-    // Null, with the reason in error, when the file cannot be opened, read, copied or mapped (an
-    // empty file maps to no bytes).
-    static std::shared_ptr<const MappedFile> open(const QString &path, QString *error);
+    // Well above the models shipped (a few megabytes each).
+    static constexpr qint64 defaultMaxBytes = 64 * 1024 * 1024;
+
+    // Null, with the reason in error (the path is the caller's to add), when the file is not a
+    // regular file of at most maxBytes or cannot be opened, read, copied or mapped (an empty
+    // file maps to no bytes). Never waits for another program.
+    static std::shared_ptr<const MappedFile> open(
+        const QString &path, QString *error, qint64 maxBytes = defaultMaxBytes);
     ~MappedFile();
     MappedFile(const MappedFile &) = delete;
     MappedFile &operator=(const MappedFile &) = delete;
@@ -49,6 +59,9 @@ public:
 
         bool operator==(const Identity &other) const;
     };
+    // The version of the file at the path now, links followed; one that is not there has the
+    // default identity.
+    static Identity identityAt(const QString &path);
 
 private:
     MappedFile(void *address, std::size_t size, const QString &path, const Identity &identity);

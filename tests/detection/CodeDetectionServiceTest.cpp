@@ -483,6 +483,21 @@ TEST_F(CodeDetectionServiceTest, ACodeLabelStandsOnlyWithAMarkOfItsSyntax)
         { "sql", "drop table sessions", true },
         { "xml", "Classroom 109 - taken\nClassroom 116 - booked", false },
         { "xml", "<item id=\"7\"/>", true },
+        // A key or any data in base64 is no certificate without its armour.
+        { "pem", "pU3KGCUwux1tEyze1iN7LtkeP3IfyxlxF0SU1kk8nVw0YL4xIB5p/tqg7ui5mX9c", false },
+        // Its alphabet makes marks of code by chance.
+        { "pem", "pU3KGCUwux1tEyze1iN7Ltke++IfyxlxF0SU1kk8nVw0YL4xIB5p/tqg7ui5mX9c", false },
+        { "pem", "pU3KGCUwux1tEyze1iN7LtkeP3IfyxlxF0SU1kk8nVw0YL4xIB5p/tqg7ui5mX9+=", false },
+        { "pem",
+            "fCmZ/a/lkyU81lSvTfrXFCegrrP+6SMvivIhH57kkcWxC+y1Vjv8Hm+TQn7LyP4pVeXNjkbcjtS3\n"
+            "wnZNKlpNdncG+F2GkAJK1r2jQBvpyMvMyTX2zR9hImrhUziuGjQATTO6DSRqwEyBsbryPjv57vX3\n"
+            "nytJNK+H9VILablLDZguhbtVtnKocmN6zXRm/LYODo/xhGOw5LK6KXA0dPBkrGj3APWwKz3GZvRb",
+            false },
+        { "pem",
+            "-----BEGIN PUBLIC KEY-----\n"
+            "pU3KGCUwux1tEyze1iN7LtkeP3IfyxlxF0SU1kk8nVw0YL4xIB5p/tqg7ui5mX9c\n"
+            "-----END PUBLIC KEY-----",
+            true },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);

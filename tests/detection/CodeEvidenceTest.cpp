@@ -88,6 +88,8 @@ TEST(CodeEvidenceTest, EachMarkIsFoundInCodeAndNotInTheEverydayTextBesideIt)
         { blockKeyword, "for item in items:", "for the party on Saturday:" },
         { backslashCommand, "\\section{Results}", "C:\\Users\\anna\\Taxes 2023\\receipt.pdf" },
         { pemArmour, "-----BEGIN CERTIFICATE-----", "---- cut here ----" },
+        { pemArmour, "-----END PUBLIC KEY-----",
+            "pU3KGCUwux1tEyze1iN7LtkeP3IfyxlxF0SU1kk8nVw0YL4xIB5p/tqg7ui5mX9c" },
         { bracket, "items[0]", "call me (after 6)" },
         { statementEnd, "i++;", "apples; pears; plums" },
         { operatorPair, "if a == b", "Tom & Jerry, 2 + 2" },
@@ -212,6 +214,10 @@ TEST(CodeEvidenceTest, ShortPiecesOfRealCodeShowTheSyntaxOfTheirLabel)
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
         for (const QString &piece : shortPieces(QString::fromUtf8(file.readAll()))) {
+            // Lines of base64 from inside a certificate are data, as any base64 is: the armour
+            // around them is the certificate's syntax.
+            if (path.endsWith(u"/pem.txt") && !piece.contains(u"-----"))
+                continue;
             const QList<ContentTypePrediction> best = MagikaDetectionCoreML::shared().predictTopK(piece, 1);
             if (best.isEmpty() || textLabels.contains(best.first().label))
                 continue;

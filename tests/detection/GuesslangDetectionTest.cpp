@@ -118,7 +118,7 @@ QStringList allowedMessagePrefixes()
         QStringLiteral("GuesslangDetection: readUInt32 out of bounds at offset "),
         QStringLiteral("GuesslangDetection: readMatrix out of bounds - need "),
         QStringLiteral("GuesslangDetection: language name out of bounds - need "),
-        QStringLiteral("GuesslangDetection: model matrices are smaller than the network needs") };
+        QStringLiteral("GuesslangDetection: model matrices in ") };
 }
 
 class GuesslangDetectionTest : public ::testing::Test
@@ -170,6 +170,19 @@ TEST(GuesslangRankTest, SortsBestFirstAndKeepsFileOrderAmongEquals)
     EXPECT_EQ(GuesslangDetection::rank(names, { 0.5f, 0.5f }).size(), 2); // the shorter list wins
 }
 
+namespace {
+
+// What another program may have left in the network's place.
+std::function<void(GuesslangDetectionTest &)> standIn(const QString &path, FileStandIn kind, qint64 bytes = 0)
+{
+    return
+        [path, kind, bytes](GuesslangDetectionTest &) { ASSERT_TRUE(replaceWithStandIn(path, kind, bytes)); };
+}
+
+} // namespace
+
+// A failed load says why once, naming the file; rankings do not try it again while the file
+// stays as it is, and load the network as soon as it is mended.
 TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
 {
     struct Case
@@ -178,10 +191,13 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
         std::function<void(GuesslangDetectionTest &)> prepare;
         QString message;
     };
+    const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
     const QString notFound
         = QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle (looked in ")
         + m_resources.path() + QLatin1Char(')');
-    const QString invalid = QStringLiteral("GuesslangDetection: Invalid model file format");
+    const QString invalid = QStringLiteral("GuesslangDetection: Invalid model file format in ") + path;
+    const QString notRegular = QStringLiteral("GuesslangDetection: Could not read model file at file://")
+        + path + QStringLiteral(": it is not a regular file");
     const QByteArray valid = networkFile({ "x" }, {});
     const QList<Case> cases = {
         { "missing file", [](GuesslangDetectionTest &) {}, notFound },
@@ -189,8 +205,12 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
             [](GuesslangDetectionTest &t) {
                 ASSERT_TRUE(QDir(t.m_resources.path()).mkdir(QStringLiteral("guesslang.bin")));
             },
-            QStringLiteral("GuesslangDetection: Could not read model file at file://") + m_resources.path()
-                + QStringLiteral("/guesslang.bin") },
+            notRegular },
+        { "a FIFO in its place", standIn(path, FileStandIn::fifo), notRegular },
+        { "a link to a device in its place", standIn(path, FileStandIn::nullDeviceLink), notRegular },
+        { "more than 64 MB", standIn(path, FileStandIn::sparseFile, 64 * 1024 * 1024 + 1),
+            QStringLiteral("GuesslangDetection: Could not read model file at file://") + path
+                + QStringLiteral(": it is larger than 64 MB") },
         { "empty file", [](GuesslangDetectionTest &t) { t.writeModel({}); }, invalid },
         { "seven bytes", [](GuesslangDetectionTest &t) { t.writeModel(QByteArray("GLNG\0\0\0", 7)); },
             invalid },
@@ -212,9 +232,13 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
         EXPECT_FALSE(network.loadModel());
         EXPECT_EQ(diagnostics.lines(), QStringList { c.message });
         EXPECT_FALSE(network.isLoaded());
-        // A failed load is retried, with its message, by the next ranking.
         EXPECT_TRUE(network.rankLanguages(QStringLiteral("int main() { return 0; }")).isEmpty());
-        EXPECT_EQ(diagnostics.lines(), (QStringList { c.message, c.message }));
+        EXPECT_EQ(diagnostics.lines(), QStringList { c.message });
+
+        m_resources.clear();
+        writeModel(networkFile({ "alpha", "beta" }, smallNetwork(2)));
+        EXPECT_EQ(network.rankLanguages(QStringLiteral("int main() { return 0; }")).size(), 2);
+        EXPECT_EQ(diagnostics.lines(), QStringList { c.message });
     }
 }
 
@@ -248,7 +272,7 @@ TEST_F(GuesslangDetectionTest, RanksWithTheNetworkArithmetic)
     EXPECT_EQ(network.detect({ -1 }), QList<float>());
 
     // A network written over its file in place is read at the next ranking; an emptied file is a
-    // failed load, said once by that ranking.
+    // failed load, said once by that ranking and not again by the next.
     writeModel(networkFile({ "delta", "epsilon" }, smallNetwork(2)));
     EXPECT_EQ(network.rankLanguages(QStringLiteral("abab")).size(), 2);
     EXPECT_EQ(network.languages(), (QStringList { "delta", "epsilon" }));
@@ -256,8 +280,10 @@ TEST_F(GuesslangDetectionTest, RanksWithTheNetworkArithmetic)
     writeModel({});
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("abab")).isEmpty());
     EXPECT_FALSE(network.isLoaded());
-    EXPECT_EQ(
-        diagnostics.lines(), QStringList { QStringLiteral("GuesslangDetection: Invalid model file format") });
+    EXPECT_TRUE(network.rankLanguages(QStringLiteral("abab")).isEmpty());
+    EXPECT_EQ(diagnostics.lines(),
+        QStringList { QStringLiteral("GuesslangDetection: Invalid model file format in ") + m_resources.path()
+            + QStringLiteral("/guesslang.bin") });
 }
 
 TEST_F(GuesslangDetectionTest, EqualProbabilitiesKeepTheFileOrder)
@@ -301,16 +327,20 @@ TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
         EXPECT_TRUE(network.loadModel());
         const QStringList lines = diagnostics.lines();
         ASSERT_FALSE(lines.isEmpty());
+        const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
         EXPECT_EQ(lines.first(),
-            QStringLiteral(
-                "GuesslangDetection: readMatrix out of bounds - need 128 bytes at offset %1, data size %2")
+            QStringLiteral("GuesslangDetection: readMatrix out of bounds - need 128 bytes at offset %1, data "
+                           "size %2 in %3")
                 .arg(fifth + 8)
-                .arg(cut));
+                .arg(cut)
+                .arg(path));
         // The next counts are read just after the fifth matrix's counts, from its values.
-        EXPECT_FALSE(lines.contains(QStringLiteral("GuesslangDetection: Invalid model file format")));
+        EXPECT_FALSE(
+            lines.contains(QStringLiteral("GuesslangDetection: Invalid model file format in ") + path));
         EXPECT_EQ(lines.last(),
-            QStringLiteral("GuesslangDetection: model matrices are smaller than the network needs; "
-                           "rankings will be empty"));
+            QStringLiteral("GuesslangDetection: model matrices in %1 are smaller than the network needs; "
+                           "rankings will be empty")
+                .arg(path));
     }
     EXPECT_TRUE(network.isLoaded());
     EXPECT_EQ(network.languages(), (QStringList { "a", "b" }));
@@ -367,7 +397,8 @@ TEST_F(GuesslangDetectionTest, HostileCountsNeitherCrashNorHang)
         CapturedDiagnostics diagnostics;
         EXPECT_TRUE(network.loadModel());
         ASSERT_FALSE(diagnostics.lines().isEmpty());
-        EXPECT_EQ(diagnostics.lines().first(), c.firstMessage);
+        EXPECT_EQ(diagnostics.lines().first(),
+            c.firstMessage + QStringLiteral(" in ") + m_resources.path() + QStringLiteral("/guesslang.bin"));
         EXPECT_LT(diagnostics.lines().size(), 40);
         EXPECT_TRUE(network.rankLanguages(QStringLiteral("select * from t;")).isEmpty());
     }

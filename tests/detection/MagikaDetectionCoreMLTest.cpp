@@ -117,9 +117,35 @@ struct LoadFailure
     bool labelsKept;
 };
 
-QList<LoadFailure> loadFailures(const QString &resources)
+// The labels, and in the model's place what another program may have left there.
+std::function<void(MagikaDetectionCoreMLTest &)> modelStandIn(FileStandIn standIn, qint64 bytes = 0)
+{
+    return [standIn, bytes](MagikaDetectionCoreMLTest &t) {
+        t.writeLabels("c\ngo\ntxt\n");
+        ASSERT_TRUE(QDir(t.m_resources.path()).mkpath(QStringLiteral("Magika.mlmodelc")));
+        ASSERT_TRUE(replaceWithStandIn(
+            t.m_resources.path() + QStringLiteral("/Magika.mlmodelc/model.bin"), standIn, bytes));
+    };
+}
+
+// The model, and in the labels' place what another program may have left there.
+std::function<void(MagikaDetectionCoreMLTest &)> labelsStandIn(FileStandIn standIn, qint64 bytes = 0)
+{
+    return [standIn, bytes](MagikaDetectionCoreMLTest &t) {
+        t.writeModel(constantNetwork({ 0, 1, 2 }));
+        ASSERT_TRUE(
+            replaceWithStandIn(t.m_resources.path() + QStringLiteral("/magika_labels.txt"), standIn, bytes));
+    };
+}
+
+// The files missing, or the label file unusable.
+QList<LoadFailure> labelFailures(const QString &resources)
 {
     const std::vector<uint8_t> model = constantNetwork({ 0, 1, 2 });
+    const QString labels = resources + QStringLiteral("/magika_labels.txt");
+    const QString notRegularLabels
+        = QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is not a regular file")
+              .arg(labels);
     return {
         { "nothing there", [](MagikaDetectionCoreMLTest &) {},
             QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle (looked in ")
@@ -134,39 +160,68 @@ QList<LoadFailure> loadFailures(const QString &resources)
                 t.writeModel(model);
                 t.writeLabels("c\n\xff\xfe\n");
             },
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false },
+            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is not UTF-8 text")
+                .arg(labels),
+            false },
         { "labels a folder",
             [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
                 QDir(t.m_resources.path()).mkdir(QStringLiteral("magika_labels.txt"));
             },
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file"), false },
+            notRegularLabels, false },
+        { "labels a FIFO", labelsStandIn(FileStandIn::fifo), notRegularLabels, false },
+        { "labels a link to a device", labelsStandIn(FileStandIn::nullDeviceLink), notRegularLabels, false },
+        { "labels of more than a megabyte", labelsStandIn(FileStandIn::sparseFile, 1024 * 1024 + 1),
+            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is larger than 1 MB")
+                .arg(labels),
+            false },
+    };
+}
+
+// The labels in order, the model unusable: they stay.
+QList<LoadFailure> modelFailures(const QString &resources)
+{
+    const std::vector<uint8_t> model = constantNetwork({ 0, 1, 2 });
+    const QString network = resources + QStringLiteral("/Magika.mlmodelc/model.bin");
+    const QString notRegularModel
+        = QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: it is not a regular file")
+              .arg(network);
+    return {
         { "empty model folder",
             [](MagikaDetectionCoreMLTest &t) {
                 QDir(t.m_resources.path()).mkdir(QStringLiteral("Magika.mlmodelc"));
                 t.writeLabels("c\ngo\ntxt\n");
             },
-            QStringLiteral("MagikaDetectionCoreML: Failed to load model: cannot open "), true },
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: cannot open it: ").arg(network),
+            true },
+        { "model a FIFO", modelStandIn(FileStandIn::fifo), notRegularModel, true },
+        { "model a link to a device", modelStandIn(FileStandIn::nullDeviceLink), notRegularModel, true },
+        { "model of more than 64 MB", modelStandIn(FileStandIn::sparseFile, 64 * 1024 * 1024 + 1),
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: it is larger than 64 MB")
+                .arg(network),
+            true },
         { "more labels than outputs",
             [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
                 t.writeLabels("c\ngo\ntxt\nrust\n");
             },
-            QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true },
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: ").arg(network), true },
         { "not a model",
             [](MagikaDetectionCoreMLTest &t) {
                 t.writeFile(QStringLiteral("Magika.mlmodelc/model.bin"), "plain text, not weights");
                 t.writeLabels("c\ngo\ntxt\n");
             },
-            QStringLiteral("MagikaDetectionCoreML: Failed to load model: "), true },
+            QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: ").arg(network), true },
     };
 }
 
 } // namespace
 
+// A failed load says why once, naming the file; predictions do not try it again while the files
+// stay as they are, and load the model as soon as they are mended.
 TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing)
 {
-    const QList<LoadFailure> cases = loadFailures(m_resources.path());
+    const QList<LoadFailure> cases = labelFailures(m_resources.path()) + modelFailures(m_resources.path());
     for (const LoadFailure &c : cases) {
         SCOPED_TRACE(c.name);
         m_resources.clear();
@@ -179,10 +234,17 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
             << diagnostics.lines().first().toStdString();
         EXPECT_FALSE(runner.isLoaded());
         EXPECT_EQ(runner.labels().isEmpty(), !c.labelsKept);
-        // Each prediction retries the load and prints its message again.
         EXPECT_EQ(runner.predict(QStringLiteral("int x = 1;")), std::nullopt);
         EXPECT_TRUE(runner.predictTopK(QStringLiteral("int x = 1;"), 10).isEmpty());
-        EXPECT_EQ(diagnostics.lines().size(), 3);
+        EXPECT_EQ(diagnostics.lines().size(), 1);
+
+        m_resources.clear();
+        writeLabels("c\ngo\n");
+        writeModel(constantNetwork(logitsFor({ 0.4, 0.6 })));
+        const std::optional<Result> mended = runner.predict(QStringLiteral("int x = 1;"));
+        ASSERT_TRUE(mended.has_value());
+        EXPECT_EQ(mended->label, QStringLiteral("go"));
+        EXPECT_EQ(diagnostics.lines().size(), 1);
     }
 }
 
@@ -278,7 +340,7 @@ TEST_F(MagikaDetectionCoreMLTest, UnloadDropsEverythingAndTheNextPredictionReloa
     EXPECT_TRUE(runner.isLoaded());
 
     // A model written over its file in place is read at the next prediction; an emptied one is
-    // a failed load, said once by that prediction.
+    // a failed load, said once by that prediction and not again by the next.
     writeLabels("rust\npython\nc\n");
     writeModel(constantNetwork(logitsFor({ 0.5, 0.2, 0.3 })));
     const QList<Result> rewritten = runner.predictTopK(QStringLiteral("fn main() {}"), 10);
@@ -288,10 +350,16 @@ TEST_F(MagikaDetectionCoreMLTest, UnloadDropsEverythingAndTheNextPredictionReloa
     writeModel({});
     EXPECT_TRUE(runner.predictTopK(QStringLiteral("fn main() {}"), 10).isEmpty());
     EXPECT_FALSE(runner.isLoaded());
+    EXPECT_TRUE(runner.predictTopK(QStringLiteral("fn main() {}"), 10).isEmpty());
     ASSERT_EQ(diagnostics.lines().size(), 1);
     EXPECT_TRUE(diagnostics.lines().first().startsWith(
         QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
         << diagnostics.lines().first().toStdString();
+    // The label file is read again when it changes too.
+    writeModel(constantNetwork(logitsFor({ 0.5, 0.2, 0.3 })));
+    ASSERT_EQ(runner.predictTopK(QStringLiteral("fn main() {}"), 10).size(), 3);
+    writeLabels("go\nrust\npython\n");
+    EXPECT_EQ(runner.predictTopK(QStringLiteral("fn main() {}"), 10).first().label, QStringLiteral("go"));
 }
 
 TEST_F(MagikaDetectionCoreMLTest, PredictionsRacingUnloadsGiveWholeAnswersOrNone)
@@ -370,8 +438,8 @@ TEST_F(MagikaDetectionCoreMLTest, RandomLabelFilesNeverCrash)
         } else {
             EXPECT_TRUE(results.isEmpty());
             ASSERT_EQ(diagnostics.lines().size(), 1);
-            EXPECT_TRUE(diagnostics.lines().first()
-                    == QStringLiteral("MagikaDetectionCoreML: Could not read labels file")
+            EXPECT_TRUE(diagnostics.lines().first().startsWith(
+                            QStringLiteral("MagikaDetectionCoreML: Could not read labels file "))
                 || diagnostics.lines().first().startsWith(
                     QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")))
                 << diagnostics.lines().first().toStdString();

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <cerrno>
 
 #include <memory>
 
@@ -114,10 +115,35 @@ TemporaryResourceFolder::~TemporaryResourceFolder()
     Bundle::setResourceDirectoryOverride(QString());
 }
 
+bool replaceWithStandIn(const QString &path, FileStandIn standIn, qint64 sparseBytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::unlink(native.constData()) != 0 && errno != ENOENT)
+        return false;
+    switch (standIn) {
+    case FileStandIn::fifo:
+        return ::mkfifo(native.constData(), 0600) == 0;
+    case FileStandIn::zeroDeviceLink:
+        return ::symlink("/dev/zero", native.constData()) == 0;
+    case FileStandIn::nullDeviceLink:
+        return ::symlink("/dev/null", native.constData()) == 0;
+    case FileStandIn::sparseFile:
+        break;
+    }
+    const int descriptor = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const bool made = descriptor >= 0 && ::ftruncate(descriptor, sparseBytes) == 0;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    return made;
+}
+
 bool TemporaryResourceFolder::write(const QString &relativePath, const QByteArray &bytes) const
 {
     const QString path = m_dir.filePath(relativePath);
     QDir().mkpath(QFileInfo(path).path());
+    const QFileInfo existing(path);
+    if (existing.isSymLink() || (existing.exists() && !existing.isFile() && !existing.isDir()))
+        QFile::remove(path);
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }

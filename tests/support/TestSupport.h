@@ -78,6 +78,14 @@ private:
 // Path of a file under tests/data.
 QString testDataPath(const QString &relativePath);
 
+// What whoever can write a folder may leave where the app reads one of its files: a FIFO that
+// nobody writes to, a link to a device that never ends (/dev/zero) or to one that holds nothing
+// (/dev/null), a sparse file (which takes no room on disk, whatever its size).
+enum class FileStandIn { fifo, zeroDeviceLink, nullDeviceLink, sparseFile };
+// Puts one at the path in place of whatever is there (a sparse file of sparseBytes); false when
+// it cannot.
+bool replaceWithStandIn(const QString &path, FileStandIn standIn, qint64 sparseBytes = 0);
+
 // A private resource folder that the Bundle reads from while this object lives.
 class TemporaryResourceFolder final
 {
@@ -88,7 +96,8 @@ public:
     TemporaryResourceFolder &operator=(const TemporaryResourceFolder &) = delete;
 
     QString path() const { return m_dir.path(); }
-    // Writes (or replaces) a file, creating the folders on its way; false on failure.
+    // Writes (or replaces) a file, creating the folders on its way; false on failure. A stand-in
+    // there (FileStandIn) is replaced, not written into.
     bool write(const QString &relativePath, const QByteArray &bytes) const;
     // Removes everything in the folder.
     void clear() const;

@@ -6,6 +6,7 @@
 #include "TestWindowProcess.h"
 #include "TrayHost.h"
 
+#include "support/HugeTexts.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -160,22 +161,6 @@ QByteArray largeCode()
     return code;
 }
 
-// Some 3 MB of base64 in lines of 76, as `base64` writes it.
-QByteArray largeBase64()
-{
-    QByteArray bytes(2'300'000, Qt::Uninitialized);
-    quint32 state = 12345;
-    for (char &byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = char(state >> 24);
-    }
-    const QByteArray encoded = bytes.toBase64();
-    QByteArray lines;
-    for (qsizetype at = 0; at < encoded.size(); at += 76)
-        lines += encoded.mid(at, 76) + '\n';
-    return lines;
-}
-
 // About 70 copies (with the type xclip gives them): code, pictures, texts and a 924 KB code text.
 QList<std::pair<QByteArray, QString>> aLongSessionsCopies()
 {
@@ -210,7 +195,7 @@ TEST_F(AppLifecycleX11Test, SigtermAtAnyMomentAfterALargeCopyEndsTheAppCleanlyWi
         const char *name;
         QByteArray text;
     };
-    const Row rows[] = { { "450 KB of Python", largeCode() }, { "3 MB of base64", largeBase64() } };
+    const Row rows[] = { { "450 KB of Python", largeCode() }, { "3 MB of base64", base64Lines(2'300'000) } };
     const int delaysMs[] = { 100, 150, 200, 250, 300, 350, 400, 500, 600, 700, 800 };
     int failures = 0;
     int runs = 0;

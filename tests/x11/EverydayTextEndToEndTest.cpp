@@ -1,12 +1,14 @@
 // Everyday texts copied on a real display stay text in the running app: a shopping list, a
-// check-box list, a web server's log line, a Windows path and a lorem-ipsum paragraph become
-// text items in the store, and the highlighting engine (which only code needs) is not
-// started for them; a piece of code copied after them still starts it. The numbered lines
-// and lorem-ipsum pieces a script fills a history with stay text too.
+// check-box list, a web server's log line, a Windows path, a lorem-ipsum paragraph, a key and
+// megabytes of data in base64 become text items in the store, and the highlighting engine
+// (which only code needs) is not started for them; a piece of code copied after them still
+// starts it. The numbered lines and lorem-ipsum pieces a script fills a history with stay text
+// too.
 
 #include "AppEndToEnd.h"
 
 #include "model/ClipboardItem.h"
+#include "support/HugeTexts.h"
 #include "support/NumberedTestTexts.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +28,8 @@ const char *const everydayTexts[] = {
     "dolore magna aliqua. Ut enim ad minim veniam, quis nostrud exercitation ullamco laboris nisi ut aliquip "
     "ex ea commodo consequat. Duis aute irure dolor in reprehenderit in voluptate velit esse cillum "
     "dolore eu fugiat nulla pariatur.",
+    // A key in base64 (the content-type model calls such bytes a certificate).
+    "pU3KGCUwux1tEyze1iN7LtkeP3IfyxlxF0SU1kk8nVw0YL4xIB5p/tqg7ui5mX9c",
 };
 
 const QString engineStarted = QStringLiteral("[HighlightCacheService] Highlighting engine started");
@@ -93,6 +97,8 @@ TEST_F(EverydayTextEndToEndTest, ListsALogLineAPathAndLoremIpsumBecomeTextWithou
     QStringList texts;
     for (const char *text : everydayTexts)
         texts.append(QString::fromUtf8(text));
+    // Megabytes of data in base64, as `base64` writes them.
+    texts.append(QString::fromLatin1(base64Lines(2'300'000)));
     ASSERT_NO_FATAL_FAILURE(copyEachAndExpectText(texts));
     ASSERT_NO_FATAL_FAILURE(showAndExpectNoEngine(app, QStringLiteral("everyday-texts.png")));
 

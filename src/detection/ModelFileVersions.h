@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/MappedFile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// Which version of each of a model's files a load found (a file not found has an empty path).
+// A load that failed is not tried again, nor said again in the log, while its files stay as
+// they were: a damaged or hostile file would otherwise be read and reported at every copy.
+class ModelFileVersions final
+{
+public:
+    // The versions of the files at these paths now.
+    static ModelFileVersions of(const QStringList &paths);
+
+    bool operator==(const ModelFileVersions &other) const;
+
+private:
+    std::vector<std::pair<QString, MappedFile::Identity>> m_files;
+};
