@@ -172,6 +172,24 @@ void UserDefaults::save()
                             .arg(m_filePath, file.errorString()));
 }
 
+namespace {
+bool isNumber(const QVariant &value)
+{
+    const int type = value.typeId();
+    return type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong
+        || type == QMetaType::UInt || type == QMetaType::ULongLong || type == QMetaType::Float;
+}
+
+// A number is the same number however it was read (a whole one from the file may come back as an
+// integer), but never the same as a Boolean or a string.
+bool isSameValue(const QVariant &held, const QVariant &given)
+{
+    if (isNumber(held) && isNumber(given))
+        return held.toDouble() == given.toDouble();
+    return held.typeId() == given.typeId() && held == given;
+}
+} // namespace
+
 QVariant UserDefaults::object(const QString &key) const
 {
     return m_values.value(key);
@@ -180,7 +198,13 @@ QVariant UserDefaults::object(const QString &key) const
 void UserDefaults::setObject(const QString &key, const QVariant &value)
 {
     // Through JSON, so what is kept in memory is exactly what a later start reads back.
-    m_values.insert(key, QJsonValue::fromVariant(value).toVariant());
+    const QVariant stored = QJsonValue::fromVariant(value).toVariant();
+    // Each save replaces the file and waits for the disk: a value that is there already (the
+    // panel's size and place on every hide) costs nothing.
+    const auto existing = m_values.constFind(key);
+    if (existing != m_values.constEnd() && isSameValue(*existing, stored))
+        return;
+    m_values.insert(key, stored);
     save();
     Q_EMIT valueChanged(key);
 }
@@ -192,15 +216,6 @@ void UserDefaults::removeObject(const QString &key)
     save();
     Q_EMIT valueChanged(key);
 }
-
-namespace {
-bool isNumber(const QVariant &value)
-{
-    const int type = value.typeId();
-    return type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong
-        || type == QMetaType::UInt || type == QMetaType::ULongLong || type == QMetaType::Float;
-}
-} // namespace
 
 std::optional<QString> UserDefaults::string(const QString &key) const
 {

@@ -141,6 +141,37 @@ TEST_F(ClipboardPanelTest, StoredSizeAndPositionsReadOnlyWhenWellFormed)
     EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(500, 400));
 }
 
+// Every hide saves the size and the place: only what changed since is written.
+TEST_F(ClipboardPanelTest, AHideWritesOnlyTheSizeAndPlaceThatChanged)
+{
+    auto panel = makePanel();
+    panel->saveSize();
+    panel->savePosition(QGuiApplication::primaryScreen());
+    const struct
+    {
+        const char *name;
+        QRectF frame;
+        QStringList written;
+    } hides[] = {
+        { "neither moved nor resized", QRectF(100, 50, 500, 400), {} },
+        { "resized", QRectF(100, 50, 520, 400), { ClipboardPanel::sizeKey } },
+        { "moved", QRectF(110, 60, 520, 400), { ClipboardPanel::positionsKey } },
+        { "moved and resized", QRectF(100, 50, 500, 400),
+            { ClipboardPanel::sizeKey, ClipboardPanel::positionsKey } },
+        { "left again", QRectF(100, 50, 500, 400), {} },
+    };
+    for (const auto &hide : hides) {
+        panel->setFrame(hide.frame);
+        QSignalSpy writes(&defaults, &UserDefaults::valueChanged);
+        panel->saveSize();
+        panel->savePosition(QGuiApplication::primaryScreen());
+        QStringList written;
+        for (const QList<QVariant> &write : std::as_const(writes))
+            written.append(write.first().toString());
+        EXPECT_EQ(written, hide.written) << hide.name;
+    }
+}
+
 TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
 {
     auto panel = makePanel();
