@@ -244,6 +244,37 @@ TEST_F(ClipboardPanelTest, EndingALiveResizeDecidesTheTabModeLock)
     EXPECT_EQ(locked.count(), 2);
 }
 
+// Moved to another screen, the panel fits into it and may grow as large as it: nothing of the old
+// screen's size is kept.
+TEST_F(ClipboardPanelTest, OnAnotherScreenThePanelFitsItAndMayGrowToIt)
+{
+    auto panel = makePanel();
+    const QRectF visible = QRectF(panel->screen()->availableGeometry());
+    const struct
+    {
+        const char *name;
+        QSizeF oldLargest;
+        QRectF frame;
+        QRectF fitted;
+    } moves[] = {
+        { "from a smaller screen", QSizeF(640, 480),
+            QRectF(visible.topLeft() + QPointF(10, 10), QSizeF(500, 400)),
+            QRectF(visible.topLeft() + QPointF(10, 10), QSizeF(500, 400)) },
+        { "onto a screen smaller than the panel", visible.size() * 2,
+            QRectF(visible.topLeft(), visible.size() + QSizeF(200, 100)), visible },
+    };
+    for (const auto &move : moves) {
+        SCOPED_TRACE(move.name);
+        panel->setMaximumFrameSize(move.oldLargest);
+        panel->setFrame(move.frame);
+        panel->windowDidChangeScreen();
+        EXPECT_EQ(panel->frame(), move.fitted);
+        EXPECT_EQ(panel->maximumFrameSize(), visible.size());
+        panel->setFrame(visible);
+        EXPECT_EQ(panel->frame(), visible) << "kept from growing to the screen";
+    }
+}
+
 TEST_F(ClipboardPanelTest, ColumnCountChangesGrowThePanelUnlessSomethingHoldsIt)
 {
     auto panel = makePanel();
