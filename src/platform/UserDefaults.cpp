@@ -158,6 +158,7 @@ void UserDefaults::save()
 {
     PrivateFiles::makeFolder(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
+    m_unsaved = true;
     if (!file.open(QIODevice::WriteOnly)) {
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
                             .arg(m_filePath, file.errorString()));
@@ -167,9 +168,12 @@ void UserDefaults::save()
     // written to it, and replaces the old one whole.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(QJsonDocument::Indented));
-    if (!file.commit())
+    if (!file.commit()) {
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
                             .arg(m_filePath, file.errorString()));
+        return;
+    }
+    m_unsaved = false;
 }
 
 namespace {
@@ -200,9 +204,9 @@ void UserDefaults::setObject(const QString &key, const QVariant &value)
     // Through JSON, so what is kept in memory is exactly what a later start reads back.
     const QVariant stored = QJsonValue::fromVariant(value).toVariant();
     // Each save replaces the file and waits for the disk: a value that is there already (the
-    // panel's size and place on every hide) costs nothing.
+    // panel's size and place on every hide) costs nothing, unless the file missed the last change.
     const auto existing = m_values.constFind(key);
-    if (existing != m_values.constEnd() && isSameValue(*existing, stored))
+    if (!m_unsaved && existing != m_values.constEnd() && isSameValue(*existing, stored))
         return;
     m_values.insert(key, stored);
     save();

@@ -68,4 +68,6 @@ private:
 
     QString m_filePath;
     QVariantMap m_values;
+    // The file does not hold m_values: the last save failed (a full disk, a folder that went).
+    bool m_unsaved = false;
 };

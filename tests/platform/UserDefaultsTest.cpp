@@ -119,6 +119,29 @@ TEST(UserDefaultsTest, OnlyAChangedValueIsWritten)
     }
 }
 
+// A save that failed is made by the next set, even of a value the store holds already.
+TEST(UserDefaultsTest, TheValueAfterAFailedSaveIsWrittenAgain)
+{
+    QTemporaryDir home;
+    // Where the settings' folder should be, a file: no save can succeed.
+    const QString folder = home.path() + QStringLiteral("/Tindlewick");
+    const QString path = folder + QStringLiteral("/defaults.json");
+    {
+        QFile blocking(folder);
+        ASSERT_TRUE(blocking.open(QIODevice::WriteOnly));
+    }
+    UserDefaults defaults(path);
+    CapturedDiagnostics diagnostics;
+    defaults.setInteger(QStringLiteral("historyLimit"), 70);
+    EXPECT_EQ(diagnostics.lines().size(), 1) << "the failed save is not reported";
+    ASSERT_TRUE(QFile::remove(folder));
+    defaults.setInteger(QStringLiteral("historyLimit"), 70);
+    EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("historyLimit")), 70);
+    const ino_t written = fileIdentity(path);
+    defaults.setInteger(QStringLiteral("historyLimit"), 70);
+    EXPECT_EQ(fileIdentity(path), written) << "saved once more after it had succeeded";
+}
+
 TEST(UserDefaultsTest, AnUnreadableFileIsKeptAsideAndDefaultsApply)
 {
     QTemporaryDir folder;
