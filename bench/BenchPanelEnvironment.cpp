@@ -48,7 +48,7 @@ void BenchPanelEnvironment::resizeForHistoryToggle(bool, int, double, std::funct
         completion();
 }
 
-QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool)
+QList<CodeLine> BenchPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, const QPalette &)
 {
     return unhighlightedCodeLines(item, maxLines);
 }

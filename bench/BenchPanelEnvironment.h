@@ -47,7 +47,7 @@ public:
     void invalidateHighlightCache(const QUuid &) override { }
     void releaseHighlighter() override { }
     void clearHighlightCache() override { }
-    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
+    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, const QPalette &palette) override;
 
     void checkpointStore() override { }
     void compactStore() override { }

@@ -2,12 +2,21 @@
 
 #include "detection/CodePreviewLines.h"
 #include "detection/HighlightCacheService.h"
+#include "detection/highlight/HighlightThemeSheets.h"
+#include "detection/highlight/LegibleRuns.h"
+#include "items/ItemRowPainter.h"
+
+#include <QPalette>
 
 namespace CachedCodeLine {
 
-QList<CodeLine> lines(
-    const ClipboardItem &item, int maxLines, bool isDark, HighlightTheme theme, HighlightCacheService &cache)
+QList<CodeLine> lines(const ClipboardItem &item, int maxLines, const QPalette &palette, HighlightTheme theme,
+    HighlightCacheService &cache)
 {
+    const bool isDark = ItemRowPainter::isDark(palette);
+    const QColor background = palette.color(QPalette::Window);
+    const QColor textColour
+        = isDark ? HighlightThemes::darkTextColor(theme) : HighlightThemes::lightTextColor(theme);
     const QString context = HighlightCacheService::previewContext();
     const QList<CodePreviewLines::Line> texts
         = CodePreviewLines::split(item.textContent().value_or(QString()), maxLines);
@@ -20,7 +29,8 @@ QList<CodeLine> lines(
             const std::optional<AttributedText> cached
                 = cache.cachedHighlight(item, i, isDark, theme, context);
             if (cached) {
-                shown.append(CodeLine::indented(text.indentation, cached->text, cached->formats));
+                shown.append(CodeLine::indented(text.indentation, cached->text,
+                    LegibleRuns::onBackground(cached->formats, background, textColour)));
                 continue;
             }
             missing.append({ i, text.code });

@@ -123,7 +123,7 @@ void ClipboardItemPreview::buildCode(const ClipboardItem &shown, CodeHighlightin
     m_codeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_codeFont.setPixelSize(std::max(1, int(std::lround(m_fontSize - 1))));
     // Through the panel's seam, so the preview shows the lines highlighted once the panel does.
-    m_codeLines = highlighting.codeLines(shown, maximumTextLines, ItemRowPainter::isDark(m_palette));
+    m_codeLines = highlighting.codeLines(shown, maximumTextLines, m_palette);
 }
 
 void ClipboardItemPreview::buildColor(const ClipboardItem &shown)

@@ -180,7 +180,7 @@ void ItemRowPainter::paintCodeLines(
     const QFont mono = codeFont(style.fontSize);
     const QFontMetricsF metrics(mono);
     const int maxLines = std::max(1, int(rect.height() / metrics.lineSpacing()));
-    QList<CodeLine> lines = m_highlighting.codeLines(item.resolvedItem(), maxLines, isDark(style.palette));
+    QList<CodeLine> lines = m_highlighting.codeLines(item.resolvedItem(), maxLines, style.palette);
     // Blank lines at the end show nothing: the lines that do are centred in the row.
     while (lines.size() > 1 && lines.last().text.trimmed().isEmpty())
         lines.removeLast();

@@ -158,6 +158,7 @@ void UserDefaults::save()
 {
     PrivateFiles::makeFolder(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
+    m_unsaved = true;
     if (!file.open(QIODevice::WriteOnly)) {
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
                             .arg(m_filePath, file.errorString()));
@@ -167,10 +168,31 @@ void UserDefaults::save()
     // written to it, and replaces the old one whole.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(QJsonDocument::Indented));
-    if (!file.commit())
+    if (!file.commit()) {
         printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
                             .arg(m_filePath, file.errorString()));
+        return;
+    }
+    m_unsaved = false;
 }
+
+namespace {
+bool isNumber(const QVariant &value)
+{
+    const int type = value.typeId();
+    return type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong
+        || type == QMetaType::UInt || type == QMetaType::ULongLong || type == QMetaType::Float;
+}
+
+// A number is the same number however it was read (a whole one from the file may come back as an
+// integer), but never the same as a Boolean or a string.
+bool isSameValue(const QVariant &held, const QVariant &given)
+{
+    if (isNumber(held) && isNumber(given))
+        return held.toDouble() == given.toDouble();
+    return held.typeId() == given.typeId() && held == given;
+}
+} // namespace
 
 QVariant UserDefaults::object(const QString &key) const
 {
@@ -180,7 +202,13 @@ QVariant UserDefaults::object(const QString &key) const
 void UserDefaults::setObject(const QString &key, const QVariant &value)
 {
     // Through JSON, so what is kept in memory is exactly what a later start reads back.
-    m_values.insert(key, QJsonValue::fromVariant(value).toVariant());
+    const QVariant stored = QJsonValue::fromVariant(value).toVariant();
+    // Each save replaces the file and waits for the disk: a value that is there already (the
+    // panel's size and place on every hide) costs nothing, unless the file missed the last change.
+    const auto existing = m_values.constFind(key);
+    if (!m_unsaved && existing != m_values.constEnd() && isSameValue(*existing, stored))
+        return;
+    m_values.insert(key, stored);
     save();
     Q_EMIT valueChanged(key);
 }
@@ -192,15 +220,6 @@ void UserDefaults::removeObject(const QString &key)
     save();
     Q_EMIT valueChanged(key);
 }
-
-namespace {
-bool isNumber(const QVariant &value)
-{
-    const int type = value.typeId();
-    return type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong
-        || type == QMetaType::UInt || type == QMetaType::ULongLong || type == QMetaType::Float;
-}
-} // namespace
 
 std::optional<QString> UserDefaults::string(const QString &key) const
 {

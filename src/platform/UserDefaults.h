@@ -9,8 +9,9 @@
 #include <optional>
 
 // The user's preferences as a typed key-value store: a value keeps its type (a number
-// stays a number, a list stays a list). Every write is saved at once, atomically, to a
-// JSON file in the XDG config folder, readable by the user alone. Reads follow the rules
+// stays a number, a list stays a list). Every change is saved at once, atomically, to a
+// JSON file in the XDG config folder, readable by the user alone; setting a value equal to the
+// one held changes nothing, writes nothing and signals nothing. Reads follow the rules
 // of a strict preferences store: a value of the wrong type reads as absent. A file that is
 // not valid settings (not JSON, not a regular file, maxFileBytes or larger) is kept aside
 // under another name and the defaults are used.
@@ -67,4 +68,6 @@ private:
 
     QString m_filePath;
     QVariantMap m_values;
+    // The file does not hold m_values: the last save failed (a full disk, a folder that went).
+    bool m_unsaved = false;
 };

@@ -204,10 +204,11 @@ void ShellPanelEnvironment::clearHighlightCache()
     cache.resetHighlighter();
 }
 
-QList<CodeLine> ShellPanelEnvironment::codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance)
+QList<CodeLine> ShellPanelEnvironment::codeLines(
+    const ClipboardItem &item, int maxLines, const QPalette &palette)
 {
     return CachedCodeLine::lines(
-        item, maxLines, darkAppearance, m_settings.codeTheme(), HighlightCacheService::shared());
+        item, maxLines, palette, m_settings.codeTheme(), HighlightCacheService::shared());
 }
 
 void ShellPanelEnvironment::checkpointStore()

@@ -78,7 +78,7 @@ public:
     void invalidateHighlightCache(const QUuid &itemId) override;
     void releaseHighlighter() override;
     void clearHighlightCache() override;
-    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override;
+    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, const QPalette &palette) override;
 
     QFuture<std::optional<QString>> svgString(const ClipboardItem &item) override;
     void itemMenuWillOpen(QMenu *menu) override;

@@ -55,12 +55,15 @@ TEST(ColumnLayoutTest, BlocksStackWithTheirOwnCellSizes)
     const QList<int> visible = layout.rowsBetween(layout.cellRect(12).top(), layout.cellRect(12).bottom());
     EXPECT_EQ(visible, QList<int>({ 12, 13, 14 }));
 
-    // A list: one row per item across the column.
-    const ColumnLayout list({ { "Unpinned", 0, 3, 1 } }, false, 200, false, 10);
-    EXPECT_EQ(list.cellKind(1), ColumnLayout::CellKind::row);
-    EXPECT_DOUBLE_EQ(list.cellRect(1).width(), 180);
-    EXPECT_DOUBLE_EQ(list.cellRect(1).top(), 10 + ColumnLayout::rowHeight + ColumnLayout::rowSpacing);
-    EXPECT_FALSE(list.pinnedHeaderRect());
+    // A list: one row per item across the column, as high as its text size makes rows.
+    for (const double rowHeight : { ColumnLayout::rowHeight, 58.0 }) {
+        const ColumnLayout list({ { "Unpinned", 0, 3, 1 } }, false, 200, false, 10, rowHeight);
+        EXPECT_EQ(list.cellKind(1), ColumnLayout::CellKind::row);
+        EXPECT_EQ(list.cellRect(1),
+            QRectF(ColumnLayout::inset, 10 + rowHeight + ColumnLayout::rowSpacing, 180, rowHeight))
+            << rowHeight;
+        EXPECT_FALSE(list.pinnedHeaderRect());
+    }
 }
 
 TEST(ColumnItemsModelTest, ShowsPinsFirstWhenExpandedAndTracksTheSelection)

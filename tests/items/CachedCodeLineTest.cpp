@@ -44,7 +44,7 @@ protected:
     }
     QList<CodeLine> rowLines(const ClipboardItem &item, int count = 4)
     {
-        return CachedCodeLine::lines(item, count, false, HighlightTheme::github, cache);
+        return CachedCodeLine::lines(item, count, QApplication::palette(), HighlightTheme::github, cache);
     }
     bool idle()
     {
@@ -67,7 +67,8 @@ TEST_F(CachedCodeLineTest, RowsShowTheLinesTheCaptureMadeWithoutTheEngine)
 
     // A panel after a restart: an empty memory, the lines read from the item.
     HighlightCacheService restarted;
-    const QList<CodeLine> lines = CachedCodeLine::lines(*item, 4, false, HighlightTheme::github, restarted);
+    const QList<CodeLine> lines
+        = CachedCodeLine::lines(*item, 4, QApplication::palette(), HighlightTheme::github, restarted);
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(lines[0].text, QStringLiteral("public class Greeter"));
     EXPECT_EQ(lines[2].text, QString());
@@ -123,9 +124,9 @@ public:
     explicit CachedLines(HighlightCacheService &cache)
         : m_cache(cache)
     { }
-    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool darkAppearance) override
+    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, const QPalette &palette) override
     {
-        return CachedCodeLine::lines(item, maxLines, darkAppearance, HighlightTheme::github, m_cache);
+        return CachedCodeLine::lines(item, maxLines, palette, HighlightTheme::github, m_cache);
     }
     void invalidateHighlightCache(const QUuid &) override { }
     void releaseHighlighter() override { }
@@ -181,7 +182,7 @@ TEST_F(CachedCodeLineTest, RowsAndPreviewsDrawEachLineAtItsIndentation)
         if (highlighted) {
             ASSERT_TRUE(idle());
             const QList<CodeLine> kept
-                = CachedCodeLine::lines(*item, lines, false, HighlightTheme::github, cache);
+                = CachedCodeLine::lines(*item, lines, QApplication::palette(), HighlightTheme::github, cache);
             ASSERT_FALSE(kept[1].formats.isEmpty()) << "not highlighted";
             EXPECT_EQ(kept[1].formats.first().start, 4) << "\"for\" after its four spaces";
         }

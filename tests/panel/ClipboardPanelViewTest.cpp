@@ -244,6 +244,29 @@ TEST_F(ClipboardPanelViewTest, KeyboardSelectionStaysInView)
     EXPECT_TRUE(m_env.received(PanelCalls::HidePanel { true }));
 }
 
+// Rows are as high as the text size makes them, in every column, and the next follows below.
+TEST_F(ClipboardPanelViewTest, RowsGrowWithTheTextSize)
+{
+    insertText(QStringLiteral("older"), QDateTime::currentDateTimeUtc().addSecs(-1));
+    insertText(QStringLiteral("newer"));
+    show(400);
+    for (const double size :
+        { AppSettings::defaultFontSize, AppSettings::maximumFontSize, AppSettings::minimumFontSize }) {
+        m_settings->setFontSize(size);
+        settle();
+        const int height = int(ItemRowPainter::rowHeight(size));
+        for (const QString &title : { QStringLiteral("History"), QStringLiteral("Text") }) {
+            SCOPED_TRACE(title.toStdString() + " at " + std::to_string(size));
+            CategoryColumn *column = columnTitled(title);
+            ASSERT_NE(column, nullptr);
+            const ColumnItemsView *rows = column->itemsView();
+            EXPECT_EQ(rows->visualRect(0).height(), height);
+            EXPECT_EQ(rows->visualRect(1).top(), rows->visualRect(0).top() + height + 2);
+        }
+    }
+    EXPECT_GT(ItemRowPainter::rowHeight(AppSettings::maximumFontSize), 44.0) << "no size to grow to";
+}
+
 TEST_F(ClipboardPanelViewTest, LockedNarrowPanelShowsTabs)
 {
     insertText(QStringLiteral("text"));

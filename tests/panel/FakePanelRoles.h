@@ -120,7 +120,7 @@ public:
             pendingResizeCompletions.append(std::move(completion));
     }
 
-    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, bool) override
+    QList<CodeLine> codeLines(const ClipboardItem &item, int maxLines, const QPalette &) override
     {
         return unhighlightedCodeLines(item, maxLines);
     }

@@ -929,17 +929,16 @@ TEST_F(PanelViewStateTest, AShowRebuildsTheListsOnlyWhenTheirItemsChanged)
     ClipboardItemPtr file = addFile({ makeFile(QStringLiteral("a.txt")) });
     addFile({ makeFile(QStringLiteral("b.txt")), makeFile(QStringLiteral("c.txt")),
         makeFile(QStringLiteral("d.txt")) });
-    add(ClipboardItemType::code, QStringLiteral("int main() {}"));
+    ClipboardItemPtr code = add(ClipboardItemType::code, QStringLiteral("int main() {}"));
     PanelViewState &state = makeState();
     settle();
     NotificationCenter::defaultCenter().post(Notifications::panelWillShow);
-    struct Case
+    const struct
     {
         const char *name;
         std::function<void()> change;
         bool rebuilds;
-    };
-    const Case cases[] = {
+    } cases[] = {
         { "nothing", [] {}, false },
         { "a file that went", [&] { m_env.unavailableItems.insert(file->id()); }, true },
         { "the file back", [&] { m_env.unavailableItems.clear(); }, true },
@@ -966,8 +965,9 @@ TEST_F(PanelViewStateTest, AShowRebuildsTheListsOnlyWhenTheirItemsChanged)
             },
             false },
         { "the Code setting", [&] { m_settings->setDetectCode(false); }, false },
+        { "code shown as text, changed in place unsaved", [&] { code->setCodeAsText(true); }, true },
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         c.change();
         QSignalSpy rebuilt(&state, &PanelViewState::categoriesChanged);
         NotificationCenter::defaultCenter().post(Notifications::panelWillShow);

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossARestart)
@@ -46,6 +48,98 @@ TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossARestart)
 
     defaults.removeObject(QStringLiteral("int"));
     EXPECT_FALSE(UserDefaults(path).contains(QStringLiteral("int")));
+}
+
+namespace {
+
+// The file in place now: each save writes a new one and renames it over the old.
+ino_t fileIdentity(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : ino_t(0);
+}
+
+} // namespace
+
+// Each save waits for the disk: a value the store holds already, also one read back at a start,
+// is not saved again.
+TEST(UserDefaultsTest, OnlyAChangedValueIsWritten)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/defaults.json");
+    const QString key = QStringLiteral("key");
+    // An invalid value: the key removed.
+    const auto set = [&](UserDefaults &defaults, const QVariant &value) {
+        if (value.isValid())
+            defaults.setObject(key, value);
+        else
+            defaults.removeObject(key);
+    };
+    const QVariantMap map { { QStringLiteral("screen_A"), QStringLiteral("{10, 20}") } };
+    QVariantMap more = map;
+    more.insert(QStringLiteral("screen_B"), QStringLiteral("{1, 2}"));
+    const struct
+    {
+        const char *name;
+        QVariant first;
+        QVariant then;
+        bool written;
+    } cases[] = {
+        { "the same string", QStringLiteral("{640, 480}"), QStringLiteral("{640, 480}"), false },
+        { "another string", QStringLiteral("{640, 480}"), QStringLiteral("{640, 481}"), true },
+        { "the same number", 50.0, 50.0, false },
+        { "the same number as an integer", 50.0, qint64(50), false },
+        { "another number", 13.5, 13.25, true },
+        { "the same Boolean", true, true, false },
+        { "a Boolean where its number was", 1.0, true, true },
+        { "a string where its number was", 1.0, QStringLiteral("1"), true },
+        { "the same list", QStringList { QStringLiteral("a") }, QStringList { QStringLiteral("a") }, false },
+        { "the same map", map, map, false },
+        { "a map with one more screen", map, more, true },
+        { "a value first set", QVariant(), 0.0, true },
+        { "an absent value removed", QVariant(), QVariant(), false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path);
+        UserDefaults(path).setString(QStringLiteral("other"), QStringLiteral("kept"));
+        for (const bool restarted : { false, true }) {
+            SCOPED_TRACE(restarted ? "read back at a start" : "in the same run");
+            auto defaults = std::make_unique<UserDefaults>(path);
+            set(*defaults, c.first);
+            if (restarted)
+                defaults = std::make_unique<UserDefaults>(path);
+            const ino_t before = fileIdentity(path);
+            ASSERT_NE(before, ino_t(0));
+            QSignalSpy changes(defaults.get(), &UserDefaults::valueChanged);
+            set(*defaults, c.then);
+            EXPECT_EQ(fileIdentity(path) != before, c.written);
+            EXPECT_EQ(changes.count(), c.written ? 1 : 0);
+        }
+    }
+}
+
+// A save that failed is made by the next set, even of a value the store holds already.
+TEST(UserDefaultsTest, TheValueAfterAFailedSaveIsWrittenAgain)
+{
+    QTemporaryDir home;
+    // Where the settings' folder should be, a file: no save can succeed.
+    const QString folder = home.path() + QStringLiteral("/Tindlewick");
+    const QString path = folder + QStringLiteral("/defaults.json");
+    {
+        QFile blocking(folder);
+        ASSERT_TRUE(blocking.open(QIODevice::WriteOnly));
+    }
+    UserDefaults defaults(path);
+    CapturedDiagnostics diagnostics;
+    defaults.setInteger(QStringLiteral("historyLimit"), 70);
+    EXPECT_EQ(diagnostics.lines().size(), 1) << "the failed save is not reported";
+    ASSERT_TRUE(QFile::remove(folder));
+    defaults.setInteger(QStringLiteral("historyLimit"), 70);
+    EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("historyLimit")), 70);
+    const ino_t written = fileIdentity(path);
+    defaults.setInteger(QStringLiteral("historyLimit"), 70);
+    EXPECT_EQ(fileIdentity(path), written) << "saved once more after it had succeeded";
 }
 
 TEST(UserDefaultsTest, AnUnreadableFileIsKeptAsideAndDefaultsApply)

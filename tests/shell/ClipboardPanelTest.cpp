@@ -141,6 +141,37 @@ TEST_F(ClipboardPanelTest, StoredSizeAndPositionsReadOnlyWhenWellFormed)
     EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(500, 400));
 }
 
+// Every hide saves the size and the place: only what changed since is written.
+TEST_F(ClipboardPanelTest, AHideWritesOnlyTheSizeAndPlaceThatChanged)
+{
+    auto panel = makePanel();
+    panel->saveSize();
+    panel->savePosition(QGuiApplication::primaryScreen());
+    const struct
+    {
+        const char *name;
+        QRectF frame;
+        QStringList written;
+    } hides[] = {
+        { "neither moved nor resized", QRectF(100, 50, 500, 400), {} },
+        { "resized", QRectF(100, 50, 520, 400), { ClipboardPanel::sizeKey } },
+        { "moved", QRectF(110, 60, 520, 400), { ClipboardPanel::positionsKey } },
+        { "moved and resized", QRectF(100, 50, 500, 400),
+            { ClipboardPanel::sizeKey, ClipboardPanel::positionsKey } },
+        { "left again", QRectF(100, 50, 500, 400), {} },
+    };
+    for (const auto &hide : hides) {
+        panel->setFrame(hide.frame);
+        QSignalSpy writes(&defaults, &UserDefaults::valueChanged);
+        panel->saveSize();
+        panel->savePosition(QGuiApplication::primaryScreen());
+        QStringList written;
+        for (const QList<QVariant> &write : std::as_const(writes))
+            written.append(write.first().toString());
+        EXPECT_EQ(written, hide.written) << hide.name;
+    }
+}
+
 TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
 {
     auto panel = makePanel();
@@ -211,6 +242,37 @@ TEST_F(ClipboardPanelTest, EndingALiveResizeDecidesTheTabModeLock)
     EXPECT_FALSE(panel->isLockedInTabMode());
     EXPECT_EQ(defaults.boolean(ClipboardPanel::tabModeLockKey), false);
     EXPECT_EQ(locked.count(), 2);
+}
+
+// Moved to another screen, the panel fits into it and may grow as large as it: nothing of the old
+// screen's size is kept.
+TEST_F(ClipboardPanelTest, OnAnotherScreenThePanelFitsItAndMayGrowToIt)
+{
+    auto panel = makePanel();
+    const QRectF visible = QRectF(panel->screen()->availableGeometry());
+    const struct
+    {
+        const char *name;
+        QSizeF oldLargest;
+        QRectF frame;
+        QRectF fitted;
+    } moves[] = {
+        { "from a smaller screen", QSizeF(640, 480),
+            QRectF(visible.topLeft() + QPointF(10, 10), QSizeF(500, 400)),
+            QRectF(visible.topLeft() + QPointF(10, 10), QSizeF(500, 400)) },
+        { "onto a screen smaller than the panel", visible.size() * 2,
+            QRectF(visible.topLeft(), visible.size() + QSizeF(200, 100)), visible },
+    };
+    for (const auto &move : moves) {
+        SCOPED_TRACE(move.name);
+        panel->setMaximumFrameSize(move.oldLargest);
+        panel->setFrame(move.frame);
+        panel->windowDidChangeScreen();
+        EXPECT_EQ(panel->frame(), move.fitted);
+        EXPECT_EQ(panel->maximumFrameSize(), visible.size());
+        panel->setFrame(visible);
+        EXPECT_EQ(panel->frame(), visible) << "kept from growing to the screen";
+    }
 }
 
 TEST_F(ClipboardPanelTest, ColumnCountChangesGrowThePanelUnlessSomethingHoldsIt)

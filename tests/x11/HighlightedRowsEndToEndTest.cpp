@@ -27,6 +27,7 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <sqlite3.h>
@@ -88,12 +89,12 @@ int rowsInColour(const QImage &screen, const QRect &rect, QColor colour)
     return rows + (pixelsInRow >= 10 ? 1 : 0);
 }
 
-int pixelsNear(const QImage &screen, const QRect &rect, QColor colour)
+int pixelsNear(const QImage &screen, const QRect &rect, QColor colour, int tolerance = 24)
 {
     int count = 0;
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         for (int x = rect.left(); x <= rect.right(); ++x)
-            count += isNear(screen.pixelColor(x, y), colour, 24) ? 1 : 0;
+            count += isNear(screen.pixelColor(x, y), colour, tolerance) ? 1 : 0;
     }
     return count;
 }
@@ -386,6 +387,49 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
     EXPECT_GT(pixelsNear(screen, rect, magenta), 100) << "the song's row shows no cover";
     EXPECT_GT(pixelsNear(screen, rect, orange), 50) << "the picture's row shows no picture";
     EXPECT_GE(rowsInColour(screen, rect, QColor(0xa7, 0x1d, 0x5d)), 1) << "the copied code is not coloured";
+}
+
+// HTML copied in the light appearance and the default theme, which gives the brackets and
+// equals signs of tags a colour (#e8e8e8) nearly as light as the panel: its rows draw them in the
+// theme's text colour, and the tag names, attributes and values in their own.
+TEST_F(HighlightedRowsEndToEndTest, CopiedHtmlShowsTheBracketsOfItsTagsOnTheLightPanel)
+{
+    TestWindowProcess window;
+    ASSERT_TRUE(startInFront(window));
+    AppProcess app(home.path());
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(openThenDismissPanel(app));
+    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    ASSERT_TRUE(external.copyWithXclip("<div class=\"card\">\n  <span class=\"title\"></span>\n</div>\n"));
+    ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
+        std::chrono::seconds(20)));
+
+    const QRect panel = showPanel(app);
+    ASSERT_FALSE(panel.isEmpty());
+    // The rows, below the columns' headers. Of the first two lines only the brackets, the equals
+    // signs and the slash are in the text colour.
+    const QRect rows = panel.adjusted(0, 105, 0, 0);
+    const struct
+    {
+        const char *name;
+        QColor colour;
+        int tolerance;
+    } inks[] = {
+        { "the brackets in the text colour", QColor(0x33, 0x33, 0x33), 60 },
+        { "the tag names", QColor(0xed, 0x6a, 0x43), 24 },
+        { "the attributes", QColor(0x00, 0x86, 0xb3), 24 },
+        { "the values", QColor(0x18, 0x36, 0x91), 24 },
+    };
+    QImage screen;
+    const auto everyInkShows = [&] {
+        screen = QImage(saveScreenshot(QStringLiteral("html-rows-light.png")));
+        return std::all_of(std::begin(inks), std::end(inks),
+            [&](const auto &ink) { return pixelsNear(screen, rows, ink.colour, ink.tolerance) >= 10; });
+    };
+    waitUntil(everyInkShows);
+    for (const auto &ink : inks) {
+        EXPECT_GE(pixelsNear(screen, rows, ink.colour, ink.tolerance), 10) << ink.name;
+    }
 }
 
 // A damaged or hostile store: the newest code item's highlighted lines are one sound line

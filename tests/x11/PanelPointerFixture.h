@@ -134,10 +134,12 @@ protected:
 
     // The pointer comes to rest on a point, with a hand's last small move into it: where the
     // preview window that appears lies, once the app has placed and drawn it (invalid when none
-    // appears).
+    // appears). The app takes the move that brings the pointer near before the last one: on a busy
+    // machine it would read the two as one move onto the point, and when the pointer had left the
+    // panel from that very point, Qt drops such a move as none at all (the preview then never comes).
     Geometry previewAfterRestingOn(const QPoint &pointer)
     {
-        if (!moveTo(pointer - QPoint(5, 0)) || !moveTo(pointer))
+        if (!moveTo(pointer - QPoint(5, 0)) || !app->caughtUp() || !moveTo(pointer))
             return {};
         quint64 preview = 0;
         if (!waitUntil([&] { return (preview = previewWindow()) != 0 && isViewable(preview); })

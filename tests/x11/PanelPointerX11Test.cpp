@@ -16,6 +16,8 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 TEST_F(PanelPointerX11Test, HoverMovesTheHighlightAndReturnPastesTheHoveredItem)
 {
     // Newest last: the column shows delta, charlie, bravo, alpha.
@@ -183,6 +185,83 @@ TEST_F(PanelPointerX11Test, DraggingTheRightEdgeWidensThePanelAndNarrowingItSwit
             << storedSetting(QStringLiteral("ClipboardPanelSize")).toString().toStdString();
         ASSERT_TRUE(app->caughtUp());
         saveScreenshot(QStringLiteral("resize-%1-%2.png").arg(index++).arg(step.tabs ? "tabs" : "columns"));
+    }
+}
+
+namespace {
+
+// The file in place at a path, and its time: a write puts another one there.
+QString fileIdentity(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1 %2.%3")
+        .arg(status.st_ino)
+        .arg(status.st_mtim.tv_sec)
+        .arg(status.st_mtim.tv_nsec);
+}
+
+QString pairText(int first, int second)
+{
+    return QStringLiteral("{%1, %2}").arg(first).arg(second);
+}
+
+} // namespace
+
+// Each hide saves the panel's size and place; the settings file, which every write replaces and
+// waits for the disk to hold, is written only when either changed.
+TEST_F(PanelPointerX11Test, HidingThePanelRewritesItsSettingsOnlyAfterItMovedOrWasResized)
+{
+    seedStore({ QStringLiteral("one"), QStringLiteral("two") });
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(QPoint(960, 540)));
+    const QString settingsFile = home.path() + QStringLiteral("/config/Tindlewick/defaults.json");
+    const auto storedPlace = [&] {
+        const QVariantMap positions = storedSetting(QStringLiteral("ClipboardPanelPositions")).toMap();
+        return positions.isEmpty() ? QString() : positions.first().toString();
+    };
+    const auto grip = [&] { return windowGeometry(panelWindow).rect.topLeft() + QPoint(150, 32); };
+    const auto edge = [&] {
+        const QRect rect = windowGeometry(panelWindow).rect;
+        return QPoint(rect.right() - 2, rect.center().y());
+    };
+    const auto unmoved = [] { return true; };
+    const struct
+    {
+        const char *name;
+        std::function<bool()> change;
+        bool written;
+    } hides[] = {
+        { "the first hide", unmoved, true },
+        { "unmoved", unmoved, false },
+        { "unmoved again", unmoved, false },
+        { "unmoved a third time", unmoved, false },
+        { "moved by its search strip", [&] { return drag(grip(), grip() + QPoint(-120, -80)); }, true },
+        { "unmoved after the move", unmoved, false },
+        { "wider by its right edge", [&] { return drag(edge(), edge() + QPoint(80, 0)); }, true },
+        { "unmoved after the resize", unmoved, false },
+    };
+    for (const auto &hide : hides) {
+        SCOPED_TRACE(hide.name);
+        const QString before = fileIdentity(settingsFile);
+        ASSERT_TRUE(hide.change());
+        ASSERT_TRUE(app->caughtUp());
+        const QRect shown = windowGeometry(panelWindow).rect;
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitUntil([&] { return isFront(window->windowId()); }));
+        ASSERT_TRUE(app->caughtUp());
+        if (hide.written) {
+            EXPECT_NE(fileIdentity(settingsFile), before) << "not written";
+            EXPECT_EQ(storedSetting(QStringLiteral("ClipboardPanelSize")).toString(),
+                pairText(shown.width(), shown.height()));
+            EXPECT_EQ(storedPlace(), pairText(shown.left(), shown.top()));
+        }
+        // Shown again where it was: a write the hide left for later would show by now.
+        ASSERT_TRUE(openPanelShown(*app));
+        EXPECT_EQ(windowGeometry(panelWindow).rect, shown) << "not where it was hidden";
+        if (!hide.written) {
+            EXPECT_EQ(fileIdentity(settingsFile), before) << "written again";
+        }
     }
 }
 

@@ -50,6 +50,7 @@ struct Sheet
     Palette palette; // kind palette
     const char *source; // kind package: the package style file; kind typed: the sheet
     MainColours fallback; // kind package
+    const char *text; // the colour of text outside any token class (the ".hljs" rule's)
 };
 
 struct ThemeEntry
@@ -63,17 +64,17 @@ struct ThemeEntry
 
 constexpr Sheet palette(Palette colours)
 {
-    return { SheetKind::palette, colours, nullptr, {} };
+    return { SheetKind::palette, colours, nullptr, {}, colours.text };
 }
 
 constexpr Sheet package(const char *file, MainColours fallback)
 {
-    return { SheetKind::package, {}, file, fallback };
+    return { SheetKind::package, {}, file, fallback, fallback.text };
 }
 
-constexpr Sheet typed(const char *sheet)
+constexpr Sheet typed(const char *sheet, const char *text)
 {
-    return { SheetKind::typed, {}, sheet, {} };
+    return { SheetKind::typed, {}, sheet, {}, text };
 }
 
 constexpr const char *kAtomOneDark
@@ -154,10 +155,10 @@ constexpr const char *kXcodeLight
 // clang-format off
 const std::array<ThemeEntry, 30> kThemes{{
     {HighlightTheme::a11y, "#2b2b2b", "#fefefe",
-     typed(kA11yDark),
+     typed(kA11yDark, "#f8f8f2"),
      package("a11y-light", {"#545454", "#696969", "#7928a1", "green", "#aa5d00", "#007faa", "#aa5d00"})},
     {HighlightTheme::atomOne, "#282c34", "#fafafa",
-     typed(kAtomOneDark),
+     typed(kAtomOneDark, "#abb2bf"),
      package("atom-one-light", {"#383a42", "#a0a1a7", "#a626a4", "#50a14f", "#986801", "#4078f2", "#c18401"})},
     {HighlightTheme::classic, "#151515", "#f5f5f5",
      palette({"#d0d0d0", "#505050", "#b0b0b0", "#ac4142", "#d28445", "#f4bf75", "#90a959", "#75b5aa", "#6a9fb5", "#aa759f", "#8f5536"}),
@@ -235,14 +236,14 @@ const std::array<ThemeEntry, 30> kThemes{{
      palette({"#c1c3c4", "#474849", "#a3a5a6", "#b53b50", "#ea770d", "#c9d364", "#06ea61", "#42fff9", "#03aeff", "#ea5ce2", "#cd6320"}),
      palette({"#28292a", "#a3a5a6", "#474849", "#b53b50", "#ea770d", "#c9d364", "#06ea61", "#42fff9", "#03aeff", "#ea5ce2", "#cd6320"})},
     {HighlightTheme::tokyoNight, "#1a1b26", "#d5d6db",
-     typed(kTokyoNightDark),
+     typed(kTokyoNightDark, "#9aa5ce"),
      package("tokyo-night-light", {"#565a6e", "#9699a3", "#5a4a78", "#485e30", "#965027", "#0f4b6e", "#8f5e15"})},
     {HighlightTheme::unikitty, "#2e2a31", "#fff",
      palette({"#bcbabe", "#838085", "#9f9da2", "#d8137f", "#d65407", "#dc8a0e", "#17ad98", "#149bda", "#796af5", "#bb60ea", "#c720ca"}),
      palette({"#6c696e", "#a7a5a8", "#89878b", "#d8137f", "#d65407", "#dc8a0e", "#17ad98", "#149bda", "#775dff", "#aa17e6", "#e013d0"})},
     {HighlightTheme::xcode, "#1f2024", "#fff",
-     typed(kXcodeDark),
-     typed(kXcodeLight)},
+     typed(kXcodeDark, "white"),
+     typed(kXcodeLight, "#000")},
 }};
 // clang-format on
 
@@ -358,6 +359,16 @@ QString darkBackground(HighlightTheme theme)
 QString lightBackground(HighlightTheme theme)
 {
     return QString::fromLatin1(entry(theme).lightBackground);
+}
+
+QColor darkTextColor(HighlightTheme theme)
+{
+    return QColor(QLatin1String(entry(theme).dark.text));
+}
+
+QColor lightTextColor(HighlightTheme theme)
+{
+    return QColor(QLatin1String(entry(theme).light.text));
 }
 
 QString darkStyleSheet(HighlightTheme theme)

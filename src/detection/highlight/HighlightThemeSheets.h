@@ -2,6 +2,7 @@
 
 #include "model/HighlightTheme.h"
 
+#include <QColor>
 #include <QString>
 
 // How each highlight theme looks: for dark and for light appearance a style sheet for the
@@ -12,6 +13,10 @@ namespace HighlightThemes {
 // Background colours as stored, hex text with or without "#".
 QString darkBackground(HighlightTheme theme);
 QString lightBackground(HighlightTheme theme);
+
+// The colour each sheet gives to text outside any token class.
+QColor darkTextColor(HighlightTheme theme);
+QColor lightTextColor(HighlightTheme theme);
 
 // Minified style sheets. Some come from the highlighting package's own style files, which
 // the build places in the resources ("highlight-styles.json"); should that file be missing

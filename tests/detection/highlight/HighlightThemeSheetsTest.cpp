@@ -167,6 +167,10 @@ TEST(HighlightThemeSheetsTest, EverySheetIsWellFormedWithValidColoursAndNoBackgr
                 }
             }
             EXPECT_TRUE(colourOf(*styles, QStringLiteral(".hljs")).isValid()) << "no text colour";
+            // What runs that would not show are drawn in instead.
+            EXPECT_EQ(appearance.dark ? HighlightThemes::darkTextColor(theme)
+                                      : HighlightThemes::lightTextColor(theme),
+                colourOf(*styles, QStringLiteral(".hljs")));
         }
     }
 }
