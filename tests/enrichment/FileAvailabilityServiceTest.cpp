@@ -4,6 +4,7 @@
 #include "enrichment/FileAvailabilityService.h"
 #include "common/NotificationCenter.h"
 #include "platform/FileBookmark.h"
+#include "platform/UserFiles.h"
 #include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
@@ -732,6 +733,9 @@ TEST(FileAvailabilityServiceRenameTest, AFileRenamedWithinItsFolderStaysAvailabl
     waitUntil([] { return false; }, std::chrono::milliseconds(200));
     EXPECT_EQ(posts, settled);
     EXPECT_FALSE(service.isAvailable(*draft));
+    // The last look asked for a search of the deleted file's folder on a thread of its own:
+    // it reads the folder that goes with the test.
+    EXPECT_TRUE(waitUntil([] { return UserFiles::shared().unfinished() == 0; }));
 }
 
 // File names are bytes: a file whose name is no UTF-8 is there like any other, for the panel and
