@@ -8,6 +8,7 @@
 #include "common/Clock.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "common/QuitDeadline.h"
 #include "detection/HighlightCacheService.h"
 #include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
@@ -28,6 +29,9 @@
 
 #include <QGuiApplication>
 #include <QTimer>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -199,12 +203,10 @@ void AppDelegate::startBackgroundEnrichment()
 
 void AppDelegate::quitForAnotherCopy()
 {
-    // The new copy starts its own capture as soon as this one has gone.
-    if (m_clipboardMonitor)
-        m_clipboardMonitor->savePendingItems();
-    m_enrichment.reset();
-    m_clipboardMonitor.reset();
-    QCoreApplication::quit();
+    // The new copy starts its own capture as soon as this one has gone; this one ends as on any
+    // other quit, the copy it is reading kept. exit(), not quit(): a window that does not close
+    // may refuse a quit.
+    QCoreApplication::exit(0);
 }
 
 void AppDelegate::registerObservers()
@@ -372,13 +374,23 @@ void AppDelegate::stopTakingWork()
     m_services.highlights.shutDown();
 }
 
-void AppDelegate::finishCaptures()
+void AppDelegate::finishCaptures(QuitDeadline &quit)
 {
-    if (m_clipboardMonitor)
-        m_clipboardMonitor->finishCaptures(captureFinishLimit);
+    if (!m_clipboardMonitor)
+        return;
+    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::nanoseconds(quit.deadline(captureFinishLimit).remainingTimeNSecs()));
+    m_clipboardMonitor->finishCaptures(std::max(limit, std::chrono::milliseconds(0)));
+    quit.note(m_clipboardMonitor->captureStepsUnderWay() == 0,
+        QStringLiteral("A copy being read or saved (it is not kept)"));
 }
 
-void AppDelegate::applicationWillTerminate()
+void AppDelegate::endEnrichment(QuitDeadline &quit)
 {
-    m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get());
+    quit.note(m_services.highlights.endEngine(quit.deadline()), QStringLiteral("The highlighting engine"));
+}
+
+void AppDelegate::applicationWillTerminate(QuitDeadline &quit)
+{
+    m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get(), quit);
 }

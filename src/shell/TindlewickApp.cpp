@@ -4,6 +4,7 @@
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "common/QuitDeadline.h"
 #include "detection/CodeDetectionService.h"
 #include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
@@ -49,6 +50,8 @@
 
 #include <cstdio>
 #include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -156,22 +159,41 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
         .availability = &availability };
 }
 
-// The app's end, in one order: no part takes new work, the work under way ends (or is dropped),
-// the store is saved. The parts are destroyed only after that, as runDelegate() returns, and the
+// The process ends here, without the teardown: work left behind by the quit still runs on
+// threads that the application object (its thread pool) and the static services wait for
+// without a limit. What the user copied is in the store by now.
+[[noreturn]] void endWithoutTeardown(const QuitDeadline &quit)
+{
+    printDiagnostic(QStringLiteral("[Quit] The app ends now, without waiting for: %1")
+                        .arg(quit.leftBehind().join(QStringLiteral("; "))));
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+// The app's end, in one order, whichever way the quit was asked for: no part takes new work,
+// the captures under way end (their copy reaches the store), then the file readings, the
+// enrichment and the detection, and the store is saved last. Every wait ends by the quit's
+// deadline. The parts are destroyed only after that, as runDelegate() returns, and the
 // application object with the shared thread pool last: work that ended later would hand its
 // next step to a pool that is gone.
 void endRun(AppDelegate &delegate)
 {
+    QuitDeadline quit(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
     delegate.stopTakingWork();
-    LinkMetadataService::shared().shutDown();
+    // A copy under way still needs the file readings (a copied file's identity on disk), the
+    // detection and the pool.
+    delegate.finishCaptures(quit);
     UserFiles::shared().shutDown();
-    // A copy under way still needs the detection.
-    delegate.finishCaptures();
+    quit.note(
+        LinkMetadataService::shared().shutDown(quit.deadline()), QStringLiteral("The reading of a link"));
+    delegate.endEnrichment(quit);
     // What the models and the detection still run may hand a step on to the shared pool.
-    DetectionModels::shutDown();
-    CodeDetectionService::shared().shutDown();
-    QThreadPool::globalInstance()->waitForDone();
-    delegate.applicationWillTerminate();
+    DetectionModels::shutDown(quit);
+    quit.note(CodeDetectionService::shared().shutDown(quit.deadline()), QStringLiteral("A code detection"));
+    quit.waitForPool(*QThreadPool::globalInstance(), QStringLiteral("the shared thread pool"));
+    delegate.applicationWillTerminate(quit);
+    if (!quit.leftBehind().isEmpty())
+        endWithoutTeardown(quit);
 }
 
 // Runs the app until it quits, the copy that runs settled already; with openSettings its
