@@ -25,6 +25,10 @@
 #include <csignal>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 TEST(AppLifecycleTest, StaysUpUntilToldToQuitAndLeavesTheStoreCheckpointed)
 {
     QTemporaryDir home;
@@ -551,5 +555,80 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
             << "the write-ahead log is folded into the store at quit";
         if (row.manager)
             expectKeptByTheManager(manager, row.type, row.expected, newestPicture);
+    }
+}
+
+// The app's resources copied into the folder, the file at fifo replaced by a FIFO.
+bool copyResourcesWithAFifo(const QString &folder, const QByteArray &fifo)
+{
+    return runTool(QStringLiteral("cp"),
+               { QStringLiteral("-r"), QFileInfo(appPath()).absolutePath() + QStringLiteral("/resources/."),
+                   folder })
+        && ::unlink(fifo.constData()) == 0 && ::mkfifo(fifo.constData(), 0600) == 0;
+}
+
+// A resource file that never ends (a FIFO whose writer writes nothing, which whoever can write the
+// resources folder can leave there) holds a thread for good: one of the shared pool (the public
+// suffix list, read as the capture starts) or the highlighting engine's (its script, read for the
+// stored code). SIGTERM still ends the app within 2 s, with the copy made before it saved and the
+// log naming what was left behind.
+TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHeldBy)
+{
+    const struct
+    {
+        const char *name;
+        const char *resource; // the FIFO
+        // A copy is made before the quit, and kept (the public suffix list decides links: no copy is
+        // read whole without it).
+        bool copies;
+        QString said;
+    } rows[] = {
+        { "a thread of the shared pool", "public_suffix_list.dat", false,
+            QStringLiteral("[Quit] 1 task of the shared thread pool had not ended within the quit's 1.8 s") },
+        { "the highlighting engine's thread", "highlight.min.js", true,
+            QStringLiteral("[Quit] The highlighting engine had not ended within the quit's 1.8 s") },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const char *suffix : { "", "-wal", "-shm" })
+            QFile::remove(storePath() + QLatin1String(suffix));
+        seedStore({ ClipboardItem::create(ClipboardItemType::code,
+            { .text = QStringLiteral("def greet(name):\n    return 'hello ' + name\n"),
+                .codeLanguage = QStringLiteral("python") }) });
+        QTemporaryDir resources;
+        const QByteArray fifo = QFile::encodeName(resources.filePath(QLatin1String(row.resource)));
+        ASSERT_TRUE(copyResourcesWithAFifo(resources.path(), fifo));
+        AppProcess app(home.path());
+        app.enableTestHooks();
+        app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), resources.path());
+        ASSERT_TRUE(app.start());
+        // The writing end opens once the app has opened the reading end: from then on the app's
+        // thread waits in its read for as long as this end stays open.
+        int writer = -1;
+        ASSERT_TRUE(waitUntil([&] { return (writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK)) >= 0; },
+            std::chrono::seconds(20)));
+        ASSERT_TRUE(app.caughtUp());
+        const QString text = QStringLiteral("copied while %1 is held").arg(QLatin1String(row.name));
+        if (row.copies) {
+            ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
+            ASSERT_TRUE(waitUntil([&] { return newestText(storePath()) == text; }));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        app.signal(SIGTERM);
+        const bool ended = app.waitForExit(2000);
+        std::printf("[ measured ] SIGTERM with %s held: %s\n", row.name,
+            ended ? qPrintable(QStringLiteral("the app ended in %1 ms").arg(clock.elapsed()))
+                  : "the app did not end within 2 s");
+        ::close(writer);
+        ASSERT_TRUE(ended);
+        EXPECT_FALSE(app.crashed());
+        EXPECT_EQ(app.exitCode(), 0);
+        EXPECT_TRUE(app.output().contains(row.said)) << app.output().toStdString();
+        if (row.copies) {
+            EXPECT_EQ(newestText(storePath()), text);
+            const QFileInfo wal(storePath() + QStringLiteral("-wal"));
+            EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "the write-ahead log is folded into the store";
+        }
     }
 }
