@@ -62,7 +62,8 @@ public:
     QFuture<std::optional<LinkMetadata>> cachedLinkMetadata(const QString &key);
 
     // Ends the thread now (the application calls this while it quits), waiting for it until
-    // the deadline: false when it had not ended by then. Later calls answer with empty results.
+    // the deadline: false when it had not ended by then (called again, it waits again). Later
+    // calls answer with empty results at once.
     bool shutDown(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
 private:

@@ -180,6 +180,8 @@ void endRun(AppDelegate &delegate)
 {
     QuitDeadline quit(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
     delegate.stopTakingWork();
+    // No link's page is fetched from now on; the end of its thread is waited for below.
+    LinkMetadataService::shared().shutDown(QDeadlineTimer(0));
     // A copy under way still needs the file readings (a copied file's identity on disk), the
     // detection and the pool.
     delegate.finishCaptures(quit);
