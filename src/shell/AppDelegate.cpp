@@ -46,7 +46,6 @@ AppDelegate::AppDelegate(Services services, Neighbours neighbours, QObject *pare
 {
     m_lifecycle = std::make_unique<AppLifecycle>(
         m_services.container, m_services.settings, m_services.singleInstance);
-    connect(m_lifecycle.get(), &AppLifecycle::anotherCopyTakesOver, this, &AppDelegate::quitForAnotherCopy);
     m_hotKeyCenter = std::make_unique<KeyboardShortcuts::HotKeyCenter>(m_services.hotKeys);
     m_shortcuts = std::make_unique<KeyboardShortcuts::ShortcutCenter>(m_services.defaults, *m_hotKeyCenter);
     KeyboardShortcuts::ShortcutCenter::setShared(m_shortcuts.get());
@@ -199,14 +198,6 @@ void AppDelegate::startBackgroundEnrichment()
         = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights, m_services.settings);
     // Code is highlighted for the appearance the panel shows, so its rows find the lines.
     m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
-}
-
-void AppDelegate::quitForAnotherCopy()
-{
-    // The new copy starts its own capture as soon as this one has gone; this one ends as on any
-    // other quit, the copy it is reading kept. exit(), not quit(): a window that does not close
-    // may refuse a quit.
-    QCoreApplication::exit(0);
 }
 
 void AppDelegate::registerObservers()
@@ -385,7 +376,7 @@ void AppDelegate::finishCaptures(QuitDeadline &quit)
         QStringLiteral("A copy being read or saved (it is not kept)"));
 }
 
-void AppDelegate::endEnrichment(QuitDeadline &quit)
+void AppDelegate::endHighlighting(QuitDeadline &quit)
 {
     quit.note(m_services.highlights.endEngine(quit.deadline()), QStringLiteral("The highlighting engine"));
 }

@@ -147,7 +147,7 @@ public:
     void finishCaptures(QuitDeadline &quit);
     static constexpr std::chrono::milliseconds captureFinishLimit { 1500 };
     // Quit, after the file readings have ended: the highlighting engine's thread ends.
-    void endEnrichment(QuitDeadline &quit);
+    void endHighlighting(QuitDeadline &quit);
     // Quit, last step: the store's main context is saved and its write-ahead log folded in.
     void applicationWillTerminate(QuitDeadline &quit);
 
@@ -203,7 +203,6 @@ private:
     void createPanelPresenter();
     void startActivation();
     void handleDetectCodeChanged();
-    void quitForAnotherCopy();
 
     Services m_services;
     Neighbours m_neighbours;

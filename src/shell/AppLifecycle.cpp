@@ -51,8 +51,6 @@ bool AppLifecycle::terminateOtherInstances()
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(m_instance->socketPath()));
-    connect(m_instance, &SingleInstance::quitRequested, this, &AppLifecycle::anotherCopyTakesOver,
-        Qt::UniqueConnection);
     connect(m_instance, &SingleInstance::settingsRequested, this, &AppLifecycle::anotherCopyAsksForSettings,
         Qt::UniqueConnection);
     return true;

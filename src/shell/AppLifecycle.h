@@ -37,8 +37,6 @@ public:
     static QString anotherCopyRunsMessage(const QString &lockPath);
 
 Q_SIGNALS:
-    // A copy started later takes over: this one's capture must end before it quits.
-    void anotherCopyTakesOver();
     // A copy started later (`tindlewick --settings`) asks this one to open its settings window.
     void anotherCopyAsksForSettings();
 

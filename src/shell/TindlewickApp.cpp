@@ -188,7 +188,7 @@ void endRun(AppDelegate &delegate)
     UserFiles::shared().shutDown();
     quit.note(
         LinkMetadataService::shared().shutDown(quit.deadline()), QStringLiteral("The reading of a link"));
-    delegate.endEnrichment(quit);
+    delegate.endHighlighting(quit);
     // What the models and the detection still run may hand a step on to the shared pool.
     DetectionModels::shutDown(quit);
     quit.note(CodeDetectionService::shared().shutDown(quit.deadline()), QStringLiteral("A code detection"));
@@ -275,6 +275,9 @@ int run(int argc, char **argv)
     // Which copy runs is settled first: a copy that does not run leaves before it opens the
     // store or loads a model.
     SingleInstance singleInstance;
+    // A later start asks this copy to go: it ends as on SIGTERM, the copy it is reading kept.
+    QObject::connect(
+        &singleInstance, &SingleInstance::quitRequested, &app, [] { QCoreApplication::exit(0); });
     const bool openSettings = parsed.request == CommandLine::Request::openSettings;
     if (openSettings) {
         if (const std::optional<int> status = handOverSettingsRequest(singleInstance))
