@@ -28,6 +28,7 @@
 #include "platform/UserFiles.h"
 #include "platform/X11ClipboardRequests.h"
 #include "platform/X11Connection.h"
+#include "platform/X11EventCatchUp.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
 #include "platform/X11Session.h"
@@ -182,6 +183,9 @@ void endRun(AppDelegate &delegate)
     delegate.stopTakingWork();
     // No link's page is fetched from now on; the end of its thread is waited for below.
     LinkMetadataService::shared().shutDown(QDeadlineTimer(0));
+    // A copy made a moment before the quit is known to the X server, but Qt may not have told
+    // the capture yet.
+    X11EventCatchUp::waitForEventsSentBeforeNow(quit.deadline(AppDelegate::captureFinishLimit));
     // A copy under way still needs the file readings (a copied file's identity on disk), the
     // detection and the pool.
     delegate.finishCaptures(quit);
