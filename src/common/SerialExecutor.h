@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QFuture>
 #include <QPromise>
 #include <QSemaphore>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -57,27 +60,33 @@ public:
         return future;
     }
 
-    // Blocks until every job submitted so far has finished. For shut-down and tests only.
-    // The thread stays: objects created on it (a store context) keep their thread, so later
-    // jobs and the changes other threads post to them still find it. No future is waited
-    // on: the wait also runs from static destructors, after Qt's global pool is gone.
-    void waitForIdle()
+    // Blocks until every job submitted so far has finished, or the deadline has passed: false
+    // then (a job still runs). For shut-down and tests only. The thread stays: objects created
+    // on it (a store context) keep their thread, so later jobs and the changes other threads
+    // post to them still find it. No future is waited on: the wait also runs from static
+    // destructors, after Qt's global pool is gone.
+    bool waitForIdle(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
     {
         if (m_pool.activeThreadCount() == 0)
-            return;
+            return true;
         // Shared with the job: release() may still be touching the semaphore after acquire()
-        // here has returned, so it must not live on this stack.
+        // here has returned (or given up), so it must not live on this stack.
         auto done = std::make_shared<QSemaphore>();
         m_pool.start([done] { done->release(); });
-        done->acquire();
+        if (deadline.isForever()) {
+            done->acquire();
+            return true;
+        }
+        return done->tryAcquire(1, int(std::min<qint64>(deadline.remainingTime(), INT_MAX)));
     }
 
     // Runs nothing submitted from now on (its future is cancelled at once) and waits for what
-    // was submitted before. For shut-down: no work starts once the application is going.
-    void close()
+    // was submitted before, until the deadline (false: a job still runs, and is left to end by
+    // itself). For shut-down: no work starts once the application is going.
+    bool close(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
     {
         m_closed = true;
-        waitForIdle();
+        return waitForIdle(deadline);
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "common/SerialExecutor.h"
 
+#include <QDeadlineTimer>
 #include <QFuture>
 #include <QHash>
 #include <QMutex>
@@ -53,9 +54,13 @@ public:
     // Detects on the service's executor. Never fails; after shutDown() the future is
     // cancelled at once.
     QFuture<DetectionResult> detect(const QString &text);
-    // At quit: takes no more work and waits for what was handed to it, so that no detection
-    // ends after the application object has gone.
-    void shutDown() { m_executor.close(); }
+    // At quit: takes no more work and waits for what was handed to it, until the deadline, so
+    // that no detection ends after the application object has gone. False when a detection
+    // still runs: it is left to end by itself.
+    bool shutDown(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
+    {
+        return m_executor.close(deadline);
+    }
 
     // The same detection, run on the calling thread (which it blocks while the model
     // runs). Safe from any thread; meant for the service's own work, tests and benchmarks.

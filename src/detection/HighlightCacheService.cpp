@@ -202,8 +202,22 @@ void HighlightCacheService::shutDown()
     m_shutDown = true;
     ++m_generation;
     dropQueuedJobs();
+    // Stopped here, ended by endEngine(): an engine whose thread is stuck holds up nothing of
+    // the quit before that.
+    if (m_highlighter) {
+        m_highlighter->bridge().stop();
+        m_stoppedEngine = std::move(m_highlighter);
+    }
+}
+
+bool HighlightCacheService::endEngine(QDeadlineTimer deadline)
+{
+    if (!m_stoppedEngine)
+        return true;
+    const bool ended = m_stoppedEngine->bridge().waitUntilEnded(deadline);
     // Other holders of the engine (one being ended on the pool after a reset) end it there.
-    m_highlighter.reset();
+    m_stoppedEngine.reset();
+    return ended;
 }
 
 // -- Highlighting and persisting

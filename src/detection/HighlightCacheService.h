@@ -6,6 +6,7 @@
 #include "model/ClipboardItem.h"
 #include "model/HighlightTheme.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -111,12 +112,14 @@ public:
     void resetHighlighter();
     // How many engines were started in this run.
     int highlighterStartCount() const { return m_highlighterStarts; }
-    // At quit: takes no more work, drops what is queued, and ends the engine here and now
-    // (interrupting its script and waiting for its thread). What the engine still answers
-    // then is put together on the shared thread pool, which must still be there: after this,
-    // nothing of the engine's runs any more.
+    // At quit, first: takes no more work, drops what is queued and stops the engine (its
+    // script interrupted, what it had not begun cancelled) without waiting for its thread.
     void shutDown();
-    bool isShutDown() const { return m_shutDown; }
+    // At quit, after shutDown(): waits for the engine's thread until the deadline and lets the
+    // engine go. False when the thread had not ended by then (one stuck opening its script): it
+    // is left to end by itself. What the engine still answered is put together on the shared
+    // thread pool, which must still be there.
+    bool endEngine(QDeadlineTimer deadline);
 
     // -- Highlighting and persisting
     // Highlights lines of the item in the background (language none: automatic detection),
@@ -205,6 +208,8 @@ private:
     Clock *m_clock = &Clock::system();
     qint64 m_retryPauseMs = defaultRetryPauseMs;
     std::shared_ptr<Highlight> m_highlighter;
+    // Stopped at quit, until endEngine() lets it go.
+    std::shared_ptr<Highlight> m_stoppedEngine;
     int m_highlighterStarts = 0;
     bool m_shutDown = false;
     QPointer<MemoryPressureMonitor> m_memoryPressure;

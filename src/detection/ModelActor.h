@@ -2,6 +2,7 @@
 
 #include "common/SerialExecutor.h"
 
+#include <QDeadlineTimer>
 #include <QFuture>
 
 // The actor side of a model runner: loading and unloading queued one at a time on the
@@ -25,9 +26,13 @@ public:
         return m_executor.run([this] { runner().unloadModel(); });
     }
 
-    // Takes no more work and waits for what was queued: at shut-down nothing may load a
-    // model after the application object has gone.
-    void shutDown() { m_executor.close(); }
+    // Takes no more work and waits for what was queued, until the deadline: at shut-down
+    // nothing may load a model after the application object has gone. False when work still
+    // runs (a model file that does not answer): it is left to end by itself.
+    bool shutDown(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
+    {
+        return m_executor.close(deadline);
+    }
 
 protected:
     ModelActor() = default;

@@ -212,15 +212,14 @@ LinkMetadataService &LinkMetadataService::shared()
     return service;
 }
 
-void LinkMetadataService::shutDown()
+bool LinkMetadataService::shutDown(QDeadlineTimer deadline)
 {
-    if (!m_worker)
-        return;
-    m_thread.quit();
-    m_thread.wait();
-    // The worker went with the thread's last deferred deletions; waiting promises are
-    // cancelled as their jobs are dropped.
+    // Later calls answer at once, whether or not the thread ends in time.
     m_worker = nullptr;
+    m_thread.quit();
+    // The worker goes with the thread's last deferred deletions; waiting promises are
+    // cancelled as their jobs are dropped.
+    return m_thread.wait(deadline);
 }
 
 template <typename Result, typename Job> QFuture<Result> LinkMetadataService::post(Job job, Result fallback)

@@ -61,9 +61,10 @@ public:
     // The entry cached under key, thumbnail or not.
     QFuture<std::optional<LinkMetadata>> cachedLinkMetadata(const QString &key);
 
-    // Ends the thread now (the application calls this while it quits); later calls answer
-    // with empty results.
-    void shutDown();
+    // Ends the thread now (the application calls this while it quits), waiting for it until
+    // the deadline: false when it had not ended by then (called again, it waits again). Later
+    // calls answer with empty results at once.
+    bool shutDown(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
 private:
     template <typename Result, typename Job> QFuture<Result> post(Job job, Result fallback);

@@ -4,6 +4,7 @@
 #include "model/ModelContext.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QFuture>
 #include <QString>
 
@@ -72,8 +73,12 @@ public:
     // "[ClipboardDatabaseActor] <operation> failed (<code>): <message or unknown>"
     static QString failureLine(const QString &operation, int resultCode, const char *sqliteMessage);
 
-    // Blocks until every job submitted so far has finished (shut-down and tests).
-    void waitForIdle() { m_executor.waitForIdle(); }
+    // Blocks until every job submitted so far has finished, or the deadline has passed (false
+    // then). Shut-down and tests.
+    bool waitForIdle(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
+    {
+        return m_executor.waitForIdle(deadline);
+    }
 
 private:
     ModelContext &context();

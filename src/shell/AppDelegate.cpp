@@ -8,6 +8,7 @@
 #include "common/Clock.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "common/QuitDeadline.h"
 #include "detection/HighlightCacheService.h"
 #include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
@@ -29,6 +30,9 @@
 #include <QGuiApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 QPointer<AppDelegate> g_shared;
@@ -42,7 +46,6 @@ AppDelegate::AppDelegate(Services services, Neighbours neighbours, QObject *pare
 {
     m_lifecycle = std::make_unique<AppLifecycle>(
         m_services.container, m_services.settings, m_services.singleInstance);
-    connect(m_lifecycle.get(), &AppLifecycle::anotherCopyTakesOver, this, &AppDelegate::quitForAnotherCopy);
     m_hotKeyCenter = std::make_unique<KeyboardShortcuts::HotKeyCenter>(m_services.hotKeys);
     m_shortcuts = std::make_unique<KeyboardShortcuts::ShortcutCenter>(m_services.defaults, *m_hotKeyCenter);
     KeyboardShortcuts::ShortcutCenter::setShared(m_shortcuts.get());
@@ -195,16 +198,6 @@ void AppDelegate::startBackgroundEnrichment()
         = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights, m_services.settings);
     // Code is highlighted for the appearance the panel shows, so its rows find the lines.
     m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
-}
-
-void AppDelegate::quitForAnotherCopy()
-{
-    // The new copy starts its own capture as soon as this one has gone.
-    if (m_clipboardMonitor)
-        m_clipboardMonitor->savePendingItems();
-    m_enrichment.reset();
-    m_clipboardMonitor.reset();
-    QCoreApplication::quit();
 }
 
 void AppDelegate::registerObservers()
@@ -372,13 +365,23 @@ void AppDelegate::stopTakingWork()
     m_services.highlights.shutDown();
 }
 
-void AppDelegate::finishCaptures()
+void AppDelegate::finishCaptures(QuitDeadline &quit)
 {
-    if (m_clipboardMonitor)
-        m_clipboardMonitor->finishCaptures(captureFinishLimit);
+    if (!m_clipboardMonitor)
+        return;
+    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::nanoseconds(quit.deadline(captureFinishLimit).remainingTimeNSecs()));
+    m_clipboardMonitor->finishCaptures(std::max(limit, std::chrono::milliseconds(0)));
+    quit.note(m_clipboardMonitor->captureStepsUnderWay() == 0,
+        QStringLiteral("A copy being read or saved (it is not kept)"));
 }
 
-void AppDelegate::applicationWillTerminate()
+void AppDelegate::endHighlighting(QuitDeadline &quit)
 {
-    m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get());
+    quit.note(m_services.highlights.endEngine(quit.deadline()), QStringLiteral("The highlighting engine"));
+}
+
+void AppDelegate::applicationWillTerminate(QuitDeadline &quit)
+{
+    m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get(), quit);
 }

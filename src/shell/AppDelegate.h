@@ -34,6 +34,7 @@ class PanelPresenter;
 class Pasteboard;
 class PasteService;
 class PreviewPanelManager;
+class QuitDeadline;
 class QWidget;
 class SettingsView;
 class SettingsWindowController;
@@ -132,14 +133,23 @@ public:
     // nothing after the first two happens and the app quits.
     void applicationDidFinishLaunching();
     bool refusedToRun() const;
-    // Quit, first step: the capture reads no more copies and the highlighting engine ends
+    // The whole quit, whichever way it was asked for (SIGTERM or another signal, Quit, a later
+    // start, the session's end): from the request to the store's checkpoint, so that the
+    // process has ended within 2 s. The last step, the store's save, has storeSaveLimit of it
+    // whatever the steps before took.
+    static constexpr std::chrono::milliseconds quitLimit { 1800 };
+    static constexpr std::chrono::milliseconds storeSaveLimit { 300 };
+    // Quit, first step: the capture reads no more copies and the highlighting engine stops
     // (what it had queued is dropped).
     void stopTakingWork();
-    // Quit, second step: a copy just made, or being read or saved, is let reach the store.
-    void finishCaptures();
+    // Quit, second step: a copy just made, or being read or saved, is let reach the store,
+    // for at most captureFinishLimit.
+    void finishCaptures(QuitDeadline &quit);
     static constexpr std::chrono::milliseconds captureFinishLimit { 1500 };
+    // Quit, after the file readings have ended: the highlighting engine's thread ends.
+    void endHighlighting(QuitDeadline &quit);
     // Quit, last step: the store's main context is saved and its write-ahead log folded in.
-    void applicationWillTerminate();
+    void applicationWillTerminate(QuitDeadline &quit);
 
     // The panel's showing and hiding (PanelPresenter); nothing happens before start-up.
     void togglePanel();
@@ -193,7 +203,6 @@ private:
     void createPanelPresenter();
     void startActivation();
     void handleDetectCodeChanged();
-    void quitForAnotherCopy();
 
     Services m_services;
     Neighbours m_neighbours;

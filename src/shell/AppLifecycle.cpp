@@ -2,6 +2,7 @@
 
 #include "capture/ClipboardMonitor.h"
 #include "common/Diagnostics.h"
+#include "common/QuitDeadline.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/ModelContainer.h"
@@ -50,8 +51,6 @@ bool AppLifecycle::terminateOtherInstances()
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
                 .arg(m_instance->socketPath()));
-    connect(m_instance, &SingleInstance::quitRequested, this, &AppLifecycle::anotherCopyTakesOver,
-        Qt::UniqueConnection);
     connect(m_instance, &SingleInstance::settingsRequested, this, &AppLifecycle::anotherCopyAsksForSettings,
         Qt::UniqueConnection);
     return true;
@@ -66,7 +65,7 @@ void AppLifecycle::updateVersionBookkeeping()
     m_settings.setLastSeenVersion(running);
 }
 
-void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture)
+void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture, QuitDeadline &quit)
 {
     // A copy that did not run leaves the store to the one that does.
     if (m_refusedToRun)
@@ -74,7 +73,8 @@ void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture)
     if (capture) {
         // The main context does not wait for a lock: the app's own writes in the background
         // (a long text, a link's pictures) end first.
-        capture->databaseActor().waitForIdle();
+        quit.note(capture->databaseActor().waitForIdle(quit.lastStepDeadline()),
+            QStringLiteral("A write of the store in the background"));
         capture->savePendingItems();
     }
     m_container.mainContext()->save();
@@ -82,7 +82,8 @@ void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture)
     // disk is complete on its own. Through the store's maintenance, which reports a checkpoint
     // that fails, and after any pruning still running there (it would keep the log open).
     if (capture) {
-        capture->databaseActor().checkpointWAL().waitForFinished();
+        quit.waitFor(capture->databaseActor().checkpointWAL(), QStringLiteral("The store's checkpoint"),
+            quit.lastStepDeadline());
     } else {
         ClipboardDatabaseActor maintenance(m_container);
         maintenance.checkpointWAL().waitForFinished();

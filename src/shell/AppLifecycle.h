@@ -5,6 +5,7 @@
 class AppSettings;
 class ClipboardMonitor;
 class ModelContainer;
+class QuitDeadline;
 class SingleInstance;
 
 // Which copy of the app runs, and what its start and its end leave in the settings and the
@@ -26,9 +27,9 @@ public:
     bool refusedToRun() const { return m_refusedToRun; }
     // Notes the running version; a version other than the one seen last raises the banner.
     void updateVersionBookkeeping();
-    // The store saved, the capture's waiting copies with it, and the log folded into the file.
-    // capture: nullptr when none ran.
-    void saveStoreForQuit(ClipboardMonitor *capture);
+    // The store saved, the capture's waiting copies with it, and the log folded into the file,
+    // the waits ending by the quit's deadline. capture: nullptr when none ran.
+    void saveStoreForQuit(ClipboardMonitor *capture, QuitDeadline &quit);
 
     // "<version> (<build>)" of the running program.
     static QString runningVersion();
@@ -36,8 +37,6 @@ public:
     static QString anotherCopyRunsMessage(const QString &lockPath);
 
 Q_SIGNALS:
-    // A copy started later takes over: this one's capture must end before it quits.
-    void anotherCopyTakesOver();
     // A copy started later (`tindlewick --settings`) asks this one to open its settings window.
     void anotherCopyAsksForSettings();
 

@@ -1,5 +1,6 @@
 #include "shell/DetectionModels.h"
 
+#include "common/QuitDeadline.h"
 #include "detection/GuesslangDetection.h"
 #include "detection/MagikaDetectionCoreML.h"
 
@@ -36,12 +37,14 @@ AppDelegate::DetectionHooks hooks()
     return hooks;
 }
 
-void shutDown()
+void shutDown(QuitDeadline &quit)
 {
     // The content-type model first: a prediction that ends meanwhile may queue a ranking,
     // which the network's shut-down then waits for.
-    MagikaDetectionCoreML::shared().shutDown();
-    GuesslangDetection::shared().shutDown();
+    quit.note(MagikaDetectionCoreML::shared().shutDown(quit.deadline()),
+        QStringLiteral("The content-type model's work"));
+    quit.note(GuesslangDetection::shared().shutDown(quit.deadline()),
+        QStringLiteral("The language network's work"));
 }
 
 ServiceCodeClassifier::Ranker languageRanker()

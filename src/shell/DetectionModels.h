@@ -3,6 +3,8 @@
 #include "capture/ServiceCodeClassifier.h"
 #include "shell/AppDelegate.h"
 
+class QuitDeadline;
+
 // How the app drives its two detection models: the warm-up after start, loading and
 // unloading when code detection is switched, and the language network's guess for the
 // capture. Every call only queues work on the models' own threads.
@@ -13,9 +15,9 @@ namespace DetectionModels {
 // network.
 AppDelegate::DetectionHooks hooks();
 
-// At quit: both models take no more work and what they run is waited for, so that nothing
-// loads a model while the application is torn down.
-void shutDown();
+// At quit: both models take no more work and what they run is waited for, until the quit's
+// deadline, so that nothing loads a model while the application is torn down.
+void shutDown(QuitDeadline &quit);
 
 // The language network's best language for a text, or nothing.
 ServiceCodeClassifier::Ranker languageRanker();

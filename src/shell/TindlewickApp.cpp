@@ -4,6 +4,7 @@
 #include "capture/ServiceCodeClassifier.h"
 #include "common/Diagnostics.h"
 #include "common/NotificationCenter.h"
+#include "common/QuitDeadline.h"
 #include "detection/CodeDetectionService.h"
 #include "detection/HighlightCacheService.h"
 #include "enrichment/FileAvailabilityService.h"
@@ -27,6 +28,7 @@
 #include "platform/UserFiles.h"
 #include "platform/X11ClipboardRequests.h"
 #include "platform/X11Connection.h"
+#include "platform/X11EventCatchUp.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
 #include "platform/X11Session.h"
@@ -49,6 +51,8 @@
 
 #include <cstdio>
 #include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -156,22 +160,46 @@ AppDelegate::Neighbours appNeighbours(Desktop &desktop, ModelContainer &containe
         .availability = &availability };
 }
 
-// The app's end, in one order: no part takes new work, the work under way ends (or is dropped),
-// the store is saved. The parts are destroyed only after that, as runDelegate() returns, and the
+// The process ends here, without the teardown: work left behind by the quit still runs on
+// threads that the application object (its thread pool) and the static services wait for
+// without a limit. What the user copied is in the store by now.
+[[noreturn]] void endWithoutTeardown(const QuitDeadline &quit)
+{
+    printDiagnostic(QStringLiteral("[Quit] The app ends now, without waiting for: %1")
+                        .arg(quit.leftBehind().join(QStringLiteral("; "))));
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+// The app's end, in one order, whichever way the quit was asked for: no part takes new work,
+// the captures under way end (their copy reaches the store), then the file readings, the
+// enrichment and the detection, and the store is saved last. Every wait ends by the quit's
+// deadline. The parts are destroyed only after that, as runDelegate() returns, and the
 // application object with the shared thread pool last: work that ended later would hand its
 // next step to a pool that is gone.
 void endRun(AppDelegate &delegate)
 {
+    QuitDeadline quit(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
     delegate.stopTakingWork();
-    LinkMetadataService::shared().shutDown();
+    // No link's page is fetched from now on; the end of its thread is waited for below.
+    LinkMetadataService::shared().shutDown(QDeadlineTimer(0));
+    // A copy made a moment before the quit is known to the X server, but Qt may not have told
+    // the capture yet.
+    X11EventCatchUp::waitForEventsSentBeforeNow(quit.deadline(AppDelegate::captureFinishLimit));
+    // A copy under way still needs the file readings (a copied file's identity on disk), the
+    // detection and the pool.
+    delegate.finishCaptures(quit);
     UserFiles::shared().shutDown();
-    // A copy under way still needs the detection.
-    delegate.finishCaptures();
+    quit.note(
+        LinkMetadataService::shared().shutDown(quit.deadline()), QStringLiteral("The reading of a link"));
+    delegate.endHighlighting(quit);
     // What the models and the detection still run may hand a step on to the shared pool.
-    DetectionModels::shutDown();
-    CodeDetectionService::shared().shutDown();
-    QThreadPool::globalInstance()->waitForDone();
-    delegate.applicationWillTerminate();
+    DetectionModels::shutDown(quit);
+    quit.note(CodeDetectionService::shared().shutDown(quit.deadline()), QStringLiteral("A code detection"));
+    quit.waitForPool(*QThreadPool::globalInstance(), QStringLiteral("the shared thread pool"));
+    delegate.applicationWillTerminate(quit);
+    if (!quit.leftBehind().isEmpty())
+        endWithoutTeardown(quit);
 }
 
 // Runs the app until it quits, the copy that runs settled already; with openSettings its
@@ -251,6 +279,9 @@ int run(int argc, char **argv)
     // Which copy runs is settled first: a copy that does not run leaves before it opens the
     // store or loads a model.
     SingleInstance singleInstance;
+    // A later start asks this copy to go: it ends as on SIGTERM, the copy it is reading kept.
+    QObject::connect(
+        &singleInstance, &SingleInstance::quitRequested, &app, [] { QCoreApplication::exit(0); });
     const bool openSettings = parsed.request == CommandLine::Request::openSettings;
     if (openSettings) {
         if (const std::optional<int> status = handOverSettingsRequest(singleInstance))

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QSemaphore>
 #include <QThread>
 
 #include <atomic>
@@ -83,4 +84,20 @@ TEST(SerialExecutorTest, AClosedExecutorFinishesWhatCameBeforeAndStartsNothingAf
     EXPECT_TRUE(refused.isCanceled());
     EXPECT_FALSE(after);
     EXPECT_FALSE(continued) << "what would have used the result does not run either";
+}
+
+TEST(SerialExecutorTest, AJobThatDoesNotEndIsLeftByTheDeadlineOfTheClose)
+{
+    SerialExecutor executor;
+    QSemaphore held;
+    QFuture<int> stuck = executor.run([&] {
+        held.acquire();
+        return 1;
+    });
+    // An expired deadline: the wait gives up at once instead of waiting for the job.
+    EXPECT_FALSE(executor.close(QDeadlineTimer(0)));
+    EXPECT_FALSE(executor.waitForIdle(QDeadlineTimer(0)));
+    EXPECT_TRUE(executor.run([] { return 2; }).isCanceled()) << "closed all the same";
+    held.release();
+    EXPECT_EQ(stuck.result(), 1);
 }

@@ -5,6 +5,7 @@
 #include "capture/ClipboardMonitor.h"
 #include "columns/CategoryColumn.h"
 #include "common/NotificationCenter.h"
+#include "common/QuitDeadline.h"
 #include "detection/HighlightCacheService.h"
 #include "detection/HighlightedLinesBlob.h"
 #include "enrichment/FileAvailabilityService.h"
@@ -708,7 +709,9 @@ TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLogThroughTheStoreRepo
             container().setBusyTimeout(100);
         }
         CapturedDiagnostics diagnostics;
-        delegate->applicationWillTerminate();
+        QuitDeadline deadline(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
+        delegate->applicationWillTerminate(deadline);
+        EXPECT_TRUE(deadline.leftBehind().isEmpty()) << deadline.leftBehind().join(u'\n').toStdString();
         EXPECT_FALSE(context().hasChanges());
         const QFileInfo wal(storePath() + QStringLiteral("-wal"));
         if (quit.readerHoldsTheLog) {
@@ -743,7 +746,8 @@ TEST_F(AppDelegateTest, ACopyStartedWhileAnotherHoldsTheLockDoesNothingAndQuits)
     EXPECT_EQ(delegate->popoverPanel(), nullptr);
     EXPECT_TRUE(hotKeys.grabbed.isEmpty());
     EXPECT_FALSE(instance.hasClaimed());
-    delegate->applicationWillTerminate(); // leaves the store to the other copy
+    QuitDeadline quit(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
+    delegate->applicationWillTerminate(quit); // leaves the store to the other copy
 }
 
 TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)

@@ -9,9 +9,11 @@
 #include <QJSEngine>
 #include <QJSValue>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QPromise>
 #include <QThread>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -30,16 +32,50 @@ void quietScriptCompiler(QLoggingCategory *category)
 
 } // namespace
 
+struct HLJS::State
+{
+    explicit State(const QString &path)
+        : scriptPath(path)
+    { }
+
+    bool isStopping()
+    {
+        QMutexLocker lock(&engineMutex);
+        return stopping;
+    }
+    void setEngine(QJSEngine *newEngine)
+    {
+        QMutexLocker lock(&engineMutex);
+        engine = newEngine;
+        if (engine && stopping)
+            engine->setInterrupted(true);
+    }
+    void stop()
+    {
+        QMutexLocker lock(&engineMutex);
+        stopping = true;
+        if (engine)
+            engine->setInterrupted(true);
+    }
+
+    const QString scriptPath;
+    std::atomic<int> scriptReadCount { 0 };
+    // The worker's engine, for interruption from the owning thread.
+    QMutex engineMutex;
+    QJSEngine *engine = nullptr;
+    bool stopping = false;
+};
+
 class HLJS::Worker final : public QObject
 {
 public:
-    explicit Worker(HLJS &owner)
-        : m_owner(owner)
+    explicit Worker(std::shared_ptr<State> state)
+        : m_state(std::move(state))
     { }
     ~Worker() override
     {
         m_hljs = QJSValue();
-        m_owner.setEngine(nullptr);
+        m_state->setEngine(nullptr);
     }
 
     HLJSResult highlight(const QString &text, const HighlightMode &mode)
@@ -64,7 +100,7 @@ public:
         QJSValue result = function.callWithInstance(hljs, arguments);
         // An interrupted engine is not touched again, only destroyed: its next allocation can
         // run a collection over the script stack the interrupt left behind, which crashes.
-        if (m_owner.isStopping())
+        if (m_state->isStopping())
             return {};
         // A throw inside the script (an unknown language, say) counts as an undefined
         // result, whose fields read as false, 0 and "undefined".
@@ -89,7 +125,7 @@ private:
         if (!engine->globalObject().isObject())
             throw HLJSError(HLJSError::Code::contextIsNil);
 
-        QString path = m_owner.m_scriptPath;
+        QString path = m_state->scriptPath;
         if (path.isEmpty()) {
             path = Bundle::pathForResource(QStringLiteral("highlight.min"), QStringLiteral("js"));
             if (path.isEmpty()) {
@@ -106,7 +142,7 @@ private:
         }
 
         QFile file(path);
-        ++m_owner.m_scriptReadCount;
+        ++m_state->scriptReadCount;
         if (!file.open(QIODevice::ReadOnly))
             throw HLJSError(HLJSError::Code::fileUnreadable, file.errorString());
         const QByteArray bytes = file.readAll();
@@ -114,12 +150,12 @@ private:
             throw HLJSError(HLJSError::Code::fileUnreadable, file.errorString());
 
         m_hljs = QJSValue();
-        m_owner.setEngine(engine.get());
+        m_state->setEngine(engine.get());
         m_engine = std::move(engine);
         const QJSValue evaluation = m_engine->evaluate(QString::fromUtf8(bytes), path);
         QJSValue hljs = m_engine->globalObject().property(QStringLiteral("hljs"));
         if (!hljs.isObject()) {
-            m_owner.setEngine(nullptr);
+            m_state->setEngine(nullptr);
             m_engine.reset();
             throw HLJSError(
                 HLJSError::Code::hljsNotFound, evaluation.isError() ? evaluation.toString() : QString());
@@ -128,7 +164,7 @@ private:
         return m_hljs;
     }
 
-    HLJS &m_owner;
+    std::shared_ptr<State> m_state;
     // The handle must go before the engine it belongs to.
     std::unique_ptr<QJSEngine> m_engine;
     QJSValue m_hljs;
@@ -136,7 +172,7 @@ private:
 };
 
 HLJS::HLJS(const QString &scriptPath)
-    : m_scriptPath(scriptPath)
+    : m_state(std::make_shared<State>(scriptPath))
 {
     static std::once_flag installFilter;
     std::call_once(
@@ -145,17 +181,43 @@ HLJS::HLJS(const QString &scriptPath)
 
 HLJS::~HLJS()
 {
+    stop();
+    if (!m_leftBehind && !waitUntilEnded(QDeadlineTimer(endLimit)))
+        printDiagnostic(QStringLiteral("HLJS: The highlighting thread had not ended %1 s after it was "
+                                       "stopped: left to end by itself")
+                            .arg(double(endLimit.count()) / 1000.0));
+}
+
+int HLJS::scriptReadCount() const
+{
+    return m_state->scriptReadCount.load();
+}
+
+void HLJS::stop()
+{
+    m_state->stop();
+    if (m_thread)
+        m_thread->quit();
+}
+
+bool HLJS::waitUntilEnded(QDeadlineTimer deadline)
+{
+    if (m_leftBehind)
+        return false;
     if (!m_thread)
-        return;
-    {
-        QMutexLocker lock(&m_engineMutex);
-        m_stopping = true;
-        if (m_engine)
-            m_engine->setInterrupted(true);
+        return true;
+    if (!m_thread->wait(deadline)) {
+        // The thread and its worker go by themselves when it ends (the worker with the thread's
+        // last deferred deletions); the shared state lives on with the worker.
+        m_leftBehind = true;
+        m_thread = nullptr;
+        m_worker = nullptr;
+        return false;
     }
-    m_thread->quit();
-    m_thread->wait();
     delete m_thread;
+    m_thread = nullptr;
+    m_worker = nullptr;
+    return true;
 }
 
 void HLJS::ensureStarted()
@@ -163,7 +225,7 @@ void HLJS::ensureStarted()
     std::call_once(m_started, [this] {
         m_thread = new QThread;
         m_thread->setObjectName(QStringLiteral("HLJS"));
-        m_worker = new Worker(*this);
+        m_worker = new Worker(m_state);
         m_worker->moveToThread(m_thread);
         // The worker, and with it the engine, is destroyed on its own thread as it ends.
         QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
@@ -171,39 +233,33 @@ void HLJS::ensureStarted()
     });
 }
 
-void HLJS::setEngine(QJSEngine *engine)
-{
-    QMutexLocker lock(&m_engineMutex);
-    m_engine = engine;
-    if (m_engine && m_stopping)
-        m_engine->setInterrupted(true);
-}
-
-bool HLJS::isStopping()
-{
-    QMutexLocker lock(&m_engineMutex);
-    return m_stopping;
-}
-
 QFuture<HLJSResult> HLJS::highlight(const QString &text, const HighlightMode &mode)
 {
     auto promise = std::make_shared<QPromise<HLJSResult>>();
     QFuture<HLJSResult> future = promise->future();
     promise->start();
+    if (m_state->isStopping()) {
+        future.cancel();
+        promise->finish();
+        return future;
+    }
     ensureStarted();
+    // The request holds what it uses: a thread left to end by itself still serves it after the
+    // bridge has gone.
+    Worker *worker = m_worker;
     QMetaObject::invokeMethod(
-        m_worker,
-        [this, promise, text, mode] {
+        worker,
+        [state = m_state, worker, promise, text, mode] {
             // Once the bridge is going away the requests still queued end cancelled unrun: the
             // thread's loop delivers every event posted before its quit, and running each one
             // (loading the script again after an interrupted load) held the quit for seconds.
-            if (isStopping())
+            if (state->isStopping())
                 promise->future().cancel();
             else if (!promise->isCanceled()) {
                 try {
-                    HLJSResult result = m_worker->highlight(text, mode);
+                    HLJSResult result = worker->highlight(text, mode);
                     // A call cut short because this bridge is going away answers nothing.
-                    if (isStopping())
+                    if (state->isStopping())
                         promise->future().cancel();
                     else
                         promise->addResult(std::move(result));

@@ -2,11 +2,11 @@
 
 #include "detection/highlight/HighlightMode.h"
 
+#include <QDeadlineTimer>
 #include <QFuture>
-#include <QMutex>
 #include <QString>
 
-#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -33,7 +33,8 @@ class HLJS final
 public:
     // scriptPath: the script to load; empty for the bundle resource "highlight.min.js".
     explicit HLJS(const QString &scriptPath = {});
-    // Interrupts a running script call; requests not yet served end cancelled.
+    // stop(), then waits for the thread at most endLimit: a thread that has not ended by then
+    // (one stuck opening its script, a FIFO say) is left to end by itself, in the log.
     ~HLJS();
 
     HLJS(const HLJS &) = delete;
@@ -41,27 +42,31 @@ public:
 
     // Highlights text in the given mode. Fails with HLJSError; a script failure (an
     // unknown language, say) is a result whose value and language are "undefined".
-    // A request cancelled before its turn is skipped.
+    // A request cancelled before its turn is skipped; one made after stop() is cancelled.
     QFuture<HLJSResult> highlight(const QString &text, const HighlightMode &mode);
 
+    // Serves no more requests: a running script call is interrupted, the requests not yet
+    // served end cancelled, and the thread ends after them. Returns at once.
+    void stop();
+    // After stop(): waits until the thread has ended or the deadline has passed. False when it
+    // has not ended by then: it is left to end by itself, and touches nothing of this object
+    // any more (later waits return false at once).
+    bool waitUntilEnded(QDeadlineTimer deadline);
+    static constexpr std::chrono::milliseconds endLimit { 1000 };
+
     // How many times the script file has been read: once, unless loading failed.
-    int scriptReadCount() const { return m_scriptReadCount.load(); }
+    int scriptReadCount() const;
 
 private:
     class Worker;
+    // What the bridge and its thread share; it lives as long as either does.
+    struct State;
 
     void ensureStarted();
-    void setEngine(QJSEngine *engine);
-    bool isStopping();
 
-    const QString m_scriptPath;
+    std::shared_ptr<State> m_state;
     std::once_flag m_started;
     QThread *m_thread = nullptr;
     Worker *m_worker = nullptr;
-    std::atomic<int> m_scriptReadCount { 0 };
-
-    // The worker's engine, for interruption from the owning thread.
-    QMutex m_engineMutex;
-    QJSEngine *m_engine = nullptr;
-    bool m_stopping = false;
+    bool m_leftBehind = false;
 };

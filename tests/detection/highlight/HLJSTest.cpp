@@ -12,6 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -202,25 +207,67 @@ TEST(HLJSTest, TheBundleScriptIsFoundOnceItAppears)
 
 TEST(HLJSTest, GoingAwayInterruptsARunawayScriptAndCancelsWaitingRequests)
 {
-    QTemporaryDir dir;
-    const QString path = writeScript(dir, QStringLiteral("endless.js"), R"JS(
-var hljs = { highlight: function () { for (;;) {} }, highlightAuto: function () { return {}; } };)JS");
-    QFuture<HLJSResult> running;
-    QFuture<HLJSResult> waiting;
-    QElapsedTimer timer;
+    const struct
     {
-        HLJS bridge(path);
-        running = bridge.highlight(QStringLiteral("a"), HighlightMode::language(HighlightLanguage::c));
-        waiting = bridge.highlight(QStringLiteral("b"), HighlightMode::automatic());
-        ASSERT_TRUE(waitUntil([&] { return running.isRunning() && bridge.scriptReadCount() == 1; }));
-        QThread::msleep(50);
-        timer.start();
+        const char *name;
+        const char *script;
+    } rows[] = {
+        { "a call that never returns", R"JS(
+var hljs = { highlight: function () { for (;;) {} }, highlightAuto: function () { return {}; } };)JS" },
+        // Interrupted, the script is not loaded: a waiting request that ran would load it again.
+        { "a script whose loading never ends", R"JS(for (;;) {}
+var hljs = { highlight: function () { return {}; }, highlightAuto: function () { return {}; } };)JS" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = writeScript(dir, QStringLiteral("endless.js"), row.script);
+        QFuture<HLJSResult> running;
+        QFuture<HLJSResult> waiting;
+        QElapsedTimer timer;
+        {
+            HLJS bridge(path);
+            running = bridge.highlight(QStringLiteral("a"), HighlightMode::language(HighlightLanguage::c));
+            waiting = bridge.highlight(QStringLiteral("b"), HighlightMode::automatic());
+            ASSERT_TRUE(waitUntil([&] { return running.isRunning() && bridge.scriptReadCount() == 1; }));
+            QThread::msleep(50);
+            timer.start();
+        }
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_TRUE(running.isFinished());
+        EXPECT_TRUE(running.isCanceled());
+        EXPECT_TRUE(waiting.isFinished());
+        EXPECT_TRUE(waiting.isCanceled());
+        EXPECT_NO_THROW(waiting.waitForFinished()) << "the waiting request ran, and failed";
     }
-    EXPECT_LT(timer.elapsed(), 2000);
-    EXPECT_TRUE(running.isFinished());
-    EXPECT_TRUE(running.isCanceled());
-    EXPECT_TRUE(waiting.isFinished());
-    EXPECT_TRUE(waiting.isCanceled());
+}
+
+// A script that never comes (a FIFO nobody writes) holds the bridge's thread in its opening:
+// the bridge gives up waiting for it at its deadline and goes, and the thread ends by itself
+// once the file answers, touching nothing of the bridge.
+TEST(HLJSTest, ABridgeStuckOpeningItsScriptIsLeftToEndByItself)
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("never-written.js")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    QFuture<HLJSResult> stuck;
+    {
+        HLJS bridge(QString::fromLocal8Bit(fifo));
+        stuck = bridge.highlight(QStringLiteral("a"), HighlightMode::automatic());
+        ASSERT_TRUE(waitUntil([&] { return bridge.scriptReadCount() == 1; }));
+        bridge.stop();
+        EXPECT_FALSE(bridge.waitUntilEnded(QDeadlineTimer(0)));
+        EXPECT_TRUE(bridge.highlight(QStringLiteral("b"), HighlightMode::automatic()).isCanceled())
+            << "a request after the stop is not served";
+    }
+    EXPECT_FALSE(stuck.isFinished());
+    // The writer's opening waits for the reader's, and ends it; nothing written, it reads an
+    // empty script.
+    const int writer = ::open(fifo.constData(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    ::close(writer);
+    EXPECT_TRUE(waitUntil([&] { return stuck.isFinished(); }));
+    EXPECT_TRUE(stuck.isCanceled());
 }
 
 TEST(HLJSTest, ARequestCancelledBeforeItsTurnIsSkipped)
