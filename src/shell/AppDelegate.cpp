@@ -49,6 +49,7 @@ AppDelegate::AppDelegate(Services services, Neighbours neighbours, QObject *pare
     m_pasteService
         = std::make_unique<PasteService>(m_services.pasteboard, m_services.keyboard, m_services.workspace);
     m_pasteService->setClipboardRequests(m_services.clipboardRequests);
+    m_pasteService->setShownOver([this] { return previousApp(); });
 }
 
 AppDelegate::~AppDelegate()

@@ -67,6 +67,7 @@ protected:
         m_service.setClock(m_time);
         m_service.setNoticePresenter(
             [this](const QString &title, const QString &) { m_notices.append(title); });
+        m_service.setShownOver([this] { return m_shownOver; });
         m_workspace.frontmost = editor;
     }
     void TearDown() override { m_state.reset(); }
@@ -171,6 +172,8 @@ protected:
     FakeSyntheticKeyboard m_keyboard;
     FakeWorkspace m_workspace;
     PasteService m_service { m_pasteboard, m_keyboard, m_workspace };
+    // The window in front when the panel showed.
+    std::optional<RunningApplication> m_shownOver = editor;
     std::unique_ptr<PanelViewState> m_state;
     QStringList m_notices;
 };
@@ -295,6 +298,9 @@ TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
             false, QStringLiteral("Nothing was pasted") },
         { "no window is active", [](Self &t) { t.m_workspace.frontmost = std::nullopt; }, std::nullopt, false,
             QStringLiteral("Nothing was pasted") },
+        // The desktop had the focus: the window focused as the panel hides is nobody's choice.
+        { "no window was in front when the panel showed", [](Self &t) { t.m_shownOver = std::nullopt; }, 0ms,
+            false, QStringLiteral("Nothing was pasted") },
         { "no synthetic keys", [](Self &t) { t.m_keyboard.trusted = false; }, 0ms, false,
             QStringLiteral("Accessibility Permission Required") },
         { "the keystroke cannot be sent",
@@ -307,6 +313,7 @@ TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
         m_keyboard = FakeSyntheticKeyboard();
         m_notices.clear();
         m_workspace.frontmost = editor;
+        m_shownOver = editor;
         c.prepare(*this);
         state.chooseItem(text);
         m_time.advance(100ms);
