@@ -210,9 +210,9 @@ void AppDelegate::quitForAnotherCopy()
 
 void AppDelegate::registerObservers()
 {
-    m_settingsWindows = std::make_unique<SettingsWindowController>(
-        SettingsWindowController::Dependencies { m_services.settings, *m_services.container.mainContext(),
-            *m_shortcuts, togglePanelShortcut(), m_services.workspace, m_services.highlights });
+    m_settingsWindows = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies {
+        m_services.settings, *m_services.container.mainContext(), *m_shortcuts, togglePanelShortcut(),
+        m_services.workspace, m_services.highlights, [this] { quit(); } });
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.addObserver(Notifications::detectCodeSettingChanged, this,
         [this](const QVariantMap &) { QTimer::singleShot(0, this, &AppDelegate::handleDetectCodeChanged); });
