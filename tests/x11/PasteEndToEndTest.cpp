@@ -98,6 +98,8 @@ protected:
     void pasteNewest(AppProcess &app, const QString &screenshot)
     {
         ASSERT_TRUE(openPanel(app));
+        const quint64 panel = frontWindow();
+        ASSERT_TRUE(waitUntil([&] { return holdsKeyboard(panel); })) << "the panel did not get the keyboard";
         ASSERT_TRUE(pressKey(QStringLiteral("Down")));
         ASSERT_TRUE(app.caughtUp());
         saveScreenshot(screenshot);
@@ -109,6 +111,41 @@ protected:
         return toolOutput(QStringLiteral("xdotool"),
             { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                 QStringLiteral("^Nothing was pasted$") });
+    }
+    // With the notice left open, the panel shown over it has the keyboard: Escape empties its
+    // search, and the search typed then finds the item chosen, which nothing takes either. The
+    // second notice in front goes with its OK.
+    void searchInThePanelOverTheNotice(AppProcess &app, quint64 notice, const QString &searched, int row)
+    {
+        ASSERT_TRUE(pressKey(QStringLiteral("ctrl+space")));
+        quint64 panel = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            panel = frontWindow();
+            return appIsFront(app) && panel != notice && holdsKeyboard(panel);
+        })) << "the panel did not take the keyboard";
+        ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("found") }));
+        ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        ASSERT_TRUE(app.caughtUp());
+        saveScreenshot(QStringLiteral("paste-nowhere-%1-panel-over-notice.png").arg(row));
+        EXPECT_TRUE(isViewable(notice)) << "Escape in the panel closed the notice under it";
+        ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("found by") }));
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        ASSERT_TRUE(app.caughtUp());
+        saveScreenshot(QStringLiteral("paste-nowhere-%1-searched.png").arg(row));
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        EXPECT_TRUE(waitUntil([&] { return selection("clipboard") == searched; }))
+            << "the letters typed did not reach the panel's search; the clipboard holds "
+            << selection("clipboard").toStdString();
+        EXPECT_TRUE(isViewable(notice)) << "the keys typed into the panel closed the notice under it";
+        quint64 second = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            second = frontWindow();
+            return second != notice && nothingPastedNotice().contains(QString::number(second))
+                && holdsKeyboard(second);
+        })) << "the second notice did not take the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        EXPECT_TRUE(waitUntil([&] { return !nothingPastedNotice().contains(QString::number(second)); }))
+            << "OK did not close the notice";
     }
     // The user types on in the terminal after the paste, across the time the app watches which
     // forms the terminal asks for: nothing takes the keys. A picture that could not be read is
@@ -313,33 +350,8 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
         const QString notADialog = notADialogBecause(notice);
         EXPECT_TRUE(notADialog.isEmpty()) << "the notice is no dialog: " << notADialog.toStdString();
 
-        // The panel over the notice has the keyboard.
-        ASSERT_TRUE(pressKey(QStringLiteral("ctrl+space")));
-        ASSERT_TRUE(waitUntil([&] { return appIsFront(app) && frontWindow() != notice; }))
-            << "the panel did not come to the front";
-        ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("found") }));
-        ASSERT_TRUE(pressKey(QStringLiteral("Escape"))); // empties the search
-        ASSERT_TRUE(app.caughtUp());
-        saveScreenshot(QStringLiteral("paste-nowhere-%1-panel-over-notice.png").arg(row));
-        EXPECT_TRUE(isViewable(notice)) << "Escape in the panel closed the notice under it";
-        ASSERT_TRUE(xdotool({ QStringLiteral("type"), QStringLiteral("found by") }));
-        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
-        ASSERT_TRUE(app.caughtUp());
-        saveScreenshot(QStringLiteral("paste-nowhere-%1-searched.png").arg(row));
-        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-        EXPECT_TRUE(waitUntil([&] { return selection("clipboard") == searched; }))
-            << "the letters typed did not reach the panel's search; the clipboard holds "
-            << selection("clipboard").toStdString();
-        EXPECT_TRUE(isViewable(notice)) << "the keys typed into the panel closed the notice under it";
+        ASSERT_NO_FATAL_FAILURE(searchInThePanelOverTheNotice(app, notice, searched, row));
         EXPECT_EQ(window.plainText(), QString()) << "the item was typed into the window focused next";
-        // The second notice, in front, goes with its OK.
-        quint64 second = 0;
-        ASSERT_TRUE(waitUntil([&] {
-            second = frontWindow();
-            return second != notice && nothingPastedNotice().contains(QString::number(second));
-        })) << "the second notice did not take the focus";
-        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
-        EXPECT_TRUE(waitUntil([&] { return !isViewable(second); })) << "OK did not close the notice";
     }
 }
 
