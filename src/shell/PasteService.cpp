@@ -491,7 +491,8 @@ Qt::KeyboardModifiers PasteService::queryKeyboardModifiers() const
 
 void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
-    // Nobody chose the window that has the focus now: the notice takes the keyboard from it.
+    // The panel opened over no other program's window: the window the window manager focused
+    // as it hid is nobody's choice. Nothing is typed into it, and the notice takes the keyboard.
     if (m_unwrittenBecause.isEmpty() && m_shownOver && !m_shownOver()) {
         tellNothingPasted(
             QStringLiteral("No other program's window was in front when the panel opened.") + pasteByHand,
