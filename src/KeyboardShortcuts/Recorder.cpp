@@ -237,6 +237,8 @@ int Recorder::presentAlert(const RecorderState::Alert &alert)
     QMessageBox box(
         QMessageBox::Warning, tr("Keyboard Shortcut"), alert.message, QMessageBox::NoButton, window());
     box.setObjectName(QStringLiteral("KeyboardShortcutsRecorderAlert"));
+    // It holds the recorder's window alone: the app's other windows (the panel) keep their keys.
+    box.setWindowModality(Qt::WindowModal);
     box.setInformativeText(alert.informativeText);
     QList<QAbstractButton *> buttons;
     const QStringList titles

@@ -33,7 +33,8 @@ quint32 X11Workspace::activeWindow() const
         return 0;
     quint32 window = 0;
     std::memcpy(&window, value.constData(), 4);
-    return window;
+    // Some window managers name the root while the desktop itself has the focus: no window.
+    return window == m_connection.root() ? 0 : window;
 }
 
 std::optional<RunningApplication> X11Workspace::applicationOfWindow(quint32 window) const

@@ -52,6 +52,7 @@ AppDelegate::AppDelegate(Services services, Neighbours neighbours, QObject *pare
     m_pasteService
         = std::make_unique<PasteService>(m_services.pasteboard, m_services.keyboard, m_services.workspace);
     m_pasteService->setClipboardRequests(m_services.clipboardRequests);
+    m_pasteService->setShownOver([this] { return previousApp(); });
 }
 
 AppDelegate::~AppDelegate()
@@ -202,9 +203,9 @@ void AppDelegate::startBackgroundEnrichment()
 
 void AppDelegate::registerObservers()
 {
-    m_settingsWindows = std::make_unique<SettingsWindowController>(
-        SettingsWindowController::Dependencies { m_services.settings, *m_services.container.mainContext(),
-            *m_shortcuts, togglePanelShortcut(), m_services.workspace, m_services.highlights });
+    m_settingsWindows = std::make_unique<SettingsWindowController>(SettingsWindowController::Dependencies {
+        m_services.settings, *m_services.container.mainContext(), *m_shortcuts, togglePanelShortcut(),
+        m_services.workspace, m_services.highlights, [this] { quit(); } });
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.addObserver(Notifications::detectCodeSettingChanged, this,
         [this](const QVariantMap &) { QTimer::singleShot(0, this, &AppDelegate::handleDetectCodeChanged); });

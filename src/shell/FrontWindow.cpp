@@ -41,8 +41,12 @@ QWidget *current()
 
 QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus)
 {
-    auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, current());
+    QWidget *over = current();
+    auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, over);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // Modal to the window it is over at most: a notice left open must not hold the keys of the
+    // app's other windows (the panel shown next over it takes the keyboard).
+    box->setWindowModality(over ? Qt::WindowModal : Qt::NonModal);
     if (!takeFocus) {
         // The window manager is asked not to give it the keyboard; a click still closes it.
         box->setWindowModality(Qt::NonModal);

@@ -18,7 +18,7 @@ QWidget *current();
 
 // A box with the text and an OK button over current() (on its own when there is none), shown
 // and given the focus unless takeFocus is false (the window in front keeps it, and the keys typed
-// there); it goes when it is closed.
+// there); it goes when it is closed. It blocks the window it is over, never the app's others.
 QMessageBox *showMessage(
     QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus = true);
 

@@ -60,7 +60,8 @@ public:
 
     ClipboardPanel *panel() const { return m_panel.get(); }
     PanelController *panelController() const { return m_panelController; }
-    // The application that was in front when the panel was last toggled from another one.
+    // The application that was in front when the panel was last toggled from another one;
+    // nothing when no window was (the desktop had the focus).
     std::optional<RunningApplication> previousApp() const { return m_previousApp; }
 
     void togglePanel();

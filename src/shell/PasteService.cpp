@@ -491,6 +491,14 @@ Qt::KeyboardModifiers PasteService::queryKeyboardModifiers() const
 
 void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
+    // The panel opened over no other program's window: the window the window manager focused
+    // as it hid is nobody's choice. Nothing is typed into it, and the notice takes the keyboard.
+    if (m_unwrittenBecause.isEmpty() && m_shownOver && !m_shownOver()) {
+        tellNothingPasted(
+            QStringLiteral("No other program's window was in front when the panel opened.") + pasteByHand,
+            false);
+        return;
+    }
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
     // A write that wrote nothing after all is told of once the focus is back where the paste was
     // to go, so that the notice leaves it there.
@@ -498,7 +506,7 @@ void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
         if (m_unwrittenBecause.isEmpty())
             sendKeystrokeTo(*front);
         else
-            tellNothingPasted(m_unwrittenBecause);
+            tellNothingPasted(m_unwrittenBecause, true);
         return;
     }
     // The panel has just handed the focus back, and the window manager moves it a moment
@@ -509,7 +517,8 @@ void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
     }
     tellNothingPasted(m_unwrittenBecause.isEmpty()
             ? QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand
-            : m_unwrittenBecause);
+            : m_unwrittenBecause,
+        anotherProgramInFront());
 }
 
 void PasteService::sendKeystrokeTo(const RunningApplication &target)
@@ -527,7 +536,8 @@ void PasteService::sendKeystrokeTo(const RunningApplication &target)
     stopWatchingPicture();
     tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
                           .arg(PasteKeystrokes::displayName(keystroke), error)
-        + pasteByHand);
+            + pasteByHand,
+        anotherProgramInFront());
 }
 
 void PasteService::setClipboardRequests(ClipboardRequests *requests)
@@ -575,28 +585,33 @@ void PasteService::stopWatchingPicture()
         m_requests->follow(0);
 }
 
-void PasteService::tellNothingPasted(const QString &text)
+bool PasteService::anotherProgramInFront() const
+{
+    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    return front && !front->isCurrentApplication();
+}
+
+void PasteService::tellNothingPasted(const QString &text, bool leaveFocus)
 {
     printDiagnostic(QStringLiteral("[PasteService] Nothing was pasted: ") + text);
-    tell(QStringLiteral("Nothing was pasted"), text);
+    tell(QStringLiteral("Nothing was pasted"), text, leaveFocus);
 }
 
 void PasteService::showAccessibilityAlert()
 {
     tell(QStringLiteral("Accessibility Permission Required"),
         QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into other "
-                       "applications. The item is on the clipboard: paste it with Control+V."));
+                       "applications. The item is on the clipboard: paste it with Control+V."),
+        anotherProgramInFront());
 }
 
-void PasteService::tell(const QString &title, const QString &text)
+void PasteService::tell(const QString &title, const QString &text, bool leaveFocus)
 {
     if (m_noticePresenter) {
         m_noticePresenter(title, text);
         return;
     }
-    // Another program's window in front keeps the focus: keys typed on go there, not to the notice.
-    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-    FrontWindow::showMessage(QMessageBox::Warning, title, text, !front || front->isCurrentApplication());
+    FrontWindow::showMessage(QMessageBox::Warning, title, text, !leaveFocus);
 }
 
 QFuture<std::optional<QString>> PasteService::svgString(const ClipboardItem &item)

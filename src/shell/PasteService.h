@@ -4,6 +4,7 @@
 #include "model/PersistentIdentifier.h"
 #include "panel/PanelPasteboard.h"
 #include "platform/FileListForms.h"
+#include "platform/Workspace.h"
 
 #include <QFuture>
 #include <QMimeData>
@@ -21,8 +22,6 @@ class ClipboardRequests;
 class ModelContainer;
 class Pasteboard;
 class SyntheticKeyboard;
-class Workspace;
-struct RunningApplication;
 
 // Puts a chosen item back on the clipboard and pastes it into the window in front: the panel
 // has the item written, and a moment later, once the panel is out of the way, asks for the
@@ -108,11 +107,17 @@ public:
     // something else is copied, or while a paste's write is being made ready (it replaces it).
     void restoreToPasteboard(const ClipboardItemPtr &item);
     // Pastes what was written last into the window in front, once it is on the clipboard;
-    // each call sends one keystroke, never into this app. A window that pastes the PRIMARY
-    // selection gets the same contents there. When nothing can be pasted (no synthetic keys,
-    // no window to paste into, a picture that could not be read, files all gone) the user is
-    // told, and the clipboard keeps what it holds for pasting by hand.
+    // each call sends one keystroke, never into this app, nor into a window nobody chose (see
+    // setShownOver). A window that pastes the PRIMARY selection gets the same contents there.
+    // When nothing can be pasted (no synthetic keys, no window to paste into, a picture that
+    // could not be read, files all gone) the user is told, and the clipboard keeps what it holds
+    // for pasting by hand.
     void simulatePaste() override;
+    // The other program's window that was in front when the panel showed; nothing when there
+    // was none (the desktop had the focus): the window the window manager focuses as the panel
+    // hides is then nobody's choice, and no keystroke goes to it. Unset: every paste has a window.
+    using ShownOver = std::function<std::optional<RunningApplication>()>;
+    void setShownOver(ShownOver shownOver) { m_shownOver = std::move(shownOver); }
     Qt::KeyboardModifiers queryKeyboardModifiers() const override;
     // How long a keystroke waits for the focus to leave this app before it is dropped.
     static constexpr std::chrono::milliseconds focusReturnWait { 500 };
@@ -160,13 +165,17 @@ private:
     void sendKeystrokeTo(const RunningApplication &target);
     void watchPictureTaken(const RunningApplication &target);
     void stopWatchingPicture();
-    void tellNothingPasted(const QString &text);
-    void tell(const QString &title, const QString &text);
+    bool anotherProgramInFront() const;
+    // leaveFocus: another program's window in front keeps the keyboard, and the keys typed on go
+    // there, not to the notice.
+    void tellNothingPasted(const QString &text, bool leaveFocus);
+    void tell(const QString &title, const QString &text, bool leaveFocus);
 
     Pasteboard &m_pasteboard;
     SyntheticKeyboard &m_keyboard;
     Workspace &m_workspace;
     NoticePresenter m_noticePresenter;
+    ShownOver m_shownOver;
     Clock *m_clock = &Clock::system();
     // The contents of a write still being made ready, and the keystrokes that wait for it.
     std::unique_ptr<QMimeData> m_pendingContents;

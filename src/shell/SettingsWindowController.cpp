@@ -4,8 +4,10 @@
 #include "detection/HighlightCacheService.h"
 #include "settings/SettingsView.h"
 #include "shell/FrontWindow.h"
+#include "shell/StatusMenu.h"
 
 #include <QGuiApplication>
+#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 
@@ -51,6 +53,13 @@ SettingsView *SettingsWindowController::makeSettingsWindow()
     auto *window = new SettingsView(services);
     // Closed, it goes; the next opening starts afresh on "General".
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // While the shortcut recorder records, these keys are its own to record.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window), &QShortcut::activated, window,
+        &QWidget::close);
+    connect(new QShortcut(StatusMenu::quitShortcut(), window), &QShortcut::activated, this, [this] {
+        if (m_dependencies.quit)
+            m_dependencies.quit();
+    });
     return window;
 }
 

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class AppSettings;
 class HighlightCacheService;
 class ModelContext;
@@ -18,7 +20,8 @@ class ShortcutCenter;
 
 // The settings window: made when it is asked for and gone when it is closed, brought to the
 // front when it is open already, and kept above other windows (as is any window of the app
-// that is a settings window by its name or title). Also says where updates come from, which
+// that is a settings window by its name or title). It has the desktop's window keys: Control+W
+// closes it, Control+Q quits the app. Also says where updates come from, which
 // the tray's menu and the General tab ask. Main thread only.
 class SettingsWindowController final : public QObject
 {
@@ -35,6 +38,8 @@ public:
         Workspace &workspace;
         // Its engine goes after the history was cleared.
         HighlightCacheService &highlights;
+        // "Quit Tindlewick" of the menus, which Control+Q in the window asks for too.
+        std::function<void()> quit;
     };
 
     explicit SettingsWindowController(Dependencies dependencies, QObject *parent = nullptr);

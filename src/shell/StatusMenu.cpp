@@ -37,6 +37,11 @@ void StatusMenu::rebuild()
     connect(updates, &QAction::triggered, this, &StatusMenu::updatesRequested);
     addSeparator();
     QAction *quit = addAction(QStringLiteral("Quit Tindlewick"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcut(quitShortcut());
     connect(quit, &QAction::triggered, this, &StatusMenu::quitRequested);
+}
+
+QKeySequence StatusMenu::quitShortcut()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_Q);
 }

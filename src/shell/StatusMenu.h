@@ -2,6 +2,7 @@
 
 #include "KeyboardShortcuts/Name.h"
 
+#include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
 
@@ -24,6 +25,8 @@ public:
     void setOpenShortcut(KeyboardShortcuts::ShortcutCenter *center, const KeyboardShortcuts::Name &name);
     void rebuild();
     QAction *openAction() const { return m_openAction; }
+    // The key "Quit Tindlewick" shows, and answers to wherever the app has the keyboard.
+    static QKeySequence quitShortcut();
 
 Q_SIGNALS:
     void openRequested();

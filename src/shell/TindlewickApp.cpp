@@ -39,7 +39,6 @@
 #include "shell/AppLifecycle.h"
 #include "shell/CommandLine.h"
 #include "shell/DetectionModels.h"
-#include "shell/DialogFrames.h"
 #include "shell/PreviewPanelManager.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "shell/TestHooks.h"
@@ -275,7 +274,6 @@ int run(int argc, char **argv)
         return CommandLine::usageErrorStatus;
     }
     describeApplication();
-    DialogFrames::install(app);
     // Which copy runs is settled first: a copy that does not run leaves before it opens the
     // store or loads a model.
     SingleInstance singleInstance;

@@ -138,17 +138,20 @@ protected:
         if (!openPanel(app))
             return false;
         const quint64 panel = frontWindow();
-        const auto holdsKeyboard = [&] {
-            return toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
-                == QString::number(panel);
-        };
-        if (!waitUntil([&] { return isViewable(panel) && holdsKeyboard(); }))
+        if (!waitUntil([&] { return isViewable(panel) && holdsKeyboard(panel); }))
             return false;
         if (app.hasTestHooks() && !app.caughtUp())
             return false;
         return pressKey(QStringLiteral("Escape")) && waitUntil([&] { return !isViewable(panel); });
     }
 
+    // Whether the keys typed now reach the window: the window manager names a window the active
+    // one a moment before it gives it the keyboard.
+    static bool holdsKeyboard(quint64 window)
+    {
+        return toolOutput(QStringLiteral("xdotool"), { QStringLiteral("getwindowfocus") }).trimmed()
+            == QString::number(window);
+    }
     bool isViewable(quint64 window)
     {
         return toolOutput(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window) })

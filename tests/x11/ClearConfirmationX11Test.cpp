@@ -1,7 +1,7 @@
 // The question asked before the history or a column is cleared, in the running app over another
-// program's window: whichever way it is asked, it is framed as a dialog (neither minimise nor
-// maximise); however it is answered, the panel is in front again afterwards with its keys
-// working, and only "Clear" deletes anything.
+// program's window: whichever way it is asked, it is a dialog of the panel; however it is
+// answered, the panel is in front again afterwards with its keys working, and only "Clear"
+// deletes anything.
 
 #include "AppEndToEnd.h"
 #include "TestWindowProcess.h"
@@ -85,9 +85,9 @@ protected:
         ASSERT_TRUE(button) << "no question came up; the app said: " << app->output().mid(mark).toStdString();
         ASSERT_TRUE(app->caughtUp());
         saveScreenshot(QStringLiteral("confirmation-%1-question.png").arg(name));
-        // A dialog's frame: a title and a close button.
-        const QString unwanted = unwantedDialogActions(frontWindow());
-        EXPECT_TRUE(unwanted.isEmpty()) << "the question's frame offers " << unwanted.toStdString();
+        const QString notADialog = notADialogBecause(frontWindow(), panelWindow);
+        EXPECT_TRUE(notADialog.isEmpty())
+            << "the question is no dialog of the panel: " << notADialog.toStdString();
         ASSERT_TRUE(answer.isEmpty() ? pressKey(QStringLiteral("Escape")) : clickAt(*button));
         EXPECT_TRUE(waitUntil([&] { return isFront(panelWindow); }))
             << "the panel is not in front; in front: " << frontWindow();

@@ -7,6 +7,7 @@
 #include "RawClipboardOwner.h"
 #include "SettingsWindowSupport.h"
 
+#include "KeyboardShortcuts/Recorder.h"
 #include "items/CodeText.h"
 #include "model/ClipboardItem.h"
 #include "model/FetchDescriptor.h"
@@ -357,6 +358,67 @@ TEST_F(SettingsWindowX11Test, EveryTabIsReachedByTheMouseAndNoPageIsCutUnderEver
         app->stop();
     }
     QFile::remove(gtkSettingsPath());
+}
+
+// The desktop's window keys in the settings window, whatever has the keyboard there: Control+W
+// closes the window and the app runs on; Control+Q quits the app, as "Quit Tindlewick" does.
+// The shortcut recorder, while it records, takes them as keys to record (Control+Q it refuses as
+// Quit's, and the app runs on: ShortcutRecorderX11Test).
+TEST_F(SettingsWindowX11Test, ControlWClosesTheSettingsWindowAndControlQQuitsTheApp)
+{
+    enum class Focus { window, textField, recorder };
+    enum class Outcome { closed, recorded, quit };
+    const struct
+    {
+        const char *name;
+        const char *keys;
+        Focus focus;
+        Outcome outcome;
+    } cases[] = {
+        { "Control+W", "ctrl+w", Focus::window, Outcome::closed },
+        { "Control+W in a text field", "ctrl+w", Focus::textField, Outcome::closed },
+        { "Control+W while the recorder records", "ctrl+w", Focus::recorder, Outcome::recorded },
+        { "Control+Q in a text field", "ctrl+q", Focus::textField, Outcome::quit },
+        { "Control+Q", "ctrl+q", Focus::window, Outcome::quit },
+    };
+    ASSERT_TRUE(tray.isRunning());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto app = startApp();
+        ASSERT_TRUE(openSettingsFromTray());
+        if (c.focus == Focus::textField) {
+            ASSERT_TRUE(showTab(SettingsView::exclusions));
+            ASSERT_TRUE(clickIn(SettingsView::exclusions,
+                [](SettingsView &view) { return view.exclusionsTab()->entryField(); }));
+        } else if (c.focus == Focus::recorder) {
+            ASSERT_TRUE(showTab(SettingsView::hotkey));
+            ASSERT_TRUE(clickIn(
+                SettingsView::hotkey, [](SettingsView &view) { return view.hotkeyTab()->recorder(); }));
+        }
+        ASSERT_TRUE(app->caughtUpWithClick());
+        ASSERT_TRUE(press(QString::fromLatin1(c.keys)));
+        switch (c.outcome) {
+        case Outcome::closed:
+            EXPECT_TRUE(waitUntil([&] { return !settingsViewable(); })) << "the settings window stayed";
+            ASSERT_TRUE(app->caughtUp()) << "the app quit";
+            break;
+        case Outcome::recorded:
+            EXPECT_TRUE(waitUntil([&] {
+                return storedShortcut() == QLatin1String(R"({"carbonKeyCode":13,"carbonModifiers":4096})");
+            })) << "stored: "
+                << storedShortcut().toStdString();
+            ASSERT_TRUE(app->caughtUp()) << "the app quit";
+            EXPECT_TRUE(settingsViewable()) << "the settings window closed";
+            keepSettingsPicture(QStringLiteral("settings-control-w-recorded.png"));
+            break;
+        case Outcome::quit:
+            ASSERT_TRUE(app->waitForExit(10000)) << "the app runs on";
+            EXPECT_FALSE(app->crashed());
+            EXPECT_EQ(app->exitCode(), 0);
+            break;
+        }
+        app->stop();
+    }
 }
 
 TEST_F(SettingsWindowX11Test, CheckingForUpdatesFromTheTrayShowsTheAnswerAboveTheOpenSettings)

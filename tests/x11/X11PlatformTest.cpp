@@ -249,6 +249,13 @@ TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
     ASSERT_TRUE(under);
     EXPECT_EQ(under->windowId, second.nativeId());
     EXPECT_FALSE(workspace->applicationAt(QPoint(1900, 1070)));
+
+    // Some window managers name the root the active window while the desktop has the focus: no
+    // window is in front then.
+    const quint32 root = connection->root();
+    xcb_change_property(connection->xcb(), XCB_PROP_MODE_REPLACE, root,
+        connection->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &root);
+    EXPECT_FALSE(workspace->frontmostApplication()) << "the root is taken for a window in front";
 }
 
 // A web page goes to the desktop's handler of addresses (xdg-open), here one that writes down

@@ -23,6 +23,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QRect>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -173,21 +174,28 @@ inline Geometry windowGeometry(quint64 window)
         true };
 }
 
-// What the window manager offers on a dialog's frame that a dialog should not have, read from
-// the actions it allows the window (openbox lists those its frame has buttons for): "minimise",
-// "maximise", or a word on a window it allows nothing (not managed); empty when all is well.
-inline QString unwantedDialogActions(quint64 window)
+// Why the window manager would not take a window for a dialog: its type is not
+// _NET_WM_WINDOW_TYPE_DIALOG, or it is transient for no window, or for another than
+// `transientFor` (0: any window; a dialog that belongs to no window of its program is transient
+// for the root). Empty when it is a dialog.
+inline QString notADialogBecause(quint64 window, quint64 transientFor = 0)
 {
-    const QString allowed = toolOutput(QStringLiteral("xprop"),
-        { QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_ALLOWED_ACTIONS") });
-    if (!allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")))
-        return QStringLiteral("no actions allowed: ") + allowed.trimmed();
-    QStringList unwanted;
-    if (allowed.contains(QLatin1String("_NET_WM_ACTION_MINIMIZE")))
-        unwanted << QStringLiteral("minimise");
-    if (allowed.contains(QLatin1String("_NET_WM_ACTION_MAXIMIZE_")))
-        unwanted << QStringLiteral("maximise");
-    return unwanted.join(QStringLiteral(", "));
+    const QString properties = toolOutput(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_WINDOW_TYPE"),
+            QStringLiteral("WM_TRANSIENT_FOR") });
+    static const QRegularExpression type(QStringLiteral(R"(_NET_WM_WINDOW_TYPE\(ATOM\) = (\w+))"));
+    const QString firstType = type.match(properties).captured(1);
+    if (firstType != QLatin1String("_NET_WM_WINDOW_TYPE_DIALOG"))
+        return QStringLiteral("its type is ") + (firstType.isEmpty() ? QStringLiteral("none") : firstType);
+    static const QRegularExpression owner(
+        QStringLiteral(R"(WM_TRANSIENT_FOR\(WINDOW\): window id # (0x[0-9a-fA-F]+))"));
+    const QRegularExpressionMatch transient = owner.match(properties);
+    if (!transient.hasMatch())
+        return QStringLiteral("it is transient for no window");
+    const quint64 over = transient.captured(1).toULongLong(nullptr, 16);
+    if (transientFor && over != transientFor)
+        return QStringLiteral("it is transient for %1, not for %2").arg(over).arg(transientFor);
+    return {};
 }
 
 // Whether a window's place on the screen shows it drawn: until its first paint reaches the
