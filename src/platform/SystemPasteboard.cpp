@@ -2,6 +2,7 @@
 
 #include "platform/X11SelectionReader.h"
 #include "platform/X11SelectionServer.h"
+#include "platform/XcbAtom.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
@@ -12,21 +13,7 @@
 #include <xcb/xfixes.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <utility>
-
-namespace {
-
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-
-} // namespace
 
 // Takes the requests for a list of files that the toolkit's clipboard holds out of the
 // toolkit's hands, on the GUI thread where X events are handled, and gives them to the server.
