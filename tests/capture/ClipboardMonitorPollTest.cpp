@@ -20,7 +20,8 @@ protected:
         copyPassword,
         copyPasswordAgainElsewhere,
         deleteNewest,
-        copyNotRead
+        copyNotRead,
+        quitToldAfterTheNextCopy
     };
     void keepAndQuit(const QStringList &texts, Before before)
     {
@@ -71,6 +72,14 @@ protected:
             m_pasteboard.anotherApplicationQuits();
             ASSERT_FALSE(tickAndWait());
             return;
+        case Before::quitToldAfterTheNextCopy: {
+            // The program quits and the next one copies at once: the app hears of both together.
+            const qint64 quitAt = m_pasteboard.changeCount();
+            m_pasteboard.writeContentsOfAnotherApplication(text(QStringLiteral("copied as it quit")));
+            Q_EMIT m_pasteboard.ownerLeft(quitAt);
+            ASSERT_TRUE(tickAndWait());
+            return;
+        }
         }
         m_pasteboard.anotherApplicationQuits();
     }
@@ -411,6 +420,8 @@ TEST_F(ClipboardMonitorPollTest, ACopyWhoseProgramQuitsIsPutBackOnlyWhenItWasKep
             { QStringLiteral("kept before") }, Before::copyPasswordAgainElsewhere, {} },
         { "a copy deleted from the history before its program quits", { QStringLiteral("deleted") },
             Before::deleteNewest, {} },
+        { "a copy read after the program before it quit, its own program still there",
+            { QStringLiteral("kept before") }, Before::quitToldAfterTheNextCopy, {} },
         { "a program that quits before its copy is read, after a kept copy",
             { QStringLiteral("kept before") }, Before::copyNotRead, {} },
     };
