@@ -43,6 +43,18 @@ void RawClipboardOwner::stop()
     m_process.reset();
 }
 
+QJsonArray RawClipboardOwner::targetsJson(const QList<Target> &targets)
+{
+    QJsonArray list;
+    for (const Target &target : targets) {
+        list.append(QJsonObject { { QStringLiteral("name"), target.name },
+            { QStringLiteral("data"), QString::fromLatin1(target.data.toBase64()) },
+            { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type },
+            { QStringLiteral("delay"), target.delayMs }, { QStringLiteral("refuse"), target.refuse } });
+    }
+    return list;
+}
+
 bool RawClipboardOwner::manageClipboard(int msPerForm)
 {
     return start(
@@ -51,14 +63,8 @@ bool RawClipboardOwner::manageClipboard(int msPerForm)
 
 bool RawClipboardOwner::copyAt(quint32 time, const QList<Target> &targets)
 {
-    QJsonArray list;
-    for (const Target &target : targets) {
-        list.append(QJsonObject { { QStringLiteral("name"), target.name },
-            { QStringLiteral("data"), QString::fromLatin1(target.data.toBase64()) },
-            { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type } });
-    }
-    return start(
-        QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("time"), qint64(time) } });
+    return start(QJsonObject {
+        { QStringLiteral("targets"), targetsJson(targets) }, { QStringLiteral("time"), qint64(time) } });
 }
 
 bool RawClipboardOwner::clear()
@@ -72,15 +78,8 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int
     static int copies = 0;
     const QString floodPrefix
         = QStringLiteral("x-tindlewick-flood-%1-%2-").arg(QCoreApplication::applicationPid()).arg(++copies);
-    QJsonArray list;
-    for (const Target &target : targets) {
-        list.append(QJsonObject { { QStringLiteral("name"), target.name },
-            { QStringLiteral("data"), QString::fromLatin1(target.data.toBase64()) },
-            { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type },
-            { QStringLiteral("delay"), target.delayMs }, { QStringLiteral("refuse"), target.refuse } });
-    }
-    return start(QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("flood"), floodTargets },
-        { QStringLiteral("floodPrefix"), floodPrefix },
+    return start(QJsonObject { { QStringLiteral("targets"), targetsJson(targets) },
+        { QStringLiteral("flood"), floodTargets }, { QStringLiteral("floodPrefix"), floodPrefix },
         { QStringLiteral("floodNameBytes"), floodNameBytes } });
 }
 
@@ -253,7 +252,20 @@ OwnerAtoms internOwnerAtoms(xcb_connection_t *connection, ServeInstructions &ins
 // The next event of one of the types; nothing once limitMs have passed on the clock or the
 // connection broke.
 Reply<xcb_generic_event_t> nextEvent(xcb_connection_t *connection, std::initializer_list<quint8> types,
-    const QElapsedTimer &clock, qint64 limitMs);
+    const QElapsedTimer &clock, qint64 limitMs)
+{
+    while (clock.elapsed() < limitMs && !xcb_connection_has_error(connection)) {
+        if (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+            Reply<xcb_generic_event_t> owned(event);
+            if (std::find(types.begin(), types.end(), quint8(event->response_type & 0x7F)) != types.end())
+                return owned;
+            continue;
+        }
+        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
+        ::poll(&descriptor, 1, 50);
+    }
+    return nullptr;
+}
 
 // The server's time now, as an owner names it when no event of the user's tells it: the time of a
 // change to a property of its own window.
@@ -295,22 +307,6 @@ Ownership takeClipboard(
     if (!owner || owner->owner != window)
         return {};
     return { window, time };
-}
-
-Reply<xcb_generic_event_t> nextEvent(xcb_connection_t *connection, std::initializer_list<quint8> types,
-    const QElapsedTimer &clock, qint64 limitMs)
-{
-    while (clock.elapsed() < limitMs && !xcb_connection_has_error(connection)) {
-        if (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            Reply<xcb_generic_event_t> owned(event);
-            if (std::find(types.begin(), types.end(), quint8(event->response_type & 0x7F)) != types.end())
-                return owned;
-            continue;
-        }
-        pollfd descriptor { xcb_get_file_descriptor(connection), POLLIN, 0 };
-        ::poll(&descriptor, 1, 50);
-    }
-    return nullptr;
 }
 
 // Tells the requestor the answer is in property (none: refused).

@@ -7,6 +7,7 @@
 // choosing. It answers TIMESTAMP with the time it took the clipboard.
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
@@ -68,6 +69,7 @@ public:
     static const char *variable();
 
 private:
+    static QJsonArray targetsJson(const QList<Target> &targets);
     bool start(const QJsonObject &instructions, const QByteArray &ready = "owning\n");
 
     QTemporaryDir m_folder;
