@@ -68,8 +68,10 @@ ClipboardMonitor::ClipboardMonitor(ModelContainer &container, Pasteboard &pasteb
     , m_lastProcessedMs(std::numeric_limits<qint64>::min() / 2)
 {
     g_shared = this;
-    connect(&pasteboard, &Pasteboard::ownerLeft, this, [this] {
-        m_ownerLeftAt = m_pasteboard.changeCount();
+    // At the change the owner went, not when the app is told: a copy counted in between has an
+    // owner.
+    connect(&pasteboard, &Pasteboard::ownerLeft, this, [this](qint64 atChange) {
+        m_ownerLeftAt = atChange;
         putBackAfterOwnerLeft();
     });
     // The main thread never folds the store's log in itself: this monitor's actor does, as

@@ -113,7 +113,7 @@ void MemoryPasteboard::anotherApplicationQuits()
     if (m_ownedByApp)
         return;
     m_contents.reset();
-    Q_EMIT ownerLeft();
+    Q_EMIT ownerLeft(m_changeCount);
 }
 
 bool MemoryPasteboard::restoreContents(std::unique_ptr<QMimeData> contents, qint64 atChange)

@@ -103,7 +103,8 @@ public:
     virtual void clearContents() = 0;
     // Takes the clipboard again with contents it held before, after the program that made them
     // let go of them (see ownerLeft): no new change, the count stays. Nothing is written, and
-    // the answer is false, when the clipboard has changed since `atChange` or has an owner.
+    // the answer is false, when the clipboard has changed since `atChange` or has an owner, or
+    // when a program took it after its owner went (even one that has let go of it again).
     virtual bool restoreContents(std::unique_ptr<QMimeData>, qint64) { return false; }
     // Puts the app's own contents on the PRIMARY selection as well, for the programs that
     // paste from there (the X terminals, on Shift+Insert); the clipboard stays as it is. False
@@ -119,9 +120,11 @@ public:
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const;
 
 Q_SIGNALS:
-    // Another program's contents are gone with nobody taking the clipboard after it (it quit,
-    // or gave them up): the clipboard is empty. No change is counted for it.
-    void ownerLeft();
+    // Another program's contents are gone with it (it quit, or the window that held them was
+    // destroyed), nobody taking the clipboard after it: the clipboard is empty. No change is
+    // counted for it; `atChange` is the count when it went (the count may have moved since the
+    // signal was sent). A program that clears the clipboard on purpose makes a change instead.
+    void ownerLeft(qint64 atChange);
 };
 
 // A list of files on the clipboard, held once (FileListForms) for all its forms, however long:

@@ -10,11 +10,13 @@ class X11SelectionServer;
 
 // The desktop's clipboard (the X11 CLIPBOARD selection; the PRIMARY selection is not the
 // clipboard: it is never read, and written only for a paste that takes it) over QClipboard. The change count
-// moves on every change signal, the app's own writes included. Another application's contents are read on a
+// moves on each of the app's writes and on each of the server's reports of another owner (another program's
+// copy, or a program's clear), whatever time the owner named. Another application's contents are read on a
 // thread of its own with deadlines, so a hung owner never freezes the app; what this process owns is read in
 // place. A list of files (FileListMimeData) is served to other programs by an X11SelectionServer, off the GUI
-// thread. When another program's contents go with it (it quits), ownerLeft says so and no change
-// is counted; contents restored then are no change either.
+// thread. When another program's contents go with it (it quits, or its window is destroyed), ownerLeft says
+// so and no change is counted; contents restored then are no change either. Without X11 (or its XFixes
+// extension) every change signal of QClipboard counts.
 class SystemPasteboard final : public Pasteboard
 {
     Q_OBJECT
@@ -41,10 +43,12 @@ public:
 private:
     class FileListRequests;
     class OwnerWatch;
+    bool watchesOwners() const;
     bool readsInProcess() const;
+    // Gives the contents to Qt's clipboard, GNOME's flavour added to local files.
+    static void setClipboardContents(std::unique_ptr<QMimeData> contents);
 
     qint64 m_changeCount = 0;
-    bool m_restoring = false;
     std::unique_ptr<OwnerWatch> m_ownerWatch;
     std::unique_ptr<X11SelectionServer> m_fileListServer;
     std::unique_ptr<FileListRequests> m_fileListRequests;

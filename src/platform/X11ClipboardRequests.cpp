@@ -1,11 +1,12 @@
 #include "platform/X11ClipboardRequests.h"
 
+#include "platform/XcbAtom.h"
+
 #include <QGuiApplication>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -15,13 +16,6 @@ template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std:
 template <typename Reply> ReplyPtr<Reply> owned(Reply *reply)
 {
     return ReplyPtr<Reply>(reply, &std::free);
-}
-
-quint32 internAtom(xcb_connection_t *connection, const char *name)
-{
-    const auto reply = owned(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : 0;
 }
 
 } // namespace

@@ -13,7 +13,16 @@ class ClipboardMonitorPollTest : public CaptureTest
 {
 protected:
     // What happens between the copies kept and the quitting of the last program that copied.
-    enum class Before { nothing, quitWhileRead, copyLeftOut, copyPassword, deleteNewest, copyNotRead };
+    enum class Before {
+        nothing,
+        quitWhileRead,
+        copyLeftOut,
+        copyPassword,
+        copyPasswordAgainElsewhere,
+        deleteNewest,
+        copyNotRead,
+        quitToldAfterTheNextCopy
+    };
     void keepAndQuit(const QStringList &texts, Before before)
     {
         for (const QString &copied : texts) {
@@ -42,11 +51,17 @@ protected:
             ASSERT_FALSE(tickAndWait());
             break;
         case Before::copyPassword:
+        case Before::copyPasswordAgainElsewhere:
             m_settings->setFilterPasswords(false);
             copied->setText(QStringLiteral("hunter2"));
             copied->setData(PasteboardType::passwordManagerHint, "secret");
             m_pasteboard.writeContentsOfAnotherApplication(std::move(copied));
             ASSERT_TRUE(tickAndWait());
+            // The same text from a program that marks nothing: the stored password moves to the top.
+            if (before == Before::copyPasswordAgainElsewhere) {
+                m_pasteboard.writeContentsOfAnotherApplication(text(QStringLiteral("hunter2")));
+                ASSERT_TRUE(tickAndWait());
+            }
             break;
         case Before::deleteNewest:
             context().remove(newest());
@@ -57,6 +72,14 @@ protected:
             m_pasteboard.anotherApplicationQuits();
             ASSERT_FALSE(tickAndWait());
             return;
+        case Before::quitToldAfterTheNextCopy: {
+            // The program quits and the next one copies at once: the app hears of both together.
+            const qint64 quitAt = m_pasteboard.changeCount();
+            m_pasteboard.writeContentsOfAnotherApplication(text(QStringLiteral("copied as it quit")));
+            Q_EMIT m_pasteboard.ownerLeft(quitAt);
+            ASSERT_TRUE(tickAndWait());
+            return;
+        }
         }
         m_pasteboard.anotherApplicationQuits();
     }
@@ -393,8 +416,12 @@ TEST_F(ClipboardMonitorPollTest, ACopyWhoseProgramQuitsIsPutBackOnlyWhenItWasKep
             QStringLiteral("again") },
         { "a copy left out, after a kept one", { QStringLiteral("kept before") }, Before::copyLeftOut, {} },
         { "a password manager's copy, kept while the filter is off", {}, Before::copyPassword, {} },
+        { "a password manager's copy, copied again from a program that marks nothing",
+            { QStringLiteral("kept before") }, Before::copyPasswordAgainElsewhere, {} },
         { "a copy deleted from the history before its program quits", { QStringLiteral("deleted") },
             Before::deleteNewest, {} },
+        { "a copy read after the program before it quit, its own program still there",
+            { QStringLiteral("kept before") }, Before::quitToldAfterTheNextCopy, {} },
         { "a program that quits before its copy is read, after a kept copy",
             { QStringLiteral("kept before") }, Before::copyNotRead, {} },
     };

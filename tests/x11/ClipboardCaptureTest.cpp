@@ -2,8 +2,7 @@
 // offers several flavours at once or stops answering), and the store must hold exactly
 // the expected items soon after each copy.
 #include "ExternalClipboard.h"
-
-#include <cstdio>
+#include "RawClipboardOwner.h"
 
 #include "capture/ClipboardMonitor.h"
 #include "capture/ImageExtraction.h"
@@ -11,6 +10,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
+#include "platform/FileListForms.h"
 #include "platform/SystemPasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -37,6 +37,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -90,6 +91,54 @@ protected:
         }
         return ::testing::AssertionFailure() << items().size() << " items, expected " << count << " ("
                                              << m_copied.elapsed() << " ms after the copy)";
+    }
+
+    // Waits for the store's newest item to be the text (the items before it vary).
+    ::testing::AssertionResult storedNewest(const QString &text)
+    {
+        const auto newest = [&] {
+            const QList<ClipboardItemPtr> stored = items();
+            return stored.isEmpty() ? QString() : stored.first()->textContent().value_or(QString());
+        };
+        if (waitUntil([&] { return newest() == text; }, std::chrono::seconds(20)))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the newest item is \"" << newest().toStdString() << '"';
+    }
+
+    // A text as a raw owner offers it.
+    static QList<RawClipboardOwner::Target> textTarget(const QByteArray &text)
+    {
+        return { { QStringLiteral("UTF8_STRING"), text } };
+    }
+
+    // Every change counted so far was taken up by the poll, and its capture has ended.
+    bool captureSettled()
+    {
+        return waitUntil(
+            [&] {
+                return m_monitor->lastChangeCount() == m_pasteboard->changeCount()
+                    && m_monitor->captureStepsUnderWay() == 0;
+            },
+            std::chrono::seconds(20));
+    }
+
+    // A program copies the text and quits once the capture has stored it; the copy the monitor
+    // then offers to put back is added to `offered`. The time the program took the clipboard
+    // goes to `tookAt`.
+    void keepAndQuit(const QString &text, QList<ClipboardItemPtr> &offered, quint32 *tookAt = nullptr)
+    {
+        // A reading still under way for an earlier change would take this copy for it.
+        ASSERT_TRUE(captureSettled());
+        RawClipboardOwner program;
+        ASSERT_TRUE(program.copy(textTarget(text.toUtf8())));
+        ASSERT_TRUE(storedNewest(text));
+        if (tookAt)
+            *tookAt = ExternalClipboard::read(QStringLiteral("TIMESTAMP")).trimmed().toUInt();
+        const qsizetype before = offered.size();
+        program.stop();
+        ASSERT_TRUE(waitUntil([&] { return offered.size() > before; }, std::chrono::seconds(20)))
+            << "the copy was not offered back";
+        EXPECT_EQ(offered.last()->textContent(), text);
     }
 
     // The copy was read and left nothing; the store still holds `count` items.
@@ -267,29 +316,116 @@ TEST_F(ClipboardCaptureTest, AHungOwnerNeverFreezesTheApp)
 
 TEST_F(ClipboardCaptureTest, AProgramQuittingAndItsCopyPutBackAreNoChanges)
 {
-    QList<ClipboardItemPtr> putBack;
+    QList<ClipboardItemPtr> offered;
     QObject::connect(m_monitor.get(), &ClipboardMonitor::copyOutlivedItsProgram,
-        [&](const ClipboardItemPtr &item) { putBack.append(item); });
-    // xclip answers the capture's request for the text and quits.
-    ASSERT_TRUE(m_external.copyWithXclip(QByteArrayLiteral("outlives xclip"), QString(), 1));
-    m_copied.start();
-    ASSERT_TRUE(storedAfterCopy(1));
-    ASSERT_TRUE(waitUntil([&] { return putBack.size() == 1; })) << "the copy was not offered back";
-    const qint64 count = m_pasteboard->changeCount();
-    EXPECT_EQ(count, m_monitor->lastChangeCount()) << "the program's quitting was counted as a change";
+        [&](const ClipboardItemPtr &item) { offered.append(item); });
+    using Self = std::remove_pointer_t<decltype(this)>;
+    // What another program does after the one whose copy the app kept quit, before the copy is
+    // put back (`other`, `tookAt`: when the one that quit took the clipboard). Unless it waits for
+    // the app, the app has not heard of it: its event loop does not turn.
+    const struct
+    {
+        const char *name;
+        std::function<void(Self &, RawClipboardOwner &other, quint32 tookAt)> meanwhile;
+        // The clipboard's text afterwards (empty: nobody owns it); the kept copy's after nothing.
+        QByteArray holds;
+    } cases[] = {
+        { "nothing", {}, {} },
+        { "a program copies and quits",
+            [&](Self &, RawClipboardOwner &other, quint32) {
+                ASSERT_TRUE(other.copy(textTarget("copied since")));
+                other.stop();
+            },
+            "" },
+        { "a program copies naming the time the quit one took the clipboard",
+            [&](Self &, RawClipboardOwner &other, quint32 tookAt) {
+                ASSERT_TRUE(other.copyAt(tookAt, textTarget("copied naming an earlier time")));
+            },
+            "copied naming an earlier time" },
+        { "a program copies, is kept and quits",
+            [&](Self &t, RawClipboardOwner &, quint32) {
+                t.keepAndQuit(QStringLiteral("kept since"), offered);
+            },
+            "" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString kept = QStringLiteral("kept, %1 since").arg(QLatin1String(c.name));
+        quint32 tookAt = 0;
+        ASSERT_NO_FATAL_FAILURE(keepAndQuit(kept, offered, &tookAt));
+        const qint64 count = m_pasteboard->changeCount();
+        EXPECT_EQ(count, m_monitor->lastChangeCount()) << "the program's quitting was counted as a change";
+        RawClipboardOwner other;
+        if (c.meanwhile) {
+            ASSERT_NO_FATAL_FAILURE(c.meanwhile(*this, other, tookAt));
+        }
 
-    auto contents = std::make_unique<QMimeData>();
-    contents->setText(putBack.first()->textContent().value_or(QString()));
-    ASSERT_TRUE(m_pasteboard->restoreContents(std::move(contents), count));
-    EXPECT_EQ(m_pasteboard->changeCount(), count) << "the copy put back was counted as a change";
-    EXPECT_TRUE(m_pasteboard->ownsContents());
-    // Read by another process while this one answers it.
-    QProcess reader;
-    reader.start(QStringLiteral("xclip"),
-        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o") });
-    ASSERT_TRUE(waitUntil([&] { return reader.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(reader.readAllStandardOutput(), QByteArrayLiteral("outlives xclip"));
-    // Once the clipboard has an owner, nothing is put back over it.
-    EXPECT_FALSE(m_pasteboard->restoreContents(std::make_unique<QMimeData>(), count));
-    EXPECT_EQ(items().size(), 1);
+        auto contents = std::make_unique<QMimeData>();
+        contents->setText(kept);
+        const qint64 before = m_pasteboard->changeCount();
+        EXPECT_EQ(m_pasteboard->restoreContents(std::move(contents), count), !c.meanwhile);
+        EXPECT_EQ(m_pasteboard->changeCount(), before) << "the copy put back was counted as a change";
+        EXPECT_EQ(m_pasteboard->ownsContents(), !c.meanwhile);
+        // Read by another process, this one answering it when it is the owner.
+        EXPECT_EQ(
+            ExternalClipboard::read(QStringLiteral("UTF8_STRING")), c.meanwhile ? c.holds : kept.toUtf8());
+        // Once the clipboard has an owner, nothing is put back over it.
+        EXPECT_FALSE(m_pasteboard->restoreContents(std::make_unique<QMimeData>(), count));
+    }
+}
+
+TEST_F(ClipboardCaptureTest, AProgramTakingTheClipboardNamingTheTimeTheAppTookItMakesACopy)
+{
+    QList<ClipboardItemPtr> offered;
+    QObject::connect(m_monitor.get(), &ClipboardMonitor::copyOutlivedItsProgram,
+        [&](const ClipboardItemPtr &item) { offered.append(item); });
+    using Self = std::remove_pointer_t<decltype(this)>;
+    const QByteArray files = "file:///home/ann/a.txt\nfile:///home/ann/b.png\n";
+    // How the app comes to own the clipboard.
+    const struct
+    {
+        const char *name;
+        std::function<void(Self &)> takeClipboard;
+    } cases[] = {
+        { "a text written by the app",
+            [](Self &t) {
+                auto text = std::make_unique<QMimeData>();
+                text->setText(QStringLiteral("written by the app"));
+                t.m_monitor->setIgnoreNextChange(true);
+                t.m_pasteboard->writeContents(std::move(text));
+            } },
+        { "a list of files written by the app",
+            [&](Self &t) {
+                t.m_monitor->setIgnoreNextChange(true);
+                t.m_pasteboard->writeContents(
+                    std::make_unique<FileListMimeData>(std::make_shared<const FileListForms>(files)));
+            } },
+        { "a copy put back after its program quit",
+            [&](Self &t) {
+                ASSERT_NO_FATAL_FAILURE(t.keepAndQuit(QStringLiteral("put back"), offered));
+                auto contents = std::make_unique<QMimeData>();
+                contents->setText(QStringLiteral("put back"));
+                ASSERT_TRUE(
+                    t.m_pasteboard->restoreContents(std::move(contents), t.m_pasteboard->changeCount()));
+            } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(c.takeClipboard(*this));
+        ASSERT_TRUE(m_pasteboard->ownsContents());
+        bool number = false;
+        const quint32 tookAt = ExternalClipboard::read(QStringLiteral("TIMESTAMP")).trimmed().toUInt(&number);
+        ASSERT_TRUE(number && tookAt != 0) << "the app does not answer TIMESTAMP";
+
+        // The server refuses a time before the clipboard's last change and takes that time itself.
+        const QString text = QStringLiteral("taken at the app's time, after %1").arg(QLatin1String(c.name));
+        const QList<RawClipboardOwner::Target> copy = textTarget(text.toUtf8());
+        RawClipboardOwner earlier;
+        EXPECT_FALSE(earlier.copyAt(tookAt - 1, copy)) << "the app answers TIMESTAMP with a later time";
+        RawClipboardOwner sameTime;
+        ASSERT_TRUE(sameTime.copyAt(tookAt, copy)) << "the app answers TIMESTAMP with an earlier time";
+        EXPECT_TRUE(storedNewest(text));
+        EXPECT_FALSE(m_pasteboard->ownsContents());
+        EXPECT_EQ(ExternalClipboard::read(QStringLiteral("UTF8_STRING")), text.toUtf8());
+    }
 }

@@ -55,6 +55,35 @@ bool ExternalClipboard::copyWithXclip(const QByteArray &data, const QString &typ
     return process.waitForFinished(5000) && process.exitCode() == 0;
 }
 
+QByteArray ExternalClipboard::read(const QString &target)
+{
+    QProcess xclip;
+    xclip.setStandardErrorFile(QProcess::nullDevice());
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-t"), target });
+    if (!waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, std::chrono::seconds(20))
+        || xclip.exitCode() != 0)
+        return {};
+    return xclip.readAllStandardOutput();
+}
+
+std::unique_ptr<QProcess> ExternalClipboard::startXclip(const QByteArray &text)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    // Quiet rather than silent: it stays in the foreground, in this process.
+    process->start(QStringLiteral("xclip"),
+        { QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+            QStringLiteral("-i") });
+    if (!process->waitForStarted(5000))
+        return nullptr;
+    process->write(text);
+    process->closeWriteChannel();
+    return process;
+}
+
 bool ExternalClipboard::copyFlavours(const QMap<QString, QByteArray> &flavours, bool hang)
 {
     const QString flavourFile = m_folder.filePath(QStringLiteral("owner-%1.bin").arg(m_owners.size()));
@@ -73,8 +102,8 @@ bool ExternalClipboard::copyFlavours(const QMap<QString, QByteArray> &flavours, 
     return true;
 }
 
-std::unique_ptr<QProcess> startClipboardOwner(
-    const QString &helperTest, const char *variable, const QString &file, QByteArray *output)
+std::unique_ptr<QProcess> startClipboardOwner(const QString &helperTest, const char *variable,
+    const QString &file, QByteArray *output, const QByteArray &ready)
 {
     auto owner = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -87,13 +116,16 @@ std::unique_ptr<QProcess> startClipboardOwner(
     QElapsedTimer waited;
     waited.start();
     QByteArray printed;
-    while (!printed.contains("owning\n") && waited.elapsed() < 10'000) {
+    while (!printed.contains(ready) && waited.elapsed() < 10'000) {
+        const bool running = owner->state() == QProcess::Running;
         owner->waitForReadyRead(100);
         printed += owner->readAllStandardOutput();
+        if (!running)
+            break;
     }
     if (output)
         *output = printed;
-    if (!printed.contains("owning\n")) {
+    if (!printed.contains(ready)) {
         owner->kill();
         owner->waitForFinished(2000);
         return nullptr;

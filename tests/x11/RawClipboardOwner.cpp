@@ -43,10 +43,33 @@ void RawClipboardOwner::stop()
     m_process.reset();
 }
 
+QJsonArray RawClipboardOwner::targetsJson(const QList<Target> &targets)
+{
+    QJsonArray list;
+    for (const Target &target : targets) {
+        list.append(QJsonObject { { QStringLiteral("name"), target.name },
+            { QStringLiteral("data"), QString::fromLatin1(target.data.toBase64()) },
+            { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type },
+            { QStringLiteral("delay"), target.delayMs }, { QStringLiteral("refuse"), target.refuse } });
+    }
+    return list;
+}
+
 bool RawClipboardOwner::manageClipboard(int msPerForm)
 {
     return start(
         QJsonObject { { QStringLiteral("manager"), true }, { QStringLiteral("msPerForm"), msPerForm } });
+}
+
+bool RawClipboardOwner::copyAt(quint32 time, const QList<Target> &targets)
+{
+    return start(QJsonObject {
+        { QStringLiteral("targets"), targetsJson(targets) }, { QStringLiteral("time"), qint64(time) } });
+}
+
+bool RawClipboardOwner::clear()
+{
+    return start(QJsonObject { { QStringLiteral("clear"), true } }, "cleared\n");
 }
 
 bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int floodNameBytes)
@@ -55,19 +78,12 @@ bool RawClipboardOwner::copy(const QList<Target> &targets, int floodTargets, int
     static int copies = 0;
     const QString floodPrefix
         = QStringLiteral("x-tindlewick-flood-%1-%2-").arg(QCoreApplication::applicationPid()).arg(++copies);
-    QJsonArray list;
-    for (const Target &target : targets) {
-        list.append(QJsonObject { { QStringLiteral("name"), target.name },
-            { QStringLiteral("data"), QString::fromLatin1(target.data.toBase64()) },
-            { QStringLiteral("type"), target.type.isEmpty() ? target.name : target.type },
-            { QStringLiteral("delay"), target.delayMs }, { QStringLiteral("refuse"), target.refuse } });
-    }
-    return start(QJsonObject { { QStringLiteral("targets"), list }, { QStringLiteral("flood"), floodTargets },
-        { QStringLiteral("floodPrefix"), floodPrefix },
+    return start(QJsonObject { { QStringLiteral("targets"), targetsJson(targets) },
+        { QStringLiteral("flood"), floodTargets }, { QStringLiteral("floodPrefix"), floodPrefix },
         { QStringLiteral("floodNameBytes"), floodNameBytes } });
 }
 
-bool RawClipboardOwner::start(const QJsonObject &instructionsJson)
+bool RawClipboardOwner::start(const QJsonObject &instructionsJson, const QByteArray &ready)
 {
     stop();
     m_requests.clear();
@@ -81,7 +97,7 @@ bool RawClipboardOwner::start(const QJsonObject &instructionsJson)
     file.close();
 
     m_process = startClipboardOwner(
-        QStringLiteral("RawClipboardOwner.Serve"), variable(), instructions, &m_pending);
+        QStringLiteral("RawClipboardOwner.Serve"), variable(), instructions, &m_pending, ready);
     return m_process != nullptr;
 }
 
@@ -201,13 +217,14 @@ struct OwnerAtoms
 {
     xcb_atom_t clipboard = XCB_ATOM_NONE;
     xcb_atom_t targets = XCB_ATOM_NONE;
+    xcb_atom_t timestamp = XCB_ATOM_NONE;
     // TARGETS' answer: itself, the served targets, the flood.
     QList<xcb_atom_t> offered;
 };
 
 OwnerAtoms internOwnerAtoms(xcb_connection_t *connection, ServeInstructions &instructions)
 {
-    QList<QByteArray> names { "CLIPBOARD", "TARGETS" };
+    QList<QByteArray> names { "CLIPBOARD", "TARGETS", "TIMESTAMP" };
     for (const ServedTarget &entry : std::as_const(instructions.served)) {
         names.append(entry.name);
         names.append(entry.typeName);
@@ -220,31 +237,16 @@ OwnerAtoms internOwnerAtoms(xcb_connection_t *connection, ServeInstructions &ins
     }
     const QList<xcb_atom_t> atoms = internAll(connection, names);
 
-    OwnerAtoms owner { atoms[0], atoms[1], { atoms[1] } };
+    OwnerAtoms owner { atoms[0], atoms[1], atoms[2], { atoms[1] } };
     QList<ServedTarget> &served = instructions.served;
     for (qsizetype i = 0; i < served.size(); ++i) {
-        served[i].atom = atoms[2 + 2 * i];
-        served[i].type = atoms[3 + 2 * i];
+        served[i].atom = atoms[3 + 2 * i];
+        served[i].type = atoms[4 + 2 * i];
         owner.offered.append(served[i].atom);
     }
     for (int i = 0; i < instructions.flood; ++i)
-        owner.offered.append(atoms[2 + 2 * served.size() + i]);
+        owner.offered.append(atoms[3 + 2 * served.size() + i]);
     return owner;
-}
-
-// A window of its own that owns the clipboard; XCB_WINDOW_NONE when the server did not give it.
-xcb_window_t takeClipboard(xcb_connection_t *connection, int screenNumber, xcb_atom_t clipboard)
-{
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber; ++i)
-        xcb_screen_next(&screens);
-    const xcb_window_t window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screens.data->root, 0, 0, 1, 1, 0,
-        XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, 0, nullptr);
-    xcb_set_selection_owner(connection, window, clipboard, XCB_CURRENT_TIME);
-    Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, clipboard), nullptr));
-    return owner && owner->owner == window ? window : xcb_window_t(XCB_WINDOW_NONE);
 }
 
 // The next event of one of the types; nothing once limitMs have passed on the clock or the
@@ -263,6 +265,48 @@ Reply<xcb_generic_event_t> nextEvent(xcb_connection_t *connection, std::initiali
         ::poll(&descriptor, 1, 50);
     }
     return nullptr;
+}
+
+// The server's time now, as an owner names it when no event of the user's tells it: the time of a
+// change to a property of its own window.
+xcb_timestamp_t serverTime(xcb_connection_t *connection, xcb_window_t window)
+{
+    const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_property(
+        connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection);
+    QElapsedTimer clock;
+    clock.start();
+    const Reply<xcb_generic_event_t> event = nextEvent(connection, { XCB_PROPERTY_NOTIFY }, clock, 10'000);
+    return event ? reinterpret_cast<xcb_property_notify_event_t *>(event.get())->time
+                 : xcb_timestamp_t(XCB_CURRENT_TIME);
+}
+
+// A window of its own that owns the clipboard from `time` (0: the server's time now); the window
+// is XCB_WINDOW_NONE when the server did not give it.
+struct Ownership
+{
+    xcb_window_t window = XCB_WINDOW_NONE;
+    xcb_timestamp_t time = XCB_CURRENT_TIME;
+};
+Ownership takeClipboard(
+    xcb_connection_t *connection, int screenNumber, xcb_atom_t clipboard, xcb_timestamp_t time = 0)
+{
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&screens);
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screens.data->root, 0, 0, 1, 1, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, 0, nullptr);
+    if (time == 0)
+        time = serverTime(connection, window);
+    xcb_set_selection_owner(connection, window, clipboard, time);
+    Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, clipboard), nullptr));
+    if (!owner || owner->owner != window)
+        return {};
+    return { window, time };
 }
 
 // Tells the requestor the answer is in property (none: refused).
@@ -284,12 +328,17 @@ void notifyRequestor(
 // Writes the answer to one request into the requestor's property and tells it; the name of the
 // target asked for ("?" for one not offered).
 QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_request_event_t &request,
-    const OwnerAtoms &atoms, const QList<ServedTarget> &served)
+    const OwnerAtoms &atoms, const QList<ServedTarget> &served, xcb_timestamp_t owningSince)
 {
     const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
     xcb_atom_t answered = XCB_ATOM_NONE;
     QByteArray name = "?";
-    if (request.target == atoms.targets) {
+    if (request.target == atoms.timestamp) {
+        name = "TIMESTAMP";
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER,
+            32, 1, &owningSince);
+        answered = property;
+    } else if (request.target == atoms.targets) {
         name = "TARGETS";
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
             quint32(atoms.offered.size()), atoms.offered.constData());
@@ -316,8 +365,8 @@ QByteArray answerRequest(xcb_connection_t *connection, const xcb_selection_reque
 
 // Answers requests, writing down each one, until another owner takes the clipboard, the
 // connection breaks or two minutes have passed; true when the connection is still open.
-bool serveUntilReplaced(
-    xcb_connection_t *connection, const OwnerAtoms &atoms, const QList<ServedTarget> &served)
+bool serveUntilReplaced(xcb_connection_t *connection, const OwnerAtoms &atoms,
+    const QList<ServedTarget> &served, xcb_timestamp_t owningSince)
 {
     QElapsedTimer alive;
     alive.start();
@@ -325,8 +374,8 @@ bool serveUntilReplaced(
         = nextEvent(connection, { XCB_SELECTION_CLEAR, XCB_SELECTION_REQUEST }, alive, 120'000)) {
         if ((event->response_type & 0x7F) == XCB_SELECTION_CLEAR)
             return false;
-        const QByteArray name = answerRequest(
-            connection, *reinterpret_cast<xcb_selection_request_event_t *>(event.get()), atoms, served);
+        const QByteArray name = answerRequest(connection,
+            *reinterpret_cast<xcb_selection_request_event_t *>(event.get()), atoms, served, owningSince);
         std::printf("request %s\n", name.constData());
         std::fflush(stdout);
     }
@@ -402,7 +451,7 @@ void manageClipboard(xcb_connection_t *connection, int screenNumber, int msPerFo
 {
     const QList<xcb_atom_t> atoms
         = internAll(connection, { "CLIPBOARD_MANAGER", "SAVE_TARGETS", "CLIPBOARD" });
-    const xcb_window_t window = takeClipboard(connection, screenNumber, atoms[0]);
+    const xcb_window_t window = takeClipboard(connection, screenNumber, atoms[0]).window;
     if (window == XCB_WINDOW_NONE)
         return;
     std::printf("owning\n");
@@ -439,11 +488,28 @@ void manageClipboard(xcb_connection_t *connection, int screenNumber, int msPerFo
     ServeInstructions instructions;
     instructions.served = saved;
     const OwnerAtoms served = internOwnerAtoms(connection, instructions);
-    if (takeClipboard(connection, screenNumber, served.clipboard) == XCB_WINDOW_NONE)
+    const Ownership serving = takeClipboard(connection, screenNumber, served.clipboard);
+    if (serving.window == XCB_WINDOW_NONE)
         return;
     std::printf("serving\n");
     std::fflush(stdout);
-    serveUntilReplaced(connection, served, instructions.served);
+    serveUntilReplaced(connection, served, instructions.served, serving.time);
+}
+
+// Makes None the clipboard's owner, as a program does that clears it on purpose, and runs on
+// until it is stopped.
+void clearClipboard(xcb_connection_t *connection)
+{
+    const xcb_atom_t clipboard = internAll(connection, { "CLIPBOARD" }).value(0);
+    xcb_set_selection_owner(connection, XCB_NONE, clipboard, XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    std::printf("cleared\n");
+    std::fflush(stdout);
+    // Two minutes at most: no event ends the wait.
+    QElapsedTimer alive;
+    alive.start();
+    (void)nextEvent(connection, {}, alive, 120'000);
+    xcb_disconnect(connection);
 }
 
 } // namespace
@@ -467,11 +533,16 @@ TEST(RawClipboardOwner, Serve)
         xcb_disconnect(connection);
         return;
     }
+    if (root.value(QStringLiteral("clear")).toBool()) {
+        clearClipboard(connection);
+        return;
+    }
     const OwnerAtoms atoms = internOwnerAtoms(connection, instructions);
-    ASSERT_NE(takeClipboard(connection, screenNumber, atoms.clipboard), xcb_window_t(XCB_WINDOW_NONE));
-    std::printf("owning\n");
+    const Ownership owning = takeClipboard(connection, screenNumber, atoms.clipboard,
+        xcb_timestamp_t(root.value(QStringLiteral("time")).toInteger()));
+    std::printf(owning.window == XCB_WINDOW_NONE ? "refused\n" : "owning\n");
     std::fflush(stdout);
-
-    if (serveUntilReplaced(connection, atoms, instructions.served))
+    if (owning.window != XCB_WINDOW_NONE
+        && serveUntilReplaced(connection, atoms, instructions.served, owning.time))
         xcb_disconnect(connection);
 }

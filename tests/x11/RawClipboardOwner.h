@@ -2,10 +2,12 @@
 
 // A clipboard owner written against the X protocol itself, in a process of its own (this test
 // program run as RawClipboardOwner.Serve), for owners no toolkit would make: one that answers
-// a target late or not at all, offers text only as Latin-1 STRING, or lists a hundred
-// thousand targets or names tens of kilobytes long.
+// a target late or not at all, offers text only as Latin-1 STRING, lists a hundred thousand
+// targets or names tens of kilobytes long, or takes the clipboard naming a time of the test's
+// choosing. It answers TIMESTAMP with the time it took the clipboard.
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
@@ -40,6 +42,13 @@ public:
     // floodTargets more with made-up names, never listed before by any owner; with
     // floodNameBytes each of those names is that long.
     bool copy(const QList<Target> &targets, int floodTargets = 0, int floodNameBytes = 0);
+    // As copy(), the helper naming `time` as the time it takes the clipboard (copy() names the
+    // server's time of the moment): false when the server refused it, as it does a time before
+    // the clipboard's last change.
+    bool copyAt(quint32 time, const QList<Target> &targets);
+    // Returns once the helper has cleared the clipboard (made None its owner), as `xsel --clear`
+    // does; it runs on, owning nothing, until stopped.
+    bool clear();
     // Returns once the helper is the clipboard manager (owns CLIPBOARD_MANAGER): asked to save
     // the clipboard, it fetches every target the owner lists, one by one, and answers; when the
     // owner is gone, it serves what it saved. It prints "fetched <target> <bytes>" for each and
@@ -60,7 +69,8 @@ public:
     static const char *variable();
 
 private:
-    bool start(const QJsonObject &instructions);
+    static QJsonArray targetsJson(const QList<Target> &targets);
+    bool start(const QJsonObject &instructions, const QByteArray &ready = "owning\n");
 
     QTemporaryDir m_folder;
     std::unique_ptr<QProcess> m_process;
