@@ -132,7 +132,8 @@ TEST_F(IdleMemoryGiveBackTest, ABulkDeletionsMemoryGoesBackOnceTheAppIsIdle)
 }
 
 // When the memory goes back: a second after the last ask, so that a burst of copies or
-// deletions pays for it once, and not for a deletion of a few items.
+// deletions pays for it once, and not for a deletion of a few items; every ten seconds while
+// the asks go on without a pause.
 class IdleMemoryGiveBackTimingTest : public StoreTest
 {
 };
@@ -152,6 +153,19 @@ TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndN
         const char *name;
         std::vector<Step> steps;
     };
+    // An ask every 600 ms from `from` to `to`, with that many give-backs before each.
+    const auto asksEvery600Ms = [](int from, int to, int giveBacksSoFar) {
+        std::vector<Step> steps;
+        for (int ms = from; ms <= to; ms += 600)
+            steps.push_back({ ms, giveBacksSoFar, Ask::plain });
+        return steps;
+    };
+    const auto concat = [](std::initializer_list<std::vector<Step>> parts) {
+        std::vector<Step> steps;
+        for (const std::vector<Step> &part : parts)
+            steps.insert(steps.end(), part.begin(), part.end());
+        return steps;
+    };
     const Case cases[] = {
         { "an ask",
             { { 0, 0, Ask::plain }, { 999, 0, Ask::none }, { 1000, 1, Ask::none }, { 9000, 1, Ask::none } } },
@@ -163,6 +177,10 @@ TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndN
                 { 2000, 2, Ask::none } } },
         { "99 items deleted", { { 0, 0, Ask::deleted99 }, { 9000, 0, Ask::none } } },
         { "100 items deleted", { { 0, 0, Ask::deleted100 }, { 999, 0, Ask::none }, { 1000, 1, Ask::none } } },
+        { "asked every 0.6 s for 20 s",
+            concat(
+                { asksEvery600Ms(0, 9600, 0), { { 9999, 0, Ask::none } }, asksEvery600Ms(10'000, 19'600, 1),
+                    { { 19'999, 1, Ask::none }, { 20'000, 2, Ask::none }, { 30'000, 2, Ask::none } } }) },
     };
     for (const Case &test : cases) {
         SCOPED_TRACE(test.name);
