@@ -136,11 +136,7 @@ TEST_F(IdleMemoryGiveBackTest, ABulkDeletionsMemoryGoesBackOnceTheAppIsIdle)
 // the asks go on without a pause.
 class IdleMemoryGiveBackTimingTest : public StoreTest
 {
-};
-
-TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndNotForAFewDeletions)
-{
-    using std::chrono::milliseconds;
+protected:
     enum class Ask { none, plain, deleted99, deleted100 };
     struct Step
     {
@@ -148,23 +144,31 @@ TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndN
         int giveBacksSoFar; // then this many give-backs have happened
         Ask ask; // then this is asked
     };
-    struct Case
+    // The steps of each part in turn.
+    static std::vector<Step> concat(std::initializer_list<std::vector<Step>> parts)
     {
-        const char *name;
-        std::vector<Step> steps;
-    };
-    // An ask every 600 ms from `from` to `to`, with that many give-backs before each.
-    const auto asksEvery600Ms = [](int from, int to, int giveBacksSoFar) {
-        std::vector<Step> steps;
-        for (int ms = from; ms <= to; ms += 600)
-            steps.push_back({ ms, giveBacksSoFar, Ask::plain });
-        return steps;
-    };
-    const auto concat = [](std::initializer_list<std::vector<Step>> parts) {
         std::vector<Step> steps;
         for (const std::vector<Step> &part : parts)
             steps.insert(steps.end(), part.begin(), part.end());
         return steps;
+    }
+    // An ask every 600 ms from `from` to `to`, with that many give-backs before each.
+    static std::vector<Step> asksEvery600Ms(int from, int to, int giveBacksSoFar)
+    {
+        std::vector<Step> steps;
+        for (int ms = from; ms <= to; ms += 600)
+            steps.push_back({ ms, giveBacksSoFar, Ask::plain });
+        return steps;
+    }
+};
+
+TEST_F(IdleMemoryGiveBackTimingTest, TheMemoryGoesBackASecondAfterTheLastAskAndNotForAFewDeletions)
+{
+    using std::chrono::milliseconds;
+    struct Case
+    {
+        const char *name;
+        std::vector<Step> steps;
     };
     const Case cases[] = {
         { "an ask",
