@@ -157,6 +157,11 @@ bool AppUnderBench::settles(std::chrono::milliseconds quiet)
         std::chrono::minutes(3));
 }
 
+void AppUnderBench::letPass(std::chrono::milliseconds time)
+{
+    spinUntil([] { return false; }, time);
+}
+
 qint64 AppUnderBench::storedCount(const QString &condition) const
 {
     const QByteArray sql = "SELECT count(*) FROM ClipboardItem"

@@ -40,6 +40,8 @@ public:
     // Waits until the app has used (nearly) no processor time for `quiet`: what it had started,
     // on any of its threads, is over, and so is what it does once it is idle.
     bool settles(std::chrono::milliseconds quiet = std::chrono::seconds(3));
+    // Lets the time pass while this process goes on serving its clipboard.
+    void letPass(std::chrono::milliseconds time);
     // Copies a text on this process's clipboard and waits until the app has stored it (true) or
     // not within the limit (a copy it left out).
     bool copy(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(5));

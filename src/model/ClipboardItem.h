@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/SearchText.h"
 #include "enrichment/Color.h"
 #include "model/ClipboardItemType.h"
 #include "model/ItemFieldValues.h"
@@ -284,8 +285,12 @@ public:
     std::optional<QString> displayText() const;
     std::optional<Color> colorValue() const;
     bool isSingleCharacterPin() const;
+    // The text the panel's search looks through (lower-cased), made afresh and kept.
     QString computeSearchableText() const;
     QString searchableText() const;
+    // Whether the kept text (made first when there is none, or the item changed) holds the
+    // query, which is lower-cased.
+    bool searchableTextContains(const SearchText::Query &query) const;
     bool hasSearchableTextCache() const { return m_searchCache.has_value(); }
 
     // One step of the pinned reference, only while this item is live in a store.
@@ -368,12 +373,14 @@ private:
     bool m_contentHashDirty = false;
     struct SearchCache
     {
-        QString text;
+        SearchText text;
         const ClipboardItem *resolved = nullptr;
         quint64 ownRevision = 0;
         quint64 resolvedRevision = 0;
     };
     mutable std::optional<SearchCache> m_searchCache;
+    // The kept search text, made first when there is none or the item changed.
+    const SearchText &currentSearchText() const;
     mutable std::optional<QStringList> m_additionalFileURLStringsCache;
 
 public:

@@ -430,11 +430,11 @@ QString ClipboardItem::computeSearchableText() const
             parts.append(QString::number(count) + QStringLiteral(" Items"));
     }
     const QString text = parts.join(QLatin1Char(' ')).toLower();
-    m_searchCache = SearchCache { text, &resolved, m_searchRevision, resolved.m_searchRevision };
+    m_searchCache = SearchCache { SearchText(text), &resolved, m_searchRevision, resolved.m_searchRevision };
     return text;
 }
 
-QString ClipboardItem::searchableText() const
+const SearchText &ClipboardItem::currentSearchText() const
 {
     // The cache holds while neither this item nor the item it shows has changed a
     // property that the text is built from.
@@ -444,7 +444,18 @@ QString ClipboardItem::searchableText() const
             && m_searchCache->resolvedRevision == resolved.m_searchRevision)
             return m_searchCache->text;
     }
-    return computeSearchableText();
+    computeSearchableText();
+    return m_searchCache->text;
+}
+
+QString ClipboardItem::searchableText() const
+{
+    return currentSearchText().toString();
+}
+
+bool ClipboardItem::searchableTextContains(const SearchText::Query &query) const
+{
+    return currentSearchText().contains(query);
 }
 
 QString stringDropFirst(const QString &text, qsizetype n)

@@ -20,8 +20,13 @@ QVariant &ItemFieldValues::insertAt(qsizetype index)
     const int held = count();
     if (!m_onHeap && held == inlineCapacity)
         moveToHeap(std::size_t(held) + 1);
-    if (m_onHeap)
+    if (m_onHeap) {
+        // One more slot, not twice as many: an item gains its fields one by one as the capture
+        // decides them, and keeps them for as long as it is in the history.
+        if (m_heap.size() == m_heap.capacity())
+            m_heap.reserve(m_heap.size() + 1);
         return *m_heap.insert(m_heap.begin() + index, QVariant());
+    }
     // The free inline slot at the end moves to index.
     std::rotate(m_inline.begin() + index, m_inline.begin() + held, m_inline.begin() + held + 1);
     return m_inline[std::size_t(index)];

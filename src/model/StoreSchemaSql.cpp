@@ -125,10 +125,13 @@ bool addMissingColumns(SqliteConnection &connection)
             return false;
     }
     // The duplicate lookup reads the newest digests of a kind from this index alone: the
-    // digest is the row's last column, behind a text that may span many pages.
+    // digest is the row's last column, behind a text that may span many pages. The pruning
+    // after every copy reads the unpinned items newest first from the second: without it,
+    // SQLite reads every row, texts and all, to learn whether the item is pinned.
     return connection.exec(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON ClipboardItem(timestamp, pk, itemType, %2)")
-            .arg(contentHashIndexName, contentHashName));
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON ClipboardItem(timestamp, pk, itemType, %2);"
+                       "CREATE INDEX IF NOT EXISTS %3 ON ClipboardItem(isPinned, timestamp);")
+            .arg(contentHashIndexName, contentHashName, unpinnedIndexName));
 }
 
 bool configure(SqliteConnection &connection, int busyTimeoutMs)
@@ -137,9 +140,11 @@ bool configure(SqliteConnection &connection, int busyTimeoutMs)
     // connection may hold locked for a moment. The write-ahead log keeps no more than
     // logSizeLimitBytes of a large write once it starts over.
     return connection.exec(QStringLiteral("PRAGMA busy_timeout=%1; PRAGMA foreign_keys=ON; "
-                                          "PRAGMA synchronous=FULL; PRAGMA journal_size_limit=%2;")
+                                          "PRAGMA synchronous=FULL; PRAGMA journal_size_limit=%2; "
+                                          "PRAGMA cache_size=-%3;")
                                .arg(busyTimeoutMs)
-                               .arg(logSizeLimitBytes));
+                               .arg(logSizeLimitBytes)
+                               .arg(pageCacheBytes / 1024));
 }
 
 } // namespace StoreSchemaSql

@@ -18,8 +18,15 @@ QString createTables();
 // fails.
 bool addMissingColumns(SqliteConnection &connection);
 // Per-connection settings: foreign keys (the nullify and cascade rules), a lock wait,
-// durable commits, a log that does not keep the size of the largest write.
+// durable commits, a log that does not keep the size of the largest write, a bounded cache
+// of store pages.
 bool configure(SqliteConnection &connection, int busyTimeoutMs);
+// The store pages a connection keeps in memory between statements (SQLite's own default is
+// 2 MB). What it reads again and again is small: the trees' upper pages and the newest
+// entries of the indexes. Every other page is read once per pass (the panel's list, a
+// copy's save), and a larger cache only holds the last pass's rows, in the heap of whichever
+// thread read them, among the items' own memory.
+inline constexpr qint64 pageCacheBytes = 256 * 1024;
 // What the write-ahead log keeps of its file once it starts over: more than the store's
 // regular checkpoints let it grow to (ModelContainer::logCheckpointPages).
 inline constexpr qint64 logSizeLimitBytes = 8 * 1024 * 1024;
@@ -37,5 +44,7 @@ int contentHashColumn();
 inline const QString contentHashName = QStringLiteral("contentHash");
 // The index by time and kind that holds the digests, so that they are read without the rows.
 inline const QString contentHashIndexName = QStringLiteral("ClipboardItem_contentHash");
+// The index of the unpinned items by time, so that they are found without reading the rows.
+inline const QString unpinnedIndexName = QStringLiteral("ClipboardItem_unpinnedByTime");
 
 } // namespace StoreSchemaSql

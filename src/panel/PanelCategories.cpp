@@ -55,12 +55,12 @@ QList<ClipboardItemPtr> filterItems(const QList<ClipboardItemPtr> &items, const 
 {
     if (searchText.isEmpty())
         return items;
-    const QString query = searchText.toLower();
+    const SearchText::Query query(searchText.toLower());
     QList<ClipboardItemPtr> result;
     for (const ClipboardItemPtr &item : items) {
         if (item->pinnedReference())
             continue;
-        if (item->searchableText().contains(query))
+        if (item->searchableTextContains(query))
             result.append(item);
     }
     return result;

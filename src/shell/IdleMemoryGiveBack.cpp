@@ -4,6 +4,8 @@
 #include "model/ModelContext.h"
 #include "platform/MemoryGiveBack.h"
 
+#include <algorithm>
+
 IdleMemoryGiveBack::IdleMemoryGiveBack(
     Clock &clock, ModelContext &mainContext, ClipboardDatabaseActor *actor, QObject *parent)
     : QObject(parent)
@@ -16,7 +18,11 @@ IdleMemoryGiveBack::~IdleMemoryGiveBack() = default;
 
 void IdleMemoryGiveBack::request()
 {
-    m_timer.start();
+    const Clock::TimePoint now = m_timer.clock().now();
+    if (!m_firstAsk)
+        m_firstAsk = now;
+    const auto leftToWait = std::chrono::duration_cast<Clock::Duration>(*m_firstAsk + longestWait - now);
+    m_timer.start(std::clamp(leftToWait, Clock::Duration::zero(), Clock::Duration(idleDelay)));
 }
 
 void IdleMemoryGiveBack::itemsDeleted(int count)
@@ -27,6 +33,7 @@ void IdleMemoryGiveBack::itemsDeleted(int count)
 
 void IdleMemoryGiveBack::giveBack()
 {
+    m_firstAsk.reset();
     m_mainContext.releaseCachedPages();
     const auto trimHeaps = [this] {
         MemoryGiveBack::giveBack();

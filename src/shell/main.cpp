@@ -1,4 +1,3 @@
-#include "platform/HeapTuning.h"
 #include "shell/TindlewickApp.h"
 
 // Included whole, not behind a check of the C library: the check's macro comes from the C
@@ -7,7 +6,6 @@
 
 int main(int argc, char **argv)
 {
-    HeapTuning::restartWithoutThreadCaches(argv);
 #if defined(M_ARENA_MAX)
     // The C library gives every thread that allocates a heap of its own, up to eight per core:
     // the capture workers, the thread pool, SQLite's and the highlighter's threads, each heap

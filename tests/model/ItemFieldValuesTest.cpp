@@ -1,11 +1,16 @@
 #include "model/ItemFieldValues.h"
 
+#include "support/MemoryMeasurement.h"
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QTimeZone>
 
 #include <map>
+#include <vector>
+
+#include <malloc.h>
 
 namespace {
 
@@ -111,6 +116,42 @@ TEST(ItemFieldValuesTest, EachFieldReadsWhatItsLastStepLeftAndOnlyHeldValuesTake
             EXPECT_EQ(got.isNull(), want.isNull()) << info.name;
             EXPECT_EQ(got, want) << info.name;
         }
+    }
+}
+
+// A captured text gains its fields one by one (its text, preview, time, then what detection
+// found, the program it came from): it takes room for the fields it has, however many.
+TEST(ItemFieldValuesTest, FieldsAddedOneByOneTakeRoomForThemselvesOnly)
+{
+    if (!memoryIsMeasurable())
+        GTEST_SKIP() << "the sanitizer's allocator counts its own room";
+    const struct
+    {
+        const char *name;
+        std::vector<ItemField> fields;
+    } cases[] = {
+        { "a text copied from a terminal",
+            { ItemField::textContent, ItemField::previewText, ItemField::id, ItemField::timestamp,
+                ItemField::itemType, ItemField::codeConfidence, ItemField::magikaTopLabel,
+                ItemField::guesslangLanguage, ItemField::guesslangConfidence } },
+        { "a text copied from a browser",
+            { ItemField::textContent, ItemField::previewText, ItemField::id, ItemField::timestamp,
+                ItemField::itemType, ItemField::sourceAppBundleIdentifier, ItemField::sourceAppName,
+                ItemField::codeConfidence, ItemField::magikaTopLabel, ItemField::guesslangLanguage,
+                ItemField::guesslangConfidence } },
+    };
+    constexpr int count = 1000;
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        std::vector<ItemFieldValues> items(count);
+        const std::size_t before = mallinfo2().uordblks;
+        for (ItemFieldValues &values : items) {
+            for (const ItemField field : test.fields)
+                values.set(field, QVariant(qint64(1)));
+        }
+        const double perItem = double(mallinfo2().uordblks - before) / count;
+        // The values and the allocator's own word beside them.
+        EXPECT_LE(perItem, double(test.fields.size() * sizeof(QVariant) + 16));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "model/LiveQuery.h"
 #include "model/SqliteConnection.h"
 #include "model/StoreFailure.h"
+#include "model/StoreSchemaSql.h"
 #include "model/StoreTestSupport.h"
 
 #include "support/ManualClock.h"
@@ -49,6 +50,23 @@ QVariant sampleValue(const FieldInfo &info)
     default:
         return {};
     }
+}
+
+// The steps of SQLite's plan for the query that read the items' rows rather than an index
+// alone.
+QStringList rowsReadBy(const QString &storePath, const QString &sql)
+{
+    SqliteConnection raw;
+    if (!raw.open(storePath, SQLITE_OPEN_READONLY))
+        return { QStringLiteral("the store did not open") };
+    SqliteStatement plan = raw.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+    QStringList readingRows;
+    while (plan.step()) {
+        const QString step = plan.text(3);
+        if (step.contains(QLatin1String("ClipboardItem")) && !step.contains(QLatin1String("COVERING INDEX")))
+            readingRows.append(step);
+    }
+    return readingRows;
 }
 
 // Writes an external value behind the store's back, as SQL gives it.
@@ -531,6 +549,46 @@ TEST_F(ModelContextTest, TheLogKeepsNoMoreThanItsLimitOfALargeWriteOnceItStartsO
     EXPECT_LE(QFileInfo(log).size(), 8 * 1024 * 1024) << "the log kept the size of the largest write";
 }
 
+// A connection keeps the store pages it read or wrote for its next statements, up to a bound:
+// a pass over a history larger than that (the panel's list read whole, a large save) leaves
+// no more than the bound behind, whatever the store's size.
+TEST_F(ModelContextTest, AConnectionKeepsNoMoreStorePagesThanItsBound)
+{
+    // 3,000 kilobyte texts: some 4 MB of rows, twice what SQLite keeps by default.
+    const QString kilobyte(1000, u'x');
+    const struct
+    {
+        const char *name;
+        std::function<void(ModelContext &)> pass;
+    } cases[] = {
+        { "the whole history saved",
+            [&](ModelContext &store) {
+                for (int i = 0; i < 3000; ++i) {
+                    ClipboardItemPtr item = ClipboardItem::create(
+                        ClipboardItemType::text, { .text = QStringLiteral("%1 %2").arg(i).arg(kilobyte) });
+                    item->setTimestamp(at(i));
+                    store.insert(item);
+                }
+                ASSERT_TRUE(store.save().ok);
+            } },
+        { "the whole history read",
+            [](ModelContext &store) {
+                EXPECT_EQ(store.fetch(FetchDescriptor::newestFirst()).items.size(), 3000);
+            } },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        std::unique_ptr<ModelContext> store = container().makeContext();
+        (void)store->fetchCount(FetchDescriptor()); // the schema, read once per connection
+        const sqlite3_int64 before = sqlite3_memory_used();
+        test.pass(*store);
+        const sqlite3_int64 held = sqlite3_memory_used() - before;
+        // Each page takes a little more than its size; the statements' own memory is gone.
+        EXPECT_LT(held, StoreSchemaSql::pageCacheBytes * 5 / 4);
+        EXPECT_GT(held, StoreSchemaSql::pageCacheBytes / 2) << "the pages last used are kept";
+    }
+}
+
 TEST_F(ModelContextTest, RollbackRestoresStoredValues)
 {
     ClipboardItemPtr item = insertText(QStringLiteral("stored"));
@@ -621,12 +679,20 @@ TEST_F(ModelContextTest, IdentifierFetchesNameWhatTheFetchWouldReturnInItsOrder)
             { recent, middle, old } },
         { "the newest two", newestTwo, { recent, middle } },
     };
+    QStringList statements;
+    context().setStatementTrace([&](const QString &sql) { statements.append(sql); });
     for (const auto &test : cases) {
         SCOPED_TRACE(test.name);
+        statements.clear();
         const ModelContext::IdentifiersResult saved = context().fetchIdentifiers(test.descriptor);
         ASSERT_TRUE(saved.ok);
         EXPECT_EQ(saved.identifiers, identifiers(test.expected));
+        // The pruning asks at every copy: it reads an index, never the rows and their texts.
+        ASSERT_EQ(statements.size(), 1);
+        EXPECT_EQ(rowsReadBy(storePath(), statements.first()), QStringList())
+            << statements.first().toStdString();
     }
+    context().setStatementTrace({});
     // Unsaved: a deletion, a new item, a pin taken off.
     context().remove(middle);
     ClipboardItemPtr added = insertText(QStringLiteral("added"), at(1));

@@ -147,8 +147,10 @@ TEST_F(PanelSearchTest, MatchesLabelsLinkTitlesAndTextInAnyCaseButNeverPinnedRef
     ClipboardItemPtr plain = insertText(QStringLiteral("Grocery list: Framework of apples"));
     ClipboardItemPtr reference = insertText(QStringLiteral("sk-12345"));
     reference->setPinnedReference(labelled);
+    ClipboardItemPtr accented = insertText(QStringLiteral("Crème brûlée, 5 ÷ 2"));
+    ClipboardItemPtr cyrillic = insertText(QStringLiteral("Привет, Framework: 5 €"));
     ASSERT_TRUE(context().save().ok);
-    const QList<ClipboardItemPtr> all { labelled, link, plain, reference };
+    const QList<ClipboardItemPtr> all { labelled, link, plain, reference, accented, cyrillic };
 
     const struct
     {
@@ -157,8 +159,12 @@ TEST_F(PanelSearchTest, MatchesLabelsLinkTitlesAndTextInAnyCaseButNeverPinnedRef
     } cases[] = {
         { "api key", { labelled } },
         { "API KEY", { labelled } },
-        { "framework", { link, plain } },
-        { "FRAMEWORK", { link, plain } },
+        { "framework", { link, plain, cyrillic } },
+        { "FRAMEWORK", { link, plain, cyrillic } },
+        { "CRÈME BRÛ", { accented } },
+        { "5 ÷", { accented } },
+        { "5 €", { cyrillic } }, // a character beyond Latin-1 is in no text of Latin-1 alone
+        { "привет", { cyrillic } },
         { "sk-123", { labelled } }, // the reference shows the same text but never matches
         { "qt.io", { link } },
         { "nothing like it", {} },
