@@ -699,6 +699,9 @@ TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLogThroughTheStoreRepo
     for (const auto &quit : cases) {
         SCOPED_TRACE(quit.name);
         launch();
+        // The start's pruning writes through the capture's actor; the test's own save below
+        // waits for no lock, as the main thread never does.
+        delegate->clipboardMonitor()->databaseActor().waitForIdle();
         context().insert(
             ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("unsaved") }));
         SqliteConnection reader;

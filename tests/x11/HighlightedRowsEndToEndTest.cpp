@@ -217,6 +217,14 @@ protected:
         return windowGeometry(frontWindow()).rect;
     }
 
+    // Starts the app over a test window and waits until the window is in front again after the
+    // panel's first show: from then on the app watches the clipboard.
+    bool startAppOverAWindow(TestWindowProcess &window, AppProcess &app)
+    {
+        return startInFront(window) && app.start() && openThenDismissPanel(app)
+            && waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); });
+    }
+
     // Code copied in an editor: its preview lines are in the store, kept as one JSON object
     // whose "preview_0" is the first line's archive in base64.
     void expectCopiedCodeKeptAsJson()
@@ -359,12 +367,8 @@ TEST_F(HighlightedRowsEndToEndTest, CodeRowsInTheThemeAndAfterARestartAtOnceWith
 TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCoverArtGetTheirPreviews)
 {
     TestWindowProcess window;
-    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    // Once the app answers its shortcut it watches the clipboard too.
-    ASSERT_TRUE(openThenDismissPanel(app));
-    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    ASSERT_TRUE(startAppOverAWindow(window, app));
 
     // Each copy is stored before the next: every copy is a change of its own.
     ASSERT_NO_FATAL_FAILURE(expectCopiedCodeKeptAsJson());
@@ -395,11 +399,8 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
 TEST_F(HighlightedRowsEndToEndTest, CopiedHtmlShowsTheBracketsOfItsTagsOnTheLightPanel)
 {
     TestWindowProcess window;
-    ASSERT_TRUE(startInFront(window));
     AppProcess app(home.path());
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(openThenDismissPanel(app));
-    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, window.windowId()); }));
+    ASSERT_TRUE(startAppOverAWindow(window, app));
     ASSERT_TRUE(external.copyWithXclip("<div class=\"card\">\n  <span class=\"title\"></span>\n</div>\n"));
     ASSERT_TRUE(waitUntil([&] { return codeItemsHighlightedIn(storePath(), QStringLiteral("GitHub")) == 1; },
         std::chrono::seconds(20)));
