@@ -1,11 +1,10 @@
 #pragma once
 
+#include "common/CodeUnits.h"
+
 #include <QByteArrayView>
 #include <QChar>
 #include <QStringView>
-
-#include <algorithm>
-#include <type_traits>
 
 // The character classes of ASCII, as addresses and other text written for machines use them
 // (QChar's own classes take in the letters and digits of every script).
@@ -44,38 +43,16 @@ constexpr bool isUnreservedInUrl(QChar c)
     return isLetter(c) || isDigit(c) || c == u'-' || c == u'.' || c == u'_' || c == u'~';
 }
 
-namespace Detail {
-
-// The units OR-ed together a block at a time, without a branch each: the compiler vectorises the
-// block, so a huge text is read at the speed of memory (twice as fast as a test of every unit),
-// and a character outside ASCII near the start still ends the reading within the first block.
-template <typename Unit> bool allBelow0x80(const Unit *units, qsizetype size)
-{
-    using Bits = std::make_unsigned_t<Unit>;
-    constexpr qsizetype block = 64;
-    qsizetype i = 0;
-    for (; i + block <= size; i += block) {
-        Bits bits = 0;
-        for (qsizetype j = 0; j < block; ++j)
-            bits |= Bits(units[i + j]);
-        if (bits >= 0x80)
-            return false;
-    }
-    return std::all_of(units + i, units + size, [](Unit unit) { return Bits(unit) < 0x80; });
-}
-
-} // namespace Detail
-
 // Whether every code unit of a text (UTF-16, or bytes of UTF-8) lies below 0x80: ASCII text,
 // which needs no normalisation, mapping or decoding.
 inline bool isAscii(QStringView text)
 {
-    return Detail::allBelow0x80(text.utf16(), text.size());
+    return CodeUnits::allBelow<0x80>(text.utf16(), text.size());
 }
 
 inline bool isAscii(QByteArrayView bytes)
 {
-    return Detail::allBelow0x80(bytes.data(), bytes.size());
+    return CodeUnits::allBelow<0x80>(bytes.data(), bytes.size());
 }
 
 } // namespace Ascii

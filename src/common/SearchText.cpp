@@ -1,13 +1,14 @@
 #include "common/SearchText.h"
 
-#include <algorithm>
+#include "common/CodeUnits.h"
+
 #include <string_view>
 
 namespace {
 
 bool fitsLatin1(const QString &text)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; });
+    return CodeUnits::allBelow<0x100>(text.utf16(), text.size());
 }
 
 } // namespace

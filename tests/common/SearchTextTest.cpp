@@ -22,6 +22,14 @@ TEST(SearchTextTest, FindsWhatTheTextHoldsOneByteACharacterWhereLatin1HasEveryCh
         { "привет мир", "мир", true, false },
         { "привет world", "world", true, false },
         { "", "", true, true },
+        // Texts of more than one block of 64 characters, the one character past Latin-1 in the
+        // first block, or after the last whole one.
+        { "ā and then a long line of plain words that runs past the first sixty-four characters",
+            "plain words", true, false },
+        { "a long line of plain words that runs past the first sixty-four characters, and ÿ then ā",
+            "ÿ then ā", true, false },
+        { "a long line of plain words that runs past the first sixty-four characters, and then ÿ", "then ÿ",
+            true, true },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
