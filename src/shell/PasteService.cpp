@@ -515,10 +515,11 @@ void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
         m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
         return;
     }
+    // Nobody else's window is in front (it was just asked): the notice takes the keyboard.
     tellNothingPasted(m_unwrittenBecause.isEmpty()
             ? QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand
             : m_unwrittenBecause,
-        anotherProgramInFront());
+        false);
 }
 
 void PasteService::sendKeystrokeTo(const RunningApplication &target)
