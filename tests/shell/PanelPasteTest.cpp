@@ -65,8 +65,11 @@ protected:
     {
         PanelStoreTest::SetUp();
         m_service.setClock(m_time);
-        m_service.setNoticePresenter(
-            [this](const QString &title, const QString &) { m_notices.append(title); });
+        m_service.setNoticePresenter([this](const QString &title, const QString &text, bool takesFocus) {
+            m_notices.append(title);
+            m_noticeTexts.append(text);
+            m_noticesTakeFocus.append(takesFocus);
+        });
         m_service.setShownOver([this] { return m_shownOver; });
         m_workspace.frontmost = editor;
     }
@@ -179,6 +182,8 @@ protected:
     std::optional<RunningApplication> m_shownOver = editor;
     std::unique_ptr<PanelViewState> m_state;
     QStringList m_notices;
+    QStringList m_noticeTexts;
+    QList<bool> m_noticesTakeFocus;
 };
 
 TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
@@ -281,48 +286,121 @@ TEST_F(PanelPasteTest, TheKeystrokeIsTheOneTheWindowInFrontPastesWith)
     }
 }
 
+// The keystroke goes only to the window the panel was shown over (or a dialog of it), while the
+// user sees it; else nothing is typed anywhere, and the user is told how to paste by hand. A notice
+// leaves the keyboard to that window when it is in front, and takes it otherwise.
 TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
 {
     const ClipboardItemPtr text
         = stored(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("words") }));
     using Self = std::remove_pointer_t<decltype(this)>;
+    const auto otherWindow = [](quint64 windowId, qint64 process, const char *windowClass) {
+        RunningApplication window = editor;
+        window.windowId = windowId;
+        window.processIdentifier = process;
+        window.windowInstance = QString::fromLatin1(windowClass).toLower();
+        window.windowClass = QLatin1String(windowClass);
+        window.bundleIdentifier = window.windowInstance;
+        return window;
+    };
+    const RunningApplication xterm = otherWindow(55, 5151, "XTerm");
+    const RunningApplication editorsDialog = otherWindow(78, editor.processIdentifier, "Editor");
+    const RunningApplication editorsNewWindow = otherWindow(79, editor.processIdentifier, "Editor");
+    // A program started after the editor quit, whose window has the same number.
+    const RunningApplication sameNumberOtherProgram = otherWindow(editor.windowId, 6161, "Viewer");
+    enum Focus { none, leaves, takes };
     const struct
     {
         const char *name;
         std::function<void(Self &)> prepare;
-        // The window the panel gave the focus back to is in front again this long after the
-        // keystroke's time.
+        // The window in front while the paste waits; the window the panel gave the focus back to
+        // is in front again this long after the keystroke's time.
         std::optional<std::chrono::milliseconds> focusBackAfter;
         bool sent;
         QString notice;
+        Focus focus = none;
+        // The notice says how to paste by hand, and the PRIMARY selection holds the item for it.
+        bool byHand = false;
     } cases[] = {
         { "the focus is back at once", [](Self &) {}, 0ms, true, {} },
         { "the focus is back a moment later", [](Self &t) { t.m_workspace.frontmost = thisApp(); }, 200ms,
             true, {} },
         { "the focus is back at the last look", [](Self &t) { t.m_workspace.frontmost = thisApp(); },
             PasteService::focusReturnWait - 10ms, true, {} },
+        // The window manager focuses another window first as the panel hides.
+        { "another program's window in front until the focus is back",
+            [&](Self &t) { t.m_workspace.frontmost = xterm; }, 200ms, true, {} },
         { "the focus is back once the wait is over", [](Self &t) { t.m_workspace.frontmost = thisApp(); },
-            PasteService::focusReturnWait, false, QStringLiteral("Nothing was pasted") },
+            PasteService::focusReturnWait, false, QStringLiteral("Nothing was pasted"), takes, true },
         { "the focus stays with this app", [](Self &t) { t.m_workspace.frontmost = thisApp(); }, std::nullopt,
-            false, QStringLiteral("Nothing was pasted") },
+            false, QStringLiteral("Nothing was pasted"), takes, true },
         { "no window is active", [](Self &t) { t.m_workspace.frontmost = std::nullopt; }, std::nullopt, false,
-            QStringLiteral("Nothing was pasted") },
+            QStringLiteral("Nothing was pasted"), takes, true },
         // The desktop had the focus: the window focused as the panel hides is nobody's choice.
         { "no window was in front when the panel showed", [](Self &t) { t.m_shownOver = std::nullopt; }, 0ms,
-            false, QStringLiteral("Nothing was pasted") },
+            false, QStringLiteral("Nothing was pasted"), takes, true },
+        // The window shown over quit, or went, while the panel was open.
+        { "a terminal focused in place of the window shown over",
+            [&](Self &t) { t.m_workspace.frontmost = xterm; }, std::nullopt, false,
+            QStringLiteral("Nothing was pasted"), takes, true },
+        { "a new window of the same program focused",
+            [&](Self &t) { t.m_workspace.frontmost = editorsNewWindow; }, std::nullopt, false,
+            QStringLiteral("Nothing was pasted"), takes, true },
+        { "another program's window numbered as the one shown over",
+            [&](Self &t) { t.m_workspace.frontmost = sameNumberOtherProgram; }, std::nullopt, false,
+            QStringLiteral("Nothing was pasted"), takes, true },
+        { "the window shown over active but not seen (unmapped, on a desktop not shown)",
+            [](Self &t) { t.m_workspace.hiddenWindows.insert(editor.windowId); }, std::nullopt, false,
+            QStringLiteral("Nothing was pasted"), takes, true },
+        { "a dialog of the window shown over in front",
+            [&](Self &t) {
+                t.m_workspace.frontmost = editorsDialog;
+                t.m_workspace.dialogOwners.insert(editorsDialog.windowId, editor.windowId);
+            },
+            std::nullopt, true, {} },
+        { "a dialog of a dialog of the window shown over in front",
+            [&](Self &t) {
+                t.m_workspace.frontmost = editorsNewWindow;
+                t.m_workspace.dialogOwners.insert(editorsNewWindow.windowId, editorsDialog.windowId);
+                t.m_workspace.dialogOwners.insert(editorsDialog.windowId, editor.windowId);
+            },
+            std::nullopt, true, {} },
+        { "a dialog of another window in front",
+            [&](Self &t) {
+                t.m_workspace.frontmost = editorsDialog;
+                t.m_workspace.dialogOwners.insert(editorsDialog.windowId, xterm.windowId);
+            },
+            std::nullopt, false, QStringLiteral("Nothing was pasted"), takes, true },
         { "no synthetic keys", [](Self &t) { t.m_keyboard.trusted = false; }, 0ms, false,
-            QStringLiteral("Accessibility Permission Required") },
+            QStringLiteral("Accessibility Permission Required"), leaves, true },
+        { "no synthetic keys, the focus back a moment later",
+            [](Self &t) {
+                t.m_keyboard.trusted = false;
+                t.m_workspace.frontmost = std::nullopt;
+            },
+            200ms, false, QStringLiteral("Accessibility Permission Required"), leaves, true },
+        { "no synthetic keys and no window shown over",
+            [](Self &t) {
+                t.m_keyboard.trusted = false;
+                t.m_shownOver = std::nullopt;
+            },
+            0ms, false, QStringLiteral("Accessibility Permission Required"), takes, true },
         { "the keystroke cannot be sent",
             [](Self &t) { t.m_keyboard.failure = QStringLiteral("no key of the keyboard types Control+V"); },
-            0ms, false, QStringLiteral("Nothing was pasted") },
+            0ms, false, QStringLiteral("Nothing was pasted"), leaves, true },
     };
     PanelViewState &state = makeState();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         m_keyboard = FakeSyntheticKeyboard();
         m_notices.clear();
+        m_noticeTexts.clear();
+        m_noticesTakeFocus.clear();
         m_workspace.frontmost = editor;
+        m_workspace.hiddenWindows.clear();
+        m_workspace.dialogOwners.clear();
         m_shownOver = editor;
+        const QMimeData *primaryBefore = m_pasteboard.primarySelection();
         c.prepare(*this);
         state.chooseItem(text);
         m_time.advance(100ms);
@@ -331,10 +409,29 @@ TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
             m_workspace.frontmost = editor;
         }
         m_time.advance(2s);
-        EXPECT_EQ(m_keyboard.sent.size(), c.sent ? 1 : 0);
+        // The editor's own keystroke, not that of a window in front before it.
+        if (c.sent) {
+            EXPECT_EQ(m_keyboard.sent, QList<PasteKeystroke> { PasteKeystroke::controlV });
+        } else {
+            EXPECT_TRUE(m_keyboard.sent.isEmpty());
+        }
         EXPECT_EQ(m_notices, c.notice.isEmpty() ? QStringList() : QStringList { c.notice });
+        if (c.focus != none) {
+            EXPECT_EQ(m_noticesTakeFocus, QList<bool> { c.focus == takes });
+        }
         // Whatever happened, the item stays on the clipboard for pasting by hand.
         EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
+        if (c.byHand) {
+            ASSERT_EQ(m_noticeTexts.size(), 1);
+            EXPECT_TRUE(m_noticeTexts.first().endsWith(QStringLiteral(
+                " The item is on the clipboard and the primary selection: paste it with Control+V; "
+                "in a terminal with Control+Shift+V, or with Shift+Insert in xterm, urxvt and st.")))
+                << m_noticeTexts.first().toStdString();
+            ASSERT_NE(m_pasteboard.primarySelection(), nullptr);
+            EXPECT_EQ(m_pasteboard.primarySelection()->text(), QStringLiteral("words"));
+        } else {
+            EXPECT_EQ(m_pasteboard.primarySelection(), primaryBefore) << "the PRIMARY selection was taken";
+        }
     }
 }
 
@@ -427,6 +524,7 @@ TEST_F(PanelPasteTest, TwoPicturePastesWithinTheWaitAreEachJudgedByTheirOwnWindo
         SCOPED_TRACE(c.name);
         startRow();
         m_workspace.frontmost = editor;
+        m_shownOver = editor;
         CapturedDiagnostics log;
         chooseAndWait(state, image, false);
         ASSERT_EQ(m_keyboard.sent.size(), 1);
@@ -434,6 +532,7 @@ TEST_F(PanelPasteTest, TwoPicturePastesWithinTheWaitAreEachJudgedByTheirOwnWindo
         requests.request(QStringLiteral("UTF8_STRING"));
         m_time.advance(1s - 100ms);
         m_workspace.frontmost = pictureProgram;
+        m_shownOver = pictureProgram;
         chooseAndWait(state, image, false);
         ASSERT_EQ(m_keyboard.sent.size(), 1);
         EXPECT_EQ(requests.followed, pictureProgram.windowId);

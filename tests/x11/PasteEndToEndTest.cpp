@@ -345,6 +345,7 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
         EXPECT_EQ(window.plainText(), QString()) << "the item was typed into the window focused next";
         ASSERT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
         EXPECT_EQ(selection("clipboard"), text) << "the item is not on the clipboard for pasting by hand";
+        EXPECT_EQ(selection("primary"), text) << "Shift+Insert in xterm would not paste the item";
         const quint64 notice = nothingPastedNotice().split(QLatin1Char('\n')).first().toULongLong();
         EXPECT_TRUE(waitUntil([&] { return isFront(notice); })) << "the notice did not take the focus";
         const QString notADialog = notADialogBecause(notice);
@@ -352,6 +353,105 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
 
         ASSERT_NO_FATAL_FAILURE(searchInThePanelOverTheNotice(app, notice, searched, row));
         EXPECT_EQ(window.plainText(), QString()) << "the item was typed into the window focused next";
+    }
+}
+
+// The window the panel was shown over goes while the panel is open: the window manager focuses
+// another one as the panel hides, and nothing is typed into it, a terminal's shell least of all.
+// The user is told, and pastes by hand from the clipboard or the primary selection.
+TEST_F(PasteEndToEndTest, NothingIsTypedIntoAWindowFocusedInPlaceOfTheOneShownOver)
+{
+    const QString text = QStringLiteral("meant for the window shown over");
+    seedStore({ text });
+    const auto desktop = [](quint64 window) {
+        return toolOutput(
+            QStringLiteral("xdotool"), { QStringLiteral("get_desktop_for_window"), QString::number(window) })
+            .trimmed();
+    };
+    const struct
+    {
+        const char *name;
+        // Takes the window shown over away while the panel is open.
+        std::function<bool(TestWindowProcess &)> takeAway;
+        // The window behind is a terminal.
+        bool terminalBehind;
+    } cases[] = {
+        { "the window quits",
+            [](TestWindowProcess &shownOver) {
+                shownOver.stop();
+                return true;
+            },
+            false },
+        { "the window quits, an xterm behind",
+            [](TestWindowProcess &shownOver) {
+                shownOver.stop();
+                return true;
+            },
+            true },
+        { "the window is unmapped",
+            [](TestWindowProcess &shownOver) {
+                return xdotool({ QStringLiteral("windowunmap"), QString::number(shownOver.windowId()) });
+            },
+            false },
+        { "the window moves to another desktop",
+            [&](TestWindowProcess &shownOver) {
+                const QString window = QString::number(shownOver.windowId());
+                return xdotool({ QStringLiteral("set_desktop_for_window"), window, QStringLiteral("1") })
+                    && waitUntil([&] { return desktop(shownOver.windowId()) == QLatin1String("1"); });
+            },
+            false },
+        { "the user goes to an empty desktop",
+            [](TestWindowProcess &) {
+                return xdotool({ QStringLiteral("set_desktop"), QStringLiteral("1") });
+            },
+            false },
+    };
+    int row = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ++row;
+        AppProcess app(home.path());
+        app.enableTestHooks();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openThenDismissPanel(app));
+        TestWindowProcess behind;
+        TerminalProcess terminal(QStringLiteral("xterm"), { QStringLiteral("-e") });
+        if (c.terminalBehind) {
+            ASSERT_TRUE(terminal.start());
+        } else {
+            ASSERT_TRUE(startInFront(behind));
+        }
+        TestWindowProcess shownOver;
+        ASSERT_TRUE(startInFront(shownOver));
+        ASSERT_TRUE(openPanel(app));
+        const quint64 panel = frontWindow();
+        ASSERT_TRUE(waitUntil([&] { return holdsKeyboard(panel); })) << "the panel did not get the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        ASSERT_TRUE(c.takeAway(shownOver));
+        ASSERT_TRUE(windowManagerCaughtUp());
+        ASSERT_TRUE(app.caughtUp());
+        saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-panel.png").arg(row));
+        ASSERT_TRUE(holdsKeyboard(panel)) << "the panel lost the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+
+        const auto typedSomewhere = [&] {
+            return !behind.plainText().isEmpty() || !terminal.received().isEmpty()
+                || !shownOver.plainText().isEmpty();
+        };
+        ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty() || typedSomewhere(); }, 30s))
+            << "the user was not told; the app said: " << app.output().toStdString();
+        ASSERT_TRUE(app.caughtUpAfter(PasteService::focusReturnWait));
+        saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-notice.png").arg(row));
+        EXPECT_EQ(behind.plainText(), QString()) << "the item was typed into the window behind";
+        EXPECT_EQ(terminal.received(), QString()) << "the item was typed into the terminal behind";
+        EXPECT_EQ(shownOver.plainText(), QString())
+            << "the item was typed into a window the user does not see";
+        EXPECT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
+        EXPECT_TRUE(app.output().contains(QLatin1String("or with Shift+Insert in xterm, urxvt and st")))
+            << app.output().toStdString();
+        EXPECT_EQ(selection("clipboard"), text);
+        EXPECT_EQ(selection("primary"), text) << "Shift+Insert in xterm would not paste the item";
+        ASSERT_TRUE(xdotool({ QStringLiteral("set_desktop"), QStringLiteral("0") }));
     }
 }
 
