@@ -422,13 +422,12 @@ TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
         // Whatever happened, the item stays on the clipboard for pasting by hand.
         EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
         if (c.byHand) {
-            ASSERT_EQ(m_noticeTexts.size(), 1);
-            EXPECT_TRUE(m_noticeTexts.first().endsWith(QStringLiteral(
+            EXPECT_TRUE(m_noticeTexts.value(0).endsWith(QStringLiteral(
                 " The item is on the clipboard and the primary selection: paste it with Control+V; "
                 "in a terminal with Control+Shift+V, or with Shift+Insert in xterm, urxvt and st.")))
-                << m_noticeTexts.first().toStdString();
-            ASSERT_NE(m_pasteboard.primarySelection(), nullptr);
-            EXPECT_EQ(m_pasteboard.primarySelection()->text(), QStringLiteral("words"));
+                << m_noticeTexts.value(0).toStdString();
+            const QMimeData *primary = m_pasteboard.primarySelection();
+            EXPECT_EQ(primary ? primary->text() : QString(), QStringLiteral("words"));
         } else {
             EXPECT_EQ(m_pasteboard.primarySelection(), primaryBefore) << "the PRIMARY selection was taken";
         }
