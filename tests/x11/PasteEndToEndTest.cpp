@@ -38,6 +38,21 @@ QImage fourKScreenshot()
     return image;
 }
 
+// Ways a window goes away, for `xdotool` (its command, the window, an argument).
+std::function<bool(TestWindowProcess &)> xdotoolOnWindow(const char *command, const char *argument = nullptr)
+{
+    return [command, argument](TestWindowProcess &window) {
+        QStringList arguments { QLatin1String(command), QString::number(window.windowId()) };
+        if (argument)
+            arguments.append(QLatin1String(argument));
+        return xdotool(arguments);
+    };
+}
+bool quit(TestWindowProcess &window)
+{
+    window.stop();
+    return true;
+}
 // A terminal running `cat`, which writes what the terminal types into it (a paste) to a file.
 class TerminalProcess final
 {
@@ -111,6 +126,32 @@ protected:
         return toolOutput(QStringLiteral("xdotool"),
             { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                 QStringLiteral("^Nothing was pasted$") });
+    }
+    // Opens the panel over the window in front, and chooses the newest item with Return once
+    // `takeAway` has taken that window away.
+    void chooseNewestOnceGone(AppProcess &app, const std::function<bool()> &takeAway, const QString &row)
+    {
+        ASSERT_TRUE(openPanel(app));
+        const quint64 panel = frontWindow();
+        ASSERT_TRUE(waitUntil([&] { return holdsKeyboard(panel); })) << "the panel did not get the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        ASSERT_TRUE(takeAway());
+        ASSERT_TRUE(windowManagerCaughtUp());
+        ASSERT_TRUE(app.caughtUp());
+        saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-panel.png").arg(row));
+        ASSERT_TRUE(holdsKeyboard(panel)) << "the panel lost the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    }
+    // The notice is on the screen and says how to paste by hand, in every kind of terminal too;
+    // the item is where it says.
+    void expectToldToPasteByHand(AppProcess &app, const QString &item)
+    {
+        EXPECT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
+        EXPECT_TRUE(app.output().contains(QLatin1String(
+            "paste it with Control+V; in a terminal with Control+Shift+V, or with Shift+Insert in xterm")))
+            << app.output().toStdString();
+        EXPECT_EQ(selection("clipboard"), item);
+        EXPECT_EQ(selection("primary"), item) << "Shift+Insert in xterm would not paste the item";
     }
     // With the notice left open, the panel shown over it has the keyboard: Escape empties its
     // search, and the search typed then finds the item chosen, which nothing takes either. The
@@ -344,8 +385,7 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
         saveScreenshot(QStringLiteral("paste-nowhere-%1-notice.png").arg(row));
         EXPECT_EQ(window.plainText(), QString()) << "the item was typed into the window focused next";
         ASSERT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
-        EXPECT_EQ(selection("clipboard"), text) << "the item is not on the clipboard for pasting by hand";
-        EXPECT_EQ(selection("primary"), text) << "Shift+Insert in xterm would not paste the item";
+        ASSERT_NO_FATAL_FAILURE(expectToldToPasteByHand(app, text));
         const quint64 notice = nothingPastedNotice().split(QLatin1Char('\n')).first().toULongLong();
         EXPECT_TRUE(waitUntil([&] { return isFront(notice); })) << "the notice did not take the focus";
         const QString notADialog = notADialogBecause(notice);
@@ -363,82 +403,38 @@ TEST_F(PasteEndToEndTest, NothingIsTypedIntoAWindowFocusedInPlaceOfTheOneShownOv
 {
     const QString text = QStringLiteral("meant for the window shown over");
     seedStore({ text });
-    const auto desktop = [](quint64 window) {
-        return toolOutput(
-            QStringLiteral("xdotool"), { QStringLiteral("get_desktop_for_window"), QString::number(window) })
-            .trimmed();
-    };
     const struct
     {
         const char *name;
         // Takes the window shown over away while the panel is open.
         std::function<bool(TestWindowProcess &)> takeAway;
-        // The window behind is a terminal.
         bool terminalBehind;
     } cases[] = {
-        { "the window quits",
-            [](TestWindowProcess &shownOver) {
-                shownOver.stop();
-                return true;
-            },
-            false },
-        { "the window quits, an xterm behind",
-            [](TestWindowProcess &shownOver) {
-                shownOver.stop();
-                return true;
-            },
-            true },
-        { "the window is unmapped",
-            [](TestWindowProcess &shownOver) {
-                return xdotool({ QStringLiteral("windowunmap"), QString::number(shownOver.windowId()) });
-            },
-            false },
-        { "the window moves to another desktop",
-            [&](TestWindowProcess &shownOver) {
-                const QString window = QString::number(shownOver.windowId());
-                return xdotool({ QStringLiteral("set_desktop_for_window"), window, QStringLiteral("1") })
-                    && waitUntil([&] { return desktop(shownOver.windowId()) == QLatin1String("1"); });
-            },
-            false },
-        { "the user goes to an empty desktop",
-            [](TestWindowProcess &) {
-                return xdotool({ QStringLiteral("set_desktop"), QStringLiteral("1") });
-            },
+        { "the window quits", quit, false },
+        { "the window quits, an xterm behind", quit, true },
+        { "the window is unmapped", xdotoolOnWindow("windowunmap"), false },
+        { "the window moves to another desktop", xdotoolOnWindow("set_desktop_for_window", "1"), false },
+        { "the user goes to an empty desktop", [](TestWindowProcess &) { return switchToDesktop(1); },
             false },
     };
     int row = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ++row;
         AppProcess app(home.path());
         app.enableTestHooks();
         ASSERT_TRUE(app.start());
         ASSERT_TRUE(openThenDismissPanel(app));
         TestWindowProcess behind;
         TerminalProcess terminal(QStringLiteral("xterm"), { QStringLiteral("-e") });
-        if (c.terminalBehind) {
-            ASSERT_TRUE(terminal.start());
-        } else {
-            ASSERT_TRUE(startInFront(behind));
-        }
+        ASSERT_TRUE(c.terminalBehind ? terminal.start() : startInFront(behind));
         TestWindowProcess shownOver;
         ASSERT_TRUE(startInFront(shownOver));
-        ASSERT_TRUE(openPanel(app));
-        const quint64 panel = frontWindow();
-        ASSERT_TRUE(waitUntil([&] { return holdsKeyboard(panel); })) << "the panel did not get the keyboard";
-        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
-        ASSERT_TRUE(c.takeAway(shownOver));
-        ASSERT_TRUE(windowManagerCaughtUp());
-        ASSERT_TRUE(app.caughtUp());
-        saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-panel.png").arg(row));
-        ASSERT_TRUE(holdsKeyboard(panel)) << "the panel lost the keyboard";
-        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+        ASSERT_NO_FATAL_FAILURE(chooseNewestOnceGone(
+            app, [&] { return c.takeAway(shownOver); }, QString::number(++row)));
 
-        const auto typedSomewhere = [&] {
-            return !behind.plainText().isEmpty() || !terminal.received().isEmpty()
-                || !shownOver.plainText().isEmpty();
-        };
-        ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty() || typedSomewhere(); }, 30s))
+        const auto typed
+            = [&]() -> QString { return behind.plainText() + terminal.received() + shownOver.plainText(); };
+        ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty() || !typed().isEmpty(); }, 30s))
             << "the user was not told; the app said: " << app.output().toStdString();
         ASSERT_TRUE(app.caughtUpAfter(PasteService::focusReturnWait));
         saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-notice.png").arg(row));
@@ -446,12 +442,8 @@ TEST_F(PasteEndToEndTest, NothingIsTypedIntoAWindowFocusedInPlaceOfTheOneShownOv
         EXPECT_EQ(terminal.received(), QString()) << "the item was typed into the terminal behind";
         EXPECT_EQ(shownOver.plainText(), QString())
             << "the item was typed into a window the user does not see";
-        EXPECT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
-        EXPECT_TRUE(app.output().contains(QLatin1String("or with Shift+Insert in xterm, urxvt and st")))
-            << app.output().toStdString();
-        EXPECT_EQ(selection("clipboard"), text);
-        EXPECT_EQ(selection("primary"), text) << "Shift+Insert in xterm would not paste the item";
-        ASSERT_TRUE(xdotool({ QStringLiteral("set_desktop"), QStringLiteral("0") }));
+        ASSERT_NO_FATAL_FAILURE(expectToldToPasteByHand(app, text));
+        ASSERT_TRUE(switchToDesktop(0));
     }
 }
 
