@@ -987,6 +987,44 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
     }
 }
 
+// A disk with no room for the models' copies costs code detection only while it lasts: each
+// model says once that it could not copy its file, however many copies it misses, and the first
+// copy after room is made is code again. Such a failure was once held against the files until
+// they changed: code detection stayed off for the rest of the run.
+TEST_F(HardeningX11Test, ModelsWithNoRoomForTheirCopiesDetectCodeAgainOnceThereIsRoom)
+{
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    // Each file the app writes may grow to 1 MB: its store does not come near, the models'
+    // copies (2.7 and 6.6 MB) do not fit.
+    ASSERT_TRUE(app.limitFileSize(1024 * 1024));
+    startApp(app);
+    const QStringList failures { QStringLiteral("GuesslangDetection: Could not read model file at "),
+        QStringLiteral("MagikaDetectionCoreML: Failed to load model: ") };
+    const QString passing = QStringLiteral("File too large); it is tried again when the model is next used");
+    for (const char *name : { "cramped", "stillCramped" }) {
+        SCOPED_TRACE(name);
+        const StoredCopy stored = copyLuaFunction(QLatin1String(name));
+        ASSERT_TRUE(stored.kept) << howItEnded(app);
+        EXPECT_EQ(stored.type, QStringLiteral("text"));
+        EXPECT_EQ(stored.networkLanguage, std::nullopt);
+    }
+    ASSERT_TRUE(app.caughtUp());
+    for (const QString &line : failures)
+        EXPECT_EQ(app.output().count(line), 1) << app.output().toStdString();
+    EXPECT_EQ(app.output().count(passing), 2) << app.output().toStdString();
+
+    ASSERT_TRUE(app.limitFileSize(-1));
+    const StoredCopy roomy = copyLuaFunction(QStringLiteral("roomy"));
+    ASSERT_TRUE(roomy.kept) << howItEnded(app);
+    EXPECT_EQ(roomy.type, QStringLiteral("code"));
+    EXPECT_EQ(roomy.language, std::optional(QStringLiteral("lua")));
+    EXPECT_TRUE(roomy.networkLanguage.has_value());
+    ASSERT_TRUE(app.caughtUp());
+    for (const QString &line : failures)
+        EXPECT_EQ(app.output().count(line), 1) << app.output().toStdString();
+}
+
 namespace {
 
 // What the app has written (its cache folder's copies among it) and the most memory it has held,
@@ -1083,6 +1121,8 @@ const char *nameOf(FileStandIn standIn)
         return "a link to /dev/null";
     case FileStandIn::sparseFile:
         return "a 2 GB sparse file";
+    case FileStandIn::linkLoop:
+        return "a link to itself";
     }
     return "";
 }
