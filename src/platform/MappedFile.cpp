@@ -64,6 +64,8 @@ QStringList copyFolders()
 // reach it and nothing is left behind. -1 with errno set when none can be made.
 int unnamedFileIn(const QString &folder)
 {
+    // A new user's cache folder may not be there yet.
+    QDir().mkpath(folder);
     const QByteArray encoded = QFile::encodeName(folder);
     const int descriptor = ::open(encoded.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (descriptor >= 0)

@@ -1015,7 +1015,7 @@ TEST_F(HardeningX11Test, ModelsWithNoRoomForTheirCopiesDetectCodeAgainOnceThereI
     EXPECT_EQ(app.output().count(passing), 2) << app.output().toStdString();
 
     ASSERT_TRUE(app.limitFileSize(-1));
-    const StoredCopy roomy = copyLuaFunction(QStringLiteral("roomy"));
+    const StoredCopy roomy = copyLuaFunction(QStringLiteral("greet"));
     ASSERT_TRUE(roomy.kept) << howItEnded(app);
     EXPECT_EQ(roomy.type, QStringLiteral("code"));
     EXPECT_EQ(roomy.language, std::optional(QStringLiteral("lua")));
