@@ -895,6 +895,7 @@ public:
     }
     QString folder() const { return m_folder.path(); }
     bool empty() const { return rewriteInPlace(network(), {}) && rewriteInPlace(contentTypes(), {}); }
+    bool emptyLabels() const { return rewriteInPlace(pathOf(ModelFile::labels), {}); }
     // The network as `install` and dpkg write it, the content-type model as `cp` does.
     bool writeAgain() const
     {
@@ -930,7 +931,9 @@ std::string howItEnded(AppProcess &app)
 
 // An install or a copy over the app's models while it runs: emptied, the next copy is kept and
 // decided as without them; written again, in place or by a new file renamed over the old, they
-// are read again; cut short, each is treated as a missing one, said once in the log.
+// are read again; cut short, each is treated as a missing one, said once in the log, in one line
+// however much of the file is missing. A label file emptied leaves the content-type model
+// without labels: said, not silently left without content types.
 TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLoseACopy)
 {
     RewrittenModels models;
@@ -943,21 +946,28 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
         const char *name; // what happens to the models before a Lua function is copied
         const char *function; // its name
         std::function<bool()> change;
-        bool code; // stored as Lua code with the network's guess, or as text without one
+        bool code; // stored as Lua code, or as text
+        bool networkGuess; // with the network's guess
         QStringList said; // among the lines the app prints meanwhile
         QStringList notSaid;
     } steps[] = {
-        { "as shipped", "greet", [] { return true; }, true, {}, {} },
+        { "as shipped", "greet", [] { return true; }, true, true, {}, {} },
         // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
-        { "emptied in place", "wave", [&] { return models.empty(); }, false,
+        { "emptied in place", "wave", [&] { return models.empty(); }, false, false,
             { QStringLiteral("GuesslangDetection: Invalid model file format in ") + network, cannotLoad },
             {} },
-        { "written again", "nod", [&] { return models.writeAgain(); }, true, {}, {} },
-        { "cut short in place", "bow", [&] { return models.cutInHalf(); }, false,
+        { "written again", "nod", [&] { return models.writeAgain(); }, true, true, {}, {} },
+        { "labels emptied in place", "shrug", [&] { return models.emptyLabels(); }, false, true,
+            { QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it lists no labels")
+                    .arg(models.pathOf(ModelFile::labels)) },
+            {} },
+        { "labels written again", "mend", [&] { return models.restore(ModelFile::labels); }, true, true, {},
+            {} },
+        { "cut short in place", "bow", [&] { return models.cutInHalf(); }, false, false,
             { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
         // Each model said what it could not read once: while the files stay cut, neither tries
         // again.
-        { "left cut", "clap", [] { return true; }, false, {},
+        { "left cut", "clap", [] { return true; }, false, false, {},
             { QStringLiteral("GuesslangDetection:"), QStringLiteral("MagikaDetectionCoreML:") } },
     };
     AppProcess app(home.path());
@@ -972,12 +982,14 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
         ASSERT_TRUE(stored.kept) << howItEnded(app);
         EXPECT_EQ(stored.type, step.code ? QStringLiteral("code") : QStringLiteral("text"));
         EXPECT_EQ(stored.language, step.code ? std::optional(QStringLiteral("lua")) : std::nullopt);
-        EXPECT_EQ(stored.networkLanguage.has_value(), step.code);
+        EXPECT_EQ(stored.networkLanguage.has_value(), step.networkGuess);
         // A model says why it cannot be read before the copy is stored, but this test reads the
         // app's output only as it comes: all of it up to the store is here once a later line
         // of the app's is.
         ASSERT_TRUE(app.caughtUp());
         const QString output = app.output().mid(mark);
+        for (const char *model : { "GuesslangDetection:", "MagikaDetectionCoreML:" })
+            EXPECT_LE(output.count(QLatin1String(model)), 1) << output.toStdString();
         for (const QString &line : step.said) {
             EXPECT_TRUE(output.contains(line)) << line.toStdString() << " in:\n" << output.toStdString();
         }
@@ -1132,13 +1144,14 @@ const char *nameOf(FileStandIn standIn)
 // Whoever can write the app's resources (a user's own install or build tree) may leave anything
 // in a model's place. A FIFO held a reading thread in open() for good (no copy stored from then
 // on, no quit), a link to /dev/zero filled the disk with its copy or the memory with labels, a
-// 2 GB sparse model made every copy wait seconds. Each is now refused at once, said once in the
-// log until the file changes, and costs only the model it stands for.
+// 2 GB sparse model made every copy wait seconds, a link to itself was said to be missing. Each is
+// now refused at once, said once in the log, naming the file, until the file changes, and costs
+// only the model it stands for.
 TEST_F(HardeningX11Test, ModelFilesThatAreNoRegularFilesOrFarTooLargeHoldUpNoCopyAndNoQuit)
 {
     int row = 0;
     for (const FileStandIn standIn :
-        { FileStandIn::fifo, FileStandIn::zeroDeviceLink, FileStandIn::sparseFile }) {
+        { FileStandIn::fifo, FileStandIn::zeroDeviceLink, FileStandIn::sparseFile, FileStandIn::linkLoop }) {
         for (const ModelFile file : { ModelFile::network, ModelFile::contentTypes, ModelFile::labels }) {
             SCOPED_TRACE(
                 QStringLiteral("%1 in place of %2").arg(nameOf(standIn), nameOf(file)).toStdString());
