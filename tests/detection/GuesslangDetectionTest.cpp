@@ -180,28 +180,33 @@ std::function<void(GuesslangDetectionTest &)> standIn(const QString &path, FileS
         [path, kind, bytes](GuesslangDetectionTest &) { ASSERT_TRUE(replaceWithStandIn(path, kind, bytes)); };
 }
 
-} // namespace
-
-// A failed load says why once, naming the file; rankings do not try it again while the file
-// stays as it is, and load the network as soon as it is mended.
-TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
+// The network file as written.
+std::function<void(GuesslangDetectionTest &)> written(const QByteArray &bytes)
 {
-    struct Case
-    {
-        const char *name;
-        std::function<void(GuesslangDetectionTest &)> prepare;
-        QString message;
+    return [bytes](GuesslangDetectionTest &t) { t.writeModel(bytes); };
+}
+
+// Ways the network's file can be missing or unusable, and the line each prints.
+struct LoadFailure
+{
+    const char *name;
+    std::function<void(GuesslangDetectionTest &)> prepare;
+    QString message;
+};
+QList<LoadFailure> loadFailures(const QString &resources)
+{
+    const QString path = resources + QStringLiteral("/guesslang.bin");
+    const auto unreadable = [&](const char *reason) {
+        return QStringLiteral("GuesslangDetection: Could not read model file at file://%1: %2")
+            .arg(path, QLatin1String(reason));
     };
-    const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
-    const QString notFound
-        = QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle (looked in ")
-        + m_resources.path() + QLatin1Char(')');
     const QString invalid = QStringLiteral("GuesslangDetection: Invalid model file format in ") + path;
-    const QString notRegular = QStringLiteral("GuesslangDetection: Could not read model file at file://")
-        + path + QStringLiteral(": it is not a regular file");
+    const QString notRegular = unreadable("it is not a regular file");
     const QByteArray valid = networkFile({ "x" }, {});
-    const QList<Case> cases = {
-        { "missing file", [](GuesslangDetectionTest &) {}, notFound },
+    return {
+        { "missing file", [](GuesslangDetectionTest &) {},
+            QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle (looked in %1)")
+                .arg(resources) },
         { "a folder in its place",
             [](GuesslangDetectionTest &t) {
                 ASSERT_TRUE(QDir(t.m_resources.path()).mkdir(QStringLiteral("guesslang.bin")));
@@ -210,30 +215,30 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
         { "a FIFO in its place", standIn(path, FileStandIn::fifo), notRegular },
         // There, as a link: not "missing".
         { "a link to itself in its place", standIn(path, FileStandIn::linkLoop),
-            QStringLiteral("GuesslangDetection: Could not read model file at file://") + path
-                + QStringLiteral(": cannot open it: Too many levels of symbolic links") },
+            unreadable("cannot open it: Too many levels of symbolic links") },
         { "a link to nothing in its place",
             [path](
                 GuesslangDetectionTest &) { ASSERT_TRUE(QFile::link(path + QStringLiteral(".gone"), path)); },
-            QStringLiteral("GuesslangDetection: Could not read model file at file://") + path
-                + QStringLiteral(": cannot open it: No such file or directory") },
+            unreadable("cannot open it: No such file or directory") },
         { "a link to a device in its place", standIn(path, FileStandIn::nullDeviceLink), notRegular },
         { "more than 64 MB", standIn(path, FileStandIn::sparseFile, 64 * 1024 * 1024 + 1),
-            QStringLiteral("GuesslangDetection: Could not read model file at file://") + path
-                + QStringLiteral(": it is larger than 64 MB") },
-        { "empty file", [](GuesslangDetectionTest &t) { t.writeModel({}); }, invalid },
-        { "seven bytes", [](GuesslangDetectionTest &t) { t.writeModel(QByteArray("GLNG\0\0\0", 7)); },
-            invalid },
-        { "lower-case magic", [&](GuesslangDetectionTest &t) { t.writeModel("glng" + valid.mid(4)); },
-            invalid },
-        { "first byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("XLNG" + valid.mid(4)); },
-            invalid },
-        { "last byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("GLNX" + valid.mid(4)); },
-            invalid },
-        { "magic not UTF-8", [&](GuesslangDetectionTest &t) { t.writeModel("\xffLNG" + valid.mid(4)); },
-            invalid },
+            unreadable("it is larger than 64 MB") },
+        { "empty file", written({}), invalid },
+        { "seven bytes", written(QByteArray("GLNG\0\0\0", 7)), invalid },
+        { "lower-case magic", written("glng" + valid.mid(4)), invalid },
+        { "first byte differs", written("XLNG" + valid.mid(4)), invalid },
+        { "last byte differs", written("GLNX" + valid.mid(4)), invalid },
+        { "magic not UTF-8", written("\xffLNG" + valid.mid(4)), invalid },
     };
-    for (const Case &c : cases) {
+}
+
+} // namespace
+
+// A failed load says why once, naming the file; rankings do not try it again while the file
+// stays as it is, and load the network as soon as it is mended.
+TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
+{
+    for (const LoadFailure &c : loadFailures(m_resources.path())) {
         SCOPED_TRACE(c.name);
         m_resources.clear();
         c.prepare(*this);
@@ -407,7 +412,13 @@ TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
             QStringList { QStringLiteral("GuesslangDetection: ") + test.line + QStringLiteral(" in ") + path
                 + QStringLiteral("; rankings will be empty") });
     }
+}
 
+// A file whose matrices are whole but smaller than the network reads loads, ranks nothing and
+// says so once for each version of the file.
+TEST_F(GuesslangDetectionTest, SmallerMatricesLoadButRankNothing)
+{
+    const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
     CapturedDiagnostics diagnostics;
     // Matrices that are whole but smaller than the inference reads.
     std::vector<Matrix> small = smallNetwork(2);
@@ -417,6 +428,7 @@ TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
     EXPECT_TRUE(network.isLoaded());
     EXPECT_EQ(network.languages(), (QStringList { "a", "b" }));
+    EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty()); // not said again
     // More names than the logits have columns.
     writeModel(networkFile({ "a", "b", "c" }, smallNetwork(2)));
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());

@@ -142,14 +142,25 @@ std::function<void(MagikaDetectionCoreMLTest &)> labelsStandIn(FileStandIn stand
     };
 }
 
+// The model, and the label file holding these bytes.
+std::function<void(MagikaDetectionCoreMLTest &)> labelsWritten(const QByteArray &bytes)
+{
+    return [bytes](MagikaDetectionCoreMLTest &t) {
+        t.writeModel(constantNetwork({ 0, 1, 2 }));
+        t.writeLabels(bytes);
+    };
+}
+
 // The files missing, or the label file unusable.
 QList<LoadFailure> labelFailures(const QString &resources)
 {
     const std::vector<uint8_t> model = constantNetwork({ 0, 1, 2 });
     const QString labels = resources + QStringLiteral("/magika_labels.txt");
-    const QString notRegularLabels
-        = QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is not a regular file")
-              .arg(labels);
+    const auto unreadable = [&](const char *reason) {
+        return QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: %2")
+            .arg(labels, QLatin1String(reason));
+    };
+    const QString notRegularLabels = unreadable("it is not a regular file");
     return {
         { "nothing there", [](MagikaDetectionCoreMLTest &) {},
             QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle (looked in ")
@@ -159,14 +170,7 @@ QList<LoadFailure> labelFailures(const QString &resources)
             QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle (looked in ")
                 + resources + QLatin1Char(')'),
             false },
-        { "labels not UTF-8",
-            [model](MagikaDetectionCoreMLTest &t) {
-                t.writeModel(model);
-                t.writeLabels("c\n\xff\xfe\n");
-            },
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is not UTF-8 text")
-                .arg(labels),
-            false },
+        { "labels not UTF-8", labelsWritten("c\n\xff\xfe\n"), unreadable("it is not UTF-8 text"), false },
         { "labels a folder",
             [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
@@ -175,33 +179,13 @@ QList<LoadFailure> labelFailures(const QString &resources)
             notRegularLabels, false },
         { "labels a FIFO", labelsStandIn(FileStandIn::fifo), notRegularLabels, false },
         { "labels a link to itself", labelsStandIn(FileStandIn::linkLoop),
-            QStringLiteral(
-                "MagikaDetectionCoreML: Could not read labels file %1: cannot open it: Too many levels "
-                "of symbolic links")
-                .arg(labels),
-            false },
+            unreadable("cannot open it: Too many levels of symbolic links"), false },
         // No item would get a content type.
-        { "labels empty",
-            [model](MagikaDetectionCoreMLTest &t) {
-                t.writeModel(model);
-                t.writeLabels({});
-            },
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it lists no labels")
-                .arg(labels),
-            false },
-        { "labels only line breaks",
-            [model](MagikaDetectionCoreMLTest &t) {
-                t.writeModel(model);
-                t.writeLabels("\n\r\n\n");
-            },
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it lists no labels")
-                .arg(labels),
-            false },
+        { "labels empty", labelsWritten({}), unreadable("it lists no labels"), false },
+        { "labels only line breaks", labelsWritten("\n\r\n\n"), unreadable("it lists no labels"), false },
         { "labels a link to a device", labelsStandIn(FileStandIn::nullDeviceLink), notRegularLabels, false },
         { "labels of more than a megabyte", labelsStandIn(FileStandIn::sparseFile, 1024 * 1024 + 1),
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is larger than 1 MB")
-                .arg(labels),
-            false },
+            unreadable("it is larger than 1 MB"), false },
     };
 }
 

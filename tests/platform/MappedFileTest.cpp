@@ -85,27 +85,39 @@ std::optional<Opened> openWithin(const QString &path, qint64 maxBytes, std::chro
     return opened.get();
 }
 
+// Files made in a temporary folder of their own; an empty path for one that could not be made.
+class FilesToOpen final
+{
+public:
+    QString path(const char *name) const { return m_folder.filePath(QLatin1String(name)); }
+    QString folder() const { return m_folder.path(); }
+    QString file(const char *name, qint64 bytes) const
+    {
+        QFile made(path(name));
+        return made.open(QIODevice::WriteOnly) && made.write(QByteArray(bytes, 'x')) == bytes
+            ? made.fileName()
+            : QString();
+    }
+    QString standIn(const char *name, FileStandIn kind, qint64 sparseBytes = 0) const
+    {
+        return replaceWithStandIn(path(name), kind, sparseBytes) ? path(name) : QString();
+    }
+    QString linkTo(const char *name, const char *target) const
+    {
+        return QFile::link(path(target), path(name)) ? path(name) : QString();
+    }
+
+private:
+    QTemporaryDir m_folder;
+};
+
 // Only a regular file of at most the size allowed is read, and nothing that is not one holds the
 // reading up: a FIFO would wait in open() for a writer, a device may never end, a file whose size
 // says nothing until it is read (as /proc's) may hold more than allowed. What the file is stays so
 // until it changes; nothing is copied of a file refused by its look.
 TEST(MappedFileTest, FilesThatCannotBeMappedSayWhy)
 {
-    QTemporaryDir folder;
-    const auto file = [&](const char *name, qint64 bytes) {
-        const QString path = folder.filePath(QLatin1String(name));
-        QFile made(path);
-        return made.open(QIODevice::WriteOnly) && made.write(QByteArray(bytes, 'x')) == bytes ? path
-                                                                                              : QString();
-    };
-    const auto standIn = [&](const char *name, FileStandIn kind, qint64 sparseBytes = 0) {
-        const QString path = folder.filePath(QLatin1String(name));
-        return replaceWithStandIn(path, kind, sparseBytes) ? path : QString();
-    };
-    const auto linkTo = [&](const char *name, const char *target) {
-        const QString path = folder.filePath(QLatin1String(name));
-        return QFile::link(folder.filePath(QLatin1String(target)), path) ? path : QString();
-    };
+    const FilesToOpen files;
     constexpr qint64 megabyte = 1024 * 1024;
     const struct
     {
@@ -115,28 +127,28 @@ TEST(MappedFileTest, FilesThatCannotBeMappedSayWhy)
         QString reason; // empty: it is mapped, the size allowed long
         qint64 bytesWritten; // the copy
     } cases[] = {
-        { "missing", folder.filePath(QStringLiteral("missing.bin")), 4096,
+        { "missing", files.path("missing.bin"), 4096,
             QStringLiteral("cannot open it: No such file or directory"), 0 },
-        { "a link to nothing", linkTo("dangling.bin", "nothing.bin"), 4096,
+        { "a link to nothing", files.linkTo("dangling.bin", "nothing.bin"), 4096,
             QStringLiteral("cannot open it: No such file or directory"), 0 },
-        { "a link to itself", standIn("loop.bin", FileStandIn::linkLoop), 4096,
+        { "a link to itself", files.standIn("loop.bin", FileStandIn::linkLoop), 4096,
             QStringLiteral("cannot open it: Too many levels of symbolic links"), 0 },
-        { "a folder", folder.path(), 4096, QStringLiteral("it is not a regular file"), 0 },
-        { "a FIFO nobody writes to", standIn("fifo.bin", FileStandIn::fifo), 4096,
+        { "a folder", files.folder(), 4096, QStringLiteral("it is not a regular file"), 0 },
+        { "a FIFO nobody writes to", files.standIn("fifo.bin", FileStandIn::fifo), 4096,
             QStringLiteral("it is not a regular file"), 0 },
-        { "a link to a device", standIn("null.bin", FileStandIn::nullDeviceLink), 4096,
+        { "a link to a device", files.standIn("null.bin", FileStandIn::nullDeviceLink), 4096,
             QStringLiteral("it is not a regular file"), 0 },
-        { "one byte over the size allowed", file("large.bin", 4097), 4096,
+        { "one byte over the size allowed", files.file("large.bin", 4097), 4096,
             QStringLiteral("it is larger than 4096 bytes"), 0 },
-        { "over it in megabytes", file("megabyte.bin", megabyte + 1), megabyte,
+        { "over it in megabytes", files.file("megabyte.bin", megabyte + 1), megabyte,
             QStringLiteral("it is larger than 1 MB"), 0 },
-        { "a model over 64 MB", standIn("huge.bin", FileStandIn::sparseFile, 64 * megabyte + 1),
+        { "a model over 64 MB", files.standIn("huge.bin", FileStandIn::sparseFile, 64 * megabyte + 1),
             MappedFile::defaultMaxBytes, QStringLiteral("it is larger than 64 MB"), 0 },
         // Copied up to one byte over the bound: only then does it show its size.
         { "larger when read than its size says", QStringLiteral("/proc/self/status"), 100,
             QStringLiteral("it is larger than 100 bytes"), 101 },
-        { "as large as allowed", file("bound.bin", 4096), 4096, {}, 4096 },
-        { "empty", file("empty.bin", 0), 4096, {}, 0 },
+        { "as large as allowed", files.file("bound.bin", 4096), 4096, {}, 4096 },
+        { "empty", files.file("empty.bin", 0), 4096, {}, 0 },
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.name);

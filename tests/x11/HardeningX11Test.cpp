@@ -927,6 +927,44 @@ std::string howItEnded(AppProcess &app)
     return app.crashed() ? "the app died of signal " + std::to_string(app.exitCode()) : "the app quit";
 }
 
+// What happens to the models before a Lua function is copied, and how the copy is stored.
+struct RewriteStep
+{
+    const char *name;
+    const char *function; // its name
+    std::function<bool()> change;
+    bool code; // stored as Lua code, or as text
+    bool networkGuess; // with the network's guess
+    QStringList said; // among the lines the app prints meanwhile
+    QStringList notSaid;
+};
+QList<RewriteStep> rewriteSteps(const RewrittenModels &models)
+{
+    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")
+        + models.pathOf(ModelFile::contentTypes);
+    const QString network = models.pathOf(ModelFile::network);
+    return {
+        { "as shipped", "greet", [] { return true; }, true, true, {}, {} },
+        // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
+        { "emptied in place", "wave", [&models] { return models.empty(); }, false, false,
+            { QStringLiteral("GuesslangDetection: Invalid model file format in ") + network, cannotLoad },
+            {} },
+        { "written again", "nod", [&models] { return models.writeAgain(); }, true, true, {}, {} },
+        { "labels emptied in place", "shrug", [&models] { return models.emptyLabels(); }, false, true,
+            { QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it lists no labels")
+                    .arg(models.pathOf(ModelFile::labels)) },
+            {} },
+        { "labels written again", "mend", [&models] { return models.restore(ModelFile::labels); }, true, true,
+            {}, {} },
+        { "cut short in place", "bow", [&models] { return models.cutInHalf(); }, false, false,
+            { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
+        // Each model said what it could not read once: while the files stay cut, neither tries
+        // again.
+        { "left cut", "clap", [] { return true; }, false, false, {},
+            { QStringLiteral("GuesslangDetection:"), QStringLiteral("MagikaDetectionCoreML:") } },
+    };
+}
+
 } // namespace
 
 // An install or a copy over the app's models while it runs: emptied, the next copy is kept and
@@ -938,38 +976,7 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
 {
     RewrittenModels models;
     ASSERT_TRUE(models.prepare());
-    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")
-        + models.pathOf(ModelFile::contentTypes);
-    const QString network = models.pathOf(ModelFile::network);
-    const struct
-    {
-        const char *name; // what happens to the models before a Lua function is copied
-        const char *function; // its name
-        std::function<bool()> change;
-        bool code; // stored as Lua code, or as text
-        bool networkGuess; // with the network's guess
-        QStringList said; // among the lines the app prints meanwhile
-        QStringList notSaid;
-    } steps[] = {
-        { "as shipped", "greet", [] { return true; }, true, true, {}, {} },
-        // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
-        { "emptied in place", "wave", [&] { return models.empty(); }, false, false,
-            { QStringLiteral("GuesslangDetection: Invalid model file format in ") + network, cannotLoad },
-            {} },
-        { "written again", "nod", [&] { return models.writeAgain(); }, true, true, {}, {} },
-        { "labels emptied in place", "shrug", [&] { return models.emptyLabels(); }, false, true,
-            { QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it lists no labels")
-                    .arg(models.pathOf(ModelFile::labels)) },
-            {} },
-        { "labels written again", "mend", [&] { return models.restore(ModelFile::labels); }, true, true, {},
-            {} },
-        { "cut short in place", "bow", [&] { return models.cutInHalf(); }, false, false,
-            { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
-        // Each model said what it could not read once: while the files stay cut, neither tries
-        // again.
-        { "left cut", "clap", [] { return true; }, false, false, {},
-            { QStringLiteral("GuesslangDetection:"), QStringLiteral("MagikaDetectionCoreML:") } },
-    };
+    const QList<RewriteStep> steps = rewriteSteps(models);
     AppProcess app(home.path());
     app.enableTestHooks();
     app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), models.folder());
