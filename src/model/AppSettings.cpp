@@ -68,6 +68,12 @@ AppSettings::AppSettings(UserDefaults &defaults, QObject *parent)
     , m_defaults(defaults)
 {
     read();
+    connect(&m_defaults, &UserDefaults::saveErrorChanged, this, &AppSettings::saveErrorChanged);
+}
+
+QString AppSettings::saveError() const
+{
+    return m_defaults.saveError();
 }
 
 void AppSettings::read()
@@ -392,10 +398,12 @@ void AppSettings::moveColorFormats(const QSet<int> &sourceOffsets, int destinati
     setColorFormatOrder(kept);
 }
 
-void AppSettings::setLaunchAtLogin(bool enabled)
+std::optional<QString> AppSettings::setLaunchAtLogin(bool enabled)
 {
     QString error;
-    if (!LaunchAtLogin::setEnabled(enabled, &error))
-        printDiagnostic(QStringLiteral("Failed to %1 launch at login: %2")
-                            .arg(enabled ? QStringLiteral("enable") : QStringLiteral("disable"), error));
+    if (LaunchAtLogin::setEnabled(enabled, &error))
+        return std::nullopt;
+    printDiagnostic(QStringLiteral("Failed to %1 launch at login: %2")
+                        .arg(enabled ? QStringLiteral("enable") : QStringLiteral("disable"), error));
+    return error;
 }

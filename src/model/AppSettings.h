@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class UserDefaults;
 namespace UrlBlacklist {
@@ -142,8 +143,11 @@ public:
     // Moves the formats at the given positions of orderedColorFormats() before the format
     // that stood at destination (the list's length means the end).
     void moveColorFormats(const QSet<int> &sourceOffsets, int destination);
-    // Registers or removes the autostart entry; failures print one line.
-    void setLaunchAtLogin(bool enabled);
+    // Registers or removes the autostart entry; a failure prints one line and returns why.
+    std::optional<QString> setLaunchAtLogin(bool enabled);
+    // Why the settings are not on disk as they are set (the store tries again by itself); empty
+    // while they are.
+    QString saveError() const;
 
     // Runs before "codeThemeChanged" is posted on every theme assignment: the highlight
     // cache empties itself through it.
@@ -179,6 +183,7 @@ Q_SIGNALS:
     void shareBannerDismissedChanged(bool value);
     void debugShowTimestampsChanged(bool value);
     void debugShowCodeConfidenceLabelsChanged(bool value);
+    void saveErrorChanged(const QString &error);
 
 private:
     // Every value from the user defaults, each read strictly: a missing, mistyped or

@@ -1,10 +1,11 @@
 #include "platform/LaunchAtLogin.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace LaunchAtLogin {
@@ -38,20 +39,11 @@ bool setEnabled(bool enabled, QString *error)
             *error = QStringLiteral("Could not create the folder %1").arg(QFileInfo(path).absolutePath());
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QString entry = autostartEntry(QCoreApplication::applicationFilePath());
-    file.write(entry.toUtf8());
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    const AtomicFile::Result written
+        = AtomicFile::replace(path, autostartEntry(QCoreApplication::applicationFilePath()).toUtf8());
+    if (!written.ok && error)
+        *error = written.error;
+    return written.ok;
 }
 
 QString execValue(const QString &program)

@@ -11,7 +11,8 @@ namespace LaunchAtLogin {
 
 QString autostartEntryPath();
 bool isEnabled();
-// Writes or removes the entry; on failure returns false and sets error.
+// Writes or removes the entry; on failure returns false and sets error, and the entry is as it
+// was (never written in part).
 bool setEnabled(bool enabled, QString *error);
 
 // The autostart entry that starts program.

@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include "common/Diagnostics.h"
+#include "platform/AtomicFile.h"
 #include "platform/PrivateFiles.h"
 
 #include <QDateTime>
@@ -9,9 +10,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -119,6 +120,8 @@ FileRead readSettingsFile(const QString &path)
 void UserDefaults::load()
 {
     m_values.clear();
+    m_unsaved = false;
+    m_retry.stop();
     // Settings written by an earlier version may be readable by everyone.
     PrivateFiles::restrictFile(m_filePath);
     const FileRead read = readSettingsFile(m_filePath);
@@ -157,23 +160,51 @@ void UserDefaults::keepAside(const QString &reason)
 void UserDefaults::save()
 {
     PrivateFiles::makeFolder(QFileInfo(m_filePath).absolutePath());
-    QSaveFile file(m_filePath);
-    m_unsaved = true;
-    if (!file.open(QIODevice::WriteOnly)) {
-        printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
-                            .arg(m_filePath, file.errorString()));
-        return;
-    }
-    // The settings are the user's alone: the new file is made private before anything is
-    // written to it, and replaces the old one whole.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        printDiagnostic(QStringLiteral("[UserDefaults] Could not save settings to %1: %2")
-                            .arg(m_filePath, file.errorString()));
+    // The settings are the user's alone: the new file is private before anything is written to it.
+    const AtomicFile::Result result
+        = AtomicFile::replace(m_filePath, QJsonDocument(QJsonObject::fromVariantMap(m_values)).toJson(),
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!result.ok) {
+        saveFailed(result.error);
         return;
     }
     m_unsaved = false;
+    m_retry.stop();
+    m_retry.setInterval(firstRetryDelay);
+    if (!m_loggedErrors.isEmpty())
+        printDiagnostic(QStringLiteral("[UserDefaults] Settings saved to %1 again").arg(m_filePath));
+    m_loggedErrors.clear();
+    if (!m_saveError.isEmpty()) {
+        m_saveError.clear();
+        Q_EMIT saveErrorChanged(m_saveError);
+    }
+    Q_EMIT saved();
+}
+
+void UserDefaults::retrySave()
+{
+    // Less often the longer it fails.
+    m_retry.setInterval(std::min<Clock::Duration>(m_retry.interval() * 2, maxRetryDelay));
+    save();
+}
+
+void UserDefaults::saveFailed(const QString &error)
+{
+    m_unsaved = true;
+    // A disk stays full, a folder read-only, for a while: each cause is told once.
+    if (!m_loggedErrors.contains(error)) {
+        m_loggedErrors.insert(error);
+        printDiagnostic(
+            QStringLiteral("[UserDefaults] Could not save settings to %1: %2; the file is kept as it was and "
+                           "saved again when it can be")
+                .arg(m_filePath, error));
+    }
+    // Saved again without waiting for the user's next change.
+    m_retry.start();
+    if (error != m_saveError) {
+        m_saveError = error;
+        Q_EMIT saveErrorChanged(m_saveError);
+    }
 }
 
 namespace {
@@ -201,16 +232,28 @@ QVariant UserDefaults::object(const QString &key) const
 
 void UserDefaults::setObject(const QString &key, const QVariant &value)
 {
-    // Through JSON, so what is kept in memory is exactly what a later start reads back.
-    const QVariant stored = QJsonValue::fromVariant(value).toVariant();
-    // Each save replaces the file and waits for the disk: a value that is there already (the
-    // panel's size and place on every hide) costs nothing, unless the file missed the last change.
-    const auto existing = m_values.constFind(key);
-    if (!m_unsaved && existing != m_values.constEnd() && isSameValue(*existing, stored))
+    setObjects({ { key, value } });
+}
+
+void UserDefaults::setObjects(const QVariantMap &values)
+{
+    QStringList changed;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        // Through JSON, so what is kept in memory is exactly what a later start reads back.
+        const QVariant stored = QJsonValue::fromVariant(it.value()).toVariant();
+        const auto existing = m_values.constFind(it.key());
+        if (existing != m_values.constEnd() && isSameValue(*existing, stored))
+            continue;
+        m_values.insert(it.key(), stored);
+        changed.append(it.key());
+    }
+    // Each save replaces the file and waits for the disk: values that are there already (the
+    // panel's size and place on every hide) cost nothing, unless the file missed the last change.
+    if (changed.isEmpty() && !m_unsaved)
         return;
-    m_values.insert(key, stored);
     save();
-    Q_EMIT valueChanged(key);
+    for (const QString &key : std::as_const(changed))
+        Q_EMIT valueChanged(key);
 }
 
 void UserDefaults::removeObject(const QString &key)

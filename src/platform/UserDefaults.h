@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/ClockTimer.h"
+
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -11,7 +14,10 @@
 // The user's preferences as a typed key-value store: a value keeps its type (a number
 // stays a number, a list stays a list). Every change is saved at once, atomically, to a
 // JSON file in the XDG config folder, readable by the user alone; setting a value equal to the
-// one held changes nothing, writes nothing and signals nothing. Reads follow the rules
+// one held changes nothing, writes nothing and signals nothing. A save that fails (a full disk,
+// a folder that is read-only or gone) leaves the file as it was and is logged once per cause;
+// the values are kept and saved again at the next change, and before that firstRetryDelay
+// after the failure, then after twice as long each time, up to maxRetryDelay. Reads follow the rules
 // of a strict preferences store: a value of the wrong type reads as absent. A file that is
 // not valid settings (not JSON, not a regular file, maxFileBytes or larger) is kept aside
 // under another name and the defaults are used.
@@ -37,6 +43,8 @@ public:
     bool contains(const QString &key) const { return m_values.contains(key); }
     QStringList keys() const { return m_values.keys(); }
     void setObject(const QString &key, const QVariant &value);
+    // Sets several values with one save.
+    void setObjects(const QVariantMap &values);
     void removeObject(const QString &key);
 
     // A string, or the text of a number; nothing for other values.
@@ -58,16 +66,33 @@ public:
     // Reads the file again (tests write it behind the store's back).
     void reload();
 
+    // Why the file does not hold the values set ("No space left on device"); empty while it
+    // does.
+    QString saveError() const { return m_saveError; }
+    static constexpr std::chrono::seconds firstRetryDelay { 2 };
+    static constexpr std::chrono::minutes maxRetryDelay { 5 };
+    // The time the saves are tried again on (tests move it by hand).
+    void setClock(Clock &clock) { m_retry.setClock(clock); }
+
 Q_SIGNALS:
     void valueChanged(const QString &key);
+    void saveErrorChanged(const QString &error);
+    // The file was written.
+    void saved();
 
 private:
     void load();
     void save();
+    void saveFailed(const QString &error);
+    void retrySave();
     void keepAside(const QString &reason);
 
     QString m_filePath;
     QVariantMap m_values;
-    // The file does not hold m_values: the last save failed (a full disk, a folder that went).
+    // The file does not hold m_values: the last save failed.
     bool m_unsaved = false;
+    QString m_saveError;
+    // The causes of failed saves logged since the last save that succeeded.
+    QSet<QString> m_loggedErrors;
+    ClockTimer m_retry { Clock::system(), firstRetryDelay, [this] { retrySave(); } };
 };

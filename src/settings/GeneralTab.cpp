@@ -28,8 +28,14 @@ GeneralTab::GeneralTab(AppSettings &settings, QWidget *parent)
     SettingsSection *startup = addSection(QStringLiteral("Startup"));
     m_launchAtLogin = new QCheckBox(QStringLiteral("Launch at Login"), startup->box());
     startup->addRow(m_launchAtLogin);
+    m_launchAtLoginError = errorLabel(startup->box());
+    startup->addRow(m_launchAtLoginError);
     connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool enabled) {
-        m_settings.setLaunchAtLogin(enabled);
+        const std::optional<QString> error = m_settings.setLaunchAtLogin(enabled);
+        showMessage(m_launchAtLoginError,
+            error ? QStringLiteral("Launch at Login could not be turned %1: %2")
+                        .arg(enabled ? QStringLiteral("on") : QStringLiteral("off"), *error)
+                  : QString());
         // A failed write leaves the entry as it was: the switch shows what is there.
         refreshLaunchAtLogin();
     });

@@ -11,7 +11,8 @@ class QPushButton;
 
 // The "General" tab: starting at login (the desktop's autostart entry), where updates come
 // from, automatic code detection, link cleaning and the version line. Every switch writes at
-// once; the login switch always shows whether the autostart entry is there.
+// once; the login switch always shows whether the autostart entry is there, and says under
+// it why the last click could not change that.
 class GeneralTab final : public SettingsForm
 {
     Q_OBJECT
@@ -26,6 +27,8 @@ public:
         const std::optional<QString> &shortVersion, const std::optional<QString> &build);
 
     QCheckBox *launchAtLoginSwitch() const { return m_launchAtLogin; }
+    // Why the entry could not be written or removed; hidden while empty.
+    QLabel *launchAtLoginError() const { return m_launchAtLoginError; }
     QPushButton *checkForUpdatesButton() const { return m_checkForUpdatesButton; }
     QCheckBox *detectCodeSwitch() const { return m_detectCode; }
     QCheckBox *removeTrackingParametersSwitch() const { return m_removeTracking; }
@@ -42,6 +45,7 @@ private:
     AppSettings &m_settings;
     std::function<void()> m_checkForUpdates;
     QCheckBox *m_launchAtLogin = nullptr;
+    QLabel *m_launchAtLoginError = nullptr;
     QPushButton *m_checkForUpdatesButton = nullptr;
     QCheckBox *m_detectCode = nullptr;
     QCheckBox *m_removeTracking = nullptr;

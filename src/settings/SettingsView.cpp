@@ -1,15 +1,18 @@
 #include "settings/SettingsView.h"
 
 #include "common/NotificationCenter.h"
+#include "model/AppSettings.h"
 #include "settings/AppearanceTab.h"
 #include "settings/ColorsTab.h"
 #include "settings/ExclusionsTab.h"
 #include "settings/GeneralTab.h"
 #include "settings/HistoryTab.h"
 #include "settings/HotkeyTab.h"
+#include "settings/SettingsForm.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -82,6 +85,12 @@ SettingsView::SettingsView(Services services, QWidget *parent)
     // that every tab stays within reach and no page is cut.
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(m_tabs);
+    // Below the tabs, whichever is shown: a save can fail on any of them.
+    m_saveError = SettingsForm::errorLabel(this);
+    layout->addWidget(m_saveError);
+    AppSettings &settings = services.settings;
+    showSaveError(settings.saveError());
+    connect(&settings, &AppSettings::saveErrorChanged, this, &SettingsView::showSaveError);
     fitIntoScreen();
     setWindowTitle(windowTitleFor(general));
 
@@ -167,6 +176,15 @@ void SettingsView::fitIntoScreen()
     // Beyond that the pages scroll.
     m_tabs->setMaximumSize(room);
     m_tabs->setMinimumSize(QSize(tabViewWidth, tabViewHeight).boundedTo(room));
+}
+
+void SettingsView::showSaveError(const QString &error)
+{
+    SettingsForm::showMessage(m_saveError,
+        error.isEmpty() ? QString()
+                        : QStringLiteral("Your settings could not be saved: %1. Tindlewick keeps them and "
+                                         "saves them as soon as it can.")
+                              .arg(error));
 }
 
 void SettingsView::showEvent(QShowEvent *event)

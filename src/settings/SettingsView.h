@@ -16,6 +16,7 @@ class GeneralTab;
 class HistoryTab;
 class HotkeyTab;
 class ModelContext;
+class QLabel;
 class QTabWidget;
 
 namespace KeyboardShortcuts {
@@ -27,7 +28,8 @@ class ShortcutCenter;
 // taller where the theme, the font or the pages need it, within the screen (beyond it the
 // pages scroll); the window keeps the size it needs. Anything may ask for a tab by posting
 // "settingsSelectTab" with its index under "tab"; the window's title names the tab shown. No
-// text field holds the focus when the window opens or a tab is switched to. Main thread only.
+// text field holds the focus when the window opens or a tab is switched to. While the settings
+// cannot be saved, a message under the tabs says why. Main thread only.
 class SettingsView final : public QWidget
 {
     Q_OBJECT
@@ -74,6 +76,8 @@ public:
     HistoryTab *historyTab() const { return m_history; }
     HotkeyTab *hotkeyTab() const { return m_hotkey; }
     ExclusionsTab *exclusionsTab() const { return m_exclusions; }
+    // Why the settings are not on disk as set; hidden while they are.
+    QLabel *saveErrorMessage() const { return m_saveError; }
 
     // Takes the focus from a text field of this window, which ends its edit.
     void endEditing();
@@ -91,6 +95,7 @@ private:
     void fitIntoScreen();
     void scheduleEndEditing();
     void tabShown(int index);
+    void showSaveError(const QString &error);
 
     QTabWidget *m_tabs = nullptr;
     GeneralTab *m_general = nullptr;
@@ -99,5 +104,6 @@ private:
     HistoryTab *m_history = nullptr;
     HotkeyTab *m_hotkey = nullptr;
     ExclusionsTab *m_exclusions = nullptr;
+    QLabel *m_saveError = nullptr;
     qint64 m_selectedTab = general;
 };

@@ -8,6 +8,7 @@
 #include "model/ModelContext.h"
 #include "panel/HistoryToggle.h"
 #include "panel/PanelController.h"
+#include "panel/PanelFrameMemory.h"
 #include "panel/PanelGeometry.h"
 #include "platform/FloatingWindowHints.h"
 #include "platform/UserDefaults.h"
@@ -342,32 +343,6 @@ int ClipboardPanel::storedColumnCount()
     return *m_storedColumnCount;
 }
 
-std::optional<QSizeF> ClipboardPanel::savedSize(const UserDefaults &defaults)
-{
-    const std::optional<QString> text = defaults.string(sizeKey);
-    if (!text || text->isEmpty() || defaults.object(sizeKey).typeId() != QMetaType::QString)
-        return std::nullopt;
-    return PanelGeometry::parseSize(*text);
-}
-
-std::optional<QPointF> ClipboardPanel::savedPosition(const UserDefaults &defaults, const QString &screenKey)
-{
-    const QVariant stored = defaults.object(positionsKey);
-    if (stored.typeId() != QMetaType::QVariantMap)
-        return std::nullopt;
-    const QVariantMap positions = stored.toMap();
-    if (positions.isEmpty())
-        return std::nullopt;
-    for (const QVariant &value : positions) {
-        if (value.typeId() != QMetaType::QString)
-            return std::nullopt;
-    }
-    const QString text = positions.value(screenKey).toString();
-    if (text.isEmpty())
-        return std::nullopt;
-    return PanelGeometry::parsePoint(text);
-}
-
 QString ClipboardPanel::screenKey(const QScreen *screen)
 {
     if (!screen)
@@ -377,24 +352,18 @@ QString ClipboardPanel::screenKey(const QScreen *screen)
 
 void ClipboardPanel::saveSize()
 {
-    m_defaults.setString(sizeKey, PanelGeometry::sizeText(frame().size()));
+    PanelFrameMemory::saveSize(m_defaults, frame().size());
 }
 
 void ClipboardPanel::savePosition(const QScreen *screen)
 {
-    QVariantMap positions;
-    const QVariant stored = m_defaults.object(positionsKey);
-    if (stored.typeId() == QMetaType::QVariantMap) {
-        positions = stored.toMap();
-        for (const QVariant &value : std::as_const(positions)) {
-            if (value.typeId() != QMetaType::QString) {
-                positions.clear();
-                break;
-            }
-        }
-    }
-    positions.insert(screenKey(screen), PanelGeometry::pointText(frame().topLeft()));
-    m_defaults.setObject(positionsKey, positions);
+    PanelFrameMemory::savePosition(m_defaults, frame().topLeft(), screenKey(screen));
+}
+
+void ClipboardPanel::saveFrame()
+{
+    const QScreen *screen = screenContaining(frame().center());
+    PanelFrameMemory::save(m_defaults, frame(), screen ? std::optional(screenKey(screen)) : std::nullopt);
 }
 
 const QScreen *ClipboardPanel::screenContaining(const QPointF &point) const

@@ -36,8 +36,6 @@ public:
         QWidget *parent = nullptr);
     ~ClipboardPanel() override;
 
-    static inline const QString sizeKey = QStringLiteral("ClipboardPanelSize");
-    static inline const QString positionsKey = QStringLiteral("ClipboardPanelPositions");
     static inline const QString tabModeLockKey = QStringLiteral("ClipboardPanelTabModeLock");
 
     PanelController *panelController() const { return m_panelController; }
@@ -77,11 +75,12 @@ public:
     // That count for the panel's store and settings, asked of the store again only once either
     // has changed: each show places the panel by it.
     int storedColumnCount();
-    static std::optional<QSizeF> savedSize(const UserDefaults &defaults);
-    static std::optional<QPointF> savedPosition(const UserDefaults &defaults, const QString &screenKey);
     static QString screenKey(const QScreen *screen);
+    // Keeps the size, the place on that screen, or both (the place on the screen under the
+    // panel's centre) in the user defaults: see PanelFrameMemory.
     void saveSize();
     void savePosition(const QScreen *screen);
+    void saveFrame();
 
     // The content's requests.
     // A new column count: the panel grows to show them all where the screen allows

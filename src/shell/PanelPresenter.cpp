@@ -5,6 +5,7 @@
 #include "enrichment/FileAvailabilityService.h"
 #include "panel/ClipboardPanelView.h"
 #include "panel/PanelController.h"
+#include "panel/PanelFrameMemory.h"
 #include "panel/PanelGeometry.h"
 #include "panel/SearchField.h"
 #include "platform/GlobalInputMonitor.h"
@@ -136,8 +137,8 @@ QRectF PanelPresenter::placeOnScreen(const QScreen &screen)
     const QRectF visible(screen.availableGeometry());
     m_panel->setMaximumFrameSize(visible.size());
     const PanelGeometry::ShowPlacement placement
-        = PanelGeometry::placeForShow(visible, ClipboardPanel::savedSize(m_dependencies.defaults),
-            ClipboardPanel::savedPosition(m_dependencies.defaults, ClipboardPanel::screenKey(&screen)),
+        = PanelGeometry::placeForShow(visible, PanelFrameMemory::savedSize(m_dependencies.defaults),
+            PanelFrameMemory::savedPosition(m_dependencies.defaults, ClipboardPanel::screenKey(&screen)),
             m_panel->isLockedInTabMode(), m_panel->storedColumnCount(), m_panel->minimumFrameSize());
     m_panel->setMinimumFrameSize(placement.minimumSize);
     m_panel->setFrame(placement.frame);
@@ -428,14 +429,7 @@ void PanelPresenter::fadeOutThenFinishHide(bool restoreFocus)
 void PanelPresenter::finishHidePanel(bool restoreFocus)
 {
     if (ClipboardPanel *panel = m_panel.get()) {
-        panel->saveSize();
-        const QPointF centre = panel->frame().center();
-        for (const QScreen *screen : QGuiApplication::screens()) {
-            if (QRectF(screen->geometry()).contains(centre)) {
-                panel->savePosition(screen);
-                break;
-            }
-        }
+        panel->saveFrame();
         panel->hide();
     }
     NotificationCenter::defaultCenter().post(Notifications::panelDidHide);

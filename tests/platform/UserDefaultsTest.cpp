@@ -1,9 +1,13 @@
 #include "platform/UserDefaults.h"
 
+#include "support/FileSizeLimit.h"
+#include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -140,6 +144,79 @@ TEST(UserDefaultsTest, TheValueAfterAFailedSaveIsWrittenAgain)
     const ino_t written = fileIdentity(path);
     defaults.setInteger(QStringLiteral("historyLimit"), 70);
     EXPECT_EQ(fileIdentity(path), written) << "saved once more after it had succeeded";
+}
+
+namespace {
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A save that finds no room (or no folder) leaves the file as it was, is told once for each
+// cause until one succeeds, and is made again by itself: first firstRetryDelay later, then twice
+// as long each time, up to maxRetryDelay.
+TEST(UserDefaultsTest, AFailedSaveKeepsTheFileIsToldOncePerCauseAndIsMadeAgainOnceItCan)
+{
+    using namespace std::chrono_literals;
+    QTemporaryDir home;
+    const QString folder = home.path() + QStringLiteral("/Tindlewick");
+    const QString path = folder + QStringLiteral("/defaults.json");
+    ManualClock clock;
+    UserDefaults defaults(path);
+    defaults.setClock(clock);
+    defaults.setString(QStringLiteral("excludedURLPatterns"), QString(300, u'x'));
+    const QByteArray before = contentsOf(path);
+    CapturedDiagnostics diagnostics;
+    QSignalSpy errors(&defaults, &UserDefaults::saveErrorChanged);
+    QSignalSpy saves(&defaults, &UserDefaults::saved);
+    const auto historyLimitOnDisk
+        = [&] { return UserDefaults(path).integer(QStringLiteral("historyLimit")); };
+
+    auto full = std::make_unique<FileSizeLimit>(0, 100);
+    ASSERT_TRUE(full->isApplied());
+    for (const qint64 limit : { 70, 80, 90 })
+        defaults.setInteger(QStringLiteral("historyLimit"), limit);
+    EXPECT_EQ(contentsOf(path), before);
+    EXPECT_EQ(defaults.integer(QStringLiteral("historyLimit")), 90) << "the value set is kept";
+    const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+    EXPECT_EQ(defaults.saveError(), tooLarge);
+    EXPECT_EQ(errors.count(), 1);
+    EXPECT_EQ(diagnostics.lines().size(), 1) << diagnostics.lines().join(u'\n').toStdString();
+    // Tried again 2 s after the last failure, then 4 s, 8 s later...
+    clock.advance(2s + 4s);
+    full->lift();
+    clock.advance(8s - 1ms);
+    EXPECT_EQ(saves.count(), 0) << "tried again sooner than twice the delay before";
+    clock.advance(1ms);
+    EXPECT_EQ(saves.count(), 1);
+    EXPECT_EQ(historyLimitOnDisk(), 90);
+    EXPECT_EQ(defaults.saveError(), QString());
+    EXPECT_EQ(diagnostics.lines().size(), 2) << "a save that succeeds again is told";
+
+    // Another cause is told too, once. The delay starts over after a success and grows to
+    // maxRetryDelay, no further.
+    full = std::make_unique<FileSizeLimit>(0, 100);
+    defaults.setInteger(QStringLiteral("historyLimit"), 100);
+    full.reset();
+    ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral(".aside")));
+    ASSERT_TRUE(QFile(folder).open(QIODevice::WriteOnly)) << "a file where the folder was";
+    for (const auto delay : { 2s, 4s, 8s, 16s, 32s, 64s, 128s, 256s })
+        clock.advance(delay);
+    EXPECT_EQ(defaults.saveError(), QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    EXPECT_EQ(diagnostics.lines().size(), 4) << diagnostics.lines().join(u'\n').toStdString();
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(folder + QStringLiteral(".aside"), folder));
+    clock.advance(UserDefaults::maxRetryDelay - 1ms);
+    EXPECT_EQ(historyLimitOnDisk(), 90);
+    clock.advance(1ms);
+    EXPECT_EQ(historyLimitOnDisk(), 100);
+    EXPECT_EQ(UserDefaults(path).string(QStringLiteral("excludedURLPatterns")), QString(300, u'x'));
+    EXPECT_EQ(errors.count(), 5);
+    EXPECT_EQ(diagnostics.lines().size(), 5);
 }
 
 TEST(UserDefaultsTest, AnUnreadableFileIsKeptAsideAndDefaultsApply)

@@ -2,6 +2,7 @@
 
 #include "platform/LaunchAtLogin.h"
 #include "settings/SettingsTestSupport.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -84,23 +90,54 @@ TEST_F(GeneralTabTest, TheLoginSwitchWritesAndRemovesTheAutostartEntryAndShowsWh
     EXPECT_FALSE(toggle->isChecked());
 }
 
-TEST_F(GeneralTabTest, AFailedLoginSwitchIsPrintedAndTheSwitchShowsTheEntryAsItIs)
+// No entry is left in part: the switch stays off and says why under it, and the log says it
+// once; once the cause is gone, the next click writes the entry whole.
+TEST_F(GeneralTabTest, AFailedLoginSwitchIsToldAndTheSwitchShowsTheEntryAsItIs)
 {
-    GeneralTab tab(settings);
-    CapturedDiagnostics diagnostics;
-    // A file where the autostart folder should be: no entry can be written.
-    const QString folder = QFileInfo(LaunchAtLogin::autostartEntryPath()).absolutePath();
-    QDir(folder).removeRecursively();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const QString entry = LaunchAtLogin::autostartEntryPath();
+    const QString folder = QFileInfo(entry).absolutePath();
+    const struct
+    {
+        const char *name;
+        bool folderBlocked;
+        QString error;
+    } cases[] = {
+        { "a file where the autostart folder should be", true,
+            QStringLiteral("Could not create the folder ") + folder },
+        { "room for part of the entry", false, QString::fromLocal8Bit(std::strerror(EFBIG)) },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder).removeRecursively();
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        std::optional<FileSizeLimit> limit;
+        if (c.folderBlocked)
+            ASSERT_TRUE(QFile(folder).open(QIODevice::WriteOnly));
+        else
+            limit.emplace(0, 100);
+        GeneralTab tab(settings);
+        CapturedDiagnostics diagnostics;
 
-    tab.launchAtLoginSwitch()->click();
-    EXPECT_FALSE(tab.launchAtLoginSwitch()->isChecked());
-    ASSERT_EQ(diagnostics.lines().size(), 1);
-    EXPECT_TRUE(diagnostics.lines().first().startsWith(QStringLiteral("Failed to enable launch at login: ")));
-    QFile::remove(folder);
+        tab.launchAtLoginSwitch()->click();
+        limit.reset();
+        EXPECT_FALSE(tab.launchAtLoginSwitch()->isChecked());
+        EXPECT_FALSE(QFileInfo::exists(entry));
+        EXPECT_FALSE(tab.launchAtLoginError()->isHidden());
+        EXPECT_EQ(tab.launchAtLoginError()->text(),
+            QStringLiteral("Launch at Login could not be turned on: ") + c.error);
+        EXPECT_EQ(diagnostics.lines(),
+            QStringList { QStringLiteral("Failed to enable launch at login: ") + c.error });
+
+        QFile::remove(folder);
+        tab.launchAtLoginSwitch()->click();
+        EXPECT_TRUE(tab.launchAtLoginSwitch()->isChecked());
+        EXPECT_TRUE(tab.launchAtLoginError()->isHidden());
+        QFile written(entry);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(written.readAll()),
+            LaunchAtLogin::autostartEntry(QCoreApplication::applicationFilePath()));
+        ASSERT_TRUE(LaunchAtLogin::setEnabled(false, nullptr));
+    }
 }
 
 TEST_F(GeneralTabTest, TheSwitchesWriteTheirSettingsAtOnceAndFollowThem)

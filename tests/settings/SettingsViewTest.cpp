@@ -10,11 +10,14 @@
 #include "settings/HistoryTab.h"
 #include "settings/HotkeyTab.h"
 #include "settings/SettingsTestSupport.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
@@ -22,6 +25,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -45,6 +51,34 @@ TEST_F(SettingsViewTest, SixTabsInOrderOpeningOnGeneral)
     EXPECT_EQ(view->selectedTab(), 0);
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_EQ(view->windowTitle(), QStringLiteral("General — Tindlewick Settings"));
+}
+
+// A change that cannot be saved is said under the tabs, whichever is shown, until a save
+// succeeds; the window grows to show it and shrinks again.
+TEST_F(SettingsViewTest, WhileTheSettingsCannotBeSavedTheWindowSaysWhy)
+{
+    auto view = makeView();
+    view->show();
+    const QSize usual = view->size();
+    EXPECT_TRUE(view->saveErrorMessage()->isHidden());
+    {
+        FileSizeLimit full(0, 10);
+        view->generalTab()->detectCodeSwitch()->click();
+    }
+    EXPECT_FALSE(view->saveErrorMessage()->isHidden());
+    EXPECT_TRUE(view->saveErrorMessage()->text().contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+        << view->saveErrorMessage()->text().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return view->height() > usual.height(); }))
+        << "the message is not shown whole";
+    EXPECT_EQ(view->width(), usual.width());
+    keepPicture(*view, QStringLiteral("settings-save-error.png"));
+    // A view opened meanwhile says so too.
+    EXPECT_FALSE(makeView()->saveErrorMessage()->text().isEmpty());
+
+    view->generalTab()->removeTrackingParametersSwitch()->click();
+    EXPECT_TRUE(view->saveErrorMessage()->isHidden());
+    EXPECT_TRUE(waitUntil([&] { return view->size() == usual; }));
+    EXPECT_EQ(UserDefaults(defaults.filePath()).boolean(QStringLiteral("detectCode")), false);
 }
 
 TEST_F(SettingsViewTest, ATabRequestSelectsAnyIntegerAndIgnoresEverythingElse)

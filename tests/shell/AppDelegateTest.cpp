@@ -15,6 +15,7 @@
 #include "panel/ClipboardPanelView.h"
 #include "panel/FakePanelRoles.h"
 #include "panel/OwnRowStates.h"
+#include "panel/PanelFrameMemory.h"
 
 #include "KeyboardShortcuts/Recorder.h"
 #include "panel/PanelController.h"
@@ -217,15 +218,17 @@ TEST_F(AppDelegateTest, TheShortcutTogglesThePanelAndHidingGivesTheFocusBack)
     // With the panel in front, the remembered application stays.
     workspace.frontmost = thisApp();
     workspace.activations.clear();
+    QSignalSpy saves(&defaults, &UserDefaults::saved);
     pressShortcut();
     EXPECT_FALSE(panelShown());
     EXPECT_EQ(delegate->previousApp(), editor);
     EXPECT_EQ(workspace.activations, QList<RunningApplication> { editor });
     EXPECT_FALSE(input.watchesMouseDowns);
     EXPECT_EQ(posted.last(), Notifications::panelDidHide);
-    EXPECT_TRUE(ClipboardPanel::savedSize(defaults));
-    EXPECT_TRUE(
-        ClipboardPanel::savedPosition(defaults, ClipboardPanel::screenKey(QGuiApplication::primaryScreen())));
+    EXPECT_TRUE(PanelFrameMemory::savedSize(defaults));
+    EXPECT_EQ(saves.count(), 1) << "the size and the place of a first hide are saved together";
+    EXPECT_TRUE(PanelFrameMemory::savedPosition(
+        defaults, ClipboardPanel::screenKey(QGuiApplication::primaryScreen())));
 
     // Escape hides with the focus given back too.
     workspace.frontmost = browser;

@@ -5,6 +5,7 @@
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "panel/PanelController.h"
+#include "panel/PanelFrameMemory.h"
 #include "platform/UserDefaults.h"
 #include "support/ManualClock.h"
 #include "support/TestSupport.h"
@@ -104,74 +105,6 @@ TEST_F(ClipboardPanelTest, TheColumnCountOfAShowFollowsTheStoreAndTheSettings)
     EXPECT_EQ(panel->storedColumnCount(), 1) << "Code alone without History";
 }
 
-TEST_F(ClipboardPanelTest, StoredSizeAndPositionsReadOnlyWhenWellFormed)
-{
-    EXPECT_FALSE(ClipboardPanel::savedSize(defaults));
-    defaults.setString(ClipboardPanel::sizeKey, QStringLiteral("{640, 480}"));
-    EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(640, 480));
-    for (const QVariant &bad :
-        { QVariant(QString()), QVariant(QStringLiteral("{0, 480}")), QVariant(640.0) }) {
-        defaults.setObject(ClipboardPanel::sizeKey, bad);
-        EXPECT_FALSE(ClipboardPanel::savedSize(defaults));
-    }
-
-    const QString key = QStringLiteral("screen_A");
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap { { key, QStringLiteral("{10, 20}") } });
-    EXPECT_EQ(ClipboardPanel::savedPosition(defaults, key), QPointF(10, 20));
-    EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, QStringLiteral("screen_B")));
-    defaults.setObject(ClipboardPanel::positionsKey,
-        QVariantMap { { key, QStringLiteral("{10, 20}") }, { QStringLiteral("x"), 3.0 } });
-    EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, key))
-        << "a non-string value spoils the whole dictionary";
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap { { key, QString() } });
-    EXPECT_FALSE(ClipboardPanel::savedPosition(defaults, key));
-
-    // Saving starts over from a spoilt dictionary, and keeps the other screens of a sound one.
-    auto panel = makePanel();
-    defaults.setObject(ClipboardPanel::positionsKey, QVariantMap { { QStringLiteral("x"), 3.0 } });
-    panel->savePosition(QGuiApplication::primaryScreen());
-    const QString here = ClipboardPanel::screenKey(QGuiApplication::primaryScreen());
-    EXPECT_EQ(defaults.object(ClipboardPanel::positionsKey).toMap(),
-        (QVariantMap { { here, QStringLiteral("{100, 50}") } }));
-    defaults.setObject(ClipboardPanel::positionsKey,
-        QVariantMap { { QStringLiteral("screen_B"), QStringLiteral("{1, 2}") } });
-    panel->savePosition(QGuiApplication::primaryScreen());
-    EXPECT_EQ(defaults.object(ClipboardPanel::positionsKey).toMap().size(), 2);
-    panel->saveSize();
-    EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(500, 400));
-}
-
-// Every hide saves the size and the place: only what changed since is written.
-TEST_F(ClipboardPanelTest, AHideWritesOnlyTheSizeAndPlaceThatChanged)
-{
-    auto panel = makePanel();
-    panel->saveSize();
-    panel->savePosition(QGuiApplication::primaryScreen());
-    const struct
-    {
-        const char *name;
-        QRectF frame;
-        QStringList written;
-    } hides[] = {
-        { "neither moved nor resized", QRectF(100, 50, 500, 400), {} },
-        { "resized", QRectF(100, 50, 520, 400), { ClipboardPanel::sizeKey } },
-        { "moved", QRectF(110, 60, 520, 400), { ClipboardPanel::positionsKey } },
-        { "moved and resized", QRectF(100, 50, 500, 400),
-            { ClipboardPanel::sizeKey, ClipboardPanel::positionsKey } },
-        { "left again", QRectF(100, 50, 500, 400), {} },
-    };
-    for (const auto &hide : hides) {
-        panel->setFrame(hide.frame);
-        QSignalSpy writes(&defaults, &UserDefaults::valueChanged);
-        panel->saveSize();
-        panel->savePosition(QGuiApplication::primaryScreen());
-        QStringList written;
-        for (const QList<QVariant> &write : std::as_const(writes))
-            written.append(write.first().toString());
-        EXPECT_EQ(written, hide.written) << hide.name;
-    }
-}
-
 TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
 {
     auto panel = makePanel();
@@ -197,7 +130,7 @@ TEST_F(ClipboardPanelTest, MovesAreSavedOnceTheyStopUnderTheScreenOfTheCentre)
     clock.advance(1s);
     EXPECT_EQ(writes.count(), 1);
     const QString here = ClipboardPanel::screenKey(QGuiApplication::primaryScreen());
-    EXPECT_EQ(ClipboardPanel::savedPosition(defaults, here), QPointF(130, 60));
+    EXPECT_EQ(PanelFrameMemory::savedPosition(defaults, here), QPointF(130, 60));
 
     // Centred off every screen: nothing is saved.
     writes.clear();
@@ -234,7 +167,7 @@ TEST_F(ClipboardPanelTest, EndingALiveResizeDecidesTheTabModeLock)
     EXPECT_TRUE(panel->isLockedInTabMode());
     EXPECT_EQ(defaults.boolean(ClipboardPanel::tabModeLockKey), true);
     EXPECT_EQ(panel->maximumSize(), panel->screen()->availableGeometry().size());
-    EXPECT_EQ(ClipboardPanel::savedSize(defaults), QSizeF(594, 400));
+    EXPECT_EQ(PanelFrameMemory::savedSize(defaults), QSizeF(594, 400));
 
     panel->windowWillStartLiveResize();
     panel->setFrame(QRectF(100, 50, 595, 400));

@@ -5,6 +5,7 @@
 #include "model/AppSettings.h"
 #include "model/StoreTestSupport.h"
 #include "panel/PanelController.h"
+#include "panel/PanelFrameMemory.h"
 #include "platform/UserDefaults.h"
 #include "shell/ClipboardPanel.h"
 
@@ -152,7 +153,7 @@ TEST_F(PanelResizeHandleTest, ADragResizesWithinTheLimitsAndItsEndSavesTheSizeAn
         QTest::mouseRelease(handle, Qt::LeftButton, c.modifiers, start + c.by);
         EXPECT_FALSE(controller.inLiveResize()) << c.name;
         EXPECT_EQ(panel->frame(), c.expected) << c.name;
-        EXPECT_EQ(defaults.string(ClipboardPanel::sizeKey),
+        EXPECT_EQ(defaults.string(PanelFrameMemory::sizeKey),
             QStringLiteral("{%1, %2}").arg(c.expected.width()).arg(c.expected.height()))
             << c.name;
         EXPECT_EQ(panel->maximumFrameSize(), QSizeF(panel->screen()->availableGeometry().size()))
