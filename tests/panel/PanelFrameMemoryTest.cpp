@@ -59,6 +59,7 @@ TEST_F(PanelFrameMemoryTest, AHideSavesTheSettingsOnceAndOnlyWhenTheSizeOrPlaceC
         const char *name;
         QRectF frame;
         std::optional<QString> screen;
+        // In the order of their names.
         QStringList changed;
     } hides[] = {
         { "neither moved nor resized", QRectF(100, 50, 500, 400), here, {} },
@@ -80,6 +81,7 @@ TEST_F(PanelFrameMemoryTest, AHideSavesTheSettingsOnceAndOnlyWhenTheSizeOrPlaceC
         QStringList changed;
         for (const QList<QVariant> &change : std::as_const(changes))
             changed.append(change.first().toString());
+        changed.sort();
         EXPECT_EQ(changed, hide.changed);
         EXPECT_EQ(saves.count(), hide.changed.isEmpty() ? 0 : 1);
         EXPECT_EQ(PanelFrameMemory::savedSize(defaults), hide.frame.size());

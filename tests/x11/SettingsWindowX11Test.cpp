@@ -12,6 +12,7 @@
 #include "model/ClipboardItem.h"
 #include "model/FetchDescriptor.h"
 #include "model/ModelContext.h"
+#include "platform/LaunchAtLogin.h"
 #include "settings/AppearanceTab.h"
 #include "settings/ColorsTab.h"
 #include "settings/ExclusionTextField.h"
@@ -19,9 +20,12 @@
 #include "settings/GeneralTab.h"
 #include "settings/HistoryTab.h"
 #include "settings/HotkeyTab.h"
+#include "settings/SettingsForm.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -288,6 +292,58 @@ protected:
         }
         const QString picture = QStringLiteral("settings-%1-%2.png").arg(QLatin1String(look.name)).arg(tab);
         EXPECT_FALSE(keepSettingsPicture(picture).isNull());
+    }
+
+    // The app, started so that a FileSizeLimit may take its room away: a write beyond the limit
+    // then fails as on a full disk, instead of ending the app (SIGXFSZ).
+    std::unique_ptr<AppProcess> startAppThatMayRunOutOfRoom()
+    {
+        const IgnoredSignal ignored(SIGXFSZ);
+        return startApp();
+    }
+    static QByteArray contentsOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static QStringList entriesOf(const QString &folder)
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    // Shows the panel, moves it by offset as the window manager would and hides it with Escape.
+    bool moveThenHidePanel(const QPoint &offset)
+    {
+        if (!openPanelWith(QStringLiteral("ctrl+space")) || !runningApp->caughtUp())
+            return false;
+        const QPoint shown = panelRect().topLeft();
+        const QPoint target = shown + offset;
+        return xdotool({ QStringLiteral("windowmove"), panelWindowId(), QString::number(target.x()),
+                   QString::number(target.y()) })
+            && waitUntil([&] { return panelRect().topLeft() != shown; }) && press(QStringLiteral("Escape"))
+            && waitUntil([] { return !panelVisible(); }) && runningApp->caughtUp();
+    }
+    // Pixels of two pictures of one size that differ in any colour by more than a little.
+    static int pixelsApart(const QImage &one, const QImage &other)
+    {
+        int count = 0;
+        for (int y = 0; y < std::min(one.height(), other.height()); ++y) {
+            for (int x = 0; x < std::min(one.width(), other.width()); ++x) {
+                const QColor a = one.pixelColor(x, y);
+                const QColor b = other.pixelColor(x, y);
+                count += std::max({ std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                             std::abs(a.blue() - b.blue()) })
+                    > 24;
+            }
+        }
+        return count;
+    }
+    // The settings window with the pointer away from it (a control under it is drawn lit).
+    QImage settingsPictureUntouched(const QString &name)
+    {
+        const QRect window = settingsRect();
+        EXPECT_TRUE(xdotool({ QStringLiteral("mousemove"), QString::number(window.right() + 40),
+            QString::number(window.top() + 10) }));
+        return keepSettingsPicture(name);
     }
 
     TrayHost tray;
@@ -780,3 +836,87 @@ TEST_F(SettingsWindowX11Test, TheLinkOpensTheDesktopsKeyboardSettingsOrSaysWhere
 }
 
 } // namespace
+
+// With no room left for the settings (the app may write no file beyond 100 bytes, as a full disk
+// would stop it), moving the panel and hiding it leaves the settings file as it was and says so
+// once, however often it is tried again; once there is room, the file is written by itself, with
+// every setting kept.
+TEST_F(SettingsWindowX11Test, APanelMovedWithoutRoomForTheSettingsLeavesThemWholeAndSavesThemLater)
+{
+    writeDefaults(
+        QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"), QStringLiteral("example.org") },
+                          { QStringLiteral("historyLimit"), 70 } })
+            .toJson());
+    auto app = startAppThatMayRunOutOfRoom();
+    ASSERT_TRUE(moveThenHidePanel(QPoint(20, 10)));
+    const QByteArray earlier = contentsOf(defaultsPath());
+    const QString positions = QStringLiteral("ClipboardPanelPositions");
+    ASSERT_TRUE(storedSetting(positions).isObject()) << earlier.toStdString();
+
+    FileSizeLimit full(pid_t(app->pid()), 100);
+    ASSERT_TRUE(full.isApplied());
+    const QString failed = QStringLiteral("[UserDefaults] Could not save settings to ");
+    for (const QPoint offset : { QPoint(40, 30), QPoint(-30, 20), QPoint(50, -10) })
+        ASSERT_TRUE(moveThenHidePanel(offset));
+    EXPECT_TRUE(waitUntil([&] { return app->output().contains(failed); })) << "the failure was not told";
+    EXPECT_EQ(contentsOf(defaultsPath()), earlier);
+    EXPECT_EQ(entriesOf(QFileInfo(defaultsPath()).path()), QStringList { QStringLiteral("defaults.json") })
+        << "a temporary file was left behind";
+    EXPECT_EQ(app->output().count(failed), 1) << app->output().toStdString();
+
+    ASSERT_TRUE(full.lift());
+    EXPECT_TRUE(
+        waitUntil([&] { return storedSetting(positions) != QJsonDocument::fromJson(earlier)[positions]; },
+            std::chrono::seconds(30)))
+        << "the settings were not saved once there was room";
+    EXPECT_EQ(storedSetting(QStringLiteral("excludedURLPatterns")).toString(), QStringLiteral("example.org"));
+    EXPECT_EQ(storedSetting(QStringLiteral("historyLimit")).toInt(), 70);
+    EXPECT_TRUE(waitUntil(
+        [&] { return app->output().contains(QStringLiteral("[UserDefaults] Settings saved to ")); }));
+}
+
+// The same in the settings window: a switch flipped without room says under the tabs that the
+// settings could not be saved; Launch at Login stays off, says why, and leaves no entry in part.
+// Once there is room the settings are saved by themselves, the message goes, and the next click
+// writes the whole entry.
+TEST_F(SettingsWindowX11Test, WithoutRoomLaunchAtLoginStaysOffAndTheWindowSaysWhyUntilThereIsRoom)
+{
+    auto app = startAppThatMayRunOutOfRoom();
+    ASSERT_TRUE(openSettingsFromTray());
+    // The switch's box, at the left of its row (only it and its title take a click).
+    const QRect row = probe.rect(
+        SettingsView::general, [](SettingsView &view) { return view.generalTab()->launchAtLoginSwitch(); });
+    const QRect tick(row.topLeft(), QSize(row.height(), row.height()));
+    const QImage unticked = settingsPictureUntouched(QStringLiteral("settings-room-before.png")).copy(tick);
+    const QColor red = SettingsForm::errorColor(probe.view().palette());
+    const QByteArray earlier = contentsOf(defaultsPath());
+    const QString entry = home.path() + QStringLiteral("/config/autostart/tindlewick.desktop");
+
+    FileSizeLimit full(pid_t(app->pid()), 100);
+    ASSERT_TRUE(full.isApplied());
+    ASSERT_TRUE(clickIn(
+        SettingsView::general, [](SettingsView &view) { return view.generalTab()->detectCodeSwitch(); }));
+    ASSERT_TRUE(waitUntil([&] { return settingsRect().height() > probe.view().height(); }))
+        << "no message under the tabs";
+    ASSERT_TRUE(clickAt(settingsOrigin() + tick.center()));
+    ASSERT_TRUE(waitUntil(
+        [&] { return app->output().contains(QStringLiteral("Failed to enable launch at login")); }));
+    const QImage failed = settingsPictureUntouched(QStringLiteral("settings-room-none.png"));
+    EXPECT_LT(pixelsApart(failed.copy(tick), unticked), 3) << "the switch shows ticked";
+    EXPECT_GT(pixelsNear(failed, red), 50) << "the messages are not shown";
+    EXPECT_EQ(entriesOf(QFileInfo(entry).path()), QStringList()) << "an entry was left in part";
+    EXPECT_EQ(contentsOf(defaultsPath()), earlier);
+
+    ASSERT_TRUE(full.lift());
+    EXPECT_TRUE(waitUntil([&] { return storedSetting(QStringLiteral("detectCode")) == QJsonValue(false); },
+        std::chrono::seconds(30)));
+    EXPECT_TRUE(waitUntil([&] { return settingsRect().height() == probe.view().height(); }))
+        << "the message under the tabs stays";
+    ASSERT_TRUE(clickAt(settingsOrigin() + tick.center()));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(entry); }));
+    EXPECT_EQ(QString::fromUtf8(contentsOf(entry)),
+        LaunchAtLogin::autostartEntry(QFileInfo(appPath()).canonicalFilePath()));
+    const QImage ticked = settingsPictureUntouched(QStringLiteral("settings-room-again.png"));
+    EXPECT_GT(pixelsApart(ticked.copy(tick), unticked), 5) << "the switch does not show ticked";
+    EXPECT_EQ(pixelsNear(ticked, red), 0) << "a message stays";
+}
