@@ -181,6 +181,12 @@ void UserDefaults::save()
     Q_EMIT saved();
 }
 
+void UserDefaults::saveIfUnsaved()
+{
+    if (m_unsaved)
+        save();
+}
+
 void UserDefaults::retrySave()
 {
     // Less often the longer it fails.

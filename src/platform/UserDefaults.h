@@ -65,6 +65,8 @@ public:
 
     // Reads the file again (tests write it behind the store's back).
     void reload();
+    // Saves now when the file misses a change (at quit, where the next try would never come).
+    void saveIfUnsaved();
 
     // Why the file does not hold the values set ("No space left on device"); empty while it
     // does.

@@ -385,4 +385,6 @@ void AppDelegate::endHighlighting(QuitDeadline &quit)
 void AppDelegate::applicationWillTerminate(QuitDeadline &quit)
 {
     m_lifecycle->saveStoreForQuit(m_clipboardMonitor.get(), quit);
+    // Settings that missed a full disk get their last chance.
+    m_services.defaults.saveIfUnsaved();
 }

@@ -41,6 +41,7 @@
 #include "shell/SettingsWindowController.h"
 #include "shell/ShellPanelEnvironment.h"
 #include "shell/StatusItem.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -734,6 +735,19 @@ TEST_F(AppDelegateTest, QuittingSavesAndFoldsTheWriteAheadLogThroughTheStoreRepo
         delegate.reset();
         resetStore();
     }
+}
+
+TEST_F(AppDelegateTest, QuittingSavesTheSettingsThatFoundNoRoomBefore)
+{
+    launch();
+    {
+        FileSizeLimit full(0, 10);
+        settings.setHistoryLimit(120);
+    }
+    ASSERT_NE(UserDefaults(defaults.filePath()).integer(QStringLiteral("historyLimit")), 120);
+    QuitDeadline quit(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
+    delegate->applicationWillTerminate(quit);
+    EXPECT_EQ(UserDefaults(defaults.filePath()).integer(QStringLiteral("historyLimit")), 120);
 }
 
 } // namespace
