@@ -1,7 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include "support/FileSizeLimit.h"
-#include "support/SmallDisk.h"
+#include "support/SmallFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +31,17 @@ bool writeFile(const QString &path, const QByteArray &contents)
 QString systemWords(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Takes up the room left in the folder with a file of its own; true once a write found none.
+bool fill(const QString &folder)
+{
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) > 0) { }
+    return filler.error() != QFileDevice::NoError;
 }
 
 QStringList entriesOf(const QString &folder)
@@ -93,21 +104,30 @@ TEST(AtomicFileTest, AFolderThatCannotHoldTheFileIsReportedAndChangesNothing)
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, systemWords(ENOTDIR));
     EXPECT_EQ(contentsOf(blocking), QByteArray("not a folder"));
+}
 
-    // A full file system, where the test may make one.
-    SmallDisk disk(QStringLiteral("64k"));
-    RecordProperty("full disk", disk.isMounted() ? "a 64 KB file system" : "none (the test may not mount)");
-    if (!disk.isMounted())
-        return;
-    const QString path = disk.path() + QStringLiteral("/settings.json");
-    ASSERT_TRUE(writeFile(path, "old"));
-    ASSERT_TRUE(disk.fill());
-    const AtomicFile::Result full = AtomicFile::replace(path, QByteArray(8192, 'n'));
-    EXPECT_FALSE(full.ok);
-    EXPECT_EQ(full.error, systemWords(ENOSPC));
-    EXPECT_EQ(contentsOf(path), QByteArray("old"));
-    EXPECT_EQ(
-        entriesOf(disk.path()), (QStringList { QStringLiteral("filler"), QStringLiteral("settings.json") }));
+// A file system with no room left, the full disk users meet; written whole once room is made.
+TEST(AtomicFileTest, AFullFileSystemKeepsTheOldFileUntilThereIsRoom)
+{
+    QTemporaryDir home;
+    const QString folder = home.filePath(QStringLiteral("config"));
+    const QString path = folder + QStringLiteral("/settings.json");
+    const QByteArray contents(8192, 'n');
+    const SmallFolders::Outcome outcome = SmallFolders::inChild([&] {
+        if (!SmallFolders::limit(folder, 64 * 1024) || !writeFile(path, "old") || !fill(folder))
+            return QStringLiteral("<no full folder>");
+        const AtomicFile::Result full = AtomicFile::replace(path, contents);
+        QStringList seen { full.error, QString::fromUtf8(contentsOf(path)), entriesOf(folder).join(u' ') };
+        if (!SmallFolders::limit(folder, 1024 * 1024))
+            return QStringLiteral("<no room made>");
+        seen.append(AtomicFile::replace(path, contents).ok && contentsOf(path) == contents ? "written"
+                                                                                           : "not written");
+        return seen.join(u'\n');
+    });
+    if (!outcome.available)
+        GTEST_SKIP() << "this machine gives a process no mounts of its own";
+    EXPECT_EQ(outcome.result,
+        QStringList({ systemWords(ENOSPC), "old", "filler settings.json", "written" }).join(u'\n'));
 }
 
 } // namespace
