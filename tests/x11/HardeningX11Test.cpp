@@ -181,6 +181,10 @@ protected:
     // its memory and what it writes bounded, and a quick quit.
     void expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row);
 
+    // Starts the app over a store it cannot use: it shows a message naming the reason, and stops
+    // once the user has confirmed it.
+    void expectExplainedThenStops(const QString &reason, const char *name);
+
     // While it is set, waiting for a copy ends as soon as it says false.
     std::function<bool()> m_watch;
 };
@@ -751,18 +755,77 @@ TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
-TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
+namespace {
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What the store's folder holds: each name with its size, or what it is when it is no file.
+QStringList storeFolderContents(const QString &folder)
+{
+    QStringList entries;
+    for (const QFileInfo &entry : QDir(folder).entryInfoList(
+             QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
+        entries.append(entry.fileName() + u' '
+            + (entry.isSymLink()     ? entry.symLinkTarget()
+                    : entry.isDir()  ? QStringLiteral("folder")
+                    : entry.isFile() ? QString::number(entry.size())
+                                     : QStringLiteral("special")));
+    }
+    return entries;
+}
+
+} // namespace
+
+// A store the app cannot use is explained in a message the user confirms, then the app stops,
+// leaving it as it was and nothing beside it: a damaged store, and what may stand in its place.
+TEST_F(HardeningX11Test, AStoreItCannotUseIsExplainedAndLeftAsItWas)
 {
     QStringList texts;
     for (int i = 0; i < 300; ++i)
         texts.append(QStringLiteral("entry %1").arg(i));
-    seedStore(texts);
-    damageItemTable(storePath());
-    QFile before(storePath());
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray bytes = before.readAll();
-    before.close();
+    const struct
+    {
+        const char *name;
+        std::function<void()> make;
+        QString reason; // in the message's first line
+    } stores[] = {
+        { "damaged",
+            [&] {
+                seedStore(texts);
+                damageItemTable(storePath());
+            },
+            QStringLiteral("damaged") },
+        { "a folder", [&] { ASSERT_TRUE(QDir().mkpath(storePath())); },
+            QStringLiteral("the store is a folder, not a file") },
+        // A journal of SQLite's was once made beside the device, in /dev.
+        { "a link to /dev/zero",
+            [&] { ASSERT_TRUE(replaceWithStandIn(storePath(), FileStandIn::zeroDeviceLink)); },
+            QStringLiteral("the store leads to /dev/zero, which is a character device, not a file") },
+    };
+    for (const auto &store : stores) {
+        SCOPED_TRACE(store.name);
+        ASSERT_TRUE(QDir(QFileInfo(storePath()).absolutePath()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(storePath()).absolutePath()));
+        ASSERT_NO_FATAL_FAILURE(store.make());
+        const QString folder = QFileInfo(storePath()).absolutePath();
+        const QStringList before = storeFolderContents(folder);
+        const QByteArray bytes = QFileInfo(storePath()).isFile() ? contentsOf(storePath()) : QByteArray();
+        ASSERT_NO_FATAL_FAILURE(expectExplainedThenStops(store.reason, store.name));
+        EXPECT_EQ(storeFolderContents(folder), before);
+        if (!bytes.isEmpty()) {
+            EXPECT_EQ(contentsOf(storePath()), bytes) << "the store was changed";
+        }
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/dev/zero-journal")));
+        QFile::remove(QStringLiteral("/dev/zero-journal"));
+    }
+}
 
+void HardeningX11Test::expectExplainedThenStops(const QString &reason, const char *name)
+{
     AppProcess app(home.path());
     app.captureOutput();
     ASSERT_TRUE(app.start());
@@ -783,7 +846,8 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
                 QStringLiteral("^Tindlewick$") });
         return !shown.isEmpty() && isDrawn(windowGeometry(shown.split(u'\n').first().toULongLong()).rect);
     })) << "the message was never drawn";
-    saveScreenshot(QStringLiteral("damaged-store-message.png"));
+    saveScreenshot(
+        QStringLiteral("unusable-store-message-%1.png").arg(QString::fromUtf8(name).replace(u'/', u'-')));
     // The user confirms it; then the app stops.
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -797,15 +861,13 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
     ASSERT_GE(lines.size(), 3) << app.errors().toStdString();
     EXPECT_TRUE(lines[0].startsWith(QLatin1String("Could not create ModelContainer: ")))
         << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(reason)) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].contains(storePath())) << lines[1].toStdString();
     EXPECT_FALSE(lines[2].isEmpty());
     // Said once: standard output does not repeat it, which a terminal would show twice.
     EXPECT_EQ(
         QString(app.output() + app.errors()).count(QStringLiteral("Could not create ModelContainer")), 1)
         << app.output().toStdString();
-    QFile after(storePath());
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), bytes) << "the damaged store was changed";
 }
 
 TEST_F(HardeningX11Test, ALongListOfFilesPastedFromThePanelTellsWhenTheAppTookTheClipboard)
@@ -844,12 +906,6 @@ bool rewriteInPlace(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
         && file.flush();
-}
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The app's resources in a folder of the test's own, where its two models are rewritten as an
