@@ -282,7 +282,7 @@ ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
         m_mainContext = makeContext(mainContextBusyTimeoutMs);
-        m_mainContext->retrySavesRefusedByALock(*m_clock);
+        m_mainContext->retryRefusedSaves(*m_clock);
         // In place of SQLite's own automatic checkpoint, which runs in the saving thread.
         sqlite3_wal_hook(m_mainContext->m_connection.handle(), &ModelContainer::mainContextLogGrew, this);
         if (QCoreApplication *app = QCoreApplication::instance())

@@ -77,7 +77,11 @@ void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture, QuitDeadline &qui
             QStringLiteral("A write of the store in the background"));
         capture->savePendingItems();
     }
-    m_container.mainContext()->save();
+    if (const ModelContext::SaveResult saved = m_container.mainContext()->save(); !saved.ok)
+        printDiagnostic(
+            QStringLiteral("[AppDelegate] The store could not be saved at quit (%1): what was "
+                           "deleted or changed since its last save is as before at the next start")
+                .arg(saved.error));
     // Everything the user copied is in the store; the log is folded into it so the file on
     // disk is complete on its own. Through the store's maintenance, which reports a checkpoint
     // that fails, and after any pruning still running there (it would keep the log open).
