@@ -1,7 +1,7 @@
 #pragma once
 
 // A filesystem of its own for a test: a tmpfs of a few megabytes (which a test can fill), or one
-// mounted read-only, where the test may mount one (as root). Header-only.
+// mounted read-only, where the test may mount one (as root); unmounted when it goes. Header-only.
 
 #include <QDir>
 #include <QProcess>
@@ -50,6 +50,14 @@ public:
     SmallDisk &operator=(const SmallDisk &) = delete;
 
     bool isMounted() const { return m_mounted; }
+    // Mounted again, read-only, with what was written to it so far.
+    bool remountReadOnly() const
+    {
+        return m_mounted
+            && QProcess::execute(
+                   QStringLiteral("mount"), { QStringLiteral("-o"), QStringLiteral("remount,ro"), m_path })
+            == 0;
+    }
     QString path() const { return m_path; }
 
     // Writes a file there until the disk has no room left; true when it is full.
