@@ -689,3 +689,34 @@ TEST_F(AppLifecycleX11Test, AReadOnlyRuntimeFolderLeavesTheAppRunningAndSaysWhat
         EXPECT_EQ(app.exitCode(), 0);
     }
 }
+
+// Two copies that do not meet at the single-copy lock (each has a runtime folder of its own) on
+// one display: the second one says that the first holds the shortcut, not an input method.
+TEST_F(AppLifecycleX11Test, ASecondCopyWithAnotherRuntimeFolderSaysTheFirstHoldsTheShortcut)
+{
+    AppProcess first(home.path());
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(openThenDismissPanel(first)) << "the first copy does not answer its shortcut";
+    QTemporaryDir otherHome;
+    AppProcess second(otherHome.path());
+    second.captureOutput();
+    ASSERT_TRUE(second.start());
+    const QString reason
+        = QStringLiteral("another copy of Tindlewick on this display (process %1) holds the combination")
+              .arg(first.pid());
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return second.output().contains(QStringLiteral("Error registering hotkey Ctrl+Space: ") + reason);
+        },
+        std::chrono::seconds(20)))
+        << second.output().toStdString();
+    // Told to the user once the second try, a second later, was refused too.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return second.output().contains(QStringLiteral("Ctrl+Space may not reach Tindlewick: ") + reason);
+        },
+        std::chrono::seconds(20)))
+        << second.output().toStdString();
+    EXPECT_FALSE(second.output().contains(QLatin1String("input method"))) << second.output().toStdString();
+    EXPECT_TRUE(first.isRunning());
+}
