@@ -44,20 +44,6 @@ TEST(ModelContainerTest, CreatesTheFolderAndAWalStoreOfVersionOneAndReopensIt)
 
 namespace {
 
-// The names in a folder and what each is (its size for a file).
-QStringList folderContents(const QString &path)
-{
-    QStringList entries;
-    for (const QFileInfo &entry :
-        QDir(path).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        entries.append(QStringLiteral("%1 %2").arg(entry.fileName(),
-            entry.isSymLink()   ? QStringLiteral("link")
-                : entry.isDir() ? QStringLiteral("folder")
-                                : QString::number(entry.size())));
-    }
-    return entries;
-}
-
 // A store of a few hundred texts cut to half its length, as a disk that filled during a copy of
 // it leaves it.
 void writeCutShortStore(const QString &path)

@@ -858,21 +858,6 @@ QByteArray contentsOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// What the store's folder holds: each name with its size, or what it is when it is no file.
-QStringList storeFolderContents(const QString &folder)
-{
-    QStringList entries;
-    for (const QFileInfo &entry : QDir(folder).entryInfoList(
-             QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
-        entries.append(entry.fileName() + u' '
-            + (entry.isSymLink()     ? entry.symLinkTarget()
-                    : entry.isDir()  ? QStringLiteral("folder")
-                    : entry.isFile() ? QString::number(entry.size())
-                                     : QStringLiteral("special")));
-    }
-    return entries;
-}
-
 } // namespace
 
 // A store the app cannot use is explained in a message the user confirms, then the app stops,
@@ -907,10 +892,10 @@ TEST_F(HardeningX11Test, AStoreItCannotUseIsExplainedAndLeftAsItWas)
         ASSERT_TRUE(QDir().mkpath(QFileInfo(storePath()).absolutePath()));
         ASSERT_NO_FATAL_FAILURE(store.make());
         const QString folder = QFileInfo(storePath()).absolutePath();
-        const QStringList before = storeFolderContents(folder);
+        const QStringList before = folderContents(folder);
         const QByteArray bytes = QFileInfo(storePath()).isFile() ? contentsOf(storePath()) : QByteArray();
         ASSERT_NO_FATAL_FAILURE(expectExplainedThenStops(store.reason, store.name));
-        EXPECT_EQ(storeFolderContents(folder), before);
+        EXPECT_EQ(folderContents(folder), before);
         if (!bytes.isEmpty()) {
             EXPECT_EQ(contentsOf(storePath()), bytes) << "the store was changed";
         }
