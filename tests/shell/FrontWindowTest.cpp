@@ -103,12 +103,12 @@ TEST(FrontWindowTest, ANoticeOpensOverTheActiveWindowElseOverOneThatStaysOnTop)
         QPointer<QMessageBox> box = FrontWindow::showMessage(
             QMessageBox::Information, QStringLiteral("Notice"), QStringLiteral("text"));
         ASSERT_TRUE(box);
-        EXPECT_EQ(box->parentWidget(), windows[test.expected]);
-        EXPECT_TRUE(box->isVisible());
-        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         EXPECT_EQ(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint), aboveThePanel);
         // The window manager is asked to leave the panel the keys typed in it.
         EXPECT_EQ(box->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus), aboveThePanel);
+        EXPECT_EQ(box->parentWidget(), windows[test.expected]);
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         box->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(box.isNull()) << "a closed notice stays in memory";
