@@ -104,6 +104,13 @@ private:
     bool m_leaves;
 };
 
+// Where a copy's socket is, and its lock beside it: in a folder that is missing, no lock can be
+// made (as in one that cannot be written).
+QString socketIn(const QTemporaryDir &folder, bool lockCanBeMade)
+{
+    return folder.path() + (lockCanBeMade ? QStringLiteral("/socket") : QStringLiteral("/missing/socket"));
+}
+
 } // namespace
 
 TEST(SingleInstanceTest, OnlyOneCopyHoldsTheLockAndTheNextTakesItWhenTheFirstGoes)
@@ -157,14 +164,13 @@ TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnothe
             1 },
         { "a copy that holds the lock and never listens stays: this one leaves", true, false, false, true,
             false, 0 },
-        // Its folder cannot be written (here: it is missing): nobody holds a lock there either.
+        // Nobody holds a lock where none can be made.
         { "no lock can be made: this one runs unchecked", false, false, true, true, true, 0, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir folder;
-        const QString path = folder.path()
-            + (c.lockCanBeMade ? QStringLiteral("/socket") : QStringLiteral("/missing/socket"));
+        const QString path = socketIn(folder, c.lockCanBeMade);
         if (c.staleSocketFile) {
             QFile stale(path);
             ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
@@ -269,8 +275,7 @@ TEST(SingleInstanceTest, ACopyAsksTheRunningOneToOpenItsSettingsOrRunsItself)
         SCOPED_TRACE(c.name);
         QTemporaryDir folder;
         const bool lockCanBeMade = c.other != Other::noLockCanBeMade;
-        const QString path
-            = folder.path() + (lockCanBeMade ? QStringLiteral("/socket") : QStringLiteral("/missing/socket"));
+        const QString path = socketIn(folder, lockCanBeMade);
         std::unique_ptr<OtherCopy> other;
         std::unique_ptr<OlderCopy> older;
         if (c.other == Other::running || c.other == Other::silentHolder) {
