@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
@@ -123,6 +124,26 @@ bool prepareStore(SqliteConnection &connection, QString *reason, int *code)
     return ensureSchema(connection, reason, code);
 }
 
+// Copies started at the same moment open the store together: the switch to write-ahead logging
+// and the schema check can then meet a lock SQLite does not wait for, and are tried again for a
+// while.
+bool prepareWhileOthersDo(SqliteConnection &connection, QString *reason, QString *advice)
+{
+    QElapsedTimer waited;
+    waited.start();
+    int code = SQLITE_OK;
+    while (!prepareStore(connection, reason, &code)) {
+        if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) || waited.elapsed() > 5000) {
+            if (reason->contains(QLatin1String("schema version")))
+                *advice = QStringLiteral("Use the version of Tindlewick that wrote it, or move the file away "
+                                         "to begin a new history.");
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
 // The store file and SQLite's files beside it, wherever the store's path leads: each is made the
 // user's alone, and one that cannot be (another user's file) is named in the log.
 void restrictStoreFiles(const QString &file)
@@ -133,6 +154,79 @@ void restrictStoreFiles(const QString &file)
             printDiagnostic(QStringLiteral("[ModelContainer] %1 could not be made readable by you alone: %2")
                                 .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
+}
+
+// What stands in the store's place must be a file (or nothing yet) before SQLite opens it: SQLite
+// opens a folder only to fail with advice that does not fit, and beside a device it makes a
+// journal of its own (in /dev for a link to /dev/zero). Whatever stands there is left as it is.
+bool isUsableStoreFile(const QString &path, const QString &file, QString *reason, QString *advice)
+{
+    if (file.isEmpty()) {
+        *reason = QStringLiteral("the store is a symbolic link that leads round in a circle");
+        *advice = QStringLiteral("Remove the link, or make it lead to a file, and start Tindlewick again.");
+        return false;
+    }
+    const QString kind = PrivateFiles::nonFileKind(file);
+    if (kind.isEmpty())
+        return true;
+    *reason = file == path ? QStringLiteral("the store is %1, not a file").arg(kind)
+                           : QStringLiteral("the store leads to %1, which is %2, not a file").arg(file, kind);
+    *advice = QStringLiteral("Tindlewick has left it as it is. Move it away (or make the link lead to a "
+                             "file) and start Tindlewick again to begin a new history.");
+    return false;
+}
+
+// SQLite makes the log and its index beside a store in WAL mode as soon as it reads it. The ones a
+// refused store did not have before are taken away again: nobody else had the store open then (a
+// reader keeps the index there), and nothing was written to them.
+class NewCompanionFiles final
+{
+public:
+    explicit NewCompanionFiles(const QString &file)
+    {
+        for (const char *suffix : { "-wal", "-shm" }) {
+            const QString companion = file + QLatin1String(suffix);
+            if (!QFileInfo::exists(companion))
+                m_paths.append(companion);
+        }
+    }
+    void remove() const
+    {
+        for (const QString &companion : m_paths)
+            QFile::remove(companion);
+    }
+
+private:
+    QStringList m_paths;
+};
+
+// Opens the store, checks a store that was there and sets it up. On failure the connection is
+// closed again and a store refused as damaged is left as it was found.
+bool openAndPrepare(const QString &path, const QString &file, bool existed, QString *reason, QString *advice)
+{
+    const NewCompanionFiles companions(file);
+    SqliteConnection connection;
+    if (!connection.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX)) {
+        *reason = connection.lastError();
+        return false;
+    }
+    bool damaged = false;
+    if (!StoreSchemaSql::configure(connection, 5000)) {
+        *reason = connection.lastError();
+        damaged = StoreFailure::causeOf(connection.lastResultCode()) == StoreFailure::Cause::damaged;
+        if (damaged)
+            *advice = damagedAdvice;
+    } else if (existed && !checkIntegrity(connection, reason, advice)) {
+        // Unless another program's lock kept it from reading the store at all.
+        damaged = StoreFailure::causeOf(sqlite3_extended_errcode(connection.handle()))
+            != StoreFailure::Cause::locked;
+    } else {
+        return prepareWhileOthersDo(connection, reason, advice);
+    }
+    connection.close();
+    if (damaged)
+        companions.remove();
+    return false;
 }
 
 std::unique_ptr<ModelContainer> g_shared;
@@ -166,44 +260,13 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QStrin
     // The store may be a symbolic link (the history kept on another disk): the file it leads to
     // holds the history, and SQLite keeps its log and the log's index beside that file.
     const QString file = PrivateFiles::finalTarget(path);
-    if (file.isEmpty()) {
-        reason = QStringLiteral("the store is a symbolic link that leads round in a circle");
-        whatToDo = QStringLiteral("Remove the link, or make it lead to a file, and start Tindlewick again.");
+    if (!isUsableStoreFile(path, file, &reason, &whatToDo))
         return nullptr;
-    }
     const bool existed = QFileInfo(file).size() > 0;
     PrivateFiles::createFile(file);
     restrictStoreFiles(file);
-
-    SqliteConnection connection;
-    if (!connection.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX)) {
-        reason = connection.lastError();
+    if (!openAndPrepare(path, file, existed, &reason, &whatToDo))
         return nullptr;
-    }
-    if (!StoreSchemaSql::configure(connection, 5000)) {
-        reason = connection.lastError();
-        if (StoreFailure::causeOf(connection.lastResultCode()) == StoreFailure::Cause::damaged)
-            whatToDo = damagedAdvice;
-        return nullptr;
-    }
-    if (existed && !checkIntegrity(connection, &reason, &whatToDo))
-        return nullptr;
-    // Copies started at the same moment open the store together: the switch to write-ahead
-    // logging and the schema check can then meet a lock SQLite does not wait for, and are
-    // tried again for a while.
-    QElapsedTimer waited;
-    waited.start();
-    int code = SQLITE_OK;
-    while (!prepareStore(connection, &reason, &code)) {
-        if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) || waited.elapsed() > 5000) {
-            if (reason.contains(QLatin1String("schema version")))
-                whatToDo
-                    = QStringLiteral("Use the version of Tindlewick that wrote it, or move the file away "
-                                     "to begin a new history.");
-            return nullptr;
-        }
-        QThread::msleep(20);
-    }
     PrivateFiles::restrictFolder(folder);
     restrictStoreFiles(file);
     return std::unique_ptr<ModelContainer>(new ModelContainer(path));
@@ -219,7 +282,7 @@ ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext) {
         m_mainContext = makeContext(mainContextBusyTimeoutMs);
-        m_mainContext->retrySavesRefusedByALock(*m_clock);
+        m_mainContext->retryRefusedSaves(*m_clock);
         // In place of SQLite's own automatic checkpoint, which runs in the saving thread.
         sqlite3_wal_hook(m_mainContext->m_connection.handle(), &ModelContainer::mainContextLogGrew, this);
         if (QCoreApplication *app = QCoreApplication::instance())

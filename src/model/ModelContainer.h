@@ -59,7 +59,7 @@ public:
     // Milliseconds that a context waits for a lock held by another connection before a
     // save or fetch fails. Tests shorten it. The main context never waits: the interface
     // must not stand still while store maintenance or another program holds the store; a
-    // save refused there is tried again later (ModelContext::retrySavesRefusedByALock).
+    // save refused there is tried again later (ModelContext::retryRefusedSaves).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
     int busyTimeout() const { return m_busyTimeoutMs; }
     static constexpr int mainContextBusyTimeoutMs = 0;

@@ -222,28 +222,52 @@ void ModelContext::detachDeleted(const ClipboardItemPtr &item)
 ModelContext::SaveResult ModelContext::save()
 {
     const SaveResult result = writeChanges();
-    if (!result.ok && m_refusedSaveClock
-        && StoreFailure::causeOf(result.resultCode) == StoreFailure::Cause::locked)
-        scheduleRefusedSaveRetry();
+    if (result.ok)
+        m_failedSaveRetryDelay = {};
+    else if (m_refusedSaveClock)
+        scheduleRefusedSaveRetry(StoreFailure::causeOf(result.resultCode));
     return result;
 }
 
-void ModelContext::retrySavesRefusedByALock(Clock &clock)
+void ModelContext::retryRefusedSaves(Clock &clock)
 {
     m_refusedSaveClock = &clock;
 }
 
-void ModelContext::scheduleRefusedSaveRetry()
+void ModelContext::scheduleRefusedSaveRetry(StoreFailure::Cause cause)
 {
     if (m_refusedSaveRetryScheduled)
         return;
+    std::chrono::milliseconds delay = refusedSaveRetryDelay;
+    if (cause != StoreFailure::Cause::locked) {
+        // A disk stays full for a while: each try writes the changes again, so they come less often.
+        m_failedSaveRetryDelay = m_failedSaveRetryDelay.count() == 0
+            ? failedSaveRetryDelay
+            : std::min(m_failedSaveRetryDelay * 2, longestFailedSaveRetryDelay);
+        delay = m_failedSaveRetryDelay;
+    }
     m_refusedSaveRetryScheduled = true;
-    m_refusedSaveClock->runAfter(refusedSaveRetryDelay, this, [this] {
+    m_refusedSaveClock->runAfter(delay, this, [this] {
         m_refusedSaveRetryScheduled = false;
-        // What its own caller took back (a copy tried again on its own) is not pending.
-        if (hasChanges())
-            save();
+        retryRefusedSave();
     });
+}
+
+void ModelContext::retryRefusedSave()
+{
+    // What its own caller took back (a copy tried again on its own) is not pending.
+    if (!hasChanges()) {
+        m_failedSaveRetryDelay = {};
+        return;
+    }
+    const bool deleting = !m_deleted.isEmpty();
+    const SaveResult result = save();
+    if (result.ok || !deleting)
+        return;
+    const StoreFailure failure { StoreFailure::causeOf(result.resultCode), m_container->storePath(),
+        result.error };
+    if (!failure.isTransient())
+        Q_EMIT deletionsNotSaved(failure);
 }
 
 ModelContext::SaveResult ModelContext::writeChanges()

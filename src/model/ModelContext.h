@@ -4,6 +4,7 @@
 #include "model/FetchDescriptor.h"
 #include "model/ModelContainer.h"
 #include "model/SqliteConnection.h"
+#include "model/StoreFailure.h"
 
 #include <QHash>
 #include <QList>
@@ -41,12 +42,16 @@ public:
     // Writes every pending change in one transaction. On failure nothing is written and
     // every change stays pending, so a later save can still succeed.
     SaveResult save();
-    // A save that another connection's lock refused is tried again refusedSaveRetryDelay
-    // later (and so on) while changes are pending: for the main context, which never waits
-    // for a lock, so that a pin or a deletion made while another program held the store
-    // still reaches it.
-    void retrySavesRefusedByALock(Clock &clock);
+    // A save the store refused is tried again later, and again, while changes are pending: for
+    // the main context, which never waits for a lock, so that a pin or a deletion made while
+    // another program held the store, or while its disk was full, still reaches it. After
+    // another connection's lock refusedSaveRetryDelay later; after any other refusal (a full
+    // disk, a file that cannot be written) first failedSaveRetryDelay later, the wait doubling
+    // up to longestFailedSaveRetryDelay until a save goes through.
+    void retryRefusedSaves(Clock &clock);
     static constexpr std::chrono::milliseconds refusedSaveRetryDelay { 500 };
+    static constexpr std::chrono::milliseconds failedSaveRetryDelay { 1000 };
+    static constexpr std::chrono::milliseconds longestFailedSaveRetryDelay { 8000 };
     // Forgets every pending change and restores the objects' stored values.
     void rollback();
 
@@ -130,6 +135,9 @@ Q_SIGNALS:
     void didSave(const StoreChanges &changes);
     // Items were deleted, by this context's save or by another's that it took in.
     void itemsDeleted(int count);
+    // A save tried again was refused, for more than a moment's lock, with items deleted here
+    // among its changes: they are still in the store file until a later save goes through.
+    void deletionsNotSaved(const StoreFailure &failure);
 
 private:
     friend class ModelContainer;
@@ -152,7 +160,8 @@ private:
 
     SaveResult writeChanges();
     void rollBackAndGiveLogSpaceBack();
-    void scheduleRefusedSaveRetry();
+    void scheduleRefusedSaveRetry(StoreFailure::Cause cause);
+    void retryRefusedSave();
     QString fetchSql(const QString &columns, const FetchDescriptor &descriptor, bool limited,
         QVariantList *bindings, const QString &index = {}) const;
     // The fetch's statement with its values bound (invalid when it did not compile).
@@ -197,5 +206,7 @@ private:
     bool m_changeSignalScheduled = false;
     Clock *m_refusedSaveClock = nullptr;
     bool m_refusedSaveRetryScheduled = false;
+    // The wait before the next try after a refusal that was no lock; zero after a save went through.
+    std::chrono::milliseconds m_failedSaveRetryDelay { 0 };
     QSet<std::pair<qint64, int>> m_reportedUnreadValues;
 };

@@ -19,8 +19,16 @@ struct StoreFailure
     // Whether waiting may help: another connection holds the store for a moment.
     bool isTransient() const { return cause == Cause::locked; }
 
+    // Of a copy that was not kept.
     QString title() const;
     QString message() const;
+    // Of items the user deleted that are still in the store file.
+    QString deletionTitle() const;
+    QString deletionMessage() const;
+
+private:
+    // What is wrong with the store, naming the file.
+    QString situation() const;
 };
 
 Q_DECLARE_METATYPE(StoreFailure)

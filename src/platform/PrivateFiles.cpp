@@ -77,6 +77,24 @@ QString finalTarget(const QString &path)
     return QString();
 }
 
+QString nonFileKind(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(native(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return QString();
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("a folder");
+    if (S_ISCHR(status.st_mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(status.st_mode))
+        return QStringLiteral("a block device");
+    if (S_ISFIFO(status.st_mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISSOCK(status.st_mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("no regular file");
+}
+
 bool createFile(const QString &path)
 {
     const QString target = finalTarget(path);

@@ -26,6 +26,11 @@ bool restrictFile(const QString &path);
 // the path itself when it is no link, a path where nothing may be yet when the last link
 // dangles. Empty when the links lead around in a circle or cannot be read.
 QString finalTarget(const QString &path);
+// What stands at path, through the links at its end, when it is something other than a regular
+// file: "a folder", "a character device", "a block device", "a FIFO", "a socket". Empty when
+// nothing is there or a regular file is. Nothing is opened: opening a device or a FIFO may
+// itself do something, or wait.
+QString nonFileKind(const QString &path);
 // Creates an empty private file where path leads (through the links at its end) when nothing is
 // there yet. False when there is no file there afterwards.
 bool createFile(const QString &path);

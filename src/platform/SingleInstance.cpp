@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
@@ -46,8 +47,7 @@ bool SingleInstance::claim(int waitMilliseconds)
 {
     if (m_lockDescriptor >= 0)
         return true;
-    const QByteArray path = QFile::encodeName(lockPath());
-    const int descriptor = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int descriptor = openLockFile();
     if (descriptor < 0)
         return false;
     QElapsedTimer timer;
@@ -67,6 +67,21 @@ bool SingleInstance::claim(int waitMilliseconds)
     return false;
 }
 
+int SingleInstance::openLockFile()
+{
+    const QByteArray path = QFile::encodeName(lockPath());
+    int descriptor = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int error = errno;
+    // A lock file made earlier is locked as well through a descriptor that only reads (a runtime
+    // folder mounted read-only since).
+    if (descriptor < 0)
+        descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    m_lockProblem = descriptor >= 0 ? QString()
+                                    : QStringLiteral("%1 cannot be made (%2)")
+                                          .arg(lockPath(), QString::fromLocal8Bit(std::strerror(error)));
+    return descriptor;
+}
+
 QString SingleInstance::defaultSocketPath()
 {
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -82,12 +97,14 @@ bool SingleInstance::takeOver(const Waits &waits)
     QLocalSocket runningCopy;
     bool asked = false;
     qint64 goneAt = -1;
+    // Not being found by later copies is the caller's to report; this one runs.
+    const auto runs = [this] {
+        listen();
+        return true;
+    };
     for (;;) {
-        if (claim(0)) {
-            // Not being found by later copies is the caller's to report; this one runs.
-            listen();
-            return true;
-        }
+        if (claim(0))
+            return runs();
         const qint64 now = clock.elapsed();
         if (!asked) {
             runningCopy.connectToServer(m_socketPath);
@@ -97,6 +114,9 @@ bool SingleInstance::takeOver(const Waits &waits)
                 asked = true;
             } else {
                 runningCopy.abort();
+                // Where no lock can be made, no copy holds one either: this one runs unchecked.
+                if (!m_lockProblem.isEmpty())
+                    return runs();
                 // A copy that took the lock this very moment listens right after; one that
                 // never does (it cannot make its socket) is left to run.
                 if (now >= waits.silentHolderMs)
@@ -107,6 +127,8 @@ bool SingleInstance::takeOver(const Waits &waits)
         }
         if (goneAt < 0 && runningCopy.state() != QLocalSocket::ConnectedState)
             goneAt = now;
+        if (goneAt >= 0 && !m_lockProblem.isEmpty())
+            return runs();
         if (goneAt >= 0) {
             // Gone, and the lock it left was taken by a copy started beside this one.
             if (now - goneAt >= handOverMs)
@@ -139,6 +161,11 @@ SingleInstance::SettingsRequest SingleInstance::askToOpenSettings(const Waits &w
             // next running copy is asked, or this one runs.
         } else {
             runningCopy.abort();
+            // Where no lock can be made, no copy holds one either.
+            if (!m_lockProblem.isEmpty()) {
+                listen();
+                return SettingsRequest::thisCopyRuns;
+            }
         }
         // A copy that took the lock this very moment listens right after.
         const qint64 limit = std::max(waits.silentHolderMs, waits.leavingCopyMs);

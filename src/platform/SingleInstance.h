@@ -37,7 +37,8 @@ public:
     // Makes this the running copy: a copy that runs already is asked to quit, and this one
     // takes the lock as it goes. False when another copy keeps running: one that took the
     // lock first while this one waited (copies started at the same moment end as one), or one
-    // that does not go. True: this copy holds the lock and listens for later copies.
+    // that does not go. True: this copy holds the lock and listens for later copies, or no
+    // lock can be made at all (lockProblem() says why) and it runs unchecked.
     bool takeOver(const Waits &waits);
     bool takeOver() { return takeOver(Waits {}); }
 
@@ -57,9 +58,14 @@ public:
 
     // Takes the lock that lets this copy run, waiting at most waitMilliseconds for the copy
     // that holds it to go away. False when another copy still holds it (this one must then
-    // quit). The lock goes with this object or the process.
+    // quit), or when the lock file cannot be made. The lock goes with this object or the process.
     bool claim(int waitMilliseconds);
     bool hasClaimed() const { return m_lockDescriptor >= 0; }
+    // Why the lock file could not be made at the last try (a read-only runtime folder): which
+    // copy runs cannot be settled then. Empty when it could.
+    QString lockProblem() const { return m_lockProblem; }
+    // Whether this copy runs: it holds the lock, or no lock could be made.
+    bool runs() const { return hasClaimed() || !m_lockProblem.isEmpty(); }
     // Starts answering the requests of later copies. False when the socket cannot be made.
     bool listen();
     bool isListening() const;
@@ -71,6 +77,8 @@ Q_SIGNALS:
     void settingsRequested();
 
 private:
+    // The lock file opened (made when missing); -1 with lockProblem() set when it cannot be.
+    int openLockFile();
     void acceptConnections();
     void answerRequest(QLocalSocket *client);
     // Sends the settings request over a connection to the running copy and waits for its answer.
@@ -80,4 +88,5 @@ private:
     QString m_socketPath;
     QLocalServer *m_server = nullptr;
     int m_lockDescriptor = -1;
+    QString m_lockProblem;
 };

@@ -1,6 +1,7 @@
 #include "platform/X11GlobalHotKeys.h"
 
 #include "platform/X11Connection.h"
+#include "platform/X11CopyPresence.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -108,10 +109,21 @@ bool X11GlobalHotKeys::grabKeycodes(Grab &grab, QString *error)
         ungrabKeycodes(grab);
         m_connection.flush();
         if (error)
-            *error = QStringLiteral("another program (often an input method) holds the combination");
+            *error = refusalReason();
         return false;
     }
     return true;
+}
+
+QString X11GlobalHotKeys::refusalReason() const
+{
+    const std::optional<qint64> copy = m_copyPresence ? m_copyPresence->otherCopy() : std::nullopt;
+    if (!copy)
+        return QStringLiteral("another program (often an input method) holds the combination");
+    const QString process = *copy > 0 ? QStringLiteral(" (process %1)").arg(*copy) : QString();
+    return QStringLiteral("another copy of Tindlewick on this display%1 holds the combination; quit that "
+                          "copy to use it here")
+        .arg(process);
 }
 
 void X11GlobalHotKeys::ungrabKeycodes(const Grab &grab)

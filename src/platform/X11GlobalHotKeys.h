@@ -9,6 +9,7 @@
 #include <memory>
 
 class X11Connection;
+class X11CopyPresence;
 
 // Global hot keys as passive key grabs on the root window of the app's own X connection.
 // Each combination is grabbed for every key code that produces its symbol and with the
@@ -26,6 +27,9 @@ public:
     // Asked by grabbing the combination on a connection of its own: the server refuses a
     // grab another client holds.
     bool isHeldByAnotherClient(const HotKeyCombination &combination) override;
+    // Where other copies of the app on the display are seen: a refused grab that one of them
+    // may hold is said to be theirs. nullptr (the default): every refusal is another program's.
+    void setCopyPresence(X11CopyPresence *presence) { m_copyPresence = presence; }
 
 private:
     struct Grab
@@ -41,6 +45,8 @@ private:
     void ungrabKeycodes(const Grab &grab);
     void handleEvent(const void *event);
     void handleMappingChange();
+    // Who holds a combination whose grab the server refused.
+    QString refusalReason() const;
 
     X11Connection &m_connection;
     X11KeyboardMap m_keyboardMap;
@@ -49,4 +55,5 @@ private:
     // The NumLock bit the grabs were taken with; ungrabbing needs the same after a remap.
     quint16 m_numLockMask = 0;
     QList<Grab> m_grabs;
+    X11CopyPresence *m_copyPresence = nullptr;
 };

@@ -100,6 +100,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_lifecycle->updateVersionBookkeeping();
     createStatusItem();
     m_notices = std::make_unique<UserNotices>(m_statusItem.get(), m_neighbours.notifyUser);
+    keepTryingUnsavedDeletions();
     startCapture();
     registerObservers();
     createSettingsOpener();
@@ -187,6 +188,26 @@ void AppDelegate::startCapture()
         [this](const StoreFailure &failure) { m_notices->tell(failure.title(), failure.message()); });
     startBackgroundEnrichment();
     m_clipboardMonitor->startMonitoring();
+}
+
+void AppDelegate::keepTryingUnsavedDeletions()
+{
+    // What the user deleted must leave the file (a password copied by mistake): a deletion the
+    // store refuses is tried again by the main context on its own, and here each time the panel
+    // shows or hides; the user hears once that it is still in the file.
+    ModelContext &mainContext = *m_services.container.mainContext();
+    connect(&mainContext, &ModelContext::deletionsNotSaved, this, [this](const StoreFailure &failure) {
+        m_notices->tellOnce(QStringLiteral("deletionsNotSaved/%1").arg(int(failure.cause)),
+            failure.deletionTitle(), failure.deletionMessage());
+    });
+    const QPointer<ModelContext> context = &mainContext;
+    const auto savePending = [context](const QVariantMap &) {
+        if (context && context->hasChanges())
+            context->save();
+    };
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.addObserver(Notifications::panelWillShow, this, savePending);
+    center.addObserver(Notifications::panelDidHide, this, savePending);
 }
 
 void AppDelegate::startBackgroundEnrichment()

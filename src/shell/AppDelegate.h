@@ -192,6 +192,7 @@ public:
 private:
     void createStatusItem();
     void explainMissingTray();
+    void keepTryingUnsavedDeletions();
     void startCapture();
     void startMemoryGiveBack();
     // Memory goes back once the work is done and the app idle.

@@ -34,19 +34,29 @@ QString AppLifecycle::anotherCopyRunsMessage(const QString &lockPath)
         .arg(lockPath);
 }
 
+QString AppLifecycle::cannotCheckForOtherCopiesMessage(const QString &lockProblem)
+{
+    return QStringLiteral("[AppDelegate] Whether another copy of Tindlewick runs cannot be checked: the lock "
+                          "file %1. This copy runs on; another one started meanwhile would watch the "
+                          "clipboard too.")
+        .arg(lockProblem);
+}
+
 bool AppLifecycle::terminateOtherInstances()
 {
     if (!m_instance)
         return true;
     // Only one copy may watch the clipboard. The app settles it before it opens the store;
     // an instance that has not is settled here.
-    if (!m_instance->hasClaimed() && !m_instance->takeOver()) {
+    if (!m_instance->runs() && !m_instance->takeOver()) {
         printDiagnostic(anotherCopyRunsMessage(m_instance->lockPath()));
         // Another copy runs (or is starting at this very moment): this one does nothing.
         m_refusedToRun = true;
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return false;
     }
+    if (!m_instance->hasClaimed())
+        printDiagnostic(cannotCheckForOtherCopiesMessage(m_instance->lockProblem()));
     if (!m_instance->isListening())
         printDiagnostic(
             QStringLiteral("[AppDelegate] Cannot listen on %1: a later start will not find this one")
@@ -77,7 +87,11 @@ void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture, QuitDeadline &qui
             QStringLiteral("A write of the store in the background"));
         capture->savePendingItems();
     }
-    m_container.mainContext()->save();
+    if (const ModelContext::SaveResult saved = m_container.mainContext()->save(); !saved.ok)
+        printDiagnostic(
+            QStringLiteral("[AppDelegate] The store could not be saved at quit (%1): what was "
+                           "deleted or changed since its last save is as before at the next start")
+                .arg(saved.error));
     // Everything the user copied is in the store; the log is folded into it so the file on
     // disk is complete on its own. Through the store's maintenance, which reports a checkpoint
     // that fails, and after any pruning still running there (it would keep the log open).

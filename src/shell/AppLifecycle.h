@@ -35,6 +35,8 @@ public:
     static QString runningVersion();
     // What the log says when another copy keeps running and this one quits.
     static QString anotherCopyRunsMessage(const QString &lockPath);
+    // What the log says when no lock can be made to settle which copy runs, and this one runs on.
+    static QString cannotCheckForOtherCopiesMessage(const QString &lockProblem);
 
 Q_SIGNALS:
     // A copy started later (`tindlewick --settings`) asks this one to open its settings window.

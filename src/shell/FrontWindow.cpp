@@ -25,6 +25,17 @@ bool staysOnTop(const QWidget *window)
     return native && native->flags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
+// The panel: a window that stays above the others but takes no notice, since it hides at a click
+// outside. A notice it would cover must open above it, and leave it the keys typed in it.
+bool aToolWindowStaysOnTop()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget *window) {
+        return window->windowType() == Qt::Tool && window->isVisible() && !window->isMinimized()
+            && staysOnTop(window);
+    });
+}
+
 } // namespace
 
 namespace FrontWindow {
@@ -42,6 +53,8 @@ QWidget *current()
 QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus)
 {
     QWidget *over = current();
+    const bool aboveThePanel = !over && aToolWindowStaysOnTop();
+    takeFocus = takeFocus && !aboveThePanel;
     auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, over);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Modal to the window it is over at most: a notice left open must not hold the keys of the
@@ -53,6 +66,9 @@ QMessageBox *showMessage(QMessageBox::Icon icon, const QString &title, const QSt
         box->setAttribute(Qt::WA_ShowWithoutActivating);
         box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     }
+    // Last: setting the other flags on a message box drops it.
+    if (aboveThePanel)
+        box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->show();
     if (takeFocus)
         box->activateWindow();

@@ -19,6 +19,8 @@ QWidget *current();
 // A box with the text and an OK button over current() (on its own when there is none), shown
 // and given the focus unless takeFocus is false (the window in front keeps it, and the keys typed
 // there); it goes when it is closed. It blocks the window it is over, never the app's others.
+// Shown while the panel is and over no other window, it opens above the panel and leaves it the
+// focus.
 QMessageBox *showMessage(
     QMessageBox::Icon icon, const QString &title, const QString &text, bool takeFocus = true);
 

@@ -28,6 +28,7 @@
 #include "platform/UserFiles.h"
 #include "platform/X11ClipboardRequests.h"
 #include "platform/X11Connection.h"
+#include "platform/X11CopyPresence.h"
 #include "platform/X11EventCatchUp.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
@@ -65,6 +66,8 @@ void showFatalError(const QString &message)
 // run has no desktop to grab keys from or paste into).
 struct Desktop
 {
+    // This copy on the display, for the hot keys to tell another copy's grab from another program's.
+    std::unique_ptr<X11CopyPresence> presence;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<GlobalHotKeys> hotKeys;
     std::unique_ptr<GlobalInputMonitor> inputMonitor;
@@ -79,7 +82,10 @@ Desktop makeDesktop()
     Desktop desktop;
     if (X11Connection *connection = X11Connection::shared()) {
         desktop.workspace = std::make_unique<X11Workspace>(*connection);
-        desktop.hotKeys = std::make_unique<X11GlobalHotKeys>(*connection);
+        desktop.presence = std::make_unique<X11CopyPresence>(*connection);
+        auto hotKeys = std::make_unique<X11GlobalHotKeys>(*connection);
+        hotKeys->setCopyPresence(desktop.presence.get());
+        desktop.hotKeys = std::move(hotKeys);
         desktop.inputMonitor = std::make_unique<X11GlobalInputMonitor>(*connection);
         desktop.keyboard = std::make_unique<X11SyntheticKeyboard>(*connection);
     } else {

@@ -22,3 +22,11 @@ void UserNotices::tell(const QString &title, const QString &message)
     }
     FrontWindow::showMessage(QMessageBox::Warning, title, message);
 }
+
+void UserNotices::tellOnce(const QString &key, const QString &title, const QString &message)
+{
+    if (m_toldKeys.contains(key))
+        return;
+    m_toldKeys.insert(key);
+    tell(title, message);
+}

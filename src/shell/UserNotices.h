@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -21,8 +22,11 @@ public:
     UserNotices(StatusItem *trayIcon, Sink sink);
 
     void tell(const QString &title, const QString &message);
+    // Tells the first time only for each key: a problem that lasts is met again and again.
+    void tellOnce(const QString &key, const QString &title, const QString &message);
 
 private:
     QPointer<StatusItem> m_trayIcon;
     Sink m_sink;
+    QSet<QString> m_toldKeys;
 };

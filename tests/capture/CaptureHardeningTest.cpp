@@ -5,10 +5,10 @@
 
 #include "capture/CaptureLimits.h"
 #include "model/SqliteConnection.h"
+#include "support/SmallDisk.h"
 #include "support/TestPictures.h"
 
 #include <QBuffer>
-#include <QProcess>
 #include <QRandomGenerator>
 
 #include <sqlite3.h>
@@ -46,33 +46,6 @@ QByteArray noise(qsizetype size)
         bytes[i] = char(QRandomGenerator::global()->generate());
     return bytes;
 }
-
-// A filesystem of a few megabytes of its own, where the test may mount one; unmounted at
-// the end.
-class SmallDisk final
-{
-public:
-    SmallDisk()
-    {
-        QProcess mount;
-        mount.start(QStringLiteral("mount"),
-            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=3m"),
-                QStringLiteral("tmpfs"), m_folder.path() });
-        m_mounted = mount.waitForFinished(5000) && mount.exitStatus() == QProcess::NormalExit
-            && mount.exitCode() == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), { QStringLiteral("-l"), m_folder.path() });
-    }
-    bool isMounted() const { return m_mounted; }
-    QString path() const { return m_folder.path(); }
-
-private:
-    QTemporaryDir m_folder;
-    bool m_mounted = false;
-};
 
 class CaptureHardeningTest : public CaptureTest
 {

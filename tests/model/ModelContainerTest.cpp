@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
@@ -38,47 +42,83 @@ TEST(ModelContainerTest, CreatesTheFolderAndAWalStoreOfVersionOneAndReopensIt)
     EXPECT_EQ(reopened->mainContext()->fetchCount(FetchDescriptor::newestFirst()), 1);
 }
 
-TEST(ModelContainerTest, RefusesFilesItCannotUseWithAReason)
+namespace {
+
+// A store of a few hundred texts cut to half its length, as a disk that filled during a copy of
+// it leaves it.
+void writeCutShortStore(const QString &path)
+{
+    {
+        auto container = ModelContainer::open(path, nullptr);
+        ASSERT_TRUE(container);
+        for (int i = 0; i < 300; ++i)
+            container->mainContext()->insert(ClipboardItem::create(
+                ClipboardItemType::text, { .text = QStringLiteral("text %1 ").arg(i).repeated(20) }));
+        ASSERT_TRUE(container->mainContext()->save().ok);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.resize(file.size() / 2));
+}
+
+} // namespace
+
+TEST(ModelContainerTest, RefusesFilesItCannotUseWithAReasonAndLeavesThemAsTheyWere)
 {
     QTemporaryDir folder;
-    const QString notADatabase = folder.path() + QStringLiteral("/garbage.store");
+    const auto at = [&](const char *name) { return folder.filePath(QLatin1String(name)); };
     {
-        QFile file(notADatabase);
+        QFile file(at("garbage.store"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(8192, 'x'));
     }
-    const QString otherVersion = folder.path() + QStringLiteral("/future.store");
     {
-        auto container = ModelContainer::open(otherVersion, nullptr);
+        auto container = ModelContainer::open(at("future.store"), nullptr);
         ASSERT_TRUE(container);
     }
     {
         SqliteConnection raw;
-        ASSERT_TRUE(raw.open(otherVersion, SQLITE_OPEN_READWRITE));
+        ASSERT_TRUE(raw.open(at("future.store"), SQLITE_OPEN_READWRITE));
         ASSERT_TRUE(raw.exec(QStringLiteral("UPDATE StoreMetadata SET value='2.0.0'")));
     }
-    const QString unwritableFolder = QStringLiteral("/proc/tindlewick/default.store");
+    ASSERT_NO_FATAL_FAILURE(writeCutShortStore(at("cut.store")));
+    ASSERT_TRUE(QDir().mkdir(at("folder.store")));
+    ASSERT_TRUE(replaceWithStandIn(at("fifo.store"), FileStandIn::fifo));
+    ASSERT_TRUE(replaceWithStandIn(at("device.store"), FileStandIn::zeroDeviceLink));
+    QLocalServer socket;
+    ASSERT_TRUE(socket.listen(at("socket.store")));
 
-    // Each with advice that fits its cause.
+    // Each with a reason that names what is wrong and advice that fits it.
     const struct
     {
         QString path;
+        const char *reason;
         const char *advice;
     } cases[] = {
-        { notADatabase, "Move it away" },
-        { otherVersion, "version of Tindlewick that wrote it" },
-        { unwritableFolder, "read and write" },
+        { at("garbage.store"), "not a database", "Move it away" },
+        { at("future.store"), "schema version 2.0.0", "version of Tindlewick that wrote it" },
+        { at("cut.store"), "", "Move it away" },
+        { at("folder.store"), "the store is a folder, not a file", "Move it away" },
+        { at("fifo.store"), "the store is a FIFO, not a file", "Move it away" },
+        { at("socket.store"), "the store is a socket, not a file", "Move it away" },
+        { at("device.store"), "the store leads to /dev/zero, which is a character device, not a file",
+            "make the link lead to a file" },
+        { QStringLiteral("/proc/tindlewick/default.store"), "", "read and write" },
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const QStringList before = folderContents(folder.path());
         QString error;
         QString advice;
-        EXPECT_EQ(ModelContainer::open(c.path, &error, &advice), nullptr) << c.path.toStdString();
-        EXPECT_FALSE(error.isEmpty()) << c.path.toStdString();
-        EXPECT_TRUE(advice.contains(QLatin1String(c.advice)))
-            << c.path.toStdString() << ": " << advice.toStdString();
+        EXPECT_EQ(ModelContainer::open(c.path, &error, &advice), nullptr);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        EXPECT_TRUE(advice.contains(QLatin1String(c.advice))) << advice.toStdString();
+        // Nothing the user had is changed, and nothing is left beside it: no log or index of
+        // SQLite's beside a store it refused, no journal beside a device (in /dev).
+        EXPECT_EQ(folderContents(folder.path()), before);
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/dev/zero-journal")));
+        QFile::remove(QStringLiteral("/dev/zero-journal"));
     }
-    // The refused files are left as they were: nothing the user had is deleted.
-    EXPECT_EQ(QFile(notADatabase).size(), 8192);
 }
 
 TEST(ModelContainerTest, TheDefaultStoreLivesInTheXdgDataFolder)

@@ -6,6 +6,7 @@
 #include "model/StoreSchemaSql.h"
 #include "model/StoreTestSupport.h"
 
+#include "support/FullDiskVfs.h"
 #include "support/ManualClock.h"
 #include "support/TestSupport.h"
 
@@ -864,6 +865,60 @@ TEST_F(ModelContextTest, TheMainContextNeverWaitsForALockAndTriesARefusedSaveAga
         EXPECT_FALSE(context().hasChanges());
         std::unique_ptr<ModelContext> reader = container().makeContext();
         EXPECT_EQ(reader->model(item->persistentModelID())->isPinned(), !c.takenBack);
+    }
+}
+
+// A disk stays full for a while: what the main context could not save is tried again, less often
+// the longer the disk stays full, until there is room. Each try that leaves a deletion in the
+// file says so.
+TEST_F(ModelContextTest, TheMainContextTriesASaveRefusedByAFullDiskAgainLessOftenUntilThereIsRoom)
+{
+    using namespace std::chrono_literals;
+    ManualClock clock;
+    container().setClock(clock);
+    FullDiskVfs disk; // the main context's connection opens on it
+    const struct
+    {
+        const char *name;
+        bool deletes;
+    } cases[] = { { "a deletion", true }, { "a pin", false } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClipboardItemPtr item = insertText(QString::fromUtf8(c.name));
+        ASSERT_TRUE(context().save().ok);
+        QSignalSpy told(&context(), &ModelContext::deletionsNotSaved);
+        disk.setFull(true);
+        if (c.deletes)
+            context().remove(item);
+        else
+            item->setIsPinned(true);
+        const ModelContext::SaveResult refused = context().save();
+        ASSERT_FALSE(refused.ok);
+        EXPECT_EQ(StoreFailure::causeOf(refused.resultCode), StoreFailure::Cause::diskFull);
+        for (const std::chrono::milliseconds delay : { 1000ms, 2000ms, 4000ms, 8000ms, 8000ms }) {
+            const int tries = disk.refusedWrites();
+            clock.advance(delay - 1ms);
+            EXPECT_EQ(disk.refusedWrites(), tries) << "tried before " << delay.count() << " ms";
+            clock.advance(1ms);
+            EXPECT_GT(disk.refusedWrites(), tries) << "not tried after " << delay.count() << " ms";
+        }
+        ASSERT_EQ(told.size(), c.deletes ? 5 : 0);
+        if (c.deletes) {
+            const StoreFailure failure = told.first().first().value<StoreFailure>();
+            EXPECT_EQ(failure.cause, StoreFailure::Cause::diskFull);
+            EXPECT_EQ(failure.storePath, storePath());
+        }
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        EXPECT_TRUE(reader->model(item->persistentModelID())) << "the store changed on a full disk";
+
+        disk.setFull(false);
+        clock.advance(ModelContext::longestFailedSaveRetryDelay);
+        EXPECT_FALSE(context().hasChanges());
+        reader->processPendingStoreChanges();
+        const ClipboardItemPtr stored = reader->model(item->persistentModelID());
+        EXPECT_EQ(stored == nullptr, c.deletes);
+        EXPECT_EQ(stored && stored->isPinned(), !c.deletes);
+        EXPECT_EQ(clock.pendingCount(), 0) << "tried again with nothing left to save";
     }
 }
 

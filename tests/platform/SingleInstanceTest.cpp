@@ -104,6 +104,13 @@ private:
     bool m_leaves;
 };
 
+// Where a copy's socket is, and its lock beside it: in a folder that is missing, no lock can be
+// made (as in one that cannot be written).
+QString socketIn(const QTemporaryDir &folder, bool lockCanBeMade)
+{
+    return folder.path() + (lockCanBeMade ? QStringLiteral("/socket") : QStringLiteral("/missing/socket"));
+}
+
 } // namespace
 
 TEST(SingleInstanceTest, OnlyOneCopyHoldsTheLockAndTheNextTakesItWhenTheFirstGoes)
@@ -147,6 +154,7 @@ TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnothe
         bool otherObeys = true;
         bool runs = true;
         int askedTimes = 0;
+        bool lockCanBeMade = true;
     };
     const Case cases[] = {
         { "no other copy: this one runs at once", false },
@@ -156,11 +164,13 @@ TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnothe
             1 },
         { "a copy that holds the lock and never listens stays: this one leaves", true, false, false, true,
             false, 0 },
+        // Nobody holds a lock where none can be made.
+        { "no lock can be made: this one runs unchecked", false, false, true, true, true, 0, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir folder;
-        const QString path = folder.path() + QStringLiteral("/socket");
+        const QString path = socketIn(folder, c.lockCanBeMade);
         if (c.staleSocketFile) {
             QFile stale(path);
             ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
@@ -173,8 +183,14 @@ TEST(SingleInstanceTest, ACopyTakesOverFromTheRunningOneOrLeavesAtOnceWhenAnothe
         }
         SingleInstance instance(path);
         EXPECT_EQ(instance.takeOver(waits), c.runs);
-        EXPECT_EQ(instance.hasClaimed(), c.runs);
-        EXPECT_EQ(instance.isListening(), c.runs);
+        EXPECT_EQ(instance.runs(), c.runs);
+        EXPECT_EQ(instance.hasClaimed(), c.runs && c.lockCanBeMade);
+        EXPECT_EQ(instance.isListening(), c.runs && c.lockCanBeMade);
+        EXPECT_EQ(instance.lockProblem().isEmpty(), c.lockCanBeMade) << instance.lockProblem().toStdString();
+        if (!c.lockCanBeMade) {
+            EXPECT_TRUE(instance.lockProblem().contains(instance.lockPath()));
+            EXPECT_TRUE(instance.lockProblem().contains(QLatin1String("No such file or directory")));
+        }
         if (other) {
             EXPECT_EQ(other->requests.load(), c.askedTimes);
             other->quit();
@@ -241,7 +257,7 @@ TEST(SingleInstanceTest, ACopyAsksTheRunningOneToOpenItsSettingsOrRunsItself)
 {
     const SingleInstance::Waits waits { 300, 600 };
     using enum SingleInstance::SettingsRequest;
-    enum class Other { none, running, silentHolder, olderIgnoring, olderLeaving };
+    enum class Other { none, running, silentHolder, olderIgnoring, olderLeaving, noLockCanBeMade };
     const struct
     {
         const char *name;
@@ -253,18 +269,20 @@ TEST(SingleInstanceTest, ACopyAsksTheRunningOneToOpenItsSettingsOrRunsItself)
         { "a copy that holds the lock and never listens", Other::silentHolder, unanswered },
         { "a copy that does not know the request", Other::olderIgnoring, unanswered },
         { "a copy that goes instead of answering: this one runs", Other::olderLeaving, thisCopyRuns },
+        { "no lock can be made: this one runs unchecked", Other::noLockCanBeMade, thisCopyRuns },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir folder;
-        const QString path = folder.path() + QStringLiteral("/socket");
+        const bool lockCanBeMade = c.other != Other::noLockCanBeMade;
+        const QString path = socketIn(folder, lockCanBeMade);
         std::unique_ptr<OtherCopy> other;
         std::unique_ptr<OlderCopy> older;
         if (c.other == Other::running || c.other == Other::silentHolder) {
             other = std::make_unique<OtherCopy>(path, true, true, c.other == Other::running);
             other->start();
             ASSERT_TRUE(waitUntil([&] { return other->ready.load(); }));
-        } else if (c.other != Other::none) {
+        } else if (c.other != Other::none && lockCanBeMade) {
             older = std::make_unique<OlderCopy>(path, c.other == Other::olderLeaving);
             older->start();
             ASSERT_TRUE(waitUntil([&] { return older->ready.load(); }));
@@ -274,8 +292,9 @@ TEST(SingleInstanceTest, ACopyAsksTheRunningOneToOpenItsSettingsOrRunsItself)
         clock.start();
         EXPECT_EQ(instance.askToOpenSettings(waits), c.answer);
         EXPECT_LT(clock.elapsed(), 3000);
-        EXPECT_EQ(instance.hasClaimed(), c.answer == thisCopyRuns);
-        EXPECT_EQ(instance.isListening(), c.answer == thisCopyRuns);
+        EXPECT_EQ(instance.runs(), c.answer == thisCopyRuns);
+        EXPECT_EQ(instance.hasClaimed(), c.answer == thisCopyRuns && lockCanBeMade);
+        EXPECT_EQ(instance.isListening(), c.answer == thisCopyRuns && lockCanBeMade);
         if (other) {
             // It opens the window after it answered.
             if (c.answer == delivered) {

@@ -42,6 +42,7 @@
 #include "shell/ShellPanelEnvironment.h"
 #include "shell/StatusItem.h"
 #include "support/FileSizeLimit.h"
+#include "support/FullDiskVfs.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -785,6 +786,55 @@ TEST_F(AppDelegateTest, TheUserHearsOnceOfEachReasonACopyWasNotSaved)
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices.first().contains(storePath()));
     EXPECT_TRUE(notices.first().contains(QLatin1String("writable"))) << notices.first().toStdString();
+}
+
+// What the user deletes must leave the file: on a full disk the deletion waits in memory, the
+// user hears once that it is still in the file, and it is written once there is room, at the
+// latest when the panel next shows or hides.
+TEST_F(AppDelegateTest, ADeletionRefusedByAFullDiskIsToldOnceAndWrittenWhenThePanelShowsOrHides)
+{
+    container().setClock(clock);
+    FullDiskVfs disk; // the main context's connection opens on it
+    insertText(QStringLiteral("written when the panel shows"));
+    insertText(QStringLiteral("written when the panel hides"));
+    launchWithPanelView();
+    const QList<ClipboardItemPtr> items = context().fetch(FetchDescriptor::newestFirst()).items;
+    ASSERT_EQ(items.size(), 3);
+    const auto storedTexts = [&] {
+        std::unique_ptr<ModelContext> reader = container().makeContext();
+        QStringList texts;
+        for (const ClipboardItemPtr &item : reader->fetch(FetchDescriptor::newestFirst()).items)
+            texts << item->textContent().value_or(QString());
+        return texts;
+    };
+    const struct
+    {
+        QString text;
+        bool panelShownAtTheDelete;
+    } deletions[] = { { QStringLiteral("written when the panel shows"), false },
+        { QStringLiteral("written when the panel hides"), true } };
+    for (const auto &deletion : deletions) {
+        SCOPED_TRACE(deletion.text.toStdString());
+        ASSERT_EQ(panelShown(), deletion.panelShownAtTheDelete);
+        disk.setFull(true);
+        // As the panel's Delete does.
+        for (const ClipboardItemPtr &item : items) {
+            if (item->textContent() == deletion.text)
+                context().remove(item);
+        }
+        EXPECT_FALSE(context().save().ok);
+        clock.advance(ModelContext::longestFailedSaveRetryDelay * 3);
+        EXPECT_TRUE(storedTexts().contains(deletion.text));
+        disk.setFull(false);
+        pressShortcut();
+        EXPECT_EQ(panelShown(), !deletion.panelShownAtTheDelete);
+        EXPECT_TRUE(waitUntil([&] { return !storedTexts().contains(deletion.text); }));
+    }
+    ASSERT_EQ(notices.size(), 1) << notices.join(u'\n').toStdString();
+    EXPECT_TRUE(notices.first().contains(storePath()));
+    EXPECT_TRUE(notices.first().contains(QLatin1String("what you deleted is still in the file")))
+        << notices.first().toStdString();
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("stored") });
 }
 
 // Without a tray, the desktop's notification area says once how to open the panel and where

@@ -84,13 +84,16 @@ TEST(FrontWindowTest, ANoticeOpensOverTheActiveWindowElseOverOneThatStaysOnTop)
         bool settingsShown;
         Window active;
         Window expected;
+        bool panelShown = true;
     } cases[] = {
         { "the settings window is active", true, true, settings, settings },
         { "another ordinary window is active", true, true, other, other },
         // The panel hides once it loses the focus: the notice goes over the settings.
         { "the panel is active, the settings stay on top", true, true, panel, settings },
+        // Above the panel, which keeps the keys typed in it.
         { "the panel is active, the other windows stay below", false, true, panel, none },
         { "the settings window is closed", true, false, panel, none },
+        { "neither the panel nor the settings are shown", true, false, other, none, false },
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.name);
@@ -102,11 +105,19 @@ TEST(FrontWindowTest, ANoticeOpensOverTheActiveWindowElseOverOneThatStaysOnTop)
             settingsWindow->hide();
         QWidget *const windows[] = { nullptr, settingsWindow.get(), otherWindow.get(), panelWindow.get() };
         ASSERT_TRUE(activate(windows[test.active]));
+        if (!test.panelShown) {
+            panelWindow->hide();
+            otherWindow->hide(); // stands for another program's window in front
+        }
+        const bool aboveThePanel = test.expected == none && test.panelShown;
 
         EXPECT_EQ(FrontWindow::current(), windows[test.expected]);
         QPointer<QMessageBox> box = FrontWindow::showMessage(
             QMessageBox::Information, QStringLiteral("Notice"), QStringLiteral("text"));
         ASSERT_TRUE(box);
+        EXPECT_EQ(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint), aboveThePanel);
+        // The window manager is asked to leave the panel the keys typed in it.
+        EXPECT_EQ(box->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus), aboveThePanel);
         EXPECT_EQ(box->parentWidget(), windows[test.expected]);
         EXPECT_TRUE(box->isVisible());
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);

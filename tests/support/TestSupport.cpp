@@ -115,6 +115,20 @@ TemporaryResourceFolder::~TemporaryResourceFolder()
     Bundle::setResourceDirectoryOverride(QString());
 }
 
+QStringList folderContents(const QString &path)
+{
+    QStringList entries;
+    for (const QFileInfo &entry : QDir(path).entryInfoList(
+             QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString what = entry.isSymLink() ? QStringLiteral("-> ") + entry.symLinkTarget()
+            : entry.isDir()                    ? QStringLiteral("folder")
+            : entry.isFile()                   ? QString::number(entry.size())
+                                               : QStringLiteral("special");
+        entries.append(entry.fileName() + u' ' + what);
+    }
+    return entries;
+}
+
 bool replaceWithStandIn(const QString &path, FileStandIn standIn, qint64 sparseBytes)
 {
     const QByteArray native = QFile::encodeName(path);

@@ -85,6 +85,9 @@ enum class FileStandIn { fifo, zeroDeviceLink, nullDeviceLink, sparseFile, linkL
 // Puts one at the path in place of whatever is there (a sparse file of sparseBytes); false when
 // it cannot.
 bool replaceWithStandIn(const QString &path, FileStandIn standIn, qint64 sparseBytes = 0);
+// What a folder holds, by name: each file with its size, each link with where it leads, a folder
+// or anything else (a FIFO, a socket) as what it is. To tell that nothing in it changed.
+QStringList folderContents(const QString &path);
 
 // A private resource folder that the Bundle reads from while this object lives.
 class TemporaryResourceFolder final

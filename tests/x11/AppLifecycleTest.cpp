@@ -7,6 +7,7 @@
 #include "TrayHost.h"
 
 #include "support/HugeTexts.h"
+#include "support/SmallDisk.h"
 #include "support/TestPictures.h"
 #include "support/TestSupport.h"
 
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QUrl>
@@ -631,4 +633,90 @@ TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHe
             EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "the write-ahead log is folded into the store";
         }
     }
+}
+
+// A runtime folder that cannot be written (mounted read-only) leaves the check for another copy
+// unmade where no lock file can be made there: the app says so and runs on, instead of blaming a
+// copy that does not run and quitting. A lock file an earlier run left there is still taken, and
+// a second copy started then leaves as it should.
+TEST_F(AppLifecycleX11Test, AReadOnlyRuntimeFolderLeavesTheAppRunningAndSaysWhatFailed)
+{
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    const QString lockFile = runtime + QStringLiteral("/tindlewick.socket.lock");
+    const QString anotherCopy = QStringLiteral("Another copy of Tindlewick is running");
+    const QString unchecked = QStringLiteral("Whether another copy of Tindlewick runs cannot be checked: the "
+                                             "lock file %1 cannot be made")
+                                  .arg(lockFile);
+    for (const bool lockFileLeft : { false, true }) {
+        SCOPED_TRACE(lockFileLeft ? "with the lock file of an earlier run" : "empty");
+        SmallDisk folder(runtime, { QStringLiteral("1m"), !lockFileLeft });
+        // Elsewhere than as root, a folder without the right to write in it stands for one.
+        if (!folder.isMounted() && ::geteuid() == 0)
+            GTEST_SKIP() << "as root, needs a read-only filesystem of its own (mount)";
+        if (lockFileLeft) {
+            QFile left(lockFile);
+            ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+            left.close();
+            ASSERT_TRUE(!folder.isMounted() || folder.remountReadOnly());
+        }
+        const QFile::Permissions owners = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        const auto writableAgain = qScopeGuard([&] { QFile::setPermissions(runtime, owners); });
+        if (!folder.isMounted()) {
+            ASSERT_TRUE(QFile::setPermissions(runtime, owners & ~QFile::WriteOwner));
+        }
+        ASSERT_FALSE(QFile(runtime + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
+            << "still writable";
+        AppProcess app(home.path());
+        app.captureOutput();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openThenDismissPanel(app)) << "the app does not run: " << app.output().toStdString();
+        EXPECT_FALSE(app.output().contains(anotherCopy)) << app.output().toStdString();
+        EXPECT_EQ(app.output().contains(unchecked), !lockFileLeft) << app.output().toStdString();
+        if (!lockFileLeft && folder.isMounted()) {
+            EXPECT_TRUE(app.output().contains(QStringLiteral("(Read-only file system)")));
+        }
+        if (lockFileLeft) {
+            AppProcess second(home.path());
+            second.captureOutput();
+            ASSERT_TRUE(second.start());
+            ASSERT_TRUE(second.waitForExit(10'000));
+            EXPECT_EQ(second.exitCode(), 0);
+            EXPECT_TRUE(second.output().contains(anotherCopy)) << second.output().toStdString();
+            EXPECT_TRUE(app.isRunning());
+        }
+        app.signal(SIGTERM);
+        ASSERT_TRUE(app.waitForExit(5000));
+        EXPECT_EQ(app.exitCode(), 0);
+    }
+}
+
+// Two copies that do not meet at the single-copy lock (each has a runtime folder of its own) on
+// one display: the second one says that the first holds the shortcut, not an input method.
+TEST_F(AppLifecycleX11Test, ASecondCopyWithAnotherRuntimeFolderSaysTheFirstHoldsTheShortcut)
+{
+    AppProcess first(home.path());
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(openThenDismissPanel(first)) << "the first copy does not answer its shortcut";
+    QTemporaryDir otherHome;
+    AppProcess second(otherHome.path());
+    second.captureOutput();
+    ASSERT_TRUE(second.start());
+    const QString reason
+        = QStringLiteral("another copy of Tindlewick on this display (process %1) holds the combination")
+              .arg(first.pid());
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return second.output().contains(QStringLiteral("Error registering hotkey Ctrl+Space: ") + reason);
+        },
+        std::chrono::seconds(20)))
+        << second.output().toStdString();
+    // Told to the user once the second try, a second later, was refused too.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return second.output().contains(QStringLiteral("Ctrl+Space may not reach Tindlewick: ") + reason);
+        },
+        std::chrono::seconds(20)))
+        << second.output().toStdString();
+    EXPECT_FALSE(second.output().contains(QLatin1String("input method"))) << second.output().toStdString();
+    EXPECT_TRUE(first.isRunning());
 }

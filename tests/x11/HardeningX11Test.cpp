@@ -10,6 +10,7 @@
 #include "capture/CaptureLimits.h"
 #include "model/SqliteConnection.h"
 #include "model/StoreTestSupport.h"
+#include "support/SmallDisk.h"
 #include "support/TestPictures.h"
 
 #include <QDir>
@@ -55,6 +56,43 @@ protected:
     {
         waitUntil([&] { return (m_watch && !m_watch()) || storedTexts().value(0) == text; }, limit);
         return storedTexts().value(0) == text;
+    }
+    // Folds the store's write-ahead log into it and empties the log, from a connection of the
+    // test's own while the app is idle.
+    bool foldLogIntoStore()
+    {
+        SqliteConnection raw;
+        if (!raw.open(storePath(), SQLITE_OPEN_READWRITE))
+            return false;
+        SqliteStatement checkpoint = raw.prepare(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        return checkpoint.isValid() && checkpoint.step() && checkpoint.int64(0) == 0
+            && QFileInfo(storePath() + QStringLiteral("-wal")).size() == 0;
+    }
+    // The app windows' ids as the window manager stacks them, bottom first.
+    static QStringList stackingOrder()
+    {
+        const QString list = toolOutput(QStringLiteral("xprop"),
+            { QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING") });
+        QStringList ids;
+        for (const QString &id : list.mid(list.indexOf(u'#') + 1).split(u',', Qt::SkipEmptyParts))
+            ids.append(QString::number(id.trimmed().toULongLong(nullptr, 16)));
+        return ids;
+    }
+    // Deletes the first item of History through its row's menu, as the user does.
+    void deleteNewestFromItsMenu(AppProcess &app)
+    {
+        ASSERT_TRUE(openPanelShown(app));
+        const QRect panel = windowGeometry(frontWindow()).rect;
+        const QPoint row(panel.left() + 120, panel.top() + 119 + 22);
+        ASSERT_TRUE(
+            xdotool({ QStringLiteral("mousemove"), QString::number(row.x()), QString::number(row.y()) }));
+        ASSERT_TRUE(app.caughtUp());
+        const qsizetype beforeMenu = app.outputMark();
+        ASSERT_TRUE(xdotool({ QStringLiteral("click"), QStringLiteral("3") }));
+        ASSERT_TRUE(app.waitForMenu(beforeMenu, QStringLiteral("Delete"))) << "no menu";
+        // Its entries: Pin, Delete.
+        for (const char *key : { "Down", "Down", "Return" })
+            ASSERT_TRUE(pressKey(QString::fromLatin1(key)));
     }
     // Whether the bytes are anywhere in the store file or its write-ahead log.
     bool storeFilesContain(const QByteArray &bytes)
@@ -180,6 +218,10 @@ protected:
     // Starts the app with the model file replaced by the stand-in and expects every copy kept,
     // its memory and what it writes bounded, and a quick quit.
     void expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row);
+
+    // Starts the app over a store it cannot use: it shows a message naming the reason, and stops
+    // once the user has confirmed it.
+    void expectExplainedThenStops(const QString &reason, const char *name);
 
     // While it is set, waiting for a copy ends as soon as it says false.
     std::function<bool()> m_watch;
@@ -570,6 +612,63 @@ TEST_F(HardeningX11Test, WhileAnotherProgramHoldsTheStoreThePanelShowsWithoutWai
         EXPECT_TRUE(storedTexts().contains(QStringLiteral("copied while locked %1").arg(round)));
 }
 
+// A password copied by mistake and deleted must leave the store, also while its disk is full:
+// SQLite needs room to write a deletion too. The row goes from the panel at once, the user hears
+// once that the item is still in the file, and once there is room again the deletion is written,
+// at the latest when the panel shows.
+TEST_F(HardeningX11Test, ADeleteOnAFullDiskIsToldOnceAndWrittenOnceThereIsRoomWhenThePanelShows)
+{
+    SmallDisk disk(QFileInfo(storePath()).absolutePath(), { QStringLiteral("2m") });
+    if (!disk.isMounted())
+        GTEST_SKIP() << "needs a filesystem of its own for the store (mount, as root)";
+    const QString secret = QStringLiteral("hunter2, copied by mistake");
+    seedStore({ QStringLiteral("kept"), secret });
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    startApp(app);
+    // The log emptied into the store, so that any write needs new room; then no room is left.
+    ASSERT_TRUE(foldLogIntoStore());
+    ASSERT_TRUE(disk.fill(QStringLiteral("filler")));
+
+    const qsizetype mark = app.outputMark();
+    ASSERT_NO_FATAL_FAILURE(deleteNewestFromItsMenu(app));
+    const quint64 panel = frontWindow();
+    const QString notice = QStringLiteral("[AppDelegate] Deleted item still in the clipboard history: ");
+    ASSERT_TRUE(waitUntil([&] { return app.output().mid(mark).contains(notice); }, std::chrono::seconds(10)))
+        << app.output().mid(mark).toStdString();
+    // On the screen, since no tray runs to show it beside its icon.
+    EXPECT_TRUE(waitUntil([&] {
+        return app.output().mid(mark).contains(
+            QStringLiteral("[TestHooks] Message box \"The disk that holds the clipboard history"));
+    })) << "not shown to the user";
+    ASSERT_TRUE(app.caughtUp());
+    saveScreenshot(QStringLiteral("deletion-not-saved-notice.png"));
+    // Above the panel, which keeps the keys typed in it.
+    const QString box = toolOutput(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--name"),
+            QStringLiteral("^Deleted item still in the clipboard history$") })
+                            .split(u'\n')
+                            .first();
+    const QStringList stacking = stackingOrder();
+    EXPECT_GT(stacking.indexOf(box), stacking.indexOf(QString::number(panel)))
+        << "the notice opened under the panel: " << stacking.join(u' ').toStdString();
+    EXPECT_TRUE(holdsKeyboard(panel)) << "the notice took the panel's keys";
+    EXPECT_TRUE(storedTexts().contains(secret)) << "written on a full disk: the test did not fill it";
+    // The panel hidden; the disk still full meanwhile.
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return isFront(m_window->windowId()); }));
+    ASSERT_TRUE(app.caughtUp());
+    EXPECT_TRUE(storedTexts().contains(secret));
+
+    ASSERT_TRUE(QFile::remove(disk.path() + QStringLiteral("/filler")));
+    ASSERT_TRUE(openPanelShown(app));
+    EXPECT_TRUE(waitUntil([&] { return !storedTexts().contains(secret); }, std::chrono::seconds(3)))
+        << storedTexts().join(QStringLiteral(" | ")).toStdString();
+    EXPECT_EQ(storedTexts(), QStringList { QStringLiteral("kept") });
+    EXPECT_EQ(app.output().count(notice), 1) << "told more than once";
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+}
+
 TEST_F(HardeningX11Test, ATextOfTensOfMegabytesIsKeptOffTheMainThreadAndALargerOneIsNotReadBeyondTheLimit)
 {
     AppProcess app(home.path());
@@ -751,18 +850,62 @@ TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
-TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
+namespace {
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A store the app cannot use is explained in a message the user confirms, then the app stops,
+// leaving it as it was and nothing beside it: a damaged store, and what may stand in its place.
+TEST_F(HardeningX11Test, AStoreItCannotUseIsExplainedAndLeftAsItWas)
 {
     QStringList texts;
     for (int i = 0; i < 300; ++i)
         texts.append(QStringLiteral("entry %1").arg(i));
-    seedStore(texts);
-    damageItemTable(storePath());
-    QFile before(storePath());
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray bytes = before.readAll();
-    before.close();
+    const struct
+    {
+        const char *name;
+        std::function<void()> make;
+        QString reason; // in the message's first line
+    } stores[] = {
+        { "damaged",
+            [&] {
+                seedStore(texts);
+                damageItemTable(storePath());
+            },
+            QStringLiteral("damaged") },
+        { "a folder", [&] { ASSERT_TRUE(QDir().mkpath(storePath())); },
+            QStringLiteral("the store is a folder, not a file") },
+        // A journal of SQLite's was once made beside the device, in /dev.
+        { "a link to /dev/zero",
+            [&] { ASSERT_TRUE(replaceWithStandIn(storePath(), FileStandIn::zeroDeviceLink)); },
+            QStringLiteral("the store leads to /dev/zero, which is a character device, not a file") },
+    };
+    for (const auto &store : stores) {
+        SCOPED_TRACE(store.name);
+        ASSERT_TRUE(QDir(QFileInfo(storePath()).absolutePath()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(storePath()).absolutePath()));
+        ASSERT_NO_FATAL_FAILURE(store.make());
+        const QString folder = QFileInfo(storePath()).absolutePath();
+        const QStringList before = folderContents(folder);
+        const QByteArray bytes = QFileInfo(storePath()).isFile() ? contentsOf(storePath()) : QByteArray();
+        ASSERT_NO_FATAL_FAILURE(expectExplainedThenStops(store.reason, store.name));
+        EXPECT_EQ(folderContents(folder), before);
+        if (!bytes.isEmpty()) {
+            EXPECT_EQ(contentsOf(storePath()), bytes) << "the store was changed";
+        }
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/dev/zero-journal")));
+        QFile::remove(QStringLiteral("/dev/zero-journal"));
+    }
+}
 
+void HardeningX11Test::expectExplainedThenStops(const QString &reason, const char *name)
+{
     AppProcess app(home.path());
     app.captureOutput();
     ASSERT_TRUE(app.start());
@@ -783,7 +926,8 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
                 QStringLiteral("^Tindlewick$") });
         return !shown.isEmpty() && isDrawn(windowGeometry(shown.split(u'\n').first().toULongLong()).rect);
     })) << "the message was never drawn";
-    saveScreenshot(QStringLiteral("damaged-store-message.png"));
+    saveScreenshot(
+        QStringLiteral("unusable-store-message-%1.png").arg(QString::fromUtf8(name).replace(u'/', u'-')));
     // The user confirms it; then the app stops.
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -797,15 +941,13 @@ TEST_F(HardeningX11Test, ADamagedStoreIsExplainedAndLeftAsItWas)
     ASSERT_GE(lines.size(), 3) << app.errors().toStdString();
     EXPECT_TRUE(lines[0].startsWith(QLatin1String("Could not create ModelContainer: ")))
         << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(reason)) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].contains(storePath())) << lines[1].toStdString();
     EXPECT_FALSE(lines[2].isEmpty());
     // Said once: standard output does not repeat it, which a terminal would show twice.
     EXPECT_EQ(
         QString(app.output() + app.errors()).count(QStringLiteral("Could not create ModelContainer")), 1)
         << app.output().toStdString();
-    QFile after(storePath());
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), bytes) << "the damaged store was changed";
 }
 
 TEST_F(HardeningX11Test, ALongListOfFilesPastedFromThePanelTellsWhenTheAppTookTheClipboard)
@@ -844,12 +986,6 @@ bool rewriteInPlace(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
         && file.flush();
-}
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The app's resources in a folder of the test's own, where its two models are rewritten as an

@@ -7,6 +7,7 @@
 #include "KeyboardShortcuts/DoubleTapService.h"
 #include "KeyboardShortcuts/HotKeyCenter.h"
 #include "platform/X11ClipboardRequests.h"
+#include "platform/X11CopyPresence.h"
 #include "platform/X11GlobalHotKeys.h"
 #include "platform/X11GlobalInputMonitor.h"
 #include "platform/X11KeyboardMap.h"
@@ -204,24 +205,53 @@ TEST_F(X11PlatformTest, GrabWorksWithNumLockOnAndStopsAfterUngrab)
     EXPECT_EQ(released.count(), 1);
 }
 
+// The reason names who holds it: another copy of the app on the display (one that the
+// single-copy lock does not see), or else another program.
 TEST_F(X11PlatformTest, GrabHeldByAnotherClientIsRefusedWithAReason)
 {
-    std::unique_ptr<X11Connection> other = X11Connection::open();
-    ASSERT_TRUE(other);
     const HotKeyCombination combination { 0xffc4 /* F7 */, controlMask | shiftMask };
-    X11GlobalHotKeys otherHotKeys(*other);
-    ASSERT_TRUE(otherHotKeys.grab(combination, nullptr));
+    const struct
+    {
+        const char *holder;
+        bool isACopy;
+        QString reason;
+    } holders[] = {
+        { "another program", false,
+            QStringLiteral("another program (often an input method) holds the combination") },
+        { "another copy of the app", true,
+            QStringLiteral("another copy of Tindlewick on this display (process %1) holds the combination")
+                .arg(QCoreApplication::applicationPid()) },
+    };
+    for (const auto &holder : holders) {
+        SCOPED_TRACE(holder.holder);
+        connection->sync(); // the windows of the row before are gone
+        std::unique_ptr<X11Connection> other = X11Connection::open();
+        ASSERT_TRUE(other);
+        std::unique_ptr<X11CopyPresence> otherCopy
+            = holder.isACopy ? std::make_unique<X11CopyPresence>(*other) : nullptr;
+        auto otherHotKeys = std::make_unique<X11GlobalHotKeys>(*other);
+        ASSERT_TRUE(otherHotKeys->grab(combination, nullptr));
 
-    X11GlobalHotKeys hotKeys(*connection);
-    QString error;
-    EXPECT_FALSE(hotKeys.grab(combination, &error));
-    EXPECT_FALSE(error.isEmpty());
+        X11CopyPresence thisCopy(*connection);
+        X11GlobalHotKeys hotKeys(*connection);
+        hotKeys.setCopyPresence(&thisCopy);
+        QString error;
+        EXPECT_FALSE(hotKeys.grab(combination, &error));
+        EXPECT_TRUE(error.startsWith(holder.reason)) << error.toStdString();
 
-    // Once the other client lets go, the same grab succeeds.
-    otherHotKeys.ungrab(combination);
-    other->sync(); // the server has let go of it
-
-    EXPECT_TRUE(hotKeys.grab(combination, &error)) << error.toStdString();
+        // Once the other client lets go, the same grab succeeds.
+        otherHotKeys->ungrab(combination);
+        other->sync(); // the server has let go of it
+        EXPECT_TRUE(hotKeys.grab(combination, &error)) << error.toStdString();
+        hotKeys.ungrab(combination);
+        // The other copy gone, this one takes its place on the display.
+        otherHotKeys.reset();
+        otherCopy.reset();
+        other.reset();
+        EXPECT_EQ(thisCopy.otherCopy(), std::nullopt);
+        X11CopyPresence later(*connection);
+        EXPECT_EQ(later.otherCopy(), QCoreApplication::applicationPid());
+    }
 }
 
 TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
