@@ -9,6 +9,7 @@
 #include "capture/PasteboardSnapshot.h"
 #include "capture/PublicSuffixList.h"
 #include "common/Diagnostics.h"
+#include "common/EventLoopWait.h"
 #include "common/NotificationCenter.h"
 #include "common/ThenWhileAlive.h"
 #include "model/ModelContainer.h"
@@ -17,7 +18,6 @@
 #include "platform/Workspace.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -107,7 +107,7 @@ void ClipboardMonitor::startMonitoring()
     (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
 }
 
-void ClipboardMonitor::stopMonitoring()
+void ClipboardMonitor::stop()
 {
     m_monitoring = false;
     m_pollTimer.stop();
@@ -120,29 +120,36 @@ void ClipboardMonitor::track(QFuture<void> step)
     const QPointer<ClipboardMonitor> alive(this);
     const auto ended = [alive] {
         if (alive)
-            --alive->m_stepsUnderWay;
+            alive->stepEnded();
     };
-    // A step that failed runs neither its continuation nor a cancel handler: counted as under
-    // way for good, it would hold every later quit for the whole wait.
-    step.then(QCoreApplication::instance(), ended)
-        .onFailed(QCoreApplication::instance(), ended)
-        .onCanceled(QCoreApplication::instance(), ended);
+    // The step ends on the main thread (thenWhileAlive), and is counted out in the same turn: a
+    // quit that looks between the two would take a copy already saved for one still under way.
+    // However it ended: a cancelled step is made an ended one first, as a continuation runs after
+    // a step that failed but not after one cancelled. Counted as under way for good, it would hold
+    // every later quit for the whole wait.
+    step.onCanceled([] {}).then(QtFuture::Launch::Sync, [ended](const QFuture<void> &) { ended(); });
 }
 
-void ClipboardMonitor::finishCaptures(std::chrono::milliseconds limit)
+void ClipboardMonitor::stepEnded()
 {
-    QElapsedTimer clock;
-    clock.start();
+    if (--m_stepsUnderWay == 0 && m_endWait)
+        m_endWait->end();
+}
+
+bool ClipboardMonitor::waitUntilEnded(QDeadlineTimer deadline)
+{
     // What the X server said about the clipboard since the loop last turned.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const qint64 changeCount = m_pasteboard.changeCount();
     if (changeCount != m_lastChangeCount)
         acceptChange(changeCount);
-    // Woken now and then: a step that never ends posts nothing.
-    QTimer wake;
-    wake.start(10);
-    while (m_stepsUnderWay > 0 && clock.elapsed() < limit.count())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    EventLoopWait wait;
+    if (m_stepsUnderWay == 0)
+        wait.end();
+    m_endWait = &wait;
+    const bool ended = wait.run(deadline);
+    m_endWait = nullptr;
+    return ended;
 }
 
 void ClipboardMonitor::scheduleChangeTimer()
@@ -254,7 +261,7 @@ void ClipboardMonitor::scheduleRetry(int retryCount)
         // A newer change belongs to the poll.
         if (m_pasteboard.changeCount() == m_lastChangeCount)
             captureClipboard(retryCount + 1);
-        --m_stepsUnderWay;
+        stepEnded();
     });
 }
 

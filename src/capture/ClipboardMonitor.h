@@ -2,6 +2,7 @@
 
 #include "capture/DuplicateLookup.h"
 #include "common/ClockTimer.h"
+#include "common/Stoppable.h"
 #include "model/AppSettings.h"
 #include "model/ClipboardDatabaseActor.h"
 #include "model/ClipboardItem.h"
@@ -15,10 +16,12 @@
 #include <QSet>
 #include <QUrl>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
 class CodeClassifier;
+class EventLoopWait;
 class ModelContainer;
 class Pasteboard;
 class Workspace;
@@ -28,7 +31,7 @@ struct PasteboardSnapshot;
 // keeps out what must not be stored, classifies the rest and saves it to the history.
 // Main thread only; the slow parts (reading another application's clipboard, decoding
 // pictures, detecting code) run elsewhere and come back here.
-class ClipboardMonitor final : public QObject
+class ClipboardMonitor final : public QObject, public Stoppable
 {
     Q_OBJECT
 public:
@@ -45,13 +48,19 @@ public:
     // Starts the poll and the history pruning.
     void startMonitoring();
     // Stops them (at quit): no later copy is read. Copies waiting for a locked store stay.
-    void stopMonitoring();
-    // At quit, after stopMonitoring(): a change the poll has not seen yet is read now, and the
-    // captures under way are let end, for at most `limit`, so that what the user copied just
-    // before the end is kept. Runs the event loop meanwhile (user input left out).
-    void finishCaptures(std::chrono::milliseconds limit);
+    void stop() override;
+    // At quit, after stop(): a change the poll has not seen yet is read now, and the captures
+    // under way are let end, until the deadline, so that what the user copied just before the end
+    // is kept. Runs the event loop meanwhile (user input left out). False when a capture had not
+    // ended by then.
+    bool waitUntilEnded(QDeadlineTimer deadline) override;
     // Steps of captures (a reading, a classification, a save, a retry) not ended yet.
     int captureStepsUnderWay() const { return m_stepsUnderWay; }
+    // At quit, once no capture can go on (the event loop no longer turns): the copies whose
+    // capture had not reached the store. Not counted: a copy the store's actor has written, though
+    // what follows on the main thread has not run, nor one it is writing still (the quit names a
+    // write it left behind).
+    int copiesNotKept() const { return m_stepsUnderWay - m_writingInBackground->load(); }
 
     // Set before the app writes to the clipboard itself: the next accepted change is
     // skipped instead of captured when the app still owns the clipboard's contents (another
@@ -164,6 +173,7 @@ private:
     void scheduleRetry(int retryCount);
     // Counts the step as under way until it has ended, whether it ran, was skipped or cancelled.
     void track(QFuture<void> step);
+    void stepEnded();
     void acceptChange(qint64 changeCount);
 
     QFuture<std::optional<CapturedContent>> imageContent(const PasteboardSnapshot &snapshot);
@@ -228,6 +238,11 @@ private:
     QSet<int> m_reportedFailures;
     bool m_monitoring = false;
     int m_stepsUnderWay = 0;
+    // Copies the store's actor is writing, or has written, whose step has not ended yet; shared
+    // with its jobs.
+    std::shared_ptr<std::atomic<int>> m_writingInBackground = std::make_shared<std::atomic<int>>(0);
+    // The quit's wait for the captures under way, while it runs.
+    EventLoopWait *m_endWait = nullptr;
     qint64 m_lastChangeCount = 0;
     bool m_ignoreNextChange = false;
     qint64 m_lastProcessedMs;

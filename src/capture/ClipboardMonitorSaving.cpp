@@ -138,25 +138,29 @@ void ClipboardMonitor::saveInBackground(const PendingSave &pending)
         bool isNew = true;
     };
     const qint64 limit = m_settings.historyLimit();
-    QFuture<Saved> saving = m_databaseActor->perform([pending, limit](ModelContext &context) {
-        const ModelContext::PendingMark mark = context.pendingMark();
-        const Placement placed = place(context, pending, limit);
-        Saved saved { context.save(), {}, {}, placed.isNew };
-        if (!saved.result.ok) {
-            context.rollbackTo(mark);
-            pending.item->setPinnedReference(nullptr);
-            return saved;
-        }
-        saved.saved = placed.saved->persistentModelID();
-        if (placed.match)
-            saved.match = placed.match->persistentModelID();
-        return saved;
-    });
+    QFuture<Saved> saving
+        = m_databaseActor->perform([pending, limit, writing = m_writingInBackground](ModelContext &context) {
+              ++*writing;
+              const ModelContext::PendingMark mark = context.pendingMark();
+              const Placement placed = place(context, pending, limit);
+              Saved saved { context.save(), {}, {}, placed.isNew };
+              if (!saved.result.ok) {
+                  --*writing;
+                  context.rollbackTo(mark);
+                  pending.item->setPinnedReference(nullptr);
+                  return saved;
+              }
+              saved.saved = placed.saved->persistentModelID();
+              if (placed.match)
+                  saved.match = placed.match->persistentModelID();
+              return saved;
+          });
     track(thenWhileAlive(saving, this, [this, pending](const Saved &saved) {
         if (!saved.result.ok) {
             handleSaveFailure(saved.result, pending);
             return;
         }
+        --*m_writingInBackground;
         // The same items as the main context sees them.
         ModelContext &main = *m_container.mainContext();
         const ClipboardItemPtr item = main.model(saved.saved);

@@ -8,12 +8,13 @@
 #include <chrono>
 
 class QThreadPool;
+class Stoppable;
 
 // The one time limit of the app's quit. Each wait of the quit takes what is left of it, and
-// what has not ended by then is left behind, named in the log. The last step (the store's save)
-// has time of its own, whatever the steps before it took. Work left behind still runs, on
-// threads that the application object and the static services wait for without a limit as
-// they go: a quit that left work behind ends the process itself once the store is saved.
+// what has not ended by then is left behind, named in the log with the time it had. The last step
+// (the store's save) has time of its own, whatever the steps before it took. Work left behind
+// still runs, on threads that the application object and the static services wait for without a
+// limit as they go: a quit that left work behind ends the process itself once the store is saved.
 class QuitDeadline final
 {
 public:
@@ -27,9 +28,13 @@ public:
     // When a wait of the last step must give up: at the quit's end.
     QDeadlineTimer lastStepDeadline() const { return m_end; }
 
-    // Takes the outcome of a wait: false means `what` had not ended, which the log says.
-    // Returns `ended`.
-    bool note(bool ended, const QString &what);
+    // Takes the outcome of a wait that had until `deadline`: false means `what` had not ended,
+    // which the log says, with how long after the start of the quit the wait gave up. Returns
+    // `ended`.
+    bool note(bool ended, const QString &what, QDeadlineTimer deadline);
+    // Waits for a part that was stopped, until `deadline` (deadline() when none is given).
+    bool waitUntilEnded(Stoppable &part, const QString &what);
+    bool waitUntilEnded(Stoppable &part, const QString &what, QDeadlineTimer deadline);
     // Waits for the tasks of the pool until deadline(); false when some had not ended (the log
     // says how many).
     bool waitForPool(QThreadPool &pool, const QString &name);
@@ -40,8 +45,8 @@ public:
     const QStringList &leftBehind() const { return m_leftBehind; }
 
 private:
-    std::chrono::milliseconds m_limit;
     QDeadlineTimer m_end;
+    QDeadlineTimer m_start;
     QDeadlineTimer m_beforeLastStep;
     QStringList m_leftBehind;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Stoppable.h"
+
 #include <QDeadlineTimer>
 #include <QFuture>
 #include <QPromise>
@@ -21,7 +23,7 @@
 // Jobs are fulfilled through a promise rather than QtConcurrent::run: waiting on a
 // QtConcurrent future that has not started lets Qt run the job on the waiting thread,
 // which would break the one-at-a-time promise.
-class SerialExecutor final
+class SerialExecutor final : public Stoppable
 {
 public:
     SerialExecutor()
@@ -44,7 +46,7 @@ public:
         auto job = std::make_shared<std::decay_t<Function>>(std::forward<Function>(function));
         QFuture<Result> future = promise->future();
         promise->start();
-        if (m_closed.load()) {
+        if (m_stopped.load()) {
             // Refused: what would have continued with the result does not run either.
             future.cancel();
             promise->finish();
@@ -80,16 +82,14 @@ public:
         return done->tryAcquire(1, int(std::min<qint64>(deadline.remainingTime(), INT_MAX)));
     }
 
-    // Runs nothing submitted from now on (its future is cancelled at once) and waits for what
-    // was submitted before, until the deadline (false: a job still runs, and is left to end by
-    // itself). For shut-down: no work starts once the application is going.
-    bool close(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
-    {
-        m_closed = true;
-        return waitForIdle(deadline);
-    }
+    // Runs nothing submitted from now on: its future is cancelled at once. For shut-down: no work
+    // starts once the application is going.
+    void stop() override { m_stopped = true; }
+    // After stop(): waits for what was submitted before, until the deadline (false: a job still
+    // runs, and is left to end by itself).
+    bool waitUntilEnded(QDeadlineTimer deadline) override { return waitForIdle(deadline); }
 
 private:
     QThreadPool m_pool;
-    std::atomic<bool> m_closed { false };
+    std::atomic<bool> m_stopped { false };
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/SerialExecutor.h"
+#include "common/Stoppable.h"
 
 #include <QDeadlineTimer>
 #include <QFuture>
@@ -25,7 +26,7 @@ struct ContentTypePrediction;
 // a future. The content-type model is injected; without one (or when it fails) texts that
 // the first two stages do not recognise are "not code", and that answer is not cached so
 // the model gets its chance once it is there.
-class CodeDetectionService final
+class CodeDetectionService final : public Stoppable
 {
 public:
     struct DetectionResult
@@ -51,16 +52,15 @@ public:
     // a model and follows the system's memory pressure.
     static CodeDetectionService &shared();
 
-    // Detects on the service's executor. Never fails; after shutDown() the future is
+    // Detects on the service's executor. Never fails; after stop() the future is
     // cancelled at once.
     QFuture<DetectionResult> detect(const QString &text);
-    // At quit: takes no more work and waits for what was handed to it, until the deadline, so
-    // that no detection ends after the application object has gone. False when a detection
-    // still runs: it is left to end by itself.
-    bool shutDown(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
-    {
-        return m_executor.close(deadline);
-    }
+    // At quit: takes no more work.
+    void stop() override { m_executor.stop(); }
+    // After stop(): waits for what was handed to the service, until the deadline, so that no
+    // detection ends after the application object has gone. False when a detection still runs:
+    // it is left to end by itself.
+    bool waitUntilEnded(QDeadlineTimer deadline) override { return m_executor.waitUntilEnded(deadline); }
 
     // The same detection, run on the calling thread (which it blocks while the model
     // runs). Safe from any thread; meant for the service's own work, tests and benchmarks.

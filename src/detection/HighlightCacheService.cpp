@@ -197,12 +197,12 @@ void HighlightCacheService::resetHighlighter()
     m_highlighter.reset();
 }
 
-void HighlightCacheService::shutDown()
+void HighlightCacheService::stop()
 {
-    m_shutDown = true;
+    m_stopped = true;
     ++m_generation;
     dropQueuedJobs();
-    // Stopped here, ended by endEngine(): an engine whose thread is stuck holds up nothing of
+    // Stopped here, ended by waitUntilEnded(): an engine whose thread is stuck holds up nothing of
     // the quit before that.
     if (m_highlighter) {
         m_highlighter->bridge().stop();
@@ -210,7 +210,7 @@ void HighlightCacheService::shutDown()
     }
 }
 
-bool HighlightCacheService::endEngine(QDeadlineTimer deadline)
+bool HighlightCacheService::waitUntilEnded(QDeadlineTimer deadline)
 {
     if (!m_stoppedEngine)
         return true;
@@ -264,7 +264,7 @@ void HighlightCacheService::highlightLines(const ClipboardItemPtr &item, const Q
     std::optional<HighlightLanguage> language, bool isDark, HighlightTheme theme, const QString &context,
     Priority priority)
 {
-    if (m_shutDown || !item || !isInStore(*item) || lines.isEmpty())
+    if (m_stopped || !item || !isInStore(*item) || lines.isEmpty())
         return;
     Job job { item, item->id(), {}, language, isDark, theme, context, priority, 1, m_generation };
     const qint64 time = m_clock->nowMs();
@@ -355,7 +355,7 @@ void HighlightCacheService::releaseKeys(const Job &job, int rank)
 void HighlightCacheService::start(Job job)
 {
     const ClipboardItemPtr item = job.item.lock();
-    if (m_shutDown || job.lines.isEmpty() || job.generation != m_generation || !item || !isInStore(*item)) {
+    if (m_stopped || job.lines.isEmpty() || job.generation != m_generation || !item || !isInStore(*item)) {
         releaseKeys(job, int(job.priority));
         return;
     }

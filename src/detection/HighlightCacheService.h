@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "common/Stoppable.h"
 #include "detection/highlight/AttributedText.h"
 #include "detection/highlight/HighlightLanguage.h"
 #include "model/ClipboardItem.h"
@@ -31,7 +32,7 @@ class ModelContext;
 // A line that could not be highlighted for a passing reason (the engine failed or was
 // replaced while it worked) is neither cached nor persisted: it stays plain for now and is
 // tried again after a pause, by the work that asked for it and by any row that shows it.
-class HighlightCacheService final : public QObject
+class HighlightCacheService final : public QObject, public Stoppable
 {
     Q_OBJECT
 public:
@@ -114,12 +115,12 @@ public:
     int highlighterStartCount() const { return m_highlighterStarts; }
     // At quit, first: takes no more work, drops what is queued and stops the engine (its
     // script interrupted, what it had not begun cancelled) without waiting for its thread.
-    void shutDown();
-    // At quit, after shutDown(): waits for the engine's thread until the deadline and lets the
+    void stop() override;
+    // At quit, after stop(): waits for the engine's thread until the deadline and lets the
     // engine go. False when the thread had not ended by then (one stuck opening its script): it
     // is left to end by itself. What the engine still answered is put together on the shared
     // thread pool, which must still be there.
-    bool endEngine(QDeadlineTimer deadline);
+    bool waitUntilEnded(QDeadlineTimer deadline) override;
 
     // -- Highlighting and persisting
     // Highlights lines of the item in the background (language none: automatic detection),
@@ -208,10 +209,10 @@ private:
     Clock *m_clock = &Clock::system();
     qint64 m_retryPauseMs = defaultRetryPauseMs;
     std::shared_ptr<Highlight> m_highlighter;
-    // Stopped at quit, until endEngine() lets it go.
+    // Stopped at quit, until waitUntilEnded() lets it go.
     std::shared_ptr<Highlight> m_stoppedEngine;
     int m_highlighterStarts = 0;
-    bool m_shutDown = false;
+    bool m_stopped = false;
     QPointer<MemoryPressureMonitor> m_memoryPressure;
     QMetaObject::Connection m_memoryPressureConnection;
 

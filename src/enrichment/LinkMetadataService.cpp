@@ -203,7 +203,8 @@ LinkMetadataService::LinkMetadataService()
 
 LinkMetadataService::~LinkMetadataService()
 {
-    shutDown();
+    stop();
+    waitUntilEnded(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
 LinkMetadataService &LinkMetadataService::shared()
@@ -212,14 +213,27 @@ LinkMetadataService &LinkMetadataService::shared()
     return service;
 }
 
-bool LinkMetadataService::shutDown(QDeadlineTimer deadline)
+void LinkMetadataService::stop()
 {
-    // Later calls answer at once, whether or not the thread ends in time.
     m_worker = nullptr;
-    m_thread.quit();
     // The worker goes with the thread's last deferred deletions; waiting promises are
     // cancelled as their jobs are dropped.
+    m_thread.quit();
+}
+
+bool LinkMetadataService::waitUntilEnded(QDeadlineTimer deadline)
+{
     return m_thread.wait(deadline);
+}
+
+void LinkMetadataService::runOnItsThread(std::function<void()> job)
+{
+    (void)post<bool>(
+        [job = std::move(job)](LinkMetadataWorker &, auto deliver) {
+            job();
+            deliver(true);
+        },
+        false);
 }
 
 template <typename Result, typename Job> QFuture<Result> LinkMetadataService::post(Job job, Result fallback)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Stoppable.h"
 #include "enrichment/LinkMetadata.h"
 #include "enrichment/LinkPictures.h"
 
@@ -8,6 +9,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 class LinkMetadataWorker;
@@ -21,7 +23,7 @@ class LinkMetadataWorker;
 // its own; every call may come from any thread and returns a future. The network is used
 // without cookies or a disk cache, for http and https only; page bodies, pictures and their
 // pixel counts are capped (see Limits).
-class LinkMetadataService final
+class LinkMetadataService final : public Stoppable
 {
 public:
     struct Limits
@@ -40,7 +42,7 @@ public:
 
     LinkMetadataService();
     explicit LinkMetadataService(const Limits &limits);
-    // Stops the service's thread; futures still waiting are cancelled.
+    // Stops the service and waits for its thread; futures still waiting are cancelled.
     ~LinkMetadataService();
     LinkMetadataService(const LinkMetadataService &) = delete;
     LinkMetadataService &operator=(const LinkMetadataService &) = delete;
@@ -61,10 +63,15 @@ public:
     // The entry cached under key, thumbnail or not.
     QFuture<std::optional<LinkMetadata>> cachedLinkMetadata(const QString &key);
 
-    // Ends the thread now (the application calls this while it quits), waiting for it until
-    // the deadline: false when it had not ended by then (called again, it waits again). Later
-    // calls answer with empty results at once.
-    bool shutDown(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
+    // Takes no more work (the application calls this as it quits): the thread ends after what it
+    // is doing now, and later calls answer with empty results at once.
+    void stop() override;
+    // After stop(): waits for the thread until the deadline; false when it had not ended by then
+    // (called again, it waits again).
+    bool waitUntilEnded(QDeadlineTimer deadline) override;
+    // Runs the job on the service's thread after what was asked before (test hooks hold the
+    // thread with it).
+    void runOnItsThread(std::function<void()> job);
 
 private:
     template <typename Result, typename Job> QFuture<Result> post(Job job, Result fallback);

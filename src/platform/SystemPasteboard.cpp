@@ -69,7 +69,9 @@ private:
 
 namespace {
 
-// Holds every other client's requests for its life.
+// Holds every other client's requests for its life. The app's other connections to the server
+// (the selection reader's, the file-list server's, the shortcuts') are other clients too: nothing
+// done under the grab may wait for an answer on one of them, or the app waits for itself for good.
 class ServerGrab final
 {
 public:

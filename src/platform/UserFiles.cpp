@@ -41,9 +41,9 @@ UserFiles::UserFiles(QObject *parent)
 
 UserFiles::~UserFiles() = default;
 
-void UserFiles::shutDown()
+void UserFiles::stop()
 {
-    m_shutDown = true;
+    m_stopped = true;
     for (auto &[number, giveUp] : std::exchange(m_waiting, {}))
         (void)giveUp();
 }
@@ -141,7 +141,7 @@ std::optional<QByteArray> UserFiles::readRegular(const QString &path, qint64 max
 void UserFiles::start(const QString &path, std::chrono::milliseconds limit, std::function<void()> work,
     std::function<bool()> giveUp)
 {
-    if (m_shutDown) {
+    if (m_stopped) {
         (void)giveUp();
         return;
     }

@@ -73,8 +73,9 @@ public:
 
     // At quit: every job not finished yet is abandoned now (its caller gets the fallback), and
     // later jobs are refused at once. A job that ends after the application has gone then
-    // finishes nothing that would continue on its threads.
-    void shutDown();
+    // finishes nothing that would continue on its threads. Nothing of it is waited for: a reading
+    // that hangs holds a thread of its own, not the quit.
+    void stop();
 
     // Jobs that have neither finished nor been let go by their thread.
     int unfinished() const;
@@ -94,7 +95,7 @@ private:
     // The give-ups of jobs whose time limit has not passed yet, by their number.
     std::map<quint64, std::function<bool()>> m_waiting;
     quint64 m_lastJob = 0;
-    bool m_shutDown = false;
+    bool m_stopped = false;
     // Outlives this object: a thread that hangs still counts itself out of it when it ends.
     std::shared_ptr<Threads> m_threads;
 };

@@ -383,24 +383,20 @@ void AppDelegate::setActiveMenu(QMenu *menu)
 void AppDelegate::stopTakingWork()
 {
     if (m_clipboardMonitor)
-        m_clipboardMonitor->stopMonitoring();
-    m_services.highlights.shutDown();
+        m_clipboardMonitor->stop();
+    m_services.highlights.stop();
 }
 
 void AppDelegate::finishCaptures(QuitDeadline &quit)
 {
-    if (!m_clipboardMonitor)
-        return;
-    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::nanoseconds(quit.deadline(captureFinishLimit).remainingTimeNSecs()));
-    m_clipboardMonitor->finishCaptures(std::max(limit, std::chrono::milliseconds(0)));
-    quit.note(m_clipboardMonitor->captureStepsUnderWay() == 0,
-        QStringLiteral("A copy being read or saved (it is not kept)"));
+    if (m_clipboardMonitor)
+        quit.waitUntilEnded(*m_clipboardMonitor, QStringLiteral("A copy being read or saved"),
+            quit.deadline(captureFinishLimit));
 }
 
 void AppDelegate::endHighlighting(QuitDeadline &quit)
 {
-    quit.note(m_services.highlights.endEngine(quit.deadline()), QStringLiteral("The highlighting engine"));
+    quit.waitUntilEnded(m_services.highlights, QStringLiteral("The highlighting engine"));
 }
 
 void AppDelegate::applicationWillTerminate(QuitDeadline &quit)

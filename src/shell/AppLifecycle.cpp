@@ -12,6 +12,22 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+namespace {
+
+// Said once nothing more can reach the store: what the captures under way left out of it.
+void reportCopiesNotKept(int count)
+{
+    if (count == 1)
+        printDiagnostic(QStringLiteral(
+            "[Quit] A copy being read or saved as the app quit did not reach the store: it is not kept"));
+    else if (count > 1)
+        printDiagnostic(QStringLiteral("[Quit] %1 copies being read or saved as the app quit did not reach "
+                                       "the store: they are not kept")
+                            .arg(count));
+}
+
+} // namespace
+
 AppLifecycle::AppLifecycle(
     ModelContainer &container, AppSettings &settings, SingleInstance *instance, QObject *parent)
     : QObject(parent)
@@ -84,7 +100,7 @@ void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture, QuitDeadline &qui
         // The main context does not wait for a lock: the app's own writes in the background
         // (a long text, a link's pictures) end first.
         quit.note(capture->databaseActor().waitForIdle(quit.lastStepDeadline()),
-            QStringLiteral("A write of the store in the background"));
+            QStringLiteral("A write of the store in the background"), quit.lastStepDeadline());
         capture->savePendingItems();
     }
     if (const ModelContext::SaveResult saved = m_container.mainContext()->save(); !saved.ok)
@@ -92,6 +108,8 @@ void AppLifecycle::saveStoreForQuit(ClipboardMonitor *capture, QuitDeadline &qui
             QStringLiteral("[AppDelegate] The store could not be saved at quit (%1): what was "
                            "deleted or changed since its last save is as before at the next start")
                 .arg(saved.error));
+    if (capture)
+        reportCopiesNotKept(capture->copiesNotKept());
     // Everything the user copied is in the store; the log is folded into it so the file on
     // disk is complete on its own. Through the store's maintenance, which reports a checkpoint
     // that fails, and after any pruning still running there (it would keep the log open).

@@ -37,14 +37,16 @@ AppDelegate::DetectionHooks hooks()
     return hooks;
 }
 
-void shutDown(QuitDeadline &quit)
+void end(QuitDeadline &quit)
 {
     // The content-type model first: a prediction that ends meanwhile may queue a ranking,
-    // which the network's shut-down then waits for.
-    quit.note(MagikaDetectionCoreML::shared().shutDown(quit.deadline()),
-        QStringLiteral("The content-type model's work"));
-    quit.note(GuesslangDetection::shared().shutDown(quit.deadline()),
-        QStringLiteral("The language network's work"));
+    // which the network's end then waits for.
+    MagikaDetectionCoreML &contentTypeModel = MagikaDetectionCoreML::shared();
+    contentTypeModel.stop();
+    quit.waitUntilEnded(contentTypeModel, QStringLiteral("The content-type model's work"));
+    GuesslangDetection &languageNetwork = GuesslangDetection::shared();
+    languageNetwork.stop();
+    quit.waitUntilEnded(languageNetwork, QStringLiteral("The language network's work"));
 }
 
 ServiceCodeClassifier::Ranker languageRanker()

@@ -17,7 +17,7 @@ AppDelegate::DetectionHooks hooks();
 
 // At quit: both models take no more work and what they run is waited for, until the quit's
 // deadline, so that nothing loads a model while the application is torn down.
-void shutDown(QuitDeadline &quit);
+void end(QuitDeadline &quit);
 
 // The language network's best language for a text, or nothing.
 ServiceCodeClassifier::Ranker languageRanker();

@@ -2,6 +2,8 @@
 
 #include "common/Diagnostics.h"
 #include "detection/HighlightCacheService.h"
+#include "detection/MagikaDetectionCoreML.h"
+#include "enrichment/LinkMetadataService.h"
 #include "panel/TabHeader.h"
 #include "platform/X11InputBarrier.h"
 #include "settings/SettingsView.h"
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSemaphore>
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
@@ -258,6 +261,24 @@ private:
     QSet<QObject *> m_unreported;
 };
 
+// Holds the thread of the service that TINDLEWICK_TEST_HOLD_THREAD names ("link reader" or
+// "content-type model") for the rest of the run, as a network or a disk that never answers would,
+// and says so once it is held.
+void holdThreadIfAsked()
+{
+    const QString which = qEnvironmentVariable("TINDLEWICK_TEST_HOLD_THREAD");
+    const auto hold = [which] {
+        printDiagnostic(QStringLiteral("[TestHooks] Holding the %1's thread").arg(which));
+        // Never released, nor destroyed: the thread stays held until the process ends.
+        static auto *never = new QSemaphore;
+        never->acquire();
+    };
+    if (which == u"link reader")
+        LinkMetadataService::shared().runOnItsThread(hold);
+    else if (which == u"content-type model")
+        MagikaDetectionCoreML::shared().runOnItsThread(hold);
+}
+
 } // namespace
 
 bool requested()
@@ -282,6 +303,7 @@ void install()
         },
         qApp);
     new MainThreadStallMeter(QCoreApplication::instance());
+    holdThreadIfAsked();
 }
 
 } // namespace TestHooks

@@ -10,6 +10,8 @@
 // Menu: Pin | Delete"), one with the text and the buttons of each message box shown, one each
 // time the panel shows its categories as tabs, and one each time the app has caught up with the input a test
 // sent it before a number it wrote to the root window ("[TestHooks] Input handled up to N", X11InputBarrier).
+// With TINDLEWICK_TEST_HOLD_THREAD="link reader" or "content-type model" that service's thread is
+// held for good from the start ("[TestHooks] Holding the link reader's thread" once it is).
 namespace TestHooks {
 
 bool requested();

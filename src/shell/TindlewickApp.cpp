@@ -187,20 +187,22 @@ void endRun(AppDelegate &delegate)
     QuitDeadline quit(AppDelegate::quitLimit, AppDelegate::storeSaveLimit);
     delegate.stopTakingWork();
     // No link's page is fetched from now on; the end of its thread is waited for below.
-    LinkMetadataService::shared().shutDown(QDeadlineTimer(0));
+    LinkMetadataService &links = LinkMetadataService::shared();
+    links.stop();
     // A copy made a moment before the quit is known to the X server, but Qt may not have told
     // the capture yet.
     X11EventCatchUp::waitForEventsSentBeforeNow(quit.deadline(AppDelegate::captureFinishLimit));
     // A copy under way still needs the file readings (a copied file's identity on disk), the
     // detection and the pool.
     delegate.finishCaptures(quit);
-    UserFiles::shared().shutDown();
-    quit.note(
-        LinkMetadataService::shared().shutDown(quit.deadline()), QStringLiteral("The reading of a link"));
+    UserFiles::shared().stop();
+    quit.waitUntilEnded(links, QStringLiteral("The reading of a link"));
     delegate.endHighlighting(quit);
     // What the models and the detection still run may hand a step on to the shared pool.
-    DetectionModels::shutDown(quit);
-    quit.note(CodeDetectionService::shared().shutDown(quit.deadline()), QStringLiteral("A code detection"));
+    DetectionModels::end(quit);
+    CodeDetectionService &detection = CodeDetectionService::shared();
+    detection.stop();
+    quit.waitUntilEnded(detection, QStringLiteral("A code detection"));
     quit.waitForPool(*QThreadPool::globalInstance(), QStringLiteral("the shared thread pool"));
     delegate.applicationWillTerminate(quit);
     if (!quit.leftBehind().isEmpty())

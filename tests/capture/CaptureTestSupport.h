@@ -79,6 +79,9 @@ public:
     qint64 count = 0;
     int readings = 0;
     bool readingFails = false;
+    // Set: the reading ends only when the test finishes this promise (a program that has not sent
+    // its copy yet).
+    std::shared_ptr<QPromise<PasteboardContents>> heldReading;
 
     qint64 changeCount() const override { return count; }
     bool ownsContents() const override { return false; }
@@ -95,6 +98,8 @@ public:
         const QList<QStringList> &requests, const PasteboardReadLimits &limits = {}) const override
     {
         ++const_cast<LatePasteboard *>(this)->readings;
+        if (heldReading)
+            return heldReading->future();
         if (readingFails) {
             QPromise<PasteboardContents> failed;
             failed.start();

@@ -338,6 +338,56 @@ TEST_F(ClipboardMonitorPollTest, AReadingThatFailsIsNoCaptureStillUnderWay)
     EXPECT_TRUE(history().isEmpty());
 }
 
+// At quit the capture takes the change the poll has not seen yet and is waited for until the
+// deadline. The wait ends in the turn its copy is saved: what the main thread does next finds no
+// capture under way. A copy whose program has not sent it by the deadline is the one not kept.
+TEST_F(ClipboardMonitorPollTest, AtQuitTheWaitEndsAsTheCopyIsSavedAndACopyNotReadIsNotKept)
+{
+    const struct
+    {
+        const char *name;
+        bool readingHeld;
+        std::chrono::milliseconds deadline;
+        bool ended;
+        int notKept;
+    } rows[] = {
+        { "the copy is read and saved", false, 30s, true, 0 },
+        { "its program has not sent it by the deadline", true, 0ms, false, 1 },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LatePasteboard late;
+        createMonitor(&late);
+        late.offered = { QStringLiteral("text/plain") };
+        late.available.insert(QStringLiteral("text/plain"), "copied as the app quits");
+        if (row.readingHeld) {
+            late.heldReading = std::make_shared<QPromise<PasteboardContents>>();
+            late.heldReading->start();
+        }
+        late.count = 1;
+        std::optional<int> underWayAfterTheSave;
+        QObject::connect(m_monitor.get(), &ClipboardMonitor::itemSaved, m_monitor.get(), [&] {
+            QMetaObject::invokeMethod(
+                m_monitor.get(), [&] { underWayAfterTheSave = m_monitor->captureStepsUnderWay(); },
+                Qt::QueuedConnection);
+        });
+        m_monitor->stop();
+        EXPECT_EQ(m_monitor->waitUntilEnded(QDeadlineTimer(row.deadline)), row.ended);
+        EXPECT_EQ(m_monitor->copiesNotKept(), row.notKept);
+        EXPECT_EQ(history().size(), row.ended ? 1 : 0);
+        if (row.ended) {
+            ASSERT_TRUE(waitUntil([&] { return underWayAfterTheSave.has_value(); }));
+            EXPECT_EQ(*underWayAfterTheSave, 0) << "the copy saved still counted as under way";
+        }
+        if (late.heldReading) {
+            late.heldReading->future().cancel();
+            late.heldReading->finish();
+            EXPECT_TRUE(waitUntil([&] { return m_monitor->captureStepsUnderWay() == 0; }));
+        }
+        resetCapture();
+    }
+}
+
 TEST_F(ClipboardMonitorPollTest, NoRetryForFilesAndNoneOnceTheClipboardChangedAgain)
 {
     // Files announced with an image: the files are what was copied.

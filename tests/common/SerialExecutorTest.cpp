@@ -64,7 +64,7 @@ TEST(SerialExecutorTest, WaitingForIdleKeepsTheThreadForObjectsLivingThere)
     EXPECT_EQ(executor.run([] { return QThread::currentThread(); }).result(), thread.data());
 }
 
-TEST(SerialExecutorTest, AClosedExecutorFinishesWhatCameBeforeAndStartsNothingAfter)
+TEST(SerialExecutorTest, AStoppedExecutorFinishesWhatCameBeforeAndStartsNothingAfter)
 {
     SerialExecutor executor;
     std::atomic<bool> before { false };
@@ -75,8 +75,9 @@ TEST(SerialExecutorTest, AClosedExecutorFinishesWhatCameBeforeAndStartsNothingAf
         before = true;
         return 1;
     });
-    executor.close();
-    EXPECT_TRUE(before) << "closing waits for the job under way";
+    executor.stop();
+    EXPECT_TRUE(executor.waitUntilEnded(QDeadlineTimer(QDeadlineTimer::Forever)));
+    EXPECT_TRUE(before) << "the end waited for is that of the job under way";
     EXPECT_EQ(earlier.result(), 1);
 
     QFuture<void> refused = executor.run([&] { after = true; }).then([&] { continued = true; });
@@ -86,7 +87,7 @@ TEST(SerialExecutorTest, AClosedExecutorFinishesWhatCameBeforeAndStartsNothingAf
     EXPECT_FALSE(continued) << "what would have used the result does not run either";
 }
 
-TEST(SerialExecutorTest, AJobThatDoesNotEndIsLeftByTheDeadlineOfTheClose)
+TEST(SerialExecutorTest, AJobThatDoesNotEndIsLeftByTheDeadlineOfTheWaitForTheEnd)
 {
     SerialExecutor executor;
     QSemaphore held;
@@ -95,9 +96,10 @@ TEST(SerialExecutorTest, AJobThatDoesNotEndIsLeftByTheDeadlineOfTheClose)
         return 1;
     });
     // An expired deadline: the wait gives up at once instead of waiting for the job.
-    EXPECT_FALSE(executor.close(QDeadlineTimer(0)));
+    executor.stop();
+    EXPECT_FALSE(executor.waitUntilEnded(QDeadlineTimer(0)));
     EXPECT_FALSE(executor.waitForIdle(QDeadlineTimer(0)));
-    EXPECT_TRUE(executor.run([] { return 2; }).isCanceled()) << "closed all the same";
+    EXPECT_TRUE(executor.run([] { return 2; }).isCanceled()) << "stopped all the same";
     held.release();
     EXPECT_EQ(stuck.result(), 1);
 }

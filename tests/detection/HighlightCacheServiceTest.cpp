@@ -441,7 +441,7 @@ TEST_F(HighlightCacheServiceTest, AtQuitQueuedWorkIsDroppedTheEngineEndsAndNoWor
     cache->prehighlight({ QStringLiteral("SELECT 1;") }, later, HighlightLanguage::sql, false,
         HighlightTheme::github, preview, HighlightCacheService::Priority::background);
     ASSERT_TRUE(cache->hasHighlighter());
-    cache->shutDown();
+    cache->stop();
     EXPECT_FALSE(cache->hasHighlighter()) << "the engine stops at once";
     EXPECT_FALSE(cache->isPending(HighlightCacheService::CacheKey {
         later->id(), 0, false, HighlightThemes::rawValue(HighlightTheme::github), preview }))
@@ -453,7 +453,7 @@ TEST_F(HighlightCacheServiceTest, AtQuitQueuedWorkIsDroppedTheEngineEndsAndNoWor
     EXPECT_EQ(cache->jobCount(), HighlightCacheService::maxJobsInFlight);
     EXPECT_EQ(cache->highlighterStartCount(), 1);
     EXPECT_FALSE(later->highlightedLinesData());
-    EXPECT_TRUE(cache->endEngine(QDeadlineTimer(std::chrono::seconds(30)))) << "its thread ends";
+    EXPECT_TRUE(cache->waitUntilEnded(QDeadlineTimer(std::chrono::seconds(30)))) << "its thread ends";
 }
 
 TEST_F(HighlightCacheServiceTest, WorkOfAnOldThemeOrADeletedItemIsDropped)

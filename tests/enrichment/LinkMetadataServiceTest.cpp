@@ -581,8 +581,9 @@ TEST_F(LinkMetadataServiceTest, ShuttingDownCancelsWaitingFetchesAndAnswersLater
     m_server.setResponse(QStringLiteral("/silent"), silent);
     QFuture<LinkMetadata> waiting = m_service->fetchLinkMetadata(m_server.url(QStringLiteral("/silent")));
     waitUntil([&] { return m_server.requestCount(QStringLiteral("/silent")) > 0; });
-    m_service->shutDown();
-    EXPECT_TRUE(waitUntil([&] { return waiting.isFinished(); }));
+    m_service->stop();
+    EXPECT_TRUE(m_service->waitUntilEnded(QDeadlineTimer(std::chrono::seconds(30))));
+    EXPECT_TRUE(waiting.isFinished());
     EXPECT_TRUE(waiting.isCanceled());
     const LinkMetadata later = await(m_service->fetchLinkMetadata(m_server.url(QStringLiteral("/silent"))));
     EXPECT_TRUE(later.isEmpty());

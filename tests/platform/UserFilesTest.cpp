@@ -121,7 +121,7 @@ TEST(UserFilesTest, AtQuitWorkNotDoneIsAbandonedAtOnceAndLaterWorkIsRefused)
     const Gate hung;
     QFuture<std::optional<QByteArray>> abandoned
         = files.run(QStringLiteral("/mnt/hung/song.mp3"), std::chrono::milliseconds(5000), hung.work("late"));
-    files.shutDown();
+    files.stop();
     // Within its limit, without the clock moving: its caller goes on now.
     ASSERT_TRUE(abandoned.isFinished());
     EXPECT_EQ(abandoned.result(), std::nullopt);

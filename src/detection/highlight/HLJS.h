@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Stoppable.h"
 #include "detection/highlight/HighlightMode.h"
 
 #include <QDeadlineTimer>
@@ -28,7 +29,7 @@ struct HLJSResult
 // own (the engine may only be used on the thread that created it). The script is loaded on
 // the first request and kept; a failed load is tried again on the next request. Requests
 // are served one at a time, in order.
-class HLJS final
+class HLJS final : public Stoppable
 {
 public:
     // scriptPath: the script to load; empty for the bundle resource "highlight.min.js".
@@ -47,11 +48,11 @@ public:
 
     // Serves no more requests: a running script call is interrupted, the requests not yet
     // served end cancelled, and the thread ends after them. Returns at once.
-    void stop();
+    void stop() override;
     // After stop(): waits until the thread has ended or the deadline has passed. False when it
     // has not ended by then: it is left to end by itself, and touches nothing of this object
     // any more (later waits return false at once).
-    bool waitUntilEnded(QDeadlineTimer deadline);
+    bool waitUntilEnded(QDeadlineTimer deadline) override;
     static constexpr std::chrono::milliseconds endLimit { 1000 };
 
     // How many times the script file has been read: once, unless loading failed.
