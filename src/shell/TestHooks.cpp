@@ -3,15 +3,18 @@
 #include "common/Diagnostics.h"
 #include "detection/HighlightCacheService.h"
 #include "panel/TabHeader.h"
+#include "platform/ResourceFile.h"
 #include "platform/X11InputBarrier.h"
 #include "settings/SettingsView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSemaphore>
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
@@ -258,6 +261,23 @@ private:
     QSet<QObject *> m_unreported;
 };
 
+// With TINDLEWICK_TEST_HELD_RESOURCE naming a resource file ("public_suffix_list.dat"), every
+// reading of it holds its thread for good, as a file on a mount that stopped answering would.
+void holdReadingsOfTheNamedResource()
+{
+    const QString held = qEnvironmentVariable("TINDLEWICK_TEST_HELD_RESOURCE");
+    if (held.isEmpty())
+        return;
+    ResourceFile::setReadingHook([held](const QString &path) {
+        if (QFileInfo(path).fileName() != held)
+            return;
+        printDiagnostic(QStringLiteral("[TestHooks] Holding the reading of %1").arg(path));
+        // Never released: the quit leaves the thread behind.
+        static QSemaphore never;
+        never.acquire();
+    });
+}
+
 } // namespace
 
 bool requested()
@@ -282,6 +302,7 @@ void install()
         },
         qApp);
     new MainThreadStallMeter(QCoreApplication::instance());
+    holdReadingsOfTheNamedResource();
 }
 
 } // namespace TestHooks

@@ -10,6 +10,9 @@
 // Menu: Pin | Delete"), one with the text and the buttons of each message box shown, one each
 // time the panel shows its categories as tabs, and one each time the app has caught up with the input a test
 // sent it before a number it wrote to the root window ("[TestHooks] Input handled up to N", X11InputBarrier).
+// With TINDLEWICK_TEST_HELD_RESOURCE naming a resource file, every reading of that file holds its
+// thread for good, as on a mount that stopped answering ("[TestHooks] Holding the reading of PATH"):
+// a quit then has a thread to leave behind.
 namespace TestHooks {
 
 bool requested();

@@ -1,4 +1,5 @@
 #include "capture/LinkDetector.h"
+#include "capture/CaptureLists.h"
 #include "capture/PublicSuffixList.h"
 
 #include "support/TestSupport.h"
@@ -48,9 +49,9 @@ TEST(PublicSuffixListTest, FollowsThePrevailingRule)
     }
 }
 
-TEST(PublicSuffixListTest, TheSharedListIsTheSystemsCopy)
+TEST(PublicSuffixListTest, TheCapturesListIsTheSystemsCopy)
 {
-    const PublicSuffixList &list = PublicSuffixList::shared();
+    const PublicSuffixList &list = CaptureLists::shared().publicSuffixes;
     ASSERT_FALSE(list.isEmpty());
     EXPECT_TRUE(list.hasRegistrableDomain(u"example.co.uk"));
     EXPECT_FALSE(list.hasRegistrableDomain(u"co.uk"));
