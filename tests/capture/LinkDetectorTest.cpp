@@ -84,13 +84,14 @@ TEST(PublicSuffixListTest, ABundledListThatCannotBeReadGivesWayToTheSystemsCopy)
         bool systemCopy; // else the bundled list, which knows "zz" alone
         QStringList said;
     } rows[] = {
-        { "bundled", [&] { return folder.write(QStringLiteral("public_suffix_list.dat"), "zz\n"); }, false, {} },
+        { "bundled", [&] { return folder.write(QStringLiteral("public_suffix_list.dat"), "zz\n"); }, false,
+            {} },
         { "missing", [] { return true; }, true, {} },
         { "a FIFO", standIn(FileStandIn::fifo), true, givesWay(QStringLiteral("it is not a regular file")) },
         { "a link to /dev/zero", standIn(FileStandIn::zeroDeviceLink), true,
             givesWay(QStringLiteral("it is not a regular file")) },
-        { "far larger than the list", standIn(FileStandIn::sparseFile, PublicSuffixList::maxFileBytes + 1), true,
-            givesWay(QStringLiteral("it is larger than 16 MB")) },
+        { "far larger than the list", standIn(FileStandIn::sparseFile, PublicSuffixList::maxFileBytes + 1),
+            true, givesWay(QStringLiteral("it is larger than 16 MB")) },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

@@ -286,7 +286,8 @@ TEST(HighlightThemeSheetsTest, WithoutThePackageSheetsThemesFallBackToTheirMainC
 // sheets are read again.
 TEST(HighlightThemeSheetsTest, SheetsThatAreNoRegularFileOfTheirSizeFallBackSaidOnceUntilMended)
 {
-    const QString shipped = Bundle::pathForResource(QStringLiteral("highlight-styles"), QStringLiteral("json"));
+    const QString shipped
+        = Bundle::pathForResource(QStringLiteral("highlight-styles"), QStringLiteral("json"));
     QFile shippedFile(shipped);
     if (shipped.isEmpty() || !shippedFile.open(QIODevice::ReadOnly))
         GTEST_SKIP() << "the npm resources are not installed";
@@ -307,7 +308,8 @@ TEST(HighlightThemeSheetsTest, SheetsThatAreNoRegularFileOfTheirSizeFallBackSaid
         QString why;
     } rows[] = {
         { "a FIFO", standIn(FileStandIn::fifo), QStringLiteral("it is not a regular file") },
-        { "a link to /dev/zero", standIn(FileStandIn::zeroDeviceLink), QStringLiteral("it is not a regular file") },
+        { "a link to /dev/zero", standIn(FileStandIn::zeroDeviceLink),
+            QStringLiteral("it is not a regular file") },
         { "larger than 4 MB", standIn(FileStandIn::sparseFile, 4 * 1024 * 1024 + 1),
             QStringLiteral("it is larger than 4 MB") },
         { "no sheets in it", [&] { return folder.write(QStringLiteral("highlight-styles.json"), "[1, 2]"); },
@@ -320,9 +322,10 @@ TEST(HighlightThemeSheetsTest, SheetsThatAreNoRegularFileOfTheirSizeFallBackSaid
         for (int ask = 0; ask < 3; ++ask)
             EXPECT_EQ(colours(HighlightTheme::kimbie, dark).css, fallback);
         EXPECT_EQ(diagnostics.lines(),
-            QStringList { QStringLiteral("HighlightTheme: Could not read highlight-styles.json (%1: %2); some "
-                                         "themes use their main colours only")
-                              .arg(path, row.why) });
+            QStringList {
+                QStringLiteral("HighlightTheme: Could not read highlight-styles.json (%1: %2); some "
+                               "themes use their main colours only")
+                    .arg(path, row.why) });
         ASSERT_TRUE(folder.write(QStringLiteral("highlight-styles.json"), sheets));
         EXPECT_EQ(colours(HighlightTheme::kimbie, dark).css, packageSheet) << "read again once mended";
     }
