@@ -16,31 +16,7 @@ fi
 build=${1:-$root/build}
 shift || true
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-
-missing=()
-while read -r package; do
-  case "$package" in ''|'#'*) continue ;; esac
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done < <(cat "${package_lists[@]}")
-command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  # Another apt (unattended upgrades, often, on a fresh desktop) may hold the package lock: wait
-  # for it as apt itself can, up to ten minutes.
-  lock_wait=(-o DPkg::Lock::Timeout=600)
-  # apt-get update does not wait for the lock of the package lists: ask again until it is free.
-  for attempt in $(seq 1 120); do
-    if output=$(as_root apt-get "${lock_wait[@]}" update -qq 2>&1); then break; fi
-    if ! grep -q 'Could not get lock' <<<"$output" || [ "$attempt" -eq 120 ]; then
-      printf '%s\n' "$output" >&2
-      exit 1
-    fi
-    [ "$attempt" -eq 1 ] && echo "Waiting for another package manager to finish..."
-    sleep 5
-  done
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get "${lock_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/install-packages.sh" "${package_lists[@]}"
 
 # npm resources: installed again only when the lock file changed.
 if [ -f "$root/resources/package-lock.json" ]; then

@@ -56,10 +56,12 @@ bool anyLinkExcluded(QStringView text, const UrlBlacklist::Matcher &blacklist)
     const QList<QStringView> links = LinkDetector::linksInText(text);
     if (std::any_of(links.begin(), links.end(), excluded))
         return true;
-    const QList<QStringView> addresses = LinkDetector::webAddressesInText(text);
+    // A host of one word after a scheme without its slashes is an address only when it is blocked.
+    const auto blockedHost = [&](QStringView host) { return blacklist.namesHost(host); };
+    const QList<QStringView> addresses = LinkDetector::webAddressesInText(text, blockedHost);
     if (std::any_of(addresses.begin(), addresses.end(), excluded))
         return true;
-    const std::optional<QString> whole = LinkDetector::webAddressAcrossLineBreaks(text);
+    const std::optional<QString> whole = LinkDetector::webAddressAcrossLineBreaks(text, blockedHost);
     return whole && excluded(*whole);
 }
 

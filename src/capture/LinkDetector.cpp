@@ -371,10 +371,26 @@ qsizetype hostSchemeStart(QStringView text, qsizetype colon)
     return namesAHost(text.sliced(start, colon - start)) ? start : -1;
 }
 
+// Whether an address without the two slashes reads as one although its host is a single word:
+// the caller looks for that host, and the colon is followed by more than the word (a slash, a
+// port, a user, a path).
+bool isOneWordHostAddress(
+    QStringView afterColon, QStringView host, const LinkDetector::OneWordHostFilter &lookedFor)
+{
+    if (!lookedFor)
+        return false;
+    while (host.endsWith(u'.'))
+        host.chop(1);
+    const bool moreThanTheWord = std::any_of(
+        afterColon.begin(), afterColon.end(), [](QChar c) { return QStringView(u"/\\:@?#").contains(c); });
+    return moreThanTheWord && !host.isEmpty() && !host.contains(u'.') && lookedFor(host);
+}
+
 // The address from a scheme on to the end of its word: up to white space, or to a quote, an angle
 // bracket or a control character that ends it in markup and code, and without the punctuation
 // running text puts behind it. Nothing when no host follows the scheme.
-std::optional<QStringView> webAddressAt(QStringView text, qsizetype start, qsizetype colon)
+std::optional<QStringView> webAddressAt(
+    QStringView text, qsizetype start, qsizetype colon, const LinkDetector::OneWordHostFilter &lookedFor)
 {
     qsizetype end = colon + 1;
     while (end < text.size() && !text[end].isSpace() && text[end] != u'"' && text[end] != u'<'
@@ -387,8 +403,9 @@ std::optional<QStringView> webAddressAt(QStringView text, qsizetype start, qsize
     // Without its two slashes the scheme is a word of running text as often ("INFO:http:Session
     // expired", "https: is"): there the host must be a site's name or an address, never a single
     // word (also the scheme's own, when the punctuation behind it took its colon).
-    const bool slashes = address.mid(colon + 1 - start).startsWith(u"//");
-    if (!slashes && !read->host.contains(u'.') && !read->host.startsWith(u'['))
+    const QStringView afterColon = address.sliced(colon + 1 - start);
+    if (!afterColon.startsWith(u"//") && !read->host.contains(u'.') && !read->host.startsWith(u'[')
+        && !isOneWordHostAddress(afterColon, read->host, lookedFor))
         return std::nullopt;
     return address;
 }
@@ -397,7 +414,7 @@ std::optional<QStringView> webAddressAt(QStringView text, qsizetype start, qsize
 
 namespace LinkDetector {
 
-QList<QStringView> webAddressesInText(QStringView text)
+QList<QStringView> webAddressesInText(QStringView text, const OneWordHostFilter &lookedFor)
 {
     QList<QStringView> addresses;
     qsizetype colon = text.indexOf(u':');
@@ -405,7 +422,7 @@ QList<QStringView> webAddressesInText(QStringView text)
         qsizetype next = colon + 1;
         const qsizetype start = hostSchemeStart(text, colon);
         if (const std::optional<QStringView> address
-            = start >= 0 ? webAddressAt(text, start, colon) : std::nullopt) {
+            = start >= 0 ? webAddressAt(text, start, colon, lookedFor) : std::nullopt) {
             addresses.append(*address);
             // The first address of a word counts: one named in its query is no place it opens.
             while (next < text.size() && !text[next].isSpace())
@@ -416,7 +433,7 @@ QList<QStringView> webAddressesInText(QStringView text)
     return addresses;
 }
 
-std::optional<QString> webAddressAcrossLineBreaks(QStringView text)
+std::optional<QString> webAddressAcrossLineBreaks(QStringView text, const OneWordHostFilter &lookedFor)
 {
     const auto leftOut = [](QChar c) { return c == u'\t' || c == u'\n' || c == u'\r'; };
     QStringView inner = text;
@@ -429,7 +446,7 @@ std::optional<QString> webAddressAcrossLineBreaks(QStringView text)
         || (inner.size() == text.size() && std::none_of(inner.begin(), inner.end(), leftOut)))
         return std::nullopt;
     const QString asRead = BrowserAddress::withoutIgnoredCharacters(inner);
-    const QList<QStringView> addresses = webAddressesInText(asRead);
+    const QList<QStringView> addresses = webAddressesInText(asRead, lookedFor);
     if (addresses.isEmpty())
         return std::nullopt;
     return addresses.first().toString();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 class PublicSuffixList;
@@ -41,18 +42,24 @@ std::optional<QString> encodedLink(QStringView link);
 QList<QStringView> linksInText(QStringView text, const PublicSuffixList &suffixes);
 QList<QStringView> linksInText(QStringView text);
 
+// Whether a host of one word (lower case, without a final dot: "intranet") is one the caller
+// looks for.
+using OneWordHostFilter = std::function<bool(QStringView host)>;
+
 // The addresses of the schemes that name a host (http, https, ws, wss, ftp, in any letter case)
 // written among the words of a text, read as a browser reads a URL: its scheme's colon may be
 // followed by any number of slashes and backslashes, or none ("https:example.org",
 // "wss:\\example.org"). Each is the word from its scheme on (not one of a longer name: "news:" is
 // no "ws:"), without the quotes, angle brackets and punctuation around it, and only when a host
-// follows.
-QList<QStringView> webAddressesInText(QStringView text);
+// follows. Without the two slashes a host of one word is more often running text ("INFO:http:
+// Session expired"): such an address counts only when `lookedFor` takes its host and more than
+// the word follows the colon ("https:intranet/x", "http:/localhost", "http:localhost:8080").
+QList<QStringView> webAddressesInText(QStringView text, const OneWordHostFilter &lookedFor = {});
 
 // The address of such a scheme the whole text is when a browser reads it, which leaves out the
 // spaces and control characters at the ends and every tab and line break
 // ("https://pay<TAB>pal.com/" opens paypal.com); nothing for a text that holds none of them or
 // that holds other white space.
-std::optional<QString> webAddressAcrossLineBreaks(QStringView text);
+std::optional<QString> webAddressAcrossLineBreaks(QStringView text, const OneWordHostFilter &lookedFor = {});
 
 } // namespace LinkDetector

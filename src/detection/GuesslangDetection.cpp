@@ -101,17 +101,22 @@ QString decimal(Wide value)
     return digits;
 }
 
-// Walks the file with the reader's own bounds checks; nothing is read past the end. Its
-// messages name the file.
+// Walks the file with the reader's own bounds checks; nothing is read past the end. A file cut
+// short runs out at every read after the first that found it short: only that first is kept.
 class FileReader final
 {
 public:
-    FileReader(const QByteArray &data, const QString &path)
+    explicit FileReader(const QByteArray &data)
         : m_data(data)
-        , m_path(path)
     { }
 
-    void report(const QString &message) const { ::report(message + QStringLiteral(" in ") + m_path); }
+    // What the file lacked first, with where; empty when it held everything read.
+    const QString &shortfall() const { return m_shortfall; }
+    void noteShortfall(const QString &what)
+    {
+        if (m_shortfall.isEmpty())
+            m_shortfall = what;
+    }
 
     qint64 offset() const { return m_offset; }
     qint64 size() const { return m_data.size(); }
@@ -120,9 +125,9 @@ public:
     std::optional<quint32> readUInt32()
     {
         if (m_offset + 4 > size()) {
-            report(QStringLiteral("readUInt32 out of bounds at offset %1, data size %2")
-                       .arg(m_offset)
-                       .arg(size()));
+            noteShortfall(QStringLiteral("readUInt32 out of bounds at offset %1, data size %2")
+                              .arg(m_offset)
+                              .arg(size()));
             return std::nullopt;
         }
         quint32 value = 0;
@@ -147,10 +152,11 @@ public:
         const Wide cols = readUInt32().value_or(0);
         const Wide bytes = rows * cols * 4;
         if (Wide(m_offset) + bytes > Wide(size())) {
-            report(QStringLiteral("readMatrix out of bounds - need %1 bytes at offset %2, data size %3")
-                       .arg(decimal(bytes))
-                       .arg(m_offset)
-                       .arg(size()));
+            noteShortfall(
+                QStringLiteral("readMatrix out of bounds - need %1 bytes at offset %2, data size %3")
+                    .arg(decimal(bytes))
+                    .arg(m_offset)
+                    .arg(size()));
             return {};
         }
         const FloatRows found { m_data.constData() + m_offset, size_t(rows * cols) };
@@ -169,7 +175,7 @@ public:
 
 private:
     const QByteArray &m_data;
-    const QString m_path;
+    QString m_shortfall;
     qint64 m_offset = 8;
 };
 
@@ -202,38 +208,45 @@ void denseLayer(const float *in, int rows, const float *matrix, const float *bia
     VectorMath::addRowTimesMatrix(in, size_t(rows), matrix, size_t(cols), out);
 }
 
+// The language names at the start of the file.
+QStringList readLanguages(FileReader &reader)
+{
+    QStringList languages;
+    const std::optional<quint32> count = reader.readUInt32();
+    for (quint32 i = 0; count && i < *count; ++i) {
+        // A count or name cut off by the end of the file ends the list: what follows cannot be
+        // read anyway.
+        const std::optional<quint32> length = reader.readUInt32();
+        if (!length)
+            break;
+        const std::optional<QByteArray> bytes = reader.readBytes(*length);
+        if (!bytes) {
+            reader.noteShortfall(
+                QStringLiteral("language name out of bounds - need %1 bytes at offset %2, data size %3")
+                    .arg(*length)
+                    .arg(reader.offset())
+                    .arg(reader.size()));
+            break;
+        }
+        if (const std::optional<QString> name = decodeUtf8(*bytes))
+            languages.append(*name);
+    }
+    return languages;
+}
+
 } // namespace
 
 std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwork(
-    const QByteArray &data, const QString &path, std::shared_ptr<const MappedFile> file)
+    const QByteArray &data, const QString &path, std::shared_ptr<const MappedFile> file, LoadFailure *failure)
 {
-    FileReader reader(data, path);
     if (data.size() < 8 || !data.startsWith("GLNG")) {
-        reader.report(QStringLiteral("Invalid model file format"));
+        *failure = { QStringLiteral("Invalid model file format in ") + path, false };
         return nullptr;
     }
+    FileReader reader(data);
     auto network = std::make_shared<Network>();
     network->file = std::move(file);
-    if (const std::optional<quint32> count = reader.readUInt32()) {
-        for (quint32 i = 0; i < *count; ++i) {
-            // A count or name cut off by the end of the file ends the list: what follows
-            // cannot be read anyway.
-            const std::optional<quint32> length = reader.readUInt32();
-            if (!length)
-                break;
-            const std::optional<QByteArray> bytes = reader.readBytes(*length);
-            if (!bytes) {
-                reader.report(
-                    QStringLiteral("language name out of bounds - need %1 bytes at offset %2, data size %3")
-                        .arg(*length)
-                        .arg(reader.offset())
-                        .arg(reader.size()));
-                break;
-            }
-            if (const std::optional<QString> name = decodeUtf8(*bytes))
-                network->languages.append(*name);
-        }
-    }
+    network->languages = readLanguages(reader);
     network->embedding = reader.readRows();
     network->dnnHidden0Kernel = reader.readMatrix();
     network->dnnHidden0Bias = reader.readMatrix();
@@ -243,10 +256,14 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetwo
     network->dnnLogitsBias = reader.readMatrix();
     network->linearWeights = reader.readRows();
     network->linearBias = reader.readMatrix();
-    if (!network->coversInference())
-        report(
-            QStringLiteral("model matrices in %1 are smaller than the network needs; rankings will be empty")
-                .arg(path));
+    // One line for the file, however many of its parts it lacks.
+    const bool ranks = network->coversInference();
+    if (!reader.shortfall().isEmpty() || !ranks) {
+        const QString damage = reader.shortfall().isEmpty()
+            ? QStringLiteral("model matrices in %1 are smaller than the network needs").arg(path)
+            : reader.shortfall() + QStringLiteral(" in ") + path;
+        report(ranks ? damage : damage + QStringLiteral("; rankings will be empty"));
+    }
     return network;
 }
 
@@ -294,7 +311,9 @@ std::vector<float> GuesslangDetection::Network::probabilities(const QList<int> &
     return logits;
 }
 
-GuesslangDetection::GuesslangDetection() = default;
+GuesslangDetection::GuesslangDetection()
+    : m_failures(QLatin1String(kPrefix))
+{ }
 
 GuesslangDetection::~GuesslangDetection()
 {
@@ -318,36 +337,40 @@ QString GuesslangDetection::networkPath()
     return Bundle::pathForResource(QStringLiteral("guesslang"), QStringLiteral("bin"));
 }
 
-std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetworkFile(const QString &path)
+std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::readNetworkFile(
+    const QString &path, LoadFailure *failure)
 {
     if (path.isEmpty()) {
-        report(QStringLiteral("Could not find guesslang.bin in bundle (") + Bundle::searchedFolders()
-            + QLatin1Char(')'));
+        *failure = { QStringLiteral("Could not find guesslang.bin in bundle (") + Bundle::searchedFolders()
+                + QLatin1Char(')'),
+            false };
         return nullptr;
     }
     // Mapped, not read: the rows a ranking uses are in memory (until the app gives them back
     // when idle), the others stay in the file.
-    QString error;
-    const std::shared_ptr<const MappedFile> file = MappedFile::open(path, &error);
+    MappedFile::Failure unmapped;
+    const std::shared_ptr<const MappedFile> file = MappedFile::open(path, &unmapped);
     if (!file) {
-        report(QStringLiteral("Could not read model file at %1: %2")
-                   .arg(QUrl::fromLocalFile(path).toString(), error));
+        *failure = { QStringLiteral("Could not read model file at %1: %2")
+                         .arg(QUrl::fromLocalFile(path).toString(), unmapped.reason),
+            unmapped.passing };
         return nullptr;
     }
     const QByteArray data
         = QByteArray::fromRawData(reinterpret_cast<const char *>(file->data()), qsizetype(file->size()));
-    return readNetwork(data, path, file);
+    return readNetwork(data, path, file, failure);
 }
 
 std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadNetwork(const QString &path)
 {
     // Taken before the file is read: a file changed meanwhile is read again at the next use.
     ModelFileVersions versions = ModelFileVersions::of({ path });
-    std::shared_ptr<const Network> network = readNetworkFile(path);
+    LoadFailure failure;
+    std::shared_ptr<const Network> network = readNetworkFile(path, &failure);
     if (network)
-        m_failedVersions.reset();
+        m_failures.forget();
     else
-        m_failedVersions = std::move(versions);
+        m_failures.failed(std::move(versions), failure);
     QMutexLocker lock(&m_mutex);
     if (network)
         m_numLanguages = int(network->languages.size());
@@ -364,7 +387,7 @@ bool GuesslangDetection::loadModelIfNeeded()
 void GuesslangDetection::unloadModel()
 {
     QMutexLocker loadLock(&m_loadMutex);
-    m_failedVersions.reset();
+    m_failures.forget();
     QMutexLocker lock(&m_mutex);
     m_network.reset();
 }
@@ -406,8 +429,7 @@ std::shared_ptr<const GuesslangDetection::Network> GuesslangDetection::loadedNet
     if (std::shared_ptr<const Network> loaded = currentNetwork()) // loaded by another thread meanwhile
         return loaded;
     const QString path = networkPath();
-    // A load that failed was said once; it is tried again when the file has changed.
-    if (m_failedVersions && *m_failedVersions == ModelFileVersions::of({ path }))
+    if (!m_failures.worthTrying({ path }))
         return nullptr;
     return loadNetwork(path);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "detection/ModelActor.h"
-#include "detection/ModelFileVersions.h"
+#include "detection/ModelLoadFailures.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -11,7 +11,6 @@
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
 class MappedFile;
 
@@ -48,9 +47,11 @@ public:
     static GuesslangDetection &shared();
 
     // Reads "guesslang.bin"; false (with a diagnostic line naming it) when it is missing,
-    // unreadable or not a network file; a ranking tries a failed load again only once the file
-    // has changed. Reading past the end of a truncated file is reported and leaves the
-    // affected parts empty; the load still counts as done, but such a network ranks nothing.
+    // unreadable or not a network file. A ranking tries a load that failed for what the file is
+    // again only once the file has changed; one that failed for want of room, descriptors or
+    // memory at its next use (ModelLoadFailures). A file cut short is reported in one line and
+    // leaves the parts it lacks empty; the load still counts as done, but such a network ranks
+    // nothing.
     bool loadModel();
     void unloadModel();
     bool isLoaded() const;
@@ -80,28 +81,29 @@ private:
     bool loadModelIfNeeded();
 
     struct Network;
+    using LoadFailure = ModelLoadFailures::Failure;
 
-    // The network of the file's bytes, which it reads in place and keeps `file` for; its
-    // messages name the file at `path`.
-    static std::shared_ptr<const Network> readNetwork(
-        const QByteArray &data, const QString &path, std::shared_ptr<const MappedFile> file);
+    // The network of the file's bytes, which it reads in place and keeps `file` for; null, with
+    // the failure, when they are no network file. Messages name the file at `path`.
+    static std::shared_ptr<const Network> readNetwork(const QByteArray &data, const QString &path,
+        std::shared_ptr<const MappedFile> file, LoadFailure *failure);
     // Where "guesslang.bin" is; empty when it is nowhere.
     static QString networkPath();
-    // The network of the file; null, with its message, when there is none to read.
-    static std::shared_ptr<const Network> readNetworkFile(const QString &path);
+    // The network of the file; null, with the failure, when there is none to read.
+    static std::shared_ptr<const Network> readNetworkFile(const QString &path, LoadFailure *failure);
     std::shared_ptr<const Network> network() const;
     // The network, while its file is still the one it was read from.
     std::shared_ptr<const Network> currentNetwork() const;
-    // Reads the file and installs the network, or none when that fails (remembering the
-    // file's version then); the caller holds m_loadMutex.
+    // Reads the file and installs the network, or none when that fails (m_failures keeps why);
+    // the caller holds m_loadMutex.
     std::shared_ptr<const Network> loadNetwork(const QString &path);
     // The current network, loading it first when there is none or its file has changed.
     std::shared_ptr<const Network> loadedNetwork();
 
     // Serialises loads, so two threads asking for a ranking read the file once.
     QMutex m_loadMutex;
-    // The file as the last load found it, when it failed (guarded by m_loadMutex).
-    std::optional<ModelFileVersions> m_failedVersions;
+    // What the last load held against the file, when it failed (guarded by m_loadMutex).
+    ModelLoadFailures m_failures;
     mutable QMutex m_mutex;
     std::shared_ptr<const Network> m_network;
     int m_numLanguages = 54;

@@ -17,11 +17,6 @@
 
 namespace {
 
-void report(const QString &message)
-{
-    printDiagnostic(QStringLiteral("MagikaDetectionCoreML: ") + message);
-}
-
 QStringList splitLabels(const QString &text)
 {
     QStringList labels;
@@ -39,50 +34,57 @@ QStringList splitLabels(const QString &text)
 // A label file is a few hundred bytes; a larger one would only cost memory.
 constexpr qint64 maxLabelFileBytes = 1024 * 1024;
 
-// The labels the file lists, with the file they were read from; none, with the reason in error,
-// when it cannot be read or is not UTF-8 text.
+using LoadFailure = ModelLoadFailures::Failure;
+
+// The labels the file lists, with the file they were read from; none, with the failure, when it
+// cannot be read, is not UTF-8 text or lists no label (no item would get a content type).
 std::optional<QStringList> readLabels(
-    const QString &path, std::shared_ptr<const MappedFile> *file, QString *error)
+    const QString &path, std::shared_ptr<const MappedFile> *file, LoadFailure *failure)
 {
-    *file = MappedFile::open(path, error, maxLabelFileBytes);
-    if (!*file)
+    const auto fail = [&](const QString &reason, bool passing) {
+        *failure = { QStringLiteral("Could not read labels file %1: %2").arg(path, reason), passing };
         return std::nullopt;
+    };
+    MappedFile::Failure unmapped;
+    *file = MappedFile::open(path, &unmapped, maxLabelFileBytes);
+    if (!*file)
+        return fail(unmapped.reason, unmapped.passing);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     const QString text = decoder.decode(
         QByteArrayView(reinterpret_cast<const char *>((*file)->data()), qsizetype((*file)->size())));
-    if (decoder.hasError()) {
-        *error = QStringLiteral("it is not UTF-8 text");
-        return std::nullopt;
-    }
-    return splitLabels(text);
+    if (decoder.hasError())
+        return fail(QStringLiteral("it is not UTF-8 text"), false);
+    QStringList labels = splitLabels(text);
+    if (labels.isEmpty())
+        return fail(QStringLiteral("it lists no labels"), false);
+    return labels;
 }
 
-// The network of the model file, with the file it reads, or null with the reason in error.
+// The network of the model file, with the file it reads, or null with the failure.
 std::shared_ptr<const ContentTypeNetwork> readNetwork(
-    const QString &path, qsizetype labelCount, std::shared_ptr<const MappedFile> *file, QString *error)
+    const QString &path, qsizetype labelCount, std::shared_ptr<const MappedFile> *file, LoadFailure *failure)
 {
+    const auto fail = [&](const QString &reason, bool passing) {
+        *failure = { QStringLiteral("Failed to load model: %1: %2").arg(path, reason), passing };
+        return nullptr;
+    };
     // Mapped, not read: the embedding, nearly all of the file, stays where it is, and only the
     // rows a prediction uses are in memory (until the app gives them back when idle).
-    *file = MappedFile::open(path, error);
-    if (!*file) {
-        *error = QStringLiteral("%1: %2").arg(path, *error);
-        return nullptr;
-    }
+    MappedFile::Failure unmapped;
+    *file = MappedFile::open(path, &unmapped);
+    if (!*file)
+        return fail(unmapped.reason, unmapped.passing);
     std::string reason;
     std::shared_ptr<const ContentTypeNetwork> network
         = ContentTypeNetwork::parse((*file)->data(), (*file)->size(), &reason, *file);
-    if (!network) {
-        *error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(reason));
-        return nullptr;
-    }
+    if (!network)
+        return fail(QString::fromStdString(reason), false);
     // Every label needs a score; a model with fewer outputs belongs to another label list.
-    if (qsizetype(network->dimensions().outputs) < labelCount) {
-        *error = QStringLiteral("%1: the model has %2 outputs for %3 labels")
-                     .arg(path)
-                     .arg(network->dimensions().outputs)
-                     .arg(labelCount);
-        return nullptr;
-    }
+    if (qsizetype(network->dimensions().outputs) < labelCount)
+        return fail(QStringLiteral("the model has %1 outputs for %2 labels")
+                        .arg(network->dimensions().outputs)
+                        .arg(labelCount),
+            false);
     return network;
 }
 
@@ -112,10 +114,13 @@ struct MagikaDetectionCoreML::ModelPaths
         paths.labels = Bundle::pathForResource(QStringLiteral("magika_labels"), QStringLiteral("txt"));
         return paths;
     }
-    ModelFileVersions versions() const { return ModelFileVersions::of({ network, labels }); }
+    QStringList list() const { return { network, labels }; }
+    ModelFileVersions versions() const { return ModelFileVersions::of(list()); }
 };
 
-MagikaDetectionCoreML::MagikaDetectionCoreML() = default;
+MagikaDetectionCoreML::MagikaDetectionCoreML()
+    : m_failures(QStringLiteral("MagikaDetectionCoreML: "))
+{ }
 
 MagikaDetectionCoreML::~MagikaDetectionCoreML()
 {
@@ -235,48 +240,44 @@ bool MagikaDetectionCoreML::loadModel()
 bool MagikaDetectionCoreML::loadLocked(const ModelPaths &paths)
 {
     // Taken before anything is read: a file changed meanwhile is read again at the next use.
-    const ModelFileVersions versions = paths.versions();
-    const bool loaded = readFiles(paths);
-    if (loaded)
-        m_failedVersions.reset();
-    else
-        m_failedVersions = versions;
-    return loaded;
+    ModelFileVersions versions = paths.versions();
+    LoadFailure failure;
+    if (readFiles(paths, &failure)) {
+        m_failures.forget();
+        return true;
+    }
+    dropModel();
+    m_failures.failed(std::move(versions), failure);
+    return false;
 }
 
-bool MagikaDetectionCoreML::readFiles(const ModelPaths &paths)
+bool MagikaDetectionCoreML::readFiles(const ModelPaths &paths, LoadFailure *failure)
 {
-    if (paths.resource.isEmpty()) {
-        report(QStringLiteral("Could not find Magika.mlmodelc in bundle (") + Bundle::searchedFolders()
-            + QLatin1Char(')'));
-        return dropModel();
-    }
-    if (paths.labels.isEmpty()) {
-        report(QStringLiteral("Could not find magika_labels.txt in bundle (") + Bundle::searchedFolders()
-            + QLatin1Char(')'));
-        return dropModel();
-    }
-    QString error;
+    const auto missing = [&](const char *name) {
+        *failure = { QStringLiteral("Could not find %1 in bundle (%2)")
+                         .arg(QLatin1String(name), Bundle::searchedFolders()),
+            false };
+        return false;
+    };
+    if (paths.resource.isEmpty())
+        return missing("Magika.mlmodelc");
+    if (paths.labels.isEmpty())
+        return missing("magika_labels.txt");
     std::shared_ptr<const MappedFile> labelsFile;
-    const std::optional<QStringList> labels = readLabels(paths.labels, &labelsFile, &error);
-    if (!labels) {
-        report(QStringLiteral("Could not read labels file %1: %2").arg(paths.labels, error));
-        return dropModel();
-    }
+    const std::optional<QStringList> labels = readLabels(paths.labels, &labelsFile, failure);
+    if (!labels)
+        return false;
     {
         // The labels stay in place even when the model then fails to load.
         QMutexLocker lock(&m_mutex);
         m_labels = *labels;
         m_codeLabels = knownCodeLabels();
     }
-
     std::shared_ptr<const MappedFile> file;
     std::shared_ptr<const ContentTypeNetwork> network
-        = readNetwork(paths.network, labels->size(), &file, &error);
-    if (!network) {
-        report(QStringLiteral("Failed to load model: ") + error);
-        return dropModel();
-    }
+        = readNetwork(paths.network, labels->size(), &file, failure);
+    if (!network)
+        return false;
     QMutexLocker lock(&m_mutex);
     m_model = std::move(network);
     m_modelFile = std::move(file);
@@ -285,7 +286,7 @@ bool MagikaDetectionCoreML::readFiles(const ModelPaths &paths)
     return true;
 }
 
-bool MagikaDetectionCoreML::dropModel()
+void MagikaDetectionCoreML::dropModel()
 {
     // A model loaded earlier may not fit the labels just read, or its files have changed since.
     QMutexLocker lock(&m_mutex);
@@ -293,7 +294,6 @@ bool MagikaDetectionCoreML::dropModel()
     m_modelFile.reset();
     m_labelsFile.reset();
     m_isLoaded = false;
-    return false;
 }
 
 bool MagikaDetectionCoreML::loadModelIfNeeded()
@@ -306,7 +306,7 @@ void MagikaDetectionCoreML::unloadModel()
     // A load installs the labels before the model: an unload in between would leave a
     // loaded model without labels, so it waits for the load to finish.
     QMutexLocker loadLock(&m_loadMutex);
-    m_failedVersions.reset();
+    m_failures.forget();
     QMutexLocker lock(&m_mutex);
     m_model.reset();
     m_modelFile.reset();
@@ -356,8 +356,7 @@ std::shared_ptr<const ContentTypeNetwork> MagikaDetectionCoreML::loadedModel()
         = currentModel()) // loaded by another thread meanwhile
         return model;
     const ModelPaths paths = ModelPaths::now();
-    // A load that failed was said once; it is tried again when one of its files has changed.
-    if (m_failedVersions && *m_failedVersions == paths.versions())
+    if (!m_failures.worthTrying(paths.list()))
         return nullptr;
     if (!loadLocked(paths))
         return nullptr;

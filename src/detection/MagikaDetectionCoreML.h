@@ -3,7 +3,7 @@
 #include "detection/ContentTypeClassifier.h"
 #include "detection/ContentTypeFeatures.h"
 #include "detection/ModelActor.h"
-#include "detection/ModelFileVersions.h"
+#include "detection/ModelLoadFailures.h"
 
 #include <QFuture>
 #include <QList>
@@ -50,8 +50,10 @@ public:
     static const QSet<QString> &knownCodeLabels();
 
     // Loads the labels and the model; false, with a diagnostic line naming the file, when either
-    // is missing or unusable. A prediction tries a failed load again only once one of the files
-    // has changed, and loads again when a file of a loaded model has changed.
+    // is missing or unusable. A prediction tries a load that failed for what a file is again
+    // only once one of the files has changed, one that failed for want of room, descriptors or
+    // memory at its next use (ModelLoadFailures); it loads again when a file of a loaded model
+    // has changed.
     bool loadModel();
     void unloadModel();
     bool isLoaded() const;
@@ -79,12 +81,14 @@ private:
     bool loadModelIfNeeded();
 
     struct ModelPaths;
-    // Loads the files and remembers the versions of a load that failed; the caller holds
+    // Loads the files, or leaves no model loaded and m_failures keeping why; the caller holds
     // m_loadMutex.
     bool loadLocked(const ModelPaths &paths);
-    bool readFiles(const ModelPaths &paths);
-    // Leaves no model loaded; false, for a load that fails.
-    bool dropModel();
+    // Reads the labels, installs them, then the model; false, with the failure, at the first
+    // that cannot be read.
+    bool readFiles(const ModelPaths &paths, ModelLoadFailures::Failure *failure);
+    // Leaves no model loaded (the labels read stay).
+    void dropModel();
 
     // The scores of the text, paired with the labels in force once the network answered;
     // nullopt when there is no model, the network fails or the labels were dropped.
@@ -105,8 +109,8 @@ private:
     std::shared_ptr<const ContentTypeNetwork> m_model;
     std::shared_ptr<const MappedFile> m_modelFile; // what m_model reads
     std::shared_ptr<const MappedFile> m_labelsFile; // what m_labels were read from
-    // The files as the last load found them, when it failed (guarded by m_loadMutex).
-    std::optional<ModelFileVersions> m_failedVersions;
+    // What the last load held against the files, when it failed (guarded by m_loadMutex).
+    ModelLoadFailures m_failures;
     bool m_isLoaded = false;
     QStringList m_labels;
     QSet<QString> m_codeLabels;

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-// Which version of each of a model's files a load found (a file not found has an empty path).
-// A load that failed is not tried again, nor said again in the log, while its files stay as
-// they were: a damaged or hostile file would otherwise be read and reported at every copy.
+// Which version of each of a model's files a load found (a file not found has an empty path):
+// a load that failed for what its files are is not tried again while they stay as they were
+// (ModelLoadFailures), or a damaged or hostile file would be read at every copy.
 class ModelFileVersions final
 {
 public:

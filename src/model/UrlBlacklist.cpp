@@ -80,9 +80,10 @@ QStringView withoutHttpScheme(QStringView text)
     return text;
 }
 
+// A name of one or more labels: a single word is a host too ("intranet", "localhost"), and also
+// a search term of the old kind.
 bool isHostName(QStringView host)
 {
-    // At least two labels: a single word is a search term of the old kind, not a site.
     qsizetype labels = 0;
     for (const QStringView label : host.tokenize(u'.')) {
         const bool valid = !label.isEmpty() && std::all_of(label.begin(), label.end(), [](QChar c) {
@@ -92,7 +93,7 @@ bool isHostName(QStringView host)
             return false;
         ++labels;
     }
-    return labels >= 2;
+    return labels >= 1;
 }
 
 std::optional<Place> siteOfEntry(QStringView entry)
@@ -135,12 +136,14 @@ Matcher::Matcher(const QStringList &entries)
         if (entry.isEmpty())
             continue;
         m_empty = false;
-        if (const std::optional<Place> site = siteOfEntry(entry)) {
+        const std::optional<Place> site = siteOfEntry(entry);
+        if (site)
             m_sitesByHost[site->host].append({ site->port, site->rest });
+        // An entry of one word is looked for anywhere in a link as well, as it always was.
+        if (site && site->host.contains(u'.'))
             m_siteTexts.append(entry);
-        } else {
+        else
             m_words.add(entry.toLower());
-        }
     }
     m_words.finish();
 }
@@ -164,6 +167,11 @@ bool Matcher::matchesSite(const QString &host, int port, const QString &rest) co
             return false;
         name = name.sliced(dot + 1);
     }
+}
+
+bool Matcher::namesHost(QStringView host) const
+{
+    return m_sitesByHost.contains(host.toString());
 }
 
 bool Matcher::isExcluded(QStringView url) const

@@ -21,9 +21,11 @@
 // "https://example.org//private", "https:\\example.org\private" and "https://example.org/%70rivate"
 // are the places they name. Letter case, an "http://" or "https://" in front and slashes at the
 // end of an entry make no difference, and neither do repeated slashes in a path (servers read
-// them as one) or escapes of letters, digits and "-._~". An entry that names no host (a word such
-// as "bank", written into the settings by hand) is looked for anywhere in the link, in any letter
-// case, as it always was; so is every entry when the text is no link with a host.
+// them as one) or escapes of letters, digits and "-._~". An entry of one word ("intranet",
+// "localhost:8080", or "bank" written into the settings by hand) names that host as a site does
+// ("https://intra%6Eet/x"), and is also looked for anywhere in the link, in any letter case, as
+// it always was; so is an entry that names no host, and every entry when the text is no link
+// with a host.
 namespace UrlBlacklist {
 
 bool isExcluded(const QString &url, const QStringList &entries);
@@ -38,6 +40,8 @@ public:
 
     bool isEmpty() const { return m_empty; }
     bool isExcluded(QStringView url) const;
+    // Whether an entry names this host itself (ASCII, lower case, without a final dot).
+    bool namesHost(QStringView host) const;
 
 private:
     // A place in a site: a port (-1 for any) and a path (empty for the whole site).

@@ -50,7 +50,10 @@ QString findIn(const QStringList &directories, const QString &fileName)
 {
     for (const QString &directory : directories) {
         const QString path = directory + QLatin1Char('/') + fileName;
-        if (QFileInfo::exists(path))
+        // A link that leads nowhere (or round in a loop) is there too: its reader says what it
+        // is, rather than that nothing is there.
+        const QFileInfo entry(path);
+        if (entry.exists() || entry.isSymLink())
             return path;
     }
     return {};

@@ -23,8 +23,9 @@ QStringList resourceDirectories(const QString &executableDirectory, const QStrin
 // searched folder when none exists).
 QString resourceDirectory();
 
-// Full path of "<name>.<extension>" in the first searched folder that holds it, or an empty
-// string when none does. An empty extension looks for "<name>" itself.
+// Full path of "<name>.<extension>" in the first searched folder that holds it (also as a link
+// that leads nowhere), or an empty string when none does. An empty extension looks for "<name>"
+// itself.
 QString pathForResource(const QString &name, const QString &extension);
 QString findIn(const QStringList &directories, const QString &fileName);
 

@@ -23,69 +23,128 @@ namespace {
 QMutex g_mappingsMutex;
 std::vector<const MappedFile *> g_mappings;
 
-QString systemError(const char *what, int error)
+using Failure = MappedFile::Failure;
+
+QString systemError(const QString &what, int error)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
 }
 
-QString tooLarge(qint64 maxBytes)
+// A call on the file that failed. Its not being there (or being a loop of links) is what the file
+// is; anything else (no descriptor, no memory, a failing disk) may pass.
+Failure systemFailure(const char *what, int error)
+{
+    const bool aboutTheFile = error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
+    return { systemError(QLatin1String(what), error), !aboutTheFile };
+}
+
+Failure tooLarge(qint64 maxBytes)
 {
     constexpr qint64 megabyte = 1024 * 1024;
-    return maxBytes % megabyte == 0 ? QStringLiteral("it is larger than %1 MB").arg(maxBytes / megabyte)
-                                    : QStringLiteral("it is larger than %1 bytes").arg(maxBytes);
+    return { maxBytes % megabyte == 0 ? QStringLiteral("it is larger than %1 MB").arg(maxBytes / megabyte)
+                                      : QStringLiteral("it is larger than %1 bytes").arg(maxBytes),
+        false };
 }
 
-// A file of the app's own for a copy, with no name, so that no other program can reach it and
-// nothing is left behind; on disk where there is room for it (the cache folder), so that its
-// pages, like the original's, can be dropped and read again. -1 with errno set when none can be
-// made.
-int unnamedFile()
+// Where copies go, in order: on disk where there is room for them (the cache folder), so that
+// their pages, like the original's, can be dropped and read again; then the temporary folder,
+// for a cache folder that is read-only or full.
+QStringList copyFolders()
 {
-    int error = ENOENT;
+    QStringList folders;
     for (const QString &folder :
         { QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation), QDir::tempPath() }) {
-        if (folder.isEmpty())
-            continue;
-        const QByteArray encoded = QFile::encodeName(folder);
-        int descriptor = ::open(encoded.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (descriptor >= 0)
-            return descriptor;
-        // A file system without unnamed files: a named one, unlinked at once.
-        QByteArray name = encoded + "/.tindlewick-XXXXXX";
-        descriptor = mkostemp(name.data(), O_CLOEXEC);
-        if (descriptor >= 0) {
-            ::unlink(name.constData());
-            return descriptor;
-        }
-        error = errno;
+        if (!folder.isEmpty() && !folders.contains(folder))
+            folders.append(folder);
     }
-    errno = error;
-    return -1;
+    return folders;
 }
 
-// Copies what `from` holds from where it stands to its end, or up to `limit` bytes; the bytes
-// copied, or -1 with errno set. The end is where reading ends, not the size the file had: it
-// may be cut or grow meanwhile.
-ssize_t copyAll(int from, int to, qint64 limit)
+// A file of the app's own in the folder for a copy, with no name, so that no other program can
+// reach it and nothing is left behind. -1 with errno set when none can be made.
+int unnamedFileIn(const QString &folder)
+{
+    // A new user's cache folder may not be there yet.
+    QDir().mkpath(folder);
+    const QByteArray encoded = QFile::encodeName(folder);
+    const int descriptor = ::open(encoded.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (descriptor >= 0)
+        return descriptor;
+    // A file system without unnamed files: a named one, unlinked at once.
+    QByteArray name = encoded + "/.tindlewick-XXXXXX";
+    const int named = mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0)
+        ::unlink(name.constData());
+    return named;
+}
+
+// What copyAll() did: the bytes copied, or the error of the read or of the write that failed.
+struct CopyOutcome
+{
+    qint64 bytes = 0;
+    int readError = 0;
+    int writeError = 0;
+};
+
+// Copies what `from` holds from where it stands to its end, or up to `limit` bytes. The end is
+// where reading ends, not the size the file had: it may be cut or grow meanwhile.
+CopyOutcome copyAll(int from, int to, qint64 limit)
 {
     std::vector<char> buffer(64 * 1024);
-    ssize_t total = 0;
-    while (total < limit) {
-        const ssize_t read
-            = ::read(from, buffer.data(), size_t(std::min<qint64>(qint64(buffer.size()), limit - total)));
+    CopyOutcome outcome;
+    while (outcome.bytes < limit) {
+        const ssize_t read = ::read(
+            from, buffer.data(), size_t(std::min<qint64>(qint64(buffer.size()), limit - outcome.bytes)));
         if (read < 0 && errno == EINTR)
             continue;
+        if (read < 0)
+            outcome.readError = errno;
         if (read <= 0)
-            return read < 0 ? -1 : total;
+            return outcome;
         for (ssize_t written = 0; written < read;) {
             const ssize_t now = ::write(to, buffer.data() + written, size_t(read - written));
-            if (now < 0 && errno != EINTR)
-                return -1;
+            if (now < 0 && errno != EINTR) {
+                outcome.writeError = errno;
+                return outcome;
+            }
             written += std::max<ssize_t>(now, 0);
         }
-        total += read;
+        outcome.bytes += read;
     }
-    return total;
+    return outcome;
+}
+
+// A copy of what `source` holds, up to `limit` bytes, in the first of copyFolders() with room for
+// it: its descriptor, with its size; -1 with the failure when no folder takes it or the source
+// cannot be read.
+int copyOf(int source, qint64 limit, qint64 *size, Failure *failure)
+{
+    QStringList refusals;
+    for (const QString &folder : copyFolders()) {
+        const int copy = unnamedFileIn(folder);
+        if (copy < 0) {
+            refusals.append(systemError(folder, errno));
+            continue;
+        }
+        const CopyOutcome outcome = copyAll(source, copy, limit);
+        if (outcome.readError == 0 && outcome.writeError == 0) {
+            *size = outcome.bytes;
+            return copy;
+        }
+        ::close(copy);
+        if (outcome.readError != 0) {
+            *failure = systemFailure("cannot read it", outcome.readError);
+            return -1;
+        }
+        refusals.append(systemError(folder, outcome.writeError));
+        // The next folder's copy starts from the beginning again.
+        if (::lseek(source, 0, SEEK_SET) != 0) {
+            *failure = systemFailure("cannot read it", errno);
+            return -1;
+        }
+    }
+    *failure = { QStringLiteral("cannot copy it (%1)").arg(refusals.join(QStringLiteral("; "))), true };
+    return -1;
 }
 
 MappedFile::Identity identityOf(const struct stat &status)
@@ -94,10 +153,10 @@ MappedFile::Identity identityOf(const struct stat &status)
 }
 
 // Why a file so described is not read, if it is not.
-std::optional<QString> refusal(const struct stat &status, qint64 maxBytes)
+std::optional<Failure> refusal(const struct stat &status, qint64 maxBytes)
 {
     if (!S_ISREG(status.st_mode))
-        return QStringLiteral("it is not a regular file");
+        return Failure { QStringLiteral("it is not a regular file"), false };
     if (status.st_size > maxBytes)
         return tooLarge(maxBytes);
     return std::nullopt;
@@ -107,29 +166,31 @@ std::optional<QString> refusal(const struct stat &status, qint64 maxBytes)
 // maxBytes; -1 with the reason otherwise. It is looked at before it is opened (opening a device
 // may do something by itself), opened without waiting (a FIFO's open() waits for a writer) and
 // looked at again: it may have been replaced meanwhile.
-int openRegular(const QByteArray &path, qint64 maxBytes, MappedFile::Identity *identity, QString *error)
+int openRegular(const QByteArray &path, qint64 maxBytes, MappedFile::Identity *identity, Failure *failure)
 {
-    const auto refuse = [&](int descriptor, const QString &reason) {
+    const auto refuse = [&](int descriptor, const Failure &reason) {
         if (descriptor >= 0)
             ::close(descriptor);
-        *error = reason;
+        *failure = reason;
         return -1;
     };
     struct stat status
     {
     };
     if (::stat(path.constData(), &status) != 0)
-        return refuse(-1, systemError("cannot open it", errno));
-    if (const std::optional<QString> reason = refusal(status, maxBytes))
+        return refuse(-1, systemFailure("cannot open it", errno));
+    if (const std::optional<Failure> reason = refusal(status, maxBytes))
         return refuse(-1, *reason);
     const int descriptor = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0)
-        return refuse(-1, systemError("cannot open it", errno));
+        return refuse(-1, systemFailure("cannot open it", errno));
     if (::fstat(descriptor, &status) != 0)
-        return refuse(descriptor, systemError("cannot read it", errno));
-    if (const std::optional<QString> reason = refusal(status, maxBytes))
+        return refuse(descriptor, systemFailure("cannot read it", errno));
+    if (const std::optional<Failure> reason = refusal(status, maxBytes))
         return refuse(descriptor, *reason);
-    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return refuse(descriptor, systemFailure("cannot read it", errno));
     // Taken before the copy: a change while it is made shows as changedOnDisk().
     *identity = identityOf(status);
     return descriptor;
@@ -164,36 +225,41 @@ MappedFile::Identity MappedFile::identityAt(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? identityOf(status) : Identity();
 }
 
-std::shared_ptr<const MappedFile> MappedFile::open(const QString &path, QString *error, qint64 maxBytes)
+std::shared_ptr<const MappedFile> MappedFile::open(const QString &path, Failure *failure, qint64 maxBytes)
 {
     Identity identity;
-    const int source = openRegular(QFile::encodeName(path), maxBytes, &identity, error);
+    const int source = openRegular(QFile::encodeName(path), maxBytes, &identity, failure);
     if (source < 0)
         return nullptr;
-    const int copy = unnamedFile();
+    qint64 size = 0;
     // One byte more than allowed tells a file that grew after it was looked at.
-    const ssize_t size = copy < 0 ? -1 : copyAll(source, copy, maxBytes + 1);
-    const int copyError = errno;
+    const int copy = copyOf(source, maxBytes + 1, &size, failure);
     ::close(source);
-    void *address = size > 0 && size <= maxBytes ? mapCopy(copy, std::size_t(size)) : nullptr;
-    const int mapError = errno;
-    if (copy >= 0)
-        ::close(copy);
-    if (size < 0) {
-        *error = systemError("cannot copy it", copyError);
+    if (copy < 0)
         return nullptr;
-    }
+    void *address = size <= maxBytes ? mapCopy(copy, std::size_t(size)) : nullptr;
+    const int mapError = errno;
+    ::close(copy);
     if (size > maxBytes) {
-        *error = tooLarge(maxBytes);
+        *failure = tooLarge(maxBytes);
         return nullptr;
     }
     if (address == MAP_FAILED) {
-        *error = systemError("cannot map it", mapError);
+        *failure = systemFailure("cannot map it", mapError);
         return nullptr;
     }
     std::shared_ptr<const MappedFile> file(new MappedFile(address, std::size_t(size), path, identity));
     QMutexLocker lock(&g_mappingsMutex);
     g_mappings.push_back(file.get());
+    return file;
+}
+
+std::shared_ptr<const MappedFile> MappedFile::open(const QString &path, QString *error, qint64 maxBytes)
+{
+    Failure failure;
+    std::shared_ptr<const MappedFile> file = open(path, &failure, maxBytes);
+    if (!file)
+        *error = failure.reason;
     return file;
 }
 

@@ -18,7 +18,8 @@
 // the app's own on disk: a mapping of the file itself would kill the app (SIGBUS) on the next
 // read of a page that another program cut off by emptying or rewriting the file in place (an
 // install or a copy over it). The copy's pages are the system's cache of a file like the
-// original's, dropped and read again the same way.
+// original's, dropped and read again the same way. The copy goes to the cache folder, or to the
+// temporary folder when the cache folder is read-only or has no room for it.
 //
 // Whoever can write the folder may have put anything in the file's place, so only a regular
 // file of at most a given size is read: a FIFO would hold the reading thread in open() until a
@@ -30,9 +31,21 @@ public:
     // Well above the models shipped (a few megabytes each).
     static constexpr qint64 defaultMaxBytes = 64 * 1024 * 1024;
 
-    // Null, with the reason in error (the path is the caller's to add), when the file is not a
-    // regular file of at most maxBytes or cannot be opened, read, copied or mapped (an empty
-    // file maps to no bytes). Never waits for another program.
+    // Why a file was not mapped (the path is the caller's to add). What the file is (not there,
+    // not a regular file, larger than allowed) stays so until it changes; what the machine lacked
+    // (room for the copy, descriptors, memory) or a reading that failed may pass.
+    struct Failure
+    {
+        QString reason;
+        bool passing = false;
+    };
+
+    // Null, with the failure, when the file is not a regular file of at most maxBytes or cannot
+    // be opened, read, copied or mapped (an empty file maps to no bytes). Never waits for another
+    // program.
+    static std::shared_ptr<const MappedFile> open(
+        const QString &path, Failure *failure, qint64 maxBytes = defaultMaxBytes);
+    // The same, with only the reason.
     static std::shared_ptr<const MappedFile> open(
         const QString &path, QString *error, qint64 maxBytes = defaultMaxBytes);
     ~MappedFile();

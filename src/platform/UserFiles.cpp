@@ -82,7 +82,11 @@ int UserFiles::openRegular(const QString &path, Refusal *why)
         ::close(descriptor);
         return refuse(Refusal::notRegular);
     }
-    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(descriptor);
+        return refuse(Refusal::unreadable);
+    }
     if (why)
         *why = Refusal::none;
     return descriptor;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QPoint>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -48,6 +50,12 @@ public:
     // Gives the application's remembered window the focus again. False when it is gone.
     virtual bool activate(const RunningApplication &application) = 0;
 
+    // Whether the user sees the window: mapped, not minimised, and on the desktop shown now (or
+    // on every desktop). False when it is gone.
+    virtual bool isShown(quint64 window) const = 0;
+    // The window a dialog belongs to (its WM_TRANSIENT_FOR); 0 for any other window.
+    virtual quint64 transientFor(quint64) const { return 0; }
+
     // The application whose window lies under a point of the screen (in device pixels);
     // nothing over the desktop background or where the workspace cannot tell.
     virtual std::optional<RunningApplication> applicationAt(const QPoint &) const { return std::nullopt; }
@@ -74,6 +82,10 @@ public:
     QList<RunningApplication> activations;
     std::optional<RunningApplication> underPointer;
     QList<QUrl> openedUrls;
+    // Windows the user does not see (closed, minimised, on another desktop).
+    QSet<quint64> hiddenWindows;
+    // Dialogs and the windows they belong to.
+    QHash<quint64, quint64> dialogOwners;
 
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     bool activate(const RunningApplication &application) override
@@ -82,6 +94,8 @@ public:
         frontmost = application;
         return true;
     }
+    bool isShown(quint64 window) const override { return window != 0 && !hiddenWindows.contains(window); }
+    quint64 transientFor(quint64 window) const override { return dialogOwners.value(window); }
     std::optional<RunningApplication> applicationAt(const QPoint &) const override { return underPointer; }
     bool openUrl(const QUrl &url) override
     {

@@ -26,13 +26,32 @@ QByteArray X11Workspace::property(
     return m_connection.property(window, name, type, maxLength);
 }
 
+std::optional<quint32> X11Workspace::word(quint32 window, const QByteArray &name, quint32 type) const
+{
+    const QByteArray value = property(window, name, type, 4);
+    if (value.size() < 4)
+        return std::nullopt;
+    quint32 word = 0;
+    std::memcpy(&word, value.constData(), 4);
+    return word;
+}
+
+bool X11Workspace::listsAtom(quint32 window, const QByteArray &name, const QByteArray &atom) const
+{
+    const QByteArray atoms = property(window, name, XCB_ATOM_ATOM);
+    const quint32 wanted = m_connection.atom(atom);
+    for (qsizetype offset = 0; offset + 4 <= atoms.size(); offset += 4) {
+        quint32 listed = 0;
+        std::memcpy(&listed, atoms.constData() + offset, 4);
+        if (listed == wanted)
+            return true;
+    }
+    return false;
+}
+
 quint32 X11Workspace::activeWindow() const
 {
-    const QByteArray value = property(m_connection.root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, 4);
-    if (value.size() < 4)
-        return 0;
-    quint32 window = 0;
-    std::memcpy(&window, value.constData(), 4);
+    const quint32 window = word(m_connection.root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW).value_or(0);
     // Some window managers name the root while the desktop itself has the focus: no window.
     return window == m_connection.root() ? 0 : window;
 }
@@ -60,12 +79,7 @@ std::optional<RunningApplication> X11Workspace::applicationOfWindow(quint32 wind
         id = property(window, "_KDE_NET_WM_DESKTOP_FILE", utf8);
     application.bundleIdentifier = !id.isEmpty() ? QString::fromUtf8(id) : className.toLower();
     application.localizedName = className;
-    const QByteArray pid = property(window, "_NET_WM_PID", XCB_ATOM_CARDINAL, 4);
-    if (pid.size() == 4) {
-        quint32 value = 0;
-        std::memcpy(&value, pid.constData(), 4);
-        application.processIdentifier = value;
-    }
+    application.processIdentifier = word(window, "_NET_WM_PID", XCB_ATOM_CARDINAL).value_or(0);
     m_connection.drain();
     return application;
 }
@@ -139,15 +153,42 @@ quint32 X11Workspace::clientWindowOf(quint32 frame) const
 
 bool X11Workspace::isDesktopWindow(quint32 window) const
 {
-    const QByteArray types = property(window, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM);
-    const quint32 desktop = m_connection.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-    for (qsizetype offset = 0; offset + 4 <= types.size(); offset += 4) {
-        quint32 type = 0;
-        std::memcpy(&type, types.constData() + offset, 4);
-        if (type == desktop)
-            return true;
-    }
-    return false;
+    return listsAtom(window, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP");
+}
+
+// A window on another desktop may still be mapped (window managers with large virtual desktops),
+// and a minimised one too (compositing window managers keep its picture): the window manager's
+// word counts besides the map state.
+bool X11Workspace::isShown(quint64 window) const
+{
+    const quint32 id = quint32(window);
+    if (!id)
+        return false;
+    xcb_connection_t *c = m_connection.xcb();
+    xcb_get_window_attributes_reply_t *attributes
+        = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr);
+    const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    const bool shown
+        = viewable && isOnCurrentDesktop(id) && !listsAtom(id, "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN");
+    m_connection.drain();
+    return shown;
+}
+
+bool X11Workspace::isOnCurrentDesktop(quint32 window) const
+{
+    constexpr quint32 everyDesktop = 0xFFFFFFFF;
+    const std::optional<quint32> desktop = word(window, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL);
+    const std::optional<quint32> current
+        = word(m_connection.root(), "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL);
+    return !desktop || !current || *desktop == everyDesktop || *desktop == *current;
+}
+
+quint64 X11Workspace::transientFor(quint64 window) const
+{
+    const quint32 owner = window ? word(quint32(window), "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW).value_or(0) : 0;
+    m_connection.drain();
+    return owner;
 }
 
 std::optional<RunningApplication> X11Workspace::applicationAt(const QPoint &nativePosition) const

@@ -19,6 +19,8 @@ public:
 
     std::optional<RunningApplication> frontmostApplication() const override;
     bool activate(const RunningApplication &application) override;
+    bool isShown(quint64 window) const override;
+    quint64 transientFor(quint64 window) const override;
     std::optional<RunningApplication> applicationAt(const QPoint &nativePosition) const override;
     void setActivationHandler(ActivationHandler handler) override;
 
@@ -31,6 +33,11 @@ public:
 private:
     quint32 activeWindow() const;
     QByteArray property(quint32 window, const QByteArray &name, quint32 type, quint32 maxLength = 4096) const;
+    // The first 32-bit value of a property (a window, a number); nothing when the window lacks it.
+    std::optional<quint32> word(quint32 window, const QByteArray &name, quint32 type) const;
+    // Whether a property that lists atoms (window types, states) names this one.
+    bool listsAtom(quint32 window, const QByteArray &name, const QByteArray &atom) const;
+    bool isOnCurrentDesktop(quint32 window) const;
     quint32 clientWindowOf(quint32 frame) const;
     bool isDesktopWindow(quint32 window) const;
     void handleEvent(const void *event);

@@ -37,8 +37,9 @@ namespace {
 
 QPointer<PasteService> g_shared;
 
-const QString pasteByHand = QStringLiteral(
-    " The item is on the clipboard: paste it with Control+V, or Control+Shift+V in a terminal.");
+const QString pasteByHand
+    = QStringLiteral(" The item is on the clipboard and the primary selection: paste it with Control+V; in a "
+                     "terminal with Control+Shift+V, or with Shift+Insert in xterm, urxvt and st.");
 
 // Clipboard contents whose colour flavour answers both ways: as the 16-bit RGBA bytes
 // other programs read, and as a colour for Qt's own conversion when the clipboard serves it.
@@ -471,13 +472,9 @@ void PasteService::finishPendingWrite(quint64 generation,
 
 void PasteService::simulatePaste()
 {
-    if (!m_keyboard.isTrusted()) {
-        showAccessibilityAlert();
-        return;
-    }
     // A write still being made ready, or one that wrote nothing after all: the keystroke
     // would paste what the clipboard held before it.
-    if (m_pendingContents) {
+    if (m_pendingContents && m_keyboard.isTrusted()) {
         ++m_keystrokesAwaitingWrite;
         return;
     }
@@ -491,43 +488,66 @@ Qt::KeyboardModifiers PasteService::queryKeyboardModifiers() const
 
 void PasteService::sendPasteOnceAway(Clock::TimePoint deadline)
 {
-    // The panel opened over no other program's window: the window the window manager focused
-    // as it hid is nobody's choice. Nothing is typed into it, and the notice takes the keyboard.
-    if (m_unwrittenBecause.isEmpty() && m_shownOver && !m_shownOver()) {
-        tellNothingPasted(
-            QStringLiteral("No other program's window was in front when the panel opened.") + pasteByHand,
-            false);
+    // The panel opened over no other program's window: the window the window manager focuses as
+    // it hides is nobody's choice.
+    const std::optional<RunningApplication> chosen = m_shownOver ? m_shownOver() : std::nullopt;
+    if (m_shownOver && !chosen) {
+        tellWhyNotPasted(
+            QStringLiteral("No other program's window was in front when the panel opened."), false);
         return;
     }
-    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-    // A write that wrote nothing after all is told of once the focus is back where the paste was
-    // to go, so that the notice leaves it there.
-    if (front && !front->isCurrentApplication()) {
-        if (m_unwrittenBecause.isEmpty())
+    // Checked at the last moment: the window may have closed, or gone to another desktop, while
+    // the panel was open, and the window manager then focuses another one as the panel hides.
+    if (const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+        front && isChosenWindow(*front, chosen)) {
+        // A write that wrote nothing after all is told of now, so that the notice leaves the focus
+        // where the paste was to go.
+        if (m_keyboard.isTrusted() && m_unwrittenBecause.isEmpty())
             sendKeystrokeTo(*front);
         else
-            tellNothingPasted(m_unwrittenBecause, true);
+            tellWhyNotPasted({}, true);
         return;
     }
     // The panel has just handed the focus back, and the window manager moves it a moment
-    // later: the keystroke waits for it a little, and is never sent into this app.
+    // later: the keystroke waits for it a little.
     if (m_clock->now() < deadline) {
         m_clock->runAfter(focusPollInterval, this, [this, deadline] { sendPasteOnceAway(deadline); });
         return;
     }
-    // Nobody else's window is in front (it was just asked): the notice takes the keyboard.
-    tellNothingPasted(m_unwrittenBecause.isEmpty()
-            ? QStringLiteral("No other program's window had the focus to paste into.") + pasteByHand
-            : m_unwrittenBecause,
+    tellWhyNotPasted(QStringLiteral("The window the panel was opened over did not get the focus back (it was "
+                                    "closed, hidden or moved to another desktop)."),
         false);
+}
+
+// The window the panel was shown over, or a dialog of it, and only while the user sees it; any
+// other program's window where nobody says which was shown over.
+bool PasteService::isChosenWindow(
+    const RunningApplication &front, const std::optional<RunningApplication> &chosen) const
+{
+    if (front.isCurrentApplication() || !m_workspace.isShown(front.windowId))
+        return false;
+    if (!chosen)
+        return true;
+    // A window of a program that has quit may be numbered as one of a program started since.
+    if (front.windowId == chosen->windowId)
+        return front.processIdentifier == chosen->processIdentifier;
+    quint64 window = front.windowId;
+    for (int depth = 0; depth < maxDialogDepth; ++depth) {
+        window = m_workspace.transientFor(window);
+        if (!window)
+            return false;
+        if (window == chosen->windowId)
+            return true;
+    }
+    return false;
 }
 
 void PasteService::sendKeystrokeTo(const RunningApplication &target)
 {
     const PasteKeystroke keystroke = PasteKeystrokes::forApplication(target);
     // The X terminals paste the PRIMARY selection: it gets what the clipboard holds.
-    if (PasteKeystrokes::pastesPrimarySelection(keystroke) && !m_pasteboard.copyContentsToPrimarySelection())
-        printDiagnostic(QStringLiteral("[PasteService] The PRIMARY selection could not be given the item"));
+    if (PasteKeystrokes::pastesPrimarySelection(keystroke))
+        offerToPrimarySelection();
     // Followed before the keystroke goes, so that not even the quickest request is missed.
     if (m_wrotePictureOnly)
         watchPictureTaken(target);
@@ -535,10 +555,18 @@ void PasteService::sendKeystrokeTo(const RunningApplication &target)
     if (m_keyboard.sendPaste(keystroke, &error))
         return;
     stopWatchingPicture();
+    offerToPrimarySelection();
     tellNothingPasted(QStringLiteral("The paste keystroke (%1) could not be sent: %2.")
                           .arg(PasteKeystrokes::displayName(keystroke), error)
             + pasteByHand,
-        anotherProgramInFront());
+        true);
+}
+
+// The X terminals paste the PRIMARY selection on Shift+Insert and a middle click.
+void PasteService::offerToPrimarySelection()
+{
+    if (!m_pasteboard.copyContentsToPrimarySelection())
+        printDiagnostic(QStringLiteral("[PasteService] The PRIMARY selection could not be given the item"));
 }
 
 void PasteService::setClipboardRequests(ClipboardRequests *requests)
@@ -586,30 +614,36 @@ void PasteService::stopWatchingPicture()
         m_requests->follow(0);
 }
 
-bool PasteService::anotherProgramInFront() const
-{
-    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
-    return front && !front->isCurrentApplication();
-}
-
 void PasteService::tellNothingPasted(const QString &text, bool leaveFocus)
 {
     printDiagnostic(QStringLiteral("[PasteService] Nothing was pasted: ") + text);
     tell(QStringLiteral("Nothing was pasted"), text, leaveFocus);
 }
 
-void PasteService::showAccessibilityAlert()
+// Without synthetic keys, or with nothing written, nothing is pasted into any window; else the
+// paste had no window to go to, for the reason given. The item the clipboard holds is pasted by
+// hand.
+void PasteService::tellWhyNotPasted(const QString &noWindowBecause, bool leaveFocus)
 {
-    tell(QStringLiteral("Accessibility Permission Required"),
-        QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into other "
-                       "applications. The item is on the clipboard: paste it with Control+V."),
-        anotherProgramInFront());
+    if (!m_keyboard.isTrusted()) {
+        offerToPrimarySelection();
+        tell(QStringLiteral("Accessibility Permission Required"),
+            QStringLiteral("Tindlewick needs the X server's XTEST extension to paste items into other "
+                           "applications.")
+                + pasteByHand,
+            leaveFocus);
+    } else if (!m_unwrittenBecause.isEmpty()) {
+        tellNothingPasted(m_unwrittenBecause, leaveFocus);
+    } else {
+        offerToPrimarySelection();
+        tellNothingPasted(noWindowBecause + pasteByHand, leaveFocus);
+    }
 }
 
 void PasteService::tell(const QString &title, const QString &text, bool leaveFocus)
 {
     if (m_noticePresenter) {
-        m_noticePresenter(title, text);
+        m_noticePresenter(title, text, !leaveFocus);
         return;
     }
     FrontWindow::showMessage(QMessageBox::Warning, title, text, !leaveFocus);

@@ -23,12 +23,12 @@ class ModelContainer;
 class Pasteboard;
 class SyntheticKeyboard;
 
-// Puts a chosen item back on the clipboard and pastes it into the window in front: the panel
-// has the item written, and a moment later, once the panel is out of the way, asks for the
-// keystroke. The contents are built first and written in one change; a picture or a long list
-// of files is made ready on a worker thread, and the keystroke waits until it is on the
-// clipboard. The keystroke is
-// the one the window in front takes (a terminal's own, see PasteKeystrokes). Main thread only.
+// Puts a chosen item back on the clipboard and pastes it into the window the panel was shown
+// over: the panel has the item written, and a moment later, once the panel is out of the way,
+// asks for the keystroke. The contents are built first and written in one change; a picture or a
+// long list of files is made ready on a worker thread, and the keystroke waits until it is on
+// the clipboard. The keystroke is the one that window takes (a terminal's own, see
+// PasteKeystrokes). Main thread only.
 class PasteService final : public QObject, public PanelPasteboard
 {
     Q_OBJECT
@@ -106,22 +106,24 @@ public:
     // a paste writes, as no new change (Pasteboard::restoreContents): nothing is written once
     // something else is copied, or while a paste's write is being made ready (it replaces it).
     void restoreToPasteboard(const ClipboardItemPtr &item);
-    // Pastes what was written last into the window in front, once it is on the clipboard;
-    // each call sends one keystroke, never into this app, nor into a window nobody chose (see
-    // setShownOver). A window that pastes the PRIMARY selection gets the same contents there.
-    // When nothing can be pasted (no synthetic keys, no window to paste into, a picture that
-    // could not be read, files all gone) the user is told, and the clipboard keeps what it holds
-    // for pasting by hand.
+    // Pastes what was written last into the window the panel was shown over, once it is on the
+    // clipboard and that window (or a dialog of it) is in front again and seen on the desktop
+    // shown; each call sends one keystroke, the one that window pastes with, never into this app
+    // nor into a window nobody chose. A window that pastes the PRIMARY selection gets the same
+    // contents there. When nothing can be pasted (no synthetic keys, the window gone or never
+    // there, a picture that could not be read, files all gone) the user is told, and the
+    // clipboard keeps what it holds for pasting by hand (the PRIMARY selection too, for the
+    // terminals that paste it).
     void simulatePaste() override;
-    // The other program's window that was in front when the panel showed; nothing when there
-    // was none (the desktop had the focus): the window the window manager focuses as the panel
-    // hides is then nobody's choice, and no keystroke goes to it. Unset: every paste has a window.
+    // The other program's window that was in front when the panel showed (or the one it was last
+    // shown over, when it showed over this app's own window, which it brings forward as it hides);
+    // nothing when there was none (the desktop had the focus). Unset: any other program's window
+    // in front takes the paste.
     using ShownOver = std::function<std::optional<RunningApplication>()>;
     void setShownOver(ShownOver shownOver) { m_shownOver = std::move(shownOver); }
     Qt::KeyboardModifiers queryKeyboardModifiers() const override;
     // How long a keystroke waits for the focus to leave this app before it is dropped.
     static constexpr std::chrono::milliseconds focusReturnWait { 500 };
-    void showAccessibilityAlert();
 
     // The whole text of the item's file when it is SVG (begins with "<?xml" or "<svg"), read
     // through UserFiles; nothing for a file larger than maxSvgFileBytes, one that is no regular
@@ -133,8 +135,9 @@ public:
     static bool isImageFile(const QUrl &url);
 
     // Where the user is told that nothing was pasted: a message box over the app's front
-    // window unless replaced (tests collect them).
-    using NoticePresenter = std::function<void(const QString &title, const QString &text)>;
+    // window unless replaced (tests collect them). takesFocus: the notice is given the keyboard,
+    // as no window the user chose has it.
+    using NoticePresenter = std::function<void(const QString &title, const QString &text, bool takesFocus)>;
     void setNoticePresenter(NoticePresenter presenter) { m_noticePresenter = std::move(presenter); }
     // Tests move the time of the waits by hand.
     void setClock(Clock &clock) { m_clock = &clock; }
@@ -162,13 +165,18 @@ private:
     void finishPendingWrite(quint64 generation,
         const std::function<bool(std::unique_ptr<QMimeData> contents)> &write, const QString &whyNothing);
     void sendPasteOnceAway(Clock::TimePoint deadline);
+    bool isChosenWindow(
+        const RunningApplication &front, const std::optional<RunningApplication> &chosen) const;
+    // How many owners up a chain of dialogs the window shown over is looked for.
+    static constexpr int maxDialogDepth = 8;
     void sendKeystrokeTo(const RunningApplication &target);
+    void offerToPrimarySelection();
     void watchPictureTaken(const RunningApplication &target);
     void stopWatchingPicture();
-    bool anotherProgramInFront() const;
-    // leaveFocus: another program's window in front keeps the keyboard, and the keys typed on go
-    // there, not to the notice.
+    // leaveFocus: the window the paste was for is in front and keeps the keyboard, and the keys
+    // typed on go there, not to the notice.
     void tellNothingPasted(const QString &text, bool leaveFocus);
+    void tellWhyNotPasted(const QString &noWindowBecause, bool leaveFocus);
     void tell(const QString &title, const QString &text, bool leaveFocus);
 
     Pasteboard &m_pasteboard;

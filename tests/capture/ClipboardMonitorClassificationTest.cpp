@@ -315,7 +315,7 @@ TEST_F(ClipboardMonitorClassificationTest, ALinkIsStoredAsItWasCopied)
 namespace {
 
 // Texts copied beside the entries "example.org/private", "intranet.example.com", "paypal.com",
-// "127.0.0.1" and "fass.de", and whether each is kept.
+// "127.0.0.1", "fass.de", "localhost" and "intranet", and whether each is kept.
 const struct
 {
     const char *text;
@@ -393,6 +393,34 @@ const struct
     { "https://fa\u00DF.de/", true },
     { "see https://fa\u00DF.de/ now", true },
     { "see https://fass.de/ now", false },
+    // A blocked host of one word: the same forms, and a user, a port, a final dot, a letter
+    // escaped or in full width, and such an address among other words.
+    { "http:/localhost:8781/x", false },
+    { "http:\\\\intranet\\x", false },
+    { "https:intranet/x", false },
+    { "http:localhost:8781", false },
+    { "HTTP:/localhost/x", false },
+    { "http:\\/intranet/x", false },
+    { "http:/\\intranet\\x", false },
+    { "https:user@intranet/x", false },
+    { "http:user:pw@intranet/x", false },
+    { "https:intranet./x", false },
+    { "https:INTRANET:443/x", false },
+    { "ftp:intranet/pub", false },
+    { "wss:intranet?x", false },
+    { "http:intranet#top", false },
+    { "https:\uFF49\uFF4E\uFF54\uFF52\uFF41\uFF4E\uFF45\uFF54/x", false },
+    { "https://intra%6Eet/x", false },
+    { "http:/local\thost:8781/x", false },
+    { "see http:/localhost:8781/x now", false },
+    // Other hosts of one word, and the blocked ones as words of a sentence or a log.
+    { "http:/localhostx/y", true },
+    { "https:intranets/x", true },
+    { "http:/wiki/x", true },
+    { "https:intranet is down", true },
+    { "ERROR:http:Localhost refused the connection", true },
+    { "note: localhost is down", true },
+    { "http: intranet", true },
     // Texts that only look like such forms.
     { "https: is a scheme, paypal is a name", true },
     { "ratio 3:4", true },
@@ -413,8 +441,8 @@ const struct
 
 TEST_F(ClipboardMonitorClassificationTest, TheBlacklistKeepsOutEveryFormABrowserOpensAsTheBlockedPlace)
 {
-    m_settings->setExcludedURLPatterns(
-        QStringLiteral("example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1\nfass.de"));
+    m_settings->setExcludedURLPatterns(QStringLiteral(
+        "example.org/private\nintranet.example.com\npaypal.com\n127.0.0.1\nfass.de\nlocalhost\nintranet"));
     m_classifier.detection = {};
     for (const auto &test : textsBesideBlockedPlaces) {
         SCOPED_TRACE(test.text);

@@ -284,10 +284,14 @@ TEST(LinkDetectorTest, LinksAmongTheWordsOfAText)
 
 TEST(LinkDetectorTest, AddressesOfTheWebsSchemesInTheFormsABrowserOpens)
 {
+    // Hosts of one word count without the two slashes only where they are asked for, and only
+    // when the address holds more than the word.
+    const QStringList oneWordHosts { QStringLiteral("localhost"), QStringLiteral("intranet") };
     const struct
     {
         const char *text;
         QStringList addresses;
+        QStringList askedFor = {};
     } amongWords[] = {
         { "see https:example.org/x now", { "https:example.org/x" } },
         { "(FTP:\\\\files.example.org\\pub). and ws:///example.net/s",
@@ -301,24 +305,37 @@ TEST(LinkDetectorTest, AddressesOfTheWebsSchemesInTheFormsABrowserOpens)
         { "if (url.protocol === \"https:\") go();", {} },
         { "{\"scheme\":\"https:\",\"url\":\"https:\\\\example.org\\\\x\",\"n\":1}",
             { "https:\\\\example.org\\\\x" } },
+        { "http:/localhost:8781/x, (https:intranet/x) http:/wiki/x", {} },
+        { "http:/localhost:8781/x, (https:intranet/x) http:/wiki/x",
+            { "http:/localhost:8781/x", "https:intranet/x" }, oneWordHosts },
+        { "http:localhost:8781 https:user@INTRANET. http:\\\\intranet\\x https:intranet./x",
+            { "http:localhost:8781", "https:user@INTRANET", "http:\\\\intranet\\x", "https:intranet./x" },
+            oneWordHosts },
+        { "INFO:http:Localhost started; https:intranet is up; http:/localhostx/y", {}, oneWordHosts },
     };
     for (const auto &test : amongWords) {
         const QString text = QString::fromUtf8(test.text);
-        EXPECT_EQ(strings(LinkDetector::webAddressesInText(text)), test.addresses) << test.text;
+        const auto askedFor = [&](QStringView host) { return test.askedFor.contains(host); };
+        EXPECT_EQ(strings(LinkDetector::webAddressesInText(text, askedFor)), test.addresses) << test.text;
     }
     const struct
     {
         const char *text;
         std::optional<QString> address;
+        QStringList askedFor = {};
     } wholeTexts[] = {
         { "\x01 ht\ttps://pay\npal.com/\r\n", "https://paypal.com/" },
         { "Link:\nhttps:/\nexample.org/a\tb", "https:/example.org/ab" },
         { "https://example.org/", std::nullopt },
         { "pay\npal.com", std::nullopt },
         { "https://example.org/ see\nthis", std::nullopt },
+        { "http:/local\thost:8781/x", std::nullopt },
+        { "http:/local\thost:8781/x", "http:/localhost:8781/x", oneWordHosts },
     };
     for (const auto &test : wholeTexts) {
-        EXPECT_EQ(LinkDetector::webAddressAcrossLineBreaks(QString::fromUtf8(test.text)), test.address)
+        const auto askedFor = [&](QStringView host) { return test.askedFor.contains(host); };
+        EXPECT_EQ(
+            LinkDetector::webAddressAcrossLineBreaks(QString::fromUtf8(test.text), askedFor), test.address)
             << test.text;
     }
 }

@@ -1,6 +1,7 @@
 #include "detection/GuesslangDetection.h"
 
 #include "platform/Bundle.h"
+#include "support/SmallFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -179,51 +180,65 @@ std::function<void(GuesslangDetectionTest &)> standIn(const QString &path, FileS
         [path, kind, bytes](GuesslangDetectionTest &) { ASSERT_TRUE(replaceWithStandIn(path, kind, bytes)); };
 }
 
-} // namespace
-
-// A failed load says why once, naming the file; rankings do not try it again while the file
-// stays as it is, and load the network as soon as it is mended.
-TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
+// The network file as written.
+std::function<void(GuesslangDetectionTest &)> written(const QByteArray &bytes)
 {
-    struct Case
-    {
-        const char *name;
-        std::function<void(GuesslangDetectionTest &)> prepare;
-        QString message;
+    return [bytes](GuesslangDetectionTest &t) { t.writeModel(bytes); };
+}
+
+// Ways the network's file can be missing or unusable, and the line each prints.
+struct LoadFailure
+{
+    const char *name;
+    std::function<void(GuesslangDetectionTest &)> prepare;
+    QString message;
+};
+QList<LoadFailure> loadFailures(const QString &resources)
+{
+    const QString path = resources + QStringLiteral("/guesslang.bin");
+    const auto unreadable = [&](const char *reason) {
+        return QStringLiteral("GuesslangDetection: Could not read model file at file://%1: %2")
+            .arg(path, QLatin1String(reason));
     };
-    const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
-    const QString notFound
-        = QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle (looked in ")
-        + m_resources.path() + QLatin1Char(')');
     const QString invalid = QStringLiteral("GuesslangDetection: Invalid model file format in ") + path;
-    const QString notRegular = QStringLiteral("GuesslangDetection: Could not read model file at file://")
-        + path + QStringLiteral(": it is not a regular file");
+    const QString notRegular = unreadable("it is not a regular file");
     const QByteArray valid = networkFile({ "x" }, {});
-    const QList<Case> cases = {
-        { "missing file", [](GuesslangDetectionTest &) {}, notFound },
+    return {
+        { "missing file", [](GuesslangDetectionTest &) {},
+            QStringLiteral("GuesslangDetection: Could not find guesslang.bin in bundle (looked in %1)")
+                .arg(resources) },
         { "a folder in its place",
             [](GuesslangDetectionTest &t) {
                 ASSERT_TRUE(QDir(t.m_resources.path()).mkdir(QStringLiteral("guesslang.bin")));
             },
             notRegular },
         { "a FIFO in its place", standIn(path, FileStandIn::fifo), notRegular },
+        // There, as a link: not "missing".
+        { "a link to itself in its place", standIn(path, FileStandIn::linkLoop),
+            unreadable("cannot open it: Too many levels of symbolic links") },
+        { "a link to nothing in its place",
+            [path](
+                GuesslangDetectionTest &) { ASSERT_TRUE(QFile::link(path + QStringLiteral(".gone"), path)); },
+            unreadable("cannot open it: No such file or directory") },
         { "a link to a device in its place", standIn(path, FileStandIn::nullDeviceLink), notRegular },
         { "more than 64 MB", standIn(path, FileStandIn::sparseFile, 64 * 1024 * 1024 + 1),
-            QStringLiteral("GuesslangDetection: Could not read model file at file://") + path
-                + QStringLiteral(": it is larger than 64 MB") },
-        { "empty file", [](GuesslangDetectionTest &t) { t.writeModel({}); }, invalid },
-        { "seven bytes", [](GuesslangDetectionTest &t) { t.writeModel(QByteArray("GLNG\0\0\0", 7)); },
-            invalid },
-        { "lower-case magic", [&](GuesslangDetectionTest &t) { t.writeModel("glng" + valid.mid(4)); },
-            invalid },
-        { "first byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("XLNG" + valid.mid(4)); },
-            invalid },
-        { "last byte differs", [&](GuesslangDetectionTest &t) { t.writeModel("GLNX" + valid.mid(4)); },
-            invalid },
-        { "magic not UTF-8", [&](GuesslangDetectionTest &t) { t.writeModel("\xffLNG" + valid.mid(4)); },
-            invalid },
+            unreadable("it is larger than 64 MB") },
+        { "empty file", written({}), invalid },
+        { "seven bytes", written(QByteArray("GLNG\0\0\0", 7)), invalid },
+        { "lower-case magic", written("glng" + valid.mid(4)), invalid },
+        { "first byte differs", written("XLNG" + valid.mid(4)), invalid },
+        { "last byte differs", written("GLNX" + valid.mid(4)), invalid },
+        { "magic not UTF-8", written("\xffLNG" + valid.mid(4)), invalid },
     };
-    for (const Case &c : cases) {
+}
+
+} // namespace
+
+// A failed load says why once, naming the file; rankings do not try it again while the file
+// stays as it is, and load the network as soon as it is mended.
+TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
+{
+    for (const LoadFailure &c : loadFailures(m_resources.path())) {
         SCOPED_TRACE(c.name);
         m_resources.clear();
         c.prepare(*this);
@@ -240,6 +255,43 @@ TEST_F(GuesslangDetectionTest, LoadFailuresPrintTheirMessageAndRankNothing)
         EXPECT_EQ(network.rankLanguages(QStringLiteral("int main() { return 0; }")).size(), 2);
         EXPECT_EQ(diagnostics.lines(), QStringList { c.message });
     }
+}
+
+// A copy of the network that finds no room (a full disk) fails only while there is none: it is
+// said once, however many rankings it costs, and the first ranking after room is made, the file
+// unchanged, loads the network.
+TEST_F(GuesslangDetectionTest, ANetworkWithNoRoomForItsCopyLoadsOnceThereIsRoom)
+{
+    writeModel(networkFile({ "alpha", "beta" }, smallNetwork(2)));
+    QTemporaryDir folder;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString temporary = folder.filePath(QStringLiteral("temporary"));
+    const SmallFolders::Outcome outcome = SmallFolders::inChild([&] {
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        if (!SmallFolders::limit(cache, 64 * 1024) || !SmallFolders::limit(temporary, 64 * 1024))
+            return QStringLiteral("<no small folders>");
+        GuesslangDetection network;
+        CapturedDiagnostics diagnostics;
+        QStringList ranked;
+        const auto rank = [&] {
+            ranked.append(QString::number(network.rankLanguages(QStringLiteral("int main() {}")).size()));
+        };
+        rank();
+        rank();
+        if (!SmallFolders::limit(cache, 16 * 1024 * 1024))
+            return QStringLiteral("<no room made>");
+        rank();
+        return (ranked + diagnostics.lines()).join(QLatin1Char('\n'));
+    });
+    if (!outcome.available)
+        GTEST_SKIP() << "this machine gives a process no mounts of its own";
+    const QStringList expected { QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("2"),
+        QStringLiteral(
+            "GuesslangDetection: Could not read model file at file://%1/guesslang.bin: cannot copy it "
+            "(%2: No space left on device; %3: No space left on device); it is tried again when the "
+            "model is next used")
+            .arg(m_resources.path(), cache, temporary) };
+    EXPECT_EQ(outcome.result, expected.join(QLatin1Char('\n')));
 }
 
 TEST_F(GuesslangDetectionTest, RanksWithTheNetworkArithmetic)
@@ -313,52 +365,78 @@ TEST_F(GuesslangDetectionTest, NamesThatAreNotUtf8AreLeftOut)
     EXPECT_TRUE(diagnostics.lines().isEmpty());
 }
 
+// A file cut short (as one being written) loads but ranks nothing, and says so in one line for
+// that version of the file, naming the first part it lacks: every read after that one runs out
+// too.
 TEST_F(GuesslangDetectionTest, TruncatedOrShortFilesLoadButRankNothing)
 {
     const QByteArray full = networkFile({ "a", "b" }, smallNetwork(2));
-    // Offset of the fifth matrix (the second bias): header, names, then four matrices.
+    const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
+    // Offsets: the header, the names, then each matrix's two counts and its values.
+    const qint64 names = 8, firstMatrix = names + 4 + 2 * 5;
     const qint64 fifth
-        = 12 + 2 * 5 + (8 + 4LL * B * E) + (8 + 4LL * E * H0) + (8 + 4LL * H0) + (8 + 4LL * H0 * H1);
-    const qint64 cut = fifth + 8 + 20; // the counts and five of the 32 values
-    writeModel(full.left(cut));
-    GuesslangDetection network;
+        = firstMatrix + (8 + 4LL * B * E) + (8 + 4LL * E * H0) + (8 + 4LL * H0) + (8 + 4LL * H0 * H1);
+    const struct
     {
+        const char *name;
+        qint64 cut;
+        QString line;
+    } cases[] = {
+        { "within the count of names", names + 2,
+            QStringLiteral("readUInt32 out of bounds at offset 8, data size 10") },
+        { "within the second name", names + 4 + 5 + 4,
+            QStringLiteral("language name out of bounds - need 1 bytes at offset 21, data size 21") },
+        { "within the first matrix's counts", firstMatrix + 6,
+            QStringLiteral("readUInt32 out of bounds at offset 26, data size 28") },
+        { "within the embedding", firstMatrix + 8 + 100,
+            QStringLiteral("readMatrix out of bounds - need 1400000 bytes at offset 30, data size 130") },
+        { "within the fifth matrix", fifth + 8 + 20,
+            QStringLiteral("readMatrix out of bounds - need 128 bytes at offset %1, data size %2")
+                .arg(fifth + 8)
+                .arg(fifth + 8 + 20) },
+        { "within the last bias", full.size() - 4,
+            QStringLiteral("readMatrix out of bounds - need 8 bytes at offset %1, data size %2")
+                .arg(full.size() - 8)
+                .arg(full.size() - 4) },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        writeModel(full.left(test.cut));
+        GuesslangDetection network;
         CapturedDiagnostics diagnostics;
         EXPECT_TRUE(network.loadModel());
-        const QStringList lines = diagnostics.lines();
-        ASSERT_FALSE(lines.isEmpty());
-        const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
-        EXPECT_EQ(lines.first(),
-            QStringLiteral("GuesslangDetection: readMatrix out of bounds - need 128 bytes at offset %1, data "
-                           "size %2 in %3")
-                .arg(fifth + 8)
-                .arg(cut)
-                .arg(path));
-        // The next counts are read just after the fifth matrix's counts, from its values.
-        EXPECT_FALSE(
-            lines.contains(QStringLiteral("GuesslangDetection: Invalid model file format in ") + path));
-        EXPECT_EQ(lines.last(),
-            QStringLiteral("GuesslangDetection: model matrices in %1 are smaller than the network needs; "
-                           "rankings will be empty")
-                .arg(path));
+        EXPECT_TRUE(network.isLoaded());
+        EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
+        EXPECT_TRUE(network.detect(GuesslangDetection::extractFeatures(QStringLiteral("abc"))).isEmpty());
+        EXPECT_EQ(diagnostics.lines(),
+            QStringList { QStringLiteral("GuesslangDetection: ") + test.line + QStringLiteral(" in ") + path
+                + QStringLiteral("; rankings will be empty") });
     }
-    EXPECT_TRUE(network.isLoaded());
-    EXPECT_EQ(network.languages(), (QStringList { "a", "b" }));
-    EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
-    EXPECT_TRUE(network.detect(GuesslangDetection::extractFeatures(QStringLiteral("abc"))).isEmpty());
+}
 
-    CapturedDiagnostics quiet;
+// A file whose matrices are whole but smaller than the network reads loads, ranks nothing and
+// says so once for each version of the file.
+TEST_F(GuesslangDetectionTest, SmallerMatricesLoadButRankNothing)
+{
+    const QString path = m_resources.path() + QStringLiteral("/guesslang.bin");
+    CapturedDiagnostics diagnostics;
     // Matrices that are whole but smaller than the inference reads.
     std::vector<Matrix> small = smallNetwork(2);
     small[7] = filled(B - 1, 2, 3, 0.1f);
     writeModel(networkFile({ "a", "b" }, small));
-    EXPECT_TRUE(network.loadModel());
+    GuesslangDetection network;
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
-
+    EXPECT_TRUE(network.isLoaded());
+    EXPECT_EQ(network.languages(), (QStringList { "a", "b" }));
+    EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty()); // not said again
     // More names than the logits have columns.
     writeModel(networkFile({ "a", "b", "c" }, smallNetwork(2)));
-    EXPECT_TRUE(network.loadModel());
     EXPECT_TRUE(network.rankLanguages(QStringLiteral("def main(): pass")).isEmpty());
+    const QString smaller
+        = QStringLiteral("GuesslangDetection: model matrices in %1 are smaller than the network "
+                         "needs; rankings will be empty")
+              .arg(path);
+    EXPECT_EQ(diagnostics.lines(), (QStringList { smaller, smaller }));
 }
 
 TEST_F(GuesslangDetectionTest, HostileCountsNeitherCrashNorHang)
@@ -396,10 +474,9 @@ TEST_F(GuesslangDetectionTest, HostileCountsNeitherCrashNorHang)
         GuesslangDetection network;
         CapturedDiagnostics diagnostics;
         EXPECT_TRUE(network.loadModel());
-        ASSERT_FALSE(diagnostics.lines().isEmpty());
-        EXPECT_EQ(diagnostics.lines().first(),
-            c.firstMessage + QStringLiteral(" in ") + m_resources.path() + QStringLiteral("/guesslang.bin"));
-        EXPECT_LT(diagnostics.lines().size(), 40);
+        EXPECT_EQ(diagnostics.lines(),
+            QStringList { c.firstMessage + QStringLiteral(" in ") + m_resources.path()
+                + QStringLiteral("/guesslang.bin; rankings will be empty") });
         EXPECT_TRUE(network.rankLanguages(QStringLiteral("select * from t;")).isEmpty());
     }
 }
@@ -481,6 +558,8 @@ TEST_F(GuesslangDetectionTest, RandomAndDamagedFilesNeverCrash)
         CapturedDiagnostics diagnostics;
         const QList<GuesslangDetection::DetectionResult> ranked
             = network.rankLanguages(QStringLiteral("for (int i = 0; i < n; ++i) sum += a[i];"));
+        EXPECT_TRUE(network.rankLanguages(QStringLiteral("SELECT 1;")).size() == ranked.size());
+        EXPECT_LE(diagnostics.lines().size(), 1) << diagnostics.lines().join(u'\n').toStdString();
         for (const QString &line : diagnostics.lines()) {
             const bool known = std::any_of(
                 allowed.begin(), allowed.end(), [&](const QString &p) { return line.startsWith(p); });

@@ -2,6 +2,7 @@
 
 #include "detection/ContentTypeNetwork.h"
 #include "platform/Bundle.h"
+#include "support/SmallFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -19,18 +21,20 @@ namespace {
 
 using Result = MagikaDetectionCoreML::DetectionResult;
 
-// A network whose scores ignore the text: softmax(logits), one score per logit.
-std::vector<uint8_t> constantNetwork(const std::vector<float> &logits)
+// A network whose scores ignore the text: softmax(logits), one score per logit. Its file takes
+// some 6 bytes a bucket.
+std::vector<uint8_t> constantNetwork(const std::vector<float> &logits, uint32_t buckets = 16)
 {
     ContentTypeNetwork::Weights w;
-    w.rowScales.assign(16, 1.0f);
-    w.embedding.assign(16 * 2, 0);
+    w.rowScales.assign(buckets, 1.0f);
+    w.embedding.assign(size_t(buckets) * 2, 0);
     w.hiddenKernel.assign(2 * 2, 0.0f);
     w.hiddenBias = { 1.0f, 0.0f };
     w.outputKernel.assign(2 * logits.size(), 0.0f);
     w.outputBias = logits;
     std::string error;
-    auto network = ContentTypeNetwork::create({ 16, 2, 2, uint32_t(logits.size()) }, std::move(w), &error);
+    auto network
+        = ContentTypeNetwork::create({ buckets, 2, 2, uint32_t(logits.size()) }, std::move(w), &error);
     EXPECT_TRUE(network) << error;
     return network ? network->serialize() : std::vector<uint8_t>();
 }
@@ -138,14 +142,25 @@ std::function<void(MagikaDetectionCoreMLTest &)> labelsStandIn(FileStandIn stand
     };
 }
 
+// The model, and the label file holding these bytes.
+std::function<void(MagikaDetectionCoreMLTest &)> labelsWritten(const QByteArray &bytes)
+{
+    return [bytes](MagikaDetectionCoreMLTest &t) {
+        t.writeModel(constantNetwork({ 0, 1, 2 }));
+        t.writeLabels(bytes);
+    };
+}
+
 // The files missing, or the label file unusable.
 QList<LoadFailure> labelFailures(const QString &resources)
 {
     const std::vector<uint8_t> model = constantNetwork({ 0, 1, 2 });
     const QString labels = resources + QStringLiteral("/magika_labels.txt");
-    const QString notRegularLabels
-        = QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is not a regular file")
-              .arg(labels);
+    const auto unreadable = [&](const char *reason) {
+        return QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: %2")
+            .arg(labels, QLatin1String(reason));
+    };
+    const QString notRegularLabels = unreadable("it is not a regular file");
     return {
         { "nothing there", [](MagikaDetectionCoreMLTest &) {},
             QStringLiteral("MagikaDetectionCoreML: Could not find Magika.mlmodelc in bundle (looked in ")
@@ -155,14 +170,7 @@ QList<LoadFailure> labelFailures(const QString &resources)
             QStringLiteral("MagikaDetectionCoreML: Could not find magika_labels.txt in bundle (looked in ")
                 + resources + QLatin1Char(')'),
             false },
-        { "labels not UTF-8",
-            [model](MagikaDetectionCoreMLTest &t) {
-                t.writeModel(model);
-                t.writeLabels("c\n\xff\xfe\n");
-            },
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is not UTF-8 text")
-                .arg(labels),
-            false },
+        { "labels not UTF-8", labelsWritten("c\n\xff\xfe\n"), unreadable("it is not UTF-8 text"), false },
         { "labels a folder",
             [model](MagikaDetectionCoreMLTest &t) {
                 t.writeModel(model);
@@ -170,11 +178,14 @@ QList<LoadFailure> labelFailures(const QString &resources)
             },
             notRegularLabels, false },
         { "labels a FIFO", labelsStandIn(FileStandIn::fifo), notRegularLabels, false },
+        { "labels a link to itself", labelsStandIn(FileStandIn::linkLoop),
+            unreadable("cannot open it: Too many levels of symbolic links"), false },
+        // No item would get a content type.
+        { "labels empty", labelsWritten({}), unreadable("it lists no labels"), false },
+        { "labels only line breaks", labelsWritten("\n\r\n\n"), unreadable("it lists no labels"), false },
         { "labels a link to a device", labelsStandIn(FileStandIn::nullDeviceLink), notRegularLabels, false },
         { "labels of more than a megabyte", labelsStandIn(FileStandIn::sparseFile, 1024 * 1024 + 1),
-            QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it is larger than 1 MB")
-                .arg(labels),
-            false },
+            unreadable("it is larger than 1 MB"), false },
     };
 }
 
@@ -195,6 +206,23 @@ QList<LoadFailure> modelFailures(const QString &resources)
             QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: cannot open it: ").arg(network),
             true },
         { "model a FIFO", modelStandIn(FileStandIn::fifo), notRegularModel, true },
+        { "model a link to itself", modelStandIn(FileStandIn::linkLoop),
+            QStringLiteral(
+                "MagikaDetectionCoreML: Failed to load model: %1: cannot open it: Too many levels of "
+                "symbolic links")
+                .arg(network),
+            true },
+        { "model folder a link to itself",
+            [](MagikaDetectionCoreMLTest &t) {
+                t.writeLabels("c\ngo\ntxt\n");
+                ASSERT_TRUE(replaceWithStandIn(
+                    t.m_resources.path() + QStringLiteral("/Magika.mlmodelc"), FileStandIn::linkLoop));
+            },
+            QStringLiteral(
+                "MagikaDetectionCoreML: Failed to load model: %1/Magika.mlmodelc: cannot open it: Too "
+                "many levels of symbolic links")
+                .arg(resources),
+            true },
         { "model a link to a device", modelStandIn(FileStandIn::nullDeviceLink), notRegularModel, true },
         { "model of more than 64 MB", modelStandIn(FileStandIn::sparseFile, 64 * 1024 * 1024 + 1),
             QStringLiteral("MagikaDetectionCoreML: Failed to load model: %1: it is larger than 64 MB")
@@ -246,6 +274,45 @@ TEST_F(MagikaDetectionCoreMLTest, LoadFailuresPrintTheirMessageAndPredictNothing
         EXPECT_EQ(mended->label, QStringLiteral("go"));
         EXPECT_EQ(diagnostics.lines().size(), 1);
     }
+}
+
+// A copy of the model that finds no room (a full disk) fails only while there is none: it is said
+// once, however many predictions it costs, and the first prediction after room is made, the files
+// unchanged, loads the model.
+TEST_F(MagikaDetectionCoreMLTest, AModelWithNoRoomForItsCopyLoadsOnceThereIsRoom)
+{
+    writeLabels("c\ngo\n");
+    writeModel(constantNetwork(logitsFor({ 0.4, 0.6 }), 1u << 16)); // 384 KB
+    QTemporaryDir folder;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString temporary = folder.filePath(QStringLiteral("temporary"));
+    const SmallFolders::Outcome outcome = SmallFolders::inChild([&] {
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        if (!SmallFolders::limit(cache, 64 * 1024) || !SmallFolders::limit(temporary, 64 * 1024))
+            return QStringLiteral("<no small folders>");
+        MagikaDetectionCoreML runner;
+        CapturedDiagnostics diagnostics;
+        QStringList predicted;
+        const auto predict = [&] {
+            const std::optional<Result> best = runner.predict(QStringLiteral("package main"));
+            predicted.append(best ? best->label : QStringLiteral("nothing"));
+        };
+        predict();
+        predict();
+        if (!SmallFolders::limit(cache, 16 * 1024 * 1024))
+            return QStringLiteral("<no room made>");
+        predict();
+        return (predicted + diagnostics.lines()).join(QLatin1Char('\n'));
+    });
+    if (!outcome.available)
+        GTEST_SKIP() << "this machine gives a process no mounts of its own";
+    const QStringList expected { QStringLiteral("nothing"), QStringLiteral("nothing"), QStringLiteral("go"),
+        QStringLiteral(
+            "MagikaDetectionCoreML: Failed to load model: %1/Magika.mlmodelc/model.bin: cannot copy it "
+            "(%2: No space left on device; %3: No space left on device); it is tried again when the "
+            "model is next used")
+            .arg(m_resources.path(), cache, temporary) };
+    EXPECT_EQ(outcome.result, expected.join(QLatin1Char('\n')));
 }
 
 TEST_F(MagikaDetectionCoreMLTest, LabelFileSplitsAtEveryLineBreakAndKeepsSpaces)

@@ -124,6 +124,13 @@ const Case formsOfAPlace[] = {
     { "127.0.0.1", "http://[::ffff:127.0.0.1]/x", true },
     { "127.0.0.1", "http://[::ffff:7f00:1]:8080/x", true },
     { "127.0.0.1/admin", "http://[0:0:0:0:0:FFFF:7F00:0001]/admin", true },
+    // A host of one word, named by an entry of that word, in forms that do not hold the word as
+    // written: an escaped letter, full-width letters, a soft hyphen; with a port of its own.
+    { "intranet", "https://intra%6Eet/x", true },
+    { "intranet", "https://\uFF49\uFF4E\uFF54\uFF52\uFF41\uFF4E\uFF45\uFF54/x", true },
+    { "intranet", "https://intra\u00ADnet/x", true },
+    { "intranet", "https://a.\uFF49\uFF4E\uFF54\uFF52\uFF41\uFF4E\uFF45\uFF54/", true },
+    { "localhost:8781", "http:/LOCALHOST:8781/x", true },
     // An entry written in such a form names its place too.
     { "example\u3002org/public/../private", "https://example.org/private/x", true },
     { "https:\\\\EXAMPLE.org\\private\\", "https://example.org/private", true },
@@ -141,6 +148,8 @@ const Case formsOfAPlace[] = {
     { "example.org/private", "https://example\u3002org\u3002other.net/private", false },
     { "127.0.0.1/admin", "http://127.0.0.2/admin", false },
     { "127.0.0.1/admin", "http://0x7f.1.1.1/admin", false },
+    { "intranet", "https://intra%6Eets/x", false },
+    { "localhost:8781", "http://localhost:8782/x", false },
 };
 
 TEST(UrlBlacklistTest, EveryFormABrowserOpensAsTheBlockedPlaceIsKeptOut)

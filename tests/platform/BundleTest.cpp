@@ -73,8 +73,13 @@ TEST(BundleTest, AResourceIsReadFromTheFirstFolderThatHoldsIt)
         QStringList holders; // the folders that hold the file
         bool environmentSet;
         QString expected;
+        QStringList linkHolders = {}; // the folders that hold a link to itself by its name
     } cases[] = {
         { "in both", { installed, buildTree }, false, installed },
+        // Its reader says it is a loop, rather than that it is nowhere.
+        { "a link to itself installed, the file in the build tree", { buildTree }, false, installed,
+            { installed } },
+        { "a link to itself in the build tree only", {}, false, buildTree, { buildTree } },
         { "installed only", { installed }, false, installed },
         { "build tree only", { buildTree }, false, buildTree },
         { "nowhere", {}, false, {} },
@@ -91,6 +96,8 @@ TEST(BundleTest, AResourceIsReadFromTheFirstFolderThatHoldsIt)
             QFile file(folder + QStringLiteral("/guesslang.bin"));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         }
+        for (const QString &folder : c.linkHolders)
+            ASSERT_TRUE(replaceWithStandIn(folder + QStringLiteral("/guesslang.bin"), FileStandIn::linkLoop));
         const QStringList searched = Bundle::resourceDirectories(
             prefix.filePath(QStringLiteral("bin")), c.environmentSet ? chosen : QString());
         const QString found = Bundle::findIn(searched, QStringLiteral("guesslang.bin"));

@@ -2,12 +2,15 @@
 
 #include "platform/MemoryGiveBack.h"
 
+#include "support/SmallFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -43,13 +46,27 @@ qint64 residentKilobytesOfMapping(const void *address)
     return -1;
 }
 
-// The file opened on a thread of its own, as the app's models are: null with the reason when it
-// was refused, and nothing at all when the opening has not come back within seconds (it waits
-// for another program).
+// The bytes the calling thread has handed to write() and its like so far; -1 when unknown.
+qint64 bytesWrittenByThisThread()
+{
+    QFile io(QStringLiteral("/proc/thread-self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+// The file opened on a thread of its own, as the app's models are: null with the failure when it
+// was refused, the bytes the opening wrote (its copy), and nothing at all when the opening has not
+// come back within seconds (it waits for another program).
 struct Opened
 {
     std::shared_ptr<const MappedFile> file;
-    QString error;
+    MappedFile::Failure failure;
+    qint64 bytesWritten = -1;
 };
 std::optional<Opened> openWithin(const QString &path, qint64 maxBytes, std::chrono::seconds limit)
 {
@@ -57,7 +74,9 @@ std::optional<Opened> openWithin(const QString &path, qint64 maxBytes, std::chro
     std::future<Opened> opened = result->get_future();
     std::thread([result, path, maxBytes] {
         Opened answer;
-        answer.file = MappedFile::open(path, &answer.error, maxBytes);
+        const qint64 before = bytesWrittenByThisThread();
+        answer.file = MappedFile::open(path, &answer.failure, maxBytes);
+        answer.bytesWritten = bytesWrittenByThisThread() - before;
         result->set_value(std::move(answer));
     }).detach();
     if (!waitUntil(
@@ -66,44 +85,70 @@ std::optional<Opened> openWithin(const QString &path, qint64 maxBytes, std::chro
     return opened.get();
 }
 
+// Files made in a temporary folder of their own; an empty path for one that could not be made.
+class FilesToOpen final
+{
+public:
+    QString path(const char *name) const { return m_folder.filePath(QLatin1String(name)); }
+    QString folder() const { return m_folder.path(); }
+    QString file(const char *name, qint64 bytes) const
+    {
+        QFile made(path(name));
+        return made.open(QIODevice::WriteOnly) && made.write(QByteArray(bytes, 'x')) == bytes
+            ? made.fileName()
+            : QString();
+    }
+    QString standIn(const char *name, FileStandIn kind, qint64 sparseBytes = 0) const
+    {
+        return replaceWithStandIn(path(name), kind, sparseBytes) ? path(name) : QString();
+    }
+    QString linkTo(const char *name, const char *target) const
+    {
+        return QFile::link(path(target), path(name)) ? path(name) : QString();
+    }
+
+private:
+    QTemporaryDir m_folder;
+};
+
 // Only a regular file of at most the size allowed is read, and nothing that is not one holds the
 // reading up: a FIFO would wait in open() for a writer, a device may never end, a file whose size
-// says nothing until it is read (as /proc's) may hold more than allowed.
+// says nothing until it is read (as /proc's) may hold more than allowed. What the file is stays so
+// until it changes; nothing is copied of a file refused by its look.
 TEST(MappedFileTest, FilesThatCannotBeMappedSayWhy)
 {
-    QTemporaryDir folder;
-    const auto file = [&](const char *name, qint64 bytes) {
-        const QString path = folder.filePath(QLatin1String(name));
-        QFile made(path);
-        return made.open(QIODevice::WriteOnly) && made.write(QByteArray(bytes, 'x')) == bytes ? path
-                                                                                              : QString();
-    };
-    const auto standIn = [&](const char *name, FileStandIn kind) {
-        const QString path = folder.filePath(QLatin1String(name));
-        return replaceWithStandIn(path, kind) ? path : QString();
-    };
+    const FilesToOpen files;
+    constexpr qint64 megabyte = 1024 * 1024;
     const struct
     {
         const char *name;
         QString path;
         qint64 maxBytes;
         QString reason; // empty: it is mapped, the size allowed long
+        qint64 bytesWritten; // the copy
     } cases[] = {
-        { "missing", folder.filePath(QStringLiteral("missing.bin")), 4096,
-            QStringLiteral("cannot open it: No such file or directory") },
-        { "a folder", folder.path(), 4096, QStringLiteral("it is not a regular file") },
-        { "a FIFO nobody writes to", standIn("fifo.bin", FileStandIn::fifo), 4096,
-            QStringLiteral("it is not a regular file") },
-        { "a link to a device", standIn("null.bin", FileStandIn::nullDeviceLink), 4096,
-            QStringLiteral("it is not a regular file") },
-        { "one byte over the size allowed", file("large.bin", 4097), 4096,
-            QStringLiteral("it is larger than 4096 bytes") },
-        { "over it in megabytes", file("megabyte.bin", 1024 * 1024 + 1), 1024 * 1024,
-            QStringLiteral("it is larger than 1 MB") },
+        { "missing", files.path("missing.bin"), 4096,
+            QStringLiteral("cannot open it: No such file or directory"), 0 },
+        { "a link to nothing", files.linkTo("dangling.bin", "nothing.bin"), 4096,
+            QStringLiteral("cannot open it: No such file or directory"), 0 },
+        { "a link to itself", files.standIn("loop.bin", FileStandIn::linkLoop), 4096,
+            QStringLiteral("cannot open it: Too many levels of symbolic links"), 0 },
+        { "a folder", files.folder(), 4096, QStringLiteral("it is not a regular file"), 0 },
+        { "a FIFO nobody writes to", files.standIn("fifo.bin", FileStandIn::fifo), 4096,
+            QStringLiteral("it is not a regular file"), 0 },
+        { "a link to a device", files.standIn("null.bin", FileStandIn::nullDeviceLink), 4096,
+            QStringLiteral("it is not a regular file"), 0 },
+        { "one byte over the size allowed", files.file("large.bin", 4097), 4096,
+            QStringLiteral("it is larger than 4096 bytes"), 0 },
+        { "over it in megabytes", files.file("megabyte.bin", megabyte + 1), megabyte,
+            QStringLiteral("it is larger than 1 MB"), 0 },
+        { "a model over 64 MB", files.standIn("huge.bin", FileStandIn::sparseFile, 64 * megabyte + 1),
+            MappedFile::defaultMaxBytes, QStringLiteral("it is larger than 64 MB"), 0 },
+        // Copied up to one byte over the bound: only then does it show its size.
         { "larger when read than its size says", QStringLiteral("/proc/self/status"), 100,
-            QStringLiteral("it is larger than 100 bytes") },
-        { "as large as allowed", file("bound.bin", 4096), 4096, {} },
-        { "empty", file("empty.bin", 0), 4096, {} },
+            QStringLiteral("it is larger than 100 bytes"), 101 },
+        { "as large as allowed", files.file("bound.bin", 4096), 4096, {}, 4096 },
+        { "empty", files.file("empty.bin", 0), 4096, {}, 0 },
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.name);
@@ -115,13 +160,75 @@ TEST(MappedFileTest, FilesThatCannotBeMappedSayWhy)
             ::close(::open(QFile::encodeName(test.path).constData(), O_WRONLY | O_NONBLOCK));
             continue;
         }
+        EXPECT_EQ(opened->bytesWritten, test.bytesWritten);
         if (test.reason.isEmpty()) {
-            ASSERT_TRUE(opened->file) << qPrintable(opened->error);
+            ASSERT_TRUE(opened->file) << qPrintable(opened->failure.reason);
             EXPECT_EQ(opened->file->size(), std::size_t(QFileInfo(test.path).size()));
         } else {
             EXPECT_EQ(opened->file, nullptr);
-            EXPECT_EQ(opened->error, test.reason);
+            EXPECT_EQ(opened->failure.reason, test.reason);
+            EXPECT_FALSE(opened->failure.passing);
         }
+    }
+}
+
+// A copy finds no room where the cache folder is full (or the process may write no file that
+// large): it goes to the temporary folder, as for a read-only cache folder; where neither has
+// room, the failure is one that passes, and the next opening, once there is room, maps the file.
+TEST(MappedFileTest, ACopyThatFindsNoRoomInTheCacheFolderGoesToTheTemporaryOne)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("model.bin"));
+    QByteArray contents(256 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < contents.size(); ++i)
+        contents[i] = char(i * 31);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString temporary = folder.filePath(QStringLiteral("temporary"));
+    // What an opening gives: the bytes mapped, or why not and whether that passes.
+    const auto opening = [&] {
+        MappedFile::Failure failure;
+        const std::shared_ptr<const MappedFile> mapped = MappedFile::open(path, &failure);
+        if (!mapped)
+            return QStringLiteral("%1 (%2)").arg(
+                failure.reason, QLatin1String(failure.passing ? "passing" : "lasting"));
+        const bool same
+            = QByteArray(reinterpret_cast<const char *>(mapped->data()), qsizetype(mapped->size()))
+            == contents;
+        return same ? QStringLiteral("mapped") : QStringLiteral("mapped other bytes");
+    };
+    const QString noRoom = QStringLiteral("cannot copy it (%1: No space left on device; %2: No space left on "
+                                          "device) (passing)")
+                               .arg(cache, temporary);
+    const struct
+    {
+        const char *name;
+        qint64 cacheRoom;
+        qint64 temporaryRoom; // 0: as much as the machine has
+        QStringList openings; // and room in both between the second and the third
+    } cases[] = {
+        { "the cache folder full", 64 * 1024, 0, { "mapped", "mapped", "mapped" } },
+        { "both full", 64 * 1024, 64 * 1024, { noRoom, noRoom, "mapped" } },
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        const SmallFolders::Outcome outcome = SmallFolders::inChild([&] {
+            qputenv("TMPDIR", QFile::encodeName(temporary));
+            if (!QDir().mkpath(temporary) || !SmallFolders::limit(cache, test.cacheRoom)
+                || (test.temporaryRoom > 0 && !SmallFolders::limit(temporary, test.temporaryRoom)))
+                return QStringLiteral("<no small folders>");
+            QStringList openings { opening(), opening() };
+            if (!SmallFolders::limit(cache, 1024 * 1024)
+                || (test.temporaryRoom > 0 && !SmallFolders::limit(temporary, 1024 * 1024)))
+                return QStringLiteral("<no room made>");
+            openings.append(opening());
+            return openings.join(QLatin1Char('\n'));
+        });
+        if (!outcome.available)
+            GTEST_SKIP() << "this machine gives a process no mounts of its own";
+        EXPECT_EQ(outcome.result, test.openings.join(QLatin1Char('\n')));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -20,17 +21,28 @@
 
 namespace {
 
-// A visible top-level window of the app; `onTop` raises it above others as the app raises its
-// settings window (through its native window).
+// A visible top-level window of the app, with a field to type in; `onTop` raises it above others
+// as the app raises its settings window (through its native window).
 std::unique_ptr<QWidget> openWindow(Qt::WindowType type, bool onTop, const QString &title)
 {
     auto window = std::make_unique<QWidget>(nullptr, type);
     window->setWindowTitle(title);
+    (new QLineEdit(window.get()))->setFocus();
     window->resize(200, 120);
     window->show();
     if (onTop)
         window->windowHandle()->setFlag(Qt::WindowStaysOnTopHint, true);
     return window;
+}
+
+// Whether a key typed into the window reaches its field: a modal notice blocks the windows it is
+// modal to.
+bool takesKeys(QWidget *window)
+{
+    auto *field = window->findChild<QLineEdit *>();
+    field->clear();
+    QTest::keyClick(window->windowHandle(), Qt::Key_A);
+    return field->text() == QLatin1String("a");
 }
 
 bool activate(QWidget *window)
@@ -98,6 +110,13 @@ TEST(FrontWindowTest, ANoticeOpensOverTheActiveWindowElseOverOneThatStaysOnTop)
         EXPECT_EQ(box->parentWidget(), windows[test.expected]);
         EXPECT_TRUE(box->isVisible());
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        // It blocks the window it is over, and no other: the panel shown next takes the keys.
+        for (QWidget *window : { settingsWindow.get(), otherWindow.get(), panelWindow.get() }) {
+            if (window->isVisible()) {
+                EXPECT_EQ(takesKeys(window), window != windows[test.expected])
+                    << window->windowTitle().toStdString();
+            }
+        }
         box->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(box.isNull()) << "a closed notice stays in memory";

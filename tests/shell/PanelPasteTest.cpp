@@ -65,8 +65,11 @@ protected:
     {
         PanelStoreTest::SetUp();
         m_service.setClock(m_time);
-        m_service.setNoticePresenter(
-            [this](const QString &title, const QString &) { m_notices.append(title); });
+        m_service.setNoticePresenter([this](const QString &title, const QString &text, bool takesFocus) {
+            m_notices.append(title);
+            m_noticeTexts.append(text);
+            m_noticesTakeFocus.append(takesFocus);
+        });
         m_service.setShownOver([this] { return m_shownOver; });
         m_workspace.frontmost = editor;
     }
@@ -170,6 +173,36 @@ protected:
         return log.lines().filter(QStringLiteral("asked for none of the picture's forms")).size();
     }
 
+    enum class NoticeFocus { none, leaves, takes };
+    // A paste of a text chosen in the panel, the window in front set up by `prepare`.
+    struct PasteCase
+    {
+        const char *name;
+        std::function<void()> prepare;
+        // The window the panel was shown over is in front again this long after the keystroke's
+        // time; nothing: it never is.
+        std::optional<std::chrono::milliseconds> focusBackAfter;
+        bool sent;
+        QString notice = {};
+        NoticeFocus focus = NoticeFocus::none;
+        // The notice says how to paste by hand, and the PRIMARY selection holds the item for it.
+        bool byHand = false;
+    };
+    static inline const QString nothingPasted = QStringLiteral("Nothing was pasted");
+    static inline const QString noSyntheticKeys = QStringLiteral("Accessibility Permission Required");
+    // Another program's window.
+    static RunningApplication window(quint64 windowId, qint64 process, const char *windowClass)
+    {
+        RunningApplication window = editor;
+        window.windowId = windowId;
+        window.processIdentifier = process;
+        window.windowClass = QLatin1String(windowClass);
+        window.windowInstance = window.bundleIdentifier = window.windowClass.toLower();
+        return window;
+    }
+    void expectPaste(PanelViewState &state, const PasteCase &c);
+    void expectToldHowToPasteByHand(const PasteCase &c, const QMimeData *primaryBefore);
+
     ManualClock m_time;
     MemoryPasteboard m_pasteboard;
     FakeSyntheticKeyboard m_keyboard;
@@ -179,7 +212,62 @@ protected:
     std::optional<RunningApplication> m_shownOver = editor;
     std::unique_ptr<PanelViewState> m_state;
     QStringList m_notices;
+    QStringList m_noticeTexts;
+    QList<bool> m_noticesTakeFocus;
 };
+
+// The editor is in front and was when the panel showed, until the case changes that; the item is
+// chosen, and the paste's wait is over.
+void PanelPasteTest::expectPaste(PanelViewState &state, const PasteCase &c)
+{
+    SCOPED_TRACE(c.name);
+    const ClipboardItemPtr text
+        = stored(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("words") }));
+    m_keyboard = FakeSyntheticKeyboard();
+    m_notices.clear();
+    m_noticeTexts.clear();
+    m_noticesTakeFocus.clear();
+    m_workspace.frontmost = editor;
+    m_workspace.hiddenWindows.clear();
+    m_workspace.dialogOwners.clear();
+    m_shownOver = editor;
+    const QMimeData *primaryBefore = m_pasteboard.primarySelection();
+    c.prepare();
+    state.chooseItem(text);
+    m_time.advance(100ms);
+    if (c.focusBackAfter) {
+        m_time.advance(*c.focusBackAfter);
+        m_workspace.frontmost = editor;
+    }
+    m_time.advance(2s);
+    // The editor's own keystroke, not that of a window in front before it.
+    if (c.sent) {
+        EXPECT_EQ(m_keyboard.sent, QList<PasteKeystroke> { PasteKeystroke::controlV });
+    } else {
+        EXPECT_TRUE(m_keyboard.sent.isEmpty());
+    }
+    EXPECT_EQ(m_notices, c.notice.isEmpty() ? QStringList() : QStringList { c.notice });
+    if (c.focus != NoticeFocus::none) {
+        EXPECT_EQ(m_noticesTakeFocus, QList<bool> { c.focus == NoticeFocus::takes });
+    }
+    // Whatever happened, the item stays on the clipboard for pasting by hand.
+    EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
+    expectToldHowToPasteByHand(c, primaryBefore);
+}
+
+void PanelPasteTest::expectToldHowToPasteByHand(const PasteCase &c, const QMimeData *primaryBefore)
+{
+    if (!c.byHand) {
+        EXPECT_EQ(m_pasteboard.primarySelection(), primaryBefore) << "the PRIMARY selection was taken";
+        return;
+    }
+    EXPECT_TRUE(m_noticeTexts.value(0).endsWith(QStringLiteral(
+        " The item is on the clipboard and the primary selection: paste it with Control+V; in a "
+        "terminal with Control+Shift+V, or with Shift+Insert in xterm, urxvt and st.")))
+        << m_noticeTexts.value(0).toStdString();
+    const QMimeData *primary = m_pasteboard.primarySelection();
+    EXPECT_EQ(primary ? primary->text() : QString(), QStringLiteral("words"));
+}
 
 TEST_F(PanelPasteTest, TheKeystrokeNeverComesBeforeTheItemIsOnTheClipboard)
 {
@@ -281,61 +369,86 @@ TEST_F(PanelPasteTest, TheKeystrokeIsTheOneTheWindowInFrontPastesWith)
     }
 }
 
+// When the keystroke cannot go, the user is told how to paste by hand. A notice leaves the
+// keyboard to the window the panel was shown over when it is in front, and takes it otherwise.
 TEST_F(PanelPasteTest, WhenNothingCanBePastedTheUserIsTold)
 {
-    const ClipboardItemPtr text
-        = stored(ClipboardItem::create(ClipboardItemType::text, { .text = QStringLiteral("words") }));
-    using Self = std::remove_pointer_t<decltype(this)>;
-    const struct
-    {
-        const char *name;
-        std::function<void(Self &)> prepare;
-        // The window the panel gave the focus back to is in front again this long after the
-        // keystroke's time.
-        std::optional<std::chrono::milliseconds> focusBackAfter;
-        bool sent;
-        QString notice;
-    } cases[] = {
-        { "the focus is back at once", [](Self &) {}, 0ms, true, {} },
-        { "the focus is back a moment later", [](Self &t) { t.m_workspace.frontmost = thisApp(); }, 200ms,
-            true, {} },
-        { "the focus is back at the last look", [](Self &t) { t.m_workspace.frontmost = thisApp(); },
-            PasteService::focusReturnWait - 10ms, true, {} },
-        { "the focus is back once the wait is over", [](Self &t) { t.m_workspace.frontmost = thisApp(); },
-            PasteService::focusReturnWait, false, QStringLiteral("Nothing was pasted") },
-        { "the focus stays with this app", [](Self &t) { t.m_workspace.frontmost = thisApp(); }, std::nullopt,
-            false, QStringLiteral("Nothing was pasted") },
-        { "no window is active", [](Self &t) { t.m_workspace.frontmost = std::nullopt; }, std::nullopt, false,
-            QStringLiteral("Nothing was pasted") },
+    const PasteCase cases[] = {
+        { "the focus is back at once", [] {}, 0ms, true },
+        { "the focus is back a moment later", [this] { m_workspace.frontmost = thisApp(); }, 200ms, true },
+        { "the focus is back at the last look", [this] { m_workspace.frontmost = thisApp(); },
+            PasteService::focusReturnWait - 10ms, true },
+        { "the focus is back once the wait is over", [this] { m_workspace.frontmost = thisApp(); },
+            PasteService::focusReturnWait, false, nothingPasted, NoticeFocus::takes, true },
+        { "the focus stays with this app", [this] { m_workspace.frontmost = thisApp(); }, std::nullopt, false,
+            nothingPasted, NoticeFocus::takes, true },
+        { "no window is active", [this] { m_workspace.frontmost = std::nullopt; }, std::nullopt, false,
+            nothingPasted, NoticeFocus::takes, true },
         // The desktop had the focus: the window focused as the panel hides is nobody's choice.
-        { "no window was in front when the panel showed", [](Self &t) { t.m_shownOver = std::nullopt; }, 0ms,
-            false, QStringLiteral("Nothing was pasted") },
-        { "no synthetic keys", [](Self &t) { t.m_keyboard.trusted = false; }, 0ms, false,
-            QStringLiteral("Accessibility Permission Required") },
+        { "no window was in front when the panel showed", [this] { m_shownOver = std::nullopt; }, 0ms, false,
+            nothingPasted, NoticeFocus::takes, true },
+        { "no synthetic keys", [this] { m_keyboard.trusted = false; }, 0ms, false, noSyntheticKeys,
+            NoticeFocus::leaves, true },
+        { "no synthetic keys, the focus back a moment later",
+            [this] {
+                m_keyboard.trusted = false;
+                m_workspace.frontmost = std::nullopt;
+            },
+            200ms, false, noSyntheticKeys, NoticeFocus::leaves, true },
+        { "no synthetic keys and no window shown over",
+            [this] {
+                m_keyboard.trusted = false;
+                m_shownOver = std::nullopt;
+            },
+            0ms, false, noSyntheticKeys, NoticeFocus::takes, true },
         { "the keystroke cannot be sent",
-            [](Self &t) { t.m_keyboard.failure = QStringLiteral("no key of the keyboard types Control+V"); },
-            0ms, false, QStringLiteral("Nothing was pasted") },
+            [this] { m_keyboard.failure = QStringLiteral("no key of the keyboard types Control+V"); }, 0ms,
+            false, nothingPasted, NoticeFocus::leaves, true },
     };
     PanelViewState &state = makeState();
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        m_keyboard = FakeSyntheticKeyboard();
-        m_notices.clear();
-        m_workspace.frontmost = editor;
-        m_shownOver = editor;
-        c.prepare(*this);
-        state.chooseItem(text);
-        m_time.advance(100ms);
-        if (c.focusBackAfter) {
-            m_time.advance(*c.focusBackAfter);
-            m_workspace.frontmost = editor;
-        }
-        m_time.advance(2s);
-        EXPECT_EQ(m_keyboard.sent.size(), c.sent ? 1 : 0);
-        EXPECT_EQ(m_notices, c.notice.isEmpty() ? QStringList() : QStringList { c.notice });
-        // Whatever happened, the item stays on the clipboard for pasting by hand.
-        EXPECT_EQ(m_pasteboard.contents()->text(), QStringLiteral("words"));
-    }
+    for (const PasteCase &c : cases)
+        expectPaste(state, c);
+}
+
+// The window the panel was shown over closed, or went, while the panel was open, and the window
+// manager focused another as it hid: nothing is typed into that one (a terminal's shell least of
+// all). Only the window shown over, or a dialog of it, takes the paste, and only while it is seen.
+TEST_F(PanelPasteTest, TheKeystrokeGoesOnlyToTheWindowShownOverOrADialogOfIt)
+{
+    const RunningApplication xterm = window(55, 5151, "XTerm");
+    const RunningApplication editorsDialog = window(78, editor.processIdentifier, "Editor");
+    const RunningApplication editorsNewWindow = window(79, editor.processIdentifier, "Editor");
+    // A program started after the editor quit, whose window has the same number.
+    const RunningApplication sameNumber = window(editor.windowId, 6161, "Viewer");
+    const auto inFront = [this](const RunningApplication &front, QList<std::pair<quint64, quint64>> dialogs) {
+        return [this, front, dialogs] {
+            m_workspace.frontmost = front;
+            for (const auto &[dialog, owner] : dialogs)
+                m_workspace.dialogOwners.insert(dialog, owner);
+        };
+    };
+    const PasteCase cases[] = {
+        // The window manager focuses another window first as the panel hides.
+        { "another program's window in front until the focus is back", inFront(xterm, {}), 200ms, true },
+        { "a terminal in front instead", inFront(xterm, {}), std::nullopt, false, nothingPasted,
+            NoticeFocus::takes, true },
+        { "a new window of the same program in front", inFront(editorsNewWindow, {}), std::nullopt, false,
+            nothingPasted, NoticeFocus::takes, true },
+        { "another program's window numbered as the one shown over", inFront(sameNumber, {}), std::nullopt,
+            false, nothingPasted, NoticeFocus::takes, true },
+        { "the window shown over active but not seen (unmapped, on a desktop not shown)",
+            [this] { m_workspace.hiddenWindows.insert(editor.windowId); }, std::nullopt, false, nothingPasted,
+            NoticeFocus::takes, true },
+        { "a dialog of the window shown over", inFront(editorsDialog, { { 78, editor.windowId } }),
+            std::nullopt, true },
+        { "a dialog of a dialog of the window shown over",
+            inFront(editorsNewWindow, { { 79, 78 }, { 78, editor.windowId } }), std::nullopt, true },
+        { "a dialog of another window", inFront(editorsDialog, { { 78, xterm.windowId } }), std::nullopt,
+            false, nothingPasted, NoticeFocus::takes, true },
+    };
+    PanelViewState &state = makeState();
+    for (const PasteCase &c : cases)
+        expectPaste(state, c);
 }
 
 TEST_F(PanelPasteTest, APictureTheWindowInFrontAsksNoFormOfIsLoggedWithoutANotice)
@@ -427,6 +540,7 @@ TEST_F(PanelPasteTest, TwoPicturePastesWithinTheWaitAreEachJudgedByTheirOwnWindo
         SCOPED_TRACE(c.name);
         startRow();
         m_workspace.frontmost = editor;
+        m_shownOver = editor;
         CapturedDiagnostics log;
         chooseAndWait(state, image, false);
         ASSERT_EQ(m_keyboard.sent.size(), 1);
@@ -434,6 +548,7 @@ TEST_F(PanelPasteTest, TwoPicturePastesWithinTheWaitAreEachJudgedByTheirOwnWindo
         requests.request(QStringLiteral("UTF8_STRING"));
         m_time.advance(1s - 100ms);
         m_workspace.frontmost = pictureProgram;
+        m_shownOver = pictureProgram;
         chooseAndWait(state, image, false);
         ASSERT_EQ(m_keyboard.sent.size(), 1);
         EXPECT_EQ(requests.followed, pictureProgram.windowId);

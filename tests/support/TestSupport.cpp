@@ -127,6 +127,8 @@ bool replaceWithStandIn(const QString &path, FileStandIn standIn, qint64 sparseB
         return ::symlink("/dev/zero", native.constData()) == 0;
     case FileStandIn::nullDeviceLink:
         return ::symlink("/dev/null", native.constData()) == 0;
+    case FileStandIn::linkLoop:
+        return ::symlink(native.constData(), native.constData()) == 0;
     case FileStandIn::sparseFile:
         break;
     }
@@ -151,7 +153,8 @@ bool TemporaryResourceFolder::write(const QString &relativePath, const QByteArra
 void TemporaryResourceFolder::clear() const
 {
     QDir dir(m_dir.path());
-    for (const QString &entry : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    for (const QString &entry :
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         QFileInfo info(dir.filePath(entry));
         if (info.isDir() && !info.isSymLink())
             QDir(info.filePath()).removeRecursively();

@@ -80,8 +80,8 @@ QString testDataPath(const QString &relativePath);
 
 // What whoever can write a folder may leave where the app reads one of its files: a FIFO that
 // nobody writes to, a link to a device that never ends (/dev/zero) or to one that holds nothing
-// (/dev/null), a sparse file (which takes no room on disk, whatever its size).
-enum class FileStandIn { fifo, zeroDeviceLink, nullDeviceLink, sparseFile };
+// (/dev/null), a sparse file (which takes no room on disk, whatever its size), a link to itself.
+enum class FileStandIn { fifo, zeroDeviceLink, nullDeviceLink, sparseFile, linkLoop };
 // Puts one at the path in place of whatever is there (a sparse file of sparseBytes); false when
 // it cannot.
 bool replaceWithStandIn(const QString &path, FileStandIn standIn, qint64 sparseBytes = 0);

@@ -15,6 +15,7 @@
 
 #include <csignal>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 // The program under test; TINDLEWICK_APP_UNDER_TEST may name another build of it.
@@ -85,6 +86,20 @@ public:
 
     // An environment variable of the app's process (a test switch).
     void setEnvironment(const QString &name, const QString &value) { m_extra.insert(name, value); }
+    // The most the app's process may write into any one file (RLIMIT_FSIZE), as on a full disk:
+    // a write beyond it fails (EFBIG) rather than ending the app; -1 for no limit. Before the start
+    // or while it runs; false when it cannot be set.
+    bool limitFileSize(qint64 bytes)
+    {
+        m_fileSizeLimit = bytes;
+        if (!isRunning())
+            return true;
+        rlimit limit {};
+        if (::prlimit(pid_t(pid()), RLIMIT_FSIZE, nullptr, &limit) != 0)
+            return false;
+        limit.rlim_cur = bytes < 0 ? limit.rlim_max : rlim_t(bytes);
+        return ::prlimit(pid_t(pid()), RLIMIT_FSIZE, &limit, nullptr) == 0;
+    }
     // Keeps what the app prints, for output() and errors(); otherwise it goes to the test's
     // own output.
     void captureOutput() { m_capture = true; }
@@ -166,6 +181,15 @@ public:
             environment.insert(it.key(), it.value());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(m_capture ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
+        if (m_fileSizeLimit >= 0) {
+            m_process.setChildProcessModifier([bytes = rlim_t(m_fileSizeLimit)] {
+                std::signal(SIGXFSZ, SIG_IGN); // ignored it stays so in the app
+                rlimit limit {};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = bytes;
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
         m_process.start(appPath(), arguments);
         return m_process.waitForStarted(5000);
     }
@@ -194,6 +218,7 @@ private:
     QProcess m_process;
     QHash<QString, QString> m_extra;
     bool m_capture = false;
+    qint64 m_fileSizeLimit = -1;
     QString m_output;
     QString m_errors;
 };

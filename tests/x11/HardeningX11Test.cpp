@@ -940,6 +940,7 @@ public:
     }
     QString folder() const { return m_folder.path(); }
     bool empty() const { return rewriteInPlace(network(), {}) && rewriteInPlace(contentTypes(), {}); }
+    bool emptyLabels() const { return rewriteInPlace(pathOf(ModelFile::labels), {}); }
     // The network as `install` and dpkg write it, the content-type model as `cp` does.
     bool writeAgain() const
     {
@@ -971,40 +972,56 @@ std::string howItEnded(AppProcess &app)
     return app.crashed() ? "the app died of signal " + std::to_string(app.exitCode()) : "the app quit";
 }
 
+// What happens to the models before a Lua function is copied, and how the copy is stored.
+struct RewriteStep
+{
+    const char *name;
+    const char *function; // its name
+    std::function<bool()> change;
+    bool code; // stored as Lua code, or as text
+    bool networkGuess; // with the network's guess
+    QStringList said; // among the lines the app prints meanwhile
+    QStringList notSaid;
+};
+QList<RewriteStep> rewriteSteps(const RewrittenModels &models)
+{
+    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")
+        + models.pathOf(ModelFile::contentTypes);
+    const QString network = models.pathOf(ModelFile::network);
+    return {
+        { "as shipped", "greet", [] { return true; }, true, true, {}, {} },
+        // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
+        { "emptied in place", "wave", [&models] { return models.empty(); }, false, false,
+            { QStringLiteral("GuesslangDetection: Invalid model file format in ") + network, cannotLoad },
+            {} },
+        { "written again", "nod", [&models] { return models.writeAgain(); }, true, true, {}, {} },
+        { "labels emptied in place", "shrug", [&models] { return models.emptyLabels(); }, false, true,
+            { QStringLiteral("MagikaDetectionCoreML: Could not read labels file %1: it lists no labels")
+                    .arg(models.pathOf(ModelFile::labels)) },
+            {} },
+        { "labels written again", "mend", [&models] { return models.restore(ModelFile::labels); }, true, true,
+            {}, {} },
+        { "cut short in place", "bow", [&models] { return models.cutInHalf(); }, false, false,
+            { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
+        // Each model said what it could not read once: while the files stay cut, neither tries
+        // again.
+        { "left cut", "clap", [] { return true; }, false, false, {},
+            { QStringLiteral("GuesslangDetection:"), QStringLiteral("MagikaDetectionCoreML:") } },
+    };
+}
+
 } // namespace
 
 // An install or a copy over the app's models while it runs: emptied, the next copy is kept and
 // decided as without them; written again, in place or by a new file renamed over the old, they
-// are read again; cut short, each is treated as a missing one, said once in the log.
+// are read again; cut short, each is treated as a missing one, said once in the log, in one line
+// however much of the file is missing. A label file emptied leaves the content-type model
+// without labels: said, not silently left without content types.
 TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLoseACopy)
 {
     RewrittenModels models;
     ASSERT_TRUE(models.prepare());
-    const QString cannotLoad = QStringLiteral("MagikaDetectionCoreML: Failed to load model: ")
-        + models.pathOf(ModelFile::contentTypes);
-    const QString network = models.pathOf(ModelFile::network);
-    const struct
-    {
-        const char *name; // what happens to the models before a Lua function is copied
-        const char *function; // its name
-        std::function<bool()> change;
-        bool code; // stored as Lua code with the network's guess, or as text without one
-        QStringList said; // among the lines the app prints meanwhile
-        QStringList notSaid;
-    } steps[] = {
-        { "as shipped", "greet", [] { return true; }, true, {}, {} },
-        // As a copy over them starts. A mapping of these files ended the app here (SIGBUS).
-        { "emptied in place", "wave", [&] { return models.empty(); }, false,
-            { QStringLiteral("GuesslangDetection: Invalid model file format in ") + network, cannotLoad },
-            {} },
-        { "written again", "nod", [&] { return models.writeAgain(); }, true, {}, {} },
-        { "cut short in place", "bow", [&] { return models.cutInHalf(); }, false,
-            { QStringLiteral("GuesslangDetection: readMatrix out of bounds"), cannotLoad }, {} },
-        // Each model said what it could not read once: while the files stay cut, neither tries
-        // again.
-        { "left cut", "clap", [] { return true; }, false, {},
-            { QStringLiteral("GuesslangDetection:"), QStringLiteral("MagikaDetectionCoreML:") } },
-    };
+    const QList<RewriteStep> steps = rewriteSteps(models);
     AppProcess app(home.path());
     app.enableTestHooks();
     app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), models.folder());
@@ -1017,12 +1034,14 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
         ASSERT_TRUE(stored.kept) << howItEnded(app);
         EXPECT_EQ(stored.type, step.code ? QStringLiteral("code") : QStringLiteral("text"));
         EXPECT_EQ(stored.language, step.code ? std::optional(QStringLiteral("lua")) : std::nullopt);
-        EXPECT_EQ(stored.networkLanguage.has_value(), step.code);
+        EXPECT_EQ(stored.networkLanguage.has_value(), step.networkGuess);
         // A model says why it cannot be read before the copy is stored, but this test reads the
         // app's output only as it comes: all of it up to the store is here once a later line
         // of the app's is.
         ASSERT_TRUE(app.caughtUp());
         const QString output = app.output().mid(mark);
+        for (const char *model : { "GuesslangDetection:", "MagikaDetectionCoreML:" })
+            EXPECT_LE(output.count(QLatin1String(model)), 1) << output.toStdString();
         for (const QString &line : step.said) {
             EXPECT_TRUE(output.contains(line)) << line.toStdString() << " in:\n" << output.toStdString();
         }
@@ -1030,6 +1049,44 @@ TEST_F(HardeningX11Test, ModelFilesRewrittenUnderTheRunningAppNeitherEndItNorLos
             EXPECT_FALSE(output.contains(line)) << output.toStdString();
         }
     }
+}
+
+// A disk with no room for the models' copies costs code detection only while it lasts: each
+// model says once that it could not copy its file, however many copies it misses, and the first
+// copy after room is made is code again. Such a failure was once held against the files until
+// they changed: code detection stayed off for the rest of the run.
+TEST_F(HardeningX11Test, ModelsWithNoRoomForTheirCopiesDetectCodeAgainOnceThereIsRoom)
+{
+    AppProcess app(home.path());
+    app.enableTestHooks();
+    // Each file the app writes may grow to 1 MB: its store does not come near, the models'
+    // copies (2.7 and 6.6 MB) do not fit.
+    ASSERT_TRUE(app.limitFileSize(1024 * 1024));
+    startApp(app);
+    const QStringList failures { QStringLiteral("GuesslangDetection: Could not read model file at "),
+        QStringLiteral("MagikaDetectionCoreML: Failed to load model: ") };
+    const QString passing = QStringLiteral("File too large); it is tried again when the model is next used");
+    for (const char *name : { "cramped", "stillCramped" }) {
+        SCOPED_TRACE(name);
+        const StoredCopy stored = copyLuaFunction(QLatin1String(name));
+        ASSERT_TRUE(stored.kept) << howItEnded(app);
+        EXPECT_EQ(stored.type, QStringLiteral("text"));
+        EXPECT_EQ(stored.networkLanguage, std::nullopt);
+    }
+    ASSERT_TRUE(app.caughtUp());
+    for (const QString &line : failures)
+        EXPECT_EQ(app.output().count(line), 1) << app.output().toStdString();
+    EXPECT_EQ(app.output().count(passing), 2) << app.output().toStdString();
+
+    ASSERT_TRUE(app.limitFileSize(-1));
+    const StoredCopy roomy = copyLuaFunction(QStringLiteral("greet"));
+    ASSERT_TRUE(roomy.kept) << howItEnded(app);
+    EXPECT_EQ(roomy.type, QStringLiteral("code"));
+    EXPECT_EQ(roomy.language, std::optional(QStringLiteral("lua")));
+    EXPECT_TRUE(roomy.networkLanguage.has_value());
+    ASSERT_TRUE(app.caughtUp());
+    for (const QString &line : failures)
+        EXPECT_EQ(app.output().count(line), 1) << app.output().toStdString();
 }
 
 namespace {
@@ -1128,6 +1185,8 @@ const char *nameOf(FileStandIn standIn)
         return "a link to /dev/null";
     case FileStandIn::sparseFile:
         return "a 2 GB sparse file";
+    case FileStandIn::linkLoop:
+        return "a link to itself";
     }
     return "";
 }
@@ -1137,13 +1196,14 @@ const char *nameOf(FileStandIn standIn)
 // Whoever can write the app's resources (a user's own install or build tree) may leave anything
 // in a model's place. A FIFO held a reading thread in open() for good (no copy stored from then
 // on, no quit), a link to /dev/zero filled the disk with its copy or the memory with labels, a
-// 2 GB sparse model made every copy wait seconds. Each is now refused at once, said once in the
-// log until the file changes, and costs only the model it stands for.
+// 2 GB sparse model made every copy wait seconds, a link to itself was said to be missing. Each is
+// now refused at once, said once in the log, naming the file, until the file changes, and costs
+// only the model it stands for.
 TEST_F(HardeningX11Test, ModelFilesThatAreNoRegularFilesOrFarTooLargeHoldUpNoCopyAndNoQuit)
 {
     int row = 0;
     for (const FileStandIn standIn :
-        { FileStandIn::fifo, FileStandIn::zeroDeviceLink, FileStandIn::sparseFile }) {
+        { FileStandIn::fifo, FileStandIn::zeroDeviceLink, FileStandIn::sparseFile, FileStandIn::linkLoop }) {
         for (const ModelFile file : { ModelFile::network, ModelFile::contentTypes, ModelFile::labels }) {
             SCOPED_TRACE(
                 QStringLiteral("%1 in place of %2").arg(nameOf(standIn), nameOf(file)).toStdString());

@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include <sqlite3.h>
 #include <taglib/attachedpictureframe.h>
@@ -97,6 +98,66 @@ int pixelsNear(const QImage &screen, const QRect &rect, QColor colour, int toler
             count += isNear(screen.pixelColor(x, y), colour, tolerance) ? 1 : 0;
     }
     return count;
+}
+
+// The columns of the band that hold pixels of nearly the colour, from the first to the last.
+struct InkSpan
+{
+    int left = std::numeric_limits<int>::max();
+    int right = -1;
+    bool isEmpty() const { return right < 0; }
+};
+InkSpan inkSpan(const QImage &screen, const QRect &band, QColor colour)
+{
+    InkSpan span;
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+        for (int x = band.left(); x <= band.right(); ++x) {
+            if (isNear(screen.pixelColor(x, y), colour, 24)) {
+                span.left = std::min(span.left, x);
+                span.right = std::max(span.right, x);
+            }
+        }
+    }
+    return span;
+}
+
+// The lines of text in the rect that hold ink of the colour: bands of pixel lines, lines of ink
+// less than four apart in one band.
+QList<QRect> inkBands(const QImage &screen, const QRect &rect, QColor colour)
+{
+    QList<QRect> bands;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        if (inkSpan(screen, QRect(rect.left(), y, rect.width(), 1), colour).isEmpty())
+            continue;
+        if (!bands.isEmpty() && y - bands.last().bottom() < 4)
+            bands.last().setBottom(y);
+        else
+            bands.append(QRect(rect.left(), y, rect.width(), 1));
+    }
+    return bands;
+}
+
+// The ink of the rect in grey (red, green and blue within 8 of each other) at least half as dark
+// as the text colour on the light panel: how many pixels, and the darkest grey among them.
+struct GreyInk
+{
+    int pixels = 0;
+    int darkest = 256;
+};
+GreyInk greyInk(const QImage &screen, const QRect &rect)
+{
+    GreyInk ink;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor pixel = screen.pixelColor(x, y);
+            const int high = std::max({ pixel.red(), pixel.green(), pixel.blue() });
+            if (high - std::min({ pixel.red(), pixel.green(), pixel.blue() }) > 8 || high > 0x90)
+                continue;
+            ++ink.pixels;
+            ink.darkest = std::min(ink.darkest, high);
+        }
+    }
+    return ink;
 }
 
 QByteArray pngOf(const QImage &image)
@@ -395,7 +456,7 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedCodeKeptAsJsonAPictureAndASongWithCove
 
 // HTML copied in the light appearance and the default theme, which gives the brackets and
 // equals signs of tags a colour (#e8e8e8) nearly as light as the panel: its rows draw them in the
-// theme's text colour, and the tag names, attributes and values in their own.
+// theme's text colour (#333333), and the tag names, attributes and values in their own.
 TEST_F(HighlightedRowsEndToEndTest, CopiedHtmlShowsTheBracketsOfItsTagsOnTheLightPanel)
 {
     TestWindowProcess window;
@@ -407,29 +468,41 @@ TEST_F(HighlightedRowsEndToEndTest, CopiedHtmlShowsTheBracketsOfItsTagsOnTheLigh
 
     const QRect panel = showPanel(app);
     ASSERT_FALSE(panel.isEmpty());
-    // The rows, below the columns' headers. Of the first two lines only the brackets, the equals
-    // signs and the slash are in the text colour.
-    const QRect rows = panel.adjusted(0, 105, 0, 0);
-    const struct
-    {
-        const char *name;
-        QColor colour;
-        int tolerance;
-    } inks[] = {
-        { "the brackets in the text colour", QColor(0x33, 0x33, 0x33), 60 },
-        { "the tag names", QColor(0xed, 0x6a, 0x43), 24 },
-        { "the attributes", QColor(0x00, 0x86, 0xb3), 24 },
-        { "the values", QColor(0x18, 0x36, 0x91), 24 },
-    };
+    // The History column's rows, below the columns' headers: its one row shows the first two
+    // lines, cut short after the start of the value ('<div class="card…', '  <span class="t…').
+    const QRect rows = panel.adjusted(0, 105, -panel.width() / 2, 0);
+    const QColor tagName(0xed, 0x6a, 0x43);
+    const QColor attribute(0x00, 0x86, 0xb3);
+    const QColor value(0x18, 0x36, 0x91);
     QImage screen;
-    const auto everyInkShows = [&] {
+    waitUntil([&] {
         screen = QImage(saveScreenshot(QStringLiteral("html-rows-light.png")));
-        return std::all_of(std::begin(inks), std::end(inks),
-            [&](const auto &ink) { return pixelsNear(screen, rows, ink.colour, ink.tolerance) >= 10; });
-    };
-    waitUntil(everyInkShows);
-    for (const auto &ink : inks) {
-        EXPECT_GE(pixelsNear(screen, rows, ink.colour, ink.tolerance), 10) << ink.name;
+        return inkBands(screen, rows, tagName).size() == 2 && pixelsNear(screen, rows, attribute) >= 10
+            && pixelsNear(screen, rows, value) >= 10;
+    });
+    const QList<QRect> lines = inkBands(screen, rows, tagName);
+    ASSERT_EQ(lines.size(), 2) << "the tag names of the two lines";
+    for (const QRect &tagLine : lines) {
+        SCOPED_TRACE(tagLine.top());
+        // The line's ink from above the tag name's letters to below them.
+        const QRect line = tagLine.adjusted(0, -3, 0, 3);
+        const InkSpan tag = inkSpan(screen, line, tagName);
+        const InkSpan name = inkSpan(screen, line, attribute);
+        const InkSpan quoted = inkSpan(screen, line, value);
+        ASSERT_FALSE(name.isEmpty() || quoted.isEmpty()) << "the attribute and its value";
+        ASSERT_LT(tag.right, name.left);
+        ASSERT_LT(name.right, quoted.left);
+        // "=" between the attribute and its value, and "<" one such step before the tag name, in
+        // grey; the darkest of their ink is the text colour (anti-aliased, #3e3e3e to #414141 here),
+        // neither black nor a light grey.
+        const int step = quoted.left - name.right;
+        const GreyInk equals = greyInk(screen, QRect(name.right + 1, line.top(), step - 1, line.height()));
+        const GreyInk bracket = greyInk(screen, QRect(tag.left - step, line.top(), step, line.height()));
+        EXPECT_GE(equals.pixels, 3) << "no \"=\" in grey between x " << name.right << " and " << quoted.left;
+        EXPECT_GE(bracket.pixels, 3) << "no \"<\" in grey within " << step << " pixels before x " << tag.left;
+        const int darkest = std::min(equals.darkest, bracket.darkest);
+        EXPECT_GE(darkest, 0x2b) << "darker than the text colour";
+        EXPECT_LE(darkest, 0x48) << "lighter than the text colour";
     }
 }
 

@@ -269,9 +269,10 @@ TEST_F(KeptAsCopiedX11Test, TenThousandBlacklistEntriesHoldUpNoCopyAndKeepOutEve
 
 TEST_F(KeptAsCopiedX11Test, ABlockedHostInEveryFormThatOpensItIsKeptOut)
 {
-    seedSettings(QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"),
-                                   QStringLiteral("example.org\npaypal.com\n127.0.0.1") } })
-                     .toJson());
+    seedSettings(
+        QJsonDocument(QJsonObject { { QStringLiteral("excludedURLPatterns"),
+                          QStringLiteral("example.org\npaypal.com\n127.0.0.1\nlocalhost\nintranet") } })
+            .toJson());
     AppProcess app(home.path());
     ASSERT_NO_FATAL_FAILURE(startApp(app));
     // A name in full-width letters that no entry blocks is a link, kept as it was copied.
@@ -279,21 +280,23 @@ TEST_F(KeptAsCopiedX11Test, ABlockedHostInEveryFormThatOpensItIsKeptOut)
                                               "\uFF4E\uFF45\uFF54/x");
     copyFromOutside(allowed);
     ASSERT_TRUE(waitForNewest(allowed)) << stored().toStdString();
-    // Schemes named in a sentence are no addresses.
-    const QString sentence = QStringLiteral("https: and wss:paypal are words here");
+    // Schemes named in a sentence are no addresses, nor is a blocked word after one.
+    const QString sentence = QStringLiteral("https: and wss:paypal are words here, as is http:intranet");
     copyFromOutside(sentence);
     ASSERT_TRUE(waitForNewest(sentence)) << stored().toStdString();
 
     // Full-width letters and full stop; a small full stop (older resolvers read it as one); a soft
     // hyphen, which browsers leave out; full-width digits; an IPv6 address mapping 127.0.0.1; a
     // tab and line breaks, which browsers leave out; slashes missing or backward; the web's other
-    // schemes.
+    // schemes; a blocked host of one word with a slash, a path or a port after the scheme.
     ASSERT_NO_FATAL_FAILURE(copyEachThenMark(app,
         { "https://\uFF50\uFF41\uFF59\uFF50\uFF41\uFF4C\uFF0E\uFF43\uFF4F\uFF4D/x",
             "https://example\uFE52org/x", "https://pay\u00ADpal.com/x",
             "http://\uFF11\uFF12\uFF17.\uFF10.\uFF10.\uFF11/x", "http://[::ffff:127.0.0.1]/x",
             "https://pay\tpal.com/", "ht\ntps://paypal.com/x\r\n", "HTTPS:paypal.com/x",
-            "https:\\\\paypal.com\\", "wss://paypal.com/socket", "see ftp://example.org/pub now" }));
+            "https:\\\\paypal.com\\", "wss://paypal.com/socket", "see ftp://example.org/pub now",
+            "http:/localhost:8781/x", "https:intranet/x", "http:\\\\intranet\\x",
+            "see http:localhost:8781 now" }));
     EXPECT_EQ(storedTextsAt(storePath()),
         (QStringList { QStringLiteral("after the blocked forms"), sentence, allowed }))
         << stored().toStdString();

@@ -38,6 +38,21 @@ QImage fourKScreenshot()
     return image;
 }
 
+// Ways a window goes away, for `xdotool` (its command, the window, an argument).
+std::function<bool(TestWindowProcess &)> xdotoolOnWindow(const char *command, const char *argument = nullptr)
+{
+    return [command, argument](TestWindowProcess &window) {
+        QStringList arguments { QLatin1String(command), QString::number(window.windowId()) };
+        if (argument)
+            arguments.append(QLatin1String(argument));
+        return xdotool(arguments);
+    };
+}
+bool quit(TestWindowProcess &window)
+{
+    window.stop();
+    return true;
+}
 // A terminal running `cat`, which writes what the terminal types into it (a paste) to a file.
 class TerminalProcess final
 {
@@ -111,6 +126,32 @@ protected:
         return toolOutput(QStringLiteral("xdotool"),
             { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                 QStringLiteral("^Nothing was pasted$") });
+    }
+    // Opens the panel over the window in front, and chooses the newest item with Return once
+    // `takeAway` has taken that window away.
+    void chooseNewestOnceGone(AppProcess &app, const std::function<bool()> &takeAway, const QString &row)
+    {
+        ASSERT_TRUE(openPanel(app));
+        const quint64 panel = frontWindow();
+        ASSERT_TRUE(waitUntil([&] { return holdsKeyboard(panel); })) << "the panel did not get the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Down")));
+        ASSERT_TRUE(takeAway());
+        ASSERT_TRUE(windowManagerCaughtUp());
+        ASSERT_TRUE(app.caughtUp());
+        saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-panel.png").arg(row));
+        ASSERT_TRUE(holdsKeyboard(panel)) << "the panel lost the keyboard";
+        ASSERT_TRUE(pressKey(QStringLiteral("Return")));
+    }
+    // The notice is on the screen and says how to paste by hand, in every kind of terminal too;
+    // the item is where it says.
+    void expectToldToPasteByHand(AppProcess &app, const QString &item)
+    {
+        EXPECT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
+        EXPECT_TRUE(app.output().contains(QLatin1String(
+            "paste it with Control+V; in a terminal with Control+Shift+V, or with Shift+Insert in xterm")))
+            << app.output().toStdString();
+        EXPECT_EQ(selection("clipboard"), item);
+        EXPECT_EQ(selection("primary"), item) << "Shift+Insert in xterm would not paste the item";
     }
     // With the notice left open, the panel shown over it has the keyboard: Escape empties its
     // search, and the search typed then finds the item chosen, which nothing takes either. The
@@ -344,7 +385,7 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
         saveScreenshot(QStringLiteral("paste-nowhere-%1-notice.png").arg(row));
         EXPECT_EQ(window.plainText(), QString()) << "the item was typed into the window focused next";
         ASSERT_FALSE(nothingPastedNotice().isEmpty()) << "the user was not told";
-        EXPECT_EQ(selection("clipboard"), text) << "the item is not on the clipboard for pasting by hand";
+        ASSERT_NO_FATAL_FAILURE(expectToldToPasteByHand(app, text));
         const quint64 notice = nothingPastedNotice().split(QLatin1Char('\n')).first().toULongLong();
         EXPECT_TRUE(waitUntil([&] { return isFront(notice); })) << "the notice did not take the focus";
         const QString notADialog = notADialogBecause(notice);
@@ -352,6 +393,57 @@ TEST_F(PasteEndToEndTest, WithNoWindowToPasteIntoTheUserIsToldAndTheItemStaysOnT
 
         ASSERT_NO_FATAL_FAILURE(searchInThePanelOverTheNotice(app, notice, searched, row));
         EXPECT_EQ(window.plainText(), QString()) << "the item was typed into the window focused next";
+    }
+}
+
+// The window the panel was shown over goes while the panel is open: the window manager focuses
+// another one as the panel hides, and nothing is typed into it, a terminal's shell least of all.
+// The user is told, and pastes by hand from the clipboard or the primary selection.
+TEST_F(PasteEndToEndTest, NothingIsTypedIntoAWindowFocusedInPlaceOfTheOneShownOver)
+{
+    const QString text = QStringLiteral("meant for the window shown over");
+    seedStore({ text });
+    const struct
+    {
+        const char *name;
+        // Takes the window shown over away while the panel is open.
+        std::function<bool(TestWindowProcess &)> takeAway;
+        bool terminalBehind;
+    } cases[] = {
+        { "the window quits", quit, false },
+        { "the window quits, an xterm behind", quit, true },
+        { "the window is unmapped", xdotoolOnWindow("windowunmap"), false },
+        { "the window moves to another desktop", xdotoolOnWindow("set_desktop_for_window", "1"), false },
+        { "the user goes to an empty desktop", [](TestWindowProcess &) { return switchToDesktop(1); },
+            false },
+    };
+    int row = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AppProcess app(home.path());
+        app.enableTestHooks();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(openThenDismissPanel(app));
+        TestWindowProcess behind;
+        TerminalProcess terminal(QStringLiteral("xterm"), { QStringLiteral("-e") });
+        ASSERT_TRUE(c.terminalBehind ? terminal.start() : startInFront(behind));
+        TestWindowProcess shownOver;
+        ASSERT_TRUE(startInFront(shownOver));
+        ASSERT_NO_FATAL_FAILURE(chooseNewestOnceGone(
+            app, [&] { return c.takeAway(shownOver); }, QString::number(++row)));
+
+        const auto typed
+            = [&]() -> QString { return behind.plainText() + terminal.received() + shownOver.plainText(); };
+        ASSERT_TRUE(waitUntil([&] { return !nothingPastedNotice().isEmpty() || !typed().isEmpty(); }, 30s))
+            << "the user was not told; the app said: " << app.output().toStdString();
+        ASSERT_TRUE(app.caughtUpAfter(PasteService::focusReturnWait));
+        saveScreenshot(QStringLiteral("paste-shown-over-gone-%1-notice.png").arg(row));
+        EXPECT_EQ(behind.plainText(), QString()) << "the item was typed into the window behind";
+        EXPECT_EQ(terminal.received(), QString()) << "the item was typed into the terminal behind";
+        EXPECT_EQ(shownOver.plainText(), QString())
+            << "the item was typed into a window the user does not see";
+        ASSERT_NO_FATAL_FAILURE(expectToldToPasteByHand(app, text));
+        ASSERT_TRUE(switchToDesktop(0));
     }
 }
 

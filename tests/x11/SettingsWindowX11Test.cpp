@@ -106,6 +106,20 @@ struct SettingsLook
 class SettingsWindowX11Test : public SettingsWindowTest
 {
 protected:
+    // After a key that closes the settings window: it was closed, not hidden. Its X window is
+    // gone, and the next "Settings..." makes a new one that starts over on General.
+    void expectSettingsClosed(AppProcess &app)
+    {
+        const quint64 closed = settingsWindow;
+        EXPECT_TRUE(waitUntil([&] {
+            return !runTool(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(closed) });
+        })) << "the settings window is hidden, not closed";
+        ASSERT_TRUE(app.caughtUp()) << "the app quit";
+        ASSERT_TRUE(openSettingsFromTray());
+        EXPECT_NE(settingsWindow, closed) << "the same settings window came back";
+        EXPECT_EQ(activeWindowName(), SettingsView::windowTitleFor(SettingsView::general));
+    }
+
     // Items in the store before the app starts.
     void seedStore(const QStringList &texts, const QStringList &pinned = {})
     {
@@ -361,9 +375,9 @@ TEST_F(SettingsWindowX11Test, EveryTabIsReachedByTheMouseAndNoPageIsCutUnderEver
 }
 
 // The desktop's window keys in the settings window, whatever has the keyboard there: Control+W
-// closes the window and the app runs on; Control+Q quits the app, as "Quit Tindlewick" does.
-// The shortcut recorder, while it records, takes them as keys to record (Control+Q it refuses as
-// Quit's, and the app runs on: ShortcutRecorderX11Test).
+// closes the window (the next opening starts over on General) and the app runs on; Control+Q quits the app,
+// as "Quit Tindlewick" does. The shortcut recorder, while it records, takes them as keys to record (Control+Q
+// it refuses as Quit's, and the app runs on: ShortcutRecorderX11Test).
 TEST_F(SettingsWindowX11Test, ControlWClosesTheSettingsWindowAndControlQQuitsTheApp)
 {
     enum class Focus { window, textField, recorder };
@@ -400,7 +414,7 @@ TEST_F(SettingsWindowX11Test, ControlWClosesTheSettingsWindowAndControlQQuitsThe
         switch (c.outcome) {
         case Outcome::closed:
             EXPECT_TRUE(waitUntil([&] { return !settingsViewable(); })) << "the settings window stayed";
-            ASSERT_TRUE(app->caughtUp()) << "the app quit";
+            ASSERT_NO_FATAL_FAILURE(expectSettingsClosed(*app));
             break;
         case Outcome::recorded:
             EXPECT_TRUE(waitUntil([&] {

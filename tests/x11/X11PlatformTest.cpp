@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QDialog>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -30,6 +31,19 @@ constexpr quint32 shiftMask = 1;
 const HotKeyCombination controlSpace { 0x20, controlMask };
 
 using X11PlatformTest = X11Test;
+
+// Something done to a window the user may see; false when it could not be done.
+using WindowChange = std::function<bool(std::unique_ptr<TestWindow> &)>;
+// `xdotool command window [argument]`.
+WindowChange xdotoolOn(const char *command, const char *argument = nullptr)
+{
+    return [command, argument](std::unique_ptr<TestWindow> &window) {
+        QStringList arguments { QLatin1String(command), QString::number(window->nativeId()) };
+        if (argument)
+            arguments.append(QLatin1String(argument));
+        return xdotool(arguments);
+    };
+}
 
 TEST_F(X11PlatformTest, TheKeyboardMapGoesFromSymbolsToKeysAndBackToTheUnshiftedSymbol)
 {
@@ -249,13 +263,121 @@ TEST_F(X11PlatformTest, WorkspaceReportsActivatesAndWatchesWindows)
     ASSERT_TRUE(under);
     EXPECT_EQ(under->windowId, second.nativeId());
     EXPECT_FALSE(workspace->applicationAt(QPoint(1900, 1070)));
+}
 
-    // Some window managers name the root the active window while the desktop has the focus: no
-    // window is in front then.
+// Some window managers name the root the active window while the desktop has the focus, others
+// None: no window is in front then, and the change to it is heard of as no window.
+TEST_F(X11PlatformTest, TheRootNamedTheActiveWindowIsNoWindowInFront)
+{
+    TestWindow window(QStringLiteral("A window in front"));
+    ASSERT_TRUE(window.showActive(*workspace));
+    QList<std::optional<RunningApplication>> heard;
+    workspace->setActivationHandler([&](const std::optional<RunningApplication> &app) { heard.append(app); });
     const quint32 root = connection->root();
-    xcb_change_property(connection->xcb(), XCB_PROP_MODE_REPLACE, root,
-        connection->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &root);
-    EXPECT_FALSE(workspace->frontmostApplication()) << "the root is taken for a window in front";
+    const struct
+    {
+        const char *name;
+        // What _NET_ACTIVE_WINDOW names.
+        quint32 named;
+        // The window in front then (0: none), and whether the change is heard of.
+        quint64 front;
+        bool heard;
+    } cases[] = {
+        { "the root after a window", root, 0, true },
+        { "a window after the root", window.nativeId(), window.nativeId(), true },
+        { "None after a window", 0, 0, true },
+        { "the root after None", root, 0, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const qsizetype before = heard.size();
+        xcb_change_property(connection->xcb(), XCB_PROP_MODE_REPLACE, root,
+            connection->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &c.named);
+        connection->sync();
+        const auto front = workspace->frontmostApplication();
+        EXPECT_EQ(front ? front->windowId : 0, c.front);
+        ASSERT_EQ(heard.size(), before + (c.heard ? 1 : 0));
+        if (c.heard) {
+            EXPECT_EQ(heard.last() ? heard.last()->windowId : 0, c.front);
+        }
+    }
+    workspace->setActivationHandler({});
+}
+
+// Whether the user sees a window, as a paste asks before it types into one: mapped, not minimised,
+// on the desktop shown. Some window managers keep windows of other desktops, or minimised ones,
+// mapped: their word counts as well.
+TEST_F(X11PlatformTest, TheWorkspaceTellsWhetherTheUserSeesAWindow)
+{
+    // A property the window manager sets, changed behind its back: it does not see the change.
+    const auto saidToBe = [this](const char *name, quint32 type, const char *value) {
+        return [this, name, type, value](std::unique_ptr<TestWindow> &window) {
+            const quint32 word = type == XCB_ATOM_ATOM ? connection->atom(value) : QByteArray(value).toUInt();
+            xcb_change_property(connection->xcb(), XCB_PROP_MODE_REPLACE, window->nativeId(),
+                connection->atom(name), type, 32, 1, &word);
+            connection->flush();
+            return true;
+        };
+    };
+    const struct
+    {
+        const char *name;
+        WindowChange change;
+        bool shown;
+    } cases[] = {
+        { "a window in front", [](std::unique_ptr<TestWindow> &) { return true; }, true },
+        { "a window on every desktop, the user on another",
+            [](std::unique_ptr<TestWindow> &window) {
+                return xdotoolOn("set_desktop_for_window", "-1")(window) && switchToDesktop(1);
+            },
+            true },
+        { "a window unmapped",
+            [](std::unique_ptr<TestWindow> &window) {
+                window->hide();
+                return true;
+            },
+            false },
+        { "a window minimised", xdotoolOn("windowminimize"), false },
+        { "a window moved to another desktop", xdotoolOn("set_desktop_for_window", "1"), false },
+        { "the user gone to another desktop",
+            [](std::unique_ptr<TestWindow> &) { return switchToDesktop(1); }, false },
+        { "a mapped window said to be on another desktop",
+            saidToBe("_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, "1"), false },
+        { "a mapped window said to be minimised",
+            saidToBe("_NET_WM_STATE", XCB_ATOM_ATOM, "_NET_WM_STATE_HIDDEN"), false },
+        { "a window closed",
+            [](std::unique_ptr<TestWindow> &window) {
+                window.reset();
+                return true;
+            },
+            false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto window = std::make_unique<TestWindow>(QStringLiteral("A window the user may see"));
+        ASSERT_TRUE(window->showActive(*workspace));
+        const quint32 id = window->nativeId();
+        ASSERT_TRUE(workspace->isShown(id));
+        ASSERT_TRUE(c.change(window));
+        ASSERT_TRUE(windowManagerCaughtUp());
+        EXPECT_TRUE(waitUntil([&] { return workspace->isShown(id) == c.shown; }));
+        ASSERT_TRUE(switchToDesktop(0));
+    }
+    EXPECT_FALSE(workspace->isShown(0));
+}
+
+// A dialog names the window it belongs to; an ordinary window, and one gone, name none.
+TEST_F(X11PlatformTest, TheWorkspaceNamesTheWindowADialogBelongsTo)
+{
+    TestWindow owner(QStringLiteral("The window a dialog belongs to"));
+    ASSERT_TRUE(owner.showActive(*workspace));
+    QDialog dialog(&owner);
+    dialog.setWindowTitle(QStringLiteral("A dialog"));
+    dialog.show();
+    ASSERT_TRUE(waitUntil([&] { return isActiveWindow(*workspace, dialog.winId()); }));
+    EXPECT_EQ(workspace->transientFor(dialog.winId()), owner.nativeId());
+    EXPECT_EQ(workspace->transientFor(owner.nativeId()), 0u);
+    EXPECT_EQ(workspace->transientFor(0x7fffff0), 0u);
 }
 
 // A web page goes to the desktop's handler of addresses (xdg-open), here one that writes down

@@ -232,6 +232,12 @@ inline bool windowManagerCaughtUp()
     return change(count + 1) && change(count);
 }
 
+// Shows another desktop, as a pager does; the window manager carries it out a moment later.
+inline bool switchToDesktop(int desktop)
+{
+    return xdotool({ QStringLiteral("set_desktop"), QString::number(desktop) });
+}
+
 // A test on the X display: the app's own connection and the workspace over it.
 class X11Test : public ::testing::Test
 {
