@@ -1,5 +1,6 @@
 #include "capture/AdultFilter.h"
 
+#include "capture/CaptureLists.h"
 #include "capture/ResourceList.h"
 #include "capture/UrlComponents.h"
 
@@ -72,8 +73,7 @@ QSet<QString> parseDomainList(QStringView text)
 
 const QSet<QString> &adultDomains()
 {
-    static const QSet<QString> domains = lowerCased(ResourceList::load(QStringLiteral("adult_domains")));
-    return domains;
+    return CaptureLists::shared().adultDomains;
 }
 
 std::optional<QString> extractHost(QStringView url)

@@ -8,7 +8,7 @@
 
 // Does a URL lead to an adult website? Answered from the host: its registrable domain
 // against the bundled "adult_domains" list, then thirty keywords anywhere in the host.
-// Reads no setting; safe from any thread.
+// Reads no setting; any thread (the main thread once CaptureLists::loaded() has ended).
 namespace AdultFilter {
 
 bool isAdultURL(QStringView url);
@@ -24,7 +24,7 @@ QString registrableDomain(QStringView host);
 // The domains of a list text: ResourceList's format, entries lower-cased.
 QSet<QString> parseDomainList(QStringView text);
 
-// The bundled list, read once on first use; empty without the resource.
+// The bundled list (CaptureLists'); empty without the resource.
 const QSet<QString> &adultDomains();
 
 } // namespace AdultFilter

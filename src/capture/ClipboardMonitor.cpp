@@ -5,9 +5,9 @@
 
 #include "capture/AdultFilter.h"
 #include "capture/CaptureLimits.h"
+#include "capture/CaptureLists.h"
 #include "capture/ContentExclusion.h"
 #include "capture/PasteboardSnapshot.h"
-#include "capture/PublicSuffixList.h"
 #include "common/Diagnostics.h"
 #include "common/EventLoopWait.h"
 #include "common/NotificationCenter.h"
@@ -20,7 +20,6 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <limits>
 
@@ -103,8 +102,8 @@ void ClipboardMonitor::startMonitoring()
     enforceHistoryLimit();
     pruneStaleHistory(m_settings.historyRetention());
     m_staleHistoryTimer.start();
-    // The first link test would otherwise read the public-suffix list on the main thread.
-    (void)QtConcurrent::run([] { (void)PublicSuffixList::shared(); });
+    // Read on the pool from now on: a capture's checks wait for them there (captureClipboard).
+    (void)CaptureLists::loaded();
 }
 
 void ClipboardMonitor::stop()
@@ -195,10 +194,16 @@ void ClipboardMonitor::captureClipboard(int retryCount)
     const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
     const QFuture<PasteboardSnapshot> reading
         = m_pasteboard.readContents(PasteboardSnapshot::requests(), CaptureLimits::reading)
-              .then(QtFuture::Launch::Async, [front](const PasteboardContents &contents) {
-                  // Decoding a long text takes long: it happens here, off the GUI thread.
-                  return PasteboardSnapshot::make(contents, front);
-              });
+              .then(QtFuture::Launch::Async,
+                  [front](const PasteboardContents &contents) {
+                      // Decoding a long text takes long: it happens here, off the GUI thread.
+                      return PasteboardSnapshot::make(contents, front);
+                  })
+              // The checks on this thread consult the lists: it never waits for their reading.
+              .then([](const PasteboardSnapshot &snapshot) {
+                  return CaptureLists::loaded().then([snapshot] { return snapshot; });
+              })
+              .unwrap();
     track(thenWhileAlive(reading, this, [this, retryCount, change](const PasteboardSnapshot &snapshot) {
         handleReading(snapshot, retryCount, change);
     }));

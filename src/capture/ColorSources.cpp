@@ -1,6 +1,6 @@
 #include "capture/ColorSources.h"
 
-#include "capture/ResourceList.h"
+#include "capture/CaptureLists.h"
 
 #include <QStringList>
 
@@ -63,8 +63,7 @@ bool isColorSourceApplication(const QString &bundleIdentifier)
         if (bundleIdentifier.contains(id))
             return true;
     }
-    static const QStringList linuxApplications
-        = ResourceList::loadLowerCased(QStringLiteral("color_source_apps"));
+    const QStringList &linuxApplications = CaptureLists::shared().colorSourceApplications;
     const QString lowered = bundleIdentifier.toLower();
     return std::any_of(linuxApplications.begin(), linuxApplications.end(),
         [&](const QString &entry) { return lowered.contains(entry); });

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Where six or eight bare hex digits ("ff8800") are a colour rather than a word or an
-// identifier: design and image applications, and design web sites. Any thread.
+// identifier: design and image applications, and design web sites. Any thread, the main thread
+// once CaptureLists::loaded() has ended.
 namespace ColorSources {
 
 // The macOS bundle ids are matched as given (case-sensitive substrings); the Linux list

@@ -1,6 +1,6 @@
 #include "capture/ContentExclusion.h"
 
-#include "capture/ResourceList.h"
+#include "capture/CaptureLists.h"
 
 #include <QSet>
 
@@ -72,14 +72,12 @@ const QSet<QString> &passwordManagerExtensionIDs()
 // The Linux application ids, lower case; an entry ending in "*" is a prefix.
 const QStringList &linuxPasswordManagers()
 {
-    static const QStringList entries = ResourceList::loadLowerCased(QStringLiteral("password_manager_apps"));
-    return entries;
+    return CaptureLists::shared().passwordManagerApplications;
 }
 
 const QStringList &passwordVaultURLFragments()
 {
-    static const QStringList fragments = ResourceList::loadLowerCased(QStringLiteral("password_vault_urls"));
-    return fragments;
+    return CaptureLists::shared().passwordVaultAddresses;
 }
 
 const QString passwordManagerHintType = QStringLiteral("x-kde-passwordManagerHint");

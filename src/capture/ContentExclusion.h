@@ -8,7 +8,8 @@
 
 // Whether a clipboard change comes from a password manager, so the capture can keep
 // passwords out of the history. Pure checks over constant tables and the bundled lists
-// "password_manager_apps" and "password_vault_urls"; any thread.
+// "password_manager_apps" and "password_vault_urls" (CaptureLists); any thread, the main
+// thread once CaptureLists::loaded() has ended.
 namespace ContentExclusion {
 
 // The type that macOS password managers put beside a password; honoured here too.

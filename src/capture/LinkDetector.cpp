@@ -1,6 +1,6 @@
 #include "capture/LinkDetector.h"
 
-#include "capture/PublicSuffixList.h"
+#include "capture/CaptureLists.h"
 #include "capture/UrlComponents.h"
 #include "common/Ascii.h"
 #include "common/Idna.h"
@@ -473,7 +473,7 @@ QList<QStringView> linksInText(QStringView text, const PublicSuffixList &suffixe
 
 QList<QStringView> linksInText(QStringView text)
 {
-    return linksInText(text, PublicSuffixList::shared());
+    return linksInText(text, CaptureLists::shared().publicSuffixes);
 }
 
 std::optional<QString> linkForText(QStringView text, const PublicSuffixList &suffixes)
@@ -489,14 +489,15 @@ std::optional<QString> encodedLink(QStringView link)
 {
     if (std::optional<QString> valid = strictWebURL(link))
         return valid;
-    if (const std::optional<WebAddress> address = detectedWebAddress(link, PublicSuffixList::shared()))
+    if (const std::optional<WebAddress> address
+        = detectedWebAddress(link, CaptureLists::shared().publicSuffixes))
         return address->encoded;
     return std::nullopt;
 }
 
 std::optional<QString> linkForText(QStringView text)
 {
-    return linkForText(text, PublicSuffixList::shared());
+    return linkForText(text, CaptureLists::shared().publicSuffixes);
 }
 
 } // namespace LinkDetector

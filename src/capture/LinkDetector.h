@@ -10,7 +10,8 @@
 class PublicSuffixList;
 
 // Recognises a copied text that is, as a whole, one web link, and the links among the words
-// of any text. Any thread.
+// of any text. Any thread; the forms without a list ask CaptureLists for the public-suffix list,
+// which the main thread does only once CaptureLists::loaded() has ended.
 namespace LinkDetector {
 
 // The absolute "http"/"https" link that the whole text is, or nothing. A valid URL with

@@ -2,8 +2,8 @@
 
 #include "common/Diagnostics.h"
 #include "platform/Bundle.h"
+#include "platform/ResourceFile.h"
 
-#include <QFile>
 #include <QList>
 #include <QUrl>
 
@@ -26,26 +26,31 @@ QStringList normalizedLabels(QStringView host)
 
 } // namespace
 
-const PublicSuffixList &PublicSuffixList::shared()
+PublicSuffixList PublicSuffixList::read()
 {
-    static const PublicSuffixList list = [] {
-        QString path = Bundle::pathForResource(QStringLiteral("public_suffix_list"), QStringLiteral("dat"));
-        QString tried;
-        if (path.isEmpty()) {
-            tried
-                = QStringLiteral(" (public_suffix_list.dat: ") + Bundle::searchedFolders() + QLatin1Char(')');
-            path = systemListPath;
-        }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            printDiagnostic(QStringLiteral(
-                "[PublicSuffixList] Could not read %1%2: links without a scheme are not recognised")
-                                .arg(path, tried));
-            return PublicSuffixList();
-        }
-        return parse(QString::fromUtf8(file.readAll()));
-    }();
-    return list;
+    const QString bundled
+        = Bundle::pathForResource(QStringLiteral("public_suffix_list"), QStringLiteral("dat"));
+    QString error;
+    if (!bundled.isEmpty()) {
+        if (const std::optional<QByteArray> bytes = ResourceFile::read(bundled, maxFileBytes, &error))
+            return parse(QString::fromUtf8(*bytes));
+    }
+    const QString notBundled = bundled.isEmpty()
+        ? QStringLiteral("public_suffix_list.dat (%1)").arg(Bundle::searchedFolders())
+        : QStringLiteral("%1 (%2)").arg(bundled, error);
+    const std::optional<QByteArray> bytes = ResourceFile::read(systemListPath, maxFileBytes, &error);
+    if (!bytes) {
+        printDiagnostic(QStringLiteral("[PublicSuffixList] Could not read %1 nor %2 (%3): links without a "
+                                       "scheme are not recognised")
+                            .arg(notBundled, systemListPath, error));
+        return {};
+    }
+    // A list that is missing from the bundle is the system's to give, unremarked.
+    if (!bundled.isEmpty())
+        printDiagnostic(
+            QStringLiteral("[PublicSuffixList] Could not read %1: the system's copy is read instead")
+                .arg(notBundled));
+    return parse(QString::fromUtf8(*bytes));
 }
 
 PublicSuffixList PublicSuffixList::parse(QStringView text)

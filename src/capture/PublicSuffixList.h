@@ -10,9 +10,13 @@
 class PublicSuffixList final
 {
 public:
-    // The list from the resource folder, else the system's copy; read once, on first use,
-    // from whichever thread asks first. Empty (with a diagnostic line) when neither reads.
-    static const PublicSuffixList &shared();
+    // Debian's list is a quarter of a megabyte.
+    static constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
+
+    // The list from the resource folder, else (none there, or one that is refused) the system's
+    // copy, read now on the calling thread; empty when neither reads. A file refused or missing
+    // is named in one diagnostic line. The capture's copy is CaptureLists::shared()'s.
+    static PublicSuffixList read();
 
     // Rules from the list's text; the private (non-ICANN) section is left out, so a
     // service's own suffix such as "github.io" stays an ordinary registrable name.

@@ -2,8 +2,7 @@
 
 #include "common/Diagnostics.h"
 #include "platform/Bundle.h"
-
-#include <QFile>
+#include "platform/ResourceFile.h"
 
 namespace ResourceList {
 
@@ -29,15 +28,17 @@ QStringList parse(QStringView text)
 QStringList load(const QString &name)
 {
     const QString path = Bundle::pathForResource(name, QStringLiteral("txt"));
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    QString error;
+    const std::optional<QByteArray> bytes
+        = path.isEmpty() ? std::nullopt : ResourceFile::read(path, maxListBytes, &error);
+    if (!bytes) {
         const QString where
-            = path.isEmpty() ? Bundle::searchedFolders() : path + QStringLiteral(": ") + file.errorString();
+            = path.isEmpty() ? Bundle::searchedFolders() : path + QStringLiteral(": ") + error;
         printDiagnostic(
             QStringLiteral("[ResourceList] Could not read the list \"%1.txt\" (%2)").arg(name, where));
         return {};
     }
-    return parse(QString::fromUtf8(file.readAll()));
+    return parse(QString::fromUtf8(*bytes));
 }
 
 QStringList loadLowerCased(const QString &name)

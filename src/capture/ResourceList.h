@@ -14,8 +14,11 @@ namespace ResourceList {
 // entry dropped, blank lines and lines whose first character is "#" skipped.
 QStringList parse(QStringView text);
 
-// The entries of the resource "<name>.txt". A missing or unreadable list is empty and says
-// so in one diagnostic line.
+// The shipped lists are a few hundred bytes; one a user extended stays far below this.
+constexpr qint64 maxListBytes = 4 * 1024 * 1024;
+
+// The entries of the resource "<name>.txt". A missing or unreadable list, or one that is no
+// regular file of at most maxListBytes, is empty and says so in one diagnostic line.
 QStringList load(const QString &name);
 // The same, every entry lower-cased: for lists matched without regard to case.
 QStringList loadLowerCased(const QString &name);

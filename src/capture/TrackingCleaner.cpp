@@ -1,6 +1,6 @@
 #include "capture/TrackingCleaner.h"
 
-#include "capture/ResourceList.h"
+#include "capture/CaptureLists.h"
 #include "capture/UrlComponents.h"
 #include "common/StrictText.h"
 
@@ -34,22 +34,9 @@ const QList<RedirectRule> &redirectRules()
     return rules;
 }
 
-// Domain (lower case) to the parameter names (lower case) that it adds for tracking.
 const QHash<QString, QSet<QString>> &hostTrackingParameters()
 {
-    static const QHash<QString, QSet<QString>> table = [] {
-        QHash<QString, QSet<QString>> parsed;
-        for (const QString &line : ResourceList::load(QStringLiteral("tracking_hosts"))) {
-            const QStringList words = line.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            if (words.size() < 2)
-                continue;
-            QSet<QString> &names = parsed[words.first()];
-            for (qsizetype i = 1; i < words.size(); ++i)
-                names.insert(words[i]);
-        }
-        return parsed;
-    }();
-    return table;
+    return CaptureLists::shared().trackingParameters;
 }
 
 // The host itself or a dot-suffix of it: "t.co" must not reach "microsoft.com".
@@ -131,6 +118,20 @@ QString clean(const QString &link, int depth)
 } // namespace
 
 namespace TrackingCleaner {
+
+QHash<QString, QSet<QString>> parametersByHost(const QStringList &lines)
+{
+    QHash<QString, QSet<QString>> parsed;
+    for (const QString &line : lines) {
+        const QStringList words = line.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() < 2)
+            continue;
+        QSet<QString> &names = parsed[words.first()];
+        for (qsizetype i = 1; i < words.size(); ++i)
+            names.insert(words[i]);
+    }
+    return parsed;
+}
 
 QString cleanURL(const QString &link)
 {

@@ -5,11 +5,13 @@
 #include "detection/MagikaDetectionCoreML.h"
 #include "enrichment/LinkMetadataService.h"
 #include "panel/TabHeader.h"
+#include "platform/ResourceFile.h"
 #include "platform/X11InputBarrier.h"
 #include "settings/SettingsView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -279,6 +281,23 @@ void holdThreadIfAsked()
         MagikaDetectionCoreML::shared().runOnItsThread(hold);
 }
 
+// With TINDLEWICK_TEST_HELD_RESOURCE naming a resource file ("public_suffix_list.dat"), every
+// reading of it holds its thread for good, as a file on a mount that stopped answering would.
+void holdReadingsOfTheNamedResource()
+{
+    const QString held = qEnvironmentVariable("TINDLEWICK_TEST_HELD_RESOURCE");
+    if (held.isEmpty())
+        return;
+    ResourceFile::setReadingHook([held](const QString &path) {
+        if (QFileInfo(path).fileName() != held)
+            return;
+        printDiagnostic(QStringLiteral("[TestHooks] Holding the reading of %1").arg(path));
+        // Never released: the quit leaves the thread behind.
+        static QSemaphore never;
+        never.acquire();
+    });
+}
+
 } // namespace
 
 bool requested()
@@ -304,6 +323,7 @@ void install()
         qApp);
     new MainThreadStallMeter(QCoreApplication::instance());
     holdThreadIfAsked();
+    holdReadingsOfTheNamedResource();
 }
 
 } // namespace TestHooks

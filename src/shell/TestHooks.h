@@ -12,6 +12,9 @@
 // sent it before a number it wrote to the root window ("[TestHooks] Input handled up to N", X11InputBarrier).
 // With TINDLEWICK_TEST_HOLD_THREAD="link reader" or "content-type model" that service's thread is
 // held for good from the start ("[TestHooks] Holding the link reader's thread" once it is).
+// With TINDLEWICK_TEST_HELD_RESOURCE naming a resource file, every reading of that file holds its
+// thread for good, as on a mount that stopped answering ("[TestHooks] Holding the reading of PATH"):
+// a quit then has a thread to leave behind.
 namespace TestHooks {
 
 bool requested();

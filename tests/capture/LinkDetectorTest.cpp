@@ -1,9 +1,12 @@
 #include "capture/LinkDetector.h"
+#include "capture/CaptureLists.h"
 #include "capture/PublicSuffixList.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 TEST(PublicSuffixListTest, FollowsThePrevailingRule)
 {
@@ -48,9 +51,9 @@ TEST(PublicSuffixListTest, FollowsThePrevailingRule)
     }
 }
 
-TEST(PublicSuffixListTest, TheSharedListIsTheSystemsCopy)
+TEST(PublicSuffixListTest, TheCapturesListIsTheSystemsCopy)
 {
-    const PublicSuffixList &list = PublicSuffixList::shared();
+    const PublicSuffixList &list = CaptureLists::shared().publicSuffixes;
     ASSERT_FALSE(list.isEmpty());
     EXPECT_TRUE(list.hasRegistrableDomain(u"example.co.uk"));
     EXPECT_FALSE(list.hasRegistrableDomain(u"co.uk"));
@@ -58,6 +61,48 @@ TEST(PublicSuffixListTest, TheSharedListIsTheSystemsCopy)
     EXPECT_FALSE(list.hasKnownTopLevelDomain(u"example.notatld"));
     EXPECT_TRUE(list.hasRegistrableDomain(u"user.github.io"))
         << "a hosting service's own suffix is an ordinary name";
+}
+
+// The bundled list is read as the other resources are: one that is no regular file of its size
+// gives way to the system's copy, as a missing one does, named in one line of the log.
+TEST(PublicSuffixListTest, ABundledListThatCannotBeReadGivesWayToTheSystemsCopy)
+{
+    TemporaryResourceFolder folder;
+    const QString path = folder.path() + QStringLiteral("/public_suffix_list.dat");
+    const auto standIn = [&](FileStandIn kind, qint64 sparseBytes = 0) {
+        return [=] { return replaceWithStandIn(path, kind, sparseBytes); };
+    };
+    const auto givesWay = [&](const QString &why) {
+        return QStringList { QStringLiteral("[PublicSuffixList] Could not read %1 (%2): the system's copy is "
+                                            "read instead")
+                                 .arg(path, why) };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<bool()> make;
+        bool systemCopy; // else the bundled list, which knows "zz" alone
+        QStringList said;
+    } rows[] = {
+        { "bundled", [&] { return folder.write(QStringLiteral("public_suffix_list.dat"), "zz\n"); }, false,
+            {} },
+        { "missing", [] { return true; }, true, {} },
+        { "a FIFO", standIn(FileStandIn::fifo), true, givesWay(QStringLiteral("it is not a regular file")) },
+        { "a link to /dev/zero", standIn(FileStandIn::zeroDeviceLink), true,
+            givesWay(QStringLiteral("it is not a regular file")) },
+        { "far larger than the list", standIn(FileStandIn::sparseFile, PublicSuffixList::maxFileBytes + 1),
+            true, givesWay(QStringLiteral("it is larger than 16 MB")) },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        folder.clear();
+        ASSERT_TRUE(row.make());
+        CapturedDiagnostics diagnostics;
+        const PublicSuffixList list = PublicSuffixList::read();
+        EXPECT_EQ(list.hasKnownTopLevelDomain(u"example.dev"), row.systemCopy);
+        EXPECT_EQ(list.hasKnownTopLevelDomain(u"example.zz"), !row.systemCopy);
+        EXPECT_EQ(diagnostics.lines(), row.said);
+    }
 }
 
 TEST(LinkDetectorTest, WholeTextLinks)

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
+
+#include <functional>
 
 TEST(ResourceListTest, ParsesEntriesCommentsAndLineEnds)
 {
@@ -39,14 +41,47 @@ TEST(ResourceListTest, BundledListsAreThereWithAHeader)
     }
 }
 
-TEST(ResourceListTest, AMissingListIsEmptyAndSaysSo)
+// Whoever can write the resources folder may leave anything in a list's place: a FIFO held the
+// capture in open() for good, a link to /dev/zero or a huge file filled the memory. Each is read
+// as a missing list is, empty, and named in one line of the log; nothing waits for another program.
+TEST(ResourceListTest, AListThatIsMissingOrNoRegularFileOfItsSizeIsEmptyAndSaysSoInOneLine)
 {
-    QTemporaryDir empty;
-    Bundle::setResourceDirectoryOverride(empty.path());
-    CapturedDiagnostics diagnostics;
-    EXPECT_TRUE(ResourceList::load(QStringLiteral("adult_domains")).isEmpty());
-    Bundle::setResourceDirectoryOverride(QString());
-    EXPECT_TRUE(diagnostics.contains(
-        QStringLiteral("[ResourceList] Could not read the list \"adult_domains.txt\" (looked in %1)")
-            .arg(empty.path())));
+    TemporaryResourceFolder folder;
+    const QString path = folder.path() + QStringLiteral("/adult_domains.txt");
+    const auto standIn = [&](FileStandIn kind, qint64 sparseBytes = 0) {
+        return [=] { return replaceWithStandIn(path, kind, sparseBytes); };
+    };
+    const auto said = [&](const QString &why) {
+        return QStringList {
+            QStringLiteral("[ResourceList] Could not read the list \"adult_domains.txt\" (%1)").arg(why)
+        };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<bool()> make;
+        QStringList said;
+    } rows[] = {
+        { "missing", [] { return true; }, said(QStringLiteral("looked in ") + folder.path()) },
+        { "a FIFO nobody writes to", standIn(FileStandIn::fifo),
+            said(path + QStringLiteral(": it is not a regular file")) },
+        { "a link to /dev/zero", standIn(FileStandIn::zeroDeviceLink),
+            said(path + QStringLiteral(": it is not a regular file")) },
+        { "a folder", [&] { return QDir().mkdir(path); },
+            said(path + QStringLiteral(": it is not a regular file")) },
+        { "a byte over 4 MB", standIn(FileStandIn::sparseFile, ResourceList::maxListBytes + 1),
+            said(path + QStringLiteral(": it is larger than 4 MB")) },
+        // A regular file whose reading fails (with EIO), whoever runs the test.
+        { "unreadable", [&] { return QFile::link(QStringLiteral("/proc/self/mem"), path); },
+            said(path + QStringLiteral(": it could not be read")) },
+        { "empty", standIn(FileStandIn::sparseFile, 0), {} },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        folder.clear();
+        ASSERT_TRUE(row.make());
+        CapturedDiagnostics diagnostics;
+        EXPECT_TRUE(ResourceList::load(QStringLiteral("adult_domains")).isEmpty());
+        EXPECT_EQ(diagnostics.lines(), row.said);
+    }
 }

@@ -30,8 +30,6 @@
 #include <csignal>
 #include <cstdio>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 TEST(AppLifecycleTest, StaysUpUntilToldToQuitAndLeavesTheStoreCheckpointed)
@@ -650,72 +648,23 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
     }
 }
 
-// The app's resources copied into the folder, the file at fifo replaced by a FIFO.
-bool copyResourcesWithAFifo(const QString &folder, const QByteArray &fifo)
+// Has the app hold one of its threads for good from its start, through its test hooks: the
+// reading of a resource file (as on a mount that stopped answering) or the thread of a service (as
+// a network or a disk that never answers would). Returns the line the app writes once it holds it.
+QString holdAThread(AppProcess &app, const char *resource, const char *service)
 {
-    return runTool(QStringLiteral("cp"),
-               { QStringLiteral("-r"), QFileInfo(appPath()).absolutePath() + QStringLiteral("/resources/."),
-                   folder })
-        && ::unlink(fifo.constData()) == 0 && ::mkfifo(fifo.constData(), 0600) == 0;
+    app.enableTestHooks();
+    if (resource) {
+        app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HELD_RESOURCE"), QLatin1String(resource));
+        return QStringLiteral("[TestHooks] Holding the reading of ");
+    }
+    app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOLD_THREAD"), QLatin1String(service));
+    return QStringLiteral("[TestHooks] Holding the %1's thread").arg(QLatin1String(service));
 }
 
-// One thread of the app held for good from its start: by a resource file that is a FIFO nobody
-// writes (its writing end kept open until this goes), or by the app's test hook.
-class HeldThread final
-{
-public:
-    HeldThread(const char *resource, const char *hook)
-        : m_resource(resource)
-        , m_hook(hook)
-    { }
-    ~HeldThread()
-    {
-        if (m_writer >= 0)
-            ::close(m_writer);
-    }
-    HeldThread(const HeldThread &) = delete;
-    HeldThread &operator=(const HeldThread &) = delete;
-
-    // Sets up the app, before it starts, to have the thread held.
-    bool prepare(AppProcess &app)
-    {
-        app.enableTestHooks();
-        if (!m_resource) {
-            app.setEnvironment(QStringLiteral("TINDLEWICK_TEST_HOLD_THREAD"), QLatin1String(m_hook));
-            return true;
-        }
-        m_fifo = QFile::encodeName(m_resources.filePath(QLatin1String(m_resource)));
-        app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), m_resources.path());
-        return copyResourcesWithAFifo(m_resources.path(), m_fifo);
-    }
-    // Waits until the started app holds the thread.
-    bool waitUntilHeld(AppProcess &app)
-    {
-        if (!m_resource) {
-            return waitUntil([&] {
-                return app.output().contains(
-                    QStringLiteral("[TestHooks] Holding the %1's thread").arg(QLatin1String(m_hook)));
-            });
-        }
-        // The writing end opens once the app has opened the reading end: from then on the app's
-        // thread waits in its read for as long as this end stays open.
-        return waitUntil([&] { return (m_writer = ::open(m_fifo.constData(), O_WRONLY | O_NONBLOCK)) >= 0; },
-            std::chrono::seconds(20));
-    }
-
-private:
-    const char *m_resource;
-    const char *m_hook;
-    QTemporaryDir m_resources;
-    QByteArray m_fifo;
-    int m_writer = -1;
-};
-
-// A resource file that never ends (a FIFO whose writer writes nothing, which whoever can write the
-// resources folder can leave there) holds a thread for good: one of the shared pool (the public
-// suffix list, read as the capture starts) or the highlighting engine's (its script, read for the
-// stored code). So can a network or a disk that never answers hold the link reader's thread or the
-// content-type model's (held here by the app's test hook). SIGTERM still ends the app within 2 s,
+// A thread held for good: one of the shared pool (the public suffix list, read with the capture's
+// other lists as the capture starts), the highlighting engine's (its script, read for the stored
+// code), the link reader's or the content-type model's. SIGTERM still ends the app within 2 s,
 // with the copy made before it saved and the log naming what was left behind when the wait for it
 // gave up.
 TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHeldBy)
@@ -727,10 +676,10 @@ TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHe
     const struct
     {
         const char *name;
-        const char *resource; // the FIFO, if any
-        const char *heldByTheHook; // the thread the test hook holds, if any
-        // A copy is made before the quit, and kept (the public suffix list decides links: no copy is
-        // read whole without it).
+        const char *resource; // the file whose reading is held, if any
+        const char *heldByTheHook; // else the service whose thread is held
+        // A copy is made before the quit, and kept (the capture's checks need the public suffix
+        // list: no copy gets past them while it is being read).
         bool copies;
         QString said;
     } rows[] = {
@@ -749,11 +698,13 @@ TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHe
         seedStore({ ClipboardItem::create(ClipboardItemType::code,
             { .text = QStringLiteral("def greet(name):\n    return 'hello ' + name\n"),
                 .codeLanguage = QStringLiteral("python") }) });
-        HeldThread held(row.resource, row.heldByTheHook);
         AppProcess app(home.path());
-        ASSERT_TRUE(held.prepare(app));
+        const QString heldLine = holdAThread(app, row.resource, row.heldByTheHook);
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(held.waitUntilHeld(app));
+        ASSERT_TRUE(waitUntil([&] { return app.output().contains(heldLine); }, std::chrono::seconds(20)))
+            << app.output().toStdString();
+        if (row.resource)
+            EXPECT_TRUE(app.output().contains(QLatin1String(row.resource))) << "that file alone is held";
         ASSERT_TRUE(app.caughtUp());
         const QString text = QStringLiteral("copied while %1 is held").arg(QLatin1String(row.name));
         if (row.copies) {

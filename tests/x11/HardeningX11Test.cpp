@@ -36,6 +36,27 @@ namespace {
 // The files the models are read from.
 enum class ModelFile { network, contentTypes, labels };
 
+class Footprint;
+
+// One of the app's resources besides the models, and copies that read it.
+struct ResourceUse
+{
+    const char *file; // in the resources folder
+    QByteArray settings; // the app starts with
+    QString copied; // the text copied, "%1" a number of three digits that tells the copies apart
+    QString kept; // the text stored, when it is not the one copied
+    QString sourcePage; // when set, the browser page the copy is offered as copied from
+    const char *storedAs; // the stored item's type
+};
+
+// A Lua function of that name, which only the models take for code (the patterns for text).
+QString luaFunction(const QString &name)
+{
+    return QStringLiteral(
+        "local function %1(name)\n  return \"Hello, \" .. name\nend\nprint(%1(\"world\"))\n")
+        .arg(name);
+}
+
 class HardeningX11Test : public AppEndToEndTest
 {
 protected:
@@ -197,13 +218,10 @@ protected:
         std::optional<QString> language;
         std::optional<QString> networkLanguage;
     };
-    // Copies a Lua function of that name, which only the models take for code (the patterns for
-    // text), and reads how it was stored.
+    // Copies luaFunction(name) and reads how it was stored.
     StoredCopy copyLuaFunction(const QString &name)
     {
-        const QString text = QStringLiteral(
-            "local function %1(name)\n  return \"Hello, \" .. name\nend\nprint(%1(\"world\"))\n")
-                                 .arg(name);
+        const QString text = luaFunction(name);
         StoredCopy stored;
         if (!external.copyWithXclip(text.toUtf8()) || !waitForNewest(text))
             return stored;
@@ -214,10 +232,37 @@ protected:
         return stored;
     }
 
+    // Copies the text, offered as copied from the page when one is given, and waits until the
+    // store's newest item is `kept`: the time that took, or -1 when it was not within 10 s.
+    qint64 msUntilStored(const QString &text, const QString &kept, const QString &sourcePage = {})
+    {
+        const bool copied = sourcePage.isEmpty()
+            ? external.copyWithXclip(text.toUtf8())
+            : external.copyFlavours({ { QStringLiteral("text/plain"), text.toUtf8() },
+                { QStringLiteral("chromium/x-source-url"), sourcePage.toUtf8() } });
+        QElapsedTimer clock;
+        clock.start();
+        return copied && waitForNewest(kept) ? clock.elapsed() : -1;
+    }
+
+    // What msUntilStored() gave.
+    static void expectKeptWithinASecond(qint64 ms)
+    {
+        EXPECT_TRUE(ms >= 0 && ms < 1000) << "each copy is kept within 1 s; this one "
+                                          << (ms < 0 ? "not within 10 s" : std::to_string(ms) + " ms");
+    }
+
     std::unique_ptr<TestWindowProcess> m_window;
+    // Starts the app on the resources folder, watched from its start for what it writes and the
+    // memory it holds (the watch also ends waitForNewest() early).
+    std::unique_ptr<Footprint> startWatched(AppProcess &app, const QString &resources);
+    // SIGTERM, which is to end the app within 2 s; `measured` goes into the line printed.
+    void expectQuickQuit(AppProcess &app, const QString &measured);
     // Starts the app with the model file replaced by the stand-in and expects every copy kept,
     // its memory and what it writes bounded, and a quick quit.
     void expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row);
+    // The same with a resource file replaced.
+    void expectStandInHoldsUpNothing(const ResourceUse &use, FileStandIn standIn, int row);
 
     // Starts the app over a store it cannot use: it shows a message naming the reason, and stops
     // once the user has confirmed it.
@@ -1303,30 +1348,49 @@ TEST_F(HardeningX11Test, ModelFilesThatAreNoRegularFilesOrFarTooLargeHoldUpNoCop
     }
 }
 
+std::unique_ptr<Footprint> HardeningX11Test::startWatched(AppProcess &app, const QString &resources)
+{
+    app.enableTestHooks();
+    app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), resources);
+    // From its start, when it warms both models up and reads its lists.
+    std::unique_ptr<Footprint> footprint;
+    startApp(app, [&] { footprint = std::make_unique<Footprint>(app.pid()); });
+    if (footprint)
+        m_watch = [watched = footprint.get()] { return watched->withinBounds(); };
+    return footprint;
+}
+
+void HardeningX11Test::expectQuickQuit(AppProcess &app, const QString &measured)
+{
+    QElapsedTimer clock;
+    app.signal(SIGTERM);
+    clock.start();
+    const bool ended = app.waitForExit(2000);
+    std::printf("[ measured ] %s; SIGTERM %s\n", qPrintable(measured),
+        ended ? qPrintable(QStringLiteral("ended the app in %1 ms").arg(clock.elapsed()))
+              : "did not end it in 2 s");
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(app.exitCode(), 0);
+}
+
 void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn standIn, int row)
 {
     RewrittenModels models;
     ASSERT_TRUE(models.prepare() && models.replace(file, standIn));
     const QString path = models.pathOf(file);
     AppProcess app(home.path());
-    app.enableTestHooks();
-    app.setEnvironment(QStringLiteral("TINDLEWICK_RESOURCE_DIR"), models.folder());
-    // From its start, when it warms both models up.
-    std::unique_ptr<Footprint> watched;
-    startApp(app, [&] { watched = std::make_unique<Footprint>(app.pid()); });
-    ASSERT_TRUE(watched);
-    Footprint &footprint = *watched; // watched from here on by waitForNewest too
-    m_watch = [&] { return footprint.withinBounds(); };
+    const std::unique_ptr<Footprint> watched = startWatched(app, models.folder());
     const auto unwatch = qScopeGuard([&] { m_watch = nullptr; });
+    ASSERT_TRUE(watched);
+    Footprint &footprint = *watched;
     qint64 slowestMs = 0;
     for (int copy = 0; copy < 3; ++copy) {
         const QString text
             = QStringLiteral("copied beside %1, row %2, copy %3").arg(nameOf(standIn)).arg(row).arg(copy);
-        ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
-        QElapsedTimer clock;
-        clock.start();
-        ASSERT_TRUE(waitForNewest(text)) << howItEnded(app) << "; " << footprint.describe();
-        slowestMs = std::max(slowestMs, clock.elapsed());
+        const qint64 ms = msUntilStored(text, text);
+        expectKeptWithinASecond(ms);
+        ASSERT_GE(ms, 0) << howItEnded(app) << "; " << footprint.describe();
+        slowestMs = std::max(slowestMs, ms);
     }
     // The other model still counts: the network names the Lua function, or the content-type
     // model makes it Lua code.
@@ -1351,14 +1415,81 @@ void HardeningX11Test::expectStandInHoldsUpNothing(ModelFile file, FileStandIn s
     ASSERT_TRUE(app.caughtUp());
     EXPECT_EQ(app.output().count(path), 2) << app.output().toStdString();
     EXPECT_TRUE(footprint.withinBounds());
-    QElapsedTimer clock;
-    app.signal(SIGTERM);
-    clock.start();
-    const bool ended = app.waitForExit(2000);
-    std::printf("[ measured ] %s in place of %s: the slowest copy kept in %lld ms, %s; SIGTERM %s\n",
-        nameOf(standIn), nameOf(file), (long long)slowestMs, footprint.describe().c_str(),
-        ended ? qPrintable(QStringLiteral("ended the app in %1 ms").arg(clock.elapsed()))
-              : "did not end it in 2 s");
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(app.exitCode(), 0);
+    expectQuickQuit(app,
+        QStringLiteral("%1 in place of %2: the slowest copy kept in %3 ms, %4")
+            .arg(QLatin1String(nameOf(standIn)), QLatin1String(nameOf(file)))
+            .arg(slowestMs)
+            .arg(QString::fromStdString(footprint.describe())));
+}
+
+// The app's other resources are read as its models are. A FIFO in their place held a thread in
+// open() for good: the main thread, from the first copy that needed the list on (the
+// public-suffix list's, the adult domains', the tracking hosts', the colour sources', the password
+// managers' and their vaults', the style sheets of a theme that reads them), or the highlighting
+// engine's; no copy was kept from then on and SIGTERM went unanswered. A link to /dev/zero or a
+// huge file filled the memory. Each is now refused at once, named once in the log, and costs only
+// what the file was for: the copy that reads it is kept within 1 s, and SIGTERM ends the app.
+TEST_F(HardeningX11Test, ResourceFilesThatAreNoRegularFilesOrFarTooLargeHoldUpNoCopyAndNoQuit)
+{
+    const ResourceUse uses[] = {
+        // Without the bundled list the system's copy tells the link.
+        { "public_suffix_list.dat", "{}", QStringLiteral("www.example.co.uk/suffixes/%1"),
+            QStringLiteral("http://www.example.co.uk/suffixes/%1"), {}, "link" },
+        { "adult_domains.txt", "{}", QStringLiteral("https://example.org/adult/%1"), {}, {}, "link" },
+        { "tracking_hosts.txt", R"({"removeTrackingParameters": true})",
+            QStringLiteral("https://example.org/?page=%1"), {}, {}, "link" },
+        // Bare hex digits are a colour only from a design application the list names.
+        { "color_source_apps.txt", "{}", QStringLiteral("c0f%1"), {}, {}, "text" },
+        { "password_manager_apps.txt", "{}", QStringLiteral("a note, %1"), {}, {}, "text" },
+        { "password_vault_urls.txt", "{}", QStringLiteral("copied from a page, %1"), {},
+            QStringLiteral("https://example.org/"), "text" },
+        // Kimbie's sheets are the highlighting package's own, in either appearance.
+        { "highlight-styles.json", R"({"codeTheme": "Kimbie"})", luaFunction(QStringLiteral("styled%1")), {},
+            {}, "code" },
+        { "highlight.min.js", "{}", luaFunction(QStringLiteral("highlighted%1")), {}, {}, "code" },
+    };
+    int row = 0;
+    for (const FileStandIn standIn :
+        { FileStandIn::fifo, FileStandIn::zeroDeviceLink, FileStandIn::sparseFile }) {
+        for (const ResourceUse &use : uses) {
+            SCOPED_TRACE(QStringLiteral("%1 in place of %2").arg(nameOf(standIn), use.file).toStdString());
+            expectStandInHoldsUpNothing(use, standIn, ++row);
+        }
+    }
+}
+
+void HardeningX11Test::expectStandInHoldsUpNothing(const ResourceUse &use, FileStandIn standIn, int row)
+{
+    RewrittenModels resources;
+    const QString path = resources.folder() + u'/' + QLatin1String(use.file);
+    ASSERT_TRUE(resources.prepare() && replaceWithStandIn(path, standIn, 2LL * 1024 * 1024 * 1024));
+    ASSERT_NO_FATAL_FAILURE(seedSettings(use.settings));
+    AppProcess app(home.path());
+    const std::unique_ptr<Footprint> watched = startWatched(app, resources.folder());
+    const auto unwatch = qScopeGuard([&] { m_watch = nullptr; });
+    ASSERT_TRUE(watched);
+    qint64 slowestMs = 0;
+    for (int copy = 0; copy < 2; ++copy) {
+        const QString number = QStringLiteral("%1").arg(row * 10 + copy, 3, 10, QLatin1Char('0'));
+        const qint64 ms = msUntilStored(
+            use.copied.arg(number), (use.kept.isEmpty() ? use.copied : use.kept).arg(number), use.sourcePage);
+        expectKeptWithinASecond(ms);
+        ASSERT_GE(ms, 0) << howItEnded(app) << "; " << watched->describe();
+        slowestMs = std::max(slowestMs, ms);
+        const QList<ClipboardItemPtr> stored = storedItems();
+        ASSERT_FALSE(stored.isEmpty());
+        EXPECT_EQ(stored.first()->itemType(), QLatin1String(use.storedAs));
+    }
+    // The highlighting reads its files as the copies are shown, a moment after they are kept.
+    EXPECT_TRUE(waitUntil([&] { return app.output().contains(path); }, std::chrono::seconds(10)))
+        << "the file is named in the log:\n"
+        << app.output().toStdString();
+    ASSERT_TRUE(app.caughtUp());
+    EXPECT_EQ(app.output().count(path), 1) << "said once:\n" << app.output().toStdString();
+    EXPECT_TRUE(watched->withinBounds());
+    expectQuickQuit(app,
+        QStringLiteral("%1 in place of %2: the slowest copy kept in %3 ms, %4")
+            .arg(QLatin1String(nameOf(standIn)), QLatin1String(use.file))
+            .arg(slowestMs)
+            .arg(QString::fromStdString(watched->describe())));
 }

@@ -3,8 +3,8 @@
 #include "common/Diagnostics.h"
 #include "detection/highlight/HLJSError.h"
 #include "platform/Bundle.h"
+#include "platform/ResourceFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJSEngine>
 #include <QJSValue>
@@ -17,6 +17,9 @@
 #include <mutex>
 
 namespace {
+
+// The script shipped is a third of a megabyte.
+constexpr qint64 maxScriptBytes = 16 * 1024 * 1024;
 
 // The engine's compiler lints every script it compiles ("Variable is used before its
 // declaration"), which for the minified highlight.js is a page of warnings per load.
@@ -141,14 +144,7 @@ private:
             throw HLJSError(HLJSError::Code::fileNotFound, path);
         }
 
-        QFile file(path);
-        ++m_state->scriptReadCount;
-        if (!file.open(QIODevice::ReadOnly))
-            throw HLJSError(HLJSError::Code::fileUnreadable, file.errorString());
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw HLJSError(HLJSError::Code::fileUnreadable, file.errorString());
-
+        const QByteArray bytes = readScript(path);
         m_hljs = QJSValue();
         m_state->setEngine(engine.get());
         m_engine = std::move(engine);
@@ -164,11 +160,29 @@ private:
         return m_hljs;
     }
 
+    QByteArray readScript(const QString &path)
+    {
+        ++m_state->scriptReadCount;
+        QString error;
+        std::optional<QByteArray> bytes = ResourceFile::read(path, maxScriptBytes, &error);
+        if (!bytes) {
+            const QString detail = path + QStringLiteral(": ") + error;
+            // The rows ask again and again while it cannot be read: said once.
+            if (std::exchange(m_reportedUnreadableScript, detail) != detail)
+                printDiagnostic(
+                    QStringLiteral("HLJS: Could not read %1; code is shown without colours").arg(detail));
+            throw HLJSError(HLJSError::Code::fileUnreadable, detail);
+        }
+        m_reportedUnreadableScript.clear();
+        return *std::move(bytes);
+    }
+
     std::shared_ptr<State> m_state;
     // The handle must go before the engine it belongs to.
     std::unique_ptr<QJSEngine> m_engine;
     QJSValue m_hljs;
     bool m_reportedMissingScript = false;
+    QString m_reportedUnreadableScript;
 };
 
 HLJS::HLJS(const QString &scriptPath)

@@ -35,7 +35,8 @@ public:
     // scriptPath: the script to load; empty for the bundle resource "highlight.min.js".
     explicit HLJS(const QString &scriptPath = {});
     // stop(), then waits for the thread at most endLimit: a thread that has not ended by then
-    // (one stuck opening its script, a FIFO say) is left to end by itself, in the log.
+    // (one whose script's reading does not end, on a mount that stopped answering say) is left to end by
+    // itself, in the log.
     ~HLJS();
 
     HLJS(const HLJS &) = delete;

@@ -2,14 +2,17 @@
 
 #include "common/Diagnostics.h"
 #include "platform/Bundle.h"
+#include "platform/MappedFile.h"
+#include "platform/ResourceFile.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
 
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -299,35 +302,46 @@ QString fallbackSheet(const MainColours &c)
         + u"}.hljs-built_in{color:" + colour(c.builtIn) + u'}';
 }
 
-// The sheets the build took from the package, read on first use and again whenever the
-// resource's path changes; a failed read is tried again on the next request, so a resource
-// that appears later is still picked up.
+// The package's style files come to some twenty kilobytes.
+constexpr qint64 maxStylesBytes = 4 * 1024 * 1024;
+
+// The sheets of the resource at the path, by style file name; none, said in the log, when it is
+// missing, cannot be read or holds none.
+QHash<QString, QString> readPackageSheets(const QString &path)
+{
+    QString problem;
+    QHash<QString, QString> sheets;
+    if (path.isEmpty()) {
+        problem = Bundle::searchedFolders();
+    } else if (const std::optional<QByteArray> bytes = ResourceFile::read(path, maxStylesBytes, &problem)) {
+        const QJsonObject object = QJsonDocument::fromJson(*bytes).object();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            sheets.insert(it.key(), it.value().toString());
+        problem = QStringLiteral("it holds no style sheets");
+    }
+    if (sheets.isEmpty())
+        printDiagnostic(
+            QStringLiteral("HighlightTheme: Could not read highlight-styles.json (%1); some themes "
+                           "use their main colours only")
+                .arg(path.isEmpty() ? problem : path + QStringLiteral(": ") + problem));
+    return sheets;
+}
+
+// The sheets the build took from the package, read on first use and again whenever the resource
+// changes (another path, or another file at it): one that appears or is mended later is picked
+// up, and one that cannot be read is tried, and said, once a version.
 QString packageSheet(const char *file)
 {
     static QMutex mutex;
-    static QString loadedPath;
+    static std::optional<std::pair<QString, MappedFile::Identity>> readVersion;
     static QHash<QString, QString> sheets;
-    static bool reported = false;
 
     const QString path = Bundle::pathForResource(QStringLiteral("highlight-styles"), QStringLiteral("json"));
+    const std::pair version(path, path.isEmpty() ? MappedFile::Identity() : MappedFile::identityAt(path));
     QMutexLocker lock(&mutex);
-    if (path != loadedPath || sheets.isEmpty()) {
-        loadedPath = path;
-        sheets.clear();
-        QFile resource(path);
-        if (!path.isEmpty() && resource.open(QIODevice::ReadOnly)) {
-            const QJsonObject object = QJsonDocument::fromJson(resource.readAll()).object();
-            for (auto it = object.begin(); it != object.end(); ++it)
-                sheets.insert(it.key(), it.value().toString());
-        }
-        if (sheets.isEmpty() && !reported) {
-            reported = true;
-            const QString where = path.isEmpty() ? Bundle::searchedFolders() : QStringLiteral("read ") + path;
-            printDiagnostic(
-                QStringLiteral("HighlightTheme: highlight-styles.json is missing or unreadable (%1); "
-                               "some themes use their main colours only")
-                    .arg(where));
-        }
+    if (readVersion != version) {
+        readVersion = version;
+        sheets = readPackageSheets(path);
     }
     return sheets.value(QString::fromLatin1(file));
 }

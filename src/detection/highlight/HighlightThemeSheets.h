@@ -19,8 +19,9 @@ QColor darkTextColor(HighlightTheme theme);
 QColor lightTextColor(HighlightTheme theme);
 
 // Minified style sheets. Some come from the highlighting package's own style files, which
-// the build places in the resources ("highlight-styles.json"); should that file be missing
-// such a theme falls back to a sheet of its main colours. Thread-safe.
+// the build places in the resources ("highlight-styles.json"); should that file be missing or
+// refused (anything but a regular file of at most 4 MB) such a theme falls back to a sheet of its
+// main colours. Thread-safe.
 QString darkStyleSheet(HighlightTheme theme);
 QString lightStyleSheet(HighlightTheme theme);
 

@@ -1,6 +1,7 @@
 #include "detection/highlight/HLJS.h"
 #include "detection/highlight/HLJSError.h"
 #include "platform/Bundle.h"
+#include "platform/ResourceFile.h"
 
 #include "support/TestSupport.h"
 
@@ -11,12 +12,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -150,33 +149,54 @@ TEST(HLJSTest, LoadsTheScriptOnceAndKeepsIt)
 TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
 {
     QTemporaryDir dir;
-    struct Case
+    const auto standIn = [&](const char *name, FileStandIn kind, qint64 sparseBytes = 0) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        return replaceWithStandIn(path, kind, sparseBytes) ? path : QString();
+    };
+    const auto script = [&](const char *name, const QByteArray &content) {
+        return writeScript(dir, QString::fromLatin1(name), content);
+    };
+    const struct
     {
         const char *name;
-        const char *content; // nullptr: no file at all
+        QString path;
         HLJSError::Code expected;
+        int reads; // of the file, in two requests: a script that did not load is read again
+        QString said; // the one diagnostic line, after the path
+    } rows[] = {
+        { "missing", dir.filePath(QStringLiteral("missing.js")), HLJSError::Code::fileNotFound, 0, {} },
+        { "no hljs", script("nohljs.js", "var other = {};"), HLJSError::Code::hljsNotFound, 2, {} },
+        { "a syntax error", script("syntax.js", "var hljs = {"), HLJSError::Code::hljsNotFound, 2, {} },
+        { "no function", script("nofunction.js", "var hljs = { highlight: 1 };"),
+            HLJSError::Code::valueNotFound, 1, {} },
+        // Opening a FIFO to read waited for a writer for good; reading a device never ended.
+        { "a FIFO", standIn("fifo.js", FileStandIn::fifo), HLJSError::Code::fileUnreadable, 2,
+            QStringLiteral(": it is not a regular file; code is shown without colours") },
+        { "a link to /dev/zero", standIn("zero.js", FileStandIn::zeroDeviceLink),
+            HLJSError::Code::fileUnreadable, 2,
+            QStringLiteral(": it is not a regular file; code is shown without colours") },
+        { "far larger than any script", standIn("huge.js", FileStandIn::sparseFile, 1LL << 30),
+            HLJSError::Code::fileUnreadable, 2,
+            QStringLiteral(": it is larger than 16 MB; code is shown without colours") },
     };
-    const Case cases[] = {
-        { "missing.js", nullptr, HLJSError::Code::fileNotFound },
-        { "nohljs.js", "var other = {};", HLJSError::Code::hljsNotFound },
-        { "syntax.js", "var hljs = {", HLJSError::Code::hljsNotFound },
-        { "nofunction.js", "var hljs = { highlight: 1 };", HLJSError::Code::valueNotFound },
-    };
-    for (const Case &c : cases) {
-        const QString path = dir.filePath(QString::fromLatin1(c.name));
-        if (c.content) {
-            ASSERT_FALSE(writeScript(dir, QString::fromLatin1(c.name), c.content).isEmpty());
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_FALSE(row.path.isEmpty());
+        CapturedDiagnostics diagnostics;
+        {
+            HLJS bridge(row.path);
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                const Outcome outcome = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
+                EXPECT_FALSE(outcome.result);
+                EXPECT_EQ(outcome.error, row.expected);
+            }
+            EXPECT_EQ(bridge.scriptReadCount(), row.reads);
         }
-        HLJS bridge(path);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const Outcome outcome = run(bridge, QStringLiteral("a"), HighlightMode::automatic());
-            EXPECT_FALSE(outcome.result) << c.name;
-            EXPECT_EQ(outcome.error, c.expected) << c.name;
-        }
-        // A broken script is read again on every request until it loads.
-        EXPECT_EQ(bridge.scriptReadCount(),
-            c.content && c.expected == HLJSError::Code::hljsNotFound ? 2 : (c.content ? 1 : 0))
-            << c.name;
+        // Said once, naming the file, however often it is asked for.
+        EXPECT_EQ(diagnostics.lines(),
+            row.said.isEmpty()
+                ? QStringList()
+                : QStringList { QStringLiteral("HLJS: Could not read ") + row.path + row.said });
     }
 }
 
@@ -242,30 +262,34 @@ var hljs = { highlight: function () { return {}; }, highlightAuto: function () {
     }
 }
 
-// A script that never comes (a FIFO nobody writes) holds the bridge's thread in its opening:
-// the bridge gives up waiting for it at its deadline and goes, and the thread ends by itself
-// once the file answers, touching nothing of the bridge.
-TEST(HLJSTest, ABridgeStuckOpeningItsScriptIsLeftToEndByItself)
+// A script whose reading does not end (a mount that stopped answering) holds the bridge's thread:
+// the bridge gives up waiting for it at its deadline and goes, and the thread ends by itself once
+// the reading does, touching nothing of the bridge.
+TEST(HLJSTest, ABridgeStuckReadingItsScriptIsLeftToEndByItself)
 {
     QTemporaryDir dir;
-    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("never-written.js")));
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const QString path = writeScript(dir, QStringLiteral("held.js"), kRecordingScript);
+    QSemaphore held;
+    QSemaphore release;
+    ResourceFile::setReadingHook([&](const QString &read) {
+        if (read != path)
+            return;
+        held.release();
+        release.acquire();
+    });
+    const auto unhook = qScopeGuard([] { ResourceFile::setReadingHook({}); });
     QFuture<HLJSResult> stuck;
     {
-        HLJS bridge(QString::fromLocal8Bit(fifo));
+        HLJS bridge(path);
         stuck = bridge.highlight(QStringLiteral("a"), HighlightMode::automatic());
-        ASSERT_TRUE(waitUntil([&] { return bridge.scriptReadCount() == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return held.available() == 1; }));
         bridge.stop();
         EXPECT_FALSE(bridge.waitUntilEnded(QDeadlineTimer(0)));
         EXPECT_TRUE(bridge.highlight(QStringLiteral("b"), HighlightMode::automatic()).isCanceled())
             << "a request after the stop is not served";
     }
     EXPECT_FALSE(stuck.isFinished());
-    // The writer's opening waits for the reader's, and ends it; nothing written, it reads an
-    // empty script.
-    const int writer = ::open(fifo.constData(), O_WRONLY);
-    ASSERT_GE(writer, 0);
-    ::close(writer);
+    release.release();
     EXPECT_TRUE(waitUntil([&] { return stuck.isFinished(); }));
     EXPECT_TRUE(stuck.isCanceled());
 }

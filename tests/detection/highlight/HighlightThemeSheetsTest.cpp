@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -277,4 +278,55 @@ TEST(HighlightThemeSheetsTest, WithoutThePackageSheetsThemesFallBackToTheirMainC
             EXPECT_EQ(colourOf(*fallback, selector), colourOf(*normal, selector)) << selector.toStdString();
     }
     EXPECT_GT(fallingBack, 0) << "no theme reads the package's sheets";
+}
+
+// Whoever can write the resources folder may leave anything in the sheets' place: a FIFO held the
+// thread that asked in open() for good, a link to /dev/zero filled the memory. Each reads as a
+// missing file does, said once however often the sheets are asked for; mended, the package's
+// sheets are read again.
+TEST(HighlightThemeSheetsTest, SheetsThatAreNoRegularFileOfTheirSizeFallBackSaidOnceUntilMended)
+{
+    const QString shipped
+        = Bundle::pathForResource(QStringLiteral("highlight-styles"), QStringLiteral("json"));
+    QFile shippedFile(shipped);
+    if (shipped.isEmpty() || !shippedFile.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "the npm resources are not installed";
+    const QByteArray sheets = shippedFile.readAll();
+    const Appearance dark = appearances[0];
+    const QString packageSheet = colours(HighlightTheme::kimbie, dark).css;
+    TemporaryResourceFolder folder;
+    const QString path = folder.path() + QStringLiteral("/highlight-styles.json");
+    const QString fallback = colours(HighlightTheme::kimbie, dark).css;
+    ASSERT_NE(fallback, packageSheet);
+    const auto standIn = [&](FileStandIn kind, qint64 sparseBytes = 0) {
+        return [=] { return replaceWithStandIn(path, kind, sparseBytes); };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<bool()> make;
+        QString why;
+    } rows[] = {
+        { "a FIFO", standIn(FileStandIn::fifo), QStringLiteral("it is not a regular file") },
+        { "a link to /dev/zero", standIn(FileStandIn::zeroDeviceLink),
+            QStringLiteral("it is not a regular file") },
+        { "larger than 4 MB", standIn(FileStandIn::sparseFile, 4 * 1024 * 1024 + 1),
+            QStringLiteral("it is larger than 4 MB") },
+        { "no sheets in it", [&] { return folder.write(QStringLiteral("highlight-styles.json"), "[1, 2]"); },
+            QStringLiteral("it holds no style sheets") },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(row.make());
+        CapturedDiagnostics diagnostics;
+        for (int ask = 0; ask < 3; ++ask)
+            EXPECT_EQ(colours(HighlightTheme::kimbie, dark).css, fallback);
+        EXPECT_EQ(diagnostics.lines(),
+            QStringList {
+                QStringLiteral("HighlightTheme: Could not read highlight-styles.json (%1: %2); some "
+                               "themes use their main colours only")
+                    .arg(path, row.why) });
+        ASSERT_TRUE(folder.write(QStringLiteral("highlight-styles.json"), sheets));
+        EXPECT_EQ(colours(HighlightTheme::kimbie, dark).css, packageSheet) << "read again once mended";
+    }
 }
