@@ -703,8 +703,9 @@ TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHe
         ASSERT_TRUE(app.start());
         ASSERT_TRUE(waitUntil([&] { return app.output().contains(heldLine); }, std::chrono::seconds(20)))
             << app.output().toStdString();
-        if (row.resource)
+        if (row.resource) {
             EXPECT_TRUE(app.output().contains(QLatin1String(row.resource))) << "that file alone is held";
+        }
         ASSERT_TRUE(app.caughtUp());
         const QString text = QStringLiteral("copied while %1 is held").arg(QLatin1String(row.name));
         if (row.copies) {
