@@ -190,7 +190,10 @@ private:
         std::free(reply);
         return window;
     }
-    // The server makes a client's every window within its own range of identifiers.
+    // The server makes a client's every window within its own range of identifiers. Qt's
+    // clipboard window is named to the app only by the first owner report, which comes after the
+    // app's first write: asked about that write before it, a comparison with the window would
+    // answer "not ours".
     bool isAppWindow(xcb_window_t window) const
     {
         return window != XCB_NONE && (window & ~m_resourceMask) == m_resourceBase;
