@@ -146,16 +146,6 @@ TEST(UserDefaultsTest, TheValueAfterAFailedSaveIsWrittenAgain)
     EXPECT_EQ(fileIdentity(path), written) << "saved once more after it had succeeded";
 }
 
-namespace {
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 // A save that finds no room (or no folder) leaves the file as it was, is told once for each
 // cause until one succeeds, and is made again by itself: first firstRetryDelay later, then twice
 // as long each time, up to maxRetryDelay.
@@ -169,7 +159,7 @@ TEST(UserDefaultsTest, AFailedSaveKeepsTheFileIsToldOncePerCauseAndIsMadeAgainOn
     UserDefaults defaults(path);
     defaults.setClock(clock);
     defaults.setString(QStringLiteral("excludedURLPatterns"), QString(300, u'x'));
-    const QByteArray before = contentsOf(path);
+    const QByteArray before = fileContents(path);
     CapturedDiagnostics diagnostics;
     QSignalSpy errors(&defaults, &UserDefaults::saveErrorChanged);
     QSignalSpy saves(&defaults, &UserDefaults::saved);
@@ -180,7 +170,7 @@ TEST(UserDefaultsTest, AFailedSaveKeepsTheFileIsToldOncePerCauseAndIsMadeAgainOn
     ASSERT_TRUE(full->isApplied());
     for (const qint64 limit : { 70, 80, 90 })
         defaults.setInteger(QStringLiteral("historyLimit"), limit);
-    EXPECT_EQ(contentsOf(path), before);
+    EXPECT_EQ(fileContents(path), before);
     EXPECT_EQ(defaults.integer(QStringLiteral("historyLimit")), 90) << "the value set is kept";
     const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
     EXPECT_EQ(defaults.saveError(), tooLarge);

@@ -254,3 +254,9 @@ unsigned fileMode(const QString &path)
         return 0;
     return status.st_mode & 07777;
 }
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

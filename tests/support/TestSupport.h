@@ -51,6 +51,9 @@ void resetPeakResidentBytes(qint64 pid = 0);
 // The permission bits of a file or folder (0 when there is none).
 unsigned fileMode(const QString &path);
 
+// What a file holds (empty when it cannot be read).
+QByteArray fileContents(const QString &path);
+
 // Files in a folder under names given as bytes, which need not be UTF-8. Qt's file classes can
 // neither name nor remove such a file (a temporary folder holding one could not go): when this
 // goes, every file of the folder whose name is no UTF-8 goes too, also one renamed meanwhile.

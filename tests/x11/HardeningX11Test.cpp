@@ -895,16 +895,6 @@ TEST_F(HardeningX11Test, TheHistoryAndTheSettingsAreReadableByTheUserAlone)
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
 }
 
-namespace {
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 // A store the app cannot use is explained in a message the user confirms, then the app stops,
 // leaving it as it was and nothing beside it: a damaged store, and what may stand in its place.
 TEST_F(HardeningX11Test, AStoreItCannotUseIsExplainedAndLeftAsItWas)
@@ -938,11 +928,11 @@ TEST_F(HardeningX11Test, AStoreItCannotUseIsExplainedAndLeftAsItWas)
         ASSERT_NO_FATAL_FAILURE(store.make());
         const QString folder = QFileInfo(storePath()).absolutePath();
         const QStringList before = folderContents(folder);
-        const QByteArray bytes = QFileInfo(storePath()).isFile() ? contentsOf(storePath()) : QByteArray();
+        const QByteArray bytes = QFileInfo(storePath()).isFile() ? fileContents(storePath()) : QByteArray();
         ASSERT_NO_FATAL_FAILURE(expectExplainedThenStops(store.reason, store.name));
         EXPECT_EQ(folderContents(folder), before);
         if (!bytes.isEmpty()) {
-            EXPECT_EQ(contentsOf(storePath()), bytes) << "the store was changed";
+            EXPECT_EQ(fileContents(storePath()), bytes) << "the store was changed";
         }
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/dev/zero-journal")));
         QFile::remove(QStringLiteral("/dev/zero-journal"));
@@ -1044,9 +1034,9 @@ public:
                 { QStringLiteral("-r"), QFileInfo(appPath()).absolutePath() + QStringLiteral("/resources/."),
                     folder() }))
             return false;
-        m_network = contentsOf(network());
-        m_contentTypes = contentsOf(contentTypes());
-        m_labels = contentsOf(pathOf(ModelFile::labels));
+        m_network = fileContents(network());
+        m_contentTypes = fileContents(contentTypes());
+        m_labels = fileContents(pathOf(ModelFile::labels));
         return m_network.size() > 1'000'000 && m_contentTypes.size() > 1'000'000 && !m_labels.isEmpty();
     }
     QString pathOf(ModelFile file) const
