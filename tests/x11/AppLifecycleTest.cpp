@@ -32,6 +32,11 @@
 
 #include <unistd.h>
 
+static void expectTheLogFoldedInto(const QString &store)
+{
+    expectTheLogFoldedInto(store);
+}
+
 TEST(AppLifecycleTest, StaysUpUntilToldToQuitAndLeavesTheStoreCheckpointed)
 {
     QTemporaryDir home;
@@ -133,6 +138,12 @@ protected:
 
     std::string sigtermAfterCopy(
         const CopyBeforeQuit &row, int delayMs, const QUrl &file, XServerRelay &relay);
+
+    void removeTheStore()
+    {
+        for (const char *suffix : { "", "-wal", "-shm" })
+            QFile::remove(storePath() + QLatin1String(suffix));
+    }
 
     // Starts the app and uses it as in a long session: the copies made, the panel shown and an
     // item pasted after `downs` presses of Down (the app then owns the clipboard), the settings
@@ -550,15 +561,16 @@ void expectTheHeapsAndTheName(qint64 pid)
 }
 
 // Sends SIGTERM and prints how long the app took to end; false when it did not end in 20 s.
-bool endAndPrintTheTime(AppProcess &app, const QString &after)
+bool endAndPrintTheTime(AppProcess &app, const QString &after, int withinMs = 20'000)
 {
     QElapsedTimer clock;
     clock.start();
     app.signal(SIGTERM);
-    const bool ended = app.waitForExit(20'000);
+    const bool ended = app.waitForExit(withinMs);
     const qint64 quitMs = clock.elapsed();
     std::printf("[ measured ] SIGTERM %s: %s\n", qPrintable(after),
-        ended ? qPrintable(QStringLiteral("the app ended in %1 ms").arg(quitMs)) : "did not end within 20 s");
+        ended ? qPrintable(QStringLiteral("the app ended in %1 ms").arg(quitMs))
+              : qPrintable(QStringLiteral("did not end within %1 ms").arg(withinMs)));
     return ended;
 }
 
@@ -621,8 +633,7 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        for (const char *suffix : { "", "-wal", "-shm" })
-            QFile::remove(storePath() + QLatin1String(suffix));
+        removeTheStore();
         RawClipboardOwner manager;
         if (row.manager) {
             ASSERT_TRUE(manager.manageClipboard(row.managerMsPerForm));
@@ -640,9 +651,7 @@ TEST_F(AppLifecycleX11Test, AfterLongUseSigtermEndsTheAppQuicklyWithEverythingSa
         EXPECT_FALSE(app.crashed());
         EXPECT_EQ(app.exitCode(), 0);
         EXPECT_EQ(storedItems().size(), stored) << "a copy was not saved";
-        const QFileInfo wal(storePath() + QStringLiteral("-wal"));
-        EXPECT_TRUE(!wal.exists() || wal.size() == 0)
-            << "the write-ahead log is folded into the store at quit";
+        expectTheLogFoldedInto(storePath());
         if (row.manager)
             expectKeptByTheManager(manager, row.type, row.expected, newestPicture);
     }
@@ -693,8 +702,7 @@ TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHe
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        for (const char *suffix : { "", "-wal", "-shm" })
-            QFile::remove(storePath() + QLatin1String(suffix));
+        removeTheStore();
         seedStore({ ClipboardItem::create(ClipboardItemType::code,
             { .text = QStringLiteral("def greet(name):\n    return 'hello ' + name\n"),
                 .codeLanguage = QStringLiteral("python") }) });
@@ -712,21 +720,14 @@ TEST_F(AppLifecycleX11Test, SigtermEndsTheAppWithinTwoSecondsWhateverAThreadIsHe
             ASSERT_TRUE(external.copyWithXclip(text.toUtf8()));
             ASSERT_TRUE(waitUntil([&] { return newestText(storePath()) == text; }));
         }
-        QElapsedTimer clock;
-        clock.start();
-        app.signal(SIGTERM);
-        const bool ended = app.waitForExit(2000);
-        std::printf("[ measured ] SIGTERM with %s held: %s\n", row.name,
-            ended ? qPrintable(QStringLiteral("the app ended in %1 ms").arg(clock.elapsed()))
-                  : "the app did not end within 2 s");
-        ASSERT_TRUE(ended);
+        ASSERT_TRUE(
+            endAndPrintTheTime(app, QStringLiteral("with %1 held").arg(QLatin1String(row.name)), 2000));
         EXPECT_FALSE(app.crashed());
         EXPECT_EQ(app.exitCode(), 0);
         EXPECT_TRUE(app.output().contains(row.said)) << app.output().toStdString();
         if (row.copies) {
             EXPECT_EQ(newestText(storePath()), text);
-            const QFileInfo wal(storePath() + QStringLiteral("-wal"));
-            EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "the write-ahead log is folded into the store";
+            expectTheLogFoldedInto(storePath());
         }
     }
 }
