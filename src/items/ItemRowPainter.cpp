@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -101,6 +102,17 @@ void ItemRowPainter::paintBackground(
     painter.setPen(Qt::NoPen);
     painter.setBrush(withAlpha(accentColor(style.palette), style.keyboardHighlight ? 0.30 : 0.18));
     painter.drawRoundedRect(rect, radius, radius);
+}
+
+void ItemRowPainter::forgetItems(const QList<ClipboardItemPtr> &items)
+{
+    QSet<QUuid> ids;
+    for (const ClipboardItemPtr &item : items) {
+        ids.insert(item->id());
+        if (const std::optional<QUrl> url = item->fileURL())
+            m_fileIconKeys.remove(url->toLocalFile());
+    }
+    m_thumbnails.remove(ids);
 }
 
 QIcon ItemRowPainter::fileIcon(const ClipboardItem &item)

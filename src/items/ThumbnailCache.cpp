@@ -20,6 +20,12 @@ QString cacheKey(const ClipboardItem &item, QSize size)
         .arg(size.height());
 }
 
+// The item of a cacheKey(): the identifier after "thumb_".
+QUuid itemIdOf(const QString &key)
+{
+    return QUuid::fromString(QStringView(key).mid(key.indexOf(u'_') + 1, 36));
+}
+
 using PictureReader = std::optional<QByteArray> (ClipboardItem::*)() const;
 
 // The stored pictures of an item, smallest first.
@@ -171,9 +177,15 @@ void ThumbnailCache::propertyDidChange(const ClipboardItem &item, ItemField fiel
 
 void ThumbnailCache::remove(const QUuid &itemId)
 {
-    const QString prefix = QStringLiteral("thumb_%1_").arg(itemId.toString(QUuid::WithoutBraces));
+    remove(QSet<QUuid> { itemId });
+}
+
+void ThumbnailCache::remove(const QSet<QUuid> &itemIds)
+{
+    if (itemIds.isEmpty())
+        return;
     for (const QString &key : m_cache.keys()) {
-        if (key.startsWith(prefix))
+        if (itemIds.contains(itemIdOf(key)))
             m_cache.remove(key);
     }
 }

@@ -130,6 +130,9 @@ Q_SIGNALS:
     void didSave(const StoreChanges &changes);
     // Items were deleted, by this context's save or by another's that it took in.
     void itemsDeleted(int count);
+    // The objects of those items that this context held (the others it never handed out), for
+    // whoever keeps something per item: it lets it go with them.
+    void objectsDeleted(const QList<ClipboardItemPtr> &items);
 
 private:
     friend class ModelContainer;

@@ -551,6 +551,72 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
     EXPECT_FALSE(storeFilesContain(storePath(), secret)) << "deleted content stayed on disk";
 }
 
+// Whatever deletes an item (the capture's pruning to the limit or by age, a Delete or a Clear in
+// the panel), the highlighted lines and the file answers kept for it go with it; those of an
+// item that stays (a pinned one) stay.
+TEST_F(AppDelegateTest, WhatTheCachesKeepOfAnItemGoesWithItWhoeverDeletesIt)
+{
+    launch(nullptr, { .availability = &availability });
+    ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
+    ClipboardItemPtr gone;
+    const auto removeUnpinned = [&] {
+        for (const ClipboardItemPtr &item : context().fetch(FetchDescriptor::newestFirst()).items) {
+            if (!item->isPinned())
+                context().remove(item);
+        }
+        ASSERT_TRUE(context().save().ok);
+    };
+    struct Case
+    {
+        const char *name;
+        std::function<void()> remove;
+    };
+    const Case cases[] = {
+        { "pruned to the history limit", [&] { actor.pruneToLimit(0).waitForFinished(); } },
+        { "pruned by age", [&] { actor.pruneOlderThan(3600).waitForFinished(); } },
+        { "deleted in the panel",
+            [&] {
+                context().remove(gone);
+                ASSERT_TRUE(context().save().ok);
+            } },
+        { "cleared in the panel", removeUnpinned },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<ClipboardItemPtr> items;
+        for (const QString &name : { QStringLiteral("gone.txt"), QStringLiteral("pinned.txt") }) {
+            const QString path = m_folder->filePath(name);
+            QFile(path).open(QIODevice::WriteOnly);
+            items.append(
+                ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) }));
+            context().insert(items.last());
+        }
+        gone = items[0];
+        gone->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-7200));
+        const ClipboardItemPtr pinned = items[1];
+        pinned->setIsPinned(true);
+        ASSERT_TRUE(context().save().ok);
+        for (const ClipboardItemPtr &item : items) {
+            EXPECT_TRUE(availability.isAvailable(*item));
+            highlights.store(AttributedText::plain(QStringLiteral("x")),
+                { item->id(), 0, false, QStringLiteral("GitHub"), HighlightCacheService::previewContext() });
+        }
+        ASSERT_EQ(availability.itemAnswerCount(), 2);
+
+        c.remove();
+        ASSERT_TRUE(waitUntil([&] { return gone->isDeleted(); }));
+        EXPECT_EQ(availability.itemAnswerCount(), 1);
+        EXPECT_EQ(availability.cachedAnswerCount(), 1);
+        ASSERT_EQ(highlights.cacheCount(), 1);
+        EXPECT_EQ(highlights.cacheOrder().first().itemId, pinned->id());
+
+        context().remove(pinned);
+        ASSERT_TRUE(context().save().ok);
+        EXPECT_EQ(availability.itemAnswerCount(), 0);
+        EXPECT_EQ(highlights.cacheCount(), 0);
+    }
+}
+
 TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)
 {
     launch();
