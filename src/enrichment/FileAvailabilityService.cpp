@@ -174,8 +174,10 @@ bool FileAvailabilityService::isAvailable(const ClipboardItem &item)
     const ClipboardItemType kind = item.type();
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
         return true;
+    // An item that has left the history (a list not refreshed yet may still hold it) keeps
+    // nothing here any more: it counts as there, as a file not checked yet does.
     const std::optional<QString> address = item.resolvedFileURLString();
-    if (!address)
+    if (!address || item.isDeleted())
         return true;
 
     const quint64 generation = m_generation.load(std::memory_order_acquire);

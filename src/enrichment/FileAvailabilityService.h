@@ -69,8 +69,8 @@ public:
     // others (checked again in the background when checks run there); true when the mount
     // points changed.
     bool rereadMountedVolumesUnannounced();
-    // True for items that are not file or media items, for items without a file, and when the
-    // item's file, or else one of its further files, can be reached.
+    // True for items that are not file or media items, for items without a file or deleted,
+    // and when the item's file, or else one of its further files, can be reached.
     bool isAvailable(const ClipboardItem &item);
     // Whether one path exists, cached (mounted volumes are not looked at).
     bool checkFile(const QString &path);

@@ -112,7 +112,9 @@ QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
     const QString key = cacheKey(item, size);
     if (const QImage *cached = m_cache.object(key))
         return *cached;
-    if (m_decoding.contains(key))
+    // Nothing is kept for an item that has left the history (a list not refreshed yet may still
+    // show it).
+    if (m_decoding.contains(key) || item.isDeleted())
         return QImage();
 
     // A pinned reference shows the picture of the item it stands for.

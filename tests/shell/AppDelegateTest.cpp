@@ -605,6 +605,8 @@ TEST_F(AppDelegateTest, WhatTheCachesKeepOfAnItemGoesWithItWhoeverDeletesIt)
 
         c.remove();
         ASSERT_TRUE(waitUntil([&] { return gone->isDeleted(); }));
+        // A list not read again yet still holds it: asked about, it keeps nothing.
+        EXPECT_TRUE(availability.isAvailable(*gone));
         EXPECT_EQ(availability.itemAnswerCount(), 1);
         EXPECT_EQ(availability.cachedAnswerCount(), 1);
         ASSERT_EQ(highlights.cacheCount(), 1);
