@@ -684,9 +684,11 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
 // paste counted) and the watch of its folder, unless an item that stays still needs them.
 TEST(FileAvailabilityServiceHistoryTest, AnItemThatLeavesTheHistoryLeavesNoAnswerBehind)
 {
-    const auto url
-        = [](const QString &path) { return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded); };
     const QString docs = QStringLiteral("/home/ann/Docs");
+    const QString a = docs + QStringLiteral("/a.txt");
+    const QString b = docs + QStringLiteral("/b.txt");
+    const QString went = docs + QStringLiteral("/went.txt");
+    const QString song = QStringLiteral("/home/ann/Music/c.mp3");
     struct Case
     {
         const char *name;
@@ -697,28 +699,19 @@ TEST(FileAvailabilityServiceHistoryTest, AnItemThatLeavesTheHistoryLeavesNoAnswe
         QSet<QString> watchedAfter;
     };
     const Case cases[] = {
-        { "a file", fileItemAt(docs + QStringLiteral("/a.txt")), {}, false, {}, {} },
+        { "a file", fileItemAt(a), {}, false, {}, {} },
         { "a list whose first file went (the others were looked for)",
-            fileItemAt(docs + QStringLiteral("/went.txt"),
-                { url(docs + QStringLiteral("/b.txt")), url(QStringLiteral("/home/ann/Music/c.mp3")) }),
-            {}, false, {}, {} },
-        { "a list pasted (all its files were counted)",
-            fileItemAt(docs + QStringLiteral("/a.txt"),
-                { url(docs + QStringLiteral("/went.txt")), url(QStringLiteral("/home/ann/Music/c.mp3")) }),
-            {}, true, {}, {} },
-        { "a file an item that stays names too", fileItemAt(docs + QStringLiteral("/a.txt")),
-            { fileItemAt(docs + QStringLiteral("/a.txt")) }, false, { docs + QStringLiteral("/a.txt") },
-            { docs } },
-        { "a file in the folder of a file that stays", fileItemAt(docs + QStringLiteral("/a.txt")),
-            { fileItemAt(docs + QStringLiteral("/b.txt")) }, false, { docs + QStringLiteral("/b.txt") },
+            fileItemAt(went, { fileURL(b), fileURL(song) }), {}, false, {}, {} },
+        { "a list pasted (all its files were counted)", fileItemAt(a, { fileURL(went), fileURL(song) }), {},
+            true, {}, {} },
+        { "a file an item that stays names too", fileItemAt(a), { fileItemAt(a) }, false, { a }, { docs } },
+        { "a file in the folder of a file that stays", fileItemAt(a), { fileItemAt(b) }, false, { b },
             { docs } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         SlowDisk disk;
-        disk.existing = { QStringLiteral("/home/ann"), docs, QStringLiteral("/home/ann/Music"),
-            docs + QStringLiteral("/a.txt"), docs + QStringLiteral("/b.txt"),
-            QStringLiteral("/home/ann/Music/c.mp3") };
+        disk.existing = { QStringLiteral("/home/ann"), docs, QStringLiteral("/home/ann/Music"), a, b, song };
         FileExistence files;
         files.setProbe(disk.probe());
         WatchedService watched = watchedService(files);

@@ -50,6 +50,16 @@ struct RecordingProbe
     }
 };
 
+// Discards the paths, telling whether an answer went.
+std::function<bool()> discarding(FileExistence &files, const QStringList &gone)
+{
+    return [&files, gone] {
+        const qsizetype before = files.cachedAnswerCount();
+        files.discard(gone);
+        return files.cachedAnswerCount() < before;
+    };
+}
+
 } // namespace
 
 TEST(FileExistenceTest, WithBackgroundChecksTheCallerNeverWaitsForTheDisk)
@@ -159,17 +169,9 @@ TEST(FileExistenceTest, KeptAnswersLastUntilAForgetReachesThem)
             },
             true, paths },
         // The items naming them are gone.
-        { "discarded paths",
-            [&] {
-                files.discard({ QStringLiteral("/d/a"), QStringLiteral("/d/missing") });
-                return true;
-            },
+        { "discarded paths", discarding(files, { QStringLiteral("/d/a"), QStringLiteral("/d/missing") }),
             true, { QStringLiteral("/d/a"), QStringLiteral("/d/missing") } },
-        { "a discarded folder, without what is under it",
-            [&] {
-                files.discard({ QStringLiteral("/d/sub") });
-                return false;
-            },
+        { "a discarded folder, without what is under it", discarding(files, { QStringLiteral("/d/sub") }),
             false, {} },
     };
     for (const Case &c : cases) {

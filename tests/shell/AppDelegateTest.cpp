@@ -110,6 +110,24 @@ protected:
         return qobject_cast<ClipboardPanelView *>(panel()->contentView());
     }
 
+    // A stored file item whose file exists, with answers about it and a highlighted line kept.
+    ClipboardItemPtr fileItemInCaches(const QString &name, const QDateTime &timestamp, bool pinned = false)
+    {
+        const QString path = m_folder->filePath(name);
+        QFile(path).open(QIODevice::WriteOnly);
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
+        if (timestamp.isValid())
+            item->setTimestamp(timestamp);
+        item->setIsPinned(pinned);
+        context().insert(item);
+        EXPECT_TRUE(context().save().ok);
+        EXPECT_TRUE(availability.isAvailable(*item));
+        highlights.store(AttributedText::plain(QStringLiteral("x")),
+            { item->id(), 0, false, QStringLiteral("GitHub"), HighlightCacheService::previewContext() });
+        return item;
+    }
+
     // Files asked about in a world of the test's own (no folder watches, no mount table).
     FileAvailabilityService availability { FileAvailabilityService::Dependencies {
         std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
@@ -583,24 +601,8 @@ TEST_F(AppDelegateTest, WhatTheCachesKeepOfAnItemGoesWithItWhoeverDeletesIt)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        QList<ClipboardItemPtr> items;
-        for (const QString &name : { QStringLiteral("gone.txt"), QStringLiteral("pinned.txt") }) {
-            const QString path = m_folder->filePath(name);
-            QFile(path).open(QIODevice::WriteOnly);
-            items.append(
-                ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) }));
-            context().insert(items.last());
-        }
-        gone = items[0];
-        gone->setTimestamp(QDateTime::currentDateTimeUtc().addSecs(-7200));
-        const ClipboardItemPtr pinned = items[1];
-        pinned->setIsPinned(true);
-        ASSERT_TRUE(context().save().ok);
-        for (const ClipboardItemPtr &item : items) {
-            EXPECT_TRUE(availability.isAvailable(*item));
-            highlights.store(AttributedText::plain(QStringLiteral("x")),
-                { item->id(), 0, false, QStringLiteral("GitHub"), HighlightCacheService::previewContext() });
-        }
+        gone = fileItemInCaches(QStringLiteral("gone.txt"), QDateTime::currentDateTimeUtc().addSecs(-7200));
+        const ClipboardItemPtr pinned = fileItemInCaches(QStringLiteral("pinned.txt"), {}, true);
         ASSERT_EQ(availability.itemAnswerCount(), 2);
 
         c.remove();

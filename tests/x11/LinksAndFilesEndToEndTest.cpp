@@ -407,6 +407,36 @@ protected:
         ASSERT_TRUE(app.caughtUp());
     }
 
+    // Copies a list of files made in the folder (file-0.txt, ...) from outside; returns once it
+    // is stored.
+    void copyFileList(const QString &folder, int files)
+    {
+        QByteArray list;
+        for (int file = 0; file < files; ++file) {
+            const QString path = folder + QStringLiteral("/file-%1.txt").arg(file);
+            ASSERT_NO_FATAL_FAILURE(createEmptyFiles({ path }));
+            list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+        }
+        ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
+        const QUrl first = QUrl::fromLocalFile(folder + QStringLiteral("/file-0.txt"));
+        ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) { return item.fileURL() == first; }))
+            << qPrintable(folder) << " was not stored";
+    }
+
+    // Copies four lines of Python of its own from outside; returns once they are stored as code.
+    void copyCodeSnippet(int number)
+    {
+        const QString code = QStringLiteral("def scale_%1(values):\n    total = sum(values) * %1\n"
+                                            "    return [value / total for value in values]\n"
+                                            "print(scale_%1([1, 2, 3]))")
+                                 .arg(number);
+        copyFromOutside(code);
+        ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) {
+            return item.textContent() == code && item.type() == ClipboardItemType::code;
+        })) << "snippet "
+            << number << " was not stored as code";
+    }
+
     void moveSelectionDownAndUp(AppProcess &app)
     {
         for (int step = 0; step < 4; ++step) {
@@ -663,31 +693,11 @@ TEST_F(LinksAndFilesEndToEndTest, FileListsAndCodeThatLeftTheHistoryLeaveNoAnswe
     AppProcess app(home.path());
     ASSERT_NO_FATAL_FAILURE(startWatching(app));
     for (int copy = 1; copy <= 4 * limit; ++copy) {
-        if (copy % 2 == 1) {
-            QByteArray list;
-            for (int file = 0; file < filesPerList; ++file) {
-                const QString path
-                    = folder.filePath(QStringLiteral("list-%1/file-%2.txt").arg(copy).arg(file));
-                ASSERT_NO_FATAL_FAILURE(createEmptyFiles({ path }));
-                list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
-            }
-            ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
-            const QString first = folder.filePath(QStringLiteral("list-%1/file-0.txt").arg(copy));
-            ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) {
-                return item.fileURL() == QUrl::fromLocalFile(first);
-            })) << "list "
-                << copy << " was not stored";
-        } else {
-            const QString code = QStringLiteral("def scale_%1(values):\n    total = sum(values) * %1\n"
-                                                "    return [value / total for value in values]\n"
-                                                "print(scale_%1([1, 2, 3]))")
-                                     .arg(copy);
-            copyFromOutside(code);
-            ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) {
-                return item.textContent() == code && item.type() == ClipboardItemType::code;
-            })) << "snippet "
-                << copy << " was not stored as code";
-        }
+        if (copy % 2 == 1)
+            ASSERT_NO_FATAL_FAILURE(
+                copyFileList(folder.filePath(QStringLiteral("list-%1").arg(copy)), filesPerList));
+        else
+            ASSERT_NO_FATAL_FAILURE(copyCodeSnippet(copy));
         if (copy % limit == 0) {
             ASSERT_FALSE(showPanel(app).isEmpty());
             ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
