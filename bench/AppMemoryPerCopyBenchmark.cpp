@@ -1,6 +1,7 @@
 // Memory that follows the history, not the number of copies. The app's own program (as in
-// AppMemoryBenchmark.cpp), its history limit at 200, takes copies of one kind through the X
-// clipboard, its panel shown and hidden after every hundredth as a paste would. Its written
+// AppMemoryBenchmark.cpp), its history limit at 200, takes copies of one kind (or of all kinds
+// in turn) through the X clipboard, its panel shown and hidden after every hundredth as a paste
+// would. Its written
 // pages (Private_Dirty) are read once it has settled after the first thousand copies and again
 // after the second: with the history full from the 200th copy on, the second thousand leaves
 // nothing that stays, and "dirty_MiB_per_1000" is what it left. Nothing is trimmed from outside:
@@ -24,9 +25,11 @@ namespace {
 constexpr int historyLimit = 200;
 constexpr int copiesBetweenShows = 100;
 
-enum class CopyKind { note, code, link, colour, longText, picture, fileList, fromProgramThatQuits };
+// The kinds of copies; mixed takes them in turn, as a day's copies come.
+enum class CopyKind { note, code, link, colour, longText, picture, fileList, fromProgramThatQuits, mixed };
+constexpr int singleKinds = int(CopyKind::mixed);
 
-// Makes the nth copy of one kind, each unlike the others, and copies it.
+// Makes the nth copy of a kind, each unlike the others, and copies it.
 class Copier final
 {
 public:
@@ -35,20 +38,21 @@ public:
         , m_kind(kind)
     { }
 
-    // What the kind needs before its first copy (pages to link to, code to copy); false when
-    // it could not be had.
+    // What the copies need before the first (pages to link to, code to copy, a folder for
+    // files); false when it could not be had.
     bool prepare()
     {
-        if (m_kind == CopyKind::link)
-            return startServer();
-        if (m_kind == CopyKind::code)
-            return readCodeSamples();
-        return m_kind != CopyKind::fileList || m_files.isValid();
+        const bool all = m_kind == CopyKind::mixed;
+        if ((all || m_kind == CopyKind::link) && !startServer())
+            return false;
+        if ((all || m_kind == CopyKind::code) && !readCodeSamples())
+            return false;
+        return m_files.isValid();
     }
 
     bool copy(int number)
     {
-        switch (m_kind) {
+        switch (m_kind == CopyKind::mixed ? CopyKind(number % singleKinds) : m_kind) {
         case CopyKind::note:
             return m_app.copy(
                 QStringLiteral("Note %1: call the plumber about the kitchen tap before Friday.").arg(number));
@@ -68,6 +72,8 @@ public:
         case CopyKind::fromProgramThatQuits:
             return m_app.copyFromProgramThatQuits(
                 QStringLiteral("Copied in a program that quit, number %1").arg(number));
+        case CopyKind::mixed:
+            break;
         }
         return false;
     }
@@ -177,7 +183,7 @@ int copyRange(AppUnderBench &app, Copier &copier, int first, int last)
 }
 
 // Twice range(0) copies of the kind: measured after the first half and after the second.
-void BM_AppMemoryCopiesOfOneKind(benchmark::State &state, CopyKind kind)
+void BM_AppMemoryCopies(benchmark::State &state, CopyKind kind)
 {
     if (!AppUnderBench::hasDisplay()) {
         state.SkipWithError("needs an X server (scripts/with-xserver.sh)");
@@ -214,19 +220,17 @@ void BM_AppMemoryCopiesOfOneKind(benchmark::State &state, CopyKind kind)
     }
 }
 
-#define COPIES_OF_ONE_KIND(name, kind)                                                                       \
-    BENCHMARK_CAPTURE(BM_AppMemoryCopiesOfOneKind, name, kind)                                               \
-        ->Arg(1000)                                                                                          \
-        ->Iterations(1)                                                                                      \
-        ->Unit(benchmark::kMillisecond)
+#define COPIES_OF_KIND(name, kind)                                                                           \
+    BENCHMARK_CAPTURE(BM_AppMemoryCopies, name, kind)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond)
 
-COPIES_OF_ONE_KIND(notes, CopyKind::note);
-COPIES_OF_ONE_KIND(code, CopyKind::code);
-COPIES_OF_ONE_KIND(links, CopyKind::link);
-COPIES_OF_ONE_KIND(colours, CopyKind::colour);
-COPIES_OF_ONE_KIND(longTexts, CopyKind::longText);
-COPIES_OF_ONE_KIND(pictures, CopyKind::picture);
-COPIES_OF_ONE_KIND(fileLists, CopyKind::fileList);
-COPIES_OF_ONE_KIND(fromProgramsThatQuit, CopyKind::fromProgramThatQuits);
+COPIES_OF_KIND(notes, CopyKind::note);
+COPIES_OF_KIND(code, CopyKind::code);
+COPIES_OF_KIND(links, CopyKind::link);
+COPIES_OF_KIND(colours, CopyKind::colour);
+COPIES_OF_KIND(longTexts, CopyKind::longText);
+COPIES_OF_KIND(pictures, CopyKind::picture);
+COPIES_OF_KIND(fileLists, CopyKind::fileList);
+COPIES_OF_KIND(fromProgramsThatQuit, CopyKind::fromProgramThatQuits);
+COPIES_OF_KIND(mixed, CopyKind::mixed);
 
 } // namespace
