@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
 #include <QSignalSpy>
@@ -56,6 +57,18 @@ bool run(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
+}
+
+// The inotify watches this process holds, as the kernel lists them.
+int kernelWatches()
+{
+    int count = 0;
+    for (const QFileInfo &entry : QDir(QStringLiteral("/proc/self/fdinfo")).entryInfoList(QDir::Files)) {
+        QFile info(entry.filePath());
+        if (info.open(QIODevice::ReadOnly))
+            count += int(info.readAll().count("inotify wd:"));
+    }
+    return count;
 }
 
 } // namespace
@@ -182,6 +195,39 @@ TEST(InotifyFileEventStreamTest, ChangesInWatchedFoldersAreReportedWithTheirPath
     EXPECT_TRUE(waitUntil([&] { return reports.hasDropped(watched); }));
     EXPECT_TRUE(reports.hasPath(watched));
     EXPECT_FALSE(reports.hasPath(sibling + QStringLiteral("/quiet.txt")));
+}
+
+// The folders of the items that left the history are let go: the kernel holds no watch for them
+// and their changes are not reported, while the folders still named stay watched.
+TEST(InotifyFileEventStreamTest, FoldersLeftOutOfTheWatchesAreLetGo)
+{
+    QTemporaryDir folder;
+    // The third is a second path of the first, through a link: they share a watch.
+    const QStringList folders { folder.filePath(QStringLiteral("kept")),
+        folder.filePath(QStringLiteral("gone")), folder.filePath(QStringLiteral("alias")) };
+    ASSERT_TRUE(QDir().mkpath(folders[0]) && QDir().mkpath(folders[1]));
+    ASSERT_TRUE(QFile::link(folders[0], folders[2]));
+    Reports reports;
+    InotifyFileEventStream stream(50);
+    ASSERT_TRUE(stream.isValid());
+    stream.setHandler(reports.handler());
+    const int before = kernelWatches();
+    stream.watchDirectories(folders);
+    ASSERT_TRUE(waitUntil([&] { return kernelWatches() == before + 2; }));
+
+    stream.watchDirectories({ folders[0] });
+    ASSERT_TRUE(waitUntil([&] { return kernelWatches() == before + 1; })) << "a watch was kept";
+    ASSERT_TRUE(touch(folders[1] + QStringLiteral("/quiet.txt")));
+    ASSERT_TRUE(waitUntil([&] {
+        touch(folders[0] + QStringLiteral("/probe.txt"));
+        return reports.hasPath(folders[0] + QStringLiteral("/probe.txt"));
+    })) << "the folder still named is no longer watched";
+    EXPECT_FALSE(reports.hasPath(folders[1] + QStringLiteral("/quiet.txt")));
+    EXPECT_FALSE(reports.hasPath(folders[2] + QStringLiteral("/probe.txt")));
+    EXPECT_FALSE(reports.hasDropped(folders[1])) << "a folder let go on purpose was reported as dropped";
+
+    stream.watchDirectories({});
+    EXPECT_TRUE(waitUntil([&] { return kernelWatches() == before; }));
 }
 
 TEST(InotifyFileEventStreamTest, TheServiceForgetsADeletedFileAndTellsThePanel)
