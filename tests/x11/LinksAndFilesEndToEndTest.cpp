@@ -657,6 +657,19 @@ TEST_F(LinksAndFilesEndToEndTest, DeletingHalfOfACopiedListOfTenThousandFilesCos
 
 namespace {
 
+// The inotify watches a process holds, as the kernel lists them.
+int kernelWatches(qint64 pid)
+{
+    int count = 0;
+    const QDir fdinfo(QStringLiteral("/proc/%1/fdinfo").arg(pid));
+    for (const QFileInfo &entry : fdinfo.entryInfoList(QDir::Files)) {
+        QFile info(entry.filePath());
+        if (info.open(QIODevice::ReadOnly))
+            count += int(info.readAll().count("inotify wd:"));
+    }
+    return count;
+}
+
 // What the app's caches held for items when the panel last hid ("[TestHooks] Kept for items").
 struct KeptForItems
 {
@@ -692,6 +705,7 @@ TEST_F(LinksAndFilesEndToEndTest, FileListsAndCodeThatLeftTheHistoryLeaveNoAnswe
     ASSERT_TRUE(folder.isValid());
     AppProcess app(home.path());
     ASSERT_NO_FATAL_FAILURE(startWatching(app));
+    const int watchesBefore = kernelWatches(app.pid());
     for (int copy = 1; copy <= 4 * limit; ++copy) {
         if (copy % 2 == 1)
             ASSERT_NO_FATAL_FAILURE(
@@ -717,7 +731,9 @@ TEST_F(LinksAndFilesEndToEndTest, FileListsAndCodeThatLeftTheHistoryLeaveNoAnswe
         "[ LinksAndFiles ] after %d copies with a history of %d: %d file answers, %d disk answers, %d "
         "highlighted lines\n",
         4 * limit, limit, kept.fileAnswers, kept.diskAnswers, kept.highlightedLines);
-    // Half the history is lists, half code.
+    // Half the history is lists (each in a folder of its own), half code.
+    EXPECT_LE(kernelWatches(app.pid()) - watchesBefore, limit / 2)
+        << "folders of lists that left are watched";
     EXPECT_GT(kept.fileAnswers, 0);
     EXPECT_LE(kept.fileAnswers, limit / 2);
     EXPECT_LE(kept.diskAnswers, limit / 2 * filesPerList);
