@@ -1,11 +1,11 @@
 // Memory that follows the history, not the number of copies. The app's own program (as in
 // AppMemoryBenchmark.cpp), its history limit at 200, takes copies of one kind (or of all kinds
 // in turn) through the X clipboard, its panel shown and hidden after every hundredth as a paste
-// would. Its written
-// pages (Private_Dirty) are read once it has settled after the first thousand copies and again
-// after the second: with the history full from the 200th copy on, the second thousand leaves
-// nothing that stays, and "dirty_MiB_per_1000" is what it left. Nothing is trimmed from outside:
-// the app gives back what it gives back by itself. A kind takes 5 to 15 minutes.
+// would. Its written pages (Private_Dirty) are read once it has settled after the first
+// thousand copies and after each 250 of the second: with the history full from the 200th copy
+// on, the second thousand leaves nothing that stays, and "dirty_MiB_per_1000" is the growth the
+// readings show (their least-squares slope). Nothing is trimmed from outside: the app gives back
+// what it gives back by itself. A kind takes 10 to 15 minutes.
 #include "AppUnderBench.h"
 
 #include "BenchPictures.h"
@@ -159,14 +159,39 @@ private:
     QTemporaryDir m_files;
 };
 
-void reportGrowth(benchmark::State &state, const AppUnderBench::Memory &first,
-    const AppUnderBench::Memory &second, double thousands)
+// Memory read after a number of copies.
+struct Sample
 {
-    state.counters["dirty_MiB_at_first"] = first.privateDirtyMiB;
-    state.counters["dirty_MiB_at_second"] = second.privateDirtyMiB;
-    state.counters["dirty_MiB_per_1000"] = (second.privateDirtyMiB - first.privateDirtyMiB) / thousands;
-    state.counters["private_MiB_per_1000"] = (second.privateMiB - first.privateMiB) / thousands;
-    state.counters["rss_MiB_per_1000"] = (second.residentMiB - first.residentMiB) / thousands;
+    int copies = 0;
+    AppUnderBench::Memory memory;
+};
+
+// The least-squares slope of one figure over the samples, per 1,000 copies: steadier than two
+// readings, between which a picture's buffers or a page's may come or go.
+double perThousand(const QList<Sample> &samples, double AppUnderBench::Memory::*figure)
+{
+    double meanCopies = 0;
+    double meanFigure = 0;
+    for (const Sample &sample : samples) {
+        meanCopies += sample.copies / double(samples.size());
+        meanFigure += sample.memory.*figure / double(samples.size());
+    }
+    double covariance = 0;
+    double variance = 0;
+    for (const Sample &sample : samples) {
+        covariance += (sample.copies - meanCopies) * (sample.memory.*figure - meanFigure);
+        variance += (sample.copies - meanCopies) * (sample.copies - meanCopies);
+    }
+    return variance > 0 ? 1000.0 * covariance / variance : 0;
+}
+
+void reportGrowth(benchmark::State &state, const QList<Sample> &samples)
+{
+    state.counters["dirty_MiB_at_first"] = samples.first().memory.privateDirtyMiB;
+    state.counters["dirty_MiB_at_last"] = samples.last().memory.privateDirtyMiB;
+    state.counters["dirty_MiB_per_1000"] = perThousand(samples, &AppUnderBench::Memory::privateDirtyMiB);
+    state.counters["private_MiB_per_1000"] = perThousand(samples, &AppUnderBench::Memory::privateMiB);
+    state.counters["rss_MiB_per_1000"] = perThousand(samples, &AppUnderBench::Memory::residentMiB);
 }
 
 // Copies numbered from `first` up to `last`, the panel shown and hidden after every hundredth;
@@ -182,7 +207,9 @@ int copyRange(AppUnderBench &app, Copier &copier, int first, int last)
     return stored;
 }
 
-// Twice range(0) copies of the kind: measured after the first half and after the second.
+// Twice range(0) copies of the kind: the first half warms the app up (the history is full from
+// the 200th on); its memory is read once it has settled after the first half and after each
+// quarter of the second.
 void BM_AppMemoryCopies(benchmark::State &state, CopyKind kind)
 {
     if (!AppUnderBench::hasDisplay()) {
@@ -202,19 +229,21 @@ void BM_AppMemoryCopies(benchmark::State &state, CopyKind kind)
             state.SkipWithError("the app did not start");
             break;
         }
-        const int firstStored = copyRange(app, copier, 1, half);
-        if (firstStored < 0 || !app.settles()) {
+        QList<Sample> samples;
+        int stored = 0;
+        for (int copied = 0, next = half; next <= 2 * half; copied = next, next += half / 4) {
+            const int storedNow = copyRange(app, copier, copied + 1, next);
+            if (storedNow < 0 || !app.settles())
+                break;
+            stored += storedNow;
+            samples.append({ next, app.memory() });
+        }
+        if (samples.size() < 5) {
             state.SkipWithError("the panel was not shown, or the app never settled");
             break;
         }
-        const AppUnderBench::Memory first = app.memory();
-        const int secondStored = copyRange(app, copier, half + 1, 2 * half);
-        if (secondStored < 0 || !app.settles()) {
-            state.SkipWithError("the panel was not shown, or the app never settled");
-            break;
-        }
-        reportGrowth(state, first, app.memory(), half / 1000.0);
-        state.counters["copies_stored"] = firstStored + secondStored;
+        reportGrowth(state, samples);
+        state.counters["copies_stored"] = stored;
         state.counters["stored"] = double(app.storedCount());
         state.counters["peak_rss_MiB"] = app.peakResidentMiB();
     }
