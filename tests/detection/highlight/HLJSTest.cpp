@@ -173,10 +173,12 @@ TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
             EXPECT_FALSE(outcome.result) << c.name;
             EXPECT_EQ(outcome.error, c.expected) << c.name;
         }
-        // A broken script is read again on every request until it loads.
+        // A broken script is read again on every request until it loads; an engine is made for
+        // each reading, none for a script that is not there.
         EXPECT_EQ(bridge.scriptReadCount(),
             c.content && c.expected == HLJSError::Code::hljsNotFound ? 2 : (c.content ? 1 : 0))
             << c.name;
+        EXPECT_EQ(bridge.engineCount(), bridge.scriptReadCount()) << c.name;
     }
 }
 
