@@ -4,10 +4,12 @@
 #include "enrichment/FileAvailabilityService.h"
 #include "platform/InotifyFileEventStream.h"
 #include "platform/MountInfoVolumeMonitor.h"
+#include "support/SeparateProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -57,18 +59,6 @@ bool run(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
-}
-
-// The inotify watches this process holds, as the kernel lists them.
-int kernelWatches()
-{
-    int count = 0;
-    for (const QFileInfo &entry : QDir(QStringLiteral("/proc/self/fdinfo")).entryInfoList(QDir::Files)) {
-        QFile info(entry.filePath());
-        if (info.open(QIODevice::ReadOnly))
-            count += int(info.readAll().count("inotify wd:"));
-    }
-    return count;
 }
 
 } // namespace
@@ -211,12 +201,16 @@ TEST(InotifyFileEventStreamTest, FoldersLeftOutOfTheWatchesAreLetGo)
     InotifyFileEventStream stream(50);
     ASSERT_TRUE(stream.isValid());
     stream.setHandler(reports.handler());
-    const int before = kernelWatches();
+    // Which of the two folders the kernel holds watches on, for any instance of this process.
+    const auto watched = [&] {
+        const QList<quint64> inodes = inotifyWatchedInodes(QCoreApplication::applicationPid());
+        return QList<qsizetype> { inodes.count(inodeOf(folders[0])), inodes.count(inodeOf(folders[1])) };
+    };
     stream.watchDirectories(folders);
-    ASSERT_TRUE(waitUntil([&] { return kernelWatches() == before + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return watched() == QList<qsizetype> { 1, 1 }; }));
 
     stream.watchDirectories({ folders[0] });
-    ASSERT_TRUE(waitUntil([&] { return kernelWatches() == before + 1; })) << "a watch was kept";
+    ASSERT_TRUE(waitUntil([&] { return watched() == QList<qsizetype> { 1, 0 }; })) << "a watch was kept";
     ASSERT_TRUE(touch(folders[1] + QStringLiteral("/quiet.txt")));
     ASSERT_TRUE(waitUntil([&] {
         touch(folders[0] + QStringLiteral("/probe.txt"));
@@ -227,7 +221,7 @@ TEST(InotifyFileEventStreamTest, FoldersLeftOutOfTheWatchesAreLetGo)
     EXPECT_FALSE(reports.hasDropped(folders[1])) << "a folder let go on purpose was reported as dropped";
 
     stream.watchDirectories({});
-    EXPECT_TRUE(waitUntil([&] { return kernelWatches() == before; }));
+    EXPECT_TRUE(waitUntil([&] { return watched() == QList<qsizetype> { 0, 0 }; }));
 }
 
 TEST(InotifyFileEventStreamTest, TheServiceForgetsADeletedFileAndTellsThePanel)
