@@ -6,6 +6,7 @@
 #include "AppUnderBench.h"
 
 #include "BenchCodeItems.h"
+#include "BenchPictures.h"
 #include "model/HighlightTheme.h"
 #include "model/ModelContainer.h"
 
@@ -15,11 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QDateTime>
-#include <QImage>
-#include <QPainter>
-#include <QRandomGenerator>
 
 #include <map>
 
@@ -46,9 +43,9 @@ QJsonObject keepingHistoryOf(qsizetype count)
 
 void report(benchmark::State &state, const char *name, const AppUnderBench::Memory &memory)
 {
-    state.counters[std::string("private_MB") + name] = memory.privateMB;
-    state.counters[std::string("dirty_MB") + name] = memory.privateDirtyMB;
-    state.counters[std::string("rss_MB") + name] = memory.residentMB;
+    state.counters[std::string("private_MiB") + name] = memory.privateMiB;
+    state.counters[std::string("dirty_MiB") + name] = memory.privateDirtyMiB;
+    state.counters[std::string("rss_MiB") + name] = memory.residentMiB;
 }
 
 // Measures the started app before its panel is shown ("_before_panel") and once it has been
@@ -65,7 +62,7 @@ void measureBeforeAndShown(benchmark::State &state, AppUnderBench &app, bool scr
         return;
     }
     report(state, "", app.memory());
-    state.counters["peak_rss_MB"] = app.peakResidentMB();
+    state.counters["peak_rss_MiB"] = app.peakResidentMiB();
     state.counters["stored"] = double(app.storedCount());
 }
 
@@ -168,7 +165,7 @@ BENCHMARK(BM_AppMemoryNumberedTestTexts)->Iterations(1)->Unit(benchmark::kMillis
 
 // The app started over an empty history, its panel shown and hidden ("_fresh"); then 2,000
 // distinct kilobyte texts copied in it, measured as the last is stored ("_at_last_copy"), five
-// seconds later ("_5s_after", with the most it held at once, "peak_rss_MB_copies") and once it
+// seconds later ("_5s_after", with the most it held at once, "peak_rss_MiB_copies") and once it
 // has settled ("_copied"); then the history cleared with Control+K and "Clear" in the panel,
 // hidden again ("_after_clear"). What the app keeps of the texts after the clearing is the
 // difference: it gives memory back by itself, nothing is trimmed from outside. 400 copies take
@@ -196,7 +193,7 @@ void BM_AppMemoryAfterClear(benchmark::State &state)
         report(state, "_at_last_copy", app.memory());
         app.letPass(std::chrono::seconds(5));
         report(state, "_5s_after", app.memory());
-        state.counters["peak_rss_MB_copies"] = app.peakResidentMB();
+        state.counters["peak_rss_MiB_copies"] = app.peakResidentMiB();
         if (!app.settles()) {
             state.SkipWithError("the app never settled");
             break;
@@ -207,40 +204,11 @@ void BM_AppMemoryAfterClear(benchmark::State &state)
             break;
         }
         report(state, "_after_clear", app.memory());
-        state.counters["peak_rss_MB"] = app.peakResidentMB();
+        state.counters["peak_rss_MiB"] = app.peakResidentMiB();
         state.counters["stored"] = double(app.storedCount());
     }
 }
 BENCHMARK(BM_AppMemoryAfterClear)->Arg(400)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-// A picture with some structure and a band of noise, as photos and screenshots carry, so that a
-// full-HD PNG weighs megabytes.
-QByteArray encodedImage(QSize size, int seed, const char *format, int quality = -1)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, size.width(), size.height());
-    gradient.setColorAt(0, QColor::fromHsv((seed * 41) % 360, 150, 240));
-    gradient.setColorAt(1, QColor::fromHsv((seed * 41 + 150) % 360, 220, 90));
-    painter.fillRect(image.rect(), gradient);
-    QRandomGenerator random { quint32(seed) };
-    for (int i = 0; i < 400; ++i) {
-        painter.setPen(QColor::fromRgb(random.generate()));
-        painter.drawEllipse(QPoint(random.bounded(size.width()), random.bounded(size.height())),
-            random.bounded(4, 60), random.bounded(4, 60));
-    }
-    painter.end();
-    for (int y = 0; y < size.height() / 4; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = random.generate() | 0xFF000000u;
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format, quality);
-    return bytes;
-}
 
 // The app started over 200 texts and 50 full-HD pictures, its panel shown and every column
 // scrolled through.

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QJsonDocument>
+#include <QMimeData>
 #include <QProcessEnvironment>
 
 #include <sqlite3.h>
@@ -164,27 +165,67 @@ void AppUnderBench::letPass(std::chrono::milliseconds time)
 
 qint64 AppUnderBench::storedCount(const QString &condition) const
 {
-    const QByteArray sql = "SELECT count(*) FROM ClipboardItem"
-        + (condition.isEmpty() ? QByteArray() : " WHERE " + condition.toUtf8());
+    return storedValue(QStringLiteral("SELECT count(*) FROM ClipboardItem")
+        + (condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition));
+}
+
+qint64 AppUnderBench::storedValue(const QString &query) const
+{
+    const QByteArray sql = query.toUtf8();
     sqlite3 *db = nullptr;
-    qint64 count = -1;
+    qint64 value = -1;
     if (sqlite3_open_v2(storePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(db, 1000);
         sqlite3_stmt *statement = nullptr;
         if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK
             && sqlite3_step(statement) == SQLITE_ROW)
-            count = sqlite3_column_int64(statement, 0);
+            value = sqlite3_column_int64(statement, 0);
         sqlite3_finalize(statement);
     }
     sqlite3_close(db);
-    return count;
+    return value;
+}
+
+qint64 AppUnderBench::newestRow() const
+{
+    return storedValue(QStringLiteral("SELECT max(pk) FROM ClipboardItem"));
+}
+
+bool AppUnderBench::storedAfter(qint64 row, std::chrono::milliseconds limit)
+{
+    return spinUntil([&] { return newestRow() > row; }, limit);
 }
 
 bool AppUnderBench::copy(const QString &text, std::chrono::milliseconds limit)
 {
-    const qint64 before = storedCount();
+    const qint64 before = newestRow();
     QGuiApplication::clipboard()->setText(text);
-    return spinUntil([&] { return storedCount() > before; }, limit);
+    return storedAfter(before, limit);
+}
+
+bool AppUnderBench::copy(QMimeData *data, std::chrono::milliseconds limit)
+{
+    const qint64 before = newestRow();
+    QGuiApplication::clipboard()->setMimeData(data);
+    return storedAfter(before, limit);
+}
+
+bool AppUnderBench::copyFromProgramThatQuits(const QString &text, std::chrono::milliseconds limit)
+{
+    const qint64 before = newestRow();
+    QProcess program;
+    // In the foreground, it serves the clipboard until it is ended.
+    program.start(QStringLiteral("xclip"),
+        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet") });
+    if (!program.waitForStarted(5000))
+        return false;
+    program.write(text.toUtf8());
+    program.closeWriteChannel();
+    const bool stored = storedAfter(before, limit);
+    program.terminate();
+    program.waitForFinished(5000);
+    // The owner gone, the app takes the clipboard and serves the copy itself.
+    return stored && spinUntil([&] { return QGuiApplication::clipboard()->text() == text; }, limit);
 }
 
 namespace {
@@ -300,13 +341,13 @@ AppUnderBench::Memory AppUnderBench::memory() const
 {
     const QString rollup = QStringLiteral("/proc/%1/smaps_rollup").arg(pid());
     Memory memory;
-    memory.privateMB = procKilobytes(rollup, { "Private_Clean:", "Private_Dirty:" }) / 1024.0;
-    memory.privateDirtyMB = procKilobytes(rollup, { "Private_Dirty:" }) / 1024.0;
-    memory.residentMB = procKilobytes(rollup, { "Rss:" }) / 1024.0;
+    memory.privateMiB = procKilobytes(rollup, { "Private_Clean:", "Private_Dirty:" }) / 1024.0;
+    memory.privateDirtyMiB = procKilobytes(rollup, { "Private_Dirty:" }) / 1024.0;
+    memory.residentMiB = procKilobytes(rollup, { "Rss:" }) / 1024.0;
     return memory;
 }
 
-double AppUnderBench::peakResidentMB() const
+double AppUnderBench::peakResidentMiB() const
 {
     return procKilobytes(QStringLiteral("/proc/%1/status").arg(pid()), { "VmHWM:" }) / 1024.0;
 }

@@ -18,6 +18,7 @@
 #include <memory>
 
 class ModelContainer;
+class QMimeData;
 
 class AppUnderBench final
 {
@@ -45,6 +46,12 @@ public:
     // Copies a text on this process's clipboard and waits until the app has stored it (true) or
     // not within the limit (a copy it left out).
     bool copy(const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // The same with flavours of any kind (pictures, file lists); the clipboard takes the data.
+    bool copy(QMimeData *data, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Copies a text from a program of its own (xclip) that quits once the app has stored it, and
+    // waits until the app serves the copy in its place (true).
+    bool copyFromProgramThatQuits(
+        const QString &text, std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Presses Control+Space through the server until the panel ("Tindlewick") is shown.
     bool showPanel();
     // The panel's window while it is shown, else 0.
@@ -60,18 +67,25 @@ public:
     // How many items the store holds (of those the SQL condition picks); -1 when unreadable.
     qint64 storedCount(const QString &condition = {}) const;
 
+    // In mebibytes (2^20 bytes), as /proc counts them in kibibytes.
     struct Memory
     {
-        double privateMB = 0; // its own pages, clean and dirty
-        double privateDirtyMB = 0; // of those, the ones it wrote (heaps, stacks, mapped code)
-        double residentMB = 0;
+        double privateMiB = 0; // its own pages, clean and dirty
+        double privateDirtyMiB = 0; // of those, the ones it wrote (heaps, stacks, mapped code)
+        double residentMiB = 0;
     };
     Memory memory() const;
     // The most the process has held at once.
-    double peakResidentMB() const;
+    double peakResidentMiB() const;
 
 private:
     QString storePath() const;
+    // The first column of the query's first row over the store; -1 when unreadable.
+    qint64 storedValue(const QString &query) const;
+    // The row of the item stored last; with a history at its limit the count stays the same.
+    qint64 newestRow() const;
+    // Waits until the app has stored an item after the row, within the limit.
+    bool storedAfter(qint64 row, std::chrono::milliseconds limit);
     // Presses the keys until the panel is shown (or hidden), five times at most.
     bool pressUntilPanel(const QList<std::pair<quint32, bool>> &press, bool shown);
 

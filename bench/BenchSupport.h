@@ -28,8 +28,8 @@ inline double procKilobytes(const QString &path, std::initializer_list<const cha
     return kilobytes;
 }
 
-// Resident memory of this process in megabytes.
-inline double residentMegabytes()
+// Resident memory of this process in mebibytes.
+inline double residentMebibytes()
 {
     return procKilobytes(QStringLiteral("/proc/self/status"), { "VmRSS:" }) / 1024.0;
 }

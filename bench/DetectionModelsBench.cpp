@@ -100,12 +100,12 @@ void BM_BothModelsResidentMemory(benchmark::State &state)
         benchmark::DoNotOptimize(runner->predictTopK(snippet(), 10));
         benchmark::DoNotOptimize(network->rankLanguages(snippet()));
         const long after = residentKilobytes();
-        state.counters["process_MB"] = double(after) / 1024.0;
-        state.counters["models_MB"] = double(after - before) / 1024.0;
+        state.counters["process_MiB"] = double(after) / 1024.0;
+        state.counters["models_MiB"] = double(after - before) / 1024.0;
         // What the app keeps of them once it is idle and has given memory back: the rows of
         // the mapped files that were read go, and come back from the files when read again.
         MemoryGiveBack::giveBack();
-        state.counters["models_idle_MB"] = double(residentKilobytes() - before) / 1024.0;
+        state.counters["models_idle_MiB"] = double(residentKilobytes() - before) / 1024.0;
     }
 }
 BENCHMARK(BM_BothModelsResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -53,7 +53,7 @@ class Journal:
                 yield entry
 )PY");
 
-double residentMegabytes()
+double residentMebibytes()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
@@ -89,7 +89,7 @@ void BM_HighlightEngineMemory(benchmark::State &state)
     for (auto _ : state) {
         // One-time costs of the process (fonts, the rich-text reader) do not count.
         Highlight::attributedTextFromHtml(Highlight::htmlDocument(QStringLiteral("<b>x</b>"), colors().css));
-        const double before = residentMegabytes();
+        const double before = residentMebibytes();
         std::vector<std::unique_ptr<Highlight>> engines;
         for (int i = 0; i < kEngines; ++i) {
             engines.push_back(std::make_unique<Highlight>());
@@ -97,7 +97,7 @@ void BM_HighlightEngineMemory(benchmark::State &state)
                 ->request(kSnippet, HighlightMode::language(HighlightLanguage::python), colors())
                 .waitForFinished();
         }
-        state.counters["MB_per_engine"] = (residentMegabytes() - before) / kEngines;
+        state.counters["MiB_per_engine"] = (residentMebibytes() - before) / kEngines;
     }
 }
 BENCHMARK(BM_HighlightEngineMemory)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(1)->Arg(3);

@@ -99,7 +99,7 @@ void BM_StoreFetchNewestFirstWarm(benchmark::State &state)
         benchmark::DoNotOptimize(items.size());
     }
     state.counters["items"] = double(items.size());
-    state.counters["rss_MB"] = residentMegabytes();
+    state.counters["rss_MiB"] = residentMebibytes();
 }
 BENCHMARK(BM_StoreFetchNewestFirstWarm)->Unit(benchmark::kMillisecond);
 
@@ -137,7 +137,7 @@ void BM_StoreOpenWithIntegrityCheck(benchmark::State &state)
     SqliteStatement check = connection.prepare(QStringLiteral("PRAGMA quick_check"));
     check.step();
     state.counters["quick_check_ms"] = double(timer.nsecsElapsed()) / 1e6;
-    state.counters["file_MB"] = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
+    state.counters["file_MiB"] = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_StoreOpenWithIntegrityCheck)->Unit(benchmark::kMillisecond);
 

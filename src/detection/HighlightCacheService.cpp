@@ -138,15 +138,22 @@ std::optional<AttributedText> HighlightCacheService::cachedHighlight(
 
 void HighlightCacheService::invalidate(const QUuid &itemId)
 {
+    invalidate(QSet<QUuid> { itemId });
+}
+
+void HighlightCacheService::invalidate(const QSet<QUuid> &itemIds)
+{
+    if (itemIds.isEmpty())
+        return;
     for (auto it = m_memory.begin(); it != m_memory.end();) {
-        if (it.key().itemId == itemId) {
+        if (itemIds.contains(it.key().itemId)) {
             m_order.erase(it->position);
             it = m_memory.erase(it);
         } else {
             ++it;
         }
     }
-    m_restingUntil.removeIf([&itemId](const auto &entry) { return entry.key().itemId == itemId; });
+    m_restingUntil.removeIf([&itemIds](const auto &entry) { return itemIds.contains(entry.key().itemId); });
 }
 
 void HighlightCacheService::trimCache()
@@ -446,7 +453,7 @@ void HighlightCacheService::scheduleRetry(Job job, const QList<Line> &failed)
     const qint64 pause = m_retryPauseMs * job.attempt;
     const qint64 until = m_clock->nowMs() + pause;
     for (const Line &line : failed)
-        m_restingUntil.insert(keyFor(job, line.index), until);
+        rest(keyFor(job, line.index), until);
     if (job.attempt >= maxAttempts)
         return; // rows that show these lines still ask again once the pause is over
     job.lines = failed;
@@ -465,6 +472,19 @@ void HighlightCacheService::scheduleRetry(Job job, const QList<Line> &failed)
         enqueue(std::move(job));
         pump();
     });
+}
+
+void HighlightCacheService::rest(const CacheKey &key, qint64 until)
+{
+    // A rest that is over tells nothing any more; with the engine failing every time (its script
+    // missing), the rests of every line ever asked for would pile up. They go when the records
+    // have doubled since the last look: the work stays in proportion to the lines failing now.
+    if (m_restingUntil.size() >= m_restsLookedAtFrom) {
+        const qint64 now = m_clock->nowMs();
+        m_restingUntil.removeIf([now](const auto &entry) { return entry.value() <= now; });
+        m_restsLookedAtFrom = std::max(minRestsLookedAt, 2 * m_restingUntil.size());
+    }
+    m_restingUntil.insert(key, until);
 }
 
 void HighlightCacheService::persistLines(ClipboardItem &item,

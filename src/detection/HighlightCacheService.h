@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QUuid>
 
 #include <deque>
@@ -92,8 +93,9 @@ public:
     // theme and appearance (copied into memory then), else nothing. Never highlights.
     std::optional<AttributedText> cachedHighlight(
         const ClipboardItem &item, int lineIndex, bool isDark, HighlightTheme theme, const QString &context);
-    // Forgets every line of one item (every context, theme and appearance).
+    // Forgets every line of one item (every context, theme and appearance), or of several.
     void invalidate(const QUuid &itemId);
+    void invalidate(const QSet<QUuid> &itemIds);
     // Drops the older half (memory pressure).
     void trimCache();
     // Forgets every line, and every result still on its way (the theme changed).
@@ -141,6 +143,8 @@ public:
 
     // Whether the line is queued, being highlighted or resting after a failure.
     bool isPending(const CacheKey &key) const;
+    // The lines known to have failed, whose rest may be over (those go now and then).
+    qsizetype restCount() const { return m_restingUntil.size(); }
     // Whether the line has been handed to the engine and is not back yet.
     bool isUnderWay(const CacheKey &key) const;
     // Work queued or under way.
@@ -194,6 +198,7 @@ private:
     void finish(const Job &job, const Outcome &outcome);
     void releaseKeys(const Job &job, int rank);
     void scheduleRetry(Job job, const QList<Line> &failed);
+    void rest(const CacheKey &key, qint64 until);
     void scheduleSave(ModelContext *context);
     void saveNow();
     void announceIfIdle();
@@ -221,6 +226,9 @@ private:
     int m_retriesWaiting = 0;
     QHash<CacheKey, int> m_pending; // queued (the queue's priority) or under way (-1)
     QHash<CacheKey, qint64> m_restingUntil; // failed, not to be tried before then
+    // The rests that are over go once there are this many.
+    qsizetype m_restsLookedAtFrom = minRestsLookedAt;
+    static constexpr qsizetype minRestsLookedAt = 256;
     // Bumped when the cache is cleared: work begun before is dropped on return.
     quint64 m_generation = 0;
 

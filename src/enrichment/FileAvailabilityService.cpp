@@ -26,6 +26,28 @@ QString pathOfURL(const QUrl &url)
     return withoutTrailingSlash(FilePaths::ofUrl(url));
 }
 
+// The paths ClipboardItem::countAvailableFiles asks about, as it writes them and as the answers
+// of this service are kept.
+QStringList filePathsOf(const ClipboardItem &item)
+{
+    QList<QUrl> urls;
+    if (const std::optional<QUrl> first = item.fileURL())
+        urls.append(*first);
+    const QStringList further = item.additionalFileURLStrings().value_or(QStringList());
+    for (qsizetype i = 0; i < further.size() && urls.size() < ClipboardItem::maxCheckedFiles; ++i)
+        urls.append(QUrl(further[i], QUrl::StrictMode));
+    QStringList paths;
+    for (const QUrl &url : std::as_const(urls)) {
+        if (!url.isValid() || url.isEmpty())
+            continue;
+        const QString path = FilePaths::ofUrl(url);
+        paths.append(path);
+        if (const QString kept = withoutTrailingSlash(path); kept != path)
+            paths.append(kept);
+    }
+    return paths;
+}
+
 QString parentPath(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -128,9 +150,8 @@ bool FileAvailabilityService::rereadMountedVolumesUnannounced()
         m_mountedVolumes = std::move(volumes);
         m_mountPoints = mountPoints;
     }
-    // Each is a lookup only, for the next invalidation: bounded by one history's files.
+    // A lookup only, for the next invalidation: bounded by one history's files.
     m_pathsByAddress.clear();
-    m_itemAnswers.removeIf([](const auto &entry) { return entry.value().item.expired(); });
     const quint64 generation = m_generation.load(std::memory_order_acquire);
     m_renameSearches.removeIf([generation](const auto &entry) { return entry.value() != generation; });
     // What a mount covers or uncovers is another file system's: its answers go.
@@ -153,23 +174,28 @@ bool FileAvailabilityService::isAvailable(const ClipboardItem &item)
     const ClipboardItemType kind = item.type();
     if (kind != ClipboardItemType::file && kind != ClipboardItemType::media)
         return true;
+    // An item that has left the history (a list not refreshed yet may still hold it) keeps
+    // nothing here any more: it counts as there, as a file not checked yet does.
     const std::optional<QString> address = item.resolvedFileURLString();
-    if (!address)
+    if (!address || item.isDeleted())
         return true;
 
     const quint64 generation = m_generation.load(std::memory_order_acquire);
-    const std::weak_ptr<const ClipboardItem> self = item.weak_from_this();
-    ItemAnswer &remembered = m_itemAnswers[&item];
-    const bool sameItem
-        = !self.expired() && !remembered.item.owner_before(self) && !self.owner_before(remembered.item);
-    if (sameItem && remembered.generation == generation && remembered.address == *address)
-        return remembered.available;
-    const bool available = answer(item, *address);
-    remembered = ItemAnswer { self, *address, generation, available };
+    const QUuid id = item.id();
+    const auto known = m_itemAnswers.constFind(id);
+    if (known != m_itemAnswers.cend() && known->generation == generation && known->address == *address)
+        return known->available;
+    QStringList asked;
+    const bool available = answer(item, *address, asked);
+    // Held before the earlier answer lets go of its paths: those both name stay.
+    holdPaths(asked);
+    ItemAnswer &remembered = m_itemAnswers[id];
+    releasePaths(std::exchange(remembered.paths, {}));
+    remembered = ItemAnswer { *address, generation, available, std::move(asked) };
     return available;
 }
 
-bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &address)
+bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &address, QStringList &asked)
 {
     const QString path = pathOf(item, address);
     if (path.isNull())
@@ -179,11 +205,11 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
         QMutexLocker locker(&m_lock);
         unmounted = isOnUnmountedVolume(path);
     }
-    if (!unmounted && checkFile(path))
+    if (!unmounted && checkFile(path, asked))
         return true;
     if (!unmounted) {
         const auto renamed = m_renamedPaths.constFind(address);
-        if (renamed != m_renamedPaths.constEnd() && checkFile(*renamed))
+        if (renamed != m_renamedPaths.constEnd() && checkFile(*renamed, asked))
             return true;
         findRenamedFile(item, address);
     }
@@ -194,7 +220,7 @@ bool FileAvailabilityService::answer(const ClipboardItem &item, const QString &a
         = std::min(further ? further->size() : 0, qsizetype(ClipboardItem::maxCheckedFiles - 1));
     for (qsizetype i = 0; i < looked; ++i) {
         const QUrl other(further->at(i), QUrl::StrictMode);
-        if (other.isValid() && !other.isEmpty() && checkFile(pathOfURL(other)))
+        if (other.isValid() && !other.isEmpty() && checkFile(pathOfURL(other), asked))
             return true;
     }
     return looked < item.additionalFileTotal();
@@ -222,7 +248,8 @@ void FileAvailabilityService::takeRenamedFile(const QString &address, const std:
     if (!found || !found->isLocalFile())
         return;
     const QString path = pathOfURL(*found);
-    if (m_renamedPaths.value(address) == path)
+    // Its items may have left the history while it was looked for.
+    if (m_renamedPaths.value(address) == path || !m_renameSearches.contains(address))
         return;
     m_renamedPaths.insert(address, path);
     ++m_generation;
@@ -233,6 +260,75 @@ bool FileAvailabilityService::checkFile(const QString &path)
 {
     watchFolderOf(path);
     return m_files->exists(path);
+}
+
+bool FileAvailabilityService::checkFile(const QString &path, QStringList &asked)
+{
+    asked.append(path);
+    return checkFile(path);
+}
+
+void FileAvailabilityService::holdPaths(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (m_pathHolders[path]++ == 0)
+            ++m_folderHolders[parentPath(path)];
+    }
+}
+
+void FileAvailabilityService::releasePaths(const QStringList &paths)
+{
+    QStringList unheld;
+    for (const QString &path : paths) {
+        const auto holders = m_pathHolders.find(path);
+        if (holders == m_pathHolders.end() || --*holders > 0)
+            continue;
+        m_pathHolders.erase(holders);
+        const auto folder = m_folderHolders.find(parentPath(path));
+        if (folder != m_folderHolders.end() && --*folder == 0)
+            m_folderHolders.erase(folder);
+        unheld.append(path);
+    }
+    discardUnheld(unheld);
+}
+
+void FileAvailabilityService::discardUnheld(const QStringList &paths)
+{
+    QStringList discarded;
+    bool unwatched = false;
+    for (const QString &path : paths) {
+        if (m_pathHolders.contains(path))
+            continue;
+        discarded.append(path);
+        const QString folder = parentPath(path);
+        if (m_folderHolders.contains(folder))
+            continue;
+        QMutexLocker locker(&m_lock);
+        unwatched = m_watchedDirectories.remove(folder) || unwatched;
+    }
+    m_files->discard(discarded);
+    if (unwatched)
+        scheduleStreamRestart();
+}
+
+void FileAvailabilityService::forgetItems(const QList<ClipboardItemPtr> &items)
+{
+    QStringList named;
+    for (const ClipboardItemPtr &item : items) {
+        if (!item)
+            continue;
+        // What a paste counted of its files (ClipboardItem::countAvailableFiles).
+        named.append(filePathsOf(*item));
+        const auto found = m_itemAnswers.find(item->id());
+        if (found == m_itemAnswers.end())
+            continue;
+        m_pathsByAddress.remove(found->address);
+        m_renamedPaths.remove(found->address);
+        m_renameSearches.remove(found->address);
+        releasePaths(found->paths);
+        m_itemAnswers.erase(found);
+    }
+    discardUnheld(named);
 }
 
 QString FileAvailabilityService::pathOf(const ClipboardItem &item, const QString &address)

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 #include <QUrl>
+#include <QUuid>
 
 #include <atomic>
 #include <chrono>
@@ -31,7 +32,9 @@
 // so that the panel asks again. A file in a removable
 // volume's folder whose volume is not mounted is missing without the disk being asked. Of an
 // item's files as many are looked for as ClipboardItem::countAvailableFiles looks for; the
-// others count as there.
+// others count as there. What is kept follows the history, not the number of copies: an item
+// that leaves it takes its answer with it, and the disk's answers and the folder watches that
+// no other item's answer needs.
 //
 // Asked on the main thread; the file events arrive on the stream's thread. A lock guards the
 // sets; it is never held while the disk is asked.
@@ -66,20 +69,32 @@ public:
     // others (checked again in the background when checks run there); true when the mount
     // points changed.
     bool rereadMountedVolumesUnannounced();
-    // True for items that are not file or media items, for items without a file, and when the
-    // item's file, or else one of its further files, can be reached.
+    // True for items that are not file or media items, for items without a file or deleted,
+    // and when the item's file, or else one of its further files, can be reached.
     bool isAvailable(const ClipboardItem &item);
     // Whether one path exists, cached (mounted volumes are not looked at).
     bool checkFile(const QString &path);
+    // The items left the history: their answers go, and with them the disk's answers for their
+    // files (those the panel asked about and those a paste counted) and the watches of their
+    // folders, where no other item's answer still needs them.
+    void forgetItems(const QList<ClipboardItemPtr> &items);
 
     // What the service knows now, for tests and diagnostics.
     QSet<QString> mountedVolumes() const;
     QSet<QString> watchedDirectories() const;
     qsizetype cachedAnswerCount() const;
+    qsizetype itemAnswerCount() const { return m_itemAnswers.size(); }
 
 private:
-    // The answer for a file or media item with that file address.
-    bool answer(const ClipboardItem &item, const QString &address);
+    // The answer for a file or media item with that file address; the paths asked about are
+    // added to `asked`.
+    bool answer(const ClipboardItem &item, const QString &address, QStringList &asked);
+    bool checkFile(const QString &path, QStringList &asked);
+    // An item answer names these paths from now on, or no longer; the disk's answers for paths
+    // that no item answer names any more go, and so do the watches of folders none lies in.
+    void holdPaths(const QStringList &paths);
+    void releasePaths(const QStringList &paths);
+    void discardUnheld(const QStringList &paths);
     // The path a file address is cached under, remembered per address.
     QString pathOf(const ClipboardItem &item, const QString &address);
     bool isOnUnmountedVolume(const QString &path) const;
@@ -118,12 +133,15 @@ private:
     QHash<QString, QString> m_pathsByAddress;
     struct ItemAnswer
     {
-        std::weak_ptr<const ClipboardItem> item; // keeps the address from being reused
         QString address;
         quint64 generation = 0;
         bool available = true;
+        QStringList paths; // asked about for it
     };
-    QHash<const ClipboardItem *, ItemAnswer> m_itemAnswers;
+    QHash<QUuid, ItemAnswer> m_itemAnswers;
+    // Main thread only. How many item answers name each path, and each folder such paths are in.
+    QHash<QString, int> m_pathHolders;
+    QHash<QString, int> m_folderHolders;
     // Main thread only. The path found for an address whose file was renamed, and the
     // generation in which each address was last looked for.
     QHash<QString, QString> m_renamedPaths;

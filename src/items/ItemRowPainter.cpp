@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -103,17 +104,30 @@ void ItemRowPainter::paintBackground(
     painter.drawRoundedRect(rect, radius, radius);
 }
 
+void ItemRowPainter::forgetItems(const QList<ClipboardItemPtr> &items)
+{
+    QSet<QUuid> ids;
+    for (const ClipboardItemPtr &item : items) {
+        ids.insert(item->id());
+        if (const std::optional<QUrl> url = item->fileURL())
+            m_fileIconKeys.remove(url->toLocalFile());
+    }
+    m_thumbnails.remove(ids);
+}
+
 QIcon ItemRowPainter::fileIcon(const ClipboardItem &item)
 {
     const std::optional<QUrl> url = item.resolvedItem().fileURL();
     const QString path = url ? url->toLocalFile() : QString();
-    // The disk is asked once per file, not on every paint.
-    auto known = m_fileIconKeys.find(path);
-    if (known == m_fileIconKeys.end()) {
+    // The disk is asked once per file, not on every paint; nothing is kept for an item that has
+    // left the history (a list not refreshed yet may still show it).
+    QString key = m_fileIconKeys.value(path);
+    if (key.isNull()) {
         const QFileInfo info(path);
-        known = m_fileIconKeys.insert(path, info.isDir() ? QStringLiteral("/") : info.suffix().toLower());
+        key = info.isDir() ? QStringLiteral("/") : info.suffix().toLower();
+        if (!item.isDeleted())
+            m_fileIconKeys.insert(path, key);
     }
-    const QString &key = *known;
     auto found = m_fileIcons.find(key);
     if (found == m_fileIcons.end()) {
         static QFileIconProvider provider;

@@ -51,6 +51,10 @@ public:
     // with the room around them a row has at the default size, never less than that row.
     static double rowHeight(double fontSize);
 
+    // What is kept to draw these items goes (they left the history): their pictures and the
+    // icon kinds of their files.
+    void forgetItems(const QList<ClipboardItemPtr> &items);
+
     static bool isDark(const QPalette &palette);
     // The app's accent: orange in a dark appearance, a deeper orange in a light one.
     static QColor accentColor(const QPalette &palette);

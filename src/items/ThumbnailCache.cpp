@@ -20,6 +20,12 @@ QString cacheKey(const ClipboardItem &item, QSize size)
         .arg(size.height());
 }
 
+// The item of a cacheKey(): the identifier after "thumb_".
+QUuid itemIdOf(const QString &key)
+{
+    return QUuid::fromString(QStringView(key).mid(key.indexOf(u'_') + 1, 36));
+}
+
 using PictureReader = std::optional<QByteArray> (ClipboardItem::*)() const;
 
 // The stored pictures of an item, smallest first.
@@ -106,7 +112,9 @@ QImage ThumbnailCache::thumbnail(ClipboardItem &item, QSize size)
     const QString key = cacheKey(item, size);
     if (const QImage *cached = m_cache.object(key))
         return *cached;
-    if (m_decoding.contains(key))
+    // Nothing is kept for an item that has left the history (a list not refreshed yet may still
+    // show it).
+    if (m_decoding.contains(key) || item.isDeleted())
         return QImage();
 
     // A pinned reference shows the picture of the item it stands for.
@@ -171,9 +179,15 @@ void ThumbnailCache::propertyDidChange(const ClipboardItem &item, ItemField fiel
 
 void ThumbnailCache::remove(const QUuid &itemId)
 {
-    const QString prefix = QStringLiteral("thumb_%1_").arg(itemId.toString(QUuid::WithoutBraces));
+    remove(QSet<QUuid> { itemId });
+}
+
+void ThumbnailCache::remove(const QSet<QUuid> &itemIds)
+{
+    if (itemIds.isEmpty())
+        return;
     for (const QString &key : m_cache.keys()) {
-        if (key.startsWith(prefix))
+        if (itemIds.contains(itemIdOf(key)))
             m_cache.remove(key);
     }
 }

@@ -32,6 +32,7 @@ public:
     // without either) from the image.
     QImage thumbnail(ClipboardItem &item, QSize size);
     void remove(const QUuid &itemId);
+    void remove(const QSet<QUuid> &itemIds);
     // A stored property of the item changed: when it is one its picture comes from (a link's
     // picture that arrived after the row was first drawn, say), the pictures cached for it and
     // for the items that show it are dropped.

@@ -291,11 +291,14 @@ ModelContext::SaveResult ModelContext::writeChanges()
         return failed;
     }
 
+    const QList<ClipboardItemPtr> deleted = m_deleted;
     const StoreChanges changes = markCommitted(newRows);
     m_container->broadcast(changes, this);
     Q_EMIT didSave(changes);
-    if (!changes.deleted.isEmpty())
+    if (!changes.deleted.isEmpty()) {
         Q_EMIT itemsDeleted(int(changes.deleted.size()));
+        Q_EMIT objectsDeleted(deleted);
+    }
     scheduleObjectsDidChange();
     return {};
 }
@@ -1037,6 +1040,7 @@ void ModelContext::processPendingStoreChanges()
         return;
     bool changed = false;
     int deleted = 0;
+    QList<ClipboardItemPtr> deletedObjects;
     for (const StoreChanges &changes : std::as_const(incoming)) {
         deleted += int(changes.deleted.size());
         for (PersistentIdentifier identifier : changes.deleted) {
@@ -1054,6 +1058,7 @@ void ModelContext::processPendingStoreChanges()
             m_inserted.removeOne(item);
             detachDeleted(item);
             clearReferencesTo(item.get(), false);
+            deletedObjects.append(item);
             changed = true;
         }
         for (PersistentIdentifier identifier : changes.updated) {
@@ -1075,6 +1080,8 @@ void ModelContext::processPendingStoreChanges()
         scheduleObjectsDidChange();
     if (deleted > 0)
         Q_EMIT itemsDeleted(deleted);
+    if (!deletedObjects.isEmpty())
+        Q_EMIT objectsDeleted(deletedObjects);
 }
 
 void ModelContext::releaseCachedPages()

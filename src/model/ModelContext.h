@@ -138,6 +138,9 @@ Q_SIGNALS:
     // A save tried again was refused, for more than a moment's lock, with items deleted here
     // among its changes: they are still in the store file until a later save goes through.
     void deletionsNotSaved(const StoreFailure &failure);
+    // The objects of those items that this context held (the others it never handed out), for
+    // whoever keeps something per item: it lets it go with them.
+    void objectsDeleted(const QList<ClipboardItemPtr> &items);
 
 private:
     friend class ModelContainer;

@@ -202,6 +202,9 @@ void ClipboardPanelView::connectContentChanges(ModelContext &context)
             m_thumbnails->propertyDidChange(*item, field);
             repaintItem(item);
         });
+    // What was kept to draw an item goes with it, whoever deleted it.
+    connect(&context, &ModelContext::objectsDeleted, this,
+        [this](const QList<ClipboardItemPtr> &items) { m_painter->forgetItems(items); });
     // Code rows ask for their lines in the new theme.
     connect(&m_settings, &AppSettings::codeThemeChanged, this, &ClipboardPanelView::repaintColumns);
 }

@@ -78,6 +78,10 @@ void PanelItems::refresh()
     QList<ClipboardItemPtr> kept;
     kept.reserve(allItems().size());
     for (const ClipboardItemPtr &item : allItems()) {
+        // Deleted since the list was read (it is read again a moment later): nothing is asked
+        // about it, which would be kept for an item that has gone.
+        if (item->isDeleted())
+            continue;
         const ClipboardItemType kind = item->type();
         const bool fileItem = kind == ClipboardItemType::file || kind == ClipboardItemType::media;
         // The search text counts the files that still exist; they may have changed.

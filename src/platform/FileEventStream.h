@@ -25,7 +25,8 @@ public:
 
     // Where the batches go; set before the first watch. Runs on the stream's own thread.
     virtual void setHandler(Handler handler) = 0;
-    // Watches these directories from now on (those already watched stay watched). Any thread.
+    // Watches these directories from now on, and no others: those already watched stay
+    // watched, those left out are let go. Any thread.
     virtual void watchDirectories(const QStringList &directories) = 0;
 };
 

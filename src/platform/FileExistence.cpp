@@ -154,6 +154,17 @@ void FileExistence::forgetAll()
     m_answeredPaths.clear();
 }
 
+void FileExistence::discard(const QStringList &paths)
+{
+    QMutexLocker lock(&m_lock);
+    for (const QString &path : paths) {
+        removeAnswer(path);
+        // Its check answers whoever waits for it, and is not kept.
+        m_queuedIn.remove(path);
+        m_changedWhileChecked.remove(path);
+    }
+}
+
 bool FileExistence::recheck(const QStringList &paths)
 {
     QStringList answered;

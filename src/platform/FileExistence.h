@@ -65,6 +65,10 @@ public:
     // Drops the answers for the path and for everything under it; true when there was one.
     bool forget(const QString &path);
     void forgetAll();
+    // Drops the answers at exactly these paths, nothing under them, and keeps none that a check
+    // under way brings back: nobody asks about them any more (the items naming them are gone).
+    // Main thread.
+    void discard(const QStringList &paths);
     // What changed on disk at these paths (entries of a folder, or folders): the answers for
     // them and for everything under them are checked again, each once, and are given as they
     // were until then. Without background checks they are dropped instead (as forget()).

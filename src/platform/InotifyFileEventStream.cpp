@@ -48,6 +48,11 @@ public:
 
     void watch(const QStringList &directories)
     {
+        const QSet<QString> wanted(directories.cbegin(), directories.cend());
+        for (const QString &directory : m_watches.keys()) {
+            if (!wanted.contains(directory))
+                unwatch(directory);
+        }
         for (const QString &directory : directories) {
             if (m_watches.contains(directory))
                 continue;
@@ -63,6 +68,19 @@ public:
     }
 
 private:
+    // A watch that two paths of one directory share goes with the last of them. The kernel's
+    // notice that it went finds no directory: nothing is reported.
+    void unwatch(const QString &directory)
+    {
+        const int watch = m_watches.take(directory);
+        QStringList &sharing = m_directories[watch];
+        sharing.removeAll(directory);
+        if (!sharing.isEmpty())
+            return;
+        m_directories.remove(watch);
+        inotify_rm_watch(m_descriptor, watch);
+    }
+
     void readEvents()
     {
         alignas(inotify_event) char buffer[16 * 1024];

@@ -10,6 +10,7 @@
 #include "common/NotificationCenter.h"
 #include "common/QuitDeadline.h"
 #include "detection/HighlightCacheService.h"
+#include "enrichment/FileAvailabilityService.h"
 #include "items/ItemRowPainter.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"
@@ -187,6 +188,7 @@ void AppDelegate::startCapture()
     connect(m_clipboardMonitor.get(), &ClipboardMonitor::storeFailed, this,
         [this](const StoreFailure &failure) { m_notices->tell(failure.title(), failure.message()); });
     startBackgroundEnrichment();
+    forgetDeletedItems();
     m_clipboardMonitor->startMonitoring();
 }
 
@@ -220,6 +222,22 @@ void AppDelegate::startBackgroundEnrichment()
         = std::make_unique<BackgroundEnrichment>(*m_clipboardMonitor, highlights, m_services.settings);
     // Code is highlighted for the appearance the panel shows, so its rows find the lines.
     m_enrichment->setAppearance([] { return ItemRowPainter::isDark(QGuiApplication::palette()); });
+}
+
+void AppDelegate::forgetDeletedItems()
+{
+    HighlightCacheService &highlights = m_services.highlights;
+    FileAvailabilityService *availability = m_neighbours.availability;
+    // The capture's pruning, a Delete or a Clear in the panel: the main context hears of each.
+    connect(m_services.container.mainContext(), &ModelContext::objectsDeleted, this,
+        [&highlights, availability](const QList<ClipboardItemPtr> &items) {
+            QSet<QUuid> ids;
+            for (const ClipboardItemPtr &item : items)
+                ids.insert(item->id());
+            highlights.invalidate(ids);
+            if (availability)
+                availability->forgetItems(items);
+        });
 }
 
 void AppDelegate::registerObservers()

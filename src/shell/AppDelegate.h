@@ -113,7 +113,8 @@ public:
         std::function<bool()> isEditingLabel;
         // The item preview, which hides with the panel.
         PreviewPanelManager *preview = nullptr;
-        // Asked at every show to learn the mounted volumes again.
+        // Asked at every show to learn the mounted volumes again; told of the items that leave
+        // the history.
         FileAvailabilityService *availability = nullptr;
         // Where notices go instead of the tray or a message box.
         UserNotices::Sink notifyUser;
@@ -198,6 +199,8 @@ private:
     // Memory goes back once the work is done and the app idle.
     void requestMemoryGiveBackAfter(QFuture<void> work);
     void startBackgroundEnrichment();
+    // What the caches keep of an item goes with it, whoever deleted it.
+    void forgetDeletedItems();
     void registerObservers();
     void createSettingsOpener();
     void warmUpDetection();

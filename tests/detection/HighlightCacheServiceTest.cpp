@@ -183,23 +183,45 @@ TEST_F(HighlightCacheServiceTest, TrimKeepsTheNewerHalfAlsoOnMemoryPressure)
     EXPECT_TRUE(waitUntil([&] { return cache->cacheCount() == 2; }));
 }
 
-TEST_F(HighlightCacheServiceTest, InvalidateForgetsOneItemInEveryContextThemeAndAppearance)
+// A Delete in the panel forgets one item; the items that leave the history together (pruned,
+// cleared) are forgotten at once.
+TEST_F(HighlightCacheServiceTest, InvalidateForgetsItemsInEveryContextThemeAndAppearance)
 {
     const QUuid gone = QUuid::createUuid();
+    const QUuid alsoGone = QUuid::createUuid();
     const QUuid kept = QUuid::createUuid();
-    for (const QUuid &item : { gone, kept }) {
-        cache->store(coloured(QStringLiteral("x")), key(0, item));
-        cache->store(coloured(QStringLiteral("x")), key(0, item, true));
-        cache->store(coloured(QStringLiteral("x")), key(3, item, false, QStringLiteral("Xcode")));
-        cache->store(coloured(QStringLiteral("x")),
-            key(1, item, false, QStringLiteral("GitHub"), QStringLiteral("grid")));
+    struct Case
+    {
+        const char *name;
+        std::function<void()> invalidate;
+        QSet<QUuid> left;
+    };
+    const Case cases[] = {
+        { "one item", [&] { cache->invalidate(gone); }, { alsoGone, kept } },
+        { "several at once",
+            [&] {
+                cache->invalidate(QSet<QUuid> { gone, alsoGone, QUuid::createUuid() });
+            },
+            { kept } },
+        { "an unknown item", [&] { cache->invalidate(QUuid::createUuid()); }, { gone, alsoGone, kept } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        cache->clearMemoryCache();
+        for (const QUuid &item : { gone, alsoGone, kept }) {
+            cache->store(coloured(QStringLiteral("x")), key(0, item));
+            cache->store(coloured(QStringLiteral("x")), key(0, item, true));
+            cache->store(coloured(QStringLiteral("x")), key(3, item, false, QStringLiteral("Xcode")));
+            cache->store(coloured(QStringLiteral("x")),
+                key(1, item, false, QStringLiteral("GitHub"), QStringLiteral("grid")));
+        }
+        c.invalidate();
+        EXPECT_EQ(cache->cacheCount(), 4 * c.left.size());
+        QSet<QUuid> left;
+        for (const Key &line : cache->cacheOrder())
+            left.insert(line.itemId);
+        EXPECT_EQ(left, c.left);
     }
-    cache->invalidate(gone);
-    EXPECT_EQ(cache->cacheCount(), 4);
-    for (const Key &left : cache->cacheOrder())
-        EXPECT_EQ(left.itemId, kept);
-    cache->invalidate(QUuid::createUuid()); // unknown: nothing
-    EXPECT_EQ(cache->cacheCount(), 4);
     cache->clearMemoryCache();
     EXPECT_EQ(cache->cacheCount(), 0);
     EXPECT_TRUE(cache->cacheOrder().isEmpty());
@@ -385,6 +407,49 @@ TEST_F(HighlightCacheServiceTest, FailedLinesStayInMemoryOnlyRestAndAreTriedAgai
     ASSERT_TRUE(waitUntil([&] { return storedLines(*item) && storedLines(*item)->size() == 2; }));
     EXPECT_EQ(cache->cacheCount(), 2);
     EXPECT_EQ(cache->highlighterStartCount(), 2);
+}
+
+// With the engine failing every time (its script missing), each line asked for rests after
+// each failure. A rest that is over tells nothing: the records are of the lines failing now,
+// not of every line that ever failed, and those of an item that left the history go with it.
+TEST_F(HighlightCacheServiceTest, TheRestsOfFailedLinesStayInProportionToTheLinesFailingNow)
+{
+    cache->setHighlighterFactory(
+        [] { return std::make_shared<Highlight>(QStringLiteral("/nowhere/highlight.min.js")); });
+    const qint64 pause = 10;
+    cache->setRetryPause(pause);
+    const auto failEveryAttempt = [&](const QList<ClipboardItemPtr> &items) {
+        for (const ClipboardItemPtr &item : items)
+            cache->prehighlight(CodePreviewLines::make(*item->textContent()), item, HighlightLanguage::python,
+                false, HighlightTheme::github, preview, Priority::visible);
+        for (int attempt = 0; attempt < HighlightCacheService::maxAttempts; ++attempt) {
+            ASSERT_TRUE(waitUntil([&] { return cache->jobCount() == 0; }, std::chrono::seconds(30)));
+            clock.advance(std::chrono::milliseconds(pause * HighlightCacheService::maxAttempts));
+        }
+        ASSERT_TRUE(waitUntil([&] { return cache->isIdle(); }, std::chrono::seconds(30)));
+    };
+    constexpr int rounds = 6;
+    constexpr int itemsPerRound = 20;
+    constexpr int linesPerItem = 4; // and a comment: none blank
+    QList<ClipboardItemPtr> items;
+    for (int round = 0; round < rounds; ++round) {
+        QList<ClipboardItemPtr> failing;
+        for (int i = 0; i < itemsPerRound; ++i)
+            failing.append(storedCode(snippet(linesPerItem) + QStringLiteral("\n# %1-%2").arg(round).arg(i)));
+        ASSERT_NO_FATAL_FAILURE(failEveryAttempt(failing));
+        items.append(failing);
+    }
+    const qsizetype failed = rounds * itemsPerRound * (linesPerItem + 1);
+    EXPECT_LT(cache->restCount(), failed / 2) << "every line that ever failed is remembered";
+    EXPECT_GT(cache->restCount(), 0);
+
+    // Those still resting go with their items.
+    const qsizetype resting = cache->restCount();
+    QSet<QUuid> lastRound;
+    for (qsizetype i = items.size() - itemsPerRound; i < items.size(); ++i)
+        lastRound.insert(items[i]->id());
+    cache->invalidate(lastRound);
+    EXPECT_LE(cache->restCount(), resting - itemsPerRound * (linesPerItem + 1));
 }
 
 TEST_F(HighlightCacheServiceTest, TheWorkThatFailedTriesAgainByItself)

@@ -679,6 +679,65 @@ TEST(FileAvailabilityServiceBackgroundTest, TheItemsOwnFileValuesAndThePanelShar
     files.setProbe([](const QString &path) { return QFileInfo::exists(path); });
 }
 
+// An item that leaves the history (pruned, deleted, cleared) takes its answers with it: the
+// service's for the item, the disk's for its files (those the rows asked about and those a
+// paste counted) and the watch of its folder, unless an item that stays still needs them.
+TEST(FileAvailabilityServiceHistoryTest, AnItemThatLeavesTheHistoryLeavesNoAnswerBehind)
+{
+    const QString docs = QStringLiteral("/home/ann/Docs");
+    const QString a = docs + QStringLiteral("/a.txt");
+    const QString b = docs + QStringLiteral("/b.txt");
+    const QString went = docs + QStringLiteral("/went.txt");
+    const QString song = QStringLiteral("/home/ann/Music/c.mp3");
+    struct Case
+    {
+        const char *name;
+        ClipboardItemPtr gone;
+        QList<ClipboardItemPtr> staying;
+        bool pasted;
+        QStringList answersLeft; // what the disk's answers hold afterwards
+        QSet<QString> watchedAfter;
+    };
+    const Case cases[] = {
+        { "a file", fileItemAt(a), {}, false, {}, {} },
+        { "a list whose first file went (the others were looked for)",
+            fileItemAt(went, { fileURL(b), fileURL(song) }), {}, false, {}, {} },
+        { "a list pasted (all its files were counted)", fileItemAt(a, { fileURL(went), fileURL(song) }), {},
+            true, {}, {} },
+        { "a file an item that stays names too", fileItemAt(a), { fileItemAt(a) }, false, { a }, { docs } },
+        { "a file in the folder of a file that stays", fileItemAt(a), { fileItemAt(b) }, false, { b },
+            { docs } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SlowDisk disk;
+        disk.existing = { QStringLiteral("/home/ann"), docs, QStringLiteral("/home/ann/Music"), a, b, song };
+        FileExistence files;
+        files.setProbe(disk.probe());
+        WatchedService watched = watchedService(files);
+        FileAvailabilityService &service = *watched.service;
+        for (const ClipboardItemPtr &item : c.staying)
+            EXPECT_TRUE(service.isAvailable(*item));
+        EXPECT_TRUE(service.isAvailable(*c.gone));
+        if (c.pasted)
+            c.gone->countAvailableFiles(files);
+        ASSERT_EQ(service.itemAnswerCount(), c.staying.size() + 1);
+        ASSERT_GT(files.cachedAnswerCount(), 0);
+
+        service.forgetItems({ c.gone });
+        EXPECT_EQ(service.itemAnswerCount(), c.staying.size());
+        EXPECT_EQ(files.cachedAnswerCount(), c.answersLeft.size());
+        EXPECT_EQ(service.watchedDirectories(), c.watchedAfter);
+        // What is left is the staying items' own: asked again, the disk is not.
+        const QStringList asked = disk.asked;
+        for (const QString &path : c.answersLeft)
+            EXPECT_TRUE(files.exists(path));
+        for (const ClipboardItemPtr &item : c.staying)
+            EXPECT_TRUE(service.isAvailable(*item));
+        EXPECT_EQ(disk.asked, asked);
+    }
+}
+
 // A file renamed within its folder is still found by its identity on disk (the paste finds it
 // the same way); one deleted is not, and is not looked for again until something changes.
 TEST(FileAvailabilityServiceRenameTest, AFileRenamedWithinItsFolderStaysAvailable)

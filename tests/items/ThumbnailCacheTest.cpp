@@ -46,3 +46,21 @@ TEST(ThumbnailCacheTest, LargePicturesAreDecodedOnAWorkerAndSmallOnesAtOnce)
     EXPECT_EQ(cache.thumbnail(*picture, QSize(60, 60)).size(), QSize(60, 40));
     EXPECT_EQ(ready.size(), 1) << "decoded once";
 }
+
+TEST(ThumbnailCacheTest, ThePicturesOfItemsThatLeftTheHistoryGoAndTheOthersStay)
+{
+    ThumbnailCache cache;
+    QList<ClipboardItemPtr> items;
+    for (const QColor &colour : { QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue) }) {
+        items.append(ClipboardItem::create(ClipboardItemType::media,
+            { .mediaThumbnailData = encodedColour(QSize(80, 80), colour),
+                .mediaSubtypeRaw = QStringLiteral("image") }));
+        for (const QSize size : { QSize(40, 40), QSize(20, 20) })
+            ASSERT_FALSE(cache.thumbnail(*items.last(), size).isNull());
+    }
+    const qsizetype each = cache.byteCount() / 3;
+    cache.remove(QSet<QUuid> { items[0]->id(), items[2]->id(), QUuid::createUuid() });
+    EXPECT_EQ(cache.byteCount(), each);
+    cache.remove(items[1]->id());
+    EXPECT_EQ(cache.byteCount(), 0);
+}

@@ -50,6 +50,16 @@ struct RecordingProbe
     }
 };
 
+// Discards the paths, telling whether an answer went.
+std::function<bool()> discarding(FileExistence &files, const QStringList &gone)
+{
+    return [&files, gone] {
+        const qsizetype before = files.cachedAnswerCount();
+        files.discard(gone);
+        return files.cachedAnswerCount() < before;
+    };
+}
+
 } // namespace
 
 TEST(FileExistenceTest, WithBackgroundChecksTheCallerNeverWaitsForTheDisk)
@@ -158,6 +168,11 @@ TEST(FileExistenceTest, KeptAnswersLastUntilAForgetReachesThem)
                 return true;
             },
             true, paths },
+        // The items naming them are gone.
+        { "discarded paths", discarding(files, { QStringLiteral("/d/a"), QStringLiteral("/d/missing") }),
+            true, { QStringLiteral("/d/a"), QStringLiteral("/d/missing") } },
+        { "a discarded folder, without what is under it", discarding(files, { QStringLiteral("/d/sub") }),
+            false, {} },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -189,33 +204,49 @@ TEST(FileExistenceTest, AnAnswerGivenWhileAChangeIsHeardOfIsNotKept)
     EXPECT_EQ(files.cachedAnswerCount(), 1) << "an answer without a change is kept";
 }
 
-TEST(FileExistenceTest, ABackgroundAnswerFromBeforeAForgetIsAskedForAgain)
+// The worker has looked (the file is not there yet) when the file comes: a forget (a change
+// heard of) has it looked at again, a discard (nobody names it any more) keeps nothing of it.
+TEST(FileExistenceTest, ABackgroundAnswerFromBeforeAForgetIsAskedForAgainAndOneFromBeforeADiscardIsDropped)
 {
-    QTemporaryDir folder;
-    const QString file = folder.filePath(QStringLiteral("file"));
-    std::atomic<bool> hold { true };
-    std::atomic<int> questions { 0 };
-    FileExistence files;
-    files.setKeepsAnswers(true);
-    files.setBackgroundChecks(true);
-    files.setProbe([&](const QString &path) {
-        const bool exists = QFile::exists(path);
-        ++questions;
-        while (hold)
-            QThread::msleep(2);
-        return exists;
-    });
-    QSignalSpy changed(&files, &FileExistence::answersChanged);
-    EXPECT_TRUE(files.exists(file)) << "not checked yet";
-    ASSERT_TRUE(waitUntil([&] { return questions == 1; }));
-    // The worker has looked (the file is not there yet) when the file comes and the change is heard of.
-    QFile(file).open(QIODevice::WriteOnly);
-    files.forget(folder.path());
-    hold = false;
-    ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0 && questions == 2; }));
-    EXPECT_TRUE(files.exists(file));
-    EXPECT_EQ(files.cachedAnswerCount(), 1);
-    EXPECT_TRUE(changed.isEmpty()) << "the stale answer was taken";
+    struct Case
+    {
+        const char *name;
+        bool discard;
+        int questions;
+        qsizetype kept;
+    };
+    for (const Case &c : { Case { "forgotten", false, 2, 1 }, Case { "discarded", true, 1, 0 } }) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("file"));
+        std::atomic<bool> hold { true };
+        std::atomic<int> questions { 0 };
+        FileExistence files;
+        files.setKeepsAnswers(true);
+        files.setBackgroundChecks(true);
+        files.setProbe([&](const QString &path) {
+            const bool exists = QFile::exists(path);
+            ++questions;
+            while (hold)
+                QThread::msleep(2);
+            return exists;
+        });
+        QSignalSpy changed(&files, &FileExistence::answersChanged);
+        EXPECT_TRUE(files.exists(file)) << "not checked yet";
+        ASSERT_TRUE(waitUntil([&] { return questions == 1; }));
+        QFile(file).open(QIODevice::WriteOnly);
+        if (c.discard)
+            files.discard({ file });
+        else
+            files.forget(folder.path());
+        hold = false;
+        ASSERT_TRUE(waitUntil([&] { return files.pendingChecks() == 0 && questions == c.questions; }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(questions, c.questions);
+        EXPECT_EQ(files.cachedAnswerCount(), c.kept);
+        EXPECT_TRUE(changed.isEmpty()) << "the stale answer was taken";
+        EXPECT_TRUE(files.exists(file));
+    }
 }
 
 TEST(FileExistenceTest, AOneOffQuestionIsAnsweredOnTheMainThreadAndNotKept)

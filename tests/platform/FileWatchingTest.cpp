@@ -4,12 +4,15 @@
 #include "enrichment/FileAvailabilityService.h"
 #include "platform/InotifyFileEventStream.h"
 #include "platform/MountInfoVolumeMonitor.h"
+#include "support/SeparateProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
 #include <QSignalSpy>
@@ -182,6 +185,43 @@ TEST(InotifyFileEventStreamTest, ChangesInWatchedFoldersAreReportedWithTheirPath
     EXPECT_TRUE(waitUntil([&] { return reports.hasDropped(watched); }));
     EXPECT_TRUE(reports.hasPath(watched));
     EXPECT_FALSE(reports.hasPath(sibling + QStringLiteral("/quiet.txt")));
+}
+
+// The folders of the items that left the history are let go: the kernel holds no watch for them
+// and their changes are not reported, while the folders still named stay watched.
+TEST(InotifyFileEventStreamTest, FoldersLeftOutOfTheWatchesAreLetGo)
+{
+    QTemporaryDir folder;
+    // The third is a second path of the first, through a link: they share a watch.
+    const QStringList folders { folder.filePath(QStringLiteral("kept")),
+        folder.filePath(QStringLiteral("gone")), folder.filePath(QStringLiteral("alias")) };
+    ASSERT_TRUE(QDir().mkpath(folders[0]) && QDir().mkpath(folders[1]));
+    ASSERT_TRUE(QFile::link(folders[0], folders[2]));
+    Reports reports;
+    InotifyFileEventStream stream(50);
+    ASSERT_TRUE(stream.isValid());
+    stream.setHandler(reports.handler());
+    // Which of the two folders the kernel holds watches on, for any instance of this process.
+    const auto watched = [&] {
+        const QList<quint64> inodes = inotifyWatchedInodes(QCoreApplication::applicationPid());
+        return QList<qsizetype> { inodes.count(inodeOf(folders[0])), inodes.count(inodeOf(folders[1])) };
+    };
+    stream.watchDirectories(folders);
+    ASSERT_TRUE(waitUntil([&] { return watched() == QList<qsizetype> { 1, 1 }; }));
+
+    stream.watchDirectories({ folders[0] });
+    ASSERT_TRUE(waitUntil([&] { return watched() == QList<qsizetype> { 1, 0 }; })) << "a watch was kept";
+    ASSERT_TRUE(touch(folders[1] + QStringLiteral("/quiet.txt")));
+    ASSERT_TRUE(waitUntil([&] {
+        touch(folders[0] + QStringLiteral("/probe.txt"));
+        return reports.hasPath(folders[0] + QStringLiteral("/probe.txt"));
+    })) << "the folder still named is no longer watched";
+    EXPECT_FALSE(reports.hasPath(folders[1] + QStringLiteral("/quiet.txt")));
+    EXPECT_FALSE(reports.hasPath(folders[2] + QStringLiteral("/probe.txt")));
+    EXPECT_FALSE(reports.hasDropped(folders[1])) << "a folder let go on purpose was reported as dropped";
+
+    stream.watchDirectories({});
+    EXPECT_TRUE(waitUntil([&] { return watched() == QList<qsizetype> { 0, 0 }; }));
 }
 
 TEST(InotifyFileEventStreamTest, TheServiceForgetsADeletedFileAndTellsThePanel)

@@ -113,6 +113,24 @@ protected:
         return qobject_cast<ClipboardPanelView *>(panel()->contentView());
     }
 
+    // A stored file item whose file exists, with answers about it and a highlighted line kept.
+    ClipboardItemPtr fileItemInCaches(const QString &name, const QDateTime &timestamp, bool pinned = false)
+    {
+        const QString path = m_folder->filePath(name);
+        QFile(path).open(QIODevice::WriteOnly);
+        ClipboardItemPtr item
+            = ClipboardItem::create(ClipboardItemType::file, { .fileURL = QUrl::fromLocalFile(path) });
+        if (timestamp.isValid())
+            item->setTimestamp(timestamp);
+        item->setIsPinned(pinned);
+        context().insert(item);
+        EXPECT_TRUE(context().save().ok);
+        EXPECT_TRUE(availability.isAvailable(*item));
+        highlights.store(AttributedText::plain(QStringLiteral("x")),
+            { item->id(), 0, false, QStringLiteral("GitHub"), HighlightCacheService::previewContext() });
+        return item;
+    }
+
     // Files asked about in a world of the test's own (no folder watches, no mount table).
     FileAvailabilityService availability { FileAvailabilityService::Dependencies {
         std::make_unique<FakeFileEventStream>(), std::make_unique<FakeVolumeMonitor>(), nullptr } };
@@ -554,6 +572,58 @@ TEST_F(AppDelegateTest, ThePanelsStoreMaintenanceRunsOnTheCapturesDatabaseActor)
     environment.compactStore();
     actor.waitForIdle();
     EXPECT_FALSE(storeFilesContain(storePath(), secret)) << "deleted content stayed on disk";
+}
+
+// Whatever deletes an item (the capture's pruning to the limit or by age, a Delete or a Clear in
+// the panel), the highlighted lines and the file answers kept for it go with it; those of an
+// item that stays (a pinned one) stay.
+TEST_F(AppDelegateTest, WhatTheCachesKeepOfAnItemGoesWithItWhoeverDeletesIt)
+{
+    launch(nullptr, { .availability = &availability });
+    ClipboardDatabaseActor &actor = delegate->clipboardMonitor()->databaseActor();
+    ClipboardItemPtr gone;
+    const auto removeUnpinned = [&] {
+        for (const ClipboardItemPtr &item : context().fetch(FetchDescriptor::newestFirst()).items) {
+            if (!item->isPinned())
+                context().remove(item);
+        }
+        ASSERT_TRUE(context().save().ok);
+    };
+    struct Case
+    {
+        const char *name;
+        std::function<void()> remove;
+    };
+    const Case cases[] = {
+        { "pruned to the history limit", [&] { actor.pruneToLimit(0).waitForFinished(); } },
+        { "pruned by age", [&] { actor.pruneOlderThan(3600).waitForFinished(); } },
+        { "deleted in the panel",
+            [&] {
+                context().remove(gone);
+                ASSERT_TRUE(context().save().ok);
+            } },
+        { "cleared in the panel", removeUnpinned },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        gone = fileItemInCaches(QStringLiteral("gone.txt"), QDateTime::currentDateTimeUtc().addSecs(-7200));
+        const ClipboardItemPtr pinned = fileItemInCaches(QStringLiteral("pinned.txt"), {}, true);
+        ASSERT_EQ(availability.itemAnswerCount(), 2);
+
+        c.remove();
+        ASSERT_TRUE(waitUntil([&] { return gone->isDeleted(); }));
+        // A list not read again yet still holds it: asked about, it keeps nothing.
+        EXPECT_TRUE(availability.isAvailable(*gone));
+        EXPECT_EQ(availability.itemAnswerCount(), 1);
+        EXPECT_EQ(availability.cachedAnswerCount(), 1);
+        ASSERT_EQ(highlights.cacheCount(), 1);
+        EXPECT_EQ(highlights.cacheOrder().first().itemId, pinned->id());
+
+        context().remove(pinned);
+        ASSERT_TRUE(context().save().ok);
+        EXPECT_EQ(availability.itemAnswerCount(), 0);
+        EXPECT_EQ(highlights.cacheCount(), 0);
+    }
 }
 
 TEST_F(AppDelegateTest, HidingWithAnOpenRowMenuClosesItAndFadesThePanelOut)

@@ -6,10 +6,12 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Processor time a process has used so far (user and system, every thread), in seconds; -1
@@ -25,6 +27,34 @@ inline double processorSeconds(qint64 pid)
     if (fields.size() < 13)
         return -1;
     return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// The folders a process watches through inotify, by inode, as the kernel lists its watches
+// (a folder watched twice is listed twice).
+inline QList<quint64> inotifyWatchedInodes(qint64 pid)
+{
+    QList<quint64> inodes;
+    for (const QFileInfo &entry :
+        QDir(QStringLiteral("/proc/%1/fdinfo").arg(pid)).entryInfoList(QDir::Files)) {
+        QFile info(entry.filePath());
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n')) {
+            const qsizetype at = line.startsWith("inotify wd:") ? line.indexOf(" ino:") : -1;
+            if (at >= 0)
+                inodes.append(line.mid(at + 5, line.indexOf(' ', at + 5) - at - 5).toULongLong(nullptr, 16));
+        }
+    }
+    return inodes;
+}
+
+// The inode of a path; 0 when it cannot be read.
+inline quint64 inodeOf(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? quint64(info.st_ino) : 0;
 }
 
 // This process's environment with a private home for the app: its settings, store and cache

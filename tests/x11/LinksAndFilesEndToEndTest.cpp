@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -406,6 +407,36 @@ protected:
         ASSERT_TRUE(app.caughtUp());
     }
 
+    // Copies a list of files made in the folder (file-0.txt, ...) from outside; returns once it
+    // is stored.
+    void copyFileList(const QString &folder, int files)
+    {
+        QByteArray list;
+        for (int file = 0; file < files; ++file) {
+            const QString path = folder + QStringLiteral("/file-%1.txt").arg(file);
+            ASSERT_NO_FATAL_FAILURE(createEmptyFiles({ path }));
+            list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+        }
+        ASSERT_TRUE(external.copyWithXclip(list, QStringLiteral("text/uri-list")));
+        const QUrl first = QUrl::fromLocalFile(folder + QStringLiteral("/file-0.txt"));
+        ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) { return item.fileURL() == first; }))
+            << qPrintable(folder) << " was not stored";
+    }
+
+    // Copies four lines of Python of its own from outside; returns once they are stored as code.
+    void copyCodeSnippet(int number)
+    {
+        const QString code = QStringLiteral("def scale_%1(values):\n    total = sum(values) * %1\n"
+                                            "    return [value / total for value in values]\n"
+                                            "print(scale_%1([1, 2, 3]))")
+                                 .arg(number);
+        copyFromOutside(code);
+        ASSERT_TRUE(waitForNewest([&](const ClipboardItem &item) {
+            return item.textContent() == code && item.type() == ClipboardItemType::code;
+        })) << "snippet "
+            << number << " was not stored as code";
+    }
+
     void moveSelectionDownAndUp(AppProcess &app)
     {
         for (int step = 0; step < 4; ++step) {
@@ -622,4 +653,85 @@ TEST_F(LinksAndFilesEndToEndTest, DeletingHalfOfACopiedListOfTenThousandFilesCos
     ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
     const MainThreadStalls showing = MainThreadStalls::in(app.output().mid(from));
     std::printf("[ measured ] showing the panel afterwards: %s\n", qPrintable(showing.describe()));
+}
+
+namespace {
+
+// How many of the folders of the copied lists the process watches.
+qsizetype watchedListFolders(qint64 pid, const QTemporaryDir &folder)
+{
+    const QList<quint64> watched = inotifyWatchedInodes(pid);
+    qsizetype count = 0;
+    for (const QFileInfo &list : QDir(folder.path()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+        count += watched.count(inodeOf(list.filePath()));
+    return count;
+}
+
+// What the app's caches held for items when the panel last hid ("[TestHooks] Kept for items").
+struct KeptForItems
+{
+    int fileAnswers = -1;
+    int diskAnswers = -1;
+    int highlightedLines = -1;
+
+    static KeptForItems lastIn(const QString &output)
+    {
+        static const QRegularExpression line(QStringLiteral(
+            R"(\[TestHooks\] Kept for items: (\d+) file answers, (\d+) disk answers, (\d+) highlighted lines)"));
+        KeptForItems kept;
+        for (QRegularExpressionMatchIterator it = line.globalMatch(output); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            kept = { match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt() };
+        }
+        return kept;
+    }
+};
+
+} // namespace
+
+// With the history at its limit every copy makes the oldest item leave: the answers about the
+// files of the lists that left and the highlighted lines of the code that left go with them.
+// The panel is shown after every few copies, so that its rows ask about what it holds.
+TEST_F(LinksAndFilesEndToEndTest, FileListsAndCodeThatLeftTheHistoryLeaveNoAnswersOrLinesBehind)
+{
+    constexpr int limit = 6;
+    constexpr int filesPerList = 2;
+    constexpr int linesPerSnippet = 4;
+    seedSettings(QByteArray("{\"historyLimit\": ") + QByteArray::number(limit) + "}");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    AppProcess app(home.path());
+    ASSERT_NO_FATAL_FAILURE(startWatching(app));
+    for (int copy = 1; copy <= 4 * limit; ++copy) {
+        if (copy % 2 == 1)
+            ASSERT_NO_FATAL_FAILURE(
+                copyFileList(folder.filePath(QStringLiteral("list-%1").arg(copy)), filesPerList));
+        else
+            ASSERT_NO_FATAL_FAILURE(copyCodeSnippet(copy));
+        if (copy % limit == 0) {
+            ASSERT_FALSE(showPanel(app).isEmpty());
+            ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+        }
+    }
+    // The last copies' lines are highlighted in the background; then the panel shows them.
+    ASSERT_TRUE(app.settles());
+    const qsizetype mark = app.output().size();
+    ASSERT_FALSE(showPanel(app).isEmpty());
+    ASSERT_TRUE(pressKey(QStringLiteral("Escape")));
+    KeptForItems kept;
+    ASSERT_TRUE(waitUntil([&] {
+        kept = KeptForItems::lastIn(app.output().mid(mark));
+        return kept.fileAnswers >= 0;
+    })) << "the app never said what it keeps";
+    std::printf(
+        "[ LinksAndFiles ] after %d copies with a history of %d: %d file answers, %d disk answers, %d "
+        "highlighted lines\n",
+        4 * limit, limit, kept.fileAnswers, kept.diskAnswers, kept.highlightedLines);
+    // Half the history is lists (each in a folder of its own), half code.
+    EXPECT_LE(watchedListFolders(app.pid(), folder), limit / 2) << "folders of lists that left are watched";
+    EXPECT_GT(kept.fileAnswers, 0);
+    EXPECT_LE(kept.fileAnswers, limit / 2);
+    EXPECT_LE(kept.diskAnswers, limit / 2 * filesPerList);
+    EXPECT_GT(kept.highlightedLines, 0);
+    EXPECT_LE(kept.highlightedLines, limit / 2 * linesPerSnippet);
 }

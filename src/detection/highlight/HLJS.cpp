@@ -63,6 +63,7 @@ struct HLJS::State
 
     const QString scriptPath;
     std::atomic<int> scriptReadCount { 0 };
+    std::atomic<int> engineCount { 0 };
     // The worker's engine, for interruption from the owning thread.
     QMutex engineMutex;
     QJSEngine *engine = nullptr;
@@ -124,10 +125,8 @@ private:
         if (m_hljs.isObject())
             return m_hljs;
 
-        auto engine = std::make_unique<QJSEngine>();
-        if (!engine->globalObject().isObject())
-            throw HLJSError(HLJSError::Code::contextIsNil);
-
+        // The file first: while it is missing the rows ask again and again, and an engine made
+        // and thrown away for each question costs the memory of one every time.
         QString path = m_state->scriptPath;
         if (path.isEmpty()) {
             path = Bundle::pathForResource(QStringLiteral("highlight.min"), QStringLiteral("js"));
@@ -145,6 +144,11 @@ private:
         }
 
         const QByteArray bytes = readScript(path);
+
+        auto engine = std::make_unique<QJSEngine>();
+        ++m_state->engineCount;
+        if (!engine->globalObject().isObject())
+            throw HLJSError(HLJSError::Code::contextIsNil);
         m_hljs = QJSValue();
         m_state->setEngine(engine.get());
         m_engine = std::move(engine);
@@ -205,6 +209,11 @@ HLJS::~HLJS()
 int HLJS::scriptReadCount() const
 {
     return m_state->scriptReadCount.load();
+}
+
+int HLJS::engineCount() const
+{
+    return m_state->engineCount.load();
 }
 
 void HLJS::stop()

@@ -58,6 +58,8 @@ public:
 
     // How many times the script file has been read: once, unless loading failed.
     int scriptReadCount() const;
+    // How many script engines have been made: one for each script read, none while it is missing.
+    int engineCount() const;
 
 private:
     class Worker;

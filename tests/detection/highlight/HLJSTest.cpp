@@ -162,27 +162,29 @@ TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
         QString path;
         HLJSError::Code expected;
         int reads; // of the file, in two requests: a script that did not load is read again
+        int engines; // made, one for each reading that got the script's bytes
         QString said; // the one diagnostic line, after the path
     } rows[] = {
-        { "missing", dir.filePath(QStringLiteral("missing.js")), HLJSError::Code::fileNotFound, 0, {} },
-        { "no hljs", script("nohljs.js", "var other = {};"), HLJSError::Code::hljsNotFound, 2, {} },
-        { "a syntax error", script("syntax.js", "var hljs = {"), HLJSError::Code::hljsNotFound, 2, {} },
+        { "missing", dir.filePath(QStringLiteral("missing.js")), HLJSError::Code::fileNotFound, 0, 0, {} },
+        { "no hljs", script("nohljs.js", "var other = {};"), HLJSError::Code::hljsNotFound, 2, 2, {} },
+        { "a syntax error", script("syntax.js", "var hljs = {"), HLJSError::Code::hljsNotFound, 2, 2, {} },
         { "no function", script("nofunction.js", "var hljs = { highlight: 1 };"),
-            HLJSError::Code::valueNotFound, 1, {} },
+            HLJSError::Code::valueNotFound, 1, 1, {} },
         // Opening a FIFO to read waited for a writer for good; reading a device never ended.
-        { "a FIFO", standIn("fifo.js", FileStandIn::fifo), HLJSError::Code::fileUnreadable, 2,
+        { "a FIFO", standIn("fifo.js", FileStandIn::fifo), HLJSError::Code::fileUnreadable, 2, 0,
             QStringLiteral(": it is not a regular file; code is shown without colours") },
         { "a link to /dev/zero", standIn("zero.js", FileStandIn::zeroDeviceLink),
-            HLJSError::Code::fileUnreadable, 2,
+            HLJSError::Code::fileUnreadable, 2, 0,
             QStringLiteral(": it is not a regular file; code is shown without colours") },
         { "far larger than any script", standIn("huge.js", FileStandIn::sparseFile, 1LL << 30),
-            HLJSError::Code::fileUnreadable, 2,
+            HLJSError::Code::fileUnreadable, 2, 0,
             QStringLiteral(": it is larger than 16 MB; code is shown without colours") },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_FALSE(row.path.isEmpty());
         CapturedDiagnostics diagnostics;
+        int engines = 0;
         {
             HLJS bridge(row.path);
             for (int attempt = 0; attempt < 2; ++attempt) {
@@ -191,12 +193,15 @@ TEST(HLJSTest, FailedLoadsReportWhyAndAreRetried)
                 EXPECT_EQ(outcome.error, row.expected);
             }
             EXPECT_EQ(bridge.scriptReadCount(), row.reads);
+            engines = bridge.engineCount();
         }
         // Said once, naming the file, however often it is asked for.
         EXPECT_EQ(diagnostics.lines(),
             row.said.isEmpty()
                 ? QStringList()
                 : QStringList { QStringLiteral("HLJS: Could not read ") + row.path + row.said });
+        // None is made for a script that is not there or cannot be read.
+        EXPECT_EQ(engines, row.engines);
     }
 }
 
