@@ -34,7 +34,8 @@
 
 static void expectTheLogFoldedInto(const QString &store)
 {
-    expectTheLogFoldedInto(store);
+    const QFileInfo wal(store + QStringLiteral("-wal"));
+    EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "the write-ahead log is folded into the store at quit";
 }
 
 TEST(AppLifecycleTest, StaysUpUntilToldToQuitAndLeavesTheStoreCheckpointed)
@@ -58,8 +59,7 @@ TEST(AppLifecycleTest, StaysUpUntilToldToQuitAndLeavesTheStoreCheckpointed)
     ASSERT_TRUE(app.waitForFinished(5000));
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0);
-    const QFileInfo wal(store + QStringLiteral("-wal"));
-    EXPECT_TRUE(!wal.exists() || wal.size() == 0) << "the write-ahead log is folded into the store at quit";
+    expectTheLogFoldedInto(store);
 }
 
 TEST(AppLifecycleTest, WithoutADisplayItExplainsAndExits)
