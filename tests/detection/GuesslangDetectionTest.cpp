@@ -266,23 +266,9 @@ TEST_F(GuesslangDetectionTest, ANetworkWithNoRoomForItsCopyLoadsOnceThereIsRoom)
     QTemporaryDir folder;
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     const QString temporary = folder.filePath(QStringLiteral("temporary"));
-    const SmallFolders::Outcome outcome = SmallFolders::inChild([&] {
-        qputenv("TMPDIR", QFile::encodeName(temporary));
-        if (!SmallFolders::limit(cache, 64 * 1024) || !SmallFolders::limit(temporary, 64 * 1024))
-            return QStringLiteral("<no small folders>");
-        GuesslangDetection network;
-        CapturedDiagnostics diagnostics;
-        QStringList ranked;
-        const auto rank = [&] {
-            ranked.append(QString::number(network.rankLanguages(QStringLiteral("int main() {}")).size()));
-        };
-        rank();
-        rank();
-        if (!SmallFolders::limit(cache, 16 * 1024 * 1024))
-            return QStringLiteral("<no room made>");
-        rank();
-        return (ranked + diagnostics.lines()).join(QLatin1Char('\n'));
-    });
+    GuesslangDetection network;
+    const SmallFolders::Outcome outcome = SmallFolders::usesWithNoRoomThenRoom(cache, temporary,
+        [&] { return QString::number(network.rankLanguages(QStringLiteral("int main() {}")).size()); });
     if (!outcome.available)
         GTEST_SKIP() << "this machine gives a process no mounts of its own";
     const QStringList expected { QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("2"),

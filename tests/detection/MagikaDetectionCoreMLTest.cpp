@@ -286,23 +286,10 @@ TEST_F(MagikaDetectionCoreMLTest, AModelWithNoRoomForItsCopyLoadsOnceThereIsRoom
     QTemporaryDir folder;
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     const QString temporary = folder.filePath(QStringLiteral("temporary"));
-    const SmallFolders::Outcome outcome = SmallFolders::inChild([&] {
-        qputenv("TMPDIR", QFile::encodeName(temporary));
-        if (!SmallFolders::limit(cache, 64 * 1024) || !SmallFolders::limit(temporary, 64 * 1024))
-            return QStringLiteral("<no small folders>");
-        MagikaDetectionCoreML runner;
-        CapturedDiagnostics diagnostics;
-        QStringList predicted;
-        const auto predict = [&] {
-            const std::optional<Result> best = runner.predict(QStringLiteral("package main"));
-            predicted.append(best ? best->label : QStringLiteral("nothing"));
-        };
-        predict();
-        predict();
-        if (!SmallFolders::limit(cache, 16 * 1024 * 1024))
-            return QStringLiteral("<no room made>");
-        predict();
-        return (predicted + diagnostics.lines()).join(QLatin1Char('\n'));
+    MagikaDetectionCoreML runner;
+    const SmallFolders::Outcome outcome = SmallFolders::usesWithNoRoomThenRoom(cache, temporary, [&] {
+        const std::optional<Result> best = runner.predict(QStringLiteral("package main"));
+        return best ? best->label : QStringLiteral("nothing");
     });
     if (!outcome.available)
         GTEST_SKIP() << "this machine gives a process no mounts of its own";

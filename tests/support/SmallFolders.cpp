@@ -130,4 +130,20 @@ bool limit(const QString &folder, qint64 bytes)
     return true;
 }
 
+Outcome usesWithNoRoomThenRoom(
+    const QString &cache, const QString &temporary, const std::function<QString()> &use)
+{
+    return inChild([&] {
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        if (!limit(cache, 64 * 1024) || !limit(temporary, 64 * 1024))
+            return QStringLiteral("<no small folders>");
+        CapturedDiagnostics diagnostics;
+        QStringList results { use(), use() };
+        if (!limit(cache, 16 * 1024 * 1024))
+            return QStringLiteral("<no room made>");
+        results.append(use());
+        return (results + diagnostics.lines()).join(QLatin1Char('\n'));
+    });
+}
+
 } // namespace SmallFolders

@@ -25,4 +25,11 @@ Outcome inChild(const std::function<QString()> &job, std::chrono::seconds limit 
 // for a folder hides what it held. False when it cannot.
 bool limit(const QString &folder, qint64 bytes);
 
+// A model's first uses while its copy finds no room, then one once there is room: in a child, with
+// the cache folder and the temporary folder (TMPDIR) holding 64 KB each, `use` is called twice,
+// then once more with 16 MB in the cache folder. Gives what each use gave and then what was
+// logged, one a line.
+Outcome usesWithNoRoomThenRoom(
+    const QString &cache, const QString &temporary, const std::function<QString()> &use);
+
 } // namespace SmallFolders
