@@ -403,7 +403,10 @@ std::optional<QStringView> webAddressAt(
     // Without its two slashes the scheme is a word of running text as often ("INFO:http:Session
     // expired", "https: is"): there the host must be a site's name or an address, never a single
     // word (also the scheme's own, when the punctuation behind it took its colon).
-    const QStringView afterColon = address.sliced(colon + 1 - start);
+    // The punctuation taken off its end may have taken the colon with it.
+    const qsizetype afterColonAt = colon + 1 - (address.data() - text.data());
+    const QStringView afterColon
+        = afterColonAt >= 0 && afterColonAt <= address.size() ? address.sliced(afterColonAt) : QStringView();
     if (!afterColon.startsWith(u"//") && !read->host.contains(u'.') && !read->host.startsWith(u'[')
         && !isOneWordHostAddress(afterColon, read->host, lookedFor))
         return std::nullopt;
